@@ -1,0 +1,12 @@
+# Third-party libraries, all from Debian packages (see tools/setup.sh).
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+find_package(simdjson REQUIRED)
+find_package(ICU REQUIRED COMPONENTS uc i18n)
+find_package(OpenSSL REQUIRED)
+find_package(GTest REQUIRED)
+include(GoogleTest)
+if(VANTOR_BENCH)
+  find_package(benchmark REQUIRED)
+  find_package(nlohmann_json REQUIRED)
+endif()

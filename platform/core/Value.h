@@ -1,0 +1,160 @@
+#pragma once
+// core::Value is the dynamic value of the system's dictionaries and arrays:
+// null, bool, integer (int64 with an unsigned flag, so the whole uint64 range
+// fits), double, UTF-8 string, data, date, array and dictionary.
+//
+// Values are plain value types: copying a Value copies its contents.
+// Dictionaries keep their keys in insertion order; setting an existing key
+// replaces its value in place. Bool stays distinct from number.
+//
+// The typed readers (`boolValue`, `intValue`, ...) follow the platform's
+// coercions: a number reads as bool when non-zero, a text "1"/"YES"/"true"
+// (any case) reads as true, a numeric text reads as its number, and anything
+// absent or of another kind reads as 0, false or empty.
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace core {
+
+class Value;
+
+using Data = std::vector<std::uint8_t>;
+
+// A point in time: seconds since 1970-01-01 00:00:00 UTC.
+struct Date {
+    double secondsSince1970 = 0;
+    friend bool operator==(const Date&, const Date&) = default;
+};
+
+// An insertion-ordered string-keyed map.
+class Dictionary {
+public:
+    using Entry = std::pair<std::string, Value>;
+
+    Dictionary() = default;
+    Dictionary(std::initializer_list<Entry> entries);
+
+    [[nodiscard]] size_t size() const { return entries_.size(); }
+    [[nodiscard]] bool empty() const { return entries_.empty(); }
+    [[nodiscard]] bool contains(std::string_view key) const;
+
+    // nullptr when the key is absent.
+    [[nodiscard]] const Value* find(std::string_view key) const;
+    [[nodiscard]] Value* find(std::string_view key);
+    // The value under key, or a shared null value when absent.
+    [[nodiscard]] const Value& operator[](std::string_view key) const;
+
+    // Replaces in place when present, appends otherwise.
+    void set(std::string key, Value value);
+    // Inserts a null when absent; the reference stays valid until the next
+    // insertion or removal.
+    Value& at(std::string_view key);
+    bool remove(std::string_view key);
+    void clear();
+
+    [[nodiscard]] std::vector<std::string> keys() const;
+    [[nodiscard]] auto begin() const { return entries_.begin(); }
+    [[nodiscard]] auto end() const { return entries_.end(); }
+
+    friend bool operator==(const Dictionary& a, const Dictionary& b);
+
+private:
+    void reindexFrom(size_t position);
+
+    std::vector<Entry> entries_;
+    std::unordered_map<std::string, size_t> index_;
+};
+
+using Array = std::vector<Value>;
+
+class Value {
+public:
+    enum class Kind { Null, Bool, Integer, Double, String, Data, Date, Array, Dictionary };
+
+    Value() = default;
+    Value(std::nullptr_t) {}
+    Value(bool b) : storage_(b) {}
+    Value(int i) : storage_(Integer{i, false}) {}
+    Value(long i) : storage_(Integer{static_cast<std::int64_t>(i), false}) {}
+    Value(long long i) : storage_(Integer{static_cast<std::int64_t>(i), false}) {}
+    Value(unsigned i) : storage_(Integer{static_cast<std::int64_t>(i), false}) {}
+    Value(unsigned long i) : storage_(Integer{static_cast<std::int64_t>(i), true}) {}
+    Value(unsigned long long i) : storage_(Integer{static_cast<std::int64_t>(i), true}) {}
+    Value(double d) : storage_(d) {}
+    Value(const char* s) : storage_(std::string(s)) {}
+    Value(std::string s) : storage_(std::move(s)) {}
+    Value(std::string_view s) : storage_(std::string(s)) {}
+    Value(core::Data d) : storage_(std::move(d)) {}
+    Value(core::Date d) : storage_(d) {}
+    Value(core::Array a) : storage_(std::move(a)) {}
+    Value(core::Dictionary d) : storage_(std::move(d)) {}
+
+    [[nodiscard]] Kind kind() const { return static_cast<Kind>(storage_.index()); }
+    [[nodiscard]] bool isNull() const { return kind() == Kind::Null; }
+    [[nodiscard]] bool isBool() const { return kind() == Kind::Bool; }
+    [[nodiscard]] bool isInteger() const { return kind() == Kind::Integer; }
+    [[nodiscard]] bool isDouble() const { return kind() == Kind::Double; }
+    // Integer or double (never bool).
+    [[nodiscard]] bool isNumber() const { return isInteger() || isDouble(); }
+    [[nodiscard]] bool isString() const { return kind() == Kind::String; }
+    [[nodiscard]] bool isData() const { return kind() == Kind::Data; }
+    [[nodiscard]] bool isDate() const { return kind() == Kind::Date; }
+    [[nodiscard]] bool isArray() const { return kind() == Kind::Array; }
+    [[nodiscard]] bool isDictionary() const { return kind() == Kind::Dictionary; }
+    // An integer stored as unsigned (values above INT64_MAX need it).
+    [[nodiscard]] bool isUnsigned() const;
+
+    // Coercing readers.
+    [[nodiscard]] bool boolValue() const;
+    [[nodiscard]] std::int64_t intValue() const;
+    [[nodiscard]] std::uint64_t uintValue() const;
+    [[nodiscard]] double doubleValue() const;
+    // Text as is; numbers and bools in their plain text form ("1", "0.5",
+    // "true"); other kinds read as empty.
+    [[nodiscard]] std::string stringValue() const;
+
+    // Exact accessors: nullptr when the kind differs.
+    [[nodiscard]] const std::string* string() const { return std::get_if<std::string>(&storage_); }
+    [[nodiscard]] const core::Data* data() const { return std::get_if<core::Data>(&storage_); }
+    [[nodiscard]] const core::Date* date() const { return std::get_if<core::Date>(&storage_); }
+    [[nodiscard]] const core::Array* array() const { return std::get_if<core::Array>(&storage_); }
+    [[nodiscard]] core::Array* array() { return std::get_if<core::Array>(&storage_); }
+    [[nodiscard]] const core::Dictionary* dictionary() const {
+        return std::get_if<core::Dictionary>(&storage_);
+    }
+    [[nodiscard]] core::Dictionary* dictionary() { return std::get_if<core::Dictionary>(&storage_); }
+
+    // Dictionary lookup; a shared null value for a missing key or a
+    // non-dictionary.
+    [[nodiscard]] const Value& operator[](std::string_view key) const;
+    // Array element; a shared null value when out of range or not an array.
+    [[nodiscard]] const Value& operator[](size_t index) const;
+    // Number of elements of an array or entries of a dictionary, else 0.
+    [[nodiscard]] size_t size() const;
+
+    // Integers and doubles compare by numeric value (1 == 1.0); other kinds
+    // compare by kind and contents.
+    friend bool operator==(const Value& a, const Value& b);
+
+    static const Value& null();
+
+private:
+    struct Integer {
+        std::int64_t value;
+        bool isUnsigned;
+    };
+    std::variant<std::monostate, bool, Integer, double, std::string, core::Data, core::Date,
+                 core::Array, core::Dictionary>
+        storage_;
+};
+
+}  // namespace core
