@@ -16,7 +16,9 @@ if [[ $mode == release ]]; then
   cmake --build build -j "$jobs"
   ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
 else
+  # The shared suppressions when the checkout sits beside them, else our copy.
   supp="../shared/design/sanitizers"
+  [[ -f "$supp/lsan.supp" ]] || supp="tools/sanitizers"
   cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DVANTOR_SANITIZE=ON -DVANTOR_BENCH=OFF >/dev/null
   cmake --build build-sanitize -j "$jobs"

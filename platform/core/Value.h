@@ -8,9 +8,13 @@
 // replaces its value in place. Bool stays distinct from number.
 //
 // The typed readers (`boolValue`, `intValue`, ...) follow the platform's
-// coercions: a number reads as bool when non-zero, a text "1"/"YES"/"true"
-// (any case) reads as true, a numeric text reads as its number, and anything
-// absent or of another kind reads as 0, false or empty.
+// coercions: a number reads as bool when non-zero, a text "YES"/"true" (any
+// case) or one whose leading number is non-zero ("1", "2") reads as true, a
+// numeric text reads as its leading number ("12abc" is 12, "abc" is 0), a
+// bool reads as 1 or 0, and anything absent or of another kind reads as 0,
+// false or empty.
+//
+// A Value is not synchronised: share it between threads only for reading.
 
 #include <cstdint>
 #include <initializer_list>
@@ -18,7 +22,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -35,13 +38,20 @@ struct Date {
     friend bool operator==(const Date&, const Date&) = default;
 };
 
-// An insertion-ordered string-keyed map.
+// An insertion-ordered string-keyed map. Small dictionaries are searched in
+// order; larger ones keep a hash index beside the entries.
 class Dictionary {
 public:
     using Entry = std::pair<std::string, Value>;
 
-    Dictionary() = default;
+    Dictionary();
+    // A key given twice keeps its first position and its last value.
     Dictionary(std::initializer_list<Entry> entries);
+    Dictionary(const Dictionary& other);
+    Dictionary(Dictionary&& other) noexcept;
+    Dictionary& operator=(const Dictionary& other);
+    Dictionary& operator=(Dictionary&& other) noexcept;
+    ~Dictionary();
 
     [[nodiscard]] size_t size() const { return entries_.size(); }
     [[nodiscard]] bool empty() const { return entries_.empty(); }
@@ -58,20 +68,26 @@ public:
     // Inserts a null when absent; the reference stays valid until the next
     // insertion or removal.
     Value& at(std::string_view key);
+    // Keeps the order of the remaining entries; false when absent.
     bool remove(std::string_view key);
     void clear();
+    void reserve(size_t count);
 
     [[nodiscard]] std::vector<std::string> keys() const;
     [[nodiscard]] auto begin() const { return entries_.begin(); }
     [[nodiscard]] auto end() const { return entries_.end(); }
 
+    // Same keys with equal values; the order of the keys does not matter.
     friend bool operator==(const Dictionary& a, const Dictionary& b);
 
 private:
+    struct Index;
+
+    [[nodiscard]] std::optional<size_t> positionOf(std::string_view key) const;
     void reindexFrom(size_t position);
 
     std::vector<Entry> entries_;
-    std::unordered_map<std::string, size_t> index_;
+    std::unique_ptr<Index> index_;  // only past a few entries
 };
 
 using Array = std::vector<Value>;
@@ -97,6 +113,13 @@ public:
     Value(core::Date d) : storage_(d) {}
     Value(core::Array a) : storage_(std::move(a)) {}
     Value(core::Dictionary d) : storage_(std::move(d)) {}
+    // Out of line: inlined moves of the variant set off false
+    // maybe-uninitialized warnings in GCC 12 at every call site.
+    Value(const Value& other);
+    Value(Value&& other) noexcept;
+    Value& operator=(const Value& other);
+    Value& operator=(Value&& other) noexcept;
+    ~Value();
 
     [[nodiscard]] Kind kind() const { return static_cast<Kind>(storage_.index()); }
     [[nodiscard]] bool isNull() const { return kind() == Kind::Null; }
@@ -113,13 +136,19 @@ public:
     // An integer stored as unsigned (values above INT64_MAX need it).
     [[nodiscard]] bool isUnsigned() const;
 
-    // Coercing readers.
+    // Coercing readers. Doubles convert toward zero and saturate at the
+    // ends of the integer range (NaN reads as 0). An unsigned integer above
+    // INT64_MAX read by intValue, or a negative one read by uintValue, keeps
+    // its bits (two's complement). A text reads as the integer its leading
+    // digits spell for intValue/uintValue ("3.7" is 3, saturating) and as
+    // its leading decimal number for doubleValue ("1e3" is 1000).
     [[nodiscard]] bool boolValue() const;
     [[nodiscard]] std::int64_t intValue() const;
     [[nodiscard]] std::uint64_t uintValue() const;
     [[nodiscard]] double doubleValue() const;
-    // Text as is; numbers and bools in their plain text form ("1", "0.5",
-    // "true"); other kinds read as empty.
+    // Text as is; integers in decimal; doubles in their shortest round-trip
+    // form, integral ones without ".0" ("0.5", "3", "1e+21"; "nan", "inf");
+    // bools as "1" and "0"; other kinds read as empty.
     [[nodiscard]] std::string stringValue() const;
 
     // Exact accessors: nullptr when the kind differs.
@@ -131,7 +160,9 @@ public:
     [[nodiscard]] const core::Dictionary* dictionary() const {
         return std::get_if<core::Dictionary>(&storage_);
     }
-    [[nodiscard]] core::Dictionary* dictionary() { return std::get_if<core::Dictionary>(&storage_); }
+    [[nodiscard]] core::Dictionary* dictionary() {
+        return std::get_if<core::Dictionary>(&storage_);
+    }
 
     // Dictionary lookup; a shared null value for a missing key or a
     // non-dictionary.

@@ -1,0 +1,224 @@
+// Parsing speed of core::JSON (simdjson plus building core::Value) against
+// nlohmann::json on the same bytes in the same run: a 15-photo page of the
+// photo service and a 1 MB mixed document. After the runs it prints the
+// ratio of core's time to nlohmann's for each document.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/JSON.h"
+
+namespace {
+
+using nlohmann::ordered_json;
+
+std::string hexId(std::mt19937& random, size_t length) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string id;
+    for (size_t i = 0; i < length; ++i) id += kDigits[random() % 16];
+    return id;
+}
+
+std::string imageURL(const std::string& photo, const char* width) {
+    return "https://images.vantor.test/photo-" + photo +
+           "?crop=entropy&cs=tinysrgb&fit=max&fm=jpg&q=80&w=" + width;
+}
+
+ordered_json userRecord(std::mt19937& random, int index) {
+    const std::string id = hexId(random, 11);
+    const std::string username = "photographer_" + std::to_string(index);
+    const std::string base = "https://api.vantor.test/users/" + username;
+    const std::string avatar =
+        "https://images.vantor.test/profile-1600000000000-" + hexId(random, 12) + "image";
+    ordered_json user;
+    user["id"] = id;
+    user["username"] = username;
+    user["name"] = index % 3 == 0 ? "林小雨 Lin" : "Alex Moreau";
+    user["portfolio_url"] = nullptr;
+    user["bio"] = index % 2 ? "Landscape and street photographer in Lyon.\nPrints."
+                            : "用镜头记录城市与山川之间的光影。";
+    user["location"] = index % 2 ? "Lyon, France" : "杭州, 中国";
+    user["links"] = {{"self", base},
+                     {"html", "https://vantor.test/@" + username},
+                     {"photos", base + "/photos"},
+                     {"likes", base + "/likes"}};
+    user["profile_image"] = {{"small", avatar + "?crop=faces&w=32"},
+                             {"medium", avatar + "?crop=faces&w=64"},
+                             {"large", avatar + "?crop=faces&w=128"}};
+    user["total_likes"] = random() % 5000;
+    user["total_photos"] = random() % 900;
+    return user;
+}
+
+ordered_json photoRecord(std::mt19937& random, int index) {
+    const std::string id = hexId(random, 11);
+    const std::string photo =
+        "1" + std::to_string(600000000000 + random() % 99999999) + "-" + hexId(random, 12);
+    const std::string api = "https://api.vantor.test/photos/" + id;
+    ordered_json p;
+    p["id"] = id;
+    p["created_at"] =
+        "2024-02-1" + std::to_string(index % 10) + "T08:3" + std::to_string(index % 10) + ":41Z";
+    p["updated_at"] =
+        "2024-03-2" + std::to_string(index % 10) + "T17:0" + std::to_string(index % 10) + ":12Z";
+    p["width"] = 4000 + random() % 2000;
+    p["height"] = 3000 + random() % 3000;
+    p["color"] = "#" + hexId(random, 6);
+    p["blur_hash"] = "LKO2?U%2Tw=w]~RBVZRi};RPxuwH";
+    switch (index % 3) {
+        case 0:
+            p["description"] = nullptr;
+            break;
+        case 1:
+            p["description"] = "夕阳下的雪山与湖泊，远处是连绵的云海。";
+            break;
+        default:
+            p["description"] = "Morning fog over the valley, shot from the ridge.";
+            break;
+    }
+    p["urls"] = {{"raw", imageURL(photo, "")},
+                 {"full", imageURL(photo, "4000")},
+                 {"regular", imageURL(photo, "1080")},
+                 {"small", imageURL(photo, "400")},
+                 {"thumb", imageURL(photo, "200")}};
+    p["links"] = {{"self", api},
+                  {"html", "https://vantor.test/photos/" + id},
+                  {"download", "https://vantor.test/photos/" + id + "/download"},
+                  {"download_location", api + "/download?ixid=M3w0"}};
+    p["likes"] = random() % 3000;
+    p["liked_by_user"] = false;
+    p["sponsorship"] = nullptr;
+    p["user"] = userRecord(random, index);
+    p["tags"] = ordered_json::array();
+    for (const char* tag : {"mountain", "雪山", "dusk"}) {
+        p["tags"].push_back({{"type", "search"}, {"title", tag}});
+    }
+    return p;
+}
+
+std::string photoPage(unsigned seed) {
+    std::mt19937 random(seed);
+    ordered_json page = ordered_json::array();
+    for (int i = 0; i < 15; ++i) page.push_back(photoRecord(random, i));
+    return page.dump();
+}
+
+std::string megabyteDocument() {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> real(-1000, 1000);
+    ordered_json doc;
+    doc["pages"] = ordered_json::array();
+    doc["series"] = ordered_json::array();
+    doc["notes"] = ordered_json::array();
+    unsigned seed = 1;
+    while (doc.dump().size() < (1u << 20)) {
+        doc["pages"].push_back(ordered_json::parse(photoPage(seed++)));
+        ordered_json series;
+        series["name"] = "sensor-" + std::to_string(seed);
+        series["ids"] = ordered_json::array();
+        series["readings"] = ordered_json::array();
+        for (int i = 0; i < 400; ++i) {
+            series["ids"].push_back(random());
+            series["readings"].push_back(real(random));
+        }
+        series["matrix"] = {{1, 0, 0}, {0, 1, 0}, {0.5, -0.25, 1e-9}};
+        doc["series"].push_back(series);
+        for (int i = 0; i < 40; ++i) {
+            doc["notes"].push_back(
+                {{"text", "Line one\nLine \"two\" with a path C:\\photos\\" + std::to_string(i) +
+                              " and a URL https://vantor.test/a/b?c=d\tend \u00e9\u58c1"},
+                 {"level", i % 5},
+                 {"nested", {{"deeper", {{"flag", i % 2 == 0}, {"value", real(random)}}}}}});
+        }
+    }
+    return doc.dump();
+}
+
+const std::string& pageText() {
+    static const std::string text = photoPage(42);
+    return text;
+}
+
+const std::string& megabyteText() {
+    static const std::string text = megabyteDocument();
+    return text;
+}
+
+template <const std::string& (*Text)()>
+void coreParse(benchmark::State& state) {
+    const std::string& text = Text();
+    for (auto _ : state) {
+        auto value = core::JSON::parse(text);
+        if (!value) state.SkipWithError("core::JSON::parse failed");
+        benchmark::DoNotOptimize(value);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+template <const std::string& (*Text)(), typename Json>
+void nlohmannParse(benchmark::State& state) {
+    const std::string& text = Text();
+    for (auto _ : state) {
+        auto value = Json::parse(text);
+        benchmark::DoNotOptimize(value);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+BENCHMARK(coreParse<pageText>)->Name("parse/page/core");
+BENCHMARK(nlohmannParse<pageText, nlohmann::json>)->Name("parse/page/nlohmann");
+BENCHMARK(nlohmannParse<pageText, ordered_json>)->Name("parse/page/nlohmann_ordered");
+BENCHMARK(coreParse<megabyteText>)->Name("parse/1MB/core");
+BENCHMARK(nlohmannParse<megabyteText, nlohmann::json>)->Name("parse/1MB/nlohmann");
+BENCHMARK(nlohmannParse<megabyteText, ordered_json>)->Name("parse/1MB/nlohmann_ordered");
+
+// Console output as usual, plus the time per iteration of every run, so that
+// main can print the ratios at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
+                times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void printRatios() const {
+        for (const char* doc : {"page", "1MB"}) {
+            const std::string prefix = std::string("parse/") + doc + "/";
+            const auto core = times_.find(prefix + "core");
+            if (core == times_.end()) continue;
+            for (const char* other : {"nlohmann", "nlohmann_ordered"}) {
+                const auto theirs = times_.find(prefix + other);
+                if (theirs == times_.end()) continue;
+                std::printf("ratio core/%s %s: %.3f (time; below 1 means core is faster)\n", other,
+                            doc, core->second / theirs->second);
+            }
+        }
+    }
+
+private:
+    std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    std::printf("documents: page %zu bytes, 1MB %zu bytes\n", pageText().size(),
+                megabyteText().size());
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,67 @@
+#pragma once
+// Files and folders: the app home and its named folders, and the file
+// operations the rest of the system needs. Every function is a stateless
+// static, safe to call from any thread; failures come back as FileResult
+// with a message naming the path and the system's reason.
+//
+// The app home is $VANTOR_HOME, else $XDG_DATA_HOME/vantor, else
+// ~/.local/share/vantor. The environment is read on every call.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/FileResult.h"
+
+namespace core {
+
+enum class Folder { Documents, Caches, Preferences, Temporary, Album };
+
+struct VolumeSpace {
+    std::uint64_t freeBytes = 0;  // available to an unprivileged process
+    std::uint64_t totalBytes = 0;
+};
+
+class FileManager {
+public:
+    [[nodiscard]] static std::string homeDirectory();
+    // The folder's path inside the app home; not created.
+    [[nodiscard]] static std::string folderPath(Folder folder);
+    // Creates the folder (and the home) when missing and answers its path.
+    static FileResult<std::string> createFolder(Folder folder);
+
+    // An existing folder is success; an existing file at path is an error.
+    static FileResult<> createDirectory(const std::string& path, bool withIntermediates);
+    // Removes a file, or a folder with everything in it. A missing path is a
+    // failure with errorNumber() == ENOENT.
+    static FileResult<> removeItem(const std::string& path);
+    // rename(2): replaces a file at `to`; both paths must be on one volume.
+    static FileResult<> moveItem(const std::string& from, const std::string& to);
+
+    [[nodiscard]] static bool fileExists(const std::string& path);
+    [[nodiscard]] static bool isDirectory(const std::string& path);
+
+    // Writes through a temporary file in the same folder, flushed to disk and
+    // renamed over path, then flushes the folder: a crash leaves the old or
+    // the new contents, never a mix.
+    static FileResult<> writeAtomically(const std::string& path, std::string_view bytes);
+    static FileResult<> writeAtomically(const std::string& path,
+                                        std::span<const std::uint8_t> bytes);
+    // Deletes the temporary files that writeAtomically left beside path in
+    // processes that have since died mid-write. Answers how many it deleted.
+    static size_t removeAbandonedTemporaryFiles(const std::string& path);
+    // Creates path and writes bytes; fails with EEXIST when path exists.
+    static FileResult<> createExclusively(const std::string& path, std::string_view bytes);
+
+    static FileResult<std::string> readFile(const std::string& path);
+    static FileResult<std::uint64_t> fileSize(const std::string& path);
+    // Names of the entries of a folder, sorted, without "." and "..".
+    static FileResult<std::vector<std::string>> contentsOfDirectory(const std::string& path);
+    // Space of the volume that holds path.
+    static FileResult<VolumeSpace> volumeSpace(const std::string& path);
+};
+
+}  // namespace core

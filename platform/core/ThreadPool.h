@@ -1,0 +1,44 @@
+#pragma once
+// A fixed set of worker threads taking jobs from per-level FIFO lists: a free
+// worker runs the oldest job of the highest level waiting. The shared pool
+// (max(2, hardware threads) workers, one level per Queue::Priority) backs the
+// global and serial queues and lives until the process ends; other pools
+// finish their queued jobs and join their workers when destroyed.
+// submit() is safe from any thread.
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace core {
+
+class ThreadPool {
+public:
+    using Job = std::function<void()>;
+
+    static ThreadPool& shared();
+
+    ThreadPool(size_t workers, size_t levels);
+    ~ThreadPool();
+    ThreadPool(const ThreadPool&) = delete;
+    ThreadPool& operator=(const ThreadPool&) = delete;
+
+    // Levels above the highest count as the highest.
+    void submit(size_t level, Job job);
+    [[nodiscard]] size_t workerCount() const { return workers_.size(); }
+
+private:
+    void work();
+
+    std::mutex mutex_;
+    std::condition_variable available_;
+    std::vector<std::deque<Job>> jobs_;  // by level
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace core

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ScopedEnvironment.h"
+#include "core/FileManager.h"
+#include "support/TestEnvironment.h"
+
+using core::FileManager;
+using core::Folder;
+
+namespace {
+
+// A new empty folder for the running test.
+std::string testFolder() {
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    const std::string path = testsupport::testHome() + "/files/" + test->name();
+    (void)FileManager::removeItem(path);
+    EXPECT_TRUE(FileManager::createDirectory(path, true));
+    return path;
+}
+
+std::vector<std::string> listing(const std::string& folder) {
+    auto names = FileManager::contentsOfDirectory(folder);
+    EXPECT_TRUE(names) << names.error();
+    return names ? names.value() : std::vector<std::string>();
+}
+
+}  // namespace
+
+TEST(FileManagerHome, FollowsTheEnvironmentAtEachCall) {
+    testsupport::ScopedEnvironment environment;
+    environment.set("VANTOR_HOME", "/srv/home-a").set("XDG_DATA_HOME", "/srv/data");
+    EXPECT_EQ(FileManager::homeDirectory(), "/srv/home-a");
+    EXPECT_EQ(FileManager::folderPath(Folder::Caches), "/srv/home-a/Library/Caches");
+
+    environment.set("VANTOR_HOME", std::nullopt);
+    EXPECT_EQ(FileManager::homeDirectory(), "/srv/data/vantor");
+
+    environment.set("XDG_DATA_HOME", "relative/ignored").set("HOME", "/home/someone");
+    EXPECT_EQ(FileManager::homeDirectory(), "/home/someone/.local/share/vantor");
+    environment.set("XDG_DATA_HOME", std::nullopt);
+    EXPECT_EQ(FileManager::homeDirectory(), "/home/someone/.local/share/vantor");
+}
+
+TEST(FileManagerHome, NamesEveryFolderAndCreatesOnRequest) {
+    const std::string home = testsupport::testHome();
+    EXPECT_EQ(FileManager::folderPath(Folder::Documents), home + "/Documents");
+    EXPECT_EQ(FileManager::folderPath(Folder::Preferences), home + "/Library/Preferences");
+    EXPECT_EQ(FileManager::folderPath(Folder::Temporary), home + "/tmp");
+    EXPECT_EQ(FileManager::folderPath(Folder::Album), home + "/Album");
+
+    const auto created = FileManager::createFolder(Folder::Caches);
+    ASSERT_TRUE(created) << created.error();
+    EXPECT_EQ(created.value(), home + "/Library/Caches");
+    EXPECT_TRUE(FileManager::isDirectory(created.value()));
+}
+
+TEST(FileManagerFolders, CreateIsIdempotentButRefusesAFileInTheWay) {
+    const std::string root = testFolder();
+    EXPECT_TRUE(FileManager::createDirectory(root + "/a/b/c", true));
+    EXPECT_TRUE(FileManager::isDirectory(root + "/a/b/c"));
+    EXPECT_TRUE(FileManager::createDirectory(root + "/a/b/c", false));
+    EXPECT_TRUE(FileManager::createDirectory(root + "/a/b/c", true));
+
+    const auto missingParent = FileManager::createDirectory(root + "/x/y", false);
+    EXPECT_FALSE(missingParent);
+    EXPECT_EQ(missingParent.errorNumber(), ENOENT);
+
+    ASSERT_TRUE(FileManager::writeAtomically(root + "/file", "x"));
+    for (bool intermediates : {false, true}) {
+        const auto blocked = FileManager::createDirectory(root + "/file", intermediates);
+        EXPECT_FALSE(blocked);
+        EXPECT_NE(blocked.error().find(root + "/file"), std::string::npos) << blocked.error();
+    }
+    EXPECT_FALSE(FileManager::createDirectory(root + "/file/below", true));
+}
+
+TEST(FileManagerFolders, RemoveIsRecursiveAndReportsAMissingPath) {
+    const std::string root = testFolder();
+    ASSERT_TRUE(FileManager::createDirectory(root + "/tree/deep", true));
+    ASSERT_TRUE(FileManager::writeAtomically(root + "/tree/deep/leaf", "leaf"));
+    ASSERT_TRUE(FileManager::writeAtomically(root + "/tree/top", "top"));
+
+    EXPECT_TRUE(FileManager::removeItem(root + "/tree"));
+    EXPECT_FALSE(FileManager::fileExists(root + "/tree"));
+
+    const auto missing = FileManager::removeItem(root + "/tree");
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.errorNumber(), ENOENT);
+    EXPECT_NE(missing.error().find(root + "/tree"), std::string::npos);
+    EXPECT_NE(missing.error().find("No such file"), std::string::npos) << missing.error();
+}
+
+TEST(FileManagerFolders, ListsEntriesSortedWithoutDotEntries) {
+    const std::string root = testFolder();
+    for (const char* name : {"b", "a", ".hidden"}) {
+        ASSERT_TRUE(FileManager::writeAtomically(root + "/" + name, name));
+    }
+    ASSERT_TRUE(FileManager::createDirectory(root + "/c", false));
+    EXPECT_EQ(listing(root), (std::vector<std::string>{".hidden", "a", "b", "c"}));
+    EXPECT_FALSE(FileManager::contentsOfDirectory(root + "/none"));
+}
+
+TEST(FileManagerFiles, AtomicWriteReplacesContentsAndLeavesNoTemporaryFiles) {
+    const std::string root = testFolder();
+    const std::string path = root + "/store";
+    for (int round = 0; round < 5; ++round) {
+        const std::string contents(1000 * (5 - round), static_cast<char>('a' + round));
+        ASSERT_TRUE(FileManager::writeAtomically(path, contents));
+        const auto read = FileManager::readFile(path);
+        ASSERT_TRUE(read) << read.error();
+        EXPECT_EQ(read.value(), contents);
+    }
+    EXPECT_EQ(listing(root), std::vector<std::string>{"store"});
+
+    const auto failed = FileManager::writeAtomically(root + "/missing/store", "x");
+    EXPECT_FALSE(failed);
+    EXPECT_NE(failed.error().find(root + "/missing/store"), std::string::npos) << failed.error();
+    EXPECT_EQ(listing(root), std::vector<std::string>{"store"});
+}
+
+TEST(FileManagerFiles, ConcurrentAtomicWritesNeverMixContents) {
+    const std::string root = testFolder();
+    const std::string path = root + "/shared";
+    auto contentsOf = [](int writer) {
+        return std::string(50000 * static_cast<size_t>(writer + 1),
+                           static_cast<char>('A' + writer));
+    };
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < 6; ++writer) {
+        writers.emplace_back([&, writer] {
+            for (int round = 0; round < 20; ++round) {
+                EXPECT_TRUE(FileManager::writeAtomically(path, contentsOf(writer)));
+                const auto read = FileManager::readFile(path);
+                ASSERT_TRUE(read);
+                ASSERT_FALSE(read.value().empty());
+                EXPECT_EQ(read.value(), contentsOf(read.value().front() - 'A'));
+            }
+        });
+    }
+    for (auto& writer : writers) writer.join();
+    EXPECT_EQ(listing(root), std::vector<std::string>{"shared"});
+}
+
+TEST(FileManagerFiles, RemovesOnlyTemporaryFilesOfDeadWriters) {
+    const std::string root = testFolder();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(getpid());
+    for (const std::string& name : {".store.tmp-" + dead + "-1-0", ".store.tmp-" + alive + "-1-0",
+                                    ".other.tmp-" + dead + "-1-0", std::string("store")}) {
+        ASSERT_TRUE(FileManager::createExclusively(root + "/" + name, "partial"));
+    }
+    EXPECT_EQ(FileManager::removeAbandonedTemporaryFiles(root + "/store"), 1u);
+    EXPECT_EQ(listing(root), (std::vector<std::string>{".other.tmp-" + dead + "-1-0",
+                                                       ".store.tmp-" + alive + "-1-0", "store"}));
+}
+
+TEST(FileManagerFiles, ExclusiveCreateFailsTheSecondTime) {
+    const std::string path = testFolder() + "/lock";
+    ASSERT_TRUE(FileManager::createExclusively(path, "first"));
+    const auto second = FileManager::createExclusively(path, "second");
+    EXPECT_FALSE(second);
+    EXPECT_EQ(second.errorNumber(), EEXIST);
+    EXPECT_EQ(FileManager::readFile(path).value(), "first");
+}
+
+TEST(FileManagerFiles, ReadsBinaryContentsAndSizes) {
+    const std::string root = testFolder();
+    const std::vector<std::uint8_t> bytes = {0, 1, 0, 255, 10, 13, 0};
+    ASSERT_TRUE(FileManager::writeAtomically(root + "/binary", bytes));
+    const auto read = FileManager::readFile(root + "/binary");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(std::vector<std::uint8_t>(read.value().begin(), read.value().end()), bytes);
+    EXPECT_EQ(FileManager::fileSize(root + "/binary").value(), bytes.size());
+
+    EXPECT_EQ(FileManager::readFile(root + "/absent").errorNumber(), ENOENT);
+    EXPECT_EQ(FileManager::readFile(root).errorNumber(), EISDIR);
+    EXPECT_FALSE(FileManager::fileSize(root + "/absent"));
+    EXPECT_TRUE(FileManager::fileExists(root + "/binary"));
+    EXPECT_FALSE(FileManager::isDirectory(root + "/binary"));
+}
+
+TEST(FileManagerFiles, ReportsTheSpaceOfTheVolume) {
+    const auto space = FileManager::volumeSpace(testFolder());
+    ASSERT_TRUE(space) << space.error();
+    EXPECT_GT(space.value().totalBytes, 0u);
+    EXPECT_LE(space.value().freeBytes, space.value().totalBytes);
+    EXPECT_FALSE(FileManager::volumeSpace(testsupport::testHome() + "/no/such/folder"));
+}
