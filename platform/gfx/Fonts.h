@@ -1,0 +1,45 @@
+#pragma once
+// Fonts owns the process's one Pango font map, built from the app's own
+// fontconfig configuration, <resources>/fonts.conf, rather than the
+// system's. The app calls configure() once at start-up; text used before
+// that loads the configuration from defaultResourcesDir().
+//
+// Pango font maps are not thread-safe, so every use of Pango in gfx holds
+// one process-wide lock: text may be laid out and drawn on any thread, one
+// at a time (in practice, the main thread).
+
+#include <mutex>
+#include <string>
+
+#include "gfx/Font.h"
+
+typedef struct _PangoContext PangoContext;
+typedef struct _PangoFontDescription PangoFontDescription;
+
+namespace gfx {
+
+class Fonts {
+public:
+    // Loads <resourcesDir>/fonts.conf and replaces the font map; layouts
+    // made before keep the fonts they have. On failure the current fonts
+    // stay and `error` says why.
+    [[nodiscard]] static bool configure(const std::string& resourcesDir,
+                                        std::string* error = nullptr);
+    // $VANTOR_RESOURCES; else $VANTOR_SOURCE_DIR/resources; else the first
+    // "resources" folder holding fonts.conf beside the executable or above
+    // it (a build tree inside the source tree).
+    [[nodiscard]] static std::string defaultResourcesDir();
+    // The family of the font text in `family` is actually drawn with.
+    [[nodiscard]] static std::string resolvedFamily(const std::string& family);
+
+private:
+    friend class TextLayout;
+
+    [[nodiscard]] static std::unique_lock<std::recursive_mutex> lock();
+    // A new context on the shared font map, with the zh-cn language and the
+    // rendering options all layouts share. The caller holds lock().
+    [[nodiscard]] static PangoContext* createContext();
+    [[nodiscard]] static PangoFontDescription* createDescription(const Font& font);
+};
+
+}  // namespace gfx

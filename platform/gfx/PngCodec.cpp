@@ -1,0 +1,157 @@
+#include "gfx/PngCodec.h"
+
+#include <cairo.h>
+#include <png.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace gfx {
+
+namespace {
+
+constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// Reached from libpng's callbacks, between setjmp and longjmp: plain data only.
+struct ReadState {
+    const std::uint8_t* data;
+    size_t size;
+    size_t offset;
+    char message[160];
+};
+
+struct Header {
+    png_uint_32 width;
+    png_uint_32 height;
+    size_t rowBytes;
+};
+
+void onError(png_structp png, png_const_charp message) {
+    auto* state = static_cast<ReadState*>(png_get_error_ptr(png));
+    std::snprintf(state->message, sizeof state->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void onWarning(png_structp, png_const_charp) {}
+
+void onRead(png_structp png, png_bytep out, size_t length) {
+    auto* state = static_cast<ReadState*>(png_get_io_ptr(png));
+    if (length > state->size - state->offset) png_error(png, "truncated data");
+    std::memcpy(out, state->data + state->offset, length);
+    state->offset += length;
+}
+
+// The two functions below hold the setjmp points. A longjmp skips
+// destructors, so they keep only trivially destructible locals.
+bool readHeader(png_structp png, png_infop info, Header* header) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_info(png, info);
+    const int colorType = png_get_color_type(png, info);
+    if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (png_get_bit_depth(png, info) < 8) png_set_expand_gray_1_2_4_to_8(png);
+    const bool hasTransparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (hasTransparency) png_set_tRNS_to_alpha(png);
+    png_set_scale_16(png);
+    if (!(colorType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    if (!(colorType & PNG_COLOR_MASK_ALPHA) && !hasTransparency) {
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    }
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    header->width = png_get_image_width(png, info);
+    header->height = png_get_image_height(png, info);
+    header->rowBytes = png_get_rowbytes(png, info);
+    return true;
+}
+
+bool readRows(png_structp png, png_infop info, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_image(png, rows);
+    png_read_end(png, info);
+    return true;
+}
+
+struct Reader {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~Reader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
+
+void premultiply(Image::Pixels& pixels) {
+    for (std::uint32_t& p : pixels) {
+        const std::uint32_t a = p >> 24;
+        if (a == 0xFF) continue;
+        const auto mul = [a](std::uint32_t c) { return (c * a + 127) / 255; };
+        p = a << 24 | mul((p >> 16) & 0xFF) << 16 | mul((p >> 8) & 0xFF) << 8 | mul(p & 0xFF);
+    }
+}
+
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
+    out->insert(out->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+bool PngCodec::matches(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= sizeof kSignature &&
+           std::memcmp(bytes.data(), kSignature, sizeof kSignature) == 0;
+}
+
+std::shared_ptr<const Image> PngCodec::decode(std::span<const std::uint8_t> bytes,
+                                              const Image::DecodeOptions& options,
+                                              std::string& error) {
+    ReadState state{bytes.data(), bytes.size(), 0, {}};
+    Reader reader;
+    reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, onError, onWarning);
+    if (reader.png) reader.info = png_create_info_struct(reader.png);
+    if (!reader.info) {
+        error = "PNG: cannot create a decoder";
+        return nullptr;
+    }
+    png_set_read_fn(reader.png, &state, onRead);
+    Header header{};
+    if (!readHeader(reader.png, reader.info, &header)) {
+        error = std::string("PNG: ") + state.message;
+        return nullptr;
+    }
+    const int width = static_cast<int>(header.width);
+    const int height = static_cast<int>(header.height);
+    if (std::int64_t(header.width) * header.height > options.maxPixels) {
+        error = "PNG: " + std::to_string(header.width) + "x" + std::to_string(header.height) +
+                " exceeds the pixel limit";
+        return nullptr;
+    }
+    if (width > Image::kMaxDimension || height > Image::kMaxDimension) {
+        error = "PNG: too large";
+        return nullptr;
+    }
+    if (header.rowBytes != static_cast<size_t>(width) * 4) {
+        error = "PNG: unexpected row layout";
+        return nullptr;
+    }
+    Image::Pixels pixels(static_cast<size_t>(width) * height);
+    std::vector<png_bytep> rows(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        rows[y] = reinterpret_cast<png_bytep>(pixels.data() + static_cast<size_t>(y) * width);
+    }
+    if (!readRows(reader.png, reader.info, rows.data())) {
+        error = std::string("PNG: ") + state.message;
+        return nullptr;
+    }
+    premultiply(pixels);
+    return Image::create(width, height, std::move(pixels), options.scale);
+}
+
+std::vector<std::uint8_t> PngCodec::encode(const Image& image) {
+    std::vector<std::uint8_t> bytes;
+    cairo_surface_t* surface = image.createSurface();
+    const cairo_status_t status = cairo_surface_write_to_png_stream(surface, appendBytes, &bytes);
+    Image::releaseSurface(surface);
+    if (status != CAIRO_STATUS_SUCCESS) bytes.clear();
+    return bytes;
+}
+
+}  // namespace gfx

@@ -1,0 +1,27 @@
+#pragma once
+// PNG decoding through libpng (every colour type and bit depth, with
+// transparency, to premultiplied ARGB32) and encoding through Cairo, for
+// gfx::Image. Any thread.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "gfx/Image.h"
+
+namespace gfx {
+
+class PngCodec {
+public:
+    [[nodiscard]] static bool matches(std::span<const std::uint8_t> bytes);
+    // Ignores DecodeOptions::targetPixelSize: the caller scales.
+    [[nodiscard]] static std::shared_ptr<const Image> decode(std::span<const std::uint8_t> bytes,
+                                                             const Image::DecodeOptions& options,
+                                                             std::string& error);
+    // Empty on failure.
+    [[nodiscard]] static std::vector<std::uint8_t> encode(const Image& image);
+};
+
+}  // namespace gfx

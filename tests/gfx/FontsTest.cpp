@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "gfx/Fonts.h"
+#include "support/TestEnvironment.h"
+
+using gfx::Fonts;
+
+namespace {
+
+TEST(FontsTest, AppFamilyNamesResolveToNotoCjk) {
+    EXPECT_EQ(Fonts::resolvedFamily("Source Han Serif CN"), "Noto Serif CJK SC");
+    EXPECT_EQ(Fonts::resolvedFamily("serif"), "Noto Serif CJK SC");
+    for (const char* family : {"system", "PingFang SC", "Helvetica", "sans-serif"}) {
+        EXPECT_EQ(Fonts::resolvedFamily(family), "Noto Sans CJK SC") << family;
+    }
+}
+
+TEST(FontsTest, MissingFamiliesFallBackToTheDefaultSans) {
+    EXPECT_EQ(Fonts::resolvedFamily("sucaijishikangkangti"), "Noto Sans CJK SC");
+    EXPECT_EQ(Fonts::resolvedFamily(""), "Noto Sans CJK SC");
+}
+
+TEST(FontsTest, InstalledFamiliesAreUsedAsAsked) {
+    EXPECT_EQ(Fonts::resolvedFamily("DejaVu Serif"), "DejaVu Serif");
+}
+
+TEST(FontsTest, ConfigureRefusesAFolderWithoutFontsConf) {
+    std::string error;
+    EXPECT_FALSE(Fonts::configure(testsupport::testHome(), &error));
+    EXPECT_NE(error.find("fonts.conf"), std::string::npos) << error;
+    // The fonts in use stay.
+    EXPECT_EQ(Fonts::resolvedFamily("Source Han Serif CN"), "Noto Serif CJK SC");
+}
+
+TEST(FontsTest, ConfigureLoadsTheResourcesFolder) {
+    std::string error;
+    EXPECT_TRUE(Fonts::configure(Fonts::defaultResourcesDir(), &error)) << error;
+    EXPECT_EQ(Fonts::resolvedFamily("Source Han Serif CN"), "Noto Serif CJK SC");
+}
+
+}  // namespace
