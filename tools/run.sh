@@ -1,4 +1,11 @@
 #!/usr/bin/env bash
-# Runs the app on its embedded default. The app shell is not built yet.
-echo "vantor: the app itself is not built yet; tools/test.sh builds and tests the platform layer." >&2
-exit 0
+# Builds the app and runs it headless on its default device: it writes a PNG
+# of every page into out/shots/ (or the folder given with --out) and prints
+# where. Arguments are passed on to the app; tools/run.sh --help lists them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/setup.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc)" --target vantor
+exec build/tools/vantor "$@"

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config
-  libsimdjson-dev libicu-dev libssl-dev
+  libsimdjson-dev libicu-dev libssl-dev libcurl4-openssl-dev libcpp-httplib-dev
   libcairo2-dev libpango1.0-dev libturbojpeg0-dev libpng-dev fonts-noto-cjk fontconfig
   googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
 )

@@ -1,6 +1,6 @@
 #include "core/JSONWriter.h"
 
-#include <simdjson.h>
+#include "core/Unicode.h"
 
 #include <array>
 #include <cmath>
@@ -102,7 +102,9 @@ bool JSONWriter::writeDouble(double value) {
 }
 
 bool JSONWriter::writeString(std::string_view text) {
-    if (!simdjson::validate_utf8(text.data(), text.size())) {
+    // Not simdjson's validator: saves may run while the process exits, after
+    // simdjson's implementation singletons are gone.
+    if (!Unicode::isValidUTF8(text)) {
         return fail("Invalid UTF-8 in a string in JSON write");
     }
     out_ += '"';

@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -164,6 +165,17 @@ PangoFontDescription* Fonts::createDescription(const Font& font) {
     pango_font_description_set_style(description,
                                      font.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
     return description;
+}
+
+}  // namespace gfx
+
+namespace gfx {
+
+bool Fonts::isAvailable(const std::string& family) {
+    const std::string resolved = resolvedFamily(family);
+    if (strcasecmp(resolved.c_str(), family.c_str()) == 0) return true;
+    // Every family fontconfig has no match for lands on the same fallback.
+    return resolved != resolvedFamily("vantor-no-such-family");
 }
 
 }  // namespace gfx

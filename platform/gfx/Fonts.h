@@ -31,6 +31,9 @@ public:
     [[nodiscard]] static std::string defaultResourcesDir();
     // The family of the font text in `family` is actually drawn with.
     [[nodiscard]] static std::string resolvedFamily(const std::string& family);
+    // Whether a font of that family (or one our configuration names for it)
+    // exists, rather than the fallback every unknown family lands on.
+    [[nodiscard]] static bool isAvailable(const std::string& family);
 
 private:
     friend class TextLayout;

@@ -39,3 +39,9 @@ TEST(FontsTest, ConfigureLoadsTheResourcesFolder) {
 }
 
 }  // namespace
+
+TEST(FontsAvailability, NamedAndAliasedFamiliesExistMissingOnesDoNot) {
+    EXPECT_TRUE(gfx::Fonts::isAvailable("Noto Sans CJK SC"));
+    EXPECT_TRUE(gfx::Fonts::isAvailable("Source Han Serif CN"));
+    EXPECT_FALSE(gfx::Fonts::isAvailable("sucaijishikangkangti"));
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The application delegate: builds the whole interface at launch (window,
+// language bundle, the four pages in the tab container inside a navigation
+// controller), configures the image library and starts the ad SDK.
+
+#include <memory>
+
+#include "app/QZKit/QZTabViewController.h"
+#include "ui/Application.h"
+#include "ui/Window.h"
+
+namespace app {
+
+class AppDelegate : public ui::ApplicationDelegate {
+public:
+    // The ad application identifier the app starts the SDK with.
+    static constexpr const char* kAdApplicationID = "dz-app-pub-7318204956618305~2048163977";
+
+    bool didFinishLaunching(ui::Application& application) override;
+
+    [[nodiscard]] std::shared_ptr<ui::Window> window() const override { return window_; }
+    void setWindow(std::shared_ptr<ui::Window> window) { window_ = std::move(window); }
+    [[nodiscard]] const std::shared_ptr<QZTabViewController>& qzTabVc() const { return qzTabVc_; }
+
+private:
+    std::shared_ptr<ui::Window> window_;
+    std::shared_ptr<QZTabViewController> qzTabVc_;
+};
+
+}  // namespace app

@@ -1,0 +1,25 @@
+#pragma once
+// Where the app's services are: the photo service's API and web site and
+// the quote service. The real hosts are the defaults; the environment
+// (VANTOR_PHOTO_API, VANTOR_PHOTO_WEB, VANTOR_QUOTE_URL) points the app at
+// other ones, such as the local stand-ins of the offline demo and tests.
+
+#include <string>
+
+namespace app {
+
+struct AppConfiguration {
+    std::string photoAPIBase;  // scheme and host, no trailing "/"
+    std::string photoWebBase;
+    std::string quoteURL;
+
+    [[nodiscard]] std::string photoListURL() const { return photoAPIBase + "/photos"; }
+
+    // The configuration in force; read from the environment on first use.
+    static const AppConfiguration& current();
+    // Replaces it (the tool's embedded default, tests).
+    static void set(AppConfiguration configuration);
+    [[nodiscard]] static AppConfiguration fromEnvironment();
+};
+
+}  // namespace app

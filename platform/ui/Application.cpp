@@ -1,0 +1,115 @@
+#include "ui/Application.h"
+
+#include <algorithm>
+
+#include "core/Fatal.h"
+#include "core/NotificationCenter.h"
+#include "core/RunLoop.h"
+#include "ui/DeviceProfile.h"
+#include "ui/Window.h"
+
+namespace ui {
+
+namespace {
+
+void post(const char* name, const Application& application) {
+    core::NotificationCenter::defaultCenter().post(name, &application);
+}
+
+}  // namespace
+
+Application& Application::shared() {
+    static Application* const application = new Application;
+    return *application;
+}
+
+bool Application::launch(std::shared_ptr<ApplicationDelegate> delegate) {
+    if (launched_) core::fatal("Application::launch called twice");
+    if (!delegate) core::fatal("Application::launch needs a delegate");
+    launched_ = true;
+    delegate_ = std::move(delegate);
+    const auto keep = delegate_;
+    const bool launched = keep->didFinishLaunching(*this);
+    post(DidFinishLaunchingNotification, *this);
+    becomeActive();
+    return launched;
+}
+
+void Application::resignActive() {
+    if (state_ != ApplicationState::Active) return;
+    if (const auto delegate = delegate_) delegate->willResignActive(*this);
+    state_ = ApplicationState::Inactive;
+    post(WillResignActiveNotification, *this);
+}
+
+void Application::enterBackground() {
+    resignActive();
+    if (state_ == ApplicationState::Background) return;
+    state_ = ApplicationState::Background;
+    if (const auto delegate = delegate_) delegate->didEnterBackground(*this);
+    post(DidEnterBackgroundNotification, *this);
+}
+
+void Application::enterForeground() {
+    if (state_ != ApplicationState::Background) return;
+    if (const auto delegate = delegate_) delegate->willEnterForeground(*this);
+    state_ = ApplicationState::Inactive;
+    post(WillEnterForegroundNotification, *this);
+}
+
+void Application::becomeActive() {
+    enterForeground();
+    if (state_ == ApplicationState::Active) return;
+    state_ = ApplicationState::Active;
+    if (const auto delegate = delegate_) delegate->didBecomeActive(*this);
+    post(DidBecomeActiveNotification, *this);
+}
+
+void Application::terminate() {
+    if (const auto delegate = delegate_) delegate->willTerminate(*this);
+    post(WillTerminateNotification, *this);
+    core::RunLoop::main().stop();
+}
+
+std::vector<std::shared_ptr<Window>> Application::windows() const {
+    std::vector<std::shared_ptr<Window>> alive;
+    for (const auto& window : windows_) {
+        if (auto strong = window.lock()) alive.push_back(std::move(strong));
+    }
+    return alive;
+}
+
+void Application::registerWindow(const std::shared_ptr<Window>& window) {
+    if (!window) return;
+    std::erase_if(windows_, [](const auto& w) { return w.expired(); });
+    const bool known = std::any_of(windows_.begin(), windows_.end(),
+                                   [&window](const auto& w) { return w.lock() == window; });
+    if (!known) windows_.push_back(window);
+}
+
+void Application::makeKeyWindow(const std::shared_ptr<Window>& window) {
+    registerWindow(window);
+    keyWindow_ = window;
+}
+
+double Application::statusBarHeight() const {
+    return DeviceProfile::current().statusBarHeight;
+}
+
+void Application::resetForTesting() {
+    delegate_.reset();
+    state_ = ApplicationState::Inactive;
+    launched_ = false;
+    windows_.clear();
+    keyWindow_.reset();
+}
+
+int ApplicationMain(int, char**,
+                    const std::function<std::shared_ptr<ApplicationDelegate>()>& makeDelegate) {
+    core::RunLoop::bindMainToCurrentThread();
+    (void)Application::shared().launch(makeDelegate());
+    core::RunLoop::main().run();
+    return 0;
+}
+
+}  // namespace ui

@@ -1,0 +1,89 @@
+#pragma once
+// The running app: its delegate, lifecycle state and notifications, its
+// windows and key window. ApplicationMain binds the main run loop, creates
+// the delegate, launches and runs the loop until terminate(). The headless
+// tool and the tests call launch() instead and drive the run loop
+// themselves. Main thread only.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "ui/Responder.h"
+
+namespace ui {
+
+class Window;
+class Application;
+
+class ApplicationDelegate : public Responder {
+public:
+    virtual bool didFinishLaunching(Application& application) = 0;
+    virtual void willResignActive(Application&) {}
+    virtual void didEnterBackground(Application&) {}
+    virtual void willEnterForeground(Application&) {}
+    virtual void didBecomeActive(Application&) {}
+    virtual void willTerminate(Application&) {}
+    // The app's main window, for code that asks the delegate for it.
+    [[nodiscard]] virtual std::shared_ptr<Window> window() const { return nullptr; }
+};
+
+enum class ApplicationState { Active, Inactive, Background };
+
+class Application : public Responder {
+public:
+    // Notification names, posted on the main thread with the application as
+    // object, after the delegate's matching callback.
+    static constexpr const char* DidFinishLaunchingNotification = "ApplicationDidFinishLaunching";
+    static constexpr const char* DidBecomeActiveNotification = "ApplicationDidBecomeActive";
+    static constexpr const char* WillResignActiveNotification = "ApplicationWillResignActive";
+    static constexpr const char* DidEnterBackgroundNotification = "ApplicationDidEnterBackground";
+    static constexpr const char* WillEnterForegroundNotification = "ApplicationWillEnterForeground";
+    static constexpr const char* WillTerminateNotification = "ApplicationWillTerminate";
+
+    static Application& shared();
+
+    [[nodiscard]] std::shared_ptr<ApplicationDelegate> delegate() const { return delegate_; }
+    [[nodiscard]] ApplicationState state() const { return state_; }
+
+    // Sets the delegate, calls didFinishLaunching, posts the launch
+    // notification, then becomes active. Launching twice stops the process.
+    bool launch(std::shared_ptr<ApplicationDelegate> delegate);
+    // Lifecycle moves (the desktop window and tests drive them).
+    void resignActive();
+    void enterBackground();
+    void enterForeground();
+    void becomeActive();
+    // Will-terminate callback and notification, then stops the main run
+    // loop's run().
+    void terminate();
+
+    // Windows in the order they were made visible; the key window is the
+    // last one made key.
+    [[nodiscard]] std::vector<std::shared_ptr<Window>> windows() const;
+    [[nodiscard]] std::shared_ptr<Window> keyWindow() const { return keyWindow_.lock(); }
+    void registerWindow(const std::shared_ptr<Window>& window);
+    void makeKeyWindow(const std::shared_ptr<Window>& window);
+
+    [[nodiscard]] double statusBarHeight() const;
+
+    // The delegate (touches no window handled end there).
+    [[nodiscard]] Responder* nextResponder() const override { return delegate_.get(); }
+
+    // Forgets delegate, windows and state so a test can launch again.
+    void resetForTesting();
+
+private:
+    std::shared_ptr<ApplicationDelegate> delegate_;
+    ApplicationState state_ = ApplicationState::Inactive;
+    bool launched_ = false;
+    std::vector<std::weak_ptr<Window>> windows_;
+    std::weak_ptr<Window> keyWindow_;
+};
+
+// Binds the main run loop to the calling thread, launches the delegate made
+// by the factory and runs the main run loop until the app terminates.
+int ApplicationMain(int argc, char** argv,
+                    const std::function<std::shared_ptr<ApplicationDelegate>()>& makeDelegate);
+
+}  // namespace ui

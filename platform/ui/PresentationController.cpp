@@ -1,0 +1,197 @@
+#include "ui/PresentationController.h"
+
+#include <string>
+#include <utility>
+
+#include "core/Console.h"
+#include "ui/TransitionContext.h"
+#include "ui/TransitioningDelegate.h"
+#include "ui/View.h"
+#include "ui/Window.h"
+
+namespace ui {
+
+PresentationController::PresentationController(const std::shared_ptr<ViewController>& presenter,
+                                               std::shared_ptr<ViewController> presented)
+    : presenter_(presenter),
+      presented_(std::move(presented)),
+      style_(presented_->modalPresentationStyle()) {}
+
+void PresentationController::present(const std::shared_ptr<ViewController>& source,
+                                     const std::shared_ptr<ViewController>& controller,
+                                     bool animated, std::function<void()> completion) {
+    if (!source || !controller) return;
+    const auto presenter = source->outermostParent();
+    const auto refuse = [&](const std::string& reason) {
+        core::Console::log("Warning: Attempt to present " + controller->description() + " on " +
+                           presenter->description() + reason);
+    };
+    if (presenter->presented_) {
+        refuse(" which is already presenting " + presenter->presented_->description());
+        return;
+    }
+    if (controller == presenter || controller->presentingViewController() ||
+        controller->parentViewController()) {
+        refuse(", but it is already presented or is a child controller");
+        return;
+    }
+    const auto window = presenter->isViewLoaded() ? presenter->view()->window() : nullptr;
+    if (!window) {
+        refuse(" whose view is not in the window hierarchy");
+        return;
+    }
+
+    const auto presentation = std::make_shared<PresentationController>(presenter, controller);
+    presenter->presentation_ = presentation;
+    presenter->presented_ = controller;
+    controller->presenting_ = presenter;
+
+    const auto view = controller->view();
+    const gfx::Rect bounds = window->bounds();
+    view->setFrame(bounds);
+    window->addSubview(view);
+
+    const bool covers = presentation->coversPresenter();
+    if (covers) presenter->beginAppearanceTransition(false, animated);
+    controller->beginAppearanceTransition(true, animated);
+
+    std::shared_ptr<AnimatedTransitioning> animator;
+    std::shared_ptr<InteractiveTransitioning> interaction;
+    if (const auto delegate = controller->transitioningDelegate()) {
+        animator = delegate->animationControllerForPresented(controller, presenter, source);
+        if (animator) interaction = delegate->interactionControllerForPresentation(animator);
+    }
+    const auto presenterView = presenter->view();
+    const gfx::Rect presenterFrame = presenterView->frame();
+    const auto transition = std::make_shared<TransitionContext>(
+        window,
+        TransitionContext::Side{presenter, presenterView, presenterFrame,
+                                covers ? gfx::Rect() : presenterFrame},
+        TransitionContext::Side{controller, view, gfx::Rect(), bounds}, animated,
+        [weak = std::weak_ptr(presentation), completion = std::move(completion)](bool completed) {
+            if (const auto self = weak.lock()) self->didPresent(completed, completion);
+        });
+    presentation->transition_ = transition;
+    transition->start(std::move(animator), std::move(interaction), kTransitionDuration);
+}
+
+void PresentationController::didPresent(bool completed, const std::function<void()>& completion) {
+    const auto self = shared_from_this();
+    transition_.reset();
+    const auto presenter = presenter_.lock();
+    const bool covers = coversPresenter() && presenter;
+    if (!completed) {
+        presented_->beginAppearanceTransition(false, true);
+        if (covers) presenter->beginAppearanceTransition(true, true);
+        presented_->view()->removeFromSuperview();
+        presented_->endAppearanceTransition();
+        if (covers) presenter->endAppearanceTransition();
+        afterPresenting_.clear();
+        unlink();
+        return;
+    }
+    phase_ = Phase::Presented;
+    presented_->endAppearanceTransition();
+    if (covers) {
+        presenter->view()->setHidden(true);
+        presenter->endAppearanceTransition();
+    }
+    if (completion) completion();
+    auto queued = std::move(afterPresenting_);
+    afterPresenting_.clear();
+    for (auto& task : queued) task();
+}
+
+void PresentationController::dismiss(bool animated, std::function<void()> completion) {
+    if (phase_ == Phase::Presenting) {
+        afterPresenting_.push_back(
+            [weak = weak_from_this(), animated, completion = std::move(completion)]() mutable {
+                if (const auto self = weak.lock()) self->dismiss(animated, std::move(completion));
+            });
+        return;
+    }
+    const auto presenter = presenter_.lock();
+    if (phase_ == Phase::Dismissing || !presenter) {
+        core::Console::log("Warning: Attempt to dismiss " + presented_->description() +
+                           " while its dismissal is in progress");
+        return;
+    }
+    phase_ = Phase::Dismissing;
+    tearDownNested();
+
+    const bool covers = coversPresenter();
+    const auto presenterView = presenter->view();
+    presented_->beginAppearanceTransition(false, animated);
+    if (covers) {
+        presenterView->setHidden(false);
+        presenter->beginAppearanceTransition(true, animated);
+    }
+
+    std::shared_ptr<AnimatedTransitioning> animator;
+    std::shared_ptr<InteractiveTransitioning> interaction;
+    if (const auto delegate = presented_->transitioningDelegate()) {
+        animator = delegate->animationControllerForDismissed(presented_);
+        if (animator) interaction = delegate->interactionControllerForDismissal(animator);
+    }
+    const auto view = presented_->view();
+    const gfx::Rect presenterFrame = presenterView->frame();
+    const auto transition = std::make_shared<TransitionContext>(
+        view->superview(), TransitionContext::Side{presented_, view, view->frame(), gfx::Rect()},
+        TransitionContext::Side{presenter, presenterView, presenterFrame, presenterFrame},
+        animated && view->window() != nullptr,
+        [weak = weak_from_this(), completion = std::move(completion)](bool completed) {
+            if (const auto self = weak.lock()) self->didDismiss(completed, completion);
+        });
+    transition_ = transition;
+    transition->start(std::move(animator), std::move(interaction), kTransitionDuration);
+}
+
+void PresentationController::didDismiss(bool completed, const std::function<void()>& completion) {
+    const auto self = shared_from_this();
+    transition_.reset();
+    const auto presenter = presenter_.lock();
+    const bool covers = coversPresenter() && presenter;
+    if (!completed) {
+        phase_ = Phase::Presented;
+        presented_->beginAppearanceTransition(true, true);
+        if (covers) presenter->beginAppearanceTransition(false, true);
+        presented_->endAppearanceTransition();
+        if (covers) {
+            presenter->view()->setHidden(true);
+            presenter->endAppearanceTransition();
+        }
+        return;
+    }
+    presented_->view()->removeFromSuperview();
+    presented_->endAppearanceTransition();
+    if (covers) presenter->endAppearanceTransition();
+    unlink();
+    if (completion) completion();
+}
+
+void PresentationController::tearDownNested() {
+    while (const auto nested = presented_->presentation_) {
+        if (nested->transition_) {
+            nested->transition_->completeTransition(true);
+            continue;
+        }
+        nested->tearDownNested();
+        const auto inner = nested->presented_;
+        inner->beginAppearanceTransition(false, false);
+        inner->view()->removeFromSuperview();
+        inner->endAppearanceTransition();
+        presented_->view()->setHidden(false);
+        nested->unlink();
+    }
+}
+
+void PresentationController::unlink() {
+    presented_->presenting_.reset();
+    const auto presenter = presenter_.lock();
+    if (presenter && presenter->presentation_.get() == this) {
+        presenter->presented_.reset();
+        presenter->presentation_.reset();
+    }
+}
+
+}  // namespace ui

@@ -1,0 +1,55 @@
+#pragma once
+// One modal presentation, from its presenting transition to the end of its
+// dismissal: owned by the presenter while it presents, it moves the
+// presented view in and out of the window, sends both controllers their
+// appearance callbacks in order, and serialises dismissals against the
+// running transition. ViewController::presentViewController and
+// dismissViewController are its only entry points. Main thread only.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "ui/ViewController.h"
+
+namespace ui {
+
+class TransitionContext;
+
+class PresentationController : public std::enable_shared_from_this<PresentationController> {
+public:
+    static constexpr double kTransitionDuration = 0.3;
+
+    enum class Phase { Presenting, Presented, Dismissing };
+
+    PresentationController(const std::shared_ptr<ViewController>& presenter,
+                           std::shared_ptr<ViewController> presented);
+
+    // Presents from `source`'s outermost parent, or logs why it cannot.
+    static void present(const std::shared_ptr<ViewController>& source,
+                        const std::shared_ptr<ViewController>& controller, bool animated,
+                        std::function<void()> completion);
+    void dismiss(bool animated, std::function<void()> completion);
+
+    [[nodiscard]] Phase phase() const { return phase_; }
+    [[nodiscard]] ModalPresentationStyle style() const { return style_; }
+
+private:
+    [[nodiscard]] bool coversPresenter() const {
+        return style_ == ModalPresentationStyle::FullScreen;
+    }
+    void didPresent(bool completed, const std::function<void()>& completion);
+    void didDismiss(bool completed, const std::function<void()>& completion);
+    // Removes whatever the presented controller presents itself, at once.
+    void tearDownNested();
+    void unlink();
+
+    std::weak_ptr<ViewController> presenter_;
+    std::shared_ptr<ViewController> presented_;
+    ModalPresentationStyle style_;
+    Phase phase_ = Phase::Presenting;
+    std::shared_ptr<TransitionContext> transition_;
+    std::vector<std::function<void()>> afterPresenting_;
+};
+
+}  // namespace ui

@@ -1,0 +1,23 @@
+#pragma once
+// Draws a window's view tree into an image at the device scale: for each
+// visible view, its transform, alpha (as a group), background colour with
+// corner radius, its own draw(), then its subviews, clipped where the view
+// clips. Lays the tree out first. Main thread only.
+
+#include <string>
+
+#include "gfx/Image.h"
+
+namespace ui {
+
+class Window;
+
+class Renderer {
+public:
+    [[nodiscard]] static gfx::ImagePtr render(Window& window);
+    [[nodiscard]] static gfx::ImagePtr render(Window& window, double scale);
+    // Renders and writes a PNG; false with a console line when writing fails.
+    [[nodiscard]] static bool writePNG(Window& window, const std::string& path);
+};
+
+}  // namespace ui

@@ -1,0 +1,142 @@
+#include "ui/ScrollView.h"
+
+#include <algorithm>
+
+#include "ui/GestureRecognizer.h"
+
+namespace ui {
+
+ScrollView::ScrollView(gfx::Rect frame) : View(frame), self_(std::make_shared<ScrollView*>(this)) {
+    setClipsToBounds(true);
+    pan_ = std::make_shared<PanGestureRecognizer>(
+        [self = std::weak_ptr<ScrollView*>(self_)](GestureRecognizer& recognizer) {
+            if (auto view = self.lock()) {
+                (*view)->handlePan(static_cast<PanGestureRecognizer&>(recognizer));
+            }
+        });
+    addGestureRecognizer(pan_);
+}
+
+ScrollView::~ScrollView() {
+    animation_.cancel();
+}
+
+void ScrollView::setContentSize(gfx::Size size) {
+    if (contentSize_ == size) return;
+    contentSize_ = size;
+    setNeedsLayout();
+}
+
+void ScrollView::setScrollEnabled(bool enabled) {
+    scrollEnabled_ = enabled;
+    pan_->setEnabled(enabled);
+}
+
+void ScrollView::setDecelerationRate(double rate) {
+    decelerationRate_ = std::clamp(rate, 0.0, 0.9999);
+}
+
+void ScrollView::setContentOffset(gfx::Point offset, bool animated) {
+    stopAnimation();
+    if (!animated) {
+        applyOffset(offset);
+        return;
+    }
+    if (offset == contentOffset()) return;
+    animateTo(offset, kAnimationDuration, ScrollAnimation::Curve::EaseInOut, false);
+}
+
+ScrollView::Range ScrollView::offsetRange() const {
+    const gfx::EdgeInsets inset = adjustedContentInset();
+    const gfx::Size size = bounds().size;
+    Range range;
+    range.min = {-inset.left, -inset.top};
+    range.max = {std::max(range.min.x, contentSize_.width + inset.right - size.width),
+                 std::max(range.min.y, contentSize_.height + inset.bottom - size.height)};
+    return range;
+}
+
+bool ScrollView::scrollsHorizontally() const {
+    const Range range = offsetRange();
+    return range.max.x > range.min.x || alwaysBounceHorizontal_;
+}
+
+bool ScrollView::scrollsVertically() const {
+    const Range range = offsetRange();
+    return range.max.y > range.min.y || alwaysBounceVertical_;
+}
+
+gfx::Point ScrollView::clamped(gfx::Point offset) const {
+    const Range range = offsetRange();
+    if (scrollsHorizontally()) offset.x = std::clamp(offset.x, range.min.x, range.max.x);
+    if (scrollsVertically()) offset.y = std::clamp(offset.y, range.min.y, range.max.y);
+    return offset;
+}
+
+gfx::Point ScrollView::rubberBanded(gfx::Point raw) const {
+    const Range range = offsetRange();
+    const auto band = [this](double value, double min, double max) {
+        if (!bounces_) return std::clamp(value, min, max);
+        if (value < min) return min - (min - value) / 2;
+        if (value > max) return max + (value - max) / 2;
+        return value;
+    };
+    if (scrollsHorizontally()) raw.x = band(raw.x, range.min.x, range.max.x);
+    if (scrollsVertically()) raw.y = band(raw.y, range.min.y, range.max.y);
+    return raw;
+}
+
+gfx::Point ScrollView::unbanded(gfx::Point offset) const {
+    if (!bounces_) return offset;
+    const Range range = offsetRange();
+    const auto unband = [](double value, double min, double max) {
+        if (value < min) return min - (min - value) * 2;
+        if (value > max) return max + (value - max) * 2;
+        return value;
+    };
+    if (scrollsHorizontally()) offset.x = unband(offset.x, range.min.x, range.max.x);
+    if (scrollsVertically()) offset.y = unband(offset.y, range.min.y, range.max.y);
+    return offset;
+}
+
+void ScrollView::applyOffset(gfx::Point offset) {
+    gfx::Rect b = bounds();
+    if (b.origin == offset) return;
+    b.origin = offset;
+    setBounds(b);
+    setNeedsLayout();
+    notify([this](ScrollViewDelegate& d) { d.scrollViewDidScroll(*this); });
+}
+
+void ScrollView::stopAnimation() {
+    animation_.cancel();
+    decelerating_ = false;
+}
+
+void ScrollView::animateTo(gfx::Point target, double duration, ScrollAnimation::Curve curve,
+                           bool deceleration) {
+    const auto weak = weak_from_this();
+    const auto frame = [weak](gfx::Point offset) {
+        const auto view = std::static_pointer_cast<ScrollView>(weak.lock());
+        if (!view) return;
+        gfx::Rect b = view->bounds();
+        b.origin = offset;
+        view->setBounds(b);
+        view->setNeedsLayout();
+        view->notify([&view](ScrollViewDelegate& d) { d.scrollViewDidScroll(*view); });
+    };
+    const auto finish = [weak, deceleration] {
+        const auto view = std::static_pointer_cast<ScrollView>(weak.lock());
+        if (!view) return;
+        if (deceleration) {
+            view->decelerating_ = false;
+            view->notify([&view](ScrollViewDelegate& d) { d.scrollViewDidEndDecelerating(*view); });
+        } else {
+            view->notify(
+                [&view](ScrollViewDelegate& d) { d.scrollViewDidEndScrollingAnimation(*view); });
+        }
+    };
+    animation_.start(contentOffset(), target, duration, curve, frame, finish);
+}
+
+}  // namespace ui

@@ -1,0 +1,161 @@
+#pragma once
+// A view whose bounds origin is the content offset: its subviews are the
+// content, moved by dragging (an internal pan recognizer), by flings that
+// decelerate or snap to pages, and by setContentOffset, animated or not.
+// The delegate hears every step.
+//
+// Dragging: the content follows the finger from the moment the pan begins
+// (the pan's 10-point start threshold is not applied to the content), only
+// along the axes that scroll; past an edge it moves half the finger's
+// distance when bounces() is on and stops at the edge otherwise. On lift
+// the content decelerates to rest (or to the nearest page when paging),
+// within the valid offsets: x in [-inset.left, contentWidth + inset.right
+// - boundsWidth], never above its minimum; y likewise.
+//
+// Animations run on timers of the main run loop at 60 frames per second on
+// the current clock. Made with std::make_shared like every view. Main
+// thread only.
+
+#include <memory>
+
+#include "gfx/Geometry.h"
+#include "ui/ScrollAnimation.h"
+#include "ui/ScrollViewDelegate.h"
+#include "ui/View.h"
+
+namespace ui {
+
+class GestureRecognizer;
+class PanGestureRecognizer;
+
+enum class ContentInsetAdjustmentBehavior { Automatic, Never };
+
+class ScrollView : public View {
+public:
+    // Deceleration rates: the fraction of velocity kept per millisecond.
+    static constexpr double kDecelerationRateNormal = 0.998;
+    static constexpr double kDecelerationRateFast = 0.99;
+    // Content velocity (points per second) above which a paging drag moves
+    // to the next page in the fling's direction.
+    static constexpr double kPagingFlingVelocity = 300;
+    static constexpr double kAnimationDuration = 0.3;
+    static constexpr double kMaximumDecelerationDuration = 2;
+
+    explicit ScrollView(gfx::Rect frame = {});
+    ~ScrollView() override;
+
+    [[nodiscard]] gfx::Size contentSize() const { return contentSize_; }
+    void setContentSize(gfx::Size size);
+    [[nodiscard]] gfx::Point contentOffset() const { return bounds().origin; }
+    // Any offset is accepted (no clamping). Not animated: moves at once and
+    // reports didScroll if the offset changed. Animated: 0.3 s ease-in-out,
+    // didScroll every frame, then didEndScrollingAnimation; nothing at all
+    // when already there. Either way a running animation or deceleration
+    // stops first, without its end callback.
+    void setContentOffset(gfx::Point offset, bool animated = false);
+
+    [[nodiscard]] gfx::EdgeInsets contentInset() const { return contentInset_; }
+    void setContentInset(const gfx::EdgeInsets& inset) { contentInset_ = inset; }
+    // The content inset: nothing is added automatically.
+    [[nodiscard]] gfx::EdgeInsets adjustedContentInset() const { return contentInset_; }
+    [[nodiscard]] ContentInsetAdjustmentBehavior contentInsetAdjustmentBehavior() const {
+        return insetAdjustment_;
+    }
+    void setContentInsetAdjustmentBehavior(ContentInsetAdjustmentBehavior behavior) {
+        insetAdjustment_ = behavior;
+    }
+
+    [[nodiscard]] bool isPagingEnabled() const { return pagingEnabled_; }
+    void setPagingEnabled(bool enabled) { pagingEnabled_ = enabled; }
+    [[nodiscard]] bool isScrollEnabled() const { return scrollEnabled_; }
+    void setScrollEnabled(bool enabled);
+    [[nodiscard]] bool bounces() const { return bounces_; }
+    void setBounces(bool bounces) { bounces_ = bounces; }
+    [[nodiscard]] bool alwaysBounceVertical() const { return alwaysBounceVertical_; }
+    void setAlwaysBounceVertical(bool bounce) { alwaysBounceVertical_ = bounce; }
+    [[nodiscard]] bool alwaysBounceHorizontal() const { return alwaysBounceHorizontal_; }
+    void setAlwaysBounceHorizontal(bool bounce) { alwaysBounceHorizontal_ = bounce; }
+    // Recorded only: no indicators are drawn and nothing scrolls to top.
+    [[nodiscard]] bool showsHorizontalScrollIndicator() const { return showsHorizontal_; }
+    void setShowsHorizontalScrollIndicator(bool shows) { showsHorizontal_ = shows; }
+    [[nodiscard]] bool showsVerticalScrollIndicator() const { return showsVertical_; }
+    void setShowsVerticalScrollIndicator(bool shows) { showsVertical_ = shows; }
+    [[nodiscard]] bool scrollsToTop() const { return scrollsToTop_; }
+    void setScrollsToTop(bool scrolls) { scrollsToTop_ = scrolls; }
+    [[nodiscard]] double decelerationRate() const { return decelerationRate_; }
+    void setDecelerationRate(double rate);
+
+    // Tracking: a finger moves the content (from the pan's start to its end).
+    // Dragging: the same, as the delegate sees it. Decelerating: moving on
+    // its own after the finger lifted.
+    [[nodiscard]] bool isTracking() const { return tracking_; }
+    [[nodiscard]] bool isDragging() const { return dragging_; }
+    [[nodiscard]] bool isDecelerating() const { return decelerating_; }
+
+    [[nodiscard]] std::shared_ptr<ScrollViewDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<ScrollViewDelegate>& delegate) { delegate_ = delegate; }
+
+    [[nodiscard]] std::shared_ptr<PanGestureRecognizer> panGestureRecognizer() const {
+        return pan_;
+    }
+
+private:
+    struct Range {
+        gfx::Point min;
+        gfx::Point max;
+    };
+    [[nodiscard]] Range offsetRange() const;
+    [[nodiscard]] bool scrollsHorizontally() const;
+    [[nodiscard]] bool scrollsVertically() const;
+    [[nodiscard]] gfx::Point clamped(gfx::Point offset) const;
+    [[nodiscard]] gfx::Point rubberBanded(gfx::Point raw) const;
+    [[nodiscard]] gfx::Point unbanded(gfx::Point offset) const;
+
+    // Moves the bounds origin; didScroll when it changed.
+    void applyOffset(gfx::Point offset);
+    void stopAnimation();
+    void animateTo(gfx::Point target, double duration, ScrollAnimation::Curve curve,
+                   bool deceleration);
+    template <typename Call>
+    void notify(Call&& call) {
+        if (auto d = delegate_.lock()) call(*d);
+    }
+
+    // Dragging (ScrollViewDragging.cpp).
+    void handlePan(PanGestureRecognizer& pan);
+    void beginDrag(PanGestureRecognizer& pan);
+    void moveDrag(PanGestureRecognizer& pan);
+    void endDrag(PanGestureRecognizer& pan, bool cancelled);
+    [[nodiscard]] gfx::Point restingOffset(gfx::Point offset, gfx::Point velocity) const;
+    [[nodiscard]] double pagedOffset(double offset, double velocity, double pageSize,
+                                     double startOffset, double min, double max) const;
+    [[nodiscard]] double decelerationDuration(gfx::Point from, gfx::Point to,
+                                              gfx::Point velocity) const;
+
+    gfx::Size contentSize_;
+    gfx::EdgeInsets contentInset_;
+    ContentInsetAdjustmentBehavior insetAdjustment_ = ContentInsetAdjustmentBehavior::Automatic;
+    bool pagingEnabled_ = false;
+    bool scrollEnabled_ = true;
+    bool bounces_ = true;
+    bool alwaysBounceVertical_ = false;
+    bool alwaysBounceHorizontal_ = false;
+    bool showsHorizontal_ = true;
+    bool showsVertical_ = true;
+    bool scrollsToTop_ = true;
+    double decelerationRate_ = kDecelerationRateNormal;
+
+    bool tracking_ = false;
+    bool dragging_ = false;
+    bool decelerating_ = false;
+    gfx::Point dragStartOffset_;  // un-rubber-banded
+    gfx::Point dragStartTranslation_;
+
+    std::weak_ptr<ScrollViewDelegate> delegate_;
+    std::shared_ptr<PanGestureRecognizer> pan_;
+    // The pan's action reaches this view through it; gone with the view.
+    std::shared_ptr<ScrollView*> self_;
+    ScrollAnimation animation_;
+};
+
+}  // namespace ui

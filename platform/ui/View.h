@@ -1,0 +1,197 @@
+#pragma once
+// A rectangle on screen: a node of the view tree with a frame in its
+// superview's coordinates, bounds in its own, an optional transform about its
+// centre, appearance (hidden, alpha, background colour, corner radius,
+// clipping), ordered subviews (later ones draw above), a layout pass, hit
+// testing and point/rect conversion between any two views of one tree.
+//
+// Views are made with std::make_shared (subclasses likewise) and live in
+// std::shared_ptr; a superview owns its subviews, a subview knows its
+// superview weakly. Main thread only.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gfx/Color.h"
+#include "gfx/Geometry.h"
+#include "ui/Responder.h"
+
+namespace gfx {
+class Canvas;
+}
+
+namespace ui {
+
+class GestureRecognizer;
+class ViewController;
+class Window;
+
+// View::AnimationOptions (outside the class, so that it can be a default
+// argument of View::animate).
+struct ViewAnimationOptions {
+    double delay = 0;
+    bool allowUserInteraction = false;
+};
+
+class View : public Responder, public std::enable_shared_from_this<View> {
+public:
+    explicit View(gfx::Rect frame = {});
+    ~View() override;
+    View(const View&) = delete;
+    View& operator=(const View&) = delete;
+
+    // Geometry. The frame is derived from centre, bounds size and transform;
+    // setting it with a non-identity transform keeps the transform.
+    [[nodiscard]] gfx::Rect frame() const;
+    void setFrame(const gfx::Rect& frame);
+    [[nodiscard]] gfx::Rect bounds() const { return bounds_; }
+    void setBounds(const gfx::Rect& bounds);
+    [[nodiscard]] gfx::Point center() const { return center_; }
+    void setCenter(gfx::Point center);
+    [[nodiscard]] gfx::AffineTransform transform() const { return transform_; }
+    void setTransform(const gfx::AffineTransform& transform);
+
+    // Appearance.
+    [[nodiscard]] bool isHidden() const { return hidden_; }
+    void setHidden(bool hidden);
+    [[nodiscard]] double alpha() const { return alpha_; }
+    void setAlpha(double alpha);
+    [[nodiscard]] std::optional<gfx::Color> backgroundColor() const { return backgroundColor_; }
+    void setBackgroundColor(std::optional<gfx::Color> color);
+    [[nodiscard]] double cornerRadius() const { return cornerRadius_; }
+    void setCornerRadius(double radius);
+    [[nodiscard]] bool clipsToBounds() const { return clipsToBounds_; }
+    void setClipsToBounds(bool clips);
+    [[nodiscard]] int tag() const { return tag_; }
+    void setTag(int tag) { tag_ = tag; }
+    [[nodiscard]] bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
+    void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+    // A name for tests and diagnostics.
+    [[nodiscard]] const std::string& accessibilityIdentifier() const { return identifier_; }
+    void setAccessibilityIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
+
+    // Hierarchy.
+    [[nodiscard]] std::shared_ptr<View> superview() const { return superview_.lock(); }
+    [[nodiscard]] const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
+    // Adding a view that has another superview moves it; adding it again to
+    // the same superview brings it to the front.
+    void addSubview(const std::shared_ptr<View>& view);
+    void insertSubview(const std::shared_ptr<View>& view, size_t index);
+    void insertSubviewBelow(const std::shared_ptr<View>& view, const View* sibling);
+    void insertSubviewAbove(const std::shared_ptr<View>& view, const View* sibling);
+    void bringSubviewToFront(const View* view);
+    void sendSubviewToBack(const View* view);
+    virtual void removeFromSuperview();
+    [[nodiscard]] std::shared_ptr<Window> window() const;
+    [[nodiscard]] bool isDescendantOf(const View* view) const;
+    // Depth-first search of this view and its subviews.
+    [[nodiscard]] std::shared_ptr<View> viewWithTag(int tag);
+
+    // Hooks around hierarchy changes.
+    virtual void willMoveToSuperview(View* newSuperview);
+    virtual void didMoveToSuperview();
+    virtual void willMoveToWindow(Window* newWindow);
+    virtual void didMoveToWindow();
+    virtual void didAddSubview(View* subview);
+    virtual void willRemoveSubview(View* subview);
+
+    // Layout: setNeedsLayout marks the view; layoutIfNeeded runs
+    // layoutSubviews on marked views from here down. A bounds size change
+    // marks the view. The window lays out before every render and after
+    // every injected event.
+    void setNeedsLayout();
+    void layoutIfNeeded();
+    virtual void layoutSubviews();
+    [[nodiscard]] bool needsLayout() const { return needsLayout_; }
+    [[nodiscard]] virtual gfx::Size sizeThatFits(gfx::Size size) const;
+    [[nodiscard]] virtual gfx::Size intrinsicContentSize() const;
+    void sizeToFit();
+
+    // Drawing: the view's own content, in bounds coordinates, above its
+    // background and below its subviews.
+    virtual void draw(gfx::Canvas& canvas, const gfx::Rect& rect) const;
+    void setNeedsDisplay();
+
+    // Hit testing: the deepest visible, interaction-enabled view containing
+    // the point (in this view's coordinates), later subviews first.
+    [[nodiscard]] virtual std::shared_ptr<View> hitTest(gfx::Point point);
+    [[nodiscard]] virtual bool pointInside(gfx::Point point) const;
+
+    // Conversion between the coordinates of two views of one tree
+    // (nullptr: the window's), honouring every transform on the way.
+    [[nodiscard]] gfx::Point convertPointTo(gfx::Point point, const View* view) const;
+    [[nodiscard]] gfx::Point convertPointFrom(gfx::Point point, const View* view) const;
+    [[nodiscard]] gfx::Rect convertRectTo(const gfx::Rect& rect, const View* view) const;
+    [[nodiscard]] gfx::Rect convertRectFrom(const gfx::Rect& rect, const View* view) const;
+
+    // Gesture recognizers see the touches of this view and its subviews
+    // before the views do.
+    void addGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer);
+    void removeGestureRecognizer(const GestureRecognizer* recognizer);
+    [[nodiscard]] const std::vector<std::shared_ptr<GestureRecognizer>>& gestureRecognizers() const {
+        return gestureRecognizers_;
+    }
+
+    // The controller whose root view this is (set by the controller).
+    [[nodiscard]] std::shared_ptr<ViewController> viewController() const {
+        return viewController_.lock();
+    }
+    void setViewController(const std::shared_ptr<ViewController>& controller);
+
+    [[nodiscard]] Responder* nextResponder() const override;
+
+    // The safe area of the device profile, in this view's coordinates,
+    // limited to the part of the screen it covers.
+    [[nodiscard]] gfx::EdgeInsets safeAreaInsets() const;
+
+    // Animations: the block sets the end state at once; the completion runs
+    // on the main queue after delay + duration on the current clock, with
+    // true. Nested animate calls share the outer timing.
+    using AnimationOptions = ViewAnimationOptions;
+    static void animate(double duration, const std::function<void()>& animations,
+                        std::function<void(bool finished)> completion = {},
+                        AnimationOptions options = {});
+    // Whether an animate block is running (so a property change belongs to
+    // an animation).
+    [[nodiscard]] static bool isInsideAnimation();
+
+private:
+    friend class Window;
+
+    // Sets the window of this subtree (nested windows keep their own) and
+    // resigns a first responder that leaves its window.
+    void moveToWindow(Window* window);
+    void detachFromSuperview();
+    // Inserts at index (clamped) among the subviews other than `view`.
+    void attach(const std::shared_ptr<View>& view, size_t index);
+    [[nodiscard]] size_t indexAmongOthers(const View* sibling, const View* excluded) const;
+    // Maps this view's coordinates to its superview's.
+    [[nodiscard]] gfx::AffineTransform transformToSuperview() const;
+    // Maps this view's coordinates to those of the root of its tree (its
+    // window when it has one).
+    [[nodiscard]] gfx::AffineTransform transformToRoot() const;
+
+    gfx::Point center_;
+    gfx::Rect bounds_;
+    gfx::AffineTransform transform_ = gfx::AffineTransform::identity();
+    bool hidden_ = false;
+    double alpha_ = 1;
+    std::optional<gfx::Color> backgroundColor_;
+    double cornerRadius_ = 0;
+    bool clipsToBounds_ = false;
+    int tag_ = 0;
+    bool userInteractionEnabled_ = true;
+    bool needsLayout_ = true;
+    std::string identifier_;
+
+    std::weak_ptr<View> superview_;
+    std::vector<std::shared_ptr<View>> subviews_;
+    Window* window_ = nullptr;
+    std::vector<std::shared_ptr<GestureRecognizer>> gestureRecognizers_;
+    std::weak_ptr<ViewController> viewController_;
+};
+
+}  // namespace ui

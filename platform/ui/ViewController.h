@@ -1,0 +1,147 @@
+#pragma once
+// Manages one screen: a lazily loaded root view (loadView then viewDidLoad
+// on first access), appearance callbacks (viewWillAppear, viewDidAppear,
+// viewWillDisappear, viewDidDisappear, forwarded to child controllers whose
+// views are shown), child containment, and modal presentation.
+//
+// Controllers are made with std::make_shared (or a subclass's static
+// create) and live in std::shared_ptr; view() must not be called from a
+// constructor (it needs shared_from_this). Main thread only.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/Responder.h"
+#include "ui/View.h"
+
+namespace ui {
+
+class NavigationController;
+class PresentationController;
+class TransitioningDelegate;
+
+enum class ModalPresentationStyle { FullScreen, OverFullScreen, OverCurrentContext, Custom };
+
+class ViewController : public Responder, public std::enable_shared_from_this<ViewController> {
+public:
+    ViewController();
+    ~ViewController() override;
+    ViewController(const ViewController&) = delete;
+    ViewController& operator=(const ViewController&) = delete;
+
+    // The root view, loaded on first access.
+    [[nodiscard]] std::shared_ptr<View> view();
+    [[nodiscard]] bool isViewLoaded() const { return view_ != nullptr; }
+    // Replaces the root view (from loadView, or later).
+    void setView(std::shared_ptr<View> view);
+
+    // Makes a plain view with the screen's bounds; override to make another.
+    virtual void loadView();
+    virtual void viewDidLoad() {}
+    virtual void viewWillAppear(bool animated);
+    virtual void viewDidAppear(bool animated);
+    virtual void viewWillDisappear(bool animated);
+    virtual void viewDidDisappear(bool animated);
+    virtual void viewWillLayoutSubviews() {}
+    virtual void viewDidLayoutSubviews() {}
+
+    // Sends the appearance callbacks to this controller and its children
+    // (used by containers and windows; keeps every controller's appearance
+    // state consistent so no callback is sent twice in a row).
+    void beginAppearanceTransition(bool appearing, bool animated);
+    void endAppearanceTransition();
+    [[nodiscard]] bool isAppeared() const;
+
+    [[nodiscard]] const std::string& title() const { return title_; }
+    virtual void setTitle(std::string title) { title_ = std::move(title); }
+
+    // Containment.
+    [[nodiscard]] std::shared_ptr<ViewController> parentViewController() const {
+        return parent_.lock();
+    }
+    [[nodiscard]] const std::vector<std::shared_ptr<ViewController>>& childViewControllers() const {
+        return children_;
+    }
+    void addChildViewController(const std::shared_ptr<ViewController>& child);
+    void removeFromParentViewController();
+    virtual void willMoveToParentViewController(ViewController* parent);
+    virtual void didMoveToParentViewController(ViewController* parent);
+    // The nearest navigation controller above (or this one).
+    [[nodiscard]] std::shared_ptr<NavigationController> navigationController() const;
+
+    [[nodiscard]] virtual bool prefersStatusBarHidden() const { return false; }
+
+    // Modal presentation, always from this controller's outermost parent.
+    // The presented view is added to the window above everything, filling
+    // it. A presenter that is already presenting (or in a transition), whose
+    // view is not in a window, or a controller that is already presented or
+    // has a parent, refuses: a console warning, nothing shown, no completion,
+    // nothing retained. Animated transitions take 0.3 s on the clock;
+    // non-animated ones complete before the call returns. FullScreen hides
+    // the presenter's view and sends it disappear callbacks; the other
+    // styles leave it shown and untouched. Custom transitions come from the
+    // presented controller's transitioning delegate, whatever the style and
+    // whether animated or not (the context tells which).
+    void presentViewController(const std::shared_ptr<ViewController>& controller, bool animated,
+                               std::function<void()> completion = {});
+    // Dismisses what this controller (or its outermost parent) presents, or,
+    // when it presents nothing, itself from its presenter; controllers the
+    // dismissed one presents go with it. Asked while the presentation is
+    // still in its transition, the dismissal runs once it has completed;
+    // asked while a dismissal is already running, it is refused with a
+    // console warning. Nothing to dismiss, or refused: the completion is
+    // not called.
+    void dismissViewController(bool animated, std::function<void()> completion = {});
+    [[nodiscard]] std::shared_ptr<ViewController> presentedViewController() const {
+        return presented_;
+    }
+    [[nodiscard]] std::shared_ptr<ViewController> presentingViewController() const {
+        return presenting_.lock();
+    }
+    [[nodiscard]] ModalPresentationStyle modalPresentationStyle() const {
+        return presentationStyle_;
+    }
+    void setModalPresentationStyle(ModalPresentationStyle style) { presentationStyle_ = style; }
+    [[nodiscard]] std::shared_ptr<TransitioningDelegate> transitioningDelegate() const {
+        return transitioningDelegate_.lock();
+    }
+    void setTransitioningDelegate(const std::shared_ptr<TransitioningDelegate>& delegate) {
+        transitioningDelegate_ = delegate;
+    }
+
+    [[nodiscard]] Responder* nextResponder() const override;
+
+    // "<class: address>" followed by the title in quotes when there is one,
+    // for console messages.
+    [[nodiscard]] std::string description() const;
+
+protected:
+    // The children that receive this controller's appearance callbacks: by
+    // default those whose views are loaded and inside this controller's view.
+    [[nodiscard]] virtual std::vector<std::shared_ptr<ViewController>>
+    childViewControllersForAppearance();
+
+private:
+    friend class PresentationController;
+
+    // This controller, or its outermost parent: the one that presents.
+    [[nodiscard]] std::shared_ptr<ViewController> outermostParent();
+
+    std::shared_ptr<View> view_;
+    std::string title_;
+    std::weak_ptr<ViewController> parent_;
+    std::vector<std::shared_ptr<ViewController>> children_;
+    std::shared_ptr<ViewController> presented_;
+    std::weak_ptr<ViewController> presenting_;
+    // Set on the presenter while it presents (transitions included).
+    std::shared_ptr<PresentationController> presentation_;
+    ModalPresentationStyle presentationStyle_ = ModalPresentationStyle::FullScreen;
+    std::weak_ptr<TransitioningDelegate> transitioningDelegate_;
+    enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
+    Appearance appearance_ = Appearance::Disappeared;
+    bool appearanceAnimated_ = false;
+};
+
+}  // namespace ui

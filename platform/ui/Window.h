@@ -1,0 +1,75 @@
+#pragma once
+// The root of a view tree on the screen. A window has a root view
+// controller whose view fills it, can be made key and visible, lays out its
+// tree, delivers injected touches through hit testing and gesture
+// recognizers, and keeps the first responder. Main thread only.
+
+#include <memory>
+#include <vector>
+
+#include "ui/Touch.h"
+#include "ui/View.h"
+
+namespace ui {
+
+class GestureRecognizer;
+class ViewController;
+
+class Window : public View {
+public:
+    // An empty frame means the screen's bounds. A new window is hidden
+    // until makeKeyAndVisible(); touch injection and the renderer still
+    // address it directly.
+    explicit Window(gfx::Rect frame = {});
+    ~Window() override;
+
+    [[nodiscard]] std::shared_ptr<ViewController> rootViewController() const { return root_; }
+    // Installs the controller's view as the window's content (sized to the
+    // window); when the window is visible the controller gets its
+    // appearance callbacks.
+    void setRootViewController(std::shared_ptr<ViewController> controller);
+    // Shows the window, makes it the application's key window and sends the
+    // root controller viewWillAppear then viewDidAppear.
+    void makeKeyAndVisible();
+    [[nodiscard]] bool isKeyWindow() const;
+
+    [[nodiscard]] Responder* firstResponder() const { return firstResponder_; }
+    void setFirstResponder(Responder* responder) { firstResponder_ = responder; }
+
+    // Touch injection, in window coordinates. Each call delivers one phase
+    // of one touch (identified by the returned or given touch) and lays out
+    // afterwards. The higher-level gestures live in TouchInjector.
+    std::shared_ptr<Touch> touchDown(gfx::Point location);
+    void touchMove(const std::shared_ptr<Touch>& touch, gfx::Point location);
+    void touchUp(const std::shared_ptr<Touch>& touch, gfx::Point location);
+    void touchCancel(const std::shared_ptr<Touch>& touch);
+
+    // Lays the whole tree out (layoutIfNeeded from the window down).
+    void layoutTree();
+
+    [[nodiscard]] Responder* nextResponder() const override;
+    // Keeps the root controller's view filling the window.
+    void layoutSubviews() override;
+    // Like View's, but a hidden or transparent window is still searched:
+    // touches are injected into a window explicitly.
+    [[nodiscard]] std::shared_ptr<View> hitTest(gfx::Point point) override;
+
+private:
+    void deliver(const std::shared_ptr<Touch>& touch, TouchPhase phase);
+    // The first recognizer to begin or recognize wins the touches it shares
+    // with the others.
+    void failRivalsOf(const GestureRecognizer& winner);
+    void cancelViewsOfRecognizedTouches();
+    void appearRoot();
+
+    std::shared_ptr<ViewController> root_;
+    Responder* firstResponder_ = nullptr;
+    struct Tracking;
+    std::vector<std::shared_ptr<Tracking>> tracking_;
+    // The last touch that ended, for tap counts.
+    gfx::Point lastTapLocation_;
+    double lastTapTime_ = -1;
+    int lastTapCount_ = 0;
+};
+
+}  // namespace ui

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "app/AppDelegate.h"
+#include "app/services/Common.h"
+#include "core/Console.h"
+#include "core/RunLoop.h"
+#include "support/ManualClockScope.h"
+#include "ui/AlertController.h"
+
+namespace {
+
+class ToastScenario : public testing::Test {
+protected:
+    void SetUp() override {
+        ui::Application::shared().resetForTesting();
+        delegate = std::make_shared<app::AppDelegate>();
+        ASSERT_TRUE(ui::Application::shared().launch(delegate));
+        settle(1.0);
+    }
+    void TearDown() override { ui::Application::shared().resetForTesting(); }
+
+    void settle(double seconds) {
+        for (double t = 0; t < seconds - 1e-9; t += 0.05) {
+            clock.advance(0.05);
+            core::RunLoop::main().runOnce();
+        }
+    }
+    // The alerts whose views are on screen.
+    [[nodiscard]] std::vector<std::shared_ptr<ui::AlertController>> alertsOnScreen() const {
+        std::vector<std::shared_ptr<ui::AlertController>> found;
+        std::vector<std::shared_ptr<ui::View>> pending{delegate->window()};
+        while (!pending.empty()) {
+            auto view = pending.back();
+            pending.pop_back();
+            if (auto alert = std::dynamic_pointer_cast<ui::AlertController>(view->viewController()))
+                found.push_back(alert);
+            for (const auto& sub : view->subviews()) pending.push_back(sub);
+        }
+        return found;
+    }
+
+    testsupport::ManualClockScope clock;
+    std::shared_ptr<app::AppDelegate> delegate;
+};
+
+}  // namespace
+
+TEST_F(ToastScenario, AToastGoesAwayByItselfAfterItsDelay) {
+    auto page = delegate->qzTabVc()->viewCtrls()[3];
+    app::showToast("Saved", page, 1.5);
+    settle(0.5);
+    auto alerts = alertsOnScreen();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0]->title(), "Saved");
+    EXPECT_TRUE(alerts[0]->actions().empty());
+
+    settle(0.9);  // 1.4 s after the toast was asked for
+    EXPECT_EQ(alertsOnScreen().size(), 1u);
+    settle(0.5);  // the dismissal itself is animated
+    EXPECT_TRUE(alertsOnScreen().empty());
+}
+
+TEST_F(ToastScenario, ARefusedToastLeavesNoAlertAndItsDismissalDoesNothing) {
+    auto container = delegate->qzTabVc();
+    auto sheet = std::make_shared<ui::ViewController>();
+    container->presentViewController(sheet, false);
+    settle(0.5);
+    auto presenter = sheet->presentingViewController();
+    ASSERT_TRUE(presenter);
+
+    core::Console::Capture console;
+    app::Common::shared().commonToast(container->viewCtrls()[3], "Refused", 1.5);
+    settle(2.5);
+    EXPECT_TRUE(alertsOnScreen().empty());
+    EXPECT_TRUE(console.contains("Warning"));
+    EXPECT_EQ(presenter->presentedViewController(), sheet);
+    EXPECT_TRUE(sheet->view()->window());
+}

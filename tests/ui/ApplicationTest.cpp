@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DeviceProfileScope.h"
+#include "core/NotificationCenter.h"
+#include "core/Queue.h"
+#include "core/RunLoop.h"
+#include "ui/Application.h"
+#include "ui/Window.h"
+
+using ui::Application;
+using ui::ApplicationState;
+using ui::Window;
+
+namespace {
+
+// Logs each callback with the state the application reports during it.
+class LoggingDelegate : public ui::ApplicationDelegate {
+public:
+    explicit LoggingDelegate(std::vector<std::string>& log) : log_(log) {}
+    bool didFinishLaunching(Application& app) override {
+        note("didFinishLaunching", app);
+        if (onLaunch) onLaunch();
+        return true;
+    }
+    void willResignActive(Application& app) override { note("willResignActive", app); }
+    void didEnterBackground(Application& app) override { note("didEnterBackground", app); }
+    void willEnterForeground(Application& app) override { note("willEnterForeground", app); }
+    void didBecomeActive(Application& app) override { note("didBecomeActive", app); }
+    void willTerminate(Application& app) override { note("willTerminate", app); }
+
+    std::function<void()> onLaunch;
+
+private:
+    void note(const std::string& what, Application& app) {
+        static const char* const names[] = {"active", "inactive", "background"};
+        log_.push_back(what + "/" + names[static_cast<int>(app.state())]);
+    }
+    std::vector<std::string>& log_;
+};
+
+class ApplicationTest : public testing::Test {
+protected:
+    void SetUp() override {
+        Application::shared().resetForTesting();
+        for (const char* name :
+             {Application::DidFinishLaunchingNotification, Application::DidBecomeActiveNotification,
+              Application::WillResignActiveNotification,
+              Application::DidEnterBackgroundNotification,
+              Application::WillEnterForegroundNotification,
+              Application::WillTerminateNotification}) {
+            tokens.push_back(core::NotificationCenter::defaultCenter().addObserver(
+                name, &Application::shared(), nullptr,
+                [this](const core::Notification& n) { log.push_back("note " + n.name); }));
+        }
+    }
+    void TearDown() override {
+        for (const auto token : tokens)
+            core::NotificationCenter::defaultCenter().removeObserver(token);
+        Application::shared().resetForTesting();
+    }
+
+    std::vector<std::string> log;
+    std::vector<core::NotificationCenter::Token> tokens;
+};
+
+TEST_F(ApplicationTest, LaunchCallsBackThenNotifiesThenBecomesActive) {
+    const auto delegate = std::make_shared<LoggingDelegate>(log);
+    EXPECT_TRUE(Application::shared().launch(delegate));
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "didFinishLaunching/inactive", "note ApplicationDidFinishLaunching",
+                       "didBecomeActive/active", "note ApplicationDidBecomeActive"}));
+    EXPECT_EQ(Application::shared().delegate(), delegate);
+    EXPECT_EQ(Application::shared().nextResponder(), delegate.get());
+}
+
+TEST_F(ApplicationTest, LifecycleMovesPassThroughInactive) {
+    auto& app = Application::shared();
+    (void)app.launch(std::make_shared<LoggingDelegate>(log));
+    log.clear();
+    app.enterBackground();
+    EXPECT_EQ(app.state(), ApplicationState::Background);
+    app.enterBackground();
+    app.becomeActive();
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "willResignActive/active", "note ApplicationWillResignActive",
+                       "didEnterBackground/background", "note ApplicationDidEnterBackground",
+                       "willEnterForeground/background", "note ApplicationWillEnterForeground",
+                       "didBecomeActive/active", "note ApplicationDidBecomeActive"}));
+}
+
+TEST_F(ApplicationTest, WindowsInOrderWithTheLastMadeKey) {
+    auto& app = Application::shared();
+    const auto first = std::make_shared<Window>();
+    const auto second = std::make_shared<Window>();
+    {
+        const auto gone = std::make_shared<Window>();
+        gone->makeKeyAndVisible();
+    }
+    first->makeKeyAndVisible();
+    second->makeKeyAndVisible();
+    EXPECT_EQ(app.windows(), (std::vector<std::shared_ptr<Window>>{first, second}));
+    EXPECT_EQ(app.keyWindow(), second);
+    EXPECT_FALSE(first->isKeyWindow());
+
+    app.makeKeyWindow(first);
+    EXPECT_TRUE(first->isKeyWindow());
+    EXPECT_EQ(app.windows().size(), 2u);
+
+    app.resetForTesting();
+    EXPECT_TRUE(app.windows().empty());
+    EXPECT_EQ(app.keyWindow(), nullptr);
+}
+
+TEST_F(ApplicationTest, StatusBarHeightFollowsTheDevice) {
+    EXPECT_EQ(Application::shared().statusBarHeight(), 20);
+    const testsupport::DeviceProfileScope profile("phone-x");
+    ASSERT_TRUE(profile.selected());
+    EXPECT_EQ(Application::shared().statusBarHeight(), 44);
+}
+
+TEST_F(ApplicationTest, MainRunsTheLoopUntilTerminate) {
+    std::shared_ptr<LoggingDelegate> made;
+    char name[] = "vantor";
+    char* argv[] = {name, nullptr};
+    const int status = ui::ApplicationMain(1, argv, [&] {
+        made = std::make_shared<LoggingDelegate>(log);
+        made->onLaunch = [] {
+            core::Queue::main()->async([] { Application::shared().terminate(); });
+        };
+        return made;
+    });
+    EXPECT_EQ(status, 0);
+    ASSERT_TRUE(made);
+    EXPECT_EQ(log.back(), "note ApplicationWillTerminate");
+    EXPECT_EQ(log[log.size() - 2], "willTerminate/active");
+}
+
+}  // namespace

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "DeviceProfileScope.h"
+#include "core/Console.h"
+#include "core/FileManager.h"
+#include "gfx/Canvas.h"
+#include "gfx/Image.h"
+#include "support/TestEnvironment.h"
+#include "ui/Renderer.h"
+#include "ui/Window.h"
+
+using gfx::Color;
+using gfx::Rect;
+using ui::Renderer;
+using ui::View;
+using ui::Window;
+
+namespace {
+
+struct Rgba {
+    int r, g, b, a;
+};
+
+int byte(double component) {
+    return static_cast<int>(std::lround(component * 255));
+}
+
+Rgba at(const gfx::ImagePtr& image, int x, int y) {
+    const Color c = image->pixelAt(x, y);
+    return {byte(c.red), byte(c.green), byte(c.blue), byte(c.alpha)};
+}
+
+void expectPixel(const gfx::ImagePtr& image, int x, int y, Rgba expected) {
+    const Rgba actual = at(image, x, y);
+    SCOPED_TRACE("pixel " + std::to_string(x) + "," + std::to_string(y));
+    EXPECT_NEAR(actual.r, expected.r, 2);
+    EXPECT_NEAR(actual.g, expected.g, 2);
+    EXPECT_NEAR(actual.b, expected.b, 2);
+    EXPECT_NEAR(actual.a, expected.a, 2);
+}
+
+constexpr Rgba kRed{255, 0, 0, 255};
+constexpr Rgba kBlue{0, 0, 255, 255};
+constexpr Rgba kGreen{0, 255, 0, 255};
+constexpr Rgba kWhite{255, 255, 255, 255};
+constexpr Rgba kClear{0, 0, 0, 0};
+
+std::shared_ptr<View> colored(Rect frame, std::uint32_t rgb) {
+    auto view = std::make_shared<View>(frame);
+    view->setBackgroundColor(Color::fromRGB(rgb));
+    return view;
+}
+
+class RendererTest : public testing::Test {
+protected:
+    void SetUp() override {
+        window = std::make_shared<Window>(Rect(0, 0, 40, 40));
+        window->setBackgroundColor(Color::white());
+    }
+    gfx::ImagePtr render() {
+        auto image = Renderer::render(*window, 1);
+        EXPECT_TRUE(image);
+        return image;
+    }
+
+    std::shared_ptr<Window> window;
+};
+
+TEST_F(RendererTest, BackgroundsInSubviewOrder) {
+    window->addSubview(colored({0, 0, 20, 20}, 0xFF0000));
+    window->addSubview(colored({10, 10, 20, 20}, 0x0000FF));
+    const auto image = render();
+    ASSERT_EQ(image->pixelWidth(), 40);
+    expectPixel(image, 5, 5, kRed);
+    expectPixel(image, 15, 15, kBlue);
+    expectPixel(image, 35, 35, kWhite);
+
+    window->setBackgroundColor(std::nullopt);
+    expectPixel(render(), 35, 35, kClear);
+}
+
+TEST_F(RendererTest, TranslucentViewIsCompositedAsOneLayer) {
+    const auto group = std::make_shared<View>(Rect(0, 0, 40, 40));
+    group->setAlpha(0.5);
+    group->addSubview(colored({0, 0, 30, 30}, 0xFF0000));
+    group->addSubview(colored({10, 10, 30, 30}, 0x0000FF));
+    window->addSubview(group);
+    const auto image = render();
+    // Blue covers red inside the layer; the layer is half over white.
+    expectPixel(image, 20, 20, {128, 128, 255, 255});
+    expectPixel(image, 5, 5, {255, 128, 128, 255});
+}
+
+TEST_F(RendererTest, CornerRadiusLeavesCornersOpen) {
+    window->setBackgroundColor(std::nullopt);
+    const auto round = colored({0, 0, 40, 40}, 0xFF0000);
+    round->setCornerRadius(12);
+    window->addSubview(round);
+    const auto image = render();
+    expectPixel(image, 0, 0, kClear);
+    expectPixel(image, 39, 39, kClear);
+    expectPixel(image, 20, 0, kRed);
+    expectPixel(image, 20, 20, kRed);
+}
+
+TEST_F(RendererTest, ClippingKeepsSubviewsInsideTheBounds) {
+    const auto frameView = std::make_shared<View>(Rect(10, 10, 20, 20));
+    frameView->addSubview(colored({-10, -10, 40, 40}, 0x00FF00));
+    window->addSubview(frameView);
+    expectPixel(render(), 5, 5, kGreen);
+
+    frameView->setClipsToBounds(true);
+    auto image = render();
+    expectPixel(image, 5, 5, kWhite);
+    expectPixel(image, 11, 11, kGreen);
+
+    frameView->setCornerRadius(10);  // a circle
+    image = render();
+    expectPixel(image, 11, 11, kWhite);
+    expectPixel(image, 20, 20, kGreen);
+}
+
+TEST_F(RendererTest, TransformsAndBoundsOriginsMoveContent) {
+    const auto scaled = colored({10, 10, 10, 10}, 0xFF0000);
+    scaled->setTransform(gfx::AffineTransform::scaling(2, 2));  // covers 5...25
+    window->addSubview(scaled);
+    auto image = render();
+    expectPixel(image, 6, 6, kRed);
+    expectPixel(image, 24, 24, kRed);
+    expectPixel(image, 26, 26, kWhite);
+    expectPixel(image, 4, 15, kWhite);
+
+    scaled->removeFromSuperview();
+    const auto scroller = std::make_shared<View>(Rect(0, 0, 40, 40));
+    scroller->setBounds({0, 20, 40, 40});
+    scroller->addSubview(colored({0, 20, 10, 10}, 0x0000FF));
+    window->addSubview(scroller);
+    image = render();
+    expectPixel(image, 5, 5, kBlue);
+    expectPixel(image, 5, 25, kWhite);
+}
+
+TEST_F(RendererTest, OwnDrawingUsesBoundsCoordinatesAfterLayout) {
+    class Painted : public View {
+    public:
+        using View::View;
+        void layoutSubviews() override { setBackgroundColor(Color::fromRGB(0x0000FF)); }
+        void draw(gfx::Canvas& canvas, const Rect& rect) const override {
+            canvas.fillRect({rect.origin.x, rect.origin.y, 5, 5}, Color::fromRGB(0xFF0000));
+        }
+    };
+    const auto painted = std::make_shared<Painted>(Rect(20, 20, 20, 20));
+    painted->setBounds({100, 100, 20, 20});
+    window->addSubview(painted);
+    const auto image = render();
+    expectPixel(image, 21, 21, kRed);
+    expectPixel(image, 30, 30, kBlue);
+}
+
+TEST_F(RendererTest, HiddenAndInvisibleViewsAreNotDrawn) {
+    const auto hidden = colored({0, 0, 20, 20}, 0xFF0000);
+    hidden->setHidden(true);
+    const auto invisible = colored({20, 20, 20, 20}, 0xFF0000);
+    invisible->setAlpha(0);
+    invisible->addSubview(colored({0, 0, 10, 10}, 0x00FF00));
+    window->addSubview(hidden);
+    window->addSubview(invisible);
+    const auto image = render();
+    expectPixel(image, 5, 5, kWhite);
+    expectPixel(image, 25, 25, kWhite);
+}
+
+TEST_F(RendererTest, DeviceScaleSetsThePixelSize) {
+    EXPECT_EQ(Renderer::render(*window)->pixelWidth(), 80);
+    const testsupport::DeviceProfileScope profile("phone-x");
+    ASSERT_TRUE(profile.selected());
+    const auto image = Renderer::render(*window);
+    EXPECT_EQ(image->pixelHeight(), 120);
+    EXPECT_DOUBLE_EQ(image->scale(), 3);
+}
+
+TEST_F(RendererTest, WritesADecodablePNG) {
+    window->addSubview(colored({0, 0, 20, 40}, 0x00FF00));
+    const std::string path = testsupport::testHome() + "/render.png";
+    ASSERT_TRUE(Renderer::writePNG(*window, path));
+    const auto bytes = core::FileManager::readFile(path);
+    ASSERT_TRUE(bytes);
+    const std::string& text = bytes.value();
+    const auto image =
+        gfx::Image::decode({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), 80);
+    expectPixel(image, 10, 10, kGreen);
+    expectPixel(image, 70, 10, kWhite);
+
+    const core::Console::Capture console;
+    EXPECT_FALSE(Renderer::writePNG(*window, testsupport::testHome() + "/missing/render.png"));
+    EXPECT_TRUE(console.contains("render.png"));
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+// vantor: runs the app headless on a device profile and writes what it
+// shows as PNG images, one per page of the tab container, plus one after
+// each scripted touch.
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/AppDelegate.h"
+#include "core/Bundle.h"
+#include "core/FileManager.h"
+#include "core/RunLoop.h"
+#include "gfx/Fonts.h"
+#include "ui/Application.h"
+#include "ui/DeviceProfile.h"
+#include "ui/Renderer.h"
+#include "ui/TouchInjector.h"
+
+namespace {
+
+const char* kUsage = R"(usage: vantor [options]
+
+Launches the app headless, lets it settle and writes a PNG of every page of
+the tab container (and one after each scripted touch) into a folder.
+
+options:
+  --device NAME     device profile from resources/devices (default: phone;
+                    also phone-x, pad)
+  --language TAG    the preferred language, such as en or zh-Hans-CN
+                    (default: the process locale)
+  --out DIR         output folder (default: out/shots)
+  --tap X,Y         tap at the point (in points) before the page shots;
+                    may be repeated
+  --drag X1,Y1:X2,Y2
+                    drag from the first point to the second; may be repeated
+  --help            show this text
+)";
+
+struct Step {
+    enum class Kind { Tap, Drag } kind;
+    gfx::Point from;
+    gfx::Point to;
+};
+
+struct Options {
+    std::string device;
+    std::string language;
+    std::string out = "out/shots";
+    std::vector<Step> steps;
+};
+
+bool parsePoint(const std::string& text, gfx::Point& point) {
+    double x = 0, y = 0;
+    char extra = 0;
+    if (std::sscanf(text.c_str(), "%lf,%lf%c", &x, &y, &extra) != 2) return false;
+    point = {x, y};
+    return true;
+}
+
+// Returns false (with a message) for bad arguments.
+bool parse(int argc, char** argv, Options& options, bool& help) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+            return true;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "vantor: %s needs a value\n", arg.c_str());
+            return false;
+        }
+        const std::string value = argv[++i];
+        if (arg == "--device") {
+            options.device = value;
+        } else if (arg == "--language") {
+            options.language = value;
+        } else if (arg == "--out") {
+            options.out = value;
+        } else if (arg == "--tap") {
+            Step step{Step::Kind::Tap, {}, {}};
+            if (!parsePoint(value, step.from)) {
+                std::fprintf(stderr, "vantor: --tap wants X,Y, not '%s'\n", value.c_str());
+                return false;
+            }
+            options.steps.push_back(step);
+        } else if (arg == "--drag") {
+            Step step{Step::Kind::Drag, {}, {}};
+            const auto colon = value.find(':');
+            if (colon == std::string::npos || !parsePoint(value.substr(0, colon), step.from) ||
+                !parsePoint(value.substr(colon + 1), step.to)) {
+                std::fprintf(stderr, "vantor: --drag wants X1,Y1:X2,Y2, not '%s'\n", value.c_str());
+                return false;
+            }
+            options.steps.push_back(step);
+        } else {
+            std::fprintf(stderr, "vantor: unknown option %s\n", arg.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+// Lets timers, animations and posted work run for a while of real time.
+void settle(double seconds) { (void)core::RunLoop::main().runUntil([] { return false; }, seconds); }
+
+bool shoot(ui::Window& window, const std::filesystem::path& path) {
+    if (!ui::Renderer::writePNG(window, path.string())) return false;
+    std::printf("  %s\n", path.string().c_str());
+    return true;
+}
+
+std::string slug(const std::string& title, size_t index) {
+    std::string out;
+    for (unsigned char c : title) {
+        if (std::isalnum(c)) out += static_cast<char>(std::tolower(c));
+    }
+    return "page-" + std::to_string(index + 1) + (out.empty() ? "" : "-" + out) + ".png";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    bool help = false;
+    if (!parse(argc, argv, options, help)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+
+    core::RunLoop::bindMainToCurrentThread();
+    if (!options.language.empty()) setenv("LANGUAGE", options.language.c_str(), 1);
+
+    std::string error;
+    if (!gfx::Fonts::configure(core::Bundle::main()->resourcePath(), &error))
+        std::fprintf(stderr, "vantor: fonts: %s\n", error.c_str());
+    if (!options.device.empty() && !ui::DeviceProfile::select(options.device)) {
+        std::fprintf(stderr, "vantor: no device profile named '%s'\n", options.device.c_str());
+        return 2;
+    }
+
+    const std::filesystem::path out = options.out;
+    if (auto made = core::FileManager::createDirectory(out.string(), true); !made) {
+        std::fprintf(stderr, "vantor: %s\n", made.error().c_str());
+        return 1;
+    }
+
+    auto delegate = std::make_shared<app::AppDelegate>();
+    ui::Application::shared().launch(delegate);
+    settle(0.6);
+
+    std::shared_ptr<ui::Window> window = delegate->window();
+    ui::TouchInjector touches(*window);
+    std::printf("vantor: writing to %s\n", out.string().c_str());
+
+    size_t written = 0;
+    for (size_t i = 0; i < options.steps.size(); ++i) {
+        const Step& step = options.steps[i];
+        if (step.kind == Step::Kind::Tap) touches.tap(step.from);
+        else touches.drag(step.from, step.to);
+        settle(0.6);
+        written += shoot(*window, out / ("step-" + std::to_string(i + 1) + ".png"));
+    }
+
+    const auto& pages = delegate->qzTabVc()->viewCtrls();
+    const auto& buttons = delegate->qzTabVc()->tabView()->titleButtons();
+    for (size_t i = 0; i < pages.size() && i < buttons.size(); ++i) {
+        const gfx::Rect title = buttons[i]->convertRectTo(buttons[i]->bounds(), nullptr);
+        touches.tap(title.center());
+        settle(0.8);
+        written += shoot(*window, out / slug(pages[i]->title(), i));
+    }
+
+    ui::Application::shared().terminate();
+    std::printf("vantor: wrote %zu images\n", written);
+    return written == options.steps.size() + pages.size() ? 0 : 1;
+}
