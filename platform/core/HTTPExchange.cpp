@@ -1,0 +1,212 @@
+#include "core/HTTPExchange.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/CurlErrors.h"
+#include "core/HTTPURLResponse.h"
+#include "core/URLSessionTask.h"
+
+namespace core {
+
+namespace {
+
+constexpr long kConnectTimeoutSeconds = 30;  // a safety net; idle time-outs follow the Clock
+
+// "10", "2.5"
+std::string seconds(double value) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%g", value);
+    return text;
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+// The environment's no-proxy list with loopback added: a proxy set in the
+// environment must not swallow requests to local servers.
+const char* noProxyList() {
+    static const std::string list = [] {
+        std::string hosts = "localhost,127.0.0.1,::1";
+        for (const char* name : {"no_proxy", "NO_PROXY"}) {
+            if (const char* value = std::getenv(name); value && *value) {
+                return std::string(value) + "," + hosts;
+            }
+        }
+        return hosts;
+    }();
+    return list.c_str();
+}
+
+// "HTTP/1.1 200 OK" or "HTTP/2 200": the status, or 0.
+int statusOf(std::string_view line) {
+    const size_t space = line.find(' ');
+    if (space == std::string_view::npos) return 0;
+    std::string_view rest = line.substr(space + 1);
+    int status = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), status);
+    return error == std::errc() ? status : 0;
+}
+
+}  // namespace
+
+HTTPExchange::HTTPExchange(std::shared_ptr<URLSessionTask> task, URLRequest request, Limits limits)
+    : task_(std::move(task)), request_(std::move(request)), limits_(std::move(limits)) {}
+
+HTTPExchange::~HTTPExchange() {
+    if (easy_) curl_easy_cleanup(easy_);
+    if (headers_) curl_slist_free_all(headers_);
+}
+
+CURL* HTTPExchange::open() {
+    easy_ = curl_easy_init();
+    if (!easy_) return nullptr;
+    curl_easy_setopt(easy_, CURLOPT_URL, request_.url().absoluteString().c_str());
+    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_TCP_NODELAY, 1L);
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(easy_, CURLOPT_NOPROXY, noProxyList());
+    curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
+    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorBuffer_);
+    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &HTTPExchange::onHeader);
+    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &HTTPExchange::onBody);
+    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+
+    const std::string& method = request_.method();
+    const Data& body = request_.body();
+    if (method == "GET") {
+        curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+    } else if (method == "HEAD") {
+        curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
+    } else {
+        if (method == "POST") {
+            curl_easy_setopt(easy_, CURLOPT_POST, 1L);
+        } else {
+            curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
+        }
+        if (method == "POST" || !body.empty()) {
+            curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
+                             static_cast<curl_off_t>(body.size()));
+            curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, body.data());
+        }
+    }
+    headers_ = headerList();
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
+    return easy_;
+}
+
+curl_slist* HTTPExchange::headerList() const {
+    curl_slist* list = nullptr;
+    for (const auto& [name, value] : request_.headers()) {
+        // "Name;" is how libcurl sends a header with an empty value.
+        const std::string line = value.empty() ? name + ";" : name + ": " + value;
+        list = curl_slist_append(list, line.c_str());
+    }
+    // No "Expect: 100-continue" round trip before bodies.
+    if (!request_.headers().contains("Expect")) list = curl_slist_append(list, "Expect:");
+    return list;
+}
+
+void HTTPExchange::started() {
+    touch();
+}
+
+void HTTPExchange::touch() {
+    clock_ = Clock::current();
+    lastActivity_ = clock_->monotonicSeconds();
+}
+
+std::optional<NetworkError> HTTPExchange::expired() {
+    auto clock = Clock::current();
+    const double now = clock->monotonicSeconds();
+    if (clock != clock_) {
+        // Another clock was installed: keep the time already waited.
+        const double shift = now - clock_->monotonicSeconds();
+        lastActivity_ += shift;
+        limits_.resourceDeadline += shift;
+        clock_ = std::move(clock);
+    }
+    const std::string& url = request_.url().absoluteString();
+    if (now - lastActivity_ >= limits_.idleTimeout) {
+        return NetworkError::make(
+            NetworkError::Code::timedOut, url,
+            "Request to " + url + " timed out: no data for " + seconds(limits_.idleTimeout) + " s");
+    }
+    if (now >= limits_.resourceDeadline) {
+        return NetworkError::make(
+            NetworkError::Code::timedOut, url,
+            "Request to " + url + " timed out: the resource time-out has passed");
+    }
+    return std::nullopt;
+}
+
+void HTTPExchange::finish(CURLcode code) {
+    if (code == CURLE_OK && !responded_) code = CURLE_GOT_NOTHING;
+    if (code == CURLE_OK) {
+        if (auto task = std::move(task_)) task->exchangeFinished(*this, std::nullopt);
+        return;
+    }
+    fail(networkErrorFromCurl(code, request_.url(), errorBuffer_, received_, expected_));
+}
+
+void HTTPExchange::fail(NetworkError error) {
+    if (auto task = std::move(task_)) task->exchangeFinished(*this, std::move(error));
+}
+
+size_t HTTPExchange::onHeader(char* buffer, size_t size, size_t count, void* exchange) {
+    static_cast<HTTPExchange*>(exchange)->headerLine(std::string_view(buffer, size * count));
+    return size * count;
+}
+
+size_t HTTPExchange::onBody(char* buffer, size_t size, size_t count, void* exchange) {
+    static_cast<HTTPExchange*>(exchange)->body(buffer, size * count);
+    return size * count;
+}
+
+void HTTPExchange::headerLine(std::string_view line) {
+    touch();
+    if (responded_ || !task_) return;  // trailers
+    if (line.starts_with("HTTP/")) {
+        status_ = statusOf(line);
+        fields_.clear();
+        return;
+    }
+    const std::string_view content = trimmed(line);
+    if (content.empty()) {
+        // End of a header block; an interim 1xx block is followed by another.
+        if (status_ < 200) return;
+        responded_ = true;
+        HTTPHeaders headers;
+        for (auto& [name, value] : fields_) headers.add(std::move(name), std::move(value));
+        fields_.clear();
+        HTTPURLResponse response(request_.url(), status_, std::move(headers));
+        expected_ = response.expectedContentLength();
+        task_->exchangeResponded(*this, std::move(response));
+        return;
+    }
+    if ((line.front() == ' ' || line.front() == '\t') && !fields_.empty()) {
+        fields_.back().second.append(" ").append(content);
+        return;
+    }
+    const size_t colon = content.find(':');
+    if (colon == std::string_view::npos) return;
+    fields_.emplace_back(std::string(trimmed(content.substr(0, colon))),
+                         std::string(trimmed(content.substr(colon + 1))));
+}
+
+void HTTPExchange::body(const char* bytes, size_t count) {
+    touch();
+    received_ += static_cast<std::int64_t>(count);
+    if (task_) task_->exchangeReceived(*this, reinterpret_cast<const std::uint8_t*>(bytes), count);
+}
+
+}  // namespace core

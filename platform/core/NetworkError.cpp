@@ -1,0 +1,38 @@
+#include "core/NetworkError.h"
+
+namespace core {
+
+NetworkError NetworkError::make(Code code, std::string url, std::string_view message,
+                                std::string libcurlText) {
+    std::string full(message);
+    if (!libcurlText.empty()) full.append(" (libcurl: ").append(libcurlText).append(")");
+    return NetworkError{code, std::move(url), std::move(full), std::move(libcurlText)};
+}
+
+std::string_view NetworkError::name(Code code) {
+    switch (code) {
+        case Code::cancelled:
+            return "cancelled";
+        case Code::timedOut:
+            return "timedOut";
+        case Code::cannotConnectToHost:
+            return "cannotConnectToHost";
+        case Code::networkConnectionLost:
+            return "networkConnectionLost";
+        case Code::badServerResponse:
+            return "badServerResponse";
+        case Code::unsupportedURL:
+            return "unsupportedURL";
+        case Code::cannotFindHost:
+            return "cannotFindHost";
+        case Code::httpTooManyRedirects:
+            return "httpTooManyRedirects";
+        case Code::secureConnectionFailed:
+            return "secureConnectionFailed";
+        case Code::unknown:
+            return "unknown";
+    }
+    return "unknown";
+}
+
+}  // namespace core

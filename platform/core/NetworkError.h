@@ -1,0 +1,43 @@
+#pragma once
+// Why a URL session task failed. An HTTP status of 400 or more is not a
+// NetworkError: the response carries it.
+//
+// A value type with no shared state.
+
+#include <string>
+#include <string_view>
+
+namespace core {
+
+struct NetworkError {
+    enum class Code {
+        cancelled,
+        timedOut,
+        cannotConnectToHost,
+        networkConnectionLost,  // reset, or the body ended early
+        badServerResponse,
+        unsupportedURL,
+        cannotFindHost,
+        httpTooManyRedirects,
+        secureConnectionFailed,
+        unknown,
+    };
+
+    Code code = Code::unknown;
+    // The URL of the request that failed.
+    std::string url;
+    // What happened, naming the URL; ends with libcurl's text when there is one.
+    std::string message;
+    // libcurl's own description; empty when libcurl was not involved.
+    std::string libcurlText;
+
+    [[nodiscard]] static NetworkError make(Code code, std::string url, std::string_view message,
+                                           std::string libcurlText = {});
+    // "cancelled", "timedOut", ...
+    [[nodiscard]] static std::string_view name(Code code);
+    [[nodiscard]] std::string_view codeName() const { return name(code); }
+
+    friend bool operator==(const NetworkError&, const NetworkError&) = default;
+};
+
+}  // namespace core

@@ -1,0 +1,164 @@
+#include "core/NetworkThread.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "core/Fatal.h"
+
+namespace core {
+
+namespace {
+
+// Between wake-ups when nothing runs; anything new wakes the thread at once.
+constexpr int kIdlePollMilliseconds = 60'000;
+
+CURLM* makeMulti() {
+    CURLM* multi = curl_multi_init();
+    if (!multi) fatal("NetworkThread: libcurl cannot make a multi handle");
+    curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, NetworkThread::kMaximumHostConnections);
+    return multi;
+}
+
+}  // namespace
+
+NetworkThread& NetworkThread::shared() {
+    static NetworkThread* const thread = [] {
+        if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+            fatal("NetworkThread: libcurl cannot initialise");
+        }
+        auto* created = new NetworkThread();
+        std::thread([created] { created->run(); }).detach();
+        return created;
+    }();
+    return *thread;
+}
+
+NetworkThread::NetworkThread() : multi_(makeMulti()) {}
+
+void NetworkThread::start(std::shared_ptr<HTTPExchange> exchange) {
+    {
+        std::lock_guard lock(mutex_);
+        starting_.push_back(std::move(exchange));
+    }
+    curl_multi_wakeup(multi_);
+}
+
+void NetworkThread::cancel(std::shared_ptr<HTTPExchange> exchange) {
+    {
+        std::lock_guard lock(mutex_);
+        cancelling_.push_back(std::move(exchange));
+    }
+    curl_multi_wakeup(multi_);
+}
+
+void NetworkThread::run() {
+    for (;;) {
+        takeCommands();
+        int stillRunning = 0;
+        curl_multi_perform(multi_, &stillRunning);
+        collectFinished();
+        expireIdle();
+        curl_multi_poll(multi_, nullptr, 0, pollTimeout(), nullptr);
+    }
+}
+
+int NetworkThread::pollTimeout() const {
+    if (running_.empty()) return kIdlePollMilliseconds;
+    long curlTimeout = -1;
+    curl_multi_timeout(multi_, &curlTimeout);
+    if (curlTimeout < 0) return kCheckIntervalMilliseconds;
+    return static_cast<int>(std::min<long>(curlTimeout, kCheckIntervalMilliseconds));
+}
+
+void NetworkThread::takeCommands() {
+    std::vector<std::shared_ptr<HTTPExchange>> starting;
+    std::vector<std::shared_ptr<HTTPExchange>> cancelling;
+    {
+        std::lock_guard lock(mutex_);
+        starting.swap(starting_);
+        cancelling.swap(cancelling_);
+    }
+    for (auto& exchange : starting) admit(std::move(exchange));
+    for (const auto& exchange : cancelling) drop(exchange);
+}
+
+void NetworkThread::admit(std::shared_ptr<HTTPExchange> exchange) {
+    const auto& limits = exchange->limits();
+    if (runningPerHost_[limits.hostKey] >= limits.connectionsPerHost) {
+        waiting_.push_back(std::move(exchange));
+        return;
+    }
+    launch(exchange);
+}
+
+void NetworkThread::launch(const std::shared_ptr<HTTPExchange>& exchange) {
+    CURL* easy = exchange->open();
+    if (!easy) {
+        const std::string& url = exchange->request().url().absoluteString();
+        exchange->fail(NetworkError::make(NetworkError::Code::unknown, url,
+                                          "Request to " + url + " could not be set up"));
+        return;
+    }
+    if (const CURLMcode code = curl_multi_add_handle(multi_, easy); code != CURLM_OK) {
+        const std::string& url = exchange->request().url().absoluteString();
+        exchange->fail(NetworkError::make(NetworkError::Code::unknown, url,
+                                          "Request to " + url + " could not be started",
+                                          curl_multi_strerror(code)));
+        return;
+    }
+    exchange->started();
+    ++runningPerHost_[exchange->limits().hostKey];
+    running_.emplace(easy, exchange);
+}
+
+void NetworkThread::collectFinished() {
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+        if (message->msg != CURLMSG_DONE) continue;
+        const auto found = running_.find(message->easy_handle);
+        if (found == running_.end()) continue;
+        const auto exchange = found->second;
+        const CURLcode code = message->data.result;
+        remove(message->easy_handle);
+        exchange->finish(code);
+    }
+}
+
+void NetworkThread::expireIdle() {
+    std::vector<std::pair<std::shared_ptr<HTTPExchange>, NetworkError>> expired;
+    for (const auto& [easy, exchange] : running_) {
+        if (auto error = exchange->expired()) expired.emplace_back(exchange, std::move(*error));
+    }
+    for (auto& [exchange, error] : expired) {
+        drop(exchange);
+        exchange->fail(std::move(error));
+    }
+}
+
+void NetworkThread::drop(const std::shared_ptr<HTTPExchange>& exchange) {
+    const auto running = std::find_if(running_.begin(), running_.end(),
+                                      [&](const auto& entry) { return entry.second == exchange; });
+    if (running != running_.end()) {
+        remove(running->first);
+        return;
+    }
+    std::erase(waiting_, exchange);
+}
+
+void NetworkThread::remove(CURL* easy) {
+    const auto found = running_.find(easy);
+    if (found == running_.end()) return;
+    const std::string hostKey = found->second->limits().hostKey;
+    curl_multi_remove_handle(multi_, easy);
+    running_.erase(found);
+    if (--runningPerHost_[hostKey] <= 0) runningPerHost_.erase(hostKey);
+    const auto next = std::find_if(waiting_.begin(), waiting_.end(), [&](const auto& exchange) {
+        return exchange->limits().hostKey == hostKey;
+    });
+    if (next == waiting_.end()) return;
+    auto exchange = std::move(*next);
+    waiting_.erase(next);
+    launch(exchange);
+}
+
+}  // namespace core

@@ -1,0 +1,69 @@
+#pragma once
+// The one thread that runs every HTTP exchange of the process, on one
+// libcurl multi handle (internal to the URL session). It sleeps in
+// curl_multi_poll and is woken when exchanges are started or cancelled.
+// While exchanges run it also wakes at least every 50 ms of real time to
+// check their time-outs against the current Clock.
+//
+// It admits at most Limits::connectionsPerHost exchanges of one host key at a
+// time; the others wait in order, and their time-outs start when admitted. libcurl caps connections
+// per host at 6 across all sessions.
+//
+// start() and cancel() are safe from any thread.
+
+#include <curl/curl.h>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/HTTPExchange.h"
+
+namespace core {
+
+class NetworkThread {
+public:
+    static constexpr int kCheckIntervalMilliseconds = 50;
+    static constexpr long kMaximumHostConnections = 6;
+
+    // Created, with libcurl's global state, on first use; never destroyed.
+    static NetworkThread& shared();
+
+    NetworkThread(const NetworkThread&) = delete;
+    NetworkThread& operator=(const NetworkThread&) = delete;
+
+    void start(std::shared_ptr<HTTPExchange> exchange);
+    // The exchange reports nothing more once the network thread takes the
+    // cancellation; a report already under way may still arrive.
+    void cancel(std::shared_ptr<HTTPExchange> exchange);
+
+private:
+    NetworkThread();
+
+    void run();
+    void takeCommands();
+    void admit(std::shared_ptr<HTTPExchange> exchange);
+    void launch(const std::shared_ptr<HTTPExchange>& exchange);
+    void collectFinished();
+    void expireIdle();
+    // Takes the exchange out of the multi handle and lets a waiting one in.
+    void remove(CURL* easy);
+    void drop(const std::shared_ptr<HTTPExchange>& exchange);
+    [[nodiscard]] int pollTimeout() const;
+
+    CURLM* const multi_;
+
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<HTTPExchange>> starting_;
+    std::vector<std::shared_ptr<HTTPExchange>> cancelling_;
+
+    // Network thread only.
+    std::map<CURL*, std::shared_ptr<HTTPExchange>> running_;
+    std::map<std::string, int> runningPerHost_;
+    std::deque<std::shared_ptr<HTTPExchange>> waiting_;
+};
+
+}  // namespace core

@@ -1,0 +1,25 @@
+#include "core/URLRequest.h"
+
+namespace core {
+
+URLRequest::URLRequest(URL url) : url_(std::move(url)) {}
+
+void URLRequest::setValue(std::string_view name, std::optional<std::string> value) {
+    if (value) {
+        headers_.set(name, std::move(*value));
+    } else {
+        headers_.remove(name);
+    }
+}
+
+void URLRequest::addValue(std::string name, std::string value) {
+    headers_.add(std::move(name), std::move(value));
+}
+
+void URLRequest::setByteRange(std::int64_t from, std::optional<std::int64_t> to) {
+    std::string range = "bytes=" + std::to_string(from) + "-";
+    if (to) range += std::to_string(*to);
+    headers_.set("Range", std::move(range));
+}
+
+}  // namespace core
