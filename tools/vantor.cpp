@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "app/AppDelegate.h"
+#include "app/services/AppConfiguration.h"
 #include "core/Bundle.h"
 #include "core/FileManager.h"
 #include "core/RunLoop.h"
+#include "fixtures/LocalServices.h"
 #include "gfx/Fonts.h"
 #include "ui/Application.h"
 #include "ui/DeviceProfile.h"
@@ -25,6 +27,10 @@ const char* kUsage = R"(usage: vantor [options]
 
 Launches the app headless, lets it settle and writes a PNG of every page of
 the tab container (and one after each scripted touch) into a folder.
+
+The app talks to local stand-ins of the photo and quote services started
+inside the process, unless VANTOR_PHOTO_API (with VANTOR_PHOTO_WEB and
+VANTOR_QUOTE_URL) names other services.
 
 options:
   --device NAME     device profile from resources/devices (default: phone;
@@ -149,6 +155,15 @@ int main(int argc, char** argv) {
     if (auto made = core::FileManager::createDirectory(out.string(), true); !made) {
         std::fprintf(stderr, "vantor: %s\n", made.error().c_str());
         return 1;
+    }
+
+    // The embedded default: the local services, for as long as the app runs.
+    std::unique_ptr<fixtures::LocalServices> services;
+    if (!std::getenv("VANTOR_PHOTO_API")) {
+        services = std::make_unique<fixtures::LocalServices>();
+        app::AppConfiguration::set(
+            {services->photoAPIBase(), services->photoWebBase(), services->quoteURL()});
+        std::printf("vantor: local photo service at %s\n", services->photoAPIBase().c_str());
     }
 
     auto delegate = std::make_shared<app::AppDelegate>();
