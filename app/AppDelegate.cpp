@@ -10,6 +10,7 @@
 #include "app/vc/WaterfallViewController.h"
 #include "core/Console.h"
 #include "ui/DeviceProfile.h"
+#include "ui/ImageManager.h"
 #include "ui/NavigationController.h"
 
 namespace app {
@@ -38,6 +39,11 @@ bool AppDelegate::didFinishLaunching(ui::Application&) {
     window_->setBackgroundColor(gfx::Color::black());
     window_->setRootViewController(navigation);
     window_->makeKeyAndVisible();
+
+    ui::ImageManager& images = ui::ImageManager::shared();
+    images.downloader().setDownloadTimeout(kImageDownloadTimeout);
+    images.cache().setMaxDiskCacheSize(kImageDiskCacheSize);
+    images.cache().setMaxCachePeriodInSecond(kImageCacheAge);
 
     core::Console::log("##### release mode #####");
     ads::DZMobileAds::configureWithApplicationID(kAdApplicationID);

@@ -3,6 +3,7 @@
 // language bundle, the four pages in the tab container inside a navigation
 // controller), configures the image library and starts the ad SDK.
 
+#include <cstdint>
 #include <memory>
 
 #include "app/QZKit/QZTabViewController.h"
@@ -15,6 +16,11 @@ class AppDelegate : public ui::ApplicationDelegate {
 public:
     // The ad application identifier the app starts the SDK with.
     static constexpr const char* kAdApplicationID = "dz-app-pub-7318204956618305~2048163977";
+
+    // The image library's limits.
+    static constexpr double kImageDownloadTimeout = 180.0;
+    static constexpr std::int64_t kImageDiskCacheSize = 524'288'000;
+    static constexpr double kImageCacheAge = 604'800.0;
 
     bool didFinishLaunching(ui::Application& application) override;
 

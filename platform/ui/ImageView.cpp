@@ -1,5 +1,7 @@
 #include "ui/ImageView.h"
 
+#include <utility>
+
 #include "gfx/Canvas.h"
 
 namespace ui {
@@ -17,6 +19,10 @@ void ImageView::setImage(gfx::ImagePtr image) {
     if (image_ == image) return;
     image_ = std::move(image);
     setNeedsDisplay();
+}
+
+void ImageView::setImageLoadState(std::shared_ptr<void> state) {
+    imageLoadState_ = std::move(state);
 }
 
 void ImageView::setHighlightedImage(gfx::ImagePtr image) {

@@ -4,6 +4,8 @@
 // set. Its natural size is the image's size in points. Image views take no
 // touches by default. Main thread only.
 
+#include <memory>
+
 #include "gfx/ContentMode.h"
 #include "gfx/Image.h"
 #include "ui/View.h"
@@ -32,11 +34,17 @@ public:
     [[nodiscard]] gfx::Size intrinsicContentSize() const override;
     void draw(gfx::Canvas& canvas, const gfx::Rect& rect) const override;
 
+    // The state of the remote image load of ui::setImage (ImageLoading.h),
+    // opaque here; replacing or dropping it ends that load.
+    [[nodiscard]] const std::shared_ptr<void>& imageLoadState() const { return imageLoadState_; }
+    void setImageLoadState(std::shared_ptr<void> state);
+
 private:
     gfx::ImagePtr image_;
     gfx::ImagePtr highlightedImage_;
     bool highlighted_ = false;
     gfx::ContentMode contentMode_ = gfx::ContentMode::ScaleToFill;
+    std::shared_ptr<void> imageLoadState_;
 };
 
 }  // namespace ui

@@ -14,6 +14,7 @@
 #include "core/RunLoop.h"
 #include "core/UserDefaults.h"
 #include "support/ManualClockScope.h"
+#include "ui/ImageManager.h"
 #include "ui/NavigationController.h"
 #include "ui/TouchInjector.h"
 
@@ -102,6 +103,11 @@ TEST_F(AppShellScenario, LaunchBuildsTheWindowNavigationAndPagesInOrder) {
     EXPECT_EQ(tabs().tabContainerScrlView()->contentSize(), gfx::Size(1500, 0));
     EXPECT_EQ(tabs().tabContainerScrlView()->contentOffset(), gfx::Point(0, 0));
     EXPECT_TRUE(console.contains("##### release mode #####"));
+
+    ui::ImageManager& images = ui::ImageManager::shared();
+    EXPECT_EQ(images.downloader().downloadTimeout(), 180.0);
+    EXPECT_EQ(images.cache().maxDiskCacheSize(), 524'288'000u);
+    EXPECT_EQ(images.cache().maxCachePeriodInSecond(), 604'800.0);
 }
 
 TEST_F(AppShellScenario, TitlesFollowTheLanguageChosenAtLaunch) {

@@ -1,0 +1,133 @@
+#include "ui/ImageDownloader.h"
+
+#include <utility>
+
+#include "core/Queue.h"
+
+namespace ui {
+
+std::shared_ptr<ImageDownloader> ImageDownloader::create() {
+    return std::make_shared<ImageDownloader>(Private{});
+}
+
+ImageDownloader::ImageDownloader(Private) {}
+
+ImageDownloader::~ImageDownloader() {
+    if (session_) session_->invalidateAndCancel();
+}
+
+void ImageDownloader::setDownloadTimeout(double seconds) {
+    if (seconds == downloadTimeout_) return;
+    downloadTimeout_ = seconds;
+    if (session_) session_->finishTasksAndInvalidate();
+    session_.reset();
+}
+
+std::shared_ptr<core::URLSession> ImageDownloader::session() {
+    if (!session_) {
+        core::URLSessionConfiguration configuration;
+        configuration.timeoutIntervalForRequest = downloadTimeout_;
+        session_ = core::URLSession::create(std::move(configuration), nullptr, core::Queue::main());
+    }
+    return session_;
+}
+
+ImageDownloader::Handle ImageDownloader::download(const core::URL& url, ImageProgressBlock progress,
+                                                  Completion completion) {
+    const Handle handle{url.absoluteString(), nextCaller_++};
+    auto& download = downloads_[handle.url];
+    const bool isNew = !download;
+    if (isNew) download = std::make_shared<Download>();
+    download->callers.push_back({handle.caller, std::move(progress), std::move(completion)});
+    if (isNew) start(url, download);
+    return handle;
+}
+
+void ImageDownloader::start(const core::URL& url, const std::shared_ptr<Download>& download) {
+    const std::weak_ptr<ImageDownloader> weakSelf = weak_from_this();
+    const std::weak_ptr<Download> weakDownload = download;
+    download->task = session()->dataTask(
+        core::URLRequest(url),
+        [weakSelf, weakDownload, key = url.absoluteString()](
+            core::Data body, std::optional<core::HTTPURLResponse> response,
+            std::optional<core::NetworkError> error) {
+            if (const auto self = weakSelf.lock()) {
+                self->received(key, weakDownload, std::move(body), response, error);
+            }
+        },
+        core::Queue::main());
+    download->task->setProgressHandler(
+        [weakSelf, weakDownload](std::int64_t received, std::int64_t expected) {
+            if (const auto self = weakSelf.lock())
+                self->progressed(weakDownload, received, expected);
+        });
+    download->task->resume();
+}
+
+void ImageDownloader::progressed(const std::weak_ptr<Download>& weakDownload, std::int64_t received,
+                                 std::int64_t expected) {
+    const auto download = weakDownload.lock();
+    if (!download) return;
+    // A progress block may cancel its own or another caller.
+    const auto callers = download->callers;
+    for (const auto& caller : callers) {
+        if (caller.progress) caller.progress(received, expected);
+    }
+}
+
+void ImageDownloader::received(const std::string& url, const std::weak_ptr<Download>& download,
+                               core::Data body,
+                               const std::optional<core::HTTPURLResponse>& response,
+                               const std::optional<core::NetworkError>& error) {
+    if (error) {
+        finish(url, download, nullptr, {}, ImageError::network(*error));
+        return;
+    }
+    const int status = response ? response->statusCode() : 0;
+    if (status >= 400) {
+        finish(url, download, nullptr, {}, ImageError::status(url, status));
+        return;
+    }
+    core::Queue::global()->async(
+        [weakSelf = weak_from_this(), url, download, body = std::move(body)]() mutable {
+            gfx::ImageDecodeOptions options;
+            options.maxPixels = kMaxPixels;
+            std::string reason;
+            auto image = gfx::Image::decode(body, &reason, options);
+            core::Queue::main()->async([weakSelf, url, download, image = std::move(image),
+                                        body = std::move(body), reason]() mutable {
+                const auto self = weakSelf.lock();
+                if (!self) return;
+                if (image) {
+                    self->finish(url, download, std::move(image), std::move(body), std::nullopt);
+                } else {
+                    self->finish(url, download, nullptr, {}, ImageError::decoding(url, reason));
+                }
+            });
+        });
+}
+
+void ImageDownloader::finish(const std::string& url, const std::weak_ptr<Download>& weakDownload,
+                             gfx::ImagePtr image, core::Data bytes,
+                             std::optional<ImageError> error) {
+    const auto download = weakDownload.lock();
+    const auto found = downloads_.find(url);
+    if (!download || found == downloads_.end() || found->second != download) return;
+    downloads_.erase(found);
+    for (auto& caller : download->callers) {
+        if (caller.completion) caller.completion(image, bytes, error);
+    }
+}
+
+void ImageDownloader::cancel(const Handle& handle) {
+    const auto found = downloads_.find(handle.url);
+    if (found == downloads_.end()) return;
+    const auto download = found->second;
+    std::erase_if(download->callers,
+                  [&](const Caller& caller) { return caller.id == handle.caller; });
+    if (!download->callers.empty()) return;
+    downloads_.erase(found);
+    if (download->task) download->task->cancel();
+}
+
+}  // namespace ui

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ImageLibraryTesting.h"
+#include "support/ManualClockScope.h"
+
+using fixtures::LoopbackRequest;
+using fixtures::LoopbackResponse;
+using imagetest::Delivery;
+using imagetest::Latch;
+using imagetest::recorder;
+using imagetest::waitUntil;
+using ui::CacheType;
+using ui::ImageError;
+
+namespace {
+
+const gfx::Color kRed = gfx::Color::fromRGB(0xFF0000);
+
+class ImageManagerService : public imagetest::ImageLibraryFixture {
+protected:
+    // Serves a red PNG at path once the latch is released.
+    core::URL serveHeld(const std::string& path) {
+        server_.on("GET", path,
+                   [latch = latch_, body = imagetest::pngOf(kRed)](const LoopbackRequest&) {
+                       latch->wait();
+                       return LoopbackResponse::bytes(body, "image/png");
+                   });
+        return server_.url(path);
+    }
+
+    ~ImageManagerService() override { latch_->release(); }
+
+    // Shared with the handlers, which may still be waking when the test ends.
+    const std::shared_ptr<Latch> latch_ = std::make_shared<Latch>();
+};
+
+TEST_F(ImageManagerService, ConcurrentRequestsForOneURLShareOneDownload) {
+    const auto url = serveHeld("/shared.png");
+    auto first = std::make_shared<Delivery>();
+    auto second = std::make_shared<Delivery>();
+    const auto firstTask = manager_->retrieveImage(url, {}, {}, recorder(first));
+    const auto secondTask = manager_->retrieveImage(url, {}, {}, recorder(second));
+    ASSERT_TRUE(waitUntil([&] { return requestsTo("/shared.png") == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return manager_->downloader().activeDownloadCount() == 1; }));
+    latch_->release();
+
+    ASSERT_TRUE(waitUntil([&] { return first->done() && second->done(); }));
+    for (const auto& delivery : {first, second}) {
+        ASSERT_TRUE(delivery->image);
+        EXPECT_EQ(delivery->image->pixelAt(1, 1), kRed);
+        EXPECT_EQ(delivery->cacheType, CacheType::none);
+    }
+    EXPECT_EQ(first->image, second->image) << "decoded once";
+    EXPECT_EQ(requestsTo("/shared.png"), 1u);
+    EXPECT_EQ(manager_->downloader().activeDownloadCount(), 0u);
+    EXPECT_TRUE(firstTask->isFinished());
+    EXPECT_FALSE(firstTask->isCancelled());
+}
+
+TEST_F(ImageManagerService, CancellingOneSharerLeavesTheOtherItsImage) {
+    const auto url = serveHeld("/shared.png");
+    auto cancelled = std::make_shared<Delivery>();
+    auto kept = std::make_shared<Delivery>();
+    const auto cancelledTask = manager_->retrieveImage(url, {}, {}, recorder(cancelled));
+    const auto keptTask = manager_->retrieveImage(url, {}, {}, recorder(kept));
+    ASSERT_TRUE(waitUntil([&] { return requestsTo("/shared.png") == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return manager_->downloader().activeDownloadCount() == 1; }));
+    cancelledTask->cancel();
+    latch_->release();
+
+    ASSERT_TRUE(waitUntil([&] { return cancelled->done() && kept->done(); }));
+    EXPECT_EQ(cancelled->code(), ImageError::Code::cancelled);
+    EXPECT_FALSE(cancelled->image);
+    EXPECT_TRUE(kept->image);
+    EXPECT_EQ(cache().cacheType(url), CacheType::memory);
+}
+
+TEST_F(ImageManagerService, CancellingTheOnlyCallerStopsTheDownload) {
+    const auto url = serveHeld("/alone.png");
+    auto delivery = std::make_shared<Delivery>();
+    const auto task = manager_->retrieveImage(url, {}, {}, recorder(delivery));
+    ASSERT_TRUE(waitUntil([&] { return requestsTo("/alone.png") == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return manager_->downloader().activeDownloadCount() == 1; }));
+    task->cancel();
+    EXPECT_EQ(manager_->downloader().activeDownloadCount(), 0u);
+    ASSERT_TRUE(waitUntil([&] { return delivery->done(); }));
+    EXPECT_EQ(delivery->code(), ImageError::Code::cancelled);
+
+    // A later request for the URL starts a download of its own.
+    latch_->release();
+    EXPECT_TRUE(retrieve(url)->image);
+    EXPECT_EQ(requestsTo("/alone.png"), 2u);
+}
+
+TEST_F(ImageManagerService, ProgressFollowsTheBodyOnMain) {
+    const std::string body = imagetest::noisyPng(64);
+    server_.on("GET", "/slow.png", [body](const LoopbackRequest&) {
+        auto response = LoopbackResponse::bytes(body, "image/png");
+        response.chunkSize = body.size() / 6 + 1;
+        response.chunkDelayMs = 60;
+        return response;
+    });
+    std::vector<std::pair<std::int64_t, std::int64_t>> reports;
+    bool progressOnMain = true;
+    bool progressAfterCompletion = false;
+    auto delivery = std::make_shared<Delivery>();
+    (void)manager_->retrieveImage(
+        server_.url("/slow.png"), {},
+        [&](std::int64_t received, std::int64_t expected) {
+            progressOnMain = progressOnMain && core::RunLoop::isMainThread();
+            progressAfterCompletion = progressAfterCompletion || delivery->done();
+            reports.emplace_back(received, expected);
+        },
+        recorder(delivery));
+    ASSERT_TRUE(waitUntil([&] { return delivery->done(); }));
+    ASSERT_TRUE(delivery->image);
+    EXPECT_TRUE(progressOnMain);
+    EXPECT_FALSE(progressAfterCompletion);
+    ASSERT_GE(reports.size(), 3u);
+    for (size_t i = 1; i < reports.size(); ++i) {
+        EXPECT_LT(reports[i - 1].first, reports[i].first) << "report " << i;
+    }
+    for (const auto& [received, expected] : reports) {
+        EXPECT_EQ(expected, std::int64_t(body.size()));
+    }
+    EXPECT_EQ(reports.back().first, std::int64_t(body.size()));
+}
+
+TEST_F(ImageManagerService, DownloadsTimeOutAfterTheDownloadTimeout) {
+    testsupport::ManualClockScope clock;
+    manager_->downloader().setDownloadTimeout(180);
+    EXPECT_EQ(manager_->downloader().downloadTimeout(), 180);
+    const auto url = serveHeld("/silent.png");
+    auto delivery = std::make_shared<Delivery>();
+    (void)manager_->retrieveImage(url, {}, {}, recorder(delivery));
+    ASSERT_TRUE(waitUntil([&] { return requestsTo("/silent.png") == 1; }));
+
+    clock.advance(179);
+    EXPECT_FALSE(waitUntil([&] { return delivery->done(); }, 0.2));
+    clock.advance(1);
+    ASSERT_TRUE(waitUntil([&] { return delivery->done(); }));
+    ASSERT_TRUE(delivery->error);
+    EXPECT_EQ(delivery->error->code, ImageError::Code::network);
+    ASSERT_TRUE(delivery->error->networkError);
+    EXPECT_EQ(delivery->error->networkError->code, core::NetworkError::Code::timedOut);
+}
+
+}  // namespace
