@@ -1,8 +1,8 @@
 #pragma once
 // Where the app's services are: the photo service's API and web site and
-// the quote service. The real hosts are the defaults; the environment
-// (VANTOR_PHOTO_API, VANTOR_PHOTO_WEB, VANTOR_QUOTE_URL) points the app at
-// other ones, such as the local stand-ins of the offline demo and tests.
+// the quote service. The bundle's Configuration.json names the real hosts;
+// the environment (VANTOR_PHOTO_API, VANTOR_PHOTO_WEB, VANTOR_QUOTE_URL)
+// overrides them, and the tool and tests set the local stand-ins directly.
 
 #include <string>
 
