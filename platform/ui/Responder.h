@@ -5,6 +5,7 @@
 // superview, the window's application).
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace ui {
@@ -35,6 +36,12 @@ public:
     virtual bool becomeFirstResponder();
     virtual bool resignFirstResponder();
     [[nodiscard]] bool isFirstResponder() const;
+
+    // Keyboard input, sent to the first responder by tests and the desktop
+    // window. The defaults ignore it.
+    virtual void insertText(const std::string& /*text*/) {}
+    virtual void deleteBackward() {}
+    virtual void returnKeyPressed() {}
 };
 
 }  // namespace ui

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/GestureRecognizer.h"
+#include "ui/RefreshControl.h"
 
 namespace ui {
 
@@ -46,6 +47,25 @@ void ScrollView::setContentOffset(gfx::Point offset, bool animated) {
     animateTo(offset, kAnimationDuration, ScrollAnimation::Curve::EaseInOut, false);
 }
 
+void ScrollView::setRefreshControl(std::shared_ptr<RefreshControl> control) {
+    if (refreshControl_ == control) return;
+    if (refreshControl_) {
+        refreshControl_->endRefreshing();
+        if (refreshControl_->superview().get() == this) refreshControl_->removeFromSuperview();
+    }
+    refreshControl_ = std::move(control);
+    if (!refreshControl_) return;
+    insertSubview(refreshControl_, 0);
+    setNeedsLayout();
+}
+
+void ScrollView::layoutSubviews() {
+    if (!refreshControl_ || refreshControl_->superview().get() != this) return;
+    refreshControl_->setFrame(
+        {0, -RefreshControl::kHeight, bounds().width(), RefreshControl::kHeight});
+    refreshControl_->setNeedsLayout();
+}
+
 ScrollView::Range ScrollView::offsetRange() const {
     const gfx::EdgeInsets inset = adjustedContentInset();
     const gfx::Size size = bounds().size;
@@ -63,7 +83,7 @@ bool ScrollView::scrollsHorizontally() const {
 
 bool ScrollView::scrollsVertically() const {
     const Range range = offsetRange();
-    return range.max.y > range.min.y || alwaysBounceVertical_;
+    return range.max.y > range.min.y || alwaysBounceVertical_ || refreshControl_;
 }
 
 gfx::Point ScrollView::clamped(gfx::Point offset) const {

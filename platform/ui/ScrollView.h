@@ -12,6 +12,10 @@
 // within the valid offsets: x in [-inset.left, contentWidth + inset.right
 // - boundsWidth], never above its minimum; y likewise.
 //
+// A refresh control sits just above the content. Releasing a drag that
+// pulled the content more than its height past the top begins refreshing,
+// and the control sends ValueChanged once the drag has ended.
+//
 // Animations run on timers of the main run loop at 60 frames per second on
 // the current clock. Made with std::make_shared like every view. Main
 // thread only.
@@ -27,6 +31,7 @@ namespace ui {
 
 class GestureRecognizer;
 class PanGestureRecognizer;
+class RefreshControl;
 
 enum class ContentInsetAdjustmentBehavior { Automatic, Never };
 
@@ -99,6 +104,17 @@ public:
         return pan_;
     }
 
+    // Pull to refresh. The control becomes the backmost subview; with one
+    // the content always bounces vertically.
+    [[nodiscard]] const std::shared_ptr<RefreshControl>& refreshControl() const {
+        return refreshControl_;
+    }
+    void setRefreshControl(std::shared_ptr<RefreshControl> control);
+
+    // Keeps the refresh control above the content, as wide as the bounds.
+    // Subclasses that lay out call this first.
+    void layoutSubviews() override;
+
 private:
     struct Range {
         gfx::Point min;
@@ -126,6 +142,8 @@ private:
     void beginDrag(PanGestureRecognizer& pan);
     void moveDrag(PanGestureRecognizer& pan);
     void endDrag(PanGestureRecognizer& pan, bool cancelled);
+    // Whether releasing now should begin refreshing.
+    [[nodiscard]] bool pulledPastRefreshThreshold() const;
     [[nodiscard]] gfx::Point restingOffset(gfx::Point offset, gfx::Point velocity) const;
     [[nodiscard]] double pagedOffset(double offset, double velocity, double pageSize,
                                      double startOffset, double min, double max) const;
@@ -153,6 +171,7 @@ private:
 
     std::weak_ptr<ScrollViewDelegate> delegate_;
     std::shared_ptr<PanGestureRecognizer> pan_;
+    std::shared_ptr<RefreshControl> refreshControl_;
     // The pan's action reaches this view through it; gone with the view.
     std::shared_ptr<ScrollView*> self_;
     ScrollAnimation animation_;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ui/GestureRecognizer.h"
+#include "ui/RefreshControl.h"
 #include "ui/ScrollView.h"
 
 namespace ui {
@@ -17,9 +18,15 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
         case GestureState::Changed:
             moveDrag(pan);
             break;
-        case GestureState::Ended:
+        case GestureState::Ended: {
+            // The inset grows before the content comes to rest; the action
+            // runs last, so that it may end refreshing at once.
+            const auto refresh = pulledPastRefreshThreshold() ? refreshControl_ : nullptr;
+            if (refresh) refresh->beginRefreshing();
             endDrag(pan, false);
+            if (refresh) refresh->sendActions(ControlEvent::ValueChanged);
             break;
+        }
         case GestureState::Cancelled:
             endDrag(pan, true);
             break;
@@ -77,6 +84,12 @@ void ScrollView::endDrag(PanGestureRecognizer& pan, bool cancelled) {
     const double duration =
         snap ? kAnimationDuration : decelerationDuration(contentOffset(), target, velocity);
     animateTo(target, duration, ScrollAnimation::Curve::EaseOut, true);
+}
+
+bool ScrollView::pulledPastRefreshThreshold() const {
+    if (!refreshControl_ || !dragging_) return false;
+    if (!refreshControl_->isEnabled() || refreshControl_->isRefreshing()) return false;
+    return contentOffset().y < -contentInset_.top - RefreshControl::kHeight;
 }
 
 gfx::Point ScrollView::restingOffset(gfx::Point offset, gfx::Point velocity) const {
