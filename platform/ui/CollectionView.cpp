@@ -52,6 +52,9 @@ std::shared_ptr<CollectionViewCell> CollectionView::dequeueReusableCell(
         core::fatal(message);
     }
     cell->setIndexPath(indexPath);
+    // The cell already has its frame when the data source fills it.
+    if (const auto known = lastAttributes_.find(indexPath); known != lastAttributes_.end())
+        cell->applyLayoutAttributes(known->second);
     return cell;
 }
 

@@ -256,6 +256,7 @@ void View::willRemoveSubview(View*) {}
 
 void View::setNeedsLayout() {
     needsLayout_ = true;
+    if (window_) window_->scheduleLayoutPass();
 }
 
 void View::layoutIfNeeded() {

@@ -1,5 +1,7 @@
 #include "ui/Window.h"
 
+#include "core/RunLoop.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -110,6 +112,18 @@ void Window::layoutSubviews() {
 
 void Window::layoutTree() {
     layoutIfNeeded();
+}
+
+void Window::scheduleLayoutPass() {
+    if (layoutPassScheduled_) return;
+    layoutPassScheduled_ = true;
+    std::weak_ptr<View> weakSelf = weak_from_this();
+    core::RunLoop::main().post([weakSelf] {
+        auto self = std::static_pointer_cast<Window>(weakSelf.lock());
+        if (!self) return;
+        self->layoutPassScheduled_ = false;
+        self->layoutTree();
+    });
 }
 
 std::shared_ptr<View> Window::hitTest(gfx::Point point) {

@@ -46,6 +46,9 @@ public:
 
     // Lays the whole tree out (layoutIfNeeded from the window down).
     void layoutTree();
+    // Asks for one layout pass of the tree on the main run loop's next turn
+    // (coalesced), the way the platform lays out after each turn of events.
+    void scheduleLayoutPass();
 
     [[nodiscard]] Responder* nextResponder() const override;
     // Keeps the root controller's view filling the window.
@@ -64,6 +67,7 @@ private:
 
     std::shared_ptr<ViewController> root_;
     Responder* firstResponder_ = nullptr;
+    bool layoutPassScheduled_ = false;
     struct Tracking;
     std::vector<std::shared_ptr<Tracking>> tracking_;
     // The last touch that ended, for tap counts.

@@ -13,6 +13,8 @@
 #include "core/Console.h"
 #include "core/RunLoop.h"
 #include "core/UserDefaults.h"
+#include "app/services/AppConfiguration.h"
+#include "fixtures/LocalServices.h"
 #include "support/ManualClockScope.h"
 #include "ui/ImageManager.h"
 #include "ui/NavigationController.h"
@@ -24,6 +26,9 @@ class AppShellScenario : public testing::Test {
 protected:
     void SetUp() override {
         ui::Application::shared().resetForTesting();
+        // The feeds fetch at launch: from the local services, never a real host.
+        app::AppConfiguration::set(
+            {services.photoAPIBase(), services.photoWebBase(), services.quoteURL()});
         auto defaults = core::UserDefaults::standard();
         defaults->removeObjectForKey("UserLanguage");
         defaults->removeObjectForKey("AppleLanguages");
@@ -62,6 +67,7 @@ protected:
     }
 
     testsupport::ManualClockScope clock;
+    fixtures::LocalServices services;
     std::shared_ptr<app::AppDelegate> delegate;
 };
 

@@ -4,6 +4,8 @@
 #include "app/services/Common.h"
 #include "core/Console.h"
 #include "core/RunLoop.h"
+#include "app/services/AppConfiguration.h"
+#include "fixtures/LocalServices.h"
 #include "support/ManualClockScope.h"
 #include "ui/AlertController.h"
 
@@ -13,6 +15,9 @@ class ToastScenario : public testing::Test {
 protected:
     void SetUp() override {
         ui::Application::shared().resetForTesting();
+        // The feeds fetch at launch: from the local services, never a real host.
+        app::AppConfiguration::set(
+            {services.photoAPIBase(), services.photoWebBase(), services.quoteURL()});
         delegate = std::make_shared<app::AppDelegate>();
         ASSERT_TRUE(ui::Application::shared().launch(delegate));
         settle(1.0);
@@ -40,6 +45,7 @@ protected:
     }
 
     testsupport::ManualClockScope clock;
+    fixtures::LocalServices services;
     std::shared_ptr<app::AppDelegate> delegate;
 };
 
