@@ -1,5 +1,7 @@
 #include "core/NetworkThread.h"
 
+#include "core/MD5.h"
+
 #include <algorithm>
 #include <thread>
 
@@ -23,6 +25,7 @@ CURLM* makeMulti() {
 
 NetworkThread& NetworkThread::shared() {
     static NetworkThread* const thread = [] {
+        initializeCrypto();
         if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
             fatal("NetworkThread: libcurl cannot initialise");
         }

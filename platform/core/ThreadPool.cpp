@@ -1,12 +1,23 @@
 #include "core/ThreadPool.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace core {
 
 ThreadPool& ThreadPool::shared() {
-    static auto* pool = new ThreadPool(std::max(2u, std::thread::hardware_concurrency()), 5);
+    static auto* pool = [] {
+        auto* made = new ThreadPool(std::max(2u, std::thread::hardware_concurrency()), 5);
+        std::atexit([] { shared().quiesce(std::chrono::seconds(2)); });
+        return made;
+    }();
     return *pool;
+}
+
+void ThreadPool::quiesce(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    quiescing_ = true;
+    idle_.wait_for(lock, limit, [this] { return running_ == 0; });
 }
 
 ThreadPool::ThreadPool(size_t workers, size_t levels) : jobs_(std::max<size_t>(levels, 1)) {
@@ -40,13 +51,17 @@ void ThreadPool::work() {
             available_.wait(lock, [&] {
                 waiting = std::find_if(jobs_.rbegin(), jobs_.rend(),
                                        [](const auto& level) { return !level.empty(); });
-                return waiting != jobs_.rend() || stopping_;
+                return (waiting != jobs_.rend() && !quiescing_) || stopping_;
             });
-            if (waiting == jobs_.rend()) return;
+            if (waiting == jobs_.rend() || quiescing_) return;
             job = std::move(waiting->front());
             waiting->pop_front();
+            ++running_;
         }
         job();
+        job = nullptr;
+        std::lock_guard lock(mutex_);
+        if (--running_ == 0) idle_.notify_all();
     }
 }
 

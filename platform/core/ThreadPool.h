@@ -5,7 +5,12 @@
 // global and serial queues and lives until the process ends; other pools
 // finish their queued jobs and join their workers when destroyed.
 // submit() is safe from any thread.
+//
+// When the process exits, the shared pool stops taking jobs and waits (up
+// to two seconds) for the running ones, so that no job runs while the
+// process and its libraries are being torn down.
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -30,6 +35,9 @@ public:
     // Levels above the highest count as the highest.
     void submit(size_t level, Job job);
     [[nodiscard]] size_t workerCount() const { return workers_.size(); }
+    // Takes no more jobs (queued and later ones never run) and waits up to
+    // limit for the running ones to return.
+    void quiesce(std::chrono::milliseconds limit);
 
 private:
     void work();
@@ -37,7 +45,10 @@ private:
     std::mutex mutex_;
     std::condition_variable available_;
     std::vector<std::deque<Job>> jobs_;  // by level
+    std::condition_variable idle_;
+    size_t running_ = 0;
     bool stopping_ = false;
+    bool quiescing_ = false;
     std::vector<std::thread> workers_;
 };
 

@@ -1,7 +1,8 @@
 #include "ui/DiskImageStore.h"
 
+#include "core/MD5.h"
+
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -39,19 +40,7 @@ void setModificationTime(const std::string& path, double seconds) {
 
 DiskImageStore::DiskImageStore(std::string folder) : folder_(std::move(folder)) {}
 
-std::string DiskImageStore::fileName(std::string_view key) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(key.data(), key.size(), digest, &length, EVP_sha256(), nullptr);
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string name;
-    name.reserve(length * 2);
-    for (unsigned int i = 0; i < length; ++i) {
-        name.push_back(kHex[digest[i] >> 4]);
-        name.push_back(kHex[digest[i] & 0xF]);
-    }
-    return name;
-}
+std::string DiskImageStore::fileName(std::string_view key) { return core::SHA256::hex(key); }
 
 std::string DiskImageStore::pathFor(std::string_view key) const {
     return folder_ + "/" + fileName(key);
