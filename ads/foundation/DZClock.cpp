@@ -1,5 +1,7 @@
 #include "ads/foundation/DZClock.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <mutex>
 
@@ -29,9 +31,11 @@ std::uint64_t DZMonotonicMilliseconds() {
         state.startSeconds = now;
         state.clock = std::move(clock);
     }
-    double milliseconds = (now - state.startSeconds) * 1000.0;
-    if (milliseconds < 0) milliseconds = 0;
-    std::uint64_t reading = state.base + static_cast<std::uint64_t>(milliseconds);
+    // Whole microseconds first, so that a clock reading such as 0.01 s,
+    // stored as 0.00999..., still counts as 10 ms.
+    const double elapsed = std::max(0.0, now - state.startSeconds);
+    const auto microseconds = static_cast<std::uint64_t>(std::llround(elapsed * 1e6));
+    std::uint64_t reading = state.base + microseconds / 1000;
     if (reading < state.last) reading = state.last;
     state.last = reading;
     return reading;

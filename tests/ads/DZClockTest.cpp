@@ -27,14 +27,18 @@ TEST(DZClock, CountsMillisecondsOnTheInstalledClockAndNeverGoesBack) {
     EXPECT_GE(start, 1u);
     clock.advance(2.5);
     EXPECT_EQ(DZMonotonicMilliseconds(), start + 2500);
+    clock.advance(0.01);  // not exactly representable: still 10 ms
+    EXPECT_EQ(DZMonotonicMilliseconds(), start + 2510);
+    clock.advance(0.0004);
+    EXPECT_EQ(DZMonotonicMilliseconds(), start + 2510);
 
     // A new clock whose scale starts far lower: the count goes on.
     {
         testsupport::ManualClockScope other;
         other->advance(0);
-        EXPECT_EQ(DZMonotonicMilliseconds(), start + 2500);
+        EXPECT_EQ(DZMonotonicMilliseconds(), start + 2510);
         other.advance(0.25);
-        EXPECT_EQ(DZMonotonicMilliseconds(), start + 2750);
+        EXPECT_EQ(DZMonotonicMilliseconds(), start + 2760);
     }
 }
 

@@ -1,0 +1,13 @@
+#include "ads/core/DZError.h"
+
+namespace ads {
+
+Error DZErrorWithCodeDescription(long code, std::string description) {
+    Error error;
+    error.domain = std::string(kDZErrorDomain);
+    error.code = code;
+    error.message = std::move(description);
+    return error;
+}
+
+}  // namespace ads

@@ -1,0 +1,31 @@
+#include "ads/foundation/DZBoolCache.h"
+
+#include "ads/foundation/DZFileSystem.h"
+#include "ads/foundation/DZHashing.h"
+#include "core/FileManager.h"
+
+namespace ads {
+
+std::optional<std::string> DZBoolCachePath(std::optional<std::string_view> name) {
+    if (!name) return std::nullopt;
+    const auto folder = DZCacheDirectoryPath(std::nullopt, nullptr);
+    if (!folder) return std::nullopt;
+    return folder->fileSystemPath() + "/DZBoolCache_" + *DZMD5HexString(name);
+}
+
+bool DZBoolCacheGet(std::optional<std::string_view> name) {
+    const auto path = DZBoolCachePath(name);
+    return path && core::FileManager::fileExists(*path);
+}
+
+void DZBoolCacheSet(std::optional<std::string_view> name, bool value) {
+    const auto path = DZBoolCachePath(name);
+    if (!path) return;
+    if (value) {
+        (void)core::FileManager::createExclusively(*path, "");
+    } else {
+        (void)core::FileManager::removeItem(*path);
+    }
+}
+
+}  // namespace ads

@@ -1,0 +1,23 @@
+#pragma once
+// MD5 and Base64 shortcuts of the SDK. Pure; any thread.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/Value.h"
+
+namespace ads {
+
+// The 16 bytes of the MD5 digest.
+[[nodiscard]] core::Data DZMD5Digest(std::span<const std::uint8_t> bytes);
+// MD5 of the text's UTF-8 bytes.
+[[nodiscard]] core::Data DZMD5OfString(std::string_view text);
+// That digest as 32 lowercase hex digits; nullopt without a text.
+[[nodiscard]] std::optional<std::string> DZMD5HexString(std::optional<std::string_view> text);
+// Padded RFC 4648 base 64 of the text's UTF-8 bytes.
+[[nodiscard]] std::string DZBase64String(std::string_view text);
+
+}  // namespace ads

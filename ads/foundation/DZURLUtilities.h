@@ -1,0 +1,39 @@
+#pragma once
+// Reading and normalising single URLs: the canonical form under which the
+// SDK stores and finds a URL's content, host and scheme tests, and small
+// text helpers. Pure functions; any thread. A missing URL answers nullopt
+// or false.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/URL.h"
+
+namespace ads {
+
+// The absolute text up to the first "#".
+[[nodiscard]] std::optional<std::string> DZURLStringWithoutFragment(
+    const std::optional<core::URL>& url);
+
+// The cache key of a URL: without fragment, with ":80" after the host when no
+// port is given (whatever the scheme), and without trailing "/" characters,
+// so "http://Host/a/" becomes "http://Host:80/a". The port goes into the
+// authority only. A URL without a host comes back unchanged.
+[[nodiscard]] std::optional<core::URL> DZCanonicalURL(const std::optional<core::URL>& url);
+
+// The text without one final "/".
+[[nodiscard]] std::optional<std::string> DZStringByRemovingTrailingSlash(
+    std::optional<std::string_view> text);
+
+// Case-insensitive; false when the URL has no host (or scheme) to compare.
+[[nodiscard]] bool DZURLHostMatches(const std::optional<core::URL>& url,
+                                    std::optional<std::string_view> host);
+[[nodiscard]] bool DZURLSchemeMatches(const std::optional<core::URL>& url,
+                                      std::optional<std::string_view> scheme);
+
+// Path components 3 and 4 (the leading "/" is component 1) joined by "/":
+// "y/z" for "/x/y/z"; nullopt for a shorter path.
+[[nodiscard]] std::optional<std::string> DZURLPathSegmentPair(const std::optional<core::URL>& url);
+
+}  // namespace ads

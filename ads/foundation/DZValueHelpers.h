@@ -1,0 +1,58 @@
+#pragma once
+// Small value converters of the SDK. Pure; any thread.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "core/Value.h"
+
+namespace ads {
+
+// "1" or "0".
+[[nodiscard]] std::string DZStringFromBool(bool flag);
+// The integer 1 or 0.
+[[nodiscard]] core::Value DZNumberFromBool(bool flag);
+
+// "%f" of the value without trailing zeros, and without the point when
+// nothing follows it: 1.5 gives "1.5", 30.0 "30", 0.1234567 "0.123457".
+[[nodiscard]] std::string DZCompactDecimalString(double value);
+
+// The kinds a stored value is asked for by. Number takes integers and
+// doubles; Bool only bools.
+enum class DZValueClass { String, Number, Bool, Data, Date, Array, Dictionary };
+
+// The value under key when it is of that class, else nullptr.
+[[nodiscard]] const core::Value* DZObjectOfClassForKey(const core::Dictionary* dictionary,
+                                                       std::string_view key,
+                                                       DZValueClass valueClass);
+
+// Sets the entry only when there is a key and an object (a null value counts
+// as none).
+void DZSetObjectIfPresent(core::Dictionary& dictionary, const std::optional<std::string>& key,
+                          const std::optional<core::Value>& object);
+
+// The items that pass, in order; the test may set stop to end the walk
+// after the current item. nullopt when none passes.
+template <typename T, typename Test>
+requires std::is_invocable_r_v<bool, Test&, const T&, size_t, bool&>
+[[nodiscard]] std::optional<std::vector<T>> DZFilteredArray(const std::vector<T>& items,
+                                                            Test test) {
+    std::vector<T> kept;
+    bool stop = false;
+    for (size_t i = 0; i < items.size() && !stop; ++i) {
+        if (test(items[i], i, stop)) kept.push_back(items[i]);
+    }
+    if (kept.empty()) return std::nullopt;
+    return kept;
+}
+
+// True when major.minor.patch is not below the required version.
+[[nodiscard]] bool DZVersionIsAtLeast(std::int64_t major, std::int64_t minor, std::int64_t patch,
+                                      std::int64_t requiredMajor, std::int64_t requiredMinor,
+                                      std::int64_t requiredPatch);
+
+}  // namespace ads
