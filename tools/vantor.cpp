@@ -13,6 +13,7 @@
 #include "app/services/AppConfiguration.h"
 #include "core/Bundle.h"
 #include "core/FileManager.h"
+#include "Tour.h"
 #include "core/RunLoop.h"
 #include "fixtures/LocalServices.h"
 #include "gfx/Fonts.h"
@@ -42,6 +43,11 @@ options:
                     may be repeated
   --drag X1,Y1:X2,Y2
                     drag from the first point to the second; may be repeated
+  --no-tour         only the pages, not the walk through the feeds (explore
+                    after its first page, a refresh and a load-more; featured
+                    with its banner rows; favourites; a search)
+  --home DIR        the app's home folder (stored feeds, favourites, caches);
+                    default: a new empty one, removed at exit
   --help            show this text
 )";
 
@@ -55,6 +61,8 @@ struct Options {
     std::string device;
     std::string language;
     std::string out = "out/shots";
+    std::string home;
+    bool tour = true;
     std::vector<Step> steps;
 };
 
@@ -74,6 +82,10 @@ bool parse(int argc, char** argv, Options& options, bool& help) {
             help = true;
             return true;
         }
+        if (arg == "--no-tour") {
+            options.tour = false;
+            continue;
+        }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "vantor: %s needs a value\n", arg.c_str());
             return false;
@@ -85,6 +97,8 @@ bool parse(int argc, char** argv, Options& options, bool& help) {
             options.language = value;
         } else if (arg == "--out") {
             options.out = value;
+        } else if (arg == "--home") {
+            options.home = value;
         } else if (arg == "--tap") {
             Step step{Step::Kind::Tap, {}, {}};
             if (!parsePoint(value, step.from)) {
@@ -108,9 +122,6 @@ bool parse(int argc, char** argv, Options& options, bool& help) {
     }
     return true;
 }
-
-// Lets timers, animations and posted work run for a while of real time.
-void settle(double seconds) { (void)core::RunLoop::main().runUntil([] { return false; }, seconds); }
 
 bool shoot(ui::Window& window, const std::filesystem::path& path) {
     if (!ui::Renderer::writePNG(window, path.string())) return false;
@@ -140,6 +151,18 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // A fresh app home unless one is named: every run starts as a first launch.
+    std::filesystem::path temporaryHome;
+    if (options.home.empty()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vantor-home-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) {
+            std::perror("vantor: cannot make a home folder");
+            return 1;
+        }
+        temporaryHome = options.home = pattern;
+    }
+    setenv("VANTOR_HOME", options.home.c_str(), 1);
+
     core::RunLoop::bindMainToCurrentThread();
     if (!options.language.empty()) setenv("LANGUAGE", options.language.c_str(), 1);
 
@@ -168,7 +191,7 @@ int main(int argc, char** argv) {
 
     auto delegate = std::make_shared<app::AppDelegate>();
     ui::Application::shared().launch(delegate);
-    settle(0.6);
+    tools::settle(0.6);
 
     std::shared_ptr<ui::Window> window = delegate->window();
     ui::TouchInjector touches(*window);
@@ -179,7 +202,7 @@ int main(int argc, char** argv) {
         const Step& step = options.steps[i];
         if (step.kind == Step::Kind::Tap) touches.tap(step.from);
         else touches.drag(step.from, step.to);
-        settle(0.6);
+        tools::settle(0.6);
         written += shoot(*window, out / ("step-" + std::to_string(i + 1) + ".png"));
     }
 
@@ -188,11 +211,24 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < pages.size() && i < buttons.size(); ++i) {
         const gfx::Rect title = buttons[i]->convertRectTo(buttons[i]->bounds(), nullptr);
         touches.tap(title.center());
-        settle(0.8);
+        tools::settle(0.8);
         written += shoot(*window, out / slug(pages[i]->title(), i));
+    }
+    size_t expected = options.steps.size() + pages.size();
+
+    if (options.tour) {
+        tools::Tour tour(delegate, [&](const std::filesystem::path& name) {
+            return shoot(*window, out / name);
+        });
+        written += tour.run();
+        expected += 7;
     }
 
     ui::Application::shared().terminate();
+    if (!temporaryHome.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(temporaryHome, ignored);
+    }
     std::printf("vantor: wrote %zu images\n", written);
-    return written == options.steps.size() + pages.size() ? 0 : 1;
+    return written == expected ? 0 : 1;
 }

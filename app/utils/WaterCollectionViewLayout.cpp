@@ -1,0 +1,88 @@
+#include "app/utils/WaterCollectionViewLayout.h"
+
+#include <algorithm>
+
+#include "ui/CollectionView.h"
+
+namespace app {
+
+int WaterCollectionViewLayout::columns() const {
+    return std::max(1, queueNum);
+}
+
+double WaterCollectionViewLayout::columnWidth() const {
+    const ui::CollectionView* view = collectionView();
+    const double total = view ? view->bounds().width() : 0;
+    const int count = columns();
+    return std::max(0.0, (total - gap * (count - 1)) / count);
+}
+
+double WaterCollectionViewLayout::scaledHeight(const PhotosObject& photo, double columnWidth) {
+    if (photo.width <= 0 || photo.height <= 0) return columnWidth;
+    return columnWidth * static_cast<double>(photo.height) / static_cast<double>(photo.width);
+}
+
+void WaterCollectionViewLayout::prepare() {
+    ui::CollectionViewLayout::prepare();
+    hs_ = std::vector<double>(static_cast<size_t>(columns()), kColumnTop);
+    ui::CollectionView* view = collectionView();
+    totalNum_ = view ? view->numberOfItemsInSection(0) : 0;
+
+    layoutAttributes_.emplace();
+    layoutAttributes_->reserve(static_cast<size_t>(*totalNum_));
+    preparing_ = setSize ? setSize() : PhotoList{};
+    for (int row = 0; row < *totalNum_; ++row) {
+        if (auto attributes = layoutAttributesForItemAtIndexPath(ui::IndexPath::forItem(row, 0)))
+            layoutAttributes_->push_back(*attributes);
+    }
+    preparing_.reset();
+}
+
+std::optional<ui::CollectionViewLayoutAttributes>
+WaterCollectionViewLayout::layoutAttributesForItemAtIndexPath(const ui::IndexPath& indexPath) {
+    if (preparing_) return place(indexPath);
+    if (!layoutAttributes_ || indexPath.section != 0 || indexPath.item < 0 ||
+        indexPath.item >= static_cast<int>(layoutAttributes_->size()))
+        return std::nullopt;
+    return (*layoutAttributes_)[static_cast<size_t>(indexPath.item)];
+}
+
+ui::CollectionViewLayoutAttributes WaterCollectionViewLayout::place(
+    const ui::IndexPath& indexPath) {
+    const double width = columnWidth();
+    width_ = width;
+    ui::CollectionViewLayoutAttributes attributes(indexPath);
+
+    const PhotoList& photos = *preparing_;
+    const auto row = static_cast<size_t>(indexPath.item);
+    if (indexPath.item < 0 || row >= photos.size() || !photos[row]) {
+        attributes.setSize({width, 0});
+        return attributes;
+    }
+    const double height = scaledHeight(*photos[row], width);
+
+    std::vector<double>& columnHeights = *hs_;
+    size_t column = 0;
+    for (size_t i = 1; i < columnHeights.size(); ++i)
+        if (columnHeights[i] < columnHeights[column]) column = i;
+
+    const double centerX = (static_cast<double>(column) + 0.5) * (width + gap);
+    const double centerY = columnHeights[column] + (gap + height) / 2;
+    attributes.setFrame({centerX - width / 2, centerY - height / 2, width, height});
+    columnHeights[column] += height + gap;
+    return attributes;
+}
+
+std::vector<ui::CollectionViewLayoutAttributes>
+WaterCollectionViewLayout::layoutAttributesForElementsInRect(const gfx::Rect&) {
+    return layoutAttributes_.value_or(std::vector<ui::CollectionViewLayoutAttributes>{});
+}
+
+gfx::Size WaterCollectionViewLayout::collectionViewContentSize() const {
+    const ui::CollectionView* view = collectionView();
+    const double width = view ? view->bounds().width() : 0;
+    if (!hs_ || hs_->empty()) return {width, 0};
+    return {width, *std::max_element(hs_->begin(), hs_->end())};
+}
+
+}  // namespace app

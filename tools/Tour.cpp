@@ -1,0 +1,128 @@
+#include "Tour.h"
+
+#include <algorithm>
+
+#include "app/vc/SearchViewController.h"
+#include "app/vc/ViewController.h"
+#include "app/vc/WaterfallViewController.h"
+#include "core/RunLoop.h"
+#include "ui/NavigationController.h"
+#include "ui/TableView.h"
+#include "ui/TouchInjector.h"
+
+namespace tools {
+
+namespace {
+constexpr double kNetworkLimit = 8.0;   // seconds to wait for the local services
+constexpr double kImagesSettle = 1.5;   // thumbnails decode and fade in
+}  // namespace
+
+void settle(double seconds) { (void)core::RunLoop::main().runUntil([] { return false; }, seconds); }
+
+bool settleUntil(const std::function<bool()>& predicate, double limitSeconds) {
+    return core::RunLoop::main().runUntil(predicate, limitSeconds);
+}
+
+Tour::Tour(std::shared_ptr<app::AppDelegate> app, Shoot shoot)
+    : app_(std::move(app)), shoot_(std::move(shoot)) {}
+
+size_t Tour::run() { return exploreSteps() + featuredSteps() + searchSteps(); }
+
+void Tour::showPage(size_t index) {
+    const auto& button = app_->qzTabVc()->tabView()->titleButtons().at(index);
+    ui::TouchInjector(*app_->window()).tap(button->convertRectTo(button->bounds(), nullptr).center());
+    settle(0.8);
+}
+
+size_t Tour::exploreSteps() {
+    showPage(0);
+    auto explore = std::dynamic_pointer_cast<app::WaterfallViewController>(
+        app_->qzTabVc()->viewCtrls().at(0));
+    if (!explore) return 0;
+    ui::TouchInjector touches(*app_->window());
+    size_t written = 0;
+
+    settleUntil([&] { return !explore->imageDataSources().empty() && !explore->isFetching(); },
+                kNetworkLimit);
+    settle(kImagesSettle);
+    written += shoot_("explore-1-first-page.png");
+
+    // Pull to refresh.
+    touches.drag({187, 140}, {187, 460}, 0.6, 20);
+    settle(0.2);
+    settleUntil([&] { return !explore->isFetching(); }, kNetworkLimit);
+    settle(kImagesSettle);
+    written += shoot_("explore-2-refreshed.png");
+
+    // Fling to the bottom until more photos arrive.
+    const size_t before = explore->imageDataSources().size();
+    for (int fling = 0; fling < 12 && explore->imageDataSources().size() == before; ++fling) {
+        touches.fling({187, 560}, {187, 80}, 0.08, 4);
+        settle(1.2);
+        settleUntil([&] { return !explore->isFetching(); }, kNetworkLimit);
+    }
+    settle(kImagesSettle);
+    written += shoot_("explore-3-load-more.png");
+    return written;
+}
+
+size_t Tour::featuredSteps() {
+    showPage(1);
+    auto featured =
+        std::dynamic_pointer_cast<app::ViewController>(app_->qzTabVc()->viewCtrls().at(1));
+    if (!featured) return 0;
+    ui::TouchInjector touches(*app_->window());
+
+    touches.drag({187, 140}, {187, 460}, 0.6, 20);
+    settle(0.2);
+    const auto& rows = featured->imageDataSources();
+    const auto firstAd = [&] {
+        return std::find_if(rows.begin(), rows.end(), [](const auto& row) { return row->isAds; });
+    };
+    settleUntil([&] { return firstAd() != rows.end() && !featured->isFetching(); }, kNetworkLimit);
+    // Bring the first banner row into the middle of the screen.
+    if (firstAd() != rows.end()) {
+        const int row = static_cast<int>(firstAd() - rows.begin());
+        const auto& table = featured->tableView();
+        const gfx::Rect adRow = table->rectForRowAtIndexPath(ui::IndexPath::forRow(row, 0));
+        table->setContentOffset({0, std::max(0.0, adRow.midY() - table->bounds().height() / 2)},
+                                false);
+    }
+    settle(kImagesSettle);
+    size_t written = shoot_("featured-ad-rows.png");
+
+    showPage(2);
+    written += shoot_("favourites.png");
+    return written;
+}
+
+size_t Tour::searchSteps() {
+    showPage(0);
+    auto explore = std::dynamic_pointer_cast<app::WaterfallViewController>(
+        app_->qzTabVc()->viewCtrls().at(0));
+    if (!explore || !explore->searchIcon()) return 0;
+    ui::TouchInjector touches(*app_->window());
+    const auto& icon = explore->searchIcon();
+    touches.tap(icon->convertRectTo(icon->bounds(), nullptr).center());
+    settle(1.0);
+
+    auto navigation =
+        std::dynamic_pointer_cast<ui::NavigationController>(app_->window()->rootViewController());
+    auto search = navigation ? std::dynamic_pointer_cast<app::SearchViewController>(
+                                   navigation->topViewController())
+                             : nullptr;
+    if (!search) return 0;
+    const auto& bar = search->searchBar();
+    touches.tap(bar->convertRectTo(bar->bounds(), nullptr).center());
+    bar->insertText("mountain");
+    bar->returnKeyPressed();
+    settleUntil([&] { return !search->imageDataSources().empty() && !search->isFetching(); },
+                kNetworkLimit);
+    settle(kImagesSettle + 1.0);
+    size_t written = shoot_("search-results.png");
+    navigation->popViewController(true);
+    settle(0.8);
+    return written;
+}
+
+}  // namespace tools
