@@ -133,4 +133,37 @@ private:
     double lastTime_ = 0;
 };
 
+// Two fingers moving apart or together. Begins once the distance between
+// the first two touches has changed by 5% or by 10 points; reports the
+// scale (current distance over the distance when the second finger came
+// down) and its velocity (scale per second on the clock). The location is
+// the centroid of the touches. Ends when a finger lifts.
+class PinchGestureRecognizer : public GestureRecognizer {
+public:
+    static constexpr double kBeginFraction = 0.05;
+    static constexpr double kBeginDistance = 10;
+
+    using GestureRecognizer::GestureRecognizer;
+    [[nodiscard]] double scale() const { return scale_; }
+    void setScale(double scale);
+    [[nodiscard]] double velocity() const { return velocity_; }
+    // The centroid when the second finger came down, where the scale is 1.
+    [[nodiscard]] gfx::Point startLocationInView(const View* view) const;
+    void touchesBegan(const TouchSet& touches, const Event& event) override;
+    void touchesMoved(const TouchSet& touches, const Event& event) override;
+    void touchesEnded(const TouchSet& touches, const Event& event) override;
+    void touchesCancelled(const TouchSet& touches, const Event& event) override;
+    void reset() override;
+
+private:
+    // Between the first two touches; 0 with fewer.
+    [[nodiscard]] double distance() const;
+
+    double startDistance_ = 0;
+    gfx::Point startCentroid_;  // window coordinates
+    double scale_ = 1;
+    double velocity_ = 0;
+    double lastTime_ = 0;
+};
+
 }  // namespace ui

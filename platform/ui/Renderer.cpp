@@ -1,10 +1,17 @@
 #include "ui/Renderer.h"
 
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
 #include "core/Console.h"
 #include "core/FileManager.h"
 #include "gfx/Bitmap.h"
 #include "gfx/Canvas.h"
 #include "ui/DeviceProfile.h"
+#include "ui/VisualEffectView.h"
 #include "ui/Window.h"
 
 namespace ui {
@@ -29,7 +36,82 @@ void clip(gfx::Canvas& canvas, const View& view) {
     }
 }
 
-void drawContent(gfx::Canvas& canvas, const View& view);
+void strokeBorder(gfx::Canvas& canvas, const View& view) {
+    const double width =
+        std::min({view.borderWidth(), view.bounds().width() / 2, view.bounds().height() / 2});
+    const auto color = view.borderColor();
+    if (width <= 0 || !color) return;
+    const gfx::Rect b = view.bounds();
+    const gfx::Rect inner(b.minX() + width / 2, b.minY() + width / 2, b.width() - width,
+                          b.height() - width);
+    const double radius = std::max(0.0, view.cornerRadius() - width / 2);
+    if (radius > 0) {
+        canvas.strokeRoundedRect(inner, radius, *color, width);
+    } else {
+        canvas.strokeRect(inner, *color, width);
+    }
+}
+
+// What has been drawn so far under the view's bounds, in device pixels of
+// the surface being drawn on (a group's when inside a transparency layer).
+struct Backdrop {
+    gfx::ImagePtr image;
+    gfx::Rect pixelRect;  // device space
+};
+
+Backdrop captureBackdrop(gfx::Canvas& canvas, const View& view) {
+    cairo_t* cr = canvas.native();
+    cairo_surface_t* target = cairo_get_group_target(cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE) return {};
+    cairo_surface_flush(target);
+    double offsetX = 0;
+    double offsetY = 0;
+    cairo_surface_get_device_offset(target, &offsetX, &offsetY);
+    const gfx::Rect device = canvas.transform().apply(view.bounds());
+    const int width = cairo_image_surface_get_width(target);
+    const int height = cairo_image_surface_get_height(target);
+    const int x0 = std::max(0, int(std::floor(device.minX() + offsetX)));
+    const int y0 = std::max(0, int(std::floor(device.minY() + offsetY)));
+    const int x1 = std::min(width, int(std::ceil(device.maxX() + offsetX)));
+    const int y1 = std::min(height, int(std::ceil(device.maxY() + offsetY)));
+    if (x1 <= x0 || y1 <= y0) return {};
+    const unsigned char* data = cairo_image_surface_get_data(target);
+    const int stride = cairo_image_surface_get_stride(target);
+    if (!data) return {};
+    gfx::Image::Pixels pixels(size_t(x1 - x0) * size_t(y1 - y0));
+    for (int y = y0; y < y1; ++y) {
+        std::memcpy(&pixels[size_t(y - y0) * size_t(x1 - x0)], data + size_t(y) * stride + x0 * 4,
+                    size_t(x1 - x0) * 4);
+    }
+    auto image = gfx::Image::create(x1 - x0, y1 - y0, std::move(pixels));
+    if (!image) return {};
+    return {image, gfx::Rect(x0 - offsetX, y0 - offsetY, x1 - x0, y1 - y0)};
+}
+
+// The blurred backdrop over the style's base colour, then its tint, inside
+// the view's bounds.
+void drawEffect(gfx::Canvas& canvas, const VisualEffectView& view, const Backdrop& backdrop) {
+    canvas.save();
+    clip(canvas, view);
+    canvas.fillRect(view.bounds(), view.baseColor());
+    if (backdrop.image) {
+        const gfx::AffineTransform device = canvas.transform();
+        const double pixelsPerPoint =
+            std::sqrt(std::abs(device.a * device.d - device.b * device.c));
+        const auto blurred =
+            backdrop.image->blurred(VisualEffectView::kBlurRadius * pixelsPerPoint);
+        if (blurred) {
+            canvas.save();
+            cairo_identity_matrix(canvas.native());
+            canvas.drawImage(*blurred, backdrop.pixelRect);
+            canvas.restore();
+        }
+    }
+    canvas.fillRect(view.bounds(), view.tintColor());
+    canvas.restore();
+}
+
+void drawContent(gfx::Canvas& canvas, const View& view, const Backdrop* backdrop);
 
 // Draws a subview in its superview's coordinates.
 void drawView(gfx::Canvas& canvas, const View& view) {
@@ -40,19 +122,28 @@ void drawView(gfx::Canvas& canvas, const View& view) {
     canvas.translate(center.x, center.y);
     canvas.concat(view.transform());
     canvas.translate(-middle.x, -middle.y);
+    // The backdrop is taken before the view's own layer hides it.
+    Backdrop backdrop;
+    const bool effect = dynamic_cast<const VisualEffectView*>(&view) != nullptr;
+    if (effect) backdrop = captureBackdrop(canvas, view);
     const bool layer = view.alpha() < 1;
     if (layer) canvas.beginTransparencyLayer();
-    drawContent(canvas, view);
+    drawContent(canvas, view, effect ? &backdrop : nullptr);
     if (layer) canvas.endTransparencyLayer(view.alpha());
     canvas.restore();
 }
 
-// Draws the view in its own coordinates: background, content, subviews.
-void drawContent(gfx::Canvas& canvas, const View& view) {
+// Draws the view in its own coordinates: background (or effect), content,
+// subviews, border.
+void drawContent(gfx::Canvas& canvas, const View& view, const Backdrop* backdrop) {
+    canvas.save();
     if (view.clipsToBounds()) clip(canvas, view);
+    if (backdrop) drawEffect(canvas, static_cast<const VisualEffectView&>(view), *backdrop);
     fillBackground(canvas, view);
     view.draw(canvas, view.bounds());
     for (const auto& subview : view.subviews()) drawView(canvas, *subview);
+    canvas.restore();
+    strokeBorder(canvas, view);
 }
 
 }  // namespace
@@ -69,7 +160,7 @@ gfx::ImagePtr Renderer::render(Window& window, double scale) {
     gfx::Canvas& canvas = bitmap->canvas();
     canvas.save();
     canvas.translate(-bounds.origin.x, -bounds.origin.y);
-    drawContent(canvas, window);
+    drawContent(canvas, window, nullptr);
     canvas.restore();
     return bitmap->makeImage();
 }

@@ -67,12 +67,16 @@ void ScrollView::layoutSubviews() {
 }
 
 ScrollView::Range ScrollView::offsetRange() const {
+    return offsetRange(contentSize_);
+}
+
+ScrollView::Range ScrollView::offsetRange(gfx::Size contentSize) const {
     const gfx::EdgeInsets inset = adjustedContentInset();
     const gfx::Size size = bounds().size;
     Range range;
     range.min = {-inset.left, -inset.top};
-    range.max = {std::max(range.min.x, contentSize_.width + inset.right - size.width),
-                 std::max(range.min.y, contentSize_.height + inset.bottom - size.height)};
+    range.max = {std::max(range.min.x, contentSize.width + inset.right - size.width),
+                 std::max(range.min.y, contentSize.height + inset.bottom - size.height)};
     return range;
 }
 
@@ -131,6 +135,7 @@ void ScrollView::applyOffset(gfx::Point offset) {
 void ScrollView::stopAnimation() {
     animation_.cancel();
     decelerating_ = false;
+    zoomBouncing_ = false;
 }
 
 void ScrollView::animateTo(gfx::Point target, double duration, ScrollAnimation::Curve curve,

@@ -16,6 +16,12 @@
 // pulled the content more than its height past the top begins refreshing,
 // and the control sends ValueChanged once the drag has ended.
 //
+// Zooming scales the delegate's viewForZooming by a transform about its
+// centre, keeping its frame's origin: its frame becomes its bounds size times
+// the zoom scale and the content size follows the frame. A pinch keeps the
+// point under the fingers there; past the limits it stretches with
+// resistance and springs back to the limit on release.
+//
 // Animations run on timers of the main run loop at 60 frames per second on
 // the current clock. Made with std::make_shared like every view. Main
 // thread only.
@@ -31,6 +37,7 @@ namespace ui {
 
 class GestureRecognizer;
 class PanGestureRecognizer;
+class PinchGestureRecognizer;
 class RefreshControl;
 
 enum class ContentInsetAdjustmentBehavior { Automatic, Never };
@@ -111,6 +118,28 @@ public:
     }
     void setRefreshControl(std::shared_ptr<RefreshControl> control);
 
+    // Zooming (ScrollViewZooming.cpp). The limits default to 1; a pinch
+    // recognizer is added once the maximum exceeds the minimum.
+    [[nodiscard]] double minimumZoomScale() const { return minimumZoomScale_; }
+    void setMinimumZoomScale(double scale);
+    [[nodiscard]] double maximumZoomScale() const { return maximumZoomScale_; }
+    void setMaximumZoomScale(double scale);
+    [[nodiscard]] double zoomScale() const { return zoomScale_; }
+    // Clamped to the limits; keeps the visible centre where the content
+    // allows. Animated: 0.3 s, didZoom every frame, then didEndZooming.
+    // Nothing happens without a view for zooming.
+    void setZoomScale(double scale, bool animated = false);
+    // Zooms so that `rect`, in the zoomed view's own coordinates, fills the
+    // bounds as far as the limits allow, centred.
+    void zoomToRect(const gfx::Rect& rect, bool animated);
+    // While a pinch is changing the scale.
+    [[nodiscard]] bool isZooming() const { return zooming_; }
+    // While the scale springs back after a pinch past a limit.
+    [[nodiscard]] bool isZoomBouncing() const { return zoomBouncing_; }
+    [[nodiscard]] const std::shared_ptr<PinchGestureRecognizer>& pinchGestureRecognizer() const {
+        return pinch_;
+    }
+
     // Keeps the refresh control above the content, as wide as the bounds.
     // Subclasses that lay out call this first.
     void layoutSubviews() override;
@@ -121,6 +150,7 @@ private:
         gfx::Point max;
     };
     [[nodiscard]] Range offsetRange() const;
+    [[nodiscard]] Range offsetRange(gfx::Size contentSize) const;
     [[nodiscard]] bool scrollsHorizontally() const;
     [[nodiscard]] bool scrollsVertically() const;
     [[nodiscard]] gfx::Point clamped(gfx::Point offset) const;
@@ -136,6 +166,21 @@ private:
     void notify(Call&& call) {
         if (auto d = delegate_.lock()) call(*d);
     }
+
+    // Zooming (ScrollViewZooming.cpp).
+    void updatePinchRecognizer();
+    void handlePinch(PinchGestureRecognizer& pinch);
+    [[nodiscard]] std::shared_ptr<View> zoomedView();
+    // Scales the zoomed view and the content size; didZoom when it changed.
+    void applyZoom(View& view, double scale);
+    // The content offset that puts `point` (zoomed view coordinates) at
+    // `position` (relative to the bounds' origin) at `scale`.
+    [[nodiscard]] gfx::Point offsetPlacing(const View& view, gfx::Point point, gfx::Point position,
+                                           double scale) const;
+    [[nodiscard]] gfx::Point clampedForContent(gfx::Point offset, gfx::Size contentSize) const;
+    [[nodiscard]] double rubberBandedScale(double scale) const;
+    // Moves scale and offset together; didEndZooming at the end.
+    void animateZoom(double scale, gfx::Point offset, ScrollAnimation::Curve curve, bool bounce);
 
     // Dragging (ScrollViewDragging.cpp).
     void handlePan(PanGestureRecognizer& pan);
@@ -163,6 +208,14 @@ private:
     bool scrollsToTop_ = true;
     double decelerationRate_ = kDecelerationRateNormal;
 
+    double minimumZoomScale_ = 1;
+    double maximumZoomScale_ = 1;
+    double zoomScale_ = 1;
+    bool zooming_ = false;
+    bool zoomBouncing_ = false;
+    double pinchStartScale_ = 1;
+    gfx::Point pinchAnchor_;  // zoomed view coordinates
+
     bool tracking_ = false;
     bool dragging_ = false;
     bool decelerating_ = false;
@@ -171,6 +224,7 @@ private:
 
     std::weak_ptr<ScrollViewDelegate> delegate_;
     std::shared_ptr<PanGestureRecognizer> pan_;
+    std::shared_ptr<PinchGestureRecognizer> pinch_;
     std::shared_ptr<RefreshControl> refreshControl_;
     // The pan's action reaches this view through it; gone with the view.
     std::shared_ptr<ScrollView*> self_;

@@ -110,6 +110,20 @@ void View::setClipsToBounds(bool clips) {
     clipsToBounds_ = clips;
 }
 
+void View::setBorderWidth(double width) {
+    borderWidth_ = std::max(0.0, width);
+}
+
+std::optional<gfx::Color> View::borderColor() const {
+    if (borderColor_) return borderColor_;
+    if (borderWidth_ > 0) return gfx::Color::black();
+    return std::nullopt;
+}
+
+void View::setBorderColor(gfx::Color color) {
+    borderColor_ = color;
+}
+
 // MARK: hierarchy
 
 void View::addSubview(const std::shared_ptr<View>& view) {

@@ -65,6 +65,12 @@ public:
     void setCornerRadius(double radius);
     [[nodiscard]] bool clipsToBounds() const { return clipsToBounds_; }
     void setClipsToBounds(bool clips);
+    // A border drawn inside the bounds along the corner radius, above the
+    // subviews. Its colour is black until one is set.
+    [[nodiscard]] double borderWidth() const { return borderWidth_; }
+    void setBorderWidth(double width);
+    [[nodiscard]] std::optional<gfx::Color> borderColor() const;
+    void setBorderColor(gfx::Color color);
     [[nodiscard]] int tag() const { return tag_; }
     void setTag(int tag) { tag_ = tag; }
     [[nodiscard]] bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
@@ -182,6 +188,8 @@ private:
     std::optional<gfx::Color> backgroundColor_;
     double cornerRadius_ = 0;
     bool clipsToBounds_ = false;
+    double borderWidth_ = 0;
+    std::optional<gfx::Color> borderColor_;
     int tag_ = 0;
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;
