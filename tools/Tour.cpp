@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "app/vc/PhotoViewController.h"
 #include "app/vc/SearchViewController.h"
 #include "app/vc/ViewController.h"
 #include "app/vc/WaterfallViewController.h"
 #include "core/RunLoop.h"
+#include "core/UserDefaults.h"
 #include "ui/NavigationController.h"
 #include "ui/TableView.h"
 #include "ui/TouchInjector.h"
@@ -13,11 +15,13 @@
 namespace tools {
 
 namespace {
-constexpr double kNetworkLimit = 8.0;   // seconds to wait for the local services
-constexpr double kImagesSettle = 1.5;   // thumbnails decode and fade in
+constexpr double kNetworkLimit = 8.0;  // seconds to wait for the local services
+constexpr double kImagesSettle = 1.5;  // thumbnails decode and fade in
 }  // namespace
 
-void settle(double seconds) { (void)core::RunLoop::main().runUntil([] { return false; }, seconds); }
+void settle(double seconds) {
+    (void)core::RunLoop::main().runUntil([] { return false; }, seconds);
+}
 
 bool settleUntil(const std::function<bool()>& predicate, double limitSeconds) {
     return core::RunLoop::main().runUntil(predicate, limitSeconds);
@@ -26,18 +30,21 @@ bool settleUntil(const std::function<bool()>& predicate, double limitSeconds) {
 Tour::Tour(std::shared_ptr<app::AppDelegate> app, Shoot shoot)
     : app_(std::move(app)), shoot_(std::move(shoot)) {}
 
-size_t Tour::run() { return exploreSteps() + featuredSteps() + searchSteps(); }
+size_t Tour::run() {
+    return exploreSteps() + featuredSteps() + searchSteps() + viewerSteps();
+}
 
 void Tour::showPage(size_t index) {
     const auto& button = app_->qzTabVc()->tabView()->titleButtons().at(index);
-    ui::TouchInjector(*app_->window()).tap(button->convertRectTo(button->bounds(), nullptr).center());
+    ui::TouchInjector(*app_->window())
+        .tap(button->convertRectTo(button->bounds(), nullptr).center());
     settle(0.8);
 }
 
 size_t Tour::exploreSteps() {
     showPage(0);
-    auto explore = std::dynamic_pointer_cast<app::WaterfallViewController>(
-        app_->qzTabVc()->viewCtrls().at(0));
+    auto explore =
+        std::dynamic_pointer_cast<app::WaterfallViewController>(app_->qzTabVc()->viewCtrls().at(0));
     if (!explore) return 0;
     ui::TouchInjector touches(*app_->window());
     size_t written = 0;
@@ -98,8 +105,8 @@ size_t Tour::featuredSteps() {
 
 size_t Tour::searchSteps() {
     showPage(0);
-    auto explore = std::dynamic_pointer_cast<app::WaterfallViewController>(
-        app_->qzTabVc()->viewCtrls().at(0));
+    auto explore =
+        std::dynamic_pointer_cast<app::WaterfallViewController>(app_->qzTabVc()->viewCtrls().at(0));
     if (!explore || !explore->searchIcon()) return 0;
     ui::TouchInjector touches(*app_->window());
     const auto& icon = explore->searchIcon();
@@ -108,9 +115,10 @@ size_t Tour::searchSteps() {
 
     auto navigation =
         std::dynamic_pointer_cast<ui::NavigationController>(app_->window()->rootViewController());
-    auto search = navigation ? std::dynamic_pointer_cast<app::SearchViewController>(
-                                   navigation->topViewController())
-                             : nullptr;
+    auto search =
+        navigation
+            ? std::dynamic_pointer_cast<app::SearchViewController>(navigation->topViewController())
+            : nullptr;
     if (!search) return 0;
     const auto& bar = search->searchBar();
     touches.tap(bar->convertRectTo(bar->bounds(), nullptr).center());
@@ -122,6 +130,53 @@ size_t Tour::searchSteps() {
     size_t written = shoot_("search-results.png");
     navigation->popViewController(true);
     settle(0.8);
+    return written;
+}
+
+size_t Tour::viewerSteps() {
+    showPage(0);
+    auto explore =
+        std::dynamic_pointer_cast<app::WaterfallViewController>(app_->qzTabVc()->viewCtrls().at(0));
+    auto navigation =
+        std::dynamic_pointer_cast<ui::NavigationController>(app_->window()->rootViewController());
+    if (!explore || !navigation || explore->imageDataSources().empty()) return 0;
+    if (slowDownload_) slowDownload_(explore->imageDataSources().front()->fullUrl);
+    explore->openPhoto(0);
+    settle(0.8);
+    auto viewer =
+        std::dynamic_pointer_cast<app::PhotoViewController>(navigation->topViewController());
+    if (!viewer) return 0;
+
+    settleUntil([&] { return !viewer->bottomBarPercentLbl()->text().empty(); }, kNetworkLimit);
+    size_t written = shoot_("viewer-1-downloading.png");
+
+    settleUntil([&] { return !viewer->bbarCollectButton()->isHidden(); }, kNetworkLimit);
+    settle(kImagesSettle);
+    written += shoot_("viewer-2-downloaded.png");
+
+    ui::TouchInjector touches(*app_->window());
+    touches.pinch({187, 333}, 60, 3.0);
+    settle(1.0);
+    written += shoot_("viewer-3-zoomed.png");
+    viewer->scrollView()->setZoomScale(1.0, false);
+
+    viewer->fetchHitokoto();
+    settleUntil([&] { return viewer->hitokotoModel().has_value(); }, kNetworkLimit);
+    settle(0.3);
+    written += shoot_("viewer-4-quote.png");
+
+    viewer->collectAction();
+    settleUntil(
+        [] {
+            return core::UserDefaults::standard()->arrayForKey("USER_COLLECT_PHOTOS").has_value();
+        },
+        2.0);
+    settle(2.0);
+    viewer->backAction();
+    settle(1.0);
+    showPage(2);
+    settle(kImagesSettle);
+    written += shoot_("favourites-after-adding.png");
     return written;
 }
 

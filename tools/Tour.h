@@ -2,11 +2,14 @@
 // The scripted walk through the feeds that the headless tool records: the
 // explore feed after its first page, a refresh and a load-more; the
 // featured feed with its banner rows; the favourites page; a search with
-// results. Each step settles on real time and writes one PNG.
+// results; the photo viewer during and after its full download, zoomed, with
+// a quote, and the favourites page once that photo was added. Each step
+// settles on real time and writes one PNG.
 
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/AppDelegate.h"
 
@@ -17,6 +20,11 @@ public:
     using Shoot = std::function<bool(const std::filesystem::path& name)>;
 
     Tour(std::shared_ptr<app::AppDelegate> app, Shoot shoot);
+    // Asked with the full-image URL of the photo the viewer steps open, so
+    // that the local service can send it slowly and the progress shows.
+    void setSlowDownload(std::function<void(const std::string& fullUrl)> slow) {
+        slowDownload_ = std::move(slow);
+    }
     // Runs every step; answers the number of images written.
     size_t run();
 
@@ -25,9 +33,11 @@ private:
     size_t exploreSteps();
     size_t featuredSteps();
     size_t searchSteps();
+    size_t viewerSteps();
 
     std::shared_ptr<app::AppDelegate> app_;
     Shoot shoot_;
+    std::function<void(const std::string&)> slowDownload_;
 };
 
 // Runs the main loop for seconds of real time.

@@ -15,6 +15,7 @@
 #include "core/FileManager.h"
 #include "Tour.h"
 #include "core/RunLoop.h"
+#include "core/URL.h"
 #include "fixtures/LocalServices.h"
 #include "gfx/Fonts.h"
 #include "ui/Application.h"
@@ -45,7 +46,9 @@ options:
                     drag from the first point to the second; may be repeated
   --no-tour         only the pages, not the walk through the feeds (explore
                     after its first page, a refresh and a load-more; featured
-                    with its banner rows; favourites; a search)
+                    with its banner rows; favourites; a search; the photo
+                    viewer downloading, done, zoomed, with a quote; the
+                    favourites after adding it)
   --home DIR        the app's home folder (stored feeds, favourites, caches);
                     default: a new empty one, removed at exit
   --help            show this text
@@ -220,8 +223,14 @@ int main(int argc, char** argv) {
         tools::Tour tour(delegate, [&](const std::filesystem::path& name) {
             return shoot(*window, out / name);
         });
+        if (services)
+            tour.setSlowDownload([&services](const std::string& fullUrl) {
+                if (const auto url = core::URL::create(fullUrl))
+                    services->photos().setFailure(url->path(),
+                                                  fixtures::PhotoFailure::slowImage(4, 700), 2);
+            });
         written += tour.run();
-        expected += 7;
+        expected += 11;
     }
 
     ui::Application::shared().terminate();

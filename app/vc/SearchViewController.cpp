@@ -10,6 +10,7 @@
 #include "app/services/LocalizableHelper.h"
 #include "app/services/UnsplashService.h"
 #include "app/utils/PhotoGridCell.h"
+#include "app/vc/PhotoViewController.h"
 #include "core/Console.h"
 #include "core/JSON.h"
 #include "core/Queue.h"
@@ -411,10 +412,11 @@ void SearchViewController::didSelectItemAtIndexPath(ui::CollectionView&,
 
 void SearchViewController::openPhoto(size_t index) {
     if (index >= imageDataSources_.size()) return;
-    // The photo viewer arrives with its own screen; until then a tap opens
-    // nothing.
-    core::Console::log("openPhoto " + std::to_string(index) + ": " +
-                       imageDataSources_[index]->smallUrl);
+    const auto navigation = navigationController();
+    if (!navigation) return;
+    auto viewer = std::make_shared<PhotoViewController>();
+    viewer->setPo(imageDataSources_[index]);
+    navigation->pushViewController(viewer, true);
 }
 
 // MARK: scrolling

@@ -58,7 +58,8 @@ public:
 
     // Sends one request; a new search makes every earlier answer stale.
     void searchPhotos(const std::string& keyword, std::int64_t page, bool isNewSearch);
-    // Opens the photo viewer on a tapped photo (the viewer is not built yet).
+    // Pushes the photo viewer on a tapped photo; the navigation delegate
+    // the explore feed set stays in place.
     void openPhoto(size_t index);
 
     // ui::SearchBarDelegate

@@ -7,6 +7,7 @@
 #include "app/services/Common.h"
 #include "app/services/UnsplashService.h"
 #include "app/utils/PhotosTableViewCell.h"
+#include "app/vc/PhotoViewController.h"
 #include "core/Console.h"
 #include "core/Queue.h"
 #include "ui/DeviceProfile.h"
@@ -159,8 +160,15 @@ std::shared_ptr<PhotosObject> ViewController::photoToOpen(std::size_t row) const
 void ViewController::openPhoto(std::size_t row) {
     tableView_->deselectRowAtIndexPath(ui::IndexPath::forRow(static_cast<int>(row), 0), true);
     const auto photo = photoToOpen(row);
-    if (!photo) return;
-    core::Console::log("open photo: " + photo->smallUrl);
+    const auto navigation = navigationController();
+    if (!photo || !navigation) return;
+    auto viewer = std::make_shared<PhotoViewController>();
+    const auto cell = std::dynamic_pointer_cast<PhotoTableViewCell>(
+        tableView_->cellForRowAtIndexPath(ui::IndexPath::forRow(static_cast<int>(row), 0)));
+    if (cell) viewer->setHolderImage(cell->cellImageView()->image());
+    viewer->setPo(photo);
+    navigation->setDelegate(self());
+    navigation->pushViewController(viewer, false);
 }
 
 // MARK: cells

@@ -68,7 +68,9 @@ public:
     [[nodiscard]] double rowHeight(std::size_t row) const;
     // The photo a tap on row r opens; nullptr for a banner row.
     [[nodiscard]] std::shared_ptr<PhotosObject> photoToOpen(std::size_t row) const;
-    // A selected row: deselects it; banner rows open nothing.
+    // A selected row: deselects it and pushes the photo viewer, without
+    // animation but with the cross-fade, showing the row's image until the
+    // viewer has its own; banner rows open nothing.
     void openPhoto(std::size_t row);
     void scaleVisibleCells();
     void loadMoreAtBottom();

@@ -7,6 +7,7 @@
 #include "app/services/Common.h"
 #include "app/services/LocalizableHelper.h"
 #include "app/services/UnsplashService.h"
+#include "app/vc/PhotoViewController.h"
 #include "app/vc/SearchViewController.h"
 #include "core/Console.h"
 #include "core/Queue.h"
@@ -122,9 +123,12 @@ void WaterfallViewController::pushSearchScreen() {
 
 void WaterfallViewController::openPhoto(size_t index) {
     if (index >= imageDataSources_.size()) return;
-    // The photo viewer arrives with the next issue; it takes
-    // imageDataSources_[index] and is pushed with this screen as the
-    // navigation controller's delegate.
+    const auto navigation = navigationController();
+    if (!navigation) return;
+    auto viewer = std::make_shared<PhotoViewController>();
+    viewer->setPo(imageDataSources_[index]);
+    navigation->setDelegate(self());
+    navigation->pushViewController(viewer, true);
 }
 
 void WaterfallViewController::showHistoryPhotos(const PhotoList& photos) {

@@ -61,8 +61,7 @@ public:
     void fetchPhotos(std::int64_t page, bool isRefresh);
     // Asks for page currentPageIndex when the scroll rests at the bottom.
     void loadMoreAtBottom();
-    // A tapped photo. The photo viewer is not part of the app yet, so this
-    // opens nothing.
+    // Pushes the photo viewer on a tapped photo, with the cross-fade.
     void openPhoto(size_t index);
     void pushSearchScreen();
 

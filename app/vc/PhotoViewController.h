@@ -1,0 +1,212 @@
+#pragma once
+// The full-screen photo viewer every feed pushes on a tap: the photo at the
+// screen's height in a zoomable scroll view, an author bar on top (a tap
+// opens the author's page in the in-app browser), a bottom bar with back,
+// share, favourite, save and quote buttons, and a quote laid over the photo.
+// It shows the small image first, then downloads the full image behind a
+// blur that thins as the bytes arrive; the four buttons appear when the
+// download ends, whatever its outcome.
+//
+// Once the screen is closed (back button) nothing it scheduled restarts the
+// download and a cancelled download shows no failure toast. Favourite
+// toggles run one after the other on a serial queue, so quick taps never
+// lose a change; "COLLECT_STATUS_CHANGED" is posted on the main queue.
+//
+// Main thread only, except showMessage, which may be called anywhere.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/services/HitokotoModel.h"
+#include "app/services/PhotosObject.h"
+#include "core/Value.h"
+#include "gfx/Image.h"
+#include "ui/Button.h"
+#include "ui/GradientView.h"
+#include "ui/ImageOptions.h"
+#include "ui/ImageView.h"
+#include "ui/Label.h"
+#include "ui/ScrollView.h"
+#include "ui/ScrollViewDelegate.h"
+#include "ui/ViewController.h"
+#include "ui/VisualEffectView.h"
+
+namespace app {
+
+class PhotoViewController : public ui::ViewController, public ui::ScrollViewDelegate {
+public:
+    static constexpr double kMaximumZoomScale = 10.0;
+    static constexpr double kToastSeconds = 1.5;
+    static constexpr double kTopBarHeight = 30.0;
+    static constexpr double kBottomBarHeight = 50.0;
+    // Between the small image and the full download's first and second start.
+    static constexpr double kSmallImageDelay = 0.5;
+    static constexpr double kRestartDelay = 0.5;
+    static constexpr double kFadeSeconds = 1.0;
+    static constexpr double kFavouriteDelay = 0.1;
+    static constexpr const char* kPreparingText = "准备下载原图..";
+    static constexpr const char* kDownloadFailedText = "原图下载失败，请稍后再试";
+    static constexpr const char* kNotDownloadedText = "原图未下载，无法收藏";
+    static constexpr const char* kCollectedText = "收藏成功";
+    static constexpr const char* kUncollectedText = "取消收藏";
+
+    PhotoViewController();
+
+    // Set by the opener before the screen is shown.
+    void setPo(std::shared_ptr<PhotosObject> photo) { po_ = std::move(photo); }
+    void setHolderImage(gfx::ImagePtr image) { holderImage_ = std::move(image); }
+
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
+    void viewDidLayoutSubviews() override;
+    [[nodiscard]] bool prefersStatusBarHidden() const override { return true; }
+
+    // ui::ScrollViewDelegate
+    [[nodiscard]] std::shared_ptr<ui::View> viewForZooming(ui::ScrollView&) override;
+    void scrollViewDidScroll(ui::ScrollView& scrollView) override;
+
+    // Button and gesture actions.
+    void backAction();
+    void shareAction();
+    void collectAction();
+    void saveToAlbumAction();
+    void fetchHitokoto();
+    void jumpToUserPage();
+
+    // A title-only alert dismissed after seconds; hops to the main queue.
+    void showMessage(const std::string& text, double seconds);
+    void showHitokoto(const HitokotoModel& model);
+    // Lays the photo out at the screen's height: content size (w * H / h, H).
+    void layoutImage(const gfx::ImagePtr& image);
+
+    // Full-size download.
+    void downloadProgress(std::int64_t received, std::int64_t total);
+    void downloadCompleted(const gfx::ImagePtr& image, const std::optional<ui::ImageError>& error,
+                           ui::CacheType cacheType, const std::optional<core::URL>& url);
+
+    // Favourites.
+    [[nodiscard]] bool isCollected() const;
+    // The stored favourites with po added, or without its first record.
+    // Runs on the favourites queue; answers whether po is now a favourite.
+    [[nodiscard]] bool toggleCollect();
+
+    [[nodiscard]] const std::shared_ptr<PhotosObject>& po() const { return po_; }
+    [[nodiscard]] const gfx::ImagePtr& holderImage() const { return holderImage_; }
+    [[nodiscard]] const gfx::ImagePtr& fullImage() const { return fullImage_; }
+    [[nodiscard]] double scrollXValue() const { return scrollXValue_; }
+    [[nodiscard]] const std::optional<HitokotoModel>& hitokotoModel() const {
+        return hitokotoModel_;
+    }
+    [[nodiscard]] bool isClosed() const { return closed_; }
+    [[nodiscard]] const std::shared_ptr<ui::ScrollView>& scrollView() const { return scrollView_; }
+    [[nodiscard]] const std::shared_ptr<ui::ImageView>& imageView() const { return imageView_; }
+    [[nodiscard]] const std::shared_ptr<ui::View>& topBar() const { return topBar_; }
+    [[nodiscard]] const std::shared_ptr<ui::View>& bottomBar() const { return bottomBar_; }
+    [[nodiscard]] const std::shared_ptr<ui::View>& bottomBarCtrlView() const {
+        return bottomBarCtrlView_;
+    }
+    [[nodiscard]] const std::shared_ptr<ui::Label>& bottomBarPercentLbl() const {
+        return bottomBarPercentLbl_;
+    }
+    [[nodiscard]] const std::shared_ptr<ui::Label>& bottomBarSizeLbl() const {
+        return bottomBarSizeLbl_;
+    }
+    [[nodiscard]] const std::shared_ptr<ui::Label>& topBarUserName() const {
+        return topBarUserName_;
+    }
+    [[nodiscard]] const std::shared_ptr<ui::ImageView>& topBarUserAvatar() const {
+        return topBarUserAvatar_;
+    }
+    [[nodiscard]] const std::shared_ptr<ui::View>& userInfoView() const { return userInfoView_; }
+    [[nodiscard]] const std::shared_ptr<ui::Button>& backButton() const { return backButton_; }
+    [[nodiscard]] const std::shared_ptr<ui::Button>& bbarShareButton() const {
+        return bbarShareButton_;
+    }
+    [[nodiscard]] const std::shared_ptr<ui::Button>& bbarCollectButton() const {
+        return bbarCollectButton_;
+    }
+    [[nodiscard]] const std::shared_ptr<ui::Button>& bbarSaveButton() const {
+        return bbarSaveButton_;
+    }
+    [[nodiscard]] const std::shared_ptr<ui::Button>& bbarJuButton() const { return bbarJuButton_; }
+    [[nodiscard]] const std::shared_ptr<ui::Label>& hitokotoLbl() const { return hitokotoLbl_; }
+    [[nodiscard]] const std::shared_ptr<ui::VisualEffectView>& blurView() const {
+        return blurView_;
+    }
+
+    // The text of a progress call: "50.00%" and "2.50/5.00 MB".
+    [[nodiscard]] static std::string percentText(double fraction);
+    [[nodiscard]] static std::string sizeText(std::int64_t received, std::int64_t total);
+    // received / total within 0..1; total must be at least 1.
+    [[nodiscard]] static double progressFraction(std::int64_t received, std::int64_t total);
+
+private:
+    [[nodiscard]] std::shared_ptr<PhotoViewController> self();
+    [[nodiscard]] std::weak_ptr<PhotoViewController> weakSelf();
+
+    // PhotoViewController.cpp
+    void setupViewer();
+    void loadSmallImageFirst();
+    void takeSmallImage(const gfx::ImagePtr& image);
+    void closeViewer();
+    void openUserPage();
+    void layoutViewer();
+    void presentMessage(const std::string& text, double seconds);
+
+    // PhotoViewControllerBars.cpp
+    void setupTopBar();
+    void setupBottomBar();
+    void setupQuoteLabel();
+    void layoutTopBar();
+    void layoutBottomBar();
+    void addBarAction(ui::Button& button, void (PhotoViewController::*action)());
+
+    // PhotoViewControllerDownload.cpp
+    void downloadFullImage();
+    void restartFullDownload();
+    void beginFullDownload();
+    void showBarButtons();
+
+    // PhotoViewControllerCollect.cpp
+    void checkFavouriteAtOpen();
+    void collectPhoto();
+    void updateCollectButton(bool collected);
+    void addToCollection(std::optional<core::Array> list);
+
+    std::shared_ptr<PhotosObject> po_;
+    gfx::ImagePtr holderImage_;
+    gfx::ImagePtr fullImage_;
+    double scrollXValue_ = 0;
+    std::optional<HitokotoModel> hitokotoModel_;
+    bool closed_ = false;
+    // Set by the first progress call: the size line moves under the percentage.
+    bool sizeLabelBelowPercent_ = false;
+    // Screen-height layout of the current image, (0, 0) before the first.
+    gfx::Size imageContentSize_;
+
+    std::shared_ptr<ui::ScrollView> scrollView_;
+    std::shared_ptr<ui::ImageView> imageView_;
+    std::shared_ptr<ui::View> bottomBar_;
+    std::shared_ptr<ui::GradientView> bottomGradient_;
+    std::shared_ptr<ui::View> bottomBarCtrlView_;
+    std::shared_ptr<ui::Label> bottomBarPercentLbl_;
+    std::shared_ptr<ui::Label> bottomBarSizeLbl_;
+    std::shared_ptr<ui::View> topBar_;
+    std::shared_ptr<ui::GradientView> topGradient_;
+    std::shared_ptr<ui::Label> topBarUserName_;
+    std::shared_ptr<ui::Label> topBarPhotoBy_;
+    std::shared_ptr<ui::ImageView> topBarUserAvatar_;
+    std::shared_ptr<ui::View> userInfoView_;
+    std::shared_ptr<ui::Button> backButton_;
+    std::shared_ptr<ui::Button> bbarShareButton_;
+    std::shared_ptr<ui::Button> bbarCollectButton_;
+    std::shared_ptr<ui::Button> bbarSaveButton_;
+    std::shared_ptr<ui::Button> bbarJuButton_;
+    std::shared_ptr<ui::Label> hitokotoLbl_;
+    std::shared_ptr<ui::VisualEffectView> blurView_;
+};
+
+}  // namespace app
