@@ -2,7 +2,9 @@
 
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <charconv>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 
@@ -10,6 +12,7 @@
 #include "core/Console.h"
 #include "core/FileManager.h"
 #include "core/JSON.h"
+#include "ui/DeviceProfileFacts.h"
 
 namespace ui {
 
@@ -27,7 +30,18 @@ constexpr std::string_view kDefaultProfile = R"({
     "safeArea": {"top": 0, "left": 0, "bottom": 0, "right": 0},
     "statusBarHeight": 20,
     "memoryMegabytes": 2048,
-    "processorCount": 4
+    "processorCount": 4,
+    "advertising": {"identifier": "6D92078A-8246-4BA4-AE5B-76104861E7DC", "trackingEnabled": true},
+    "network": {"connection": "wifi", "radioAccessTechnology": "LTE",
+                "carrier": {"name": "Vantor Mobile", "mobileCountryCode": "310",
+                            "mobileNetworkCode": "260", "isoCountryCode": "us"}},
+    "audio": {"volume": 0.5, "route": [{"type": "Speaker", "name": "Speaker"}],
+              "category": "SoloAmbient", "mode": "Default", "categoryOptions": 0,
+              "otherAudioPlaying": false, "secondaryAudioShouldBeSilenced": false},
+    "interfaceOrientation": 1,
+    "openableSchemes": ["http", "https", "tel", "sms", "mailto", "itms-books"],
+    "canSendText": true,
+    "canMakePayments": true
 })";
 
 // Every profile ever made current stays alive, so references handed out by
@@ -115,6 +129,7 @@ std::optional<DeviceProfile> DeviceProfile::fromValue(const core::Value& value) 
     profile.safeAreaInsets = {*top, *left, *bottom, *right};
     profile.statusBarHeight = *statusBar;
     profile.raw = value;
+    if (!detail::readSignalFacts(value, profile)) return std::nullopt;
     return profile;
 }
 
@@ -144,6 +159,38 @@ bool DeviceProfile::select(const std::string& name) {
     shared.all.push_back(std::move(*profile));
     shared.current = &shared.all.back();
     return true;
+}
+
+void DeviceProfile::overrideForTesting(DeviceProfile profile) {
+    Profiles& shared = profiles();
+    std::lock_guard lock(shared.mutex);
+    shared.all.push_back(std::move(profile));
+    shared.current = &shared.all.back();
+}
+
+bool DeviceProfile::canOpenScheme(std::string_view scheme) const {
+    for (const std::string& known : openableSchemes) {
+        if (known.size() != scheme.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < known.size() && same; ++i) {
+            same = std::tolower(static_cast<unsigned char>(known[i])) ==
+                   std::tolower(static_cast<unsigned char>(scheme[i]));
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
+std::string DeviceProfile::environmentLocale() {
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* set = std::getenv(variable);
+        if (!set || !*set) continue;
+        std::string locale(set);
+        locale = locale.substr(0, locale.find_first_of(".@"));
+        if (locale.empty() || locale == "C" || locale == "POSIX") return "en_US";
+        return locale;
+    }
+    return "en_US";
 }
 
 bool DeviceProfile::isSystemVersionAtLeast(int major, int minor, int patch) const {
