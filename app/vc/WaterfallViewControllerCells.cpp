@@ -2,20 +2,15 @@
 
 #include <cmath>
 
-#include "app/services/UnsplashService.h"
+#include "app/utils/PhotoGridCell.h"
 #include "app/vc/WaterfallViewController.h"
-#include "core/Clock.h"
 #include "core/Console.h"
 #include "core/StringFormat.h"
-#include "ui/ImageLoading.h"
-#include "ui/ImageView.h"
 
 namespace app {
 
 ui::ImageOptions WaterfallViewController::thumbnailOptions() {
-    ui::ImageOptions options;
-    options.transition = ui::ImageTransition::flipFromLeft(3.0);
-    return options;
+    return PhotoGridCell::thumbnailOptions();
 }
 
 int WaterfallViewController::numberOfItemsInSection(ui::CollectionView&, int) {
@@ -33,26 +28,14 @@ std::shared_ptr<ui::CollectionViewCell> WaterfallViewController::makePhotoCell(
     const auto row = static_cast<size_t>(indexPath.row());
     if (imageDataSources_.empty() || row >= imageDataSources_.size()) return cell;
 
-    // The cell takes its frame after this returns: size the image from the
-    // layout.
-    const auto attributes = view.layoutAttributesForItemAtIndexPath(indexPath);
-    const gfx::Rect area(gfx::Point(), attributes ? attributes->size() : cell->bounds().size);
-    auto background = std::make_shared<ui::View>(area);
-    auto imageView = std::make_shared<ui::ImageView>(area);
-    imageView->setContentMode(gfx::ContentMode::ScaleAspectFit);
-    background->addSubview(imageView);
-    cell->setBackgroundView(background);
-
     const std::shared_ptr<PhotosObject> photo = imageDataSources_[row];
     std::weak_ptr<WaterfallViewController> weakSelf = self();
-    ui::setImage(
-        *imageView, core::URL::create(photo->smallUrl), photo->smallImage, thumbnailOptions(),
-        [](std::int64_t, std::int64_t) {},
-        [weakSelf, row, photo](gfx::ImagePtr image, std::optional<ui::ImageError> error,
-                               ui::CacheType cacheType, std::optional<core::URL> url) {
-            if (const auto screen = weakSelf.lock())
-                screen->thumbnailLoaded(image, error, cacheType, url, row, photo);
-        });
+    PhotoGridCell::fill(view, *cell, indexPath, *photo,
+                        [weakSelf, row, photo](gfx::ImagePtr image, std::optional<ui::ImageError> error,
+                                               ui::CacheType cacheType, std::optional<core::URL> url) {
+                            if (const auto screen = weakSelf.lock())
+                                screen->thumbnailLoaded(image, error, cacheType, url, row, photo);
+                        });
     return cell;
 }
 
@@ -61,23 +44,7 @@ void WaterfallViewController::thumbnailLoaded(const gfx::ImagePtr& image,
                                               ui::CacheType cacheType,
                                               const std::optional<core::URL>& url, size_t row,
                                               const std::shared_ptr<PhotosObject>& photo) {
-    if (!image) {
-        core::Console::log(core::format("download image error: %@, cacheType: %d",
-                                        error ? error->message : std::string("nil"),
-                                        static_cast<int>(cacheType)));
-        return;
-    }
-    const core::Value now(core::Date{core::Clock::current()->wallSeconds()});
-    core::Console::log(core::format("%@, download image completion!! %zu", now, row));
-
-    const std::string loaded = url ? url->absoluteString() : photo->smallUrl;
-    for (const auto& listed : imageDataSources_) {
-        if (listed->smallUrl != loaded) continue;
-        listed->isHolder = false;
-        listed->smallImage = image;
-    }
-    if (!photo->downloadLocation.empty())
-        UnsplashService::shared().reqDownloadLocation(photo->downloadLocation);
+    PhotoGridCell::thumbnailLoaded(imageDataSources_, image, error, cacheType, url, row, *photo);
 }
 
 void WaterfallViewController::didSelectItemAtIndexPath(ui::CollectionView&,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 
 #include "app/services/AlamofireService.h"
@@ -61,8 +62,11 @@ TEST(UnsplashServiceService, DownloadLocationCarriesBothHeadersOnlyToTheAPIHost)
     const auto foreign = elsewhere.requests();
     EXPECT_FALSE(foreign[0].header("Authorization"));
     EXPECT_EQ(foreign[0].header("Accept"), "application/json");
-    EXPECT_TRUE(waitFor([&] { return console.lines().size() >= 3; }));
-    EXPECT_TRUE(console.contains("reqDownloadLocation success: {\"url\":\"https:\\/\\/x\\/full\"}"));
+    const std::string success = "reqDownloadLocation success: {\"url\":\"https:\\/\\/x\\/full\"}";
+    EXPECT_TRUE(waitFor([&] {
+        const auto lines = console.lines();
+        return std::count(lines.begin(), lines.end(), success) == 3;
+    }));
 }
 
 TEST(UnsplashServiceService, SharedSessionGivesUpAfterTenSecondsWithoutData) {
