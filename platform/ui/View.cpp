@@ -273,10 +273,51 @@ void View::setNeedsLayout() {
     if (window_) window_->scheduleLayoutPass();
 }
 
+namespace {
+
+double attributeValue(const View& view, bool isSuperview, LayoutAttribute attribute) {
+    const gfx::Rect rect = isSuperview ? view.bounds() : view.frame();
+    switch (attribute) {
+        case LayoutAttribute::Width: return rect.width();
+        case LayoutAttribute::Height: return rect.height();
+        case LayoutAttribute::CenterX: return rect.midX();
+        case LayoutAttribute::CenterY: return rect.midY();
+    }
+    return 0;
+}
+
+void applyConstraint(const View& holder, const LayoutConstraint& constraint) {
+    const auto item = constraint.item.lock();
+    const auto toItem = constraint.toItem.lock();
+    if (!item || !toItem || item->superview().get() != &holder) return;
+    const double value =
+        attributeValue(*toItem, toItem.get() == &holder, constraint.toAttribute) *
+            constraint.multiplier +
+        constraint.constant;
+    gfx::Rect bounds = item->bounds();
+    gfx::Point center = item->center();
+    switch (constraint.attribute) {
+        case LayoutAttribute::Width: bounds.size.width = value; break;
+        case LayoutAttribute::Height: bounds.size.height = value; break;
+        case LayoutAttribute::CenterX: center.x = value; break;
+        case LayoutAttribute::CenterY: center.y = value; break;
+    }
+    item->setBounds(bounds);
+    item->setCenter(center);
+}
+
+}  // namespace
+
+void View::addConstraint(LayoutConstraint constraint) {
+    constraints_.push_back(std::move(constraint));
+    setNeedsLayout();
+}
+
 void View::layoutIfNeeded() {
     const auto keep = weak_from_this().lock();
     if (needsLayout_) {
         needsLayout_ = false;
+        for (const auto& constraint : constraints_) applyConstraint(*this, constraint);
         const auto controller = viewController();
         if (controller) controller->viewWillLayoutSubviews();
         layoutSubviews();

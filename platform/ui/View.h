@@ -36,6 +36,23 @@ struct ViewAnimationOptions {
     bool allowUserInteraction = false;
 };
 
+// A layout rule a superview applies to one of its subviews before it lays
+// out: item.attribute = toItem.attribute * multiplier + constant, where
+// toItem is the superview itself (its bounds) or a sibling (its frame).
+// Only what the system asks of constraints: sizes and centres.
+enum class LayoutAttribute { Width, Height, CenterX, CenterY };
+
+class View;
+
+struct LayoutConstraint {
+    std::weak_ptr<View> item;
+    LayoutAttribute attribute = LayoutAttribute::Width;
+    std::weak_ptr<View> toItem;
+    LayoutAttribute toAttribute = LayoutAttribute::Width;
+    double multiplier = 1.0;
+    double constant = 0.0;
+};
+
 class View : public Responder, public std::enable_shared_from_this<View> {
 public:
     explicit View(gfx::Rect frame = {});
@@ -147,6 +164,18 @@ public:
     }
     void setViewController(const std::shared_ptr<ViewController>& controller);
 
+    // Constraints held by this view for its subviews, applied in each layout
+    // pass before layoutSubviews. A view placed by constraints no longer
+    // takes its frame from autoresizing (the flag is only recorded).
+    void addConstraint(LayoutConstraint constraint);
+    [[nodiscard]] const std::vector<LayoutConstraint>& constraints() const { return constraints_; }
+    [[nodiscard]] bool translatesAutoresizingMaskIntoConstraints() const {
+        return translatesAutoresizingMask_;
+    }
+    void setTranslatesAutoresizingMaskIntoConstraints(bool translates) {
+        translatesAutoresizingMask_ = translates;
+    }
+
     [[nodiscard]] Responder* nextResponder() const override;
 
     // The safe area of the device profile, in this view's coordinates,
@@ -193,6 +222,8 @@ private:
     int tag_ = 0;
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;
+    bool translatesAutoresizingMask_ = true;
+    std::vector<LayoutConstraint> constraints_;
     std::string identifier_;
 
     std::weak_ptr<View> superview_;
