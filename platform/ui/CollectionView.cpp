@@ -1,5 +1,7 @@
 #include "ui/CollectionView.h"
 
+#include "ui/VisibleCells.h"
+
 #include <algorithm>
 
 #include "core/Console.h"
@@ -218,31 +220,20 @@ void CollectionView::orderCellsByZIndex() {
 
 // MARK: queries
 
-std::shared_ptr<CollectionViewCell> CollectionView::cellForItemAtIndexPath(
-    const IndexPath& indexPath) const {
-    const auto shown = visibleCells_.find(indexPath);
-    return shown == visibleCells_.end() ? nullptr : shown->second;
+std::shared_ptr<CollectionViewCell> CollectionView::cellForItemAtIndexPath(const IndexPath& indexPath) const {
+    return VisibleCells<CollectionViewCell>::at(visibleCells_, indexPath);
 }
 
 std::vector<std::shared_ptr<CollectionViewCell>> CollectionView::visibleCells() const {
-    std::vector<std::shared_ptr<CollectionViewCell>> cells;
-    cells.reserve(visibleCells_.size());
-    for (const auto& [indexPath, cell] : visibleCells_) cells.push_back(cell);
-    return cells;
+    return VisibleCells<CollectionViewCell>::cells(visibleCells_);
 }
 
 std::vector<IndexPath> CollectionView::indexPathsForVisibleItems() const {
-    std::vector<IndexPath> indexPaths;
-    indexPaths.reserve(visibleCells_.size());
-    for (const auto& [indexPath, cell] : visibleCells_) indexPaths.push_back(indexPath);
-    return indexPaths;
+    return VisibleCells<CollectionViewCell>::indexPaths(visibleCells_);
 }
 
 std::optional<IndexPath> CollectionView::indexPathForCell(const CollectionViewCell& cell) const {
-    for (const auto& [indexPath, shown] : visibleCells_) {
-        if (shown.get() == &cell) return indexPath;
-    }
-    return std::nullopt;
+    return VisibleCells<CollectionViewCell>::indexPathOf(visibleCells_, cell);
 }
 
 std::optional<IndexPath> CollectionView::indexPathForItemAtPoint(gfx::Point point) {

@@ -1,5 +1,7 @@
 #include "ui/TableView.h"
 
+#include "ui/VisibleCells.h"
+
 #include <algorithm>
 
 #include "core/Console.h"
@@ -288,29 +290,19 @@ void TableView::dropVisibleViews() {
 // MARK: queries
 
 std::shared_ptr<TableViewCell> TableView::cellForRowAtIndexPath(const IndexPath& indexPath) const {
-    const auto shown = visibleCells_.find(indexPath);
-    return shown == visibleCells_.end() ? nullptr : shown->second;
+    return VisibleCells<TableViewCell>::at(visibleCells_, indexPath);
 }
 
 std::vector<std::shared_ptr<TableViewCell>> TableView::visibleCells() const {
-    std::vector<std::shared_ptr<TableViewCell>> cells;
-    cells.reserve(visibleCells_.size());
-    for (const auto& [indexPath, cell] : visibleCells_) cells.push_back(cell);
-    return cells;
+    return VisibleCells<TableViewCell>::cells(visibleCells_);
 }
 
 std::vector<IndexPath> TableView::indexPathsForVisibleRows() const {
-    std::vector<IndexPath> indexPaths;
-    indexPaths.reserve(visibleCells_.size());
-    for (const auto& [indexPath, cell] : visibleCells_) indexPaths.push_back(indexPath);
-    return indexPaths;
+    return VisibleCells<TableViewCell>::indexPaths(visibleCells_);
 }
 
 std::optional<IndexPath> TableView::indexPathForCell(const TableViewCell& cell) const {
-    for (const auto& [indexPath, shown] : visibleCells_) {
-        if (shown.get() == &cell) return indexPath;
-    }
-    return std::nullopt;
+    return VisibleCells<TableViewCell>::indexPathOf(visibleCells_, cell);
 }
 
 std::shared_ptr<View> TableView::headerViewForSection(int section) const {
