@@ -6,6 +6,7 @@
 #include "core/NotificationCenter.h"
 #include "core/RunLoop.h"
 #include "ui/DeviceProfile.h"
+#include "ui/NavigationController.h"
 #include "ui/Window.h"
 
 namespace ui {
@@ -93,6 +94,16 @@ void Application::makeKeyWindow(const std::shared_ptr<Window>& window) {
 }
 
 double Application::statusBarHeight() const {
+    // A hidden status bar has no height: the controller shown on top of the
+    // key window decides whether it is hidden.
+    if (const auto window = keyWindow()) {
+        auto shown = window->rootViewController();
+        while (shown && shown->presentedViewController()) shown = shown->presentedViewController();
+        if (const auto navigation = std::dynamic_pointer_cast<NavigationController>(shown)) {
+            if (auto top = navigation->topViewController()) shown = top;
+        }
+        if (shown && shown->prefersStatusBarHidden()) return 0;
+    }
     return DeviceProfile::current().statusBarHeight;
 }
 

@@ -8,6 +8,7 @@
 #include "core/Queue.h"
 #include "core/RunLoop.h"
 #include "ui/Application.h"
+#include "ui/NavigationController.h"
 #include "ui/Window.h"
 
 using ui::Application;
@@ -119,6 +120,25 @@ TEST_F(ApplicationTest, StatusBarHeightFollowsTheDevice) {
     const testsupport::DeviceProfileScope profile("phone-x");
     ASSERT_TRUE(profile.selected());
     EXPECT_EQ(Application::shared().statusBarHeight(), 44);
+}
+
+namespace {
+class HidesStatusBar : public ui::ViewController {
+public:
+    bool prefersStatusBarHidden() const override { return true; }
+};
+}  // namespace
+
+TEST_F(ApplicationTest, AHiddenStatusBarHasNoHeight) {
+    auto window = std::make_shared<Window>();
+    auto hiding = std::make_shared<HidesStatusBar>();
+    window->setRootViewController(ui::NavigationController::create(hiding));
+    window->makeKeyAndVisible();
+    EXPECT_EQ(Application::shared().statusBarHeight(), 0);
+
+    auto& navigation = dynamic_cast<ui::NavigationController&>(*window->rootViewController());
+    navigation.pushViewController(std::make_shared<ui::ViewController>(), false);
+    EXPECT_EQ(Application::shared().statusBarHeight(), 20);
 }
 
 TEST_F(ApplicationTest, MainRunsTheLoopUntilTerminate) {
