@@ -44,20 +44,15 @@ void TouchInjector::tap(gfx::Point location) {
 }
 
 void TouchInjector::drag(gfx::Point from, gfx::Point to, double duration, int steps) {
-    steps = std::max(1, steps);
-    const auto touch = window_.touchDown(from);
-    settle();
-    for (int i = 1; i <= steps; ++i) {
-        step(duration / steps);
-        window_.touchMove(touch, lerp(from, to, double(i) / steps));
-        settle();
-    }
-    step(kRest);
-    window_.touchUp(touch, to);
-    settle();
+    stroke(from, to, duration, steps, kRest);
 }
 
 void TouchInjector::fling(gfx::Point from, gfx::Point to, double duration, int steps) {
+    stroke(from, to, duration, steps, 0);
+}
+
+void TouchInjector::stroke(gfx::Point from, gfx::Point to, double duration, int steps,
+                           double restBeforeLift) {
     steps = std::max(1, steps);
     const auto touch = window_.touchDown(from);
     settle();
@@ -66,6 +61,7 @@ void TouchInjector::fling(gfx::Point from, gfx::Point to, double duration, int s
         window_.touchMove(touch, lerp(from, to, double(i) / steps));
         settle();
     }
+    if (restBeforeLift > 0) step(restBeforeLift);
     window_.touchUp(touch, to);
     settle();
 }

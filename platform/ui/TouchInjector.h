@@ -26,6 +26,10 @@ public:
 
 private:
     void step(double seconds);
+    // Down at from, steps moves to `to` over duration, an optional rest,
+    // then up: a drag rests, a fling lifts while moving.
+    void stroke(gfx::Point from, gfx::Point to, double duration, int steps,
+                double restBeforeLift);
     Window& window_;
 };
 
