@@ -31,7 +31,7 @@ Tour::Tour(std::shared_ptr<app::AppDelegate> app, Shoot shoot)
     : app_(std::move(app)), shoot_(std::move(shoot)) {}
 
 size_t Tour::run() {
-    return exploreSteps() + featuredSteps() + searchSteps() + viewerSteps();
+    return exploreSteps() + featuredSteps() + searchSteps() + viewerSteps() + aboutSteps();
 }
 
 void Tour::showPage(size_t index) {
@@ -164,6 +164,7 @@ size_t Tour::viewerSteps() {
     settleUntil([&] { return viewer->hitokotoModel().has_value(); }, kNetworkLimit);
     settle(0.3);
     written += shoot_("viewer-4-quote.png");
+    written += saveShareSteps(viewer);
 
     viewer->collectAction();
     settleUntil(

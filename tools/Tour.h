@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/AppDelegate.h"
+#include "app/vc/PhotoViewController.h"
 
 namespace tools {
 
@@ -34,6 +35,10 @@ private:
     size_t featuredSteps();
     size_t searchSteps();
     size_t viewerSteps();
+    // TourShare.cpp: the save size sheet and the composed share image.
+    size_t saveShareSteps(const std::shared_ptr<app::PhotoViewController>& viewer);
+    // TourAbout.cpp: the about page.
+    size_t aboutSteps();
 
     std::shared_ptr<app::AppDelegate> app_;
     Shoot shoot_;
