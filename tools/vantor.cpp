@@ -1,6 +1,7 @@
 // vantor: runs the app headless on a device profile and writes what it
 // shows as PNG images, one per page of the tab container, plus one after
-// each scripted touch.
+// each scripted touch; or, with --window, runs it in a desktop window that a
+// person drives with the mouse and keyboard.
 
 #include <cctype>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "Tour.h"
 #include "core/RunLoop.h"
 #include "core/URL.h"
+#include "display/DesktopWindow.h"
 #include "fixtures/LocalServices.h"
 #include "gfx/Fonts.h"
 #include "ui/Application.h"
@@ -26,13 +28,22 @@
 namespace {
 
 const char* kUsage = R"(usage: vantor [options]
+       vantor --window [--device NAME] [--language TAG] [--home DIR]
 
 Launches the app headless, lets it settle and writes a PNG of every page of
 the tab container (and one after each scripted touch) into a folder.
 
+With --window the app runs in a desktop window instead (it needs a display):
+the device's screen at its scale, shrunk to fit. The left mouse button is a
+finger (click to tap, drag to scroll, release while moving to fling), the
+wheel scrolls what is under the pointer and with ctrl zooms it, typing and
+Return go to the search bar, Backspace deletes, Escape goes back. Closing the
+window ends the app as the platform does (will-terminate, stores saved).
+
 The app talks to local stand-ins of the photo and quote services started
-inside the process, unless VANTOR_PHOTO_API (with VANTOR_PHOTO_WEB and
-VANTOR_QUOTE_URL) names other services.
+inside the process, unless VANTOR_PHOTO_API (with VANTOR_PHOTO_WEB,
+VANTOR_QUOTE_URL and optionally the access token VANTOR_PHOTO_TOKEN) names
+other services.
 
 options:
   --device NAME     device profile from resources/devices (default: phone;
@@ -51,6 +62,8 @@ options:
                     favourites after adding it)
   --home DIR        the app's home folder (stored feeds, favourites, caches);
                     default: a new empty one, removed at exit
+  --window          run in a desktop window until it is closed; --out,
+                    --tap, --drag and --no-tour belong to the headless run
   --help            show this text
 )";
 
@@ -66,6 +79,8 @@ struct Options {
     std::string out = "out/shots";
     std::string home;
     bool tour = true;
+    bool window = false;
+    bool headlessOnly = false;  // an option of the headless run was given
     std::vector<Step> steps;
 };
 
@@ -87,6 +102,11 @@ bool parse(int argc, char** argv, Options& options, bool& help) {
         }
         if (arg == "--no-tour") {
             options.tour = false;
+            options.headlessOnly = true;
+            continue;
+        }
+        if (arg == "--window") {
+            options.window = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -100,6 +120,7 @@ bool parse(int argc, char** argv, Options& options, bool& help) {
             options.language = value;
         } else if (arg == "--out") {
             options.out = value;
+            options.headlessOnly = true;
         } else if (arg == "--home") {
             options.home = value;
         } else if (arg == "--tap") {
@@ -109,6 +130,7 @@ bool parse(int argc, char** argv, Options& options, bool& help) {
                 return false;
             }
             options.steps.push_back(step);
+            options.headlessOnly = true;
         } else if (arg == "--drag") {
             Step step{Step::Kind::Drag, {}, {}};
             const auto colon = value.find(':');
@@ -118,10 +140,15 @@ bool parse(int argc, char** argv, Options& options, bool& help) {
                 return false;
             }
             options.steps.push_back(step);
+            options.headlessOnly = true;
         } else {
             std::fprintf(stderr, "vantor: unknown option %s\n", arg.c_str());
             return false;
         }
+    }
+    if (options.window && options.headlessOnly) {
+        std::fprintf(stderr, "vantor: --out, --tap, --drag and --no-tour are not for --window\n");
+        return false;
     }
     return true;
 }
@@ -138,6 +165,31 @@ std::string slug(const std::string& title, size_t index) {
         if (std::isalnum(c)) out += static_cast<char>(std::tolower(c));
     }
     return "page-" + std::to_string(index + 1) + (out.empty() ? "" : "-" + out) + ".png";
+}
+
+void removeHome(const std::filesystem::path& temporaryHome) {
+    if (temporaryHome.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(temporaryHome, ignored);
+}
+
+// Shows the launched app in a desktop window until the window is closed,
+// which terminates the app.
+int showWindow(const std::shared_ptr<app::AppDelegate>& delegate) {
+    std::string error;
+    auto window = display::DesktopWindow::create(delegate->window(), "Vantor", &error);
+    if (!window) {
+        std::fprintf(stderr, "vantor: %s\n", error.c_str());
+        ui::Application::shared().terminate();
+        return 1;
+    }
+    const display::WindowFit& fit = window->fit();
+    std::printf("vantor: window %dx%d pixels, %g pixels per point\n", fit.pixelWidth,
+                fit.pixelHeight, fit.pixelsPerPoint);
+    std::fflush(stdout);
+    window->run();
+    std::printf("vantor: window closed after %zu frames\n", window->frameCount());
+    return 0;
 }
 
 }  // namespace
@@ -178,9 +230,11 @@ int main(int argc, char** argv) {
     }
 
     const std::filesystem::path out = options.out;
-    if (auto made = core::FileManager::createDirectory(out.string(), true); !made) {
-        std::fprintf(stderr, "vantor: %s\n", made.error().c_str());
-        return 1;
+    if (!options.window) {
+        if (auto made = core::FileManager::createDirectory(out.string(), true); !made) {
+            std::fprintf(stderr, "vantor: %s\n", made.error().c_str());
+            return 1;
+        }
     }
 
     // The embedded default: the local services, for as long as the app runs.
@@ -194,6 +248,11 @@ int main(int argc, char** argv) {
 
     auto delegate = std::make_shared<app::AppDelegate>();
     ui::Application::shared().launch(delegate);
+    if (options.window) {
+        const int status = showWindow(delegate);
+        removeHome(temporaryHome);
+        return status;
+    }
     tools::settle(0.6);
 
     std::shared_ptr<ui::Window> window = delegate->window();
@@ -223,6 +282,7 @@ int main(int argc, char** argv) {
         tools::Tour tour(delegate, [&](const std::filesystem::path& name) {
             return shoot(*window, out / name);
         });
+        tour.setOutputFolder(out);
         if (services)
             tour.setSlowDownload([&services](const std::string& fullUrl) {
                 if (const auto url = core::URL::create(fullUrl))
@@ -230,14 +290,11 @@ int main(int argc, char** argv) {
                                                   fixtures::PhotoFailure::slowImage(4, 700), 2);
             });
         written += tour.run();
-        expected += 11;
+        expected += 14;  // with the save sheet, the shared image and the about page
     }
 
     ui::Application::shared().terminate();
-    if (!temporaryHome.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(temporaryHome, ignored);
-    }
+    removeHome(temporaryHome);
     std::printf("vantor: wrote %zu images\n", written);
     return written == expected ? 0 : 1;
 }

@@ -48,6 +48,10 @@ AppConfiguration AppConfiguration::fromEnvironment() {
         fromEnv("VANTOR_QUOTE_URL", setting(bundled, "quoteURL", "https://v1.hitokoto.cn/?c=d"))};
 }
 
+std::string AppConfiguration::photoAccessTokenFromEnvironment() {
+    return fromEnv("VANTOR_PHOTO_TOKEN", "");
+}
+
 const AppConfiguration& AppConfiguration::current() {
     std::lock_guard lock(gMutex);
     if (!gCurrent) gCurrent = new AppConfiguration(fromEnvironment());

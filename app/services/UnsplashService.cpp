@@ -33,7 +33,10 @@ bool isPhotoServiceHost(const std::string& urlText) {
 }  // namespace
 
 core::HTTPHeaderList photoServiceHeaders() {
-    return {{"Authorization", std::string("Bearer ") + kPhotoServiceAccessToken},
+    const std::string configured = AppConfiguration::photoAccessTokenFromEnvironment();
+    std::string authorization = "Bearer ";
+    authorization.append(configured.empty() ? kPhotoServiceAccessToken : configured);
+    return {{"Authorization", std::move(authorization)},
             {"Accept", "application/json"}};
 }
 

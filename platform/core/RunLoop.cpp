@@ -123,7 +123,25 @@ void RunLoop::checkOwnThread(const char* what) const {
 void RunLoop::wake() {
     std::lock_guard lock(mutex_);
     woken_ = true;
+    signalLocked();
+}
+
+void RunLoop::signalLocked() {
     wakeup_.notify_all();
+    if (wakeObserver_) wakeObserver_();
+}
+
+void RunLoop::setWakeObserver(std::function<void()> observer) {
+    std::lock_guard lock(mutex_);
+    wakeObserver_ = std::move(observer);
+}
+
+std::optional<double> RunLoop::secondsUntilWork() const {
+    const auto clock = Clock::current();
+    std::lock_guard lock(mutex_);
+    if (!tasks_.empty()) return 0.0;
+    if (timers_.empty()) return std::nullopt;
+    return std::max(0.0, timers_.begin()->first.first - clock->monotonicSeconds());
 }
 
 void RunLoop::run() {
@@ -138,7 +156,7 @@ void RunLoop::run() {
 void RunLoop::stop() {
     std::lock_guard lock(mutex_);
     stopRequested_ = true;
-    wakeup_.notify_all();
+    signalLocked();
 }
 
 bool RunLoop::consumeStop() {
@@ -167,7 +185,7 @@ bool RunLoop::runUntil(const std::function<bool()>& predicate, double limitSecon
 void RunLoop::post(Task task) {
     std::lock_guard lock(mutex_);
     tasks_.emplace_back(nextTaskOrder_++, std::move(task));
-    wakeup_.notify_all();
+    signalLocked();
 }
 
 void RunLoop::waitForWork(Deadline until, bool stoppable) {

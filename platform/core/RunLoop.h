@@ -79,6 +79,17 @@ public:
     // timer, or adding it again to its own loop, does nothing.
     void add(const std::shared_ptr<Timer>& timer);
 
+    // For a thread that waits on another event source instead of run() (the
+    // desktop window waits for window-system events): the seconds until a
+    // pass has work on the current clock (0 when tasks wait or a timer is
+    // due; nullopt when nothing is scheduled), and an observer the loop calls
+    // whenever work arrives, the first timer moves or the loop is woken or
+    // stopped, so that the waiter can wake. The observer runs on the calling
+    // thread with the loop's lock held: it may only signal, never call into
+    // this loop. An empty function removes it.
+    [[nodiscard]] std::optional<double> secondsUntilWork() const;
+    void setWakeObserver(std::function<void()> observer);
+
 private:
     friend class Clock;
     friend class ManualClock;
@@ -98,6 +109,8 @@ private:
 
     void checkOwnThread(const char* what) const;
     void wake();
+    // Wakes run() and the wake observer; called with mutex_ held.
+    void signalLocked();
     void waitForWork(Deadline until, bool stoppable);
     [[nodiscard]] bool consumeStop();
     size_t pass();
@@ -119,6 +132,7 @@ private:
     std::uint64_t nextTimerOrder_ = 0;
     bool stopRequested_ = false;
     bool woken_ = false;
+    std::function<void()> wakeObserver_;
 };
 
 }  // namespace core

@@ -35,7 +35,7 @@ void RunLoop::add(const std::shared_ptr<Timer>& timer) {
     timer->loop_ = weak_from_this();
     timer->key_.second = nextTimerOrder_++;
     insertLocked(timer, timer->fireDate_);
-    if (timers_.begin()->second == timer) wakeup_.notify_all();
+    if (timers_.begin()->second == timer) signalLocked();
 }
 
 void RunLoop::insertLocked(const std::shared_ptr<Timer>& timer, double fireDate) {
@@ -65,7 +65,7 @@ void RunLoop::moveTimer(Timer& timer, double fireDate) {
     node.key().first = fireDate;
     timer.key_ = node.key();
     timers_.insert(std::move(node));
-    if (timers_.begin()->second.get() == &timer) wakeup_.notify_all();
+    if (timers_.begin()->second.get() == &timer) signalLocked();
 }
 
 void RunLoop::shiftTimers(double seconds) {
@@ -79,7 +79,7 @@ void RunLoop::shiftTimers(double seconds) {
     }
     timers_.swap(shifted);
     woken_ = true;
-    wakeup_.notify_all();
+    signalLocked();
 }
 
 std::optional<double> RunLoop::nextFireDate() const {

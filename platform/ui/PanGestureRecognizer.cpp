@@ -47,7 +47,9 @@ void PanGestureRecognizer::noteMove(gfx::Point position) {
     const double time = now();
     const double elapsed = time - lastTime_;
     current_ = position;
-    if (elapsed <= 0) return;
+    // A sample without motion, such as a live mouse button released where
+    // it last moved, keeps the velocity; touchesEnded drops it after a rest.
+    if (elapsed <= 0 || position == last_) return;
     velocity_ = {(position.x - last_.x) / elapsed, (position.y - last_.y) / elapsed};
     last_ = position;
     lastTime_ = time;

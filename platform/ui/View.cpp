@@ -77,41 +77,51 @@ void View::setFrame(const gfx::Rect& frame) {
 
 void View::setBounds(const gfx::Rect& bounds) {
     if (bounds.size != bounds_.size) setNeedsLayout();
+    if (bounds != bounds_) setNeedsDisplay();
     bounds_ = bounds;
 }
 
 void View::setCenter(gfx::Point center) {
+    if (center != center_) setNeedsDisplay();
     center_ = center;
 }
 
 void View::setTransform(const gfx::AffineTransform& transform) {
+    if (transform != transform_) setNeedsDisplay();
     transform_ = transform;
 }
 
 // MARK: appearance
 
 void View::setHidden(bool hidden) {
+    if (hidden != hidden_) setNeedsDisplay();
     hidden_ = hidden;
 }
 
 void View::setAlpha(double alpha) {
-    alpha_ = std::clamp(alpha, 0.0, 1.0);
+    const double clamped = std::clamp(alpha, 0.0, 1.0);
+    if (clamped != alpha_) setNeedsDisplay();
+    alpha_ = clamped;
 }
 
 void View::setBackgroundColor(std::optional<gfx::Color> color) {
     backgroundColor_ = color;
+    setNeedsDisplay();
 }
 
 void View::setCornerRadius(double radius) {
     cornerRadius_ = std::max(0.0, radius);
+    setNeedsDisplay();
 }
 
 void View::setClipsToBounds(bool clips) {
     clipsToBounds_ = clips;
+    setNeedsDisplay();
 }
 
 void View::setBorderWidth(double width) {
     borderWidth_ = std::max(0.0, width);
+    setNeedsDisplay();
 }
 
 std::optional<gfx::Color> View::borderColor() const {
@@ -122,6 +132,7 @@ std::optional<gfx::Color> View::borderColor() const {
 
 void View::setBorderColor(gfx::Color color) {
     borderColor_ = color;
+    setNeedsDisplay();
 }
 
 // MARK: hierarchy
@@ -156,12 +167,14 @@ void View::bringSubviewToFront(const View* view) {
     const auto found = std::find_if(subviews_.begin(), subviews_.end(),
                                     [view](const auto& subview) { return subview.get() == view; });
     if (found != subviews_.end()) std::rotate(found, found + 1, subviews_.end());
+    setNeedsDisplay();
 }
 
 void View::sendSubviewToBack(const View* view) {
     const auto found = std::find_if(subviews_.begin(), subviews_.end(),
                                     [view](const auto& subview) { return subview.get() == view; });
     if (found != subviews_.end()) std::rotate(subviews_.begin(), found, found + 1);
+    setNeedsDisplay();
 }
 
 void View::attach(const std::shared_ptr<View>& view, size_t index) {
@@ -177,6 +190,7 @@ void View::attach(const std::shared_ptr<View>& view, size_t index) {
     if (oldSuperview.get() == this) {
         eraseFrom(subviews_);
         subviews_.insert(subviews_.begin() + std::min(index, subviews_.size()), view);
+        setNeedsDisplay();
         return;
     }
 
@@ -233,6 +247,9 @@ void View::moveToWindow(Window* window) {
             if (old->firstResponder() == &view) old->setFirstResponder(nullptr);
         }
         view.window_ = window;
+        // A view made first responder before it had a window is its
+        // window's first responder once it has one.
+        if (window && view.isFirstResponder()) window->setFirstResponder(&view);
     });
 }
 
@@ -270,6 +287,7 @@ void View::willRemoveSubview(View*) {}
 
 void View::setNeedsLayout() {
     needsLayout_ = true;
+    setNeedsDisplay();
     if (window_) window_->scheduleLayoutPass();
 }
 
@@ -350,7 +368,9 @@ void View::sizeToFit() {
 
 void View::draw(gfx::Canvas&, const gfx::Rect&) const {}
 
-void View::setNeedsDisplay() {}
+void View::setNeedsDisplay() {
+    if (window_) window_->markNeedsDisplay();
+}
 
 // MARK: hit testing and conversion
 

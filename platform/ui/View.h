@@ -137,6 +137,12 @@ public:
     // background and below its subviews.
     virtual void draw(gfx::Canvas& canvas, const gfx::Rect& rect) const;
     void setNeedsDisplay();
+    // A new view, as large as this one's bounds, that shows what this view
+    // and its subviews draw now, laid out (the only pending update there is,
+    // so afterUpdates changes nothing), at this view's alpha and without its
+    // transform. It is in no tree and takes no touches; nullptr when this
+    // view has no area.
+    [[nodiscard]] std::shared_ptr<View> snapshotViewAfterScreenUpdates(bool afterUpdates);
 
     // Hit testing: the deepest visible, interaction-enabled view containing
     // the point (in this view's coordinates), later subviews first.
@@ -184,7 +190,8 @@ public:
 
     // Animations: the block sets the end state at once; the completion runs
     // on the main queue after delay + duration on the current clock, with
-    // true. Nested animate calls share the outer timing.
+    // true. Nested animate calls share the outer timing. Inside an
+    // AnimationCompletionCapture the completion goes to the capture instead.
     using AnimationOptions = ViewAnimationOptions;
     static void animate(double duration, const std::function<void()>& animations,
                         std::function<void(bool finished)> completion = {},

@@ -44,6 +44,14 @@ public:
     void touchUp(const std::shared_ptr<Touch>& touch, gfx::Point location);
     void touchCancel(const std::shared_ptr<Touch>& touch);
 
+    // Whether what the window shows may have changed since the flag was
+    // last cleared: views set it through setNeedsDisplay(), which their
+    // geometry, appearance, order and layout changes call. The desktop
+    // window redraws when it is set.
+    [[nodiscard]] bool needsDisplay() const { return needsDisplay_; }
+    void markNeedsDisplay() { needsDisplay_ = true; }
+    void clearNeedsDisplay() { needsDisplay_ = false; }
+
     // Lays the whole tree out (layoutIfNeeded from the window down).
     void layoutTree();
     // Asks for one layout pass of the tree on the main run loop's next turn
@@ -68,6 +76,7 @@ private:
     std::shared_ptr<ViewController> root_;
     Responder* firstResponder_ = nullptr;
     bool layoutPassScheduled_ = false;
+    bool needsDisplay_ = true;
     struct Tracking;
     std::vector<std::shared_ptr<Tracking>> tracking_;
     // The last touch that ended, for tap counts.

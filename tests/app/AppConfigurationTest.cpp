@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/services/AppConfiguration.h"
+#include "app/services/UnsplashService.h"
 
 TEST(AppConfiguration, BundleNamesTheRealServicesAndTheEnvironmentOverrides) {
     unsetenv("VANTOR_PHOTO_API");
@@ -20,4 +21,16 @@ TEST(AppConfiguration, BundleNamesTheRealServicesAndTheEnvironmentOverrides) {
     EXPECT_EQ(local.photoListURL(), "http://127.0.0.1:9/photos");
     EXPECT_EQ(local.quoteURL, "http://127.0.0.1:8/?c=d");
     EXPECT_EQ(local.photoWebBase, bundled.photoWebBase);
+}
+
+TEST(AppConfiguration, AnAccessTokenFromTheEnvironmentReplacesTheAppsOwn) {
+    unsetenv("VANTOR_PHOTO_TOKEN");
+    const auto builtIn = app::photoServiceHeaders();
+    EXPECT_EQ(builtIn.front().second, std::string("Bearer ") + app::kPhotoServiceAccessToken);
+
+    setenv("VANTOR_PHOTO_TOKEN", "my-own-token", 1);
+    const auto own = app::photoServiceHeaders();
+    unsetenv("VANTOR_PHOTO_TOKEN");
+    EXPECT_EQ(own.front().first, "Authorization");
+    EXPECT_EQ(own.front().second, "Bearer my-own-token");
 }

@@ -1,0 +1,270 @@
+#include "display/DesktopWindow.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+#include "core/Clock.h"
+#include "core/Console.h"
+#include "display/WindowInput.h"
+#include "ui/Application.h"
+#include "ui/DeviceProfile.h"
+#include "ui/Renderer.h"
+#include "ui/Window.h"
+
+namespace display {
+
+namespace {
+
+constexpr double kFrameInterval = 1.0 / 60;
+// Points the content moves per notch of the wheel, and the zoom per notch.
+constexpr double kWheelStep = 48;
+constexpr double kZoomStep = 1.1;
+// Room left for the window manager's title bar and panels.
+constexpr double kDecorationAllowance = 48;
+
+double now() {
+    return core::Clock::current()->monotonicSeconds();
+}
+
+gfx::Size usableDesktop() {
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) return {};
+    return {double(usable.w), std::max(1.0, usable.h - kDecorationAllowance)};
+}
+
+}  // namespace
+
+std::unique_ptr<DesktopWindow> DesktopWindow::create(std::shared_ptr<ui::Window> window,
+                                                     const std::string& title, std::string* error) {
+    const auto fail = [error](std::string message) -> std::unique_ptr<DesktopWindow> {
+        if (error) *error = std::move(message);
+        return nullptr;
+    };
+    if (!window) return fail("no app window to show");
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return fail("a desktop window is already open");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail(std::string("no display: ") + SDL_GetError());
+    // Without a display SDL falls back to drivers that show nothing; those
+    // only when asked for by name.
+    const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+    if ((driver == "offscreen" || driver == "dummy") && !std::getenv("SDL_VIDEODRIVER")) {
+        SDL_Quit();
+        return fail("no display (DISPLAY or WAYLAND_DISPLAY is not set)");
+    }
+    const Uint32 wakeEvent = SDL_RegisterEvents(1);
+    const ui::DeviceProfile& device = ui::DeviceProfile::current();
+    const WindowFit fit = WindowFit::fit(window->bounds().size, device.scale, usableDesktop());
+    SDL_Window* sdl =
+        SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                         fit.pixelWidth, fit.pixelHeight, SDL_WINDOW_SHOWN);
+    if (!sdl || wakeEvent == Uint32(-1)) {
+        std::string message = std::string("cannot open a window: ") + SDL_GetError();
+        if (sdl) SDL_DestroyWindow(sdl);
+        SDL_Quit();
+        return fail(std::move(message));
+    }
+    SDL_StartTextInput();
+    return std::make_unique<DesktopWindow>(Token{}, sdl, std::move(window), fit, wakeEvent);
+}
+
+DesktopWindow::DesktopWindow(Token, SDL_Window* window, std::shared_ptr<ui::Window> appWindow,
+                             WindowFit fit, unsigned wakeEvent)
+    : sdl_(window), appWindow_(std::move(appWindow)), fit_(fit), wakeEvent_(wakeEvent),
+      driver_(std::make_unique<MainLoopDriver>([wakeEvent] {
+          SDL_Event event{};
+          event.type = wakeEvent;
+          (void)SDL_PushEvent(&event);
+      })) {
+    terminateToken_ = core::NotificationCenter::defaultCenter().addObserver(
+        ui::Application::WillTerminateNotification, nullptr, nullptr,
+        [this](const core::Notification&) { terminated_ = true; });
+}
+
+DesktopWindow::~DesktopWindow() {
+    core::NotificationCenter::defaultCenter().removeObserver(terminateToken_);
+    driver_.reset();  // no wake events once SDL is gone
+    SDL_StopTextInput();
+    SDL_DestroyWindow(sdl_);
+    SDL_Quit();
+}
+
+std::shared_ptr<ui::Window> DesktopWindow::shown() const {
+    if (auto key = ui::Application::shared().keyWindow()) return key;
+    return appWindow_;
+}
+
+void DesktopWindow::run() {
+    while (!terminated_) {
+        driver_->runDueWork();
+        if (terminated_) break;
+        const auto window = shown();
+        if (frameDue(*window)) drawFrame(*window);
+
+        SDL_Event event;
+        const int wait = waitMilliseconds(*window);
+        const int got = wait < 0 ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, wait);
+        if (!got) continue;
+        handle(event);
+        while (!terminated_ && SDL_PollEvent(&event)) handle(event);
+    }
+}
+
+bool DesktopWindow::frameDue(const ui::Window& window) const {
+    if (&window != framed_) return true;
+    return window.needsDisplay() && now() - lastFrameTime_ >= kFrameInterval;
+}
+
+int DesktopWindow::waitMilliseconds(const ui::Window& window) const {
+    int wait = driver_->waitMilliseconds();
+    if (window.needsDisplay() || &window != framed_) {
+        const double untilFrame = std::max(0.0, lastFrameTime_ + kFrameInterval - now());
+        const int frame = MainLoopDriver::toMilliseconds(untilFrame);
+        wait = wait < 0 ? frame : std::min(wait, frame);
+    }
+    return wait;
+}
+
+void DesktopWindow::drawFrame(ui::Window& window) {
+    window.layoutTree();
+    window.clearNeedsDisplay();
+    lastFrameTime_ = now();
+    framed_ = &window;  // a failed frame is tried again on the next change, not at once
+    auto image = ui::Renderer::render(window, fit_.pixelsPerPoint);
+    if (!image) {
+        core::Console::log("DesktopWindow: cannot render the window");
+        return;
+    }
+    frame_ = std::move(image);
+    ++frames_;
+    present();
+}
+
+void DesktopWindow::present() {
+    if (!frame_) return;
+    SDL_Surface* surface = SDL_GetWindowSurface(sdl_);
+    if (!surface) {
+        core::Console::log(std::string("DesktopWindow: no window surface: ") + SDL_GetError());
+        return;
+    }
+    const int width = std::min(surface->w, frame_->pixelWidth());
+    const int height = std::min(surface->h, frame_->pixelHeight());
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    // Premultiplied pixels over the black window are their colour channels.
+    const int converted = SDL_ConvertPixels(
+        width, height, SDL_PIXELFORMAT_ARGB8888, frame_->pixels().data(), frame_->pixelWidth() * 4,
+        surface->format->format, surface->pixels, surface->pitch);
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    if (converted != 0 || SDL_UpdateWindowSurface(sdl_) != 0)
+        core::Console::log(std::string("DesktopWindow: cannot show a frame: ") + SDL_GetError());
+}
+
+void DesktopWindow::handle(const SDL_Event& event) {
+    const auto window = shown();
+    switch (event.type) {
+    case SDL_QUIT:
+        close();
+        break;
+    case SDL_WINDOWEVENT:
+        handleWindowEvent(event);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        if (event.button.button == SDL_BUTTON_LEFT)
+            touches_.press(*window, fit_.pointAt(event.button.x, event.button.y));
+        break;
+    case SDL_MOUSEMOTION:
+        if (event.motion.state & SDL_BUTTON_LMASK)
+            touches_.move(fit_.pointAt(event.motion.x, event.motion.y));
+        break;
+    case SDL_MOUSEBUTTONUP:
+        if (event.button.button == SDL_BUTTON_LEFT)
+            touches_.release(fit_.pointAt(event.button.x, event.button.y));
+        break;
+    case SDL_MOUSEWHEEL:
+        handleWheel(event);
+        break;
+    case SDL_TEXTINPUT:
+        (void)WindowInput::insertText(*window, event.text.text);
+        break;
+    case SDL_KEYDOWN:
+        handleKey(event);
+        break;
+    default:
+        break;  // the wake event only ends the wait
+    }
+}
+
+void DesktopWindow::handleWindowEvent(const SDL_Event& event) {
+    ui::Application& application = ui::Application::shared();
+    switch (event.window.event) {
+    case SDL_WINDOWEVENT_CLOSE:
+        close();
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
+        present();
+        break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+        touches_.cancel();
+        application.enterBackground();
+        break;
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        application.becomeActive();
+        break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        application.resignActive();
+        break;
+    default:
+        break;
+    }
+}
+
+void DesktopWindow::handleKey(const SDL_Event& event) {
+    ui::Window& window = *shown();
+    switch (event.key.keysym.sym) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        (void)WindowInput::pressReturn(window);
+        break;
+    case SDLK_BACKSPACE:
+        (void)WindowInput::deleteBackward(window);
+        break;
+    case SDLK_ESCAPE:
+        if (!event.key.repeat) (void)WindowInput::goBack(window);
+        break;
+    default:
+        break;
+    }
+}
+
+void DesktopWindow::handleWheel(const SDL_Event& event) {
+    const double flip = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+    double x = event.wheel.preciseX * flip;
+    double y = event.wheel.preciseY * flip;
+    int pointerX = 0;
+    int pointerY = 0;
+    (void)SDL_GetMouseState(&pointerX, &pointerY);
+    const gfx::Point at = fit_.pointAt(pointerX, pointerY);
+    const SDL_Keymod mods = SDL_GetModState();
+    ui::Window& window = *shown();
+    if (mods & KMOD_CTRL) {
+        (void)WindowInput::zoom(window, at, std::pow(kZoomStep, y));
+        return;
+    }
+    if ((mods & KMOD_SHIFT) && x == 0) {
+        x = -y;  // wheel down with shift goes right
+        y = 0;
+    }
+    // Wheel up (away from the person) shows what is above: the offset shrinks.
+    (void)WindowInput::scroll(window, at, {x * kWheelStep, -y * kWheelStep});
+}
+
+void DesktopWindow::close() {
+    touches_.cancel();
+    if (!terminated_) ui::Application::shared().terminate();
+    terminated_ = true;
+}
+
+}  // namespace display

@@ -1,0 +1,45 @@
+#pragma once
+// What a desktop's wheel and keyboard do to the app's views, in window
+// points: the wheel scrolls the scroll view under the pointer, a zoom (ctrl
+// and the wheel) pinches the zoomable scroll view under it, typed text and
+// the Return and Backspace keys go to the window's first responder, and
+// going back pops the navigation controller on top or dismisses what is
+// presented. Each answers whether anything took the input. Main thread only.
+
+#include <string>
+
+#include "gfx/Geometry.h"
+
+namespace ui {
+class Window;
+}  // namespace ui
+
+namespace display {
+
+class WindowInput {
+public:
+    // Moves the content offset of the innermost scroll view under `at` that
+    // can scroll along the larger component of `delta` by that component,
+    // within its valid offsets; the content is then at rest, and the
+    // delegate hears didScroll and didEndDecelerating as after a fling. A
+    // paging scroll view instead moves one page in that direction,
+    // animated (nothing while it is between pages). Nothing while a finger
+    // moves the scroll view.
+    static bool scroll(ui::Window& window, gfx::Point at, gfx::Point delta);
+    // Multiplies the zoom scale of the innermost zoomable scroll view under
+    // `at` by factor (within its limits), keeping the point under `at`
+    // there as far as the content allows.
+    static bool zoom(ui::Window& window, gfx::Point at, double factor);
+
+    static bool insertText(ui::Window& window, const std::string& text);
+    static bool deleteBackward(ui::Window& window);
+    static bool pressReturn(ui::Window& window);
+
+    // Pops the top controller of the navigation controller that is shown
+    // (the root, or the last one presented) when it has more than one;
+    // otherwise dismisses the last presented controller. False when there
+    // is nothing to go back from.
+    static bool goBack(ui::Window& window);
+};
+
+}  // namespace display

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <iterator>
+#include <memory>
+
+#include "support/ManualClockScope.h"
+#include "ui/Label.h"
+#include "ui/ScrollView.h"
+#include "ui/Window.h"
+
+using gfx::Rect;
+
+// The desktop window draws only when its window's needs-display flag is
+// set: every change that shows must set it, and a quiet window must not.
+class NeedsDisplayTest : public testing::Test {
+protected:
+    void SetUp() override {
+        window_->addSubview(scroll_);
+        scroll_->setContentSize({375, 3000});
+        scroll_->addSubview(label_);
+        settle();
+    }
+
+    // Lays out, then starts afresh, as a drawn frame does.
+    void settle() {
+        window_->layoutTree();
+        window_->clearNeedsDisplay();
+    }
+
+    testsupport::ManualClockScope clock_;
+    std::shared_ptr<ui::Window> window_ = std::make_shared<ui::Window>(Rect(0, 0, 375, 667));
+    std::shared_ptr<ui::ScrollView> scroll_ =
+        std::make_shared<ui::ScrollView>(Rect(0, 0, 375, 667));
+    std::shared_ptr<ui::Label> label_ = std::make_shared<ui::Label>(Rect(10, 10, 200, 30));
+};
+
+TEST_F(NeedsDisplayTest, ChangesThatShowSetTheFlag) {
+    const std::function<void()> changes[] = {
+        [&] {
+            scroll_->setContentOffset({0, 120});
+        },
+        [&] { label_->setText("hello"); },
+        [&] {
+            label_->setCenter({50, 50});
+        },
+        [&] { label_->setAlpha(0.5); },
+        [&] { label_->setHidden(true); },
+        [&] { label_->setBackgroundColor(gfx::Color::white()); },
+        [&] { label_->setTransform(gfx::AffineTransform::scaling(2, 2)); },
+        [&] { scroll_->bringSubviewToFront(scroll_->subviews().front().get()); },
+        [&] { label_->removeFromSuperview(); },
+        [&] { window_->addSubview(std::make_shared<ui::View>(Rect(0, 0, 5, 5))); },
+    };
+    for (size_t i = 0; i < std::size(changes); ++i) {
+        changes[i]();
+        EXPECT_TRUE(window_->needsDisplay()) << "change " << i;
+        settle();
+    }
+}
+
+TEST_F(NeedsDisplayTest, AQuietWindowStaysClean) {
+    label_->setCenter(label_->center());
+    label_->setAlpha(1);
+    label_->setHidden(false);
+    scroll_->setContentOffset(scroll_->contentOffset());
+    label_->setText("");
+    window_->layoutTree();
+    EXPECT_FALSE(window_->needsDisplay());
+
+    // Views outside the window mark nothing.
+    const auto loose = std::make_shared<ui::View>(Rect(0, 0, 10, 10));
+    loose->setCenter({100, 100});
+    loose->addSubview(std::make_shared<ui::View>());
+    EXPECT_FALSE(window_->needsDisplay());
+}

@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# The desktop window end to end: starts Xvfb on a free display, opens
+# `vantor --window` on the local services, drags the explore feed and clicks
+# the featured tab title through the X server (xdotool), checks screenshots
+# of the window (ImageMagick's import) before and after, measures the idle
+# process's CPU time, and closes the app the way the desktop does.
+#   window_test.sh path/to/vantor
+# Exits 77 (skipped) when the X tools are not installed.
+set -euo pipefail
+
+vantor=${1:?usage: window_test.sh path/to/vantor}
+for tool in Xvfb xdotool import identify compare; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "skipped: $tool is not installed (tools/setup.sh installs it)"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+xvfb=
+app=
+cleanup() {
+  if [[ -n $app ]] && kill -0 "$app" 2>/dev/null; then kill -KILL "$app" 2>/dev/null || true; fi
+  if [[ -n $xvfb ]]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- app output (last lines)"
+  tail -n 30 "$work/app.log" 2>/dev/null || true
+  exit 1
+}
+
+# Polls a command every 0.1 s for up to $1 seconds.
+poll() {
+  local limit=$1
+  shift
+  local tries=$((limit * 10))
+  while ((tries-- > 0)); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Xvfb picks a free display number itself and writes it to fd 3.
+Xvfb -displayfd 3 -screen 0 1280x1600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+poll 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+
+mkdir "$work/home"
+"$vantor" --window --home "$work/home" >"$work/app.log" 2>&1 &
+app=$!
+banner() { grep -m1 '^vantor: window [0-9]*x[0-9]* pixels' "$work/app.log"; }
+poll 20 banner >/dev/null || fail "no window banner"
+# "vantor: window 750x1334 pixels, 2 pixels per point"
+read -r width height scale < <(banner | sed -E 's/.* ([0-9]+)x([0-9]+) pixels, ([0-9.]+) pixels.*/\1 \2 \3/')
+find_window() { xdotool search --pid "$app" 2>/dev/null | head -n1; }
+has_window() { [[ -n $(find_window) ]]; }
+poll 10 has_window || fail "no X window for the app"
+window=$(find_window)
+echo "display $DISPLAY, window $window, ${width}x${height} pixels, $scale pixels per point"
+
+# Points of the app to pixels of the window.
+px() { awk -v v="$1" -v s="$scale" 'BEGIN { printf "%d", v * s + 0.5 }'; }
+# A region of the window in points: x y width height.
+geometry() { echo "$(px "$3")x$(px "$4")+$(px "$1")+$(px "$2")"; }
+
+shot() { import -window "$window" "$work/$1.png"; }
+crop() { import -window "$window" -crop "$(geometry "$2" "$3" "$4" "$5")" +repage "$work/$1.png"; }
+# Pixels that differ between two shots (a small fuzz for rounding).
+changed() { compare -metric AE -fuzz 2% "$work/$1.png" "$work/$2.png" null: 2>&1 | cut -d' ' -f1 || true; }
+brightness() { identify -format '%[fx:mean]' "$work/$1.png"; }
+above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+
+# Settled: two shots 0.3 s apart are the same.
+settled() {
+  shot settle-a
+  sleep 0.3
+  shot settle-b
+  [[ $(changed settle-a settle-b) == 0 ]]
+}
+settle() { poll "$1" settled || fail "the window did not settle in $1 s"; }
+
+# The tab strip's indicator (3 points high, under the selected title) in
+# the device's points: the phone is 375x667 with four titles 93.75 wide.
+indicator_at() { crop "$1" "$(awk -v i="$2" 'BEGIN { print 93.75 * i + 42 }')" 619.5 9.5 1.5; }
+
+settle 15
+shot first
+above "$(brightness first)" 0.05 || fail "the first frame is black"
+indicator_at explore-before 0
+above "$(brightness explore-before)" 0.8 || fail "explore's indicator is not shown"
+
+# A drag on the explore feed moves it.
+crop feed-before 0 80 375 440
+x=$(px 187)
+xdotool mousemove --window "$window" "$x" "$(px 450)" mousedown 1
+for y in 420 380 340 300 260 230 210 200; do
+  sleep 0.03
+  xdotool mousemove --window "$window" "$x" "$(px $y)"
+done
+sleep 0.3
+xdotool mouseup 1
+settle 10
+crop feed-after 0 80 375 440
+moved=$(changed feed-before feed-after)
+echo "drag: $moved pixels of the feed changed"
+above "$moved" 20000 || fail "the feed did not move ($moved pixels changed)"
+indicator_at explore-after-drag 0
+above "$(brightness explore-after-drag)" 0.8 || fail "the drag changed the page"
+
+# A click on the featured title shows the featured page.
+xdotool mousemove --window "$window" "$(px 140.6)" "$(px 636)" click 1
+settle 10
+indicator_at featured 1
+indicator_at explore-after-click 0
+echo "click: indicator brightness under featured $(brightness featured)," \
+  "under explore $(brightness explore-after-click) (before: $(brightness explore-before))"
+above "$(brightness featured)" 0.8 || fail "featured's indicator is not shown"
+above 0.5 "$(brightness explore-after-click)" || fail "explore's indicator is still shown"
+crop page-after-click 0 80 375 440
+above "$(changed feed-after page-after-click)" 20000 || fail "the page did not change"
+
+# Idle, the process sleeps: under 2% of one core over 3 seconds.
+cpu() { awk '{ print $14 + $15 }' "/proc/$app/stat"; }
+ticks=$(getconf CLK_TCK)
+start=$(cpu)
+sleep 3
+used=$(($(cpu) - start))
+percent=$(awk -v u="$used" -v t="$ticks" 'BEGIN { printf "%.2f", u / t / 3 * 100 }')
+echo "idle CPU: $percent% of one core"
+above 2 "$percent" || fail "the idle window uses $percent% of a core"
+
+# Closing (SIGTERM arrives as the desktop's quit) ends the app cleanly.
+kill -TERM "$app"
+status=0
+poll 10 bash -c "! kill -0 $app 2>/dev/null" || fail "the app did not end after the close"
+wait "$app" || status=$?
+app=
+((status == 0)) || fail "the app ended with status $status"
+grep -q '^vantor: window closed after [0-9]* frames' "$work/app.log" || fail "no closing line"
+grep '^vantor: window closed' "$work/app.log"
+echo "PASS"
