@@ -7,7 +7,7 @@
 
 namespace gfx {
 
-enum class FontWeight { Regular, Medium, Semibold, Bold };
+enum class FontWeight { Light, Regular, Medium, Semibold, Bold };
 
 struct Font {
     std::string family = "system";

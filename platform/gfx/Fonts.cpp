@@ -56,6 +56,8 @@ PangoFontMap* ensureFontMap() {
 
 PangoWeight pangoWeight(FontWeight weight) {
     switch (weight) {
+        case FontWeight::Light:
+            return PANGO_WEIGHT_LIGHT;
         case FontWeight::Regular:
             return PANGO_WEIGHT_NORMAL;
         case FontWeight::Medium:

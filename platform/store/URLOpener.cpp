@@ -18,6 +18,10 @@ URLOpener& URLOpener::shared() {
 
 bool URLOpener::open(const core::URL& url) {
     if (!url.isHTTPorHTTPS()) {
+        {
+            const std::lock_guard lock(mutex_);
+            refused_.push_back(url);
+        }
         core::Console::log("URLOpener: refused to open '" + url.absoluteString() +
                            "': only http and https are opened");
         return false;
@@ -62,9 +66,15 @@ std::vector<core::URL> URLOpener::openedURLs() const {
     return opened_;
 }
 
+std::vector<core::URL> URLOpener::refusedURLs() const {
+    const std::lock_guard lock(mutex_);
+    return refused_;
+}
+
 void URLOpener::clearForTesting() {
     const std::lock_guard lock(mutex_);
     opened_.clear();
+    refused_.clear();
 }
 
 bool URLOpener::launchesSystemOpener() const {

@@ -36,6 +36,10 @@ TEST_F(URLOpenerTest, RefusesEverythingButHttpAndHttps) {
         EXPECT_FALSE(URLOpener::shared().open(url(text)));
     }
     EXPECT_TRUE(opened().empty());
+    // Each refused attempt is kept apart, store links included.
+    const auto refused = URLOpener::shared().refusedURLs();
+    ASSERT_EQ(refused.size(), 5u);
+    EXPECT_EQ(refused[4].absoluteString(), "itms-apps://app/1");
     EXPECT_TRUE(console.contains("javascript:alert(1)"));
     EXPECT_TRUE(console.contains("file:///etc/passwd"));
 }
@@ -47,8 +51,11 @@ TEST_F(URLOpenerTest, RecordsAcceptedURLsInOrder) {
     EXPECT_EQ(opened(),
               (std::vector<std::string>{"https://example.com/@someone", "HTTP://example.org/a?b=1",
                                         "https://example.com/@someone"}));
+    EXPECT_TRUE(URLOpener::shared().refusedURLs().empty());
+    EXPECT_FALSE(URLOpener::shared().open(url("itms-apps://app/1")));
     URLOpener::shared().clearForTesting();
     EXPECT_TRUE(opened().empty());
+    EXPECT_TRUE(URLOpener::shared().refusedURLs().empty());
 }
 
 TEST_F(URLOpenerTest, SystemOpenerIsOffByDefaultAndBlockedByTheEnvironment) {

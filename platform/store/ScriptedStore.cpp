@@ -1,0 +1,104 @@
+#include "store/ScriptedStore.h"
+
+namespace store {
+
+void ScriptedStore::setProducts(std::vector<Product> products) {
+    const std::lock_guard lock(mutex_);
+    products_ = std::move(products);
+    productsFailure_.reset();
+}
+
+void ScriptedStore::setProductsFailure(StoreError error) {
+    const std::lock_guard lock(mutex_);
+    productsFailure_ = std::move(error);
+}
+
+void ScriptedStore::setCanMakePayments(bool can) {
+    const std::lock_guard lock(mutex_);
+    canMakePayments_ = can;
+}
+
+void ScriptedStore::setPaymentOutcome(PaymentOutcome outcome) {
+    const std::lock_guard lock(mutex_);
+    paymentOutcome_ = std::move(outcome);
+}
+
+void ScriptedStore::setRestoreAnswer(RestoreAnswer answer) {
+    const std::lock_guard lock(mutex_);
+    restoreAnswer_ = std::move(answer);
+}
+
+void ScriptedStore::holdProducts(bool hold) {
+    const std::lock_guard lock(mutex_);
+    holding_ = hold;
+}
+
+void ScriptedStore::releaseProducts() {
+    std::vector<std::function<void(ProductsAnswer)>> waiting;
+    {
+        const std::lock_guard lock(mutex_);
+        holding_ = false;
+        waiting.swap(waiting_);
+    }
+    for (auto& reply : waiting) reply(productsAnswer());
+}
+
+std::vector<std::set<std::string>> ScriptedStore::requestedIdentifiers() const {
+    const std::lock_guard lock(mutex_);
+    return requested_;
+}
+
+std::vector<Payment> ScriptedStore::payments() const {
+    const std::lock_guard lock(mutex_);
+    return payments_;
+}
+
+ProductsAnswer ScriptedStore::productsAnswer() const {
+    const std::lock_guard lock(mutex_);
+    ProductsAnswer answer;
+    if (productsFailure_)
+        answer.error = productsFailure_;
+    else
+        answer.response.products = products_;
+    return answer;
+}
+
+void ScriptedStore::fetchProducts(const std::set<std::string>& identifiers,
+                                  std::function<void(ProductsAnswer)> reply) {
+    {
+        const std::lock_guard lock(mutex_);
+        requested_.push_back(identifiers);
+        if (holding_) {
+            waiting_.push_back(std::move(reply));
+            return;
+        }
+    }
+    reply(productsAnswer());
+}
+
+bool ScriptedStore::canMakePayments() const {
+    const std::lock_guard lock(mutex_);
+    return canMakePayments_;
+}
+
+void ScriptedStore::completePayment(const Payment& payment,
+                                    std::function<void(PaymentOutcome)> reply) {
+    PaymentOutcome outcome;
+    {
+        const std::lock_guard lock(mutex_);
+        payments_.push_back(payment);
+        outcome = paymentOutcome_;
+    }
+    reply(std::move(outcome));
+}
+
+void ScriptedStore::restoreCompletedTransactions(std::function<void(RestoreAnswer)> reply) {
+    RestoreAnswer answer;
+    {
+        const std::lock_guard lock(mutex_);
+        answer = restoreAnswer_;
+    }
+    reply(std::move(answer));
+}
+
+}  // namespace store

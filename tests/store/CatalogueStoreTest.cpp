@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "StoreTesting.h"
+#include "core/Console.h"
+#include "core/FileManager.h"
+#include "store/CatalogueStore.h"
+#include "support/TestEnvironment.h"
+
+using store::CatalogueStore;
+
+namespace {
+
+class CatalogueStoreTest : public testing::Test {
+protected:
+    [[nodiscard]] std::string write(const std::string& name, const std::string& text) const {
+        const std::string path = (std::filesystem::path(testsupport::testHome()) / name).string();
+        EXPECT_TRUE(core::FileManager::writeAtomically(path, text));
+        return path;
+    }
+
+    template <typename Answer, typename Call>
+    [[nodiscard]] static Answer answerOf(Call call) {
+        Answer answer;
+        call([&](Answer a) { answer = std::move(a); });
+        return answer;
+    }
+};
+
+TEST_F(CatalogueStoreTest, TheBundleSellsTheTip) {
+    const auto catalogue = CatalogueStore::fromMainBundle();
+    ASSERT_EQ(catalogue->products().size(), 1u);
+    const store::Product& tip = catalogue->products()[0];
+    EXPECT_EQ(tip.productIdentifier, "veltrogallery_drink_0");
+    EXPECT_FALSE(tip.localizedTitle.empty());
+    EXPECT_EQ(tip.price, "6.00");
+    EXPECT_EQ(tip.priceLocale, "zh_CN@currency=CNY");
+}
+
+TEST_F(CatalogueStoreTest, AnswersWhatItKnowsAndNamesTheRest) {
+    const core::Console::Capture console;
+    const auto catalogue = CatalogueStore::create(write("catalogue.json", R"({"products": [
+        {"productIdentifier": "a", "localizedTitle": "A", "price": 0.99, "priceLocale": "en_US"},
+        {"productIdentifier": "b", "localizedTitle": "B", "price": "-1", "priceLocale": "en_US"},
+        {"productIdentifier": "c", "localizedTitle": "C", "price": "1.", "priceLocale": "en_US"},
+        {"localizedTitle": "D", "price": "1", "priceLocale": "en_US"},
+        "e"]})"));
+    ASSERT_TRUE(catalogue);
+    ASSERT_EQ(catalogue->products().size(), 1u);
+    EXPECT_EQ(catalogue->products()[0].price, "0.99");
+    EXPECT_TRUE(console.contains("entry 4 is not a product"));
+
+    const auto answer = answerOf<store::ProductsAnswer>([&](auto reply) {
+        catalogue->fetchProducts({"a", "b", "z"}, reply);
+    });
+    EXPECT_FALSE(answer.error);
+    ASSERT_EQ(answer.response.products.size(), 1u);
+    EXPECT_EQ(answer.response.products[0].productIdentifier, "a");
+    EXPECT_EQ(answer.response.invalidProductIdentifiers, (std::vector<std::string>{"b", "z"}));
+
+    const auto bought = answerOf<store::PaymentOutcome>([&](auto reply) {
+        catalogue->completePayment({"a", 1}, reply);
+    });
+    EXPECT_EQ(bought.state, store::PaymentTransactionState::Purchased);
+    const auto unknown = answerOf<store::PaymentOutcome>([&](auto reply) {
+        catalogue->completePayment({"z", 1}, reply);
+    });
+    EXPECT_EQ(unknown.state, store::PaymentTransactionState::Failed);
+    EXPECT_EQ(unknown.error->code, store::StoreError::ProductNotAvailable);
+    const auto none = answerOf<store::PaymentOutcome>([&](auto reply) {
+        catalogue->completePayment({"a", 0}, reply);
+    });
+    EXPECT_EQ(none.error->code, store::StoreError::PaymentInvalid);
+}
+
+TEST_F(CatalogueStoreTest, AFileThatIsNoCatalogueGivesNothing) {
+    EXPECT_FALSE(CatalogueStore::create(testsupport::testHome() + "/none.json"));
+    EXPECT_FALSE(CatalogueStore::create(write("broken.json", "{\"products\": [")));
+    EXPECT_FALSE(CatalogueStore::create(write("shape.json", "{\"products\": {}}")));
+}
+
+}  // namespace
