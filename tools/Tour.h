@@ -26,6 +26,8 @@ public:
     void setSlowDownload(std::function<void(const std::string& fullUrl)> slow) {
         slowDownload_ = std::move(slow);
     }
+    // Where files other than window shots go (the shared image).
+    void setOutputFolder(std::filesystem::path folder) { outputFolder_ = std::move(folder); }
     // Runs every step; answers the number of images written.
     size_t run();
 
@@ -43,6 +45,7 @@ private:
     std::shared_ptr<app::AppDelegate> app_;
     Shoot shoot_;
     std::function<void(const std::string&)> slowDownload_;
+    std::filesystem::path outputFolder_;
 };
 
 // Runs the main loop for seconds of real time.

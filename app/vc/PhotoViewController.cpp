@@ -214,14 +214,6 @@ void PhotoViewController::backAction() {
     closeViewer();
 }
 
-void PhotoViewController::shareAction() {
-    core::Console::log("share: not available yet");
-}
-
-void PhotoViewController::saveToAlbumAction() {
-    core::Console::log("save to album: not available yet");
-}
-
 void PhotoViewController::jumpToUserPage() {
     openUserPage();
 }

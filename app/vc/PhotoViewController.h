@@ -7,6 +7,11 @@
 // blur that thins as the bytes arrive; the four buttons appear when the
 // download ends, whatever its outcome.
 //
+// Save offers the visible part or the whole full image for the photo
+// album; share composes the visible part with a promotional text and the
+// "qr_code" picture for the share sheet. The visible part follows the zoom
+// scale and both content offsets and is clamped to the image.
+//
 // Once the screen is closed (back button) nothing it scheduled restarts the
 // download and a cancelled download shows no failure toast. Favourite
 // toggles run one after the other on a serial queue, so quick taps never
@@ -23,6 +28,8 @@
 #include "app/services/PhotosObject.h"
 #include "core/Value.h"
 #include "gfx/Image.h"
+#include "gfx/TextLayout.h"
+#include "store/AlbumError.h"
 #include "ui/Button.h"
 #include "ui/GradientView.h"
 #include "ui/ImageOptions.h"
@@ -32,6 +39,10 @@
 #include "ui/ScrollViewDelegate.h"
 #include "ui/ViewController.h"
 #include "ui/VisualEffectView.h"
+
+namespace ui {
+class PopoverPresentationController;
+}
 
 namespace app {
 
@@ -51,6 +62,26 @@ public:
     static constexpr const char* kNotDownloadedText = "原图未下载，无法收藏";
     static constexpr const char* kCollectedText = "收藏成功";
     static constexpr const char* kUncollectedText = "取消收藏";
+    static constexpr const char* kSaveNotDownloadedText = "原图未下载，无法保存";
+    static constexpr const char* kShareNotDownloadedText = "原图未下载，无法分享";
+    static constexpr const char* kSaveSucceededText = "保存成功";
+    static constexpr const char* kSaveFailedPrefix = "保存失败: ";
+    static constexpr const char* kSaveSheetTitle = "提示";
+    static constexpr const char* kSaveSheetMessage = "请选择要保存的尺寸";
+    static constexpr const char* kSaveVisibleAreaTitle = "屏幕所见区域";
+    static constexpr const char* kSaveOriginalTitle = "原图";
+    static constexpr const char* kSaveCancelTitle = "取消";
+    static constexpr const char* kShareText =
+        "Vantor App \n精选高清墙纸免费下载 \n一起探寻世界之美";
+    // Composition of the share image, in its pixels from its bottom right
+    // corner: the text block's origin and the QR picture's square.
+    static constexpr double kShareTextRight = 1030;
+    static constexpr double kShareTextBottom = 280;
+    static constexpr double kQrCodeRight = 380;
+    static constexpr double kQrCodeBottom = 350;
+    static constexpr double kQrCodeSide = 300;
+    // The quote's top margin on screen, in points.
+    static constexpr double kQuoteTop = 20;
 
     PhotoViewController();
 
@@ -70,9 +101,9 @@ public:
 
     // Button and gesture actions.
     void backAction();
-    void shareAction();
+    void shareAction(const std::shared_ptr<ui::View>& sender);
     void collectAction();
-    void saveToAlbumAction();
+    void saveToAlbumAction(const std::shared_ptr<ui::View>& sender);
     void fetchHitokoto();
     void jumpToUserPage();
 
@@ -86,6 +117,35 @@ public:
     void downloadProgress(std::int64_t received, std::int64_t total);
     void downloadCompleted(const gfx::ImagePtr& image, const std::optional<ui::ImageError>& error,
                            ui::CacheType cacheType, const std::optional<core::URL>& url);
+
+    // Save and share (PhotoViewControllerSave.cpp, PhotoViewControllerShare.cpp).
+    void showSaveOptions(const std::shared_ptr<ui::View>& sender);
+    void saveVisibleArea();
+    void saveOriginal();
+    // The album's answer to a write.
+    void saveFinished(const std::optional<store::AlbumError>& error);
+    // The part of the full image the screen shows, with the quote painted
+    // in when it is shown; nullptr without the full image.
+    [[nodiscard]] gfx::ImagePtr visibleAreaImage();
+    void sharePhoto(const std::shared_ptr<ui::View>& sender);
+
+    // The stretch of an image of imageSize pixels, shown at the screen's
+    // height times zoomScale and scrolled to contentOffset (points), that
+    // a screen of screenSize points shows, in image pixels; not clamped.
+    // Empty for an empty image or screen or a zoom scale that is not
+    // positive.
+    [[nodiscard]] static gfx::Rect visibleAreaRect(gfx::Size imageSize, gfx::Point contentOffset,
+                                                   double zoomScale, gfx::Size screenSize);
+    // The visible rect made integral and clamped to the image; the whole
+    // image when nothing of it is left.
+    [[nodiscard]] static gfx::Rect cropRect(const gfx::Rect& visible, gfx::Size imageSize);
+    // base at scale 1 with the share text and the QR picture (left out
+    // when null) drawn over its bottom right part.
+    [[nodiscard]] static gfx::ImagePtr composeShareImage(const gfx::ImagePtr& base,
+                                                         const gfx::ImagePtr& qrCode);
+    // The share text as composed: right-aligned lines within its own
+    // measured width.
+    [[nodiscard]] static gfx::TextLayout shareTextLayout();
 
     // Favourites.
     [[nodiscard]] bool isCollected() const;
@@ -169,6 +229,11 @@ private:
     void restartFullDownload();
     void beginFullDownload();
     void showBarButtons();
+
+    // PhotoViewControllerSave.cpp
+    void writeToAlbum(const gfx::ImagePtr& image);
+    void anchorAtSender(ui::PopoverPresentationController* popover,
+                        const std::shared_ptr<ui::View>& sender);
 
     // PhotoViewControllerCollect.cpp
     void checkFavouriteAtOpen();

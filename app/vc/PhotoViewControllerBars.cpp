@@ -106,9 +106,13 @@ void PhotoViewController::setupBottomBar() {
     bottomBarCtrlView_->addSubview(bottomBarPercentLbl_);
     bottomBarCtrlView_->addSubview(bottomBarSizeLbl_);
 
-    addBarAction(*bbarShareButton_, &PhotoViewController::shareAction);
+    bbarShareButton_->addAction(ui::ControlEvent::TouchUpInside, [weak = weakSelf()](ui::Control&) {
+        if (auto screen = weak.lock()) screen->shareAction(screen->bbarShareButton_);
+    });
     addBarAction(*bbarCollectButton_, &PhotoViewController::collectAction);
-    addBarAction(*bbarSaveButton_, &PhotoViewController::saveToAlbumAction);
+    bbarSaveButton_->addAction(ui::ControlEvent::TouchUpInside, [weak = weakSelf()](ui::Control&) {
+        if (auto screen = weak.lock()) screen->saveToAlbumAction(screen->bbarSaveButton_);
+    });
     addBarAction(*bbarJuButton_, &PhotoViewController::fetchHitokoto);
     for (const auto& button :
          {bbarShareButton_, bbarCollectButton_, bbarSaveButton_, bbarJuButton_})

@@ -4,6 +4,7 @@
 
 #include "ui/AlertView.h"
 #include "ui/DeviceProfile.h"
+#include "ui/PopoverPresentationController.h"
 
 namespace ui {
 
@@ -45,6 +46,14 @@ void AlertController::selectAction(size_t index) {
     } else {
         runHandler();
     }
+}
+
+std::shared_ptr<PopoverPresentationController> AlertController::popoverPresentationController() {
+    if (style_ != AlertControllerStyle::ActionSheet ||
+        DeviceProfile::current().idiom != UserInterfaceIdiom::Pad)
+        return nullptr;
+    if (!popover_) popover_ = std::make_shared<PopoverPresentationController>();
+    return popover_;
 }
 
 std::shared_ptr<AlertView> AlertController::alertView() {

@@ -6,6 +6,9 @@
 // box around its title, dismissed by code. Presented over the full screen,
 // so the presenter stays shown and gets no appearance callbacks.
 //
+// On the pad idiom an action sheet carries a popover anchor (source view
+// and rectangle) for the presenting code to set; on a phone it has none.
+//
 // Made with create(); main thread only.
 
 #include <memory>
@@ -18,6 +21,7 @@
 namespace ui {
 
 class AlertView;
+class PopoverPresentationController;
 
 enum class AlertControllerStyle { Alert, ActionSheet };
 
@@ -41,6 +45,10 @@ public:
     // presented the handler runs at once.
     void selectAction(size_t index);
 
+    // The anchor of an action sheet on the pad idiom (made on first call and
+    // kept); nullptr for alerts and on other idioms.
+    [[nodiscard]] std::shared_ptr<PopoverPresentationController> popoverPresentationController();
+
     // The view made by loadView (nullptr when a subclass made another);
     // loads it.
     [[nodiscard]] std::shared_ptr<AlertView> alertView();
@@ -55,6 +63,7 @@ private:
     AlertControllerStyle style_;
     std::vector<AlertAction> actions_;
     bool selecting_ = false;
+    std::shared_ptr<PopoverPresentationController> popover_;
 };
 
 }  // namespace ui

@@ -165,6 +165,21 @@ gfx::ImagePtr Renderer::render(Window& window, double scale) {
     return bitmap->makeImage();
 }
 
+void Renderer::drawViewHierarchy(View& view, gfx::Canvas& canvas, const gfx::Rect& rect) {
+    view.layoutIfNeeded();
+    const gfx::Rect bounds = view.bounds();
+    if (view.isHidden() || view.alpha() <= 0 || bounds.isEmpty() || rect.isEmpty()) return;
+    canvas.save();
+    canvas.translate(rect.minX(), rect.minY());
+    canvas.scale(rect.width() / bounds.width(), rect.height() / bounds.height());
+    canvas.translate(-bounds.minX(), -bounds.minY());
+    const bool layer = view.alpha() < 1;
+    if (layer) canvas.beginTransparencyLayer();
+    drawContent(canvas, view, nullptr);
+    if (layer) canvas.endTransparencyLayer(view.alpha());
+    canvas.restore();
+}
+
 bool Renderer::writePNG(Window& window, const std::string& path) {
     const auto image = render(window);
     if (!image) {

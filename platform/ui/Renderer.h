@@ -8,8 +8,13 @@
 
 #include "gfx/Image.h"
 
+namespace gfx {
+class Canvas;
+}
+
 namespace ui {
 
+class View;
 class Window;
 
 class Renderer {
@@ -18,6 +23,10 @@ public:
     [[nodiscard]] static gfx::ImagePtr render(Window& window, double scale);
     // Renders and writes a PNG; false with a console line when writing fails.
     [[nodiscard]] static bool writePNG(Window& window, const std::string& path);
+    // Lays the view's tree out, then draws the view (at its alpha, without
+    // its own transform) and its subviews with its bounds stretched over
+    // `rect` of the canvas. A hidden view draws nothing.
+    static void drawViewHierarchy(View& view, gfx::Canvas& canvas, const gfx::Rect& rect);
 };
 
 }  // namespace ui

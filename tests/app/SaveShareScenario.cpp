@@ -1,0 +1,301 @@
+// Save and share in the viewer inside the launched app: the size sheet, the
+// album files and their toasts, the composed share image in the outbox, and
+// the quote carried in both.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+#include <string>
+
+#include "AppHarness.h"
+#include "app/vc/PhotoViewController.h"
+#include "core/FileManager.h"
+#include "core/JSON.h"
+#include "fixtures/PhotoDocument.h"
+#include "store/ActivityViewController.h"
+#include "store/PhotoAlbum.h"
+#include "store/ShareOutbox.h"
+#include "ui/AlertActionRow.h"
+#include "ui/AlertBoxView.h"
+#include "ui/AlertController.h"
+#include "ui/AlertView.h"
+#include "ui/DeviceProfile.h"
+#include "ui/ImageAsset.h"
+#include "ui/NavigationController.h"
+
+namespace {
+
+using app::PhotoViewController;
+using fixtures::PhotoDocument;
+
+const gfx::Size kScreen{375, 667};
+
+gfx::ImagePtr decodeFile(const std::string& path) {
+    const auto bytes = core::FileManager::readFile(path);
+    if (!bytes) return nullptr;
+    return gfx::Image::decode(std::span(reinterpret_cast<const std::uint8_t*>(bytes.value().data()),
+                                        bytes.value().size()));
+}
+
+double difference(const gfx::Color& a, const gfx::Color& b) {
+    return std::max(
+        {std::abs(a.red - b.red), std::abs(a.green - b.green), std::abs(a.blue - b.blue)});
+}
+
+// The box around the pixels where two images of one size differ by more
+// than `threshold`; empty when they do not.
+gfx::Rect differingBox(const gfx::Image& a, const gfx::Image& b, double threshold) {
+    int minX = a.pixelWidth(), minY = a.pixelHeight(), maxX = -1, maxY = -1;
+    for (int y = 0; y < a.pixelHeight(); y += 2) {
+        for (int x = 0; x < a.pixelWidth(); x += 2) {
+            if (difference(a.pixelAt(x, y), b.pixelAt(x, y)) <= threshold) continue;
+            minX = std::min(minX, x);
+            minY = std::min(minY, y);
+            maxX = std::max(maxX, x);
+            maxY = std::max(maxY, y);
+        }
+    }
+    if (maxX < 0) return {};
+    return {double(minX), double(minY), double(maxX - minX + 1), double(maxY - minY + 1)};
+}
+
+class SaveShareScenario : public testing::Test {
+protected:
+    void SetUp() override { app.launch(); }
+    void TearDown() override { store::PhotoAlbum::shared().setRefusalForTesting(std::nullopt); }
+
+    [[nodiscard]] std::shared_ptr<ui::NavigationController> navigation() const {
+        return std::dynamic_pointer_cast<ui::NavigationController>(
+            app.window().rootViewController());
+    }
+    // Pool photo `index`, as a feed lists it; each test takes photos no
+    // other test opens.
+    [[nodiscard]] std::shared_ptr<app::PhotosObject> photo(size_t index) {
+        auto po = app::PhotosObject::fromJSON(
+            PhotoDocument::photo(app.photos().pool().photos().at(index), app.photos().baseURL()));
+        po->isHolder = false;
+        po->smallImage = ui::imageNamed("bg_slice");
+        return po;
+    }
+    // Opens the photo and waits for the end of its full download.
+    std::shared_ptr<PhotoViewController> openDownloaded(size_t index) {
+        auto viewer = std::make_shared<PhotoViewController>();
+        viewer->setPo(photo(index));
+        navigation()->pushViewController(viewer, false);
+        app.settle(1.2);
+        EXPECT_TRUE(app.waitFor([&] { return !viewer->bbarSaveButton()->isHidden(); }));
+        app.window().layoutIfNeeded();
+        return viewer;
+    }
+    void tap(const ui::View& view) {
+        app.touches().tap(view.convertRectTo(view.bounds(), nullptr).center());
+    }
+    [[nodiscard]] std::shared_ptr<ui::AlertController> presentedAlert() const {
+        return std::dynamic_pointer_cast<ui::AlertController>(
+            navigation()->presentedViewController());
+    }
+    [[nodiscard]] std::string toastTitle() const {
+        const auto alert = presentedAlert();
+        return alert && alert->preferredStyle() == ui::AlertControllerStyle::Alert ? alert->title()
+                                                                                   : "";
+    }
+    // Taps save, then the sheet's row `row` (0: visible area, 1: original,
+    // 2: cancel), and lets the sheet go.
+    void saveWithRow(const PhotoViewController& viewer, size_t row) {
+        tap(*viewer.bbarSaveButton());
+        app.settle(0.5);
+        const auto sheet = presentedAlert();
+        ASSERT_TRUE(sheet);
+        tap(*sheet->alertView()->box()->rows().at(row));
+        app.settle(0.5);
+    }
+    bool waitForToast(const std::string& title) {
+        return app.waitFor([&] { return toastTitle() == title; });
+    }
+    static size_t albumCount() { return store::PhotoAlbum::imagePaths().size(); }
+
+    testsupport::AppHarness app;
+};
+
+TEST_F(SaveShareScenario, TheSaveSheetOffersTwoSizesAndItsCancelWritesNothing) {
+    const auto viewer = openDownloaded(37);
+    ASSERT_TRUE(viewer->fullImage());
+    const size_t before = albumCount();
+    tap(*viewer->bbarSaveButton());
+    app.settle(0.5);
+
+    const auto sheet = presentedAlert();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->preferredStyle(), ui::AlertControllerStyle::ActionSheet);
+    EXPECT_EQ(sheet->title(), "提示");
+    EXPECT_EQ(sheet->message(), "请选择要保存的尺寸");
+    std::vector<std::string> titles;
+    for (const auto& row : sheet->alertView()->box()->rows()) titles.push_back(row->title());
+    EXPECT_EQ(titles, (std::vector<std::string>{"屏幕所见区域", "原图", "取消"}));
+    EXPECT_EQ(sheet->actions().back().style, ui::AlertActionStyle::Cancel);
+    // A sheet at the bottom of the screen; no anchor on a phone.
+    const gfx::Rect box = sheet->alertView()->box()->frame();
+    EXPECT_DOUBLE_EQ(box.maxY(), 667 - 8);
+    EXPECT_EQ(sheet->popoverPresentationController(), nullptr);
+
+    tap(*sheet->alertView()->box()->rows().back());
+    app.settle(0.5);
+    EXPECT_EQ(navigation()->presentedViewController(), nullptr);
+    (void)app.waitFor([] { return false; }, 0.3);
+    app.settle(2.0);
+    EXPECT_EQ(navigation()->presentedViewController(), nullptr) << "no toast";
+    EXPECT_EQ(albumCount(), before);
+}
+
+TEST_F(SaveShareScenario, SavingWritesTheVisibleAreaOrTheWholeImageAndSaysSo) {
+    const auto viewer = openDownloaded(38);
+    ASSERT_TRUE(viewer->fullImage());
+    const gfx::Size full = viewer->fullImage()->pixelSize();
+    const size_t before = albumCount();
+
+    saveWithRow(*viewer, 0);
+    ASSERT_TRUE(waitForToast(PhotoViewController::kSaveSucceededText));
+    ASSERT_EQ(albumCount(), before + 1);
+    const auto visible = decodeFile(store::PhotoAlbum::imagePaths().back());
+    ASSERT_TRUE(visible);
+    const gfx::Rect expected = PhotoViewController::cropRect(
+        PhotoViewController::visibleAreaRect(full, {0, 0}, 1.0, kScreen), full);
+    EXPECT_EQ(visible->pixelSize(), expected.size);
+    EXPECT_EQ(visible->pixelHeight(), full.height);
+
+    app.settle(2.0);
+    saveWithRow(*viewer, 1);
+    ASSERT_TRUE(waitForToast(PhotoViewController::kSaveSucceededText));
+    ASSERT_EQ(albumCount(), before + 2);
+    const auto original = decodeFile(store::PhotoAlbum::imagePaths().back());
+    ASSERT_TRUE(original);
+    EXPECT_EQ(original->pixelSize(), full);
+
+    // Zoomed in and scrolled, the visible area is the smaller stretch shown.
+    viewer->scrollView()->setZoomScale(2.0, false);
+    viewer->scrollView()->setContentOffset({40, 150});
+    const gfx::Rect zoomed = PhotoViewController::cropRect(
+        PhotoViewController::visibleAreaRect(full, viewer->scrollView()->contentOffset(), 2.0,
+                                             kScreen),
+        full);
+    const auto zoomedImage = viewer->visibleAreaImage();
+    ASSERT_TRUE(zoomedImage);
+    EXPECT_EQ(zoomedImage->pixelSize(), zoomed.size);
+    EXPECT_LT(zoomed.height(), full.height * 0.55);
+    // Its top left pixel is the full image's pixel there.
+    EXPECT_LT(
+        difference(zoomedImage->pixelAt(3, 3),
+                   viewer->fullImage()->pixelAt(int(zoomed.minX()) + 3, int(zoomed.minY()) + 3)),
+        0.01);
+}
+
+TEST_F(SaveShareScenario, ARefusingAlbumShowsTheFailureWithItsDescription) {
+    const auto viewer = openDownloaded(39);
+    const size_t before = albumCount();
+    store::PhotoAlbum::shared().setRefusalForTesting(store::AlbumError::accessDenied());
+    saveWithRow(*viewer, 1);
+    EXPECT_TRUE(
+        waitForToast(std::string("保存失败: ") + store::AlbumError::accessDenied().description));
+    EXPECT_EQ(albumCount(), before);
+}
+
+TEST_F(SaveShareScenario, WithoutTheFullImageSaveAndShareOnlyToast) {
+    const auto po = photo(40);
+    app.photos().setFailure(
+        PhotoDocument::imagePath(app.photos().pool().photos().at(40), fixtures::ImageVariant::Full),
+        fixtures::PhotoFailure::serverError500());
+    const auto viewer = openDownloaded(40);
+    ASSERT_FALSE(viewer->fullImage());
+    app.settle(2.0);
+    const size_t records = store::ShareOutbox::recordPaths().size();
+
+    tap(*viewer->bbarSaveButton());
+    app.settle(0.5);
+    EXPECT_EQ(toastTitle(), PhotoViewController::kSaveNotDownloadedText);
+    app.settle(2.0);
+    tap(*viewer->bbarShareButton());
+    app.settle(0.5);
+    EXPECT_EQ(toastTitle(), PhotoViewController::kShareNotDownloadedText);
+    app.settle(2.0);
+    EXPECT_EQ(navigation()->presentedViewController(), nullptr);
+    EXPECT_EQ(store::ShareOutbox::recordPaths().size(), records);
+}
+
+TEST_F(SaveShareScenario, TheQuoteIsCarriedIntoTheSavedAndTheSharedImage) {
+    const auto viewer = openDownloaded(41);
+    ASSERT_TRUE(viewer->fullImage());
+    const auto plain = viewer->visibleAreaImage();
+    ASSERT_TRUE(plain);
+    viewer->fetchHitokoto();
+    ASSERT_TRUE(app.waitFor([&] { return viewer->hitokotoModel().has_value(); }));
+    const auto quoted = viewer->visibleAreaImage();
+    ASSERT_TRUE(quoted);
+    ASSERT_EQ(quoted->pixelSize(), plain->pixelSize());
+
+    // The quote lies inside the label's place: centred, 20 points below
+    // the top, in image pixels.
+    const double k = viewer->fullImage()->pixelHeight() / kScreen.height;
+    const gfx::Size label = viewer->hitokotoLbl()->bounds().size;
+    const gfx::Rect place(k * (kScreen.width - label.width) / 2, k * 20, k * label.width,
+                          k * label.height);
+    const gfx::Rect ink = differingBox(*plain, *quoted, 0.1);
+    ASSERT_FALSE(ink.isEmpty()) << "the quote is drawn";
+    EXPECT_GE(ink.minX(), place.minX() - 1);
+    EXPECT_LE(ink.maxX(), place.maxX() + 1);
+    EXPECT_GE(ink.minY(), place.minY() - 1);
+    EXPECT_LE(ink.maxY(), place.maxY() + 1);
+    EXPECT_NEAR(ink.midX(), quoted->pixelWidth() / 2.0, k * 30) << "centred";
+
+    // Shared: the record lists the excluded types in order and the image
+    // carries the quote as the visible area does.
+    const size_t records = store::ShareOutbox::recordPaths().size();
+    tap(*viewer->bbarShareButton());
+    app.settle(0.5);
+    const auto sheet = std::dynamic_pointer_cast<store::ActivityViewController>(
+        navigation()->presentedViewController());
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(app.waitFor([&] { return store::ShareOutbox::recordPaths().size() > records; }));
+    const auto text = core::FileManager::readFile(store::ShareOutbox::recordPaths().back());
+    const core::Value record = core::JSON::parse(text.value()).value_or(core::Value());
+    const core::Array excluded{store::ActivityTypePrint,
+                               store::ActivityTypeCopyToPasteboard,
+                               store::ActivityTypeAddToReadingList,
+                               store::ActivityTypePostToVimeo,
+                               store::ActivityTypeOpenInIBooks,
+                               store::ActivityTypeAssignToContact,
+                               store::ActivityTypeSaveToCameraRoll};
+    EXPECT_EQ(record["excludedActivityTypes"], core::Value(excluded));
+    const auto shared = decodeFile(store::ShareOutbox::folderPath() + "/" +
+                                   record["items"][0]["file"].stringValue());
+    ASSERT_TRUE(shared);
+    ASSERT_EQ(shared->pixelSize(), quoted->pixelSize());
+    EXPECT_TRUE(differingBox(*shared, *quoted, 0.02)
+                    .intersection(gfx::Rect(0, 0, quoted->pixelWidth(), place.maxY() + 2))
+                    .isEmpty())
+        << "the shared image's top, quote included, is the visible area's";
+    tap(*sheet->cancelButton());
+    app.settle(0.5);
+    EXPECT_EQ(navigation()->presentedViewController(), nullptr);
+
+    // Saved: the album's JPEG shows the quote's strokes too.
+    saveWithRow(*viewer, 0);
+    ASSERT_TRUE(waitForToast(PhotoViewController::kSaveSucceededText));
+    const auto saved = decodeFile(store::PhotoAlbum::imagePaths().back());
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(saved->pixelSize(), quoted->pixelSize());
+    int strokes = 0;
+    int mismatches = 0;
+    for (int y = int(ink.minY()); y < int(ink.maxY()); y += 2) {
+        for (int x = int(ink.minX()); x < int(ink.maxX()); x += 2) {
+            if (difference(plain->pixelAt(x, y), quoted->pixelAt(x, y)) < 0.4) continue;
+            ++strokes;
+            if (difference(saved->pixelAt(x, y), quoted->pixelAt(x, y)) > 0.25) ++mismatches;
+        }
+    }
+    EXPECT_GT(strokes, 50);
+    EXPECT_LT(mismatches, strokes / 10);
+}
+
+}  // namespace
