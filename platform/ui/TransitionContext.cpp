@@ -12,7 +12,10 @@ namespace ui {
 
 struct TransitionContext::Snapshot {
     std::weak_ptr<View> superview;
-    gfx::Rect frame;
+    // Centre and bounds rather than the frame, which setFrame cannot put
+    // back under a translating transform.
+    gfx::Point center;
+    gfx::Rect bounds;
     gfx::AffineTransform transform;
     double alpha = 1;
     bool hidden = false;
@@ -28,7 +31,8 @@ TransitionContext::TransitionContext(std::shared_ptr<View> containerView, Side f
     if (from_.view) {
         fromSnapshot_ = std::make_unique<Snapshot>();
         fromSnapshot_->superview = from_.view->superview();
-        fromSnapshot_->frame = from_.view->frame();
+        fromSnapshot_->center = from_.view->center();
+        fromSnapshot_->bounds = from_.view->bounds();
         fromSnapshot_->transform = from_.view->transform();
         fromSnapshot_->alpha = from_.view->alpha();
         fromSnapshot_->hidden = from_.view->isHidden();
@@ -78,10 +82,8 @@ void TransitionContext::completeTransition(bool didComplete) {
     if (complete_) return;
     const auto self = weak_from_this().lock();
     complete_ = true;
-    if (!didComplete) {
-        cancelled_ = true;
-        restoreFromView();
-    }
+    cancelled_ = !didComplete;
+    if (!didComplete) restoreFromView();
     const auto animator = std::move(animator_);
     const auto completion = std::move(completion_);
     if (animator) animator->animationEnded(didComplete);
@@ -105,11 +107,18 @@ void TransitionContext::cancelInteractiveTransition() {
     completeTransition(false);
 }
 
+void TransitionContext::interactionDidEnd(bool cancelled) {
+    if (complete_) return;
+    percent_ = cancelled ? 0 : 1;
+    cancelled_ = cancelled;
+}
+
 void TransitionContext::restoreFromView() {
     if (!from_.view || !fromSnapshot_) return;
     View& view = *from_.view;
     view.setTransform(fromSnapshot_->transform);
-    view.setFrame(fromSnapshot_->frame);
+    view.setBounds(fromSnapshot_->bounds);
+    view.setCenter(fromSnapshot_->center);
     view.setAlpha(fromSnapshot_->alpha);
     view.setHidden(fromSnapshot_->hidden);
     const auto superview = fromSnapshot_->superview.lock();

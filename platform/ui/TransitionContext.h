@@ -15,7 +15,10 @@
 // Interactive transitions are percent driven in a simple way: animations
 // set their end state at once anyway, so updateInteractiveTransition only
 // records the percentage, finishInteractiveTransition completes and
-// cancelInteractiveTransition completes with didComplete=false.
+// cancelInteractiveTransition completes with didComplete=false. An
+// interaction that lets the animator end the transition instead (see
+// PercentDrivenInteractiveTransition) records the outcome with
+// interactionDidEnd, then the animator's own completeTransition follows.
 // Main thread only.
 
 #include <functional>
@@ -75,6 +78,14 @@ public:
     void updateInteractiveTransition(double percentComplete);
     void finishInteractiveTransition();
     void cancelInteractiveTransition();
+    // Records how the interaction ended without completing:
+    // percentComplete becomes 1 (finished) or 0 (cancelled) and
+    // transitionWasCancelled answers `cancelled`.
+    void interactionDidEnd(bool cancelled);
+    // The animator given to start(); nullptr once the transition completed.
+    [[nodiscard]] const std::shared_ptr<AnimatedTransitioning>& animator() const {
+        return animator_;
+    }
 
 private:
     struct Snapshot;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Queue.h"
+#include "ui/AnimationCompletionCapture.h"
 #include "ui/View.h"
 
 namespace ui {
@@ -39,6 +40,10 @@ void View::animate(double duration, const std::function<void()>& animations,
         if (animations) animations();
     }
     if (!completion) return;
+    if (auto* capture = AnimationCompletionCapture::current()) {
+        capture->add(std::move(completion));
+        return;
+    }
     auto finish = [completion = std::move(completion)] { completion(true); };
     if (seconds > 0) {
         core::Queue::main()->after(seconds, std::move(finish));

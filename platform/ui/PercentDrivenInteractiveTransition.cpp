@@ -1,0 +1,102 @@
+#include "ui/PercentDrivenInteractiveTransition.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "core/Queue.h"
+#include "ui/TransitionContext.h"
+#include "ui/View.h"
+
+namespace ui {
+
+struct PercentDrivenInteractiveTransition::ViewState {
+    std::weak_ptr<View> view;
+    gfx::Point center;
+    gfx::Rect bounds;
+    gfx::AffineTransform transform;
+    double alpha = 1;
+    bool hidden = false;
+};
+
+PercentDrivenInteractiveTransition::PercentDrivenInteractiveTransition() = default;
+
+PercentDrivenInteractiveTransition::~PercentDrivenInteractiveTransition() = default;
+
+void PercentDrivenInteractiveTransition::startInteractiveTransition(TransitionContext& context) {
+    if (context_) end(true);
+    const auto animator = context.animator();
+    if (!animator || context.isComplete()) return;
+    context_ = context.shared_from_this();
+    percent_ = 0;
+    duration_ = std::max(0.0, animator->transitionDuration(context));
+    recordViews(context);
+    AnimationCompletionCapture capture;
+    animator->animateTransition(context);
+    held_ = capture.take();
+}
+
+void PercentDrivenInteractiveTransition::update(double percentComplete) {
+    if (!running()) return;
+    percent_ = std::clamp(percentComplete, 0.0, 1.0);
+    context_->updateInteractiveTransition(percent_);
+}
+
+void PercentDrivenInteractiveTransition::finish() {
+    if (running()) end(false);
+}
+
+void PercentDrivenInteractiveTransition::cancel() {
+    if (running()) end(true);
+}
+
+bool PercentDrivenInteractiveTransition::running() {
+    if (context_ && context_->isComplete()) {
+        context_.reset();
+        held_.clear();
+        before_.clear();
+    }
+    return context_ != nullptr;
+}
+
+void PercentDrivenInteractiveTransition::end(bool cancelled) {
+    const auto context = std::exchange(context_, nullptr);
+    auto held = std::exchange(held_, {});
+    if (cancelled) restoreViews();
+    before_.clear();
+    context->interactionDidEnd(cancelled);
+    const double remaining = duration_ * (cancelled ? percent_ : 1 - percent_);
+    duration_ = 0;
+    core::Queue::main()->after(remaining, [context, held = std::move(held)] {
+        for (const auto& completion : held) completion(true);
+    });
+}
+
+void PercentDrivenInteractiveTransition::recordViews(const TransitionContext& context) {
+    before_.clear();
+    std::vector<std::shared_ptr<View>> views;
+    if (const auto container = context.containerView()) views = container->subviews();
+    for (const auto key : {TransitionKey::From, TransitionKey::To}) {
+        const auto view = context.viewForKey(key);
+        if (view && std::find(views.begin(), views.end(), view) == views.end()) {
+            views.push_back(view);
+        }
+    }
+    for (const auto& view : views) {
+        before_.push_back({view, view->center(), view->bounds(), view->transform(), view->alpha(),
+                           view->isHidden()});
+    }
+}
+
+void PercentDrivenInteractiveTransition::restoreViews() {
+    for (const ViewState& state : before_) {
+        const auto view = state.view.lock();
+        if (!view) continue;
+        view->setTransform(state.transform);
+        view->setBounds(state.bounds);
+        view->setCenter(state.center);
+        view->setAlpha(state.alpha);
+        view->setHidden(state.hidden);
+    }
+}
+
+}  // namespace ui
