@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "ads/core/response/DZAutoClickProtection.h"
+#include "ads/foundation/DZBadAdReport.h"
+#include "ads/foundation/DZSafeBrowsingReporter.h"
+#include "ads/foundation/DZUserAgent.h"
+#include "ads/web/intercept/DZAdViewResourceCollection.h"
+#include "core/JSON.h"
+#include "core/UserDefaults.h"
+#include "fixtures/AdServer.h"
+
+using namespace ads;
+
+namespace {
+
+core::Dictionary settings(const std::string& reportURL) {
+    return {{"click_string", "CLK"}, {"report_url", reportURL}};
+}
+
+std::shared_ptr<DZAdViewResourceCollection> collection(bool malicious) {
+    auto result = std::make_shared<DZAdViewResourceCollection>();
+    result->setMainDocumentURL(core::URL::create("https://ad.example/page"));
+    result->addResource(core::Dictionary{{"id", 0}, {"url", "https://ad.example/page"}});
+    if (malicious) result->addAutoClick();
+    return result;
+}
+
+core::Value parsedBody(const fixtures::LoopbackRequest& request) {
+    return core::JSON::parse(request.body).value_or(core::Value());
+}
+
+}  // namespace
+
+TEST(DZSafeBrowsingReporter, SettingsAndTheirDefaults) {
+    const auto plain = DZSafeBrowsingReporter::create(settings("https://r.example/sb"));
+    ASSERT_TRUE(plain);
+    EXPECT_TRUE(plain->shouldReportMaliciousAds());
+    EXPECT_FALSE(plain->shouldReportBenignAds());
+    EXPECT_FALSE(plain->shouldSendRenderedAd());
+    EXPECT_FALSE(plain->autoClickProtection());
+    EXPECT_TRUE(plain->excludedHeaders().empty());
+    EXPECT_EQ(plain->clickString(), "CLK");
+
+    core::Dictionary all = settings("https://r.example/sb");
+    all.set("malicious_reporting_enabled", false);
+    all.set("non_malicious_reporting_enabled", "1");
+    all.set("rendered_ad_enabled", true);
+    all.set("protection_enabled", false);
+    all.set("header_to_scrub", core::Array{"Cookie", "X-Forwarded-FOR", 7});
+    const auto full = DZSafeBrowsingReporter::create(all);
+    ASSERT_TRUE(full);
+    EXPECT_FALSE(full->shouldReportMaliciousAds());
+    EXPECT_TRUE(full->shouldReportBenignAds());
+    EXPECT_TRUE(full->shouldSendRenderedAd());
+    ASSERT_TRUE(full->autoClickProtection()) << "present even when switched off";
+    EXPECT_FALSE(full->autoClickProtection()->enabled());
+    EXPECT_EQ(full->excludedHeaders(), (std::set<std::string>{"cookie", "x-forwarded-for"}));
+}
+
+TEST(DZSafeBrowsingReporter, RequiredSettingsAndUnsafeReportURLs) {
+    EXPECT_FALSE(DZSafeBrowsingReporter::create(core::Value()));
+    EXPECT_FALSE(
+        DZSafeBrowsingReporter::create(core::Dictionary{{"report_url", "https://r.example/sb"}}));
+    EXPECT_FALSE(DZSafeBrowsingReporter::create(core::Dictionary{{"click_string", "CLK"}}));
+    for (const char* url : {"not a url", "javascript:alert(1)", "file:///tmp/x", "ftp://r.example/",
+                            "/relative/path"}) {
+        EXPECT_FALSE(DZSafeBrowsingReporter::create(settings(url))) << url;
+    }
+    EXPECT_TRUE(DZSafeBrowsingReporter::create(settings("HTTP://r.example/sb")));
+}
+
+TEST(DZAdViewResourceCollection, ReportDictionary) {
+    DZAdViewResourceCollection empty;
+    const core::Dictionary bare = empty.dictionaryRepresentation();
+    EXPECT_EQ(bare.keys(), (std::vector<std::string>{"type", "page_url", "resources"}));
+    EXPECT_EQ(bare["type"], core::Value(11));
+    ASSERT_TRUE(bare["page_url"].string());
+    EXPECT_EQ(bare["page_url"].string()->rfind("mobileapp::", 0), 0U);
+    EXPECT_EQ(bare["resources"], core::Value(core::Array{}));
+    EXPECT_FALSE(empty.isMalicious());
+
+    DZAdViewResourceCollection full;
+    for (int index = 0; index < 5; ++index) full.addResource(core::Dictionary{{"id", index}});
+    full.addClickthroughURL(*core::URL::create("https://a.example/1"));
+    full.addClickthroughURL(*core::URL::create("https://a.example/2"));
+    full.addAutoClick();
+    const core::Dictionary report = full.dictionaryRepresentation();
+    const core::Array* resources = report["resources"].array();
+    ASSERT_TRUE(resources);
+    ASSERT_EQ(resources->size(), 7U);
+    EXPECT_EQ((*resources)[5],
+              core::Value(core::Dictionary{
+                  {"ad_resource_type", 2}, {"url", "https://a.example/1"}, {"id", 5}}));
+    EXPECT_EQ((*resources)[6]["id"], core::Value(6));
+    EXPECT_EQ(report["click_url"], core::Value("https://a.example/2"));
+    EXPECT_TRUE(full.isMalicious());
+}
+
+TEST(DZBadAdReport, Endpoint) {
+    const auto defaults = core::UserDefaults::standard();
+    defaults->setString("/dozuza/ads/bad_ad_report_path", "");
+    EXPECT_EQ(DZBadAdReportURL()->absoluteString(), kDZDefaultBadAdReportURLString);
+    defaults->setString("/dozuza/ads/bad_ad_report_path", "https://r.example/bad");
+    EXPECT_EQ(DZBadAdReportURL()->absoluteString(), "https://r.example/bad");
+    defaults->setString("/dozuza/ads/bad_ad_report_path", "javascript:alert(1)");
+    EXPECT_FALSE(DZBadAdReportURL());
+    defaults->removeObjectForKey("/dozuza/ads/bad_ad_report_path");
+    EXPECT_EQ(DZBadAdReportURL()->absoluteString(), kDZDefaultBadAdReportURLString);
+}
+
+class DZSafeBrowsingReporterService : public ::testing::Test {
+protected:
+    fixtures::AdServer server_;
+};
+
+TEST_F(DZSafeBrowsingReporterService, PostsReportsOfTheKindsAsked) {
+    core::Dictionary benignSettings = settings(server_.urlString("/sb/benign"));
+    benignSettings.set("non_malicious_reporting_enabled", true);
+    const auto silent = DZSafeBrowsingReporter::create(settings(server_.urlString("/sb/silent")));
+    const auto benign = DZSafeBrowsingReporter::create(benignSettings);
+    const auto malicious = DZSafeBrowsingReporter::create(settings(server_.urlString("/sb/bad")));
+
+    const auto benignAd = collection(false);
+    const auto maliciousAd = collection(true);
+    silent->reportResourceCollection(benignAd);
+    benign->reportResourceCollection(benignAd);
+    malicious->reportResourceCollection(maliciousAd);
+
+    ASSERT_TRUE(server_.waitForRequestsTo("/sb/bad", 1, 5));
+    ASSERT_TRUE(server_.waitForRequestsTo("/sb/benign", 1, 5));
+    const auto request = server_.requestsTo("/sb/bad").front();
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.header("Content-Type"), "application/json");
+    EXPECT_EQ(parsedBody(request), core::Value(maliciousAd->dictionaryRepresentation()));
+    EXPECT_EQ(parsedBody(server_.requestsTo("/sb/benign").front())["url"],
+              core::Value("https://ad.example/page"));
+    EXPECT_TRUE(server_.requestsTo("/sb/silent").empty());
+}
+
+class DZBadAdReportService : public ::testing::Test {
+protected:
+    void TearDown() override {
+        core::UserDefaults::standard()->removeObjectForKey("/dozuza/ads/bad_ad_report_path");
+        DZSetDefaultBadAdReportURLStringForTesting(std::nullopt);
+    }
+    fixtures::AdServer server_;
+};
+
+TEST_F(DZBadAdReportService, PostsTheDebugHeader) {
+    core::UserDefaults::standard()->setString("/dozuza/ads/bad_ad_report_path",
+                                              server_.urlString("/s/reportAd"));
+    DZSendBadAdReport("hdr \"1\"");
+    DZSendBadAdReport(std::nullopt);
+    ASSERT_TRUE(server_.waitForRequestsTo("/s/reportAd", 2, 5));
+
+    std::vector<core::Value> bodies;
+    for (const auto& request : server_.requestsTo("/s/reportAd")) {
+        EXPECT_EQ(request.method, "POST");
+        EXPECT_EQ(request.header("Content-Type"), "application/json");
+        EXPECT_EQ(request.header("User-Agent"), DZUserAgent());
+        bodies.push_back(parsedBody(request));
+    }
+    const core::Value withHeader(core::Dictionary{{"debugHeader", "hdr \"1\""}});
+    const core::Value withNull(core::Dictionary{{"debugHeader", core::Value()}});
+    EXPECT_TRUE((bodies == std::vector{withHeader, withNull}) ||
+                (bodies == std::vector{withNull, withHeader}));
+}
+
+TEST_F(DZBadAdReportService, EmptyPathUsesTheDefaultEndpoint) {
+    core::UserDefaults::standard()->setString("/dozuza/ads/bad_ad_report_path", "");
+    DZSetDefaultBadAdReportURLStringForTesting(server_.urlString("/default/s/reportAd"));
+    DZSendBadAdReport("x");
+    ASSERT_TRUE(server_.waitForRequestsTo("/default/s/reportAd", 1, 5));
+    EXPECT_EQ(parsedBody(server_.requestsTo("/default/s/reportAd").front()),
+              core::Value(core::Dictionary{{"debugHeader", "x"}}));
+}
