@@ -1,5 +1,6 @@
 #include "ads/foundation/DZCrashReporter.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -150,7 +151,11 @@ TEST_F(DZCrashReporterService, SDKCrashIsStoredBeforeDeathAndSentAtTheNextStart)
     EXPECT_EQ(request.queryValue("dev-build"), "0");
     EXPECT_EQ(request.queryValue("excn"), "std::logic_error");
     EXPECT_EQ(request.queryValue("excr"), "-[DZSlot load]: <DZSlot: #> at # is gone");
-    EXPECT_EQ(request.queryValue("exclc"), "ads::crashfixture::explode(char const*)");
+    // Which fixture frame is the location depends on inlining and on whether
+    // the throw's own frame kept its name (optimised builds move it to a cold part).
+    EXPECT_THAT(request.queryValue("exclc").value_or(""),
+                testing::AnyOf("ads::crashfixture::explode(char const*)",
+                               "ads::crashfixture::raise(char const*)"));
     const std::string stack = request.queryValue("excst").value_or("");
     EXPECT_NE(stack.find("app,ads::crashfixture::explode(char const*)\n"), std::string::npos)
         << stack;
