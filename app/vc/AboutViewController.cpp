@@ -77,13 +77,6 @@ std::shared_ptr<ui::Button> cleanCacheButton() {
     return button;
 }
 
-// "12.34 MB"
-std::string megabytes(std::uint64_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
-    return text;
-}
-
 // A view at its natural size, its horizontal centre on centreX.
 void placeCentred(ui::View& view, double centreX, double top) {
     const gfx::Size size = view.intrinsicContentSize();
@@ -218,15 +211,11 @@ void AboutViewController::cleanCache() {
     ui::ImageCache& cache = ui::ImageManager::shared().cache();
     cleanButton_->setTitleColor(kGray);
     cleanButton_->setTitle(localized("clearing_up"));
-    // The size is measured on the cache's disk queue before the clearing
-    // that follows it there; both completions come in that order.
-    const auto freed = std::make_shared<std::uint64_t>(0);
-    cache.calculateDiskCacheSize([freed](std::uint64_t bytes) { *freed = bytes; });
     const auto self = std::static_pointer_cast<AboutViewController>(shared_from_this());
-    cache.clearDiskCache([self, freed] {
+    cache.clearDiskCache([self] {
         self->cleanButton_->setTitleColor(gfx::Color::white());
         self->cleanButton_->setTitle(localized("clean_cache"));
-        self->showToast(core::format(localized("cleaned_up"), megabytes(*freed)));
+        self->showToast(localized("cleaned_up"));
     });
 }
 

@@ -66,18 +66,6 @@ protected:
             [&measured](std::uint64_t) { measured = true; });
         EXPECT_TRUE(app_.waitFor([&] { return measured; }));
     }
-    // The size a cleaned-up toast names, in MB; -1 when the title is not one.
-    [[nodiscard]] static double cleanedMegabytes(const std::string& title) {
-        const std::string text = localized("cleaned_up");
-        const size_t slot = text.find("%@");
-        if (slot == std::string::npos || title.size() < text.size() - 2) return -1;
-        if (title.compare(0, slot, text, 0, slot) != 0) return -1;
-        const std::string tail = text.substr(slot + 2);
-        if (title.compare(title.size() - tail.size(), tail.size(), tail) != 0) return -1;
-        const std::string size = title.substr(slot, title.size() - tail.size() - slot);
-        if (size.size() < 4 || size.compare(size.size() - 3, 3, " MB") != 0) return -1;
-        return std::stod(size);
-    }
     // Puts one mebibyte under a remote image's URL in the disk cache.
     [[nodiscard]] std::string cacheOneMebibyte() {
         ui::ImageCache& cache = ui::ImageManager::shared().cache();
@@ -115,8 +103,7 @@ TEST_F(AboutPageScenario, CleaningEmptiesTheImageDiskCacheThenToasts) {
     EXPECT_FALSE(std::filesystem::exists(file));
     const auto titles = toastsWithin(1.0);
     ASSERT_EQ(titles.size(), 1u);
-    // The launch's thumbnails were in the cache too.
-    EXPECT_GE(cleanedMegabytes(titles[0]), 1.0) << titles[0];
+    EXPECT_EQ(titles[0], localized("cleaned_up"));
     app_.settle(2.0);
     EXPECT_EQ(toast(), nullptr);
 }
@@ -129,8 +116,8 @@ TEST_F(AboutPageScenario, TwoQuickTapsCleanTwiceAndToastTwice) {
     // The second toast waits for the first to go.
     const auto titles = toastsWithin(5.0);
     ASSERT_EQ(titles.size(), 2u);
-    EXPECT_GE(cleanedMegabytes(titles[0]), 1.0) << titles[0];
-    EXPECT_EQ(titles[1], core::format(localized("cleaned_up"), "0.00 MB"));
+    EXPECT_EQ(titles[0], localized("cleaned_up"));
+    EXPECT_EQ(titles[1], localized("cleaned_up"));
     EXPECT_EQ(page()->cleanButton()->currentTitle(), localized("clean_cache"));
     EXPECT_EQ(page()->cleanButton()->currentTitleColor(), gfx::Color::white());
 }

@@ -117,11 +117,9 @@ TEST_F(ResourcesBundleTest, FormattedTextsFitHowTheAppFillsThem) {
     const std::string version =
         bundle_->objectForInfoDictionaryKey("CFBundleShortVersionString").stringValue();
     for (size_t i = 0; i < kLanguages.size(); ++i) {
+        // The cache toast shows its text as it stands.
         const std::string& cleaned = *tables_[i].find("cleaned_up");
-        EXPECT_EQ(std::count(cleaned.begin(), cleaned.end(), '%'), 1) << kLanguages[i];
-        EXPECT_NE(cleaned.find("%@"), std::string::npos) << kLanguages[i];
-        const std::string filled = core::format(cleaned, "12.34 MB");
-        EXPECT_NE(filled.find("12.34 MB"), std::string::npos) << filled;
+        EXPECT_EQ(cleaned.find('%'), std::string::npos) << kLanguages[i];
 
         // The about page writes the version number straight after the text.
         const std::string& prefix = *tables_[i].find("version");
