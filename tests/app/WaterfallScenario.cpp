@@ -327,6 +327,8 @@ TEST_F(WaterfallScenario, PullToRefreshAfterAFailedStartFillsTheFeed) {
     EXPECT_TRUE(storedSmallURLs().empty());
     settle(2.0);
 
+    // The refresh's answer comes late enough to see it under way.
+    harness.photos().failNext("/photos", fixtures::PhotoFailure::slow(500));
     pullToRefresh();
     EXPECT_TRUE(feed->isFetching());
     EXPECT_TRUE(feed->refreshController()->isRefreshing());
