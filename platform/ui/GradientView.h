@@ -18,14 +18,26 @@ public:
     explicit GradientView(gfx::Rect frame = {});
 
     [[nodiscard]] const std::vector<gfx::Color>& colors() const { return colors_; }
-    void setColors(std::vector<gfx::Color> colors) { colors_ = std::move(colors); }
+    void setColors(std::vector<gfx::Color> colors) {
+        colors_ = std::move(colors);
+        setNeedsDisplay();
+    }
     [[nodiscard]] const std::vector<double>& locations() const { return locations_; }
     // Ignored unless there is one per colour.
-    void setLocations(std::vector<double> locations) { locations_ = std::move(locations); }
+    void setLocations(std::vector<double> locations) {
+        locations_ = std::move(locations);
+        setNeedsDisplay();
+    }
     [[nodiscard]] gfx::Point startPoint() const { return start_; }
-    void setStartPoint(gfx::Point unit) { start_ = unit; }
+    void setStartPoint(gfx::Point unit) {
+        start_ = unit;
+        setNeedsDisplay();
+    }
     [[nodiscard]] gfx::Point endPoint() const { return end_; }
-    void setEndPoint(gfx::Point unit) { end_ = unit; }
+    void setEndPoint(gfx::Point unit) {
+        end_ = unit;
+        setNeedsDisplay();
+    }
 
     // The gradient in bounds coordinates.
     [[nodiscard]] gfx::LinearGradient gradient() const;

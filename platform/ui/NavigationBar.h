@@ -20,7 +20,10 @@ public:
 
     explicit NavigationBar(gfx::Rect frame = {});
 
-    void setTitleSource(TitleSource source) { titleSource_ = std::move(source); }
+    void setTitleSource(TitleSource source) {
+        titleSource_ = std::move(source);
+        setNeedsDisplay();
+    }
     [[nodiscard]] std::string title() const {
         return titleSource_ ? titleSource_() : std::string();
     }

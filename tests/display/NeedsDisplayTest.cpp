@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "support/ManualClockScope.h"
+#include "ui/GradientView.h"
 #include "ui/Label.h"
 #include "ui/ScrollView.h"
 #include "ui/Window.h"
@@ -19,6 +20,7 @@ protected:
         window_->addSubview(scroll_);
         scroll_->setContentSize({375, 3000});
         scroll_->addSubview(label_);
+        window_->addSubview(gradient_);
         settle();
     }
 
@@ -33,6 +35,8 @@ protected:
     std::shared_ptr<ui::ScrollView> scroll_ =
         std::make_shared<ui::ScrollView>(Rect(0, 0, 375, 667));
     std::shared_ptr<ui::Label> label_ = std::make_shared<ui::Label>(Rect(10, 10, 200, 30));
+    std::shared_ptr<ui::GradientView> gradient_ =
+        std::make_shared<ui::GradientView>(Rect(0, 600, 375, 67));
 };
 
 TEST_F(NeedsDisplayTest, ChangesThatShowSetTheFlag) {
@@ -50,6 +54,8 @@ TEST_F(NeedsDisplayTest, ChangesThatShowSetTheFlag) {
         [&] { label_->setTransform(gfx::AffineTransform::scaling(2, 2)); },
         [&] { scroll_->bringSubviewToFront(scroll_->subviews().front().get()); },
         [&] { label_->removeFromSuperview(); },
+        [&] { gradient_->setColors({gfx::Color::white(), gfx::Color::black()}); },
+        [&] { gradient_->setEndPoint({1, 1}); },
         [&] { window_->addSubview(std::make_shared<ui::View>(Rect(0, 0, 5, 5))); },
     };
     for (size_t i = 0; i < std::size(changes); ++i) {
