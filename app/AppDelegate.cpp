@@ -1,6 +1,6 @@
 #include "app/AppDelegate.h"
 
-#include "ads/core/DZMobileAds.h"
+#include "ads/core/app/DZMobileAds.h"
 #include "app/services/AppConfiguration.h"
 #include "app/services/Common.h"
 #include "app/services/LocalizableHelper.h"

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "ads/core/DZRequest.h"
+#include "ads/core/request/DZRequest.h"
 #include "ads/foundation/DZCSIReporter.h"
 #include "ads/foundation/DZQueueSync.h"
 #include "ads/foundation/DZThreading.h"

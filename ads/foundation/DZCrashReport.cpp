@@ -12,7 +12,7 @@
 #include <typeinfo>
 #include <utility>
 
-#include "ads/core/DZRequest.h"
+#include "ads/core/request/DZRequest.h"
 #include "ads/foundation/DZDevice.h"
 #include "ads/foundation/DZDeviceHost.h"
 #include "ads/foundation/DZQueryParameters.h"

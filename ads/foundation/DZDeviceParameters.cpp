@@ -3,7 +3,7 @@
 
 #include <charconv>
 
-#include "ads/core/DZMobileAds.h"
+#include "ads/core/app/DZMobileAds.h"
 #include "ads/foundation/DZDevice.h"
 #include "ads/foundation/DZGeometry.h"
 #include "ads/foundation/DZHashing.h"

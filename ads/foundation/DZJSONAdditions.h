@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "ads/core/DZError.h"
+#include "ads/core/request/DZError.h"
 #include "ads/foundation/DZLooseValue.h"
 #include "core/Value.h"
 

@@ -1,6 +1,6 @@
 #include "ads/foundation/DZMUtilities.h"
 
-#include "ads/core/DZRequest.h"
+#include "ads/core/request/DZRequest.h"
 #include "ads/foundation/DZMacroTemplates.h"
 
 namespace ads {

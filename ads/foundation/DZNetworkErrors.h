@@ -2,7 +2,7 @@
 // The Error forms of failed HTTP exchanges, shared by the SDK's fetches.
 // Pure; any thread.
 
-#include "ads/core/DZError.h"
+#include "ads/core/request/DZError.h"
 #include "core/NetworkError.h"
 
 namespace ads {

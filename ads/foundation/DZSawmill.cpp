@@ -1,6 +1,6 @@
 #include "ads/foundation/DZSawmill.h"
 
-#include "ads/core/DZApplication.h"
+#include "ads/core/app/DZApplication.h"
 #include "ads/foundation/DZLogger.h"
 #include "ads/foundation/DZSawmillJSCoreCommandExecutor.h"
 #include "ads/foundation/DZSawmillTimerCommandExecutor.h"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "ads/core/DZError.h"
+#include "ads/core/request/DZError.h"
 #include "core/Value.h"
 
 namespace ads {

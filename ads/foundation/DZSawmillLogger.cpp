@@ -1,6 +1,6 @@
 #include "ads/foundation/DZSawmillLogger.h"
 
-#include "ads/core/DZRequest.h"
+#include "ads/core/request/DZRequest.h"
 #include "ads/foundation/DZBufferedSawmillLogger.h"
 #include "ads/foundation/DZDevice.h"
 #include "ads/foundation/DZLoggingHierarchy.h"

@@ -21,7 +21,7 @@
 #include <optional>
 #include <string>
 
-#include "ads/core/DZError.h"
+#include "ads/core/request/DZError.h"
 #include "core/Queue.h"
 #include "core/URLRequest.h"
 #include "core/Value.h"

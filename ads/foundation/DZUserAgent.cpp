@@ -3,7 +3,7 @@
 #include <mutex>
 #include <utility>
 
-#include "ads/core/DZRequest.h"
+#include "ads/core/request/DZRequest.h"
 
 namespace ads {
 

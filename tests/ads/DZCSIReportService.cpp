@@ -5,7 +5,7 @@
 
 #include "CSITesting.h"
 #include "DeviceSignalsTesting.h"
-#include "ads/core/DZRequest.h"
+#include "ads/core/request/DZRequest.h"
 #include "ads/foundation/DZCSI.h"
 #include "ads/foundation/DZCSIReporter.h"
 #include "core/Bundle.h"

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "CSITesting.h"
-#include "ads/core/DZRequest.h"
+#include "ads/core/request/DZRequest.h"
 #include "support/ManualClockScope.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "DeviceSignalsTesting.h"
-#include "ads/core/DZMobileAds.h"
+#include "ads/core/app/DZMobileAds.h"
 #include "core/JSON.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaults.h"

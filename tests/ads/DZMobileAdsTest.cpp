@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ads/core/DZMobileAds.h"
+#include "ads/core/app/DZMobileAds.h"
 #include "core/NotificationCenter.h"
 
 using ads::DZMobileAds;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SawmillTesting.h"
-#include "ads/core/DZApplication.h"
+#include "ads/core/app/DZApplication.h"
 #include "ads/foundation/DZSawmill.h"
 #include "ads/foundation/DZSawmillCommand.h"
 #include "ads/foundation/DZSawmillConfig.h"

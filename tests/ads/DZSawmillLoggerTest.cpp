@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SawmillTesting.h"
-#include "ads/core/DZRequest.h"
+#include "ads/core/request/DZRequest.h"
 #include "ads/foundation/DZBufferedSawmillLogger.h"
 #include "ads/foundation/DZSawmillEvent.h"
 

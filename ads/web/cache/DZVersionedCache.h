@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "ads/core/DZError.h"
+#include "ads/core/request/DZError.h"
 #include "core/Queue.h"
 #include "core/URL.h"
 #include "core/Value.h"

@@ -1,4 +1,4 @@
-#include "ads/core/DZApplication.h"
+#include "ads/core/app/DZApplication.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "ads/core/DZError.h"
+#include "ads/core/request/DZError.h"
 
 namespace ads {
 

@@ -1,4 +1,4 @@
-#include "ads/core/DZRequest.h"
+#include "ads/core/request/DZRequest.h"
 
 namespace ads {
 

@@ -1,4 +1,4 @@
-#include "ads/core/DZMobileAds.h"
+#include "ads/core/app/DZMobileAds.h"
 
 #include <mutex>
 
