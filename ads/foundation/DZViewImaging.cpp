@@ -3,6 +3,7 @@
 #include "gfx/Bitmap.h"
 #include "gfx/Canvas.h"
 #include "ui/DeviceProfile.h"
+#include "ui/Renderer.h"
 
 namespace ads {
 
@@ -10,43 +11,6 @@ namespace {
 
 constexpr double kRenderedThreshold = 0.9;
 constexpr double kMismatchLimit = 0.1;
-
-void drawContent(gfx::Canvas& canvas, const ui::View& view);
-
-void drawSubview(gfx::Canvas& canvas, const ui::View& view) {
-    if (view.isHidden() || view.alpha() <= 0) return;
-    canvas.save();
-    const gfx::Point center = view.center();
-    const gfx::Point middle = view.bounds().center();
-    canvas.translate(center.x, center.y);
-    canvas.concat(view.transform());
-    canvas.translate(-middle.x, -middle.y);
-    const bool layer = view.alpha() < 1;
-    if (layer) canvas.beginTransparencyLayer();
-    drawContent(canvas, view);
-    if (layer) canvas.endTransparencyLayer(view.alpha());
-    canvas.restore();
-}
-
-void drawContent(gfx::Canvas& canvas, const ui::View& view) {
-    const double radius = view.cornerRadius();
-    if (view.clipsToBounds()) {
-        if (radius > 0) {
-            canvas.clipToRoundedRect(view.bounds(), radius);
-        } else {
-            canvas.clipToRect(view.bounds());
-        }
-    }
-    if (const auto color = view.backgroundColor(); color && color->alpha > 0) {
-        if (radius > 0) {
-            canvas.fillRoundedRect(view.bounds(), radius, *color);
-        } else {
-            canvas.fillRect(view.bounds(), *color);
-        }
-    }
-    view.draw(canvas, view.bounds());
-    for (const auto& subview : view.subviews()) drawSubview(canvas, *subview);
-}
 
 }  // namespace
 
@@ -58,7 +22,7 @@ gfx::ImagePtr DZViewSnapshotImage(const ui::View* view) {
     gfx::Canvas& canvas = bitmap->canvas();
     canvas.save();
     canvas.translate(-bounds.origin.x, -bounds.origin.y);
-    drawContent(canvas, *view);
+    ui::Renderer::drawContents(*view, canvas);
     canvas.restore();
     return bitmap->makeImage();
 }

@@ -180,6 +180,10 @@ void Renderer::drawViewHierarchy(View& view, gfx::Canvas& canvas, const gfx::Rec
     canvas.restore();
 }
 
+void Renderer::drawContents(const View& view, gfx::Canvas& canvas) {
+    drawContent(canvas, view, nullptr);
+}
+
 bool Renderer::writePNG(Window& window, const std::string& path) {
     const auto image = render(window);
     if (!image) {

@@ -27,6 +27,9 @@ public:
     // its own transform) and its subviews with its bounds stretched over
     // `rect` of the canvas. A hidden view draws nothing.
     static void drawViewHierarchy(View& view, gfx::Canvas& canvas, const gfx::Rect& rect);
+    // Draws the view's background, content, subviews and border in its own
+    // bounds' coordinates, whatever its own hidden flag, alpha and transform.
+    static void drawContents(const View& view, gfx::Canvas& canvas);
 };
 
 }  // namespace ui
