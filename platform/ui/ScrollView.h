@@ -178,6 +178,9 @@ private:
     [[nodiscard]] gfx::Point offsetPlacing(const View& view, gfx::Point point, gfx::Point position,
                                            double scale) const;
     [[nodiscard]] gfx::Point clampedForContent(gfx::Point offset, gfx::Size contentSize) const;
+    // Zooms to scale (already clamped) with `point` (zoomed view coordinates)
+    // at the middle of the bounds, as far as the content allows.
+    void zoomCentring(View& view, gfx::Point point, double scale, bool animated);
     [[nodiscard]] double rubberBandedScale(double scale) const;
     // Moves scale and offset together; didEndZooming at the end.
     void animateZoom(double scale, gfx::Point offset, ScrollAnimation::Curve curve, bool bounce);

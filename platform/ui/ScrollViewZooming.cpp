@@ -90,18 +90,7 @@ void ScrollView::setZoomScale(double scale, bool animated) {
     const auto view = zoomedView();
     if (!view) return;
     scale = std::clamp(scale, minimumZoomScale_, std::max(minimumZoomScale_, maximumZoomScale_));
-    const gfx::Point half{bounds().width() / 2, bounds().height() / 2};
-    const gfx::Point centre = view->convertPointFrom(bounds().center(), this);
-    const gfx::Size unscaled = view->bounds().size;
-    const gfx::Point offset = clampedForContent(offsetPlacing(*view, centre, half, scale),
-                                                {unscaled.width * scale, unscaled.height * scale});
-    stopAnimation();
-    if (animated) {
-        animateZoom(scale, offset, ScrollAnimation::Curve::EaseInOut, false);
-        return;
-    }
-    applyZoom(*view, scale);
-    applyOffset(offset);
+    zoomCentring(*view, view->convertPointFrom(bounds().center(), this), scale, animated);
 }
 
 void ScrollView::zoomToRect(const gfx::Rect& rect, bool animated) {
@@ -111,16 +100,20 @@ void ScrollView::zoomToRect(const gfx::Rect& rect, bool animated) {
     const double fit = std::min(bounds().width() / r.width(), bounds().height() / r.height());
     const double scale =
         std::clamp(fit, minimumZoomScale_, std::max(minimumZoomScale_, maximumZoomScale_));
+    zoomCentring(*view, r.center(), scale, animated);
+}
+
+void ScrollView::zoomCentring(View& view, gfx::Point point, double scale, bool animated) {
     const gfx::Point half{bounds().width() / 2, bounds().height() / 2};
-    const gfx::Size unscaled = view->bounds().size;
-    const gfx::Point offset = clampedForContent(offsetPlacing(*view, r.center(), half, scale),
+    const gfx::Size unscaled = view.bounds().size;
+    const gfx::Point offset = clampedForContent(offsetPlacing(view, point, half, scale),
                                                 {unscaled.width * scale, unscaled.height * scale});
     stopAnimation();
     if (animated) {
         animateZoom(scale, offset, ScrollAnimation::Curve::EaseInOut, false);
         return;
     }
-    applyZoom(*view, scale);
+    applyZoom(view, scale);
     applyOffset(offset);
 }
 
