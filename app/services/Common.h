@@ -52,5 +52,10 @@ private:
 // delay seconds later on the main queue.
 void showToast(const std::string& message, const std::shared_ptr<ui::ViewController>& controller,
                double delay);
+// The same, but while the screen (its outermost parent) presents something,
+// such as another toast, the toast waits for it to go; waiting toasts show
+// in the order they were asked for. A toast whose screen is gone is dropped.
+void showToastWhenFree(const std::string& message,
+                       const std::shared_ptr<ui::ViewController>& controller, double delay);
 
 }  // namespace app

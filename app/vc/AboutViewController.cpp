@@ -27,7 +27,6 @@ namespace {
 
 constexpr double kIconSide = 60;
 // How often a waiting toast looks again whether the presenter is free.
-constexpr double kToastRetrySeconds = 0.1;
 const gfx::Color kGray{0.5, 0.5, 0.5, 1};
 
 std::shared_ptr<ui::Button> largeButton(const char* key) {
@@ -219,32 +218,8 @@ void AboutViewController::cleanCache() {
     });
 }
 
-void AboutViewController::showToast(std::string message) {
-    pendingToasts_.push_back(std::move(message));
-    if (!toastScheduled_) showNextToast();
-}
-
-void AboutViewController::showNextToast() {
-    toastScheduled_ = false;
-    if (pendingToasts_.empty()) return;
-    std::shared_ptr<ui::ViewController> presenter = shared_from_this();
-    while (const auto parent = presenter->parentViewController()) presenter = parent;
-    const auto weak = weakSelf();
-    const auto next = [weak] {
-        if (const auto self = weak.lock()) self->showNextToast();
-    };
-    toastScheduled_ = true;
-    if (presenter->presentedViewController()) {
-        core::Queue::main()->after(kToastRetrySeconds, next);
-        return;
-    }
-    Common::shared().commonToast(shared_from_this(), pendingToasts_.front(), kToastSeconds);
-    pendingToasts_.pop_front();
-    if (pendingToasts_.empty()) {
-        toastScheduled_ = false;
-        return;
-    }
-    core::Queue::main()->after(kToastSeconds, next);
+void AboutViewController::showToast(const std::string& message) {
+    showToastWhenFree(message, shared_from_this(), kToastSeconds);
 }
 
 }  // namespace app

@@ -9,7 +9,6 @@
 // the page hands every call on to the main queue, where all of its state
 // lives. Main thread otherwise.
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -110,10 +109,8 @@ private:
     // Runs task with the page on the main queue, if the page is still there.
     void onMain(std::function<void(AboutViewController&)> task);
 
-    // Toasts one at a time: the page's presenter shows one presentation at
-    // a time, so a toast waits until the one before it has gone.
-    void showToast(std::string message);
-    void showNextToast();
+    // Toasts one at a time: a toast waits until the one before it has gone.
+    void showToast(const std::string& message);
 
     void didReceiveProducts(const store::ProductsResponse& response);
     void updatedTransactions(const std::vector<store::PaymentTransaction>& transactions);
@@ -129,8 +126,6 @@ private:
     std::shared_ptr<store::ProductsRequest> skRequest_;
     std::vector<store::Product> skProducts_;
     bool observesPaymentQueue_ = false;
-    std::deque<std::string> pendingToasts_;
-    bool toastScheduled_ = false;
 };
 
 }  // namespace app

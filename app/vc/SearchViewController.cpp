@@ -234,7 +234,7 @@ void SearchViewController::handleSearchResponse(const core::HTTPResult<core::Val
     if (!batch.empty()) return;
     core::Console::log("获取不到数据，尝试获取下一页");
     if (page >= kLastEmptyPage) {
-        showToastWhenFree(localized("none_search_result"));
+        showToastWhenFree(localized("none_search_result"), shared_from_this(), kToastSeconds);
         return;
     }
     showLoadingMore();
@@ -360,23 +360,7 @@ void SearchViewController::presentSearchingAlert() {
 void SearchViewController::dismissSearchingAlert() {
     const auto alert = std::exchange(searchingAlert_, nullptr);
     if (!alert || !alert->presentingViewController()) return;
-    alertDismissing_ = true;
-    std::weak_ptr<SearchViewController> weakSelf = self();
-    alert->dismissViewController(true, [weakSelf] {
-        const auto screen = weakSelf.lock();
-        if (!screen) return;
-        screen->alertDismissing_ = false;
-        if (auto message = std::exchange(screen->pendingToast_, std::nullopt))
-            showToast(*message, screen, kToastSeconds);
-    });
-}
-
-void SearchViewController::showToastWhenFree(const std::string& message) {
-    if (alertDismissing_) {
-        pendingToast_ = message;
-        return;
-    }
-    showToast(message, shared_from_this(), kToastSeconds);
+    alert->dismissViewController(true);
 }
 
 // MARK: grid

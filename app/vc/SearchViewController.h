@@ -119,8 +119,6 @@ private:
 
     void presentSearchingAlert();
     void dismissSearchingAlert();
-    // Shows a toast now, or once the searching alert has gone.
-    void showToastWhenFree(const std::string& message);
 
     core::HTTPHeaderList headers_;
     PhotoList imageDataSources_;
@@ -132,8 +130,6 @@ private:
     // Counts new searches; an answer carries the count it was sent under.
     std::uint64_t searchGeneration_ = 0;
     std::shared_ptr<ui::AlertController> searchingAlert_;
-    bool alertDismissing_ = false;
-    std::optional<std::string> pendingToast_;
 };
 
 }  // namespace app

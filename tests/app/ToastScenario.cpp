@@ -82,3 +82,27 @@ TEST_F(ToastScenario, ARefusedToastLeavesNoAlertAndItsDismissalDoesNothing) {
     EXPECT_EQ(presenter->presentedViewController(), sheet);
     EXPECT_TRUE(sheet->view()->window());
 }
+
+TEST_F(ToastScenario, WaitingToastsShowOneAfterAnotherInTheOrderAsked) {
+    auto page = delegate->qzTabVc()->viewCtrls()[3];
+    app::showToastWhenFree("first", page, 1.5);
+    app::showToastWhenFree("second", page, 1.5);
+    {
+        // A toast for a screen that is gone before its turn is dropped.
+        auto gone = std::make_shared<ui::ViewController>();
+        app::showToastWhenFree("never", gone, 1.5);
+    }
+    app::showToastWhenFree("third", page, 1.5);
+
+    std::vector<std::string> titles;
+    std::shared_ptr<ui::AlertController> last;
+    for (int step = 0; step < 140; ++step) {
+        settle(0.05);
+        const auto alerts = alertsOnScreen();
+        EXPECT_LE(alerts.size(), 1u);
+        if (!alerts.empty() && alerts.front() != last) titles.push_back(alerts.front()->title());
+        last = alerts.empty() ? nullptr : alerts.front();
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"first", "second", "third"}));
+    EXPECT_TRUE(alertsOnScreen().empty());
+}
