@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "AlertsOnScreen.h"
+
 #include <cmath>
 #include <set>
 #include <string>
@@ -89,18 +91,8 @@ protected:
         app.settle(0.5);
     }
 
-    // The alerts whose views are on screen.
     [[nodiscard]] std::vector<std::shared_ptr<ui::AlertController>> alertsOnScreen() const {
-        std::vector<std::shared_ptr<ui::AlertController>> found;
-        std::vector<std::shared_ptr<ui::View>> pending{app.delegate()->window()};
-        while (!pending.empty()) {
-            auto view = pending.back();
-            pending.pop_back();
-            if (auto alert = std::dynamic_pointer_cast<ui::AlertController>(view->viewController()))
-                found.push_back(alert);
-            for (const auto& sub : view->subviews()) pending.push_back(sub);
-        }
-        return found;
+        return testsupport::alertsOnScreen(app.delegate()->window());
     }
 
     testsupport::AppHarness app;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "AlertsOnScreen.h"
+
 #include "app/AppDelegate.h"
 #include "app/services/Common.h"
 #include "core/Console.h"
@@ -30,18 +32,8 @@ protected:
             core::RunLoop::main().runOnce();
         }
     }
-    // The alerts whose views are on screen.
     [[nodiscard]] std::vector<std::shared_ptr<ui::AlertController>> alertsOnScreen() const {
-        std::vector<std::shared_ptr<ui::AlertController>> found;
-        std::vector<std::shared_ptr<ui::View>> pending{delegate->window()};
-        while (!pending.empty()) {
-            auto view = pending.back();
-            pending.pop_back();
-            if (auto alert = std::dynamic_pointer_cast<ui::AlertController>(view->viewController()))
-                found.push_back(alert);
-            for (const auto& sub : view->subviews()) pending.push_back(sub);
-        }
-        return found;
+        return testsupport::alertsOnScreen(delegate->window());
     }
 
     testsupport::ManualClockScope clock;
