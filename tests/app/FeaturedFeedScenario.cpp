@@ -20,6 +20,7 @@
 #include "fixtures/PhotoDocument.h"
 #include "ui/AlertController.h"
 #include "ui/NavigationController.h"
+#include "ui/RefreshControl.h"
 
 namespace {
 
@@ -184,6 +185,8 @@ TEST_F(FeaturedFeedScenario, AFirstAppearanceWithNothingStoredFetchesAsAPullWoul
     ASSERT_TRUE(app.waitFor([&] { return randomRequests() == 1; }));
     EXPECT_TRUE(feed()->isFetching());
     EXPECT_TRUE(feed()->refreshController()->isRefreshing());
+    // Pulled down, so that the spinning control shows above the table.
+    EXPECT_NEAR(feed()->tableView()->contentOffset().y, -ui::RefreshControl::kHeight, 1);
     showFeed();
     waitForAnswer();
 
