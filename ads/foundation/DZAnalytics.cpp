@@ -118,13 +118,13 @@ void DZAddAnalyticsIdentifiersToParameters(core::Dictionary* parameters) {
         return;
     }
     if (auto value = analytics->dozuzaAppID()) {
-        parameters->set("gmp_app_id", std::move(*value));
+        parameters->set("hst_app_id", std::move(*value));
     }
     if (auto value = analytics->appInstanceID()) {
-        parameters->set("fbs_aiid", std::move(*value));
+        parameters->set("hst_aiid", std::move(*value));
     }
     if (auto value = analytics->adEventID()) {
-        parameters->set("fbs_aeid", std::move(*value));
+        parameters->set("hst_aeid", std::move(*value));
     }
 }
 

@@ -68,15 +68,15 @@ private:
     std::shared_ptr<DZHostScreenViewSource> screenViewSource_;
 };
 
-// Sets "gmp_app_id", "fbs_aiid" and "fbs_aeid" from the bridge, each only
+// Sets "hst_app_id", "hst_aiid" and "hst_aeid" from the bridge, each only
 // when it has a value; nothing without a bridge or parameters.
 void DZAddAnalyticsIdentifiersToParameters(core::Dictionary* parameters);
 
 // The URLs to ping for an impression ("_ai") or click ("_ac"), with the ad
 // event id put in. With "/dozuza/ads/dzads:sai:using_macro:enabled" a URL
-// whose "fbs_aeid" parameter is the macro "[gw_fbsaeid]" gets the escaped id
+// whose "hst_aeid" parameter is the macro "[gw_hstaeid]" gets the escaped id
 // in the macro's place; otherwise a URL matching the event's ping schema
-// that has no "fbs_aeid" gets one. Each rewritten URL logs the event once.
+// that has no "hst_aeid" gets one. Each rewritten URL logs the event once.
 // Duplicates are removed; the first occurrence keeps its place.
 [[nodiscard]] std::vector<core::URL>
 DZApplyAnalyticsToTrackingURLs(const std::vector<core::URL>& urls, const std::string& eventName);

@@ -10,11 +10,11 @@ namespace ads {
 
 namespace {
 
-constexpr std::string_view kEventIDKey = "fbs_aeid";
-constexpr std::string_view kMacro = "[gw_fbsaeid]";
-constexpr std::string_view kMacroName = "gw_fbsaeid";
+constexpr std::string_view kEventIDKey = "hst_aeid";
+constexpr std::string_view kMacro = "[gw_hstaeid]";
+constexpr std::string_view kMacroName = "gw_hstaeid";
 
-// Length of the escaped macro ("%5Bgw_fbsaeid%5D", hex digits in either
+// Length of the escaped macro ("%5Bgw_hstaeid%5D", hex digits in either
 // case) at position, or 0.
 size_t escapedMacroLength(std::string_view text, size_t position) {
     const auto escape = [&](size_t at, char upper) {

@@ -7,6 +7,42 @@
 
 namespace app {
 
+namespace {
+
+core::HTTPClientError quoteError(std::string message, const core::HTTPResult<core::Data>& result) {
+    std::optional<int> status;
+    if (result.response) status = result.response->statusCode();
+    return core::HTTPClientError{std::move(message), status, {}};
+}
+
+// The quote the answer carries, or why it carries none in `error`.
+std::optional<HitokotoModel> quoteFrom(const core::HTTPResult<core::Data>& result,
+                                       core::HTTPClientError& error) {
+    if (result.error) {
+        error = *result.error;
+        return std::nullopt;
+    }
+    if (!result.value || result.value->empty()) {
+        error = quoteError("The quote service sent an empty answer.", result);
+        return std::nullopt;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(result.value->data()),
+                                result.value->size());
+    const auto json = core::JSON::parse(text);
+    auto model = json ? HitokotoModel::decode(*json) : std::nullopt;
+    if (!model) {
+        error = quoteError("The quote service's answer is not a quote.", result);
+        return std::nullopt;
+    }
+    if (!model->hitokoto || model->hitokoto->empty()) {
+        error = quoteError("The quote service sent no quote.", result);
+        return std::nullopt;
+    }
+    return model;
+}
+
+}  // namespace
+
 HitokotoService::HitokotoService() : url_(AppConfiguration::current().quoteURL) {}
 
 std::string HitokotoService::breakLines(const std::string& text) {
@@ -31,20 +67,16 @@ void HitokotoService::requestHitokoto(Success success, Failure failure) {
         AlamofireService::defaultSession(), url_, {}, {},
         [success = std::move(success),
          failure = std::move(failure)](const core::HTTPResult<core::Data>& result) {
-            if (!result.value || result.value->empty()) return;
-            const std::string_view text(reinterpret_cast<const char*>(result.value->data()),
-                                        result.value->size());
-            const auto json = core::JSON::parse(text);
-            if (!json) return;
-            auto model = HitokotoModel::decode(*json);
-            if (!model) return;
-            if (!model->hitokoto || model->hitokoto->empty()) {
-                if (failure) failure(core::HTTPClientError{"The quote service sent no quote.", {}, {}});
+            core::HTTPClientError error;
+            auto model = quoteFrom(result, error);
+            if (!model) {
+                if (failure) failure(error);
                 return;
             }
             model->hitokoto = breakLines(*model->hitokoto);
             if (success) success(*model);
-            core::Console::log(std::string(text));
+            core::Console::log(std::string(reinterpret_cast<const char*>(result.value->data()),
+                                           result.value->size()));
         });
 }
 

@@ -17,9 +17,10 @@ public:
 
     HitokotoService();
 
-    // Success gets the quote on the main queue. A transport failure or a
-    // body that does not decode calls neither callback; an answer without a
-    // quote text calls failure.
+    // Ends in exactly one callback, on the main queue: success with the
+    // quote, or failure when the request failed, the service answered with
+    // an error status (whatever its body), or the body is not a quote with
+    // a text.
     void requestHitokoto(Success success, Failure failure);
 
     [[nodiscard]] const std::string& url() const { return url_; }

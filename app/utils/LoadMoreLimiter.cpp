@@ -7,10 +7,6 @@ void LoadMoreLimiter::refreshStarted() {
     emptyPages_ = 0;
 }
 
-void LoadMoreLimiter::loadMoreFailed() {
-    stopped_ = true;
-}
-
 bool LoadMoreLimiter::shouldRequestAfterPage(bool broughtNewItems) {
     if (broughtNewItems) {
         emptyPages_ = 0;

@@ -1,9 +1,10 @@
 #pragma once
 // Keeps a feed's load-more path from asking for page after page when the
-// service answers with errors or with pages that bring nothing new: loading
-// more stops after a failed load-more request, and after kMaxEmptyPages
-// load-more pages in a row that brought no new item, until the next
-// refresh starts. A plain value, kept by one feed on the main thread.
+// service answers with pages that bring nothing new: after kMaxEmptyPages
+// load-more pages in a row that brought no new item, loading more stops
+// until the next refresh starts. A failed request does not count: the next
+// scroll to the bottom asks for the same page again. A plain value, kept by
+// one feed on the main thread.
 
 namespace app {
 
@@ -17,8 +18,6 @@ public:
 
     // A refresh started: loading more is allowed again.
     void refreshStarted();
-    // A load-more request failed: stop.
-    void loadMoreFailed();
     // A load-more page arrived. True when the feed may ask for the next page
     // at once (the page was empty and the limit is not reached yet); false
     // when it brought new items, or when it was the last empty page allowed,

@@ -41,6 +41,12 @@ bool BaseContentViewController::isFavourites() const {
     return historyKey_ == CommonUserDefaultKeys::userCollectPhotos;
 }
 
+void BaseContentViewController::showRefreshing(ui::ScrollView& list) {
+    const gfx::Point offset = list.contentOffset();
+    list.setContentOffset({0, offset.y - refreshController_->frame().height()}, false);
+    refreshController_->beginRefreshing();
+}
+
 void BaseContentViewController::viewDidLoad() {
     ui::ViewController::viewDidLoad();
     const gfx::EdgeInsets insets = view()->safeAreaInsets();

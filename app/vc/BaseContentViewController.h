@@ -15,6 +15,7 @@
 #include "ui/Label.h"
 #include "ui/NavigationController.h"
 #include "ui/RefreshControl.h"
+#include "ui/ScrollView.h"
 #include "ui/TransitioningDelegate.h"
 #include "ui/ViewController.h"
 
@@ -57,6 +58,9 @@ public:
 
 protected:
     [[nodiscard]] bool isFavourites() const;
+    // What a pull shows while page 1 loads: the list moved down by the
+    // refresh control's height and the control spinning.
+    void showRefreshing(ui::ScrollView& list);
 
     std::shared_ptr<ui::RefreshControl> refreshController_;
     std::shared_ptr<ui::View> moreView_;

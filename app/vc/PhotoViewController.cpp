@@ -48,7 +48,7 @@ PhotoViewController::PhotoViewController()
     bottomBarPercentLbl_->setFont(gfx::Font::system(18, gfx::FontWeight::Medium));
     bottomBarPercentLbl_->setTextColor(gfx::Color::white());
     bottomBarSizeLbl_->setTextAlignment(gfx::TextAlignment::Center);
-    bottomBarSizeLbl_->setFont(gfx::Font::system(10));
+    bottomBarSizeLbl_->setFont(gfx::Font::system(10, gfx::FontWeight::Light));
     bottomBarSizeLbl_->setTextColor(gfx::Color::white());
     bottomBarSizeLbl_->setText(kPreparingText);
 
@@ -180,15 +180,10 @@ void PhotoViewController::layoutImage(const gfx::ImagePtr& image) {
 void PhotoViewController::layoutViewer() {
     if (!isViewLoaded()) return;
     const gfx::Rect bounds = view()->bounds();
-    const bool modern = ui::DeviceProfile::current().isSystemVersionAtLeast(11);
-    const double top =
-        modern ? CommonValues::safeAreaTopInset() + CommonValues::statusBarHeight() : 0.0;
-    const double extra = modern ? CommonValues::statusBarHeight() +
-                                      CommonValues::safeAreaBottomInset() +
-                                      CommonValues::safeAreaTopInset()
-                                : 0.0;
-    scrollView_->setFrame(
-        gfx::Rect(0, bounds.minY() - top, bounds.width(), bounds.height() + extra));
+    // The photo is laid out at the screen's height, so the scroll view
+    // covers the screen exactly: reaching past it by the safe areas would
+    // push the photo up and leave a band under the bottom bar.
+    scrollView_->setFrame(bounds);
     blurView_->setFrame(bounds);
     hitokotoLbl_->setFrame(gfx::Rect(bounds.width() * 0.1, bounds.minY() + 10, bounds.width() * 0.8,
                                      bounds.height() * 0.3));

@@ -19,6 +19,7 @@ constexpr double kPercentWidth = 100;
 constexpr double kPercentHeight = 25;
 constexpr double kPhotoByHeight = 10;
 constexpr double kUserNameHeight = 15;
+constexpr double kQuoteShadowBlur = 75;
 
 bool isModernSystem() {
     return ui::DeviceProfile::current().isSystemVersionAtLeast(11);
@@ -152,6 +153,7 @@ void PhotoViewController::setupQuoteLabel() {
     hitokotoLbl_->setTextAlignment(gfx::TextAlignment::Center);
     hitokotoLbl_->setBackgroundColor(gfx::Color::clear());
     if (const auto font = fontNamed(CommonFontName::quote, 19)) hitokotoLbl_->setFont(*font);
+    hitokotoLbl_->setShadow(gfx::Shadow{gfx::Color::black(), {0, 0}, kQuoteShadowBlur});
     hitokotoLbl_->setNumberOfLines(0);
     hitokotoLbl_->setLineBreakMode(gfx::LineBreakMode::CharWrap);
     hitokotoLbl_->setHidden(true);

@@ -29,11 +29,6 @@ constexpr double kLoadMoreNudge = 0.05;
 constexpr double kToastSeconds = 1.5;
 const gfx::Color kBackground{54.0 / 255, 54.0 / 255, 54.0 / 255, 0.9};
 
-bool isBlank(const std::string& text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
-}
-
 std::string jsonText(const core::Value& value) {
     return core::JSON::write(value).value_or("");
 }
@@ -155,28 +150,10 @@ void SearchViewController::searchBarCancelButtonClicked(ui::SearchBar&) {
 void SearchViewController::searchFromBar() {
     searchKeyword_ = searchBar_->text();
     currentPageIndex_ = 1;
-    if (isBlank(searchKeyword_)) {
-        core::UserDefaults::standard()->setString(CommonUserDefaultKeys::searchKeyword,
-                                                  searchKeyword_);
-        (void)searchBar_->resignFirstResponder();
-        clearResults();
-        return;
-    }
     searchPhotos(searchKeyword_, 1, true);
     core::UserDefaults::standard()->setString(CommonUserDefaultKeys::searchKeyword, searchKeyword_);
     (void)searchBar_->resignFirstResponder();
     presentSearchingAlert();
-}
-
-void SearchViewController::clearResults() {
-    ++searchGeneration_;
-    isFetching_ = false;
-    dismissSearchingAlert();
-    imageDataSources_.clear();
-    core::UserDefaults::standard()->removeObjectForKey(historyKey());
-    endLoading();
-    reloadGrid();
-    collectionView_->setContentOffset({0, 0});
 }
 
 void SearchViewController::searchPhotos(const std::string& keyword, std::int64_t page,
@@ -186,7 +163,6 @@ void SearchViewController::searchPhotos(const std::string& keyword, std::int64_t
         dismissSearchingAlert();
         return;
     }
-    if (isBlank(keyword)) return;
     if (isNewSearch) ++searchGeneration_;
     isFetching_ = true;
 
@@ -323,7 +299,6 @@ void SearchViewController::autoScroll(double y) {
 // MARK: paging
 
 void SearchViewController::showLoadingMore() {
-    if (isBlank(searchKeyword_)) return;
     BaseContentViewController::showLoadingMore();
     core::Console::log("滑动到底部,,, showFetchMoreView -> " + std::to_string(currentPageIndex_));
     searchPhotos(searchKeyword_, currentPageIndex_, false);

@@ -3,7 +3,8 @@
 // results as a three-column waterfall, one page of 30 at a time as the user
 // scrolls to the bottom. It keeps the last keyword in the user defaults store
 // and shows the stored first page of the last search until the user searches
-// again.
+// again. Every keyword is searched, the empty one too; a search that finds
+// nothing keeps the grid and the stored first page.
 //
 // Only the latest search counts: an answer to an earlier search (or to one
 // of its load-more pages) that arrives after a newer search has started is
@@ -101,9 +102,6 @@ private:
     void layoutSearchViews();
     void restoreSearchKeyword();
     void searchFromBar();
-    // An empty keyword searches nothing: the grid and the stored first page
-    // are cleared and any running search is forgotten.
-    void clearResults();
 
     void handleSearchResponse(const core::HTTPResult<core::Value>& result, std::uint64_t search,
                               std::int64_t page, bool isNewSearch);

@@ -3,6 +3,7 @@
 #include "app/vc/ViewController.h"
 
 #include <cmath>
+#include <utility>
 
 #include "app/services/Common.h"
 #include "app/services/UnsplashService.h"
@@ -106,7 +107,14 @@ void ViewController::viewDidLayoutSubviews() {
 void ViewController::viewWillAppear(bool animated) {
     BaseContentViewController::viewWillAppear(animated);
     if (auto navigation = navigationController()) navigation->setNavigationBarHidden(true, true);
+    if (!std::exchange(hasAppeared_, true)) fetchFirstBatch();
     autoScroll(lastScrollOffset_ + kAppearanceNudge);
+}
+
+void ViewController::fetchFirstBatch() {
+    if (isFavourites() || !imageDataSources_.empty() || isFetching_) return;
+    showRefreshing(*tableView_);
+    fetchRandomPhotos(1, true);
 }
 
 void ViewController::viewWillDisappear(bool animated) {

@@ -6,7 +6,9 @@
 // photo 8, 16, 24 and every further 8th. Pulling down puts a fresh batch on
 // top (its photos reversed, its banner rows after them); coming to rest at
 // the bottom appends one; a batch asked as page 1 is stored as the feed's
-// first page. Nothing is fetched until the user asks.
+// first page. When the screen first appears with nothing restored, it
+// fetches page 1 as a pull would, with the refresh control spinning; a
+// restored first page waits for the user.
 //
 // With the favourites key the same screen shows the stored favourites: no
 // refresh control, no load-more, no banner rows.
@@ -102,6 +104,8 @@ public:
 private:
     [[nodiscard]] std::shared_ptr<ViewController> self();
     void setupTableView();
+    // The first batch of a feed that starts empty: page 1, as a pull.
+    void fetchFirstBatch();
     [[nodiscard]] std::shared_ptr<PhotoTableViewCell> makeFeedCell(std::size_t row);
     [[nodiscard]] std::shared_ptr<PhotoTableViewCell> makeCell(double height);
     void loadThumbnail(PhotoTableViewCell& cell, const std::shared_ptr<PhotosObject>& photo);
@@ -123,6 +127,7 @@ private:
     double centerViewCenterY_ = 0;
     std::optional<gfx::AffineTransform> cellTransform_;
     std::int64_t photoIndex_ = 0;
+    bool hasAppeared_ = false;
     LoadMoreLimiter loadMoreLimiter_;
 };
 

@@ -77,7 +77,6 @@ void ViewController::handleRandomPhotosResponse(const core::HTTPResult<core::Val
     if (!result.value) {
         core::Console::log("fetch error: " + (result.error ? result.error->description() : ""));
         isFetching_ = false;
-        if (!isRefresh) loadMoreLimiter_.loadMoreFailed();
         std::weak_ptr<ViewController> weakSelf = self();
         core::Queue::main()->async([weakSelf, error = result.error] {
             if (auto strong = weakSelf.lock()) strong->showFetchError(error);

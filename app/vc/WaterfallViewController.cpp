@@ -39,9 +39,7 @@ void WaterfallViewController::viewDidLoad() {
     BaseContentViewController::viewDidLoad();
     setupSearchIcon();
 
-    const gfx::Point offset = collectionView_->contentOffset();
-    collectionView_->setContentOffset({0, offset.y - refreshController_->frame().height()}, false);
-    refreshController_->beginRefreshing();
+    showRefreshing(*collectionView_);
     fetchPhotos(1, true);
 }
 
@@ -169,7 +167,6 @@ void WaterfallViewController::handlePhotosResponse(const core::HTTPResult<core::
         core::Console::log("fetch error: " +
                            (result.error ? result.error->description() : std::string("nil")));
         isFetching_ = false;
-        if (!isRefresh) loadMoreLimiter_.loadMoreFailed();
         std::weak_ptr<WaterfallViewController> weakSelf = self();
         core::Queue::main()->async([weakSelf, error = result.error] {
             if (const auto screen = weakSelf.lock()) screen->showFetchError(error);

@@ -7,7 +7,8 @@
 // next page when a scroll comes to rest at the bottom, and carries the
 // round button that opens the search screen.
 //
-// Loading more pauses after a failed load-more request and after
+// After a failed load-more request the next scroll to the bottom asks for
+// the same page again; loading more pauses after
 // LoadMoreLimiter::kMaxEmptyPages pages in a row that brought nothing new,
 // until the next refresh. Main thread only.
 

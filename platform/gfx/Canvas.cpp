@@ -203,6 +203,19 @@ void Canvas::drawText(const TextLayout& layout, Point origin) {
     layout.draw(cr_, origin);
 }
 
+void Canvas::fillWithMask(const Image& mask, const Rect& rect, const Color& color) {
+    const Rect r = rect.standardized();
+    if (r.isEmpty() || color.alpha <= 0) return;
+    cairo_surface_t* surface = mask.createSurface();
+    cairo_save(cr_);
+    cairo_translate(cr_, r.minX(), r.minY());
+    cairo_scale(cr_, r.width() / mask.pixelWidth(), r.height() / mask.pixelHeight());
+    setColor(color);
+    cairo_mask_surface(cr_, surface, 0, 0);
+    cairo_restore(cr_);
+    Image::releaseSurface(surface);
+}
+
 void Canvas::setColor(const Color& c) {
     cairo_set_source_rgba(cr_, c.red, c.green, c.blue, c.alpha);
 }

@@ -63,6 +63,9 @@ public:
                    double alpha = 1);
     // The layout's top left corner at `origin`.
     void drawText(const TextLayout& layout, Point origin);
+    // Fills `rect` with `color` where the mask, stretched over `rect`, is
+    // opaque (its alpha channel only).
+    void fillWithMask(const Image& mask, const Rect& rect, const Color& color);
 
     [[nodiscard]] cairo_t* native() const { return cr_; }
 

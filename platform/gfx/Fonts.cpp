@@ -2,6 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
+#include <pango/pangofc-font.h>
 #include <pango/pangofc-fontmap.h>
 #include <strings.h>
 #include <unistd.h>
@@ -120,22 +121,37 @@ std::string Fonts::defaultResourcesDir() {
     return "resources";
 }
 
-std::string Fonts::resolvedFamily(const std::string& family) {
+Fonts::Face Fonts::resolvedFace(const Font& font) {
     const auto guard = lock();
     PangoFontMap* fontMap = ensureFontMap();
     PangoContext* context = createContext();
-    PangoFontDescription* request = createDescription(Font{family});
-    PangoFont* font = pango_font_map_load_font(fontMap, context, request);
-    std::string result;
-    if (font) {
-        PangoFontDescription* actual = pango_font_describe(font);
-        if (const char* name = pango_font_description_get_family(actual)) result = name;
-        pango_font_description_free(actual);
-        g_object_unref(font);
+    PangoFontDescription* request = createDescription(font);
+    PangoFont* loaded = pango_font_map_load_font(fontMap, context, request);
+    Face face;
+    if (loaded && PANGO_IS_FC_FONT(loaded)) {
+        const FcPattern* pattern = pango_fc_font_get_pattern(PANGO_FC_FONT(loaded));
+        FcChar8* text = nullptr;
+        if (FcPatternGetString(pattern, FC_FAMILY, 0, &text) == FcResultMatch)
+            face.family = reinterpret_cast<const char*>(text);
+        if (FcPatternGetString(pattern, FC_STYLE, 0, &text) == FcResultMatch)
+            face.style = reinterpret_cast<const char*>(text);
+        if (FcPatternGetString(pattern, FC_FILE, 0, &text) == FcResultMatch)
+            face.file = reinterpret_cast<const char*>(text);
+        double weight = 0;
+        if (FcPatternGetDouble(pattern, FC_WEIGHT, 0, &weight) == FcResultMatch)
+            face.weight = FcWeightToOpenTypeDouble(weight);
+        FcBool embolden = FcFalse;
+        face.synthetic =
+            FcPatternGetBool(pattern, FC_EMBOLDEN, 0, &embolden) == FcResultMatch && embolden;
     }
+    if (loaded) g_object_unref(loaded);
     pango_font_description_free(request);
     g_object_unref(context);
-    return result;
+    return face;
+}
+
+std::string Fonts::resolvedFamily(const std::string& family) {
+    return resolvedFace(Font{family}).family;
 }
 
 std::unique_lock<std::recursive_mutex> Fonts::lock() {

@@ -29,6 +29,17 @@ public:
     // "resources" folder holding fonts.conf beside the executable or above
     // it (a build tree inside the source tree).
     [[nodiscard]] static std::string defaultResourcesDir();
+    // The face fontconfig gives a request: its first family name, style
+    // name ("Light"), weight on the 100-900 scale, file, and whether the
+    // weight is faked by emboldening a lighter face.
+    struct Face {
+        std::string family;
+        std::string style;
+        double weight = 0;
+        std::string file;
+        bool synthetic = false;
+    };
+    [[nodiscard]] static Face resolvedFace(const Font& font);
     // The family of the font text in `family` is actually drawn with.
     [[nodiscard]] static std::string resolvedFamily(const std::string& family);
     // Whether a font of that family (or one our configuration names for it)

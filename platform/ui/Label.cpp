@@ -51,6 +51,11 @@ void Label::setParagraphStyle(std::optional<gfx::ParagraphStyle> style) {
     contentDidChange();
 }
 
+void Label::setShadow(std::optional<gfx::Shadow> shadow) {
+    shadow_ = shadow;
+    setNeedsDisplay();
+}
+
 void Label::contentDidChange() {
     setNeedsDisplay();
     if (auto parent = superview()) parent->setNeedsLayout();

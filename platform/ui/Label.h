@@ -6,7 +6,9 @@
 //
 // A paragraph style adds line spacing, paragraph spacing and a first-line
 // indent; alignment, line break mode and the number of lines always come
-// from the label's own properties. Labels take no touches by default.
+// from the label's own properties. A shadow follows the glyphs; the
+// renderer draws it under the text, within the label's bounds. Labels take
+// no touches by default.
 // Main thread only.
 
 #include <optional>
@@ -14,6 +16,7 @@
 
 #include "gfx/Color.h"
 #include "gfx/Font.h"
+#include "gfx/Shadow.h"
 #include "gfx/TextStyle.h"
 #include "ui/View.h"
 
@@ -44,6 +47,8 @@ public:
         return paragraphStyle_;
     }
     void setParagraphStyle(std::optional<gfx::ParagraphStyle> style);
+    [[nodiscard]] const std::optional<gfx::Shadow>& shadow() const { return shadow_; }
+    void setShadow(std::optional<gfx::Shadow> shadow);
 
     // The text's size laid out within size.width (unconstrained when <= 0),
     // rounded up to whole points; zero for empty text.
@@ -67,6 +72,7 @@ private:
     int numberOfLines_ = 1;
     gfx::LineBreakMode lineBreakMode_ = gfx::LineBreakMode::TruncateTail;
     std::optional<gfx::ParagraphStyle> paragraphStyle_;
+    std::optional<gfx::Shadow> shadow_;
 };
 
 }  // namespace ui

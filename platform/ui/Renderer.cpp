@@ -11,6 +11,7 @@
 #include "gfx/Bitmap.h"
 #include "gfx/Canvas.h"
 #include "ui/DeviceProfile.h"
+#include "ui/Label.h"
 #include "ui/VisualEffectView.h"
 #include "ui/Window.h"
 
@@ -111,6 +112,35 @@ void drawEffect(gfx::Canvas& canvas, const VisualEffectView& view, const Backdro
     canvas.restore();
 }
 
+// A label's shadow: its glyphs as drawn, blurred, filled with the shadow's
+// colour and moved by its offset, within the label's bounds. The blur is
+// taken at a resolution where its deviation spans a few pixels, so that a
+// wide blur stays cheap; it is smooth enough to be stretched back.
+void drawLabelShadow(gfx::Canvas& canvas, const View& view) {
+    const auto* label = dynamic_cast<const Label*>(&view);
+    if (!label || !label->shadow() || label->text().empty()) return;
+    const gfx::Shadow& shadow = *label->shadow();
+    if (shadow.color.alpha <= 0 || view.bounds().isEmpty()) return;
+    const gfx::AffineTransform device = canvas.transform();
+    const double deviceScale = std::sqrt(std::abs(device.a * device.d - device.b * device.c));
+    const double sigma = std::max(0.0, shadow.blurRadius) / 2;
+    constexpr double kSigmaPixels = 4;
+    const double scale = sigma > 0 ? std::min(deviceScale, kSigmaPixels / sigma) : deviceScale;
+    const double margin = std::ceil(3 * sigma);
+    const gfx::Rect area = view.bounds().inset(-margin, -margin);
+    const auto glyphs = gfx::Bitmap::create(area.size, scale);
+    if (!glyphs) return;
+    glyphs->canvas().translate(-area.minX(), -area.minY());
+    label->draw(glyphs->canvas(), view.bounds());
+    const auto mask = glyphs->makeImage()->blurred(sigma * scale);
+    if (!mask) return;
+    canvas.save();
+    canvas.clipToRect(view.bounds());
+    canvas.fillWithMask(*mask, area.offset(shadow.offset.width, shadow.offset.height),
+                        shadow.color);
+    canvas.restore();
+}
+
 void drawContent(gfx::Canvas& canvas, const View& view, const Backdrop* backdrop);
 
 // Draws a subview in its superview's coordinates.
@@ -140,6 +170,7 @@ void drawContent(gfx::Canvas& canvas, const View& view, const Backdrop* backdrop
     if (view.clipsToBounds()) clip(canvas, view);
     if (backdrop) drawEffect(canvas, static_cast<const VisualEffectView&>(view), *backdrop);
     fillBackground(canvas, view);
+    drawLabelShadow(canvas, view);
     view.draw(canvas, view.bounds());
     for (const auto& subview : view.subviews()) drawView(canvas, *subview);
     canvas.restore();

@@ -1,8 +1,8 @@
 #pragma once
 // Draws a window's view tree into an image at the device scale: for each
 // visible view, its transform, alpha (as a group), background colour with
-// corner radius, its own draw(), then its subviews, clipped where the view
-// clips. Lays the tree out first. Main thread only.
+// corner radius, a label's shadow, its own draw(), then its subviews,
+// clipped where the view clips. Lays the tree out first. Main thread only.
 
 #include <string>
 

@@ -88,7 +88,7 @@ TEST(DZAnalytics, EventsAndIdentifiers) {
     DZAddAnalyticsIdentifiersToParameters(&parameters);
     DZAddAnalyticsIdentifiersToParameters(nullptr);
     EXPECT_EQ(parameters,
-              (core::Dictionary{{"keep", "1"}, {"gmp_app_id", "1:app"}, {"fbs_aeid", "E1"}}));
+              (core::Dictionary{{"keep", "1"}, {"hst_app_id", "1:app"}, {"hst_aeid", "E1"}}));
 
     HostAnalyticsScope::setEnabled(false);
     core::Dictionary untouched;
@@ -100,14 +100,14 @@ TEST(DZAnalytics, MacroModeReplacesTheEscapedMacro) {
     HostAnalyticsScope scope;
     HostAnalyticsScope::setMacroMode(true);
     const auto result = DZApplyAnalyticsToTrackingURLs(
-        {url("https://t.example/c?fbs_aeid=%5Bgw_fbsaeid%5D&x=1"),
-         url("https://t.example/l?fbs_aeid=%5bgw_fbsaeid%5d"),
-         url("https://t.example/other?fbs_aeid=gw_fbsaeid"), url("https://t.example/none")},
+        {url("https://t.example/c?hst_aeid=%5Bgw_hstaeid%5D&x=1"),
+         url("https://t.example/l?hst_aeid=%5bgw_hstaeid%5d"),
+         url("https://t.example/other?hst_aeid=gw_hstaeid"), url("https://t.example/none")},
         "_ac");
     EXPECT_EQ(texts(result),
               (std::vector<std::string>{
-                  "https://t.example/c?fbs_aeid=E1&x=1", "https://t.example/l?fbs_aeid=E1",
-                  "https://t.example/other?fbs_aeid=gw_fbsaeid", "https://t.example/none"}));
+                  "https://t.example/c?hst_aeid=E1&x=1", "https://t.example/l?hst_aeid=E1",
+                  "https://t.example/other?hst_aeid=gw_hstaeid", "https://t.example/none"}));
     EXPECT_EQ(scope.host->events(), (std::vector{kClickEvent, kClickEvent}));
 }
 
@@ -116,11 +116,11 @@ TEST(DZAnalytics, MacroModeEscapesTheEventID) {
     HostAnalyticsScope::setMacroMode(true);
     scope.host->eventID = "a&b=c d/é";
     const auto result = DZApplyAnalyticsToTrackingURLStrings(
-        {"https://t.example/c?fbs_aeid=%5Bgw_fbsaeid%5D&adurl=https://d.example/"}, "_ai");
+        {"https://t.example/c?hst_aeid=%5Bgw_hstaeid%5D&adurl=https://d.example/"}, "_ai");
     ASSERT_EQ(result.size(), 1U);
     const auto rewritten = core::URL::create(result[0]);
     ASSERT_TRUE(rewritten) << result[0];
-    EXPECT_EQ(DZQueryValueForKey(rewritten, "fbs_aeid"), "a&b=c d/é");
+    EXPECT_EQ(DZQueryValueForKey(rewritten, "hst_aeid"), "a&b=c d/é");
     EXPECT_EQ(DZQueryValueForKey(rewritten, "b"), std::nullopt) << "the id added no parameter";
     EXPECT_EQ(DZQueryValueForKey(rewritten, "adurl"), "https://d.example/");
 }
@@ -133,18 +133,18 @@ TEST(DZAnalytics, SchemaModeAddsTheParameterToMatchingURLs) {
     defaults->setObject(std::string(DZAnalytics::kClickPingSchemaKey), core::Array{"CLICK"});
 
     const std::vector<core::URL> impressions{
-        url("https://IMP.example/p?a=1"), url("https://imp.example/q?fbs_aeid=OLD"),
+        url("https://IMP.example/p?a=1"), url("https://imp.example/q?hst_aeid=OLD"),
         url("https://other.example/p"), url("https://imp.example/p?b=2")};
     EXPECT_EQ(texts(DZApplyAnalyticsToTrackingURLs(impressions, "_ai")),
               (std::vector<std::string>{
-                  "https://IMP.example/p?a=1&fbs_aeid=E1", "https://imp.example/q?fbs_aeid=OLD",
-                  "https://other.example/p", "https://imp.example/p?b=2&fbs_aeid=E1"}));
+                  "https://IMP.example/p?a=1&hst_aeid=E1", "https://imp.example/q?hst_aeid=OLD",
+                  "https://other.example/p", "https://imp.example/p?b=2&hst_aeid=E1"}));
     EXPECT_EQ(scope.host->events(), (std::vector{kImpressionEvent, kImpressionEvent}));
 
     const std::vector<core::URL> clicks{url("https://c.example/click"),
                                         url("https://c.example/click")};
     EXPECT_EQ(texts(DZApplyAnalyticsToTrackingURLs(clicks, "_ac")),
-              (std::vector<std::string>{"https://c.example/click?fbs_aeid=E1"}))
+              (std::vector<std::string>{"https://c.example/click?hst_aeid=E1"}))
         << "duplicates come back once";
     EXPECT_EQ(texts(DZApplyAnalyticsToTrackingURLs(impressions, "_other")), texts(impressions));
     EXPECT_EQ(scope.host->events().size(), 4U) << "each rewritten URL logs once";
@@ -155,7 +155,7 @@ TEST(DZAnalytics, URLsPassUnchangedWithoutTheBridge) {
     core::UserDefaults::standard()->setObject(std::string(DZAnalytics::kClickPingSchemaKey),
                                               core::Array{"click"});
     const std::vector<core::URL> urls{url("https://c.example/click"),
-                                      url("https://c.example/m?fbs_aeid=%5Bgw_fbsaeid%5D")};
+                                      url("https://c.example/m?hst_aeid=%5Bgw_hstaeid%5D")};
     EXPECT_EQ(texts(DZApplyAnalyticsToTrackingURLs(urls, "_ac")), texts(urls));
     HostAnalyticsScope::setMacroMode(true);
     EXPECT_EQ(texts(DZApplyAnalyticsToTrackingURLs(urls, "_ac")), texts(urls));
@@ -178,7 +178,7 @@ protected:
 TEST_F(DZAnalyticsService, TrackingServerReceivesTheEventID) {
     HostAnalyticsScope scope;
     scope.host->eventID = "E1+&x";
-    const std::string macroURL = server_.urlString("/track/conversion?fbs_aeid=%5bgw_fbsaeid%5D");
+    const std::string macroURL = server_.urlString("/track/conversion?hst_aeid=%5bgw_hstaeid%5D");
     const std::string schemaURL = server_.urlString("/track/adview?ai=1");
     core::UserDefaults::standard()->setObject(std::string(DZAnalytics::kClickPingSchemaKey),
                                               core::Array{"/track/adview"});
@@ -193,9 +193,9 @@ TEST_F(DZAnalyticsService, TrackingServerReceivesTheEventID) {
     send({*core::URL::create(macro[0]), *core::URL::create(schema[1])});
     ASSERT_TRUE(server_.waitForRequestsTo("/track/conversion", 1, 5));
     ASSERT_TRUE(server_.waitForRequestsTo("/track/adview", 1, 5));
-    EXPECT_EQ(server_.requestsTo("/track/conversion").front().queryValue("fbs_aeid"), "E1+&x");
+    EXPECT_EQ(server_.requestsTo("/track/conversion").front().queryValue("hst_aeid"), "E1+&x");
     const auto adview = server_.requestsTo("/track/adview").front();
-    EXPECT_EQ(adview.queryValue("fbs_aeid"), "E1+&x");
+    EXPECT_EQ(adview.queryValue("hst_aeid"), "E1+&x");
     EXPECT_EQ(adview.queryValue("ai"), "1");
     EXPECT_EQ(macro[1], schemaURL) << "macro mode leaves schema URLs alone";
     EXPECT_EQ(schema[0], macroURL) << "schema mode leaves the macro alone";

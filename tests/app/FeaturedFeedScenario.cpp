@@ -20,6 +20,7 @@
 #include "fixtures/PhotoDocument.h"
 #include "ui/AlertController.h"
 #include "ui/NavigationController.h"
+#include "ui/RefreshControl.h"
 
 namespace {
 
@@ -42,6 +43,13 @@ protected:
     void waitForAnswer() {
         ASSERT_TRUE(app.waitFor([&] { return !feed()->isFetching(); }));
         app.settle(1.0);
+    }
+    // Launches with nothing stored: the feed's first appearance fetches
+    // its first batch.
+    void launchAndLoad() {
+        app.launch();
+        showFeed();
+        waitForAnswer();
     }
     void pullToRefresh() {
         feed()->tableView()->setContentOffset({0, 0});
@@ -171,11 +179,15 @@ TEST_F(FeaturedFeedScenario, EveryFinishedThumbnailPingsItsDownloadLocation) {
         EXPECT_EQ(request.path.find("/photos/" + withoutLocation.id), std::string::npos);
 }
 
-TEST_F(FeaturedFeedScenario, APullFetchesFeaturedPhotosPutsThemOnTopAndStoresThem) {
+TEST_F(FeaturedFeedScenario, AFirstAppearanceWithNothingStoredFetchesAsAPullWouldAndStoresIt) {
+    app.photos().failNext("/photos/random", fixtures::PhotoFailure::slow(500));
     app.launch();
+    ASSERT_TRUE(app.waitFor([&] { return randomRequests() == 1; }));
+    EXPECT_TRUE(feed()->isFetching());
+    EXPECT_TRUE(feed()->refreshController()->isRefreshing());
+    // Pulled down, so that the spinning control shows above the table.
+    EXPECT_NEAR(feed()->tableView()->contentOffset().y, -ui::RefreshControl::kHeight, 1);
     showFeed();
-    ASSERT_EQ(randomRequests(), 0u);
-    pullToRefresh();
     waitForAnswer();
 
     const auto requests = app.photos().requestsTo("/photos/random");
@@ -204,13 +216,17 @@ TEST_F(FeaturedFeedScenario, APullFetchesFeaturedPhotosPutsThemOnTopAndStoresThe
     EXPECT_EQ(*stored[0]["small"].string(), list[0]->smallUrl);
     EXPECT_EQ(*stored[answered.size()]["isAds"].string(), "true");
     EXPECT_EQ(*stored[answered.size()]["height"].string(), "120");
+
+    // A pull puts the next draw's new photos on top.
+    const std::vector<std::string> pulled = newPhotosOfDraw(1, listed());
+    pullToRefresh();
+    waitForAnswer();
+    ASSERT_EQ(randomRequests(), 2u);
+    EXPECT_EQ(list[0]->smallUrl, pulled.back());
 }
 
 TEST_F(FeaturedFeedScenario, ComingToRestAtTheBottomAppendsABatchThatCarriesOnTheBannerRhythm) {
-    app.launch();
-    showFeed();
-    pullToRefresh();
-    waitForAnswer();
+    launchAndLoad();
     const size_t first = feed()->imageDataSources().size();
     const std::int64_t photosBefore = feed()->photoIndex();
     const std::vector<std::string> appended = newPhotosOfDraw(1, listed());
@@ -258,10 +274,7 @@ TEST_F(FeaturedFeedScenario, ComingToRestAtTheBottomAppendsABatchThatCarriesOnTh
 }
 
 TEST_F(FeaturedFeedScenario, TappingABannerRowOpensNothingWhileAPhotoRowReachesTheOpener) {
-    app.launch();
-    showFeed();
-    pullToRefresh();
-    waitForAnswer();
+    launchAndLoad();
     const auto& list = feed()->imageDataSources();
     const int adRow = static_cast<int>(list.size()) - 1;
     ASSERT_TRUE(list[static_cast<size_t>(adRow)]->isAds);
@@ -287,10 +300,7 @@ TEST_F(FeaturedFeedScenario, TappingABannerRowOpensNothingWhileAPhotoRowReachesT
 }
 
 TEST_F(FeaturedFeedScenario, ARowInTheMiddleOfTheScreenIsDrawnLargerThanRowsTowardsTheEdges) {
-    app.launch();
-    showFeed();
-    pullToRefresh();
-    waitForAnswer();
+    launchAndLoad();
     auto& table = *feed()->tableView();
     const gfx::Rect row = table.rectForRowAtIndexPath(ui::IndexPath::forRow(2, 0));
     table.setContentOffset({0, row.midY() - 333.5 - 1});
@@ -312,10 +322,7 @@ TEST_F(FeaturedFeedScenario, ARowInTheMiddleOfTheScreenIsDrawnLargerThanRowsTowa
 }
 
 TEST_F(FeaturedFeedScenario, AFailedPullShowsTheErrorAndKeepsTheList) {
-    app.launch();
-    showFeed();
-    pullToRefresh();
-    waitForAnswer();
+    launchAndLoad();
     const size_t rows = feed()->imageDataSources().size();
 
     app.photos().failNext("/photos/random", fixtures::PhotoFailure::serverError500());
@@ -333,26 +340,22 @@ TEST_F(FeaturedFeedScenario, AFailedPullShowsTheErrorAndKeepsTheList) {
     EXPECT_TRUE(alertsOnScreen().empty());
 }
 
-TEST_F(FeaturedFeedScenario, LoadMoreStopsAfterAFailureOrThreeEmptyPagesUntilTheNextPull) {
-    app.launch();
-    showFeed();
-    pullToRefresh();
-    waitForAnswer();
+TEST_F(FeaturedFeedScenario, AFailedLoadMoreIsAskedAgainByTheNextScrollAndEmptyPagesStopAtThree) {
+    launchAndLoad();
 
     app.photos().failNext("/photos/random", fixtures::PhotoFailure::serverError500());
     scrollToBottom();
     waitForAnswer();
     app.settle(2.0);
     ASSERT_EQ(randomRequests(), 2u);
+    EXPECT_FALSE(feed()->isFetching()) << "nothing asks again on its own";
+    EXPECT_EQ(feed()->currentPageIndex(), 1);
     scrollToBottom();
-    EXPECT_FALSE(feed()->isFetching()) << "no load-more after a failed one";
-    app.settle(0.5);
-    EXPECT_EQ(randomRequests(), 2u);
+    waitForAnswer();
+    EXPECT_EQ(randomRequests(), 3u) << "the next scroll asks once";
+    EXPECT_EQ(feed()->currentPageIndex(), 2);
 
     app.photos().setFailure("/photos/random", fixtures::PhotoFailure::emptyPage());
-    pullToRefresh();
-    waitForAnswer();
-    ASSERT_EQ(randomRequests(), 3u);
     scrollToBottom();
     ASSERT_TRUE(app.waitFor([&] { return randomRequests() >= 6 && !feed()->isFetching(); }));
     app.settle(0.5);
@@ -360,8 +363,6 @@ TEST_F(FeaturedFeedScenario, LoadMoreStopsAfterAFailureOrThreeEmptyPagesUntilThe
     EXPECT_FALSE(feed()->moreView()->superview());
     scrollToBottom();
     EXPECT_FALSE(feed()->isFetching());
-    app.settle(0.5);
-    EXPECT_EQ(randomRequests(), 6u);
 
     app.photos().clearFailures();
     pullToRefresh();

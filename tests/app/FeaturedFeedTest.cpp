@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/utils/PhotosTableViewCell.h"
 #include "app/vc/ViewController.h"
 #include "core/Console.h"
 #include "core/UserDefaults.h"
@@ -239,32 +238,6 @@ TEST_F(FeaturedFeedTest, RowsAreFullWidthAtTheirAspectRatioAndNeverDegenerate) {
     for (int row = 0; row < 5; ++row)
         EXPECT_TRUE(
             std::isfinite(table.rectForRowAtIndexPath(ui::IndexPath::forRow(row, 0)).height()));
-}
-
-TEST_F(FeaturedFeedTest, ABannerRowIsAnEmptyPlaceThatOpensNothing) {
-    auto feed = makeFeed();
-    feed->handleRandomPhotosResponse(answer(photos(0, 10)), false, 2);
-    auto& table = *feed->tableView();
-    const auto adRow = ui::IndexPath::forRow(9, 0);
-    ASSERT_TRUE(feed->imageDataSources()[9]->isAds);
-
-    EXPECT_EQ(feed->photoToOpen(9), nullptr);
-    EXPECT_EQ(feed->photoToOpen(8), feed->imageDataSources()[8]);
-    EXPECT_EQ(feed->photoToOpen(10), feed->imageDataSources()[10]);
-    EXPECT_EQ(feed->photoToOpen(11), nullptr);
-    EXPECT_FALSE(feed->shouldHighlightRowAtIndexPath(table, adRow));
-    EXPECT_TRUE(feed->shouldHighlightRowAtIndexPath(table, ui::IndexPath::forRow(8, 0)));
-
-    auto cell = std::dynamic_pointer_cast<app::PhotoTableViewCell>(
-        feed->cellForRowAtIndexPath(table, adRow));
-    ASSERT_TRUE(cell);
-    EXPECT_EQ(cell->frame(), gfx::Rect(0, 0, 375, 120));
-    EXPECT_EQ(cell->backgroundColor(), gfx::Color::black());
-    EXPECT_EQ(cell->cellImageView()->image(), nullptr);
-    EXPECT_EQ(cell->cellImageView()->superview(), cell) << "on the cell, not its content view";
-    cell->setFrame(gfx::Rect(0, 0, 320, 90));
-    cell->layoutIfNeeded();
-    EXPECT_EQ(cell->cellImageView()->frame(), gfx::Rect(0, 0, 320, 90));
 }
 
 }  // namespace

@@ -16,11 +16,13 @@
 #include "app/vc/WaterfallViewController.h"
 #include "core/NotificationCenter.h"
 #include "fixtures/PhotoDocument.h"
+#include "gfx/Fonts.h"
 #include "store/SafariViewController.h"
 #include "store/URLOpener.h"
 #include "ui/AlertController.h"
 #include "ui/ImageAsset.h"
 #include "ui/NavigationController.h"
+#include "ui/Renderer.h"
 
 namespace {
 
@@ -315,6 +317,37 @@ TEST_F(PhotoViewerScenario, TheQuoteButtonShowsEachNewQuoteWithItsLineBreaks) {
         for (size_t at = shown.find(mark); at != std::string::npos; at = shown.find(mark, at + 1))
             EXPECT_EQ(shown.substr(at + std::string(mark).size(), 1), "\n");
     }
+}
+
+TEST_F(PhotoViewerScenario, TheQuoteCastsItsBlackShadowAndTheSizeLineIsSetLight) {
+    const auto viewer = open(photo(37));
+    EXPECT_EQ(gfx::Fonts::resolvedFace(viewer->bottomBarSizeLbl()->font()).style, "Light");
+    viewer->fetchHitokoto();
+    ASSERT_TRUE(app.waitFor([&] { return viewer->hitokotoModel().has_value(); }));
+    const auto& label = viewer->hitokotoLbl();
+    EXPECT_EQ(label->shadow(), (gfx::Shadow{gfx::Color::black(), {0, 0}, 75}));
+
+    // The same region drawn with and without the shadow: only darker, and
+    // clearly so, around the glyphs.
+    const gfx::Rect region = label->convertRectTo(label->bounds(), nullptr).integral();
+    const auto shadowed = ui::Renderer::render(app.window(), 1);
+    label->setShadow(std::nullopt);
+    const auto plain = ui::Renderer::render(app.window(), 1);
+    const auto brightness = [](const gfx::Color& c) { return (c.red + c.green + c.blue) / 3; };
+    double darkening = 0;
+    double darkest = 0;
+    int brighter = 0;
+    for (int y = static_cast<int>(region.minY()); y < static_cast<int>(region.maxY()); ++y) {
+        for (int x = static_cast<int>(region.minX()); x < static_cast<int>(region.maxX()); ++x) {
+            const double d = brightness(plain->pixelAt(x, y)) - brightness(shadowed->pixelAt(x, y));
+            brighter += d < -0.01;
+            darkening += d;
+            darkest = std::max(darkest, d);
+        }
+    }
+    EXPECT_EQ(brighter, 0);
+    EXPECT_GT(darkening / (region.width() * region.height()), 0.01);
+    EXPECT_GT(darkest, 0.05);
 }
 
 TEST_F(PhotoViewerScenario, AFailedQuoteKeepsTheOneShown) {

@@ -86,13 +86,6 @@ TEST_F(ScrollZoomTableTest, TheHeaderStretchesOnlyBeyondTwoHundredPoints) {
     EXPECT_EQ(header->frame(), Rect(10, -320, 300, 320));
 }
 
-TEST_F(ScrollZoomTableTest, WithoutAHeaderImageAPullChangesNothing) {
-    demo->setZoomImgView(nullptr);
-    pullTo(-400);
-    EXPECT_EQ(header->frame(), Rect(10, 0, 300, 200));
-    EXPECT_EQ(table->contentOffset().y, -400);
-}
-
 TEST(WaterButtonTest, TheImageViewFollowsTheButtonsSizeAtTheNextLayout) {
     const auto button = app::WaterButton::create(Rect(20, 30, 80, 40));
     const auto imageView = button->wImageView();

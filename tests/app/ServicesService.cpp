@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <optional>
 
 #include "app/services/AlamofireService.h"
 #include "app/services/AppConfiguration.h"
 #include "app/services/HitokotoService.h"
 #include "app/services/UnsplashService.h"
 #include "core/Console.h"
+#include "core/JSON.h"
 #include "core/RunLoop.h"
 #include "fixtures/LoopbackServer.h"
 #include "support/ManualClockScope.h"
@@ -124,52 +127,84 @@ TEST(HitokotoServiceQuotes, ModelDecodesPresentKeysAndRefusesWrongTypes) {
     EXPECT_FALSE(app::HitokotoModel::decode(core::Value(core::Array{})));
 }
 
-TEST(HitokotoServiceService, AnswersReachSuccessFailureOrNothing) {
+TEST(ServiceClientsService, EveryAnswerEndsInExactlyOneCallback) {
+    const core::Dictionary quote{
+        {"id", 1}, {"hitokoto", "春眠不觉晓，处处闻啼鸟。"}, {"from", "春晓"}};
+    const core::Array photos{core::Dictionary{{"id", "p1"}}};
+    struct Case {
+        int status;
+        std::string quoteBody;  // JSON text
+        bool quoteSucceeds;
+    };
+    const std::string good = *core::JSON::write(quote);
+    const std::vector<Case> cases{
+        {200, good, true},
+        {200, R"({"id": "1", "hitokoto": "x"})", false},
+        {200, R"({"id": 2, "hitokoto": ""})", false},
+        {200, "{broken", false},
+        {400, good, false},
+        {404, good, false},
+        {500, good, false},
+        {503, R"({"errors": ["busy"]})", false},
+    };
     fixtures::LoopbackServer server;
-    std::atomic<int> mode{0};
+    std::atomic<size_t> current{0};
     server.on("GET", "/", [&](const auto&) {
-        switch (mode.load()) {
-            case 0:
-                return fixtures::LoopbackResponse::json(core::Dictionary{
-                    {"id", 1}, {"hitokoto", "春眠不觉晓，处处闻啼鸟。"}, {"from", "春晓"}});
-            case 1:
-                return fixtures::LoopbackResponse::json(core::Dictionary{{"id", "1"}, {"hitokoto", "x"}});
-            case 2:
-                return fixtures::LoopbackResponse::json(core::Dictionary{{"id", 2}, {"hitokoto", ""}});
-            default:
-                return fixtures::LoopbackResponse::text("{broken", 200, "application/json");
-        }
+        const Case& c = cases[current.load()];
+        return fixtures::LoopbackResponse::text(c.quoteBody, c.status, "application/json");
+    });
+    server.on("GET", "/photos", [&](const auto&) {
+        return fixtures::LoopbackResponse::json(photos, cases[current.load()].status);
     });
     ConfigurationScope configuration(server);
 
-    auto ask = [&](int which, int& successes, int& failures, app::HitokotoModel& quote) {
-        mode = which;
-        const size_t before = server.requests().size();
+    int quoteSuccesses = 0, quoteFailures = 0, photoSuccesses = 0, photoFailures = 0;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        current = i;
+        const Case& c = cases[i];
+        const int successesBefore = quoteSuccesses;
+        const int quotesBefore = quoteSuccesses + quoteFailures;
+        const int photosBefore = photoSuccesses + photoFailures;
+        app::HitokotoModel received;
+        std::optional<int> quoteStatus;
         app::HitokotoService().requestHitokoto(
             [&](const app::HitokotoModel& model) {
-                ++successes;
-                quote = model;
+                ++quoteSuccesses;
+                received = model;
             },
-            [&](const core::HTTPClientError&) { ++failures; });
-        EXPECT_TRUE(server.waitForRequests(before + 1, 10));
-        (void)core::RunLoop::main().runUntil([&] { return successes + failures > 0; }, 0.5);
-    };
+            [&](const core::HTTPClientError& error) {
+                ++quoteFailures;
+                quoteStatus = error.statusCode;
+            });
+        // As the feeds ask for a page.
+        std::optional<int> photoStatus;
+        core::HTTPClient::requestJSON(app::AlamofireService::sharedSession(),
+                                      app::AppConfiguration::current().photoListURL(),
+                                      {{"page", 1}, {"per_page", 15}}, app::photoServiceHeaders(),
+                                      [&](const core::HTTPResult<core::Value>& result) {
+                                          ++(result.isSuccess() ? photoSuccesses : photoFailures);
+                                          if (result.error) photoStatus = result.error->statusCode;
+                                      });
+        ASSERT_TRUE(waitFor([&] {
+            return quoteSuccesses + quoteFailures > quotesBefore &&
+                   photoSuccesses + photoFailures > photosBefore;
+        }));
 
-    int successes = 0, failures = 0;
-    app::HitokotoModel quote;
-    ask(0, successes, failures, quote);
-    EXPECT_EQ(successes, 1);
-    EXPECT_EQ(quote.hitokoto, "春眠不觉晓，\n处处闻啼鸟。\n");
-    EXPECT_EQ(quote.from, "春晓");
-    EXPECT_EQ(server.requests().back().rawQuery, "c=d");
-
-    for (int which : {1, 3}) {
-        successes = failures = 0;
-        ask(which, successes, failures, quote);
-        EXPECT_EQ(successes + failures, 0) << "mode " << which;
+        EXPECT_EQ(quoteSuccesses - successesBefore, c.quoteSucceeds ? 1 : 0);
+        if (c.quoteSucceeds) {
+            EXPECT_EQ(received.hitokoto, "春眠不觉晓，\n处处闻啼鸟。\n");
+            EXPECT_EQ(received.from, "春晓");
+        }
+        if (c.status >= 400) {
+            EXPECT_EQ(quoteStatus, c.status);
+            EXPECT_EQ(photoStatus, c.status);
+        }
     }
-    successes = failures = 0;
-    ask(2, successes, failures, quote);
-    EXPECT_EQ(successes, 0);
-    EXPECT_EQ(failures, 1);
+    // Each request ended once: the counts match the cases answered.
+    EXPECT_EQ(quoteSuccesses, 1);
+    EXPECT_EQ(quoteFailures, static_cast<int>(cases.size()) - 1);
+    EXPECT_EQ(photoSuccesses, 4);
+    EXPECT_EQ(photoFailures, 4);
+    EXPECT_EQ(server.requestsTo("/").front().rawQuery, "c=d");
 }

@@ -8,7 +8,11 @@
 #include <cmath>
 
 #include "app/vc/PhotoViewController.h"
+#include "support/ManualClockScope.h"
+#include "ui/Application.h"
+#include "ui/DeviceProfileScope.h"
 #include "ui/ImageAsset.h"
+#include "ui/Window.h"
 
 using app::PhotoViewController;
 
@@ -32,6 +36,25 @@ gfx::ImagePtr solid(int width, int height, gfx::Color color) {
 bool near(const gfx::Color& a, const gfx::Color& b, double tolerance = 0.02) {
     return std::abs(a.red - b.red) <= tolerance && std::abs(a.green - b.green) <= tolerance &&
            std::abs(a.blue - b.blue) <= tolerance && std::abs(a.alpha - b.alpha) <= tolerance;
+}
+
+TEST(VisibleAreaTest, ThePhotoCoversTheWholeScreenOnEveryDevice) {
+    testsupport::ManualClockScope clock;
+    for (const char* device : {"phone-x", "phone", "pad"}) {
+        const testsupport::DeviceProfileScope profile(device);
+        ASSERT_TRUE(profile.selected());
+        auto window = std::make_shared<ui::Window>();
+        auto viewer = std::make_shared<PhotoViewController>();
+        window->setRootViewController(viewer);
+        window->makeKeyAndVisible();
+        viewer->layoutImage(solid(1000, 2000, gfx::Color::black()));
+        window->layoutTree();
+        const auto& photo = viewer->imageView();
+        const gfx::Rect shown = photo->convertRectTo(photo->bounds(), nullptr);
+        EXPECT_EQ(shown.minY(), 0) << device;
+        EXPECT_EQ(shown.maxY(), window->bounds().maxY()) << device;
+        ui::Application::shared().resetForTesting();
+    }
 }
 
 TEST(VisibleAreaTest, AtZoomOneTheCutIsTheStretchAcrossTheScreenOverTheFullHeight) {

@@ -274,7 +274,7 @@ TEST_F(WaterfallScenario, EmptyPagesStopLoadingMoreAfterThreeUntilTheNextRefresh
     EXPECT_EQ(requestedPages(), (std::vector<std::string>{"1", "1", "2", "3", "1", "1", "2"}));
 }
 
-TEST_F(WaterfallScenario, AFailedLoadMoreStopsLoadingMoreAndTellsTheUser) {
+TEST_F(WaterfallScenario, AFailedLoadMoreTellsTheUserAndTheNextScrollAsksForThatPageAgain) {
     launchAndLoad();
     const auto feed = explore();
     harness.photos().setFailure("/photos", fixtures::PhotoFailure::serverError500());
@@ -282,12 +282,10 @@ TEST_F(WaterfallScenario, AFailedLoadMoreStopsLoadingMoreAndTellsTheUser) {
     // Frame by frame until the failure is handled, so that the clock has
     // not yet run on towards the toast.
     harness.touches().fling({150, 480}, {150, 60});
-    const auto failed = [&] { return !feed->loadMoreLimiter().allowsLoadMore(); };
+    const auto failed = [&] { return requestedPages().size() == 2 && !feed->isFetching(); };
     for (int frame = 0; frame < 180 && !failed(); ++frame) harness.settle(1.0 / 60);
     ASSERT_TRUE(harness.waitFor(failed));
     settle(0.1);
-    EXPECT_FALSE(feed->isFetching());
-    EXPECT_EQ(requestedPages(), (std::vector<std::string>{"1", "1"}));
     EXPECT_EQ(feed->currentPageIndex(), 1);
     EXPECT_FALSE(feed->moreView()->superview());
     EXPECT_NE(feed->loadingTips()->text().find("500"), std::string::npos);
@@ -304,19 +302,20 @@ TEST_F(WaterfallScenario, AFailedLoadMoreStopsLoadingMoreAndTellsTheUser) {
     EXPECT_EQ(toast->title(), app::localized("fetch_photos_error"));
     settle(2.0);
     EXPECT_FALSE(navigation()->presentedViewController());
+    // Nothing asks again on its own.
+    EXPECT_EQ(requestedPages().size(), 2u);
+    EXPECT_FALSE(feed->isFetching());
 
+    // Each scroll to the bottom asks once for the same page.
     flingToBottom();
     waitUntilIdle();
-    EXPECT_EQ(requestedPages().size(), 2u);
-    EXPECT_EQ(feed->imageDataSources().size(), kPageOnePhotos);
-
+    EXPECT_EQ(requestedPages(), (std::vector<std::string>{"1", "1", "1"}));
     harness.photos().clearFailures();
-    feed->collectionView()->setContentOffset({0, 0});
-    pullToRefresh();
-    waitUntilIdle();
+    settle(2.0);
     flingToBottom();
     waitUntilIdle();
     EXPECT_EQ(requestedPages(), (std::vector<std::string>{"1", "1", "1", "1", "2"}));
+    EXPECT_GT(feed->imageDataSources().size(), kPageOnePhotos);
 }
 
 TEST_F(WaterfallScenario, PullToRefreshAfterAFailedStartFillsTheFeed) {

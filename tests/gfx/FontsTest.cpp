@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "gfx/Fonts.h"
 #include "support/TestEnvironment.h"
 
@@ -22,6 +25,20 @@ TEST(FontsTest, MissingFamiliesFallBackToTheDefaultSans) {
 
 TEST(FontsTest, InstalledFamiliesAreUsedAsAsked) {
     EXPECT_EQ(Fonts::resolvedFamily("DejaVu Serif"), "DejaVu Serif");
+}
+
+TEST(FontsTest, EveryWeightTheAppAsksForHasAFaceOfItsOwn) {
+    const std::vector<std::pair<gfx::FontWeight, double>> weights{{gfx::FontWeight::Light, 300},
+                                                                  {gfx::FontWeight::Regular, 400},
+                                                                  {gfx::FontWeight::Medium, 500},
+                                                                  {gfx::FontWeight::Bold, 700}};
+    for (const auto& [weight, expected] : weights) {
+        const Fonts::Face face = Fonts::resolvedFace(gfx::Font::system(10, weight));
+        EXPECT_EQ(face.family, "Noto Sans CJK SC");
+        EXPECT_EQ(face.weight, expected) << face.style;
+        EXPECT_FALSE(face.synthetic) << face.style;
+    }
+    EXPECT_EQ(Fonts::resolvedFace(gfx::Font::system(10, gfx::FontWeight::Light)).style, "Light");
 }
 
 TEST(FontsTest, ConfigureRefusesAFolderWithoutFontsConf) {

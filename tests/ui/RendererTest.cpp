@@ -9,6 +9,7 @@
 #include "gfx/Canvas.h"
 #include "gfx/Image.h"
 #include "support/TestEnvironment.h"
+#include "ui/Label.h"
 #include "ui/Renderer.h"
 #include "ui/Window.h"
 
@@ -171,6 +172,43 @@ TEST_F(RendererTest, HiddenAndInvisibleViewsAreNotDrawn) {
     const auto image = render();
     expectPixel(image, 5, 5, kWhite);
     expectPixel(image, 25, 25, kWhite);
+}
+
+TEST_F(RendererTest, ALabelsShadowFollowsItsGlyphsWithinItsBounds) {
+    auto label = std::make_shared<ui::Label>(Rect(4, 8, 32, 24));
+    label->setTextAlignment(gfx::TextAlignment::Center);
+    label->setFont(gfx::Font::system(16));
+    label->setText("■");
+    window->addSubview(label);
+    const auto plain = render();
+    // The glyph's columns and rows in the plain rendering.
+    gfx::Rect glyph;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            if (at(plain, x, y).r < 128) glyph = glyph.united(Rect(x, y, 1, 1));
+    ASSERT_LT(glyph.width(), 16);
+    const int x0 = static_cast<int>(glyph.minX()), x1 = static_cast<int>(glyph.maxX()) - 1;
+    const int y0 = static_cast<int>(glyph.minY()), y1 = static_cast<int>(glyph.maxY()) - 1;
+
+    // A sharp red copy 5 points to the right shows beside the glyph only.
+    label->setShadow(gfx::Shadow{Color{1, 0, 0, 1}, {5, 0}, 0});
+    const auto sharp = render();
+    int red0 = 40, red1 = -1;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            if (const Rgba p = at(sharp, x, y); p.r > 200 && p.g < 60) {
+                EXPECT_TRUE(y >= y0 && y <= y1) << x << "," << y;
+                red0 = std::min(red0, x), red1 = std::max(red1, x);
+            }
+    EXPECT_NEAR(red0, x1 + 1, 1);
+    EXPECT_NEAR(red1, x1 + 5, 1);
+
+    // A blurred black shadow darkens around the glyph, not beyond the label.
+    label->setShadow(gfx::Shadow{Color::black(), {0, 0}, 6});
+    const auto blurred = render();
+    EXPECT_LT(at(blurred, x0 - 2, (y0 + y1) / 2).r, 250);
+    EXPECT_EQ(at(plain, x0 - 2, (y0 + y1) / 2).r, 255);
+    expectPixel(blurred, 2, (y0 + y1) / 2, kWhite);
 }
 
 TEST_F(RendererTest, DeviceScaleSetsThePixelSize) {
