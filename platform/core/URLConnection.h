@@ -15,7 +15,9 @@
 // status of 400 or more is a response like any other.
 //
 // While loading, a connection keeps itself alive; it lets go once it has
-// finished, failed or been cancelled. It holds its delegate weakly.
+// finished, failed or been cancelled. It holds its delegate weakly. A worker
+// thread must keep running its loop until its connections have ended, or
+// cancel them before it ends.
 //
 // start(), cancel() and the accessors are safe from any thread. cancel() on
 // the loop's thread, also inside a delegate call, means that no delegate call
