@@ -47,11 +47,16 @@ Reading read(CURLcode code, const std::string& url, std::int64_t received, std::
         case CURLE_TOO_MANY_REDIRECTS:
             return {Code::httpTooManyRedirects,
                     "Request to " + url + " was redirected too many times"};
-        case CURLE_SSL_CONNECT_ERROR:
         case CURLE_PEER_FAILED_VERIFICATION:
+            return {Code::secureConnectionFailed,
+                    "The server of " + url +
+                        " presented a certificate that is not trusted or does not name it"};
+        case CURLE_SSL_CACERT_BADFILE:
+            return {Code::secureConnectionFailed,
+                    "The trusted certificate authorities for " + url + " could not be read"};
+        case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SSL_CERTPROBLEM:
         case CURLE_SSL_CIPHER:
-        case CURLE_SSL_CACERT_BADFILE:
         case CURLE_SSL_ISSUER_ERROR:
         case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
         case CURLE_SSL_INVALIDCERTSTATUS:

@@ -55,8 +55,12 @@ int statusOf(std::string_view line) {
 
 }  // namespace
 
-HTTPExchange::HTTPExchange(std::shared_ptr<URLSessionTask> task, URLRequest request, Limits limits)
-    : task_(std::move(task)), request_(std::move(request)), limits_(std::move(limits)) {}
+HTTPExchange::HTTPExchange(std::shared_ptr<URLSessionTask> task, URLRequest request, Limits limits,
+                           Trust trust)
+    : task_(std::move(task)),
+      request_(std::move(request)),
+      limits_(std::move(limits)),
+      trust_(std::move(trust)) {}
 
 HTTPExchange::~HTTPExchange() {
     if (easy_) curl_easy_cleanup(easy_);
@@ -80,6 +84,7 @@ CURL* HTTPExchange::open() {
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &HTTPExchange::onBody);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+    applyTrust();
 
     const std::string& method = request_.method();
     const Data& body = request_.body();
@@ -102,6 +107,22 @@ CURL* HTTPExchange::open() {
     headers_ = headerList();
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
     return easy_;
+}
+
+void HTTPExchange::applyTrust() {
+    // Peers and host names are always verified. An authority of our own goes
+    // in as the CA file (or blob); the system's authorities stay trusted
+    // through libcurl's CA path. libcurl reuses a connection only for
+    // requests that trust the same authorities.
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!trust_.certificatesPEM.empty()) {
+        curl_blob blob{const_cast<char*>(trust_.certificatesPEM.data()),
+                       trust_.certificatesPEM.size(), CURL_BLOB_NOCOPY};
+        curl_easy_setopt(easy_, CURLOPT_CAINFO_BLOB, &blob);
+    } else if (!trust_.certificatesFile.empty()) {
+        curl_easy_setopt(easy_, CURLOPT_CAINFO, trust_.certificatesFile.c_str());
+    }
 }
 
 curl_slist* HTTPExchange::headerList() const {

@@ -36,8 +36,15 @@ public:
         double idleTimeout = 60;
         double resourceDeadline = 0;  // on the current clock's monotonic scale
     };
+    // Certificate authorities trusted besides the system's (see
+    // URLSessionConfiguration).
+    struct Trust {
+        std::string certificatesFile;
+        std::string certificatesPEM;
+    };
 
-    HTTPExchange(std::shared_ptr<URLSessionTask> task, URLRequest request, Limits limits);
+    HTTPExchange(std::shared_ptr<URLSessionTask> task, URLRequest request, Limits limits,
+                 Trust trust);
     ~HTTPExchange();
     HTTPExchange(const HTTPExchange&) = delete;
     HTTPExchange& operator=(const HTTPExchange&) = delete;
@@ -65,10 +72,12 @@ private:
     void body(const char* bytes, size_t count);
     void touch();
     [[nodiscard]] curl_slist* headerList() const;
+    void applyTrust();
 
     std::shared_ptr<URLSessionTask> task_;  // null once the outcome is reported
     const URLRequest request_;
     Limits limits_;
+    const Trust trust_;
     CURL* easy_ = nullptr;
     curl_slist* headers_ = nullptr;
     char errorBuffer_[CURL_ERROR_SIZE] = {};

@@ -58,6 +58,8 @@ public:
     // thread stops the process.
     static RunLoop& bindMainToCurrentThread();
     [[nodiscard]] static bool isMainThread();
+    // True on the loop's own thread.
+    [[nodiscard]] bool isCurrent() const { return std::this_thread::get_id() == thread_; }
 
     // Runs passes until stop(). A stop() made while no run() is active ends
     // the next run() as soon as it starts.

@@ -22,4 +22,24 @@ void URLRequest::setByteRange(std::int64_t from, std::optional<std::int64_t> to)
     headers_.set("Range", std::move(range));
 }
 
+std::optional<Value> URLRequest::property(std::string_view key) const {
+    const auto found = properties_.find(key);
+    if (found == properties_.end()) return std::nullopt;
+    return found->second;
+}
+
+bool URLRequest::hasProperty(std::string_view key) const {
+    return properties_.find(key) != properties_.end();
+}
+
+void URLRequest::setProperty(std::string key, Value value) {
+    properties_.insert_or_assign(std::move(key), std::move(value));
+}
+
+void URLRequest::removeProperty(std::string_view key) {
+    if (const auto found = properties_.find(key); found != properties_.end()) {
+        properties_.erase(found);
+    }
+}
+
 }  // namespace core

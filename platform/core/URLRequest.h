@@ -1,11 +1,19 @@
 #pragma once
-// An HTTP request as a URLSession sends it: URL, method, header fields, body
-// and the time-out between bytes. Header names compare case-insensitively;
-// setting a header replaces every field of that name.
+// An HTTP request as a URLSession or URLConnection sends it: URL, method,
+// header fields, body and the time-out between bytes. Header names compare
+// case-insensitively; setting a header replaces every field of that name.
+//
+// It also carries what the loading layer and URL protocols read but libcurl
+// does not: the URL of the page that issued it, a cache policy, the loading
+// hints (service type, cookie handling, cellular access; kept for those who
+// record requests, since the process keeps no HTTP cache, cookie store or
+// radio choice of its own), and a map of properties that URL protocols set
+// on requests to recognise them later.
 //
 // A value type with no shared state.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +27,18 @@ namespace core {
 class URLRequest {
 public:
     static constexpr double kDefaultTimeoutInterval = 60;
+
+    enum class CachePolicy : std::uint32_t {
+        useProtocolCachePolicy = 0,
+        reloadIgnoringLocalCacheData = 1,
+    };
+    enum class NetworkServiceType : std::uint32_t {
+        standard = 0,
+        background = 1,
+        video = 2,
+        voice = 3,
+        responsiveData = 4,
+    };
 
     explicit URLRequest(URL url);
 
@@ -53,6 +73,25 @@ public:
     // Sets "Range: bytes=from-to" (both inclusive), or "bytes=from-" without to.
     void setByteRange(std::int64_t from, std::optional<std::int64_t> to = std::nullopt);
 
+    // The page that issued the request; nullopt for requests of no page.
+    [[nodiscard]] const std::optional<URL>& mainDocumentURL() const { return mainDocumentURL_; }
+    void setMainDocumentURL(std::optional<URL> url) { mainDocumentURL_ = std::move(url); }
+
+    [[nodiscard]] CachePolicy cachePolicy() const { return cachePolicy_; }
+    void setCachePolicy(CachePolicy policy) { cachePolicy_ = policy; }
+    [[nodiscard]] NetworkServiceType networkServiceType() const { return networkServiceType_; }
+    void setNetworkServiceType(NetworkServiceType type) { networkServiceType_ = type; }
+    [[nodiscard]] bool HTTPShouldHandleCookies() const { return HTTPShouldHandleCookies_; }
+    void setHTTPShouldHandleCookies(bool handle) { HTTPShouldHandleCookies_ = handle; }
+    [[nodiscard]] bool allowsCellularAccess() const { return allowsCellularAccess_; }
+    void setAllowsCellularAccess(bool allows) { allowsCellularAccess_ = allows; }
+
+    // Properties for URL protocols, by key; nullopt when absent.
+    [[nodiscard]] std::optional<Value> property(std::string_view key) const;
+    [[nodiscard]] bool hasProperty(std::string_view key) const;
+    void setProperty(std::string key, Value value);
+    void removeProperty(std::string_view key);
+
     friend bool operator==(const URLRequest&, const URLRequest&) = default;
 
 private:
@@ -61,6 +100,12 @@ private:
     HTTPHeaders headers_;
     Data body_;
     std::optional<double> timeoutInterval_;
+    std::optional<URL> mainDocumentURL_;
+    CachePolicy cachePolicy_ = CachePolicy::useProtocolCachePolicy;
+    NetworkServiceType networkServiceType_ = NetworkServiceType::standard;
+    bool HTTPShouldHandleCookies_ = true;
+    bool allowsCellularAccess_ = true;
+    std::map<std::string, Value, std::less<>> properties_;
 };
 
 }  // namespace core

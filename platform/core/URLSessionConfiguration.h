@@ -1,11 +1,22 @@
 #pragma once
 // The settings a URLSession applies to every task it makes. A value type.
 
+#include <cstdlib>
 #include <string>
 
 #include "core/HTTPHeaders.h"
 
 namespace core {
+
+// The environment variable naming a PEM file of certificate authorities that
+// sessions trust for https besides the system's (the tool and the demo use
+// it to reach local servers with certificates of their own).
+inline constexpr const char* kTrustedCertificatesFileVariable = "VANTOR_CA_FILE";
+
+[[nodiscard]] inline std::string trustedCertificatesFileFromEnvironment() {
+    const char* path = std::getenv(kTrustedCertificatesFileVariable);
+    return path ? path : "";
+}
 
 struct URLSessionConfiguration {
     // Seconds without data after which a request fails with timedOut, for
@@ -23,6 +34,12 @@ struct URLSessionConfiguration {
     // Sent as User-Agent when neither the request nor the additional
     // headers set one.
     std::string userAgent = "Vantor/1.0";
+    // Certificate authorities trusted for https in addition to the system's:
+    // a PEM file, and PEM text (the text wins when both are set). Servers are
+    // always verified; a certificate that chains to none of the trusted
+    // authorities fails the request with secureConnectionFailed.
+    std::string trustedCertificatesFile = trustedCertificatesFileFromEnvironment();
+    std::string trustedCertificatesPEM;
 };
 
 }  // namespace core

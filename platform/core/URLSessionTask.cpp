@@ -184,7 +184,10 @@ std::shared_ptr<HTTPExchange> URLSessionTask::makeExchangeLocked(
     limits.resourceDeadline = resourceDeadline_;
     redirectResponse_.reset();
     redirectBody_.clear();
-    exchange_ = std::make_shared<HTTPExchange>(shared_from_this(), std::move(sent), limits);
+    HTTPExchange::Trust trust{configuration.trustedCertificatesFile,
+                              configuration.trustedCertificatesPEM};
+    exchange_ = std::make_shared<HTTPExchange>(shared_from_this(), std::move(sent), limits,
+                                               std::move(trust));
     return exchange_;
 }
 

@@ -6,6 +6,7 @@
 
 #include "ads/foundation/DZHTTPRequest.h"
 #include "ads/foundation/DZThreading.h"
+#include "ads/web/net/DZIsHTTPSuccessResponse.h"
 #include "core/URLSession.h"
 #include "core/UserDefaults.h"
 #include "core/Value.h"
@@ -28,10 +29,6 @@ std::optional<core::URL> sendableURL(const std::string& text) {
         return std::nullopt;
     }
     return url;
-}
-
-bool isHTTPSuccess(const std::optional<core::HTTPURLResponse>& response) {
-    return response && response->statusCode() >= 200 && response->statusCode() <= 299;
 }
 
 }  // namespace
@@ -177,7 +174,7 @@ void DZPinger::sendPing(const std::string& urlString, std::function<void(bool)> 
                 found != self->pingedURLs_.end()) {
                 self->pingedURLs_.erase(found);
             }
-            completion(!error && isHTTPSuccess(response));
+            completion(!error && DZIsHTTPSuccessResponse(response));
         },
         queue_);
     task->resume();
