@@ -1,18 +1,13 @@
 #include "gfx/GeometryText.h"
 
 #include <charconv>
-#include <cstdio>
 #include <optional>
+
+#include "core/StringFormat.h"
 
 namespace gfx {
 
 namespace {
-
-std::string number(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%g", value);
-    return buffer;
-}
 
 void skipSpaces(std::string_view& text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -38,7 +33,7 @@ std::optional<double> readNumber(std::string_view& text) {
 }  // namespace
 
 std::string stringFromSize(Size size) {
-    return "{" + number(size.width) + ", " + number(size.height) + "}";
+    return core::format("{%g, %g}", size.width, size.height);
 }
 
 Size sizeFromString(std::string_view text) {

@@ -176,6 +176,7 @@ TEST(DZRequest, EmptyOrBlankFieldsWriteNothing) {
 }
 
 TEST(DZRequest, AZODRequestComesBackThroughTheBaseClass) {
+    DZMarkBannerResizeUsed();
     ZODRequest source;
     fill(source);
     source.setPublisherProvidedID("  user-42 ");

@@ -160,8 +160,8 @@ void DZAd::pingManualImpressionURLs() {
 
 void DZAd::pingDebugSignal() {
     const auto defaults = core::UserDefaults::standard();
-    const auto debugURL = defaults->stringForKey(kDebugSignalURLKey);
-    if (!debugURL || !defaults->objectForKey(kDebugSignalURLKey).isString()) return;
+    const core::Value debugURL = defaults->objectForKey(kDebugSignalURLKey);
+    if (!debugURL.isString()) return;
     if (!DZApplication::sharedInstance()->debugModeEnabled() || hasSentDebugSignal_ ||
         !debugSignalInformation_)
         return;
@@ -170,7 +170,8 @@ void DZAd::pingDebugSignal() {
     if (linked.isString()) parameters.set("linkedDeviceId", *linked.string());
     if (adUnitID_) parameters.set("adSlotPath", *adUnitID_);
     parameters.set("debugData", *debugSignalInformation_);
-    const auto signalURL = DZURLByAddingQueryParameters(core::URL::create(*debugURL), parameters);
+    const auto signalURL =
+        DZURLByAddingQueryParameters(core::URL::create(*debugURL.string()), parameters);
     hasSentDebugSignal_ = true;
     DZPinger::sharedInstance()->pingURLString(
         signalURL ? signalURL->absoluteString() : std::string(), nullptr, nullptr);
