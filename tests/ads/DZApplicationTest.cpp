@@ -155,21 +155,30 @@ TEST_F(DZApplicationStartup, TheDelayFlagPostponesStageTwoUntilConfiguration) {
     }
 }
 
-TEST_F(DZApplicationStartup, NoDelayWinsOverTheInitDelayFlag) {
+TEST_F(DZApplicationStartup, TheInitDelayFlagCountsOnlyWithoutADelayKey) {
     DZBoolCacheSet(DZApplication::kInitDelayFlag, true);
     {
         InfoScope info(DZApplication::kDelayEarlyActivitiesKey, "NO");
         postLaunch();
         EXPECT_EQ(log(), joined({kStageOneHead, kStageTwo, kStageOneTail}));
     }
-    TearDown();
-    SetUp();
-    // Without the key the cached flag decides; an entry of another kind
-    // counts as no key.
-    DZBoolCacheSet(DZApplication::kInitDelayFlag, true);
-    InfoScope info(DZApplication::kDelayEarlyActivitiesKey, core::Array{});
-    postLaunch();
-    EXPECT_EQ(log(), joined({kStageOneHead, kStageOneTail}));
+    // Without the key (the app's own Info.json has none) the cached flag
+    // decides; an entry of another kind counts as no key.
+    for (const bool otherKind : {false, true}) {
+        TearDown();
+        SetUp();
+        DZBoolCacheSet(DZApplication::kInitDelayFlag, true);
+        std::optional<InfoScope> info;
+        if (otherKind) info.emplace(DZApplication::kDelayEarlyActivitiesKey, core::Array{});
+        ASSERT_TRUE(core::Bundle::main()
+                        ->objectForInfoDictionaryKey(DZApplication::kDelayEarlyActivitiesKey)
+                        .isNull() != otherKind);
+        postLaunch();
+        EXPECT_EQ(log(), joined({kStageOneHead, kStageOneTail}));
+        DZCallLog::clear();
+        DZApplication::sharedInstance()->runAdditionalEarlyActivities();
+        EXPECT_EQ(log(), kStageTwo);
+    }
 }
 
 TEST_F(DZApplicationStartup, ConfigurationInsideLaunchRunsStageTwoFirst) {
