@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ads/core/app/DZMobileAds.h"
 #include "app/AppDelegate.h"
 #include "app/services/AppConfiguration.h"
 #include "core/Bundle.h"
@@ -246,6 +247,8 @@ int main(int argc, char** argv) {
         std::printf("vantor: local photo service at %s\n", services->photoAPIBase().c_str());
     }
 
+    // The ad SDK starts itself once the app has launched.
+    ads::DZMobileAds::registerForLaunch();
     auto delegate = std::make_shared<app::AppDelegate>();
     ui::Application::shared().launch(delegate);
     if (options.window) {

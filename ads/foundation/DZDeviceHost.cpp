@@ -1,5 +1,6 @@
 #include "ads/foundation/DZDeviceHost.h"
 
+#include "ads/core/app/DZApplication.h"
 #include "core/Bundle.h"
 #include "ui/Application.h"
 #include "ui/Window.h"
@@ -8,28 +9,24 @@ namespace ads {
 
 namespace {
 
-// The app supports portrait only; the platform has no rotation yet.
-constexpr unsigned long kPortraitMask = 1UL << 1;
-
 class PlatformDeviceHost final : public DZDeviceHost {
 public:
     std::optional<gfx::Size> mainWindowSize() const override {
-        ui::Application& application = ui::Application::shared();
-        std::shared_ptr<ui::Window> window = application.keyWindow();
-        if (!window && application.delegate()) window = application.delegate()->window();
+        const std::shared_ptr<ui::Window> window = DZApplication::sharedInstance()->mainWindow();
         if (!window) return std::nullopt;
         return window->frame().standardized().size;
     }
 
     unsigned long mainWindowSupportedInterfaceOrientations() const override {
-        return kPortraitMask;
+        return DZApplication::sharedInstance()->mainWindowSupportedInterfaceOrientations();
     }
 
     unsigned long supportedInterfaceOrientationsForMainWindow() const override {
-        return kPortraitMask;
+        const auto window = DZApplication::sharedInstance()->mainWindow();
+        return ui::Application::shared().supportedInterfaceOrientationsForWindow(window.get());
     }
 
-    core::Value iTunesMetadata() const override { return core::Dictionary(); }
+    core::Value iTunesMetadata() const override { return DZApplication::iTunesMetadata(); }
 
     core::Value infoDictionary() const override {
         const auto bundle = core::Bundle::main();

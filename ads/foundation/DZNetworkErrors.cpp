@@ -42,9 +42,8 @@ Error DZErrorFromNetworkError(const core::NetworkError& error) {
 }
 
 Error DZInvalidResponseError(int httpStatus) {
-    Error error = DZErrorWithCodeDescription(kDZErrorInternalError, "Invalid response received.");
-    error.httpStatus = httpStatus;
-    return error;
+    return DZErrorWithCodeStatusDescription(kDZErrorInternalError, httpStatus,
+                                            "Invalid response received.");
 }
 
 }  // namespace ads

@@ -1,5 +1,6 @@
 #include "core/DateFormatter.h"
 
+#include <unicode/gregocal.h>
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 
@@ -39,6 +40,31 @@ std::shared_ptr<DateFormatter> DateFormatter::create(std::string_view pattern,
     auto impl = std::make_unique<Impl>();
     impl->format = std::move(format);
     return std::shared_ptr<DateFormatter>(new DateFormatter(std::move(impl)));
+}
+
+std::shared_ptr<DateFormatter> DateFormatter::create(std::string_view pattern) {
+    UErrorCode status = U_ZERO_ERROR;
+    auto format = std::make_unique<icu::SimpleDateFormat>(
+        icu::UnicodeString::fromUTF8(
+            icu::StringPiece(pattern.data(), static_cast<int32_t>(pattern.size()))),
+        status);
+    if (U_FAILURE(status)) return nullptr;
+    format->setLenient(false);
+    auto impl = std::make_unique<Impl>();
+    impl->format = std::move(format);
+    return std::shared_ptr<DateFormatter>(new DateFormatter(std::move(impl)));
+}
+
+Date DateFormatter::gregorianDate(long year, long month, long day) {
+    UErrorCode status = U_ZERO_ERROR;
+    icu::GregorianCalendar calendar(status);
+    if (U_FAILURE(status)) return {};
+    calendar.clear();
+    calendar.setLenient(true);
+    calendar.set(static_cast<int32_t>(year), static_cast<int32_t>(month - 1),
+                 static_cast<int32_t>(day));
+    const UDate milliseconds = calendar.getTime(status);
+    return U_FAILURE(status) ? Date{} : Date{milliseconds / 1000.0};
 }
 
 std::optional<Date> DateFormatter::date(std::string_view text) const {

@@ -25,6 +25,8 @@ public:
     [[nodiscard]] static std::shared_ptr<DateFormatter> create(std::string_view pattern,
                                                                std::string_view locale,
                                                                std::string_view timeZone);
+    // In the process's default locale and time zone.
+    [[nodiscard]] static std::shared_ptr<DateFormatter> create(std::string_view pattern);
     ~DateFormatter();
     DateFormatter(const DateFormatter&) = delete;
     DateFormatter& operator=(const DateFormatter&) = delete;
@@ -32,6 +34,12 @@ public:
     // nullopt unless the whole text matches the pattern.
     [[nodiscard]] std::optional<Date> date(std::string_view text) const;
     [[nodiscard]] std::string string(Date date) const;
+
+    // The start of the day that a Gregorian calendar in the default time
+    // zone makes of the components; out-of-range components carry over
+    // (month 13 is January of the next year, day 0 the last of the month
+    // before).
+    [[nodiscard]] static Date gregorianDate(long year, long month, long day);
 
 private:
     struct Impl;

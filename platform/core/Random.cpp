@@ -1,5 +1,8 @@
 #include "core/Random.h"
 
+#include <sys/random.h>
+
+#include <cerrno>
 #include <utility>
 
 namespace core {
@@ -35,6 +38,23 @@ void Random::install(std::shared_ptr<Random> random) {
     auto& state = installed();
     std::lock_guard lock(state.mutex);
     state.random = random ? std::move(random) : defaultRandom();
+}
+
+std::uint64_t Random::secureUInt64() {
+    std::uint64_t value = 0;
+    auto* bytes = reinterpret_cast<unsigned char*>(&value);
+    size_t filled = 0;
+    while (filled < sizeof value) {
+        const ssize_t got = getrandom(bytes + filled, sizeof value - filled, 0);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            // No kernel source: fall back to the device the library seeds from.
+            std::random_device device;
+            return (std::uint64_t{device()} << 32) | device();
+        }
+        filled += static_cast<size_t>(got);
+    }
+    return value;
 }
 
 double Random::uniform() {

@@ -33,6 +33,9 @@ public:
     [[nodiscard]] std::int64_t uniformInt(std::int64_t low, std::int64_t high);
 
     [[nodiscard]] static std::shared_ptr<Random> current();
+    // 64 bits from the operating system's cryptographic source, for
+    // identifiers that must not be guessable; never the installed source.
+    [[nodiscard]] static std::uint64_t secureUInt64();
     // nullptr restores the default source.
     static void install(std::shared_ptr<Random> random);
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/Console.h"
+#include "core/Queue.h"
 
 namespace store {
 
@@ -34,6 +35,20 @@ bool URLOpener::open(const core::URL& url) {
     }
     if (launches && !std::getenv("VANTOR_NO_OPENER")) launch(url.absoluteString());
     return true;
+}
+
+void URLOpener::open(const core::URL& url, const core::Dictionary& options, Completion completion) {
+    bool opened = false;
+    if (options[kUniversalLinksOnlyOption].boolValue()) {
+        const std::lock_guard lock(mutex_);
+        refused_.push_back(url);
+    } else {
+        opened = open(url);
+    }
+    if (completion) {
+        core::Queue::main()->async(
+            [completion = std::move(completion), opened] { completion(opened); });
+    }
 }
 
 // Double fork: the intermediate child exits at once and is reaped here, so

@@ -8,10 +8,12 @@
 // VANTOR_NO_OPENER is unset.
 // Thread-safe.
 
+#include <functional>
 #include <mutex>
 #include <vector>
 
 #include "core/URL.h"
+#include "core/Value.h"
 
 namespace store {
 
@@ -19,9 +21,20 @@ class URLOpener {
 public:
     [[nodiscard]] static URLOpener& shared();
 
+    // With a true value under this option an open is limited to apps that
+    // claim the link as their own; no app here claims links, so such an
+    // open opens nothing.
+    static constexpr const char* kUniversalLinksOnlyOption =
+        "UIApplicationOpenURLOptionUniversalLinksOnly";
+    using Completion = std::function<void(bool opened)>;
+
     // False (not opened), with a console line, for anything but http(s)
     // with a host.
     bool open(const core::URL& url);
+    // open(url), or nothing (recorded as refused) when the options ask for
+    // universal links only. The completion, when given, gets the result
+    // later on the main queue.
+    void open(const core::URL& url, const core::Dictionary& options, Completion completion);
 
     [[nodiscard]] std::vector<core::URL> openedURLs() const;
     [[nodiscard]] std::vector<core::URL> refusedURLs() const;

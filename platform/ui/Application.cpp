@@ -107,6 +107,19 @@ double Application::statusBarHeight() const {
     return DeviceProfile::current().statusBarHeight;
 }
 
+long Application::statusBarOrientation() const {
+    return DeviceProfile::current().interfaceOrientation;
+}
+
+unsigned long Application::supportedInterfaceOrientationsForWindow(const Window* window) {
+    constexpr unsigned long kPortraitMask = 1UL << 1;
+    if (const auto delegate = delegate_) {
+        if (const auto mask = delegate->supportedInterfaceOrientationsForWindow(*this, window))
+            return *mask;
+    }
+    return kPortraitMask;
+}
+
 void Application::resetForTesting() {
     delegate_.reset();
     state_ = ApplicationState::Inactive;

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "ui/Responder.h"
@@ -26,6 +27,12 @@ public:
     virtual void willTerminate(Application&) {}
     // The app's main window, for code that asks the delegate for it.
     [[nodiscard]] virtual std::shared_ptr<Window> window() const { return nullptr; }
+    // The interface orientations (bit 1 << orientation) the app allows in
+    // the window; nullopt leaves the answer to the application.
+    [[nodiscard]] virtual std::optional<unsigned long>
+    supportedInterfaceOrientationsForWindow(Application&, const Window*) {
+        return std::nullopt;
+    }
 };
 
 enum class ApplicationState { Active, Inactive, Background };
@@ -66,6 +73,12 @@ public:
     void makeKeyWindow(const std::shared_ptr<Window>& window);
 
     [[nodiscard]] double statusBarHeight() const;
+    // The interface orientation the screen is shown in (1 portrait, 2 upside
+    // down, 3 landscape right, 4 landscape left): the device profile's.
+    [[nodiscard]] long statusBarOrientation() const;
+    // The delegate's answer when it gives one; else portrait only (mask 2),
+    // as the platform does not rotate.
+    [[nodiscard]] unsigned long supportedInterfaceOrientationsForWindow(const Window* window);
 
     // The delegate (touches no window handled end there).
     [[nodiscard]] Responder* nextResponder() const override { return delegate_.get(); }

@@ -20,7 +20,9 @@
 
 namespace ui {
 
-enum class UserInterfaceIdiom { Phone, Pad };
+// Unspecified stands for any other kind of device; profile files name only
+// "phone" and "pad", tests make others with overrideForTesting().
+enum class UserInterfaceIdiom { Phone, Pad, Unspecified };
 
 // One output of the current audio route: its port type (AudioSession's
 // port constants) and its name, which a port may lack.

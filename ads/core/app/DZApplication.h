@@ -1,25 +1,207 @@
 #pragma once
-// The SDK-wide application object. For now it holds the process's identity:
-// one random UUID made when the object is created, which the SDK's event
-// logs use to tell processes apart. Safe from any thread.
+// The SDK's process-wide view of the host application. It starts the SDK
+// in two stages, follows the application's lifecycle notifications, and
+// answers what the rest of the SDK asks about the host: whether it is
+// active, which window and view controller are on top, which orientations it
+// supports, how to open a URL. It also owns the request statistics and the
+// content hashing of the host's screens.
+//
+// Start-up: the process entry calls load() before the application launches
+// (DZMobileAds::registerForLaunch). At the launch notification the SDK runs
+// stage 1 (runEarlyActivities) once; stage 2 (runAdditionalEarlyActivities)
+// runs once, from stage 1 unless the host's "DZDelayEarlyActivities" or the
+// "init_delay" flag postpones it, or earlier or later from
+// DZMobileAds::configureWithApplicationID and the ad load entry points.
+// Every step is recorded in DZCallLog.
+//
+// Threading: start-up, the lifecycle handlers, window, view-controller and
+// orientation queries and URL opening run on the main thread (stage 2 and
+// supportsOrientations hop there themselves). The fields listed as guarded
+// are read synchronously and written asynchronously on the lock queue
+// "com.dozuza.vuraz.application-ivar-lock"; the rest are fixed at creation
+// or atomic.
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
+
+#include "ads/foundation/DZStatisticDictionary.h"
+#include "ads/foundation/DZStatisticDictionaryDelegate.h"
+#include "core/NotificationCenter.h"
+#include "core/Queue.h"
+#include "core/URL.h"
+#include "core/Value.h"
+
+namespace ui {
+class ViewController;
+class Window;
+}  // namespace ui
 
 namespace ads {
 
-class DZApplication {
-public:
-    [[nodiscard]] static std::shared_ptr<DZApplication> sharedInstance();
+class DZContentHashing;
 
-    // An upper-case version 4 UUID ("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"),
-    // fixed for the life of the object.
+class DZApplication : public DZStatisticDictionaryDelegate,
+                      public std::enable_shared_from_this<DZApplication> {
+public:
+    static constexpr const char* kDelayEarlyActivitiesKey = "DZDelayEarlyActivities";
+    static constexpr const char* kInitDelayFlag = "init_delay";
+    // All four interface orientations.
+    static constexpr std::uint64_t kAllOrientationsMask = 30;
+
+    [[nodiscard]] static std::shared_ptr<DZApplication> sharedInstance();
+    // Observes the launch notification once for the process: at each
+    // launch notification, appDidFinishLaunching and runEarlyActivities on
+    // the shared instance. Later calls do nothing.
+    static void load();
+    // A fresh shared instance and a fresh start-up (stage 1 may run again);
+    // the registration of load() stays.
+    static void resetForTesting();
+
+    ~DZApplication() override;
+    DZApplication(const DZApplication&) = delete;
+    DZApplication& operator=(const DZApplication&) = delete;
+
+    // Stage 1, at most once per process. Main thread.
+    void runEarlyActivities();
+    // Stage 2, at most once per process; from any thread (runs on the main
+    // thread, at once when called there).
+    void runAdditionalEarlyActivities();
+    void appDidFinishLaunching() { appFinishedLaunching_ = true; }
+    [[nodiscard]] bool appFinishedLaunching() const { return appFinishedLaunching_; }
+    [[nodiscard]] bool hasRunAdditionalEarlyActivities() const {
+        return hasRunAdditionalEarlyActivities_;
+    }
+
+    // Not in the background, or in the background before the launch
+    // notification was handled.
+    [[nodiscard]] bool active() const;
+    void enableBackgroundAdLoading() { backgroundLoadingEnabled_ = true; }
+    [[nodiscard]] bool backgroundLoadingEnabled() const { return backgroundLoadingEnabled_; }
+    // Background loading enabled and the server's "bg_reload_enabled".
+    [[nodiscard]] bool backgroundReloadingEnabled() const;
+
+    // The host's "CFBundleVersion", empty when absent.
+    [[nodiscard]] const std::string& version() const { return version_; }
+    [[nodiscard]] const std::string& mainBundleIdentifier() const { return mainBundleIdentifier_; }
+    // A random 64-bit number in decimal, per process.
+    [[nodiscard]] const std::string& sessionIdentifier() const { return sessionIdentifier_; }
+    // An upper-case version 4 UUID, per process.
     [[nodiscard]] const std::string& UUIDString() const { return UUIDString_; }
+
+    [[nodiscard]] bool debugModeEnabled() const { return debugModeEnabled_; }
+    void setDebugModeEnabled(bool enabled) { debugModeEnabled_ = enabled; }
+    [[nodiscard]] std::optional<std::string> inAppPreviewCreativeToken() const;
+    void setInAppPreviewCreativeToken(std::optional<std::string> token);
+    // Guarded; nullopt until set.
+    [[nodiscard]] std::optional<std::vector<std::string>> availableAdapterNames() const;
+    void setAvailableAdapterNames(std::optional<std::vector<std::string>> names);
+
+    // 1, 2, 3 ... across the process.
+    [[nodiscard]] std::uint64_t nextLiveViewID();
+
+    // "iTunesMetadata.plist" beside the documents folder.
+    [[nodiscard]] static std::optional<std::string> iTunesMetadataPath();
+    // The store's metadata file, read once per process; an empty dictionary
+    // when it is missing, unreadable or not a dictionary.
+    [[nodiscard]] static const core::Dictionary& iTunesMetadata();
+    // The metadata dictionary of the file at path, read now.
+    [[nodiscard]] static core::Dictionary iTunesMetadataAt(const std::string& path);
+
+    // A window made on first use and kept for the process, never shown or
+    // made key: the parent of SDK views that are not on screen.
+    [[nodiscard]] static std::shared_ptr<ui::Window> placeholderWindow();
+    // The key window, else the application delegate's window.
+    [[nodiscard]] std::shared_ptr<ui::Window> mainWindow() const;
+    // The main window's root controller followed through what it presents.
+    [[nodiscard]] std::shared_ptr<ui::ViewController> topViewController() const;
+    // The status-bar orientation, unless the controller on top of the key
+    // window is an ad that forces another.
+    [[nodiscard]] long topViewControllerOrientation() const;
+    [[nodiscard]] bool isSplitScreenEnabled() const;
+    [[nodiscard]] std::uint64_t mainWindowSupportedInterfaceOrientations() const;
+    // Whether the main window's mask (refreshed through the main thread)
+    // shares a bit with mask.
+    [[nodiscard]] bool supportsOrientations(std::uint64_t mask);
+
+    void openURL(const core::URL& url);
+    // strict limits the open to apps that claim the link, for http and
+    // https URLs only. The completion gets whether something opened.
+    void openURL(const core::URL& url, bool strictUniversalLink,
+                 std::function<void(bool)> completion);
+
+    // Lifecycle handlers; the observers installed at creation call them.
+    void didBecomeActive();
+    void willEnterForeground();
+    void willResignActive();
+
+    // Session counters.
+    void resetPreqsInSession();
+    void resetTimeInSession();
+    void sendForegroundPing();
+    void refreshServerSideConfiguration();
+    void startContentHashing();
+    void stopContentHashing();
+    [[nodiscard]] std::optional<std::string> fingerprintWithServedPenaltyDeduction();
+
+    [[nodiscard]] const std::shared_ptr<DZStatisticDictionary>& statistics() const {
+        return statistics_;
+    }
+    [[nodiscard]] const std::shared_ptr<DZStatisticDictionary>& nativeAdStatistics() const {
+        return nativeAdStatistics_;
+    }
+
+    // DZStatisticDictionaryDelegate: the ads' statistics that changed are
+    // collected on the notification queue.
+    std::shared_ptr<core::Queue> notificationQueue() override { return notificationSerialQueue_; }
+    void
+    didUpdateStatisticDictionary(const std::shared_ptr<DZStatisticDictionary>& dictionary) override;
+    [[nodiscard]] size_t pendingAdStatisticsCount() const;
 
 private:
     DZApplication();
+    void observeLifecycle();
+    [[nodiscard]] bool stageTwoRunsNow() const;
+    void runStageTwoOnMainThread();
+    void syncOnLockQueue(const std::function<void()>& block) const;
 
+    const std::string version_;
+    const std::string mainBundleIdentifier_;
+    const std::string sessionIdentifier_;
     const std::string UUIDString_;
+    const std::shared_ptr<DZStatisticDictionary> statistics_;
+    const std::shared_ptr<DZStatisticDictionary> nativeAdStatistics_;
+    const std::shared_ptr<core::Queue> notificationSerialQueue_;
+    const std::shared_ptr<core::Queue> statisticsSerialQueue_;
+    const std::shared_ptr<core::Queue> lockQueue_;
+    const std::shared_ptr<DZContentHashing> contentHashing_;
+
+    // Lock queue only.
+    std::optional<std::vector<std::string>> availableAdapterNames_;
+    std::uint64_t liveViewID_ = 0;
+    std::uint64_t mainWindowSupportedInterfaceOrientations_ = kAllOrientationsMask;
+    // Notification queue only.
+    std::set<std::shared_ptr<DZStatisticDictionary>> adStatistics_;
+
+    // Main thread only. Stage 1 runs once per process, stage 2 once per
+    // instance (one instance per process outside tests).
+    static bool earlyActivitiesDone_;
+    bool hasRunAdditionalEarlyActivities_ = false;
+    core::NotificationCenter::Token appBecameActiveObserver_;
+    core::NotificationCenter::Token appWillEnterForegroundObserver_;
+    core::NotificationCenter::Token appWillResignActiveObserver_;
+
+    std::atomic<bool> appFinishedLaunching_{false};
+    std::atomic<bool> backgroundLoadingEnabled_{false};
+    std::atomic<bool> debugModeEnabled_{false};
+    mutable std::mutex tokenMutex_;
+    std::optional<std::string> inAppPreviewCreativeToken_;
 };
 
 }  // namespace ads

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "ads/core/app/DZApplication.h"
 #include "core/NotificationCenter.h"
 
 namespace ads {
@@ -17,10 +18,23 @@ DZMobileAds& DZMobileAds::sharedInstance() {
     return *instance;
 }
 
+void DZMobileAds::registerForLaunch() {
+    DZApplication::load();
+}
+
 void DZMobileAds::configureWithApplicationID(std::string_view applicationID) {
     (void)sharedInstance();
+    DZApplication::sharedInstance()->runAdditionalEarlyActivities();
     std::lock_guard lock(gMutex);
     gApplicationID = std::string(applicationID);
+}
+
+void DZMobileAds::resetForTesting() {
+    DZMobileAds& ads = sharedInstance();
+    ads.applicationVolume_ = 1.0f;
+    ads.applicationMuted_ = false;
+    std::lock_guard lock(gMutex);
+    gApplicationID.clear();
 }
 
 std::string DZMobileAds::applicationID() const {

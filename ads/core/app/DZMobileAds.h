@@ -14,8 +14,12 @@ public:
 
     static DZMobileAds& sharedInstance();
 
-    // Starts the SDK for the application identifier. Reports nothing back
-    // and never fails towards the caller.
+    // Lets the SDK start itself when the application has launched. The
+    // process entry calls it once, before the application launches.
+    static void registerForLaunch();
+    // Runs the SDK's second start-up stage (when it has not run yet) and
+    // keeps the application identifier. Reports nothing back and never
+    // fails towards the caller.
     static void configureWithApplicationID(std::string_view applicationID);
     // The identifier given to configureWithApplicationID (empty before).
     [[nodiscard]] std::string applicationID() const;
@@ -30,6 +34,9 @@ public:
     [[nodiscard]] float clampedApplicationVolume() const;
 
     [[nodiscard]] bool isSDKVersionAtLeast(long major, long minor, long patch) const;
+
+    // No application identifier, volume 1.0, not muted.
+    static void resetForTesting();
 
 private:
     DZMobileAds() = default;

@@ -52,6 +52,20 @@ void DZPinger::resetSharedInstanceForTesting() {
     gShared.reset();
 }
 
+void DZPinger::pingURLString(const std::string& urlString, std::shared_ptr<core::Queue> queue,
+                             std::function<void(bool)> completion) {
+    auto report = [queue = std::move(queue), completion = std::move(completion)](bool success) {
+        if (queue && completion) queue->async([completion, success] { completion(success); });
+    };
+    if (urlString.empty() || !core::URL::create(urlString)) {
+        report(false);
+        return;
+    }
+    queue_->async([self = shared_from_this(), urlString, report = std::move(report)] {
+        self->sendPing(urlString, report);
+    });
+}
+
 void DZPinger::pingWithRetryGroupKey(const std::string& key, const core::URL& url,
                                      const std::string& retryURLString) {
     if (key.empty() || retryURLString.empty()) {

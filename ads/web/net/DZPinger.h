@@ -36,6 +36,11 @@ public:
     static constexpr std::string_view kRetryCountKey = "/dozuza/ads/retry_count";
 
     static std::shared_ptr<DZPinger> sharedInstance();
+    // Sends the URL once, without retries. The completion, when given with a
+    // queue, gets the success flag there; a string that is not a sendable
+    // URL fails at once.
+    void pingURLString(const std::string& urlString, std::shared_ptr<core::Queue> queue,
+                       std::function<void(bool)> completion);
     // Sends url asynchronously on the pinger's queue under the group's retry rules.
     void pingWithRetryGroupKey(const std::string& key, const core::URL& url,
                                const std::string& retryURLString);

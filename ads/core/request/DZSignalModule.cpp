@@ -1,0 +1,39 @@
+#include "ads/core/request/DZSignalModule.h"
+
+#include <mutex>
+
+namespace ads {
+
+namespace {
+
+class SilentSignalModule final : public DZSignalModule {
+public:
+    void start(std::string_view) override {}
+    bool querySignal(std::string&, bool) override { return false; }
+};
+
+struct Installed {
+    std::mutex mutex;
+    std::shared_ptr<DZSignalModule> module = std::make_shared<SilentSignalModule>();
+};
+
+Installed& installed() {
+    static Installed* const shared = new Installed;
+    return *shared;
+}
+
+}  // namespace
+
+std::shared_ptr<DZSignalModule> DZSignalModule::current() {
+    Installed& shared = installed();
+    std::lock_guard lock(shared.mutex);
+    return shared.module;
+}
+
+void DZSignalModule::install(std::shared_ptr<DZSignalModule> module) {
+    Installed& shared = installed();
+    std::lock_guard lock(shared.mutex);
+    shared.module = module ? std::move(module) : std::make_shared<SilentSignalModule>();
+}
+
+}  // namespace ads

@@ -1,0 +1,34 @@
+#pragma once
+// The SDK's click and touch signal module: what an ad request, a click and
+// the foreground ping may carry about how the user interacts with ads.
+//
+// The module in this build gives no signal: it is started, answers every
+// read with "nothing written", and does not track touches. The SDK reads it
+// through this interface so that a module that gives signals can be
+// installed without changing its callers; tests install scripted ones.
+//
+// start() and querySignal() are called on the main thread.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace ads {
+
+class DZSignalModule {
+public:
+    virtual ~DZSignalModule() = default;
+
+    // Once per process, before the first read.
+    virtual void start(std::string_view sdkVersion) = 0;
+    // Writes one "name=value" pair into signal and answers whether it did.
+    // enabled is the server's switch for the signal.
+    virtual bool querySignal(std::string& signal, bool enabled) = 0;
+
+    // The installed module (the one of this build until another is
+    // installed); nullptr restores it.
+    [[nodiscard]] static std::shared_ptr<DZSignalModule> current();
+    static void install(std::shared_ptr<DZSignalModule> module);
+};
+
+}  // namespace ads

@@ -1,0 +1,27 @@
+#pragma once
+// The reward a rewarded ad grants: a type ("rb_type") and an amount
+// ("rb_amount"). Immutable; any thread.
+
+#include <memory>
+#include <string>
+
+#include "core/Value.h"
+
+namespace ads {
+
+class DZAdReward {
+public:
+    DZAdReward(std::string rewardType, double rewardAmount)
+        : rewardType_(std::move(rewardType)), rewardAmount_(rewardAmount) {}
+    // nullptr unless "rb_type" is text and "rb_amount" a number.
+    [[nodiscard]] static std::shared_ptr<DZAdReward> create(const core::Value& rewardDictionary);
+
+    [[nodiscard]] const std::string& rewardType() const { return rewardType_; }
+    [[nodiscard]] double rewardAmount() const { return rewardAmount_; }
+
+private:
+    std::string rewardType_;
+    double rewardAmount_;
+};
+
+}  // namespace ads
