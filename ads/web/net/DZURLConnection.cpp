@@ -16,13 +16,10 @@ std::optional<std::string> utf8Text(const core::Data& data) {
     return std::string(text);
 }
 
-// The SDK error of a load whose final status is 400 or more.
-Error httpStatusError(int status, const std::optional<core::URL>& url) {
-    Error error = DZErrorWithCodeDescription(
-        kDZErrorServerError, "The server answered " + (url ? url->absoluteString() : "") +
-                                 " with HTTP status " + std::to_string(status));
-    error.httpStatus = status;
-    return error;
+// The SDK error of a load whose final status is 400 or more: the server
+// error with its "HttpStatus" entry.
+Error httpStatusError(int status) {
+    return DZErrorWithCodeStatusDescription(kDZErrorServerError, status, std::nullopt);
 }
 
 }  // namespace
@@ -120,7 +117,7 @@ void DZURLConnection::didReceiveResponse(core::URLConnection& connection,
     // An error status ends the load here: its body is not the content asked for.
     if (const int status = response.statusCode(); status >= 400) {
         if (const auto delegate = delegate_.lock()) {
-            delegate->loadDidFail(*this, httpStatusError(status, destinationURL_), status);
+            delegate->loadDidFail(*this, httpStatusError(status), status);
         }
         if (isCurrent(connection)) stop();
         return;
