@@ -153,16 +153,27 @@ gfx::ImagePtr Renderer::render(Window& window) {
 }
 
 gfx::ImagePtr Renderer::render(Window& window, double scale) {
+    const gfx::Bitmap* frame = drawFrame(window, scale);
+    return frame ? frame->makeImage() : nullptr;
+}
+
+const gfx::Bitmap* Renderer::drawFrame(Window& window, double scale) {
     window.layoutTree();
     const gfx::Rect bounds = window.bounds();
-    const auto bitmap = gfx::Bitmap::create(bounds.size, scale);
-    if (!bitmap) return nullptr;
-    gfx::Canvas& canvas = bitmap->canvas();
+    std::shared_ptr<gfx::Bitmap> surface = window.frameSurface();
+    if (surface && surface->matches(bounds.size, scale)) {
+        surface->clear();
+    } else {
+        surface = gfx::Bitmap::create(bounds.size, scale);
+        window.setFrameSurface(surface);
+        if (!surface) return nullptr;
+    }
+    gfx::Canvas& canvas = surface->canvas();
     canvas.save();
     canvas.translate(-bounds.origin.x, -bounds.origin.y);
     drawContent(canvas, window, nullptr);
     canvas.restore();
-    return bitmap->makeImage();
+    return surface.get();
 }
 
 void Renderer::drawViewHierarchy(View& view, gfx::Canvas& canvas, const gfx::Rect& rect) {
@@ -185,12 +196,12 @@ void Renderer::drawContents(const View& view, gfx::Canvas& canvas) {
 }
 
 bool Renderer::writePNG(Window& window, const std::string& path) {
-    const auto image = render(window);
-    if (!image) {
+    const gfx::Bitmap* frame = drawFrame(window, DeviceProfile::current().scale);
+    if (!frame) {
         core::Console::log("Renderer: cannot render the window for '" + path + "'");
         return false;
     }
-    const auto bytes = image->encodePng();
+    const auto bytes = frame->encodePng();
     if (bytes.empty()) {
         core::Console::log("Renderer: cannot encode '" + path + "' as PNG");
         return false;
