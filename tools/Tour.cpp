@@ -18,7 +18,7 @@ constexpr double kNetworkLimit = 8.0;  // seconds to wait for the local services
 constexpr double kImagesSettle = 1.5;  // thumbnails decode and fade in
 }  // namespace
 
-Tour::Tour(std::shared_ptr<app::AppDelegate> app, AppClock& clock, Shoot shoot)
+Tour::Tour(std::shared_ptr<app::AppDelegate> app, fixtures::AppClock& clock, Shoot shoot)
     : app_(std::move(app)), clock_(clock), shoot_(std::move(shoot)) {}
 
 size_t Tour::run() {

@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "AppClock.h"
 #include "app/AppDelegate.h"
 #include "app/vc/PhotoViewController.h"
+#include "fixtures/AppClock.h"
 
 namespace tools {
 
@@ -21,7 +21,7 @@ class Tour {
 public:
     using Shoot = std::function<bool(const std::filesystem::path& name)>;
 
-    Tour(std::shared_ptr<app::AppDelegate> app, AppClock& clock, Shoot shoot);
+    Tour(std::shared_ptr<app::AppDelegate> app, fixtures::AppClock& clock, Shoot shoot);
     // Asked with the full-image URL of the photo the viewer steps open, so
     // that the local service can hold it part-way and the progress shows;
     // `resume` lets it go on once the downloading shot is taken.
@@ -47,7 +47,7 @@ private:
     size_t aboutSteps();
 
     std::shared_ptr<app::AppDelegate> app_;
-    AppClock& clock_;
+    fixtures::AppClock& clock_;
     Shoot shoot_;
     std::function<void(const std::string&)> slowDownload_;
     std::function<void()> resumeDownload_;

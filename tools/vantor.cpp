@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "AppClock.h"
 #include "Tour.h"
 #include "app/AppDelegate.h"
 #include "app/services/AppConfiguration.h"
@@ -19,6 +18,7 @@
 #include "core/RunLoop.h"
 #include "core/URL.h"
 #include "display/DesktopWindow.h"
+#include "fixtures/AppClock.h"
 #include "fixtures/LocalServices.h"
 #include "gfx/Fonts.h"
 #include "ui/Application.h"
@@ -257,7 +257,7 @@ int main(int argc, char** argv) {
         return status;
     }
     // The headless run moves the app's own clock instead of waiting.
-    tools::AppClock clock;
+    fixtures::AppClock clock;
     ui::Application::shared().launch(delegate);
     clock.wait(0.6);
 
