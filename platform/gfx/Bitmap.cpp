@@ -56,6 +56,11 @@ void Bitmap::clear() {
     makeCanvas();
 }
 
+void Bitmap::resetCanvas() {
+    canvas_.reset();
+    makeCanvas();
+}
+
 Bitmap::~Bitmap() {
     canvas_.reset();
     cairo_surface_finish(surface_);

@@ -38,6 +38,9 @@ public:
     // Transparent again, with a fresh canvas (no transform or clip left
     // over); the pixel memory stays.
     void clear();
+    // A fresh canvas over the pixels as they are, for a drawing that covers
+    // them all.
+    void resetCanvas();
     // A snapshot of the pixels drawn so far.
     [[nodiscard]] std::shared_ptr<const Image> makeImage() const;
     // Empty on failure.

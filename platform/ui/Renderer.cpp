@@ -113,6 +113,16 @@ void drawEffect(gfx::Canvas& canvas, const VisualEffectView& view, const Backdro
 
 void drawContent(gfx::Canvas& canvas, const View& view, const Backdrop* backdrop);
 
+// Whether the window's own opaque background covers every pixel of the
+// surface, so that nothing of the last frame needs erasing first.
+bool paintsEveryPixel(const Window& window, const gfx::Bitmap& surface) {
+    const auto color = window.backgroundColor();
+    const gfx::Size points = window.bounds().size;
+    return color && color->alpha >= 1 && window.cornerRadius() <= 0 && window.alpha() >= 1 &&
+           !window.isHidden() && points.width * surface.scale() == surface.pixelWidth() &&
+           points.height * surface.scale() == surface.pixelHeight();
+}
+
 // Draws a subview in its superview's coordinates.
 void drawView(gfx::Canvas& canvas, const View& view) {
     if (view.isHidden() || view.alpha() <= 0) return;
@@ -162,7 +172,11 @@ const gfx::Bitmap* Renderer::drawFrame(Window& window, double scale) {
     const gfx::Rect bounds = window.bounds();
     std::shared_ptr<gfx::Bitmap> surface = window.frameSurface();
     if (surface && surface->matches(bounds.size, scale)) {
-        surface->clear();
+        if (paintsEveryPixel(window, *surface)) {
+            surface->resetCanvas();
+        } else {
+            surface->clear();
+        }
     } else {
         surface = gfx::Bitmap::create(bounds.size, scale);
         window.setFrameSurface(surface);

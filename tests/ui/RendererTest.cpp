@@ -225,6 +225,13 @@ TEST_F(RendererTest, FramesReuseTheWindowsSurfaceAndStartClear) {
     EXPECT_EQ(second->pixels()[2 * 40 + 2], 0u) << "nothing left of the last frame";
     expectPixel(kept, 2, 2, kRed);
 
+    // An opaque window paints over the whole last frame.
+    window->setBackgroundColor(Color::white());
+    window->addSubview(square);
+    (void)Renderer::drawFrame(*window, 2);
+    square->removeFromSuperview();
+    EXPECT_EQ(Renderer::drawFrame(*window, 2)->pixels()[2 * 40 + 2], 0xFFFFFFFFu);
+
     // Another scale or size makes a surface of that size.
     const gfx::Bitmap* third = Renderer::drawFrame(*window, 3);
     EXPECT_EQ(third->pixelWidth(), 60);
