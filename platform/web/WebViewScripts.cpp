@@ -1,0 +1,205 @@
+// WebView: user scripts, the page's messages to native code, evaluation,
+// alerts, and the page's content size (reported by a script in a world of
+// its own, which the page's scripts cannot reach).
+
+#include <regex>
+
+#include "core/JSON.h"
+#include "web/WebViewEngine.h"
+
+namespace web {
+
+namespace {
+
+constexpr const char* kWorld = "vantor";
+constexpr const char* kContentSizeHandler = "vantorContentSize";
+// Posts the document's scroll size whenever the root or the body resizes.
+constexpr const char* kContentSizeScript = R"((function () {
+  var last = '';
+  function post() {
+    var root = document.documentElement;
+    if (!root) return;
+    var size = [root.scrollWidth, root.scrollHeight];
+    if (String(size) === last) return;
+    last = String(size);
+    window.webkit.messageHandlers.vantorContentSize.postMessage(size);
+  }
+  var observer = new ResizeObserver(post);
+  if (document.documentElement) observer.observe(document.documentElement);
+  if (document.body) observer.observe(document.body);
+  post();
+})();)";
+
+core::Value valueOf(JSCValue* value) {
+    if (!value || jsc_value_is_undefined(value) || jsc_value_is_null(value)) return core::Value();
+    char* json = jsc_value_to_json(value, 0);
+    if (!json) return core::Value();
+    core::JSONReadOptions options;
+    options.allowFragments = true;
+    auto parsed = core::JSON::parse(json, options);
+    g_free(json);
+    return parsed ? std::move(*parsed) : core::Value();
+}
+
+// The engine reports "url:line:column: Name: message".
+JSException exceptionOf(const GError* error) {
+    JSException exception;
+    const std::string text = error && error->message ? error->message : "The script failed.";
+    static const std::regex pattern(R"(^([\s\S]*):(\d+):(\d+): (?:([A-Za-z]*Error): )?([\s\S]*)$)");
+    std::smatch match;
+    if (std::regex_match(text, match, pattern)) {
+        exception.sourceURL = match[1];
+        exception.line = std::stoi(match[2]);
+        exception.name = match[4];
+        exception.message = match[5];
+    } else {
+        exception.message = text;
+    }
+    return exception;
+}
+
+struct Evaluation {
+    std::weak_ptr<WebView> view;
+    WebView::EvaluationCompletion completion;
+};
+
+struct MessageHandler {
+    WebView::Engine* engine;
+    std::string name;
+};
+
+}  // namespace
+
+void WebView::installContentSizeObserver() {
+    WebKitUserContentManager* scripts = engine_->scripts;
+    g_signal_connect(scripts, (std::string("script-message-received::") + kContentSizeHandler).c_str(),
+                     G_CALLBACK(+[](WebKitUserContentManager*, WebKitJavascriptResult* result,
+                                    gpointer data) {
+                         auto& engine = *static_cast<Engine*>(data);
+                         const core::Value size =
+                             valueOf(webkit_javascript_result_get_js_value(result));
+                         if (!size.isArray() || size.size() != 2) return;
+                         const auto keep = engine.owner.self();
+                         engine.owner.contentSizeReported(
+                             {size[size_t(0)].doubleValue(), size[size_t(1)].doubleValue()});
+                     }),
+                     engine_.get());
+    webkit_user_content_manager_register_script_message_handler_in_world(
+        scripts, kContentSizeHandler, kWorld);
+    WebKitUserScript* script = webkit_user_script_new_for_world(
+        kContentSizeScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(scripts, script);
+    webkit_user_script_unref(script);
+}
+
+void WebView::contentSizeReported(gfx::Size size) {
+    if (size == contentSize_) return;
+    contentSize_ = size;
+    if (const auto delegate = this->delegate()) delegate->contentSizeDidChange(*this, size);
+}
+
+void WebView::addUserScript(const std::string& source, InjectionTime time, bool mainFrameOnly) {
+    WebKitUserScript* script = webkit_user_script_new(
+        source.c_str(),
+        mainFrameOnly ? WEBKIT_USER_CONTENT_INJECT_TOP_FRAME : WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+        time == InjectionTime::documentStart ? WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START
+                                             : WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
+        nullptr, nullptr);
+    webkit_user_content_manager_add_script(engine_->scripts, script);
+    webkit_user_script_unref(script);
+}
+
+void WebView::removeAllUserScripts() {
+    webkit_user_content_manager_remove_all_scripts(engine_->scripts);
+    WebKitUserScript* script = webkit_user_script_new_for_world(
+        kContentSizeScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(engine_->scripts, script);
+    webkit_user_script_unref(script);
+}
+
+void WebView::addScriptMessageHandler(const std::string& name, ScriptMessageHandler handler) {
+    const bool known = messageHandlers_.count(name) > 0;
+    messageHandlers_[name] = std::move(handler);
+    if (known) return;
+    engine_->messageSignals[name] = g_signal_connect_data(
+        engine_->scripts, ("script-message-received::" + name).c_str(),
+        G_CALLBACK(Engine::scriptMessage), new MessageHandler{engine_.get(), name},
+        [](gpointer data, GClosure*) { delete static_cast<MessageHandler*>(data); },
+        GConnectFlags(0));
+    webkit_user_content_manager_register_script_message_handler(engine_->scripts, name.c_str());
+}
+
+void WebView::removeScriptMessageHandler(const std::string& name) {
+    if (messageHandlers_.erase(name) == 0) return;
+    webkit_user_content_manager_unregister_script_message_handler(engine_->scripts, name.c_str());
+    if (const auto found = engine_->messageSignals.find(name);
+        found != engine_->messageSignals.end()) {
+        g_signal_handler_disconnect(engine_->scripts, found->second);
+        engine_->messageSignals.erase(found);
+    }
+}
+
+void WebView::Engine::scriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
+                                    gpointer data) {
+    const auto& handler = *static_cast<MessageHandler*>(data);
+    WebView& view = handler.engine->owner;
+    const auto keep = view.self();
+    const auto found = view.messageHandlers_.find(handler.name);
+    if (found == view.messageHandlers_.end()) return;
+    const auto call = found->second;  // the handler may remove itself
+    call(valueOf(webkit_javascript_result_get_js_value(result)));
+}
+
+void WebView::evaluateJavaScript(const std::string& script, EvaluationCompletion completion) {
+    webkit_web_view_evaluate_javascript(
+        engine_->page, script.c_str(), gssize(script.size()), nullptr, nullptr, nullptr,
+        [](GObject* page, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<Evaluation> evaluation(static_cast<Evaluation*>(data));
+            GError* error = nullptr;
+            JSCValue* value =
+                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(page), result, &error);
+            JSResult answer = value ? JSResult(valueOf(value)) : JSResult(exceptionOf(error));
+            if (value) g_object_unref(value);
+            if (error) g_error_free(error);
+            if (!evaluation->completion) return;
+            const auto view = evaluation->view.lock();
+            if (!view) return;
+            evaluation->completion(std::move(answer));
+        },
+        new Evaluation{self(), std::move(completion)});
+}
+
+gboolean WebView::Engine::scriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+    auto& engine = *static_cast<Engine*>(data);
+    WebView& view = engine.owner;
+    const auto keep = view.self();
+    switch (webkit_script_dialog_get_dialog_type(dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_ALERT: {
+        const auto delegate = view.delegate();
+        if (!delegate) return TRUE;
+        const auto url = view.url();
+        webkit_script_dialog_ref(dialog);
+        std::shared_ptr<WebKitScriptDialog> held(dialog, [](WebKitScriptDialog* open) {
+            webkit_script_dialog_close(open);
+            webkit_script_dialog_unref(open);
+        });
+        delegate->runJavaScriptAlert(view, url ? url->host() : "",
+                                     webkit_script_dialog_get_message(dialog),
+                                     [held]() mutable { held.reset(); });
+        return TRUE;
+    }
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+        webkit_script_dialog_confirm_set_confirmed(
+            dialog, webkit_script_dialog_get_dialog_type(dialog) ==
+                        WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM);
+        return TRUE;
+    case WEBKIT_SCRIPT_DIALOG_PROMPT:
+        return TRUE;  // answers null
+    }
+    return FALSE;
+}
+
+}  // namespace web
