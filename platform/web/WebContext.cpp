@@ -10,6 +10,7 @@
 
 #include "core/FileManager.h"
 #include "web/DecisionServer.h"
+#include "web/EngineStart.h"
 #include "web/HeadlessDisplay.h"
 #include "web/MainLoop.h"
 #include "web/WebProcessProtocol.h"
@@ -46,6 +47,7 @@ bool startEngine(std::string* error) {
         if (error) *error = failure;
         return false;
     };
+    startEngineOnMainThread();
     MainLoop::install();
     std::string message;
     if (!HeadlessDisplay::ensure(&message)) return fail(message);

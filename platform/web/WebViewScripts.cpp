@@ -3,6 +3,7 @@
 // its own, which the page's scripts cannot reach).
 
 #include <regex>
+#include <utility>
 
 #include "core/JSON.h"
 #include "web/WebViewEngine.h"
@@ -13,7 +14,9 @@ namespace {
 
 constexpr const char* kWorld = "vantor";
 constexpr const char* kContentSizeHandler = "vantorContentSize";
-// Posts the document's scroll size whenever the root or the body resizes.
+// Posts the document's scroll size when it changes: on resizes of the root
+// and the body, and after DOM changes (an overflowing child resizes
+// neither).
 constexpr const char* kContentSizeScript = R"((function () {
   var last = '';
   function post() {
@@ -24,9 +27,15 @@ constexpr const char* kContentSizeScript = R"((function () {
     last = String(size);
     window.webkit.messageHandlers.vantorContentSize.postMessage(size);
   }
-  var observer = new ResizeObserver(post);
-  if (document.documentElement) observer.observe(document.documentElement);
-  if (document.body) observer.observe(document.body);
+  var resized = new ResizeObserver(post);
+  var root = document.documentElement;
+  if (root) {
+    resized.observe(root);
+    new MutationObserver(post).observe(root, {attributes: true, childList: true, subtree: true,
+                                              characterData: true});
+  }
+  if (document.body) resized.observe(document.body);
+  addEventListener('load', post);
   post();
 })();)";
 
@@ -180,14 +189,22 @@ gboolean WebView::Engine::scriptDialog(WebKitWebView*, WebKitScriptDialog* dialo
         const auto delegate = view.delegate();
         if (!delegate) return TRUE;
         const auto url = view.url();
-        webkit_script_dialog_ref(dialog);
-        std::shared_ptr<WebKitScriptDialog> held(dialog, [](WebKitScriptDialog* open) {
-            webkit_script_dialog_close(open);
-            webkit_script_dialog_unref(open);
-        });
+        // Answered inside the call: the engine closes the dialog itself.
+        // Answered later: the dialog is kept open until then.
+        struct Pending {
+            WebKitScriptDialog* dialog;
+            bool returned = false;
+            bool answered = false;
+        };
+        auto pending = std::make_shared<Pending>(Pending{dialog});
         delegate->runJavaScriptAlert(view, url ? url->host() : "",
-                                     webkit_script_dialog_get_message(dialog),
-                                     [held]() mutable { held.reset(); });
+                                     webkit_script_dialog_get_message(dialog), [pending] {
+                                         if (std::exchange(pending->answered, true)) return;
+                                         if (pending->returned)
+                                             webkit_script_dialog_close(pending->dialog);
+                                     });
+        pending->returned = true;
+        if (!pending->answered) webkit_script_dialog_ref(dialog);
         return TRUE;
     }
     case WEBKIT_SCRIPT_DIALOG_CONFIRM:

@@ -23,6 +23,10 @@ void RecordingDelegate::runJavaScriptAlert(web::WebView&, const std::string& tit
                                            const std::string& message,
                                            std::function<void()> completion) {
     alerts.push_back(title + "|" + message);
+    if (unansweredAlerts) {
+        unansweredAlerts->push_back(std::move(completion));
+        return;
+    }
     completion();
 }
 

@@ -11,15 +11,9 @@
 #include <vector>
 
 #include "core/RunLoop.h"
-#include "core/StringFormat.h"
+#include "support/ValuePrinting.h"
 #include "fixtures/LoopbackServer.h"
 #include "web/WebView.h"
-
-namespace core {
-inline void PrintTo(const Value& value, std::ostream* os) {
-    *os << describe(value);
-}
-}  // namespace core
 
 namespace webtesting {
 
@@ -33,6 +27,8 @@ public:
     std::vector<web::NavigationAction> navigations;
     std::vector<gfx::Size> contentSizes;
     std::vector<std::string> alerts;  // "<title>|<message>"
+    // Alerts are answered at once unless this keeps their completions.
+    std::vector<std::function<void()>>* unansweredAlerts = nullptr;
     // Refuses what it answers false for; allows everything by default.
     std::function<bool(const web::NavigationAction&)> decide;
     std::function<bool(const core::HTTPURLResponse&, bool mainFrame)> acceptResponse;
