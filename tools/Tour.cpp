@@ -11,20 +11,25 @@
 #include "ui/NavigationController.h"
 #include "ui/TableView.h"
 #include "ui/TouchInjector.h"
+#include "web/WebView.h"
 
 namespace tools {
 
 namespace {
 constexpr double kNetworkLimit = 8.0;  // seconds to wait for the local services
 constexpr double kImagesSettle = 1.5;  // thumbnails decode and fade in
+constexpr double kSnapshotLimit = 5.0;  // web views' snapshots of their pages
 }  // namespace
 
 void settle(double seconds) {
     (void)core::RunLoop::main().runUntil([] { return false; }, seconds);
+    (void)web::WebView::awaitSnapshots(kSnapshotLimit);
 }
 
 bool settleUntil(const std::function<bool()>& predicate, double limitSeconds) {
-    return core::RunLoop::main().runUntil(predicate, limitSeconds);
+    const bool settled = core::RunLoop::main().runUntil(predicate, limitSeconds);
+    (void)web::WebView::awaitSnapshots(kSnapshotLimit);
+    return settled;
 }
 
 Tour::Tour(std::shared_ptr<app::AppDelegate> app, Shoot shoot)

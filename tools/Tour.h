@@ -48,9 +48,11 @@ private:
     std::filesystem::path outputFolder_;
 };
 
-// Runs the main loop for seconds of real time.
+// Runs the main loop for seconds of real time, then until the web views'
+// pending snapshots have arrived.
 void settle(double seconds);
-// Runs the main loop until the predicate holds or limitSeconds pass.
+// Runs the main loop until the predicate holds or limitSeconds pass, then
+// waits for pending snapshots likewise.
 bool settleUntil(const std::function<bool()>& predicate, double limitSeconds);
 
 }  // namespace tools

@@ -153,7 +153,10 @@ bool startServer(std::string* error) {
 }  // namespace
 
 bool HeadlessDisplay::ensure(std::string* error) {
-    if (!server().display.empty()) return true;
+    if (!server().display.empty()) {
+        setenv("DISPLAY", server().display.c_str(), 1);
+        return true;
+    }
     const char* x = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((x && *x) || (wayland && *wayland)) return true;

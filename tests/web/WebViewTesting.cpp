@@ -12,6 +12,7 @@ bool RecordingDelegate::shouldStartLoad(web::WebView&, const web::NavigationActi
 
 void RecordingDelegate::didFailLoad(web::WebView&, const web::LoadError& error) {
     events.push_back("fail " + std::to_string(error.code) + " " + error.failingURL);
+    errors.push_back(error);
 }
 
 bool RecordingDelegate::shouldAcceptResponse(web::WebView&, const core::HTTPURLResponse& response,

@@ -25,6 +25,7 @@ public:
     // "start", "commit", "finish", "fail <code> <failing URL>", in order.
     std::vector<std::string> events;
     std::vector<web::NavigationAction> navigations;
+    std::vector<web::LoadError> errors;
     std::vector<gfx::Size> contentSizes;
     std::vector<std::string> alerts;  // "<title>|<message>"
     // Alerts are answered at once unless this keeps their completions.
