@@ -89,7 +89,7 @@ bool WebView::start(std::string* error) {
     engine.window = gtk_offscreen_window_new();
     gtk_container_add(GTK_CONTAINER(engine.window), GTK_WIDGET(engine.page));
     engine.connectSignals();
-    installContentSizeObserver();
+    installOwnScripts();
     syncEngineSize();
     gtk_widget_show_all(engine.window);
     return true;

@@ -148,7 +148,8 @@ private:
     void loadInApp(core::URLRequest request, bool decided, NavigationType type);
 
     // WebViewScripts.cpp
-    void installContentSizeObserver();
+    void installOwnScripts();
+    void addOwnScripts();
     void contentSizeReported(gfx::Size size);
 
     // WebViewSnapshot.cpp

@@ -46,6 +46,10 @@ struct WebView::Engine {
     [[nodiscard]] protocol::Decision decideDeferred(const DecisionQuery& query);
     [[nodiscard]] bool ask(NavigationAction action);
     [[nodiscard]] NavigationAction actionFor(WebKitNavigationAction* action) const;
+    // A link clicked in a frame of the page, told before its navigation.
+    void linkClicked(std::string url, bool mainFrame, std::string target);
+    // The frame a link-click navigation to url targets, when a click told it.
+    [[nodiscard]] std::optional<bool> clickedFrame(const std::string& url);
     // WebViewLoading.cpp
     static void loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static gboolean loadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error,
@@ -87,6 +91,13 @@ struct WebView::Engine {
         bool userGesture = false;
     };
     std::deque<Deferred> deferred;
+    // Link clicks the page's frames told of, newest last.
+    struct Click {
+        std::string url;
+        bool mainFrame = false;
+        std::string target;
+    };
+    std::deque<Click> clicks;
     // Loads whose end the delegate heard of already (replaced or stopped):
     // the engine's report of their cancellation is dropped.
     std::deque<std::string> endedByApp;

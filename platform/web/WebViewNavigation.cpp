@@ -131,10 +131,27 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
         webkit_policy_decision_use(policy);
         return;
     }
+    // A link click whose frame the click itself told: decided here, before
+    // the engine begins anything.
+    const auto type = webkit_navigation_action_get_navigation_type(navigation);
+    if (type == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED && !redirect) {
+        if (const auto mainFrame = clickedFrame(protocol::unrouted(url))) {
+            NavigationAction action = actionFor(navigation);
+            action.targetsMainFrame = *mainFrame;
+            action.mainDocumentURL = *mainFrame ? std::optional(action.request.url()) : owner.url();
+            if (!ask(std::move(action))) {
+                webkit_policy_decision_ignore(policy);
+                return;
+            }
+            if (*mainFrame) owner.beginLoad(url);
+            webkit_policy_decision_use(policy);
+            return;
+        }
+    }
     // The page's own http(s) navigations wait for the web process, which
     // knows the frame; without the extension nobody would ask about them.
     if ((isHTTP(url) || protocol::isRouted(url)) && context->hasExtension()) {
-        deferred.push_back({protocol::unrouted(url), typeFor(webkit_navigation_action_get_navigation_type(navigation)),
+        deferred.push_back({protocol::unrouted(url), typeFor(type),
                             bool(webkit_navigation_action_is_user_gesture(navigation))});
         if (deferred.size() > 64) deferred.pop_front();
         webkit_web_view_send_message_to_page(
@@ -149,6 +166,23 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
     }
     lastAllowed = url;
     webkit_policy_decision_use(policy);
+}
+
+void WebView::Engine::linkClicked(std::string url, bool mainFrame, std::string target) {
+    clicks.push_back({protocol::unrouted(url), mainFrame, std::move(target)});
+    if (clicks.size() > 8) clicks.pop_front();
+}
+
+std::optional<bool> WebView::Engine::clickedFrame(const std::string& url) {
+    for (auto click = clicks.rbegin(); click != clicks.rend(); ++click) {
+        if (click->url != url) continue;
+        const Click found = *click;
+        clicks.erase(std::next(click).base());
+        if (found.target.empty() || found.target == "_self") return found.mainFrame;
+        if (found.target == "_top") return true;
+        return std::nullopt;  // a frame by name, or the parent: not known here
+    }
+    return std::nullopt;
 }
 
 protocol::Decision WebView::Engine::decideInWebProcess(const DecisionQuery& query) {

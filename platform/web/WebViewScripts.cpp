@@ -1,8 +1,10 @@
 // WebView: user scripts, the page's messages to native code, evaluation,
-// alerts, and the page's content size (reported by a script in a world of
-// its own, which the page's scripts cannot reach).
+// alerts; and the view's own scripts, in a world of their own that the
+// page's scripts cannot reach: the page's content size, and the frame of
+// each link click.
 
 #include <regex>
+#include <tuple>
 #include <utility>
 
 #include "core/JSON.h"
@@ -37,6 +39,20 @@ constexpr const char* kContentSizeScript = R"((function () {
   if (document.body) resized.observe(document.body);
   addEventListener('load', post);
   post();
+})();)";
+
+constexpr const char* kClickHandler = "vantorClick";
+// Tells, before the engine acts on it, which frame a link was clicked in
+// (the engine's policy step does not say): the capture listener runs ahead
+// of the page's own listeners and of the click's navigation.
+constexpr const char* kClickScript = R"((function () {
+  addEventListener('click', function (event) {
+    var node = event.target;
+    var link = node && node.closest ? node.closest('a[href], area[href]') : null;
+    if (!link || typeof link.href !== 'string') return;
+    window.webkit.messageHandlers.vantorClick.postMessage(
+      {url: link.href, main: window === top, target: link.target || ''});
+  }, true);
 })();)";
 
 core::Value valueOf(JSCValue* value) {
@@ -79,7 +95,7 @@ struct MessageHandler {
 
 }  // namespace
 
-void WebView::installContentSizeObserver() {
+void WebView::installOwnScripts() {
     WebKitUserContentManager* scripts = engine_->scripts;
     g_signal_connect(scripts, (std::string("script-message-received::") + kContentSizeHandler).c_str(),
                      G_CALLBACK(+[](WebKitUserContentManager*, WebKitJavascriptResult* result,
@@ -93,13 +109,34 @@ void WebView::installContentSizeObserver() {
                              {size[size_t(0)].doubleValue(), size[size_t(1)].doubleValue()});
                      }),
                      engine_.get());
+    g_signal_connect(scripts, (std::string("script-message-received::") + kClickHandler).c_str(),
+                     G_CALLBACK(+[](WebKitUserContentManager*, WebKitJavascriptResult* result,
+                                    gpointer data) {
+                         const core::Value click =
+                             valueOf(webkit_javascript_result_get_js_value(result));
+                         static_cast<Engine*>(data)->linkClicked(click["url"].stringValue(),
+                                                                 click["main"].boolValue(),
+                                                                 click["target"].stringValue());
+                     }),
+                     engine_.get());
     webkit_user_content_manager_register_script_message_handler_in_world(
         scripts, kContentSizeHandler, kWorld);
-    WebKitUserScript* script = webkit_user_script_new_for_world(
-        kContentSizeScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kWorld, nullptr, nullptr);
-    webkit_user_content_manager_add_script(scripts, script);
-    webkit_user_script_unref(script);
+    webkit_user_content_manager_register_script_message_handler_in_world(scripts, kClickHandler,
+                                                                          kWorld);
+    addOwnScripts();
+}
+
+void WebView::addOwnScripts() {
+    for (const auto& [source, frames, time] :
+         {std::tuple{kContentSizeScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                     WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END},
+          std::tuple{kClickScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                     WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START}}) {
+        WebKitUserScript* script =
+            webkit_user_script_new_for_world(source, frames, time, kWorld, nullptr, nullptr);
+        webkit_user_content_manager_add_script(engine_->scripts, script);
+        webkit_user_script_unref(script);
+    }
 }
 
 void WebView::contentSizeReported(gfx::Size size) {
@@ -121,11 +158,7 @@ void WebView::addUserScript(const std::string& source, InjectionTime time, bool 
 
 void WebView::removeAllUserScripts() {
     webkit_user_content_manager_remove_all_scripts(engine_->scripts);
-    WebKitUserScript* script = webkit_user_script_new_for_world(
-        kContentSizeScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kWorld, nullptr, nullptr);
-    webkit_user_content_manager_add_script(engine_->scripts, script);
-    webkit_user_script_unref(script);
+    addOwnScripts();
 }
 
 void WebView::addScriptMessageHandler(const std::string& name, ScriptMessageHandler handler) {

@@ -114,6 +114,29 @@ TEST_P(WebViewNavigationService, FrameNavigationsCarryThePageAsMainDocument) {
     EXPECT_EQ(evaluate(*view, "location.href"), core::Value(pageURL));
 }
 
+TEST_P(WebViewNavigationService, ARefusedLinkClickLeavesThePageUndisturbed) {
+    server.on("GET", "/slow-data", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::text("late").after(300);
+    });
+    (void)evaluate(*view, R"(
+        window.events = [];
+        addEventListener('beforeunload', () => events.push('beforeunload'));
+        fetch('/slow-data').then(r => r.text()).then(t => events.push(t), () => events.push('failed'));
+        const link = document.createElement('a');
+        link.href = '/refused-click';
+        document.body.appendChild(link);
+        link.click(); 0)");
+    const auto click = decisionFor("/refused-click");
+    EXPECT_EQ(click.targetsMainFrame, true);
+    EXPECT_EQ(click.type, NavigationType::linkClicked);
+    // Decided before the engine began the navigation: nothing of the page
+    // stopped.
+    ASSERT_TRUE(waitFor([&] { return evaluate(*view, "events.length") == core::Value(1); }));
+    EXPECT_EQ(evaluate(*view, "events"), core::Value(core::Array{"late"}));
+    EXPECT_TRUE(server.requestsTo("/refused-click").empty());
+    EXPECT_TRUE(delegate->events.empty());
+}
+
 TEST_P(WebViewNavigationService, WindowOpenAsksAndOpensNothing) {
     EXPECT_EQ(evaluate(*view, "String(window.open('/popup-refused'))"), core::Value("null"));
     const auto popup = decisionFor("/popup-refused");
