@@ -101,7 +101,8 @@ std::vector<pid_t> processTree() {
             char state = 0;
             pid_t parent = 0;
             rest >> state >> parent;
-            if (parent == tree[i]) tree.push_back(pid_t(std::stoi(entry.path().filename().string())));
+            if (parent == tree[i])
+                tree.push_back(pid_t(std::stoi(entry.path().filename().string())));
         }
     }
     return tree;
@@ -240,8 +241,12 @@ void BM_WebTenViews(benchmark::State& state) {
     }
     state.counters["pss_mb"] = pss;
 }
-BENCHMARK(BM_WebTenViews)->ArgName("related")->Arg(1)->Arg(0)->Iterations(3)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_WebTenViews)
+    ->ArgName("related")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_WebIdle(benchmark::State& state) {
     const auto delegate = std::make_shared<Delegate>();

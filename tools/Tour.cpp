@@ -18,7 +18,9 @@ namespace tools {
 namespace {
 constexpr double kNetworkLimit = 8.0;  // seconds to wait for the local services
 constexpr double kImagesSettle = 1.5;  // thumbnails decode and fade in
-constexpr double kSnapshotLimit = 5.0;  // web views' snapshots of their pages
+
+// Seconds to wait for web views' snapshots of their pages.
+constexpr double kSnapshotLimit = 5.0;
 }  // namespace
 
 void settle(double seconds) {

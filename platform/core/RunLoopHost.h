@@ -28,8 +28,8 @@ public:
     // answers true (events read from fd into a buffer already), for as long
     // as the answered token lives. The desktop window watches its window
     // system connection this way.
-    [[nodiscard]] virtual std::shared_ptr<void> watchReadable(int fd,
-                                                              std::function<bool()> hasBuffered) = 0;
+    [[nodiscard]] virtual std::shared_ptr<void>
+    watchReadable(int fd, std::function<bool()> hasBuffered) = 0;
 };
 
 }  // namespace core

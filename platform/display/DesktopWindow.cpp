@@ -88,8 +88,7 @@ std::unique_ptr<DesktopWindow> DesktopWindow::create(std::shared_ptr<ui::Window>
 DesktopWindow::DesktopWindow(Token, SDL_Window* window, std::shared_ptr<ui::Window> appWindow,
                              WindowFit fit, unsigned wakeEvent, int connection)
     : sdl_(window), appWindow_(std::move(appWindow)), fit_(fit), wakeEvent_(wakeEvent),
-      connection_(connection),
-      driver_(std::make_unique<MainLoopDriver>([wakeEvent] {
+      connection_(connection), driver_(std::make_unique<MainLoopDriver>([wakeEvent] {
           SDL_Event event{};
           event.type = wakeEvent;
           (void)SDL_PushEvent(&event);

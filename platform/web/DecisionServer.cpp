@@ -35,7 +35,8 @@ void removeFolder(const std::string& folder) {
 // (an answer that runs the loop: a delegate waiting in runUntil).
 GSource* attachReadable(int fd, GUnixFDSourceFunc callback, gpointer data, GDestroyNotify destroy) {
     GSource* source = g_unix_fd_source_new(fd, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR));
-    g_source_set_callback(source, reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(callback)),
+    g_source_set_callback(source,
+                          reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(callback)),
                           data, destroy);
     g_source_set_can_recurse(source, TRUE);
     g_source_attach(source, g_main_context_default());
@@ -98,13 +99,17 @@ DecisionServer* DecisionServer::shared(std::string* error) {
     sockaddr_un address{};
     const auto made = [&]() -> bool {
         if (!mkdtemp(pattern.data())) return false;
-        auto* candidate = new DecisionServer;
+        std::unique_ptr<DecisionServer> candidate(new DecisionServer);
         candidate->folder_ = pattern;
         candidate->socketPath_ = pattern + "/decide";
-        if (candidate->socketPath_.size() >= sizeof(address.sun_path)) return false;
+        if (candidate->socketPath_.size() >= sizeof(address.sun_path)) {
+            removeFolder(pattern);
+            return false;
+        }
         const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, candidate->socketPath_.c_str(), sizeof(address.sun_path) - 1);
+        std::strncpy(address.sun_path, candidate->socketPath_.c_str(),
+                     sizeof(address.sun_path) - 1);
         if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
             listen(fd, 16) != 0) {
             if (fd >= 0) close(fd);
@@ -112,7 +117,7 @@ DecisionServer* DecisionServer::shared(std::string* error) {
             return false;
         }
         candidate->listener_ = fd;
-        server = candidate;
+        server = candidate.release();  // for the life of the process
         return true;
     };
     if (!made()) {
@@ -156,8 +161,8 @@ bool DecisionServer::parse(const void* data, size_t size, DecisionQuery& query) 
         const char* method = nullptr;
         const char* url = nullptr;
         GVariantIter* fields = nullptr;
-        g_variant_get(variant, protocol::kQueryType, &pageId, &mainFrame, &redirect, &method,
-                      &url, &fields);
+        g_variant_get(variant, protocol::kQueryType, &pageId, &mainFrame, &redirect, &method, &url,
+                      &fields);
         query.pageId = pageId;
         query.mainFrame = mainFrame;
         query.redirect = redirect;

@@ -51,8 +51,8 @@ gboolean dispatchRunLoop(GSource* source, GSourceFunc, gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
-GSourceFuncs runLoopFuncs = {prepareRunLoop, checkRunLoop, dispatchRunLoop, nullptr, nullptr,
-                             nullptr};
+GSourceFuncs runLoopFuncs = {prepareRunLoop, checkRunLoop, dispatchRunLoop,
+                             nullptr,        nullptr,      nullptr};
 
 // A descriptor watched for readability, or for events already buffered.
 struct WatchSource {
@@ -80,8 +80,8 @@ void finalizeWatch(GSource* source) {
     delete reinterpret_cast<WatchSource*>(source)->hasBuffered;
 }
 
-GSourceFuncs watchFuncs = {prepareWatch, checkWatch, dispatchWatch, finalizeWatch, nullptr,
-                           nullptr};
+GSourceFuncs watchFuncs = {prepareWatch,  checkWatch, dispatchWatch,
+                           finalizeWatch, nullptr,    nullptr};
 
 class GLibHost final : public core::RunLoopHost {
 public:
@@ -149,7 +149,8 @@ private:
 
 void MainLoop::install() {
     core::RunLoop& loop = core::RunLoop::main();
-    if (!core::RunLoop::isMainThread()) core::fatal("web::MainLoop::install: not on the main thread");
+    if (!core::RunLoop::isMainThread())
+        core::fatal("web::MainLoop::install: not on the main thread");
     if (loop.host()) return;
     loop.setHost(std::make_shared<GLibHost>(loop));
 }

@@ -17,8 +17,8 @@ namespace web {
 class URLSchemeTask {
 public:
     // What answering does with the engine's request.
-    using Respond = std::function<void(int status, const core::HTTPHeaders& headers,
-                                       const core::Data& body)>;
+    using Respond =
+        std::function<void(int status, const core::HTTPHeaders& headers, const core::Data& body)>;
     using Fail = std::function<void(const std::string& message)>;
 
     URLSchemeTask(core::URLRequest request, Respond respond, Fail fail);

@@ -121,7 +121,8 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
     const std::string folder = extensionFolder();
     std::error_code ignored;
     const bool hasExtension =
-        !folder.empty() && std::filesystem::exists(std::filesystem::path(folder) / kExtensionFile, ignored);
+        !folder.empty() &&
+        std::filesystem::exists(std::filesystem::path(folder) / kExtensionFile, ignored);
     const bool route = configuration.kind == WebViewConfiguration::Kind::UI;
     if (!hasExtension && route) {
         g_object_unref(engine);

@@ -19,8 +19,8 @@ namespace web {
 class WebContext {
 public:
     // nullptr with a message when the engine cannot start.
-    [[nodiscard]] static std::shared_ptr<WebContext> shared(const WebViewConfiguration& configuration,
-                                                            std::string* error);
+    [[nodiscard]] static std::shared_ptr<WebContext>
+    shared(const WebViewConfiguration& configuration, std::string* error);
     // The folder of the web process extension: $VANTOR_WEB_EXTENSION_DIR,
     // else the build tree's.
     [[nodiscard]] static std::string extensionFolder();

@@ -77,9 +77,9 @@ bool WebView::start(std::string* error) {
                                      "user-content-manager", engine.scripts, "related-view",
                                      configuration_.relatedView->engine().page, nullptr));
     } else {
-        page = G_OBJECT(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context",
-                                     engine.context->engine(), "settings", settings,
-                                     "user-content-manager", engine.scripts, nullptr));
+        page = G_OBJECT(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", engine.context->engine(),
+                                     "settings", settings, "user-content-manager", engine.scripts,
+                                     nullptr));
     }
     g_object_unref(settings);
     engine.page = WEBKIT_WEB_VIEW(page);
@@ -102,6 +102,7 @@ WebView::Engine::~Engine() {
     pages().erase(webkit_web_view_get_page_id(page));
     g_signal_handlers_disconnect_by_data(page, this);
     g_signal_handlers_disconnect_by_data(scripts, this);
+    for (const auto& [name, signal] : messageSignals) g_signal_handler_disconnect(scripts, signal);
     g_object_set_data(G_OBJECT(page), kOwnerKey, nullptr);
     gtk_widget_destroy(window);
     g_object_unref(scripts);

@@ -17,7 +17,8 @@
 // URLs) are decided before the engine begins them.
 //
 // The view's page is laid out at its bounds in points (CSS pixels are
-// points) and rendered at the device scale. Main thread only.
+// points) and rendered at the device scale. VANTOR_WEB_CONSOLE=1 writes the
+// pages' console messages to standard output. Main thread only.
 
 #include <cstdint>
 #include <functional>

@@ -25,7 +25,8 @@ void WebView::loadHTMLString(const std::string& html, const std::optional<core::
     const std::string base = baseURL ? baseURL->absoluteString() : "about:blank";
     expectAPINavigation(base, false);
     // A "UI"-kind page's own document: the web process lets it through.
-    if (configuration_.kind == WebViewConfiguration::Kind::UI) engine_->documentFromApp = Engine::key(base);
+    if (configuration_.kind == WebViewConfiguration::Kind::UI)
+        engine_->documentFromApp = Engine::key(base);
     webkit_web_view_load_html(engine_->page, html.c_str(), base.c_str());
 }
 
@@ -62,8 +63,8 @@ void WebView::reload() {
 }
 
 void WebView::goBack() {
-    WebKitBackForwardListItem* item =
-        webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(engine_->page));
+    WebKitBackForwardListItem* item = webkit_back_forward_list_get_back_item(
+        webkit_web_view_get_back_forward_list(engine_->page));
     if (!item) return;
     expectAPINavigation(webkit_back_forward_list_item_get_uri(item), false);
     webkit_web_view_go_back(engine_->page);
@@ -130,7 +131,6 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
     auto& engine = *static_cast<Engine*>(data);
     WebView& view = engine.owner;
     const auto keep = view.self();
-    if (getenv("VTRACE")) fprintf(stderr, "TRACE load-changed %d uri=%s active=%d url=%s\n", int(event), webkit_web_view_get_uri(engine.page), view.load_.active, view.load_.url.c_str());
     switch (event) {
     case WEBKIT_LOAD_STARTED:
         // A page's own navigation shows up here before its decision.
@@ -166,7 +166,6 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
     WebView& view = engine.owner;
     const auto keep = view.self();
     // The engine follows every failure with a finish.
-    if (getenv("VTRACE")) fprintf(stderr, "TRACE load-failed %d uri=%s %s\n", int(event), uri, error->message);
     engine.dropNextFinish = true;
     const std::string failing = uri ? uri : "";
     // A navigation held in the web process (refused, or loaded by the app).
@@ -174,7 +173,8 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
         engine.mainFrameHeld = false;
         return TRUE;
     }
-    const bool cancelled = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
+    const bool cancelled =
+        g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
     if (cancelled) {
         auto& ended = engine.endedByApp;
         const auto found = std::find(ended.begin(), ended.end(), key(failing));
@@ -209,8 +209,7 @@ void WebView::Engine::processTerminated(WebKitWebView*, WebKitWebProcessTerminat
     view.reportFailure(error);
 }
 
-LoadError WebView::Engine::errorFor(const GError* error, const std::string& url,
-                                    bool provisional) {
+LoadError WebView::Engine::errorFor(const GError* error, const std::string& url, bool provisional) {
     LoadError result;
     result.failingURL = url;
     result.provisional = provisional;

@@ -6,6 +6,8 @@
 
 #include <libsoup/soup.h>
 
+#include <algorithm>
+
 #include "core/RunLoop.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
@@ -108,17 +110,21 @@ void WebView::Engine::decideNewWindow(WebKitNavigationAction* action) {
 }
 
 void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision) {
-    WebKitNavigationAction* navigation = webkit_navigation_policy_decision_get_navigation_action(decision);
-    const std::string url = webkit_uri_request_get_uri(webkit_navigation_action_get_request(navigation));
+    WebKitNavigationAction* navigation =
+        webkit_navigation_policy_decision_get_navigation_action(decision);
+    const std::string url =
+        webkit_uri_request_get_uri(webkit_navigation_action_get_request(navigation));
     const bool redirect = webkit_navigation_action_is_redirect(navigation);
     auto* policy = WEBKIT_POLICY_DECISION(decision);
-    if (getenv("VTRACE")) fprintf(stderr, "TRACE decide %s redirect=%d api=%s\n", url.c_str(), redirect, apiNavigations.empty() ? "" : apiNavigations.front().key.c_str());
 
     // A load made through WebView: the main frame's, decided here (or by the
-    // app already).
-    if (!redirect && !apiNavigations.empty() && apiNavigations.front().key == key(url)) {
-        const APINavigation issued = apiNavigations.front();
-        apiNavigations.pop_front();
+    // app already). Loads issued before it that never came are superseded.
+    const auto issuedEntry =
+        std::find_if(apiNavigations.begin(), apiNavigations.end(),
+                     [&](const APINavigation& issued) { return issued.key == key(url); });
+    if (!redirect && issuedEntry != apiNavigations.end()) {
+        const APINavigation issued = *issuedEntry;
+        apiNavigations.erase(apiNavigations.begin(), issuedEntry + 1);
         NavigationAction action = actionFor(navigation);
         action.targetsMainFrame = true;
         action.mainDocumentURL = action.request.url();
@@ -155,7 +161,8 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
                             bool(webkit_navigation_action_is_user_gesture(navigation))});
         if (deferred.size() > 64) deferred.pop_front();
         webkit_web_view_send_message_to_page(
-            page, webkit_user_message_new(protocol::kExpectMessage, g_variant_new_string(url.c_str())),
+            page,
+            webkit_user_message_new(protocol::kExpectMessage, g_variant_new_string(url.c_str())),
             nullptr, nullptr, nullptr);
         webkit_policy_decision_use(policy);
         return;
@@ -193,7 +200,6 @@ protocol::Decision WebView::Engine::decideInWebProcess(const DecisionQuery& quer
 }
 
 protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
-    if (getenv("VTRACE")) fprintf(stderr, "TRACE query %s main=%d redirect=%d\n", query.url.c_str(), query.mainFrame, query.redirect);
     const bool routed = owner.configuration_.kind == WebViewConfiguration::Kind::UI;
     // The document the app fetched itself, handed to the engine.
     if (query.mainFrame && !documentFromApp.empty() && key(query.url) == documentFromApp) {
@@ -212,7 +218,8 @@ protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
             request.setMethod(query.method);
             for (const auto& [name, value] : query.headers) request.addValue(name, value);
             core::RunLoop::main().post([weak = std::weak_ptr<WebView>(owner.self()), request] {
-                if (const auto view = weak.lock()) view->loadInApp(request, true, NavigationType::other);
+                if (const auto view = weak.lock())
+                    view->loadInApp(request, true, NavigationType::other);
             });
             return protocol::Decision::loadInApp;
         }

@@ -25,8 +25,8 @@ std::optional<std::string> contentType(const core::HTTPURLResponse& response) {
 
 bool passesThrough(std::string_view name) {
     // The body arrives whole and decoded: its framing is the engine's.
-    for (const char* dropped : {"Content-Length", "Transfer-Encoding", "Content-Encoding",
-                                "Connection", "Keep-Alive"}) {
+    for (const char* dropped :
+         {"Content-Length", "Transfer-Encoding", "Content-Encoding", "Connection", "Keep-Alive"}) {
         if (core::HTTPHeaders::sameName(name, dropped)) return false;
     }
     return true;
@@ -63,7 +63,8 @@ core::Data readBody(WebKitURISchemeRequest* request) {
     GInputStream* stream = webkit_uri_scheme_request_get_http_body(request);
     if (!stream) return body;
     std::uint8_t buffer[16384];
-    for (gssize got; (got = g_input_stream_read(stream, buffer, sizeof buffer, nullptr, nullptr)) > 0;)
+    for (gssize got;
+         (got = g_input_stream_read(stream, buffer, sizeof buffer, nullptr, nullptr)) > 0;)
         body.insert(body.end(), buffer, buffer + got);
     g_object_unref(stream);
     return body;
@@ -74,7 +75,8 @@ core::Data readBody(WebKitURISchemeRequest* request) {
 void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType type) {
     Engine& engine = *engine_;
     if (!request.value("User-Agent")) {
-        if (const char* agent = webkit_settings_get_user_agent(webkit_web_view_get_settings(engine.page)))
+        if (const char* agent =
+                webkit_settings_get_user_agent(webkit_web_view_get_settings(engine.page)))
             request.setValue("User-Agent", agent);
     }
     const std::string url = request.url().absoluteString();
@@ -145,7 +147,8 @@ void WebView::Engine::serveRouted(WebKitURISchemeRequest* request, std::string u
         soup_message_headers_iter_init(&iterator, headers);
         const char* name = nullptr;
         const char* value = nullptr;
-        while (soup_message_headers_iter_next(&iterator, &name, &value)) fetch.addValue(name, value);
+        while (soup_message_headers_iter_next(&iterator, &name, &value))
+            fetch.addValue(name, value);
     }
     fetch.setBody(readBody(request));
     routed[entry].requests.push_back(request);
@@ -202,13 +205,15 @@ void WebView::Engine::serveSchemeRequest(WebKitURISchemeRequest* request) {
         return;
     }
     core::URLRequest asked(*parsed);
-    if (const char* method = webkit_uri_scheme_request_get_http_method(request)) asked.setMethod(method);
+    if (const char* method = webkit_uri_scheme_request_get_http_method(request))
+        asked.setMethod(method);
     if (SoupMessageHeaders* headers = webkit_uri_scheme_request_get_http_headers(request)) {
         SoupMessageHeadersIter iterator;
         soup_message_headers_iter_init(&iterator, headers);
         const char* name = nullptr;
         const char* value = nullptr;
-        while (soup_message_headers_iter_next(&iterator, &name, &value)) asked.addValue(name, value);
+        while (soup_message_headers_iter_next(&iterator, &name, &value))
+            asked.addValue(name, value);
     }
     asked.setBody(readBody(request));
     std::shared_ptr<WebKitURISchemeRequest> held(
@@ -216,7 +221,8 @@ void WebView::Engine::serveSchemeRequest(WebKitURISchemeRequest* request) {
         [](WebKitURISchemeRequest* object) { g_object_unref(object); });
     auto task = std::make_shared<URLSchemeTask>(
         std::move(asked),
-        [held, parsed = *parsed](int status, const core::HTTPHeaders& headers, const core::Data& body) {
+        [held, parsed = *parsed](int status, const core::HTTPHeaders& headers,
+                                 const core::Data& body) {
             finishWithResponse(held.get(), core::HTTPURLResponse(parsed, status, headers), body);
         },
         [held](const std::string& message) { finishWithError(held.get(), message); });

@@ -97,32 +97,30 @@ struct MessageHandler {
 
 void WebView::installOwnScripts() {
     WebKitUserContentManager* scripts = engine_->scripts;
-    g_signal_connect(scripts, (std::string("script-message-received::") + kContentSizeHandler).c_str(),
-                     G_CALLBACK(+[](WebKitUserContentManager*, WebKitJavascriptResult* result,
-                                    gpointer data) {
-                         auto& engine = *static_cast<Engine*>(data);
-                         const core::Value size =
-                             valueOf(webkit_javascript_result_get_js_value(result));
-                         if (!size.isArray() || size.size() != 2) return;
-                         const auto keep = engine.owner.self();
-                         engine.owner.contentSizeReported(
-                             {size[size_t(0)].doubleValue(), size[size_t(1)].doubleValue()});
-                     }),
-                     engine_.get());
-    g_signal_connect(scripts, (std::string("script-message-received::") + kClickHandler).c_str(),
-                     G_CALLBACK(+[](WebKitUserContentManager*, WebKitJavascriptResult* result,
-                                    gpointer data) {
-                         const core::Value click =
-                             valueOf(webkit_javascript_result_get_js_value(result));
-                         static_cast<Engine*>(data)->linkClicked(click["url"].stringValue(),
-                                                                 click["main"].boolValue(),
-                                                                 click["target"].stringValue());
-                     }),
-                     engine_.get());
+    g_signal_connect(
+        scripts, (std::string("script-message-received::") + kContentSizeHandler).c_str(),
+        G_CALLBACK(+[](WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
+            auto& engine = *static_cast<Engine*>(data);
+            const core::Value size = valueOf(webkit_javascript_result_get_js_value(result));
+            if (!size.isArray() || size.size() != 2) return;
+            const auto keep = engine.owner.self();
+            engine.owner.contentSizeReported(
+                {size[size_t(0)].doubleValue(), size[size_t(1)].doubleValue()});
+        }),
+        engine_.get());
+    g_signal_connect(
+        scripts, (std::string("script-message-received::") + kClickHandler).c_str(),
+        G_CALLBACK(+[](WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
+            const core::Value click = valueOf(webkit_javascript_result_get_js_value(result));
+            static_cast<Engine*>(data)->linkClicked(click["url"].stringValue(),
+                                                    click["main"].boolValue(),
+                                                    click["target"].stringValue());
+        }),
+        engine_.get());
     webkit_user_content_manager_register_script_message_handler_in_world(
         scripts, kContentSizeHandler, kWorld);
     webkit_user_content_manager_register_script_message_handler_in_world(scripts, kClickHandler,
-                                                                          kWorld);
+                                                                         kWorld);
     addOwnScripts();
 }
 
@@ -148,7 +146,8 @@ void WebView::contentSizeReported(gfx::Size size) {
 void WebView::addUserScript(const std::string& source, InjectionTime time, bool mainFrameOnly) {
     WebKitUserScript* script = webkit_user_script_new(
         source.c_str(),
-        mainFrameOnly ? WEBKIT_USER_CONTENT_INJECT_TOP_FRAME : WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+        mainFrameOnly ? WEBKIT_USER_CONTENT_INJECT_TOP_FRAME
+                      : WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
         time == InjectionTime::documentStart ? WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START
                                              : WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
         nullptr, nullptr);
@@ -242,9 +241,9 @@ gboolean WebView::Engine::scriptDialog(WebKitWebView*, WebKitScriptDialog* dialo
     }
     case WEBKIT_SCRIPT_DIALOG_CONFIRM:
     case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
-        webkit_script_dialog_confirm_set_confirmed(
-            dialog, webkit_script_dialog_get_dialog_type(dialog) ==
-                        WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM);
+        webkit_script_dialog_confirm_set_confirmed(dialog,
+                                                   webkit_script_dialog_get_dialog_type(dialog) ==
+                                                       WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM);
         return TRUE;
     case WEBKIT_SCRIPT_DIALOG_PROMPT:
         return TRUE;  // answers null

@@ -78,8 +78,9 @@ void WebView::snapshotArrived(gfx::ImagePtr image) {
 
 bool WebView::isRendered() const {
     if (!snapshot_) return false;
-    return std::any_of(snapshot_->pixels().begin(), snapshot_->pixels().end(),
-                       [](std::uint32_t pixel) { return pixel != 0xffffffffu && (pixel >> 24) != 0; });
+    return std::any_of(
+        snapshot_->pixels().begin(), snapshot_->pixels().end(),
+        [](std::uint32_t pixel) { return pixel != 0xffffffffu && (pixel >> 24) != 0; });
 }
 
 size_t WebView::pendingSnapshotCount() {

@@ -157,7 +157,6 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
     auto& state = *static_cast<PageState*>(data);
     const char* uri = webkit_uri_request_get_uri(request);
     if (!uri) return FALSE;
-    if (getenv("VTRACE")) fprintf(stderr, "EXT send-request %s page=%s redirect=%d\n", uri, webkit_web_page_get_uri(page), redirectResponse != nullptr);
     const std::string_view scheme = protocol::schemeOf(uri);
     const bool routed = protocol::isRouted(uri);
     if (scheme != "http" && scheme != "https" && !routed) return FALSE;
@@ -201,8 +200,8 @@ void pageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
 
 }  // namespace
 
-extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
-    WebKitWebExtension* webExtension, GVariant* data) {
+extern "C" G_MODULE_EXPORT void
+webkit_web_extension_initialize_with_user_data(WebKitWebExtension* webExtension, GVariant* data) {
     if (data && g_variant_is_of_type(data, G_VARIANT_TYPE_VARDICT)) {
         gboolean route = FALSE;
         const char* socketPath = nullptr;

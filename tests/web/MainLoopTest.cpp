@@ -2,8 +2,8 @@
 // (posts, timers on either clock, nested runs, stop) while GLib's own
 // sources and watched descriptors are served in the same wait.
 
-#include <gtest/gtest.h>
 #include <glib.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -49,17 +49,22 @@ TEST_F(MainLoopTest, APostFromAnotherThreadEndsTheWait) {
 
 TEST_F(MainLoopTest, GLibSourcesRunWhileTheLoopWaits) {
     bool timedOut = false;
-    g_timeout_add(5, [](gpointer flag) -> gboolean {
-        *static_cast<bool*>(flag) = true;
-        return G_SOURCE_REMOVE;
-    }, &timedOut);
+    g_timeout_add(
+        5,
+        [](gpointer flag) -> gboolean {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &timedOut);
     EXPECT_TRUE(loop.runUntil([&] { return timedOut; }, 30));
 
     // run() ends on a stop made from a GLib callback.
-    g_idle_add([](gpointer) -> gboolean {
-        core::RunLoop::main().stop();
-        return G_SOURCE_REMOVE;
-    }, nullptr);
+    g_idle_add(
+        [](gpointer) -> gboolean {
+            core::RunLoop::main().stop();
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
     loop.run();
 }
 

@@ -24,8 +24,7 @@ TEST_P(WebViewLoadService, HTMLStringResolvesItsImageAgainstTheBase) {
     ASSERT_TRUE(loadHTMLAndWait(*view, *delegate, "<img id=dot src='img/dot.png'>",
                                 server.url("/ads/page.html")));
     EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
-    EXPECT_EQ(evaluate(*view, "document.getElementById('dot').naturalWidth"),
-              core::Value(7));
+    EXPECT_EQ(evaluate(*view, "document.getElementById('dot').naturalWidth"), core::Value(7));
     EXPECT_EQ(server.requestsTo("/ads/img/dot.png").size(), 1u);
     EXPECT_EQ(evaluate(*view, "location.href"),
               core::Value(server.url("/ads/page.html").absoluteString()));
@@ -86,16 +85,38 @@ TEST_P(WebViewLoadService, ReplacedAndStoppedLoadsFailAsCancelled) {
 TEST_P(WebViewLoadService, ASlowImageHoldsTheOneFinish) {
     ASSERT_TRUE(view);
     server.on("GET", "/late.png", [](const fixtures::LoopbackRequest&) {
-        return fixtures::LoopbackResponse::bytes(pngBytes(3, 3, {1, 0, 0, 1}), "image/png").after(800);
+        return fixtures::LoopbackResponse::bytes(pngBytes(3, 3, {1, 0, 0, 1}), "image/png")
+            .after(800);
     });
-    serveHTML(server, "/page", "<img id=late src='/late.png'>");
+    // A missing image and an unreachable script fail alone, not the page.
+    serveHTML(server, "/page",
+              "<img id=late src='/late.png'><img src='/missing.png'>"
+              "<script src='http://127.0.0.1:1/gone.js'></script>");
     serveHTML(server, "/next", "<p>next</p>");
     ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/page")));
     EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
-    EXPECT_EQ(evaluate(*view, "document.getElementById('late').naturalWidth"),
-              core::Value(3));
+    EXPECT_EQ(evaluate(*view, "document.getElementById('late').naturalWidth"), core::Value(3));
     ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/next")));
     EXPECT_EQ(delegate->count("finish"), 2u);
+}
+
+TEST_P(WebViewLoadService, TheViewsUserAgentGoesOutWithTheLoads) {
+    web::WebViewConfiguration configuration = configurationOf(GetParam());
+    configuration.userAgent = "VantorTest/1.0";
+    const auto agent = makeView(delegate, configuration);
+    ASSERT_TRUE(agent);
+    serveHTML(server, "/page", "<script src='/script.js'></script>");
+    server.on("GET", "/script.js", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::text("window.ran = true;", 200, "text/javascript");
+    });
+    ASSERT_TRUE(loadAndWait(*agent, *delegate, server.url("/page")));
+    ASSERT_FALSE(delegate->navigationsTo("/page").empty());
+    EXPECT_EQ(delegate->navigationsTo("/page").front().request.value("User-Agent"),
+              "VantorTest/1.0");
+    for (const char* path : {"/page", "/script.js"}) {
+        ASSERT_EQ(server.requestsTo(path).size(), 1u) << path;
+        EXPECT_EQ(server.requestsTo(path).front().header("User-Agent"), "VantorTest/1.0") << path;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewLoadService, testing::ValuesIn(kKinds), kindName);

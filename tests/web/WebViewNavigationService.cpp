@@ -32,7 +32,8 @@ protected:
             serveHTML(server, path, std::string("<p>") + path + "</p>");
         delegate->decide = [this](const web::NavigationAction& action) {
             const std::string& url = action.request.url().absoluteString();
-            return url.find("refused") == std::string::npos && action.request.url().scheme() != "dmsg";
+            return url.find("refused") == std::string::npos &&
+                   action.request.url().scheme() != "dmsg";
         };
         ASSERT_TRUE(view);
         ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/page.html")));
@@ -52,7 +53,8 @@ protected:
     }
 
     [[nodiscard]] bool frameReady() {
-        return waitFor([&] { return evaluate(*view, "window.frameReady === true") == core::Value(true); });
+        return waitFor(
+            [&] { return evaluate(*view, "window.frameReady === true") == core::Value(true); });
     }
 
     // Every request the page sent before this one has reached the server.

@@ -76,9 +76,9 @@ TEST_F(WebViewProcessService, ADeadWebProcessFailsTheLoadAndTheNextLoadStartsAno
     ASSERT_TRUE(waitFor([&] { return !server.requestsTo("/slow").empty(); }));
     kill(before.front(), SIGKILL);
     ASSERT_TRUE(waitFor([&] { return delegate->count("fail") == 1; }));
-    EXPECT_EQ(delegate->events.back(),
-              "fail " + std::to_string(web::LoadError::kWebProcessTerminated) + " " +
-                  server.url("/slow").absoluteString());
+    EXPECT_EQ(delegate->events.back(), "fail " +
+                                           std::to_string(web::LoadError::kWebProcessTerminated) +
+                                           " " + server.url("/slow").absoluteString());
     EXPECT_FALSE(view->isLoading());
 
     ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/page")));

@@ -81,7 +81,8 @@ TEST_F(WebViewRoutingService, EveryLoadOfThePagePassesTheAppsLoader) {
     ASSERT_TRUE(loadAndWait(*view, *delegate, page));
     ASSERT_EQ(delegate->events.back(), "finish");
     ASSERT_TRUE(waitFor([&] {
-        return evaluate(*view, "!!window.data && window.frameSaid === 'frame' && !!window.goneStatus") ==
+        return evaluate(*view,
+                        "!!window.data && window.frameSaid === 'frame' && !!window.goneStatus") ==
                core::Value(true);
     }));
     EXPECT_EQ(evaluate(*view, "location.href"), core::Value(page.absoluteString()));
@@ -89,14 +90,14 @@ TEST_F(WebViewRoutingService, EveryLoadOfThePagePassesTheAppsLoader) {
     EXPECT_EQ(evaluate(*view, "document.getElementById('img').naturalWidth"), core::Value(6));
     EXPECT_EQ(evaluate(*view, "window.data"), core::Value(core::Dictionary{{"items", 3}}));
     EXPECT_EQ(evaluate(*view, "window.goneStatus"), core::Value(404));
-    for (const char* path : {"/site/page.html", "/site/img.png", "/site/frame.html", "/site/frame.js",
-                             "/site/app.js", "/api/data", "/api/gone"})
+    for (const char* path : {"/site/page.html", "/site/img.png", "/site/frame.html",
+                             "/site/frame.js", "/site/app.js", "/api/data", "/api/gone"})
         EXPECT_TRUE(loaded(path)) << path;
     // Each load names the page it belongs to, the frame's included.
-    for (const auto& [url, document] : loader->loads) EXPECT_EQ(document, page.absoluteString()) << url;
+    for (const auto& [url, document] : loader->loads)
+        EXPECT_EQ(document, page.absoluteString()) << url;
     // Everything the server saw came through the app's loader.
-    for (const auto& request : server.requests())
-        EXPECT_TRUE(loaded(request.path)) << request.path;
+    for (const auto& request : server.requests()) EXPECT_TRUE(loaded(request.path)) << request.path;
 }
 
 TEST_F(WebViewRoutingService, TheDocumentKeepsItsRealURLAfterRedirects) {
@@ -106,7 +107,8 @@ TEST_F(WebViewRoutingService, TheDocumentKeepsItsRealURLAfterRedirects) {
     serveHTML(server, "/landing", "<p>landed</p>");
     ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/start")));
     EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
-    EXPECT_EQ(evaluate(*view, "location.href"), core::Value(server.url("/landing").absoluteString()));
+    EXPECT_EQ(evaluate(*view, "location.href"),
+              core::Value(server.url("/landing").absoluteString()));
     EXPECT_EQ(view->mainFrameStatusCode(), 200);
     EXPECT_TRUE(loaded("/start"));
 }

@@ -24,10 +24,11 @@ TEST_P(WebViewSchemeService, ServesAnImageAndAFetch) {
         if (url == "app-res://img/dot.png") {
             task->respond(200, {{"Content-Type", "image/png"}}, pngBytes(9, 4, {0, 1, 0, 1}));
         } else if (url == "app-res://data/info.json") {
-            task->respond(201, {{"Content-Type", "application/json"},
-                                {"Access-Control-Allow-Origin", "*"},
-                                {"Access-Control-Expose-Headers", "X-Served-By"},
-                                {"X-Served-By", "app"}},
+            task->respond(201,
+                          {{"Content-Type", "application/json"},
+                           {"Access-Control-Allow-Origin", "*"},
+                           {"Access-Control-Expose-Headers", "X-Served-By"},
+                           {"X-Served-By", "app"}},
                           std::string_view(R"({"answer": 42})"));
         } else {
             task->fail("nothing here");
@@ -39,13 +40,15 @@ TEST_P(WebViewSchemeService, ServesAnImageAndAFetch) {
             window.fetched = {status: r.status, served: r.headers.get('X-Served-By'), body: await r.json()};
         });
         fetch('app-res://missing').catch(e => window.missing = 'failed');
-        </script>)", server.url("/page")));
+        </script>)",
+                                server.url("/page")));
     EXPECT_EQ(evaluate(*view, "document.getElementById('dot').naturalWidth"), core::Value(9));
-    ASSERT_TRUE(waitFor([&] { return evaluate(*view, "!!window.fetched && !!window.missing") == core::Value(true); }));
+    ASSERT_TRUE(waitFor([&] {
+        return evaluate(*view, "!!window.fetched && !!window.missing") == core::Value(true);
+    }));
     EXPECT_EQ(evaluate(*view, "window.fetched"),
-              core::Value(core::Dictionary{{"status", 201},
-                                           {"served", "app"},
-                                           {"body", core::Dictionary{{"answer", 42}}}}));
+              core::Value(core::Dictionary{
+                  {"status", 201}, {"served", "app"}, {"body", core::Dictionary{{"answer", 42}}}}));
     EXPECT_EQ(evaluate(*view, "window.missing"), core::Value("failed"));
     EXPECT_NE(std::find(asked.begin(), asked.end(), "GET app-res://img/dot.png"), asked.end());
 }

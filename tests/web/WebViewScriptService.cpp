@@ -34,18 +34,21 @@ TEST_F(WebViewScriptService, UserScriptsRunAroundThePageForEveryLoad) {
 
 TEST_F(WebViewScriptService, MessagesFromThePageArriveAsValues) {
     std::vector<core::Value> received;
-    view->addScriptMessageHandler("native", [&](const core::Value& body) { received.push_back(body); });
+    view->addScriptMessageHandler("native",
+                                  [&](const core::Value& body) { received.push_back(body); });
     ASSERT_TRUE(loadHTMLAndWait(*view, *delegate, R"(<script>
         window.webkit.messageHandlers.native.postMessage({name: 'ready', list: [1, 'two', true]});
         window.webkit.messageHandlers.native.postMessage('plain');
-        </script>)", server.url("/page")));
+        </script>)",
+                                server.url("/page")));
     ASSERT_TRUE(waitFor([&] { return received.size() == 2; }));
     EXPECT_EQ(received[0]["name"], core::Value("ready"));
     EXPECT_EQ(received[0]["list"], core::Value(core::Array{1, "two", true}));
     EXPECT_EQ(received[1], core::Value("plain"));
 
     view->removeScriptMessageHandler("native");
-    EXPECT_EQ(evaluate(*view, "typeof (window.webkit && window.webkit.messageHandlers.native)"), core::Value("undefined"));
+    EXPECT_EQ(evaluate(*view, "typeof (window.webkit && window.webkit.messageHandlers.native)"),
+              core::Value("undefined"));
 }
 
 TEST_F(WebViewScriptService, EvaluationAnswersValuesOrTheException) {
@@ -56,7 +59,8 @@ TEST_F(WebViewScriptService, EvaluationAnswersValuesOrTheException) {
               core::Value(core::Dictionary{{"a", 1.5}, {"b", core::Array{core::Value()}}}));
     EXPECT_EQ(evaluate(*view, "undefined"), core::Value());
 
-    const web::JSResult thrown = evaluateScript(*view, "var x = 1;\nthrow new TypeError('bad thing');");
+    const web::JSResult thrown =
+        evaluateScript(*view, "var x = 1;\nthrow new TypeError('bad thing');");
     ASSERT_FALSE(thrown.ok());
     EXPECT_EQ(thrown.exception()->name, "TypeError");
     EXPECT_EQ(thrown.exception()->message, "bad thing");
@@ -71,7 +75,8 @@ TEST_F(WebViewScriptService, AlertsWaitForTheirCompletion) {
     (void)evaluate(*view, "setTimeout(() => { alert('hello'); window.after = true; }, 0); 0");
     ASSERT_TRUE(waitFor([&] { return !delegate->alerts.empty(); }));
     EXPECT_EQ(delegate->alerts.front(), "127.0.0.1|hello");
-    EXPECT_TRUE(waitFor([&] { return evaluate(*view, "window.after === true") == core::Value(true); }));
+    EXPECT_TRUE(
+        waitFor([&] { return evaluate(*view, "window.after === true") == core::Value(true); }));
 
     // Answered later: the page waits for the answer.
     std::vector<std::function<void()>> unanswered;

@@ -31,7 +31,8 @@ TEST_F(WebViewSnapshotService, TheRenderedWindowShowsThePageAtTheViewsFrame) {
     const auto view = makeView(delegate, {}, {20, 60, 200, 100});
     ASSERT_TRUE(view);
     window->addSubview(view);
-    ASSERT_TRUE(loadHTMLAndWait(*view, *delegate, R"html(<body style="margin:0; background:rgb(255,0,0)">
+    ASSERT_TRUE(loadHTMLAndWait(*view, *delegate,
+                                R"html(<body style="margin:0; background:rgb(255,0,0)">
         <div style="width:50px; height:100px; background:rgb(0,0,255)"></div></body>)html",
                                 server.url("/colours")));
     ASSERT_TRUE(web::WebView::awaitSnapshots(kLoadLimit));
@@ -41,11 +42,13 @@ TEST_F(WebViewSnapshotService, TheRenderedWindowShowsThePageAtTheViewsFrame) {
     const double scale = ui::DeviceProfile::current().scale;
     const auto image = ui::Renderer::render(*window, scale);
     ASSERT_TRUE(image);
-    const auto at = [&](double x, double y) { return image->pixelAt(int(x * scale), int(y * scale)); };
+    const auto at = [&](double x, double y) {
+        return image->pixelAt(int(x * scale), int(y * scale));
+    };
     EXPECT_TRUE(near(at(20 + 25, 60 + 50), {0, 0, 1, 1}));   // the div, at the view's left
     EXPECT_TRUE(near(at(20 + 150, 60 + 50), {1, 0, 0, 1}));  // the page's background
     EXPECT_TRUE(near(at(20 + 199, 60 + 99), {1, 0, 0, 1}));
-    EXPECT_TRUE(near(at(10, 50), {1, 1, 1, 1}));             // the window around it
+    EXPECT_TRUE(near(at(10, 50), {1, 1, 1, 1}));  // the window around it
     EXPECT_TRUE(near(at(20 + 100, 60 + 110), {1, 1, 1, 1}));
 
     // A new size brings a new snapshot of that size.
@@ -65,9 +68,9 @@ TEST_F(WebViewSnapshotService, TheRenderedWindowShowsThePageAtTheViewsFrame) {
 TEST_F(WebViewSnapshotService, ContentSizeFollowsThePageWithoutRepeats) {
     const auto view = makeView(delegate, {}, {0, 0, 320, 240});
     ASSERT_TRUE(view);
-    ASSERT_TRUE(loadHTMLAndWait(*view, *delegate,
-                                "<body style='margin:0'><div id=d style='height:100px'></div></body>",
-                                server.url("/sized")));
+    ASSERT_TRUE(loadHTMLAndWait(
+        *view, *delegate, "<body style='margin:0'><div id=d style='height:100px'></div></body>",
+        server.url("/sized")));
     ASSERT_TRUE(waitFor([&] { return !delegate->contentSizes.empty(); }));
     EXPECT_EQ(delegate->contentSizes.back(), gfx::Size(320, 240));  // no smaller than the view
 

@@ -37,11 +37,13 @@ size_t RecordingDelegate::count(const std::string& prefix) const {
     return found;
 }
 
-std::vector<web::NavigationAction> RecordingDelegate::navigationsTo(const std::string& suffix) const {
+std::vector<web::NavigationAction>
+RecordingDelegate::navigationsTo(const std::string& suffix) const {
     std::vector<web::NavigationAction> found;
     for (const auto& action : navigations) {
         const std::string& url = action.request.url().absoluteString();
-        if (url.size() >= suffix.size() && url.compare(url.size() - suffix.size(), suffix.size(), suffix) == 0)
+        if (url.size() >= suffix.size() &&
+            url.compare(url.size() - suffix.size(), suffix.size(), suffix) == 0)
             found.push_back(action);
     }
     return found;
@@ -110,14 +112,16 @@ core::Value evaluate(web::WebView& view, const std::string& script) {
 void serveHTML(fixtures::LoopbackServer& server, const std::string& path, std::string html,
                int delayMs) {
     server.on("GET", path, [html = std::move(html), delayMs](const fixtures::LoopbackRequest&) {
-        return fixtures::LoopbackResponse::text(html, 200, "text/html; charset=utf-8").after(delayMs);
+        return fixtures::LoopbackResponse::text(html, 200, "text/html; charset=utf-8")
+            .after(delayMs);
     });
 }
 
 std::string pngBytes(int width, int height, gfx::Color color) {
-    const auto image = gfx::Image::draw({double(width), double(height)}, 1, [&](gfx::Canvas& canvas) {
-        canvas.fillRect({0, 0, double(width), double(height)}, color);
-    });
+    const auto image =
+        gfx::Image::draw({double(width), double(height)}, 1, [&](gfx::Canvas& canvas) {
+            canvas.fillRect({0, 0, double(width), double(height)}, color);
+        });
     const auto bytes = image->encodePng();
     return std::string(bytes.begin(), bytes.end());
 }

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/RunLoop.h"
-#include "support/ValuePrinting.h"
 #include "fixtures/LoopbackServer.h"
+#include "support/ValuePrinting.h"
 #include "web/WebView.h"
 
 namespace webtesting {
@@ -52,7 +52,8 @@ public:
     [[nodiscard]] std::vector<web::NavigationAction> navigationsTo(const std::string& suffix) const;
 };
 
-[[nodiscard]] inline web::WebViewConfiguration configurationOf(web::WebViewConfiguration::Kind kind) {
+[[nodiscard]] inline web::WebViewConfiguration
+configurationOf(web::WebViewConfiguration::Kind kind) {
     web::WebViewConfiguration configuration;
     configuration.kind = kind;
     return configuration;
@@ -84,6 +85,7 @@ void serveHTML(fixtures::LoopbackServer& server, const std::string& path, std::s
 // Both kinds, for tests that hold for each.
 inline const std::vector<web::WebViewConfiguration::Kind> kKinds = {
     web::WebViewConfiguration::Kind::WK, web::WebViewConfiguration::Kind::UI};
-[[nodiscard]] std::string kindName(const testing::TestParamInfo<web::WebViewConfiguration::Kind>& info);
+[[nodiscard]] std::string
+kindName(const testing::TestParamInfo<web::WebViewConfiguration::Kind>& info);
 
 }  // namespace webtesting

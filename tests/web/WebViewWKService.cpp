@@ -61,7 +61,8 @@ TEST_F(WebViewWKService, ProvisionalAndCommittedFailuresAreToldApart) {
     EXPECT_TRUE(delegate->errors.back().provisional);
 
     server.on("GET", "/late.png", [](const fixtures::LoopbackRequest&) {
-        return fixtures::LoopbackResponse::bytes(pngBytes(2, 2, {0, 0, 0, 1}), "image/png").after(5000);
+        return fixtures::LoopbackResponse::bytes(pngBytes(2, 2, {0, 0, 0, 1}), "image/png")
+            .after(5000);
     });
     serveHTML(server, "/page", "<img src='/late.png'>");
     view->loadRequest(core::URLRequest(server.url("/page")));
@@ -71,6 +72,30 @@ TEST_F(WebViewWKService, ProvisionalAndCommittedFailuresAreToldApart) {
     ASSERT_EQ(delegate->errors.size(), 2u);
     EXPECT_EQ(delegate->errors.back().code, web::LoadError::kCancelled);
     EXPECT_FALSE(delegate->errors.back().provisional);
+}
+
+TEST_F(WebViewWKService, HistoryStepsAndReloadsAreLoadsOfTheirOwn) {
+    const auto view = makeView(delegate);
+    ASSERT_TRUE(view);
+    serveHTML(server, "/a", "<p>a</p>");
+    serveHTML(server, "/b", "<p>b</p>");
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/a")));
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/b")));
+    EXPECT_TRUE(view->canGoBack());
+    EXPECT_FALSE(view->canGoForward());
+
+    delegate->navigations.clear();
+    view->goBack();
+    ASSERT_TRUE(waitFor([&] { return delegate->count("finish") == 3; }));
+    EXPECT_EQ(view->url(), server.url("/a"));
+    ASSERT_EQ(delegate->navigations.size(), 1u);
+    EXPECT_EQ(delegate->navigations.front().type, web::NavigationType::backForward);
+    EXPECT_TRUE(view->canGoForward());
+
+    view->reload();
+    ASSERT_TRUE(waitFor([&] { return delegate->count("finish") == 4; }));
+    EXPECT_EQ(delegate->navigations.back().type, web::NavigationType::reload);
+    EXPECT_EQ(delegate->count("fail"), 0u);
 }
 
 }  // namespace
