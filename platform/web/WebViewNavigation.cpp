@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "core/RunLoop.h"
+#include "web/EngineMessages.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 
@@ -78,14 +79,8 @@ NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action) cons
     NavigationAction result{requestFor(webkit_uri_request_get_uri(request))};
     if (const char* method = webkit_uri_request_get_http_method(request))
         result.request.setMethod(method);
-    if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request)) {
-        SoupMessageHeadersIter iterator;
-        soup_message_headers_iter_init(&iterator, headers);
-        const char* name = nullptr;
-        const char* value = nullptr;
-        while (soup_message_headers_iter_next(&iterator, &name, &value))
-            result.request.addValue(name, value);
-    }
+    for (const auto& [name, value] : headerFieldsOf(webkit_uri_request_get_http_headers(request)))
+        result.request.addValue(name, value);
     if (!result.request.value("User-Agent")) {
         const char* agent = webkit_settings_get_user_agent(webkit_web_view_get_settings(page));
         if (agent) result.request.setValue("User-Agent", agent);
@@ -285,17 +280,9 @@ void WebView::Engine::decideResponse(WebKitResponsePolicyDecision* decision) {
     if (accepted) {
         if (const auto delegate = owner.delegate()) {
             const char* uri = webkit_uri_response_get_uri(response);
-            core::HTTPHeaders headers;
-            if (SoupMessageHeaders* fields = webkit_uri_response_get_http_headers(response)) {
-                SoupMessageHeadersIter iterator;
-                soup_message_headers_iter_init(&iterator, fields);
-                const char* name = nullptr;
-                const char* value = nullptr;
-                while (soup_message_headers_iter_next(&iterator, &name, &value))
-                    headers.add(name, value);
-            }
-            const core::HTTPURLResponse httpResponse(requestFor(uri ? uri : "").url(), status,
-                                                     std::move(headers));
+            const core::HTTPURLResponse httpResponse(
+                requestFor(uri ? uri : "").url(), status,
+                headerFieldsOf(webkit_uri_response_get_http_headers(response)));
             accepted = delegate->shouldAcceptResponse(owner, httpResponse, mainFrame);
         }
     }

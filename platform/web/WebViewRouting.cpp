@@ -8,6 +8,7 @@
 
 #include <utility>
 
+#include "web/EngineMessages.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 
@@ -58,18 +59,6 @@ void finishWithResponse(WebKitURISchemeRequest* request, const core::HTTPURLResp
     g_object_unref(answer);
 }
 
-core::Data readBody(WebKitURISchemeRequest* request) {
-    core::Data body;
-    GInputStream* stream = webkit_uri_scheme_request_get_http_body(request);
-    if (!stream) return body;
-    std::uint8_t buffer[16384];
-    for (gssize got;
-         (got = g_input_stream_read(stream, buffer, sizeof buffer, nullptr, nullptr)) > 0;)
-        body.insert(body.end(), buffer, buffer + got);
-    g_object_unref(stream);
-    return body;
-}
-
 }  // namespace
 
 void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType type) {
@@ -95,9 +84,11 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
     reportStart();
     const std::uint64_t serial = load_.serial;
     const core::URL documentURL = request.url();
-    engine.documentFetch = PageLoader::shared()->load(
+    const auto answered = std::make_shared<bool>(false);
+    auto cancel = PageLoader::shared()->load(
         std::move(request), documentURL,
-        [weak = std::weak_ptr<WebView>(self()), serial, url](PageLoader::Result result) {
+        [weak = std::weak_ptr<WebView>(self()), serial, url, answered](PageLoader::Result result) {
+            *answered = true;
             const auto view = weak.lock();
             if (!view || !view->load_.active || view->load_.serial != serial) return;
             Engine& engine = *view->engine_;
@@ -122,6 +113,7 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
                                        charset ? charset->c_str() : nullptr, finalURL.c_str());
             g_bytes_unref(bytes);
         });
+    if (!*answered) engine.documentFetch = std::move(cancel);  // (a loader may answer at once)
 }
 
 void WebView::Engine::serveRouted(WebKitURISchemeRequest* request, std::string url) {
@@ -140,20 +132,10 @@ void WebView::Engine::serveRouted(WebKitURISchemeRequest* request, std::string u
         found->second.requests.push_back(request);
         return;
     }
-    core::URLRequest fetch(*parsed);
-    fetch.setMethod(method);
-    if (SoupMessageHeaders* headers = webkit_uri_scheme_request_get_http_headers(request)) {
-        SoupMessageHeadersIter iterator;
-        soup_message_headers_iter_init(&iterator, headers);
-        const char* name = nullptr;
-        const char* value = nullptr;
-        while (soup_message_headers_iter_next(&iterator, &name, &value))
-            fetch.addValue(name, value);
-    }
-    fetch.setBody(readBody(request));
+    core::URLRequest fetch = requestOf(request, *parsed);
     routed[entry].requests.push_back(request);
     const auto document = owner.url();
-    routed[entry].cancel = PageLoader::shared()->load(
+    auto cancel = PageLoader::shared()->load(
         std::move(fetch), document ? *document : *parsed,
         [weak = std::weak_ptr<WebView>(owner.self()), entry](PageLoader::Result result) {
             const auto view = weak.lock();
@@ -173,6 +155,8 @@ void WebView::Engine::serveRouted(WebKitURISchemeRequest* request, std::string u
                 g_object_unref(answered);
             }
         });
+    if (const auto found = routed.find(entry); found != routed.end())
+        found->second.cancel = std::move(cancel);  // (a loader may answer at once)
 }
 
 void WebView::Engine::cancelRouted() {
@@ -204,18 +188,7 @@ void WebView::Engine::serveSchemeRequest(WebKitURISchemeRequest* request) {
         finishWithError(request, "Nothing serves " + uri);
         return;
     }
-    core::URLRequest asked(*parsed);
-    if (const char* method = webkit_uri_scheme_request_get_http_method(request))
-        asked.setMethod(method);
-    if (SoupMessageHeaders* headers = webkit_uri_scheme_request_get_http_headers(request)) {
-        SoupMessageHeadersIter iterator;
-        soup_message_headers_iter_init(&iterator, headers);
-        const char* name = nullptr;
-        const char* value = nullptr;
-        while (soup_message_headers_iter_next(&iterator, &name, &value))
-            asked.addValue(name, value);
-    }
-    asked.setBody(readBody(request));
+    core::URLRequest asked = requestOf(request, *parsed);
     std::shared_ptr<WebKitURISchemeRequest> held(
         WEBKIT_URI_SCHEME_REQUEST(g_object_ref(request)),
         [](WebKitURISchemeRequest* object) { g_object_unref(object); });
