@@ -58,7 +58,10 @@ public:
     [[nodiscard]] std::shared_ptr<WebViewDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<WebViewDelegate> delegate) { delegate_ = std::move(delegate); }
 
-    // Loading. baseURL nullopt: "about:blank".
+    // Loading. baseURL nullopt: "about:blank". A "WK"-kind view sends the
+    // request's URL and header fields (the engine takes no method or body
+    // from here); a "UI"-kind one sends the whole request through
+    // PageLoader.
     void loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL);
     void loadRequest(const core::URLRequest& request);
     void stopLoading();

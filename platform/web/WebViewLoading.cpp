@@ -12,13 +12,15 @@ namespace web {
 
 namespace {
 
+// Bounds of the lists of loads waiting for the engine's word on them.
 constexpr size_t kMostEndedByApp = 8;
+constexpr size_t kMostIssued = 8;
 
 }  // namespace
 
 void WebView::expectAPINavigation(const std::string& url, bool decided) {
     engine_->apiNavigations.push_back({Engine::key(url), decided});
-    if (engine_->apiNavigations.size() > 8) engine_->apiNavigations.pop_front();
+    if (engine_->apiNavigations.size() > kMostIssued) engine_->apiNavigations.pop_front();
 }
 
 void WebView::loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL) {

@@ -44,6 +44,14 @@ core::URLRequest requestFor(const std::string& url) {
     return core::URLRequest(parsed ? *parsed : core::URL::create("about:blank").value());
 }
 
+// What the web process sends, as the delegate sees it.
+core::URLRequest requestOf(const DecisionQuery& query) {
+    core::URLRequest request = requestFor(query.url);
+    request.setMethod(query.method);
+    for (const auto& [name, value] : query.headers) request.addValue(name, value);
+    return request;
+}
+
 }  // namespace
 
 gboolean WebView::Engine::decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -209,13 +217,11 @@ protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
         // through the app.
         if (query.mainFrame && routed) {
             mainFrameHeld = true;
-            auto request = requestFor(query.url);
-            request.setMethod(query.method);
-            for (const auto& [name, value] : query.headers) request.addValue(name, value);
-            core::RunLoop::main().post([weak = std::weak_ptr<WebView>(owner.self()), request] {
-                if (const auto view = weak.lock())
-                    view->loadInApp(request, true, NavigationType::other);
-            });
+            core::RunLoop::main().post(
+                [weak = std::weak_ptr<WebView>(owner.self()), request = requestOf(query)] {
+                    if (const auto view = weak.lock())
+                        view->loadInApp(request, true, NavigationType::other);
+                });
             return protocol::Decision::loadInApp;
         }
         return protocol::Decision::allow;
@@ -223,9 +229,7 @@ protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
     const Deferred navigation = *found;
     deferred.erase(found);
 
-    NavigationAction action{requestFor(query.url)};
-    action.request.setMethod(query.method);
-    for (const auto& [name, value] : query.headers) action.request.addValue(name, value);
+    NavigationAction action{requestOf(query)};
     action.type = navigation.type;
     action.userGesture = navigation.userGesture;
     action.targetsMainFrame = query.mainFrame;
