@@ -21,6 +21,7 @@ constexpr int kStartLimitMs = 10'000;
 
 struct Server {
     pid_t pid = -1;
+    pid_t owner = -1;  // the process that started it (not a forked child)
     std::string display;
 };
 
@@ -31,7 +32,7 @@ Server& server() {
 
 void stopServer() {
     Server& state = server();
-    if (state.pid <= 0) return;
+    if (state.pid <= 0 || state.owner != getpid()) return;
     kill(state.pid, SIGTERM);
     int status = 0;
     while (waitpid(state.pid, &status, 0) < 0 && errno == EINTR) {
@@ -134,6 +135,7 @@ bool startServer(std::string* error) {
     const std::string number = awaitDisplayNumber(pipeFds[0], pid);
     close(pipeFds[0]);
     server().pid = pid;
+    server().owner = getpid();
     if (number.empty()) {
         stopServer();
         std::string message = "no display: Xvfb did not start within 10 s";
