@@ -8,13 +8,14 @@
 // "WK" lets the engine fetch; "UI" sends every http(s) load of the page
 // through PageLoader in this process.
 //
-// Navigations the page starts itself over http(s) are decided when the
-// engine sends their request, in the web process, where the navigating frame
-// is known (the engine's policy step does not say which frame navigates); a
-// refused one is never sent, but the engine has begun it, so loads of that
-// frame's document in flight stop, as for any navigation. Other navigations
-// (loads made through this class, other schemes such as the SDK's message
-// URLs) are decided before the engine begins them.
+// The engine's policy step does not say which frame navigates. Loads made
+// through this class, link clicks (whose frame the click tells first) and
+// navigations to other schemes than http(s), such as the SDK's message URLs,
+// are decided there, before the engine begins anything. Other navigations the
+// page starts over http(s) (script, frames, forms, redirects) are decided
+// when the engine sends their request, in the web process, where the frame
+// is known: a refused one is never sent, but the engine has begun it, so
+// that frame's loads under way stop, as for any navigation.
 //
 // The view's page is laid out at its bounds in points (CSS pixels are
 // points) and rendered at the device scale. VANTOR_WEB_CONSOLE=1 writes the

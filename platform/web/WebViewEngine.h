@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <map>
 #include <memory>
 #include <string>
@@ -65,7 +66,6 @@ struct WebView::Engine {
     // WebViewSchemes.cpp, WebViewRouting.cpp
     void serveSchemeRequest(WebKitURISchemeRequest* request);
     void serveRouted(WebKitURISchemeRequest* request, std::string url);
-    void failRouted(const std::string& url, const std::string& message);
     void cancelRouted();
 
     WebView& owner;
