@@ -162,9 +162,9 @@ void BM_WebFirstViewReady(benchmark::State& state) {
 }
 BENCHMARK(BM_WebFirstViewReady)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_WebSmallAdPage(benchmark::State& state) {
+void BM_WebSmallAdPage(benchmark::State& state, web::WebViewConfiguration::Kind kind) {
     web::WebViewConfiguration configuration;
-    configuration.kind = web::WebViewConfiguration::Kind(state.range(0));
+    configuration.kind = kind;
     const auto delegate = std::make_shared<Delegate>();
     const auto view = makeView(configuration, delegate);
     if (!view || !load(*view, *delegate)) {
@@ -178,10 +178,9 @@ void BM_WebSmallAdPage(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_WebSmallAdPage)
-    ->ArgName("UI")
-    ->Arg(int(web::WebViewConfiguration::Kind::WK))
-    ->Arg(int(web::WebViewConfiguration::Kind::UI))
+BENCHMARK_CAPTURE(BM_WebSmallAdPage, WK, web::WebViewConfiguration::Kind::WK)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WebSmallAdPage, UI, web::WebViewConfiguration::Kind::UI)
     ->Unit(benchmark::kMillisecond);
 
 void BM_WebEvaluateRoundTrip(benchmark::State& state) {

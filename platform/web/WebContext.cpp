@@ -150,6 +150,9 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
     if (route) {
         context->serveScheme(protocol::kRoutedHTTP);
         context->serveScheme(protocol::kRoutedHTTPS);
+        // What an https page loads stays secure content when routed.
+        webkit_security_manager_register_uri_scheme_as_secure(
+            webkit_web_context_get_security_manager(engine), protocol::kRoutedHTTPS);
     }
     contexts.emplace(key, context);
     return context;
