@@ -116,7 +116,7 @@ TEST_P(WebViewNavigationService, FrameNavigationsCarryThePageAsMainDocument) {
     EXPECT_EQ(evaluate(*view, "location.href"), core::Value(pageURL));
 }
 
-TEST_P(WebViewNavigationService, ARefusedLinkClickLeavesThePageUndisturbed) {
+TEST_P(WebViewNavigationService, LinkClicksAreDecidedBeforeTheEngineBeginsThem) {
     server.on("GET", "/slow-data", [](const fixtures::LoopbackRequest&) {
         return fixtures::LoopbackResponse::text("late").after(300);
     });
@@ -137,6 +137,13 @@ TEST_P(WebViewNavigationService, ARefusedLinkClickLeavesThePageUndisturbed) {
     EXPECT_EQ(evaluate(*view, "events"), core::Value(core::Array{"late"}));
     EXPECT_TRUE(server.requestsTo("/refused-click").empty());
     EXPECT_TRUE(delegate->events.empty());
+
+    (void)evaluate(*view, "const next = document.createElement('a'); next.href = '/next';"
+                          "document.body.appendChild(next); next.click(); 0");
+    EXPECT_EQ(decisionFor("/next").targetsMainFrame, true);
+    ASSERT_TRUE(waitFor([&] { return delegate->count("finish") == 1; }));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(evaluate(*view, "location.href"), core::Value(server.url("/next").absoluteString()));
 }
 
 TEST_P(WebViewNavigationService, WindowOpenAsksAndOpensNothing) {
