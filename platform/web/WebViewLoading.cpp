@@ -3,6 +3,7 @@
 // another replaces or that stop, nothing for refused navigations.
 
 #include <algorithm>
+#include <utility>
 
 #include "core/Console.h"
 #include "web/WebProcessProtocol.h"
@@ -135,12 +136,21 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
     const auto keep = view.self();
     switch (event) {
     case WEBKIT_LOAD_STARTED:
-        // A page's own navigation shows up here before its decision.
         if (!view.load_.active) {
-            if (engine.mainFrameHeld) break;
+            // A start the engine reports late for a load the app ended
+            // already, or for a navigation held in the web process.
+            const char* uri = webkit_web_view_get_uri(engine.page);
+            const auto& ended = engine.endedByApp;
+            if (engine.mainFrameHeld ||
+                (uri && std::find(ended.begin(), ended.end(), key(uri)) != ended.end()))
+                break;
+            // A page's own navigation decided in the web process: its
+            // decision comes next.
             engine.startAwaitsDecision = !engine.deferred.empty();
             if (engine.startAwaitsDecision) break;
-            view.beginLoad(engine.lastAllowed);
+            // One the policy step allowed; anything else is not known.
+            if (engine.lastAllowed.empty()) break;
+            view.beginLoad(std::exchange(engine.lastAllowed, {}));
         }
         view.reportStart();
         break;
