@@ -137,6 +137,8 @@ private:
         std::string url;
         std::uint64_t serial = 0;
         core::PendingWork::Token work;  // the load counts as work under way
+        // The engine was told to accept the server's certificate once.
+        bool certificateAccepted = false;
     };
 
     [[nodiscard]] bool start(std::string* error);

@@ -55,8 +55,14 @@ struct WebView::Engine {
     static void loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static gboolean loadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error,
                                gpointer self);
+    static gboolean loadFailedWithTLSErrors(WebKitWebView*, gchar* uri,
+                                            GTlsCertificate* certificate,
+                                            GTlsCertificateFlags errors, gpointer self);
     static void processTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                   gpointer self);
+    // Whether one of TrustedAuthorities vouches for the server's
+    // certificate for the URL's host (WebViewTLS.cpp).
+    [[nodiscard]] static bool trustsCertificate(GTlsCertificate* certificate, const core::URL& url);
     [[nodiscard]] static LoadError errorFor(const GError* error, const std::string& url,
                                             bool provisional);
     // WebViewScripts.cpp

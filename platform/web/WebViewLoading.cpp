@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/Console.h"
+#include "core/RunLoop.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 
@@ -87,6 +88,7 @@ void WebView::beginLoad(const std::string& url) {
     load_.started = false;
     load_.committed = false;
     load_.url = url;
+    load_.certificateAccepted = false;
     ++load_.serial;
     load_.work = core::PendingWork::Token::begin();
     status_.reset();
@@ -203,6 +205,32 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
     view.reportFailure(errorFor(error, failing.empty() ? view.load_.url : failing,
                                 event != WEBKIT_LOAD_COMMITTED));
     return TRUE;  // no error page
+}
+
+gboolean WebView::Engine::loadFailedWithTLSErrors(WebKitWebView*, gchar* uri,
+                                                  GTlsCertificate* certificate,
+                                                  GTlsCertificateFlags, gpointer data) {
+    auto& engine = *static_cast<Engine*>(data);
+    WebView& view = engine.owner;
+    const auto keep = view.self();
+    const std::string failing = uri ? uri : "";
+    const auto url = core::URL::create(failing);
+    if (!url || !certificate || !view.load_.active || view.load_.certificateAccepted) return FALSE;
+    if (!trustsCertificate(certificate, *url)) return FALSE;  // the engine's failure follows
+    view.load_.certificateAccepted = true;
+    webkit_web_context_allow_tls_certificate_for_host(engine.context->engine(), certificate,
+                                                      url->host().c_str());
+    // Handled, the engine ends the load with a finish: the load goes on
+    // instead, once the engine is done with it.
+    engine.dropNextFinish = true;
+    core::RunLoop::main().post(
+        [weak = std::weak_ptr<WebView>(keep), serial = view.load_.serial, failing] {
+            const auto view = weak.lock();
+            if (!view || !view->load_.active || view->load_.serial != serial) return;
+            view->expectAPINavigation(failing, true);
+            webkit_web_view_load_uri(view->engine_->page, failing.c_str());
+        });
+    return TRUE;
 }
 
 void WebView::Engine::processTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
