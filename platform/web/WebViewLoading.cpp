@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "core/Console.h"
-#include "core/RunLoop.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 
@@ -17,6 +16,7 @@ namespace {
 // Bounds of the lists of loads waiting for the engine's word on them.
 constexpr size_t kMostEndedByApp = 8;
 constexpr size_t kMostIssued = 8;
+constexpr size_t kMostDocumentsFromApp = 8;
 
 }  // namespace
 
@@ -25,12 +25,23 @@ void WebView::expectAPINavigation(const std::string& url, bool decided) {
     if (engine_->apiNavigations.size() > kMostIssued) engine_->apiNavigations.pop_front();
 }
 
+void WebView::Engine::documentFromApp(const std::string& url) {
+    documentsFromApp.push_back(key(url));
+    if (documentsFromApp.size() > kMostDocumentsFromApp) documentsFromApp.pop_front();
+}
+
+bool WebView::Engine::takeDocumentFromApp(const std::string& url) {
+    const auto found = std::find(documentsFromApp.begin(), documentsFromApp.end(), key(url));
+    if (found == documentsFromApp.end()) return false;
+    documentsFromApp.erase(found);
+    return true;
+}
+
 void WebView::loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL) {
     const std::string base = baseURL ? baseURL->absoluteString() : "about:blank";
     expectAPINavigation(base, false);
     // A "UI"-kind page's own document: the web process lets it through.
-    if (configuration_.kind == WebViewConfiguration::Kind::UI)
-        engine_->documentFromApp = Engine::key(base);
+    if (configuration_.kind == WebViewConfiguration::Kind::UI) engine_->documentFromApp(base);
     webkit_web_view_load_html(engine_->page, html.c_str(), base.c_str());
 }
 
@@ -88,7 +99,7 @@ void WebView::beginLoad(const std::string& url) {
     load_.started = false;
     load_.committed = false;
     load_.url = url;
-    load_.certificateAccepted = false;
+    load_.certificateChecked = false;
     ++load_.serial;
     load_.work = core::PendingWork::Token::begin();
     status_.reset();
@@ -96,10 +107,7 @@ void WebView::beginLoad(const std::string& url) {
 
 void WebView::cancelCurrentLoad() {
     Engine& engine = *engine_;
-    if (engine.documentFetch) {
-        std::exchange(engine.documentFetch, {})();
-        engine.documentFromApp.clear();
-    }
+    if (engine.documentFetch) std::exchange(engine.documentFetch, {})();
     if (!load_.active) return;
     engine.endedByApp.push_back(Engine::key(load_.url));
     if (engine.endedByApp.size() > kMostEndedByApp) engine.endedByApp.pop_front();
@@ -202,35 +210,19 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
         engine.startAwaitsDecision = false;
         if (!view.load_.active) view.beginLoad(failing);
     }
-    view.reportFailure(errorFor(error, failing.empty() ? view.load_.url : failing,
-                                event != WEBKIT_LOAD_COMMITTED));
+    const LoadError failure =
+        errorFor(error, failing.empty() ? view.load_.url : failing, event != WEBKIT_LOAD_COMMITTED);
+    // An https load the engine refused for the server's certificate without
+    // offering the certificate (at times as cancelled): the app's own
+    // authorities may still vouch for it.
+    const bool maybeRefusedCertificate =
+        error &&
+        (error->domain == G_TLS_ERROR || g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED));
+    if (maybeRefusedCertificate && event != WEBKIT_LOAD_COMMITTED &&
+        engine.probeCertificate(failing, failure))
+        return TRUE;
+    view.reportFailure(failure);
     return TRUE;  // no error page
-}
-
-gboolean WebView::Engine::loadFailedWithTLSErrors(WebKitWebView*, gchar* uri,
-                                                  GTlsCertificate* certificate,
-                                                  GTlsCertificateFlags, gpointer data) {
-    auto& engine = *static_cast<Engine*>(data);
-    WebView& view = engine.owner;
-    const auto keep = view.self();
-    const std::string failing = uri ? uri : "";
-    const auto url = core::URL::create(failing);
-    if (!url || !certificate || !view.load_.active || view.load_.certificateAccepted) return FALSE;
-    if (!trustsCertificate(certificate, *url)) return FALSE;  // the engine's failure follows
-    view.load_.certificateAccepted = true;
-    webkit_web_context_allow_tls_certificate_for_host(engine.context->engine(), certificate,
-                                                      url->host().c_str());
-    // Handled, the engine ends the load with a finish: the load goes on
-    // instead, once the engine is done with it.
-    engine.dropNextFinish = true;
-    core::RunLoop::main().post(
-        [weak = std::weak_ptr<WebView>(keep), serial = view.load_.serial, failing] {
-            const auto view = weak.lock();
-            if (!view || !view->load_.active || view->load_.serial != serial) return;
-            view->expectAPINavigation(failing, true);
-            webkit_web_view_load_uri(view->engine_->page, failing.c_str());
-        });
-    return TRUE;
 }
 
 void WebView::Engine::processTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,

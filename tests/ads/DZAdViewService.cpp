@@ -98,7 +98,8 @@ TEST_F(DZAdViewService, ANewPageStartsWithoutTheEventsOfThePreviousOne) {
     ASSERT_TRUE(waitForFinishes(1));
     EXPECT_EQ(adView->URL(), server.url("/test/adview/second"));
     EXPECT_EQ(receivedNames(1), std::vector<std::string>{"new"});
-    EXPECT_EQ(delegate->errors.size(), 0u);  // the replaced page's -999 is not reported
+    EXPECT_EQ(delegate->count("start"), 1u);  // the replaced page never began
+    EXPECT_EQ(delegate->errors.size(), 0u);
 }
 
 TEST_F(DZAdViewService, TheURLStashHearsTheHistoryBehindTheAd) {

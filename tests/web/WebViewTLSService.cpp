@@ -47,7 +47,7 @@ TEST_F(WebViewTLSService, AWKPageLoadsOverHTTPSOnceItsAuthorityIsTrusted) {
     // An authority named in the environment: the page and its script load.
     environment.set(core::kTrustedCertificatesFileVariable, certificates.authorityFile());
     ASSERT_TRUE(loadAndWait(*view, *delegate, page));
-    EXPECT_EQ(delegate->count("finish"), 1u);
+    EXPECT_EQ(delegate->count("finish"), 1u) << testing::PrintToString(delegate->events);
     EXPECT_EQ(delegate->errors.size(), 1u);
     EXPECT_EQ(evaluate(*view, "document.getElementById('t').textContent"), core::Value("over tls"));
     EXPECT_EQ(evaluate(*view, "window.scriptRan === true"), core::Value(true));
