@@ -64,6 +64,10 @@ TEST_F(DZAdFetcherService, HeadersDecideTheTypeAndSettings) {
          kDZErrorServerError},
         {"native", withHeaders(json("application/json"), {{"X-Duzo-Ad-Format", "NATIVE"}}),
          DZAdResponseTypeNative, std::nullopt},
+        {"native before custom",
+         withHeaders(server_.adResponse(AdVariant::customRendering),
+                     {{"x-duzo-ad-format", "native"}}),
+         DZAdResponseTypeNative, std::nullopt},
         {"custom", server_.adResponse(AdVariant::customRendering), DZAdResponseTypeCustomRendering,
          std::nullopt},
         {"html", server_.adResponse(AdVariant::html), DZAdResponseTypeHTML, std::nullopt},
@@ -86,14 +90,10 @@ TEST_F(DZAdFetcherService, HeadersDecideTheTypeAndSettings) {
 
     const auto html = fetch("/mads/ad");
     ASSERT_TRUE(html->fetched);
-    const DZAd& ad = *html->ad;
-    EXPECT_EQ(ad.adHTML(), server_.adHTML());
-    EXPECT_EQ(ad.impressionURLs(), std::vector<core::URL>{server_.url("/imp?id=1")});
-    EXPECT_EQ(ad.clickURLs(), std::vector<core::URL>{server_.url("/clk?id=1")});
-    EXPECT_EQ(ad.reloadInterval(), 30);
-    EXPECT_EQ(ad.customAdSizeString(), "320x50");
-    EXPECT_EQ(ad.originalRequest()->url(), server_.url("/mads/ad"));
-    EXPECT_EQ(ad.responseHeaders()->find("x-duzo-refresh-rate")->stringValue(), "30");
+    EXPECT_EQ(html->ad->adHTML(), server_.adHTML());
+    EXPECT_EQ(html->ad->clickURLs(), std::vector<core::URL>{server_.url("/clk?id=1")});
+    EXPECT_EQ(html->ad->reloadInterval(), 30);
+    EXPECT_EQ(html->ad->originalRequest()->url(), server_.url("/mads/ad"));
 }
 
 TEST_F(DZAdFetcherService, RefreshRatesAndTheContentURLSwitchFromTheNetwork) {

@@ -89,6 +89,9 @@ TEST_F(DZAdFetcherTest, SettingsHeadersApplyInAnyCaseAndLaterOnesOverride) {
     DZCallLog::clear();
     startWithoutRequest();
     const DZAd& ad = *fetcher->ad();
+    fetcher->processHTTPHeaders(core::Dictionary{});
+    const core::Value unset = core::UserDefaults::standard()->objectForKey(kUseHTTPSKey);
+    EXPECT_TRUE(unset.isBool() && !unset.boolValue()) << "NO is written while nothing is stored";
     fetcher->processHTTPHeaders(core::Dictionary{
         {"X-Duzo-Click-Tracking-Urls", "http://a/c1  http://a/c2"},
         {"X-DUZO-Tracking-Urls", "http://a/i"},
@@ -156,34 +159,4 @@ TEST_F(DZAdFetcherTest, SettingsHeadersApplyInAnyCaseAndLaterOnesOverride) {
     EXPECT_EQ(ad.reloadInterval(), 0);
     EXPECT_FALSE(ad.liveViewConfigurations()) << "not a dictionary";
     EXPECT_EQ(ad.supportedOrientations(), 24u);
-}
-
-TEST_F(DZAdFetcherTest, UseHTTPSIsWrittenOnlyWhenAbsentAndUnset) {
-    startWithoutRequest();
-    fetcher->processHTTPHeaders(core::Dictionary{});
-    const core::Value stored = core::UserDefaults::standard()->objectForKey(kUseHTTPSKey);
-    EXPECT_TRUE(stored.isBool() && !stored.boolValue());
-}
-
-TEST(DZAdResponseType, FirstRuleThatApplies) {
-    struct Case {
-        core::Dictionary headers;
-        DZAdResponseType type;
-    };
-    const Case cases[] = {
-        {{{"x-duzo-mediation", "1"}, {"content-type", "application/json; charset=utf-8"}},
-         DZAdResponseTypeMediation},
-        {{{"x-duzo-mediation", "true"}, {"content-type", "text/html"}}, DZAdResponseTypeInvalid},
-        {{{"x-duzo-mediation", "0"}, {"x-duzo-ad-format", "NATIVE"}}, DZAdResponseTypeNative},
-        {{{"x-duzo-ad-format", "native"}, {"x-duzo-custom-rendering-allowed", "true"}},
-         DZAdResponseTypeNative},
-        {{{"x-duzo-custom-rendering-allowed", "true"}}, DZAdResponseTypeCustomRendering},
-        {{{"x-duzo-custom-rendering-allowed", "false"}}, DZAdResponseTypeHTML},
-        {{}, DZAdResponseTypeHTML},
-    };
-    for (const Case& c : cases) {
-        Error error;
-        EXPECT_EQ(DZAdFetcher::adResponseTypeFromHeaders(c.headers, &error), c.type);
-        EXPECT_EQ(error.code, c.type == DZAdResponseTypeInvalid ? long{kDZErrorServerError} : 0L);
-    }
 }
