@@ -6,7 +6,6 @@
 #include "app/vc/SearchViewController.h"
 #include "app/vc/ViewController.h"
 #include "app/vc/WaterfallViewController.h"
-#include "core/RunLoop.h"
 #include "core/UserDefaults.h"
 #include "ui/NavigationController.h"
 #include "ui/TableView.h"
@@ -19,16 +18,8 @@ constexpr double kNetworkLimit = 8.0;  // seconds to wait for the local services
 constexpr double kImagesSettle = 1.5;  // thumbnails decode and fade in
 }  // namespace
 
-void settle(double seconds) {
-    (void)core::RunLoop::main().runUntil([] { return false; }, seconds);
-}
-
-bool settleUntil(const std::function<bool()>& predicate, double limitSeconds) {
-    return core::RunLoop::main().runUntil(predicate, limitSeconds);
-}
-
-Tour::Tour(std::shared_ptr<app::AppDelegate> app, Shoot shoot)
-    : app_(std::move(app)), shoot_(std::move(shoot)) {}
+Tour::Tour(std::shared_ptr<app::AppDelegate> app, fixtures::AppClock& clock, Shoot shoot)
+    : app_(std::move(app)), clock_(clock), shoot_(std::move(shoot)) {}
 
 size_t Tour::run() {
     return exploreSteps() + featuredSteps() + searchSteps() + viewerSteps() + aboutSteps();
@@ -38,7 +29,7 @@ void Tour::showPage(size_t index) {
     const auto& button = app_->qzTabVc()->tabView()->titleButtons().at(index);
     ui::TouchInjector(*app_->window())
         .tap(button->convertRectTo(button->bounds(), nullptr).center());
-    settle(0.8);
+    clock_.wait(0.8);
 }
 
 size_t Tour::exploreSteps() {
@@ -49,26 +40,26 @@ size_t Tour::exploreSteps() {
     ui::TouchInjector touches(*app_->window());
     size_t written = 0;
 
-    settleUntil([&] { return !explore->imageDataSources().empty() && !explore->isFetching(); },
-                kNetworkLimit);
-    settle(kImagesSettle);
+    clock_.waitUntil([&] { return !explore->imageDataSources().empty() && !explore->isFetching(); },
+                     kNetworkLimit);
+    clock_.wait(kImagesSettle);
     written += shoot_("explore-1-first-page.png");
 
     // Pull to refresh.
     touches.drag({187, 140}, {187, 460}, 0.6, 20);
-    settle(0.2);
-    settleUntil([&] { return !explore->isFetching(); }, kNetworkLimit);
-    settle(kImagesSettle);
+    clock_.wait(0.2);
+    clock_.waitUntil([&] { return !explore->isFetching(); }, kNetworkLimit);
+    clock_.wait(kImagesSettle);
     written += shoot_("explore-2-refreshed.png");
 
     // Fling to the bottom until more photos arrive.
     const size_t before = explore->imageDataSources().size();
     for (int fling = 0; fling < 12 && explore->imageDataSources().size() == before; ++fling) {
         touches.fling({187, 560}, {187, 80}, 0.08, 4);
-        settle(1.2);
-        settleUntil([&] { return !explore->isFetching(); }, kNetworkLimit);
+        clock_.wait(1.2);
+        clock_.waitUntil([&] { return !explore->isFetching(); }, kNetworkLimit);
     }
-    settle(kImagesSettle);
+    clock_.wait(kImagesSettle);
     written += shoot_("explore-3-load-more.png");
     return written;
 }
@@ -81,12 +72,13 @@ size_t Tour::featuredSteps() {
     ui::TouchInjector touches(*app_->window());
 
     touches.drag({187, 140}, {187, 460}, 0.6, 20);
-    settle(0.2);
+    clock_.wait(0.2);
     const auto& rows = featured->imageDataSources();
     const auto firstAd = [&] {
         return std::find_if(rows.begin(), rows.end(), [](const auto& row) { return row->isAds; });
     };
-    settleUntil([&] { return firstAd() != rows.end() && !featured->isFetching(); }, kNetworkLimit);
+    clock_.waitUntil([&] { return firstAd() != rows.end() && !featured->isFetching(); },
+                     kNetworkLimit);
     // Bring the first banner row into the middle of the screen.
     if (firstAd() != rows.end()) {
         const int row = static_cast<int>(firstAd() - rows.begin());
@@ -95,7 +87,7 @@ size_t Tour::featuredSteps() {
         table->setContentOffset({0, std::max(0.0, adRow.midY() - table->bounds().height() / 2)},
                                 false);
     }
-    settle(kImagesSettle);
+    clock_.wait(kImagesSettle);
     size_t written = shoot_("featured-ad-rows.png");
 
     showPage(2);
@@ -111,7 +103,7 @@ size_t Tour::searchSteps() {
     ui::TouchInjector touches(*app_->window());
     const auto& icon = explore->searchIcon();
     touches.tap(icon->convertRectTo(icon->bounds(), nullptr).center());
-    settle(1.0);
+    clock_.wait(1.0);
 
     auto navigation =
         std::dynamic_pointer_cast<ui::NavigationController>(app_->window()->rootViewController());
@@ -124,12 +116,12 @@ size_t Tour::searchSteps() {
     touches.tap(bar->convertRectTo(bar->bounds(), nullptr).center());
     bar->insertText("mountain");
     bar->returnKeyPressed();
-    settleUntil([&] { return !search->imageDataSources().empty() && !search->isFetching(); },
-                kNetworkLimit);
-    settle(kImagesSettle + 1.0);
+    clock_.waitUntil([&] { return !search->imageDataSources().empty() && !search->isFetching(); },
+                     kNetworkLimit);
+    clock_.wait(kImagesSettle + 1.0);
     size_t written = shoot_("search-results.png");
     navigation->popViewController(true);
-    settle(0.8);
+    clock_.wait(0.8);
     return written;
 }
 
@@ -142,41 +134,44 @@ size_t Tour::viewerSteps() {
     if (!explore || !navigation || explore->imageDataSources().empty()) return 0;
     if (slowDownload_) slowDownload_(explore->imageDataSources().front()->fullUrl);
     explore->openPhoto(0);
-    settle(0.8);
+    // Not settled: the full download must still be under way for the
+    // first shot.
+    clock_.advance(0.8);
     auto viewer =
         std::dynamic_pointer_cast<app::PhotoViewController>(navigation->topViewController());
     if (!viewer) return 0;
 
-    settleUntil([&] { return !viewer->bottomBarPercentLbl()->text().empty(); }, kNetworkLimit);
+    clock_.waitUntil([&] { return !viewer->bottomBarPercentLbl()->text().empty(); }, kNetworkLimit);
     size_t written = shoot_("viewer-1-downloading.png");
+    if (resumeDownload_) resumeDownload_();
 
-    settleUntil([&] { return !viewer->bbarCollectButton()->isHidden(); }, kNetworkLimit);
-    settle(kImagesSettle);
+    clock_.waitUntil([&] { return !viewer->bbarCollectButton()->isHidden(); }, kNetworkLimit);
+    clock_.wait(kImagesSettle);
     written += shoot_("viewer-2-downloaded.png");
 
     ui::TouchInjector touches(*app_->window());
     touches.pinch({187, 333}, 60, 3.0);
-    settle(1.0);
+    clock_.wait(1.0);
     written += shoot_("viewer-3-zoomed.png");
     viewer->scrollView()->setZoomScale(1.0, false);
 
     viewer->fetchHitokoto();
-    settleUntil([&] { return viewer->hitokotoModel().has_value(); }, kNetworkLimit);
-    settle(0.3);
+    clock_.waitUntil([&] { return viewer->hitokotoModel().has_value(); }, kNetworkLimit);
+    clock_.wait(0.3);
     written += shoot_("viewer-4-quote.png");
     written += saveShareSteps(viewer);
 
     viewer->collectAction();
-    settleUntil(
+    clock_.waitUntil(
         [] {
             return core::UserDefaults::standard()->arrayForKey("USER_COLLECT_PHOTOS").has_value();
         },
         2.0);
-    settle(2.0);
+    clock_.wait(2.0);
     viewer->backAction();
-    settle(1.0);
+    clock_.wait(1.0);
     showPage(2);
-    settle(kImagesSettle);
+    clock_.wait(kImagesSettle);
     written += shoot_("favourites-after-adding.png");
     return written;
 }

@@ -4,7 +4,7 @@
 // featured feed with its banner rows; the favourites page; a search with
 // results; the photo viewer during and after its full download, zoomed, with
 // a quote, and the favourites page once that photo was added. Each step
-// settles on real time and writes one PNG.
+// moves the app's clock (AppClock) and writes one PNG.
 
 #include <filesystem>
 #include <functional>
@@ -13,6 +13,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/vc/PhotoViewController.h"
+#include "fixtures/AppClock.h"
 
 namespace tools {
 
@@ -20,11 +21,14 @@ class Tour {
 public:
     using Shoot = std::function<bool(const std::filesystem::path& name)>;
 
-    Tour(std::shared_ptr<app::AppDelegate> app, Shoot shoot);
+    Tour(std::shared_ptr<app::AppDelegate> app, fixtures::AppClock& clock, Shoot shoot);
     // Asked with the full-image URL of the photo the viewer steps open, so
-    // that the local service can send it slowly and the progress shows.
-    void setSlowDownload(std::function<void(const std::string& fullUrl)> slow) {
+    // that the local service can hold it part-way and the progress shows;
+    // `resume` lets it go on once the downloading shot is taken.
+    void setSlowDownload(std::function<void(const std::string& fullUrl)> slow,
+                         std::function<void()> resume) {
         slowDownload_ = std::move(slow);
+        resumeDownload_ = std::move(resume);
     }
     // Where files other than window shots go (the shared image).
     void setOutputFolder(std::filesystem::path folder) { outputFolder_ = std::move(folder); }
@@ -43,14 +47,11 @@ private:
     size_t aboutSteps();
 
     std::shared_ptr<app::AppDelegate> app_;
+    fixtures::AppClock& clock_;
     Shoot shoot_;
     std::function<void(const std::string&)> slowDownload_;
+    std::function<void()> resumeDownload_;
     std::filesystem::path outputFolder_;
 };
-
-// Runs the main loop for seconds of real time.
-void settle(double seconds);
-// Runs the main loop until the predicate holds or limitSeconds pass.
-bool settleUntil(const std::function<bool()>& predicate, double limitSeconds);
 
 }  // namespace tools

@@ -13,8 +13,8 @@ size_t Tour::aboutSteps() {
     const auto about =
         std::dynamic_pointer_cast<app::AboutViewController>(app_->qzTabVc()->viewCtrls().at(3));
     if (!about) return 0;
-    settleUntil([&] { return !about->skProducts().empty(); }, kStoreLimit);
-    settle(0.5);
+    clock_.waitUntil([&] { return !about->skProducts().empty(); }, kStoreLimit);
+    clock_.wait(0.5);
     return shoot_("about.png") ? 1 : 0;
 }
 

@@ -48,23 +48,23 @@ size_t Tour::saveShareSteps(const std::shared_ptr<app::PhotoViewController>& vie
     size_t written = 0;
 
     tapView(window, *viewer->bbarSaveButton());
-    settle(kSheetSettle);
+    clock_.wait(kSheetSettle);
     if (const auto sheet =
             std::dynamic_pointer_cast<ui::AlertController>(navigation->presentedViewController())) {
         written += shoot_("viewer-5-save-sheet.png");
         if (const auto view = sheet->alertView(); view && !view->box()->rows().empty())
             tapView(window, *view->box()->rows().back());
-        settle(kSheetSettle);
+        clock_.wait(kSheetSettle);
     }
 
     const size_t recordsBefore = store::ShareOutbox::recordPaths().size();
     tapView(window, *viewer->bbarShareButton());
-    settle(kSheetSettle);
+    clock_.wait(kSheetSettle);
     const auto share = std::dynamic_pointer_cast<store::ActivityViewController>(
         navigation->presentedViewController());
     if (!share) return written;
-    settleUntil([&] { return store::ShareOutbox::recordPaths().size() > recordsBefore; },
-                kOutboxLimit);
+    clock_.waitUntil([&] { return store::ShareOutbox::recordPaths().size() > recordsBefore; },
+                     kOutboxLimit);
     const auto image = newestSharedImage();
     std::error_code error;
     if (!image.empty() && !outputFolder_.empty() &&
@@ -74,7 +74,7 @@ size_t Tour::saveShareSteps(const std::shared_ptr<app::PhotoViewController>& vie
         ++written;
     }
     if (share->cancelButton()) tapView(window, *share->cancelButton());
-    settle(kSheetSettle);
+    clock_.wait(kSheetSettle);
     return written;
 }
 

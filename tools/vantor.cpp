@@ -10,15 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "Tour.h"
 #include "ads/core/app/DZMobileAds.h"
 #include "app/AppDelegate.h"
 #include "app/services/AppConfiguration.h"
 #include "core/Bundle.h"
 #include "core/FileManager.h"
-#include "Tour.h"
 #include "core/RunLoop.h"
 #include "core/URL.h"
 #include "display/DesktopWindow.h"
+#include "fixtures/AppClock.h"
 #include "fixtures/LocalServices.h"
 #include "gfx/Fonts.h"
 #include "ui/Application.h"
@@ -157,6 +158,7 @@ bool parse(int argc, char** argv, Options& options, bool& help) {
 bool shoot(ui::Window& window, const std::filesystem::path& path) {
     if (!ui::Renderer::writePNG(window, path.string())) return false;
     std::printf("  %s\n", path.string().c_str());
+    std::fflush(stdout);
     return true;
 }
 
@@ -210,7 +212,8 @@ int main(int argc, char** argv) {
     // A fresh app home unless one is named: every run starts as a first launch.
     std::filesystem::path temporaryHome;
     if (options.home.empty()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vantor-home-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vantor-home-XXXXXX").string();
         if (!mkdtemp(pattern.data())) {
             std::perror("vantor: cannot make a home folder");
             return 1;
@@ -250,13 +253,16 @@ int main(int argc, char** argv) {
     // The ad SDK starts itself once the app has launched.
     ads::DZMobileAds::registerForLaunch();
     auto delegate = std::make_shared<app::AppDelegate>();
-    ui::Application::shared().launch(delegate);
     if (options.window) {
+        ui::Application::shared().launch(delegate);
         const int status = showWindow(delegate);
         removeHome(temporaryHome);
         return status;
     }
-    tools::settle(0.6);
+    // The headless run moves the app's own clock instead of waiting.
+    fixtures::AppClock clock;
+    ui::Application::shared().launch(delegate);
+    clock.wait(0.6);
 
     std::shared_ptr<ui::Window> window = delegate->window();
     ui::TouchInjector touches(*window);
@@ -265,9 +271,11 @@ int main(int argc, char** argv) {
     size_t written = 0;
     for (size_t i = 0; i < options.steps.size(); ++i) {
         const Step& step = options.steps[i];
-        if (step.kind == Step::Kind::Tap) touches.tap(step.from);
-        else touches.drag(step.from, step.to);
-        tools::settle(0.6);
+        if (step.kind == Step::Kind::Tap)
+            touches.tap(step.from);
+        else
+            touches.drag(step.from, step.to);
+        clock.wait(0.6);
         written += shoot(*window, out / ("step-" + std::to_string(i + 1) + ".png"));
     }
 
@@ -276,22 +284,27 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < pages.size() && i < buttons.size(); ++i) {
         const gfx::Rect title = buttons[i]->convertRectTo(buttons[i]->bounds(), nullptr);
         touches.tap(title.center());
-        tools::settle(0.8);
+        clock.wait(0.8);
         written += shoot(*window, out / slug(pages[i]->title(), i));
     }
     size_t expected = options.steps.size() + pages.size();
 
     if (options.tour) {
-        tools::Tour tour(delegate, [&](const std::filesystem::path& name) {
+        tools::Tour tour(delegate, clock, [&](const std::filesystem::path& name) {
             return shoot(*window, out / name);
         });
         tour.setOutputFolder(out);
+        // The viewer's full image stops after its first quarter until the
+        // downloading shot is taken.
+        const auto gate = fixtures::ResponseGate::make();
         if (services)
-            tour.setSlowDownload([&services](const std::string& fullUrl) {
-                if (const auto url = core::URL::create(fullUrl))
-                    services->photos().setFailure(url->path(),
-                                                  fixtures::PhotoFailure::slowImage(4, 700), 2);
-            });
+            tour.setSlowDownload(
+                [&services, gate](const std::string& fullUrl) {
+                    if (const auto url = core::URL::create(fullUrl))
+                        services->photos().setFailure(
+                            url->path(), fixtures::PhotoFailure::heldAfterPart(gate, 4), 2);
+                },
+                [gate] { gate->release(); });
         written += tour.run();
         expected += 14;  // with the save sheet, the shared image and the about page
     }

@@ -28,8 +28,10 @@ void PhotoGridCell::fill(ui::CollectionView& view, ui::CollectionViewCell& cell,
     background->addSubview(imageView);
     cell.setBackgroundView(background);
 
+    ui::ImageOptions options = thumbnailOptions();
+    options.targetPixelSize = ui::screenPixelSize(area.size);
     ui::setImage(
-        *imageView, core::URL::create(photo.smallUrl), photo.smallImage, thumbnailOptions(),
+        *imageView, core::URL::create(photo.smallUrl), photo.smallImage, options,
         [](std::int64_t, std::int64_t) {}, std::move(completion));
 }
 

@@ -30,6 +30,8 @@ void WaterCollectionViewLayout::prepare() {
 
     layoutAttributes_.emplace();
     layoutAttributes_->reserve(static_cast<size_t>(*totalNum_));
+    columnItems_.assign(static_cast<size_t>(columns()), {});
+    unplaced_.clear();
     preparing_ = setSize ? setSize() : PhotoList{};
     for (int row = 0; row < *totalNum_; ++row) {
         if (auto attributes = layoutAttributesForItemAtIndexPath(ui::IndexPath::forItem(row, 0)))
@@ -40,15 +42,30 @@ void WaterCollectionViewLayout::prepare() {
 
 std::optional<ui::CollectionViewLayoutAttributes>
 WaterCollectionViewLayout::layoutAttributesForItemAtIndexPath(const ui::IndexPath& indexPath) {
-    if (preparing_) return place(indexPath);
+    if (preparing_) {
+        int column = -1;
+        auto attributes = place(indexPath, column);
+        // Only the preparation's own pass is indexed (a subclass may ask
+        // for other items meanwhile).
+        const auto item = static_cast<int>(layoutAttributes_->size());
+        if (indexPath.section == 0 && indexPath.item == item) {
+            if (column < 0) {
+                unplaced_.push_back(item);
+            } else {
+                columnItems_[static_cast<size_t>(column)].push_back(item);
+            }
+        }
+        return attributes;
+    }
     if (!layoutAttributes_ || indexPath.section != 0 || indexPath.item < 0 ||
         indexPath.item >= static_cast<int>(layoutAttributes_->size()))
         return std::nullopt;
     return (*layoutAttributes_)[static_cast<size_t>(indexPath.item)];
 }
 
-ui::CollectionViewLayoutAttributes WaterCollectionViewLayout::place(
-    const ui::IndexPath& indexPath) {
+ui::CollectionViewLayoutAttributes WaterCollectionViewLayout::place(const ui::IndexPath& indexPath,
+                                                                    int& placedColumn) {
+    placedColumn = -1;
     const double width = columnWidth();
     width_ = width;
     ui::CollectionViewLayoutAttributes attributes(indexPath);
@@ -70,12 +87,38 @@ ui::CollectionViewLayoutAttributes WaterCollectionViewLayout::place(
     const double centerY = columnHeights[column] + (gap + height) / 2;
     attributes.setFrame({centerX - width / 2, centerY - height / 2, width, height});
     columnHeights[column] += height + gap;
+    placedColumn = static_cast<int>(column);
     return attributes;
 }
 
 std::vector<ui::CollectionViewLayoutAttributes>
-WaterCollectionViewLayout::layoutAttributesForElementsInRect(const gfx::Rect&) {
-    return layoutAttributes_.value_or(std::vector<ui::CollectionViewLayoutAttributes>{});
+WaterCollectionViewLayout::layoutAttributesForElementsInRect(const gfx::Rect& rect) {
+    if (!layoutAttributes_) return {};
+    const auto& all = *layoutAttributes_;
+    const gfx::Rect area = rect.standardized();
+    const auto frameOf = [&all](int item) { return all[static_cast<size_t>(item)].frame(); };
+    const auto meets = [&area](const gfx::Rect& frame) {
+        return frame.maxX() >= area.minX() && frame.minX() <= area.maxX() &&
+               frame.maxY() >= area.minY() && frame.minY() <= area.maxY();
+    };
+    std::vector<int> items;
+    for (const auto& column : columnItems_) {
+        // A column's items stack downwards: their bottoms rise in order.
+        auto item =
+            std::lower_bound(column.begin(), column.end(), area.minY(),
+                             [&](int each, double top) { return frameOf(each).maxY() < top; });
+        for (; item != column.end() && frameOf(*item).minY() <= area.maxY(); ++item) {
+            if (meets(frameOf(*item))) items.push_back(*item);
+        }
+    }
+    for (int item : unplaced_) {
+        if (meets(frameOf(item))) items.push_back(item);
+    }
+    std::sort(items.begin(), items.end());
+    std::vector<ui::CollectionViewLayoutAttributes> found;
+    found.reserve(items.size());
+    for (int item : items) found.push_back(all[static_cast<size_t>(item)]);
+    return found;
 }
 
 gfx::Size WaterCollectionViewLayout::collectionViewContentSize() const {

@@ -8,7 +8,10 @@
 //
 // A photo with a width or height of 0 (or below) is laid out as a square.
 // Between preparations the layout answers from what it prepared: asking for
-// one item never moves the columns. Main thread only.
+// one item never moves the columns, and a rect is answered from each
+// column's items in the order they stack (a binary search on their bottoms),
+// so a scroll step costs what is visible, not the length of the feed. Main
+// thread only.
 
 #include <functional>
 #include <optional>
@@ -38,9 +41,10 @@ public:
     // grows it. Otherwise: the attributes of the last preparation.
     [[nodiscard]] std::optional<ui::CollectionViewLayoutAttributes>
     layoutAttributesForItemAtIndexPath(const ui::IndexPath& indexPath) override;
-    // Every item's attributes, whatever the rect; empty before a preparation.
-    [[nodiscard]] std::vector<ui::CollectionViewLayoutAttributes> layoutAttributesForElementsInRect(
-        const gfx::Rect& rect) override;
+    // The attributes of the items whose frames meet the rect (edges
+    // touching count), in item order; empty before a preparation.
+    [[nodiscard]] std::vector<ui::CollectionViewLayoutAttributes>
+    layoutAttributesForElementsInRect(const gfx::Rect& rect) override;
     // The collection view's width by the tallest column (trailing gap
     // included).
     [[nodiscard]] gfx::Size collectionViewContentSize() const override;
@@ -62,7 +66,9 @@ public:
 private:
     [[nodiscard]] int columns() const;
     [[nodiscard]] double columnWidth() const;
-    [[nodiscard]] ui::CollectionViewLayoutAttributes place(const ui::IndexPath& indexPath);
+    // Places the item; its column, or -1 when it has no photo to size it.
+    [[nodiscard]] ui::CollectionViewLayoutAttributes place(const ui::IndexPath& indexPath,
+                                                           int& column);
 
     std::optional<std::vector<double>> hs_;
     std::optional<int> totalNum_;
@@ -70,6 +76,10 @@ private:
     std::optional<double> width_;
     // The photos read at the start of the running preparation.
     std::optional<PhotoList> preparing_;
+    // Per column, its items from the top down; items that were given no
+    // place (no photo to size them) apart.
+    std::vector<std::vector<int>> columnItems_;
+    std::vector<int> unplaced_;
 };
 
 }  // namespace app

@@ -203,6 +203,7 @@ void ViewController::loadThumbnail(PhotoTableViewCell& cell,
                                    const std::shared_ptr<PhotosObject>& photo) {
     ui::ImageOptions options;
     options.transition = ui::ImageTransition::fade(kThumbnailFade);
+    options.targetPixelSize = ui::screenPixelSize(cell.bounds().size);
     std::weak_ptr<ViewController> weakSelf = self();
     ui::setImage(
         *cell.cellImageView(), webURL(photo->smallUrl), ui::imageNamed("bg_slice"), options,

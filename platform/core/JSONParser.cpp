@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,101 +45,121 @@ struct ThreadParser {
 Value scalarValue(simdjson::dom::element element) {
     using Type = simdjson::dom::element_type;
     switch (element.type()) {
-        case Type::INT64:
-            return Value(element.get_int64().value_unsafe());
-        case Type::UINT64:
-            return Value(element.get_uint64().value_unsafe());
-        case Type::DOUBLE:
-            return Value(element.get_double().value_unsafe());
-        case Type::STRING:
-            return Value(element.get_string().value_unsafe());
-        case Type::BOOL:
-            return Value(element.get_bool().value_unsafe());
-        default:
-            return Value();
+    case Type::INT64:
+        return Value(element.get_int64().value_unsafe());
+    case Type::UINT64:
+        return Value(element.get_uint64().value_unsafe());
+    case Type::DOUBLE:
+        return Value(element.get_double().value_unsafe());
+    case Type::STRING:
+        return Value(element.get_string().value_unsafe());
+    case Type::BOOL:
+        return Value(element.get_bool().value_unsafe());
+    default:
+        return Value();
     }
 }
 
 // Builds the Value of a parsed document with a stack of open containers
 // instead of recursion, so that deep documents cannot exhaust the thread's
-// stack.
+// stack. A container is built in place inside its parent (whose room was
+// reserved at its full size, so nothing moves while it fills), and each
+// thread keeps its stack from one document to the next.
 class ValueBuilder {
 public:
-    explicit ValueBuilder(size_t maxDepth) : maxDepth_(maxDepth) {}
-
     // nullopt when the document nests deeper than maxDepth.
-    std::optional<Value> build(simdjson::dom::element root) {
+    static std::optional<Value> build(simdjson::dom::element root, size_t maxDepth) {
         if (!root.is_array() && !root.is_object()) return scalarValue(root);
-        if (!open(root)) return std::nullopt;
-        while (true) {
-            Frame& top = open_.back();
-            std::string_view key;
-            std::optional<simdjson::dom::element> child;
-            if (top.isObject && top.nextField != top.endField) {
+        thread_local std::vector<Frame> stack;
+        stack.clear();
+        Value result = root.is_object() ? Value(Dictionary()) : Value(Array());
+        if (!open(stack, root, result, maxDepth)) return std::nullopt;
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            if (top.dictionary) {
+                if (top.nextField == top.endField) {
+                    stack.pop_back();
+                    continue;
+                }
                 const simdjson::dom::key_value_pair field = *top.nextField;
                 ++top.nextField;
-                key = field.key;
-                child = field.value;
-            } else if (!top.isObject && top.nextElement != top.endElement) {
-                child = *top.nextElement;
-                ++top.nextElement;
-            }
-            if (!child) {
-                Value finished =
-                    top.isObject ? Value(std::move(top.dictionary)) : Value(std::move(top.array));
-                open_.pop_back();
-                if (open_.empty()) return finished;
-                Frame& parent = open_.back();
-                add(parent, parent.childKey, std::move(finished));
-            } else if (child->is_array() || child->is_object()) {
-                top.childKey = key;
-                if (!open(*child)) return std::nullopt;
+                if (!isContainer(field.value)) {
+                    top.dictionary->set(std::string(field.key), scalarValue(field.value));
+                    continue;
+                }
+                Value& slot = insert(*top.dictionary, field.key, emptyContainer(field.value));
+                if (!open(stack, field.value, slot, maxDepth)) return std::nullopt;
             } else {
-                add(top, key, scalarValue(*child));
+                if (top.nextElement == top.endElement) {
+                    stack.pop_back();
+                    continue;
+                }
+                const simdjson::dom::element element = *top.nextElement;
+                ++top.nextElement;
+                if (!isContainer(element)) {
+                    top.array->push_back(scalarValue(element));
+                    continue;
+                }
+                Value& slot = top.array->emplace_back(emptyContainer(element));
+                if (!open(stack, element, slot, maxDepth)) return std::nullopt;
             }
         }
+        return result;
     }
 
 private:
     struct Frame {
-        bool isObject = false;
-        Array array;
-        Dictionary dictionary;
+        Array* array = nullptr;
+        Dictionary* dictionary = nullptr;
         simdjson::dom::array::iterator nextElement;
         simdjson::dom::array::iterator endElement;
         simdjson::dom::object::iterator nextField;
         simdjson::dom::object::iterator endField;
-        std::string_view childKey;  // key of the container being built inside
     };
 
-    bool open(simdjson::dom::element container) {
-        if (open_.size() >= maxDepth_) return false;
-        Frame& frame = open_.emplace_back();
-        if (container.is_object()) {
+    // Sets the key and answers where its value now lives, looking the key up
+    // only once unless it was there before.
+    static Value& insert(Dictionary& dictionary, std::string_view key, Value value) {
+        const size_t before = dictionary.size();
+        dictionary.set(std::string(key), std::move(value));
+        // A new key went to the end; the entries are the dictionary's own,
+        // non-const storage.
+        if (dictionary.size() > before)
+            return const_cast<Value&>(std::prev(dictionary.end())->second);
+        return *dictionary.find(key);
+    }
+
+    static bool isContainer(simdjson::dom::element element) {
+        const auto type = element.type();
+        return type == simdjson::dom::element_type::ARRAY ||
+               type == simdjson::dom::element_type::OBJECT;
+    }
+
+    static Value emptyContainer(simdjson::dom::element element) {
+        return element.type() == simdjson::dom::element_type::OBJECT ? Value(Dictionary())
+                                                                     : Value(Array());
+    }
+
+    // Starts filling `into`, an empty container of the element's kind.
+    static bool open(std::vector<Frame>& stack, simdjson::dom::element container, Value& into,
+                     size_t maxDepth) {
+        if (stack.size() >= maxDepth) return false;
+        Frame& frame = stack.emplace_back();
+        if (container.type() == simdjson::dom::element_type::OBJECT) {
             const simdjson::dom::object fields = container.get_object().value_unsafe();
-            frame.isObject = true;
-            frame.dictionary.reserve(fields.size());
+            frame.dictionary = into.dictionary();
+            frame.dictionary->reserve(fields.size());
             frame.nextField = fields.begin();
             frame.endField = fields.end();
         } else {
             const simdjson::dom::array elements = container.get_array().value_unsafe();
-            frame.array.reserve(elements.size());
+            frame.array = into.array();
+            frame.array->reserve(elements.size());
             frame.nextElement = elements.begin();
             frame.endElement = elements.end();
         }
         return true;
     }
-
-    static void add(Frame& frame, std::string_view key, Value value) {
-        if (frame.isObject) {
-            frame.dictionary.set(std::string(key), std::move(value));
-        } else {
-            frame.array.push_back(std::move(value));
-        }
-    }
-
-    size_t maxDepth_;
-    std::vector<Frame> open_;
 };
 
 // The text with ".0" after each of the given integer literals, which makes
@@ -192,7 +213,7 @@ std::optional<Value> JSONParser::parse(std::string_view text, JSONError* error) 
     if (!options_.allowFragments && !root.is_array() && !root.is_object()) {
         return explainFailure(text, nullptr, error);
     }
-    auto value = ValueBuilder(options_.maxDepth).build(root);
+    auto value = ValueBuilder::build(root, options_.maxDepth);
     if (!value) return explainFailure(text, nullptr, error);
     return value;
 }
@@ -208,9 +229,9 @@ std::optional<Value> JSONParser::explainFailure(std::string_view text, const cha
         return parse(widenedToDoubles(text, scanner.wideIntegerEnds()), error);
     }
     if (error) {
-        *error = JSONError{
-            std::string("JSON text refused: ") + (parserMessage ? parserMessage : "unknown fault"),
-            0};
+        *error = JSONError{std::string("JSON text refused: ") +
+                               (parserMessage ? parserMessage : "unknown fault"),
+                           0};
     }
     return std::nullopt;
 }

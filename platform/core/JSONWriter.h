@@ -21,10 +21,20 @@ public:
     // no JSON form (NaN, infinities, data, dates, invalid UTF-8 text, or
     // nesting deeper than JSON::kMaxSupportedDepth).
     [[nodiscard]] bool write(const Value& value);
-    [[nodiscard]] std::string take() { return std::move(out_); }
+    [[nodiscard]] std::string take() {
+        flush();
+        return std::move(out_);
+    }
     [[nodiscard]] const JSONError& error() const { return error_; }
 
 private:
+    static constexpr size_t kInitialCapacity = 256;
+    // Text goes through a small buffer of the writer's own on its way to
+    // out_, so short pieces cost no call into std::string; kSlack bytes at
+    // its end take any one piece put after a check for room.
+    static constexpr size_t kStageSize = 512;
+    static constexpr size_t kSlack = 32;
+
     [[nodiscard]] bool writeValue(const Value& value, size_t depth);
     [[nodiscard]] bool writeArray(const Array& array, size_t depth);
     [[nodiscard]] bool writeDictionary(const Dictionary& dictionary, size_t depth);
@@ -33,9 +43,21 @@ private:
     void newline(size_t depth);
     [[nodiscard]] bool fail(std::string message);
 
+    void roomFor(size_t bytes) {
+        if (staged_ + bytes > kStageSize) flush();
+    }
+    void put(char c) {
+        roomFor(1);
+        stage_[staged_++] = c;
+    }
+    void put(std::string_view text);
+    void flush();
+
     JSONStyle style_;
     std::string out_;
     JSONError error_;
+    size_t staged_ = 0;
+    char stage_[kStageSize];
 };
 
 }  // namespace core

@@ -39,6 +39,7 @@ NetworkThread& NetworkThread::shared() {
 NetworkThread::NetworkThread() : multi_(makeMulti()) {}
 
 void NetworkThread::start(std::shared_ptr<HTTPExchange> exchange) {
+    exchanges_.fetch_add(1);
     {
         std::lock_guard lock(mutex_);
         starting_.push_back(std::move(exchange));
@@ -100,6 +101,7 @@ void NetworkThread::launch(const std::shared_ptr<HTTPExchange>& exchange) {
         const std::string& url = exchange->request().url().absoluteString();
         exchange->fail(NetworkError::make(NetworkError::Code::unknown, url,
                                           "Request to " + url + " could not be set up"));
+        ended();
         return;
     }
     if (const CURLMcode code = curl_multi_add_handle(multi_, easy); code != CURLM_OK) {
@@ -107,6 +109,7 @@ void NetworkThread::launch(const std::shared_ptr<HTTPExchange>& exchange) {
         exchange->fail(NetworkError::make(NetworkError::Code::unknown, url,
                                           "Request to " + url + " could not be started",
                                           curl_multi_strerror(code)));
+        ended();
         return;
     }
     exchange->started();
@@ -124,17 +127,25 @@ void NetworkThread::collectFinished() {
         const CURLcode code = message->data.result;
         remove(message->easy_handle);
         exchange->finish(code);
+        ended();
     }
 }
 
 void NetworkThread::expireIdle() {
-    std::vector<std::pair<std::shared_ptr<HTTPExchange>, NetworkError>> expired;
+    struct Expired {
+        CURL* easy;
+        std::shared_ptr<HTTPExchange> exchange;
+        NetworkError error;
+    };
+    std::vector<Expired> expired;
     for (const auto& [easy, exchange] : running_) {
-        if (auto error = exchange->expired()) expired.emplace_back(exchange, std::move(*error));
+        if (auto error = exchange->expired())
+            expired.push_back({easy, exchange, std::move(*error)});
     }
-    for (auto& [exchange, error] : expired) {
-        drop(exchange);
+    for (auto& [easy, exchange, error] : expired) {
+        remove(easy);
         exchange->fail(std::move(error));
+        ended();
     }
 }
 
@@ -143,9 +154,10 @@ void NetworkThread::drop(const std::shared_ptr<HTTPExchange>& exchange) {
                                       [&](const auto& entry) { return entry.second == exchange; });
     if (running != running_.end()) {
         remove(running->first);
+        ended();
         return;
     }
-    std::erase(waiting_, exchange);
+    if (std::erase(waiting_, exchange) > 0) ended();
 }
 
 void NetworkThread::remove(CURL* easy) {

@@ -13,6 +13,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <memory>
@@ -39,6 +40,9 @@ public:
     // The exchange reports nothing more once the network thread takes the
     // cancellation; a report already under way may still arrive.
     void cancel(std::shared_ptr<HTTPExchange> exchange);
+    // Exchanges started and not yet finished, failed or cancelled. An
+    // exchange's completion has been handed on before it stops counting.
+    [[nodiscard]] size_t exchangeCount() const { return exchanges_.load(); }
 
 private:
     NetworkThread();
@@ -52,9 +56,11 @@ private:
     // Takes the exchange out of the multi handle and lets a waiting one in.
     void remove(CURL* easy);
     void drop(const std::shared_ptr<HTTPExchange>& exchange);
+    void ended() { exchanges_.fetch_sub(1); }
     [[nodiscard]] int pollTimeout() const;
 
     CURLM* const multi_;
+    std::atomic<size_t> exchanges_{0};
 
     std::mutex mutex_;
     std::vector<std::shared_ptr<HTTPExchange>> starting_;

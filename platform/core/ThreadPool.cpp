@@ -42,6 +42,13 @@ void ThreadPool::submit(size_t level, Job job) {
     available_.notify_one();
 }
 
+size_t ThreadPool::pendingJobCount() const {
+    std::lock_guard lock(mutex_);
+    size_t count = running_;
+    for (const auto& level : jobs_) count += level.size();
+    return count;
+}
+
 void ThreadPool::work() {
     for (;;) {
         Job job;

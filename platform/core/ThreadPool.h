@@ -35,6 +35,8 @@ public:
     // Levels above the highest count as the highest.
     void submit(size_t level, Job job);
     [[nodiscard]] size_t workerCount() const { return workers_.size(); }
+    // Jobs waiting or running now.
+    [[nodiscard]] size_t pendingJobCount() const;
     // Takes no more jobs (queued and later ones never run) and waits up to
     // limit for the running ones to return.
     void quiesce(std::chrono::milliseconds limit);
@@ -42,7 +44,7 @@ public:
 private:
     void work();
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable available_;
     std::vector<std::deque<Job>> jobs_;  // by level
     std::condition_variable idle_;

@@ -132,12 +132,12 @@ void DesktopWindow::drawFrame(ui::Window& window) {
     window.clearNeedsDisplay();
     lastFrameTime_ = now();
     framed_ = &window;  // a failed frame is tried again on the next change, not at once
-    auto image = ui::Renderer::render(window, fit_.pixelsPerPoint);
-    if (!image) {
+    const gfx::Bitmap* frame = ui::Renderer::drawFrame(window, fit_.pixelsPerPoint);
+    if (!frame) {
         core::Console::log("DesktopWindow: cannot render the window");
         return;
     }
-    frame_ = std::move(image);
+    frame_ = window.frameSurface();
     ++frames_;
     present();
 }

@@ -21,7 +21,7 @@
 #include "display/MainLoopDriver.h"
 #include "display/PointerTouches.h"
 #include "display/WindowFit.h"
-#include "gfx/Image.h"
+#include "gfx/Bitmap.h"
 
 struct SDL_Window;
 union SDL_Event;
@@ -78,7 +78,7 @@ private:
     PointerTouches touches_;
     core::NotificationCenter::Token terminateToken_;
     bool terminated_ = false;
-    gfx::ImagePtr frame_;
+    std::shared_ptr<gfx::Bitmap> frame_;  // the app window's frame surface
     const ui::Window* framed_ = nullptr;  // the window last drawn
     double lastFrameTime_ = -1;
     size_t frames_ = 0;

@@ -43,12 +43,31 @@ std::shared_ptr<const Image> Image::decode(std::span<const std::uint8_t> bytes, 
         setError(error, std::move(message));
         return nullptr;
     }
-    const Size target = options.targetPixelSize;
-    if (!target.isEmpty() && (std::lround(target.width) != image->pixelWidth() ||
-                              std::lround(target.height) != image->pixelHeight())) {
-        image = image->scaled(target);
+    if (options.wantsScaling(image->pixelWidth(), image->pixelHeight())) {
+        image = image->scaled(options.wantedSize(image->pixelWidth(), image->pixelHeight()));
     }
     return image;
+}
+
+Size ImageDecodeOptions::wantedSize(int width, int height) const {
+    if (!targetPixelSize.isEmpty())
+        return {double(std::lround(targetPixelSize.width)),
+                double(std::lround(targetPixelSize.height))};
+    if (coverPixelSize.isEmpty() || width <= 0 || height <= 0)
+        return {double(width), double(height)};
+    const double factor = std::max(coverPixelSize.width / width, coverPixelSize.height / height);
+    if (factor >= 1) return {double(width), double(height)};
+    // At least the box on its covering side, whatever the rounding.
+    const double w = std::max(std::round(width * factor), std::ceil(coverPixelSize.width - 1e-9));
+    const double h = std::max(std::round(height * factor), std::ceil(coverPixelSize.height - 1e-9));
+    return {std::clamp(w, 1.0, double(width)), std::clamp(h, 1.0, double(height))};
+}
+
+bool ImageDecodeOptions::wantsScaling(int width, int height) const {
+    const Size wanted = wantedSize(width, height);
+    if (wanted.width == width && wanted.height == height) return false;
+    if (!targetPixelSize.isEmpty()) return true;
+    return double(width) * height > kCoverSlack * wanted.width * wanted.height;
 }
 
 std::shared_ptr<const Image> Image::create(int width, int height, Pixels pixels, double scale) {

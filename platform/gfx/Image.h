@@ -31,9 +31,25 @@ struct ImageDecodeOptions {
     // (rounded). JPEGs are decoded at the smallest of libjpeg's scaling
     // factors still at least this large, then scaled the rest.
     Size targetPixelSize;
+    // When not empty (and targetPixelSize is), the image is shrunk, keeping
+    // its aspect ratio, to about the smallest size that still covers this
+    // one on both sides: what a view of that many pixels needs to draw it
+    // sharp in any content mode. It is never enlarged, and an image less
+    // than kCoverSlack times that area is left as decoded. JPEGs are decoded
+    // at the smallest of libjpeg's scaling factors that still covers it.
+    Size coverPixelSize;
     double scale = 1;
     // Checked against the pixel size in the file's header.
     std::int64_t maxPixels = 50'000'000;
+
+    static constexpr double kCoverSlack = 1.5;
+
+    // The pixel size these options want of a width x height image: the
+    // target, the covering size, or the image's own.
+    [[nodiscard]] Size wantedSize(int width, int height) const;
+    // Whether an image of width x height should still be scaled to
+    // wantedSize().
+    [[nodiscard]] bool wantsScaling(int width, int height) const;
 };
 
 class Image {
@@ -55,8 +71,8 @@ public:
                                                              double scale = 1);
     // Draws `body` into a new transparent image of `points` at `scale`; the
     // canvas's units are points. nullptr when the size is out of range.
-    [[nodiscard]] static std::shared_ptr<const Image> draw(
-        Size points, double scale, const std::function<void(Canvas&)>& body);
+    [[nodiscard]] static std::shared_ptr<const Image>
+    draw(Size points, double scale, const std::function<void(Canvas&)>& body);
 
     Image(Token, int width, int height, Pixels pixels, double scale);
 

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "gfx/Image.h"
+#include "gfx/Resampler.h"
 
 namespace gfx {
 
@@ -14,33 +15,6 @@ namespace {
 
 std::uint32_t channel(std::uint32_t pixel, int index) {
     return (pixel >> (index * 8)) & 0xFF;
-}
-
-// Averages blocks of fx by fy pixels (each 1 or 2); an odd last row or
-// column is dropped.
-Image::Pixels boxReduce(const Image::Pixels& src, int& width, int& height, int fx, int fy) {
-    const int w = width / fx;
-    const int h = height / fy;
-    const std::uint32_t count = static_cast<std::uint32_t>(fx * fy);
-    Image::Pixels out(static_cast<size_t>(w) * h);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            std::array<std::uint32_t, 4> sum{};
-            for (int dy = 0; dy < fy; ++dy) {
-                for (int dx = 0; dx < fx; ++dx) {
-                    const std::uint32_t p =
-                        src[static_cast<size_t>(y * fy + dy) * width + x * fx + dx];
-                    for (int c = 0; c < 4; ++c) sum[c] += channel(p, c);
-                }
-            }
-            std::uint32_t result = 0;
-            for (int c = 0; c < 4; ++c) result |= ((sum[c] + count / 2) / count) << (c * 8);
-            out[static_cast<size_t>(y) * w + x] = result;
-        }
-    }
-    width = w;
-    height = h;
-    return out;
 }
 
 Image::Pixels cairoResample(const Image& source, int width, int height) {
@@ -93,23 +67,15 @@ std::shared_ptr<const Image> Image::scaled(Size pixelSize) const {
     const int targetHeight = clampSide(pixelSize.height);
     if (targetWidth == width_ && targetHeight == height_) return withScale(scale_);
 
-    // Halve first while the factor is large, so that every source pixel
-    // contributes to the result, then let Cairo do the last step.
-    Pixels reduced;
-    int w = width_;
-    int h = height_;
-    while (w >= 2 * targetWidth || h >= 2 * targetHeight) {
-        const int fx = w >= 2 * targetWidth ? 2 : 1;
-        const int fy = h >= 2 * targetHeight ? 2 : 1;
-        reduced = boxReduce(reduced.empty() ? pixels_ : reduced, w, h, fx, fy);
+    // Shrinking averages every source pixel in; anything else is Cairo's
+    // interpolation.
+    if (targetWidth <= width_ && targetHeight <= height_) {
+        Pixels out(static_cast<size_t>(targetWidth) * targetHeight);
+        Resampler::shrink(pixels_.data(), width_, height_, out.data(), targetWidth, targetHeight);
+        return create(targetWidth, targetHeight, std::move(out), scale_);
     }
-    if (w == targetWidth && h == targetHeight) return create(w, h, std::move(reduced), scale_);
-    if (reduced.empty())
-        return create(targetWidth, targetHeight, cairoResample(*this, targetWidth, targetHeight),
-                      scale_);
-    const auto intermediate = create(w, h, std::move(reduced), scale_);
-    return create(targetWidth, targetHeight,
-                  cairoResample(*intermediate, targetWidth, targetHeight), scale_);
+    return create(targetWidth, targetHeight, cairoResample(*this, targetWidth, targetHeight),
+                  scale_);
 }
 
 std::shared_ptr<const Image> Image::blurred(double radius) const {

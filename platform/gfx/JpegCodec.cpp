@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "gfx/Resampler.h"
+
 namespace gfx {
 
 namespace {
@@ -13,6 +15,9 @@ struct HandleDeleter {
     void operator()(void* handle) const { tjDestroy(handle); }
 };
 using Handle = std::unique_ptr<void, HandleDeleter>;
+
+// A decoding thread keeps its buffer up to this size for the next image.
+constexpr size_t kRetainedBufferPixels = 4u << 20;
 
 std::string errorOf(tjhandle handle) {
     return std::string("JPEG: ") + tjGetErrorStr2(handle);
@@ -67,21 +72,42 @@ std::shared_ptr<const Image> JpegCodec::decode(std::span<const std::uint8_t> byt
                 " exceeds the pixel limit";
         return nullptr;
     }
-    const Size decoded = decodeSize(width, height, options.targetPixelSize);
+    const Size wanted = options.wantedSize(width, height);
+    const Size decoded = decodeSize(width, height, wanted);
     const int w = static_cast<int>(decoded.width);
     const int h = static_cast<int>(decoded.height);
     if (w > Image::kMaxDimension || h > Image::kMaxDimension) {
         error = "JPEG: too large";
         return nullptr;
     }
-    Image::Pixels pixels(static_cast<size_t>(w) * h);
     const int flags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
-    if (tjDecompress2(handle.get(), data, size, reinterpret_cast<unsigned char*>(pixels.data()), w,
-                      w * 4, h, TJPF_BGRA, flags) != 0) {
+    const auto decompress = [&](std::uint32_t* into) {
+        if (tjDecompress2(handle.get(), data, size, reinterpret_cast<unsigned char*>(into), w,
+                          w * 4, h, TJPF_BGRA, flags) == 0)
+            return true;
         error = errorOf(handle.get());
-        return nullptr;
+        return false;
+    };
+    const bool shrink = options.wantsScaling(w, h) && wanted.width <= w && wanted.height <= h;
+    if (!shrink) {
+        Image::Pixels pixels(static_cast<size_t>(w) * h);
+        if (!decompress(pixels.data())) return nullptr;
+        return Image::create(w, h, std::move(pixels), options.scale);
     }
-    return Image::create(w, h, std::move(pixels), options.scale);
+    // Decoded into this thread's buffer, shrunk into the image's own pixels.
+    thread_local Image::Pixels buffer;
+    buffer.resize(static_cast<size_t>(w) * h);
+    const bool ok = decompress(buffer.data());
+    const int outWidth = static_cast<int>(wanted.width);
+    const int outHeight = static_cast<int>(wanted.height);
+    Image::Pixels pixels;
+    if (ok) {
+        pixels.resize(static_cast<size_t>(outWidth) * outHeight);
+        Resampler::shrink(buffer.data(), w, h, pixels.data(), outWidth, outHeight);
+    }
+    if (buffer.capacity() > kRetainedBufferPixels) Image::Pixels().swap(buffer);
+    if (!ok) return nullptr;
+    return Image::create(outWidth, outHeight, std::move(pixels), options.scale);
 }
 
 std::vector<std::uint8_t> JpegCodec::encode(const Image& image, double quality) {

@@ -146,11 +146,17 @@ std::shared_ptr<const Image> PngCodec::decode(std::span<const std::uint8_t> byte
 }
 
 std::vector<std::uint8_t> PngCodec::encode(const Image& image) {
-    std::vector<std::uint8_t> bytes;
     cairo_surface_t* surface = image.createSurface();
-    const cairo_status_t status = cairo_surface_write_to_png_stream(surface, appendBytes, &bytes);
+    auto bytes = encode(surface);
     Image::releaseSurface(surface);
-    if (status != CAIRO_STATUS_SUCCESS) bytes.clear();
+    return bytes;
+}
+
+std::vector<std::uint8_t> PngCodec::encode(cairo_surface_t* surface) {
+    std::vector<std::uint8_t> bytes;
+    cairo_surface_flush(surface);
+    if (cairo_surface_write_to_png_stream(surface, appendBytes, &bytes) != CAIRO_STATUS_SUCCESS)
+        bytes.clear();
     return bytes;
 }
 

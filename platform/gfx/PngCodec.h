@@ -11,6 +11,8 @@
 
 #include "gfx/Image.h"
 
+typedef struct _cairo_surface cairo_surface_t;
+
 namespace gfx {
 
 class PngCodec {
@@ -22,6 +24,8 @@ public:
                                                              std::string& error);
     // Empty on failure.
     [[nodiscard]] static std::vector<std::uint8_t> encode(const Image& image);
+    // The pixels of an ARGB32 image surface; empty on failure.
+    [[nodiscard]] static std::vector<std::uint8_t> encode(cairo_surface_t* surface);
 };
 
 }  // namespace gfx

@@ -1,5 +1,6 @@
 #include "ui/ImageCache.h"
 
+#include <cmath>
 #include <utility>
 
 #include "core/Clock.h"
@@ -17,8 +18,7 @@ std::shared_ptr<ImageCache> ImageCache::create(std::string diskCachePath) {
 }
 
 ImageCache::ImageCache(Private, std::string diskCachePath)
-    : memory_(kDefaultMaxMemoryCost),
-      disk_(std::move(diskCachePath)),
+    : memory_(kDefaultMaxMemoryCost), disk_(std::move(diskCachePath)),
       ioQueue_(core::Queue::serial("ImageCache.io", core::Queue::Priority::Utility)) {}
 
 std::string ImageCache::cachePath(const core::URL& url) const {
@@ -29,9 +29,17 @@ double ImageCache::now() {
     return core::Clock::current()->wallSeconds();
 }
 
-void ImageCache::store(const core::URL& url, gfx::ImagePtr image, core::Data bytes) {
+std::string ImageCache::memoryKey(const core::URL& url, gfx::Size pixelSize) {
+    if (pixelSize.isEmpty()) return url.absoluteString();
+    // A space never appears in a URL's text.
+    return url.absoluteString() + " " + std::to_string(std::lround(pixelSize.width)) + "x" +
+           std::to_string(std::lround(pixelSize.height));
+}
+
+void ImageCache::store(const core::URL& url, gfx::ImagePtr image, core::Data bytes,
+                       gfx::Size pixelSize) {
     const std::string& key = url.absoluteString();
-    memory_.insert(key, std::move(image));
+    memory_.insert(memoryKey(url, pixelSize), std::move(image));
     if (bytes.empty()) return;
     {
         std::lock_guard lock(pendingMutex_);
@@ -45,13 +53,17 @@ void ImageCache::store(const core::URL& url, gfx::ImagePtr image, core::Data byt
     });
 }
 
-gfx::ImagePtr ImageCache::memoryImage(const core::URL& url) {
+gfx::ImagePtr ImageCache::memoryImage(const core::URL& url, gfx::Size pixelSize) {
+    if (!pixelSize.isEmpty()) {
+        if (auto image = memory_.image(memoryKey(url, pixelSize))) return image;
+    }
     return memory_.image(url.absoluteString());
 }
 
 void ImageCache::retrieveFromDisk(const core::URL& url,
-                                  std::function<void(gfx::ImagePtr)> completion) {
-    ioQueue_->async([self = shared_from_this(), url, completion = std::move(completion),
+                                  std::function<void(gfx::ImagePtr)> completion,
+                                  gfx::Size pixelSize) {
+    ioQueue_->async([self = shared_from_this(), url, pixelSize, completion = std::move(completion),
                      time = now()]() mutable {
         auto bytes = self->disk_.read(url.absoluteString(), time, self->maxCachePeriod_);
         if (!bytes) {
@@ -59,31 +71,31 @@ void ImageCache::retrieveFromDisk(const core::URL& url,
                 [completion = std::move(completion)] { completion(nullptr); });
             return;
         }
-        self->decodeFromDisk(url, std::move(*bytes), std::move(completion));
+        self->decodeFromDisk(url, pixelSize, std::move(*bytes), std::move(completion));
     });
 }
 
-void ImageCache::decodeFromDisk(const core::URL& url, core::Data bytes,
+void ImageCache::decodeFromDisk(const core::URL& url, gfx::Size pixelSize, core::Data bytes,
                                 std::function<void(gfx::ImagePtr)> completion) {
-    core::Queue::global()->async([self = shared_from_this(), url, bytes = std::move(bytes),
+    core::Queue::global()->async([self = shared_from_this(), url, pixelSize,
+                                  bytes = std::move(bytes),
                                   completion = std::move(completion)]() mutable {
-        gfx::ImageDecodeOptions options;
-        options.maxPixels = ImageDownloader::kMaxPixels;
-        auto image = gfx::Image::decode(bytes, nullptr, options);
+        auto image = gfx::Image::decode(bytes, nullptr, ImageDownloader::decodeOptions(pixelSize));
         if (!image) {
             self->ioQueue_->async([self, key = url.absoluteString()] { self->disk_.remove(key); });
         }
         core::Queue::main()->async(
-            [self, url, image = std::move(image), completion = std::move(completion)] {
-                if (image) self->memory_.insert(url.absoluteString(), image);
+            [self, url, pixelSize, image = std::move(image), completion = std::move(completion)] {
+                if (image) self->memory_.insert(memoryKey(url, pixelSize), image);
                 completion(image);
             });
     });
 }
 
-CacheType ImageCache::cacheType(const core::URL& url) {
+CacheType ImageCache::cacheType(const core::URL& url, gfx::Size pixelSize) {
     const std::string& key = url.absoluteString();
-    if (memory_.contains(key)) return CacheType::memory;
+    if (memory_.contains(key) || memory_.contains(memoryKey(url, pixelSize)))
+        return CacheType::memory;
     {
         std::lock_guard lock(pendingMutex_);
         if (pendingWrites_.contains(key)) return CacheType::disk;

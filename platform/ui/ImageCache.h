@@ -1,11 +1,11 @@
 #pragma once
-// The image caches of an ImageManager: decoded images in memory by URL text,
-// and the downloaded bytes on disk (see DiskImageStore) in the caches folder,
-// "ImageCache" inside it unless told otherwise. Disk entries not accessed
-// within the longest age are not served; when the disk cache grows past its
-// largest size, the least recently accessed files go until it takes half of
-// it. Ages and access times follow core::Clock's wall time when the call is
-// made.
+// The image caches of an ImageManager: decoded images in memory by URL text
+// and the pixel size they were asked at (empty: full size; see
+// ImageOptions::targetPixelSize), and the downloaded bytes on disk (see DiskImageStore) in the
+// caches folder, "ImageCache" inside it unless told otherwise. Disk entries not accessed within the
+// longest age are not served; when the disk cache grows past its largest size, the least recently
+// accessed files go until it takes half of it. Ages and access times follow core::Clock's wall time
+// when the call is made.
 //
 // Disk work runs in submission order on a serial queue of the cache's own;
 // decoding on core::Queue::global(). Completions run on the main queue.
@@ -38,8 +38,8 @@ public:
 
     // FileManager's caches folder / "ImageCache".
     [[nodiscard]] static std::string defaultDiskCachePath();
-    [[nodiscard]] static std::shared_ptr<ImageCache> create(
-        std::string diskCachePath = defaultDiskCachePath());
+    [[nodiscard]] static std::shared_ptr<ImageCache>
+    create(std::string diskCachePath = defaultDiskCachePath());
 
     ImageCache(Private, std::string diskCachePath);
     ImageCache(const ImageCache&) = delete;
@@ -58,18 +58,22 @@ public:
     [[nodiscard]] double maxCachePeriodInSecond() const { return maxCachePeriod_; }
     void setMaxCachePeriodInSecond(double seconds) { maxCachePeriod_ = seconds; }
 
-    // Keeps the image in memory at once and the bytes on disk soon after
-    // (none when bytes is empty), then trims the disk cache to its size.
-    void store(const core::URL& url, gfx::ImagePtr image, core::Data bytes);
-    // Null when not in memory.
-    [[nodiscard]] gfx::ImagePtr memoryImage(const core::URL& url);
-    // Reads and decodes the bytes on disk; a hit is kept in memory too. The
-    // completion gets null when they are missing, expired or undecodable
-    // (those are removed).
-    void retrieveFromDisk(const core::URL& url, std::function<void(gfx::ImagePtr)> completion);
-    // Where a retrieve would find the image now: memory, disk, or none. May
-    // wait for a disk write under way.
-    [[nodiscard]] CacheType cacheType(const core::URL& url);
+    // Keeps the image in memory at once, under the size it was asked at,
+    // and the bytes on disk soon after (none when bytes is empty), then
+    // trims the disk cache to its size.
+    void store(const core::URL& url, gfx::ImagePtr image, core::Data bytes,
+               gfx::Size pixelSize = {});
+    // The image asked at pixelSize, else the full-size one; null when
+    // neither is in memory.
+    [[nodiscard]] gfx::ImagePtr memoryImage(const core::URL& url, gfx::Size pixelSize = {});
+    // Reads the bytes on disk and decodes them for pixelSize; a hit is kept
+    // in memory too. The completion gets null when they are missing,
+    // expired or undecodable (those are removed).
+    void retrieveFromDisk(const core::URL& url, std::function<void(gfx::ImagePtr)> completion,
+                          gfx::Size pixelSize = {});
+    // Where a retrieve at pixelSize would find the image now: memory, disk,
+    // or none. May wait for a disk write under way.
+    [[nodiscard]] CacheType cacheType(const core::URL& url, gfx::Size pixelSize = {});
     [[nodiscard]] bool isCached(const core::URL& url) { return cacheType(url) != CacheType::none; }
 
     void clearMemoryCache() { memory_.removeAll(); }
@@ -80,7 +84,9 @@ public:
 
 private:
     [[nodiscard]] static double now();
-    void decodeFromDisk(const core::URL& url, core::Data bytes,
+    // The memory cache's key of url asked at pixelSize.
+    [[nodiscard]] static std::string memoryKey(const core::URL& url, gfx::Size pixelSize);
+    void decodeFromDisk(const core::URL& url, gfx::Size pixelSize, core::Data bytes,
                         std::function<void(gfx::ImagePtr)> completion);
 
     MemoryImageCache memory_;

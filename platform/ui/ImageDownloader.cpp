@@ -1,5 +1,6 @@
 #include "ui/ImageDownloader.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "core/Queue.h"
@@ -32,13 +33,36 @@ std::shared_ptr<core::URLSession> ImageDownloader::session() {
     return session_;
 }
 
+gfx::ImageDecodeOptions ImageDownloader::decodeOptions(gfx::Size pixelSize) {
+    gfx::ImageDecodeOptions options;
+    options.coverPixelSize = pixelSize;
+    options.maxPixels = kMaxPixels;
+    return options;
+}
+
+ImageDownloader::Decoded ImageDownloader::decode(const core::Data& body,
+                                                 const std::vector<gfx::Size>& sizes) {
+    Decoded decoded;
+    for (const gfx::Size size : sizes) {
+        const bool done = std::any_of(decoded.images.begin(), decoded.images.end(),
+                                      [&](const auto& entry) { return entry.first == size; });
+        if (done) continue;
+        auto image = gfx::Image::decode(body, &decoded.reason, decodeOptions(size));
+        // A body that does not decode at one size decodes at none.
+        if (!image) return {{}, decoded.reason};
+        decoded.images.emplace_back(size, std::move(image));
+    }
+    return decoded;
+}
+
 ImageDownloader::Handle ImageDownloader::download(const core::URL& url, ImageProgressBlock progress,
-                                                  Completion completion) {
+                                                  Completion completion, gfx::Size pixelSize) {
     const Handle handle{url.absoluteString(), nextCaller_++};
     auto& download = downloads_[handle.url];
     const bool isNew = !download;
     if (isNew) download = std::make_shared<Download>();
-    download->callers.push_back({handle.caller, std::move(progress), std::move(completion)});
+    download->callers.push_back(
+        {handle.caller, std::move(progress), std::move(completion), pixelSize});
     if (isNew) start(url, download);
     return handle;
 }
@@ -48,9 +72,9 @@ void ImageDownloader::start(const core::URL& url, const std::shared_ptr<Download
     const std::weak_ptr<Download> weakDownload = download;
     download->task = session()->dataTask(
         core::URLRequest(url),
-        [weakSelf, weakDownload, key = url.absoluteString()](
-            core::Data body, std::optional<core::HTTPURLResponse> response,
-            std::optional<core::NetworkError> error) {
+        [weakSelf, weakDownload,
+         key = url.absoluteString()](core::Data body, std::optional<core::HTTPURLResponse> response,
+                                     std::optional<core::NetworkError> error) {
             if (const auto self = weakSelf.lock()) {
                 self->received(key, weakDownload, std::move(body), response, error);
             }
@@ -80,42 +104,61 @@ void ImageDownloader::received(const std::string& url, const std::weak_ptr<Downl
                                const std::optional<core::HTTPURLResponse>& response,
                                const std::optional<core::NetworkError>& error) {
     if (error) {
-        finish(url, download, nullptr, {}, ImageError::network(*error));
+        finish(url, download, {}, {}, ImageError::network(*error));
         return;
     }
     const int status = response ? response->statusCode() : 0;
     if (status >= 400) {
-        finish(url, download, nullptr, {}, ImageError::status(url, status));
+        finish(url, download, {}, {}, ImageError::status(url, status));
         return;
     }
+    std::vector<gfx::Size> sizes;
+    if (const auto active = download.lock()) {
+        for (const Caller& caller : active->callers) sizes.push_back(caller.pixelSize);
+    }
     core::Queue::global()->async(
-        [weakSelf = weak_from_this(), url, download, body = std::move(body)]() mutable {
-            gfx::ImageDecodeOptions options;
-            options.maxPixels = kMaxPixels;
-            std::string reason;
-            auto image = gfx::Image::decode(body, &reason, options);
-            core::Queue::main()->async([weakSelf, url, download, image = std::move(image),
-                                        body = std::move(body), reason]() mutable {
+        [weakSelf = weak_from_this(), url, download, sizes, body = std::move(body)]() mutable {
+            Decoded decoded = decode(body, sizes);
+            core::Queue::main()->async([weakSelf, url, download, decoded = std::move(decoded),
+                                        body = std::move(body)]() mutable {
                 const auto self = weakSelf.lock();
                 if (!self) return;
-                if (image) {
-                    self->finish(url, download, std::move(image), std::move(body), std::nullopt);
+                if (decoded.images.empty() && !decoded.reason.empty()) {
+                    self->finish(url, download, {}, {}, ImageError::decoding(url, decoded.reason));
                 } else {
-                    self->finish(url, download, nullptr, {}, ImageError::decoding(url, reason));
+                    self->finish(url, download, decoded, std::move(body), std::nullopt);
                 }
             });
         });
 }
 
 void ImageDownloader::finish(const std::string& url, const std::weak_ptr<Download>& weakDownload,
-                             gfx::ImagePtr image, core::Data bytes,
+                             const Decoded& decoded, core::Data bytes,
                              std::optional<ImageError> error) {
     const auto download = weakDownload.lock();
     const auto found = downloads_.find(url);
     if (!download || found == downloads_.end() || found->second != download) return;
     downloads_.erase(found);
     for (auto& caller : download->callers) {
-        if (caller.completion) caller.completion(image, bytes, error);
+        if (!caller.completion) continue;
+        if (error) {
+            caller.completion(nullptr, {}, error);
+            continue;
+        }
+        const auto image =
+            std::find_if(decoded.images.begin(), decoded.images.end(),
+                         [&](const auto& entry) { return entry.first == caller.pixelSize; });
+        if (image != decoded.images.end()) {
+            caller.completion(image->second, bytes, std::nullopt);
+            continue;
+        }
+        // Joined while the body was being decoded, at a size of its own.
+        Decoded late = decode(bytes, {caller.pixelSize});
+        if (late.images.empty()) {
+            caller.completion(nullptr, {}, ImageError::decoding(url, late.reason));
+        } else {
+            caller.completion(late.images.front().second, bytes, std::nullopt);
+        }
     }
 }
 

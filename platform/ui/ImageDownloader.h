@@ -2,8 +2,10 @@
 // Downloads and decodes remote images through one URLSession whose request
 // time-out is the download time-out. Requests for a URL already being
 // downloaded join that download: one request goes out and every caller gets
-// its result. A status of 400 or more, a network error, or a body that does
-// not decode within kMaxPixels ends a download with an error.
+// its result, decoded once for each pixel size the callers asked for (see
+// ImageOptions::targetPixelSize). A status of 400 or more, a network error,
+// or a body that does not decode within kMaxPixels ends a download with an
+// error.
 //
 // Main thread only: progress and completions arrive on the main queue;
 // decoding runs on core::Queue::global().
@@ -52,19 +54,30 @@ public:
     // Applies to downloads that start afterwards.
     void setDownloadTimeout(double seconds);
 
+    // pixelSize: the size to decode for; empty for the full size.
     [[nodiscard]] Handle download(const core::URL& url, ImageProgressBlock progress,
-                                  Completion completion);
+                                  Completion completion, gfx::Size pixelSize = {});
     // The caller gets nothing more; the request is cancelled when it was the
     // last caller.
     void cancel(const Handle& handle);
     // URLs being downloaded or decoded.
     [[nodiscard]] size_t activeDownloadCount() const { return downloads_.size(); }
 
+    // How downloaded and cached bytes are decoded for a pixel size.
+    [[nodiscard]] static gfx::ImageDecodeOptions decodeOptions(gfx::Size pixelSize);
+
 private:
     struct Caller {
         std::uint64_t id = 0;
         ImageProgressBlock progress;
         Completion completion;
+        gfx::Size pixelSize;
+    };
+    // The decoded images of one body by the sizes asked, in asking order,
+    // and the reason of a failed decode.
+    struct Decoded {
+        std::vector<std::pair<gfx::Size, gfx::ImagePtr>> images;
+        std::string reason;
     };
     struct Download {
         std::shared_ptr<core::URLSessionDataTask> task;
@@ -80,7 +93,9 @@ private:
                     std::int64_t expected);
     // Ends the download, if it is still the one for url, with its result.
     void finish(const std::string& url, const std::weak_ptr<Download>& download,
-                gfx::ImagePtr image, core::Data bytes, std::optional<ImageError> error);
+                const Decoded& decoded, core::Data bytes, std::optional<ImageError> error);
+    [[nodiscard]] static Decoded decode(const core::Data& body,
+                                        const std::vector<gfx::Size>& sizes);
 
     double downloadTimeout_ = kDefaultDownloadTimeout;
     std::shared_ptr<core::URLSession> session_;

@@ -1,8 +1,10 @@
 #include "ui/ImageLoading.h"
 
+#include <cmath>
 #include <memory>
 #include <utility>
 
+#include "ui/DeviceProfile.h"
 #include "ui/ImageManager.h"
 #include "ui/ImageView.h"
 
@@ -78,6 +80,11 @@ void cancelDownloadTask(ImageView& view) {
     if (ImageLoadState* state = stateOf(view); state && state->task) {
         view.setImageLoadState(nullptr);
     }
+}
+
+gfx::Size screenPixelSize(gfx::Size points) {
+    const double scale = DeviceProfile::current().scale;
+    return {std::ceil(points.width * scale), std::ceil(points.height * scale)};
 }
 
 std::optional<core::URL> imageURL(const ImageView& view) {

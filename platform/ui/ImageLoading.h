@@ -25,6 +25,10 @@ void setImage(ImageView& view, std::optional<core::URL> url, gfx::ImagePtr place
               ImageCompletionHandler completion = {});
 void cancelDownloadTask(ImageView& view);
 
+// The pixels `points` cover on the device's screen: what an image view of
+// that size asks for as ImageOptions::targetPixelSize.
+[[nodiscard]] gfx::Size screenPixelSize(gfx::Size points);
+
 // The URL of the view's latest setImage; nullopt when it had none or its
 // load was cancelled.
 [[nodiscard]] std::optional<core::URL> imageURL(const ImageView& view);

@@ -24,25 +24,27 @@ std::shared_ptr<ImageRetrieveTask> ImageManager::retrieveImage(const core::URL& 
                                                                const ImageOptions& options,
                                                                ProgressBlock progress,
                                                                CompletionHandler completion) {
-    auto task =
-        std::make_shared<ImageRetrieveTask>(url, std::move(progress), std::move(completion));
+    auto task = std::make_shared<ImageRetrieveTask>(url, std::move(progress), std::move(completion),
+                                                    options.targetPixelSize);
     if (options.forceRefresh) {
         download(task, cache_, downloader_);
         return task;
     }
-    if (auto image = cache_->memoryImage(url)) {
+    if (auto image = cache_->memoryImage(url, task->pixelSize())) {
         task->finish(std::move(image), std::nullopt, CacheType::memory);
         return task;
     }
-    cache_->retrieveFromDisk(url,
-                             [task, cache = cache_, downloader = downloader_](gfx::ImagePtr image) {
-                                 if (task->isFinished()) return;
-                                 if (image) {
-                                     task->finish(std::move(image), std::nullopt, CacheType::disk);
-                                 } else {
-                                     download(task, cache, downloader);
-                                 }
-                             });
+    cache_->retrieveFromDisk(
+        url,
+        [task, cache = cache_, downloader = downloader_](gfx::ImagePtr image) {
+            if (task->isFinished()) return;
+            if (image) {
+                task->finish(std::move(image), std::nullopt, CacheType::disk);
+            } else {
+                download(task, cache, downloader);
+            }
+        },
+        task->pixelSize());
     return task;
 }
 
@@ -57,9 +59,10 @@ void ImageManager::download(const std::shared_ptr<ImageRetrieveTask>& task,
         },
         [task, cache](gfx::ImagePtr image, core::Data bytes, std::optional<ImageError> error) {
             if (task->isFinished()) return;
-            if (image) cache->store(task->url(), image, std::move(bytes));
+            if (image) cache->store(task->url(), image, std::move(bytes), task->pixelSize());
             task->finish(std::move(image), std::move(error), CacheType::none);
-        });
+        },
+        task->pixelSize());
     task->setDownload(downloader, std::move(handle));
 }
 

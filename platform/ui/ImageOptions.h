@@ -39,6 +39,12 @@ struct ImageOptions {
     ImageTransition transition;
     // Skips both caches and downloads; the result is cached as usual.
     bool forceRefresh = false;
+    // When not empty, the image is decoded at about the smallest size that
+    // covers this many pixels (see gfx::ImageDecodeOptions::coverPixelSize)
+    // and cached under that size: a later request at a larger size decodes
+    // its own sharp copy from the bytes, one at any size is served by a
+    // full-size image in memory. Empty: the full size.
+    gfx::Size targetPixelSize;
     // Null: ImageManager::shared().
     std::shared_ptr<ImageManager> manager;
 };

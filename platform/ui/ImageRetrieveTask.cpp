@@ -7,8 +7,9 @@
 namespace ui {
 
 ImageRetrieveTask::ImageRetrieveTask(core::URL url, ImageProgressBlock progress,
-                                     ImageCompletionHandler completion)
-    : url_(std::move(url)), progress_(std::move(progress)), completion_(std::move(completion)) {}
+                                     ImageCompletionHandler completion, gfx::Size pixelSize)
+    : url_(std::move(url)), pixelSize_(pixelSize), progress_(std::move(progress)),
+      completion_(std::move(completion)) {}
 
 void ImageRetrieveTask::cancel() {
     if (finished_) return;

@@ -18,12 +18,14 @@ namespace ui {
 
 class ImageRetrieveTask : public std::enable_shared_from_this<ImageRetrieveTask> {
 public:
-    ImageRetrieveTask(core::URL url, ImageProgressBlock progress,
-                      ImageCompletionHandler completion);
+    ImageRetrieveTask(core::URL url, ImageProgressBlock progress, ImageCompletionHandler completion,
+                      gfx::Size pixelSize = {});
     ImageRetrieveTask(const ImageRetrieveTask&) = delete;
     ImageRetrieveTask& operator=(const ImageRetrieveTask&) = delete;
 
     [[nodiscard]] const core::URL& url() const { return url_; }
+    // The size the image is decoded for; empty for the full size.
+    [[nodiscard]] gfx::Size pixelSize() const { return pixelSize_; }
     // True once the outcome is decided: delivered, or cancelled.
     [[nodiscard]] bool isFinished() const { return finished_; }
     [[nodiscard]] bool isCancelled() const { return cancelled_; }
@@ -37,6 +39,7 @@ public:
 
 private:
     const core::URL url_;
+    const gfx::Size pixelSize_;
     const ImageProgressBlock progress_;
     ImageCompletionHandler completion_;
     bool finished_ = false;

@@ -1,5 +1,6 @@
 #include "ui/ImageView.h"
 
+#include <cmath>
 #include <utility>
 
 #include "gfx/Canvas.h"
@@ -59,7 +60,42 @@ gfx::Size ImageView::intrinsicContentSize() const {
 void ImageView::draw(gfx::Canvas& canvas, const gfx::Rect&) const {
     const auto& image = displayedImage();
     if (!image || bounds().isEmpty()) return;
-    canvas.drawImage(*image, bounds(), contentMode_, clipsToBounds());
+    const gfx::Rect target = gfx::contentRect(contentMode_, image->size(), bounds());
+    const gfx::AffineTransform device = canvas.transform();
+    const bool upright = device.b == 0 && device.c == 0 && device.a > 0 && device.d > 0;
+    const gfx::Image* copy = upright ? shrunkCopy(image, device.apply(target)) : nullptr;
+    const auto toUser = device.inverted();
+    if (!copy || !toUser) {
+        canvas.drawImage(*image, bounds(), contentMode_, clipsToBounds());
+        return;
+    }
+    // On whole device pixels, one copy pixel to one device pixel.
+    const gfx::Rect deviceRect = device.apply(target);
+    const gfx::Rect placed(std::round(deviceRect.minX()), std::round(deviceRect.minY()),
+                           copy->pixelWidth(), copy->pixelHeight());
+    const bool clip = clipsToBounds() && !bounds().contains(target);
+    if (clip) {
+        canvas.save();
+        canvas.clipToRect(bounds());
+    }
+    canvas.drawImage(*copy, toUser->apply(placed));
+    if (clip) canvas.restore();
+}
+
+const gfx::Image* ImageView::shrunkCopy(const gfx::ImagePtr& image,
+                                        const gfx::Rect& deviceRect) const {
+    const double width = std::round(deviceRect.width());
+    const double height = std::round(deviceRect.height());
+    const bool shrinks = width >= 1 && height >= 1 && width <= image->pixelWidth() &&
+                         height <= image->pixelHeight() &&
+                         (width < image->pixelWidth() || height < image->pixelHeight());
+    if (!shrinks) return nullptr;
+    if (!copy_ || copySource_.lock() != image || copy_->pixelWidth() != width ||
+        copy_->pixelHeight() != height) {
+        copy_ = image->scaled({width, height});
+        copySource_ = image;
+    }
+    return copy_.get();
 }
 
 }  // namespace ui

@@ -2,7 +2,10 @@
 // A view that shows an image placed by its content mode (stretched to the
 // bounds by default), or its highlighted image while highlighted and one is
 // set. Its natural size is the image's size in points. Image views take no
-// touches by default. Main thread only.
+// touches by default. An image drawn smaller than its pixels is drawn from a
+// copy shrunk to the device pixels it covers, made once and kept while the
+// image and that size stay, and placed on whole pixels, so a frame does not
+// filter the full image again. Main thread only.
 
 #include <memory>
 
@@ -40,11 +43,18 @@ public:
     void setImageLoadState(std::shared_ptr<void> state);
 
 private:
+    // The copy of `image` for drawing it over `deviceRect`, or null when it
+    // is drawn as it is.
+    [[nodiscard]] const gfx::Image* shrunkCopy(const gfx::ImagePtr& image,
+                                               const gfx::Rect& deviceRect) const;
+
     gfx::ImagePtr image_;
     gfx::ImagePtr highlightedImage_;
     bool highlighted_ = false;
     gfx::ContentMode contentMode_ = gfx::ContentMode::ScaleToFill;
     std::shared_ptr<void> imageLoadState_;
+    mutable std::weak_ptr<const gfx::Image> copySource_;
+    mutable gfx::ImagePtr copy_;
 };
 
 }  // namespace ui

@@ -143,6 +143,16 @@ void drawLabelShadow(gfx::Canvas& canvas, const View& view) {
 
 void drawContent(gfx::Canvas& canvas, const View& view, const Backdrop* backdrop);
 
+// Whether the window's own opaque background covers every pixel of the
+// surface, so that nothing of the last frame needs erasing first.
+bool paintsEveryPixel(const Window& window, const gfx::Bitmap& surface) {
+    const auto color = window.backgroundColor();
+    const gfx::Size points = window.bounds().size;
+    return color && color->alpha >= 1 && window.cornerRadius() <= 0 && window.alpha() >= 1 &&
+           !window.isHidden() && points.width * surface.scale() == surface.pixelWidth() &&
+           points.height * surface.scale() == surface.pixelHeight();
+}
+
 // Draws a subview in its superview's coordinates.
 void drawView(gfx::Canvas& canvas, const View& view) {
     if (view.isHidden() || view.alpha() <= 0) return;
@@ -184,16 +194,31 @@ gfx::ImagePtr Renderer::render(Window& window) {
 }
 
 gfx::ImagePtr Renderer::render(Window& window, double scale) {
+    const gfx::Bitmap* frame = drawFrame(window, scale);
+    return frame ? frame->makeImage() : nullptr;
+}
+
+const gfx::Bitmap* Renderer::drawFrame(Window& window, double scale) {
     window.layoutTree();
     const gfx::Rect bounds = window.bounds();
-    const auto bitmap = gfx::Bitmap::create(bounds.size, scale);
-    if (!bitmap) return nullptr;
-    gfx::Canvas& canvas = bitmap->canvas();
+    std::shared_ptr<gfx::Bitmap> surface = window.frameSurface();
+    if (surface && surface->matches(bounds.size, scale)) {
+        if (paintsEveryPixel(window, *surface)) {
+            surface->resetCanvas();
+        } else {
+            surface->clear();
+        }
+    } else {
+        surface = gfx::Bitmap::create(bounds.size, scale);
+        window.setFrameSurface(surface);
+        if (!surface) return nullptr;
+    }
+    gfx::Canvas& canvas = surface->canvas();
     canvas.save();
     canvas.translate(-bounds.origin.x, -bounds.origin.y);
     drawContent(canvas, window, nullptr);
     canvas.restore();
-    return bitmap->makeImage();
+    return surface.get();
 }
 
 void Renderer::drawViewHierarchy(View& view, gfx::Canvas& canvas, const gfx::Rect& rect) {
@@ -216,12 +241,12 @@ void Renderer::drawContents(const View& view, gfx::Canvas& canvas) {
 }
 
 bool Renderer::writePNG(Window& window, const std::string& path) {
-    const auto image = render(window);
-    if (!image) {
+    const gfx::Bitmap* frame = drawFrame(window, DeviceProfile::current().scale);
+    if (!frame) {
         core::Console::log("Renderer: cannot render the window for '" + path + "'");
         return false;
     }
-    const auto bytes = image->encodePng();
+    const auto bytes = frame->encodePng();
     if (bytes.empty()) {
         core::Console::log("Renderer: cannot encode '" + path + "' as PNG");
         return false;

@@ -2,15 +2,18 @@
 // Draws a window's view tree into an image at the device scale: for each
 // visible view, its transform, alpha (as a group), background colour with
 // corner radius, a label's shadow, its own draw(), then its subviews,
-// clipped where the view clips. Lays the tree out first. Main thread only.
+// clipped where the view clips. Lays the tree out first. Frames are drawn
+// into a surface the window keeps while its size and the scale stay the
+// same, so a frame allocates no pixel memory. Main thread only.
 
 #include <string>
 
 #include "gfx/Image.h"
 
 namespace gfx {
+class Bitmap;
 class Canvas;
-}
+}  // namespace gfx
 
 namespace ui {
 
@@ -19,8 +22,13 @@ class Window;
 
 class Renderer {
 public:
+    // A copy of a frame drawn by drawFrame.
     [[nodiscard]] static gfx::ImagePtr render(Window& window);
     [[nodiscard]] static gfx::ImagePtr render(Window& window, double scale);
+    // Draws a frame into the window's frame surface and answers it; it
+    // holds the frame until the window's next one. nullptr when the window
+    // is empty or too large.
+    [[nodiscard]] static const gfx::Bitmap* drawFrame(Window& window, double scale);
     // Renders and writes a PNG; false with a console line when writing fails.
     [[nodiscard]] static bool writePNG(Window& window, const std::string& path);
     // Lays the view's tree out, then draws the view (at its alpha, without

@@ -6,6 +6,7 @@
 #include "core/Clock.h"
 #include "core/RunLoop.h"
 #include "core/Timer.h"
+#include "ui/AnimationActivity.h"
 
 namespace ui {
 
@@ -31,10 +32,10 @@ ScrollAnimation::~ScrollAnimation() {
 double ScrollAnimation::progress(Curve curve, double t) {
     t = std::clamp(t, 0.0, 1.0);
     switch (curve) {
-        case Curve::EaseInOut:
-            return t < 0.5 ? 4 * t * t * t : 1 - std::pow(2 - 2 * t, 3) / 2;
-        case Curve::EaseOut:
-            return 1 - std::pow(1 - t, 3);
+    case Curve::EaseInOut:
+        return t < 0.5 ? 4 * t * t * t : 1 - std::pow(2 - 2 * t, 3) / 2;
+    case Curve::EaseOut:
+        return 1 - std::pow(1 - t, 3);
     }
     return t;
 }
@@ -56,6 +57,7 @@ void ScrollAnimation::start(gfx::Point from, gfx::Point to, double duration, Cur
     // accumulated fire dates never pushes the last frame past the duration.
     const double interval = run->duration / run->frames - 1e-7;
     run_ = run;
+    AnimationActivity::began();
     run->timer = core::Timer::schedule(core::RunLoop::main(), std::max(interval, 1e-4), true,
                                        [run](core::Timer&) { step(run); });
 }
@@ -66,6 +68,7 @@ void ScrollAnimation::cancel() {
     run_->owner = nullptr;
     if (run_->timer) run_->timer->invalidate();
     run_.reset();
+    AnimationActivity::ended();
 }
 
 void ScrollAnimation::step(const std::shared_ptr<Run>& run) {
@@ -87,6 +90,7 @@ void ScrollAnimation::step(const std::shared_ptr<Run>& run) {
         run->cancelled = true;
         if (run->owner) run->owner->run_.reset();
         run->owner = nullptr;
+        AnimationActivity::ended();
     }
     if (run->onFrame) run->onFrame(point);
     if (last && run->onFinish) run->onFinish();

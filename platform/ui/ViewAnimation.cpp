@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Queue.h"
+#include "ui/AnimationActivity.h"
 #include "ui/AnimationCompletionCapture.h"
 #include "ui/View.h"
 
@@ -44,7 +45,11 @@ void View::animate(double duration, const std::function<void()>& animations,
         capture->add(std::move(completion));
         return;
     }
-    auto finish = [completion = std::move(completion)] { completion(true); };
+    AnimationActivity::began();
+    auto finish = [completion = std::move(completion)] {
+        AnimationActivity::ended();
+        completion(true);
+    };
     if (seconds > 0) {
         core::Queue::main()->after(seconds, std::move(finish));
     } else {

@@ -10,6 +10,10 @@
 #include "ui/Touch.h"
 #include "ui/View.h"
 
+namespace gfx {
+class Bitmap;
+}
+
 namespace ui {
 
 class GestureRecognizer;
@@ -52,6 +56,13 @@ public:
     void markNeedsDisplay() { needsDisplay_ = true; }
     void clearNeedsDisplay() { needsDisplay_ = false; }
 
+    // The surface the renderer draws this window's frames into, kept from
+    // one frame to the next (see Renderer::drawFrame).
+    [[nodiscard]] const std::shared_ptr<gfx::Bitmap>& frameSurface() const { return frameSurface_; }
+    void setFrameSurface(std::shared_ptr<gfx::Bitmap> surface) {
+        frameSurface_ = std::move(surface);
+    }
+
     // Lays the whole tree out (layoutIfNeeded from the window down).
     void layoutTree();
     // Asks for one layout pass of the tree on the main run loop's next turn
@@ -77,6 +88,7 @@ private:
     Responder* firstResponder_ = nullptr;
     bool layoutPassScheduled_ = false;
     bool needsDisplay_ = true;
+    std::shared_ptr<gfx::Bitmap> frameSurface_;
     struct Tracking;
     std::vector<std::shared_ptr<Tracking>> tracking_;
     // The last touch that ended, for tap counts.

@@ -9,6 +9,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/services/AppConfiguration.h"
+#include "core/PendingWork.h"
 #include "core/RunLoop.h"
 #include "core/UserDefaults.h"
 #include "fixtures/LocalServices.h"
@@ -52,6 +53,12 @@ public:
     // answers); false after limitSeconds.
     bool waitFor(const std::function<bool()>& predicate, double limitSeconds = 10) {
         return core::RunLoop::main().runUntil(predicate, limitSeconds);
+    }
+    // Runs the main loop until no work is under way (core::PendingWork), the
+    // clock standing still: whatever the app's answers and jobs so far were
+    // going to do has happened. False after limitSeconds of real time.
+    [[nodiscard]] bool waitForQuiet(double limitSeconds = 10) {
+        return waitFor([] { return !core::PendingWork::any(); }, limitSeconds);
     }
 
     [[nodiscard]] fixtures::PhotoService& photos() { return services_.photos(); }

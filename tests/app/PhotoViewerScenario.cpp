@@ -99,7 +99,8 @@ protected:
 // MARK: download
 
 TEST_F(PhotoViewerScenario, HalfwayThroughTheDownloadTheBarShowsProgressAndTheBlurThins) {
-    app.photos().setFailure(fullPath(20), PhotoFailure::slowImage(2, 1500));
+    const auto rest = fixtures::ResponseGate::make();
+    app.photos().setFailure(fullPath(20), PhotoFailure::heldAfterPart(rest, 2));
     const auto viewer = open(photo(20));
     EXPECT_TRUE(buttonsHidden(*viewer));
     EXPECT_EQ(viewer->bottomBarSizeLbl()->text(), PhotoViewController::kPreparingText);
@@ -122,11 +123,13 @@ TEST_F(PhotoViewerScenario, HalfwayThroughTheDownloadTheBarShowsProgressAndTheBl
     EXPECT_EQ(viewer->bottomBarPercentLbl()->text(), "50.00%");
     EXPECT_EQ(viewer->bottomBarSizeLbl()->text(), "2.50/5.00 MB");
     EXPECT_DOUBLE_EQ(viewer->blurView()->alpha(), 0.5);
+    rest->release();
     ASSERT_TRUE(waitForEnd(*viewer));
 }
 
 TEST_F(PhotoViewerScenario, ProgressOutsideTheRangeIsClampedAndAnUnknownTotalChangesNothing) {
-    app.photos().setFailure(fullPath(21), PhotoFailure::slowImage(2, 3000));
+    // Held for the whole test: only the calls below report progress.
+    app.photos().setFailure(fullPath(21), PhotoFailure::held(fixtures::ResponseGate::make()));
     const auto viewer = open(photo(21));
     viewer->downloadProgress(0, 0);
     EXPECT_EQ(viewer->bottomBarSizeLbl()->text(), PhotoViewController::kPreparingText);
@@ -156,7 +159,7 @@ TEST_F(PhotoViewerScenario, ASuccessShowsTheFullImageAndTellsThePhotoServiceOnce
 
     ASSERT_TRUE(app.waitFor([&] { return downloadPings(22) >= 1; }));
     app.settle(2.0);
-    app.waitFor([] { return false; }, 0.3);
+    ASSERT_TRUE(app.waitForQuiet());
     EXPECT_EQ(downloadPings(22), 1u);
     // The photo fills the screen height at its own aspect ratio.
     const gfx::Size size = viewer->fullImage()->size();
@@ -188,7 +191,8 @@ TEST_F(PhotoViewerScenario, AFailedDownloadShowsTheButtonsTheToastAndRefusesTheF
 }
 
 TEST_F(PhotoViewerScenario, LeavingDuringTheDownloadNeitherRestartsItNorShowsAToast) {
-    app.photos().setFailure(fullPath(24), PhotoFailure::slowImage(4, 400));
+    app.photos().setFailure(fullPath(24),
+                            PhotoFailure::heldAfterPart(fixtures::ResponseGate::make(), 4));
     const auto viewer = open(photo(24));
     app.settle(0.2);
     viewer->backAction();
@@ -197,7 +201,7 @@ TEST_F(PhotoViewerScenario, LeavingDuringTheDownloadNeitherRestartsItNorShowsATo
     EXPECT_TRUE(viewer->isClosed());
 
     app.settle(2.0);
-    app.waitFor([] { return false; }, 2.0);
+    ASSERT_TRUE(app.waitForQuiet());
     app.settle(2.0);
     EXPECT_LE(app.photos().requestsTo(fullPath(24)).size(), 1u);
     EXPECT_EQ(navigation()->presentedViewController(), nullptr);
@@ -206,13 +210,14 @@ TEST_F(PhotoViewerScenario, LeavingDuringTheDownloadNeitherRestartsItNorShowsATo
 }
 
 TEST_F(PhotoViewerScenario, LeavingAfterTheRestartCancelsQuietly) {
-    app.photos().setFailure(fullPath(25), PhotoFailure::slowImage(4, 500));
+    app.photos().setFailure(fullPath(25),
+                            PhotoFailure::heldAfterPart(fixtures::ResponseGate::make(), 4));
     const auto viewer = open(photo(25));
     reachDownload();
     ASSERT_TRUE(app.waitFor([&] { return !viewer->bottomBarPercentLbl()->text().empty(); }));
     viewer->backAction();
     app.settle(1.0);
-    app.waitFor([] { return false; }, 2.5);
+    ASSERT_TRUE(app.waitForQuiet()) << "leaving cancels the download";
     app.settle(2.0);
     EXPECT_EQ(navigation()->presentedViewController(), nullptr);
     EXPECT_FALSE(viewer->fullImage());
@@ -357,8 +362,8 @@ TEST_F(PhotoViewerScenario, AFailedQuoteKeepsTheOneShown) {
     const std::string first = viewer->hitokotoLbl()->text();
     app.quotes().answerNext(fixtures::QuoteMode::serverError500());
     viewer->fetchHitokoto();
-    app.waitFor([&] { return app.quotes().server().requests().size() >= 2; });
-    app.waitFor([] { return false; }, 0.3);
+    ASSERT_TRUE(app.waitFor([&] { return app.quotes().server().requests().size() >= 2; }));
+    ASSERT_TRUE(app.waitForQuiet());
     EXPECT_EQ(viewer->hitokotoLbl()->text(), first);
 }
 

@@ -143,7 +143,7 @@ TEST_F(SaveShareScenario, TheSaveSheetOffersTwoSizesAndItsCancelWritesNothing) {
     tap(*sheet->alertView()->box()->rows().back());
     app.settle(0.5);
     EXPECT_EQ(navigation()->presentedViewController(), nullptr);
-    (void)app.waitFor([] { return false; }, 0.3);
+    ASSERT_TRUE(app.waitForQuiet());
     app.settle(2.0);
     EXPECT_EQ(navigation()->presentedViewController(), nullptr) << "no toast";
     EXPECT_EQ(albumCount(), before);

@@ -276,11 +276,15 @@ TEST_F(SearchScenario, PagingFollowsTheCurrentKeywordAndEndsAfterEmptyPages) {
     EXPECT_EQ(screen->collectionView()->contentOffset().y, 0);
 
     // Page 2 answers empty: page 3 follows at once, then the toast.
-    // (Page 3 answers late, so that the clock is not moved past its toast.)
+    // (Page 3 is held until the scroll is done, so that the clock is not
+    // moved past its toast.)
+    const auto pageThree = fixtures::ResponseGate::make();
     harness.photos().failNext("/search/photos", PhotoFailure::emptyPage());
-    harness.photos().failNext("/search/photos", PhotoFailure::slow(500));
+    harness.photos().failNext("/search/photos", PhotoFailure::held(pageThree));
     scrollToBottom(*screen);
-    ASSERT_TRUE(harness.waitFor([&] { return searches().size() == 5 && !screen->isFetching(); }));
+    ASSERT_TRUE(harness.waitFor([&] { return searches().size() == 5; }));
+    pageThree->release();
+    ASSERT_TRUE(harness.waitFor([&] { return !screen->isFetching(); }));
     harness.settle(0.6);
     EXPECT_EQ(searches(), (std::vector<std::pair<std::string, std::string>>{
                               {"a", "1"}, {"a", "2"}, {"e", "1"}, {"e", "2"}, {"e", "3"}}));
@@ -311,7 +315,8 @@ TEST_F(SearchScenario, AnAnswerToAnEarlierSearchIsDropped) {
     core::Console::Capture console;
     auto screen = openSearch();
     // The first search answers late, after the second has shown its photos.
-    harness.photos().failNext("/search/photos", PhotoFailure::slow(700));
+    const auto first = fixtures::ResponseGate::make();
+    harness.photos().failNext("/search/photos", PhotoFailure::held(first));
     search(*screen, "sea");
     ASSERT_TRUE(harness.waitFor([&] { return searches().size() == 1; }));
     harness.settle(0.5);
@@ -319,6 +324,7 @@ TEST_F(SearchScenario, AnAnswerToAnEarlierSearchIsDropped) {
     screen->searchBarSearchButtonClicked(*screen->searchBar());
     waitForAnswer(*screen);
     ASSERT_EQ(shownURLs(*screen), resultURLs("city", 0, 30));
+    first->release();
     ASSERT_TRUE(harness.waitFor([&] { return console.contains("search answer dropped"); }));
     harness.settle(1.0);
     EXPECT_EQ(shownURLs(*screen), resultURLs("city", 0, 30));
@@ -334,19 +340,24 @@ TEST_F(SearchScenario, ALoadMoreOfAnEarlierSearchIsDroppedWhileTheNewOneRuns) {
     waitForAnswer(*screen);
 
     // Page 2 of "a" answers while "city" is still on its way.
-    harness.photos().failNext("/search/photos", PhotoFailure::slow(800));
+    const auto pageTwo = fixtures::ResponseGate::make();
+    const auto city = fixtures::ResponseGate::make();
+    harness.photos().failNext("/search/photos", PhotoFailure::held(pageTwo));
     scrollToBottom(*screen);
     ASSERT_TRUE(screen->isFetching());
     ASSERT_TRUE(harness.waitFor([&] { return searches().size() == 2; }));
-    harness.photos().failNext("/search/photos", PhotoFailure::slow(1600));
+    harness.photos().failNext("/search/photos", PhotoFailure::held(city));
     screen->searchBar()->setText("city");
     screen->searchBarSearchButtonClicked(*screen->searchBar());
+    ASSERT_TRUE(harness.waitFor([&] { return searches().size() == 3; }));
+    pageTwo->release();
     ASSERT_TRUE(harness.waitFor([&] { return console.contains("search answer dropped"); }));
     EXPECT_TRUE(screen->isFetching());
     EXPECT_EQ(shownURLs(*screen), resultURLs("a", 0, 30));
     harness.settle(0.5);
     EXPECT_EQ(alertTitles(), std::vector<std::string>{app::localized("searching_photos")});
 
+    city->release();
     waitForAnswer(*screen);
     EXPECT_EQ(shownURLs(*screen), resultURLs("city", 0, 30));
     EXPECT_EQ(screen->currentPageIndex(), 2);

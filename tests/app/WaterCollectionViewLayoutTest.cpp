@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "app/utils/WaterCollectionViewLayout.h"
 #include "ui/CollectionView.h"
@@ -23,8 +25,8 @@ public:
     int numberOfItemsInSection(ui::CollectionView&, int) override {
         return static_cast<int>(photos.size()) + extraItems;
     }
-    std::shared_ptr<ui::CollectionViewCell> cellForItemAtIndexPath(
-        ui::CollectionView& view, const ui::IndexPath& indexPath) override {
+    std::shared_ptr<ui::CollectionViewCell>
+    cellForItemAtIndexPath(ui::CollectionView& view, const ui::IndexPath& indexPath) override {
         return view.dequeueReusableCell("cell", indexPath);
     }
 };
@@ -150,6 +152,45 @@ TEST_F(WaterCollectionViewLayoutTest, ItemsBeyondThePhotoListGrowNoColumn) {
     EXPECT_EQ(frameOf(1).size, gfx::Size(185, 0));
     EXPECT_EQ(frameOf(2).size, gfx::Size(185, 0));
     EXPECT_EQ(*layout->hs(), (std::vector<double>{195, 5}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WaterCollectionViewLayoutTest, ARectGetsExactlyTheItemsItMeetsInItemOrder) {
+    // Three columns of mixed shapes; every rect answered as a scan of all
+    // items would answer it.
+    const std::int64_t shapes[][2] = {{100, 150}, {160, 90}, {100, 100}, {80, 200}, {300, 200}};
+    PhotoList photos;
+    for (int i = 0; i < 300; ++i) photos.push_back(photo(shapes[i % 5][0], shapes[i % 5][1]));
+    build(375, 3, photos);
+    const double height = contentHeight();
+    for (double top = -50; top < height + 50; top += 97.3) {
+        for (const double tall : {0.0, 1.0, 120.0, 667.0}) {
+            for (const auto& [left, wide] : {std::pair{0.0, 375.0}, {130.0, 10.0}, {-20.0, 5.0}}) {
+                const gfx::Rect rect(left, top, wide, tall);
+                std::vector<int> expected;
+                for (int item = 0; item < 300; ++item) {
+                    const gfx::Rect frame = frameOf(item);
+                    if (frame.maxX() >= rect.minX() && frame.minX() <= rect.maxX() &&
+                        frame.maxY() >= rect.minY() && frame.minY() <= rect.maxY())
+                        expected.push_back(item);
+                }
+                std::vector<int> answered;
+                for (const auto& attributes : layout->layoutAttributesForElementsInRect(rect))
+                    answered.push_back(attributes.indexPath().item);
+                ASSERT_EQ(answered, expected) << top << " " << tall << " " << left;
+            }
+        }
+    }
+    // The collection view keeps cells for what it shows, however long the
+    // feed.
+    view->setContentOffset({0, height / 2});
+    view->layoutIfNeeded();
+    for (const auto& cell : view->visibleCells())
+        EXPECT_TRUE(cell->frame().intersects(view->bounds()));
+    EXPECT_LT(view->visibleCells().size(), 20u);
 }
 
 }  // namespace

@@ -155,7 +155,8 @@ TEST_F(WaterfallScenario, FirstPageFillsTwoColumnsNewestLastAndIsStored) {
 TEST_F(WaterfallScenario, StoredFirstPageShowsBeforeTheRefreshPutsNewPhotosOnTop) {
     app::writeHistory("DISCOVERY_HISTORY", {poolPhoto(20), poolPhoto(21), poolPhoto(22)}, {},
                       false);
-    harness.photos().failNext("/photos", fixtures::PhotoFailure::slow(1500));
+    const auto answer = fixtures::ResponseGate::make();
+    harness.photos().failNext("/photos", fixtures::PhotoFailure::held(answer));
     core::Console::Capture console;
     harness.launch();
 
@@ -171,6 +172,7 @@ TEST_F(WaterfallScenario, StoredFirstPageShowsBeforeTheRefreshPutsNewPhotosOnTop
 
     // A pull while that request runs changes nothing.
     pullToRefresh();
+    answer->release();
     waitUntilIdle();
     EXPECT_EQ(requestedPages(), std::vector<std::string>{"1"});
 
@@ -187,11 +189,13 @@ TEST_F(WaterfallScenario, NextLaunchRestoresTheStoredPageAndFindsNothingNew) {
     ASSERT_EQ(stored.size(), kPageOnePhotos);
 
     ui::Application::shared().resetForTesting();
-    harness.photos().failNext("/photos", fixtures::PhotoFailure::slow(1000));
+    const auto answer = fixtures::ResponseGate::make();
+    harness.photos().failNext("/photos", fixtures::PhotoFailure::held(answer));
     harness.launch();
     EXPECT_TRUE(explore()->isFetching());
     EXPECT_EQ(shownSmallURLs(100), stored);
 
+    answer->release();
     waitUntilIdle();
     EXPECT_EQ(shownSmallURLs(100), stored);
     EXPECT_EQ(storedSmallURLs(), stored);
@@ -326,11 +330,13 @@ TEST_F(WaterfallScenario, PullToRefreshAfterAFailedStartFillsTheFeed) {
     EXPECT_TRUE(storedSmallURLs().empty());
     settle(2.0);
 
-    // The refresh's answer comes late enough to see it under way.
-    harness.photos().failNext("/photos", fixtures::PhotoFailure::slow(500));
+    // The refresh's answer is held to see it under way.
+    const auto answer = fixtures::ResponseGate::make();
+    harness.photos().failNext("/photos", fixtures::PhotoFailure::held(answer));
     pullToRefresh();
     EXPECT_TRUE(feed->isFetching());
     EXPECT_TRUE(feed->refreshController()->isRefreshing());
+    answer->release();
     waitUntilIdle();
     EXPECT_EQ(requestedPages(), (std::vector<std::string>{"1", "1"}));
     EXPECT_EQ(shownIds(), refreshedPageOne());
@@ -375,7 +381,7 @@ TEST_F(WaterfallScenario, EachLoadedThumbnailPingsItsDownloadLocationWithTheHead
     ASSERT_TRUE(harness.waitFor([&] { return !photoAt(withoutLocation)->isHolder; }));
     ASSERT_TRUE(harness.waitFor([&] { return !photoAt(7)->isHolder && !photoAt(13)->isHolder; }));
     EXPECT_EQ(photoAt(7)->smallImage, photoAt(13)->smallImage);
-    harness.waitFor([] { return false; }, 0.3);
+    ASSERT_TRUE(harness.waitForQuiet());
     EXPECT_TRUE(pingsOf(*photoAt(withoutLocation)).empty());
 }
 

@@ -98,19 +98,18 @@ TEST(JSONTest, PrettyOutputIsExact) {
                                  {"b", Array{true, Value(), Array{}}},
                                  {"c", Dictionary{}},
                                  {"d", Dictionary{{"e", "f"}}}};
-    EXPECT_EQ(written(doc, JSONStyle::Pretty),
-              "{\n"
-              "  \"a\" : 1,\n"
-              "  \"b\" : [\n"
-              "    true,\n"
-              "    null,\n"
-              "    []\n"
-              "  ],\n"
-              "  \"c\" : {},\n"
-              "  \"d\" : {\n"
-              "    \"e\" : \"f\"\n"
-              "  }\n"
-              "}");
+    EXPECT_EQ(written(doc, JSONStyle::Pretty), "{\n"
+                                               "  \"a\" : 1,\n"
+                                               "  \"b\" : [\n"
+                                               "    true,\n"
+                                               "    null,\n"
+                                               "    []\n"
+                                               "  ],\n"
+                                               "  \"c\" : {},\n"
+                                               "  \"d\" : {\n"
+                                               "    \"e\" : \"f\"\n"
+                                               "  }\n"
+                                               "}");
 }
 
 TEST(JSONTest, StringsAreEscapedThePlatformWay) {
@@ -134,10 +133,10 @@ TEST(JSONTest, DoublesAreWrittenShortestAndIntegralWithoutFraction) {
 }
 
 TEST(JSONTest, NumbersTakeTheNarrowestFittingKind) {
-    const Value doc = parsed(
-        "[5, -0, 9223372036854775807, 9223372036854775808, 18446744073709551615,"
-        " -9223372036854775808, -9223372036854775809, 18446744073709551616,"
-        " 123456789012345678901234567890, 1.0, 1e2, 1e-400]");
+    const Value doc =
+        parsed("[5, -0, 9223372036854775807, 9223372036854775808, 18446744073709551615,"
+               " -9223372036854775808, -9223372036854775809, 18446744073709551616,"
+               " 123456789012345678901234567890, 1.0, 1e2, 1e-400]");
     EXPECT_TRUE(doc[0].isInteger());
     EXPECT_FALSE(doc[0].isUnsigned());
     EXPECT_EQ(doc[1], Value(0));
@@ -330,6 +329,67 @@ TEST(JSONTest, ThreadsParseIndependently) {
     }
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(matches, std::vector<int>(matches.size(), 200));
+}
+
+}  // namespace
+
+namespace {
+
+// The writer's escaping, one byte at a time, for text known to be valid.
+std::string escapedByByte(const std::string& text) {
+    std::string out = "\"";
+    for (const unsigned char c : text) {
+        if (c == '"' || c == '\\' || c == '/') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == 0x01) {
+            out += "\\u0001";
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+TEST(JSONTest, EscapesAndUTF8AreFoundAtEveryPlaceOfLongAndShortText) {
+    // Whatever lands at a 16-byte boundary: each special piece at each
+    // position of texts around one and two blocks long.
+    const std::string pieces[] = {"/",    "\"",       "\\",           "\n",
+                                  "\x01", "\xC3\xA9", "\xE5\xA3\x81", "\xF0\x9F\x98\x80"};
+    for (const size_t length : {1, 15, 16, 17, 31, 32, 33, 47}) {
+        for (const std::string& piece : pieces) {
+            for (size_t at = 0; at < length; ++at) {
+                std::string text(length, 'a');
+                text.replace(at, 1, piece);
+                const auto written = JSON::write(Array{Value(text)});
+                ASSERT_TRUE(written) << length << " " << at;
+                ASSERT_EQ(*written, "[" + escapedByByte(text) + "]") << length << " " << at;
+                ASSERT_EQ(parsed(*written)[size_t{0}], Value(text));
+            }
+        }
+    }
+    // Ill-formed UTF-8 anywhere is refused: a stray continuation byte, a
+    // cut sequence, an overlong form, a surrogate, past U+10FFFF.
+    const std::string bad[] = {"\x80",     "\xC3",         "\xE5\xA3",
+                               "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"};
+    for (const size_t length : {4, 16, 17, 40}) {
+        for (const std::string& piece : bad) {
+            for (size_t at = 0; at < length; at += 3) {
+                std::string text(length, 'b');
+                text.insert(at, piece);
+                EXPECT_FALSE(JSON::write(Value(text)).has_value()) << length << " " << at;
+            }
+        }
+    }
+}
+
+TEST(JSONTest, ARepeatedKeyWithAContainerKeepsItsPlaceAndTakesTheLastValue) {
+    const Value doc = parsed(R"({"a":{"x":1},"b":[1,{"c":2}],"a":[3,{"d":[4]}],"b":5})");
+    EXPECT_EQ(doc.dictionary()->keys(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(doc["a"], Value(Array{3, Dictionary{{"d", Array{4}}}}));
+    EXPECT_EQ(doc["b"], Value(5));
 }
 
 }  // namespace

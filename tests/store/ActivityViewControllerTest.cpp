@@ -10,6 +10,7 @@
 
 #include "core/FileManager.h"
 #include "core/JSON.h"
+#include "core/PendingWork.h"
 #include "core/RunLoop.h"
 #include "store/ActivityViewController.h"
 #include "store/ShareOutbox.h"
@@ -125,7 +126,7 @@ TEST_F(ActivityViewControllerTest, ShowingItWritesTheImageAndARecordOnceAndCance
     ui::TouchInjector(*window_).tap(cancel.center());
     clock_.advance(0.5);
     EXPECT_EQ(root_->presentedViewController(), nullptr);
-    (void)core::RunLoop::main().runUntil([] { return false; }, 0.1);
+    ASSERT_TRUE(core::RunLoop::main().runUntil([] { return !core::PendingWork::any(); }, 10));
     EXPECT_EQ(ShareOutbox::recordPaths().size(), 1u) << "cancelling writes nothing more";
 }
 

@@ -151,3 +151,62 @@ TEST_F(ImageManagerService, DownloadsTimeOutAfterTheDownloadTimeout) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 400x300 JPEG at path, and the image options asking for a box of pixels.
+class SizedImageService : public imagetest::ImageLibraryFixture {
+protected:
+    core::URL serveJpeg(const std::string& path) {
+        const auto bytes = imagetest::solidImage(kRed, 1)->scaled({400, 300})->encodeJpeg(0.9);
+        server_.on("GET", path, [body = imagetest::toString(bytes)](const LoopbackRequest&) {
+            return LoopbackResponse::bytes(body, "image/jpeg");
+        });
+        return server_.url(path);
+    }
+    [[nodiscard]] ui::ImageOptions sized(gfx::Size pixels) const {
+        ui::ImageOptions asked = options();
+        asked.targetPixelSize = pixels;
+        return asked;
+    }
+};
+
+TEST_F(SizedImageService, EachSizeGetsItsOwnDecodeAndALargerOneStaysSharp) {
+    const auto url = serveJpeg("/photo.jpg");
+    const auto small = retrieve(url, sized({100, 75}));
+    ASSERT_TRUE(small->image);
+    EXPECT_EQ(small->image->pixelSize(), (gfx::Size{100, 75}));
+    EXPECT_EQ(small->cacheType, CacheType::none);
+
+    // The same size again: the memory copy.
+    const auto again = retrieve(url, sized({100, 75}));
+    EXPECT_EQ(again->cacheType, CacheType::memory);
+    EXPECT_EQ(again->image, small->image);
+
+    // The full size decodes the stored bytes afresh, not the small copy.
+    (void)diskSize();
+    const auto full = retrieve(url, sized({}));
+    ASSERT_TRUE(full->image);
+    EXPECT_EQ(full->image->pixelSize(), (gfx::Size{400, 300}));
+    EXPECT_EQ(full->cacheType, CacheType::disk);
+    // A full-size image in memory serves any smaller size.
+    const auto other = retrieve(url, sized({200, 150}));
+    EXPECT_EQ(other->cacheType, CacheType::memory);
+    EXPECT_EQ(other->image, full->image);
+    EXPECT_EQ(requestsTo("/photo.jpg"), 1u);
+}
+
+TEST_F(SizedImageService, CallersOfOneDownloadGetTheSizesTheyAskedFor) {
+    const auto url = serveJpeg("/shared.jpg");
+    auto small = std::make_shared<Delivery>();
+    auto full = std::make_shared<Delivery>();
+    (void)manager_->retrieveImage(url, sized({40, 30}), {}, recorder(small));
+    (void)manager_->retrieveImage(url, sized({}), {}, recorder(full));
+    ASSERT_TRUE(waitUntil([&] { return small->done() && full->done(); }));
+    ASSERT_TRUE(small->image && full->image);
+    EXPECT_EQ(small->image->pixelSize(), (gfx::Size{40, 30}));
+    EXPECT_EQ(full->image->pixelSize(), (gfx::Size{400, 300}));
+    EXPECT_EQ(requestsTo("/shared.jpg"), 1u);
+}
+
+}  // namespace

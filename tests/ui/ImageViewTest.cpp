@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 #include "gfx/Bitmap.h"
@@ -103,6 +104,57 @@ TEST(ImageViewTest, NaturalSizeIsThePointSize) {
     view->setImage(nullptr);
     EXPECT_EQ(view->sizeThatFits({100, 100}), gfx::Size{});
     EXPECT_FALSE(view->isUserInteractionEnabled());
+}
+
+}  // namespace
+
+namespace {
+
+// Single black and white pixels: only an average of every pixel gives grey.
+gfx::ImagePtr checkerboard(int side) {
+    gfx::Image::Pixels pixels;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            pixels.push_back(((x + y) % 2 ? Color::white() : Color::black()).premultipliedARGB());
+    return gfx::Image::create(side, side, std::move(pixels));
+}
+
+TEST(ImageViewTest, AnImageDrawnSmallerIsAveragedAndPlacedOnWholePixels) {
+    // 64 pixels shown over 8: each device pixel is the mean of an 8x8 block,
+    // even with the view a fraction of a pixel off the grid.
+    const auto view = std::make_shared<ImageView>(Rect(0, 0, 4, 4));
+    view->setImage(checkerboard(64));
+    for (const double offset : {0.0, 0.3, 0.75}) {
+        const auto bitmap = gfx::Bitmap::create({10, 10}, 2);
+        bitmap->canvas().translate(offset, offset);
+        view->draw(bitmap->canvas(), view->bounds());
+        const auto image = bitmap->makeImage();
+        const int first = static_cast<int>(std::lround(offset * 2));
+        for (int y = first; y < first + 8; ++y)
+            for (int x = first; x < first + 8; ++x)
+                ASSERT_NEAR(image->pixelAt(x, y).red, 0.5, 0.01) << offset << ": " << x << "," << y;
+        EXPECT_EQ(image->pixelAt(first + 8, first + 8), kClear) << offset;
+    }
+}
+
+TEST(ImageViewTest, TheShrunkCopyFollowsTheImageAndItsSize) {
+    const auto view = std::make_shared<ImageView>(Rect(0, 0, 4, 4));
+    view->setImage(checkerboard(64));
+    const auto draw = [&](double scale) {
+        const auto bitmap = gfx::Bitmap::create({4, 4}, scale);
+        view->draw(bitmap->canvas(), view->bounds());
+        return bitmap->makeImage();
+    };
+    EXPECT_NEAR(draw(2)->pixelAt(3, 3).red, 0.5, 0.01);
+    // A new image is drawn, not the copy of the old one.
+    view->setImage(
+        gfx::Image::create(64, 64, gfx::Image::Pixels(64 * 64, kRed.premultipliedARGB())));
+    EXPECT_EQ(draw(2)->pixelAt(3, 3), kRed);
+    // Enlarged, an image is drawn as it is (no copy larger than the image).
+    view->setImage(checkerboard(4));
+    const auto big = draw(4);
+    EXPECT_LT(big->pixelAt(1, 1).red, 0.2);
+    EXPECT_GT(big->pixelAt(5, 1).red, 0.8);
 }
 
 }  // namespace

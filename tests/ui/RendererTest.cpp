@@ -6,6 +6,7 @@
 #include "DeviceProfileScope.h"
 #include "core/Console.h"
 #include "core/FileManager.h"
+#include "gfx/Bitmap.h"
 #include "gfx/Canvas.h"
 #include "gfx/Image.h"
 #include "support/TestEnvironment.h"
@@ -237,6 +238,43 @@ TEST_F(RendererTest, WritesADecodablePNG) {
     const core::Console::Capture console;
     EXPECT_FALSE(Renderer::writePNG(*window, testsupport::testHome() + "/missing/render.png"));
     EXPECT_TRUE(console.contains("render.png"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RendererTest, FramesReuseTheWindowsSurfaceAndStartClear) {
+    window->setBackgroundColor(std::nullopt);
+    window->setFrame(Rect(0, 0, 20, 10));
+    auto square = std::make_shared<View>(Rect(0, 0, 5, 5));
+    square->setBackgroundColor(Color::fromRGB(0xFF0000));
+    window->addSubview(square);
+
+    const gfx::Bitmap* first = Renderer::drawFrame(*window, 2);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->pixelWidth(), 40);
+    const auto kept = Renderer::render(*window, 2);  // a copy of its own
+    expectPixel(kept, 2, 2, kRed);
+
+    square->removeFromSuperview();
+    const gfx::Bitmap* second = Renderer::drawFrame(*window, 2);
+    EXPECT_EQ(second, first) << "the same surface, drawn again";
+    EXPECT_EQ(second->pixels()[2 * 40 + 2], 0u) << "nothing left of the last frame";
+    expectPixel(kept, 2, 2, kRed);
+
+    // An opaque window paints over the whole last frame.
+    window->setBackgroundColor(Color::white());
+    window->addSubview(square);
+    (void)Renderer::drawFrame(*window, 2);
+    square->removeFromSuperview();
+    EXPECT_EQ(Renderer::drawFrame(*window, 2)->pixels()[2 * 40 + 2], 0xFFFFFFFFu);
+
+    // Another scale or size makes a surface of that size.
+    const gfx::Bitmap* third = Renderer::drawFrame(*window, 3);
+    EXPECT_EQ(third->pixelWidth(), 60);
+    window->setFrame(Rect(0, 0, 30, 10));
+    EXPECT_EQ(Renderer::drawFrame(*window, 3)->pixelWidth(), 90);
 }
 
 }  // namespace

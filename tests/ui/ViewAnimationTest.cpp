@@ -4,6 +4,8 @@
 
 #include "core/RunLoop.h"
 #include "support/ManualClockScope.h"
+#include "ui/AnimationActivity.h"
+#include "ui/ScrollAnimation.h"
 #include "ui/View.h"
 
 using ui::View;
@@ -80,6 +82,33 @@ TEST(ViewAnimationTest, NestedBlocksShareTheOuterTiming) {
     core::RunLoop::main().runOnce();
     // Both end together, inner first (it was scheduled first).
     EXPECT_EQ(order, (std::vector<int>{2, 1}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ViewAnimationTest, RunningAnimationsAreCountedUntilTheyEnd) {
+    const testsupport::ManualClockScope clock;
+    const size_t before = ui::AnimationActivity::count();
+    View::animate(
+        0.3, [] {}, [](bool) {});
+    View::animate(0.3, [] {});  // nothing left to come
+    EXPECT_EQ(ui::AnimationActivity::count(), before + 1);
+    clock.advance(0.3);
+    core::RunLoop::main().runOnce();
+    EXPECT_EQ(ui::AnimationActivity::count(), before);
+
+    ui::ScrollAnimation scroll;
+    scroll.start({0, 0}, {0, 100}, 0.25, ui::ScrollAnimation::Curve::EaseOut, {}, {});
+    scroll.start({0, 0}, {0, 50}, 0.25, ui::ScrollAnimation::Curve::EaseOut, {}, {});
+    EXPECT_EQ(ui::AnimationActivity::count(), before + 1) << "a restart replaces the run";
+    clock.advance(0.25);
+    EXPECT_FALSE(scroll.isRunning());
+    EXPECT_EQ(ui::AnimationActivity::count(), before);
+    scroll.start({0, 0}, {0, 50}, 0.25, ui::ScrollAnimation::Curve::EaseOut, {}, {});
+    scroll.cancel();
+    EXPECT_EQ(ui::AnimationActivity::count(), before);
 }
 
 }  // namespace
