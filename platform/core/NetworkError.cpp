@@ -35,4 +35,30 @@ std::string_view NetworkError::name(Code code) {
     return "unknown";
 }
 
+long NetworkError::platformCode(Code code) {
+    switch (code) {
+        case Code::cancelled:
+            return -999;
+        case Code::timedOut:
+            return -1001;
+        case Code::unsupportedURL:
+            return -1002;
+        case Code::cannotFindHost:
+            return -1003;
+        case Code::cannotConnectToHost:
+            return -1004;
+        case Code::networkConnectionLost:
+            return -1005;
+        case Code::httpTooManyRedirects:
+            return -1007;
+        case Code::badServerResponse:
+            return -1011;
+        case Code::secureConnectionFailed:
+            return -1200;
+        case Code::unknown:
+            break;
+    }
+    return -1;
+}
+
 }  // namespace core

@@ -36,6 +36,12 @@ struct NetworkError {
     // "cancelled", "timedOut", ...
     [[nodiscard]] static std::string_view name(Code code);
     [[nodiscard]] std::string_view codeName() const { return name(code); }
+    // The platform's negative URL-loading code: cancelled -999, timed out
+    // -1001, unsupported URL -1002, cannot find host -1003, cannot connect
+    // -1004, connection lost -1005, too many redirects -1007, bad server
+    // response -1011, secure connection failed -1200; unknown -1.
+    [[nodiscard]] static long platformCode(Code code);
+    [[nodiscard]] long platformCode() const { return platformCode(code); }
 
     friend bool operator==(const NetworkError&, const NetworkError&) = default;
 };

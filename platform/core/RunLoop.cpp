@@ -129,6 +129,26 @@ void RunLoop::wake() {
 void RunLoop::signalLocked() {
     wakeup_.notify_all();
     if (wakeObserver_) wakeObserver_();
+    if (host_) host_->wake();
+}
+
+void RunLoop::setHost(std::shared_ptr<RunLoopHost> host) {
+    checkOwnThread("setHost");
+    std::lock_guard lock(mutex_);
+    host_ = std::move(host);
+}
+
+std::shared_ptr<RunLoopHost> RunLoop::host() const {
+    std::lock_guard lock(mutex_);
+    return host_;
+}
+
+size_t RunLoop::dispatchFromHost() {
+    checkOwnThread("dispatchFromHost");
+    const size_t ran = pass();
+    ++hostPasses_;
+    hostWork_ += ran;
+    return ran;
 }
 
 void RunLoop::setWakeObserver(std::function<void()> observer) {
@@ -147,6 +167,10 @@ std::optional<double> RunLoop::secondsUntilWork() const {
 void RunLoop::run() {
     checkOwnThread("run");
     while (!consumeStop()) {
+        if (const auto hosted = host()) {
+            hosted->iterate(std::nullopt);
+            continue;
+        }
         waitForWork(std::nullopt, true);
         if (consumeStop()) return;
         pass();
@@ -166,7 +190,28 @@ bool RunLoop::consumeStop() {
 
 size_t RunLoop::runOnce(double timeoutSeconds) {
     checkOwnThread("runOnce");
+    if (const auto hosted = host()) return runOnceInHost(*hosted, timeoutSeconds);
     waitForWork(SteadyClock::now() + realDuration(timeoutSeconds), false);
+    return pass();
+}
+
+size_t RunLoop::runOnceInHost(RunLoopHost& host, double timeoutSeconds) {
+    const auto end = SteadyClock::now() + realDuration(timeoutSeconds);
+    const std::uint64_t passesBefore = hostPasses_;
+    const size_t workBefore = hostWork_;
+    for (;;) {
+        if (hostPasses_ != passesBefore) return hostWork_ - workBefore;
+        {
+            std::lock_guard lock(mutex_);
+            if (std::exchange(woken_, false)) break;
+        }
+        if (const auto until = secondsUntilWork(); until && *until <= 0) break;
+        const auto now = SteadyClock::now();
+        if (now >= end) break;
+        host.iterate(std::chrono::duration<double>(end - now).count());
+    }
+    // Work due that the host did not dispatch (its sources of higher
+    // priority were ready) or a wake: the pass runs here.
     return pass();
 }
 
@@ -177,7 +222,12 @@ bool RunLoop::runUntil(const std::function<bool()>& predicate, double limitSecon
         if (predicate()) return true;
         const auto now = SteadyClock::now();
         if (now >= end) return false;
-        waitForWork(std::min(end, now + kPredicateInterval), false);
+        const auto until = std::min(end, now + kPredicateInterval);
+        if (const auto hosted = host()) {
+            hosted->iterate(std::chrono::duration<double>(until - now).count());
+            continue;
+        }
+        waitForWork(until, false);
         pass();
     }
 }

@@ -22,7 +22,9 @@
 // runUntil() must be called on the loop's own thread (checked: a call from
 // another thread stops the process). Between passes the thread sleeps on a
 // condition variable, with the real clock until the next timer's fire date,
-// with a manual clock until something is posted or the clock is advanced.
+// with a manual clock until something is posted or the clock is advanced;
+// or, once a host is set (RunLoopHost: GLib's main context when web views
+// exist), in the host, which then runs the passes as one of its sources.
 
 #include <chrono>
 #include <condition_variable>
@@ -37,6 +39,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "core/RunLoopHost.h"
 
 namespace core {
 
@@ -92,6 +96,14 @@ public:
     [[nodiscard]] std::optional<double> secondsUntilWork() const;
     void setWakeObserver(std::function<void()> observer);
 
+    // Hands the loop's waiting to another event loop (see RunLoopHost); on
+    // the loop's own thread. nullptr takes it back.
+    void setHost(std::shared_ptr<RunLoopHost> host);
+    [[nodiscard]] std::shared_ptr<RunLoopHost> host() const;
+    // For the host's source of this loop: makes one pass now, on the loop's
+    // thread. Answers the number of timer fires and tasks run.
+    size_t dispatchFromHost();
+
 private:
     friend class Clock;
     friend class ManualClock;
@@ -114,6 +126,7 @@ private:
     // Wakes run() and the wake observer; called with mutex_ held.
     void signalLocked();
     void waitForWork(Deadline until, bool stoppable);
+    size_t runOnceInHost(RunLoopHost& host, double timeoutSeconds);
     [[nodiscard]] bool consumeStop();
     size_t pass();
     size_t runTasks(std::uint64_t postedBefore);
@@ -135,6 +148,10 @@ private:
     bool stopRequested_ = false;
     bool woken_ = false;
     std::function<void()> wakeObserver_;
+    std::shared_ptr<RunLoopHost> host_;
+    // Passes the host dispatched, and the work they did: the loop's thread only.
+    std::uint64_t hostPasses_ = 0;
+    size_t hostWork_ = 0;
 };
 
 }  // namespace core

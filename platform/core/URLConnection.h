@@ -46,8 +46,10 @@ public:
     create(URLRequest request, std::weak_ptr<URLConnectionDelegate> delegate,
            URLSessionConfiguration configuration = {});
     // Loads request on loop and calls completion there once: the body (empty
-    // after an error), the final response when one arrived, the error.
-    static void sendAsynchronousRequest(URLRequest request, Completion completion, RunLoop& loop,
+    // after an error), the final response when one arrived, the error. The
+    // connection is returned so that the caller may cancel it (the
+    // completion then never runs); it keeps itself alive while loading.
+    static std::shared_ptr<URLConnection> sendAsynchronousRequest(URLRequest request, Completion completion, RunLoop& loop,
                                         URLSessionConfiguration configuration = {});
 
     URLConnection(const URLConnection&) = delete;

@@ -222,8 +222,9 @@ private:
     Data body_;
 };
 
-void URLConnection::sendAsynchronousRequest(URLRequest request, Completion completion,
-                                            RunLoop& loop, URLSessionConfiguration configuration) {
+std::shared_ptr<URLConnection> URLConnection::sendAsynchronousRequest(
+    URLRequest request, Completion completion, RunLoop& loop,
+    URLSessionConfiguration configuration) {
     auto delegate = std::make_shared<CompletionDelegate>(std::move(completion));
     auto connection = create(std::move(request), delegate, std::move(configuration));
     {
@@ -232,6 +233,7 @@ void URLConnection::sendAsynchronousRequest(URLRequest request, Completion compl
     }
     connection->scheduleInRunLoop(loop);
     connection->start();
+    return connection;
 }
 
 }  // namespace core

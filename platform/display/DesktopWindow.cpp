@@ -1,6 +1,7 @@
 #include "display/DesktopWindow.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +10,7 @@
 
 #include "core/Clock.h"
 #include "core/Console.h"
+#include "core/RunLoop.h"
 #include "display/WindowInput.h"
 #include "ui/Application.h"
 #include "ui/DeviceProfile.h"
@@ -28,6 +30,18 @@ constexpr double kDecorationAllowance = 48;
 
 double now() {
     return core::Clock::current()->monotonicSeconds();
+}
+
+// The X connection's socket, for waiting on it in another event loop.
+int connectionOf(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info)) return -1;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (info.subsystem == SDL_SYSWM_X11 && info.info.x11.display)
+        return ConnectionNumber(info.info.x11.display);
+#endif
+    return -1;
 }
 
 gfx::Size usableDesktop() {
@@ -67,13 +81,14 @@ std::unique_ptr<DesktopWindow> DesktopWindow::create(std::shared_ptr<ui::Window>
         return fail(std::move(message));
     }
     SDL_StartTextInput();
-    return std::make_unique<DesktopWindow>(Token{}, sdl, std::move(window), fit, wakeEvent);
+    return std::make_unique<DesktopWindow>(Token{}, sdl, std::move(window), fit, wakeEvent,
+                                           connectionOf(sdl));
 }
 
 DesktopWindow::DesktopWindow(Token, SDL_Window* window, std::shared_ptr<ui::Window> appWindow,
-                             WindowFit fit, unsigned wakeEvent)
+                             WindowFit fit, unsigned wakeEvent, int connection)
     : sdl_(window), appWindow_(std::move(appWindow)), fit_(fit), wakeEvent_(wakeEvent),
-      driver_(std::make_unique<MainLoopDriver>([wakeEvent] {
+      connection_(connection), driver_(std::make_unique<MainLoopDriver>([wakeEvent] {
           SDL_Event event{};
           event.type = wakeEvent;
           (void)SDL_PushEvent(&event);
@@ -85,6 +100,7 @@ DesktopWindow::DesktopWindow(Token, SDL_Window* window, std::shared_ptr<ui::Wind
 
 DesktopWindow::~DesktopWindow() {
     core::NotificationCenter::defaultCenter().removeObserver(terminateToken_);
+    connectionWatch_.reset();
     driver_.reset();  // no wake events once SDL is gone
     SDL_StopTextInput();
     SDL_DestroyWindow(sdl_);
@@ -102,14 +118,33 @@ void DesktopWindow::run() {
         if (terminated_) break;
         const auto window = shown();
         if (frameDue(*window)) drawFrame(*window);
-
-        SDL_Event event;
-        const int wait = waitMilliseconds(*window);
-        const int got = wait < 0 ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, wait);
-        if (!got) continue;
-        handle(event);
-        while (!terminated_ && SDL_PollEvent(&event)) handle(event);
+        waitAndHandle(waitMilliseconds(*window));
     }
+}
+
+void DesktopWindow::waitAndHandle(int wait) {
+    SDL_Event event;
+    const auto host = core::RunLoop::main().host();
+    if (!host) {
+        const int got = wait < 0 ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, wait);
+        if (!got) return;
+        handle(event);
+    } else if (connection_ >= 0) {
+        // Events Xlib has read off the socket already count as readable.
+        if (!connectionWatch_) {
+            connectionWatch_ = host->watchReadable(connection_, [] {
+                SDL_PumpEvents();
+                return SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) == SDL_TRUE;
+            });
+        }
+        host->iterate(wait < 0 ? std::nullopt : std::optional<double>(wait / 1000.0));
+    } else {
+        // No socket to watch (not X11): the host's wait is cut short so that
+        // window events are looked at every frame interval.
+        const int frame = MainLoopDriver::toMilliseconds(kFrameInterval);
+        host->iterate((wait < 0 ? frame : std::min(wait, frame)) / 1000.0);
+    }
+    while (!terminated_ && SDL_PollEvent(&event)) handle(event);
 }
 
 bool DesktopWindow::frameDue(const ui::Window& window) const {

@@ -9,8 +9,10 @@
 //
 // run() drives the main run loop itself: it runs the work that is due, draws
 // a frame when the window's needs-display flag is set (at most 60 a second),
-// and otherwise sleeps in SDL's event wait until an event arrives, work is
-// posted from another thread or the next timer is due. Closing the window
+// and otherwise sleeps until an event arrives, work is posted from another
+// thread or the next timer is due: in SDL's event wait, or, once the main
+// run loop has a host (GLib's main context when web views exist), in the
+// host, with the window system's connection as one of its sources. Closing the window
 // (or SIGINT/SIGTERM) terminates the application the way the platform ends
 // an app; run() returns once it has. Main thread only; one at a time.
 
@@ -54,7 +56,7 @@ private:
 
 public:
     DesktopWindow(Token, SDL_Window* window, std::shared_ptr<ui::Window> appWindow, WindowFit fit,
-                  unsigned wakeEvent);
+                  unsigned wakeEvent, int connection);
 
 private:
     // The app window being shown: the key window, else the one given.
@@ -62,6 +64,9 @@ private:
     [[nodiscard]] bool frameDue(const ui::Window& window) const;
     // Milliseconds until the next thing to do; -1: wait for an event.
     [[nodiscard]] int waitMilliseconds(const ui::Window& window) const;
+    // Sleeps up to wait milliseconds (-1: until something happens), then
+    // handles the events that came.
+    void waitAndHandle(int wait);
     void drawFrame(ui::Window& window);
     void present();
     void handle(const SDL_Event& event);
@@ -74,6 +79,8 @@ private:
     std::shared_ptr<ui::Window> appWindow_;
     WindowFit fit_;
     unsigned wakeEvent_;
+    int connection_;  // the window system's socket; -1 when unknown
+    std::shared_ptr<void> connectionWatch_;
     std::unique_ptr<MainLoopDriver> driver_;
     PointerTouches touches_;
     core::NotificationCenter::Token terminateToken_;

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "core/Fatal.h"
+#include "core/RunLoop.h"
+#include "web/EngineStart.h"
 #include "web/JSConversion.h"
 
 namespace web {
@@ -43,6 +45,7 @@ JSContext::JSContext(Private)
     : thread_(std::this_thread::get_id()), loop_(core::RunLoop::current().shared_from_this()) {}
 
 std::shared_ptr<JSContext> JSContext::create() {
+    if (core::RunLoop::isMainThread()) startEngineOnMainThread();
     auto context = std::make_shared<JSContext>(Private{});
     if (!context->start()) {
         return nullptr;

@@ -5,6 +5,7 @@
 
 #include "core/Queue.h"
 #include "core/RunLoop.h"
+#include "support/ValuePrinting.h"
 #include "web/JSContext.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/ValuePrinting.h"
 #include "web/JSContext.h"
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "core/Console.h"
 #include "support/ManualClockScope.h"
+#include "support/ValuePrinting.h"
 #include "web/JSContext.h"
 
 namespace {

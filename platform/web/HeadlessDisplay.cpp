@@ -1,0 +1,173 @@
+#include "web/HeadlessDisplay.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+
+namespace web {
+
+namespace {
+
+constexpr int kStartLimitMs = 10'000;
+
+struct Server {
+    pid_t pid = -1;
+    pid_t owner = -1;  // the process that started it (not a forked child)
+    std::string display;
+};
+
+Server& server() {
+    static Server state;
+    return state;
+}
+
+void stopServer() {
+    Server& state = server();
+    if (state.pid <= 0 || state.owner != getpid()) return;
+    kill(state.pid, SIGTERM);
+    int status = 0;
+    while (waitpid(state.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    state.pid = -1;
+}
+
+std::string findProgram(std::string_view name) {
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    while (!rest.empty()) {
+        const size_t colon = rest.find(':');
+        const std::string_view folder = rest.substr(0, colon);
+        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+        if (folder.empty()) continue;
+        std::string candidate = std::string(folder) + "/" + std::string(name);
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return {};
+}
+
+// What the server wrote to its error output, for the failure message.
+std::string readLog(int fd) {
+    std::string text;
+    char buffer[512];
+    if (lseek(fd, 0, SEEK_SET) < 0) return text;
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0 && text.size() < 4096;)
+        text.append(buffer, size_t(got));
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+bool fail(std::string* error, std::string message) {
+    if (error) *error = std::move(message);
+    return false;
+}
+
+// Reads the display number the server writes once it accepts connections.
+std::string awaitDisplayNumber(int fd, pid_t pid) {
+    std::string number;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartLimitMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return {};
+        pollfd entry{fd, POLLIN, 0};
+        const int ready = poll(&entry, 1, int(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return {};
+        char c = 0;
+        const ssize_t got = read(fd, &c, 1);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return {};  // the server ended before it was ready
+        if (c == '\n') return number;
+        if (c < '0' || c > '9') return {};
+        number += c;
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return {};
+    }
+}
+
+bool startServer(std::string* error) {
+    const std::string program = findProgram("Xvfb");
+    if (program.empty())
+        return fail(error,
+                    "no display: DISPLAY is not set and Xvfb is not installed (tools/setup.sh "
+                    "installs it)");
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return fail(error, "no display: cannot make a pipe");
+    char logPath[] = "/tmp/vantor-xvfb-XXXXXX";
+    const int logFd = mkostemp(logPath, O_CLOEXEC);
+    if (logFd >= 0) unlink(logPath);
+    const std::string displayFd = std::to_string(pipeFds[1]);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        if (logFd >= 0) close(logFd);
+        return fail(error, "no display: cannot start Xvfb");
+    }
+    if (pid == 0) {
+        // Only async-signal-safe calls until exec.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(127);
+        fcntl(pipeFds[1], F_SETFD, 0);
+        const int null = open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, STDIN_FILENO);
+            dup2(null, STDOUT_FILENO);
+        }
+        if (logFd >= 0) dup2(logFd, STDERR_FILENO);
+        const char* argv[] = {program.c_str(), "-displayfd", displayFd.c_str(),
+                              "-screen",       "0",          "1280x1024x24",
+                              "-nolisten",     "tcp",        nullptr};
+        execv(program.c_str(), const_cast<char* const*>(argv));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    const std::string number = awaitDisplayNumber(pipeFds[0], pid);
+    close(pipeFds[0]);
+    server().pid = pid;
+    server().owner = getpid();
+    if (number.empty()) {
+        stopServer();
+        std::string message = "no display: Xvfb did not start within 10 s";
+        if (logFd >= 0) {
+            if (const std::string log = readLog(logFd); !log.empty()) message += ": " + log;
+            close(logFd);
+        }
+        return fail(error, std::move(message));
+    }
+    if (logFd >= 0) close(logFd);
+    server().display = ":" + number;
+    setenv("DISPLAY", server().display.c_str(), 1);
+    setenv("GDK_BACKEND", "x11", 1);
+    std::atexit(stopServer);
+    return true;
+}
+
+}  // namespace
+
+bool HeadlessDisplay::ensure(std::string* error) {
+    if (!server().display.empty()) {
+        setenv("DISPLAY", server().display.c_str(), 1);
+        return true;
+    }
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((x && *x) || (wayland && *wayland)) return true;
+    return startServer(error);
+}
+
+std::string HeadlessDisplay::startedDisplay() {
+    return server().display;
+}
+
+}  // namespace web

@@ -1,0 +1,49 @@
+#pragma once
+// Fetches what "UI"-kind pages load (their main documents, frames, scripts,
+// images, styles and fetches) in the app's process: the one place where
+// those loads meet the app's URL layer. The default goes through
+// core::URLConnection, so the process's URL protocols see and may answer
+// every load; another loader (a test's recorder) is installed with
+// setShared().
+//
+// Main thread: load() is called there and completions run there.
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "core/HTTPURLResponse.h"
+#include "core/NetworkError.h"
+#include "core/URL.h"
+#include "core/URLRequest.h"
+#include "core/Value.h"
+
+namespace web {
+
+class PageLoader {
+public:
+    struct Result {
+        core::Data body;
+        // The final response, after redirects; absent with an error.
+        std::optional<core::HTTPURLResponse> response;
+        std::optional<core::NetworkError> error;
+    };
+    using Completion = std::function<void(Result result)>;
+    // Stops the load; its completion then never runs.
+    using Cancel = std::function<void()>;
+
+    virtual ~PageLoader() = default;
+
+    // mainDocumentURL is the URL of the page the load belongs to. The
+    // completion runs once on the main queue unless cancelled first.
+    [[nodiscard]] virtual Cancel load(core::URLRequest request, const core::URL& mainDocumentURL,
+                                      Completion completion) = 0;
+
+    [[nodiscard]] static std::shared_ptr<PageLoader> shared();
+    // nullptr restores the default.
+    static void setShared(std::shared_ptr<PageLoader> loader);
+    // The default, over core::URLConnection on the main run loop.
+    [[nodiscard]] static std::shared_ptr<PageLoader> sessionLoader();
+};
+
+}  // namespace web

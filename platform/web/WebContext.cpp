@@ -1,0 +1,177 @@
+#include "web/WebContext.h"
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <utility>
+
+#include "core/FileManager.h"
+#include "web/DecisionServer.h"
+#include "web/EngineStart.h"
+#include "web/HeadlessDisplay.h"
+#include "web/MainLoop.h"
+#include "web/WebProcessProtocol.h"
+#include "web/WebViewEngine.h"
+
+namespace web {
+
+namespace {
+
+constexpr const char* kExtensionFile = "libvantor_webextension.so";
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+bool startEngine(std::string* error) {
+    static bool started = false;
+    static std::string failure;
+    if (started) return true;
+    if (!failure.empty()) {
+        if (error) *error = failure;
+        return false;
+    }
+    const auto fail = [&](std::string message) {
+        failure = std::move(message);
+        if (error) *error = failure;
+        return false;
+    };
+    startEngineOnMainThread();
+    MainLoop::install();
+    std::string message;
+    if (!HeadlessDisplay::ensure(&message)) return fail(message);
+    // The accessibility bridge leaks, which the leak checker reports.
+    if (kSanitized) setenv("NO_AT_BRIDGE", "1", 0);
+    if (!gtk_init_check(nullptr, nullptr)) {
+        const char* display = std::getenv("DISPLAY");
+        return fail(std::string("no display: GTK cannot open ") +
+                    (display ? display : "the display"));
+    }
+    // Text of every page at the same resolution, whatever the server says.
+    g_object_set(gtk_settings_get_default(), "gtk-xft-dpi", 96 * 1024, nullptr);
+    DecisionServer* server = DecisionServer::shared(&message);
+    if (!server) return fail(message);
+    server->setHandler(&WebView::Engine::decideInWebProcess);
+    started = true;
+    return true;
+}
+
+void serveSchemeRequest(WebKitURISchemeRequest* request, gpointer) {
+    WebView::Engine* view =
+        WebView::Engine::fromEngine(webkit_uri_scheme_request_get_web_view(request));
+    if (!view) {
+        GError* error = g_error_new_literal(g_quark_from_static_string("vantor-web"), 1,
+                                            "The web view is gone.");
+        webkit_uri_scheme_request_finish_error(request, error);
+        g_error_free(error);
+        return;
+    }
+    view->serveSchemeRequest(request);
+}
+
+std::string dataFolder(bool persistent, const char* name) {
+    if (!persistent) return {};
+    return (std::filesystem::path(core::FileManager::folderPath(core::Folder::Caches)) / "web" /
+            name)
+        .string();
+}
+
+}  // namespace
+
+std::string WebContext::extensionFolder() {
+    if (const char* folder = std::getenv("VANTOR_WEB_EXTENSION_DIR"); folder && *folder)
+        return folder;
+#ifdef VANTOR_WEB_EXTENSION_DIR
+    return VANTOR_WEB_EXTENSION_DIR;
+#else
+    return {};
+#endif
+}
+
+std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& configuration,
+                                               std::string* error) {
+    if (!startEngine(error)) return nullptr;
+    // Kept until the process ends, with the engine's own state.
+    static auto& contexts =
+        *new std::map<std::pair<WebViewConfiguration::Kind, bool>, std::shared_ptr<WebContext>>;
+    const auto key = std::make_pair(configuration.kind, configuration.persistentDataStore);
+    if (const auto found = contexts.find(key); found != contexts.end()) return found->second;
+
+    WebKitWebContext* engine = nullptr;
+    if (configuration.persistentDataStore) {
+        WebKitWebsiteDataManager* manager = webkit_website_data_manager_new(
+            "base-data-directory", dataFolder(true, "data").c_str(), "base-cache-directory",
+            dataFolder(true, "cache").c_str(), nullptr);
+        engine = webkit_web_context_new_with_website_data_manager(manager);
+        g_object_unref(manager);
+    } else {
+        engine = webkit_web_context_new_ephemeral();
+    }
+    const std::string folder = extensionFolder();
+    std::error_code ignored;
+    const bool hasExtension =
+        !folder.empty() &&
+        std::filesystem::exists(std::filesystem::path(folder) / kExtensionFile, ignored);
+    const bool route = configuration.kind == WebViewConfiguration::Kind::UI;
+    if (!hasExtension && route) {
+        g_object_unref(engine);
+        if (error)
+            *error = "web views: the web process extension is missing (looked in '" + folder +
+                     "'; VANTOR_WEB_EXTENSION_DIR names another folder)";
+        return nullptr;
+    }
+    if (hasExtension) {
+        DecisionServer* server = DecisionServer::shared(nullptr);
+        webkit_web_context_set_web_extensions_directory(engine, folder.c_str());
+        GVariantBuilder data;
+        g_variant_builder_init(&data, G_VARIANT_TYPE_VARDICT);
+        g_variant_builder_add(&data, "{sv}", protocol::kRouteKey, g_variant_new_boolean(route));
+        g_variant_builder_add(&data, "{sv}", protocol::kSocketKey,
+                              g_variant_new_string(server->socketPath().c_str()));
+        webkit_web_context_set_web_extensions_initialization_user_data(
+            engine, g_variant_builder_end(&data));
+        // Reachable when the library runs its web processes in a sandbox.
+        webkit_web_context_add_path_to_sandbox(engine, server->folder().c_str(), FALSE);
+    }
+    auto context = std::make_shared<WebContext>(engine, configuration.kind,
+                                                configuration.persistentDataStore, hasExtension);
+    context->serveScheme(protocol::kHeldScheme);
+    if (route) {
+        context->serveScheme(protocol::kRoutedHTTP);
+        context->serveScheme(protocol::kRoutedHTTPS);
+        // What an https page loads stays secure content when routed.
+        webkit_security_manager_register_uri_scheme_as_secure(
+            webkit_web_context_get_security_manager(engine), protocol::kRoutedHTTPS);
+    }
+    contexts.emplace(key, context);
+    return context;
+}
+
+WebContext::WebContext(WebKitWebContext* context, WebViewConfiguration::Kind kind, bool persistent,
+                       bool hasExtension)
+    : context_(context), kind_(kind), persistent_(persistent), hasExtension_(hasExtension) {}
+
+WebContext::~WebContext() {
+    g_object_unref(context_);
+}
+
+void WebContext::serveScheme(const std::string& scheme) {
+    if (!schemes_.insert(scheme).second) return;
+    webkit_web_context_register_uri_scheme(context_, scheme.c_str(), serveSchemeRequest, nullptr,
+                                           nullptr);
+    webkit_security_manager_register_uri_scheme_as_cors_enabled(
+        webkit_web_context_get_security_manager(context_), scheme.c_str());
+}
+
+}  // namespace web

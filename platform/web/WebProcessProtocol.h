@@ -1,0 +1,65 @@
+#pragma once
+// What the app's process and the web process extension (platform/webextension)
+// agree on. Header only, plain C++ and GLib types: both sides include it.
+//
+// - Initialization data, an a{sv}: kRouteKey (b) whether the context routes
+//   every http(s) load of its pages through the app's process, kSocketKey (s)
+//   the path of the socket on which navigations are decided.
+// - kExpectMessage, app to page, parameter (s) a URL: a navigation of the
+//   page to that URL was let through the engine's policy step undecided; its
+//   request is decided over the socket when the page sends it.
+// - A decision query, extension to app: a native-endian uint32 length, then
+//   a serialized GVariant of kQueryType: page id, whether the page's main
+//   frame sends it, whether it follows a redirect, method, URL, header
+//   fields. The answer is one byte (Decision).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace web::protocol {
+
+inline constexpr const char* kRouteKey = "route";
+inline constexpr const char* kSocketKey = "socket";
+inline constexpr const char* kExpectMessage = "vantor.expect";
+inline constexpr const char* kQueryType = "(tbbssa(ss))";
+inline constexpr std::uint32_t kMaxQueryBytes = 1 << 20;
+// Seconds the web process waits for an answer before it refuses.
+inline constexpr int kAnswerTimeoutMs = 10'000;
+
+enum class Decision : char {
+    allow = 'A',
+    refuse = 'R',
+    // The app loads it itself (a "UI"-kind main frame): the engine's request
+    // is held like a refused one.
+    loadInApp = 'L',
+};
+
+// A routed request keeps host, path and query and swaps only the scheme, so
+// that relative URLs inside routed documents stay routed.
+inline constexpr const char* kRoutedHTTP = "vantor-http";
+inline constexpr const char* kRoutedHTTPS = "vantor-https";
+// A held request: failing it keeps the frame's document, where cancelling it
+// in the web process would commit an empty one.
+inline constexpr const char* kHeldScheme = "vantor-held";
+
+[[nodiscard]] inline std::string_view schemeOf(std::string_view url) {
+    const size_t colon = url.find(':');
+    return colon == std::string_view::npos ? std::string_view() : url.substr(0, colon);
+}
+
+[[nodiscard]] inline bool isRouted(std::string_view url) {
+    const std::string_view scheme = schemeOf(url);
+    return scheme == kRoutedHTTP || scheme == kRoutedHTTPS;
+}
+
+// The http(s) URL a routed one stands for; other URLs as they are. (A
+// routed frame's own links and scripts name routed URLs.)
+[[nodiscard]] inline std::string unrouted(std::string_view url) {
+    const std::string_view scheme = schemeOf(url);
+    if (scheme == kRoutedHTTP) return "http" + std::string(url.substr(scheme.size()));
+    if (scheme == kRoutedHTTPS) return "https" + std::string(url.substr(scheme.size()));
+    return std::string(url);
+}
+
+}  // namespace web::protocol

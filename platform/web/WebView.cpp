@@ -1,0 +1,191 @@
+#include "web/WebView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+#include <utility>
+
+#include "core/Console.h"
+#include "core/Fatal.h"
+#include "core/RunLoop.h"
+#include "gfx/Canvas.h"
+#include "ui/DeviceProfile.h"
+#include "web/WebViewEngine.h"
+
+namespace web {
+
+namespace {
+
+constexpr const char* kOwnerKey = "vantor-web-view";
+
+std::unordered_map<std::uint64_t, WebView::Engine*>& pages() {
+    static auto* registry = new std::unordered_map<std::uint64_t, WebView::Engine*>;
+    return *registry;
+}
+
+}  // namespace
+
+std::shared_ptr<WebView> WebView::create(const gfx::Rect& frame, WebViewConfiguration configuration,
+                                         std::string* error) {
+    if (!core::RunLoop::isMainThread()) core::fatal("web::WebView::create: not on the main thread");
+    auto view = std::make_shared<WebView>(Token{}, frame, std::move(configuration));
+    std::string message;
+    if (!view->start(&message)) {
+        core::Console::log("WebView: " + message);
+        if (error) *error = std::move(message);
+        return nullptr;
+    }
+    return view;
+}
+
+WebView::WebView(Token, const gfx::Rect& frame, WebViewConfiguration configuration)
+    : ui::View(frame), configuration_(std::move(configuration)),
+      engine_(std::make_unique<Engine>(*this)) {}
+
+WebView::~WebView() = default;
+
+bool WebView::start(std::string* error) {
+    if (configuration_.relatedView) {
+        const auto& related = configuration_.relatedView->configuration();
+        if (related.kind != configuration_.kind ||
+            related.persistentDataStore != configuration_.persistentDataStore) {
+            if (error) *error = "a related view must be of the same kind and persistence";
+            return false;
+        }
+    }
+    engine_->context = WebContext::shared(configuration_, error);
+    if (!engine_->context) return false;
+
+    WebKitSettings* settings = webkit_settings_new();
+    webkit_settings_set_hardware_acceleration_policy(settings,
+                                                     WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    webkit_settings_set_enable_javascript(settings, configuration_.javaScriptEnabled);
+    // window.open() reaches the delegate instead of being dropped silently.
+    webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+    webkit_settings_set_media_playback_requires_user_gesture(
+        settings, configuration_.mediaPlaybackRequiresUserAction);
+    if (!configuration_.userAgent.empty())
+        webkit_settings_set_user_agent(settings, configuration_.userAgent.c_str());
+    if (const char* console = std::getenv("VANTOR_WEB_CONSOLE"); console && *console == '1')
+        webkit_settings_set_enable_write_console_messages_to_stdout(settings, TRUE);
+
+    Engine& engine = *engine_;
+    engine.scripts = webkit_user_content_manager_new();
+    GObject* page = nullptr;
+    if (configuration_.relatedView) {
+        page = G_OBJECT(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings,
+                                     "user-content-manager", engine.scripts, "related-view",
+                                     configuration_.relatedView->engine().page, nullptr));
+    } else {
+        page = G_OBJECT(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", engine.context->engine(),
+                                     "settings", settings, "user-content-manager", engine.scripts,
+                                     nullptr));
+    }
+    g_object_unref(settings);
+    engine.page = WEBKIT_WEB_VIEW(page);
+    g_object_set_data(page, kOwnerKey, &engine);
+    pages()[webkit_web_view_get_page_id(engine.page)] = &engine;
+
+    engine.window = gtk_offscreen_window_new();
+    gtk_container_add(GTK_CONTAINER(engine.window), GTK_WIDGET(engine.page));
+    engine.connectSignals();
+    installOwnScripts();
+    syncEngineSize();
+    gtk_widget_show_all(engine.window);
+    return true;
+}
+
+WebView::Engine::~Engine() {
+    if (!page) return;
+    cancelRouted();
+    if (documentFetch) documentFetch();
+    pages().erase(webkit_web_view_get_page_id(page));
+    g_signal_handlers_disconnect_by_data(page, this);
+    g_signal_handlers_disconnect_by_data(scripts, this);
+    for (const auto& [name, signal] : messageSignals) g_signal_handler_disconnect(scripts, signal);
+    g_object_set_data(G_OBJECT(page), kOwnerKey, nullptr);
+    gtk_widget_destroy(window);
+    g_object_unref(scripts);
+}
+
+WebView::Engine* WebView::Engine::fromEngine(WebKitWebView* page) {
+    if (!page) return nullptr;
+    return static_cast<Engine*>(g_object_get_data(G_OBJECT(page), kOwnerKey));
+}
+
+WebView::Engine* WebView::Engine::forPage(std::uint64_t pageId) {
+    const auto found = pages().find(pageId);
+    return found == pages().end() ? nullptr : found->second;
+}
+
+std::string WebView::Engine::key(std::string_view url) {
+    if (!url.empty() && url.back() == '/') url.remove_suffix(1);
+    return std::string(url);
+}
+
+void WebView::Engine::connectSignals() {
+    g_signal_connect(page, "decide-policy", G_CALLBACK(decidePolicy), this);
+    g_signal_connect(page, "create", G_CALLBACK(createWindow), this);
+    g_signal_connect(page, "load-changed", G_CALLBACK(loadChanged), this);
+    g_signal_connect(page, "load-failed", G_CALLBACK(loadFailed), this);
+    g_signal_connect(page, "web-process-terminated", G_CALLBACK(processTerminated), this);
+    g_signal_connect(page, "script-dialog", G_CALLBACK(scriptDialog), this);
+    g_signal_connect(page, "size-allocate",
+                     G_CALLBACK(+[](GtkWidget*, GdkRectangle*, gpointer data) {
+                         auto& engine = *static_cast<Engine*>(data);
+                         if (!std::exchange(engine.snapshotOnAllocation, false)) return;
+                         const auto keep = engine.owner.self();
+                         engine.owner.takeSnapshot();
+                     }),
+                     this);
+}
+
+std::shared_ptr<WebView> WebView::self() {
+    return std::static_pointer_cast<WebView>(shared_from_this());
+}
+
+std::uint64_t WebView::pageIdentifier() const {
+    return webkit_web_view_get_page_id(engine_->page);
+}
+
+std::optional<core::URL> WebView::url() const {
+    const char* uri = webkit_web_view_get_uri(engine_->page);
+    if (!uri) return std::nullopt;
+    return core::URL::create(uri);
+}
+
+bool WebView::canGoBack() const {
+    return webkit_web_view_can_go_back(engine_->page);
+}
+
+bool WebView::canGoForward() const {
+    return webkit_web_view_can_go_forward(engine_->page);
+}
+
+void WebView::layoutSubviews() {
+    ui::View::layoutSubviews();
+    syncEngineSize();
+}
+
+void WebView::syncEngineSize() {
+    Engine& engine = *engine_;
+    const double scale = std::max(1.0, ui::DeviceProfile::current().scale);
+    const gfx::Size size = bounds().size;
+    const int width = std::max(1, int(std::lround(size.width * scale)));
+    const int height = std::max(1, int(std::lround(size.height * scale)));
+    if (width == engine.pixelWidth && height == engine.pixelHeight) return;
+    const bool resized = engine.pixelWidth != 0;
+    engine.pixelWidth = width;
+    engine.pixelHeight = height;
+    // The page lays out in points: CSS pixels are points, drawn at the scale.
+    webkit_web_view_set_zoom_level(engine.page, scale);
+    gtk_widget_set_size_request(GTK_WIDGET(engine.page), width, height);
+    gtk_window_resize(GTK_WINDOW(engine.window), width, height);
+    if (resized && !bounds().isEmpty()) engine.snapshotOnAllocation = true;
+}
+
+void WebView::draw(gfx::Canvas& canvas, const gfx::Rect&) const {
+    if (snapshot_) canvas.drawImage(*snapshot_, bounds());
+}
+
+}  // namespace web

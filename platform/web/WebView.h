@@ -1,0 +1,177 @@
+#pragma once
+// A page of the browser engine (WebKitGTK) as a view: it loads HTML with a
+// base URL or a request, asks its delegate about every navigation, runs
+// user scripts and the page's messages to native code, evaluates script,
+// serves schemes of the app's own, and keeps a snapshot of what the page
+// shows, which it draws where it is, so the renderer, the PNG tool and the
+// desktop window show the page. Two kinds (WebViewConfiguration::Kind):
+// "WK" lets the engine fetch; "UI" sends every http(s) load of the page
+// through PageLoader in this process.
+//
+// The engine's policy step does not say which frame navigates. Loads made
+// through this class, link clicks (whose frame the click tells first) and
+// navigations to other schemes than http(s), such as the SDK's message URLs,
+// are decided there, before the engine begins anything. Other navigations the
+// page starts over http(s) (script, frames, forms, redirects) are decided
+// when the engine sends their request, in the web process, where the frame
+// is known: a refused one is never sent, but the engine has begun it, so
+// that frame's loads under way stop, as for any navigation.
+//
+// The view's page is laid out at its bounds in points (CSS pixels are
+// points) and rendered at the device scale. VANTOR_WEB_CONSOLE=1 writes the
+// pages' console messages to standard output. Main thread only.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/PendingWork.h"
+#include "core/URL.h"
+#include "core/URLRequest.h"
+#include "core/Value.h"
+#include "gfx/Image.h"
+#include "ui/View.h"
+#include "web/JSResult.h"
+#include "web/URLSchemeTask.h"
+#include "web/WebViewConfiguration.h"
+#include "web/WebViewDelegate.h"
+
+namespace web {
+
+class WebView : public ui::View {
+public:
+    enum class InjectionTime { documentStart, documentEnd };
+    using ScriptMessageHandler = std::function<void(const core::Value& body)>;
+    using EvaluationCompletion = std::function<void(JSResult result)>;
+    using SnapshotCompletion = std::function<void(gfx::ImagePtr snapshot)>;
+    using SchemeHandler = std::function<void(std::shared_ptr<URLSchemeTask> task)>;
+
+    // Starts the engine on first use (GTK, a display, GLib's main loop as
+    // the main thread's waiter). nullptr with a message when it cannot.
+    [[nodiscard]] static std::shared_ptr<WebView> create(const gfx::Rect& frame,
+                                                         WebViewConfiguration configuration = {},
+                                                         std::string* error = nullptr);
+    ~WebView() override;
+
+    [[nodiscard]] const WebViewConfiguration& configuration() const { return configuration_; }
+    [[nodiscard]] std::shared_ptr<WebViewDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(std::weak_ptr<WebViewDelegate> delegate) { delegate_ = std::move(delegate); }
+
+    // Loading. baseURL nullopt: "about:blank". A "WK"-kind view sends the
+    // request's URL and header fields (the engine takes no method or body
+    // from here); a "UI"-kind one sends the whole request through
+    // PageLoader.
+    void loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL);
+    void loadRequest(const core::URLRequest& request);
+    void stopLoading();
+    void reload();
+    void goBack();
+    void goForward();
+    [[nodiscard]] bool canGoBack() const;
+    [[nodiscard]] bool canGoForward() const;
+    // From a load's start until it finishes or fails.
+    [[nodiscard]] bool isLoading() const { return load_.active; }
+    [[nodiscard]] std::optional<core::URL> url() const;
+    // The HTTP status of the main frame's last document response.
+    [[nodiscard]] std::optional<int> mainFrameStatusCode() const { return status_; }
+
+    // Scripts. User scripts stay for every later load.
+    void addUserScript(const std::string& source, InjectionTime time, bool mainFrameOnly = true);
+    void removeAllUserScripts();
+    // The page posts with window.webkit.messageHandlers.<name>.postMessage(v);
+    // the handler gets v as JSON gives it.
+    void addScriptMessageHandler(const std::string& name, ScriptMessageHandler handler);
+    void removeScriptMessageHandler(const std::string& name);
+    // The completion gets the script's value as JSON gives it, or the
+    // exception with its message and line.
+    void evaluateJavaScript(const std::string& script, EvaluationCompletion completion = {});
+
+    // Serves scheme for this view's pages. Schemes are per engine context:
+    // the first view to serve one registers it (fetch() from http pages
+    // allowed, given Access-Control-Allow-Origin); requests go to the view
+    // whose page made them.
+    void setURLSchemeHandler(const std::string& scheme, SchemeHandler handler);
+
+    // The page's content size in points, as it last reported it.
+    [[nodiscard]] gfx::Size contentSize() const { return contentSize_; }
+
+    // Snapshots: one is taken after each finished load, after size changes
+    // and on request; the latest is drawn.
+    [[nodiscard]] gfx::ImagePtr lastSnapshot() const { return snapshot_; }
+    void takeSnapshot(SnapshotCompletion completion = {});
+    // Whether the latest snapshot shows anything but the empty page (pixels
+    // other than white or transparent).
+    [[nodiscard]] bool isRendered() const;
+    // Snapshots requested by any view and not yet arrived.
+    [[nodiscard]] static size_t pendingSnapshotCount();
+    // Runs the main loop until no snapshot is pending or limitSeconds of
+    // real time pass; false on time-out.
+    [[nodiscard]] static bool awaitSnapshots(double limitSeconds);
+
+    void draw(gfx::Canvas& canvas, const gfx::Rect& rect) const override;
+    void layoutSubviews() override;
+
+    // The engine's page identifier, unique in the process.
+    [[nodiscard]] std::uint64_t pageIdentifier() const;
+
+    struct Engine;  // the engine's objects: platform/web only
+    [[nodiscard]] Engine& engine() const { return *engine_; }
+
+private:
+    struct Token {};
+
+public:
+    WebView(Token, const gfx::Rect& frame, WebViewConfiguration configuration);
+
+private:
+    friend struct Engine;
+
+    // A main-frame load as the delegate sees it.
+    struct Load {
+        bool active = false;
+        bool started = false;  // didStartLoad sent
+        bool committed = false;
+        std::string url;
+        std::uint64_t serial = 0;
+        core::PendingWork::Token work;  // the load counts as work under way
+    };
+
+    [[nodiscard]] bool start(std::string* error);
+    [[nodiscard]] std::shared_ptr<WebView> self();
+
+    // WebViewLoading.cpp
+    void beginLoad(const std::string& url);
+    void reportStart();
+    void reportCommit();
+    void reportFinish();
+    void reportFailure(const LoadError& error);
+    void cancelCurrentLoad();
+    void expectAPINavigation(const std::string& url, bool decided);
+
+    // WebViewRouting.cpp ("UI" kind)
+    void loadInApp(core::URLRequest request, bool decided, NavigationType type);
+
+    // WebViewScripts.cpp
+    void installOwnScripts();
+    void addOwnScripts();
+    void contentSizeReported(gfx::Size size);
+
+    // WebViewSnapshot.cpp
+    void snapshotArrived(gfx::ImagePtr image);
+    void syncEngineSize();
+
+    WebViewConfiguration configuration_;
+    std::weak_ptr<WebViewDelegate> delegate_;
+    std::unique_ptr<Engine> engine_;
+    Load load_;
+    std::optional<int> status_;
+    gfx::Size contentSize_;
+    gfx::ImagePtr snapshot_;
+    std::map<std::string, ScriptMessageHandler> messageHandlers_;
+    std::map<std::string, SchemeHandler> schemeHandlers_;
+};
+
+}  // namespace web

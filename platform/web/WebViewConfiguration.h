@@ -1,0 +1,35 @@
+#pragma once
+// How a web view is built. Two kinds of the one class:
+//  - Kind::WK: the engine fetches the page itself; the view offers the
+//    response decision, tells provisional from committed failures, and
+//    honours javaScriptEnabled and a non-persistent data store;
+//  - Kind::UI: every http(s) load of the page (the main document, frames,
+//    scripts, images, styles, fetches) goes through the app's URL layer
+//    (PageLoader) in this process, and the document keeps its real URL.
+// Views of one kind and persistence share one engine context; a view made
+// with relatedView shares that view's web process.
+
+#include <memory>
+#include <string>
+
+namespace web {
+
+class WebView;
+
+struct WebViewConfiguration {
+    enum class Kind { WK, UI };
+
+    Kind kind = Kind::WK;
+    bool javaScriptEnabled = true;
+    // Cookies, storage and caches survive the process under the app's
+    // caches folder; otherwise nothing is written to disk.
+    bool persistentDataStore = false;
+    // Media starts only after a tap in the page.
+    bool mediaPlaybackRequiresUserAction = false;
+    // Empty: the engine's own.
+    std::string userAgent;
+    // Shares its web process; must be of the same kind and persistence.
+    std::shared_ptr<WebView> relatedView;
+};
+
+}  // namespace web

@@ -1,0 +1,45 @@
+#pragma once
+// What a web view tells and asks its owner, on the main thread. Every method
+// has a default that does what the view does without a delegate.
+//
+// Per main-frame load: didStartLoad once, then either didFinishLoad or
+// didFailLoad exactly once (didCommitLoad in between when the page was
+// shown). A refused navigation produces none of them. A load that another
+// one replaces, or that stopLoading() ends, fails with LoadError::kCancelled.
+
+#include <functional>
+#include <string>
+
+#include "core/HTTPURLResponse.h"
+#include "gfx/Geometry.h"
+#include "web/LoadError.h"
+#include "web/NavigationAction.h"
+
+namespace web {
+
+class WebView;
+
+class WebViewDelegate {
+public:
+    virtual ~WebViewDelegate() = default;
+
+    // False: nothing is loaded for the navigation. Default: allow.
+    virtual bool shouldStartLoad(WebView& view, const NavigationAction& action);
+    virtual void didStartLoad(WebView& view);
+    virtual void didCommitLoad(WebView& view);
+    virtual void didFinishLoad(WebView& view);
+    virtual void didFailLoad(WebView& view, const LoadError& error);
+    // Kind::WK only, for each frame's document response (the main frame's
+    // status is also kept by the view). False cancels the load, which then
+    // fails. Default: accept.
+    virtual bool shouldAcceptResponse(WebView& view, const core::HTTPURLResponse& response,
+                                      bool mainFrame);
+    // The page's alert(); the page waits until completion runs. Default:
+    // completes at once.
+    virtual void runJavaScriptAlert(WebView& view, const std::string& title,
+                                    const std::string& message, std::function<void()> completion);
+    // The page's content size in points changed.
+    virtual void contentSizeDidChange(WebView& view, gfx::Size size);
+};
+
+}  // namespace web

@@ -1,0 +1,131 @@
+#pragma once
+// The engine's side of a WebView: its WebKitWebView in an offscreen GTK
+// window, the signal handlers, and the bookkeeping that turns the engine's
+// events into the delegate's callbacks. platform/web only; main thread.
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "web/DecisionServer.h"
+#include "web/PageLoader.h"
+#include "web/WebContext.h"
+#include "web/WebView.h"
+
+namespace web {
+
+struct WebView::Engine {
+    explicit Engine(WebView& owner) : owner(owner) {}
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // The view made for page, or nullptr.
+    [[nodiscard]] static Engine* fromEngine(WebKitWebView* page);
+    [[nodiscard]] static Engine* forPage(std::uint64_t pageId);
+    // A web process asks about a navigation it is sending (DecisionServer).
+    [[nodiscard]] static protocol::Decision decideInWebProcess(const DecisionQuery& query);
+
+    // The key a URL is matched by: its text without one trailing "/".
+    [[nodiscard]] static std::string key(std::string_view url);
+
+    void connectSignals();
+    // WebViewNavigation.cpp
+    static gboolean decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                 WebKitPolicyDecisionType type, gpointer self);
+    static GtkWidget* createWindow(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
+    void decideNavigation(WebKitNavigationPolicyDecision* decision);
+    void decideNewWindow(WebKitNavigationAction* action);
+    void decideResponse(WebKitResponsePolicyDecision* decision);
+    [[nodiscard]] protocol::Decision decideDeferred(const DecisionQuery& query);
+    [[nodiscard]] bool ask(NavigationAction action);
+    [[nodiscard]] NavigationAction actionFor(WebKitNavigationAction* action) const;
+    // A link clicked in a frame of the page, told before its navigation.
+    void linkClicked(std::string url, bool mainFrame, std::string target);
+    // The frame a link-click navigation to url targets, when a click told it.
+    [[nodiscard]] std::optional<bool> clickedFrame(const std::string& url);
+    // WebViewLoading.cpp
+    static void loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+    static gboolean loadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error,
+                               gpointer self);
+    static void processTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                                  gpointer self);
+    [[nodiscard]] static LoadError errorFor(const GError* error, const std::string& url,
+                                            bool provisional);
+    // WebViewScripts.cpp
+    static gboolean scriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self);
+    static void scriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
+                              gpointer self);
+    // WebViewSchemes.cpp, WebViewRouting.cpp
+    void serveSchemeRequest(WebKitURISchemeRequest* request);
+    void serveRouted(WebKitURISchemeRequest* request, std::string url);
+    void cancelRouted();
+
+    WebView& owner;
+    std::shared_ptr<WebContext> context;
+    GtkWidget* window = nullptr;
+    WebKitWebView* page = nullptr;
+    WebKitUserContentManager* scripts = nullptr;
+    int pixelWidth = 0;
+    int pixelHeight = 0;
+
+    // Loads made through WebView whose policy step is still to come
+    // (decided: the app decided already, the engine's step just lets it on).
+    struct APINavigation {
+        std::string key;
+        bool decided = false;
+    };
+    std::deque<APINavigation> apiNavigations;
+    // Navigations the page started, let through the policy step undecided;
+    // decided when the web process sends their request.
+    struct Deferred {
+        std::string url;
+        NavigationType type = NavigationType::other;
+        bool userGesture = false;
+    };
+    std::deque<Deferred> deferred;
+    // Link clicks the page's frames told of, newest last.
+    struct Click {
+        std::string url;
+        bool mainFrame = false;
+        std::string target;
+    };
+    std::deque<Click> clicks;
+    // Loads whose end the delegate heard of already (replaced or stopped):
+    // the engine's report of their cancellation is dropped.
+    std::deque<std::string> endedByApp;
+    bool dropNextFinish = false;
+    // The engine began a main-frame load whose decision is still to come.
+    bool startAwaitsDecision = false;
+    // The web process holds a main-frame navigation (refused, or loaded by
+    // the app): the engine's start of it, before or after the decision,
+    // begins nothing; its failure ends it.
+    bool mainFrameHeld = false;
+    // The last navigation allowed in the policy step: the engine's start
+    // event does not name its URL.
+    std::string lastAllowed;
+
+    // "UI" kind: the document the app fetched and hands to the engine, the
+    // fetch under way, and the routed requests waiting for their response.
+    std::string documentFromApp;
+    PageLoader::Cancel documentFetch;
+    std::uint64_t documentSerial = 0;
+    struct Routed {
+        std::vector<WebKitURISchemeRequest*> requests;
+        PageLoader::Cancel cancel;
+    };
+    std::map<std::string, Routed> routed;
+    // Handlers of the page's messages, by name.
+    std::map<std::string, gulong> messageSignals;
+    // A size change waits for the engine's allocation before its snapshot.
+    bool snapshotOnAllocation = false;
+};
+
+}  // namespace web

@@ -1,0 +1,277 @@
+// WebView: loads, and the engine's load events turned into the delegate's
+// callbacks: one start and one end per main-frame load, -999 for loads that
+// another replaces or that stop, nothing for refused navigations.
+
+#include <algorithm>
+#include <utility>
+
+#include "core/Console.h"
+#include "web/WebProcessProtocol.h"
+#include "web/WebViewEngine.h"
+
+namespace web {
+
+namespace {
+
+// Bounds of the lists of loads waiting for the engine's word on them.
+constexpr size_t kMostEndedByApp = 8;
+constexpr size_t kMostIssued = 8;
+
+}  // namespace
+
+void WebView::expectAPINavigation(const std::string& url, bool decided) {
+    engine_->apiNavigations.push_back({Engine::key(url), decided});
+    if (engine_->apiNavigations.size() > kMostIssued) engine_->apiNavigations.pop_front();
+}
+
+void WebView::loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL) {
+    const std::string base = baseURL ? baseURL->absoluteString() : "about:blank";
+    expectAPINavigation(base, false);
+    // A "UI"-kind page's own document: the web process lets it through.
+    if (configuration_.kind == WebViewConfiguration::Kind::UI)
+        engine_->documentFromApp = Engine::key(base);
+    webkit_web_view_load_html(engine_->page, html.c_str(), base.c_str());
+}
+
+void WebView::loadRequest(const core::URLRequest& request) {
+    if (configuration_.kind == WebViewConfiguration::Kind::UI && request.url().isHTTPorHTTPS()) {
+        loadInApp(request, false, NavigationType::other);
+        return;
+    }
+    const std::string& url = request.url().absoluteString();
+    WebKitURIRequest* engineRequest = webkit_uri_request_new(url.c_str());
+    if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(engineRequest)) {
+        for (const auto& [name, value] : request.headers())
+            soup_message_headers_append(headers, name.c_str(), value.c_str());
+    }
+    expectAPINavigation(url, false);
+    webkit_web_view_load_request(engine_->page, engineRequest);
+    g_object_unref(engineRequest);
+}
+
+void WebView::stopLoading() {
+    cancelCurrentLoad();
+    webkit_web_view_stop_loading(engine_->page);
+}
+
+void WebView::reload() {
+    const auto current = url();
+    if (!current) return;
+    if (configuration_.kind == WebViewConfiguration::Kind::UI && current->isHTTPorHTTPS()) {
+        loadInApp(core::URLRequest(*current), false, NavigationType::reload);
+        return;
+    }
+    expectAPINavigation(current->absoluteString(), false);
+    webkit_web_view_reload(engine_->page);
+}
+
+void WebView::goBack() {
+    WebKitBackForwardListItem* item = webkit_back_forward_list_get_back_item(
+        webkit_web_view_get_back_forward_list(engine_->page));
+    if (!item) return;
+    expectAPINavigation(webkit_back_forward_list_item_get_uri(item), false);
+    webkit_web_view_go_back(engine_->page);
+}
+
+void WebView::goForward() {
+    WebKitBackForwardListItem* item = webkit_back_forward_list_get_forward_item(
+        webkit_web_view_get_back_forward_list(engine_->page));
+    if (!item) return;
+    expectAPINavigation(webkit_back_forward_list_item_get_uri(item), false);
+    webkit_web_view_go_forward(engine_->page);
+}
+
+void WebView::beginLoad(const std::string& url) {
+    cancelCurrentLoad();
+    load_.active = true;
+    load_.started = false;
+    load_.committed = false;
+    load_.url = url;
+    ++load_.serial;
+    load_.work = core::PendingWork::Token::begin();
+    status_.reset();
+}
+
+void WebView::cancelCurrentLoad() {
+    Engine& engine = *engine_;
+    if (engine.documentFetch) {
+        std::exchange(engine.documentFetch, {})();
+        engine.documentFromApp.clear();
+    }
+    if (!load_.active) return;
+    engine.endedByApp.push_back(Engine::key(load_.url));
+    if (engine.endedByApp.size() > kMostEndedByApp) engine.endedByApp.pop_front();
+    reportFailure(LoadError::cancelled(load_.url, !load_.committed));
+}
+
+void WebView::reportStart() {
+    if (!load_.active || load_.started) return;
+    load_.started = true;
+    if (const auto delegate = this->delegate()) delegate->didStartLoad(*this);
+}
+
+void WebView::reportCommit() {
+    if (!load_.active) return;
+    reportStart();
+    load_.committed = true;
+    if (const auto delegate = this->delegate()) delegate->didCommitLoad(*this);
+}
+
+void WebView::reportFinish() {
+    if (!load_.active) return;
+    load_ = Load{false, false, false, {}, load_.serial, {}};
+    if (const auto delegate = this->delegate()) delegate->didFinishLoad(*this);
+    takeSnapshot();
+}
+
+void WebView::reportFailure(const LoadError& error) {
+    if (!load_.active) return;
+    reportStart();
+    load_ = Load{false, false, false, {}, load_.serial, {}};
+    if (const auto delegate = this->delegate()) delegate->didFailLoad(*this, error);
+}
+
+void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+    auto& engine = *static_cast<Engine*>(data);
+    WebView& view = engine.owner;
+    const auto keep = view.self();
+    switch (event) {
+    case WEBKIT_LOAD_STARTED:
+        if (!view.load_.active) {
+            // A start the engine reports late for a load the app ended
+            // already, or for a navigation held in the web process.
+            const char* uri = webkit_web_view_get_uri(engine.page);
+            const auto& ended = engine.endedByApp;
+            if (engine.mainFrameHeld ||
+                (uri && std::find(ended.begin(), ended.end(), key(uri)) != ended.end()))
+                break;
+            // A page's own navigation decided in the web process: its
+            // decision comes next.
+            engine.startAwaitsDecision = !engine.deferred.empty();
+            if (engine.startAwaitsDecision) break;
+            // One the policy step allowed; anything else is not known.
+            if (engine.lastAllowed.empty()) break;
+            view.beginLoad(std::exchange(engine.lastAllowed, {}));
+        }
+        view.reportStart();
+        break;
+    case WEBKIT_LOAD_REDIRECTED:
+        break;
+    case WEBKIT_LOAD_COMMITTED:
+        engine.deferred.clear();  // navigations of the old document's frames
+        if (engine.startAwaitsDecision) {
+            engine.startAwaitsDecision = false;
+            const char* uri = webkit_web_view_get_uri(engine.page);
+            if (!view.load_.active) view.beginLoad(uri ? uri : "");
+        }
+        view.reportCommit();
+        break;
+    case WEBKIT_LOAD_FINISHED:
+        if (std::exchange(engine.dropNextFinish, false)) break;
+        view.reportFinish();
+        break;
+    }
+}
+
+gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri,
+                                     GError* error, gpointer data) {
+    auto& engine = *static_cast<Engine*>(data);
+    WebView& view = engine.owner;
+    const auto keep = view.self();
+    // The engine follows every failure with a finish.
+    engine.dropNextFinish = true;
+    const std::string failing = uri ? uri : "";
+    // A navigation held in the web process (refused, or loaded by the app).
+    if (protocol::schemeOf(failing) == protocol::kHeldScheme) {
+        engine.mainFrameHeld = false;
+        return TRUE;
+    }
+    const bool cancelled =
+        g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
+    if (cancelled) {
+        auto& ended = engine.endedByApp;
+        const auto found = std::find(ended.begin(), ended.end(), key(failing));
+        if (found != ended.end()) {
+            ended.erase(found);
+            return TRUE;
+        }
+    }
+    if (engine.startAwaitsDecision) {
+        engine.startAwaitsDecision = false;
+        if (!view.load_.active) view.beginLoad(failing);
+    }
+    view.reportFailure(errorFor(error, failing.empty() ? view.load_.url : failing,
+                                event != WEBKIT_LOAD_COMMITTED));
+    return TRUE;  // no error page
+}
+
+void WebView::Engine::processTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                                        gpointer data) {
+    auto& engine = *static_cast<Engine*>(data);
+    WebView& view = engine.owner;
+    const auto keep = view.self();
+    core::Console::log(std::string("WebView: the web process ") +
+                       (reason == WEBKIT_WEB_PROCESS_CRASHED ? "crashed" : "ended"));
+    engine.deferred.clear();
+    engine.startAwaitsDecision = false;
+    LoadError error;
+    error.code = LoadError::kWebProcessTerminated;
+    error.message = "The web process ended during the load.";
+    error.failingURL = view.load_.url;
+    error.provisional = !view.load_.committed;
+    view.reportFailure(error);
+}
+
+LoadError WebView::Engine::errorFor(const GError* error, const std::string& url, bool provisional) {
+    LoadError result;
+    result.failingURL = url;
+    result.provisional = provisional;
+    result.message = error && error->message ? error->message : "The load failed.";
+    using Code = core::NetworkError::Code;
+    auto code = Code::unknown;
+    if (!error) {
+    } else if (error->domain == WEBKIT_NETWORK_ERROR) {
+        if (error->code == WEBKIT_NETWORK_ERROR_CANCELLED) code = Code::cancelled;
+        if (error->code == WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL) code = Code::unsupportedURL;
+    } else if (error->domain == WEBKIT_POLICY_ERROR) {
+        result.code = error->code == WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI
+                          ? LoadError::kCannotShowURL
+                          : LoadError::kInterruptedByPolicy;
+        return result;
+    } else if (error->domain == G_IO_ERROR) {
+        switch (error->code) {
+        case G_IO_ERROR_CONNECTION_REFUSED:
+        case G_IO_ERROR_HOST_UNREACHABLE:
+        case G_IO_ERROR_NETWORK_UNREACHABLE:
+            code = Code::cannotConnectToHost;
+            break;
+        case G_IO_ERROR_TIMED_OUT:
+            code = Code::timedOut;
+            break;
+        case G_IO_ERROR_CONNECTION_CLOSED:
+            code = Code::networkConnectionLost;
+            break;
+        case G_IO_ERROR_CANCELLED:
+            code = Code::cancelled;
+            break;
+        default:
+            break;
+        }
+    } else if (error->domain == G_RESOLVER_ERROR) {
+        code = Code::cannotFindHost;
+    } else if (error->domain == G_TLS_ERROR) {
+        code = Code::secureConnectionFailed;
+    }
+    result.code = core::NetworkError::platformCode(code);
+    return result;
+}
+
+LoadError LoadError::cancelled(std::string failingURL, bool provisional) {
+    return LoadError{kCancelled, "The load was cancelled.", std::move(failingURL), provisional};
+}
+
+LoadError LoadError::fromNetworkError(const core::NetworkError& error) {
+    return LoadError{error.platformCode(), error.message, error.url, true};
+}
+
+}  // namespace web

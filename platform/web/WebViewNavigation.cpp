@@ -1,0 +1,301 @@
+// WebView: the delegate's navigation decisions. The engine's policy step
+// does not say which frame navigates, so a navigation the page starts over
+// http(s) is let through it undecided and decided when its request leaves
+// the web process (decideDeferred), where the frame is known; everything
+// else is decided in the policy step.
+
+#include <libsoup/soup.h>
+
+#include <algorithm>
+
+#include "core/RunLoop.h"
+#include "web/EngineMessages.h"
+#include "web/WebProcessProtocol.h"
+#include "web/WebViewEngine.h"
+
+namespace web {
+
+namespace {
+
+NavigationType typeFor(WebKitNavigationType type) {
+    switch (type) {
+    case WEBKIT_NAVIGATION_TYPE_LINK_CLICKED:
+        return NavigationType::linkClicked;
+    case WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED:
+        return NavigationType::formSubmitted;
+    case WEBKIT_NAVIGATION_TYPE_BACK_FORWARD:
+        return NavigationType::backForward;
+    case WEBKIT_NAVIGATION_TYPE_RELOAD:
+        return NavigationType::reload;
+    case WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED:
+        return NavigationType::formResubmitted;
+    default:
+        return NavigationType::other;
+    }
+}
+
+bool isHTTP(std::string_view url) {
+    const std::string_view scheme = protocol::schemeOf(url);
+    return scheme == "http" || scheme == "https";
+}
+
+core::URLRequest requestFor(const std::string& url) {
+    auto parsed = core::URL::create(protocol::unrouted(url));
+    return core::URLRequest(parsed ? *parsed : core::URL::create("about:blank").value());
+}
+
+// What the web process sends, as the delegate sees it.
+core::URLRequest requestOf(const DecisionQuery& query) {
+    core::URLRequest request = requestFor(query.url);
+    request.setMethod(query.method);
+    for (const auto& [name, value] : query.headers) request.addValue(name, value);
+    return request;
+}
+
+}  // namespace
+
+gboolean WebView::Engine::decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                       WebKitPolicyDecisionType type, gpointer data) {
+    auto& engine = *static_cast<Engine*>(data);
+    const auto keep = engine.owner.self();
+    switch (type) {
+    case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION:
+        engine.decideNavigation(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        return TRUE;
+    case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION:
+        engine.decideNewWindow(webkit_navigation_policy_decision_get_navigation_action(
+            WEBKIT_NAVIGATION_POLICY_DECISION(decision)));
+        webkit_policy_decision_ignore(decision);
+        return TRUE;
+    case WEBKIT_POLICY_DECISION_TYPE_RESPONSE:
+        engine.decideResponse(WEBKIT_RESPONSE_POLICY_DECISION(decision));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+GtkWidget* WebView::Engine::createWindow(WebKitWebView*, WebKitNavigationAction* action,
+                                         gpointer data) {
+    auto& engine = *static_cast<Engine*>(data);
+    const auto keep = engine.owner.self();
+    engine.decideNewWindow(action);
+    return nullptr;  // no view opens: window.open() answers null
+}
+
+NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action) const {
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    NavigationAction result{requestFor(webkit_uri_request_get_uri(request))};
+    if (const char* method = webkit_uri_request_get_http_method(request))
+        result.request.setMethod(method);
+    for (const auto& [name, value] : headerFieldsOf(webkit_uri_request_get_http_headers(request)))
+        result.request.addValue(name, value);
+    if (!result.request.value("User-Agent")) {
+        const char* agent = webkit_settings_get_user_agent(webkit_web_view_get_settings(page));
+        if (agent) result.request.setValue("User-Agent", agent);
+    }
+    result.type = typeFor(webkit_navigation_action_get_navigation_type(action));
+    result.userGesture = webkit_navigation_action_is_user_gesture(action);
+    return result;
+}
+
+bool WebView::Engine::ask(NavigationAction action) {
+    const auto delegate = owner.delegate();
+    if (!delegate) return true;
+    return delegate->shouldStartLoad(owner, action);
+}
+
+void WebView::Engine::decideNewWindow(WebKitNavigationAction* action) {
+    NavigationAction asked = actionFor(action);
+    asked.opensNewWindow = true;
+    asked.targetsMainFrame = true;
+    asked.mainDocumentURL = asked.request.url();
+    (void)ask(std::move(asked));
+}
+
+void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision) {
+    WebKitNavigationAction* navigation =
+        webkit_navigation_policy_decision_get_navigation_action(decision);
+    const std::string url =
+        webkit_uri_request_get_uri(webkit_navigation_action_get_request(navigation));
+    const bool redirect = webkit_navigation_action_is_redirect(navigation);
+    auto* policy = WEBKIT_POLICY_DECISION(decision);
+
+    // A load made through WebView: the main frame's, decided here (or by the
+    // app already). Loads issued before it that never came are superseded.
+    const auto issuedEntry =
+        std::find_if(apiNavigations.begin(), apiNavigations.end(),
+                     [&](const APINavigation& issued) { return issued.key == key(url); });
+    if (!redirect && issuedEntry != apiNavigations.end()) {
+        const APINavigation issued = *issuedEntry;
+        apiNavigations.erase(apiNavigations.begin(), issuedEntry + 1);
+        NavigationAction action = actionFor(navigation);
+        action.targetsMainFrame = true;
+        action.mainDocumentURL = action.request.url();
+        if (!issued.decided && !ask(std::move(action))) {
+            webkit_policy_decision_ignore(policy);
+            return;
+        }
+        if (!issued.decided) owner.beginLoad(url);
+        mainFrameHeld = false;
+        webkit_policy_decision_use(policy);
+        return;
+    }
+    // A link click whose frame the click itself told: decided here, before
+    // the engine begins anything.
+    const auto type = webkit_navigation_action_get_navigation_type(navigation);
+    if (type == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED && !redirect) {
+        if (const auto mainFrame = clickedFrame(protocol::unrouted(url))) {
+            NavigationAction action = actionFor(navigation);
+            action.targetsMainFrame = *mainFrame;
+            action.mainDocumentURL = *mainFrame ? std::optional(action.request.url()) : owner.url();
+            if (!ask(std::move(action))) {
+                webkit_policy_decision_ignore(policy);
+                return;
+            }
+            if (*mainFrame) owner.beginLoad(url);
+            webkit_policy_decision_use(policy);
+            return;
+        }
+    }
+    // The page's own http(s) navigations wait for the web process, which
+    // knows the frame; without the extension nobody would ask about them.
+    if ((isHTTP(url) || protocol::isRouted(url)) && context->hasExtension()) {
+        deferred.push_back({protocol::unrouted(url), typeFor(type),
+                            bool(webkit_navigation_action_is_user_gesture(navigation))});
+        if (deferred.size() > 64) deferred.pop_front();
+        webkit_web_view_send_message_to_page(
+            page,
+            webkit_user_message_new(protocol::kExpectMessage, g_variant_new_string(url.c_str())),
+            nullptr, nullptr, nullptr);
+        webkit_policy_decision_use(policy);
+        return;
+    }
+    if (!ask(actionFor(navigation))) {
+        webkit_policy_decision_ignore(policy);
+        return;
+    }
+    lastAllowed = url;
+    webkit_policy_decision_use(policy);
+}
+
+void WebView::Engine::linkClicked(std::string url, bool mainFrame, std::string target) {
+    clicks.push_back({protocol::unrouted(url), mainFrame, std::move(target)});
+    if (clicks.size() > 8) clicks.pop_front();
+}
+
+std::optional<bool> WebView::Engine::clickedFrame(const std::string& url) {
+    for (auto click = clicks.rbegin(); click != clicks.rend(); ++click) {
+        if (click->url != url) continue;
+        const Click found = *click;
+        clicks.erase(std::next(click).base());
+        if (found.target.empty() || found.target == "_self") return found.mainFrame;
+        if (found.target == "_top") return true;
+        return std::nullopt;  // a frame by name, or the parent: not known here
+    }
+    return std::nullopt;
+}
+
+protocol::Decision WebView::Engine::decideInWebProcess(const DecisionQuery& query) {
+    Engine* engine = forPage(query.pageId);
+    if (!engine) return protocol::Decision::refuse;
+    const auto keep = engine->owner.self();
+    return engine->decideDeferred(query);
+}
+
+protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
+    const bool routed = owner.configuration_.kind == WebViewConfiguration::Kind::UI;
+    // The document the app fetched itself, handed to the engine.
+    if (query.mainFrame && !documentFromApp.empty() && key(query.url) == documentFromApp) {
+        documentFromApp.clear();
+        return protocol::Decision::allow;
+    }
+    auto found = deferred.begin();
+    while (found != deferred.end() && found->url != query.url) ++found;
+    if (found == deferred.end()) {
+        // Decided in the policy step already (a load made through WebView,
+        // a reload or a history step): a "UI"-kind main frame still loads
+        // through the app.
+        if (query.mainFrame && routed) {
+            mainFrameHeld = true;
+            core::RunLoop::main().post(
+                [weak = std::weak_ptr<WebView>(owner.self()), request = requestOf(query)] {
+                    if (const auto view = weak.lock())
+                        view->loadInApp(request, true, NavigationType::other);
+                });
+            return protocol::Decision::loadInApp;
+        }
+        return protocol::Decision::allow;
+    }
+    const Deferred navigation = *found;
+    deferred.erase(found);
+
+    NavigationAction action{requestOf(query)};
+    action.type = navigation.type;
+    action.userGesture = navigation.userGesture;
+    action.targetsMainFrame = query.mainFrame;
+    if (query.mainFrame) {
+        action.mainDocumentURL = action.request.url();
+    } else {
+        action.mainDocumentURL = owner.url();
+    }
+    const bool allowed = ask(action);
+    if (query.mainFrame) {
+        // The engine began the load already: it stopped whatever the
+        // current one still had under way.
+        startAwaitsDecision = false;
+        if (!allowed) {
+            mainFrameHeld = true;
+            owner.cancelCurrentLoad();
+            return protocol::Decision::refuse;
+        }
+        if (routed) {
+            mainFrameHeld = true;
+            core::RunLoop::main().post([weak = std::weak_ptr<WebView>(owner.self()),
+                                        request = action.request, type = action.type] {
+                if (const auto view = weak.lock()) view->loadInApp(request, true, type);
+            });
+            return protocol::Decision::loadInApp;
+        }
+        // A redirect hop goes on with the load it belongs to.
+        if (query.redirect && owner.load_.active) {
+            owner.load_.url = query.url;
+        } else {
+            owner.beginLoad(query.url);
+        }
+        owner.reportStart();
+        return protocol::Decision::allow;
+    }
+    return allowed ? protocol::Decision::allow : protocol::Decision::refuse;
+}
+
+void WebView::Engine::decideResponse(WebKitResponsePolicyDecision* decision) {
+    auto* policy = WEBKIT_POLICY_DECISION(decision);
+    WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
+    const bool mainFrame = webkit_response_policy_decision_is_main_frame_main_resource(decision);
+    const int status = int(webkit_uri_response_get_status_code(response));
+    const bool routed = owner.configuration_.kind == WebViewConfiguration::Kind::UI;
+    if (routed) {
+        // The app's own fetch gave the status; the engine saw a copy.
+        webkit_policy_decision_use(policy);
+        return;
+    }
+    if (mainFrame) owner.status_ = status;
+    bool accepted = webkit_response_policy_decision_is_mime_type_supported(decision);
+    if (accepted) {
+        if (const auto delegate = owner.delegate()) {
+            const char* uri = webkit_uri_response_get_uri(response);
+            const core::HTTPURLResponse httpResponse(
+                requestFor(uri ? uri : "").url(), status,
+                headerFieldsOf(webkit_uri_response_get_http_headers(response)));
+            accepted = delegate->shouldAcceptResponse(owner, httpResponse, mainFrame);
+        }
+    }
+    // Never a download: what the view cannot show fails the load.
+    if (accepted) {
+        webkit_policy_decision_use(policy);
+    } else {
+        webkit_policy_decision_ignore(policy);
+    }
+}
+
+}  // namespace web

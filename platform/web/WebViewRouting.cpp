@@ -1,0 +1,210 @@
+// WebView, "UI" kind: the main document is fetched by the app and handed to
+// the engine under its real URL; every other http(s) request of the page
+// reaches the app on the routed schemes (the web process swapped their
+// scheme) and is answered with what PageLoader fetched, status and header
+// fields passed through. Concurrent requests for one URL share a fetch.
+
+#include <libsoup/soup.h>
+
+#include <utility>
+
+#include "web/EngineMessages.h"
+#include "web/WebProcessProtocol.h"
+#include "web/WebViewEngine.h"
+
+namespace web {
+
+namespace {
+
+// Without a Content-Type the engine sniffs the body.
+std::optional<std::string> contentType(const core::HTTPURLResponse& response) {
+    if (!response.mimeType()) return std::nullopt;
+    std::string type = *response.mimeType();
+    if (const auto& charset = response.textEncodingName()) type += "; charset=" + *charset;
+    return type;
+}
+
+bool passesThrough(std::string_view name) {
+    // The body arrives whole and decoded: its framing is the engine's.
+    for (const char* dropped :
+         {"Content-Length", "Transfer-Encoding", "Content-Encoding", "Connection", "Keep-Alive"}) {
+        if (core::HTTPHeaders::sameName(name, dropped)) return false;
+    }
+    return true;
+}
+
+void finishWithError(WebKitURISchemeRequest* request, const std::string& message) {
+    GError* error =
+        g_error_new_literal(g_quark_from_static_string("vantor-web"), 1, message.c_str());
+    webkit_uri_scheme_request_finish_error(request, error);
+    g_error_free(error);
+}
+
+void finishWithResponse(WebKitURISchemeRequest* request, const core::HTTPURLResponse& response,
+                        const core::Data& body) {
+    GBytes* bytes = g_bytes_new(body.data(), body.size());
+    GInputStream* stream = g_memory_input_stream_new_from_bytes(bytes);
+    g_bytes_unref(bytes);
+    WebKitURISchemeResponse* answer = webkit_uri_scheme_response_new(stream, gint64(body.size()));
+    g_object_unref(stream);
+    webkit_uri_scheme_response_set_status(answer, guint(response.statusCode()), nullptr);
+    if (const auto type = contentType(response))
+        webkit_uri_scheme_response_set_content_type(answer, type->c_str());
+    SoupMessageHeaders* headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
+    for (const auto& [name, value] : response.headers()) {
+        if (passesThrough(name)) soup_message_headers_append(headers, name.c_str(), value.c_str());
+    }
+    webkit_uri_scheme_response_set_http_headers(answer, headers);
+    webkit_uri_scheme_request_finish_with_response(request, answer);
+    g_object_unref(answer);
+}
+
+}  // namespace
+
+void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType type) {
+    Engine& engine = *engine_;
+    if (!request.value("User-Agent")) {
+        if (const char* agent =
+                webkit_settings_get_user_agent(webkit_web_view_get_settings(engine.page)))
+            request.setValue("User-Agent", agent);
+    }
+    const std::string url = request.url().absoluteString();
+    if (!decided) {
+        NavigationAction action{request};
+        action.type = type;
+        action.targetsMainFrame = true;
+        action.mainDocumentURL = request.url();
+        if (!engine.ask(std::move(action))) return;
+    }
+    // A history step decided in the engine's policy step is under way already.
+    if (!(load_.active && !load_.committed && Engine::key(load_.url) == Engine::key(url) &&
+          !engine.documentFetch)) {
+        beginLoad(url);
+    }
+    reportStart();
+    const std::uint64_t serial = load_.serial;
+    const core::URL documentURL = request.url();
+    const auto answered = std::make_shared<bool>(false);
+    auto cancel = PageLoader::shared()->load(
+        std::move(request), documentURL,
+        [weak = std::weak_ptr<WebView>(self()), serial, url, answered](PageLoader::Result result) {
+            *answered = true;
+            const auto view = weak.lock();
+            if (!view || !view->load_.active || view->load_.serial != serial) return;
+            Engine& engine = *view->engine_;
+            engine.documentFetch = {};
+            if (result.error || !result.response) {
+                LoadError error = result.error ? LoadError::fromNetworkError(*result.error)
+                                               : LoadError{-1, "No response.", url, true};
+                if (error.failingURL.empty()) error.failingURL = url;
+                view->reportFailure(error);
+                return;
+            }
+            const core::HTTPURLResponse& response = *result.response;
+            const std::string finalURL = response.url().absoluteString();
+            view->status_ = response.statusCode();
+            view->load_.url = finalURL;
+            engine.documentFromApp = Engine::key(finalURL);
+            view->expectAPINavigation(finalURL, true);
+            GBytes* bytes = g_bytes_new(result.body.data(), result.body.size());
+            const auto& charset = response.textEncodingName();
+            webkit_web_view_load_bytes(engine.page, bytes,
+                                       response.mimeType().value_or("text/html").c_str(),
+                                       charset ? charset->c_str() : nullptr, finalURL.c_str());
+            g_bytes_unref(bytes);
+        });
+    if (!*answered) engine.documentFetch = std::move(cancel);  // (a loader may answer at once)
+}
+
+void WebView::Engine::serveRouted(WebKitURISchemeRequest* request, std::string url) {
+    const char* methodText = webkit_uri_scheme_request_get_http_method(request);
+    const std::string method = methodText ? methodText : "GET";
+    const auto parsed = core::URL::create(url);
+    if (!parsed) {
+        finishWithError(request, "Not a URL: " + url);
+        return;
+    }
+    // Concurrent GETs of one URL share a fetch; anything else is fetched alone.
+    static std::uint64_t unique = 0;
+    const std::string entry = method == "GET" ? url : url + "#" + std::to_string(++unique);
+    g_object_ref(request);
+    if (auto found = routed.find(entry); found != routed.end()) {
+        found->second.requests.push_back(request);
+        return;
+    }
+    core::URLRequest fetch = requestOf(request, *parsed);
+    routed[entry].requests.push_back(request);
+    const auto document = owner.url();
+    auto cancel = PageLoader::shared()->load(
+        std::move(fetch), document ? *document : *parsed,
+        [weak = std::weak_ptr<WebView>(owner.self()), entry](PageLoader::Result result) {
+            const auto view = weak.lock();
+            if (!view) return;
+            auto& waiting = view->engine_->routed;
+            const auto found = waiting.find(entry);
+            if (found == waiting.end()) return;
+            const std::vector<WebKitURISchemeRequest*> requests = std::move(found->second.requests);
+            waiting.erase(found);
+            for (WebKitURISchemeRequest* answered : requests) {
+                if (result.response) {
+                    finishWithResponse(answered, *result.response, result.body);
+                } else {
+                    finishWithError(answered,
+                                    result.error ? result.error->message : "No response.");
+                }
+                g_object_unref(answered);
+            }
+        });
+    if (const auto found = routed.find(entry); found != routed.end())
+        found->second.cancel = std::move(cancel);  // (a loader may answer at once)
+}
+
+void WebView::Engine::cancelRouted() {
+    auto pending = std::exchange(routed, {});
+    for (auto& [url, entry] : pending) {
+        if (entry.cancel) entry.cancel();
+        for (WebKitURISchemeRequest* request : entry.requests) {
+            finishWithError(request, "The load was cancelled.");
+            g_object_unref(request);
+        }
+    }
+}
+
+void WebView::Engine::serveSchemeRequest(WebKitURISchemeRequest* request) {
+    const std::string scheme = webkit_uri_scheme_request_get_scheme(request);
+    const std::string uri = webkit_uri_scheme_request_get_uri(request);
+    if (scheme == protocol::kHeldScheme) {
+        finishWithError(request, "The navigation was held.");
+        return;
+    }
+    if (scheme == protocol::kRoutedHTTP || scheme == protocol::kRoutedHTTPS) {
+        const char* original = scheme == protocol::kRoutedHTTPS ? "https" : "http";
+        serveRouted(request, original + uri.substr(scheme.size()));
+        return;
+    }
+    const auto handler = owner.schemeHandlers_.find(scheme);
+    const auto parsed = core::URL::create(uri);
+    if (handler == owner.schemeHandlers_.end() || !parsed) {
+        finishWithError(request, "Nothing serves " + uri);
+        return;
+    }
+    core::URLRequest asked = requestOf(request, *parsed);
+    std::shared_ptr<WebKitURISchemeRequest> held(
+        WEBKIT_URI_SCHEME_REQUEST(g_object_ref(request)),
+        [](WebKitURISchemeRequest* object) { g_object_unref(object); });
+    auto task = std::make_shared<URLSchemeTask>(
+        std::move(asked),
+        [held, parsed = *parsed](int status, const core::HTTPHeaders& headers,
+                                 const core::Data& body) {
+            finishWithResponse(held.get(), core::HTTPURLResponse(parsed, status, headers), body);
+        },
+        [held](const std::string& message) { finishWithError(held.get(), message); });
+    handler->second(std::move(task));
+}
+
+void WebView::setURLSchemeHandler(const std::string& scheme, SchemeHandler handler) {
+    schemeHandlers_[scheme] = std::move(handler);
+    engine_->context->serveScheme(scheme);
+}
+
+}  // namespace web

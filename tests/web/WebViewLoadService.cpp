@@ -1,0 +1,124 @@
+// Loads of both kinds of web view against a loopback server: HTML with a
+// base URL, requests answering 200 and 404, a refused port, replaced and
+// stopped loads, and a slow image that must not split the finish.
+
+#include "WebViewTesting.h"
+
+namespace {
+
+using web::WebViewConfiguration;
+using namespace webtesting;
+
+class WebViewLoadService : public testing::TestWithParam<WebViewConfiguration::Kind> {
+protected:
+    fixtures::LoopbackServer server;
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+    std::shared_ptr<web::WebView> view = makeView(delegate, configurationOf(GetParam()));
+};
+
+TEST_P(WebViewLoadService, HTMLStringResolvesItsImageAgainstTheBase) {
+    server.on("GET", "/ads/img/dot.png", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::bytes(pngBytes(7, 5, {0, 0, 1, 1}), "image/png");
+    });
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(loadHTMLAndWait(*view, *delegate, "<img id=dot src='img/dot.png'>",
+                                server.url("/ads/page.html")));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(evaluate(*view, "document.getElementById('dot').naturalWidth"), core::Value(7));
+    EXPECT_EQ(server.requestsTo("/ads/img/dot.png").size(), 1u);
+    EXPECT_EQ(evaluate(*view, "location.href"),
+              core::Value(server.url("/ads/page.html").absoluteString()));
+}
+
+TEST_P(WebViewLoadService, RequestLoadsFinishWithTheirStatusOrFailWithTheURL) {
+    ASSERT_TRUE(view);
+    serveHTML(server, "/ok", "<p>fine</p>");
+    server.on("GET", "/missing", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::text("<p>no such page</p>", 404, "text/html");
+    });
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/ok")));
+    EXPECT_EQ(delegate->events.back(), "finish");
+    EXPECT_EQ(view->mainFrameStatusCode(), 200);
+
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/missing")));
+    EXPECT_EQ(delegate->events.back(), "finish");
+    EXPECT_EQ(view->mainFrameStatusCode(), 404);
+    EXPECT_EQ(evaluate(*view, "document.body.textContent"), core::Value("no such page"));
+
+    std::string refused;
+    {
+        fixtures::LoopbackServer gone;
+        refused = gone.url("/nothing").absoluteString();
+    }
+    delegate->events.clear();
+    ASSERT_TRUE(loadAndWait(*view, *delegate, core::URL::create(refused).value()));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "fail -1004 " + refused}));
+    EXPECT_FALSE(view->isLoading());
+}
+
+TEST_P(WebViewLoadService, ReplacedAndStoppedLoadsFailAsCancelled) {
+    ASSERT_TRUE(view);
+    serveHTML(server, "/slow", "<p>slow</p>", 3000);
+    serveHTML(server, "/quick", "<p>quick</p>");
+    const std::string slow = server.url("/slow").absoluteString();
+
+    view->loadRequest(core::URLRequest(server.url("/slow")));
+    ASSERT_TRUE(waitFor([&] { return server.requestsTo("/slow").size() == 1; }));
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/quick")));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "fail -999 " + slow, "start",
+                                                          "commit", "finish"}));
+
+    delegate->events.clear();
+    view->loadRequest(core::URLRequest(server.url("/slow")));
+    ASSERT_TRUE(waitFor([&] { return server.requestsTo("/slow").size() == 2; }));
+    EXPECT_TRUE(view->isLoading());
+    view->stopLoading();
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "fail -999 " + slow}));
+    EXPECT_FALSE(view->isLoading());
+    // The engine's own report of the stop reaches nobody; the next load is
+    // told as usual.
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/quick")));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "fail -999 " + slow, "start",
+                                                          "commit", "finish"}));
+}
+
+TEST_P(WebViewLoadService, ASlowImageHoldsTheOneFinish) {
+    ASSERT_TRUE(view);
+    server.on("GET", "/late.png", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::bytes(pngBytes(3, 3, {1, 0, 0, 1}), "image/png")
+            .after(800);
+    });
+    // A missing image and an unreachable script fail alone, not the page.
+    serveHTML(server, "/page",
+              "<img id=late src='/late.png'><img src='/missing.png'>"
+              "<script src='http://127.0.0.1:1/gone.js'></script>");
+    serveHTML(server, "/next", "<p>next</p>");
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/page")));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(evaluate(*view, "document.getElementById('late').naturalWidth"), core::Value(3));
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/next")));
+    EXPECT_EQ(delegate->count("finish"), 2u);
+}
+
+TEST_P(WebViewLoadService, TheViewsUserAgentGoesOutWithTheLoads) {
+    web::WebViewConfiguration configuration = configurationOf(GetParam());
+    configuration.userAgent = "VantorTest/1.0";
+    const auto agent = makeView(delegate, configuration);
+    ASSERT_TRUE(agent);
+    serveHTML(server, "/page", "<script src='/script.js'></script>");
+    server.on("GET", "/script.js", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::text("window.ran = true;", 200, "text/javascript");
+    });
+    ASSERT_TRUE(loadAndWait(*agent, *delegate, server.url("/page")));
+    ASSERT_FALSE(delegate->navigationsTo("/page").empty());
+    EXPECT_EQ(delegate->navigationsTo("/page").front().request.value("User-Agent"),
+              "VantorTest/1.0");
+    for (const char* path : {"/page", "/script.js"}) {
+        ASSERT_EQ(server.requestsTo(path).size(), 1u) << path;
+        EXPECT_EQ(server.requestsTo(path).front().header("User-Agent"), "VantorTest/1.0") << path;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, WebViewLoadService, testing::ValuesIn(kKinds), kindName);
+
+}  // namespace

@@ -1,0 +1,162 @@
+// "UI"-kind pages load everything through the app's URL layer: the main
+// document, its script, image, frame and fetches all pass the page loader
+// (here a recording one), while the page keeps its real URL and sees the
+// server's status and redirects.
+
+#include <mutex>
+
+#include "WebViewTesting.h"
+#include "core/URLProtocolRegistry.h"
+#include "web/PageLoader.h"
+
+namespace {
+
+using namespace webtesting;
+
+// Records each load and hands it to the default loader.
+class RecordingLoader : public web::PageLoader {
+public:
+    Cancel load(core::URLRequest request, const core::URL& mainDocumentURL,
+                Completion completion) override {
+        loads.push_back({request.url().absoluteString(), mainDocumentURL.absoluteString()});
+        return sessionLoader()->load(std::move(request), mainDocumentURL, std::move(completion));
+    }
+    [[nodiscard]] std::vector<std::string> urls() const {
+        std::vector<std::string> found;
+        for (const auto& load : loads) found.push_back(load.first);
+        return found;
+    }
+
+    // URL, main document URL.
+    std::vector<std::pair<std::string, std::string>> loads;
+};
+
+class WebViewRoutingService : public testing::Test {
+protected:
+    void SetUp() override {
+        web::PageLoader::setShared(loader);
+        ASSERT_TRUE(view);
+    }
+    void TearDown() override { web::PageLoader::setShared(nullptr); }
+
+    [[nodiscard]] bool loaded(const std::string& path) const {
+        const std::string url = server.url(path).absoluteString();
+        const auto urls = loader->urls();
+        return std::find(urls.begin(), urls.end(), url) != urls.end();
+    }
+
+    fixtures::LoopbackServer server;
+    std::shared_ptr<RecordingLoader> loader = std::make_shared<RecordingLoader>();
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+    std::shared_ptr<web::WebView> view =
+        makeView(delegate, configurationOf(web::WebViewConfiguration::Kind::UI));
+};
+
+TEST_F(WebViewRoutingService, EveryLoadOfThePagePassesTheAppsLoader) {
+    serveHTML(server, "/site/page.html", R"(<html><body>
+        <img id=img src="img.png">
+        <iframe id=frame src="frame.html"></iframe>
+        <script src="app.js"></script>
+        </body></html>)");
+    serveHTML(server, "/site/frame.html", "<p>framed</p><script src='frame.js'></script>");
+    server.on("GET", "/site/frame.js", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::text("parent.postMessage('frame', '*');", 200,
+                                                "text/javascript");
+    });
+    server.on("GET", "/site/app.js", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::text(R"(
+            window.ran = true;
+            addEventListener('message', e => window.frameSaid = e.data);
+            fetch('/api/data').then(r => r.json()).then(v => window.data = v);
+            fetch('/api/gone').then(r => window.goneStatus = r.status);)",
+                                                200, "text/javascript");
+    });
+    server.on("GET", "/site/img.png", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::bytes(pngBytes(6, 2, {0, 0, 1, 1}), "image/png");
+    });
+    server.on("GET", "/api/data", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::json(core::Dictionary{{"items", 3}});
+    });
+
+    const core::URL page = server.url("/site/page.html");
+    ASSERT_TRUE(loadAndWait(*view, *delegate, page));
+    ASSERT_EQ(delegate->events.back(), "finish");
+    ASSERT_TRUE(waitFor([&] {
+        return evaluate(*view,
+                        "!!window.data && window.frameSaid === 'frame' && !!window.goneStatus") ==
+               core::Value(true);
+    }));
+    EXPECT_EQ(evaluate(*view, "location.href"), core::Value(page.absoluteString()));
+    EXPECT_EQ(evaluate(*view, "window.ran"), core::Value(true));
+    EXPECT_EQ(evaluate(*view, "document.getElementById('img').naturalWidth"), core::Value(6));
+    EXPECT_EQ(evaluate(*view, "window.data"), core::Value(core::Dictionary{{"items", 3}}));
+    EXPECT_EQ(evaluate(*view, "window.goneStatus"), core::Value(404));
+    for (const char* path : {"/site/page.html", "/site/img.png", "/site/frame.html",
+                             "/site/frame.js", "/site/app.js", "/api/data", "/api/gone"})
+        EXPECT_TRUE(loaded(path)) << path;
+    // Each load names the page it belongs to, the frame's included.
+    for (const auto& [url, document] : loader->loads)
+        EXPECT_EQ(document, page.absoluteString()) << url;
+    // Everything the server saw came through the app's loader.
+    for (const auto& request : server.requests()) EXPECT_TRUE(loaded(request.path)) << request.path;
+}
+
+TEST_F(WebViewRoutingService, TheDocumentKeepsItsRealURLAfterRedirects) {
+    server.on("GET", "/start", [&](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::redirect(server.url("/landing").absoluteString());
+    });
+    serveHTML(server, "/landing", "<p>landed</p>");
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/start")));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(evaluate(*view, "location.href"),
+              core::Value(server.url("/landing").absoluteString()));
+    EXPECT_EQ(view->mainFrameStatusCode(), 200);
+    EXPECT_TRUE(loaded("/start"));
+}
+
+// Serves any request under /protocol/ from memory as a script.
+class MemoryScriptFactory final : public core::URLProtocolFactory {
+    class Protocol final : public core::URLProtocol {
+    public:
+        using URLProtocol::URLProtocol;
+        void startLoading() override {
+            client()->didReceiveResponse(
+                core::HTTPURLResponse(request().url(), 200,
+                                      {{"Content-Type", "text/javascript"}}),
+                core::CachedURLResponse::StoragePolicy::notAllowed);
+            const std::string script = "window.fromProtocol = '" + request().url().path() + "';";
+            client()->didLoadData(core::Data(script.begin(), script.end()));
+            client()->didFinishLoading();
+        }
+        void stopLoading() override {}
+    };
+
+public:
+    std::string ownPropertyKey() const override { return "test.memory-script"; }
+    bool canInit(const core::URLRequest& request) const override {
+        return request.url().path().starts_with("/protocol/");
+    }
+    std::shared_ptr<core::URLProtocol>
+    make(core::URLRequest request, std::shared_ptr<core::URLProtocolClient> client) const override {
+        return std::make_shared<Protocol>(std::move(request), std::move(client));
+    }
+};
+
+TEST(WebViewProtocolService, TheProcesssURLProtocolsAnswerAPagesLoads) {
+    fixtures::LoopbackServer server;
+    serveHTML(server, "/page.html", "<script src='/protocol/app.js'></script>");
+    const auto factory = std::make_shared<MemoryScriptFactory>();
+    ASSERT_TRUE(core::URLProtocolRegistry::shared().registerFactory(factory));
+    const auto delegate = std::make_shared<RecordingDelegate>();
+    const auto view = makeView(delegate, configurationOf(web::WebViewConfiguration::Kind::UI));
+    ASSERT_TRUE(view);
+
+    const bool loadedPage = loadAndWait(*view, *delegate, server.url("/page.html"));
+    core::URLProtocolRegistry::shared().unregisterFactory(factory);
+    ASSERT_TRUE(loadedPage);
+    EXPECT_EQ(evaluate(*view, "window.fromProtocol"), core::Value("/protocol/app.js"));
+    EXPECT_TRUE(server.requestsTo("/protocol/app.js").empty());
+    EXPECT_EQ(server.requestsTo("/page.html").size(), 1u);
+}
+
+}  // namespace
