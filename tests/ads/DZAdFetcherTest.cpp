@@ -139,6 +139,8 @@ TEST_F(DZAdFetcherTest, SettingsHeadersApplyInAnyCaseAndLaterOnesOverride) {
     // Absent headers reset what they reset and leave the rest.
     fetcher->processHTTPHeaders(core::Dictionary{{"X-Duzo-Refresh-Rate", "-5"}});
     EXPECT_EQ(ad.reloadInterval(), 45.5) << "a negative rate is ignored";
+    fetcher->processHTTPHeaders(core::Dictionary{{"X-Duzo-Refresh-Rate", "1e999"}});
+    EXPECT_EQ(ad.reloadInterval(), 45.5) << "so is one that is not a finite number";
     EXPECT_EQ(ad.clickURLs().size(), 2u);
     EXPECT_TRUE(core::UserDefaults::standard()->objectForKey(kContentURLEnabledKey).isNull());
     EXPECT_FALSE(ad.liveViewConfigurations());
