@@ -5,6 +5,7 @@
 #include "core/Fatal.h"
 #include "core/NotificationCenter.h"
 #include "core/RunLoop.h"
+#include "core/Timer.h"
 #include "ui/DeviceProfile.h"
 #include "ui/NavigationController.h"
 #include "ui/Window.h"
@@ -47,12 +48,14 @@ void Application::enterBackground() {
     resignActive();
     if (state_ == ApplicationState::Background) return;
     state_ = ApplicationState::Background;
+    startBackgroundTime();
     if (const auto delegate = delegate_) delegate->didEnterBackground(*this);
     post(DidEnterBackgroundNotification, *this);
 }
 
 void Application::enterForeground() {
     if (state_ != ApplicationState::Background) return;
+    stopBackgroundTime();
     if (const auto delegate = delegate_) delegate->willEnterForeground(*this);
     state_ = ApplicationState::Inactive;
     post(WillEnterForegroundNotification, *this);
@@ -70,6 +73,42 @@ void Application::terminate() {
     if (const auto delegate = delegate_) delegate->willTerminate(*this);
     post(WillTerminateNotification, *this);
     core::RunLoop::main().stop();
+}
+
+BackgroundTaskIdentifier Application::beginBackgroundTask(std::function<void()> expirationHandler) {
+    const BackgroundTaskIdentifier identifier = ++lastBackgroundTask_;
+    backgroundTasks_.emplace(identifier, std::move(expirationHandler));
+    return identifier;
+}
+
+void Application::endBackgroundTask(BackgroundTaskIdentifier identifier) {
+    backgroundTasks_.erase(identifier);
+}
+
+void Application::expireBackgroundTasks() {
+    stopBackgroundTime();
+    // Handlers may begin or end tasks; only those held now expire.
+    std::vector<BackgroundTaskIdentifier> held;
+    for (const auto& [identifier, handler] : backgroundTasks_) held.push_back(identifier);
+    for (const BackgroundTaskIdentifier identifier : held) {
+        const auto task = backgroundTasks_.find(identifier);
+        if (task == backgroundTasks_.end()) continue;
+        const std::function<void()> handler = std::move(task->second);
+        backgroundTasks_.erase(task);
+        if (handler) handler();
+    }
+}
+
+void Application::startBackgroundTime() {
+    stopBackgroundTime();
+    backgroundTimeLimit_ =
+        core::Timer::schedule(core::RunLoop::main(), kBackgroundTimeAllowance, false,
+                              [this](core::Timer&) { expireBackgroundTasks(); });
+}
+
+void Application::stopBackgroundTime() {
+    if (backgroundTimeLimit_) backgroundTimeLimit_->invalidate();
+    backgroundTimeLimit_.reset();
 }
 
 std::vector<std::shared_ptr<Window>> Application::windows() const {
@@ -126,6 +165,8 @@ void Application::resetForTesting() {
     launched_ = false;
     windows_.clear();
     keyWindow_.reset();
+    stopBackgroundTime();
+    backgroundTasks_.clear();
 }
 
 int ApplicationMain(int, char**,

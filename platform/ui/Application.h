@@ -1,16 +1,28 @@
 #pragma once
 // The running app: its delegate, lifecycle state and notifications, its
-// windows and key window. ApplicationMain binds the main run loop, creates
-// the delegate, launches and runs the loop until terminate(). The headless
-// tool and the tests call launch() instead and drive the run loop
-// themselves. Main thread only.
+// windows and key window, and the background tasks that ask for time to
+// finish work once the app has left the screen. ApplicationMain binds the
+// main run loop, creates the delegate, launches and runs the loop until
+// terminate(). The headless tool and the tests call launch() instead and
+// drive the run loop themselves. Main thread only.
+//
+// Background time: kBackgroundTimeAllowance seconds on the current clock
+// after the app enters the background, every background task still held
+// expires: its expiry handler runs and the task ends. Returning to the
+// foreground before that keeps the tasks running without a limit.
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "ui/Responder.h"
+
+namespace core {
+class Timer;
+}  // namespace core
 
 namespace ui {
 
@@ -37,8 +49,12 @@ public:
 
 enum class ApplicationState { Active, Inactive, Background };
 
+using BackgroundTaskIdentifier = std::uint64_t;
+inline constexpr BackgroundTaskIdentifier InvalidBackgroundTask = 0;
+
 class Application : public Responder {
 public:
+    static constexpr double kBackgroundTimeAllowance = 30.0;
     // Notification names, posted on the main thread with the application as
     // object, after the delegate's matching callback.
     static constexpr const char* DidFinishLaunchingNotification = "ApplicationDidFinishLaunching";
@@ -65,6 +81,18 @@ public:
     // loop's run().
     void terminate();
 
+    // Background tasks. begin answers a new identifier (never
+    // InvalidBackgroundTask, never reused); the handler runs at most once,
+    // when the background time runs out while the task is held. end forgets
+    // the task; an unknown or invalid identifier is ignored.
+    [[nodiscard]] BackgroundTaskIdentifier
+    beginBackgroundTask(std::function<void()> expirationHandler);
+    void endBackgroundTask(BackgroundTaskIdentifier identifier);
+    [[nodiscard]] size_t backgroundTaskCount() const { return backgroundTasks_.size(); }
+    // Runs out the background time now, whatever the state: each task held
+    // has its handler run (in the order begun) and ends.
+    void expireBackgroundTasks();
+
     // Windows in the order they were made visible; the key window is the
     // last one made key.
     [[nodiscard]] std::vector<std::shared_ptr<Window>> windows() const;
@@ -83,15 +111,22 @@ public:
     // The delegate (touches no window handled end there).
     [[nodiscard]] Responder* nextResponder() const override { return delegate_.get(); }
 
-    // Forgets delegate, windows and state so a test can launch again.
+    // Forgets delegate, windows, background tasks and state so a test can
+    // launch again.
     void resetForTesting();
 
 private:
+    void startBackgroundTime();
+    void stopBackgroundTime();
+
     std::shared_ptr<ApplicationDelegate> delegate_;
     ApplicationState state_ = ApplicationState::Inactive;
     bool launched_ = false;
     std::vector<std::weak_ptr<Window>> windows_;
     std::weak_ptr<Window> keyWindow_;
+    BackgroundTaskIdentifier lastBackgroundTask_ = InvalidBackgroundTask;
+    std::map<BackgroundTaskIdentifier, std::function<void()>> backgroundTasks_;
+    std::shared_ptr<core::Timer> backgroundTimeLimit_;
 };
 
 // Binds the main run loop to the calling thread, launches the delegate made

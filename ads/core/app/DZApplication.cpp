@@ -165,6 +165,11 @@ std::uint64_t DZApplication::nextLiveViewID() {
     return identifier;
 }
 
+std::string DZApplication::nextSequenceNumberAsString() {
+    DZCallLog::record("DZApplication.nextSequenceNumberAsString");
+    return std::to_string(++sequenceNumber_);
+}
+
 void DZApplication::resetPreqsInSession() {
     DZCallLog::record("DZApplication.resetPreqsInSession");
     statisticsSerialQueue_->async([statistics = statistics_] {
