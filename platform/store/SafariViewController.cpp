@@ -3,9 +3,29 @@
 #include "gfx/Font.h"
 #include "store/URLOpener.h"
 #include "ui/Button.h"
+#include "ui/DeviceProfile.h"
 #include "ui/Label.h"
 
 namespace store {
+
+namespace {
+
+// The browser's root view: tells its controller when it enters a window.
+class PageView : public ui::View {
+public:
+    PageView(gfx::Rect frame, std::function<void()> enteredWindow)
+        : ui::View(frame), enteredWindow_(std::move(enteredWindow)) {}
+
+    void didMoveToWindow() override {
+        ui::View::didMoveToWindow();
+        if (window() && enteredWindow_) enteredWindow_();
+    }
+
+private:
+    std::function<void()> enteredWindow_;
+};
+
+}  // namespace
 
 std::shared_ptr<SafariViewController> SafariViewController::create(const core::URL& url) {
     if (!url.isHTTPorHTTPS()) return nullptr;
@@ -13,6 +33,14 @@ std::shared_ptr<SafariViewController> SafariViewController::create(const core::U
 }
 
 SafariViewController::SafariViewController(Token, core::URL url) : url_(std::move(url)) {}
+
+void SafariViewController::loadView() {
+    const std::weak_ptr<SafariViewController> weak =
+        std::static_pointer_cast<SafariViewController>(shared_from_this());
+    setView(std::make_shared<PageView>(ui::DeviceProfile::current().screenBounds(), [weak] {
+        if (const auto self = weak.lock()) self->openOnce();
+    }));
+}
 
 void SafariViewController::viewDidLoad() {
     ui::ViewController::viewDidLoad();
@@ -30,7 +58,7 @@ void SafariViewController::viewDidLoad() {
     const std::weak_ptr<SafariViewController> weak =
         std::static_pointer_cast<SafariViewController>(shared_from_this());
     done_->addAction(ui::ControlEvent::TouchUpInside, [weak](ui::Control&) {
-        if (const auto self = weak.lock()) self->dismissViewController(true);
+        if (const auto self = weak.lock()) self->done();
     });
     bar_->addSubview(host_);
     bar_->addSubview(done_);
@@ -47,11 +75,26 @@ void SafariViewController::viewDidLayoutSubviews() {
     done_->setFrame({8, top, 60, kBarHeight});
 }
 
-void SafariViewController::viewDidAppear(bool animated) {
-    ui::ViewController::viewDidAppear(animated);
+void SafariViewController::openOnce() {
     if (opened_) return;
     opened_ = true;
     (void)URLOpener::shared().open(url_);
+}
+
+void SafariViewController::done() {
+    if (!parentViewController() && presentingViewController()) {
+        const std::weak_ptr<SafariViewController> weak =
+            std::static_pointer_cast<SafariViewController>(shared_from_this());
+        dismissViewController(true, [weak] {
+            if (const auto self = weak.lock()) self->tellDelegate();
+        });
+        return;
+    }
+    tellDelegate();
+}
+
+void SafariViewController::tellDelegate() {
+    if (const auto delegate = delegate_.lock()) delegate->safariViewControllerDidFinish(*this);
 }
 
 }  // namespace store
