@@ -1,10 +1,8 @@
 #include "store/SafariViewController.h"
 
-#include "gfx/Font.h"
+#include "store/SheetBar.h"
 #include "store/URLOpener.h"
-#include "ui/Button.h"
 #include "ui/DeviceProfile.h"
-#include "ui/Label.h"
 
 namespace store {
 
@@ -45,34 +43,20 @@ void SafariViewController::loadView() {
 void SafariViewController::viewDidLoad() {
     ui::ViewController::viewDidLoad();
     view()->setBackgroundColor(gfx::Color::white());
-    bar_ = std::make_shared<ui::View>();
-    bar_->setBackgroundColor(gfx::Color::fromRGB(0xF7F7F7));
-    bar_->setBorderWidth(0.5);
-    bar_->setBorderColor(gfx::Color::fromRGB(0xC8C8C8));
-    host_ = std::make_shared<ui::Label>();
-    host_->setText(url_.host());
-    host_->setFont(gfx::Font::system(15, gfx::FontWeight::Semibold));
-    host_->setTextAlignment(gfx::TextAlignment::Center);
-    done_ = ui::Button::create(ui::ButtonType::System);
-    done_->setTitle("Done");
+    bar_ = std::make_shared<SheetBar>();
+    bar_->setTitle(url_.host());
     const std::weak_ptr<SafariViewController> weak =
         std::static_pointer_cast<SafariViewController>(shared_from_this());
-    done_->addAction(ui::ControlEvent::TouchUpInside, [weak](ui::Control&) {
+    done_ = bar_->setButton(SheetBar::Side::Leading, "Done", [weak] {
         if (const auto self = weak.lock()) self->done();
     });
-    bar_->addSubview(host_);
-    bar_->addSubview(done_);
     view()->addSubview(bar_);
 }
 
 void SafariViewController::viewDidLayoutSubviews() {
     ui::ViewController::viewDidLayoutSubviews();
     if (!bar_) return;
-    const gfx::Rect bounds = view()->bounds();
-    const double top = view()->safeAreaInsets().top;
-    bar_->setFrame({0, 0, bounds.width(), top + kBarHeight});
-    host_->setFrame({70, top, std::max(0.0, bounds.width() - 140), kBarHeight});
-    done_->setFrame({8, top, 60, kBarHeight});
+    bar_->setFrame({0, 0, view()->bounds().width(), view()->safeAreaInsets().top + kBarHeight});
 }
 
 void SafariViewController::openOnce() {

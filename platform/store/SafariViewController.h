@@ -11,11 +11,11 @@
 
 #include "core/URL.h"
 #include "store/SafariViewControllerDelegate.h"
+#include "store/SheetBar.h"
 #include "ui/ViewController.h"
 
 namespace ui {
 class Button;
-class Label;
 }  // namespace ui
 
 namespace store {
@@ -24,7 +24,7 @@ class SafariViewController : public ui::ViewController {
     struct Token {};
 
 public:
-    static constexpr double kBarHeight = 44;
+    static constexpr double kBarHeight = SheetBar::kHeight;
 
     // nullptr for anything but http(s) with a host.
     [[nodiscard]] static std::shared_ptr<SafariViewController> create(const core::URL& url);
@@ -54,8 +54,7 @@ private:
     core::URL url_;
     std::weak_ptr<SafariViewControllerDelegate> delegate_;
     bool opened_ = false;
-    std::shared_ptr<ui::View> bar_;
-    std::shared_ptr<ui::Label> host_;
+    std::shared_ptr<SheetBar> bar_;
     std::shared_ptr<ui::Button> done_;
 };
 
