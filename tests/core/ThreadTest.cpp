@@ -48,7 +48,7 @@ TEST(ThreadTest, PerformsInOrderOnItsNamedThreadWaitingOrNot) {
     EXPECT_EQ(systemName, name.substr(0, core::Thread::kMaxSystemNameLength));
     EXPECT_TRUE(nestedRanAtOnce);
 
-    // Stopped from a task, the default-style loop ends and the thread with it.
+    // A stop from a task ends the loop, and the entry and thread with it.
     EXPECT_TRUE(thread->perform([] { core::RunLoop::current().stop(); }, false));
     thread->join();
     EXPECT_TRUE(thread->isFinished());
