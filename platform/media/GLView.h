@@ -17,6 +17,7 @@
 // the context goes; a view dropped with its drawable leaves it to the
 // context, which frees it when it goes.
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
