@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   libjavascriptcoregtk-4.1-dev libwebkit2gtk-4.1-dev libsdl2-dev xvfb xauth xdotool imagemagick
   clang libclang-rt-14-dev llvm
+  libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
 )
 
 missing=()
