@@ -340,6 +340,29 @@ TEST_F(FFmpegEngineService, AThrottledSourceStallsAndResumesByTheWaitingFlag) {
     }
 }
 
+TEST_F(FFmpegEngineService, TheQueueStopsReadingAtItsCapAndTheBufferReportsFull) {
+    media::FFmpegOptions options = testOptions();
+    options.maxQueuedSeconds = 1;
+    mediatest::EngineScope capped(media::FFmpegEngine::create(options));
+    auto playing = start(core::URL::fileURL(FixtureVideos::path(FixtureVideos::kMoovFirst)));
+    ASSERT_TRUE(waitFor([&] { return playing.item->isPlaybackBufferFull(); }));
+    ASSERT_EQ(playing.item->loadedTimeRanges().size(), 1u);
+    const double loaded = playing.item->loadedTimeRanges()[0].endSeconds();
+    EXPECT_GE(loaded, 1);
+    EXPECT_LT(loaded, 1.5);
+    playing.log->clear();
+
+    // Playing drains the queue below the cap and reading goes on to the end.
+    EXPECT_GE(playToEnd(playing), 30);
+    EXPECT_TRUE(playing.log->ended());
+    EXPECT_GE(playing.log->count("currentItem.playbackBufferFull"), 1u);
+}
+
+TEST(FFmpegEngineDefault, TheProcessDefaultIsTheFFmpegEngine) {
+    mediatest::EngineScope scope(nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<media::FFmpegEngine>(media::Engine::current()), nullptr);
+}
+
 TEST_F(FFmpegEngineService, SeekingPlaysOnFromTheNewPosition) {
     auto playing = start(core::URL::fileURL(FixtureVideos::path(FixtureVideos::kMoovFirst)));
     ASSERT_TRUE(waitFor([&] { return settled(playing); }));
