@@ -32,11 +32,8 @@ void EngineItemSink::setLoadedRanges(std::vector<TimeRange> ranges, bool complet
         latestRanges_ = std::make_pair(std::move(ranges), complete);
     }
     if (!post) return;
-    // Holds the sink only while the report waits: the item owns it.
-    apply([self = this](PlayerItem& item) {
-        (void)item;
-        self->applyLatestRanges();
-    });
+    // Runs only while the item, which owns this sink, is there.
+    apply([this](PlayerItem&) { applyLatestRanges(); });
 }
 
 void EngineItemSink::applyLatestRanges() {

@@ -82,7 +82,7 @@ private:
                                           std::shared_ptr<ItemTimebase> timebase);
     void stopItem(const std::string& url, std::uint64_t id);
     void start(const std::string& url, std::uint64_t id);
-    // The sinks of url's items, and its script, taken under the lock.
+    // The sinks of url's items, taken under the lock.
     [[nodiscard]] std::vector<std::shared_ptr<EngineItemSink>> sinks(const std::string& url) const;
     void recordLoad(const std::string& url);
     void recordSeek(const std::string& url, double seconds);

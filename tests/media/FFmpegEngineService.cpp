@@ -71,8 +71,9 @@ protected:
     // Plays to the end or a failure, stepping the clock whenever time can
     // move and waiting for each step's frame; after an under-run that
     // stopped the rate it plays again once likely to keep up, as a client
-    // would. Answers the frames pulled on the way.
-    int playToEnd(const Playing& playing, double step = 0.1) {
+    // would. Answers the frames pulled on the way (waiting for each step's
+    // frame unless told not to).
+    int playToEnd(const Playing& playing, double step = 0.1, bool waitForFrames = true) {
         const auto& player = playing.player;
         const auto over = [&] {
             return playing.log->ended() || player->status() == Player::Status::failed;
@@ -93,8 +94,10 @@ protected:
             }
             if (over() || player->rate() == 0) continue;
             clock_.advance(step);
-            if (waitFor([&] { return over() || frameDue(playing); }, 0.5) && pull(playing))
+            if (!waitForFrames) continue;
+            if (waitFor([&] { return over() || frameDue(playing); }, 0.5) && pull(playing)) {
                 ++frames;
+            }
         }
         return frames;
     }
@@ -308,6 +311,28 @@ TEST_F(FFmpegEngineService, TruncatedOrCutOffSourcesFailOrEndWithoutHanging) {
         } else {
             EXPECT_LT(playing.player->currentTime().toSeconds(), 3.9);
         }
+    }
+}
+
+TEST_F(FFmpegEngineService, CorruptedClipsFailOrEndWithoutHanging) {
+    const std::string clean = FixtureVideos::bytes(FixtureVideos::kMoovFirst);
+    ASSERT_FALSE(clean.empty());
+    std::uint32_t state = 12345;
+    const auto next = [&] { return state = state * 1664525u + 1013904223u; };
+    for (int variant = 0; variant < 12; ++variant) {
+        SCOPED_TRACE(variant);
+        std::string bytes = clean;
+        // The first variants hit the index, the later ones the media data.
+        const size_t from = variant < 6 ? 32 : clean.size() / 3;
+        const size_t span = variant < 6 ? 1500 : clean.size() - from;
+        for (int flip = 0; flip < 24; ++flip) {
+            bytes[from + next() % span] = static_cast<char>(next() >> 24);
+        }
+        auto delegate = std::make_shared<mediatest::MemoryResourceDelegate>(bytes);
+        auto playing = start(*core::URL::create("dz-stream:///corrupt/" + std::to_string(variant)), delegate);
+        ASSERT_TRUE(waitFor([&] { return settled(playing); }));
+        if (playing.player->status() == Player::Status::readyToPlay) (void)playToEnd(playing, 0.5, false);
+        EXPECT_TRUE(playing.player->status() == Player::Status::failed || playing.log->ended());
     }
 }
 
