@@ -33,9 +33,8 @@ void URLAsset::loadValuesAsynchronously(const std::vector<std::string>& keys,
         const std::lock_guard lock(mutex_);
         bool anyKnown = false;
         for (const auto& key : keys) anyKnown = anyKnown || isKnownKey(key);
-        const bool settled = status_ == AssetKeyStatus::loaded ||
-                             status_ == AssetKeyStatus::failed ||
-                             status_ == AssetKeyStatus::cancelled;
+        // A cancelled load starts again.
+        const bool settled = status_ == AssetKeyStatus::loaded || status_ == AssetKeyStatus::failed;
         if (!anyKnown || settled) {
             // Answered below, outside the lock.
         } else {
@@ -60,7 +59,7 @@ void URLAsset::finishLoad(const EngineAsset::LoadResult& result) {
     std::vector<std::function<void()>> completions;
     {
         const std::lock_guard lock(mutex_);
-        if (status_ == AssetKeyStatus::loading || status_ == AssetKeyStatus::unknown) {
+        if (status_ == AssetKeyStatus::loading) {
             if (const auto* info = std::get_if<AssetInfo>(&result)) {
                 info_ = *info;
                 status_ = AssetKeyStatus::loaded;

@@ -37,8 +37,9 @@ public:
 
     // Loads the keys ("duration", "tracks" and "playable" load together);
     // completion runs once when every key asked for is loaded, failed or
-    // cancelled: at once when they already are, else on an engine thread or
-    // the main queue. An unknown key fails.
+    // cancelled: at once when they are loaded or failed already, else on an
+    // engine thread or the main queue. A cancelled load starts again. An
+    // unknown key fails.
     void loadValuesAsynchronously(const std::vector<std::string>& keys,
                                   std::function<void()> completion);
     [[nodiscard]] AssetKeyStatus statusOfValue(const std::string& key,

@@ -258,6 +258,32 @@ TEST_F(FFmpegEngineService, AnItemPlaysOnFromTheSourceItsAssetLoadLeftOpen) {
     EXPECT_EQ(informationRequests, 1u);
 }
 
+TEST_F(FFmpegEngineService, AnAssetLoadCanBeCancelledAndTriedAgain) {
+    auto delegate = std::make_shared<mediatest::MemoryResourceDelegate>(
+        FixtureVideos::bytes(FixtureVideos::kMoovFirst));
+    delegate->holdData = true;
+    auto asset = media::URLAsset::create(*core::URL::create("video://ads.example/slow"));
+    delegate->attach(*asset->resourceLoader());
+    std::atomic<int> completions = 0;
+    asset->loadValuesAsynchronously({"duration"}, [&] { ++completions; });
+    ASSERT_TRUE(waitFor([&] { return delegate->requests().size() >= 2; }));
+    EXPECT_EQ(asset->statusOfValue("duration"), media::AssetKeyStatus::loading);
+
+    asset->cancelLoading();
+    ASSERT_TRUE(waitFor([&] { return completions == 1; }));
+    std::optional<media::MediaError> error;
+    EXPECT_EQ(asset->statusOfValue("duration", &error), media::AssetKeyStatus::cancelled);
+    EXPECT_EQ(error->code, media::MediaError::Cancelled);
+    EXPECT_TRUE(waitFor([] { return media::FFmpegEngine::runningThreads() == 0; }));
+    EXPECT_TRUE(waitFor([&] { return delegate->cancelledCount() >= 1; }));
+
+    delegate->holdData = false;
+    asset->loadValuesAsynchronously({"duration"}, [&] { ++completions; });
+    ASSERT_TRUE(waitFor([&] { return completions == 2; }));
+    EXPECT_EQ(asset->statusOfValue("duration"), media::AssetKeyStatus::loaded);
+    EXPECT_NEAR(asset->duration().toSeconds(), 4, 0.05);
+}
+
 TEST_F(FFmpegEngineService, SourcesThatCannotBeReadFailWithTheReason) {
     server_.serve("/junk.mp4",
                   fixtures::LoopbackResponse::bytes(std::string(5000, '\x07'), "video/mp4"));
@@ -329,9 +355,11 @@ TEST_F(FFmpegEngineService, CorruptedClipsFailOrEndWithoutHanging) {
             bytes[from + next() % span] = static_cast<char>(next() >> 24);
         }
         auto delegate = std::make_shared<mediatest::MemoryResourceDelegate>(bytes);
-        auto playing = start(*core::URL::create("dz-stream:///corrupt/" + std::to_string(variant)), delegate);
+        auto playing =
+            start(*core::URL::create("dz-stream:///corrupt/" + std::to_string(variant)), delegate);
         ASSERT_TRUE(waitFor([&] { return settled(playing); }));
-        if (playing.player->status() == Player::Status::readyToPlay) (void)playToEnd(playing, 0.5, false);
+        if (playing.player->status() == Player::Status::readyToPlay)
+            (void)playToEnd(playing, 0.5, false);
         EXPECT_TRUE(playing.player->status() == Player::Status::failed || playing.log->ended());
     }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 #include "MediaTesting.h"
 #include "core/RunLoop.h"
 #include "media/ScriptedEngine.h"
@@ -130,6 +132,42 @@ TEST_F(ScriptedPlayerTest, PeriodicObserversTickEveryIntervalOfItemTimeWhileMovi
     player->removeTimeObserver(token);
     clock_.advance(1);
     EXPECT_EQ(ticks.size(), afterSeek + 1);
+}
+
+TEST_F(ScriptedPlayerTest, PeriodicObserversOnOtherQueuesGetTheirTicksThere) {
+    auto player = makePlayer();
+    auto queue = core::Queue::serial("media.test.ticks");
+    std::mutex mutex;
+    std::vector<double> ticks;
+    bool onQueue = true;
+    player->addPeriodicTimeObserver(Time(1, 2), queue, [&](Time time) {
+        const std::lock_guard lock(mutex);
+        onQueue = onQueue && queue->isCurrent();
+        ticks.push_back(time.toSeconds());
+    });
+    player->play();
+    clock_.advance(1.2);
+    ASSERT_TRUE(core::RunLoop::main().runUntil(
+        [&] {
+            const std::lock_guard lock(mutex);
+            return ticks.size() == 2;
+        },
+        5));
+    const std::lock_guard lock(mutex);
+    EXPECT_EQ(ticks, (std::vector<double>{0.5, 1}));
+    EXPECT_TRUE(onQueue);
+}
+
+TEST_F(ScriptedPlayerTest, ReportsForAnItemThatIsGoneAreDropped) {
+    item_ = PlayerItem::create(*core::URL::create(kURL));
+    auto player = Player::create(item_);
+    std::weak_ptr<PlayerItem> weak = item_;
+    player.reset();
+    item_.reset();
+    EXPECT_TRUE(weak.expired());
+    settle();  // the engine's first report for the item runs now
+    engine_->setLoadedRanges(kURL, {TimeRange::fromSeconds(0, 1)});
+    EXPECT_EQ(engine_->playingCount(kURL), 0u);
 }
 
 TEST_F(ScriptedPlayerTest, AtItsDurationTheItemEndsOnceAndTheRateDropsToZero) {
