@@ -224,6 +224,32 @@ TEST_F(ScriptedPlayerTest, AnUnderRunStopsTheRateWithoutWaitingAndHoldsTimeWithW
     }
 }
 
+TEST_F(ScriptedPlayerTest, TurningWaitingOffWhileWaitingStopsTheRateAtOnce) {
+    auto player = makePlayer();
+    engine_->setLoadedRanges(kURL, {TimeRange::fromSeconds(0, 1)});
+    player->play();
+    clock_.advance(2);
+    ASSERT_EQ(player->timeControlStatus(), Player::TimeControlStatus::waitingToPlayAtSpecifiedRate);
+    mediatest::ChangeLog log(player);
+    player->setAutomaticallyWaitsToMinimizeStalling(false);
+    EXPECT_EQ(player->rate(), 0);
+    EXPECT_EQ(log.entries(), (std::vector<std::string>{"rate=0"}));
+}
+
+TEST_F(ScriptedPlayerTest, SeeksAreClampedToTheItemAndASeekToTheEndEndsAPlayingItem) {
+    auto player = makePlayer();
+    mediatest::ChangeLog log(player);
+    player->seekToTime(Time::seconds(-2));
+    EXPECT_DOUBLE_EQ(seconds(player), 0);
+    player->seekToTime(Time::seconds(99));
+    EXPECT_DOUBLE_EQ(seconds(player), 4);
+    EXPECT_FALSE(log.ended());
+    player->play();
+    EXPECT_TRUE(log.ended());
+    EXPECT_EQ(player->rate(), 0);
+    EXPECT_EQ(engine_->seeks(kURL), (std::vector<double>{0, 4}));
+}
+
 TEST_F(ScriptedPlayerTest, AStallCommandStopsLoadingWhereTheItemStands) {
     auto player = makePlayer();
     player->setAutomaticallyWaitsToMinimizeStalling(false);
