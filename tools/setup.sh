@@ -11,6 +11,7 @@ packages=(
   libjavascriptcoregtk-4.1-dev libwebkit2gtk-4.1-dev libsdl2-dev xvfb xauth xdotool imagemagick
   clang libclang-rt-14-dev llvm
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
 )
 
 missing=()
