@@ -1,6 +1,7 @@
 #include "ui/View.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "core/Console.h"
@@ -77,9 +78,52 @@ void View::setFrame(const gfx::Rect& frame) {
 }
 
 void View::setBounds(const gfx::Rect& bounds) {
+    const gfx::Size oldSize = bounds_.size;
     if (bounds.size != bounds_.size) setNeedsLayout();
     if (bounds != bounds_) setNeedsDisplay();
     bounds_ = bounds;
+    if (bounds_.size == oldSize) return;
+    const auto subviews = subviews_;
+    for (const auto& subview : subviews) subview->resizeWithOldSuperviewSize(oldSize);
+}
+
+namespace {
+
+// Shares `change` out among the flexible parts of one axis (margin before,
+// length, margin after), in proportion to their current sizes.
+void shareOut(double change, std::array<double, 3>& parts, const std::array<bool, 3>& flexible) {
+    double total = 0;
+    int count = 0;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (!flexible[i]) continue;
+        total += parts[i];
+        ++count;
+    }
+    if (count == 0) return;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (flexible[i]) parts[i] += total > 0 ? change * parts[i] / total : change / count;
+    }
+}
+
+}  // namespace
+
+void View::resizeWithOldSuperviewSize(gfx::Size oldSize) {
+    if (autoresizingMask_ == 0 || !translatesAutoresizingMask_) return;
+    const auto superview = superview_.lock();
+    if (!superview) return;
+    const gfx::Size newSize = superview->bounds_.size;
+    const gfx::Rect f = frame();
+    std::array<double, 3> across{f.minX(), f.width(), oldSize.width - f.maxX()};
+    std::array<double, 3> down{f.minY(), f.height(), oldSize.height - f.maxY()};
+    shareOut(newSize.width - oldSize.width, across,
+             {(autoresizingMask_ & kFlexibleLeftMargin) != 0,
+              (autoresizingMask_ & kFlexibleWidth) != 0,
+              (autoresizingMask_ & kFlexibleRightMargin) != 0});
+    shareOut(newSize.height - oldSize.height, down,
+             {(autoresizingMask_ & kFlexibleTopMargin) != 0,
+              (autoresizingMask_ & kFlexibleHeight) != 0,
+              (autoresizingMask_ & kFlexibleBottomMargin) != 0});
+    setFrame({across[0], down[0], std::max(0.0, across[1]), std::max(0.0, down[1])});
 }
 
 void View::setCenter(gfx::Point center) {

@@ -246,16 +246,28 @@ public:
     }
     void setViewController(const std::shared_ptr<ViewController>& controller);
 
+    // Autoresizing: when this view's bounds change size, each subview whose
+    // mask has flexible parts shares the change out among them along each
+    // axis, in proportion to their sizes before (equally when all are 0);
+    // the other parts keep their size. Subviews that do not translate the
+    // mask into constraints are left alone.
+    static constexpr unsigned kFlexibleLeftMargin = 1;
+    static constexpr unsigned kFlexibleWidth = 2;
+    static constexpr unsigned kFlexibleRightMargin = 4;
+    static constexpr unsigned kFlexibleTopMargin = 8;
+    static constexpr unsigned kFlexibleHeight = 16;
+    static constexpr unsigned kFlexibleBottomMargin = 32;
+    [[nodiscard]] unsigned autoresizingMask() const { return autoresizingMask_; }
+    void setAutoresizingMask(unsigned mask) { autoresizingMask_ = mask; }
+
     // Constraints held by this view for its subviews, applied in each layout
     // pass before layoutSubviews (see LayoutConstraint). A view placed by
-    // constraints no longer takes its frame from autoresizing (the flag is
-    // only recorded). Adding a constraint another view holds moves it here;
-    // adding or removing one marks this view for layout. Each item's axis
-    // is solved once, after the siblings it refers to: two of its edges,
-    // centre and size give the rest; with fewer, the size is the intrinsic
-    // content size when there is one, else the current size, and the
-    // position the current one. Inequalities then clamp. Over-determined
-    // axes keep the leading edge and the size.
+    // constraints should not translate its autoresizing mask. Adding a constraint another view
+    // holds moves it here; adding or removing one marks this view for layout. Each item's axis is
+    // solved once, after the siblings it refers to: two of its edges, centre and size give the
+    // rest; with fewer, the size is the intrinsic content size when there is one, else the current
+    // size, and the position the current one. Inequalities then clamp. Over-determined axes keep
+    // the leading edge and the size.
     LayoutConstraintPtr addConstraint(LayoutConstraint constraint);
     void addConstraint(const LayoutConstraintPtr& constraint);
     void removeConstraint(const LayoutConstraint* constraint);
@@ -298,6 +310,8 @@ private:
     // Inserts at index (clamped) among the subviews other than `view`.
     void attach(const std::shared_ptr<View>& view, size_t index);
     [[nodiscard]] size_t indexAmongOthers(const View* sibling, const View* excluded) const;
+    // Follows the superview's size change from oldSize (autoresizing).
+    void resizeWithOldSuperviewSize(gfx::Size oldSize);
     // Maps this view's coordinates to its superview's.
     [[nodiscard]] gfx::AffineTransform transformToSuperview() const;
     // Maps this view's coordinates to those of the root of its tree (its
@@ -318,6 +332,7 @@ private:
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;
     bool translatesAutoresizingMask_ = true;
+    unsigned autoresizingMask_ = 0;
     std::vector<LayoutConstraintPtr> constraints_;
     struct RecordedTransition {
         std::string key;

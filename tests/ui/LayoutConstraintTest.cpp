@@ -197,3 +197,47 @@ TEST(TopLayoutGuideTest, FollowsTheStatusBar) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AutoresizingTest, FlexiblePartsShareOutTheSuperviewsChange) {
+    struct Case {
+        const char* name;
+        unsigned mask;
+        Rect expected;
+    };
+    // A 100 x 100 subview at (20, 30) in a 200 x 200 view that grows to 300 x 250.
+    const std::vector<Case> cases{
+        {"fixed", 0, {20, 30, 100, 100}},
+        {"flexible width and height",
+         View::kFlexibleWidth | View::kFlexibleHeight,
+         {20, 30, 200, 150}},
+        {"pinned to the right and bottom",
+         View::kFlexibleLeftMargin | View::kFlexibleTopMargin,
+         {120, 80, 100, 100}},
+        {"both margins, in proportion", View::kFlexibleLeftMargin | View::kFlexibleRightMargin,
+         {40, 30, 100, 100}},
+        {"width and margins in proportion",
+         View::kFlexibleLeftMargin | View::kFlexibleWidth | View::kFlexibleRightMargin,
+         {30, 30, 150, 100}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto superview = std::make_shared<View>(Rect(0, 0, 200, 200));
+        const auto subview = std::make_shared<View>(Rect(20, 30, 100, 100));
+        superview->addSubview(subview);
+        subview->setAutoresizingMask(c.mask);
+        superview->setFrame({0, 0, 300, 250});
+        EXPECT_EQ(subview->frame(), c.expected);
+    }
+
+    const auto superview = std::make_shared<View>(Rect(0, 0, 200, 200));
+    const auto constrained = std::make_shared<View>(Rect(0, 0, 200, 200));
+    superview->addSubview(constrained);
+    constrained->setAutoresizingMask(View::kFlexibleWidth);
+    constrained->setTranslatesAutoresizingMaskIntoConstraints(false);
+    superview->setFrame({0, 0, 300, 300});
+    EXPECT_EQ(constrained->frame().width(), 200) << "a view placed by constraints is left alone";
+}
+
+}  // namespace
