@@ -37,6 +37,8 @@ struct HeldQueue {
         std::make_shared<OperationQueue>("test", Queue::Priority::Default, target, false);
     std::vector<std::string> ran;
 
+    // Tasks never run hold the queue that holds the target.
+    ~HeldQueue() { target->tasks.clear(); }
     void add(const std::string& name) {
         queue->addOperation([this, name] { ran.push_back(name); });
     }
