@@ -7,6 +7,7 @@
 #include "core/RunLoop.h"
 #include "core/Timer.h"
 #include "ui/DeviceProfile.h"
+#include "ui/InterfaceOrientation.h"
 #include "ui/NavigationController.h"
 #include "ui/Window.h"
 
@@ -132,12 +133,24 @@ void Application::makeKeyWindow(const std::shared_ptr<Window>& window) {
     keyWindow_ = window;
 }
 
+std::shared_ptr<Window> Application::mainWindow() const {
+    if (delegate_) {
+        if (auto window = delegate_->window()) return window;
+    }
+    return keyWindow();
+}
+
+bool Application::isSplitScreen() const {
+    const auto window = mainWindow();
+    return window && window->bounds().size != DeviceProfile::current().screenSize;
+}
+
 double Application::statusBarHeight() const {
-    // A hidden status bar has no height: the controller shown on top of the
-    // key window decides whether it is hidden.
+    // A hidden status bar has no height: the flag, or the controller shown
+    // on top of the key window, hides it.
+    if (statusBarHidden_) return 0;
     if (const auto window = keyWindow()) {
-        auto shown = window->rootViewController();
-        while (shown && shown->presentedViewController()) shown = shown->presentedViewController();
+        auto shown = window->topViewController();
         if (const auto navigation = std::dynamic_pointer_cast<NavigationController>(shown)) {
             if (auto top = navigation->topViewController()) shown = top;
         }
@@ -146,17 +159,34 @@ double Application::statusBarHeight() const {
     return DeviceProfile::current().statusBarHeight;
 }
 
+void Application::setStatusBarHidden(bool hidden) {
+    if (hidden == statusBarHidden_) return;
+    statusBarHidden_ = hidden;
+    // Top layout guides follow the bar.
+    for (const auto& window : windows()) {
+        for (const auto& controller : window->shownViewControllers()) {
+            if (controller->isViewLoaded()) controller->view()->setNeedsLayout();
+        }
+    }
+}
+
+gfx::Rect Application::applicationFrame() const {
+    const gfx::Rect screen = DeviceProfile::current().screenBounds();
+    const double bar = statusBarHeight();
+    return {screen.minX(), screen.minY() + bar, screen.width(), screen.height() - bar};
+}
+
 long Application::statusBarOrientation() const {
     return DeviceProfile::current().interfaceOrientation;
 }
 
 unsigned long Application::supportedInterfaceOrientationsForWindow(const Window* window) {
-    constexpr unsigned long kPortraitMask = 1UL << 1;
     if (const auto delegate = delegate_) {
         if (const auto mask = delegate->supportedInterfaceOrientationsForWindow(*this, window))
             return *mask;
     }
-    return kPortraitMask;
+    const unsigned long listed = infoSupportedInterfaceOrientations();
+    return listed != 0 ? listed : kOrientationMaskPortrait;
 }
 
 void Application::resetForTesting() {
@@ -167,6 +197,8 @@ void Application::resetForTesting() {
     keyWindow_.reset();
     stopBackgroundTime();
     backgroundTasks_.clear();
+    statusBarHidden_ = false;
+    idleTimerDisabled_ = false;
 }
 
 int ApplicationMain(int, char**,
