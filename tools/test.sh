@@ -1,34 +1,78 @@
 #!/usr/bin/env bash
-# Installs what the project needs, builds everything and runs every test.
-#   tools/test.sh               release build in build/, all tests
-#   tools/test.sh --sanitize    ASan+UBSan build in build-sanitize/, unit and service tests
+# Installs what the project needs, builds and runs the tests.
+usage() {
+  cat <<'EOF'
+usage: tools/test.sh [--sanitize | --tsan] [--release] [--labels REGEX] [BUILD_DIR]
+
+  (no option)       RelWithDebInfo build, every test
+  --sanitize        ASan + UBSan Debug build, the unit and service tests
+  --tsan            ThreadSanitizer build, the unit tests of queues, run loops,
+                    user defaults and the SDK's stores
+  --release         a Release build instead of RelWithDebInfo
+  --labels REGEX    only the tests whose label matches (unit, service, scenario)
+  BUILD_DIR         where to build, anywhere (default: $VANTOR_BUILD_DIR, else
+                    build/, build-sanitize/ or build-tsan/ in the checkout)
+
+The compiler is CMake's choice unless CC and CXX name one (CC=clang
+CXX=clang++). VANTOR_WERROR=ON makes warnings errors (CI sets it).
+EOF
+}
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
 
-"tools/setup.sh"
+mode=default
+build_type=RelWithDebInfo
+labels=""
+build_dir="${VANTOR_BUILD_DIR:-}"
+while (($#)); do
+  case "$1" in
+    -h | --help) usage; exit 0 ;;
+    --sanitize) mode=sanitize ;;
+    --tsan) mode=tsan ;;
+    --release) build_type=Release ;;
+    --labels) labels="$2"; shift ;;
+    -*) echo "test.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
+    *) build_dir="$1" ;;
+  esac
+  shift
+done
 
-mode=release
-if [[ "${1:-}" == "--sanitize" ]]; then mode=sanitize; fi
+"$source_dir/tools/setup.sh"
 
 jobs=$(nproc)
-if [[ $mode == release ]]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build -j "$jobs"
-  ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
-else
-  # The shared suppressions when the checkout sits beside them, else our copy.
-  supp="../shared/design/sanitizers"
-  [[ -f "$supp/lsan.supp" ]] || supp="tools/sanitizers"
-  cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DVANTOR_SANITIZE=ON -DVANTOR_BENCH=OFF >/dev/null
-  cmake --build build-sanitize -j "$jobs"
-  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
-  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-  # GTK's accessibility bridge leaks; web views need none.
-  export NO_AT_BRIDGE=1
-  # Our own additions (third-party libraries' leaks) go on top of them.
-  combined="build-sanitize/lsan.supp"
-  cat "$supp/lsan.supp" tools/sanitizers/lsan-extra.supp > "$combined" 2>/dev/null || true
-  export LSAN_OPTIONS="suppressions=$(realpath "$combined")"
-  ctest --test-dir build-sanitize --output-on-failure -j "$jobs" --timeout 600 -L 'unit|service'
-fi
+common=(-G Ninja -DVANTOR_WERROR="${VANTOR_WERROR:-OFF}")
+# The shared suppressions when the checkout sits beside them, else our copy.
+supp="$source_dir/../shared/design/sanitizers"
+[[ -f "$supp/lsan.supp" ]] || supp="$source_dir/tools/sanitizers"
+
+case $mode in
+  default)
+    build_dir="${build_dir:-$source_dir/build}"
+    cmake -S "$source_dir" -B "$build_dir" "${common[@]}" -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
+    cmake --build "$build_dir" -j "$jobs"
+    ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --timeout 300 ${labels:+-L "$labels"}
+    ;;
+  sanitize)
+    build_dir="${build_dir:-$source_dir/build-sanitize}"
+    cmake -S "$source_dir" -B "$build_dir" "${common[@]}" -DCMAKE_BUILD_TYPE=Debug \
+      -DVANTOR_SANITIZE=ON -DVANTOR_BENCH=OFF >/dev/null
+    cmake --build "$build_dir" -j "$jobs"
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    # GTK's accessibility bridge leaks; web views need none.
+    export NO_AT_BRIDGE=1
+    # Our own additions (third-party libraries' leaks) go on top of them.
+    combined="$build_dir/lsan.supp"
+    cat "$supp/lsan.supp" "$source_dir/tools/sanitizers/lsan-extra.supp" >"$combined" 2>/dev/null || true
+    export LSAN_OPTIONS="suppressions=$combined"
+    ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --timeout 600 -L "${labels:-unit|service}"
+    ;;
+  tsan)
+    build_dir="${build_dir:-$source_dir/build-tsan}"
+    cmake -S "$source_dir" -B "$build_dir" "${common[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DVANTOR_TSAN=ON -DVANTOR_BENCH=OFF >/dev/null
+    cmake --build "$build_dir" -j "$jobs" --target core_tests ads_tests
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp"
+    ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --timeout 600 -L tsan
+    ;;
+esac

@@ -9,8 +9,9 @@ namespace ads {
 std::optional<std::string> DZBoolCachePath(std::optional<std::string_view> name) {
     if (!name) return std::nullopt;
     const auto folder = DZCacheDirectoryPath(std::nullopt, nullptr);
-    if (!folder) return std::nullopt;
-    return folder->fileSystemPath() + "/DZBoolCache_" + *DZMD5HexString(name);
+    const auto folderPath = folder ? folder->fileSystemPath() : std::nullopt;
+    if (!folderPath) return std::nullopt;
+    return *folderPath + "/DZBoolCache_" + *DZMD5HexString(name);
 }
 
 bool DZBoolCacheGet(std::optional<std::string_view> name) {

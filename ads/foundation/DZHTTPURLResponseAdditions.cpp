@@ -1,9 +1,11 @@
 #include "ads/foundation/DZHTTPURLResponseAdditions.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "core/Clock.h"
 #include "core/DateFormatter.h"
@@ -91,6 +93,20 @@ std::optional<core::Date> dz_expirationDate(const core::HTTPURLResponse& respons
     const double lifetime = expires->secondsSince1970 - base;
     if (lifetime <= 0) return std::nullopt;
     return core::Date{now + lifetime};
+}
+
+core::Dictionary dz_allHeaderFields(const core::HTTPURLResponse& response) {
+    core::Dictionary fields;
+    std::vector<std::string_view> seen;
+    for (const auto& [name, value] : response.headers()) {
+        const bool repeated = std::any_of(seen.begin(), seen.end(), [&](std::string_view known) {
+            return core::HTTPHeaders::sameName(known, name);
+        });
+        if (repeated) continue;
+        seen.push_back(name);
+        fields.set(name, response.value(name).value_or(value));
+    }
+    return fields;
 }
 
 }  // namespace ads

@@ -22,6 +22,15 @@ namespace ads {
 // GMT") dates, in that order.
 [[nodiscard]] std::optional<core::Date> dz_dateFromHttpDateString(std::string_view text);
 
+// The header fields as a dictionary of texts, each name as received (the
+// first spelling of a repeated one) with the values of its fields joined by
+// ", ".
+[[nodiscard]] core::Dictionary dz_allHeaderFields(const core::HTTPURLResponse& response);
+
+// The header fields as a dictionary of texts: each name as first received,
+// with the values of every field of that name (in any case) joined by ", ".
+[[nodiscard]] core::Dictionary dz_allHeaderFields(const core::HTTPURLResponse& response);
+
 namespace DZHTTPURLResponseAdditions {
 // Named by DZCategories::linkCategoriesAndClasses; does nothing.
 void DZFileLinkAnchor();

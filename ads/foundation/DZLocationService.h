@@ -41,6 +41,7 @@ public:
 
     void setFeatureEnabled(bool enabled);
     void setPublisherAuthorized(bool authorized);
+    [[nodiscard]] bool publisherAuthorized() const { return publisherAuthorized_; }
     void updateLocation();
     [[nodiscard]] std::optional<DZLocation> location() const;
     void disable();

@@ -1,10 +1,7 @@
 #include "ads/foundation/DZQueryParameters.h"
 
-#include <algorithm>
-
 #include "core/CharacterSet.h"
 #include "core/PercentEncoding.h"
-#include "core/Regex.h"
 #include "core/StringFormat.h"
 #include "core/Unicode.h"
 
@@ -18,9 +15,16 @@ const core::CharacterSet& unreserved() {
     return set;
 }
 
-const core::Regex& destinationParameter() {
-    static const std::shared_ptr<core::Regex> regex = core::Regex::create("[&?]adurl=.*");
-    return *regex;
+// Where the first "adurl=" parameter of a query starts; npos without one.
+size_t destinationParameterOffset(std::string_view query) {
+    constexpr std::string_view kDestination = "adurl=";
+    for (size_t start = 0; start <= query.size();) {
+        if (query.substr(start).starts_with(kDestination)) return start;
+        const size_t ampersand = query.find('&', start);
+        if (ampersand == std::string_view::npos) break;
+        start = ampersand + 1;
+    }
+    return std::string_view::npos;
 }
 
 std::string queryOf(const core::URL& url) {
@@ -57,20 +61,25 @@ std::optional<core::URL> DZURLByAddingQueryParameters(const std::optional<core::
     if (!url) return std::nullopt;
     if (parameters.empty()) return url;
 
-    std::string text = url->absoluteString();
-    const size_t fragmentStart = std::min(text.find('#'), text.size());
-    std::string tail;  // what follows the new parameters
-    std::string separator;
-    const auto destination = destinationParameter().firstMatch(text);
-    if (destination && destination->whole().utf8.location < fragmentStart) {
-        const size_t cut = destination->whole().utf8.location + 1;
-        tail = "&" + text.substr(cut);
-        text.erase(cut);
-    } else {
-        tail = text.substr(fragmentStart);
-        text.erase(fragmentStart);
-        const bool endsWithSeparator = text.ends_with('?') || text.ends_with('&');
-        if (!endsWithSeparator) separator = url->query() && !url->query()->empty() ? "&" : "?";
+    // The parts are found on the parsed URL, whose text is kept as written:
+    // the fragment ends it, the query comes right before "#fragment".
+    const std::string& whole = url->absoluteString();
+    const size_t fragmentStart =
+        url->fragment() ? whole.size() - url->fragment()->size() - 1 : whole.size();
+    std::string text = whole.substr(0, fragmentStart);
+    std::string tail = whole.substr(fragmentStart);  // what follows the new parameters
+    std::string separator = "?";
+    if (const std::optional<std::string>& query = url->query()) {
+        const size_t queryStart = fragmentStart - query->size();
+        separator = query->empty() || query->ends_with('&') ? "" : "&";
+        // The click's destination and everything after it (a "#" in it
+        // included) stay last and untouched.
+        const size_t destination = destinationParameterOffset(*query);
+        if (destination != std::string::npos) {
+            tail = "&" + whole.substr(queryStart + destination);
+            text.erase(queryStart + destination);
+            separator.clear();
+        }
     }
 
     for (const auto& [key, value] : parameters) {

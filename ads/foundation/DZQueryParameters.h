@@ -17,13 +17,14 @@ namespace ads {
 // and "-._~" as "%XX".
 [[nodiscard]] std::string DZPercentEscapedString(std::string_view text);
 
-// Appends "key=value" for each entry in the dictionary's order; keys go in
-// as they are, values as their escaped description, and an empty value
-// leaves the bare key. The parameters go before an "adurl=" parameter (which
-// stays last with everything after it untouched), else before the fragment.
-// A URL ending in "?" or "&" gets no second separator. An empty dictionary
-// answers the URL itself; nullopt when there is no URL or the result does
-// not parse.
+// Appends "key=value" to the URL's query for each entry in the dictionary's
+// order; keys go in as they are, values as their escaped description, and
+// an empty value leaves the bare key. The parameters go before the query's
+// first "adurl=" parameter (which stays last with everything after it
+// untouched, a "#" in it included), else at the end of the query, before
+// the fragment. A bare "?" or a query ending in "&" gets no second
+// separator. An empty dictionary answers the URL itself; nullopt when there
+// is no URL or the result does not parse.
 [[nodiscard]] std::optional<core::URL> DZURLByAddingQueryParameters(
     const std::optional<core::URL>& url, const core::Dictionary& parameters);
 

@@ -2,8 +2,21 @@
 
 #include "core/Unicode.h"
 #include "core/UserDefaults.h"
+#include "store/SafariViewController.h"
 
 namespace ads {
+
+namespace {
+
+std::shared_ptr<ui::ViewController> makeInAppBrowser(const core::URL& url) {
+    return store::SafariViewController::create(url);
+}
+
+}  // namespace
+
+std::optional<DZViewControllerClass> DZSafariViewControllerClass() {
+    return DZViewControllerClass{"SFSafariViewController", &makeInAppBrowser};
+}
 
 bool DZSafariViewControllerSupportsURL(const std::optional<core::URL>& url) {
     if (!url || url->scheme().empty()) return false;

@@ -1,6 +1,7 @@
 #include "ads/foundation/DZStringEncoding.h"
 
 #include <bit>
+#include <cassert>
 #include <numeric>
 
 #include "core/StringFormat.h"
@@ -40,7 +41,9 @@ std::optional<DZStringEncoding> DZStringEncoding::stringEncodingWithString(
 DZStringEncoding DZStringEncoding::padded(std::string_view alphabet) {
     DZStringEncoding encoding = *stringEncodingWithString(alphabet);
     encoding.setDoPad(true);
-    encoding.setPaddingChar('=');
+    const bool padding = encoding.setPaddingChar('=');
+    assert(padding);
+    (void)padding;
     return encoding;
 }
 
@@ -95,9 +98,11 @@ void DZStringEncoding::ignoreCharacters(std::string_view characters) {
     }
 }
 
-void DZStringEncoding::setPaddingChar(char paddingChar) {
+bool DZStringEncoding::setPaddingChar(char paddingChar) {
+    if (!isASCII(paddingChar) || reverseCharMap_[indexOf(paddingChar)] >= 0) return false;
     paddingChar_ = paddingChar;
-    if (isASCII(paddingChar)) reverseCharMap_[indexOf(paddingChar)] = kPadding;
+    reverseCharMap_[indexOf(paddingChar)] = kPadding;
+    return true;
 }
 
 std::string DZStringEncoding::encode(std::span<const std::uint8_t> bytes) const {

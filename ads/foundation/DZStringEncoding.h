@@ -47,8 +47,10 @@ public:
 
     [[nodiscard]] bool doPad() const { return doPad_; }
     void setDoPad(bool doPad) { doPad_ = doPad; }
-    // Also makes the character mark padding while decoding.
-    void setPaddingChar(char paddingChar);
+    // Also makes the character mark padding while decoding. A character
+    // outside ASCII or inside the alphabet is refused (false, nothing
+    // changes): the codec could not read back its own output.
+    [[nodiscard]] bool setPaddingChar(char paddingChar);
 
     [[nodiscard]] std::string encode(std::span<const std::uint8_t> bytes) const;
     [[nodiscard]] std::string encodeString(std::string_view text) const;

@@ -16,6 +16,13 @@ void DZReleaseOnMainThread(std::shared_ptr<void> object) {
     core::Queue::main()->async([held = std::move(object)]() mutable { held.reset(); });
 }
 
+std::function<void(bool)> DZCompletionOnQueue(std::shared_ptr<core::Queue> queue,
+                                              std::function<void(bool)> completion) {
+    return [queue = std::move(queue), completion = std::move(completion)](bool success) {
+        if (queue && completion) queue->async([completion, success] { completion(success); });
+    };
+}
+
 std::shared_ptr<core::Queue> DZCreateQueueWithQoS(std::string_view label, long qosClass) {
     using Priority = core::Queue::Priority;
     Priority priority = Priority::Default;

@@ -22,6 +22,11 @@ void DZRunOnMainThread(std::function<void()> block);
 // caller's reference goes away where it is).
 void DZReleaseOnMainThread(std::shared_ptr<void> object);
 
+// A success callback that hands its flag to completion asynchronously on
+// queue; it does nothing unless both are given.
+[[nodiscard]] std::function<void(bool)> DZCompletionOnQueue(std::shared_ptr<core::Queue> queue,
+                                                            std::function<void(bool)> completion);
+
 // Quality-of-service classes of the SDK's queues.
 enum DZQoSClass : long {
     DZQoSUserInteractive = 33,

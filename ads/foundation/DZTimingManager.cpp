@@ -135,17 +135,14 @@ void DZTimingManager::loadPersistentTimings() {
 }
 
 void DZTimingManager::savePersistentTimings() {
-    std::optional<std::string> key;
-    std::vector<Entry> snapshot;
-    {
-        std::lock_guard lock(mutex_);
-        if (!userDefaultsKey_) return;
-        key = userDefaultsKey_;
-        snapshot = timings_;
-    }
-    // The forms are taken when the save runs, so they hold every start and
-    // end made before it.
-    savingQueue_->async([key = std::move(*key), snapshot = std::move(snapshot)] {
+    // The copy is taken and its save queued under one hold of the lock, so
+    // the serial queue writes copies in the order of the changes they carry
+    // (queued after the lock, a later copy could be written before an older
+    // one, which then wins). The forms are taken when the save runs, so they
+    // hold every start and end made before it.
+    std::lock_guard lock(mutex_);
+    if (!userDefaultsKey_) return;
+    savingQueue_->async([key = *userDefaultsKey_, snapshot = timings_] {
         core::Dictionary forms;
         for (const Entry& entry : snapshot) {
             forms.set(entry.category, core::Value(entry.timing->dictionaryRepresentation()));

@@ -4,7 +4,6 @@
 #include "app/services/LocalizableHelper.h"
 #include "app/vc/AboutViewController.h"
 #include "core/Console.h"
-#include "core/NumberFormatter.h"
 #include "core/Queue.h"
 #include "store/PaymentQueue.h"
 
@@ -17,10 +16,7 @@ void AboutViewController::onMain(std::function<void(AboutViewController&)> task)
 }
 
 std::optional<std::string> AboutViewController::formattedPrice(const store::Product& product) {
-    const auto formatter =
-        core::NumberFormatter::create(core::NumberFormatterStyle::Currency, product.priceLocale);
-    if (!formatter) return std::nullopt;
-    return formatter->stringFromDecimal(product.price);
+    return product.localizedPrice();
 }
 
 void AboutViewController::requestProducts() {

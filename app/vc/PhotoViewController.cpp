@@ -172,9 +172,9 @@ void PhotoViewController::layoutImage(const gfx::ImagePtr& image) {
     core::Console::log("image.size.height: " + pointText(image->size().height) +
                        ",,,,,imageHeight: " + pointText(screenHeight) + "....");
     if (scrollView_->zoomScale() != 1.0) scrollView_->setZoomScale(1.0, false);
-    imageContentSize_ = gfx::Size(ratio * image->size().width, screenHeight);
+    imageContentSize_ = gfx::Size{ratio * image->size().width, screenHeight};
     scrollView_->setContentSize(imageContentSize_);
-    imageView_->setFrame(gfx::Rect(gfx::Point(0, 0), imageContentSize_));
+    imageView_->setFrame(gfx::Rect(gfx::Point{0, 0}, imageContentSize_));
 }
 
 void PhotoViewController::layoutViewer() {

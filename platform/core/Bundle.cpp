@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/BuildLocations.h"
 #include "core/Console.h"
 #include "core/FileManager.h"
 #include "core/JSON.h"
@@ -23,6 +24,14 @@ std::string executablePath() {
     char buffer[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+}
+
+// Whether path lies in folder or below it (both absolute, compared as written).
+bool isInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
+    if (folder.empty()) return false;
+    auto [end, rest] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    // A trailing "/" in folder leaves one empty element unmatched.
+    return end == folder.end() || (std::next(end) == folder.end() && end->empty());
 }
 
 // "zh_CN" and "ZH-cn" compare alike.
@@ -89,15 +98,35 @@ std::shared_ptr<Bundle> Bundle::create(const std::string& path) {
 }
 
 std::string Bundle::locateResources(const std::string& executablePath) {
-    const std::filesystem::path folder = std::filesystem::path(executablePath).parent_path();
+    const std::filesystem::path executable(executablePath);
+    const std::filesystem::path folder = executable.parent_path();
+    if (isInside(executable, BuildLocations::kBuildPath) &&
+        FileManager::isDirectory(BuildLocations::kResourcesPath)) {
+        return BuildLocations::kResourcesPath;
+    }
     std::filesystem::path candidate = folder;
     for (int level = 0; level < kResourceSearchLevels; ++level) {
-        const auto resources = (candidate / "resources").string();
-        if (FileManager::isDirectory(resources)) return resources;
+        for (const char* relative : {"resources", "share/vantor/resources"}) {
+            const auto resources = (candidate / relative).string();
+            if (FileManager::isDirectory(resources)) return resources;
+        }
         if (candidate.empty() || candidate == candidate.root_path()) break;
         candidate = candidate.parent_path();
     }
     return (folder / "resources").string();
+}
+
+std::string Bundle::mainResourcesPath() {
+    const char* configured = std::getenv("VANTOR_RESOURCES");
+    return configured && *configured ? configured : locateResources(executablePath());
+}
+
+std::string Bundle::executableFolder() {
+    return std::filesystem::path(executablePath()).parent_path().string();
+}
+
+bool Bundle::runsFromBuildFolder() {
+    return isInside(executablePath(), BuildLocations::kBuildPath);
 }
 
 std::shared_ptr<Bundle> Bundle::main() {
@@ -106,9 +135,7 @@ std::shared_ptr<Bundle> Bundle::main() {
         std::shared_ptr<Bundle> bundle;
     };
     static MainBundle* const shared = new MainBundle;
-    const char* configured = std::getenv("VANTOR_RESOURCES");
-    const std::string path =
-        configured && *configured ? configured : locateResources(executablePath());
+    const std::string path = mainResourcesPath();
     std::lock_guard lock(shared->mutex);
     if (!shared->bundle || shared->bundle->path_ != path) {
         if (!FileManager::isDirectory(path)) {

@@ -2,10 +2,12 @@
 // A folder of resources: files looked up by name and type, per-language
 // "<lang>.lproj" folders, string tables and the Info.json dictionary.
 //
-// Bundle::main() is the app's resources folder: $VANTOR_RESOURCES when set,
-// else the first "resources" folder found beside the executable or in one of
-// its parent folders. A bundle made for an ".lproj" folder itself answers the
-// strings of that one language.
+// Bundle::main() is the app's resources folder: $VANTOR_RESOURCES when set;
+// for an executable inside the build folder that made it, the resources of
+// the source tree it was built from; else (an installed tree) the first
+// "resources" or "share/vantor/resources" folder found beside the
+// executable or in one of its parent folders. A bundle made for an ".lproj"
+// folder itself answers the strings of that one language.
 //
 // The user's language comes from the standard UserDefaults ("AppleLanguages")
 // at each call, matched against the localizations present.
@@ -33,9 +35,17 @@ public:
     static std::shared_ptr<Bundle> main();
     // nullptr when path is not a folder.
     static std::shared_ptr<Bundle> create(const std::string& path);
-    // Where main() looks for an executable at executablePath: its
-    // "resources" sibling or the nearest one up to three folders above.
+    // Where main() looks for an executable at executablePath: the build's
+    // resources for one inside the build folder, else its "resources" or
+    // "share/vantor/resources" sibling or the nearest one up to three
+    // folders above.
     [[nodiscard]] static std::string locateResources(const std::string& executablePath);
+    // $VANTOR_RESOURCES, else locateResources() of this executable.
+    [[nodiscard]] static std::string mainResourcesPath();
+    // The folder of this executable, and whether it lies in the build folder
+    // that made it (else it runs from an installed tree).
+    [[nodiscard]] static std::string executableFolder();
+    [[nodiscard]] static bool runsFromBuildFolder();
 
     [[nodiscard]] const std::string& resourcePath() const { return path_; }
 

@@ -79,7 +79,15 @@ FileResult<> syncFolder(const std::string& folder) {
 
 // ".<name>.tmp-": the temporary files for path are "<prefix><pid>-<tid>-<count>".
 std::string temporaryPrefix(const std::string& path) {
-    return "." + path.substr(path.find_last_of('/') + 1) + ".tmp-";
+    // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict on
+    // the chained operator+ of a literal and a substring.
+    const std::string_view name = std::string_view(path).substr(path.find_last_of('/') + 1);
+    std::string prefix;
+    prefix.reserve(name.size() + 6);
+    prefix += '.';
+    prefix += name;
+    prefix += ".tmp-";
+    return prefix;
 }
 
 // Opens a new temporary file beside path; answers its name through tempPath.

@@ -172,6 +172,11 @@ bool JSONWriter::writeDictionary(const Dictionary& dictionary, size_t depth) {
 bool JSONWriter::writeDouble(double value) {
     if (std::isnan(value)) return fail("Invalid number value (NaN) in JSON write");
     if (std::isinf(value)) return fail("Invalid number value (infinite) in JSON write");
+    // "-0" would read back as the integer 0: keep the sign and the kind.
+    if (value == 0 && std::signbit(value)) {
+        out_ += "-0.0";
+        return true;
+    }
     NumberText::appendDouble(out_, value);
     return true;
 }

@@ -1,8 +1,5 @@
 #include "core/MainQueue.h"
 
-#include <condition_variable>
-#include <mutex>
-
 #include "core/RunLoop.h"
 #include "core/Timer.h"
 
@@ -20,17 +17,12 @@ void MainQueue::async(Task task) {
 
 void MainQueue::sync(const Task& task) {
     checkNotCurrent("sync");
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-    RunLoop::main().post([&] {
-        task();
-        std::lock_guard lock(mutex);
-        done = true;
-        finished.notify_all();
+    submitAndWait([&task](Task done) {
+        RunLoop::main().post([&task, done = std::move(done)] {
+            task();
+            done();
+        });
     });
-    std::unique_lock lock(mutex);
-    finished.wait(lock, [&] { return done; });
 }
 
 void MainQueue::after(double seconds, Task task) {

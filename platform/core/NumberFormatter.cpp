@@ -2,27 +2,11 @@
 
 #include <unicode/numfmt.h>
 
-#include <cctype>
 #include <mutex>
 
+#include "core/Decimal.h"
+
 namespace core {
-
-namespace {
-
-// An optional sign, digits, and an optional fraction of digits.
-bool isPlainDecimal(std::string_view text) {
-    size_t i = 0;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-    size_t digits = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) ++digits;
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) ++digits;
-    }
-    return digits > 0 && i == text.size();
-}
-
-}  // namespace
 
 // ICU formatters are not documented as safe for concurrent use; each use
 // holds the mutex.
@@ -69,12 +53,23 @@ std::optional<std::string> NumberFormatter::string(double number) const {
 }
 
 std::optional<std::string> NumberFormatter::stringFromDecimal(std::string_view decimal) const {
-    if (!isPlainDecimal(decimal)) return std::nullopt;
+    const auto parsed = Decimal::parse(decimal);
+    if (!parsed) return std::nullopt;
+    const std::string plain = parsed->string();
     UErrorCode status = U_ZERO_ERROR;
     const icu::Formattable number(
-        icu::StringPiece(decimal.data(), static_cast<int32_t>(decimal.size())), status);
+        icu::StringPiece(plain.data(), static_cast<int32_t>(plain.size())), status);
     if (U_FAILURE(status)) return std::nullopt;
     return impl_->write(number);
+}
+
+std::string NumberFormatter::currencyCode() const {
+    if (style_ != NumberFormatterStyle::Currency) return {};
+    const std::lock_guard lock(impl_->mutex);
+    const char16_t* code = impl_->format->getCurrency();
+    std::string text;
+    if (code) icu::UnicodeString(code).toUTF8String(text);
+    return text;
 }
 
 }  // namespace core

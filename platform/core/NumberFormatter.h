@@ -28,9 +28,13 @@ public:
     [[nodiscard]] NumberFormatterStyle style() const { return style_; }
 
     [[nodiscard]] std::optional<std::string> string(double number) const;
-    // A decimal text ("6", "0.99", "-12.50") formatted without going through
-    // a double; nullopt when the text is not such a number.
+    // A decimal text ("6", "0.99", "-12.50", as core::Decimal reads it)
+    // formatted without going through a double; nullopt when the text is not
+    // such a number.
     [[nodiscard]] std::optional<std::string> stringFromDecimal(std::string_view decimal) const;
+    // The ISO 4217 code of a currency formatter's currency ("CNY" for
+    // "zh_CN@currency=CNY", "USD" for "en_US"); empty for decimal ones.
+    [[nodiscard]] std::string currencyCode() const;
 
 private:
     struct Impl;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <future>
+#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -75,6 +77,19 @@ void Queue::checkNotCurrent(const char* operation) const {
     if (!isCurrent()) return;
     fatal("Queue::" + std::string(operation) + " onto queue '" + label_ +
           "' from code already running on it would deadlock");
+}
+
+void Queue::submitAndWait(const std::function<void(Task done)>& submit) {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    submit([&] {
+        std::lock_guard lock(mutex);
+        done = true;
+        finished.notify_all();
+    });
+    std::unique_lock lock(mutex);
+    finished.wait(lock, [&] { return done; });
 }
 
 void Queue::after(double seconds, Task task) {

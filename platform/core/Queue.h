@@ -56,6 +56,9 @@ protected:
 
     // Stops the process when the calling code already runs on this queue.
     void checkNotCurrent(const char* operation) const;
+    // Calls submit with a `done` callback and returns once done has been
+    // called (from whatever thread the submitted work runs on).
+    static void submitAndWait(const std::function<void(Task done)>& submit);
 
     // Marks the calling thread as running a task of the queue while alive.
     class Running {

@@ -215,8 +215,10 @@ std::string URL::pathExtension() const {
     return last.substr(dot + 1);
 }
 
-std::string URL::fileSystemPath() const {
-    return decodedOrRaw(path_);
+std::optional<std::string> URL::fileSystemPath() const {
+    std::string path = decodedOrRaw(path_);
+    if (path.find('\0') != std::string::npos) return std::nullopt;
+    return path;
 }
 
 std::vector<URLQueryItem> URL::queryItems() const {

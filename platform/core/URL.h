@@ -57,8 +57,9 @@ class URL {
     [[nodiscard]] std::string lastPathComponent() const;
     // "gz" for "a.tar.gz"; empty for ".profile" or no dot.
     [[nodiscard]] std::string pathExtension() const;
-    // The decoded path, for file URLs.
-    [[nodiscard]] std::string fileSystemPath() const;
+    // The decoded path, for file URLs; nullopt when it would hold a NUL
+    // ("%00"), which no file system path can.
+    [[nodiscard]] std::optional<std::string> fileSystemPath() const;
 
     // Absent without "?", empty for a bare "?".
     [[nodiscard]] const std::optional<std::string>& query() const { return query_; }

@@ -53,8 +53,8 @@ public:
     Dictionary& operator=(Dictionary&& other) noexcept;
     ~Dictionary();
 
-    [[nodiscard]] size_t size() const { return entries_.size(); }
-    [[nodiscard]] bool empty() const { return entries_.empty(); }
+    [[nodiscard]] size_t size() const;
+    [[nodiscard]] bool empty() const;
     [[nodiscard]] bool contains(std::string_view key) const;
 
     // nullptr when the key is absent.
@@ -187,5 +187,10 @@ private:
                  core::Array, core::Dictionary>
         storage_;
 };
+
+// Defined once Value is complete: the size of a vector of entries needs the
+// size of an entry (Clang instantiates them at their declaration otherwise).
+inline size_t Dictionary::size() const { return entries_.size(); }
+inline bool Dictionary::empty() const { return entries_.empty(); }
 
 }  // namespace core

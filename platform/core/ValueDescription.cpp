@@ -4,6 +4,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "core/NumberText.h"
 #include "core/StringFormat.h"
 
 namespace core {
@@ -31,7 +32,17 @@ std::string quoted(const std::string& text) {
     return out + "\"";
 }
 
+// About 3e8 years either way: time_t holds it and gmtime's year (an int)
+// does too. Dates beyond (a stored 1e300, NaN, infinity) are written as
+// their number rather than cast.
+constexpr double kDescribableSeconds = 1e16;
+
 std::string dateText(const Date& date) {
+    if (!(std::fabs(date.secondsSince1970) <= kDescribableSeconds)) {
+        std::string text = "(date ";
+        NumberText::appendDouble(text, date.secondsSince1970);
+        return text + ")";
+    }
     std::time_t seconds = static_cast<std::time_t>(std::floor(date.secondsSince1970));
     std::tm parts{};
     gmtime_r(&seconds, &parts);

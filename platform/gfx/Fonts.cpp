@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "core/Bundle.h"
+
 namespace gfx {
 
 namespace {
@@ -37,11 +39,6 @@ FontState& state() {
 bool hasFontsConf(const fs::path& dir) {
     std::error_code ignored;
     return fs::is_regular_file(dir / "fonts.conf", ignored);
-}
-
-std::string envOrEmpty(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
 }
 
 PangoFontMap* ensureFontMap() {
@@ -104,21 +101,7 @@ bool Fonts::configure(const std::string& resourcesDir, std::string* error) {
 }
 
 std::string Fonts::defaultResourcesDir() {
-    if (const std::string dir = envOrEmpty("VANTOR_RESOURCES"); !dir.empty()) return dir;
-    if (const std::string source = envOrEmpty("VANTOR_SOURCE_DIR"); !source.empty()) {
-        if (hasFontsConf(fs::path(source) / "resources")) {
-            return (fs::path(source) / "resources").string();
-        }
-    }
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        for (fs::path dir = exe.parent_path(); !dir.empty(); dir = dir.parent_path()) {
-            if (hasFontsConf(dir / "resources")) return (dir / "resources").string();
-            if (dir == dir.root_path()) break;
-        }
-    }
-    return "resources";
+    return core::Bundle::mainResourcesPath();
 }
 
 Fonts::Face Fonts::resolvedFace(const Font& font) {

@@ -25,9 +25,7 @@ public:
     // stay and `error` says why.
     [[nodiscard]] static bool configure(const std::string& resourcesDir,
                                         std::string* error = nullptr);
-    // $VANTOR_RESOURCES; else $VANTOR_SOURCE_DIR/resources; else the first
-    // "resources" folder holding fonts.conf beside the executable or above
-    // it (a build tree inside the source tree).
+    // The main bundle's folder (core::Bundle::mainResourcesPath()).
     [[nodiscard]] static std::string defaultResourcesDir();
     // The face fontconfig gives a request: its first family name, style
     // name ("Light"), weight on the 100-900 scale, file, and whether the

@@ -112,6 +112,13 @@ std::shared_ptr<const Image> PngCodec::decode(std::span<const std::uint8_t> byte
         return nullptr;
     }
     png_set_read_fn(reader.png, &state, onRead);
+    // Only the image and its transparency are used. libpng allocates a text,
+    // palette-suggestion or calibration chunk's declared length before it
+    // reads the data, so a 48-byte file could cost 2 GB: skip every
+    // ancillary chunk unread but tRNS.
+    png_set_keep_unknown_chunks(reader.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    static constexpr png_byte kTransparency[] = "tRNS";
+    png_set_keep_unknown_chunks(reader.png, PNG_HANDLE_CHUNK_AS_DEFAULT, kTransparency, 1);
     Header header{};
     if (!readHeader(reader.png, reader.info, &header)) {
         error = std::string("PNG: ") + state.message;

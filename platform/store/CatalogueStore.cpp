@@ -74,4 +74,9 @@ void CatalogueStore::restoreCompletedTransactions(std::function<void(RestoreAnsw
     reply({});
 }
 
+void CatalogueStore::lookUpItem(std::int64_t itemIdentifier,
+                                std::function<void(ItemAnswer)> reply) {
+    reply(answerItem(products_, itemIdentifier));
+}
+
 }  // namespace store

@@ -4,7 +4,9 @@
 // {"products": [entry, ...]} with entries as Product::fromValue reads them;
 // malformed entries are left out with a console line. Payments for a
 // catalogued product end purchased, others failed (product not available);
-// products are consumable, so a restore brings nothing back.
+// products are consumable, so a restore brings nothing back. A store page
+// is found by the item identifier of a catalogued product; an item no
+// product carries fails (product not available).
 //
 // Immutable once made; safe from any thread.
 
@@ -33,6 +35,7 @@ public:
     void completePayment(const Payment& payment,
                          std::function<void(PaymentOutcome)> reply) override;
     void restoreCompletedTransactions(std::function<void(RestoreAnswer)> reply) override;
+    void lookUpItem(std::int64_t itemIdentifier, std::function<void(ItemAnswer)> reply) override;
 
 private:
     [[nodiscard]] const Product* find(const std::string& identifier) const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/Clock.h"
 #include "core/Console.h"
 #include "store/StoreBackend.h"
 
@@ -66,6 +67,8 @@ void PaymentQueue::complete(const std::string& identifier, std::uint64_t generat
         if (generation != generation_ || found == transactions_.end()) return;
         found->transactionState = outcome.state;
         found->error = outcome.error;
+        if (outcome.state == PaymentTransactionState::Purchased)
+            found->transactionDate = core::Clock::current()->wallSeconds();
         if (outcome.state == PaymentTransactionState::Failed && !found->error)
             found->error = StoreError{StoreError::Unknown, "The payment failed."};
         changed = *found;
@@ -117,6 +120,7 @@ void PaymentQueue::restored(std::uint64_t generation, const RestoreAnswer& answe
             transaction.transactionIdentifier = "store-" + std::to_string(nextIdentifier_++);
             transaction.payment = Payment{product, 1};
             transaction.transactionState = PaymentTransactionState::Restored;
+            transaction.transactionDate = core::Clock::current()->wallSeconds();
             transactions_.push_back(transaction);
             restored.push_back(std::move(transaction));
         }

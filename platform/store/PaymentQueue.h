@@ -3,8 +3,10 @@
 // current()) complete them, and tells its observers of every change of a
 // transaction's state on the store's callback queue, in the order the
 // changes happen. A new payment's transaction is reported purchasing first,
-// then purchased, failed or deferred. Transactions stay in transactions()
-// until finished; a purchasing one cannot be finished.
+// then purchased, failed or deferred; a transaction keeps its identifier,
+// payment (product and quantity) throughout, and gets its date when
+// purchased or restored. Transactions stay in transactions() until
+// finished; a purchasing one cannot be finished.
 //
 // Observers are held weakly; an observer added n times is told n times.
 // Every member is safe from any thread.

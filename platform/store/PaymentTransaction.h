@@ -24,6 +24,9 @@ struct PaymentTransaction {
     std::string transactionIdentifier;
     Payment payment;
     PaymentTransactionState transactionState = PaymentTransactionState::Purchasing;
+    // Seconds since 1970 (core::Clock's wall time) when the store completed
+    // the payment or restored it; 0 in every other state.
+    double transactionDate = 0;
     // Set for failed transactions.
     std::optional<StoreError> error;
 

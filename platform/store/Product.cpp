@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "core/NumberFormatter.h"
 #include "core/NumberText.h"
 
 namespace store {
@@ -39,6 +40,16 @@ std::optional<std::string> priceText(const core::Value& price) {
     return decimal;
 }
 
+// Absent: no item; present, a positive integer (stored as one, not a
+// double or a text) or the entry is refused.
+bool readItemIdentifier(const core::Value& entry, std::optional<std::int64_t>& out) {
+    const core::Value& value = entry["itemIdentifier"];
+    if (value.isNull()) return true;
+    if (!value.isInteger() || value.isUnsigned() || value.intValue() <= 0) return false;
+    out = value.intValue();
+    return true;
+}
+
 }  // namespace
 
 std::optional<Product> Product::fromValue(const core::Value& entry) {
@@ -50,10 +61,23 @@ std::optional<Product> Product::fromValue(const core::Value& entry) {
     product.priceLocale = text(entry, "priceLocale");
     const auto price = priceText(entry["price"]);
     if (product.productIdentifier.empty() || product.localizedTitle.empty() || !price ||
-        product.priceLocale.empty())
+        product.priceLocale.empty() || !readItemIdentifier(entry, product.itemIdentifier))
         return std::nullopt;
     product.price = *price;
     return product;
+}
+
+std::string Product::currencyCode() const {
+    const auto formatter =
+        core::NumberFormatter::create(core::NumberFormatterStyle::Currency, priceLocale);
+    return formatter ? formatter->currencyCode() : std::string();
+}
+
+std::optional<std::string> Product::localizedPrice() const {
+    const auto formatter =
+        core::NumberFormatter::create(core::NumberFormatterStyle::Currency, priceLocale);
+    if (!formatter) return std::nullopt;
+    return formatter->stringFromDecimal(price);
 }
 
 std::string Product::description() const {

@@ -101,4 +101,49 @@ void ScriptedStore::restoreCompletedTransactions(std::function<void(RestoreAnswe
     reply(std::move(answer));
 }
 
+void ScriptedStore::setItemFailure(std::optional<StoreError> error) {
+    const std::lock_guard lock(mutex_);
+    itemFailure_ = std::move(error);
+}
+
+void ScriptedStore::holdItems(bool hold) {
+    const std::lock_guard lock(mutex_);
+    holdingItems_ = hold;
+}
+
+void ScriptedStore::releaseItems() {
+    std::vector<std::function<void()>> waiting;
+    {
+        const std::lock_guard lock(mutex_);
+        holdingItems_ = false;
+        waiting.swap(waitingItems_);
+    }
+    for (auto& answer : waiting) answer();
+}
+
+std::vector<std::int64_t> ScriptedStore::requestedItems() const {
+    const std::lock_guard lock(mutex_);
+    return requestedItems_;
+}
+
+ItemAnswer ScriptedStore::itemAnswer(std::int64_t itemIdentifier) const {
+    const std::lock_guard lock(mutex_);
+    if (itemFailure_) return {std::nullopt, itemFailure_};
+    return answerItem(products_, itemIdentifier);
+}
+
+void ScriptedStore::lookUpItem(std::int64_t itemIdentifier, std::function<void(ItemAnswer)> reply) {
+    {
+        const std::lock_guard lock(mutex_);
+        requestedItems_.push_back(itemIdentifier);
+        if (holdingItems_) {
+            waitingItems_.push_back([this, itemIdentifier, reply = std::move(reply)] {
+                reply(itemAnswer(itemIdentifier));
+            });
+            return;
+        }
+    }
+    reply(itemAnswer(itemIdentifier));
+}
+
 }  // namespace store

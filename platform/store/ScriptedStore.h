@@ -1,10 +1,12 @@
 #pragma once
 // A store whose answers are set beforehand, for tests and the headless
 // tool: the products answer or a request failure, whether payments may be
-// made, how each payment ends, and what a restore brings back or how it
-// fails. Products answers can be held back until releaseProducts(), to act
-// out a store that has not answered yet. It records the identifier sets it
-// was asked for and the payments it completed. Safe from any thread.
+// made, how each payment ends, what a restore brings back or how it fails,
+// and the store pages of items (those of the scripted products carrying an
+// item identifier) or a failure of every page. Products answers and item
+// pages can each be held back until released, to act out a store that has
+// not answered yet. It records the identifier sets and items it was asked
+// for and the payments it completed. Safe from any thread.
 
 #include <mutex>
 #include <vector>
@@ -28,7 +30,14 @@ public:
     void holdProducts(bool hold);
     void releaseProducts();
 
+    // With a failure set every item lookup fails with it.
+    void setItemFailure(std::optional<StoreError> error);
+    // Item lookups held and released as products answers are.
+    void holdItems(bool hold);
+    void releaseItems();
+
     [[nodiscard]] std::vector<std::set<std::string>> requestedIdentifiers() const;
+    [[nodiscard]] std::vector<std::int64_t> requestedItems() const;
     [[nodiscard]] std::vector<Payment> payments() const;
 
     void fetchProducts(const std::set<std::string>& identifiers,
@@ -37,9 +46,11 @@ public:
     void completePayment(const Payment& payment,
                          std::function<void(PaymentOutcome)> reply) override;
     void restoreCompletedTransactions(std::function<void(RestoreAnswer)> reply) override;
+    void lookUpItem(std::int64_t itemIdentifier, std::function<void(ItemAnswer)> reply) override;
 
 private:
     [[nodiscard]] ProductsAnswer productsAnswer() const;
+    [[nodiscard]] ItemAnswer itemAnswer(std::int64_t itemIdentifier) const;
 
     mutable std::mutex mutex_;
     std::vector<Product> products_;
@@ -50,6 +61,10 @@ private:
     bool holding_ = false;
     std::vector<std::function<void(ProductsAnswer)>> waiting_;
     std::vector<std::set<std::string>> requested_;
+    std::optional<StoreError> itemFailure_;
+    bool holdingItems_ = false;
+    std::vector<std::function<void()>> waitingItems_;
+    std::vector<std::int64_t> requestedItems_;
     std::vector<Payment> payments_;
 };
 

@@ -44,7 +44,7 @@ long nextNumber(const std::string& folder) {
 }
 
 std::string numbered(long number) {
-    char text[24];
+    char text[32];  // "share-" and any long, with its sign
     std::snprintf(text, sizeof text, "share-%04ld", number);
     return text;
 }

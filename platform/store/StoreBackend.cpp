@@ -29,4 +29,13 @@ std::shared_ptr<StoreBackend> StoreBackend::install(std::shared_ptr<StoreBackend
     return previous;
 }
 
+ItemAnswer StoreBackend::answerItem(const std::vector<Product>& products,
+                                    std::int64_t itemIdentifier) {
+    for (const Product& product : products)
+        if (product.itemIdentifier == itemIdentifier) return {product, std::nullopt};
+    return {std::nullopt, StoreError{StoreError::ProductNotAvailable,
+                                     "The item " + std::to_string(itemIdentifier) +
+                                         " has no page in the store."}};
+}
+
 }  // namespace store

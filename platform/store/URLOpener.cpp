@@ -5,50 +5,103 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "core/Console.h"
 #include "core/Queue.h"
+#include "core/Unicode.h"
+#include "ui/DeviceProfile.h"
 
 namespace store {
+
+namespace {
+
+std::string lower(std::string_view text) {
+    return core::Unicode::toLower(text, "");
+}
+
+}  // namespace
 
 URLOpener& URLOpener::shared() {
     static URLOpener* opener = new URLOpener();
     return *opener;
 }
 
-bool URLOpener::open(const core::URL& url) {
-    if (!url.isHTTPorHTTPS()) {
-        {
-            const std::lock_guard lock(mutex_);
-            refused_.push_back(url);
-        }
-        core::Console::log("URLOpener: refused to open '" + url.absoluteString() +
-                           "': only http and https are opened");
-        return false;
-    }
-    bool launches = false;
-    {
-        const std::lock_guard lock(mutex_);
-        opened_.push_back(url);
-        launches = launches_;
-    }
-    if (launches && !std::getenv("VANTOR_NO_OPENER")) launch(url.absoluteString());
-    return true;
+std::optional<URLOpener::Handler> URLOpener::handlerEntry(const std::string& scheme) const {
+    const std::lock_guard lock(mutex_);
+    const auto entry = handlers_.find(lower(scheme));
+    if (entry == handlers_.end()) return std::nullopt;
+    return entry->second;
 }
 
-void URLOpener::open(const core::URL& url, const core::Dictionary& options, Completion completion) {
-    bool opened = false;
-    if (options[kUniversalLinksOnlyOption].boolValue()) {
+bool URLOpener::decide(const core::URL& url, bool universalLinksOnly) const {
+    if (universalLinksOnly) {
         const std::lock_guard lock(mutex_);
-        refused_.push_back(url);
-    } else {
-        opened = open(url);
+        return url.isHTTPorHTTPS() && appLinkHosts_.count(lower(url.host())) > 0;
     }
+    const auto handler = handlerEntry(url.scheme());
+    if (!handler) return ui::DeviceProfile::current().canOpenScheme(url.scheme());
+    return *handler && (*handler)(url);
+}
+
+bool URLOpener::openNow(const core::URL& url, bool universalLinksOnly) {
+    const bool opened = decide(url, universalLinksOnly);
+    bool launches = false;
+    std::function<void(const std::string&)> launcher;
+    {
+        const std::lock_guard lock(mutex_);
+        requests_.push_back({url, universalLinksOnly, opened});
+        launches = launches_;
+        launcher = launcher_;
+    }
+    if (!opened) {
+        core::Console::log("URLOpener: nothing opens '" + url.absoluteString() + "'" +
+                           (universalLinksOnly ? " as a universal link" : ""));
+    } else if (launches && url.isHTTPorHTTPS() && !std::getenv("VANTOR_NO_OPENER")) {
+        if (launcher)
+            launcher(url.absoluteString());
+        else
+            launch(url.absoluteString());
+    }
+    return opened;
+}
+
+bool URLOpener::open(const core::URL& url) {
+    return openNow(url, false);
+}
+
+void URLOpener::open(const core::URL& url, bool universalLinksOnly, Completion completion) {
+    const bool opened = openNow(url, universalLinksOnly);
     if (completion) {
         core::Queue::main()->async(
             [completion = std::move(completion), opened] { completion(opened); });
     }
+}
+
+void URLOpener::open(const core::URL& url, const core::Dictionary& options, Completion completion) {
+    open(url, options[kUniversalLinksOnlyOption].boolValue(), std::move(completion));
+}
+
+bool URLOpener::canOpenURL(const core::URL& url) const {
+    const auto handler = handlerEntry(url.scheme());
+    if (!handler) return ui::DeviceProfile::current().canOpenScheme(url.scheme());
+    return static_cast<bool>(*handler);
+}
+
+void URLOpener::setHandler(const std::string& scheme, Handler handler) {
+    const std::lock_guard lock(mutex_);
+    handlers_[lower(scheme)] = std::move(handler);
+}
+
+void URLOpener::removeHandler(const std::string& scheme) {
+    const std::lock_guard lock(mutex_);
+    handlers_.erase(lower(scheme));
+}
+
+void URLOpener::registerAppLinkHost(const std::string& host) {
+    const std::lock_guard lock(mutex_);
+    appLinkHosts_.insert(lower(host));
 }
 
 // Double fork: the intermediate child exits at once and is reaped here, so
@@ -76,20 +129,32 @@ void URLOpener::launch(const std::string& url) {
     }
 }
 
+std::vector<URLOpener::Request> URLOpener::requests() const {
+    const std::lock_guard lock(mutex_);
+    return requests_;
+}
+
 std::vector<core::URL> URLOpener::openedURLs() const {
     const std::lock_guard lock(mutex_);
-    return opened_;
+    std::vector<core::URL> urls;
+    for (const Request& request : requests_)
+        if (request.opened) urls.push_back(request.url);
+    return urls;
 }
 
 std::vector<core::URL> URLOpener::refusedURLs() const {
     const std::lock_guard lock(mutex_);
-    return refused_;
+    std::vector<core::URL> urls;
+    for (const Request& request : requests_)
+        if (!request.opened) urls.push_back(request.url);
+    return urls;
 }
 
 void URLOpener::clearForTesting() {
     const std::lock_guard lock(mutex_);
-    opened_.clear();
-    refused_.clear();
+    requests_.clear();
+    handlers_.clear();
+    appLinkHosts_.clear();
 }
 
 bool URLOpener::launchesSystemOpener() const {
@@ -100,6 +165,11 @@ bool URLOpener::launchesSystemOpener() const {
 void URLOpener::setLaunchesSystemOpener(bool launches) {
     const std::lock_guard lock(mutex_);
     launches_ = launches;
+}
+
+void URLOpener::setLauncherForTesting(std::function<void(const std::string& url)> launcher) {
+    const std::lock_guard lock(mutex_);
+    launcher_ = std::move(launcher);
 }
 
 }  // namespace store

@@ -1,15 +1,25 @@
 #pragma once
-// Hands URLs to the system: the app's "open in the browser" and the in-app
-// browser's load go through here. Only http and https are accepted; every
-// accepted URL is recorded so that tests and the tool can see what was
-// opened, and every refused one (such as a store link, which nothing here
-// can open) is recorded apart. Launching the desktop's opener (xdg-open,
-// without a shell, not waited for) happens only when enabled and
-// VANTOR_NO_OPENER is unset.
-// Thread-safe.
+// Hands URLs to the system, as the app and the ad SDK leave the app through
+// it. Every request is recorded with its outcome, so tests and the tool see
+// what was asked and what opened. Whether a URL opens is answered by a
+// handler table keyed by lower-case scheme: a scheme without an entry opens
+// when the device profile lists it among its openable schemes; an entry
+// (set by tests) answers instead, or refuses when it is empty. A
+// universal-links-only request opens only an http(s) URL whose host is
+// registered as an app link; no scheme handler is asked.
+//
+// Nothing is launched but the desktop's opener for opened http(s) URLs
+// (xdg-open, without a shell, not waited for), and only when enabled and
+// VANTOR_NO_OPENER is unset: a "tel", "mailto" or app-link open is recorded
+// and answered, nothing more.
+// Thread-safe; handlers are called on the caller's thread, without a lock.
 
 #include <functional>
+#include <map>
 #include <mutex>
+#include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "core/URL.h"
@@ -22,35 +32,65 @@ public:
     [[nodiscard]] static URLOpener& shared();
 
     // With a true value under this option an open is limited to apps that
-    // claim the link as their own; no app here claims links, so such an
-    // open opens nothing.
+    // claim the link as their own.
     static constexpr const char* kUniversalLinksOnlyOption =
         "UIApplicationOpenURLOptionUniversalLinksOnly";
     using Completion = std::function<void(bool opened)>;
+    // Answers whether the app for a scheme opened the URL.
+    using Handler = std::function<bool(const core::URL& url)>;
 
-    // False (not opened), with a console line, for anything but http(s)
-    // with a host.
+    struct Request {
+        core::URL url;
+        bool universalLinksOnly = false;
+        bool opened = false;
+        friend bool operator==(const Request&, const Request&) = default;
+    };
+
+    // Opens at once; false, with a console line, when nothing opens it.
     bool open(const core::URL& url);
-    // open(url), or nothing (recorded as refused) when the options ask for
-    // universal links only. The completion, when given, gets the result
-    // later on the main queue.
+    // Opens at once; the completion, when given, gets the result later on
+    // the main queue.
+    void open(const core::URL& url, bool universalLinksOnly, Completion completion);
+    // The same, universal links only when the options hold a true
+    // kUniversalLinksOnlyOption.
     void open(const core::URL& url, const core::Dictionary& options, Completion completion);
 
+    // Whether some handler answers for the URL's scheme (an open may still
+    // be refused by it).
+    [[nodiscard]] bool canOpenURL(const core::URL& url) const;
+
+    // The scheme's entry: a null handler means no app opens the scheme.
+    void setHandler(const std::string& scheme, Handler handler);
+    // Back to the device profile's answer for the scheme.
+    void removeHandler(const std::string& scheme);
+    // A host (compared without case) whose links an installed app claims.
+    void registerAppLinkHost(const std::string& host);
+
+    // Every request, oldest first.
+    [[nodiscard]] std::vector<Request> requests() const;
     [[nodiscard]] std::vector<core::URL> openedURLs() const;
     [[nodiscard]] std::vector<core::URL> refusedURLs() const;
+    // Forgets the requests, the handler entries and the app-link hosts.
     void clearForTesting();
 
     [[nodiscard]] bool launchesSystemOpener() const;
     void setLaunchesSystemOpener(bool launches);
+    // Runs in place of the desktop's opener (nullptr: the desktop's again).
+    void setLauncherForTesting(std::function<void(const std::string& url)> launcher);
 
 private:
     URLOpener() = default;
+    [[nodiscard]] std::optional<Handler> handlerEntry(const std::string& scheme) const;
+    [[nodiscard]] bool decide(const core::URL& url, bool universalLinksOnly) const;
+    bool openNow(const core::URL& url, bool universalLinksOnly);
     static void launch(const std::string& url);
 
     mutable std::mutex mutex_;
-    std::vector<core::URL> opened_;
-    std::vector<core::URL> refused_;
+    std::vector<Request> requests_;
+    std::map<std::string, Handler> handlers_;
+    std::set<std::string> appLinkHosts_;
     bool launches_ = false;
+    std::function<void(const std::string& url)> launcher_;
 };
 
 }  // namespace store

@@ -5,7 +5,9 @@
 #include "core/Fatal.h"
 #include "core/NotificationCenter.h"
 #include "core/RunLoop.h"
+#include "core/Timer.h"
 #include "ui/DeviceProfile.h"
+#include "ui/InterfaceOrientation.h"
 #include "ui/NavigationController.h"
 #include "ui/Window.h"
 
@@ -47,12 +49,14 @@ void Application::enterBackground() {
     resignActive();
     if (state_ == ApplicationState::Background) return;
     state_ = ApplicationState::Background;
+    startBackgroundTime();
     if (const auto delegate = delegate_) delegate->didEnterBackground(*this);
     post(DidEnterBackgroundNotification, *this);
 }
 
 void Application::enterForeground() {
     if (state_ != ApplicationState::Background) return;
+    stopBackgroundTime();
     if (const auto delegate = delegate_) delegate->willEnterForeground(*this);
     state_ = ApplicationState::Inactive;
     post(WillEnterForegroundNotification, *this);
@@ -70,6 +74,42 @@ void Application::terminate() {
     if (const auto delegate = delegate_) delegate->willTerminate(*this);
     post(WillTerminateNotification, *this);
     core::RunLoop::main().stop();
+}
+
+BackgroundTaskIdentifier Application::beginBackgroundTask(std::function<void()> expirationHandler) {
+    const BackgroundTaskIdentifier identifier = ++lastBackgroundTask_;
+    backgroundTasks_.emplace(identifier, std::move(expirationHandler));
+    return identifier;
+}
+
+void Application::endBackgroundTask(BackgroundTaskIdentifier identifier) {
+    backgroundTasks_.erase(identifier);
+}
+
+void Application::expireBackgroundTasks() {
+    stopBackgroundTime();
+    // Handlers may begin or end tasks; only those held now expire.
+    std::vector<BackgroundTaskIdentifier> held;
+    for (const auto& [identifier, handler] : backgroundTasks_) held.push_back(identifier);
+    for (const BackgroundTaskIdentifier identifier : held) {
+        const auto task = backgroundTasks_.find(identifier);
+        if (task == backgroundTasks_.end()) continue;
+        const std::function<void()> handler = std::move(task->second);
+        backgroundTasks_.erase(task);
+        if (handler) handler();
+    }
+}
+
+void Application::startBackgroundTime() {
+    stopBackgroundTime();
+    backgroundTimeLimit_ =
+        core::Timer::schedule(core::RunLoop::main(), kBackgroundTimeAllowance, false,
+                              [this](core::Timer&) { expireBackgroundTasks(); });
+}
+
+void Application::stopBackgroundTime() {
+    if (backgroundTimeLimit_) backgroundTimeLimit_->invalidate();
+    backgroundTimeLimit_.reset();
 }
 
 std::vector<std::shared_ptr<Window>> Application::windows() const {
@@ -93,12 +133,24 @@ void Application::makeKeyWindow(const std::shared_ptr<Window>& window) {
     keyWindow_ = window;
 }
 
+std::shared_ptr<Window> Application::mainWindow() const {
+    if (delegate_) {
+        if (auto window = delegate_->window()) return window;
+    }
+    return keyWindow();
+}
+
+bool Application::isSplitScreen() const {
+    const auto window = mainWindow();
+    return window && window->bounds().size != DeviceProfile::current().screenSize;
+}
+
 double Application::statusBarHeight() const {
-    // A hidden status bar has no height: the controller shown on top of the
-    // key window decides whether it is hidden.
+    // A hidden status bar has no height: the flag, or the controller shown
+    // on top of the key window, hides it.
+    if (statusBarHidden_) return 0;
     if (const auto window = keyWindow()) {
-        auto shown = window->rootViewController();
-        while (shown && shown->presentedViewController()) shown = shown->presentedViewController();
+        auto shown = window->topViewController();
         if (const auto navigation = std::dynamic_pointer_cast<NavigationController>(shown)) {
             if (auto top = navigation->topViewController()) shown = top;
         }
@@ -107,17 +159,34 @@ double Application::statusBarHeight() const {
     return DeviceProfile::current().statusBarHeight;
 }
 
+void Application::setStatusBarHidden(bool hidden) {
+    if (hidden == statusBarHidden_) return;
+    statusBarHidden_ = hidden;
+    // Top layout guides follow the bar.
+    for (const auto& window : windows()) {
+        for (const auto& controller : window->shownViewControllers()) {
+            if (controller->isViewLoaded()) controller->view()->setNeedsLayout();
+        }
+    }
+}
+
+gfx::Rect Application::applicationFrame() const {
+    const gfx::Rect screen = DeviceProfile::current().screenBounds();
+    const double bar = statusBarHeight();
+    return {screen.minX(), screen.minY() + bar, screen.width(), screen.height() - bar};
+}
+
 long Application::statusBarOrientation() const {
     return DeviceProfile::current().interfaceOrientation;
 }
 
 unsigned long Application::supportedInterfaceOrientationsForWindow(const Window* window) {
-    constexpr unsigned long kPortraitMask = 1UL << 1;
     if (const auto delegate = delegate_) {
         if (const auto mask = delegate->supportedInterfaceOrientationsForWindow(*this, window))
             return *mask;
     }
-    return kPortraitMask;
+    const unsigned long listed = infoSupportedInterfaceOrientations();
+    return listed != 0 ? listed : kOrientationMaskPortrait;
 }
 
 void Application::resetForTesting() {
@@ -126,6 +195,10 @@ void Application::resetForTesting() {
     launched_ = false;
     windows_.clear();
     keyWindow_.reset();
+    stopBackgroundTime();
+    backgroundTasks_.clear();
+    statusBarHidden_ = false;
+    idleTimerDisabled_ = false;
 }
 
 int ApplicationMain(int, char**,

@@ -84,6 +84,11 @@ gfx::ImagePtr Button::currentBackgroundImage() const {
     return backgroundImageForState(static_cast<ControlState>(state()));
 }
 
+DisplayedText Button::displayedText() const {
+    return {currentTitle(), titleLabel_ ? titleLabel_->font() : gfx::Font::system(kTitleFontSize),
+            currentTitleColor()};
+}
+
 std::shared_ptr<Label> Button::titleLabel() {
     if (!titleLabel_) {
         titleLabel_ = std::make_shared<Label>();

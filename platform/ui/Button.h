@@ -74,6 +74,8 @@ public:
     // Image and title side by side plus the content insets.
     [[nodiscard]] gfx::Size sizeThatFits(gfx::Size size) const override;
     [[nodiscard]] gfx::Size intrinsicContentSize() const override;
+    // The current title, its colour and the title label's font.
+    [[nodiscard]] DisplayedText displayedText() const override;
     void draw(gfx::Canvas& canvas, const gfx::Rect& rect) const override;
 
 private:

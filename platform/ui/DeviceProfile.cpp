@@ -168,6 +168,19 @@ void DeviceProfile::overrideForTesting(DeviceProfile profile) {
     shared.current = &shared.all.back();
 }
 
+void DeviceProfile::setInterfaceOrientation(long orientation) {
+    Profiles& shared = profiles();
+    std::lock_guard lock(shared.mutex);
+    DeviceProfile turned = *shared.current.load();
+    const auto landscape = [](long o) { return o == 3 || o == 4; };
+    if (landscape(turned.interfaceOrientation) != landscape(orientation)) {
+        turned.screenSize = {turned.screenSize.height, turned.screenSize.width};
+    }
+    turned.interfaceOrientation = orientation;
+    shared.all.push_back(std::move(turned));
+    shared.current = &shared.all.back();
+}
+
 bool DeviceProfile::canOpenScheme(std::string_view scheme) const {
     for (const std::string& known : openableSchemes) {
         if (known.size() != scheme.size()) continue;

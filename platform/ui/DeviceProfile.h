@@ -97,6 +97,10 @@ struct DeviceProfile {
     [[nodiscard]] static bool select(const std::string& name);
     // Makes the given profile current until the next select() or override.
     static void overrideForTesting(DeviceProfile profile);
+    // Makes a copy of the current profile in the given orientation current:
+    // the screen's width and height swap when it turns between portrait and
+    // landscape. Application::rotateInterface calls it.
+    static void setInterfaceOrientation(long orientation);
     [[nodiscard]] static std::optional<DeviceProfile> fromValue(const core::Value& value);
     // The locale of the environment (LC_ALL, LC_MESSAGES, LANG) without
     // encoding or modifier, "en_US" when none is set or it is "C"/"POSIX".

@@ -64,7 +64,9 @@ void GestureRecognizer::reset() {
 }
 
 bool GestureRecognizer::recognizesSimultaneouslyWith(const GestureRecognizer& other) const {
-    return simultaneous_ && simultaneous_(other);
+    if (simultaneous_ && simultaneous_(other)) return true;
+    const auto delegate = delegate_.lock();
+    return delegate && delegate->shouldRecognizeSimultaneouslyWithGestureRecognizer(*this, other);
 }
 
 void GestureRecognizer::fail() {
@@ -73,8 +75,12 @@ void GestureRecognizer::fail() {
 
 void GestureRecognizer::setState(GestureState state) {
     const bool starting = state == GestureState::Began || state == GestureState::Recognized;
-    if (state_ == GestureState::Possible && starting && shouldBegin_ && !shouldBegin_(*this)) {
-        state = GestureState::Failed;
+    if (state_ == GestureState::Possible && starting) {
+        const auto delegate = delegate_.lock();
+        if ((shouldBegin_ && !shouldBegin_(*this)) ||
+            (delegate && !delegate->gestureRecognizerShouldBegin(*this))) {
+            state = GestureState::Failed;
+        }
     }
     state_ = state;
     if (state == GestureState::Possible || state == GestureState::Failed) return;

@@ -22,6 +22,21 @@ class View;
 
 enum class GestureState { Possible, Began, Changed, Ended, Cancelled, Failed, Recognized = Ended };
 
+class GestureRecognizer;
+
+// Decides for a recognizer, next to its predicates: whether it may begin
+// and whether it may recognize together with another one.
+class GestureRecognizerDelegate {
+public:
+    virtual ~GestureRecognizerDelegate() = default;
+    virtual bool gestureRecognizerShouldBegin(const GestureRecognizer&) { return true; }
+    virtual bool
+    shouldRecognizeSimultaneouslyWithGestureRecognizer(const GestureRecognizer& /*recognizer*/,
+                                                       const GestureRecognizer& /*other*/) {
+        return false;
+    }
+};
+
 class GestureRecognizer : public std::enable_shared_from_this<GestureRecognizer> {
 public:
     using Action = std::function<void(GestureRecognizer&)>;
@@ -55,7 +70,15 @@ public:
     void setShouldBegin(Predicate predicate) { shouldBegin_ = std::move(predicate); }
     // Asked with the other recognizer when one of the two wins.
     void setRecognizesSimultaneously(Predicate predicate) { simultaneous_ = std::move(predicate); }
+    // The predicate's yes, else the delegate's answer.
     [[nodiscard]] bool recognizesSimultaneouslyWith(const GestureRecognizer& other) const;
+    // Held weakly; asked after the predicates.
+    [[nodiscard]] std::shared_ptr<GestureRecognizerDelegate> delegate() const {
+        return delegate_.lock();
+    }
+    void setDelegate(const std::shared_ptr<GestureRecognizerDelegate>& delegate) {
+        delegate_ = delegate;
+    }
     // Fails a recognizer that is still Possible (the window, when another one wins).
     void fail();
 
@@ -86,6 +109,7 @@ private:
     gfx::Point lastCentroid_;
     Predicate shouldBegin_;
     Predicate simultaneous_;
+    std::weak_ptr<GestureRecognizerDelegate> delegate_;
 };
 
 // Recognizes after the given number of taps (each a touch that ends within
@@ -131,6 +155,36 @@ private:
     gfx::Point current_;
     gfx::Point velocity_;  // window coordinates, points per second
     double lastTime_ = 0;
+};
+
+// One finger moving quickly in one of the allowed directions: recognizes
+// once it has moved kMinimumDistance that way within kMaximumDuration on the
+// clock, straying sideways at most half as far as it went; fails when it
+// ends short, strays, turns away by more than kSlack or takes too long.
+class SwipeGestureRecognizer : public GestureRecognizer {
+public:
+    // Direction bits.
+    static constexpr unsigned kRight = 1;
+    static constexpr unsigned kLeft = 2;
+    static constexpr unsigned kUp = 4;
+    static constexpr unsigned kDown = 8;
+    static constexpr double kMinimumDistance = 30;
+    static constexpr double kMaximumDuration = 0.5;
+    static constexpr double kSlack = 10;
+
+    using GestureRecognizer::GestureRecognizer;
+    unsigned direction = kRight;
+    void touchesBegan(const TouchSet& touches, const Event& event) override;
+    void touchesMoved(const TouchSet& touches, const Event& event) override;
+    void touchesEnded(const TouchSet& touches, const Event& event) override;
+    void touchesCancelled(const TouchSet& touches, const Event& event) override;
+
+private:
+    // Recognizes or fails from where the touch has got to.
+    void evaluate(bool ended);
+
+    gfx::Point start_;  // window coordinates
+    double startTime_ = 0;
 };
 
 // Two fingers moving apart or together. Begins once the distance between

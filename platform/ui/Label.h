@@ -54,6 +54,9 @@ public:
     // rounded up to whole points; zero for empty text.
     [[nodiscard]] gfx::Size sizeThatFits(gfx::Size size) const override;
     [[nodiscard]] gfx::Size intrinsicContentSize() const override;
+    [[nodiscard]] DisplayedText displayedText() const override {
+        return {text_, font_, textColor_};
+    }
     void draw(gfx::Canvas& canvas, const gfx::Rect& rect) const override;
 
 private:

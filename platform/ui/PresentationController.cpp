@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "core/Console.h"
+#include "core/RunLoop.h"
+#include "ui/Application.h"
 #include "ui/TransitionContext.h"
 #include "ui/TransitioningDelegate.h"
 #include "ui/View.h"
@@ -13,14 +15,13 @@ namespace ui {
 
 PresentationController::PresentationController(const std::shared_ptr<ViewController>& presenter,
                                                std::shared_ptr<ViewController> presented)
-    : presenter_(presenter),
-      presented_(std::move(presented)),
+    : presenter_(presenter), presented_(std::move(presented)),
       style_(presented_->modalPresentationStyle()) {}
 
-void PresentationController::present(const std::shared_ptr<ViewController>& source,
+bool PresentationController::present(const std::shared_ptr<ViewController>& source,
                                      const std::shared_ptr<ViewController>& controller,
                                      bool animated, std::function<void()> completion) {
-    if (!source || !controller) return;
+    if (!source || !controller) return false;
     const auto presenter = source->outermostParent();
     const auto refuse = [&](const std::string& reason) {
         core::Console::log("Warning: Attempt to present " + controller->description() + " on " +
@@ -28,17 +29,17 @@ void PresentationController::present(const std::shared_ptr<ViewController>& sour
     };
     if (presenter->presented_) {
         refuse(" which is already presenting " + presenter->presented_->description());
-        return;
+        return false;
     }
     if (controller == presenter || controller->presentingViewController() ||
         controller->parentViewController()) {
         refuse(", but it is already presented or is a child controller");
-        return;
+        return false;
     }
     const auto window = presenter->isViewLoaded() ? presenter->view()->window() : nullptr;
     if (!window) {
         refuse(" whose view is not in the window hierarchy");
-        return;
+        return false;
     }
 
     const auto presentation = std::make_shared<PresentationController>(presenter, controller);
@@ -52,6 +53,7 @@ void PresentationController::present(const std::shared_ptr<ViewController>& sour
     window->addSubview(view);
 
     const bool covers = presentation->coversPresenter();
+    controller->beingPresented_ = true;
     if (covers) presenter->beginAppearanceTransition(false, animated);
     controller->beginAppearanceTransition(true, animated);
 
@@ -72,7 +74,10 @@ void PresentationController::present(const std::shared_ptr<ViewController>& sour
             if (const auto self = weak.lock()) self->didPresent(completed, completion);
         });
     presentation->transition_ = transition;
+    presentation->starting_ = true;
     transition->start(std::move(animator), std::move(interaction), kTransitionDuration);
+    presentation->starting_ = false;
+    return true;
 }
 
 void PresentationController::didPresent(bool completed, const std::function<void()>& completion) {
@@ -86,17 +91,19 @@ void PresentationController::didPresent(bool completed, const std::function<void
         presented_->view()->removeFromSuperview();
         presented_->endAppearanceTransition();
         if (covers) presenter->endAppearanceTransition();
+        presented_->beingPresented_ = false;
         afterPresenting_.clear();
         unlink();
         return;
     }
     phase_ = Phase::Presented;
     presented_->endAppearanceTransition();
+    presented_->beingPresented_ = false;
     if (covers) {
         presenter->view()->setHidden(true);
         presenter->endAppearanceTransition();
     }
-    if (completion) completion();
+    finish(presenter, completion);
     auto queued = std::move(afterPresenting_);
     afterPresenting_.clear();
     for (auto& task : queued) task();
@@ -121,6 +128,7 @@ void PresentationController::dismiss(bool animated, std::function<void()> comple
 
     const bool covers = coversPresenter();
     const auto presenterView = presenter->view();
+    presented_->beingDismissed_ = true;
     presented_->beginAppearanceTransition(false, animated);
     if (covers) {
         presenterView->setHidden(false);
@@ -143,7 +151,9 @@ void PresentationController::dismiss(bool animated, std::function<void()> comple
             if (const auto self = weak.lock()) self->didDismiss(completed, completion);
         });
     transition_ = transition;
+    starting_ = true;
     transition->start(std::move(animator), std::move(interaction), kTransitionDuration);
+    starting_ = false;
 }
 
 void PresentationController::didDismiss(bool completed, const std::function<void()>& completion) {
@@ -156,6 +166,7 @@ void PresentationController::didDismiss(bool completed, const std::function<void
         presented_->beginAppearanceTransition(true, true);
         if (covers) presenter->beginAppearanceTransition(false, true);
         presented_->endAppearanceTransition();
+        presented_->beingDismissed_ = false;
         if (covers) {
             presenter->view()->setHidden(true);
             presenter->endAppearanceTransition();
@@ -164,9 +175,25 @@ void PresentationController::didDismiss(bool completed, const std::function<void
     }
     presented_->view()->removeFromSuperview();
     presented_->endAppearanceTransition();
+    presented_->beingDismissed_ = false;
     if (covers) presenter->endAppearanceTransition();
     unlink();
-    if (completion) completion();
+    finish(presenter, completion);
+}
+
+void PresentationController::finish(const std::shared_ptr<ViewController>& presenter,
+                                    const std::function<void()>& completion) const {
+    if (presenter && presenter->isViewLoaded()) {
+        if (const auto window = presenter->view()->window()) {
+            Application::shared().enforceSupportedOrientation(*window);
+        }
+    }
+    if (!completion) return;
+    if (starting_) {
+        core::RunLoop::main().post(completion);
+    } else {
+        completion();
+    }
 }
 
 void PresentationController::tearDownNested() {
@@ -177,9 +204,11 @@ void PresentationController::tearDownNested() {
         }
         nested->tearDownNested();
         const auto inner = nested->presented_;
+        inner->beingDismissed_ = true;
         inner->beginAppearanceTransition(false, false);
         inner->view()->removeFromSuperview();
         inner->endAppearanceTransition();
+        inner->beingDismissed_ = false;
         presented_->view()->setHidden(false);
         nested->unlink();
     }

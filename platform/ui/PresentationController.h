@@ -25,8 +25,9 @@ public:
     PresentationController(const std::shared_ptr<ViewController>& presenter,
                            std::shared_ptr<ViewController> presented);
 
-    // Presents from `source`'s outermost parent, or logs why it cannot.
-    static void present(const std::shared_ptr<ViewController>& source,
+    // Presents from `source`'s outermost parent, or logs why it cannot
+    // (false).
+    static bool present(const std::shared_ptr<ViewController>& source,
                         const std::shared_ptr<ViewController>& controller, bool animated,
                         std::function<void()> completion);
     void dismiss(bool animated, std::function<void()> completion);
@@ -40,6 +41,11 @@ private:
     }
     void didPresent(bool completed, const std::function<void()>& completion);
     void didDismiss(bool completed, const std::function<void()>& completion);
+    // Turns the interface for the new top controller, then runs the
+    // completion: at once when the transition ended after the call that
+    // started it, else on the next turn of the run loop.
+    void finish(const std::shared_ptr<ViewController>& presenter,
+                const std::function<void()>& completion) const;
     // Removes whatever the presented controller presents itself, at once.
     void tearDownNested();
     void unlink();
@@ -50,6 +56,8 @@ private:
     Phase phase_ = Phase::Presenting;
     std::shared_ptr<TransitionContext> transition_;
     std::vector<std::function<void()>> afterPresenting_;
+    // Set while present() or dismiss() is starting the transition.
+    bool starting_ = false;
 };
 
 }  // namespace ui

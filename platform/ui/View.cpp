@@ -1,9 +1,11 @@
 #include "ui/View.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "core/Console.h"
+#include "ui/ConstraintSolver.h"
 #include "ui/DeviceProfile.h"
 #include "ui/GestureRecognizer.h"
 #include "ui/ViewController.h"
@@ -76,9 +78,52 @@ void View::setFrame(const gfx::Rect& frame) {
 }
 
 void View::setBounds(const gfx::Rect& bounds) {
+    const gfx::Size oldSize = bounds_.size;
     if (bounds.size != bounds_.size) setNeedsLayout();
     if (bounds != bounds_) setNeedsDisplay();
     bounds_ = bounds;
+    if (bounds_.size == oldSize) return;
+    const auto subviews = subviews_;
+    for (const auto& subview : subviews) subview->resizeWithOldSuperviewSize(oldSize);
+}
+
+namespace {
+
+// Shares `change` out among the flexible parts of one axis (margin before,
+// length, margin after), in proportion to their current sizes.
+void shareOut(double change, std::array<double, 3>& parts, const std::array<bool, 3>& flexible) {
+    double total = 0;
+    int count = 0;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (!flexible[i]) continue;
+        total += parts[i];
+        ++count;
+    }
+    if (count == 0) return;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (flexible[i]) parts[i] += total > 0 ? change * parts[i] / total : change / count;
+    }
+}
+
+}  // namespace
+
+void View::resizeWithOldSuperviewSize(gfx::Size oldSize) {
+    if (autoresizingMask_ == 0 || !translatesAutoresizingMask_) return;
+    const auto superview = superview_.lock();
+    if (!superview) return;
+    const gfx::Size newSize = superview->bounds_.size;
+    const gfx::Rect f = frame();
+    std::array<double, 3> across{f.minX(), f.width(), oldSize.width - f.maxX()};
+    std::array<double, 3> down{f.minY(), f.height(), oldSize.height - f.maxY()};
+    shareOut(newSize.width - oldSize.width, across,
+             {(autoresizingMask_ & kFlexibleLeftMargin) != 0,
+              (autoresizingMask_ & kFlexibleWidth) != 0,
+              (autoresizingMask_ & kFlexibleRightMargin) != 0});
+    shareOut(newSize.height - oldSize.height, down,
+             {(autoresizingMask_ & kFlexibleTopMargin) != 0,
+              (autoresizingMask_ & kFlexibleHeight) != 0,
+              (autoresizingMask_ & kFlexibleBottomMargin) != 0});
+    setFrame({across[0], down[0], std::max(0.0, across[1]), std::max(0.0, down[1])});
 }
 
 void View::setCenter(gfx::Point center) {
@@ -291,53 +336,64 @@ void View::setNeedsLayout() {
     if (window_) window_->scheduleLayoutPass();
 }
 
-namespace {
-
-double attributeValue(const View& view, bool isSuperview, LayoutAttribute attribute) {
-    const gfx::Rect rect = isSuperview ? view.bounds() : view.frame();
-    switch (attribute) {
-        case LayoutAttribute::Width: return rect.width();
-        case LayoutAttribute::Height: return rect.height();
-        case LayoutAttribute::CenterX: return rect.midX();
-        case LayoutAttribute::CenterY: return rect.midY();
-    }
-    return 0;
+LayoutConstraint::LayoutConstraint(std::weak_ptr<View> item, LayoutAttribute attribute,
+                                   std::weak_ptr<View> toItem, LayoutAttribute toAttribute,
+                                   double multiplier, double constant, LayoutRelation relation)
+    : item_(std::move(item)), attribute_(attribute), toItem_(std::move(toItem)),
+      toAttribute_(toAttribute), multiplier_(multiplier), constant_(constant), relation_(relation) {
 }
 
-void applyConstraint(const View& holder, const LayoutConstraint& constraint) {
-    const auto item = constraint.item.lock();
-    const auto toItem = constraint.toItem.lock();
-    if (!item || !toItem || item->superview().get() != &holder) return;
-    const double value =
-        attributeValue(*toItem, toItem.get() == &holder, constraint.toAttribute) *
-            constraint.multiplier +
-        constraint.constant;
-    gfx::Rect bounds = item->bounds();
-    gfx::Point center = item->center();
-    switch (constraint.attribute) {
-        case LayoutAttribute::Width: bounds.size.width = value; break;
-        case LayoutAttribute::Height: bounds.size.height = value; break;
-        case LayoutAttribute::CenterX: center.x = value; break;
-        case LayoutAttribute::CenterY: center.y = value; break;
-    }
-    item->setBounds(bounds);
-    item->setCenter(center);
+LayoutConstraint LayoutConstraint::toConstant(std::weak_ptr<View> item, LayoutAttribute attribute,
+                                              double constant, LayoutRelation relation) {
+    return {std::move(item), attribute, {}, LayoutAttribute::NotAnAttribute, 1.0,
+            constant,        relation};
 }
 
-}  // namespace
+void LayoutConstraint::setConstant(double constant) {
+    constant_ = constant;
+    if (const auto holder = holder_.lock()) holder->setNeedsLayout();
+}
 
-void View::addConstraint(LayoutConstraint constraint) {
-    constraints_.push_back(std::move(constraint));
+LayoutConstraintPtr View::addConstraint(LayoutConstraint constraint) {
+    auto shared = std::make_shared<LayoutConstraint>(std::move(constraint));
+    addConstraint(shared);
+    return shared;
+}
+
+void View::addConstraint(const LayoutConstraintPtr& constraint) {
+    if (!constraint) return;
+    if (const auto holder = constraint->holder()) {
+        if (holder.get() == this) return;
+        holder->removeConstraint(constraint.get());
+    }
+    constraint->holder_ = weak_from_this();
+    constraints_.push_back(constraint);
     setNeedsLayout();
+}
+
+void View::removeConstraint(const LayoutConstraint* constraint) {
+    const auto found = std::find_if(constraints_.begin(), constraints_.end(),
+                                    [constraint](const auto& c) { return c.get() == constraint; });
+    if (found == constraints_.end()) return;
+    (*found)->holder_.reset();
+    constraints_.erase(found);
+    setNeedsLayout();
+}
+
+void View::removeConstraints(const std::vector<LayoutConstraintPtr>& constraints) {
+    // A copy: the list may be this view's own.
+    const auto removed = constraints;
+    for (const auto& constraint : removed) removeConstraint(constraint.get());
 }
 
 void View::layoutIfNeeded() {
     const auto keep = weak_from_this().lock();
     if (needsLayout_) {
         needsLayout_ = false;
-        for (const auto& constraint : constraints_) applyConstraint(*this, constraint);
         const auto controller = viewController();
+        if (controller) controller->prepareLayoutGuides();
         if (controller) controller->viewWillLayoutSubviews();
+        applyConstraints(*this);
         layoutSubviews();
         if (controller) controller->viewDidLayoutSubviews();
     }

@@ -9,6 +9,7 @@
 // std::shared_ptr; a superview owns its subviews, a subview knows its
 // superview weakly. Main thread only.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,7 +17,9 @@
 #include <vector>
 
 #include "gfx/Color.h"
+#include "gfx/Font.h"
 #include "gfx/Geometry.h"
+#include "ui/LayerTransition.h"
 #include "ui/Responder.h"
 
 namespace gfx {
@@ -36,22 +39,77 @@ struct ViewAnimationOptions {
     bool allowUserInteraction = false;
 };
 
-// A layout rule a superview applies to one of its subviews before it lays
-// out: item.attribute = toItem.attribute * multiplier + constant, where
-// toItem is the superview itself (its bounds) or a sibling (its frame).
-// Only what the system asks of constraints: sizes and centres.
-enum class LayoutAttribute { Width, Height, CenterX, CenterY };
+// A layout rule: item.attribute (relation) toItem.toAttribute * multiplier +
+// constant. Without a toItem (or with NotAnAttribute) the right side is the
+// constant alone. Leading and trailing are left and right (text runs left to
+// right here). A constraint is held by one view (View::addConstraint), which
+// applies it in its layout pass to an item that is one of its subviews; a
+// subview's own constraints on itself alone (a constant width, an aspect
+// ratio) are applied by its superview too. toItem may be the holder (its
+// bounds), a sibling (its frame) or any view of the tree (converted).
+enum class LayoutAttribute {
+    Width,
+    Height,
+    CenterX,
+    CenterY,
+    Top,
+    Bottom,
+    Left,
+    Right,
+    Leading,
+    Trailing,
+    NotAnAttribute,
+};
+
+enum class LayoutRelation { LessThanOrEqual = -1, Equal = 0, GreaterThanOrEqual = 1 };
 
 class View;
 
-struct LayoutConstraint {
-    std::weak_ptr<View> item;
-    LayoutAttribute attribute = LayoutAttribute::Width;
-    std::weak_ptr<View> toItem;
-    LayoutAttribute toAttribute = LayoutAttribute::Width;
-    double multiplier = 1.0;
-    double constant = 0.0;
+// What a view shows as text, for code that describes views: each part the
+// view has (a label: all three; see the view classes).
+struct DisplayedText {
+    std::optional<std::string> text;
+    std::optional<gfx::Font> font;
+    std::optional<gfx::Color> textColor;
 };
+
+class LayoutConstraint {
+public:
+    LayoutConstraint(std::weak_ptr<View> item, LayoutAttribute attribute,
+                     std::weak_ptr<View> toItem, LayoutAttribute toAttribute,
+                     double multiplier = 1.0, double constant = 0.0,
+                     LayoutRelation relation = LayoutRelation::Equal);
+    // item.attribute (relation) constant.
+    [[nodiscard]] static LayoutConstraint
+    toConstant(std::weak_ptr<View> item, LayoutAttribute attribute, double constant,
+               LayoutRelation relation = LayoutRelation::Equal);
+
+    [[nodiscard]] std::shared_ptr<View> item() const { return item_.lock(); }
+    [[nodiscard]] LayoutAttribute attribute() const { return attribute_; }
+    [[nodiscard]] LayoutRelation relation() const { return relation_; }
+    [[nodiscard]] std::shared_ptr<View> toItem() const { return toItem_.lock(); }
+    [[nodiscard]] LayoutAttribute toAttribute() const { return toAttribute_; }
+    [[nodiscard]] double multiplier() const { return multiplier_; }
+    [[nodiscard]] double constant() const { return constant_; }
+    // Changes the constant and marks the holder for layout.
+    void setConstant(double constant);
+    // The view that holds the constraint, while one does.
+    [[nodiscard]] std::shared_ptr<View> holder() const { return holder_.lock(); }
+
+private:
+    friend class View;
+
+    std::weak_ptr<View> item_;
+    LayoutAttribute attribute_;
+    std::weak_ptr<View> toItem_;
+    LayoutAttribute toAttribute_;
+    double multiplier_;
+    double constant_;
+    LayoutRelation relation_;
+    std::weak_ptr<View> holder_;
+};
+
+using LayoutConstraintPtr = std::shared_ptr<LayoutConstraint>;
 
 class View : public Responder, public std::enable_shared_from_this<View> {
 public:
@@ -144,6 +202,23 @@ public:
     // view has no area.
     [[nodiscard]] std::shared_ptr<View> snapshotViewAfterScreenUpdates(bool afterUpdates);
 
+    // The part of the bounds visible on screen, in this view's coordinates:
+    // inside the window's bounds, the screen and the bounds of every
+    // ancestor that clips. Empty when the view is in no window, or it, an
+    // ancestor or the window is hidden. Transforms give bounding boxes.
+    [[nodiscard]] gfx::Rect visibleRect() const;
+
+    // The text this view shows; nothing for a plain view.
+    [[nodiscard]] virtual DisplayedText displayedText() const { return {}; }
+
+    // Layer transitions, recorded under their key (a new one replaces the
+    // one of the same key) until their duration has passed on the clock.
+    // What the view shows changes at once; the transition is not drawn.
+    void addTransition(const LayerTransition& transition, const std::string& key);
+    [[nodiscard]] std::optional<LayerTransition> transitionForKey(const std::string& key) const;
+    [[nodiscard]] std::vector<std::string> transitionKeys() const;
+    void removeAllTransitions();
+
     // Hit testing: the deepest visible, interaction-enabled view containing
     // the point (in this view's coordinates), later subviews first.
     [[nodiscard]] virtual std::shared_ptr<View> hitTest(gfx::Point point);
@@ -160,7 +235,8 @@ public:
     // before the views do.
     void addGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer);
     void removeGestureRecognizer(const GestureRecognizer* recognizer);
-    [[nodiscard]] const std::vector<std::shared_ptr<GestureRecognizer>>& gestureRecognizers() const {
+    [[nodiscard]] const std::vector<std::shared_ptr<GestureRecognizer>>&
+    gestureRecognizers() const {
         return gestureRecognizers_;
     }
 
@@ -170,11 +246,35 @@ public:
     }
     void setViewController(const std::shared_ptr<ViewController>& controller);
 
+    // Autoresizing: when this view's bounds change size, each subview whose
+    // mask has flexible parts shares the change out among them along each
+    // axis, in proportion to their sizes before (equally when all are 0);
+    // the other parts keep their size. Subviews that do not translate the
+    // mask into constraints are left alone.
+    static constexpr unsigned kFlexibleLeftMargin = 1;
+    static constexpr unsigned kFlexibleWidth = 2;
+    static constexpr unsigned kFlexibleRightMargin = 4;
+    static constexpr unsigned kFlexibleTopMargin = 8;
+    static constexpr unsigned kFlexibleHeight = 16;
+    static constexpr unsigned kFlexibleBottomMargin = 32;
+    [[nodiscard]] unsigned autoresizingMask() const { return autoresizingMask_; }
+    void setAutoresizingMask(unsigned mask) { autoresizingMask_ = mask; }
+
     // Constraints held by this view for its subviews, applied in each layout
-    // pass before layoutSubviews. A view placed by constraints no longer
-    // takes its frame from autoresizing (the flag is only recorded).
-    void addConstraint(LayoutConstraint constraint);
-    [[nodiscard]] const std::vector<LayoutConstraint>& constraints() const { return constraints_; }
+    // pass before layoutSubviews (see LayoutConstraint). A view placed by
+    // constraints should not translate its autoresizing mask. Adding a constraint another view
+    // holds moves it here; adding or removing one marks this view for layout. Each item's axis is
+    // solved once, after the siblings it refers to: two of its edges, centre and size give the
+    // rest; with fewer, the size is the intrinsic content size when there is one, else the current
+    // size, and the position the current one. Inequalities then clamp. Over-determined axes keep
+    // the leading edge and the size.
+    LayoutConstraintPtr addConstraint(LayoutConstraint constraint);
+    void addConstraint(const LayoutConstraintPtr& constraint);
+    void removeConstraint(const LayoutConstraint* constraint);
+    void removeConstraints(const std::vector<LayoutConstraintPtr>& constraints);
+    [[nodiscard]] const std::vector<LayoutConstraintPtr>& constraints() const {
+        return constraints_;
+    }
     [[nodiscard]] bool translatesAutoresizingMaskIntoConstraints() const {
         return translatesAutoresizingMask_;
     }
@@ -210,6 +310,8 @@ private:
     // Inserts at index (clamped) among the subviews other than `view`.
     void attach(const std::shared_ptr<View>& view, size_t index);
     [[nodiscard]] size_t indexAmongOthers(const View* sibling, const View* excluded) const;
+    // Follows the superview's size change from oldSize (autoresizing).
+    void resizeWithOldSuperviewSize(gfx::Size oldSize);
     // Maps this view's coordinates to its superview's.
     [[nodiscard]] gfx::AffineTransform transformToSuperview() const;
     // Maps this view's coordinates to those of the root of its tree (its
@@ -230,7 +332,14 @@ private:
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;
     bool translatesAutoresizingMask_ = true;
-    std::vector<LayoutConstraint> constraints_;
+    unsigned autoresizingMask_ = 0;
+    std::vector<LayoutConstraintPtr> constraints_;
+    struct RecordedTransition {
+        std::string key;
+        LayerTransition transition;
+        std::uint64_t serial;
+    };
+    std::vector<RecordedTransition> transitions_;
     std::string identifier_;
 
     std::weak_ptr<View> superview_;

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <typeinfo>
 
+#include "ui/Application.h"
 #include "ui/DeviceProfile.h"
+#include "ui/InterfaceOrientation.h"
 #include "ui/NavigationController.h"
 #include "ui/PresentationController.h"
 
@@ -154,10 +156,10 @@ std::shared_ptr<ViewController> ViewController::outermostParent() {
 
 // MARK: presentation
 
-void ViewController::presentViewController(const std::shared_ptr<ViewController>& controller,
+bool ViewController::presentViewController(const std::shared_ptr<ViewController>& controller,
                                            bool animated, std::function<void()> completion) {
-    PresentationController::present(shared_from_this(), controller, animated,
-                                    std::move(completion));
+    return PresentationController::present(shared_from_this(), controller, animated,
+                                           std::move(completion));
 }
 
 void ViewController::dismissViewController(bool animated, std::function<void()> completion) {
@@ -173,6 +175,40 @@ void ViewController::dismissViewController(bool animated, std::function<void()> 
     if (!presenter || !presenter->presentation_) return;
     const auto presentation = presenter->presentation_;
     presentation->dismiss(animated, std::move(completion));
+}
+
+// MARK: orientation and layout guides
+
+unsigned long ViewController::supportedInterfaceOrientations() const {
+    return DeviceProfile::current().idiom == UserInterfaceIdiom::Phone
+               ? kOrientationMaskAllButUpsideDown
+               : kOrientationMaskAll;
+}
+
+long ViewController::interfaceOrientation() const {
+    return Application::shared().statusBarOrientation();
+}
+
+std::shared_ptr<View> ViewController::topLayoutGuide() {
+    const auto root = view();
+    if (!topLayoutGuide_) {
+        topLayoutGuide_ = std::make_shared<View>();
+        topLayoutGuide_->setHidden(true);
+        topLayoutGuide_->setUserInteractionEnabled(false);
+        topLayoutGuide_->setAccessibilityIdentifier("topLayoutGuide");
+    }
+    if (topLayoutGuide_->superview() != root) {
+        root->insertSubview(topLayoutGuide_, 0);
+        prepareLayoutGuides();
+    }
+    return topLayoutGuide_;
+}
+
+void ViewController::prepareLayoutGuides() {
+    if (!topLayoutGuide_ || !view_) return;
+    const double statusBarBottom = Application::shared().statusBarHeight();
+    const double top = view_->window() ? view_->convertPointTo({0, 0}, nullptr).y : 0;
+    topLayoutGuide_->setFrame({0, 0, 0, std::max(0.0, statusBarBottom - top)});
 }
 
 // MARK: responder chain and diagnostics

@@ -2,7 +2,9 @@
 // Manages one screen: a lazily loaded root view (loadView then viewDidLoad
 // on first access), appearance callbacks (viewWillAppear, viewDidAppear,
 // viewWillDisappear, viewDidDisappear, forwarded to child controllers whose
-// views are shown), child containment, and modal presentation.
+// views are shown), child containment, modal presentation, the interface
+// orientations it allows and the rotation callbacks (sent by
+// Application::rotateInterface), and the top layout guide.
 //
 // Controllers are made with std::make_shared (or a subclass's static
 // create) and live in std::shared_ptr; view() must not be called from a
@@ -23,6 +25,8 @@ class PresentationController;
 class TransitioningDelegate;
 
 enum class ModalPresentationStyle { FullScreen, OverFullScreen, OverCurrentContext, Custom };
+// Recorded for the controller's own use; presentations slide as they do.
+enum class ModalTransitionStyle { CoverVertical, FlipHorizontal, CrossDissolve, PartialCurl };
 
 class ViewController : public Responder, public std::enable_shared_from_this<ViewController> {
 public:
@@ -73,6 +77,31 @@ public:
 
     [[nodiscard]] virtual bool prefersStatusBarHidden() const { return false; }
 
+    // Orientations (see InterfaceOrientation.h). The mask defaults to all
+    // but upside down on a phone, all on other devices. After each
+    // presentation and dismissal the interface turns to the first
+    // orientation the top controller allows when it excludes the current
+    // one (Application::enforceSupportedOrientation); a device turn follows
+    // only when the top controller shouldAutorotate.
+    [[nodiscard]] virtual unsigned long supportedInterfaceOrientations() const;
+    [[nodiscard]] virtual bool shouldAutorotate() const { return true; }
+    // The status bar's orientation.
+    [[nodiscard]] long interfaceOrientation() const;
+    // Around an interface rotation: willRotate while the old orientation is
+    // still current, viewWillTransitionToSize with the window's new size
+    // once the screen has turned, didRotate after the views are laid out.
+    // viewWillTransitionToSize also comes when the window alone is resized.
+    virtual void willRotateToInterfaceOrientation(long /*orientation*/, double /*duration*/) {}
+    virtual void didRotateFromInterfaceOrientation(long /*fromOrientation*/) {}
+    virtual void viewWillTransitionToSize(gfx::Size /*size*/) {}
+
+    // A hidden view inside this controller's view, at its top-left corner,
+    // as tall as the part of the status bar it lies under (0 when none), for
+    // constraints (its Bottom attribute). Made and added on first use; kept
+    // up to date by each layout pass of the view.
+    [[nodiscard]] std::shared_ptr<View> topLayoutGuide();
+    // Called by the view's layout pass.
+    void prepareLayoutGuides();
     // Modal presentation, always from this controller's outermost parent.
     // The presented view is added to the window above everything, filling
     // it. A presenter that is already presenting (or in a transition), whose
@@ -84,16 +113,18 @@ public:
     // styles leave it shown and untouched. Custom transitions come from the
     // presented controller's transitioning delegate, whatever the style and
     // whether animated or not (the context tells which).
-    void presentViewController(const std::shared_ptr<ViewController>& controller, bool animated,
-                               std::function<void()> completion = {});
+    // The completion always comes on a later turn of the run loop than the
+    // call. Answers whether the presentation went ahead.
+    virtual bool presentViewController(const std::shared_ptr<ViewController>& controller,
+                                       bool animated, std::function<void()> completion = {});
     // Dismisses what this controller (or its outermost parent) presents, or,
     // when it presents nothing, itself from its presenter; controllers the
     // dismissed one presents go with it. Asked while the presentation is
     // still in its transition, the dismissal runs once it has completed;
     // asked while a dismissal is already running, it is refused with a
     // console warning. Nothing to dismiss, or refused: the completion is
-    // not called.
-    void dismissViewController(bool animated, std::function<void()> completion = {});
+    // not called. The completion comes on a later turn than the call.
+    virtual void dismissViewController(bool animated, std::function<void()> completion = {});
     [[nodiscard]] std::shared_ptr<ViewController> presentedViewController() const {
         return presented_;
     }
@@ -104,6 +135,12 @@ public:
         return presentationStyle_;
     }
     void setModalPresentationStyle(ModalPresentationStyle style) { presentationStyle_ = style; }
+    [[nodiscard]] ModalTransitionStyle modalTransitionStyle() const { return transitionStyle_; }
+    void setModalTransitionStyle(ModalTransitionStyle style) { transitionStyle_ = style; }
+    // True from the start of this controller's presentation (or dismissal)
+    // until it has completed, so during its appearance callbacks.
+    [[nodiscard]] bool isBeingPresented() const { return beingPresented_; }
+    [[nodiscard]] bool isBeingDismissed() const { return beingDismissed_; }
     [[nodiscard]] std::shared_ptr<TransitioningDelegate> transitioningDelegate() const {
         return transitioningDelegate_.lock();
     }
@@ -138,6 +175,10 @@ private:
     // Set on the presenter while it presents (transitions included).
     std::shared_ptr<PresentationController> presentation_;
     ModalPresentationStyle presentationStyle_ = ModalPresentationStyle::FullScreen;
+    ModalTransitionStyle transitionStyle_ = ModalTransitionStyle::CoverVertical;
+    bool beingPresented_ = false;
+    bool beingDismissed_ = false;
+    std::shared_ptr<View> topLayoutGuide_;
     std::weak_ptr<TransitioningDelegate> transitioningDelegate_;
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
     Appearance appearance_ = Appearance::Disappeared;

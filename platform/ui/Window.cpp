@@ -104,6 +104,44 @@ bool Window::isKeyWindow() const {
     return Application::shared().keyWindow().get() == this;
 }
 
+std::shared_ptr<ViewController> Window::topViewController() const {
+    auto top = root_;
+    while (top && top->presentedViewController()) top = top->presentedViewController();
+    return top;
+}
+
+namespace {
+
+void appendWithChildren(const std::shared_ptr<ViewController>& controller,
+                        std::vector<std::shared_ptr<ViewController>>& list) {
+    list.push_back(controller);
+    for (const auto& child : controller->childViewControllers()) appendWithChildren(child, list);
+}
+
+}  // namespace
+
+std::vector<std::shared_ptr<ViewController>> Window::shownViewControllers() const {
+    std::vector<std::shared_ptr<ViewController>> shown;
+    for (auto controller = root_; controller; controller = controller->presentedViewController()) {
+        appendWithChildren(controller, shown);
+    }
+    return shown;
+}
+
+void Window::transitionToSize(gfx::Size size) {
+    const gfx::Rect old = bounds();
+    const gfx::Rect frame = this->frame();
+    setFrame({frame.origin, size});
+    const auto controllers = shownViewControllers();
+    for (const auto& controller : controllers) controller->viewWillTransitionToSize(size);
+    for (auto presented = root_ ? root_->presentedViewController() : nullptr; presented;
+         presented = presented->presentedViewController()) {
+        const auto view = presented->view();
+        if (view->superview().get() == this && view->frame() == old) view->setFrame(bounds());
+    }
+    layoutTree();
+}
+
 void Window::layoutSubviews() {
     if (!root_ || !root_->isViewLoaded()) return;
     const auto view = root_->view();
@@ -194,19 +232,19 @@ namespace {
 template <typename Receiver>
 void send(Receiver& receiver, TouchPhase phase, const TouchSet& touches, const Event& event) {
     switch (phase) {
-        case TouchPhase::Began:
-            receiver.touchesBegan(touches, event);
-            break;
-        case TouchPhase::Moved:
-        case TouchPhase::Stationary:
-            receiver.touchesMoved(touches, event);
-            break;
-        case TouchPhase::Ended:
-            receiver.touchesEnded(touches, event);
-            break;
-        case TouchPhase::Cancelled:
-            receiver.touchesCancelled(touches, event);
-            break;
+    case TouchPhase::Began:
+        receiver.touchesBegan(touches, event);
+        break;
+    case TouchPhase::Moved:
+    case TouchPhase::Stationary:
+        receiver.touchesMoved(touches, event);
+        break;
+    case TouchPhase::Ended:
+        receiver.touchesEnded(touches, event);
+        break;
+    case TouchPhase::Cancelled:
+        receiver.touchesCancelled(touches, event);
+        break;
     }
 }
 
@@ -235,9 +273,10 @@ void Window::deliver(const std::shared_ptr<Touch>& touch, TouchPhase phase) {
     if (phase == TouchPhase::Ended || phase == TouchPhase::Cancelled) {
         std::erase(tracking_, tracking);
         for (const auto& recognizer : tracking->recognizers) {
-            const bool stillWatching = std::any_of(
-                tracking_.begin(), tracking_.end(),
-                [&recognizer](const auto& t) { return t->watchedBy(recognizer.get()); });
+            const bool stillWatching =
+                std::any_of(tracking_.begin(), tracking_.end(), [&recognizer](const auto& t) {
+                    return t->watchedBy(recognizer.get());
+                });
             if (!stillWatching && recognizer->state() != GestureState::Possible)
                 recognizer->reset();
         }

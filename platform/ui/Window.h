@@ -37,6 +37,18 @@ public:
     void makeKeyAndVisible();
     [[nodiscard]] bool isKeyWindow() const;
 
+    // The root controller followed through presentedViewController to the
+    // last one.
+    [[nodiscard]] std::shared_ptr<ViewController> topViewController() const;
+    // The root controller and what it presents, each followed by its child
+    // controllers (depth first): the controllers the window shows.
+    [[nodiscard]] std::vector<std::shared_ptr<ViewController>> shownViewControllers() const;
+    // Resizes the window (its origin kept), as the system does when the
+    // screen turns or is shared: the controllers it shows get
+    // viewWillTransitionToSize, the views presented over the whole window
+    // follow it, and the tree is laid out.
+    void transitionToSize(gfx::Size size);
+
     [[nodiscard]] Responder* firstResponder() const { return firstResponder_; }
     void setFirstResponder(Responder* responder) { firstResponder_ = responder; }
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <utility>
 
+#include "core/Bundle.h"
 #include "core/FileManager.h"
 #include "web/DecisionServer.h"
 #include "web/EngineStart.h"
@@ -92,6 +93,13 @@ std::string dataFolder(bool persistent, const char* name) {
 std::string WebContext::extensionFolder() {
     if (const char* folder = std::getenv("VANTOR_WEB_EXTENSION_DIR"); folder && *folder)
         return folder;
+    // An installed tree keeps it in lib/vantor/webextension beside bin/.
+    if (!core::Bundle::runsFromBuildFolder()) {
+        const auto installed = std::filesystem::path(core::Bundle::executableFolder()) / ".." /
+                               "lib" / "vantor" / "webextension";
+        if (core::FileManager::isDirectory(installed.string()))
+            return std::filesystem::weakly_canonical(installed).string();
+    }
 #ifdef VANTOR_WEB_EXTENSION_DIR
     return VANTOR_WEB_EXTENSION_DIR;
 #else

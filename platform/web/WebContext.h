@@ -22,7 +22,8 @@ public:
     [[nodiscard]] static std::shared_ptr<WebContext>
     shared(const WebViewConfiguration& configuration, std::string* error);
     // The folder of the web process extension: $VANTOR_WEB_EXTENSION_DIR,
-    // else the build tree's.
+    // else an installed tree's lib/vantor/webextension, else the build
+    // tree's.
     [[nodiscard]] static std::string extensionFolder();
 
     [[nodiscard]] WebKitWebContext* engine() const { return context_; }

@@ -3,6 +3,7 @@
 #include "ads/foundation/DZAppSession.h"
 #include "ads/foundation/DZSafariSupport.h"
 #include "core/UserDefaults.h"
+#include "store/SafariViewController.h"
 #include "support/ManualClockScope.h"
 
 using namespace ads;
@@ -78,4 +79,17 @@ TEST(DZSafariSupport, SchemesComeFromTheServerListOrDefaultToWeb) {
     // Entries compare exactly with the lowercased scheme.
     EXPECT_FALSE(DZSafariViewControllerSupportsURL(core::URL::create("http://h/")));
     defaults->removeObjectForKey(kDZSafariSupportedSchemesKey);
+}
+
+TEST(DZSafariSupport, TheBrowserClassIsThePlatformsInAppBrowser) {
+    const auto browserClass = DZSafariViewControllerClass();
+    ASSERT_TRUE(browserClass);
+    EXPECT_EQ(browserClass->name, "SFSafariViewController");
+    const auto url = core::URL::create("https://h.example/p?q=1");
+    const auto browser =
+        std::dynamic_pointer_cast<store::SafariViewController>(browserClass->create(*url));
+    ASSERT_TRUE(browser);
+    EXPECT_EQ(browser->url(), *url);
+    // What it cannot show, it does not make.
+    EXPECT_FALSE(browserClass->create(*core::URL::create("ftp://h/")));
 }

@@ -14,6 +14,7 @@
 #include "core/Bundle.h"
 #include "core/UserDefaults.h"
 #include "fixtures/AdServer.h"
+#include "support/ManualClockScope.h"
 #include "support/TestEnvironment.h"
 
 // Throwers with exported names: a crash inside the SDK and one outside it.
@@ -128,9 +129,15 @@ TEST_F(DZCrashReporterService, SDKCrashIsStoredBeforeDeathAndSentAtTheNextStart)
     ASSERT_EQ(stored.size(), 1u);
     const std::string reportText = stored.keys()[0];
 
+    // The next start sends it with its first retry pass, 3 s in.
+    testsupport::ManualClockScope clock;
+    core::UserDefaults::standard()->setBool(std::string(ads::DZPinger::kEnableWebViewPingsKey),
+                                            false);
     ads::DZPinger::resetSharedInstanceForTesting();
     ads::DZPinger::sharedInstance()->start();
+    clock.advance(3);
     ASSERT_TRUE(server_.waitForRequestsTo("/crash", 1, 10));
+    core::UserDefaults::standard()->removeObjectForKey(ads::DZPinger::kEnableWebViewPingsKey);
     const auto request = server_.requestsTo("/crash").back();
     EXPECT_EQ(server_.url("/crash?" + request.rawQuery).absoluteString(), reportText);
 

@@ -192,18 +192,18 @@ TEST_F(VisibleWindow, PositionOnScreenReportsPartlyVisibleViews) {
 }
 
 TEST(DZColorUtilities, HexTextAndValues) {
-    EXPECT_EQ(DZColorFromHexString("  #FF0000"), gfx::Color(1, 0, 0, 1));
-    EXPECT_EQ(DZColorFromHexString("\n#00ff80zz"), gfx::Color(0, 1, 128 / 255.0, 1));
+    EXPECT_EQ(DZColorFromHexString("  #FF0000"), (gfx::Color{1, 0, 0, 1}));
+    EXPECT_EQ(DZColorFromHexString("\n#00ff80zz"), (gfx::Color{0, 1, 128 / 255.0, 1}));
     EXPECT_EQ(DZColorFromHexString("zz"), std::nullopt);
     EXPECT_EQ(DZColorFromHexString("#"), std::nullopt);
     EXPECT_EQ(DZColorFromHexString(std::nullopt), std::nullopt);
     // Only the low 32 bits of a long run count; the top byte is ignored.
     EXPECT_EQ(DZColorFromHexString("123456789ABCDEF0"), DZColorFromRGBValue(0x9ABCDEF0));
     EXPECT_EQ(DZColorFromRGBValue(0xAB102030),
-              gfx::Color(0x10 / 255.0, 0x20 / 255.0, 0x30 / 255.0, 1));
+              (gfx::Color{0x10 / 255.0, 0x20 / 255.0, 0x30 / 255.0, 1}));
 
-    EXPECT_EQ(DZRGBAValueOfColor(gfx::Color(1, 0, 0.5, 1)), 0xFF007FFFu);
+    EXPECT_EQ(DZRGBAValueOfColor(gfx::Color{1, 0, 0.5, 1}), 0xFF007FFFu);
     EXPECT_EQ(DZRGBAValueOfColor(DZColorFromRGBValue(0x123456)), 0x123456FFu);
-    EXPECT_EQ(DZRGBAValueOfColor(gfx::Color(2, -1, 0, 0)), 0xFF000000u);
+    EXPECT_EQ(DZRGBAValueOfColor(gfx::Color{2, -1, 0, 0}), 0xFF000000u);
     EXPECT_EQ(DZRGBAValueOfColor(std::nullopt), 0u);
 }

@@ -69,3 +69,13 @@ TEST_F(DZExpirationDate, ExpiresIsTakenRelativeToTheServersDate) {
     EXPECT_FALSE(expiry({{"Expires", "Sun, 06 Nov 1994 08:49:37 GMT"}}));  // already past
     EXPECT_FALSE(expiry({{"Expires", "0"}}));
 }
+
+TEST(DZAllHeaderFields, OneEntryPerNameWithRepeatsJoined) {
+    const core::HTTPURLResponse response(*core::URL::create("http://h/"), 200,
+                                         {{"X-Duzo-Tracking-Urls", "http://a/1"},
+                                          {"Content-Type", "text/html"},
+                                          {"x-duzo-tracking-urls", "http://a/2"}});
+    const core::Dictionary fields = dz_allHeaderFields(response);
+    EXPECT_EQ(fields.keys(), (std::vector<std::string>{"X-Duzo-Tracking-Urls", "Content-Type"}));
+    EXPECT_EQ(fields["X-Duzo-Tracking-Urls"], core::Value("http://a/1, http://a/2"));
+}

@@ -3,21 +3,31 @@
 #include <optional>
 #include <string>
 
+#include "ads/foundation/DZScheduler.h"
 #include "ads/foundation/DZUserAgent.h"
 #include "ads/web/net/DZPinger.h"
 #include "core/RunLoop.h"
 #include "core/UserDefaults.h"
 #include "fixtures/AdServer.h"
+#include "support/ManualClockScope.h"
 
 using namespace ads;
+using fixtures::LoopbackResponse;
 
 namespace {
 
 constexpr const char* kGroup = "test_group";
+constexpr double kLimit = 10;
 
+// The direct transport: every URL here is http, which would otherwise go
+// through the web-view pinger (its own tests cover that road).
 class DZPingerService : public ::testing::Test {
 protected:
-    void SetUp() override { clearStore(); }
+    void SetUp() override {
+        clearStore();
+        core::UserDefaults::standard()->setBool(std::string(DZPinger::kEnableWebViewPingsKey),
+                                                false);
+    }
     void TearDown() override {
         waitUntilIdle();
         clearStore();
@@ -25,10 +35,13 @@ protected:
 
     static void clearStore() {
         const auto defaults = core::UserDefaults::standard();
-        defaults->removeObjectForKey(DZPinger::kRetryGroupKeysKey);
-        defaults->removeObjectForKey(kGroup);
-        defaults->removeObjectForKey("other_group");
-        defaults->removeObjectForKey("/dozuza/ads/maximum_retry_url_count");
+        for (std::string_view key :
+             {DZPinger::kRetryGroupKeysKey, std::string_view(kGroup),
+              std::string_view("other_group"),
+              std::string_view("/dozuza/ads/maximum_retry_url_count"), DZPinger::kPingIntervalKey,
+              DZPinger::kFirstPingIntervalKey, DZPinger::kEnableWebViewPingsKey}) {
+            defaults->removeObjectForKey(key);
+        }
         DZPinger::resetSharedInstanceForTesting();
     }
 
@@ -46,26 +59,44 @@ protected:
     static void waitUntilIdle() {
         const auto pinger = DZPinger::sharedInstance();
         ASSERT_TRUE(
-            core::RunLoop::main().runUntil([&] { return pinger->pingsInFlight() == 0; }, 5));
+            core::RunLoop::main().runUntil([&] { return pinger->pingsInFlight() == 0; }, kLimit));
     }
 
-    // Sends one retry pass and waits until its answers were handled.
+    // One retry pass; waits until its pings were answered and handled.
     void retryPass(size_t expectedRequests) {
-        DZPinger::sharedInstance()->start();
-        ASSERT_TRUE(server_.waitForRequestsTo("/retry", expectedRequests, 5));
+        DZPinger::sharedInstance()->pingRetryURLs();
+        ASSERT_TRUE(server_.waitForRequestsTo("/retry", expectedRequests, kLimit));
         waitUntilIdle();
+    }
+
+    static void startAndWaitForTheScheduler() {
+        const auto pinger = DZPinger::sharedInstance();
+        pinger->start();
+        ASSERT_TRUE(core::RunLoop::main().runUntil(
+            [&] { return pinger->scheduler() && pinger->scheduler()->isStarted(); }, kLimit));
+    }
+
+    // A plain ping's outcome.
+    static std::optional<bool> ping(const std::string& urlString) {
+        std::optional<bool> outcome;
+        DZPinger::sharedInstance()->pingURLString(urlString, core::Queue::main(),
+                                                  [&](bool success) { outcome = success; });
+        EXPECT_TRUE(core::RunLoop::main().runUntil([&] { return outcome.has_value(); }, kLimit));
+        return outcome;
     }
 
     fixtures::AdServer server_;
 };
 
+}  // namespace
+
 TEST_F(DZPingerService, StoresBeforeSendingAndRemovesAfterSuccess) {
-    server_.serve("/ping", fixtures::LoopbackResponse::empty(200).after(300));
+    server_.serve("/ping", LoopbackResponse::empty(200).after(300));
     const auto pinger = DZPinger::sharedInstance();
     const std::string retry = server_.urlString("/ping?retry=1");
 
     pinger->pingWithRetryGroupKey(kGroup, server_.url("/ping"), retry);
-    ASSERT_TRUE(server_.waitForRequestsTo("/ping", 1, 5));
+    ASSERT_TRUE(server_.waitForRequestsTo("/ping", 1, kLimit));
     EXPECT_EQ(retryCount(retry), DZPinger::kDefaultURLRetryCount);
     const auto keys = core::UserDefaults::standard()->arrayForKey(DZPinger::kRetryGroupKeysKey);
     ASSERT_TRUE(keys);
@@ -79,86 +110,155 @@ TEST_F(DZPingerService, StoresBeforeSendingAndRemovesAfterSuccess) {
     EXPECT_EQ(request.header("User-Agent"), DZUserAgent());
 }
 
-TEST_F(DZPingerService, FailedAnswersKeepTheEntry) {
-    server_.script(
-        "/ping", {fixtures::LoopbackResponse::empty(500), fixtures::LoopbackResponse::empty(304)});
-    const auto pinger = DZPinger::sharedInstance();
-    const std::string first = server_.urlString("/ping?n=1&retry=1");
-    const std::string second = server_.urlString("/ping?n=2&retry=1");
-
-    pinger->pingWithRetryGroupKey(kGroup, server_.url("/ping?n=1"), first);
-    ASSERT_TRUE(server_.waitForRequestsTo("/ping", 1, 5));
-    waitUntilIdle();
-    pinger->pingWithRetryGroupKey(kGroup, server_.url("/ping?n=2"), second);
-    ASSERT_TRUE(server_.waitForRequestsTo("/ping", 2, 5));
-    waitUntilIdle();
-
-    EXPECT_EQ(retryCount(first), DZPinger::kDefaultURLRetryCount);
-    EXPECT_EQ(retryCount(second), DZPinger::kDefaultURLRetryCount);
-}
-
-TEST_F(DZPingerService, StartAfterRelaunchSendsStoredURLs) {
-    const std::string retry = server_.urlString("/retry?id=7");
-    DZPinger::sharedInstance()->storeRetryURLString(retry, kGroup);
-    EXPECT_EQ(retryCount(retry), DZPinger::kDefaultURLRetryCount) << "stored synchronously";
-
-    core::UserDefaults::resetSharedInstancesForTesting();
-    DZPinger::resetSharedInstanceForTesting();
-    EXPECT_EQ(retryCount(retry), DZPinger::kDefaultURLRetryCount) << "persisted";
-
-    retryPass(1);
-    EXPECT_EQ(server_.requestsTo("/retry").front().rawQuery, "id=7");
-    EXPECT_FALSE(retryCount(retry));
-}
-
-TEST_F(DZPingerService, RetryPassesSpendTheBudgetThenDrop) {
-    server_.serve("/retry", fixtures::LoopbackResponse::empty(503));
-    const std::string retry = server_.urlString("/retry");
-    DZPinger::sharedInstance()->storeRetryURLString(retry, kGroup);
-
-    for (std::int64_t pass = 1; pass <= DZPinger::kDefaultURLRetryCount; ++pass) {
-        retryPass(static_cast<size_t>(pass));
-        EXPECT_EQ(retryCount(retry), DZPinger::kDefaultURLRetryCount - pass);
+TEST_F(DZPingerService, OnlyA2xxAfterRedirectsSucceeds) {
+    server_.serve("/ok", LoopbackResponse::empty(200));
+    server_.serve("/moved", LoopbackResponse::redirect(server_.urlString("/ok")));
+    server_.serve("/not-modified", LoopbackResponse::empty(304));
+    server_.serve("/missing", LoopbackResponse::empty(404));
+    server_.serve("/broken", LoopbackResponse::empty(500));
+    const std::pair<const char*, bool> cases[] = {{"/ok", true},
+                                                  {"/moved", true},
+                                                  {"/not-modified", false},
+                                                  {"/missing", false},
+                                                  {"/broken", false}};
+    for (const auto& [path, success] : cases) {
+        EXPECT_EQ(ping(server_.urlString(path)), success) << path;
     }
-    DZPinger::sharedInstance()->start();
-    DZPinger::sharedInstance()->storeRetryURLString(server_.urlString("/barrier"), "other_group");
-    EXPECT_FALSE(retryCount(retry)) << "an entry without retries left is dropped";
-    waitUntilIdle();
-    EXPECT_EQ(server_.requestsTo("/retry").size(), size_t(DZPinger::kDefaultURLRetryCount));
+    EXPECT_EQ(ping("http://127.0.0.1:9/refused"), false);
+    EXPECT_EQ(server_.requestsTo("/ok").size(), 2u);
 }
 
-TEST_F(DZPingerService, GroupsAreBoundedAndUnique) {
-    core::UserDefaults::standard()->setInteger("/dozuza/ads/maximum_retry_url_count", 2);
-    DZPinger::resetSharedInstanceForTesting();
+TEST_F(DZPingerService, OtherSchemesFailAtOnceAndAreNeverStored) {
     const auto pinger = DZPinger::sharedInstance();
-    EXPECT_EQ(pinger->maximumRetryURLCount(), 2);
+    for (const char* text :
+         {"file:///etc/passwd", "FILE:///etc/passwd", "javascript:alert(1)", "JavaScript:alert(1)",
+          "data:text/html,hi", "ftp://127.0.0.1/x", "not a url", ""}) {
+        EXPECT_EQ(ping(text), false) << text;
+        pinger->storeRetryURLString(text, kGroup);
+    }
+    EXPECT_EQ(pinger->pingsInFlight(), 0u) << "nothing was handed to a transport";
+    EXPECT_TRUE(group().empty());
 
-    pinger->storeRetryURLString(server_.urlString("/retry?a"), kGroup);
-    pinger->storeRetryURLString(server_.urlString("/retry?a"), kGroup);
-    pinger->storeRetryURLString(server_.urlString("/retry?b"), kGroup);
-    EXPECT_EQ(group().size(), 2U);
-
-    pinger->pingWithRetryGroupKey(kGroup, server_.url("/ping?c"), server_.urlString("/retry?c"));
-    ASSERT_TRUE(server_.waitForRequestsTo("/ping", 1, 5)) << "a full group still sends";
-    waitUntilIdle();
-    EXPECT_EQ(group().keys(), (std::vector<std::string>{server_.urlString("/retry?a"),
-                                                        server_.urlString("/retry?b")}));
-}
-
-TEST_F(DZPingerService, OnlyHTTPAndHTTPSAreStoredOrSent) {
-    const auto pinger = DZPinger::sharedInstance();
-    pinger->storeRetryURLString("file:///etc/passwd", kGroup);
-    pinger->storeRetryURLString("javascript:alert(1)", kGroup);
-    pinger->storeRetryURLString("not a url", kGroup);
+    // An entry of another scheme that is on disk already is dropped unsent.
+    core::UserDefaults::standard()->setObject(
+        kGroup, core::Dictionary{{"javascript:alert(1)",
+                                  core::Dictionary{{std::string(DZPinger::kRetryCountKey), 3}}}});
+    core::UserDefaults::standard()->setObject(std::string(DZPinger::kRetryGroupKeysKey),
+                                              core::Array{kGroup});
+    pinger->pingRetryURLs();
+    EXPECT_EQ(pinger->pingsInFlight(), 0u);
     EXPECT_TRUE(group().empty());
 
     pinger->pingWithRetryGroupKey(kGroup, *core::URL::create("ftp://127.0.0.1/x"),
                                   server_.urlString("/retry"));
     pinger->storeRetryURLString(server_.urlString("/barrier"), "other_group");
-    waitUntilIdle();
     EXPECT_EQ(retryCount(server_.urlString("/retry")), DZPinger::kDefaultURLRetryCount)
         << "the http retry form is kept for later";
     EXPECT_TRUE(server_.requests().empty());
 }
 
-}  // namespace
+TEST_F(DZPingerService, AFullGroupStillSendsAndARecordedURLKeepsItsCount) {
+    server_.serve("/retry", LoopbackResponse::empty(503));
+    server_.serve("/ping", LoopbackResponse::empty(503));
+    const auto pinger = DZPinger::sharedInstance();
+    EXPECT_EQ(pinger->maximumRetryURLCount(), DZPinger::kDefaultMaximumRetryURLCount);
+    const std::string first = server_.urlString("/retry?n=0");
+    pinger->storeRetryURLString(first, kGroup);
+    retryPass(1);
+    pinger->storeRetryURLString(first, kGroup);
+    EXPECT_EQ(retryCount(first), DZPinger::kDefaultURLRetryCount - 1) << "one entry, count kept";
+
+    for (int n = 1; n < DZPinger::kDefaultMaximumRetryURLCount; ++n)
+        pinger->storeRetryURLString(server_.urlString("/retry?n=" + std::to_string(n)), kGroup);
+    ASSERT_EQ(group().size(), size_t(DZPinger::kDefaultMaximumRetryURLCount));
+
+    pinger->pingWithRetryGroupKey(kGroup, server_.url("/ping?n=11"),
+                                  server_.urlString("/retry?n=11"));
+    ASSERT_TRUE(server_.waitForRequestsTo("/ping", 1, kLimit)) << "the 11th is still sent";
+    waitUntilIdle();
+    EXPECT_EQ(group().size(), size_t(DZPinger::kDefaultMaximumRetryURLCount));
+    EXPECT_FALSE(retryCount(server_.urlString("/retry?n=11")));
+}
+
+TEST_F(DZPingerService, ARetryPassLeavesPingsInFlightAlone) {
+    server_.serve("/ping", LoopbackResponse::empty(500).after(300));
+    const auto pinger = DZPinger::sharedInstance();
+    const std::string url = server_.urlString("/ping");
+    pinger->pingWithRetryGroupKey(kGroup, server_.url("/ping"), url);
+    ASSERT_TRUE(server_.waitForRequestsTo("/ping", 1, kLimit));
+    pinger->pingRetryURLs();
+    ASSERT_EQ(pinger->pingsInFlight(), 1u) << "the pass ran while the first attempt was out";
+    waitUntilIdle();
+    EXPECT_EQ(retryCount(url), DZPinger::kDefaultURLRetryCount);
+    EXPECT_EQ(server_.requestsTo("/ping").size(), 1u);
+}
+
+TEST_F(DZPingerService, RetriesAreSpentAcrossRestartsThenTheEntryIsDropped) {
+    server_.serve("/retry", LoopbackResponse::empty(503));
+    const std::string retry = server_.urlString("/retry?id=7");
+    DZPinger::sharedInstance()->storeRetryURLString(retry, kGroup);
+    for (std::int64_t pass = 1; pass <= DZPinger::kDefaultURLRetryCount + 1; ++pass) {
+        // A new launch: the store and the pinger are read from disk again.
+        ASSERT_TRUE(core::UserDefaults::standard()->synchronize());
+        core::UserDefaults::resetSharedInstancesForTesting();
+        DZPinger::resetSharedInstanceForTesting();
+        EXPECT_EQ(retryCount(retry), DZPinger::kDefaultURLRetryCount - pass + 1);
+        if (pass <= DZPinger::kDefaultURLRetryCount) {
+            retryPass(static_cast<size_t>(pass));
+            EXPECT_EQ(server_.requestsTo("/retry").back().rawQuery, "id=7");
+        } else {
+            DZPinger::sharedInstance()->pingRetryURLs();
+            waitUntilIdle();
+        }
+    }
+    EXPECT_FALSE(retryCount(retry)) << "the pass after the last retry removes it";
+    EXPECT_EQ(server_.requestsTo("/retry").size(), size_t(DZPinger::kDefaultURLRetryCount));
+}
+
+TEST_F(DZPingerService, PassesFollowTheScheduleOnTheClock) {
+    testsupport::ManualClockScope clock;
+    server_.serve("/retry", LoopbackResponse::empty(503));
+    const std::string retry = server_.urlString("/retry");
+    const auto pinger = DZPinger::sharedInstance();
+    pinger->storeRetryURLString(retry, kGroup);
+    startAndWaitForTheScheduler();
+
+    // At 3 s, 60 s and 120 s: one retry each.
+    const double steps[] = {3, 57, 60};
+    for (size_t pass = 1; pass <= 3; ++pass) {
+        clock.advance(steps[pass - 1]);
+        ASSERT_TRUE(server_.waitForRequestsTo("/retry", pass, kLimit)) << pass;
+        waitUntilIdle();
+        EXPECT_EQ(retryCount(retry), DZPinger::kDefaultURLRetryCount - std::int64_t(pass));
+    }
+    pinger->start();  // a second start keeps the one scheduler
+    EXPECT_EQ(pinger->scheduler()->taskCount(), 1u);
+}
+
+TEST_F(DZPingerService, AFirstIntervalAsLongAsThePingIntervalMakesNoEarlyPass) {
+    testsupport::ManualClockScope clock;
+    core::UserDefaults::standard()->setString(std::string(DZPinger::kFirstPingIntervalKey), "60");
+    server_.serve("/retry", LoopbackResponse::empty(503));
+    const std::string retry = server_.urlString("/retry");
+    const auto pinger = DZPinger::sharedInstance();
+    pinger->storeRetryURLString(retry, kGroup);
+    startAndWaitForTheScheduler();
+    clock.advance(60);
+    ASSERT_TRUE(server_.waitForRequestsTo("/retry", 1, kLimit));
+    waitUntilIdle();
+    EXPECT_EQ(retryCount(retry), DZPinger::kDefaultURLRetryCount - 1) << "one pass only";
+    EXPECT_EQ(server_.requestsTo("/retry").size(), 1u);
+}
+
+TEST_F(DZPingerService, UnusableIntervalsTakeTheDefaults) {
+    for (const char* stored : {"0", "-5", "nan", "inf", "soon"}) {
+        DZPinger::resetSharedInstanceForTesting();
+        core::UserDefaults::standard()->setString(std::string(DZPinger::kPingIntervalKey), stored);
+        const auto pinger = DZPinger::sharedInstance();
+        pinger->start();
+        ASSERT_TRUE(
+            core::RunLoop::main().runUntil([&] { return pinger->scheduler() != nullptr; }, kLimit));
+        EXPECT_NE(pinger->scheduler()->description().find("60.000000 interval"), std::string::npos)
+            << stored;
+    }
+}

@@ -44,6 +44,25 @@ TEST(DZURLByAddingQueryParameters, ChoosesTheSeparatorFromTheQuery) {
     EXPECT_EQ(adding("http://h/p?x=1&", {{"k", "v"}}), "http://h/p?x=1&k=v");
 }
 
+// "adurl=" or "?" outside the query (in the path, the host or a value) is
+// no parameter boundary: the new key goes at the end of the real query and
+// reads back.
+TEST(DZURLByAddingQueryParameters, WorksOnTheQueryOfTheParsedURL) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"http://a.example/p&adurl=http://t", "http://a.example/p&adurl=http://t?k=v"},
+        {"http://ae&adurl=y/", "http://ae&adurl=y/?k=v"},
+        {"http://a.example/p?u=http://b/c?", "http://a.example/p?u=http://b/c?&k=v"},
+        {"http://h/?q=??adurl=z", "http://h/?q=??adurl=z&k=v"},
+        {"http://h/?q=?&adurl=z", "http://h/?q=?&k=v&adurl=z"},
+    };
+    for (const auto& [base, expected] : cases) {
+        const auto result = DZURLByAddingQueryParameters(url(base), {{"k", "v"}});
+        ASSERT_TRUE(result) << base;
+        EXPECT_EQ(result->absoluteString(), expected);
+        EXPECT_EQ(DZQueryValueForKey(result, "k"), "v") << base;
+    }
+}
+
 TEST(DZURLByAddingQueryParameters, PutsParametersBeforeTheFragment) {
     EXPECT_EQ(adding("http://h/p#section", {{"k", "v"}}), "http://h/p?k=v#section");
     EXPECT_EQ(adding("http://h/p?x=1#a?b", {{"k", "v"}}), "http://h/p?x=1&k=v#a?b");

@@ -105,7 +105,7 @@ TEST(DZStringEncoding, CustomAlphabetsAndTheirOptions) {
     ASSERT_TRUE(quaternary);
     EXPECT_EQ(quaternary->encode(core::Data{0x1B}), "abcd");
     quaternary->setDoPad(true);
-    quaternary->setPaddingChar('.');
+    EXPECT_TRUE(quaternary->setPaddingChar('.'));
     EXPECT_EQ(quaternary->encode(core::Data{0x1B}), "abcd");  // already a whole block
     quaternary->ignoreCharacters("- ");
     EXPECT_EQ(quaternary->decode("ab-c d"), core::Data{0x1B});
@@ -114,9 +114,17 @@ TEST(DZStringEncoding, CustomAlphabetsAndTheirOptions) {
     auto octal = DZStringEncoding::stringEncodingWithString("01234567");
     ASSERT_TRUE(octal);
     octal->setDoPad(true);
-    octal->setPaddingChar('=');
+    EXPECT_TRUE(octal->setPaddingChar('='));
     EXPECT_EQ(octal->encode(core::Data{0xFF}), "776=====");  // blocks of 8 digits, 3 bytes
     EXPECT_EQ(octal->decode("776====="), core::Data{0xFF});
+
+    // A padding character the codec could not read back is refused; the
+    // padding in force stays and the output still decodes.
+    for (char refused : {'\xC3', '\x80', '7', '0'}) {
+        EXPECT_FALSE(octal->setPaddingChar(refused)) << int(refused);
+        EXPECT_EQ(octal->encode(core::Data{0xFF}), "776=====");
+        EXPECT_EQ(octal->decode(octal->encode(core::Data{0xFF, 0x01})), (core::Data{0xFF, 0x01}));
+    }
 }
 
 TEST(DZStringEncoding, DescriptionNamesTheBaseAndTheAlphabet) {

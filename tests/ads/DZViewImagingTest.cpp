@@ -59,7 +59,7 @@ TEST(DZViewImaging, ContentCountsAsRenderedWhenMoreThanATenthDiffers) {
     EXPECT_FALSE(DZIsViewContentRendered(view.get()));
 
     auto big = std::make_shared<ui::View>(gfx::Rect(0, 0, 40, 20));
-    big->setBackgroundColor(gfx::Color(1, 0, 0, 1));
+    big->setBackgroundColor(gfx::Color{1, 0, 0, 1});
     view->addSubview(big);
     EXPECT_TRUE(DZIsViewContentRendered(view.get()));
     big->setHidden(true);
@@ -71,7 +71,7 @@ TEST(DZViewImaging, ContentCountsAsRenderedWhenMoreThanATenthDiffers) {
 
     const auto snapshot = DZViewSnapshotImage(view.get());
     ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->size(), gfx::Size(40, 40));
+    EXPECT_EQ(snapshot->size(), (gfx::Size{40, 40}));
 
     auto empty = std::make_shared<ui::View>(gfx::Rect(0, 0, 0, 0));
     EXPECT_EQ(DZViewSnapshotImage(empty.get()), nullptr);
@@ -158,18 +158,18 @@ TEST(DZWiggleGestureRecognizer, ASecondFingerFailsIt) {
 TEST(DZIcons, PixelSizesScalesAndInk) {
     for (const auto& icon : {DZBackButtonImage(), DZForwardButtonImage()}) {
         ASSERT_TRUE(icon);
-        EXPECT_EQ(icon->pixelSize(), gfx::Size(54, 54));
-        EXPECT_EQ(icon->size(), gfx::Size(27, 27));
+        EXPECT_EQ(icon->pixelSize(), (gfx::Size{54, 54}));
+        EXPECT_EQ(icon->size(), (gfx::Size{27, 27}));
         EXPECT_LT(*DZBackgroundPixelRatio(icon.get(), gfx::Color::clear()), 1.0);
     }
     // The arrows point opposite ways.
     EXPECT_NE(DZBackButtonImage()->encodePng(), DZForwardButtonImage()->encodePng());
     EXPECT_EQ(DZBackButtonImage(), DZBackButtonImage());
     const auto close = DZCloseIconImage();
-    EXPECT_EQ(close->pixelSize(), gfx::Size(50, 50));
+    EXPECT_EQ(close->pixelSize(), (gfx::Size{50, 50}));
     EXPECT_EQ(close->scale(), 2.0);
     const auto blank = DZImageByDrawing();
-    EXPECT_EQ(blank->pixelSize(), gfx::Size(10, 10));
+    EXPECT_EQ(blank->pixelSize(), (gfx::Size{10, 10}));
     EXPECT_EQ(blank->scale(), 1.0);
     EXPECT_EQ(DZBackgroundPixelRatio(blank.get(), std::nullopt), 1.0);
 }

@@ -106,8 +106,8 @@ TEST_F(AppShellScenario, LaunchBuildsTheWindowNavigationAndPagesInOrder) {
         EXPECT_EQ(pages[i]->view()->frame(), gfx::Rect(375.0 * static_cast<double>(i), 0, 375, 667));
         EXPECT_EQ(pages[i]->parentViewController(), delegate->qzTabVc());
     }
-    EXPECT_EQ(tabs().tabContainerScrlView()->contentSize(), gfx::Size(1500, 0));
-    EXPECT_EQ(tabs().tabContainerScrlView()->contentOffset(), gfx::Point(0, 0));
+    EXPECT_EQ(tabs().tabContainerScrlView()->contentSize(), (gfx::Size{1500, 0}));
+    EXPECT_EQ(tabs().tabContainerScrlView()->contentOffset(), (gfx::Point{0, 0}));
     EXPECT_TRUE(console.contains("##### release mode #####"));
 
     ui::ImageManager& images = ui::ImageManager::shared();
@@ -206,7 +206,7 @@ TEST_F(AppShellScenario, TappingATitlePagesThere) {
     const gfx::Rect third = titleButton(2).convertRectTo(titleButton(2).bounds(), nullptr);
     touches.tap(third.center());
     settle(1.0);
-    EXPECT_EQ(tabs().tabContainerScrlView()->contentOffset(), gfx::Point(750, 0));
+    EXPECT_EQ(tabs().tabContainerScrlView()->contentOffset(), (gfx::Point{750, 0}));
     EXPECT_DOUBLE_EQ(tabs().tabContainerScrollPercent(), 2.0);
     EXPECT_DOUBLE_EQ(pillInWindow().minX(), 40.875 + 93.75 * 2);
     EXPECT_DOUBLE_EQ(pillInWindow().width(), 12.0);

@@ -80,7 +80,7 @@ TEST_F(SlideBackTest, PresentingSlidesTheScreenInFromOneWidthToTheRight) {
     EXPECT_EQ(window->subviews()[2], view);
     EXPECT_TRUE(root->view()->isHidden());
     EXPECT_EQ(view->transform(), shift(-w, 0));
-    EXPECT_EQ(view->center(), gfx::Point(w * 1.5, h / 2)) << "frame (w, 0, w, h) before the move";
+    EXPECT_EQ(view->center(), (gfx::Point{w * 1.5, h / 2})) << "frame (w, 0, w, h) before the move";
     EXPECT_EQ(view->frame(), window->bounds());
     const auto snap = snapshot();
     ASSERT_TRUE(snap);
@@ -101,7 +101,7 @@ TEST_F(SlideBackTest, TheScreenHasItsBarAndIsItsOwnTransitioningDelegate) {
     EXPECT_EQ(slide->view()->backgroundColor(), gfx::Color::white());
     EXPECT_EQ(slide->navBar()->frame(), Rect(0, 0, w, 64));
     EXPECT_EQ(slide->navTitle()->text(), "Kit");
-    EXPECT_EQ(slide->navTitle()->frame().size, gfx::Size(w, 64));
+    EXPECT_EQ(slide->navTitle()->frame().size, (gfx::Size{w, 64}));
     EXPECT_EQ(slide->backButton()->frame(), Rect(15, 0, 64, 64));
     EXPECT_EQ(slide->backButton()->titleForState(ui::ControlState::Normal), "back");
     EXPECT_EQ(slide->transitioningDelegate().get(),
@@ -334,7 +334,7 @@ TEST_F(SlideBackTest, EachDirectionSlidesInFromItsOppositeSide) {
         root->presentViewController(modal, true);
         const auto view = modal->view();
         EXPECT_EQ(view->transform(), c.presented);
-        EXPECT_EQ(view->center(), gfx::Point(100 + c.start.x, 200 + c.start.y));
+        EXPECT_EQ(view->center(), (gfx::Point{100 + c.start.x, 200 + c.start.y}));
         ASSERT_EQ(window->subviews().size(), 3u);
         EXPECT_EQ(window->subviews()[1]->transform(), c.snapshot);
         advance(0.3);

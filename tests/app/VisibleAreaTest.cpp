@@ -112,7 +112,7 @@ TEST(ShareImageTest, TheTextBlockAndTheCodeSitAtTheirPlacesInA3373By6000Image) {
     ASSERT_TRUE(qr);
     const auto composed = PhotoViewController::composeShareImage(solid(3373, 6000, blue), qr);
     ASSERT_TRUE(composed);
-    ASSERT_EQ(composed->pixelSize(), gfx::Size(3373, 6000));
+    ASSERT_EQ(composed->pixelSize(), (gfx::Size{3373, 6000}));
     EXPECT_EQ(composed->pixelAt(100, 100), blue);
 
     // The code's white margin fills (2993, 5650) to (3293, 5950) exactly.

@@ -70,7 +70,7 @@ TEST_F(WaterCollectionViewLayoutTest, TwoColumnsOnAPhoneAlternateForEqualPhotos)
     EXPECT_EQ(frameOf(1), gfx::Rect(192.5, 7.5, 185, 277.5));
     EXPECT_EQ(frameOf(2), gfx::Rect(2.5, 7.5 + 277.5 + 5, 185, 277.5));
     EXPECT_EQ(frameOf(3), gfx::Rect(192.5, 7.5 + 277.5 + 5, 185, 277.5));
-    EXPECT_EQ(layout->collectionViewContentSize(), gfx::Size(375, 5 + 2 * (277.5 + 5)));
+    EXPECT_EQ(layout->collectionViewContentSize(), (gfx::Size{375, 5 + 2 * (277.5 + 5)}));
     EXPECT_EQ(layout->totalNum(), 4);
     // The collection view shows the cells where the layout put them.
     ASSERT_EQ(view->visibleCells().size(), 4u);
@@ -91,7 +91,7 @@ TEST_F(WaterCollectionViewLayoutTest, HugePhotoKeepsItsAspectRatio) {
     build(375, 2, {photo(1600, 900), photo(4000, 6000)});
     const double before = 5;  // the right column is still empty
     const gfx::Rect huge = frameOf(1);
-    EXPECT_EQ(huge.size, gfx::Size(185, 277.5));
+    EXPECT_EQ(huge.size, (gfx::Size{185, 277.5}));
     EXPECT_DOUBLE_EQ(huge.midY(), before + 141.25);
     EXPECT_DOUBLE_EQ(layout->hs()->at(1), before + 282.5);
 }
@@ -112,7 +112,7 @@ TEST_F(WaterCollectionViewLayoutTest, MissingDimensionsLayOutAsSquares) {
     for (const auto& attributes : *layout->layoutAttributes()) {
         const gfx::Rect frame = attributes.frame();
         EXPECT_TRUE(std::isfinite(frame.minY()) && std::isfinite(frame.height()));
-        EXPECT_EQ(frame.size, gfx::Size(185, 185));
+        EXPECT_EQ(frame.size, (gfx::Size{185, 185}));
     }
     EXPECT_TRUE(std::isfinite(contentHeight()));
     EXPECT_EQ(contentHeight(), 5 + 3 * 190);
@@ -149,8 +149,8 @@ TEST_F(WaterCollectionViewLayoutTest, ItemsBeyondThePhotoListGrowNoColumn) {
     source->extraItems = 2;
     build(375, 2, {photo(100, 100)});
     ASSERT_EQ(layout->totalNum(), 3);
-    EXPECT_EQ(frameOf(1).size, gfx::Size(185, 0));
-    EXPECT_EQ(frameOf(2).size, gfx::Size(185, 0));
+    EXPECT_EQ(frameOf(1).size, (gfx::Size{185, 0}));
+    EXPECT_EQ(frameOf(2).size, (gfx::Size{185, 0}));
     EXPECT_EQ(*layout->hs(), (std::vector<double>{195, 5}));
 }
 

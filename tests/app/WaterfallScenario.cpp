@@ -144,7 +144,7 @@ TEST_F(WaterfallScenario, FirstPageFillsTwoColumnsNewestLastAndIsStored) {
     EXPECT_EQ(layout.layoutAttributes()->at(firstInColumn[1]).frame().minY(), 7.5);
     // The photo declared with a width of 0 (pool index 11, shown third) is
     // square.
-    EXPECT_EQ(layout.layoutAttributes()->at(2).frame().size, gfx::Size(185, 185));
+    EXPECT_EQ(layout.layoutAttributes()->at(2).frame().size, (gfx::Size{185, 185}));
 
     // Cells exist for what is on screen only.
     const auto visible = feed->collectionView()->indexPathsForVisibleItems();
@@ -293,7 +293,7 @@ TEST_F(WaterfallScenario, AFailedLoadMoreTellsTheUserAndTheNextScrollAsksForThat
     EXPECT_EQ(feed->currentPageIndex(), 1);
     EXPECT_FALSE(feed->moreView()->superview());
     EXPECT_NE(feed->loadingTips()->text().find("500"), std::string::npos);
-    EXPECT_EQ(feed->collectionView()->contentOffset(), gfx::Point(0, 0));
+    EXPECT_EQ(feed->collectionView()->contentOffset(), (gfx::Point{0, 0}));
 
     // The toast follows the 1-second scroll to the top, for 1.5 seconds.
     std::shared_ptr<ui::AlertController> toast;
@@ -390,7 +390,7 @@ TEST_F(WaterfallScenario, SearchButtonPushesTheSearchScreenWithTheCrossFade) {
     const auto feed = explore();
     const auto icon = feed->searchIcon();
     const gfx::Rect frame = icon->convertRectTo(icon->bounds(), nullptr);
-    EXPECT_EQ(frame.size, gfx::Size(60, 60));
+    EXPECT_EQ(frame.size, (gfx::Size{60, 60}));
     EXPECT_DOUBLE_EQ(feed->view()->bounds().maxX() - icon->frame().maxX(), 40);
     EXPECT_DOUBLE_EQ(feed->view()->bounds().maxY() - icon->frame().maxY(), 100);
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ScopedEnvironment.h"
+#include "core/BuildLocations.h"
 #include "core/Bundle.h"
 #include "core/Console.h"
 #include "core/FileManager.h"
@@ -134,6 +135,21 @@ TEST(BundleMain, LooksBesideTheExecutableAndAFewFoldersUp) {
               repo + "/build/tools/resources");
     const std::string deep = repo + "/a/b/c/d/vantor";
     EXPECT_EQ(Bundle::locateResources(deep), repo + "/a/b/c/d/resources") << "not found";
+}
+
+TEST(BundleMain, AnInstalledTreeAndTheBuildFolderFindTheirResources) {
+    const std::string prefix = testsupport::testHome() + "/prefix";
+    ASSERT_TRUE(FileManager::createDirectory(prefix + "/share/vantor/resources", true));
+    EXPECT_EQ(Bundle::locateResources(prefix + "/bin/vantor"), prefix + "/share/vantor/resources");
+
+    // Anything run from the build folder, wherever it lives, uses the
+    // resources of the source tree it was built from.
+    const std::string build = core::BuildLocations::kBuildPath;
+    EXPECT_EQ(Bundle::locateResources(build + "/tools/vantor"),
+              core::BuildLocations::kResourcesPath);
+    EXPECT_EQ(Bundle::locateResources(build + "/tests/deep/er/core_tests"),
+              core::BuildLocations::kResourcesPath);
+    EXPECT_TRUE(FileManager::isDirectory(Bundle::mainResourcesPath()));
 }
 
 TEST(BundleMain, TheEnvironmentOverridesTheSearch) {

@@ -130,6 +130,10 @@ TEST(JSONTest, DoublesAreWrittenShortestAndIntegralWithoutFraction) {
         EXPECT_TRUE(back.isNumber());
         EXPECT_EQ(back.doubleValue(), d);
     }
+    // Negative zero stays a negative double, not the integer 0.
+    const Value zero = parsed(written(Array{-0.0}))[0];
+    EXPECT_TRUE(zero.isDouble());
+    EXPECT_TRUE(std::signbit(zero.doubleValue()));
 }
 
 TEST(JSONTest, NumbersTakeTheNarrowestFittingKind) {

@@ -32,6 +32,22 @@ TEST(NumberFormatterTest, DecimalTextIsNeverRoundedThroughADouble) {
         EXPECT_EQ(formatter->stringFromDecimal(text), std::nullopt) << text;
 }
 
+TEST(NumberFormatterTest, CurrencyCodesComeFromTheLocale) {
+    const struct {
+        const char* locale;
+        const char* code;
+    } cases[] = {{"zh_CN@currency=CNY", "CNY"},
+                 {"en_US", "USD"},
+                 {"en_US@currency=EUR", "EUR"},
+                 {"ja_JP", "JPY"}};
+    for (const auto& c : cases) {
+        const auto formatter = NumberFormatter::create(NumberFormatterStyle::Currency, c.locale);
+        ASSERT_TRUE(formatter) << c.locale;
+        EXPECT_EQ(formatter->currencyCode(), c.code) << c.locale;
+    }
+    EXPECT_EQ(NumberFormatter::create(NumberFormatterStyle::Decimal, "en_US")->currencyCode(), "");
+}
+
 TEST(NumberFormatterTest, DecimalStyleAndUnusableLocales) {
     const auto decimal = NumberFormatter::create(NumberFormatterStyle::Decimal, "en_US");
     ASSERT_TRUE(decimal);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "core/StringFormat.h"
 
 using core::format;
@@ -26,6 +29,21 @@ TEST(StringFormat, ObjectDirectiveWritesTextAndValuesAsTheyAre) {
     EXPECT_EQ(format("%@", dict), "{\n    name = \"a b\";\n    list = (\n        1,\n        x\n    );\n}");
     EXPECT_EQ(format("%@", core::Value()), "<null>");
     EXPECT_EQ(format("%@", core::Value(core::Data{1, 2, 3, 4, 5})), "<01020304 05>");
+}
+
+TEST(StringFormat, DatesOutOfRangeAreWrittenAsTheirNumber) {
+    EXPECT_EQ(format("%@", core::Value(core::Date{1700000000})), "2023-11-14 22:13:20 +0000");
+    EXPECT_EQ(format("%@", core::Value(core::Date{-86400})), "1969-12-31 00:00:00 +0000");
+    const std::pair<double, std::string_view> outside[] = {
+        {1e300, "(date 1e+300)"},
+        {-1e300, "(date -1e+300)"},
+        {std::numeric_limits<double>::infinity(), "(date inf)"},
+        {std::nan(""), "(date nan)"},
+        {1e17, "(date 100000000000000000)"},
+    };
+    for (const auto& [seconds, text] : outside) {
+        EXPECT_EQ(format("%@", core::Value(core::Date{seconds})), text);
+    }
 }
 
 TEST(StringFormat, PointersAndMissingArguments) {

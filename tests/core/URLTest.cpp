@@ -161,7 +161,13 @@ TEST(URLTest, FileURLsEscapeAndRestoreThePath) {
 
     const URL relative = URL::fileURL("x.txt");
     EXPECT_TRUE(relative.absoluteString().starts_with("file:///"));
-    EXPECT_TRUE(relative.fileSystemPath().ends_with("/x.txt"));
+    EXPECT_TRUE(relative.fileSystemPath()->ends_with("/x.txt"));
+
+    // A NUL would cut the path short in every system call: no path at all.
+    for (std::string_view text : {"file:///tmp/a%00b", "file:///tmp/x%00", "file:///%00/../etc"}) {
+        EXPECT_EQ(parse(text).fileSystemPath(), std::nullopt) << text;
+    }
+    EXPECT_EQ(parse("file:///tmp/a%2500b").fileSystemPath(), "/tmp/a%00b");
 }
 
 TEST(URLTest, AppendingAPathComponentEscapesItAndKeepsTheRest) {

@@ -31,5 +31,5 @@ TEST(WindowFitTest, PointsFromWindowPixels) {
     const gfx::Point corner = fit.pointAt(fit.pixelWidth, fit.pixelHeight);
     EXPECT_NEAR(corner.x, 375, 1);
     EXPECT_NEAR(corner.y, 667, 1);
-    EXPECT_EQ(WindowFit::fit({375, 667}, 2, {}).pointAt(300, 500), gfx::Point(150, 250));
+    EXPECT_EQ(WindowFit::fit({375, 667}, 2, {}).pointAt(300, 500), (gfx::Point{150, 250}));
 }

@@ -55,8 +55,8 @@ protected:
 
 TEST_F(WindowInputScrollTest, TheWheelScrollsTheFeedUnderThePointerWithinItsContent) {
     EXPECT_TRUE(WindowInput::scroll(*window_, {100, 300}, {0, 150}));
-    EXPECT_EQ(feed_->contentOffset(), Point(0, 150));
-    EXPECT_EQ(pages_->contentOffset(), Point(0, 0));
+    EXPECT_EQ(feed_->contentOffset(), (Point{0, 150}));
+    EXPECT_EQ(pages_->contentOffset(), (Point{0, 0}));
     EXPECT_EQ(log_->scrolls, 1);
     EXPECT_EQ(log_->rests, 1);  // at rest at once, so feeds load more as after a fling
 
@@ -72,7 +72,7 @@ TEST_F(WindowInputScrollTest, TheWheelScrollsTheFeedUnderThePointerWithinItsCont
 
 TEST_F(WindowInputScrollTest, SidewaysTheWheelTurnsPagesOneAtATime) {
     EXPECT_TRUE(WindowInput::scroll(*window_, {100, 300}, {30, 4}));
-    EXPECT_EQ(feed_->contentOffset(), Point(0, 0));
+    EXPECT_EQ(feed_->contentOffset(), (Point{0, 0}));
     // Between pages a further notch is taken but changes nothing.
     clock_.advance(0.1);
     const Point moving = pages_->contentOffset();
@@ -80,14 +80,14 @@ TEST_F(WindowInputScrollTest, SidewaysTheWheelTurnsPagesOneAtATime) {
     EXPECT_LT(moving.x, 375);
     EXPECT_TRUE(WindowInput::scroll(*window_, {100, 300}, {30, 0}));
     clock_.advance(1);
-    EXPECT_EQ(pages_->contentOffset(), Point(375, 0));
+    EXPECT_EQ(pages_->contentOffset(), (Point{375, 0}));
 
     EXPECT_TRUE(WindowInput::scroll(*window_, {100, 300}, {30, 0}));
     clock_.advance(1);
     EXPECT_FALSE(WindowInput::scroll(*window_, {100, 300}, {30, 0}));  // the last page
     EXPECT_TRUE(WindowInput::scroll(*window_, {100, 300}, {-30, 0}));
     clock_.advance(1);
-    EXPECT_EQ(pages_->contentOffset(), Point(375, 0));
+    EXPECT_EQ(pages_->contentOffset(), (Point{375, 0}));
 }
 
 TEST_F(WindowInputScrollTest, NothingWhileAFingerHoldsTheScrollView) {
@@ -114,7 +114,7 @@ TEST(WindowInputZoomTest, ZoomKeepsThePointUnderThePointer) {
     scroll->setDelegate(log);
     scroll->setMaximumZoomScale(3);
 
-    const Point pointer(300, 200);
+    const Point pointer{300, 200};
     EXPECT_TRUE(WindowInput::zoom(*window, pointer, 2));
     EXPECT_EQ(scroll->zoomScale(), 2);
     const Point under = photo->convertPointFrom(pointer, nullptr);
@@ -127,7 +127,7 @@ TEST(WindowInputZoomTest, ZoomKeepsThePointUnderThePointer) {
 
     EXPECT_TRUE(WindowInput::zoom(*window, {10, 10}, 0.1));
     EXPECT_EQ(scroll->zoomScale(), 1);
-    EXPECT_EQ(scroll->contentOffset(), Point(0, 0));  // kept within the content
+    EXPECT_EQ(scroll->contentOffset(), (Point{0, 0}));  // kept within the content
 
     log->zoomed = nullptr;
     EXPECT_FALSE(WindowInput::zoom(*window, pointer, 2));

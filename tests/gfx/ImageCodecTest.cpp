@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <cmath>
@@ -175,6 +176,42 @@ TEST(ImageCodecTest, NonImagesAreRefusedWithAMessage) {
         EXPECT_FALSE(decode(Bytes(text.begin(), text.end()), &error)) << text;
         EXPECT_FALSE(error.empty()) << text;
     }
+}
+
+// Peak resident memory of the process, in megabytes.
+long peakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+// A chunk that declares 2 GiB - 1 of data and ends after a few bytes: the
+// decoder must fail without allocating what the length claims, wherever the
+// chunk sits. Text chunks are never used; a valid one is skipped.
+TEST(ImageCodecTest, PngChunkLengthsCostNoMemoryBeyondTheInput) {
+    const Bytes image = pngFile(2, 1, 8, 2, {{1, 2, 3, 4, 5, 6}});
+    const size_t iend = image.size() - 12;
+    const Bytes bomb = {0x7F, 0xFF, 0xFF, 0xFF};
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL", "sCAL"}) {
+        for (const bool afterImageData : {false, true}) {
+            // Before the image data: right after IHDR; after it: before IEND.
+            Bytes png(image.begin(), image.begin() + (afterImageData ? long(iend) : 33));
+            png.insert(png.end(), bomb.begin(), bomb.end());
+            png.insert(png.end(), type, type + 4);
+            png.insert(png.end(), {'k', 0, 'v', 0, 0, 0, 0});
+            const long before = peakMegabytes();
+            std::string error;
+            EXPECT_FALSE(decode(png, &error)) << type;
+            EXPECT_LT(peakMegabytes() - before, 64)
+                << type << " after image data " << afterImageData;
+        }
+    }
+    Bytes texted(image.begin(), image.begin() + 33);
+    appendChunk(texted, "tEXt", {'k', 0, 'v'});
+    texted.insert(texted.end(), image.begin() + 33, image.end());
+    const auto decoded = decode(texted);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->pixels()[1], 0xFF040506u);
 }
 
 TEST(ImageCodecTest, EveryTruncationIsAnErrorNotACrash) {

@@ -113,7 +113,7 @@ TEST_F(ActivityViewControllerTest, ShowingItWritesTheImageAndARecordOnceAndCance
     EXPECT_EQ(items[1]["text"].stringValue(), "hello");
     const auto image = decodeFile(folder + "/" + items[0]["file"].stringValue());
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->pixelSize(), gfx::Size(120, 80));
+    EXPECT_EQ(image->pixelSize(), (gfx::Size{120, 80}));
     EXPECT_EQ(image->pixelAt(60, 40), gfx::Color::fromRGB(0x2040F0)) << "PNG keeps the pixels";
 
     // The sheet sits above the screen's bottom with its cancel button last.

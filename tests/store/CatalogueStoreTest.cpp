@@ -74,6 +74,55 @@ TEST_F(CatalogueStoreTest, AnswersWhatItKnowsAndNamesTheRest) {
     EXPECT_EQ(none.error->code, store::StoreError::PaymentInvalid);
 }
 
+TEST_F(CatalogueStoreTest, StorePagesAreFoundByItemIdentifier) {
+    // The bundle's tip has no store page.
+    const auto bundle = CatalogueStore::fromMainBundle();
+    EXPECT_FALSE(bundle->products()[0].itemIdentifier);
+    const auto none =
+        answerOf<store::ItemAnswer>([&](auto reply) { bundle->lookUpItem(1, reply); });
+    EXPECT_FALSE(none.product);
+    ASSERT_TRUE(none.error);
+    EXPECT_EQ(none.error->code, store::StoreError::ProductNotAvailable);
+
+    const auto catalogue = CatalogueStore::create(write("items.json", R"({"products": [
+        {"productIdentifier": "a", "localizedTitle": "A", "price": "1", "priceLocale": "en_US",
+         "itemIdentifier": 42},
+        {"productIdentifier": "b", "localizedTitle": "B", "price": "1", "priceLocale": "en_US",
+         "itemIdentifier": "43"},
+        {"productIdentifier": "c", "localizedTitle": "C", "price": "1", "priceLocale": "en_US",
+         "itemIdentifier": 44.5},
+        {"productIdentifier": "d", "localizedTitle": "D", "price": "1", "priceLocale": "en_US",
+         "itemIdentifier": 0},
+        {"productIdentifier": "e", "localizedTitle": "E", "price": "1", "priceLocale": "en_US",
+         "itemIdentifier": -7},
+        {"productIdentifier": "f", "localizedTitle": "F", "price": "1", "priceLocale": "en_US"}]})"));
+    ASSERT_TRUE(catalogue);
+    // Only an entry without an item or with a positive integer one is a product.
+    ASSERT_EQ(catalogue->products().size(), 2u);
+    EXPECT_EQ(catalogue->products()[0].itemIdentifier, 42);
+    EXPECT_EQ(catalogue->products()[1].itemIdentifier, std::nullopt);
+    const auto found =
+        answerOf<store::ItemAnswer>([&](auto reply) { catalogue->lookUpItem(42, reply); });
+    ASSERT_TRUE(found.product);
+    EXPECT_EQ(found.product->productIdentifier, "a");
+    EXPECT_FALSE(found.error);
+    EXPECT_FALSE(
+        answerOf<store::ItemAnswer>([&](auto reply) { catalogue->lookUpItem(43, reply); }).product);
+}
+
+TEST_F(CatalogueStoreTest, PricesKnowTheirCurrency) {
+    store::Product product = storetest::tipProduct();
+    EXPECT_EQ(product.currencyCode(), "CNY");
+    EXPECT_EQ(product.localizedPrice(), "¥6.00");
+    product.priceLocale = "en_US";
+    product.price = "0.99";
+    EXPECT_EQ(product.currencyCode(), "USD");
+    EXPECT_EQ(product.localizedPrice(), "$0.99");
+    product.priceLocale = "";
+    EXPECT_EQ(product.currencyCode(), "");
+    EXPECT_EQ(product.localizedPrice(), std::nullopt);
+}
+
 TEST_F(CatalogueStoreTest, AFileThatIsNoCatalogueGivesNothing) {
     EXPECT_FALSE(CatalogueStore::create(testsupport::testHome() + "/none.json"));
     EXPECT_FALSE(CatalogueStore::create(write("broken.json", "{\"products\": [")));

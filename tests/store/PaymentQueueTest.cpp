@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "StoreTesting.h"
 #include "core/Console.h"
 #include "store/PaymentQueue.h"
+#include "support/ManualClockScope.h"
 
 using store::PaymentQueue;
 using store::PaymentTransactionState;
@@ -37,6 +40,7 @@ public:
             log.add(call);
             const std::lock_guard lock(mutex);
             last = transaction;
+            seen.push_back(transaction);
         }
     }
     void paymentQueue(PaymentQueue&, const store::StoreError& error) override {
@@ -49,6 +53,7 @@ public:
     CallLog log;
     std::mutex mutex;
     store::PaymentTransaction last;
+    std::vector<store::PaymentTransaction> seen;
 };
 
 // A store that keeps payments waiting until told how they end.
@@ -105,6 +110,46 @@ TEST_F(PaymentQueueTest, APurchaseIsReportedPurchasingThenPurchasedAndStaysUntil
     EXPECT_EQ(unfinished[0].transactionState, PaymentTransactionState::Purchased);
     queue_.finishTransaction(unfinished[0]);
     EXPECT_TRUE(queue_.transactions().empty());
+}
+
+TEST_F(PaymentQueueTest, TransactionsCarryTheirIdentifierProductQuantityAndDate) {
+    testsupport::ManualClockScope clock;
+    store::Payment payment = store::Payment::paymentWithProduct(storetest::tipProduct());
+    payment.quantity = 3;
+    queue_.addPayment(payment);
+    (void)callsAfter(2);
+    store_->setPaymentOutcome({PaymentTransactionState::Failed, std::nullopt});
+    queue_.addPayment(store::Payment{"other", 1});
+    (void)callsAfter(4);
+    store_->setRestoreAnswer({{"restored_one"}, std::nullopt});
+    queue_.restoreCompletedTransactions();
+    (void)callsAfter(6);
+
+    const double now = core::ManualClock::kStartWall;
+    std::map<std::string, std::vector<store::PaymentTransaction>> byIdentifier;
+    const std::lock_guard lock(observer_->mutex);
+    for (const auto& t : observer_->seen) byIdentifier[t.transactionIdentifier].push_back(t);
+    ASSERT_EQ(byIdentifier.size(), 3u);
+    for (const auto& [identifier, updates] : byIdentifier) {
+        SCOPED_TRACE(identifier);
+        EXPECT_FALSE(identifier.empty());
+        for (const auto& t : updates) {
+            const bool dated = t.transactionState == PaymentTransactionState::Purchased ||
+                               t.transactionState == PaymentTransactionState::Restored;
+            EXPECT_EQ(t.transactionDate, dated ? now : 0.0) << stateName(t.transactionState);
+            EXPECT_EQ(t.payment, updates.front().payment);
+        }
+        const auto& final = updates.back();
+        if (final.payment.productIdentifier == "veltrogallery_drink_0") {
+            EXPECT_EQ(final.transactionState, PaymentTransactionState::Purchased);
+            EXPECT_EQ(final.payment.quantity, 3);
+        } else if (final.payment.productIdentifier == "other") {
+            EXPECT_EQ(final.transactionState, PaymentTransactionState::Failed);
+        } else {
+            EXPECT_EQ(final.transactionState, PaymentTransactionState::Restored);
+            EXPECT_EQ(final.payment.productIdentifier, "restored_one");
+        }
+    }
 }
 
 TEST_F(PaymentQueueTest, AFailedPaymentCarriesItsError) {

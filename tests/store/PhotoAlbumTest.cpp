@@ -85,7 +85,7 @@ TEST_F(PhotoAlbumTest, WritesNumberedJpegsOfTheImageSizeAndAnswersOnTheMainQueue
     EXPECT_NEAR(colour.blue, 0xCC / 255.0, 0.03);
     const auto small = decodeFile(folder + "/IMG_0002.jpg");
     ASSERT_TRUE(small);
-    EXPECT_EQ(small->pixelSize(), gfx::Size(7, 9));
+    EXPECT_EQ(small->pixelSize(), (gfx::Size{7, 9}));
 }
 
 TEST_F(PhotoAlbumTest, NumberingContinuesAfterTheHighestNameAndIgnoresOtherFiles) {

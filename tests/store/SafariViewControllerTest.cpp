@@ -15,6 +15,20 @@ using store::URLOpener;
 
 namespace {
 
+class FinishRecorder : public store::SafariViewControllerDelegate {
+public:
+    explicit FinishRecorder(std::shared_ptr<ui::ViewController> root) : root_(std::move(root)) {}
+    void safariViewControllerDidFinish(SafariViewController& controller) override {
+        finished.push_back(&controller);
+        presentedWhenTold.push_back(root_->presentedViewController());
+    }
+    std::vector<SafariViewController*> finished;
+    std::vector<std::shared_ptr<ui::ViewController>> presentedWhenTold;
+
+private:
+    std::shared_ptr<ui::ViewController> root_;
+};
+
 class SafariViewControllerTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -68,6 +82,54 @@ TEST_F(SafariViewControllerTest, PresentingOpensTheURLOnceAndDoneDismisses) {
     browser->doneButton()->sendActions(ui::ControlEvent::TouchUpInside);
     clock_.advance(0.5);
     EXPECT_EQ(root_->presentedViewController(), nullptr);
+    EXPECT_EQ(URLOpener::shared().openedURLs().size(), 1u);
+}
+
+TEST_F(SafariViewControllerTest, DoneTellsTheDelegateAfterThePresentedBrowserIsGone) {
+    const auto browser = SafariViewController::create(url("https://example.com/a"));
+    const auto recorder = std::make_shared<FinishRecorder>(root_);
+    browser->setDelegate(recorder);
+    root_->presentViewController(browser, true);
+    clock_.advance(0.5);
+    browser->doneButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    EXPECT_TRUE(recorder->finished.empty());
+    clock_.advance(0.5);
+    ASSERT_EQ(recorder->finished, std::vector<SafariViewController*>{browser.get()});
+    EXPECT_EQ(recorder->presentedWhenTold[0], nullptr);
+
+    // The delegate is held weakly.
+    browser->setDelegate(std::make_shared<FinishRecorder>(root_));
+    EXPECT_EQ(browser->delegate(), nullptr);
+}
+
+TEST_F(SafariViewControllerTest, AsAChildItOpensOnceShownAndDoneOnlyTellsTheDelegate) {
+    const auto host = std::make_shared<ui::ViewController>();
+    root_->presentViewController(host, false);
+    const auto browser = SafariViewController::create(url("https://example.com/linking?x=1"));
+    const auto recorder = std::make_shared<FinishRecorder>(root_);
+    browser->setDelegate(recorder);
+
+    host->addChildViewController(browser);
+    EXPECT_TRUE(URLOpener::shared().openedURLs().empty());
+    browser->view()->setFrame(host->view()->bounds());
+    host->view()->addSubview(browser->view());
+    browser->didMoveToParentViewController(host.get());
+    ASSERT_EQ(URLOpener::shared().openedURLs().size(), 1u);
+    EXPECT_EQ(URLOpener::shared().openedURLs()[0].query(), "x=1");
+
+    // Laid out inside its parent's view: the bar spans it at the top.
+    host->view()->layoutIfNeeded();
+    EXPECT_EQ(browser->doneButton()->superview()->frame().width(), host->view()->bounds().width());
+
+    browser->doneButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    clock_.advance(0.5);
+    ASSERT_EQ(recorder->finished.size(), 1u);
+    EXPECT_EQ(root_->presentedViewController(), host);
+    EXPECT_EQ(recorder->presentedWhenTold[0], host);
+
+    // Leaving and entering the window again opens nothing more.
+    browser->view()->removeFromSuperview();
+    host->view()->addSubview(browser->view());
     EXPECT_EQ(URLOpener::shared().openedURLs().size(), 1u);
 }
 

@@ -39,7 +39,8 @@ private:
 };
 
 inline store::Product tipProduct() {
-    return {"veltrogallery_drink_0", "一杯饮料", "请开发者喝一杯", "6.00", "zh_CN@currency=CNY"};
+    return {"veltrogallery_drink_0", "一杯饮料",  "请开发者喝一杯", "6.00",
+            "zh_CN@currency=CNY",    std::nullopt};
 }
 
 // Waits until everything queued on the callback queue so far has run.

@@ -7,6 +7,7 @@
 #include "core/NotificationCenter.h"
 #include "core/Queue.h"
 #include "core/RunLoop.h"
+#include "support/ManualClockScope.h"
 #include "ui/Application.h"
 #include "ui/NavigationController.h"
 #include "ui/Window.h"
@@ -156,6 +157,55 @@ TEST_F(ApplicationTest, MainRunsTheLoopUntilTerminate) {
     ASSERT_TRUE(made);
     EXPECT_EQ(log.back(), "note ApplicationWillTerminate");
     EXPECT_EQ(log[log.size() - 2], "willTerminate/active");
+}
+
+TEST_F(ApplicationTest, BackgroundTasksExpireWhenTheBackgroundTimeRunsOut) {
+    testsupport::ManualClockScope clock;
+    auto& app = Application::shared();
+    (void)app.launch(std::make_shared<LoggingDelegate>(log));
+    std::vector<std::string> expired;
+    const auto first = app.beginBackgroundTask([&] { expired.push_back("first"); });
+    const auto ended = app.beginBackgroundTask([&] { expired.push_back("ended"); });
+    const auto second = app.beginBackgroundTask([&] { expired.push_back("second"); });
+    EXPECT_NE(first, ui::InvalidBackgroundTask);
+    EXPECT_LT(first, second);
+    app.endBackgroundTask(ended);
+    app.endBackgroundTask(ended);
+    app.endBackgroundTask(ui::InvalidBackgroundTask);
+    EXPECT_EQ(app.backgroundTaskCount(), 2u);
+
+    // In the foreground the tasks have no limit; a visit to the background
+    // shorter than the allowance does not count.
+    clock.advance(Application::kBackgroundTimeAllowance * 2);
+    app.enterBackground();
+    clock.advance(Application::kBackgroundTimeAllowance - 1);
+    app.becomeActive();
+    clock.advance(Application::kBackgroundTimeAllowance);
+    EXPECT_TRUE(expired.empty());
+
+    app.enterBackground();
+    clock.advance(Application::kBackgroundTimeAllowance - 1);
+    EXPECT_TRUE(expired.empty());
+    clock.advance(1);
+    EXPECT_EQ(expired, (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(app.backgroundTaskCount(), 0u);
+    app.endBackgroundTask(first);  // already ended by the expiry
+}
+
+TEST_F(ApplicationTest, ExpiryCanBeTriggeredAndEachHandlerRunsOnce) {
+    auto& app = Application::shared();
+    int runs = 0;
+    ui::BackgroundTaskIdentifier identifier = ui::InvalidBackgroundTask;
+    identifier = app.beginBackgroundTask([&] {
+        ++runs;
+        app.endBackgroundTask(identifier);  // what a well-behaved handler does
+    });
+    const auto later = app.beginBackgroundTask(nullptr);
+    app.expireBackgroundTasks();
+    app.expireBackgroundTasks();
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(app.backgroundTaskCount(), 0u);
+    EXPECT_GT(app.beginBackgroundTask([] {}), later) << "identifiers are not reused";
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ std::shared_ptr<Control> makeControl(Rect frame, std::vector<std::string>& log) 
         {ControlEvent::TouchUpOutside, "upOutside"},
         {ControlEvent::TouchCancel, "cancel"}};
     for (const auto& [event, name] : names) {
-        control->addAction(event, [&log, name](Control&) { log.push_back(name); });
+        control->addAction(event, [&log, name = name](Control&) { log.push_back(name); });
     }
     return control;
 }

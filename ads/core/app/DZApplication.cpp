@@ -1,7 +1,5 @@
 #include "ads/core/app/DZApplication.h"
 
-#include <array>
-#include <cstdio>
 
 #include "ads/foundation/DZCallLog.h"
 #include "ads/foundation/DZContentHashing.h"
@@ -11,6 +9,7 @@
 #include "core/Bundle.h"
 #include "core/Random.h"
 #include "core/StringFormat.h"
+#include "core/UUID.h"
 #include "core/UserDefaults.h"
 #include "ui/Application.h"
 
@@ -21,23 +20,6 @@ namespace {
 constexpr const char* kPreqsInSessionKey = "/dozuza/ads/preqs_in_session";
 constexpr const char* kTimeInSessionKey = "/dozuza/ads/time_in_session";
 constexpr const char* kBackgroundReloadKey = "/dozuza/ads/bg_reload_enabled";
-
-std::string makeUUIDString() {
-    std::array<std::uint8_t, 16> bytes{};
-    const auto random = core::Random::current();
-    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random->nextUInt32() & 0xff);
-    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0f) | 0x40);
-    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3f) | 0x80);
-    std::string text;
-    text.reserve(36);
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) text.push_back('-');
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
-        text.append(pair, 2);
-    }
-    return text;
-}
 
 std::string infoString(const char* key) {
     const core::Value& value = core::Bundle::main()->objectForInfoDictionaryKey(key);
@@ -80,7 +62,7 @@ DZApplication::DZApplication()
     : version_(infoString("CFBundleVersion")),
       mainBundleIdentifier_(infoString("CFBundleIdentifier")),
       sessionIdentifier_(core::format("%llu", core::Random::secureUInt64())),
-      UUIDString_(makeUUIDString()), statistics_(DZStatisticDictionary::create()),
+      UUIDString_(core::UUID::random().string()), statistics_(DZStatisticDictionary::create()),
       nativeAdStatistics_(DZStatisticDictionary::create()),
       notificationSerialQueue_(core::Queue::serial(DZQueueLabel("application-notification"))),
       statisticsSerialQueue_(core::Queue::serial(DZQueueLabel("application-statistics"))),
@@ -163,6 +145,11 @@ std::uint64_t DZApplication::nextLiveViewID() {
     std::uint64_t identifier = 0;
     syncOnLockQueue([&] { identifier = ++liveViewID_; });
     return identifier;
+}
+
+std::string DZApplication::nextSequenceNumberAsString() {
+    DZCallLog::record("DZApplication.nextSequenceNumberAsString");
+    return std::to_string(++sequenceNumber_);
 }
 
 void DZApplication::resetPreqsInSession() {

@@ -105,6 +105,10 @@ public:
 
     // 1, 2, 3 ... across the process.
     [[nodiscard]] std::uint64_t nextLiveViewID();
+    // The sequence number of a mediation tracking URL. Until the request
+    // statistics count requests, a counter of its own: "1", "2", "3" ...
+    // across the process. Recorded in DZCallLog.
+    [[nodiscard]] std::string nextSequenceNumberAsString();
 
     // "iTunesMetadata.plist" beside the documents folder.
     [[nodiscard]] static std::optional<std::string> iTunesMetadataPath();
@@ -197,6 +201,7 @@ private:
     core::NotificationCenter::Token appWillEnterForegroundObserver_;
     core::NotificationCenter::Token appWillResignActiveObserver_;
 
+    std::atomic<std::uint64_t> sequenceNumber_{0};
     std::atomic<bool> appFinishedLaunching_{false};
     std::atomic<bool> backgroundLoadingEnabled_{false};
     std::atomic<bool> debugModeEnabled_{false};

@@ -33,8 +33,9 @@ constexpr const char* kInterstitialPoolEnabledKey =
     "/dozuza/ads/dzads:interstitial_ad_pool:enabled";
 
 void removeTemporaryDirectory() {
-    if (const auto folder = DZCreateTemporaryDirectory(false, nullptr))
-        (void)core::FileManager::removeItem(folder->fileSystemPath());
+    const auto folder = DZCreateTemporaryDirectory(false, nullptr);
+    if (!folder) return;
+    if (const auto path = folder->fileSystemPath()) (void)core::FileManager::removeItem(*path);
 }
 
 }  // namespace

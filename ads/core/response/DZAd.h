@@ -136,6 +136,9 @@ public:
     [[nodiscard]] const std::optional<std::string>& debugDialogString() const {
         return debugDialogString_;
     }
+    void setDebugDialogString(std::optional<std::string> text) {
+        debugDialogString_ = std::move(text);
+    }
     // "320x50"; set by the fetcher from the response.
     [[nodiscard]] const std::optional<std::string>& customAdSizeString() const {
         return customAdSizeString_;

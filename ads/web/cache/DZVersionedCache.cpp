@@ -61,9 +61,10 @@ DZVersionedCache::DZVersionedCache(std::string cacheID)
 
 std::optional<std::string> DZVersionedCache::filePath(Error* error) const {
     const auto folder = DZCacheDirectoryPath("versioned", error);
-    if (!folder) return std::nullopt;
+    const auto folderPath = folder ? folder->fileSystemPath() : std::nullopt;
+    if (!folderPath) return std::nullopt;
     const auto name = DZMD5HexString(cacheID_).value_or(cacheID_);
-    return folder->fileSystemPath() + "/" + name + ".gcache";
+    return *folderPath + "/" + name + ".gcache";
 }
 
 void DZVersionedCache::load() {

@@ -1,12 +1,15 @@
 #include "ads/web/net/DZPinger.h"
 
+#include <cmath>
 #include <mutex>
 #include <optional>
 #include <utility>
 
 #include "ads/foundation/DZHTTPRequest.h"
+#include "ads/foundation/DZScheduler.h"
 #include "ads/foundation/DZThreading.h"
 #include "ads/web/net/DZIsHTTPSuccessResponse.h"
+#include "ads/web/net/DZWebViewPinger.h"
 #include "core/URLSession.h"
 #include "core/UserDefaults.h"
 #include "core/Value.h"
@@ -23,11 +26,18 @@ std::int64_t integerConstant(std::string_view key, std::int64_t fallback) {
     return value.isNull() ? fallback : value.intValue();
 }
 
+// Seconds; a value that is absent or not a positive finite number would
+// leave no timer or one that never rests, so it takes the default.
+double intervalConstant(std::string_view key, double fallback) {
+    const core::Value value = core::UserDefaults::standard()->objectForKey(key);
+    if (value.isNull()) return fallback;
+    const double seconds = value.doubleValue();
+    return std::isfinite(seconds) && seconds > 0 ? seconds : fallback;
+}
+
 std::optional<core::URL> sendableURL(const std::string& text) {
     auto url = core::URL::create(text);
-    if (!url || !url->isHTTPorHTTPS()) {
-        return std::nullopt;
-    }
+    if (!url || !url->isHTTPorHTTPS()) return std::nullopt;
     return url;
 }
 
@@ -39,11 +49,13 @@ DZPinger::DZPinger()
           integerConstant("/dozuza/ads/maximum_retry_url_count", kDefaultMaximumRetryURLCount)),
       URLRetryCount_(integerConstant("/dozuza/ads/url_time_to_live", kDefaultURLRetryCount)) {}
 
+DZPinger::~DZPinger() {
+    DZReleaseOnMainThread(std::move(webViewPinger_));
+}
+
 std::shared_ptr<DZPinger> DZPinger::sharedInstance() {
     std::lock_guard lock(gSharedMutex);
-    if (!gShared) {
-        gShared = std::shared_ptr<DZPinger>(new DZPinger());
-    }
+    if (!gShared) gShared = std::shared_ptr<DZPinger>(new DZPinger());
     return gShared;
 }
 
@@ -52,31 +64,32 @@ void DZPinger::resetSharedInstanceForTesting() {
     gShared.reset();
 }
 
+bool DZPinger::webViewPingsEnabled() {
+    const core::Value enabled =
+        core::UserDefaults::standard()->objectForKey(kEnableWebViewPingsKey);
+    return (enabled.isNull() || enabled.boolValue()) && DZWebViewPinger::isAvailable();
+}
+
 void DZPinger::pingURLString(const std::string& urlString, std::shared_ptr<core::Queue> queue,
                              std::function<void(bool)> completion) {
-    auto report = [queue = std::move(queue), completion = std::move(completion)](bool success) {
-        if (queue && completion) queue->async([completion, success] { completion(success); });
-    };
-    if (urlString.empty() || !core::URL::create(urlString)) {
+    auto report = DZCompletionOnQueue(std::move(queue), std::move(completion));
+    if (!sendableURL(urlString)) {
         report(false);
         return;
     }
     queue_->async([self = shared_from_this(), urlString, report = std::move(report)] {
-        self->sendPing(urlString, report);
+        self->pingOnQueue(urlString, report);
     });
 }
 
 void DZPinger::pingWithRetryGroupKey(const std::string& key, const core::URL& url,
                                      const std::string& retryURLString) {
-    if (key.empty() || retryURLString.empty()) {
-        return;
-    }
+    if (key.empty() || retryURLString.empty()) return;
     queue_->async([self = shared_from_this(), key, url, retryURLString] {
         self->storeOnQueue(retryURLString, key);
-        self->sendPing(url.absoluteString(), [self, key, retryURLString](bool succeeded) {
-            if (succeeded) {
-                self->removeOnQueue(retryURLString, key);
-            }
+        if (!sendableURL(url.absoluteString())) return;
+        self->pingOnQueue(url.absoluteString(), [self, key, retryURLString](bool succeeded) {
+            if (succeeded) self->removeOnQueue(retryURLString, key);
         });
     });
 }
@@ -89,20 +102,44 @@ void DZPinger::storeRetryURLString(const std::string& urlString, const std::stri
     }
 }
 
+void DZPinger::pingRetryURLs() {
+    queue_->async([self = shared_from_this()] { self->pingRetryURLsOnQueue(); });
+}
+
 std::size_t DZPinger::pingsInFlight() const {
     std::size_t count = 0;
     queue_->sync([&] { count = pingedURLs_.size(); });
     return count;
 }
 
+std::shared_ptr<DZScheduler> DZPinger::scheduler() const {
+    std::shared_ptr<DZScheduler> scheduler;
+    queue_->sync([&] { scheduler = scheduler_; });
+    return scheduler;
+}
+
 void DZPinger::start() {
-    queue_->async([self = shared_from_this()] { self->pingRetryURLs(); });
+    const double pingInterval = intervalConstant(kPingIntervalKey, kDefaultPingInterval);
+    const double firstPingInterval =
+        intervalConstant(kFirstPingIntervalKey, kDefaultFirstPingInterval);
+    const std::weak_ptr<DZPinger> weak = weak_from_this();
+    const auto pass = [weak] {
+        if (const auto pinger = weak.lock()) pinger->pingRetryURLsOnQueue();
+    };
+    queue_->async([self = shared_from_this(), pingInterval, pass] {
+        const bool created = !self->scheduler_;
+        if (created) self->scheduler_ = DZScheduler::create(pingInterval);
+        core::Queue::main()->async(
+            [scheduler = self->scheduler_, queue = self->queue_, created, pass] {
+                if (created) scheduler->taskIDScheduledOnQueue(queue, pass);
+                scheduler->start();
+            });
+    });
+    if (firstPingInterval < pingInterval) queue_->after(firstPingInterval, pass);
 }
 
 void DZPinger::storeOnQueue(const std::string& urlString, const std::string& retryGroupKey) {
-    if (urlString.empty() || retryGroupKey.empty() || !sendableURL(urlString)) {
-        return;
-    }
+    if (retryGroupKey.empty() || !sendableURL(urlString)) return;
     const auto defaults = core::UserDefaults::standard();
     core::Array keys = defaults->arrayForKey(kRetryGroupKeysKey).value_or(core::Array{});
     bool listed = false;
@@ -110,9 +147,7 @@ void DZPinger::storeOnQueue(const std::string& urlString, const std::string& ret
         const std::string* text = key.string();
         listed = listed || (text && *text == retryGroupKey);
     }
-    if (!listed) {
-        keys.emplace_back(retryGroupKey);
-    }
+    if (!listed) keys.emplace_back(retryGroupKey);
     defaults->setObject(std::string(kRetryGroupKeysKey), std::move(keys));
 
     core::Dictionary group = defaults->dictionaryForKey(retryGroupKey).value_or(core::Dictionary{});
@@ -125,25 +160,20 @@ void DZPinger::storeOnQueue(const std::string& urlString, const std::string& ret
 }
 
 void DZPinger::removeOnQueue(const std::string& urlString, const std::string& retryGroupKey) {
+    if (urlString.empty() || retryGroupKey.empty()) return;
     const auto defaults = core::UserDefaults::standard();
     auto group = defaults->dictionaryForKey(retryGroupKey);
-    if (group && group->remove(urlString)) {
-        defaults->setObject(retryGroupKey, std::move(*group));
-    }
+    if (group && group->remove(urlString)) defaults->setObject(retryGroupKey, std::move(*group));
 }
 
-void DZPinger::pingRetryURLs() {
+void DZPinger::pingRetryURLsOnQueue() {
     const auto defaults = core::UserDefaults::standard();
     const auto keys = defaults->arrayForKey(kRetryGroupKeysKey);
-    if (!keys) {
-        return;
-    }
+    if (!keys) return;
     for (const core::Value& keyValue : *keys) {
         const std::string* key = keyValue.string();
         const auto group = key ? defaults->dictionaryForKey(*key) : std::nullopt;
-        if (!group) {
-            continue;
-        }
+        if (!group) continue;
         core::Dictionary kept;
         for (const auto& [urlString, entry] : *group) {
             if (pingedURLs_.contains(urlString)) {
@@ -151,44 +181,66 @@ void DZPinger::pingRetryURLs() {
                 continue;
             }
             const std::int64_t remaining = entry[kRetryCountKey].intValue();
-            if (remaining < 1) {
-                continue;
-            }
+            // An entry that can never be sent (stored by another version) goes too.
+            if (remaining < 1 || !sendableURL(urlString)) continue;
             core::Dictionary spent = entry.dictionary() ? *entry.dictionary() : core::Dictionary{};
             spent.set(std::string(kRetryCountKey), remaining - 1);
             kept.set(urlString, std::move(spent));
-            pingRetryString(urlString, *key);
+            pingOnQueue(urlString,
+                        [self = shared_from_this(), urlString, key = *key](bool succeeded) {
+                            if (succeeded) self->removeOnQueue(urlString, key);
+                        });
         }
         defaults->setObject(*key, std::move(kept));
     }
 }
 
-void DZPinger::pingRetryString(const std::string& urlString, const std::string& retryGroupKey) {
-    sendPing(urlString, [self = shared_from_this(), urlString, retryGroupKey](bool succeeded) {
-        if (succeeded) {
-            self->removeOnQueue(urlString, retryGroupKey);
-        }
+void DZPinger::pingOnQueue(const std::string& urlString, std::function<void(bool)> completion) {
+    pingedURLs_.insert(urlString);
+    sendThroughTransport(urlString, [self = shared_from_this(), urlString,
+                                     completion = std::move(completion)](bool succeeded) {
+        if (const auto found = self->pingedURLs_.find(urlString); found != self->pingedURLs_.end())
+            self->pingedURLs_.erase(found);
+        completion(succeeded);
     });
 }
 
-void DZPinger::sendPing(const std::string& urlString, std::function<void(bool)> completion) {
-    const auto url = sendableURL(urlString);
-    auto request = DZMakeURLRequest(url, std::nullopt, std::nullopt, std::nullopt);
-    if (!request) {
-        completion(false);
+void DZPinger::sendThroughTransport(const std::string& urlString, std::function<void(bool)> done) {
+    if (!urlString.starts_with("https:") && webViewPingsEnabled()) {
+        DZRunOnMainThread([self = shared_from_this(), urlString, done = std::move(done)] {
+            self->sendThroughWebView(urlString, done);
+        });
         return;
     }
-    pingedURLs_.insert(urlString);
+    sendPing(urlString, std::move(done));
+}
+
+void DZPinger::sendThroughWebView(const std::string& urlString, std::function<void(bool)> done) {
+    if (!webViewPinger_) webViewPinger_ = DZWebViewPinger::create();
+    if (webViewPinger_) {
+        webViewPinger_->pingURLString(urlString, queue_, std::move(done));
+        return;
+    }
+    // No web view after all: the ping still goes out, and its completion
+    // still ends its time in flight.
+    queue_->async([self = shared_from_this(), urlString, done = std::move(done)] {
+        self->sendPing(urlString, done);
+    });
+}
+
+void DZPinger::sendPing(const std::string& urlString, std::function<void(bool)> done) {
+    auto request =
+        DZMakeURLRequest(sendableURL(urlString), std::nullopt, std::nullopt, std::nullopt);
+    if (!request) {
+        done(false);
+        return;
+    }
+    request->setCachePolicy(core::URLRequest::CachePolicy::reloadIgnoringLocalCacheData);
     auto task = core::URLSession::shared()->dataTask(
         std::move(*request),
-        [self = shared_from_this(), urlString, completion = std::move(completion)](
-            core::Data, std::optional<core::HTTPURLResponse> response,
-            std::optional<core::NetworkError> error) {
-            if (const auto found = self->pingedURLs_.find(urlString);
-                found != self->pingedURLs_.end()) {
-                self->pingedURLs_.erase(found);
-            }
-            completion(!error && DZIsHTTPSuccessResponse(response));
+        [done = std::move(done)](core::Data, std::optional<core::HTTPURLResponse> response,
+                                 std::optional<core::NetworkError> error) {
+            done(!error && DZIsHTTPSuccessResponse(response));
         },
         queue_);
     task->resume();

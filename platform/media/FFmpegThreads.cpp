@@ -1,0 +1,62 @@
+#include "media/FFmpegThreads.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace media {
+
+namespace {
+
+class Registry {
+public:
+    ~Registry() {
+        std::unique_lock lock(mutex_);
+        ended_.wait_for(lock, std::chrono::seconds(2), [this] { return running_ == 0; });
+    }
+
+    void started() {
+        const std::lock_guard lock(mutex_);
+        ++running_;
+    }
+    void finished() {
+        {
+            const std::lock_guard lock(mutex_);
+            --running_;
+        }
+        ended_.notify_all();
+    }
+    std::size_t running() {
+        const std::lock_guard lock(mutex_);
+        return running_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    std::size_t running_ = 0;
+};
+
+Registry& registry() {
+    static Registry instance;
+    return instance;
+}
+
+}  // namespace
+
+void FFmpegThreads::spawn(std::function<void()> body) {
+    auto& threads = registry();
+    threads.started();
+    std::thread([&threads, body = std::move(body)]() mutable {
+        body();
+        body = nullptr;  // what it owned goes before the count drops
+        threads.finished();
+    }).detach();
+}
+
+std::size_t FFmpegThreads::running() {
+    return registry().running();
+}
+
+}  // namespace media

@@ -1,0 +1,58 @@
+#include "media/GLContext.h"
+
+#include <GLES3/gl3.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "media/RenderThread.h"
+
+namespace {
+
+using media::GLContext;
+
+TEST(GLContextTest, MakesAnOpenGLES3ContextWithoutADisplayServer) {
+    std::string reason;
+    auto context = GLContext::create(&reason);
+    ASSERT_TRUE(context) << reason;
+    EXPECT_FALSE(context->isCurrent());
+    ASSERT_TRUE(GLContext::setCurrent(context));
+    EXPECT_TRUE(context->isCurrent());
+    EXPECT_EQ(GLContext::current(), context);
+    const std::string version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    EXPECT_EQ(version.rfind("OpenGL ES 3.", 0), 0u) << version;
+
+    ASSERT_TRUE(GLContext::setCurrent(nullptr));
+    EXPECT_FALSE(context->isCurrent());
+    EXPECT_EQ(GLContext::current(), nullptr);
+    GLContext::releaseThread();
+}
+
+TEST(GLContextTest, ForcedFailureGivesNoContextAndItsReason) {
+    GLContext::failCreationForTesting("no GPU here");
+    std::string reason;
+    EXPECT_EQ(GLContext::create(&reason), nullptr);
+    EXPECT_EQ(reason, "no GPU here");
+    EXPECT_EQ(GLContext::create(), nullptr);
+    GLContext::failCreationForTesting(std::nullopt);
+    EXPECT_NE(GLContext::create(), nullptr);
+}
+
+TEST(GLContextTest, IsCurrentOnOneThreadAtATimeAndGoesWithTheRenderThread) {
+    auto context = GLContext::create();
+    ASSERT_TRUE(context);
+    auto thread = media::startRenderThread("render");
+    bool currentThere = false;
+    ASSERT_TRUE(thread->perform([&] { currentThere = GLContext::setCurrent(context); }, true));
+    EXPECT_TRUE(currentThere);
+    EXPECT_FALSE(GLContext::setCurrent(context)) << "current on the render thread";
+    EXPECT_EQ(GLContext::current(), nullptr);
+
+    // The render thread lets its context go when it ends.
+    (void)thread->perform([] { core::RunLoop::current().stop(); }, false);
+    thread->join();
+    EXPECT_TRUE(GLContext::setCurrent(context));
+    GLContext::releaseThread();
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Makes the fixture videos with the ffmpeg command (Debian's build: H.264
+# through libx264, AAC built in) into the folder given. The build runs it
+# (fixtures/CMakeLists.txt); the local ad server serves the files and the
+# media tests and benchmark play them.
+#   moov-first.mp4     4 s, 160x96 at 10 fps, H.264 + AAC, index before the media data
+#   moov-last.mp4      the same with the index after the media data
+#   half.mp4           moov-first.mp4 cut in half (its index promises more than there is)
+#   rotated-90.mp4     2 s, 160x96 H.264, shown turned 90 degrees clockwise
+#   bands-601.mp4      1 s, 256x128: eight colour bands by longitude (an
+#   bands-709.mp4      equirectangular frame), encoded and tagged BT.601 / BT.709
+#   odd-161x91.mp4     2 s at an odd size: MPEG-4 Part 2 in 4:2:0 (libx264
+#                      refuses odd 4:2:0 sizes)
+#   1080p30.mp4        5 s of 1920x1080 at 30 fps, H.264, for the benchmark
+set -euo pipefail
+
+out=${1:?usage: tools/make_videos.sh FOLDER}
+mkdir -p "$out"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
+
+clip=(-f lavfi -i testsrc=size=160x96:rate=10:duration=4
+      -f lavfi -i sine=frequency=440:sample_rate=8000:duration=4
+      -c:v libx264 -preset veryfast -crf 40 -pix_fmt yuv420p -g 10
+      -c:a aac -b:a 8k -ac 1)
+ff "${clip[@]}" -movflags +faststart "$work/moov-first.mp4"
+ff "${clip[@]}" "$work/moov-last.mp4"
+size=$(stat -c %s "$work/moov-first.mp4")
+head -c $((size / 2)) "$work/moov-first.mp4" > "$work/half.mp4"
+
+# The muxer's legacy "rotate" tag counts the other way round: 270 writes the
+# track matrix (0, 1, -1, 0), a clip shown turned 90 degrees clockwise.
+ff -f lavfi -i testsrc=size=160x96:rate=10:duration=2 \
+   -c:v libx264 -preset veryfast -crf 40 -pix_fmt yuv420p "$work/upright.mp4"
+ff -i "$work/upright.mp4" -c copy -metadata:s:v:0 rotate=270 "$work/rotated-90.mp4"
+rm "$work/upright.mp4"
+
+bands=""
+labels=""
+index=0
+for colour in FF0000 FFFF00 00FF00 00FFFF 0000FF FF00FF FFFFFF 808080; do
+  bands+="color=c=0x$colour:s=32x128:r=10:d=1[b$index];"
+  labels+="[b$index]"
+  index=$((index + 1))
+done
+graph="${bands}${labels}hstack=inputs=8[out0]"
+ff -f lavfi -i "$graph" -vf scale=out_color_matrix=bt601:out_range=tv,format=yuv420p \
+   -colorspace smpte170m -color_primaries smpte170m -color_trc smpte170m \
+   -c:v libx264 -preset veryfast -crf 18 "$work/bands-601.mp4"
+ff -f lavfi -i "$graph" -vf scale=out_color_matrix=bt709:out_range=tv,format=yuv420p \
+   -colorspace bt709 -color_primaries bt709 -color_trc bt709 \
+   -c:v libx264 -preset veryfast -crf 18 "$work/bands-709.mp4"
+
+ff -f lavfi -i testsrc=size=161x91:rate=10:duration=2 \
+   -c:v mpeg4 -q:v 20 -pix_fmt yuv420p "$work/odd-161x91.mp4"
+
+ff -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=5 \
+   -c:v libx264 -preset veryfast -crf 30 -pix_fmt yuv420p -g 30 "$work/1080p30.mp4"
+
+mv "$work"/*.mp4 "$out"/
