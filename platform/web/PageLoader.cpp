@@ -5,6 +5,7 @@
 
 #include "core/RunLoop.h"
 #include "core/URLConnection.h"
+#include "web/TrustedAuthorities.h"
 
 namespace web {
 
@@ -15,6 +16,9 @@ public:
     Cancel load(core::URLRequest request, const core::URL& mainDocumentURL,
                 Completion completion) override {
         request.setMainDocumentURL(mainDocumentURL);
+        core::URLSessionConfiguration configuration;
+        if (std::string authorities = TrustedAuthorities::pemSetInCode(); !authorities.empty())
+            configuration.trustedCertificatesPEM = std::move(authorities);
         auto cancelled = std::make_shared<bool>(false);
         auto connection = core::URLConnection::sendAsynchronousRequest(
             std::move(request),
@@ -24,7 +28,7 @@ public:
                 if (*cancelled) return;
                 completion(Result{std::move(body), std::move(response), std::move(error)});
             },
-            core::RunLoop::main());
+            core::RunLoop::main(), std::move(configuration));
         return [cancelled, weak = std::weak_ptr<core::URLConnection>(connection)] {
             *cancelled = true;
             if (const auto connection = weak.lock()) connection->cancel();

@@ -3,8 +3,8 @@
 // images, styles and fetches) in the app's process: the one place where
 // those loads meet the app's URL layer. The default goes through
 // core::URLConnection, so the process's URL protocols see and may answer
-// every load; another loader (a test's recorder) is installed with
-// setShared().
+// every load, and https servers are checked against TrustedAuthorities;
+// another loader (a test's recorder) is installed with setShared().
 //
 // Main thread: load() is called there and completions run there.
 

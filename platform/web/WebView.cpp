@@ -128,6 +128,8 @@ void WebView::Engine::connectSignals() {
     g_signal_connect(page, "create", G_CALLBACK(createWindow), this);
     g_signal_connect(page, "load-changed", G_CALLBACK(loadChanged), this);
     g_signal_connect(page, "load-failed", G_CALLBACK(loadFailed), this);
+    g_signal_connect(page, "load-failed-with-tls-errors", G_CALLBACK(loadFailedWithTLSErrors),
+                     this);
     g_signal_connect(page, "web-process-terminated", G_CALLBACK(processTerminated), this);
     g_signal_connect(page, "script-dialog", G_CALLBACK(scriptDialog), this);
     g_signal_connect(page, "size-allocate",

@@ -137,6 +137,9 @@ private:
         std::string url;
         std::uint64_t serial = 0;
         core::PendingWork::Token work;  // the load counts as work under way
+        // The server's certificate was checked against the app's own
+        // authorities (once per load).
+        bool certificateChecked = false;
     };
 
     [[nodiscard]] bool start(std::string* error);

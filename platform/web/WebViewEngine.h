@@ -55,8 +55,21 @@ struct WebView::Engine {
     static void loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static gboolean loadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error,
                                gpointer self);
+    static gboolean loadFailedWithTLSErrors(WebKitWebView*, gchar* uri,
+                                            GTlsCertificate* certificate,
+                                            GTlsCertificateFlags errors, gpointer self);
     static void processTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                   gpointer self);
+    // WebViewTLS.cpp: whether one of TrustedAuthorities vouches for the
+    // server's certificate for the URL's host; the engine told to accept a
+    // certificate for the host, and the current load going on; a handshake
+    // of our own with the server of a load the engine ended as cancelled
+    // without naming the certificate (true: the load waits for it, then
+    // goes on, or fails as refused for its certificate, or with failure).
+    [[nodiscard]] static bool trustsCertificate(GTlsCertificate* certificate, const core::URL& url);
+    void goOnWithCertificate(GTlsCertificate* certificate, const core::URL& url,
+                             const std::string& failing);
+    [[nodiscard]] bool probeCertificate(const std::string& failing, const LoadError& failure);
     [[nodiscard]] static LoadError errorFor(const GError* error, const std::string& url,
                                             bool provisional);
     // WebViewScripts.cpp
@@ -112,9 +125,13 @@ struct WebView::Engine {
     // event does not name its URL.
     std::string lastAllowed;
 
-    // "UI" kind: the document the app fetched and hands to the engine, the
-    // fetch under way, and the routed requests waiting for their response.
-    std::string documentFromApp;
+    // "UI" kind: the documents the app handed to the engine (its HTML, or
+    // what it fetched) whose request the web process has yet to send, newest
+    // last; the fetch under way; and the routed requests waiting for their
+    // response.
+    std::deque<std::string> documentsFromApp;
+    void documentFromApp(const std::string& url);
+    [[nodiscard]] bool takeDocumentFromApp(const std::string& url);
     PageLoader::Cancel documentFetch;
     std::uint64_t documentSerial = 0;
     struct Routed {

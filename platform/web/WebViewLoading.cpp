@@ -16,6 +16,7 @@ namespace {
 // Bounds of the lists of loads waiting for the engine's word on them.
 constexpr size_t kMostEndedByApp = 8;
 constexpr size_t kMostIssued = 8;
+constexpr size_t kMostDocumentsFromApp = 8;
 
 }  // namespace
 
@@ -24,12 +25,23 @@ void WebView::expectAPINavigation(const std::string& url, bool decided) {
     if (engine_->apiNavigations.size() > kMostIssued) engine_->apiNavigations.pop_front();
 }
 
+void WebView::Engine::documentFromApp(const std::string& url) {
+    documentsFromApp.push_back(key(url));
+    if (documentsFromApp.size() > kMostDocumentsFromApp) documentsFromApp.pop_front();
+}
+
+bool WebView::Engine::takeDocumentFromApp(const std::string& url) {
+    const auto found = std::find(documentsFromApp.begin(), documentsFromApp.end(), key(url));
+    if (found == documentsFromApp.end()) return false;
+    documentsFromApp.erase(found);
+    return true;
+}
+
 void WebView::loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL) {
     const std::string base = baseURL ? baseURL->absoluteString() : "about:blank";
     expectAPINavigation(base, false);
     // A "UI"-kind page's own document: the web process lets it through.
-    if (configuration_.kind == WebViewConfiguration::Kind::UI)
-        engine_->documentFromApp = Engine::key(base);
+    if (configuration_.kind == WebViewConfiguration::Kind::UI) engine_->documentFromApp(base);
     webkit_web_view_load_html(engine_->page, html.c_str(), base.c_str());
 }
 
@@ -87,6 +99,7 @@ void WebView::beginLoad(const std::string& url) {
     load_.started = false;
     load_.committed = false;
     load_.url = url;
+    load_.certificateChecked = false;
     ++load_.serial;
     load_.work = core::PendingWork::Token::begin();
     status_.reset();
@@ -94,10 +107,7 @@ void WebView::beginLoad(const std::string& url) {
 
 void WebView::cancelCurrentLoad() {
     Engine& engine = *engine_;
-    if (engine.documentFetch) {
-        std::exchange(engine.documentFetch, {})();
-        engine.documentFromApp.clear();
-    }
+    if (engine.documentFetch) std::exchange(engine.documentFetch, {})();
     if (!load_.active) return;
     engine.endedByApp.push_back(Engine::key(load_.url));
     if (engine.endedByApp.size() > kMostEndedByApp) engine.endedByApp.pop_front();
@@ -200,8 +210,18 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
         engine.startAwaitsDecision = false;
         if (!view.load_.active) view.beginLoad(failing);
     }
-    view.reportFailure(errorFor(error, failing.empty() ? view.load_.url : failing,
-                                event != WEBKIT_LOAD_COMMITTED));
+    const LoadError failure =
+        errorFor(error, failing.empty() ? view.load_.url : failing, event != WEBKIT_LOAD_COMMITTED);
+    // An https load the engine refused for the server's certificate without
+    // offering the certificate (at times as cancelled): the app's own
+    // authorities may still vouch for it.
+    const bool maybeRefusedCertificate =
+        error &&
+        (error->domain == G_TLS_ERROR || g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED));
+    if (maybeRefusedCertificate && event != WEBKIT_LOAD_COMMITTED &&
+        engine.probeCertificate(failing, failure))
+        return TRUE;
+    view.reportFailure(failure);
     return TRUE;  // no error page
 }
 

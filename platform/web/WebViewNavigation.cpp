@@ -121,13 +121,20 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
     auto* policy = WEBKIT_POLICY_DECISION(decision);
 
     // A load made through WebView: the main frame's, decided here (or by the
-    // app already). Loads issued before it that never came are superseded.
+    // app already). Loads issued before it that never came are superseded,
+    // and so is this one when the app has issued another since: the engine
+    // drops it before it begins (two navigations let on at once can leave
+    // the engine committing the later one without ever finishing it).
     const auto issuedEntry =
         std::find_if(apiNavigations.begin(), apiNavigations.end(),
                      [&](const APINavigation& issued) { return issued.key == key(url); });
     if (!redirect && issuedEntry != apiNavigations.end()) {
         const APINavigation issued = *issuedEntry;
         apiNavigations.erase(apiNavigations.begin(), issuedEntry + 1);
+        if (!apiNavigations.empty()) {
+            webkit_policy_decision_ignore(policy);
+            return;
+        }
         NavigationAction action = actionFor(navigation);
         action.targetsMainFrame = true;
         action.mainDocumentURL = action.request.url();
@@ -205,10 +212,7 @@ protocol::Decision WebView::Engine::decideInWebProcess(const DecisionQuery& quer
 protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
     const bool routed = owner.configuration_.kind == WebViewConfiguration::Kind::UI;
     // The document the app fetched itself, handed to the engine.
-    if (query.mainFrame && !documentFromApp.empty() && key(query.url) == documentFromApp) {
-        documentFromApp.clear();
-        return protocol::Decision::allow;
-    }
+    if (query.mainFrame && takeDocumentFromApp(query.url)) return protocol::Decision::allow;
     auto found = deferred.begin();
     while (found != deferred.end() && found->url != query.url) ++found;
     if (found == deferred.end()) {

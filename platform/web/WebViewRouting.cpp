@@ -104,7 +104,7 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
             const std::string finalURL = response.url().absoluteString();
             view->status_ = response.statusCode();
             view->load_.url = finalURL;
-            engine.documentFromApp = Engine::key(finalURL);
+            engine.documentFromApp(finalURL);
             view->expectAPINavigation(finalURL, true);
             GBytes* bytes = g_bytes_new(result.body.data(), result.body.size());
             const auto& charset = response.textEncodingName();

@@ -121,8 +121,7 @@ class MemoryScriptFactory final : public core::URLProtocolFactory {
         using URLProtocol::URLProtocol;
         void startLoading() override {
             client()->didReceiveResponse(
-                core::HTTPURLResponse(request().url(), 200,
-                                      {{"Content-Type", "text/javascript"}}),
+                core::HTTPURLResponse(request().url(), 200, {{"Content-Type", "text/javascript"}}),
                 core::CachedURLResponse::StoragePolicy::notAllowed);
             const std::string script = "window.fromProtocol = '" + request().url().path() + "';";
             client()->didLoadData(core::Data(script.begin(), script.end()));
@@ -157,6 +156,34 @@ TEST(WebViewProtocolService, TheProcesssURLProtocolsAnswerAPagesLoads) {
     EXPECT_EQ(evaluate(*view, "window.fromProtocol"), core::Value("/protocol/app.js"));
     EXPECT_TRUE(server.requestsTo("/protocol/app.js").empty());
     EXPECT_EQ(server.requestsTo("/page.html").size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WebViewRoutingService, HTMLGivenTwiceInARowLoadsTheSecondAndFetchesNeither) {
+    // The first document is superseded before it begins; should the web
+    // process still send its request, it is the app's own HTML: never
+    // fetched, and never a load of its own.
+    for (int round = 0; round < 5; ++round) {
+        const size_t before = delegate->events.size();
+        view->loadHTMLString("<p>first</p>", server.url("/twice/first"));
+        view->loadHTMLString("<p id=second>second</p>", server.url("/twice/second"));
+        ASSERT_TRUE(waitFor([&] {
+            return delegate->events.size() > before && delegate->events.back() == "finish";
+        }));
+        EXPECT_EQ(view->url(), server.url("/twice/second"));
+        EXPECT_EQ(evaluate(*view, "document.getElementById('second') !== null"), core::Value(true));
+    }
+    EXPECT_FALSE(loaded("/twice/first"));
+    EXPECT_FALSE(loaded("/twice/second"));
+    // Each first page was replaced before it began: never asked about,
+    // never started, never failed.
+    EXPECT_TRUE(delegate->navigationsTo("/twice/first").empty());
+    EXPECT_EQ(delegate->navigationsTo("/twice/second").size(), 5u);
+    EXPECT_EQ(delegate->count("start"), 5u);
+    EXPECT_EQ(delegate->count("fail"), 0u);
 }
 
 }  // namespace

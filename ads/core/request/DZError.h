@@ -50,6 +50,8 @@ struct Error {
     std::optional<int> httpStatus;
     // "HTTP status 404: not found".
     std::optional<std::string> httpStatusDescription;
+    // The URL a URL-loading failure is about, as text, when known.
+    std::optional<std::string> failingURLString;
 };
 
 // What publisher-facing delegate callbacks receive: an SDK error of its own

@@ -1,0 +1,20 @@
+#include "ads/core/request/DZTouchSignalRecognizer.h"
+
+namespace ads {
+
+DZTouchSignalRecognizer::DZTouchSignalRecognizer() {
+    setCancelsTouchesInView(false);
+}
+
+void DZTouchSignalRecognizer::touchesBegan(const ui::TouchSet& touches, const ui::Event& event) {
+    ui::TouchSet received;
+    const auto delegate =
+        std::dynamic_pointer_cast<DZTouchSignalRecognizerDelegate>(this->delegate());
+    for (const auto& touch : touches) {
+        if (!delegate || delegate->gestureRecognizerShouldReceiveTouch(*this, *touch))
+            received.push_back(touch);
+    }
+    if (!received.empty()) ui::GestureRecognizer::touchesBegan(received, event);
+}
+
+}  // namespace ads

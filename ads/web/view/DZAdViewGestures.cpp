@@ -1,0 +1,49 @@
+// DZAdView: the debug gesture and the touch recognizer of the signal module.
+
+#include "ads/foundation/DZWiggleGestureRecognizer.h"
+#include "ads/presentation/DZDebugOptionsViewController.h"
+#include "ads/presentation/DZOverlayProxy.h"
+#include "ads/web/view/DZAdView.h"
+
+namespace ads {
+
+void DZAdView::addGestureRecognizers() {
+    if (debugGestureRecognizer_ && touchGestureRecognizer_) return;
+    const std::weak_ptr<ui::View> weak = weak_from_this();
+
+    debugGestureRecognizer_ =
+        std::make_shared<DZWiggleGestureRecognizer>([weak](ui::GestureRecognizer& recognizer) {
+            if (const auto view = weak.lock())
+                std::static_pointer_cast<DZAdView>(view)->handleGesture(recognizer);
+        });
+    const auto self = std::static_pointer_cast<DZAdView>(weak.lock());
+    debugGestureRecognizer_->setDelegate(self);
+    addGestureRecognizer(debugGestureRecognizer_);
+
+    touchGestureRecognizer_ = std::make_shared<DZTouchSignalRecognizer>();
+    touchGestureRecognizer_->setDelegate(self);
+    addGestureRecognizer(touchGestureRecognizer_);
+}
+
+bool DZAdView::shouldRecognizeSimultaneouslyWithGestureRecognizer(
+    const ui::GestureRecognizer& recognizer, const ui::GestureRecognizer& other) {
+    // Two debug gestures never recognize together; anything else may.
+    return &recognizer != debugGestureRecognizer_.get() ||
+           dynamic_cast<const DZWiggleGestureRecognizer*>(&other) == nullptr;
+}
+
+bool DZAdView::gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer& recognizer,
+                                                   const ui::Touch&) {
+    if (&recognizer == touchGestureRecognizer_.get()) touched_ = true;
+    return true;
+}
+
+void DZAdView::handleGesture(ui::GestureRecognizer& recognizer) {
+    if (!showDebug_ || recognizer.state() != ui::GestureState::Recognized) return;
+    // The opener's slot names the ad unit; slots are not built yet.
+    auto menu = DZDebugOptionsViewController::debugOptionsViewControllerWithAdUnitID(std::nullopt);
+    menu->setAdDebugDialogString(adDebugDialogString_);
+    DZOverlayProxy(menu).presentFromViewController(viewController());
+}
+
+}  // namespace ads

@@ -1,0 +1,252 @@
+#include "ads/web/view/DZWebView.h"
+
+#include <utility>
+
+#include "ads/foundation/DZNetworkErrors.h"
+#include "ads/foundation/DZScheduler.h"
+#include "ads/foundation/DZStoredSeconds.h"
+#include "ads/foundation/DZURLUtilities.h"
+#include "ads/web/view/DZUIKitWebView.h"
+#include "ads/web/view/DZWebKitWebView.h"
+#include "core/Queue.h"
+
+namespace ads {
+
+namespace {
+
+constexpr long kNotConnectedToInternet = -1009;
+constexpr std::string_view kEngineErrorDomain = "web.engine";
+
+// The key a load is tracked by: its URL without one trailing "/".
+std::string keyOf(const core::URL& url) {
+    return DZStringByRemovingTrailingSlash(url.absoluteString()).value_or("");
+}
+
+}  // namespace
+
+DZWebViewClass DZWebViewClassForConfiguration(const DZWebViewConfiguration& configuration) {
+    if (configuration.webViewClassKey() == "wk" && DZWebKitWebView::isAvailable())
+        return DZWebViewClass::WebKit;
+    return DZWebViewClass::UIKit;
+}
+
+Error DZErrorFromLoadError(const web::LoadError& error) {
+    const bool engines = error.code == web::LoadError::kCannotShowURL ||
+                         error.code == web::LoadError::kInterruptedByPolicy;
+    Error converted = DZErrorWithDomainCodeDescription(
+        std::string(engines ? kEngineErrorDomain : kDZNetworkErrorDomain), error.code,
+        error.message.empty() ? std::nullopt : std::optional(error.message));
+    if (!error.failingURL.empty()) converted.failingURLString = error.failingURL;
+    return converted;
+}
+
+// The engine's view reports here; this hands each event to its DZWebView.
+class DZWebView::EngineDelegate final : public web::WebViewDelegate {
+public:
+    explicit EngineDelegate(DZWebView& owner) : owner_(owner) {}
+
+    bool shouldStartLoad(web::WebView&, const web::NavigationAction& action) override {
+        const auto keep = owner_.shared_from_this();
+        // A new window opens nowhere: the delegate hears of it, nothing more.
+        if (action.opensNewWindow) {
+            (void)owner_.askDelegate(action.request, long(action.type));
+            return false;
+        }
+        return owner_.engineShouldStartLoad(action);
+    }
+    void didStartLoad(web::WebView&) override {
+        const auto keep = owner_.shared_from_this();
+        owner_.engineDidStartLoad();
+    }
+    void didCommitLoad(web::WebView&) override {
+        const auto keep = owner_.shared_from_this();
+        owner_.engineDidCommitLoad();
+    }
+    void didFinishLoad(web::WebView&) override {
+        const auto keep = owner_.shared_from_this();
+        owner_.didFinishLoad();
+    }
+    void didFailLoad(web::WebView&, const web::LoadError& error) override {
+        const auto keep = owner_.shared_from_this();
+        owner_.didFailLoadWithError(DZErrorFromLoadError(error));
+    }
+    void runJavaScriptAlert(web::WebView&, const std::string& title, const std::string& message,
+                            std::function<void()> completion) override {
+        const auto keep = owner_.shared_from_this();
+        if (const auto delegate = owner_.delegate()) {
+            delegate->runJavaScriptAlertPanelWithTitle(owner_, title, message,
+                                                       std::move(completion));
+        } else if (completion) {
+            completion();
+        }
+    }
+    void contentSizeDidChange(web::WebView&, gfx::Size size) override {
+        const auto keep = owner_.shared_from_this();
+        owner_.contentSizeChanged(size);
+    }
+
+private:
+    DZWebView& owner_;
+};
+
+std::shared_ptr<DZWebView> DZWebView::create(DZWebViewClass webViewClass, const gfx::Rect& frame,
+                                             const DZWebViewConfiguration& configuration) {
+    if (webViewClass == DZWebViewClass::WebKit)
+        return DZWebKitWebView::create(frame, configuration);
+    return DZUIKitWebView::create(frame, configuration);
+}
+
+DZWebView::DZWebView(const gfx::Rect& frame, DZWebViewConfiguration configuration)
+    : ui::View(frame), configuration_(std::move(configuration)),
+      engineDelegate_(std::make_shared<EngineDelegate>(*this)) {}
+
+DZWebView::~DZWebView() {
+    if (scheduler_) scheduler_->stop();
+    if (webView_) webView_->setDelegate({});
+}
+
+bool DZWebView::setUp(web::WebViewConfiguration engineConfiguration) {
+    engineConfiguration.mediaPlaybackRequiresUserAction =
+        configuration_.mediaPlaybackRequiresUserAction();
+    auto engineView = web::WebView::create(bounds(), std::move(engineConfiguration));
+    if (!engineView) return false;
+    setWebView(std::move(engineView));
+    startPolling();
+    return true;
+}
+
+void DZWebView::startPolling() {
+    const auto interval = DZStoredSeconds(kRequestPollIntervalKey, kMaximumRequestPollInterval);
+    if (!interval || *interval <= 0) return;
+    scheduler_ = DZScheduler::create(*interval);
+    const std::weak_ptr<DZWebView> weak = std::static_pointer_cast<DZWebView>(shared_from_this());
+    (void)scheduler_->taskIDScheduledOnQueue(core::Queue::main(), [weak] {
+        if (const auto view = weak.lock()) view->notifyDelegateIfRequestFailed();
+    });
+    scheduler_->start();
+}
+
+void DZWebView::setWebView(std::shared_ptr<web::WebView> webView) {
+    if (webView == webView_) return;
+    if (webView_) {
+        webView_->setDelegate({});
+        webView_->removeFromSuperview();
+    }
+    webView_ = std::move(webView);
+    if (!webView_) return;
+    webView_->setFrame(bounds());
+    webView_->setDelegate(engineDelegate_);
+    addSubview(webView_);
+}
+
+void DZWebView::layoutSubviews() {
+    ui::View::layoutSubviews();
+    if (webView_) webView_->setFrame(bounds());
+}
+
+bool DZWebView::askDelegate(const core::URLRequest& request, long navigationType) {
+    const auto delegate = this->delegate();
+    return delegate ? delegate->shouldStartLoadWithRequest(*this, request, navigationType) : true;
+}
+
+void DZWebView::loadHTMLString(const std::optional<std::string>& html,
+                               const std::optional<core::URL>& baseURL) {
+    if (!html) return;
+    if (baseURL) pendingRequestURLStrings_.insert(keyOf(*baseURL));
+    if (webView_) webView_->loadHTMLString(*html, baseURL);
+}
+
+void DZWebView::loadRequest(const core::URLRequest& request) {
+    pendingRequestURLStrings_.insert(keyOf(request.url()));
+    if (webView_) webView_->loadRequest(request);
+}
+
+void DZWebView::stopLoading() {
+    currentRequestURLString_.reset();
+    if (webView_) webView_->stopLoading();
+}
+
+void DZWebView::reload() {
+    if (webView_) webView_->reload();
+}
+
+void DZWebView::goBack() {
+    if (webView_) webView_->goBack();
+}
+
+void DZWebView::goForward() {
+    if (webView_) webView_->goForward();
+}
+
+bool DZWebView::canGoBack() const {
+    return webView_ && webView_->canGoBack();
+}
+
+bool DZWebView::canGoForward() const {
+    return webView_ && webView_->canGoForward();
+}
+
+bool DZWebView::isLoading() const {
+    return webView_ && webView_->isLoading();
+}
+
+std::optional<core::URL> DZWebView::URL() const {
+    return webView_ ? webView_->url() : std::nullopt;
+}
+
+void DZWebView::evaluateJavaScriptFromString(const std::string& script) {
+    if (webView_) webView_->evaluateJavaScript(script);
+}
+
+gfx::Size DZWebView::contentSize() const {
+    return webView_ ? webView_->contentSize() : gfx::Size();
+}
+
+void DZWebView::setBackgroundColor(std::optional<gfx::Color> color) {
+    if (webView_) webView_->setBackgroundColor(color);
+}
+
+std::optional<gfx::Color> DZWebView::backgroundColor() const {
+    return webView_ ? webView_->backgroundColor() : std::nullopt;
+}
+
+void DZWebView::didMakeLoadDecision(bool allowed, const core::URLRequest& request) {
+    const std::string key = keyOf(request.url());
+    const bool pending = pendingRequestURLStrings_.count(key) > 0;
+    if (allowed && pending) currentRequestURLString_ = key;
+    if (!allowed && !pending) currentRequestURLString_.reset();
+    pendingRequestURLStrings_.erase(key);
+}
+
+void DZWebView::didStartLoad() {
+    if (const auto delegate = this->delegate()) delegate->webViewDidStartLoad(*this);
+}
+
+void DZWebView::didFinishLoad() {
+    lastContentSize_ = {};
+    currentRequestURLString_.reset();
+    if (const auto delegate = this->delegate()) delegate->webViewDidFinishLoad(*this);
+}
+
+void DZWebView::didFailLoadWithError(const Error& error) {
+    currentRequestURLString_.reset();
+    if (const auto delegate = this->delegate()) delegate->didFailLoadWithError(*this, error);
+}
+
+void DZWebView::notifyDelegateIfRequestFailed() {
+    if (!webView_ || webView_->isLoading() || !currentRequestURLString_) return;
+    Error error = DZErrorWithDomainCodeDescription(std::string(kDZNetworkErrorDomain),
+                                                   kNotConnectedToInternet, std::nullopt);
+    error.failingURLString = *currentRequestURLString_;
+    currentRequestURLString_.reset();
+    if (const auto delegate = this->delegate()) delegate->didFailLoadWithError(*this, error);
+}
+
+void DZWebView::contentSizeChanged(gfx::Size size) {
+    if (size == lastContentSize_) return;
+    lastContentSize_ = size;
+    if (const auto delegate = contentSizeDelegate())
+        delegate->didChangeScrollViewContentSize(*this, size);
+}
+
+}  // namespace ads

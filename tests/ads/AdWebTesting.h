@@ -1,0 +1,140 @@
+#pragma once
+// Shared by the tests of the ad web view layer: delegates that record what
+// web views and ad views tell them, server constants set for one test, and
+// waits on the main loop for real page loads.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ads/foundation/DZCallLog.h"
+#include "ads/web/view/DZAdView.h"
+#include "ads/web/view/DZAdViewDelegateProtocol.h"
+#include "ads/web/view/DZWebView.h"
+#include "core/Queue.h"
+#include "core/RunLoop.h"
+#include "core/UserDefaults.h"
+#include "support/ValuePrinting.h"
+#include "web/JSResult.h"
+
+namespace adwebtesting {
+
+// Seconds a real load may take, sanitizers included.
+constexpr double kLoadLimit = 20;
+
+[[nodiscard]] inline bool waitFor(const std::function<bool()>& predicate,
+                                  double limit = kLoadLimit) {
+    return core::RunLoop::main().runUntil(predicate, limit);
+}
+
+// Runs the main queue until everything submitted to it before now has run.
+[[nodiscard]] inline bool drainMainQueue() {
+    bool reached = false;
+    core::Queue::main()->async([&] { reached = true; });
+    return waitFor([&] { return reached; });
+}
+
+// Server constants for one test; removed afterwards.
+class ConstantsScope {
+public:
+    ConstantsScope() = default;
+    ConstantsScope(const ConstantsScope&) = delete;
+    ConstantsScope& operator=(const ConstantsScope&) = delete;
+    ~ConstantsScope() {
+        for (const auto& key : keys_) core::UserDefaults::standard()->removeObjectForKey(key);
+    }
+    void set(std::string_view key, core::Value value) {
+        keys_.emplace_back(key);
+        core::UserDefaults::standard()->setObject(std::string(key), std::move(value));
+    }
+
+private:
+    std::vector<std::string> keys_;
+};
+
+class RecordingWebViewDelegate : public ads::DZWebViewDelegate,
+                                 public ads::DZWebViewContentSizeDelegate {
+public:
+    // "start", "finish", "fail <code>".
+    std::vector<std::string> events;
+    // "<navigation type> <url>".
+    std::vector<std::string> decisions;
+    std::vector<ads::Error> errors;
+    std::vector<gfx::Size> sizes;
+    std::vector<std::string> alerts;
+    std::function<bool(const core::URLRequest&)> decide;
+
+    bool shouldStartLoadWithRequest(ads::DZWebView&, const core::URLRequest& request,
+                                    long type) override {
+        decisions.push_back(std::to_string(type) + " " + request.url().absoluteString());
+        return decide ? decide(request) : true;
+    }
+    void webViewDidStartLoad(ads::DZWebView&) override { events.push_back("start"); }
+    void webViewDidFinishLoad(ads::DZWebView&) override { events.push_back("finish"); }
+    void didFailLoadWithError(ads::DZWebView&, const ads::Error& error) override {
+        events.push_back("fail " + std::to_string(error.code));
+        errors.push_back(error);
+    }
+    void runJavaScriptAlertPanelWithTitle(ads::DZWebView&, const std::string& title,
+                                          const std::string& message,
+                                          std::function<void()> completion) override {
+        alerts.push_back(title + "|" + message);
+        completion();
+    }
+    void didChangeScrollViewContentSize(ads::DZWebView&, gfx::Size size) override {
+        sizes.push_back(size);
+    }
+};
+
+class RecordingAdViewDelegate : public ads::DZAdViewDelegateProtocol {
+public:
+    std::vector<std::string> events;
+    std::vector<std::string> decisions;
+    std::vector<ads::Error> errors;
+    std::function<bool(const core::URLRequest&)> decide;
+
+    bool shouldStartLoadWithRequest(ads::DZAdView&, const core::URLRequest& request,
+                                    long type) override {
+        decisions.push_back(std::to_string(type) + " " + request.url().absoluteString());
+        return decide ? decide(request) : true;
+    }
+    void adViewDidStartLoad(ads::DZAdView&) override { events.push_back("start"); }
+    void adViewDidFinishLoad(ads::DZAdView&) override { events.push_back("finish"); }
+    void didFailLoadWithError(ads::DZAdView&, const ads::Error& error) override {
+        events.push_back("fail " + std::to_string(error.code));
+        errors.push_back(error);
+    }
+    [[nodiscard]] size_t count(const std::string& event) const {
+        return size_t(std::count(events.begin(), events.end(), event));
+    }
+};
+
+// The script's value in the web view's page, as JSON gives it; null (and a
+// test failure) when it threw or no answer came.
+[[nodiscard]] inline core::Value evaluate(ads::DZWebView& view, const std::string& script) {
+    std::optional<web::JSResult> result;
+    view.webView()->evaluateJavaScript(script,
+                                       [&](web::JSResult answer) { result = std::move(answer); });
+    if (!waitFor([&] { return result.has_value(); })) {
+        ADD_FAILURE() << "no answer to " << script;
+        return {};
+    }
+    EXPECT_TRUE(result->ok()) << script << ": "
+                              << (result->exception() ? result->exception()->description() : "");
+    return result->value();
+}
+
+// The call-log entries that begin with prefix, in order.
+[[nodiscard]] inline std::vector<std::string> callsStartingWith(std::string_view prefix) {
+    std::vector<std::string> found;
+    for (auto& entry : ads::DZCallLog::entries())
+        if (entry.rfind(prefix, 0) == 0) found.push_back(std::move(entry));
+    return found;
+}
+
+}  // namespace adwebtesting

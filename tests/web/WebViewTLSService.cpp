@@ -1,0 +1,71 @@
+// Web views over https to a server whose certificate an authority of the
+// app's own signed: untrusted until the app names that authority (in code
+// or through VANTOR_CA_FILE), and then loaded with verification on.
+
+#include "WebViewTesting.h"
+#include "core/ScopedEnvironment.h"
+#include "core/URLSessionConfiguration.h"
+#include "fixtures/AdServer.h"
+#include "fixtures/TestCertificates.h"
+#include "web/TrustedAuthorities.h"
+
+namespace {
+
+using namespace webtesting;
+
+class WebViewTLSService : public testing::Test {
+protected:
+    void SetUp() override {
+        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
+        server.serve("/tls/page", fixtures::LoopbackResponse::text(
+                                      "<body><p id=t>over tls</p><script src='/tls/script.js'>"
+                                      "</script></body>",
+                                      200, "text/html; charset=utf-8"));
+        server.serve("/tls/script.js", fixtures::LoopbackResponse::text("window.scriptRan = true;",
+                                                                        200, "text/javascript"));
+    }
+    void TearDown() override { web::TrustedAuthorities::setPEM({}); }
+
+    testsupport::ScopedEnvironment environment;
+    fixtures::AdServer server;
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+};
+
+TEST_F(WebViewTLSService, AWKPageLoadsOverHTTPSOnceItsAuthorityIsTrusted) {
+    const auto& certificates = fixtures::TestCertificates::shared();
+    const auto view = makeView(delegate, configurationOf(web::WebViewConfiguration::Kind::WK));
+    ASSERT_TRUE(view);
+    const core::URL page = server.secureURL("/tls/page");
+
+    // The engine knows only the system's authorities: the load fails.
+    // (Accepting a certificate lasts for the process, so this comes first.)
+    ASSERT_TRUE(loadAndWait(*view, *delegate, page));
+    ASSERT_EQ(delegate->errors.size(), 1u);
+    EXPECT_EQ(delegate->errors[0].code, -1200);
+    EXPECT_EQ(delegate->count("finish"), 0u);
+
+    // An authority named in the environment: the page and its script load.
+    environment.set(core::kTrustedCertificatesFileVariable, certificates.authorityFile());
+    ASSERT_TRUE(loadAndWait(*view, *delegate, page));
+    EXPECT_EQ(delegate->count("finish"), 1u) << testing::PrintToString(delegate->events);
+    EXPECT_EQ(delegate->errors.size(), 1u);
+    EXPECT_EQ(evaluate(*view, "document.getElementById('t').textContent"), core::Value("over tls"));
+    EXPECT_EQ(evaluate(*view, "window.scriptRan === true"), core::Value(true));
+    EXPECT_EQ(view->mainFrameStatusCode(), 200);
+    EXPECT_EQ(delegate->count("start"), 2u);  // one start for the load that went on
+}
+
+TEST_F(WebViewTLSService, AuthoritiesSetInCodeServeBothKinds) {
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+    for (const auto kind : kKinds) {
+        SCOPED_TRACE(kind == web::WebViewConfiguration::Kind::WK ? "WK" : "UI");
+        const auto kindDelegate = std::make_shared<RecordingDelegate>();
+        const auto view = makeView(kindDelegate, configurationOf(kind));
+        ASSERT_TRUE(view);
+        ASSERT_TRUE(loadAndWait(*view, *kindDelegate, server.secureURL("/tls/page")));
+        EXPECT_EQ(kindDelegate->events.back(), "finish");
+        EXPECT_EQ(evaluate(*view, "window.scriptRan === true"), core::Value(true));
+    }
+}
+
+}  // namespace
