@@ -10,7 +10,6 @@
 #include "ads/presentation/DZBrowserViewController.h"
 #include "ads/presentation/DZDebugOptionsViewController.h"
 #include "ads/presentation/DZOpener.h"
-#include "ads/web/view/DZAdViewEventQueue.h"
 #include "ads/web/view/DZBrowserAdView.h"
 #include "ads/web/view/DZUIKitWebView.h"
 #include "support/ManualClockScope.h"
@@ -43,6 +42,7 @@ TEST(DZAdViewTest, ANewAdViewIsSetUp) {
     EXPECT_TRUE(adView->liveViewReporter());
     EXPECT_TRUE(adView->videoController());
     EXPECT_TRUE(adView->eventQueue()->isSuspended());
+    EXPECT_EQ(adView->eventQueue()->maxConcurrentOperationCount(), 1);
     EXPECT_EQ(adView->autoresizingMask(), DZAdView::kFlexibleSizeMask);
     EXPECT_FALSE(adView->isOpaque());
     EXPECT_FALSE(webView->isOpaque());

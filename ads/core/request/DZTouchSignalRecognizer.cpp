@@ -8,7 +8,8 @@ DZTouchSignalRecognizer::DZTouchSignalRecognizer() {
 
 void DZTouchSignalRecognizer::touchesBegan(const ui::TouchSet& touches, const ui::Event& event) {
     ui::TouchSet received;
-    const auto delegate = this->delegate();
+    const auto delegate =
+        std::dynamic_pointer_cast<DZTouchSignalRecognizerDelegate>(this->delegate());
     for (const auto& touch : touches) {
         if (!delegate || delegate->gestureRecognizerShouldReceiveTouch(*this, *touch))
             received.push_back(touch);

@@ -1,8 +1,9 @@
 #pragma once
 // The touch recognizer of the SDK's signal module, which an ad view
-// attaches to itself: it tells its delegate of every touch that begins on
-// the view or its subviews, and never recognizes a gesture, so it takes no
-// touch away from the page or from other recognizers. Main thread only.
+// attaches to itself: it asks its delegate (when that is a
+// DZTouchSignalRecognizerDelegate) about every touch that begins on the view
+// or its subviews, and never recognizes a gesture, so it takes no touch
+// away from the page or from other recognizers. Main thread only.
 
 #include <memory>
 
@@ -12,9 +13,8 @@ namespace ads {
 
 class DZTouchSignalRecognizer;
 
-class DZTouchSignalRecognizerDelegate {
+class DZTouchSignalRecognizerDelegate : public ui::GestureRecognizerDelegate {
 public:
-    virtual ~DZTouchSignalRecognizerDelegate() = default;
     // False: the recognizer ignores the touch.
     virtual bool gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer& recognizer,
                                                      const ui::Touch& touch) = 0;
@@ -24,17 +24,7 @@ class DZTouchSignalRecognizer : public ui::GestureRecognizer {
 public:
     DZTouchSignalRecognizer();
 
-    [[nodiscard]] std::shared_ptr<DZTouchSignalRecognizerDelegate> delegate() const {
-        return delegate_.lock();
-    }
-    void setDelegate(std::weak_ptr<DZTouchSignalRecognizerDelegate> delegate) {
-        delegate_ = std::move(delegate);
-    }
-
     void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;
-
-private:
-    std::weak_ptr<DZTouchSignalRecognizerDelegate> delegate_;
 };
 
 }  // namespace ads

@@ -8,7 +8,6 @@
 #include "ads/native/DZAdViewVideoController.h"
 #include "ads/native/DZVideoRendering.h"
 #include "ads/web/intercept/DZAdURLStash.h"
-#include "ads/web/view/DZAdViewEventQueue.h"
 #include "ads/web/view/DZAdViewLiveViewReporter.h"
 #include "core/Queue.h"
 #include "core/UserDefaults.h"
@@ -52,8 +51,10 @@ bool DZAdView::setUp(const DZWebViewConfiguration& configuration) {
     webView_->setContentSizeDelegate(self);
     webView_->scrollView().bounces = true;
 
-    eventQueue_ = std::make_shared<DZAdViewEventQueue>(
-        DZCreateQueueWithQoS(DZQueueLabel("ad-view-events"), DZQoSDefault));
+    // One event at a time, so that events released together keep their order.
+    eventQueue_ = core::OperationQueue::create(DZQueueLabel("ad-view-events"));
+    eventQueue_->setMaxConcurrentOperationCount(1);
+    eventQueue_->setSuspended(true);
 
     reset();
 
@@ -91,7 +92,7 @@ void DZAdView::configureAsBannerAdView() {
 
 void DZAdView::reset() {
     webView_->setClipsToBounds(true);
-    autoresizingMask_ = kFlexibleSizeMask;
+    setAutoresizingMask(kFlexibleSizeMask);
     setOpaque(false);
     setBackgroundColor(gfx::Color::clear());
     webView_->scrollView().scrollEnabled = true;
@@ -167,7 +168,7 @@ void DZAdView::didMoveToPlacement(const std::shared_ptr<const void>& placement) 
 void DZAdView::saveState() {
     if (savedState_) return;
     savedState_ =
-        DZAdViewState{superview(), delegate_, viewController_, autoresizingMask_, frame()};
+        DZAdViewState{superview(), delegate_, viewController_, autoresizingMask(), frame()};
 }
 
 void DZAdView::restoreState() {
@@ -180,7 +181,7 @@ void DZAdView::restoreState() {
     if (saved.superview) saved.superview->addSubview(keep);
     delegate_ = saved.delegate;
     viewController_ = saved.viewController;
-    autoresizingMask_ = saved.autoresizingMask;
+    setAutoresizingMask(saved.autoresizingMask);
 }
 
 void DZAdView::setVisible(bool visible) {

@@ -15,12 +15,13 @@
 // view itself) lives in the SDK's placeholder window, so that pages load
 // before they are shown.
 //
-// The platform has no autoresizing and no layer of its own for opacity:
-// autoresizingMask and the opaque flag are kept as values. Main thread,
-// except dispatchSDKEvent(), which any thread may call.
+// The platform has no layer of its own for opacity: the opaque flag is kept
+// as a value. Main thread, except dispatchSDKEvent(), which any thread may
+// call.
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,7 @@
 #include "ads/web/view/DZWebView.h"
 #include "ads/web/view/DZWebViewConfiguration.h"
 #include "ads/web/view/DZWebViewDelegate.h"
+#include "core/OperationQueue.h"
 #include "core/Value.h"
 #include "ui/ScrollView.h"
 #include "ui/View.h"
@@ -40,7 +42,6 @@
 namespace ads {
 
 class DZAd;
-class DZAdViewEventQueue;
 class DZAdViewLiveViewReporter;
 class DZAdViewVideoController;
 class DZOpener;
@@ -72,8 +73,7 @@ public:
     static constexpr double kDefaultContentSizeDelay = 0.02;
     // Events waiting for the page beyond this many are dropped.
     static constexpr size_t kMaximumWaitingEvents = 20;
-    // Flexible width and height.
-    static constexpr std::uint64_t kFlexibleSizeMask = 18;
+    static constexpr unsigned kFlexibleSizeMask = kFlexibleWidth | kFlexibleHeight;
 
     // nullptr when the web view cannot be made.
     [[nodiscard]] static std::shared_ptr<DZAdView>
@@ -165,7 +165,7 @@ public:
     void setVideoPlayerFrame(const gfx::Rect& frame);
 
     // DZWebViewDelegate, DZWebViewContentSizeDelegate,
-    // DZWebKitWebViewMRAIDDelegate, DZTouchSignalRecognizerDelegate.
+    // DZWebKitWebViewMRAIDDelegate, and the delegate of its recognizers.
     bool shouldStartLoadWithRequest(DZWebView& webView, const core::URLRequest& request,
                                     long navigationType) override;
     void webViewDidStartLoad(DZWebView& webView) override;
@@ -178,11 +178,15 @@ public:
     std::optional<std::string> MRAIDJavaScriptURLStringForWebView(DZWebView& webView) override;
     bool gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer& recognizer,
                                              const ui::Touch& touch) override;
+    bool
+    shouldRecognizeSimultaneouslyWithGestureRecognizer(const ui::GestureRecognizer& recognizer,
+                                                       const ui::GestureRecognizer& other) override;
 
     // Fields.
     [[nodiscard]] const std::shared_ptr<DZWebView>& webView() const { return webView_; }
     [[nodiscard]] const std::optional<DZAdViewState>& savedState() const { return savedState_; }
-    [[nodiscard]] const std::shared_ptr<DZAdViewEventQueue>& eventQueue() const {
+    // Serial: released events reach the page in the order dispatched.
+    [[nodiscard]] const std::shared_ptr<core::OperationQueue>& eventQueue() const {
         return eventQueue_;
     }
     [[nodiscard]] const std::shared_ptr<ui::GestureRecognizer>& touchGestureRecognizer() const {
@@ -256,8 +260,6 @@ public:
     [[nodiscard]] gfx::Size adResponseSize() const { return adResponseSize_; }
     void setAdResponseSize(gfx::Size size) { adResponseSize_ = size; }
     [[nodiscard]] gfx::Rect cachedVideoPlayerFrame() const { return cachedVideoPlayerFrame_; }
-    [[nodiscard]] std::uint64_t autoresizingMask() const { return autoresizingMask_; }
-    void setAutoresizingMask(std::uint64_t mask) { autoresizingMask_ = mask; }
 
 protected:
     struct Token {};
@@ -285,7 +287,9 @@ private:
 
     std::shared_ptr<DZWebView> webView_;
     std::optional<DZAdViewState> savedState_;
-    std::shared_ptr<DZAdViewEventQueue> eventQueue_;
+    std::shared_ptr<core::OperationQueue> eventQueue_;
+    // Makes the cap's check and the add one step for callers on any thread.
+    std::mutex eventAdmission_;
     std::shared_ptr<ui::GestureRecognizer> touchGestureRecognizer_;
     std::shared_ptr<DZWiggleGestureRecognizer> debugGestureRecognizer_;
     bool reportedStartLoadEarly_ = false;
@@ -309,7 +313,6 @@ private:
     std::weak_ptr<void> rewardBasedVideoAdDMSGHandlerDelegate_;
     gfx::Size adResponseSize_;
     gfx::Rect cachedVideoPlayerFrame_;
-    std::uint64_t autoresizingMask_ = 0;
     bool opaque_ = true;
     bool usesPlaceholderWindow_ = false;
 };

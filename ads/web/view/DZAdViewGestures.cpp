@@ -16,17 +16,20 @@ void DZAdView::addGestureRecognizers() {
             if (const auto view = weak.lock())
                 std::static_pointer_cast<DZAdView>(view)->handleGesture(recognizer);
         });
-    // Two debug gestures never recognize together; anything else may.
-    debugGestureRecognizer_->setRecognizesSimultaneously([](const ui::GestureRecognizer& other) {
-        return dynamic_cast<const DZWiggleGestureRecognizer*>(&other) == nullptr;
-    });
+    const auto self = std::static_pointer_cast<DZAdView>(weak.lock());
+    debugGestureRecognizer_->setDelegate(self);
     addGestureRecognizer(debugGestureRecognizer_);
 
-    auto touch = std::make_shared<DZTouchSignalRecognizer>();
-    touch->setDelegate(std::static_pointer_cast<DZAdView>(weak.lock()));
-    touch->setRecognizesSimultaneously([](const ui::GestureRecognizer&) { return true; });
-    touchGestureRecognizer_ = touch;
+    touchGestureRecognizer_ = std::make_shared<DZTouchSignalRecognizer>();
+    touchGestureRecognizer_->setDelegate(self);
     addGestureRecognizer(touchGestureRecognizer_);
+}
+
+bool DZAdView::shouldRecognizeSimultaneouslyWithGestureRecognizer(
+    const ui::GestureRecognizer& recognizer, const ui::GestureRecognizer& other) {
+    // Two debug gestures never recognize together; anything else may.
+    return &recognizer != debugGestureRecognizer_.get() ||
+           dynamic_cast<const DZWiggleGestureRecognizer*>(&other) == nullptr;
 }
 
 bool DZAdView::gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer& recognizer,

@@ -10,7 +10,6 @@
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/net/DZURLConnectionRedirect.h"
 #include "ads/web/view/DZAdView.h"
-#include "ads/web/view/DZAdViewEventQueue.h"
 #include "core/Queue.h"
 #include "core/UserDefaults.h"
 #include "ui/AlertController.h"

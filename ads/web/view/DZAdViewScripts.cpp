@@ -6,7 +6,6 @@
 #include "ads/foundation/DZStoredSeconds.h"
 #include "ads/foundation/DZThreading.h"
 #include "ads/web/view/DZAdView.h"
-#include "ads/web/view/DZAdViewEventQueue.h"
 #include "ads/web/view/DZJavaScriptMessageCall.h"
 #include "core/RunLoop.h"
 #include "core/StringFormat.h"
@@ -49,15 +48,17 @@ void DZAdView::dispatchSDKEvent(const std::string& event,
     if (parameters) {
         for (const auto& [key, value] : *parameters) merged.set(key, value);
     }
-    (void)eventQueue_->addOperation(
+    std::lock_guard admission(eventAdmission_);
+    if (eventQueue_->isSuspended() && eventQueue_->operationCount() >= kMaximumWaitingEvents)
+        return;
+    eventQueue_->addOperation(
         [weak = weak_from_this(), event, merged = core::Value(std::move(merged))] {
             auto adView = std::static_pointer_cast<DZAdView>(weak.lock());
             if (!adView) return;
             adView->postJSNotification(event, merged);
             // The last reference of a view goes on the main thread.
             DZReleaseOnMainThread(std::move(adView));
-        },
-        kMaximumWaitingEvents);
+        });
 }
 
 void DZAdView::forceRotateHTMLToOrientation(long orientation) {

@@ -3,7 +3,6 @@
 // frame, superview, autoresizing mask, delegate and presenting controller.
 // A value; main thread.
 
-#include <cstdint>
 #include <memory>
 
 #include "gfx/Geometry.h"
@@ -18,7 +17,7 @@ struct DZAdViewState {
     std::shared_ptr<ui::View> superview;
     std::weak_ptr<DZAdViewDelegateProtocol> delegate;
     std::weak_ptr<ui::ViewController> viewController;
-    std::uint64_t autoresizingMask = 0;
+    unsigned autoresizingMask = 0;
     gfx::Rect frame;
 };
 
