@@ -59,14 +59,18 @@ void DZAdViewDelegate::addDMSGHandler(std::shared_ptr<DZDMSGHandler> handler) {
 void DZAdViewDelegate::handleDMSGURL(const core::URL& url,
                                      const std::shared_ptr<DZAdView>& adView) {
     auto handlers = handlers_;
+    // Views are let go of on the main thread only: off it, the ad view is
+    // held weakly.
+    std::weak_ptr<DZAdView> weakAdView = adView;
     std::weak_ptr<DZAdViewDelegate> weakSelf = weak_from_this();
-    routingQueue()->async([url, adView, handlers = std::move(handlers), weakSelf] {
+    routingQueue()->async([url, weakAdView, handlers = std::move(handlers), weakSelf]() mutable {
         auto notification = DZNotification::create(url);
         if (!notification) return;
-        core::Queue::main()->async([notification, adView, handlers, weakSelf] {
-            if (const auto self = weakSelf.lock())
-                self->routeOnMainQueue(notification, adView, handlers);
-        });
+        core::Queue::main()->async(
+            [notification, weakAdView, handlers = std::move(handlers), weakSelf] {
+                if (const auto self = weakSelf.lock())
+                    self->routeOnMainQueue(notification, weakAdView.lock(), handlers);
+            });
     });
 }
 
@@ -108,10 +112,7 @@ bool DZAdViewDelegate::adViewDelegateShouldStartLoadWithRequest(DZAdView& adView
         DZURLStringWithoutFragment(url) == DZURLStringWithoutFragment(adView.URL()))
         return false;
     if (DZNotification::isNotificationURL(url)) {
-        std::weak_ptr<DZAdViewDelegate> weakSelf = weak_from_this();
-        core::Queue::global()->async([weakSelf, url, adViewPointer] {
-            if (const auto self = weakSelf.lock()) self->handleDMSGURL(url, adViewPointer);
-        });
+        handleDMSGURL(url, adViewPointer);
         return false;
     }
     if (url.hasScheme("mailto")) {
