@@ -47,7 +47,8 @@ DZSDKCoreWebView::~DZSDKCoreWebView() {
     if (CSI_) CSI_->sendReport();
     if (!adView_) return;
     adView_->setDelegate({});
-    DZRunOnMainThread([adView = adView_] { adView->removeFromSuperview(); });
+    // The last reference of a view goes on the main thread.
+    DZRunOnMainThread([adView = std::move(adView_)] { adView->removeFromSuperview(); });
 }
 
 DZSDKCoreWebView::State DZSDKCoreWebView::state() const {
