@@ -16,14 +16,6 @@ namespace ads {
 
 namespace {
 
-std::optional<std::uint64_t> parseRequestID(std::string_view text) {
-    std::uint64_t id = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
-        return std::nullopt;
-    return id;
-}
-
 std::string call(std::string_view function, std::string_view json) {
     return std::string(function) + "(" + std::string(json) + ");";
 }
@@ -66,6 +58,14 @@ DZSDKCoreController::DZSDKCoreController(Token)
 
 DZSDKCoreController::~DZSDKCoreController() = default;
 
+std::optional<std::uint64_t> DZSDKCoreController::requestKey(std::string_view text) {
+    std::uint64_t key = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), key);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return key;
+}
+
 std::string DZSDKCoreController::nextRequestID() {
     return std::to_string(requestID_++);
 }
@@ -77,7 +77,7 @@ void DZSDKCoreController::executeJavaScriptFromBlockWhenReady(ScriptBuilder buil
     lockQueue_->async([self = shared_from_this(), builder = std::move(builder),
                        completion = std::move(completion)]() mutable {
         const std::string id = self->nextRequestID();
-        const std::uint64_t key = *parseRequestID(id);
+        const std::uint64_t key = *requestKey(id);
         self->pendingJavaScriptBlocks_[key] = std::move(builder);
         if (completion)
             self->pendingJavaScriptBlockExecutionCompletionHandlers_[key] = std::move(completion);
@@ -153,7 +153,7 @@ void DZSDKCoreController::executePendingJavaScriptBlocks() {
 void DZSDKCoreController::didReceiveResultActionWithRequestID(DZSDKCoreDMSGHandler&,
                                                               const std::string& requestID,
                                                               const core::Dictionary& arguments) {
-    const auto key = parseRequestID(requestID);
+    const auto key = requestKey(requestID);
     if (!key) return;
     Completion completion;
     lockQueue_->sync([&] {

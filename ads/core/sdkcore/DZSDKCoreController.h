@@ -132,8 +132,15 @@ public:
 private:
     using RequesterList = std::vector<std::shared_ptr<DZSDKCoreControllerDelegate>>;
 
+    // The counter value of an identifier text; nullopt for other texts.
+    [[nodiscard]] static std::optional<std::uint64_t> requestKey(std::string_view text);
+
     // Lock queue only.
     [[nodiscard]] std::string nextRequestID();
+    // Takes the requester sent under key out of the table; nullptr when
+    // there is none (never sent, answered, timed out or refreshed away).
+    [[nodiscard]] std::shared_ptr<DZSDKCoreControllerDelegate>
+    takeBuildAdURLDelegate(std::uint64_t key);
     void executePendingJavaScriptBlocks();
     void handleSDKCoreUpdate();
     void asynchronouslyRequestURLForDelegate(

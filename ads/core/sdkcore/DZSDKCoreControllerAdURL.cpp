@@ -1,5 +1,3 @@
-#include <charconv>
-
 #include "ads/core/response/DZAd.h"
 #include "ads/core/response/DZAdResponseType.h"
 #include "ads/core/response/DZBannerAd.h"
@@ -16,14 +14,6 @@ namespace {
 
 constexpr std::string_view kRequestTiming = "rur_ios";
 constexpr std::string_view kNetworkTiming = "nwl_ios";
-
-std::optional<std::uint64_t> keyOf(const std::optional<std::string>& text) {
-    if (!text || text->empty()) return std::nullopt;
-    std::uint64_t key = 0;
-    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), key);
-    if (error != std::errc() || end != text->data() + text->size()) return std::nullopt;
-    return key;
-}
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> pieces;
@@ -50,6 +40,15 @@ std::shared_ptr<DZAd> adOfType(std::uint64_t type, const core::Dictionary& fetch
 
 }  // namespace
 
+std::shared_ptr<DZSDKCoreControllerDelegate>
+DZSDKCoreController::takeBuildAdURLDelegate(std::uint64_t key) {
+    const auto found = pendingBuildAdURLDelegates_.find(key);
+    if (found == pendingBuildAdURLDelegates_.end()) return nullptr;
+    auto requester = std::move(found->second);
+    pendingBuildAdURLDelegates_.erase(found);
+    return requester;
+}
+
 std::optional<std::string> DZSDKCoreController::adRequestParameterJSONFromParameters(
     const std::optional<core::Dictionary>& parameters) {
     if (!parameters) return std::nullopt;
@@ -69,7 +68,7 @@ void DZSDKCoreController::buildAdURL(std::shared_ptr<DZSDKCoreControllerDelegate
 void DZSDKCoreController::asynchronouslyRequestURLForDelegate(
     const std::shared_ptr<DZSDKCoreControllerDelegate>& requester) {
     const std::string id = nextRequestID();
-    const std::uint64_t key = *keyOf(id);
+    const std::uint64_t key = *requestKey(id);
     requester->setRequestID(id);
     core::Queue::main()->async([self = shared_from_this(), requester, key] {
         auto parameters = requester->requestParameters();
@@ -89,15 +88,11 @@ void DZSDKCoreController::asynchronouslyRequestURLForDelegate(
             // An unanswered request ends after the answer time limit.
             self->lockQueue_->after(
                 self->SDKCoreJavaScriptCompletionBlockTimeoutInterval_,
-                [weakSelf = self->weak_from_this(), key, sent = std::weak_ptr(requester)] {
+                [weakSelf = self->weak_from_this(), key] {
                     const auto self = weakSelf.lock();
-                    if (!self) return;
-                    const auto found = self->pendingBuildAdURLDelegates_.find(key);
-                    if (found == self->pendingBuildAdURLDelegates_.end() ||
-                        found->second != sent.lock())
-                        return;
-                    self->pendingBuildAdURLDelegates_.erase(found);
-                    core::Queue::main()->async([sent] {
+                    const auto requester = self ? self->takeBuildAdURLDelegate(key) : nullptr;
+                    if (!requester) return;
+                    core::Queue::main()->async([sent = std::weak_ptr(requester)] {
                         if (const auto requester = sent.lock())
                             requester->adURLRequestDidTimeOut(DZErrorWithCodeDescription(
                                 kDZErrorTimeout, "Ad URL request timed out."));
@@ -110,13 +105,11 @@ void DZSDKCoreController::asynchronouslyRequestURLForDelegate(
 void DZSDKCoreController::loadAdURLWithRequestID(DZSDKCoreDMSGHandler&,
                                                  const std::optional<std::string>& requestID,
                                                  const core::Dictionary& parameters) {
-    const auto key = keyOf(requestID);
+    const auto key = requestID ? requestKey(*requestID) : std::nullopt;
     if (!key) return;
     lockQueue_->async([self = shared_from_this(), key = *key, parameters] {
-        const auto found = self->pendingBuildAdURLDelegates_.find(key);
-        if (found == self->pendingBuildAdURLDelegates_.end()) return;
-        const auto requester = std::move(found->second);
-        self->pendingBuildAdURLDelegates_.erase(found);
+        const auto requester = self->takeBuildAdURLDelegate(key);
+        if (!requester) return;
         if (const auto recorder = requester->adLoadActionTimeRecorder())
             recorder->endTimingVariableWithName(kRequestTiming);
         core::Queue::main()->async([weakRequester = std::weak_ptr(requester), parameters] {
@@ -132,13 +125,11 @@ void DZSDKCoreController::loadAdURLWithRequestID(DZSDKCoreDMSGHandler&,
 void DZSDKCoreController::loadAdWithRequestID(DZSDKCoreDMSGHandler&,
                                               const std::optional<std::string>& requestID,
                                               const core::Dictionary& fetchedAd) {
-    const auto key = keyOf(requestID);
+    const auto key = requestID ? requestKey(*requestID) : std::nullopt;
     if (!key) return;
     lockQueue_->async([self = shared_from_this(), key = *key, fetchedAd] {
-        const auto found = self->pendingBuildAdURLDelegates_.find(key);
-        if (found == self->pendingBuildAdURLDelegates_.end()) return;
-        const auto requester = std::move(found->second);
-        self->pendingBuildAdURLDelegates_.erase(found);
+        const auto requester = self->takeBuildAdURLDelegate(key);
+        if (!requester) return;
         core::Queue::main()->async([weakRequester = std::weak_ptr(requester), fetchedAd] {
             const auto requester = weakRequester.lock();
             if (!requester) return;
@@ -163,13 +154,11 @@ void DZSDKCoreController::didReceiveInvalidAdWithRequestID(
     if (const core::Value* errors = parameters.find("errors"))
         message += " " + errors->stringValue();
     DZLogger::sharedInstance().logPublicMessage(message);
-    const auto key = keyOf(requestID);
+    const auto key = requestID ? requestKey(*requestID) : std::nullopt;
     if (!key) return;
     lockQueue_->async([self = shared_from_this(), key = *key] {
-        const auto found = self->pendingBuildAdURLDelegates_.find(key);
-        if (found == self->pendingBuildAdURLDelegates_.end()) return;
-        const auto requester = std::move(found->second);
-        self->pendingBuildAdURLDelegates_.erase(found);
+        const auto requester = self->takeBuildAdURLDelegate(key);
+        if (!requester) return;
         if (const auto recorder = requester->adLoadActionTimeRecorder())
             recorder->cancelTimingVariableWithName(kRequestTiming);
         core::Queue::main()->async([weakRequester = std::weak_ptr(requester)] {
