@@ -29,8 +29,8 @@ void main() {
 }
 )";
 
-// Rays leave the sphere's centre; u follows the longitude from the back
-// (-z turned to +x), v the latitude from the top.
+// Rays leave the sphere's centre: u is 0.5 straight ahead (-z) and grows
+// towards +x, v runs from the top (+y) down.
 constexpr const char* kFragmentSource = R"(#version 300 es
 precision highp float;
 in vec3 pos;
@@ -54,10 +54,16 @@ void main() {
 )";
 
 // Column-major; the luma enters unscaled by an offset.
-constexpr std::array<float, 9> kColorConversion601 = {1.164f, 1.164f, 1.164f,  0.0f, -0.392f,
-                                                      2.017f, 1.596f, -0.813f, 0.0f};
-constexpr std::array<float, 9> kColorConversion709 = {1.164f, 1.164f, 1.164f,  0.0f, -0.213f,
-                                                      2.112f, 1.793f, -0.533f, 0.0f};
+constexpr std::array<float, 9> kColorConversion601 = {
+    1.164f, 1.164f,  1.164f,  // luma
+    0.0f,   -0.392f, 2.017f,  // Cb
+    1.596f, -0.813f, 0.0f,    // Cr
+};
+constexpr std::array<float, 9> kColorConversion709 = {
+    1.164f, 1.164f,  1.164f,  // luma
+    0.0f,   -0.213f, 2.112f,  // Cb
+    1.793f, -0.533f, 0.0f,    // Cr
+};
 
 constexpr double kTanLargerFieldOfView = 1.191753603281887;
 
@@ -234,10 +240,10 @@ bool DZGLSphericalShader::displayPlanes(const DZYUVPlanes* planes, const gfx::Re
 
 bool DZGLSphericalShader::takePlanes(const DZYUVPlanes& planes, std::string* error) {
     glActiveTexture(GL_TEXTURE0);
-    auto luma = createTexture(planes.luma, GL_RED, error);
+    auto luma = videoTextureCache_->createTexture(planes.luma, GL_RED, error);
     if (!luma) return false;
     glActiveTexture(GL_TEXTURE1);
-    auto chroma = createTexture(planes.chroma, GL_RG, error);
+    auto chroma = videoTextureCache_->createTexture(planes.chroma, GL_RG, error);
     if (!chroma) {
         // The luma made for this frame goes back; the previous frame stays.
         luma.reset();
@@ -251,12 +257,6 @@ bool DZGLSphericalShader::takePlanes(const DZYUVPlanes& planes, std::string* err
                                                                           : kColorConversion709;
     glUniformMatrix3fv(uniformColorConversionMatrix_, 1, GL_FALSE, matrix.data());
     return true;
-}
-
-std::shared_ptr<media::GLTexture>
-DZGLSphericalShader::createTexture(const media::TexturePlane& plane, unsigned format,
-                                   std::string* error) {
-    return videoTextureCache_->createTexture(plane, format, error);
 }
 
 void DZGLSphericalShader::setFieldOfView(const gfx::Rect& viewPortRect) const {

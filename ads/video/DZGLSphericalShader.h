@@ -122,8 +122,6 @@ private:
     void destroyOpenGLProgram();
     void cleanupTextures();
     [[nodiscard]] bool takePlanes(const DZYUVPlanes& planes, std::string* error);
-    [[nodiscard]] std::shared_ptr<media::GLTexture>
-    createTexture(const media::TexturePlane& plane, unsigned format, std::string* error);
     void setFieldOfView(const gfx::Rect& viewPortRect) const;
 
     const std::shared_ptr<media::GLContext> context_;
