@@ -25,4 +25,9 @@ std::string DZBase64String(std::string_view text) {
     return encoding.encodeString(text);
 }
 
+std::string DZBase64String(std::span<const std::uint8_t> bytes) {
+    static const DZStringEncoding encoding = DZStringEncoding::rfc4648Base64StringEncoding();
+    return encoding.encode(bytes);
+}
+
 }  // namespace ads

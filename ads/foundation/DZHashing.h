@@ -19,5 +19,7 @@ namespace ads {
 [[nodiscard]] std::optional<std::string> DZMD5HexString(std::optional<std::string_view> text);
 // Padded RFC 4648 base 64 of the text's UTF-8 bytes.
 [[nodiscard]] std::string DZBase64String(std::string_view text);
+// Padded RFC 4648 base 64 of the bytes.
+[[nodiscard]] std::string DZBase64String(std::span<const std::uint8_t> bytes);
 
 }  // namespace ads
