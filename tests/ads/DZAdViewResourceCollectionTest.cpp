@@ -25,19 +25,11 @@ protected:
         DZAdViewResourceCollection::setGreedyCollectionEnabled(true);
     }
 
-    // "parent_id" of every resource entry, -1 for a root.
-    std::vector<std::int64_t> parents(const core::Dictionary& report) const {
+    // The key's value in every resource entry, -1 where it is missing.
+    static std::vector<std::int64_t> column(const core::Dictionary& report, const char* key) {
         std::vector<std::int64_t> result;
         for (const core::Value& entry : *report["resources"].array()) {
-            result.push_back(
-                entry.dictionary()->contains("parent_id") ? entry["parent_id"].intValue() : -1);
-        }
-        return result;
-    }
-    std::vector<std::int64_t> types(const core::Dictionary& report) const {
-        std::vector<std::int64_t> result;
-        for (const core::Value& entry : *report["resources"].array()) {
-            result.push_back(entry["ad_resource_type"].intValue());
+            result.push_back(entry.dictionary()->contains(key) ? entry[key].intValue() : -1);
         }
         return result;
     }
@@ -106,7 +98,7 @@ TEST_F(DZAdViewResourceCollectionTest, RedirectsReferrersAndPagesGiveParents) {
         request("https://cdn.example/y.js", kPage, {{"Referer", "::nothing"}}));  // 7
 
     const core::Dictionary report = classifiedReport(*collection_);
-    EXPECT_EQ(parents(report), (std::vector<std::int64_t>{-1, 0, 1, 0, 0, -1, 2, 0}));
+    EXPECT_EQ(column(report, "parent_id"), (std::vector<std::int64_t>{-1, 0, 1, 0, 0, -1, 2, 0}));
     EXPECT_EQ((*report["resources"].array())[1]["child_ids"], core::Value(core::Array{2}));
     EXPECT_EQ((*report["resources"].array())[0]["child_ids"], core::Value(core::Array{1, 3, 4, 7}));
 }
@@ -122,7 +114,7 @@ TEST_F(DZAdViewResourceCollectionTest, TouchesAndAutoClicksClassify) {
     collection_->addAutoClickRequest(request("https://ad.example/a.png", kPage));
     collection_->addAutoClickRequest(request("https://click.example/", kPage));
     const core::Dictionary report = classifiedReport(*collection_);
-    EXPECT_EQ(types(report), (std::vector<std::int64_t>{1, 3, 2, 3}))
+    EXPECT_EQ(column(report, "ad_resource_type"), (std::vector<std::int64_t>{1, 3, 2, 3}))
         << "an auto-click overrides an earlier class and is never reclassified";
     EXPECT_TRUE(collection_->isMalicious());
 
@@ -130,7 +122,8 @@ TEST_F(DZAdViewResourceCollectionTest, TouchesAndAutoClicksClassify) {
     const auto orphan = DZAdViewResourceCollection::create(
         DZResourceCollectionAdView::of(std::make_shared<resourcetesting::FakeAdView>()));
     orphan->addURLRequest(request(kPage, kPage));
-    EXPECT_EQ(types(classifiedReport(*orphan)), (std::vector<std::int64_t>{1}));
+    EXPECT_EQ(column(classifiedReport(*orphan), "ad_resource_type"),
+              (std::vector<std::int64_t>{1}));
 }
 
 TEST_F(DZAdViewResourceCollectionTest, PageChangesKeepOrDropTheTreeByTheGreedySwitch) {
