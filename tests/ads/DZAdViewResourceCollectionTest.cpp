@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "ResourceCollectionTesting.h"
 #include "ads/foundation/DZHashing.h"
 #include "ads/foundation/DZSafeBrowsingReporter.h"
@@ -237,4 +239,32 @@ TEST_F(DZAdViewResourceCollectionTest, BodiesAreCappedPerCollectionAndCountedBey
     EXPECT_EQ(last["body"], core::Value("")) << "counted but not kept";
     EXPECT_EQ(resources[fullResources - 1]["response"]["body"].stringValue().size(),
               DZBase64String(chunk).size());
+}
+
+TEST_F(DZAdViewResourceCollectionTest, RecordsFromManyThreadsMakeOneConsistentTree) {
+    constexpr int kThreads = 4;
+    constexpr int kEach = 10;
+    collection_->addURLRequest(request(kPage, kPage));
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < kThreads; ++thread) {
+        threads.emplace_back([this, thread] {
+            for (int index = 0; index < kEach; ++index) {
+                const auto made = request("https://ad.example/" + std::to_string(thread) + "/" +
+                                              std::to_string(index),
+                                          kPage);
+                collection_->addURLRequest(made);
+                collection_->addResourceData(core::Data{'x'}, made);
+                (void)collection_->isMalicious();
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    const core::Dictionary report = classifiedReport(*collection_);
+    const core::Array& resources = *report["resources"].array();
+    ASSERT_EQ(resources.size(), size_t(kThreads * kEach + 1));
+    for (size_t index = 1; index < resources.size(); ++index) {
+        EXPECT_EQ(resources[index]["id"], core::Value(std::int64_t(index)));
+        EXPECT_EQ(resources[index]["parent_id"], core::Value(0));
+        EXPECT_EQ(resources[index]["response"]["bodylength"], core::Value(1));
+    }
 }
