@@ -39,4 +39,9 @@ std::string DZStringHashHex(std::string_view text) {
     return core::format("%lx", DZStringHash(text));
 }
 
+std::string DZBase64String(std::span<const std::uint8_t> bytes) {
+    static const DZStringEncoding encoding = DZStringEncoding::rfc4648Base64StringEncoding();
+    return encoding.encode(bytes);
+}
+
 }  // namespace ads

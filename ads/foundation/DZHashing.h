@@ -19,6 +19,8 @@ namespace ads {
 [[nodiscard]] std::optional<std::string> DZMD5HexString(std::optional<std::string_view> text);
 // Padded RFC 4648 base 64 of the text's UTF-8 bytes.
 [[nodiscard]] std::string DZBase64String(std::string_view text);
+// Padded RFC 4648 base 64 of the bytes.
+[[nodiscard]] std::string DZBase64String(std::span<const std::uint8_t> bytes);
 
 // 64-bit FNV-1a of the text's UTF-8 bytes. Unlike std::hash it is the same
 // in every launch and build, so it may name files and stored records: one
