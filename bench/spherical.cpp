@@ -1,12 +1,11 @@
 // One frame of 360-degree video on Mesa's software rasteriser (llvmpipe):
-// a 1920x960 NV12 frame uploaded through the texture cache (a GL_RED luma
-// and a GL_RG chroma texture) and drawn over a 750x500-pixel GL view (375x250
-// points at scale 2). The frames-per-second counters say how many such
-// frames one render thread manages. The drawing is a plain textured quad
-// converting YUV to RGB until the SDK's spherical program replaces it; it
-// goes through each pixel once, as that program does.
-//  - Upload: the two textures alone.
-//  - UploadAndDraw: upload, draw, and wait for GL to finish.
+// the SDK's spherical shader takes a 1920x960 NV12 frame (a GL_RED luma and
+// a GL_RG chroma texture through the texture cache) and draws the view of
+// it into a 750x500-pixel GL view (375x250 points at scale 2), casting one
+// ray per pixel. The frames-per-second counters say how many such frames
+// one render thread manages.
+//  - UploadAndDraw: a new frame's textures and the draw, waiting for GL.
+//  - Redraw: the draw alone, as when no new frame came.
 //  - UploadDrawAndReadBack: the whole display() of the view, with the
 //    read-back that becomes its picture.
 
@@ -17,61 +16,61 @@
 #include <cstdlib>
 #include <memory>
 
-#include "NV12Quad.h"
+#include "ads/video/DZGLSphericalShader.h"
 #include "core/RunLoop.h"
 #include "media/GLContext.h"
 #include "media/GLView.h"
-#include "media/TextureCache.h"
+#include "media/PixelBuffer.h"
 
 namespace {
 
-using testsupport::NV12Frame;
-using testsupport::NV12Quad;
-
 struct Scene : media::GLViewDelegate {
     std::shared_ptr<media::GLContext> context;
-    std::shared_ptr<media::TextureCache> cache;
-    std::unique_ptr<NV12Quad> quad;
-    NV12Frame frame;
+    std::shared_ptr<ads::DZGLSphericalShader> shader;
+    std::shared_ptr<const media::PixelBuffer> frame;
     std::shared_ptr<media::GLView> view;
 
-    void upload() {
-        std::string error;
-        if (!quad->upload(*cache, frame, &error)) {
-            std::fprintf(stderr, "bench_spherical: %s\n", error.c_str());
-            std::exit(1);
-        }
-        cache->flush();
+    bool draw(const std::shared_ptr<const media::PixelBuffer>& buffer) {
+        const gfx::Rect viewport{0, 0, double(view->drawableWidth()),
+                                 double(view->drawableHeight())};
+        return shader->displayPixelBuffer(buffer, viewport);
     }
-    void glView(media::GLView&, const gfx::Rect&) override {
-        upload();
-        quad->draw();
-    }
+    void glView(media::GLView&, const gfx::Rect&) override { (void)draw(frame); }
 };
+
+[[noreturn]] void quit(const char* what, const std::string& reason) {
+    std::fprintf(stderr, "bench_spherical: %s: %s\n", what, reason.c_str());
+    std::exit(1);
+}
 
 Scene& scene() {
     static auto* made = [] {
         core::RunLoop::bindMainToCurrentThread();
         auto scene = std::make_shared<Scene>();
-        std::string error;
-        scene->context = media::GLContext::create(&error);
-        if (!scene->context || !media::GLContext::setCurrent(scene->context)) {
-            std::fprintf(stderr, "bench_spherical: no GL context: %s\n", error.c_str());
-            std::exit(1);
+        std::string reason;
+        scene->context = media::GLContext::create(&reason);
+        if (!scene->context || !media::GLContext::setCurrent(scene->context))
+            quit("no GL context", reason);
+        ads::Error error;
+        scene->shader = ads::DZGLSphericalShader::create(0.2, 0.2, &error);
+        if (!scene->shader) quit("no spherical shader", error.message);
+        auto frame = media::PixelBuffer::create(1920, 960, media::ColorMatrix::itu709);
+        for (int y = 0; y < frame->height(); ++y) {
+            std::uint8_t* luma = frame->mutableBaseAddress(0) + y * frame->bytesPerRow(0);
+            for (int x = 0; x < frame->width(); ++x) luma[x] = std::uint8_t(16 + (x + y) % 220);
         }
-        scene->cache = media::TextureCache::create(scene->context);
-        scene->quad = NV12Quad::create(&error);
-        if (!scene->quad) {
-            std::fprintf(stderr, "bench_spherical: %s\n", error.c_str());
-            std::exit(1);
+        for (int y = 0; y < frame->chromaHeight(); ++y) {
+            std::uint8_t* pairs = frame->mutableBaseAddress(1) + y * frame->bytesPerRow(1);
+            for (int x = 0; x < frame->chromaWidth(); ++x) {
+                pairs[2 * x] = std::uint8_t(x / 4);
+                pairs[2 * x + 1] = std::uint8_t(y / 2);
+            }
         }
-        scene->frame = NV12Frame::make(1920, 960, 0, [](int x, int y) {
-            return testsupport::YUV{std::uint8_t(16 + (x + y) % 220), std::uint8_t(x / 8),
-                                    std::uint8_t(y / 4)};
-        });
+        scene->frame = std::move(frame);
         scene->view = std::make_shared<media::GLView>(gfx::Rect{0, 0, 375, 250}, scene->context);
         scene->view->setContentScaleFactor(2);
         scene->view->setDelegate(scene);
+        if (!scene->view->display()) quit("no drawable", scene->view->lastError());
         return new std::shared_ptr<Scene>(scene);
     }();
     return **made;
@@ -82,27 +81,28 @@ void countFrames(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_Upload(benchmark::State& state) {
-    Scene& s = scene();
-    for (auto _ : state) {
-        s.upload();
-        glFinish();
-    }
-    countFrames(state);
-}
-BENCHMARK(BM_Upload)->Unit(benchmark::kMillisecond)->UseRealTime();
-
 void BM_UploadAndDraw(benchmark::State& state) {
     Scene& s = scene();
-    if (!s.view->display()) state.SkipWithError(s.view->lastError().c_str());
+    s.view->bindDrawable();
     for (auto _ : state) {
-        s.view->bindDrawable();
-        s.glView(*s.view, {});
+        if (!s.draw(s.frame)) state.SkipWithError("the frame's textures were refused");
         glFinish();
     }
     countFrames(state);
 }
 BENCHMARK(BM_UploadAndDraw)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Redraw(benchmark::State& state) {
+    Scene& s = scene();
+    s.view->bindDrawable();
+    (void)s.draw(s.frame);
+    for (auto _ : state) {
+        (void)s.draw(nullptr);
+        glFinish();
+    }
+    countFrames(state);
+}
+BENCHMARK(BM_Redraw)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_UploadDrawAndReadBack(benchmark::State& state) {
     Scene& s = scene();

@@ -18,6 +18,7 @@ int hexDigit(char c) {
 }
 
 std::uint32_t componentByte(double component) {
+    if (!(component > 0)) return 0;  // NaN too
     return static_cast<std::uint32_t>(std::clamp(component, 0.0, 1.0) * 255.0);
 }
 

@@ -40,6 +40,22 @@ std::optional<core::URL> DZCacheDirectoryPath(std::optional<std::string_view> su
     return createdFolder(path, error);
 }
 
+std::optional<std::string> DZPathInsideCacheDirectory(const core::URL& fileURL) {
+    if (!fileURL.isFileURL()) return std::nullopt;
+    const auto path = fileURL.fileSystemPath();
+    const auto folder = DZCacheDirectoryPath(std::nullopt, nullptr);
+    const auto folderPath = folder ? folder->fileSystemPath() : std::nullopt;
+    if (!path || !folderPath) return std::nullopt;
+    auto resolved = core::FileManager::resolvedPath(*path);
+    const auto resolvedFolder = core::FileManager::resolvedPath(*folderPath);
+    if (!resolved || !resolvedFolder) return std::nullopt;
+    const std::string prefix = resolvedFolder.value() + "/";
+    if (!resolved.value().starts_with(prefix) || resolved.value().size() == prefix.size()) {
+        return std::nullopt;
+    }
+    return std::move(resolved).value();
+}
+
 std::optional<core::URL> DZCreateTemporaryDirectory(bool create, Error* error) {
     const std::string temporary = core::FileManager::folderPath(core::Folder::Temporary);
     if (temporary.empty()) {

@@ -17,8 +17,16 @@ namespace ads {
 // its parents when missing. On failure nullopt, and error (when given) gets
 // the file system's error, or SDK error 11 "Failed to get cache directory
 // path." when there is no caches folder.
-[[nodiscard]] std::optional<core::URL> DZCacheDirectoryPath(
-    std::optional<std::string_view> subfolder, Error* error);
+[[nodiscard]] std::optional<core::URL>
+DZCacheDirectoryPath(std::optional<std::string_view> subfolder, Error* error);
+
+// The resolved path of the item a file URL names, when that item exists
+// and lies inside the cache folder (not the folder itself). Percent-escapes,
+// "..", "." and symbolic links (of the folder's path too) are resolved
+// before the check, so no spelling of the URL reaches a file elsewhere.
+// nullopt for other URLs: what the SDK deletes, reports or serves on a
+// page's word must pass this check.
+[[nodiscard]] std::optional<std::string> DZPathInsideCacheDirectory(const core::URL& fileURL);
 
 // The file URL of the temporary folder; created (with its parents) only when
 // create is set, and then answered only when that succeeded. SDK error 11

@@ -53,10 +53,11 @@ void DZSafeBrowsingReporter::reportResourceCollection(
     core::Queue::global()->async([reportURL = reportURL_, malicious = shouldReportMaliciousAds_,
                                   benign = shouldReportBenignAds_,
                                   collection = std::move(collection)] {
-        const core::Dictionary report = collection->dictionaryRepresentation();
+        // The report waits for host look-ups: build it only when it is sent.
         if (collection->isMalicious() ? !malicious : !benign) {
             return;
         }
+        const core::Dictionary report = collection->dictionaryRepresentation();
         const auto json = dz_JSONStringPretty(report, false, nullptr);
         if (!json) {
             return;

@@ -1,9 +1,12 @@
 #include "ads/foundation/DZViewImaging.h"
 
+#include <vector>
+
 #include "gfx/Bitmap.h"
 #include "gfx/Canvas.h"
 #include "ui/DeviceProfile.h"
 #include "ui/Renderer.h"
+#include "web/WebView.h"
 
 namespace ads {
 
@@ -11,6 +14,12 @@ namespace {
 
 constexpr double kRenderedThreshold = 0.9;
 constexpr double kMismatchLimit = 0.1;
+
+void collectWebViews(const std::shared_ptr<ui::View>& view,
+                     std::vector<std::shared_ptr<web::WebView>>& found) {
+    if (auto webView = std::dynamic_pointer_cast<web::WebView>(view)) found.push_back(webView);
+    for (const auto& subview : view->subviews()) collectWebViews(subview, found);
+}
 
 }  // namespace
 
@@ -25,6 +34,27 @@ gfx::ImagePtr DZViewSnapshotImage(const ui::View* view) {
     ui::Renderer::drawContents(*view, canvas);
     canvas.restore();
     return bitmap->makeImage();
+}
+
+void DZRenderViewWithFreshWebContent(const std::shared_ptr<ui::View>& view,
+                                     std::function<void(gfx::ImagePtr)> completion) {
+    if (!completion) return;
+    std::vector<std::shared_ptr<web::WebView>> webViews;
+    if (view) collectWebViews(view, webViews);
+    auto render = [weak = std::weak_ptr<ui::View>(view), completion = std::move(completion)] {
+        const auto shown = weak.lock();
+        completion(shown ? DZViewSnapshotImage(shown.get()) : nullptr);
+    };
+    if (webViews.empty()) {
+        render();
+        return;
+    }
+    auto remaining = std::make_shared<size_t>(webViews.size());
+    for (const auto& webView : webViews) {
+        webView->takeSnapshot([remaining, render](gfx::ImagePtr) {
+            if (--*remaining == 0) render();
+        });
+    }
 }
 
 std::optional<double> DZBackgroundPixelRatio(const gfx::Image* image,

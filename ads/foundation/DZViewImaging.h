@@ -4,9 +4,12 @@
 // Pixels are compared as 8-bit premultiplied values, the form the snapshot
 // holds, so a colour matches its own rendering exactly.
 //
-// Threading: DZViewSnapshotImage and DZIsViewContentRendered on the main
-// thread; DZBackgroundPixelRatio anywhere.
+// Threading: DZViewSnapshotImage, DZRenderViewWithFreshWebContent and
+// DZIsViewContentRendered on the main thread; DZBackgroundPixelRatio
+// anywhere.
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 #include "gfx/Color.h"
@@ -18,6 +21,13 @@ namespace ads {
 // The view and its subviews drawn over a transparent bitmap of its bounds
 // at the device scale; nullptr without a view or with empty bounds.
 [[nodiscard]] gfx::ImagePtr DZViewSnapshotImage(const ui::View* view);
+// DZViewSnapshotImage once every web view inside the view has taken a new
+// snapshot of its page, so the image shows the pages as they are now, not
+// as they were after their last load. The completion runs on the main
+// thread; it gets nullptr when the view has gone meanwhile, and never runs
+// when a web view goes before its snapshot arrives.
+void DZRenderViewWithFreshWebContent(const std::shared_ptr<ui::View>& view,
+                                     std::function<void(gfx::ImagePtr)> completion);
 // The share of pixels equal to the colour (none counts as clear); 0.0 as
 // soon as more than a tenth of the pixels seen differ; none for an image
 // without pixels.

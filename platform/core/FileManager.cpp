@@ -118,21 +118,21 @@ std::string FileManager::homeDirectory() {
 std::string FileManager::folderPath(Folder folder) {
     const char* relative = "";
     switch (folder) {
-        case Folder::Documents:
-            relative = "Documents";
-            break;
-        case Folder::Caches:
-            relative = "Library/Caches";
-            break;
-        case Folder::Preferences:
-            relative = "Library/Preferences";
-            break;
-        case Folder::Temporary:
-            relative = "tmp";
-            break;
-        case Folder::Album:
-            relative = "Album";
-            break;
+    case Folder::Documents:
+        relative = "Documents";
+        break;
+    case Folder::Caches:
+        relative = "Library/Caches";
+        break;
+    case Folder::Preferences:
+        relative = "Library/Preferences";
+        break;
+    case Folder::Temporary:
+        relative = "tmp";
+        break;
+    case Folder::Album:
+        relative = "Album";
+        break;
     }
     return homeDirectory() + "/" + relative;
 }
@@ -186,6 +186,14 @@ FileResult<> FileManager::moveItem(const std::string& from, const std::string& t
 bool FileManager::fileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
+}
+
+FileResult<std::string> FileManager::resolvedPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return FileResult<std::string>::failure(failure("cannot resolve", path, errno));
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
 }
 
 bool FileManager::isDirectory(const std::string& path) {

@@ -42,6 +42,9 @@ public:
     static FileResult<> moveItem(const std::string& from, const std::string& to);
 
     [[nodiscard]] static bool fileExists(const std::string& path);
+    // The absolute path of an existing item with every symbolic link, "."
+    // and ".." resolved.
+    static FileResult<std::string> resolvedPath(const std::string& path);
     [[nodiscard]] static bool isDirectory(const std::string& path);
 
     // Writes through a temporary file in the same folder, flushed to disk and

@@ -14,6 +14,7 @@
 #include "core/MainQueue.h"
 #include "core/RunLoop.h"
 #include "core/SerialQueue.h"
+#include "core/ThreadPool.h"
 #include "core/Timer.h"
 
 namespace core {
@@ -60,7 +61,11 @@ std::shared_ptr<Queue> Queue::global(Priority priority) {
 }
 
 std::shared_ptr<Queue> Queue::serial(std::string label, Priority priority) {
-    return std::make_shared<SerialQueue>(std::move(label), priority);
+    return serial(std::move(label), ThreadPool::shared(), priority);
+}
+
+std::shared_ptr<Queue> Queue::serial(std::string label, ThreadPool& pool, Priority priority) {
+    return std::make_shared<SerialQueue>(std::move(label), priority, pool);
 }
 
 Queue* Queue::current() {

@@ -5,7 +5,9 @@
 //    max(2, hardware threads) workers; whenever a worker is free it takes
 //    the oldest task of the highest priority waiting;
 //  - Queue::serial(label) runs one task at a time, in submission order
-//    (async and sync alike), on pool workers at its priority.
+//    (async and sync alike), on pool workers at its priority; made over a
+//    pool of the caller's, it keeps work that blocks (name look-ups) off
+//    the shared pool, which must outlive the queue.
 //
 // sync() returns after its task has run. On a global or serial queue it
 // runs the task on the calling thread; a serial queue's tasks submitted
@@ -24,6 +26,8 @@
 
 namespace core {
 
+class ThreadPool;
+
 class Queue : public std::enable_shared_from_this<Queue> {
 public:
     enum class Priority { Background, Utility, Default, UserInitiated, UserInteractive };
@@ -32,6 +36,8 @@ public:
     static std::shared_ptr<Queue> main();
     static std::shared_ptr<Queue> global(Priority priority = Priority::Default);
     static std::shared_ptr<Queue> serial(std::string label, Priority priority = Priority::Default);
+    static std::shared_ptr<Queue> serial(std::string label, ThreadPool& pool,
+                                         Priority priority = Priority::Default);
     // The queue whose task the calling code runs in (the innermost one when
     // syncs nest); the main queue on the main thread outside other queues'
     // tasks; nullptr elsewhere.

@@ -6,17 +6,16 @@
 
 namespace core {
 
-SerialQueue::SerialQueue(std::string label, Priority priority)
-    : Queue(std::move(label), priority) {}
+SerialQueue::SerialQueue(std::string label, Priority priority, ThreadPool& pool)
+    : Queue(std::move(label), priority), pool_(pool) {}
 
 void SerialQueue::async(Task task) {
     std::lock_guard lock(mutex_);
     items_.push_back(Item{std::move(task), nullptr});
     if (held_ || jobPending_) return;
     jobPending_ = true;
-    ThreadPool::shared().submit(static_cast<size_t>(priority()), [self = shared_from_this()] {
-        static_cast<SerialQueue&>(*self).drainJob();
-    });
+    pool_.submit(static_cast<size_t>(priority()),
+                 [self = shared_from_this()] { static_cast<SerialQueue&>(*self).drainJob(); });
 }
 
 void SerialQueue::sync(const Task& task) {
@@ -89,9 +88,8 @@ void SerialQueue::releaseLocked() {
     changed_.notify_all();
     if (items_.empty() || jobPending_) return;
     jobPending_ = true;
-    ThreadPool::shared().submit(static_cast<size_t>(priority()), [self = shared_from_this()] {
-        static_cast<SerialQueue&>(*self).drainJob();
-    });
+    pool_.submit(static_cast<size_t>(priority()),
+                 [self = shared_from_this()] { static_cast<SerialQueue&>(*self).drainJob(); });
 }
 
 }  // namespace core

@@ -1,12 +1,13 @@
 #pragma once
 // A queue that runs one task at a time in submission order, made by
-// Queue::serial(). Async tasks run on the shared pool at the queue's
-// priority, a batch at a time, so that a busy queue does not hold a worker
-// for ever. sync() runs its task on the calling thread while holding the
-// queue: it queues a marker and either waits for the thread running the
-// queue to hand the queue over at the marker or, when no thread is running
-// it, takes the queue and runs the earlier tasks itself. Either way a sync
-// never waits for a free pool worker.
+// Queue::serial(). Async tasks run on the shared pool (or the pool the
+// queue was made over) at the queue's priority, a batch at a time, so that
+// a busy queue does not hold a worker for ever. sync() runs its task on the
+// calling thread while holding the queue: it queues a marker and either
+// waits for the thread running the queue to hand the queue over at the
+// marker or, when no thread is running it, takes the queue and runs the
+// earlier tasks itself. Either way a sync never waits for a free pool
+// worker.
 
 #include <condition_variable>
 #include <cstddef>
@@ -17,9 +18,11 @@
 
 namespace core {
 
+class ThreadPool;
+
 class SerialQueue final : public Queue {
 public:
-    SerialQueue(std::string label, Priority priority);
+    SerialQueue(std::string label, Priority priority, ThreadPool& pool);
 
     void async(Task task) override;
     void sync(const Task& task) override;
@@ -47,6 +50,7 @@ private:
     // pool job when tasks remain.
     void releaseLocked();
 
+    ThreadPool& pool_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Item> items_;

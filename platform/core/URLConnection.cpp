@@ -37,6 +37,11 @@ void URLConnection::scheduleInRunLoop(RunLoop& loop) {
     if (!started_) queue_ = RunLoopQueue::of(loop);
 }
 
+void URLConnection::setOffersResponseToCache(bool offers) {
+    std::lock_guard lock(mutex_);
+    if (!started_) offersResponseToCache_ = offers;
+}
+
 void URLConnection::start() {
     std::shared_ptr<Queue> queue;
     {
@@ -71,6 +76,11 @@ URLRequest URLConnection::currentRequest() const {
 bool URLConnection::isLive(std::uint64_t step) const {
     std::lock_guard lock(mutex_);
     return !ended_ && step == step_;
+}
+
+bool URLConnection::offersResponseToCache() const {
+    std::lock_guard lock(mutex_);
+    return offersResponseToCache_;
 }
 
 bool URLConnection::hasEnded() const {
@@ -160,7 +170,8 @@ URLConnection::RedirectAnswer URLConnection::redirect(const HTTPURLResponse& res
 void URLConnection::received(const HTTPURLResponse& response,
                              CachedURLResponse::StoragePolicy policy) {
     response_ = response;
-    storagePolicy_ = policy;
+    storagePolicy_ =
+        offersResponseToCache() ? policy : CachedURLResponse::StoragePolicy::notAllowed;
     body_.clear();
     if (const auto delegate = this->delegate()) delegate->didReceiveResponse(*this, response);
 }

@@ -49,8 +49,9 @@ public:
     // after an error), the final response when one arrived, the error. The
     // connection is returned so that the caller may cancel it (the
     // completion then never runs); it keeps itself alive while loading.
-    static std::shared_ptr<URLConnection> sendAsynchronousRequest(URLRequest request, Completion completion, RunLoop& loop,
-                                        URLSessionConfiguration configuration = {});
+    static std::shared_ptr<URLConnection>
+    sendAsynchronousRequest(URLRequest request, Completion completion, RunLoop& loop,
+                            URLSessionConfiguration configuration = {});
 
     URLConnection(const URLConnection&) = delete;
     URLConnection& operator=(const URLConnection&) = delete;
@@ -58,6 +59,10 @@ public:
 
     // Before start(); ignored after.
     void scheduleInRunLoop(RunLoop& loop);
+    // Before start(): false keeps no copy of the body for willCacheResponse,
+    // which is then never asked. A delegate that streams a large body to
+    // disk turns it off so the body is never held in memory.
+    void setOffersResponseToCache(bool offers);
     // Once; later calls, and calls after cancel(), do nothing.
     void start();
     void cancel();
@@ -91,6 +96,7 @@ public:
 private:
     [[nodiscard]] bool isLive(std::uint64_t step) const;
     [[nodiscard]] bool hasEnded() const;
+    [[nodiscard]] bool offersResponseToCache() const;
     [[nodiscard]] std::shared_ptr<URLConnectionDelegate> delegate() const;
     [[nodiscard]] Step takeStepLocked();
     void stopStep(Step step) const;
@@ -120,6 +126,7 @@ private:
     std::shared_ptr<Queue> queue_;
     bool started_ = false;
     bool ended_ = false;
+    bool offersResponseToCache_ = true;
     std::uint64_t step_ = 0;
     URLRequest currentRequest_;
     Step running_;

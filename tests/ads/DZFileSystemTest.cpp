@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "ads/foundation/DZBoolCache.h"
 #include "ads/foundation/DZFileSystem.h"
@@ -100,4 +101,51 @@ TEST(DZBoolCache, SettingAnExistingMarkerLeavesItUntouched) {
     DZBoolCacheSet("flag-kept", true);
     EXPECT_EQ(FileManager::readFile(path).value(), "earlier");
     DZBoolCacheSet("flag-kept", false);
+}
+
+TEST(DZFileSystem, OnlyFilesInsideTheCacheFolderPass) {
+    const auto folder = DZCacheDirectoryPath("Inside", nullptr);
+    ASSERT_TRUE(folder);
+    const std::string inside = *folder->fileSystemPath() + "/file name.bin";
+    ASSERT_TRUE(FileManager::writeAtomically(inside, std::string_view("x")));
+    const std::string outsideFolder = FileManager::folderPath(core::Folder::Documents);
+    ASSERT_TRUE(FileManager::createDirectory(outsideFolder, true));
+    const std::string outside = outsideFolder + "/secret.txt";
+    ASSERT_TRUE(FileManager::writeAtomically(outside, std::string_view("s")));
+    const std::string link = *folder->fileSystemPath() + "/link";
+    ASSERT_EQ(::symlink(outside.c_str(), link.c_str()), 0);
+
+    const std::string vuraz = cachesPath() + "/VuRaz";
+    struct Case {
+        std::string url;
+        bool passes;
+    };
+    const Case cases[] = {
+        {"file://" + vuraz + "/Inside/file%20name.bin", true},
+        {"file://" + vuraz + "/Inside/../Inside/file%20name.bin", true},
+        {"file://" + vuraz + "/Inside/../../../Documents/secret.txt", false},
+        {"file://" + vuraz + "/Inside/%2E%2E/%2E%2E/../Documents/secret.txt", false},
+        {"file://" + vuraz + "/Inside/link", false},
+        {"file://" + vuraz, false},
+        {"file://" + vuraz + "/Inside/absent.bin", false},
+        {"file:///etc/passwd", false},
+        {"https://a.test" + vuraz + "/Inside/file%20name.bin", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        const auto url = core::URL::create(c.url);
+        ASSERT_TRUE(url);
+        const auto resolved = DZPathInsideCacheDirectory(*url);
+        EXPECT_EQ(resolved.has_value(), c.passes);
+        if (resolved) {
+            EXPECT_EQ(*resolved, FileManager::resolvedPath(inside).value());
+        }
+    }
+}
+
+TEST(DZHashing, StringHashIsSixtyFourBitFNV1a) {
+    EXPECT_EQ(DZStringHash(""), 0xcbf29ce484222325ULL);
+    EXPECT_EQ(DZStringHash("a"), 0xaf63dc4c8601ec8cULL);
+    EXPECT_EQ(DZStringHash("foobar"), 0x85944171f73967e8ULL);
+    EXPECT_EQ(DZStringHashHex("a"), "af63dc4c8601ec8c");
 }

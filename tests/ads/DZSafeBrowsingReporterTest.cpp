@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ResourceCollectionTesting.h"
 #include "ads/core/response/DZAutoClickProtection.h"
 #include "ads/foundation/DZBadAdReport.h"
 #include "ads/foundation/DZSafeBrowsingReporter.h"
@@ -18,10 +19,12 @@ core::Dictionary settings(const std::string& reportURL) {
 }
 
 std::shared_ptr<DZAdViewResourceCollection> collection(bool malicious) {
-    auto result = std::make_shared<DZAdViewResourceCollection>();
+    using resourcetesting::request;
+    auto result = DZAdViewResourceCollection::create({});
     result->setMainDocumentURL(core::URL::create("https://ad.example/page"));
-    result->addResource(core::Dictionary{{"id", 0}, {"url", "https://ad.example/page"}});
-    if (malicious) result->addAutoClick();
+    result->addURLRequest(request("https://ad.example/page", "https://ad.example/page"));
+    if (malicious) result->addAutoClickRequest(request("https://ad.example/click"));
+    (void)resourcetesting::classifiedReport(*result);  // what is posted no longer changes
     return result;
 }
 
@@ -69,33 +72,6 @@ TEST(DZSafeBrowsingReporter, RequiredSettingsAndUnsafeReportURLs) {
     EXPECT_TRUE(DZSafeBrowsingReporter::create(settings("HTTP://r.example/sb")));
 }
 
-TEST(DZAdViewResourceCollection, ReportDictionary) {
-    DZAdViewResourceCollection empty;
-    const core::Dictionary bare = empty.dictionaryRepresentation();
-    EXPECT_EQ(bare.keys(), (std::vector<std::string>{"type", "page_url", "resources"}));
-    EXPECT_EQ(bare["type"], core::Value(11));
-    ASSERT_TRUE(bare["page_url"].string());
-    EXPECT_EQ(bare["page_url"].string()->rfind("mobileapp::", 0), 0U);
-    EXPECT_EQ(bare["resources"], core::Value(core::Array{}));
-    EXPECT_FALSE(empty.isMalicious());
-
-    DZAdViewResourceCollection full;
-    for (int index = 0; index < 5; ++index) full.addResource(core::Dictionary{{"id", index}});
-    full.addClickthroughURL(*core::URL::create("https://a.example/1"));
-    full.addClickthroughURL(*core::URL::create("https://a.example/2"));
-    full.addAutoClick();
-    const core::Dictionary report = full.dictionaryRepresentation();
-    const core::Array* resources = report["resources"].array();
-    ASSERT_TRUE(resources);
-    ASSERT_EQ(resources->size(), 7U);
-    EXPECT_EQ((*resources)[5],
-              core::Value(core::Dictionary{
-                  {"ad_resource_type", 2}, {"url", "https://a.example/1"}, {"id", 5}}));
-    EXPECT_EQ((*resources)[6]["id"], core::Value(6));
-    EXPECT_EQ(report["click_url"], core::Value("https://a.example/2"));
-    EXPECT_TRUE(full.isMalicious());
-}
-
 TEST(DZBadAdReport, Endpoint) {
     const auto defaults = core::UserDefaults::standard();
     defaults->setString("/dozuza/ads/bad_ad_report_path", "");
@@ -110,6 +86,7 @@ TEST(DZBadAdReport, Endpoint) {
 
 class DZSafeBrowsingReporterService : public ::testing::Test {
 protected:
+    resourcetesting::ResolverScope resolver_{{}};
     fixtures::AdServer server_;
 };
 

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "ads/foundation/DZFileSystem.h"
+#include "ads/foundation/DZHashing.h"
+#include "ads/web/cache/DZResourceCache.h"
 #include "ads/web/cache/DZVersionedCache.h"
+#include "core/FileManager.h"
 #include "core/RunLoop.h"
+#include "core/UserDefaults.h"
 #include "fixtures/AdServer.h"
 
 using namespace ads;
@@ -89,8 +94,12 @@ TEST_F(DZVersionedCacheService, FailedDownloadsKeepWhatWasStored) {
     server_.serve("/file", fixtures::LoopbackResponse::text("missing", 404));
     const auto notFound = update(*cache, server_.url("/file"), "2");
     ASSERT_TRUE(notFound);
-    EXPECT_EQ(notFound->code, kDZErrorInternalError);
+    EXPECT_EQ(notFound->code, kDZErrorNetworkError);
+    EXPECT_EQ(notFound->message, "Invalid response received.");
     EXPECT_EQ(notFound->httpStatus, 404);
+    // No partial file of the failed version is left.
+    const auto failedFile = DZResourceCache::fileURLForCacheID(cache->cacheID() + ".2", nullptr);
+    EXPECT_FALSE(core::FileManager::fileExists(*failedFile->fileSystemPath()));
 
     const auto notHTTP = update(*cache, *core::URL::create("file:///etc/hostname"), "3");
     ASSERT_TRUE(notHTTP);
@@ -98,4 +107,64 @@ TEST_F(DZVersionedCacheService, FailedDownloadsKeepWhatWasStored) {
 
     EXPECT_EQ(text(cache->cacheData()), "kept");
     EXPECT_EQ(cache->version(), "1");
+    EXPECT_EQ(text(DZVersionedCache::create(kCacheID)->cacheData()), "kept");
+}
+
+TEST_F(DZVersionedCacheService, ANewVersionReplacesRecordFileAndData) {
+    server_.serve("/file", fixtures::LoopbackResponse::text("one"));
+    const auto cache = DZVersionedCache::create(kCacheID);
+    EXPECT_EQ(cache->cacheID(), DZStringHashHex(kCacheID));
+    EXPECT_EQ(cache->userDefaultsKey(), "/dozuza/ads/versioned-cache:" + cache->cacheID());
+    EXPECT_FALSE(update(*cache, server_.url("/file"), "1"));
+    const auto first = *cache->cacheURL();
+    EXPECT_EQ(first, DZResourceCache::fileURLForCacheID(cache->cacheID() + ".1", nullptr));
+
+    server_.serve("/file", fixtures::LoopbackResponse::text("two"));
+    EXPECT_FALSE(update(*cache, server_.url("/file"), "2"));
+    const auto second = *cache->cacheURL();
+    EXPECT_NE(second, first);
+    EXPECT_FALSE(core::FileManager::fileExists(*first.fileSystemPath()));
+    EXPECT_EQ(core::FileManager::readFile(*second.fileSystemPath()).value(), "two");
+    EXPECT_EQ(text(cache->cacheData()), "two");
+    const auto record = core::UserDefaults::standard()->dictionaryForKey(cache->userDefaultsKey());
+    ASSERT_TRUE(record);
+    EXPECT_EQ((*record)["url"].stringValue(), second.absoluteString());
+    EXPECT_EQ((*record)["version"].stringValue(), "2");
+
+    // A record whose file is gone gives an empty cache, and the next
+    // update downloads again.
+    ASSERT_TRUE(core::FileManager::removeItem(*second.fileSystemPath()));
+    const auto reopened = DZVersionedCache::create(kCacheID);
+    EXPECT_FALSE(reopened->cacheData());
+    EXPECT_FALSE(reopened->version());
+    EXPECT_FALSE(update(*reopened, server_.url("/file"), "2"));
+    EXPECT_EQ(text(reopened->cacheData()), "two");
+}
+
+TEST_F(DZVersionedCacheService, TakesOverTheEarlierStoreOnce) {
+    const auto folder = DZCacheDirectoryPath("versioned", nullptr);
+    ASSERT_TRUE(folder);
+    const std::string earlier =
+        *folder->fileSystemPath() + "/" + *DZMD5HexString(kCacheID) + ".gcache";
+    ASSERT_TRUE(core::FileManager::writeAtomically(earlier, std::string_view("3\n1.5script")));
+
+    const auto cache = DZVersionedCache::create(kCacheID);
+    EXPECT_EQ(cache->version(), "1.5");
+    EXPECT_EQ(text(cache->cacheData()), "script");
+    EXPECT_FALSE(core::FileManager::fileExists(earlier));
+    EXPECT_FALSE(core::FileManager::fileExists(*folder->fileSystemPath()));
+
+    // From now on the new store holds it, and the same version downloads nothing.
+    const auto reopened = DZVersionedCache::create(kCacheID);
+    EXPECT_EQ(reopened->version(), "1.5");
+    EXPECT_EQ(text(reopened->cacheData()), "script");
+    const auto same = update(*reopened, server_.url("/file"), "1.5");
+    ASSERT_TRUE(same);
+    EXPECT_EQ(same->message, "Cache version hasn't changed.");
+
+    // A damaged earlier store is not taken over.
+    DZVersionedCache::removeStoredCache(kCacheID);
+    ASSERT_TRUE(DZCacheDirectoryPath("versioned", nullptr));
+    ASSERT_TRUE(core::FileManager::writeAtomically(earlier, std::string_view("9\nshort")));
+    EXPECT_FALSE(DZVersionedCache::create(kCacheID)->version());
 }

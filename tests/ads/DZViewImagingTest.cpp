@@ -5,7 +5,9 @@
 #include "ads/foundation/DZIcons.h"
 #include "ads/foundation/DZViewImaging.h"
 #include "ads/foundation/DZWiggleGestureRecognizer.h"
+#include "core/RunLoop.h"
 #include "ui/Window.h"
+#include "web/WebView.h"
 
 using namespace ads;
 
@@ -78,6 +80,41 @@ TEST(DZViewImaging, ContentCountsAsRenderedWhenMoreThanATenthDiffers) {
     EXPECT_FALSE(DZIsViewContentRendered(empty.get()));
     EXPECT_FALSE(DZIsViewContentRendered(nullptr));
     EXPECT_EQ(DZViewSnapshotImage(nullptr), nullptr);
+}
+
+TEST(DZViewImaging, FreshWebContentShowsThePageAsItIsNow) {
+    const auto wait = [](const std::function<bool()>& done) {
+        return core::RunLoop::main().runUntil(done, 20);
+    };
+    const gfx::Color red{1, 0, 0, 1};
+    const gfx::Color blue{0, 0, 1, 1};
+    auto container = std::make_shared<ui::View>(gfx::Rect(0, 0, 40, 40));
+    std::string error;
+    const auto page = web::WebView::create({0, 0, 40, 40}, {}, &error);
+    ASSERT_TRUE(page) << error;
+    container->addSubview(page);
+    page->loadHTMLString("<body style='margin:0;background:#f00'></body>",
+                         core::URL::create("https://ad.example/"));
+    ASSERT_TRUE(wait([&] { return !page->isLoading() && page->isRendered(); }));
+    ASSERT_TRUE(wait([&] { return web::WebView::pendingSnapshotCount() == 0; }));
+
+    bool repainted = false;
+    page->evaluateJavaScript("document.body.style.background = '#00f'",
+                             [&](web::JSResult) { repainted = true; });
+    ASSERT_TRUE(wait([&] { return repainted; }));
+    EXPECT_EQ(DZBackgroundPixelRatio(DZViewSnapshotImage(container.get()).get(), red), 1.0)
+        << "the plain snapshot draws the page as it was last snapped";
+
+    gfx::ImagePtr fresh;
+    DZRenderViewWithFreshWebContent(container, [&](gfx::ImagePtr image) { fresh = image; });
+    ASSERT_TRUE(wait([&] { return fresh != nullptr; }));
+    EXPECT_EQ(DZBackgroundPixelRatio(fresh.get(), blue), 1.0);
+
+    // Without web views the image comes at once.
+    gfx::ImagePtr plain;
+    DZRenderViewWithFreshWebContent(std::make_shared<ui::View>(gfx::Rect(0, 0, 4, 4)),
+                                    [&](gfx::ImagePtr image) { plain = image; });
+    EXPECT_TRUE(plain);
 }
 
 namespace {

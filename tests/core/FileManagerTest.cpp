@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ScopedEnvironment.h"
+#include "core/FileHandle.h"
 #include "core/FileManager.h"
 #include "support/TestEnvironment.h"
 
@@ -196,4 +197,45 @@ TEST(FileManagerFiles, ReportsTheSpaceOfTheVolume) {
     EXPECT_GT(space.value().totalBytes, 0u);
     EXPECT_LE(space.value().freeBytes, space.value().totalBytes);
     EXPECT_FALSE(FileManager::volumeSpace(testsupport::testHome() + "/no/such/folder"));
+}
+
+TEST(FileHandle, AppendsAndReadsRangesWithoutReadingPastTheEnd) {
+    const std::string path = testFolder() + "/growing.bin";
+    EXPECT_FALSE(core::FileHandle::openForWriting(path));  // never creates
+    ASSERT_TRUE(FileManager::writeAtomically(path, std::string_view("abc")));
+    {
+        auto opened = core::FileHandle::openForWriting(path);
+        ASSERT_TRUE(opened) << opened.error();
+        core::FileHandle writer = std::move(opened).value();
+        ASSERT_EQ(writer.seekToEnd().value(), 3u);
+        const std::string more = "defgh";
+        ASSERT_TRUE(
+            writer.write({reinterpret_cast<const std::uint8_t*>(more.data()), more.size()}));
+    }
+    auto opened = core::FileHandle::openForReading(path);
+    ASSERT_TRUE(opened);
+    core::FileHandle reader = std::move(opened).value();
+    struct Case {
+        std::uint64_t offset;
+        std::uint64_t length;
+        std::string expected;
+    };
+    for (const Case& c :
+         {Case{0, 3, "abc"}, Case{6, UINT64_MAX, "gh"}, Case{8, 10, ""}, Case{100, 1, ""}}) {
+        SCOPED_TRACE(c.offset);
+        ASSERT_TRUE(reader.seek(c.offset));
+        const auto bytes = reader.read(c.length);
+        ASSERT_TRUE(bytes) << bytes.error();
+        EXPECT_EQ(std::string(bytes.value().begin(), bytes.value().end()), c.expected);
+    }
+    EXPECT_FALSE(core::FileHandle::openForReading(testFolder()));  // a folder
+}
+
+TEST(FileManagerFolders, ResolvedPathFollowsLinksAndDots) {
+    const std::string folder = testFolder();
+    ASSERT_TRUE(FileManager::createDirectory(folder + "/real/deep", true));
+    ASSERT_EQ(::symlink((folder + "/real").c_str(), (folder + "/link").c_str()), 0);
+    EXPECT_EQ(FileManager::resolvedPath(folder + "/link/deep/../deep/.").value(),
+              FileManager::resolvedPath(folder + "/real/deep").value());
+    EXPECT_FALSE(FileManager::resolvedPath(folder + "/link/absent"));
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -86,6 +87,18 @@ TEST(QueueTest, QueueCurrentIsNullOnAPlainThread) {
     Queue* current = Queue::main().get();
     std::thread([&] { current = Queue::current(); }).join();
     EXPECT_EQ(current, nullptr);
+}
+
+TEST(QueueTest, SerialQueueOverItsOwnPoolRunsOnThatPoolsWorkers) {
+    core::ThreadPool pool(1, 1);
+    std::promise<std::thread::id> worker;
+    pool.submit(0, [&] { worker.set_value(std::this_thread::get_id()); });
+    const std::thread::id poolThread = worker.get_future().get();
+
+    auto serial = Queue::serial("test.own-pool", pool);
+    std::promise<std::thread::id> ran;
+    serial->async([&] { ran.set_value(std::this_thread::get_id()); });
+    EXPECT_EQ(ran.get_future().get(), poolThread);
 }
 
 TEST(QueueTest, SerialQueueRunsOneTaskAtATimeInSubmissionOrder) {

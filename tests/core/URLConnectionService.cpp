@@ -49,6 +49,20 @@ TEST(URLConnectionService, ReportsResponseBodyCacheQuestionAndFinishOnTheMainLoo
     EXPECT_EQ(missing->body, "gone");
 }
 
+TEST(URLConnectionService, AConnectionThatStreamsToDiskIsNeverAskedToCache) {
+    LoopbackServer server;
+    server.on("GET", "/kept", [](const auto&) { return cacheable("hello", "max-age=60"); });
+    const auto record = std::make_shared<ConnectionRecord>();
+    auto connection = core::URLConnection::create(core::URLRequest(server.url("/kept")), record);
+    connection->setOffersResponseToCache(false);
+    connection->scheduleInRunLoop(core::RunLoop::main());
+    connection->start();
+    connection->setOffersResponseToCache(true);  // too late: ignored
+    ASSERT_TRUE(waitUntil([&] { return record->ended; }));
+    EXPECT_EQ(record->events, (Events{"response 200", "finish"}));
+    EXPECT_EQ(record->body, "hello");
+}
+
 TEST(URLConnectionService, CallbacksOfAWorkerThreadsLoopArriveOnThatThread) {
     LoopbackServer server;
     server.on("GET", "/", [](const auto&) { return LoopbackResponse::text("from afar"); });

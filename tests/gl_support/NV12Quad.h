@@ -1,5 +1,5 @@
 #pragma once
-// Test and benchmark support for the GL pipeline: an NV12 frame in memory
+// Test support for the GL pipeline: an NV12 frame in memory
 // and a small program that draws one over the whole viewport (a textured
 // quad converting video-range BT.601 YUV to RGB). The SDK brings its own
 // programs; this one proves the platform's pieces end to end. Use it where

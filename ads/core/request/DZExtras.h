@@ -26,6 +26,14 @@ public:
     [[nodiscard]] const std::optional<core::Dictionary>& additionalParameters() const {
         return additionalParameters_;
     }
+    // Before the extras are registered with a request.
+    void setAdditionalParameters(std::optional<core::Dictionary> parameters) {
+        additionalParameters_ = std::move(parameters);
+    }
+    // A new object with the same parameters.
+    [[nodiscard]] std::shared_ptr<DZExtras> copy() const {
+        return std::make_shared<DZExtras>(additionalParameters_);
+    }
 
 private:
     std::optional<core::Dictionary> additionalParameters_;

@@ -95,8 +95,8 @@ public:
     // main thread (the caller waits for it off the main thread).
     [[nodiscard]] core::Dictionary parameters() const;
     // False once extras of another network, or DZExtras with "_ad", are
-    // registered.
-    [[nodiscard]] bool cacheable() const;
+    // registered; always false for some request kinds.
+    [[nodiscard]] virtual bool cacheable() const;
     [[nodiscard]] std::string description() const;
 
     [[nodiscard]] bool isNativeExpressEnabled() const { return nativeExpressEnabled_; }

@@ -7,8 +7,10 @@
 #include <unordered_map>
 
 #include "ads/core/app/DZApplication.h"
+#include "ads/core/request/DZDynamicHeightSearchRequest.h"
 #include "ads/core/request/DZExtras.h"
 #include "ads/core/request/DZRequest.h"
+#include "ads/core/request/DZSearchRequest.h"
 #include "ads/core/request/ZODRequest.h"
 #include "ads/foundation/DZClock.h"
 #include "ads/foundation/DZDevice.h"
@@ -30,6 +32,9 @@ struct Registry {
     std::unordered_map<std::string, DZRequest::Factory> factories{
         {DZRequest::kClassName, [] { return std::make_shared<DZRequest>(); }},
         {ZODRequest::kClassName, [] { return std::make_shared<ZODRequest>(); }},
+        {DZSearchRequest::kClassName, [] { return std::make_shared<DZSearchRequest>(); }},
+        {DZDynamicHeightSearchRequest::kClassName,
+         [] { return std::make_shared<DZDynamicHeightSearchRequest>(); }},
     };
 };
 

@@ -1,159 +1,197 @@
 #include "ads/web/cache/DZVersionedCache.h"
 
-#include <charconv>
-
-#include "ads/foundation/DZFileSystem.h"
-#include "ads/foundation/DZHTTPRequest.h"
 #include "ads/foundation/DZHashing.h"
-#include "ads/foundation/DZNetworkErrors.h"
 #include "ads/foundation/DZThreading.h"
+#include "ads/web/cache/DZResourceCache.h"
 #include "core/FileManager.h"
-#include "core/URLSession.h"
+#include "core/StringFormat.h"
+#include "core/UserDefaults.h"
 
 namespace ads {
 
 namespace {
 
-// File layout: the version's length in decimal, "\n", the version, the data.
-std::string encodeRecord(const std::string& version, const core::Data& data) {
-    std::string record = std::to_string(version.size());
-    record.push_back('\n');
-    record.append(version);
-    record.append(data.begin(), data.end());
-    return record;
+Error cacheError(const char* message) {
+    return DZErrorWithCodeDescription(kDZErrorInternalError, message);
 }
 
-bool decodeRecord(std::string_view record, std::string& version, core::Data& data) {
-    const size_t newline = record.find('\n');
-    if (newline == std::string_view::npos) return false;
-    size_t length = 0;
-    const auto [end, failure] = std::from_chars(record.data(), record.data() + newline, length);
-    if (failure != std::errc() || end != record.data() + newline) return false;
-    if (record.size() - newline - 1 < length) return false;
-    version.assign(record.substr(newline + 1, length));
-    const std::string_view bytes = record.substr(newline + 1 + length);
-    data.assign(bytes.begin(), bytes.end());
-    return true;
-}
-
-void completeOnMain(const DZVersionedCache::Completion& completion, std::optional<Error> error) {
-    if (!completion) return;
-    core::Queue::main()->async([completion, error = std::move(error)] { completion(error); });
+std::optional<std::string> existingPath(const std::optional<core::URL>& url) {
+    const auto path = url ? url->fileSystemPath() : std::nullopt;
+    if (!path || !core::FileManager::fileExists(*path)) return std::nullopt;
+    return path;
 }
 
 }  // namespace
 
-std::shared_ptr<DZVersionedCache> DZVersionedCache::create(std::string_view cacheID) {
-    if (cacheID.empty()) return nullptr;
-    std::shared_ptr<DZVersionedCache> cache(new DZVersionedCache(std::string(cacheID)));
-    cache->load();
+std::shared_ptr<DZVersionedCache> DZVersionedCache::create(std::string_view name) {
+    if (name.empty()) return nullptr;
+    auto cache = std::make_shared<DZVersionedCache>(Private{}, DZStringHashHex(name));
+    cache->load(name);
     return cache;
 }
 
-void DZVersionedCache::removeStoredCache(std::string_view cacheID) {
-    DZVersionedCache cache{std::string(cacheID)};
-    if (const auto path = cache.filePath(nullptr)) (void)core::FileManager::removeItem(*path);
-}
-
-DZVersionedCache::DZVersionedCache(std::string cacheID)
+DZVersionedCache::DZVersionedCache(Private, std::string cacheID)
     : cacheID_(std::move(cacheID)),
-      queue_(DZCreateQueueWithQoS(DZQueueLabel("versioned-cache"), DZQoSUtility)) {}
+      userDefaultsKey_(core::format("%@:%@", kUserDefaultsKeyPrefix, cacheID_)),
+      lockQueue_(DZCreateQueueWithQoS(DZQueueLabel("versioned-cache"), DZQoSUtility)) {}
 
-std::optional<std::string> DZVersionedCache::filePath(Error* error) const {
-    const auto folder = DZCacheDirectoryPath("versioned", error);
-    const auto folderPath = folder ? folder->fileSystemPath() : std::nullopt;
-    if (!folderPath) return std::nullopt;
-    const auto name = DZMD5HexString(cacheID_).value_or(cacheID_);
-    return *folderPath + "/" + name + ".gcache";
+void DZVersionedCache::removeStoredCache(std::string_view name) {
+    const auto cache = create(name);
+    if (!cache) return;
+    if (const auto path = existingPath(cache->cacheURL())) {
+        (void)core::FileManager::removeItem(*path);
+    }
+    core::UserDefaults::standard()->removeObjectForKey(cache->userDefaultsKey());
+    if (const auto earlier = earlierStorePath(name)) (void)core::FileManager::removeItem(*earlier);
 }
 
-void DZVersionedCache::load() {
-    const auto path = filePath(nullptr);
-    if (!path || !core::FileManager::fileExists(*path)) return;
-    const auto contents = core::FileManager::readFile(*path);
+// Not shared yet: no queue is needed to fill it in.
+void DZVersionedCache::load(std::string_view name) {
+    const auto record = core::UserDefaults::standard()->dictionaryForKey(userDefaultsKey_);
+    if (!record) {
+        (void)takeOverEarlierStore(name);
+        return;
+    }
+    const std::string* urlText = (*record)["url"].string();
+    const auto url = urlText ? core::URL::create(*urlText) : std::nullopt;
+    const auto path = existingPath(url);
+    if (!path) return;
+    auto contents = core::FileManager::readFile(*path);
     if (!contents) return;
-    std::string version;
-    core::Data data;
-    if (!decodeRecord(contents.value(), version, data)) return;
-    const std::lock_guard lock(mutex_);
-    version_ = std::move(version);
-    data_ = std::move(data);
+    const std::string& bytes = contents.value();
+    cacheData_ = core::Data(bytes.begin(), bytes.end());
+    cacheURL_ = url;
+    const std::string* version = (*record)["version"].string();
+    version_ = version ? std::optional(*version) : std::nullopt;
 }
 
 std::optional<core::Data> DZVersionedCache::cacheData() const {
-    const std::lock_guard lock(mutex_);
-    return data_;
+    std::optional<core::Data> data;
+    lockQueue_->sync([&] { data = cacheData_; });
+    return data;
 }
 
 std::optional<std::string> DZVersionedCache::version() const {
-    const std::lock_guard lock(mutex_);
-    return version_;
+    std::optional<std::string> version;
+    lockQueue_->sync([&] { version = version_; });
+    return version;
+}
+
+std::optional<core::URL> DZVersionedCache::cacheURL() const {
+    std::optional<core::URL> url;
+    lockQueue_->sync([&] { url = cacheURL_; });
+    return url;
 }
 
 void DZVersionedCache::updateWithURL(const core::URL& url, const std::string& version,
                                      Completion completion) {
-    if (!url.isHTTPorHTTPS()) {
-        completeOnMain(completion,
-                       DZErrorWithCodeDescription(kDZErrorInternalError, "Invalid cache URL."));
+    if (version == this->version()) {
+        executeCompletionBlock(completion, cacheError("Cache version hasn't changed."));
         return;
     }
-    {
-        const std::lock_guard lock(mutex_);
-        if (version_ == version) {
-            completeOnMain(completion, DZErrorWithCodeDescription(kDZErrorInternalError,
-                                                                  "Cache version hasn't changed."));
-            return;
-        }
-        if (updating_) {
-            completeOnMain(completion,
-                           DZErrorWithCodeDescription(kDZErrorInternalError,
-                                                      "A cache update is already on progress."));
-            return;
-        }
-        updating_ = true;
+    if (!url.isHTTPorHTTPS()) {
+        executeCompletionBlock(completion, cacheError("Invalid cache URL."));
+        return;
     }
-    auto request = DZMakeURLRequest(url, std::nullopt, std::nullopt, std::nullopt);
-    auto task = core::URLSession::shared()->dataTask(
-        std::move(*request),
-        [self = shared_from_this(), version,
-         completion](core::Data body, std::optional<core::HTTPURLResponse> response,
-                     std::optional<core::NetworkError> failure) {
-            if (failure) {
-                self->finishUpdate(std::nullopt, version, DZErrorFromNetworkError(*failure),
-                                   completion);
-            } else if (response && response->statusCode() >= 400) {
-                self->finishUpdate(std::nullopt, version,
-                                   DZInvalidResponseError(response->statusCode()), completion);
-            } else {
-                self->finishUpdate(std::move(body), version, std::nullopt, completion);
-            }
-        },
-        queue_);
-    task->resume();
+    std::optional<Error> outcome;
+    std::shared_ptr<DZResourceCache> started;
+    lockQueue_->sync([&] {
+        if (loading_) {
+            outcome = cacheError("A cache update is already on progress.");
+            return;
+        }
+        resetState();
+        Error error;
+        auto cache = DZResourceCache::createWithCacheID(
+            core::URLRequest(url), core::format("%@.%@", cacheID_, version), &error);
+        if (!cache) {
+            outcome = error.domain.empty()
+                          ? cacheError("Failed to create resourcecache object for updating "
+                                       "versioned cache.")
+                          : error;
+            return;
+        }
+        loading_ = true;
+        completionBlock_ = completion;
+        newVersion_ = version;
+        cache->setDelegate(weak_from_this());
+        resourceCache_ = cache;
+        started = std::move(cache);
+    });
+    if (outcome) {
+        executeCompletionBlock(completion, std::move(outcome));
+        return;
+    }
+    started->start();
 }
 
-void DZVersionedCache::finishUpdate(std::optional<core::Data> body, const std::string& version,
-                                    std::optional<Error> error, const Completion& completion) {
-    if (body) {
-        Error folderError;
-        const auto path = filePath(&folderError);
-        if (!path) {
-            error = folderError;
-        } else if (const auto written =
-                       core::FileManager::writeAtomically(*path, encodeRecord(version, *body));
-                   !written) {
-            error = DZFileError(written.error(), written.errorNumber());
-        }
+void DZVersionedCache::resourceCacheDidSucceedCaching(
+    const std::shared_ptr<DZResourceCache>& cache) {
+    const auto path = cache->fileURL().fileSystemPath();
+    auto contents = path ? core::FileManager::readFile(*path)
+                         : core::FileResult<std::string>::failure("no path");
+    if (!contents) {
+        resetStateAndNotifyCompletionBlockWithError(cacheError("Downloaded file is corrupted."));
+        return;
     }
-    {
-        const std::lock_guard lock(mutex_);
-        if (body) {
-            data_ = std::move(body);
-            version_ = version;
-        }
-        updating_ = false;
+    std::optional<core::URL> replaced;
+    bool current = false;
+    lockQueue_->sync([&] {
+        current = isCurrent(cache);
+        if (!current) return;
+        if (cacheURL_ != cache->fileURL()) replaced = cacheURL_;
+        cacheURL_ = cache->fileURL();
+        version_ = newVersion_;
+        const std::string& bytes = contents.value();
+        cacheData_ = core::Data(bytes.begin(), bytes.end());
+        storeRecord();
+    });
+    if (!current) return;
+    if (const auto old = existingPath(replaced)) (void)core::FileManager::removeItem(*old);
+    resetStateAndNotifyCompletionBlockWithError(std::nullopt);
+}
+
+void DZVersionedCache::resourceCacheDidFailCachingWithError(
+    const std::shared_ptr<DZResourceCache>& cache, const Error& error) {
+    bool current = false;
+    lockQueue_->sync([&] { current = isCurrent(cache); });
+    if (current) resetStateAndNotifyCompletionBlockWithError(error);
+}
+
+bool DZVersionedCache::isCurrent(const std::shared_ptr<DZResourceCache>& cache) const {
+    return cache && cache == resourceCache_;
+}
+
+void DZVersionedCache::storeRecord() const {
+    core::Dictionary record;
+    if (cacheURL_) record.set("url", cacheURL_->absoluteString());
+    if (version_) record.set("version", *version_);
+    core::UserDefaults::standard()->setObject(userDefaultsKey_, std::move(record));
+}
+
+void DZVersionedCache::resetState() {
+    newVersion_.reset();
+    completionBlock_ = nullptr;
+    loading_ = false;
+    if (const auto cache = std::exchange(resourceCache_, nullptr)) {
+        cache->setDelegate({});
+        cache->cancelWithError(cacheError("Explicitly cancelled in progress cache."));
     }
-    completeOnMain(completion, std::move(error));
+}
+
+void DZVersionedCache::resetStateAndNotifyCompletionBlockWithError(std::optional<Error> error) {
+    Completion completion;
+    lockQueue_->sync([&] {
+        completion = std::move(completionBlock_);
+        resetState();
+    });
+    executeCompletionBlock(completion, std::move(error));
+}
+
+void DZVersionedCache::executeCompletionBlock(const Completion& completion,
+                                              std::optional<Error> error) {
+    if (!completion) return;
+    core::Queue::main()->async([completion, error = std::move(error)] { completion(error); });
 }
 
 }  // namespace ads

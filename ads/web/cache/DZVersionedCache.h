@@ -1,69 +1,105 @@
 #pragma once
-// One downloaded file kept with its version across launches. The bytes and
-// their version live together in one file in the SDK's cache folder
-// ("versioned/<MD5 of the cache id>.gcache"), written atomically, so a
-// crash leaves either the old pair or the new one.
+// One downloaded file per name, tagged with a version, kept across
+// launches: creation loads the last good copy into memory, and an update
+// downloads a new version through a resource cache and swaps it in only when
+// the download succeeded, deleting the old version's file. The event log
+// keeps its script here ("sawmill_js").
 //
-// An update downloads only when the version differs from the stored one,
-// and only one update runs at a time. Only http and https URLs are fetched.
-// The completion always runs asynchronously on the main thread.
+// Stored form: the record {"url": the current file's URL, "version"} in the
+// standard user defaults under "/dozuza/ads/versioned-cache:<cacheID>"
+// (cacheID: DZStringHashHex of the name), and each version's file in the
+// SDK cache folder under the resource-cache id "<cacheID>.<version>". A
+// store written by earlier builds (one file "versioned/<MD5 of the
+// name>.gcache" holding version and bytes) is taken over at the first
+// creation and then deleted.
 //
-// Threading: any thread; the fields are guarded by a lock and the download
-// is written on the serial queue "com.dozuza.vuraz.versioned-cache".
+// One update runs at a time; only http and https URLs are fetched.
+// Completions run asynchronously on the main queue.
+//
+// Threading: any thread, except the fields' serial queue
+// "com.dozuza.vuraz.versioned-cache"; resource-cache callbacks arrive on
+// the main thread.
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "ads/core/request/DZError.h"
+#include "ads/web/cache/DZResourceCacheDelegate.h"
 #include "core/Queue.h"
 #include "core/URL.h"
 #include "core/Value.h"
 
 namespace ads {
 
-class DZVersionedCache : public std::enable_shared_from_this<DZVersionedCache> {
+class DZVersionedCache : public DZResourceCacheDelegate,
+                         public std::enable_shared_from_this<DZVersionedCache> {
 public:
     using Completion = std::function<void(std::optional<Error> error)>;
 
-    // Loads what was stored for the id; nullptr for an empty id.
-    [[nodiscard]] static std::shared_ptr<DZVersionedCache> create(std::string_view cacheID);
-    // Deletes what is stored for the id (for tests that need a first launch).
-    static void removeStoredCache(std::string_view cacheID);
+    static constexpr std::string_view kUserDefaultsKeyPrefix = "/dozuza/ads/versioned-cache";
+
+    // Loads what was stored for the name; nullptr for an empty name.
+    [[nodiscard]] static std::shared_ptr<DZVersionedCache> create(std::string_view name);
+    // Forgets the record and deletes the files stored for the name, the
+    // earlier builds' one too (for tests that need a first launch).
+    static void removeStoredCache(std::string_view name);
 
     DZVersionedCache(const DZVersionedCache&) = delete;
     DZVersionedCache& operator=(const DZVersionedCache&) = delete;
 
     [[nodiscard]] const std::string& cacheID() const { return cacheID_; }
+    [[nodiscard]] const std::string& userDefaultsKey() const { return userDefaultsKey_; }
     [[nodiscard]] std::optional<core::Data> cacheData() const;
     [[nodiscard]] std::optional<std::string> version() const;
+    // The current version's file.
+    [[nodiscard]] std::optional<core::URL> cacheURL() const;
 
-    // Unless version is the stored one ("Cache version hasn't changed.") or
-    // an update is running ("A cache update is already on progress."), both
-    // SDK error 11, downloads url and keeps the body with version. A failed
-    // download (transport error, or HTTP status 400 or more: SDK error 11
-    // "Invalid response received.") keeps what was stored. A body that could
-    // not be written to disk is still kept for this process, and the file
-    // error reported.
+    // Downloads url as version, unless version is the current one ("Cache
+    // version hasn't changed."), an update runs ("A cache update is already
+    // on progress.") or url is not http(s) ("Invalid cache URL."), all SDK
+    // error 11. A failed download (for instance SDK error 2 "Invalid response
+    // received.") keeps the current version, its data and record, and leaves
+    // no partial file.
     void updateWithURL(const core::URL& url, const std::string& version, Completion completion);
 
-private:
-    explicit DZVersionedCache(std::string cacheID);
+    void resourceCacheDidSucceedCaching(const std::shared_ptr<DZResourceCache>& cache) override;
+    void resourceCacheDidFailCachingWithError(const std::shared_ptr<DZResourceCache>& cache,
+                                              const Error& error) override;
 
-    void load();
-    void finishUpdate(std::optional<core::Data> body, const std::string& version,
-                      std::optional<Error> error, const Completion& completion);
-    [[nodiscard]] std::optional<std::string> filePath(Error* error) const;
+private:
+    struct Private {};
+
+public:
+    DZVersionedCache(Private, std::string cacheID);
+
+private:
+    void load(std::string_view name);
+    // DZVersionedCacheTakeover.cpp: the earlier builds' store becomes the
+    // current version; false when there is none.
+    bool takeOverEarlierStore(std::string_view name);
+    [[nodiscard]] static std::optional<std::string> earlierStorePath(std::string_view name);
+
+    // Lock queue only.
+    void resetState();
+    [[nodiscard]] bool isCurrent(const std::shared_ptr<DZResourceCache>& cache) const;
+    void resetStateAndNotifyCompletionBlockWithError(std::optional<Error> error);
+    static void executeCompletionBlock(const Completion& completion, std::optional<Error> error);
+    void storeRecord() const;
 
     const std::string cacheID_;
-    const std::shared_ptr<core::Queue> queue_;
-    mutable std::mutex mutex_;
-    std::optional<core::Data> data_;
+    const std::string userDefaultsKey_;
+    const std::shared_ptr<core::Queue> lockQueue_;
+
+    std::optional<core::URL> cacheURL_;
+    std::shared_ptr<DZResourceCache> resourceCache_;
+    Completion completionBlock_;
+    bool loading_ = false;
+    std::optional<std::string> newVersion_;
+    std::optional<core::Data> cacheData_;
     std::optional<std::string> version_;
-    bool updating_ = false;
 };
 
 }  // namespace ads

@@ -1,61 +1,147 @@
 #include "ads/web/intercept/DZAdViewResourceCollection.h"
 
-#include "ads/foundation/DZDeviceHost.h"
+#include <algorithm>
+#include <atomic>
+
+#include "ads/core/response/DZAd.h"
+#include "ads/foundation/DZSafeBrowsingReporter.h"
+#include "ads/foundation/DZThreading.h"
 
 namespace ads {
 
+namespace {
+
+std::atomic<bool> greedyCollection{true};
+
+}  // namespace
+
+std::shared_ptr<DZAdViewResourceCollection>
+DZAdViewResourceCollection::create(DZResourceCollectionAdView adView) {
+    return std::make_shared<DZAdViewResourceCollection>(std::move(adView));
+}
+
+DZAdViewResourceCollection::DZAdViewResourceCollection(DZResourceCollectionAdView adView)
+    : adView_(std::move(adView)), lockQueue_(core::Queue::serial(DZQueueLabel("url-collection"))) {}
+
+void DZAdViewResourceCollection::setGreedyCollectionEnabled(bool enabled) {
+    greedyCollection = enabled;
+}
+
+bool DZAdViewResourceCollection::isGreedyCollectionEnabled() {
+    return greedyCollection;
+}
+
 void DZAdViewResourceCollection::setMainDocumentURL(std::optional<core::URL> url) {
-    std::lock_guard lock(mutex_);
-    mainDocumentURL_ = std::move(url);
+    lockQueue_->async([self = shared_from_this(), url = std::move(url)] {
+        if (self->mainDocumentURL_ == url) return;
+        self->mainDocumentURL_ = url;
+        if (!greedyCollection) {
+            self->resources_.clear();
+            self->requestIndexForCanonicalURL_.clear();
+            self->requestIndicesForRedirectToURL_.clear();
+            self->clickthroughURLs_.clear();
+            self->keptBodyBytes_ = 0;
+        }
+        self->imageData_.reset();
+        self->safeBrowsingReporter_.reset();
+        ++self->pageGeneration_;
+    });
 }
 
 std::optional<core::URL> DZAdViewResourceCollection::mainDocumentURL() const {
-    std::lock_guard lock(mutex_);
-    return mainDocumentURL_;
+    std::optional<core::URL> url;
+    lockQueue_->sync([&] { url = mainDocumentURL_; });
+    return url;
 }
 
-void DZAdViewResourceCollection::addResource(core::Dictionary resource) {
-    std::lock_guard lock(mutex_);
-    resources_.emplace_back(std::move(resource));
+void DZAdViewResourceCollection::addURLRequest(const core::URLRequest& request) {
+    updateSafeBrowsingReporter();
+    lockQueue_->async([self = shared_from_this(), record = DZAdViewResourceRequest(request)] {
+        self->addResourceRequest(record);
+    });
+}
+
+void DZAdViewResourceCollection::addURLResponse(const core::HTTPURLResponse& response,
+                                                const core::URLRequest& request) {
+    updateSafeBrowsingReporter();
+    lockQueue_->async(
+        [self = shared_from_this(), record = DZAdViewResourceRequest(request), response] {
+            const auto resource = self->resourceAddingRequest(record);
+            if (resource->response() == response) return;
+            resource->setResponse(response);
+            if (response.statusCode() >= 300 && response.statusCode() <= 399) {
+                self->addRedirectDestinationForResource(resource);
+            }
+        });
+}
+
+void DZAdViewResourceCollection::addResourceData(std::span<const std::uint8_t> data,
+                                                 const core::URLRequest& request) {
+    lockQueue_->async([self = shared_from_this(), record = DZAdViewResourceRequest(request),
+                       bytes = core::Data(data.begin(), data.end())] {
+        const auto resource = self->resourceAddingRequest(record);
+        self->keptBodyBytes_ +=
+            resource->appendContent(bytes, kCollectionBodyLimit - self->keptBodyBytes_);
+    });
 }
 
 void DZAdViewResourceCollection::addClickthroughURL(const core::URL& url) {
-    std::lock_guard lock(mutex_);
-    clickthroughURLs_.push_back(url);
+    lockQueue_->async([self = shared_from_this(), url] { self->clickthroughURLs_.push_back(url); });
 }
 
-void DZAdViewResourceCollection::addAutoClick() {
-    std::lock_guard lock(mutex_);
-    malicious_ = true;
+void DZAdViewResourceCollection::addAutoClickRequest(const core::URLRequest& request) {
+    lockQueue_->async([self = shared_from_this(), record = DZAdViewResourceRequest(request)] {
+        self->addResourceRequest(record);
+        if (const auto resource = self->resourceForRequest(record)) {
+            resource->setType(DZAdViewResource::kAutoClick);
+        }
+    });
+}
+
+void DZAdViewResourceCollection::updateSafeBrowsingReporter() {
+    DZRunOnMainThread([self = shared_from_this()] {
+        const auto ad = self->adView_.ad ? self->adView_.ad() : nullptr;
+        self->lockQueue_->async([self, reporter = ad ? ad->safeBrowsingReporter() : nullptr] {
+            if (!self->safeBrowsingReporter_) self->safeBrowsingReporter_ = reporter;
+        });
+    });
+}
+
+void DZAdViewResourceCollection::adViewDidFinishLayout() {
+    // The page generation is read in queue order, so that a page change
+    // posted before this call discards nothing rendered for the new page.
+    lockQueue_->async([self = shared_from_this()] {
+        DZRunOnMainThread([self, generation = self->pageGeneration_] {
+            const auto ad = self->adView_.ad ? self->adView_.ad() : nullptr;
+            auto reporter = ad ? ad->safeBrowsingReporter() : nullptr;
+            if (!reporter || !reporter->shouldSendRenderedAd() || !self->adView_.renderImage) {
+                return;
+            }
+            self->adView_.renderImage(
+                [self, generation, reporter = std::move(reporter)](gfx::ImagePtr image) {
+                    self->lockQueue_->async([self, generation, reporter, image] {
+                        self->storeRenderedImage(reporter, generation, image);
+                    });
+                });
+        });
+    });
+}
+
+void DZAdViewResourceCollection::storeRenderedImage(
+    const std::shared_ptr<DZSafeBrowsingReporter>& reporter, std::uint64_t generation,
+    const gfx::ImagePtr& image) {
+    if (!image || generation != pageGeneration_ || reporter != safeBrowsingReporter_) return;
+    imageData_ = image->encodePng();
 }
 
 bool DZAdViewResourceCollection::isMalicious() const {
-    std::lock_guard lock(mutex_);
-    return malicious_;
-}
-
-core::Dictionary DZAdViewResourceCollection::dictionaryRepresentation() const {
-    std::string pageURL = "mobileapp::";
-    pageURL.append(DZDeviceHost::platform()->mainBundleIdentifier());
-    core::Dictionary report{{"type", kReportType}, {"page_url", std::move(pageURL)}};
-
-    std::lock_guard lock(mutex_);
-    if (mainDocumentURL_) {
-        report.set("url", mainDocumentURL_->absoluteString());
-    }
-    core::Array resources = resources_;
-    for (size_t position = 0; position < clickthroughURLs_.size(); ++position) {
-        resources.emplace_back(core::Dictionary{
-            {"ad_resource_type", kClickthroughResourceType},
-            {"url", clickthroughURLs_[position].absoluteString()},
-            {"id", static_cast<std::int64_t>(resources_.size() + position)},
+    bool malicious = false;
+    lockQueue_->sync([&] {
+        malicious = std::any_of(resources_.begin(), resources_.end(), [](const auto& resource) {
+            return resource->type() == DZAdViewResource::kAutoClick;
         });
-    }
-    report.set("resources", std::move(resources));
-    if (!clickthroughURLs_.empty()) {
-        report.set("click_url", clickthroughURLs_.back().absoluteString());
-    }
-    return report;
+    });
+    return malicious;
 }
 
 }  // namespace ads
