@@ -10,6 +10,7 @@
 #include "ads/core/sdkcore/DZSDKCoreWebView.h"
 #include "ads/foundation/DZAppSession.h"
 #include "ads/web/dmsg/DZSDKCoreDMSGHandler.h"
+#include "ads/web/intercept/DZAdViewResourceCollection.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "core/NotificationCenter.h"
 #include "core/Random.h"
@@ -83,6 +84,16 @@ TEST_F(DZSDKCoreConstantsTest, ConvertedAndAppliedConstants) {
     EXPECT_EQ(defaults->doubleForKey(ads::kDZAppSessionTimeoutKey), 60.0);
     EXPECT_FALSE(interceptor->enabled());
     EXPECT_EQ(interceptor->bannerImplementationURLString(), "https://s.test/b.js");
+
+    const bool greedy = ads::DZAdViewResourceCollection::isGreedyCollectionEnabled();
+    deliver({{"sb_greedy", "0"}});
+    EXPECT_FALSE(ads::DZAdViewResourceCollection::isGreedyCollectionEnabled());
+    deliver({{"sb_greedy", "1"}});
+    EXPECT_TRUE(ads::DZAdViewResourceCollection::isGreedyCollectionEnabled());
+    deliver({{"sb_greedy", "0"}});
+    deliver({});  // absent: left as it is
+    EXPECT_FALSE(ads::DZAdViewResourceCollection::isGreedyCollectionEnabled());
+    ads::DZAdViewResourceCollection::setGreedyCollectionEnabled(greedy);
 
     deliver({{"mraid_disable_redirect", "0"}});
     EXPECT_TRUE(interceptor->enabled());

@@ -14,6 +14,7 @@
 #include "ads/foundation/DZLocationService.h"
 #include "ads/foundation/DZSawmill.h"
 #include "ads/foundation/DZValueHelpers.h"
+#include "ads/web/intercept/DZAdViewResourceCollection.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaults.h"
@@ -230,8 +231,8 @@ void DZSDKCoreController::applyConstants(const core::Dictionary& constants) {
                  "dzads:interstitial_ad_pool:refill_policy",
                  "dzads:interstitial_ad_pool:ad_unit_exclusions",
                  "sb_render_delay"});
-    // "sb_greedy" switches the resource collection's greedy mode, which
-    // lives with the resource capture.
+    if (constants.contains("sb_greedy"))
+        DZAdViewResourceCollection::setGreedyCollectionEnabled(store.flag("sb_greedy"));
     store.texts({"sb_response",
                  "view_controller_only_supports_application_orientation",
                  "application_supports_split_screen",
