@@ -23,6 +23,8 @@ using adwebtesting::ConstantsScope;
 class DZSDKCoreConstantsTest : public testing::Test {
 protected:
     void TearDown() override {
+        controller.reset();
+        EXPECT_TRUE(adwebtesting::drainMainQueue());
         core::Random::install(nullptr);
         for (const auto& key : core::UserDefaults::standard()->dictionaryRepresentation().keys())
             if (key.rfind("/dozuza/ads/", 0) == 0 || key.rfind("ns:", 0) == 0 ||

@@ -100,6 +100,8 @@ protected:
     }
     void TearDown() override {
         controller.reset();
+        // The page's ad view is let go of on the main queue.
+        EXPECT_TRUE(adwebtesting::drainMainQueue());
         ads::DZServerHosts::setAdServerHost(std::nullopt);
         clearDefaults();
     }
