@@ -1,10 +1,12 @@
 #include "core/JSONWriter.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,27 +18,38 @@ namespace core {
 
 namespace {
 
-// The escape written for each byte; empty for bytes written as they are.
-constexpr std::array<std::string_view, 256> makeEscapes() {
-    std::array<std::string_view, 256> escapes{};
-    constexpr std::string_view kControl[32] = {
-        "\\u0000", "\\u0001", "\\u0002", "\\u0003", "\\u0004", "\\u0005", "\\u0006", "\\u0007",
-        "\\b",     "\\t",     "\\n",     "\\u000b", "\\f",     "\\r",     "\\u000e", "\\u000f",
-        "\\u0010", "\\u0011", "\\u0012", "\\u0013", "\\u0014", "\\u0015", "\\u0016", "\\u0017",
-        "\\u0018", "\\u0019", "\\u001a", "\\u001b", "\\u001c", "\\u001d", "\\u001e", "\\u001f"};
-    for (size_t i = 0; i < 32; ++i) escapes[i] = kControl[i];
-    escapes['"'] = "\\\"";
-    escapes['\\'] = "\\\\";
-    escapes['/'] = "\\/";
-    escapes[0x7F] = {};
+// The escape written for each byte, padded to 8 bytes so that it is copied
+// in one move; a length of 0 for bytes written as they are.
+struct Escape {
+    char text[8];
+    std::uint8_t length;
+};
+
+constexpr std::array<Escape, 256> makeEscapes() {
+    std::array<Escape, 256> escapes{};
+    constexpr char kHex[] = "0123456789abcdef";
+    for (size_t i = 0; i < 32; ++i) {
+        escapes[i] = {{'\\', 'u', '0', '0', kHex[i >> 4], kHex[i & 15]}, 6};
+    }
+    const auto shortForm = [&](unsigned char byte, char letter) {
+        escapes[byte] = {{'\\', letter}, 2};
+    };
+    shortForm('\b', 'b');
+    shortForm('\t', 't');
+    shortForm('\n', 'n');
+    shortForm('\f', 'f');
+    shortForm('\r', 'r');
+    shortForm('"', '"');
+    shortForm('\\', '\\');
+    shortForm('/', '/');
     return escapes;
 }
 
-constexpr std::array<std::string_view, 256> kEscapes = makeEscapes();
+constexpr std::array<Escape, 256> kEscapes = makeEscapes();
 
 // Bytes that need a look: escapes and the lead bytes of multi-byte UTF-8.
 bool needsLook(unsigned char byte) {
-    return byte >= 0x80 || !kEscapes[byte].empty();
+    return byte >= 0x80 || kEscapes[byte].length != 0;
 }
 
 // The length of the well-formed UTF-8 sequence (RFC 3629: no overlong
@@ -76,26 +89,28 @@ int lookMask(__m128i chunk) {
 }  // namespace
 
 bool JSONWriter::write(const Value& value) {
-    if (out_.capacity() < kInitialCapacity) out_.reserve(kInitialCapacity);
-    const bool written = writeValue(value, 0);
-    flush();
-    return written;
+    return writeValue(value, 0);
 }
 
-void JSONWriter::put(std::string_view text) {
-    if (text.size() > kSlack) {
-        flush();
-        out_.append(text);
-        return;
-    }
-    roomFor(text.size());
-    std::memcpy(stage_ + staged_, text.data(), text.size());
-    staged_ += text.size();
+std::string JSONWriter::take() {
+    std::string text(buffer_.get(), at_);
+    buffer_.reset();
+    at_ = end_ = nullptr;
+    return text;
 }
 
-void JSONWriter::flush() {
-    out_.append(stage_, staged_);
-    staged_ = 0;
+void JSONWriter::grow(size_t bytes) {
+    const auto used = static_cast<size_t>(at_ - buffer_.get());
+    const auto capacity = static_cast<size_t>(end_ - buffer_.get());
+    // take() copies the text out at its exact size, so growing fast costs
+    // no memory kept; it leaves fewer bytes for realloc to copy.
+    const size_t wanted = std::max({4 * capacity, used + bytes, kInitialCapacity});
+    char* grown = static_cast<char*>(std::realloc(buffer_.get(), wanted));
+    if (!grown) throw std::bad_alloc();
+    (void)buffer_.release();
+    buffer_.reset(grown);
+    at_ = grown + used;
+    end_ = grown + wanted;
 }
 
 bool JSONWriter::writeValue(const Value& value, size_t depth) {
@@ -107,17 +122,13 @@ bool JSONWriter::writeValue(const Value& value, size_t depth) {
         put(value.boolValue() ? "true" : "false");
         return true;
     case Value::Kind::Integer: {
-        roomFor(kSlack);
-        char* at = stage_ + staged_;
-        const auto written =
-            value.isUnsigned()
-                ? std::to_chars(at, at + kSlack, static_cast<std::uint64_t>(value.intValue()))
-                : std::to_chars(at, at + kSlack, value.intValue());
-        staged_ = static_cast<size_t>(written.ptr - stage_);
+        char* at = roomFor(kSlack);
+        at_ = value.isUnsigned()
+                  ? std::to_chars(at, at + kSlack, static_cast<std::uint64_t>(value.intValue())).ptr
+                  : std::to_chars(at, at + kSlack, value.intValue()).ptr;
         return true;
     }
     case Value::Kind::Double:
-        flush();
         return writeDouble(value.doubleValue());
     case Value::Kind::String:
         return writeString(*value.string());
@@ -172,72 +183,86 @@ bool JSONWriter::writeDictionary(const Dictionary& dictionary, size_t depth) {
 bool JSONWriter::writeDouble(double value) {
     if (std::isnan(value)) return fail("Invalid number value (NaN) in JSON write");
     if (std::isinf(value)) return fail("Invalid number value (infinite) in JSON write");
+    static_assert(NumberText::kMaxFiniteDoubleLength <= kSlack);
     // "-0" would read back as the integer 0: keep the sign and the kind.
     if (value == 0 && std::signbit(value)) {
-        out_ += "-0.0";
+        put("-0.0");
         return true;
     }
-    NumberText::appendDouble(out_, value);
+    at_ = NumberText::writeFiniteDouble(roomFor(kSlack), value);
     return true;
 }
 
-bool JSONWriter::writeString(std::string_view text) {
+bool JSONWriter::writeString(const std::string& text) {
     // Runs that need no escape are copied 16 bytes at a time; multi-byte
     // sequences are checked as they are met, so the text is read once. (Not
     // simdjson's validator: saves may run while the process exits, after
     // simdjson's implementation singletons are gone.)
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const size_t size = text.size();
-    put('"');
+    // A string owns capacity() + 1 bytes (its terminator included, and at
+    // least 16 for the short ones kept inside the object), so chunks may be
+    // read up to there; the bytes past size() are left out of every mask.
+    [[maybe_unused]] const size_t readable = text.capacity() + 1;
+    // Plain bytes and UTF-8 sequences take the room they read, so room for
+    // the rest of the text and the slack always holds them; only an escape,
+    // which writes more than it reads, asks for room again.
+    char* out = roomFor(size + kSlack);
+    *out++ = '"';
     size_t i = 0;
     while (i < size) {
-        // Room for a chunk and the piece after it.
-        roomFor(kSlack);
-        char* stage = stage_ + staged_;
 #if defined(__SSE2__)
-        if (i + 16 <= size) {
+        if (i + 16 <= readable) {
             const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(stage), chunk);
-            const int mask = lookMask(chunk);
-            const size_t plain =
-                mask == 0 ? 16 : static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-            staged_ += plain;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chunk);
+            auto mask = static_cast<unsigned>(lookMask(chunk));
+            const size_t left = size - i;
+            if (left < 16) mask &= (1u << left) - 1;
+            if (mask == 0) {
+                const size_t plain = std::min<size_t>(left, 16);
+                out += plain;
+                i += plain;
+                continue;
+            }
+            const auto plain = static_cast<size_t>(__builtin_ctz(mask));
+            out += plain;
             i += plain;
-            if (plain == 16) continue;
         } else
 #endif
         {
-            const size_t tail = i;
-            while (i < size && i - tail < 16 && !needsLook(bytes[i])) *stage++ = char(bytes[i++]);
-            staged_ += i - tail;
-            if (i == size || !needsLook(bytes[i])) continue;
+            while (i < size && !needsLook(bytes[i])) *out++ = char(bytes[i++]);
+            if (i == size) break;
         }
         const unsigned char byte = bytes[i];
         if (byte < 0x80) {
-            // Escapes are at most 6 bytes: copy a fixed 8 into the slack.
-            const std::string_view escape = kEscapes[byte];
-            char padded[8] = {};
-            escape.copy(padded, escape.size());
-            std::memcpy(stage_ + staged_, padded, sizeof padded);
-            staged_ += escape.size();
+            if (static_cast<size_t>(end_ - out) < size - i + kSlack) {
+                at_ = out;
+                grow(size - i + kSlack);
+                out = at_;
+            }
+            const Escape& escape = kEscapes[byte];
+            std::memcpy(out, escape.text, sizeof escape.text);
+            out += escape.length;
             ++i;
             continue;
         }
         const size_t length = sequenceLength(bytes + i, size - i);
         if (length == 0) return fail("Invalid UTF-8 in a string in JSON write");
-        for (size_t k = 0; k < length; ++k) stage_[staged_ + k] = char(bytes[i + k]);
-        staged_ += length;
+        for (size_t k = 0; k < length; ++k) out[k] = char(bytes[i + k]);
+        out += length;
         i += length;
     }
-    put('"');
+    *out++ = '"';
+    at_ = out;
     return true;
 }
 
 void JSONWriter::newline(size_t depth) {
     if (style_ != JSONStyle::Pretty) return;
-    flush();
-    out_ += '\n';
-    out_.append(2 * depth, ' ');
+    char* out = roomFor(1 + 2 * depth);
+    *out = '\n';
+    std::memset(out + 1, ' ', 2 * depth);
+    at_ = out + 1 + 2 * depth;
 }
 
 bool JSONWriter::fail(std::string message) {

@@ -94,14 +94,16 @@ void NumberText::appendDouble(std::string& out, double value) {
         out += value < 0 ? "-inf" : "inf";
         return;
     }
-    char buffer[64];
-    std::to_chars_result result;
+    char buffer[kMaxFiniteDoubleLength];
+    out.append(buffer, writeFiniteDouble(buffer, value));
+}
+
+char* NumberText::writeFiniteDouble(char* first, double value) {
+    char* const last = first + kMaxFiniteDoubleLength;
     if (std::trunc(value) == value && std::fabs(value) < 1e21) {
-        result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    } else {
-        result = std::to_chars(buffer, buffer + sizeof buffer, value);
+        return std::to_chars(first, last, value, std::chars_format::fixed).ptr;
     }
-    out.append(buffer, result.ptr);
+    return std::to_chars(first, last, value).ptr;
 }
 
 void NumberText::appendInteger(std::string& out, std::int64_t value, bool isUnsigned) {

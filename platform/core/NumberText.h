@@ -17,6 +17,10 @@ public:
     // larger ones in exponent form ("1e+21"); NaN and infinities as "nan",
     // "inf" and "-inf".
     static void appendDouble(std::string& out, double value);
+    // The same text of a finite double written at `first`, which has room
+    // for kMaxFiniteDoubleLength bytes; answers the end of the text.
+    static char* writeFiniteDouble(char* first, double value);
+    static constexpr size_t kMaxFiniteDoubleLength = 24;
     static void appendInteger(std::string& out, std::int64_t value, bool isUnsigned);
 
     // The integer spelled by the leading digits after optional whitespace

@@ -222,13 +222,14 @@ TEST_F(DZApplicationStartup, ANewSessionResetsTheSessionCounters) {
     EXPECT_EQ(std::vector<std::string>(foreground + 1, foreground + 3),
               (std::vector<std::string>{"DZApplication.resetPreqsInSession",
                                         "DZApplication.resetTimeInSession"}));
-    // The resets run on the statistics queue.
-    ASSERT_TRUE(core::RunLoop::main().runUntil(
-        [&] {
-            return application->statistics()->objectForKeyedSubscript("time_in_session") ==
-                   core::Value(0);
-        },
-        10));
+    // The resets run on the statistics queue, and reach the user defaults after that.
+    const auto reset = [&] {
+        return application->statistics()->objectForKeyedSubscript("time_in_session") ==
+                   core::Value(0) &&
+               defaults->objectForKey("/dozuza/ads/time_in_session") == core::Value(0.0) &&
+               defaults->objectForKey("/dozuza/ads/preqs_in_session").isNull();
+    };
+    EXPECT_TRUE(core::RunLoop::main().runUntil(reset, 10));
     EXPECT_EQ(application->statistics()->objectForKeyedSubscript("preqs_in_session"),
               core::Value(-1));
     EXPECT_TRUE(defaults->objectForKey("/dozuza/ads/preqs_in_session").isNull());

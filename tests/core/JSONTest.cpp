@@ -389,6 +389,23 @@ TEST(JSONTest, EscapesAndUTF8AreFoundAtEveryPlaceOfLongAndShortText) {
     }
 }
 
+TEST(JSONTest, OnlyTheTextOfAStringIsWrittenWhateverItsBufferHoldsPastIt) {
+    // Texts cut short in place keep their old bytes past the end (moved into
+    // the value, a long text keeps its buffer); text that is all escapes
+    // writes six times what it reads.
+    for (const size_t length : {3, 14, 40, 5000}) {
+        std::string text(length + 30, '"');
+        text.replace(0, length, length, '\x01');
+        text.resize(length);
+        const std::string expected = escapedByByte(text);
+        ASSERT_EQ(JSON::write(Value(std::move(text))), expected) << length;
+        std::string cut(length + 30, '\x80');
+        cut.resize(1);
+        cut.front() = 'x';
+        EXPECT_EQ(JSON::write(Value(std::move(cut))), "\"x\"") << length;
+    }
+}
+
 TEST(JSONTest, ARepeatedKeyWithAContainerKeepsItsPlaceAndTakesTheLastValue) {
     const Value doc = parsed(R"({"a":{"x":1},"b":[1,{"c":2}],"a":[3,{"d":[4]}],"b":5})");
     EXPECT_EQ(doc.dictionary()->keys(), (std::vector<std::string>{"a", "b"}));

@@ -57,6 +57,33 @@ TEST(ResamplerTest, EveryPixelCountsByTheShareItCovers) {
     EXPECT_NEAR(channel(halves[1], 1), 85, 1);
 }
 
+TEST(ResamplerTest, ExactHalvesAreTheRoundedMeanOfEachBlock) {
+    struct Case {
+        int width, height;
+    };
+    for (const Case c : {Case{2, 2}, Case{6, 4}, Case{750, 2}, Case{2, 500}, Case{30, 18}}) {
+        Pixels src(size_t(c.width) * c.height);
+        std::uint32_t state = 11;
+        for (auto& pixel : src) pixel = state = state * 1664525u + 1013904223u;
+        const int w = c.width / 2, h = c.height / 2;
+        const Pixels out = shrink(src, c.width, c.height, w, h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const auto at = [&](int dx, int dy, int k) {
+                    return channel(src[size_t(2 * y + dy) * c.width + 2 * x + dx], k);
+                };
+                for (int k = 0; k < 4; ++k) {
+                    const std::uint32_t mean =
+                        (at(0, 0, k) + at(1, 0, k) + at(0, 1, k) + at(1, 1, k) + 2) / 4;
+                    ASSERT_EQ(channel(out[size_t(y) * w + x], k), mean)
+                        << c.width << "x" << c.height << " at " << x << "," << y << " channel "
+                        << k;
+                }
+            }
+        }
+    }
+}
+
 TEST(ResamplerTest, PremultipliedChannelsNeverPassTheirAlpha) {
     Pixels src(64 * 64);
     std::uint32_t state = 7;

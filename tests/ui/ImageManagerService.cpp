@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "ImageLibraryTesting.h"
+#include "core/ThreadPool.h"
+#include "fixtures/ResponseGate.h"
 #include "support/ManualClockScope.h"
 
 using fixtures::LoopbackRequest;
@@ -157,11 +159,16 @@ namespace {
 // A 400x300 JPEG at path, and the image options asking for a box of pixels.
 class SizedImageService : public imagetest::ImageLibraryFixture {
 protected:
-    core::URL serveJpeg(const std::string& path) {
+    // With a gate, the answer waits until the test releases it.
+    core::URL serveJpeg(const std::string& path,
+                        std::shared_ptr<fixtures::ResponseGate> gate = nullptr) {
         const auto bytes = imagetest::solidImage(kRed, 1)->scaled({400, 300})->encodeJpeg(0.9);
-        server_.on("GET", path, [body = imagetest::toString(bytes)](const LoopbackRequest&) {
-            return LoopbackResponse::bytes(body, "image/jpeg");
-        });
+        server_.on("GET", path,
+                   [body = imagetest::toString(bytes), gate](const LoopbackRequest&) {
+                       auto response = LoopbackResponse::bytes(body, "image/jpeg");
+                       if (gate) response.heldBy(gate);
+                       return response;
+                   });
         return server_.url(path);
     }
     [[nodiscard]] ui::ImageOptions sized(gfx::Size pixels) const {
@@ -197,11 +204,18 @@ TEST_F(SizedImageService, EachSizeGetsItsOwnDecodeAndALargerOneStaysSharp) {
 }
 
 TEST_F(SizedImageService, CallersOfOneDownloadGetTheSizesTheyAskedFor) {
-    const auto url = serveJpeg("/shared.jpg");
+    // The answer is held until both callers have asked, so they share one download.
+    const auto answer = fixtures::ResponseGate::make();
+    const auto url = serveJpeg("/shared.jpg", answer);
     auto small = std::make_shared<Delivery>();
     auto full = std::make_shared<Delivery>();
     (void)manager_->retrieveImage(url, sized({40, 30}), {}, recorder(small));
     (void)manager_->retrieveImage(url, sized({}), {}, recorder(full));
+    // Both disk lookups are done once the pool is idle; the second then joins the download.
+    ASSERT_TRUE(waitUntil([&] {
+        return answer->heldCount() > 0 && core::ThreadPool::shared().pendingJobCount() == 0;
+    }));
+    answer->release();
     ASSERT_TRUE(waitUntil([&] { return small->done() && full->done(); }));
     ASSERT_TRUE(small->image && full->image);
     EXPECT_EQ(small->image->pixelSize(), (gfx::Size{40, 30}));
