@@ -21,6 +21,11 @@ namespace ads {
 // nothing follows it: 1.5 gives "1.5", 30.0 "30", 0.1234567 "0.123457".
 [[nodiscard]] std::string DZCompactDecimalString(double value);
 
+// The number a value answers: a number, or a text that is a whole finite
+// decimal number (surrounding spaces allowed); nullopt otherwise (bools
+// included).
+[[nodiscard]] std::optional<double> DZNumericValue(const core::Value& value);
+
 // The kinds a stored value is asked for by. Number takes integers and
 // doubles; Bool only bools.
 enum class DZValueClass { String, Number, Bool, Data, Date, Array, Dictionary };

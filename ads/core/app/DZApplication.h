@@ -102,6 +102,17 @@ public:
     // Guarded; nullopt until set.
     [[nodiscard]] std::optional<std::vector<std::string>> availableAdapterNames() const;
     void setAvailableAdapterNames(std::optional<std::vector<std::string>> names);
+    // Stores, in order and once each, the given names and the built-in
+    // adapters whose classes are present in the process.
+    void updateAvailableAdapterNamesWithPotentialAdapterNames(
+        const std::optional<std::vector<std::string>>& names);
+    static constexpr const char* kBuiltInAdapterClassNames[] = {
+        "DZMAdapterDozuzaVuRazAds", "DZMAdapterCustomEvents", "DZMAdapterHTML", "DZMAdURLAdapter"};
+    // Mediation registers the adapter classes it links in; none are yet.
+    static void registerAdapterClassName(std::string name);
+    static void unregisterAdapterClassName(const std::string& name);
+    [[nodiscard]] static std::vector<std::string>
+    availableAdapterNamesInSet(const std::vector<std::string>& names);
 
     // 1, 2, 3 ... across the process.
     [[nodiscard]] std::uint64_t nextLiveViewID();

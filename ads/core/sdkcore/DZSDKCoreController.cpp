@@ -1,0 +1,332 @@
+#include "ads/core/sdkcore/DZSDKCoreController.h"
+
+#include <charconv>
+
+#include "ads/core/request/DZRequest.h"
+#include "ads/core/sdkcore/DZSDKCoreWebView.h"
+#include "ads/foundation/DZClock.h"
+#include "ads/foundation/DZJSONAdditions.h"
+#include "ads/foundation/DZValueHelpers.h"
+#include "ads/web/dmsg/DZSDKCoreDMSGHandler.h"
+#include "ads/web/view/DZJavaScriptMessageCall.h"
+#include "core/Random.h"
+#include "core/UserDefaults.h"
+
+namespace ads {
+
+namespace {
+
+std::string call(std::string_view function, std::string_view json) {
+    return std::string(function) + "(" + std::string(json) + ");";
+}
+
+// Picks the kind of the core web views: the experiment arm gets "wk".
+std::optional<std::string> drawWebViewKind(DZWebViewConfiguration& configuration) {
+    configuration.setWebViewClassKey("ui");
+    const auto defaults = core::UserDefaults::standard();
+    const double fraction =
+        DZNumericValue(defaults->objectForKey(DZSDKCoreController::kWebViewExperimentFractionKey))
+            .value_or(0);
+    const auto random = core::Random::current();
+    // A fraction of 0 takes no process into the experiment, 1 every one.
+    if (static_cast<double>(random->uniformInt(0, 999)) >= fraction * 1000) return std::nullopt;
+    if (random->uniformInt(0, 1) == 1) {
+        configuration.setWebViewClassKey("wk");
+        return defaults->stringForKey(DZSDKCoreController::kWebViewExperimentExperimentKey);
+    }
+    return defaults->stringForKey(DZSDKCoreController::kWebViewExperimentControlKey);
+}
+
+}  // namespace
+
+std::shared_ptr<DZSDKCoreController> DZSDKCoreController::sharedInstance() {
+    static const auto* const shared = new std::shared_ptr<DZSDKCoreController>(create());
+    return *shared;
+}
+
+std::shared_ptr<DZSDKCoreController> DZSDKCoreController::create() {
+    auto controller = std::make_shared<DZSDKCoreController>(Token{});
+    controller->activeSDKCoreWebView_ = DZSDKCoreWebView::create(controller->webViewConfiguration_);
+    if (controller->activeSDKCoreWebView_)
+        controller->activeSDKCoreWebView_->SDKCoreDMSGHandler()->setDelegate(controller);
+    return controller;
+}
+
+DZSDKCoreController::DZSDKCoreController(Token)
+    : lockQueue_(core::Queue::serial("com.dozuza.vuraz.sdk-core-controller")),
+      experimentID_(drawWebViewKind(webViewConfiguration_)) {}
+
+DZSDKCoreController::~DZSDKCoreController() = default;
+
+std::optional<std::uint64_t> DZSDKCoreController::requestKey(std::string_view text) {
+    std::uint64_t key = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), key);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return key;
+}
+
+std::string DZSDKCoreController::nextRequestID() {
+    return std::to_string(requestID_++);
+}
+
+// Commands.
+
+void DZSDKCoreController::executeJavaScriptFromBlockWhenReady(ScriptBuilder builder,
+                                                              Completion completion) {
+    lockQueue_->async([self = shared_from_this(), builder = std::move(builder),
+                       completion = std::move(completion)]() mutable {
+        const std::string id = self->nextRequestID();
+        const std::uint64_t key = *requestKey(id);
+        self->pendingJavaScriptBlocks_[key] = std::move(builder);
+        if (completion)
+            self->pendingJavaScriptBlockExecutionCompletionHandlers_[key] = std::move(completion);
+    });
+    attemptToRefreshActiveWebViewSDKCore();
+}
+
+void DZSDKCoreController::executeExportedJavaScriptCommand(std::string function,
+                                                           std::optional<core::Value> parameters,
+                                                           Completion completion) {
+    const bool answered = static_cast<bool>(completion);
+    executeJavaScriptFromBlockWhenReady(
+        [function = std::move(function), parameters = std::move(parameters),
+         answered](const std::string& id) -> std::optional<std::string> {
+            core::Dictionary argument;
+            if (parameters) argument.set("args", *parameters);
+            if (answered) argument.set("request_id", id);
+            const auto json = dz_JSONStringPretty(argument, false, nullptr);
+            if (!json) return std::nullopt;
+            return function + "(" + *json + ")";
+        },
+        std::move(completion));
+}
+
+void DZSDKCoreController::postJavaScriptNotification(std::string name,
+                                                     std::optional<core::Dictionary> userInfo) {
+    std::optional<core::Value> argument;
+    if (userInfo) argument = core::Value(std::move(*userInfo));
+    executeJavaScriptFromBlockWhenReady(
+        [script = DZJavaScriptMessageCall(name, argument)](const std::string&) { return script; },
+        nullptr);
+}
+
+void DZSDKCoreController::executePendingJavaScriptBlocks() {
+    auto blocks = std::move(pendingJavaScriptBlocks_);
+    pendingJavaScriptBlocks_.clear();
+    for (auto& [key, builder] : blocks) {
+        const std::string id = std::to_string(key);
+        const auto script = builder ? builder(id) : std::nullopt;
+        Completion completion;
+        if (const auto found = pendingJavaScriptBlockExecutionCompletionHandlers_.find(key);
+            found != pendingJavaScriptBlockExecutionCompletionHandlers_.end()) {
+            completion = std::move(found->second);
+            pendingJavaScriptBlockExecutionCompletionHandlers_.erase(found);
+        }
+        if (!script) {
+            if (completion)
+                completion(core::Dictionary(),
+                           DZErrorWithCodeDescription(kDZErrorInternalError,
+                                                      "Empty or invalid JavaScript command "
+                                                      "returned."));
+            continue;
+        }
+        activeSDKCoreWebView_->enqueueJavaScriptCommand(*script);
+        if (!completion) continue;
+        pendingJavaScriptCompletionHandlers_[key] = std::move(completion);
+        lockQueue_->after(
+            SDKCoreJavaScriptCompletionBlockTimeoutInterval_, [weakSelf = weak_from_this(), key] {
+                const auto self = weakSelf.lock();
+                if (!self) return;
+                const auto found = self->pendingJavaScriptCompletionHandlers_.find(key);
+                if (found == self->pendingJavaScriptCompletionHandlers_.end()) return;
+                core::Queue::main()->async([completion = std::move(found->second)] {
+                    completion(core::Dictionary(),
+                               DZErrorWithCodeDescription(kDZErrorTimeout,
+                                                          "Completion block execution timed out."));
+                });
+                self->pendingJavaScriptCompletionHandlers_.erase(found);
+            });
+    }
+}
+
+void DZSDKCoreController::didReceiveResultActionWithRequestID(DZSDKCoreDMSGHandler&,
+                                                              const std::string& requestID,
+                                                              const core::Dictionary& arguments) {
+    const auto key = requestKey(requestID);
+    if (!key) return;
+    Completion completion;
+    lockQueue_->sync([&] {
+        const auto found = pendingJavaScriptCompletionHandlers_.find(*key);
+        if (found == pendingJavaScriptCompletionHandlers_.end()) return;
+        completion = std::move(found->second);
+        pendingJavaScriptCompletionHandlers_.erase(found);
+    });
+    if (!completion) return;
+    core::Value result;
+    std::optional<Error> error;
+    if (const core::Value* text = arguments.find("result"); text && text->isString()) {
+        Error decodeError;
+        if (auto decoded = dz_decodedJSONObjectError(*text->string(), &decodeError)) {
+            result = std::move(*decoded);
+        } else {
+            error = decodeError;
+        }
+    }
+    if (const auto fail = DZNumericValue(arguments["fail"]); fail && *fail >= 1)
+        error = DZErrorWithCodeDescription(
+            kDZErrorInternalError,
+            arguments["fail_reason"].isString() ? *arguments["fail_reason"].string() : "");
+    completion(result, error);
+}
+
+// Load policy.
+
+void DZSDKCoreController::attemptToRefreshActiveWebViewSDKCore() {
+    lockQueue_->async([self = shared_from_this()] {
+        const bool stale =
+            DZMonotonicMilliseconds() - self->lastWebViewRefreshTimestamp_ > kStaleMilliseconds;
+        const bool paused = self->refreshPaused_;
+        core::Queue::global()->async([self, stale, paused] {
+            const auto state = self->activeSDKCoreWebView_->state();
+            if (state == DZSDKCoreWebView::kNotLoaded || state == DZSDKCoreWebView::kFailed ||
+                (stale && !paused)) {
+                self->refreshActiveWebViewSDKCore();
+            } else {
+                self->observeSDKCoreWebViewForSDKCoreLoadRequestCompleted();
+            }
+        });
+    });
+}
+
+void DZSDKCoreController::observeSDKCoreWebViewForSDKCoreLoadRequestCompleted() {
+    activeSDKCoreWebView_->addObserverForOneTimeNotification(shared_from_this());
+}
+
+void DZSDKCoreController::refreshActiveWebViewSDKCore() {
+    activeSDKCoreWebView_->refreshSDKCoreAndNotifyObserver(shared_from_this());
+    lockQueue_->async([self = shared_from_this()] {
+        self->SDKCoreUpdateHandled_ = false;
+        self->lastWebViewRefreshTimestamp_ = DZMonotonicMilliseconds();
+        auto completions = std::move(self->pendingJavaScriptCompletionHandlers_);
+        self->pendingJavaScriptCompletionHandlers_.clear();
+        for (auto& [key, completion] : completions)
+            core::Queue::main()->async([completion = std::move(completion)] {
+                completion(core::Dictionary(),
+                           DZErrorWithCodeDescription(
+                               kDZErrorInternalError,
+                               "SDKCore refreshed. All pending blocks are cancelled."));
+            });
+        // The reloaded page knows nothing of the ad URL requests sent to
+        // the old one.
+        RequesterList sent;
+        for (auto& [key, requester] : self->pendingBuildAdURLDelegates_)
+            sent.push_back(std::move(requester));
+        self->pendingBuildAdURLDelegates_.clear();
+        failRequesters(sent);
+    });
+}
+
+void DZSDKCoreController::didFinishLoadingSDKCoreInSDKCoreWebView(DZSDKCoreWebView&) {
+    lockQueue_->async([self = shared_from_this()] {
+        self->handleSDKCoreUpdate();
+        const auto& webView = self->activeSDKCoreWebView_;
+        const auto state = webView->state();
+        if (state == DZSDKCoreWebView::kLoaded) {
+            auto waiting = std::move(self->pendingActiveWebViewLoadDelegates_);
+            self->pendingActiveWebViewLoadDelegates_.clear();
+            for (const auto& requester : waiting)
+                self->asynchronouslyRequestURLForDelegate(requester);
+            self->executePendingJavaScriptBlocks();
+        } else if (state == DZSDKCoreWebView::kFailed) {
+            auto waiting = std::move(self->pendingActiveWebViewLoadDelegates_);
+            self->pendingActiveWebViewLoadDelegates_.clear();
+            failRequesters(waiting);
+        }
+        if (!webView->hasSDKCoreLoadedAtLeastOnce()) self->lastWebViewRefreshTimestamp_ = 0;
+        if (!self->pendingActiveWebViewLoadDelegates_.empty())
+            self->observeSDKCoreWebViewForSDKCoreLoadRequestCompleted();
+    });
+}
+
+void DZSDKCoreController::failRequesters(const RequesterList& requesters) {
+    for (const auto& requester : requesters)
+        core::Queue::main()->async(
+            [weakRequester = std::weak_ptr<DZSDKCoreControllerDelegate>(requester)] {
+                if (const auto requester = weakRequester.lock()) requester->failedJavaScriptFile();
+            });
+}
+
+void DZSDKCoreController::handleSDKCoreUpdate() {
+    if (SDKCoreUpdateHandled_ || activeSDKCoreWebView_->state() != DZSDKCoreWebView::kLoaded)
+        return;
+    const auto defaults = core::UserDefaults::standard();
+    if (auto saved = defaults->dictionaryForKey(DZSDKCoreDMSGHandler::kSavedStateKey)) {
+        saved->set("is_refresh", hasReportedSDKCoreStateAtLeastOnce_ ? 1 : 0);
+        hasReportedSDKCoreStateAtLeastOnce_ = true;
+        if (const auto json = dz_JSONStringPretty(dz_JSONSafeDictionary(*saved), false, nullptr))
+            activeSDKCoreWebView_->enqueueJavaScriptCommand(call("DUZO_reloadSavedState", *json));
+    }
+    auto json = adRequestParameterJSONFromParameters(DZRequest::request()->threadSafeParameters());
+    if (!json)
+        json =
+            dz_JSONStringPretty(core::Dictionary{{"js", DZRequest::sdkVersion()}}, false, nullptr);
+    activeSDKCoreWebView_->enqueueJavaScriptCommand(
+        call("DUZO_getSdkConstants", json.value_or("")));
+}
+
+void DZSDKCoreController::SDKCoreDMSGHandlerDidReceivePauseSDKCoreRefreshAction(
+    DZSDKCoreDMSGHandler&) {
+    lockQueue_->sync([&] { refreshPaused_ = true; });
+}
+
+void DZSDKCoreController::SDKCoreDMSGHandlerDidReceiveResumeSDKCoreRefreshAction(
+    DZSDKCoreDMSGHandler&) {
+    lockQueue_->sync([&] { refreshPaused_ = false; });
+    attemptToRefreshActiveWebViewSDKCore();
+}
+
+void DZSDKCoreController::SDKCoreDMSGHandlerDidReceiveSDKCoreUpdateNotification(
+    DZSDKCoreDMSGHandler&) {
+    // The Live View web views that this asks to reload are not built.
+}
+
+// Fields.
+
+double DZSDKCoreController::liveViewSamplingInterval() const {
+    double value = 0;
+    lockQueue_->sync([&] { value = liveViewSamplingInterval_; });
+    return value;
+}
+
+double DZSDKCoreController::SDKCoreJavaScriptCompletionBlockTimeoutInterval() const {
+    double value = 0;
+    lockQueue_->sync([&] { value = SDKCoreJavaScriptCompletionBlockTimeoutInterval_; });
+    return value;
+}
+
+std::uint64_t DZSDKCoreController::liveViewUnloadCacheMaxSize() const {
+    std::uint64_t value = 0;
+    lockQueue_->sync([&] { value = liveViewUnloadCacheMaxSize_; });
+    return value;
+}
+
+bool DZSDKCoreController::useNewWebViewsForLiveViewProcessing() const {
+    bool value = false;
+    lockQueue_->sync([&] { value = useNewWebViewsForLiveViewProcessing_; });
+    return value;
+}
+
+bool DZSDKCoreController::refreshPaused() const {
+    bool value = false;
+    lockQueue_->sync([&] { value = refreshPaused_; });
+    return value;
+}
+
+bool DZSDKCoreController::SDKCoreUpdateHandled() const {
+    bool value = false;
+    lockQueue_->sync([&] { value = SDKCoreUpdateHandled_; });
+    return value;
+}
+
+}  // namespace ads

@@ -1,0 +1,182 @@
+#include "ads/core/sdkcore/DZSDKCoreWebView.h"
+
+#include <algorithm>
+
+#include "ads/core/sdkcore/DZSDKCoreWebViewNotification.h"
+#include "ads/foundation/DZCSI.h"
+#include "ads/foundation/DZServerHosts.h"
+#include "ads/foundation/DZThreading.h"
+#include "ads/web/dmsg/DZSDKCoreDMSGHandler.h"
+#include "ads/web/view/DZAdView.h"
+#include "ads/web/view/DZAdViewDelegate.h"
+#include "ads/web/view/DZNotification.h"
+#include "web/WebView.h"
+
+namespace ads {
+
+namespace {
+
+constexpr std::string_view kLoadAction = "load_ad_ios";
+constexpr std::string_view kLoadTiming = "jsf_ios";
+
+}  // namespace
+
+std::string DZSDKCoreWebView::coreURLString() {
+    return DZServerHosts::adServerURLString(kCorePagePath);
+}
+
+DZSDKCoreWebView::DZSDKCoreWebView(Token, std::string URLString)
+    : URLString_(std::move(URLString)),
+      lockQueue_(core::Queue::serial("com.dozuza.vuraz.sdk-core-web-view")) {}
+
+std::shared_ptr<DZSDKCoreWebView>
+DZSDKCoreWebView::create(const std::optional<DZWebViewConfiguration>& configuration) {
+    auto webView = std::make_shared<DZSDKCoreWebView>(Token{}, coreURLString());
+    webView->adView_ =
+        DZAdView::create({0, 0, 0, 0}, configuration.value_or(DZWebViewConfiguration()));
+    if (!webView->adView_) return nullptr;
+    webView->adView_->setDelegate(webView);
+    webView->adViewDelegate_ = std::make_shared<DZAdViewDelegate>();
+    webView->CSI_ = DZCSI::create();
+    webView->SDKCoreDMSGHandler_ = std::make_shared<DZSDKCoreDMSGHandler>();
+    webView->SDKCoreDMSGHandler_->setSDKCoreWebView(webView);
+    return webView;
+}
+
+DZSDKCoreWebView::~DZSDKCoreWebView() {
+    if (CSI_) CSI_->sendReport();
+    if (!adView_) return;
+    adView_->setDelegate({});
+    // The last reference of a view goes on the main thread.
+    DZRunOnMainThread([adView = std::move(adView_)] { adView->removeFromSuperview(); });
+}
+
+DZSDKCoreWebView::State DZSDKCoreWebView::state() const {
+    State state = kNotLoaded;
+    lockQueue_->sync([&] { state = state_; });
+    return state;
+}
+
+bool DZSDKCoreWebView::hasSDKCoreLoadedAtLeastOnce() const {
+    bool loaded = false;
+    lockQueue_->sync([&] { loaded = hasSDKCoreLoadedAtLeastOnce_; });
+    return loaded;
+}
+
+void DZSDKCoreWebView::setState(State state) {
+    lockQueue_->async([self = shared_from_this(), state] { self->state_ = state; });
+}
+
+void DZSDKCoreWebView::willRefreshSDKCore() {
+    CSI_->sendReport();
+}
+
+void DZSDKCoreWebView::refreshSDKCoreAndNotifyObserver(
+    std::shared_ptr<DZSDKCoreWebViewNotification> observer) {
+    willRefreshSDKCore();
+    core::Queue::main()->async([self = shared_from_this(), observer = std::move(observer)] {
+        const State state = self->state();
+        if (state == kNotLoaded || state == kLoaded || state == kFailed) {
+            if (const auto recorder = self->CSI_->timeRecorderForAction(kLoadAction))
+                recorder->startTimingVariableWithName(kLoadTiming);
+            self->setState(kLoadRequested);
+            if (const auto url = core::URL::create(self->URLString_))
+                self->adView_->loadRequest(core::URLRequest(*url));
+        }
+        self->addObserverForOneTimeNotification(observer);
+    });
+}
+
+void DZSDKCoreWebView::addObserverForOneTimeNotification(
+    std::shared_ptr<DZSDKCoreWebViewNotification> observer) {
+    if (!observer) return;
+    lockQueue_->async([self = shared_from_this(), observer = std::move(observer)] {
+        if (std::find(self->observers_.begin(), self->observers_.end(), observer) ==
+            self->observers_.end())
+            self->observers_.push_back(observer);
+        if (self->state_ == kLoaded || self->state_ == kFailed)
+            self->notifyAllObserversOnlyOnceThatSDKCoreRequestIsFinished();
+    });
+}
+
+void DZSDKCoreWebView::removeObserver(
+    const std::shared_ptr<DZSDKCoreWebViewNotification>& observer) {
+    lockQueue_->sync([&] { std::erase(observers_, observer); });
+}
+
+void DZSDKCoreWebView::notifyAllObserversOnlyOnceThatSDKCoreRequestIsFinished() {
+    lockQueue_->async([self = shared_from_this()] {
+        if (self->state_ == kLoadRequested || self->state_ == kNavigationAccepted) return;
+        for (auto& observer : self->observers_)
+            core::Queue::main()->async(
+                [self, observer] { observer->didFinishLoadingSDKCoreInSDKCoreWebView(*self); });
+        self->observers_.clear();
+    });
+}
+
+void DZSDKCoreWebView::enqueueJavaScriptCommand(std::string command) {
+    lockQueue_->async([self = shared_from_this(), command = std::move(command)]() mutable {
+        if (self->state_ == kFailed) return;
+        if (self->pendingJSCommands_.size() >= kMaximumPendingCommands)
+            self->pendingJSCommands_.pop_front();
+        self->pendingJSCommands_.push_back(std::move(command));
+    });
+    dispatchPendingJavaScriptCommands();
+}
+
+void DZSDKCoreWebView::dispatchPendingJavaScriptCommands() {
+    lockQueue_->async([self = shared_from_this()] {
+        if (self->state_ != kLoaded) return;
+        for (auto& command : self->pendingJSCommands_)
+            core::Queue::main()->async([self, command = std::move(command)] {
+                self->adView_->executeJavaScriptAsynchronouslyFromString(command);
+            });
+        self->pendingJSCommands_.clear();
+    });
+}
+
+bool DZSDKCoreWebView::shouldStartLoadWithRequest(DZAdView& adView, const core::URLRequest& request,
+                                                  long navigationType) {
+    const State state = this->state();
+    if (state == kNavigationAccepted) return false;
+    if (request.url().absoluteString() == URLString_) {
+        setState(kNavigationAccepted);
+        return true;
+    }
+    if (state != kLoaded || !DZNotification::isNotificationURL(request.url())) return false;
+    if (SDKCoreDMSGHandler_ && SDKCoreDMSGHandler_->handleRequest(request, adView_)) return false;
+    return adViewDelegate_->shouldStartLoadWithRequest(adView, request, navigationType);
+}
+
+void DZSDKCoreWebView::adViewDidFinishLoad(DZAdView& adView) {
+    if (state() == kNavigationAccepted) {
+        // An error page is not the core page.
+        const auto status = adView_->webView()->webView()->mainFrameStatusCode();
+        endLoad(!status || *status < 400);
+    }
+    adViewDelegate_->adViewDidFinishLoad(adView);
+    dispatchPendingJavaScriptCommands();
+    notifyAllObserversOnlyOnceThatSDKCoreRequestIsFinished();
+}
+
+void DZSDKCoreWebView::didFailLoadWithError(DZAdView& adView, const Error& error) {
+    if (error.failingURLString == URLString_) endLoad(false);
+    adViewDelegate_->didFailLoadWithError(adView, error);
+    notifyAllObserversOnlyOnceThatSDKCoreRequestIsFinished();
+}
+
+void DZSDKCoreWebView::endLoad(bool loaded) {
+    if (const auto recorder = CSI_->timeRecorderForAction(kLoadAction)) {
+        if (loaded) {
+            recorder->endTimingVariableWithName(kLoadTiming);
+        } else {
+            recorder->cancelTimingVariableWithName(kLoadTiming);
+        }
+    }
+    lockQueue_->async([self = shared_from_this(), loaded] {
+        self->state_ = loaded ? kLoaded : kFailed;
+        if (loaded) self->hasSDKCoreLoadedAtLeastOnce_ = true;
+    });
+}
+
+}  // namespace ads

@@ -1,0 +1,113 @@
+#pragma once
+// The SDK core page in a hidden, zero-size ad view: loads and reloads it on
+// demand, queues script commands (at most 50) until it has loaded, takes
+// its dmsg answers off the navigation path and hands them to the SDK core
+// message handler, and tells one-time observers when a load has ended.
+//
+// The page comes from one URL, https on the ad server's host with the fixed
+// path kCorePagePath, fixed at creation; it is compared as a whole text when
+// a navigation is decided and when a failure is matched. A load whose page
+// answers with an HTTP status of 400 or more counts as failed.
+//
+// Threading: the state, the loaded flag, the command queue and the observers
+// live on the serial queue "com.dozuza.vuraz.sdk-core-web-view" (state reads
+// are synchronous, writes asynchronous); navigation decisions, load starts,
+// scripts and observer calls run on the main queue.
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ads/web/view/DZAdViewDelegateProtocol.h"
+#include "ads/web/view/DZWebViewConfiguration.h"
+#include "core/Queue.h"
+
+namespace ads {
+
+class DZAdView;
+class DZAdViewDelegate;
+class DZCSI;
+class DZSDKCoreDMSGHandler;
+class DZSDKCoreWebViewNotification;
+
+class DZSDKCoreWebView : public DZAdViewDelegateProtocol,
+                         public std::enable_shared_from_this<DZSDKCoreWebView> {
+public:
+    enum State : std::int64_t {
+        kNotLoaded = 0,
+        kLoadRequested = 1,
+        kNavigationAccepted = 2,
+        kLoaded = 3,
+        kFailed = 4,
+    };
+    static constexpr size_t kMaximumPendingCommands = 50;
+    static constexpr std::string_view kCorePagePath = "/mads/static/sdk/native/sdk-core-v40.html";
+
+    // The core page URL for the ad server host set now.
+    [[nodiscard]] static std::string coreURLString();
+    // nullptr when the ad view cannot be made.
+    [[nodiscard]] static std::shared_ptr<DZSDKCoreWebView>
+    create(const std::optional<DZWebViewConfiguration>& configuration = std::nullopt);
+    ~DZSDKCoreWebView() override;
+
+    // Starts a load unless one is under way; the observer hears of its end.
+    void refreshSDKCoreAndNotifyObserver(std::shared_ptr<DZSDKCoreWebViewNotification> observer);
+    void addObserverForOneTimeNotification(std::shared_ptr<DZSDKCoreWebViewNotification> observer);
+    void removeObserver(const std::shared_ptr<DZSDKCoreWebViewNotification>& observer);
+    void notifyAllObserversOnlyOnceThatSDKCoreRequestIsFinished();
+    // Dropped in state 4; beyond 50 waiting, the oldest is dropped.
+    void enqueueJavaScriptCommand(std::string command);
+    void dispatchPendingJavaScriptCommands();
+    // Sends the timings recorded so far.
+    void willRefreshSDKCore();
+
+    [[nodiscard]] State state() const;
+    [[nodiscard]] bool hasSDKCoreLoadedAtLeastOnce() const;
+    [[nodiscard]] const std::string& URLString() const { return URLString_; }
+
+    // DZAdViewDelegateProtocol.
+    bool shouldStartLoadWithRequest(DZAdView& adView, const core::URLRequest& request,
+                                    long navigationType) override;
+    void adViewDidFinishLoad(DZAdView& adView) override;
+    void didFailLoadWithError(DZAdView& adView, const Error& error) override;
+
+    [[nodiscard]] const std::shared_ptr<DZAdView>& adView() const { return adView_; }
+    [[nodiscard]] const std::shared_ptr<DZAdViewDelegate>& adViewDelegate() const {
+        return adViewDelegate_;
+    }
+    [[nodiscard]] const std::shared_ptr<DZCSI>& CSI() const { return CSI_; }
+    [[nodiscard]] const std::shared_ptr<DZSDKCoreDMSGHandler>& SDKCoreDMSGHandler() const {
+        return SDKCoreDMSGHandler_;
+    }
+    void setSDKCoreDMSGHandler(std::shared_ptr<DZSDKCoreDMSGHandler> handler) {
+        SDKCoreDMSGHandler_ = std::move(handler);
+    }
+
+private:
+    struct Token {};
+
+public:
+    DZSDKCoreWebView(Token, std::string URLString);
+
+private:
+    void setState(State state);
+    void endLoad(bool loaded);
+
+    const std::string URLString_;
+    const std::shared_ptr<core::Queue> lockQueue_;
+    std::shared_ptr<DZAdView> adView_;
+    std::shared_ptr<DZAdViewDelegate> adViewDelegate_;
+    std::shared_ptr<DZCSI> CSI_;
+    std::shared_ptr<DZSDKCoreDMSGHandler> SDKCoreDMSGHandler_;
+    // Lock queue only.
+    State state_ = kNotLoaded;
+    bool hasSDKCoreLoadedAtLeastOnce_ = false;
+    std::deque<std::string> pendingJSCommands_;
+    std::vector<std::shared_ptr<DZSDKCoreWebViewNotification>> observers_;
+};
+
+}  // namespace ads

@@ -1,0 +1,186 @@
+// The ad view delegate routing a real page's dmsg messages and deciding its
+// navigations: order of arrival, re-posted messages, flushes, and the
+// navigation table (composers, app schemes, anchors, "deeplink+").
+
+#include <gtest/gtest.h>
+
+#include "AdWebTesting.h"
+#include "DMSGTesting.h"
+#include "ads/core/response/DZAd.h"
+#include "ads/foundation/DZQueryParameters.h"
+#include "ads/presentation/DZOpener.h"
+#include "ads/web/view/DZAdViewDelegate.h"
+#include "core/NotificationCenter.h"
+#include "fixtures/AdServer.h"
+#include "store/URLOpener.h"
+
+namespace {
+
+using namespace adwebtesting;
+using dmsgtesting::message;
+using dmsgtesting::RecordingHandler;
+
+// Sends each URL of the list through a hidden iframe, all in one turn.
+std::string pageSending(const std::vector<std::string>& urls) {
+    std::string list;
+    for (const auto& url : urls) list += (list.empty() ? "'" : ",'") + url + "'";
+    return "<html><body><script>[" + list +
+           "].forEach(function (u) { var f = document.createElement('iframe');"
+           " f.style.display = 'none'; f.src = u; document.body.appendChild(f); });"
+           "</script></body></html>";
+}
+
+class DZAdViewDelegateService : public testing::Test {
+protected:
+    void SetUp() override {
+        adView = ads::DZAdView::create({0, 0, 320, 50});
+        ASSERT_TRUE(adView);
+        adView->setDelegate(delegate);
+        delegate->addDMSGHandler(first);
+        delegate->addDMSGHandler(second);
+        ads::DZCallLog::clear();
+    }
+    void TearDown() override { store::URLOpener::shared().clearForTesting(); }
+
+    void load(const std::string& html) {
+        auto ad = std::make_shared<ads::DZAd>();
+        ad->setAdHTML(html);
+        ad->setAdBaseURL(server.url("/test/avd/page"));
+        adView->setAd(ad);
+        ASSERT_TRUE(waitFor([&] { return delegate->hasLoadedAtLeastOnce(); }));
+    }
+    bool decide(const std::string& url, long type = 0) {
+        return delegate->shouldStartLoadWithRequest(
+            *adView, core::URLRequest(*core::URL::create(url)), type);
+    }
+
+    fixtures::AdServer server;
+    std::shared_ptr<ads::DZAdViewDelegate> delegate = std::make_shared<ads::DZAdViewDelegate>();
+    std::shared_ptr<RecordingHandler> first =
+        std::make_shared<RecordingHandler>(std::vector<std::string>{"m", "shared"});
+    std::shared_ptr<RecordingHandler> second =
+        std::make_shared<RecordingHandler>(std::vector<std::string>{"shared", "late"});
+    std::shared_ptr<ads::DZAdView> adView;
+};
+
+TEST_F(DZAdViewDelegateService, MessagesSentInOneTurnArriveInOrderAndOnlyTheFirstClaimerSeesThem) {
+    load(pageSending({"dmsg://x/m?i=0", "dmsg://x/m?i=1", "dmsg://x/shared?i=2", "dmsg://x/m?i=3",
+                      "dmsg://x/late?i=4", "dmsg://x/m?i=5"}));
+    ASSERT_TRUE(waitFor([&] { return first->performed.size() == 5; }));
+    EXPECT_EQ(first->performed,
+              (std::vector<std::string>{R"(m {"i":"0"})", R"(m {"i":"1"})", R"(shared {"i":"2"})",
+                                        R"(m {"i":"3"})", R"(m {"i":"5"})"}));
+    ASSERT_TRUE(waitFor([&] { return !second->performed.empty(); }));
+    EXPECT_EQ(second->performed, (std::vector<std::string>{R"(late {"i":"4"})"}));
+    // The frames never loaded their dmsg URLs: nothing reached the server
+    // but the page's own base.
+    EXPECT_TRUE(server.requestsTo("/x/m").empty());
+}
+
+TEST_F(DZAdViewDelegateService, OnlyTheNativeAdsMessagesAreRepostedWhenUnclaimed) {
+    std::vector<core::Value> overlays;
+    size_t collected = 0;
+    auto& center = core::NotificationCenter::defaultCenter();
+    const auto overlayToken = center.addObserver("showOverlay", adView.get(), nullptr,
+                                                 [&](const core::Notification& notification) {
+                                                     EXPECT_TRUE(core::RunLoop::isMainThread());
+                                                     overlays.push_back(notification.userInfo);
+                                                 });
+    const auto collectToken = center.addObserver("COLLECT_STATUS_CHANGED", adView.get(), nullptr,
+                                                 [&](const core::Notification&) { ++collected; });
+
+    load(pageSending({"dmsg://x/showOverlay?p=1&q=two", "dmsg://x/COLLECT_STATUS_CHANGED?s=1",
+                      "dmsg://x/m?end=1"}));
+    ASSERT_TRUE(waitFor([&] { return !first->performed.empty(); }));
+    ASSERT_TRUE(drainMainQueue());
+    center.removeObserver(overlayToken);
+    center.removeObserver(collectToken);
+
+    ASSERT_EQ(overlays.size(), 1u);
+    EXPECT_EQ(overlays[0], core::Value(core::Dictionary{{"p", "1"}, {"q", "two"}}));
+    EXPECT_EQ(collected, 0u);
+}
+
+TEST_F(DZAdViewDelegateService, MovingToAPlacementFlushesEveryHandlerInOrder) {
+    first->hold = second->hold = true;
+    ASSERT_TRUE(first->handleNotification(message("m", {{"n", "1"}}), adView));
+    ASSERT_TRUE(second->handleNotification(message("late", {{"n", "2"}}), adView));
+
+    // The flush is posted to the main queue; still held then, still kept.
+    delegate->didMoveToPlacement(*adView, nullptr);
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_TRUE(first->performed.empty());
+    EXPECT_EQ(second->bufferedNotifications().size(), 1u);
+
+    first->hold = second->hold = false;
+    delegate->didMoveToPlacement(*adView, nullptr);
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_EQ(first->performed, (std::vector<std::string>{R"(m {"n":"1"})"}));
+    EXPECT_EQ(second->performed, (std::vector<std::string>{R"(late {"n":"2"})"}));
+}
+
+TEST_F(DZAdViewDelegateService, NavigationTable) {
+    load("<html><body>page</body></html>");
+    const std::string page = server.urlString("/test/avd/page");
+    struct Case {
+        std::string url;
+        long type;
+        bool loads;
+        std::string call;  // the opener's call-log entry, if any
+    };
+    const Case cases[] = {
+        {"file:///etc/hosts", 0, false, ""},
+        {page + "#section", 0, false, ""},  // an anchor of the same page
+        {page + "#section", 2, true, ""},   // back/forward to it loads
+        {"dmsg://x/nothing", 0, false, ""},
+        {"about:blank", 0, true, ""},
+        {"mailto:a@b.test", 0, false, "DZOpener.openEmailComposer mailto:a@b.test"},
+        {"sms:123", 0, false, "DZOpener.openSmsComposer sms:123"},
+        {"tel:123", 0, false, "DZOpener.openApp tel:123"},
+        {"myapp://open/x", 3, false, "DZOpener.openApp myapp://open/x"},
+        {"https://landing.test/x", 0, true, ""},  // no click before slots exist
+        {"http://landing.test/x", 2, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        ads::DZCallLog::clear();
+        EXPECT_EQ(decide(c.url, c.type), c.loads);
+        const auto calls = callsStartingWith("DZOpener.open");
+        EXPECT_EQ(calls,
+                  c.call.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.call});
+        ASSERT_TRUE(delegate->opener()->navigationRequest());
+        EXPECT_EQ(delegate->opener()->navigationRequest()->url().absoluteString(), c.url);
+        EXPECT_EQ(delegate->opener()->adView(), adView);
+    }
+}
+
+TEST_F(DZAdViewDelegateService, DeeplinkPlusOpensTheFallbackAndPingsItsTrackers) {
+    const std::string deeplink =
+        "deeplink+://navigate?primaryUrl=" + std::string("noapp%3A%2F%2Fitem") +
+        "&primaryTrackingUrl=" + ads::DZPercentEscapedString(server.urlString("/track/p1")) +
+        "&fallbackUrl=" + ads::DZPercentEscapedString(server.urlString("/land")) +
+        "&fallbackTrackingUrl=" + ads::DZPercentEscapedString(server.urlString("/track/f1")) +
+        "&fallbackTrackingUrl=" + ads::DZPercentEscapedString(server.urlString("/track/f2"));
+    EXPECT_FALSE(decide(deeplink));
+    EXPECT_EQ(callsStartingWith("DZOpener.openApp"),
+              (std::vector<std::string>{"DZOpener.openApp " + server.urlString("/land")}));
+    EXPECT_TRUE(waitFor([&] {
+        return !server.requestsTo("/track/f1").empty() && !server.requestsTo("/track/f2").empty();
+    }));
+    EXPECT_TRUE(server.requestsTo("/track/p1").empty());
+
+    // Other hosts and primaries that make no URL do nothing.
+    ads::DZCallLog::clear();
+    EXPECT_FALSE(decide("deeplink+://other?primaryUrl=a%3A%2F%2Fb&fallbackUrl=b%3A%2F%2Fc"));
+    EXPECT_FALSE(decide("deeplink+://navigate?fallbackUrl=b%3A%2F%2Fc"));
+    EXPECT_TRUE(callsStartingWith("DZOpener.openApp").empty());
+
+    // Switched off, the URL goes to the opener like any app scheme.
+    ConstantsScope constants;
+    constants.set(ads::DZAdViewDelegate::kDeeplinkPlusEnabledKey, "0");
+    EXPECT_FALSE(decide(deeplink));
+    EXPECT_EQ(callsStartingWith("DZOpener.openApp"),
+              (std::vector<std::string>{"DZOpener.openApp " + deeplink}));
+}
+
+}  // namespace

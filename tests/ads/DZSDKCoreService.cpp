@@ -1,0 +1,282 @@
+// The SDK core page served by the local ad server over HTTPS: load states,
+// the command queue and its answers, time-outs on the manual clock, the load
+// policy, saved state and constants after a load.
+
+#include "SDKCoreTesting.h"
+#include "ads/web/intercept/DZMRAIDInterceptor.h"
+
+namespace {
+
+using namespace sdkcoretesting;
+using ads::DZSDKCoreWebView;
+
+class DZSDKCoreService : public SDKCoreTest {};
+
+TEST_F(DZSDKCoreService, APageAnsweringAnErrorIsAFailedLoad) {
+    struct Case {
+        int status;
+        DZSDKCoreWebView::State state;
+    };
+    for (const Case c : {Case{200, DZSDKCoreWebView::kLoaded}, Case{404, DZSDKCoreWebView::kFailed},
+                         Case{500, DZSDKCoreWebView::kFailed}}) {
+        SCOPED_TRACE(c.status);
+        fixtures::CorePageOptions options;
+        options.status = c.status;
+        server.setCorePage(options);
+        makeController();
+        const auto requester = std::make_shared<RecordingRequester>();
+        controller->buildAdURL(requester);
+        ASSERT_TRUE(waitFor([&] { return !requester->events.empty(); }));
+        EXPECT_EQ(page().state(), c.state);
+        EXPECT_EQ(page().hasSDKCoreLoadedAtLeastOnce(), c.status == 200);
+        if (c.status == 200) {
+            EXPECT_EQ(requester->events[0].rfind("url ", 0), 0u);
+        } else {
+            EXPECT_EQ(requester->events, std::vector<std::string>{"failed"});
+        }
+    }
+}
+
+TEST_F(DZSDKCoreService, ARefreshDuringALoadStartsNoSecondLoadAndEarlyMessagesAreDropped) {
+    fixtures::CorePageOptions options;
+    options.messageBeforeLoadEnds = true;
+    options.saveStateAtLoad = true;
+    server.setCorePage(options);
+    makeController();
+    const auto observer = std::make_shared<CountingObserver>();
+    controller->refreshActiveWebViewSDKCore();
+    page().refreshSDKCoreAndNotifyObserver(observer);
+    ASSERT_TRUE(waitFor([&] { return observer->count > 0; }));
+    EXPECT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
+    // The message sent at load arrived; the one sent while parsing did not.
+    ASSERT_TRUE(waitFor([&] {
+        return core::UserDefaults::standard()
+            ->dictionaryForKey(ads::DZSDKCoreDMSGHandler::kSavedStateKey)
+            .has_value();
+    }));
+    const auto saved = *core::UserDefaults::standard()->dictionaryForKey(
+        ads::DZSDKCoreDMSGHandler::kSavedStateKey);
+    EXPECT_EQ(saved, (core::Dictionary{{"version", 1}, {"k", "saved"}}));
+    EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), 1u);
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(observer->count, 1);
+
+    // Added once loaded, an observer hears at once, once.
+    const auto late = std::make_shared<CountingObserver>();
+    page().addObserverForOneTimeNotification(late);
+    ASSERT_TRUE(waitFor([&] { return late->count == 1; }));
+    page().notifyAllObserversOnlyOnceThatSDKCoreRequestIsFinished();
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(late->count, 1);
+}
+
+TEST_F(DZSDKCoreService, CommandsWaitForThePageAtMostFiftyAndNoneQueuedWhileFailed) {
+    fixtures::CorePageOptions options;
+    options.status = 404;
+    server.setCorePage(options);
+    makeController();
+    for (int i = 1; i <= 51; ++i)
+        page().enqueueJavaScriptCommand("(window.ran = window.ran || []).push(" +
+                                        std::to_string(i) + ");");
+    page().refreshSDKCoreAndNotifyObserver(nullptr);
+    ASSERT_TRUE(waitForState(DZSDKCoreWebView::kFailed));
+    page().enqueueJavaScriptCommand("window.lost = true;");
+
+    server.setCorePage({});
+    page().refreshSDKCoreAndNotifyObserver(nullptr);
+    ASSERT_TRUE(waitForState(DZSDKCoreWebView::kLoaded));
+    page().enqueueJavaScriptCommand("window.ran.push('after');");
+    core::Value ran;
+    ASSERT_TRUE(waitFor([&] {
+        ran = evaluate("window.ran ? window.ran : []");
+        return ran.size() == 51;
+    }));
+    EXPECT_EQ(ran[0], core::Value(2));  // the first was pushed out
+    EXPECT_EQ(ran[49], core::Value(51));
+    EXPECT_EQ(ran[50], core::Value("after"));
+    EXPECT_EQ(evaluate("window.lost === undefined"), core::Value(true));
+}
+
+TEST_F(DZSDKCoreService, TheFirstCommandLoadsThePageAndIdentifiersAreSharedByEveryKind) {
+    makeController();
+    Outcomes first;
+    Outcomes second;
+    const auto requester = std::make_shared<RecordingRequester>();
+    controller->executeExportedJavaScriptCommand("DUZO_GCache", core::Dictionary{{"n", 1}},
+                                                 first.completion());
+    controller->buildAdURL(requester);
+    controller->executeExportedJavaScriptCommand("DUZO_GCache", core::Dictionary{{"n", 3}},
+                                                 second.completion());
+    ASSERT_TRUE(waitFor([&] { return !first.results.empty() && !second.results.empty(); }));
+    EXPECT_EQ(first.results[0], core::JSON::parse(R"({"echo":{"n":1}})"));
+    EXPECT_FALSE(first.errors[0]);
+    EXPECT_EQ(second.results[0], core::JSON::parse(R"({"echo":{"n":3}})"));
+    // Commands take theirs when called, ad URL requests when sent.
+    EXPECT_EQ(requester->requestID, "3");
+    const auto commands = logged("DUZO_GCache", 2);
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0]["request_id"], core::Value("1"));
+    EXPECT_EQ(commands[1]["request_id"], core::Value("2"));
+    EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), 1u);
+    // Loaded and fresh: another command does not reload.
+    Outcomes third;
+    controller->executeExportedJavaScriptCommand("DUZO_GCache", std::nullopt, third.completion());
+    ASSERT_TRUE(waitFor([&] { return !third.results.empty(); }));
+    EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), 1u);
+}
+
+TEST_F(DZSDKCoreService, ResultAnswers) {
+    using Answer = fixtures::CorePageOptions::ResultAnswer;
+    struct Case {
+        Answer answer;
+        std::optional<core::Value> result;
+        std::optional<long> code;
+    };
+    const Case cases[] = {
+        {Answer::failZero, core::JSON::parse(R"({"echo":"x"})"), std::nullopt},
+        {Answer::failOne, core::Value(), ads::kDZErrorInternalError},
+        {Answer::notJSON, core::Value(), 0},  // the reader's error
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.answer));
+        fixtures::CorePageOptions options;
+        options.resultAnswer = c.answer;
+        server.setCorePage(options);
+        makeController();
+        Outcomes outcomes;
+        controller->executeExportedJavaScriptCommand("DUZO_GCache", core::Value("x"),
+                                                     outcomes.completion());
+        ASSERT_TRUE(waitFor([&] { return !outcomes.results.empty(); }));
+        EXPECT_EQ(outcomes.results[0], *c.result);
+        ASSERT_EQ(outcomes.errors[0].has_value(), c.code.has_value());
+        if (c.answer == Answer::failOne) {
+            EXPECT_EQ(outcomes.errors[0]->code, *c.code);
+            EXPECT_EQ(outcomes.errors[0]->message, "page failed");
+        } else if (c.answer == Answer::notJSON) {
+            EXPECT_EQ(outcomes.errors[0]->domain, "core.JSON");
+        }
+    }
+}
+
+TEST_F(DZSDKCoreService, AnUnansweredCommandTimesOutOnTheClockAndALateAnswerIsIgnored) {
+    fixtures::CorePageOptions options;
+    options.resultAnswer = fixtures::CorePageOptions::ResultAnswer::silent;
+    server.setCorePage(options);
+    makeController();
+    Outcomes outcomes;
+    controller->executeExportedJavaScriptCommand("DUZO_GCache", core::Value("x"),
+                                                 outcomes.completion());
+    ASSERT_EQ(logged("DUZO_GCache").size(), 1u);
+    clock.advance(9.9);
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(outcomes.errors.empty());
+    clock.advance(0.2);
+    ASSERT_TRUE(waitFor([&] { return !outcomes.errors.empty(); }));
+    ASSERT_TRUE(outcomes.errors[0]);
+    EXPECT_EQ(outcomes.errors[0]->code, ads::kDZErrorTimeout);
+    EXPECT_EQ(outcomes.errors[0]->message, "Completion block execution timed out.");
+
+    sendFromPage("result", {{"request_id", "1"}, {"result", "{}"}});
+    sendFromPage("saveState", {{"key", "marker"}, {"state", "1"}});
+    ASSERT_TRUE(waitFor([&] {
+        return core::UserDefaults::standard()
+            ->dictionaryForKey(ads::DZSDKCoreDMSGHandler::kSavedStateKey)
+            .has_value();
+    }));
+    EXPECT_EQ(outcomes.errors.size(), 1u);
+}
+
+TEST_F(DZSDKCoreService, ARefreshEndsSentCommandsAndKeepsWaitingOnes) {
+    fixtures::CorePageOptions options;
+    options.resultAnswer = fixtures::CorePageOptions::ResultAnswer::silent;
+    server.setCorePage(options);
+    makeController();
+    Outcomes sent;
+    controller->executeExportedJavaScriptCommand("DUZO_GCache", core::Value("sent"),
+                                                 sent.completion());
+    ASSERT_EQ(logged("DUZO_GCache").size(), 1u);
+
+    Outcomes waiting;
+    controller->refreshActiveWebViewSDKCore();
+    controller->executeExportedJavaScriptCommand("DUZO_GCache", core::Value("waiting"),
+                                                 waiting.completion());
+    ASSERT_TRUE(waitFor([&] { return !sent.errors.empty(); }));
+    ASSERT_TRUE(sent.errors[0]);
+    EXPECT_EQ(sent.errors[0]->code, ads::kDZErrorInternalError);
+    EXPECT_EQ(sent.errors[0]->message, "SDKCore refreshed. All pending blocks are cancelled.");
+    ASSERT_TRUE(waitFor([&] { return server.requestsTo(fixtures::CorePage::kPath).size() == 2; }));
+    ASSERT_TRUE(waitForState(DZSDKCoreWebView::kLoaded));
+    const auto commands = logged("DUZO_GCache");
+    ASSERT_EQ(commands.size(), 1u);  // the new page's log
+    EXPECT_EQ(commands[0]["args"], core::Value("waiting"));
+    EXPECT_TRUE(waiting.errors.empty());
+}
+
+TEST_F(DZSDKCoreService, APauseHoldsTheHourlyReloadUntilResumed) {
+    fixtures::CorePageOptions options;
+    options.pauseAtLoad = true;
+    server.setCorePage(options);
+    makeController();
+    ASSERT_TRUE(loadPage());
+    ASSERT_TRUE(waitFor([&] { return controller->refreshPaused(); }));
+
+    clock.advance(3601);
+    Outcomes held;
+    controller->executeExportedJavaScriptCommand("DUZO_GCache", core::Value("held"),
+                                                 held.completion());
+    ASSERT_TRUE(waitFor([&] { return !held.results.empty(); }));
+    EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), 1u);
+
+    sendFromPage("sdkCoreRefresh", {{"refresh", "resume"}, {"request_id", "1"}});
+    ASSERT_TRUE(waitFor([&] { return server.requestsTo(fixtures::CorePage::kPath).size() == 2; }));
+}
+
+TEST_F(DZSDKCoreService, SavedStateIsReplayedAfterEachLoadFirstAsNoRefresh) {
+    fixtures::CorePageOptions options;
+    options.saveStateAtLoad = true;
+    server.setCorePage(options);
+    makeController();
+    ASSERT_TRUE(loadPage());
+    EXPECT_TRUE(logged("DUZO_reloadSavedState", 0).empty());  // nothing saved yet
+    ASSERT_TRUE(waitFor([&] {
+        return core::UserDefaults::standard()
+            ->dictionaryForKey(ads::DZSDKCoreDMSGHandler::kSavedStateKey)
+            .has_value();
+    }));
+
+    // A new process: the first replay says 0, the next 1.
+    makeController();
+    ASSERT_TRUE(loadPage());
+    auto replays = logged("DUZO_reloadSavedState");
+    ASSERT_EQ(replays.size(), 1u);
+    EXPECT_EQ(replays[0]["is_refresh"], core::Value(0));
+    EXPECT_EQ(replays[0]["k"], core::Value("saved"));
+    EXPECT_EQ(replays[0]["version"], core::Value(1));
+    ASSERT_TRUE(loadPage());
+    replays = logged("DUZO_reloadSavedState");
+    ASSERT_EQ(replays.size(), 1u);
+    EXPECT_EQ(replays[0]["is_refresh"], core::Value(1));
+    // Each load asked for the constants, with the request's parameters.
+    const auto asked = logged("DUZO_getSdkConstants");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].dictionary());
+}
+
+TEST_F(DZSDKCoreService, ThePagesConstantsAreStoredAfterALoad) {
+    fixtures::CorePageOptions options;
+    options.constants.set("wv_class", "wk");
+    server.setCorePage(options);
+    makeController();
+    ASSERT_TRUE(loadPage());
+    const auto defaults = core::UserDefaults::standard();
+    EXPECT_EQ(defaults->stringForKey("/dozuza/ads/wv_class"), "wk");
+    EXPECT_EQ(defaults->stringForKey("/dozuza/ads/as_domains"), "127.0.0.1,localhost");
+    EXPECT_EQ(ads::DZMRAIDInterceptor::sharedInstance()->bannerImplementationURLString(),
+              server.secureBaseURL() + "/mads/static/mraid/mraid_banner.js");
+    for (const char* name :
+         {"wv_class", "as_domains", "url_time_to_live", "maximum_retry_url_count", "ping_interval",
+          "enable_http_web_view_pings"})
+        defaults->removeObjectForKey(std::string("/dozuza/ads/") + name);
+}
+
+}  // namespace

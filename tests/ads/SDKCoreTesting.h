@@ -1,0 +1,160 @@
+#pragma once
+// Shared by the tests of the SDK core page: the local ad server over HTTPS
+// as the SDK's ad server (its authority trusted by web views and URL
+// loading), a controller of its own per test on a manual clock, a requester
+// of ad URLs that records what it hears, and reads of the page's call log.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "AdWebTesting.h"
+#include "ads/core/response/DZAd.h"
+#include "ads/core/sdkcore/DZSDKCoreController.h"
+#include "ads/core/sdkcore/DZSDKCoreControllerDelegate.h"
+#include "ads/core/sdkcore/DZSDKCoreWebView.h"
+#include "ads/core/sdkcore/DZSDKCoreWebViewNotification.h"
+#include "ads/foundation/DZCSITimeRecorder.h"
+#include "ads/foundation/DZServerHosts.h"
+#include "ads/web/dmsg/DZSDKCoreDMSGHandler.h"
+#include "core/JSON.h"
+#include "core/ScopedEnvironment.h"
+#include "core/URLSessionConfiguration.h"
+#include "fixtures/AdServer.h"
+#include "fixtures/TestCertificates.h"
+#include "support/ManualClockScope.h"
+
+namespace sdkcoretesting {
+
+using adwebtesting::waitFor;
+
+class RecordingRequester : public ads::DZSDKCoreControllerDelegate {
+public:
+    explicit RecordingRequester(core::Dictionary parameters = {{"slotname", "slot"}},
+                                std::uint64_t type = 1)
+        : parameters_(std::move(parameters)), type_(type) {}
+
+    std::shared_ptr<ads::DZCSITimeRecorder> adLoadActionTimeRecorder() override { return recorder; }
+    std::optional<core::Dictionary> requestParameters() override {
+        core::Dictionary parameters = parameters_;
+        parameters.set("request_id", requestID);
+        return parameters;
+    }
+    std::uint64_t requestedAdType() override { return type_; }
+    void setRequestID(const std::string& id) override { requestID = id; }
+    void loadAdURLWithParameters(const core::Dictionary& parameters) override {
+        events.push_back("url " + parameters["ad_url"].stringValue());
+    }
+    void loadAd(const std::shared_ptr<ads::DZAd>& loaded,
+                const std::optional<core::Dictionary>& loadedHeaders) override {
+        ad = loaded;
+        headers = loadedHeaders;
+        events.push_back("ad");
+    }
+    void invalidJavaScriptRequest() override { events.push_back("invalid"); }
+    void failedJavaScriptFile() override { events.push_back("failed"); }
+    void adURLRequestDidTimeOut(const ads::Error& error) override {
+        events.push_back("timeout " + std::to_string(error.code));
+    }
+
+    std::shared_ptr<ads::DZCSITimeRecorder> recorder = ads::DZCSITimeRecorder::create("load_ad");
+    std::string requestID;
+    std::vector<std::string> events;
+    std::shared_ptr<ads::DZAd> ad;
+    std::optional<core::Dictionary> headers;
+
+private:
+    core::Dictionary parameters_;
+    std::uint64_t type_;
+};
+
+class CountingObserver : public ads::DZSDKCoreWebViewNotification {
+public:
+    void didFinishLoadingSDKCoreInSDKCoreWebView(ads::DZSDKCoreWebView&) override { ++count; }
+    int count = 0;
+};
+
+// A completion's outcomes, in order.
+struct Outcomes {
+    std::vector<core::Value> results;
+    std::vector<std::optional<ads::Error>> errors;
+    ads::DZSDKCoreController::Completion completion() {
+        return [this](const core::Value& result, const std::optional<ads::Error>& error) {
+            results.push_back(result);
+            errors.push_back(error);
+        };
+    }
+};
+
+class SDKCoreTest : public testing::Test {
+protected:
+    void SetUp() override {
+        environment.set(core::kTrustedCertificatesFileVariable,
+                        fixtures::TestCertificates::shared().authorityFile());
+        ads::DZServerHosts::setAdServerHost("127.0.0.1:" +
+                                            std::to_string(server.server().securePort()));
+        clearDefaults();
+    }
+    void TearDown() override {
+        controller.reset();
+        // The page's ad view is let go of on the main queue.
+        EXPECT_TRUE(adwebtesting::drainMainQueue());
+        ads::DZServerHosts::setAdServerHost(std::nullopt);
+        clearDefaults();
+    }
+    static void clearDefaults() {
+        const auto defaults = core::UserDefaults::standard();
+        defaults->removeObjectForKey(ads::DZSDKCoreDMSGHandler::kSavedStateKey);
+        defaults->removeObjectForKey(ads::DZSDKCoreController::kExperimentIDStringKey);
+    }
+
+    // A new controller; its page loads at the first command or request.
+    const std::shared_ptr<ads::DZSDKCoreController>& makeController() {
+        controller = ads::DZSDKCoreController::create();
+        EXPECT_TRUE(controller && controller->activeSDKCoreWebView());
+        return controller;
+    }
+    [[nodiscard]] ads::DZSDKCoreWebView& page() const {
+        return *controller->activeSDKCoreWebView();
+    }
+    [[nodiscard]] bool waitForState(ads::DZSDKCoreWebView::State state) const {
+        return waitFor([&] { return page().state() == state; });
+    }
+    // The page's value of a script.
+    core::Value evaluate(const std::string& script) const {
+        return adwebtesting::evaluate(*page().adView()->webView(), script);
+    }
+    // The page's log entries of that call, once there are at least count.
+    std::vector<core::Value> logged(const std::string& name, size_t count = 1) const {
+        core::Value entries;
+        (void)waitFor([&] {
+            entries = evaluate("(window.DUZO_log || []).filter(function (e) { return e.name === '" +
+                               name + "'; }).map(function (e) { return e.argument; })");
+            return entries.size() >= count;
+        });
+        return entries.array() ? *entries.array() : std::vector<core::Value>{};
+    }
+    // Sends a message from the page as it would itself.
+    void sendFromPage(const std::string& name, const core::Dictionary& parameters) const {
+        (void)evaluate("DUZO_send('" + name + "', " + core::JSON::write(parameters).value_or("{}") +
+                       "), true");
+    }
+    // Loads the page as the controller does, taking no request identifier.
+    [[nodiscard]] bool loadPage() const {
+        controller->refreshActiveWebViewSDKCore();
+        return waitFor([&] {
+            return page().state() == ads::DZSDKCoreWebView::kLoaded &&
+                   controller->SDKCoreUpdateHandled();
+        });
+    }
+
+    testsupport::ScopedEnvironment environment;
+    testsupport::ManualClockScope clock;
+    fixtures::AdServer server;
+    std::shared_ptr<ads::DZSDKCoreController> controller;
+};
+
+}  // namespace sdkcoretesting
