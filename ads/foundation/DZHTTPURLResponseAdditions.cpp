@@ -98,7 +98,9 @@ std::optional<core::Date> dz_expirationDate(const core::HTTPURLResponse& respons
 core::Dictionary dz_allHeaderFields(const core::HTTPURLResponse& response) {
     core::Dictionary fields;
     std::vector<std::string_view> seen;
-    for (const auto& [name, value] : response.headers()) {
+    for (const auto& field : response.headers()) {
+        const std::string& name = field.first;
+        const auto& value = field.second;
         const bool repeated = std::any_of(seen.begin(), seen.end(), [&](std::string_view known) {
             return core::HTTPHeaders::sameName(known, name);
         });

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <utility>
 
 #include "core/Clock.h"
@@ -13,7 +12,6 @@ namespace media {
 
 namespace {
 
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // Times closer than this count as the same instant.
 constexpr double kTolerance = 1e-6;
 constexpr const char* kItemKeyPaths[] = {"status", "duration", "loadedTimeRanges",

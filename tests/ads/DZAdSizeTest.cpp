@@ -103,11 +103,11 @@ TEST(DZAdSize, MatchingDescriptionsAndParsing) {
               "Fluid DZAdSize: {300, 200}");
     EXPECT_EQ(DZAdSizeDescription({{5, 6}, 0x40}), "DZAdSize: {5, 6}, 40");
 
-    EXPECT_EQ(DZAdSizeRequestString("320x50"), gfx::Size(320, 50));
-    EXPECT_EQ(DZAdSizeRequestString("300x250"), gfx::Size(300, 250));
-    EXPECT_EQ(DZAdSizeRequestString("320"), gfx::Size());
-    EXPECT_EQ(DZAdSizeRequestString("wide"), gfx::Size());
-    EXPECT_EQ(DZAdSizeRequestString(""), gfx::Size());
+    EXPECT_EQ(DZAdSizeRequestString("320x50"), (gfx::Size{320, 50}));
+    EXPECT_EQ(DZAdSizeRequestString("300x250"), (gfx::Size{300, 250}));
+    EXPECT_EQ(DZAdSizeRequestString("320"), (gfx::Size{}));
+    EXPECT_EQ(DZAdSizeRequestString("wide"), (gfx::Size{}));
+    EXPECT_EQ(DZAdSizeRequestString(""), (gfx::Size{}));
 }
 
 TEST(DZAdSize, BoxingKeepsTheRecordAndRefusesOtherValues) {

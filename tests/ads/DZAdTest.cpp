@@ -57,7 +57,7 @@ TEST(DZAd, SettingsFromTheDictionary) {
         "safe_browsing": {"click_string": "c", "report_url": "https://sb.test/r"},
         "rewards": [{"rb_type": "coins", "rb_amount": 5}, "second"],
         "custom_close_blocked": "YES", "dws_query_id": "q-1", "refresh_rate": 30})");
-    EXPECT_EQ(ad->size(), gfx::Size(300, 250));
+    EXPECT_EQ(ad->size(), (gfx::Size{300, 250}));
     EXPECT_EQ(ad->supportedOrientations(), 24u);
     EXPECT_TRUE(ad->hasAdNetworkJavaScript());
     ASSERT_TRUE(ad->adNetworkPassbackURL());
@@ -79,7 +79,7 @@ TEST(DZAd, SettingsFromTheDictionary) {
 
     const auto plain = adFromJSON(R"({"orientation": "sideways", "ad_is_javascript": "1",
         "ad_passback_url": "https://a.test/pass", "live_view": [1], "rewards": ["x"]})");
-    EXPECT_EQ(plain->size(), gfx::Size());
+    EXPECT_EQ(plain->size(), (gfx::Size{}));
     EXPECT_EQ(plain->supportedOrientations(), 30u);
     EXPECT_FALSE(plain->hasAdNetworkJavaScript());
     EXPECT_FALSE(plain->adNetworkPassbackURL());
@@ -93,7 +93,7 @@ TEST(DZAd, BannerAdsTakeANumericRefreshRate) {
     const auto numeric = DZBannerAd::initWithDictionary(
         *core::JSON::parse(R"({"refresh_rate": 30, "ad_size": "320x50"})"));
     EXPECT_EQ(numeric->reloadInterval(), 30.0);
-    EXPECT_EQ(numeric->size(), gfx::Size(320, 50));
+    EXPECT_EQ(numeric->size(), (gfx::Size{320, 50}));
     const auto text =
         DZBannerAd::initWithDictionary(*core::JSON::parse(R"({"refresh_rate": "30"})"));
     EXPECT_EQ(text->reloadInterval(), 0.0);
@@ -110,18 +110,18 @@ TEST(DZAd, NativeKeysInServerJSONAreIgnored) {
         "_native_original_request": {"url": "https://evil.test/"},
         "_native_request_redirects": [{"url": "https://evil.test/r"}]})");
     const auto fromServer = DZAd::initWithDictionary(*value);
-    EXPECT_EQ(fromServer->size(), gfx::Size(320, 50));
+    EXPECT_EQ(fromServer->size(), (gfx::Size{320, 50}));
     EXPECT_EQ(fromServer->croppedContentThreshold(), 10000.0);
     EXPECT_FALSE(fromServer->originalRequest());
     EXPECT_TRUE(fromServer->redirects().empty());
 
     // The mediation connector hands them over natively.
     DZAdNativeProperties native;
-    native.interstitialSize = gfx::Size(480, 320);
+    native.interstitialSize = gfx::Size{480, 320};
     native.croppedContentThreshold = 0.5;
     native.originalRequest = core::URLRequest(*core::URL::create("https://ads.test/mediated"));
     const auto mediated = DZInterstitialAd::initWithDictionary(*value, &native);
-    EXPECT_EQ(mediated->size(), gfx::Size(480, 320));
+    EXPECT_EQ(mediated->size(), (gfx::Size{480, 320}));
     EXPECT_EQ(mediated->croppedContentThreshold(), 0.5);
     ASSERT_TRUE(mediated->originalRequest());
     EXPECT_EQ(mediated->originalRequest()->url().absoluteString(), "https://ads.test/mediated");

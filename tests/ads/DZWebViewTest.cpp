@@ -135,9 +135,9 @@ TEST(DZWebViewTest, ContentSizeChangesWithoutRepeatsAndAFreshStartAfterEachFinis
     engine->contentSizeDidChange(engineView, {320, 50});
     engine->contentSizeDidChange(engineView, {320, 50});
     engine->contentSizeDidChange(engineView, {320, 90});
-    EXPECT_EQ(view->lastContentSize(), gfx::Size(320, 90));
+    EXPECT_EQ(view->lastContentSize(), (gfx::Size{320, 90}));
     engine->didFinishLoad(engineView);
-    EXPECT_EQ(view->lastContentSize(), gfx::Size());
+    EXPECT_EQ(view->lastContentSize(), (gfx::Size{}));
     engine->contentSizeDidChange(engineView, {320, 90});
     EXPECT_EQ(delegate->sizes, (std::vector<gfx::Size>{{320, 50}, {320, 90}, {320, 90}}));
 }

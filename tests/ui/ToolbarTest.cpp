@@ -57,7 +57,7 @@ TEST(ToolbarTest, ItemsTakeTheirWidthsAndFlexibleSpacesShareTheRest) {
     EXPECT_DOUBLE_EQ(frames[5].minX() + frames[5].width(), 375 - Toolbar::kEdgeMargin);
     // Views fill their slots; a custom view keeps its size, centred.
     EXPECT_EQ(back->view()->frame(), frames[0]);
-    EXPECT_EQ(spinnerView->frame().size, gfx::Size(20, 20));
+    EXPECT_EQ(spinnerView->frame().size, (gfx::Size{20, 20}));
     EXPECT_DOUBLE_EQ(spinnerView->frame().minX(), frames[2].minX());
     EXPECT_DOUBLE_EQ(spinnerView->frame().minY(), 12);
     EXPECT_EQ(flexible()->view(), nullptr);

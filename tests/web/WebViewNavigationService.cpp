@@ -30,7 +30,7 @@ protected:
         serveHTML(server, "/frame.html", kFrame);
         for (const char* path : {"/marker", "/framed", "/next", "/from-frame-link"})
             serveHTML(server, path, std::string("<p>") + path + "</p>");
-        delegate->decide = [this](const web::NavigationAction& action) {
+        delegate->decide = [](const web::NavigationAction& action) {
             const std::string& url = action.request.url().absoluteString();
             return url.find("refused") == std::string::npos &&
                    action.request.url().scheme() != "dmsg";

@@ -72,13 +72,13 @@ TEST_F(WebViewSnapshotService, ContentSizeFollowsThePageWithoutRepeats) {
         *view, *delegate, "<body style='margin:0'><div id=d style='height:100px'></div></body>",
         server.url("/sized")));
     ASSERT_TRUE(waitFor([&] { return !delegate->contentSizes.empty(); }));
-    EXPECT_EQ(delegate->contentSizes.back(), gfx::Size(320, 240));  // no smaller than the view
+    EXPECT_EQ(delegate->contentSizes.back(), (gfx::Size{320, 240}));  // no smaller than the view
 
     (void)evaluate(*view, "document.getElementById('d').style.height = '1000px'; 0");
-    ASSERT_TRUE(waitFor([&] { return view->contentSize() == gfx::Size(320, 1000); }));
+    ASSERT_TRUE(waitFor([&] { return view->contentSize() == (gfx::Size{320, 1000}); }));
     (void)evaluate(*view, "document.getElementById('d').style.height = '1000px'; 0");
     (void)evaluate(*view, "document.getElementById('d').style.width = '600px'; 0");
-    ASSERT_TRUE(waitFor([&] { return view->contentSize() == gfx::Size(600, 1000); }));
+    ASSERT_TRUE(waitFor([&] { return view->contentSize() == (gfx::Size{600, 1000}); }));
     for (size_t i = 1; i < delegate->contentSizes.size(); ++i)
         EXPECT_NE(delegate->contentSizes[i], delegate->contentSizes[i - 1]);
     EXPECT_EQ(delegate->contentSizes.size(), 3u);

@@ -135,7 +135,7 @@ void DZSDKCoreController::executePendingJavaScriptBlocks() {
         if (!completion) continue;
         pendingJavaScriptCompletionHandlers_[key] = std::move(completion);
         lockQueue_->after(
-            SDKCoreJavaScriptCompletionBlockTimeoutInterval_, [weakSelf = weak_from_this(), key] {
+            SDKCoreJavaScriptCompletionBlockTimeoutInterval_, [weakSelf = weak_from_this(), key = key] {
                 const auto self = weakSelf.lock();
                 if (!self) return;
                 const auto found = self->pendingJavaScriptCompletionHandlers_.find(key);

@@ -187,7 +187,7 @@ void DZPinger::pingRetryURLsOnQueue() {
             spent.set(std::string(kRetryCountKey), remaining - 1);
             kept.set(urlString, std::move(spent));
             pingOnQueue(urlString,
-                        [self = shared_from_this(), urlString, key = *key](bool succeeded) {
+                        [self = shared_from_this(), urlString = urlString, key = *key](bool succeeded) {
                             if (succeeded) self->removeOnQueue(urlString, key);
                         });
         }
