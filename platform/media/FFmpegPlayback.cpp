@@ -299,7 +299,10 @@ void FFmpegPlayback::publish() {
             ranges.push_back(TimeRange::fromSeconds(segmentStart_, loadedEnd_));
         sink_->setLoadedRanges(std::move(ranges), inputEnded_);
     }
-    const bool likely = inputEnded_ || loadedEnd_ - now >= asset_->options().likelyToKeepUpSeconds;
+    // A full buffer counts too: with a cap below the keep-up margin, a
+    // stalled player would otherwise wait for data that is never read.
+    const bool likely =
+        inputEnded_ || full_ || loadedEnd_ - now >= asset_->options().likelyToKeepUpSeconds;
     if (published_.likelyToKeepUp != likely) {
         published_.likelyToKeepUp = likely;
         sink_->setLikelyToKeepUp(likely);
