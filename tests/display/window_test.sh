@@ -58,7 +58,8 @@ banner() { grep -m1 '^vantor: window [0-9]*x[0-9]* pixels' "$work/app.log"; }
 poll 20 banner >/dev/null || fail "no window banner"
 # "vantor: window 750x1334 pixels, 2 pixels per point"
 read -r width height scale < <(banner | sed -E 's/.* ([0-9]+)x([0-9]+) pixels, ([0-9.]+) pixels.*/\1 \2 \3/')
-find_window() { xdotool search --pid "$app" 2>/dev/null | head -n1; }
+# Only a mapped window: the web engine may make windows of its own under the pid.
+find_window() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1; }
 has_window() { [[ -n $(find_window) ]]; }
 poll 10 has_window || fail "no X window for the app"
 window=$(find_window)
@@ -69,8 +70,8 @@ px() { awk -v v="$1" -v s="$scale" 'BEGIN { printf "%d", v * s + 0.5 }'; }
 # A region of the window in points: x y width height.
 geometry() { echo "$(px "$3")x$(px "$4")+$(px "$1")+$(px "$2")"; }
 
-shot() { import -window "$window" "$work/$1.png"; }
-crop() { import -window "$window" -crop "$(geometry "$2" "$3" "$4" "$5")" +repage "$work/$1.png"; }
+shot() { timeout 10 import -window "$window" "$work/$1.png"; }
+crop() { timeout 10 import -window "$window" -crop "$(geometry "$2" "$3" "$4" "$5")" +repage "$work/$1.png"; }
 # Pixels that differ between two shots (a small fuzz for rounding).
 changed() { compare -metric AE -fuzz 2% "$work/$1.png" "$work/$2.png" null: 2>&1 | cut -d' ' -f1 || true; }
 brightness() { identify -format '%[fx:mean]' "$work/$1.png"; }
