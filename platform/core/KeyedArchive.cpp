@@ -33,9 +33,28 @@ enum Tag : std::uint8_t {
 constexpr size_t kMinElementSize = 1;
 constexpr size_t kMinEntrySize = 5;
 
-class Writer {
+// What the writer and the reader share: the depth limit and the error.
+class Pass {
+protected:
+    explicit Pass(std::string* error) : error_(error) {}
+
+    bool enter(size_t depth) {
+        if (depth < KeyedArchive::kMaxDepth) return true;
+        return fail(format("containers nest deeper than %@", KeyedArchive::kMaxDepth));
+    }
+
+    bool fail(std::string message) {
+        if (error_) *error_ = std::move(message);
+        return false;
+    }
+
+private:
+    std::string* error_;
+};
+
+class Writer : Pass {
 public:
-    explicit Writer(std::string* error) : error_(error) {}
+    explicit Writer(std::string* error) : Pass(error) {}
 
     bool write(const Value& value, size_t depth) {
         switch (value.kind()) {
@@ -107,24 +126,12 @@ private:
         return true;
     }
 
-    bool enter(size_t depth) {
-        if (depth < KeyedArchive::kMaxDepth) return true;
-        return fail(format("containers nest deeper than %@", KeyedArchive::kMaxDepth));
-    }
-
-    bool fail(std::string message) {
-        if (error_) *error_ = std::move(message);
-        return false;
-    }
-
     Data bytes_;
-    std::string* error_;
 };
 
-class Reader {
+class Reader : Pass {
 public:
-    Reader(std::span<const std::uint8_t> bytes, std::string* error)
-        : bytes_(bytes), error_(error) {}
+    Reader(std::span<const std::uint8_t> bytes, std::string* error) : Pass(error), bytes_(bytes) {}
 
     bool readHeader() {
         if (bytes_.size() < kMagic.size() ||
@@ -261,18 +268,7 @@ private:
         return true;
     }
 
-    bool enter(size_t depth) {
-        if (depth < KeyedArchive::kMaxDepth) return true;
-        return fail(format("containers nest deeper than %@", KeyedArchive::kMaxDepth));
-    }
-
-    bool fail(std::string message) {
-        if (error_) *error_ = std::move(message);
-        return false;
-    }
-
     std::span<const std::uint8_t> bytes_;
-    std::string* error_;
     size_t offset_ = 0;
 };
 
