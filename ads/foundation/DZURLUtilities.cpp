@@ -46,6 +46,17 @@ bool DZURLSchemeMatches(const std::optional<core::URL>& url,
     return core::Unicode::equalsCaseInsensitive(url->scheme(), *scheme);
 }
 
+bool DZURLHostIsInDomain(const std::optional<core::URL>& url, std::string_view domain) {
+    if (!url || !url->hasAuthority()) return false;
+    std::string_view host = url->host();
+    if (host.ends_with('.')) host.remove_suffix(1);
+    if (domain.starts_with('.')) domain.remove_prefix(1);
+    if (domain.empty() || host.size() < domain.size()) return false;
+    const size_t start = host.size() - domain.size();
+    if (start > 0 && host[start - 1] != '.') return false;
+    return core::Unicode::equalsCaseInsensitive(host.substr(start), domain);
+}
+
 std::optional<std::string> DZURLPathSegmentPair(const std::optional<core::URL>& url) {
     if (!url) return std::nullopt;
     const std::vector<std::string> components = url->pathComponents();

@@ -32,6 +32,13 @@ namespace ads {
 [[nodiscard]] bool DZURLSchemeMatches(const std::optional<core::URL>& url,
                                       std::optional<std::string_view> scheme);
 
+// Whether the URL's host is domain or a host under it: "a.dozuza.com" and
+// "dozuza.com" are in "dozuza.com", "evildozuza.com" is not. Case-insensitive;
+// a leading "." of domain and a final "." of the host are ignored, and an
+// empty domain holds no host.
+[[nodiscard]] bool DZURLHostIsInDomain(const std::optional<core::URL>& url,
+                                       std::string_view domain);
+
 // Path components 3 and 4 (the leading "/" is component 1) joined by "/":
 // "y/z" for "/x/y/z"; nullopt for a shorter path.
 [[nodiscard]] std::optional<std::string> DZURLPathSegmentPair(const std::optional<core::URL>& url);

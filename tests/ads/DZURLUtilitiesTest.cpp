@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "ads/foundation/DZAdServerDomains.h"
 #include "ads/foundation/DZURLLists.h"
 #include "ads/foundation/DZURLUtilities.h"
+#include "core/UserDefaults.h"
 
 using namespace ads;
 
@@ -63,6 +65,60 @@ TEST(DZURLUtilities, HostAndSchemeMatchIgnoringCase) {
     EXPECT_FALSE(DZURLHostMatches(url("mailto:x"), ""));
     EXPECT_FALSE(DZURLSchemeMatches(url("a/b"), ""));
     EXPECT_FALSE(DZURLHostMatches(url("http://h/"), std::nullopt));
+}
+
+TEST(DZURLUtilities, HostIsInDomainOnlyAtALabelBoundary) {
+    const struct {
+        const char* url;
+        const char* domain;
+        bool inDomain;
+    } cases[] = {
+        {"https://dozuza.com/x", "dozuza.com", true},
+        {"https://ads.dozuza.com/x", "dozuza.com", true},
+        {"https://a.b.DOZUZA.com/x", "dozuza.COM", true},
+        {"https://ads.dozuza.com./x", "dozuza.com", true},
+        {"https://ads.dozuza.com/x", ".dozuza.com", true},
+        {"https://evildozuza.com/x", "dozuza.com", false},
+        {"https://dozuza.com.evil.net/x", "dozuza.com", false},
+        {"https://evil.net/?u=a.dozuza.com", "dozuza.com", false},
+        {"https://dozuza.com@evil.net/", "dozuza.com", false},
+        {"https://dozuza.com/x", "", false},
+        {"https://dozuza.com/x", ".", false},
+        {"mailto:a@dozuza.com", "dozuza.com", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DZURLHostIsInDomain(url(c.url), c.domain), c.inDomain)
+            << c.url << " in " << c.domain;
+    }
+    EXPECT_FALSE(DZURLHostIsInDomain(std::nullopt, "dozuza.com"));
+}
+
+TEST(DZAdServerDomains, StoredListReplacesTheBuiltInOne) {
+    auto defaults = core::UserDefaults::standard();
+    const std::vector<std::string> builtIn = DZAdServerDomains();
+    EXPECT_EQ(builtIn.size(), 3u);
+    const struct {
+        core::Value stored;
+        std::vector<std::string> domains;
+    } cases[] = {
+        {core::Value("example.net"), {"example.net"}},
+        {core::Value(" a.test , ,b.test,"), {"a.test", "b.test"}},
+        {core::Value(""), builtIn},
+        {core::Value(" , "), builtIn},
+        {core::Value(core::Array{core::Value("a.test")}), builtIn},
+    };
+    for (const auto& c : cases) {
+        defaults->setObject(std::string(kDZAdServerDomainsKey), c.stored);
+        EXPECT_EQ(DZAdServerDomains(), c.domains) << c.stored.stringValue();
+    }
+
+    defaults->setObject(std::string(kDZAdServerDomainsKey), core::Value("example.net"));
+    EXPECT_TRUE(DZIsAdServerURL(url("https://ads.example.net/c?ai=1")));
+    EXPECT_FALSE(DZIsAdServerURL(url("https://badexample.net/c?ai=1")));
+    EXPECT_FALSE(DZIsAdServerURL(url("https://dozuza.com/c?ai=1")));
+    defaults->removeObjectForKey(kDZAdServerDomainsKey);
+    EXPECT_TRUE(DZIsAdServerURL(url("https://" + builtIn.front() + "/c")));
+    EXPECT_FALSE(DZIsAdServerURL(url("https://evil" + builtIn.front() + "/c")));
 }
 
 TEST(DZURLUtilities, PathSegmentPairNeedsFourComponents) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ScopedEnvironment.h"
+#include "ValueTesting.h"
 #include "core/Clock.h"
 #include "core/Console.h"
 #include "core/DefaultsFile.h"
@@ -30,42 +31,9 @@ using core::Dictionary;
 using core::FileManager;
 using core::UserDefaults;
 using core::Value;
+using testsupport::expectIdentical;
 
 namespace {
-
-// Kind, signedness, bits of doubles and key order must all match.
-void expectIdentical(const Value& a, const Value& b, const std::string& where) {
-    ASSERT_EQ(a.kind(), b.kind()) << where;
-    switch (a.kind()) {
-        case Value::Kind::Integer:
-            EXPECT_EQ(a.isUnsigned(), b.isUnsigned()) << where;
-            EXPECT_EQ(a.uintValue(), b.uintValue()) << where;
-            break;
-        case Value::Kind::Double:
-            if (std::isnan(a.doubleValue())) {
-                EXPECT_TRUE(std::isnan(b.doubleValue())) << where;
-            } else {
-                EXPECT_EQ(std::bit_cast<std::uint64_t>(a.doubleValue()),
-                          std::bit_cast<std::uint64_t>(b.doubleValue()))
-                    << where << ": " << a.doubleValue() << " vs " << b.doubleValue();
-            }
-            break;
-        case Value::Kind::Array:
-            ASSERT_EQ(a.size(), b.size()) << where;
-            for (size_t i = 0; i < a.size(); ++i) {
-                expectIdentical(a[i], b[i], where + "[" + std::to_string(i) + "]");
-            }
-            break;
-        case Value::Kind::Dictionary:
-            ASSERT_EQ(a.dictionary()->keys(), b.dictionary()->keys()) << where;
-            for (const auto& [key, element] : *a.dictionary()) {
-                expectIdentical(element, b[key], where + "." + key);
-            }
-            break;
-        default:
-            EXPECT_EQ(a, b) << where;
-    }
-}
 
 std::string testFolder() {
     const auto* test = testing::UnitTest::GetInstance()->current_test_info();

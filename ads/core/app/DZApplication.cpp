@@ -67,7 +67,8 @@ DZApplication::DZApplication()
       notificationSerialQueue_(core::Queue::serial(DZQueueLabel("application-notification"))),
       statisticsSerialQueue_(core::Queue::serial(DZQueueLabel("application-statistics"))),
       lockQueue_(core::Queue::serial(DZQueueLabel("application-ivar-lock"))),
-      contentHashing_(DZContentHashing::create()) {
+      contentHashing_(DZContentHashing::create()),
+      configurationSaveQueue_(core::Queue::serial(DZQueueLabel("application-config-save"))) {
     statistics_->setObject(sessionIdentifier_, "session_id", false);
     statistics_->decrementNumberForKey("preqs", false);
     const core::Value stored = core::UserDefaults::standard()->objectForKey(kPreqsInSessionKey);

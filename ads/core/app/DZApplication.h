@@ -20,6 +20,14 @@
 // are read synchronously and written asynchronously on the lock queue
 // "com.dozuza.vuraz.application-ivar-lock"; the rest are fixed at creation
 // or atomic.
+//
+// The application configuration is made on first use from the archive under
+// kConfigurationDefaultsKey (an empty one when there is none or it cannot be
+// read). Each change is archived and stored again, and then announced with
+// kConfigurationChangedNotification (object: the configuration), on the
+// serial queue "com.dozuza.vuraz.application-config-save": saves run one at
+// a time and each stores the configuration as it is then, so the stored
+// archive never goes back to an older state.
 
 #include <atomic>
 #include <cstdint>
@@ -29,8 +37,11 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "ads/core/app/DZConfiguration.h"
+#include "ads/core/app/DZConfigurationDelegate.h"
 #include "ads/foundation/DZStatisticDictionary.h"
 #include "ads/foundation/DZStatisticDictionaryDelegate.h"
 #include "core/NotificationCenter.h"
@@ -48,12 +59,22 @@ namespace ads {
 class DZContentHashing;
 
 class DZApplication : public DZStatisticDictionaryDelegate,
+                      public DZConfigurationDelegate,
                       public std::enable_shared_from_this<DZApplication> {
 public:
     static constexpr const char* kDelayEarlyActivitiesKey = "DZDelayEarlyActivities";
     static constexpr const char* kInitDelayFlag = "init_delay";
     // All four interface orientations.
     static constexpr std::uint64_t kAllOrientationsMask = 30;
+    static constexpr std::string_view kConfigurationDefaultsKey =
+        "/dozuza/ads/DZApplicationConfiguration";
+    static constexpr const char* kConfigurationChangedNotification =
+        "DZApplicationConfigurationChangedNotification";
+    static constexpr std::string_view kRefreshedSinceAppStartKey =
+        "app_config_refreshed_since_app_start";
+    // The priorities of what the publisher states and what the server sends.
+    static constexpr std::int64_t kPublisherPriority = 999;
+    static constexpr std::int64_t kServerPriority = 500;
 
     [[nodiscard]] static std::shared_ptr<DZApplication> sharedInstance();
     // Observes the launch notification once for the process: at each
@@ -156,6 +177,11 @@ public:
     void willEnterForeground();
     void willResignActive();
 
+    // Made on first use; any thread.
+    [[nodiscard]] std::shared_ptr<DZConfiguration> configuration();
+    // DZConfigurationDelegate: queues the save and the announcement.
+    void configurationDidUpdate(const std::shared_ptr<DZConfiguration>& configuration) override;
+
     // Session counters.
     void resetPreqsInSession();
     void resetTimeInSession();
@@ -185,6 +211,8 @@ private:
     [[nodiscard]] bool stageTwoRunsNow() const;
     void runStageTwoOnMainThread();
     void syncOnLockQueue(const std::function<void()>& block) const;
+    // Lock queue.
+    void createConfiguration();
 
     const std::string version_;
     const std::string mainBundleIdentifier_;
@@ -196,8 +224,10 @@ private:
     const std::shared_ptr<core::Queue> statisticsSerialQueue_;
     const std::shared_ptr<core::Queue> lockQueue_;
     const std::shared_ptr<DZContentHashing> contentHashing_;
+    const std::shared_ptr<core::Queue> configurationSaveQueue_;
 
     // Lock queue only.
+    std::shared_ptr<DZConfiguration> configuration_;
     std::optional<std::vector<std::string>> availableAdapterNames_;
     std::uint64_t liveViewID_ = 0;
     std::uint64_t mainWindowSupportedInterfaceOrientations_ = kAllOrientationsMask;
