@@ -66,7 +66,10 @@ TEST_F(WebViewWKService, ProvisionalAndCommittedFailuresAreToldApart) {
     });
     serveHTML(server, "/page", "<img src='/late.png'>");
     view->loadRequest(core::URLRequest(server.url("/page")));
-    ASSERT_TRUE(waitFor([&] { return !server.requestsTo("/late.png").empty(); }));
+    // The image's request can reach the server before the commit reaches us.
+    ASSERT_TRUE(waitFor([&] {
+        return !server.requestsTo("/late.png").empty() && delegate->count("commit") == 1;
+    }));
     ASSERT_EQ(delegate->events.back(), "commit");
     view->stopLoading();
     ASSERT_EQ(delegate->errors.size(), 2u);
