@@ -185,7 +185,7 @@ TEST_F(DZAdFetcherService, ARedirectsTrackingURLsJoinTheAd) {
     EXPECT_EQ(ad.adHTML(), server_.adHTML());
 }
 
-TEST_F(DZAdFetcherService, ACorePageAdNeedsNoRequest) {
+TEST_F(DZAdFetcherService, AnAdFromTheCorePageNeedsNoRequest) {
     const auto ad = std::make_shared<DZAd>();
     ad->setAdHTML("<p>from the core page</p>");
     ad->setAdURL(server_.url("/mads/ad"));

@@ -44,7 +44,7 @@ protected:
 
 }  // namespace
 
-TEST_F(DZAdFetcherTest, ACorePageAdCompletesOnTheNextTurnWithTheCoresHeaders) {
+TEST_F(DZAdFetcherTest, AnAdFromTheCorePageCompletesOnTheNextTurnWithItsHeaders) {
     startWithoutRequest(core::Dictionary{{"X-Duzo-Ad-Format", "NATIVE"}});
     EXPECT_EQ(recorder->calls, 0) << "never inside the fetch call";
     ASSERT_TRUE(recorder->waitForOutcome());
