@@ -45,10 +45,8 @@ void ComposeViewController::refresh() {
 void ComposeViewController::viewDidLayoutSubviews() {
     ui::ViewController::viewDidLayoutSubviews();
     if (!bar_) return;
-    const gfx::Rect b = view()->bounds();
-    const double barBottom = view()->safeAreaInsets().top + SheetBar::kHeight;
-    bar_->setFrame({0, 0, b.width(), barBottom});
-    const double width = std::max(0.0, b.width() - 2 * kInset);
+    const double barBottom = bar_->placeAtTopOf(*view());
+    const double width = std::max(0.0, view()->bounds().width() - 2 * kInset);
     text_->setFrame({kInset, barBottom + kInset, width, text_->sizeThatFits({width, 0}).height});
 }
 

@@ -56,7 +56,7 @@ void SafariViewController::viewDidLoad() {
 void SafariViewController::viewDidLayoutSubviews() {
     ui::ViewController::viewDidLayoutSubviews();
     if (!bar_) return;
-    bar_->setFrame({0, 0, view()->bounds().width(), view()->safeAreaInsets().top + kBarHeight});
+    (void)bar_->placeAtTopOf(*view());
 }
 
 void SafariViewController::openOnce() {

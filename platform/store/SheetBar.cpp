@@ -36,6 +36,12 @@ std::shared_ptr<ui::Button> SheetBar::setButton(Side side, std::string title,
     return slot;
 }
 
+double SheetBar::placeAtTopOf(const ui::View& screen) {
+    const double bottom = screen.safeAreaInsets().top + kHeight;
+    setFrame({0, 0, screen.bounds().width(), bottom});
+    return bottom;
+}
+
 void SheetBar::layoutSubviews() {
     ui::View::layoutSubviews();
     const gfx::Rect b = bounds();

@@ -35,6 +35,10 @@ public:
     std::shared_ptr<ui::Button> setButton(Side side, std::string title,
                                           std::function<void()> action);
 
+    // Spans the top of `screen` down to kHeight below its safe area;
+    // answers the bar's bottom edge, where the screen's content starts.
+    double placeAtTopOf(const ui::View& screen);
+
     void layoutSubviews() override;
 
 private:

@@ -107,10 +107,8 @@ void StoreProductViewController::showProduct() {
 void StoreProductViewController::viewDidLayoutSubviews() {
     ui::ViewController::viewDidLayoutSubviews();
     if (!bar_) return;
-    const gfx::Rect b = view()->bounds();
-    const double barBottom = view()->safeAreaInsets().top + SheetBar::kHeight;
-    bar_->setFrame({0, 0, b.width(), barBottom});
-    const double width = std::max(0.0, b.width() - 2 * kInset);
+    const double barBottom = bar_->placeAtTopOf(*view());
+    const double width = std::max(0.0, view()->bounds().width() - 2 * kInset);
     title_->setFrame({kInset, barBottom + kInset, width, 28});
     price_->setFrame({kInset, barBottom + kInset + 32, width, 24});
     const double descriptionHeight = description_->sizeThatFits({width, 0}).height;

@@ -28,6 +28,16 @@ std::shared_ptr<DZAdView> makeAdView(const ads::DZWebViewConfiguration& configur
     return adView;
 }
 
+// A visible window whose root is a plain controller, for what the ad view presents.
+struct ShownController {
+    std::shared_ptr<ui::Window> window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+    std::shared_ptr<ui::ViewController> controller = std::make_shared<ui::ViewController>();
+    ShownController() {
+        window->setRootViewController(controller);
+        window->makeKeyAndVisible();
+    }
+};
+
 TEST(DZAdViewTest, ANewAdViewIsSetUp) {
     const auto adView = makeAdView();
     ASSERT_TRUE(adView);
@@ -225,10 +235,8 @@ public:
 
 TEST(DZAdViewTest, PageAlertsShowOnlyWhenTheOpenerAllowsOpenActions) {
     testsupport::ManualClockScope clock;  // for the alert's animations
-    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
-    const auto controller = std::make_shared<ui::ViewController>();
-    window->setRootViewController(controller);
-    window->makeKeyAndVisible();
+    const ShownController shown;
+    const auto& controller = shown.controller;
     const auto adView = makeAdView();
     ASSERT_TRUE(adView);
     const auto delegate = std::make_shared<DelegateWithOpener>();
@@ -265,10 +273,9 @@ TEST(DZAdViewTest, PageAlertsShowOnlyWhenTheOpenerAllowsOpenActions) {
 }
 
 TEST(DZAdViewTest, AWiggleOnTheAdOpensTheDebugMenuWhenAllowed) {
-    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
-    const auto controller = std::make_shared<ui::ViewController>();
-    window->setRootViewController(controller);
-    window->makeKeyAndVisible();
+    const ShownController shown;
+    const auto& window = shown.window;
+    const auto& controller = shown.controller;
     const auto adView = makeAdView();
     ASSERT_TRUE(adView);
     controller->view()->addSubview(adView);
