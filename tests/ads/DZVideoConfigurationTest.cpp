@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "AdWebTesting.h"
+#include "core/JSON.h"
 
 namespace {
 

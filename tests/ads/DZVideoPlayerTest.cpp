@@ -80,7 +80,9 @@ protected:
         return ads::DZMobileAds::sharedInstance().audioVideoManager();
     }
     [[nodiscard]] static double density() {
-        return ads::DZDevice::sharedInstance()->mainScreenDensity();
+        const double density = ads::DZDevice::sharedInstance()->mainScreenDensity();
+        EXPECT_GT(density, 0);
+        return density;
     }
 
     videotesting::ScriptedVideoScope video;

@@ -176,7 +176,7 @@ protected:
 
     void play(const std::string& url = kClipURL) {
         page.adView->setUpVideoPlayerWithURL(core::URL::create(url), nullptr, nullptr);
-        video.settle();
+        EXPECT_TRUE(adwebtesting::waitFor([&] { return page.adView->videoPlayerView() != nullptr; }));
     }
 
     videotesting::RecordingAdView page;

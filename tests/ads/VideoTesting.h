@@ -11,6 +11,7 @@
 
 #include "AdWebTesting.h"
 #include "ads/core/app/DZMobileAds.h"
+#include "ads/foundation/DZDevice.h"
 #include "ads/web/view/DZAdView.h"
 #include "core/JSON.h"
 #include "media/MediaTesting.h"
@@ -72,7 +73,12 @@ public:
     // Every message the page got so far, as {"name", "argument"}, after the
     // scripts posted before now have run.
     [[nodiscard]] std::vector<core::Value> received() const {
+        // Messages go to the page on a later turn of the run loop after
+        // the main queue task that sends them.
         (void)adwebtesting::drainMainQueue();
+        bool turned = false;
+        core::RunLoop::main().post([&] { turned = true; });
+        (void)adwebtesting::waitFor([&] { return turned; });
         const core::Value all = adwebtesting::evaluate(*adView->webView(), "window.received");
         std::vector<core::Value> result;
         if (const auto* array = all.array())
@@ -104,7 +110,10 @@ public:
 // manager starts empty.
 class ScriptedVideoScope {
 public:
-    ScriptedVideoScope() { ads::DZMobileAds::resetForTesting(); }
+    ScriptedVideoScope() {
+        ads::DZMobileAds::resetForTesting();
+        ads::DZDevice::sharedInstance()->cacheStaticParameters();  // the screen's density
+    }
     ~ScriptedVideoScope() { ads::DZMobileAds::resetForTesting(); }
 
     // Runs the main queue until its current work is done (items become
