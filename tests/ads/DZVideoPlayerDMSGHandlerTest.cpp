@@ -201,9 +201,9 @@ TEST_F(DZVideoPlayerDMSGHandlerTest, ViewActionsHideShowTurnAndColour) {
     EXPECT_TRUE(view->transform().isIdentity());
 
     EXPECT_TRUE(send({{"action", "background"}, {"color", "#00FF00"}}));
-    EXPECT_EQ(adView()->ui::View::backgroundColor(), gfx::Color(0, 1, 0, 1));
+    EXPECT_EQ(adView()->ui::View::backgroundColor(), (gfx::Color{0, 1, 0, 1}));
     EXPECT_TRUE(send({{"action", "background"}, {"color", "green"}}));
-    EXPECT_EQ(adView()->ui::View::backgroundColor(), gfx::Color(0, 1, 0, 1));
+    EXPECT_EQ(adView()->ui::View::backgroundColor(), (gfx::Color{0, 1, 0, 1}));
 }
 
 TEST_F(DZVideoPlayerDMSGHandlerTest, TouchMovesReachOnlyA360DegreeView) {
