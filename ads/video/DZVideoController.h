@@ -38,6 +38,7 @@ public:
     mediationNativeAdVideoControllerDidEndVideoPlayback(DZVideoControlling& controller) = 0;
 };
 
+// Made with std::make_shared: its relays keep it alive until they run.
 class DZVideoController : public DZVideoControlling,
                           public DZAdViewVideoControllerDelegate,
                           public DZMediationNativeAdVideoControllerDelegate,
