@@ -1,6 +1,8 @@
 // Decoding the 1080p30 fixture clip (5 s, H.264) and converting every frame
-// to NV12, as the FFmpeg engine does for a playing item. Reports frames per
-// second and the ratio to real time (1 = just fast enough for 30 fps).
+// to NV12, as the FFmpeg engine does for a playing item; and turning an NV12
+// frame into the image the flat in-ad video view draws, which it does on the
+// main thread for each new frame. Both report frames per second and the
+// ratio to real time (1 = just fast enough for 30 fps).
 
 #include <benchmark/benchmark.h>
 
@@ -8,9 +10,11 @@
 
 #include "core/URL.h"
 #include "fixtures/FixtureVideos.h"
+#include "gfx/Image.h"
 #include "media/FFmpegDecoder.h"
 #include "media/FFmpegFrameConverter.h"
 #include "media/FFmpegSource.h"
+#include "media/PixelBuffer.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -67,6 +71,19 @@ void BM_Decode1080p30ToNV12(benchmark::State& state) {
 }
 // 1 decoder thread (slice threads only help clips cut into slices), and as many as the machine has.
 BENCHMARK(BM_Decode1080p30ToNV12)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Frames of 16:9 at the given height.
+void BM_NV12FrameToImage(benchmark::State& state) {
+    const int height = static_cast<int>(state.range(0));
+    const auto frame = media::PixelBuffer::filled(height * 16 / 9, height, {200, 40, 90},
+                                                  media::ColorMatrix::itu709);
+    for (auto _ : state) benchmark::DoNotOptimize(frame->toImage());
+    const auto frames = static_cast<double>(state.iterations());
+    state.counters["frames_per_second"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+    state.counters["x_real_time"] =
+        benchmark::Counter(frames / kClipFramesPerSecond, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_NV12FrameToImage)->Arg(360)->Arg(720)->Arg(1080)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

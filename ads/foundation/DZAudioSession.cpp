@@ -88,4 +88,22 @@ void DZAudioSession::resumeBackgroundAppAudioIfInterrupted() {
     (void)session_.setActive(false, ui::AudioSession::OptionNotifyOthersOnDeactivation);
 }
 
+bool DZAudioSession::isEnabled() const {
+    bool enabled = false;
+    lockQueue_->sync([&] { enabled = enabled_; });
+    return enabled;
+}
+
+bool DZAudioSession::isStateSaved() const {
+    bool saved = false;
+    lockQueue_->sync([&] { saved = audioSessionStateSaved_; });
+    return saved;
+}
+
+bool DZAudioSession::wasOtherAppAudioInterrupted() const {
+    bool interrupted = false;
+    lockQueue_->sync([&] { interrupted = wasOtherAppAudioInterrupted_; });
+    return interrupted;
+}
+
 }  // namespace ads

@@ -37,6 +37,13 @@ public:
     void restoreState();
     void resumeBackgroundAppAudioIfInterrupted();
 
+    // What the app's audio policy has decided so far: whether ads may touch
+    // the session, whether the app's state is kept for a restore, and
+    // whether an ad's sound silenced another app's audio.
+    [[nodiscard]] bool isEnabled() const;
+    [[nodiscard]] bool isStateSaved() const;
+    [[nodiscard]] bool wasOtherAppAudioInterrupted() const;
+
 private:
     explicit DZAudioSession(ui::AudioSession& session);
 

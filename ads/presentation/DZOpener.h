@@ -22,6 +22,7 @@ class ViewController;
 namespace ads {
 
 class DZAdView;
+class DZVideoReportingSlot;
 
 class DZOpener {
 public:
@@ -51,12 +52,20 @@ public:
     void setAdView(std::weak_ptr<DZAdView> adView) { adView_ = std::move(adView); }
     [[nodiscard]] const std::optional<core::URL>& referringURL() const { return referringURL_; }
     void setReferringURL(std::optional<core::URL> url) { referringURL_ = std::move(url); }
+    // The slot whose ad this opener acts for, as in-ad video asks it.
+    [[nodiscard]] std::shared_ptr<DZVideoReportingSlot> videoReportingSlot() const {
+        return videoReportingSlot_.lock();
+    }
+    void setVideoReportingSlot(std::weak_ptr<DZVideoReportingSlot> slot) {
+        videoReportingSlot_ = std::move(slot);
+    }
 
 private:
     std::optional<core::URLRequest> navigationRequest_;
     std::weak_ptr<ui::ViewController> viewController_;
     std::weak_ptr<DZAdView> adView_;
     std::optional<core::URL> referringURL_;
+    std::weak_ptr<DZVideoReportingSlot> videoReportingSlot_;
 };
 
 }  // namespace ads

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gfx/Image.h"
+
 namespace media {
 
 namespace {
@@ -112,6 +114,34 @@ std::array<std::uint8_t, 3> PixelBuffer::toYCbCr(std::array<std::uint8_t, 3> rgb
     const double pr = (r - y) / (2 * (1 - kr));
     return {clamp8(16 + y * 219.0 / 255.0), clamp8(128 + pb * 224.0 / 255.0),
             clamp8(128 + pr * 224.0 / 255.0)};
+}
+
+std::shared_ptr<const gfx::Image> PixelBuffer::toImage(double scale) const {
+    // toRGB() with its terms gathered into one linear step per pixel.
+    const auto [kr, kb] = weights(matrix_);
+    const double kg = 1 - kr - kb;
+    const double lumaScale = 255.0 / 219.0;
+    const double chromaScale = 255.0 / 224.0;
+    const double crToR = 2 * (1 - kr) * chromaScale;
+    const double cbToB = 2 * (1 - kb) * chromaScale;
+    const double crToG = 2 * kr * (1 - kr) / kg * chromaScale;
+    const double cbToG = 2 * kb * (1 - kb) / kg * chromaScale;
+    gfx::Image::Pixels pixels(static_cast<std::size_t>(width_) * height_);
+    for (int row = 0; row < height_; ++row) {
+        const std::uint8_t* luma = baseAddress(0) + row * lumaStride_;
+        const std::uint8_t* chroma = baseAddress(1) + (row / 2) * chromaStride_;
+        std::uint32_t* out = &pixels[static_cast<std::size_t>(row) * width_];
+        for (int x = 0; x < width_; ++x) {
+            const double y = (luma[x] - 16) * lumaScale;
+            const double cb = chroma[(x / 2) * 2] - 128;
+            const double cr = chroma[(x / 2) * 2 + 1] - 128;
+            const std::uint32_t r = clamp8(y + crToR * cr);
+            const std::uint32_t g = clamp8(y - crToG * cr - cbToG * cb);
+            const std::uint32_t b = clamp8(y + cbToB * cb);
+            out[x] = 0xFF000000u | r << 16 | g << 8 | b;
+        }
+    }
+    return gfx::Image::create(width_, height_, std::move(pixels), scale);
 }
 
 }  // namespace media

@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <memory>
 
+namespace gfx {
+class Image;
+}
+
 namespace media {
 
 enum class ColorMatrix {
@@ -53,6 +57,10 @@ public:
     [[nodiscard]] std::array<std::uint8_t, 3> yCbCrAt(int x, int y) const;
     // The pixel at (x, y) as 8-bit RGB, converted with the buffer's matrix.
     [[nodiscard]] std::array<std::uint8_t, 3> rgbAt(int x, int y) const;
+
+    // The frame as an opaque image of its pixel size at the given scale,
+    // converted with the buffer's matrix as rgbAt() converts each pixel.
+    [[nodiscard]] std::shared_ptr<const gfx::Image> toImage(double scale = 1) const;
 
     // Video-range conversions between 8-bit RGB and (Y, Cb, Cr).
     [[nodiscard]] static std::array<std::uint8_t, 3> toRGB(std::array<std::uint8_t, 3> yCbCr,

@@ -102,6 +102,11 @@ public:
     // and on request; the latest is drawn.
     [[nodiscard]] gfx::ImagePtr lastSnapshot() const { return snapshot_; }
     void takeSnapshot(SnapshotCompletion completion = {});
+    // Whether the engine paints the page's default (white) background.
+    // Without it what the page leaves unpainted stays transparent, on screen
+    // and in snapshots, so views below the web view show through.
+    [[nodiscard]] bool drawsBackground() const { return drawsBackground_; }
+    void setDrawsBackground(bool draws);
     // Whether the latest snapshot shows anything but the empty page (pixels
     // other than white or transparent).
     [[nodiscard]] bool isRendered() const;
@@ -173,6 +178,7 @@ private:
     std::optional<int> status_;
     gfx::Size contentSize_;
     gfx::ImagePtr snapshot_;
+    bool drawsBackground_ = true;
     std::map<std::string, ScriptMessageHandler> messageHandlers_;
     std::map<std::string, SchemeHandler> schemeHandlers_;
 };

@@ -47,6 +47,14 @@ gfx::ImagePtr imageOf(cairo_surface_t* surface) {
 
 }  // namespace
 
+void WebView::setDrawsBackground(bool draws) {
+    if (draws == drawsBackground_) return;
+    drawsBackground_ = draws;
+    const GdkRGBA colour = {1, 1, 1, draws ? 1.0 : 0.0};
+    if (engine_->page) webkit_web_view_set_background_color(engine_->page, &colour);
+    takeSnapshot();
+}
+
 void WebView::takeSnapshot(SnapshotCompletion completion) {
     if (bounds().isEmpty()) {
         if (completion) completion(snapshot_);
@@ -54,7 +62,10 @@ void WebView::takeSnapshot(SnapshotCompletion completion) {
     }
     ++pendingSnapshots;
     webkit_web_view_get_snapshot(
-        engine_->page, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+        engine_->page, WEBKIT_SNAPSHOT_REGION_VISIBLE,
+        drawsBackground_ ? WEBKIT_SNAPSHOT_OPTIONS_NONE
+                         : WEBKIT_SNAPSHOT_OPTIONS_TRANSPARENT_BACKGROUND,
+        nullptr,
         [](GObject* page, GAsyncResult* result, gpointer data) {
             std::unique_ptr<SnapshotRequest> request(static_cast<SnapshotRequest*>(data));
             --pendingSnapshots;

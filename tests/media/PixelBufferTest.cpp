@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
+#include "gfx/Image.h"
 #include "media/ItemTimebase.h"
 #include "media/VideoOutput.h"
 #include "support/ManualClockScope.h"
@@ -61,6 +63,42 @@ TEST(PixelBufferTest, OddSizesRoundTheChromaPlaneUpAndRowsAreAligned) {
     EXPECT_EQ(PixelBuffer::create(100000, 10, ColorMatrix::untagged), nullptr);
     EXPECT_EQ(PixelBuffer::create(2, 2, ColorMatrix::untagged)->yCbCrAt(1, 1),
               (std::array<std::uint8_t, 3>{16, 128, 128}));
+}
+
+TEST(PixelBufferTest, AnImageOfTheFrameHasEveryPixelAsRGBAtConvertsIt) {
+    for (const ColorMatrix matrix : {ColorMatrix::untagged, ColorMatrix::itu601, ColorMatrix::itu709}) {
+        SCOPED_TRACE(static_cast<int>(matrix));
+        // Odd sides, and a different colour in each 2x2 block and row.
+        const auto buffer = PixelBuffer::create(7, 5, matrix);
+        ASSERT_TRUE(buffer);
+        for (int y = 0; y < 5; ++y) {
+            for (int x = 0; x < 7; ++x)
+                buffer->mutableBaseAddress(0)[y * buffer->bytesPerRow(0) + x] =
+                    static_cast<std::uint8_t>(16 + 30 * x + 7 * y);
+        }
+        for (int y = 0; y < buffer->chromaHeight(); ++y) {
+            for (int x = 0; x < buffer->chromaWidth(); ++x) {
+                std::uint8_t* pair = buffer->mutableBaseAddress(1) + y * buffer->bytesPerRow(1) + 2 * x;
+                pair[0] = static_cast<std::uint8_t>(40 + 50 * x);
+                pair[1] = static_cast<std::uint8_t>(220 - 60 * y);
+            }
+        }
+        const auto image = buffer->toImage(2);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->pixelWidth(), 7);
+        EXPECT_EQ(image->pixelHeight(), 5);
+        EXPECT_EQ(image->scale(), 2);
+        for (int y = 0; y < 5; ++y) {
+            for (int x = 0; x < 7; ++x) {
+                const gfx::Color color = image->pixelAt(x, y);
+                const RGB drawn = {static_cast<std::uint8_t>(std::lround(color.red * 255)),
+                                   static_cast<std::uint8_t>(std::lround(color.green * 255)),
+                                   static_cast<std::uint8_t>(std::lround(color.blue * 255))};
+                EXPECT_LE(distance(drawn, buffer->rgbAt(x, y)), 1) << x << "," << y;
+                EXPECT_EQ(color.alpha, 1);
+            }
+        }
+    }
 }
 
 TEST(VideoOutputTest, HandsOutTheNewestDueFrameOnceAndDropsOlderOnes) {

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "ads/core/app/DZApplication.h"
+#include "ads/video/DZAudioVideoManager.h"
 #include "core/NotificationCenter.h"
 
 namespace ads {
@@ -17,6 +18,8 @@ DZMobileAds& DZMobileAds::sharedInstance() {
     static DZMobileAds* instance = new DZMobileAds();
     return *instance;
 }
+
+DZMobileAds::DZMobileAds() : audioVideoManager_(DZAudioVideoManager::create()) {}
 
 void DZMobileAds::registerForLaunch() {
     DZApplication::load();
@@ -33,6 +36,7 @@ void DZMobileAds::resetForTesting() {
     DZMobileAds& ads = sharedInstance();
     ads.applicationVolume_ = 1.0f;
     ads.applicationMuted_ = false;
+    ads.audioVideoManager_ = DZAudioVideoManager::create();
     std::lock_guard lock(gMutex);
     gApplicationID.clear();
 }

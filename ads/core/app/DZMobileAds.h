@@ -2,10 +2,13 @@
 // The publisher's handle on the SDK as a whole: configuration with the
 // application identifier and the application's audio settings for ads.
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace ads {
+
+class DZAudioVideoManager;
 
 class DZMobileAds {
 public:
@@ -33,16 +36,24 @@ public:
     // The volume limited to 0..1.
     [[nodiscard]] float clampedApplicationVolume() const;
 
+    // The process-wide audio policy of ad video, made with this object
+    // (none below OS 7.0.0).
+    [[nodiscard]] const std::shared_ptr<DZAudioVideoManager>& audioVideoManager() const {
+        return audioVideoManager_;
+    }
+
     [[nodiscard]] bool isSDKVersionAtLeast(long major, long minor, long patch) const;
 
-    // No application identifier, volume 1.0, not muted.
+    // No application identifier, volume 1.0, not muted, a new audio-video
+    // manager.
     static void resetForTesting();
 
 private:
-    DZMobileAds() = default;
+    DZMobileAds();
 
     float applicationVolume_ = 1.0f;
     bool applicationMuted_ = false;
+    std::shared_ptr<DZAudioVideoManager> audioVideoManager_;
 };
 
 }  // namespace ads

@@ -27,6 +27,8 @@
 #include <string_view>
 
 #include "ads/core/request/DZTouchSignalRecognizer.h"
+#include "ads/video/DZVideoPlayer.h"
+#include "ads/video/DZVideoPlayerGLView.h"
 #include "ads/web/view/DZAdViewDelegateProtocol.h"
 #include "ads/web/view/DZAdViewState.h"
 #include "ads/web/view/DZWebKitWebView.h"
@@ -45,8 +47,9 @@ class DZAd;
 class DZAdViewLiveViewReporter;
 class DZAdViewVideoController;
 class DZOpener;
+class DZResourceCache;
 class DZSawmillLogger;
-class DZVideoPlayer;
+class DZVideoConfiguration;
 class DZVideoRendering;
 class DZWiggleGestureRecognizer;
 
@@ -59,7 +62,9 @@ class DZAdView : public ui::View,
                  public DZWebViewDelegate,
                  public DZWebViewContentSizeDelegate,
                  public DZWebKitWebViewMRAIDDelegate,
-                 public DZTouchSignalRecognizerDelegate {
+                 public DZTouchSignalRecognizerDelegate,
+                 public DZVideoPlayerDelegate,
+                 public DZVideoPlayerGLViewDelegate {
 public:
     static constexpr std::string_view kPlaceholderWindowKey =
         "/dozuza/ads/ad_view_placeholder_window";
@@ -160,9 +165,37 @@ public:
     void videoRenderingStarted();
     void videoRenderingSucceeded();
 
-    // In-ad video, as far as the ad view itself goes.
-    void optimizeVideoPlayback();
+    // In-ad video (DZAdViewVideo.cpp): the page's native player, laid
+    // under the web view in a flat or a 360-degree view.
+    static constexpr const char* kSphericalRendererFailureMessage =
+        "Failed to create spherical renderer.";
+    // Removes the current player view, makes the player when there is none
+    // yet, and sets its source: the URL, else the resource cache's URL.
+    void setUpVideoPlayerWithURL(const std::optional<core::URL>& url,
+                                 const std::shared_ptr<DZResourceCache>& resourceCache,
+                                 const std::shared_ptr<DZVideoConfiguration>& configuration);
+    // Only with a player view; the zero rectangle fills the ad view.
     void setVideoPlayerFrame(const gfx::Rect& frame);
+    void hideVideo();
+    void showVideo();
+    void pauseVideo();
+    // Tunes the player view's playback for the visible flag.
+    void optimizeVideoPlayback();
+    void rotateVideoToDegrees(double degrees);
+    void createViewForPlayer(const std::shared_ptr<media::Player>& player);
+    void removeVideoPlayerView();
+    void createSphericalViewForPlayer(const std::shared_ptr<media::Player>& player);
+    void createNonSphericalViewForPlayer(const std::shared_ptr<media::Player>& player);
+    // "onVideoEvent" with "spherical_rendering_failed" and the error's text.
+    void notifySphericalVideoRenderingFailedWithError(const Error& error);
+    // DZVideoPlayerDelegate, DZVideoPlayerGLViewDelegate.
+    void playerDidLoadURL(DZVideoPlayer& player, const std::optional<core::URL>& url,
+                          const std::shared_ptr<media::Player>& avPlayer) override;
+    void videoPlayerGLViewDidSetUpVideoPlayer(DZVideoPlayerGLView& view,
+                                              const std::shared_ptr<media::Player>& player) override;
+    void videoPlayerGLViewDidFailToSetupVideoPlayer(DZVideoPlayerGLView& view,
+                                                    const std::shared_ptr<media::Player>& player,
+                                                    const Error& error) override;
 
     // DZWebViewDelegate, DZWebViewContentSizeDelegate,
     // DZWebKitWebViewMRAIDDelegate, and the delegate of its recognizers.
@@ -260,6 +293,7 @@ public:
     [[nodiscard]] gfx::Size adResponseSize() const { return adResponseSize_; }
     void setAdResponseSize(gfx::Size size) { adResponseSize_ = size; }
     [[nodiscard]] gfx::Rect cachedVideoPlayerFrame() const { return cachedVideoPlayerFrame_; }
+    void setCachedVideoPlayerFrame(const gfx::Rect& frame) { cachedVideoPlayerFrame_ = frame; }
 
 protected:
     struct Token {};

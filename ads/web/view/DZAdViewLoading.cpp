@@ -3,7 +3,7 @@
 
 #include "ads/core/response/DZAd.h"
 #include "ads/foundation/DZNetwork.h"
-#include "ads/native/DZAdViewVideoController.h"
+#include "ads/video/DZAdViewVideoController.h"
 #include "ads/presentation/DZOpener.h"
 #include "ads/presentation/DZOverlayProxy.h"
 #include "ads/web/intercept/DZAdURLStash.h"

@@ -203,7 +203,11 @@ gfx::Size DZWebView::contentSize() const {
 }
 
 void DZWebView::setBackgroundColor(std::optional<gfx::Color> color) {
-    if (webView_) webView_->setBackgroundColor(color);
+    if (!webView_) return;
+    webView_->setBackgroundColor(color);
+    // A clear colour lets what lies under the web view (in-ad video) show
+    // where the page paints nothing.
+    webView_->setDrawsBackground(color && color->alpha >= 1);
 }
 
 std::optional<gfx::Color> DZWebView::backgroundColor() const {
