@@ -21,6 +21,15 @@
 
 namespace fuzz {
 
+// Points the app home (user defaults, caches) at a new folder of the run's
+// own, so that a target that stores settings never touches the user's.
+// Call from LLVMFuzzerInitialize.
+inline void useTemporaryHome() {
+    static char folder[] = "/tmp/vantor-fuzz-XXXXXX";
+    if (!mkdtemp(folder)) std::abort();
+    setenv("VANTOR_HOME", folder, 1);
+}
+
 inline std::string_view text(const std::uint8_t* data, size_t size) {
     return {reinterpret_cast<const char*>(data), size};
 }

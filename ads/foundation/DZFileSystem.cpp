@@ -41,7 +41,8 @@ std::optional<core::URL> DZCacheDirectoryPath(std::optional<std::string_view> su
 }
 
 std::optional<std::string> DZPathInsideCacheDirectory(const core::URL& fileURL) {
-    if (!fileURL.isFileURL()) return std::nullopt;
+    // A host would name another machine's file: never one of ours.
+    if (!fileURL.isFileURL() || !fileURL.host().empty()) return std::nullopt;
     const auto path = fileURL.fileSystemPath();
     const auto folder = DZCacheDirectoryPath(std::nullopt, nullptr);
     const auto folderPath = folder ? folder->fileSystemPath() : std::nullopt;

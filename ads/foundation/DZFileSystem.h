@@ -24,8 +24,10 @@ DZCacheDirectoryPath(std::optional<std::string_view> subfolder, Error* error);
 // and lies inside the cache folder (not the folder itself). Percent-escapes,
 // "..", "." and symbolic links (of the folder's path too) are resolved
 // before the check, so no spelling of the URL reaches a file elsewhere.
-// nullopt for other URLs: what the SDK deletes, reports or serves on a
-// page's word must pass this check.
+// nullopt for other URLs and for file URLs with a host: what the SDK
+// deletes, reports or serves on a page's word must pass this check, and
+// then use the resolved path, not the URL (a link could be re-pointed in
+// between).
 [[nodiscard]] std::optional<std::string> DZPathInsideCacheDirectory(const core::URL& fileURL);
 
 // The file URL of the temporary folder; created (with its parents) only when

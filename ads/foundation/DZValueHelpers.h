@@ -1,11 +1,15 @@
 #pragma once
 // Small value converters of the SDK. Pure; any thread.
 
+#include <cmath>
+#include <concepts>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "core/Value.h"
@@ -25,6 +29,41 @@ namespace ads {
 // decimal number (surrounding spaces allowed); nullopt otherwise (bools
 // included).
 [[nodiscard]] std::optional<double> DZNumericValue(const core::Value& value);
+
+// The integer of type T that a number truncates to, when that integer lies
+// in T's range; nullopt for NaN, infinities and numbers outside the range.
+// Every conversion of a page's or server's number to an integer goes
+// through here: a cast of an out-of-range double is undefined behaviour.
+template <std::integral T>
+[[nodiscard]] std::optional<T> DZIntegerFromDouble(double number) {
+    if (!std::isfinite(number)) return std::nullopt;
+    const double whole = std::trunc(number);
+    // Both ends are powers of two (or zero), so exact as doubles.
+    constexpr double lowest = static_cast<double>(std::numeric_limits<T>::min());
+    const double pastHighest = std::ldexp(1.0, std::numeric_limits<T>::digits);
+    if (whole < lowest || whole >= pastHighest) return std::nullopt;
+    return static_cast<T>(whole);
+}
+
+// The integer a value answers: DZNumericValue truncated, in T's range.
+template <std::integral T>
+[[nodiscard]] std::optional<T> DZIntegerValue(const core::Value& value) {
+    if (value.isInteger()) {
+        // Integers are read as such: a double would round the large ones.
+        if (value.isUnsigned()) {
+            const std::uint64_t number = value.uintValue();
+            if (number > static_cast<std::uint64_t>(std::numeric_limits<T>::max()))
+                return std::nullopt;
+            return static_cast<T>(number);
+        }
+        const std::int64_t number = value.intValue();
+        if (!std::in_range<T>(number)) return std::nullopt;
+        return static_cast<T>(number);
+    }
+    const auto number = DZNumericValue(value);
+    if (!number) return std::nullopt;
+    return DZIntegerFromDouble<T>(*number);
+}
 
 // The kinds a stored value is asked for by. Number takes integers and
 // doubles; Bool only bools.

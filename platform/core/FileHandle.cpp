@@ -37,6 +37,10 @@ FileResult<FileHandle> FileHandle::openForReading(const std::string& path) {
     return open(path, O_RDONLY);
 }
 
+FileResult<FileHandle> FileHandle::openForReadingWithoutFollowingLinks(const std::string& path) {
+    return open(path, O_RDONLY | O_NOFOLLOW);
+}
+
 FileResult<FileHandle> FileHandle::openForWriting(const std::string& path) {
     return open(path, O_WRONLY);
 }

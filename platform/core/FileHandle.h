@@ -21,6 +21,10 @@ public:
     // An existing file, positioned at its start. Writing never creates or
     // truncates the file.
     static FileResult<FileHandle> openForReading(const std::string& path);
+    // As openForReading, but a path whose last component is a symbolic link
+    // fails (ELOOP) instead of opening what the link points to: for files
+    // whose path was checked before and may have been replaced since.
+    static FileResult<FileHandle> openForReadingWithoutFollowingLinks(const std::string& path);
     static FileResult<FileHandle> openForWriting(const std::string& path);
 
     FileHandle(FileHandle&& other) noexcept;

@@ -162,3 +162,27 @@ TEST_F(DZAdFetcherTest, SettingsHeadersApplyInAnyCaseAndLaterOnesOverride) {
     EXPECT_FALSE(ad.liveViewConfigurations()) << "not a dictionary";
     EXPECT_EQ(ad.supportedOrientations(), 24u);
 }
+
+TEST_F(DZAdFetcherTest, FalseFlagsLeaveTheirSettingsOffAndRatesStayInBounds) {
+    startWithoutRequest();
+    const DZAd& ad = *fetcher->ad();
+    for (const char* no : {"false", "NO", "0", "", "nope"}) {
+        SCOPED_TRACE(no);
+        fetcher->processHTTPHeaders(core::Dictionary{{"x-duzo-use-displayed-impression", no},
+                                                     {"X-Duzo-Custom-Close-Blocked", no}});
+        EXPECT_EQ(ad.impressionDefinition(), 0);
+        EXPECT_FALSE(ad.customCloseBlocked());
+    }
+    fetcher->processHTTPHeaders(core::Dictionary{{"x-duzo-custom-close-blocked", "1"}});
+    EXPECT_TRUE(ad.customCloseBlocked());
+    fetcher->processHTTPHeaders(core::Dictionary{{"x-duzo-custom-close-blocked", "false"}});
+    EXPECT_FALSE(ad.customCloseBlocked()) << "a later false turns it off again";
+
+    // A refresh rate beyond a day is no rate, as in an ad's dictionary.
+    fetcher->processHTTPHeaders(core::Dictionary{{"x-duzo-refresh-rate", "86400"}});
+    EXPECT_EQ(ad.reloadInterval(), 86400);
+    for (const char* rate : {"1e308", "86400.5", "-30", "1e400"}) {
+        fetcher->processHTTPHeaders(core::Dictionary{{"x-duzo-refresh-rate", rate}});
+        EXPECT_EQ(ad.reloadInterval(), 86400) << rate;
+    }
+}

@@ -108,6 +108,12 @@ TEST(DZAdSize, MatchingDescriptionsAndParsing) {
     EXPECT_EQ(DZAdSizeRequestString("320"), (gfx::Size{}));
     EXPECT_EQ(DZAdSizeRequestString("wide"), (gfx::Size{}));
     EXPECT_EQ(DZAdSizeRequestString(""), (gfx::Size{}));
+    // Only whole sizes from 0 to the bound parse.
+    EXPECT_EQ(DZAdSizeRequestString("1e3x50"), (gfx::Size{1000, 50}));
+    EXPECT_EQ(DZAdSizeRequestString("100000x1"), (gfx::Size{100000, 1}));
+    for (const char* text :
+         {"-320x-50", "-320x50", "infxnan", "1e308x1e308", "320.5x50.25", "100001x50", "320x1e-9"})
+        EXPECT_EQ(DZAdSizeRequestString(text), (gfx::Size{})) << text;
 }
 
 TEST(DZAdSize, BoxingKeepsTheRecordAndRefusesOtherValues) {

@@ -102,6 +102,23 @@ TEST(DZAd, BannerAdsTakeANumericRefreshRate) {
     EXPECT_EQ(interstitial->reloadInterval(), 0.0);
 }
 
+TEST(DZAd, RefreshRatesAndSizesOutOfBoundsAreNotTaken) {
+    // The same bounds as the refresh-rate header: finite, 0 to a day.
+    for (const char* rate : {"-30", "1e308", "86401"}) {
+        const auto banner = DZBannerAd::initWithDictionary(
+            *core::JSON::parse(std::string(R"({"refresh_rate": )") + rate + "}"));
+        EXPECT_EQ(banner->reloadInterval(), 0.0) << rate;
+    }
+    // Sizes are whole, non-negative and finite, else zero.
+    for (const char* size : {"-320x-50", "infxnan", "1e308x1e308", "320.5x50.25", "320x-0.5"}) {
+        const auto ad =
+            DZAd::initWithDictionary(core::Value(core::Dictionary{{"ad_size", std::string(size)}}));
+        EXPECT_EQ(ad->size(), (gfx::Size{})) << size;
+    }
+    EXPECT_EQ(DZAd::initWithDictionary(*core::JSON::parse(R"({"ad_size": "0x0"})"))->size(),
+              (gfx::Size{}));
+}
+
 TEST(DZAd, NativeKeysInServerJSONAreIgnored) {
     const auto value = core::JSON::parse(R"({
         "ad_size": "320x50",

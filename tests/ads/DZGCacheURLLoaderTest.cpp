@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
 
 #include "ads/foundation/DZFileSystem.h"
 #include "ads/web/cache/DZGCacheTargetURL.h"
@@ -153,4 +156,57 @@ TEST(DZGCacheURLLoader, RefusesOtherSchemesAtOnce) {
     // A prefetch only asks the page, without awaiting a reply.
     loader.prefetchGCacheURL(kGCacheURL);
     EXPECT_EQ(sdkCore->functions.size(), 1u);
+}
+
+TEST(DZGCacheURLLoader, OpensTheCheckedFileAndNeverALinkPutInItsPlace) {
+    const auto sdkCore = std::make_shared<ScriptedCore>();
+    const DZGCacheURLLoader loader(sdkCore);
+    const auto target = cachedFile("link-target.bin", "cached");
+    const std::string folder = *DZCacheDirectoryPath(std::nullopt, nullptr)->fileSystemPath();
+    const std::string link = folder + "/link.bin";
+    const std::string outside = folder + "/../outside-secret.bin";
+    ASSERT_TRUE(core::FileManager::writeAtomically(outside, "secret"));
+    (void)core::FileManager::removeItem(link);
+    ASSERT_EQ(::symlink(target.fileSystemPath()->c_str(), link.c_str()), 0);
+
+    sdkCore->reply = {{"fileurl", core::URL::fileURL(link).absoluteString()}};
+    const auto loaded = load(loader, kGCacheURL);
+    ASSERT_TRUE(loaded.cache);
+    // Re-pointing the page's link after the check changes nothing read.
+    ASSERT_EQ(::unlink(link.c_str()), 0);
+    ASSERT_EQ(::symlink(outside.c_str(), link.c_str()), 0);
+    const auto read = loaded.cache->dataWithRange(0, 6, nullptr);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(std::string(read->begin(), read->end()), "cached");
+
+    // The checked file itself swapped for a link is not followed either.
+    ASSERT_TRUE(core::FileManager::removeItem(*target.fileSystemPath()));
+    ASSERT_EQ(::symlink(outside.c_str(), target.fileSystemPath()->c_str()), 0);
+    Error error;
+    EXPECT_FALSE(loaded.cache->dataWithRange(0, 6, &error));
+    (void)core::FileManager::removeItem(link);
+    (void)core::FileManager::removeItem(*target.fileSystemPath());
+    (void)core::FileManager::removeItem(outside);
+}
+
+TEST(DZGCacheURLLoader, FileURLsWithAHostAndUnusableLengthsAreRefused) {
+    const auto sdkCore = std::make_shared<ScriptedCore>();
+    const DZGCacheURLLoader loader(sdkCore);
+    const auto file = cachedFile("length.bin", "0123");
+    sdkCore->reply = {{"fileurl", "file://other.host" + *file.fileSystemPath()}};
+    EXPECT_FALSE(load(loader, kGCacheURL).cache);
+
+    // A length that is negative or no 64-bit integer is unknown (0).
+    const std::vector<std::pair<core::Value, std::int64_t>> lengths = {
+        {core::Value("4"), 4}, {core::Value(4), 4},          {core::Value("-5"), 0},
+        {core::Value(-5), 0},  {core::Value(1e300), 0},      {core::Value("1e300"), 0},
+        {core::Value("x"), 0}, {core::Value(UINT64_MAX), 0},
+    };
+    for (const auto& [length, expected] : lengths) {
+        SCOPED_TRACE(length.stringValue());
+        sdkCore->reply = {{"fileurl", file.absoluteString()}, {"content-length", length}};
+        const auto loaded = load(loader, kGCacheURL);
+        ASSERT_TRUE(loaded.cache);
+        EXPECT_EQ(loaded.cache->contentLength(), expected);
+    }
 }

@@ -23,23 +23,26 @@ core::Dictionary parameters(std::initializer_list<core::Dictionary::Entry> chang
 
 }  // namespace
 
+const gfx::Size kScreen{320, 480};
+
 TEST(DZMRAIDResizeProperties, ParsesTheSixParameters) {
-    const auto properties = DZMRAIDResizeProperties::create(parameters());
+    const auto properties = DZMRAIDResizeProperties::create(parameters(), kScreen);
     ASSERT_TRUE(properties);
     EXPECT_EQ(properties->size(), (gfx::Size{300, 250}));
     EXPECT_EQ(properties->offset(), (gfx::Size{10, -20})) << "negative offsets stay";
     EXPECT_EQ(properties->customClosePosition(), DZMRAIDResizeProperties::kBottomLeft);
     EXPECT_TRUE(properties->allowOffscreen());
 
-    const auto lenient =
-        DZMRAIDResizeProperties::create(parameters({{"width", "320px"},
-                                                    {"height", "abc"},
+    const auto other =
+        DZMRAIDResizeProperties::create(parameters({{"width", " 320 "},
+                                                    {"height", 50},
                                                     {"allowOffscreen", "false"},
-                                                    {"customClosePosition", "Top-Left"}}));
-    ASSERT_TRUE(lenient);
-    EXPECT_EQ(lenient->size(), (gfx::Size{320, 0}));
-    EXPECT_FALSE(lenient->allowOffscreen());
-    EXPECT_EQ(lenient->customClosePosition(), DZMRAIDResizeProperties::kTopRight)
+                                                    {"customClosePosition", "Top-Left"}}),
+                                        kScreen);
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->size(), (gfx::Size{320, 50}));
+    EXPECT_FALSE(other->allowOffscreen());
+    EXPECT_EQ(other->customClosePosition(), DZMRAIDResizeProperties::kTopRight)
         << "names match exactly";
 }
 
@@ -48,23 +51,37 @@ TEST(DZMRAIDResizeProperties, MissingKeysAndUnusableNumbersGiveNoObject) {
          {"width", "height", "offsetX", "offsetY", "customClosePosition", "allowOffscreen"}) {
         core::Dictionary missing = parameters();
         missing.remove(key);
-        EXPECT_FALSE(DZMRAIDResizeProperties::create(missing)) << key;
+        EXPECT_FALSE(DZMRAIDResizeProperties::create(missing, kScreen)) << key;
     }
-    EXPECT_FALSE(DZMRAIDResizeProperties::create(core::Value("width=3")));
+    EXPECT_FALSE(DZMRAIDResizeProperties::create(core::Value("width=3"), kScreen));
 
+    // Sizes are numbers from the close button's side to twice the screen's
+    // longer side (960 here); offsets move at most as far either way.
     const std::vector<std::pair<const char*, core::Value>> unusable{
         {"width", "-1"},
         {"height", "-0.5"},
+        {"width", "0"},
+        {"height", "49.9"},
+        {"height", "abc"},
+        {"width", "320px"},
+        {"width", "1e308"},
+        {"width", "960.5"},
         {"width", "1e400"},
         {"offsetX", "-1e999"},
+        {"offsetX", "-961"},
+        {"offsetY", "1e308"},
+        {"offsetY", "down"},
         {"offsetY", core::Value(std::nan(""))},
         {"height", core::Value(std::numeric_limits<double>::infinity())},
     };
     for (const auto& [key, value] : unusable) {
-        EXPECT_FALSE(DZMRAIDResizeProperties::create(parameters({{key, value}})))
+        EXPECT_FALSE(DZMRAIDResizeProperties::create(parameters({{key, value}}), kScreen))
             << key << " " << value.stringValue();
     }
-    EXPECT_TRUE(DZMRAIDResizeProperties::create(parameters({{"width", "0"}, {"offsetX", "-400"}})));
+    EXPECT_FALSE(
+        DZMRAIDResizeProperties::create(parameters({{"width", "0"}, {"height", "0"}}), kScreen));
+    EXPECT_TRUE(DZMRAIDResizeProperties::create(
+        parameters({{"width", "50"}, {"height", "960"}, {"offsetX", "-960"}}), kScreen));
 }
 
 TEST(DZMRAIDResizeProperties, CloseButtonPlacesAndMasks) {
@@ -108,4 +125,12 @@ TEST(DZMRAIDResizeProperties, FrameValidity) {
     EXPECT_TRUE(DZMRAIDResizeProperties::isContentFrameValid(partlyOff, screen, true, 0));
     EXPECT_FALSE(DZMRAIDResizeProperties::isContentFrameValid(partlyOff, screen, true, 2))
         << "a top-left button is off screen";
+
+    // A frame smaller than its button would put the button beside it, off
+    // screen here: never valid, whatever allowOffscreen says.
+    const gfx::Rect tiny{0, 0, 12, 1};
+    EXPECT_EQ(DZMRAIDResizeProperties::closeButtonRectForPosition(0, tiny).origin.x, -38);
+    for (const bool allowOffscreen : {false, true})
+        EXPECT_FALSE(DZMRAIDResizeProperties::isContentFrameValid(tiny, screen, allowOffscreen, 0))
+            << allowOffscreen;
 }

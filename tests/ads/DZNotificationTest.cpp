@@ -28,7 +28,17 @@ TEST(DZNotificationTest, NamesAndParametersFromURLs) {
         {"dmsg://host/LoadAd", "LoadAd", {}},
         {"dmsg:///adResized", "adResized", {}},
         {"dmsg://adResized", std::nullopt, {}},  // the name in the host is no name
-        {"dmsg://h/a/b", "a/b", {}},
+        // A path without its leading "/" names nothing (no character of
+        // the name is dropped), nor does a name holding "/" or a control.
+        {"dmsg:adResized", std::nullopt, {}},
+        {"dmsg:xsaveState", std::nullopt, {}},
+        {"dmsg:/saveState", "saveState", {}},
+        {"dmsg://h/a/b", std::nullopt, {}},
+        {"dmsg://h/a%2Fb", std::nullopt, {}},
+        {"dmsg://h/save%0AState", std::nullopt, {}},
+        {"dmsg://h/save%7FState", std::nullopt, {}},
+        {"dmsg://h/save%00State", std::nullopt, {}},
+        {"dmsg://h/", std::nullopt, {}},
         {"dmsg://h/n%20x", "n x", {}},
         {"dmsg://h/n?a=1&b=2;c=%20x", "n", {{"a", "1"}, {"b", "2"}, {"c", " x"}}},
         {"dmsg://h/n?a=1&a=2", "n", {{"a", "2"}}},

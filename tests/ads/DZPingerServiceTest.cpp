@@ -262,3 +262,82 @@ TEST_F(DZPingerService, UnusableIntervalsTakeTheDefaults) {
             << stored;
     }
 }
+
+TEST_F(DZPingerService, TheDefaultsAreThreeRetriesAndTenEntriesAGroup) {
+    server_.serve("/ping", LoopbackResponse::empty(503));
+    server_.serve("/retry", LoopbackResponse::empty(503));
+    const auto pinger = DZPinger::sharedInstance();
+    EXPECT_EQ(pinger->maximumRetryURLCount(), 10);
+    for (int n = 0; n < 11; ++n)
+        pinger->storeRetryURLString(server_.urlString("/retry?n=" + std::to_string(n)), kGroup);
+    EXPECT_EQ(group().size(), 10u);
+    EXPECT_FALSE(retryCount(server_.urlString("/retry?n=10")));
+    core::UserDefaults::standard()->removeObjectForKey(kGroup);
+
+    // One request, then three retries; the pass after the third drops it.
+    const std::string retry = server_.urlString("/retry?id=1");
+    pinger->pingWithRetryGroupKey(kGroup, server_.url("/ping"), retry);
+    ASSERT_TRUE(server_.waitForRequestsTo("/ping", 1, kLimit));
+    waitUntilIdle();
+    EXPECT_EQ(retryCount(retry), 3);
+    for (size_t pass = 1; pass <= 3; ++pass) {
+        retryPass(pass);
+        EXPECT_EQ(retryCount(retry), std::int64_t(3 - pass));
+    }
+    pinger->pingRetryURLs();
+    waitUntilIdle();
+    EXPECT_FALSE(retryCount(retry));
+    EXPECT_EQ(server_.requestsTo("/ping").size(), 1u);
+    EXPECT_EQ(server_.requestsTo("/retry").size(), 3u);
+}
+
+TEST_F(DZPingerService, APassTrustsNoStoredGroupAndTouchesOnlyRetryEntries) {
+    server_.serve("/retry", LoopbackResponse::empty(503));
+    const auto defaults = core::UserDefaults::standard();
+    // A group as a broken or hostile store may hold it: far over the limit,
+    // with counts far over the retry count.
+    core::Dictionary flooded;
+    for (int n = 0; n < 5000; ++n)
+        flooded.set(server_.urlString("/retry?n=" + std::to_string(n)),
+                    core::Dictionary{{std::string(DZPinger::kRetryCountKey), 1000000}});
+    defaults->setObject(kGroup, std::move(flooded));
+    // Another store's dictionary under a listed key.
+    const core::Dictionary foreign{{"version", 1}, {"page", "state"}};
+    defaults->setObject("other_group", foreign);
+    defaults->setObject(std::string(DZPinger::kRetryGroupKeysKey),
+                        core::Array{kGroup, "other_group"});
+
+    retryPass(10);
+    EXPECT_EQ(server_.requestsTo("/retry").size(), 10u);
+    const core::Dictionary kept = group();
+    EXPECT_EQ(kept.size(), 10u);
+    for (const auto& [url, entry] : kept) EXPECT_EQ(entry[DZPinger::kRetryCountKey].intValue(), 2);
+    EXPECT_TRUE(retryCount(server_.urlString("/retry?n=9")));
+    EXPECT_EQ(group("other_group"), foreign);
+}
+
+TEST(DZPinger, APassPlanKeepsForeignValuesAndEntriesInFlight) {
+    const std::string counted(DZPinger::kRetryCountKey);
+    const core::Dictionary stored{
+        {"https://a.test/1", core::Dictionary{{counted, 5}}},
+        {"note", "not an entry"},
+        {"https://a.test/2", core::Dictionary{{counted, 9}, {"extra", 1}}},
+        {"https://a.test/3", core::Dictionary{}},
+        {"ftp://a.test/4", core::Dictionary{{counted, 2}}},
+        {"https://a.test/5", core::Dictionary{{counted, 1}}},
+    };
+    const auto pass = DZPinger::planRetryPass(
+        stored, 2, 3, [](const std::string& url) { return url == "https://a.test/2"; });
+    EXPECT_TRUE(pass.touched);
+    EXPECT_EQ(pass.sends, std::vector<std::string>{"https://a.test/1"});
+    EXPECT_EQ(pass.group, (core::Dictionary{
+                              {"https://a.test/1", core::Dictionary{{counted, 2}}},
+                              {"note", "not an entry"},
+                              {"https://a.test/2", core::Dictionary{{counted, 9}, {"extra", 1}}}}))
+        << "the limit of 2 is reached by the entry in flight";
+
+    const auto untouched =
+        DZPinger::planRetryPass(core::Dictionary{{"version", 1}, {"k", "s"}}, 10, 3, nullptr);
+    EXPECT_FALSE(untouched.touched);
+    EXPECT_TRUE(untouched.sends.empty());
+}

@@ -203,4 +203,40 @@ TEST_F(DZSDKCoreAdURLService, FetchesOnThePagesBehalfAreAnsweredOncePerRequest) 
     EXPECT_EQ(anonymous, 2u);
 }
 
+TEST_F(DZSDKCoreAdURLService, AtMostEightFetchesRunAtOnceAndOneMoreFailsAtOnce) {
+    makeController();
+    ASSERT_TRUE(loadPage());
+    const auto gate = fixtures::ResponseGate::make();
+    auto held = fixtures::LoopbackResponse::json(core::Dictionary{{"status", 1}});
+    held.heldBy(gate);
+    server.serve(fixtures::CorePage::kAppSettingsPath, std::move(held));
+    const auto fetch = [&](int id) {
+        sendFromPage(
+            "fetchHttpRequest",
+            {{"http_request",
+              core::JSON::write(core::Dictionary{{"http_request_id", std::to_string(id)},
+                                                 {"url", server.secureBaseURL() +
+                                                             fixtures::CorePage::kAppSettingsPath}})
+                  .value_or("")}});
+    };
+    for (int id = 1; id <= 9; ++id) fetch(id);
+    auto replies = logged("fetchHttpRequestCompleted");
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0]["success"], core::Value("false"));
+    EXPECT_EQ(replies[0]["response"]["http_request_id"], core::Value("9"));
+    EXPECT_EQ(replies[0]["reason"], core::Value("Too many fetches in progress (at most 8)."));
+    EXPECT_EQ(page().SDKCoreDMSGHandler()->fetchCount(), 8u);
+
+    // Once they are answered there is room again.
+    gate->release();
+    replies = logged("fetchHttpRequestCompleted", 9);
+    ASSERT_EQ(replies.size(), 9u);
+    ASSERT_TRUE(waitFor([&] { return page().SDKCoreDMSGHandler()->fetchCount() == 0; }));
+    fetch(10);
+    replies = logged("fetchHttpRequestCompleted", 10);
+    ASSERT_EQ(replies.size(), 10u);
+    EXPECT_EQ(replies[9]["success"], core::Value("true"));
+    EXPECT_EQ(server.requestsTo(fixtures::CorePage::kAppSettingsPath).size(), 9u);
+}
+
 }  // namespace

@@ -195,3 +195,17 @@ TEST_F(DZSDKCoreConstantsTest, AvailableAdaptersArePresentOnesOfTheNamedAndBuilt
 }
 
 }  // namespace
+
+TEST_F(DZSDKCoreConstantsTest, ACacheSizeOutsideItsRangeIsNoSize) {
+    const std::pair<const char*, std::uint64_t> cases[] = {
+        {"5", 5},   {"2.9", 2},   {"0", 3},      {"0.5", 3},
+        {"-2", 3},  {"1e300", 3}, {"-1e300", 3}, {"18446744073709551616", 3},
+        {"inf", 3}, {"many", 3},
+    };
+    for (const auto& [value, size] : cases) {
+        SCOPED_TRACE(value);
+        controller = DZSDKCoreController::create();
+        deliver({{"live_view_unload_cache_size", value}});
+        EXPECT_EQ(controller->liveViewUnloadCacheMaxSize(), size);
+    }
+}

@@ -280,3 +280,76 @@ TEST_F(DZSDKCoreService, ThePagesConstantsAreStoredAfterALoad) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DZSDKCoreService, TheServersAnswerTimeLimitDrivesCommandsAndAdURLRequests) {
+    fixtures::CorePageOptions options;
+    options.resultAnswer = fixtures::CorePageOptions::ResultAnswer::silent;
+    options.adAnswer = fixtures::CorePageOptions::AdAnswer::silent;
+    options.constants = {{"dz:javascript_completion_timeout", "3"}};
+    server.setCorePage(options);
+    makeController();
+    ASSERT_TRUE(loadPage());
+    EXPECT_EQ(controller->SDKCoreJavaScriptCompletionBlockTimeoutInterval(), 3.0);
+
+    Outcomes outcomes;
+    controller->executeExportedJavaScriptCommand("DUZO_GCache", core::Value("x"),
+                                                 outcomes.completion());
+    const auto requester = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(requester);
+    ASSERT_EQ(logged("DUZO_GCache").size(), 1u);
+    ASSERT_EQ(logged("DUZO_getAd").size(), 1u);
+    clock.advance(2.9);
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(outcomes.errors.empty()) << "not before the limit";
+    EXPECT_TRUE(requester->events.empty());
+    clock.advance(0.2);
+    ASSERT_TRUE(waitFor([&] { return !outcomes.errors.empty() && !requester->events.empty(); }));
+    ASSERT_TRUE(outcomes.errors[0]);
+    EXPECT_EQ(outcomes.errors[0]->code, ads::kDZErrorTimeout);
+    EXPECT_EQ(requester->events, std::vector<std::string>{"timeout 5"});
+}
+
+TEST_F(DZSDKCoreService, AWebViewThatCannotBeMadeFailsWhatWaitsAndIsTriedAgain) {
+    const auto attempts = std::make_shared<int>(0);
+    const auto refuse = std::make_shared<bool>(true);
+    controller = ads::DZSDKCoreController::create(
+        [attempts, refuse](const ads::DZWebViewConfiguration& configuration)
+            -> std::shared_ptr<ads::DZSDKCoreWebView> {
+            ++*attempts;
+            if (*refuse) return nullptr;
+            return ads::DZSDKCoreWebView::create(configuration);
+        });
+    EXPECT_FALSE(controller->activeSDKCoreWebView());
+
+    // Every entry point copes; what waits fails, on the main queue.
+    Outcomes outcomes;
+    controller->executeExportedJavaScriptCommand("DUZO_GCache", core::Value("x"),
+                                                 outcomes.completion());
+    const auto requester = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(requester);
+    controller->refreshActiveWebViewSDKCore();
+    controller->attemptToRefreshActiveWebViewSDKCore();
+    controller->postJavaScriptNotification("n", std::nullopt);
+    ASSERT_TRUE(waitFor([&] { return !outcomes.errors.empty() && !requester->events.empty(); }));
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    ASSERT_EQ(outcomes.errors.size(), 1u);
+    ASSERT_TRUE(outcomes.errors[0]);
+    EXPECT_EQ(outcomes.errors[0]->code, ads::kDZErrorInternalError);
+    EXPECT_EQ(requester->events, std::vector<std::string>{"failed"});
+    EXPECT_GE(*attempts, 2) << "each command tries again";
+    EXPECT_TRUE(server.requestsTo(fixtures::CorePage::kPath).empty());
+
+    // The next command makes the web view, loads the page and is answered.
+    *refuse = false;
+    Outcomes later;
+    controller->executeExportedJavaScriptCommand("DUZO_GCache", core::Value("y"),
+                                                 later.completion());
+    ASSERT_TRUE(waitFor([&] { return !later.results.empty(); }));
+    EXPECT_FALSE(later.errors[0]);
+    ASSERT_TRUE(controller->activeSDKCoreWebView());
+    EXPECT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
+}
+
+}  // namespace

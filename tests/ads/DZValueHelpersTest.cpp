@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+
 #include "ads/foundation/DZValueHelpers.h"
 
 using namespace ads;
@@ -68,4 +71,29 @@ TEST(DZValueHelpers, VersionComparisonGoesPartByPart) {
     EXPECT_TRUE(DZVersionIsAtLeast(8, 0, 0, 7, 99, 99));
     EXPECT_FALSE(DZVersionIsAtLeast(7, 22, 0, 7, 22, 1));
     EXPECT_TRUE(DZVersionIsAtLeast(7, 22, 10, 7, 22, 9));
+}
+
+TEST(DZValueHelpers, IntegersOutsideTheirTypeAreNoValue) {
+    // Doubles truncate toward zero; each end of the range is exact.
+    EXPECT_EQ(DZIntegerFromDouble<std::int64_t>(-2.9), -2);
+    EXPECT_EQ(DZIntegerFromDouble<std::int64_t>(-9223372036854775808.0), INT64_MIN);
+    EXPECT_EQ(DZIntegerFromDouble<std::int64_t>(9223372036854775808.0), std::nullopt);
+    EXPECT_EQ(DZIntegerFromDouble<std::int64_t>(9223372036854774784.0), 9223372036854774784);
+    EXPECT_EQ(DZIntegerFromDouble<std::uint64_t>(18446744073709551616.0), std::nullopt);
+    EXPECT_EQ(DZIntegerFromDouble<std::uint64_t>(-0.5), 0u);
+    EXPECT_EQ(DZIntegerFromDouble<std::uint64_t>(-1), std::nullopt);
+    EXPECT_EQ(DZIntegerFromDouble<std::int32_t>(2147483648.0), std::nullopt);
+    for (const double number : {1e300, -1e300, std::nan(""), HUGE_VAL, -HUGE_VAL})
+        EXPECT_EQ(DZIntegerFromDouble<std::int64_t>(number), std::nullopt) << number;
+
+    // Values: texts that are wholly a number, and integers kept exact.
+    EXPECT_EQ(DZIntegerValue<std::int64_t>(core::Value("1e300")), std::nullopt);
+    EXPECT_EQ(DZIntegerValue<std::int64_t>(core::Value(" 42 ")), 42);
+    EXPECT_EQ(DZIntegerValue<std::int64_t>(core::Value("42px")), std::nullopt);
+    EXPECT_EQ(DZIntegerValue<std::int64_t>(core::Value(true)), std::nullopt);
+    EXPECT_EQ(DZIntegerValue<std::int64_t>(core::Value(INT64_MAX)), INT64_MAX);
+    EXPECT_EQ(DZIntegerValue<std::int64_t>(core::Value(UINT64_MAX)), std::nullopt);
+    EXPECT_EQ(DZIntegerValue<std::uint64_t>(core::Value(UINT64_MAX)), UINT64_MAX);
+    EXPECT_EQ(DZIntegerValue<std::uint64_t>(core::Value(-1)), std::nullopt);
+    EXPECT_EQ(DZIntegerValue<std::uint8_t>(core::Value(256)), std::nullopt);
 }

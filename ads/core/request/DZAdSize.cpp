@@ -179,7 +179,14 @@ gfx::Size DZAdSizeRequestString(std::string_view text) {
     std::string braced = "{";
     for (const char c : text) braced += (c == 'x') ? ',' : c;
     braced += "}";
-    return gfx::sizeFromString(braced);
+    const gfx::Size size = gfx::sizeFromString(braced);
+    // A server's size is whole points, none negative or beyond reason;
+    // anything else is no size.
+    for (const double side : {size.width, size.height}) {
+        if (!(side >= 0 && side <= kDZAdSizeMaximumRequestDimension) || std::trunc(side) != side)
+            return {};
+    }
+    return size;
 }
 
 }  // namespace ads

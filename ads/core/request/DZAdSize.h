@@ -86,7 +86,9 @@ struct DZBoxedValue {
 // kDZAdSizeInvalid for nothing or a value of another type.
 [[nodiscard]] DZAdSize DZAdSizeUnboxedValue(const std::optional<DZBoxedValue>& value);
 [[nodiscard]] DZAdSize DZAdSizeFluidWithCGSize(gfx::Size size);
-// "320x50" gives 320 by 50; text that does not parse gives zero.
+// "320x50" gives 320 by 50. Text that does not parse, and sides that are
+// negative, not whole or above kDZAdSizeMaximumRequestDimension, give zero.
+inline constexpr double kDZAdSizeMaximumRequestDimension = 100000;
 [[nodiscard]] gfx::Size DZAdSizeRequestString(std::string_view text);
 
 }  // namespace ads

@@ -130,6 +130,14 @@ public:
     }
     // Seconds; 0 when the server asked for none.
     [[nodiscard]] double reloadInterval() const { return reloadInterval_; }
+    // The reload interval a server may ask for, in a header or an ad's
+    // dictionary alike: finite seconds from 0 to a day; nullopt otherwise
+    // (the interval is then left as it is).
+    static constexpr double kMaximumReloadInterval = 24 * 60 * 60;
+    [[nodiscard]] static std::optional<double> checkedReloadInterval(double seconds) {
+        if (!(seconds >= 0 && seconds <= kMaximumReloadInterval)) return std::nullopt;
+        return seconds;
+    }
     void setReloadInterval(double seconds) { reloadInterval_ = seconds; }
     [[nodiscard]] std::uint64_t supportedOrientations() const { return supportedOrientations_; }
     void setSupportedOrientations(std::uint64_t mask) { supportedOrientations_ = mask; }

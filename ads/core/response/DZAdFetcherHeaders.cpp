@@ -87,9 +87,9 @@ void DZAdFetcher::applySettingsHeaders(const core::Dictionary& headers) {
     }
     if (const std::string* refresh = text(headers, "x-duzo-refresh-rate");
         refresh && !refresh->empty()) {
-        // A rate that is negative or not a finite number leaves the interval.
-        const double seconds = core::Value(*refresh).doubleValue();
-        if (std::isfinite(seconds) && seconds >= 0) ad.setReloadInterval(seconds);
+        // A rate out of range leaves the interval.
+        if (const auto seconds = DZAd::checkedReloadInterval(core::Value(*refresh).doubleValue()))
+            ad.setReloadInterval(*seconds);
     }
     ad.setDebugDialogString(optionalText(headers, "x-duzo-debug-dialog"));
     ad.setCustomAdSizeString(optionalText(headers, "x-duzo-ad-size"));

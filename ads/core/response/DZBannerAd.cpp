@@ -10,7 +10,8 @@ std::shared_ptr<DZBannerAd> DZBannerAd::initWithDictionary(const core::Value& di
 void DZBannerAd::readDictionary(const core::Dictionary& dictionary) {
     DZAd::readDictionary(dictionary);
     if (const core::Value* rate = dictionary.find("refresh_rate"); rate && rate->isNumber())
-        setReloadInterval(rate->doubleValue());
+        if (const auto seconds = checkedReloadInterval(rate->doubleValue()))
+            setReloadInterval(*seconds);
 }
 
 }  // namespace ads

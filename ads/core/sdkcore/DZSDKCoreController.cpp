@@ -44,12 +44,53 @@ std::shared_ptr<DZSDKCoreController> DZSDKCoreController::sharedInstance() {
     return *shared;
 }
 
-std::shared_ptr<DZSDKCoreController> DZSDKCoreController::create() {
+std::shared_ptr<DZSDKCoreController> DZSDKCoreController::create(WebViewMaker maker) {
     auto controller = std::make_shared<DZSDKCoreController>(Token{});
-    controller->activeSDKCoreWebView_ = DZSDKCoreWebView::create(controller->webViewConfiguration_);
-    if (controller->activeSDKCoreWebView_)
-        controller->activeSDKCoreWebView_->SDKCoreDMSGHandler()->setDelegate(controller);
+    controller->makeWebView_ =
+        maker ? std::move(maker) : [](const DZWebViewConfiguration& configuration) {
+            return DZSDKCoreWebView::create(configuration);
+        };
+    // Without a web view now, the first command tries again.
+    if (auto webView = controller->makeWebView_(controller->webViewConfiguration_)) {
+        webView->SDKCoreDMSGHandler()->setDelegate(controller);
+        controller->activeSDKCoreWebView_ = std::move(webView);
+    }
     return controller;
+}
+
+std::shared_ptr<DZSDKCoreWebView> DZSDKCoreController::activeSDKCoreWebView() const {
+    const std::lock_guard lock(webViewMutex_);
+    return activeSDKCoreWebView_;
+}
+
+void DZSDKCoreController::makeActiveWebView() {
+    if (!activeSDKCoreWebView()) {
+        auto webView = makeWebView_(webViewConfiguration_);
+        if (!webView) {
+            lockQueue_->async([self = shared_from_this()] { self->failEverythingWaiting(); });
+            return;
+        }
+        webView->SDKCoreDMSGHandler()->setDelegate(shared_from_this());
+        const std::lock_guard lock(webViewMutex_);
+        activeSDKCoreWebView_ = std::move(webView);
+    }
+    attemptToRefreshActiveWebViewSDKCore();
+}
+
+void DZSDKCoreController::failEverythingWaiting() {
+    auto requesters = std::move(pendingActiveWebViewLoadDelegates_);
+    pendingActiveWebViewLoadDelegates_.clear();
+    failRequesters(requesters);
+    auto builders = std::move(pendingJavaScriptBlocks_);
+    pendingJavaScriptBlocks_.clear();
+    auto completions = std::move(pendingJavaScriptBlockExecutionCompletionHandlers_);
+    pendingJavaScriptBlockExecutionCompletionHandlers_.clear();
+    for (auto& [key, completion] : completions)
+        core::Queue::main()->async([completion = std::move(completion)] {
+            completion(core::Dictionary(),
+                       DZErrorWithCodeDescription(kDZErrorInternalError,
+                                                  "The SDK core page could not be made."));
+        });
 }
 
 DZSDKCoreController::DZSDKCoreController(Token)
@@ -112,6 +153,8 @@ void DZSDKCoreController::postJavaScriptNotification(std::string name,
 }
 
 void DZSDKCoreController::executePendingJavaScriptBlocks() {
+    const auto webView = activeSDKCoreWebView();
+    if (!webView) return;
     auto blocks = std::move(pendingJavaScriptBlocks_);
     pendingJavaScriptBlocks_.clear();
     for (auto& [key, builder] : blocks) {
@@ -131,11 +174,12 @@ void DZSDKCoreController::executePendingJavaScriptBlocks() {
                                                       "returned."));
             continue;
         }
-        activeSDKCoreWebView_->enqueueJavaScriptCommand(*script);
+        webView->enqueueJavaScriptCommand(*script);
         if (!completion) continue;
         pendingJavaScriptCompletionHandlers_[key] = std::move(completion);
         lockQueue_->after(
-            SDKCoreJavaScriptCompletionBlockTimeoutInterval_, [weakSelf = weak_from_this(), key = key] {
+            SDKCoreJavaScriptCompletionBlockTimeoutInterval_,
+            [weakSelf = weak_from_this(), key = key] {
                 const auto self = weakSelf.lock();
                 if (!self) return;
                 const auto found = self->pendingJavaScriptCompletionHandlers_.find(key);
@@ -188,7 +232,12 @@ void DZSDKCoreController::attemptToRefreshActiveWebViewSDKCore() {
             DZMonotonicMilliseconds() - self->lastWebViewRefreshTimestamp_ > kStaleMilliseconds;
         const bool paused = self->refreshPaused_;
         core::Queue::global()->async([self, stale, paused] {
-            const auto state = self->activeSDKCoreWebView_->state();
+            const auto webView = self->activeSDKCoreWebView();
+            if (!webView) {
+                core::Queue::main()->async([self] { self->makeActiveWebView(); });
+                return;
+            }
+            const auto state = webView->state();
             if (state == DZSDKCoreWebView::kNotLoaded || state == DZSDKCoreWebView::kFailed ||
                 (stale && !paused)) {
                 self->refreshActiveWebViewSDKCore();
@@ -200,11 +249,18 @@ void DZSDKCoreController::attemptToRefreshActiveWebViewSDKCore() {
 }
 
 void DZSDKCoreController::observeSDKCoreWebViewForSDKCoreLoadRequestCompleted() {
-    activeSDKCoreWebView_->addObserverForOneTimeNotification(shared_from_this());
+    if (const auto webView = activeSDKCoreWebView())
+        webView->addObserverForOneTimeNotification(shared_from_this());
 }
 
 void DZSDKCoreController::refreshActiveWebViewSDKCore() {
-    activeSDKCoreWebView_->refreshSDKCoreAndNotifyObserver(shared_from_this());
+    const auto webView = activeSDKCoreWebView();
+    if (!webView) {
+        // The policy makes one first, or fails what waits.
+        attemptToRefreshActiveWebViewSDKCore();
+        return;
+    }
+    webView->refreshSDKCoreAndNotifyObserver(shared_from_this());
     lockQueue_->async([self = shared_from_this()] {
         self->SDKCoreUpdateHandled_ = false;
         self->lastWebViewRefreshTimestamp_ = DZMonotonicMilliseconds();
@@ -229,8 +285,9 @@ void DZSDKCoreController::refreshActiveWebViewSDKCore() {
 
 void DZSDKCoreController::didFinishLoadingSDKCoreInSDKCoreWebView(DZSDKCoreWebView&) {
     lockQueue_->async([self = shared_from_this()] {
+        const auto webView = self->activeSDKCoreWebView();
+        if (!webView) return;
         self->handleSDKCoreUpdate();
-        const auto& webView = self->activeSDKCoreWebView_;
         const auto state = webView->state();
         if (state == DZSDKCoreWebView::kLoaded) {
             auto waiting = std::move(self->pendingActiveWebViewLoadDelegates_);
@@ -258,21 +315,20 @@ void DZSDKCoreController::failRequesters(const RequesterList& requesters) {
 }
 
 void DZSDKCoreController::handleSDKCoreUpdate() {
-    if (SDKCoreUpdateHandled_ || activeSDKCoreWebView_->state() != DZSDKCoreWebView::kLoaded)
-        return;
+    const auto webView = activeSDKCoreWebView();
+    if (SDKCoreUpdateHandled_ || !webView || webView->state() != DZSDKCoreWebView::kLoaded) return;
     const auto defaults = core::UserDefaults::standard();
     if (auto saved = defaults->dictionaryForKey(DZSDKCoreDMSGHandler::kSavedStateKey)) {
         saved->set("is_refresh", hasReportedSDKCoreStateAtLeastOnce_ ? 1 : 0);
         hasReportedSDKCoreStateAtLeastOnce_ = true;
         if (const auto json = dz_JSONStringPretty(dz_JSONSafeDictionary(*saved), false, nullptr))
-            activeSDKCoreWebView_->enqueueJavaScriptCommand(call("DUZO_reloadSavedState", *json));
+            webView->enqueueJavaScriptCommand(call("DUZO_reloadSavedState", *json));
     }
     auto json = adRequestParameterJSONFromParameters(DZRequest::request()->threadSafeParameters());
     if (!json)
         json =
             dz_JSONStringPretty(core::Dictionary{{"js", DZRequest::sdkVersion()}}, false, nullptr);
-    activeSDKCoreWebView_->enqueueJavaScriptCommand(
-        call("DUZO_getSdkConstants", json.value_or("")));
+    webView->enqueueJavaScriptCommand(call("DUZO_getSdkConstants", json.value_or("")));
 }
 
 void DZSDKCoreController::SDKCoreDMSGHandlerDidReceivePauseSDKCoreRefreshAction(

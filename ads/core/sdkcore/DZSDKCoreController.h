@@ -8,6 +8,11 @@
 // constants after each load, builds ad URLs through the page, and stores
 // the constants the page sends.
 //
+// A core web view that cannot be made is a page that failed for good:
+// waiting ad URL requests hear failedJavaScriptFile and waiting commands
+// their failure, on the main queue; the next command or request tries to
+// make the web view again (on the main thread, where web views are made).
+//
 // Threading: every table, counter and flag lives on the serial queue
 // "com.dozuza.vuraz.sdk-core-controller"; entry points return at once.
 // Completions run on the main queue, except the empty-command error, which
@@ -18,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,9 +65,15 @@ public:
     static constexpr double kDefaultLiveViewSamplingInterval = 0.4;
     static constexpr std::uint64_t kDefaultLiveViewUnloadCacheSize = 3;
 
+    // Makes the core web view; nullptr when none can be made.
+    using WebViewMaker =
+        std::function<std::shared_ptr<DZSDKCoreWebView>(const DZWebViewConfiguration&)>;
+
     [[nodiscard]] static std::shared_ptr<DZSDKCoreController> sharedInstance();
-    // A controller of its own, with a page of its own (tests, benchmarks).
-    [[nodiscard]] static std::shared_ptr<DZSDKCoreController> create();
+    // A controller of its own, with a page of its own (tests, benchmarks);
+    // its web views come from maker (DZSDKCoreWebView::create when none is
+    // given). Main thread.
+    [[nodiscard]] static std::shared_ptr<DZSDKCoreController> create(WebViewMaker maker = {});
     ~DZSDKCoreController() override;
 
     // Commands.
@@ -119,9 +131,8 @@ public:
     [[nodiscard]] const DZWebViewConfiguration& webViewConfiguration() const {
         return webViewConfiguration_;
     }
-    [[nodiscard]] const std::shared_ptr<DZSDKCoreWebView>& activeSDKCoreWebView() const {
-        return activeSDKCoreWebView_;
-    }
+    // nullptr while no web view could be made.
+    [[nodiscard]] std::shared_ptr<DZSDKCoreWebView> activeSDKCoreWebView() const;
 
 private:
     struct Token {};
@@ -149,12 +160,21 @@ private:
     // Calls each requester's failedJavaScriptFile on the main queue, if it
     // is still there by then.
     static void failRequesters(const RequesterList& requesters);
+    // Main thread: makes the active web view if there is none, and goes on
+    // with the load policy; when none can be made, fails what waits.
+    void makeActiveWebView();
+    // Lock queue: the page failed for good; every waiting ad URL request
+    // and command is failed.
+    void failEverythingWaiting();
     void applyConstants(const core::Dictionary& constants);
     void storeExperimentIDs(const core::Dictionary& constants);
 
     const std::shared_ptr<core::Queue> lockQueue_;
     DZWebViewConfiguration webViewConfiguration_;
     std::optional<std::string> experimentID_;
+    WebViewMaker makeWebView_;
+    // Set on the main thread, read anywhere.
+    mutable std::mutex webViewMutex_;
     std::shared_ptr<DZSDKCoreWebView> activeSDKCoreWebView_;
 
     RequesterList pendingActiveWebViewLoadDelegates_;

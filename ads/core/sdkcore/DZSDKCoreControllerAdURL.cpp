@@ -82,9 +82,14 @@ void DZSDKCoreController::asynchronouslyRequestURLForDelegate(
             const char* function = parameters->contains("dozuza-ad-url-mediation")
                                        ? "DUZO_getAdapterLessMediationAd"
                                        : "DUZO_getAd";
+            const auto webView = self->activeSDKCoreWebView();
+            if (!webView) {
+                failRequesters({requester});
+                return;
+            }
             self->pendingBuildAdURLDelegates_[key] = requester;
-            self->activeSDKCoreWebView_->enqueueJavaScriptCommand(std::string(function) + "(" +
-                                                                  json.value_or("") + ");");
+            webView->enqueueJavaScriptCommand(std::string(function) + "(" + json.value_or("") +
+                                              ");");
             // An unanswered request ends after the answer time limit.
             self->lockQueue_->after(
                 self->SDKCoreJavaScriptCompletionBlockTimeoutInterval_,

@@ -120,7 +120,8 @@ void DZSDKCoreController::applyConstants(const core::Dictionary& constants) {
     interceptor->setExpandedBannerImplementationURLString(store.text("mraid_expanded_banner_path"));
     interceptor->setEnabled(store.text("mraid_disable_redirect") != "1");
 
-    const auto cacheSize = DZNumericValue(constants["live_view_unload_cache_size"]);
+    // A size outside the counter's range is no size.
+    const auto cacheSize = DZIntegerValue<std::uint64_t>(constants["live_view_unload_cache_size"]);
     const bool newWebViews = store.flag("use_new_web_views_for_live_view");
     std::optional<double> samplingInterval;
     if (const auto refresh = store.json("refresh_intervals"); refresh && refresh->dictionary())
@@ -130,8 +131,7 @@ void DZSDKCoreController::applyConstants(const core::Dictionary& constants) {
                                .value_or(kDefaultCompletionTimeout);
     lockQueue_->async(
         [self = shared_from_this(), cacheSize, newWebViews, samplingInterval, timeout] {
-            if (cacheSize && std::trunc(*cacheSize) >= 1)
-                self->liveViewUnloadCacheMaxSize_ = static_cast<std::uint64_t>(*cacheSize);
+            if (cacheSize && *cacheSize >= 1) self->liveViewUnloadCacheMaxSize_ = *cacheSize;
             self->useNewWebViewsForLiveViewProcessing_ = newWebViews;
             if (samplingInterval) self->liveViewSamplingInterval_ = *samplingInterval;
             self->SDKCoreJavaScriptCompletionBlockTimeoutInterval_ = timeout;

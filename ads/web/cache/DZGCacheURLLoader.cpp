@@ -1,8 +1,10 @@
 #include "ads/web/cache/DZGCacheURLLoader.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "ads/foundation/DZFileSystem.h"
+#include "ads/foundation/DZValueHelpers.h"
 #include "ads/web/cache/DZGCacheTargetURL.h"
 #include "ads/web/cache/DZResourceCache.h"
 #include "core/StringFormat.h"
@@ -66,18 +68,22 @@ DZGCacheURLLoader::cacheForReply(const std::shared_ptr<DZGCacheSDKCore>& sdkCore
     const std::string* fileText = reply["fileurl"].string();
     const auto fileURL =
         fileText && !fileText->empty() ? core::URL::create(*fileText) : std::nullopt;
-    if (!fileURL || !DZPathInsideCacheDirectory(*fileURL)) return nullptr;
+    const auto checkedPath = fileURL ? DZPathInsideCacheDirectory(*fileURL) : std::nullopt;
+    if (!checkedPath) return nullptr;
     if (sdkCore) {
         if (auto running = sdkCore->resourceCacheForFileURL(*fileURL)) return running;
     }
     const auto target = DZGCacheTargetURL(url);
     if (!target) return nullptr;
     const core::Value& type = reply["content-type"];
-    const core::Value& length = reply["content-length"];
-    return DZResourceCache::create(core::URLRequest(*target), *fileURL,
+    // A length that is negative or no 64-bit integer is unknown.
+    const std::int64_t length = std::max<std::int64_t>(
+        DZIntegerValue<std::int64_t>(reply["content-length"]).value_or(0), 0);
+    // The file that was checked, not the one the URL may name by now; the
+    // cache reads it without following a link put in its place.
+    return DZResourceCache::create(core::URLRequest(*target), core::URL::fileURL(*checkedPath),
                                    type.isString() ? std::optional(*type.string()) : std::nullopt,
-                                   length.isNumber() || length.isString() ? length.intValue() : 0,
-                                   false);
+                                   length, false);
 }
 
 void DZGCacheURLLoader::prefetchGCacheURL(const core::URL& url) const {

@@ -142,7 +142,9 @@ std::optional<core::Data> DZResourceCache::dataWithRange(std::uint64_t location,
         const auto cached =
             static_cast<std::uint64_t>(std::max<std::int64_t>(cacheContentSize_, 0));
         if (location >= cached || length == 0) return;
-        auto handle = filePath_ ? core::FileHandle::openForReading(*filePath_)
+        // The cache's file is never a link: one put in its place (a page
+        // naming the file) is not followed out of the cache folder.
+        auto handle = filePath_ ? core::FileHandle::openForReadingWithoutFollowingLinks(*filePath_)
                                 : core::FileResult<core::FileHandle>::failure(
                                       "cannot open '" + fileURL_.absoluteString() + "'");
         if (!handle) {

@@ -1,5 +1,7 @@
 // DZResourceCache: the download, from start to its one end.
 
+#include <algorithm>
+
 #include "ads/foundation/DZClock.h"
 #include "ads/foundation/DZFileSystem.h"
 #include "ads/foundation/DZHTTPURLResponseAdditions.h"
@@ -124,7 +126,8 @@ void DZResourceCache::addHeaders(const core::HTTPURLResponse& response) {
     if (!contentType_) contentType_ = response.value("Content-Type");
     if (contentLength_ != 0) return;
     if (const auto length = response.value("Content-Length")) {
-        contentLength_ = core::Value(*length).intValue();
+        // A negative length is no length: unknown.
+        contentLength_ = std::max<std::int64_t>(core::Value(*length).intValue(), 0);
     } else if (const auto range = response.value("Content-Range")) {
         contentLength_ = contentRangeLength(*range).value_or(0);
     }

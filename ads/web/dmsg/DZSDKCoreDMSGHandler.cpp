@@ -7,6 +7,7 @@
 #include "ads/core/sdkcore/DZSDKCoreWebView.h"
 #include "ads/foundation/DZHTTPRequest.h"
 #include "ads/foundation/DZJSONAdditions.h"
+#include "ads/foundation/DZLogger.h"
 #include "ads/foundation/DZValueHelpers.h"
 #include "core/UserDefaults.h"
 
@@ -130,10 +131,45 @@ void DZSDKCoreDMSGHandler::didReceiveSDKCoreSaveState(const std::shared_ptr<DZAd
     const auto state = textOf(parameters, "state");
     if (!key || !state) return;
     const auto defaults = core::UserDefaults::standard();
-    auto saved =
-        defaults->dictionaryForKey(kSavedStateKey).value_or(core::Dictionary{{"version", 1}});
+    auto saved = defaults->dictionaryForKey(kSavedStateKey).value_or(core::Dictionary{});
+    if (const auto refusal = savedStateRefusal(saved, *key, *state)) {
+        // What was saved before stays as it was.
+        DZLogger::sharedInstance().logPublicMessage("SDK core state not saved: " + *refusal);
+        return;
+    }
+    saved.set(std::string(kSavedStateVersionKey), kSavedStateVersion);
     saved.set(*key, *state);
     defaults->setObject(std::string(kSavedStateKey), std::move(saved));
+}
+
+std::optional<std::string> DZSDKCoreDMSGHandler::savedStateRefusal(const core::Dictionary& saved,
+                                                                   std::string_view key,
+                                                                   std::string_view state) {
+    if (key == kSavedStateVersionKey) return "\"version\" is the SDK's own key.";
+    if (key.empty() || key.size() > kMaximumSavedStateKeyBytes)
+        return "a key must have 1 to " + std::to_string(kMaximumSavedStateKeyBytes) + " bytes.";
+    size_t keys = 0;
+    size_t bytes = 0;
+    const core::Value* previous = nullptr;
+    for (const auto& [name, value] : saved) {
+        if (name == kSavedStateVersionKey) continue;
+        if (name == key) {
+            previous = &value;
+            continue;
+        }
+        ++keys;
+        bytes += name.size() + (value.isString() ? value.string()->size() : 0);
+    }
+    if (!previous && keys >= kMaximumSavedStateKeys)
+        return "no more than " + std::to_string(kMaximumSavedStateKeys) + " keys.";
+    const size_t total = bytes + key.size() + state.size();
+    // A state that grows no larger may always replace its old one, even in
+    // a store saved over the limit by an earlier version.
+    const bool shrinks =
+        previous && previous->isString() && state.size() <= previous->string()->size();
+    if (total > kMaximumSavedStateBytes && !shrinks)
+        return "no more than " + std::to_string(kMaximumSavedStateBytes) + " bytes in all.";
+    return std::nullopt;
 }
 
 void DZSDKCoreDMSGHandler::didReceiveSDKCoreRefreshAction(const std::shared_ptr<DZAdView>&,
@@ -145,9 +181,10 @@ void DZSDKCoreDMSGHandler::didReceiveSDKCoreRefreshAction(const std::shared_ptr<
         if (delegate) delegate->SDKCoreDMSGHandlerDidReceiveResumeSDKCoreRefreshAction(*this);
         return;
     }
-    const auto number = DZNumericValue(parameters["request_id"]);
+    // An id outside the integer range is no id.
+    const auto number = DZIntegerValue<std::int64_t>(parameters["request_id"]);
     if (!number) return;
-    const auto id = static_cast<std::int64_t>(std::trunc(*number));
+    const std::int64_t id = *number;
     if (refresh == "pause") pauseIDs_.insert(id);
     if (refresh == "resume") pauseIDs_.erase(id);
     if (!delegate) return;
@@ -158,8 +195,9 @@ void DZSDKCoreDMSGHandler::didReceiveSDKCoreRefreshAction(const std::shared_ptr<
     }
 }
 
-void DZSDKCoreDMSGHandler::didReceiveFetchAdAction(const std::shared_ptr<DZAdView>&,
-                                                   const core::Dictionary& parameters) {
+DZSDKCoreDMSGHandler::FetchRequest
+DZSDKCoreDMSGHandler::fetchRequestFromParameters(const core::Dictionary& parameters) {
+    FetchRequest fetch;
     Error error;
     const auto request = decodedObject(parameters, "http_request", &error);
     const core::Value* idValue = request ? request->find("http_request_id") : nullptr;
@@ -167,21 +205,18 @@ void DZSDKCoreDMSGHandler::didReceiveFetchAdAction(const std::shared_ptr<DZAdVie
         // Without an id the fetch could not be told apart from others.
         if (request)
             error = DZErrorWithCodeDescription(kDZErrorInternalError, "Missing http_request_id.");
-        replyToFetch(false, nullptr, "", error, 0);
-        return;
+        fetch.error = error;
+        return fetch;
     }
-    const std::string id = *idValue->string();
-    if (isFetchInProgressForFetchRequestID(id)) return;
+    fetch.id = *idValue->string();
 
     const auto urlText = textOf(*request, "url");
     const auto url = urlText && !urlText->empty() ? core::URL::create(*urlText) : std::nullopt;
     if (!url || !url->isHTTPorHTTPS()) {
-        replyToFetch(false, nullptr, id,
-                     DZErrorWithCodeDescription(kDZErrorInternalError,
-                                                "Invalid URL (" + urlText.value_or("") +
-                                                    ") requested for fetching"),
-                     0);
-        return;
+        fetch.error = DZErrorWithCodeDescription(kDZErrorInternalError,
+                                                 "Invalid URL (" + urlText.value_or("") +
+                                                     ") requested for fetching");
+        return fetch;
     }
     core::Dictionary headers;
     if (const core::Array* list = (*request)["headers"].array()) {
@@ -195,13 +230,41 @@ void DZSDKCoreDMSGHandler::didReceiveFetchAdAction(const std::shared_ptr<DZAdVie
     if (const auto text = textOf(*request, "post_body"))
         body = core::Data(text->begin(), text->end());
     const auto contentType = textOf(*request, "content_type");
-    const auto urlRequest = DZMakeURLRequest(url, body, headers, contentType);
+    fetch.request = DZMakeURLRequest(url, body, headers, contentType);
+    if (!fetch.request)
+        fetch.error = DZErrorWithCodeDescription(kDZErrorInternalError,
+                                                 "Invalid request (" + *urlText + ") for fetching");
+    return fetch;
+}
+
+void DZSDKCoreDMSGHandler::didReceiveFetchAdAction(const std::shared_ptr<DZAdView>&,
+                                                   const core::Dictionary& parameters) {
+    FetchRequest fetch = fetchRequestFromParameters(parameters);
+    if (!fetch.id) {
+        replyToFetch(false, nullptr, "", fetch.error, 0);
+        return;
+    }
+    const std::string& id = *fetch.id;
+    if (isFetchInProgressForFetchRequestID(id)) return;
+    if (fetchCount() >= kMaximumConcurrentFetches) {
+        replyToFetch(false, nullptr, id,
+                     DZErrorWithCodeDescription(kDZErrorInternalError,
+                                                "Too many fetches in progress (at most " +
+                                                    std::to_string(kMaximumConcurrentFetches) +
+                                                    ")."),
+                     0);
+        return;
+    }
+    if (!fetch.request) {
+        replyToFetch(false, nullptr, id, fetch.error, 0);
+        return;
+    }
 
     auto fetcher = std::make_shared<DZAdFetcher>();
     setAdFetcher(fetcher, id);
     Error startError;
     auto self = std::static_pointer_cast<DZSDKCoreDMSGHandler>(shared_from_this());
-    if (!urlRequest || !fetcher->fetchRequestURL(*urlRequest, self, &startError)) {
+    if (!fetcher->fetchRequestURL(*fetch.request, self, &startError)) {
         replyToFetch(false, nullptr, id, startError, 0);
         removeAdFetcherForFetchRequestID(id);
     }
@@ -253,6 +316,12 @@ bool DZSDKCoreDMSGHandler::isFetchInProgressForFetchRequestID(const std::string&
     bool found = false;
     lockQueue_->sync([&] { found = adFetchers_.count(id) > 0; });
     return found;
+}
+
+size_t DZSDKCoreDMSGHandler::fetchCount() const {
+    size_t count = 0;
+    lockQueue_->sync([&] { count = adFetchers_.size(); });
+    return count;
 }
 
 std::optional<std::string>

@@ -1,9 +1,12 @@
 #include "ads/web/intercept/DZMRAIDResizeProperties.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string_view>
 
+#include "ads/foundation/DZDevice.h"
+#include "ads/foundation/DZValueHelpers.h"
 #include "ui/View.h"
 
 namespace ads {
@@ -58,20 +61,34 @@ double edge(Column column, double min, double mid, double max) {
 
 std::shared_ptr<DZMRAIDResizeProperties>
 DZMRAIDResizeProperties::create(const core::Value& dictionary) {
+    return create(dictionary, DZDevice::sharedInstance()->standardizedPortraitScreenBounds().size);
+}
+
+std::shared_ptr<DZMRAIDResizeProperties>
+DZMRAIDResizeProperties::create(const core::Value& dictionary, gfx::Size screen) {
     const core::Dictionary* parameters = dictionary.dictionary();
     if (!parameters) return nullptr;
     for (const char* key :
          {"width", "height", "offsetX", "offsetY", "customClosePosition", "allowOffscreen"}) {
         if (!parameters->contains(key)) return nullptr;
     }
-    const gfx::Size size{(*parameters)["width"].doubleValue(),
-                         (*parameters)["height"].doubleValue()};
-    const gfx::Size offset{(*parameters)["offsetX"].doubleValue(),
-                           (*parameters)["offsetY"].doubleValue()};
-    for (const double number : {size.width, size.height, offset.width, offset.height}) {
+    // Numbers only: a text that is no number is no size (not a size of 0).
+    const auto width = DZNumericValue((*parameters)["width"]);
+    const auto height = DZNumericValue((*parameters)["height"]);
+    const auto offsetX = DZNumericValue((*parameters)["offsetX"]);
+    const auto offsetY = DZNumericValue((*parameters)["offsetY"]);
+    if (!width || !height || !offsetX || !offsetY) return nullptr;
+    for (const double number : {*width, *height, *offsetX, *offsetY})
         if (!std::isfinite(number)) return nullptr;
+    const double limit = kMaximumScreenMultiple * std::max(screen.width, screen.height);
+    for (const double side : {*width, *height}) {
+        if (side < kMinimumSide || side > limit) return nullptr;
     }
-    if (size.width < 0 || size.height < 0) return nullptr;
+    for (const double distance : {*offsetX, *offsetY}) {
+        if (std::fabs(distance) > limit) return nullptr;
+    }
+    const gfx::Size size{*width, *height};
+    const gfx::Size offset{*offsetX, *offsetY};
 
     auto properties = std::make_shared<DZMRAIDResizeProperties>();
     properties->size_ = size;
@@ -105,10 +122,11 @@ unsigned DZMRAIDResizeProperties::autoresizingMaskForClosePosition(std::int64_t 
 bool DZMRAIDResizeProperties::isContentFrameValid(const gfx::Rect& contentFrame,
                                                   const gfx::Rect& bounds, bool allowOffscreen,
                                                   std::int64_t closeButtonPosition) {
-    const gfx::Rect mustShow = allowOffscreen
-                                   ? closeButtonRectForPosition(closeButtonPosition, contentFrame)
-                                   : contentFrame;
-    return mustShow.intersection(bounds) == mustShow;
+    const auto onScreen = [&](const gfx::Rect& rect) { return rect.intersection(bounds) == rect; };
+    // The close button must be reachable whatever else is allowed: a frame
+    // smaller than the button would put it partly beside the frame.
+    if (!onScreen(closeButtonRectForPosition(closeButtonPosition, contentFrame))) return false;
+    return allowOffscreen || onScreen(contentFrame);
 }
 
 }  // namespace ads

@@ -28,16 +28,22 @@ public:
     static constexpr std::int64_t kBottomCenter = 5;  // "bottom-center"
     static constexpr std::int64_t kBottomLeft = 6;    // "bottom-left"
     static constexpr double kCloseButtonSide = 50;
+    // A resized ad is never smaller than its close button, nor larger (or
+    // moved further) than this many times the screen's longer side.
+    static constexpr double kMinimumSide = kCloseButtonSide;
+    static constexpr double kMaximumScreenMultiple = 2;
 
     // From the message's text parameters "width", "height", "offsetX",
     // "offsetY", "customClosePosition" and "allowOffscreen", all required.
-    // Numbers are read leniently ("12px" is 12). nullptr when a key is
-    // missing, when a number is not finite, or when the width or height is
-    // negative: no frame could be made of them. Negative offsets are kept
-    // (an ad may move up or left). An unknown close position (names match
-    // exactly) is "top-right".
+    // The four numbers must be finite numbers (numbers or texts that are
+    // wholly one); the width and height from kMinimumSide to the screen
+    // limit, the offsets within the limit either way (an ad may move up or
+    // left). nullptr otherwise. An unknown close position (names match
+    // exactly) is "top-right". The screen is the device's, in portrait.
     [[nodiscard]] static std::shared_ptr<DZMRAIDResizeProperties>
     create(const core::Value& dictionary);
+    [[nodiscard]] static std::shared_ptr<DZMRAIDResizeProperties>
+    create(const core::Value& dictionary, gfx::Size screen);
 
     // The button's rectangle inside the content frame; a position outside
     // 0 to 6 puts it at the frame's origin.
@@ -46,8 +52,8 @@ public:
     // The autoresizing flags that keep the button at its place; 0 for a
     // position outside 0 to 6.
     [[nodiscard]] static unsigned autoresizingMaskForClosePosition(std::int64_t position);
-    // Without allowOffscreen the whole frame must lie within the bounds;
-    // with it, only the close button.
+    // The close button must lie within the bounds; without allowOffscreen
+    // the whole frame as well.
     [[nodiscard]] static bool isContentFrameValid(const gfx::Rect& contentFrame,
                                                   const gfx::Rect& bounds, bool allowOffscreen,
                                                   std::int64_t closeButtonPosition);

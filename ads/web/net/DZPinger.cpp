@@ -1,5 +1,6 @@
 #include "ads/web/net/DZPinger.h"
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <optional>
@@ -151,10 +152,9 @@ void DZPinger::storeOnQueue(const std::string& urlString, const std::string& ret
     defaults->setObject(std::string(kRetryGroupKeysKey), std::move(keys));
 
     core::Dictionary group = defaults->dictionaryForKey(retryGroupKey).value_or(core::Dictionary{});
-    if (static_cast<std::int64_t>(group.size()) >= maximumRetryURLCount_ ||
-        group.contains(urlString)) {
-        return;
-    }
+    const auto entries = std::count_if(group.begin(), group.end(),
+                                       [](const auto& item) { return isRetryEntry(item.second); });
+    if (entries >= maximumRetryURLCount_ || group.contains(urlString)) return;
     group.set(urlString, core::Dictionary{{std::string(kRetryCountKey), URLRetryCount_}});
     defaults->setObject(retryGroupKey, std::move(group));
 }
@@ -174,25 +174,55 @@ void DZPinger::pingRetryURLsOnQueue() {
         const std::string* key = keyValue.string();
         const auto group = key ? defaults->dictionaryForKey(*key) : std::nullopt;
         if (!group) continue;
-        core::Dictionary kept;
-        for (const auto& [urlString, entry] : *group) {
-            if (pingedURLs_.contains(urlString)) {
-                kept.set(urlString, entry);
-                continue;
-            }
-            const std::int64_t remaining = entry[kRetryCountKey].intValue();
-            // An entry that can never be sent (stored by another version) goes too.
-            if (remaining < 1 || !sendableURL(urlString)) continue;
-            core::Dictionary spent = entry.dictionary() ? *entry.dictionary() : core::Dictionary{};
-            spent.set(std::string(kRetryCountKey), remaining - 1);
-            kept.set(urlString, std::move(spent));
-            pingOnQueue(urlString,
-                        [self = shared_from_this(), urlString = urlString, key = *key](bool succeeded) {
-                            if (succeeded) self->removeOnQueue(urlString, key);
-                        });
+        RetryPass pass =
+            planRetryPass(*group, maximumRetryURLCount_, URLRetryCount_,
+                          [&](const std::string& url) { return pingedURLs_.contains(url); });
+        if (!pass.touched) continue;
+        for (const std::string& urlString : pass.sends) {
+            pingOnQueue(urlString, [self = shared_from_this(), urlString = urlString,
+                                    key = *key](bool succeeded) {
+                if (succeeded) self->removeOnQueue(urlString, key);
+            });
         }
-        defaults->setObject(*key, std::move(kept));
+        defaults->setObject(*key, std::move(pass.group));
     }
+}
+
+DZPinger::RetryPass
+DZPinger::planRetryPass(const core::Dictionary& stored, std::int64_t limit, std::int64_t retryCount,
+                        const std::function<bool(const std::string&)>& inFlight) {
+    RetryPass pass;
+    std::int64_t entries = 0;
+    for (const auto& [urlString, entry] : stored) {
+        // Only retry entries are the pass's: anything else stored under a
+        // listed key (another store's dictionary) is left as it is.
+        if (!isRetryEntry(entry)) {
+            pass.group.set(urlString, entry);
+            continue;
+        }
+        pass.touched = true;
+        // What is read back is not trusted: a group holds no more than its
+        // limit, and no entry more retries than a new one gets.
+        if (entries >= limit) continue;
+        if (inFlight && inFlight(urlString)) {
+            ++entries;
+            pass.group.set(urlString, entry);
+            continue;
+        }
+        const std::int64_t remaining = std::min(entry[kRetryCountKey].intValue(), retryCount);
+        // An entry that can never be sent (stored by another version) goes too.
+        if (remaining < 1 || !sendableURL(urlString)) continue;
+        ++entries;
+        core::Dictionary spent = *entry.dictionary();
+        spent.set(std::string(kRetryCountKey), remaining - 1);
+        pass.group.set(urlString, std::move(spent));
+        pass.sends.push_back(urlString);
+    }
+    return pass;
+}
+
+bool DZPinger::isRetryEntry(const core::Value& entry) {
+    return entry.isDictionary();
 }
 
 void DZPinger::pingOnQueue(const std::string& urlString, std::function<void(bool)> completion) {

@@ -20,7 +20,9 @@
 // (default 3); both are read once when the pinger is made. A success
 // removes the entry; a retry pass leaves entries in flight alone, spends
 // one retry of each other entry as it sends it, and drops an entry with
-// none left.
+// none left. What a pass reads back is bounded again: the first entries up
+// to the limit are kept, and no count above the retry count is believed; a
+// value under a listed key that is not a retry entry is left alone.
 //
 // Schedule (start): a retry pass every "/dozuza/ads/ping_interval" seconds
 // (60) on a DZScheduler, plus one after "/dozuza/ads/first_ping_interval"
@@ -39,9 +41,11 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/Queue.h"
 #include "core/URL.h"
+#include "core/Value.h"
 
 namespace ads {
 
@@ -92,6 +96,22 @@ public:
 
     // The web-view pinger is released on the main thread.
     ~DZPinger();
+    // One group's retry pass, decided from what was read back: the group to
+    // store again and the URLs to send now (their counts already spent).
+    // touched is false when the group holds no retry entry: it is then left
+    // unwritten. inFlight tells which URLs are being sent (kept as they are).
+    struct RetryPass {
+        core::Dictionary group;
+        std::vector<std::string> sends;
+        bool touched = false;
+    };
+    [[nodiscard]] static RetryPass
+    planRetryPass(const core::Dictionary& stored, std::int64_t limit, std::int64_t retryCount,
+                  const std::function<bool(const std::string&)>& inFlight);
+    // An entry of a retry group as this pinger stores them (a dictionary);
+    // anything else under a group's key is not the pinger's to change.
+    [[nodiscard]] static bool isRetryEntry(const core::Value& entry);
+
     DZPinger(const DZPinger&) = delete;
     DZPinger& operator=(const DZPinger&) = delete;
 

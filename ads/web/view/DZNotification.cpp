@@ -12,10 +12,22 @@ bool DZNotification::isNotificationURL(const std::optional<core::URL>& url) {
 
 std::shared_ptr<const DZNotification> DZNotification::create(const std::optional<core::URL>& url) {
     if (!isNotificationURL(url)) return nullptr;
-    // The path as the page meant it, without its leading "/".
-    const std::optional<std::string> path = core::percentDecode(url->path());
-    if (!path || path->size() < 2) return nullptr;
-    return create(path->substr(1), DZQueryDictionaryFromURL(url, false));
+    // The path as the page meant it, without its leading "/". A path
+    // without one ("dmsg:saveState") is no path: the name is never guessed
+    // by dropping a character.
+    const std::string& raw = url->path();
+    if (raw.size() < 2 || raw.front() != '/') return nullptr;
+    const std::optional<std::string> name = core::percentDecode(std::string_view(raw).substr(1));
+    if (!name || !isPlainName(*name)) return nullptr;
+    return create(*name, DZQueryDictionaryFromURL(url, false));
+}
+
+bool DZNotification::isPlainName(std::string_view name) {
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || byte < 0x20 || byte == 0x7F) return false;
+    }
+    return !name.empty();
 }
 
 std::shared_ptr<const DZNotification> DZNotification::create(std::string name,

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/URL.h"
 #include "core/Value.h"
@@ -20,13 +21,19 @@ class DZNotification {
 public:
     // True when the URL's scheme is "dmsg" in any letter case.
     [[nodiscard]] static bool isNotificationURL(const std::optional<core::URL>& url);
-    // nullptr for a URL that is not a dmsg URL or names no message (an empty
-    // path: "dmsg://adResized" carries its name in the host).
+    // nullptr for a URL that is not a dmsg URL or names no message: an
+    // empty path ("dmsg://adResized" carries its name in the host), a path
+    // without its leading "/" ("dmsg:adResized"), or a name that is not
+    // plain (below).
     [[nodiscard]] static std::shared_ptr<const DZNotification>
     create(const std::optional<core::URL>& url);
     // nullptr for an empty name. Every value of parameters should be text.
     [[nodiscard]] static std::shared_ptr<const DZNotification>
     create(std::string name, core::Dictionary parameters = {});
+
+    // A name a URL may carry: not empty, no "/" and no control character
+    // (once decoded).
+    [[nodiscard]] static bool isPlainName(std::string_view name);
 
     [[nodiscard]] const std::string& name() const { return name_; }
     [[nodiscard]] const core::Dictionary& parameters() const { return parameters_; }
