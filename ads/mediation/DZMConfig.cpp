@@ -1,0 +1,27 @@
+#include "ads/mediation/DZMConfig.h"
+
+#include <cmath>
+
+namespace ads {
+
+std::shared_ptr<DZMConfig> DZMConfig::initWithAppKey(std::string appKey,
+                                                     const core::Value& configDict, Error* error) {
+    const core::Dictionary* entries = configDict.dictionary();
+    if (!entries) {
+        if (error) {
+            *error = DZErrorWithCodeDescription(kDZErrorMediationDataError,
+                                                "Mediation response is not a JSON object.");
+        }
+        return nullptr;
+    }
+    double refresh = 0;
+    if (const core::Dictionary* settings = (*entries)["settings"].dictionary()) {
+        if (const core::Value* value = settings->find("refresh"); value && value->isNumber()) {
+            const double seconds = value->doubleValue();
+            if (!std::isnan(seconds) && seconds < kRefreshBound) refresh = seconds;
+        }
+    }
+    return std::shared_ptr<DZMConfig>(new DZMConfig(std::move(appKey), *entries, refresh));
+}
+
+}  // namespace ads
