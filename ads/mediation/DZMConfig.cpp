@@ -1,6 +1,6 @@
 #include "ads/mediation/DZMConfig.h"
 
-#include <cmath>
+#include "ads/foundation/DZValueHelpers.h"
 
 namespace ads {
 
@@ -16,10 +16,8 @@ std::shared_ptr<DZMConfig> DZMConfig::initWithAppKey(std::string appKey,
     }
     double refresh = 0;
     if (const core::Dictionary* settings = (*entries)["settings"].dictionary()) {
-        if (const core::Value* value = settings->find("refresh"); value && value->isNumber()) {
-            const double seconds = value->doubleValue();
-            if (!std::isnan(seconds) && seconds < kRefreshBound) refresh = seconds;
-        }
+        const auto seconds = DZNumericValue((*settings)["refresh"]);
+        if (seconds && *seconds < kRefreshBound) refresh = *seconds;
     }
     return std::shared_ptr<DZMConfig>(new DZMConfig(std::move(appKey), *entries, refresh));
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A parsed mediation response: the ad unit it belongs to, the response's
-// JSON object as it came, and its refresh interval ("settings" "refresh"
-// in seconds; 30000 and above, or not a number, mean no refresh).
+// JSON object as it came, and its refresh interval ("settings" "refresh",
+// seconds as a number or a numeric text; 30000 and above, or anything that
+// is no number, mean no refresh).
 //
 // Only as much as a slot needs to hand a response on: the network list
 // and the per-network settings are read by the mediation waterfall when it
