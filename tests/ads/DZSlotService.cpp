@@ -35,6 +35,10 @@ protected:
     void TearDown() override {
         slot.reset();
         SDKCoreTest::TearDown();
+        // The constants the page delivered stay out of later tests.
+        for (const auto& name : fixtures::CorePage::defaultConstants("").keys())
+            core::UserDefaults::standard()->removeObjectForKey(
+                std::string(ads::DZSDKCoreController::kConstantPrefix) + name);
     }
     // A banner slot of 320x50 on a controller of its own.
     [[nodiscard]] bool makeSlot() {

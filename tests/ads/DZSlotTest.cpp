@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "AnalyticsTesting.h"
 #include "SlotTesting.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/response/DZAdResponseType.h"
@@ -250,14 +251,21 @@ TEST_F(DZSlotTest, ServerSwitchesShapeTheParameters) {
     EXPECT_EQ(parameters["force_https"], core::Value("1"));
     EXPECT_EQ(parameters["sai"], core::Value("0"));
     EXPECT_FALSE(parameters.contains("request_id"));
+    EXPECT_FALSE(parameters.contains("hst_aeid"));
 
     constants.set(DZSlot::kUseHTTPSKey, false);
-    constants.set(DZSlot::kAnalyticsEnabledKey, true);
     constants.set(DZSlot::kExtraCapsKey, core::Array{"a"});
     slot->setRequestID("7");
-    parameters = slot->requestParametersForRequest(nullptr);
+    {
+        // The host's analytics add their identifiers and hear of the request.
+        const adstest::HostAnalyticsScope analytics;
+        parameters = slot->requestParametersForRequest(nullptr);
+        EXPECT_EQ(parameters["sai"], core::Value("1"));
+        EXPECT_EQ(parameters["hst_aeid"], core::Value("E1"));
+        EXPECT_EQ(analytics.host->events(),
+                  (std::vector<adstest::LoggedEvent>{{"am", "_aq", {{"_aeid", "E1"}}}}));
+    }
     EXPECT_FALSE(parameters.contains("force_https"));
-    EXPECT_EQ(parameters["sai"], core::Value("1"));
     EXPECT_EQ(parameters["request_id"], core::Value("7"));
     // The server's capabilities come last, as stored.
     EXPECT_EQ(parameters.keys().back(), "extra_caps");
