@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "AnalyticsTesting.h"
 #include "SlotTesting.h"
@@ -111,6 +112,14 @@ TEST_F(DZSlotTest, RefusedLoadsAreReportedOrDroppedAndLeaveTheState) {
     EXPECT_EQ(slot->state(), DZSlot::kValidAd);
 }
 
+TEST_F(DZSlotTest, ALoadStartedOnAnotherThreadRunsOnTheMainThread) {
+    ASSERT_TRUE(makeBanner());
+    std::thread([&] { slot->loadRequest(requestWithExtras({{"_ad", inlineAd()}})); }).join();
+    EXPECT_EQ(slot->state(), DZSlot::kIdle);
+    ASSERT_TRUE(waitFor([&] { return owner->finished == 1; }));
+    EXPECT_EQ(slot->state(), DZSlot::kValidAd);
+}
+
 TEST_F(DZSlotTest, BackgroundLoadingOffRefusesLoadsWhileInactive) {
     ASSERT_TRUE(makeBanner());
     const auto application = ads::DZApplication::sharedInstance();
@@ -199,6 +208,18 @@ TEST_F(DZSlotTest, AfterInvalidateTheAdViewIsGoneAndNothingLoads) {
     EXPECT_EQ(slot->state(), DZSlot::kInvalidated);
     EXPECT_EQ(owner->outcomes(), 0u);
     EXPECT_TRUE(events.names().empty());
+}
+
+TEST_F(DZSlotTest, ASlotLetGoOfOnAnotherThreadLeavesItsViewsToTheMainThread) {
+    ASSERT_TRUE(makeBanner());
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+    const std::weak_ptr<ads::DZAdView> adView = slot->adView();
+    window->addSubview(slot->adView());
+    std::thread([last = std::move(slot)]() mutable { last.reset(); }).join();
+    ASSERT_FALSE(adView.expired());
+    EXPECT_EQ(adView.lock()->superview(), window);
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(adView.expired());
 }
 
 TEST_F(DZSlotTest, SizeParametersFollowTheTypeAndTheOwnersSizes) {

@@ -26,6 +26,7 @@
 #include "ads/core/slot/DZSlotDelegate.h"
 #include "ads/foundation/DZSawmill.h"
 #include "ads/mediation/DZAdMediationDelegate.h"
+#include "core/RunLoop.h"
 
 namespace slottesting {
 
@@ -94,8 +95,12 @@ public:
         return rendersCustomAds;
     }
 
-    void slotFinishedLoadingAdContent(ads::DZSlot&) override { ++finished; }
+    void slotFinishedLoadingAdContent(ads::DZSlot&) override {
+        EXPECT_TRUE(core::RunLoop::isMainThread());
+        ++finished;
+    }
     void didFailToLoadAdContentWithError(ads::DZSlot&, const ads::Error& error) override {
+        EXPECT_TRUE(core::RunLoop::isMainThread());
         failures.push_back(error);
     }
 

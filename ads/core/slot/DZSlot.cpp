@@ -118,7 +118,10 @@ void DZSlot::observeNotifications() {
 
 DZSlot::~DZSlot() {
     MRAIDAdDidUnload();
-    if (adFetcher_) adFetcher_->cancel();
+    // The last owner may be a worker thread (the core controller lets go of
+    // its requesters on its own queue); the fetch lives on the main thread.
+    if (auto fetcher = std::move(adFetcher_))
+        DZRunOnMainThread([fetcher = std::move(fetcher)] { fetcher->cancel(); });
     core::NotificationCenter::defaultCenter().removeObserver(static_cast<const void*>(this));
     invalidate();
     if (mediationManager_) mediationManager_->setSlot({});
@@ -444,7 +447,7 @@ void DZSlot::cancelPendingAndFutureActions() {
 
 void DZSlot::invalidate() {
     DZApplication::sharedInstance()->requesterDidEndRequest(this);
-    adViewDelegate_.reset();
+    DZReleaseOnMainThread(std::move(adViewDelegate_));
     if (auto adView = std::move(adView_)) {
         adView->setDelegate({});
         DZRunOnMainThread([adView = std::move(adView)] { adView->removeFromSuperview(); });
