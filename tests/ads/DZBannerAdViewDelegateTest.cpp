@@ -43,7 +43,7 @@ TEST(DZBannerAdViewDelegateTest, PageLoadsCountOnlyInTheirStates) {
     EXPECT_TRUE(owner->contentSizes.empty());
     slot->adView()->setAdResponseSize({300, 250});
     delegate->contentSizeDidChange(*slot->adView(), {320, 70});
-    EXPECT_EQ(owner->contentSizes, std::vector<gfx::Size>{gfx::Size(320, 250)});
+    EXPECT_EQ(owner->contentSizes, (std::vector<gfx::Size>{gfx::Size{320, 250}}));
 }
 
 TEST(DZOpenerTest, AutoClickProtectionRefusesOpensOfAnUntouchedAd) {

@@ -323,10 +323,10 @@ TEST_F(DZSlotTest, AFluidRequestAnsweredWithACustomSizeShowsTheAdAtThatSize) {
     ASSERT_TRUE(loadAndWait(requestWithExtras(
         {{"_ad", inlineAd()}, {"_adHeaders", core::Dictionary{{"X-Duzo-Ad-Size", "300x250"}}}})));
     EXPECT_EQ(owner->finished, 1);
-    EXPECT_EQ(slot->adView()->adResponseSize(), gfx::Size(300, 250));
+    EXPECT_EQ(slot->adView()->adResponseSize(), (gfx::Size{300, 250}));
     slot->updateContentSize({320, 90});
     ASSERT_FALSE(owner->contentSizes.empty());
-    EXPECT_EQ(owner->contentSizes.back(), gfx::Size(375, 250));
+    EXPECT_EQ(owner->contentSizes.back(), (gfx::Size{375, 250}));
 }
 
 TEST_F(DZSlotTest, ACustomRenderedAdWaitsForAPlacementAndStopsReloads) {

@@ -46,7 +46,6 @@ namespace ads {
 
 namespace {
 
-constexpr const char* kSimulatorID = "Simulator";
 // The supported-orientation masks "_orientation" names.
 constexpr std::uint64_t kPortraitMask = 6;
 constexpr std::uint64_t kLandscapeMask = 24;
