@@ -1,12 +1,19 @@
 #include "ads/presentation/DZOpener.h"
 
 #include "ads/core/app/DZApplication.h"
+#include "ads/core/response/DZAutoClickProtection.h"
 #include "ads/foundation/DZCallLog.h"
+#include "ads/web/view/DZAdView.h"
 
 namespace ads {
 
 bool DZOpener::shouldPerformOpenAction() {
     DZCallLog::record("DZOpener.shouldPerformOpenAction");
+    if (!autoClickProtection_ || !autoClickProtection_->enabled()) return true;
+    const auto adView = this->adView();
+    if (adView && adView->touched()) return true;
+    DZCallLog::record("DZOpener.autoClickAttempt " +
+                      (navigationRequest_ ? navigationRequest_->url().absoluteString() : ""));
     return false;
 }
 

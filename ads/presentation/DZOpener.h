@@ -5,9 +5,10 @@
 // the page the click came from. Apps open through the application's URL
 // opening; composers are recorded in DZCallLog ("DZOpener.openEmailComposer
 // <url>", "DZOpener.openSmsComposer <url>"), as are app opens
-// ("DZOpener.openApp <url>"). Click opening actions are not built yet: the
-// opener refuses every other open action ("DZOpener.shouldPerformOpenAction").
-// Main thread.
+// ("DZOpener.openApp <url>"). It acts for a slot (held weakly). Open actions
+// are allowed unless the ad's auto-click protection is on and the user has
+// not touched the ad view; a refused attempt is recorded in DZCallLog
+// ("DZOpener.autoClickAttempt <url>"). Main thread.
 
 #include <memory>
 #include <optional>
@@ -23,13 +24,15 @@ namespace ads {
 
 class DZAdView;
 class DZVideoReportingSlot;
+class DZAutoClickProtection;
+class DZSlot;
 
 class DZOpener {
 public:
     DZOpener() = default;
     virtual ~DZOpener() = default;
 
-    // Whether an open action may run now: never yet.
+    // Whether an open action may run now.
     [[nodiscard]] virtual bool shouldPerformOpenAction();
 
     virtual void openApp(const core::URL& url);
@@ -59,6 +62,15 @@ public:
     void setVideoReportingSlot(std::weak_ptr<DZVideoReportingSlot> slot) {
         videoReportingSlot_ = std::move(slot);
     }
+    [[nodiscard]] std::shared_ptr<DZSlot> slot() const { return slot_.lock(); }
+    void setSlot(std::weak_ptr<DZSlot> slot) { slot_ = std::move(slot); }
+    // The protection of the ad's safe-browsing settings; none means off.
+    [[nodiscard]] const std::shared_ptr<DZAutoClickProtection>& autoClickProtection() const {
+        return autoClickProtection_;
+    }
+    void setAutoClickProtection(std::shared_ptr<DZAutoClickProtection> protection) {
+        autoClickProtection_ = std::move(protection);
+    }
 
 private:
     std::optional<core::URLRequest> navigationRequest_;
@@ -66,6 +78,8 @@ private:
     std::weak_ptr<DZAdView> adView_;
     std::optional<core::URL> referringURL_;
     std::weak_ptr<DZVideoReportingSlot> videoReportingSlot_;
+    std::weak_ptr<DZSlot> slot_;
+    std::shared_ptr<DZAutoClickProtection> autoClickProtection_;
 };
 
 }  // namespace ads

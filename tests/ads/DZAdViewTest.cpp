@@ -6,6 +6,7 @@
 
 #include "AdWebTesting.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/core/response/DZAutoClickProtection.h"
 #include "ads/foundation/DZWiggleGestureRecognizer.h"
 #include "ads/presentation/DZBrowserViewController.h"
 #include "ads/presentation/DZDebugOptionsViewController.h"
@@ -244,10 +245,14 @@ TEST(DZAdViewTest, PageAlertsShowOnlyWhenTheOpenerAllowsOpenActions) {
     adView->setViewController(controller);
     int answered = 0;
 
-    // Without an opener, and with the opener of this build, which refuses:
-    // the page goes on at once and nothing shows.
+    // Without an opener, and with one whose auto-click protection refuses an
+    // untouched ad: the page goes on at once and nothing shows.
     for (const bool withOpener : {false, true}) {
-        if (withOpener) delegate->openerToGive = std::make_shared<ads::DZOpener>();
+        if (withOpener) {
+            delegate->openerToGive = std::make_shared<ads::DZOpener>();
+            delegate->openerToGive->setAutoClickProtection(
+                std::make_shared<ads::DZAutoClickProtection>(true));
+        }
         adView->runJavaScriptAlertPanelWithTitle(*adView->webView(), "h", "m", [&] { ++answered; });
         EXPECT_EQ(answered, withOpener ? 1 : 0);  // later, on the main queue
         ASSERT_TRUE(drainMainQueue());

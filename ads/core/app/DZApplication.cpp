@@ -197,6 +197,36 @@ void DZApplication::didUpdateStatisticDictionary(
     adStatistics_.insert(dictionary);
 }
 
+void DZApplication::requesterWillBeginRequest(const void*) {
+    DZCallLog::record("DZApplication.requesterWillBeginRequest:");
+}
+
+void DZApplication::requesterDidEndRequest(const void*) {
+    DZCallLog::record("DZApplication.requesterDidEndRequest:");
+}
+
+core::Dictionary DZApplication::nextRequestStatisticsDictionaryForSlot(const void*) {
+    DZCallLog::record("DZApplication.nextRequestStatisticsDictionaryForSlot:");
+    return statistics_->dictionary();
+}
+
+std::set<std::shared_ptr<DZStatisticDictionary>> DZApplication::pendingAdStatistics() {
+    std::set<std::shared_ptr<DZStatisticDictionary>> pending;
+    DZSyncOnQueue(*notificationSerialQueue_, [&] { pending.swap(adStatistics_); });
+    return pending;
+}
+
+void DZApplication::didNotSendAdStatistics(
+    const std::set<std::shared_ptr<DZStatisticDictionary>>& statistics) {
+    if (statistics.empty()) return;
+    DZSyncOnQueue(*notificationSerialQueue_,
+                  [&] { adStatistics_.insert(statistics.begin(), statistics.end()); });
+}
+
+void DZApplication::loadServerSideConfigurationIfNeeded() {
+    DZCallLog::record("DZApplication.loadServerSideConfigurationIfNeeded");
+}
+
 size_t DZApplication::pendingAdStatisticsCount() const {
     size_t count = 0;
     DZSyncOnQueue(*notificationSerialQueue_, [&] { count = adStatistics_.size(); });

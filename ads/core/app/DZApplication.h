@@ -191,6 +191,22 @@ public:
     void stopContentHashing();
     [[nodiscard]] std::optional<std::string> fingerprintWithServedPenaltyDeduction();
 
+    // Ad requests in flight, by requester identity. Recorded in DZCallLog
+    // until the request statistics count them.
+    void requesterWillBeginRequest(const void* requester);
+    void requesterDidEndRequest(const void* requester);
+    // The application statistics a slot sends with its next request: until
+    // the request statistics update them per request, the dictionary as it
+    // stands. Recorded in DZCallLog.
+    [[nodiscard]] core::Dictionary nextRequestStatisticsDictionaryForSlot(const void* slot);
+    // The ads' statistics that changed since the last request, handed over
+    // (the set empties), and given back by a request that did not send them.
+    [[nodiscard]] std::set<std::shared_ptr<DZStatisticDictionary>> pendingAdStatistics();
+    void didNotSendAdStatistics(const std::set<std::shared_ptr<DZStatisticDictionary>>& statistics);
+    // Refreshes the server-side configuration when it is stale. Recorded in
+    // DZCallLog until the configuration cycle exists.
+    void loadServerSideConfigurationIfNeeded();
+
     [[nodiscard]] const std::shared_ptr<DZStatisticDictionary>& statistics() const {
         return statistics_;
     }

@@ -161,6 +161,7 @@ public:
         safeBrowsingReporter_ = std::move(reporter);
     }
     [[nodiscard]] double croppedContentThreshold() const { return croppedContentThreshold_; }
+    void setCroppedContentThreshold(double threshold) { croppedContentThreshold_ = threshold; }
     [[nodiscard]] const std::optional<core::URL>& adNetworkPassbackURL() const {
         return adNetworkPassbackURL_;
     }

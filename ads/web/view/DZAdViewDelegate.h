@@ -24,6 +24,7 @@
 
 namespace ads {
 
+class DZCSI;
 class DZDMSGHandler;
 
 class DZAdViewDelegate : public DZAdViewDelegateProtocol,
@@ -60,6 +61,9 @@ public:
     void didMoveToPlacement(DZAdView& adView,
                             const std::shared_ptr<const void>& placement) override;
     std::shared_ptr<DZOpener> opener() override { return opener_; }
+    // The timing hub that timing messages of the page record into; none for
+    // a plain ad view delegate.
+    [[nodiscard]] virtual std::shared_ptr<DZCSI> CSIForDMSGHandler() { return nullptr; }
     [[nodiscard]] bool hasLoadedAtLeastOnce() const { return hasLoadedAtLeastOnce_; }
 
 private:

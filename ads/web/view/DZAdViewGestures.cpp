@@ -1,7 +1,9 @@
 // DZAdView: the debug gesture and the touch recognizer of the signal module.
 
+#include "ads/core/slot/DZSlot.h"
 #include "ads/foundation/DZWiggleGestureRecognizer.h"
 #include "ads/presentation/DZDebugOptionsViewController.h"
+#include "ads/presentation/DZOpener.h"
 #include "ads/presentation/DZOverlayProxy.h"
 #include "ads/web/view/DZAdView.h"
 
@@ -40,8 +42,11 @@ bool DZAdView::gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer& recogn
 
 void DZAdView::handleGesture(ui::GestureRecognizer& recognizer) {
     if (!showDebug_ || recognizer.state() != ui::GestureState::Recognized) return;
-    // The opener's slot names the ad unit; slots are not built yet.
-    auto menu = DZDebugOptionsViewController::debugOptionsViewControllerWithAdUnitID(std::nullopt);
+    // The opener's slot names the ad unit.
+    const auto opener = this->opener();
+    const auto slot = opener ? opener->slot() : nullptr;
+    auto menu = DZDebugOptionsViewController::debugOptionsViewControllerWithAdUnitID(
+        slot ? slot->adUnitID() : std::nullopt);
     menu->setAdDebugDialogString(adDebugDialogString_);
     DZOverlayProxy(menu).presentFromViewController(viewController());
 }

@@ -1,0 +1,450 @@
+#pragma once
+// One ad unit's load cycle. A slot asks the SDK core page for the ad URL,
+// fetches the response, processes it by response type (an HTML ad into its
+// own ad view, a mediation response to its waterfall, a custom-rendered ad
+// to its owner), declares the ad valid or failed, and starts the cycle
+// again on a one-shot reload timer. Its owner (a banner view, an
+// interstitial, an ad loader, a cache entry) is its delegates.
+//
+// The cycle's state is one integer:
+//   0 idle (also after a cancelled load)   5 rendering
+//   1 the core page failed to load         6 valid ad
+//   2 requesting the ad URL                7 failed
+//   3 ad URL received                      8 invalidated (final)
+//   4 fetching the ad, or mediating
+// A load arriving while one is under way (2 to 5) is dropped unless the
+// owner lets it preempt; every other load starts from 0. Answers of the
+// core page count only while the slot waits for them (state 2), so a
+// cancelled or invalidated load never goes on to fetch.
+//
+// Every load reports its steps to a fresh sawmill event log, bound to the
+// slot in DZLoggingHierarchy with the ad view as its child.
+//
+// Main thread: loadNextRequestWithAutoRefresh() moves itself there; every
+// other operation, delegate call and timer runs there.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ads/core/request/DZAdSize.h"
+#include "ads/core/request/DZError.h"
+#include "ads/core/response/DZAdFetcherDelegate.h"
+#include "ads/core/sdkcore/DZAdViewLiveViewMonitoring.h"
+#include "ads/core/sdkcore/DZSDKCoreControllerDelegate.h"
+#include "ads/core/slot/DZMRAIDEventHandling.h"
+#include "ads/video/DZVideoReportingSlot.h"
+#include "core/NotificationCenter.h"
+#include "core/URL.h"
+#include "core/Value.h"
+#include "gfx/Geometry.h"
+
+namespace core {
+class Timer;
+}
+
+namespace ui {
+class View;
+class ViewController;
+class Window;
+}  // namespace ui
+
+namespace ads {
+
+class DZAd;
+class DZAdFetcher;
+class DZAdType;
+class DZAdView;
+class DZBannerAdViewDelegate;
+class DZCorrelator;
+class DZCSI;
+class DZIntermission;
+class DZMAdManager;
+class DZMAdNetworkConnector;
+class DZRequest;
+class DZSawmillLogger;
+class DZSDKCoreController;
+class DZSlotAdEventDelegate;
+class DZSlotAdKeyDelegate;
+class DZSlotAdLoadDelegate;
+class DZSlotAdResponseDelegate;
+class DZSlotDelegate;
+class DZSlotStatistics;
+class DZStatisticDictionary;
+
+class DZSlot : public DZSDKCoreControllerDelegate,
+               public DZAdFetcherDelegate,
+               public DZAdViewLiveViewMonitoring,
+               public DZMRAIDEventHandling,
+               public DZVideoReportingSlot,
+               public std::enable_shared_from_this<DZSlot> {
+public:
+    enum State : std::int64_t {
+        kIdle = 0,
+        kSDKCoreFailed = 1,
+        kRequestingAdURL = 2,
+        kReceivedAdURL = 3,
+        kFetching = 4,
+        kRendering = 5,
+        kValidAd = 6,
+        kFailed = 7,
+        kInvalidated = 8,
+    };
+
+    static constexpr const char* kDidLeaveWindowNotification = "DZSlotDidLeaveWindowNotification";
+    // Posted by full-screen ad controllers.
+    static constexpr const char* kWillPresentFullScreenNotification =
+        "kAdModalViewControllerWillPresentFullScreen";
+    static constexpr const char* kDidDismissFullScreenNotification =
+        "kAdModalViewControllerDidDismissFullScreen";
+    static constexpr double kDefaultReloadInterval = 60.0;
+    // Shorter intervals switch reloading off.
+    static constexpr double kMinimumReloadInterval = 1.0;
+    static constexpr std::string_view kLoadAction = "load_ad_ios";
+    static constexpr const char* kLastRequestedAdUnitIDKey = "last_requested_ad_unit_id";
+    static constexpr std::string_view kUseHTTPSKey = "/dozuza/ads/use_https";
+    static constexpr std::string_view kExperimentIDStringKey = "/dozuza/ads/experiment_id_string";
+    static constexpr std::string_view kPrefetchEnabledKey = "/dozuza/ads/prefetch_enabled";
+    static constexpr std::string_view kAnalyticsEnabledKey = "/dozuza/ads/dzads:sai:enabled";
+    static constexpr std::string_view kExtraCapsKey = "/dozuza/ads/dzads:sdk_core_constants:caps";
+    static constexpr std::string_view kContentFingerprintKey =
+        "/dozuza/ads/content_url_fingerprint";
+    // The adapter name of the SDK's own ads.
+    static constexpr const char* kOwnAdapterClassName = "DZMAdapterDozuzaVuRazAds";
+
+    // A slot with its own ad view of that frame; nullptr when the ad view
+    // cannot be made. The first slot of the process runs the SDK's early
+    // activities.
+    [[nodiscard]] static std::shared_ptr<DZSlot> create(const gfx::Rect& frame = {});
+    ~DZSlot() override;
+    DZSlot(const DZSlot&) = delete;
+    DZSlot& operator=(const DZSlot&) = delete;
+
+    // "<DZSlot: 0x...>\nad unit ID:<id>".
+    [[nodiscard]] std::string description() const;
+
+    // Load entry and policy.
+    void loadRequest(const std::shared_ptr<DZRequest>& request);
+    void loadNextRequestWithAutoRefresh(bool autoRefresh);
+    [[nodiscard]] bool shouldMakeRequest(const std::shared_ptr<DZRequest>& request);
+    [[nodiscard]] bool isMakingRequest() const;
+    void reloadCurrentRequest();
+    void scheduleAdReloadTimer();
+    void deactivateReloadTimer();
+    // 1.0 s and more as given, less as 0 (no reloads); a value that is not
+    // a finite number is refused and the interval stays.
+    void setReloadInterval(double seconds);
+    void setAdType(std::shared_ptr<DZAdType> adType, bool reload);
+    void setAdUnitID(std::optional<std::string> adUnitID);
+    void mediatedAdNetworkAutoRefreshed() { hasAutoRefreshed_ = true; }
+
+    // State changes, by name, for the owner and the waterfall.
+    void setState(std::int64_t state);
+    void willRequestAdURL();
+    void didFailToRetrieveSDKCoreWithError(const Error& error);
+    void didReceiveAdURL();
+    void willFetchAdContent();
+    void didFetchAdContent();
+    void willProcessMediationResponse();
+    void willStartAdRendering();
+    void willLoadAdHTMLInWebView();
+    void didLoadAdHTMLInWebView();
+    void didReceiveValidAd();
+    // No error counts as SDK error 11.
+    void didFailToReceiveAdWithError(const std::optional<Error>& error,
+                                     bool shouldCancelPendingActions);
+    void resetState();
+    void invalidateState();
+
+    // Cancellation and end of life.
+    void cancelLoad();
+    void cancelPendingActions();
+    void cancelPendingAndFutureActions();
+    // The ad view leaves its superview and the slot; the state becomes 8.
+    void invalidate();
+
+    // Fetch and content entry.
+    void resetRequestState();
+
+    // Window, screen and application events.
+    void appWillBecomeInactive();
+    void appDidBecomeActive();
+    void adWillPresentFullScreen();
+    void adDidRelinquishFullScreen();
+    void ownerViewDidMoveToWindow(const std::shared_ptr<ui::Window>& window);
+    void interstitialViewWillAppear();
+    void interstitialViewWillDisappear();
+
+    // DZSDKCoreControllerDelegate: the request parameters and the ad URL.
+    std::shared_ptr<DZCSITimeRecorder> adLoadActionTimeRecorder() override {
+        return adLoadActionTimeRecorder_;
+    }
+    std::optional<core::Dictionary> requestParameters() override;
+    [[nodiscard]] core::Dictionary
+    requestParametersForRequest(const std::shared_ptr<DZRequest>& request);
+    std::uint64_t requestedAdType() override;
+    void setRequestID(const std::string& requestID) override { requestID_ = requestID; }
+    void loadAdURLWithParameters(const core::Dictionary& parameters) override;
+    void loadAd(const std::shared_ptr<DZAd>& ad,
+                const std::optional<core::Dictionary>& headers) override;
+    void invalidJavaScriptRequest() override;
+    void failedJavaScriptFile() override;
+    void adURLRequestDidTimeOut(const Error& error) override;
+
+    // DZAdFetcherDelegate.
+    void didFetchAd(DZAdFetcher& fetcher, const std::shared_ptr<DZAd>& ad) override;
+    void didFailToFetchAd(DZAdFetcher& fetcher, const std::shared_ptr<DZAd>& ad, const Error& error,
+                          int responseCode) override;
+
+    // Response processing and rendering.
+    void processAdResponse(const std::shared_ptr<DZAd>& ad);
+    void processStandardAdResponse(const std::shared_ptr<DZAd>& ad);
+    void processMediationAdResponse(const std::shared_ptr<DZAd>& ad);
+    void processCustomRenderingAdResponse(const std::shared_ptr<DZAd>& ad);
+    void loadAdNetworkJavaScriptRequest(const std::shared_ptr<DZAd>& ad);
+    void finishedLoadingAdResponse(const std::shared_ptr<DZAd>& ad);
+    void renderPendingCustomRenderingAd();
+    [[nodiscard]] std::shared_ptr<const void> placement() const { return placement_.lock(); }
+    void setPlacement(const std::shared_ptr<const void>& placement);
+
+    // Size negotiation and content size.
+    void setViewForAdUsingView(const std::shared_ptr<ui::View>& view);
+    [[nodiscard]] DZAdSize adSizeForMultiSizeAd() const;
+    [[nodiscard]] static bool
+    validateAdResponseWithAdSize(const DZAdSize& adSize,
+                                 const std::optional<std::vector<DZBoxedValue>>& validAdSizes);
+    void updateContentSize(gfx::Size size);
+    [[nodiscard]] bool isMRAIDEnabled() const;
+
+    // Mediation hooks.
+    [[nodiscard]] std::shared_ptr<DZMAdNetworkConnector> mediationConnector() const;
+    void setMediationConnector(const std::shared_ptr<DZMAdNetworkConnector>& connector);
+    [[nodiscard]] std::optional<std::string> adNetworkClassName() const;
+    [[nodiscard]] bool changeAdTypeTo(const std::shared_ptr<DZAdType>& adType);
+    [[nodiscard]] bool isMediating() const;
+    [[nodiscard]] bool isBeingMediated() const;
+    void presentMediatedInterstitialFromRootViewController(
+        const std::shared_ptr<ui::ViewController>& viewController);
+    [[nodiscard]] std::shared_ptr<ui::ViewController> viewControllerForPresentingModalView() const;
+
+    // Load events to the event log and the delegates.
+    void adLoadingStarted();
+    void adLoadingFromInlineAd(const std::shared_ptr<DZAd>& ad);
+    void adLoadingFromSecretAdURL(const std::optional<core::URL>& url);
+    void adURLBuildRequestStarted();
+    void adURLBuildRequestCompleted();
+    void adFetchingStartedWithURL(const std::optional<core::URL>& url);
+    void adFetchingSucceeded();
+    void adFetchingFailedWithResponseCode(int responseCode, const Error& error);
+    void startedProcessingAd(const std::shared_ptr<DZAd>& ad);
+    void adFailedToReceiveContentWithError(const Error& error);
+    void adFinishedLoadingContent();
+    void adWillPresentScreen();
+    void adWillDismissScreen();
+    void adDidDismissScreen();
+    void adWillLeaveApplication();
+    void adDidLoadVideoWithSize(gfx::Size size);
+    void resetLogger();
+    void makeRootLoggingObject();
+    void createdAdView(const std::shared_ptr<DZAdView>& adView);
+
+    // Load timings and impressions.
+    void sendCSIAdLoadTimings();
+    void startImpressionMonitoring();
+
+    // Live View reporting (DZAdViewLiveViewMonitoring) and MRAID events.
+    void startLiveViewReportingIfEnabled();
+    void finishLiveViewReporting();
+    void liveViewVisibilityChanged(bool visible) override;
+    bool liveViewMonitoringStarted(std::uint64_t receiverKind) override;
+    void liveViewMonitoringDidStop(std::uint64_t receiverKind) override;
+    void MRAIDAdDidLoad() override;
+    void MRAIDAdDidUnload() override;
+    void updateVisibility(bool visible) override;
+    void updatePositionFromView(const ui::View* view) override;
+    void notifyOrientationToMRAIDCreative() override;
+    void handleError(const std::string& message, const std::string& action) override;
+
+    // Audio.
+    void postVolumeNotification();
+    void applicationVolumeDidChange();
+
+    // Fields.
+    [[nodiscard]] std::int64_t state() const { return state_; }
+    [[nodiscard]] const std::shared_ptr<DZAdView>& adView() const { return adView_; }
+    [[nodiscard]] const std::shared_ptr<DZAd>& ad() const { return ad_; }
+    [[nodiscard]] const std::shared_ptr<DZAd>& loadingAd() const { return loadingAd_; }
+    [[nodiscard]] const std::shared_ptr<DZAd>& pendingCustomRenderingAd() const {
+        return pendingCustomRenderingAd_;
+    }
+    [[nodiscard]] const std::shared_ptr<DZAdType>& adType() const { return adType_; }
+    [[nodiscard]] const std::optional<std::string>& adUnitID() const { return adUnitID_; }
+    [[nodiscard]] const std::shared_ptr<DZRequest>& loadingRequest() const {
+        return loadingRequest_;
+    }
+    [[nodiscard]] const std::shared_ptr<DZRequest>& nextRequest() const { return nextRequest_; }
+    [[nodiscard]] const std::shared_ptr<DZCorrelator>& correlator() const { return correlator_; }
+    void setCorrelator(std::shared_ptr<DZCorrelator> correlator) {
+        correlator_ = std::move(correlator);
+    }
+    [[nodiscard]] const std::optional<std::string>& requestID() const { return requestID_; }
+    [[nodiscard]] double reloadInterval() const { return reloadInterval_; }
+    [[nodiscard]] bool reloadTimerArmed() const;
+    [[nodiscard]] bool reloadable() const { return reloadable_; }
+    void setReloadable(bool reloadable) { reloadable_ = reloadable; }
+    [[nodiscard]] bool manualImpressionsEnabled() const { return manualImpressionsEnabled_; }
+    void setManualImpressionsEnabled(bool enabled) { manualImpressionsEnabled_ = enabled; }
+    [[nodiscard]] bool hasAutoRefreshed() const { return hasAutoRefreshed_; }
+    [[nodiscard]] bool slotHasAttemptedAnAdRequestAtLeastOnce() const {
+        return slotHasAttemptedAnAdRequestAtLeastOnce_;
+    }
+    [[nodiscard]] bool viewHasMadeImpression() const { return viewHasMadeImpression_; }
+    void setViewHasMadeImpression(bool made) { viewHasMadeImpression_ = made; }
+    [[nodiscard]] bool monitoredViewVisible() const { return monitoredViewVisible_; }
+    [[nodiscard]] gfx::Size newAdSize() const { return newAdSize_; }
+    [[nodiscard]] std::uint64_t liveViewID() const { return liveViewID_; }
+    [[nodiscard]] std::uint64_t measurementReceivers() const { return measurementReceivers_; }
+    [[nodiscard]] double timeLastLoaded() const { return timeLastLoaded_; }
+    [[nodiscard]] const std::shared_ptr<DZCSI>& CSI() const { return CSI_; }
+    [[nodiscard]] const std::shared_ptr<DZSlotStatistics>& slotStats() const { return slotStats_; }
+    [[nodiscard]] const std::shared_ptr<DZMAdManager>& mediationManager() const {
+        return mediationManager_;
+    }
+    [[nodiscard]] const std::shared_ptr<DZBannerAdViewDelegate>& adViewDelegate() const {
+        return adViewDelegate_;
+    }
+    [[nodiscard]] const std::shared_ptr<DZSawmillLogger>& logger() const { return logger_; }
+    [[nodiscard]] const std::shared_ptr<DZAdFetcher>& adFetcher() const { return adFetcher_; }
+    [[nodiscard]] const std::optional<core::Dictionary>& applicationStatistics() const {
+        return applicationStatistics_;
+    }
+    [[nodiscard]] const std::set<std::shared_ptr<DZStatisticDictionary>>&
+    pendingAdStatistics() const {
+        return pendingAdStatistics_;
+    }
+    [[nodiscard]] const std::shared_ptr<ui::View>& liveViewMonitoredView() const {
+        return liveViewMonitoredView_;
+    }
+    [[nodiscard]] std::shared_ptr<DZIntermission> intermission() const {
+        return intermission_.lock();
+    }
+    void setIntermission(std::weak_ptr<DZIntermission> intermission) {
+        intermission_ = std::move(intermission);
+    }
+
+    // Delegates, held weakly.
+    // In-ad video asks whether the slot's delegate keeps the player's activity
+    // away from the audio-video manager; nullopt without a delegate.
+    [[nodiscard]] std::optional<bool>
+    shouldDisableVideoEventReportToAudioVideoManager(DZAudioVideoManager* manager) override;
+    [[nodiscard]] std::shared_ptr<DZSlotDelegate> slotDelegate() const {
+        return slotDelegate_.lock();
+    }
+    void setSlotDelegate(std::weak_ptr<DZSlotDelegate> delegate) {
+        slotDelegate_ = std::move(delegate);
+    }
+    [[nodiscard]] std::shared_ptr<DZSlotAdLoadDelegate> adLoadDelegate() const {
+        return adLoadDelegate_.lock();
+    }
+    void setAdLoadDelegate(std::weak_ptr<DZSlotAdLoadDelegate> delegate) {
+        adLoadDelegate_ = std::move(delegate);
+    }
+    [[nodiscard]] std::shared_ptr<DZSlotAdEventDelegate> adEventDelegate() const {
+        return adEventDelegate_.lock();
+    }
+    void setAdEventDelegate(std::weak_ptr<DZSlotAdEventDelegate> delegate) {
+        adEventDelegate_ = std::move(delegate);
+    }
+    [[nodiscard]] std::shared_ptr<DZSlotAdResponseDelegate> adResponseDelegate() const {
+        return adResponseDelegate_.lock();
+    }
+    void setAdResponseDelegate(std::weak_ptr<DZSlotAdResponseDelegate> delegate) {
+        adResponseDelegate_ = std::move(delegate);
+    }
+    [[nodiscard]] std::shared_ptr<DZSlotAdKeyDelegate> adKeyDelegate() const {
+        return adKeyDelegate_.lock();
+    }
+    void setAdKeyDelegate(std::weak_ptr<DZSlotAdKeyDelegate> delegate) {
+        adKeyDelegate_ = std::move(delegate);
+    }
+
+    // The core controller that builds this slot's ad URLs: the shared one
+    // unless another is set (tests and benchmarks run pages of their own).
+    [[nodiscard]] std::shared_ptr<DZSDKCoreController> SDKCoreController() const;
+    void setSDKCoreController(std::shared_ptr<DZSDKCoreController> controller) {
+        SDKCoreController_ = std::move(controller);
+    }
+
+private:
+    struct Token {};
+
+public:
+    explicit DZSlot(Token);
+
+private:
+    // The steps of creation that need the slot's shared pointer; false when
+    // the ad view cannot be made.
+    [[nodiscard]] bool setUp(const gfx::Rect& frame);
+    void observeNotifications();
+    // Reads the request's extras and starts the load from an inline ad, a
+    // secret ad URL or the core page.
+    void startLoad();
+    void logRequestTestAdInstructions() const;
+    void logEvent(const std::optional<core::Dictionary>& event) const;
+    [[nodiscard]] bool isInterstitial() const;
+    [[nodiscard]] std::optional<std::vector<DZBoxedValue>> delegateValidAdSizes() const;
+    // The load answers of the core controller count only in state 2.
+    [[nodiscard]] bool awaitsCoreAnswer() const { return state_ == kRequestingAdURL; }
+    void addSizeParameters(core::Dictionary& parameters);
+    void addQualitySignals(core::Dictionary& parameters, const std::shared_ptr<DZRequest>& request);
+    void recordFetchStatistics();
+    void recordResponseStatistics();
+
+    std::int64_t state_ = kIdle;
+    std::uint64_t liveViewID_ = 0;
+    std::shared_ptr<DZMAdManager> mediationManager_;
+    bool slotHasAttemptedAnAdRequestAtLeastOnce_ = false;
+    std::shared_ptr<DZSawmillLogger> logger_;
+    std::shared_ptr<DZAd> pendingCustomRenderingAd_;
+    std::shared_ptr<DZCSITimeRecorder> adLoadActionTimeRecorder_;
+    std::uint64_t measurementReceivers_ = 0;
+    bool viewHasMadeImpression_ = false;
+    bool monitoredViewVisible_ = false;
+    std::shared_ptr<DZCSI> CSI_;
+    bool hasAutoRefreshed_ = false;
+    bool reloadable_ = false;
+    bool manualImpressionsEnabled_ = false;
+    std::weak_ptr<DZSlotDelegate> slotDelegate_;
+    std::weak_ptr<DZSlotAdLoadDelegate> adLoadDelegate_;
+    std::weak_ptr<DZSlotAdEventDelegate> adEventDelegate_;
+    std::weak_ptr<DZSlotAdResponseDelegate> adResponseDelegate_;
+    std::weak_ptr<DZSlotAdKeyDelegate> adKeyDelegate_;
+    std::optional<std::string> adUnitID_;
+    std::shared_ptr<DZAd> ad_;
+    std::shared_ptr<DZAdType> adType_;
+    std::shared_ptr<DZRequest> loadingRequest_;
+    std::shared_ptr<DZCorrelator> correlator_;
+    double timeLastLoaded_ = 0;
+    std::shared_ptr<DZAdView> adView_;
+    std::shared_ptr<DZSlotStatistics> slotStats_;
+    std::weak_ptr<DZIntermission> intermission_;
+    std::weak_ptr<const void> placement_;
+    std::shared_ptr<DZBannerAdViewDelegate> adViewDelegate_;
+    std::shared_ptr<DZAd> loadingAd_;
+    std::shared_ptr<DZAdFetcher> adFetcher_;
+    std::optional<core::Dictionary> applicationStatistics_;
+    std::set<std::shared_ptr<DZStatisticDictionary>> pendingAdStatistics_;
+    std::shared_ptr<core::Timer> reloadTimer_;
+    double reloadInterval_ = kDefaultReloadInterval;
+    std::optional<std::string> requestID_;
+    std::shared_ptr<DZRequest> nextRequest_;
+    std::shared_ptr<ui::View> liveViewMonitoredView_;
+    gfx::Size newAdSize_;
+    std::shared_ptr<DZSDKCoreController> SDKCoreController_;
+};
+
+}  // namespace ads

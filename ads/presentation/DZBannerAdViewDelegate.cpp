@@ -1,0 +1,61 @@
+#include "ads/presentation/DZBannerAdViewDelegate.h"
+
+#include "ads/core/slot/DZSlot.h"
+#include "ads/core/slot/DZSlotAdEventDelegate.h"
+#include "ads/foundation/DZCSI.h"
+#include "ads/presentation/DZOpener.h"
+#include "ads/web/view/DZAdView.h"
+
+namespace ads {
+
+DZBannerAdViewDelegate::DZBannerAdViewDelegate(std::weak_ptr<DZSlot> slot)
+    : slot_(std::move(slot)) {
+    opener()->setSlot(slot_);
+    opener()->setVideoReportingSlot(slot_);
+}
+
+void DZBannerAdViewDelegate::adViewDidFinishLoad(DZAdView& adView) {
+    DZAdViewDelegate::adViewDidFinishLoad(adView);
+    const auto slot = this->slot();
+    if (!slot) return;
+    if (slot->CSI()) slot->CSI()->recordTimestampForLabel("native:view_load");
+    if (slot->state() != DZSlot::kRendering) return;
+    slot->didReceiveValidAd();
+    slot->didLoadAdHTMLInWebView();
+    adView.setHidden(false);
+    slot->adFinishedLoadingContent();
+}
+
+void DZBannerAdViewDelegate::didFailLoadWithError(DZAdView& adView, const Error& error) {
+    DZAdViewDelegate::didFailLoadWithError(adView, error);
+    const auto slot = this->slot();
+    if (!slot || slot->state() == DZSlot::kValidAd) return;
+    slot->didFailToReceiveAdWithError(DZErrorWithCode(kDZErrorNetworkError), false);
+}
+
+void DZBannerAdViewDelegate::contentSizeDidChange(DZAdView&, gfx::Size size) {
+    if (const auto slot = this->slot()) slot->updateContentSize(size);
+}
+
+void DZBannerAdViewDelegate::didLoadVideoWithSize(DZAdView&, gfx::Size size) {
+    if (const auto slot = this->slot()) slot->adDidLoadVideoWithSize(size);
+}
+
+void DZBannerAdViewDelegate::adViewDidRecordImpression(DZAdView&) {
+    const auto slot = this->slot();
+    if (const auto delegate = slot ? slot->adEventDelegate() : nullptr)
+        delegate->slotDidRecordImpression(*slot);
+}
+
+void DZBannerAdViewDelegate::adViewDidRecordClick(DZAdView&) {
+    const auto slot = this->slot();
+    if (const auto delegate = slot ? slot->adEventDelegate() : nullptr)
+        delegate->slotDidRecordClick(*slot);
+}
+
+std::shared_ptr<DZCSI> DZBannerAdViewDelegate::CSIForDMSGHandler() {
+    const auto slot = this->slot();
+    return slot ? slot->CSI() : nullptr;
+}
+
+}  // namespace ads
