@@ -53,6 +53,13 @@ TEST(URLSessionLimitsService, RefusesAnAnnouncedBodyOverTheLimitAtTheHeader) {
         << outcome.error->message;
     EXPECT_FALSE(outcome.response) << "refused before the response was handed on";
     EXPECT_TRUE(outcome.body.empty());
+
+    // A HEAD answer announces a length it never sends.
+    URLRequest head(server.url("/huge"));
+    head.setMethod("HEAD");
+    const auto headed = fetch(*URLSession::shared(), head);
+    EXPECT_FALSE(headed.error) << headed.error->message;
+    EXPECT_EQ(headed.response->expectedContentLength(), 10'000'000'000);
 }
 
 TEST(URLSessionLimitsService, BodyMayReachTheLimitButNotPassIt) {

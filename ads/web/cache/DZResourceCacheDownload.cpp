@@ -164,7 +164,8 @@ void DZResourceCache::didReceiveResponse(const core::HTTPURLResponse& response) 
             kDZErrorNetworkError, response.statusCode(), "Invalid response received."));
         return;
     }
-    if (auto refusal = refusalOfContentLength()) {
+    const bool bodiless = response.statusCode() == 204 || response.statusCode() == 304;
+    if (auto refusal = bodiless ? std::nullopt : refusalOfContentLength()) {
         cachingDidCompleteWithError(std::move(*refusal));
         return;
     }
