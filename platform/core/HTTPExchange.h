@@ -8,11 +8,12 @@
 // The time-outs read core::Clock::current(), so a manual clock drives them:
 // the exchange expires when no byte has arrived for the idle time-out, at
 // the resource deadline, or, once the response header is in, when body
-// bytes arrive slower than the low-speed limit. A response body larger than the limit the task sets
-// for it, or a header section larger than kMaximumHeaderBytes, ends the exchange with
-// dataLengthExceedsMaximum: at the header when Content-Length says so, else
-// as soon as the bytes pass it. Nothing thrown while handling libcurl's
-// callbacks leaves them: it fails the exchange instead.
+// bytes arrive slower than the low-speed limit. A body larger than its limit
+// (the session's, or a redirect's smaller one), or a header section larger
+// than kMaximumHeaderBytes, ends the exchange with dataLengthExceedsMaximum:
+// at the header when Content-Length says so, else as soon as the bytes pass
+// it. Nothing thrown while handling libcurl's callbacks leaves them: it
+// fails the exchange instead.
 
 #include <curl/curl.h>
 

@@ -12,8 +12,7 @@
 // Every exchange shares one libcurl share handle: TLS sessions, so that a
 // new connection to a server resumes the last one's session instead of a
 // full handshake, and DNS answers. Connections themselves stay open in the
-// multi handle between exchanges when the server keeps them alive, and the
-// certificate authorities a file names are loaded once and cached there.
+// multi handle between exchanges when the server keeps them alive.
 //
 // start() and cancel() are safe from any thread.
 

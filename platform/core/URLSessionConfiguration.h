@@ -39,7 +39,7 @@ struct URLSessionConfiguration {
     // the request at the header, and a body that grows past it fails once it
     // does, both with dataLengthExceedsMaximum. The default suits API
     // answers, ad markup and page resources; downloads of large files raise
-    // it. Redirect responses, whose bodies are never read, get at most
+    // it. Redirect responses get at most
     // URLSessionTask::kMaximumRedirectBodyBytes.
     std::int64_t maximumResponseBytes = kDefaultMaximumResponseBytes;
     // Sent with every request unless the request sets the same header.
