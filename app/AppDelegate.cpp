@@ -42,6 +42,7 @@ bool AppDelegate::didFinishLaunching(ui::Application&) {
 
     ui::ImageManager& images = ui::ImageManager::shared();
     images.downloader().setDownloadTimeout(kImageDownloadTimeout);
+    images.downloader().setMaximumDownloadBytes(kImageMaximumBytes);
     images.cache().setMaxDiskCacheSize(kImageDiskCacheSize);
     images.cache().setMaxCachePeriodInSecond(kImageCacheAge);
 

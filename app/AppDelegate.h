@@ -21,6 +21,9 @@ public:
     static constexpr double kImageDownloadTimeout = 180.0;
     static constexpr std::int64_t kImageDiskCacheSize = 524'288'000;
     static constexpr double kImageCacheAge = 604'800.0;
+    // Full-size photos run to tens of megabytes: room for the largest the
+    // image library decodes (ImageDownloader::kMaxPixels) at high quality.
+    static constexpr std::int64_t kImageMaximumBytes = 64 * 1024 * 1024;
 
     bool didFinishLaunching(ui::Application& application) override;
 

@@ -4,6 +4,7 @@
 
 #include "ads/foundation/DZHTTPRequest.h"
 #include "ads/foundation/DZJSONAdditions.h"
+#include "ads/foundation/DZURLSessionLimits.h"
 #include "core/Queue.h"
 #include "core/URLSession.h"
 #include "core/UserDefaults.h"
@@ -53,7 +54,7 @@ void DZSendBadAdReport(const std::optional<std::string>& debugHeader) {
     if (!request) {
         return;
     }
-    auto task = core::URLSession::shared()->dataTask(
+    auto task = DZURLSession()->dataTask(
         std::move(*request), [](core::Data, auto, auto) {}, core::Queue::main());
     task->resume();
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ads/foundation/DZQueryParameters.h"
+#include "ads/foundation/DZURLSessionLimits.h"
 #include "core/Queue.h"
 #include "core/URLRequest.h"
 #include "core/URLSession.h"
@@ -34,7 +35,7 @@ void DZCSIReporter::reportTimeRecorder(const std::shared_ptr<DZCSITimeRecorder>&
     if (!url) return;
     core::URLRequest request(*url);
     request.setValue("User-Agent", configuration_->userAgent());
-    auto task = core::URLSession::shared()->dataTask(
+    auto task = DZURLSession()->dataTask(
         std::move(request),
         [completion = std::move(completion)](core::Data,
                                              std::optional<core::HTTPURLResponse> response,

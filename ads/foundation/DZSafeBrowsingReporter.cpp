@@ -4,6 +4,7 @@
 
 #include "ads/core/response/DZAutoClickProtection.h"
 #include "ads/foundation/DZJSONAdditions.h"
+#include "ads/foundation/DZURLSessionLimits.h"
 #include "ads/web/intercept/DZAdViewResourceCollection.h"
 #include "core/Queue.h"
 #include "core/URLSession.h"
@@ -66,7 +67,7 @@ void DZSafeBrowsingReporter::reportResourceCollection(
         request.setMethod("POST");
         request.setValue("Content-Type", "application/json");
         request.setBody(*json);
-        auto task = core::URLSession::shared()->dataTask(
+        auto task = DZURLSession()->dataTask(
             std::move(request), [](core::Data, auto, auto) {}, core::Queue::global());
         task->resume();
     });

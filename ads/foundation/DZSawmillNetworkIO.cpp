@@ -4,6 +4,7 @@
 
 #include "ads/foundation/DZHTTPRequest.h"
 #include "ads/foundation/DZNetworkErrors.h"
+#include "ads/foundation/DZURLSessionLimits.h"
 #include "core/URLSession.h"
 #include "core/Unicode.h"
 
@@ -132,7 +133,7 @@ void DZSawmillNetworkIO::send(const core::Value& parameters, std::shared_ptr<cor
         });
         return;
     }
-    auto task = core::URLSession::shared()->dataTask(
+    auto task = DZURLSession()->dataTask(
         std::move(*request),
         [completion = std::move(completion)](core::Data body,
                                              std::optional<core::HTTPURLResponse> response,

@@ -1,8 +1,14 @@
 #include "core/HTTPExchange.h"
 
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 #include "core/CurlErrors.h"
 #include "core/HTTPURLResponse.h"
@@ -26,6 +32,27 @@ std::string_view trimmed(std::string_view text) {
     if (first == std::string_view::npos) return {};
     const auto last = text.find_last_not_of(" \t\r\n");
     return text.substr(first, last - first + 1);
+}
+
+// The system's certificate authorities, loaded once for every connection
+// instead of once per connection (the bundle holds over a hundred); null
+// when OpenSSL cannot make a store.
+X509_STORE* systemAuthorities() {
+    static X509_STORE* const store = [] {
+        X509_STORE* made = X509_STORE_new();
+        if (made && X509_STORE_set_default_paths(made) != 1) {
+            X509_STORE_free(made);
+            made = nullptr;
+        }
+        ERR_clear_error();
+        return made;
+    }();
+    return store;
+}
+
+CURLcode useSystemAuthorities(CURL*, void* context, void* store) {
+    SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(context), static_cast<X509_STORE*>(store));
+    return CURLE_OK;
 }
 
 // The environment's no-proxy list with loopback added: a proxy set in the
@@ -67,9 +94,10 @@ HTTPExchange::~HTTPExchange() {
     if (headers_) curl_slist_free_all(headers_);
 }
 
-CURL* HTTPExchange::open() {
+CURL* HTTPExchange::open(CURLSH* share) {
     easy_ = curl_easy_init();
     if (!easy_) return nullptr;
+    if (share) curl_easy_setopt(easy_, CURLOPT_SHARE, share);
     curl_easy_setopt(easy_, CURLOPT_URL, request_.url().absoluteString().c_str());
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -112,11 +140,21 @@ CURL* HTTPExchange::open() {
 void HTTPExchange::applyTrust() {
     // Peers and host names are always verified. An authority of our own goes
     // in as the CA file (or blob); the system's authorities stay trusted
-    // through libcurl's CA path. libcurl reuses a connection only for
-    // requests that trust the same authorities.
+    // through libcurl's CA path. Without one, the shared store of the
+    // system's authorities replaces libcurl's own loading of its bundle. A
+    // connection is reused only for requests that trust the same
+    // authorities: libcurl compares the CA file, path and blob.
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!trust_.certificatesPEM.empty()) {
+    if (trust_.certificatesPEM.empty() && trust_.certificatesFile.empty()) {
+        X509_STORE* store = systemAuthorities();
+        if (store &&
+            curl_easy_setopt(easy_, CURLOPT_SSL_CTX_FUNCTION, &useSystemAuthorities) == CURLE_OK) {
+            curl_easy_setopt(easy_, CURLOPT_SSL_CTX_DATA, store);
+            curl_easy_setopt(easy_, CURLOPT_CAINFO, nullptr);
+            curl_easy_setopt(easy_, CURLOPT_CAPATH, nullptr);
+        }
+    } else if (!trust_.certificatesPEM.empty()) {
         curl_blob blob{const_cast<char*>(trust_.certificatesPEM.data()),
                        trust_.certificatesPEM.size(), CURL_BLOB_NOCOPY};
         curl_easy_setopt(easy_, CURLOPT_CAINFO_BLOB, &blob);
@@ -153,6 +191,7 @@ std::optional<NetworkError> HTTPExchange::expired() {
         // Another clock was installed: keep the time already waited.
         const double shift = now - clock_->monotonicSeconds();
         lastActivity_ += shift;
+        spanStart_ += shift;
         limits_.resourceDeadline += shift;
         clock_ = std::move(clock);
     }
@@ -163,14 +202,35 @@ std::optional<NetworkError> HTTPExchange::expired() {
             "Request to " + url + " timed out: no data for " + seconds(limits_.idleTimeout) + " s");
     }
     if (now >= limits_.resourceDeadline) {
-        return NetworkError::make(
-            NetworkError::Code::timedOut, url,
-            "Request to " + url + " timed out: the resource time-out has passed");
+        return NetworkError::make(NetworkError::Code::timedOut, url,
+                                  "Request to " + url + " timed out: the resource time-out of " +
+                                      seconds(limits_.resourceTimeout) + " s has passed");
     }
-    return std::nullopt;
+    return tooSlow(now);
+}
+
+std::optional<NetworkError> HTTPExchange::tooSlow(double now) {
+    if (!responded_ || limits_.lowSpeedLimit <= 0 || limits_.lowSpeedTime <= 0) {
+        return std::nullopt;
+    }
+    const double span = now - spanStart_;
+    if (span < limits_.lowSpeedTime) return std::nullopt;
+    const double rate = static_cast<double>(received_ - spanStartBytes_) / span;
+    spanStart_ = now;
+    spanStartBytes_ = received_;
+    if (rate >= static_cast<double>(limits_.lowSpeedLimit)) return std::nullopt;
+    const std::string& url = request_.url().absoluteString();
+    return NetworkError::make(NetworkError::Code::timedOut, url,
+                              "Request to " + url + " timed out: fewer than " +
+                                  std::to_string(limits_.lowSpeedLimit) + " bytes a second for " +
+                                  seconds(span) + " s");
 }
 
 void HTTPExchange::finish(CURLcode code) {
+    if (refusal_) {
+        fail(std::move(*refusal_));
+        return;
+    }
     if (code == CURLE_OK && !responded_) code = CURLE_GOT_NOTHING;
     if (code == CURLE_OK) {
         if (auto task = std::move(task_)) task->exchangeFinished(*this, std::nullopt);
@@ -183,51 +243,119 @@ void HTTPExchange::fail(NetworkError error) {
     if (auto task = std::move(task_)) task->exchangeFinished(*this, std::move(error));
 }
 
+// libcurl is C: nothing may be thrown through it. A callback that throws
+// (running out of memory, say) stops the transfer, which then fails.
 size_t HTTPExchange::onHeader(char* buffer, size_t size, size_t count, void* exchange) {
-    static_cast<HTTPExchange*>(exchange)->headerLine(std::string_view(buffer, size * count));
-    return size * count;
+    auto* self = static_cast<HTTPExchange*>(exchange);
+    try {
+        return self->headerLine(std::string_view(buffer, size * count)) ? size * count : 0;
+    } catch (const std::exception& error) {
+        self->refuseAfterException(error.what());
+    } catch (...) {
+        self->refuseAfterException("an unknown exception");
+    }
+    return 0;
 }
 
 size_t HTTPExchange::onBody(char* buffer, size_t size, size_t count, void* exchange) {
-    static_cast<HTTPExchange*>(exchange)->body(buffer, size * count);
-    return size * count;
+    auto* self = static_cast<HTTPExchange*>(exchange);
+    try {
+        return self->body(buffer, size * count) ? size * count : 0;
+    } catch (const std::exception& error) {
+        self->refuseAfterException(error.what());
+    } catch (...) {
+        self->refuseAfterException("an unknown exception");
+    }
+    return 0;
 }
 
-void HTTPExchange::headerLine(std::string_view line) {
+bool HTTPExchange::refuse(NetworkError error) {
+    if (!refusal_) refusal_ = std::move(error);
+    return false;
+}
+
+void HTTPExchange::refuseAfterException(const char* what) noexcept {
+    try {
+        const std::string& url = request_.url().absoluteString();
+        (void)refuse(NetworkError::make(NetworkError::Code::unknown, url,
+                                        "Request to " + url + " failed while receiving: " + what));
+    } catch (...) {
+        // Not even the message could be made: fail with libcurl's write error.
+    }
+}
+
+bool HTTPExchange::headerLine(std::string_view line) {
     touch();
-    if (responded_ || !task_) return;  // trailers
+    headerBytes_ += static_cast<std::int64_t>(line.size());
+    if (headerBytes_ > kMaximumHeaderBytes) {
+        const std::string& url = request_.url().absoluteString();
+        return refuse(NetworkError::make(NetworkError::Code::dataLengthExceedsMaximum, url,
+                                         "The response of " + url +
+                                             " is too large: its header passed " +
+                                             std::to_string(kMaximumHeaderBytes) + " bytes"));
+    }
+    if (responded_ || !task_) return true;  // trailers
     if (line.starts_with("HTTP/")) {
         status_ = statusOf(line);
         fields_.clear();
-        return;
+        return true;
     }
     const std::string_view content = trimmed(line);
     if (content.empty()) {
         // End of a header block; an interim 1xx block is followed by another.
-        if (status_ < 200) return;
-        responded_ = true;
-        HTTPHeaders headers;
-        for (auto& [name, value] : fields_) headers.add(std::move(name), std::move(value));
-        fields_.clear();
-        HTTPURLResponse response(request_.url(), status_, std::move(headers));
-        expected_ = response.expectedContentLength();
-        task_->exchangeResponded(*this, std::move(response));
-        return;
+        return status_ < 200 || responded();
     }
     if ((line.front() == ' ' || line.front() == '\t') && !fields_.empty()) {
         fields_.back().second.append(" ").append(content);
-        return;
+        return true;
     }
     const size_t colon = content.find(':');
-    if (colon == std::string_view::npos) return;
+    if (colon == std::string_view::npos) return true;
     fields_.emplace_back(std::string(trimmed(content.substr(0, colon))),
                          std::string(trimmed(content.substr(colon + 1))));
+    return true;
 }
 
-void HTTPExchange::body(const char* bytes, size_t count) {
+bool HTTPExchange::responded() {
+    responded_ = true;
+    spanStart_ = lastActivity_;
+    HTTPHeaders headers;
+    for (auto& [name, value] : fields_) headers.add(std::move(name), std::move(value));
+    fields_.clear();
+    HTTPURLResponse response(request_.url(), status_, std::move(headers));
+    expected_ = response.expectedContentLength();
+    redirectBody_ = URLSessionTask::isRedirect(response) &&
+                    URLSessionTask::redirectRequest(request_, response).has_value();
+    bodyLimit_ = redirectBody_ ? std::min(limits_.maximumResponseBytes,
+                                          URLSessionTask::kMaximumRedirectBodyBytes)
+                               : limits_.maximumResponseBytes;
+    // A HEAD answer, a 204 and a 304 announce a length they never send.
+    const bool bodiless = request_.method() == "HEAD" || status_ == 204 || status_ == 304;
+    if (expected_ > bodyLimit_ && !bodiless) {
+        const std::string& url = request_.url().absoluteString();
+        return refuse(NetworkError::make(
+            NetworkError::Code::dataLengthExceedsMaximum, url,
+            std::string(redirectBody_ ? "The redirect response of " : "The response of ") + url +
+                " is too large: its Content-Length of " + std::to_string(expected_) +
+                " bytes is over the limit of " + std::to_string(bodyLimit_) + " bytes"));
+    }
+    task_->exchangeResponded(*this, std::move(response));
+    return true;
+}
+
+bool HTTPExchange::body(const char* bytes, size_t count) {
     touch();
     received_ += static_cast<std::int64_t>(count);
+    if (received_ > bodyLimit_) {
+        const std::string& url = request_.url().absoluteString();
+        return refuse(NetworkError::make(
+            NetworkError::Code::dataLengthExceedsMaximum, url,
+            std::string(redirectBody_ ? "The redirect response of " : "The response of ") + url +
+                " is too large: its body passed the limit of " + std::to_string(bodyLimit_) +
+                " bytes"));
+    }
     if (task_) task_->exchangeReceived(*this, reinterpret_cast<const std::uint8_t*>(bytes), count);
+    return true;
 }
 
 }  // namespace core

@@ -6,8 +6,14 @@
 // the body as it arrives, and the outcome.
 //
 // The time-outs read core::Clock::current(), so a manual clock drives them:
-// the exchange expires when no byte has arrived for the idle time-out, or at
-// the resource deadline.
+// the exchange expires when no byte has arrived for the idle time-out, at
+// the resource deadline, or, once the response header is in, when body
+// bytes arrive slower than the low-speed limit. A body larger than its limit
+// (the session's, or a redirect's smaller one), or a header section larger
+// than kMaximumHeaderBytes, ends the exchange with dataLengthExceedsMaximum:
+// at the header when Content-Length says so, else as soon as the bytes pass
+// it. Nothing thrown while handling libcurl's callbacks leaves them: it
+// fails the exchange instead.
 
 #include <curl/curl.h>
 
@@ -29,12 +35,23 @@ class URLSessionTask;
 
 class HTTPExchange {
 public:
+    // Header bytes one exchange may receive, interim and trailing ones
+    // included.
+    static constexpr std::int64_t kMaximumHeaderBytes = 256 * 1024;
+
     struct Limits {
         // Exchanges with the same key share connectionsPerHost.
         std::string hostKey;
         int connectionsPerHost = 6;
         double idleTimeout = 60;
+        double resourceTimeout = 0;   // seconds, for the message
         double resourceDeadline = 0;  // on the current clock's monotonic scale
+        // Off when either is 0; see URLSessionConfiguration.
+        std::int64_t lowSpeedLimit = 0;
+        double lowSpeedTime = 0;
+        // The final response's body; redirect bodies get less (see
+        // URLSessionTask::kMaximumRedirectBodyBytes).
+        std::int64_t maximumResponseBytes = 0;
     };
     // Certificate authorities trusted besides the system's (see
     // URLSessionConfiguration).
@@ -55,7 +72,8 @@ public:
     // Network thread only from here on.
 
     // The configured easy handle, or null when libcurl cannot make one.
-    [[nodiscard]] CURL* open();
+    // share holds the TLS sessions and DNS answers of every exchange.
+    [[nodiscard]] CURL* open(CURLSH* share);
     // Starts the idle clock.
     void started();
     // The time-out error once a time-out has passed.
@@ -68,9 +86,14 @@ private:
     static size_t onHeader(char* buffer, size_t size, size_t count, void* exchange);
     static size_t onBody(char* buffer, size_t size, size_t count, void* exchange);
 
-    void headerLine(std::string_view line);
-    void body(const char* bytes, size_t count);
+    // False when the exchange must stop: refusal_ then says why.
+    [[nodiscard]] bool headerLine(std::string_view line);
+    [[nodiscard]] bool body(const char* bytes, size_t count);
+    [[nodiscard]] bool responded();
+    [[nodiscard]] bool refuse(NetworkError error);
+    void refuseAfterException(const char* what) noexcept;
     void touch();
+    [[nodiscard]] std::optional<NetworkError> tooSlow(double now);
     [[nodiscard]] curl_slist* headerList() const;
     void applyTrust();
 
@@ -82,14 +105,23 @@ private:
     curl_slist* headers_ = nullptr;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
 
-    std::shared_ptr<Clock> clock_;  // the clock lastActivity_ was read on
+    std::shared_ptr<Clock> clock_;  // the clock the times below were read on
     double lastActivity_ = 0;
+    // The low-speed span under way: since when, and the body bytes before.
+    double spanStart_ = 0;
+    std::int64_t spanStartBytes_ = 0;
+    std::int64_t headerBytes_ = 0;
 
     int status_ = 0;
     std::vector<HTTPHeaders::Field> fields_;
     bool responded_ = false;
     std::int64_t received_ = 0;
     std::int64_t expected_ = -1;
+    std::int64_t bodyLimit_ = 0;
+    bool redirectBody_ = false;
+    // Why a callback stopped the transfer; reported instead of libcurl's
+    // write error.
+    std::optional<NetworkError> refusal_;
 };
 
 }  // namespace core

@@ -29,6 +29,8 @@ std::string_view NetworkError::name(Code code) {
             return "httpTooManyRedirects";
         case Code::secureConnectionFailed:
             return "secureConnectionFailed";
+        case Code::dataLengthExceedsMaximum:
+            return "dataLengthExceedsMaximum";
         case Code::unknown:
             return "unknown";
     }
@@ -55,6 +57,8 @@ long NetworkError::platformCode(Code code) {
             return -1011;
         case Code::secureConnectionFailed:
             return -1200;
+        case Code::dataLengthExceedsMaximum:
+            return -1103;
         case Code::unknown:
             break;
     }

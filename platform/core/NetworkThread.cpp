@@ -21,6 +21,25 @@ CURLM* makeMulti() {
     return multi;
 }
 
+void lockShare(CURL*, curl_lock_data data, curl_lock_access, void* mutexes) {
+    static_cast<std::mutex*>(mutexes)[data].lock();
+}
+
+void unlockShare(CURL*, curl_lock_data data, void* mutexes) {
+    static_cast<std::mutex*>(mutexes)[data].unlock();
+}
+
+CURLSH* makeShare(std::mutex* mutexes) {
+    CURLSH* share = curl_share_init();
+    if (!share) fatal("NetworkThread: libcurl cannot make a share handle");
+    curl_share_setopt(share, CURLSHOPT_LOCKFUNC, &lockShare);
+    curl_share_setopt(share, CURLSHOPT_UNLOCKFUNC, &unlockShare);
+    curl_share_setopt(share, CURLSHOPT_USERDATA, mutexes);
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    return share;
+}
+
 }  // namespace
 
 NetworkThread& NetworkThread::shared() {
@@ -36,7 +55,7 @@ NetworkThread& NetworkThread::shared() {
     return *thread;
 }
 
-NetworkThread::NetworkThread() : multi_(makeMulti()) {}
+NetworkThread::NetworkThread() : multi_(makeMulti()), share_(makeShare(shareMutexes_)) {}
 
 void NetworkThread::start(std::shared_ptr<HTTPExchange> exchange) {
     exchanges_.fetch_add(1);
@@ -96,7 +115,7 @@ void NetworkThread::admit(std::shared_ptr<HTTPExchange> exchange) {
 }
 
 void NetworkThread::launch(const std::shared_ptr<HTTPExchange>& exchange) {
-    CURL* easy = exchange->open();
+    CURL* easy = exchange->open(share_);
     if (!easy) {
         const std::string& url = exchange->request().url().absoluteString();
         exchange->fail(NetworkError::make(NetworkError::Code::unknown, url,

@@ -9,6 +9,11 @@
 // time; the others wait in order, and their time-outs start when admitted. libcurl caps connections
 // per host at 6 across all sessions.
 //
+// Every exchange shares one libcurl share handle: TLS sessions, so that a
+// new connection to a server resumes the last one's session instead of a
+// full handshake, and DNS answers. Connections themselves stay open in the
+// multi handle between exchanges when the server keeps them alive.
+//
 // start() and cancel() are safe from any thread.
 
 #include <curl/curl.h>
@@ -59,7 +64,11 @@ private:
     void ended() { exchanges_.fetch_sub(1); }
     [[nodiscard]] int pollTimeout() const;
 
+    // The share is used from the network thread, and from any thread where
+    // an exchange's last owner lets go of its easy handle.
+    std::mutex shareMutexes_[CURL_LOCK_DATA_LAST];
     CURLM* const multi_;
+    CURLSH* const share_;
     std::atomic<size_t> exchanges_{0};
 
     std::mutex mutex_;

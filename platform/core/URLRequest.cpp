@@ -1,19 +1,43 @@
 #include "core/URLRequest.h"
 
+#include <algorithm>
+
 namespace core {
 
 URLRequest::URLRequest(URL url) : url_(std::move(url)) {}
 
-void URLRequest::setValue(std::string_view name, std::optional<std::string> value) {
-    if (value) {
-        headers_.set(name, std::move(*value));
-    } else {
-        headers_.remove(name);
-    }
+bool URLRequest::isToken(std::string_view text) {
+    constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
+    return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               kSymbols.find(c) != std::string_view::npos;
+    });
 }
 
-void URLRequest::addValue(std::string name, std::string value) {
+bool URLRequest::isSafeHeaderValue(std::string_view value) {
+    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+bool URLRequest::setMethod(std::string method) {
+    if (!isToken(method)) return false;
+    method_ = std::move(method);
+    return true;
+}
+
+bool URLRequest::setValue(std::string_view name, std::optional<std::string> value) {
+    if (!value) {
+        headers_.remove(name);
+        return true;
+    }
+    if (!isToken(name) || !isSafeHeaderValue(*value)) return false;
+    headers_.set(name, std::move(*value));
+    return true;
+}
+
+bool URLRequest::addValue(std::string name, std::string value) {
+    if (!isToken(name) || !isSafeHeaderValue(value)) return false;
     headers_.add(std::move(name), std::move(value));
+    return true;
 }
 
 void URLRequest::setByteRange(std::int64_t from, std::optional<std::int64_t> to) {

@@ -3,6 +3,11 @@
 // header fields, body and the time-out between bytes. Header names compare
 // case-insensitively; setting a header replaces every field of that name.
 //
+// Methods and header names must be HTTP tokens, and header values may not
+// hold CR, LF or NUL: text from a page or a server that ended a line could
+// otherwise add headers, or a whole second request, on the wire. Such a
+// method or header is refused and the request stays as it was.
+//
 // It also carries what the loading layer and URL protocols read but libcurl
 // does not: the URL of the page that issued it, a cache policy, the loading
 // hints (service type, cookie handling, cellular access; kept for those who
@@ -45,18 +50,23 @@ public:
     [[nodiscard]] const URL& url() const { return url_; }
     void setURL(URL url) { url_ = std::move(url); }
 
-    // "GET" unless set; sent as given.
+    // "GET" unless set; sent as given. False when refused.
     [[nodiscard]] const std::string& method() const { return method_; }
-    void setMethod(std::string method) { method_ = std::move(method); }
+    bool setMethod(std::string method);
 
     [[nodiscard]] const HTTPHeaders& headers() const { return headers_; }
     [[nodiscard]] std::optional<std::string> value(std::string_view name) const {
         return headers_.value(name);
     }
-    // nullopt removes the header.
-    void setValue(std::string_view name, std::optional<std::string> value);
-    // Adds another field of that name.
-    void addValue(std::string name, std::string value);
+    // nullopt removes the header. False when refused.
+    bool setValue(std::string_view name, std::optional<std::string> value);
+    // Adds another field of that name. False when refused.
+    bool addValue(std::string name, std::string value);
+    // A token of RFC 9110: one or more of the letters, digits and
+    // "!#$%&'*+-.^_`|~".
+    [[nodiscard]] static bool isToken(std::string_view text);
+    // Free of CR, LF and NUL.
+    [[nodiscard]] static bool isSafeHeaderValue(std::string_view value);
 
     [[nodiscard]] const Data& body() const { return body_; }
     void setBody(Data body) { body_ = std::move(body); }

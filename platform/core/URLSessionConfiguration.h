@@ -1,6 +1,7 @@
 #pragma once
 // The settings a URLSession applies to every task it makes. A value type.
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -19,12 +20,28 @@ inline constexpr const char* kTrustedCertificatesFileVariable = "VANTOR_CA_FILE"
 }
 
 struct URLSessionConfiguration {
+    static constexpr std::int64_t kDefaultMaximumResponseBytes = 16 * 1024 * 1024;
+
     // Seconds without data after which a request fails with timedOut, for
     // requests that set no timeoutInterval of their own. Read on the
     // current Clock.
     double timeoutIntervalForRequest = 60;
     // Seconds a task may take in all, redirects included.
     double timeoutIntervalForResource = 7 * 24 * 3600;
+    // A request fails with timedOut once fewer than lowSpeedLimit body bytes
+    // a second have arrived, on average over a span of lowSpeedTime seconds
+    // (on the current Clock; spans start when the response header is in),
+    // so that a server trickling bytes cannot hold it open. 0 in either
+    // turns the check off.
+    std::int64_t lowSpeedLimit = 0;
+    double lowSpeedTime = 0;
+    // The most bytes a response body may hold. A larger Content-Length fails
+    // the request at the header, and a body that grows past it fails once it
+    // does, both with dataLengthExceedsMaximum. The default suits API
+    // answers, ad markup and page resources; downloads of large files raise
+    // it. Redirect responses get at most
+    // URLSessionTask::kMaximumRedirectBodyBytes.
+    std::int64_t maximumResponseBytes = kDefaultMaximumResponseBytes;
     // Sent with every request unless the request sets the same header.
     HTTPHeaders HTTPAdditionalHeaders;
     // Requests to one scheme, host and port running at once; the others

@@ -181,7 +181,11 @@ std::shared_ptr<HTTPExchange> URLSessionTask::makeExchangeLocked(
     limits.idleTimeout = currentRequest_.hasTimeoutInterval()
                              ? currentRequest_.timeoutInterval()
                              : configuration.timeoutIntervalForRequest;
+    limits.resourceTimeout = configuration.timeoutIntervalForResource;
     limits.resourceDeadline = resourceDeadline_;
+    limits.lowSpeedLimit = configuration.lowSpeedLimit;
+    limits.lowSpeedTime = configuration.lowSpeedTime;
+    limits.maximumResponseBytes = std::max<std::int64_t>(0, configuration.maximumResponseBytes);
     redirectResponse_.reset();
     redirectBody_.clear();
     HTTPExchange::Trust trust{configuration.trustedCertificatesFile,

@@ -38,6 +38,10 @@ public:
     using ProgressHandler = std::function<void(std::int64_t received, std::int64_t expected)>;
 
     static constexpr int kMaximumRedirects = 10;
+    // A redirect response's body is kept only for when the redirect is not
+    // followed: one larger than this fails the task with
+    // dataLengthExceedsMaximum.
+    static constexpr std::int64_t kMaximumRedirectBodyBytes = 64 * 1024;
     // Progress is reported at most once per interval (on the current Clock),
     // and once more when the task completes without error.
     static constexpr double kProgressInterval = 1.0 / 30;

@@ -20,6 +20,16 @@ ImageDownloader::~ImageDownloader() {
 void ImageDownloader::setDownloadTimeout(double seconds) {
     if (seconds == downloadTimeout_) return;
     downloadTimeout_ = seconds;
+    dropSession();
+}
+
+void ImageDownloader::setMaximumDownloadBytes(std::int64_t bytes) {
+    if (bytes == maximumDownloadBytes_) return;
+    maximumDownloadBytes_ = bytes;
+    dropSession();
+}
+
+void ImageDownloader::dropSession() {
     if (session_) session_->finishTasksAndInvalidate();
     session_.reset();
 }
@@ -28,6 +38,9 @@ std::shared_ptr<core::URLSession> ImageDownloader::session() {
     if (!session_) {
         core::URLSessionConfiguration configuration;
         configuration.timeoutIntervalForRequest = downloadTimeout_;
+        configuration.lowSpeedLimit = kLowSpeedLimit;
+        configuration.lowSpeedTime = kLowSpeedTime;
+        configuration.maximumResponseBytes = maximumDownloadBytes_;
         session_ = core::URLSession::create(std::move(configuration), nullptr, core::Queue::main());
     }
     return session_;

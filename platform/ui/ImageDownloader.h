@@ -1,6 +1,9 @@
 #pragma once
 // Downloads and decodes remote images through one URLSession whose request
-// time-out is the download time-out. Requests for a URL already being
+// time-out is the download time-out. A download has no deadline: it goes on
+// as long as bytes come at kLowSpeedLimit bytes a second or more on average
+// over each kLowSpeedTime seconds, and fails once they come slower or once
+// the body passes the maximum download size. Requests for a URL already being
 // downloaded join that download: one request goes out and every caller gets
 // its result, decoded once for each pixel size the callers asked for (see
 // ImageOptions::targetPixelSize). A status of 400 or more, a network error,
@@ -33,6 +36,8 @@ class ImageDownloader : public std::enable_shared_from_this<ImageDownloader> {
 public:
     static constexpr double kDefaultDownloadTimeout = 15;
     static constexpr std::int64_t kMaxPixels = 50'000'000;
+    static constexpr std::int64_t kLowSpeedLimit = 1024;
+    static constexpr double kLowSpeedTime = 60;
 
     // The image with the bytes it was decoded from, or an error.
     using Completion =
@@ -53,6 +58,10 @@ public:
     [[nodiscard]] double downloadTimeout() const { return downloadTimeout_; }
     // Applies to downloads that start afterwards.
     void setDownloadTimeout(double seconds);
+    // The most bytes one image may have; the URL session's default until
+    // set. Applies to downloads that start afterwards.
+    [[nodiscard]] std::int64_t maximumDownloadBytes() const { return maximumDownloadBytes_; }
+    void setMaximumDownloadBytes(std::int64_t bytes);
 
     // pixelSize: the size to decode for; empty for the full size.
     [[nodiscard]] Handle download(const core::URL& url, ImageProgressBlock progress,
@@ -97,7 +106,12 @@ private:
     [[nodiscard]] static Decoded decode(const core::Data& body,
                                         const std::vector<gfx::Size>& sizes);
 
+    // Ends the session: later downloads get one with the current settings.
+    void dropSession();
+
     double downloadTimeout_ = kDefaultDownloadTimeout;
+    std::int64_t maximumDownloadBytes_ =
+        core::URLSessionConfiguration::kDefaultMaximumResponseBytes;
     std::shared_ptr<core::URLSession> session_;
     std::map<std::string, std::shared_ptr<Download>> downloads_;
     std::uint64_t nextCaller_ = 1;

@@ -17,6 +17,7 @@ public:
                 Completion completion) override {
         request.setMainDocumentURL(mainDocumentURL);
         core::URLSessionConfiguration configuration;
+        configuration.timeoutIntervalForResource = kLoadDeadline;
         if (std::string authorities = TrustedAuthorities::pemSetInCode(); !authorities.empty())
             configuration.trustedCertificatesPEM = std::move(authorities);
         auto cancelled = std::make_shared<bool>(false);

@@ -4,7 +4,10 @@
 // those loads meet the app's URL layer. The default goes through
 // core::URLConnection, so the process's URL protocols see and may answer
 // every load, and https servers are checked against TrustedAuthorities;
-// another loader (a test's recorder) is installed with setShared().
+// another loader (a test's recorder) is installed with setShared(). Its
+// loads end within kLoadDeadline seconds and hold at most the URL session's
+// default response size, so a page's server can neither keep them open nor
+// fill memory.
 //
 // Main thread: load() is called there and completions run there.
 
@@ -22,6 +25,8 @@ namespace web {
 
 class PageLoader {
 public:
+    static constexpr double kLoadDeadline = 30;
+
     struct Result {
         core::Data body;
         // The final response, after redirects; absent with an error.

@@ -70,3 +70,20 @@ TEST(DZUserAgent, FallsBackToTheDefaultWithoutAProvider) {
     EXPECT_NE(DZDefaultUserAgent().find("duzo-sdk-i-v7.22.0"), std::string::npos);
     DZSetUserAgentProvider(std::move(previous));
 }
+
+// What a page sends through "fetchHttpRequest" can add no line to the request.
+TEST(DZMakeURLRequest, PageHeadersCannotEndTheLine) {
+    UserAgentScope agent("SDKAgent/1");
+    const auto request = DZMakeURLRequest(
+        kURL, core::Data{'b'},
+        core::Dictionary{{"X-Page", "a\r\nX-Smuggled: 1"}, {"Bad Name", "v"}, {"X-Good", "ok"}},
+        "text/plain\r\nX-Smuggled: 2");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->value("X-Good"), "ok");
+    EXPECT_FALSE(request->value("X-Page"));
+    EXPECT_FALSE(request->value("Bad Name"));
+    EXPECT_FALSE(request->value("Content-Type"));
+    for (const auto& [name, value] : request->headers()) {
+        EXPECT_EQ(value.find('\n'), std::string::npos) << name;
+    }
+}

@@ -5,6 +5,7 @@
 #include "core/FileManager.h"
 #include "core/NotificationCenter.h"
 #include "core/RunLoop.h"
+#include "core/URLProtocolRegistry.h"
 #include "fixtures/AdServer.h"
 #include "support/ManualClockScope.h"
 
@@ -45,6 +46,32 @@ public:
 std::string text(const std::optional<core::Data>& data) {
     return data ? std::string(data->begin(), data->end()) : "<none>";
 }
+
+// Answers requests to negative.test with a Content-Length of -5, which no
+// server reached through libcurl can.
+class NegativeLengthProtocol final : public core::URLProtocol {
+public:
+    using URLProtocol::URLProtocol;
+    void startLoading() override {
+        client()->didReceiveResponse(
+            core::HTTPURLResponse(request().url(), 200, {{"Content-Length", "-5"}}),
+            core::CachedURLResponse::StoragePolicy::notAllowed);
+        client()->didLoadData(core::Data{'n', 'e', 'g'});
+        client()->didFinishLoading();
+    }
+    void stopLoading() override {}
+};
+
+class NegativeLengthFactory final : public core::URLProtocolFactory {
+public:
+    [[nodiscard]] bool canInit(const core::URLRequest& request) const override {
+        return request.url().host() == "negative.test";
+    }
+    [[nodiscard]] std::shared_ptr<core::URLProtocol>
+    make(core::URLRequest request, std::shared_ptr<core::URLProtocolClient> client) const override {
+        return std::make_shared<NegativeLengthProtocol>(std::move(request), std::move(client));
+    }
+};
 
 class DZResourceCacheService : public ::testing::Test {
 protected:
@@ -118,6 +145,57 @@ TEST_F(DZResourceCacheService, LengthFromContentRangeWhenNoContentLength) {
     EXPECT_EQ(cache->contentLength(), 100);
     EXPECT_FALSE(cache->responseHeaders().contains("Content-Length"));
     EXPECT_EQ(cache->responseHeaders()["Content-Range"].stringValue(), "Bytes  100-199/1000");
+}
+
+TEST_F(DZResourceCacheService, LengthsOutOfRangeCountAsUnknown) {
+    for (const char* range :
+         {"bytes 0-9223372036854775807/*", "bytes 0-99999999999999999999/*", "bytes 5-4/10"}) {
+        SCOPED_TRACE(range);
+        delegate_ = std::make_shared<RecordingDelegate>();
+        auto answer = fixtures::LoopbackResponse::bytes("part");
+        answer.status = 206;
+        answer.unsized = true;
+        answer.headers.set("Content-Range", range);
+        const std::string path = "/range" + std::to_string(server_.requests().size());
+        server_.serve(path, answer);
+        const auto cache = cacheFor(path);
+        cache->start();
+        ASSERT_TRUE(runToEnd());
+        EXPECT_EQ(delegate_->events.back(), "succeed");
+        EXPECT_EQ(cache->contentLength(), 0);
+        EXPECT_EQ(cache->cachedContentSize(), 4);
+    }
+}
+
+TEST_F(DZResourceCacheService, NegativeContentLengthCountsAsUnknown) {
+    const auto factory = std::make_shared<NegativeLengthFactory>();
+    core::URLProtocolRegistry::shared().registerFactory(factory);
+    const auto cache = DZResourceCache::createWithCacheID(
+        core::URLRequest(*core::URL::create("http://negative.test/video")), "negative", nullptr);
+    cache->setDelegate(delegate_);
+    cache->start();
+    const bool ended = runToEnd();
+    core::URLProtocolRegistry::shared().unregisterFactory(factory);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(delegate_->events.back(), "succeed");
+    EXPECT_EQ(cache->contentLength(), 0);
+    EXPECT_EQ(cache->cachedContentSize(), 3);
+}
+
+TEST_F(DZResourceCacheService, RefusesWhatTheDiskCannotHold) {
+    // A byte limit beyond any disk: only the free space can refuse it.
+    server_.serve("/exabyte", fixtures::LoopbackResponse::filler(1ULL << 60));
+    const auto cache = cacheFor("/exabyte");
+    cache->setMaxBytes(INT64_MAX);
+    cache->start();
+    ASSERT_TRUE(runToEnd());
+    ASSERT_TRUE(delegate_->error);
+    EXPECT_EQ(delegate_->error->code, kDZErrorInternalError);
+    EXPECT_NE(delegate_->error->message.find("Not enough free space to cache 1152921504606846976"),
+              std::string::npos)
+        << delegate_->error->message;
+    EXPECT_FALSE(fileExists(cache));
+    EXPECT_EQ(cache->cachedContentSize(), 0);
 }
 
 TEST_F(DZResourceCacheService, StatusDecidesValidity) {
@@ -236,10 +314,16 @@ TEST_F(DZResourceCacheService, ServeRangeWeighsTheWaitAgainstTheSpeed) {
     EXPECT_TRUE(DZResourceCacheCanServeRange(cache, 200, 2199, 1.0));
     EXPECT_FALSE(DZResourceCacheCanServeRange(nullptr, 0, 0, 100));
 
+    // Offsets near the end of the int64 range: nothing wraps around.
+    constexpr std::int64_t kLast = INT64_MAX;
+    EXPECT_FALSE(DZResourceCacheCanServeRange(cache, 200, kLast, 100));
+    EXPECT_FALSE(DZResourceCacheCanServeRange(cache, kLast - 100, kLast, 100));
+
     gate->release();
     ASSERT_TRUE(runToEnd());
     EXPECT_FALSE(DZResourceCacheCanServeRange(cache, 0, 5000, 100));  // will never arrive
     EXPECT_TRUE(DZResourceCacheCanServeRange(cache, 0, 4999, 0));
+    EXPECT_FALSE(DZResourceCacheCanServeRange(cache, kLast - 10, kLast, 0));
 }
 
 TEST(DZResourceCache, WrapsACompleteFile) {

@@ -168,3 +168,28 @@ TEST_F(DZVersionedCacheService, TakesOverTheEarlierStoreOnce) {
     ASSERT_TRUE(core::FileManager::writeAtomically(earlier, std::string_view("9\nshort")));
     EXPECT_FALSE(DZVersionedCache::create(kCacheID)->version());
 }
+
+TEST_F(DZVersionedCacheService, RefusesFilesTooLargeToHoldInMemory) {
+    constexpr auto kLimit = static_cast<size_t>(DZVersionedCache::kMaximumFileBytes);
+    server_.serve("/at-limit", fixtures::LoopbackResponse::bytes(std::string(kLimit, 'a')));
+    server_.serve("/over-limit", fixtures::LoopbackResponse::bytes(std::string(kLimit + 1, 'o')));
+    auto cache = DZVersionedCache::create(kCacheID);
+    EXPECT_FALSE(update(*cache, server_.url("/at-limit"), "1"));
+    EXPECT_EQ(cache->cacheData()->size(), kLimit);
+
+    const auto refused = update(*cache, server_.url("/over-limit"), "2");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->message, "Downloaded file is too large.");
+    EXPECT_EQ(cache->version(), "1");
+    EXPECT_EQ(cache->cacheData()->size(), kLimit);
+    const auto refusedFile = DZResourceCache::fileURLForCacheID(cache->cacheID() + ".2", nullptr);
+    EXPECT_FALSE(core::FileManager::fileExists(*refusedFile->fileSystemPath()));
+
+    // A stored file that grew past the limit is not read at the next launch.
+    const auto stored = cache->cacheURL()->fileSystemPath();
+    ASSERT_TRUE(core::FileManager::writeAtomically(*stored, std::string(kLimit + 1, 'g')));
+    cache = DZVersionedCache::create(kCacheID);
+    EXPECT_FALSE(cache->cacheData());
+    EXPECT_FALSE(update(*cache, server_.url("/at-limit"), "1"));
+    EXPECT_EQ(cache->cacheData()->size(), kLimit);
+}

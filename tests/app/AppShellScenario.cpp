@@ -112,6 +112,7 @@ TEST_F(AppShellScenario, LaunchBuildsTheWindowNavigationAndPagesInOrder) {
 
     ui::ImageManager& images = ui::ImageManager::shared();
     EXPECT_EQ(images.downloader().downloadTimeout(), 180.0);
+    EXPECT_EQ(images.downloader().maximumDownloadBytes(), 64 * 1024 * 1024);
     EXPECT_EQ(images.cache().maxDiskCacheSize(), 524'288'000u);
     EXPECT_EQ(images.cache().maxCachePeriodInSecond(), 604'800.0);
 }

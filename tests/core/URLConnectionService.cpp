@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -186,6 +187,26 @@ TEST(URLConnectionService, CancelInsideAnyCallbackEndsAllCallbacks) {
         EXPECT_EQ(record->dataCalls, dataCalls);
         EXPECT_FALSE(record->ended);
     }
+}
+
+// The system's authorities are read once, from OpenSSL's default places,
+// which SSL_CERT_FILE may name. A fresh process, where they have not been
+// read yet, names the test authority there: a request that names no
+// authority of its own then trusts the test server.
+TEST(SystemAuthoritiesService, ComeFromTheDefaultPlaces) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto& certificates = fixtures::TestCertificates::shared();
+    EXPECT_EXIT(
+        {
+            testsupport::ScopedEnvironment environment;
+            environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
+            environment.set("SSL_CERT_FILE", certificates.authorityFile());
+            fixtures::AdServer server;
+            server.serve("/ad", LoopbackResponse::text("secure ad"));
+            const auto record = load(URLRequest(server.secureURL("/ad")));
+            std::exit(record->body == "secure ad" ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST(URLConnectionService, HTTPSTrustsTheConfiguredAuthorityAndNoOther) {

@@ -152,6 +152,59 @@ TEST_F(ImageManagerService, DownloadsTimeOutAfterTheDownloadTimeout) {
     EXPECT_EQ(delivery->error->networkError->code, core::NetworkError::Code::timedOut);
 }
 
+// A JPEG padded with comment segments to at least size bytes, as large as
+// a full-size photo without the cost of one.
+std::string paddedJpeg(size_t size) {
+    const auto bytes = imagetest::solidImage(kRed, 1)->scaled({40, 30})->encodeJpeg(0.9);
+    const std::string jpeg = imagetest::toString(bytes);
+    std::string padded = jpeg.substr(0, 2);  // start of image
+    const std::string comment = "\xFF\xFE\xFF\xFF" + std::string(0xFFFF - 2, 'c');
+    while (padded.size() + jpeg.size() < size) padded += comment;
+    return padded + jpeg.substr(2);
+}
+
+TEST_F(ImageManagerService, PhotosLargerThanTheMaximumFailUnlessItIsRaised) {
+    constexpr std::int64_t kDefault = core::URLSessionConfiguration::kDefaultMaximumResponseBytes;
+    EXPECT_EQ(manager_->downloader().maximumDownloadBytes(), kDefault);
+    const std::string photo = paddedJpeg(static_cast<size_t>(kDefault) + 1);
+    server_.on("GET", "/large.jpg", [photo](const LoopbackRequest&) {
+        return LoopbackResponse::bytes(photo, "image/jpeg");
+    });
+    const auto refused = retrieve(server_.url("/large.jpg"));
+    ASSERT_EQ(refused->code(), ImageError::Code::network);
+    EXPECT_EQ(refused->error->networkError->code,
+              core::NetworkError::Code::dataLengthExceedsMaximum);
+
+    manager_->downloader().setMaximumDownloadBytes(64 * 1024 * 1024);
+    const auto loaded = retrieve(server_.url("/large.jpg"));
+    ASSERT_TRUE(loaded->image) << (loaded->error ? loaded->error->message : "");
+    EXPECT_EQ(loaded->image->size(), (gfx::Size{40, 30}));
+}
+
+TEST_F(ImageManagerService, DownloadsEndWhenBytesComeTooSlowly) {
+    testsupport::ManualClockScope clock;
+    manager_->downloader().setDownloadTimeout(180);
+    auto gate = fixtures::ResponseGate::make();
+    server_.on("GET", "/trickle.png", [gate](const LoopbackRequest&) {
+        return LoopbackResponse::bytes(imagetest::noisyPng(64), "image/png").meteredBy(gate);
+    });
+    auto delivery = std::make_shared<Delivery>();
+    bool flowing = false;
+    (void)manager_->retrieveImage(
+        server_.url("/trickle.png"), {}, [&](std::int64_t, std::int64_t) { flowing = true; },
+        recorder(delivery));
+    gate->openTo(1000);
+    ASSERT_TRUE(waitUntil([&] { return flowing; }));
+
+    clock.advance(ui::ImageDownloader::kLowSpeedTime - 1);
+    EXPECT_FALSE(waitUntil([&] { return delivery->done(); }, 0.3));
+    clock.advance(1);
+    ASSERT_TRUE(waitUntil([&] { return delivery->done(); }));
+    gate->release();
+    ASSERT_EQ(delivery->code(), ImageError::Code::network);
+    EXPECT_EQ(delivery->error->networkError->code, core::NetworkError::Code::timedOut);
+}
+
 }  // namespace
 
 namespace {

@@ -172,12 +172,20 @@ bool DZResourceCacheCanServeRange(const std::shared_ptr<DZResourceCache>& cache,
                                   std::int64_t startingOffset, std::int64_t wantedOffset,
                                   double maxWait) {
     if (!cache || wantedOffset < startingOffset || !cache->valid()) return false;
-    const std::int64_t cachedEnd = startingOffset + cache->cachedContentSize();
+    std::int64_t cachedEnd = 0;
+    if (__builtin_add_overflow(startingOffset, cache->cachedContentSize(), &cachedEnd))
+        return false;
     if (cachedEnd > wantedOffset) return true;
     if (cache->completed() || !cache->started()) return false;
     const double speed = cache->networkSpeedInBytesPerSecond();
     if (speed <= 0) return true;
-    return static_cast<double>(wantedOffset + 1 - cachedEnd) / speed <= maxWait;
+    // The bytes still to come up to and including the wanted one.
+    std::int64_t missing = 0;
+    if (__builtin_sub_overflow(wantedOffset, cachedEnd, &missing) ||
+        __builtin_add_overflow(missing, 1, &missing)) {
+        return false;
+    }
+    return static_cast<double>(missing) / speed <= maxWait;
 }
 
 }  // namespace ads

@@ -5,6 +5,11 @@
 // before the download ends. Progress goes to one delegate and, per chunk,
 // to observers of kDZResourceCacheDidUpdateCacheNotification (object: the
 // cache). A download may stop successfully at a byte limit (maxBytes).
+// Without one it fails once the resource proves larger than
+// kDefaultMaxBytes, by its Content-Length or by the bytes written; and any
+// download fails at the header when its Content-Length would leave less
+// than kFreeSpaceMargin free on the cache's disk. Downloads end when bytes
+// come too slowly (DZDownloadSessionConfiguration).
 //
 // Life: created (valid, not started) -> start() -> started -> completed,
 // valid on success (the byte-limit stop included), invalid on failure,
@@ -40,6 +45,9 @@ inline constexpr std::string_view kDZResourceCacheDidUpdateCacheNotification =
 
 class DZResourceCache : public std::enable_shared_from_this<DZResourceCache> {
 public:
+    static constexpr std::int64_t kDefaultMaxBytes = 64 * 1024 * 1024;
+    static constexpr std::int64_t kFreeSpaceMargin = 64 * 1024 * 1024;
+
     // Downloads into the SDK cache folder under the file that cacheID names
     // ("<hash of cacheID>.gcache", DZStringHashHex): equal ids share a file,
     // which stays when the object goes. nullptr for an empty id, or when the
@@ -94,10 +102,11 @@ public:
     // The first "Content-Type" received.
     [[nodiscard]] std::optional<std::string> contentType() const;
     // The announced length ("Content-Length", else the part a
-    // "Content-Range" names); 0 when unknown.
+    // "Content-Range" names); 0 when unknown, negative or out of range.
     [[nodiscard]] std::int64_t contentLength() const;
-    // -1 (the default): no limit. Otherwise the download ends successfully
-    // once the file holds at least this many bytes.
+    // -1 (the default; any negative value alike): kDefaultMaxBytes bounds
+    // the download, which fails past it. Otherwise the download ends
+    // successfully once the file holds at least this many bytes.
     [[nodiscard]] std::int64_t maxBytes() const;
     void setMaxBytes(std::int64_t maxBytes);
     [[nodiscard]] std::shared_ptr<DZResourceCacheDelegate> delegate() const;
@@ -126,6 +135,9 @@ private:
     void mergeHeaders(const core::HTTPURLResponse& response);
     void addHeaders(const core::HTTPURLResponse& response);
     void didReceiveResponse(const core::HTTPURLResponse& response);
+    // The failure of a response too large for the limit or the disk.
+    [[nodiscard]] std::optional<Error> refusalOfContentLength() const;
+    [[nodiscard]] Error tooLargeError(const std::string& what) const;
     void appendData(const core::Data& data);
     void cachingDidCompleteWithError(std::optional<Error> error);
     using DelegateCall =
@@ -158,7 +170,8 @@ private:
 
 // Whether the byte at wantedOffset of a resource, whose cache holds it from
 // startingOffset on, is in the cache's file or will arrive within maxWait
-// seconds at the current speed (always yes while the speed is unknown).
+// seconds at the current speed (always yes while the speed is unknown). No
+// when an offset the answer depends on lies beyond the int64 range.
 [[nodiscard]] bool DZResourceCacheCanServeRange(const std::shared_ptr<DZResourceCache>& cache,
                                                 std::int64_t startingOffset,
                                                 std::int64_t wantedOffset, double maxWait);

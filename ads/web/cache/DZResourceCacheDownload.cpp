@@ -1,11 +1,14 @@
 // DZResourceCache: the download, from start to its one end.
 
 #include <algorithm>
+#include <charconv>
+#include <limits>
 
 #include "ads/foundation/DZClock.h"
 #include "ads/foundation/DZFileSystem.h"
 #include "ads/foundation/DZHTTPURLResponseAdditions.h"
 #include "ads/foundation/DZNetworkErrors.h"
+#include "ads/foundation/DZURLSessionLimits.h"
 #include "ads/web/cache/DZResourceCache.h"
 #include "core/FileHandle.h"
 #include "core/FileManager.h"
@@ -17,16 +20,34 @@ namespace ads {
 
 namespace {
 
-// "bytes 100-199/1000" names a part of 100 bytes; nullopt without one.
+// Decimal digits as an int64; nullopt when they are out of its range.
+std::optional<std::int64_t> int64Of(std::string_view digits) {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return value;
+}
+
+// "bytes 100-199/1000" names a part of 100 bytes; nullopt without one, or
+// when its length is beyond the int64 range.
 std::optional<std::int64_t> contentRangeLength(const std::string& contentRange) {
     static const auto pattern =
         core::Regex::create(R"(bytes\s+(\d+)-(\d+))", core::RegexOptions{.caseInsensitive = true});
     const auto match = pattern ? pattern->firstMatch(contentRange) : std::nullopt;
     if (!match || !match->groups[1] || !match->groups[2]) return std::nullopt;
-    const std::int64_t first = core::Value(match->text(1)).intValue();
-    const std::int64_t last = core::Value(match->text(2)).intValue();
-    if (last < first) return std::nullopt;
-    return last - first + 1;
+    const auto first = int64Of(match->text(1));
+    const auto last = int64Of(match->text(2));
+    if (!first || !last || *last < *first) return std::nullopt;
+    // Both are at least 0, so only the 1 added can overflow.
+    const std::int64_t span = *last - *first;
+    if (span == std::numeric_limits<std::int64_t>::max()) return std::nullopt;
+    return span + 1;
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -91,7 +112,12 @@ void DZResourceCache::cancelWithError(Error error) {
 void DZResourceCache::startOnQueue() {
     if (started_) return;
     connectionDelegate_ = std::make_shared<ConnectionDelegate>(weak_from_this());
-    connection_ = core::URLConnection::create(request_, connectionDelegate_);
+    // The cache keeps to its own bounds; the connection's stop a download
+    // for which no maxBytes was set.
+    const std::int64_t limit =
+        maxBytes_ < 0 ? kDefaultMaxBytes : std::numeric_limits<std::int64_t>::max();
+    connection_ = core::URLConnection::create(request_, connectionDelegate_,
+                                              DZDownloadSessionConfiguration(limit));
     // The body goes to the file chunk by chunk, never into memory.
     connection_->setOffersResponseToCache(false);
     started_ = true;
@@ -140,13 +166,54 @@ void DZResourceCache::didReceiveResponse(const core::HTTPURLResponse& response) 
             kDZErrorNetworkError, response.statusCode(), "Invalid response received."));
         return;
     }
+    const bool bodiless = response.statusCode() == 204 || response.statusCode() == 304;
+    if (auto refusal = bodiless ? std::nullopt : refusalOfContentLength()) {
+        cachingDidCompleteWithError(std::move(*refusal));
+        return;
+    }
     notifyDelegate([](DZResourceCacheDelegate& delegate, const auto& cache) {
         delegate.resourceCacheDidReceiveResponse(cache);
     });
 }
 
+Error DZResourceCache::tooLargeError(const std::string& what) const {
+    const std::string url = request_.url().absoluteString();
+    return DZErrorFromNetworkError(core::NetworkError::make(
+        core::NetworkError::Code::dataLengthExceedsMaximum, url,
+        core::format(
+            "The resource of %@ is too large for the cache: %@, over its limit of %lld bytes", url,
+            what, static_cast<long long>(kDefaultMaxBytes))));
+}
+
+std::optional<Error> DZResourceCache::refusalOfContentLength() const {
+    if (contentLength_ <= 0) return std::nullopt;
+    if (maxBytes_ < 0 && contentLength_ > kDefaultMaxBytes) {
+        return tooLargeError(
+            core::format("its length is %lld bytes", static_cast<long long>(contentLength_)));
+    }
+    const std::int64_t written =
+        maxBytes_ < 0 ? contentLength_ : std::min(contentLength_, maxBytes_);
+    const auto space = filePath_ ? core::FileManager::volumeSpace(folderOf(*filePath_))
+                                 : core::FileResult<core::VolumeSpace>::failure("no path");
+    if (!space) return std::nullopt;
+    const auto free = static_cast<std::int64_t>(
+        std::min<std::uint64_t>(space.value().freeBytes, std::numeric_limits<std::int64_t>::max()));
+    if (written <= free - kFreeSpaceMargin) return std::nullopt;
+    return DZErrorWithCodeDescription(
+        kDZErrorInternalError,
+        core::format("Not enough free space to cache %lld bytes in %@: %lld bytes are free",
+                     static_cast<long long>(written), fileURL_.absoluteString(),
+                     static_cast<long long>(free)));
+}
+
 void DZResourceCache::appendData(const core::Data& data) {
     if (data.empty()) return;
+    const auto size = static_cast<std::int64_t>(data.size());
+    if (maxBytes_ < 0 && size > kDefaultMaxBytes - cacheContentSize_) {
+        cachingDidCompleteWithError(tooLargeError(
+            core::format("its body passed %lld bytes", static_cast<long long>(kDefaultMaxBytes))));
+        return;
+    }
     auto handle = filePath_ ? core::FileHandle::openForWriting(*filePath_)
                             : core::FileResult<core::FileHandle>::failure("no path");
     if (!handle) {
@@ -163,12 +230,11 @@ void DZResourceCache::appendData(const core::Data& data) {
             core::format("Exception when writing data to file %@", fileURL_.absoluteString())));
         return;
     }
-    cacheContentSize_ += static_cast<std::int64_t>(data.size());
+    cacheContentSize_ += size;
     notifyDelegate([](DZResourceCacheDelegate& delegate,
                       const auto& cache) { delegate.resourceCacheDidReceiveData(cache); },
                    true);
-    if (maxBytes_ != -1 && cacheContentSize_ >= maxBytes_)
-        cachingDidCompleteWithError(std::nullopt);
+    if (maxBytes_ >= 0 && cacheContentSize_ >= maxBytes_) cachingDidCompleteWithError(std::nullopt);
 }
 
 void DZResourceCache::cachingDidCompleteWithError(std::optional<Error> error) {

@@ -3,6 +3,7 @@
 #include "ads/foundation/DZHashing.h"
 #include "ads/foundation/DZThreading.h"
 #include "ads/web/cache/DZResourceCache.h"
+#include "core/FileHandle.h"
 #include "core/FileManager.h"
 #include "core/StringFormat.h"
 #include "core/UserDefaults.h"
@@ -45,6 +46,16 @@ void DZVersionedCache::removeStoredCache(std::string_view name) {
     if (const auto earlier = earlierStorePath(name)) (void)core::FileManager::removeItem(*earlier);
 }
 
+std::optional<core::Data> DZVersionedCache::readStoredFile(const std::string& path) {
+    auto handle = core::FileHandle::openForReading(path);
+    if (!handle) return std::nullopt;
+    core::FileHandle file = std::move(handle).value();
+    // One byte more than allowed tells a file at the limit from a larger one.
+    auto bytes = file.read(kMaximumFileBytes + 1);
+    if (!bytes || bytes.value().size() > kMaximumFileBytes) return std::nullopt;
+    return std::move(bytes).value();
+}
+
 // Not shared yet: no queue is needed to fill it in.
 void DZVersionedCache::load(std::string_view name) {
     const auto record = core::UserDefaults::standard()->dictionaryForKey(userDefaultsKey_);
@@ -56,10 +67,9 @@ void DZVersionedCache::load(std::string_view name) {
     const auto url = urlText ? core::URL::create(*urlText) : std::nullopt;
     const auto path = existingPath(url);
     if (!path) return;
-    auto contents = core::FileManager::readFile(*path);
+    auto contents = readStoredFile(*path);
     if (!contents) return;
-    const std::string& bytes = contents.value();
-    cacheData_ = core::Data(bytes.begin(), bytes.end());
+    cacheData_ = std::move(*contents);
     cacheURL_ = url;
     const std::string* version = (*record)["version"].string();
     version_ = version ? std::optional(*version) : std::nullopt;
@@ -128,8 +138,14 @@ void DZVersionedCache::updateWithURL(const core::URL& url, const std::string& ve
 void DZVersionedCache::resourceCacheDidSucceedCaching(
     const std::shared_ptr<DZResourceCache>& cache) {
     const auto path = cache->fileURL().fileSystemPath();
-    auto contents = path ? core::FileManager::readFile(*path)
-                         : core::FileResult<std::string>::failure("no path");
+    const auto size = path ? core::FileManager::fileSize(*path)
+                           : core::FileResult<std::uint64_t>::failure("no path");
+    if (size && size.value() > kMaximumFileBytes) {
+        if (cache->fileURL() != cacheURL()) (void)core::FileManager::removeItem(*path);
+        resetStateAndNotifyCompletionBlockWithError(cacheError("Downloaded file is too large."));
+        return;
+    }
+    auto contents = path ? readStoredFile(*path) : std::nullopt;
     if (!contents) {
         resetStateAndNotifyCompletionBlockWithError(cacheError("Downloaded file is corrupted."));
         return;
@@ -142,8 +158,7 @@ void DZVersionedCache::resourceCacheDidSucceedCaching(
         if (cacheURL_ != cache->fileURL()) replaced = cacheURL_;
         cacheURL_ = cache->fileURL();
         version_ = newVersion_;
-        const std::string& bytes = contents.value();
-        cacheData_ = core::Data(bytes.begin(), bytes.end());
+        cacheData_ = std::move(*contents);
         storeRecord();
     });
     if (!current) return;

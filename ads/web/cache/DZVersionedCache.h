@@ -14,12 +14,16 @@
 // creation and then deleted.
 //
 // One update runs at a time; only http and https URLs are fetched.
-// Completions run asynchronously on the main queue.
+// Completions run asynchronously on the main queue. Files are read into
+// memory whole, so a file larger than kMaximumFileBytes is refused unread:
+// a stored one is not loaded, and a download of one fails, keeping the
+// current version.
 //
 // Threading: any thread, except the fields' serial queue
 // "com.dozuza.vuraz.versioned-cache"; resource-cache callbacks arrive on
 // the main thread.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,6 +44,7 @@ public:
     using Completion = std::function<void(std::optional<Error> error)>;
 
     static constexpr std::string_view kUserDefaultsKeyPrefix = "/dozuza/ads/versioned-cache";
+    static constexpr std::uint64_t kMaximumFileBytes = 2 * 1024 * 1024;
 
     // Loads what was stored for the name; nullptr for an empty name.
     [[nodiscard]] static std::shared_ptr<DZVersionedCache> create(std::string_view name);
@@ -81,6 +86,9 @@ private:
     // current version; false when there is none.
     bool takeOverEarlierStore(std::string_view name);
     [[nodiscard]] static std::optional<std::string> earlierStorePath(std::string_view name);
+    // The file's bytes; nullopt when it cannot be read or holds more than
+    // kMaximumFileBytes.
+    [[nodiscard]] static std::optional<core::Data> readStoredFile(const std::string& path);
 
     // Lock queue only.
     void resetState();

@@ -43,10 +43,13 @@ std::optional<std::string> DZVersionedCache::earlierStorePath(std::string_view n
 bool DZVersionedCache::takeOverEarlierStore(std::string_view name) {
     const auto path = earlierStorePath(name);
     if (!path || !core::FileManager::fileExists(*path)) return false;
-    const auto contents = core::FileManager::readFile(*path);
+    const auto contents = readStoredFile(*path);
     std::string version;
     core::Data data;
-    if (!contents || !decodeEarlierRecord(contents.value(), version, data)) return false;
+    if (!contents) return false;
+    const std::string_view record(reinterpret_cast<const char*>(contents->data()),
+                                  contents->size());
+    if (!decodeEarlierRecord(record, version, data)) return false;
 
     // This launch uses the bytes in any case; the earlier file goes only
     // once they are stored the new way, so a failure here retries next time.

@@ -9,6 +9,7 @@
 #include "ads/foundation/DZHTTPRequest.h"
 #include "ads/foundation/DZScheduler.h"
 #include "ads/foundation/DZThreading.h"
+#include "ads/foundation/DZURLSessionLimits.h"
 #include "ads/web/net/DZIsHTTPSuccessResponse.h"
 #include "ads/web/net/DZWebViewPinger.h"
 #include "core/URLSession.h"
@@ -266,7 +267,7 @@ void DZPinger::sendPing(const std::string& urlString, std::function<void(bool)> 
         return;
     }
     request->setCachePolicy(core::URLRequest::CachePolicy::reloadIgnoringLocalCacheData);
-    auto task = core::URLSession::shared()->dataTask(
+    auto task = DZURLSession()->dataTask(
         std::move(*request),
         [done = std::move(done)](core::Data, std::optional<core::HTTPURLResponse> response,
                                  std::optional<core::NetworkError> error) {

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "ads/foundation/DZNetworkErrors.h"
+#include "ads/foundation/DZURLSessionLimits.h"
 #include "core/RunLoop.h"
 #include "core/Unicode.h"
 
@@ -49,7 +50,8 @@ bool DZURLConnection::startWithRequestURL(const core::URLRequest& request,
             return true;
         }
     }
-    connection_ = core::URLConnection::create(request, weak_from_this());
+    connection_ =
+        core::URLConnection::create(request, weak_from_this(), DZURLSessionConfiguration());
     receivedData_.clear();
     connection_->scheduleInRunLoop(core::RunLoop::main());
     connection_->start();

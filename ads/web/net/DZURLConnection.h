@@ -3,7 +3,8 @@
 // connection on the main run loop, lets the delegate veto or watch each
 // redirect, gathers the body and hands it over as text with the URL the load
 // ended at (the ad's base URL). A final status of 400 or more fails the load
-// with that status; its body is never delivered or cached.
+// with that status; its body is never delivered or cached. Loads have the
+// SDK's limits (DZURLSessionConfiguration): a deadline and a size limit.
 //
 // A memory cache shared by every connection keeps up to 25 responses, each
 // until its own expiry: once the delegate has accepted the cache for a
