@@ -428,6 +428,10 @@ void View::setNeedsDisplay() {
     if (window_) window_->markNeedsDisplay();
 }
 
+bool View::scrollWheel(gfx::Point, gfx::Point) {
+    return false;
+}
+
 // MARK: hit testing and conversion
 
 std::shared_ptr<View> View::hitTest(gfx::Point point) {

@@ -219,6 +219,12 @@ public:
     [[nodiscard]] std::vector<std::string> transitionKeys() const;
     void removeAllTransitions();
 
+    // The desktop's wheel over the view, for content of its own that the
+    // view scrolls (a web page): `location` in the view's coordinates,
+    // `delta` in points the content moves by (positive: towards its end).
+    // Answers whether the view took it; the default takes nothing.
+    virtual bool scrollWheel(gfx::Point location, gfx::Point delta);
+
     // Hit testing: the deepest visible, interaction-enabled view containing
     // the point (in this view's coordinates), later subviews first.
     [[nodiscard]] virtual std::shared_ptr<View> hitTest(gfx::Point point);
