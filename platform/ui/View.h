@@ -195,6 +195,8 @@ public:
     // background and below its subviews.
     virtual void draw(gfx::Canvas& canvas, const gfx::Rect& rect) const;
     void setNeedsDisplay();
+    // Only rect (in this view's coordinates) of what the view shows changed.
+    void setNeedsDisplayInRect(const gfx::Rect& rect);
     // A new view, as large as this one's bounds, that shows what this view
     // and its subviews draw now, laid out (the only pending update there is,
     // so afterUpdates changes nothing), at this view's alpha and without its

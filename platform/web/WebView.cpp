@@ -93,8 +93,9 @@ bool WebView::start(std::string* error) {
     engine.connectSignals();
     installOwnScripts();
     syncEngineSize();
-    gtk_widget_show_all(engine.window);
+    gtk_widget_realize(engine.window);
     engine.watchDrawing();
+    gtk_widget_show_all(engine.window);
     return true;
 }
 
@@ -191,7 +192,9 @@ void WebView::syncEngineSize() {
 }
 
 void WebView::draw(gfx::Canvas& canvas, const gfx::Rect&) const {
-    if (const gfx::ImagePtr& picture = currentPicture()) canvas.drawImage(*picture, bounds());
+    // The page's pictures come at up to the display's rate: sampled fast.
+    if (const gfx::ImagePtr& picture = currentPicture())
+        canvas.drawImage(*picture, bounds(), 1, gfx::Canvas::Sampling::fast);
 }
 
 }  // namespace web

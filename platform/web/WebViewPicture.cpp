@@ -21,12 +21,21 @@ namespace {
 // takes no data of its own).
 constexpr const char* kEngineKey = "vantor-web-view-engine";
 
+// The window's surface: in this process's memory rather than the display
+// server's, so that the engine's drawing and the view's reading of it are
+// plain copies with no round trip to the server.
+cairo_surface_t* createSurface(GdkWindow*, gint width, gint height, gpointer) {
+    return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(1, width),
+                                      std::max(1, height));
+}
+
 }  // namespace
 
 void WebView::Engine::watchDrawing() {
     g_signal_connect(window, "damage-event", G_CALLBACK(damaged), this);
     GdkWindow* target = gtk_widget_get_window(window);
     if (!target) return;
+    g_signal_connect(target, "create-surface", G_CALLBACK(createSurface), nullptr);
     g_object_set_data(G_OBJECT(target), kEngineKey, this);
     // Called for the window and every window inside it (the page's).
     gdk_window_set_invalidate_handler(target, invalidated);
@@ -57,7 +66,7 @@ gboolean WebView::Engine::damaged(GtkWidget*, GdkEventExpose*, gpointer data) {
 }
 
 void WebView::engineDrew() {
-    if (takesPictures()) setNeedsDisplay();
+    if (takesPictures()) setNeedsDisplayInRect(bounds());
 }
 
 bool WebView::takesPictures() const {

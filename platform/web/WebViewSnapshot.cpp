@@ -54,7 +54,7 @@ void WebView::takeSnapshot(SnapshotCompletion completion) {
 void WebView::snapshotArrived(gfx::ImagePtr image) {
     picture_ = std::move(image);
     ++pictures_;
-    setNeedsDisplay();
+    setNeedsDisplayInRect(bounds());
 }
 
 bool WebView::isRendered() const {
