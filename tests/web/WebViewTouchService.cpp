@@ -135,8 +135,11 @@ TEST_P(WebViewTouchService, ADragScrollsWhatIsUnderTheFingerWithoutAClick) {
     // A touch cancelled on a link makes no click either.
     const auto touch = window->touchDown(onPage(60, 30));
     window->touchCancel(touch);
-    ASSERT_EQ(logUntil("mousedown@60,30").size(), log.size() + 1);
-    (void)logUntil("mouseup@60,30");
+    const auto cancelled = logUntil("mouseup@60,30");
+    ASSERT_GE(cancelled.size(), log.size());
+    EXPECT_EQ(std::vector<std::string>(cancelled.begin() + std::ptrdiff_t(log.size()),
+                                       cancelled.end()),
+              (std::vector<std::string>{"mousedown@60,30#link", "mouseup@60,30#link"}));
     EXPECT_TRUE(delegate->navigationsTo("/target").empty());
     // The next tap is a click again.
     touches.tap(onPage(190, 30));
