@@ -314,16 +314,17 @@ std::string commandOf(pid_t pid) {
 }
 
 // CPU seconds by part: this process, the engine's web processes, the rest
-// of the tree.
+// of the tree (taken once, before the measured span: walking /proc costs
+// more than the idle app does).
 struct CPUShares {
     double app = 0;
     double web = 0;
     double rest = 0;
 };
 
-CPUShares cpuShares() {
+CPUShares cpuShares(const std::vector<pid_t>& tree) {
     CPUShares shares;
-    for (const pid_t pid : processTree()) {
+    for (const pid_t pid : tree) {
         const double seconds = cpuSeconds(pid);
         if (pid == getpid())
             shares.app += seconds;
@@ -365,12 +366,14 @@ void measureInWindow(benchmark::State& state, const std::string& html, double se
         // One run of the window, as the app runs: a second to warm up, then
         // the measured span.
         CPUShares before;
+        std::vector<pid_t> tree;
         std::uint64_t pictures = 0;
         size_t framesBefore = 0;
         auto start = std::chrono::steady_clock::now();
         const auto begin = core::Timer::schedule(core::RunLoop::main(), 1.0, false,
                                                  [&](core::Timer&) {
-                                                     before = cpuShares();
+                                                     tree = processTree();
+                                                     before = cpuShares(tree);
                                                      pictures = view->pictureCount();
                                                      framesBefore = desktop->frameCount();
                                                      start = std::chrono::steady_clock::now();
@@ -380,7 +383,7 @@ void measureInWindow(benchmark::State& state, const std::string& html, double se
                 const double elapsed =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
                         .count();
-                const CPUShares after = cpuShares();
+                const CPUShares after = cpuShares(tree);
                 updates = double(view->pictureCount() - pictures) / elapsed;
                 frames = double(desktop->frameCount() - framesBefore) / elapsed;
                 used = {(after.app - before.app) / elapsed * 100,
