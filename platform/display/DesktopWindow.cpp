@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 
@@ -60,6 +61,10 @@ std::unique_ptr<DesktopWindow> DesktopWindow::create(std::shared_ptr<ui::Window>
     };
     if (!window) return fail("no app window to show");
     if (SDL_WasInit(SDL_INIT_VIDEO)) return fail("a desktop window is already open");
+    // Frames are drawn on the CPU: SDL's GL path for the window surface (a
+    // software GL without a GPU) would cost more than the drawing. The
+    // environment's SDL_FRAMEBUFFER_ACCELERATION still decides first.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail(std::string("no display: ") + SDL_GetError());
     // Without a display SDL falls back to drivers that show nothing; those
     // only when asked for by name.
@@ -164,35 +169,58 @@ int DesktopWindow::waitMilliseconds(const ui::Window& window) const {
 
 void DesktopWindow::drawFrame(ui::Window& window) {
     window.layoutTree();
+    // Only the parts that changed, over the frame shown last, when that is
+    // this window's frame surface as it was presented.
+    const bool overLast = &window == framed_ && frame_ && frame_ == window.frameSurface();
+    const std::optional<gfx::Rect> region = overLast ? window.needsDisplayRect() : std::nullopt;
     window.clearNeedsDisplay();
     lastFrameTime_ = now();
     framed_ = &window;  // a failed frame is tried again on the next change, not at once
-    const gfx::Bitmap* frame = ui::Renderer::drawFrame(window, fit_.pixelsPerPoint);
+    gfx::Rect drawn;
+    const gfx::Bitmap* frame =
+        region ? ui::Renderer::drawFrame(window, fit_.pixelsPerPoint, *region, &drawn)
+               : ui::Renderer::drawFrame(window, fit_.pixelsPerPoint);
     if (!frame) {
         core::Console::log("DesktopWindow: cannot render the window");
         return;
     }
     frame_ = window.frameSurface();
     ++frames_;
-    present();
+    if (region) {
+        present(drawn);
+    } else {
+        present();
+    }
 }
 
 void DesktopWindow::present() {
+    if (frame_) present(gfx::Rect(0, 0, frame_->pixelWidth(), frame_->pixelHeight()));
+}
+
+void DesktopWindow::present(const gfx::Rect& pixels) {
     if (!frame_) return;
     SDL_Surface* surface = SDL_GetWindowSurface(sdl_);
     if (!surface) {
         core::Console::log(std::string("DesktopWindow: no window surface: ") + SDL_GetError());
         return;
     }
-    const int width = std::min(surface->w, frame_->pixelWidth());
-    const int height = std::min(surface->h, frame_->pixelHeight());
+    const gfx::Rect shown = pixels.integral().intersection(
+        gfx::Rect(0, 0, std::min(surface->w, frame_->pixelWidth()),
+                  std::min(surface->h, frame_->pixelHeight())));
+    if (shown.isEmpty()) return;
+    const SDL_Rect rect{int(shown.minX()), int(shown.minY()), int(shown.width()),
+                        int(shown.height())};
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
     // Premultiplied pixels over the black window are their colour channels.
-    const int converted = SDL_ConvertPixels(
-        width, height, SDL_PIXELFORMAT_ARGB8888, frame_->pixels().data(), frame_->pixelWidth() * 4,
-        surface->format->format, surface->pixels, surface->pitch);
+    const auto* from = frame_->pixels().data() + size_t(rect.y) * size_t(frame_->pixelWidth()) +
+                       size_t(rect.x);
+    auto* to = static_cast<std::uint8_t*>(surface->pixels) + size_t(rect.y) * size_t(surface->pitch) +
+               size_t(rect.x) * surface->format->BytesPerPixel;
+    const int converted =
+        SDL_ConvertPixels(rect.w, rect.h, SDL_PIXELFORMAT_ARGB8888, from, frame_->pixelWidth() * 4,
+                          surface->format->format, to, surface->pitch);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    if (converted != 0 || SDL_UpdateWindowSurface(sdl_) != 0)
+    if (converted != 0 || SDL_UpdateWindowSurfaceRects(sdl_, &rect, 1) != 0)
         core::Console::log(std::string("DesktopWindow: cannot show a frame: ") + SDL_GetError());
 }
 

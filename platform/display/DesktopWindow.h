@@ -8,7 +8,9 @@
 // application between background, inactive and active.
 //
 // run() drives the main run loop itself: it runs the work that is due, draws
-// a frame when the window's needs-display flag is set (at most 60 a second),
+// a frame when the window's needs-display flag is set (at most 60 a second;
+// only the marked part when views marked parts of themselves, such as a web
+// view whose page drew),
 // and otherwise sleeps until an event arrives, work is posted from another
 // thread or the next timer is due: in SDL's event wait, or, once the main
 // run loop has a host (GLib's main context when web views exist), in the
@@ -17,6 +19,7 @@
 // an app; run() returns once it has. Main thread only; one at a time.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/NotificationCenter.h"
@@ -69,6 +72,8 @@ private:
     void waitAndHandle(int wait);
     void drawFrame(ui::Window& window);
     void present();
+    // The part of the frame given in its pixels.
+    void present(const gfx::Rect& pixels);
     void handle(const SDL_Event& event);
     void handleWindowEvent(const SDL_Event& event);
     void handleKey(const SDL_Event& event);

@@ -87,9 +87,15 @@ bool WindowInput::scroll(ui::Window& window, gfx::Point at, gfx::Point delta) {
     const Axis axis = std::abs(delta.x) > std::abs(delta.y) ? Axis::Horizontal : Axis::Vertical;
     const double amount = along(delta, axis);
     if (amount == 0 || !std::isfinite(amount)) return false;
-    const auto view = scrollViewAt(window, at, [axis](const ui::ScrollView& candidate) {
-        return scrollsAlong(candidate, axis);
-    });
+    // A view that scrolls content of its own (a web page) inside the scroll
+    // views takes the wheel before them.
+    std::shared_ptr<ui::ScrollView> view;
+    for (auto hit = window.hitTest(at); hit && !view; hit = hit->superview()) {
+        if (hit->scrollWheel(hit->convertPointFrom(at, nullptr), delta)) return true;
+        auto scroll = std::dynamic_pointer_cast<ui::ScrollView>(hit);
+        if (scroll && scrollsAlong(*scroll, axis)) view = scroll;
+        if (hit.get() == &window) break;
+    }
     if (!view || view->isTracking()) return false;
     if (view->isPagingEnabled()) return turnPage(*view, axis, amount > 0 ? 1 : -1);
 

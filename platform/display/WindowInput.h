@@ -18,8 +18,10 @@ namespace display {
 
 class WindowInput {
 public:
-    // Moves the content offset of the innermost scroll view under `at` that
-    // can scroll along the larger component of `delta` by that component,
+    // Gives the wheel to the innermost view under `at` that takes it
+    // (View::scrollWheel, such as a web page) or scroll view that can
+    // scroll along the larger component of `delta`, whichever comes first.
+    // A scroll view moves its content offset by that component,
     // within its valid offsets; the content is then at rest, and the
     // delegate hears didScroll and didEndDecelerating as after a fling. A
     // paging scroll view instead moves one page in that direction,

@@ -160,7 +160,7 @@ void Canvas::endTransparencyLayer(double alpha) {
     cairo_paint_with_alpha(cr_, std::clamp(alpha, 0.0, 1.0));
 }
 
-void Canvas::drawImage(const Image& image, const Rect& rect, double alpha) {
+void Canvas::drawImage(const Image& image, const Rect& rect, double alpha, Sampling sampling) {
     const Rect r = rect.standardized();
     if (r.isEmpty() || alpha <= 0) return;
     cairo_surface_t* surface = image.createSurface();
@@ -169,7 +169,8 @@ void Canvas::drawImage(const Image& image, const Rect& rect, double alpha) {
     cairo_matrix_init_scale(&m, image.pixelWidth() / r.width(), image.pixelHeight() / r.height());
     cairo_matrix_translate(&m, -r.minX(), -r.minY());
     cairo_pattern_set_matrix(pattern, &m);
-    cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
+    cairo_pattern_set_filter(pattern,
+                             sampling == Sampling::fast ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_GOOD);
     cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
 
     cairo_save(cr_);

@@ -56,8 +56,14 @@ public:
     void beginTransparencyLayer();
     void endTransparencyLayer(double alpha);
 
+    // How a stretched image is sampled: smooth weighs every pixel a target
+    // pixel covers (for photos shrunk far); fast interpolates between
+    // neighbours, several times cheaper when shrinking, for a picture drawn
+    // again every frame at a scale close to its own.
+    enum class Sampling { smooth, fast };
     // Stretches the image over `rect`.
-    void drawImage(const Image& image, const Rect& rect, double alpha = 1);
+    void drawImage(const Image& image, const Rect& rect, double alpha = 1,
+                   Sampling sampling = Sampling::smooth);
     // Places the image by `mode`; with `clip`, nothing lands outside `rect`.
     void drawImage(const Image& image, const Rect& rect, ContentMode mode, bool clip,
                    double alpha = 1);

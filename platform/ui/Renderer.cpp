@@ -221,6 +221,44 @@ const gfx::Bitmap* Renderer::drawFrame(Window& window, double scale) {
     return surface.get();
 }
 
+const gfx::Bitmap* Renderer::drawFrame(Window& window, double scale, const gfx::Rect& region,
+                                       gfx::Rect* drawnPixels) {
+    const auto whole = [&]() -> const gfx::Bitmap* {
+        const gfx::Bitmap* frame = drawFrame(window, scale);
+        if (frame && drawnPixels)
+            *drawnPixels = gfx::Rect(0, 0, frame->pixelWidth(), frame->pixelHeight());
+        return frame;
+    };
+    window.layoutTree();
+    const gfx::Rect bounds = window.bounds();
+    const std::shared_ptr<gfx::Bitmap> surface = window.frameSurface();
+    if (!surface || !surface->matches(bounds.size, scale)) return whole();
+    const gfx::Rect pixels =
+        gfx::Rect((region.minX() - bounds.minX()) * scale, (region.minY() - bounds.minY()) * scale,
+                  region.width() * scale, region.height() * scale)
+            .integral()
+            .intersection(gfx::Rect(0, 0, surface->pixelWidth(), surface->pixelHeight()));
+    if (drawnPixels) *drawnPixels = pixels;
+    if (pixels.isEmpty()) return surface.get();
+
+    surface->resetCanvas();
+    gfx::Canvas& canvas = surface->canvas();
+    canvas.save();
+    canvas.translate(-bounds.origin.x, -bounds.origin.y);
+    canvas.clipToRect({bounds.minX() + pixels.minX() / scale, bounds.minY() + pixels.minY() / scale,
+                       pixels.width() / scale, pixels.height() / scale});
+    if (!paintsEveryPixel(window, *surface)) {
+        cairo_t* cr = canvas.native();
+        cairo_save(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(cr);
+        cairo_restore(cr);
+    }
+    drawContent(canvas, window, nullptr);
+    canvas.restore();
+    return surface.get();
+}
+
 void Renderer::drawViewHierarchy(View& view, gfx::Canvas& canvas, const gfx::Rect& rect) {
     view.layoutIfNeeded();
     const gfx::Rect bounds = view.bounds();

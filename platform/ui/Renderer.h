@@ -29,6 +29,14 @@ public:
     // holds the frame until the window's next one. nullptr when the window
     // is empty or too large.
     [[nodiscard]] static const gfx::Bitmap* drawFrame(Window& window, double scale);
+    // Draws only `region` (window coordinates) again when the frame surface
+    // holds the window's last frame at this size and scale, leaving the
+    // rest of that frame as it is; otherwise the whole frame. `drawnPixels`
+    // gets what was drawn, in the surface's pixels (the region rounded out
+    // to whole pixels and cut to the surface).
+    [[nodiscard]] static const gfx::Bitmap* drawFrame(Window& window, double scale,
+                                                      const gfx::Rect& region,
+                                                      gfx::Rect* drawnPixels);
     // Renders and writes a PNG; false with a console line when writing fails.
     [[nodiscard]] static bool writePNG(Window& window, const std::string& path);
     // Lays the view's tree out, then draws the view (at its alpha, without

@@ -428,6 +428,14 @@ void View::setNeedsDisplay() {
     if (window_) window_->markNeedsDisplay();
 }
 
+void View::setNeedsDisplayInRect(const gfx::Rect& rect) {
+    if (window_) window_->markNeedsDisplay(convertRectTo(rect, nullptr));
+}
+
+bool View::scrollWheel(gfx::Point, gfx::Point) {
+    return false;
+}
+
 // MARK: hit testing and conversion
 
 std::shared_ptr<View> View::hitTest(gfx::Point point) {

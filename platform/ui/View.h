@@ -195,6 +195,8 @@ public:
     // background and below its subviews.
     virtual void draw(gfx::Canvas& canvas, const gfx::Rect& rect) const;
     void setNeedsDisplay();
+    // Only rect (in this view's coordinates) of what the view shows changed.
+    void setNeedsDisplayInRect(const gfx::Rect& rect);
     // A new view, as large as this one's bounds, that shows what this view
     // and its subviews draw now, laid out (the only pending update there is,
     // so afterUpdates changes nothing), at this view's alpha and without its
@@ -218,6 +220,12 @@ public:
     [[nodiscard]] std::optional<LayerTransition> transitionForKey(const std::string& key) const;
     [[nodiscard]] std::vector<std::string> transitionKeys() const;
     void removeAllTransitions();
+
+    // The desktop's wheel over the view, for content of its own that the
+    // view scrolls (a web page): `location` in the view's coordinates,
+    // `delta` in points the content moves by (positive: towards its end).
+    // Answers whether the view took it; the default takes nothing.
+    virtual bool scrollWheel(gfx::Point location, gfx::Point delta);
 
     // Hit testing: the deepest visible, interaction-enabled view containing
     // the point (in this view's coordinates), later subviews first.

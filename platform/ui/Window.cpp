@@ -142,6 +142,30 @@ void Window::transitionToSize(gfx::Size size) {
     layoutTree();
 }
 
+std::optional<gfx::Rect> Window::needsDisplayRect() const {
+    return needsDisplay_ ? needsDisplayRect_ : std::nullopt;
+}
+
+void Window::markNeedsDisplay() {
+    needsDisplay_ = true;
+    needsDisplayRect_.reset();
+}
+
+void Window::markNeedsDisplay(const gfx::Rect& rect) {
+    if (rect.isEmpty()) return;
+    if (!needsDisplay_) {
+        needsDisplay_ = true;
+        needsDisplayRect_ = rect;
+    } else if (needsDisplayRect_) {
+        needsDisplayRect_ = needsDisplayRect_->united(rect);
+    }
+}
+
+void Window::clearNeedsDisplay() {
+    needsDisplay_ = false;
+    needsDisplayRect_.reset();
+}
+
 void Window::layoutSubviews() {
     if (!root_ || !root_->isViewLoaded()) return;
     const auto view = root_->view();

@@ -5,6 +5,7 @@
 // recognizers, and keeps the first responder. Main thread only.
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "ui/Touch.h"
@@ -62,11 +63,16 @@ public:
 
     // Whether what the window shows may have changed since the flag was
     // last cleared: views set it through setNeedsDisplay(), which their
-    // geometry, appearance, order and layout changes call. The desktop
-    // window redraws when it is set.
+    // geometry, appearance, order and layout changes call, or, for a part
+    // of themselves, setNeedsDisplayInRect(). The desktop window redraws
+    // when it is set.
     [[nodiscard]] bool needsDisplay() const { return needsDisplay_; }
-    void markNeedsDisplay() { needsDisplay_ = true; }
-    void clearNeedsDisplay() { needsDisplay_ = false; }
+    // What changed, in window coordinates, when only parts were marked
+    // since the flag was cleared; nullopt when all of it may have.
+    [[nodiscard]] std::optional<gfx::Rect> needsDisplayRect() const;
+    void markNeedsDisplay();
+    void markNeedsDisplay(const gfx::Rect& rect);
+    void clearNeedsDisplay();
 
     // The surface the renderer draws this window's frames into, kept from
     // one frame to the next (see Renderer::drawFrame).
@@ -100,6 +106,7 @@ private:
     Responder* firstResponder_ = nullptr;
     bool layoutPassScheduled_ = false;
     bool needsDisplay_ = true;
+    std::optional<gfx::Rect> needsDisplayRect_;  // set while only parts are marked
     std::shared_ptr<gfx::Bitmap> frameSurface_;
     struct Tracking;
     std::vector<std::shared_ptr<Tracking>> tracking_;

@@ -62,6 +62,8 @@ bool WebView::start(std::string* error) {
     webkit_settings_set_enable_javascript(settings, configuration_.javaScriptEnabled);
     // window.open() reaches the delegate instead of being dropped silently.
     webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+    // A touch that pans scrolls the page at once, with the finger.
+    webkit_settings_set_enable_smooth_scrolling(settings, FALSE);
     webkit_settings_set_media_playback_requires_user_gesture(
         settings, configuration_.mediaPlaybackRequiresUserAction);
     if (!configuration_.userAgent.empty())
@@ -91,6 +93,8 @@ bool WebView::start(std::string* error) {
     engine.connectSignals();
     installOwnScripts();
     syncEngineSize();
+    gtk_widget_realize(engine.window);
+    engine.watchDrawing();
     gtk_widget_show_all(engine.window);
     return true;
 }
@@ -104,6 +108,7 @@ WebView::Engine::~Engine() {
     g_signal_handlers_disconnect_by_data(scripts, this);
     for (const auto& [name, signal] : messageSignals) g_signal_handler_disconnect(scripts, signal);
     g_object_set_data(G_OBJECT(page), kOwnerKey, nullptr);
+    unwatchDrawing();
     gtk_widget_destroy(window);
     g_object_unref(scripts);
 }
@@ -187,7 +192,9 @@ void WebView::syncEngineSize() {
 }
 
 void WebView::draw(gfx::Canvas& canvas, const gfx::Rect&) const {
-    if (snapshot_) canvas.drawImage(*snapshot_, bounds());
+    // The page's pictures come at up to the display's rate: sampled fast.
+    if (const gfx::ImagePtr& picture = currentPicture())
+        canvas.drawImage(*picture, bounds(), 1, gfx::Canvas::Sampling::fast);
 }
 
 }  // namespace web

@@ -2,9 +2,10 @@
 // A page of the browser engine (WebKitGTK) as a view: it loads HTML with a
 // base URL or a request, asks its delegate about every navigation, runs
 // user scripts and the page's messages to native code, evaluates script,
-// serves schemes of the app's own, and keeps a snapshot of what the page
-// shows, which it draws where it is, so the renderer, the PNG tool and the
-// desktop window show the page. Two kinds (WebViewConfiguration::Kind):
+// serves schemes of the app's own, and shows the page live where it is (the
+// renderer, the PNG tool and the desktop window draw what the page draws),
+// and takes a person's touches, wheel and keys as the page's pointer and
+// keyboard. Two kinds (WebViewConfiguration::Kind):
 // "WK" lets the engine fetch; "UI" sends every http(s) load of the page
 // through PageLoader in this process.
 //
@@ -33,6 +34,7 @@
 #include "core/URLRequest.h"
 #include "core/Value.h"
 #include "gfx/Image.h"
+#include "ui/Touch.h"
 #include "ui/View.h"
 #include "web/JSResult.h"
 #include "web/URLSchemeTask.h"
@@ -98,18 +100,36 @@ public:
     // The page's content size in points, as it last reported it.
     [[nodiscard]] gfx::Size contentSize() const { return contentSize_; }
 
-    // Snapshots: one is taken after each finished load, after size changes
-    // and on request; the latest is drawn.
-    [[nodiscard]] gfx::ImagePtr lastSnapshot() const { return snapshot_; }
+    // Pictures. The view draws the latest picture of its page: a snapshot
+    // (one is taken after each finished load, after size changes and on
+    // request) or what the engine last drew into the view's offscreen
+    // window. The engine reports each drawing (the window's damage); the
+    // view then marks itself for display and reads the drawing when it is
+    // next drawn, so an animating page updates at most once per frame the
+    // renderer draws, and a page that draws nothing new costs nothing.
+    // Drawings count from the first document the view commits. A view that
+    // takes no pictures (see takesPictures) keeps its last one; once it
+    // takes them again it reads the engine's latest drawing.
+    //
+    // Snapshots on their way, and drawings the engine has begun (its
+    // window invalidated, not yet painted) for views that take pictures,
+    // count as pending work (core::PendingWork), so a run on the app's
+    // clock that waits for it draws the page as it is.
+    [[nodiscard]] gfx::ImagePtr lastSnapshot() const { return currentPicture(); }
     void takeSnapshot(SnapshotCompletion completion = {});
     // Whether the engine paints the page's default (white) background.
     // Without it what the page leaves unpainted stays transparent, on screen
-    // and in snapshots, so views below the web view show through.
+    // and in pictures, so views below the web view show through.
     [[nodiscard]] bool drawsBackground() const { return drawsBackground_; }
     void setDrawsBackground(bool draws);
-    // Whether the latest snapshot shows anything but the empty page (pixels
+    // Whether the latest picture shows anything but the empty page (pixels
     // other than white or transparent).
     [[nodiscard]] bool isRendered() const;
+    // In a window, of non-zero size, and neither it nor a view above it
+    // below the window hidden.
+    [[nodiscard]] bool takesPictures() const;
+    // Pictures taken so far: snapshots arrived and drawings read.
+    [[nodiscard]] std::uint64_t pictureCount() const { return pictures_; }
     // Snapshots requested by any view and not yet arrived.
     [[nodiscard]] static size_t pendingSnapshotCount();
     // Runs the main loop until no snapshot is pending or limitSeconds of
@@ -118,6 +138,34 @@ public:
 
     void draw(gfx::Canvas& canvas, const gfx::Rect& rect) const override;
     void layoutSubviews() override;
+
+    // Touches are the page's pointer, at the same point (CSS pixels are
+    // points): a touch that begins on the view moves the pointer there and
+    // presses the primary button, its moves move the pointer with the
+    // button held, and its end releases the button, so the page sees a real
+    // click (a user gesture for the engine). A touch that strays more than
+    // kPanDistance from where it began pans instead: from then on the page
+    // scrolls what is under its first point with the finger, and its end
+    // releases the pointer with the secondary button, which makes no
+    // click; so does a cancelled touch. One touch at a time: the others
+    // are ignored. A touched view becomes first responder.
+    static constexpr double kPanDistance = 10;
+    void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;
+    void touchesMoved(const ui::TouchSet& touches, const ui::Event& event) override;
+    void touchesEnded(const ui::TouchSet& touches, const ui::Event& event) override;
+    void touchesCancelled(const ui::TouchSet& touches, const ui::Event& event) override;
+    // The wheel scrolls what is under location in the page by delta. A page
+    // whose content fits along the wheel's axis leaves the wheel to an
+    // enclosing scroll view that scrolls along it.
+    bool scrollWheel(gfx::Point location, gfx::Point delta) override;
+    // Keys go to the page while the view is first responder: typed text as
+    // the keys of its characters, Backspace and Return.
+    [[nodiscard]] bool canBecomeFirstResponder() const override { return true; }
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+    void insertText(const std::string& text) override;
+    void deleteBackward() override;
+    void returnKeyPressed() override;
 
     // The engine's page identifier, unique in the process.
     [[nodiscard]] std::uint64_t pageIdentifier() const;
@@ -170,6 +218,10 @@ private:
     // WebViewSnapshot.cpp
     void snapshotArrived(gfx::ImagePtr image);
     void syncEngineSize();
+    // WebViewPicture.cpp: the picture to draw, read from the engine's
+    // window first when it drew since and the view takes pictures.
+    [[nodiscard]] const gfx::ImagePtr& currentPicture() const;
+    void engineDrew();
 
     WebViewConfiguration configuration_;
     std::weak_ptr<WebViewDelegate> delegate_;
@@ -177,7 +229,9 @@ private:
     Load load_;
     std::optional<int> status_;
     gfx::Size contentSize_;
-    gfx::ImagePtr snapshot_;
+    // The latest picture; refreshed from the engine's window when drawn.
+    mutable gfx::ImagePtr picture_;
+    mutable std::uint64_t pictures_ = 0;
     bool drawsBackground_ = true;
     std::map<std::string, ScriptMessageHandler> messageHandlers_;
     std::map<std::string, SchemeHandler> schemeHandlers_;

@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "core/PendingWork.h"
+#include "gfx/Image.h"
+#include "ui/Touch.h"
 #include "web/DecisionServer.h"
 #include "web/PageLoader.h"
 #include "web/WebContext.h"
@@ -76,6 +79,21 @@ struct WebView::Engine {
     static gboolean scriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self);
     static void scriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
                               gpointer self);
+    // WebViewPicture.cpp: watching the engine draw into the window.
+    void watchDrawing();
+    void unwatchDrawing();
+    static gboolean damaged(GtkWidget*, GdkEventExpose*, gpointer self);
+    static void invalidated(GdkWindow* window, cairo_region_t* region);
+    // The surface's pixels (width x height of them) as an image at the
+    // device scale.
+    [[nodiscard]] static gfx::ImagePtr imageOf(cairo_surface_t* surface, int width, int height);
+    // WebViewInput.cpp: events made for the engine's view, at a point in
+    // its pixels.
+    void sendButton(GdkEventType type, unsigned button, gfx::Point at, std::uint32_t time);
+    void sendMotion(gfx::Point at, bool held, std::uint32_t time);
+    void sendScroll(gfx::Point at, gfx::Point pixels, std::uint32_t time);
+    void sendKey(unsigned keyval);
+    [[nodiscard]] gfx::Point pixelPoint(gfx::Point point) const;
     // WebViewSchemes.cpp, WebViewRouting.cpp
     void serveSchemeRequest(WebKitURISchemeRequest* request);
     void serveRouted(WebKitURISchemeRequest* request, std::string url);
@@ -143,6 +161,24 @@ struct WebView::Engine {
     std::map<std::string, gulong> messageSignals;
     // A size change waits for the engine's allocation before its snapshot.
     bool snapshotOnAllocation = false;
+
+    // The engine drew into the window since the picture was last read; it
+    // draws the page from the first commit on (before it, the window's own
+    // background).
+    bool drew = false;
+    bool showsPage = false;
+    // The engine invalidated the window and has yet to paint it (held only
+    // while the view takes pictures).
+    core::PendingWork::Token painting;
+
+    // The touch that is the page's pointer, while it is down.
+    struct Pointer {
+        std::weak_ptr<ui::Touch> touch;
+        gfx::Point start;  // in points of the page
+        gfx::Point last;
+        bool panning = false;
+    };
+    std::optional<Pointer> pointer;
 };
 
 }  // namespace web

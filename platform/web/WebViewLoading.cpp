@@ -168,6 +168,7 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
     case WEBKIT_LOAD_REDIRECTED:
         break;
     case WEBKIT_LOAD_COMMITTED:
+        engine.showsPage = true;
         engine.deferred.clear();  // navigations of the old document's frames
         if (engine.startAwaitsDecision) {
             engine.startAwaitsDecision = false;

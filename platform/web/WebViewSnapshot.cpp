@@ -22,29 +22,6 @@ struct SnapshotRequest {
     core::PendingWork::Token work = core::PendingWork::Token::begin();
 };
 
-// The surface's pixels as an image at the device scale.
-gfx::ImagePtr imageOf(cairo_surface_t* surface) {
-    const int width = cairo_image_surface_get_width(surface);
-    const int height = cairo_image_surface_get_height(surface);
-    if (width <= 0 || height <= 0) return nullptr;
-    cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    cairo_t* cr = cairo_create(copy);
-    cairo_set_source_surface(cr, surface, 0, 0);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(copy);
-    gfx::Image::Pixels pixels(size_t(width) * size_t(height));
-    const unsigned char* data = cairo_image_surface_get_data(copy);
-    const int stride = cairo_image_surface_get_stride(copy);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(&pixels[size_t(y) * size_t(width)], data + size_t(y) * size_t(stride),
-                    size_t(width) * 4);
-    cairo_surface_destroy(copy);
-    return gfx::Image::create(width, height, std::move(pixels),
-                              std::max(1.0, ui::DeviceProfile::current().scale));
-}
-
 }  // namespace
 
 void WebView::setDrawsBackground(bool draws) {
@@ -57,7 +34,7 @@ void WebView::setDrawsBackground(bool draws) {
 
 void WebView::takeSnapshot(SnapshotCompletion completion) {
     if (bounds().isEmpty()) {
-        if (completion) completion(snapshot_);
+        if (completion) completion(currentPicture());
         return;
     }
     ++pendingSnapshots;
@@ -73,26 +50,29 @@ void WebView::takeSnapshot(SnapshotCompletion completion) {
                 webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(page), result, nullptr);
             gfx::ImagePtr image;
             if (surface) {
-                image = imageOf(surface);
+                image = Engine::imageOf(surface, cairo_image_surface_get_width(surface),
+                                        cairo_image_surface_get_height(surface));
                 cairo_surface_destroy(surface);
             }
             const auto view = request->view.lock();
             if (!view) return;
             if (image) view->snapshotArrived(image);
-            if (request->completion) request->completion(view->snapshot_);
+            if (request->completion) request->completion(view->currentPicture());
         },
         new SnapshotRequest{self(), std::move(completion)});
 }
 
 void WebView::snapshotArrived(gfx::ImagePtr image) {
-    snapshot_ = std::move(image);
-    setNeedsDisplay();
+    picture_ = std::move(image);
+    ++pictures_;
+    setNeedsDisplayInRect(bounds());
 }
 
 bool WebView::isRendered() const {
-    if (!snapshot_) return false;
+    const gfx::ImagePtr& picture = currentPicture();
+    if (!picture) return false;
     return std::any_of(
-        snapshot_->pixels().begin(), snapshot_->pixels().end(),
+        picture->pixels().begin(), picture->pixels().end(),
         [](std::uint32_t pixel) { return pixel != 0xffffffffu && (pixel >> 24) != 0; });
 }
 

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <memory>
 
+#include "gfx/GeometryPrinting.h"
 #include "support/ManualClockScope.h"
 #include "ui/GradientView.h"
 #include "ui/Label.h"
@@ -79,4 +80,28 @@ TEST_F(NeedsDisplayTest, AQuietWindowStaysClean) {
     loose->setCenter({100, 100});
     loose->addSubview(std::make_shared<ui::View>());
     EXPECT_FALSE(window_->needsDisplay());
+}
+
+TEST_F(NeedsDisplayTest, PartsMarkedAddUpUntilAWholeMark) {
+    EXPECT_EQ(window_->needsDisplayRect(), std::nullopt);
+    label_->setNeedsDisplayInRect({0, 0, 20, 10});
+    ASSERT_TRUE(window_->needsDisplay());
+    // In the window's coordinates: the label sits at (10, 10) in the scroll
+    // view's content, scrolled by nothing yet.
+    EXPECT_EQ(window_->needsDisplayRect(), (Rect(10, 10, 20, 10)));
+    gradient_->setNeedsDisplayInRect(gradient_->bounds());
+    EXPECT_EQ(window_->needsDisplayRect(), (Rect(0, 10, 375, 657)));
+    label_->setNeedsDisplayInRect({});  // nothing
+    EXPECT_EQ(window_->needsDisplayRect(), (Rect(0, 10, 375, 657)));
+
+    label_->setNeedsDisplay();
+    EXPECT_EQ(window_->needsDisplayRect(), std::nullopt);
+    label_->setNeedsDisplayInRect({0, 0, 5, 5});
+    EXPECT_EQ(window_->needsDisplayRect(), std::nullopt);  // still all of it
+    settle();
+    EXPECT_EQ(window_->needsDisplayRect(), std::nullopt);
+    scroll_->setContentOffset({0, 5});
+    settle();
+    label_->setNeedsDisplayInRect({0, 0, 5, 5});
+    EXPECT_EQ(window_->needsDisplayRect(), (Rect(10, 5, 5, 5)));
 }

@@ -70,6 +70,38 @@ TEST_F(WindowInputScrollTest, TheWheelScrollsTheFeedUnderThePointerWithinItsCont
     EXPECT_FALSE(WindowInput::scroll(*window_, {100, 700}, {0, 10}));  // outside the window
 }
 
+// Content of its own under the pointer that takes the wheel when told to.
+class WheelTaker : public ui::View {
+public:
+    using ui::View::View;
+    bool takes = true;
+    std::vector<std::pair<Point, Point>> wheels;  // location, delta
+
+    bool scrollWheel(Point location, Point delta) override {
+        wheels.emplace_back(location, delta);
+        return takes;
+    }
+};
+
+TEST_F(WindowInputScrollTest, AViewWithContentOfItsOwnTakesTheWheelBeforeTheFeedAroundIt) {
+    const auto page = std::make_shared<WheelTaker>(Rect(40, 100, 200, 100));
+    feed_->addSubview(page);
+    feed_->setContentOffset({0, 50});
+
+    EXPECT_TRUE(WindowInput::scroll(*window_, {100, 100}, {0, 30}));
+    ASSERT_EQ(page->wheels.size(), 1u);
+    EXPECT_EQ(page->wheels[0].first, (Point{60, 50}));  // in the page's own coordinates
+    EXPECT_EQ(page->wheels[0].second, (Point{0, 30}));
+    EXPECT_EQ(feed_->contentOffset(), (Point{0, 50}));
+
+    // Left to the feed when it does not take it; nothing asks a view elsewhere.
+    page->takes = false;
+    EXPECT_TRUE(WindowInput::scroll(*window_, {100, 100}, {0, 30}));
+    EXPECT_EQ(feed_->contentOffset(), (Point{0, 80}));
+    EXPECT_TRUE(WindowInput::scroll(*window_, {300, 400}, {0, 30}));
+    EXPECT_EQ(page->wheels.size(), 2u);
+}
+
 TEST_F(WindowInputScrollTest, SidewaysTheWheelTurnsPagesOneAtATime) {
     EXPECT_TRUE(WindowInput::scroll(*window_, {100, 300}, {30, 4}));
     EXPECT_EQ(feed_->contentOffset(), (Point{0, 0}));

@@ -8,6 +8,7 @@
 #include "core/FileManager.h"
 #include "gfx/Bitmap.h"
 #include "gfx/Canvas.h"
+#include "gfx/GeometryPrinting.h"
 #include "gfx/Image.h"
 #include "support/TestEnvironment.h"
 #include "ui/Label.h"
@@ -210,6 +211,47 @@ TEST_F(RendererTest, ALabelsShadowFollowsItsGlyphsWithinItsBounds) {
     EXPECT_LT(at(blurred, x0 - 2, (y0 + y1) / 2).r, 250);
     EXPECT_EQ(at(plain, x0 - 2, (y0 + y1) / 2).r, 255);
     expectPixel(blurred, 2, (y0 + y1) / 2, kWhite);
+}
+
+TEST_F(RendererTest, ARegionIsDrawnAgainOverTheLastFrameAndTheRestKept) {
+    const auto left = colored({0, 0, 20, 40}, 0xFF0000);
+    const auto right = colored({20, 0, 20, 40}, 0xFF0000);
+    window->addSubview(left);
+    window->addSubview(right);
+    ASSERT_TRUE(Renderer::drawFrame(*window, 2));
+    left->setBackgroundColor(Color::fromRGB(0x0000FF));
+    right->setBackgroundColor(Color::fromRGB(0x0000FF));
+
+    // Rounded out to whole pixels at the scale.
+    gfx::Rect drawn;
+    const gfx::Bitmap* frame = Renderer::drawFrame(*window, 2, {10.3, 5, 12.1, 10}, &drawn);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(drawn, Rect(20, 10, 25, 20));
+    const auto image = frame->makeImage();
+    expectPixel(image, 20, 10, kBlue);
+    expectPixel(image, 44, 29, kBlue);
+    expectPixel(image, 19, 15, kRed);  // outside: the last frame
+    expectPixel(image, 45, 15, kRed);
+    expectPixel(image, 30, 30, kRed);
+
+    // Cut to the surface; nothing outside it.
+    EXPECT_TRUE(Renderer::drawFrame(*window, 2, {30, 30, 50, 50}, &drawn));
+    EXPECT_EQ(drawn, Rect(60, 60, 20, 20));
+    EXPECT_TRUE(Renderer::drawFrame(*window, 2, {-10, 0, 5, 5}, &drawn));
+    EXPECT_TRUE(drawn.isEmpty());
+
+    // Without a last frame at this scale the whole frame is drawn.
+    frame = Renderer::drawFrame(*window, 1, {0, 0, 1, 1}, &drawn);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(drawn, Rect(0, 0, 40, 40));
+    expectPixel(frame->makeImage(), 35, 35, kBlue);
+
+    // A window without a background of its own has the region cleared first.
+    window->setBackgroundColor(std::nullopt);
+    left->removeFromSuperview();
+    frame = Renderer::drawFrame(*window, 1, {0, 0, 10, 10}, &drawn);
+    expectPixel(frame->makeImage(), 5, 5, kClear);
+    expectPixel(frame->makeImage(), 15, 15, kBlue);
 }
 
 TEST_F(RendererTest, DeviceScaleSetsThePixelSize) {
