@@ -3,6 +3,8 @@
 #include "core/MD5.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "core/Fatal.h"
@@ -50,6 +52,7 @@ NetworkThread& NetworkThread::shared() {
         }
         auto* created = new NetworkThread();
         std::thread([created] { created->run(); }).detach();
+        std::atexit([] { shared().stop(); });
         return created;
     }();
     return *thread;
@@ -75,7 +78,7 @@ void NetworkThread::cancel(std::shared_ptr<HTTPExchange> exchange) {
 }
 
 void NetworkThread::run() {
-    for (;;) {
+    while (!stopping_.load()) {
         takeCommands();
         int stillRunning = 0;
         curl_multi_perform(multi_, &stillRunning);
@@ -83,6 +86,18 @@ void NetworkThread::run() {
         expireIdle();
         curl_multi_poll(multi_, nullptr, 0, pollTimeout(), nullptr);
     }
+    std::lock_guard lock(stopMutex_);
+    stopped_ = true;
+    stoppedChanged_.notify_all();
+}
+
+void NetworkThread::stop() {
+    stopping_.store(true);
+    curl_multi_wakeup(multi_);
+    // A step of an exchange (a handshake, loading the authorities) finishes
+    // first; the bound keeps a stuck library call from holding up exit.
+    std::unique_lock lock(stopMutex_);
+    stoppedChanged_.wait_for(lock, std::chrono::seconds(2), [this] { return stopped_; });
 }
 
 int NetworkThread::pollTimeout() const {

@@ -15,10 +15,15 @@
 // multi handle between exchanges when the server keeps them alive.
 //
 // start() and cancel() are safe from any thread.
+//
+// At process exit the thread is stopped before the libraries' own exit
+// handlers run, so that no exchange is inside libcurl or OpenSSL while they
+// clean up their global state.
 
 #include <curl/curl.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <memory>
@@ -53,6 +58,8 @@ private:
     NetworkThread();
 
     void run();
+    // Stops the thread and waits (boundedly) until it has left libcurl.
+    void stop();
     void takeCommands();
     void admit(std::shared_ptr<HTTPExchange> exchange);
     void launch(const std::shared_ptr<HTTPExchange>& exchange);
@@ -70,6 +77,10 @@ private:
     CURLM* const multi_;
     CURLSH* const share_;
     std::atomic<size_t> exchanges_{0};
+    std::atomic<bool> stopping_{false};
+    bool stopped_ = false;  // under stopMutex_
+    std::mutex stopMutex_;
+    std::condition_variable stoppedChanged_;
 
     std::mutex mutex_;
     std::vector<std::shared_ptr<HTTPExchange>> starting_;
