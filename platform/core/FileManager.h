@@ -38,8 +38,6 @@ public:
     // The folder's path inside the app home; not created.
     [[nodiscard]] static std::string folderPath(Folder folder);
     // Creates the folder (and the home) when missing and answers its path.
-    // A named folder of an older install that others may read becomes the
-    // owner's alone.
     static FileResult<std::string> createFolder(Folder folder);
 
     // Where a process keeps what lives only as long as it runs (sockets,

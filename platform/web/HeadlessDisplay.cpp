@@ -181,8 +181,9 @@ bool startServer(std::string* error) {
             dup2(null, STDOUT_FILENO);
         }
         if (logFd >= 0) dup2(logFd, STDERR_FILENO);
+        const char* authority = state.authority.c_str();
         const char* argv[] = {
-            program.c_str(), "-displayfd", displayFd.c_str(), "-auth",     state.authority.c_str(),
+            program.c_str(), "-displayfd", displayFd.c_str(), "-auth",     authority,
             "-screen",       "0",          "1280x1024x24",    "-nolisten", "tcp",
             nullptr};
         execv(program.c_str(), const_cast<char* const*>(argv));

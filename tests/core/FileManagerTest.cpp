@@ -291,21 +291,18 @@ TEST(FileManagerFiles, WhatItCreatesIsTheOwnersAloneUnlessMadeForEveryone) {
     EXPECT_EQ(modeOf(root + "/shared"), 0755u);
 }
 
-TEST(FileManagerHome, NamedFoldersOfAnOlderInstallBecomeTheOwnersAlone) {
+TEST(FileManagerHome, ANewHomeAndItsFoldersAreTheOwnersAlone) {
     const NoUmask noUmask;
-    const std::string home = testsupport::testHome();
-    const std::string album = FileManager::folderPath(Folder::Album);
-    (void)FileManager::removeItem(album);
-    ASSERT_TRUE(FileManager::createDirectory(album, true, core::Visibility::everyone));
-    ASSERT_EQ(modeOf(album), 0755u);
-    ASSERT_TRUE(FileManager::createFolder(Folder::Album));
-    EXPECT_EQ(modeOf(album), 0700u);
-
-    const std::string caches = FileManager::folderPath(Folder::Caches);
-    (void)FileManager::removeItem(home + "/Library");
-    ASSERT_TRUE(FileManager::createFolder(Folder::Caches));
+    testsupport::ScopedEnvironment environment;
+    const std::string home = testFolder() + "/home";
+    environment.set("VANTOR_HOME", home);
+    for (const Folder folder : {Folder::Caches, Folder::Album, Folder::Temporary}) {
+        const auto created = FileManager::createFolder(folder);
+        ASSERT_TRUE(created) << created.error();
+        EXPECT_EQ(modeOf(created.value()), 0700u) << created.value();
+    }
+    EXPECT_EQ(modeOf(home), 0700u);
     EXPECT_EQ(modeOf(home + "/Library"), 0700u);
-    EXPECT_EQ(modeOf(caches), 0700u);
 }
 
 TEST(FileManagerFolders, ProcessFoldersLeftByEndedProcessesGoAtTheNextStart) {
