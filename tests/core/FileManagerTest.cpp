@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -354,16 +353,4 @@ TEST(FileManagerFolders, ProcessFoldersLeftByEndedProcessesGoAtTheNextStart) {
                     {mineName, second.value().substr(root.size() + 1), "sock-2.2-linked"});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(listing(root), expected);
-}
-
-TEST(FileManagerFolders, TheRuntimeFolderIsTheSessionsWhenThereIsOne) {
-    const std::string root = testFolder();
-    testsupport::ScopedEnvironment environment;
-    environment.set("XDG_RUNTIME_DIR", root);
-    EXPECT_EQ(FileManager::runtimeDirectory(), root);
-    for (const char* unusable : {"", "relative", "/no/such/folder"}) {
-        environment.set("XDG_RUNTIME_DIR", std::string(unusable));
-        EXPECT_EQ(FileManager::runtimeDirectory(), std::filesystem::temp_directory_path().string())
-            << unusable;
-    }
 }
