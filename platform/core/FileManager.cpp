@@ -219,10 +219,6 @@ FileResult<std::string> FileManager::createFolder(Folder folder) {
     std::string path = folderPath(folder);
     const auto created = createDirectory(path, true);
     if (!created) return FileResult<std::string>::failure(created);
-    // Older installs made these folders readable by everyone.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 077) != 0)
-        (void)::chmod(path.c_str(), info.st_mode & 0700);
     return path;
 }
 
