@@ -52,7 +52,7 @@ poll() {
 # for the display's own, added once the number is known.
 auth="$work/Xauthority"
 cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
-(umask 077 && xauth -q -f "$auth" add :0 . "$cookie")
+(umask 077 && : >"$auth" && xauth -q -f "$auth" add :0 . "$cookie")
 # Xvfb picks a free display number itself and writes it to fd 3.
 Xvfb -displayfd 3 -auth "$auth" -screen 0 1280x1600x24 -nolisten tcp 3>"$work/display" \
   2>"$work/xvfb.log" &
