@@ -52,7 +52,6 @@ TEST_P(WebViewSandboxService, ThePagesWebProcessIsConfinedAndSeesOnlyWhatItNeeds
         }
         EXPECT_EQ(testsupport::seccompMode(pid), 2);
         EXPECT_FALSE(testsupport::seesPath(pid, secret));
-        EXPECT_FALSE(testsupport::seesPath(pid, testsupport::testHome()));
         EXPECT_TRUE(testsupport::seesPath(pid, decisions->socketPath()));
         EXPECT_TRUE(testsupport::seesPath(pid, extension));
     }
