@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <system_error>
 
 #include "Tour.h"
 #include "core/FileManager.h"
@@ -66,12 +65,16 @@ size_t Tour::saveShareSteps(const std::shared_ptr<app::PhotoViewController>& vie
     clock_.waitUntil([&] { return store::ShareOutbox::recordPaths().size() > recordsBefore; },
                      kOutboxLimit);
     const auto image = newestSharedImage();
-    std::error_code error;
-    if (!image.empty() && !outputFolder_.empty() &&
-        std::filesystem::copy_file(image, outputFolder_ / "share-image.png",
-                                   std::filesystem::copy_options::overwrite_existing, error)) {
-        std::printf("  %s\n", (outputFolder_ / "share-image.png").string().c_str());
-        ++written;
+    if (!image.empty() && !outputFolder_.empty()) {
+        // A copy that everyone may read, like the tour's other pictures (the
+        // outbox keeps its own to the user).
+        const auto target = outputFolder_ / "share-image.png";
+        const auto bytes = core::FileManager::readFile(image.string());
+        if (bytes && core::FileManager::writeAtomically(target.string(), bytes.value(),
+                                                        core::Visibility::everyone)) {
+            std::printf("  %s\n", target.string().c_str());
+            ++written;
+        }
     }
     if (share->cancelButton()) tapView(window, *share->cancelButton());
     clock_.wait(kSheetSettle);

@@ -107,7 +107,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_bench_photo: JPEG encoding failed\n");
         return 1;
     }
-    if (const auto written = core::FileManager::writeAtomically(argv[1], jpeg); !written) {
+    if (const auto written =
+            core::FileManager::writeAtomically(argv[1], jpeg, core::Visibility::everyone);
+        !written) {
         std::fprintf(stderr, "make_bench_photo: %s\n", written.error().c_str());
         return 1;
     }

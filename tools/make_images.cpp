@@ -26,7 +26,9 @@ bool writeImage(const tools::ResourceImage& image, int scale, const std::string&
         std::fprintf(stderr, "make_images: %s: PNG encoding failed\n", path.c_str());
         return false;
     }
-    if (const auto written = core::FileManager::writeAtomically(path, png); !written) {
+    if (const auto written =
+            core::FileManager::writeAtomically(path, png, core::Visibility::everyone);
+        !written) {
         std::fprintf(stderr, "make_images: %s\n", written.error().c_str());
         return false;
     }
@@ -42,7 +44,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    if (const auto made = core::FileManager::createDirectory(folder, true); !made) {
+    if (const auto made =
+            core::FileManager::createDirectory(folder, true, core::Visibility::everyone);
+        !made) {
         std::fprintf(stderr, "make_images: %s\n", made.error().c_str());
         return 1;
     }

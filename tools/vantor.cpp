@@ -235,7 +235,9 @@ int main(int argc, char** argv) {
 
     const std::filesystem::path out = options.out;
     if (!options.window) {
-        if (auto made = core::FileManager::createDirectory(out.string(), true); !made) {
+        if (auto made =
+                core::FileManager::createDirectory(out.string(), true, core::Visibility::everyone);
+            !made) {
             std::fprintf(stderr, "vantor: %s\n", made.error().c_str());
             return 1;
         }

@@ -19,6 +19,14 @@ namespace core {
 
 namespace {
 
+mode_t fileMode(Visibility visibility) {
+    return visibility == Visibility::everyone ? 0644 : 0600;
+}
+
+mode_t folderMode(Visibility visibility) {
+    return visibility == Visibility::everyone ? 0755 : 0700;
+}
+
 std::string errorText(int number) {
     char buffer[256];
     // GNU strerror_r: answers a pointer that may or may not be buffer.
@@ -91,20 +99,90 @@ std::string temporaryPrefix(const std::string& path) {
 }
 
 // Opens a new temporary file beside path; answers its name through tempPath.
-int openTemporaryBeside(const std::string& path, std::string& tempPath) {
+int openTemporaryBeside(const std::string& path, std::string& tempPath, mode_t mode) {
     static std::atomic<unsigned> counter{0};
     const std::string stem = parentFolder(path) + "/" + temporaryPrefix(path);
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = stem + std::to_string(getpid()) + "-" + std::to_string(gettid()) + "-" +
                    std::to_string(counter++);
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
     return -1;
 }
 
+// The start time of a running process, in clock ticks after boot (the 22nd
+// field of /proc/<pid>/stat); 0 when no such process runs.
+unsigned long long processStartTime(pid_t pid) {
+    const int fd = ::open(("/proc/" + std::to_string(pid) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char buffer[1024];
+    const ssize_t size = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    if (size <= 0) return 0;
+    buffer[size] = '\0';
+    // The name in parentheses may hold spaces and parentheses itself.
+    const char* field = std::strrchr(buffer, ')');
+    if (!field) return 0;
+    for (int number = 2; number < 22 && field; ++number) field = std::strchr(field + 1, ' ');
+    return field ? std::strtoull(field + 1, nullptr, 10) : 0;
+}
+
+// The process a folder made by createProcessFolder belongs to, from its name
+// "<pid>.<start time>-XXXXXX" (prefix removed): whether it still runs.
+// Names that are not one answer true, so that nothing else is removed.
+bool ownerRuns(std::string_view name) {
+    const size_t dot = name.find('.');
+    const size_t dash = name.find('-');
+    if (dot == std::string_view::npos || dash == std::string_view::npos || dot == 0 ||
+        dash < dot + 2 || name.size() != dash + 7)
+        return true;
+    const auto digits = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const std::string_view pidText = name.substr(0, dot);
+    const std::string_view startText = name.substr(dot + 1, dash - dot - 1);
+    if (!digits(pidText) || !digits(startText) || pidText.size() > 9 || startText.size() > 19)
+        return true;
+    const auto pid = static_cast<pid_t>(std::stol(std::string(pidText)));
+    const unsigned long long start = std::stoull(std::string(startText));
+    // A pid taken again by a later process counts as ended.
+    return pid > 0 && processStartTime(pid) == start;
+}
+
 }  // namespace
+
+std::string FileManager::runtimeDirectory() {
+    const std::string runtime = environment("XDG_RUNTIME_DIR");
+    if (!runtime.empty() && runtime.front() == '/' && isDirectory(runtime)) return runtime;
+    std::error_code ignored;
+    std::string temporary = std::filesystem::temp_directory_path(ignored).string();
+    return temporary.empty() ? "/tmp" : temporary;
+}
+
+FileResult<std::string> FileManager::createProcessFolder(const std::string& parent,
+                                                         std::string_view prefix) {
+    using Result = FileResult<std::string>;
+    if (const auto names = contentsOfDirectory(parent)) {
+        for (const auto& name : names.value()) {
+            if (!name.starts_with(prefix) ||
+                ownerRuns(std::string_view(name).substr(prefix.size())))
+                continue;
+            const std::string path = parent + "/" + name;
+            struct stat info {};
+            if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+                info.st_uid == ::geteuid())
+                (void)removeItem(path);
+        }
+    }
+    const pid_t self = ::getpid();
+    std::string pattern = parent + "/" + std::string(prefix) + std::to_string(self) + "." +
+                          std::to_string(processStartTime(self)) + "-XXXXXX";
+    if (!::mkdtemp(pattern.data()))
+        return Result::failure(failure("cannot create a folder in", parent, errno));
+    return pattern;
+}
 
 std::string FileManager::homeDirectory() {
     std::string home = environment("VANTOR_HOME");
@@ -144,16 +222,17 @@ FileResult<std::string> FileManager::createFolder(Folder folder) {
     return path;
 }
 
-FileResult<> FileManager::createDirectory(const std::string& path, bool withIntermediates) {
+FileResult<> FileManager::createDirectory(const std::string& path, bool withIntermediates,
+                                          Visibility visibility) {
     if (path.empty()) return failure("cannot create folder", path, ENOENT);
     if (withIntermediates) {
         const std::string parent = parentFolder(path);
         if (parent != path && parent != "/" && parent != "." && !isDirectory(parent)) {
-            const auto made = createDirectory(parent, true);
+            const auto made = createDirectory(parent, true, visibility);
             if (!made) return made;
         }
     }
-    if (::mkdir(path.c_str(), 0755) == 0) return {};
+    if (::mkdir(path.c_str(), folderMode(visibility)) == 0) return {};
     const int number = errno;
     if (number == EEXIST) {
         if (isDirectory(path)) return {};
@@ -201,10 +280,11 @@ bool FileManager::isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-FileResult<> FileManager::writeAtomically(const std::string& path, std::string_view bytes) {
+FileResult<> FileManager::writeAtomically(const std::string& path, std::string_view bytes,
+                                          Visibility visibility) {
     if (path.empty() || path.back() == '/') return failure("cannot write", path, EISDIR);
     std::string tempPath;
-    const int fd = openTemporaryBeside(path, tempPath);
+    const int fd = openTemporaryBeside(path, tempPath, fileMode(visibility));
     if (fd < 0) return failure("cannot create a temporary file for", path, errno);
 
     auto result = writeAll(fd, bytes, tempPath);
@@ -221,9 +301,11 @@ FileResult<> FileManager::writeAtomically(const std::string& path, std::string_v
 }
 
 FileResult<> FileManager::writeAtomically(const std::string& path,
-                                          std::span<const std::uint8_t> bytes) {
+                                          std::span<const std::uint8_t> bytes,
+                                          Visibility visibility) {
     return writeAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+        visibility);
 }
 
 size_t FileManager::removeAbandonedTemporaryFiles(const std::string& path) {
@@ -242,7 +324,8 @@ size_t FileManager::removeAbandonedTemporaryFiles(const std::string& path) {
 }
 
 FileResult<> FileManager::createExclusively(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          fileMode(Visibility::ownerOnly));
     if (fd < 0) return failure("cannot create", path, errno);
     auto result = writeAll(fd, bytes, path);
     if (::close(fd) != 0 && result) result = failure("cannot close", path, errno);

@@ -20,6 +20,13 @@ namespace core {
 
 enum class Folder { Documents, Caches, Preferences, Temporary, Album };
 
+// Who may read what is created. What the app and the SDK keep (defaults,
+// caches, the album, the outbox, archives, temporary files) is the user's
+// alone: files 0600, folders 0700. Only what is made for other programs or
+// people (the images a tool writes, build outputs) is readable by everyone:
+// 0644 and 0755, less the umask.
+enum class Visibility { ownerOnly, everyone };
+
 struct VolumeSpace {
     std::uint64_t freeBytes = 0;  // available to an unprivileged process
     std::uint64_t totalBytes = 0;
@@ -33,8 +40,21 @@ public:
     // Creates the folder (and the home) when missing and answers its path.
     static FileResult<std::string> createFolder(Folder folder);
 
-    // An existing folder is success; an existing file at path is an error.
-    static FileResult<> createDirectory(const std::string& path, bool withIntermediates);
+    // Where a process keeps what lives only as long as it runs (sockets,
+    // keys): $XDG_RUNTIME_DIR when it names a folder, else the system's
+    // temporary folder.
+    [[nodiscard]] static std::string runtimeDirectory();
+    // Makes a new folder, the owner's alone, in parent for this process:
+    // "<prefix><pid>.<start time>-XXXXXX". The folders of that prefix that a
+    // process which has since ended left behind (it crashed, or was killed)
+    // are removed first; only folders owned by this user are touched.
+    static FileResult<std::string> createProcessFolder(const std::string& parent,
+                                                       std::string_view prefix);
+
+    // An existing folder is success, left as it is; an existing file at path
+    // is an error. Missing intermediates get the same visibility.
+    static FileResult<> createDirectory(const std::string& path, bool withIntermediates,
+                                        Visibility visibility = Visibility::ownerOnly);
     // Removes a file, or a folder with everything in it. A missing path is a
     // failure with errorNumber() == ENOENT.
     static FileResult<> removeItem(const std::string& path);
@@ -49,14 +69,18 @@ public:
 
     // Writes through a temporary file in the same folder, flushed to disk and
     // renamed over path, then flushes the folder: a crash leaves the old or
-    // the new contents, never a mix.
-    static FileResult<> writeAtomically(const std::string& path, std::string_view bytes);
+    // the new contents, never a mix. The new file has the visibility given,
+    // whatever the file it replaces had.
+    static FileResult<> writeAtomically(const std::string& path, std::string_view bytes,
+                                        Visibility visibility = Visibility::ownerOnly);
     static FileResult<> writeAtomically(const std::string& path,
-                                        std::span<const std::uint8_t> bytes);
+                                        std::span<const std::uint8_t> bytes,
+                                        Visibility visibility = Visibility::ownerOnly);
     // Deletes the temporary files that writeAtomically left beside path in
     // processes that have since died mid-write. Answers how many it deleted.
     static size_t removeAbandonedTemporaryFiles(const std::string& path);
-    // Creates path and writes bytes; fails with EEXIST when path exists.
+    // Creates path, the owner's alone, and writes bytes; fails with EEXIST
+    // when path exists.
     static FileResult<> createExclusively(const std::string& path, std::string_view bytes);
 
     static FileResult<std::string> readFile(const std::string& path);

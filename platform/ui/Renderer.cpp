@@ -289,7 +289,8 @@ bool Renderer::writePNG(Window& window, const std::string& path) {
         core::Console::log("Renderer: cannot encode '" + path + "' as PNG");
         return false;
     }
-    if (auto written = core::FileManager::writeAtomically(path, bytes); !written) {
+    if (auto written = core::FileManager::writeAtomically(path, bytes, core::Visibility::everyone);
+        !written) {
         core::Console::log("Renderer: " + written.error());
         return false;
     }

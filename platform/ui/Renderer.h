@@ -37,7 +37,8 @@ public:
     [[nodiscard]] static const gfx::Bitmap* drawFrame(Window& window, double scale,
                                                       const gfx::Rect& region,
                                                       gfx::Rect* drawnPixels);
-    // Renders and writes a PNG; false with a console line when writing fails.
+    // Renders and writes a PNG that everyone may read (it is for people to
+    // look at); false with a console line when writing fails.
     [[nodiscard]] static bool writePNG(Window& window, const std::string& path);
     // Lays the view's tree out, then draws the view (at its alpha, without
     // its own transform) and its subviews with its bounds stretched over

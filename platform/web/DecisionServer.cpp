@@ -14,17 +14,13 @@
 #include <vector>
 
 #include "core/Console.h"
+#include "core/FileManager.h"
 
 namespace web {
 
 namespace {
 
-std::string runtimeFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::error_code ignored;
-    if (runtime && *runtime && std::filesystem::is_directory(runtime, ignored)) return runtime;
-    return std::filesystem::temp_directory_path(ignored).string();
-}
+constexpr const char* kFolderPrefix = "vantor-web-";
 
 void removeFolder(const std::string& folder) {
     std::error_code ignored;
@@ -95,10 +91,13 @@ DecisionServer* DecisionServer::shared(std::string* error) {
         if (error) *error = failure;
         return nullptr;
     }
-    std::string pattern = runtimeFolder() + "/vantor-web-XXXXXX";
+    // A crashed process leaves its folder behind: the next one removes it.
+    const std::string runtime = core::FileManager::runtimeDirectory();
     sockaddr_un address{};
     const auto made = [&]() -> bool {
-        if (!mkdtemp(pattern.data())) return false;
+        const auto folder = core::FileManager::createProcessFolder(runtime, kFolderPrefix);
+        if (!folder) return false;
+        const std::string& pattern = folder.value();
         std::unique_ptr<DecisionServer> candidate(new DecisionServer);
         candidate->folder_ = pattern;
         candidate->socketPath_ = pattern + "/decide";
@@ -121,7 +120,7 @@ DecisionServer* DecisionServer::shared(std::string* error) {
         return true;
     };
     if (!made()) {
-        failure = "web views: cannot make the navigation socket under " + runtimeFolder();
+        failure = "web views: cannot make the navigation socket under " + runtime;
         if (error) *error = failure;
         return nullptr;
     }

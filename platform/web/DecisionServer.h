@@ -3,8 +3,8 @@
 // (see WebProcessProtocol.h): it listens in a private folder, reads each
 // query from the main context's dispatch and answers with what the handler
 // decides. A web process waits for the answer, so the handler answers at
-// once, on the main thread. Made once per process; the socket goes away at
-// exit.
+// once, on the main thread. Made once per process; the socket's folder goes
+// away at exit, and one that a crashed process left goes at the next start.
 
 #include <cstdint>
 #include <functional>

@@ -13,16 +13,24 @@
 #include <filesystem>
 #include <string_view>
 
+#include "core/FileManager.h"
+#include "core/Random.h"
+
 namespace web {
 
 namespace {
 
 constexpr int kStartLimitMs = 10'000;
+constexpr const char* kFolderPrefix = "vantor-display-";
+constexpr std::string_view kCookieName = "MIT-MAGIC-COOKIE-1";
+constexpr size_t kCookieBytes = 16;
 
 struct Server {
     pid_t pid = -1;
     pid_t owner = -1;  // the process that started it (not a forked child)
     std::string display;
+    std::string folder;  // the owner's alone, holding the authority file
+    std::string authority;
 };
 
 Server& server() {
@@ -30,14 +38,61 @@ Server& server() {
     return state;
 }
 
+bool fail(std::string* error, std::string message) {
+    if (error) *error = std::move(message);
+    return false;
+}
+
 void stopServer() {
     Server& state = server();
-    if (state.pid <= 0 || state.owner != getpid()) return;
-    kill(state.pid, SIGTERM);
-    int status = 0;
-    while (waitpid(state.pid, &status, 0) < 0 && errno == EINTR) {
+    if (state.owner != getpid()) return;
+    if (state.pid > 0) {
+        kill(state.pid, SIGTERM);
+        int status = 0;
+        while (waitpid(state.pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        state.pid = -1;
     }
-    state.pid = -1;
+    if (!state.folder.empty()) (void)core::FileManager::removeItem(state.folder);
+    state.folder.clear();
+}
+
+// An authority file entry (the format clients and the server read): family,
+// address, display number, protocol name and data, each with a big-endian
+// 16-bit length but the family. The wildcard family and an empty display
+// number let it serve any address of the display, whatever number the
+// server picks.
+std::string authorityEntry(std::string_view cookie) {
+    std::string entry = "\xff\xff";
+    for (const std::string_view field :
+         {std::string_view(), std::string_view(), kCookieName, cookie}) {
+        entry += char(field.size() >> 8);
+        entry += char(field.size() & 0xff);
+        entry += field;
+    }
+    return entry;
+}
+
+// A new random cookie in an authority file of a folder of this process's
+// own: clients without it cannot connect to the server.
+bool makeAuthority(Server& state, std::string* error) {
+    auto folder = core::FileManager::createProcessFolder(core::FileManager::runtimeDirectory(),
+                                                         kFolderPrefix);
+    if (!folder) return fail(error, "no display: " + folder.error());
+    state.folder = std::move(folder).value();
+    state.owner = getpid();
+    std::string cookie;
+    while (cookie.size() < kCookieBytes) {
+        const std::uint64_t bits = core::Random::secureUInt64();
+        cookie.append(reinterpret_cast<const char*>(&bits), sizeof bits);
+    }
+    state.authority = state.folder + "/Xauthority";
+    if (auto written = core::FileManager::writeAtomically(state.authority, authorityEntry(cookie));
+        !written) {
+        stopServer();
+        return fail(error, "no display: " + written.error());
+    }
+    return true;
 }
 
 std::string findProgram(std::string_view name) {
@@ -63,11 +118,6 @@ std::string readLog(int fd) {
         text.append(buffer, size_t(got));
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     return text;
-}
-
-bool fail(std::string* error, std::string message) {
-    if (error) *error = std::move(message);
-    return false;
 }
 
 // Reads the display number the server writes once it accepts connections.
@@ -100,8 +150,13 @@ bool startServer(std::string* error) {
         return fail(error,
                     "no display: DISPLAY is not set and Xvfb is not installed (tools/setup.sh "
                     "installs it)");
+    Server& state = server();
+    if (!makeAuthority(state, error)) return false;
     int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return fail(error, "no display: cannot make a pipe");
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+        stopServer();
+        return fail(error, "no display: cannot make a pipe");
+    }
     char logPath[] = "/tmp/vantor-xvfb-XXXXXX";
     const int logFd = mkostemp(logPath, O_CLOEXEC);
     if (logFd >= 0) unlink(logPath);
@@ -112,6 +167,7 @@ bool startServer(std::string* error) {
         close(pipeFds[0]);
         close(pipeFds[1]);
         if (logFd >= 0) close(logFd);
+        stopServer();
         return fail(error, "no display: cannot start Xvfb");
     }
     if (pid == 0) {
@@ -125,17 +181,18 @@ bool startServer(std::string* error) {
             dup2(null, STDOUT_FILENO);
         }
         if (logFd >= 0) dup2(logFd, STDERR_FILENO);
-        const char* argv[] = {program.c_str(), "-displayfd", displayFd.c_str(),
-                              "-screen",       "0",          "1280x1024x24",
-                              "-nolisten",     "tcp",        nullptr};
+        const char* authority = state.authority.c_str();
+        const char* argv[] = {
+            program.c_str(), "-displayfd", displayFd.c_str(), "-auth",     authority,
+            "-screen",       "0",          "1280x1024x24",    "-nolisten", "tcp",
+            nullptr};
         execv(program.c_str(), const_cast<char* const*>(argv));
         _exit(127);
     }
     close(pipeFds[1]);
     const std::string number = awaitDisplayNumber(pipeFds[0], pid);
     close(pipeFds[0]);
-    server().pid = pid;
-    server().owner = getpid();
+    state.pid = pid;
     if (number.empty()) {
         stopServer();
         std::string message = "no display: Xvfb did not start within 10 s";
@@ -146,8 +203,9 @@ bool startServer(std::string* error) {
         return fail(error, std::move(message));
     }
     if (logFd >= 0) close(logFd);
-    server().display = ":" + number;
-    setenv("DISPLAY", server().display.c_str(), 1);
+    state.display = ":" + number;
+    setenv("DISPLAY", state.display.c_str(), 1);
+    setenv("XAUTHORITY", state.authority.c_str(), 1);
     setenv("GDK_BACKEND", "x11", 1);
     std::atexit(stopServer);
     return true;
@@ -158,6 +216,7 @@ bool startServer(std::string* error) {
 bool HeadlessDisplay::ensure(std::string* error) {
     if (!server().display.empty()) {
         setenv("DISPLAY", server().display.c_str(), 1);
+        setenv("XAUTHORITY", server().authority.c_str(), 1);
         return true;
     }
     const char* x = std::getenv("DISPLAY");
@@ -168,6 +227,10 @@ bool HeadlessDisplay::ensure(std::string* error) {
 
 std::string HeadlessDisplay::startedDisplay() {
     return server().display;
+}
+
+std::string HeadlessDisplay::authorityFile() {
+    return server().display.empty() ? std::string() : server().authority;
 }
 
 }  // namespace web

@@ -126,6 +126,10 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
     } else {
         engine = webkit_web_context_new_ephemeral();
     }
+    // Pages are untrusted code: their web processes run in the engine's
+    // sandbox (namespaces of their own, a file system of the system's
+    // libraries and what is added below, a system call filter).
+    webkit_web_context_set_sandbox_enabled(engine, TRUE);
     const std::string folder = extensionFolder();
     std::error_code ignored;
     const bool hasExtension =
@@ -149,7 +153,8 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
                               g_variant_new_string(server->socketPath().c_str()));
         webkit_web_context_set_web_extensions_initialization_user_data(
             engine, g_variant_builder_end(&data));
-        // Reachable when the library runs its web processes in a sandbox.
+        // The one folder of ours the sandboxed web process needs besides
+        // the extension's own (which the engine exposes): the socket's.
         webkit_web_context_add_path_to_sandbox(engine, server->folder().c_str(), FALSE);
     }
     auto context = std::make_shared<WebContext>(engine, configuration.kind,

@@ -3,8 +3,9 @@
 // its network process and data store, the schemes it serves and the web
 // process extension it loads. Views of one kind and persistence share one
 // context; the first one starts the engine (GLib's main loop as the main
-// thread's waiter, a display, GTK). Main thread only; contexts live until
-// the process ends.
+// thread's waiter, a display, GTK). Every context runs its web processes in
+// the engine's sandbox. Main thread only; contexts live until the process
+// ends.
 
 #include <memory>
 #include <set>

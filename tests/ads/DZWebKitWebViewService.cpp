@@ -1,14 +1,18 @@
 // The WebKit kind's user scripts on pages of the local ad server: the MRAID
 // swap (the delegate's script URL in place of the page's "mraid.js", also
-// for scripts inserted later) and the viewport fix.
+// for scripts inserted later) and the viewport fix; and the engine's sandbox
+// around the ad page's web process.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <set>
 
 #include "AdWebTesting.h"
 #include "ads/web/view/DZWebKitWebView.h"
+#include "core/FileManager.h"
 #include "fixtures/AdServer.h"
+#include "support/ProcessTree.h"
 
 namespace {
 
@@ -197,6 +201,32 @@ TEST_F(DZWebKitWebViewService, TheViewportIsFixedAtScaleOne) {
     ASSERT_TRUE(load(*serverView, "/test/adview/bare.html"));
     EXPECT_EQ(evaluate(*serverView, "window.serverViewport"), core::Value(1));
     EXPECT_EQ(evaluate(*serverView, viewport), core::Value());
+}
+
+TEST_F(DZWebKitWebViewService, AnAdPageRunsInTheEnginesSandbox) {
+    // The SDK's stored state, which an ad page must not read.
+    const std::string defaults =
+        core::FileManager::folderPath(core::Folder::Preferences) + "/sandbox-probe.json";
+    ASSERT_TRUE(core::FileManager::createFolder(core::Folder::Preferences));
+    ASSERT_TRUE(core::FileManager::writeAtomically(defaults, "{}"));
+    servePage("/test/adview/ad.html", "<html><body><script>window.ran = 1;</script></body></html>");
+    const auto view = makeView();
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(load(*view, "/test/adview/ad.html"));
+    EXPECT_EQ(evaluate(*view, "window.ran"), core::Value(1));
+
+    const auto processes = testsupport::webProcesses();
+    ASSERT_FALSE(processes.empty());
+    for (const pid_t pid : processes) {
+        SCOPED_TRACE("web process " + std::to_string(pid));
+        const std::string mounts = testsupport::namespaceOf(pid, "mnt");
+        ASSERT_FALSE(mounts.empty());
+        EXPECT_NE(mounts, testsupport::namespaceOf(getpid(), "mnt"));
+        EXPECT_NE(testsupport::namespaceOf(pid, "net"), testsupport::namespaceOf(getpid(), "net"));
+        EXPECT_EQ(testsupport::seccompMode(pid), 2);
+        EXPECT_FALSE(testsupport::seesPath(pid, defaults));
+        EXPECT_TRUE(testsupport::seesPath(pid, "/usr/lib"));
+    }
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // Save and share in the viewer inside the launched app: the size sheet, the
-// album files and their toasts, the composed share image in the outbox, and
-// the quote carried in both.
+// album files and their toasts, the composed share image in the outbox, the
+// quote carried in both, and what the app keeps being the user's alone.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -296,6 +298,39 @@ TEST_F(SaveShareScenario, TheQuoteIsCarriedIntoTheSavedAndTheSharedImage) {
     }
     EXPECT_GT(strokes, 50);
     EXPECT_LT(mismatches, strokes / 10);
+}
+
+TEST_F(SaveShareScenario, WhatTheAppKeepsOnlyItsUserMayRead) {
+    const mode_t saved = umask(022);
+    const auto viewer = openDownloaded(43);
+    const size_t records = store::ShareOutbox::recordPaths().size();
+    tap(*viewer->bbarShareButton());
+    app.settle(0.5);
+    const auto sheet = std::dynamic_pointer_cast<store::ActivityViewController>(
+        navigation()->presentedViewController());
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(app.waitFor([&] { return store::ShareOutbox::recordPaths().size() > records; }));
+    tap(*sheet->cancelButton());
+    app.settle(0.5);
+    saveWithRow(*viewer, 1);
+    ASSERT_TRUE(waitForToast(PhotoViewController::kSaveSucceededText));
+    umask(saved);
+
+    // Defaults, caches, the album and the outbox, whoever wrote them.
+    size_t files = 0;
+    std::error_code error;
+    const std::string home = core::FileManager::homeDirectory();
+    for (auto entry = std::filesystem::recursive_directory_iterator(home, error);
+         entry != std::filesystem::recursive_directory_iterator(); entry.increment(error)) {
+        struct stat info {};
+        ASSERT_EQ(lstat(entry->path().c_str(), &info), 0) << entry->path();
+        if (S_ISLNK(info.st_mode)) continue;
+        if (S_ISREG(info.st_mode)) ++files;
+        EXPECT_EQ(info.st_mode & 077, 0u)
+            << entry->path() << " is " << std::oct << (info.st_mode & 0777);
+    }
+    EXPECT_FALSE(error) << error.message();
+    EXPECT_GE(files, 3u) << "the album's photo, the outbox's image and its record at least";
 }
 
 }  // namespace

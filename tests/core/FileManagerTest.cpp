@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <thread>
@@ -25,6 +27,25 @@ std::string testFolder() {
     EXPECT_TRUE(FileManager::createDirectory(path, true));
     return path;
 }
+
+// The permission bits of path.
+mode_t modeOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
+// Lets the modes asked for show as they are for the test's lifetime.
+class NoUmask {
+public:
+    NoUmask() : saved_(::umask(0)) {}
+    ~NoUmask() { ::umask(saved_); }
+    NoUmask(const NoUmask&) = delete;
+    NoUmask& operator=(const NoUmask&) = delete;
+
+private:
+    mode_t saved_;
+};
 
 std::vector<std::string> listing(const std::string& folder) {
     auto names = FileManager::contentsOfDirectory(folder);
@@ -238,4 +259,98 @@ TEST(FileManagerFolders, ResolvedPathFollowsLinksAndDots) {
     EXPECT_EQ(FileManager::resolvedPath(folder + "/link/deep/../deep/.").value(),
               FileManager::resolvedPath(folder + "/real/deep").value());
     EXPECT_FALSE(FileManager::resolvedPath(folder + "/link/absent"));
+}
+
+TEST(FileManagerFiles, WhatItCreatesIsTheOwnersAloneUnlessMadeForEveryone) {
+    const NoUmask noUmask;
+    const std::string root = testFolder();
+    ASSERT_TRUE(FileManager::createDirectory(root + "/own/inner", true));
+    EXPECT_EQ(modeOf(root + "/own"), 0700u);
+    EXPECT_EQ(modeOf(root + "/own/inner"), 0700u);
+    ASSERT_TRUE(FileManager::writeAtomically(root + "/own/defaults", "{}"));
+    EXPECT_EQ(modeOf(root + "/own/defaults"), 0600u);
+    ASSERT_TRUE(FileManager::createExclusively(root + "/own/flag", ""));
+    EXPECT_EQ(modeOf(root + "/own/flag"), 0600u);
+
+    // A file that others could read is replaced by one they cannot.
+    ASSERT_TRUE(FileManager::writeAtomically(root + "/own/old", "x", core::Visibility::everyone));
+    EXPECT_EQ(modeOf(root + "/own/old"), 0644u);
+    ASSERT_TRUE(FileManager::writeAtomically(root + "/own/old", "y"));
+    EXPECT_EQ(modeOf(root + "/own/old"), 0600u);
+
+    ASSERT_TRUE(
+        FileManager::createDirectory(root + "/shared/pictures", true, core::Visibility::everyone));
+    EXPECT_EQ(modeOf(root + "/shared"), 0755u);
+    EXPECT_EQ(modeOf(root + "/shared/pictures"), 0755u);
+    ASSERT_TRUE(FileManager::writeAtomically(root + "/shared/pictures/page.png", "png",
+                                             core::Visibility::everyone));
+    EXPECT_EQ(modeOf(root + "/shared/pictures/page.png"), 0644u);
+    // An existing folder keeps what it has.
+    ASSERT_TRUE(FileManager::createDirectory(root + "/shared", true));
+    EXPECT_EQ(modeOf(root + "/shared"), 0755u);
+}
+
+TEST(FileManagerHome, ANewHomeAndItsFoldersAreTheOwnersAlone) {
+    const NoUmask noUmask;
+    testsupport::ScopedEnvironment environment;
+    const std::string home = testFolder() + "/home";
+    environment.set("VANTOR_HOME", home);
+    for (const Folder folder : {Folder::Caches, Folder::Album, Folder::Temporary}) {
+        const auto created = FileManager::createFolder(folder);
+        ASSERT_TRUE(created) << created.error();
+        EXPECT_EQ(modeOf(created.value()), 0700u) << created.value();
+    }
+    EXPECT_EQ(modeOf(home), 0700u);
+    EXPECT_EQ(modeOf(home + "/Library"), 0700u);
+}
+
+TEST(FileManagerFolders, ProcessFoldersLeftByEndedProcessesGoAtTheNextStart) {
+    const std::string root = testFolder();
+    int channel[2];
+    ASSERT_EQ(pipe(channel), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Ends without cleaning up, as a crash would.
+        const auto made = FileManager::createProcessFolder(root, "sock-");
+        const std::string path = made ? made.value() : "";
+        (void)!write(channel[1], path.data(), path.size());
+        _exit(0);
+    }
+    close(channel[1]);
+    char buffer[512] = {};
+    const ssize_t got = read(channel[0], buffer, sizeof buffer - 1);
+    close(channel[0]);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    ASSERT_GT(got, 0);
+    const std::string abandoned(buffer, size_t(got));
+    ASSERT_TRUE(FileManager::isDirectory(abandoned));
+    EXPECT_EQ(modeOf(abandoned), 0700u);
+
+    const auto mine = FileManager::createProcessFolder(root, "sock-");
+    ASSERT_TRUE(mine) << mine.error();
+    EXPECT_FALSE(FileManager::fileExists(abandoned));
+    EXPECT_EQ(modeOf(mine.value()), 0700u);
+    const std::string mineName = mine.value().substr(root.size() + 1);
+    EXPECT_TRUE(mineName.starts_with("sock-" + std::to_string(getpid()) + ".")) << mineName;
+
+    const std::vector<std::string> kept = {"sock-1.1-abcdef",  // not a folder
+                                           "sock-notes", "sockets-2.2-abcdef", "other"};
+    ASSERT_TRUE(FileManager::createExclusively(root + "/" + kept[0], ""));
+    for (size_t i = 1; i < kept.size(); ++i)
+        ASSERT_TRUE(FileManager::createDirectory(root + "/" + kept[i], false));
+    // This process runs, but not since boot tick 1: that one ended and its
+    // pid was taken again.
+    const std::string reused = root + "/sock-" + std::to_string(getpid()) + ".1-uvwxyz";
+    ASSERT_TRUE(FileManager::createDirectory(reused, false));
+    ASSERT_EQ(symlink(root.c_str(), (root + "/sock-2.2-linked").c_str()), 0);
+
+    const auto second = FileManager::createProcessFolder(root, "sock-");
+    ASSERT_TRUE(second) << second.error();
+    EXPECT_NE(second.value(), mine.value());
+    auto expected = kept;
+    expected.insert(expected.end(),
+                    {mineName, second.value().substr(root.size() + 1), "sock-2.2-linked"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listing(root), expected);
 }

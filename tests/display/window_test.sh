@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# The desktop window end to end: starts Xvfb on a free display, opens
-# `vantor --window` on the local services, drags the explore feed and clicks
-# the featured tab title through the X server (xdotool), checks screenshots
-# of the window (ImageMagick's import) before and after, measures the idle
-# process's CPU time, and closes the app the way the desktop does.
+# The desktop window end to end: starts Xvfb on a free display, for clients
+# with its cookie only, opens `vantor --window` on the local services, drags
+# the explore feed and clicks the featured tab title through the X server
+# (xdotool), checks screenshots of the window (ImageMagick's import) before
+# and after, measures the idle process's CPU time, and closes the app the way
+# the desktop does.
 #   window_test.sh path/to/vantor
 # Exits 77 (skipped) when the X tools are not installed.
 set -euo pipefail
 
 vantor=${1:?usage: window_test.sh path/to/vantor}
-for tool in Xvfb xdotool import identify compare; do
+for tool in Xvfb xauth xdotool import identify compare; do
   if ! command -v "$tool" >/dev/null; then
     echo "skipped: $tool is not installed (tools/setup.sh installs it)"
     exit 77
@@ -45,11 +46,24 @@ poll() {
   return 1
 }
 
+# Only clients holding a random cookie may use the server: the authority
+# file sits in the test's own folder (mktemp -d: the user's alone). The
+# server takes the cookie whatever display its entry names; clients look
+# for the display's own, added once the number is known.
+auth="$work/Xauthority"
+cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+(umask 077 && : >"$auth" && xauth -q -f "$auth" add :0 . "$cookie")
 # Xvfb picks a free display number itself and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1280x1600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -auth "$auth" -screen 0 1280x1600x24 -nolisten tcp 3>"$work/display" \
+  2>"$work/xvfb.log" &
 xvfb=$!
 poll 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"
+xauth -q -f "$auth" add "$DISPLAY" . "$cookie"
+if XAUTHORITY=/dev/null xdotool getmouselocation >/dev/null 2>&1; then
+  fail "a client without the cookie reached the display"
+fi
+export XAUTHORITY="$auth"
 
 mkdir "$work/home"
 "$vantor" --window --home "$work/home" >"$work/app.log" 2>&1 &

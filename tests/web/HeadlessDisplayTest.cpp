@@ -1,13 +1,24 @@
 // The display web views draw on when none is set: an Xvfb of the process's
-// own, or a clear failure when there is no Xvfb to start.
+// own that only clients with its cookie may use, or a clear failure when
+// there is no Xvfb to start.
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 
+#include "core/FileManager.h"
+#include "support/ProcessTree.h"
+#include "support/TestEnvironment.h"
 #include "web/HeadlessDisplay.h"
 
 namespace {
@@ -36,6 +47,67 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
+// Starts a server of this process's own, whatever the environment names.
+std::string startOwnDisplay(Environment& environment) {
+    if (web::HeadlessDisplay::startedDisplay().empty()) {
+        environment.set("DISPLAY", nullptr);
+        environment.set("WAYLAND_DISPLAY", nullptr);
+    }
+    std::string error;
+    EXPECT_TRUE(web::HeadlessDisplay::ensure(&error)) << error;
+    return web::HeadlessDisplay::startedDisplay();
+}
+
+// The cookie of an authority file of one entry: its last field.
+std::string cookieIn(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream contents;
+    contents << file.rdbuf();
+    std::string bytes = contents.str();
+    size_t at = 2;  // after the family
+    std::string field;
+    for (int i = 0; i < 4 && at + 2 <= bytes.size(); ++i) {
+        const size_t size = (size_t(std::uint8_t(bytes[at])) << 8) | std::uint8_t(bytes[at + 1]);
+        field = bytes.substr(at + 2, size);
+        at += 2 + size;
+    }
+    return field;
+}
+
+// Opens a connection to the display's socket as an X client does and
+// answers the server's first reply byte: 1 accepted, 0 refused, -1 no reply.
+int connectionAnswer(const std::string& display, const std::string& protocol,
+                     const std::string& cookie) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = "/tmp/.X11-unix/X" + display.substr(1);
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (fd >= 0) close(fd);
+        return -1;
+    }
+    const auto padded = [](std::string text) {
+        text.resize((text.size() + 3) / 4 * 4, '\0');
+        return text;
+    };
+    // Little-endian set-up: protocol 11.0 and the authorization offered.
+    std::string setup = {'l', 0, 11, 0, 0, 0};
+    setup += char(protocol.size() & 0xff);
+    setup += char(protocol.size() >> 8);
+    setup += char(cookie.size() & 0xff);
+    setup += char(cookie.size() >> 8);
+    setup += std::string(2, '\0');
+    setup += padded(protocol) + padded(cookie);
+    char answer = -1;
+    if (write(fd, setup.data(), setup.size()) != ssize_t(setup.size()) || read(fd, &answer, 1) != 1)
+        answer = -1;
+    close(fd);
+    return answer;
+}
+
+}  // namespace
+
 TEST(HeadlessDisplayTest, WithoutXvfbItFailsWithAMessage) {
     if (!web::HeadlessDisplay::startedDisplay().empty()) GTEST_SKIP() << "a server runs already";
     Environment environment;
@@ -49,16 +121,53 @@ TEST(HeadlessDisplayTest, WithoutXvfbItFailsWithAMessage) {
 
 TEST(HeadlessDisplayTest, WithoutADisplayItStartsItsOwnServer) {
     Environment environment;
-    if (web::HeadlessDisplay::startedDisplay().empty()) {
-        environment.set("DISPLAY", nullptr);
-        environment.set("WAYLAND_DISPLAY", nullptr);
-    }
-    std::string error;
-    ASSERT_TRUE(web::HeadlessDisplay::ensure(&error)) << error;
-    const std::string display = web::HeadlessDisplay::startedDisplay();
-    if (display.empty()) GTEST_SKIP() << "the environment names a display";
+    const std::string display = startOwnDisplay(environment);
+    ASSERT_FALSE(display.empty());
     EXPECT_EQ(std::getenv("DISPLAY"), display);
     EXPECT_TRUE(std::filesystem::exists("/tmp/.X11-unix/X" + display.substr(1)));
 }
 
-}  // namespace
+TEST(HeadlessDisplayTest, OnlyClientsHoldingTheCookieMayConnect) {
+    Environment environment;
+    const std::string display = startOwnDisplay(environment);
+    ASSERT_FALSE(display.empty());
+    const std::string authority = web::HeadlessDisplay::authorityFile();
+    ASSERT_FALSE(authority.empty());
+    EXPECT_EQ(std::getenv("XAUTHORITY"), authority);
+    struct stat info {};
+    ASSERT_EQ(stat(authority.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(stat(std::filesystem::path(authority).parent_path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    const std::string cookie = cookieIn(authority);
+    ASSERT_EQ(cookie.size(), 16u);
+    std::string wrong = cookie;
+    wrong[0] = char(wrong[0] ^ 1);
+    EXPECT_EQ(connectionAnswer(display, "", ""), 0);
+    EXPECT_EQ(connectionAnswer(display, "MIT-MAGIC-COOKIE-1", wrong), 0);
+    EXPECT_EQ(connectionAnswer(display, "MIT-MAGIC-COOKIE-1", cookie), 1);
+}
+
+TEST(HeadlessDisplayTest, TheCookieFolderOfACrashedProcessGoesAtTheNextStart) {
+    if (!web::HeadlessDisplay::startedDisplay().empty()) GTEST_SKIP() << "a server runs already";
+    Environment environment;
+    environment.set("DISPLAY", nullptr);
+    environment.set("WAYLAND_DISPLAY", nullptr);
+    // A runtime folder of the test's own, so that nothing else is in it.
+    const std::string runtime = testsupport::testHome() + "/run-display";
+    ASSERT_TRUE(core::FileManager::createDirectory(runtime, true));
+    environment.set("XDG_RUNTIME_DIR", runtime.c_str());
+
+    const std::string left = testsupport::answerOfKilledChild([] {
+        if (!web::HeadlessDisplay::ensure(nullptr)) return std::string();
+        return std::filesystem::path(web::HeadlessDisplay::authorityFile()).parent_path().string();
+    });
+    ASSERT_TRUE(left.starts_with(runtime + "/")) << left;
+    ASSERT_TRUE(core::FileManager::isDirectory(left));
+
+    std::string error;
+    ASSERT_TRUE(web::HeadlessDisplay::ensure(&error)) << error;
+    EXPECT_FALSE(core::FileManager::fileExists(left));
+    EXPECT_TRUE(web::HeadlessDisplay::authorityFile().starts_with(runtime + "/"));
+}

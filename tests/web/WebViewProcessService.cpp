@@ -4,36 +4,15 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "WebViewTesting.h"
+#include "support/ProcessTree.h"
 #include "web/JSContext.h"
 
 namespace {
 
 using namespace webtesting;
 
-// The engine's web processes among this process's children.
-std::vector<pid_t> webProcesses() {
-    std::vector<pid_t> found;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line)) continue;
-        const size_t open = line.find('(');
-        const size_t close = line.rfind(')');
-        if (open == std::string::npos || close == std::string::npos) continue;
-        const std::string name = line.substr(open + 1, close - open - 1);
-        std::istringstream rest(line.substr(close + 2));
-        char state = 0;
-        pid_t parent = 0;
-        rest >> state >> parent;
-        if (parent == getpid() && name.rfind("WebKitWebProces", 0) == 0)
-            found.push_back(pid_t(std::stoi(entry.path().filename().string())));
-    }
-    return found;
-}
+using testsupport::webProcesses;
 
 class WebViewProcessService : public testing::Test {
 protected:
