@@ -10,15 +10,21 @@
 #include <thread>
 #include <vector>
 
+#include "DMSGTesting.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/foundation/DZLogger.h"
+#include "ads/web/dmsg/DZSDKCoreDMSGHandler.h"
+#include "core/Clock.h"
 #include "core/Console.h"
+#include "core/JSON.h"
 #include "core/KeyedArchive.h"
 #include "core/NotificationCenter.h"
 #include "core/PendingWork.h"
 #include "core/RunLoop.h"
 #include "core/UserDefaults.h"
 #include "core/ValueTesting.h"
+#include "support/ManualClockScope.h"
 
 using namespace ads;
 using core::Value;
@@ -250,6 +256,164 @@ TEST_F(DZApplicationConfiguration, SavesLandInChangeOrder) {
     std::lock_guard lock(mutex);
     EXPECT_FALSE(wentBack);
     EXPECT_EQ(latest, std::vector<std::int64_t>(kThreads, kWrites));
+}
+
+// The app-settings requests, kept instead of reaching a core page.
+class DZAppSettingsCycle : public DZApplicationConfiguration {
+protected:
+    void SetUp() override {
+        DZApplicationConfiguration::SetUp();
+        DZApplication::setScriptBuilderReceiverForTesting(
+            [this](DZSDKCoreController::ScriptBuilder builder) {
+                std::lock_guard lock(mutex);
+                requests.push_back(std::move(builder));
+            });
+        core::UserDefaults::standard()->removeObjectForKey(DZApplication::kStaleTimeKey);
+    }
+    void TearDown() override {
+        DZApplication::setScriptBuilderReceiverForTesting(nullptr);
+        core::UserDefaults::standard()->removeObjectForKey(DZApplication::kStaleTimeKey);
+        DZApplicationConfiguration::TearDown();
+    }
+
+    size_t requestCount() {
+        std::lock_guard lock(mutex);
+        return requests.size();
+    }
+    // The argument of the script the latest request builds now; null when
+    // it builds none.
+    Value latestRequest() {
+        DZSDKCoreController::ScriptBuilder builder;
+        {
+            std::lock_guard lock(mutex);
+            if (requests.empty()) return Value();
+            builder = requests.back();
+        }
+        const auto script = builder("7");
+        if (!script) return Value();
+        const std::string head = "setTimeout(function(){DUZO_fetchAppSettings(";
+        const std::string tail = ");}, 1);";
+        EXPECT_EQ(script->rfind(head, 0), 0u) << *script;
+        EXPECT_TRUE(script->ends_with(tail)) << *script;
+        return core::JSON::parse(
+                   script->substr(head.size(), script->size() - head.size() - tail.size()))
+            .value_or(Value("unparsable"));
+    }
+
+    std::mutex mutex;
+    std::vector<DZSDKCoreController::ScriptBuilder> requests;
+};
+
+TEST_F(DZAppSettingsCycle, TheRequestNamesTheAppAndMarksOnlyThePublishersOwn) {
+    const auto application = DZApplication::sharedInstance();
+    const auto configuration = application->configuration();
+    const Value bundle("app.vantor.gallery");
+
+    // Nothing to name the app by: no request.
+    application->refreshServerSideConfiguration();
+    EXPECT_TRUE(latestRequest().isNull());
+
+    configuration->setObject(Value("unit-1"), std::string(DZApplication::kLastRequestedAdUnitIDKey),
+                             999);
+    application->refreshServerSideConfiguration();
+    EXPECT_EQ(latestRequest(), Value(core::Dictionary{{"ad_unit_id", "unit-1"}, {"pn", bundle}}));
+    EXPECT_TRUE(latestRequest().isNull()) << "a builder that runs again finds the flag cleared";
+
+    application->loadServerSideConfigurationForPublisherApplicationID("pub-1");
+    EXPECT_EQ(latestRequest(),
+              Value(core::Dictionary{{"app_id", "pub-1"}, {"pn", bundle}, {"is_init", true}}));
+
+    // Two refreshes before the page is ready make one script.
+    application->refreshServerSideConfiguration();
+    application->refreshServerSideConfiguration();
+    EXPECT_EQ(latestRequest(), Value(core::Dictionary{{"app_id", "pub-1"}, {"pn", bundle}}));
+    ASSERT_EQ(requestCount(), 5u);
+    EXPECT_FALSE(requests[3]("8"));
+
+    // The publisher's removal wins over nothing and falls back to the unit.
+    application->loadServerSideConfigurationForPublisherApplicationID(std::nullopt);
+    EXPECT_EQ(latestRequest(),
+              Value(core::Dictionary{{"ad_unit_id", "unit-1"}, {"pn", bundle}, {"is_init", true}}));
+}
+
+TEST_F(DZAppSettingsCycle, StaleSettingsAreAskedForAgain) {
+    testsupport::ManualClockScope clock;
+    const auto application = DZApplication::sharedInstance();
+    const auto configuration = application->configuration();
+    const auto refreshedAgo = [&](double seconds) {
+        configuration->setObject(Value(core::Date{core::Clock::current()->wallSeconds() - seconds}),
+                                 std::string(DZApplication::kLastRefreshTimestampKey), 500);
+    };
+    const auto refreshes = [&] {
+        const size_t before = requestCount();
+        application->loadServerSideConfigurationIfNeeded();
+        return requestCount() > before;
+    };
+    EXPECT_TRUE(refreshes()) << "never refreshed";
+    refreshedAgo(7199);
+    EXPECT_FALSE(refreshes());
+    clock.advance(1);
+    EXPECT_TRUE(refreshes());
+    refreshedAgo(-3600);
+    EXPECT_FALSE(refreshes()) << "the clock went back";
+
+    const auto defaults = core::UserDefaults::standard();
+    defaults->setObject(std::string(DZApplication::kStaleTimeKey), "100");
+    refreshedAgo(99);
+    EXPECT_FALSE(refreshes());
+    refreshedAgo(100);
+    EXPECT_TRUE(refreshes());
+    // A stale time that is zero, negative or beyond the number range counts
+    // as none.
+    for (const char* limit : {"0", "-5", "1e400", "-1e400", "soon"}) {
+        defaults->setObject(std::string(DZApplication::kStaleTimeKey), limit);
+        refreshedAgo(7199);
+        EXPECT_FALSE(refreshes()) << limit;
+        refreshedAgo(7200);
+        EXPECT_TRUE(refreshes()) << limit;
+    }
+}
+
+TEST_F(DZAppSettingsCycle, OnlyASuccessfulObjectOfStatusOneIsMerged) {
+    testsupport::ManualClockScope clock;
+    const auto configuration = DZApplication::sharedInstance()->configuration();
+    configuration->setObject(Value("publisher"), "app_id", 999);
+    const auto handler = std::make_shared<DZSDKCoreDMSGHandler>();
+    const auto send = [&](core::Dictionary parameters) {
+        EXPECT_TRUE(handler->handleNotification(
+            dmsgtesting::message("appSettingsFetched", std::move(parameters)), nullptr));
+    };
+    core::Console::Capture capture;
+    send({{"isSuccessful", "0"}, {"appSettingsJson", R"({"status":1,"a":1})"}});
+    send({{"isSuccessful", "1"},
+          {"errorMessage", "quota"},
+          {"appSettingsJson", R"({"status":1,"a":2})"}});
+    for (const char* json :
+         {"[1]", "\"text\"", "{not json", R"({"status":2,"a":3})", R"({"a":4})"}) {
+        send({{"isSuccessful", "1"}, {"appSettingsJson", json}});
+    }
+    send({{"isSuccessful", "1"}});
+    waitForQueuedWork();
+    EXPECT_FALSE(configuration->objectForKeyedSubscript("a"));
+    DZLogger::sharedInstance().waitForLogging();
+    EXPECT_TRUE(capture.contains("quota"));
+
+    Announcements announcements(configuration.get());
+    send(
+        {{"isSuccessful", "1"},
+         {"appSettingsJson", R"({"status":"1","app_id":"server","ad_unit_id_settings":{"u":1}})"}});
+    ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return announcements.count == 1; }, 10));
+    const Value coded(configuration->encode());
+    EXPECT_EQ(coded["parameters"],
+              Value(core::Dictionary{
+                  {"app_id", "publisher"},
+                  {"ad_unit_id_settings", core::Dictionary{{"u", 1}}},
+                  {"app_config_last_refresh_timestamp", core::Date{core::ManualClock::kStartWall}},
+                  {"app_config_refreshed_since_app_start", true}}));
+    EXPECT_EQ(coded["priorities"]["ad_unit_id_settings"], Value(500));
+    const auto saved = reread();
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(Value(saved->encode()), coded);
 }
 
 }  // namespace

@@ -60,6 +60,9 @@ public:
     static constexpr std::uint64_t kDefaultLiveViewUnloadCacheSize = 3;
 
     [[nodiscard]] static std::shared_ptr<DZSDKCoreController> sharedInstance();
+    // The shared controller when something has made it already, else
+    // nullptr: for readers of its settings that must not start the page.
+    [[nodiscard]] static std::shared_ptr<DZSDKCoreController> sharedInstanceIfCreated();
     // A controller of its own, with a page of its own (tests, benchmarks).
     [[nodiscard]] static std::shared_ptr<DZSDKCoreController> create();
     ~DZSDKCoreController() override;

@@ -70,6 +70,11 @@ public:
                                 const core::Dictionary& parameters);
     void didReceiveSDKCoreRefreshAction(const std::shared_ptr<DZAdView>& adView,
                                         const core::Dictionary& parameters);
+    // The server's app settings as the page fetched them
+    // (DZSDKCoreDMSGHandlerAppSettings.cpp): a successful answer of status 1
+    // is merged into the application configuration.
+    void didReceiveAppSettings(const std::shared_ptr<DZAdView>& adView,
+                               const core::Dictionary& parameters);
 
     // The fetcher table.
     void setAdFetcher(const std::shared_ptr<class DZAdFetcher>& fetcher, const std::string& id);
