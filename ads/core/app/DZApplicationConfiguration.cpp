@@ -10,6 +10,7 @@
 #include "ads/foundation/DZCallLog.h"
 #include "ads/foundation/DZJSONAdditions.h"
 #include "ads/foundation/DZLogger.h"
+#include "ads/foundation/DZThreading.h"
 #include "core/Clock.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaults.h"
@@ -121,10 +122,14 @@ void DZApplication::refreshServerSideConfiguration() {
     }
     if (receiver) {
         receiver(std::move(builder));
-    } else {
+        return;
+    }
+    // The controller makes its page's views when it is first used: on the
+    // main thread.
+    DZRunOnMainThread([builder = std::move(builder)]() mutable {
         DZSDKCoreController::sharedInstance()->executeJavaScriptFromBlockWhenReady(
             std::move(builder), nullptr);
-    }
+    });
 }
 
 std::optional<std::string> DZApplication::javaScriptForRequestingServerSideConfiguration() {
