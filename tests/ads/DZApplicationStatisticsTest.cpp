@@ -156,7 +156,7 @@ TEST_F(DZApplicationStatistics, AReturnFromAClickAppendsToTheAdsClickTimes) {
     app()->didBecomeActive();
     EXPECT_TRUE(unclicked->statistics()->objectForKeyedSubscript("tclick").isNull());
     EXPECT_EQ(ad->statistics()->objectForKeyedSubscript("tclick"),
-              Value(core::Array{core::Array{Value(std::uint64_t{5}), now}}));
+              Value(core::Array{Value(core::Array{Value(std::uint64_t{5}), now})}));
 
     // The change makes the ad's statistics pending, once; a request that
     // did not send them gives them back.
