@@ -9,6 +9,7 @@
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/app/DZMobileAds.h"
 #include "ads/core/request/DZRequest.h"
+#include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/foundation/DZAppSession.h"
 #include "ads/foundation/DZBoolCache.h"
 #include "ads/foundation/DZCallLog.h"
@@ -17,6 +18,7 @@
 #include "core/FileManager.h"
 #include "core/JSON.h"
 #include "core/NotificationCenter.h"
+#include "core/PendingWork.h"
 #include "core/RunLoop.h"
 #include "core/UserDefaults.h"
 #include "store/URLOpener.h"
@@ -106,26 +108,46 @@ public:
 class DZApplicationStartup : public testing::Test {
 protected:
     void SetUp() override {
+        // App-settings requests are kept here instead of reaching a core page.
+        DZApplication::setScriptBuilderReceiverForTesting(
+            [this](DZSDKCoreController::ScriptBuilder builder) {
+                settingsRequests.push_back(std::move(builder));
+            });
+        settingsRequests.clear();
         ui::Application::shared().resetForTesting();
         DZApplication::resetForTesting();
         DZMobileAds::resetForTesting();
+        core::UserDefaults::standard()->removeObjectForKey(
+            DZApplication::kConfigurationDefaultsKey);
         DZBoolCacheSet(DZApplication::kInitDelayFlag, false);
         core::UserDefaults::standard()->removeObjectForKey(kDZLastUserEngagementKey);
         DZApplication::load();
         DZCallLog::clear();
     }
     void TearDown() override {
+        waitForSaves();
         DZBoolCacheSet(DZApplication::kInitDelayFlag, false);
         ui::Application::shared().resetForTesting();
         DZApplication::resetForTesting();
         DZMobileAds::resetForTesting();
+        core::UserDefaults::standard()->removeObjectForKey(
+            DZApplication::kConfigurationDefaultsKey);
+        DZApplication::setScriptBuilderReceiverForTesting(nullptr);
+    }
+    // Configuration changes are saved on other queues.
+    static void waitForSaves() {
+        ASSERT_TRUE(core::RunLoop::main().runUntil([] { return !core::PendingWork::any(); }, 10));
     }
     static void postLaunch() {
         core::NotificationCenter::defaultCenter().post(
             ui::Application::DidFinishLaunchingNotification, &ui::Application::shared());
     }
     static std::vector<std::string> log() { return DZCallLog::entries(); }
+
+    std::vector<DZSDKCoreController::ScriptBuilder> settingsRequests;
 };
+
+const std::string kRefresh = "DZApplication.refreshServerSideConfiguration";
 
 }  // namespace
 
@@ -134,12 +156,13 @@ TEST_F(DZApplicationStartup, StageTwoRunsInsideStageOneByDefault) {
     EXPECT_EQ(log(), joined({kStageOneHead, kStageTwo, kStageOneTail}));
     EXPECT_TRUE(DZApplication::sharedInstance()->appFinishedLaunching());
 
-    // Neither a second launch notification nor requests start it again.
+    // Neither a second launch notification nor requests start it again;
+    // configuring asks for the app settings.
     DZCallLog::clear();
     postLaunch();
     auto request = DZRequest::request();
     DZMobileAds::configureWithApplicationID("dz-app-pub-0000000000000000~0000000000");
-    EXPECT_EQ(log(), std::vector<std::string>{});
+    EXPECT_EQ(log(), std::vector<std::string>{kRefresh});
 }
 
 TEST_F(DZApplicationStartup, TheDelayFlagPostponesStageTwoUntilConfiguration) {
@@ -149,7 +172,7 @@ TEST_F(DZApplicationStartup, TheDelayFlagPostponesStageTwoUntilConfiguration) {
         EXPECT_EQ(log(), joined({kStageOneHead, kStageOneTail}));
         DZCallLog::clear();
         DZMobileAds::configureWithApplicationID("dz-app-pub-0000000000000000~0000000000");
-        EXPECT_EQ(log(), kStageTwo);
+        EXPECT_EQ(log(), joined({kStageTwo, {kRefresh}}));
         TearDown();
         SetUp();
     }
@@ -183,18 +206,27 @@ TEST_F(DZApplicationStartup, TheInitDelayFlagCountsOnlyWithoutADelayKey) {
 
 TEST_F(DZApplicationStartup, ConfigurationInsideLaunchRunsStageTwoFirst) {
     DZMobileAds::configureWithApplicationID("dz-app-pub-0000000000000000~0000000000");
-    EXPECT_EQ(log(), kStageTwo);
+    EXPECT_EQ(log(), joined({kStageTwo, {kRefresh}}));
     DZCallLog::clear();
     postLaunch();
     EXPECT_EQ(log(), joined({kStageOneHead, kStageOneTail}));
 
-    // A stage two that finds the identifier refreshes the configuration.
+    // A stage two that finds the stored identifier refreshes the
+    // configuration, without the publisher's mark.
+    waitForSaves();
     DZApplication::resetForTesting();
+    settingsRequests.clear();
     DZCallLog::clear();
     DZApplication::sharedInstance()->runAdditionalEarlyActivities();
     auto expected = kStageTwo;
-    expected.insert(expected.end() - 1, "DZApplication.refreshServerSideConfiguration");
+    expected.insert(expected.end() - 1, kRefresh);
     EXPECT_EQ(log(), expected);
+    ASSERT_EQ(settingsRequests.size(), 1u);
+    const auto script = settingsRequests.front()("1");
+    ASSERT_TRUE(script);
+    EXPECT_NE(script->find(R"("app_id":"dz-app-pub-0000000000000000~0000000000")"),
+              std::string::npos);
+    EXPECT_EQ(script->find("is_init"), std::string::npos);
 }
 
 TEST_F(DZApplicationStartup, AStageTwoAskedForOffTheMainThreadRunsThere) {

@@ -121,18 +121,22 @@ TEST_F(DZClickTrackerService, MediationURLsComeFromTheTemplates) {
     EXPECT_EQ(sent.rawQuery,
               "seq=" + seq + "&sess=" + DZApplication::sharedInstance()->sessionIdentifier() +
                   "&net=net-1&alloc=alloc-1&loc=app-key&q=&refresh=1&st=1&aec=3&adt=120");
-    const long first = std::stol(seq);
+    // The sequence number is the application's request count; each URL
+    // still raises "seq_num".
+    const auto statistics = DZApplication::sharedInstance()->statistics();
+    EXPECT_EQ(seq, std::to_string(statistics->objectForKeyedSubscript("preqs").intValue()));
+    const auto sequence = statistics->objectForKeyedSubscript("seq_num").intValue();
 
-    // A list: the default is ignored, entries that are not text are skipped,
-    // and each template takes the next sequence number.
+    // A list: the default is ignored, entries that are not text are skipped.
     collection->trackMediationURLsFromTemplates(
         core::Array{server_.urlString("/ma?" + query), 7, server_.urlString("/mb?" + query)},
         defaultTemplate, "net-2", "alloc-2", "qd", "app-key", false, "", "", std::nullopt,
         std::nullopt);
     ASSERT_TRUE(server_.waitForRequestsTo("/mb", 1, kLimit));
     ASSERT_TRUE(server_.waitForRequestsTo("/ma", 1, kLimit));
-    EXPECT_EQ(server_.requestsTo("/ma")[0].queryValue("seq"), std::to_string(first + 1));
-    EXPECT_EQ(server_.requestsTo("/mb")[0].queryValue("seq"), std::to_string(first + 2));
+    EXPECT_EQ(server_.requestsTo("/ma")[0].queryValue("seq"), seq);
+    EXPECT_EQ(server_.requestsTo("/mb")[0].queryValue("seq"), seq);
+    EXPECT_EQ(statistics->objectForKeyedSubscript("seq_num").intValue(), sequence + 2);
     EXPECT_EQ(server_.requestsTo("/mb")[0].queryValue("q"), "qd");
     ASSERT_TRUE(waitFor([&] { return collection->trackers().empty(); }));
     EXPECT_EQ(server_.requestsTo("/mdefault").size(), 1u);

@@ -10,15 +10,22 @@
 #include <thread>
 #include <vector>
 
+#include "DMSGTesting.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/foundation/DZLogger.h"
+#include "ads/web/dmsg/DZSDKCoreDMSGHandler.h"
+#include "core/Clock.h"
 #include "core/Console.h"
+#include "core/JSON.h"
 #include "core/KeyedArchive.h"
 #include "core/NotificationCenter.h"
 #include "core/PendingWork.h"
 #include "core/RunLoop.h"
 #include "core/UserDefaults.h"
 #include "core/ValueTesting.h"
+#include "support/ManualClockScope.h"
+#include "support/ValuePrinting.h"
 
 using namespace ads;
 using core::Value;
@@ -250,6 +257,130 @@ TEST_F(DZApplicationConfiguration, SavesLandInChangeOrder) {
     std::lock_guard lock(mutex);
     EXPECT_FALSE(wentBack);
     EXPECT_EQ(latest, std::vector<std::int64_t>(kThreads, kWrites));
+}
+
+// The app-settings requests, kept instead of reaching a core page.
+class DZAppSettingsCycle : public DZApplicationConfiguration {
+protected:
+    void SetUp() override {
+        DZApplicationConfiguration::SetUp();
+        DZApplication::setScriptBuilderReceiverForTesting(
+            [this](DZSDKCoreController::ScriptBuilder builder) {
+                requests.push_back(std::move(builder));
+            });
+        core::UserDefaults::standard()->removeObjectForKey(DZApplication::kStaleTimeKey);
+    }
+    void TearDown() override {
+        DZApplication::setScriptBuilderReceiverForTesting(nullptr);
+        core::UserDefaults::standard()->removeObjectForKey(DZApplication::kStaleTimeKey);
+        DZApplicationConfiguration::TearDown();
+    }
+    // The argument of the script that a request's builder makes now; null
+    // when it makes none.
+    static Value argument(const DZSDKCoreController::ScriptBuilder& builder) {
+        const auto script = builder("7");
+        const std::string head = "setTimeout(function(){DUZO_fetchAppSettings(";
+        const std::string tail = ");}, 1);";
+        if (!script || !script->starts_with(head) || !script->ends_with(tail)) return Value();
+        const size_t length = script->size() - head.size() - tail.size();
+        return core::JSON::parse(script->substr(head.size(), length)).value_or(Value());
+    }
+
+    std::vector<DZSDKCoreController::ScriptBuilder> requests;
+};
+
+TEST_F(DZAppSettingsCycle, TheRequestNamesTheAppAndMarksOnlyThePublishersOwn) {
+    const auto application = DZApplication::sharedInstance();
+    const Value pn("app.vantor.gallery");
+    application->refreshServerSideConfiguration();
+    EXPECT_TRUE(argument(requests.back()).isNull()) << "nothing names the app";
+
+    application->configuration()->setObject(
+        Value("unit-1"), std::string(DZApplication::kLastRequestedAdUnitIDKey), 999);
+    application->refreshServerSideConfiguration();
+    EXPECT_EQ(argument(requests.back()),
+              Value(core::Dictionary{{"ad_unit_id", "unit-1"}, {"pn", pn}}));
+    EXPECT_TRUE(argument(requests.back()).isNull()) << "the flag was cleared";
+
+    application->loadServerSideConfigurationForPublisherApplicationID("pub-1");
+    EXPECT_EQ(argument(requests.back()),
+              Value(core::Dictionary{{"app_id", "pub-1"}, {"pn", pn}, {"is_init", true}}));
+    // Two refreshes before the page is ready make one script.
+    application->refreshServerSideConfiguration();
+    application->refreshServerSideConfiguration();
+    EXPECT_EQ(argument(requests.back()), Value(core::Dictionary{{"app_id", "pub-1"}, {"pn", pn}}));
+    EXPECT_TRUE(argument(requests[requests.size() - 2]).isNull());
+
+    application->loadServerSideConfigurationForPublisherApplicationID(std::nullopt);
+    EXPECT_EQ(argument(requests.back()),
+              Value(core::Dictionary{{"ad_unit_id", "unit-1"}, {"pn", pn}, {"is_init", true}}));
+}
+
+TEST_F(DZAppSettingsCycle, StaleSettingsAreAskedForAgain) {
+    testsupport::ManualClockScope clock;
+    const auto application = DZApplication::sharedInstance();
+    const auto refreshesAfter = [&](double seconds) {
+        application->configuration()->setObject(
+            Value(core::Date{clock->wallSeconds() - seconds}),
+            std::string(DZApplication::kLastRefreshTimestampKey), 500);
+        const size_t before = requests.size();
+        application->loadServerSideConfigurationIfNeeded();
+        return requests.size() > before;
+    };
+    application->loadServerSideConfigurationIfNeeded();
+    EXPECT_EQ(requests.size(), 1u) << "never refreshed";
+    EXPECT_FALSE(refreshesAfter(7199));
+    EXPECT_TRUE(refreshesAfter(7200));
+    EXPECT_FALSE(refreshesAfter(-3600)) << "the clock went back";
+    const auto defaults = core::UserDefaults::standard();
+    defaults->setObject(std::string(DZApplication::kStaleTimeKey), "100");
+    EXPECT_FALSE(refreshesAfter(99));
+    EXPECT_TRUE(refreshesAfter(100));
+    // Zero, negative or beyond the number range counts as none.
+    for (const char* limit : {"0", "-5", "1e400"}) {
+        defaults->setObject(std::string(DZApplication::kStaleTimeKey), limit);
+        EXPECT_FALSE(refreshesAfter(7199)) << limit;
+        EXPECT_TRUE(refreshesAfter(7200)) << limit;
+    }
+}
+
+TEST_F(DZAppSettingsCycle, OnlyASuccessfulObjectOfStatusOneIsMerged) {
+    testsupport::ManualClockScope clock;
+    const auto configuration = DZApplication::sharedInstance()->configuration();
+    configuration->setObject(Value("publisher"), "app_id", 999);
+    const auto handler = std::make_shared<DZSDKCoreDMSGHandler>();
+    const auto send = [&](core::Dictionary parameters) {
+        EXPECT_TRUE(handler->handleNotification(
+            dmsgtesting::message("appSettingsFetched", std::move(parameters)), nullptr));
+    };
+    core::Console::Capture capture;
+    send({{"isSuccessful", "0"}, {"appSettingsJson", R"({"status":1,"a":1})"}});
+    send(
+        {{"isSuccessful", "1"}, {"errorMessage", "quota"}, {"appSettingsJson", R"({"status":1})"}});
+    for (const char* json : {"[1]", "{not json", R"({"status":2,"a":3})", R"({"a":4})"})
+        send({{"isSuccessful", "1"}, {"appSettingsJson", json}});
+    waitForQueuedWork();
+    EXPECT_FALSE(configuration->objectForKeyedSubscript("a"));
+    EXPECT_FALSE(configuration->objectForKeyedSubscript(DZApplication::kRefreshedSinceAppStartKey));
+    DZLogger::sharedInstance().waitForLogging();
+    EXPECT_TRUE(capture.contains("quota"));
+
+    Announcements announcements(configuration.get());
+    send(
+        {{"isSuccessful", "1"},
+         {"appSettingsJson", R"({"status":"1","app_id":"server","ad_unit_id_settings":{"u":1}})"}});
+    ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return announcements.count == 1; }, 10));
+    const Value coded(configuration->encode());
+    EXPECT_EQ(coded["parameters"],
+              Value(core::Dictionary{
+                  {"app_id", "publisher"},
+                  {"ad_unit_id_settings", core::Dictionary{{"u", 1}}},
+                  {"app_config_last_refresh_timestamp", core::Date{core::ManualClock::kStartWall}},
+                  {"app_config_refreshed_since_app_start", true}}));
+    EXPECT_EQ(coded["priorities"]["ad_unit_id_settings"], Value(500));
+    const auto saved = reread();
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(Value(saved->encode()), coded);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "SDKCoreTesting.h"
 #include "SlotTesting.h"
+#include "ads/core/app/DZApplication.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/view/DZAdView.h"
 #include "fixtures/LoopbackResponse.h"
@@ -32,7 +33,17 @@ std::vector<std::string> only(const std::vector<std::string>& names,
 
 class DZSlotService : public sdkcoretesting::SDKCoreTest {
 protected:
+    void SetUp() override {
+        SDKCoreTest::SetUp();
+        // A slot refreshes stale app settings through the shared core page;
+        // here the request is kept so each test's page is the only one.
+        ads::DZApplication::setScriptBuilderReceiverForTesting(
+            [this](ads::DZSDKCoreController::ScriptBuilder builder) {
+                settingsRequests.push_back(std::move(builder));
+            });
+    }
     void TearDown() override {
+        ads::DZApplication::setScriptBuilderReceiverForTesting(nullptr);
         slot.reset();
         SDKCoreTest::TearDown();
         // The constants the page delivered stay out of later tests.
@@ -70,6 +81,7 @@ protected:
     }
 
     SlotEventLog events;
+    std::vector<ads::DZSDKCoreController::ScriptBuilder> settingsRequests;
     std::shared_ptr<RecordingOwner> owner = std::make_shared<RecordingOwner>();
     std::shared_ptr<DZSlot> slot;
 };

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "ads/core/app/DZApplication.h"
+#include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "app/AppDelegate.h"
 #include "app/services/AppConfiguration.h"
 #include "core/PendingWork.h"
@@ -22,6 +24,10 @@ class AppHarness {
 public:
     AppHarness() : previous_(app::AppConfiguration::current()) {
         ui::Application::shared().resetForTesting();
+        // The SDK's app-settings request at launch stays in the process: the
+        // app's tests do not start the SDK core page (the SDK's tests do).
+        ads::DZApplication::setScriptBuilderReceiverForTesting(
+            [](ads::DZSDKCoreController::ScriptBuilder) {});
         app::AppConfiguration::set(
             {services_.photoAPIBase(), services_.photoWebBase(), services_.quoteURL()});
         auto defaults = core::UserDefaults::standard();
@@ -31,6 +37,7 @@ public:
     }
     ~AppHarness() {
         ui::Application::shared().resetForTesting();
+        ads::DZApplication::setScriptBuilderReceiverForTesting(nullptr);
         app::AppConfiguration::set(previous_);
     }
     AppHarness(const AppHarness&) = delete;

@@ -17,8 +17,6 @@ namespace ads {
 
 namespace {
 
-constexpr const char* kPreqsInSessionKey = "/dozuza/ads/preqs_in_session";
-constexpr const char* kTimeInSessionKey = "/dozuza/ads/time_in_session";
 constexpr const char* kBackgroundReloadKey = "/dozuza/ads/bg_reload_enabled";
 
 std::string infoString(const char* key) {
@@ -148,37 +146,6 @@ std::uint64_t DZApplication::nextLiveViewID() {
     return identifier;
 }
 
-std::string DZApplication::nextSequenceNumberAsString() {
-    DZCallLog::record("DZApplication.nextSequenceNumberAsString");
-    return std::to_string(++sequenceNumber_);
-}
-
-void DZApplication::resetPreqsInSession() {
-    DZCallLog::record("DZApplication.resetPreqsInSession");
-    statisticsSerialQueue_->async([statistics = statistics_] {
-        statistics->setObject(-1, "preqs_in_session", false);
-        core::UserDefaults::standard()->removeObjectForKey(kPreqsInSessionKey);
-    });
-}
-
-void DZApplication::resetTimeInSession() {
-    DZCallLog::record("DZApplication.resetTimeInSession");
-    statisticsSerialQueue_->async([statistics = statistics_] {
-        statistics->setObject(0, "time_in_session", false);
-        core::UserDefaults::standard()->setDouble(kTimeInSessionKey, 0.0);
-    });
-}
-
-void DZApplication::sendForegroundPing() {
-    // The foreground ping comes with the session statistics.
-    DZCallLog::record("DZApplication.sendForegroundPing");
-}
-
-void DZApplication::refreshServerSideConfiguration() {
-    // The server-side configuration cycle comes with the configuration store.
-    DZCallLog::record("DZApplication.refreshServerSideConfiguration");
-}
-
 void DZApplication::startContentHashing() {
     DZCallLog::record("DZApplication.startContentHashing");
     contentHashing_->startContentHashing();
@@ -190,47 +157,6 @@ void DZApplication::stopContentHashing() {
 
 std::optional<std::string> DZApplication::fingerprintWithServedPenaltyDeduction() {
     return contentHashing_->fingerprintWithServedPenaltyDeduction();
-}
-
-void DZApplication::didUpdateStatisticDictionary(
-    const std::shared_ptr<DZStatisticDictionary>& dictionary) {
-    adStatistics_.insert(dictionary);
-}
-
-void DZApplication::requesterWillBeginRequest(const void*) {
-    DZCallLog::record("DZApplication.requesterWillBeginRequest:");
-}
-
-void DZApplication::requesterDidEndRequest(const void*) {
-    DZCallLog::record("DZApplication.requesterDidEndRequest:");
-}
-
-core::Dictionary DZApplication::nextRequestStatisticsDictionaryForSlot(const void*) {
-    DZCallLog::record("DZApplication.nextRequestStatisticsDictionaryForSlot:");
-    return statistics_->dictionary();
-}
-
-std::set<std::shared_ptr<DZStatisticDictionary>> DZApplication::pendingAdStatistics() {
-    std::set<std::shared_ptr<DZStatisticDictionary>> pending;
-    DZSyncOnQueue(*notificationSerialQueue_, [&] { pending.swap(adStatistics_); });
-    return pending;
-}
-
-void DZApplication::didNotSendAdStatistics(
-    const std::set<std::shared_ptr<DZStatisticDictionary>>& statistics) {
-    if (statistics.empty()) return;
-    DZSyncOnQueue(*notificationSerialQueue_,
-                  [&] { adStatistics_.insert(statistics.begin(), statistics.end()); });
-}
-
-void DZApplication::loadServerSideConfigurationIfNeeded() {
-    DZCallLog::record("DZApplication.loadServerSideConfigurationIfNeeded");
-}
-
-size_t DZApplication::pendingAdStatisticsCount() const {
-    size_t count = 0;
-    DZSyncOnQueue(*notificationSerialQueue_, [&] { count = adStatistics_.size(); });
-    return count;
 }
 
 }  // namespace ads

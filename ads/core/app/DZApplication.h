@@ -3,8 +3,10 @@
 // in two stages, follows the application's lifecycle notifications, and
 // answers what the rest of the SDK asks about the host: whether it is
 // active, which window and view controller are on top, which orientations it
-// supports, how to open a URL. It also owns the request statistics and the
-// content hashing of the host's screens.
+// supports, how to open a URL. It also keeps the request statistics and the
+// session, collects the ads' statistics, sends the foreground ping, owns the
+// application configuration with the server's app settings, and the content
+// hashing of the host's screens.
 //
 // Start-up: the process entry calls load() before the application launches
 // (DZMobileAds::registerForLaunch). At the launch notification the SDK runs
@@ -28,6 +30,12 @@
 // serial queue "com.dozuza.vuraz.application-config-save": saves run one at
 // a time and each stores the configuration as it is then, so the stored
 // archive never goes back to an older state.
+//
+// Statistics: the counters live in statistics() (a DZStatisticDictionary
+// without a delegate). Request snapshots, session resets, sequence numbers
+// and the click-return bookkeeping run in order on the serial queue
+// "com.dozuza.vuraz.application-statistics"; the ads' changed statistics
+// are collected on "com.dozuza.vuraz.application-notification".
 
 #include <atomic>
 #include <cstdint>
@@ -56,6 +64,7 @@ class Window;
 
 namespace ads {
 
+class DZAd;
 class DZContentHashing;
 
 class DZApplication : public DZStatisticDictionaryDelegate,
@@ -75,6 +84,23 @@ public:
     // The priorities of what the publisher states and what the server sends.
     static constexpr std::int64_t kPublisherPriority = 999;
     static constexpr std::int64_t kServerPriority = 500;
+    static constexpr std::string_view kApplicationIDKey = "app_id";
+    static constexpr std::string_view kLastRequestedAdUnitIDKey = "last_requested_ad_unit_id";
+    static constexpr std::string_view kLastRefreshTimestampKey =
+        "app_config_last_refresh_timestamp";
+    static constexpr std::string_view kStaleTimeKey = "/dozuza/ads/dzads:app_settings_stale_time";
+    static constexpr double kDefaultStaleTime = 7200;
+    static constexpr const char* kCurrentAdRequestCountChangedNotification =
+        "DZApplicationStatisticsCurrentAdRequestCountChangedNotification";
+    static constexpr std::string_view kPreqsInSessionKey = "/dozuza/ads/preqs_in_session";
+    static constexpr std::string_view kMediatingSlotCheckKey =
+        "/dozuza/ads/dzads:mediating_slot_check:enabled";
+    static constexpr std::string_view kForegroundPingEnabledKey =
+        "/dozuza/ads/foreground_ping_enabled";
+    static constexpr std::string_view kForegroundPingDelayKey = "/dozuza/ads/foreground_ping_delay";
+    static constexpr std::string_view kForegroundPingURLKey = "/dozuza/ads/foreground_ping_url";
+    static constexpr const char* kForegroundPingGroup = "dozuza_fp";
+    static constexpr double kDefaultForegroundPingDelay = 10;
 
     [[nodiscard]] static std::shared_ptr<DZApplication> sharedInstance();
     // Observes the launch notification once for the process: at each
@@ -137,10 +163,6 @@ public:
 
     // 1, 2, 3 ... across the process.
     [[nodiscard]] std::uint64_t nextLiveViewID();
-    // The sequence number of a mediation tracking URL. Until the request
-    // statistics count requests, a counter of its own: "1", "2", "3" ...
-    // across the process. Recorded in DZCallLog.
-    [[nodiscard]] std::string nextSequenceNumberAsString();
 
     // "iTunesMetadata.plist" beside the documents folder.
     [[nodiscard]] static std::optional<std::string> iTunesMetadataPath();
@@ -182,30 +204,91 @@ public:
     // DZConfigurationDelegate: queues the save and the announcement.
     void configurationDidUpdate(const std::shared_ptr<DZConfiguration>& configuration) override;
 
+    // The server's app settings (DZApplicationConfiguration.cpp). The
+    // publisher's identifier goes under "app_id" at the publisher's priority
+    // (nullopt removes it), then the settings are asked for as the
+    // publisher's request.
+    void loadServerSideConfigurationForPublisherApplicationID(
+        const std::optional<std::string>& applicationID);
+    // Raises the one refresh flag and hands the SDK core controller a script
+    // builder; builders that find the flag cleared send nothing.
+    void refreshServerSideConfiguration();
+    // The "DUZO_fetchAppSettings" call while a refresh is wanted and an
+    // identifier is known; clears both flags in any case. Not from the lock
+    // queue.
+    [[nodiscard]] std::optional<std::string> javaScriptForRequestingServerSideConfiguration();
+    // Refreshes when the last answer is missing or older than the stale
+    // time ("/dozuza/ads/dzads:app_settings_stale_time", 7200 s when absent,
+    // zero, negative or not finite). The slot calls it before each load.
+    void loadServerSideConfigurationIfNeeded();
+    // Merges a successful answer of the page at the server's priority, with
+    // the refresh time and flag.
+    void didFetchServerSideConfiguration(core::Dictionary settings);
+    // Where refreshServerSideConfiguration hands its builder: the shared SDK
+    // core controller unless a test installs another receiver (nullptr
+    // restores it).
+    using ScriptBuilderReceiver =
+        std::function<void(std::function<std::optional<std::string>(const std::string&)>)>;
+    static void setScriptBuilderReceiverForTesting(ScriptBuilderReceiver receiver);
+
+    // Request statistics, session, per-ad statistics and the foreground
+    // ping (DZApplicationStatistics.cpp).
+    //
+    // Requests in flight, counted once per requester (compared by address,
+    // never dereferenced). Beginning and ending post
+    // kCurrentAdRequestCountChangedNotification on a global queue.
+    void requesterWillBeginRequest(const void* requester);
+    void requesterDidEndRequest(const void* requester);
+    // "crqc", 0 when absent.
+    [[nodiscard]] std::int64_t currentAdRequestCount() const;
+    // The statistics after counting one request of a slot; a copy. Not from
+    // the statistics queue. Slot is any type answering isMediating() and
+    // isBeingMediated().
+    template <typename Slot>
+    [[nodiscard]] core::Dictionary nextRequestStatisticsDictionaryForSlot(const Slot& slot) {
+        return nextRequestStatisticsDictionary(slot.isMediating(), slot.isBeingMediated());
+    }
+    [[nodiscard]] core::Dictionary nextRequestStatisticsDictionary(bool slotIsMediating,
+                                                                   bool slotIsBeingMediated);
+    void incrementTotalAdRequestCount();
+    void decrementTotalAdRequestCount();
+    // Also stores the new value under kPreqsInSessionKey.
+    void incrementTotalAdRequestCountInCurrentSession();
+    void updateTimeInSession();
+    void incrementSequenceNumber();
+    // Raises "seq_num" and answers "preqs" in decimal: mediation tracking
+    // URLs carry the request count as their sequence number. Not from the
+    // statistics queue.
+    [[nodiscard]] std::string nextSequenceNumberAsString();
+    void incrementTotalAdClickCount();
+    // Milliseconds since the first request snapshot; 0 before it.
+    [[nodiscard]] std::uint64_t timeSinceFirstAdRequestInMilliseconds() const;
+
     // Session counters.
     void resetPreqsInSession();
     void resetTimeInSession();
+    // After "/dozuza/ads/foreground_ping_delay" seconds (10 when absent,
+    // negative or not finite) pings "/dozuza/ads/foreground_ping_url" with
+    // its macros filled, through the pinger's retry group kForegroundPingGroup.
+    // Nothing while "/dozuza/ads/foreground_ping_enabled" is off.
     void sendForegroundPing();
-    void refreshServerSideConfiguration();
+
+    // The ad statistics changed since they were last taken, emptied.
+    [[nodiscard]] std::set<std::shared_ptr<DZStatisticDictionary>> pendingAdStatistics();
+    // Puts back statistics that a failed request did not send.
+    void didNotSendAdStatistics(const std::set<std::shared_ptr<DZStatisticDictionary>>& statistics);
+
+    // The ad whose click takes the user out of the application; at the next
+    // didBecomeActive its "tclickcurr" and the return time are appended to
+    // its "tclick".
+    void willLeaveApplicationDueToClickOnAd(const std::shared_ptr<DZAd>& ad);
+
+    // "appversion", "bundleid", "osversion", "rdid", "lat", "sdkversion".
+    [[nodiscard]] core::Dictionary parameters() const;
+
     void startContentHashing();
     void stopContentHashing();
     [[nodiscard]] std::optional<std::string> fingerprintWithServedPenaltyDeduction();
-
-    // Ad requests in flight, by requester identity. Recorded in DZCallLog
-    // until the request statistics count them.
-    void requesterWillBeginRequest(const void* requester);
-    void requesterDidEndRequest(const void* requester);
-    // The application statistics a slot sends with its next request: until
-    // the request statistics update them per request, the dictionary as it
-    // stands. Recorded in DZCallLog.
-    [[nodiscard]] core::Dictionary nextRequestStatisticsDictionaryForSlot(const void* slot);
-    // The ads' statistics that changed since the last request, handed over
-    // (the set empties), and given back by a request that did not send them.
-    [[nodiscard]] std::set<std::shared_ptr<DZStatisticDictionary>> pendingAdStatistics();
-    void didNotSendAdStatistics(const std::set<std::shared_ptr<DZStatisticDictionary>>& statistics);
-    // Refreshes the server-side configuration when it is stale. Recorded in
-    // DZCallLog until the configuration cycle exists.
-    void loadServerSideConfigurationIfNeeded();
 
     [[nodiscard]] const std::shared_ptr<DZStatisticDictionary>& statistics() const {
         return statistics_;
@@ -219,7 +302,6 @@ public:
     std::shared_ptr<core::Queue> notificationQueue() override { return notificationSerialQueue_; }
     void
     didUpdateStatisticDictionary(const std::shared_ptr<DZStatisticDictionary>& dictionary) override;
-    [[nodiscard]] size_t pendingAdStatisticsCount() const;
 
 private:
     DZApplication();
@@ -247,8 +329,13 @@ private:
     std::optional<std::vector<std::string>> availableAdapterNames_;
     std::uint64_t liveViewID_ = 0;
     std::uint64_t mainWindowSupportedInterfaceOrientations_ = kAllOrientationsMask;
+    bool needsConfigurationUpdate_ = false;
+    bool isConfigurationUpdatePublisherInitiated_ = false;
+    std::set<const void*> adRequesters_;
     // Notification queue only.
     std::set<std::shared_ptr<DZStatisticDictionary>> adStatistics_;
+    // Statistics queue only.
+    std::shared_ptr<DZAd> backgroundingAd_;
 
     // Main thread only. Stage 1 runs once per process, stage 2 once per
     // instance (one instance per process outside tests).
@@ -258,7 +345,6 @@ private:
     core::NotificationCenter::Token appWillEnterForegroundObserver_;
     core::NotificationCenter::Token appWillResignActiveObserver_;
 
-    std::atomic<std::uint64_t> sequenceNumber_{0};
     std::atomic<bool> appFinishedLaunching_{false};
     std::atomic<bool> backgroundLoadingEnabled_{false};
     std::atomic<bool> debugModeEnabled_{false};

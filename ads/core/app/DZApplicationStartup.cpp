@@ -4,7 +4,6 @@
 #include <mutex>
 
 #include "ads/core/app/DZApplication.h"
-#include "ads/core/app/DZMobileAds.h"
 #include "ads/foundation/DZAppSession.h"
 #include "ads/foundation/DZBoolCache.h"
 #include "ads/foundation/DZCallLog.h"
@@ -104,9 +103,8 @@ void DZApplication::runStageTwoOnMainThread() {
         core::Queue::global()->async([] { (void)DZInterstitialCache::sharedInstance(); });
     }
     (void)DZRewardBasedVideoAd::sharedInstance();
-    // The publisher's identifier stands for the stored configuration's
-    // "app_id" until the configuration store exists.
-    if (!DZMobileAds::sharedInstance().applicationID().empty()) refreshServerSideConfiguration();
+    if (configuration()->objectForKeyedSubscript(kApplicationIDKey))
+        refreshServerSideConfiguration();
     hasRunAdditionalEarlyActivities_ = true;
     DZCallLog::record("DZApplication.runAdditionalEarlyActivities.done");
 }
@@ -124,11 +122,6 @@ void DZApplication::willEnterForeground() {
 void DZApplication::willResignActive() {
     DZCallLog::record("DZApplication.willResignActive");
     DZRecordUserEngagementTime();
-}
-
-void DZApplication::didBecomeActive() {
-    // The click-through return is recorded with the session statistics.
-    DZCallLog::record("DZApplication.didBecomeActive");
 }
 
 }  // namespace ads

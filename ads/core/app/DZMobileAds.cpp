@@ -1,21 +1,18 @@
 #include "ads/core/app/DZMobileAds.h"
 
-#include <mutex>
+#include <cmath>
 
 #include "ads/core/app/DZApplication.h"
+#include "ads/foundation/DZCrashReporter.h"
+#include "ads/foundation/DZValueHelpers.h"
+#include "ads/presentation/DZInAppPurchaseTransactionReporter.h"
 #include "ads/video/DZAudioVideoManager.h"
 #include "core/NotificationCenter.h"
 
 namespace ads {
 
-namespace {
-constexpr long kVersion[3] = {7, 22, 0};
-std::mutex gMutex;
-std::string gApplicationID;
-}  // namespace
-
 DZMobileAds& DZMobileAds::sharedInstance() {
-    static DZMobileAds* instance = new DZMobileAds();
+    static DZMobileAds* const instance = new DZMobileAds();
     return *instance;
 }
 
@@ -25,50 +22,68 @@ void DZMobileAds::registerForLaunch() {
     DZApplication::load();
 }
 
-void DZMobileAds::configureWithApplicationID(std::string_view applicationID) {
+void DZMobileAds::configureWithApplicationID(const std::optional<std::string>& applicationID) {
     (void)sharedInstance();
-    DZApplication::sharedInstance()->runAdditionalEarlyActivities();
-    std::lock_guard lock(gMutex);
-    gApplicationID = std::string(applicationID);
+    const auto application = DZApplication::sharedInstance();
+    application->runAdditionalEarlyActivities();
+    application->loadServerSideConfigurationForPublisherApplicationID(applicationID);
+}
+
+std::string DZMobileAds::applicationID() const {
+    const auto stored = DZApplication::sharedInstance()->configuration()->objectForKeyedSubscript(
+        DZApplication::kApplicationIDKey);
+    return stored && stored->isString() ? *stored->string() : std::string();
+}
+
+void DZMobileAds::disableAutomatedInAppPurchaseReporting() {
+    DZInAppPurchaseTransactionReporter::sharedInstance()->disableReporting();
+}
+
+void DZMobileAds::disableSDKCrashReporting() {
+    DZCrashReporter::sharedInstance()->setReportingEnabled(false);
+}
+
+void DZMobileAds::enableBackgroundAdLoading() {
+    DZApplication::sharedInstance()->enableBackgroundAdLoading();
 }
 
 void DZMobileAds::resetForTesting() {
     DZMobileAds& ads = sharedInstance();
     ads.applicationVolume_ = 1.0f;
     ads.applicationMuted_ = false;
-    ads.audioVideoManager_ = DZAudioVideoManager::create();
-    std::lock_guard lock(gMutex);
-    gApplicationID.clear();
-}
-
-std::string DZMobileAds::applicationID() const {
-    std::lock_guard lock(gMutex);
-    return gApplicationID;
+    ads.setAudioVideoManager(DZAudioVideoManager::create());
 }
 
 void DZMobileAds::setApplicationVolume(float volume) {
-    if (volume == applicationVolume_) return;
-    applicationVolume_ = volume;
+    const float previous = applicationVolume_.exchange(volume);
+    if (previous == volume || (std::isnan(previous) && std::isnan(volume))) return;
     core::NotificationCenter::defaultCenter().post(ApplicationVolumeDidChangeNotification, this);
 }
 
 void DZMobileAds::setApplicationMuted(bool muted) {
-    if (muted == applicationMuted_) return;
-    applicationMuted_ = muted;
+    if (applicationMuted_.exchange(muted) == muted) return;
     core::NotificationCenter::defaultCenter().post(ApplicationVolumeDidChangeNotification, this);
 }
 
 float DZMobileAds::clampedApplicationVolume() const {
-    if (applicationVolume_ < 0) return 0;
-    return applicationVolume_ < 1.0f ? applicationVolume_ : 1.0f;
+    const float volume = applicationVolume_;
+    if (std::isnan(volume) || volume < 0) return 0;
+    return volume < 1.0f ? volume : 1.0f;
 }
 
-bool DZMobileAds::isSDKVersionAtLeast(long major, long minor, long patch) const {
-    const long wanted[3] = {major, minor, patch};
-    for (int i = 0; i < 3; ++i) {
-        if (kVersion[i] != wanted[i]) return kVersion[i] > wanted[i];
-    }
-    return true;
+bool DZMobileAds::isSDKVersionAtLeastMajor(std::int64_t major, std::int64_t minor,
+                                           std::int64_t patch) const {
+    return DZVersionIsAtLeast(kVersionMajor, kVersionMinor, kVersionPatch, major, minor, patch);
+}
+
+std::shared_ptr<DZAudioVideoManager> DZMobileAds::audioVideoManager() const {
+    std::lock_guard lock(managerMutex_);
+    return audioVideoManager_;
+}
+
+void DZMobileAds::setAudioVideoManager(std::shared_ptr<DZAudioVideoManager> manager) {
+    std::lock_guard lock(managerMutex_);
+    audioVideoManager_ = std::move(manager);
 }
 
 }  // namespace ads

@@ -1,5 +1,6 @@
 #include "ads/core/sdkcore/DZSDKCoreController.h"
 
+#include <atomic>
 #include <charconv>
 
 #include "ads/core/request/DZRequest.h"
@@ -39,9 +40,18 @@ std::optional<std::string> drawWebViewKind(DZWebViewConfiguration& configuration
 
 }  // namespace
 
+namespace {
+std::atomic<bool> sharedInstanceCreated{false};
+}  // namespace
+
 std::shared_ptr<DZSDKCoreController> DZSDKCoreController::sharedInstance() {
     static const auto* const shared = new std::shared_ptr<DZSDKCoreController>(create());
+    sharedInstanceCreated = true;
     return *shared;
+}
+
+std::shared_ptr<DZSDKCoreController> DZSDKCoreController::sharedInstanceIfCreated() {
+    return sharedInstanceCreated ? sharedInstance() : nullptr;
 }
 
 std::shared_ptr<DZSDKCoreController> DZSDKCoreController::create(WebViewMaker maker) {

@@ -70,6 +70,10 @@ public:
         std::function<std::shared_ptr<DZSDKCoreWebView>(const DZWebViewConfiguration&)>;
 
     [[nodiscard]] static std::shared_ptr<DZSDKCoreController> sharedInstance();
+
+    // The shared controller when something has made it already, else
+    // nullptr: for readers of its settings that must not start the page.
+    [[nodiscard]] static std::shared_ptr<DZSDKCoreController> sharedInstanceIfCreated();
     // A controller of its own, with a page of its own (tests, benchmarks);
     // its web views come from maker (DZSDKCoreWebView::create when none is
     // given). Main thread.

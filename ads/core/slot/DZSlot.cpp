@@ -349,7 +349,7 @@ void DZSlot::willRequestAdURL() {
     adLoadingStarted();
     setState(kRequestingAdURL);
     applicationStatistics_ =
-        DZApplication::sharedInstance()->nextRequestStatisticsDictionaryForSlot(this);
+        DZApplication::sharedInstance()->nextRequestStatisticsDictionaryForSlot(*this);
 }
 
 void DZSlot::didFailToRetrieveSDKCoreWithError(const Error& error) {

@@ -61,6 +61,7 @@ const DZDMSGHandler::ActionTable* DZSDKCoreDMSGHandler::actionBlockDictionary() 
         {"loadSdkConstants", action(&H::didReceiveLoadSDKConstantsAction)},
         {"fetchHttpRequest", action(&H::didReceiveFetchAdAction)},
         {"requestReload", action(&H::didReceiveSDKCoreReloadRequestWithParameters)},
+        {"appSettingsFetched", action(&H::didReceiveAppSettings)},
         {"saveState", action(&H::didReceiveSDKCoreSaveState)},
         {"result", action(&H::didReceiveResultAction)},
         {"sdkCoreRefresh", action(&H::didReceiveSDKCoreRefreshAction)},

@@ -84,6 +84,11 @@ public:
                                 const core::Dictionary& parameters);
     void didReceiveSDKCoreRefreshAction(const std::shared_ptr<DZAdView>& adView,
                                         const core::Dictionary& parameters);
+    // The server's app settings as the page fetched them
+    // (DZSDKCoreDMSGHandlerAppSettings.cpp): a successful answer of status 1
+    // is merged into the application configuration.
+    void didReceiveAppSettings(const std::shared_ptr<DZAdView>& adView,
+                               const core::Dictionary& parameters);
 
     // A "fetchHttpRequest" message as read: the page's "http_request_id"
     // (none when the message has none) and the request to send, or the
