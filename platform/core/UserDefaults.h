@@ -45,8 +45,9 @@ public:
     [[nodiscard]] static std::vector<std::string> systemLanguages();
     // The language tag the phone platform would give for a locale name or
     // tag: "en_GB.UTF-8" is "en-GB", "C" and "POSIX" are "en", and Chinese
-    // always names its script: "zh_CN" and "zh" are "zh-Hans-CN" and
-    // "zh-Hans", "zh_TW", "zh_HK" and "zh_MO" are "zh-Hant-TW"... .
+    // always names its script: "zh_CN" is "zh-Hans-CN", a bare "zh" is
+    // "zh-Hans", "zh_TW", "zh_HK" and "zh_MO" are "zh-Hant-TW", "zh-Hant-HK"
+    // and "zh-Hant-MO", any other region is simplified.
     [[nodiscard]] static std::string languageTag(std::string_view locale);
 
     ~UserDefaults();
