@@ -19,3 +19,5 @@ pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 pkg_check_modules(JAVASCRIPTCORE REQUIRED IMPORTED_TARGET javascriptcoregtk-4.1)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+# Xlib, for the desktop window's error handlers on its X11 connection.
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)

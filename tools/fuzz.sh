@@ -53,7 +53,7 @@ fi
 # Leaks inside the system's libraries are not findings; ours are.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-export LSAN_OPTIONS="suppressions=$source_dir/tools/sanitizers/lsan-extra.supp"
+export LSAN_OPTIONS="suppressions=$source_dir/tools/sanitizers/lsan.supp"
 
 logs="$build_dir/logs"
 mkdir -p "$logs"

@@ -41,9 +41,8 @@ done
 
 jobs=$(nproc)
 common=(-G Ninja -DVANTOR_WERROR="${VANTOR_WERROR:-OFF}")
-# The shared suppressions when the checkout sits beside them, else our copy.
-supp="$source_dir/../shared/design/sanitizers"
-[[ -f "$supp/lsan.supp" ]] || supp="$source_dir/tools/sanitizers"
+# Sanitizer suppressions: leaks and races inside third-party libraries.
+supp="$source_dir/tools/sanitizers"
 
 case $mode in
   default)
@@ -61,10 +60,7 @@ case $mode in
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     # GTK's accessibility bridge leaks; web views need none.
     export NO_AT_BRIDGE=1
-    # Our own additions (third-party libraries' leaks) go on top of them.
-    combined="$build_dir/lsan.supp"
-    cat "$supp/lsan.supp" "$source_dir/tools/sanitizers/lsan-extra.supp" >"$combined" 2>/dev/null || true
-    export LSAN_OPTIONS="suppressions=$combined"
+    export LSAN_OPTIONS="suppressions=$supp/lsan.supp"
     ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --timeout 600 -L "${labels:-unit|service}"
     ;;
   tsan)

@@ -4,13 +4,18 @@
 // person drives with the mouse and keyboard.
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "ConsoleFile.h"
 #include "Tour.h"
+#include "VantorOptions.h"
 #include "ads/core/app/DZMobileAds.h"
 #include "app/AppDelegate.h"
 #include "app/services/AppConfiguration.h"
@@ -29,130 +34,14 @@
 
 namespace {
 
-const char* kUsage = R"(usage: vantor [options]
-       vantor --window [--device NAME] [--language TAG] [--home DIR]
+const char* const kUsage =
+#include "VantorUsage.inc"
+    ;
 
-Launches the app headless, lets it settle and writes a PNG of every page of
-the tab container (and one after each scripted touch) into a folder.
-
-With --window the app runs in a desktop window instead (it needs a display):
-the device's screen at its scale, shrunk to fit. The left mouse button is a
-finger (click to tap, drag to scroll, release while moving to fling), the
-wheel scrolls what is under the pointer and with ctrl zooms it, typing and
-Return go to the search bar, Backspace deletes, Escape goes back. Closing the
-window ends the app as the platform does (will-terminate, stores saved).
-
-The app talks to local stand-ins of the photo and quote services started
-inside the process, unless VANTOR_PHOTO_API (with VANTOR_PHOTO_WEB,
-VANTOR_QUOTE_URL and optionally the access token VANTOR_PHOTO_TOKEN) names
-other services.
-
-options:
-  --device NAME     device profile from resources/devices (default: phone;
-                    also phone-x, pad)
-  --language TAG    the preferred language, such as en or zh-Hans-CN
-                    (default: the process locale)
-  --out DIR         output folder (default: out/shots)
-  --tap X,Y         tap at the point (in points) before the page shots;
-                    may be repeated
-  --drag X1,Y1:X2,Y2
-                    drag from the first point to the second; may be repeated
-  --no-tour         only the pages, not the walk through the feeds (explore
-                    after its first page, a refresh and a load-more; featured
-                    with its banner rows; favourites; a search; the photo
-                    viewer downloading, done, zoomed, with a quote; the
-                    favourites after adding it)
-  --home DIR        the app's home folder (stored feeds, favourites, caches);
-                    default: a new empty one, removed at exit
-  --window          run in a desktop window until it is closed; --out,
-                    --tap, --drag and --no-tour belong to the headless run
-  --help            show this text
-)";
-
-struct Step {
-    enum class Kind { Tap, Drag } kind;
-    gfx::Point from;
-    gfx::Point to;
-};
-
-struct Options {
-    std::string device;
-    std::string language;
-    std::string out = "out/shots";
-    std::string home;
-    bool tour = true;
-    bool window = false;
-    bool headlessOnly = false;  // an option of the headless run was given
-    std::vector<Step> steps;
-};
-
-bool parsePoint(const std::string& text, gfx::Point& point) {
-    double x = 0, y = 0;
-    char extra = 0;
-    if (std::sscanf(text.c_str(), "%lf,%lf%c", &x, &y, &extra) != 2) return false;
-    point = {x, y};
-    return true;
-}
-
-// Returns false (with a message) for bad arguments.
-bool parse(int argc, char** argv, Options& options, bool& help) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            help = true;
-            return true;
-        }
-        if (arg == "--no-tour") {
-            options.tour = false;
-            options.headlessOnly = true;
-            continue;
-        }
-        if (arg == "--window") {
-            options.window = true;
-            continue;
-        }
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "vantor: %s needs a value\n", arg.c_str());
-            return false;
-        }
-        const std::string value = argv[++i];
-        if (arg == "--device") {
-            options.device = value;
-        } else if (arg == "--language") {
-            options.language = value;
-        } else if (arg == "--out") {
-            options.out = value;
-            options.headlessOnly = true;
-        } else if (arg == "--home") {
-            options.home = value;
-        } else if (arg == "--tap") {
-            Step step{Step::Kind::Tap, {}, {}};
-            if (!parsePoint(value, step.from)) {
-                std::fprintf(stderr, "vantor: --tap wants X,Y, not '%s'\n", value.c_str());
-                return false;
-            }
-            options.steps.push_back(step);
-            options.headlessOnly = true;
-        } else if (arg == "--drag") {
-            Step step{Step::Kind::Drag, {}, {}};
-            const auto colon = value.find(':');
-            if (colon == std::string::npos || !parsePoint(value.substr(0, colon), step.from) ||
-                !parsePoint(value.substr(colon + 1), step.to)) {
-                std::fprintf(stderr, "vantor: --drag wants X1,Y1:X2,Y2, not '%s'\n", value.c_str());
-                return false;
-            }
-            options.steps.push_back(step);
-            options.headlessOnly = true;
-        } else {
-            std::fprintf(stderr, "vantor: unknown option %s\n", arg.c_str());
-            return false;
-        }
-    }
-    if (options.window && options.headlessOnly) {
-        std::fprintf(stderr, "vantor: --out, --tap, --drag and --no-tour are not for --window\n");
-        return false;
-    }
-    return true;
+// One line on stderr; the exit status of a command line that cannot run.
+int refuse(const std::string& reason) {
+    std::fprintf(stderr, "vantor: %s\n", reason.c_str());
+    return 2;
 }
 
 bool shoot(ui::Window& window, const std::filesystem::path& path) {
@@ -170,11 +59,43 @@ std::string slug(const std::string& title, size_t index) {
     return "page-" + std::to_string(index + 1) + (out.empty() ? "" : "-" + out) + ".png";
 }
 
-void removeHome(const std::filesystem::path& temporaryHome) {
-    if (temporaryHome.empty()) return;
-    std::error_code ignored;
-    std::filesystem::remove_all(temporaryHome, ignored);
-}
+// The app's home: the one named, or a new empty one (every run then starts
+// as a first launch) that is removed at exit unless kept.
+class Home {
+public:
+    Home() = default;
+    Home(const Home&) = delete;
+    Home& operator=(const Home&) = delete;
+    ~Home() {
+        if (temporary_ && !keep_) {
+            std::error_code ignored;
+            std::filesystem::remove_all(path_, ignored);
+        }
+    }
+
+    // The reason when the home cannot be used.
+    std::optional<std::string> prepare(const std::string& named) {
+        if (!named.empty()) {
+            path_ = named;
+            return tools::prepareHome(named);
+        }
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vantor-home-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            return std::string("cannot make a home folder: ") + std::strerror(errno);
+        path_ = pattern;
+        temporary_ = true;
+        return std::nullopt;
+    }
+    [[nodiscard]] const std::string& path() const { return path_; }
+    [[nodiscard]] bool temporary() const { return temporary_; }
+    void keep() { keep_ = true; }
+
+private:
+    std::string path_;
+    bool temporary_ = false;
+    bool keep_ = false;
+};
 
 // Shows the launched app in a desktop window until the window is closed,
 // which terminates the app.
@@ -198,49 +119,57 @@ int showWindow(const std::shared_ptr<app::AppDelegate>& delegate) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    bool help = false;
-    if (!parse(argc, argv, options, help)) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    if (help) {
+    std::string reason;
+    const auto parsed = tools::parseOptions({argv + 1, argv + argc}, &reason);
+    if (!parsed) return refuse(reason + " (vantor --help lists the options)");
+    const tools::Options& options = *parsed;
+    if (options.help) {
         std::fputs(kUsage, stdout);
         return 0;
     }
 
-    // A fresh app home unless one is named: every run starts as a first launch.
-    std::filesystem::path temporaryHome;
-    if (options.home.empty()) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vantor-home-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            std::perror("vantor: cannot make a home folder");
-            return 1;
-        }
-        temporaryHome = options.home = pattern;
+    // Every check runs before the app launches: a bad option ends the run
+    // with its reason instead of a run that quietly does something else.
+    const std::string resources = core::Bundle::mainResourcesPath();
+    if (auto problem = tools::checkResources(resources)) {
+        const char* named = std::getenv("VANTOR_RESOURCES");
+        return refuse(named && *named ? "VANTOR_RESOURCES: " + *problem : *problem);
     }
-    setenv("VANTOR_HOME", options.home.c_str(), 1);
+    Home home;
+    if (auto problem = home.prepare(options.home)) return refuse(*problem);
+    setenv("VANTOR_HOME", home.path().c_str(), 1);
+    // The app's console lines go to its home; the terminal keeps the tool's.
+    const std::string consoleLog = (std::filesystem::path(home.path()) / "console.log").string();
+    if (!options.verbose) {
+        if (auto problem = tools::sendConsoleToFile(consoleLog)) return refuse(*problem);
+    }
 
     core::RunLoop::bindMainToCurrentThread();
-    if (!options.language.empty()) setenv("LANGUAGE", options.language.c_str(), 1);
+    if (!options.language.empty()) {
+        if (auto problem = tools::checkLanguage(options.language, *core::Bundle::main()))
+            return refuse(*problem);
+        setenv("LANGUAGE", options.language.c_str(), 1);
+    }
 
     std::string error;
     if (!gfx::Fonts::configure(core::Bundle::main()->resourcePath(), &error))
         std::fprintf(stderr, "vantor: fonts: %s\n", error.c_str());
-    if (!options.device.empty() && !ui::DeviceProfile::select(options.device)) {
-        std::fprintf(stderr, "vantor: no device profile named '%s'\n", options.device.c_str());
-        return 2;
+    if (!options.device.empty()) {
+        if (auto problem = tools::checkDevice(options.device, resources)) return refuse(*problem);
+        if (!ui::DeviceProfile::select(options.device))
+            return refuse("the device profile '" + options.device + "' cannot be read");
     }
+    const ui::DeviceProfile& device = ui::DeviceProfile::current();
+    if (auto problem = tools::checkSteps(options.steps, device.screenSize,
+                                         device.name.empty() ? "phone" : device.name))
+        return refuse(*problem);
 
     const std::filesystem::path out = options.out;
     if (!options.window) {
         if (auto made =
                 core::FileManager::createDirectory(out.string(), true, core::Visibility::everyone);
-            !made) {
-            std::fprintf(stderr, "vantor: %s\n", made.error().c_str());
-            return 1;
-        }
+            !made)
+            return refuse("--out: " + made.error());
     }
 
     // The embedded default: the local services, for as long as the app runs.
@@ -255,11 +184,10 @@ int main(int argc, char** argv) {
     // The ad SDK starts itself once the app has launched.
     ads::DZMobileAds::registerForLaunch();
     auto delegate = std::make_shared<app::AppDelegate>();
+    tools::applyURLOpening(options);
     if (options.window) {
         ui::Application::shared().launch(delegate);
-        const int status = showWindow(delegate);
-        removeHome(temporaryHome);
-        return status;
+        return showWindow(delegate);
     }
     // The headless run moves the app's own clock instead of waiting.
     fixtures::AppClock clock;
@@ -272,8 +200,8 @@ int main(int argc, char** argv) {
 
     size_t written = 0;
     for (size_t i = 0; i < options.steps.size(); ++i) {
-        const Step& step = options.steps[i];
-        if (step.kind == Step::Kind::Tap)
+        const tools::Step& step = options.steps[i];
+        if (step.kind == tools::Step::Kind::Tap)
             touches.tap(step.from);
         else
             touches.drag(step.from, step.to);
@@ -312,7 +240,10 @@ int main(int argc, char** argv) {
     }
 
     ui::Application::shared().terminate();
-    removeHome(temporaryHome);
     std::printf("vantor: wrote %zu images\n", written);
-    return written == expected ? 0 : 1;
+    const bool complete = written == expected;
+    if (!complete) home.keep();
+    if (!options.verbose && !(home.temporary() && complete))
+        std::printf("vantor: the app's console is in %s\n", consoleLog.c_str());
+    return complete ? 0 : 1;
 }

@@ -8,6 +8,12 @@
 
 namespace app {
 
+namespace {
+// Room kept between neighbouring titles, and how far a title may shrink.
+constexpr double kTitleSideInset = 3.0;
+constexpr double kTitleMinimumScale = 0.5;
+}  // namespace
+
 std::shared_ptr<QZTabView> QZTabView::create(std::vector<std::string> titles, const ui::View& view,
                                              double offset) {
     const gfx::Rect area = view.frame();
@@ -27,6 +33,11 @@ std::shared_ptr<QZTabView> QZTabView::create(std::vector<std::string> titles, co
         button->setFrame(gfx::Rect(segment * static_cast<double>(i), 0.0, segment, tabViewHeight));
         button->setTitle(self->titles_[static_cast<size_t>(i)], ui::ControlState::Normal);
         if (auto font = fontNamed(CommonFontName::tabTitle, 2.0)) button->titleLabel()->setFont(*font);
+        // A title longer than its segment ("Favourites" in the selected
+        // weight) shrinks rather than ending in an ellipsis.
+        button->setContentEdgeInsets({0, kTitleSideInset, 0, kTitleSideInset});
+        button->titleLabel()->setAdjustsFontSizeToFitWidth(true);
+        button->titleLabel()->setMinimumScaleFactor(kTitleMinimumScale);
         button->setTitleColor(gfx::Color::white(), ui::ControlState::Normal);
         button->setTag(static_cast<int>(i));
         self->addSubview(button);

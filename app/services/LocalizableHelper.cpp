@@ -24,6 +24,14 @@ bool LocalizableHelper::isSafeLanguageTag(std::string_view tag) {
     return true;
 }
 
+std::optional<std::string> LocalizableHelper::languageFolder(std::string_view language,
+                                                            const core::Bundle& bundle) {
+    const std::string_view name = beginsWithHans(language) ? "zh-Hans" : language;
+    // A stored tag names a folder: never let it climb out of the bundle.
+    if (!isSafeLanguageTag(name)) return std::nullopt;
+    return bundle.pathForResource(name, "lproj");
+}
+
 void LocalizableHelper::setupLanguageBundle() {
     std::string candidate = userDef_->stringForKey(kUserLanguageKey).value_or("");
 
@@ -34,12 +42,9 @@ void LocalizableHelper::setupLanguageBundle() {
         userDef_->setString(std::string(kUserLanguageKey), first);
         (void)userDef_->synchronize();
     }
-    if (beginsWithHans(candidate)) candidate = "zh-Hans";
 
     const std::shared_ptr<core::Bundle> main = core::Bundle::main();
-    std::optional<std::string> path;
-    // A stored tag names a folder: never let it climb out of the bundle.
-    if (isSafeLanguageTag(candidate)) path = main->pathForResource(candidate, "lproj");
+    std::optional<std::string> path = languageFolder(candidate, *main);
     if (!path) path = main->pathForResource("en", "lproj");
     if (path) bundle_ = core::Bundle::create(*path);
     if (!bundle_) bundle_ = main;

@@ -4,6 +4,7 @@
 // once per launch by setupLanguageBundle(). Main thread.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,11 @@ public:
 
     // Only letters, digits and "-" may name a language folder.
     [[nodiscard]] static bool isSafeLanguageTag(std::string_view tag);
+    // The path of the folder that a preferred language selects in bundle
+    // ("zh-Hans" for every tag that begins so); nullopt when it has none of
+    // its own and the helper falls back to "en".
+    [[nodiscard]] static std::optional<std::string> languageFolder(std::string_view language,
+                                                                   const core::Bundle& bundle);
 
 private:
     LocalizableHelper();

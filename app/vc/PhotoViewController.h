@@ -75,11 +75,15 @@ public:
         "Vantor App \n精选高清墙纸免费下载 \n一起探寻世界之美";
     // Composition of the share image, in its pixels from its bottom right
     // corner: the text block's origin and the QR picture's square.
+    static constexpr double kShareFontSize = 60;
     static constexpr double kShareTextRight = 1030;
     static constexpr double kShareTextBottom = 280;
     static constexpr double kQrCodeRight = 380;
     static constexpr double kQrCodeBottom = 350;
     static constexpr double kQrCodeSide = 300;
+    // In an image too narrow for the text block at its place, the block
+    // keeps this margin from the left edge and shrinks to its room.
+    static constexpr double kShareTextMargin = 40;
     // The quote's top margin on screen, in points.
     static constexpr double kQuoteTop = 20;
 
@@ -144,8 +148,18 @@ public:
     [[nodiscard]] static gfx::ImagePtr composeShareImage(const gfx::ImagePtr& base,
                                                          const gfx::ImagePtr& qrCode);
     // The share text as composed: right-aligned lines within its own
-    // measured width.
-    [[nodiscard]] static gfx::TextLayout shareTextLayout();
+    // measured width, in the given font size.
+    [[nodiscard]] static gfx::TextLayout shareTextLayout(double fontSize = kShareFontSize);
+    struct ShareTextPlacement {
+        gfx::TextLayout layout;
+        gfx::Point origin;
+    };
+    // Where the share text goes in an image of imageSize: its block at
+    // (width - 1030, height - 280) where that leaves the margin on the left.
+    // In a narrower image the block shrinks to start at the margin, keeping
+    // its right edge and bottom beside the code; where that would leave it
+    // too small, it goes above the code, against the right margin.
+    [[nodiscard]] static ShareTextPlacement placeShareText(gfx::Size imageSize);
 
     // Favourites.
     [[nodiscard]] bool isCollected() const;

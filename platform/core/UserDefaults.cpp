@@ -59,16 +59,74 @@ std::string environment(const char* name) {
     return value ? value : "";
 }
 
-// "zh_CN.UTF-8@pinyin" -> "zh-CN"; "C" and "POSIX" -> "en".
-std::string languageTag(std::string_view locale) {
+bool isAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+std::string lowerCase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+std::string upperCase(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+// A Chinese tag always names its script, as the phone platform's are:
+// traditional characters in Taiwan, Hong Kong and Macau, simplified ones
+// elsewhere and when no region is given.
+std::string chineseTag(const std::vector<std::string_view>& subtags) {
+    size_t next = 1;
+    std::string script;
+    if (next < subtags.size() && subtags[next].size() == 4 &&
+        std::all_of(subtags[next].begin(), subtags[next].end(), isAlpha)) {
+        script = lowerCase(subtags[next]);
+        script[0] = static_cast<char>(script[0] - 'a' + 'A');
+        ++next;
+    }
+    std::string region;
+    if (next < subtags.size() && (subtags[next].size() == 2 || subtags[next].size() == 3)) {
+        region = upperCase(subtags[next]);
+        ++next;
+    }
+    if (script.empty()) {
+        const bool traditional = region == "TW" || region == "HK" || region == "MO";
+        script = traditional ? "Hant" : "Hans";
+    }
+    std::string tag = "zh-" + script;
+    if (!region.empty()) tag += "-" + region;
+    for (; next < subtags.size(); ++next) tag.append("-").append(subtags[next]);
+    return tag;
+}
+
+}  // namespace
+
+std::string UserDefaults::languageTag(std::string_view locale) {
     locale = locale.substr(0, locale.find_first_of(".@"));
     if (locale.empty() || locale == "C" || locale == "POSIX") return "en";
+    std::vector<std::string_view> subtags;
+    for (size_t start = 0; start <= locale.size();) {
+        size_t end = locale.find_first_of("-_", start);
+        if (end == std::string_view::npos) end = locale.size();
+        if (end > start) subtags.push_back(locale.substr(start, end - start));
+        start = end + 1;
+    }
+    if (!subtags.empty() && lowerCase(subtags[0]) == "zh") return chineseTag(subtags);
     std::string tag(locale);
     for (char& c : tag) {
         if (c == '_') c = '-';
     }
     return tag;
 }
+
+namespace {
 
 std::string utcTimestamp() {
     const auto now = static_cast<std::time_t>(Clock::current()->wallSeconds());

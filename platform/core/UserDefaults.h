@@ -40,8 +40,15 @@ public:
     // Writes every shared store and forgets them, so the next create() reads
     // its file again. Objects still referenced elsewhere stay usable.
     static void resetSharedInstancesForTesting();
-    // Language tags ("zh-CN", "en") from the locale environment; never empty.
+    // Language tags ("zh-Hans-CN", "en-GB") from the locale environment;
+    // never empty.
     [[nodiscard]] static std::vector<std::string> systemLanguages();
+    // The language tag the phone platform would give for a locale name or
+    // tag: "en_GB.UTF-8" is "en-GB", "C" and "POSIX" are "en", and Chinese
+    // always names its script: "zh_CN" is "zh-Hans-CN", a bare "zh" is
+    // "zh-Hans", "zh_TW", "zh_HK" and "zh_MO" are "zh-Hant-TW", "zh-Hant-HK"
+    // and "zh-Hant-MO", any other region is simplified.
+    [[nodiscard]] static std::string languageTag(std::string_view locale);
 
     ~UserDefaults();
     UserDefaults(const UserDefaults&) = delete;

@@ -13,6 +13,7 @@
 #include "core/Console.h"
 #include "core/RunLoop.h"
 #include "display/WindowInput.h"
+#include "display/WindowSystemWatch.h"
 #include "ui/Application.h"
 #include "ui/DeviceProfile.h"
 #include "ui/Renderer.h"
@@ -28,12 +29,15 @@ constexpr double kWheelStep = 48;
 constexpr double kZoomStep = 1.1;
 // Room left for the window manager's title bar and panels.
 constexpr double kDecorationAllowance = 48;
+// Milliseconds the window waits for events at most.
+constexpr int kLongestWait = 1000;
 
 double now() {
     return core::Clock::current()->monotonicSeconds();
 }
 
-// The X connection's socket, for waiting on it in another event loop.
+// The X connection's socket, for waiting on it in another event loop; -1
+// when not on X11.
 int connectionOf(SDL_Window* window) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
@@ -43,6 +47,46 @@ int connectionOf(SDL_Window* window) {
         return ConnectionNumber(info.info.x11.display);
 #endif
     return -1;
+}
+
+// The X window of the SDL window; 0 when not on X11.
+unsigned long xWindowOf(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11)
+        return info.info.x11.window;
+#else
+    (void)window;
+#endif
+    return 0;
+}
+
+// On X11, watches the window for being taken away from outside.
+void watchWindow(WindowSystemWatch& watch, SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11)
+        watch.watch(info.info.x11.display, info.info.x11.window);
+#else
+    (void)watch;
+    (void)window;
+#endif
+}
+
+// Whether the event tells that another client destroyed the window.
+bool destroyedFromOutside(const SDL_Event& event, SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    const SDL_SysWMmsg* message = event.syswm.msg;
+    if (!message || message->subsystem != SDL_SYSWM_X11) return false;
+    const XEvent& xevent = message->msg.x11.event;
+    return xevent.type == DestroyNotify && xevent.xdestroywindow.window == xWindowOf(window);
+#else
+    (void)event;
+    (void)window;
+    return false;
+#endif
 }
 
 gfx::Size usableDesktop() {
@@ -61,6 +105,8 @@ std::unique_ptr<DesktopWindow> DesktopWindow::create(std::shared_ptr<ui::Window>
     };
     if (!window) return fail("no app window to show");
     if (SDL_WasInit(SDL_INIT_VIDEO)) return fail("a desktop window is already open");
+    // Before SDL's connections open, so that SDL passes its errors on to it.
+    auto watch = WindowSystemWatch::start();
     // Frames are drawn on the CPU: SDL's GL path for the window surface (a
     // software GL without a GPU) would cost more than the drawing. The
     // environment's SDL_FRAMEBUFFER_ACCELERATION still decides first.
@@ -86,8 +132,13 @@ std::unique_ptr<DesktopWindow> DesktopWindow::create(std::shared_ptr<ui::Window>
         return fail(std::move(message));
     }
     SDL_StartTextInput();
-    return std::make_unique<DesktopWindow>(Token{}, sdl, std::move(window), fit, wakeEvent,
-                                           connectionOf(sdl));
+    // The window system's own events about the window: its destruction.
+    (void)SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    auto desktop = std::make_unique<DesktopWindow>(Token{}, sdl, std::move(window), fit,
+                                                   wakeEvent, connectionOf(sdl));
+    if (watch) watchWindow(*watch, sdl);
+    desktop->watch_ = std::move(watch);
+    return desktop;
 }
 
 DesktopWindow::DesktopWindow(Token, SDL_Window* window, std::shared_ptr<ui::Window> appWindow,
@@ -109,7 +160,7 @@ DesktopWindow::~DesktopWindow() {
     driver_.reset();  // no wake events once SDL is gone
     SDL_StopTextInput();
     SDL_DestroyWindow(sdl_);
-    SDL_Quit();
+    SDL_Quit();  // the watch outlives SDL's connections
 }
 
 std::shared_ptr<ui::Window> DesktopWindow::shown() const {
@@ -121,6 +172,13 @@ void DesktopWindow::run() {
     while (!terminated_) {
         driver_->runDueWork();
         if (terminated_) break;
+        if (watch_) {
+            watch_->reassert(xWindowOf(sdl_));
+            if (watch_->windowGone()) {
+                close();
+                break;
+            }
+        }
         const auto window = shown();
         if (frameDue(*window)) drawFrame(*window);
         waitAndHandle(waitMilliseconds(*window));
@@ -129,6 +187,10 @@ void DesktopWindow::run() {
 
 void DesktopWindow::waitAndHandle(int wait) {
     SDL_Event event;
+    // A connection the window system closed (xkill) is only seen inside
+    // SDL's wait, which then sleeps or spins to its end: the wait is cut
+    // short so that the loop notices within a second.
+    if (watch_ && (wait < 0 || wait > kLongestWait)) wait = kLongestWait;
     const auto host = core::RunLoop::main().host();
     if (!host) {
         const int got = wait < 0 ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, wait);
@@ -149,7 +211,11 @@ void DesktopWindow::waitAndHandle(int wait) {
         const int frame = MainLoopDriver::toMilliseconds(kFrameInterval);
         host->iterate((wait < 0 ? frame : std::min(wait, frame)) / 1000.0);
     }
-    while (!terminated_ && SDL_PollEvent(&event)) handle(event);
+    while (!terminated_ && !gone() && SDL_PollEvent(&event)) handle(event);
+}
+
+bool DesktopWindow::gone() const {
+    return watch_ && watch_->windowGone();
 }
 
 bool DesktopWindow::frameDue(const ui::Window& window) const {
@@ -168,6 +234,7 @@ int DesktopWindow::waitMilliseconds(const ui::Window& window) const {
 }
 
 void DesktopWindow::drawFrame(ui::Window& window) {
+    if (gone()) return;
     window.layoutTree();
     // Only the parts that changed, over the frame shown last, when that is
     // this window's frame surface as it was presented.
@@ -198,7 +265,7 @@ void DesktopWindow::present() {
 }
 
 void DesktopWindow::present(const gfx::Rect& pixels) {
-    if (!frame_) return;
+    if (!frame_ || gone()) return;
     SDL_Surface* surface = SDL_GetWindowSurface(sdl_);
     if (!surface) {
         core::Console::log(std::string("DesktopWindow: no window surface: ") + SDL_GetError());
@@ -232,6 +299,10 @@ void DesktopWindow::handle(const SDL_Event& event) {
         break;
     case SDL_WINDOWEVENT:
         handleWindowEvent(event);
+        break;
+    case SDL_SYSWMEVENT:
+        // Another client destroyed the window: a close, as from the person.
+        if (destroyedFromOutside(event, sdl_)) close();
         break;
     case SDL_MOUSEBUTTONDOWN:
         if (event.button.button == SDL_BUTTON_LEFT)

@@ -15,8 +15,9 @@
 // thread or the next timer is due: in SDL's event wait, or, once the main
 // run loop has a host (GLib's main context when web views exist), in the
 // host, with the window system's connection as one of its sources. Closing the window
-// (or SIGINT/SIGTERM) terminates the application the way the platform ends
-// an app; run() returns once it has. Main thread only; one at a time.
+// (or SIGINT/SIGTERM, or another client destroying the window or closing
+// the connection) terminates the application the way the platform ends an
+// app; run() returns once it has. Main thread only; one at a time.
 
 #include <memory>
 #include <optional>
@@ -26,6 +27,7 @@
 #include "display/MainLoopDriver.h"
 #include "display/PointerTouches.h"
 #include "display/WindowFit.h"
+#include "display/WindowSystemWatch.h"
 #include "gfx/Bitmap.h"
 
 struct SDL_Window;
@@ -79,6 +81,8 @@ private:
     void handleKey(const SDL_Event& event);
     void handleWheel(const SDL_Event& event);
     void close();
+    // The window system took the window away (WindowSystemWatch).
+    [[nodiscard]] bool gone() const;
 
     SDL_Window* sdl_;
     std::shared_ptr<ui::Window> appWindow_;
@@ -87,6 +91,7 @@ private:
     int connection_;  // the window system's socket; -1 when unknown
     std::shared_ptr<void> connectionWatch_;
     std::unique_ptr<MainLoopDriver> driver_;
+    std::unique_ptr<WindowSystemWatch> watch_;
     PointerTouches touches_;
     core::NotificationCenter::Token terminateToken_;
     bool terminated_ = false;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
 #include "core/Bundle.h"
@@ -52,6 +53,19 @@ PangoFontMap* ensureFontMap() {
     return s.fontMap;
 }
 
+// The language every context is set to (createContext).
+constexpr const char* kTextLanguage = "zh-cn";
+
+// Pango places characters that several scripts share ("/", digits) by the
+// preferred languages it reads once from PANGO_LANGUAGE, else LANGUAGE: a
+// preferred "zh-Hans" draws "/" from a CJK font. Pinned to the contexts'
+// language, the app's language choice changes its strings, never its glyphs.
+void pinPreferredLanguage() {
+    const char* current = std::getenv("PANGO_LANGUAGE");
+    if (!current || std::string_view(current) != kTextLanguage)
+        setenv("PANGO_LANGUAGE", kTextLanguage, 1);
+}
+
 PangoWeight pangoWeight(FontWeight weight) {
     switch (weight) {
         case FontWeight::Light:
@@ -79,6 +93,7 @@ bool Fonts::configure(const std::string& resourcesDir, std::string* error) {
     if (!hasFontsConf(resourcesDir)) return fail("no font configuration");
 
     const auto guard = lock();
+    pinPreferredLanguage();
     FcConfig* config = FcConfigCreate();
     const auto* file = reinterpret_cast<const FcChar8*>(path.c_str());
     if (!config || !FcConfigParseAndLoad(config, file, FcTrue) || !FcConfigBuildFonts(config)) {
@@ -143,7 +158,7 @@ std::unique_lock<std::recursive_mutex> Fonts::lock() {
 
 PangoContext* Fonts::createContext() {
     PangoContext* context = pango_font_map_create_context(ensureFontMap());
-    pango_context_set_language(context, pango_language_from_string("zh-cn"));
+    pango_context_set_language(context, pango_language_from_string(kTextLanguage));
     pango_context_set_round_glyph_positions(context, FALSE);
     cairo_font_options_t* options = cairo_font_options_create();
     // Unhinted metrics keep a layout's size independent of the scale it is

@@ -56,14 +56,31 @@ void Label::setShadow(std::optional<gfx::Shadow> shadow) {
     setNeedsDisplay();
 }
 
+void Label::setAdjustsFontSizeToFitWidth(bool adjusts) {
+    if (adjustsFontSize_ == adjusts) return;
+    adjustsFontSize_ = adjusts;
+    setNeedsDisplay();
+}
+
+void Label::setMinimumScaleFactor(double factor) {
+    factor = std::isfinite(factor) ? std::clamp(factor, 0.0, 1.0) : 0.0;
+    if (minimumScaleFactor_ == factor) return;
+    minimumScaleFactor_ = factor;
+    setNeedsDisplay();
+}
+
 void Label::contentDidChange() {
     setNeedsDisplay();
     if (auto parent = superview()) parent->setNeedsLayout();
 }
 
 gfx::TextStyle Label::textStyle(int lines) const {
+    return textStyle(lines, font_);
+}
+
+gfx::TextStyle Label::textStyle(int lines, const gfx::Font& font) const {
     gfx::TextStyle style;
-    style.font = font_;
+    style.font = font;
     style.color = textColor_;
     if (paragraphStyle_) style.paragraph = *paragraphStyle_;
     style.paragraph.alignment = alignment_;
@@ -83,8 +100,32 @@ gfx::Size Label::intrinsicContentSize() const {
     return sizeThatFits({});
 }
 
+gfx::Font Label::fittedFont() const {
+    const double width = bounds().width();
+    if (!adjustsFontSize_ || numberOfLines_ != 1 || text_.empty() || width <= 0 ||
+        minimumScaleFactor_ <= 0 || minimumScaleFactor_ >= 1) {
+        return font_;
+    }
+    const auto naturalWidth = [&](const gfx::Font& font) {
+        return gfx::TextLayout(text_, textStyle(1, font)).size().width;
+    };
+    const double natural = naturalWidth(font_);
+    if (natural <= width) return font_;
+    const double smallest = font_.size * minimumScaleFactor_;
+    gfx::Font fitted = font_;
+    fitted.size = std::max(smallest, font_.size * width / natural);
+    // Glyph widths do not scale exactly with the size: step down until the
+    // text fits or the smallest size is reached.
+    constexpr double kStep = 0.25;
+    while (fitted.size > smallest && naturalWidth(fitted) > width)
+        fitted.size = std::max(smallest, fitted.size - kStep);
+    return fitted;
+}
+
 gfx::TextLayout Label::layoutForBounds() const {
     const gfx::Rect b = bounds();
+    const gfx::Font font = fittedFont();
+    if (!(font == font_)) return gfx::TextLayout(text_, textStyle(1, font), b.width());
     gfx::TextLayout layout(text_, textStyle(numberOfLines_), b.width());
     if (layout.size().height <= b.height() || layout.lineCount() <= 1) return layout;
     const auto& lines = layout.lineRects();

@@ -9,6 +9,10 @@
 // from the label's own properties. A shadow follows the glyphs; the
 // renderer draws it under the text, within the label's bounds. Labels take
 // no touches by default.
+//
+// A one-line label that adjusts its font size to fit its width draws text
+// wider than its bounds in a smaller size of its font, down to the minimum
+// scale factor times the size; only below that is the text truncated.
 // Main thread only.
 
 #include <optional>
@@ -49,6 +53,15 @@ public:
     void setParagraphStyle(std::optional<gfx::ParagraphStyle> style);
     [[nodiscard]] const std::optional<gfx::Shadow>& shadow() const { return shadow_; }
     void setShadow(std::optional<gfx::Shadow> shadow);
+    [[nodiscard]] bool adjustsFontSizeToFitWidth() const { return adjustsFontSize_; }
+    void setAdjustsFontSizeToFitWidth(bool adjusts);
+    // The smallest share of the font's size the text may shrink to, from 0
+    // to 1; 0 (the default) keeps the font's own size.
+    [[nodiscard]] double minimumScaleFactor() const { return minimumScaleFactor_; }
+    void setMinimumScaleFactor(double factor);
+    // The font the text is drawn in at the present bounds: font(), or a
+    // smaller size of it when the text is adjusted to fit.
+    [[nodiscard]] gfx::Font fittedFont() const;
 
     // The text's size laid out within size.width (unconstrained when <= 0),
     // rounded up to whole points; zero for empty text.
@@ -62,6 +75,7 @@ public:
 private:
     // The style the text is set in, for `lines` lines.
     [[nodiscard]] gfx::TextStyle textStyle(int lines) const;
+    [[nodiscard]] gfx::TextStyle textStyle(int lines, const gfx::Font& font) const;
     // The layout draw() uses: at the bounds width, limited to the lines
     // that fit the bounds height.
     [[nodiscard]] gfx::TextLayout layoutForBounds() const;
@@ -76,6 +90,8 @@ private:
     gfx::LineBreakMode lineBreakMode_ = gfx::LineBreakMode::TruncateTail;
     std::optional<gfx::ParagraphStyle> paragraphStyle_;
     std::optional<gfx::Shadow> shadow_;
+    bool adjustsFontSize_ = false;
+    double minimumScaleFactor_ = 0;
 };
 
 }  // namespace ui

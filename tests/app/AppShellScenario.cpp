@@ -12,11 +12,14 @@
 #include "app/vc/WaterfallViewController.h"
 #include "core/Console.h"
 #include "core/RunLoop.h"
+#include "core/ScopedEnvironment.h"
 #include "core/UserDefaults.h"
 #include "app/services/AppConfiguration.h"
 #include "fixtures/LocalServices.h"
+#include "gfx/TextLayout.h"
 #include "support/ManualClockScope.h"
 #include "ui/ImageManager.h"
+#include "ui/Label.h"
 #include "ui/NavigationController.h"
 #include "ui/TouchInjector.h"
 
@@ -151,6 +154,33 @@ TEST_F(AppShellScenario, TitlesFollowTheLanguageChosenAtLaunch) {
     EXPECT_EQ(titles(), chinese);
 }
 
+TEST_F(AppShellScenario, AChineseLocaleChoosesTheChineseBundleLikeItsTag) {
+    testsupport::ScopedEnvironment environment;
+    environment.set("LANGUAGE", std::nullopt)
+        .set("LC_ALL", std::nullopt)
+        .set("LC_MESSAGES", std::nullopt)
+        .set("LANG", "zh_CN.UTF-8");
+    launch();
+    const std::vector<std::string> fromLocale = titles();
+    EXPECT_EQ(core::UserDefaults::standard()->stringForKey("UserLanguage"), "zh-Hans-CN");
+    ui::Application::shared().resetForTesting();
+
+    for (const char* tag : {"zh-Hans", "zh", "zh-CN", "zh_SG"}) {
+        environment.set("LANGUAGE", tag);
+        launch();
+        EXPECT_EQ(titles(), fromLocale) << tag;
+        ui::Application::shared().resetForTesting();
+    }
+    EXPECT_NE(fromLocale[0], "Explore");
+
+    // Traditional Chinese has no strings of its own: English, not the
+    // simplified characters.
+    environment.set("LANGUAGE", std::nullopt).set("LANG", "zh_TW.UTF-8");
+    launch();
+    EXPECT_EQ(core::UserDefaults::standard()->stringForKey("UserLanguage"), "zh-Hant-TW");
+    EXPECT_EQ(titles()[0], "Explore");
+}
+
 TEST_F(AppShellScenario, AStoredLanguageTagNeverClimbsOutOfItsFolder) {
     // Taken as a path, this tag would reach the Chinese folder.
     auto defaults = core::UserDefaults::standard();
@@ -211,4 +241,34 @@ TEST_F(AppShellScenario, TappingATitlePagesThere) {
     EXPECT_DOUBLE_EQ(tabs().tabContainerScrollPercent(), 2.0);
     EXPECT_DOUBLE_EQ(pillInWindow().minX(), 40.875 + 93.75 * 2);
     EXPECT_DOUBLE_EQ(pillInWindow().width(), 12.0);
+}
+
+TEST_F(AppShellScenario, EveryEnglishTitleFitsItsTabInEitherWeight) {
+    launch();
+    auto scroll = tabs().tabContainerScrlView();
+    const auto fits = [](ui::Button& button) {
+        button.layoutIfNeeded();
+        const auto label = button.titleLabel();
+        gfx::TextStyle style;
+        style.font = label->fittedFont();
+        const gfx::TextLayout layout(label->text(), style);
+        const gfx::Rect inButton = label->frame();
+        return layout.size().width <= label->bounds().width() + 0.01 && inButton.minX() >= 0 &&
+               inButton.maxX() <= button.bounds().width();
+    };
+    for (size_t page = 0; page < 4; ++page) {
+        scroll->setContentOffset({375.0 * static_cast<double>(page), 0}, false);
+        for (size_t i = 0; i < 4; ++i) {
+            ui::Button& button = titleButton(i);
+            EXPECT_TRUE(fits(button)) << "page " << page << ", title " << button.titleLabel()->text();
+        }
+        // The selected title keeps its weight; only its size may give.
+        const auto selected = titleButton(page).titleLabel();
+        EXPECT_EQ(selected->fittedFont().weight, gfx::FontWeight::Medium);
+        EXPECT_EQ(selected->font(), gfx::Font::system(19, gfx::FontWeight::Medium));
+    }
+    scroll->setContentOffset({375.0 * 2, 0}, false);
+    ASSERT_EQ(titleButton(2).titleLabel()->text(), "Favourites");
+    EXPECT_LT(titleButton(2).titleLabel()->fittedFont().size, 19) << "shrunk, not cut short";
+    EXPECT_EQ(titleButton(0).titleLabel()->fittedFont(), gfx::Font::system(18)) << "room to spare";
 }

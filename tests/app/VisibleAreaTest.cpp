@@ -175,6 +175,97 @@ TEST(ShareImageTest, TheThreeLinesAreRightAlignedInTheMeasuredBlock) {
     EXPECT_NEAR(lines[1].minY(), lines[0].maxY() + 6, 0.01);
 }
 
+// The box of light ink in the composed image left of x = limit; minX < 0
+// when there is none.
+struct InkBox {
+    int minX = -1, minY = -1, maxX = -1, maxY = -1;
+};
+InkBox lightInk(const gfx::ImagePtr& image, int limit) {
+    InkBox box;
+    for (int y = 0; y < image->pixelHeight(); ++y) {
+        for (int x = 0; x < std::min(limit, image->pixelWidth()); ++x) {
+            if (image->pixelAt(x, y).red < 0.5) continue;
+            box.minX = box.minX < 0 ? x : std::min(box.minX, x);
+            box.minY = box.minY < 0 ? y : std::min(box.minY, y);
+            box.maxX = std::max(box.maxX, x);
+            box.maxY = std::max(box.maxY, y);
+        }
+    }
+    return box;
+}
+
+TEST(ShareImageTest, ANarrowImageKeepsTheWholeTextInsideBesideTheCode) {
+    const gfx::Color blue = gfx::Color::fromRGB(0x0000FF);
+    const double margin = PhotoViewController::kShareTextMargin;
+    const gfx::Size block = PhotoViewController::shareTextLayout().size();
+
+    // 900 pixels wide: at its own place the block would start at -130.
+    const auto composed = PhotoViewController::composeShareImage(
+        solid(900, 1600, blue), ui::imageNamed("qr_code"));
+    ASSERT_TRUE(composed);
+    const int codeLeft = 900 - 380;
+    const InkBox ink = lightInk(composed, codeLeft);
+    ASSERT_GE(ink.minX, 0) << "no text drawn";
+    EXPECT_GE(ink.minX, margin);
+    EXPECT_LE(ink.minX, margin + 12) << "the block starts at the margin";
+    EXPECT_LT(ink.maxX, codeLeft - 10) << "the text stays clear of the code";
+    // Its bottom stays where the wide layout has it, beside the code.
+    EXPECT_LE(ink.maxY, 1600 - 280 + block.height);
+    EXPECT_GT(ink.maxY, 1600 - 280 + block.height - 40);
+
+    const auto placed = PhotoViewController::placeShareText({900, 1600});
+    ASSERT_EQ(placed.layout.lineCount(), 3);
+    EXPECT_FALSE(placed.layout.isTruncated());
+    EXPECT_GE(placed.origin.x, margin);
+    EXPECT_NEAR(placed.origin.x + placed.layout.size().width, 900 - 1030 + block.width, 0.01);
+    EXPECT_GT(placed.layout.size().width, block.width * 0.6) << "shrunk no more than needed";
+}
+
+TEST(ShareImageTest, TheWideLayoutHoldsWhileTheMarginIsLeft) {
+    const double margin = PhotoViewController::kShareTextMargin;
+    const gfx::Size block = PhotoViewController::shareTextLayout().size();
+    const double edge = 1030 + margin;
+    for (const double width : {edge, edge + 1, 2000.0, 3373.0}) {
+        const auto placed = PhotoViewController::placeShareText({width, 6000});
+        EXPECT_EQ(placed.origin, (gfx::Point{width - 1030, 6000 - 280})) << width;
+        EXPECT_EQ(placed.layout.size(), block) << width;
+    }
+    const auto narrower = PhotoViewController::placeShareText({edge - 1, 6000});
+    EXPECT_EQ(narrower.origin.x + narrower.layout.size().width, edge - 1 - 1030 + block.width);
+    EXPECT_GE(narrower.origin.x, margin);
+    EXPECT_LT(narrower.layout.size().width, block.width);
+}
+
+TEST(ShareImageTest, WithNoRoomBesideTheCodeTheTextGoesAboveIt) {
+    const double margin = PhotoViewController::kShareTextMargin;
+    const double codeTop = 900 - PhotoViewController::kQrCodeBottom;
+    for (const double width : {600.0, 420.0, 200.0}) {
+        const auto placed = PhotoViewController::placeShareText({width, 900});
+        EXPECT_GE(placed.origin.x, margin) << width;
+        EXPECT_NEAR(placed.origin.x + placed.layout.size().width, width - margin, 0.01) << width;
+        EXPECT_LE(placed.origin.y + placed.layout.size().height, codeTop) << width;
+        EXPECT_EQ(placed.layout.lineCount(), 3) << width;
+    }
+    const gfx::Color blue = gfx::Color::fromRGB(0x0000FF);
+    const auto composed = PhotoViewController::composeShareImage(solid(600, 900, blue),
+                                                                 ui::imageNamed("qr_code"));
+    ASSERT_TRUE(composed);
+    // Only the text is light above the code.
+    InkBox ink;
+    for (int y = 0; y < int(codeTop); ++y) {
+        for (int x = 0; x < 600; ++x) {
+            if (composed->pixelAt(x, y).red < 0.5) continue;
+            ink.minX = ink.minX < 0 ? x : std::min(ink.minX, x);
+            ink.maxX = std::max(ink.maxX, x);
+            ink.maxY = std::max(ink.maxY, y);
+        }
+    }
+    ASSERT_GE(ink.minX, 0) << "no text above the code";
+    EXPECT_GE(ink.minX, margin);
+    EXPECT_LE(ink.maxX, 600 - margin);
+    EXPECT_GT(ink.maxY, codeTop - 40) << "the text sits just above the code";
+}
+
 TEST(ShareImageTest, WithoutTheCodeOnlyTheTextIsAdded) {
     const gfx::Color blue = gfx::Color::fromRGB(0x0000FF);
     const auto composed = PhotoViewController::composeShareImage(solid(3373, 6000, blue), nullptr);

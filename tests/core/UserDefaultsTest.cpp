@@ -336,7 +336,7 @@ TEST_F(UserDefaultsTest, LanguagesComeFromTheLocaleEnvironment) {
         .set("LC_MESSAGES", "de_DE")
         .set("LANG", "es_ES.UTF-8");
     const auto store = UserDefaults::create(testFolder() + "/languages.defaults");
-    const Array expected = {Value("zh-CN"), Value("en-US"), Value("en")};
+    const Array expected = {Value("zh-Hans-CN"), Value("en-US"), Value("en")};
     EXPECT_EQ(store->arrayForKey(UserDefaults::kLanguagesKey), expected);
 
     environment.set("LANGUAGE", "");
@@ -353,6 +353,31 @@ TEST_F(UserDefaultsTest, LanguagesComeFromTheLocaleEnvironment) {
     store->setObject(std::string(UserDefaults::kLanguagesKey), Value(Array{Value("ja")}));
     EXPECT_EQ(store->arrayForKey(UserDefaults::kLanguagesKey), Array{Value("ja")});
     EXPECT_FALSE(store->dictionaryRepresentation().empty());
+}
+
+TEST_F(UserDefaultsTest, ChineseLocalesGiveTheTagsOfTheirScript) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"zh_CN.UTF-8", "zh-Hans-CN"}, {"zh_SG", "zh-Hans-SG"},    {"zh", "zh-Hans"},
+        {"zh_TW.Big5", "zh-Hant-TW"},  {"zh_HK.UTF-8", "zh-Hant-HK"}, {"zh_MO", "zh-Hant-MO"},
+        {"zh-CN", "zh-Hans-CN"},       {"zh-tw", "zh-Hant-TW"},    {"ZH_cn@pinyin", "zh-Hans-CN"},
+        {"zh-Hans", "zh-Hans"},        {"zh-Hans-CN", "zh-Hans-CN"}, {"zh-hant-tw", "zh-Hant-TW"},
+        {"zh_Hant_CN", "zh-Hant-CN"},  {"zh-Hans-HK", "zh-Hans-HK"},
+        // Other languages keep their region as written.
+        {"en_GB.UTF-8", "en-GB"},      {"pt_BR", "pt-BR"},         {"zha", "zha"},
+        {"C.UTF-8", "en"},             {"", "en"},
+    };
+    for (const auto& [locale, tag] : cases) EXPECT_EQ(UserDefaults::languageTag(locale), tag) << locale;
+
+    testsupport::ScopedEnvironment environment;
+    environment.set("LANGUAGE", std::nullopt)
+        .set("LC_ALL", std::nullopt)
+        .set("LC_MESSAGES", std::nullopt)
+        .set("LANG", "zh_CN.UTF-8");
+    const auto store = UserDefaults::create(testFolder() + "/chinese.defaults");
+    EXPECT_EQ(store->arrayForKey(UserDefaults::kLanguagesKey), Array{Value("zh-Hans-CN")});
+    environment.set("LANGUAGE", "zh_TW:zh");
+    const Array both = {Value("zh-Hant-TW"), Value("zh-Hans")};
+    EXPECT_EQ(store->arrayForKey(UserDefaults::kLanguagesKey), both);
 }
 
 TEST(DefaultsFileFormat, TagLookalikesStayDictionariesAndBadTagsAreRefused) {

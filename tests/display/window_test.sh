@@ -4,7 +4,8 @@
 # the explore feed and clicks the featured tab title through the X server
 # (xdotool), checks screenshots of the window (ImageMagick's import) before
 # and after, measures the idle process's CPU time, and closes the app the way
-# the desktop does.
+# the desktop does, then as another client would: destroying its window,
+# killing its connection.
 #   window_test.sh path/to/vantor
 # Exits 77 (skipped) when the X tools are not installed.
 set -euo pipefail
@@ -159,4 +160,27 @@ app=
 ((status == 0)) || fail "the app ended with status $status"
 grep -q '^vantor: window closed after [0-9]* frames' "$work/app.log" || fail "no closing line"
 grep '^vantor: window closed' "$work/app.log"
+
+# Another client taking the window away is a close too: destroying the
+# window (xdotool windowclose) or closing the app's connection as xkill
+# does (windowkill). Either ends the app cleanly, not with an X error.
+for way in windowclose windowkill; do
+  rm -rf "$work/home" && mkdir "$work/home"
+  "$vantor" --window --home "$work/home" >"$work/app.log" 2>&1 &
+  app=$!
+  poll 20 banner >/dev/null || fail "$way: no window banner"
+  poll 10 has_window || fail "$way: no X window for the app"
+  sleep 1
+  window=$(find_window)
+  xdotool "$way" "$window"
+  status=0
+  poll 10 bash -c "! kill -0 $app 2>/dev/null" || fail "$way: the app did not end"
+  wait "$app" || status=$?
+  app=
+  ((status == 0)) || fail "$way: the app ended with status $status"
+  grep -q '^vantor: window closed after [0-9]* frames' "$work/app.log" ||
+    fail "$way: no closing line"
+  ! grep -q 'X Error\|X connection' "$work/app.log" || fail "$way: an X error was reported"
+  echo "$way: $(grep '^vantor: window closed' "$work/app.log")"
+done
 echo "PASS"

@@ -7,6 +7,7 @@
 
 #include "gfx/Bitmap.h"
 #include "gfx/GeometryPrinting.h"
+#include "gfx/TextLayout.h"
 #include "ui/Label.h"
 
 using gfx::Rect;
@@ -112,6 +113,73 @@ TEST(LabelTest, TextChangesAskTheSuperviewForLayout) {
     parent->layoutIfNeeded();
     child->setFont(gfx::Font::system(30));
     EXPECT_TRUE(parent->needsLayout());
+}
+
+TEST(LabelTest, AdjustedTextShrinksToItsWidthButNoFurtherThanTheMinimumScale) {
+    const auto view = label("Favourites");
+    const gfx::Font medium = gfx::Font::system(19, gfx::FontWeight::Medium);
+    view->setFont(medium);
+    const double natural = view->sizeThatFits({}).width;
+    const auto widthIn = [](const gfx::Font& font) {
+        gfx::TextStyle style;
+        style.font = font;
+        return gfx::TextLayout("Favourites", style).size().width;
+    };
+    view->setFrame(Rect(0, 0, natural * 0.8, 30));
+    EXPECT_EQ(view->fittedFont(), medium) << "not asked to adjust";
+    view->setAdjustsFontSizeToFitWidth(true);
+    EXPECT_EQ(view->fittedFont(), medium) << "no minimum scale: the size stays";
+    view->setMinimumScaleFactor(0.5);
+    const gfx::Font fitted = view->fittedFont();
+    EXPECT_LT(fitted.size, 19);
+    EXPECT_GT(fitted.size, 19 * 0.7) << "no smaller than needed";
+    EXPECT_EQ(fitted.weight, gfx::FontWeight::Medium);
+    EXPECT_EQ(fitted.family, medium.family);
+    EXPECT_LE(widthIn(fitted), natural * 0.8);
+
+    // Too narrow even at the minimum: half the size, then truncated.
+    view->setFrame(Rect(0, 0, natural * 0.3, 30));
+    EXPECT_DOUBLE_EQ(view->fittedFont().size, 9.5);
+    // Wide enough, or more than one line: the label's own font.
+    view->setFrame(Rect(0, 0, natural + 1, 30));
+    EXPECT_EQ(view->fittedFont(), medium);
+    view->setFrame(Rect(0, 0, natural * 0.8, 60));
+    view->setNumberOfLines(2);
+    EXPECT_EQ(view->fittedFont(), medium);
+
+    // Out-of-range factors are held to 0...1.
+    view->setMinimumScaleFactor(7);
+    EXPECT_EQ(view->minimumScaleFactor(), 1);
+    view->setMinimumScaleFactor(-1);
+    EXPECT_EQ(view->minimumScaleFactor(), 0);
+}
+
+TEST(LabelTest, ShrunkTextDrawsWholeWithinItsBounds) {
+    const auto view = label("Favourites");
+    view->setFont(gfx::Font::system(19, gfx::FontWeight::Medium));
+    const double natural = view->sizeThatFits({}).width;
+    view->setFrame(Rect(0, 0, std::floor(natural * 0.8), 30));
+    view->setTextAlignment(gfx::TextAlignment::Center);
+    const auto inkColumns = [&] {
+        const auto bitmap = gfx::Bitmap::create({natural, 30}, 1);
+        view->draw(bitmap->canvas(), view->bounds());
+        const auto image = bitmap->makeImage();
+        int count = 0;
+        for (int x = 0; x < image->pixelWidth(); ++x) {
+            for (int y = 0; y < image->pixelHeight(); ++y) {
+                if (image->pixelAt(x, y).alpha < 0.3) continue;
+                ++count;
+                break;
+            }
+        }
+        return count;
+    };
+    const int truncated = inkColumns();
+    view->setAdjustsFontSizeToFitWidth(true);
+    view->setMinimumScaleFactor(0.5);
+    const int shrunk = inkColumns();
+    // Ten letters keep more inked columns than "Favour" and an ellipsis.
+    EXPECT_GT(shrunk, truncated);
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+#pragma once
+// The vantor tool's command line: what each option asks for, and the checks
+// that run before the app launches. A bad option ends the run with one line
+// on stderr and a non-zero exit instead of a run that quietly does something
+// else (English for an unknown language, raw string keys for a missing
+// resources folder, a touch that lands nowhere).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gfx/Geometry.h"
+
+namespace core {
+class Bundle;
+}  // namespace core
+
+namespace tools {
+
+struct Step {
+    enum class Kind { Tap, Drag } kind = Kind::Tap;
+    gfx::Point from;
+    gfx::Point to;
+    // As given on the command line ("187,600"), for messages.
+    std::string text;
+};
+
+struct Options {
+    std::string device;
+    std::string language;
+    std::string out = "out/shots";
+    std::string home;
+    bool tour = true;
+    bool window = false;
+    bool verbose = false;
+    bool help = false;
+    std::vector<Step> steps;
+};
+
+// The arguments after the program name. nullopt, with the reason in *error
+// ("--device needs a value"), for a command line that cannot run.
+[[nodiscard]] std::optional<Options> parseOptions(const std::vector<std::string>& arguments,
+                                                  std::string* error);
+
+// Each check answers the reason a value cannot be used, nullopt when it can.
+
+// The resources folder the app reads (VANTOR_RESOURCES, when set, names
+// it): a folder with the app's Info.json and its English strings.
+[[nodiscard]] std::optional<std::string> checkResources(const std::string& path);
+// A language the app has strings for, after the platform's mapping of
+// locale names ("zh_CN" is "zh-Hans-CN"); English in any region counts.
+[[nodiscard]] std::optional<std::string> checkLanguage(const std::string& language,
+                                                       const core::Bundle& resources);
+// A device profile that resources/devices holds.
+[[nodiscard]] std::optional<std::string> checkDevice(const std::string& name,
+                                                     const std::string& resourcesPath);
+// The app's home: made when missing; it must be a folder the app can write.
+[[nodiscard]] std::optional<std::string> prepareHome(const std::string& path);
+// Every touch point on the screen of the given size, in points.
+[[nodiscard]] std::optional<std::string> checkSteps(const std::vector<Step>& steps,
+                                                    gfx::Size screen,
+                                                    const std::string& deviceName);
+
+// Where a person sits at the desktop window, the http(s) URLs the app hands
+// to other apps open in the desktop's browser; a headless run only records
+// them (store::URLOpener).
+void applyURLOpening(const Options& options);
+
+}  // namespace tools
