@@ -9,7 +9,8 @@
 //
 // Click opening is not built yet. Each open operation is recorded in
 // DZCallLog as "DZOpener.<operation> <arguments>" (masks in decimal, flags
-// as 1 or 0, absent values as "-"); app opens and http(s) browser opens go
+// as 1 or 0, HTML by its length in bytes, resize properties and calendar
+// parameters as JSON, absent values as "-"); app opens and http(s) browser opens go
 // on to the application's URL opening; composers, store pages, in-app
 // browsers, web apps, expansion, app links and resizing go no further.
 // Saving pictures and calendar events are refused: the ad's MRAID event

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "HandlerTesting.h"
+#include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/net/DZPinger.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/MessagesCreative.h"
@@ -54,6 +55,9 @@ TEST(DZAdPageMessagesService, MessagesSentInOneTurnAreHandledInOrder) {
     const auto placement = std::make_shared<int>(0);
     slot->setPlacement(placement);
     ads::DZCallLog::clear();
+    // An ad URL of the request turns MRAID substitution on; it goes back after.
+    const auto interceptor = ads::DZMRAIDInterceptor::sharedInstance();
+    const bool substituting = interceptor->enabled();
 
     slot->loadRequest(slottesting::requestWithExtras(
         {{"_requestUrl", server.urlString(fixtures::AdServer::kMessagesCreativePath)}}));
@@ -90,6 +94,7 @@ TEST(DZAdPageMessagesService, MessagesSentInOneTurnAreHandledInOrder) {
     EXPECT_EQ(atEvent.sounds, std::vector<ui::SystemSoundID>{4095});
     EXPECT_FALSE(atEvent.resized);
 
+    interceptor->setEnabled(substituting);
     EXPECT_TRUE(waitFor([&] { return pinger->pingsInFlight() == 0; }));
     core::UserDefaults::standard()->removeObjectForKey(ads::DZPinger::kEnableWebViewPingsKey);
     ui::Application::shared().resetForTesting();

@@ -65,8 +65,7 @@ public:
             return;
         }
         adView->setDelegate(delegate);
-        adView->loadHTMLString(std::string(kRecordingPage),
-                               core::URL::create("https://ads.example/"));
+        adView->loadHTMLString(std::string(kRecordingPage), core::URL::create("https://ads.example/"));
         if (!adwebtesting::waitFor([&] { return delegate->count("finish") > 0; }))
             ADD_FAILURE() << "the recording page did not load";
     }
@@ -100,9 +99,7 @@ public:
             events.push_back(argument["event"].stringValue());
         return events;
     }
-    void clear() const {
-        (void)adwebtesting::evaluate(*adView->webView(), "window.received = []; 0");
-    }
+    void clear() const { (void)adwebtesting::evaluate(*adView->webView(), "window.received = []; 0"); }
 
     std::shared_ptr<adwebtesting::RecordingAdViewDelegate> delegate =
         std::make_shared<adwebtesting::RecordingAdViewDelegate>();

@@ -192,9 +192,8 @@ public:
     // DZVideoPlayerDelegate, DZVideoPlayerGLViewDelegate.
     void playerDidLoadURL(DZVideoPlayer& player, const std::optional<core::URL>& url,
                           const std::shared_ptr<media::Player>& avPlayer) override;
-    void
-    videoPlayerGLViewDidSetUpVideoPlayer(DZVideoPlayerGLView& view,
-                                         const std::shared_ptr<media::Player>& player) override;
+    void videoPlayerGLViewDidSetUpVideoPlayer(DZVideoPlayerGLView& view,
+                                              const std::shared_ptr<media::Player>& player) override;
     void videoPlayerGLViewDidFailToSetupVideoPlayer(DZVideoPlayerGLView& view,
                                                     const std::shared_ptr<media::Player>& player,
                                                     const Error& error) override;
