@@ -19,18 +19,17 @@ namespace {
 
 constexpr std::int64_t kNoTouchValue = -1;
 
-// The pieces of text between commas, empty ones included ("" gives one
-// empty piece).
+// The texts between commas, empty ones included ("" gives one empty text).
 std::vector<std::string> splitAtCommas(std::string_view text) {
-    std::vector<std::string> pieces;
+    std::vector<std::string> texts;
     size_t start = 0;
     while (true) {
         const size_t comma = text.find(',', start);
-        pieces.emplace_back(text.substr(start, comma - start));
+        texts.emplace_back(text.substr(start, comma - start));
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }
-    return pieces;
+    return texts;
 }
 
 }  // namespace

@@ -55,10 +55,10 @@ std::vector<core::URL> URLsOf(const std::optional<std::vector<std::string>>& tex
 
 }  // namespace
 
-// The handlers of ad pages, in the order they are asked; the message
-// handlers of later pieces join here in their places (the Live View handler
-// ahead of the opener's, the gcache handler between the native video clicks
-// and the analytics events).
+// The handlers of ad pages, in the order they are asked; handlers still to
+// come join here in their places (the Live View handler ahead of the
+// opener's, the gcache handler between the native video clicks and the
+// analytics events).
 DZAdViewDelegate::DZAdViewDelegate() : opener_(std::make_shared<DZOpener>()) {
     addDMSGHandler(std::make_shared<DZOpenerDMSGHandler>(opener_));
     addDMSGHandler(std::make_shared<DZDefaultDMSGHandler>());
