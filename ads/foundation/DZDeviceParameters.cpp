@@ -1,8 +1,6 @@
 // DZDevice: identity, orientation and geometry readers, and the request
 // parameter dictionary.
 
-#include <charconv>
-
 #include "ads/core/app/DZMobileAds.h"
 #include "ads/foundation/DZDevice.h"
 #include "ads/foundation/DZGeometry.h"
@@ -16,20 +14,6 @@
 #include "ui/DeviceProfile.h"
 
 namespace ads {
-
-namespace {
-
-// The float as the shortest decimal that reads back as it (0.8f gives 0.8,
-// not 0.800000011920929).
-double shortestDouble(float value) {
-    char buffer[32];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    double result = value;
-    if (error == std::errc()) (void)std::from_chars(buffer, end, result);
-    return result;
-}
-
-}  // namespace
 
 bool DZDevice::limitAdTracking() const {
     return !ui::DeviceProfile::current().advertisingTrackingEnabled;
@@ -198,7 +182,7 @@ core::Dictionary DZDevice::parameters() {
     }
     if (bookstores != 0) parameters.set("cap_bs", core::Value(bookstores));
     const DZMobileAds& mobileAds = DZMobileAds::sharedInstance();
-    parameters.set("ios_app_volume", shortestDouble(mobileAds.clampedApplicationVolume()));
+    parameters.set("ios_app_volume", DZDoubleFromFloat(mobileAds.clampedApplicationVolume()));
     parameters.set("ios_app_muted", DZStringFromBool(mobileAds.applicationMuted()));
     parameters.set("cap_noiap", DZStringFromBool(!ui::DeviceProfile::current().canMakePayments));
     if (core::UserDefaults::standard()->boolForKey(kIDFAInRequestKey)) {

@@ -1,6 +1,7 @@
 #include "ads/foundation/DZValueHelpers.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <tuple>
@@ -15,6 +16,14 @@ std::string DZStringFromBool(bool flag) {
 
 core::Value DZNumberFromBool(bool flag) {
     return core::Value(flag ? 1 : 0);
+}
+
+double DZDoubleFromFloat(float value) {
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    double result = value;
+    if (error == std::errc()) (void)std::from_chars(buffer, end, result);
+    return result;
 }
 
 std::string DZCompactDecimalString(double value) {

@@ -25,6 +25,10 @@ namespace ads {
 // nothing follows it: 1.5 gives "1.5", 30.0 "30", 0.1234567 "0.123457".
 [[nodiscard]] std::string DZCompactDecimalString(double value);
 
+// The double nearest to the float's shortest decimal form (0.8f gives 0.8,
+// not 0.800000011920929), for single-precision values that go into JSON.
+[[nodiscard]] double DZDoubleFromFloat(float value);
+
 // The number a value answers: a number, or a text that is a whole finite
 // decimal number (surrounding spaces allowed); nullopt otherwise (bools
 // included).

@@ -1,16 +1,47 @@
 #pragma once
 // The full-screen controller of an HTML ad. Full-screen presentation is not
-// built yet; what the SDK reads of it now is the interface orientation the
-// ad forces, which is none (0) here. Main thread.
+// built yet; what the SDK keeps of it now are the settings an ad's page
+// asks for: the interface orientations the ad forces (a mask, 0 for none),
+// whether they win over an orientation the app has locked, how long a
+// forced rotation takes, whether the ad draws its own close control, and
+// the interface orientation a forced update imposed (0 for none). Main
+// thread.
 
-#include "ui/ViewController.h"
+#include <cstdint>
+
+#include "ads/presentation/DZViewController.h"
 
 namespace ads {
 
-class DZAdAppViewController : public ui::ViewController {
+class DZAdAppViewController : public DZViewController {
 public:
+    [[nodiscard]] std::uint64_t adOrientations() const { return adOrientations_; }
+    void setAdOrientations(std::uint64_t mask) { adOrientations_ = mask; }
+    [[nodiscard]] bool adOrientationsOverridesLockedOrientation() const {
+        return adOrientationsOverridesLockedOrientation_;
+    }
+    void setAdOrientationsOverridesLockedOrientation(bool overrides) {
+        adOrientationsOverridesLockedOrientation_ = overrides;
+    }
+    [[nodiscard]] double orientationUpdateAnimationDuration() const {
+        return orientationUpdateAnimationDuration_;
+    }
+    void setOrientationUpdateAnimationDuration(double seconds) {
+        orientationUpdateAnimationDuration_ = seconds;
+    }
+    [[nodiscard]] bool useCustomClose() const { return useCustomClose_; }
+    void setUseCustomClose(bool use) { useCustomClose_ = use; }
+
     // 0 for none.
-    [[nodiscard]] virtual long forcedAdOrientation() const { return 0; }
+    [[nodiscard]] virtual long forcedAdOrientation() const { return forcedAdOrientation_; }
+    void setForcedAdOrientation(long orientation) { forcedAdOrientation_ = orientation; }
+
+private:
+    std::uint64_t adOrientations_ = 0;
+    bool adOrientationsOverridesLockedOrientation_ = false;
+    double orientationUpdateAnimationDuration_ = 0;
+    bool useCustomClose_ = false;
+    long forcedAdOrientation_ = 0;
 };
 
 }  // namespace ads

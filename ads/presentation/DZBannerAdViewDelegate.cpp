@@ -3,18 +3,35 @@
 #include "ads/core/slot/DZSlot.h"
 #include "ads/core/slot/DZSlotAdEventDelegate.h"
 #include "ads/foundation/DZCSI.h"
+#include "ads/foundation/DZNetworkErrors.h"
 #include "ads/presentation/DZOpener.h"
+#include "ads/web/dmsg/DZAdAppDMSGHandler.h"
+#include "ads/web/dmsg/DZAppEventDMSGHandler.h"
+#include "ads/web/dmsg/DZDelayPageLoadDMSGHandler.h"
 #include "ads/web/view/DZAdView.h"
 
 namespace ads {
+
+namespace {
+
+// The platform's code of a cancelled URL load.
+constexpr long kCancelledLoad = -999;
+
+}  // namespace
 
 DZBannerAdViewDelegate::DZBannerAdViewDelegate(std::weak_ptr<DZSlot> slot)
     : slot_(std::move(slot)) {
     opener()->setSlot(slot_);
     opener()->setVideoReportingSlot(slot_);
+    addDMSGHandler(std::make_shared<DZAppEventDMSGHandler>(slot_));
+    addDMSGHandler(std::make_shared<DZAdAppDMSGHandler>());
+    addDMSGHandler(
+        std::make_shared<DZDelayPageLoadDMSGHandler>(weakSelfAs<DZDelayLoadDelegate>(this)));
 }
 
 void DZBannerAdViewDelegate::adViewDidFinishLoad(DZAdView& adView) {
+    loadFinished_ = true;
+    if (loadDelayed_) return;
     DZAdViewDelegate::adViewDidFinishLoad(adView);
     const auto slot = this->slot();
     if (!slot) return;
@@ -56,6 +73,27 @@ void DZBannerAdViewDelegate::adViewDidRecordClick(DZAdView&) {
 std::shared_ptr<DZCSI> DZBannerAdViewDelegate::CSIForDMSGHandler() {
     const auto slot = this->slot();
     return slot ? slot->CSI() : nullptr;
+}
+
+void DZBannerAdViewDelegate::loadHandlerDidCancel(DZDelayPageLoadDMSGHandler&) {
+    const auto slot = this->slot();
+    const auto adView = slot ? slot->adView() : nullptr;
+    if (!adView) return;
+    didFailLoadWithError(*adView,
+                         DZErrorWithDomainCodeDescription(std::string(kDZNetworkErrorDomain),
+                                                          kCancelledLoad, std::nullopt));
+}
+
+void DZBannerAdViewDelegate::loadHandlerDidChangeDelay(DZDelayPageLoadDMSGHandler&,
+                                                       std::int64_t from, std::int64_t to) {
+    if (from == 0 && to >= 1) {
+        loadDelayed_ = true;
+    } else if (from >= 1 && to == 0) {
+        loadDelayed_ = false;
+        const auto slot = this->slot();
+        const auto adView = slot ? slot->adView() : nullptr;
+        if (loadFinished_ && adView) adViewDidFinishLoad(*adView);
+    }
 }
 
 }  // namespace ads

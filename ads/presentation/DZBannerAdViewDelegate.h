@@ -4,12 +4,18 @@
 // states. A finished load while the slot renders makes the ad valid and
 // shows it; a failed load before the ad is valid fails the slot with SDK
 // error 2; content size changes go to the slot. Its opener acts for the
-// slot. The banner's own message handlers (app events, ad-app properties,
-// delayed page loads) join its handler list when they exist.
-// Main thread.
+// slot, and its own message handlers follow the ad view delegate's: app
+// events (held until the slot has a placement), full-screen ad settings and
+// delayed page loads.
+//
+// While the page holds its load back ("delayPageLoaded" "start"), a finished
+// load waits: it counts once the last delay is stopped. A cancelled delay
+// is a failed load with the cancelled error. Main thread.
 
+#include <cstdint>
 #include <memory>
 
+#include "ads/web/dmsg/DZDelayLoadDelegate.h"
 #include "ads/web/view/DZAdViewDelegate.h"
 
 namespace ads {
@@ -17,11 +23,13 @@ namespace ads {
 class DZCSI;
 class DZSlot;
 
-class DZBannerAdViewDelegate : public DZAdViewDelegate {
+class DZBannerAdViewDelegate : public DZAdViewDelegate, public DZDelayLoadDelegate {
 public:
     explicit DZBannerAdViewDelegate(std::weak_ptr<DZSlot> slot);
 
     [[nodiscard]] std::shared_ptr<DZSlot> slot() const { return slot_.lock(); }
+    [[nodiscard]] bool isLoadDelayed() const { return loadDelayed_; }
+    [[nodiscard]] bool isLoadFinished() const { return loadFinished_; }
 
     void adViewDidFinishLoad(DZAdView& adView) override;
     void didFailLoadWithError(DZAdView& adView, const Error& error) override;
@@ -32,8 +40,15 @@ public:
     // The slot's timing hub.
     [[nodiscard]] std::shared_ptr<DZCSI> CSIForDMSGHandler() override;
 
+    // DZDelayLoadDelegate.
+    void loadHandlerDidCancel(DZDelayPageLoadDMSGHandler& handler) override;
+    void loadHandlerDidChangeDelay(DZDelayPageLoadDMSGHandler& handler, std::int64_t from,
+                                   std::int64_t to) override;
+
 private:
     const std::weak_ptr<DZSlot> slot_;
+    bool loadDelayed_ = false;
+    bool loadFinished_ = false;
 };
 
 }  // namespace ads

@@ -2,19 +2,28 @@
 // Opens what an ad's clicks and scripts ask for (store pages, browsers,
 // composers, web-app overlays). It carries the context of the navigation
 // that asked: the request, the ad view, the controller that presents, and
-// the page the click came from. Apps open through the application's URL
-// opening; composers are recorded in DZCallLog ("DZOpener.openEmailComposer
-// <url>", "DZOpener.openSmsComposer <url>"), as are app opens
-// ("DZOpener.openApp <url>"). It acts for a slot (held weakly). Open actions
-// are allowed unless the ad's auto-click protection is on and the user has
-// not touched the ad view; a refused attempt is recorded in DZCallLog
-// ("DZOpener.autoClickAttempt <url>"). Main thread.
+// the page the click came from. It acts for a slot (held weakly). Open
+// actions are allowed unless the ad's auto-click protection is on and the
+// user has not touched the ad view; a refused attempt is recorded in
+// DZCallLog ("DZOpener.autoClickAttempt <url>").
+//
+// Click opening is not built yet. Each open operation is recorded in
+// DZCallLog as "DZOpener.<operation> <arguments>" (masks in decimal, flags
+// as 1 or 0, HTML by its length in bytes, resize properties and calendar
+// parameters as JSON, absent values as "-"); app opens and http(s) browser opens go
+// on to the application's URL opening; composers, store pages, in-app
+// browsers, web apps, expansion, app links and resizing go no further.
+// Saving pictures and calendar events are refused: the ad's MRAID event
+// handler hears the error for its MRAID action. Main thread.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "core/URL.h"
 #include "core/URLRequest.h"
+#include "core/Value.h"
 
 namespace ui {
 class ViewController;
@@ -25,6 +34,7 @@ namespace ads {
 class DZAdView;
 class DZVideoReportingSlot;
 class DZAutoClickProtection;
+class DZMRAIDResizeProperties;
 class DZSlot;
 
 class DZOpener {
@@ -38,6 +48,35 @@ public:
     virtual void openApp(const core::URL& url);
     virtual void openEmailComposer(const core::URL& url);
     virtual void openSmsComposer(const core::URL& url);
+
+    // Store pages: a prefetch, and the page of a product (or the fallback
+    // URL when the page cannot be shown).
+    virtual void fetchInAppStoreForProductID(const std::optional<std::string>& productID);
+    virtual void openInAppStoreWithProductID(const std::optional<std::string>& productID,
+                                             const std::optional<core::URL>& fallbackURL,
+                                             bool shouldWaitForFetch);
+    // Landing pages, in the SDK's browser and in the system's in-app one,
+    // allowed the orientations of the mask.
+    virtual void openBrowserToURL(const core::URL& url, std::uint64_t supportedOrientations);
+    virtual void openSafariViewControllerToURL(const core::URL& url,
+                                               std::uint64_t supportedOrientations);
+    // Full-screen web-app overlays and MRAID expand and resize.
+    virtual void openWebApp(const core::URL& url, std::uint64_t supportedOrientations,
+                            bool usingCustomClose);
+    virtual void openWebAppWithHTML(const std::string& html,
+                                    const std::optional<core::URL>& baseURL,
+                                    std::uint64_t supportedOrientations, bool usingCustomClose);
+    virtual void expandToWebAppWithSupportedOrientations(std::uint64_t supportedOrientations,
+                                                         bool usingCustomClose);
+    virtual void
+    openWebAppWithResizeProperties(const std::shared_ptr<DZMRAIDResizeProperties>& properties);
+    // A deep link, reported with the page's event id.
+    virtual void openAppLink(const core::URL& url, const std::string& eventID);
+    // Refused: "Saving pictures is not permitted in this application." for
+    // "storePicture", "Creating calendar events is not supported." for
+    // "createCalendarEvent".
+    virtual void openPromptToStorePictureAtURL(const std::optional<core::URL>& url);
+    virtual void openCalendarWithDictionary(const core::Dictionary& parameters);
 
     [[nodiscard]] const std::optional<core::URLRequest>& navigationRequest() const {
         return navigationRequest_;
@@ -73,6 +112,9 @@ public:
     }
 
 private:
+    // To the MRAID event handler of the ad view's ad, else of the slot's.
+    void reportMRAIDError(const std::string& message, const std::string& action) const;
+
     std::optional<core::URLRequest> navigationRequest_;
     std::weak_ptr<ui::ViewController> viewController_;
     std::weak_ptr<DZAdView> adView_;

@@ -6,7 +6,24 @@
 #include "ads/core/response/DZAutoClickProtection.h"
 #include "ads/foundation/DZCallLog.h"
 #include "ads/presentation/DZOpener.h"
+#include "ads/web/dmsg/DZAdAppDMSGHandler.h"
+#include "ads/web/dmsg/DZAdRefreshDMSGHandler.h"
+#include "ads/web/dmsg/DZAnalyticsDMSGHandler.h"
+#include "ads/web/dmsg/DZAppEventDMSGHandler.h"
+#include "ads/web/dmsg/DZCSIDMSGHandler.h"
+#include "ads/web/dmsg/DZDefaultDMSGHandler.h"
+#include "ads/web/dmsg/DZDelayPageCloseDMSGHandler.h"
+#include "ads/web/dmsg/DZDelayPageLoadDMSGHandler.h"
+#include "ads/web/dmsg/DZMRAIDDMSGHandler.h"
+#include "ads/web/dmsg/DZNativeAdVideoClickDMSGHandler.h"
+#include "ads/web/dmsg/DZOpenerDMSGHandler.h"
+#include "ads/web/dmsg/DZOrientationDMSGHandler.h"
+#include "ads/web/dmsg/DZRewardBasedVideoAdDMSGHandler.h"
+#include "ads/web/dmsg/DZVideoMetadataDMSGHandler.h"
+#include "ads/web/dmsg/DZVideoPlayerDMSGHandler.h"
 #include "ads/web/view/DZAdView.h"
+
+#include <typeindex>
 
 namespace {
 
@@ -44,6 +61,51 @@ TEST(DZBannerAdViewDelegateTest, PageLoadsCountOnlyInTheirStates) {
     slot->adView()->setAdResponseSize({300, 250});
     delegate->contentSizeDidChange(*slot->adView(), {320, 70});
     EXPECT_EQ(owner->contentSizes, (std::vector<gfx::Size>{gfx::Size{320, 250}}));
+}
+
+TEST(DZBannerAdViewDelegateTest, EveryPageMessageHasOneHandlerAskedInItsPlace) {
+    const auto owner = std::make_shared<RecordingOwner>();
+    const auto slot = bannerSlot(*owner);
+    ASSERT_TRUE(slot);
+    const auto& handlers = slot->adViewDelegate()->DMSGHandlers();
+    // The handlers in the order they are asked, the banner's own last, with
+    // the messages each takes. Handlers of other kinds may sit between them.
+    const std::vector<std::pair<std::type_index, std::vector<std::string>>> expected = {
+        {typeid(ads::DZOpenerDMSGHandler), {"click", "open", "fetchAppStore"}},
+        {typeid(ads::DZDefaultDMSGHandler),
+         {"httpTrack", "log", "touch", "vibrate", "canOpenURLs", "close"}},
+        {typeid(ads::DZMRAIDDMSGHandler), {"mraid", "mraidLoaded"}},
+        {typeid(ads::DZVideoPlayerDMSGHandler), {"video", "precache"}},
+        {typeid(ads::DZRewardBasedVideoAdDMSGHandler), {"reward"}},
+        {typeid(ads::DZOrientationDMSGHandler), {"forceOrientation"}},
+        {typeid(ads::DZVideoMetadataDMSGHandler), {"videoMeta"}},
+        {typeid(ads::DZAdRefreshDMSGHandler), {"refresh"}},
+        {typeid(ads::DZNativeAdVideoClickDMSGHandler), {"videoClicked"}},
+        {typeid(ads::DZAnalyticsDMSGHandler), {"logScionEvent"}},
+        {typeid(ads::DZDelayPageCloseDMSGHandler), {"delayPageClosed"}},
+        {typeid(ads::DZCSIDMSGHandler), {"instrument"}},
+        {typeid(ads::DZAppEventDMSGHandler), {"appEvent"}},
+        {typeid(ads::DZAdAppDMSGHandler), {"customClose", "setInterstitialProperties"}},
+        {typeid(ads::DZDelayPageLoadDMSGHandler), {"delayPageLoaded"}},
+    };
+    size_t previous = 0;
+    for (const auto& [type, messages] : expected) {
+        SCOPED_TRACE(type.name());
+        for (const std::string& name : messages) {
+            SCOPED_TRACE(name);
+            std::vector<size_t> takers;
+            for (size_t i = 0; i < handlers.size(); ++i) {
+                const auto* table = handlers[i]->actionBlockDictionary();
+                if (table && table->contains(name)) takers.push_back(i);
+            }
+            ASSERT_EQ(takers.size(), 1u);
+            const ads::DZDMSGHandler& taker = *handlers[takers[0]];
+            EXPECT_EQ(std::type_index(typeid(taker)), type);
+            EXPECT_GE(takers[0], previous);
+            previous = takers[0];
+        }
+        ++previous;
+    }
 }
 
 TEST(DZOpenerTest, AutoClickProtectionRefusesOpensOfAnUntouchedAd) {

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "ads/foundation/DZCallLog.h"
+
 namespace ads {
 
 namespace {
@@ -23,6 +25,15 @@ Installed& installed() {
 }
 
 }  // namespace
+
+void DZSignalModule::reportTouch(std::int32_t x, std::int32_t y, std::int32_t d) {
+    DZCallLog::record("DZGestureReportTouch " + std::to_string(x) + " " + std::to_string(y) + " " +
+                      std::to_string(d));
+}
+
+void DZGestureReportTouch(std::int32_t x, std::int32_t y, std::int32_t d) {
+    DZSignalModule::current()->reportTouch(x, y, d);
+}
 
 std::shared_ptr<DZSignalModule> DZSignalModule::current() {
     Installed& shared = installed();

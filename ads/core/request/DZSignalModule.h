@@ -3,12 +3,15 @@
 // the foreground ping may carry about how the user interacts with ads.
 //
 // The module in this build gives no signal: it is started, answers every
-// read with "nothing written", and does not track touches. The SDK reads it
+// read with "nothing written", and does not track touches; the touches an
+// ad page reports to it are recorded in DZCallLog as
+// "DZGestureReportTouch <x> <y> <d>". The SDK reads it
 // through this interface so that a module that gives signals can be
 // installed without changing its callers; tests install scripted ones.
 //
 // start() and querySignal() are called on the main thread.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,11 +27,16 @@ public:
     // Writes one "name=value" pair into signal and answers whether it did.
     // enabled is the server's switch for the signal.
     virtual bool querySignal(std::string& signal, bool enabled) = 0;
+    // A touch an ad page reports ("tx", "ty", "td").
+    virtual void reportTouch(std::int32_t x, std::int32_t y, std::int32_t d);
 
     // The installed module (the one of this build until another is
     // installed); nullptr restores it.
     [[nodiscard]] static std::shared_ptr<DZSignalModule> current();
     static void install(std::shared_ptr<DZSignalModule> module);
 };
+
+// The installed module's touch entry.
+void DZGestureReportTouch(std::int32_t x, std::int32_t y, std::int32_t d);
 
 }  // namespace ads

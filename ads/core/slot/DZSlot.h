@@ -24,6 +24,7 @@
 // other operation, delegate call and timer runs there.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -62,6 +63,7 @@ class DZAdView;
 class DZBannerAdViewDelegate;
 class DZCorrelator;
 class DZCSI;
+class DZDevice;
 class DZIntermission;
 class DZMAdManager;
 class DZMAdNetworkConnector;
@@ -252,6 +254,9 @@ public:
     void makeRootLoggingObject();
     void createdAdView(const std::shared_ptr<DZAdView>& adView);
 
+    // Clicks: the URL to open for a click on url.
+    [[nodiscard]] core::URL gestureClickURLWithURL(const core::URL& url);
+
     // Load timings and impressions.
     void sendCSIAdLoadTimings();
     void startImpressionMonitoring();
@@ -269,9 +274,35 @@ public:
     void notifyOrientationToMRAIDCreative() override;
     void handleError(const std::string& message, const std::string& action) override;
 
-    // Audio.
+    // Audio and orientation. The page of the shown ad hears the audio
+    // situation as "volume" after its HTML loaded and at each change of the
+    // application's volume or mute setting.
+    static constexpr const char* kCreativeOrientationChangedNotification =
+        "dz_slot_creative_orientation_changed";
     void postVolumeNotification();
     void applicationVolumeDidChange();
+    // What "volume" carries: the application's volume and mute setting, and
+    // the device's volume, audio route, other audio and, when it has one,
+    // its hint to silence secondary audio.
+    [[nodiscard]] static core::Dictionary volumeNotificationPayload(const DZDevice& device);
+    // The owner's answer; yes when it has none.
+    [[nodiscard]] bool shouldChangeAudioSessionCategoryTo(const std::string& category);
+    // While listening, every change of the interface orientation posts
+    // kCreativeOrientationChangedNotification with the slot; beginning posts
+    // it once at once. Beginning twice listens once; ending also removes the
+    // slot's own registration for that notification.
+    void beginListeningToDeviceOrientationChangeEvent();
+    void endListeningToDeviceOrientationChangeEvent();
+    [[nodiscard]] bool isListeningToDeviceOrientationChangeEvent() const {
+        return isListeningToDeviceOrientationChangeEvent_;
+    }
+    // Registers the callback for this slot's creative orientation
+    // notification on behalf of observer, until the observer is gone or
+    // removes its registrations. With the slot itself as observer this is
+    // the slot's own registration (for its MRAID creative).
+    void addCreativeOrientationChangeObserver(const std::shared_ptr<void>& observer,
+                                              std::function<void()> callback);
+    void didChangeDeviceOrientation();
 
     // Fields.
     [[nodiscard]] std::int64_t state() const { return state_; }
@@ -445,6 +476,12 @@ private:
     std::shared_ptr<ui::View> liveViewMonitoredView_;
     gfx::Size newAdSize_;
     std::shared_ptr<DZSDKCoreController> SDKCoreController_;
+    bool isListeningToDeviceOrientationChangeEvent_ = false;
+    // The registrations of the orientation listening and of the slot's own
+    // creative orientation observation are made on behalf of these, so
+    // that each set can be removed alone and goes with the slot.
+    std::shared_ptr<char> statusBarOrientationObserver_;
+    std::shared_ptr<char> creativeOrientationObserver_;
 };
 
 }  // namespace ads

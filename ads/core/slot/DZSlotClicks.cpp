@@ -2,7 +2,8 @@
 // application, and the load's timing report and impression start.
 // Clicks, impressions and the timing report come with the impressions
 // work; until then those operations are recorded in DZCallLog
-// ("DZSlot.<operation>").
+// ("DZSlot.<operation>"), and a click's URL is opened as it is, without the
+// click signal.
 
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/response/DZAd.h"
@@ -34,6 +35,11 @@ void DZSlot::recordResponseStatistics() {
         loadingAd_->statistics()->setObject(DZMonotonicMilliseconds(), "tresponse", false);
     const auto& application = DZApplication::sharedInstance()->statistics();
     for (const char* key : {"oar", "bas_on", "bas_off"}) application->setObject(0, key, false);
+}
+
+core::URL DZSlot::gestureClickURLWithURL(const core::URL& url) {
+    DZCallLog::record("DZSlot.gestureClickURLWithURL: " + url.absoluteString());
+    return url;
 }
 
 void DZSlot::sendCSIAdLoadTimings() {

@@ -44,6 +44,19 @@ void DZDMSGHandler::flushBuffer() {
     for (const auto& [notification, adView] : held) handleNotification(notification, adView);
 }
 
+const std::string* DZDMSGHandler::stringParameter(const core::Dictionary& parameters,
+                                                  std::string_view key) {
+    const core::Value* value = parameters.find(key);
+    return value ? value->string() : nullptr;
+}
+
+std::optional<core::URL> DZDMSGHandler::URLFromParams(const core::Dictionary& parameters,
+                                                      std::string_view key) {
+    const std::string* text = stringParameter(parameters, key);
+    if (!text) return std::nullopt;
+    return core::URL::create(*text);
+}
+
 bool DZDMSGHandler::performSubAction(std::string_view key, const std::shared_ptr<DZAdView>& adView,
                                      const core::Dictionary& parameters) {
     const ActionTable* table = subActionBlockDictionary();

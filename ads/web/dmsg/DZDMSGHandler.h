@@ -13,9 +13,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "core/URL.h"
 #include "core/URLRequest.h"
 #include "core/Value.h"
 
@@ -69,6 +71,12 @@ protected:
             (static_cast<Handler&>(handler).*method)(adView, parameters);
         };
     }
+    // The text under key; nullptr when absent or not text.
+    [[nodiscard]] static const std::string* stringParameter(const core::Dictionary& parameters,
+                                                            std::string_view key);
+    // The URL the text under key makes; none when absent or not a URL.
+    [[nodiscard]] static std::optional<core::URL> URLFromParams(const core::Dictionary& parameters,
+                                                                std::string_view key);
     // Calls the sub-action named by parameters[key] from the sub-action
     // table; false when there is none of that name.
     bool performSubAction(std::string_view key, const std::shared_ptr<DZAdView>& adView,

@@ -48,6 +48,7 @@ class DZAdViewLiveViewReporter;
 class DZAdViewVideoController;
 class DZOpener;
 class DZResourceCache;
+class DZRewardBasedVideoAdDMSGHandlerDelegate;
 class DZSawmillLogger;
 class DZVideoConfiguration;
 class DZVideoRendering;
@@ -284,10 +285,12 @@ public:
     void setVideoPlayerView(std::shared_ptr<DZVideoRendering> view) {
         videoPlayerView_ = std::move(view);
     }
-    [[nodiscard]] std::shared_ptr<void> rewardBasedVideoAdDMSGHandlerDelegate() const {
+    [[nodiscard]] std::shared_ptr<DZRewardBasedVideoAdDMSGHandlerDelegate>
+    rewardBasedVideoAdDMSGHandlerDelegate() const {
         return rewardBasedVideoAdDMSGHandlerDelegate_.lock();
     }
-    void setRewardBasedVideoAdDMSGHandlerDelegate(std::weak_ptr<void> delegate) {
+    void setRewardBasedVideoAdDMSGHandlerDelegate(
+        std::weak_ptr<DZRewardBasedVideoAdDMSGHandlerDelegate> delegate) {
         rewardBasedVideoAdDMSGHandlerDelegate_ = std::move(delegate);
     }
     [[nodiscard]] gfx::Size adResponseSize() const { return adResponseSize_; }
@@ -344,7 +347,7 @@ private:
     std::shared_ptr<DZAdViewVideoController> videoController_;
     std::shared_ptr<DZVideoPlayer> videoPlayer_;
     std::shared_ptr<DZVideoRendering> videoPlayerView_;
-    std::weak_ptr<void> rewardBasedVideoAdDMSGHandlerDelegate_;
+    std::weak_ptr<DZRewardBasedVideoAdDMSGHandlerDelegate> rewardBasedVideoAdDMSGHandlerDelegate_;
     gfx::Size adResponseSize_;
     gfx::Rect cachedVideoPlayerFrame_;
     bool opaque_ = true;

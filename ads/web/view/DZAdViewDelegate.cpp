@@ -7,7 +7,17 @@
 #include "ads/foundation/DZThreading.h"
 #include "ads/foundation/DZURLUtilities.h"
 #include "ads/presentation/DZOpener.h"
+#include "ads/web/dmsg/DZAdRefreshDMSGHandler.h"
+#include "ads/web/dmsg/DZAnalyticsDMSGHandler.h"
+#include "ads/web/dmsg/DZCSIDMSGHandler.h"
 #include "ads/web/dmsg/DZDMSGHandler.h"
+#include "ads/web/dmsg/DZDefaultDMSGHandler.h"
+#include "ads/web/dmsg/DZDelayPageCloseDMSGHandler.h"
+#include "ads/web/dmsg/DZMRAIDDMSGHandler.h"
+#include "ads/web/dmsg/DZNativeAdVideoClickDMSGHandler.h"
+#include "ads/web/dmsg/DZOpenerDMSGHandler.h"
+#include "ads/web/dmsg/DZOrientationDMSGHandler.h"
+#include "ads/web/dmsg/DZRewardBasedVideoAdDMSGHandler.h"
 #include "ads/web/dmsg/DZVideoMetadataDMSGHandler.h"
 #include "ads/web/dmsg/DZVideoPlayerDMSGHandler.h"
 #include "ads/web/intercept/DZAdURLStash.h"
@@ -45,11 +55,25 @@ std::vector<core::URL> URLsOf(const std::optional<std::vector<std::string>>& tex
 
 }  // namespace
 
-// The handlers of ad pages, in the order they are asked; the message
-// handlers of later pieces join here in their places.
+// The handlers of ad pages, in the order they are asked; handlers still to
+// come join here in their places (the Live View handler ahead of the
+// opener's, the gcache handler between the native video clicks and the
+// analytics events).
 DZAdViewDelegate::DZAdViewDelegate() : opener_(std::make_shared<DZOpener>()) {
+    addDMSGHandler(std::make_shared<DZOpenerDMSGHandler>(opener_));
+    addDMSGHandler(std::make_shared<DZDefaultDMSGHandler>());
+    addDMSGHandler(std::make_shared<DZMRAIDDMSGHandler>(opener_));
     addDMSGHandler(std::make_shared<DZVideoPlayerDMSGHandler>());
+    addDMSGHandler(std::make_shared<DZRewardBasedVideoAdDMSGHandler>());
+    addDMSGHandler(std::make_shared<DZOrientationDMSGHandler>());
     addDMSGHandler(std::make_shared<DZVideoMetadataDMSGHandler>());
+    addDMSGHandler(std::make_shared<DZAdRefreshDMSGHandler>(opener_));
+    addDMSGHandler(std::make_shared<DZNativeAdVideoClickDMSGHandler>());
+    addDMSGHandler(std::make_shared<DZAnalyticsDMSGHandler>());
+    addDMSGHandler(std::make_shared<DZDelayPageCloseDMSGHandler>());
+    auto instrumentation = std::make_shared<DZCSIDMSGHandler>();
+    instrumentation->setCSIDelegate(weakSelfAs<DZCSIDMSGHandlerDelegate>(this));
+    addDMSGHandler(std::move(instrumentation));
 }
 
 DZAdViewDelegate::~DZAdViewDelegate() {

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ads/web/dmsg/DZCSIDMSGHandlerDelegate.h"
 #include "ads/web/view/DZAdViewDelegateProtocol.h"
 #include "core/URL.h"
 
@@ -28,6 +29,7 @@ class DZCSI;
 class DZDMSGHandler;
 
 class DZAdViewDelegate : public DZAdViewDelegateProtocol,
+                         public DZCSIDMSGHandlerDelegate,
                          public std::enable_shared_from_this<DZAdViewDelegate> {
 public:
     static constexpr std::string_view kDeeplinkPlusEnabledKey = "/dozuza/ads/deeplinkplus_enabled";
@@ -63,14 +65,25 @@ public:
     std::shared_ptr<DZOpener> opener() override { return opener_; }
     // The timing hub that timing messages of the page record into; none for
     // a plain ad view delegate.
-    [[nodiscard]] virtual std::shared_ptr<DZCSI> CSIForDMSGHandler() { return nullptr; }
+    [[nodiscard]] std::shared_ptr<DZCSI> CSIForDMSGHandler() override { return nullptr; }
     [[nodiscard]] bool hasLoadedAtLeastOnce() const { return hasLoadedAtLeastOnce_; }
+
+protected:
+    // A pointer to this delegate that handlers made in a constructor may
+    // keep weakly: it expires when the delegate goes, though it does not
+    // keep the delegate alive (weak_from_this() is empty until the
+    // constructor has returned).
+    template <typename Interface>
+    [[nodiscard]] std::weak_ptr<Interface> weakSelfAs(Interface* self) const {
+        return std::shared_ptr<Interface>(lifetime_, self);
+    }
 
 private:
     void routeOnMainQueue(const std::shared_ptr<const class DZNotification>& notification,
                           const std::shared_ptr<DZAdView>& adView,
                           const std::vector<std::shared_ptr<DZDMSGHandler>>& handlers);
 
+    const std::shared_ptr<char> lifetime_ = std::make_shared<char>();
     std::vector<std::shared_ptr<DZDMSGHandler>> handlers_;
     const std::shared_ptr<DZOpener> opener_;
     bool hasLoadedAtLeastOnce_ = false;
