@@ -2,6 +2,7 @@
 
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/response/DZAutoClickProtection.h"
+#include "ads/core/slot/DZSlot.h"
 #include "ads/foundation/DZCallLog.h"
 #include "ads/web/view/DZAdView.h"
 
@@ -19,6 +20,8 @@ bool DZOpener::shouldPerformOpenAction() {
 
 void DZOpener::openApp(const core::URL& url) {
     DZCallLog::record("DZOpener.openApp " + url.absoluteString());
+    // Whatever the opener opens for an ad is a click on it.
+    if (const auto slot = this->slot()) slot->pingClickURLs();
     DZApplication::sharedInstance()->openURL(url);
 }
 
