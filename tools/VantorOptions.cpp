@@ -96,6 +96,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
     };
     Options options;
     bool headlessOnly = false;  // an option of the headless run was given
+    bool pagesOnly = false;     // an option of the page shots was given
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];
         if (arg == "--help" || arg == "-h") {
@@ -104,11 +105,15 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
         }
         if (arg == "--no-tour") {
             options.tour = false;
-            headlessOnly = true;
+            headlessOnly = pagesOnly = true;
             continue;
         }
         if (arg == "--window") {
             options.window = true;
+            continue;
+        }
+        if (arg == "--ad-demo") {
+            options.adDemo = true;
             continue;
         }
         if (arg == "--verbose") {
@@ -142,11 +147,14 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
                             "'");
             }
             options.steps.push_back(*step);
-            headlessOnly = true;
+            headlessOnly = pagesOnly = true;
         }
     }
+    if (options.window && options.adDemo) return fail("--ad-demo is not for --window");
     if (options.window && headlessOnly)
         return fail("--out, --tap, --drag and --no-tour are not for --window");
+    if (options.adDemo && pagesOnly)
+        return fail("--tap, --drag and --no-tour are not for --ad-demo");
     return options;
 }
 

@@ -32,6 +32,8 @@ struct Options {
     std::string home;
     bool tour = true;
     bool window = false;
+    // One banner from the local ad server instead of the app's pages.
+    bool adDemo = false;
     bool verbose = false;
     bool help = false;
     std::vector<Step> steps;

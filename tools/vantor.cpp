@@ -1,7 +1,8 @@
 // vantor: runs the app headless on a device profile and writes what it
 // shows as PNG images, one per page of the tab container, plus one after
 // each scripted touch; or, with --window, runs it in a desktop window that a
-// person drives with the mouse and keyboard.
+// person drives with the mouse and keyboard; or, with --ad-demo, shows one
+// banner from the local ad server (AdDemo).
 
 #include <cctype>
 #include <cerrno>
@@ -13,19 +14,24 @@
 #include <string>
 #include <vector>
 
+#include "AdDemo.h"
 #include "ConsoleFile.h"
 #include "Tour.h"
 #include "VantorOptions.h"
 #include "ads/core/app/DZMobileAds.h"
+#include "ads/foundation/DZServerHosts.h"
 #include "app/AppDelegate.h"
 #include "app/services/AppConfiguration.h"
 #include "core/Bundle.h"
 #include "core/FileManager.h"
 #include "core/RunLoop.h"
 #include "core/URL.h"
+#include "core/URLSessionConfiguration.h"
 #include "display/DesktopWindow.h"
+#include "fixtures/AdServer.h"
 #include "fixtures/AppClock.h"
 #include "fixtures/LocalServices.h"
+#include "fixtures/TestCertificates.h"
 #include "gfx/Fonts.h"
 #include "ui/Application.h"
 #include "ui/DeviceProfile.h"
@@ -33,6 +39,9 @@
 #include "ui/TouchInjector.h"
 
 namespace {
+
+// Seconds of real time the run waits for the SDK's launch requests.
+constexpr double kAdServerWait = 10;
 
 const char* const kUsage =
 #include "VantorUsage.inc"
@@ -164,12 +173,38 @@ int main(int argc, char** argv) {
                                          device.name.empty() ? "phone" : device.name))
         return refuse(*problem);
 
+    // The headless runs' ad server: the local one (core page, app
+    // settings, ads, pings) over HTTPS, its authority trusted before any web
+    // view or URL session exists. (The desktop window keeps the SDK on its
+    // own host: with the core page live, a window taken away by xkill
+    // leaves SDL waiting on the lost connection at exit.)
+    std::optional<fixtures::AdServer> adServer;
+    if (!options.window) {
+        adServer.emplace();
+        setenv(core::kTrustedCertificatesFileVariable,
+               fixtures::TestCertificates::shared().authorityFile().c_str(), 1);
+        ads::DZServerHosts::setAdServerHost("127.0.0.1:" +
+                                            std::to_string(adServer->server().securePort()));
+        std::printf("vantor: local ad server at %s\n", adServer->secureBaseURL().c_str());
+    }
+
     const std::filesystem::path out = options.out;
     if (!options.window) {
         if (auto made =
                 core::FileManager::createDirectory(out.string(), true, core::Visibility::everyone);
             !made)
             return refuse("--out: " + made.error());
+    }
+
+    if (options.adDemo) {
+        fixtures::AppClock clock;
+        const bool shown = tools::runAdDemo(*adServer, clock, out);
+        ui::Application::shared().terminate();
+        std::printf("vantor: the ad demo %s\n", shown ? "worked" : "failed");
+        if (!shown) home.keep();
+        if (!options.verbose && !(home.temporary() && shown))
+            std::printf("vantor: the app's console is in %s\n", consoleLog.c_str());
+        return shown ? 0 : 1;
     }
 
     // The embedded default: the local services, for as long as the app runs.
@@ -239,8 +274,19 @@ int main(int argc, char** argv) {
         expected += 14;  // with the save sheet, the shared image and the about page
     }
 
+    // The SDK's launch asks the ad server for its app settings once its
+    // core page has loaded, which a short run may not have waited for.
+    (void)core::RunLoop::main().runUntil(
+        [&] { return !adServer->requestsTo(fixtures::CorePage::kAppSettingsPath).empty(); },
+        kAdServerWait);
     ui::Application::shared().terminate();
     std::printf("vantor: wrote %zu images\n", written);
+    std::string sdkRequests;
+    for (const auto& request : adServer->requests())
+        if (sdkRequests.find(request.path) == std::string::npos)
+            sdkRequests += (sdkRequests.empty() ? "" : ", ") + request.path;
+    std::printf("vantor: the ad SDK asked the local ad server for: %s\n",
+                sdkRequests.empty() ? "nothing" : sdkRequests.c_str());
     const bool complete = written == expected;
     if (!complete) home.keep();
     if (!options.verbose && !(home.temporary() && complete))

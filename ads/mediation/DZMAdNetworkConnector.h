@@ -9,12 +9,18 @@
 #include <optional>
 #include <string>
 
+#include "core/NotificationCenter.h"
+#include "core/Value.h"
+
 namespace ads {
 
 class DZMAdManager;
 
 class DZMAdNetworkConnector {
 public:
+    static constexpr const char* kDidRecordManualImpressionNotification =
+        "DZMAdNetworkConnectorDidRecordManualImpressionNotification";
+
     explicit DZMAdNetworkConnector(std::optional<std::string> adapterClassName)
         : adapterClassName_(std::move(adapterClassName)) {}
 
@@ -24,6 +30,16 @@ public:
     // none is usable.
     [[nodiscard]] const std::optional<std::string>& adapterClassName() const {
         return adapterClassName_;
+    }
+
+    // The publisher recorded an impression of the mediated ad by hand:
+    // posted with this connector as object and its adapter's class name
+    // under "adapter", for the adapter that reports it.
+    void reportManualImpression() const {
+        core::NotificationCenter::defaultCenter().post(
+            kDidRecordManualImpressionNotification, this,
+            core::Value(core::Dictionary{
+                {"adapter", adapterClassName_ ? core::Value(*adapterClassName_) : core::Value()}}));
     }
 
 private:

@@ -48,6 +48,8 @@ bool DZOpener::shouldPerformOpenAction() {
 
 void DZOpener::openApp(const core::URL& url) {
     DZCallLog::record("DZOpener.openApp " + url.absoluteString());
+    // Whatever the opener opens for an ad is a click on it.
+    if (const auto slot = this->slot()) slot->pingClickURLs();
     DZApplication::sharedInstance()->openURL(url);
 }
 

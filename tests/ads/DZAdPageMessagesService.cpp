@@ -69,11 +69,10 @@ TEST(DZAdPageMessagesService, MessagesSentInOneTurnAreHandledInOrder) {
                !server.requestsTo(MessagesCreative::kTrackPath).empty();
     }));
 
-    // The ping reached the server, without the click signal.
+    // The ping reached the server.
     const auto tracks = server.requestsTo(MessagesCreative::kTrackPath);
     ASSERT_EQ(tracks.size(), 1u);
     EXPECT_EQ(tracks[0].rawQuery, MessagesCreative::kTrackQuery);
-    EXPECT_TRUE(callsStartingWith("DZSlot.gestureClickURLWithURL:").empty());
     EXPECT_EQ(ui::SystemSoundPlayer::playedSounds(), std::vector<ui::SystemSoundID>{4095});
     const core::Dictionary openable{{MessagesCreative::kOpenableURL, true},
                                     {MessagesCreative::kUndeclaredURL, false},

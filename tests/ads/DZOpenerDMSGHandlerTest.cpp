@@ -55,9 +55,6 @@ TEST_F(DZOpenerDMSGHandlerTest, OpenWithoutAKnownSubActionOpensAnApp) {
           core::Dictionary{{"a", "call"}, {"u", url}}}) {
         ads::DZCallLog::clear();
         EXPECT_TRUE(open(parameters));
-        // The slot's click URL of it is what opens.
-        EXPECT_EQ(callsStartingWith("DZSlot.gestureClickURLWithURL:"),
-                  std::vector<std::string>{"DZSlot.gestureClickURLWithURL: " + url});
         EXPECT_EQ(openerCalls(), std::vector<std::string>{"DZOpener.openApp " + url});
     }
     // Without a URL, or without a slot, nothing opens.

@@ -62,6 +62,7 @@ public:
     std::vector<ads::DZAdSize> sizesSet;
     std::vector<gfx::Size> contentSizes;
     std::vector<std::shared_ptr<ads::DZAd>> customAds;
+    int clicks = 0;
 
     ads::DZSlotDelegateKind slotDelegateKind() const override { return kind; }
     std::optional<bool> shouldLoadRequest(ads::DZSlot&, const std::shared_ptr<ads::DZRequest>&,
@@ -94,6 +95,8 @@ public:
         customAds.push_back(ad);
         return rendersCustomAds;
     }
+
+    void slotDidReceiveAdClick(ads::DZSlot&) override { ++clicks; }
 
     void slotFinishedLoadingAdContent(ads::DZSlot&) override {
         EXPECT_TRUE(core::RunLoop::isMainThread());

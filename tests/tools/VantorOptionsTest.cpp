@@ -84,6 +84,10 @@ TEST(VantorOptionsTest, ReadsEveryOptionAndKeepsTheDefaults) {
     EXPECT_EQ(all.steps[2].from, (gfx::Point{10, 2}));
 
     EXPECT_TRUE(parsed({"--window", "--device", "phone-x", "--home", "h"}).window);
+    EXPECT_FALSE(plain.adDemo);
+    const Options demo = parsed({"--ad-demo", "--out", "o", "--device", "pad"});
+    EXPECT_TRUE(demo.adDemo);
+    EXPECT_EQ(demo.out, "o");
     // Help answers whatever follows it.
     EXPECT_TRUE(parsed({"--device", "pad", "-h", "--bogus"}).help);
     EXPECT_TRUE(parsed({"--help"}).help);
@@ -99,6 +103,12 @@ TEST(VantorOptionsTest, ABadCommandLineGetsOneLineNamingTheCulprit) {
               "--out, --tap, --drag and --no-tour are not for --window");
     EXPECT_EQ(parseError({"--no-tour", "--window"}),
               "--out, --tap, --drag and --no-tour are not for --window");
+    EXPECT_EQ(parseError({"--ad-demo", "--window"}), "--ad-demo is not for --window");
+    for (const char* pagesOnly : {"--no-tour", "--tap"}) {
+        std::vector<std::string> arguments{"--ad-demo", pagesOnly};
+        if (std::string(pagesOnly) == "--tap") arguments.push_back("1,1");
+        EXPECT_EQ(parseError(arguments), "--tap, --drag and --no-tour are not for --ad-demo");
+    }
     for (const std::string bad : {"nan,5", "5,inf", "-inf,1", "1e999,1", "1", "1,2,3", "a,b",
                                    "1,2x", " "}) {
         const std::string error = parseError({"--tap", bad});

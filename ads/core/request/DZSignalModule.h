@@ -3,13 +3,13 @@
 // the foreground ping may carry about how the user interacts with ads.
 //
 // The module in this build gives no signal: it is started, answers every
-// read with "nothing written", and does not track touches; the touches an
-// ad page reports to it are recorded in DZCallLog as
-// "DZGestureReportTouch <x> <y> <d>". The SDK reads it
+// read with "nothing written", and does not track touches (its click read
+// is DZSignalModuleClicks.cpp); the touches an ad page reports to it are
+// recorded in DZCallLog as "DZGestureReportTouch <x> <y> <d>". The SDK reads it
 // through this interface so that a module that gives signals can be
 // installed without changing its callers; tests install scripted ones.
 //
-// start() and querySignal() are called on the main thread.
+// start(), querySignal() and clickSignal() are called on the main thread.
 
 #include <cstdint>
 #include <memory>
@@ -29,6 +29,10 @@ public:
     virtual bool querySignal(std::string& signal, bool enabled) = 0;
     // A touch an ad page reports ("tx", "ty", "td").
     virtual void reportTouch(std::int32_t x, std::int32_t y, std::int32_t d);
+    // The signal of a click on an ad-server URL whose "ai" query value is
+    // clickValue: writes one "name=value" text into signal and answers
+    // whether it did. Main thread.
+    virtual bool clickSignal(std::string_view clickValue, std::string& signal);
 
     // The installed module (the one of this build until another is
     // installed); nullptr restores it.

@@ -39,6 +39,7 @@
 #include "ads/core/sdkcore/DZSDKCoreControllerDelegate.h"
 #include "ads/core/slot/DZMRAIDEventHandling.h"
 #include "ads/video/DZVideoReportingSlot.h"
+#include "ads/web/view/DZImpressionMonitor.h"
 #include "core/NotificationCenter.h"
 #include "core/URL.h"
 #include "core/Value.h"
@@ -83,6 +84,7 @@ class DZSlot : public DZSDKCoreControllerDelegate,
                public DZAdViewLiveViewMonitoring,
                public DZMRAIDEventHandling,
                public DZVideoReportingSlot,
+               public DZImpressionMonitorDelegate,
                public std::enable_shared_from_this<DZSlot> {
 public:
     enum State : std::int64_t {
@@ -115,6 +117,8 @@ public:
     static constexpr std::string_view kExtraCapsKey = "/dozuza/ads/dzads:sdk_core_constants:caps";
     static constexpr std::string_view kContentFingerprintKey =
         "/dozuza/ads/content_url_fingerprint";
+    static constexpr std::string_view kClickNavigationAnalyticsKey =
+        "/dozuza/ads/dzads:sai:click_navigation_enabled";
     // The adapter name of the SDK's own ads.
     static constexpr const char* kOwnAdapterClassName = "DZMAdapterDozuzaVuRazAds";
 
@@ -254,12 +258,37 @@ public:
     void makeRootLoggingObject();
     void createdAdView(const std::shared_ptr<DZAdView>& adView);
 
-    // Clicks: the URL to open for a click on url.
+    // Clicks and impressions of the displayed ad (DZSlotClicks.cpp). The
+    // slot does not see clicks itself: the ad view delegate, the opener,
+    // mediation and owners that record clicks by hand report them.
+    //
+    // Counts the click in the application's and the ad's statistics.
+    void adWasClicked();
+    // The ad's click URLs, then the slot delegate hears of the click.
+    void pingClickURLs();
+    void willLeaveAppDueToClick();
+    // The URL a click opens: dmsg URLs and "about:blank" as they are; other
+    // URLs may gain the analytics click event and, on ad-server hosts with
+    // an "ai" query value, the signal module's click signal. Records the
+    // path's third and fourth components as the ad's "pit".
     [[nodiscard]] core::URL gestureClickURLWithURL(const core::URL& url);
-
-    // Load timings and impressions.
-    void sendCSIAdLoadTimings();
+    // Whether the URL's host is in one of the ad-server domains.
+    [[nodiscard]] static bool isDozuzaAdURL(const std::optional<core::URL>& url);
+    // Banners and other non-interstitial slots watch the ad view by the
+    // displayed ad's impression definition; one impression per monitor.
     void startImpressionMonitoring();
+    void impressionMonitorDidMonitorImpression(DZImpressionMonitor& monitor) override;
+    // Interstitials and owners that record impressions call it directly.
+    void didMakeAdImpression();
+    void pingImpressionURLs();
+    void pingManualTrackingURLs();
+    [[nodiscard]] const std::shared_ptr<DZImpressionMonitor>& impressionMonitor() const {
+        return impressionMonitor_;
+    }
+
+    // The load's timings as one CSI report (sampled by the CSI settings),
+    // named by the query id of the ad the load brought.
+    void sendCSIAdLoadTimings();
 
     // Live View reporting (DZAdViewLiveViewMonitoring) and MRAID events.
     void startLiveViewReportingIfEnabled();
@@ -482,6 +511,7 @@ private:
     // that each set can be removed alone and goes with the slot.
     std::shared_ptr<char> statusBarOrientationObserver_;
     std::shared_ptr<char> creativeOrientationObserver_;
+    std::shared_ptr<DZImpressionMonitor> impressionMonitor_;
 };
 
 }  // namespace ads

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ads/core/slot/DZSlot.h"
+#include "ads/foundation/DZClock.h"
 #include "ads/foundation/DZDevice.h"
 #include "ads/foundation/DZQueryParameters.h"
 #include "ads/foundation/DZThreading.h"
@@ -166,9 +168,44 @@ bool DZAdViewDelegate::adViewDelegateShouldStartLoadWithRequest(DZAdView& adView
         opener_->openApp(url);
         return false;
     }
-    // Clicks on http(s) links leave the page through the slot, which ad
-    // views of this build do not have yet: such navigations load.
+    if (handlesClicks() && adView.hasLoadedAtLeastOnce() &&
+        shouldTreatNavigationTypeAsClick(navigationType)) {
+        // A frame's own navigation loads there when the server says so.
+        const auto& mainDocument = request.mainDocumentURL();
+        if (core::UserDefaults::standard()->boolForKey(kHandleIframeNavigationKey) &&
+            mainDocument && mainDocument->absoluteString() != url.absoluteString())
+            return true;
+        opener_->setReferringURL(adView.URL());
+        const auto slot = opener_->slot();
+        slot->adWasClicked();
+        opener_->openApp(slot->gestureClickURLWithURL(url));
+        return false;
+    }
     return true;
+}
+
+bool DZAdViewDelegate::shouldTreatNavigationTypeAsClick(long navigationType) const {
+    constexpr long kBackForward = 2;
+    constexpr long kReload = 3;
+    const auto slot = opener_->slot();
+    if (!slot) return false;
+    switch (slot->state()) {
+    case DZSlot::kIdle:
+    case DZSlot::kRequestingAdURL:
+    case DZSlot::kReceivedAdURL:
+    case DZSlot::kFetching:
+    case DZSlot::kValidAd:
+    case DZSlot::kFailed:
+        break;
+    default:
+        return false;
+    }
+    if (navigationType == kBackForward || navigationType == kReload) return false;
+    const std::uint64_t sinceLoad =
+        DZMonotonicMilliseconds() - static_cast<std::uint64_t>(slot->timeLastLoaded());
+    if (static_cast<double>(sinceLoad) / 1000.0 < kMinimumClickDelay) return false;
+    const auto& slotAdView = slot->adView();
+    return slotAdView && slotAdView->touched();
 }
 
 void DZAdViewDelegate::handleDeeplinkPlusURL(const core::URL& url) {

@@ -3,7 +3,10 @@
 // for ad pages. It owns the ordered list of dmsg handlers and the opener
 // that performs what the page asks, and decides every navigation the page
 // starts: loaded, refused, routed as a dmsg message, or handed to the
-// opener (composers, app schemes, "deeplink+").
+// opener (composers, app schemes, "deeplink+", and clicks: http(s)
+// navigations of a touched ad of the opener's slot, once the ad view has
+// loaded and at least kMinimumClickDelay seconds after the slot's ad
+// loaded, that are neither back/forward nor reloads).
 //
 // A dmsg message is built off the main thread on one serial queue and then
 // offered on the main queue to a snapshot of the handler list taken when it
@@ -35,6 +38,7 @@ public:
     static constexpr std::string_view kDeeplinkPlusEnabledKey = "/dozuza/ads/deeplinkplus_enabled";
     static constexpr std::string_view kHandleIframeNavigationKey =
         "/dozuza/ads/handle_iframe_navigation";
+    static constexpr double kMinimumClickDelay = 0.15;
     // What the native ad's views observe on their ad view.
     static constexpr std::array<std::string_view, 6> kRepostedMessageNames = {
         "nativeAdCustomClick",   "loadHtml",        "showOverlay", "hideOverlay",
@@ -57,6 +61,9 @@ public:
     adViewDelegateShouldStartLoadWithRequest(DZAdView& adView, const core::URLRequest& request,
                                              long navigationType);
     void handleDeeplinkPlusURL(const core::URL& url);
+    // Whether a navigation of this type, now, is a click on the opener's
+    // slot's ad.
+    [[nodiscard]] bool shouldTreatNavigationTypeAsClick(long navigationType) const;
     [[nodiscard]] virtual bool handlesClicks() const { return true; }
 
     void adViewDidFinishLoad(DZAdView& adView) override;

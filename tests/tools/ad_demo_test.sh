@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The tool's ad SDK talks to the local ad server: --ad-demo loads one banner
+# to its valid state, logs exactly one impression and one click ping and
+# writes a PNG of the ad; a plain run's launch fetches the SDK's core page
+# and app settings from the same server.
+#   ad_demo_test.sh path/to/vantor
+set -euo pipefail
+
+vantor=${1:?usage: ad_demo_test.sh path/to/vantor}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+  echo "FAIL: $1"
+  tail -n 30 "$2"
+  exit 1
+}
+
+"$vantor" --ad-demo --out "$work/demo" >"$work/demo.log" 2>&1 || fail "the ad demo failed" "$work/demo.log"
+grep -q "slot state 6 (valid ad)" "$work/demo.log" || fail "no valid ad" "$work/demo.log"
+(( $(grep -c "  GET /imp?" "$work/demo.log") == 1 )) || fail "not one impression ping" "$work/demo.log"
+(( $(grep -c "  GET /clk?" "$work/demo.log") == 1 )) || fail "not one click ping" "$work/demo.log"
+grep -q "the click opened http://127.0.0.1:[0-9]*/land" "$work/demo.log" ||
+  fail "the click opened no landing page" "$work/demo.log"
+[[ -s $work/demo/ad-banner.png ]] || fail "no ad-banner.png" "$work/demo.log"
+
+"$vantor" --no-tour --out "$work/pages" >"$work/pages.log" 2>&1 || fail "the page run failed" "$work/pages.log"
+grep -q "ad server for: .*/mads/static/sdk/native/sdk-core-v40.html" "$work/pages.log" ||
+  fail "the launch did not load the core page" "$work/pages.log"
+grep -q "ad server for: .*/mads/app_settings" "$work/pages.log" ||
+  fail "the launch's settings request did not arrive" "$work/pages.log"
+echo "PASS: one impression, one click, the PNG, and the launch's settings request"
