@@ -22,6 +22,7 @@ class ViewController;
 namespace ads {
 
 class DZAdView;
+class DZAdViewSlot;
 class DZVideoReportingSlot;
 
 class DZOpener {
@@ -59,6 +60,9 @@ public:
     void setVideoReportingSlot(std::weak_ptr<DZVideoReportingSlot> slot) {
         videoReportingSlot_ = std::move(slot);
     }
+    // The slot whose ad this opener acts for, as the web layer asks it.
+    [[nodiscard]] std::shared_ptr<DZAdViewSlot> adViewSlot() const { return adViewSlot_.lock(); }
+    void setAdViewSlot(std::weak_ptr<DZAdViewSlot> slot) { adViewSlot_ = std::move(slot); }
 
 private:
     std::optional<core::URLRequest> navigationRequest_;
@@ -66,6 +70,7 @@ private:
     std::weak_ptr<DZAdView> adView_;
     std::optional<core::URL> referringURL_;
     std::weak_ptr<DZVideoReportingSlot> videoReportingSlot_;
+    std::weak_ptr<DZAdViewSlot> adViewSlot_;
 };
 
 }  // namespace ads

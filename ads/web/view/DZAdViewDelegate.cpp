@@ -57,6 +57,10 @@ DZAdViewDelegate::~DZAdViewDelegate() {
     opener_->setAdView({});
 }
 
+std::shared_ptr<DZAdViewSlot> DZAdViewDelegate::adViewSlot() {
+    return opener_->adViewSlot();
+}
+
 void DZAdViewDelegate::addDMSGHandler(std::shared_ptr<DZDMSGHandler> handler) {
     if (handler) handlers_.push_back(std::move(handler));
 }

@@ -60,6 +60,8 @@ public:
     void didMoveToPlacement(DZAdView& adView,
                             const std::shared_ptr<const void>& placement) override;
     std::shared_ptr<DZOpener> opener() override { return opener_; }
+    // The opener's slot.
+    std::shared_ptr<DZAdViewSlot> adViewSlot() override;
     [[nodiscard]] bool hasLoadedAtLeastOnce() const { return hasLoadedAtLeastOnce_; }
 
 private:
