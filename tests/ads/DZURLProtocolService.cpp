@@ -234,7 +234,7 @@ TEST_F(DZURLProtocolService, CapturedLoadsAndTheirRedirectsAreOfferedAfresh) {
 
     // The page's collection goes to the reporter with the ad view.
     adView.reset();
-    EXPECT_TRUE(server.waitForRequestsTo("/sb", 1, kLoadLimit));
+    EXPECT_TRUE(waitFor([&] { return !server.requestsTo("/sb").empty(); }));
 }
 
 TEST_F(DZURLProtocolService, TheWebKitKindSwapsToTheSameScriptWhileSubstitutionIsOn) {
