@@ -9,6 +9,7 @@
 #include "LiveViewTesting.h"
 #include "ads/core/sdkcore/DZSDKCoreWebView.h"
 #include "ads/web/dmsg/DZLiveViewDMSGHandler.h"
+#include "ads/web/view/DZAdViewDelegate.h"
 #include "ads/web/view/DZAdViewLiveViewReporter.h"
 
 namespace {
@@ -60,6 +61,16 @@ TEST_F(DZLiveViewDMSGHandlerTest, VisibilityNeedsBothParametersAndOnlyOneIsVisib
     EXPECT_TRUE(handle("visibilityChanged", {{"isVisible", "1"}}));
     EXPECT_TRUE(handle("visibilityChanged", {{"hashCode", "3"}}));
     EXPECT_EQ(delegate->calls, (Calls{"visibility 3 1", "visibility 3 0", "visibility 4 0"}));
+}
+
+TEST_F(DZLiveViewDMSGHandlerTest, AnAdPagesMessagesReachItFirstInTheDelegatesList) {
+    const auto adViewDelegate = std::make_shared<ads::DZAdViewDelegate>();
+    ASSERT_FALSE(adViewDelegate->DMSGHandlers().empty());
+    EXPECT_TRUE(std::dynamic_pointer_cast<ads::DZLiveViewDMSGHandler>(
+        adViewDelegate->DMSGHandlers().front()));
+    adViewDelegate->handleDMSGURL(*core::URL::create("dmsg://page/trackLiveViewUnit"), adView);
+    EXPECT_TRUE(adwebtesting::waitFor([&] { return !observer->calls.empty(); }));
+    EXPECT_EQ(observer->calls, Calls{"started 2"});
 }
 
 class DZSDKCoreWebViewLiveViewTest : public testing::Test {

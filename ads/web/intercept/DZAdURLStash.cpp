@@ -94,7 +94,7 @@ void DZAdURLStash::record(Subject subject, const std::optional<core::URL>& mainD
         DZAdViewResourceCollection* collection = self->collectionForEntry(entry);
         if (!collection) return;
         if (setsMainDocument && entry.mainDocumentURL != canonical) {
-            if (entry.mainDocumentURL) self->mainDocumentURLAdViewKeys_.erase(*entry.mainDocumentURL);
+            if (entry.mainDocumentURL) self->unmapMainDocumentURL(*entry.mainDocumentURL, *key);
             self->mainDocumentURLAdViewKeys_[*canonical] = *key;
             entry.mainDocumentURL = canonical;
             collection->setMainDocumentURL(canonicalURL);
@@ -269,14 +269,16 @@ std::optional<DZAdURLStash::Key> DZAdURLStash::adViewForMainDocumentURL(const st
 void DZAdURLStash::removeInformationForAdViewKey(const Key& key) {
     const auto found = adViews_.find(key);
     if (found == adViews_.end()) return;
-    // The URL may lead to another ad view by now.
-    if (const auto& url = found->second.mainDocumentURL) {
-        const auto mapped = mainDocumentURLAdViewKeys_.find(*url);
-        if (mapped != mainDocumentURLAdViewKeys_.end() && !KeyOrder()(mapped->second, key) &&
-            !KeyOrder()(key, mapped->second))
-            mainDocumentURLAdViewKeys_.erase(mapped);
-    }
+    if (const auto& url = found->second.mainDocumentURL) unmapMainDocumentURL(*url, key);
     adViews_.erase(found);
+}
+
+void DZAdURLStash::unmapMainDocumentURL(const std::string& url, const Key& key) {
+    // The URL may lead to another ad view by now.
+    const auto mapped = mainDocumentURLAdViewKeys_.find(url);
+    if (mapped != mainDocumentURLAdViewKeys_.end() && !KeyOrder()(mapped->second, key) &&
+        !KeyOrder()(key, mapped->second))
+        mainDocumentURLAdViewKeys_.erase(mapped);
 }
 
 void DZAdURLStash::removeEntryIfEmpty(const Key& key) {

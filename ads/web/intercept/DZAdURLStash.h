@@ -130,6 +130,8 @@ private:
     // are removed on the way.
     [[nodiscard]] std::optional<Key> adViewForMainDocumentURL(const std::string& url);
     void removeInformationForAdViewKey(const Key& key);
+    // Forgets the URL's mapping while it leads to key.
+    void unmapMainDocumentURL(const std::string& url, const Key& key);
     void removeEntryIfEmpty(const Key& key);
 
     const std::shared_ptr<core::Queue> lockQueue_;

@@ -8,6 +8,7 @@
 #include "ads/foundation/DZURLUtilities.h"
 #include "ads/presentation/DZOpener.h"
 #include "ads/web/dmsg/DZDMSGHandler.h"
+#include "ads/web/dmsg/DZLiveViewDMSGHandler.h"
 #include "ads/web/dmsg/DZVideoMetadataDMSGHandler.h"
 #include "ads/web/dmsg/DZVideoPlayerDMSGHandler.h"
 #include "ads/web/intercept/DZAdURLStash.h"
@@ -48,6 +49,7 @@ std::vector<core::URL> URLsOf(const std::optional<std::vector<std::string>>& tex
 // The handlers of ad pages, in the order they are asked; the message
 // handlers of later pieces join here in their places.
 DZAdViewDelegate::DZAdViewDelegate() : opener_(std::make_shared<DZOpener>()) {
+    addDMSGHandler(std::make_shared<DZLiveViewDMSGHandler>());
     addDMSGHandler(std::make_shared<DZVideoPlayerDMSGHandler>());
     addDMSGHandler(std::make_shared<DZVideoMetadataDMSGHandler>());
 }
