@@ -12,6 +12,8 @@
 #include "ads/web/intercept/DZAdViewResourceCollection.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/intercept/DZURLProtocol.h"
+#include "core/JSON.h"
+#include "fixtures/AdServer.h"
 
 namespace {
 
@@ -101,6 +103,34 @@ TEST_F(DZAdURLStashTest, AnAdViewThatWentAwayUnannouncedIsForgottenAtALookUp) {
     EXPECT_EQ(stash->adViewCount(), 0u);
     stash->willLoadURLRequest(nullptr, request("https://x.example/", kPage));
     EXPECT_EQ(stash->adViewCount(), 0u);
+}
+
+class DZAdURLStashService : public DZAdURLStashTest {
+protected:
+    fixtures::AdServer server;
+};
+
+TEST_F(DZAdURLStashService, AGoneAdViewsCollectionIsReportedByTheLookUpThatMeetsIt) {
+    auto ad = std::make_shared<ads::DZAd>();
+    ad->setSafeBrowsingReporter(ads::DZSafeBrowsingReporter::create(
+        core::Dictionary{{"click_string", "CLK"},
+                         {"report_url", server.urlString("/sb")},
+                         {"non_malicious_reporting_enabled", true}}));
+    adView->setAd(ad);
+    stash->willLoadURLRequest(adView, request(kPage, kPage));
+    const auto collection = stash->resourceCollectionForAdView(adView);
+    ASSERT_TRUE(collection);
+    ASSERT_TRUE(adwebtesting::waitFor([&] { return collection->safeBrowsingReporter() != nullptr; }));
+    // This stash never hears of the teardown; the look-up that meets the
+    // gone ad view reports what its page loaded.
+    adView.reset();
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(server.requestsTo("/sb").empty());
+    EXPECT_FALSE(stash->adViewForURLRequest(request("https://x.example/", kPage)));
+    ASSERT_TRUE(adwebtesting::waitFor([&] { return !server.requestsTo("/sb").empty(); }));
+    const auto report = core::JSON::parse(server.requestsTo("/sb").front().body);
+    ASSERT_TRUE(report);
+    EXPECT_EQ((*report)["url"], core::Value("https://ad.example:80/page"));  // canonical
 }
 
 TEST_F(DZAdURLStashTest, NewRootContentStartsANewCollectionAndClicksNeedOne) {

@@ -259,11 +259,23 @@ std::optional<DZAdURLStash::Key> DZAdURLStash::adViewForMainDocumentURL(const st
     if (found == mainDocumentURLAdViewKeys_.end()) return std::nullopt;
     const Key key = found->second;
     if (key.adView.expired()) {
-        removeInformationForAdViewKey(key);
+        forgetGoneAdView(key);
         mainDocumentURLAdViewKeys_.erase(url);
         return std::nullopt;
     }
     return key;
+}
+
+void DZAdURLStash::forgetGoneAdView(const Key& key) {
+    // Its teardown may be on its way here, or may never come: either way the
+    // page's collection goes to the reporter it took from the ad, rather
+    // than unreported.
+    const auto found = adViews_.find(key);
+    if (found != adViews_.end() && found->second.collection) {
+        if (const auto reporter = found->second.collection->safeBrowsingReporter())
+            reporter->reportResourceCollection(found->second.collection);
+    }
+    removeInformationForAdViewKey(key);
 }
 
 void DZAdURLStash::removeInformationForAdViewKey(const Key& key) {

@@ -10,7 +10,8 @@
 //
 // The stash never keeps an ad view alive: it knows each by a weak reference
 // that compares by identity, and entries of an ad view that went away
-// unannounced are dropped by the first look-up that meets them.
+// unannounced (or whose teardown notice is still on its way) are reported
+// and dropped by the first look-up that meets them.
 //
 // Threading: any thread. Every table lives on the serial queue
 // "com.dozuza.vuraz.ad-url-stash"; updates are posted there in the order
@@ -127,8 +128,11 @@ private:
     [[nodiscard]] Entry& entryFor(const Key& key, const DZResourceCollectionAdView& access);
     [[nodiscard]] DZAdViewResourceCollection* collectionForEntry(Entry& entry);
     // The key of the live ad view whose page is url; a gone one's entries
-    // are removed on the way.
+    // are removed on the way (forgetGoneAdView).
     [[nodiscard]] std::optional<Key> adViewForMainDocumentURL(const std::string& url);
+    // Reports the collection of an ad view that has gone to the reporter the
+    // collection took from its ad, and forgets the ad view.
+    void forgetGoneAdView(const Key& key);
     void removeInformationForAdViewKey(const Key& key);
     // Forgets the URL's mapping while it leads to key.
     void unmapMainDocumentURL(const std::string& url, const Key& key);

@@ -56,6 +56,7 @@ DZAdViewDelegate::DZAdViewDelegate() : opener_(std::make_shared<DZOpener>()) {
 
 DZAdViewDelegate::~DZAdViewDelegate() {
     opener_->setViewController({});
+    opener_->setAdViewSlot({});
     opener_->setAdView({});
 }
 
