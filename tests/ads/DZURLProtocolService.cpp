@@ -240,7 +240,8 @@ TEST_F(DZURLProtocolService, CapturedLoadsAndTheirRedirectsAreOfferedAfresh) {
 TEST_F(DZURLProtocolService, TheWebKitKindSwapsToTheSameScriptWhileSubstitutionIsOn) {
     ads::DZWebViewConfiguration configuration;
     configuration.setWebViewClassKey("wk");
-    const std::string page = "<html><head><script src='mraid.js'></script></head><body></body></html>";
+    const std::string page = "<html><head><script src='mraid.js'></script></head><body>"
+                             "<iframe src='/test/intercept/frame'></iframe></body></html>";
     show(page, configuration);
     core::Value variant;
     EXPECT_TRUE(waitFor([&] {
@@ -248,6 +249,11 @@ TEST_F(DZURLProtocolService, TheWebKitKindSwapsToTheSameScriptWhileSubstitutionI
         return !variant.isNull();
     }));
     EXPECT_EQ(variant, core::Value("banner"));
+    // The engine loads this kind's pages itself: only the navigations that
+    // the ad view delegate lets load are recorded, filed under the page.
+    const auto recorded = resources(2);
+    EXPECT_TRUE(recorded.count(server.urlString("/test/intercept/frame")));
+    EXPECT_FALSE(recorded.count(server.urlString("/test/intercept/mraid.js")));
 
     ads::DZMRAIDInterceptor::sharedInstance()->setEnabled(false);
     delegate->finishes = 0;
