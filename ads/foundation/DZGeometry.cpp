@@ -13,6 +13,11 @@ core::Dictionary DZDictionaryWithRect(const gfx::Rect& rect) {
                             {"height", rect.size.height}};
 }
 
+core::Dictionary DZDictionaryWithRectEdges(const gfx::Rect& rect) {
+    return core::Dictionary{
+        {"top", rect.minY()}, {"bottom", rect.maxY()}, {"left", rect.minX()}, {"right", rect.maxX()}};
+}
+
 core::Dictionary DZDictionaryWithSize(const gfx::Size& size) {
     return core::Dictionary{{"width", size.width}, {"height", size.height}};
 }

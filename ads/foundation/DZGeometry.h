@@ -14,6 +14,9 @@ namespace ads {
 
 // {"x", "y", "width", "height"}, each a double.
 [[nodiscard]] core::Dictionary DZDictionaryWithRect(const gfx::Rect& rect);
+// {"top", "bottom", "left", "right"}: the minimum and maximum y, the
+// minimum and maximum x, each a double.
+[[nodiscard]] core::Dictionary DZDictionaryWithRectEdges(const gfx::Rect& rect);
 // {"width", "height"}.
 [[nodiscard]] core::Dictionary DZDictionaryWithSize(const gfx::Size& size);
 

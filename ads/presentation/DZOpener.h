@@ -32,6 +32,7 @@ class ViewController;
 namespace ads {
 
 class DZAdView;
+class DZAdViewSlot;
 class DZVideoReportingSlot;
 class DZAutoClickProtection;
 class DZMRAIDResizeProperties;
@@ -110,6 +111,9 @@ public:
     void setAutoClickProtection(std::shared_ptr<DZAutoClickProtection> protection) {
         autoClickProtection_ = std::move(protection);
     }
+    // The slot whose ad this opener acts for, as the web layer asks it.
+    [[nodiscard]] std::shared_ptr<DZAdViewSlot> adViewSlot() const { return adViewSlot_.lock(); }
+    void setAdViewSlot(std::weak_ptr<DZAdViewSlot> slot) { adViewSlot_ = std::move(slot); }
 
 private:
     // To the MRAID event handler of the ad view's ad, else of the slot's.
@@ -122,6 +126,7 @@ private:
     std::weak_ptr<DZVideoReportingSlot> videoReportingSlot_;
     std::weak_ptr<DZSlot> slot_;
     std::shared_ptr<DZAutoClickProtection> autoClickProtection_;
+    std::weak_ptr<DZAdViewSlot> adViewSlot_;
 };
 
 }  // namespace ads

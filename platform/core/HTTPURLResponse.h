@@ -36,6 +36,11 @@ public:
         return textEncodingName_;
     }
 
+    // The version of the status line ("HTTP/1.1") where the maker of the
+    // response names one; nullopt otherwise.
+    [[nodiscard]] const std::optional<std::string>& HTTPVersion() const { return HTTPVersion_; }
+    void setHTTPVersion(std::optional<std::string> version) { HTTPVersion_ = std::move(version); }
+
     friend bool operator==(const HTTPURLResponse&, const HTTPURLResponse&) = default;
 
 private:
@@ -45,6 +50,7 @@ private:
     std::int64_t expectedContentLength_ = -1;
     std::optional<std::string> mimeType_;
     std::optional<std::string> textEncodingName_;
+    std::optional<std::string> HTTPVersion_;
 };
 
 }  // namespace core

@@ -10,6 +10,9 @@
 #include "ads/core/request/DZRequest.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/foundation/DZDevice.h"
+#include "ads/foundation/DZHashing.h"
+#include "ads/web/intercept/DZAdURLStash.h"
+#include "ads/web/intercept/DZAdViewResourceCollection.h"
 #include "ads/web/net/DZURLConnectionRedirect.h"
 #include "core/JSON.h"
 #include "fixtures/AdServer.h"
@@ -103,6 +106,7 @@ TEST_F(DZAdViewService, ANewPageStartsWithoutTheEventsOfThePreviousOne) {
 }
 
 TEST_F(DZAdViewService, TheURLStashHearsTheHistoryBehindTheAd) {
+    const auto stash = ads::DZAdURLStash::sharedInstance();
     const std::string request = server.urlString("/test/adview/request?x=1");
     const std::string landing = server.urlString("/test/adview/landing");
     auto ad = makeAd("<p>ad</p>", "/test/adview/landing");
@@ -111,48 +115,55 @@ TEST_F(DZAdViewService, TheURLStashHearsTheHistoryBehindTheAd) {
         core::HTTPURLResponse(*core::URL::create(request), 302, {{"Location", landing}}),
         core::URLRequest(*core::URL::create(landing))));
     ad->setResponseHeaders(core::Dictionary{{"X-Duzo-Type", "html"}});
-    ads::DZCallLog::clear();
     adView->setAd(ad);
+    EXPECT_TRUE(stash->hasLoadingAd());
     ASSERT_TRUE(waitForFinishes(1));
+    EXPECT_FALSE(stash->hasLoadingAd());
 
-    const std::string main = " main " + landing;
-    EXPECT_EQ(callsStartingWith("DZAdURLStash.ad"),
-              (std::vector<std::string>{
-                  "DZAdURLStash.adViewWillLoadRootContent:",
-                  "DZAdURLStash.adViewDidStartLoad:",
-                  "DZAdURLStash.adView:willLoadURLRequest: " + request + main,
-                  "DZAdURLStash.adView:request:willReceiveResponse: " + request + " 302 " +
-                      request + " " + *core::JSON::write(core::Dictionary{{"Location", landing}}),
-                  "DZAdURLStash.adView:willLoadURLRequest: " + landing + main,
-                  "DZAdURLStash.adView:request:willReceiveResponse: " + landing + " 200 " +
-                      landing + " {\"X-Duzo-Type\":\"html\"}",
-                  "DZAdURLStash.adView:request:didReceiveData: " + landing + " 9 bytes",
-                  "DZAdURLStash.adViewDidFinishLoad:",
-              }));
+    // The request, its redirect to the landing page, and the page itself.
+    auto collection = stash->resourceCollectionForAdView(adView);
+    ASSERT_TRUE(collection);
+    core::Dictionary report = collection->dictionaryRepresentation();
+    EXPECT_EQ(report["url"], core::Value(landing));
+    const core::Value& resources = report["resources"];
+    ASSERT_EQ(resources.size(), 2u);
+    EXPECT_EQ(resources[0]["url"], core::Value(request));
+    EXPECT_EQ(resources[0]["response"]["firstline"]["code"], core::Value(302));
+    EXPECT_EQ(resources[0]["child_ids"], core::Value(core::Array{1}));
+    EXPECT_EQ(resources[1]["url"], core::Value(landing));
+    EXPECT_EQ(resources[1]["response"]["firstline"]["code"], core::Value(200));
+    EXPECT_EQ(resources[1]["response"]["bodylength"], core::Value(9));
+    EXPECT_EQ(resources[1]["response"]["headers"],
+              core::Value(core::Array{core::Dictionary{{"name", ads::DZBase64String("X-Duzo-Type")},
+                                                       {"value", ads::DZBase64String("html")}}}));
 
-    // Without the original request, the ad's URL stands in, annotated.
+    // A new ad starts a new collection; without the original request, the
+    // ad's URL stands in, annotated.
     auto fetched = makeAd("<p>fetched</p>", "/test/adview/fetched");
     fetched->setAdURL(server.url("/test/adview/ad-url"));
-    ads::DZCallLog::clear();
     adView->setAd(fetched);
     ASSERT_TRUE(waitForFinishes(2));
-    const auto calls = callsStartingWith("DZAdURLStash.adView:willLoadURLRequest:");
-    EXPECT_EQ(calls, std::vector<std::string>{"DZAdURLStash.adView:willLoadURLRequest: " +
-                                              server.urlString("/test/adview/ad-url") + " main " +
-                                              server.urlString("/test/adview/fetched") +
-                                              " annotated no original request available"});
+    const auto second = stash->resourceCollectionForAdView(adView);
+    ASSERT_TRUE(second);
+    EXPECT_NE(second, collection);
+    report = second->dictionaryRepresentation();
+    ASSERT_EQ(report["resources"].size(), 1u);
+    const core::Value& annotated = report["resources"][0];
+    EXPECT_EQ(annotated["url"], core::Value(server.urlString("/test/adview/ad-url")));
+    const core::Value& headers = annotated["request"]["headers"];
+    EXPECT_TRUE(std::any_of(headers.array()->begin(), headers.array()->end(), [](const auto& h) {
+        return h["name"] == core::Value(ads::DZBase64String("x-duzo-annotation-missing-request"));
+    }));
 
-    // HTML loaded directly reports its start when the page starts.
-    ads::DZCallLog::clear();
+    // HTML loaded directly records nothing and leaves no load behind.
     adView->loadHTMLString("<p>direct</p>", server.url("/test/adview/direct"));
     ASSERT_TRUE(waitForFinishes(3));
-    EXPECT_EQ(callsStartingWith("DZAdURLStash.ad"),
-              (std::vector<std::string>{
-                  "DZAdURLStash.adViewWillLoadRootContent:", "DZAdURLStash.adViewDidStartLoad:",
-                  "DZAdURLStash.adViewDidFinishLoad:"}));
+    EXPECT_FALSE(stash->resourceCollectionForAdView(adView));
+    EXPECT_FALSE(stash->hasLoadingAd());
 }
 
 TEST_F(DZAdViewService, ACancelledLoadIsReportedOnlyWhenTheServerAsks) {
+    const auto stash = ads::DZAdURLStash::sharedInstance();
     const auto gate = fixtures::ResponseGate::make();
     server.serve("/test/adview/held",
                  fixtures::LoopbackResponse::text("<p>late</p>", 200, "text/html").heldBy(gate));
@@ -161,11 +172,11 @@ TEST_F(DZAdViewService, ACancelledLoadIsReportedOnlyWhenTheServerAsks) {
         SCOPED_TRACE(reported);
         if (reported) constants.set(DZAdView::kUseCancelledURLErrorKey, "YES");
         server.clearLog();
-        ads::DZCallLog::clear();
         adView->loadRequest(core::URLRequest(server.url("/test/adview/held")));
         ASSERT_TRUE(waitFor([&] { return !server.requestsTo("/test/adview/held").empty(); }));
+        EXPECT_TRUE(stash->hasLoadingAd());
         adView->stopLoading();
-        EXPECT_EQ(callsStartingWith("DZAdURLStash.adViewDidFinishLoad:").size(), 1u);
+        EXPECT_FALSE(stash->hasLoadingAd());
         EXPECT_EQ(delegate->errors.size(), reported ? 1u : 0u);
     }
     EXPECT_EQ(delegate->errors.back().code, -999);

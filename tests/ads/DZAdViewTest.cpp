@@ -11,6 +11,7 @@
 #include "ads/presentation/DZBrowserViewController.h"
 #include "ads/presentation/DZDebugOptionsViewController.h"
 #include "ads/presentation/DZOpener.h"
+#include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/view/DZBrowserAdView.h"
 #include "ads/web/view/DZUIKitWebView.h"
 #include "support/ManualClockScope.h"
@@ -76,8 +77,9 @@ TEST(DZAdViewTest, ANewAdViewIsSetUp) {
     ASSERT_TRUE(webKit);
     EXPECT_EQ(webKit->MRAIDDelegate().get(),
               static_cast<ads::DZWebKitWebViewMRAIDDelegate*>(webKitAdView.get()));
-    // The MRAID interceptor cannot redirect yet: no script URL.
-    EXPECT_EQ(webKitAdView->MRAIDJavaScriptURLStringForWebView(*webKit), std::nullopt);
+    // Without a slot, the expanded banner's script.
+    EXPECT_EQ(webKitAdView->MRAIDJavaScriptURLStringForWebView(*webKit),
+              ads::DZMRAIDInterceptor::sharedInstance()->expandedBannerImplementationURLString());
 }
 
 TEST(DZAdViewTest, OffScreenTheWebViewOrTheAdViewLivesInThePlaceholderWindow) {

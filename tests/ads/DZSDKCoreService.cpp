@@ -4,6 +4,7 @@
 
 #include "SDKCoreTesting.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
+#include "fixtures/MRAIDScript.h"
 
 namespace {
 
@@ -272,7 +273,7 @@ TEST_F(DZSDKCoreService, ThePagesConstantsAreStoredAfterALoad) {
     EXPECT_EQ(defaults->stringForKey("/dozuza/ads/wv_class"), "wk");
     EXPECT_EQ(defaults->stringForKey("/dozuza/ads/as_domains"), "127.0.0.1,localhost");
     EXPECT_EQ(ads::DZMRAIDInterceptor::sharedInstance()->bannerImplementationURLString(),
-              server.secureBaseURL() + "/mads/static/mraid/mraid_banner.js");
+              server.secureBaseURL() + fixtures::MRAIDScript::kBannerPath);
     for (const char* name :
          {"wv_class", "as_domains", "url_time_to_live", "maximum_retry_url_count", "ping_interval",
           "enable_http_web_view_pings"})

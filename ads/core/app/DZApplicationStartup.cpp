@@ -59,7 +59,9 @@ void DZApplication::load() {
 void DZApplication::runEarlyActivities() {
     if (earlyActivitiesDone_) return;
     DZCallLog::record("DZApplication.runEarlyActivities");
+    DZCallLog::record("DZAdURLStash.sharedInstance");
     (void)DZAdURLStash::sharedInstance();
+    DZCallLog::record("DZRegisterURLProtocol");
     DZRegisterURLProtocol();
     DZCallLog::record("DZDevice.cacheStaticParameters");
     DZDevice::sharedInstance()->cacheStaticParameters();

@@ -1,6 +1,7 @@
 #include "ads/core/sdkcore/DZSDKCoreController.h"
 
 #include <atomic>
+#include <algorithm>
 #include <charconv>
 
 #include "ads/core/request/DZRequest.h"
@@ -354,7 +355,76 @@ void DZSDKCoreController::SDKCoreDMSGHandlerDidReceiveResumeSDKCoreRefreshAction
 
 void DZSDKCoreController::SDKCoreDMSGHandlerDidReceiveSDKCoreUpdateNotification(
     DZSDKCoreDMSGHandler&) {
-    // The Live View web views that this asks to reload are not built.
+    lockQueue_->async([self = shared_from_this()] { self->liveViewRequestedSDKCoreReload_ = true; });
+}
+
+// Live View web views.
+
+std::shared_ptr<DZSDKCoreWebView> DZSDKCoreController::SDKCoreWebViewForLiveViewProcessing() {
+    removeFinishedLiveViewWebViews();
+    std::shared_ptr<DZSDKCoreWebView> shared;
+    bool ownWebView = false;
+    lockQueue_->sync([&] {
+        ownWebView = useNewWebViewsForLiveViewProcessing_;
+        if (ownWebView) return;
+        if (!liveViewRequestedSDKCoreReload_) shared = liveViewSDKCoreWebView_;
+        liveViewRequestedSDKCoreReload_ = false;
+    });
+    if (shared) return shared;
+    // Views are made on the main thread, never on the lock queue.
+    auto webView = DZSDKCoreWebView::create(webViewConfiguration_);
+    if (!webView) return nullptr;
+    if (!ownWebView) lockQueue_->sync([&] { liveViewSDKCoreWebView_ = webView; });
+    webView->refreshSDKCoreAndNotifyObserver(nullptr);
+    return webView;
+}
+
+void DZSDKCoreController::finishedUsingSDKCoreWebViewForLiveViewProcessing(
+    const std::shared_ptr<DZSDKCoreWebView>& webView) {
+    if (webView && webView->isLiveViewRunning()) cacheRunningLiveViewWebView(webView);
+}
+
+void DZSDKCoreController::cacheRunningLiveViewWebView(
+    const std::shared_ptr<DZSDKCoreWebView>& webView) {
+    if (!webView) return;
+    lockQueue_->async([self = shared_from_this(), webView] {
+        auto& cached = self->liveViewSDKCoreWebViews_;
+        if (std::find(cached.begin(), cached.end(), webView) == cached.end())
+            cached.push_back(webView);
+    });
+    removeFinishedLiveViewWebViews();
+}
+
+void DZSDKCoreController::removeFinishedLiveViewWebViews() {
+    std::vector<std::shared_ptr<DZSDKCoreWebView>> removed;
+    lockQueue_->sync([&] {
+        std::vector<std::shared_ptr<DZSDKCoreWebView>> kept;
+        auto& cached = liveViewSDKCoreWebViews_;
+        for (auto webView = cached.rbegin(); webView != cached.rend(); ++webView) {
+            if (kept.size() < liveViewUnloadCacheMaxSize_ && (*webView)->isLiveViewRunning()) {
+                kept.push_back(*webView);
+            } else {
+                removed.push_back(*webView);
+            }
+        }
+        cached.assign(kept.rbegin(), kept.rend());
+    });
+    for (const auto& webView : removed) {
+        webView->clearAllLiveViewInstances();
+        finishedUsingSDKCoreWebViewForLiveViewProcessing(webView);
+    }
+}
+
+std::vector<std::shared_ptr<DZSDKCoreWebView>> DZSDKCoreController::liveViewSDKCoreWebViews() const {
+    std::vector<std::shared_ptr<DZSDKCoreWebView>> cached;
+    lockQueue_->sync([&] { cached = liveViewSDKCoreWebViews_; });
+    return cached;
+}
+
+bool DZSDKCoreController::liveViewRequestedSDKCoreReload() const {
+    bool requested = false;
+    lockQueue_->sync([&] { requested = liveViewRequestedSDKCoreReload_; });
+    return requested;
 }
 
 // Fields.

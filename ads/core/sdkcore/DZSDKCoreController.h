@@ -12,6 +12,13 @@
 // waiting ad URL requests hear failedJavaScriptFile and waiting commands
 // their failure, on the main queue; the next command or request tries to
 // make the web view again (on the main thread, where web views are made).
+// It also lends core web views for Live View (SDKCoreWebViewForLiveView-
+// Processing): one shared web view by default, a new one after the page
+// asked for a reload ("requestReload"), or a new one for every borrower
+// with "use_new_web_views_for_live_view". Returned web views whose page
+// still runs Live View instances are cached, newest kept, at most
+// "live_view_unload_cache_size" of them; the others are cleared (their
+// observers hear of the stop) and let go.
 //
 // Threading: every table, counter and flag lives on the serial queue
 // "com.dozuza.vuraz.sdk-core-controller"; entry points return at once.
@@ -92,6 +99,16 @@ public:
     // Load policy.
     void attemptToRefreshActiveWebViewSDKCore();
     void refreshActiveWebViewSDKCore();
+
+    // Live View web views. Main thread: a web view is made there.
+    [[nodiscard]] std::shared_ptr<DZSDKCoreWebView> SDKCoreWebViewForLiveViewProcessing();
+    void finishedUsingSDKCoreWebViewForLiveViewProcessing(
+        const std::shared_ptr<DZSDKCoreWebView>& webView);
+    void cacheRunningLiveViewWebView(const std::shared_ptr<DZSDKCoreWebView>& webView);
+    void removeFinishedLiveViewWebViews();
+    // Oldest first.
+    [[nodiscard]] std::vector<std::shared_ptr<DZSDKCoreWebView>> liveViewSDKCoreWebViews() const;
+    [[nodiscard]] bool liveViewRequestedSDKCoreReload() const;
 
     // Ad URLs.
     void buildAdURL(std::shared_ptr<DZSDKCoreControllerDelegate> requester);
@@ -182,6 +199,9 @@ private:
     std::shared_ptr<DZSDKCoreWebView> activeSDKCoreWebView_;
 
     RequesterList pendingActiveWebViewLoadDelegates_;
+    std::vector<std::shared_ptr<DZSDKCoreWebView>> liveViewSDKCoreWebViews_;
+    bool liveViewRequestedSDKCoreReload_ = false;
+    std::shared_ptr<DZSDKCoreWebView> liveViewSDKCoreWebView_;
     std::uint64_t lastWebViewRefreshTimestamp_ = 0;
     std::uint64_t requestID_ = 1;
     std::uint64_t liveViewUnloadCacheMaxSize_ = kDefaultLiveViewUnloadCacheSize;

@@ -40,6 +40,8 @@ DZSDKCoreWebView::create(const std::optional<DZWebViewConfiguration>& configurat
     webView->CSI_ = DZCSI::create();
     webView->SDKCoreDMSGHandler_ = std::make_shared<DZSDKCoreDMSGHandler>();
     webView->SDKCoreDMSGHandler_->setSDKCoreWebView(webView);
+    webView->liveViewDMSGHandler_ = std::make_shared<DZLiveViewDMSGHandler>();
+    webView->liveViewDMSGHandler_->setDelegate(webView);
     return webView;
 }
 
@@ -145,6 +147,7 @@ bool DZSDKCoreWebView::shouldStartLoadWithRequest(DZAdView& adView, const core::
     }
     if (state != kLoaded || !DZNotification::isNotificationURL(request.url())) return false;
     if (SDKCoreDMSGHandler_ && SDKCoreDMSGHandler_->handleRequest(request, adView_)) return false;
+    if (liveViewDMSGHandler_->handleRequest(request, adView_)) return false;
     return adViewDelegate_->shouldStartLoadWithRequest(adView, request, navigationType);
 }
 
@@ -163,6 +166,71 @@ void DZSDKCoreWebView::didFailLoadWithError(DZAdView& adView, const Error& error
     if (error.failingURLString == URLString_) endLoad(false);
     adViewDelegate_->didFailLoadWithError(adView, error);
     notifyAllObserversOnlyOnceThatSDKCoreRequestIsFinished();
+}
+
+// Live View.
+
+void DZSDKCoreWebView::setLiveViewObserver(
+    const std::shared_ptr<DZAdViewLiveViewMonitoring>& observer, std::uint64_t liveViewID) {
+    lockQueue_->async([self = shared_from_this(),
+                       weakObserver = std::weak_ptr<DZAdViewLiveViewMonitoring>(observer),
+                       liveViewID] {
+        if (weakObserver.expired()) return;
+        auto& registered = self->liveViewObservers_[liveViewID];
+        if (!registered.expired()) return;
+        registered = weakObserver;
+        self->runningLiveViewObserverIdentifiers_.insert(liveViewID);
+    });
+}
+
+void DZSDKCoreWebView::removeLiveViewObserverForLiveViewID(std::uint64_t liveViewID) {
+    lockQueue_->sync([&] { liveViewObservers_.erase(liveViewID); });
+}
+
+void DZSDKCoreWebView::clearAllLiveViewInstances() {
+    std::vector<std::shared_ptr<DZAdViewLiveViewMonitoring>> observers;
+    lockQueue_->sync([&] {
+        runningLiveViewObserverIdentifiers_.clear();
+        for (const auto& [liveViewID, observer] : liveViewObservers_)
+            if (auto held = observer.lock()) observers.push_back(std::move(held));
+        liveViewObservers_.clear();
+    });
+    for (const auto& observer : observers)
+        observer->liveViewMonitoringDidStop(DZAdViewLiveViewMonitoring::kSDKCorePage);
+}
+
+bool DZSDKCoreWebView::isLiveViewRunning() const {
+    bool running = false;
+    lockQueue_->sync([&] { running = !runningLiveViewObserverIdentifiers_.empty(); });
+    return running;
+}
+
+void DZSDKCoreWebView::liveViewDMSGHandlerDidReceiveVisibilityNotification(
+    DZLiveViewDMSGHandler&, bool visible, std::uint64_t liveViewID) {
+    std::weak_ptr<DZAdViewLiveViewMonitoring> observer;
+    lockQueue_->sync([&] {
+        if (const auto found = liveViewObservers_.find(liveViewID); found != liveViewObservers_.end())
+            observer = found->second;
+    });
+    core::Queue::main()->async([observer, visible] {
+        if (const auto held = observer.lock()) held->liveViewVisibilityChanged(visible);
+    });
+}
+
+void DZSDKCoreWebView::liveViewDMSGHandlerDidReceiveUntrackNotification(DZLiveViewDMSGHandler&,
+                                                                        std::uint64_t liveViewID) {
+    std::weak_ptr<DZAdViewLiveViewMonitoring> observer;
+    lockQueue_->sync([&] {
+        if (const auto found = liveViewObservers_.find(liveViewID); found != liveViewObservers_.end()) {
+            observer = found->second;
+            liveViewObservers_.erase(found);
+        }
+        runningLiveViewObserverIdentifiers_.erase(liveViewID);
+    });
+    core::Queue::main()->async([observer] {
+        if (const auto held = observer.lock())
+            held->liveViewMonitoringDidStop(DZAdViewLiveViewMonitoring::kSDKCorePage);
+    });
 }
 
 void DZSDKCoreWebView::endLoad(bool loaded) {

@@ -2,7 +2,13 @@
 // The SDK core page in a hidden, zero-size ad view: loads and reloads it on
 // demand, queues script commands (at most 50) until it has loaded, takes
 // its dmsg answers off the navigation path and hands them to the SDK core
-// message handler, and tells one-time observers when a load has ended.
+// message handler (then the Live View message handler), and tells one-time
+// observers when a load has ended.
+//
+// It also routes the page's Live View verdicts: each Live View identifier
+// whose instance runs in the page may have one observer (held weakly), told
+// of "visibilityChanged" and, with receiver kind 1, of "untrackLiveViewUnit"
+// and of clearAllLiveViewInstances.
 //
 // The page comes from one URL, https on the ad server's host with the fixed
 // path kCorePagePath, fixed at creation; it is compared as a whole text when
@@ -12,16 +18,23 @@
 // Threading: the state, the loaded flag, the command queue and the observers
 // live on the serial queue "com.dozuza.vuraz.sdk-core-web-view" (state reads
 // are synchronous, writes asynchronous); navigation decisions, load starts,
-// scripts and observer calls run on the main queue.
+// scripts and observer calls run on the main queue. The Live View tables
+// live on the same queue; visibility and untrack calls reach observers on
+// the main queue, clearAllLiveViewInstances calls them on the calling
+// thread.
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "ads/core/sdkcore/DZAdViewLiveViewMonitoring.h"
+#include "ads/web/dmsg/DZLiveViewDMSGHandler.h"
 #include "ads/web/view/DZAdViewDelegateProtocol.h"
 #include "ads/web/view/DZWebViewConfiguration.h"
 #include "core/Queue.h"
@@ -35,6 +48,7 @@ class DZSDKCoreDMSGHandler;
 class DZSDKCoreWebViewNotification;
 
 class DZSDKCoreWebView : public DZAdViewDelegateProtocol,
+                         public DZLiveViewDMSGHandlerDelegate,
                          public std::enable_shared_from_this<DZSDKCoreWebView> {
 public:
     enum State : std::int64_t {
@@ -69,6 +83,22 @@ public:
     [[nodiscard]] bool hasSDKCoreLoadedAtLeastOnce() const;
     [[nodiscard]] const std::string& URLString() const { return URLString_; }
 
+    // Live View. A second observer for an identifier keeps the first; a
+    // removed observer's identifier keeps running until the page untracks
+    // it or every instance is cleared.
+    void setLiveViewObserver(const std::shared_ptr<DZAdViewLiveViewMonitoring>& observer,
+                             std::uint64_t liveViewID);
+    void removeLiveViewObserverForLiveViewID(std::uint64_t liveViewID);
+    // Forgets every instance; their observers hear of the stop (kind 1).
+    void clearAllLiveViewInstances();
+    [[nodiscard]] bool isLiveViewRunning() const;
+    // DZLiveViewDMSGHandlerDelegate.
+    void liveViewDMSGHandlerDidReceiveVisibilityNotification(DZLiveViewDMSGHandler& handler,
+                                                             bool visible,
+                                                             std::uint64_t liveViewID) override;
+    void liveViewDMSGHandlerDidReceiveUntrackNotification(DZLiveViewDMSGHandler& handler,
+                                                          std::uint64_t liveViewID) override;
+
     // DZAdViewDelegateProtocol.
     bool shouldStartLoadWithRequest(DZAdView& adView, const core::URLRequest& request,
                                     long navigationType) override;
@@ -85,6 +115,9 @@ public:
     }
     void setSDKCoreDMSGHandler(std::shared_ptr<DZSDKCoreDMSGHandler> handler) {
         SDKCoreDMSGHandler_ = std::move(handler);
+    }
+    [[nodiscard]] const std::shared_ptr<DZLiveViewDMSGHandler>& liveViewDMSGHandler() const {
+        return liveViewDMSGHandler_;
     }
 
 private:
@@ -103,11 +136,14 @@ private:
     std::shared_ptr<DZAdViewDelegate> adViewDelegate_;
     std::shared_ptr<DZCSI> CSI_;
     std::shared_ptr<DZSDKCoreDMSGHandler> SDKCoreDMSGHandler_;
+    std::shared_ptr<DZLiveViewDMSGHandler> liveViewDMSGHandler_;
     // Lock queue only.
     State state_ = kNotLoaded;
     bool hasSDKCoreLoadedAtLeastOnce_ = false;
     std::deque<std::string> pendingJSCommands_;
     std::vector<std::shared_ptr<DZSDKCoreWebViewNotification>> observers_;
+    std::map<std::uint64_t, std::weak_ptr<DZAdViewLiveViewMonitoring>> liveViewObservers_;
+    std::set<std::uint64_t> runningLiveViewObserverIdentifiers_;
 };
 
 }  // namespace ads

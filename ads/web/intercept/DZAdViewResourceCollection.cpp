@@ -107,6 +107,12 @@ void DZAdViewResourceCollection::updateSafeBrowsingReporter() {
     });
 }
 
+std::shared_ptr<DZSafeBrowsingReporter> DZAdViewResourceCollection::safeBrowsingReporter() const {
+    std::shared_ptr<DZSafeBrowsingReporter> reporter;
+    lockQueue_->sync([&] { reporter = safeBrowsingReporter_; });
+    return reporter;
+}
+
 void DZAdViewResourceCollection::adViewDidFinishLayout() {
     // The page generation is read in queue order, so that a page change
     // posted before this call discards nothing rendered for the new page.

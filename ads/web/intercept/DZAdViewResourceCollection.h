@@ -75,6 +75,9 @@ public:
     void updateSafeBrowsingReporter();
 
     [[nodiscard]] bool isMalicious() const;
+    // The reporter taken from the ad view's ad for the current page, or
+    // nullptr.
+    [[nodiscard]] std::shared_ptr<DZSafeBrowsingReporter> safeBrowsingReporter() const;
     // The report: "type" 11, "page_url", "url", "rendered_ad",
     // "creative_properties", "resources" (every resource, then one entry per
     // click-through URL) and "click_url". Waits for the host look-ups of the

@@ -1,23 +1,10 @@
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 
-#include "ads/foundation/DZCallLog.h"
 #include "ads/foundation/DZServerHosts.h"
+#include "ads/web/view/DZAdView.h"
+#include "ads/web/view/DZAdViewSlot.h"
 
 namespace ads {
-
-std::shared_ptr<DZMRAIDInterceptor> DZMRAIDInterceptor::sharedInstance() {
-    return DZSeamSharedInstance<DZMRAIDInterceptor>("DZMRAIDInterceptor");
-}
-
-bool DZMRAIDInterceptor::canRedirect() const {
-    DZCallLog::record("DZMRAIDInterceptor.canRedirect");
-    return false;
-}
-
-std::optional<std::string> DZMRAIDInterceptor::MRAIDURLStringForAdView(const DZAdView&) const {
-    DZCallLog::record("DZMRAIDInterceptor.MRAIDURLStringForAdView:");
-    return std::nullopt;
-}
 
 namespace {
 
@@ -26,36 +13,21 @@ std::optional<std::string> nonEmpty(std::optional<std::string> text) {
     return text;
 }
 
+std::string orDefault(const std::optional<std::string>& url, std::string_view path) {
+    return url ? *url : DZServerHosts::staticURLString(path);
+}
+
 }  // namespace
 
-void DZMRAIDInterceptor::setBannerImplementationURLString(std::optional<std::string> url) {
-    std::lock_guard lock(mutex_);
-    bannerURL_ = nonEmpty(std::move(url));
+std::shared_ptr<DZMRAIDInterceptor> DZMRAIDInterceptor::sharedInstance() {
+    static const auto* const shared =
+        new std::shared_ptr<DZMRAIDInterceptor>(std::make_shared<DZMRAIDInterceptor>());
+    return *shared;
 }
 
-void DZMRAIDInterceptor::setInterstitialImplementationURLString(std::optional<std::string> url) {
+bool DZMRAIDInterceptor::canRedirect() const {
     std::lock_guard lock(mutex_);
-    interstitialURL_ = nonEmpty(std::move(url));
-}
-
-void DZMRAIDInterceptor::setExpandedBannerImplementationURLString(std::optional<std::string> url) {
-    std::lock_guard lock(mutex_);
-    expandedBannerURL_ = nonEmpty(std::move(url));
-}
-
-std::string DZMRAIDInterceptor::bannerImplementationURLString() const {
-    std::lock_guard lock(mutex_);
-    return bannerURL_.value_or(DZServerHosts::staticURLString(kDefaultBannerPath));
-}
-
-std::string DZMRAIDInterceptor::interstitialImplementationURLString() const {
-    std::lock_guard lock(mutex_);
-    return interstitialURL_.value_or(DZServerHosts::staticURLString(kDefaultInterstitialPath));
-}
-
-std::string DZMRAIDInterceptor::expandedBannerImplementationURLString() const {
-    std::lock_guard lock(mutex_);
-    return expandedBannerURL_.value_or(DZServerHosts::staticURLString(kDefaultExpandedBannerPath));
+    return enabled_;
 }
 
 void DZMRAIDInterceptor::setEnabled(bool enabled) {
@@ -63,9 +35,58 @@ void DZMRAIDInterceptor::setEnabled(bool enabled) {
     enabled_ = enabled;
 }
 
-bool DZMRAIDInterceptor::enabled() const {
+void DZMRAIDInterceptor::setBannerImplementationURLString(std::optional<std::string> url) {
     std::lock_guard lock(mutex_);
-    return enabled_;
+    bannerURL_ = nonEmpty(std::move(url));
+}
+
+void DZMRAIDInterceptor::setExpandedBannerImplementationURLString(std::optional<std::string> url) {
+    std::lock_guard lock(mutex_);
+    expandedBannerURL_ = nonEmpty(std::move(url));
+}
+
+void DZMRAIDInterceptor::setInterstitialImplementationURLString(std::optional<std::string> url) {
+    std::lock_guard lock(mutex_);
+    interstitialURL_ = nonEmpty(std::move(url));
+}
+
+std::string DZMRAIDInterceptor::bannerImplementationURLString() const {
+    std::lock_guard lock(mutex_);
+    return orDefault(bannerURL_, kDefaultBannerPath);
+}
+
+std::string DZMRAIDInterceptor::expandedBannerImplementationURLString() const {
+    std::lock_guard lock(mutex_);
+    return orDefault(expandedBannerURL_, kDefaultExpandedBannerPath);
+}
+
+std::string DZMRAIDInterceptor::interstitialImplementationURLString() const {
+    std::lock_guard lock(mutex_);
+    return orDefault(interstitialURL_, kDefaultInterstitialPath);
+}
+
+bool DZMRAIDInterceptor::URLisImplementationURL(const core::URL& url) const {
+    const std::string& text = url.absoluteString();
+    std::lock_guard lock(mutex_);
+    return text == orDefault(bannerURL_, kDefaultBannerPath) ||
+           text == orDefault(expandedBannerURL_, kDefaultExpandedBannerPath) ||
+           text == orDefault(interstitialURL_, kDefaultInterstitialPath);
+}
+
+bool DZMRAIDInterceptor::shouldRedirectRequest(const core::URLRequest& request) const {
+    const core::URL& url = request.url();
+    return url.lastPathComponent() == kScriptName && !URLisImplementationURL(url);
+}
+
+std::optional<std::string> DZMRAIDInterceptor::MRAIDURLStringForAdView(const DZAdView& adView) const {
+    const auto delegate = adView.delegate();
+    const auto slot = delegate ? delegate->adViewSlot() : nullptr;
+    if (slot) {
+        if (const auto type = slot->adType(); type && type->isInterstitial())
+            return interstitialImplementationURLString();
+        if (slot->adView().get() == &adView) return bannerImplementationURLString();
+    }
+    return expandedBannerImplementationURLString();
 }
 
 }  // namespace ads

@@ -1,11 +1,15 @@
 #pragma once
 // The process-wide authority on swapping an ad page's "mraid.js" for the
-// SDK's own MRAID script. Substitution is not built yet: the interceptor
-// cannot redirect and names no script for any ad view. Each call is
-// recorded in DZCallLog ("DZMRAIDInterceptor.canRedirect", ...). It keeps
-// what the server constants set: the script URL of each kind of ad (by
-// default the SDK's scripts on the static host) and whether substitution is
-// enabled (by default yes). Any thread.
+// SDK's own MRAID script. It keeps the script URL of each variant (banner,
+// expanded banner, interstitial; by default the SDK's scripts on the static
+// host, under kDefault*Path) and the substitution switch (on by default),
+// tells whether a request asks for a page's MRAID script, and picks the
+// variant for an ad view. The URL protocol substitutes through it for pages
+// whose loads pass through the URL layer; the WK web view injects a swap of
+// the page's script element for the URL the ad view asks of it.
+//
+// Any thread: every field is read and written under one lock, so a getter
+// called after a setter on the same thread sees the new value.
 
 #include <memory>
 #include <mutex>
@@ -13,41 +17,56 @@
 #include <string>
 #include <string_view>
 
+#include "core/URL.h"
+#include "core/URLRequest.h"
+
 namespace ads {
 
 class DZAdView;
 
 class DZMRAIDInterceptor {
 public:
+    static constexpr std::string_view kScriptName = "mraid.js";
+    static constexpr std::string_view kDefaultBannerPath =
+        "/mads/static/mad/sdk/native/mraid/v2/mraid_app_banner.js";
+    static constexpr std::string_view kDefaultExpandedBannerPath =
+        "/mads/static/mad/sdk/native/mraid/v2/mraid_app_expanded_banner.js";
+    static constexpr std::string_view kDefaultInterstitialPath =
+        "/mads/static/mad/sdk/native/mraid/v2/mraid_app_interstitial.js";
+
     [[nodiscard]] static std::shared_ptr<DZMRAIDInterceptor> sharedInstance();
     DZMRAIDInterceptor() = default;
 
-    // Whether substitution is on: never yet.
+    // Whether substitution is on.
     [[nodiscard]] bool canRedirect() const;
-    // The MRAID script URL for the ad view's kind of ad: none yet.
-    [[nodiscard]] std::optional<std::string> MRAIDURLStringForAdView(const DZAdView& adView) const;
-
-    static constexpr std::string_view kDefaultBannerPath = "/mads/static/mraid/mraid_banner.js";
-    static constexpr std::string_view kDefaultInterstitialPath =
-        "/mads/static/mraid/mraid_interstitial.js";
-    static constexpr std::string_view kDefaultExpandedBannerPath =
-        "/mads/static/mraid/mraid_expanded_banner.js";
-
-    // nullopt (or empty) restores the default.
-    void setBannerImplementationURLString(std::optional<std::string> url);
-    void setInterstitialImplementationURLString(std::optional<std::string> url);
-    void setExpandedBannerImplementationURLString(std::optional<std::string> url);
-    [[nodiscard]] std::string bannerImplementationURLString() const;
-    [[nodiscard]] std::string interstitialImplementationURLString() const;
-    [[nodiscard]] std::string expandedBannerImplementationURLString() const;
     void setEnabled(bool enabled);
-    [[nodiscard]] bool enabled() const;
+    [[nodiscard]] bool enabled() const { return canRedirect(); }
+
+    // nullopt (or empty) restores the default URL of the variant.
+    void setBannerImplementationURLString(std::optional<std::string> url);
+    void setExpandedBannerImplementationURLString(std::optional<std::string> url);
+    void setInterstitialImplementationURLString(std::optional<std::string> url);
+    [[nodiscard]] std::string bannerImplementationURLString() const;
+    [[nodiscard]] std::string expandedBannerImplementationURLString() const;
+    [[nodiscard]] std::string interstitialImplementationURLString() const;
+
+    // Whether the URL's absolute text is one of the three script URLs.
+    [[nodiscard]] bool URLisImplementationURL(const core::URL& url) const;
+    // A page's MRAID script request: the last path component is "mraid.js"
+    // exactly (case counts; query and host do not), and the URL is not one
+    // of the SDK's own scripts.
+    [[nodiscard]] bool shouldRedirectRequest(const core::URLRequest& request) const;
+    // The variant for the ad view, found through its delegate's slot: the
+    // interstitial script for an interstitial slot, the banner script for a
+    // slot's own ad view, the expanded-banner script otherwise (another ad
+    // view of the slot, or no slot).
+    [[nodiscard]] std::optional<std::string> MRAIDURLStringForAdView(const DZAdView& adView) const;
 
 private:
     mutable std::mutex mutex_;
     std::optional<std::string> bannerURL_;
-    std::optional<std::string> interstitialURL_;
     std::optional<std::string> expandedBannerURL_;
+    std::optional<std::string> interstitialURL_;
     bool enabled_ = true;
 };
 

@@ -20,6 +20,7 @@
 #include "ads/web/dmsg/DZOpenerDMSGHandler.h"
 #include "ads/web/dmsg/DZOrientationDMSGHandler.h"
 #include "ads/web/dmsg/DZRewardBasedVideoAdDMSGHandler.h"
+#include "ads/web/dmsg/DZLiveViewDMSGHandler.h"
 #include "ads/web/dmsg/DZVideoMetadataDMSGHandler.h"
 #include "ads/web/dmsg/DZVideoPlayerDMSGHandler.h"
 #include "ads/web/intercept/DZAdURLStash.h"
@@ -57,11 +58,10 @@ std::vector<core::URL> URLsOf(const std::optional<std::vector<std::string>>& tex
 
 }  // namespace
 
-// The handlers of ad pages, in the order they are asked; handlers still to
-// come join here in their places (the Live View handler ahead of the
-// opener's, the gcache handler between the native video clicks and the
-// analytics events).
+// The handlers of ad pages, in the order they are asked; the gcache handler
+// joins between the native video clicks and the analytics events.
 DZAdViewDelegate::DZAdViewDelegate() : opener_(std::make_shared<DZOpener>()) {
+    addDMSGHandler(std::make_shared<DZLiveViewDMSGHandler>());
     addDMSGHandler(std::make_shared<DZOpenerDMSGHandler>(opener_));
     addDMSGHandler(std::make_shared<DZDefaultDMSGHandler>());
     addDMSGHandler(std::make_shared<DZMRAIDDMSGHandler>(opener_));
@@ -80,7 +80,12 @@ DZAdViewDelegate::DZAdViewDelegate() : opener_(std::make_shared<DZOpener>()) {
 
 DZAdViewDelegate::~DZAdViewDelegate() {
     opener_->setViewController({});
+    opener_->setAdViewSlot({});
     opener_->setAdView({});
+}
+
+std::shared_ptr<DZAdViewSlot> DZAdViewDelegate::adViewSlot() {
+    return opener_->adViewSlot();
 }
 
 void DZAdViewDelegate::addDMSGHandler(std::shared_ptr<DZDMSGHandler> handler) {

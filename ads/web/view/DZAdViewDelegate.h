@@ -73,6 +73,8 @@ public:
     // The timing hub that timing messages of the page record into; none for
     // a plain ad view delegate.
     [[nodiscard]] std::shared_ptr<DZCSI> CSIForDMSGHandler() override { return nullptr; }
+    // The opener's slot.
+    std::shared_ptr<DZAdViewSlot> adViewSlot() override;
     [[nodiscard]] bool hasLoadedAtLeastOnce() const { return hasLoadedAtLeastOnce_; }
 
 protected:

@@ -27,4 +27,8 @@ std::shared_ptr<DZOpener> DZAdViewDelegateProtocol::opener() {
     return nullptr;
 }
 
+std::shared_ptr<DZAdViewSlot> DZAdViewDelegateProtocol::adViewSlot() {
+    return nullptr;
+}
+
 }  // namespace ads

@@ -13,6 +13,7 @@
 namespace ads {
 
 class DZAdView;
+class DZAdViewSlot;
 class DZOpener;
 
 class DZAdViewDelegateProtocol {
@@ -34,6 +35,9 @@ public:
 
     // The opener acting for the ad: a DZAdViewDelegate's own; none here.
     [[nodiscard]] virtual std::shared_ptr<DZOpener> opener();
+    // The slot that shows the ad: a banner's delegate gives its own, a
+    // DZAdViewDelegate its opener's; none here.
+    [[nodiscard]] virtual std::shared_ptr<DZAdViewSlot> adViewSlot();
 };
 
 }  // namespace ads

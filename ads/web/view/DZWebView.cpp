@@ -45,8 +45,13 @@ class DZWebView::EngineDelegate final : public web::WebViewDelegate {
 public:
     explicit EngineDelegate(DZWebView& owner) : owner_(owner) {}
 
-    bool shouldStartLoad(web::WebView&, const web::NavigationAction& action) override {
+    bool shouldStartLoad(web::WebView&, const web::NavigationAction& engineAction) override {
         const auto keep = owner_.shared_from_this();
+        // The request names the page it belongs to, as the URL stash files
+        // the navigations that the ad view delegate lets load.
+        web::NavigationAction action = engineAction;
+        if (!action.request.mainDocumentURL())
+            action.request.setMainDocumentURL(action.mainDocumentURL);
         // A new window opens nowhere: the delegate hears of it, nothing more.
         if (action.opensNewWindow) {
             (void)owner_.askDelegate(action.request, long(action.type));

@@ -1,0 +1,267 @@
+// The URL protocol with real ad pages of the local ad server: a UI-kind
+// page's loads recorded under its ad view, its "mraid.js" answered with the
+// SDK's script for its slot, responses captured when the safe-browsing
+// settings ask, redirects offered afresh; and the WK kind's swap to the
+// same script.
+
+#include <gtest/gtest.h>
+
+#include "AdWebTesting.h"
+#include "ResourceCollectionTesting.h"
+#include "ads/core/response/DZAd.h"
+#include "ads/foundation/DZSafeBrowsingReporter.h"
+#include "ads/presentation/DZOpener.h"
+#include "ads/web/intercept/DZAdURLStash.h"
+#include "ads/web/intercept/DZAdViewResourceCollection.h"
+#include "ads/web/intercept/DZMRAIDInterceptor.h"
+#include "ads/web/intercept/DZURLProtocol.h"
+#include "ads/web/view/DZAdViewDelegate.h"
+#include "ads/web/view/DZAdViewSlot.h"
+#include "core/URLConnection.h"
+#include "fixtures/AdServer.h"
+#include "fixtures/MRAIDScript.h"
+
+namespace {
+
+using namespace adwebtesting;
+using fixtures::LoopbackResponse;
+using fixtures::MRAIDScript;
+
+constexpr const char* kPagePath = "/test/intercept/page";
+
+class BannerSlot : public ads::DZAdViewSlot {
+public:
+    explicit BannerSlot(const std::shared_ptr<ads::DZAdView>& adView) : adView_(adView) {}
+    [[nodiscard]] std::shared_ptr<ads::DZAdType> adType() const override {
+        return ads::DZAdType::bannerAdTypeForSize(ads::kDZAdSizeBanner);
+    }
+    [[nodiscard]] std::shared_ptr<ads::DZAdView> adView() const override { return adView_.lock(); }
+
+private:
+    std::weak_ptr<ads::DZAdView> adView_;
+};
+
+class FinishCountingDelegate : public ads::DZAdViewDelegate {
+public:
+    void adViewDidFinishLoad(ads::DZAdView& adView) override {
+        ++finishes;
+        DZAdViewDelegate::adViewDidFinishLoad(adView);
+    }
+    int finishes = 0;
+};
+
+struct Loaded {
+    core::Data body;
+    std::optional<core::HTTPURLResponse> response;
+    std::optional<core::NetworkError> error;
+};
+
+class DZURLProtocolService : public testing::Test {
+protected:
+    void SetUp() override {
+        ads::DZRegisterURLProtocol();
+        const auto interceptor = ads::DZMRAIDInterceptor::sharedInstance();
+        interceptor->setBannerImplementationURLString(server.urlString(MRAIDScript::kBannerPath));
+        interceptor->setExpandedBannerImplementationURLString(
+            server.urlString(MRAIDScript::kExpandedBannerPath));
+        interceptor->setInterstitialImplementationURLString(
+            server.urlString(MRAIDScript::kInterstitialPath));
+        server.serve("/test/intercept/mraid.js", script("window.ownMRAID = true;"));
+        server.serve("/test/intercept/s.js", script("window.scriptRan = true;"));
+        server.serve("/test/intercept/i.png", LoopbackResponse::bytes("png", "image/png"));
+        server.serve("/test/intercept/frame",
+                     LoopbackResponse::text("<p>frame</p>", 200, "text/html"));
+        server.serve("/test/intercept/hop",
+                     LoopbackResponse::redirect(server.urlString("/test/intercept/mraid.js")));
+    }
+    void TearDown() override {
+        const auto interceptor = ads::DZMRAIDInterceptor::sharedInstance();
+        interceptor->setEnabled(true);
+        interceptor->setBannerImplementationURLString(std::nullopt);
+        interceptor->setExpandedBannerImplementationURLString(std::nullopt);
+        interceptor->setInterstitialImplementationURLString(std::nullopt);
+        adView.reset();
+        EXPECT_TRUE(drainMainQueue());
+    }
+    static LoopbackResponse script(const std::string& source) {
+        return LoopbackResponse::text(source, 200, "application/javascript");
+    }
+
+    // An ad view showing html as the ad of kPagePath, its slot's own.
+    void show(const std::string& html, const ads::DZWebViewConfiguration& configuration = {}) {
+        adView = ads::DZAdView::create({0, 0, 320, 50}, configuration);
+        ASSERT_TRUE(adView);
+        adView->setDelegate(delegate);
+        slot = std::make_shared<BannerSlot>(adView);
+        delegate->opener()->setAdViewSlot(slot);
+        auto ad = std::make_shared<ads::DZAd>();
+        ad->setAdHTML(html);
+        ad->setAdBaseURL(server.url(kPagePath));
+        ad->setAdURL(server.url(kPagePath));
+        if (reporter) ad->setSafeBrowsingReporter(reporter);
+        adView->setAd(ad);
+        ASSERT_TRUE(waitFor([&] { return delegate->finishes > 0; }));
+    }
+    // A load of the page's through the URL layer, as a UI-kind page's load goes.
+    Loaded load(core::URLRequest request) {
+        if (!request.mainDocumentURL()) request.setMainDocumentURL(server.url(kPagePath));
+        std::optional<Loaded> loaded;
+        (void)core::URLConnection::sendAsynchronousRequest(
+            std::move(request),
+            [&](core::Data body, std::optional<core::HTTPURLResponse> response,
+                std::optional<core::NetworkError> error) {
+                loaded = Loaded{std::move(body), std::move(response), std::move(error)};
+            },
+            core::RunLoop::main());
+        EXPECT_TRUE(waitFor([&] { return loaded.has_value(); }));
+        return loaded.value_or(Loaded{});
+    }
+    core::URLRequest pageRequest(const std::string& path) const {
+        return core::URLRequest(server.url(path));
+    }
+    // The report's resources by URL once count of them were recorded.
+    std::map<std::string, core::Value> resources(size_t count) {
+        std::map<std::string, core::Value> byURL;
+        (void)waitFor([&] {
+            const auto collection =
+                ads::DZAdURLStash::sharedInstance()->resourceCollectionForAdView(adView);
+            if (!collection) return false;
+            byURL.clear();
+            const core::Dictionary report = collection->dictionaryRepresentation();
+            for (const core::Value& entry : *report["resources"].array())
+                byURL[entry["url"].stringValue()] = entry;
+            return byURL.size() >= count;
+        });
+        return byURL;
+    }
+    static std::string text(const core::Data& body) { return std::string(body.begin(), body.end()); }
+
+    fixtures::AdServer server;
+    ConstantsScope constants;
+    std::shared_ptr<FinishCountingDelegate> delegate = std::make_shared<FinishCountingDelegate>();
+    std::shared_ptr<BannerSlot> slot;
+    std::shared_ptr<ads::DZSafeBrowsingReporter> reporter;
+    std::shared_ptr<ads::DZAdView> adView;
+};
+
+TEST_F(DZURLProtocolService, APagesLoadsAreRecordedAndItsMRAIDScriptIsTheSDKs) {
+    show("<html><head><script src='/test/intercept/s.js'></script><script src='mraid.js'></script>"
+         "</head><body><img src='/test/intercept/i.png'>"
+         "<iframe src='/test/intercept/frame'></iframe></body></html>");
+    const std::string base = server.urlString("/test/intercept/");
+    auto recorded = resources(5);
+    for (const char* name : {"page", "s.js", "mraid.js", "i.png", "frame"})
+        EXPECT_TRUE(recorded.count(base + name)) << name;
+    EXPECT_EQ(evaluate(*adView->webView(), "window.scriptRan === true"), core::Value(true));
+    EXPECT_EQ(evaluate(*adView->webView(), "window.mraid ? window.mraid.variant : 'none'"),
+              core::Value("banner"));
+    EXPECT_EQ(evaluate(*adView->webView(), "window.ownMRAID === undefined"), core::Value(true));
+    EXPECT_TRUE(server.requestsTo("/test/intercept/mraid.js").empty());
+    // The SDK's script is filed under the page's request; loads that were
+    // not taken have no response recorded.
+    const core::Value& mraid = recorded[base + "mraid.js"];
+    EXPECT_EQ(mraid["response"]["firstline"]["code"], core::Value(200));
+    EXPECT_EQ(mraid["response"]["bodylength"].intValue(),
+              std::int64_t(MRAIDScript::render(MRAIDScript::Variant::banner).size()));
+    EXPECT_EQ(mraid["parent_id"], recorded[base + "page"]["id"]);
+    EXPECT_TRUE(recorded[base + "s.js"]["response"]["firstline"].isNull());
+}
+
+TEST_F(DZURLProtocolService, TheSubstituteArrivesUncacheableWithTheReceivedStatus) {
+    show("<p>ad</p>");
+    auto served = LoopbackResponse::text("window.sdk = 1;", 203, "application/javascript");
+    served.headers.set("Cache-Control", "public, max-age=600");
+    served.headers.set("X-Script", "sdk");
+    server.serve(MRAIDScript::kBannerPath, served);
+
+    const Loaded substituted = load(pageRequest("/test/intercept/mraid.js?v=1"));
+    ASSERT_TRUE(substituted.response);
+    EXPECT_EQ(text(substituted.body), "window.sdk = 1;");
+    EXPECT_EQ(substituted.response->statusCode(), 203);
+    EXPECT_EQ(substituted.response->url(), server.url(MRAIDScript::kBannerPath));
+    EXPECT_EQ(substituted.response->HTTPVersion(), "HTTP/1.1");
+    EXPECT_EQ(substituted.response->value("Cache-Control"), "no-store, no-cache, private, max-age=0");
+    EXPECT_EQ(substituted.response->value("X-Script"), "sdk");
+
+    // Substitution off, a request marked as the protocol's own, and a page
+    // nobody registered: the page's own script, untouched.
+    ads::DZMRAIDInterceptor::sharedInstance()->setEnabled(false);
+    const Loaded off = load(pageRequest("/test/intercept/mraid.js?v=2"));
+    EXPECT_EQ(text(off.body), "window.ownMRAID = true;");
+    ASSERT_TRUE(off.response);
+    EXPECT_FALSE(off.response->HTTPVersion());
+    ads::DZMRAIDInterceptor::sharedInstance()->setEnabled(true);
+    core::URLRequest marked = pageRequest("/test/intercept/mraid.js?v=3");
+    marked.setProperty(std::string(ads::DZURLProtocol::kHandledKey), true);
+    EXPECT_EQ(text(load(marked).body), "window.ownMRAID = true;");
+    core::URLRequest stranger = pageRequest("/test/intercept/mraid.js?v=4");
+    stranger.setMainDocumentURL(server.url("/test/intercept/elsewhere"));
+    EXPECT_EQ(text(load(stranger).body), "window.ownMRAID = true;");
+
+    const auto recorded = resources(3);
+    const std::string base = server.urlString("/test/intercept/mraid.js");
+    EXPECT_TRUE(recorded.count(base + "?v=1"));
+    EXPECT_TRUE(recorded.count(base + "?v=2"));
+    EXPECT_FALSE(recorded.count(base + "?v=3"));
+    EXPECT_FALSE(recorded.count(base + "?v=4"));
+}
+
+TEST_F(DZURLProtocolService, CapturedLoadsAndTheirRedirectsAreOfferedAfresh) {
+    reporter = ads::DZSafeBrowsingReporter::create(
+        core::Dictionary{{"click_string", "CLK"},
+                         {"report_url", server.urlString("/sb")},
+                         {"non_malicious_reporting_enabled", true}});
+    show("<p>ad</p>");
+    constants.set(ads::DZAdURLStash::kSafeBrowsingResponseKey, "1");
+    // Taken for capture, the hop's redirect comes back unmarked, so its
+    // target is taken again: as the MRAID script.
+    const Loaded hop = load(pageRequest("/test/intercept/hop"));
+    EXPECT_EQ(text(hop.body), MRAIDScript::render(MRAIDScript::Variant::banner));
+    EXPECT_EQ(text(load(pageRequest("/test/intercept/s.js")).body), "window.scriptRan = true;");
+
+    const std::string base = server.urlString("/test/intercept/");
+    auto recorded = resources(4);
+    EXPECT_EQ(recorded[base + "hop"]["response"]["firstline"]["code"], core::Value(302));
+    EXPECT_EQ(recorded[base + "mraid.js"]["parent_id"], recorded[base + "hop"]["id"]);
+    EXPECT_EQ(recorded[base + "s.js"]["response"]["firstline"]["code"], core::Value(200));
+    EXPECT_EQ(recorded[base + "s.js"]["response"]["bodylength"], core::Value(24));
+
+    // Not captured, the redirect is followed by the connection, and its
+    // target offered all the same.
+    constants.set(ads::DZAdURLStash::kSafeBrowsingResponseKey, "0");
+    EXPECT_EQ(text(load(pageRequest("/test/intercept/hop?again")).body),
+              MRAIDScript::render(MRAIDScript::Variant::banner));
+
+    // The page's collection goes to the reporter with the ad view.
+    adView.reset();
+    EXPECT_TRUE(waitFor([&] { return !server.requestsTo("/sb").empty(); }));
+}
+
+TEST_F(DZURLProtocolService, TheWebKitKindSwapsToTheSameScriptWhileSubstitutionIsOn) {
+    ads::DZWebViewConfiguration configuration;
+    configuration.setWebViewClassKey("wk");
+    const std::string page = "<html><head><script src='mraid.js'></script></head><body>"
+                             "<iframe src='/test/intercept/frame'></iframe></body></html>";
+    show(page, configuration);
+    core::Value variant;
+    EXPECT_TRUE(waitFor([&] {
+        variant = evaluate(*adView->webView(), "window.mraid ? window.mraid.variant : null");
+        return !variant.isNull();
+    }));
+    EXPECT_EQ(variant, core::Value("banner"));
+    // The engine loads this kind's pages itself: only the navigations that
+    // the ad view delegate lets load are recorded, filed under the page.
+    const auto recorded = resources(2);
+    EXPECT_TRUE(recorded.count(server.urlString("/test/intercept/frame")));
+    EXPECT_FALSE(recorded.count(server.urlString("/test/intercept/mraid.js")));
+
+    ads::DZMRAIDInterceptor::sharedInstance()->setEnabled(false);
+    delegate->finishes = 0;
+    show(page, configuration);
+    EXPECT_TRUE(waitFor([&] {
+        return evaluate(*adView->webView(), "window.ownMRAID === true") == core::Value(true);
+    }));
+    EXPECT_EQ(evaluate(*adView->webView(), "window.mraid === undefined"), core::Value(true));
+}
+
+}  // namespace
