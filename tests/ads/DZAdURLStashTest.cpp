@@ -74,6 +74,25 @@ TEST_F(DZAdURLStashTest, RecordsFindTheAdViewByItsPage) {
               adView);
 }
 
+TEST_F(DZAdURLStashTest, APageURLTakenByAnotherAdViewStaysItsWhenTheFirstMovesOrGoes) {
+    const auto other = ads::DZAdView::create({0, 0, 320, 50});
+    ASSERT_TRUE(other);
+    stash->willLoadURLRequest(adView, request(kPage, kPage));
+    stash->willLoadURLRequest(other, request(kPage, kPage));
+    EXPECT_EQ(stash->adViewForURLRequest(request("https://x.example/", kPage)), other);
+
+    // The first ad view's next page, and its new root content, leave the
+    // other's mapping alone.
+    stash->willLoadURLRequest(adView, request("https://ad.example/next", "https://ad.example/next"));
+    EXPECT_EQ(stash->adViewForURLRequest(request("https://x.example/", kPage)), other);
+    stash->adViewWillLoadRootContent(adView);
+    EXPECT_EQ(stash->adViewForURLRequest(request("https://x.example/", kPage)), other);
+    EXPECT_FALSE(stash->adViewForURLRequest(request("https://x.example/", "https://ad.example/next")));
+    stash->willLoadURLRequest(nullptr, request("https://cdn.example/s.js", kPage));
+    EXPECT_EQ(stash->resourceCollectionForAdView(other)->dictionaryRepresentation()["resources"].size(),
+              2u);
+}
+
 TEST_F(DZAdURLStashTest, LoadsInProgressAreCounted) {
     EXPECT_FALSE(stash->hasLoadingAd());
     stash->adViewDidStartLoad(adView);
