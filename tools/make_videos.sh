@@ -9,6 +9,10 @@
 #   rotated-90.mp4     2 s, 160x96 H.264, shown turned 90 degrees clockwise
 #   bands-601.mp4      1 s, 256x128: eight colour bands by longitude (an
 #   bands-709.mp4      equirectangular frame), encoded and tagged BT.601 / BT.709
+#   sphere-709.mp4     2 s, 512x256 at 10 fps, BT.709: a 360-degree
+#                      (equirectangular) frame of eight bands of
+#                      kBandColours, band k centred on longitude u = k/8
+#                      (band 0 split across the seam)
 #   odd-161x91.mp4     2 s at an odd size: MPEG-4 Part 2 in 4:2:0 (libx264
 #                      refuses odd 4:2:0 sizes)
 #   1080p30.mp4        5 s of 1920x1080 at 30 fps, H.264, for the benchmark
@@ -52,6 +56,19 @@ ff -f lavfi -i "$graph" -vf scale=out_color_matrix=bt601:out_range=tv,format=yuv
 ff -f lavfi -i "$graph" -vf scale=out_color_matrix=bt709:out_range=tv,format=yuv420p \
    -colorspace bt709 -color_primaries bt709 -color_trc bt709 \
    -c:v libx264 -preset veryfast -crf 18 "$work/bands-709.mp4"
+
+sphere=""
+labels=""
+index=0
+for piece in FF0000:32 FFFF00:64 00FF00:64 00FFFF:64 0000FF:64 FF00FF:64 FFFFFF:64 808080:64 FF0000:32; do
+  sphere+="color=c=0x${piece%%:*}:s=${piece##*:}x256:r=10:d=2[s$index];"
+  labels+="[s$index]"
+  index=$((index + 1))
+done
+ff -f lavfi -i "${sphere}${labels}hstack=inputs=$index[out0]" \
+   -vf scale=out_color_matrix=bt709:out_range=tv,format=yuv420p \
+   -colorspace bt709 -color_primaries bt709 -color_trc bt709 \
+   -c:v libx264 -preset veryfast -crf 18 -g 10 "$work/sphere-709.mp4"
 
 ff -f lavfi -i testsrc=size=161x91:rate=10:duration=2 \
    -c:v mpeg4 -q:v 20 -pix_fmt yuv420p "$work/odd-161x91.mp4"

@@ -1,5 +1,6 @@
 #include "ads/video/DZVideoFrameSource.h"
 
+#include "ads/foundation/DZThreading.h"
 #include "core/Clock.h"
 #include "core/UserDefaults.h"
 
@@ -17,7 +18,14 @@ double readThreshold() {
 }  // namespace
 
 DZVideoFrameSource::DZVideoFrameSource(std::shared_ptr<media::Player> player)
-    : player_(std::move(player)), threshold_(readThreshold()) {}
+    : player_(std::move(player)),
+      currentItem_([player = player_.get()] {
+          return player ? player->currentItem() : nullptr;
+      }),
+      threshold_(readThreshold()) {}
+
+DZVideoFrameSource::DZVideoFrameSource(ItemProvider currentItem)
+    : currentItem_(std::move(currentItem)), threshold_(readThreshold()) {}
 
 DZVideoFrameSource::~DZVideoFrameSource() {
     stop();
@@ -28,10 +36,16 @@ void DZVideoFrameSource::start() {
     resetVideoOutput();
 }
 
-void DZVideoFrameSource::stop() {
-    if (output_) {
-        if (const auto item = outputItem_.lock()) item->removeOutput(output_);
+void DZVideoFrameSource::detachOutput() {
+    if (!output_) return;
+    if (auto item = outputItem_.lock()) {
+        item->removeOutput(output_);
+        DZReleaseOnMainThread(std::move(item));
     }
+}
+
+void DZVideoFrameSource::stop() {
+    detachOutput();
     output_.reset();
     outputItem_.reset();
     displayStart_ = 0;
@@ -41,13 +55,12 @@ void DZVideoFrameSource::stop() {
 }
 
 void DZVideoFrameSource::resetVideoOutput() {
-    if (output_) {
-        if (const auto item = outputItem_.lock()) item->removeOutput(output_);
-    }
+    detachOutput();
     output_ = media::VideoOutput::create();
-    const auto item = player_ ? player_->currentItem() : nullptr;
+    auto item = currentItem_ ? currentItem_() : nullptr;
     outputItem_ = item;
     if (item) item->addOutput(output_);
+    DZReleaseOnMainThread(std::move(item));
 }
 
 DZVideoFrameSource::Pull DZVideoFrameSource::pull(double hostTime) {

@@ -10,8 +10,11 @@
 // view reports the failure and the ad falls back to the flat view).
 //
 // Used by one thread at a time: the flat view's main thread or the
-// 360-degree view's render thread.
+// 360-degree view's render thread. A source on another thread than the main
+// one takes the item from a provider that is safe there (the player is
+// not), and hands the items it let go of to the main thread.
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -36,8 +39,12 @@ public:
         bool gaveUp = false;
     };
 
-    // Reads the threshold now.
+    // The item an output goes on: the player's current item at that moment.
+    using ItemProvider = std::function<std::shared_ptr<media::PlayerItem>()>;
+
+    // Reads the threshold now. On the main thread only.
     explicit DZVideoFrameSource(std::shared_ptr<media::Player> player);
+    explicit DZVideoFrameSource(ItemProvider currentItem);
     ~DZVideoFrameSource();
     DZVideoFrameSource(const DZVideoFrameSource&) = delete;
     DZVideoFrameSource& operator=(const DZVideoFrameSource&) = delete;
@@ -47,6 +54,10 @@ public:
     void start();
     // The output leaves its item; the source is idle until start().
     void stop();
+    // A new output on the player's current item in place of the current one
+    // (the view is back in a window or the app in the foreground); the frame
+    // flag, the wait and the replacement count go on.
+    void resetVideoOutput();
     // The frame for a host time (core::Clock monotonic seconds), and the
     // output's replacement when it is due.
     Pull pull(double hostTime);
@@ -58,9 +69,10 @@ public:
     [[nodiscard]] const std::shared_ptr<media::VideoOutput>& videoOutput() const { return output_; }
 
 private:
-    void resetVideoOutput();
+    void detachOutput();
 
     const std::shared_ptr<media::Player> player_;
+    const ItemProvider currentItem_;
     const double threshold_;
     std::shared_ptr<media::VideoOutput> output_;
     std::weak_ptr<media::PlayerItem> outputItem_;

@@ -29,26 +29,63 @@ bool hasExtension(const char* list, const char* name) {
     return false;
 }
 
+// Initialises a display and checks it can make contexts without a config
+// or a surface; empty when it can.
+std::string initializeDisplay(EGLDisplay display) {
+    if (!eglInitialize(display, nullptr, nullptr)) {
+        return "eglInitialize failed: " + eglErrorName(eglGetError());
+    }
+    const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
+    for (const char* needed : {"EGL_KHR_no_config_context", "EGL_KHR_surfaceless_context"}) {
+        if (!hasExtension(extensions, needed)) return std::string("EGL lacks ") + needed;
+    }
+    return {};
+}
+
+// The display of Mesa's software device, or EGL_NO_DISPLAY. Unlike the
+// surfaceless platform's display, which is one per process and shared with
+// every library that opens it, nobody else here uses it: the web engine
+// opens the surfaceless display once to probe it and then terminates it,
+// which would take our contexts with it.
+EGLDisplay softwareDeviceDisplay(const char* clientExtensions,
+                                 PFNEGLGETPLATFORMDISPLAYEXTPROC getPlatformDisplay) {
+    if (!hasExtension(clientExtensions, "EGL_EXT_platform_device")) return EGL_NO_DISPLAY;
+    const auto queryDevices =
+        reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
+    const auto queryDeviceString = reinterpret_cast<PFNEGLQUERYDEVICESTRINGEXTPROC>(
+        eglGetProcAddress("eglQueryDeviceStringEXT"));
+    if (!queryDevices || !queryDeviceString) return EGL_NO_DISPLAY;
+    EGLDeviceEXT devices[16];
+    EGLint count = 0;
+    if (!queryDevices(16, devices, &count)) return EGL_NO_DISPLAY;
+    for (EGLint i = 0; i < count; ++i) {
+        if (!hasExtension(queryDeviceString(devices[i], EGL_EXTENSIONS),
+                          "EGL_MESA_device_software")) {
+            continue;
+        }
+        EGLDisplay display = getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[i], nullptr);
+        if (display != EGL_NO_DISPLAY && initializeDisplay(display).empty()) return display;
+    }
+    return EGL_NO_DISPLAY;
+}
+
 std::string openDisplay(EGLDisplay& display) {
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
-    if (!hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless")) {
-        return "EGL has no surfaceless platform (EGL_MESA_platform_surfaceless)";
-    }
     const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (!getPlatformDisplay) return "EGL lacks eglGetPlatformDisplayEXT";
+    display = softwareDeviceDisplay(clientExtensions, getPlatformDisplay);
+    if (display != EGL_NO_DISPLAY) return {};
+
+    if (!hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless")) {
+        return "EGL has no surfaceless platform (EGL_MESA_platform_surfaceless)";
+    }
     EGLDisplay opened =
         getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     if (opened == EGL_NO_DISPLAY) {
         return "eglGetPlatformDisplayEXT failed: " + eglErrorName(eglGetError());
     }
-    if (!eglInitialize(opened, nullptr, nullptr)) {
-        return "eglInitialize failed: " + eglErrorName(eglGetError());
-    }
-    const char* extensions = eglQueryString(opened, EGL_EXTENSIONS);
-    for (const char* needed : {"EGL_KHR_no_config_context", "EGL_KHR_surfaceless_context"}) {
-        if (!hasExtension(extensions, needed)) return std::string("EGL lacks ") + needed;
-    }
+    if (auto failure = initializeDisplay(opened); !failure.empty()) return failure;
     display = opened;
     return {};
 }
@@ -92,6 +129,12 @@ std::shared_ptr<GLContext> GLContext::create(std::string* reason) {
     }
     const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, kMajorVersion, EGL_NONE};
     EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
+    if (context == EGL_NO_CONTEXT && eglGetError() == EGL_NOT_INITIALIZED &&
+        eglInitialize(display, nullptr, nullptr)) {
+        // Someone else in the process terminated the display (the
+        // surfaceless one is shared): open it again.
+        context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
+    }
     if (context == EGL_NO_CONTEXT) {
         if (reason) {
             *reason = "eglCreateContext (OpenGL ES 3) failed: " + eglErrorName(eglGetError());

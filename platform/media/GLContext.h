@@ -1,8 +1,10 @@
 #pragma once
-// An OpenGL ES 3 context on Mesa's surfaceless EGL platform: no window
-// system and no display server, so it works headless; drawing goes into
-// framebuffer objects (GLView). Contexts are made without a config, the
-// process's one EGL display is opened on first use and stays open.
+// An OpenGL ES 3 context without surfaces on Mesa's software EGL device
+// (llvmpipe), or on Mesa's surfaceless platform where EGL lists no such
+// device: no window system and no display server, so it works headless;
+// drawing goes into framebuffer objects (GLView). Contexts are made without
+// a config; the display is opened on first use and stays open, and is
+// opened again should another library terminate it.
 //
 // A context is current on at most one thread at a time; GL calls act on the
 // calling thread's current context. setCurrent() keeps the context alive

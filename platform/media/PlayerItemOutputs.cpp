@@ -14,7 +14,8 @@ void PlayerItemOutputs::add(const std::shared_ptr<VideoOutput>& output) {
     const std::lock_guard lock(mutex_);
     if (std::find(outputs_.begin(), outputs_.end(), output) != outputs_.end()) return;
     output->attach(timebase_);
-    if (last_) output->push(last_->buffer, last_->time);
+    pruneLocked();
+    for (const auto& frame : recent_) output->push(frame.buffer, frame.time);
     outputs_.push_back(output);
 }
 
@@ -42,14 +43,23 @@ void PlayerItemOutputs::deliver(std::shared_ptr<const PixelBuffer> frame, double
     const std::lock_guard lock(mutex_);
     if (epoch != epoch_) return;
     for (const auto& output : outputs_) output->push(frame, time);
-    last_ = Frame{std::move(frame), time};
+    // A frame before the newest one starts a new run, as in the outputs.
+    if (!recent_.empty() && time < recent_.back().time) recent_.clear();
+    recent_.push_back(Frame{std::move(frame), time});
+    pruneLocked();
+}
+
+void PlayerItemOutputs::pruneLocked() {
+    const double now = timebase_->seconds();
+    while (recent_.size() > 1 && recent_[1].time <= now) recent_.pop_front();
+    while (recent_.size() > VideoOutput::kMaxQueuedFrames) recent_.pop_front();
 }
 
 void PlayerItemOutputs::flush() {
     const std::lock_guard lock(mutex_);
     ++epoch_;
     for (const auto& output : outputs_) output->flush();
-    last_.reset();
+    recent_.clear();
 }
 
 }  // namespace media

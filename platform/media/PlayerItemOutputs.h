@@ -1,8 +1,9 @@
 #pragma once
-// The video outputs of one item and the last frame the engine delivered,
-// so that an output added later starts with the frame on screen. The item
-// owns it; the engine's sink shares it, so that frames never need the item
-// itself on an engine thread.
+// The video outputs of one item and the frames the engine delivered from
+// the one on screen on (the engine decodes ahead of the play position), so
+// that an output added later starts with the frame on screen and the ones
+// already decoded after it. The item owns it; the engine's sink shares it,
+// so that frames never need the item itself on an engine thread.
 //
 // Each flush (a seek) starts a new epoch: frames the engine decoded for an
 // earlier epoch, delivered after the flush, are dropped.
@@ -10,9 +11,9 @@
 // Safe from any thread.
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <vector>
 
 #include "media/ItemTimebase.h"
@@ -46,7 +47,10 @@ private:
     const std::shared_ptr<ItemTimebase> timebase_;
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<VideoOutput>> outputs_;
-    std::optional<Frame> last_;
+    // Drops the frames passed by the one due at the item's time; mutex_ held.
+    void pruneLocked();
+
+    std::deque<Frame> recent_;
     std::uint64_t epoch_ = 0;
 };
 

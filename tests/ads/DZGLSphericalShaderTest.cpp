@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "GLTesting.h"
+#include "SphereTesting.h"
 #include "ads/video/DZGLProgram.h"
 #include "core/RunLoop.h"
 #include "media/GLView.h"
@@ -23,59 +24,7 @@ using ads::DZGLSphericalShader;
 using ads::DZYUVPlanes;
 using media::ColorMatrix;
 using media::PixelBuffer;
-using YUV = std::array<std::uint8_t, 3>;
-using RGB = std::array<int, 3>;
-
-// Eight longitude bands centred on u = 0, 1/8, ... 7/8, a sky above
-// v = 0.25 and a ground below v = 0.75.
-constexpr YUV kBands[8] = {{60, 100, 160},  {90, 160, 100},  {120, 90, 90},  {150, 170, 140},
-                           {100, 140, 180}, {170, 110, 130}, {80, 180, 120}, {130, 120, 70}};
-constexpr YUV kSky = {200, 150, 110};
-constexpr YUV kGround = {40, 110, 150};
-
-YUV sceneAt(int x, int y, int width, int height) {
-    if (y < height / 4) return kSky;
-    if (y >= height * 3 / 4) return kGround;
-    const int bandWidth = width / 8;
-    return kBands[((x + bandWidth / 2) / bandWidth) % 8];
-}
-
-std::shared_ptr<PixelBuffer> scene(ColorMatrix matrix, int width = 256, int height = 128) {
-    auto buffer = PixelBuffer::create(width, height, matrix);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const YUV yuv = sceneAt(x, y, width, height);
-            buffer->mutableBaseAddress(0)[y * buffer->bytesPerRow(0) + x] = yuv[0];
-            if (x % 2 == 0 && y % 2 == 0) {
-                std::uint8_t* pair =
-                    buffer->mutableBaseAddress(1) + (y / 2) * buffer->bytesPerRow(1) + x;
-                pair[0] = yuv[1];
-                pair[1] = yuv[2];
-            }
-        }
-    }
-    return buffer;
-}
-
-// The colour the program gives: the frame's matrix applied to the luma as
-// it is and to the chroma less one half.
-RGB expectedRGB(YUV yuv, ColorMatrix matrix) {
-    const double y = yuv[0] / 255.0;
-    const double u = yuv[1] / 255.0 - 0.5;
-    const double v = yuv[2] / 255.0 - 0.5;
-    const bool bt601 = matrix == ColorMatrix::itu601;
-    const double rgb[3] = {1.164 * y + (bt601 ? 1.596 : 1.793) * v,
-                           1.164 * y - (bt601 ? 0.392 : 0.213) * u - (bt601 ? 0.813 : 0.533) * v,
-                           1.164 * y + (bt601 ? 2.017 : 2.112) * u};
-    RGB out{};
-    for (int i = 0; i < 3; ++i)
-        out[i] = static_cast<int>(std::lround(std::clamp(rgb[i], 0.0, 1.0) * 255));
-    return out;
-}
-
-// The device turned -90 degrees about x: with it the view matrix starts as
-// the identity, looking at u = 0.5 on the horizon.
-constexpr media::RotationMatrix kUpright{1, 0, 0, 0, 0, 1, 0, -1, 0};
+using namespace spheretesting;
 
 class DZGLSphericalShaderTest : public testsupport::GLTest {
 protected:
@@ -138,11 +87,6 @@ private:
     GLuint framebuffer_ = 0;
     GLuint renderbuffer_ = 0;
 };
-
-void expectColour(RGB actual, RGB expected, const std::string& where) {
-    for (size_t i = 0; i < 3; ++i)
-        EXPECT_NEAR(actual[i], expected[i], 3) << where << " channel " << i;
-}
 
 int liveTextures() {
     int count = 0;

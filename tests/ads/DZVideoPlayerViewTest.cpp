@@ -9,6 +9,7 @@
 #include "ads/video/DZVideoFrameSource.h"
 #include "ads/video/DZVideoPlayer.h"
 #include "ads/video/DZVideoPlayerGLView.h"
+#include "media/GLContext.h"
 #include "ui/Renderer.h"
 #include "ui/Window.h"
 
@@ -216,8 +217,10 @@ TEST_F(DZAdViewVideoTest, AReadySourceGetsAFlatViewUnderThePage) {
 }
 
 TEST_F(DZAdViewVideoTest, ASphericalAdToldOfTheMissingRendererPlaysFlat) {
+    media::GLContext::failCreationForTesting("no GPU here");
     page.adView->setSpherical(true);
     play();
+    media::GLContext::failCreationForTesting(std::nullopt);
     EXPECT_FALSE(page.adView->spherical());
     EXPECT_TRUE(std::dynamic_pointer_cast<DZVideoPlayerView>(page.adView->videoPlayerView()));
     std::vector<core::Value> failures;

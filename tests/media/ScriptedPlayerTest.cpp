@@ -376,6 +376,44 @@ TEST_F(ScriptedPlayerTest, FramesReachVideoOutputsAndALaterOutputStartsWithTheLa
     EXPECT_FALSE(late->itemTimeForHostTime(clock_->monotonicSeconds()).isValid());
 }
 
+// The engine decodes ahead of the play position: an output added later
+// gets the frame on screen and those after it, not only the newest.
+TEST_F(ScriptedPlayerTest, ALaterOutputStartsWithTheFrameOnScreenAndTheOnesDecodedAfterIt) {
+    const auto shade = [](std::uint8_t red) {
+        return media::PixelBuffer::filled(8, 8, {red, 0, 0}, media::ColorMatrix::itu709);
+    };
+    ScriptedMedia media;
+    media.frames = {{0, shade(40)}, {0.1, shade(120)}, {0.2, shade(200)}};
+    engine_->script(kURL, media);
+    item_ = PlayerItem::create(*core::URL::create(kURL));
+    auto player = Player::create(item_);
+    settle();
+    const auto redAt = [](media::VideoOutput& output, double hostTime) {
+        const auto frame = output.copyPixelBufferForItemTime(output.itemTimeForHostTime(hostTime));
+        return frame ? frame->rgbAt(4, 4)[0] : -1;
+    };
+
+    auto paused = media::VideoOutput::create();
+    item_->addOutput(paused);
+    EXPECT_NEAR(redAt(*paused, clock_->monotonicSeconds()), 40, 2) << "the frame on screen";
+    player->play();
+    EXPECT_NEAR(redAt(*paused, clock_->monotonicSeconds() + 0.2), 200, 2) << "and the later ones";
+
+    clock_.advance(0.15);
+    auto playing = media::VideoOutput::create();
+    item_->addOutput(playing);
+    EXPECT_NEAR(redAt(*playing, clock_->monotonicSeconds()), 120, 2) << "the frame at 0.1";
+    EXPECT_EQ(redAt(*playing, clock_->monotonicSeconds()), -1) << "handed out once";
+    EXPECT_NEAR(redAt(*playing, clock_->monotonicSeconds() + 0.05), 200, 2);
+
+    // A seek forgets them.
+    player->seekToTime(media::Time::seconds(1));
+    settle();
+    auto afterSeek = media::VideoOutput::create();
+    item_->addOutput(afterSeek);
+    EXPECT_EQ(redAt(*afterSeek, clock_->monotonicSeconds() + 1), -1);
+}
+
 TEST_F(ScriptedPlayerTest, VolumesMuteAndAudioMixAreKept) {
     auto player = makePlayer();
     player->setVolume(0.25f);

@@ -1,5 +1,7 @@
 #include "media/GLContext.h"
 
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
 #include <GLES3/gl3.h>
 #include <gtest/gtest.h>
 
@@ -53,6 +55,55 @@ TEST(GLContextTest, IsCurrentOnOneThreadAtATimeAndGoesWithTheRenderThread) {
     thread->join();
     EXPECT_TRUE(GLContext::setCurrent(context));
     GLContext::releaseThread();
+}
+
+// Another library in the process (the web engine does, at its start)
+// opens the surfaceless platform's display, probes it and terminates it.
+TEST(GLContextTest, SurvivesAnotherLibraryTerminatingTheSharedSurfacelessDisplay) {
+    auto before = GLContext::create();
+    ASSERT_TRUE(before);
+    const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+        eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    ASSERT_TRUE(getPlatformDisplay);
+    EGLDisplay shared =
+        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    ASSERT_NE(shared, EGL_NO_DISPLAY);
+    ASSERT_TRUE(eglInitialize(shared, nullptr, nullptr));
+    ASSERT_TRUE(eglTerminate(shared));
+
+    ASSERT_TRUE(GLContext::setCurrent(before)) << "a context made before still works";
+    EXPECT_NE(glGetString(GL_VERSION), nullptr);
+    std::string reason;
+    auto after = GLContext::create(&reason);
+    EXPECT_TRUE(after) << reason;
+    GLContext::releaseThread();
+}
+
+// Should our own display be terminated, the next context opens it again.
+TEST(GLContextTest, OpensItsDisplayAgainAfterItWasTerminated) {
+    auto context = GLContext::create();
+    ASSERT_TRUE(context);
+    ASSERT_TRUE(GLContext::setCurrent(context));
+    EGLDisplay ours = eglGetCurrentDisplay();
+    GLContext::releaseThread();
+    context.reset();
+    // Another display keeps Mesa's driver loaded meanwhile, as in a process
+    // where the web engine uses GL too.
+    const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+        eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    ASSERT_TRUE(getPlatformDisplay);
+    EGLDisplay other =
+        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    ASSERT_TRUE(eglInitialize(other, nullptr, nullptr));
+    ASSERT_TRUE(eglTerminate(ours));
+
+    std::string reason;
+    context = GLContext::create(&reason);
+    ASSERT_TRUE(context) << reason;
+    ASSERT_TRUE(GLContext::setCurrent(context));
+    EXPECT_NE(glGetString(GL_VERSION), nullptr);
+    GLContext::releaseThread();
+    EXPECT_TRUE(eglTerminate(other));
 }
 
 }  // namespace
