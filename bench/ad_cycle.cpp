@@ -32,6 +32,7 @@
 #include "core/URLSessionConfiguration.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/TestCertificates.h"
+#include "LocalAdServer.h"
 
 namespace {
 
@@ -40,17 +41,7 @@ using Clock = std::chrono::steady_clock;
 const Clock::time_point processStart = Clock::now();
 constexpr double kLimit = 30;
 
-fixtures::AdServer& server() {
-    static auto* instance = [] {
-        auto* made = new fixtures::AdServer;
-        setenv(core::kTrustedCertificatesFileVariable,
-               fixtures::TestCertificates::shared().authorityFile().c_str(), 1);
-        ads::DZServerHosts::setAdServerHost("127.0.0.1:" +
-                                            std::to_string(made->server().securePort()));
-        return made;
-    }();
-    return *instance;
-}
+fixtures::AdServer& server() { return benchsupport::localAdServer(); }
 
 class Owner : public ads::DZSlotDelegate, public ads::DZSlotAdLoadDelegate {
 public:

@@ -16,22 +16,13 @@
 #include "core/URLSessionConfiguration.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/TestCertificates.h"
+#include "LocalAdServer.h"
 
 namespace {
 
 constexpr double kLimit = 30;
 
-fixtures::AdServer& server() {
-    static auto* instance = [] {
-        auto* made = new fixtures::AdServer;
-        setenv(core::kTrustedCertificatesFileVariable,
-               fixtures::TestCertificates::shared().authorityFile().c_str(), 1);
-        ads::DZServerHosts::setAdServerHost("127.0.0.1:" +
-                                            std::to_string(made->server().securePort()));
-        return made;
-    }();
-    return *instance;
-}
+fixtures::AdServer& server() { return benchsupport::localAdServer(); }
 
 bool loaded(const ads::DZSDKCoreController& controller) {
     return core::RunLoop::main().runUntil(
