@@ -158,6 +158,12 @@ DesktopWindow::~DesktopWindow() {
     core::NotificationCenter::defaultCenter().removeObserver(terminateToken_);
     connectionWatch_.reset();
     driver_.reset();  // no wake events once SDL is gone
+    // Hiding the window waits for the window system to confirm it, which
+    // never comes on a connection closed from outside (xkill): SDL would
+    // wait for ever, and asking whether the window is mapped reads an
+    // answer that never came. Without a connection there is nothing to take
+    // down on the server; SDL's side ends with the process.
+    if (watch_ && !watch_->confirmConnection()) return;
     SDL_StopTextInput();
     SDL_DestroyWindow(sdl_);
     SDL_Quit();  // the watch outlives SDL's connections

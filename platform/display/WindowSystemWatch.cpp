@@ -90,6 +90,13 @@ bool WindowSystemWatch::connectionLost() const {
     return state_->connectionLost;
 }
 
+bool WindowSystemWatch::confirmConnection() {
+    // Xlib calls the handlers above if the socket is closed, and then
+    // answers without waiting for a reply that cannot come.
+    if (state_->connection && !state_->connectionLost) XSync(state_->connection, False);
+    return !state_->connectionLost;
+}
+
 void WindowSystemWatch::reassert(unsigned long window) {
     if (window) state_->window = window;
     if (const XErrorHandler error = XSetErrorHandler(onError); error != onError)

@@ -33,6 +33,10 @@ public:
     // connection is lost, nothing may be drawn or asked of it.
     [[nodiscard]] bool windowGone() const;
     [[nodiscard]] bool connectionLost() const;
+    // Makes a round trip on the watched connection, so that a connection
+    // closed from outside but not yet read from is noticed; answers whether
+    // it is still there.
+    [[nodiscard]] bool confirmConnection();
     // Puts the handlers back in front, for the window's present id (SDL
     // may make the window anew after it was first shown; 0 keeps the id).
     void reassert(unsigned long window);
