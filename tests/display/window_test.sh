@@ -105,12 +105,13 @@ asleep() {
   states=$({ cat /proc/"$app"/task/*/stat 2>/dev/null || true; } | sed 's/.*) //' | cut -d' ' -f1)
   [[ $states != *[RDTt]* ]]
 }
-# Settled: two shots 0.3 s apart are the same, and in between the app had
-# nothing to do: it took (or waited for) under 10 ms of CPU and sleeps at
-# the end. Equal shots alone also come from an app that had no CPU for that
-# long on a loaded machine, in the middle of its drawing.
+# Settled: two shots 0.3 s apart are the same, and the app had nothing to
+# do: it sleeps before and after, and took (or waited for) under 10 ms of
+# CPU in between. Equal shots alone also come from an app that had no CPU
+# for that long on a loaded machine, in the middle of its drawing.
 settled() {
   local before after
+  asleep || return 1
   before=$(scheduled)
   shot settle-a
   sleep 0.3
