@@ -109,7 +109,11 @@ public:
     // renderer draws, and a page that draws nothing new costs nothing.
     // Drawings count from the first document the view commits. A view that
     // takes no pictures (see takesPictures) keeps its last one; once it
-    // takes them again it reads the engine's latest drawing.
+    // takes them again it reads the engine's latest drawing. A picture
+    // belongs to the document committed when it was taken (a snapshot
+    // asked for, a drawing the engine began): after a commit the view goes
+    // on drawing the old document's picture until one of the new document
+    // comes, and pictures of the old one that come late are dropped.
     //
     // Snapshots on their way, and drawings the engine has begun (its
     // window invalidated, not yet painted) for views that take pictures,
@@ -122,8 +126,9 @@ public:
     // and in pictures, so views below the web view show through.
     [[nodiscard]] bool drawsBackground() const { return drawsBackground_; }
     void setDrawsBackground(bool draws);
-    // Whether the latest picture shows anything but the empty page (pixels
-    // other than white or transparent).
+    // Whether the latest picture is of the document last committed and
+    // shows anything but the empty page (pixels other than white or
+    // transparent).
     [[nodiscard]] bool isRendered() const;
     // In a window, of non-zero size, and neither it nor a view above it
     // below the window hidden.
@@ -216,7 +221,7 @@ private:
     void contentSizeReported(gfx::Size size);
 
     // WebViewSnapshot.cpp
-    void snapshotArrived(gfx::ImagePtr image);
+    void snapshotArrived(gfx::ImagePtr image, std::uint64_t document);
     void syncEngineSize();
     // WebViewPicture.cpp: the picture to draw, read from the engine's
     // window first when it drew since and the view takes pictures.
@@ -230,7 +235,9 @@ private:
     std::optional<int> status_;
     gfx::Size contentSize_;
     // The latest picture; refreshed from the engine's window when drawn.
+    // pictureDocument_: the engine's document count when it was taken.
     mutable gfx::ImagePtr picture_;
+    mutable std::uint64_t pictureDocument_ = 0;
     mutable std::uint64_t pictures_ = 0;
     bool drawsBackground_ = true;
     std::map<std::string, ScriptMessageHandler> messageHandlers_;

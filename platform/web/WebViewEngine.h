@@ -167,6 +167,13 @@ struct WebView::Engine {
     // background).
     bool drew = false;
     bool showsPage = false;
+    // Documents the page committed so far, and how many it had committed
+    // when the window was last invalidated. The engine keeps showing the
+    // old document until the new one's first frame reaches it, and a paint
+    // the window had coming at the commit repaints that: only a paint asked
+    // for after the latest commit shows the current document.
+    std::uint64_t document = 0;
+    std::uint64_t invalidatedIn = 0;
     // The engine invalidated the window and has yet to paint it (held only
     // while the view takes pictures).
     core::PendingWork::Token painting;

@@ -169,6 +169,10 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
         break;
     case WEBKIT_LOAD_COMMITTED:
         engine.showsPage = true;
+        // Drawings and snapshots from here on are of the new document; one
+        // drawn before and not read yet is of the old.
+        ++engine.document;
+        engine.drew = false;
         engine.deferred.clear();  // navigations of the old document's frames
         if (engine.startAwaitsDecision) {
             engine.startAwaitsDecision = false;

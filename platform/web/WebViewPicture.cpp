@@ -52,14 +52,18 @@ void WebView::Engine::unwatchDrawing() {
 
 void WebView::Engine::invalidated(GdkWindow* window, cairo_region_t*) {
     auto* engine = static_cast<Engine*>(g_object_get_data(G_OBJECT(window), kEngineKey));
-    if (!engine || !engine->showsPage || engine->painting.holds()) return;
+    if (!engine) return;
+    engine->invalidatedIn = engine->document;
+    if (!engine->showsPage || engine->painting.holds()) return;
     if (engine->owner.takesPictures()) engine->painting = core::PendingWork::Token::begin();
 }
 
 gboolean WebView::Engine::damaged(GtkWidget*, GdkEventExpose*, gpointer data) {
     auto& engine = *static_cast<Engine*>(data);
     engine.painting = {};
-    if (!engine.showsPage) return FALSE;
+    // A paint the window had coming when the page committed its document
+    // shows what the engine had then.
+    if (!engine.showsPage || engine.invalidatedIn != engine.document) return FALSE;
     engine.drew = true;
     engine.owner.engineDrew();
     return FALSE;
@@ -96,6 +100,7 @@ const gfx::ImagePtr& WebView::currentPicture() const {
     if (!image) return picture_;
     engine.drew = false;
     picture_ = std::move(image);
+    pictureDocument_ = engine.document;
     ++pictures_;
     return picture_;
 }

@@ -19,6 +19,7 @@ size_t pendingSnapshots = 0;
 struct SnapshotRequest {
     std::weak_ptr<WebView> view;
     WebView::SnapshotCompletion completion;
+    std::uint64_t document = 0;  // the page's document when it was asked for
     core::PendingWork::Token work = core::PendingWork::Token::begin();
 };
 
@@ -56,21 +57,24 @@ void WebView::takeSnapshot(SnapshotCompletion completion) {
             }
             const auto view = request->view.lock();
             if (!view) return;
-            if (image) view->snapshotArrived(image);
+            if (image) view->snapshotArrived(image, request->document);
             if (request->completion) request->completion(view->currentPicture());
         },
-        new SnapshotRequest{self(), std::move(completion)});
+        new SnapshotRequest{self(), std::move(completion), engine_->document});
 }
 
-void WebView::snapshotArrived(gfx::ImagePtr image) {
+void WebView::snapshotArrived(gfx::ImagePtr image, std::uint64_t document) {
+    // Asked for before the latest commit: the old document's.
+    if (document != engine_->document) return;
     picture_ = std::move(image);
+    pictureDocument_ = document;
     ++pictures_;
     setNeedsDisplayInRect(bounds());
 }
 
 bool WebView::isRendered() const {
     const gfx::ImagePtr& picture = currentPicture();
-    if (!picture) return false;
+    if (!picture || pictureDocument_ != engine_->document) return false;
     return std::any_of(
         picture->pixels().begin(), picture->pixels().end(),
         [](std::uint32_t pixel) { return pixel != 0xffffffffu && (pixel >> 24) != 0; });

@@ -69,7 +69,8 @@ export XAUTHORITY="$auth"
 mkdir "$work/home"
 "$vantor" --window --home "$work/home" >"$work/app.log" 2>&1 &
 app=$!
-banner() { grep -m1 '^vantor: window [0-9]*x[0-9]* pixels' "$work/app.log"; }
+# (-s: the app's shell may not have made its log yet.)
+banner() { grep -s -m1 '^vantor: window [0-9]*x[0-9]* pixels' "$work/app.log"; }
 poll 20 banner >/dev/null || fail "no window banner"
 # "vantor: window 750x1334 pixels, 2 pixels per point"
 read -r width height scale < <(banner | sed -E 's/.* ([0-9]+)x([0-9]+) pixels, ([0-9.]+) pixels.*/\1 \2 \3/')
@@ -92,12 +93,33 @@ changed() { compare -metric AE -fuzz 2% "$work/$1.png" "$work/$2.png" null: 2>&1
 brightness() { identify -format '%[fx:mean]' "$work/$1.png"; }
 above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 
-# Settled: two shots 0.3 s apart are the same.
+# Nanoseconds the app's threads have spent on a CPU and waiting for one
+# (a thread that ends takes its share along).
+scheduled() {
+  { cat /proc/"$app"/task/*/schedstat 2>/dev/null || true; } |
+    awk '{ t += $1 + $2 } END { printf "%.0f\n", t }'
+}
+# None of the app's threads is running, waiting to run, waiting on the disk
+# or stopped.
+asleep() {
+  local states
+  states=$({ cat /proc/"$app"/task/*/stat 2>/dev/null || true; } | sed 's/.*) //' | cut -d' ' -f1)
+  [[ $states != *[RDTt]* ]]
+}
+# Settled: two shots 0.3 s apart are the same, and the app had nothing to
+# do: it sleeps before and after, and took (or waited for) under 10 ms of
+# CPU in between. Equal shots alone also come from an app that had no CPU
+# for that long on a loaded machine, in the middle of its drawing.
 settled() {
+  local before after
+  asleep || return 1
+  before=$(scheduled)
   shot settle-a
   sleep 0.3
   shot settle-b
-  [[ $(changed settle-a settle-b) == 0 ]]
+  after=$(scheduled)
+  [[ $(changed settle-a settle-b) == 0 ]] &&
+    ((after >= before && after - before < 10000000)) && asleep
 }
 settle() { poll "$1" settled || fail "the window did not settle in $1 s"; }
 

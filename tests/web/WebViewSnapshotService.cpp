@@ -1,6 +1,9 @@
 // What a web view shows: the rendered window carries the page's pixels where
 // the view is, and the page's content size follows its layout.
 
+#include <functional>
+#include <optional>
+
 #include "WebViewTesting.h"
 #include "ui/DeviceProfile.h"
 #include "ui/Renderer.h"
@@ -63,6 +66,58 @@ TEST_F(WebViewSnapshotService, TheRenderedWindowShowsThePageAtTheViewsFrame) {
     ASSERT_TRUE(loadHTMLAndWait(*view, *delegate, "<body></body>", server.url("/blank")));
     ASSERT_TRUE(web::WebView::awaitSnapshots(kLoadLimit));
     EXPECT_FALSE(view->isRendered());
+}
+
+// Tells each commit as it happens, before anything of the new document
+// can have been drawn.
+class CommitWatchingDelegate : public RecordingDelegate {
+public:
+    std::function<void(web::WebView&)> onCommit;
+    void didCommitLoad(web::WebView& view) override {
+        RecordingDelegate::didCommitLoad(view);
+        if (onCommit) onCommit(view);
+    }
+};
+
+TEST_F(WebViewSnapshotService, APictureCountsOnlyForTheDocumentItShows) {
+    const auto watcher = std::make_shared<CommitWatchingDelegate>();
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+    const auto view = makeView(watcher, {}, {0, 0, 200, 100});
+    ASSERT_TRUE(view);
+    window->addSubview(view);
+    ASSERT_TRUE(loadHTMLAndWait(*view, *watcher, "<body style='background:rgb(255,0,0)'></body>",
+                                server.url("/red")));
+    ASSERT_TRUE(web::WebView::awaitSnapshots(kLoadLimit));
+    ASSERT_TRUE(view->isRendered());
+
+    // Committed, the next document has no picture yet: the red one is still
+    // drawn (no flash of nothing), but it is not the page's.
+    const double scale = ui::DeviceProfile::current().scale;
+    const auto at = [&](const gfx::ImagePtr& image, double x, double y) {
+        return image->pixelAt(int(x * scale), int(y * scale));
+    };
+    std::optional<bool> renderedAtCommit;
+    gfx::ImagePtr shownAtCommit;
+    watcher->onCommit = [&](web::WebView& committed) {
+        renderedAtCommit = committed.isRendered();
+        shownAtCommit = committed.lastSnapshot();
+    };
+    ASSERT_TRUE(loadHTMLAndWait(*view, *watcher,
+                                R"html(<body style="margin:0"><div style="width:50px; height:100px;
+        background:rgb(0,0,255)"></div></body>)html",
+                                server.url("/blue")));
+    ASSERT_TRUE(renderedAtCommit.has_value());
+    EXPECT_FALSE(*renderedAtCommit);
+    ASSERT_TRUE(shownAtCommit);
+    EXPECT_TRUE(near(at(shownAtCommit, 100, 50), {1, 0, 0, 1}));
+
+    // The new document's own picture counts, and shows it.
+    ASSERT_TRUE(web::WebView::awaitSnapshots(kLoadLimit));
+    EXPECT_TRUE(view->isRendered());
+    const auto picture = view->lastSnapshot();
+    ASSERT_TRUE(picture);
+    EXPECT_TRUE(near(at(picture, 25, 50), {0, 0, 1, 1}));
+    EXPECT_TRUE(near(at(picture, 150, 50), {1, 1, 1, 1}));
 }
 
 TEST_F(WebViewSnapshotService, ContentSizeFollowsThePageWithoutRepeats) {
