@@ -8,7 +8,8 @@
 // ("DZOpener.openApp <url>"). It acts for a slot (held weakly). Open actions
 // are allowed unless the ad's auto-click protection is on and the user has
 // not touched the ad view; a refused attempt is recorded in DZCallLog
-// ("DZOpener.autoClickAttempt <url>"). Main thread.
+// ("DZOpener.autoClickAttempt <url>") and reported by the protection.
+// Main thread.
 
 #include <memory>
 #include <optional>

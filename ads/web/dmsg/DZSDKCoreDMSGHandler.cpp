@@ -63,6 +63,10 @@ const DZDMSGHandler::ActionTable* DZSDKCoreDMSGHandler::actionBlockDictionary() 
         {"requestReload", action(&H::didReceiveSDKCoreReloadRequestWithParameters)},
         {"saveState", action(&H::didReceiveSDKCoreSaveState)},
         {"result", action(&H::didReceiveResultAction)},
+        {"cacheResource", action(&H::didReceiveCacheResourceAction)},
+        {"removeResource", action(&H::didReceiveRemoveResourceAction)},
+        {"resourceStatusCheck", action(&H::didReceiveResourceStatusCheckAction)},
+        {"cleanupCacheDirectory", action(&H::didReceiveCleanupCacheDirectoryAction)},
         {"sdkCoreRefresh", action(&H::didReceiveSDKCoreRefreshAction)},
     };
     return &table;

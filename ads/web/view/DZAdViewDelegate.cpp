@@ -8,6 +8,7 @@
 #include "ads/foundation/DZURLUtilities.h"
 #include "ads/presentation/DZOpener.h"
 #include "ads/web/dmsg/DZDMSGHandler.h"
+#include "ads/web/dmsg/DZGCacheDMSGHandler.h"
 #include "ads/web/dmsg/DZVideoMetadataDMSGHandler.h"
 #include "ads/web/dmsg/DZVideoPlayerDMSGHandler.h"
 #include "ads/web/intercept/DZAdURLStash.h"
@@ -50,6 +51,7 @@ std::vector<core::URL> URLsOf(const std::optional<std::vector<std::string>>& tex
 DZAdViewDelegate::DZAdViewDelegate() : opener_(std::make_shared<DZOpener>()) {
     addDMSGHandler(std::make_shared<DZVideoPlayerDMSGHandler>());
     addDMSGHandler(std::make_shared<DZVideoMetadataDMSGHandler>());
+    addDMSGHandler(std::make_shared<DZGCacheDMSGHandler>());
 }
 
 DZAdViewDelegate::~DZAdViewDelegate() {
