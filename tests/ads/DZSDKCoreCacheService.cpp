@@ -76,8 +76,8 @@ TEST_F(DZSDKCoreCacheService, ADownloadRunsThenSucceedsWithItsFileAndTheDisk) {
     cacheResource("1", server.urlString("/clip"), "clip");
     const auto all = reportsUntil("succeed", "clip");
     ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(statusOf(all[0]), "running");  // started: an empty file
-    EXPECT_EQ(all[0]["file"]["size"].intValue(), 0);
+    EXPECT_EQ(statusOf(all[0]), "running");  // started: the file exists
+    EXPECT_EQ(all[0]["file"]["fileurl"].stringValue(), fileURLOf("clip"));
     EXPECT_EQ(statusOf(all[1]), "running");  // the response
     const Report& done = all[2];
     EXPECT_EQ(done["file"]["fileurl"].stringValue(), fileURLOf("clip"));

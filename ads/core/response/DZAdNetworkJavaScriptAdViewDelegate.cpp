@@ -79,8 +79,12 @@ void DZAdNetworkJavaScriptAdViewDelegate::checkIsContentRenderedInAdView() {
     checkInFlight_ = true;
     const auto weakSelf = std::weak_ptr<DZAdNetworkJavaScriptAdViewDelegate>(
         std::static_pointer_cast<DZAdNetworkJavaScriptAdViewDelegate>(shared_from_this()));
-    const auto background = static_cast<const ui::View&>(*adView).backgroundColor();
-    DZRenderViewWithFreshWebContent(adView, [weakSelf, background](gfx::ImagePtr snapshot) {
+    // The web view, wherever it is: off screen it waits in the placeholder
+    // window, not in the ad view.
+    std::shared_ptr<ui::View> checked = adView->webView();
+    if (!checked) checked = adView;
+    const auto background = checked->backgroundColor();
+    DZRenderViewWithFreshWebContent(checked, [weakSelf, background](gfx::ImagePtr snapshot) {
         const auto self = weakSelf.lock();
         if (!self) return;
         self->checkInFlight_ = false;

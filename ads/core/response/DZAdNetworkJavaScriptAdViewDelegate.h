@@ -6,9 +6,9 @@
 // slot fails with SDK error 1 "Passback URL received." and re-arms its
 // reload timer. A tag may also load without drawing anything, so a finished
 // load counts only once the ad view shows content: from the first finished
-// load (unless a passback came first) a snapshot of the ad view, taken
-// after its web views have drawn the page afresh, is checked every 0.2 s of
-// clock; content completes the load as for any banner, and 101 checks
+// load (unless a passback came first) a snapshot of the ad's web view,
+// taken after it has drawn the page afresh, is checked every 0.2 s of
+// clock against the web view's background colour; content completes the load as for any banner, and 101 checks
 // without content fail it ("Ad check timed out.", about 20 seconds). A
 // check still waiting for its snapshot when the next tick comes lets that
 // tick pass.
