@@ -100,13 +100,15 @@ DZBannerCache::cacheEntryForBannerView(const std::shared_ptr<DZBannerCacheView>&
     if (!bannerView || !key) return nullptr;
     const auto root = bannerView->rootViewController();
     std::shared_ptr<DZSlot> entry;
+    // The screen let go of here goes on the caller's thread, not the queue's.
+    std::shared_ptr<ui::ViewController> formerRoot;
     lockQueue_->sync([&] {
         if (root != currentRootViewController_) {
             previousBannerCache_ = std::move(currentBannerCache_);
             currentBannerCache_.clear();
             recentlyAccessedKeysInCurrentCache_.clear();
         }
-        currentRootViewController_ = root;
+        formerRoot = std::exchange(currentRootViewController_, root);
         if (!root) return;
         entry = bannerEntryFromPreviousCache(*key);
         if (!entry) return;
