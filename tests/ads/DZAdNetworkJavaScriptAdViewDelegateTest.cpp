@@ -147,6 +147,8 @@ TEST_F(DZAdNetworkJavaScriptTest, ABlankTagFailsAtTheHundredAndFirstCheck) {
     ASSERT_TRUE(tick());
     EXPECT_FALSE(delegate->isChecking());
     ASSERT_EQ(owner->failures.size(), 1u);
+    // Through the banner's failed-load path, which reports a network error.
+    EXPECT_EQ(owner->failures[0].code, ads::kDZErrorNetworkError);
     EXPECT_EQ(slot->state(), DZSlot::kFailed);
     EXPECT_EQ(owner->finished, 0);
 }
