@@ -30,7 +30,7 @@ private:
     // Main thread.
     [[nodiscard]] std::shared_ptr<DZSDKCoreController> controller() const;
 
-    const std::weak_ptr<DZSDKCoreController> controller_;
+    const std::weak_ptr<DZSDKCoreController> controller_{};
     const bool own_ = false;
 };
 
