@@ -78,7 +78,11 @@ std::optional<double> DZBackgroundPixelRatio(const gfx::Image* image,
 bool DZIsViewContentRendered(const ui::View* view) {
     if (!view) return false;
     const auto snapshot = DZViewSnapshotImage(view);
-    const auto ratio = DZBackgroundPixelRatio(snapshot.get(), view->backgroundColor());
+    return DZIsImageContentRendered(snapshot.get(), view->backgroundColor());
+}
+
+bool DZIsImageContentRendered(const gfx::Image* snapshot, std::optional<gfx::Color> background) {
+    const auto ratio = DZBackgroundPixelRatio(snapshot, background);
     return ratio && *ratio < kRenderedThreshold;
 }
 

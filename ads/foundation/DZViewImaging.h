@@ -5,8 +5,8 @@
 // holds, so a colour matches its own rendering exactly.
 //
 // Threading: DZViewSnapshotImage, DZRenderViewWithFreshWebContent and
-// DZIsViewContentRendered on the main thread; DZBackgroundPixelRatio
-// anywhere.
+// DZIsViewContentRendered on the main thread; DZBackgroundPixelRatio and
+// DZIsImageContentRendered anywhere.
 
 #include <functional>
 #include <memory>
@@ -36,5 +36,9 @@ void DZRenderViewWithFreshWebContent(const std::shared_ptr<ui::View>& view,
 // True when the view's snapshot has a background ratio below 0.9; false
 // without a view or without pixels.
 [[nodiscard]] bool DZIsViewContentRendered(const ui::View* view);
+// The same test of a snapshot taken already (DZRenderViewWithFreshWebContent)
+// against the view's background colour.
+[[nodiscard]] bool DZIsImageContentRendered(const gfx::Image* snapshot,
+                                            std::optional<gfx::Color> background);
 
 }  // namespace ads

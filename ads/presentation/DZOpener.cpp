@@ -41,8 +41,11 @@ bool DZOpener::shouldPerformOpenAction() {
     if (!autoClickProtection_ || !autoClickProtection_->enabled()) return true;
     const auto adView = this->adView();
     if (adView && adView->touched()) return true;
-    DZCallLog::record("DZOpener.autoClickAttempt " +
-                      (navigationRequest_ ? navigationRequest_->url().absoluteString() : ""));
+    std::optional<std::string> url;
+    if (navigationRequest_) url = navigationRequest_->url().absoluteString();
+    DZCallLog::record("DZOpener.autoClickAttempt " + url.value_or(""));
+    autoClickProtection_->reportSpamOpenActionWithAdDebugDialogString(
+        adView ? adView->adDebugDialogString() : std::nullopt, url);
     return false;
 }
 

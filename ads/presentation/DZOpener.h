@@ -5,7 +5,8 @@
 // the page the click came from. It acts for a slot (held weakly). Open
 // actions are allowed unless the ad's auto-click protection is on and the
 // user has not touched the ad view; a refused attempt is recorded in
-// DZCallLog ("DZOpener.autoClickAttempt <url>").
+// DZCallLog ("DZOpener.autoClickAttempt <url>") and reported by the
+// protection.
 //
 // Click opening is not built yet. Each open operation is recorded in
 // DZCallLog as "DZOpener.<operation> <arguments>" (masks in decimal, flags

@@ -371,6 +371,16 @@ FileResult<std::uint64_t> FileManager::fileSize(const std::string& path) {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
+FileResult<std::int64_t> FileManager::creationTime(const std::string& path) {
+    using Result = FileResult<std::int64_t>;
+    struct statx info {};
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &info) != 0) {
+        return Result::failure(failure("cannot read the creation time of", path, errno));
+    }
+    if (info.stx_mask & STATX_BTIME) return static_cast<std::int64_t>(info.stx_btime.tv_sec);
+    return static_cast<std::int64_t>(info.stx_mtime.tv_sec);
+}
+
 FileResult<std::vector<std::string>> FileManager::contentsOfDirectory(const std::string& path) {
     using Result = FileResult<std::vector<std::string>>;
     DIR* folder = ::opendir(path.c_str());

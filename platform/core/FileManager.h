@@ -85,6 +85,10 @@ public:
 
     static FileResult<std::string> readFile(const std::string& path);
     static FileResult<std::uint64_t> fileSize(const std::string& path);
+    // When the item was created, in whole seconds since 1970 (truncated):
+    // its birth time where the file system keeps one, else the time of its
+    // last change of contents.
+    static FileResult<std::int64_t> creationTime(const std::string& path);
     // Names of the entries of a folder, sorted, without "." and "..".
     static FileResult<std::vector<std::string>> contentsOfDirectory(const std::string& path);
     // Space of the volume that holds path.

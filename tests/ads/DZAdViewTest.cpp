@@ -7,6 +7,7 @@
 #include "AdWebTesting.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/response/DZAutoClickProtection.h"
+#include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/foundation/DZWiggleGestureRecognizer.h"
 #include "ads/presentation/DZBrowserViewController.h"
 #include "ads/presentation/DZDebugOptionsViewController.h"
@@ -252,8 +253,11 @@ TEST(DZAdViewTest, PageAlertsShowOnlyWhenTheOpenerAllowsOpenActions) {
     for (const bool withOpener : {false, true}) {
         if (withOpener) {
             delegate->openerToGive = std::make_shared<ads::DZOpener>();
-            delegate->openerToGive->setAutoClickProtection(
-                std::make_shared<ads::DZAutoClickProtection>(true));
+            const auto protection = std::make_shared<ads::DZAutoClickProtection>(true);
+            // Its report goes to a core controller without a page.
+            protection->setSDKCoreController(ads::DZSDKCoreController::create(
+                [](const ads::DZWebViewConfiguration&) { return nullptr; }));
+            delegate->openerToGive->setAutoClickProtection(protection);
         }
         adView->runJavaScriptAlertPanelWithTitle(*adView->webView(), "h", "m", [&] { ++answered; });
         EXPECT_EQ(answered, withOpener ? 1 : 0);  // later, on the main queue

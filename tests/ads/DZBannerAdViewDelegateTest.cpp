@@ -4,6 +4,7 @@
 #include "ads/presentation/DZBannerAdViewDelegate.h"
 #include "SlotTesting.h"
 #include "ads/core/response/DZAutoClickProtection.h"
+#include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/foundation/DZCallLog.h"
 #include "ads/presentation/DZOpener.h"
 #include "ads/web/dmsg/DZAdAppDMSGHandler.h"
@@ -114,7 +115,11 @@ TEST(DZOpenerTest, AutoClickProtectionRefusesOpensOfAnUntouchedAd) {
     opener.setAutoClickProtection(std::make_shared<ads::DZAutoClickProtection>(false));
     EXPECT_TRUE(opener.shouldPerformOpenAction());
 
-    opener.setAutoClickProtection(std::make_shared<ads::DZAutoClickProtection>(true));
+    const auto protection = std::make_shared<ads::DZAutoClickProtection>(true);
+    // Its report goes to a core controller without a page.
+    protection->setSDKCoreController(ads::DZSDKCoreController::create(
+        [](const ads::DZWebViewConfiguration&) { return nullptr; }));
+    opener.setAutoClickProtection(protection);
     const auto adView = ads::DZAdView::create({0, 0, 320, 50});
     ASSERT_TRUE(adView);
     opener.setAdView(adView);

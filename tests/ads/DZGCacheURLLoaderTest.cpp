@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "ads/foundation/DZFileSystem.h"
 #include "ads/web/cache/DZGCacheTargetURL.h"
 #include "ads/web/cache/DZGCacheURLLoader.h"
 #include "ads/web/cache/DZResourceCache.h"
+#include "ads/web/dmsg/DZGCacheDMSGHandler.h"
+#include "ads/web/view/DZAdViewDelegate.h"
+#include "ads/web/view/DZNotification.h"
 #include "core/FileManager.h"
 #include "core/RunLoop.h"
 
@@ -209,4 +213,40 @@ TEST(DZGCacheURLLoader, FileURLsWithAHostAndUnusableLengthsAreRefused) {
         ASSERT_TRUE(loaded.cache);
         EXPECT_EQ(loaded.cache->contentLength(), expected);
     }
+}
+
+TEST(DZGCacheDMSGHandler, StartCacheLetsThePageFetchOnlyGCacheURLs) {
+    const auto sdkCore = std::make_shared<ScriptedCore>();
+    const auto handler =
+        std::make_shared<DZGCacheDMSGHandler>(std::make_shared<DZGCacheURLLoader>(sdkCore));
+    const auto send = [&](core::Dictionary parameters) {
+        return handler->handleNotification(
+            DZNotification::create("gcache", std::move(parameters)), nullptr);
+    };
+    const std::string accepted = "gcache://load?url=https%3A%2F%2Fm.test%2Fv.mp4";
+    EXPECT_TRUE(send({{"action", "start_cache"}, {"url", accepted}}));
+    ASSERT_EQ(sdkCore->functions, std::vector<std::string>{"DUZO_GCache"});
+    EXPECT_EQ(sdkCore->parameters[0]["gcache_url"].stringValue(), accepted);
+    EXPECT_TRUE(sdkCore->parameters[0]["environment"].isDictionary());
+
+    // Claimed, and nothing is fetched.
+    for (const core::Dictionary& refused : std::vector<core::Dictionary>{
+             {{"action", "start_cache"}, {"url", "GCACHE://load?url=https%3A%2F%2Fm.test%2F"}},
+             {{"action", "start_cache"}, {"url", "https://m.test/v.mp4"}},
+             {{"action", "start_cache"}, {"url", 7}},
+             {{"action", "start_cache"}},
+             {{"action", "stop_cache"}, {"url", accepted}},
+             {{"url", accepted}},
+         }) {
+        EXPECT_TRUE(send(refused));
+    }
+    EXPECT_EQ(sdkCore->functions.size(), 1u);
+    EXPECT_FALSE(handler->handleNotification(DZNotification::create("video", {}), nullptr));
+
+    // Ad pages reach it through their delegate's handlers.
+    const auto delegate = std::make_shared<DZAdViewDelegate>();
+    const auto& handlers = delegate->DMSGHandlers();
+    EXPECT_TRUE(std::any_of(handlers.begin(), handlers.end(), [](const auto& listed) {
+        return std::dynamic_pointer_cast<DZGCacheDMSGHandler>(listed) != nullptr;
+    }));
 }

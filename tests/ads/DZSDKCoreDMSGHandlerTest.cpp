@@ -187,7 +187,7 @@ TEST_F(DZSDKCoreDMSGHandlerTest, AnswersReachTheDelegateInOrderAfterTheMessage) 
     ASSERT_TRUE(adwebtesting::drainMainQueue());
     EXPECT_EQ(delegate->calls, (std::vector<std::string>{"result 5", "url 1", "ad 3", "invalid 4",
                                                          "constants", "update"}));
-    EXPECT_FALSE(handler->handleNotification(message("cacheResource"), nullptr));
+    EXPECT_FALSE(handler->handleNotification(message("noSuchMessage"), nullptr));
 }
 
 }  // namespace

@@ -212,6 +212,17 @@ TEST(FileManagerFiles, ReadsBinaryContentsAndSizes) {
     EXPECT_FALSE(FileManager::isDirectory(root + "/binary"));
 }
 
+TEST(FileManagerFiles, CreationTimeIsWholeSecondsOfNow) {
+    const std::string path = testFolder() + "/created";
+    const auto before = static_cast<std::int64_t>(::time(nullptr));
+    ASSERT_TRUE(FileManager::writeAtomically(path, "x"));
+    const auto created = FileManager::creationTime(path);
+    ASSERT_TRUE(created) << created.error();
+    EXPECT_GE(created.value(), before - 1);
+    EXPECT_LE(created.value(), static_cast<std::int64_t>(::time(nullptr)));
+    EXPECT_EQ(FileManager::creationTime(path + "-absent").errorNumber(), ENOENT);
+}
+
 TEST(FileManagerFiles, ReportsTheSpaceOfTheVolume) {
     const auto space = FileManager::volumeSpace(testFolder());
     ASSERT_TRUE(space) << space.error();

@@ -1,7 +1,10 @@
 #pragma once
 // The server's switch that blocks an ad's attempt to open a page without a
 // user touch (an automatic click), with the report URL templates that come
-// with it. Immutable; any thread.
+// with it, and the report of each blocked attempt: without templates a
+// "navigationBlocked" notification to the SDK core page, with them one ping
+// per template with "{NAVIGATION_URL}" replaced by the escaped URL.
+// Immutable once made (the controller aside); any thread.
 
 #include <memory>
 #include <optional>
@@ -11,6 +14,8 @@
 #include "core/Value.h"
 
 namespace ads {
+
+class DZSDKCoreController;
 
 class DZAutoClickProtection {
 public:
@@ -28,9 +33,25 @@ public:
         return reportingURLStringTemplates_;
     }
 
+    // Reports a blocked attempt: to the core page ({"debugDialog",
+    // "navigationURL"}, each only when given) when there are no templates,
+    // else by pinging the templates.
+    void reportSpamOpenActionWithAdDebugDialogString(
+        const std::optional<std::string>& debugDialog,
+        const std::optional<std::string>& navigationURL) const;
+    // Pings every template once, in order, through the shared pinger.
+    void reportSpamOpenActionWithNavigationURLString(const std::string& navigationURL) const;
+
+    // The core controller that hears the notification: the shared one
+    // unless another is set (tests run pages of their own).
+    void setSDKCoreController(std::shared_ptr<DZSDKCoreController> controller) {
+        SDKCoreController_ = std::move(controller);
+    }
+
 private:
     bool enabled_;
     std::optional<std::vector<std::string>> reportingURLStringTemplates_;
+    std::shared_ptr<DZSDKCoreController> SDKCoreController_;
 };
 
 }  // namespace ads

@@ -7,12 +7,12 @@
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/request/DZAdType.h"
 #include "ads/core/response/DZAd.h"
+#include "ads/core/response/DZAdNetworkJavaScriptAdViewDelegate.h"
 #include "ads/core/response/DZAdResponseType.h"
 #include "ads/core/slot/DZSlot.h"
 #include "ads/core/slot/DZSlotAdResponseDelegate.h"
 #include "ads/core/slot/DZSlotDelegate.h"
 #include "ads/foundation/DZCSITimeRecorder.h"
-#include "ads/foundation/DZCallLog.h"
 #include "ads/foundation/DZJSONAdditions.h"
 #include "ads/foundation/DZSafeBrowsingReporter.h"
 #include "ads/mediation/DZAdMediationDelegate.h"
@@ -190,10 +190,15 @@ void DZSlot::finishedLoadingAdResponse(const std::shared_ptr<DZAd>& ad) {
 
 void DZSlot::loadAdNetworkJavaScriptRequest(const std::shared_ptr<DZAd>& ad) {
     if (ad->adHTML() && !ad->adHTML()->empty()) {
-        // The ad-view delegate of ad-network JavaScript ads (passback
-        // handling) comes with the ad caches; until then such an ad waits
-        // here in state 4.
-        DZCallLog::record("DZSlot.loadAdNetworkJavaScriptRequest:");
+        // It stays this slot's ad view delegate for later ads too.
+        auto delegate = std::make_shared<DZAdNetworkJavaScriptAdViewDelegate>(
+            weak_from_this(), ad->adNetworkPassbackURL());
+        if (adViewDelegate_)
+            delegate->opener()->setViewController(adViewDelegate_->opener()->viewController());
+        adViewDelegate_ = std::move(delegate);
+        if (!adView_) return;
+        adView_->setDelegate(adViewDelegate_);
+        adView_->setAd(ad);
         return;
     }
     didFailToReceiveAdWithError(DZErrorWithCodeDescription(kDZErrorNetworkError, "Empty ad HTML."),

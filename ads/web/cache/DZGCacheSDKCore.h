@@ -4,9 +4,9 @@
 // core page's message handler already runs, so that a file still being
 // downloaded for the page is shared rather than wrapped twice.
 //
-// The SDK core controller provides it and registers it with
-// DZGCacheURLLoader::setSharedSDKCore at start-up; tests give a loader a
-// scripted one.
+// DZGCacheCoreBridge provides it over a core controller (the shared one
+// unless DZGCacheURLLoader::setSharedSDKCore names another); tests give a
+// loader a scripted one.
 
 #include <functional>
 #include <memory>

@@ -5,6 +5,7 @@
 
 #include "ads/foundation/DZFileSystem.h"
 #include "ads/foundation/DZValueHelpers.h"
+#include "ads/web/cache/DZGCacheCoreBridge.h"
 #include "ads/web/cache/DZGCacheTargetURL.h"
 #include "ads/web/cache/DZResourceCache.h"
 #include "core/StringFormat.h"
@@ -34,6 +35,8 @@ void DZGCacheURLLoader::setSharedSDKCore(std::shared_ptr<DZGCacheSDKCore> sdkCor
 std::shared_ptr<DZGCacheSDKCore> DZGCacheURLLoader::core() const {
     if (core_) return core_;
     const std::lock_guard lock(sharedMutex);
+    // Until another is registered: the shared core controller's page.
+    if (!sharedCore()) sharedCore() = std::make_shared<DZGCacheCoreBridge>();
     return sharedCore();
 }
 

@@ -28,7 +28,9 @@ public:
     using LoadCompletion = std::function<void(
         const core::URL& url, std::shared_ptr<DZResourceCache> cache, std::optional<Error> error)>;
 
-    // The SDK core that loaders made without one use, read at each request.
+    // The SDK core that loaders made without one use, read at each request:
+    // the shared core controller's page (DZGCacheCoreBridge) unless another
+    // is set.
     static void setSharedSDKCore(std::shared_ptr<DZGCacheSDKCore> sdkCore);
 
     DZGCacheURLLoader() = default;

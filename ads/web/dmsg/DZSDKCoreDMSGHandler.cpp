@@ -64,6 +64,10 @@ const DZDMSGHandler::ActionTable* DZSDKCoreDMSGHandler::actionBlockDictionary() 
         {"appSettingsFetched", action(&H::didReceiveAppSettings)},
         {"saveState", action(&H::didReceiveSDKCoreSaveState)},
         {"result", action(&H::didReceiveResultAction)},
+        {"cacheResource", action(&H::didReceiveCacheResourceAction)},
+        {"removeResource", action(&H::didReceiveRemoveResourceAction)},
+        {"resourceStatusCheck", action(&H::didReceiveResourceStatusCheckAction)},
+        {"cleanupCacheDirectory", action(&H::didReceiveCleanupCacheDirectoryAction)},
         {"sdkCoreRefresh", action(&H::didReceiveSDKCoreRefreshAction)},
     };
     return &table;

@@ -5,12 +5,20 @@
 // behalf (http and https only, one per "http_request_id" and at most 8 at
 // a time, each answered once through
 // "DUZO_ReceiveMessage('fetchHttpRequestCompleted', ...)"), its saved
-// state in the user defaults (bounded), and the pause ids of the core
-// refresh. Replies go through the core web view's command queue.
+// state in the user defaults (bounded), the pause ids of the core
+// refresh, and downloads of resources into the SDK cache folder
+// (DZSDKCoreDMSGHandlerCache.cpp), reported through "DUZO_resourceCache".
+// Replies go through the core web view's command queue.
+//
+// The page's word is not trusted with the file system: only http and https
+// resources are downloaded, one download per cache id at a time, and a
+// file URL the page names is acted on (reported, deleted) only when it
+// names an existing item inside the SDK cache folder once escapes, dots and
+// symbolic links are resolved.
 //
 // Messages arrive on the main thread; the fetcher table is guarded by the
-// serial queue "com.dozuza.vuraz.sdk-core-dmsghandler"; the pause ids are
-// main-thread only.
+// serial queue "com.dozuza.vuraz.sdk-core-dmsghandler"; the pause ids and
+// the resource caches are main-thread only.
 
 #include <cstdint>
 #include <map>
@@ -22,6 +30,7 @@
 
 #include "ads/core/request/DZError.h"
 #include "ads/core/response/DZAdFetcherDelegate.h"
+#include "ads/web/cache/DZResourceCacheDelegate.h"
 #include "ads/web/dmsg/DZDMSGHandler.h"
 #include "ads/web/dmsg/DZSDKCoreDMSGHandlerDelegate.h"
 #include "core/Queue.h"
@@ -29,9 +38,12 @@
 
 namespace ads {
 
+class DZResourceCache;
 class DZSDKCoreWebView;
 
-class DZSDKCoreDMSGHandler : public DZDMSGHandler, public DZAdFetcherDelegate {
+class DZSDKCoreDMSGHandler : public DZDMSGHandler,
+                             public DZAdFetcherDelegate,
+                             public DZResourceCacheDelegate {
 public:
     static constexpr std::string_view kSavedStateKey = "/dozuza/ads/sdk_core_state";
     // The saved state is the page's, within bounds: at most 32 keys of the
@@ -89,6 +101,14 @@ public:
     // is merged into the application configuration.
     void didReceiveAppSettings(const std::shared_ptr<DZAdView>& adView,
                                const core::Dictionary& parameters);
+    void didReceiveCacheResourceAction(const std::shared_ptr<DZAdView>& adView,
+                                       const core::Dictionary& parameters);
+    void didReceiveRemoveResourceAction(const std::shared_ptr<DZAdView>& adView,
+                                        const core::Dictionary& parameters);
+    void didReceiveResourceStatusCheckAction(const std::shared_ptr<DZAdView>& adView,
+                                             const core::Dictionary& parameters);
+    void didReceiveCleanupCacheDirectoryAction(const std::shared_ptr<DZAdView>& adView,
+                                               const core::Dictionary& parameters);
 
     // A "fetchHttpRequest" message as read: the page's "http_request_id"
     // (none when the message has none) and the request to send, or the
@@ -111,10 +131,45 @@ public:
 
     [[nodiscard]] const std::set<std::int64_t>& SDKCoreRefreshPauseIDs() const { return pauseIDs_; }
 
+    // The resource caches by the page's "request_id", from their start to
+    // their end. Main thread.
+    [[nodiscard]] const std::map<std::string, std::shared_ptr<DZResourceCache>>&
+    resourceCaches() const {
+        return resourceCaches_;
+    }
+    // The first registered cache whose file URL has the same text; nullptr
+    // when there is none.
+    [[nodiscard]] std::shared_ptr<DZResourceCache>
+    resourceCacheForFileURL(const core::URL& fileURL) const;
+    [[nodiscard]] std::optional<std::string>
+    requestIDForResourceCache(const DZResourceCache& cache) const;
+    // Reports a registered cache to the page (and, when it is no longer in
+    // progress, unregisters it); an unregistered one is cancelled silently.
+    void notifyResourceCache(const std::shared_ptr<DZResourceCache>& cache,
+                             std::string_view status, bool cachingInProgress,
+                             const std::optional<Error>& error);
+    // Enqueues "DUZO_resourceCache(<JSON>)" with {"cache", "file",
+    // "environment"} and "error" when given; nothing without a request id.
+    void notifyCacheDictionary(const std::optional<core::Dictionary>& cacheDictionary,
+                               const std::optional<core::Dictionary>& fileDictionary,
+                               const std::optional<std::string>& requestID,
+                               const std::optional<Error>& error);
+    // {"fileurl", "size", "creation_timestamp_in_seconds"} of the file a URL
+    // names inside the SDK cache folder; nullopt for any other URL.
+    [[nodiscard]] static std::optional<core::Dictionary>
+    fileDictionaryForFileURL(const core::URL& fileURL);
+
     // DZAdFetcherDelegate.
     void didFetchAd(DZAdFetcher& fetcher, const std::shared_ptr<DZAd>& ad) override;
     void didFailToFetchAd(DZAdFetcher& fetcher, const std::shared_ptr<DZAd>& ad, const Error& error,
                           int responseCode) override;
+
+    // DZResourceCacheDelegate.
+    void resourceCacheDidStartCaching(const std::shared_ptr<DZResourceCache>& cache) override;
+    void resourceCacheDidReceiveResponse(const std::shared_ptr<DZResourceCache>& cache) override;
+    void resourceCacheDidSucceedCaching(const std::shared_ptr<DZResourceCache>& cache) override;
+    void resourceCacheDidFailCachingWithError(const std::shared_ptr<DZResourceCache>& cache,
+                                              const Error& error) override;
 
 private:
     // Why saving state under key would break a bound; nullopt when it may.
@@ -129,6 +184,7 @@ private:
     const std::shared_ptr<core::Queue> lockQueue_;
     std::map<std::string, std::shared_ptr<DZAdFetcher>> adFetchers_;  // lock queue
     std::set<std::int64_t> pauseIDs_;
+    std::map<std::string, std::shared_ptr<DZResourceCache>> resourceCaches_;  // main thread
 };
 
 }  // namespace ads

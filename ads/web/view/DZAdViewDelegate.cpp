@@ -21,6 +21,7 @@
 #include "ads/web/dmsg/DZOrientationDMSGHandler.h"
 #include "ads/web/dmsg/DZRewardBasedVideoAdDMSGHandler.h"
 #include "ads/web/dmsg/DZLiveViewDMSGHandler.h"
+#include "ads/web/dmsg/DZGCacheDMSGHandler.h"
 #include "ads/web/dmsg/DZVideoMetadataDMSGHandler.h"
 #include "ads/web/dmsg/DZVideoPlayerDMSGHandler.h"
 #include "ads/web/intercept/DZAdURLStash.h"
@@ -71,6 +72,7 @@ DZAdViewDelegate::DZAdViewDelegate() : opener_(std::make_shared<DZOpener>()) {
     addDMSGHandler(std::make_shared<DZVideoMetadataDMSGHandler>());
     addDMSGHandler(std::make_shared<DZAdRefreshDMSGHandler>(opener_));
     addDMSGHandler(std::make_shared<DZNativeAdVideoClickDMSGHandler>());
+    addDMSGHandler(std::make_shared<DZGCacheDMSGHandler>());
     addDMSGHandler(std::make_shared<DZAnalyticsDMSGHandler>());
     addDMSGHandler(std::make_shared<DZDelayPageCloseDMSGHandler>());
     auto instrumentation = std::make_shared<DZCSIDMSGHandler>();
