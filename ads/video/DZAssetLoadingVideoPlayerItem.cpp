@@ -21,8 +21,9 @@ namespace {
 bool isAssetScheme(const core::URL& url) {
     const std::string_view scheme = DZAssetLoadingVideoPlayerItem::kAssetScheme;
     const std::string& actual = url.scheme();
-    return std::equal(actual.begin(), actual.end(), scheme.begin(), scheme.end(),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    return std::equal(
+        actual.begin(), actual.end(), scheme.begin(), scheme.end(),
+        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
 // The private URL of the asset: the real URL's host and path under "video".
@@ -71,16 +72,18 @@ DZAssetLoadingVideoPlayerItem::DZAssetLoadingVideoPlayerItem(
     std::shared_ptr<DZVideoConfiguration> videoConfiguration)
     : videoURL_(std::move(videoURL)), assetLoader_(std::move(assetLoader)),
       videoConfiguration_(std::move(videoConfiguration)),
-      lockQueue_(DZCreateQueueWithQoS(DZQueueLabel("asset-loading-player-item"),
-                                      DZQoSUserInitiated)) {}
+      lockQueue_(
+          DZCreateQueueWithQoS(DZQueueLabel("asset-loading-player-item"), DZQoSUserInitiated)) {}
 
 // Nothing else holds the item now, so its fields need no queue; what lives
 // on the main thread is let go there.
 DZAssetLoadingVideoPlayerItem::~DZAssetLoadingVideoPlayerItem() {
     if (playbackProgressObserver_) {
-        if (const auto player = player_.lock()) player->removeTimeObserver(playbackProgressObserver_);
+        if (const auto player = player_.lock())
+            player->removeTimeObserver(playbackProgressObserver_);
     }
-    if (cacheUpdatesToken_) core::NotificationCenter::defaultCenter().removeObserver(cacheUpdatesToken_);
+    if (cacheUpdatesToken_)
+        core::NotificationCenter::defaultCenter().removeObserver(cacheUpdatesToken_);
     DZRunOnMainThread([item = playerItem_, observing = observingLoadedTimeRanges_,
                        token = loadedTimeRangesToken_, timer = checkSourceTimer_] {
         if (observing && item) item->removeObserver(token);
@@ -149,7 +152,8 @@ void DZAssetLoadingVideoPlayerItem::setPlayer(const std::shared_ptr<DZVideoPlaye
 // Resource loading.
 
 bool DZAssetLoadingVideoPlayerItem::shouldWaitForLoadingOfRequestedResource(
-    media::AssetResourceLoader&, const std::shared_ptr<media::AssetResourceLoadingRequest>& request) {
+    media::AssetResourceLoader&,
+    const std::shared_ptr<media::AssetResourceLoadingRequest>& request) {
     if (!isAssetScheme(request->url())) return false;
     if (loadingRequest_ && loadingRequest_ != request) {
         loadingRequest_->finishLoadingWithError(DZMediaErrorFromError(
@@ -161,7 +165,8 @@ bool DZAssetLoadingVideoPlayerItem::shouldWaitForLoadingOfRequestedResource(
 }
 
 void DZAssetLoadingVideoPlayerItem::didCancelLoadingRequest(
-    media::AssetResourceLoader&, const std::shared_ptr<media::AssetResourceLoadingRequest>& request) {
+    media::AssetResourceLoader&,
+    const std::shared_ptr<media::AssetResourceLoadingRequest>& request) {
     if (loadingRequest_ == request) loadingRequest_.reset();
 }
 
@@ -243,9 +248,8 @@ void DZAssetLoadingVideoPlayerItem::processLoadingRequest() {
         stopPlayerItemCheckSourceTimer();
         return;
     }
-    std::int64_t offset = 0;
-    if (const auto* data = request->dataRequest())
-        offset = std::max(data->currentOffset(), data->requestedOffset());
+    auto* const data = request->dataRequest();
+    const std::int64_t offset = data ? std::max(data->currentOffset(), data->requestedOffset()) : 0;
     if (!prepareForLoadingByteOffset(offset)) {
         finishLoadingRequest(request,
                              DZErrorWithCodeDescription(kDZErrorInternalError, kNoBufferMessage));
@@ -256,14 +260,27 @@ void DZAssetLoadingVideoPlayerItem::processLoadingRequest() {
         if (error) finishLoadingRequest(request, error);
         return;
     }
-    if (request->dataRequest()) {
+    if (data) {
         const bool done = loadDataRequest(*request, error);
         if (done || error) finishLoadingRequest(request, done ? std::nullopt : error);
     } else {
         finishLoadingRequest(request, std::nullopt);
     }
+    updateByteLimit();
 
-    // The download's byte limit follows the bit rate.
+    // Without a check timer the download's updates run the passes; a
+    // finished one has none left to give, so a pass that got somewhere with
+    // it runs the next at once (to start the download that follows).
+    // Each such pass hands out bytes, so the chain ends.
+    const bool progressed = data && data->currentOffset() > offset;
+    if (loadingRequest_ == request && progressed && resourceCache_ && resourceCache_->completed() &&
+        resourceCache_->valid() &&
+        !(videoConfiguration_->assetLoadingPlayerItemRefreshInterval() > 0)) {
+        loadPlayerItemData();
+    }
+}
+
+void DZAssetLoadingVideoPlayerItem::updateByteLimit() {
     const auto& cache = resourceCache_;
     if (!cache || !cache->valid() || cache->completed() || !limited(cache->maxBytes()) ||
         !(playerItemCurrentTimeInterval_ > 0) || !(videoBitRateInBitsPerSecond_ > 0)) {
@@ -385,8 +402,17 @@ void DZAssetLoadingVideoPlayerItem::startPlayerItemCheckSourceTimer() {
                 std::string(kDZResourceCacheDidUpdateCacheNotification), nullptr, nullptr,
                 [weak](const core::Notification& notification) {
                     const auto item = weak.lock();
-                    if (item && notification.object && notification.object == item->watchedCache_)
-                        item->loadPlayerItemData();
+                    if (!item || !notification.object || notification.object != item->watchedCache_)
+                        return;
+                    // The download posts this itself, so it is alive here.
+                    const auto& cache = *static_cast<const DZResourceCache*>(notification.object);
+                    if (cache.completed() && !cache.valid()) {
+                        core::Queue::main()->after(kFailedDownloadRetryDelay, [weak] {
+                            if (const auto item = weak.lock()) item->loadPlayerItemData();
+                        });
+                        return;
+                    }
+                    item->loadPlayerItemData();
                 });
             return;
         }

@@ -19,9 +19,12 @@
 //
 // Passes run on changes of the item's loaded time ranges, every 0.25 s of
 // play, and, while a request is open, on a check timer of the configured
-// refresh interval. Without a positive interval there is no timer: the
-// serving download's updates run the passes instead (a timer of interval 0
-// would spin).
+// refresh interval. Without a positive interval there is no timer (one of
+// interval 0 would spin): the serving download's updates run the passes
+// instead, and a pass that served from a finished download runs the next
+// one, which starts the download that follows. A download that failed is
+// followed by a pass kFailedDownloadRetryDelay later, not at once, so that
+// a server failing every request is not asked again as fast as it answers.
 //
 // Threading: resource-loader calls and request work run on the serial
 // queue "com.dozuza.vuraz.asset-loading-player-item"; buffer inspection,
@@ -63,11 +66,13 @@ public:
     static constexpr const char* kNoBufferMessage = "Failed to get buffer from video asset loader.";
     static constexpr const char* kTooManyBadAttemptsMessage = "Too many bad attempts.";
     static constexpr double kPlaybackProgressInterval = 0.25;
+    static constexpr double kFailedDownloadRetryDelay = 1;
 
     // A missing configuration reads as the defaults; without a URL the
     // asset's URL is "video://video/asset_loading".
     [[nodiscard]] static std::shared_ptr<DZAssetLoadingVideoPlayerItem>
-    create(const std::optional<core::URL>& videoURL, std::shared_ptr<DZVideoAssetLoader> assetLoader,
+    create(const std::optional<core::URL>& videoURL,
+           std::shared_ptr<DZVideoAssetLoader> assetLoader,
            std::shared_ptr<DZVideoConfiguration> videoConfiguration);
     DZAssetLoadingVideoPlayerItem(Token, std::optional<core::URL> videoURL,
                                   std::shared_ptr<DZVideoAssetLoader> assetLoader,
@@ -122,6 +127,8 @@ private:
     void handlePlayerItemUpdates();
     // Lock queue from here on.
     void processLoadingRequest();
+    // The download's byte limit from the bit rate and the play position.
+    void updateByteLimit();
     [[nodiscard]] bool prepareForLoadingByteOffset(std::int64_t offset);
     [[nodiscard]] bool loadContentRequest(media::AssetResourceLoadingRequest& request,
                                           std::optional<Error>& error);

@@ -20,18 +20,17 @@ std::atomic<long long> nextFileNumber{0};
 
 bool isGCacheSchemeInAnyCase(const core::URL& url) {
     const std::string& scheme = url.scheme();
-    return std::equal(scheme.begin(), scheme.end(), kDZGCacheURLScheme.begin(),
-                      kDZGCacheURLScheme.end(), [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) == b;
-                      });
+    return std::equal(
+        scheme.begin(), scheme.end(), kDZGCacheURLScheme.begin(), kDZGCacheURLScheme.end(),
+        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
 // The target of a gcache URL whatever the case of its scheme.
 std::optional<core::URL> targetOf(const core::URL& url) {
     if (DZIsGCacheURL(url)) return DZGCacheTargetURL(url);
     const std::string& text = url.absoluteString();
-    const auto lowered = core::URL::create(std::string(kDZGCacheURLScheme) +
-                                           text.substr(url.scheme().size()));
+    const auto lowered =
+        core::URL::create(std::string(kDZGCacheURLScheme) + text.substr(url.scheme().size()));
     return lowered ? DZGCacheTargetURL(*lowered) : std::nullopt;
 }
 
@@ -92,8 +91,7 @@ std::optional<DZVideoAssetLoader::Source> DZVideoAssetLoader::startDownload(std:
     }
     core::URLRequest request(*sourceURL_);
     request.setCachePolicy(core::URLRequest::CachePolicy::reloadIgnoringLocalCacheData);
-    (void)request.setValue("Range",
-                           core::format("bytes=%lld-", static_cast<long long>(offset)));
+    (void)request.setValue("Range", core::format("bytes=%lld-", static_cast<long long>(offset)));
     const auto folder = DZCacheDirectoryPath(kFolderName, error);
     if (!folder) return std::nullopt;
     const core::URL fileURL =

@@ -105,12 +105,13 @@ void DZVideoLoader::loadStandard() {
 }
 
 void DZVideoLoader::loadGCache() {
-    const bool advanceControl = core::UserDefaults::standard()->boolForKey(kGCacheAdvanceControlKey);
+    const bool advanceControl =
+        core::UserDefaults::standard()->boolForKey(kGCacheAdvanceControlKey);
     gcacheURLLoader_ = std::make_shared<DZGCacheURLLoader>();
     gcacheURLLoader_->loadGCacheURL(
-        *sourceURL_, [weak = weak_from_this(), advanceControl](
-                         const core::URL& url, std::shared_ptr<DZResourceCache> cache,
-                         std::optional<Error> error) {
+        *sourceURL_, [weak = weak_from_this(),
+                      advanceControl](const core::URL& url, std::shared_ptr<DZResourceCache> cache,
+                                      std::optional<Error> error) {
             const auto self = weak.lock();
             if (!self || self->cancelled_) return;
             if (!cache || error) {

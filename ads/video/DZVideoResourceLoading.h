@@ -20,7 +20,8 @@ class DZResourceCache;
 // The uniform type identifier of a MIME type ("video/mp4" is
 // "public.mpeg-4"), read without case and parameters; other video and audio
 // types give "public.movie" and "public.audio", anything else nullopt.
-[[nodiscard]] std::optional<std::string> DZUniformTypeIdentifierForMIMEType(std::string_view mimeType);
+[[nodiscard]] std::optional<std::string>
+DZUniformTypeIdentifierForMIMEType(std::string_view mimeType);
 
 // Fills in a request's content information from the download: the type
 // identifier of its MIME type (empty without one), its content length and

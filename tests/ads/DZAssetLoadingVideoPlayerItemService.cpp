@@ -27,7 +27,8 @@ protected:
     // The server's file at path through an asset-loading item; the engine
     // plays media for it.
     std::shared_ptr<ads::DZAssetLoadingVideoPlayerItem>
-    start(const core::Dictionary& configuration, media::ScriptedMedia media = videotesting::clip(10),
+    start(const core::Dictionary& configuration,
+          media::ScriptedMedia media = videotesting::clip(10),
           const std::string& path = "/clip.mp4") {
         assetURL = "video://127.0.0.1" + path;
         video.engine->script(assetURL, std::move(media));
@@ -87,8 +88,9 @@ TEST_F(DZAssetLoadingVideoPlayerItemService, RequestsAreServedFromRangedDownload
     video.clock.advance(1);  // the download runs at 5,000 bytes a second
     const auto second = request(false, Range{100000, kLength - 100000, true});
     EXPECT_EQ(endOf(first), Outcome::failed);
-    EXPECT_EQ(first->error(), (media::MediaError{"com.dozuza.ads", 11,
-                                                 "Video asset loader's loading cancelled by new request."}));
+    EXPECT_EQ(first->error(),
+              (media::MediaError{"com.dozuza.ads", 11,
+                                 "Video asset loader's loading cancelled by new request."}));
     ASSERT_TRUE(waitFor([&] { return second->respondedLength() == 5000; }));
     EXPECT_EQ(second->takeData(), countingBytes(kLength).substr(100000, 5000));
     EXPECT_EQ(ranges(), (std::vector<std::string>{"bytes=0-", "bytes=100000-"}));
@@ -101,6 +103,58 @@ TEST_F(DZAssetLoadingVideoPlayerItemService, RequestsAreServedFromRangedDownload
     EXPECT_EQ(held->outcome(), Outcome::finished);
     EXPECT_EQ(held->takeData(), countingBytes(kLength).substr(101000, 1000));
     server.gate->release();
+}
+
+TEST_F(DZAssetLoadingVideoPlayerItemService, WithoutACheckTimerAFinishedDownloadLeadsToTheNext) {
+    // Downloads stop at 50,000 bytes; nothing but their own updates runs
+    // the passes.
+    const auto item = start({{"maxBufferMs", 30000},
+                             {"videoAssetLoaderMaxContentSizeInBytes", 50000},
+                             {"videoAssetLoaderMaxDownloadWaitTimeMs", 10000}});
+    ASSERT_TRUE(item);
+    server.gate->release();
+    // What the resource is: the first download starts, and has ended by the
+    // time the data is asked for, so it gives no more updates.
+    EXPECT_EQ(endOf(request(true, std::nullopt)), Outcome::finished);
+    const auto first = item->assetLoader()->ownResourceCache().cache;
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(waitFor([&] { return first->completed(); }));
+    const auto sent = request(false, Range{0, kLength, true});
+    EXPECT_EQ(endOf(sent), Outcome::finished);
+    EXPECT_FALSE(item->hasCheckSourceTimer());
+    EXPECT_EQ(sent->takeData(), countingBytes(kLength));
+    // Each download picks up where the bytes of the one before ended (a
+    // download stops at the first chunk that reaches its limit).
+    const auto asked = ranges();
+    ASSERT_GE(asked.size(), 2u);
+    ASSERT_LE(asked.size(), 4u);
+    std::int64_t previous = -1;
+    for (const auto& range : asked) {
+        ASSERT_EQ(range.rfind("bytes=", 0), 0u);
+        const std::int64_t from = std::stoll(range.substr(6));
+        EXPECT_GE(from, previous + (previous < 0 ? 1 : 50000)) << range;
+        previous = from;
+    }
+}
+
+TEST_F(DZAssetLoadingVideoPlayerItemService,
+       WithoutACheckTimerAFailedDownloadIsTriedAgainAfterAPause) {
+    server.server.on("GET", "/missing.mp4", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::empty(404);
+    });
+    const auto item = start({{"maxBufferMs", 30000}}, videotesting::clip(10), "/missing.mp4");
+    ASSERT_TRUE(item);
+    const auto sent = request(false, Range{0, kLength, true});
+    const auto asked = [&] { return server.server.requestsTo("/missing.mp4").size(); };
+    ASSERT_TRUE(waitFor([&] { return asked() == 1; }));
+    // Not asked again while the clock stands, however fast the server fails.
+    EXPECT_FALSE(waitFor([&] { return asked() > 1; }, 0.3));
+    video.clock.advance(ads::DZAssetLoadingVideoPlayerItem::kFailedDownloadRetryDelay);
+    EXPECT_TRUE(waitFor([&] { return asked() == 2; }));
+    EXPECT_FALSE(waitFor([&] { return asked() > 2; }, 0.3));
+    // Without a data attempt limit the request waits on.
+    EXPECT_EQ(sent->outcome(), Outcome::pending);
+    EXPECT_EQ(item->loadingState().numberOfFailedResourceCache, 1);
 }
 
 TEST_F(DZAssetLoadingVideoPlayerItemService, LoadingFollowsTheBufferCanPlayThroughAndSeeks) {
@@ -141,8 +195,9 @@ TEST_F(DZAssetLoadingVideoPlayerItemService, LoadingFollowsTheBufferCanPlayThrou
 }
 
 TEST_F(DZAssetLoadingVideoPlayerItemService, BrokenDownloadsCountTowardsTheAttemptLimits) {
-    server.server.on("GET", "/missing.mp4",
-                     [](const fixtures::LoopbackRequest&) { return fixtures::LoopbackResponse::empty(404); });
+    server.server.on("GET", "/missing.mp4", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::empty(404);
+    });
     struct Case {
         core::Dictionary configuration;
         bool information;
@@ -156,9 +211,12 @@ TEST_F(DZAssetLoadingVideoPlayerItemService, BrokenDownloadsCountTowardsTheAttem
         settings.set("maxBufferMs", 30000);
         const auto item = start(settings, videotesting::clip(10), "/missing.mp4");
         ASSERT_TRUE(item);
-        const auto sent = information ? request(true, std::nullopt)
-                                      : request(false, Range{0, kLength, true});
-        EXPECT_EQ(endOf(sent), Outcome::failed);
+        const auto sent =
+            information ? request(true, std::nullopt) : request(false, Range{0, kLength, true});
+        // Each broken download is followed by the next after a pause.
+        for (int pause = 0; pause < 5 && endOf(sent, 0.5) == Outcome::pending; ++pause)
+            video.clock.advance(ads::DZAssetLoadingVideoPlayerItem::kFailedDownloadRetryDelay);
+        EXPECT_EQ(sent->outcome(), Outcome::failed);
         EXPECT_EQ(sent->error(), kTooManyBadAttempts);
         EXPECT_EQ(item->loadingState().numberOfFailedResourceCache, failures);
     }
@@ -192,8 +250,8 @@ TEST_F(DZAssetLoadingVideoPlayerItemService, TheDownloadsByteLimitFollowsTheBitR
 }
 
 TEST_F(DZAssetLoadingVideoPlayerItemService, BytesWithoutTheBufferMovingReleaseTheDownload) {
-    const auto item = start({{"maxBufferMs", 30000},
-                             {"assetLoadingPlayerItemNoBufferUpdateMaxContentSize", 1000}});
+    const auto item = start(
+        {{"maxBufferMs", 30000}, {"assetLoadingPlayerItemNoBufferUpdateMaxContentSize", 1000}});
     ASSERT_TRUE(item);
     const auto sent = request(false, Range{0, kLength, true});
     const auto first = item->loadingState().resourceCache;
@@ -221,7 +279,8 @@ TEST_F(DZAssetLoadingVideoPlayerItemService, BytesWithoutTheBufferMovingReleaseT
 TEST_F(DZAssetLoadingVideoPlayerItemService, ACheckTimerRunsOnlyWithAPositiveRefreshInterval) {
     for (const int refreshMs : {0, -5, 100}) {
         SCOPED_TRACE(refreshMs);
-        const auto item = start({{"maxBufferMs", 30000}, {"assetLoadingPlayerItemRefreshTimeMs", refreshMs}});
+        const auto item =
+            start({{"maxBufferMs", 30000}, {"assetLoadingPlayerItemRefreshTimeMs", refreshMs}});
         ASSERT_TRUE(item);
         const auto sent = request(false, Range{0, kLength, true});
         ASSERT_EQ(item->loadingState().loadingRequest, sent);

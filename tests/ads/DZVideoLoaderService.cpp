@@ -42,13 +42,13 @@ protected:
                                         const core::Dictionary& configuration = {}) {
         auto loader = DZVideoLoader::create({});
         loader->setDelegate(log);
-        loader->loadURL(core::URL::create(url), cache, ads::DZVideoConfiguration::create(configuration));
+        loader->loadURL(core::URL::create(url), cache,
+                        ads::DZVideoConfiguration::create(configuration));
         video.settle();
         return loader;
     }
-    std::shared_ptr<media::AssetResourceLoadingRequest> send(const DZVideoLoader& loader,
-                                                             bool information,
-                                                             std::optional<Range> range) {
+    std::shared_ptr<media::AssetResourceLoadingRequest>
+    send(const DZVideoLoader& loader, bool information, std::optional<Range> range) {
         auto request = video.engine->sendLoadingRequest(
             loader.playerItem()->asset()->url().absoluteString(), information, range);
         (void)endOf(request, 0.5);
@@ -72,7 +72,8 @@ TEST_F(DZVideoLoaderTest, LoadsOnceInTheWayItsArgumentsChoose) {
     // Advance buffering control: an asset-loading item over ranged downloads.
     const auto advance = load(videotesting::kClipURL, nullptr, {{"maxBufferMs", 2000}});
     ASSERT_TRUE(advance->assetLoadingPlayerItem());
-    EXPECT_EQ(advance->playerItem()->asset()->url().absoluteString(), "video://ads.example/clip.mp4");
+    EXPECT_EQ(advance->playerItem()->asset()->url().absoluteString(),
+              "video://ads.example/clip.mp4");
     EXPECT_EQ(advance->assetLoadingPlayerItem()->assetLoader()->sourceURL(),
               core::URL::create(videotesting::kClipURL));
 

@@ -40,9 +40,11 @@ class ScriptedGCacheCore final : public ads::DZGCacheSDKCore {
 public:
     void executeExportedJavaScriptCommand(std::string_view, std::optional<core::Dictionary>,
                                           CommandCompletion completion) override {
-        if (completion) core::Queue::main()->async([completion, reply = reply] { completion(reply, {}); });
+        if (completion)
+            core::Queue::main()->async([completion, reply = reply] { completion(reply, {}); });
     }
-    std::shared_ptr<ads::DZResourceCache> resourceCacheForFileURL(const core::URL& fileURL) override {
+    std::shared_ptr<ads::DZResourceCache>
+    resourceCacheForFileURL(const core::URL& fileURL) override {
         return running && running->fileURL() == fileURL ? running : nullptr;
     }
 
@@ -88,13 +90,16 @@ inline std::string countingBytes(size_t count) {
 class MeteredServer {
 public:
     MeteredServer(std::string path, std::string body) : path_(std::move(path)) {
-        server.on("GET", path_, [this, body = std::move(body)](const fixtures::LoopbackRequest& request) {
-            return fixtures::LoopbackResponse::ranged(request, body, "video/mp4").meteredBy(gate);
-        });
+        server.on("GET", path_,
+                  [this, body = std::move(body)](const fixtures::LoopbackRequest& request) {
+                      return fixtures::LoopbackResponse::ranged(request, body, "video/mp4")
+                          .meteredBy(gate);
+                  });
     }
     [[nodiscard]] core::URL url() const { return server.url(path_); }
     // Waits until a download has received bytes.
-    static bool waitForBytes(const std::shared_ptr<ads::DZResourceCache>& cache, std::int64_t bytes) {
+    static bool waitForBytes(const std::shared_ptr<ads::DZResourceCache>& cache,
+                             std::int64_t bytes) {
         return waitFor([&] { return cache->cachedContentSize() >= bytes; });
     }
 
