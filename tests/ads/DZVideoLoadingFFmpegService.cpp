@@ -65,16 +65,16 @@ protected:
         const auto events = page.videoEvents();
         return !events.empty() && events.back() == "ended";
     }
-    // Plays, stepping the clock whenever time can move; a stall is left to
-    // the player to wait out.
-    void playToEnd(const std::shared_ptr<ads::DZVideoPlayer>& player) {
+    // Plays (or lets play on, without start), stepping the clock whenever
+    // time can move; a stall is left to the player to wait out.
+    void playToEnd(const std::shared_ptr<ads::DZVideoPlayer>& player, bool start = true) {
         const auto& avPlayer = player->player();
         bool itemEnded = false;
         const auto token = core::NotificationCenter::defaultCenter().addObserver(
             media::PlayerItem::kDidPlayToEndTimeNotification, avPlayer->currentItem().get(),
             nullptr, [&](const core::Notification&) { itemEnded = true; });
         const auto over = [&] { return itemEnded || failed(*player); };
-        player->playNativePlayer();
+        if (start) player->playNativePlayer();
         for (int steps = 0; steps < 400 && !over(); ++steps) {
             if (!waitFor(
                     [&] {
@@ -171,11 +171,20 @@ TEST_F(DZVideoLoadingFFmpegService, AdvanceControlPlaysFromRangedDownloadsInNumb
 }
 
 TEST_F(DZVideoLoadingFFmpegService, AThrottledSourceWithoutWaitingStallsAndResumes) {
-    const auto player = load(server.videoURL(FixtureVideos::kMoovFirst, "rate=12000"),
+    // The clip's 13 kB take over 3 s to arrive.
+    const auto player = load(server.videoURL(FixtureVideos::kMoovFirst, "rate=4000"),
                              {{"bufferForPlaybackMs", 500}});
     ASSERT_TRUE(player->hasPostedCanPlayThrough());
     EXPECT_FALSE(player->player()->automaticallyWaitsToMinimizeStalling());
-    playToEnd(player);
+    player->playNativePlayer();
+    clock.advance(3);  // past what has arrived
+    const auto pausedEvent = [&] {
+        const auto events = page.videoEvents();
+        return std::find(events.begin(), events.end(), "pause") != events.end();
+    };
+    ASSERT_TRUE(waitFor(pausedEvent, 10));
+    // The player plays on by itself once the bytes caught up.
+    playToEnd(player, false);
     EXPECT_TRUE(player->hasPlaybackStalledAtLeastOnce());
     const auto events = page.videoEvents();
     const auto paused = std::find(events.begin(), events.end(), "pause");
