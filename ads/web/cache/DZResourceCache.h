@@ -4,7 +4,8 @@
 // take byte ranges straight from the growing file, so a video can play long
 // before the download ends. Progress goes to one delegate and to observers
 // of kDZResourceCacheDidUpdateCacheNotification (object: the cache), posted
-// per chunk and when the response arrives or the download ends. A download may stop successfully at a byte limit (maxBytes).
+// per chunk and when the response arrives or the download ends. A download
+// may stop successfully at a byte limit (maxBytes).
 // Without one it fails once the resource proves larger than
 // kDefaultMaxBytes, by its Content-Length or by the bytes written; and any
 // download fails at the header when its Content-Length would leave less
