@@ -5,14 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "VideoTesting.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/video/DZVideoPlayer.h"
+#include "ads/video/DZVideoPlayerView.h"
 #include "ads/web/view/DZAdViewDelegate.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/FixtureVideos.h"
 #include "fixtures/LoopbackResponse.h"
+#include "media/FFmpegEngine.h"
+#include "support/TestEnvironment.h"
 #include "ui/Renderer.h"
 #include "ui/Window.h"
 #include "web/WebView.h"
@@ -43,6 +48,24 @@ send('action=new&x=' + box.left + '&y=' + box.top + '&w=' + box.width + '&h=' + 
 send('action=src&src=' + encodeURIComponent(document.body.dataset.video));
 )";
 
+// The creative's ad: a page with a blue bar along its top and the player's
+// place at box, running kCreativeScript.
+std::shared_ptr<ads::DZAd> creative(const fixtures::AdServer& server, const core::URL& videoURL,
+                                    const gfx::Rect& box) {
+    const auto px = [](double value) { return std::to_string(static_cast<int>(value)) + "px"; };
+    auto ad = std::make_shared<ads::DZAd>();
+    ad->setAdHTML("<html><body style='margin:0; background:transparent' data-video='" +
+                  videoURL.absoluteString() + "'><div id='player' style='position:absolute; left:" +
+                  px(box.origin.x) + "; top:" + px(box.origin.y) + "; width:" + px(box.size.width) +
+                  "; height:" + px(box.size.height) +
+                  "'></div>"
+                  "<div style='position:absolute; left:0; top:0; width:320px; height:20px;"
+                  " background:rgb(0,0,200)'></div>"
+                  "<script src='/creatives/video.js'></script></body></html>");
+    ad->setAdBaseURL(server.url("/creatives/video.html"));
+    return ad;
+}
+
 class DZAdViewVideoService : public testing::Test {
 protected:
     void SetUp() override {
@@ -63,18 +86,7 @@ protected:
         window->addSubview(adView);
     }
 
-    void load() {
-        auto ad = std::make_shared<ads::DZAd>();
-        ad->setAdHTML("<html><body style='margin:0; background:transparent' data-video='" +
-                      videoURL.absoluteString() +
-                      "'><div id='player' style='position:absolute; left:40px; top:60px;"
-                      " width:160px; height:96px'></div>"
-                      "<div style='position:absolute; left:0; top:0; width:320px; height:20px;"
-                      " background:rgb(0,0,200)'></div>"
-                      "<script src='/creatives/video.js'></script></body></html>");
-        ad->setAdBaseURL(server.url("/creatives/video.html"));
-        adView->setAd(ad);
-    }
+    void load() { adView->setAd(creative(server, videoURL, {40, 60, 160, 96})); }
     [[nodiscard]] std::vector<std::string> pageLog() const {
         const core::Value log = evaluate(*adView->webView(), "window.log || []");
         std::vector<std::string> events;
@@ -128,6 +140,104 @@ TEST_F(DZAdViewVideoService, ACreativesVideoPlaysToItsEndUnderThePage) {
     EXPECT_TRUE(near(image->pixelAt(280, 100 + 200), {255, 255, 255}));    // the window
     EXPECT_TRUE(near(image->pixelAt(120, 100 + 10), {0, 0, 200}));         // the page's bar
     EXPECT_TRUE(near(image->pixelAt(120, 60), {255, 255, 255}));           // above the ad
+}
+
+// The same creative on the FFmpeg engine: the page plays a clip of eight
+// colour bands from the ad server, and the window's PNG shows the decoded
+// bands where the page put the player, in their colours for both matrices.
+class DZAdViewFFmpegVideoService : public testing::Test {
+protected:
+    DZAdViewFFmpegVideoService() {
+        ads::DZMobileAds::resetForTesting();
+        ads::DZDevice::sharedInstance()->cacheStaticParameters();
+        server.serve("/creatives/video.js",
+                     fixtures::LoopbackResponse::text(kCreativeScript, 200, "text/javascript"));
+        window->setBackgroundColor(gfx::Color::white());
+    }
+    ~DZAdViewFFmpegVideoService() override { ads::DZMobileAds::resetForTesting(); }
+
+    [[nodiscard]] static std::vector<std::string> pageLog(const ads::DZAdView& adView) {
+        const core::Value log = evaluate(*adView.webView(), "window.log || []");
+        std::vector<std::string> events;
+        if (const auto* array = log.array())
+            for (const auto& event : *array) events.push_back(event.stringValue());
+        return events;
+    }
+    // Steps the clock a display slot at a time until done or limit seconds
+    // of real time passed; the engine's threads work in real time.
+    bool stepUntil(const std::function<bool()>& done, double limit = 10) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(limit);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > until) return false;
+            clock.advance(1 / media::DisplayLink::kFramesPerSecond);
+            (void)waitFor(done, 0.02);
+        }
+        return true;
+    }
+
+    testsupport::ManualClockScope clock;
+    mediatest::EngineScope engine{media::FFmpegEngine::create()};
+    fixtures::AdServer server;
+    std::shared_ptr<ads::DZAdViewDelegate> delegate = std::make_shared<ads::DZAdViewDelegate>();
+    std::shared_ptr<ui::Window> window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+};
+
+TEST_F(DZAdViewFFmpegVideoService, APNGOfTheWindowShowsTheDecodedFrameWhereThePagePutIt) {
+    using fixtures::FixtureVideos;
+    for (const char* name : {FixtureVideos::kBands601, FixtureVideos::kBands709}) {
+        SCOPED_TRACE(name);
+        const auto adView = ads::DZAdView::create({0, 0, 320, 250});
+        ASSERT_TRUE(adView);
+        adView->setDelegate(delegate);
+        adView->setFrame({0, 100, 320, 250});
+        window->addSubview(adView);
+        // The clip is 256 x 128 points on screen: bands 32 points wide.
+        adView->setAd(creative(server, server.videoURL(name), {32, 60, 256, 128}));
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const auto& player = adView->videoPlayer();
+                return player && player->isPlaying();
+            },
+            20));
+        const auto view =
+            std::dynamic_pointer_cast<ads::DZVideoPlayerView>(adView->videoPlayerView());
+        ASSERT_TRUE(view);
+        ASSERT_TRUE(stepUntil([&] { return view->picture() != nullptr; }));
+        ASSERT_TRUE(stepUntil([&] {
+            const auto log = pageLog(*adView);
+            return !log.empty() && log.back() == "ended";
+        }));
+        const auto log = pageLog(*adView);
+        EXPECT_EQ(log.front(), "canplaythrough");
+
+        adView->layoutIfNeeded();
+        ASSERT_TRUE(web::WebView::awaitSnapshots(kLoadLimit));
+        const std::string path = testsupport::testHome() + "/video-creative.png";
+        ASSERT_TRUE(ui::Renderer::writePNG(*window, path));
+        std::ifstream file(path, std::ios::binary);
+        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                              std::istreambuf_iterator<char>());
+        const auto image = gfx::Image::decode(bytes);
+        ASSERT_TRUE(image);
+        const double scale = double(image->pixelWidth()) / 320;
+        const auto near = [&](double x, double y, unsigned rgb) {
+            const gfx::Color color = image->pixelAt(int(x * scale), int(y * scale));
+            const double distance = std::abs(color.red * 255 - double(rgb >> 16)) +
+                                    std::abs(color.green * 255 - double((rgb >> 8) & 0xff)) +
+                                    std::abs(color.blue * 255 - double(rgb & 0xff));
+            return testing::AssertionResult(distance < 20)
+                   << "at " << x << "," << y << " off by " << distance;
+        };
+        for (int band = 0; band < 8; ++band) {
+            SCOPED_TRACE(band);
+            // The middle of each band, away from the chroma of its neighbours.
+            EXPECT_TRUE(
+                near(32 + 32 * band + 16, 100 + 60 + 64, FixtureVideos::kBandColours[band]));
+        }
+        EXPECT_TRUE(near(16, 100 + 124, 0xFFFFFF));  // beside the player
+        EXPECT_TRUE(near(160, 100 + 10, 0x0000C8));  // the page's bar
+        adView->removeFromSuperview();
+    }
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include "VideoTesting.h"
 #include "ads/foundation/DZFileSystem.h"
 #include "ads/video/DZAdViewVideoController.h"
+#include "ads/video/DZAssetLoadingVideoPlayerItem.h"
+#include "ads/video/DZVideoAssetLoader.h"
 #include "ads/video/DZVideoConfiguration.h"
 #include "ads/video/DZVideoPlayer.h"
 #include "ads/video/DZVideoPlayerGLView.h"
@@ -70,6 +72,12 @@ protected:
         const auto& player = adView()->videoPlayer();
         return player ? player->videoLoader() : nullptr;
     }
+    // The download the loader was given: the main cache of its asset-loading
+    // item.
+    [[nodiscard]] std::shared_ptr<ads::DZResourceCache> givenCache() const {
+        const auto& item = loader()->assetLoadingPlayerItem();
+        return item ? item->assetLoader()->mainResourceCache() : nullptr;
+    }
 
     videotesting::ScriptedVideoScope video;
     videotesting::RecordingAdView page;
@@ -125,9 +133,9 @@ TEST_F(DZVideoPlayerDMSGHandlerTest, OnlyFileSourcesInsideTheCacheFolderTakeTheP
     handler->precacheDMSGHandler()->setResourceCache(precached);
 
     EXPECT_TRUE(send({{"action", "src"}, {"src", kClipURL}}));
-    EXPECT_FALSE(loader()->resourceCache());
+    EXPECT_FALSE(givenCache());
     EXPECT_TRUE(send({{"action", "src"}, {"src", file.absoluteString()}}));
-    EXPECT_EQ(loader()->resourceCache(), precached);
+    EXPECT_EQ(givenCache(), precached);
     EXPECT_EQ(adView()->videoPlayer()->sourceURL(), file);
 
     // Files elsewhere and other schemes are not played.

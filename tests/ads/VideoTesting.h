@@ -119,7 +119,7 @@ public:
     // Runs the main queue until its current work is done (items become
     // ready a pass after they start).
     static void settle() {
-        for (int i = 0; i < 3; ++i) (void)adwebtesting::drainMainQueue();
+        for (int i = 0; i < 8; ++i) (void)adwebtesting::drainMainQueue();
     }
 
     testsupport::ManualClockScope clock;

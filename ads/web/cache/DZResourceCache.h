@@ -2,9 +2,10 @@
 // Downloads one URL into one file while others read from it: each chunk is
 // appended to the file as it arrives (never held in memory) and readers
 // take byte ranges straight from the growing file, so a video can play long
-// before the download ends. Progress goes to one delegate and, per chunk,
-// to observers of kDZResourceCacheDidUpdateCacheNotification (object: the
-// cache). A download may stop successfully at a byte limit (maxBytes).
+// before the download ends. Progress goes to one delegate and to observers
+// of kDZResourceCacheDidUpdateCacheNotification (object: the cache), posted
+// per chunk and when the response arrives or the download ends. A download
+// may stop successfully at a byte limit (maxBytes).
 // Without one it fails once the resource proves larger than
 // kDefaultMaxBytes, by its Content-Length or by the bytes written; and any
 // download fails at the header when its Content-Length would leave less
@@ -76,8 +77,10 @@ public:
     // Begins the download once: writes an empty file (replacing any) and
     // starts the connection; later calls do nothing.
     void start();
-    // Ends a running download as failed with error; no effect after the end.
-    void cancelWithError(Error error);
+    // Ends a running download as failed with error; without an error it
+    // ends as succeeded with the bytes it holds (the file stays). No effect
+    // after the end.
+    void cancelWithError(std::optional<Error> error);
 
     // Up to length bytes of the file from location; fewer at its end, never
     // more than the file holds. nullopt without an error when location is at

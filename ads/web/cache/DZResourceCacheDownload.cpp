@@ -103,7 +103,7 @@ void DZResourceCache::start() {
     lockQueue_->async([self = shared_from_this()] { self->startOnQueue(); });
 }
 
-void DZResourceCache::cancelWithError(Error error) {
+void DZResourceCache::cancelWithError(std::optional<Error> error) {
     lockQueue_->async([self = shared_from_this(), error = std::move(error)] {
         self->cachingDidCompleteWithError(error);
     });
@@ -171,9 +171,11 @@ void DZResourceCache::didReceiveResponse(const core::HTTPURLResponse& response) 
         cachingDidCompleteWithError(std::move(*refusal));
         return;
     }
-    notifyDelegate([](DZResourceCacheDelegate& delegate, const auto& cache) {
-        delegate.resourceCacheDidReceiveResponse(cache);
-    });
+    notifyDelegate(
+        [](DZResourceCacheDelegate& delegate, const auto& cache) {
+            delegate.resourceCacheDidReceiveResponse(cache);
+        },
+        true);
 }
 
 Error DZResourceCache::tooLargeError(const std::string& what) const {
@@ -243,15 +245,19 @@ void DZResourceCache::cachingDidCompleteWithError(std::optional<Error> error) {
     valid_ = !error;
     std::exchange(connection_, nullptr)->cancel();
     if (!error) {
-        notifyDelegate([](DZResourceCacheDelegate& delegate, const auto& cache) {
-            delegate.resourceCacheDidSucceedCaching(cache);
-        });
+        notifyDelegate(
+            [](DZResourceCacheDelegate& delegate, const auto& cache) {
+                delegate.resourceCacheDidSucceedCaching(cache);
+            },
+            true);
         return;
     }
     if (filePath_) (void)core::FileManager::removeItem(*filePath_);
-    notifyDelegate([error = *error](DZResourceCacheDelegate& delegate, const auto& cache) {
-        delegate.resourceCacheDidFailCachingWithError(cache, error);
-    });
+    notifyDelegate(
+        [error = *error](DZResourceCacheDelegate& delegate, const auto& cache) {
+            delegate.resourceCacheDidFailCachingWithError(cache, error);
+        },
+        true);
 }
 
 void DZResourceCache::notifyDelegate(DelegateCall call, bool postUpdate) {
