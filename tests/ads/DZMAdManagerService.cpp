@@ -131,6 +131,27 @@ TEST_F(DZMAdManagerService, AShownNetworkRefreshesItselfAndAFailedRefreshStopsTh
     EXPECT_TRUE(pings(MediationScenarios::kNoFill).empty());
 }
 
+TEST_F(DZMAdManagerService, AShownNetworkTakesANewSizeOrTheSlotLoadsAgain) {
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({scriptedNetwork("A", "fill")})));
+    const auto adapter = ScriptedAdapter::forNetwork("A");
+    ASSERT_TRUE(slot->isMediating());
+    slot->setAdType(ads::DZAdType::bannerAdTypeForSize(ads::kDZAdSizeLargeBanner), true);
+    ASSERT_EQ(adapter->changedSizes.size(), 1u);
+    EXPECT_TRUE(ads::DZAdSizesEqual(adapter->changedSizes[0], ads::kDZAdSizeLargeBanner));
+    EXPECT_EQ(owner->adViews.size(), 1u);
+    EXPECT_EQ(ScriptedAdapter::made().size(), 1u);
+
+    // A network that keeps its size: the owner loses the view, the slot
+    // loads again.
+    adapter->takesSizes = false;
+    slot->setAdType(ads::DZAdType::bannerAdTypeForSize(ads::kDZAdSizeMediumRectangle), true);
+    ASSERT_GE(owner->adViews.size(), 2u);
+    EXPECT_EQ(owner->adViews[1], nullptr);
+    ASSERT_TRUE(waitFor([&] { return owner->finished == 2; }));
+    EXPECT_EQ(ScriptedAdapter::made().size(), 2u);
+}
+
 TEST_F(DZMAdManagerService, CancelSendsTheNoFillPingsOnceWithTheNetworkCancelled) {
     ASSERT_TRUE(makeSlot());
     ASSERT_TRUE(start(response({scriptedNetwork("A", "silent"), scriptedNetwork("B", "fill")})));

@@ -166,6 +166,8 @@ TEST_F(DZMAdNetworkConnectorService, InterstitialNetworksPresentAsTheirImpressio
     EXPECT_FALSE(manager()->requestingConnector());
     EXPECT_EQ(pings(MediationScenarios::kFill).size(), 1u);
     EXPECT_TRUE(pings(MediationScenarios::kImpression).empty());
+    slot->presentMediatedInterstitialFromRootViewController(nullptr);
+    EXPECT_EQ(ScriptedAdapter::forNetwork("A")->presented, 1);
 
     ScriptedAdapter::forNetwork("A")->tell([](ads::DZMAdNetworkConnector& c, ScriptedAdapter* a) {
         c.adapterWillPresentInterstitial(a);

@@ -80,7 +80,11 @@ public:
     }
     bool changeAdSizeTo(const ads::DZAdSize& adSize) override {
         changedSizes.push_back(adSize);
-        return true;
+        return takesSizes;
+    }
+    void presentInterstitialFromRootViewController(
+        const std::shared_ptr<ui::ViewController>&) override {
+        ++presented;
     }
     void stopBeingDelegate() override {
         stopped = true;
@@ -119,6 +123,8 @@ public:
 
     std::vector<ads::DZAdSize> bannerSizes;
     std::vector<ads::DZAdSize> changedSizes;
+    bool takesSizes = true;
+    int presented = 0;
     std::shared_ptr<ui::View> view;
     bool stopped = false;
 
