@@ -52,8 +52,9 @@ void BM_RenderCheck(benchmark::State& state, bool painted) {
                                  : "<body style='margin:0;background:transparent'></body>",
                          core::URL::create("https://mediation.test/"));
     auto& loop = core::RunLoop::main();
-    if (!loop.runUntil([&] { return answers->loads > 0 && web::WebView::pendingSnapshotCount() == 0; },
-                       kLimit)) {
+    if (!loop.runUntil(
+            [&] { return answers->loads > 0 && web::WebView::pendingSnapshotCount() == 0; },
+            kLimit)) {
         state.SkipWithError("the page did not load");
         return;
     }
@@ -72,8 +73,8 @@ BENCHMARK_CAPTURE(BM_RenderCheck, transparent, false)->Unit(benchmark::kMillisec
 BENCHMARK_CAPTURE(BM_RenderCheck, painted, true)->Unit(benchmark::kMillisecond);
 
 void BM_RenderCheckPixels(benchmark::State& state) {
-    const auto image =
-        gfx::Image::create(320, 50, gfx::Image::Pixels(320 * 50, gfx::Color::clear().premultipliedARGB()));
+    const auto image = gfx::Image::create(
+        320, 50, gfx::Image::Pixels(320 * 50, gfx::Color::clear().premultipliedARGB()));
     for (auto _ : state) {
         benchmark::DoNotOptimize(
             ads::DZMWebViewRenderedChecker::percentOfImage(image.get(), gfx::Color::clear()));

@@ -31,10 +31,10 @@ protected:
 
 TEST_F(DZMAdManagerService, NetworksWithoutAdaptersAreSkippedAndTheLastGetsTheFinalTimeout) {
     ASSERT_TRUE(makeSlot());
-    ASSERT_TRUE(start(response({core::Dictionary{{"id", "A"},
-                                                 {"adapters", core::Array{"Gone"}},
-                                                 {"allocation_id", "alloc-A"}},
-                                scriptedNetwork("B", "silent"), scriptedNetwork("C", "silent")})));
+    ASSERT_TRUE(start(
+        response({core::Dictionary{
+                      {"id", "A"}, {"adapters", core::Array{"Gone"}}, {"allocation_id", "alloc-A"}},
+                  scriptedNetwork("B", "silent"), scriptedNetwork("C", "silent")})));
     // A was never asked; B is.
     EXPECT_FALSE(ScriptedAdapter::forNetwork("A"));
     ASSERT_TRUE(ScriptedAdapter::forNetwork("B"));
@@ -61,9 +61,9 @@ TEST_F(DZMAdManagerService, NetworksWithoutAdaptersAreSkippedAndTheLastGetsTheFi
 
 TEST_F(DZMAdManagerService, ATimeoutThenAFillPingsFillStatusesThenExitCodes) {
     ASSERT_TRUE(makeSlot());
-    ASSERT_TRUE(start(response({withFillURLs(scriptedNetwork("A", "silent")),
-                                withFillURLs(scriptedNetwork("B", "fill"))},
-                               {{"ad_network_timeout_millis", 10000}})));
+    ASSERT_TRUE(start(response(
+        {withFillURLs(scriptedNetwork("A", "silent")), withFillURLs(scriptedNetwork("B", "fill"))},
+        {{"ad_network_timeout_millis", 10000}})));
     ASSERT_TRUE(advanceAndDrain(10));
     ASSERT_EQ(owner->finished, 1);
     const auto filled = ScriptedAdapter::forNetwork("B");
@@ -91,7 +91,8 @@ TEST_F(DZMAdManagerService, ATimeoutThenAFillPingsFillStatusesThenExitCodes) {
 
 TEST_F(DZMAdManagerService, NoFillAndErrorsAreToldApart) {
     ASSERT_TRUE(makeSlot());
-    ASSERT_TRUE(start(response({scriptedNetwork("A", "noFill", 1), scriptedNetwork("B", "error", 2)})));
+    ASSERT_TRUE(
+        start(response({scriptedNetwork("A", "noFill", 1), scriptedNetwork("B", "error", 2)})));
     ASSERT_TRUE(advanceAndDrain(1));
     ASSERT_TRUE(advanceAndDrain(2));
     ASSERT_EQ(owner->failures.size(), 1u);

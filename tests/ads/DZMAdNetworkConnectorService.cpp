@@ -22,8 +22,8 @@ TEST_F(DZMAdNetworkConnectorService, ClicksPingTheResponsesAndTheNetworksTemplat
     ASSERT_TRUE(makeSlot());
     core::Dictionary network = scriptedNetwork("A", "fill");
     network.set("clickurl",
-                core::Array{server.secureBaseURL() + MediationScenarios::trackingPath("clk", token()) +
-                            "?net=network"});
+                core::Array{server.secureBaseURL() +
+                            MediationScenarios::trackingPath("clk", token()) + "?net=network"});
     ASSERT_TRUE(start(response({network})));
     const auto adapter = ScriptedAdapter::forNetwork("A");
     ASSERT_TRUE(adapter);
@@ -41,8 +41,8 @@ TEST_F(DZMAdNetworkConnectorService, ClicksPingTheResponsesAndTheNetworksTemplat
         clicked.insert(ping.queryValue("net").value_or("-"));
     EXPECT_EQ(clicked, (std::set<std::string>{"A", "network"}));
     EXPECT_EQ(pings(MediationScenarios::kClick).size(), 2u);
-    EXPECT_TRUE(server.requestsTo(ads::DZMAdNetworkConnector::kClickTemplatePath.substr(0, 4))
-                    .empty());
+    EXPECT_TRUE(
+        server.requestsTo(ads::DZMAdNetworkConnector::kClickTemplatePath.substr(0, 4)).empty());
 
     // A new ad of the network may be clicked again; a click of another
     // adapter is nobody's.
@@ -56,11 +56,10 @@ TEST_F(DZMAdNetworkConnectorService, ClicksPingTheResponsesAndTheNetworksTemplat
 
 TEST_F(DZMAdNetworkConnectorService, WithoutTemplatesTheDefaultsArePinged) {
     ASSERT_TRUE(makeSlot());
-    ASSERT_TRUE(start(core::Dictionary{{"qdata", "q1"},
-                                       {"ad_networks", core::Array{scriptedNetwork("A", "fill")}}}));
-    ScriptedAdapter::forNetwork("A")->tell([](ads::DZMAdNetworkConnector& c, ScriptedAdapter* a) {
-        c.adapterDidGetAdClick(a);
-    });
+    ASSERT_TRUE(start(core::Dictionary{
+        {"qdata", "q1"}, {"ad_networks", core::Array{scriptedNetwork("A", "fill")}}}));
+    ScriptedAdapter::forNetwork("A")->tell(
+        [](ads::DZMAdNetworkConnector& c, ScriptedAdapter* a) { c.adapterDidGetAdClick(a); });
     ASSERT_TRUE(settlePings());
     const auto clicks = server.requestsTo("/clk");
     ASSERT_EQ(clicks.size(), 1u);
@@ -79,23 +78,24 @@ TEST_F(DZMAdNetworkConnectorService, WithoutTemplatesTheDefaultsArePinged) {
 
 TEST_F(DZMAdNetworkConnectorService, ABannerNetworkIsAskedForItsSlotSize) {
     ASSERT_TRUE(makeSlot(ads::kDZAdSizeMediumRectangle));
-    ASSERT_TRUE(start(response({scriptedNetwork("A", "fill", 0,
-                                                {{"slot_sizes", core::Array{"320x50"}}})})));
+    ASSERT_TRUE(start(
+        response({scriptedNetwork("A", "fill", 0, {{"slot_sizes", core::Array{"320x50"}}})})));
     auto adapter = ScriptedAdapter::forNetwork("A");
     ASSERT_EQ(adapter->bannerSizes.size(), 1u);
     EXPECT_TRUE(ads::DZAdSizesEqual(adapter->bannerSizes[0], ads::kDZAdSizeBanner));
 
     // Without its own, the response's default slot size, from the header.
     owner->preempt = true;
-    ASSERT_TRUE(start(response({scriptedNetwork("B", "fill")}), {{"X-Duzo-Ad-Slot-Size", "468x60"}}));
+    ASSERT_TRUE(
+        start(response({scriptedNetwork("B", "fill")}), {{"X-Duzo-Ad-Slot-Size", "468x60"}}));
     adapter = ScriptedAdapter::forNetwork("B");
     ASSERT_EQ(adapter->bannerSizes.size(), 1u);
     EXPECT_TRUE(ads::DZAdSizesEqual(adapter->bannerSizes[0], ads::kDZAdSizeFullBanner));
 
     // A size that fits no screen is refused before the adapter is asked.
     recordConnectors<ads::DZMAdNetworkConnectorBanner>();
-    ASSERT_TRUE(start(response({scriptedNetwork("C", "fill", 0,
-                                                {{"slot_sizes", core::Array{"5000x50"}}})})));
+    ASSERT_TRUE(start(
+        response({scriptedNetwork("C", "fill", 0, {{"slot_sizes", core::Array{"5000x50"}}})})));
     EXPECT_TRUE(ScriptedAdapter::forNetwork("C")->bannerSizes.empty());
     ASSERT_EQ(failures().size(), 1u);
     EXPECT_EQ(failures()[0].code, ads::kDZErrorInternalError);
@@ -130,9 +130,9 @@ TEST_F(DZMAdNetworkConnectorService, FullScreensOfABannerReachTheSlotAndCountAsA
     std::vector<std::string> posted;
     auto& center = core::NotificationCenter::defaultCenter();
     const auto observe = [&](const char* name) {
-        return center.addObserver(name, nullptr, nullptr, [&posted, name](const core::Notification&) {
-            posted.push_back(name);
-        });
+        return center.addObserver(
+            name, nullptr, nullptr,
+            [&posted, name](const core::Notification&) { posted.push_back(name); });
     };
     const auto willPresent = observe(ads::DZSlot::kWillPresentFullScreenNotification);
     const auto didDismiss = observe(ads::DZSlot::kDidDismissFullScreenNotification);
@@ -153,8 +153,8 @@ TEST_F(DZMAdNetworkConnectorService, FullScreensOfABannerReachTheSlotAndCountAsA
 }
 
 TEST_F(DZMAdNetworkConnectorService, InterstitialNetworksPresentAsTheirImpression) {
-    owner->makeConnector = [](const auto& config, const auto& network)
-        -> std::shared_ptr<ads::DZMAdNetworkConnector> {
+    owner->makeConnector = [](const auto& config,
+                              const auto& network) -> std::shared_ptr<ads::DZMAdNetworkConnector> {
         return ads::DZMAdNetworkConnectorInterstitial::create(config, network);
     };
     slot = ads::DZSlot::create({0, 0, 320, 480});
@@ -188,7 +188,8 @@ TEST_F(DZMAdNetworkConnectorService, EachConnectorRefusesTheOtherFormat) {
     owner->own(*slot);
     ASSERT_TRUE(start(response({scriptedNetwork("A", "fill")})));
     ASSERT_EQ(failures().size(), 1u);
-    EXPECT_EQ(failures()[0].message, "Connector DZMAdNetworkConnectorBanner doesn't support interstitial");
+    EXPECT_EQ(failures()[0].message,
+              "Connector DZMAdNetworkConnectorBanner doesn't support interstitial");
     EXPECT_EQ(owner->failures.back().code, ads::kDZErrorMediationNoFill);
     EXPECT_EQ(pingValues(MediationScenarios::kNoFill, "aec"), std::vector<std::string>{"2"});
 
@@ -203,7 +204,8 @@ TEST_F(DZMAdNetworkConnectorService, EachConnectorRefusesTheOtherFormat) {
 TEST_F(DZMAdNetworkConnectorService, AdaptersLearnTheRequestFromTheirConnector) {
     ASSERT_TRUE(makeSlot());
     const auto request = std::make_shared<ads::DZRequest>();
-    request->setTestDevices(core::Array{"Simulator", ads::DZDevice::sharedInstance()->deviceIdentifier()});
+    request->setTestDevices(
+        core::Array{"Simulator", ads::DZDevice::sharedInstance()->deviceIdentifier()});
     request->setLocationWithLatitude(1.5, 2.5, 30);
     request->setGender(2);
     request->setRequestAgent("agent");

@@ -32,9 +32,11 @@ TEST_F(DZMAdapterCustomEventsService, UnknownOrUnnamedClassesFailAtOnce) {
 }
 
 TEST_F(DZMAdapterCustomEventsService, AClassOfAnotherFormatIsNamedWithTheProtocolItLacks) {
-    owner->makeConnector = [this](const auto& config, const auto& network)
-        -> std::shared_ptr<ads::DZMAdNetworkConnector> {
-        auto connector = RecordingConnector<ads::DZMAdNetworkConnectorInterstitial>::make(config, network);
+    owner->makeConnector =
+        [this](const auto& config,
+               const auto& network) -> std::shared_ptr<ads::DZMAdNetworkConnector> {
+        auto connector =
+            RecordingConnector<ads::DZMAdNetworkConnectorInterstitial>::make(config, network);
         failures = [connector] { return connector->failures; };
         return connector;
     };
@@ -43,9 +45,10 @@ TEST_F(DZMAdapterCustomEventsService, AClassOfAnotherFormatIsNamedWithTheProtoco
     owner->own(*slot);
     ASSERT_TRUE(start(response({customEventNetwork("A", BannerOnlyEvent::kName, "fill")})));
     ASSERT_EQ(failures().size(), 1u);
-    EXPECT_EQ(failures()[0].message,
-              "Custom Event class BannerOnlyEvent does not conform to the DZCustomEventInterstitial "
-              "protocol.");
+    EXPECT_EQ(
+        failures()[0].message,
+        "Custom Event class BannerOnlyEvent does not conform to the DZCustomEventInterstitial "
+        "protocol.");
     EXPECT_EQ(owner->failures.back().code, ads::kDZErrorMediationNoFill);
 }
 

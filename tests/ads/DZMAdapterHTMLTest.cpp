@@ -20,8 +20,8 @@
 
 namespace {
 
-using adwebtesting::waitFor;
 using ads::DZMAdapterHTML;
+using adwebtesting::waitFor;
 
 // A connector of one HTML network that keeps what its adapter reports.
 class HTMLConnector : public ads::DZMAdNetworkConnectorBanner {
@@ -30,10 +30,11 @@ public:
     static std::shared_ptr<HTMLConnector> make(core::Dictionary data) {
         const auto config = ads::DZMConfig::initWithAppKey(
             "unit",
-            core::Dictionary{{"ad_networks",
-                              core::Array{core::Dictionary{{"id", "1"},
-                                                           {"adapters", core::Array{"DZMAdapterHTML"}},
-                                                           {"data", std::move(data)}}}}},
+            core::Dictionary{
+                {"ad_networks",
+                 core::Array{core::Dictionary{{"id", "1"},
+                                              {"adapters", core::Array{"DZMAdapterHTML"}},
+                                              {"data", std::move(data)}}}}},
             nullptr);
         auto connector = std::shared_ptr<HTMLConnector>(
             new HTMLConnector(config, config->adNetworkConfigs().front()));
@@ -47,9 +48,7 @@ public:
     void adapterDidFailAd(const ads::DZMAdNetworkAdapter*, const ads::Error& error) override {
         failures.push_back(error);
     }
-    [[nodiscard]] DZMAdapterHTML& html() const {
-        return static_cast<DZMAdapterHTML&>(*adapter());
-    }
+    [[nodiscard]] DZMAdapterHTML& html() const { return static_cast<DZMAdapterHTML&>(*adapter()); }
 
     std::vector<std::shared_ptr<ui::View>> views;
     std::vector<ads::Error> failures;
@@ -102,8 +101,8 @@ TEST_F(DZMAdapterHTMLTest, ATransparentCreativeIsChecked101TimesAndLeftToTheTime
 }
 
 TEST_F(DZMAdapterHTMLTest, ACreativeIsDeliveredAtTheFirstCheckAfterItPaints) {
-    auto connector = HTMLConnector::make(
-        {{"adxtym_html", fixtures::MediationScenarios::creative("paint")}});
+    auto connector =
+        HTMLConnector::make({{"adxtym_html", fixtures::MediationScenarios::creative("paint")}});
     ASSERT_TRUE(load(*connector));
     ASSERT_TRUE(check(*connector));
     ASSERT_EQ(connector->views.size(), 1u);
@@ -163,14 +162,15 @@ TEST_F(DZMAdapterHTMLTest, PassbackRequestsMatchHostAndPathExactly) {
         const char* url;
         bool passback;
     } cases[] = {
-        {"https://pb.test/back", true},          {"https://pb.test/back/?x=1#f", true},
-        {"http://pb.test/back", true},           {"passback://anything", true},
-        {"https://PB.test/back", false},         {"https://pb.test/Back", false},
-        {"https://other.test/back", false},      {"https://pb.test/back/more", false},
+        {"https://pb.test/back", true},     {"https://pb.test/back/?x=1#f", true},
+        {"http://pb.test/back", true},      {"passback://anything", true},
+        {"https://PB.test/back", false},    {"https://pb.test/Back", false},
+        {"https://other.test/back", false}, {"https://pb.test/back/more", false},
     };
     for (const auto& entry : cases) {
-        EXPECT_EQ(connector->html().isPassbackRequest(core::URLRequest(*core::URL::create(entry.url))),
-                  entry.passback)
+        EXPECT_EQ(
+            connector->html().isPassbackRequest(core::URLRequest(*core::URL::create(entry.url))),
+            entry.passback)
             << entry.url;
     }
     EXPECT_EQ(DZMAdapterHTML::stripTrailingSlashFromPath("/a//"), "/a/");
@@ -183,9 +183,11 @@ TEST_F(DZMAdapterHTMLTest, BadCredentialsAndInterstitialsFailWithTheirCodes) {
         long code;
         const char* message;
     } cases[] = {
-        {{{"adxtym_html", "<p>x</p>"}, {"adxtym_passback_url", ""}}, 2,
+        {{{"adxtym_html", "<p>x</p>"}, {"adxtym_passback_url", ""}},
+         2,
          "Empty passback URL in TYM response."},
-        {{{"adxtym_html", "<p>x</p>"}, {"adxtym_passback_url", "not a url"}}, 2,
+        {{{"adxtym_html", "<p>x</p>"}, {"adxtym_passback_url", "not a url"}},
+         2,
          "Invalid passback URL in TYM response."},
         {{{"adxtym_passback_url", "https://pb.test/"}}, 2, "Missing HTML in TYM response."},
         {{{"adxtym_html", ""}}, 2, "Missing HTML in TYM response."},

@@ -66,8 +66,8 @@ public:
 };
 
 core::Dictionary additional(const DZRequest& request) {
-    const auto extras =
-        std::dynamic_pointer_cast<ads::DZExtras>(request.adNetworkExtrasFor(ads::DZExtras::kClassName));
+    const auto extras = std::dynamic_pointer_cast<ads::DZExtras>(
+        request.adNetworkExtrasFor(ads::DZExtras::kClassName));
     return extras && extras->additionalParameters() ? *extras->additionalParameters()
                                                     : core::Dictionary();
 }
@@ -114,9 +114,9 @@ TEST(DZRequestMediation, AnInternalRequestAddsTextExtrasTheInlineAdAndTheAdapter
     EXPECT_TRUE(request->location()->isPreciseLocation());
     EXPECT_EQ(request->location()->latitude(), 10);
     EXPECT_EQ(request->requestAgent(), "agent");
-    EXPECT_EQ(additional(*request), (core::Dictionary{{"gw", "1"},
-                                                      {"text", "t"},
-                                                      {"_ad", core::Dictionary{{"ad_html", "x"}}}}));
+    EXPECT_EQ(additional(*request),
+              (core::Dictionary{
+                  {"gw", "1"}, {"text", "t"}, {"_ad", core::Dictionary{{"ad_html", "x"}}}}));
     EXPECT_EQ(request->privateMediationExtras(),
               (core::Dictionary{{"man", given.names}, {"mcan", "A"}}));
 

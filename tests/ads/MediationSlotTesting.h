@@ -113,7 +113,8 @@ protected:
         EXPECT_TRUE(settlePings());
         return server.trackingRequests(kind, token());
     }
-    [[nodiscard]] std::vector<std::string> pingValues(std::string_view kind, std::string_view name) {
+    [[nodiscard]] std::vector<std::string> pingValues(std::string_view kind,
+                                                      std::string_view name) {
         std::vector<std::string> values;
         for (const auto& ping : pings(kind)) values.push_back(ping.queryValue(name).value_or("-"));
         return values;
@@ -149,8 +150,9 @@ class ConnectorRecordingTest : public MediationSlotTest {
 protected:
     template <typename Base>
     void recordConnectors() {
-        owner->makeConnector = [this](const auto& config, const auto& network)
-            -> std::shared_ptr<ads::DZMAdNetworkConnector> {
+        owner->makeConnector =
+            [this](const auto& config,
+                   const auto& network) -> std::shared_ptr<ads::DZMAdNetworkConnector> {
             auto connector = RecordingConnector<Base>::make(config, network);
             failures = [connector] { return connector->failures; };
             return connector;

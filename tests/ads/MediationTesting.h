@@ -21,13 +21,13 @@
 #include "ads/foundation/DZBlockTimer.h"
 #include "ads/mediation/adapters/DZCustomEventBanner.h"
 #include "ads/mediation/adapters/DZCustomEventInterstitial.h"
+#include "ads/mediation/core/DZCustomEventRequest.h"
 #include "ads/mediation/core/DZMAdNetworkAdapter.h"
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
 #include "ads/mediation/core/DZMAdNetworkConnector.h"
 #include "ads/mediation/core/DZMAdNetworkConnectorBanner.h"
 #include "ads/mediation/core/DZMAdNetworkConnectorInterstitial.h"
 #include "ads/mediation/core/DZMClassRegistry.h"
-#include "ads/mediation/core/DZCustomEventRequest.h"
 #include "core/Timer.h"
 #include "ui/View.h"
 
@@ -82,8 +82,8 @@ public:
         changedSizes.push_back(adSize);
         return takesSizes;
     }
-    void presentInterstitialFromRootViewController(
-        const std::shared_ptr<ui::ViewController>&) override {
+    void
+    presentInterstitialFromRootViewController(const std::shared_ptr<ui::ViewController>&) override {
         ++presented;
     }
     void stopBeingDelegate() override {

@@ -24,20 +24,19 @@ class DZMediatedNativeAdProtocol;
 class DZCustomEventNativeAdDelegate {
 public:
     virtual ~DZCustomEventNativeAdDelegate() = default;
-    virtual void
-    customEventNativeAdDidReceiveMediatedNativeAd(DZCustomEventNativeAd& nativeAd,
-                                                  const std::shared_ptr<DZMediatedNativeAdProtocol>& ad) = 0;
+    virtual void customEventNativeAdDidReceiveMediatedNativeAd(
+        DZCustomEventNativeAd& nativeAd, const std::shared_ptr<DZMediatedNativeAdProtocol>& ad) = 0;
     virtual void customEventNativeAdDidFailToLoadWithError(DZCustomEventNativeAd& nativeAd,
                                                            const Error& error) = 0;
 };
 
 class DZCustomEventNativeAd : public virtual DZCustomEvent {
 public:
-    virtual void
-    requestNativeAd(const std::optional<std::string>& serverParameter,
-                    const DZCustomEventRequest& request, const std::vector<std::string>& adTypes,
-                    const std::vector<std::shared_ptr<DZAdLoaderOptions>>& options,
-                    const std::shared_ptr<ui::ViewController>& rootViewController) = 0;
+    virtual void requestNativeAd(const std::optional<std::string>& serverParameter,
+                                 const DZCustomEventRequest& request,
+                                 const std::vector<std::string>& adTypes,
+                                 const std::vector<std::shared_ptr<DZAdLoaderOptions>>& options,
+                                 const std::shared_ptr<ui::ViewController>& rootViewController) = 0;
     [[nodiscard]] virtual bool handlesUserClicks() const = 0;
     [[nodiscard]] virtual bool handlesUserImpressions() const = 0;
     [[nodiscard]] std::shared_ptr<DZCustomEventNativeAdDelegate> delegate() const {

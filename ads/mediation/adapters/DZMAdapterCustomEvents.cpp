@@ -65,7 +65,8 @@ std::shared_ptr<DZCustomEvent> DZMAdapterCustomEvents::customEventWithCredential
     }
     const auto description = DZMClassRegistry::shared().classNamed(*className);
     if (!description || !description->makeObject) {
-        const std::string message = core::format("Cannot find Custom Event class named %@.", *className);
+        const std::string message =
+            core::format("Cannot find Custom Event class named %@.", *className);
         callBackToConnectorWithError(message);
         logPublicMessage(message);
         return nullptr;
@@ -103,10 +104,10 @@ void DZMAdapterCustomEvents::getInterstitial() {
     const DZCustomEventRequest request(*connector);
     const auto interstitial = std::dynamic_pointer_cast<DZCustomEventInterstitial>(instance);
     if (!interstitial) {
-        const std::string message = core::format(
-            "Custom Event class %@ does not conform to the %@ protocol.",
-            credential("class_name").value_or(""),
-            DZMProtocolName(DZMProtocol::customEventInterstitial));
+        const std::string message =
+            core::format("Custom Event class %@ does not conform to the %@ protocol.",
+                         credential("class_name").value_or(""),
+                         DZMProtocolName(DZMProtocol::customEventInterstitial));
         callBackToConnectorWithError(message);
         logPublicMessage(message);
         return;
@@ -181,13 +182,19 @@ void DZMAdapterCustomEvents::customEventBannerClickDidOccurInAd(DZCustomEventBan
     customEventBannerWasClicked(banner);
 }
 void DZMAdapterCustomEvents::customEventBannerWillPresentModal(DZCustomEventBanner&) {
-    relay([&](DZMAdNetworkConnector& connector) { connector.adapterWillPresentFullScreenModal(this); });
+    relay([&](DZMAdNetworkConnector& connector) {
+        connector.adapterWillPresentFullScreenModal(this);
+    });
 }
 void DZMAdapterCustomEvents::customEventBannerWillDismissModal(DZCustomEventBanner&) {
-    relay([&](DZMAdNetworkConnector& connector) { connector.adapterWillDismissFullScreenModal(this); });
+    relay([&](DZMAdNetworkConnector& connector) {
+        connector.adapterWillDismissFullScreenModal(this);
+    });
 }
 void DZMAdapterCustomEvents::customEventBannerDidDismissModal(DZCustomEventBanner&) {
-    relay([&](DZMAdNetworkConnector& connector) { connector.adapterDidDismissFullScreenModal(this); });
+    relay([&](DZMAdNetworkConnector& connector) {
+        connector.adapterDidDismissFullScreenModal(this);
+    });
 }
 void DZMAdapterCustomEvents::customEventBannerWillLeaveApplication(DZCustomEventBanner&) {
     relay([&](DZMAdNetworkConnector& connector) { connector.adapterWillLeaveApplication(this); });
@@ -212,10 +219,12 @@ void DZMAdapterCustomEvents::customEventInterstitialWasClicked(DZCustomEventInte
     relay([&](DZMAdNetworkConnector& connector) { connector.adapterDidGetAdClick(this); });
 }
 void DZMAdapterCustomEvents::customEventInterstitialWillPresent(DZCustomEventInterstitial&) {
-    relay([&](DZMAdNetworkConnector& connector) { connector.adapterWillPresentInterstitial(this); });
+    relay(
+        [&](DZMAdNetworkConnector& connector) { connector.adapterWillPresentInterstitial(this); });
 }
 void DZMAdapterCustomEvents::customEventInterstitialWillDismiss(DZCustomEventInterstitial&) {
-    relay([&](DZMAdNetworkConnector& connector) { connector.adapterWillDismissInterstitial(this); });
+    relay(
+        [&](DZMAdNetworkConnector& connector) { connector.adapterWillDismissInterstitial(this); });
 }
 void DZMAdapterCustomEvents::customEventInterstitialDidDismiss(DZCustomEventInterstitial&) {
     relay([&](DZMAdNetworkConnector& connector) { connector.adapterDidDismissInterstitial(this); });
@@ -231,9 +240,10 @@ void DZMAdapterCustomEvents::customEventNativeAdDidReceiveMediatedNativeAd(
     if (!connector) return;
     if (!connector->isNativeAdConnector()) {
         connector->adapterDidFailAd(
-            this, DZErrorWithCodeDescription(
-                      kDZErrorInternalError,
-                      "Native ad response received for connector which can't processed native ad."));
+            this,
+            DZErrorWithCodeDescription(
+                kDZErrorInternalError,
+                "Native ad response received for connector which can't processed native ad."));
         return;
     }
     connector->adapterDidReceiveMediatedNativeAd(this, ad);

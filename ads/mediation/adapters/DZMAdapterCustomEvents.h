@@ -42,8 +42,9 @@ public:
     // DZMAdNetworkAdapter.
     void getBannerWithSize(const DZAdSize& adSize) override;
     void getInterstitial() override;
-    void getNativeAdWithAdTypes(const std::vector<std::string>& adTypes,
-                                const std::vector<std::shared_ptr<DZAdLoaderOptions>>& options) override;
+    void
+    getNativeAdWithAdTypes(const std::vector<std::string>& adTypes,
+                           const std::vector<std::shared_ptr<DZAdLoaderOptions>>& options) override;
     void presentInterstitialFromRootViewController(
         const std::shared_ptr<ui::ViewController>& root) override;
     // Clears the banner's and the interstitial's delegates.
@@ -63,7 +64,8 @@ public:
     void customEventBannerWillDismissModal(DZCustomEventBanner& banner) override;
     void customEventBannerDidDismissModal(DZCustomEventBanner& banner) override;
     void customEventBannerWillLeaveApplication(DZCustomEventBanner& banner) override;
-    [[nodiscard]] std::shared_ptr<ui::ViewController> viewControllerForPresentingModalView() override;
+    [[nodiscard]] std::shared_ptr<ui::ViewController>
+    viewControllerForPresentingModalView() override;
 
     // DZCustomEventInterstitialDelegate.
     void customEventInterstitialDidReceiveAd(DZCustomEventInterstitial& interstitial) override;
@@ -75,7 +77,8 @@ public:
     void customEventInterstitialWillPresent(DZCustomEventInterstitial& interstitial) override;
     void customEventInterstitialWillDismiss(DZCustomEventInterstitial& interstitial) override;
     void customEventInterstitialDidDismiss(DZCustomEventInterstitial& interstitial) override;
-    void customEventInterstitialWillLeaveApplication(DZCustomEventInterstitial& interstitial) override;
+    void
+    customEventInterstitialWillLeaveApplication(DZCustomEventInterstitial& interstitial) override;
 
     // DZCustomEventNativeAdDelegate.
     void customEventNativeAdDidReceiveMediatedNativeAd(
@@ -87,7 +90,8 @@ public:
     [[nodiscard]] const std::shared_ptr<DZCustomEventBanner>& customEventBanner() const {
         return customEventBanner_;
     }
-    [[nodiscard]] const std::shared_ptr<DZCustomEventInterstitial>& customEventInterstitial() const {
+    [[nodiscard]] const std::shared_ptr<DZCustomEventInterstitial>&
+    customEventInterstitial() const {
         return customEventInterstitial_;
     }
     [[nodiscard]] const std::shared_ptr<DZCustomEventNativeAd>& customEventNativeAd() const {

@@ -125,12 +125,14 @@ void DZMAdapterHTML::stopBeingDelegate() {
 void DZMAdapterHTML::startRenderingTimer() {
     onMainThread([this] {
         renderedChecker_ = DZMWebViewRenderedChecker::create(
-            webView_, std::static_pointer_cast<DZMWebViewRenderedCheckerDelegate>(shared_from_this()));
+            webView_,
+            std::static_pointer_cast<DZMWebViewRenderedCheckerDelegate>(shared_from_this()));
         if (renderingTimer_) renderingTimer_->invalidate();
         renderingTimer_ = DZCreateBlockTimer(
             true,
             [weakChecker = std::weak_ptr(renderedChecker_)](core::Timer&) {
-                if (const auto checker = weakChecker.lock()) checker->checkIsContentRenderedInWebView();
+                if (const auto checker = weakChecker.lock())
+                    checker->checkIsContentRenderedInWebView();
             },
             kRenderingCheckInterval, 0);
     });
@@ -154,7 +156,8 @@ void DZMAdapterHTML::webViewIsRendered(web::WebView& webView, bool rendered) {
     ++renderingCheckCount_;
     if (rendered) {
         stopRenderingTimer();
-        if (const auto connector = connector_.lock()) connector->adapterDidReceiveAdView(this, webView_);
+        if (const auto connector = connector_.lock())
+            connector->adapterDidReceiveAdView(this, webView_);
         return;
     }
     if (renderingCheckCount_ >= kMaximumRenderingChecks) stopRenderingTimer();

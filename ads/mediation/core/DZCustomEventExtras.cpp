@@ -13,7 +13,8 @@ void DZCustomEventExtras::setExtras(const core::Dictionary& extras,
     extras_.set(*label, extras);
 }
 
-std::optional<core::Dictionary> DZCustomEventExtras::extrasForLabel(const std::string& label) const {
+std::optional<core::Dictionary>
+DZCustomEventExtras::extrasForLabel(const std::string& label) const {
     const core::Dictionary* found = extras_[label].dictionary();
     return found ? std::optional(*found) : std::nullopt;
 }

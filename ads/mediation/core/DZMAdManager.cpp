@@ -63,8 +63,8 @@ void DZMAdManager::mediateForAdType(const std::shared_ptr<DZAdType>& adType,
     adType_ = adType;
     config_ = config;
     if (requestInProgress_) return;
-    networkQueue_ = config ? config->adNetworkConfigs()
-                           : std::vector<std::shared_ptr<DZMAdNetworkConfig>>{};
+    networkQueue_ =
+        config ? config->adNetworkConfigs() : std::vector<std::shared_ptr<DZMAdNetworkConfig>>{};
     if (const auto slot = this->slot()) {
         slot->slotStats()->resetTimingAdapters();
         slot->slotStats()->resetFillStatus();

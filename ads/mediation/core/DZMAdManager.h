@@ -96,8 +96,9 @@ public:
         const std::shared_ptr<ui::ViewController>& viewController);
 
     // From the connectors.
-    void adRequestReturnsFromConnectorWithView(const std::shared_ptr<DZMAdNetworkConnector>& connector,
-                                               const std::shared_ptr<ui::View>& view);
+    void
+    adRequestReturnsFromConnectorWithView(const std::shared_ptr<DZMAdNetworkConnector>& connector,
+                                          const std::shared_ptr<ui::View>& view);
     void adRequestReturnsFromConnectorWithInterstitial(
         const std::shared_ptr<DZMAdNetworkConnector>& connector);
     void adRequestReturnsFromConnectorWithMediatedAd(

@@ -36,7 +36,8 @@ bool DZMAdManager::connectorShouldReturnMediatedAd(
 }
 
 void DZMAdManager::adRequestReturnsFromConnectorWithView(
-    const std::shared_ptr<DZMAdNetworkConnector>& connector, const std::shared_ptr<ui::View>& view) {
+    const std::shared_ptr<DZMAdNetworkConnector>& connector,
+    const std::shared_ptr<ui::View>& view) {
     const auto keep = shared_from_this();
     if (!acceptReportFrom(connector)) return;
     const auto& network = connector->networkConfig();

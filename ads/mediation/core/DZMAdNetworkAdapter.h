@@ -37,8 +37,9 @@ public:
 
     virtual void getBannerWithSize(const DZAdSize& adSize) { (void)adSize; }
     virtual void getInterstitial() {}
-    virtual void getNativeAdWithAdTypes(const std::vector<std::string>& adTypes,
-                                        const std::vector<std::shared_ptr<DZAdLoaderOptions>>& options) {
+    virtual void
+    getNativeAdWithAdTypes(const std::vector<std::string>& adTypes,
+                           const std::vector<std::shared_ptr<DZAdLoaderOptions>>& options) {
         (void)adTypes, (void)options;
     }
     virtual void
@@ -57,9 +58,7 @@ public:
     virtual void stopBeingDelegate() = 0;
 
     // The instance's own version text; nullopt when it gives none.
-    [[nodiscard]] virtual std::optional<std::string> adapterVersion() const {
-        return std::nullopt;
-    }
+    [[nodiscard]] virtual std::optional<std::string> adapterVersion() const { return std::nullopt; }
     // Whether the network reports native clicks and impressions itself;
     // nullopt when the adapter does not say.
     [[nodiscard]] virtual std::optional<bool> handlesUserClicks() const { return std::nullopt; }

@@ -48,8 +48,8 @@ std::optional<std::string> stringEntry(const core::Dictionary& d, std::string_vi
 
 }  // namespace
 
-std::shared_ptr<DZMAdNetworkConfig> DZMAdNetworkConfig::initWithDictionary(
-    const core::Dictionary& dictionary, Error* error) {
+std::shared_ptr<DZMAdNetworkConfig>
+DZMAdNetworkConfig::initWithDictionary(const core::Dictionary& dictionary, Error* error) {
     const core::Value* identifier = dictionary.find("id");
     if (!identifier) {
         setError(error, kDZErrorMediationDataError,
@@ -112,12 +112,14 @@ void DZMAdNetworkConfig::chooseAdapter(Error* error) {
         }
     }
     if (!oldAPI.empty()) {
-        const std::string none = adapterClass_ ? "" : " No valid adapters found for this ad network.";
+        const std::string none =
+            adapterClass_ ? "" : " No valid adapters found for this ad network.";
         const char* format =
             oldAPI.size() == 1
                 ? "Ad network adapter %@ implements an old API. Please update the adapter.%@"
                 : "Ad network adapters (%@) implement an old API. Please update the adapters.%@";
-        setError(error, kDZErrorMediationAdapterError, core::format(format, joined(oldAPI, ", "), none));
+        setError(error, kDZErrorMediationAdapterError,
+                 core::format(format, joined(oldAPI, ", "), none));
         return;
     }
     if (!adapterClass_) {

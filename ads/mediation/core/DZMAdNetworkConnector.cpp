@@ -89,10 +89,11 @@ void DZMAdNetworkConnector::setUpAdapter() {
 }
 
 void DZMAdNetworkConnector::getAdFromAdapterWithType(const std::shared_ptr<DZAdType>&) {
-    adapterDidFailAd(adapter_.get(),
-                     DZErrorWithCodeDescription(
-                         kDZErrorInternalError,
-                         core::format("Instantiated connector %@ can't request an ad.", className())));
+    adapterDidFailAd(
+        adapter_.get(),
+        DZErrorWithCodeDescription(
+            kDZErrorInternalError,
+            core::format("Instantiated connector %@ can't request an ad.", className())));
 }
 
 void DZMAdNetworkConnector::askAdapterToStopBeingDelegate() {

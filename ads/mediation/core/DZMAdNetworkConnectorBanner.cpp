@@ -19,30 +19,36 @@ DZMAdNetworkConnectorBanner::create(std::shared_ptr<DZMConfig> config,
     return make<DZMAdNetworkConnectorBanner>(std::move(config), std::move(networkConfig));
 }
 
-DZAdSize DZMAdNetworkConnectorBanner::bannerSizeForType(const std::shared_ptr<DZAdType>& adType) const {
+DZAdSize
+DZMAdNetworkConnectorBanner::bannerSizeForType(const std::shared_ptr<DZAdType>& adType) const {
     DZAdSize size = adType ? adType->adSize() : DZAdSize{};
     gfx::Size slotSize;
     if (const auto& sizes = networkConfig()->slotSizes(); sizes && !sizes->empty())
-        if (const std::string* text = sizes->front().string()) slotSize = DZAdSizeRequestString(*text);
+        if (const std::string* text = sizes->front().string())
+            slotSize = DZAdSizeRequestString(*text);
     if (slotSize.width == 0 && slotSize.height == 0)
         if (const auto& fallback = mediationConfig()->defaultSlotSize())
-            if (const std::string* text = fallback->string()) slotSize = DZAdSizeRequestString(*text);
+            if (const std::string* text = fallback->string())
+                slotSize = DZAdSizeRequestString(*text);
     if (slotSize.width != 0 || slotSize.height != 0) size = DZAdSizeMatchKnownSize(slotSize);
     return size;
 }
 
-void DZMAdNetworkConnectorBanner::getAdFromAdapterWithType(const std::shared_ptr<DZAdType>& adType) {
+void DZMAdNetworkConnectorBanner::getAdFromAdapterWithType(
+    const std::shared_ptr<DZAdType>& adType) {
     if (adType && adType->isInterstitial()) {
-        adapterDidFailAd(adapter().get(),
-                         DZErrorWithCodeDescription(
-                             kDZErrorInternalError,
-                             core::format("Connector %@ doesn't support interstitial", className())));
+        adapterDidFailAd(
+            adapter().get(),
+            DZErrorWithCodeDescription(
+                kDZErrorInternalError,
+                core::format("Connector %@ doesn't support interstitial", className())));
         return;
     }
     const DZAdSize size = bannerSizeForType(adType);
     if (!DZAdSizeValidate(size)) {
-        adapterDidFailAd(adapter().get(), DZErrorWithCodeDescription(
-                                              kDZErrorInternalError, "Banner adType requested is invalid."));
+        adapterDidFailAd(adapter().get(),
+                         DZErrorWithCodeDescription(kDZErrorInternalError,
+                                                    "Banner adType requested is invalid."));
         return;
     }
     queuedAppEvents_.clear();
@@ -75,7 +81,8 @@ void DZMAdNetworkConnectorBanner::adapterDidReceiveAdView(const DZMAdNetworkAdap
     impressionMonitor_->startMonitoring();
 }
 
-void DZMAdNetworkConnectorBanner::impressionMonitorDidMonitorImpression(DZImpressionMonitor& monitor) {
+void DZMAdNetworkConnectorBanner::impressionMonitorDidMonitorImpression(
+    DZImpressionMonitor& monitor) {
     if (&monitor != impressionMonitor_.get()) return;
     reportImpression();
     impressionMonitor_->setDelegate({});
@@ -110,9 +117,8 @@ void DZMAdNetworkConnectorBanner::adapterWillLeaveApplication(const DZMAdNetwork
     reportClick();
 }
 
-void DZMAdNetworkConnectorBanner::adapterDidReceiveAppEvent(const DZMAdNetworkAdapter*,
-                                                            const std::string& name,
-                                                            const std::optional<std::string>& info) {
+void DZMAdNetworkConnectorBanner::adapterDidReceiveAppEvent(
+    const DZMAdNetworkAdapter*, const std::string& name, const std::optional<std::string>& info) {
     const auto slot = this->slot();
     const auto delegate = slot ? slot->slotDelegate() : nullptr;
     if (delegate && delegate->receivesAppEvents()) {

@@ -66,7 +66,6 @@ protected:
     using DZMAdNetworkConnector::DZMAdNetworkConnector;
 
 private:
-
     void noteNetworkAnswered();
 
     std::shared_ptr<DZImpressionMonitor> impressionMonitor_;

@@ -17,10 +17,10 @@ DZMAdNetworkConnectorInterstitial::create(std::shared_ptr<DZMConfig> config,
 void DZMAdNetworkConnectorInterstitial::getAdFromAdapterWithType(
     const std::shared_ptr<DZAdType>& adType) {
     if (!adType || !adType->isInterstitial()) {
-        adapterDidFailAd(adapter().get(),
-                         DZErrorWithCodeDescription(
-                             kDZErrorInternalError,
-                             "Invalid mediation ad requested from interstitial object."));
+        adapterDidFailAd(
+            adapter().get(),
+            DZErrorWithCodeDescription(kDZErrorInternalError,
+                                       "Invalid mediation ad requested from interstitial object."));
         return;
     }
     if (const auto& adapter = this->adapter()) adapter->getInterstitial();

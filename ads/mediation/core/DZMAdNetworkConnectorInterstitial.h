@@ -26,7 +26,8 @@ public:
 
     void adapterDidReceiveInterstitial(const DZMAdNetworkAdapter* adapter) override;
     void adapterDidFailAd(const DZMAdNetworkAdapter* adapter, const Error& error) override;
-    void adapterDidFailInterstitial(const DZMAdNetworkAdapter* adapter, const Error& error) override;
+    void adapterDidFailInterstitial(const DZMAdNetworkAdapter* adapter,
+                                    const Error& error) override;
     void adapterWillPresentInterstitial(const DZMAdNetworkAdapter* adapter) override;
     void adapterWillDismissInterstitial(const DZMAdNetworkAdapter* adapter) override;
     void adapterDidDismissInterstitial(const DZMAdNetworkAdapter* adapter) override;
@@ -41,7 +42,6 @@ protected:
     using DZMAdNetworkConnector::DZMAdNetworkConnector;
 
 private:
-
     bool calledWillDismissInterstitial_ = false;
 };
 

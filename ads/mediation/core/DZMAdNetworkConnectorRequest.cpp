@@ -116,8 +116,8 @@ std::optional<std::string> DZMAdNetworkConnector::userLocationDescription() cons
     return location ? std::optional(location->locationDescription()) : std::nullopt;
 }
 
-std::shared_ptr<ui::ViewController> DZMAdNetworkConnector::viewControllerForPresentingModalView()
-    const {
+std::shared_ptr<ui::ViewController>
+DZMAdNetworkConnector::viewControllerForPresentingModalView() const {
     const auto slot = this->slot();
     return slot ? slot->viewControllerForPresentingModalView() : nullptr;
 }

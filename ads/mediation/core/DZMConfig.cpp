@@ -46,8 +46,7 @@ std::optional<std::string> DZMValueText(const core::Value& value) {
 }
 
 DZMConfig::DZMConfig(std::string appKey)
-    : appKey_(std::move(appKey)),
-      adNetworkTimeout_(timeoutConstant(kAdNetworkTimeoutKey)),
+    : appKey_(std::move(appKey)), adNetworkTimeout_(timeoutConstant(kAdNetworkTimeoutKey)),
       finalAdNetworkTimeout_(timeoutConstant(kFinalAdNetworkTimeoutKey)) {}
 
 std::shared_ptr<DZMConfig> DZMConfig::initWithAppKey(std::string appKey,
@@ -66,7 +65,8 @@ std::shared_ptr<DZMConfig> DZMConfig::initWithAppKey(std::string appKey,
     }
     if (!config->readNetworks(*networks, error)) return nullptr;
     if (const core::Value* size = entries->find("default_ad_sz")) config->defaultAdSize_ = *size;
-    if (const core::Value* size = entries->find("default_slot_sz")) config->defaultSlotSize_ = *size;
+    if (const core::Value* size = entries->find("default_slot_sz"))
+        config->defaultSlotSize_ = *size;
     return config;
 }
 

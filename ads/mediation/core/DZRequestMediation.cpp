@@ -18,8 +18,8 @@ std::shared_ptr<DZRequest>
 DZRequest::requestWithMediationAdRequest(const DZMediationAdRequest& mediationRequest) {
     auto request = DZRequest::request();
     if (mediationRequest.testMode()) {
-        request->setTestDevices(core::Array{kSimulatorTestDevice,
-                                            DZDevice::sharedInstance()->deviceIdentifier()});
+        request->setTestDevices(
+            core::Array{kSimulatorTestDevice, DZDevice::sharedInstance()->deviceIdentifier()});
     }
     if (const auto childDirected = mediationRequest.childDirectedTreatment())
         request->tagForChildDirectedTreatment(*childDirected);
@@ -44,14 +44,16 @@ void DZRequest::configureNetworkExtrasWithMediationAdRequest(
     const DZMediationAdRequest* mediationRequest) {
     if (!mediationRequest) return;
     const auto given = std::dynamic_pointer_cast<DZExtras>(mediationRequest->networkExtras());
-    core::Dictionary parameters =
-        given && given->additionalParameters() ? *given->additionalParameters() : core::Dictionary();
+    core::Dictionary parameters = given && given->additionalParameters()
+                                      ? *given->additionalParameters()
+                                      : core::Dictionary();
     if (const core::Value* url = parameters.find("_mediationRequestUrl"))
         parameters.set("_requestUrl", *url);
     if (const auto credentials = mediationRequest->credentials())
         if (const core::Value* hac = credentials->find("mad_hac")) parameters.set("mad_hac", *hac);
     parameters.set("gw", "1");
-    if (const auto* internal = dynamic_cast<const DZMediationAdRequestInternal*>(mediationRequest)) {
+    if (const auto* internal =
+            dynamic_cast<const DZMediationAdRequestInternal*>(mediationRequest)) {
         if (const auto extras = internal->extras())
             for (const auto& [key, value] : *extras)
                 if (value.string()) parameters.set(key, value);
