@@ -9,6 +9,7 @@
 #include "MediationSlotTesting.h"
 #include "ads/core/request/DZExtras.h"
 #include "ads/foundation/DZDevice.h"
+#include "ads/web/net/DZURLConnectionRedirect.h"
 #include "core/NotificationCenter.h"
 
 namespace {
@@ -215,7 +216,8 @@ TEST_F(DZMAdNetworkConnectorService, AdaptersLearnTheRequestFromTheirConnector) 
     data.set("gwhirl_share_location", "1");
     shared.set("data", data);
     shared.set("extras", core::Dictionary{{"x", "1"}});
-    const core::Value body = response({shared, scriptedNetwork("B", "fill")});
+    const core::Dictionary ownAd{{"ad_html", "<p>own</p>"}, {"ad_base_url", "https://own.test/"}};
+    const core::Value body = response({shared, scriptedNetwork("B", "fill", 0, {{"ad", ownAd}})});
     // The request whose targeting the adapters learn carries the response.
     request->registerAdNetworkExtras(
         std::make_shared<ads::DZExtras>(mediationExtras(body, {}, {{"k", "v"}})));
@@ -243,6 +245,11 @@ TEST_F(DZMAdNetworkConnectorService, AdaptersLearnTheRequestFromTheirConnector) 
     EXPECT_GE(connector->adVolume(), 0.0f);
     EXPECT_LE(connector->adVolume(), 1.0f);
 
+    // The network's own ad goes with what the slot's ad knows, and a
+    // redirect from the slot ad's base URL to the network ad's.
+    EXPECT_FALSE(connector->inlineAd());
+    slot->ad()->setAdBaseURL(core::URL::create("https://slot.test/base"));
+    slot->ad()->setSize({320, 50});
     // Without location sharing the network learns none.
     clock.advance(ads::DZMConfig::kDefaultAdNetworkTimeout);
     ASSERT_TRUE(adwebtesting::drainMainQueue());
@@ -250,6 +257,17 @@ TEST_F(DZMAdNetworkConnectorService, AdaptersLearnTheRequestFromTheirConnector) 
     EXPECT_FALSE(other->userHasLocation());
     EXPECT_EQ(other->userLatitude(), 0.0);
     EXPECT_FALSE(other->userLocationDescription());
+    const auto inlined = other->inlineAd();
+    ASSERT_TRUE(inlined);
+    EXPECT_EQ(inlined->dictionary, ownAd);
+    EXPECT_EQ(inlined->native.interstitialSize, (gfx::Size{320, 50}));
+    ASSERT_FALSE(inlined->native.redirects.empty());
+    const auto& redirect = *inlined->native.redirects.back();
+    EXPECT_EQ(redirect.response().statusCode(), 399);
+    EXPECT_EQ(redirect.response().url().absoluteString(), "https://slot.test/base");
+    EXPECT_EQ(redirect.request().url().absoluteString(), "https://own.test/");
+    EXPECT_EQ(redirect.request().value("x-duzo-annotation-inlined"),
+              "inlined in mediation response");
 
     // A manual impression is announced with the connector.
     const void* announced = nullptr;
