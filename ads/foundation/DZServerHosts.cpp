@@ -10,6 +10,7 @@ struct Hosts {
     std::mutex mutex;
     std::optional<std::string> adServer;
     std::optional<std::string> staticHost;
+    std::optional<std::string> mediation;
 };
 
 Hosts& hosts() {
@@ -39,12 +40,26 @@ void DZServerHosts::setStaticHost(std::optional<std::string> host) {
     hosts().staticHost = std::move(host);
 }
 
+std::string DZServerHosts::mediationHost() {
+    std::lock_guard lock(hosts().mutex);
+    return hosts().mediation.value_or(std::string(kDefaultMediationHost));
+}
+
+void DZServerHosts::setMediationHost(std::optional<std::string> host) {
+    std::lock_guard lock(hosts().mutex);
+    hosts().mediation = std::move(host);
+}
+
 std::string DZServerHosts::adServerURLString(std::string_view path) {
     return "https://" + adServerHost() + std::string(path);
 }
 
 std::string DZServerHosts::staticURLString(std::string_view path) {
     return "https://" + staticHost() + std::string(path);
+}
+
+std::string DZServerHosts::mediationURLString(std::string_view path) {
+    return "https://" + mediationHost() + std::string(path);
 }
 
 }  // namespace ads

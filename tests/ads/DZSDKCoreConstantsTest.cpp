@@ -9,6 +9,7 @@
 #include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/core/sdkcore/DZSDKCoreWebView.h"
 #include "ads/foundation/DZAppSession.h"
+#include "ads/mediation/core/DZMClassRegistry.h"
 #include "ads/web/dmsg/DZSDKCoreDMSGHandler.h"
 #include "ads/web/intercept/DZAdViewResourceCollection.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
@@ -182,16 +183,18 @@ TEST_F(DZSDKCoreConstantsTest, TheNotificationComesAfterEveryConstantIsStored) {
 }
 
 TEST_F(DZSDKCoreConstantsTest, AvailableAdaptersArePresentOnesOfTheNamedAndBuiltIn) {
-    ads::DZApplication::registerAdapterClassName("Custom1");
-    ads::DZApplication::registerAdapterClassName("DZMAdapterHTML");
+    // A host's adapter, and the built-in adapters this SDK links in.
+    ads::DZMClassDescription custom;
+    custom.name = "Custom1";
+    custom.protocols = {ads::DZMProtocol::adNetworkAdapter};
+    ads::DZMClassRegistry::registerClass(custom);
     deliver({{"adapter_class_names", "Custom1,Absent"}});
     EXPECT_EQ(ads::DZApplication::sharedInstance()->availableAdapterNames(),
-              (std::vector<std::string>{"Custom1", "DZMAdapterHTML"}));
+              (std::vector<std::string>{"Custom1", "DZMAdapterCustomEvents", "DZMAdapterHTML"}));
     deliver({});
     EXPECT_EQ(ads::DZApplication::sharedInstance()->availableAdapterNames(),
-              std::vector<std::string>{"DZMAdapterHTML"});
-    ads::DZApplication::unregisterAdapterClassName("Custom1");
-    ads::DZApplication::unregisterAdapterClassName("DZMAdapterHTML");
+              (std::vector<std::string>{"DZMAdapterCustomEvents", "DZMAdapterHTML"}));
+    ads::DZMClassRegistry::shared().unregisterClass("Custom1");
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "ads/core/slot/DZSlotDelegate.h"
 #include "ads/foundation/DZSawmill.h"
 #include "ads/mediation/DZAdMediationDelegate.h"
+#include "ads/mediation/core/DZMAdNetworkConnector.h"
 #include "core/RunLoop.h"
 
 namespace slottesting {
@@ -55,6 +56,11 @@ public:
     bool rendersCustomAds = false;
     bool becomesMediationDelegate = false;
     std::function<void()> onSetAdSize;
+    // The connector per network, as a banner view or interstitial makes it.
+    std::function<std::shared_ptr<ads::DZMAdNetworkConnector>(
+        const std::shared_ptr<ads::DZMConfig>&, const std::shared_ptr<ads::DZMAdNetworkConfig>&)>
+        makeConnector;
+    bool takesAppEvents = false;
 
     // What it heard.
     int finished = 0;
@@ -63,6 +69,11 @@ public:
     std::vector<gfx::Size> contentSizes;
     std::vector<std::shared_ptr<ads::DZAd>> customAds;
     int clicks = 0;
+    std::vector<std::shared_ptr<ui::View>> adViews;
+    // "<name>=<info>".
+    std::vector<std::string> appEvents;
+    // "present", "willDismiss", "dismiss", "leave".
+    std::vector<std::string> screenEvents;
 
     ads::DZSlotDelegateKind slotDelegateKind() const override { return kind; }
     std::optional<bool> shouldLoadRequest(ads::DZSlot&, const std::shared_ptr<ads::DZRequest>&,
@@ -85,6 +96,23 @@ public:
         std::vector<ads::DZBoxedValue> boxed;
         for (const auto& size : *sizes) boxed.push_back(ads::DZAdSizeBoxedValue(size));
         return boxed;
+    }
+    void didReceiveAdView(ads::DZSlot&, const std::shared_ptr<ui::View>& view) override {
+        adViews.push_back(view);
+    }
+    bool receivesAppEvents() const override { return takesAppEvents; }
+    void didReceiveAppEvent(ads::DZSlot&, const std::string& name,
+                            const std::optional<std::string>& info) override {
+        appEvents.push_back(name + "=" + info.value_or(""));
+    }
+    void slotWillPresentScreen(ads::DZSlot&) override { screenEvents.push_back("present"); }
+    void slotWillDismissScreen(ads::DZSlot&) override { screenEvents.push_back("willDismiss"); }
+    void slotDidDismissScreen(ads::DZSlot&) override { screenEvents.push_back("dismiss"); }
+    void slotWillLeaveApplication(ads::DZSlot&) override { screenEvents.push_back("leave"); }
+    std::shared_ptr<ads::DZMAdNetworkConnector>
+    mediationConnectorForConfiguration(const std::shared_ptr<ads::DZMConfig>& configuration,
+                                       const std::shared_ptr<ads::DZMAdNetworkConfig>& network) override {
+        return makeConnector ? makeConnector(configuration, network) : nullptr;
     }
     void contentSizeDidChange(ads::DZSlot&, gfx::Size size) override {
         contentSizes.push_back(size);

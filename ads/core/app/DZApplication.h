@@ -155,9 +155,8 @@ public:
         const std::optional<std::vector<std::string>>& names);
     static constexpr const char* kBuiltInAdapterClassNames[] = {
         "DZMAdapterDozuzaVuRazAds", "DZMAdapterCustomEvents", "DZMAdapterHTML", "DZMAdURLAdapter"};
-    // Mediation registers the adapter classes it links in; none are yet.
-    static void registerAdapterClassName(std::string name);
-    static void unregisterAdapterClassName(const std::string& name);
+    // The names, in order and once each, of registered adapter classes
+    // (DZMClassRegistry).
     [[nodiscard]] static std::vector<std::string>
     availableAdapterNamesInSet(const std::vector<std::string>& names);
 

@@ -29,6 +29,9 @@
 
 namespace ads {
 
+class DZMediationAdRequest;
+class DZMediationAdRequestInternal;
+
 class DZRequest : public std::enable_shared_from_this<DZRequest> {
 public:
     static constexpr const char* kClassName = "DZRequest";
@@ -43,6 +46,22 @@ public:
     [[nodiscard]] static std::int64_t requestTypeFromString(std::optional<std::string_view> text);
 
     [[nodiscard]] static std::shared_ptr<DZRequest> request();
+    // Mediation: a request rebuilt from what an adapter sees of the request
+    // it serves (test mode, targeting, the request agent of an internal
+    // request), with the network extras and the adapter list below.
+    [[nodiscard]] static std::shared_ptr<DZRequest>
+    requestWithMediationAdRequest(const DZMediationAdRequest& mediationRequest);
+    // Registers DZExtras whose additional parameters add, to those of the
+    // mediation request's network extras: "_requestUrl" (from
+    // "_mediationRequestUrl"), "mad_hac" (from the credentials), "gw" "1",
+    // and, for an internal request, the network's text extras and its
+    // inline ad as "_ad". Nothing without a mediation request.
+    void configureNetworkExtrasWithMediationAdRequest(const DZMediationAdRequest* mediationRequest);
+    // Private mediation extras {"man": every network's adapter names,
+    // "mcan": the current adapter} for an internal request that has a
+    // current adapter.
+    void addAdapterListWithMediationAdRequest(const DZMediationAdRequestInternal* mediationRequest);
+
     // Rebuilds a request from its parameter dictionary: as the class named
     // under "_request_object_properties"/"class" when that is a registered
     // request class, else as a DZRequest. Values of the wrong kind are

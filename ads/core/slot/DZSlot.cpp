@@ -30,7 +30,7 @@
 #include "ads/foundation/DZLoggingHierarchy.h"
 #include "ads/foundation/DZSlotStatistics.h"
 #include "ads/foundation/DZThreading.h"
-#include "ads/mediation/DZMAdManager.h"
+#include "ads/mediation/core/DZMAdManager.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/view/DZAdView.h"

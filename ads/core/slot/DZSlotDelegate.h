@@ -84,6 +84,9 @@ public:
     virtual void willResizeToAdSize(DZSlot& slot, const DZAdSize& adSize) {
         (void)slot, (void)adSize;
     }
+    // Whether the owner takes app events (didReceiveAppEvent); those of a
+    // mediated banner are kept for its ad otherwise.
+    [[nodiscard]] virtual bool receivesAppEvents() const { return false; }
     virtual void didReceiveAppEvent(DZSlot& slot, const std::string& name,
                                     const std::optional<std::string>& info) {
         (void)slot, (void)name, (void)info;

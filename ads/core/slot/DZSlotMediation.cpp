@@ -9,8 +9,9 @@
 #include "ads/core/response/DZAdResponseType.h"
 #include "ads/core/slot/DZSlot.h"
 #include "ads/core/slot/DZSlotDelegate.h"
-#include "ads/mediation/DZMAdManager.h"
-#include "ads/mediation/DZMAdNetworkConnector.h"
+#include "ads/mediation/core/DZMAdManager.h"
+#include "ads/mediation/core/DZMAdNetworkConfig.h"
+#include "ads/mediation/core/DZMAdNetworkConnector.h"
 
 namespace ads {
 
@@ -33,7 +34,7 @@ std::optional<std::string> DZSlot::adNetworkClassName() const {
     if (state_ != kValidAd) return std::nullopt;
     if (!isMediating()) return std::string(kOwnAdapterClassName);
     const auto connector = mediationConnector();
-    return connector ? connector->adapterClassName() : std::nullopt;
+    return connector ? connector->networkConfig()->adapterClass() : std::nullopt;
 }
 
 bool DZSlot::changeAdTypeTo(const std::shared_ptr<DZAdType>& adType) {

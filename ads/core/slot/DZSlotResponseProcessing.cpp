@@ -16,8 +16,8 @@
 #include "ads/foundation/DZJSONAdditions.h"
 #include "ads/foundation/DZSafeBrowsingReporter.h"
 #include "ads/mediation/DZAdMediationDelegate.h"
-#include "ads/mediation/DZMAdManager.h"
-#include "ads/mediation/DZMConfig.h"
+#include "ads/mediation/core/DZMAdManager.h"
+#include "ads/mediation/core/DZMConfig.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
 #include "ads/presentation/DZOpener.h"
 #include "ads/web/view/DZAdView.h"
@@ -113,18 +113,11 @@ void DZSlot::processMediationAdResponse(const std::shared_ptr<DZAd>& ad) {
     }
     willProcessMediationResponse();
 
-    // Only a JSON object is a mediation response; anything else would leave
-    // the waterfall nothing to read.
+    // A body that is no JSON object has no "ad_networks": the configuration
+    // refuses it with SDK error 7.
     const auto decoded = dz_decodedJSONObjectError(ad->adHTML().value_or(""), nullptr);
     const core::Dictionary* body = decoded ? decoded->dictionary() : nullptr;
-    if (!body) {
-        didFailToReceiveAdWithError(
-            DZErrorWithCodeDescription(kDZErrorMediationDataError,
-                                       "Mediation response is not a JSON object."),
-            false);
-        return;
-    }
-    core::Dictionary configuration = *body;
+    core::Dictionary configuration = body ? *body : core::Dictionary();
     const core::Dictionary headers = ad->responseHeaders().value_or(core::Dictionary());
     if (!configuration.contains("default_slot_sz"))
         if (const core::Value* size = headers.find("x-duzo-ad-slot-size"))

@@ -1,0 +1,223 @@
+// The mediation waterfall of a banner slot over scripted adapters on the
+// manual clock: networks without adapters, per-network timeouts, fills,
+// no fill against errors, a shown network's failed refresh, cancelling,
+// late reports, a missing connector, and the pings with their exit codes,
+// durations and fill statuses.
+
+#include <thread>
+
+#include "MediationSlotTesting.h"
+#include "ads/foundation/DZSlotStatistics.h"
+
+namespace {
+
+using namespace mediationtesting;
+using fixtures::MediationScenarios;
+
+class DZMAdManagerService : public MediationSlotTest {
+protected:
+    void SetUp() override {
+        MediationSlotTest::SetUp();
+        constants.set(ads::DZMConfig::kAdNetworkTimeoutKey, 4.0);
+        constants.set(ads::DZMConfig::kFinalAdNetworkTimeoutKey, 6.0);
+    }
+    [[nodiscard]] bool advanceAndDrain(double seconds) {
+        clock.advance(seconds);
+        return adwebtesting::drainMainQueue();
+    }
+
+    adwebtesting::ConstantsScope constants;
+};
+
+TEST_F(DZMAdManagerService, NetworksWithoutAdaptersAreSkippedAndTheLastGetsTheFinalTimeout) {
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(
+        response({core::Dictionary{
+                      {"id", "A"}, {"adapters", core::Array{"Gone"}}, {"allocation_id", "alloc-A"}},
+                  scriptedNetwork("B", "silent"), scriptedNetwork("C", "silent")})));
+    // A was never asked; B is.
+    EXPECT_FALSE(ScriptedAdapter::forNetwork("A"));
+    ASSERT_TRUE(ScriptedAdapter::forNetwork("B"));
+    EXPECT_EQ(manager()->requestingConnector()->networkConfig()->networkID(), "B");
+
+    // B has the network timeout of 4 s, C, the last, the final one of 6 s.
+    ASSERT_TRUE(advanceAndDrain(3.9));
+    EXPECT_FALSE(ScriptedAdapter::forNetwork("C"));
+    ASSERT_TRUE(advanceAndDrain(0.1));
+    ASSERT_TRUE(ScriptedAdapter::forNetwork("C"));
+    EXPECT_TRUE(ScriptedAdapter::forNetwork("B")->stopped);
+    ASSERT_TRUE(advanceAndDrain(5.9));
+    EXPECT_TRUE(owner->failures.empty());
+    ASSERT_TRUE(advanceAndDrain(0.1));
+    ASSERT_EQ(owner->failures.size(), 1u);
+    EXPECT_EQ(owner->failures[0].code, ads::kDZErrorMediationNoFill);
+
+    EXPECT_EQ(pingValues(MediationScenarios::kNoFill, "aec"), std::vector<std::string>{"4,3,3"});
+    EXPECT_EQ(pingValues(MediationScenarios::kNoFill, "adt"),
+              std::vector<std::string>{"0,4000,6000"});
+    EXPECT_EQ(pingValues(MediationScenarios::kNoFill, "st"),
+              std::vector<std::string>{"alloc-A.3.0_alloc-B.2.4000_alloc-C.2.6000"});
+}
+
+TEST_F(DZMAdManagerService, ATimeoutThenAFillPingsFillStatusesThenExitCodes) {
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response(
+        {withFillURLs(scriptedNetwork("A", "silent")), withFillURLs(scriptedNetwork("B", "fill"))},
+        {{"ad_network_timeout_millis", 10000}})));
+    ASSERT_TRUE(advanceAndDrain(10));
+    ASSERT_EQ(owner->finished, 1);
+    const auto filled = ScriptedAdapter::forNetwork("B");
+    ASSERT_TRUE(filled);
+    ASSERT_EQ(owner->adViews.size(), 1u);
+    EXPECT_EQ(owner->adViews[0], filled->view);
+    EXPECT_EQ(slot->state(), ads::DZSlot::kValidAd);
+    EXPECT_EQ(slot->adNetworkClassName(), kScriptedAdapter);
+    EXPECT_EQ(manager()->receivedConnector(), filled->connector());
+
+    // The fill ping of B only, with both fill statuses in order; the
+    // impression (at once: impression definition 0) with both exit codes
+    // and durations.
+    EXPECT_EQ(pingValues(MediationScenarios::kFill, "net"), std::vector<std::string>{"B"});
+    EXPECT_EQ(pingValues(MediationScenarios::kFill, "st"),
+              std::vector<std::string>{"alloc-A.2.10000_alloc-B.0.0"});
+    EXPECT_EQ(pingValues(MediationScenarios::kImpression, "aec"), std::vector<std::string>{"3,0"});
+    EXPECT_EQ(pingValues(MediationScenarios::kImpression, "adt"),
+              std::vector<std::string>{"10000,0"});
+    EXPECT_TRUE(pings(MediationScenarios::kNoFill).empty());
+    // Both lists went into the pings and start again.
+    EXPECT_FALSE(slot->slotStats()->adapterExitCodesParameter());
+    EXPECT_FALSE(slot->slotStats()->adapterFillStatusParameter());
+}
+
+TEST_F(DZMAdManagerService, NoFillAndErrorsAreToldApart) {
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(
+        start(response({scriptedNetwork("A", "noFill", 1), scriptedNetwork("B", "error", 2)})));
+    ASSERT_TRUE(advanceAndDrain(1));
+    ASSERT_TRUE(advanceAndDrain(2));
+    ASSERT_EQ(owner->failures.size(), 1u);
+    EXPECT_EQ(owner->failures[0].code, ads::kDZErrorMediationNoFill);
+    EXPECT_EQ(pingValues(MediationScenarios::kNoFill, "aec"), std::vector<std::string>{"1,2"});
+    EXPECT_EQ(pingValues(MediationScenarios::kNoFill, "st"),
+              std::vector<std::string>{"alloc-A.1.1000_alloc-B.6.2000"});
+}
+
+TEST_F(DZMAdManagerService, AShownNetworkRefreshesItselfAndAFailedRefreshStopsTheWaterfall) {
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({scriptedNetwork("A", "fill"), scriptedNetwork("B", "fill")})));
+    ASSERT_EQ(owner->finished, 1);
+    const auto adapter = ScriptedAdapter::forNetwork("A");
+    ASSERT_TRUE(adapter);
+    EXPECT_EQ(pingValues(MediationScenarios::kImpression, "nr"), std::vector<std::string>{"0"});
+
+    // Its own second delivery goes straight to the slot, with its impression
+    // marked as a refresh.
+    adapter->answer();
+    EXPECT_EQ(owner->finished, 2);
+    EXPECT_EQ(owner->adViews.back(), adapter->view);
+    EXPECT_TRUE(adapter->connector()->didNetworkRefresh());
+    EXPECT_EQ(pingValues(MediationScenarios::kImpression, "nr"),
+              (std::vector<std::string>{"0", "1"}));
+
+    // Its refresh fails: SDK error 3 with the network's message, and B is
+    // never asked.
+    adapter->tell([](ads::DZMAdNetworkConnector& connector, ScriptedAdapter* self) {
+        connector.adapterDidFailAd(self, ads::DZErrorWithCodeDescription(2, "refresh broke"));
+    });
+    ASSERT_EQ(owner->failures.size(), 1u);
+    EXPECT_EQ(owner->failures[0].code, ads::kDZErrorServerError);
+    EXPECT_EQ(owner->failures[0].message, "refresh broke");
+    EXPECT_TRUE(slot->hasAutoRefreshed());
+    EXPECT_FALSE(ScriptedAdapter::forNetwork("B"));
+    EXPECT_TRUE(pings(MediationScenarios::kNoFill).empty());
+}
+
+TEST_F(DZMAdManagerService, AShownNetworkTakesANewSizeOrTheSlotLoadsAgain) {
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({scriptedNetwork("A", "fill")})));
+    const auto adapter = ScriptedAdapter::forNetwork("A");
+    ASSERT_TRUE(slot->isMediating());
+    slot->setAdType(ads::DZAdType::bannerAdTypeForSize(ads::kDZAdSizeLargeBanner), true);
+    ASSERT_EQ(adapter->changedSizes.size(), 1u);
+    EXPECT_TRUE(ads::DZAdSizesEqual(adapter->changedSizes[0], ads::kDZAdSizeLargeBanner));
+    EXPECT_EQ(owner->adViews.size(), 1u);
+    EXPECT_EQ(ScriptedAdapter::made().size(), 1u);
+
+    // A network that keeps its size: the owner loses the view, the slot
+    // loads again.
+    adapter->takesSizes = false;
+    slot->setAdType(ads::DZAdType::bannerAdTypeForSize(ads::kDZAdSizeMediumRectangle), true);
+    ASSERT_GE(owner->adViews.size(), 2u);
+    EXPECT_EQ(owner->adViews[1], nullptr);
+    ASSERT_TRUE(waitFor([&] { return owner->finished == 2; }));
+    EXPECT_EQ(ScriptedAdapter::made().size(), 2u);
+}
+
+TEST_F(DZMAdManagerService, CancelSendsTheNoFillPingsOnceWithTheNetworkCancelled) {
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({scriptedNetwork("A", "silent"), scriptedNetwork("B", "fill")})));
+    ASSERT_TRUE(advanceAndDrain(1.5));
+    manager()->cancel();
+    EXPECT_TRUE(ScriptedAdapter::forNetwork("A")->stopped);
+    EXPECT_FALSE(manager()->requestingConnector());
+    EXPECT_FALSE(manager()->requestInProgress());
+    manager()->cancel();
+    EXPECT_EQ(pingValues(MediationScenarios::kNoFill, "st"),
+              std::vector<std::string>{"alloc-A.4.1500"});
+    // Its timer went with it: B is never asked.
+    ASSERT_TRUE(advanceAndDrain(10));
+    EXPECT_FALSE(ScriptedAdapter::forNetwork("B"));
+    EXPECT_EQ(pings(MediationScenarios::kNoFill).size(), 1u);
+}
+
+TEST_F(DZMAdManagerService, ALateReportLeavesTheRunningNetworksTimerAlone) {
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({scriptedNetwork("A", "silent"), scriptedNetwork("B", "silent")})));
+    const auto stale = ScriptedAdapter::forNetwork("A")->connector();
+    ASSERT_TRUE(advanceAndDrain(4));
+    ASSERT_TRUE(ScriptedAdapter::forNetwork("B"));
+    ASSERT_TRUE(manager()->adNetworkTimerArmed());
+
+    // A's answers after its timeout count for nothing, and B keeps its timer.
+    manager()->adRequestFailedFromConnector(stale, ads::DZErrorWithCode(1));
+    manager()->adRequestReturnsFromConnectorWithView(stale, std::make_shared<ui::View>());
+    EXPECT_TRUE(manager()->adNetworkTimerArmed());
+    EXPECT_TRUE(manager()->requestInProgress());
+    EXPECT_TRUE(owner->adViews.empty());
+    ASSERT_TRUE(advanceAndDrain(6));
+    ASSERT_EQ(owner->failures.size(), 1u);
+    EXPECT_EQ(owner->failures[0].code, ads::kDZErrorMediationNoFill);
+    EXPECT_EQ(pingValues(MediationScenarios::kNoFill, "aec"), std::vector<std::string>{"3,3"});
+}
+
+TEST_F(DZMAdManagerService, WithoutAConnectorTheWaterfallEndsWithError8) {
+    owner->makeConnector = nullptr;
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({scriptedNetwork("A", "fill"), scriptedNetwork("B", "fill")})));
+    ASSERT_EQ(owner->failures.size(), 1u);
+    EXPECT_EQ(owner->failures[0].code, ads::kDZErrorMediationAdapterError);
+    EXPECT_FALSE(ScriptedAdapter::forNetwork("B"));
+    EXPECT_EQ(pings(MediationScenarios::kNoFill).size(), 1u);
+
+    // An empty list is no fill from all networks.
+    owner->preempt = true;
+    ASSERT_TRUE(start(response({})));
+    EXPECT_EQ(owner->failures.back().code, ads::kDZErrorMediationNoFill);
+    EXPECT_EQ(pings(MediationScenarios::kNoFill).size(), 2u);
+}
+
+TEST_F(DZMAdManagerService, AskingFromAnotherThreadComesToNothingOnceCancelled) {
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({scriptedNetwork("A", "silent"), scriptedNetwork("B", "silent"),
+                                scriptedNetwork("C", "silent")})));
+    std::thread([&] { manager()->makeAdRequest(); }).join();
+    manager()->cancelPendingActions();
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_FALSE(ScriptedAdapter::forNetwork("B"));
+
+    std::thread([&] { manager()->makeAdRequest(); }).join();
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(ScriptedAdapter::forNetwork("B"));
+}
+
+}  // namespace
