@@ -55,6 +55,10 @@ void DZAdURLStash::adViewDidFinishLoad(const std::shared_ptr<DZAdView>&) {
     record("adViewDidFinishLoad:");
 }
 
+void DZAdURLStash::adViewDidFinishLayout(const std::shared_ptr<DZAdView>&) {
+    record("adViewDidFinishLayout:");
+}
+
 void DZAdURLStash::adViewWillLoadRootContent(const std::shared_ptr<DZAdView>&) {
     record("adViewWillLoadRootContent:");
 }

@@ -37,6 +37,8 @@ public:
     void adViewDidStartLoad(const std::shared_ptr<DZAdView>& adView);
     void adViewDidFinishLoad(const std::shared_ptr<DZAdView>& adView);
     void adViewWillLoadRootContent(const std::shared_ptr<DZAdView>& adView);
+    // A banner laid out the ad view it shows.
+    void adViewDidFinishLayout(const std::shared_ptr<DZAdView>& adView);
     // From the ad view's teardown, when only its address is left.
     void removeAdView(const DZAdView* adView);
 };
