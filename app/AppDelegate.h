@@ -16,6 +16,8 @@ class AppDelegate : public ui::ApplicationDelegate {
 public:
     // The ad application identifier the app starts the SDK with.
     static constexpr const char* kAdApplicationID = "dz-app-pub-7318204956618305~2048163977";
+    // The ad unit of the featured feed's banner rows.
+    static constexpr const char* kAdBannerUnitID = "dz-app-pub-7318204956618305/6183520974";
 
     // The image library's limits.
     static constexpr double kImageDownloadTimeout = 180.0;

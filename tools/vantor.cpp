@@ -214,6 +214,11 @@ int main(int argc, char** argv) {
         app::AppConfiguration::set(
             {services->photoAPIBase(), services->photoWebBase(), services->quoteURL()});
         std::printf("vantor: local photo service at %s\n", services->photoAPIBase().c_str());
+        // The ad SDK asks the local ad server, whose authority it trusts.
+        setenv(core::kTrustedCertificatesFileVariable,
+               fixtures::LocalServices::trustedCertificatesFile().c_str(), 1);
+        ads::DZServerHosts::setAdServerHost(services->adServerHost());
+        std::printf("vantor: local ad server at %s\n", services->ads().secureBaseURL().c_str());
     }
 
     // The ad SDK starts itself once the app has launched.

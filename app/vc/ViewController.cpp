@@ -5,6 +5,10 @@
 #include <cmath>
 #include <utility>
 
+#include "ads/core/request/DZRequest.h"
+#include "ads/core/request/DZSimulatorID.h"
+#include "ads/presentation/banner/DZBannerView.h"
+#include "app/AppDelegate.h"
 #include "app/services/Common.h"
 #include "app/services/UnsplashService.h"
 #include "app/utils/PhotosTableViewCell.h"
@@ -191,12 +195,40 @@ std::shared_ptr<PhotoTableViewCell> ViewController::makeCell(double height) {
 std::shared_ptr<PhotoTableViewCell> ViewController::makeFeedCell(std::size_t row) {
     if (row >= imageDataSources_.size()) return makeCell(cellHeight_);
     const std::shared_ptr<PhotosObject>& entry = imageDataSources_[row];
-    // A banner row is an empty place of the banner's height.
-    if (entry->isAds) return makeCell(adsCellHeight_);
+    // A banner row: a new banner and a new request at every display.
+    if (entry->isAds) {
+        auto cell = makeCell(adsCellHeight_);
+        auto banner = makeBannerView(cell->bounds());
+        if (!banner) return cell;
+        // The cell is its own content view.
+        const auto subviews = cell->subviews();
+        for (const auto& subview : subviews)
+            if (std::dynamic_pointer_cast<ads::DZBannerView>(subview))
+                subview->removeFromSuperview();
+        cell->addSubview(banner);
+        core::Queue::global()->async([banner] { loadBannerRequest(banner); });
+        return cell;
+    }
     auto cell = makeCell(cellHeight_);
     cell->cellImageView()->setContentMode(gfx::ContentMode::ScaleAspectFit);
     loadThumbnail(*cell, entry);
     return cell;
+}
+
+std::shared_ptr<ads::DZBannerView> ViewController::makeBannerView(const gfx::Rect& frame) {
+    auto banner = ads::DZBannerView::create();
+    if (!banner) return nullptr;
+    banner->setFrame(frame);
+    banner->setRootViewController(self());
+    core::Console::log("##### release mode #####");
+    banner->setAdUnitID(std::string(AppDelegate::kAdBannerUnitID));
+    return banner;
+}
+
+void ViewController::loadBannerRequest(const std::shared_ptr<ads::DZBannerView>& banner) {
+    auto request = std::make_shared<ads::DZRequest>();
+    request->setTestDevices(core::Array{std::string(ads::kDZSimulatorID)});
+    core::Queue::main()->async([banner, request] { banner->loadRequest(request); });
 }
 
 void ViewController::loadThumbnail(PhotoTableViewCell& cell,

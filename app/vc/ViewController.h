@@ -29,6 +29,10 @@
 #include "ui/ImageOptions.h"
 #include "ui/TableView.h"
 
+namespace ads {
+class DZBannerView;
+}
+
 namespace app {
 
 class PhotoTableViewCell;
@@ -108,6 +112,11 @@ private:
     void fetchFirstBatch();
     [[nodiscard]] std::shared_ptr<PhotoTableViewCell> makeFeedCell(std::size_t row);
     [[nodiscard]] std::shared_ptr<PhotoTableViewCell> makeCell(double height);
+    // A banner row's two steps: a new banner over the row's bounds, shown
+    // for this screen, and its request, made off the main thread and
+    // loaded on it. What the load gives is not observed.
+    [[nodiscard]] std::shared_ptr<ads::DZBannerView> makeBannerView(const gfx::Rect& frame);
+    static void loadBannerRequest(const std::shared_ptr<ads::DZBannerView>& banner);
     void loadThumbnail(PhotoTableViewCell& cell, const std::shared_ptr<PhotosObject>& photo);
     void thumbnailDidLoad(const gfx::ImagePtr& image, const std::optional<ui::ImageError>& error,
                           ui::CacheType cacheType, const std::optional<core::URL>& url,

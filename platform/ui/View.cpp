@@ -74,7 +74,7 @@ void View::setFrame(const gfx::Rect& frame) {
     if (!transform_.isIdentity())
         size = untransformedSize(transform_, f.size).value_or(bounds_.size);
     setCenter(f.center());
-    setBounds({bounds_.origin, size});
+    View::setBounds({bounds_.origin, size});
 }
 
 void View::setBounds(const gfx::Rect& bounds) {

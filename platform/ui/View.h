@@ -121,9 +121,9 @@ public:
     // Geometry. The frame is derived from centre, bounds size and transform;
     // setting it with a non-identity transform keeps the transform.
     [[nodiscard]] gfx::Rect frame() const;
-    void setFrame(const gfx::Rect& frame);
+    virtual void setFrame(const gfx::Rect& frame);
     [[nodiscard]] gfx::Rect bounds() const { return bounds_; }
-    void setBounds(const gfx::Rect& bounds);
+    virtual void setBounds(const gfx::Rect& bounds);
     [[nodiscard]] gfx::Point center() const { return center_; }
     void setCenter(gfx::Point center);
     [[nodiscard]] gfx::AffineTransform transform() const { return transform_; }
@@ -133,7 +133,7 @@ public:
     [[nodiscard]] bool isHidden() const { return hidden_; }
     void setHidden(bool hidden);
     [[nodiscard]] double alpha() const { return alpha_; }
-    void setAlpha(double alpha);
+    virtual void setAlpha(double alpha);
     [[nodiscard]] std::optional<gfx::Color> backgroundColor() const { return backgroundColor_; }
     void setBackgroundColor(std::optional<gfx::Color> color);
     [[nodiscard]] double cornerRadius() const { return cornerRadius_; }

@@ -1,7 +1,7 @@
 // The featured feed's list, fed with answers of the photo service's shape
 // directly: where new photos and banner rows go, what is stored, row
 // heights. The screen is not on a window, so no cell is made and nothing
-// is fetched.
+// is fetched unless a test asks for a banner row's cell.
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "ads/core/slot/DZSlot.h"
+#include "ads/foundation/DZServerHosts.h"
+#include "ads/presentation/banner/DZBannerView.h"
+#include "app/AppDelegate.h"
 #include "app/vc/ViewController.h"
 #include "core/Console.h"
+#include "core/RunLoop.h"
 #include "core/UserDefaults.h"
 #include "fixtures/PhotoDocument.h"
 #include "fixtures/PhotoPool.h"
@@ -238,6 +243,42 @@ TEST_F(FeaturedFeedTest, RowsAreFullWidthAtTheirAspectRatioAndNeverDegenerate) {
     for (int row = 0; row < 5; ++row)
         EXPECT_TRUE(
             std::isfinite(table.rectForRowAtIndexPath(ui::IndexPath::forRow(row, 0)).height()));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FeaturedFeedTest, EachDisplayOfABannerRowMakesANewBannerOverTheWholeRow) {
+    // Nothing answers the SDK here.
+    ads::DZServerHosts::setAdServerHost("127.0.0.1:9");
+    auto feed = makeFeed();
+    feed->handleRandomPhotosResponse(answer(photos(0, 15)), false, 2);
+    ASSERT_TRUE(feed->imageDataSources()[9]->isAds);
+    const auto banners = [&] {
+        const auto cell =
+            feed->cellForRowAtIndexPath(*feed->tableView(), ui::IndexPath::forRow(9, 0));
+        std::vector<std::shared_ptr<ads::DZBannerView>> found;
+        for (const auto& subview : cell->subviews())
+            if (auto banner = std::dynamic_pointer_cast<ads::DZBannerView>(subview))
+                found.push_back(banner);
+        EXPECT_EQ(cell->bounds().size.height, 120);
+        return found;
+    };
+    const auto first = banners();
+    ASSERT_EQ(first.size(), 1u);
+    const auto& banner = first[0];
+    EXPECT_EQ(banner->frame(), (gfx::Rect{0, 0, feed->view()->bounds().width(), 120}));
+    EXPECT_EQ(banner->rootViewController(), feed);
+    EXPECT_EQ(banner->adUnitID(), std::optional<std::string>(app::AppDelegate::kAdBannerUnitID));
+    // Its request is made off the main thread and loaded on it.
+    EXPECT_TRUE(core::RunLoop::main().runUntil(
+        [&] { return banner->slot()->state() != ads::DZSlot::kIdle; }, 10));
+    const auto second = banners();
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_NE(second[0], banner);
+    EXPECT_DOUBLE_EQ(feed->rowHeight(9), 120);
+    ads::DZServerHosts::setAdServerHost(std::nullopt);
 }
 
 }  // namespace

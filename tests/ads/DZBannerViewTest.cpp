@@ -1,0 +1,269 @@
+// The banner view around its slot: size rules, the load and refresh gates,
+// the view hierarchy sent with requests, autoload, the publisher's
+// callbacks, and the slot's ad view delegate holding a delayed page load.
+
+#include "ads/presentation/banner/DZBannerView.h"
+
+#include "SlotTesting.h"
+#include "ads/core/app/DZApplication.h"
+#include "ads/presentation/DZAdSizeDelegate.h"
+#include "ads/presentation/DZBannerAdViewDelegate.h"
+#include "ads/presentation/banner/DZBannerViewDelegate.h"
+#include "ads/web/dmsg/DZDelayPageLoadDMSGHandler.h"
+#include "ads/web/view/DZAdView.h"
+#include "core/UserDefaults.h"
+#include "support/ManualClockScope.h"
+#include "ui/Application.h"
+#include "ui/ViewController.h"
+#include "ui/Window.h"
+
+namespace {
+
+using namespace slottesting;
+using ads::DZAdSize;
+using ads::DZBannerView;
+using ads::DZSlot;
+
+class RecordingBannerDelegate : public ads::DZBannerViewDelegate, public ads::DZAdSizeDelegate {
+public:
+    int received = 0;
+    std::vector<ads::DZRequestError> failures;
+    std::vector<DZAdSize> sizeChanges;
+
+    void adViewDidReceiveAd(DZBannerView&) override { ++received; }
+    void didFailToReceiveAdWithError(DZBannerView&, const ads::DZRequestError& error) override {
+        failures.push_back(error);
+    }
+    void willChangeAdSizeTo(DZBannerView&, const DZAdSize& size) override {
+        sizeChanges.push_back(size);
+    }
+};
+
+class DZBannerViewTest : public testing::Test {
+protected:
+    void TearDown() override {
+        banner.reset();
+        core::UserDefaults::standard()->removeObjectForKey(DZBannerView::kParentViewCountKey);
+        ui::Application::shared().resetForTesting();
+        EXPECT_TRUE(adwebtesting::drainMainQueue());
+    }
+    [[nodiscard]] bool make(const DZAdSize& size = ads::kDZAdSizeBanner, gfx::Point origin = {}) {
+        banner = DZBannerView::createWithAdSize(size, origin);
+        if (!banner) return false;
+        banner->setDelegate(delegate);
+        banner->setAdSizeDelegate(delegate);
+        banner->setAdUnitID("unit/1");
+        return true;
+    }
+    // Loads an inline ad and waits for the delegate to hear how it went.
+    [[nodiscard]] bool loadInline() {
+        const size_t before = size_t(delegate->received) + delegate->failures.size();
+        banner->loadRequest(requestWithExtras({{"_ad", inlineAd()}}));
+        return waitFor(
+            [&] { return size_t(delegate->received) + delegate->failures.size() > before; });
+    }
+
+    testsupport::ManualClockScope clock;
+    std::shared_ptr<RecordingBannerDelegate> delegate = std::make_shared<RecordingBannerDelegate>();
+    std::shared_ptr<ui::ViewController> controller = std::make_shared<ui::ViewController>();
+    std::shared_ptr<DZBannerView> banner;
+};
+
+TEST_F(DZBannerViewTest, OutsideSizesSnapToKnownSizesAndKeepTheOrigin) {
+    ASSERT_TRUE(make(ads::kDZAdSizeBanner, {10, 20}));
+    EXPECT_EQ(banner->frame(), (gfx::Rect{10, 20, 320, 50}));
+    EXPECT_EQ(banner->intrinsicContentSize(), (gfx::Size{320, 50}));
+    const auto type = banner->slot()->adType();
+
+    // The same size again changes nothing, not even the slot's ad type.
+    banner->setAdSize(ads::kDZAdSizeBanner);
+    EXPECT_EQ(banner->slot()->adType(), type);
+
+    // A frame of another size becomes the ad size; the origin stays.
+    banner->setFrame({0, 0, 300, 250});
+    EXPECT_TRUE(ads::DZAdSizesEqual(banner->adSize(), ads::kDZAdSizeMediumRectangle));
+    EXPECT_EQ(banner->frame(), (gfx::Rect{10, 20, 300, 250}));
+    // A frame of the ad size moves the banner.
+    banner->setFrame({30, 40, 300, 250});
+    EXPECT_EQ(banner->frame(), (gfx::Rect{30, 40, 300, 250}));
+    // The ad view fills the banner while the response names no size.
+    EXPECT_EQ(banner->adView()->frame(), (gfx::Rect{0, 0, 300, 250}));
+    // Bounds from outside resize as well.
+    banner->setBounds({0, 0, 320, 50});
+    EXPECT_TRUE(ads::DZAdSizesEqual(banner->adSize(), ads::kDZAdSizeBanner));
+    EXPECT_EQ(banner->frame().size, (gfx::Size{320, 50}));
+    // An invalid size is refused and the size stays.
+    banner->setAdSize(DZAdSize{{5000, 50}, ads::kDZAdSizeFlagCustom});
+    EXPECT_TRUE(ads::DZAdSizesEqual(banner->adSize(), ads::kDZAdSizeBanner));
+}
+
+TEST_F(DZBannerViewTest, AFluidSizeKeepsItsHeightAndFollowsTheContentHeight) {
+    ASSERT_TRUE(make(ads::DZAdSizeFluidWithCGSize({320, 100})));
+    EXPECT_EQ(banner->intrinsicContentSize().width, DZBannerView::kNoIntrinsicMetric);
+    banner->setFrame({0, 0, 400, 60});
+    EXPECT_TRUE(ads::DZAdSizeIsFluid(banner->adSize()));
+    EXPECT_EQ(banner->adSize().size, (gfx::Size{400, 100}));
+    EXPECT_EQ(banner->frame().size, (gfx::Size{400, 100}));
+
+    banner->contentSizeDidChange({400, 180});
+    ASSERT_EQ(delegate->sizeChanges.size(), 1u);
+    EXPECT_EQ(delegate->sizeChanges[0].size, (gfx::Size{400, 180}));
+    EXPECT_EQ(banner->frame().size, (gfx::Size{400, 180}));
+    // The same height again is no change.
+    banner->contentSizeDidChange({400, 180});
+    EXPECT_EQ(delegate->sizeChanges.size(), 1u);
+}
+
+TEST_F(DZBannerViewTest, AlphaIsAllOrNothing) {
+    ASSERT_TRUE(make());
+    banner->setAlpha(0.3);
+    EXPECT_EQ(banner->alpha(), 1.0);
+    banner->setAlpha(0);
+    EXPECT_EQ(banner->alpha(), 0.0);
+}
+
+TEST_F(DZBannerViewTest, LoadingWithoutARootViewControllerFailsWithCodeZeroAndRetries) {
+    ASSERT_TRUE(make());
+    ASSERT_TRUE(loadInline());
+    ASSERT_EQ(delegate->failures.size(), 1u);
+    EXPECT_EQ(delegate->failures[0].code, ads::kDZErrorInvalidRequest);
+    EXPECT_NE(delegate->failures[0].message.find("You must set the rootViewController property of"),
+              std::string::npos);
+    EXPECT_NE(delegate->failures[0].message.find("DZBannerView"), std::string::npos);
+    EXPECT_TRUE(banner->slot()->reloadTimerArmed());
+    EXPECT_FALSE(banner->hasLoadedAd());
+}
+
+TEST_F(DZBannerViewTest, TurningAutoloadOnTwiceLoadsOnce) {
+    ASSERT_TRUE(make());
+    banner->setAutoloadEnabled(true);
+    banner->setAutoloadEnabled(true);
+    EXPECT_TRUE(banner->isAutoloadEnabled());
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    // Without a root view controller each load fails at once: one failure, one load.
+    EXPECT_EQ(delegate->failures.size(), 1u);
+}
+
+TEST_F(DZBannerViewTest, RefreshesRunOnlyWhileTheAdCanBeSeen) {
+    ASSERT_TRUE(make());
+    banner->setRootViewController(controller);
+    EXPECT_EQ(banner->adView()->viewController(), controller);
+    // Before the first success every refresh runs, even out of any window.
+    EXPECT_TRUE(banner->shouldReloadCurrentRequest());
+    ASSERT_TRUE(loadInline());
+    ASSERT_EQ(delegate->received, 1);
+    EXPECT_TRUE(banner->hasLoadedAd());
+    EXPECT_EQ(banner->rootAdView(), banner->adView());
+
+    // In no window.
+    EXPECT_FALSE(banner->shouldReloadCurrentRequest());
+    const auto window = std::make_shared<ui::Window>(gfx::Rect{0, 0, 400, 800});
+    const auto holder = std::make_shared<ui::View>(gfx::Rect{0, 0, 400, 400});
+    window->addSubview(holder);
+    holder->addSubview(banner);
+    window->makeKeyAndVisible();
+    EXPECT_TRUE(banner->shouldReloadCurrentRequest());
+    // A hidden view on the way up.
+    holder->setHidden(true);
+    EXPECT_FALSE(banner->shouldReloadCurrentRequest());
+    holder->setHidden(false);
+    // The app in the background, without background reloading.
+    ads::DZApplication::sharedInstance()->appDidFinishLaunching();
+    ui::Application::shared().enterBackground();
+    EXPECT_FALSE(banner->shouldReloadCurrentRequest());
+    ui::Application::shared().resetForTesting();
+    ads::DZApplication::resetForTesting();
+
+    // The slot's 30 s timer then reloads: a second ad arrives.
+    banner->slot()->setReloadInterval(30);
+    banner->slot()->scheduleAdReloadTimer();
+    clock.advance(30);
+    EXPECT_TRUE(waitFor([&] { return delegate->received + int(delegate->failures.size()) >= 2; }));
+    holder->removeFromSuperview();
+}
+
+TEST_F(DZBannerViewTest, TheViewHierarchyRecordsUpToTheLimitOfParents) {
+    ASSERT_TRUE(make());
+    std::vector<std::shared_ptr<ui::View>> chain;
+    for (int i = 0; i < 25; ++i) {
+        chain.push_back(std::make_shared<ui::View>());
+        if (i > 0) chain[size_t(i) - 1]->addSubview(chain.back());
+    }
+    chain.back()->addSubview(std::make_shared<ui::View>());
+    chain.back()->addSubview(banner);
+    chain.back()->setClipsToBounds(true);
+    chain[23]->setHidden(true);
+    const auto parents = [&] {
+        banner->cacheViewHierarchyInformationForSlot(*banner->slot());
+        const auto hierarchy = banner->viewHierarchyInformationForSlot(*banner->slot());
+        EXPECT_TRUE(hierarchy);
+        EXPECT_EQ((*hierarchy)["creator_class"].stringValue(), "DZBannerView");
+        return *(*hierarchy)["parents"].array();
+    };
+
+    core::Array found = parents();
+    ASSERT_EQ(found.size(), 20u);
+    EXPECT_EQ(found[0]["type"].stringValue(), "View");
+    EXPECT_EQ(found[0]["index_of_child"].intValue(), 1);
+    EXPECT_TRUE(found[0]["clips_to_bounds"].boolValue());
+    EXPECT_FALSE(found[0]["is_hidden"].boolValue());
+    EXPECT_TRUE(found[1]["is_hidden"].boolValue());
+    EXPECT_EQ(found[1]["index_of_child"].intValue(), 0);
+
+    core::UserDefaults::standard()->setObject(std::string(DZBannerView::kParentViewCountKey), 3);
+    EXPECT_EQ(parents().size(), 3u);
+    core::UserDefaults::standard()->setObject(std::string(DZBannerView::kParentViewCountKey), 0);
+    EXPECT_TRUE(parents().empty());
+}
+
+// A page that holds its load back, driven through the slot's ad view delegate.
+class DelayedPageLoadTest : public DZBannerViewTest {
+protected:
+    [[nodiscard]] ads::DZDelayPageLoadDMSGHandler* handler() const {
+        for (const auto& candidate : banner->slot()->adViewDelegate()->DMSGHandlers())
+            if (auto* found = dynamic_cast<ads::DZDelayPageLoadDMSGHandler*>(candidate.get()))
+                return found;
+        return nullptr;
+    }
+};
+
+TEST_F(DelayedPageLoadTest, ADelayHoldsTheSuccessUntilItStops) {
+    ASSERT_TRUE(make());
+    banner->setRootViewController(controller);
+    const auto& pageDelegate = banner->slot()->adViewDelegate();
+    auto* delay = handler();
+    ASSERT_TRUE(delay);
+    banner->slot()->setState(DZSlot::kRendering);
+    pageDelegate->loadHandlerDidChangeDelay(*delay, 0, 1);
+    pageDelegate->adViewDidFinishLoad(*banner->adView());
+    EXPECT_TRUE(pageDelegate->isLoadFinished());
+    EXPECT_EQ(banner->slot()->state(), DZSlot::kRendering);
+    // A second start and its stop keep it held.
+    pageDelegate->loadHandlerDidChangeDelay(*delay, 1, 2);
+    pageDelegate->loadHandlerDidChangeDelay(*delay, 2, 1);
+    EXPECT_EQ(banner->slot()->state(), DZSlot::kRendering);
+    pageDelegate->loadHandlerDidChangeDelay(*delay, 1, 0);
+    EXPECT_EQ(banner->slot()->state(), DZSlot::kValidAd);
+    EXPECT_FALSE(banner->adView()->isHidden());
+    ASSERT_TRUE(waitFor([&] { return delegate->received == 1; }));
+
+    // A cancel once the ad is valid changes nothing.
+    pageDelegate->loadHandlerDidCancel(*delay);
+    EXPECT_EQ(banner->slot()->state(), DZSlot::kValidAd);
+    EXPECT_TRUE(delegate->failures.empty());
+}
+
+TEST_F(DelayedPageLoadTest, ACancelBeforeAValidAdFailsAsANetworkError) {
+    ASSERT_TRUE(make());
+    banner->setRootViewController(controller);
+    auto* delay = handler();
+    ASSERT_TRUE(delay);
+    banner->slot()->setState(DZSlot::kRendering);
+    banner->slot()->adViewDelegate()->loadHandlerDidChangeDelay(*delay, 0, 1);
+    banner->slot()->adViewDelegate()->loadHandlerDidCancel(*delay);
+    ASSERT_TRUE(waitFor([&] { return !delegate->failures.empty(); }));
+    EXPECT_EQ(delegate->failures[0].code, ads::kDZErrorNetworkError);
+    EXPECT_EQ(banner->slot()->state(), DZSlot::kFailed);
+}
+
+}  // namespace
