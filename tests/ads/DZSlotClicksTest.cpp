@@ -17,6 +17,7 @@
 #include "ads/foundation/DZStatisticDictionary.h"
 #include "ads/mediation/core/DZMAdManager.h"
 #include "ads/mediation/core/DZMAdNetworkConnector.h"
+#include "ads/mediation/core/DZMConfig.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
 #include "ads/presentation/DZOpener.h"
 #include "ads/web/view/DZAdView.h"
@@ -303,8 +304,15 @@ TEST_F(DZSlotClicksTest, AManualImpressionOfAMediatedAdReachesItsConnector) {
         [&](const core::Notification& notification) { heard.push_back(notification.userInfo); });
     slot->pingManualTrackingURLs();
     EXPECT_TRUE(heard.empty()) << "no waterfall filled";
+    const auto config = ads::DZMConfig::initWithAppKey(
+        "unit",
+        core::Dictionary{{"ad_networks",
+                          core::Array{core::Dictionary{
+                              {"id", "1"}, {"adapters", core::Array{"DZMAdapterHTML"}}}}}},
+        nullptr);
+    ASSERT_TRUE(config);
     slot->mediationManager()->setReceivedConnector(
-        std::make_shared<ads::DZMAdNetworkConnector>("DZMAdapterHTML"));
+        ads::DZMAdNetworkConnector::create(config, config->adNetworkConfigs().front()));
     slot->pingManualTrackingURLs();
     center.removeObserver(token);
     ASSERT_EQ(heard.size(), 1u);
