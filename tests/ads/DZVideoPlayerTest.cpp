@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "SawmillTesting.h"
+#include "VideoLoadingTesting.h"
 #include "VideoTesting.h"
 #include "ads/foundation/DZDevice.h"
 #include "ads/foundation/DZLoggingHierarchy.h"
@@ -88,6 +89,8 @@ protected:
     videotesting::ScriptedVideoScope video;
     videotesting::RecordingAdView page;
     adwebtesting::ConstantsScope constants;
+    // The core page has no copy of any gcache resource.
+    videoloading::SharedCoreScope gcache;
 };
 
 TEST_F(DZVideoPlayerTest, ASourceTellsThePageItsEventsInOrder) {
