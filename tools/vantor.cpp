@@ -173,14 +173,22 @@ int main(int argc, char** argv) {
                                          device.name.empty() ? "phone" : device.name))
         return refuse(*problem);
 
-    // The headless runs' ad server: the local one (core page, app
-    // settings, ads, pings) over HTTPS, its authority trusted before any web
-    // view or URL session exists. (The desktop window keeps the SDK on its
-    // own host: with the core page live, a window taken away by xkill
-    // leaves SDL waiting on the lost connection at exit.)
-    std::optional<fixtures::AdServer> adServer;
-    if (!options.window) {
-        adServer.emplace();
+    // The embedded default: the local services (photos, quotes, the ad
+    // server), for as long as the app runs. With a photo service named from
+    // outside, headless runs still get a local ad server of their own. The
+    // ad SDK asks the local ad server (core page, app settings, ads, pings)
+    // over HTTPS, its authority trusted before any web view or URL session
+    // exists.
+    std::unique_ptr<fixtures::LocalServices> services;
+    std::optional<fixtures::AdServer> ownAdServer;
+    fixtures::AdServer* adServer = nullptr;
+    if (!std::getenv("VANTOR_PHOTO_API")) {
+        services = std::make_unique<fixtures::LocalServices>();
+        adServer = &services->ads();
+    } else if (!options.window) {
+        adServer = &ownAdServer.emplace();
+    }
+    if (adServer) {
         setenv(core::kTrustedCertificatesFileVariable,
                fixtures::TestCertificates::shared().authorityFile().c_str(), 1);
         ads::DZServerHosts::setAdServerHost("127.0.0.1:" +
@@ -207,18 +215,10 @@ int main(int argc, char** argv) {
         return shown ? 0 : 1;
     }
 
-    // The embedded default: the local services, for as long as the app runs.
-    std::unique_ptr<fixtures::LocalServices> services;
-    if (!std::getenv("VANTOR_PHOTO_API")) {
-        services = std::make_unique<fixtures::LocalServices>();
+    if (services) {
         app::AppConfiguration::set(
             {services->photoAPIBase(), services->photoWebBase(), services->quoteURL()});
         std::printf("vantor: local photo service at %s\n", services->photoAPIBase().c_str());
-        // The ad SDK asks the local ad server, whose authority it trusts.
-        setenv(core::kTrustedCertificatesFileVariable,
-               fixtures::LocalServices::trustedCertificatesFile().c_str(), 1);
-        ads::DZServerHosts::setAdServerHost(services->adServerHost());
-        std::printf("vantor: local ad server at %s\n", services->ads().secureBaseURL().c_str());
     }
 
     // The ad SDK starts itself once the app has launched.
@@ -283,7 +283,7 @@ int main(int argc, char** argv) {
     // core page has loaded, which a short run may not have waited for.
     (void)core::RunLoop::main().runUntil(
         [&] { return !adServer->requestsTo(fixtures::CorePage::kAppSettingsPath).empty(); },
-        kAdServerWait);
+        kAdServerWait);  // headless runs always have one
     ui::Application::shared().terminate();
     std::printf("vantor: wrote %zu images\n", written);
     std::string sdkRequests;
