@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "AdDemo.h"
+#include "AdRows.h"
 #include "ConsoleFile.h"
 #include "Tour.h"
 #include "VantorOptions.h"
@@ -178,8 +179,11 @@ int main(int argc, char** argv) {
     // view or URL session exists. (The desktop window keeps the SDK on its
     // own host: with the core page live, a window taken away by xkill
     // leaves SDL waiting on the lost connection at exit.)
+    // (The default run starts the local services below, whose ad server
+    // answers the SDK instead.)
+    const bool localServices = !std::getenv("VANTOR_PHOTO_API");
     std::optional<fixtures::AdServer> adServer;
-    if (!options.window) {
+    if (!options.window && (options.adDemo || !localServices)) {
         adServer.emplace();
         setenv(core::kTrustedCertificatesFileVariable,
                fixtures::TestCertificates::shared().authorityFile().c_str(), 1);
@@ -209,8 +213,14 @@ int main(int argc, char** argv) {
 
     // The embedded default: the local services, for as long as the app runs.
     std::unique_ptr<fixtures::LocalServices> services;
-    if (!std::getenv("VANTOR_PHOTO_API")) {
-        services = std::make_unique<fixtures::LocalServices>();
+    if (localServices) {
+        std::string scenarioError;
+        services = fixtures::LocalServices::start(&scenarioError);
+        if (!services) {
+            std::fprintf(stderr, "vantor: the local ad server cannot start: %s\n",
+                         scenarioError.c_str());
+            return 1;
+        }
         app::AppConfiguration::set(
             {services->photoAPIBase(), services->photoWebBase(), services->quoteURL()});
         std::printf("vantor: local photo service at %s\n", services->photoAPIBase().c_str());
@@ -258,6 +268,12 @@ int main(int argc, char** argv) {
         written += shoot(*window, out / slug(pages[i]->title(), i));
     }
     size_t expected = options.steps.size() + pages.size();
+    // The ad server the SDK asks: the local services' or the plain one.
+    fixtures::AdServer& sdkServer = services ? services->ads() : *adServer;
+    if (services) {
+        written += tools::shootFeaturedAdRows(delegate, sdkServer, clock, out) ? 1 : 0;
+        ++expected;
+    }
 
     if (options.tour) {
         tools::Tour tour(delegate, clock, [&](const std::filesystem::path& name) {
@@ -282,16 +298,18 @@ int main(int argc, char** argv) {
     // The SDK's launch asks the ad server for its app settings once its
     // core page has loaded, which a short run may not have waited for.
     (void)core::RunLoop::main().runUntil(
-        [&] { return !adServer->requestsTo(fixtures::CorePage::kAppSettingsPath).empty(); },
+        [&] { return !sdkServer.requestsTo(fixtures::CorePage::kAppSettingsPath).empty(); },
         kAdServerWait);
     ui::Application::shared().terminate();
     std::printf("vantor: wrote %zu images\n", written);
     std::string sdkRequests;
-    for (const auto& request : adServer->requests())
+    for (const auto& request : sdkServer.requests())
         if (sdkRequests.find(request.path) == std::string::npos)
             sdkRequests += (sdkRequests.empty() ? "" : ", ") + request.path;
     std::printf("vantor: the ad SDK asked the local ad server for: %s\n",
                 sdkRequests.empty() ? "nothing" : sdkRequests.c_str());
+    for (const auto& line : sdkServer.logLines())
+        std::printf("vantor: the ad server noted: %s\n", line.c_str());
     const bool complete = written == expected;
     if (!complete) home.keep();
     if (!options.verbose && !(home.temporary() && complete))
