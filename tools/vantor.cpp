@@ -270,8 +270,12 @@ int main(int argc, char** argv) {
     size_t expected = options.steps.size() + pages.size();
     // The ad server the SDK asks: the local services' or the plain one.
     fixtures::AdServer& sdkServer = services ? services->ads() : *adServer;
-    if (services) {
-        written += tools::shootFeaturedAdRows(delegate, sdkServer, clock, out) ? 1 : 0;
+    // featured-ad-rows.png: the tour's, or a shot of its own without it.
+    const auto adRowsShot = [&] {
+        return tools::shootFeaturedAdRows(delegate, sdkServer, clock, out);
+    };
+    if (services && !options.tour) {
+        written += adRowsShot() ? 1 : 0;
         ++expected;
     }
 
@@ -280,6 +284,7 @@ int main(int argc, char** argv) {
             return shoot(*window, out / name);
         });
         tour.setOutputFolder(out);
+        if (services) tour.setAdRowsShot(adRowsShot);
         // The viewer's full image stops after its first quarter until the
         // downloading shot is taken.
         const auto gate = fixtures::ResponseGate::make();

@@ -89,12 +89,12 @@ protected:
         banners.push_back(banner);
         return banner;
     }
-    // Ticks of the manual clock, each once the work under way has come
-    // back, until the predicate holds.
+    // Ticks of the manual clock, each after a short real wait for the
+    // pages and the server (whose work the clock does not see), until the
+    // predicate holds.
     [[nodiscard]] bool tickUntil(const std::function<bool()>& done, double limitSeconds = 20) {
         for (double elapsed = 0; elapsed <= limitSeconds; elapsed += 0.2) {
-            (void)waitFor([&] { return done() || !core::PendingWork::any(); });
-            if (done()) return true;
+            if (waitFor(done, 0.2)) return true;
             clock.advance(0.2);
         }
         return done();
