@@ -32,6 +32,9 @@ public:
     }
     // Where files other than window shots go (the shared image).
     void setOutputFolder(std::filesystem::path folder) { outputFolder_ = std::move(folder); }
+    // Takes featured-ad-rows.png in place of the tour's own shot, once the
+    // feed has its banner rows; answers whether it wrote it.
+    void setAdRowsShot(std::function<bool()> shot) { adRowsShot_ = std::move(shot); }
     // Runs every step; answers the number of images written.
     size_t run();
 
@@ -51,6 +54,7 @@ private:
     Shoot shoot_;
     std::function<void(const std::string&)> slowDownload_;
     std::function<void()> resumeDownload_;
+    std::function<bool()> adRowsShot_;
     std::filesystem::path outputFolder_;
 };
 

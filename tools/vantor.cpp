@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "AdDemo.h"
+#include "AdRows.h"
 #include "ConsoleFile.h"
 #include "Tour.h"
 #include "VantorOptions.h"
@@ -173,22 +174,15 @@ int main(int argc, char** argv) {
                                          device.name.empty() ? "phone" : device.name))
         return refuse(*problem);
 
-    // The embedded default: the local services (photos, quotes, the ad
-    // server), for as long as the app runs. With a photo service named from
-    // outside, headless runs still get a local ad server of their own. The
-    // ad SDK asks the local ad server (core page, app settings, ads, pings)
-    // over HTTPS, its authority trusted before any web view or URL session
-    // exists.
-    std::unique_ptr<fixtures::LocalServices> services;
-    std::optional<fixtures::AdServer> ownAdServer;
-    fixtures::AdServer* adServer = nullptr;
-    if (!std::getenv("VANTOR_PHOTO_API")) {
-        services = std::make_unique<fixtures::LocalServices>();
-        adServer = &services->ads();
-    } else if (!options.window) {
-        adServer = &ownAdServer.emplace();
-    }
-    if (adServer) {
+    // The ad demo's and the outside photo service's headless runs get an ad
+    // server of their own (core page, app settings, ads, pings) over HTTPS,
+    // its authority trusted before any web view or URL session exists. The
+    // default run starts the local services below, whose ad server answers
+    // the SDK instead, in the desktop window too.
+    const bool localServices = !std::getenv("VANTOR_PHOTO_API");
+    std::optional<fixtures::AdServer> adServer;
+    if (!options.window && (options.adDemo || !localServices)) {
+        adServer.emplace();
         setenv(core::kTrustedCertificatesFileVariable,
                fixtures::TestCertificates::shared().authorityFile().c_str(), 1);
         ads::DZServerHosts::setAdServerHost("127.0.0.1:" +
@@ -215,10 +209,24 @@ int main(int argc, char** argv) {
         return shown ? 0 : 1;
     }
 
-    if (services) {
+    // The embedded default: the local services, for as long as the app runs.
+    std::unique_ptr<fixtures::LocalServices> services;
+    if (localServices) {
+        std::string scenarioError;
+        services = fixtures::LocalServices::start(&scenarioError);
+        if (!services) {
+            std::fprintf(stderr, "vantor: the local ad server cannot start: %s\n",
+                         scenarioError.c_str());
+            return 1;
+        }
         app::AppConfiguration::set(
             {services->photoAPIBase(), services->photoWebBase(), services->quoteURL()});
         std::printf("vantor: local photo service at %s\n", services->photoAPIBase().c_str());
+        // The ad SDK asks the local ad server, whose authority it trusts.
+        setenv(core::kTrustedCertificatesFileVariable,
+               fixtures::LocalServices::trustedCertificatesFile().c_str(), 1);
+        ads::DZServerHosts::setAdServerHost(services->adServerHost());
+        std::printf("vantor: local ad server at %s\n", services->ads().secureBaseURL().c_str());
     }
 
     // The ad SDK starts itself once the app has launched.
@@ -258,12 +266,23 @@ int main(int argc, char** argv) {
         written += shoot(*window, out / slug(pages[i]->title(), i));
     }
     size_t expected = options.steps.size() + pages.size();
+    // The ad server the SDK asks: the local services' or the plain one.
+    fixtures::AdServer& sdkServer = services ? services->ads() : *adServer;
+    // featured-ad-rows.png: the tour's, or a shot of its own without it.
+    const auto adRowsShot = [&] {
+        return tools::shootFeaturedAdRows(delegate, sdkServer, clock, out);
+    };
+    if (services && !options.tour) {
+        written += adRowsShot() ? 1 : 0;
+        ++expected;
+    }
 
     if (options.tour) {
         tools::Tour tour(delegate, clock, [&](const std::filesystem::path& name) {
             return shoot(*window, out / name);
         });
         tour.setOutputFolder(out);
+        if (services) tour.setAdRowsShot(adRowsShot);
         // The viewer's full image stops after its first quarter until the
         // downloading shot is taken.
         const auto gate = fixtures::ResponseGate::make();
@@ -282,16 +301,18 @@ int main(int argc, char** argv) {
     // The SDK's launch asks the ad server for its app settings once its
     // core page has loaded, which a short run may not have waited for.
     (void)core::RunLoop::main().runUntil(
-        [&] { return !adServer->requestsTo(fixtures::CorePage::kAppSettingsPath).empty(); },
-        kAdServerWait);  // headless runs always have one
+        [&] { return !sdkServer.requestsTo(fixtures::CorePage::kAppSettingsPath).empty(); },
+        kAdServerWait);
     ui::Application::shared().terminate();
     std::printf("vantor: wrote %zu images\n", written);
     std::string sdkRequests;
-    for (const auto& request : adServer->requests())
+    for (const auto& request : sdkServer.requests())
         if (sdkRequests.find(request.path) == std::string::npos)
             sdkRequests += (sdkRequests.empty() ? "" : ", ") + request.path;
     std::printf("vantor: the ad SDK asked the local ad server for: %s\n",
                 sdkRequests.empty() ? "nothing" : sdkRequests.c_str());
+    for (const auto& line : sdkServer.logLines())
+        std::printf("vantor: the ad server noted: %s\n", line.c_str());
     const bool complete = written == expected;
     if (!complete) home.keep();
     if (!options.verbose && !(home.temporary() && complete))

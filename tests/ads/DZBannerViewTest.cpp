@@ -6,6 +6,8 @@
 
 #include "SlotTesting.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/mediation/core/DZMAdNetworkConnectorBanner.h"
+#include "ads/mediation/core/DZMConfig.h"
 #include "ads/presentation/DZAdSizeDelegate.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
 #include "ads/presentation/banner/DZBannerViewDelegate.h"
@@ -112,6 +114,24 @@ TEST_F(DZBannerViewTest, AFluidSizeKeepsItsHeightAndFollowsTheContentHeight) {
     // The same height again is no change.
     banner->contentSizeDidChange({400, 180});
     EXPECT_EQ(delegate->sizeChanges.size(), 1u);
+}
+
+TEST_F(DZBannerViewTest, EachMediatedNetworkGetsABannerConnectorOfItsOwn) {
+    ASSERT_TRUE(make());
+    ads::Error error;
+    const auto config = ads::DZMConfig::initWithAppKey(
+        "unit/1",
+        core::Dictionary{{"ad_networks", core::Array{core::Dictionary{
+                                             {"id", "1"}, {"adapters", core::Array{"A"}}}}}},
+        &error);
+    ASSERT_TRUE(config) << error.message;
+    const auto& network = config->adNetworkConfigs().front();
+    const auto connector = banner->mediationConnectorForConfiguration(config, network);
+    ASSERT_TRUE(std::dynamic_pointer_cast<ads::DZMAdNetworkConnectorBanner>(connector));
+    EXPECT_EQ(connector->mediationConfig(), config);
+    EXPECT_EQ(connector->networkConfig(), network);
+    EXPECT_NE(banner->mediationConnectorForConfiguration(config, network), connector);
+    EXPECT_FALSE(banner->mediationConnectorForConfiguration(config, nullptr));
 }
 
 TEST_F(DZBannerViewTest, AlphaIsAllOrNothing) {

@@ -7,7 +7,9 @@
 #include <set>
 
 #include "MediationSlotTesting.h"
+#include "ads/core/app/DZApplication.h"
 #include "ads/core/request/DZExtras.h"
+#include "ads/foundation/DZStatisticDictionary.h"
 #include "ads/foundation/DZDevice.h"
 #include "ads/web/net/DZURLConnectionRedirect.h"
 #include "core/NotificationCenter.h"
@@ -137,12 +139,23 @@ TEST_F(DZMAdNetworkConnectorService, FullScreensOfABannerReachTheSlotAndCountAsA
     };
     const auto willPresent = observe(ads::DZSlot::kWillPresentFullScreenNotification);
     const auto didDismiss = observe(ads::DZSlot::kDidDismissFullScreenNotification);
+    const auto& application = ads::DZApplication::sharedInstance()->statistics();
+    const auto clicksBefore = application->objectForKeyedSubscript("pclick").intValue();
     ScriptedAdapter::forNetwork("A")->tell([](ads::DZMAdNetworkConnector& c, ScriptedAdapter* a) {
         c.adapterWillPresentFullScreenModal(a);
         c.adapterWillDismissFullScreenModal(a);
         c.adapterDidDismissFullScreenModal(a);
+    });
+    EXPECT_EQ(application->objectForKeyedSubscript("pclick").intValue(), clicksBefore)
+        << "a full screen alone is no click of the slot's";
+    ScriptedAdapter::forNetwork("A")->tell([](ads::DZMAdNetworkConnector& c, ScriptedAdapter* a) {
         c.adapterWillLeaveApplication(a);
     });
+    // Leaving the app is the slot's click: counted on the shown ad and the
+    // application, and marked as a leave.
+    EXPECT_EQ(application->objectForKeyedSubscript("pclick").intValue(), clicksBefore + 1);
+    EXPECT_EQ(slot->ad()->statistics()->objectForKeyedSubscript("pcc").intValue(), 1);
+    EXPECT_EQ(slot->ad()->statistics()->objectForKeyedSubscript("pclb"), core::Value(true));
     center.removeObserver(willPresent);
     center.removeObserver(didDismiss);
     EXPECT_EQ(owner->screenEvents,
@@ -175,6 +188,7 @@ TEST_F(DZMAdNetworkConnectorService, InterstitialNetworksPresentAsTheirImpressio
         c.adapterDidDismissInterstitial(a);
         c.adapterWillLeaveApplication(a);
     });
+    EXPECT_EQ(slot->ad()->statistics()->objectForKeyedSubscript("pclb"), core::Value(true));
     EXPECT_EQ(owner->screenEvents,
               (std::vector<std::string>{"present", "willDismiss", "dismiss", "leave"}));
     EXPECT_EQ(pingValues(MediationScenarios::kImpression, "aec"), std::vector<std::string>{"0"});

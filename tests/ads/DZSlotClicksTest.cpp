@@ -11,6 +11,7 @@
 #include "SlotTesting.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/request/DZAdType.h"
+#include "ads/core/click/DZClickSignal.h"
 #include "ads/core/request/DZSignalModule.h"
 #include "ads/foundation/DZAdServerDomains.h"
 #include "ads/foundation/DZClock.h"
@@ -25,6 +26,7 @@
 #include "store/URLOpener.h"
 #include "support/ManualClockScope.h"
 #include "ui/Application.h"
+#include "ui/TouchInjector.h"
 #include "ui/Window.h"
 
 namespace {
@@ -140,13 +142,14 @@ TEST_F(DZSlotClicksTest, TheClickSignalGoesOnlyToAdServerHostsWithAnAiValue) {
     EXPECT_EQ(module->values, std::vector<std::string>(asked, "abc"));
 
     // A module that writes nothing usable leaves the URL as it is, as does
-    // this build's module, which gives no signal.
+    // this build's module while no ad view has been touched.
     const core::URL click = *core::URL::create("https://ad.dozuza.com/aclk?ai=abc");
     for (const char* bad : {"a&b=c", "=1"}) {
         module->answer = bad;
         EXPECT_EQ(slot->gestureClickURLWithURL(click), click) << bad;
     }
     ads::DZSignalModule::install(nullptr);
+    ads::DZForgetLatestTouchForTesting();
     EXPECT_EQ(slot->gestureClickURLWithURL(click), click);
 
     // The server's list replaces the built-in one.
@@ -157,6 +160,28 @@ TEST_F(DZSlotClicksTest, TheClickSignalGoesOnlyToAdServerHostsWithAnAiValue) {
     EXPECT_EQ(slot->gestureClickURLWithURL(*core::URL::create("https://a.clicks.test/c?ai=1"))
                   .absoluteString(),
               "https://a.clicks.test/c?ai=1&sig=1");
+}
+
+TEST_F(DZSlotClicksTest, ATapOnTheAdViewSignsTheNextClickWithTheBuiltInModule) {
+    ASSERT_TRUE(showBanner());
+    ads::DZForgetLatestTouchForTesting();
+    const auto adView = slot->adView();
+    adView->setHidden(false);
+    adView->setFrame({0, 0, 320, 50});
+    const auto window = std::make_shared<ui::Window>(gfx::Rect{0, 0, 320, 480});
+    window->addSubview(adView);
+    window->makeKeyAndVisible();
+    ui::TouchInjector(*window).tap({30, 20});
+    clock.advance(1);
+    // The ad view's own recognizer keeps the touch for the click-signal module.
+    ASSERT_TRUE(ads::DZLatestTouch());
+    const core::URL click = *core::URL::create("https://ad.dozuza.com/aclk?ai=abc&adurl=x");
+    const std::string sent = slot->gestureClickURLWithURL(click).absoluteString();
+    const auto at = sent.find("&nb=30.20.");
+    ASSERT_NE(at, std::string::npos) << sent;
+    EXPECT_LT(at, sent.find("adurl=")) << sent;
+    adView->removeFromSuperview();
+    ads::DZForgetLatestTouchForTesting();
 }
 
 TEST_F(DZSlotClicksTest, ClicksCountInTheApplicationAndTheDisplayedAd) {

@@ -2,7 +2,9 @@
 # The tool's ad SDK talks to the local ad server: --ad-demo loads one banner
 # to its valid state, logs exactly one impression and one click ping and
 # writes a PNG of the ad; a plain run's launch fetches the SDK's core page
-# and app settings from the same server.
+# and app settings from the same server, and its featured-ad-rows.png shows
+# the demo banner in the feed's first banner row, one ad request and one
+# impression per banner shown.
 #   ad_demo_test.sh path/to/vantor
 set -euo pipefail
 
@@ -29,4 +31,9 @@ grep -q "ad server for: .*/mads/static/sdk/native/sdk-core-v40.html" "$work/page
   fail "the launch did not load the core page" "$work/pages.log"
 grep -q "ad server for: .*/mads/app_settings" "$work/pages.log" ||
   fail "the launch's settings request did not arrive" "$work/pages.log"
-echo "PASS: one impression, one click, the PNG, and the launch's settings request"
+[[ -s $work/pages/featured-ad-rows.png ]] || fail "no featured-ad-rows.png" "$work/pages.log"
+grep -q "featured-ad-rows.png: the first banner row at .* shows #e4572e over #17bebb" "$work/pages.log" ||
+  fail "the first banner row does not show the demo banner" "$work/pages.log"
+grep -Eq "the ad server's log: core page [1-9][0-9]*, ad requests ([1-9][0-9]*), impressions \1 for \1 banners shown" \
+  "$work/pages.log" || fail "not one ad request and one impression per banner shown" "$work/pages.log"
+echo "PASS: one impression, one click, the PNG, the launch's settings request and the feed's banner rows"

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "ads/core/click/DZClickSignal.h"
 #include "ads/foundation/DZCallLog.h"
 
 namespace ads {
@@ -29,6 +30,10 @@ Installed& installed() {
 void DZSignalModule::reportTouch(std::int32_t x, std::int32_t y, std::int32_t d) {
     DZCallLog::record("DZGestureReportTouch " + std::to_string(x) + " " + std::to_string(y) + " " +
                       std::to_string(d));
+}
+
+bool DZSignalModule::clickSignal(std::string_view clickValue, std::string& signal) {
+    return DZGestureClickSignal(clickValue, signal);
 }
 
 void DZGestureReportTouch(std::int32_t x, std::int32_t y, std::int32_t d) {

@@ -2,12 +2,13 @@
 // The SDK's click and touch signal module: what an ad request, a click and
 // the foreground ping may carry about how the user interacts with ads.
 //
-// The module in this build gives no signal: it is started, answers every
-// read with "nothing written", and does not track touches (its click read
-// is DZSignalModuleClicks.cpp); the touches an ad page reports to it are
-// recorded in DZCallLog as "DZGestureReportTouch <x> <y> <d>". The SDK reads it
-// through this interface so that a module that gives signals can be
-// installed without changing its callers; tests install scripted ones.
+// The module in this build gives no request signal: it is started and
+// answers querySignal() with "nothing written"; its click signal is the one
+// of the click-signal module (DZGestureClickSignal, ads/core/click), made
+// from the latest touch on an ad view; the touches an ad page reports to it
+// are recorded in DZCallLog as "DZGestureReportTouch <x> <y> <d>". The SDK
+// reads it through this interface so that a module that gives signals can
+// be installed without changing its callers; tests install scripted ones.
 //
 // start(), querySignal() and clickSignal() are called on the main thread.
 
@@ -31,7 +32,7 @@ public:
     virtual void reportTouch(std::int32_t x, std::int32_t y, std::int32_t d);
     // The signal of a click on an ad-server URL whose "ai" query value is
     // clickValue: writes one "name=value" text into signal and answers
-    // whether it did. Main thread.
+    // whether it did. By default the click-signal module's. Main thread.
     virtual bool clickSignal(std::string_view clickValue, std::string& signal);
 
     // The installed module (the one of this build until another is

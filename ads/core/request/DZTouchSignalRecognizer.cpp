@@ -2,9 +2,7 @@
 
 namespace ads {
 
-DZTouchSignalRecognizer::DZTouchSignalRecognizer() {
-    setCancelsTouchesInView(false);
-}
+DZTouchSignalRecognizer::DZTouchSignalRecognizer() = default;
 
 void DZTouchSignalRecognizer::touchesBegan(const ui::TouchSet& touches, const ui::Event& event) {
     ui::TouchSet received;
@@ -14,7 +12,7 @@ void DZTouchSignalRecognizer::touchesBegan(const ui::TouchSet& touches, const ui
         if (!delegate || delegate->gestureRecognizerShouldReceiveTouch(*this, *touch))
             received.push_back(touch);
     }
-    if (!received.empty()) ui::GestureRecognizer::touchesBegan(received, event);
+    if (!received.empty()) DZGestureRecognizer::touchesBegan(received, event);
 }
 
 }  // namespace ads

@@ -3,10 +3,13 @@
 // attaches to itself: it asks its delegate (when that is a
 // DZTouchSignalRecognizerDelegate) about every touch that begins on the view
 // or its subviews, and never recognizes a gesture, so it takes no touch
-// away from the page or from other recognizers. Main thread only.
+// away from the page or from other recognizers. The touches it receives
+// become the click-signal module's latest touch (DZGestureRecognizer).
+// Main thread only.
 
 #include <memory>
 
+#include "ads/core/click/DZClickSignal.h"
 #include "ui/GestureRecognizer.h"
 
 namespace ads {
@@ -20,7 +23,7 @@ public:
                                                      const ui::Touch& touch) = 0;
 };
 
-class DZTouchSignalRecognizer : public ui::GestureRecognizer {
+class DZTouchSignalRecognizer : public DZGestureRecognizer {
 public:
     DZTouchSignalRecognizer();
 

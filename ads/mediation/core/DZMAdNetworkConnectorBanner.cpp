@@ -113,7 +113,12 @@ void DZMAdNetworkConnectorBanner::adapterDidDismissFullScreenModal(const DZMAdNe
 }
 
 void DZMAdNetworkConnectorBanner::adapterWillLeaveApplication(const DZMAdNetworkAdapter*) {
-    if (const auto slot = this->slot()) slot->adWillLeaveApplication();
+    // Leaving the app is the network's click: the slot counts it as one.
+    if (const auto slot = this->slot()) {
+        slot->adWillLeaveApplication();
+        slot->willLeaveAppDueToClick();
+        slot->adWasClicked();
+    }
     reportClick();
 }
 

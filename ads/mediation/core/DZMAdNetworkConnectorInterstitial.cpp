@@ -65,7 +65,12 @@ void DZMAdNetworkConnectorInterstitial::adapterDidDismissInterstitial(
 }
 
 void DZMAdNetworkConnectorInterstitial::adapterWillLeaveApplication(const DZMAdNetworkAdapter*) {
-    if (const auto slot = this->slot()) slot->adWillLeaveApplication();
+    // Leaving the app is the network's click: the slot counts it as one.
+    if (const auto slot = this->slot()) {
+        slot->adWillLeaveApplication();
+        slot->willLeaveAppDueToClick();
+        slot->adWasClicked();
+    }
     reportClick();
 }
 

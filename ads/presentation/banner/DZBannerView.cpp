@@ -20,6 +20,7 @@
 #include "ads/foundation/DZSawmillEvent.h"
 #include "ads/foundation/DZSawmillLogger.h"
 #include "ads/foundation/DZThreading.h"
+#include "ads/mediation/core/DZMAdNetworkConnectorBanner.h"
 #include "ads/native/DZAdConfiguration.h"
 #include "ads/presentation/DZAdSizeDelegate.h"
 #include "ads/presentation/banner/DZBannerViewDelegate.h"
@@ -557,6 +558,12 @@ void DZBannerView::willProcessMediatedAdResponse(DZSlot&, const std::shared_ptr<
     if (ad)
         ad->setMediationDelegate(std::static_pointer_cast<DZAdMediationDelegate>(
             std::static_pointer_cast<DZBannerView>(shared_from_this())));
+}
+
+std::shared_ptr<DZMAdNetworkConnector>
+DZBannerView::mediationConnectorForConfiguration(const std::shared_ptr<DZMConfig>& configuration,
+                                                 const std::shared_ptr<DZMAdNetworkConfig>& network) {
+    return DZMAdNetworkConnectorBanner::create(configuration, network);
 }
 
 // The ad key.

@@ -173,6 +173,10 @@ public:
     [[nodiscard]] bool shouldProcessAdResponse(DZSlot& slot, const std::shared_ptr<DZAd>& ad,
                                                std::optional<Error>* error) override;
     void willProcessMediatedAdResponse(DZSlot& slot, const std::shared_ptr<DZAd>& ad) override;
+    // DZAdMediationDelegate: a banner connector for each network.
+    [[nodiscard]] std::shared_ptr<DZMAdNetworkConnector>
+    mediationConnectorForConfiguration(const std::shared_ptr<DZMConfig>& configuration,
+                                       const std::shared_ptr<DZMAdNetworkConfig>& network) override;
     // DZSlotAdKeyDelegate.
     void cacheViewHierarchyInformationForSlot(DZSlot& slot) override;
     [[nodiscard]] std::optional<core::Dictionary>
