@@ -8,7 +8,7 @@
 #include "ads/foundation/DZQueryParameters.h"
 #include "ads/foundation/DZThreading.h"
 #include "ads/foundation/DZURLUtilities.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/web/dmsg/DZAdRefreshDMSGHandler.h"
 #include "ads/web/dmsg/DZAnalyticsDMSGHandler.h"
 #include "ads/web/dmsg/DZCSIDMSGHandler.h"
