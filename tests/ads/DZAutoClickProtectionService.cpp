@@ -6,7 +6,7 @@
 
 #include "SDKCoreTesting.h"
 #include "ads/core/response/ZODCustomRenderedAd.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/web/net/DZPinger.h"
 #include "ads/web/view/DZAdView.h"
 #include "ui/View.h"
