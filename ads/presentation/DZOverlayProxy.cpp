@@ -35,12 +35,11 @@ void DZOverlayProxy::presentFromViewController(
     const std::shared_ptr<ui::ViewController>& presenting, std::function<void()> completion) {
     DZCallLog::record("DZOverlayProxy.presentFromViewController:completion:");
     if (!presenting || !viewController_) return;
-    if (presenting->presentViewController(viewController_, true, std::move(completion)))
-        onScreen_ = weak_from_this().lock();
+    presenting->presentViewController(viewController_, true, std::move(completion));
 }
 
 void DZOverlayProxy::relinquishScreenWithCompletion(std::function<void()> completion) {
-    auto self = std::move(onScreen_);
+    auto self = weak_from_this().lock();
     const auto presenting = viewController_ ? viewController_->presentingViewController() : nullptr;
     if (!presenting) {
         if (completion) completion();

@@ -3,9 +3,9 @@
 // debug menu, a store page, a composer, the system's in-app browser). The
 // ad's full-screen presentation is not built yet, so the proxy presents the
 // controller modally from the given controller, when there is one, and
-// gives the screen back by having its presenter dismiss it. A proxy serving
-// a controller is found again through overlayProxyForViewController() while
-// it lives. Each presentation is recorded in DZCallLog as
+// gives the screen back by having its presenter dismiss it. A proxy made by
+// create() is found again through overlayProxyForViewController() for as
+// long as someone keeps it. Each presentation is recorded in DZCallLog as
 // "DZOverlayProxy.presentFromViewController:completion:". Main thread.
 
 #include <functional>
@@ -46,8 +46,6 @@ private:
     std::shared_ptr<ui::ViewController> viewController_;
     std::weak_ptr<DZSlot> slot_;
     std::shared_ptr<DZOpener> opener_;
-    // Keeps the proxy alive while its controller is on screen.
-    std::shared_ptr<DZOverlayProxy> onScreen_;
 };
 
 }  // namespace ads

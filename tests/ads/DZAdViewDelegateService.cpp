@@ -174,11 +174,15 @@ TEST_F(DZAdViewDelegateService, NavigationTable) {
         else if (!system.openedURLs().empty())
             outcome = "open " + system.openedURLs()[0].absoluteString();
         EXPECT_EQ(outcome, c.outcome);
-        if (shown) {
-            bool gone = false;
-            root->dismissViewController(false, [&] { gone = true; });
-            ASSERT_TRUE(waitFor([&] { return gone; }));
-        }
+        // Composers end as the user ends them; the confirmation is cancelled.
+        if (const auto mail = std::dynamic_pointer_cast<store::MailComposeViewController>(shown))
+            mail->finish(store::MailComposeResult::Cancelled);
+        else if (const auto text =
+                     std::dynamic_pointer_cast<store::MessageComposeViewController>(shown))
+            text->finish(store::MessageComposeResult::Cancelled);
+        else if (const auto alert = std::dynamic_pointer_cast<ui::AlertController>(shown))
+            alert->selectAction(0);
+        ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
         ASSERT_TRUE(delegate->opener()->navigationRequest());
         EXPECT_EQ(delegate->opener()->navigationRequest()->url().absoluteString(), c.url);
         EXPECT_EQ(delegate->opener()->adView(), adView);

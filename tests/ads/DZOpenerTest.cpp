@@ -155,6 +155,8 @@ TEST_F(DZOpenerActionsTest, MailComposerTakesAddressCopiesAndSubject) {
     EXPECT_TRUE(plain->ccRecipients().empty());
     EXPECT_TRUE(plain->subject().empty());
     EXPECT_TRUE(plain->messageBody().empty());
+    plain->finish(store::MailComposeResult::Cancelled);
+    ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
 }
 
 TEST_F(DZOpenerActionsTest, MessageComposerSplitsNumbers) {
@@ -204,8 +206,11 @@ TEST_F(DZOpenerActionsTest, ComposerWaitsForABusyFullScreenAdOnlySoLong) {
     busy->view()->setUserInteractionEnabled(true);
     clock.advance(ads::DZOpener::kComposerRetryInterval);
     ASSERT_TRUE(settle());
-    EXPECT_TRUE(std::dynamic_pointer_cast<store::MailComposeViewController>(
-        busy->presentedViewController()));
+    const auto mail =
+        std::dynamic_pointer_cast<store::MailComposeViewController>(busy->presentedViewController());
+    ASSERT_TRUE(mail);
+    mail->finish(store::MailComposeResult::Cancelled);
+    ASSERT_TRUE(settle());
 }
 
 TEST_F(DZOpenerActionsTest, DeepLinksAnswerThePage) {

@@ -82,6 +82,19 @@ std::shared_ptr<DZMRAIDResizeOverlayPresenter> resizePresenterOf(const ui::ViewC
     return std::dynamic_pointer_cast<DZMRAIDResizeOverlayPresenter>(controller->presenter());
 }
 
+// Lets go of the composer's delegate proxy, when it has one.
+void stopDelegateProxy(ui::ViewController* composer) {
+    if (auto* mail = dynamic_cast<store::MailComposeViewController*>(composer)) {
+        if (const auto proxy =
+                std::dynamic_pointer_cast<DZMailComposeDelegateProxy>(mail->mailComposeDelegate()))
+            proxy->stopProxying();
+    } else if (auto* message = dynamic_cast<store::MessageComposeViewController*>(composer)) {
+        if (const auto proxy = std::dynamic_pointer_cast<DZMessageComposeDelegateProxy>(
+                message->messageComposeDelegate()))
+            proxy->stopProxying();
+    }
+}
+
 }  // namespace
 
 DZOpener::DZOpener() = default;
@@ -549,6 +562,7 @@ void DZOpener::presentComposerController(const std::shared_ptr<ui::ViewControlle
         if (attempt >= kMaximumComposerRetries) {
             core::Console::log("<Dozuza> Gave up presenting a composer for " +
                                url.absoluteString() + ": the ad on screen stayed busy.");
+            stopDelegateProxy(composer.get());
             return;
         }
         std::weak_ptr<DZOpener> weakSelf = weak_from_this();
@@ -570,18 +584,7 @@ void DZOpener::presentComposerController(const std::shared_ptr<ui::ViewControlle
 
 void DZOpener::finishComposer(const std::shared_ptr<ui::ViewController>& composer) {
     core::Queue::main()->async([composer] {
-        auto stop = [composer] {
-            if (auto* mail = dynamic_cast<store::MailComposeViewController*>(composer.get())) {
-                if (const auto proxy = std::dynamic_pointer_cast<DZMailComposeDelegateProxy>(
-                        mail->mailComposeDelegate()))
-                    proxy->stopProxying();
-            } else if (auto* message =
-                           dynamic_cast<store::MessageComposeViewController*>(composer.get())) {
-                if (const auto proxy = std::dynamic_pointer_cast<DZMessageComposeDelegateProxy>(
-                        message->messageComposeDelegate()))
-                    proxy->stopProxying();
-            }
-        };
+        auto stop = [composer] { stopDelegateProxy(composer.get()); };
         if (const auto proxy = DZOverlayProxy::overlayProxyForViewController(composer.get())) {
             proxy->relinquishScreenWithCompletion(stop);
         } else if (const auto presenting = composer->presentingViewController()) {
