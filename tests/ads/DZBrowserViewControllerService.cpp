@@ -36,8 +36,8 @@ protected:
             ASSERT_TRUE(waitFor([&] { return gone; }));
         }
     }
-    std::shared_ptr<DZBrowserViewController> present(
-        const std::function<void(DZBrowserViewController&)>& before = {}) {
+    std::shared_ptr<DZBrowserViewController>
+    present(const std::function<void(DZBrowserViewController&)>& before = {}) {
         auto browser = std::make_shared<DZBrowserViewController>();
         if (before) before(*browser);
         root->presentViewController(browser, false);
@@ -118,25 +118,23 @@ TEST_F(DZBrowserViewControllerService, OnlyLinksTheUserFollowsCountAsLandingPage
     SlotPage ad;
     ASSERT_TRUE(ad.slot && ad.load());
     const auto statistics = ad.slot->ad()->statistics();
-    server.serve("/links", fixtures::LoopbackResponse::text(
-                               "<html><body><a id='s' href='" + server.secureBaseURL() + "/next" +
-                                   "'>next</a></body></html>",
-                               200, "text/html; charset=utf-8"));
+    server.serve("/links", fixtures::LoopbackResponse::text("<html><body><a id='s' href='" +
+                                                                server.secureBaseURL() + "/next" +
+                                                                "'>next</a></body></html>",
+                                                            200, "text/html; charset=utf-8"));
     const auto browser = present([&](DZBrowserViewController& b) {
         b.setSlot(ad.slot);
         b.load(core::URL::create(server.urlString("/links")), std::nullopt);
     });
-    ASSERT_TRUE(waitFor([&] {
-        return !statistics->objectForKeyedSubscript("tlanding_page_load_end").isNull();
-    }));
+    ASSERT_TRUE(waitFor(
+        [&] { return !statistics->objectForKeyedSubscript("tlanding_page_load_end").isNull(); }));
     EXPECT_FALSE(statistics->objectForKeyedSubscript("tlanding_page_load_start").isNull());
     EXPECT_TRUE(statistics->objectForKeyedSubscript("plpnc").isNull());
     EXPECT_TRUE(statistics->objectForKeyedSubscript("plpsnc").isNull());
 
     (void)adwebtesting::evaluate(*browser->adView()->webView(),
                                  "document.getElementById('s').click(); true");
-    ASSERT_TRUE(waitFor(
-        [&] { return !statistics->objectForKeyedSubscript("plpsnc").isNull(); }));
+    ASSERT_TRUE(waitFor([&] { return !statistics->objectForKeyedSubscript("plpsnc").isNull(); }));
     EXPECT_EQ(statistics->objectForKeyedSubscript("plpsnc").intValue(), 1);
     EXPECT_TRUE(statistics->objectForKeyedSubscript("plpnc").isNull());
 }

@@ -126,8 +126,7 @@ TEST_F(DZDebugOptionsViewControllerService, TroubleshootingLinksTheDeviceFirst) 
     EXPECT_EQ(linking.path(), "/debug/link");
     EXPECT_NE(linking.query().value_or("").find("linkedDeviceId=" + *identifier),
               std::string::npos);
-    EXPECT_NE(linking.query().value_or("").find("adSlotPath=%2F6499%2Fexample"),
-              std::string::npos);
+    EXPECT_NE(linking.query().value_or("").find("adSlotPath=%2F6499%2Fexample"), std::string::npos);
     EXPECT_TRUE(server.requestsTo("/debug/signal").empty());
 
     // Linked, the status request decides.

@@ -77,11 +77,11 @@ protected:
 };
 
 TEST_F(DZInAppPurchaseService, OnlyPurchasesAreReportedWithTheFetchedPrice) {
-    update({transaction("t1", store::PaymentTransactionState::Purchased),
-            transaction("t2", store::PaymentTransactionState::Restored),
-            transaction("t3", store::PaymentTransactionState::Failed),
-            transaction("t4", store::PaymentTransactionState::Purchased, "veltrogallery_drink_0",
-                        3)});
+    update(
+        {transaction("t1", store::PaymentTransactionState::Purchased),
+         transaction("t2", store::PaymentTransactionState::Restored),
+         transaction("t3", store::PaymentTransactionState::Failed),
+         transaction("t4", store::PaymentTransactionState::Purchased, "veltrogallery_drink_0", 3)});
     ASSERT_TRUE(waitForPings(2));
     const auto pings = queries();
     ASSERT_EQ(pings.size(), 2u);

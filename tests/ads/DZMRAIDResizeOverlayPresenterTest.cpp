@@ -142,7 +142,8 @@ TEST_F(DZMRAIDResizeOverlayPresenterTest, ARotationWithoutRoomClosesTheAd) {
     ASSERT_TRUE(adwebtesting::drainMainQueue());
     ASSERT_TRUE(adwebtesting::drainMainQueue());
     ASSERT_EQ(handler->errors.size(), 1u);
-    EXPECT_EQ(handler->errors[0], "resize: Resize properties became invalid after device rotation.");
+    EXPECT_EQ(handler->errors[0],
+              "resize: Resize properties became invalid after device rotation.");
     EXPECT_EQ(controller->relinquishCount(), 1);
 }
 

@@ -184,9 +184,8 @@ TEST_F(DZOpenerActionsTest, ComposerWaitsForABusyFullScreenAdOnlySoLong) {
     root->presentViewController(busy, false);
     ASSERT_TRUE(settle());
     std::vector<std::string> console;
-    const auto previous = core::Console::setSink([&](std::string_view line) {
-        console.emplace_back(line);
-    });
+    const auto previous =
+        core::Console::setSink([&](std::string_view line) { console.emplace_back(line); });
 
     page.opener->openEmailComposer(url("mailto:ann@shop.test"));
     for (int i = 0; i < ads::DZOpener::kMaximumComposerRetries + 5; ++i) {
@@ -206,8 +205,8 @@ TEST_F(DZOpenerActionsTest, ComposerWaitsForABusyFullScreenAdOnlySoLong) {
     busy->view()->setUserInteractionEnabled(true);
     clock.advance(ads::DZOpener::kComposerRetryInterval);
     ASSERT_TRUE(settle());
-    const auto mail =
-        std::dynamic_pointer_cast<store::MailComposeViewController>(busy->presentedViewController());
+    const auto mail = std::dynamic_pointer_cast<store::MailComposeViewController>(
+        busy->presentedViewController());
     ASSERT_TRUE(mail);
     mail->finish(store::MailComposeResult::Cancelled);
     ASSERT_TRUE(settle());
@@ -219,8 +218,8 @@ TEST_F(DZOpenerActionsTest, DeepLinksAnswerThePage) {
     page.opener->openAppLink(url("about:blank"), "e2");
     ASSERT_TRUE(waitFor([&] { return received(*page.adView(), "openDeepLink").size() == 2; }));
     auto answers = received(*page.adView(), "openDeepLink");
-    EXPECT_EQ(answers[0], core::Value(core::Dictionary{{"file:///etc/hosts", false},
-                                                       {"event_id", "e1"}}));
+    EXPECT_EQ(answers[0],
+              core::Value(core::Dictionary{{"file:///etc/hosts", false}, {"event_id", "e1"}}));
     EXPECT_EQ(answers[1]["about:blank"], core::Value(false));
     EXPECT_TRUE(opener().requests().empty());
 
@@ -280,7 +279,8 @@ protected:
 
 TEST_F(DZOpenerStoreTest, APageLoadedAheadIsShownAndCountsAsItsClick) {
     page.opener->fetchInAppStoreForProductID("42");
-    ASSERT_TRUE(waitFor([&] { return page.opener->cachedStoreProductViewController().size() == 1; }));
+    ASSERT_TRUE(
+        waitFor([&] { return page.opener->cachedStoreProductViewController().size() == 1; }));
     const auto cached = page.opener->cachedStoreProductViewController().at("42");
 
     page.opener->openInAppStoreWithProductID("42", fallback, false);

@@ -60,8 +60,8 @@ void DZBrowserAdViewDelegate::adViewDidStartLoad(DZAdView& adView) {
 void DZBrowserAdViewDelegate::adViewDidFinishLoad(DZAdView& adView) {
     if (dynamic_cast<DZBrowserAdView*>(&adView))
         if (const auto statistics = statisticsFor(adView))
-            statistics->setObject(core::Value(DZMonotonicMilliseconds()),
-                                  "tlanding_page_load_end", true);
+            statistics->setObject(core::Value(DZMonotonicMilliseconds()), "tlanding_page_load_end",
+                                  true);
     DZAdViewDelegate::adViewDidFinishLoad(adView);
     if (const auto controller = browserControllerForAdView(adView)) controller->refreshToolbar();
 }

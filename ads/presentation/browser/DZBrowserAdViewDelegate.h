@@ -16,8 +16,7 @@ class DZBrowserViewController;
 class DZBrowserAdViewDelegate : public DZAdViewDelegate {
 public:
     [[nodiscard]] bool handlesClicks() const override { return false; }
-    bool adViewDelegateShouldStartLoadWithRequest(DZAdView& adView,
-                                                  const core::URLRequest& request,
+    bool adViewDelegateShouldStartLoadWithRequest(DZAdView& adView, const core::URLRequest& request,
                                                   long navigationType) override;
     void adViewDidStartLoad(DZAdView& adView) override;
     void adViewDidFinishLoad(DZAdView& adView) override;

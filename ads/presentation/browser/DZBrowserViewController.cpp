@@ -135,7 +135,8 @@ void DZBrowserViewController::createToolbarButtons() {
         };
     };
     constexpr double kButtonWidth = 27;
-    flexibleSpaceButton_ = ui::BarButtonItem::withSystemItem(ui::BarButtonSystemItem::FlexibleSpace);
+    flexibleSpaceButton_ =
+        ui::BarButtonItem::withSystemItem(ui::BarButtonSystemItem::FlexibleSpace);
     backButton_ = buttonWithImage(DZBackButtonImage(), "Back", kButtonWidth, false,
                                   act(&DZBrowserViewController::back));
     forwardButton_ = buttonWithImage(DZForwardButtonImage(), "Forward", kButtonWidth, false,

@@ -34,14 +34,14 @@ std::string printed(double value) {
 
 }  // namespace
 
-DZMRAIDResizeOverlayPresenter::DZMRAIDResizeOverlayPresenter(std::shared_ptr<ui::View> referenceView)
+DZMRAIDResizeOverlayPresenter::DZMRAIDResizeOverlayPresenter(
+    std::shared_ptr<ui::View> referenceView)
     : referenceView_(std::move(referenceView)) {}
 
 std::string DZMRAIDResizeOverlayPresenter::describe(const DZMRAIDResizeProperties& p) {
     return "<DZMRAIDResizeProperties: offset (" + printed(p.offset().width) + ", " +
            printed(p.offset().height) + ") size (" + printed(p.size().width) + " x " +
-           printed(p.size().height) + ") closePosition " +
-           std::to_string(p.customClosePosition()) +
+           printed(p.size().height) + ") closePosition " + std::to_string(p.customClosePosition()) +
            " allowOffscreen " + (p.allowOffscreen() ? "YES" : "NO") + ">";
 }
 

@@ -12,8 +12,9 @@
 
 namespace ads {
 
-class DZMessageComposeDelegateProxy : public store::MessageComposeViewControllerDelegate,
-                                   public std::enable_shared_from_this<DZMessageComposeDelegateProxy> {
+class DZMessageComposeDelegateProxy
+    : public store::MessageComposeViewControllerDelegate,
+      public std::enable_shared_from_this<DZMessageComposeDelegateProxy> {
     struct Token {};
 
 public:
@@ -27,7 +28,8 @@ public:
     messageComposeDelegate() const {
         return messageComposeDelegate_.lock();
     }
-    void setMessageComposeDelegate(std::weak_ptr<store::MessageComposeViewControllerDelegate> target) {
+    void
+    setMessageComposeDelegate(std::weak_ptr<store::MessageComposeViewControllerDelegate> target) {
         messageComposeDelegate_ = std::move(target);
     }
     [[nodiscard]] const std::shared_ptr<store::MessageComposeViewController>&
@@ -36,7 +38,8 @@ public:
     }
     // Ignored for the composer already served; the old one loses its
     // delegate, the new one gets this proxy.
-    void setMessageComposeViewController(std::shared_ptr<store::MessageComposeViewController> controller);
+    void setMessageComposeViewController(
+        std::shared_ptr<store::MessageComposeViewController> controller);
     [[nodiscard]] bool isServing() const { return strongSelf_ != nullptr; }
     void stopProxying();
 

@@ -308,8 +308,9 @@ void DZOpener::openInAppStoreWithProductID(const std::optional<std::string>& pro
         }
         const auto presenting = page ? page->presentingViewController() : nullptr;
         const bool onScreen = presenting && presenting->presentedViewController() == page;
-        if (onScreen) DZSKStoreProductViewControllerDelegate::sharedInstance()
-                          ->productViewControllerDidFinish(*page);
+        if (onScreen)
+            DZSKStoreProductViewControllerDelegate::sharedInstance()
+                ->productViewControllerDidFinish(*page);
         // A page that never showed (the opener waited for it) leaves the
         // click to the fallback too, as one on screen does.
         if ((onScreen || shouldWaitForFetch) && fallbackURL) self->openApp(*fallbackURL);
@@ -436,8 +437,9 @@ namespace {
 
 void reportResized(DZAdView& adView, const DZMRAIDResizeProperties& properties) {
     adView.dispatchSDKEvent("onStateChanged", core::Dictionary{{"state", "resized"}});
-    adView.dispatchSDKEvent("onSizeChanged", core::Dictionary{{"width", properties.size().width},
-                                                              {"height", properties.size().height}});
+    adView.dispatchSDKEvent(
+        "onSizeChanged",
+        core::Dictionary{{"width", properties.size().width}, {"height", properties.size().height}});
 }
 
 }  // namespace

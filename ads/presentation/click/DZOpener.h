@@ -94,8 +94,7 @@ public:
                                              const std::optional<core::URL>& fallbackURL,
                                              bool shouldWaitForFetch);
     virtual void openBrowserToURL(const core::URL& url, std::uint64_t supportedOrientations);
-    virtual void openWebViewBrowserToURL(const core::URL& url,
-                                         std::uint64_t supportedOrientations);
+    virtual void openWebViewBrowserToURL(const core::URL& url, std::uint64_t supportedOrientations);
     virtual void openSafariViewControllerToURL(const core::URL& url,
                                                std::uint64_t supportedOrientations);
     virtual void openWebApp(const core::URL& url, std::uint64_t supportedOrientations,

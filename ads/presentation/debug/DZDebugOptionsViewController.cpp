@@ -65,8 +65,7 @@ void DZDebugOptionsViewController::viewDidLoad() {
 
     shouldEnableInAppPreview_ = flag(kEnableInAppPreviewKey);
     shouldEnableDebugSignal_ = flag(kEnableDebugSignalsKey);
-    const auto linking =
-        core::UserDefaults::standard()->stringForKey(kDebugDeviceLinkingURLKey);
+    const auto linking = core::UserDefaults::standard()->stringForKey(kDebugDeviceLinkingURLKey);
     const auto linkingURL = linking ? core::URL::create(*linking) : std::nullopt;
     if ((shouldEnableInAppPreview_ || shouldEnableDebugSignal_) && linkingURL) {
         debugDeviceLinkingURL_ = linkingURL;
@@ -97,12 +96,12 @@ void DZDebugOptionsViewController::showAlert(AlertKind kind,
     std::vector<ui::AlertAction> actions = alert->actions();
     auto rebuilt = ui::AlertController::create(alert->title(), alert->message());
     for (size_t index = 0; index < actions.size(); ++index)
-        rebuilt->addAction({actions[index].title, actions[index].style,
-                            [weakSelf, index](const ui::AlertAction&) {
-                                const auto self = weakSelf.lock();
-                                if (self && self->alert_)
-                                    self->alertViewClickedButtonAtIndex(*self->alert_, index);
-                            }});
+        rebuilt->addAction(
+            {actions[index].title, actions[index].style, [weakSelf, index](const ui::AlertAction&) {
+                 const auto self = weakSelf.lock();
+                 if (self && self->alert_)
+                     self->alertViewClickedButtonAtIndex(*self->alert_, index);
+             }});
     (void)key;
     alert_ = rebuilt;
     alertKind_ = kind;
@@ -195,18 +194,17 @@ core::Dictionary DZDebugOptionsViewController::debugDeviceQueryParameters() cons
     return parameters;
 }
 
-std::optional<core::URLRequest>
-DZDebugOptionsViewController::debugURLRequestForString(
+std::optional<core::URLRequest> DZDebugOptionsViewController::debugURLRequestForString(
     const std::optional<std::string>& text) const {
     if (!text) return std::nullopt;
-    const auto url = DZURLByAddingQueryParameters(core::URL::create(*text),
-                                                  debugDeviceQueryParameters());
+    const auto url =
+        DZURLByAddingQueryParameters(core::URL::create(*text), debugDeviceQueryParameters());
     return DZMakeURLRequest(url, std::nullopt, std::nullopt, std::nullopt);
 }
 
 void DZDebugOptionsViewController::startDeviceLinking() {
-    const auto url = DZURLByAddingQueryParameters(debugDeviceLinkingURL_,
-                                                  debugDeviceQueryParameters());
+    const auto url =
+        DZURLByAddingQueryParameters(debugDeviceLinkingURL_, debugDeviceQueryParameters());
     if (!url) {
         finishedDebugFlow();
         return;

@@ -45,8 +45,7 @@ public:
     static constexpr const char* kDebugSignalStatusURLKey = "/dozuza/ads/debug_signal_status_url";
     static constexpr const char* kInAppPreviewStatusURLKey =
         "/dozuza/ads/in_app_preview_status_url";
-    static constexpr const char* kDebugDeviceIdentifierKey =
-        "/dozuza/ads/debug_device_identifier";
+    static constexpr const char* kDebugDeviceIdentifierKey = "/dozuza/ads/debug_device_identifier";
     static constexpr const char* kSystemErrorTitle =
         "In-app preview failed to load because of a system error. Please try again later.";
 

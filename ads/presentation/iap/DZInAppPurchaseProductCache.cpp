@@ -34,9 +34,8 @@ void DZInAppPurchaseProductCache::requestProductsWithProductIdentifiers(
                 for (const auto& [id, product] : products) self->validProductIDs_[id] = product;
                 for (const auto& id : invalid) self->validProductIDs_.erase(id);
             }
-            queue->async([completion, products, invalid, error] {
-                completion(products, invalid, error);
-            });
+            queue->async(
+                [completion, products, invalid, error] { completion(products, invalid, error); });
         });
 }
 

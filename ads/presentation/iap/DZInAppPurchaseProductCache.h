@@ -15,7 +15,8 @@
 
 namespace ads {
 
-class DZInAppPurchaseProductCache : public std::enable_shared_from_this<DZInAppPurchaseProductCache> {
+class DZInAppPurchaseProductCache
+    : public std::enable_shared_from_this<DZInAppPurchaseProductCache> {
 public:
     [[nodiscard]] static std::shared_ptr<DZInAppPurchaseProductCache> sharedInstance();
     DZInAppPurchaseProductCache();

@@ -36,8 +36,7 @@ DZInAppPurchaseTransactionReporter::~DZInAppPurchaseTransactionReporter() {
 
 bool DZInAppPurchaseTransactionReporter::shouldBeEnabled() const {
     if (disabled_) return false;
-    const core::Value stored =
-        core::UserDefaults::standard()->objectForKey(kEquivalentClassesKey);
+    const core::Value stored = core::UserDefaults::standard()->objectForKey(kEquivalentClassesKey);
     std::vector<std::string> names;
     if (const core::Array* list = stored.array()) {
         for (const core::Value& name : *list)
@@ -82,8 +81,8 @@ core::Dictionary DZInAppPurchaseTransactionReporter::recordForTransaction(
     return record;
 }
 
-std::optional<std::string> DZInAppPurchaseTransactionReporter::formattedPrice(
-    const std::string& price) {
+std::optional<std::string>
+DZInAppPurchaseTransactionReporter::formattedPrice(const std::string& price) {
     const auto decimal = core::Decimal::parse(price);
     if (!decimal) return std::nullopt;
     return decimal->floor(6).string(0);

@@ -11,8 +11,8 @@ void DZProductsRequest::requestProductsWithProductIdentifiers(std::set<std::stri
     const auto request = create(std::move(identifiers));
     if (!request) {
         queue->async([completion = std::move(completion)] {
-            completion({}, {}, DZErrorWithCodeDescription(kDZErrorInvalidArgument,
-                                                          "Couldn't initialize."));
+            completion({}, {},
+                       DZErrorWithCodeDescription(kDZErrorInvalidArgument, "Couldn't initialize."));
         });
         return;
     }

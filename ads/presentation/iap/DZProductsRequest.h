@@ -22,10 +22,9 @@ class ProductsRequest;
 
 namespace ads {
 
-using DZProductsCompletion =
-    std::function<void(const std::map<std::string, store::Product>& products,
-                       const std::set<std::string>& invalidIdentifiers,
-                       const std::optional<Error>& error)>;
+using DZProductsCompletion = std::function<void(
+    const std::map<std::string, store::Product>& products,
+    const std::set<std::string>& invalidIdentifiers, const std::optional<Error>& error)>;
 
 class DZProductsRequest : public store::ProductsRequestDelegate,
                           public std::enable_shared_from_this<DZProductsRequest> {
