@@ -8,6 +8,10 @@
 // thread.
 
 #include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/URL.h"
 
 #include "ads/presentation/DZViewController.h"
 
@@ -36,7 +40,26 @@ public:
     [[nodiscard]] virtual long forcedAdOrientation() const { return forcedAdOrientation_; }
     void setForcedAdOrientation(long orientation) { forcedAdOrientation_ = orientation; }
 
+    // Where the ad's close region sits (0 to 6).
+    [[nodiscard]] std::int64_t customClosePosition() const { return customClosePosition_; }
+    void setCustomClosePosition(std::int64_t position) { customClosePosition_ = position; }
+    // A page for the controller's ad view to show, kept until it has one.
+    void load(const core::URL& url) { URLToLoad_ = url; }
+    void loadHTML(const std::string& html, const std::optional<core::URL>& baseURL) {
+        HTMLToLoad_ = html;
+        HTMLBaseURLToLoad_ = baseURL;
+    }
+    [[nodiscard]] const std::optional<core::URL>& URLToLoad() const { return URLToLoad_; }
+    [[nodiscard]] const std::optional<std::string>& HTMLToLoad() const { return HTMLToLoad_; }
+    [[nodiscard]] const std::optional<core::URL>& HTMLBaseURLToLoad() const {
+        return HTMLBaseURLToLoad_;
+    }
+
 private:
+    std::int64_t customClosePosition_ = 0;
+    std::optional<core::URL> URLToLoad_;
+    std::optional<std::string> HTMLToLoad_;
+    std::optional<core::URL> HTMLBaseURLToLoad_;
     std::uint64_t adOrientations_ = 0;
     bool adOrientationsOverridesLockedOrientation_ = false;
     double orientationUpdateAnimationDuration_ = 0;

@@ -4,7 +4,7 @@
 #include "ads/core/slot/DZSlotAdEventDelegate.h"
 #include "ads/foundation/DZCSI.h"
 #include "ads/foundation/DZNetworkErrors.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/web/dmsg/DZAdAppDMSGHandler.h"
 #include "ads/web/dmsg/DZAppEventDMSGHandler.h"
 #include "ads/web/dmsg/DZDelayPageLoadDMSGHandler.h"

@@ -9,7 +9,7 @@
 #include "ads/foundation/DZSawmillEvent.h"
 #include "ads/foundation/DZSawmillLogger.h"
 #include "ads/foundation/DZThreading.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/video/DZAudioVideoManager.h"
 #include "ads/video/DZVideoConfiguration.h"
 #include "ads/video/DZVideoReportingSlot.h"

@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 
 #include "HandlerTesting.h"
+#include "ads/presentation/DZViewController.h"
+#include "ads/presentation/click/DZMRAIDResizeOverlayPresenter.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/net/DZPinger.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/MessagesCreative.h"
 #include "ui/Application.h"
 #include "ui/SystemSoundPlayer.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -44,11 +47,22 @@ TEST(DZAdPageMessagesService, MessagesSentInOneTurnAreHandledInOrder) {
     fixtures::AdServer server;
     const auto owner = std::make_shared<SnapshotOwner>();
     const auto pinger = ads::DZPinger::sharedInstance();
+    // The resize shows the ad view resized over this window's screen.
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 375, 667));
+    const auto root = std::make_shared<ui::ViewController>();
+    window->setRootViewController(root);
+    window->makeKeyAndVisible();
+    const auto resized = [&] {
+        const auto shown =
+            std::dynamic_pointer_cast<ads::DZViewController>(root->presentedViewController());
+        return shown &&
+               std::dynamic_pointer_cast<ads::DZMRAIDResizeOverlayPresenter>(shown->presenter());
+    };
     owner->take = [&] {
         return Snapshot{ui::SystemSoundPlayer::playedSounds(),
                         !server.requestsTo(MessagesCreative::kTrackPath).empty() ||
                             pinger->pingsInFlight() > 0,
-                        !callsStartingWith("DZOpener.openWebAppWithResizeProperties").empty()};
+                        resized()};
     };
     const auto slot = slottesting::bannerSlot(*owner);
     ASSERT_TRUE(slot);
@@ -64,7 +78,7 @@ TEST(DZAdPageMessagesService, MessagesSentInOneTurnAreHandledInOrder) {
     ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }));
     ASSERT_EQ(owner->finished, 1);
     ASSERT_TRUE(waitFor([&] {
-        return !callsStartingWith("DZOpener.openWebAppWithResizeProperties").empty() &&
+        return resized() &&
                !received(*slot->adView(), "openableURLs").empty() &&
                !server.requestsTo(MessagesCreative::kTrackPath).empty();
     }));
@@ -81,10 +95,10 @@ TEST(DZAdPageMessagesService, MessagesSentInOneTurnAreHandledInOrder) {
     EXPECT_EQ(owner->appEvents,
               std::vector<std::string>{std::string(MessagesCreative::kAppEventName) + " " +
                                        MessagesCreative::kAppEventInfo});
-    EXPECT_EQ(openerCalls(),
-              std::vector<std::string>{
-                  R"(DZOpener.openWebAppWithResizeProperties {"width":300,"height":250,)"
-                  R"("offsetX":10,"offsetY":-20,"customClosePosition":2,"allowOffscreen":true})"});
+    ASSERT_TRUE(waitFor([&] { return !received(*slot->adView(), "onSizeChanged").empty(); }));
+    const core::Value size = received(*slot->adView(), "onSizeChanged")[0];
+    EXPECT_EQ(size["width"], core::Value(300));
+    EXPECT_EQ(size["height"], core::Value(250));
 
     // The ping and the vibration came before the app event, the resize after.
     ASSERT_EQ(owner->atAppEvents.size(), 1u);

@@ -8,7 +8,12 @@
 #include "DMSGTesting.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/foundation/DZQueryParameters.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
+#include "store/MailComposeViewController.h"
+#include "store/MessageComposeViewController.h"
+#include "store/URLOpener.h"
+#include "ui/AlertController.h"
+#include "ui/Window.h"
 #include "ads/web/view/DZAdViewDelegate.h"
 #include "core/NotificationCenter.h"
 #include "fixtures/AdServer.h"
@@ -122,11 +127,20 @@ TEST_F(DZAdViewDelegateService, MovingToAPlacementFlushesEveryHandlerInOrder) {
 TEST_F(DZAdViewDelegateService, NavigationTable) {
     load("<html><body>page</body></html>");
     const std::string page = server.urlString("/test/avd/page");
+    // What the opener does with what it is handed: a composer or a
+    // confirmation on screen, or an app opened.
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+    const auto root = std::make_shared<ui::ViewController>();
+    window->setRootViewController(root);
+    window->makeKeyAndVisible();
+    store::MailComposeViewController::setCanSendMailForTesting(true);
+    store::MessageComposeViewController::setCanSendTextForTesting(true);
+    auto& system = store::URLOpener::shared();
     struct Case {
         std::string url;
         long type;
         bool loads;
-        std::string call;  // the opener's call-log entry, if any
+        std::string outcome;
     };
     const Case cases[] = {
         {"file:///etc/hosts", 0, false, ""},
@@ -134,24 +148,48 @@ TEST_F(DZAdViewDelegateService, NavigationTable) {
         {page + "#section", 2, true, ""},   // back/forward to it loads
         {"dmsg://x/nothing", 0, false, ""},
         {"about:blank", 0, true, ""},
-        {"mailto:a@b.test", 0, false, "DZOpener.openEmailComposer mailto:a@b.test"},
-        {"sms:123", 0, false, "DZOpener.openSmsComposer sms:123"},
-        {"tel:123", 0, false, "DZOpener.openApp tel:123"},
-        {"myapp://open/x", 3, false, "DZOpener.openApp myapp://open/x"},
+        {"mailto:a@b.test", 0, false, "mail a@b.test"},
+        {"sms:123", 0, false, "message 123"},
+        {"tel:123", 0, false, "confirm 123"},
+        {"myapp://open/x", 3, false, "open myapp://open/x"},
         {"https://landing.test/x", 0, true, ""},  // no click before slots exist
         {"http://landing.test/x", 2, true, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.url);
-        ads::DZCallLog::clear();
+        system.clearForTesting();
+        system.setHandler("myapp", [](const core::URL&) { return true; });
         EXPECT_EQ(decide(c.url, c.type), c.loads);
-        const auto calls = callsStartingWith("DZOpener.open");
-        EXPECT_EQ(calls,
-                  c.call.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.call});
+        ASSERT_TRUE(drainMainQueue());
+        ASSERT_TRUE(drainMainQueue());
+        std::string outcome;
+        const auto shown = root->presentedViewController();
+        if (const auto mail = std::dynamic_pointer_cast<store::MailComposeViewController>(shown))
+            outcome = "mail " + mail->toRecipients().at(0);
+        else if (const auto text =
+                     std::dynamic_pointer_cast<store::MessageComposeViewController>(shown))
+            outcome = "message " + text->recipients().at(0);
+        else if (const auto alert = std::dynamic_pointer_cast<ui::AlertController>(shown))
+            outcome = "confirm " + alert->message();
+        else if (!system.openedURLs().empty())
+            outcome = "open " + system.openedURLs()[0].absoluteString();
+        EXPECT_EQ(outcome, c.outcome);
+        // Composers end as the user ends them; the confirmation is cancelled.
+        if (const auto mail = std::dynamic_pointer_cast<store::MailComposeViewController>(shown))
+            mail->finish(store::MailComposeResult::Cancelled);
+        else if (const auto text =
+                     std::dynamic_pointer_cast<store::MessageComposeViewController>(shown))
+            text->finish(store::MessageComposeResult::Cancelled);
+        else if (const auto alert = std::dynamic_pointer_cast<ui::AlertController>(shown))
+            alert->selectAction(0);
+        ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
         ASSERT_TRUE(delegate->opener()->navigationRequest());
         EXPECT_EQ(delegate->opener()->navigationRequest()->url().absoluteString(), c.url);
         EXPECT_EQ(delegate->opener()->adView(), adView);
     }
+    system.clearForTesting();
+    store::MailComposeViewController::setCanSendMailForTesting(false);
+    store::MessageComposeViewController::setCanSendTextForTesting(false);
 }
 
 TEST_F(DZAdViewDelegateService, DeeplinkPlusOpensTheFallbackAndPingsItsTrackers) {
@@ -161,26 +199,30 @@ TEST_F(DZAdViewDelegateService, DeeplinkPlusOpensTheFallbackAndPingsItsTrackers)
         "&fallbackUrl=" + ads::DZPercentEscapedString(server.urlString("/land")) +
         "&fallbackTrackingUrl=" + ads::DZPercentEscapedString(server.urlString("/track/f1")) +
         "&fallbackTrackingUrl=" + ads::DZPercentEscapedString(server.urlString("/track/f2"));
+    auto& system = store::URLOpener::shared();
+    system.clearForTesting();
     EXPECT_FALSE(decide(deeplink));
-    EXPECT_EQ(callsStartingWith("DZOpener.openApp"),
-              (std::vector<std::string>{"DZOpener.openApp " + server.urlString("/land")}));
+    ASSERT_TRUE(waitFor([&] { return !system.requests().empty(); }));
+    EXPECT_EQ(system.requests()[0].url.absoluteString(), server.urlString("/land"));
     EXPECT_TRUE(waitFor([&] {
         return !server.requestsTo("/track/f1").empty() && !server.requestsTo("/track/f2").empty();
     }));
     EXPECT_TRUE(server.requestsTo("/track/p1").empty());
 
     // Other hosts and primaries that make no URL do nothing.
-    ads::DZCallLog::clear();
+    system.clearForTesting();
     EXPECT_FALSE(decide("deeplink+://other?primaryUrl=a%3A%2F%2Fb&fallbackUrl=b%3A%2F%2Fc"));
     EXPECT_FALSE(decide("deeplink+://navigate?fallbackUrl=b%3A%2F%2Fc"));
-    EXPECT_TRUE(callsStartingWith("DZOpener.openApp").empty());
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_TRUE(system.requests().empty());
 
     // Switched off, the URL goes to the opener like any app scheme.
     ConstantsScope constants;
     constants.set(ads::DZAdViewDelegate::kDeeplinkPlusEnabledKey, "0");
     EXPECT_FALSE(decide(deeplink));
-    EXPECT_EQ(callsStartingWith("DZOpener.openApp"),
-              (std::vector<std::string>{"DZOpener.openApp " + deeplink}));
+    ASSERT_TRUE(waitFor([&] { return !system.requests().empty(); }));
+    EXPECT_EQ(system.requests()[0].url.absoluteString(), deeplink);
+    system.clearForTesting();
 }
 
 }  // namespace

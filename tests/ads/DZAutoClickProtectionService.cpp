@@ -6,9 +6,12 @@
 
 #include "SDKCoreTesting.h"
 #include "ads/core/response/ZODCustomRenderedAd.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
+#include "ads/web/intercept/DZMRAIDResizeProperties.h"
 #include "ads/web/net/DZPinger.h"
 #include "ads/web/view/DZAdView.h"
+#include "store/MailComposeViewController.h"
+#include "store/URLOpener.h"
 #include "ui/View.h"
 
 namespace {
@@ -62,6 +65,39 @@ TEST_F(DZAutoClickProtectionService, WithTemplatesEachIsPingedOnceWithTheEscaped
     EXPECT_EQ(reports[0].rawQuery, "u=" + escaped + "&v=" + escaped);
     EXPECT_EQ(server.requestsTo("/plain").size(), 1u);
     EXPECT_TRUE(logged("navigationBlocked", 0).empty());
+}
+
+TEST_F(DZAutoClickProtectionService, EveryRefusedOpenOfAnUntouchedAdIsReportedOnce) {
+    makeController();
+    const std::string reportPath = "/spam";
+    const auto protection = ads::DZAutoClickProtection::create(core::Value(core::Dictionary{
+        {"enable_protection", "1"},
+        {"reporting_urls", core::Array{server.secureBaseURL() + reportPath + "?u={NAVIGATION_URL}"}},
+    }));
+    ASSERT_TRUE(protection && protection->enabled());
+    protection->setSDKCoreController(controller);
+    const auto opener = std::make_shared<ads::DZOpener>();
+    opener->setAutoClickProtection(protection);
+    const auto adView = ads::DZAdView::create({0, 0, 320, 50});
+    ASSERT_TRUE(adView);
+    opener->setAdView(adView);
+    opener->setNavigationRequest(core::URLRequest(*core::URL::create("https://land.test/x")));
+    store::URLOpener::shared().clearForTesting();
+    store::URLOpener::shared().setHandler("myapp", [](const core::URL&) { return true; });
+    store::MailComposeViewController::setCanSendMailForTesting(true);
+
+    opener->openApp(*core::URL::create("myapp://offer"));
+    opener->openAppLink(*core::URL::create("myapp://deep"), "e1");
+    opener->openEmailComposer(*core::URL::create("mailto:a@b.test"));
+    opener->openInAppStoreWithProductID("42", core::URL::create("https://shop.test/"), false);
+    opener->openWebAppWithResizeProperties(std::make_shared<ads::DZMRAIDResizeProperties>());
+    ASSERT_TRUE(server.waitForRequestsTo(reportPath, 5, adwebtesting::kLoadLimit));
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(server.requestsTo(reportPath).size(), 5u);
+    EXPECT_TRUE(store::URLOpener::shared().requests().empty());
+    EXPECT_FALSE(opener->didOpenAnotherApplication());
+    store::MailComposeViewController::setCanSendMailForTesting(false);
+    store::URLOpener::shared().clearForTesting();
 }
 
 class RecordingEventHandler : public ads::ZODCustomRenderedAdEventHandler {

@@ -6,7 +6,8 @@
 #include "ads/core/response/DZAutoClickProtection.h"
 #include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/foundation/DZCallLog.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
+#include "store/URLOpener.h"
 #include "ads/web/dmsg/DZAdAppDMSGHandler.h"
 #include "ads/web/dmsg/DZAdRefreshDMSGHandler.h"
 #include "ads/web/dmsg/DZAnalyticsDMSGHandler.h"
@@ -124,12 +125,19 @@ TEST(DZOpenerTest, AutoClickProtectionRefusesOpensOfAnUntouchedAd) {
     ASSERT_TRUE(adView);
     opener.setAdView(adView);
     opener.setNavigationRequest(core::URLRequest(*core::URL::create("https://land.test/x")));
-    ads::DZCallLog::clear();
+    store::URLOpener::shared().clearForTesting();
+    store::URLOpener::shared().setHandler("myapp", [](const core::URL&) { return true; });
     EXPECT_FALSE(opener.shouldPerformOpenAction());
-    EXPECT_EQ(adwebtesting::callsStartingWith("DZOpener.autoClickAttempt"),
-              std::vector<std::string>{"DZOpener.autoClickAttempt https://land.test/x"});
+    opener.openApp(*core::URL::create("myapp://offer"));
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(store::URLOpener::shared().requests().empty());
+    EXPECT_FALSE(opener.didOpenAnotherApplication());
     adView->setTouched(true);
     EXPECT_TRUE(opener.shouldPerformOpenAction());
+    opener.openApp(*core::URL::create("myapp://offer"));
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(store::URLOpener::shared().openedURLs().size(), 1u);
+    store::URLOpener::shared().clearForTesting();
 }
 
 }  // namespace

@@ -17,8 +17,10 @@ class DZMRAIDDMSGHandlerTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(page.slot);
-        handler = handlerOf<DZMRAIDDMSGHandler>(*page.slot->adViewDelegate());
-        ASSERT_TRUE(handler);
+        ASSERT_TRUE(handlerOf<DZMRAIDDMSGHandler>(*page.slot->adViewDelegate()));
+        // What reaches the opener is recorded; the opener's tests cover the rest.
+        recording = page.recordingOpener();
+        handler = std::make_shared<DZMRAIDDMSGHandler>(recording);
     }
     bool mraid(core::Dictionary parameters) {
         return page.send(*handler, "mraid", std::move(parameters));
@@ -28,6 +30,7 @@ protected:
     }
 
     SlotPage page;
+    std::shared_ptr<openertesting::RecordingOpener> recording;
     std::shared_ptr<DZMRAIDDMSGHandler> handler;
 };
 
@@ -88,6 +91,7 @@ TEST_F(DZMRAIDDMSGHandlerTest, OrientationPropertiesOfAFullScreenAd) {
     EXPECT_EQ(errorsReported(), 0u);
 
     const auto controller = page.presentFullScreen();
+    recording->setViewController(controller);
     struct Case {
         long statusBar;
         std::uint64_t before;

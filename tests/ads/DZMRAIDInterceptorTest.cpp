@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ads/foundation/DZServerHosts.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/view/DZAdView.h"
 #include "ads/web/view/DZAdViewDelegate.h"

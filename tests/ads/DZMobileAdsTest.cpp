@@ -6,7 +6,7 @@
 #include "ads/core/app/DZMobileAds.h"
 #include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/foundation/DZCrashReporter.h"
-#include "ads/presentation/DZInAppPurchaseTransactionReporter.h"
+#include "ads/presentation/iap/DZInAppPurchaseTransactionReporter.h"
 #include "ads/video/DZAudioVideoManager.h"
 #include "core/NotificationCenter.h"
 #include "core/PendingWork.h"

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "HandlerTesting.h"
+#include "ads/presentation/browser/DZBrowserViewController.h"
+#include "store/SafariViewController.h"
 #include "store/URLOpener.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -23,8 +26,9 @@ protected:
     }
 
     SlotPage page;
+    std::shared_ptr<openertesting::RecordingOpener> recording = page.recordingOpener();
     std::shared_ptr<DZOpenerDMSGHandler> handler =
-        std::make_shared<DZOpenerDMSGHandler>(page.opener);
+        std::make_shared<DZOpenerDMSGHandler>(recording);
 };
 
 TEST_F(DZOpenerDMSGHandlerTest, OrientationMasks) {
@@ -60,7 +64,7 @@ TEST_F(DZOpenerDMSGHandlerTest, OpenWithoutAKnownSubActionOpensAnApp) {
     // Without a URL, or without a slot, nothing opens.
     ads::DZCallLog::clear();
     EXPECT_TRUE(open({{"a", "app"}, {"u", "not a url"}}));
-    page.opener->setSlot({});
+    recording->setSlot({});
     EXPECT_TRUE(open({{"u", url}}));
     EXPECT_TRUE(openerCalls().empty());
 }
@@ -106,14 +110,41 @@ TEST_F(DZOpenerDMSGHandlerTest, SubActionsPassTheirParametersOn) {
     EXPECT_EQ(openerCalls(), std::vector<std::string>{"DZOpener.fetchInAppStoreForProductID 42"});
 }
 
-TEST_F(DZOpenerDMSGHandlerTest, ABrowserOpenOfAWebPageLeavesTheAppAndOthersDoNot) {
+TEST_F(DZOpenerDMSGHandlerTest, BrowserOpensShowWebPagesInTheAppAndNothingElse) {
     store::URLOpener::shared().clearForTesting();
-    EXPECT_TRUE(open({{"a", "browser"}, {"u", "https://land.test/b"}}));
-    EXPECT_TRUE(open({{"a", "browser"}, {"u", "file:///etc/hosts"}}));
-    EXPECT_TRUE(open({{"a", "inline_browser"}, {"u", "https://land.test/c"}}));
-    const auto requests = store::URLOpener::shared().requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].url.absoluteString(), "https://land.test/b");
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+    const auto root = std::make_shared<ui::ViewController>();
+    window->setRootViewController(root);
+    window->makeKeyAndVisible();
+    const auto real = std::make_shared<DZOpenerDMSGHandler>(page.opener);
+    const auto dismiss = [&] {
+        bool gone = false;
+        root->dismissViewController(false, [&] { gone = true; });
+        return waitFor([&] { return gone; });
+    };
+
+    EXPECT_TRUE(page.send(*real, "open", {{"a", "browser"}, {"u", "https://land.test/b"}}));
+    ASSERT_TRUE(drainMainQueue());
+    const auto browser =
+        std::dynamic_pointer_cast<ads::DZBrowserViewController>(root->presentedViewController());
+    ASSERT_TRUE(browser);
+    ASSERT_TRUE(dismiss());
+
+    EXPECT_TRUE(page.send(*real, "open", {{"a", "browser"}, {"u", "file:///etc/hosts"}}));
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+
+    EXPECT_TRUE(page.send(*real, "open", {{"a", "inline_browser"}, {"u", "https://land.test/c"}}));
+    ASSERT_TRUE(drainMainQueue());
+    const auto safari =
+        std::dynamic_pointer_cast<store::SafariViewController>(root->presentedViewController());
+    ASSERT_TRUE(safari);
+    EXPECT_EQ(safari->url().absoluteString(), "https://land.test/c");
+    ASSERT_TRUE(dismiss());
+    // The SDK's browser kept its page in the app; only the system's in-app
+    // browser hands its URL on.
+    for (const auto& request : store::URLOpener::shared().requests())
+        EXPECT_EQ(request.url.absoluteString(), "https://land.test/c");
 }
 
 TEST_F(DZOpenerDMSGHandlerTest, DeepLinksNeedAnEventAndOpenOnALaterTurn) {

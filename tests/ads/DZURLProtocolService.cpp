@@ -10,7 +10,7 @@
 #include "ResourceCollectionTesting.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/foundation/DZSafeBrowsingReporter.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/web/intercept/DZAdURLStash.h"
 #include "ads/web/intercept/DZAdViewResourceCollection.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"

@@ -14,7 +14,7 @@
 #include "VideoTesting.h"
 #include "ads/foundation/DZDevice.h"
 #include "ads/foundation/DZLoggingHierarchy.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/video/DZAudioVideoManager.h"
 #include "ads/video/DZVideoConfiguration.h"
 #include "ads/video/DZVideoReportingSlot.h"

@@ -11,10 +11,11 @@
 #include "AdWebTesting.h"
 #include "DMSGTesting.h"
 #include "DeviceSignalsTesting.h"
+#include "RecordingOpener.h"
 #include "SlotTesting.h"
 #include "ads/presentation/DZAdAppViewController.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/web/dmsg/DZDMSGHandler.h"
 #include "ads/web/view/DZAdView.h"
 #include "ui/DeviceProfile.h"
@@ -105,6 +106,18 @@ public:
     bool send(ads::DZDMSGHandler& handler, std::string name, core::Dictionary parameters = {}) {
         return handler.handleNotification(message(std::move(name), std::move(parameters)),
                                           adView());
+    }
+
+    // An opener that only records what it is asked for, acting for the
+    // same slot and ad view as the slot's own.
+    [[nodiscard]] std::shared_ptr<openertesting::RecordingOpener> recordingOpener() const {
+        auto recording = std::make_shared<openertesting::RecordingOpener>();
+        recording->setAdView(opener->adView());
+        recording->setSlot(opener->slot());
+        recording->setVideoReportingSlot(opener->videoReportingSlot());
+        recording->setAdViewSlot(opener->adViewSlot());
+        recording->setViewController(opener->viewController());
+        return recording;
     }
 
     std::shared_ptr<HandlerOwner> owner = std::make_shared<HandlerOwner>();

@@ -8,6 +8,10 @@
 
 #include "AppHarness.h"
 #include "app/services/LocalizableHelper.h"
+#include "ads/core/app/DZApplication.h"
+#include "ads/core/app/DZMobileAds.h"
+#include "ads/presentation/iap/DZInAppPurchaseTransactionReporter.h"
+#include "ads/web/net/DZPinger.h"
 #include "app/vc/AboutViewController.h"
 #include "core/StringFormat.h"
 #include "gfx/Image.h"
@@ -17,6 +21,7 @@
 #include "ui/ImageManager.h"
 #include "ui/Label.h"
 #include "ui/NavigationController.h"
+#include "core/UserDefaults.h"
 
 using app::localized;
 
@@ -120,6 +125,46 @@ TEST_F(AboutPageScenario, TwoQuickTapsCleanTwiceAndToastTwice) {
     EXPECT_EQ(titles[1], localized("cleaned_up"));
     EXPECT_EQ(page()->cleanButton()->currentTitle(), localized("clean_cache"));
     EXPECT_EQ(page()->cleanButton()->currentTitleColor(), gfx::Color::white());
+}
+
+// The app started as its process entry starts it, so that the SDK watches
+// the payment queue.
+TEST(AboutPageTipScenario, BuyingTheTipSendsOneConversionPing) {
+    using ads::DZInAppPurchaseTransactionReporter;
+    ads::DZApplication::resetForTesting();
+    ads::DZMobileAds::resetForTesting();
+    ads::DZMobileAds::registerForLaunch();
+    storetest::ScriptedStoreScope store;
+    store->setProducts({storetest::tipProduct()});
+    testsupport::AppHarness app;
+    const auto defaults = core::UserDefaults::standard();
+    const std::string path = "/adpage/conversion/";
+    defaults->setObject(DZInAppPurchaseTransactionReporter::kReportFormatKey,
+                        app.ads().urlString(path) +
+                            "?sku=@sku@&price=@price@&currency_code=@currencycode@"
+                            "&quantity=@quantity@&iap_source=@iapsource@");
+    defaults->setBool(std::string(ads::DZPinger::kEnableWebViewPingsKey), false);
+    app.launch();
+    app.tabs().scrollToPage(3);
+    app.settle(1.0);
+    app.window().layoutIfNeeded();
+    ASSERT_TRUE(DZInAppPurchaseTransactionReporter::sharedInstance()->reportingEnabled())
+        << "switched on at the SDK's start";
+
+    const auto page =
+        std::dynamic_pointer_cast<app::AboutViewController>(app.tabs().viewCtrls().at(3));
+    const auto& button = page->iapButton();
+    app.touches().tap(button->convertRectTo(button->bounds(), nullptr).center());
+    ASSERT_TRUE(app.waitFor([&] { return !app.ads().requestsTo(path).empty(); }));
+    ASSERT_TRUE(app.waitForQuiet());
+    const auto pings = app.ads().requestsTo(path);
+    ASSERT_EQ(pings.size(), 1u);
+    EXPECT_EQ(pings[0].rawQuery,
+              "sku=veltrogallery_drink_0&price=6&currency_code=CNY&quantity=1&iap_source=auto");
+
+    DZInAppPurchaseTransactionReporter::sharedInstance()->disableReporting();
+    defaults->removeObjectForKey(DZInAppPurchaseTransactionReporter::kReportFormatKey);
+    defaults->removeObjectForKey(ads::DZPinger::kEnableWebViewPingsKey);
 }
 
 }  // namespace

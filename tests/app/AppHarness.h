@@ -70,6 +70,7 @@ public:
 
     [[nodiscard]] fixtures::PhotoService& photos() { return services_.photos(); }
     [[nodiscard]] fixtures::QuoteService& quotes() { return services_.quotes(); }
+    [[nodiscard]] fixtures::AdServer& ads() { return services_.ads(); }
     [[nodiscard]] core::ManualClock& clock() { return clock_.clock(); }
     [[nodiscard]] const std::shared_ptr<app::AppDelegate>& delegate() const { return delegate_; }
     [[nodiscard]] ui::Window& window() const { return *delegate_->window(); }

@@ -12,7 +12,7 @@
 #include "ads/foundation/DZFileSystem.h"
 #include "ads/foundation/DZNetwork.h"
 #include "ads/foundation/DZThreading.h"
-#include "ads/presentation/DZInAppPurchaseTransactionReporter.h"
+#include "ads/presentation/iap/DZInAppPurchaseTransactionReporter.h"
 #include "ads/presentation/DZInterstitialCache.h"
 #include "ads/presentation/DZRewardBasedVideoAd.h"
 #include "ads/web/intercept/DZAdURLStash.h"
@@ -69,7 +69,9 @@ void DZApplication::runEarlyActivities() {
     removeTemporaryDirectory();
     DZCallLog::record("DZNetwork.sharedInstance");
     (void)DZNetwork::sharedInstance();
+    DZCallLog::record("DZInAppPurchaseTransactionReporter.sharedInstance");
     const auto reporter = DZInAppPurchaseTransactionReporter::sharedInstance();
+    DZCallLog::record("DZInAppPurchaseTransactionReporter.shouldBeEnabled");
     if (reporter->shouldBeEnabled()) reporter->enableReporting();
     DZCallLog::record("DZCrashReporter.sharedInstance");
     (void)DZCrashReporter::sharedInstance();

@@ -5,7 +5,7 @@
 #include "ads/core/app/DZApplication.h"
 #include "ads/foundation/DZCrashReporter.h"
 #include "ads/foundation/DZValueHelpers.h"
-#include "ads/presentation/DZInAppPurchaseTransactionReporter.h"
+#include "ads/presentation/iap/DZInAppPurchaseTransactionReporter.h"
 #include "ads/video/DZAudioVideoManager.h"
 #include "core/NotificationCenter.h"
 

@@ -19,7 +19,7 @@
 #include "ads/mediation/core/DZMAdManager.h"
 #include "ads/mediation/core/DZMConfig.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/web/view/DZAdView.h"
 
 namespace ads {

@@ -1,7 +1,7 @@
 #include "ads/web/dmsg/DZAdRefreshDMSGHandler.h"
 
 #include "ads/core/slot/DZSlot.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "core/UserDefaults.h"
 
 namespace ads {

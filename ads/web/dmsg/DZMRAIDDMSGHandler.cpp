@@ -4,7 +4,7 @@
 #include "ads/foundation/DZOrientation.h"
 #include "ads/foundation/DZValueHelpers.h"
 #include "ads/presentation/DZAdAppViewController.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/web/intercept/DZMRAIDResizeProperties.h"
 #include "ui/Application.h"
 

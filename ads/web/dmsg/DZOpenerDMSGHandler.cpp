@@ -2,7 +2,7 @@
 
 #include "ads/core/slot/DZSlot.h"
 #include "ads/foundation/DZOrientation.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/web/net/DZClickTrackerCollection.h"
 #include "core/Queue.h"
 #include "ui/Application.h"

@@ -8,7 +8,7 @@
 #include "ads/foundation/DZQueryParameters.h"
 #include "ads/foundation/DZThreading.h"
 #include "ads/foundation/DZURLUtilities.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/web/dmsg/DZAdRefreshDMSGHandler.h"
 #include "ads/web/dmsg/DZAnalyticsDMSGHandler.h"
 #include "ads/web/dmsg/DZCSIDMSGHandler.h"
@@ -183,9 +183,8 @@ bool DZAdViewDelegate::adViewDelegateShouldStartLoadWithRequest(DZAdView& adView
             mainDocument && mainDocument->absoluteString() != url.absoluteString())
             return true;
         opener_->setReferringURL(adView.URL());
-        const auto slot = opener_->slot();
-        slot->adWasClicked();
-        opener_->openApp(slot->gestureClickURLWithURL(url));
+        // The opener counts the click once it opens.
+        opener_->openApp(opener_->slot()->gestureClickURLWithURL(url));
         return false;
     }
     return true;

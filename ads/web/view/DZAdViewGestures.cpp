@@ -2,8 +2,8 @@
 
 #include "ads/core/slot/DZSlot.h"
 #include "ads/foundation/DZWiggleGestureRecognizer.h"
-#include "ads/presentation/DZDebugOptionsViewController.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/debug/DZDebugOptionsViewController.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/presentation/DZOverlayProxy.h"
 #include "ads/web/view/DZAdView.h"
 

@@ -4,7 +4,7 @@
 #include "ads/core/response/DZAd.h"
 #include "ads/foundation/DZNetwork.h"
 #include "ads/video/DZAdViewVideoController.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/presentation/DZOverlayProxy.h"
 #include "ads/web/intercept/DZAdURLStash.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"

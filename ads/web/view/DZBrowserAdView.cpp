@@ -1,6 +1,6 @@
 #include "ads/web/view/DZBrowserAdView.h"
 
-#include "ads/presentation/DZBrowserViewController.h"
+#include "ads/presentation/browser/DZBrowserViewController.h"
 
 namespace ads {
 

@@ -1,0 +1,142 @@
+// The SDK's in-app browser against the local ad server: the referrer it
+// sends, a page asked for before the view exists, the toolbar while a slow
+// page loads, the toolbar's height, and the landing-page statistics of
+// links opened in it.
+
+#include "ads/presentation/browser/DZBrowserViewController.h"
+
+#include <gtest/gtest.h>
+
+#include "HandlerTesting.h"
+#include "ads/core/response/DZAd.h"
+#include "ads/web/view/DZAdView.h"
+#include "fixtures/AdServer.h"
+#include "fixtures/ResponseGate.h"
+#include "ui/ActivityIndicatorView.h"
+#include "ui/Toolbar.h"
+#include "ui/Window.h"
+
+namespace {
+
+using namespace handlertesting;
+using ads::DZBrowserViewController;
+
+class DZBrowserViewControllerService : public testing::Test {
+protected:
+    void SetUp() override {
+        root = std::make_shared<ui::ViewController>();
+        window->setRootViewController(root);
+        window->makeKeyAndVisible();
+        ASSERT_TRUE(drainMainQueue());
+    }
+    void TearDown() override {
+        if (root->presentedViewController()) {
+            bool gone = false;
+            root->dismissViewController(false, [&] { gone = true; });
+            ASSERT_TRUE(waitFor([&] { return gone; }));
+        }
+    }
+    std::shared_ptr<DZBrowserViewController>
+    present(const std::function<void(DZBrowserViewController&)>& before = {}) {
+        auto browser = std::make_shared<DZBrowserViewController>();
+        if (before) before(*browser);
+        root->presentViewController(browser, false);
+        EXPECT_TRUE(drainMainQueue());
+        return browser;
+    }
+    [[nodiscard]] static std::vector<std::string> labels(const ui::Toolbar& toolbar) {
+        std::vector<std::string> names;
+        for (const auto& item : toolbar.items())
+            if (!item->isFlexibleSpace()) names.push_back(item->accessibilityLabel());
+        return names;
+    }
+
+    fixtures::AdServer server;
+    std::shared_ptr<ui::Window> window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 375, 667));
+    std::shared_ptr<ui::ViewController> root;
+};
+
+TEST_F(DZBrowserViewControllerService, APageAskedForEarlyLoadsOnFirstShowWithTheHostAsReferer) {
+    server.serve("/echo", fixtures::LoopbackResponse::text("<html><body>landing</body></html>", 200,
+                                                           "text/html; charset=utf-8"));
+    const auto page = core::URL::create(server.urlString("/echo"));
+    auto browser = std::make_shared<DZBrowserViewController>();
+    browser->load(page, core::URL::create("https://publisher.test/articles/1?ref=feed#top"));
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_TRUE(server.requestsTo("/echo").empty()) << "no view yet";
+    EXPECT_EQ(browser->URLToLoad(), page);
+
+    root->presentViewController(browser, false);
+    ASSERT_TRUE(waitFor([&] { return !server.requestsTo("/echo").empty(); }));
+    EXPECT_EQ(server.requestsTo("/echo")[0].headers.value("Referer"), "publisher.test");
+    EXPECT_FALSE(browser->URLToLoad());
+}
+
+TEST_F(DZBrowserViewControllerService, ASlowPageShowsTheSpinnerAndDisablesTheSystemBrowser) {
+    const auto gate = fixtures::ResponseGate::make();
+    auto slow = fixtures::LoopbackResponse::text("<html><body>slow</body></html>", 200,
+                                                 "text/html; charset=utf-8");
+    slow.hold = gate;
+    server.serve("/slow", slow);
+    const auto browser = present();
+    ASSERT_TRUE(browser->toolbar());
+    EXPECT_EQ(labels(*browser->toolbar()),
+              (std::vector<std::string>{"Back", "Forward", "Reload", "View in Safari", "Done"}));
+
+    browser->load(core::URL::create(server.urlString("/slow")), std::nullopt);
+    ASSERT_TRUE(waitFor([&] { return !server.requestsTo("/slow").empty(); }));
+    ASSERT_TRUE(waitFor([&] { return browser->spinner()->isAnimating(); }));
+    EXPECT_EQ(labels(*browser->toolbar()),
+              (std::vector<std::string>{"Back", "Forward", "Spinner", "View in Safari", "Done"}));
+    EXPECT_FALSE(browser->safariButton()->isEnabled());
+    EXPECT_FALSE(browser->backButton()->isEnabled());
+
+    gate->release();
+    ASSERT_TRUE(waitFor([&] { return !browser->spinner()->isAnimating(); }));
+    EXPECT_EQ(labels(*browser->toolbar())[2], "Reload");
+    EXPECT_TRUE(browser->safariButton()->isEnabled());
+}
+
+TEST_F(DZBrowserViewControllerService, ToolbarHeightFollowsIdiomAndOrientation) {
+    {
+        OrientationScope landscape(3);
+        const auto browser = present();
+        EXPECT_EQ(browser->toolbar()->frame().height(),
+                  DZBrowserViewController::kLandscapePhoneToolbarHeight);
+        EXPECT_EQ(browser->toolbar()->frame().maxY(), browser->view()->bounds().height() + 1);
+        TearDown();
+    }
+    ui::DeviceProfile pad = ui::DeviceProfile::current();
+    pad.idiom = ui::UserInterfaceIdiom::Pad;
+    pad.interfaceOrientation = 3;
+    testsupport::DeviceProfileOverride tablet(pad);
+    const auto browser = present();
+    EXPECT_EQ(browser->toolbar()->frame().height(), DZBrowserViewController::kToolbarHeight);
+}
+
+TEST_F(DZBrowserViewControllerService, OnlyLinksTheUserFollowsCountAsLandingPages) {
+    SlotPage ad;
+    ASSERT_TRUE(ad.slot && ad.load());
+    const auto statistics = ad.slot->ad()->statistics();
+    server.serve("/links", fixtures::LoopbackResponse::text("<html><body><a id='s' href='" +
+                                                                server.secureBaseURL() + "/next" +
+                                                                "'>next</a></body></html>",
+                                                            200, "text/html; charset=utf-8"));
+    const auto browser = present([&](DZBrowserViewController& b) {
+        b.setSlot(ad.slot);
+        b.load(core::URL::create(server.urlString("/links")), std::nullopt);
+    });
+    ASSERT_TRUE(waitFor(
+        [&] { return !statistics->objectForKeyedSubscript("tlanding_page_load_end").isNull(); }));
+    EXPECT_FALSE(statistics->objectForKeyedSubscript("tlanding_page_load_start").isNull());
+    EXPECT_TRUE(statistics->objectForKeyedSubscript("plpnc").isNull());
+    EXPECT_TRUE(statistics->objectForKeyedSubscript("plpsnc").isNull());
+
+    (void)adwebtesting::evaluate(*browser->adView()->webView(),
+                                 "document.getElementById('s').click(); true");
+    ASSERT_TRUE(waitFor([&] { return !statistics->objectForKeyedSubscript("plpsnc").isNull(); }));
+    EXPECT_EQ(statistics->objectForKeyedSubscript("plpsnc").intValue(), 1);
+    EXPECT_TRUE(statistics->objectForKeyedSubscript("plpnc").isNull());
+}
+
+}  // namespace
