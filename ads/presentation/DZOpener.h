@@ -115,6 +115,10 @@ public:
     // The slot whose ad this opener acts for, as the web layer asks it.
     [[nodiscard]] std::shared_ptr<DZAdViewSlot> adViewSlot() const { return adViewSlot_.lock(); }
     void setAdViewSlot(std::weak_ptr<DZAdViewSlot> slot) { adViewSlot_ = std::move(slot); }
+    // Set when an open took the user to another application; the
+    // full-screen ad that did it clears it when the user comes back.
+    [[nodiscard]] bool didOpenAnotherApplication() const { return didOpenAnotherApplication_; }
+    void setDidOpenAnotherApplication(bool opened) { didOpenAnotherApplication_ = opened; }
 
 private:
     // To the MRAID event handler of the ad view's ad, else of the slot's.
@@ -128,6 +132,7 @@ private:
     std::weak_ptr<DZSlot> slot_;
     std::shared_ptr<DZAutoClickProtection> autoClickProtection_;
     std::weak_ptr<DZAdViewSlot> adViewSlot_;
+    bool didOpenAnotherApplication_ = false;
 };
 
 }  // namespace ads

@@ -12,7 +12,7 @@
 #include "DMSGTesting.h"
 #include "DeviceSignalsTesting.h"
 #include "SlotTesting.h"
-#include "ads/presentation/DZAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
 #include "ads/presentation/DZOpener.h"
 #include "ads/web/dmsg/DZDMSGHandler.h"
