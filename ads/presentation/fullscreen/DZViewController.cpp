@@ -123,6 +123,11 @@ void DZViewController::finishAppearing() {
 }
 
 void DZViewController::finishDismissal() {
+    // A dismissal the platform started never went through
+    // relinquishScreenWithCompletion: the controller stops keeping itself
+    // here, once it is off screen, so that it is not kept for ever.
+    const auto keepAlive = std::move(retainCycle_);
+    retainCycle_ = nullptr;
     if (const auto intermission = std::move(intermission_)) {
         intermission_ = nullptr;
         intermission->participantDidRelinquishScreen(sharedSelf());
