@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -58,6 +59,15 @@ protected:
         EXPECT_TRUE(controller->isLoaded());
         return controller;
     }
+    // A fresh interstitial slot of the given owner, in place of the test's.
+    void replaceSlot(const std::shared_ptr<slottesting::RecordingOwner>& newOwner) {
+        owner = newOwner;
+        owner->kind = ads::DZSlotDelegateKind::interstitial;
+        slot = slottesting::bannerSlot(*owner);
+        ASSERT_TRUE(slot);
+        slot->setAdType(ads::DZAdType::interstitialAdType(), false);
+        slot->setPlacement(placement);
+    }
 
     std::shared_ptr<int> placement = std::make_shared<int>(0);
 };
@@ -114,12 +124,10 @@ TEST_F(DZInterstitialViewControllerTest, TheHostScreenIsNamedOnceForTheInterstit
     EXPECT_EQ(screens->set.size(), 1u);
 
     // A rewarded ad through an interstitial, named by class when unnamed.
-    auto rewardedOwner = std::make_shared<RewardedOwner>();
-    rewardedOwner->kind = ads::DZSlotDelegateKind::interstitial;
-    slot->setSlotDelegate(rewardedOwner);
     screens->current = {std::nullopt, "HomeScreen"};
     controller->relinquishScreenWithCompletion(nullptr);
     settle();
+    replaceSlot(std::make_shared<RewardedOwner>());
     auto second = loaded();
     ASSERT_TRUE(second->presentFromViewController(root, nullptr));
     settle();
@@ -129,6 +137,7 @@ TEST_F(DZInterstitialViewControllerTest, TheHostScreenIsNamedOnceForTheInterstit
     second->relinquishScreenWithCompletion(nullptr);
     settle();
     screens->current = {};
+    replaceSlot(std::make_shared<slottesting::RecordingOwner>());
     auto third = loaded();
     ASSERT_TRUE(third->presentFromViewController(root, nullptr));
     settle();
@@ -160,6 +169,10 @@ TEST_F(DZInterstitialViewControllerTest, TheRenderedControllerShowsTheCloseButto
     ASSERT_TRUE(web::WebView::awaitSnapshots(adwebtesting::kLoadLimit));
     const std::string path = testsupport::testHome() + "/interstitial.png";
     ASSERT_TRUE(ui::Renderer::writePNG(*window, path));
+    // For a person to look at.
+    if (const char* keep = std::getenv("VANTOR_TEST_PNG_DIR")) {
+        EXPECT_TRUE(ui::Renderer::writePNG(*window, std::string(keep) + "/interstitial.png"));
+    }
     std::ifstream file(path, std::ios::binary);
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                           std::istreambuf_iterator<char>());

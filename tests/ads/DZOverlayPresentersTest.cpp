@@ -143,8 +143,8 @@ TEST_F(TransparentPresenterTest, TouchesOnTheEmptyOverlayReachThePublisher) {
     EXPECT_EQ(publisherTaps, 1);
     EXPECT_EQ(owner->screenEvents, std::vector<std::string>{"present"});
 
-    ads::DZUnclickableView empty(gfx::Rect{0, 0, 10, 10});
-    EXPECT_EQ(empty.hitTest({5, 5}), nullptr);
+    const auto empty = std::make_shared<ads::DZUnclickableView>(gfx::Rect{0, 0, 10, 10});
+    EXPECT_EQ(empty->hitTest({5, 5}), nullptr);
 }
 
 TEST_F(TransparentPresenterTest, ThePlacementLeavingItsWindowClosesTheAd) {
