@@ -13,6 +13,7 @@
 #include "ads/presentation/fullscreen/DZIntermission.h"
 #include "ads/web/view/DZAdView.h"
 #include "fixtures/FullScreenCreative.h"
+#include "ui/AudioSession.h"
 #include "ui/Button.h"
 #include "ui/ImageView.h"
 #include "ui/TouchInjector.h"
@@ -76,7 +77,7 @@ TEST_F(DZAdAppViewControllerTest, CustomCloseOnAnMRAIDAdLeavesATransparentTappab
     controller->setUseCustomClose(true);
     const auto& button = controller->closeButton();
     EXPECT_EQ(button->superview(), controller->view());
-    EXPECT_EQ(button->currentImage()->size(), gfx::Size(10, 10));
+    EXPECT_EQ(button->currentImage()->size(), (gfx::Size{10, 10}));
     // Top-right, the MRAID default; a tap there still closes.
     const gfx::Rect frame = button->frame();
     EXPECT_GT(frame.origin.x, controller->view()->bounds().size.width / 2);
@@ -108,7 +109,7 @@ TEST_F(DZAdAppViewControllerTest, PaddingAndScaleComeFromTheServer) {
     EXPECT_EQ(controller->closeButton()->frame(), gfx::Rect(0, 0, 44, 44));
     const gfx::Size natural = ads::DZCloseIconImage()->size();
     EXPECT_EQ(controller->closeButton()->currentImage()->size(),
-              gfx::Size(natural.width * 1.5, natural.height * 1.5));
+              (gfx::Size{natural.width * 1.5, natural.height * 1.5}));
 }
 
 TEST_F(DZAdAppViewControllerTest, ComingBackFromAnotherAppLeavesTheAdOnScreenOnce) {
@@ -209,6 +210,37 @@ TEST_F(DZAdAppViewControllerTest, AnExpandedBannerLeavesASnapshotInItsPlace) {
     settle();
     controller.reset();
     EXPECT_EQ(snapshot->superview(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+class RefusingAudioOwner : public slottesting::RecordingOwner {
+public:
+    bool shouldChangeAudioSessionCategoryTo(ads::DZSlot&, const std::string&) override {
+        return false;
+    }
+};
+
+TEST_F(DZAdAppViewControllerTest, ARecordingAppPlaysAndRecordsWhileTheAdIsShown) {
+    ui::AudioSession& session = ui::AudioSession::shared();
+    ASSERT_TRUE(session.setCategory(ui::AudioSession::CategoryRecord));
+    auto controller = showing();
+    EXPECT_EQ(session.category(), ui::AudioSession::CategoryPlayAndRecord);
+    EXPECT_EQ(controller->originalAudioSessionCategory(),
+              std::optional<std::string>(ui::AudioSession::CategoryRecord));
+    controller->relinquishScreenWithCompletion(nullptr);
+    EXPECT_EQ(session.category(), ui::AudioSession::CategoryRecord);
+    EXPECT_FALSE(controller->originalAudioSessionCategory());
+    settle();
+
+    // The slot's owner says no: nothing changes.
+    auto refusing = std::make_shared<RefusingAudioOwner>();
+    slot->setSlotDelegate(refusing);
+    auto second = showing();
+    EXPECT_EQ(session.category(), ui::AudioSession::CategoryRecord);
+    EXPECT_FALSE(second->originalAudioSessionCategory());
 }
 
 }  // namespace
