@@ -11,6 +11,7 @@
 #include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "ads/presentation/fullscreen/DZExpandedAdAppViewController.h"
 #include "ads/presentation/fullscreen/DZIntermission.h"
+#include "ads/presentation/fullscreen/DZSupplementalAdAppViewController.h"
 #include "ads/web/view/DZAdView.h"
 #include "fixtures/FullScreenCreative.h"
 #include "ui/AudioSession.h"
@@ -241,6 +242,47 @@ TEST_F(DZAdAppViewControllerTest, ARecordingAppPlaysAndRecordsWhileTheAdIsShown)
     auto second = showing();
     EXPECT_EQ(session.category(), ui::AudioSession::CategoryRecord);
     EXPECT_FALSE(second->originalAudioSessionCategory());
+}
+
+}  // namespace
+
+namespace {
+
+// The "state" or "visible" arguments of the messages of that name.
+std::vector<std::string> arguments(ads::DZAdView& adView, const std::string& name,
+                                   const std::string& key) {
+    std::vector<std::string> values;
+    for (const core::Value& entry : received(adView, name))
+        if (const std::string* value = entry["argument"][key].string()) values.push_back(*value);
+    return values;
+}
+
+TEST_F(DZAdAppViewControllerTest, ASecondExpandedPageKeepsBothPagesInStep) {
+    ASSERT_TRUE(loadAd(FullScreenCreative::html()));
+    auto controller = std::make_shared<ads::DZSupplementalAdAppViewController>();
+    controller->setSlot(slot);
+    controller->loadHTML(FullScreenCreative::html(), core::URL::create("https://ads.test/"));
+    ASSERT_TRUE(controller->presentFromViewController(root, nullptr));
+    settle();
+    const auto own = controller->adView();
+    ASSERT_TRUE(waitFor([&] { return !arguments(*own, "onStateChanged", "state").empty(); }));
+    EXPECT_EQ(received(*own, "onReadyEventReceived").size(), 1u);
+    EXPECT_EQ(arguments(*own, "onStateChanged", "state"), std::vector<std::string>{"expanded"});
+    ASSERT_TRUE(waitFor([&] { return !arguments(*own, "onAdVisibilityChanged", "visible").empty(); }));
+    EXPECT_EQ(arguments(*own, "onAdVisibilityChanged", "visible"), std::vector<std::string>{"1"});
+    ASSERT_TRUE(
+        waitFor([&] { return !arguments(*slot->adView(), "onStateChanged", "state").empty(); }));
+
+    controller->relinquishScreenWithCompletion(nullptr);
+    settle();
+    ASSERT_TRUE(waitFor([&] {
+        return arguments(*slot->adView(), "onStateChanged", "state") ==
+               std::vector<std::string>{"expanded", "default"};
+    }));
+    ASSERT_TRUE(waitFor([&] {
+        return arguments(*own, "onAdVisibilityChanged", "visible") ==
+               std::vector<std::string>{"1", "0"};
+    }));
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include "ads/core/request/DZAdType.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/foundation/DZHostAnalyticsRegistry.h"
+#include "ads/foundation/DZLogger.h"
+#include "core/Console.h"
 #include "ads/presentation/fullscreen/DZInterstitialViewController.h"
 #include "ads/web/view/DZAdView.h"
 #include "fixtures/FullScreenCreative.h"
@@ -158,8 +160,13 @@ TEST_F(DZInterstitialViewControllerTest, ASplitScreenWindowTooSmallForTheContent
     controller->viewWillTransitionToSize({content.width, content.height - 20});
     EXPECT_EQ(controller->relinquishCount(), 0);
     EXPECT_EQ(controller->adView()->frame().size, (gfx::Size{content.width, content.height - 20}));
+    core::Console::Capture capture;
     controller->viewWillTransitionToSize({content.width, content.height - 21});
     EXPECT_EQ(controller->relinquishCount(), 1);
+    ads::DZLogger::sharedInstance().waitForLogging();
+    EXPECT_EQ(capture.lines(),
+              std::vector<std::string>{std::string("<Dozuza> ") +
+                                       ads::DZInterstitialViewController::kWindowTooSmallMessage});
 }
 
 TEST_F(DZInterstitialViewControllerTest, TheRenderedControllerShowsTheCloseButtonTopLeft) {

@@ -4,7 +4,9 @@
 
 #include "FullScreenTesting.h"
 #include "ads/core/response/DZAd.h"
+#include "ads/foundation/DZLogger.h"
 #include "ads/foundation/DZStatisticDictionary.h"
+#include "core/Console.h"
 #include "ads/presentation/fullscreen/DZIntermission.h"
 #include "ads/presentation/fullscreen/DZModalOverlayPresenter.h"
 #include "ads/presentation/fullscreen/DZViewController.h"
@@ -93,7 +95,12 @@ TEST_F(DZViewControllerTest, ARefusedPresentationLeavesNothingBehind) {
     EXPECT_FALSE(controller->retainsItself());
 
     // No presenting controller at all.
+    core::Console::Capture capture;
     EXPECT_FALSE(controller->presentFromViewController(nullptr, [&] { ++shown; }));
+    ads::DZLogger::sharedInstance().waitForLogging();
+    EXPECT_EQ(capture.lines(),
+              std::vector<std::string>{"<Dozuza> No UIViewController supplied to the ad. "
+                                       "Cannot continue."});
     settle();
     EXPECT_EQ(shown, 0);
     EXPECT_EQ(slot->intermission(), nullptr);
