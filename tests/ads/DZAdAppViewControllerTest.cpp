@@ -283,6 +283,10 @@ TEST_F(DZAdAppViewControllerTest, ASecondExpandedPageKeepsBothPagesInStep) {
         return arguments(*own, "onAdVisibilityChanged", "visible") ==
                std::vector<std::string>{"1", "0"};
     }));
+    // The dismissal ends once: the banner's page hears "default" once.
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(drainMainQueue());
+    EXPECT_EQ(arguments(*slot->adView(), "onStateChanged", "state"),
+              (std::vector<std::string>{"expanded", "default"}));
 }
 
 }  // namespace

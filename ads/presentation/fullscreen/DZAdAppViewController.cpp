@@ -76,7 +76,7 @@ void DZAdAppViewController::setAdView(std::shared_ptr<DZAdView> adView) {
 
 void DZAdAppViewController::load(const std::optional<core::URL>& url) {
     if (!url) return;
-    if (viewWasConfigured_ && adView_) {
+    if (adView_) {
         adView_->loadRequest(core::URLRequest(*url));
     } else {
         URLToLoad_ = url;
@@ -86,7 +86,7 @@ void DZAdAppViewController::load(const std::optional<core::URL>& url) {
 void DZAdAppViewController::loadHTML(const std::optional<std::string>& html,
                                      const std::optional<core::URL>& baseURL) {
     if (!html) return;
-    if (viewWasConfigured_ && adView_) {
+    if (adView_) {
         adView_->loadHTMLString(html, baseURL);
     } else {
         HTMLToLoad_ = html;

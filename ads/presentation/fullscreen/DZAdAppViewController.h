@@ -47,7 +47,8 @@ public:
     explicit DZAdAppViewController(std::shared_ptr<DZAdView> adView = nullptr);
     ~DZAdAppViewController() override;
 
-    // Loads at once with an ad view whose view is built, else once it is.
+    // Loads at once into an ad view the controller has; a controller that
+    // makes its own loads once its view is built.
     void load(const std::optional<core::URL>& url);
     void loadHTML(const std::optional<std::string>& html, const std::optional<core::URL>& baseURL);
 

@@ -104,17 +104,26 @@ void DZViewController::relinquishScreenWithCompletion(std::function<void()> comp
     const auto self = sharedSelf();
     if (isViewLoaded()) view()->setUserInteractionEnabled(false);
     retainCycle_ = nullptr;
+    dismissalPending_ = true;
     if (intermission_) intermission_->participantWillRelinquishScreen(self);
     if (!presenter_) {
-        finishDismissal();
+        finishDismissalOnce();
         if (completion) completion();
         return;
     }
     std::weak_ptr<DZViewController> weakSelf = self;
     presenter_->dismissWithCompletionHandler([weakSelf, completion = std::move(completion)] {
-        if (const auto controller = weakSelf.lock()) controller->finishDismissal();
+        if (const auto controller = weakSelf.lock()) controller->finishDismissalOnce();
         if (completion) completion();
     });
+}
+
+void DZViewController::finishDismissalOnce() {
+    // The platform's viewDidDisappear and the presenter's completion both
+    // end a dismissal; subclasses hear of it once.
+    if (!dismissalPending_) return;
+    dismissalPending_ = false;
+    finishDismissal();
 }
 
 void DZViewController::finishAppearing() {
@@ -169,12 +178,14 @@ void DZViewController::viewWillAppear(bool animated) {
 
 void DZViewController::viewWillDisappear(bool animated) {
     ui::ViewController::viewWillDisappear(animated);
-    if (isBeingDismissed() && intermission_) intermission_->participantWillRelinquishScreen(sharedSelf());
+    if (!isBeingDismissed()) return;
+    dismissalPending_ = true;
+    if (intermission_) intermission_->participantWillRelinquishScreen(sharedSelf());
 }
 
 void DZViewController::viewDidDisappear(bool animated) {
     ui::ViewController::viewDidDisappear(animated);
-    if (isBeingDismissed()) finishDismissal();
+    if (isBeingDismissed()) finishDismissalOnce();
 }
 
 }  // namespace ads

@@ -93,6 +93,8 @@ protected:
     }
 
 private:
+    void finishDismissalOnce();
+
     std::shared_ptr<DZIntermission> intermission_;
     unsigned long supportedInterfaceOrientations_ = kDefaultSupportedOrientations;
     std::weak_ptr<DZSlot> slot_;
@@ -100,6 +102,8 @@ private:
     std::shared_ptr<DZOverlayPresenting> presenter_;
     std::function<void()> dismissalCompletion_;
     int relinquishCount_ = 0;
+    // A dismissal has started and finishDismissal has not run for it yet.
+    bool dismissalPending_ = false;
 };
 
 }  // namespace ads
