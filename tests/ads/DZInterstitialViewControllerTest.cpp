@@ -173,7 +173,18 @@ TEST_F(DZInterstitialViewControllerTest, TheRenderedControllerShowsTheCloseButto
     auto controller = loaded();
     ASSERT_TRUE(controller->presentFromViewController(root, nullptr));
     settle();
-    ASSERT_TRUE(web::WebView::awaitSnapshots(adwebtesting::kLoadLimit));
+    // The page is drawn from its latest snapshot: wait until one shows the
+    // page at its full-screen size.
+    const auto filled = [&] {
+        (void)web::WebView::awaitSnapshots(1);
+        const auto frame = ui::Renderer::render(*window);
+        if (!frame) return false;
+        const double frameScale = double(frame->pixelWidth()) / window->bounds().size.width;
+        const gfx::Color color = frame->pixelAt(int(window->bounds().size.width / 2 * frameScale),
+                                                int(600 * frameScale));
+        return std::abs(color.red - 0x1d / 255.0) + std::abs(color.blue - 0x57 / 255.0) < 0.1;
+    };
+    ASSERT_TRUE(waitFor(filled));
     const std::string path = testsupport::testHome() + "/interstitial.png";
     ASSERT_TRUE(ui::Renderer::writePNG(*window, path));
     // For a person to look at.
