@@ -37,6 +37,9 @@ public:
     [[nodiscard]] static std::shared_ptr<Button> create(ButtonType type = ButtonType::Custom);
 
     [[nodiscard]] ButtonType buttonType() const { return type_; }
+    // Whether a touch shows a glow on the button while it is highlighted.
+    [[nodiscard]] bool showsTouchWhenHighlighted() const { return showsTouchWhenHighlighted_; }
+    void setShowsTouchWhenHighlighted(bool shows) { showsTouchWhenHighlighted_ = shows; }
 
     void setTitle(std::optional<std::string> title, ControlState state = ControlState::Normal);
     void setTitleColor(std::optional<gfx::Color> color, ControlState state = ControlState::Normal);
@@ -94,6 +97,7 @@ private:
     void updateContent();
 
     ButtonType type_;
+    bool showsTouchWhenHighlighted_ = false;
     std::map<unsigned, Content> content_;
     std::shared_ptr<Label> titleLabel_;
     std::shared_ptr<ImageView> imageView_;

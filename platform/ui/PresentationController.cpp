@@ -18,29 +18,32 @@ PresentationController::PresentationController(const std::shared_ptr<ViewControl
     : presenter_(presenter), presented_(std::move(presented)),
       style_(presented_->modalPresentationStyle()) {}
 
+std::optional<std::string>
+PresentationController::refusal(const std::shared_ptr<ViewController>& source,
+                                const std::shared_ptr<ViewController>& controller) {
+    if (!source || !controller) return std::string(" without a controller");
+    const auto presenter = source->outermostParent();
+    if (presenter->presented_)
+        return " which is already presenting " + presenter->presented_->description();
+    if (controller == presenter || controller->presentingViewController() ||
+        controller->parentViewController())
+        return std::string(", but it is already presented or is a child controller");
+    if (!presenter->isViewLoaded() || !presenter->view()->window())
+        return std::string(" whose view is not in the window hierarchy");
+    return std::nullopt;
+}
+
 bool PresentationController::present(const std::shared_ptr<ViewController>& source,
                                      const std::shared_ptr<ViewController>& controller,
                                      bool animated, std::function<void()> completion) {
     if (!source || !controller) return false;
     const auto presenter = source->outermostParent();
-    const auto refuse = [&](const std::string& reason) {
+    if (const auto reason = refusal(source, controller)) {
         core::Console::log("Warning: Attempt to present " + controller->description() + " on " +
-                           presenter->description() + reason);
-    };
-    if (presenter->presented_) {
-        refuse(" which is already presenting " + presenter->presented_->description());
+                           presenter->description() + *reason);
         return false;
     }
-    if (controller == presenter || controller->presentingViewController() ||
-        controller->parentViewController()) {
-        refuse(", but it is already presented or is a child controller");
-        return false;
-    }
-    const auto window = presenter->isViewLoaded() ? presenter->view()->window() : nullptr;
-    if (!window) {
-        refuse(" whose view is not in the window hierarchy");
-        return false;
-    }
+    const auto window = presenter->view()->window();
 
     const auto presentation = std::make_shared<PresentationController>(presenter, controller);
     presenter->presentation_ = presentation;

@@ -8,6 +8,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "ui/ViewController.h"
@@ -30,6 +32,11 @@ public:
     static bool present(const std::shared_ptr<ViewController>& source,
                         const std::shared_ptr<ViewController>& controller, bool animated,
                         std::function<void()> completion);
+    // Why present() would refuse, without logging; nullopt when it would
+    // go ahead.
+    [[nodiscard]] static std::optional<std::string>
+    refusal(const std::shared_ptr<ViewController>& source,
+            const std::shared_ptr<ViewController>& controller);
     void dismiss(bool animated, std::function<void()> completion);
 
     [[nodiscard]] Phase phase() const { return phase_; }

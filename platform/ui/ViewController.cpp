@@ -162,6 +162,23 @@ bool ViewController::presentViewController(const std::shared_ptr<ViewController>
                                            std::move(completion));
 }
 
+std::shared_ptr<void> ViewController::associatedObject(const void* key) const {
+    const auto found = associatedObjects_.find(key);
+    return found == associatedObjects_.end() ? nullptr : found->second;
+}
+
+void ViewController::setAssociatedObject(const void* key, std::shared_ptr<void> object) {
+    if (object) {
+        associatedObjects_[key] = std::move(object);
+    } else {
+        associatedObjects_.erase(key);
+    }
+}
+
+bool ViewController::canPresentViewController(const std::shared_ptr<ViewController>& controller) {
+    return !PresentationController::refusal(shared_from_this(), controller).has_value();
+}
+
 void ViewController::dismissViewController(bool animated, std::function<void()> completion) {
     const auto outermost = outermostParent();
     std::shared_ptr<ViewController> presenter;

@@ -11,6 +11,7 @@
 // constructor (it needs shared_from_this). Main thread only.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -117,6 +118,8 @@ public:
     // call. Answers whether the presentation went ahead.
     virtual bool presentViewController(const std::shared_ptr<ViewController>& controller,
                                        bool animated, std::function<void()> completion = {});
+    // Whether presentViewController would go ahead now (nothing is logged).
+    [[nodiscard]] bool canPresentViewController(const std::shared_ptr<ViewController>& controller);
     // Dismisses what this controller (or its outermost parent) presents, or,
     // when it presents nothing, itself from its presenter; controllers the
     // dismissed one presents go with it. Asked while the presentation is
@@ -150,6 +153,12 @@ public:
 
     [[nodiscard]] Responder* nextResponder() const override;
 
+    // Objects other code attaches to this controller under a key of its own
+    // (an address); the controller keeps them as long as it lives. nullptr
+    // removes; an unknown key answers nullptr.
+    [[nodiscard]] std::shared_ptr<void> associatedObject(const void* key) const;
+    void setAssociatedObject(const void* key, std::shared_ptr<void> object);
+
     // "<class: address>" followed by the title in quotes when there is one,
     // for console messages.
     [[nodiscard]] std::string description() const;
@@ -167,6 +176,7 @@ private:
     [[nodiscard]] std::shared_ptr<ViewController> outermostParent();
 
     std::shared_ptr<View> view_;
+    std::map<const void*, std::shared_ptr<void>> associatedObjects_;
     std::string title_;
     std::weak_ptr<ViewController> parent_;
     std::vector<std::shared_ptr<ViewController>> children_;

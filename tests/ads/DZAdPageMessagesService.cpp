@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "HandlerTesting.h"
-#include "ads/presentation/DZViewController.h"
+#include "ads/presentation/fullscreen/DZViewController.h"
 #include "ads/presentation/click/DZMRAIDResizeOverlayPresenter.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/net/DZPinger.h"

@@ -13,7 +13,7 @@
 #include "ads/foundation/DZAppSession.h"
 #include "ads/foundation/DZBoolCache.h"
 #include "ads/foundation/DZCallLog.h"
-#include "ads/presentation/DZAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "core/Bundle.h"
 #include "core/FileManager.h"
 #include "core/JSON.h"

@@ -8,7 +8,7 @@
 
 #include "AdWebTesting.h"
 #include "ads/core/slot/DZMRAIDEventHandling.h"
-#include "ads/presentation/DZViewController.h"
+#include "ads/presentation/fullscreen/DZViewController.h"
 #include "ads/web/intercept/DZMRAIDResizeProperties.h"
 #include "support/ManualClockScope.h"
 #include "ui/Application.h"

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "HandlerTesting.h"
-#include "ads/presentation/DZAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "core/Console.h"
 #include "core/UserDefaults.h"
 #include "store/MailComposeViewController.h"

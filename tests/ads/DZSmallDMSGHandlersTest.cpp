@@ -11,7 +11,7 @@
 #include "ads/foundation/DZCSIConfiguration.h"
 #include "ads/foundation/DZCSITimeRecorder.h"
 #include "ads/presentation/DZAdReward.h"
-#include "ads/presentation/DZTransparentOverlayPresenter.h"
+#include "ads/presentation/fullscreen/DZTransparentOverlayPresenter.h"
 #include "ads/web/dmsg/DZAdAppDMSGHandler.h"
 #include "ads/web/dmsg/DZAdRefreshDMSGHandler.h"
 #include "ads/web/dmsg/DZAnalyticsDMSGHandler.h"

@@ -13,7 +13,7 @@
 #include "DeviceSignalsTesting.h"
 #include "RecordingOpener.h"
 #include "SlotTesting.h"
-#include "ads/presentation/DZAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
 #include "ads/presentation/click/DZOpener.h"
 #include "ads/web/dmsg/DZDMSGHandler.h"

@@ -6,7 +6,7 @@
 
 #include "ads/core/app/DZApplication.h"
 #include "ads/foundation/DZThreading.h"
-#include "ads/presentation/DZAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "core/FileManager.h"
 #include "core/JSON.h"
 #include "core/UserDefaults.h"

@@ -38,6 +38,9 @@ public:
     [[nodiscard]] virtual DZSlotDelegateKind slotDelegateKind() const {
         return DZSlotDelegateKind::other;
     }
+    // An interstitial answers whether it serves a rewarded video ad (its own
+    // delegate is the rewarded ad); the full-screen screen name says so.
+    [[nodiscard]] virtual bool servesRewardedAd() const { return false; }
 
     // Load policy. A refusal may say why through error.
     [[nodiscard]] virtual std::optional<bool>

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "ads/presentation/DZViewController.h"
+#include "ads/presentation/fullscreen/DZViewController.h"
 #include "core/URL.h"
 #include "gfx/Image.h"
 #include "ui/BarButtonItem.h"

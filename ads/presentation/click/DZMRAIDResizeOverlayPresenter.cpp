@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "ads/core/slot/DZMRAIDEventHandling.h"
-#include "ads/presentation/DZViewController.h"
+#include "ads/presentation/fullscreen/DZViewController.h"
 #include "ads/web/intercept/DZMRAIDResizeProperties.h"
 #include "core/OperationQueue.h"
 #include "core/Queue.h"

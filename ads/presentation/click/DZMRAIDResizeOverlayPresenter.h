@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "ads/presentation/DZTransparentOverlayPresenter.h"
+#include "ads/presentation/fullscreen/DZTransparentOverlayPresenter.h"
 #include "gfx/Geometry.h"
 
 namespace ui {

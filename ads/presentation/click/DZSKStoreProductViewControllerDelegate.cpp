@@ -1,6 +1,6 @@
 #include "ads/presentation/click/DZSKStoreProductViewControllerDelegate.h"
 
-#include "ads/presentation/DZOverlayProxy.h"
+#include "ads/presentation/fullscreen/DZOverlayProxy.h"
 #include "store/StoreProductViewController.h"
 
 namespace ads {

@@ -1,7 +1,7 @@
 #include "ads/web/dmsg/DZAdAppDMSGHandler.h"
 
-#include "ads/presentation/DZAdAppViewController.h"
-#include "ads/presentation/DZTransparentOverlayPresenter.h"
+#include "ads/presentation/fullscreen/DZAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZTransparentOverlayPresenter.h"
 #include "ads/web/view/DZAdView.h"
 
 namespace ads {

@@ -7,7 +7,7 @@
 #include "ads/foundation/DZDevice.h"
 #include "ads/foundation/DZLogger.h"
 #include "ads/foundation/DZValueHelpers.h"
-#include "ads/presentation/DZViewController.h"
+#include "ads/presentation/fullscreen/DZViewController.h"
 #include "ads/web/net/DZClickTrackerCollection.h"
 #include "ads/web/view/DZAdView.h"
 #include "core/Queue.h"

@@ -3,8 +3,8 @@
 #include "ads/core/slot/DZSlot.h"
 #include "ads/foundation/DZOrientation.h"
 #include "ads/foundation/DZValueHelpers.h"
-#include "ads/presentation/DZAdAppViewController.h"
 #include "ads/presentation/click/DZOpener.h"
+#include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "ads/web/intercept/DZMRAIDResizeProperties.h"
 #include "ui/Application.h"
 

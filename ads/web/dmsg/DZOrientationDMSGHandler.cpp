@@ -2,7 +2,7 @@
 
 #include "ads/foundation/DZOrientation.h"
 #include "ads/foundation/DZValueHelpers.h"
-#include "ads/presentation/DZAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "ads/web/view/DZAdView.h"
 
 namespace ads {

@@ -2,9 +2,9 @@
 
 #include "ads/core/slot/DZSlot.h"
 #include "ads/foundation/DZWiggleGestureRecognizer.h"
-#include "ads/presentation/debug/DZDebugOptionsViewController.h"
 #include "ads/presentation/click/DZOpener.h"
-#include "ads/presentation/DZOverlayProxy.h"
+#include "ads/presentation/debug/DZDebugOptionsViewController.h"
+#include "ads/presentation/fullscreen/DZOverlayProxy.h"
 #include "ads/web/view/DZAdView.h"
 
 namespace ads {
@@ -48,7 +48,10 @@ void DZAdView::handleGesture(ui::GestureRecognizer& recognizer) {
     auto menu = DZDebugOptionsViewController::debugOptionsViewControllerWithAdUnitID(
         slot ? slot->adUnitID() : std::nullopt);
     menu->setAdDebugDialogString(adDebugDialogString_);
-    DZOverlayProxy(menu).presentFromViewController(viewController());
+    if (const auto proxy = DZOverlayProxy::create(menu)) {
+        proxy->setSlot(slot);
+        (void)proxy->presentFromViewController(viewController(), nullptr);
+    }
 }
 
 }  // namespace ads

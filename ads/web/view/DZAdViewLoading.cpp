@@ -5,7 +5,7 @@
 #include "ads/foundation/DZNetwork.h"
 #include "ads/video/DZAdViewVideoController.h"
 #include "ads/presentation/click/DZOpener.h"
-#include "ads/presentation/DZOverlayProxy.h"
+#include "ads/presentation/fullscreen/DZOverlayProxy.h"
 #include "ads/web/intercept/DZAdURLStash.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/net/DZURLConnectionRedirect.h"
@@ -150,7 +150,10 @@ void DZAdView::runJavaScriptAlertPanelWithTitle(DZWebView&, const std::string& t
                       [completion = std::move(completion)](const ui::AlertAction&) {
                           if (completion) completion();
                       }});
-    DZOverlayProxy(alert).presentFromViewController(viewController());
+    if (const auto proxy = DZOverlayProxy::create(alert)) {
+        proxy->setSlot(opener->slot());
+        (void)proxy->presentFromViewController(viewController(), nullptr);
+    }
 }
 
 }  // namespace ads
