@@ -77,6 +77,7 @@ TEST(DZAdPageMessagesService, MessagesSentInOneTurnAreHandledInOrder) {
         {{"_requestUrl", server.urlString(fixtures::AdServer::kMessagesCreativePath)}}));
     ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }));
     ASSERT_EQ(owner->finished, 1);
+    slot->adView()->executeJavaScriptAsynchronouslyFromString("sendAll()");
     ASSERT_TRUE(waitFor([&] {
         return resized() &&
                !received(*slot->adView(), "openableURLs").empty() &&

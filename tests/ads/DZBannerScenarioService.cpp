@@ -175,7 +175,8 @@ TEST_F(DZBannerScenarioService, APageThatDelaysItsLoadIsShownOnlyOnceItStops) {
     ASSERT_TRUE(tickUntil([&] { return recorders[0]->outcomes() > 0; }));
     EXPECT_EQ(recorders[0]->received, 1);
     EXPECT_EQ(banner->slot()->state(), DZSlot::kValidAd);
-    EXPECT_TRUE(pageSaid("held", "delay stop"));
+    // The page's report of it travels apart from its message to the SDK.
+    EXPECT_TRUE(waitFor([&] { return pageSaid("held", "delay stop"); }));
 }
 
 TEST_F(DZBannerScenarioService, APageThatCancelsItsDelayedLoadFailsAsANetworkError) {

@@ -8,6 +8,7 @@
 
 #include "AdWebTesting.h"
 #include "ads/core/slot/DZMRAIDEventHandling.h"
+#include "ads/presentation/fullscreen/DZUnclickableView.h"
 #include "ads/presentation/fullscreen/DZViewController.h"
 #include "ads/web/intercept/DZMRAIDResizeProperties.h"
 #include "support/ManualClockScope.h"
@@ -71,7 +72,7 @@ TEST_F(DZMRAIDResizeOverlayPresenterTest, ARequestBelowTheScreenMovesUpIntoIt) {
     EXPECT_EQ(presenter->resizeProperties(), request);
     EXPECT_TRUE(handler->errors.empty());
 
-    const auto crop = std::make_shared<ui::View>(screen);
+    const auto crop = std::make_shared<ads::DZUnclickableView>(screen);
     window->addSubview(crop);
     presenter->setCropView(crop);
     // The bottom edge meets the screen's.
@@ -90,7 +91,7 @@ TEST_F(DZMRAIDResizeOverlayPresenterTest, OffscreenRequestsNeedTheirCloseRegionO
     presenter->setResizeProperties(closeAbove);
     EXPECT_EQ(presenter->resizeProperties(), closeAbove);
     EXPECT_EQ(handler->errors.size(), 1u);
-    const auto crop = std::make_shared<ui::View>(screen);
+    const auto crop = std::make_shared<ads::DZUnclickableView>(screen);
     window->addSubview(crop);
     presenter->setCropView(crop);
     EXPECT_EQ(presenter->contentFrame(), gfx::Rect(0, screen.height() - 50, 320, 250))
@@ -121,7 +122,7 @@ TEST(DZMRAIDResizeOverlayPresenterNudge, EdgesMoveInOrder) {
 
 TEST_F(DZMRAIDResizeOverlayPresenterTest, ARotationWithoutRoomClosesTheAd) {
     testsupport::ManualClockScope clock;
-    const auto crop = std::make_shared<ui::View>(screen);
+    const auto crop = std::make_shared<ads::DZUnclickableView>(screen);
     window->addSubview(crop);
     presenter->setCropView(crop);
     const auto controller = std::make_shared<ads::DZViewController>();

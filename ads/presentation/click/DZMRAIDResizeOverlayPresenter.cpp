@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "ads/core/slot/DZMRAIDEventHandling.h"
+#include "ads/presentation/fullscreen/DZUnclickableView.h"
 #include "ads/presentation/fullscreen/DZViewController.h"
 #include "ads/web/intercept/DZMRAIDResizeProperties.h"
 #include "core/OperationQueue.h"
@@ -37,6 +38,10 @@ std::string printed(double value) {
 DZMRAIDResizeOverlayPresenter::DZMRAIDResizeOverlayPresenter(
     std::shared_ptr<ui::View> referenceView)
     : referenceView_(std::move(referenceView)) {}
+
+std::weak_ptr<DZMRAIDResizeOverlayPresenter> DZMRAIDResizeOverlayPresenter::weakSelf() {
+    return std::static_pointer_cast<DZMRAIDResizeOverlayPresenter>(shared_from_this());
+}
 
 std::string DZMRAIDResizeOverlayPresenter::describe(const DZMRAIDResizeProperties& p) {
     return "<DZMRAIDResizeProperties: offset (" + printed(p.offset().width) + ", " +
@@ -99,7 +104,7 @@ void DZMRAIDResizeOverlayPresenter::repositionContentIfNeeded() {
     const gfx::Rect frame = contentFrame();
     if (view->frame() != frame) {
         view->setFrame(frame);
-        std::weak_ptr<DZMRAIDResizeOverlayPresenter> weakSelf = weak_from_this();
+        std::weak_ptr<DZMRAIDResizeOverlayPresenter> weakSelf = this->weakSelf();
         core::Queue::main()->after(kRecheckDelay, [weakSelf] {
             if (const auto self = weakSelf.lock()) self->repositionContentIfNeeded();
         });
@@ -108,7 +113,7 @@ void DZMRAIDResizeOverlayPresenter::repositionContentIfNeeded() {
     const auto crop = cropView();
     const gfx::Rect bounds = crop ? crop->bounds() : ui::Application::shared().applicationFrame();
     if (fits(frame, bounds, *resizeProperties_)) return;
-    std::weak_ptr<DZMRAIDResizeOverlayPresenter> weakSelf = weak_from_this();
+    std::weak_ptr<DZMRAIDResizeOverlayPresenter> weakSelf = this->weakSelf();
     std::weak_ptr<ui::ViewController> weakController = controller;
     core::OperationQueue::main()->addOperation([weakSelf, weakController] {
         if (const auto self = weakSelf.lock())
@@ -119,7 +124,7 @@ void DZMRAIDResizeOverlayPresenter::repositionContentIfNeeded() {
     });
 }
 
-bool DZMRAIDResizeOverlayPresenter::isReadyToPresent() {
+bool DZMRAIDResizeOverlayPresenter::isReadyToPresent() const {
     if (!resizeProperties_) return false;
     if (resizePropertiesAreValid(resizeProperties_, referenceView_.get()))
         return DZTransparentOverlayPresenter::isReadyToPresent();

@@ -21,9 +21,7 @@ namespace ads {
 class DZMRAIDEventHandling;
 class DZMRAIDResizeProperties;
 
-class DZMRAIDResizeOverlayPresenter
-    : public DZTransparentOverlayPresenter,
-      public std::enable_shared_from_this<DZMRAIDResizeOverlayPresenter> {
+class DZMRAIDResizeOverlayPresenter : public DZTransparentOverlayPresenter {
 public:
     explicit DZMRAIDResizeOverlayPresenter(std::shared_ptr<ui::View> referenceView);
 
@@ -42,7 +40,7 @@ public:
     [[nodiscard]] gfx::Rect contentFrame() const;
     void repositionContentIfNeeded();
 
-    [[nodiscard]] bool isReadyToPresent() override;
+    [[nodiscard]] bool isReadyToPresent() const override;
     void composeTransparentInterstitialViewsForPresentation() override;
     void updateTransparentInterstitialOrientation() override;
 
@@ -65,6 +63,7 @@ public:
     [[nodiscard]] static std::string describe(const DZMRAIDResizeProperties& properties);
 
 private:
+    [[nodiscard]] std::weak_ptr<DZMRAIDResizeOverlayPresenter> weakSelf();
     void reportError(const std::string& message, const std::string& action) const;
 
     bool dismissToDefaultState_ = true;

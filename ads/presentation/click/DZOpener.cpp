@@ -11,7 +11,9 @@
 #include "ads/foundation/DZQueryParameters.h"
 #include "ads/foundation/DZSafariSupport.h"
 #include "ads/presentation/fullscreen/DZAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZExpandedAdAppViewController.h"
 #include "ads/presentation/fullscreen/DZOverlayProxy.h"
+#include "ads/presentation/fullscreen/DZSupplementalAdAppViewController.h"
 #include "ads/presentation/fullscreen/DZViewController.h"
 #include "ads/presentation/browser/DZBrowserViewController.h"
 #include "ads/presentation/click/DZMRAIDResizeOverlayPresenter.h"
@@ -180,24 +182,23 @@ void DZOpener::disableAutoCollapseForResize() {
 void DZOpener::configureOverlay(DZViewController& overlay, std::uint64_t orientations,
                                 bool usingCustomClose) const {
     overlay.setSupportedOrientations(orientations);
-    overlay.setSlot(slot_);
+    overlay.setSlot(slot_.lock());
     if (auto* adApp = dynamic_cast<DZAdAppViewController*>(&overlay))
         adApp->setUseCustomClose(usingCustomClose);
 }
 
 std::shared_ptr<DZAdAppViewController>
 DZOpener::overlayWithOrientations(std::uint64_t orientations, bool usingCustomClose) const {
-    // The supplemental (two-part) ad controller of full-screen presentation.
-    auto overlay = std::make_shared<DZAdAppViewController>();
+    // The supplemental (two-part) ad controller.
+    auto overlay = std::make_shared<DZSupplementalAdAppViewController>();
     configureOverlay(*overlay, orientations, usingCustomClose);
     return overlay;
 }
 
 std::shared_ptr<DZAdAppViewController>
-DZOpener::expandedControllerForAdView(const std::shared_ptr<DZAdView>& /*adView*/) const {
-    // The expanded ad controller of full-screen presentation, made with the
-    // ad view it shows.
-    return std::make_shared<DZAdAppViewController>();
+DZOpener::expandedControllerForAdView(const std::shared_ptr<DZAdView>& adView) const {
+    // Made with the ad view it shows; nullptr without one.
+    return DZExpandedAdAppViewController::create(adView);
 }
 
 // Leaving the app.
@@ -280,7 +281,7 @@ void DZOpener::openInAppStoreWithProductID(const std::optional<std::string>& pro
         auto page = cached->second;
         cachedStoreProductViewController_.erase(cached);
         const auto proxy = DZOverlayProxy::create(page);
-        proxy->setSlot(slot_);
+        proxy->setSlot(slot_.lock());
         page->setDelegate(delegate);
         proxy->presentFromViewController(topViewController(), presented);
         return;
@@ -289,7 +290,7 @@ void DZOpener::openInAppStoreWithProductID(const std::optional<std::string>& pro
     auto page = store::StoreProductViewController::create();
     if (!page) return;
     const auto proxy = DZOverlayProxy::create(page);
-    proxy->setSlot(slot_);
+    proxy->setSlot(slot_.lock());
     page->setDelegate(delegate);
     const core::Dictionary parameters{
         {store::StoreProductViewController::kParameterITunesItemIdentifier,
@@ -339,7 +340,7 @@ void DZOpener::openWebViewBrowserToURL(const core::URL& url, std::uint64_t suppo
     }
     auto browser = std::make_shared<DZBrowserViewController>();
     browser->setSupportedOrientations(supportedOrientations);
-    browser->setSlot(slot_);
+    browser->setSlot(slot_.lock());
     browser->load(url, referringURL_);
     top->presentViewController(browser, true);
     didClickURL(url);
@@ -359,9 +360,9 @@ void DZOpener::openSafariViewControllerToURL(const core::URL& url,
         return;
     }
     const auto proxy = DZOverlayProxy::create(safari);
-    proxy->setSlot(slot_);
+    proxy->setSlot(slot_.lock());
     proxy->setOpener(shared_from_this());
-    proxy->presentFromViewController(top);
+    proxy->presentFromViewController(top, {});
     didClickURL(url);
 }
 
@@ -515,7 +516,7 @@ void DZOpener::openEmailComposer(const core::URL& url) {
     if (!store::MailComposeViewController::canSendMail()) return;
     auto composer = store::MailComposeViewController::create();
     if (!composer) return;
-    DZOverlayProxy::create(composer)->setSlot(slot_);
+    DZOverlayProxy::create(composer)->setSlot(slot_.lock());
     auto delegateProxy = DZMailComposeDelegateProxy::associatedDelegateProxyForController(composer);
     delegateProxy->setMailComposeDelegate(weak_from_this());
 
@@ -535,7 +536,7 @@ void DZOpener::openSmsComposer(const core::URL& url) {
     if (!store::MessageComposeViewController::canSendText()) return;
     auto composer = store::MessageComposeViewController::create();
     if (!composer) return;
-    DZOverlayProxy::create(composer)->setSlot(slot_);
+    DZOverlayProxy::create(composer)->setSlot(slot_.lock());
     auto delegateProxy =
         DZMessageComposeDelegateProxy::associatedDelegateProxyForController(composer);
     delegateProxy->setMessageComposeDelegate(weak_from_this());
@@ -574,20 +575,20 @@ void DZOpener::presentComposerController(const std::shared_ptr<ui::ViewControlle
         });
         return;
     }
-    auto proxy = DZOverlayProxy::overlayProxyForViewController(composer.get());
+    auto proxy = DZOverlayProxy::overlayProxyForViewController(composer);
     if (!proxy) {
         proxy = DZOverlayProxy::create(composer);
-        proxy->setSlot(slot_);
+        proxy->setSlot(slot_.lock());
     }
     proxy->setOpener(shared_from_this());
-    proxy->presentFromViewController(top);
+    proxy->presentFromViewController(top, {});
     didClickURL(url);
 }
 
 void DZOpener::finishComposer(const std::shared_ptr<ui::ViewController>& composer) {
     core::Queue::main()->async([composer] {
         auto stop = [composer] { stopDelegateProxy(composer.get()); };
-        if (const auto proxy = DZOverlayProxy::overlayProxyForViewController(composer.get())) {
+        if (const auto proxy = DZOverlayProxy::overlayProxyForViewController(composer)) {
             proxy->relinquishScreenWithCompletion(stop);
         } else if (const auto presenting = composer->presentingViewController()) {
             presenting->dismissViewController(true, stop);
@@ -632,7 +633,7 @@ void DZOpener::confirmClickToURL(const core::URL& url, const std::string& messag
                                       self->alertViewClickedButtonAtIndex(*alert, 1);
                       }});
     confirmationAlertURLs_.insert_or_assign(key, Confirmation{alert, url});
-    DZOverlayProxy::create(alert)->presentFromViewController(topViewController());
+    DZOverlayProxy::create(alert)->presentFromViewController(topViewController(), {});
 }
 
 void DZOpener::alertViewClickedButtonAtIndex(const ui::AlertController& alert, size_t index) {

@@ -13,7 +13,7 @@ DZSKStoreProductViewControllerDelegate::sharedInstance() {
 
 void DZSKStoreProductViewControllerDelegate::productViewControllerDidFinish(
     store::StoreProductViewController& controller) {
-    if (const auto proxy = DZOverlayProxy::overlayProxyForViewController(&controller)) {
+    if (const auto proxy = DZOverlayProxy::overlayProxyForViewController(controller.shared_from_this())) {
         proxy->relinquishScreenWithCompletion({});
         return;
     }

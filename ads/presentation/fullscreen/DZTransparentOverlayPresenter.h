@@ -52,11 +52,15 @@ public:
     [[nodiscard]] static gfx::Rect frameWithSize(gfx::Size size, const gfx::Rect& frame);
     [[nodiscard]] static gfx::AffineTransform transformForOrientation(long orientation);
     [[nodiscard]] gfx::Rect pivotedApplicationFrameForOrientation(long orientation) const;
-    void composeTransparentInterstitialViewsForPresentation();
-    void updateTransparentInterstitialOrientation();
+    // Overridable by presenters that place the content otherwise.
+    virtual void composeTransparentInterstitialViewsForPresentation();
+    virtual void updateTransparentInterstitialOrientation();
 
     [[nodiscard]] const std::shared_ptr<DZUnclickableView>& pivotView() const { return pivotView_; }
     [[nodiscard]] const std::shared_ptr<DZUnclickableView>& cropView() const { return cropView_; }
+    // The crop view is made when the views are composed; a presenter whose
+    // controller is placed by other means is given one.
+    void setCropView(std::shared_ptr<DZUnclickableView> view) { cropView_ = std::move(view); }
 
 private:
     [[nodiscard]] std::shared_ptr<ui::Window>

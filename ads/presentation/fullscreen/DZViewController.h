@@ -60,6 +60,9 @@ public:
         dismissalCompletion_ = std::move(completion);
     }
     [[nodiscard]] bool hasDismissalCompletion() const { return bool(dismissalCompletion_); }
+    [[nodiscard]] const std::function<void()>& dismissalCompletion() const {
+        return dismissalCompletion_;
+    }
 
     // Forwarded to the presenter's presentation controller when that is
     // another controller (a transparent overlay presents nothing itself).
