@@ -59,15 +59,16 @@ TEST_F(DZAdLoaderService, DeliversEveryAdInOrderAndReportsThroughTheSupportPage)
     EXPECT_EQ(first->adUnitID(), "native/mixed");
     EXPECT_EQ(first->slot(), delegate->ads[2]->slot()) << "one support page per response";
     first->recordImpressionWithEnvironment({});
-    ASSERT_TRUE(server.waitForRequestsTo(fixtures::NativeAds::kImpressionPath, 1, 20));
+    ASSERT_TRUE(requested(fixtures::NativeAds::kImpressionPath, 1));
     EXPECT_EQ(server.requestsTo(fixtures::NativeAds::kImpressionPath)[0].queryValue("ad"),
               "native/mixed:0");
     first->recordImpressionWithEnvironment({});
 
     // A click reaches handleClickDmsg with its asset, template and version.
     delegate->ads[1]->performClickOnView(nullptr, "callToAction", {{"x", 3}});
-    ASSERT_TRUE(server.waitForRequestsTo(fixtures::NativeAds::kClickPath, 1, 20));
-    ASSERT_TRUE(server.waitForRequestsTo(fixtures::NativeAds::kThirdPartyClickPath, 1, 20));
+    ASSERT_TRUE(requested(fixtures::NativeAds::kClickPath, 1));
+    ASSERT_TRUE(requested(fixtures::NativeAds::kThirdPartyClickPath, 1));
+    ASSERT_TRUE(waitFor([&] { return !received("click").empty(); }));
     const auto clicks = received("click");
     ASSERT_EQ(clicks.size(), 1u);
     EXPECT_EQ(clicks[0]["click"], core::Value(core::Dictionary{{"template", "2"},
@@ -164,7 +165,7 @@ TEST_F(DZAdLoaderService, APreprocessingTimeOutEndsWithNoFill) {
     useSupportPage("mode=silent");
     ASSERT_TRUE(makeLoader("native/content2", {"1"}));
     loader->loadRequest(nullptr);
-    ASSERT_TRUE(server.waitForRequestsTo(fixtures::NativeAds::kSupportPath, 1, 20));
+    ASSERT_TRUE(requested(fixtures::NativeAds::kSupportPath, 1));
     ASSERT_TRUE(waitFor([&] {
         clock.advance(1);
         return !delegate->events.empty();

@@ -47,6 +47,12 @@ TEST_F(DZAdPreprocessorService, TheAnswerCountsOnceAndTheLaterTimeOutDoesNothing
     start(kAds);
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
     ASSERT_TRUE(pageLoaded());
+    // The page got the environment.
+    ASSERT_TRUE(requested(fixtures::NativeAds::kReceivedPath));
+    const auto preprocessed = received("preprocess");
+    ASSERT_EQ(preprocessed.size(), 1u);
+    EXPECT_EQ(preprocessed[0]["environment"],
+              core::Value(core::Dictionary{{"sdk_version", "7.22.0"}}));
     clock.advance(1);
     ASSERT_TRUE(drainMainQueue());
     clock.advance(DZAdPreprocessor::kOverallTimeout);
@@ -57,9 +63,6 @@ TEST_F(DZAdPreprocessorService, TheAnswerCountsOnceAndTheLaterTimeOutDoesNothing
     EXPECT_EQ(outcomes[0].slot, preprocessor->slot());
     EXPECT_FALSE(preprocessor->slot()->adLoadDelegate()) << "success hands the slot over";
 
-    const auto preprocessed = received("preprocess");
-    ASSERT_EQ(preprocessed.size(), 1u);
-    EXPECT_EQ(preprocessed[0]["environment"], core::Value(core::Dictionary{{"sdk_version", "7.22.0"}}));
     EXPECT_EQ(DZAdPreprocessor::environmentJSONString(), R"({"sdk_version":"7.22.0"})");
 }
 
@@ -89,7 +92,7 @@ TEST_F(DZAdPreprocessorService, OnlyItsOwnAdViewsJSLoadedCounts) {
     auto& center = core::NotificationCenter::defaultCenter();
     center.post("jsLoaded", other->adView().get());
     ASSERT_TRUE(drainMainQueue());
-    EXPECT_FALSE(server.waitForRequestsTo(fixtures::NativeAds::kReceivedPath, 1, 0.5));
+    EXPECT_FALSE(requested(fixtures::NativeAds::kReceivedPath, 1, 0.5));
     EXPECT_TRUE(outcomes.empty());
 
     center.post("jsLoaded", preprocessor->slot()->adView().get());
@@ -122,7 +125,7 @@ TEST_F(DZAdPreprocessorService, APageThatNeverFinishesTimesOutThirtySecondsAfter
     server.serve("/native/held.html", held);
     useSupportPage("", "/native/held.html");
     start(kAds);
-    ASSERT_TRUE(server.waitForRequestsTo("/native/held.html", 1, 20));
+    ASSERT_TRUE(requested("/native/held.html", 1));
     clock.advance(DZAdPreprocessor::kOverallTimeout - 0.1);
     ASSERT_TRUE(drainMainQueue());
     EXPECT_TRUE(outcomes.empty());

@@ -189,6 +189,7 @@ TEST(DZNativeAd, PublisherReportingNeedsTheAccountSwitches) {
 TEST(DZNativeAd, TheFirstImpressionSendsOneDebugPing) {
     fixtures::AdServer server;
     const auto defaults = core::UserDefaults::standard();
+    defaults->setBool(std::string(ads::DZPinger::kEnableWebViewPingsKey), false);
     defaults->setObject(std::string(DZNativeAd::kDebugSignalURLKey),
                         server.urlString("/debug?x=1"));
     defaults->setObject(std::string(DZNativeAd::kDebugDeviceIdentifierKey), "device-7");
@@ -222,6 +223,7 @@ TEST(DZNativeAd, TheFirstImpressionSendsOneDebugPing) {
     EXPECT_EQ(server.requestsTo("/debug").size(), 2u);
     defaults->removeObjectForKey(std::string(DZNativeAd::kDebugSignalURLKey));
     defaults->removeObjectForKey(std::string(DZNativeAd::kDebugDeviceIdentifierKey));
+    defaults->removeObjectForKey(std::string(ads::DZPinger::kEnableWebViewPingsKey));
 }
 
 TEST(DZNativeAd, RenderingStatisticsAreCappedPerTemplateAndFilteredByAdUnit) {

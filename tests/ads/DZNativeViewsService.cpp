@@ -177,7 +177,7 @@ TEST_F(DZMediaContentService, LoadsOnceAndHandsTheVideoToThePage) {
     EXPECT_EQ(content->mediaView(), std::static_pointer_cast<ui::View>(content->slot()->adView()));
     EXPECT_EQ(content->videoController(), content->slot()->adView()->videoController());
 
-    ASSERT_TRUE(server.waitForRequestsTo(fixtures::NativeAds::kReceivedPath, 1, 20));
+    ASSERT_TRUE(requested(fixtures::NativeAds::kReceivedPath, 1));
     const auto rendered = received("renderVideo");
     ASSERT_EQ(rendered.size(), 1u);
     EXPECT_EQ(rendered[0], core::Value(video));

@@ -123,6 +123,12 @@ protected:
         return values;
     }
 
+    // Runs the main run loop until count requests reached path.
+    [[nodiscard]] bool requested(std::string_view path, size_t count = 1,
+                                 double limit = adwebtesting::kLoadLimit) const {
+        return waitFor([&] { return server.requestsTo(path).size() >= count; }, limit);
+    }
+
     std::vector<ads::DZSDKCoreController::ScriptBuilder> settingsRequests;
     std::shared_ptr<RecordingLoaderDelegate> delegate = std::make_shared<RecordingLoaderDelegate>();
     std::shared_ptr<ads::DZAdLoader> loader;
