@@ -95,10 +95,13 @@ protected:
                 std::string(ads::DZSDKCoreController::kConstantPrefix) + name);
     }
     // The support page of the local server, with a query ("mode=silent").
+    // The core page delivers it too, as the server constant.
     void useSupportPage(const std::string& query, const char* path = fixtures::NativeAds::kSupportPath) {
-        core::UserDefaults::standard()->setObject(
-            std::string(ads::DZNativeAd::kSupportURLKey),
-            server.urlString(std::string(path) + (query.empty() ? "" : "?" + query)));
+        const std::string url = server.urlString(std::string(path) + (query.empty() ? "" : "?" + query));
+        core::UserDefaults::standard()->setObject(std::string(ads::DZNativeAd::kSupportURLKey), url);
+        fixtures::CorePageOptions options = server.corePage();
+        options.constants.set("native_ad_support_url", url);
+        server.setCorePage(std::move(options));
     }
     // A loader of these ad types on the test's own core page.
     std::shared_ptr<ads::DZAdLoader> makeLoader(
