@@ -1,8 +1,11 @@
 #pragma once
-// The options an ad loader was given, kept as copies in the order given
-// (missing ones skipped), and the request parameters those options add
-// together. Fixed once made; any thread.
+// The options an ad loader was given: one copy per option class, the
+// first of each class winning (later ones of the same class are logged and
+// ignored, as are entries that are no option at all), kept in the order
+// given; and the request parameters those options add together. Fixed once
+// made; any thread.
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,11 +19,14 @@ namespace ads {
 class DZAdConfiguration {
 public:
     using Options = std::vector<std::shared_ptr<const DZAdLoaderOptions>>;
+    using OptionsByClass = std::map<std::string, std::shared_ptr<const DZAdLoaderOptions>>;
 
     explicit DZAdConfiguration(const std::vector<std::shared_ptr<DZAdLoaderOptions>>& options);
 
-    // The kept copies; nullopt when no option was given.
+    // The kept copies; nullopt when no valid option was given.
     [[nodiscard]] const std::optional<Options>& options() const { return options_; }
+    // The kept copies by option class name (empty when none).
+    [[nodiscard]] OptionsByClass optionsByClass() const;
     // Every option's request parameters merged in order (a later option
     // wins a shared key).
     [[nodiscard]] core::Dictionary requestParameters() const;

@@ -153,8 +153,9 @@ void DZRequest::addFormatParameters(core::Dictionary& parameters) const {
     std::string formats;
     std::set<std::string> allowedResponseTypes;
     for (const core::Value& entry : *formatParameters_) {
-        if (const std::string* format = entry["format"].string()) {
-            formats += (formats.empty() ? "" : ",") + *format;
+        // The native ad classes give their format as a number.
+        if (const core::Value& format = entry["format"]; format.isString() || format.isNumber()) {
+            formats += (formats.empty() ? "" : ",") + format.stringValue();
         }
         if (const core::Array* templates = entry["custom_template_ids"].array();
             templates && !templates->empty()) {

@@ -39,10 +39,11 @@ public:
     static constexpr std::string_view kHandleIframeNavigationKey =
         "/dozuza/ads/handle_iframe_navigation";
     static constexpr double kMinimumClickDelay = 0.15;
-    // What the native ad's views observe on their ad view.
-    static constexpr std::array<std::string_view, 6> kRepostedMessageNames = {
-        "nativeAdCustomClick",   "loadHtml",        "showOverlay", "hideOverlay",
-        "sendMessageToNativeJs", "sendMessageToSdk"};
+    // What the native ad's views, the preprocessor and the media content
+    // observe on their ad view.
+    static constexpr std::array<std::string_view, 8> kRepostedMessageNames = {
+        "jsLoaded",    "nativeAdPreProcess", "nativeAdCustomClick",   "loadHtml",
+        "showOverlay", "hideOverlay",        "sendMessageToNativeJs", "sendMessageToSdk"};
 
     DZAdViewDelegate();
     ~DZAdViewDelegate() override;

@@ -1,0 +1,218 @@
+#pragma once
+// The common base of the native ad objects (content, app install, custom
+// template). Made by the ad loader from one entry of a native response's
+// "ads" array, it keeps the tracking and reporting switches of that entry,
+// reports clicks and impressions through the native support page that
+// runs in its slot's ad view ("dozuza.duzo.nativeAds.handleClickDmsg" and
+// "handleImpressionPing"), offers the reporting calls publishers may be
+// allowed to make, sends the debug-signal ping, relays the slot's screen
+// events to its delegate and keeps the books of asset loading: which named
+// assets were asked for and finished, whether a required one failed, and
+// the completion handlers waiting for all of them.
+//
+// When it goes, a rendering statistics record it holds is appended, by
+// template id, to the SDK-wide native ad statistics that later requests
+// for the same template send back (at most the server's maximum, 10 by
+// default, per template).
+//
+// Threading: main thread. The handler list and the started flag live on
+// the serial queue "com.dozuza.vuraz.native-ad"; handlers always run on a
+// later turn of the main queue, in the order given.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ads/core/request/DZError.h"
+#include "ads/core/slot/DZSlotAdEventDelegate.h"
+#include "ads/native/DZLoadable.h"
+#include "core/Queue.h"
+#include "core/URL.h"
+#include "core/Value.h"
+
+namespace ui {
+class View;
+class ViewController;
+}  // namespace ui
+
+namespace ads {
+
+class DZNativeAdDelegate;
+class DZSlot;
+
+class DZNativeAd : public DZLoadable,
+                   public DZSlotAdEventDelegate,
+                   public std::enable_shared_from_this<DZNativeAd> {
+public:
+    using Options = DZLoadableClass::Options;
+
+    static constexpr std::string_view kSupportURLKey = "/dozuza/ads/native_ad_support_url";
+    static constexpr std::string_view kSupportPath = "/mads/static/mad/sdk/native/native_ads.html";
+    static constexpr std::string_view kStatisticsMaxCountKey =
+        "/dozuza/ads/dz:native_ad_statistics_max_count";
+    static constexpr std::int64_t kDefaultStatisticsMaxCount = 10;
+    static constexpr std::string_view kDebugSignalURLKey = "/dozuza/ads/debug_signal_data_url";
+    static constexpr std::string_view kDebugDeviceIdentifierKey =
+        "/dozuza/ads/debug_device_identifier";
+    static constexpr const char* kNotEnabledMessage =
+        "This feature has not been enabled for your account and is a no-op. If you are "
+        "interested in using this feature, reach out to your account manager.";
+    static constexpr const char* kRequiredAssetFailedMessage = "Failed to load a required asset.";
+
+    ~DZNativeAd() override;
+    DZNativeAd(const DZNativeAd&) = delete;
+    DZNativeAd& operator=(const DZNativeAd&) = delete;
+
+    // Class side.
+    // The "ads" member when it is an array.
+    [[nodiscard]] static const core::Array* adsArrayInAdsConfigurationDictionary(
+        const core::Dictionary& configuration);
+    // The class of one "ads" entry by its "type" and "template_id".
+    [[nodiscard]] static const DZLoadableClass* classFromSingleAdConfigurationDictionary(
+        const core::Dictionary& entry);
+    [[nodiscard]] static core::URL supportHTMLURL();
+
+    // The template id of the class: "" for the base.
+    [[nodiscard]] virtual std::string adFormatTemplateID() const { return {}; }
+    [[nodiscard]] virtual bool hasValidConfigurationForRequestParameters(
+        const core::Dictionary& parameters) const {
+        (void)parameters;
+        return true;
+    }
+    [[nodiscard]] virtual std::set<std::string> requiredAssets() const { return {}; }
+
+    // Set by the loader.
+    void setSlot(std::shared_ptr<DZSlot> slot);
+    [[nodiscard]] const std::shared_ptr<DZSlot>& slot() const { return slot_; }
+    void setRootViewController(std::weak_ptr<ui::ViewController> controller);
+    [[nodiscard]] std::shared_ptr<ui::ViewController> rootViewController() const {
+        return rootViewController_.lock();
+    }
+    void setAdUnitID(std::optional<std::string> adUnitID) { adUnitID_ = std::move(adUnitID); }
+    [[nodiscard]] const std::optional<std::string>& adUnitID() const { return adUnitID_; }
+    [[nodiscard]] std::shared_ptr<DZNativeAdDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(std::weak_ptr<DZNativeAdDelegate> delegate) { delegate_ = std::move(delegate); }
+
+    // What the entry said.
+    [[nodiscard]] const std::optional<core::Dictionary>& adConfiguration() const {
+        return adConfiguration_;
+    }
+    [[nodiscard]] const std::string& adNetworkClassName() const { return adNetworkClassName_; }
+    [[nodiscard]] const std::set<std::string>& impressionTrackingURLs() const {
+        return impressionTrackingURLs_;
+    }
+    [[nodiscard]] const std::set<std::string>& thirdPartyClickTrackingURLs() const {
+        return thirdPartyClickTrackingURLs_;
+    }
+    [[nodiscard]] const std::optional<std::string>& dozuzaClickTrackingURLString() const {
+        return dozuzaClickTrackingURLString_;
+    }
+    [[nodiscard]] const std::optional<core::Array>& clickActions() const { return clickActions_; }
+    [[nodiscard]] const std::optional<core::Dictionary>& liveViewConfigurations() const {
+        return liveViewConfigurations_;
+    }
+    [[nodiscard]] const std::optional<std::string>& debugSignalInformation() const {
+        return debugSignalInformation_;
+    }
+    [[nodiscard]] std::int64_t attributionCorner() const { return attributionCorner_; }
+    [[nodiscard]] bool publisherRenderAdChoicesAllowed() const {
+        return publisherRenderAdChoicesAllowed_;
+    }
+    void setPublisherRenderAdChoicesAllowed(bool allowed) {
+        publisherRenderAdChoicesAllowed_ = allowed;
+    }
+    [[nodiscard]] bool publisherClickReportingAllowed() const {
+        return publisherClickReportingAllowed_;
+    }
+    [[nodiscard]] bool publisherTouchReportingAllowed() const {
+        return publisherTouchReportingAllowed_;
+    }
+    [[nodiscard]] bool publisherImpressionReportingAllowed() const {
+        return publisherImpressionReportingAllowed_;
+    }
+    [[nodiscard]] const core::Dictionary& statistics() const { return statistics_; }
+
+    // Reporting by the publisher, when its account allows it.
+    void performClickWithData(const std::optional<core::Dictionary>& data);
+    void reportTouchEventWithData(const std::optional<core::Dictionary>& data);
+    [[nodiscard]] bool recordImpressionWithData(const std::optional<core::Dictionary>& data);
+
+    // Reporting by the view policy and the subclasses.
+    void performClickOnView(const std::shared_ptr<ui::View>& view,
+                            const std::optional<std::string>& assetName,
+                            const core::Dictionary& environment);
+    void recordImpressionWithEnvironment(const core::Dictionary& environment);
+    [[nodiscard]] bool hasRecordedImpression() const { return hasRecordedImpression_; }
+    void pingDebugSignal();
+    void reportIsMediaContentRendered(bool rendered);
+
+    // Asset loading.
+    void loadAssetsWithCompletionHandler(AssetCompletion handler) override;
+    [[nodiscard]] bool shouldLoadAssets() const;
+    void addAssetWithNameToRequestedAssets(const std::string& name);
+    void finishedLoadingAssetWithName(const std::optional<std::string>& name);
+    void failedToLoadAssetWithName(const std::string& name);
+    void notifyLoadingDelegateIfAllRequestedAssetsHaveLoaded();
+    void callAndClearAssetLoadCompletionHandlersWithError(const std::optional<Error>& error);
+    [[nodiscard]] const std::set<std::string>& requestedAssets() const { return requestedAssets_; }
+    [[nodiscard]] const std::set<std::string>& completedAssets() const { return completedAssets_; }
+    [[nodiscard]] bool failedToLoadARequiredAsset() const { return failedToLoadARequiredAsset_; }
+
+    // Slot events, passed on to the delegate.
+    void slotWillPresentScreen(DZSlot& slot) override;
+    void slotWillDismissScreen(DZSlot& slot) override;
+    void slotDidDismissScreen(DZSlot& slot) override;
+    void slotWillLeaveApplication(DZSlot& slot) override;
+    void slotDidRecordImpression(DZSlot& slot) override;
+    void slotDidRecordClick(DZSlot& slot) override;
+
+protected:
+    // A dictionary ad from one "ads" entry and the loader's options.
+    DZNativeAd(const core::Dictionary& dictionary, const Options& options);
+
+private:
+    void relayToDelegate(void (DZNativeAdDelegate::*method)(DZNativeAd&));
+    void runInSlotPage(const char* function, const core::Dictionary& argument);
+    void saveStatistics();
+
+    bool hasRecordedImpression_ = false;
+    std::set<std::string> impressionTrackingURLs_;
+    std::set<std::string> requestedAssets_;
+    std::set<std::string> completedAssets_;
+    bool failedToLoadARequiredAsset_ = false;
+    bool assetLoadingStarted_ = false;                     // lock queue only
+    std::vector<AssetCompletion> assetLoadCompletionHandlers_;  // lock queue only
+    std::shared_ptr<core::Queue> lockQueue_;
+    bool publisherRenderAdChoicesAllowed_ = false;
+    bool publisherClickReportingAllowed_ = false;
+    bool publisherTouchReportingAllowed_ = false;
+    bool publisherImpressionReportingAllowed_ = false;
+    std::weak_ptr<DZNativeAdDelegate> delegate_;
+    std::weak_ptr<ui::ViewController> rootViewController_;
+    std::string adNetworkClassName_;
+    std::optional<std::string> adUnitID_;
+    std::optional<core::Dictionary> adConfiguration_;
+    std::shared_ptr<DZSlot> slot_;
+    std::set<std::string> thirdPartyClickTrackingURLs_;
+    std::optional<std::string> dozuzaClickTrackingURLString_;
+    std::optional<core::Array> clickActions_;
+    std::optional<core::Dictionary> liveViewConfigurations_;
+    std::int64_t attributionCorner_ = 0;
+    std::optional<std::string> debugSignalInformation_;
+    core::Dictionary statistics_;
+};
+
+// The records of the native ad statistics under that template id whose
+// "ad_unit_id" is the ad unit; nullopt when there are none.
+[[nodiscard]] std::optional<core::Array> DZNativeAdStatisticsForAdUnit(
+    const std::optional<std::string>& adUnitID, const std::string& templateID);
+
+// The ad class of an ("native", template id) pair; nullptr for any other.
+[[nodiscard]] const DZLoadableClass* DZNativeAdClassForTypeAndTemplateID(
+    const std::optional<std::string>& type, std::int64_t templateID);
+
+}  // namespace ads

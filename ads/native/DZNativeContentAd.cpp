@@ -1,0 +1,62 @@
+#include "ads/native/DZNativeContentAd.h"
+
+#include "ads/native/DZAdLoader.h"
+
+namespace ads {
+
+namespace {
+
+class ContentAdClass final : public DZLoadableClass {
+public:
+    std::string className() const override { return DZNativeContentAd::kClassName; }
+    const DZDelegateProtocol& requiredDelegateProtocol() const override {
+        static const DZDelegateProtocol protocol{
+            "DZNativeContentAdLoaderDelegate", [](const DZAdLoaderDelegate& delegate) {
+                return dynamic_cast<const DZNativeContentAdLoaderDelegate*>(&delegate) != nullptr;
+            }};
+        return protocol;
+    }
+    core::Dictionary requestParametersForAdLoader(DZAdLoader& loader) const override {
+        return {{"format", 1},
+                {"allowed_response_types", core::Array{"ina"}},
+                {"native_advanced_statistics",
+                 DZNativeAdStatisticsForAdUnit(loader.adUnitID(), "1").value_or(core::Array{})}};
+    }
+    bool canInitWithAdLoader(DZAdLoader&, std::optional<Error>*) const override { return true; }
+    std::shared_ptr<DZNativeAd> initWithDictionary(const core::Dictionary& dictionary,
+                                                   const Options& options) const override {
+        return DZNativeContentAd::create(dictionary, options);
+    }
+};
+
+}  // namespace
+
+const DZLoadableClass& DZNativeContentAd::adClass() {
+    static const ContentAdClass adClass;
+    return adClass;
+}
+
+std::shared_ptr<DZNativeContentAd> DZNativeContentAd::create(const core::Dictionary& dictionary,
+                                                             const Options& options) {
+    if (!dictionary["headline"].string() || !dictionary["body"].string()) return nullptr;
+    return std::shared_ptr<DZNativeContentAd>(new DZNativeContentAd(dictionary, options));
+}
+
+DZNativeContentAd::DZNativeContentAd(const core::Dictionary& dictionary, const Options& options)
+    : DZNativeAd(dictionary, options), headline_(*dictionary["headline"].string()),
+      body_(*dictionary["body"].string()) {
+    if (const std::string* text = dictionary["call_to_action"].string()) callToAction_ = *text;
+    if (const std::string* text = dictionary["advertiser"].string()) advertiser_ = *text;
+}
+
+std::set<std::string> DZNativeContentAd::requiredAssets() const { return {"headline", "body"}; }
+
+void DZNativeContentAd::adLoaderDidReceiveAd(DZAdLoader& loader) {
+    const auto delegate =
+        std::dynamic_pointer_cast<DZNativeContentAdLoaderDelegate>(loader.delegate());
+    if (delegate)
+        delegate->adLoaderDidReceiveNativeContentAd(
+            loader, std::static_pointer_cast<DZNativeContentAd>(shared_from_this()));
+}
+
+}  // namespace ads

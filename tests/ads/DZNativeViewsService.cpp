@@ -1,0 +1,239 @@
+// The overlay over a native ad's page and the native media content, in
+// real web views against the local ad server: overlay loads, identifiers
+// and messages both ways; video loads with their one outcome, the time
+// limit on the manual clock, and a load's own time-out check.
+
+#include "NativeTesting.h"
+#include "ads/native/DZMediaContent.h"
+#include "ads/native/DZNativeAdImage.h"
+#include "ads/native/DZOverlayView.h"
+#include "ads/web/view/DZAdView.h"
+#include "ads/web/view/DZAdViewDelegate.h"
+#include "core/NotificationCenter.h"
+
+namespace {
+
+using namespace nativetesting;
+using ads::DZMediaContent;
+using ads::DZOverlayView;
+
+// A page that keeps the messages native code posts to it.
+const char* kPageHTML =
+    "<html><body><script>window.received = [];"
+    "window.DUZO_ReceiveMessage = function (name, argument) {"
+    "  window.received.push({name: name, argument: argument}); };</script></body></html>";
+
+class DZOverlayViewService : public NativeTest {
+protected:
+    void SetUp() override {
+        NativeTest::SetUp();
+        page = ads::DZAdView::create({0, 0, 320, 50});
+        ASSERT_TRUE(page);
+        page->setDelegate(pageDelegate);
+        bool loaded = false;
+        page->loadHTMLString(kPageHTML, core::URL::create("https://page.test/"));
+        (void)loaded;
+        ASSERT_TRUE(waitFor([&] { return !page->isLoading() && pageReady(); }));
+        overlay->setAdView(page);
+    }
+    [[nodiscard]] bool pageReady() const {
+        return adwebtesting::evaluate(*page->webView(), "Array.isArray(window.received)").boolValue();
+    }
+    // The "sendMessageToNativeJs" arguments the page received, once there are count.
+    std::vector<core::Value> pageMessages(size_t count) const {
+        core::Value messages;
+        (void)waitFor([&] {
+            messages = adwebtesting::evaluate(
+                *page->webView(),
+                "window.received.filter(function (m) { return m.name === 'sendMessageToNativeJs'; })"
+                ".map(function (m) { return m.argument; })");
+            return messages.size() >= count;
+        });
+        return messages.array() ? *messages.array() : std::vector<core::Value>{};
+    }
+    void post(const char* name, core::Dictionary userInfo = {}) {
+        core::NotificationCenter::defaultCenter().post(name, page.get(), core::Value(std::move(userInfo)));
+    }
+    [[nodiscard]] bool overlayLoaded() const {
+        return waitFor([&] {
+            return overlay->overlayView() && !overlay->overlayView()->isLoading() &&
+                   !overlay->loadOverlayUserInfo();
+        });
+    }
+
+    std::shared_ptr<ads::DZAdViewDelegate> pageDelegate = std::make_shared<ads::DZAdViewDelegate>();
+    std::shared_ptr<ads::DZAdView> page;
+    std::shared_ptr<DZOverlayView> overlay = DZOverlayView::create({0, 0, 320, 50});
+};
+
+TEST_F(DZOverlayViewService, LoadsNeedHTMLAndDefaultTheBaseURL) {
+    post("loadHtml", {{"baseUrl", "https://overlay.test/"}});
+    EXPECT_FALSE(overlay->overlayView()) << "no HTML, nothing made";
+    EXPECT_TRUE(overlay->isHidden());
+
+    post("loadHtml", {{"overlayHtml", fixtures::NativeAds::overlayHTML()}});
+    ASSERT_TRUE(overlayLoaded());
+    EXPECT_EQ(overlay->overlayView()->URL()->absoluteString(), "about:blank");
+    EXPECT_EQ(pageMessages(1)[0], core::Value(core::Dictionary{{"messageType", "htmlLoaded"}}));
+    EXPECT_FALSE(overlay->overlayIdentifier());
+
+    post("showOverlay");
+    EXPECT_FALSE(overlay->isHidden());
+    post("hideOverlay");
+    EXPECT_TRUE(overlay->isHidden());
+}
+
+TEST_F(DZOverlayViewService, MessagesCarryTheLoadedOverlaysIdentifier) {
+    post("loadHtml", {{"overlayHtml", fixtures::NativeAds::overlayHTML()},
+                      {"baseUrl", server.urlString("/")},
+                      {"id", "A"}});
+    ASSERT_TRUE(overlayLoaded());
+    EXPECT_EQ(overlay->overlayIdentifier(), "A");
+    EXPECT_EQ(pageMessages(1)[0],
+              core::Value(core::Dictionary{{"messageType", "htmlLoaded"}, {"id", "A"}}));
+
+    // Overlay to page: stamped with "A" unless it has its own "id".
+    auto& overlayPage = *overlay->overlayView()->webView();
+    (void)adwebtesting::evaluate(overlayPage, "sendToSdk('k=v'), true");
+    (void)adwebtesting::evaluate(overlayPage, "sendToSdk('k=w&id=B'), true");
+    const auto messages = pageMessages(3);
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[1], core::Value(core::Dictionary{{"k", "v"}, {"id", "A"}}));
+    EXPECT_EQ(messages[2], core::Value(core::Dictionary{{"k", "w"}, {"id", "B"}}));
+
+    // Page to overlay: passed on unchanged as "sendMessageToSdk".
+    post("sendMessageToNativeJs", {{"hello", "overlay"}});
+    core::Value received;
+    ASSERT_TRUE(waitFor([&] {
+        received = adwebtesting::evaluate(overlayPage, "window.received");
+        return received.size() == 1;
+    }));
+    EXPECT_EQ(received[0]["name"], core::Value("sendMessageToSdk"));
+    EXPECT_EQ(received[0]["argument"], core::Value(core::Dictionary{{"hello", "overlay"}}));
+
+    // The overlay page hides the overlay.
+    post("showOverlay");
+    (void)adwebtesting::evaluate(overlayPage, "hide(), true");
+    EXPECT_TRUE(waitFor([&] { return overlay->isHidden(); }));
+
+    // A failed load forgets the identifier.
+    overlay->didFailLoadWithError(*overlay->overlayView(), ads::DZErrorWithCode(ads::kDZErrorNetworkError));
+    EXPECT_FALSE(overlay->overlayIdentifier());
+    (void)adwebtesting::evaluate(overlayPage, "sendToSdk('k=x'), true");
+    const auto later = pageMessages(4);
+    ASSERT_EQ(later.size(), 4u);
+    EXPECT_EQ(later[3], core::Value(core::Dictionary{{"k", "x"}}));
+
+    // A new page view drops the overlay and hides it.
+    overlay->setAdView(nullptr);
+    EXPECT_FALSE(overlay->overlayView());
+    EXPECT_TRUE(overlay->isHidden());
+}
+
+class DZMediaContentService : public NativeTest {
+protected:
+    void SetUp() override {
+        NativeTest::SetUp();
+        useVideoPage("");
+    }
+    void TearDown() override {
+        const auto defaults = core::UserDefaults::standard();
+        defaults->removeObjectForKey(std::string(DZMediaContent::kVideoSupportURLKey));
+        defaults->removeObjectForKey(std::string(DZMediaContent::kLoadTimeoutKey));
+        NativeTest::TearDown();
+    }
+    void useVideoPage(const std::string& query) {
+        core::UserDefaults::standard()->setObject(
+            std::string(DZMediaContent::kVideoSupportURLKey),
+            server.urlString(std::string(fixtures::NativeAds::kVideoSupportPath) +
+                             (query.empty() ? "" : "?" + query)));
+    }
+    DZMediaContent::Completion record(std::vector<std::string>& heard) {
+        return [&heard](const std::optional<ads::Error>& error) {
+            heard.push_back(error ? std::to_string(error->code) + " " + error->message : "ok");
+        };
+    }
+
+    const core::Dictionary video{{"vast", "<VAST/>"}, {"autoplay", true}};
+};
+
+TEST_F(DZMediaContentService, LoadsOnceAndHandsTheVideoToThePage) {
+    auto placeholder = std::make_shared<ads::DZNativeAdImage>(*core::URL::create("https://a.test/p.png"));
+    placeholder->setImage(gfx::Image::create(4, 4, gfx::Image::Pixels(16, 0xff000000u)));
+    const auto content = DZMediaContent::create(video, placeholder, nullptr);
+    ASSERT_TRUE(content);
+    EXPECT_FALSE(content->videoController());
+    const auto before = content->mediaView();
+    ASSERT_TRUE(before);
+    EXPECT_NE(before, std::static_pointer_cast<ui::View>(content->slot()->adView()));
+
+    std::vector<std::string> first, second, third;
+    content->loadVideoWithCompletionHandler(record(first));
+    content->loadVideoWithCompletionHandler(record(second));
+    ASSERT_TRUE(waitFor([&] { return !first.empty() && !second.empty(); }));
+    EXPECT_EQ(second, std::vector<std::string>{"11 Video load request already in progress."});
+    EXPECT_EQ(first, std::vector<std::string>{"ok"});
+    EXPECT_TRUE(content->hasLoaded());
+    EXPECT_EQ(content->mediaView(), std::static_pointer_cast<ui::View>(content->slot()->adView()));
+    EXPECT_EQ(content->videoController(), content->slot()->adView()->videoController());
+
+    ASSERT_TRUE(requested(fixtures::NativeAds::kReceivedPath, 1));
+    const auto rendered = received("renderVideo");
+    ASSERT_EQ(rendered.size(), 1u);
+    EXPECT_EQ(rendered[0], core::Value(video));
+
+    content->loadVideoWithCompletionHandler(record(third));
+    ASSERT_TRUE(waitFor([&] { return !third.empty(); }));
+    EXPECT_EQ(third, std::vector<std::string>{"ok"});
+    EXPECT_EQ(server.requestsTo(fixtures::NativeAds::kVideoSupportPath).size(), 1u);
+}
+
+TEST_F(DZMediaContentService, WithoutAVideoDictionaryLoadingFailsAtOnce) {
+    const auto content = DZMediaContent::create(std::nullopt, nullptr, nullptr);
+    ASSERT_TRUE(content);
+    EXPECT_FALSE(content->mediaView()) << "no placeholder picture";
+    std::vector<std::string> heard;
+    content->loadVideoWithCompletionHandler(record(heard));
+    EXPECT_TRUE(heard.empty());
+    ASSERT_TRUE(waitFor([&] { return !heard.empty(); }));
+    EXPECT_EQ(heard, std::vector<std::string>{"11 Failed to load video. Empty video configuration."});
+}
+
+TEST_F(DZMediaContentService, ASlowPageTimesOutAndItsLaterFinishCallsNoOne) {
+    core::UserDefaults::standard()->setObject(std::string(DZMediaContent::kLoadTimeoutKey), 2.5);
+    useVideoPage("delay=4000");
+    const auto content = DZMediaContent::create(video, nullptr, nullptr);
+    std::vector<std::string> heard;
+    content->loadVideoWithCompletionHandler(record(heard));
+    clock.advance(2.4);
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_TRUE(heard.empty());
+    clock.advance(0.1);
+    ASSERT_TRUE(waitFor([&] { return !heard.empty(); }));
+    EXPECT_EQ(heard, std::vector<std::string>{"5 Video load has timed out."});
+    ASSERT_TRUE(waitFor([&] { return content->hasLoaded(); }));
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_EQ(heard.size(), 1u);
+}
+
+TEST_F(DZMediaContentService, AnOldLoadsTimeOutCannotFailANewerLoad) {
+    core::UserDefaults::standard()->setObject(std::string(DZMediaContent::kLoadTimeoutKey), 2.5);
+    // The first load fails at once: nothing listens on port 1.
+    core::UserDefaults::standard()->setObject(std::string(DZMediaContent::kVideoSupportURLKey),
+                                              "http://127.0.0.1:1/video.html");
+    const auto content = DZMediaContent::create(video, nullptr, nullptr);
+    std::vector<std::string> first, second;
+    content->loadVideoWithCompletionHandler(record(first));
+    ASSERT_TRUE(waitFor([&] { return !first.empty(); }));
+    ASSERT_NE(first[0], "ok");
+
+    clock.advance(1);
+    useVideoPage("delay=1500");
+    content->loadVideoWithCompletionHandler(record(second));
+    clock.advance(1.6);  // the first load's check is due, the second's is not
+    ASSERT_TRUE(drainMainQueue());
+    ASSERT_TRUE(waitFor([&] { return !second.empty(); }));
+    EXPECT_EQ(second, std::vector<std::string>{"ok"});
+}
+
+}  // namespace
