@@ -302,7 +302,8 @@ void DZInterstitialCache::loadInterstitialsForSavedRequests() {
         const std::int64_t limit = std::max<std::int64_t>(maxPools(), 0);
         const size_t skip = restored.size() > size_t(limit) ? restored.size() - size_t(limit) : 0;
         for (size_t i = skip; i < restored.size(); ++i) {
-            const auto& [key, parameters] = restored[i];
+            const core::Value& key = restored[i].first;
+            const core::Dictionary& parameters = restored[i].second;
             if (findKey(self->interstitialPoolsByRequestKey_, key) !=
                 self->interstitialPoolsByRequestKey_.end())
                 continue;
@@ -325,7 +326,9 @@ void DZInterstitialCache::updateRefillPolicy() {
         core::UserDefaults::standard()->stringForKey(kRefillPolicyKey).value_or("onPop");
     lockQueue_->async([self = weakSelf_.lock(), name] {
         if (!self) return;
-        if (self->poolRefillPolicy_ && typeid(*self->poolRefillPolicy_) == policyType(name)) return;
+        if (const DZInterstitialPoolRefilling* current = self->poolRefillPolicy_.get();
+            current && typeid(*current) == policyType(name))
+            return;
         self->poolRefillPolicy_ = makePolicy(name);
         for (const auto& [key, pool] : self->interstitialPoolsByRequestKey_) {
             pool->setDelegate(self->poolRefillPolicy_);
