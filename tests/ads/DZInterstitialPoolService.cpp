@@ -271,6 +271,25 @@ TEST_F(DZInterstitialFromPoolService, ALoadedEntryIsReceivedWithoutAskingTheNetw
     EXPECT_TRUE(interstitial->hasBeenUsed());
 }
 
+TEST_F(DZInterstitialFromPoolService, ARefusedPresentationPingsNoImpressionAndALaterOneDoes) {
+    prime();
+    interstitial->loadRequest(request());
+    ASSERT_TRUE(adwebtesting::waitFor([&] { return !delegate->events.empty(); }));
+    ASSERT_TRUE(interstitial->isReady());
+    const auto root = std::make_shared<ui::ViewController>();
+    presenters.last->accept = false;
+    interstitial->presentFromRootViewController(root);
+    EXPECT_FALSE(adwebtesting::waitFor(
+        [&] { return !server.requestsTo(InterstitialScenarios::kImpressionPath).empty(); }, 1));
+    EXPECT_FALSE(interstitial->hasBeenUsed());
+
+    presenters.last->accept = true;
+    interstitial->presentFromRootViewController(root);
+    EXPECT_TRUE(adwebtesting::waitFor(
+        [&] { return !server.requestsTo(InterstitialScenarios::kImpressionPath).empty(); }));
+    EXPECT_EQ(presenters.last->presentedFrom, std::vector{root});
+}
+
 TEST_F(DZInterstitialFromPoolService, AFailedEntryReportsItsFailureAtOnce) {
     serve(InterstitialCreative::failing);
     prime();

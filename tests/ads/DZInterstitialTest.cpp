@@ -10,7 +10,9 @@
 
 #include "AdWebTesting.h"
 #include "InterstitialTesting.h"
+#include "SawmillTesting.h"
 #include "SlotTesting.h"
+#include "ads/foundation/DZSawmill.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/request/DZCorrelator.h"
 #include "ads/core/response/DZAd.h"
@@ -180,6 +182,32 @@ TEST_F(DZInterstitialTest, TheLoadGatesRefuseReloadsAndResponsesTheAppCannotShow
     interstitial->setDelegate(delegate);
     ASSERT_TRUE(load({{"_orientation", "l"}}));
     EXPECT_EQ(delegate->events.back(), "receive");
+}
+
+TEST_F(DZInterstitialTest, ItsEventsJoinTheLoadsEventLog) {
+    testsupport::SawmillSettingsScope settings;
+    const auto executor = std::make_shared<testsupport::RecordingSawmillExecutor>();
+    ads::DZSawmill::sharedInstance()->setCommandExecutorForTesting(executor);
+    // Made once the event logs are on, so that it buffers its first events.
+    interstitial = DZInterstitial::create("unit/interstitial");
+    interstitial->setDelegate(delegate);
+    ASSERT_TRUE(load());
+    interstitial->presentFromRootViewController(root);
+    interstitial->slotDidDismissScreen(*interstitial->slot());
+    ASSERT_TRUE(drain());
+    std::vector<std::string> names;
+    core::Value identity;
+    for (const core::Array& call : executor->calls())
+        for (const core::Value& params : testsupport::paramsOf(call))
+            if (const core::Dictionary* event = params["interstitial"].dictionary()) {
+                if (event->contains("class")) identity = params["interstitial"];
+                for (const auto& [name, value] : *event)
+                    if (name != "ad_unit_id" && name != "class") names.push_back(name);
+            }
+    EXPECT_EQ(identity, core::Value(core::Dictionary{{"ad_unit_id", "unit/interstitial"},
+                                                     {"class", "DZInterstitial"}}));
+    EXPECT_EQ(names, (std::vector<std::string>{"loading_started", "loading_succeeded", "presented",
+                                               "dismissed"}));
 }
 
 TEST_F(DZInterstitialTest, TheSplitScreenFitAcceptsTheWindowEitherWayRound) {
