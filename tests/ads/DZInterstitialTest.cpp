@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "AdWebTesting.h"
@@ -24,6 +25,7 @@
 #include "ads/web/dmsg/DZRewardBasedVideoAdDMSGHandler.h"
 #include "ads/web/view/DZAdView.h"
 #include "core/Console.h"
+#include "fixtures/InterstitialScenarios.h"
 #include "core/NotificationCenter.h"
 #include "support/ManualClockScope.h"
 #include "ui/Application.h"
@@ -32,6 +34,8 @@
 namespace {
 
 using ads::DZInterstitial;
+using fixtures::InterstitialCreative;
+using fixtures::InterstitialScenarios;
 using interstitialtesting::PresenterScope;
 using interstitialtesting::RecordingDelegate;
 using slottesting::inlineAd;
@@ -358,6 +362,35 @@ TEST_F(DZInterstitialTest, ANewCorrelationIDPreemptsTheLoadUnderWay) {
     for (int i = 0; i < 5 && correlator->correlationID() == before; ++i) correlator->reset();
     ASSERT_NE(correlator->correlationID(), before);
     EXPECT_TRUE(zod->slotShouldPreemptInProgressRequest(slot));
+}
+
+TEST_F(DZInterstitialTest, ThePagesAppEventsAndRewardsReachThePublisher) {
+    class AppEvents : public ads::DZAppEventDelegate {
+    public:
+        std::vector<std::string> heard;
+        void didReceiveAppEvent(ads::DZInterstitial&, const std::string& name,
+                                const std::optional<std::string>& info) override {
+            heard.push_back(name + "=" + info.value_or(""));
+        }
+    };
+    auto zod = ads::ZODInterstitial::create("unit/zod");
+    auto appEvents = std::make_shared<AppEvents>();
+    zod->setAppEventDelegate(appEvents);
+    zod->setDelegate(delegate);
+    zod->loadRequest(requestWithExtras(
+        {{"_ad", inlineAd(InterstitialScenarios::html(InterstitialCreative::appEvent))}}));
+    ASSERT_TRUE(adwebtesting::waitFor([&] { return !appEvents->heard.empty(); }));
+    EXPECT_EQ(appEvents->heard, std::vector<std::string>{"level=boss"});
+
+    interstitial->loadRequest(requestWithExtras(
+        {{"_ad", inlineAd(InterstitialScenarios::html(InterstitialCreative::reward))}}));
+    ASSERT_TRUE(adwebtesting::waitFor([&] {
+        return std::find(delegate->events.begin(), delegate->events.end(), "reward coins") !=
+               delegate->events.end();
+    }));
+    const auto start = std::find(delegate->events.begin(), delegate->events.end(), "videoStart");
+    const auto reward = std::find(delegate->events.begin(), delegate->events.end(), "reward coins");
+    EXPECT_LT(start, reward);
 }
 
 TEST_F(DZInterstitialTest, RewardsPreferTheAdsOwnReward) {

@@ -64,14 +64,6 @@ public:
     }
 };
 
-// App events of a publisher-server interstitial.
-class DZInterstitialAppEventDelegate {
-public:
-    virtual ~DZInterstitialAppEventDelegate() = default;
-    virtual void didReceiveAppEvent(DZInterstitial& interstitial, const std::string& name,
-                                    const std::optional<std::string>& info) = 0;
-};
-
 // Publishers that draw custom-rendered interstitials themselves.
 class ZODCustomRenderedInterstitialDelegate {
 public:

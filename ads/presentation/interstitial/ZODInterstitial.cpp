@@ -5,6 +5,7 @@
 #include "ads/core/response/ZODCustomRenderedAd.h"
 #include "ads/core/slot/DZSlot.h"
 #include "ads/foundation/DZLogger.h"
+#include "ads/presentation/DZAppEventDelegate.h"
 #include "ads/presentation/interstitial/DZInterstitialDelegate.h"
 #include "core/StringFormat.h"
 #include "core/URL.h"

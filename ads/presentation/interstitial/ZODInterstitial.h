@@ -10,12 +10,12 @@
 #include <memory>
 
 #include "ads/core/response/ZODCustomRenderedAdEventHandler.h"
+#include "ads/presentation/DZAppEventDelegate.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
 
 namespace ads {
 
 class DZCorrelator;
-class DZInterstitialAppEventDelegate;
 class ZODCustomRenderedInterstitialDelegate;
 
 class ZODInterstitial : public DZInterstitial, public ZODCustomRenderedAdEventHandler {
@@ -34,10 +34,10 @@ public:
     void setCorrelator(const std::shared_ptr<DZCorrelator>& correlator);
     [[nodiscard]] std::uint32_t previousCorrelationID() const { return previousCorrelationID_; }
     [[nodiscard]] bool customAdRenderingEnabled() const { return customAdRenderingEnabled_; }
-    [[nodiscard]] std::shared_ptr<DZInterstitialAppEventDelegate> appEventDelegate() const {
+    [[nodiscard]] std::shared_ptr<DZAppEventDelegate> appEventDelegate() const {
         return appEventDelegate_.lock();
     }
-    void setAppEventDelegate(std::weak_ptr<DZInterstitialAppEventDelegate> delegate) {
+    void setAppEventDelegate(std::weak_ptr<DZAppEventDelegate> delegate) {
         appEventDelegate_ = std::move(delegate);
     }
     [[nodiscard]] std::shared_ptr<ZODCustomRenderedInterstitialDelegate>
@@ -68,7 +68,7 @@ public:
 private:
     std::uint32_t previousCorrelationID_ = 0;
     bool customAdRenderingEnabled_ = false;
-    std::weak_ptr<DZInterstitialAppEventDelegate> appEventDelegate_;
+    std::weak_ptr<DZAppEventDelegate> appEventDelegate_;
     std::weak_ptr<ZODCustomRenderedInterstitialDelegate> customRenderedInterstitialDelegate_;
 };
 
