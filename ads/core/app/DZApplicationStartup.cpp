@@ -13,7 +13,7 @@
 #include "ads/foundation/DZNetwork.h"
 #include "ads/foundation/DZThreading.h"
 #include "ads/presentation/iap/DZInAppPurchaseTransactionReporter.h"
-#include "ads/presentation/DZInterstitialCache.h"
+#include "ads/presentation/interstitial/cache/DZInterstitialCache.h"
 #include "ads/presentation/DZRewardBasedVideoAd.h"
 #include "ads/web/intercept/DZAdURLStash.h"
 #include "ads/web/intercept/DZURLProtocol.h"
