@@ -54,7 +54,9 @@ public:
             return last;
         });
     }
-    ~PresenterScope() { ads::DZInterstitial::setPresenterFactory(nullptr); }
+    ~PresenterScope() {
+        ads::DZInterstitial::setPresenterFactory(ads::DZInterstitial::defaultPresenterFactory());
+    }
     PresenterScope(const PresenterScope&) = delete;
     PresenterScope& operator=(const PresenterScope&) = delete;
 

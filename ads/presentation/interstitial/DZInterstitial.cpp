@@ -19,6 +19,7 @@
 #include "ads/mediation/core/DZMAdNetworkConnectorInterstitial.h"
 #include "ads/presentation/interstitial/DZInterstitialDelegate.h"
 #include "ads/presentation/interstitial/DZInterstitialOwner.h"
+#include "ads/presentation/interstitial/DZInterstitialViewControllerPresenter.h"
 #include "ads/presentation/interstitial/cache/DZInterstitialCache.h"
 #include "ads/presentation/interstitial/cache/DZInterstitialCacheEntry.h"
 #include "ads/web/view/DZAdView.h"
@@ -34,7 +35,7 @@ namespace ads {
 namespace {
 
 DZInterstitialPresenterFactory& presenterFactory() {
-    static DZInterstitialPresenterFactory factory;
+    static DZInterstitialPresenterFactory factory = DZInterstitial::defaultPresenterFactory();
     return factory;
 }
 
@@ -46,6 +47,12 @@ std::shared_ptr<DZInterstitialCache>& cacheForTesting() {
 constexpr std::uint64_t kAllOrientations = 30;
 
 }  // namespace
+
+DZInterstitialPresenterFactory DZInterstitial::defaultPresenterFactory() {
+    return [](const std::shared_ptr<DZSlot>& slot) -> std::shared_ptr<DZInterstitialPresenting> {
+        return DZInterstitialViewControllerPresenter::create(slot);
+    };
+}
 
 void DZInterstitial::setPresenterFactory(DZInterstitialPresenterFactory factory) {
     presenterFactory() = std::move(factory);

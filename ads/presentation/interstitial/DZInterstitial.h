@@ -78,8 +78,9 @@ public:
     [[nodiscard]] virtual std::string className() const { return "DZInterstitial"; }
 
     // Where presenters come from (the full-screen interstitial controller
-    // in the product); an empty factory makes none.
+    // in the product, defaultPresenterFactory); an empty factory makes none.
     static void setPresenterFactory(DZInterstitialPresenterFactory factory);
+    [[nodiscard]] static DZInterstitialPresenterFactory defaultPresenterFactory();
     // The cache loads take entries from: the shared one unless set.
     static void setCacheForTesting(std::shared_ptr<DZInterstitialCache> cache);
 
