@@ -133,7 +133,7 @@ TEST_F(DZSlotLiveViewService, AdsWithConfigurationsReportToTheCorePageAndBothHea
     const size_t adAfter = adPageSamples().size();
     const size_t coreAfter = corePageSamples(lent).size();
     for (int i = 0; i < 3; ++i) tick();
-    EXPECT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(adPageScriptsRan());
     EXPECT_EQ(adPageSamples().size(), adAfter);
     EXPECT_EQ(corePageSamples(lent).size(), coreAfter);
 }
@@ -153,7 +153,7 @@ TEST_F(DZSlotLiveViewService, WhenBothReceiversStopTheRunEndsAndTheLentPageGoesB
     reporter->stop();
     EXPECT_EQ(slot->measurementReceivers(), DZAdViewLiveViewMonitoring::kSDKCorePage);
     ASSERT_TRUE(slot->liveViewMonitor());
-    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    ASSERT_TRUE(adPageScriptsRan());
     const size_t adPage = adPageSamples().size();
     const size_t corePage = corePageSamples(lent).size();
     ASSERT_TRUE(waitFor([&] {
@@ -195,10 +195,10 @@ TEST_F(DZSlotLiveViewService, ARefreshFromAMonitorThatIsNoLongerTheSlotsIsIgnore
 
     // The clock stands still: only the refreshes below can send samples.
     ASSERT_TRUE(waitFor([&] { return adPageSamples().size() >= 3; }));
-    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    ASSERT_TRUE(adPageScriptsRan());
     const size_t before = adPageSamples().size();
     slot->liveViewMonitorDidRefresh(*old);
-    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    ASSERT_TRUE(adPageScriptsRan());
     EXPECT_EQ(adPageSamples().size(), before);
     slot->liveViewMonitorDidRefresh(*current);
     ASSERT_TRUE(waitFor([&] { return adPageSamples().size() == before + 1; }));
@@ -212,10 +212,10 @@ TEST_F(DZSlotLiveViewService, TheOwnersWindowAndTheApplicationStartAndStopTheSam
 
     // Out of the window: one last sample, then none on the clock.
     slot->ownerViewDidMoveToWindow(nullptr);
-    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    ASSERT_TRUE(adPageScriptsRan());
     size_t count = adPageSamples().size();
     for (int i = 0; i < 3; ++i) tick();
-    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    ASSERT_TRUE(adPageScriptsRan());
     EXPECT_EQ(adPageSamples().size(), count);
 
     // Each application event takes one sample.

@@ -138,14 +138,18 @@ TEST_F(DZSlotMRAIDService, PositionsArePushedOnlyWhenTheyChange) {
 
     const double top =
         ads::DZDevice::sharedInstance()->standardizedOrientedApplicationFrame().origin.y;
+    // Events also carry the SDK's version and the device.
     const auto position = [](double x, double y, double width, double height) {
-        return core::Value(
-            core::Dictionary{{"width", width}, {"height", height}, {"x", x}, {"y", y}});
+        return std::vector<double>{x, y, width, height};
+    };
+    const auto of = [](const core::Value& event) {
+        return std::vector<double>{event["x"].doubleValue(), event["y"].doubleValue(),
+                                   event["width"].doubleValue(), event["height"].doubleValue()};
     };
     ASSERT_EQ(taken("onSizeChanged").size(), 1u);
-    EXPECT_EQ(taken("onSizeChanged")[0], position(0, 100 - top, 320, 50));
+    EXPECT_EQ(of(taken("onSizeChanged")[0]), position(0, 100 - top, 320, 50));
     ASSERT_EQ(taken("onDefaultPositionReceived").size(), 1u);
-    EXPECT_EQ(taken("onDefaultPositionReceived")[0], position(0, 100 - top, 320, 50));
+    EXPECT_EQ(of(taken("onDefaultPositionReceived")[0]), position(0, 100 - top, 320, 50));
     EXPECT_EQ(adPage("mraid.getCurrentPosition().width"), core::Value(320));
 
     // Samples without a change push nothing.
@@ -159,7 +163,7 @@ TEST_F(DZSlotMRAIDService, PositionsArePushedOnlyWhenTheyChange) {
     ASSERT_TRUE(samplesPass(2));
     ASSERT_TRUE(eventsArrived());
     ASSERT_EQ(taken("onSizeChanged").size(), 2u);
-    EXPECT_EQ(taken("onSizeChanged")[1], position(10, 200 - top, 300, 50));
+    EXPECT_EQ(of(taken("onSizeChanged")[1]), position(10, 200 - top, 300, 50));
     EXPECT_EQ(taken("onDefaultPositionReceived").size(), 1u);
 
     // The owner moves; a zero frame counts as none.
@@ -169,7 +173,7 @@ TEST_F(DZSlotMRAIDService, PositionsArePushedOnlyWhenTheyChange) {
     ASSERT_TRUE(samplesPass(2));
     ASSERT_TRUE(eventsArrived());
     ASSERT_EQ(taken("onDefaultPositionReceived").size(), 2u);
-    EXPECT_EQ(taken("onDefaultPositionReceived")[1], position(0, 300 - top, 320, 50));
+    EXPECT_EQ(of(taken("onDefaultPositionReceived")[1]), position(0, 300 - top, 320, 50));
     EXPECT_EQ(taken("onSizeChanged").size(), 2u);
 
     // A new load signal clears what was pushed: the next sample pushes both.

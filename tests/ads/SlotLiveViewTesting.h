@@ -78,6 +78,13 @@ protected:
     [[nodiscard]] core::Value adPage(const std::string& script) const {
         return adwebtesting::evaluate(*slot->adView()->webView(), script);
     }
+    // Waits until every script sent to the ad page so far has run there.
+    [[nodiscard]] bool adPageScriptsRan() {
+        const core::Value mark(++marks_);
+        slot->adView()->executeJavaScriptAsynchronouslyFromString(
+            "window.mark = " + std::to_string(marks_) + ";");
+        return waitFor([&] { return adPage("window.mark") == mark; });
+    }
     // The samples the ad page received, oldest first.
     [[nodiscard]] std::vector<core::Value> adPageSamples() const {
         return list(adPage("window.samples || []"));
@@ -104,6 +111,9 @@ protected:
     std::shared_ptr<ui::Window> window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
     std::shared_ptr<PlacingOwner> owner = std::make_shared<PlacingOwner>();
     std::shared_ptr<ads::DZSlot> slot;
+
+private:
+    int marks_ = 0;
 };
 
 }  // namespace slotliveviewtesting
