@@ -345,7 +345,7 @@ public:
     void handleError(const std::string& message, const std::string& action) override;
     void notifyDeviceFeatures();
     void SDKDidBecomeReady();
-    // "p", "l" or "any" when the ad view's full-screen controller forces an
+    // "p" or "l" when the ad view's full-screen controller forces an
     // orientation; nullopt otherwise.
     [[nodiscard]] std::optional<std::string> forcedAdOrientation() const;
     // {"width", "height", "x", "y"} of the standardized rectangle.
