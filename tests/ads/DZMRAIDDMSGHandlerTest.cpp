@@ -39,9 +39,10 @@ TEST_F(DZMRAIDDMSGHandlerTest, ReadinessCountsOnlyFromTheSlotsOwnAdView) {
     ASSERT_TRUE(other);
     EXPECT_TRUE(handler->handleNotification(message("mraidLoaded"), other));
     EXPECT_TRUE(handler->handleNotification(message("mraidLoaded"), nullptr));
-    EXPECT_TRUE(callsStartingWith("DZSlot.MRAIDAdDidLoad").empty());
+    // A slot that took the load follows the interface orientation for its ad.
+    EXPECT_FALSE(page.slot->isListeningToDeviceOrientationChangeEvent());
     EXPECT_TRUE(page.send(*handler, "mraidLoaded"));
-    EXPECT_EQ(callsStartingWith("DZSlot.MRAIDAdDidLoad").size(), 1u);
+    EXPECT_TRUE(page.slot->isListeningToDeviceOrientationChangeEvent());
 }
 
 TEST_F(DZMRAIDDMSGHandlerTest, ResizeHandsTheParsedPropertiesToTheOpener) {

@@ -85,19 +85,19 @@ protected:
     // The slot's MRAID creative following its orientation notification.
     void observeAsTheCreative() {
         page.slot->addCreativeOrientationChangeObserver(
-            page.slot, [weak = std::weak_ptr<DZSlot>(page.slot)] {
+            page.slot, [this, weak = std::weak_ptr<DZSlot>(page.slot)] {
+                ++pushes_;
                 if (const auto slot = weak.lock()) slot->notifyOrientationToMRAIDCreative();
             });
     }
-    [[nodiscard]] static size_t pushes() {
-        return callsStartingWith("DZSlot.notifyOrientationToMRAIDCreative").size();
-    }
+    [[nodiscard]] size_t pushes() const { return pushes_; }
 
     SlotPage page;
     int posted = 0;
 
 private:
     core::NotificationCenter::Token token_;
+    size_t pushes_ = 0;
 };
 
 TEST_F(DZSlotOrientationTest, BeginningTwiceListensOnceAndPostsOnce) {

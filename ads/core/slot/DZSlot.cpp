@@ -18,6 +18,7 @@
 #include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/core/slot/DZSlotAdKeyDelegate.h"
 #include "ads/core/slot/DZSlotAdLoadDelegate.h"
+#include "ads/core/slot/DZSlotAdViewSlot.h"
 #include "ads/core/slot/DZSlotDelegate.h"
 #include "ads/foundation/DZBlockTimer.h"
 #include "ads/foundation/DZCSI.h"
@@ -32,6 +33,7 @@
 #include "ads/foundation/DZThreading.h"
 #include "ads/mediation/core/DZMAdManager.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
+#include "ads/presentation/DZOpener.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/view/DZAdView.h"
 #include "ads/web/view/DZAdViewLiveViewReporter.h"
@@ -87,8 +89,11 @@ bool DZSlot::setUp(const gfx::Rect& frame) {
     CSI_->recordTimestampForLabel("native:view_create");
     adViewDelegate_ = std::make_shared<DZBannerAdViewDelegate>(weak_from_this());
     adView_->setDelegate(adViewDelegate_);
+    adViewSlot_ = std::make_shared<DZSlotAdViewSlot>();
+    adViewDelegate_->opener()->setAdViewSlot(adViewSlot_);
     observeNotifications();
     adType_ = DZAdType::interstitialAdType();
+    updateAdViewSlot();
     slotStats_ = std::make_shared<DZSlotStatistics>();
     mediationManager_ = std::make_shared<DZMAdManager>();
     mediationManager_->setSlot(weak_from_this());
@@ -139,6 +144,8 @@ DZSlot::~DZSlot() {
     DZApplication::sharedInstance()->didNotSendAdStatistics(pendingAdStatistics_);
     DZLoggingHierarchy::sharedInstance()->removeObject(static_cast<const void*>(this));
     // Views go on the main thread only.
+    DZReleaseOnMainThread(std::move(SDKCoreWebView_));
+    DZReleaseOnMainThread(std::move(liveViewMonitor_));
     DZReleaseOnMainThread(std::move(liveViewMonitoredView_));
 }
 
@@ -323,6 +330,7 @@ void DZSlot::reloadCurrentRequest() {
 void DZSlot::setAdType(std::shared_ptr<DZAdType> adType, bool reload) {
     if (!adType || (adType_ && adType_->isEqual(*adType))) return;
     adType_ = std::move(adType);
+    updateAdViewSlot();
     if (!reload) return;
     if (isMediating()) {
         if (changeAdTypeTo(adType_)) return;
@@ -458,8 +466,13 @@ void DZSlot::invalidate() {
         adView->setDelegate({});
         DZRunOnMainThread([adView = std::move(adView)] { adView->removeFromSuperview(); });
     }
+    updateAdViewSlot();
     DZReleaseOnMainThread(std::move(liveViewMonitoredView_));
     invalidateState();
+}
+
+void DZSlot::updateAdViewSlot() {
+    if (adViewSlot_) adViewSlot_->update(adType_, adView_);
 }
 
 // The fetch entry.
@@ -515,16 +528,17 @@ void DZSlot::resetRequestState() {
     resetState();
 }
 
-// Window, screen and application events. The Live View monitor's samples
-// join these once Live View reporting exists; until then no slot has a
-// monitor to sample.
+// Window, screen and application events. Each takes a Live View sample or
+// starts or stops the sampling when a monitor runs.
 
 void DZSlot::appWillBecomeInactive() {
     deactivateReloadTimer();
+    if (liveViewMonitor_) liveViewMonitor_->sample();
 }
 
 void DZSlot::appDidBecomeActive() {
     scheduleAdReloadTimer();
+    if (liveViewMonitor_) liveViewMonitor_->sample();
 }
 
 void DZSlot::adWillPresentFullScreen() {
@@ -538,16 +552,25 @@ void DZSlot::adDidRelinquishFullScreen() {
 }
 
 void DZSlot::ownerViewDidMoveToWindow(const std::shared_ptr<ui::Window>& window) {
-    if (window) return;
+    if (window) {
+        startLiveViewMonitoring();
+        return;
+    }
+    if (liveViewMonitor_) {
+        liveViewMonitor_->sample();
+        liveViewMonitor_->stopMonitoring();
+    }
     core::NotificationCenter::defaultCenter().post(kDidLeaveWindowNotification, this);
 }
 
 void DZSlot::interstitialViewWillAppear() {
-    DZCallLog::record("DZSlot.interstitialViewWillAppear");
+    startLiveViewMonitoring();
 }
 
 void DZSlot::interstitialViewWillDisappear() {
-    DZCallLog::record("DZSlot.interstitialViewWillDisappear");
+    if (!liveViewMonitor_) return;
+    liveViewMonitor_->sample();
+    liveViewMonitor_->stopMonitoring();
 }
 
 }  // namespace ads

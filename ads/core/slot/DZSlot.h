@@ -40,6 +40,7 @@
 #include "ads/core/slot/DZMRAIDEventHandling.h"
 #include "ads/video/DZVideoReportingSlot.h"
 #include "ads/web/view/DZImpressionMonitor.h"
+#include "ads/web/view/DZLiveViewMonitor.h"
 #include "core/NotificationCenter.h"
 #include "core/URL.h"
 #include "core/Value.h"
@@ -71,10 +72,12 @@ class DZMAdNetworkConnector;
 class DZRequest;
 class DZSawmillLogger;
 class DZSDKCoreController;
+class DZSDKCoreWebView;
 class DZSlotAdEventDelegate;
 class DZSlotAdKeyDelegate;
 class DZSlotAdLoadDelegate;
 class DZSlotAdResponseDelegate;
+class DZSlotAdViewSlot;
 class DZSlotDelegate;
 class DZSlotStatistics;
 class DZStatisticDictionary;
@@ -85,6 +88,7 @@ class DZSlot : public DZSDKCoreControllerDelegate,
                public DZMRAIDEventHandling,
                public DZVideoReportingSlot,
                public DZImpressionMonitorDelegate,
+               public DZLiveViewMonitorDelegate,
                public std::enable_shared_from_this<DZSlot> {
 public:
     enum State : std::int64_t {
@@ -290,18 +294,70 @@ public:
     // named by the query id of the ad the load brought.
     void sendCSIAdLoadTimings();
 
-    // Live View reporting (DZAdViewLiveViewMonitoring) and MRAID events.
+    // Live View reporting (DZSlotLiveView.cpp). Once the displayed ad has
+    // made its impression (never for a mediated ad), a Live View monitor
+    // samples liveViewMonitoredView and each sample goes, as a
+    // "DUZO_updateLiveView" command, to the measurement receivers: bit
+    // kSDKCorePage a core web view lent by the slot's core controller, bit
+    // kAdPage the ad's own page. An ad with Live View configurations or an
+    // MRAID ad always reports to the core page; any other ad only while its
+    // own page measures. Reporting ends with an unloaded sample when a new
+    // response is processed, when a response finishes loading and when no
+    // receiver is left; the lent web view is then given back.
+    static constexpr const char* kInterstitialAdFormat = "interstitial_mb";
+    static constexpr const char* kBannerAdFormat = "banner_mb";
+    // Tried after the impression, when an MRAID ad loads and when a
+    // receiver registers.
     void startLiveViewReportingIfEnabled();
+    void startLiveViewReporting();
     void finishLiveViewReporting();
+    [[nodiscard]] bool canEnableLiveViewMonitoring() const;
+    void createLiveViewMonitor();
+    void unloadLiveViewMonitor();
+    // Sends the monitor's last sample marked unloaded.
+    void liveViewMonitorWillUnload();
+    // Whether the monitored view is in a window.
+    [[nodiscard]] bool monitoredViewIsSubviewOfDeviceScreen() const;
+    // "DUZO_updateLiveView(<compact JSON>)"; nullopt without a sample or
+    // when it cannot be written as JSON.
+    [[nodiscard]] static std::optional<std::string>
+    liveViewJSCommandWithParams(const std::optional<core::Dictionary>& params);
+    // kInterstitialAdFormat for an interstitial slot, else kBannerAdFormat.
+    [[nodiscard]] std::string adFormat() const;
+    // DZAdViewLiveViewMonitoring: kinds other than 1 and 2 are refused.
     void liveViewVisibilityChanged(bool visible) override;
     bool liveViewMonitoringStarted(std::uint64_t receiverKind) override;
     void liveViewMonitoringDidStop(std::uint64_t receiverKind) override;
+    // DZLiveViewMonitorDelegate: only the slot's current monitor counts.
+    void liveViewMonitorDidRefresh(DZLiveViewMonitor& monitor) override;
+
+    // MRAID events of an MRAID ad (DZSlotMRAID.cpp). The ad's MRAID script
+    // reports its load ("mraidLoaded"); the slot then becomes the ad's MRAID
+    // event handler and pushes the screen information, the device features
+    // and the ready event, and later the orientation, visibility (not
+    // within a full-screen episode), size and default position changes,
+    // the two positions only when they changed since the last push.
     void MRAIDAdDidLoad() override;
     void MRAIDAdDidUnload() override;
     void updateVisibility(bool visible) override;
     void updatePositionFromView(const ui::View* view) override;
     void notifyOrientationToMRAIDCreative() override;
     void handleError(const std::string& message, const std::string& action) override;
+    void notifyDeviceFeatures();
+    void SDKDidBecomeReady();
+    // "p" or "l" when the ad view's full-screen controller forces an
+    // orientation; nullopt otherwise.
+    [[nodiscard]] std::optional<std::string> forcedAdOrientation() const;
+    // {"width", "height", "x", "y"} of the standardized rectangle.
+    [[nodiscard]] static core::Dictionary
+    creativePositionDictionaryForLiveViewBounds(const gfx::Rect& bounds);
+    // Whether the slot takes part in a full-screen episode: while it has an
+    // intermission, or while full-screen presentation marks an episode open
+    // with setFullScreenEpisodeOpen (for presenters that keep no
+    // intermission in the slot). Within an episode, Live View visibility
+    // changes are not pushed to an MRAID ad.
+    [[nodiscard]] bool takesPartInFullScreenEpisode() const;
+    void setFullScreenEpisodeOpen(bool open) { fullScreenEpisodeOpen_ = open; }
 
     // Audio and orientation. The page of the shown ad hears the audio
     // situation as "volume" after its HTML loaded and at each change of the
@@ -389,6 +445,17 @@ public:
     [[nodiscard]] const std::shared_ptr<ui::View>& liveViewMonitoredView() const {
         return liveViewMonitoredView_;
     }
+    [[nodiscard]] const std::shared_ptr<DZLiveViewMonitor>& liveViewMonitor() const {
+        return liveViewMonitor_;
+    }
+    // The core web view lent for Live View, nullptr when none is.
+    [[nodiscard]] const std::shared_ptr<DZSDKCoreWebView>& SDKCoreWebView() const {
+        return SDKCoreWebView_;
+    }
+    // The last positions pushed to an MRAID creative.
+    [[nodiscard]] gfx::Rect usableInterfaceFrame() const { return usableInterfaceFrame_; }
+    [[nodiscard]] gfx::Rect creativeWebViewFrame() const { return creativeWebViewFrame_; }
+    [[nodiscard]] gfx::Rect creativeAdFrame() const { return creativeAdFrame_; }
     [[nodiscard]] std::shared_ptr<DZIntermission> intermission() const {
         return intermission_.lock();
     }
@@ -463,6 +530,12 @@ private:
     void addQualitySignals(core::Dictionary& parameters, const std::shared_ptr<DZRequest>& request);
     void recordFetchStatistics();
     void recordResponseStatistics();
+    // The monitor's state for liveViewID, as a command to each receiver.
+    void sendLiveViewSample(bool unloaded);
+    void startLiveViewMonitoring();
+    // The slot as the web layer sees it through its ad view delegate's
+    // opener, kept current with the ad type and the ad view.
+    void updateAdViewSlot();
 
     std::int64_t state_ = kIdle;
     std::uint64_t liveViewID_ = 0;
@@ -512,6 +585,13 @@ private:
     std::shared_ptr<char> statusBarOrientationObserver_;
     std::shared_ptr<char> creativeOrientationObserver_;
     std::shared_ptr<DZImpressionMonitor> impressionMonitor_;
+    std::shared_ptr<DZLiveViewMonitor> liveViewMonitor_;
+    std::shared_ptr<DZSDKCoreWebView> SDKCoreWebView_;
+    gfx::Rect usableInterfaceFrame_;
+    gfx::Rect creativeWebViewFrame_;
+    gfx::Rect creativeAdFrame_;
+    bool fullScreenEpisodeOpen_ = false;
+    std::shared_ptr<DZSlotAdViewSlot> adViewSlot_;
 };
 
 }  // namespace ads

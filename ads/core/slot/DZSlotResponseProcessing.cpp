@@ -11,6 +11,7 @@
 #include "ads/core/response/DZAdResponseType.h"
 #include "ads/core/slot/DZSlot.h"
 #include "ads/core/slot/DZSlotAdResponseDelegate.h"
+#include "ads/core/slot/DZSlotAdViewSlot.h"
 #include "ads/core/slot/DZSlotDelegate.h"
 #include "ads/foundation/DZCSITimeRecorder.h"
 #include "ads/foundation/DZJSONAdditions.h"
@@ -188,6 +189,7 @@ void DZSlot::loadAdNetworkJavaScriptRequest(const std::shared_ptr<DZAd>& ad) {
             weak_from_this(), ad->adNetworkPassbackURL());
         if (adViewDelegate_)
             delegate->opener()->setViewController(adViewDelegate_->opener()->viewController());
+        delegate->opener()->setAdViewSlot(adViewSlot_);
         adViewDelegate_ = std::move(delegate);
         if (!adView_) return;
         adView_->setDelegate(adViewDelegate_);
