@@ -33,7 +33,7 @@
 #include "ads/foundation/DZThreading.h"
 #include "ads/mediation/core/DZMAdManager.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
-#include "ads/presentation/DZOpener.h"
+#include "ads/presentation/click/DZOpener.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/view/DZAdView.h"
 #include "ads/web/view/DZAdViewLiveViewReporter.h"

@@ -11,7 +11,7 @@
 #include "ads/foundation/DZGeometry.h"
 #include "ads/foundation/DZOrientation.h"
 #include "ads/foundation/DZValueHelpers.h"
-#include "ads/presentation/DZAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "ads/web/view/DZAdView.h"
 #include "ui/Window.h"
 
