@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "Percentile.h"
 #include "ads/core/request/DZAdSize.h"
 #include "ads/core/request/DZAdType.h"
 #include "ads/core/request/DZRequest.h"
@@ -100,13 +101,6 @@ void BM_AdCycleColdFirstAd(benchmark::State& state) {
 }
 BENCHMARK(BM_AdCycleColdFirstAd)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-double percentile(std::vector<double> values, double fraction) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t index = size_t(fraction * double(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
 void BM_AdCycleWarm(benchmark::State& state) {
     (void)server();
     static Banner* banner = [] {
@@ -126,7 +120,7 @@ BENCHMARK(BM_AdCycleWarm)
     ->Iterations(1)
     ->Repetitions(50)
     ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p95", [](const std::vector<double>& v) { return percentile(v, 0.95); })
+    ->ComputeStatistics("p95", benchsupport::p95)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "Percentile.h"
 #include "ads/core/request/DZRequest.h"
 #include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/core/slot/DZSlot.h"
@@ -72,13 +73,6 @@ struct Banner {
     }
 };
 
-double percentile(std::vector<double> values, double fraction) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t index = size_t(fraction * double(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
 void BM_BannerLoadToReceivedAd(benchmark::State& state) {
     (void)server();
     static Banner* banner = [] {
@@ -97,7 +91,7 @@ BENCHMARK(BM_BannerLoadToReceivedAd)
     ->Iterations(1)
     ->Repetitions(30)
     ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p95", [](const std::vector<double>& v) { return percentile(v, 0.95); })
+    ->ComputeStatistics("p95", benchsupport::p95)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Percentile.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/request/DZExtras.h"
 #include "ads/core/request/DZRequest.h"
@@ -73,13 +74,6 @@ bool loadOnce(const std::shared_ptr<Delegate>& delegate) {
     return ended && delegate->failed == failedBefore;
 }
 
-double percentile(std::vector<double> values, double fraction) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t index = size_t(fraction * double(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
 void setPool(bool enabled) {
     const auto defaults = core::UserDefaults::standard();
     if (enabled) {
@@ -136,14 +130,14 @@ BENCHMARK(BM_InterstitialFromTheNetwork)
     ->Iterations(1)
     ->Repetitions(30)
     ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p95", [](const std::vector<double>& v) { return percentile(v, 0.95); })
+    ->ComputeStatistics("p95", benchsupport::p95)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_InterstitialFromALoadedPoolEntry)
     ->Iterations(1)
     ->Repetitions(30)
     ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p95", [](const std::vector<double>& v) { return percentile(v, 0.95); })
+    ->ComputeStatistics("p95", benchsupport::p95)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

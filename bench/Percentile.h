@@ -1,0 +1,22 @@
+#pragma once
+// Percentiles of repeated benchmark runs, for ComputeStatistics.
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+namespace benchsupport {
+
+// The value at the fraction (0..1) of the sorted values, nearest rank.
+inline double percentile(std::vector<double> values, double fraction) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t index = size_t(fraction * double(values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+inline double p95(const std::vector<double>& values) {
+    return percentile(values, 0.95);
+}
+
+}  // namespace benchsupport
