@@ -1,15 +1,22 @@
 // The overlay over a native ad's page and the native media content, in
 // real web views against the local ad server: overlay loads, identifiers
 // and messages both ways; video loads with their one outcome, the time
-// limit on the manual clock, and a load's own time-out check.
+// limit on the manual clock, a load's own time-out check, and the page's
+// video messages driving the ad view's player on the scripted engine.
 
 #include "NativeTesting.h"
 #include "ads/native/DZMediaContent.h"
 #include "ads/native/DZNativeAdImage.h"
 #include "ads/native/DZOverlayView.h"
 #include "ads/web/view/DZAdView.h"
+#include "ads/foundation/DZDevice.h"
+#include "ads/video/DZAdViewVideoController.h"
+#include "ads/video/DZVideoPlayer.h"
+#include "ads/web/dmsg/DZNativeAdVideoClickDMSGHandler.h"
 #include "ads/web/view/DZAdViewDelegate.h"
 #include "core/NotificationCenter.h"
+#include "media/MediaTesting.h"
+#include "media/ScriptedEngine.h"
 
 namespace {
 
@@ -234,6 +241,90 @@ TEST_F(DZMediaContentService, AnOldLoadsTimeOutCannotFailANewerLoad) {
     ASSERT_TRUE(drainMainQueue());
     ASSERT_TRUE(waitFor([&] { return !second.empty(); }));
     EXPECT_EQ(second, std::vector<std::string>{"ok"});
+}
+
+// The video page turns the VAST document's clip into the ad view's player
+// and reports the clip and the page's clicks.
+class DZMediaContentPlaybackService : public DZMediaContentService {
+protected:
+    static constexpr const char* kClip = "https://ads.example/native-clip.mp4";
+
+    DZMediaContentPlaybackService() {
+        media::ScriptedMedia clip;
+        media::AssetTrack track;
+        track.mediaType = media::MediaType::video;
+        track.trackID = 1;
+        track.naturalSize = {640, 360};
+        clip.tracks = {track};
+        clip.duration = 7.5;
+        engine->script(kClip, clip);
+    }
+    void SetUp() override {
+        DZMediaContentService::SetUp();
+        ads::DZDevice::sharedInstance()->cacheStaticParameters();
+    }
+
+    std::shared_ptr<media::ScriptedEngine> engine = media::ScriptedEngine::create();
+    mediatest::EngineScope engineScope{engine};
+};
+
+TEST_F(DZMediaContentPlaybackService, TheVASTClipPlaysInTheAdViewAndClicksReachNativeCode) {
+    const core::Dictionary vast{
+        {"vast", std::string("<VAST version=\"3.0\"><Ad><InLine><Creatives><Creative><Linear>"
+                             "<Duration>00:00:07.5</Duration><MediaFiles><MediaFile type=\"video/mp4\">"
+                             "<![CDATA[ ") + kClip + " ]]></MediaFile></MediaFiles></Linear>"
+                             "</Creative></Creatives></InLine></Ad></VAST>"},
+        {"autoplay", true},
+        {"muted", true}};
+    const auto content = DZMediaContent::create(vast, nullptr, nullptr);
+    ASSERT_TRUE(content);
+    std::vector<std::string> heard;
+    content->loadVideoWithCompletionHandler(record(heard));
+    ASSERT_TRUE(waitFor([&] { return !heard.empty(); }));
+    ASSERT_EQ(heard, std::vector<std::string>{"ok"});
+
+    const auto adView = content->slot()->adView();
+    const auto controller = content->videoController();
+    ASSERT_TRUE(controller);
+    // "videoMeta" is the page's last message: the actions before it have run.
+    ASSERT_TRUE(waitFor([&] { return controller->hasVideoContent(); }));
+    EXPECT_DOUBLE_EQ(controller->videoDuration(), 7.5);
+    EXPECT_TRUE(controller->videoMuted());
+
+    // "new" came before "src": the source survived, and the clip plays muted.
+    const auto& player = adView->videoPlayer();
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->sourceURL(), core::URL::create(kClip));
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_TRUE(player->muted());
+    EXPECT_TRUE(waitFor([&] { return adView->videoPlayerView() != nullptr; }));
+
+    std::vector<core::Value> clicks;
+    const auto token = core::NotificationCenter::defaultCenter().addObserver(
+        ads::DZNativeAdVideoClickDMSGHandler::kVideoClickNotification, adView.get(), nullptr,
+        [&](const core::Notification& notification) { clicks.push_back(notification.userInfo); });
+    (void)adwebtesting::evaluate(
+        *adView->webView(),
+        "document.body.dispatchEvent(new MouseEvent('click', {bubbles: true, clientX: 12, "
+        "clientY: 34})), true");
+    const bool clicked = waitFor([&] { return !clicks.empty(); });
+    core::NotificationCenter::defaultCenter().removeObserver(token);
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(clicks[0]["touchX"].stringValue(), "12");
+    EXPECT_EQ(clicks[0]["touchY"].stringValue(), "34");
+}
+
+TEST_F(DZMediaContentPlaybackService, WithoutAClipThePageOnlyReportsAndStartsNoPlayer) {
+    const auto content = DZMediaContent::create(video, nullptr, nullptr);
+    std::vector<std::string> heard;
+    content->loadVideoWithCompletionHandler(record(heard));
+    ASSERT_TRUE(waitFor([&] { return !heard.empty(); }));
+    const auto controller = content->videoController();
+    ASSERT_TRUE(controller);
+    ASSERT_TRUE(waitFor([&] { return controller->hasVideoContent(); }));
+    EXPECT_DOUBLE_EQ(controller->videoDuration(), 15);
+    const auto& player = content->slot()->adView()->videoPlayer();
+    EXPECT_FALSE(player && player->sourceURL());
 }
 
 }  // namespace
