@@ -2,7 +2,9 @@
 // controller over a publisher's root controller in a key window: the page
 // hears "onshow" and then, once its close button is tapped, "onhide"; a
 // present the platform refuses pings no impression and leaves the ad
-// usable for a later present.
+// usable for a later present; an MRAID creative runs the interstitial MRAID
+// script; a mediation answer fills the interstitial
+// through the network that answers, which then presents it.
 
 #include <gtest/gtest.h>
 
@@ -12,13 +14,18 @@
 
 #include "FullScreenTesting.h"
 #include "InterstitialTesting.h"
+#include "MediationTesting.h"
 #include "SlotTesting.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
+#include "ads/foundation/DZServerHosts.h"
+#include "ads/web/intercept/DZMRAIDInterceptor.h"
+#include "ads/web/intercept/DZURLProtocol.h"
 #include "ads/web/view/DZAdView.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/InterstitialScenarios.h"
+#include "fixtures/MRAIDScript.h"
 #include "ui/Button.h"
 #include "ui/TouchInjector.h"
 #include "web/WebView.h"
@@ -136,6 +143,71 @@ TEST_F(DZInterstitialPresentationService, ARefusedPresentCountsNoImpressionAndAL
     // The one impression is the later present's; the refused one sent none.
     ASSERT_TRUE(waitFor([&] { return impressions() == 1; }));
     EXPECT_FALSE(waitFor([&] { return impressions() > 1; }, 0.5));
+}
+
+TEST_F(DZInterstitialPresentationService, AnMRAIDCreativeGetsTheInterstitialScript) {
+    ads::DZRegisterURLProtocol();
+    const auto interceptor = ads::DZMRAIDInterceptor::sharedInstance();
+    interceptor->setInterstitialImplementationURLString(
+        server.urlString(fixtures::MRAIDScript::kInterstitialPath));
+    struct Reset {
+        ~Reset() {
+            ads::DZMRAIDInterceptor::sharedInstance()->setInterstitialImplementationURLString(
+                std::nullopt);
+        }
+    } reset;
+    server.serve(kAdPath, InterstitialScenarios::response(server, InterstitialCreative::mraid));
+    ASSERT_TRUE(loaded());
+    const auto adView = interstitial->slot()->adView();
+    const auto page = [&](const std::string& script) {
+        return adwebtesting::evaluate(*adView->webView(), script);
+    };
+    ASSERT_TRUE(waitFor([&] {
+        return page("window.mraid ? window.mraid.getState() : ''") == core::Value("default");
+    }));
+    EXPECT_EQ(page("window.mraid.variant"), core::Value("interstitial"));
+    EXPECT_EQ(page("window.mraid.getPlacementType()"), core::Value("interstitial"));
+
+    interstitial->presentFromRootViewController(root);
+    ASSERT_NE(presented(), nullptr);
+    settle();
+    ASSERT_TRUE(waitFor([&] { return !lifecycle(*adView).empty(); }));
+    tapCloseButton();
+    ASSERT_TRUE(waitFor([&] { return lifecycle(*adView).size() == 2; }));
+    EXPECT_EQ(lifecycle(*adView), (std::vector<std::string>{"onshow", "onhide"}));
+    settle();
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_EQ(delegate->events.back(), "didDismiss");
+}
+
+TEST_F(DZInterstitialPresentationService, AMediationAnswerFillsThroughTheNetworkThatPresentsIt) {
+    using mediationtesting::ScriptedAdapter;
+    ads::DZServerHosts::setMediationHost("127.0.0.1:" +
+                                         std::to_string(server.server().securePort()));
+    mediationtesting::registerTestClasses();
+    struct Reset {
+        ~Reset() {
+            ScriptedAdapter::made().clear();
+            ads::DZServerHosts::setMediationHost(std::nullopt);
+        }
+    } reset;
+    constexpr const char* kToken = "interstitial-mediation";
+    server.serve(kAdPath, InterstitialScenarios::mediation(
+                              server, kToken,
+                              core::Array{mediationtesting::scriptedNetwork("A", "noFill"),
+                                          mediationtesting::scriptedNetwork("B", "fill")}));
+    ASSERT_TRUE(loaded());
+    const auto first = ScriptedAdapter::forNetwork("A");
+    const auto second = ScriptedAdapter::forNetwork("B");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(interstitial->isReady());
+
+    interstitial->presentFromRootViewController(root);
+    EXPECT_EQ(second->presented, 1);
+    EXPECT_EQ(first->presented, 0);
+    EXPECT_TRUE(interstitial->hasBeenUsed());
+    EXPECT_EQ(root->presentedViewController(), nullptr);
 }
 
 }  // namespace
