@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "AdDemo.h"
+#include "AdInterstitial.h"
 #include "AdRows.h"
 #include "ConsoleFile.h"
 #include "Tour.h"
@@ -296,6 +297,12 @@ int main(int argc, char** argv) {
                 [gate] { gate->release(); });
         written += tour.run();
         expected += 14;  // with the save sheet, the shared image and the about page
+    }
+    // interstitial.png: the demo interstitial over the featured feed, last
+    // so that no shot before it changes.
+    if (services) {
+        written += tools::shootInterstitial(delegate, sdkServer, clock, out) ? 1 : 0;
+        ++expected;
     }
 
     // The SDK's launch asks the ad server for its app settings once its

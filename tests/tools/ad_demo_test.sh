@@ -4,7 +4,9 @@
 # writes a PNG of the ad; a plain run's launch fetches the SDK's core page
 # and app settings from the same server, and its featured-ad-rows.png shows
 # the demo banner in the feed's first banner row, one ad request and one
-# impression per banner shown.
+# impression per banner shown; its interstitial.png shows the demo
+# interstitial over the screen with the SDK's close button, which closes it
+# (the page hears onshow, then onhide, and makes one impression).
 #   ad_demo_test.sh path/to/vantor
 set -euo pipefail
 
@@ -36,4 +38,14 @@ grep -q "featured-ad-rows.png: the first banner row at .* shows #e4572e over #17
   fail "the first banner row does not show the demo banner" "$work/pages.log"
 grep -Eq "the ad server's log: core page [1-9][0-9]*, ad requests ([1-9][0-9]*), impressions \1 for \1 banners shown" \
   "$work/pages.log" || fail "not one ad request and one impression per banner shown" "$work/pages.log"
-echo "PASS: one impression, one click, the PNG, the launch's settings request and the feed's banner rows"
+[[ -s $work/pages/interstitial.png ]] || fail "no interstitial.png" "$work/pages.log"
+grep -q "interstitial.png: the creative shows #5f0f40 with a band of #fb8b24" "$work/pages.log" ||
+  fail "interstitial.png does not show the demo interstitial" "$work/pages.log"
+grep -Eq "interstitial.png: the close button at [0-9]+,[0-9]+ [1-9][0-9]*x[1-9][0-9]* shows #(f[0-9a-f]){3} on #" \
+  "$work/pages.log" || fail "interstitial.png shows no close button" "$work/pages.log"
+if grep -q "the close button is not a white cross" "$work/pages.log"; then
+  fail "the close button is not drawn over the interstitial" "$work/pages.log"
+fi
+grep -q "interstitial: the close button closed it; the page heard onshow onhide; impressions 1" \
+  "$work/pages.log" || fail "the interstitial did not close as it should" "$work/pages.log"
+echo "PASS: one impression, one click, the PNG, the launch's settings request, the feed's banner rows and the interstitial"

@@ -1,0 +1,213 @@
+// An interstitial from the local ad server shown by the real full-screen
+// controller over a publisher's root controller in a key window: the page
+// hears "onshow" and then, once its close button is tapped, "onhide"; a
+// present the platform refuses pings no impression and leaves the ad
+// usable for a later present; an MRAID creative runs the interstitial MRAID
+// script; a mediation answer fills the interstitial
+// through the network that answers, which then presents it.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FullScreenTesting.h"
+#include "InterstitialTesting.h"
+#include "MediationTesting.h"
+#include "SlotTesting.h"
+#include "ads/core/app/DZApplication.h"
+#include "ads/presentation/fullscreen/DZAdAppViewController.h"
+#include "ads/presentation/interstitial/DZInterstitial.h"
+#include "ads/foundation/DZServerHosts.h"
+#include "ads/web/intercept/DZMRAIDInterceptor.h"
+#include "ads/web/intercept/DZURLProtocol.h"
+#include "ads/web/view/DZAdView.h"
+#include "fixtures/AdServer.h"
+#include "fixtures/InterstitialScenarios.h"
+#include "fixtures/MRAIDScript.h"
+#include "ui/Button.h"
+#include "ui/TouchInjector.h"
+#include "web/WebView.h"
+
+namespace {
+
+using fixtures::InterstitialCreative;
+using fixtures::InterstitialScenarios;
+using fullscreentesting::waitFor;
+
+constexpr const char* kAdPath = "/mads/interstitial";
+
+class DZInterstitialPresentationService : public fullscreentesting::FullScreenTest {
+protected:
+    void SetUp() override {
+        FullScreenTest::SetUp();
+        // Slots refresh stale app settings through the shared core page;
+        // these loads need none.
+        ads::DZApplication::setScriptBuilderReceiverForTesting([](auto) {});
+        ads::DZInterstitial::setPresenterFactory(ads::DZInterstitial::defaultPresenterFactory());
+        server.serve(kAdPath, InterstitialScenarios::response(server, InterstitialCreative::html));
+        interstitial->setDelegate(delegate);
+    }
+    void TearDown() override {
+        interstitial.reset();
+        ads::DZApplication::setScriptBuilderReceiverForTesting(nullptr);
+        FullScreenTest::TearDown();
+    }
+    [[nodiscard]] bool loaded() {
+        interstitial->loadRequest(
+            slottesting::requestWithExtras({{"_requestUrl", server.urlString(kAdPath)}}));
+        return waitFor([&] { return !delegate->events.empty(); }) &&
+               delegate->events == std::vector<std::string>{"receive"};
+    }
+    [[nodiscard]] std::vector<std::string> lifecycle(ads::DZAdView& adView) const {
+        std::vector<std::string> names;
+        const core::Value all =
+            adwebtesting::evaluate(*adView.webView(), "window.lifecycle || []");
+        if (const core::Array* list = all.array())
+            for (const core::Value& name : *list)
+                if (const std::string* text = name.string()) names.push_back(*text);
+        return names;
+    }
+    [[nodiscard]] size_t impressions() const {
+        return server.requestsTo(InterstitialScenarios::kImpressionPath).size();
+    }
+    [[nodiscard]] std::shared_ptr<ads::DZAdAppViewController> presented() const {
+        return std::dynamic_pointer_cast<ads::DZAdAppViewController>(
+            root->presentedViewController());
+    }
+    void tapCloseButton() {
+        const auto controller = presented();
+        ASSERT_NE(controller, nullptr);
+        const auto& button = controller->closeButton();
+        ASSERT_NE(button->superview(), nullptr);
+        const gfx::Rect frame = button->convertRectTo(button->bounds(), nullptr);
+        ui::TouchInjector(*window).tap(
+            {frame.origin.x + frame.size.width / 2, frame.origin.y + frame.size.height / 2});
+    }
+
+    fixtures::AdServer server;
+    std::shared_ptr<interstitialtesting::RecordingDelegate> delegate =
+        std::make_shared<interstitialtesting::RecordingDelegate>();
+    std::shared_ptr<ads::DZInterstitial> interstitial =
+        ads::DZInterstitial::create("unit/presented");
+};
+
+TEST_F(DZInterstitialPresentationService, ThePageHearsOnshowThenOnhideAfterTheCloseButton) {
+    ASSERT_TRUE(loaded());
+    const auto adView = interstitial->slot()->adView();
+    ASSERT_NE(adView, nullptr);
+    EXPECT_TRUE(lifecycle(*adView).empty());
+
+    interstitial->presentFromRootViewController(root);
+    EXPECT_TRUE(interstitial->hasBeenUsed());
+    ASSERT_NE(presented(), nullptr);
+    settle();
+    ASSERT_TRUE(waitFor([&] { return !lifecycle(*adView).empty(); }));
+    EXPECT_EQ(lifecycle(*adView), std::vector<std::string>{"onshow"});
+    ASSERT_TRUE(waitFor([&] { return impressions() == 1; }));
+
+    tapCloseButton();
+    ASSERT_TRUE(waitFor([&] { return lifecycle(*adView).size() == 2; }));
+    EXPECT_EQ(lifecycle(*adView), (std::vector<std::string>{"onshow", "onhide"}));
+    settle();
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_EQ(delegate->events,
+              (std::vector<std::string>{"receive", "willPresent", "willDismiss", "didDismiss"}));
+}
+
+TEST_F(DZInterstitialPresentationService, ARefusedPresentCountsNoImpressionAndALaterOneWorks) {
+    ASSERT_TRUE(loaded());
+    delegate->handlesFailure = true;
+    // The root already presents something, so the platform refuses.
+    auto blocker = std::make_shared<ui::ViewController>();
+    ASSERT_TRUE(root->presentViewController(blocker, false));
+    settle();
+
+    interstitial->presentFromRootViewController(root);
+    settle();
+    EXPECT_EQ(root->presentedViewController(), blocker);
+    EXPECT_FALSE(interstitial->hasBeenUsed());
+    EXPECT_FALSE(interstitial->slot()->viewHasMadeImpression());
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"receive", "failPresent"}));
+    EXPECT_TRUE(interstitial->isReady());
+
+    root->dismissViewController(false);
+    settle();
+    ASSERT_EQ(root->presentedViewController(), nullptr);
+    interstitial->presentFromRootViewController(root);
+    ASSERT_NE(presented(), nullptr);
+    EXPECT_TRUE(interstitial->hasBeenUsed());
+    settle();
+    EXPECT_TRUE(waitFor([&] { return !lifecycle(*interstitial->slot()->adView()).empty(); }));
+    // The one impression is the later present's; the refused one sent none.
+    ASSERT_TRUE(waitFor([&] { return impressions() == 1; }));
+    EXPECT_FALSE(waitFor([&] { return impressions() > 1; }, 0.5));
+}
+
+TEST_F(DZInterstitialPresentationService, AnMRAIDCreativeGetsTheInterstitialScript) {
+    ads::DZRegisterURLProtocol();
+    const auto interceptor = ads::DZMRAIDInterceptor::sharedInstance();
+    interceptor->setInterstitialImplementationURLString(
+        server.urlString(fixtures::MRAIDScript::kInterstitialPath));
+    struct Reset {
+        ~Reset() {
+            ads::DZMRAIDInterceptor::sharedInstance()->setInterstitialImplementationURLString(
+                std::nullopt);
+        }
+    } reset;
+    server.serve(kAdPath, InterstitialScenarios::response(server, InterstitialCreative::mraid));
+    ASSERT_TRUE(loaded());
+    const auto adView = interstitial->slot()->adView();
+    const auto page = [&](const std::string& script) {
+        return adwebtesting::evaluate(*adView->webView(), script);
+    };
+    ASSERT_TRUE(waitFor([&] {
+        return page("window.mraid ? window.mraid.getState() : ''") == core::Value("default");
+    }));
+    EXPECT_EQ(page("window.mraid.variant"), core::Value("interstitial"));
+    EXPECT_EQ(page("window.mraid.getPlacementType()"), core::Value("interstitial"));
+
+    interstitial->presentFromRootViewController(root);
+    ASSERT_NE(presented(), nullptr);
+    settle();
+    ASSERT_TRUE(waitFor([&] { return !lifecycle(*adView).empty(); }));
+    tapCloseButton();
+    ASSERT_TRUE(waitFor([&] { return lifecycle(*adView).size() == 2; }));
+    EXPECT_EQ(lifecycle(*adView), (std::vector<std::string>{"onshow", "onhide"}));
+    settle();
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_EQ(delegate->events.back(), "didDismiss");
+}
+
+TEST_F(DZInterstitialPresentationService, AMediationAnswerFillsThroughTheNetworkThatPresentsIt) {
+    using mediationtesting::ScriptedAdapter;
+    ads::DZServerHosts::setMediationHost("127.0.0.1:" +
+                                         std::to_string(server.server().securePort()));
+    mediationtesting::registerTestClasses();
+    struct Reset {
+        ~Reset() {
+            ScriptedAdapter::made().clear();
+            ads::DZServerHosts::setMediationHost(std::nullopt);
+        }
+    } reset;
+    constexpr const char* kToken = "interstitial-mediation";
+    server.serve(kAdPath, InterstitialScenarios::mediation(
+                              server, kToken,
+                              core::Array{mediationtesting::scriptedNetwork("A", "noFill"),
+                                          mediationtesting::scriptedNetwork("B", "fill")}));
+    ASSERT_TRUE(loaded());
+    const auto first = ScriptedAdapter::forNetwork("A");
+    const auto second = ScriptedAdapter::forNetwork("B");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(interstitial->isReady());
+
+    interstitial->presentFromRootViewController(root);
+    EXPECT_EQ(second->presented, 1);
+    EXPECT_EQ(first->presented, 0);
+    EXPECT_TRUE(interstitial->hasBeenUsed());
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+}
+
+}  // namespace
