@@ -212,6 +212,13 @@ TEST_F(DZInterstitialPoolService, ARestartRebuildsAtMostMaxPoolsThatStartFilling
         cache->loadRequest(request(), unit);
         (void)pool(unit);
     }
+    // The cache saves from its own queue: the next launch reads what it saved.
+    ASSERT_TRUE(adwebtesting::waitFor([] {
+        const auto saved = core::UserDefaults::standard()->stringForKey(
+            std::string(DZInterstitialCache::kSavedRequestsKey));
+        return saved && (saved->find("saved/4") != std::string::npos ||
+                         saved->find("saved\\/4") != std::string::npos);
+    }));
     cache.reset();
     ASSERT_TRUE(adwebtesting::drainMainQueue());
 
