@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ShotColours.h"
 #include "ads/core/request/DZRequest.h"
 #include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
@@ -39,31 +40,8 @@ constexpr double kTick = 0.1;
 constexpr int kTolerance = 10;
 constexpr const char* kShot = "interstitial.png";
 
-void say(const std::string& line) {
-    std::printf("vantor: %s\n", line.c_str());
-    std::fflush(stdout);
-}
-
-std::string hex(unsigned rgb) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%06x", rgb & 0xffffffu);
-    return text;
-}
-
-unsigned rgbOf(const gfx::Color& color) {
-    const auto channel = [](double value) {
-        return static_cast<unsigned>(std::lround(std::clamp(value, 0.0, 1.0) * 255));
-    };
-    return channel(color.red) << 16 | channel(color.green) << 8 | channel(color.blue);
-}
-
 bool near(unsigned drawn, unsigned wanted) {
-    for (const int shift : {16, 8, 0}) {
-        const int a = static_cast<int>((drawn >> shift) & 0xff);
-        const int b = static_cast<int>((wanted >> shift) & 0xff);
-        if (std::abs(a - b) > kTolerance) return false;
-    }
-    return true;
+    return tools::near(drawn, wanted, kTolerance);
 }
 
 // The sum of the three channels, for "lighter" and "darker".
