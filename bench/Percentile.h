@@ -1,5 +1,8 @@
 #pragma once
-// Percentiles of repeated benchmark runs, for ComputeStatistics.
+// Percentiles of repeated benchmark runs, for ComputeStatistics, and the
+// set-up of a benchmark timed as repeated single loads.
+
+#include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -17,6 +20,18 @@ inline double percentile(std::vector<double> values, double fraction) {
 
 inline double p95(const std::vector<double>& values) {
     return percentile(values, 0.95);
+}
+
+// One load per repetition, in milliseconds of real time; only the
+// aggregates and the p95 are reported. For Apply().
+template <int Repetitions>
+void repeatedLoads(benchmark::internal::Benchmark* run) {
+    run->Iterations(1)
+        ->Repetitions(Repetitions)
+        ->ReportAggregatesOnly(true)
+        ->ComputeStatistics("p95", p95)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
 }
 
 }  // namespace benchsupport

@@ -116,13 +116,7 @@ void BM_AdCycleWarm(benchmark::State& state) {
         if (!banner->load()) state.SkipWithError("a load failed");
     }
 }
-BENCHMARK(BM_AdCycleWarm)
-    ->Iterations(1)
-    ->Repetitions(50)
-    ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p95", benchsupport::p95)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_AdCycleWarm)->Apply(benchsupport::repeatedLoads<50>);
 
 }  // namespace
 

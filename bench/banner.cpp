@@ -87,13 +87,7 @@ void BM_BannerLoadToReceivedAd(benchmark::State& state) {
         if (!banner->load()) state.SkipWithError("a load failed");
     }
 }
-BENCHMARK(BM_BannerLoadToReceivedAd)
-    ->Iterations(1)
-    ->Repetitions(30)
-    ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p95", benchsupport::p95)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_BannerLoadToReceivedAd)->Apply(benchsupport::repeatedLoads<30>);
 
 }  // namespace
 

@@ -126,20 +126,8 @@ void BM_InterstitialFromALoadedPoolEntry(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BM_InterstitialFromTheNetwork)
-    ->Iterations(1)
-    ->Repetitions(30)
-    ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p95", benchsupport::p95)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_InterstitialFromALoadedPoolEntry)
-    ->Iterations(1)
-    ->Repetitions(30)
-    ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p95", benchsupport::p95)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_InterstitialFromTheNetwork)->Apply(benchsupport::repeatedLoads<30>);
+BENCHMARK(BM_InterstitialFromALoadedPoolEntry)->Apply(benchsupport::repeatedLoads<30>);
 
 }  // namespace
 

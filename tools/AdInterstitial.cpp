@@ -143,27 +143,11 @@ bool shootInterstitial(const std::shared_ptr<app::AppDelegate>& delegate,
     clock.wait(0.2);
 
     const std::filesystem::path shot = out / kShot;
-    if (!ui::Renderer::writePNG(window, shot.string())) {
-        say("cannot write " + shot.string());
-        return false;
-    }
-    std::printf("  %s\n", shot.string().c_str());
-
     // The picture as written: the creative over the screen, the close
     // button's white cross on its dark disc.
-    std::ifstream file(shot, std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                          std::istreambuf_iterator<char>());
-    const auto image = gfx::Image::decode(bytes);
-    if (!image) {
-        say("interstitial.png cannot be read back");
-        return false;
-    }
-    const double scale = image->pixelWidth() / window.bounds().width();
-    const auto pixel = [&](gfx::Point point) {
-        return rgbOf(image->pixelAt(static_cast<int>(point.x * scale),
-                                    static_cast<int>(point.y * scale)));
-    };
+    const auto written = WrittenShot::write(window, shot);
+    if (!written) return false;
+    const auto pixel = [&](gfx::Point point) { return written->pixel(point); };
     const gfx::Rect screen = window.bounds();
     const unsigned background = pixel({screen.midX(), screen.minY() + screen.height() * 0.4});
     const unsigned band = pixel({screen.midX(), screen.minY() + screen.height() * 0.7});

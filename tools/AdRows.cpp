@@ -119,27 +119,11 @@ bool shootFeaturedAdRows(const std::shared_ptr<app::AppDelegate>& delegate,
     clock.wait(0.2);
 
     const std::filesystem::path shot = out / "featured-ad-rows.png";
-    if (!ui::Renderer::writePNG(window, shot.string())) {
-        say("cannot write " + shot.string());
-        return false;
-    }
-    std::printf("  %s\n", shot.string().c_str());
-
     // The picture as written: the first banner row's two bands.
+    const auto written = WrittenShot::write(window, shot);
+    if (!written) return false;
+    const auto pixel = [&](gfx::Point point) { return written->pixel(point); };
     bool ok = !banners.empty();
-    std::ifstream file(shot, std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                          std::istreambuf_iterator<char>());
-    const auto image = gfx::Image::decode(bytes);
-    if (!image) {
-        say("featured-ad-rows.png cannot be read back");
-        return false;
-    }
-    const double scale = image->pixelWidth() / window.bounds().width();
-    const auto pixel = [&](gfx::Point point) {
-        return rgbOf(image->pixelAt(static_cast<int>(point.x * scale),
-                                    static_cast<int>(point.y * scale)));
-    };
     if (ok) {
         const auto& banner = banners.front();
         const gfx::Rect frame = banner->convertRectTo(banner->bounds(), nullptr);

@@ -49,6 +49,11 @@ std::optional<std::string> DZMAdapterCustomEvents::credential(const char* key) c
     return value ? std::optional(*value) : std::nullopt;
 }
 
+void DZMAdapterCustomEvents::failWithPublicMessage(const std::string& message) {
+    callBackToConnectorWithError(message);
+    logPublicMessage(message);
+}
+
 void DZMAdapterCustomEvents::callBackToConnectorWithError(const std::string& message) {
     Error error;
     error.domain = kErrorDomain;
@@ -67,8 +72,7 @@ std::shared_ptr<DZCustomEvent> DZMAdapterCustomEvents::customEventWithCredential
     if (!description || !description->makeObject) {
         const std::string message =
             core::format("Cannot find Custom Event class named %@.", *className);
-        callBackToConnectorWithError(message);
-        logPublicMessage(message);
+        failWithPublicMessage(message);
         return nullptr;
     }
     return description->makeObject();
@@ -86,8 +90,7 @@ void DZMAdapterCustomEvents::getBannerWithSize(const DZAdSize& adSize) {
         const std::string message = core::format(
             "Custom Event class %@ does not conform to the %@ protocol.",
             credential("class_name").value_or(""), DZMProtocolName(DZMProtocol::customEventBanner));
-        callBackToConnectorWithError(message);
-        logPublicMessage(message);
+        failWithPublicMessage(message);
         return;
     }
     banner->setDelegate(std::static_pointer_cast<DZCustomEventBannerDelegate>(self));
@@ -108,8 +111,7 @@ void DZMAdapterCustomEvents::getInterstitial() {
             core::format("Custom Event class %@ does not conform to the %@ protocol.",
                          credential("class_name").value_or(""),
                          DZMProtocolName(DZMProtocol::customEventInterstitial));
-        callBackToConnectorWithError(message);
-        logPublicMessage(message);
+        failWithPublicMessage(message);
         return;
     }
     interstitial->setDelegate(std::static_pointer_cast<DZCustomEventInterstitialDelegate>(self));
@@ -136,8 +138,7 @@ void DZMAdapterCustomEvents::getNativeAdWithAdTypes(
             core::format("Custom event class %@ doesn't implement method %@.",
                          credential("class_name").value_or(""),
                          DZMSelectorName(DZMSelector::requestNativeAdWithParameter));
-        callBackToConnectorWithError(message);
-        logPublicMessage(message);
+        failWithPublicMessage(message);
         return;
     }
     const DZCustomEventRequest request(*connector);

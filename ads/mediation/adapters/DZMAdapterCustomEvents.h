@@ -102,6 +102,8 @@ private:
     // The named class's new instance; nullptr after reporting why not.
     [[nodiscard]] std::shared_ptr<DZCustomEvent> customEventWithCredentials();
     void callBackToConnectorWithError(const std::string& message);
+    // Tells the connector and the publisher's log.
+    void failWithPublicMessage(const std::string& message);
     [[nodiscard]] std::optional<std::string> credential(const char* key) const;
     template <typename Call>
     void relay(const Call& call) {
