@@ -284,7 +284,7 @@ TEST_F(DZMediaContentPlaybackService, TheVASTClipPlaysInTheAdViewAndClicksReachN
     ASSERT_EQ(heard, std::vector<std::string>{"ok"});
 
     const auto adView = content->slot()->adView();
-    const auto controller = content->videoController();
+    const auto controller = content->adViewVideoController();
     ASSERT_TRUE(controller);
     // "videoMeta" is the page's last message: the actions before it have run.
     ASSERT_TRUE(waitFor([&] { return controller->hasVideoContent(); }));
@@ -319,7 +319,7 @@ TEST_F(DZMediaContentPlaybackService, WithoutAClipThePageOnlyReportsAndStartsNoP
     std::vector<std::string> heard;
     content->loadVideoWithCompletionHandler(record(heard));
     ASSERT_TRUE(waitFor([&] { return !heard.empty(); }));
-    const auto controller = content->videoController();
+    const auto controller = content->adViewVideoController();
     ASSERT_TRUE(controller);
     ASSERT_TRUE(waitFor([&] { return controller->hasVideoContent(); }));
     EXPECT_DOUBLE_EQ(controller->videoDuration(), 15);
