@@ -100,7 +100,7 @@ public:
     }
 
     // Set by the loader.
-    void setSlot(std::shared_ptr<DZSlot> slot);
+    virtual void setSlot(std::shared_ptr<DZSlot> slot);
     [[nodiscard]] const std::shared_ptr<DZSlot>& slot() const { return slot_; }
     void setRootViewController(std::weak_ptr<ui::ViewController> controller);
     [[nodiscard]] std::shared_ptr<ui::ViewController> rootViewController() const {

@@ -1,6 +1,7 @@
 #include "ads/native/DZNativeAppInstallAd.h"
 
 #include "ads/native/DZAdLoader.h"
+#include "ads/native/DZAdLoaderDelegate.h"
 
 namespace ads {
 
@@ -39,26 +40,31 @@ const DZLoadableClass& DZNativeAppInstallAd::adClass() {
 
 std::shared_ptr<DZNativeAppInstallAd>
 DZNativeAppInstallAd::create(const core::Dictionary& dictionary, const Options& options) {
-    if (!dictionary["headline"].string() || !dictionary["call_to_action"].string()) return nullptr;
-    const std::string* iconURL = dictionary["app_icon"]["url"].string();
-    auto url = iconURL ? core::URL::create(*iconURL) : std::nullopt;
-    if (!url) return nullptr;
-    return std::shared_ptr<DZNativeAppInstallAd>(
-        new DZNativeAppInstallAd(dictionary, options, std::move(*url)));
+    if (!dictionary["headline"].string() || !dictionary["call_to_action"].string() ||
+        !DZNativeAdImage::initWithDictionary(dictionary["app_icon"]))
+        return nullptr;
+    std::shared_ptr<DZNativeAppInstallAd> ad(new DZNativeAppInstallAd(dictionary, options));
+    if (!ad->icon_) return nullptr;
+    ad->finishDictionaryAd(dictionary);
+    return ad;
 }
 
 DZNativeAppInstallAd::DZNativeAppInstallAd(const core::Dictionary& dictionary,
-                                           const Options& options, core::URL iconURL)
-    : DZNativeAd(dictionary, options), headline_(*dictionary["headline"].string()),
-      callToAction_(*dictionary["call_to_action"].string()), iconURL_(std::move(iconURL)),
-      starRating_(dictionary["rating"].doubleValue()) {
-    if (const std::string* text = dictionary["body"].string()) body_ = *text;
-    if (const std::string* text = dictionary["store"].string()) store_ = *text;
-    if (const std::string* text = dictionary["price"].string()) price_ = *text;
+                                           const Options& options)
+    : DZNativeAdvancedAd(dictionary, options),
+      headline_(copiedText(dictionary["headline"]).value_or("")),
+      callToAction_(copiedText(dictionary["call_to_action"]).value_or("")),
+      body_(copiedText(dictionary["body"])), store_(copiedText(dictionary["store"])),
+      price_(copiedText(dictionary["price"])) {
+    // A decimal number from the rating's decimal value; 0 without one.
+    if (const core::Value* rating = dictionary.find("rating")) starRating_ = rating->doubleValue();
+    if (dictionary.contains("app_icon")) icon_ = DZNativeAdImage::initWithDictionary(dictionary["app_icon"]);
 }
 
 std::set<std::string> DZNativeAppInstallAd::requiredAssets() const {
-    return {"headline", "callToAction", "icon"};
+    std::set<std::string> names{"headline", "callToAction", kIconAssetName};
+    if (attribution_) names.insert(kAttributionAssetName);
+    return names;
 }
 
 void DZNativeAppInstallAd::adLoaderDidReceiveAd(DZAdLoader& loader) {

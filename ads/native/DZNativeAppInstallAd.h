@@ -1,15 +1,24 @@
 #pragma once
 // A native app install ad: a headline, a call to action and an app icon
-// (all required), with a body, the store, the price and the star rating.
-// Template id "2". Main thread.
+// (all required), with a body, the store, the price, the star rating, main
+// images, a video and the attribution badge. Template id "2". Requires
+// "headline", "callToAction", "icon" and, when the ad has one,
+// "attribution": a failed icon or badge fails the asset load, a failed main
+// image or video is only left out.
+//
+// A publisher-owned view is tracked with the asset ids "2009"
+// (attribution icon), "2010" (attribution text) and "2099" (background).
+//
+// Main thread.
 
-#include "ads/native/DZNativeAd.h"
+#include "ads/native/DZNativeAdvancedAd.h"
 
 namespace ads {
 
-class DZNativeAppInstallAd final : public DZNativeAd {
+class DZNativeAppInstallAd final : public DZNativeAdvancedAd {
 public:
     static constexpr const char* kClassName = "DZNativeAppInstallAd";
+    static constexpr const char* kIconAssetName = "icon";
 
     // nullptr without "headline", "call_to_action" or an "app_icon" whose
     // "url" forms a URL.
@@ -24,19 +33,23 @@ public:
 
     [[nodiscard]] const std::string& headline() const { return headline_; }
     [[nodiscard]] const std::string& callToAction() const { return callToAction_; }
-    [[nodiscard]] const core::URL& iconURL() const { return iconURL_; }
+    [[nodiscard]] const std::shared_ptr<DZNativeAdImage>& icon() const { return icon_; }
     [[nodiscard]] const std::optional<std::string>& body() const { return body_; }
     [[nodiscard]] const std::optional<std::string>& store() const { return store_; }
     [[nodiscard]] const std::optional<std::string>& price() const { return price_; }
+    // 0 when the ad gave none.
     [[nodiscard]] double starRating() const { return starRating_; }
 
 private:
-    DZNativeAppInstallAd(const core::Dictionary& dictionary, const Options& options,
-                         core::URL iconURL);
+    DZNativeAppInstallAd(const core::Dictionary& dictionary, const Options& options);
+
+    std::shared_ptr<DZNativeAdImage> ownImage() const override { return icon_; }
+    const char* ownImageAssetName() const override { return kIconAssetName; }
+    PolicyAssetNames policyAssetNames() const override { return {"2009", "2010", "2099"}; }
 
     std::string headline_;
     std::string callToAction_;
-    core::URL iconURL_;
+    std::shared_ptr<DZNativeAdImage> icon_;
     std::optional<std::string> body_;
     std::optional<std::string> store_;
     std::optional<std::string> price_;

@@ -1,6 +1,7 @@
 #include "ads/native/DZNativeContentAd.h"
 
 #include "ads/native/DZAdLoader.h"
+#include "ads/native/DZAdLoaderDelegate.h"
 
 namespace ads {
 
@@ -39,17 +40,26 @@ const DZLoadableClass& DZNativeContentAd::adClass() {
 std::shared_ptr<DZNativeContentAd> DZNativeContentAd::create(const core::Dictionary& dictionary,
                                                              const Options& options) {
     if (!dictionary["headline"].string() || !dictionary["body"].string()) return nullptr;
-    return std::shared_ptr<DZNativeContentAd>(new DZNativeContentAd(dictionary, options));
+    std::shared_ptr<DZNativeContentAd> ad(new DZNativeContentAd(dictionary, options));
+    ad->finishDictionaryAd(dictionary);
+    return ad;
 }
 
 DZNativeContentAd::DZNativeContentAd(const core::Dictionary& dictionary, const Options& options)
-    : DZNativeAd(dictionary, options), headline_(*dictionary["headline"].string()),
-      body_(*dictionary["body"].string()) {
-    if (const std::string* text = dictionary["call_to_action"].string()) callToAction_ = *text;
-    if (const std::string* text = dictionary["advertiser"].string()) advertiser_ = *text;
+    : DZNativeAdvancedAd(dictionary, options),
+      headline_(copiedText(dictionary["headline"]).value_or("")),
+      body_(copiedText(dictionary["body"]).value_or("")),
+      callToAction_(copiedText(dictionary["call_to_action"])),
+      advertiser_(copiedText(dictionary["advertiser"])) {
+    if (dictionary.contains("secondary_image"))
+        logo_ = DZNativeAdImage::initWithDictionary(dictionary["secondary_image"]);
 }
 
-std::set<std::string> DZNativeContentAd::requiredAssets() const { return {"headline", "body"}; }
+std::set<std::string> DZNativeContentAd::requiredAssets() const {
+    std::set<std::string> names{"headline", "body"};
+    if (attribution_) names.insert(kAttributionAssetName);
+    return names;
+}
 
 void DZNativeContentAd::adLoaderDidReceiveAd(DZAdLoader& loader) {
     const auto delegate =

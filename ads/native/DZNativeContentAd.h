@@ -1,15 +1,24 @@
 #pragma once
-// A native content ad: a headline and a body (both required), with a
-// call to action and an advertiser. Template id "1".
+// A native content ad: a headline and a body (both required), with a call
+// to action, an advertiser, main images, a logo, a video and the
+// attribution badge. Template id "1". Requires "headline", "body" and,
+// when the ad has one, "attribution": only a failed badge fails the asset
+// load; a failed logo keeps no picture and a failed main image is left
+// out.
+//
+// A publisher-owned view is tracked with the asset ids "1007"
+// (attribution icon), "1008" (attribution text) and "1099" (background).
+//
 // Main thread.
 
-#include "ads/native/DZNativeAd.h"
+#include "ads/native/DZNativeAdvancedAd.h"
 
 namespace ads {
 
-class DZNativeContentAd final : public DZNativeAd {
+class DZNativeContentAd final : public DZNativeAdvancedAd {
 public:
     static constexpr const char* kClassName = "DZNativeContentAd";
+    static constexpr const char* kLogoAssetName = "logo";
 
     // nullptr without "headline" or "body".
     [[nodiscard]] static std::shared_ptr<DZNativeContentAd> create(const core::Dictionary& dictionary,
@@ -25,13 +34,20 @@ public:
     [[nodiscard]] const std::string& body() const { return body_; }
     [[nodiscard]] const std::optional<std::string>& callToAction() const { return callToAction_; }
     [[nodiscard]] const std::optional<std::string>& advertiser() const { return advertiser_; }
+    // The "secondary_image"; its picture once loaded.
+    [[nodiscard]] const std::shared_ptr<DZNativeAdImage>& logo() const { return logo_; }
 
 private:
     DZNativeContentAd(const core::Dictionary& dictionary, const Options& options);
 
+    std::shared_ptr<DZNativeAdImage> ownImage() const override { return logo_; }
+    const char* ownImageAssetName() const override { return kLogoAssetName; }
+    PolicyAssetNames policyAssetNames() const override { return {"1007", "1008", "1099"}; }
+
     std::string headline_;
     std::string body_;
     std::optional<std::string> callToAction_;
+    std::shared_ptr<DZNativeAdImage> logo_;
     std::optional<std::string> advertiser_;
 };
 
