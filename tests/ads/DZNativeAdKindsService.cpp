@@ -17,7 +17,13 @@
 #include "ads/native/DZNativeAdAttributionView.h"
 #include "ads/native/DZNativeAppInstallAd.h"
 #include "ads/native/DZNativeContentAd.h"
+#include "ads/native/DZNativeAdViewPolicy.h"
+#include "ads/native/DZNativeAdViewPolicyDelegate.h"
+#include "ads/native/DZNativeContentAdView.h"
 #include "ads/native/DZOverlayView.h"
+#include "ads/foundation/DZLogger.h"
+#include "core/Console.h"
+#include "ui/Label.h"
 #include "ads/video/DZVideoController.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/NativeAds.h"
@@ -200,6 +206,65 @@ TEST_F(DZNativeAdKindsService, TheOverlayShowsTheSlotsPage) {
     ad->setSlot(slot);
     EXPECT_EQ(ad->slot(), slot);
     EXPECT_EQ(ad->overlayView()->adView(), slot->adView());
+}
+
+TEST(DZNativeAdKinds, PublisherOwnedViewsAreRefusedInOrderAndRegisteredThroughAPolicy) {
+    const std::string prefix = "<Dozuza> ";
+    const auto headline = std::make_shared<ui::Label>();
+    const auto adView = std::make_shared<ui::View>(gfx::Rect{0, 0, 300, 200});
+    adView->addSubview(headline);
+    const ads::DZNativeAdvancedAd::AssetViews assets{{"2001", headline}};
+
+    core::Console::Capture console;
+    const auto closed = DZNativeAppInstallAd::create(
+        {{"headline", "h"}, {"call_to_action", "c"}, {"app_icon", core::Dictionary{{"url", "https://a.test/i.png"}}}},
+        {});
+    ASSERT_TRUE(closed);
+    closed->registerAdView(nullptr, std::nullopt);
+    closed->unregisterAdView();
+    EXPECT_FALSE(closed->nativeAdViewPolicy());
+
+    const auto ad = DZNativeAppInstallAd::create({{"headline", "h"},
+                                                  {"call_to_action", "c"},
+                                                  {"app_icon", core::Dictionary{{"url", "https://a.test/i.png"}}},
+                                                  {"allow_pub_owned_ad_view", true}},
+                                                 {});
+    ASSERT_TRUE(ad);
+    ad->registerAdView(nullptr, assets);
+    ad->registerAdView(adView, std::nullopt);
+    const auto sdkView = ads::DZNativeContentAdView::create(gfx::Rect{0, 0, 10, 20});
+    ad->registerAdView(sdkView, assets);
+    EXPECT_FALSE(ad->nativeAdViewPolicy());
+
+    ad->registerAdView(adView, assets);
+    const auto policy = ad->nativeAdViewPolicy();
+    ASSERT_TRUE(policy);
+    EXPECT_EQ(policy->nativeAd(), std::static_pointer_cast<ads::DZNativeAd>(ad));
+    EXPECT_EQ(policy->delegate(), std::static_pointer_cast<ads::DZNativeAdViewPolicyDelegate>(ad));
+    ad->registerAdView(std::make_shared<ui::View>(), assets);
+    EXPECT_EQ(ad->nativeAdViewPolicy(), policy) << "the first registration stays";
+
+    ad->unregisterAdView();
+    EXPECT_FALSE(ad->nativeAdViewPolicy());
+    const auto content = DZNativeContentAd::create(
+        {{"headline", "h"}, {"body", "b"}, {"allow_pub_owned_ad_view", 1}}, {});
+    content->registerAdView(adView, ads::DZNativeAdvancedAd::AssetViews{{"1001", headline}});
+    ASSERT_TRUE(content->nativeAdViewPolicy()) << "the view is free again";
+
+    ads::DZLogger::sharedInstance().waitForLogging();
+    char address[32];
+    std::snprintf(address, sizeof address, "%p", static_cast<const void*>(sdkView.get()));
+    EXPECT_EQ(console.lines(),
+              (std::vector<std::string>{
+                  prefix + ads::DZNativeAdvancedAd::kNotAllowedMessage,
+                  prefix + ads::DZNativeAdvancedAd::kNotAllowedMessage,
+                  prefix + "Cannot register nil ad view or nil asset view dictionary.",
+                  prefix + "Cannot register nil ad view or nil asset view dictionary.",
+                  prefix + "Not allowed to register VuRaz native ad view: <DZNativeContentAdView: " +
+                      address + "; frame = (0 0; 10 20)>",
+                  prefix + "Failed to register ad view and asset views: please first unregister "
+                           "the previous ad view."}));
+    content->unregisterAdView();
 }
 
 TEST(DZNativeAdKinds, RequestParametersCarryTheStatisticsOfTheirOwnTemplate) {
