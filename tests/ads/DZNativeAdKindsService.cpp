@@ -149,6 +149,16 @@ TEST_F(DZNativeAdKindsService, LoadsIconImagesAndBadgeAndLeavesOutFailedOptional
     EXPECT_TRUE(ad->images()[0]->image());
     ASSERT_TRUE(ad->adChoicesIcon());
     EXPECT_EQ(ad->adChoicesIcon(), ad->attribution()->icons()->front());
+    // The badge sizes itself around its text and the 8x6 icon, so that a
+    // corner pin alone places it.
+    const auto badge =
+        std::dynamic_pointer_cast<ads::DZNativeAdAttributionView>(ad->adChoicesContentView());
+    ASSERT_TRUE(badge);
+    const gfx::Size text = badge->textView()->intrinsicContentSize();
+    const gfx::Size fitting = badge->intrinsicContentSize();
+    EXPECT_GT(text.width, 0);
+    EXPECT_DOUBLE_EQ(fitting.width, text.width + 8 + 2 * 0.37 * text.height);
+    EXPECT_DOUBLE_EQ(fitting.height, std::max(text.height, 6.0));
     EXPECT_TRUE(ad->completedAssets().contains(DZNativeAppInstallAd::mainImageAssetName(*missing)));
     EXPECT_TRUE(ad->completedAssets().contains("native_ad_media"))
         << "a media load without a video fails and is only left out";
