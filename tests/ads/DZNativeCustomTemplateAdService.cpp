@@ -12,7 +12,11 @@
 #include "ads/native/DZMediaView.h"
 #include "ads/video/DZVideoController.h"
 #include "ads/web/view/DZAdView.h"
+#include "ads/foundation/DZDevice.h"
+#include "ads/native/DZMediaContent.h"
 #include "core/Console.h"
+#include "media/MediaTesting.h"
+#include "media/ScriptedEngine.h"
 
 namespace {
 
@@ -157,6 +161,64 @@ TEST_F(DZNativeCustomTemplateAdService, TheCreativesCustomClickCallsTheAppsHandl
         "dozuza.duzo.nativeAds.send('nativeAdCustomClick', 'asset=Caption')");
     ASSERT_TRUE(waitFor([&] { return heard.size() == 3; }));
     EXPECT_EQ(heard.back(), "custom Caption");
+}
+
+// With the media engine playing the template's clip.
+class DZNativeCustomTemplateAdVideoService : public NativeTest {
+protected:
+    DZNativeCustomTemplateAdVideoService() {
+        media::ScriptedMedia clip;
+        media::AssetTrack track;
+        track.mediaType = media::MediaType::video;
+        track.trackID = 1;
+        track.naturalSize = {640, 360};
+        clip.tracks = {track};
+        clip.duration = 5;
+        engine->script(fixtures::NativeAds::kTemplateVideoClip, clip);
+    }
+    void SetUp() override {
+        NativeTest::SetUp();
+        ads::DZDevice::sharedInstance()->cacheStaticParameters();
+        core::UserDefaults::standard()->setObject(
+            std::string(ads::DZMediaContent::kVideoSupportURLKey),
+            server.urlString(fixtures::NativeAds::kVideoSupportPath));
+    }
+    void TearDown() override {
+        core::UserDefaults::standard()->removeObjectForKey(
+            std::string(ads::DZMediaContent::kVideoSupportURLKey));
+        NativeTest::TearDown();
+    }
+
+    std::shared_ptr<media::ScriptedEngine> engine = media::ScriptedEngine::create();
+    mediatest::EngineScope engineScope{engine};
+};
+
+TEST_F(DZNativeCustomTemplateAdVideoService, TheVideoShowsInAMediaViewAndItsClicksAreAssetClicks) {
+    ASSERT_TRUE(makeLoader("native/template-video", {"3"}));
+    loader->loadRequest(nullptr);
+    ASSERT_TRUE(waitFor([&] { return !delegate->ads.empty(); }));
+    const auto ad = std::dynamic_pointer_cast<DZNativeCustomTemplateAd>(delegate->ads[0]);
+    ASSERT_TRUE(ad);
+    EXPECT_EQ(ad->availableAssetKeys(), (std::vector<std::string>{"_videoMediaView", "Caption"}));
+    ASSERT_TRUE(waitFor([&] { return ad->videoController()->hasVideoContent(); }))
+        << "the public controller follows the page's player";
+    const auto media = ad->mediaView();
+    ASSERT_TRUE(media);
+    EXPECT_EQ(media->mediaContent(), ad->mediaContent());
+    const auto content = std::dynamic_pointer_cast<ads::DZMediaContent>(ad->mediaContent());
+    ASSERT_TRUE(content && content->hasLoaded());
+    EXPECT_EQ(media->mediaView(), content->mediaView()) << "the page's ad view shows inside";
+
+    // A click in the video page is a click on the video asset.
+    const auto videoView = content->slot()->adView();
+    (void)adwebtesting::evaluate(
+        *videoView->webView(),
+        "document.body.dispatchEvent(new MouseEvent('click', {bubbles: true, clientX: 5, "
+        "clientY: 6})), true");
+    ASSERT_TRUE(waitFor([&] { return !received("click").empty(); }));
+    const core::Value click = received("click")[0];
+    EXPECT_EQ(click["click"]["asset"], core::Value("_videoMediaView"));
+    EXPECT_FALSE(click.dictionary()->contains("has_custom_click_handler"));
 }
 
 }  // namespace
