@@ -101,11 +101,11 @@ std::shared_ptr<ads::DZNativeAppInstallAdView> layOut(
     const double textX = inset + 48 + 10;
     const double textWidth = width - textX - 40;
     const auto headline =
-        label({textX, inset, textWidth, 24}, ad->headline(), 17, gfx::FontWeight::Bold);
+        label({textX, inset, textWidth, 24}, ad->headline().value_or(""), 17, gfx::FontWeight::Bold);
     view->addSubview(headline);
     view->setHeadlineView(headline);
     const auto rating = label({textX, inset + 26, textWidth, 20},
-                              stars(ad->starRating()), 14, gfx::FontWeight::Regular,
+                              stars(ad->starRating().value_or(0)), 14, gfx::FontWeight::Regular,
                               {0.95, 0.6, 0.1, 1});
     view->addSubview(rating);
     view->setStarRatingView(rating);
@@ -197,7 +197,7 @@ bool shootNativeAd(const std::shared_ptr<app::AppDelegate>& delegate, fixtures::
         int inked = 0;
         for (double x = line.minX(); x < line.maxX(); x += 1)
             if (!near(pixel({x, line.midY()}), kCardColour, 60)) ++inked;
-        say("native-ad.png: the headline \"" + ad->headline() + "\" inks " +
+        say("native-ad.png: the headline \"" + ad->headline().value_or("") + "\" inks " +
             std::to_string(inked) + " points of its middle line");
         if (inked < 10) ok = false;
 

@@ -81,7 +81,7 @@ public:
 
     [[nodiscard]] bool disableImageLoading() const { return disableImageLoading_; }
     // The main images that are ready.
-    [[nodiscard]] const DZNativeAdImage::Images& images() const { return availableNativeAdImages_; }
+    [[nodiscard]] DZNativeAdImage::Images images() const { return availableNativeAdImages_; }
     [[nodiscard]] const DZNativeAdImage::Images& nativeAdImages() const { return nativeAdImages_; }
     [[nodiscard]] const std::shared_ptr<DZNativeAdAttribution>& attribution() const {
         return attribution_;

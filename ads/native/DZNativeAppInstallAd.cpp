@@ -52,12 +52,13 @@ DZNativeAppInstallAd::create(const core::Dictionary& dictionary, const Options& 
 DZNativeAppInstallAd::DZNativeAppInstallAd(const core::Dictionary& dictionary,
                                            const Options& options)
     : DZNativeAdvancedAd(dictionary, options),
-      headline_(copiedText(dictionary["headline"]).value_or("")),
-      callToAction_(copiedText(dictionary["call_to_action"]).value_or("")),
+      headline_(copiedText(dictionary["headline"])),
+      callToAction_(copiedText(dictionary["call_to_action"])),
       body_(copiedText(dictionary["body"])), store_(copiedText(dictionary["store"])),
       price_(copiedText(dictionary["price"])) {
     // A decimal number from the rating's decimal value; 0 without one.
-    if (const core::Value* rating = dictionary.find("rating")) starRating_ = rating->doubleValue();
+    const core::Value* rating = dictionary.find("rating");
+    starRating_ = rating ? rating->doubleValue() : 0.0;
     if (dictionary.contains("app_icon")) icon_ = DZNativeAdImage::initWithDictionary(dictionary["app_icon"]);
 }
 

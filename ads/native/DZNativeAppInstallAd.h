@@ -31,14 +31,15 @@ public:
     [[nodiscard]] const DZLoadableClass& loadableClass() const override { return adClass(); }
     void adLoaderDidReceiveAd(DZAdLoader& loader) override;
 
-    [[nodiscard]] const std::string& headline() const { return headline_; }
-    [[nodiscard]] const std::string& callToAction() const { return callToAction_; }
-    [[nodiscard]] const std::shared_ptr<DZNativeAdImage>& icon() const { return icon_; }
-    [[nodiscard]] const std::optional<std::string>& body() const { return body_; }
-    [[nodiscard]] const std::optional<std::string>& store() const { return store_; }
-    [[nodiscard]] const std::optional<std::string>& price() const { return price_; }
-    // 0 when the ad gave none.
-    [[nodiscard]] double starRating() const { return starRating_; }
+    // Present in every ad made.
+    [[nodiscard]] std::optional<std::string> headline() const { return headline_; }
+    [[nodiscard]] std::optional<std::string> callToAction() const { return callToAction_; }
+    [[nodiscard]] std::shared_ptr<DZNativeAdImage> icon() const { return icon_; }
+    [[nodiscard]] std::optional<std::string> body() const { return body_; }
+    [[nodiscard]] std::optional<std::string> store() const { return store_; }
+    [[nodiscard]] std::optional<std::string> price() const { return price_; }
+    // A dictionary ad's is 0 when its entry gave none.
+    [[nodiscard]] std::optional<double> starRating() const { return starRating_; }
 
 private:
     DZNativeAppInstallAd(const core::Dictionary& dictionary, const Options& options);
@@ -47,13 +48,13 @@ private:
     const char* ownImageAssetName() const override { return kIconAssetName; }
     PolicyAssetNames policyAssetNames() const override { return {"2009", "2010", "2099"}; }
 
-    std::string headline_;
-    std::string callToAction_;
+    std::optional<std::string> headline_;
+    std::optional<std::string> callToAction_;
     std::shared_ptr<DZNativeAdImage> icon_;
     std::optional<std::string> body_;
     std::optional<std::string> store_;
     std::optional<std::string> price_;
-    double starRating_ = 0;
+    std::optional<double> starRating_;
 };
 
 }  // namespace ads

@@ -47,8 +47,7 @@ std::shared_ptr<DZNativeContentAd> DZNativeContentAd::create(const core::Diction
 
 DZNativeContentAd::DZNativeContentAd(const core::Dictionary& dictionary, const Options& options)
     : DZNativeAdvancedAd(dictionary, options),
-      headline_(copiedText(dictionary["headline"]).value_or("")),
-      body_(copiedText(dictionary["body"]).value_or("")),
+      headline_(copiedText(dictionary["headline"])), body_(copiedText(dictionary["body"])),
       callToAction_(copiedText(dictionary["call_to_action"])),
       advertiser_(copiedText(dictionary["advertiser"])) {
     if (dictionary.contains("secondary_image"))

@@ -30,12 +30,13 @@ public:
     [[nodiscard]] const DZLoadableClass& loadableClass() const override { return adClass(); }
     void adLoaderDidReceiveAd(DZAdLoader& loader) override;
 
-    [[nodiscard]] const std::string& headline() const { return headline_; }
-    [[nodiscard]] const std::string& body() const { return body_; }
-    [[nodiscard]] const std::optional<std::string>& callToAction() const { return callToAction_; }
-    [[nodiscard]] const std::optional<std::string>& advertiser() const { return advertiser_; }
+    // Present in every ad made.
+    [[nodiscard]] std::optional<std::string> headline() const { return headline_; }
+    [[nodiscard]] std::optional<std::string> body() const { return body_; }
+    [[nodiscard]] std::optional<std::string> callToAction() const { return callToAction_; }
+    [[nodiscard]] std::optional<std::string> advertiser() const { return advertiser_; }
     // The "secondary_image"; its picture once loaded.
-    [[nodiscard]] const std::shared_ptr<DZNativeAdImage>& logo() const { return logo_; }
+    [[nodiscard]] std::shared_ptr<DZNativeAdImage> logo() const { return logo_; }
 
 private:
     DZNativeContentAd(const core::Dictionary& dictionary, const Options& options);
@@ -44,8 +45,8 @@ private:
     const char* ownImageAssetName() const override { return kLogoAssetName; }
     PolicyAssetNames policyAssetNames() const override { return {"1007", "1008", "1099"}; }
 
-    std::string headline_;
-    std::string body_;
+    std::optional<std::string> headline_;
+    std::optional<std::string> body_;
     std::optional<std::string> callToAction_;
     std::shared_ptr<DZNativeAdImage> logo_;
     std::optional<std::string> advertiser_;
