@@ -257,28 +257,26 @@ void DZNativeCustomTemplateAd::observeVideoClicks() {
 
 DZNativeCustomTemplateAd::CustomClickHandler DZNativeCustomTemplateAd::customClickHandler() const {
     CustomClickHandler handler;
-    lockQueue_->sync([&] { handler = customClickHandler_; });
+    lockQueue_->sync([&] { handler = clickHandlers_->custom; });
     return handler;
 }
 
 void DZNativeCustomTemplateAd::setCustomClickHandler(CustomClickHandler handler) {
-    const std::weak_ptr<DZNativeAd> weak = weak_from_this();
-    lockQueue_->async([weak, handler = std::move(handler)] {
-        if (const auto self = std::static_pointer_cast<DZNativeCustomTemplateAd>(weak.lock()))
-            self->customClickHandler_ = handler;
+    lockQueue_->async([handlers = clickHandlers_, handler = std::move(handler)] {
+        handlers->custom = handler;
     });
 }
 
 void DZNativeCustomTemplateAd::performClickOnAssetWithKey(const std::string& key) {
     if (!availableAssetKeys_.contains(key)) {
-        lockQueue_->sync([&] { deprecatedCustomClickHandler_ = nullptr; });
+        lockQueue_->sync([&] { clickHandlers_->deprecated = nullptr; });
         DZLogger::sharedInstance().logPublicMessage("Asset is unavailable. Cannot perform click on \"" +
                                                     key + "\".");
         return;
     }
     core::Dictionary environment;
     lockQueue_->sync([&] {
-        if (customClickHandler_ || deprecatedCustomClickHandler_)
+        if (clickHandlers_->custom || clickHandlers_->deprecated)
             environment.set("has_custom_click_handler", true);
     });
     performClickOnView(nullptr, key, environment);
@@ -289,8 +287,8 @@ void DZNativeCustomTemplateAd::performClickOnAssetWithKey(const std::string& key
     if (handler) {
         bool waiting = false;
         lockQueue_->sync([&] {
-            waiting = static_cast<bool>(deprecatedCustomClickHandler_);
-            if (!waiting) deprecatedCustomClickHandler_ = std::move(handler);
+            waiting = static_cast<bool>(clickHandlers_->deprecated);
+            if (!waiting) clickHandlers_->deprecated = std::move(handler);
         });
         if (waiting) {
             DZLogger::sharedInstance().logPublicMessage(
@@ -319,15 +317,11 @@ void DZNativeCustomTemplateAd::setSlot(std::shared_ptr<DZSlot> slot) {
 
 void DZNativeCustomTemplateAd::handleCustomClick(const core::Notification& notification) {
     const core::Value asset = notification.userInfo["asset"];
-    const std::weak_ptr<DZNativeAd> weak = weak_from_this();
-    lockQueue_->async([weak, asset] {
-        const auto self = std::static_pointer_cast<DZNativeCustomTemplateAd>(weak.lock());
-        if (!self) return;
+    lockQueue_->async([handlers = clickHandlers_, asset] {
         const auto main = core::Queue::main();
-        if (auto older = std::exchange(self->deprecatedCustomClickHandler_, nullptr))
-            main->async(std::move(older));
-        if (!asset.isNull() && self->customClickHandler_)
-            main->async([handler = self->customClickHandler_, asset] {
+        if (auto older = std::exchange(handlers->deprecated, nullptr)) main->async(std::move(older));
+        if (!asset.isNull() && handlers->custom)
+            main->async([handler = handlers->custom, asset] {
                 handler(asset.string() ? *asset.string() : asset.stringValue());
             });
     });

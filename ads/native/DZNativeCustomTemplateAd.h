@@ -115,8 +115,13 @@ private:
     std::shared_ptr<DZMediaContent> mediaContent_;
     std::shared_ptr<DZMediaView> mediaView_;
     std::shared_ptr<DZVideoController> videoController_;
-    CustomClickHandler customClickHandler_;              // lock queue only
-    DeprecatedClickHandler deprecatedCustomClickHandler_;  // lock queue only
+    // The two handlers, touched on the lock queue only. The queue's blocks
+    // hold them rather than the ad, so that the ad never ends there.
+    struct ClickHandlers {
+        CustomClickHandler custom;
+        DeprecatedClickHandler deprecated;
+    };
+    std::shared_ptr<ClickHandlers> clickHandlers_ = std::make_shared<ClickHandlers>();
     bool disableImageLoading_ = false;
     std::shared_ptr<core::Queue> lockQueue_;
     core::NotificationCenter::Token customClickToken_;
