@@ -13,9 +13,13 @@
 
 #include "MediationSlotTesting.h"
 #include "RewardedTesting.h"
+#include "ads/core/app/DZApplication.h"
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
 #include "ads/mediation/rewarded/DZMRewardBasedVideoAdNetworkConnector.h"
+#include "ads/presentation/interstitial/DZInterstitial.h"
 #include "ads/presentation/rewarded/DZRewardBasedVideoAd.h"
+#include "fixtures/AdScenarios.h"
+#include "fixtures/RewardedScenarios.h"
 #include "ui/ViewController.h"
 
 namespace {
@@ -234,6 +238,102 @@ TEST_F(DZRewardBasedVideoAdMediationService, AStaleSetUpIsReplacedAtTheNextLoad)
     ASSERT_TRUE(load({rewardedNetwork("1", kAlpha, {{"label", "reused"}})}));
     EXPECT_EQ(ScriptedRewardedAdapter::made().size(), 2u);
     EXPECT_EQ(asked().back(), std::string(kAlpha) + " reused");
+}
+
+TEST_F(DZRewardBasedVideoAdMediationService, TheServersRewardedResponseRunsItsNetworksInOrder) {
+    // Two entries of one adapter class and a second class; the server's
+    // reward beats the adapter's.
+    rewarded->loadRequest(slottesting::requestWithExtras(mediationExtras(fixtures::RewardedScenarios::mediation(
+                              options(), kAlpha, kBeta))),
+                          "unit/rewarded");
+    ASSERT_TRUE(waitFor([&] { return !host->events.empty(); }));
+    EXPECT_EQ(asked(), (std::vector<std::string>{std::string(kAlpha) + " network-1",
+                                                 std::string(kAlpha) + " network-2"}));
+    const auto adapter = ScriptedRewardedAdapter::latest(kAlpha);
+    adapter->connector()->adapterDidRewardUserWithReward(
+        adapter.get(), std::make_shared<ads::DZAdReward>("gems", *core::Decimal::parse("9")));
+    EXPECT_EQ(host->events, (std::vector<std::string>{"receive", "reward gems 2.5"}));
+    // The fill status names the networks up to the filling one.
+    EXPECT_EQ(pingValues("fill", "st"), std::vector<std::string>{"alloc-1.1.0_alloc-2.0.0"});
+}
+
+// Loads through our core page by scenario.
+class DZRewardBasedVideoAdCorePageService : public DZRewardBasedVideoAdMediationService {
+protected:
+    void SetUp() override {
+        DZRewardBasedVideoAdMediationService::SetUp();
+        ads::DZApplication::setScriptBuilderReceiverForTesting([](ads::DZSDKCoreController::ScriptBuilder) {});
+        std::string error;
+        auto scenarios = fixtures::AdScenarios::load(fixtures::AdScenarios::defaultFolder(), &error);
+        ASSERT_TRUE(scenarios) << error;
+        server.setScenarios(std::move(*scenarios));
+        server.setCorePage({});
+        makeController();
+        rewarded->setSDKCoreController(controller);
+    }
+    void TearDown() override {
+        ads::DZApplication::setScriptBuilderReceiverForTesting(nullptr);
+        DZRewardBasedVideoAdMediationService::TearDown();
+        for (const auto& name : fixtures::CorePage::defaultConstants("").keys())
+            core::UserDefaults::standard()->removeObjectForKey(
+                std::string(ads::DZSDKCoreController::kConstantPrefix) + name);
+    }
+    [[nodiscard]] bool loadScenario(const std::string& scenario, core::Dictionary extras = {}) {
+        const size_t before = host->events.size();
+        rewarded->loadRequest(slottesting::requestWithExtras(std::move(extras)),
+                              "dz-app-pub-0000000000000000/" + scenario);
+        return tickUntil([&] { return host->events.size() > before; });
+    }
+    // Ticks of the manual clock, each after a short real wait for the
+    // pages and the server, until the predicate holds.
+    [[nodiscard]] bool tickUntil(const std::function<bool()>& done, double limitSeconds = 20) {
+        for (double elapsed = 0; elapsed <= limitSeconds; elapsed += 0.2) {
+            if (waitFor(done, 0.2)) return true;
+            clock.advance(0.2);
+        }
+        return done();
+    }
+};
+
+TEST_F(DZRewardBasedVideoAdCorePageService, AnInlineAdWithoutMarkupFallsBackToTheCorePage) {
+    // The "_ad" extras hold neither HTML nor a URL: the core page is asked,
+    // and its "errors" answer fails the load with code 0.
+    ASSERT_TRUE(loadScenario("ad-errors", {{"_ad", core::Dictionary{{"ad_size", "320x480"}}}}));
+    EXPECT_EQ(host->events, std::vector<std::string>{"fail 0"});
+    EXPECT_FALSE(rewarded->requestInProgress());
+
+    // What the core page was asked with.
+    const auto parameters = rewarded->requestParameters();
+    ASSERT_TRUE(parameters);
+    EXPECT_EQ((*parameters)["slotname"].stringValue(), "dz-app-pub-0000000000000000/ad-errors");
+    EXPECT_EQ((*parameters)["rbv"].stringValue(), "1");
+    EXPECT_EQ((*parameters)["format"].stringValue(), "reward_mb");
+    EXPECT_EQ((*parameters)["sai"].stringValue(), "0");
+    EXPECT_FALSE((*parameters)["request_id"].stringValue().empty());
+    EXPECT_FALSE(parameters->contains("extra_caps"));
+}
+
+TEST_F(DZRewardBasedVideoAdCorePageService, TheCorePagesAdURLAndInlineAdLoadTheRewardedCreative) {
+    ASSERT_TRUE(loadScenario(fixtures::RewardedScenarios::kScenario));
+    EXPECT_EQ(host->events, std::vector<std::string>{"receive"});
+    ASSERT_NE(rewarded->ad(), nullptr);
+    EXPECT_EQ(rewarded->ad()->responseType(), 1u);
+    EXPECT_EQ(rewarded->ad()->reward(), nullptr);
+    ASSERT_NE(rewarded->interstitial(), nullptr);
+    EXPECT_TRUE(rewarded->interstitial()->isReady());
+
+    // The inline answer carries the response's reward, which reaches the
+    // interstitial's ad.
+    ASSERT_TRUE(loadScenario(fixtures::RewardedScenarios::kInlineScenario));
+    ASSERT_EQ(host->events, (std::vector<std::string>{"receive", "receive"}))
+        << host->failures.back().message;
+    ASSERT_NE(rewarded->ad(), nullptr);
+    ASSERT_NE(rewarded->ad()->reward(), nullptr);
+    EXPECT_EQ(rewarded->ad()->reward()->rewardAmount().string(), "2.5");
+    const auto& slotAd = rewarded->interstitial()->slot()->ad();
+    ASSERT_NE(slotAd, nullptr);
+    ASSERT_NE(slotAd->reward(), nullptr);
+    EXPECT_EQ(slotAd->reward()->rewardType(), "gems");
 }
 
 }  // namespace
