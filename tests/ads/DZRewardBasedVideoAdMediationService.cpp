@@ -175,8 +175,14 @@ TEST_F(DZRewardBasedVideoAdMediationService, TheServersRewardWinsThenTheAdapters
     caseName = "-none";
     ASSERT_TRUE(load({rewardedNetwork("1", kAlpha, {})}));
     grant(nullptr);
-    EXPECT_EQ(host->events, (std::vector<std::string>{"receive", "reward coins 2.5", "receive",
-                                                      "reward gems 3", "receive", "reward  1"}));
+    // A server entry that makes no reward leaves the adapter's.
+    caseName = "-unusable";
+    ASSERT_TRUE(load({rewardedNetwork("1", kAlpha, {})},
+                     {{"rewards", core::Array{core::Dictionary{{"rb_type", "coins"}, {"rb_amount", "2"}}}}}));
+    grant(adapterReward);
+    EXPECT_EQ(host->events,
+              (std::vector<std::string>{"receive", "reward coins 2.5", "receive", "reward gems 3", "receive",
+                                        "reward  1", "receive", "reward gems 3"}));
 }
 
 TEST_F(DZRewardBasedVideoAdMediationService, WhenEveryNetworkFailsTheNoFillPingPrecedesCodeNine) {

@@ -339,14 +339,11 @@ void DZRewardBasedVideoAd::connectorDidRewardUserWithReward(
     if (!delegate) return;
     std::shared_ptr<DZAdReward> granted;
     const auto& rewards = mediationConfig_ ? mediationConfig_->rewards() : std::nullopt;
-    if (rewards && !rewards->empty()) {
-        // The server's reward wins over the adapter's.
-        granted = DZAdReward::create(rewards->front());
-    } else if (reward) {
-        granted = reward;
-    } else {
-        granted = DZAdReward::create(std::string(), core::Decimal::parse("1"));
-    }
+    // The server's reward wins over the adapter's; an entry that makes no
+    // reward does not take the adapter's away.
+    if (rewards && !rewards->empty()) granted = DZAdReward::create(rewards->front());
+    if (!granted) granted = reward;
+    if (!granted) granted = DZAdReward::create(std::string(), core::Decimal::parse("1"));
     delegate->didRewardUserWithReward(*this, granted);
 }
 
