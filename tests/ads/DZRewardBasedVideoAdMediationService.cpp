@@ -78,9 +78,15 @@ protected:
 
 TEST_F(DZRewardBasedVideoAdMediationService, NetworksAreAskedOnlyOnceTheirSetUpHasReported) {
     // A set-up still running when the network's turn comes: asked as soon
-    // as it reports success.
+    // as it reports success. The load counts as one running request
+    // ("crqc") until it ends.
+    const auto running = [] {
+        return ads::DZApplication::sharedInstance()->statistics()->objectForKeyedSubscript("crqc").intValue();
+    };
+    const auto before = running();
     ASSERT_TRUE(load({rewardedNetwork("1", kAlpha, {{"setUp", "wait"}})}));
     EXPECT_TRUE(asked().empty());
+    EXPECT_EQ(running(), before + 1);
     EXPECT_EQ(rewarded->pendingSetUpConnectorsTimestamp().count(kAlpha), 1u);
     ScriptedRewardedAdapter::latest(kAlpha)->reportSetUp(true);
     EXPECT_EQ(asked(), std::vector<std::string>{std::string(kAlpha) + " 1"});
@@ -88,6 +94,7 @@ TEST_F(DZRewardBasedVideoAdMediationService, NetworksAreAskedOnlyOnceTheirSetUpH
     EXPECT_TRUE(rewarded->isReady());
     EXPECT_EQ(rewarded->adNetworkClassName(), std::optional<std::string>(kAlpha));
     EXPECT_TRUE(rewarded->pendingSetUpConnectorsTimestamp().empty());
+    EXPECT_TRUE(waitFor([&] { return running() == before; }));
 
     // A failed set-up moves on to the next network at once.
     caseName = "-failed";
