@@ -180,7 +180,7 @@ std::shared_ptr<DZMediaContentDisplaying> DZNativeCustomTemplateAd::mediaContent
     return mediaContent_;
 }
 
-std::shared_ptr<DZMediaView> DZNativeCustomTemplateAd::mediaView() const {
+std::shared_ptr<ui::View> DZNativeCustomTemplateAd::mediaView() const {
     return videoController_->hasVideoContent() ? mediaView_ : nullptr;
 }
 

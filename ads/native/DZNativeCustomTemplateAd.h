@@ -68,8 +68,9 @@ public:
     [[nodiscard]] std::optional<std::string> stringForKey(const std::string& key) const;
     // nullptr until the image is available.
     [[nodiscard]] std::shared_ptr<DZNativeAdImage> imageForKey(const std::string& key) const;
-    // The media view while the video controller reports video content.
-    [[nodiscard]] std::shared_ptr<DZMediaView> mediaView() const;
+    // The media view (a DZMediaView) while the video controller reports
+    // video content.
+    [[nodiscard]] std::shared_ptr<ui::View> mediaView() const;
     [[nodiscard]] std::shared_ptr<DZVideoController> videoController() const override {
         return videoController_;
     }

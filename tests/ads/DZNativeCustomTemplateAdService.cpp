@@ -202,7 +202,7 @@ TEST_F(DZNativeCustomTemplateAdVideoService, TheVideoShowsInAMediaViewAndItsClic
     EXPECT_EQ(ad->availableAssetKeys(), (std::vector<std::string>{"_videoMediaView", "Caption"}));
     ASSERT_TRUE(waitFor([&] { return ad->videoController()->hasVideoContent(); }))
         << "the public controller follows the page's player";
-    const auto media = ad->mediaView();
+    const auto media = std::dynamic_pointer_cast<ads::DZMediaView>(ad->mediaView());
     ASSERT_TRUE(media);
     EXPECT_EQ(media->mediaContent(), ad->mediaContent());
     const auto content = std::dynamic_pointer_cast<ads::DZMediaContent>(ad->mediaContent());
