@@ -11,6 +11,7 @@
 #include "ads/core/sdkcore/DZSDKCoreWebView.h"
 #include "ads/native/DZNativeAppInstallAdView.h"
 #include "ads/native/DZNativeAdViewPolicy.h"
+#include "store/URLOpener.h"
 #include "ui/Application.h"
 #include "ui/Label.h"
 #include "ui/TouchInjector.h"
@@ -35,11 +36,11 @@ protected:
         NativeTest::TearDown();
         ui::Application::shared().resetForTesting();
     }
-    // The app install ad of a mixed response.
-    std::shared_ptr<ads::DZNativeAppInstallAd> loadAppInstallAd() {
+    // The app install ad of the unit's response.
+    std::shared_ptr<ads::DZNativeAppInstallAd> loadAppInstallAd(const std::string& unit) {
         auto multiple = std::make_shared<ads::DZMultipleAdsAdLoaderOptions>();
         multiple->setNumberOfAds(3);
-        if (!makeLoader("native/mixed", {"1", "2"}, {multiple})) return nullptr;
+        if (!makeLoader(unit, {"1", "2"}, {multiple})) return nullptr;
         loader->loadRequest(nullptr);
         if (!waitFor([&] { return !delegate->events.empty() && delegate->events.back() == "finish"; }))
             return nullptr;
@@ -61,7 +62,8 @@ protected:
 };
 
 TEST_F(DZNativeAdViewPolicyService, AnAppInstallAdInAWindowRecordsOnceAndItsHeadlineClicks) {
-    const auto ad = loadAppInstallAd();
+    store::URLOpener::shared().clearForTesting();
+    const auto ad = loadAppInstallAd("native/landing");
     ASSERT_TRUE(ad);
     const auto adView = ads::DZNativeAppInstallAdView::create({0, 100, 320, 250});
     ASSERT_TRUE(adView);
@@ -97,6 +99,11 @@ TEST_F(DZNativeAdViewPolicyService, AnAppInstallAdInAWindowRecordsOnceAndItsHead
     EXPECT_EQ(click["click_signal"]["click_point"]["y"].doubleValue(), 25);
     EXPECT_EQ(click["click_signal"]["click_point"]["relative_to"], core::Value("ad_view"));
     ASSERT_TRUE(requested(fixtures::NativeAds::kClickPath, 1));
+    // The page's click action opens the landing page outside the app.
+    ASSERT_TRUE(waitFor([] { return !store::URLOpener::shared().openedURLs().empty(); }));
+    const auto opened = store::URLOpener::shared().openedURLs();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].path(), fixtures::AdServer::kLandingPath);
     EXPECT_EQ(server.requestsTo(fixtures::NativeAds::kImpressionPath).size(), 1u);
     EXPECT_EQ(received("impression").size(), 1u);
 }
