@@ -99,6 +99,19 @@ void DZNativeAdAttributionView::setAttribution(
             ui::LayoutConstraint::toConstant(iconView_, Attribute::Height, height))};
 }
 
+gfx::Size DZNativeAdAttributionView::intrinsicContentSize() const {
+    gfx::Size text = textView_ ? textView_->intrinsicContentSize() : gfx::Size{0, 0};
+    text.width = std::max(text.width, 0.0);
+    text.height = std::max(text.height, 0.0);
+    gfx::Size icons{0, 0};
+    if (dynamicConstraints_.size() == 2) {
+        icons.width = dynamicConstraints_[0]->constant();
+        icons.height = dynamicConstraints_[1]->constant();
+    }
+    const double padding = kPaddingRatio * text.height;
+    return {2 * padding + text.width + icons.width, std::max(text.height, icons.height)};
+}
+
 void DZNativeAdAttributionView::layoutSubviews() {
     ui::View::layoutSubviews();
     layoutIfNeeded();

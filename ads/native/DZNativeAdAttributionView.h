@@ -30,6 +30,10 @@ public:
 
     void setAttribution(const std::shared_ptr<DZNativeAdAttribution>& attribution);
     void layoutSubviews() override;
+    // The size its own constraints give it: the two paddings, the text and
+    // the icon area side by side, as high as the taller of text and icons.
+    // Whoever places the badge by two edges gets it at this size.
+    [[nodiscard]] gfx::Size intrinsicContentSize() const override;
 
     [[nodiscard]] std::shared_ptr<DZPushTransitionView> iconView() const { return iconView_; }
     [[nodiscard]] std::shared_ptr<ui::Label> textView() const { return textView_; }
