@@ -9,8 +9,8 @@
 #include "NativeViewTesting.h"
 #include "ads/core/request/DZMultipleAdsAdLoaderOptions.h"
 #include "ads/core/sdkcore/DZSDKCoreWebView.h"
-#include "ads/native/DZNativeAppInstallAdView.h"
 #include "ads/native/DZNativeAdViewPolicy.h"
+#include "ads/native/DZNativeAppInstallAdView.h"
 #include "store/URLOpener.h"
 #include "ui/Application.h"
 #include "ui/Label.h"
@@ -42,7 +42,8 @@ protected:
         multiple->setNumberOfAds(3);
         if (!makeLoader(unit, {"1", "2"}, {multiple})) return nullptr;
         loader->loadRequest(nullptr);
-        if (!waitFor([&] { return !delegate->events.empty() && delegate->events.back() == "finish"; }))
+        if (!waitFor(
+                [&] { return !delegate->events.empty() && delegate->events.back() == "finish"; }))
             return nullptr;
         for (const auto& ad : delegate->ads)
             if (auto appInstall = std::dynamic_pointer_cast<ads::DZNativeAppInstallAd>(ad))
@@ -113,9 +114,9 @@ TEST_F(DZNativeAdViewPolicyService, LiveViewRunsOnALentCorePageAfterTheImpressio
     window->addSubview(adView);
     const auto policy = DZNativeAdViewPolicy::create(adView, "2009", "2010", "2099", true);
     policy->setSDKCoreController(makeController());
-    const auto ad = std::make_shared<nativeviewtesting::RecordingNativeAd>(core::Dictionary{
-        {"tracking_urls_and_actions",
-         core::Dictionary{{"live_view", core::Dictionary{{"metric", "view"}}}}}});
+    const auto ad = std::make_shared<nativeviewtesting::RecordingNativeAd>(
+        core::Dictionary{{"tracking_urls_and_actions",
+                          core::Dictionary{{"live_view", core::Dictionary{{"metric", "view"}}}}}});
     policy->setNativeAd(ad);
     ASSERT_TRUE(drainMainQueue());
     EXPECT_FALSE(ad->hasRecordedImpression());

@@ -27,14 +27,14 @@
 
 namespace {
 
-using adwebtesting::drainMainQueue;
 using ads::DZNativeAdViewPolicy;
+using adwebtesting::drainMainQueue;
 using gfx::Rect;
 using namespace nativeviewtesting;
 
 core::Value rect(double x, double y, double width, double height, const char* relativeTo) {
-    return core::Dictionary{{"x", x}, {"y", y}, {"width", width}, {"height", height},
-                            {"relative_to", relativeTo}};
+    return core::Dictionary{
+        {"x", x}, {"y", y}, {"width", width}, {"height", height}, {"relative_to", relativeTo}};
 }
 
 class DZNativeAdViewPolicyTest : public testing::Test {
@@ -42,7 +42,8 @@ protected:
     void SetUp() override {
         window->makeKeyAndVisible();
         window->addSubview(adView);
-        for (const std::shared_ptr<ui::View>& view : std::vector<std::shared_ptr<ui::View>>{headline, body, icon})
+        for (const std::shared_ptr<ui::View>& view :
+             std::vector<std::shared_ptr<ui::View>>{headline, body, icon})
             adView->addSubview(view);
         adView->addSubview(media);
         adView->addSubview(container);
@@ -57,12 +58,16 @@ protected:
     }
     // A policy of the app's own ad view, or of an SDK view.
     std::shared_ptr<DZNativeAdViewPolicy> makePolicy(bool ownedByPublisher = true) {
-        auto policy = DZNativeAdViewPolicy::create(adView, "2009", "2010", "2099", ownedByPublisher);
+        auto policy =
+            DZNativeAdViewPolicy::create(adView, "2009", "2010", "2099", ownedByPublisher);
         policy->setDelegate(recorder);
         return policy;
     }
     DZNativeAdViewPolicy::AssetViews allAssets() const {
-        return {{"2001", headline}, {"2003", icon}, {"2004", body}, {"2011", media},
+        return {{"2001", headline},
+                {"2003", icon},
+                {"2004", body},
+                {"2011", media},
                 {"2012", container}};
     }
     // Taps at a window point through the policy's own action.
@@ -117,7 +122,8 @@ TEST_F(DZNativeAdViewPolicyTest, TapsClickTheVisibleAssetUnderTheFingerOrTheBack
     EXPECT_EQ(environment["click_signal"],
               core::Value(core::Dictionary{
                   {"asset_id", "2099"},
-                  {"click_point", core::Dictionary{{"x", 20.0}, {"y", 15.0}, {"relative_to", "ad_view"}}}}));
+                  {"click_point",
+                   core::Dictionary{{"x", 20.0}, {"y", 15.0}, {"relative_to", "ad_view"}}}}));
     EXPECT_TRUE(environment["ad_view_signal"].dictionary());
     EXPECT_TRUE(environment["asset_view_signal"]["2003"].dictionary());
 
@@ -350,8 +356,10 @@ TEST_F(DZNativeAdViewPolicyTest, SignalDictionariesDescribeTheLayout) {
     window->addSubview(adView);
     EXPECT_EQ(policy->nativeAdSignalDictionary()["scroll_view_signal"],
               core::Value(core::Dictionary{{"contained_in_scroll_view", 0}}));
-    EXPECT_TRUE(DZNativeAdViewPolicy::signalDictionaryWithAssetView(nullptr, "2001", adView).empty());
-    EXPECT_TRUE(DZNativeAdViewPolicy::signalDictionaryWithAssetView(body, std::nullopt, adView).empty());
+    EXPECT_TRUE(
+        DZNativeAdViewPolicy::signalDictionaryWithAssetView(nullptr, "2001", adView).empty());
+    EXPECT_TRUE(
+        DZNativeAdViewPolicy::signalDictionaryWithAssetView(body, std::nullopt, adView).empty());
 }
 
 TEST_F(DZNativeAdViewPolicyTest, AssetViewsGetTheInteractionTheyNeedAndTheLogSaysSo) {

@@ -24,8 +24,8 @@ using gfx::Rect;
 using namespace nativeviewtesting;
 
 // A native ad whose media shows view, with video when given.
-std::shared_ptr<RecordingNativeAd> adWithMedia(std::shared_ptr<ui::View> view,
-                                               std::shared_ptr<ads::DZVideoControlling> video = {}) {
+std::shared_ptr<RecordingNativeAd>
+adWithMedia(std::shared_ptr<ui::View> view, std::shared_ptr<ads::DZVideoControlling> video = {}) {
     auto content = std::make_shared<PlainMediaContent>();
     content->view = std::move(view);
     content->controller = std::move(video);
@@ -105,8 +105,7 @@ TEST(DZNativePublisherViews, AMediaViewSetAfterTheAdGetsTheAdsContentOnALaterTur
     EXPECT_EQ(media->mediaView(), shown);
     EXPECT_EQ(shown->superview(), media);
     EXPECT_EQ(shown->frame(), Rect(0, 0, 200, 100));
-    EXPECT_EQ(shown->autoresizingMask(),
-              ui::View::kFlexibleWidth | ui::View::kFlexibleHeight);
+    EXPECT_EQ(shown->autoresizingMask(), ui::View::kFlexibleWidth | ui::View::kFlexibleHeight);
     EXPECT_TRUE(ad->statistics().empty()) << "no video, no rendering report";
 
     // A content view of the next ad replaces the shown one.

@@ -15,9 +15,9 @@
 #include "ads/core/request/DZNativeAdViewAdOptions.h"
 #include "ads/native/DZMediaContentDisplaying.h"
 #include "ads/native/DZNativeAd.h"
-#include "ads/native/DZNativeContentAd.h"
 #include "ads/native/DZNativeAdViewPolicy.h"
 #include "ads/native/DZNativeAdViewPolicyDelegate.h"
+#include "ads/native/DZNativeContentAd.h"
 #include "ads/native/DZOverlayView.h"
 #include "ads/native/DZOverlayViewSource.h"
 #include "ads/video/DZAdViewVideoController.h"
@@ -81,9 +81,7 @@ public:
     std::shared_ptr<ads::DZVideoControlling> controller;
     void loadVideoWithCompletionHandler(Completion) override {}
     std::shared_ptr<ui::View> mediaView() override { return view; }
-    std::shared_ptr<ads::DZVideoControlling> videoController() const override {
-        return controller;
-    }
+    std::shared_ptr<ads::DZVideoControlling> videoController() const override { return controller; }
 };
 
 // A page's video controller in the given state, behind a public controller.
