@@ -218,7 +218,7 @@ TEST_F(DZNativeAdImagesService, TheBadgeShowsTextAndTheLargestIconArea) {
     EXPECT_EQ(view->frame(), gfx::Rect(200 - size.width, 100 - size.height, size.width, size.height));
     const gfx::Rect icon = view->iconView()->frame();
     EXPECT_DOUBLE_EQ(icon.origin.x + icon.size.width, size.width);
-    EXPECT_EQ(icon.size, gfx::Size(20, 10));
+    EXPECT_EQ(icon.size, (gfx::Size{20, 10}));
 }
 
 }  // namespace

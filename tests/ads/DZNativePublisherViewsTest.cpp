@@ -145,14 +145,14 @@ TEST(DZNativePublisherViews, MediaViewsTakeTheirSizeFromWhatTheyShow) {
     window->addSubview(holder);
     const auto media = ads::DZMediaView::create({0, 0, 200, 100});
     holder->addSubview(media);
-    EXPECT_EQ(media->intrinsicContentSize(), gfx::Size(-1, -1)) << "nothing shown";
+    EXPECT_EQ(media->intrinsicContentSize(), (gfx::Size{-1, -1})) << "nothing shown";
 
     const auto ad = adWithMedia(std::make_shared<ui::View>(Rect(0, 0, 30, 20)));
     media->setNativeAd(ad);
     EXPECT_FALSE(media->mediaContent());
     ASSERT_TRUE(drainMainQueue());
     EXPECT_EQ(media->nativeAd(), ad);
-    EXPECT_EQ(media->intrinsicContentSize(), gfx::Size(200, 100)) << "the shown view's frame";
+    EXPECT_EQ(media->intrinsicContentSize(), (gfx::Size{200, 100})) << "the shown view's frame";
 
     // Another content: its view takes the media view's size.
     holder->layoutIfNeeded();
@@ -160,7 +160,7 @@ TEST(DZNativePublisherViews, MediaViewsTakeTheirSizeFromWhatTheyShow) {
     const auto next = std::make_shared<PlainMediaContent>();
     next->view = std::make_shared<ui::View>(Rect(0, 0, 30, 20));
     media->setMediaContent(next);
-    EXPECT_EQ(media->intrinsicContentSize(), gfx::Size(200, 100));
+    EXPECT_EQ(media->intrinsicContentSize(), (gfx::Size{200, 100}));
     EXPECT_TRUE(holder->needsLayout()) << "a new content asks the superview to lay out again";
 }
 

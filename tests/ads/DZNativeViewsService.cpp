@@ -343,7 +343,7 @@ TEST_F(DZMediaContentPlaybackService, AMediaViewTakesTheClipsSizeOnceThePlayerKn
     media->setMediaContent(content);
     EXPECT_EQ(content->delegate(), media);
     EXPECT_FALSE(media->mediaView()) << "no placeholder picture";
-    EXPECT_EQ(media->intrinsicContentSize(), gfx::Size(-1, -1));
+    EXPECT_EQ(media->intrinsicContentSize(), (gfx::Size{-1, -1}));
 
     const auto invalidations = media->intrinsicContentSizeInvalidations();
     std::vector<std::string> heard;
@@ -355,17 +355,17 @@ TEST_F(DZMediaContentPlaybackService, AMediaViewTakesTheClipsSizeOnceThePlayerKn
     EXPECT_EQ(media->mediaView(), std::static_pointer_cast<ui::View>(adView));
     const auto sized = [&] {
         const auto& player = adView->videoPlayer();
-        return player && player->videoSize() != gfx::Size(-1, -1);
+        return player && player->videoSize() != (gfx::Size{-1, -1});
     };
     if (!sized()) {
-        EXPECT_EQ(media->intrinsicContentSize(), gfx::Size(300, 200));
+        EXPECT_EQ(media->intrinsicContentSize(), (gfx::Size{300, 200}));
     }
     // One invalidation for the new view, one for the clip's size.
     ASSERT_TRUE(waitFor(
         [&] { return media->intrinsicContentSizeInvalidations() >= invalidations + 2; }));
     ASSERT_TRUE(sized());
     const gfx::Size clipSize = adView->videoPlayer()->videoSize();
-    EXPECT_NE(clipSize, gfx::Size(300, 200));
+    EXPECT_NE(clipSize, (gfx::Size{300, 200}));
     EXPECT_EQ(media->intrinsicContentSize(), clipSize);
     media->setMediaContent(nullptr);
     EXPECT_FALSE(content->delegate());
