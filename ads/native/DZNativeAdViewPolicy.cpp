@@ -532,7 +532,7 @@ DZNativeAdViewPolicy::signalDictionaryWithAssetView(const std::shared_ptr<ui::Vi
             entry.set("background_color", colorNumber(*color));
     }
     const gfx::Rect visible = view->visibleRect();
-    if (visible.size.width == 0 || visible.size.height == 0 || visible.isEmpty())
+    if (visible.isEmpty())  // no width or no height on screen
         entry.set("visible_bounds",
                   rectDictionary({frame.origin.x, frame.origin.y, 0, 0}, "ad_view"));
     else

@@ -363,6 +363,7 @@ TEST_F(DZNativeAdViewPolicyTest, SignalDictionariesDescribeTheLayout) {
 }
 
 TEST_F(DZNativeAdViewPolicyTest, AssetViewsGetTheInteractionTheyNeedAndTheLogSaysSo) {
+    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
     core::Console::Capture console;
     headline->setUserInteractionEnabled(true);
     media->setUserInteractionEnabled(false);

@@ -187,6 +187,7 @@ TEST(DZNativePublisherViews, AdChoicesViewsCentreTheirContentOnce) {
 }
 
 TEST(DZNativePublisherViews, CustomTemplateAndMedialessAdsAreRefused) {
+    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
     core::Console::Capture console;
     const auto custom = std::make_shared<RecordingNativeAd>(core::Dictionary{}, 0, "3");
     custom->choices = std::make_shared<ui::View>();
