@@ -92,6 +92,7 @@ void DZNativeAdAttributionView::setAttribution(
     iconView_->setAnimationDuration(attribution->iconAnimationDuration());
     iconView_->setPresentationDuration(attribution->iconPresentationDuration());
     iconView_->setViews(std::move(imageViews));
+    iconSize_ = {width, height};
     iconView_->removeConstraints(dynamicConstraints_);
     dynamicConstraints_ = {
         iconView_->addConstraint(ui::LayoutConstraint::toConstant(iconView_, Attribute::Width, width)),
@@ -100,16 +101,9 @@ void DZNativeAdAttributionView::setAttribution(
 }
 
 gfx::Size DZNativeAdAttributionView::intrinsicContentSize() const {
-    gfx::Size text = textView_ ? textView_->intrinsicContentSize() : gfx::Size{0, 0};
-    text.width = std::max(text.width, 0.0);
-    text.height = std::max(text.height, 0.0);
-    gfx::Size icons{0, 0};
-    if (dynamicConstraints_.size() == 2) {
-        icons.width = dynamicConstraints_[0]->constant();
-        icons.height = dynamicConstraints_[1]->constant();
-    }
+    const gfx::Size text = textView_ ? textView_->intrinsicContentSize() : gfx::Size{};
     const double padding = kPaddingRatio * text.height;
-    return {2 * padding + text.width + icons.width, std::max(text.height, icons.height)};
+    return {2 * padding + text.width + iconSize_.width, std::max(text.height, iconSize_.height)};
 }
 
 void DZNativeAdAttributionView::layoutSubviews() {

@@ -30,9 +30,9 @@ public:
 
     void setAttribution(const std::shared_ptr<DZNativeAdAttribution>& attribution);
     void layoutSubviews() override;
-    // The size its own constraints give it: the two paddings, the text and
-    // the icon area side by side, as high as the taller of text and icons.
-    // Whoever places the badge by two edges gets it at this size.
+    // What its constraints fit: both paddings, the text and the icon area
+    // side by side, as high as the taller of text and icon. Containers that
+    // pin only a corner of the badge size it by this.
     [[nodiscard]] gfx::Size intrinsicContentSize() const override;
 
     [[nodiscard]] std::shared_ptr<DZPushTransitionView> iconView() const { return iconView_; }
@@ -51,6 +51,7 @@ private:
     std::shared_ptr<ui::View> textPaddingLeft_;
     std::shared_ptr<ui::View> textPaddingRight_;
     std::vector<ui::LayoutConstraintPtr> dynamicConstraints_;
+    gfx::Size iconSize_;
 };
 
 }  // namespace ads
