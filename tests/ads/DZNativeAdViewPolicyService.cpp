@@ -140,6 +140,11 @@ TEST_F(DZNativeAdViewPolicyService, LiveViewRunsOnALentCorePageAfterTheImpressio
     EXPECT_EQ(first["adFormat"], core::Value("native_advanced"));
     EXPECT_TRUE(first["doneReasonCode"].isNull());
 
+    // Only the core page's own stop ends the run.
+    policy->liveViewMonitoringDidStop(ads::DZAdViewLiveViewMonitoring::kAdPage);
+    EXPECT_TRUE(policy->liveViewMonitor());
+    EXPECT_FALSE(policy->liveViewMonitoringStarted(ads::DZAdViewLiveViewMonitoring::kSDKCorePage));
+
     // Unregistered: one more state, unloaded, and the page is given back.
     policy->unregisterAdView();
     ASSERT_TRUE(drainMainQueue());
