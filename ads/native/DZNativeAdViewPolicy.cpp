@@ -47,11 +47,10 @@ std::string viewDescription(const ui::View& view) {
     if (const auto colons = name.rfind("::"); colons != std::string::npos)
         name = name.substr(colons + 2);
     const gfx::Rect& frame = view.frame();
-    return core::format("<%@: %p; frame = (%@ %@; %@ %@)>", name, static_cast<const void*>(&view),
-                        DZCompactDecimalString(frame.origin.x),
-                        DZCompactDecimalString(frame.origin.y),
-                        DZCompactDecimalString(frame.size.width),
-                        DZCompactDecimalString(frame.size.height));
+    return core::format(
+        "<%@: %p; frame = (%@ %@; %@ %@)>", name, static_cast<const void*>(&view),
+        DZCompactDecimalString(frame.origin.x), DZCompactDecimalString(frame.origin.y),
+        DZCompactDecimalString(frame.size.width), DZCompactDecimalString(frame.size.height));
 }
 
 core::Dictionary rectDictionary(const gfx::Rect& rect, const char* relativeTo) {
@@ -91,8 +90,8 @@ void correctUserInteraction(const std::shared_ptr<ui::View>& view) {
     if (std::dynamic_pointer_cast<DZMediaView>(view)) {
         if (view->isUserInteractionEnabled()) return;
         view->setUserInteractionEnabled(true);
-        DZLogger::sharedInstance().logPublicMessage(
-            core::format(DZNativeAdViewPolicy::kMediaViewInteractionMessage, viewDescription(*view)));
+        DZLogger::sharedInstance().logPublicMessage(core::format(
+            DZNativeAdViewPolicy::kMediaViewInteractionMessage, viewDescription(*view)));
         return;
     }
     if (!view->isUserInteractionEnabled()) return;
@@ -112,8 +111,8 @@ DZNativeAdViewPolicy::create(const std::shared_ptr<ui::View>& adView,
     if (!adView || !attributionIconAssetName || !attributionTextAssetName || !backgroundAssetName)
         return nullptr;
     auto policy = std::make_shared<DZNativeAdViewPolicy>(
-        Token{}, adView, *attributionIconAssetName, *attributionTextAssetName,
-        *backgroundAssetName, isAdViewOwnedByPublisher);
+        Token{}, adView, *attributionIconAssetName, *attributionTextAssetName, *backgroundAssetName,
+        isAdViewOwnedByPublisher);
     policy->addUserInteraction();
     return policy;
 }
@@ -181,8 +180,7 @@ void DZNativeAdViewPolicy::addUserInteraction() {
 
 bool DZNativeAdViewPolicy::shouldRecognizeSimultaneouslyWithGestureRecognizer(
     const ui::GestureRecognizer& recognizer, const ui::GestureRecognizer& other) {
-    const auto flag =
-        core::UserDefaults::standard()->stringForKey(kIndiscriminateRecognitionKey);
+    const auto flag = core::UserDefaults::standard()->stringForKey(kIndiscriminateRecognitionKey);
     if (flag && core::Value(*flag).boolValue()) return true;
     const auto adView = adView_.lock();
     return adView && recognizer.view() == adView.get() && other.view() == adView.get();
@@ -303,11 +301,20 @@ void DZNativeAdViewPolicy::updateAdChoicesViewConstraints() {
     using ui::LayoutAttribute;
     std::optional<std::pair<LayoutAttribute, LayoutAttribute>> edges;
     switch (adChoicesViewCorner_) {
-        case kTopRight: edges = {LayoutAttribute::Top, LayoutAttribute::Right}; break;
-        case kTopLeft: edges = {LayoutAttribute::Top, LayoutAttribute::Left}; break;
-        case kBottomRight: edges = {LayoutAttribute::Bottom, LayoutAttribute::Right}; break;
-        case kBottomLeft: edges = {LayoutAttribute::Bottom, LayoutAttribute::Left}; break;
-        default: return;
+    case kTopRight:
+        edges = {LayoutAttribute::Top, LayoutAttribute::Right};
+        break;
+    case kTopLeft:
+        edges = {LayoutAttribute::Top, LayoutAttribute::Left};
+        break;
+    case kBottomRight:
+        edges = {LayoutAttribute::Bottom, LayoutAttribute::Right};
+        break;
+    case kBottomLeft:
+        edges = {LayoutAttribute::Bottom, LayoutAttribute::Left};
+        break;
+    default:
+        return;
     }
     for (const LayoutAttribute attribute : {edges->first, edges->second})
         adChoicesViewConstraints_.push_back(adView->addConstraint(
@@ -353,11 +360,13 @@ void DZNativeAdViewPolicy::orderViews() {
     if (!adView) return;
     const auto& subviews = adView->subviews();
     const ui::View* last = subviews.size() >= 2 ? subviews.back().get() : nullptr;
-    const ui::View* beforeLast = subviews.size() >= 2 ? subviews[subviews.size() - 2].get() : nullptr;
+    const ui::View* beforeLast =
+        subviews.size() >= 2 ? subviews[subviews.size() - 2].get() : nullptr;
     const auto overlay = overlayView_.lock();
     if (sdkRendersAdChoicesView()) {
-        const bool ordered = overlay ? last == overlay.get() && beforeLast == adChoicesContentView_.get()
-                                     : last == adChoicesContentView_.get();
+        const bool ordered =
+            overlay ? last == overlay.get() && beforeLast == adChoicesContentView_.get()
+                    : last == adChoicesContentView_.get();
         if (ordered) return;
         adView->bringSubviewToFront(adChoicesContentView_.get());
         if (overlay) adView->bringSubviewToFront(overlay.get());
@@ -388,7 +397,8 @@ void DZNativeAdViewPolicy::handleTap(ui::GestureRecognizer& recognizer) {
     const auto& choices = adChoicesContentView_;
     if (choices && !choices->isHidden() &&
         choices->convertRectTo(choices->bounds(), adView.get()).contains(location)) {
-        if (const auto attribution = std::dynamic_pointer_cast<DZNativeAdAttributionView>(choices)) {
+        if (const auto attribution =
+                std::dynamic_pointer_cast<DZNativeAdAttributionView>(choices)) {
             const gfx::Point inBadge = attribution->convertPointFrom(location, adView.get());
             const auto icon = attribution->iconView();
             if (icon && icon->frame().contains(inBadge)) {
@@ -415,11 +425,13 @@ void DZNativeAdViewPolicy::handleTap(ui::GestureRecognizer& recognizer) {
         name = backgroundAssetName_;
     }
     if (DZIsMediaViewAssetName(*name) && adHasVideo()) return;
-    nativeAd_->performClickOnView(tapped, name, tapHandlingEnvironmentWithTapLocation(location, name));
+    nativeAd_->performClickOnView(tapped, name,
+                                  tapHandlingEnvironmentWithTapLocation(location, name));
 }
 
 void DZNativeAdViewPolicy::stopObservingVideoClickNotifications() {
-    if (videoClickObserver_) core::NotificationCenter::defaultCenter().removeObserver(videoClickObserver_);
+    if (videoClickObserver_)
+        core::NotificationCenter::defaultCenter().removeObserver(videoClickObserver_);
     videoClickObserver_ = {};
 }
 
@@ -444,7 +456,8 @@ void DZNativeAdViewPolicy::handleVideoClickNotification(const core::Notification
         const gfx::Point touch{DZNumericValue(userInfo["touchX"]).value_or(0),
                                DZNumericValue(userInfo["touchY"]).value_or(0)};
         const gfx::Point point = view->convertPointTo(touch, nullptr);
-        nativeAd_->performClickOnView(view, name, tapHandlingEnvironmentWithTapLocation(point, name));
+        nativeAd_->performClickOnView(view, name,
+                                      tapHandlingEnvironmentWithTapLocation(point, name));
         return;
     }
 }
@@ -456,8 +469,9 @@ core::Dictionary DZNativeAdViewPolicy::tapHandlingEnvironmentWithTapLocation(
     core::Dictionary environment = nativeAdSignalDictionary();
     core::Dictionary clickSignal;
     if (tappedViewName) clickSignal.set("asset_id", *tappedViewName);
-    clickSignal.set("click_point",
-                    core::Dictionary{{"x", location.x}, {"y", location.y}, {"relative_to", "ad_view"}});
+    clickSignal.set(
+        "click_point",
+        core::Dictionary{{"x", location.x}, {"y", location.y}, {"relative_to", "ad_view"}});
     environment.set("click_signal", std::move(clickSignal));
     return environment;
 }
@@ -504,9 +518,10 @@ core::Dictionary DZNativeAdViewPolicy::nativeAdSignalDictionary() const {
     return signals;
 }
 
-core::Dictionary DZNativeAdViewPolicy::signalDictionaryWithAssetView(
-    const std::shared_ptr<ui::View>& view, const std::optional<std::string>& assetName,
-    const std::shared_ptr<ui::View>& adView) {
+core::Dictionary
+DZNativeAdViewPolicy::signalDictionaryWithAssetView(const std::shared_ptr<ui::View>& view,
+                                                    const std::optional<std::string>& assetName,
+                                                    const std::shared_ptr<ui::View>& adView) {
     if (!view || !assetName) return {};
     core::Dictionary entry;
     const gfx::Rect frame = frameInView(*view, adView.get());
@@ -517,8 +532,9 @@ core::Dictionary DZNativeAdViewPolicy::signalDictionaryWithAssetView(
             entry.set("background_color", colorNumber(*color));
     }
     const gfx::Rect visible = view->visibleRect();
-    if (visible.size.width == 0 || visible.size.height == 0 || visible.isEmpty())
-        entry.set("visible_bounds", rectDictionary({frame.origin.x, frame.origin.y, 0, 0}, "ad_view"));
+    if (visible.isEmpty())  // no width or no height on screen
+        entry.set("visible_bounds",
+                  rectDictionary({frame.origin.x, frame.origin.y, 0, 0}, "ad_view"));
     else
         entry.set("visible_bounds", rectDictionary(visible, "self"));
     const ui::DisplayedText shown = view->displayedText();
@@ -594,8 +610,8 @@ void DZNativeAdViewPolicy::startLiveViewReportingIfEnabled() {
             const auto policy = weak.lock();
             if (policy && policy->liveViewMonitor_) policy->liveViewMonitor_->sample();
         };
-        willResignActiveObserver_ = center.addObserver(ui::Application::WillResignActiveNotification,
-                                                       nullptr, core::Queue::main(), sample);
+        willResignActiveObserver_ = center.addObserver(
+            ui::Application::WillResignActiveNotification, nullptr, core::Queue::main(), sample);
         didBecomeActiveObserver_ = center.addObserver(ui::Application::DidBecomeActiveNotification,
                                                       nullptr, core::Queue::main(), sample);
     }
@@ -650,7 +666,9 @@ void DZNativeAdViewPolicy::liveViewMonitoringDidStop(std::uint64_t receiverKind)
     if (receiverKind == DZAdViewLiveViewMonitoring::kSDKCorePage) finishLiveViewReporting();
 }
 
-bool DZNativeAdViewPolicy::liveViewMonitoringStarted(std::uint64_t) { return false; }
+bool DZNativeAdViewPolicy::liveViewMonitoringStarted(std::uint64_t) {
+    return false;
+}
 
 void DZNativeAdViewPolicy::liveViewVisibilityChanged(bool) {}
 

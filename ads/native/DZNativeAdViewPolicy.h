@@ -131,8 +131,9 @@ public:
     signalDictionaryWithAssetView(const std::shared_ptr<ui::View>& view,
                                   const std::optional<std::string>& assetName,
                                   const std::shared_ptr<ui::View>& adView);
-    [[nodiscard]] core::Dictionary tapHandlingEnvironmentWithTapLocation(
-        gfx::Point location, const std::optional<std::string>& tappedViewName) const;
+    [[nodiscard]] core::Dictionary
+    tapHandlingEnvironmentWithTapLocation(gfx::Point location,
+                                          const std::optional<std::string>& tappedViewName) const;
 
     // Clicks.
     void handleTap(ui::GestureRecognizer& recognizer);
@@ -152,8 +153,9 @@ public:
     bool liveViewMonitoringStarted(std::uint64_t receiverKind) override;
     void liveViewMonitoringDidStop(std::uint64_t receiverKind) override;
     // ui::GestureRecognizerDelegate.
-    bool shouldRecognizeSimultaneouslyWithGestureRecognizer(
-        const ui::GestureRecognizer& recognizer, const ui::GestureRecognizer& other) override;
+    bool
+    shouldRecognizeSimultaneouslyWithGestureRecognizer(const ui::GestureRecognizer& recognizer,
+                                                       const ui::GestureRecognizer& other) override;
 
     // The core controller that lends the Live View web view; the shared
     // one unless set.
@@ -203,9 +205,8 @@ private:
 
 public:
     DZNativeAdViewPolicy(Token, const std::shared_ptr<ui::View>& adView,
-                         std::string attributionIconAssetName,
-                         std::string attributionTextAssetName, std::string backgroundAssetName,
-                         bool isAdViewOwnedByPublisher);
+                         std::string attributionIconAssetName, std::string attributionTextAssetName,
+                         std::string backgroundAssetName, bool isAdViewOwnedByPublisher);
 
 private:
     struct AssetEntry {

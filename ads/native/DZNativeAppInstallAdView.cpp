@@ -27,11 +27,13 @@ std::shared_ptr<DZNativeAppInstallAdView> DZNativeAppInstallAdView::create(const
 bool DZNativeAppInstallAdView::commonInit() {
     nativeAdViewPolicy_ = DZNativeAdViewPolicy::create(
         shared_from_this(), std::string(DZNativeAppInstallAssetID::kAttributionIcon),
-        std::string(DZNativeAppInstallAssetID::kAttributionText), std::string(DZNativeAppInstallAssetID::kBackground), false);
+        std::string(DZNativeAppInstallAssetID::kAttributionText),
+        std::string(DZNativeAppInstallAssetID::kBackground), false);
     return nativeAdViewPolicy_ != nullptr;
 }
 
-void DZNativeAppInstallAdView::setNativeAppInstallAd(const std::shared_ptr<DZNativeAppInstallAd>& ad) {
+void DZNativeAppInstallAdView::setNativeAppInstallAd(
+    const std::shared_ptr<DZNativeAppInstallAd>& ad) {
     nativeAdViewPolicy_->setNativeAd(ad);
     nativeAdViewPolicy_->setDelegate(std::static_pointer_cast<DZNativeAdViewPolicyDelegate>(ad));
     updateMediaView();
@@ -42,11 +44,13 @@ std::shared_ptr<DZNativeAppInstallAd> DZNativeAppInstallAdView::nativeAppInstall
 }
 
 void DZNativeAppInstallAdView::setHeadlineView(const std::shared_ptr<ui::View>& view) {
-    nativeAdViewPolicy_->replaceAssetWithName(DZNativeAppInstallAssetID::kHeadline, view, &headlineView_);
+    nativeAdViewPolicy_->replaceAssetWithName(DZNativeAppInstallAssetID::kHeadline, view,
+                                              &headlineView_);
 }
 
 void DZNativeAppInstallAdView::setCallToActionView(const std::shared_ptr<ui::View>& view) {
-    nativeAdViewPolicy_->replaceAssetWithName(DZNativeAppInstallAssetID::kCallToAction, view, &callToActionView_);
+    nativeAdViewPolicy_->replaceAssetWithName(DZNativeAppInstallAssetID::kCallToAction, view,
+                                              &callToActionView_);
 }
 
 void DZNativeAppInstallAdView::setIconView(const std::shared_ptr<ui::View>& view) {
@@ -70,16 +74,19 @@ void DZNativeAppInstallAdView::setImageView(const std::shared_ptr<ui::View>& vie
 }
 
 void DZNativeAppInstallAdView::setStarRatingView(const std::shared_ptr<ui::View>& view) {
-    nativeAdViewPolicy_->replaceAssetWithName(DZNativeAppInstallAssetID::kStarRating, view, &starRatingView_);
+    nativeAdViewPolicy_->replaceAssetWithName(DZNativeAppInstallAssetID::kStarRating, view,
+                                              &starRatingView_);
 }
 
 void DZNativeAppInstallAdView::setMediaView(const std::shared_ptr<DZMediaView>& view) {
-    nativeAdViewPolicy_->replaceAssetWithName(DZNativeAppInstallAssetID::kMediaView, view, &mediaView_);
+    nativeAdViewPolicy_->replaceAssetWithName(DZNativeAppInstallAssetID::kMediaView, view,
+                                              &mediaView_);
     updateMediaView();
 }
 
 void DZNativeAppInstallAdView::setAdChoicesView(const std::shared_ptr<DZAdChoicesView>& view) {
-    nativeAdViewPolicy_->replaceAssetWithName(DZNativeAppInstallAssetID::kAdChoicesView, view, &adChoicesView_);
+    nativeAdViewPolicy_->replaceAssetWithName(DZNativeAppInstallAssetID::kAdChoicesView, view,
+                                              &adChoicesView_);
 }
 
 std::shared_ptr<DZMediaView> DZNativeAppInstallAdView::mediaView() const {

@@ -20,8 +20,8 @@ class DZNativeAppInstallAd;
 class DZNativeAppInstallAdView : public ui::View {
 public:
     // nullptr only when the policy cannot be made.
-    [[nodiscard]] static std::shared_ptr<DZNativeAppInstallAdView> create(
-        const gfx::Rect& frame = {});
+    [[nodiscard]] static std::shared_ptr<DZNativeAppInstallAdView>
+    create(const gfx::Rect& frame = {});
 
     void setNativeAppInstallAd(const std::shared_ptr<DZNativeAppInstallAd>& ad);
     [[nodiscard]] std::shared_ptr<DZNativeAppInstallAd> nativeAppInstallAd() const;

@@ -27,7 +27,8 @@ std::shared_ptr<DZNativeContentAdView> DZNativeContentAdView::create(const gfx::
 bool DZNativeContentAdView::commonInit() {
     nativeAdViewPolicy_ = DZNativeAdViewPolicy::create(
         shared_from_this(), std::string(DZNativeContentAssetID::kAttributionIcon),
-        std::string(DZNativeContentAssetID::kAttributionText), std::string(DZNativeContentAssetID::kBackground), false);
+        std::string(DZNativeContentAssetID::kAttributionText),
+        std::string(DZNativeContentAssetID::kBackground), false);
     return nativeAdViewPolicy_ != nullptr;
 }
 
@@ -42,7 +43,8 @@ std::shared_ptr<DZNativeContentAd> DZNativeContentAdView::nativeContentAd() cons
 }
 
 void DZNativeContentAdView::setHeadlineView(const std::shared_ptr<ui::View>& view) {
-    nativeAdViewPolicy_->replaceAssetWithName(DZNativeContentAssetID::kHeadline, view, &headlineView_);
+    nativeAdViewPolicy_->replaceAssetWithName(DZNativeContentAssetID::kHeadline, view,
+                                              &headlineView_);
 }
 
 void DZNativeContentAdView::setBodyView(const std::shared_ptr<ui::View>& view) {
@@ -50,11 +52,13 @@ void DZNativeContentAdView::setBodyView(const std::shared_ptr<ui::View>& view) {
 }
 
 void DZNativeContentAdView::setCallToActionView(const std::shared_ptr<ui::View>& view) {
-    nativeAdViewPolicy_->replaceAssetWithName(DZNativeContentAssetID::kCallToAction, view, &callToActionView_);
+    nativeAdViewPolicy_->replaceAssetWithName(DZNativeContentAssetID::kCallToAction, view,
+                                              &callToActionView_);
 }
 
 void DZNativeContentAdView::setAdvertiserView(const std::shared_ptr<ui::View>& view) {
-    nativeAdViewPolicy_->replaceAssetWithName(DZNativeContentAssetID::kAdvertiser, view, &advertiserView_);
+    nativeAdViewPolicy_->replaceAssetWithName(DZNativeContentAssetID::kAdvertiser, view,
+                                              &advertiserView_);
 }
 
 void DZNativeContentAdView::setImageView(const std::shared_ptr<ui::View>& view) {
@@ -66,12 +70,14 @@ void DZNativeContentAdView::setLogoView(const std::shared_ptr<ui::View>& view) {
 }
 
 void DZNativeContentAdView::setMediaView(const std::shared_ptr<DZMediaView>& view) {
-    nativeAdViewPolicy_->replaceAssetWithName(DZNativeContentAssetID::kMediaView, view, &mediaView_);
+    nativeAdViewPolicy_->replaceAssetWithName(DZNativeContentAssetID::kMediaView, view,
+                                              &mediaView_);
     updateMediaView();
 }
 
 void DZNativeContentAdView::setAdChoicesView(const std::shared_ptr<DZAdChoicesView>& view) {
-    nativeAdViewPolicy_->replaceAssetWithName(DZNativeContentAssetID::kAdChoicesView, view, &adChoicesView_);
+    nativeAdViewPolicy_->replaceAssetWithName(DZNativeContentAssetID::kAdChoicesView, view,
+                                              &adChoicesView_);
 }
 
 std::shared_ptr<DZMediaView> DZNativeContentAdView::mediaView() const {

@@ -19,8 +19,7 @@ class DZNativeContentAd;
 class DZNativeContentAdView : public ui::View {
 public:
     // nullptr only when the policy cannot be made.
-    [[nodiscard]] static std::shared_ptr<DZNativeContentAdView> create(
-        const gfx::Rect& frame = {});
+    [[nodiscard]] static std::shared_ptr<DZNativeContentAdView> create(const gfx::Rect& frame = {});
 
     void setNativeContentAd(const std::shared_ptr<DZNativeContentAd>& ad);
     [[nodiscard]] std::shared_ptr<DZNativeContentAd> nativeContentAd() const;
