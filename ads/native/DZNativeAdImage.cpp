@@ -23,6 +23,19 @@ std::shared_ptr<DZNativeAdImage> DZNativeAdImage::initWithDictionary(const core:
     return image;
 }
 
+std::shared_ptr<DZNativeAdImage> DZNativeAdImage::initWithImage(gfx::ImagePtr image) {
+    const double scale = image ? image->scale() : 1.0;
+    auto made = std::make_shared<DZNativeAdImage>(std::move(image));
+    made->scale_ = scale;
+    return made;
+}
+
+std::shared_ptr<DZNativeAdImage> DZNativeAdImage::initWithURL(core::URL url, double scale) {
+    auto made = std::make_shared<DZNativeAdImage>(std::move(url));
+    made->scale_ = scale;
+    return made;
+}
+
 std::optional<DZNativeAdImage::Images> DZNativeAdImage::nativeAdImagesFromImageConfigurationArray(
     const core::Value& array, const DZNativeAdImageAdLoaderOptions* options) {
     const core::Array* elements = array.array();
@@ -41,7 +54,7 @@ std::string DZNativeAdImage::description() const {
     char head[96];
     std::snprintf(head, sizeof head, "<DZNativeAdImage: %p scale: %f URL: ",
                   static_cast<const void*>(this), scale_);
-    return head + imageURL_.absoluteString() + ">";
+    return head + (imageURL_ ? imageURL_->absoluteString() : std::string("(null)")) + ">";
 }
 
 void DZNativeAdImage::loadImageWithCompletionHandler(Completion handler) {
@@ -50,14 +63,15 @@ void DZNativeAdImage::loadImageWithCompletionHandler(Completion handler) {
         main->async([handler = std::move(handler)] { handler(std::nullopt); });
         return;
     }
-    if (!imageURL_.hasScheme("http") && !imageURL_.hasScheme("https")) {
+    if (!imageURL_ || (!imageURL_->hasScheme("http") && !imageURL_->hasScheme("https"))) {
         const Error error = DZErrorWithCodeDescription(
             kDZErrorInternalError,
-            "Couldn't create URL request for " + imageURL_.absoluteString() + ".");
+            "Couldn't create URL request for " +
+                (imageURL_ ? imageURL_->absoluteString() : std::string("(null)")) + ".");
         main->async([handler = std::move(handler), error] { handler(error); });
         return;
     }
-    core::URLRequest request(imageURL_);
+    core::URLRequest request(*imageURL_);
     request.setTimeoutInterval(kTimeout);
     auto task = DZURLSession()->dataTask(
         std::move(request),
