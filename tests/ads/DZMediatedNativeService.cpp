@@ -69,7 +69,9 @@ public:
             return;
         }
         std::shared_ptr<ads::DZMediatedNativeAdProtocol> ad;
-        if (behaviour == "content") {
+        if (behaviour == "own") {
+            ad = makeOwnAd ? makeOwnAd() : nullptr;
+        } else if (behaviour == "content") {
             auto content = std::make_shared<ContentNetworkAd>();
             content->assets.headline = data["headline"].stringValue();
             content->logoImage = imageAt("https://cdn.test/logo.png");
@@ -85,6 +87,8 @@ public:
 
     std::vector<std::string> askedTypes;
     bool stopped = false;
+    // What the "own" behaviour delivers.
+    static inline std::function<std::shared_ptr<ads::DZMediatedNativeAdProtocol>()> makeOwnAd;
 
 private:
     std::weak_ptr<ads::DZMAdNetworkConnector> connector_;
@@ -214,7 +218,12 @@ class OwnNetworkContentAd final : public ads::DZNativeAd,
                                   public ads::DZMediatedNativeContentAd {
 public:
     OwnNetworkContentAd() : DZNativeAd(core::Dictionary{}, {}) {}
-    void adLoaderDidReceiveAd(ads::DZAdLoader&) override {}
+    void adLoaderDidReceiveAd(ads::DZAdLoader& loader) override {
+        deliveredWhileLoading = loader.isLoading();
+        ++deliveries;
+    }
+    int deliveries = 0;
+    bool deliveredWhileLoading = true;
     const ads::DZLoadableClass& loadableClass() const override {
         return ads::DZNativeContentAd::adClass();
     }
@@ -245,6 +254,51 @@ TEST_F(DZMediatedNativeService, TheLoaderTakesOverAFinishedNativeAdAndRefusesAnA
     const auto none = std::make_shared<ads::DZMediatedNativeAd>();
     none->setAd(std::make_shared<PlainNetworkAd>());
     EXPECT_EQ(none->loadableAdForAdLoader(*loader), nullptr);
+}
+
+class ContentDelegate : public ads::DZNativeContentAdLoaderDelegate {
+public:
+    void adLoaderDidFailToReceiveAdWithError(ads::DZAdLoader&,
+                                             const ads::DZRequestError& error) override {
+        events.push_back("fail " + error.message);
+    }
+    void adLoaderDidFinishLoading(ads::DZAdLoader&) override { events.push_back("finish"); }
+    void adLoaderDidReceiveNativeContentAd(ads::DZAdLoader&,
+                                           const std::shared_ptr<ads::DZNativeContentAd>&) override {}
+    std::vector<std::string> events;
+};
+
+TEST_F(DZMediatedNativeService, ALoaderDeliversANetworksNativeAdThatPingsTheWaterfallOnce) {
+    const auto own = std::make_shared<OwnNetworkContentAd>();
+    NativeAdapter::makeOwnAd = [own] { return own; };
+    const auto loader = ads::DZAdLoader::create("unit/1", {}, {"1"}, {});
+    ASSERT_TRUE(loader);
+    const auto delegate = std::make_shared<ContentDelegate>();
+    loader->setDelegate(delegate);
+    core::Dictionary network{{"id", "N"},
+                             {"adapters", core::Array{kNativeAdapter}},
+                             {"allocation_id", "alloc-N"},
+                             {"data", core::Dictionary{{"behaviour", "own"}}}};
+    loader->loadRequest(slottesting::requestWithExtras(mediationExtras(response({network}))));
+    ASSERT_TRUE(waitFor([&] { return !delegate->events.empty(); }));
+    NativeAdapter::makeOwnAd = nullptr;
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"finish"});
+    EXPECT_EQ(own->deliveries, 1);
+    EXPECT_FALSE(own->deliveredWhileLoading) << "the network's ad is the final result";
+    ASSERT_TRUE(own->mediatedNativeAd());
+    EXPECT_EQ(own->adNetworkClassName(), kNativeAdapter);
+    EXPECT_EQ(own->adUnitID(), "unit/1");
+    EXPECT_EQ(pings(fixtures::MediationScenarios::kFill).size(), 0u) << "no fill templates";
+
+    // The view policy's impression and click reach the waterfall's pings,
+    // a second impression does not.
+    own->recordImpressionWithEnvironment({});
+    own->recordImpressionWithEnvironment({});
+    own->performClickOnView(nullptr, "1001", {});
+    EXPECT_EQ(pingValues(fixtures::MediationScenarios::kImpression, "net"),
+              std::vector<std::string>{"N"});
+    EXPECT_EQ(pingValues(fixtures::MediationScenarios::kClick, "net"),
+              std::vector<std::string>{"N"});
 }
 
 class RecordingAppEvents : public ads::DZAppEventDelegate {
