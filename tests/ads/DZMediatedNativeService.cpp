@@ -193,6 +193,28 @@ TEST_F(DZMediatedNativeService, AssetsThatCannotBeBuiltAndFailuresOfTheAdapterMo
     EXPECT_EQ(exitCodes(), "2,1,0");
 }
 
+TEST_F(DZMediatedNativeService, ATemplateThatFailsToLoadFailsItsNetworkAndNothingLater) {
+    ASSERT_TRUE(makeSlot());
+    // The adapter answers at once, so the first template is still loading.
+    ASSERT_TRUE(start(response(
+        {nativeExpressNetwork("A", "content"), nativeExpressNetwork("B", "content")})));
+    ASSERT_EQ(connectors.size(), 1u);
+    const auto first = connectors[0];
+    ASSERT_TRUE(first->adView());
+    first->didFailLoadWithError(*first->adView(),
+                                ads::DZErrorWithCodeDescription(2, "template failed"));
+    ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }));
+    EXPECT_EQ(owner->finished, 1);
+    ASSERT_EQ(connectors.size(), 2u);
+    EXPECT_EQ(pageText(NativeExpressScenarios::kHeadlineID), "Fjord at dawn B");
+    EXPECT_EQ(exitCodes(), "2,0");
+    // The failed template's own load, once done, reports nothing.
+    first->adViewDidFinishLoad(*first->adView());
+    ASSERT_FALSE(owner->adViews.empty());
+    EXPECT_EQ(owner->adViews.back(), connectors[1]->adView());
+    EXPECT_EQ(owner->finished, 1);
+}
+
 TEST_F(DZMediatedNativeService, TheAdLoaderMakesNativeConnectorsForNativeAndUntypedNetworks) {
     const auto loader = ads::DZAdLoader::create("unit/1", {}, {"1"}, {});
     ASSERT_TRUE(loader);
