@@ -1,6 +1,7 @@
 #pragma once
-// What a media view shows of a native ad's media, whoever provides it: the
-// SDK's own media content or a mediated network's. Main thread.
+// What a media view shows of an ad's media: the view to put on screen and
+// the video state behind it. The SDK's own ads play their video through a
+// DZMediaContent; mediated ads bring their own implementation. Main thread.
 
 #include <functional>
 #include <memory>
@@ -22,8 +23,10 @@ public:
 
     virtual ~DZMediaContentDisplaying() = default;
     virtual void loadVideoWithCompletionHandler(Completion handler) = 0;
+    // The view to show; nullptr when there is nothing to show yet.
     [[nodiscard]] virtual std::shared_ptr<ui::View> mediaView() = 0;
-    [[nodiscard]] virtual std::shared_ptr<DZVideoControlling> videoControlling() const = 0;
+    // nullptr while there is no video state.
+    [[nodiscard]] virtual std::shared_ptr<DZVideoControlling> videoController() const = 0;
 };
 
 }  // namespace ads

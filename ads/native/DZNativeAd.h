@@ -189,10 +189,10 @@ public:
     [[nodiscard]] std::optional<core::Dictionary> extraAssets() const override {
         return extraAssets_;
     }
-    // What the view policy tells the ad: it tracks a view now, or left one.
-    // Both go to the mediated ad; nothing happens for dictionary ads.
-    void nativeAdViewPolicyDidBeginTrackingView(const std::shared_ptr<ui::View>& view);
-    void nativeAdViewPolicyDidUnloadFromView(const std::shared_ptr<ui::View>& view);
+    // What the view policy tells the ad (it tracks a view now, or the ad
+    // left one), passed on to the mediated ad; nothing for dictionary ads.
+    void relayTrackedViewToMediatedAd(const std::shared_ptr<ui::View>& view);
+    void relayUnloadedViewToMediatedAd(const std::shared_ptr<ui::View>& view);
 
     // Slot events, passed on to the delegate.
     void slotWillPresentScreen(DZSlot& slot) override;

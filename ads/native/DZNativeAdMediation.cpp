@@ -88,12 +88,12 @@ void DZNativeAd::stopObservingMediatedAd() {
     observedMediatedAd_ = nullptr;
 }
 
-void DZNativeAd::nativeAdViewPolicyDidBeginTrackingView(const std::shared_ptr<ui::View>& view) {
+void DZNativeAd::relayTrackedViewToMediatedAd(const std::shared_ptr<ui::View>& view) {
     if (mediatedNativeAd_)
         mediatedNativeAd_->reportMediatedAdRenderedInView(view, rootViewController());
 }
 
-void DZNativeAd::nativeAdViewPolicyDidUnloadFromView(const std::shared_ptr<ui::View>& view) {
+void DZNativeAd::relayUnloadedViewToMediatedAd(const std::shared_ptr<ui::View>& view) {
     if (mediatedNativeAd_) mediatedNativeAd_->reportMediatedAdShouldUntrackView(view);
 }
 

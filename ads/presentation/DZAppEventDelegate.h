@@ -19,7 +19,7 @@ public:
                                     const std::optional<std::string>& info) {
         (void)interstitial, (void)name, (void)info;
     }
-    // An app event of a publisher banner. Main thread.
+    // An app event of a publisher-server banner. Main thread.
     virtual void didReceiveAppEvent(DZBannerView& banner, const std::string& name,
                                     const std::optional<std::string>& info) {
         (void)banner, (void)name, (void)info;

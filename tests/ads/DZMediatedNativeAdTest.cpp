@@ -105,16 +105,16 @@ TEST(DZMediatedNativeAd, RenderingTellsTheNetworkOncePerViewAndUntracksTheViewIt
     auto& delegate = *network->assets.delegate;
     delegate.names = {{first, "first"}, {second, "second"}};
 
-    ad->nativeAdViewPolicyDidBeginTrackingView(first);
-    ad->nativeAdViewPolicyDidBeginTrackingView(first);
+    ad->relayTrackedViewToMediatedAd(first);
+    ad->relayTrackedViewToMediatedAd(first);
     EXPECT_EQ(delegate.heard, std::vector<std::string>{"render first"});
     // Unloading a view it is not in does nothing.
-    ad->nativeAdViewPolicyDidUnloadFromView(second);
-    ad->nativeAdViewPolicyDidBeginTrackingView(second);
+    ad->relayUnloadedViewToMediatedAd(second);
+    ad->relayTrackedViewToMediatedAd(second);
     EXPECT_EQ(delegate.heard,
               (std::vector<std::string>{"render first", "untrack first", "render second"}));
     EXPECT_EQ(mediated->renderedView(), second);
-    ad->nativeAdViewPolicyDidUnloadFromView(second);
+    ad->relayUnloadedViewToMediatedAd(second);
     EXPECT_EQ(mediated->renderedView(), nullptr);
     EXPECT_EQ(delegate.heard.back(), "untrack second");
 }
@@ -203,8 +203,9 @@ TEST(DZMediationNativeAdMediaContent, ShowsTheNetworksMediaViewAndLoadsNothing) 
     ads::DZMediationNativeAdMediaContent content(
         std::static_pointer_cast<ads::DZMediatedNativeContentAd>(network));
     EXPECT_EQ(content.mediaView(), network->assets.media);
-    ASSERT_TRUE(content.videoController());
-    EXPECT_TRUE(content.videoControlling()->hasVideoContent());
+    ASSERT_TRUE(content.mediationVideoController());
+    EXPECT_EQ(content.videoController(), content.mediationVideoController());
+    EXPECT_TRUE(content.videoController()->hasVideoContent());
 
     // The handler runs later, without an error.
     int calls = 0;
@@ -221,7 +222,7 @@ TEST(DZMediationNativeAdMediaContent, ShowsTheNetworksMediaViewAndLoadsNothing) 
     ads::DZMediationNativeAdMediaContent none(
         std::static_pointer_cast<ads::DZMediatedNativeAppInstallAd>(plain));
     EXPECT_EQ(none.mediaView(), nullptr);
-    EXPECT_FALSE(none.videoController()->hasVideoContent());
+    EXPECT_FALSE(none.mediationVideoController()->hasVideoContent());
 }
 
 TEST(DZNativeAdImage, AdaptersHandOverAPictureOrAURLWithAScale) {

@@ -22,7 +22,7 @@ void DZMediationNativeAdMediaContent::loadVideoWithCompletionHandler(Completion 
     core::Queue::main()->async([handler = std::move(handler)] { handler(std::nullopt); });
 }
 
-std::shared_ptr<DZVideoControlling> DZMediationNativeAdMediaContent::videoControlling() const {
+std::shared_ptr<DZVideoControlling> DZMediationNativeAdMediaContent::videoController() const {
     return videoController_;
 }
 

@@ -22,9 +22,9 @@ public:
     // Calls the handler with no error on a later turn of the main queue.
     void loadVideoWithCompletionHandler(Completion handler) override;
     [[nodiscard]] std::shared_ptr<ui::View> mediaView() override { return mediaView_; }
-    [[nodiscard]] std::shared_ptr<DZVideoControlling> videoControlling() const override;
+    [[nodiscard]] std::shared_ptr<DZVideoControlling> videoController() const override;
     [[nodiscard]] const std::shared_ptr<DZMediationNativeAdVideoController>&
-    videoController() const {
+    mediationVideoController() const {
         return videoController_;
     }
 
