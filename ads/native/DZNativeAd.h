@@ -31,6 +31,7 @@
 #include "ads/core/slot/DZSlotAdEventDelegate.h"
 #include "ads/mediation/core/DZMediatedNativeAdProtocol.h"
 #include "ads/native/DZLoadable.h"
+#include "ads/native/DZNativeAdViewPolicyDelegate.h"
 #include "core/NotificationCenter.h"
 #include "core/Queue.h"
 #include "core/URL.h"
@@ -46,13 +47,16 @@ namespace ads {
 class DZMAdNetworkConfig;
 class DZMAdNetworkConnector;
 class DZMConfig;
+class DZMediaContentDisplaying;
 class DZMediatedNativeAd;
 class DZNativeAdDelegate;
 class DZSlot;
+class DZVideoController;
 
 class DZNativeAd : public DZLoadable,
                    public DZSlotAdEventDelegate,
                    public virtual DZMediatedNativeAdProtocol,
+                   public DZNativeAdViewPolicyDelegate,
                    public std::enable_shared_from_this<DZNativeAd> {
 public:
     using Options = DZLoadableClass::Options;
@@ -96,6 +100,16 @@ public:
         return true;
     }
     [[nodiscard]] virtual std::set<std::string> requiredAssets() const { return {}; }
+
+    // What the ad shows in the publisher's views; none in the base.
+    // The AdChoices content (an attribution badge or an adapter's view).
+    [[nodiscard]] virtual std::shared_ptr<ui::View> adChoicesContentView() { return nullptr; }
+    [[nodiscard]] virtual std::shared_ptr<DZMediaContentDisplaying> mediaContent() const {
+        return nullptr;
+    }
+    [[nodiscard]] virtual std::shared_ptr<DZVideoController> videoController() const {
+        return nullptr;
+    }
 
     // Set by the loader.
     void setSlot(std::shared_ptr<DZSlot> slot);
@@ -154,10 +168,10 @@ public:
     [[nodiscard]] bool recordImpressionWithData(const std::optional<core::Dictionary>& data);
 
     // Reporting by the view policy and the subclasses.
-    void performClickOnView(const std::shared_ptr<ui::View>& view,
-                            const std::optional<std::string>& assetName,
-                            const core::Dictionary& environment);
-    void recordImpressionWithEnvironment(const core::Dictionary& environment);
+    virtual void performClickOnView(const std::shared_ptr<ui::View>& view,
+                                    const std::optional<std::string>& assetName,
+                                    const core::Dictionary& environment);
+    virtual void recordImpressionWithEnvironment(const core::Dictionary& environment);
     [[nodiscard]] bool hasRecordedImpression() const { return hasRecordedImpression_; }
     void pingDebugSignal();
     void reportIsMediaContentRendered(bool rendered);
@@ -193,6 +207,12 @@ public:
     // left one), passed on to the mediated ad; nothing for dictionary ads.
     void relayTrackedViewToMediatedAd(const std::shared_ptr<ui::View>& view);
     void relayUnloadedViewToMediatedAd(const std::shared_ptr<ui::View>& view);
+    // DZNativeAdViewPolicyDelegate: the two relays above.
+    void nativeAdViewPolicyDidBeginTrackingView(DZNativeAdViewPolicy& policy,
+                                                const std::shared_ptr<ui::View>& view) override;
+    void nativeAdViewPolicyDidUnloadNativeAd(DZNativeAdViewPolicy& policy,
+                                             const std::shared_ptr<DZNativeAd>& ad,
+                                             const std::shared_ptr<ui::View>& view) override;
 
     // Slot events, passed on to the delegate.
     void slotWillPresentScreen(DZSlot& slot) override;

@@ -97,4 +97,15 @@ void DZNativeAd::relayUnloadedViewToMediatedAd(const std::shared_ptr<ui::View>& 
     if (mediatedNativeAd_) mediatedNativeAd_->reportMediatedAdShouldUntrackView(view);
 }
 
+void DZNativeAd::nativeAdViewPolicyDidBeginTrackingView(DZNativeAdViewPolicy&,
+                                                        const std::shared_ptr<ui::View>& view) {
+    relayTrackedViewToMediatedAd(view);
+}
+
+void DZNativeAd::nativeAdViewPolicyDidUnloadNativeAd(DZNativeAdViewPolicy&,
+                                                     const std::shared_ptr<DZNativeAd>&,
+                                                     const std::shared_ptr<ui::View>& view) {
+    relayUnloadedViewToMediatedAd(view);
+}
+
 }  // namespace ads
