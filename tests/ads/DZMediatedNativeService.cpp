@@ -321,6 +321,17 @@ TEST_F(DZMediatedNativeService, ALoaderDeliversANetworksNativeAdThatPingsTheWate
               std::vector<std::string>{"N"});
     EXPECT_EQ(pingValues(fixtures::MediationScenarios::kClick, "net"),
               std::vector<std::string>{"N"});
+
+    // The loader's next request gets the network's next ad: the network
+    // that filled the last one does not block it.
+    const auto next = std::make_shared<OwnNetworkContentAd>();
+    NativeAdapter::makeOwnAd = [next] { return next; };
+    delegate->events.clear();
+    loader->loadRequest(slottesting::requestWithExtras(mediationExtras(response({network}))));
+    ASSERT_TRUE(waitFor([&] { return !delegate->events.empty(); }, 5));
+    NativeAdapter::makeOwnAd = nullptr;
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"finish"});
+    EXPECT_EQ(next->deliveries, 1);
 }
 
 class RecordingAppEvents : public ads::DZAppEventDelegate {

@@ -30,6 +30,7 @@ class ViewController;
 namespace ads {
 
 class DZLoadableClass;
+class DZMAdNetworkConnector;
 class DZMediatedNativeAdProtocol;
 
 class DZMediatedNativeAd : public DZMediatedAd,
@@ -75,6 +76,14 @@ public:
     }
     [[nodiscard]] const std::shared_ptr<DZMediatedNativeAdProtocol>& ad() const { return ad_; }
     void setAd(std::shared_ptr<DZMediatedNativeAdProtocol> ad) { ad_ = std::move(ad); }
+    // The connector whose pings the waterfall's handlers send, kept as long
+    // as the ad.
+    [[nodiscard]] const std::shared_ptr<DZMAdNetworkConnector>& connector() const {
+        return connector_;
+    }
+    void setConnector(std::shared_ptr<DZMAdNetworkConnector> connector) {
+        connector_ = std::move(connector);
+    }
 
 private:
     std::weak_ptr<ui::View> renderedView_;
@@ -82,6 +91,7 @@ private:
     bool adapterHandlesUserImpressions_ = false;
     bool allowPublisherRenderedAttribution_ = false;
     std::shared_ptr<DZMediatedNativeAdProtocol> ad_;
+    std::shared_ptr<DZMAdNetworkConnector> connector_;
 };
 
 }  // namespace ads

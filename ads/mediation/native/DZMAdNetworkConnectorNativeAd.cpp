@@ -65,6 +65,7 @@ void DZMAdNetworkConnectorNativeAd::adapterDidReceiveMediatedNativeAd(
             adapter->handlesUserImpressions().value_or(false));
     }
     const auto reporter = reportingConnector();
+    mediated->setConnector(reporter);
     const auto manager = reporter ? reporter->adManager() : nullptr;
     if (manager) manager->adRequestReturnsFromConnectorWithMediatedAd(reporter, mediated);
 }
