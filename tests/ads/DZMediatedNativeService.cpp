@@ -118,10 +118,11 @@ protected:
 
     [[nodiscard]] core::Dictionary nativeExpressNetwork(const std::string& id,
                                                         const std::string& behaviour,
-                                                        const std::string& adapter = kNativeAdapter) {
+                                                        const std::string& adapter = kNativeAdapter,
+                                                        const std::string& headline = "Fjord at dawn ") {
         return NativeExpressScenarios::network(
             id, adapter, server.secureBaseURL(),
-            core::Dictionary{{"behaviour", behaviour}, {"headline", "Fjord at dawn " + id}});
+            core::Dictionary{{"behaviour", behaviour}, {"headline", headline + id}});
     }
     [[nodiscard]] std::string pageText(const char* elementID) const {
         const auto& adView = connectors.back()->adView();
@@ -140,7 +141,11 @@ protected:
 
 TEST_F(DZMediatedNativeService, TheTemplateShowsTheHeadlineItIsGivenAndTheSlotGetsItsView) {
     ASSERT_TRUE(makeSlot());
-    ASSERT_TRUE(start(response({nativeExpressNetwork("X", "content")})));
+    // A headline with line separators, a closing script tag and text
+    // beyond ASCII reaches the page as it is.
+    const std::string headline = "Fj\u00f6rd\u2028at\u2029dawn </script><!-- ";
+    ASSERT_TRUE(
+        start(response({nativeExpressNetwork("X", "content", kNativeAdapter, headline)})));
     ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }));
     ASSERT_EQ(owner->finished, 1) << (owner->failures.empty() ? "" : owner->failures[0].message);
     ASSERT_EQ(connectors.size(), 1u);
@@ -150,7 +155,7 @@ TEST_F(DZMediatedNativeService, TheTemplateShowsTheHeadlineItIsGivenAndTheSlotGe
     EXPECT_EQ(owner->adViews.back(), adView);
     EXPECT_FALSE(manager()->adNetworkTimerArmed());
 
-    EXPECT_EQ(pageText(NativeExpressScenarios::kHeadlineID), "Fjord at dawn X");
+    EXPECT_EQ(pageText(NativeExpressScenarios::kHeadlineID), headline + "X");
     EXPECT_EQ(pageText(NativeExpressScenarios::kTemplatesID), "7,8");
     EXPECT_TRUE(
         adwebtesting::evaluate(*adView->webView(), "window.assetsBeforeFirstScript").boolValue());
