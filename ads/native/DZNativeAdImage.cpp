@@ -25,7 +25,9 @@ std::shared_ptr<DZNativeAdImage> DZNativeAdImage::initWithDictionary(const core:
 
 std::shared_ptr<DZNativeAdImage> DZNativeAdImage::initWithImage(gfx::ImagePtr image) {
     const double scale = image ? image->scale() : 1.0;
-    auto made = std::make_shared<DZNativeAdImage>(std::move(image));
+    auto made = std::make_shared<DZNativeAdImage>(*core::URL::create("about:blank"));
+    made->hasImageURL_ = false;
+    made->image_ = std::move(image);
     made->scale_ = scale;
     return made;
 }
@@ -54,7 +56,7 @@ std::string DZNativeAdImage::description() const {
     char head[96];
     std::snprintf(head, sizeof head, "<DZNativeAdImage: %p scale: %f URL: ",
                   static_cast<const void*>(this), scale_);
-    return head + (imageURL_ ? imageURL_->absoluteString() : std::string("(null)")) + ">";
+    return head + imageURL_.absoluteString() + ">";
 }
 
 void DZNativeAdImage::loadImageWithCompletionHandler(Completion handler) {
@@ -63,15 +65,14 @@ void DZNativeAdImage::loadImageWithCompletionHandler(Completion handler) {
         main->async([handler = std::move(handler)] { handler(std::nullopt); });
         return;
     }
-    if (!imageURL_ || (!imageURL_->hasScheme("http") && !imageURL_->hasScheme("https"))) {
+    if (!imageURL_.hasScheme("http") && !imageURL_.hasScheme("https")) {
         const Error error = DZErrorWithCodeDescription(
             kDZErrorInternalError,
-            "Couldn't create URL request for " +
-                (imageURL_ ? imageURL_->absoluteString() : std::string("(null)")) + ".");
+            "Couldn't create URL request for " + imageURL_.absoluteString() + ".");
         main->async([handler = std::move(handler), error] { handler(error); });
         return;
     }
-    core::URLRequest request(*imageURL_);
+    core::URLRequest request(imageURL_);
     request.setTimeoutInterval(kTimeout);
     auto task = DZURLSession()->dataTask(
         std::move(request),

@@ -35,8 +35,8 @@ public:
     [[nodiscard]] static std::shared_ptr<DZNativeAdImage> initWithDictionary(
         const core::Value& dictionary);
     // For network adapters: a picture they already have (at its own scale),
-    // or a URL and a scale. Each sets only those fields; an image made from
-    // a picture has no URL.
+    // or a URL and a scale. Each sets only those fields: an image made from
+    // a picture has no URL (hasImageURL() false, imageURL() "about:blank").
     [[nodiscard]] static std::shared_ptr<DZNativeAdImage> initWithImage(gfx::ImagePtr image);
     [[nodiscard]] static std::shared_ptr<DZNativeAdImage> initWithURL(core::URL url, double scale);
     // One image per element with options asking for several images, else
@@ -53,19 +53,22 @@ public:
     void setRequired(bool required) { required_ = required; }
     [[nodiscard]] const gfx::ImagePtr& image() const { return image_; }
     void setImage(gfx::ImagePtr image) { image_ = std::move(image); }
-    // nullopt only for an image made from a picture.
-    [[nodiscard]] const std::optional<core::URL>& imageURL() const { return imageURL_; }
-    void setImageURL(core::URL url) { imageURL_ = std::move(url); }
+    [[nodiscard]] const core::URL& imageURL() const { return imageURL_; }
+    void setImageURL(core::URL url) {
+        imageURL_ = std::move(url);
+        hasImageURL_ = true;
+    }
+    [[nodiscard]] bool hasImageURL() const { return hasImageURL_; }
     [[nodiscard]] double scale() const { return scale_; }
     void setScale(double scale) { scale_ = scale; }
 
     explicit DZNativeAdImage(core::URL url) : imageURL_(std::move(url)) {}
-    explicit DZNativeAdImage(gfx::ImagePtr image) : image_(std::move(image)) {}
 
 private:
     bool required_ = true;
     gfx::ImagePtr image_;
-    std::optional<core::URL> imageURL_;
+    core::URL imageURL_;
+    bool hasImageURL_ = true;
     double scale_ = 1.0;
 };
 

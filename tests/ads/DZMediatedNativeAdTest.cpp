@@ -230,7 +230,7 @@ TEST(DZNativeAdImage, AdaptersHandOverAPictureOrAURLWithAScale) {
     const auto fromPicture = ads::DZNativeAdImage::initWithImage(picture);
     EXPECT_EQ(fromPicture->image(), picture);
     EXPECT_EQ(fromPicture->scale(), 2.0);
-    EXPECT_FALSE(fromPicture->imageURL().has_value());
+    EXPECT_FALSE(fromPicture->hasImageURL());
     // Its picture is there: loading asks no one.
     std::optional<ads::Error> loadError{ads::Error{}};
     fromPicture->loadImageWithCompletionHandler(
@@ -240,7 +240,8 @@ TEST(DZNativeAdImage, AdaptersHandOverAPictureOrAURLWithAScale) {
 
     const auto fromURL =
         ads::DZNativeAdImage::initWithURL(*core::URL::create("https://example.test/a.png"), 3.0);
-    EXPECT_EQ(fromURL->imageURL()->absoluteString(), "https://example.test/a.png");
+    EXPECT_TRUE(fromURL->hasImageURL());
+    EXPECT_EQ(fromURL->imageURL().absoluteString(), "https://example.test/a.png");
     EXPECT_EQ(fromURL->scale(), 3.0);
     EXPECT_EQ(fromURL->image(), nullptr);
 }

@@ -23,7 +23,7 @@ void setText(core::Dictionary& assets, const char* key, const std::optional<std:
 
 void setImageURL(core::Dictionary& assets, const char* key,
                  const std::shared_ptr<DZNativeAdImage>& image) {
-    if (image && image->imageURL()) assets.set(key, image->imageURL()->absoluteString());
+    if (image && image->hasImageURL()) assets.set(key, image->imageURL().absoluteString());
 }
 
 // The shortest text that reads back as the number: 4.5, 4, 3.75.
@@ -45,7 +45,7 @@ void addCommonAssets(core::Dictionary& assets, const DZMediatedNativeAdProtocol&
     setText(assets, "body", body);
     core::Array urls;
     for (const auto& image : images)
-        if (image && image->imageURL()) urls.emplace_back(image->imageURL()->absoluteString());
+        if (image && image->hasImageURL()) urls.emplace_back(image->imageURL().absoluteString());
     if (!urls.empty()) assets.set("images", std::move(urls));
     setText(assets, "call_to_action", callToAction);
 }
