@@ -77,6 +77,27 @@ void DZNativeAdvancedAd::finishDictionaryAd(const core::Dictionary& dictionary) 
     publisherOwnedAdViewAllowed_ = dictionary["allow_pub_owned_ad_view"].boolValue();
 }
 
+DZNativeAdvancedAd::DZNativeAdvancedAd(std::shared_ptr<DZMediatedNativeAd> mediatedAd,
+                                       const Options& options)
+    : DZNativeAd(std::move(mediatedAd), options) {
+    const auto imageOptions = DZNativeAdOption<DZNativeAdImageAdLoaderOptions>(options);
+    disableImageLoading_ = imageOptions && imageOptions->disableImageLoading();
+}
+
+void DZNativeAdvancedAd::takeMediatedImages(const DZNativeAdImage::Images& images,
+                                            std::shared_ptr<ui::View> adChoicesView) {
+    // The network's images are ready as they are; entries of another kind
+    // come as nulls and are left out.
+    for (const auto& image : images)
+        if (image) availableNativeAdImages_.push_back(image);
+    adChoicesContentView_ = std::move(adChoicesView);
+}
+
+void DZNativeAdvancedAd::finishMediatedAd(std::shared_ptr<DZMediaContentDisplaying> mediaContent) {
+    videoController_ = std::make_shared<DZVideoController>();
+    mediaContent_ = std::move(mediaContent);
+}
+
 DZNativeAdvancedAd::~DZNativeAdvancedAd() = default;
 
 std::shared_ptr<ui::View> DZNativeAdvancedAd::adChoicesContentView() {

@@ -31,6 +31,7 @@ class View;
 namespace ads {
 
 class DZMediaContentDisplaying;
+class DZMediatedNativeAd;
 class DZNativeAdAttribution;
 class DZNativeAdImageAdLoaderOptions;
 class DZNativeAdViewPolicy;
@@ -121,6 +122,13 @@ protected:
     // subclass checks its required fields and then calls finishDictionaryAd.
     DZNativeAdvancedAd(const core::Dictionary& dictionary, const Options& options);
     void finishDictionaryAd(const core::Dictionary& dictionary);
+    // An ad around a network's mediated native ad: the image option only;
+    // the subclass copies the network ad's assets and then calls
+    // finishMediatedAd. No attribution, no overlay, no publisher-owned view.
+    DZNativeAdvancedAd(std::shared_ptr<DZMediatedNativeAd> mediatedAd, const Options& options);
+    void takeMediatedImages(const DZNativeAdImage::Images& images,
+                            std::shared_ptr<ui::View> adChoicesView);
+    void finishMediatedAd(std::shared_ptr<DZMediaContentDisplaying> mediaContent);
 
     // The subclass's own picture and its asset name ("icon", "logo").
     [[nodiscard]] virtual std::shared_ptr<DZNativeAdImage> ownImage() const = 0;

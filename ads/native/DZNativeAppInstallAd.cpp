@@ -1,5 +1,7 @@
 #include "ads/native/DZNativeAppInstallAd.h"
 
+#include "ads/mediation/core/DZMediatedNativeAd.h"
+#include "ads/mediation/native/DZMediationNativeAdMediaContent.h"
 #include "ads/native/DZAdLoader.h"
 #include "ads/native/DZAdLoaderDelegate.h"
 
@@ -29,6 +31,11 @@ public:
                                                    const Options& options) const override {
         return DZNativeAppInstallAd::create(dictionary, options);
     }
+    std::shared_ptr<DZNativeAd> initWithMediatedNativeAd(
+        const std::shared_ptr<DZMediatedNativeAd>& mediatedAd,
+        const Options& options) const override {
+        return DZNativeAppInstallAd::createWithMediatedNativeAd(mediatedAd, options);
+    }
 };
 
 }  // namespace
@@ -48,6 +55,29 @@ DZNativeAppInstallAd::create(const core::Dictionary& dictionary, const Options& 
     ad->finishDictionaryAd(dictionary);
     return ad;
 }
+
+std::shared_ptr<DZNativeAppInstallAd> DZNativeAppInstallAd::createWithMediatedNativeAd(
+    const std::shared_ptr<DZMediatedNativeAd>& mediatedAd, const Options& options) {
+    const auto network = std::dynamic_pointer_cast<DZMediatedNativeAppInstallAd>(
+        mediatedAd ? mediatedAd->ad() : nullptr);
+    if (!network) return nullptr;
+    std::shared_ptr<DZNativeAppInstallAd> ad(new DZNativeAppInstallAd(mediatedAd, options));
+    ad->headline_ = network->headline();
+    ad->callToAction_ = network->callToAction();
+    ad->body_ = network->body();
+    ad->store_ = network->store();
+    ad->price_ = network->price();
+    ad->starRating_ = network->starRating();
+    ad->icon_ = network->icon();
+    ad->takeMediatedImages(network->images(), network->adChoicesView());
+    if (!ad->headline_ || !ad->callToAction_ || !ad->icon_) return nullptr;
+    ad->finishMediatedAd(std::make_shared<DZMediationNativeAdMediaContent>(network));
+    return ad;
+}
+
+DZNativeAppInstallAd::DZNativeAppInstallAd(std::shared_ptr<DZMediatedNativeAd> mediatedAd,
+                                           const Options& options)
+    : DZNativeAdvancedAd(std::move(mediatedAd), options) {}
 
 DZNativeAppInstallAd::DZNativeAppInstallAd(const core::Dictionary& dictionary,
                                            const Options& options)

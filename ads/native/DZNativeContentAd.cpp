@@ -1,5 +1,7 @@
 #include "ads/native/DZNativeContentAd.h"
 
+#include "ads/mediation/core/DZMediatedNativeAd.h"
+#include "ads/mediation/native/DZMediationNativeAdMediaContent.h"
 #include "ads/native/DZAdLoader.h"
 #include "ads/native/DZAdLoaderDelegate.h"
 
@@ -28,6 +30,11 @@ public:
                                                    const Options& options) const override {
         return DZNativeContentAd::create(dictionary, options);
     }
+    std::shared_ptr<DZNativeAd> initWithMediatedNativeAd(
+        const std::shared_ptr<DZMediatedNativeAd>& mediatedAd,
+        const Options& options) const override {
+        return DZNativeContentAd::createWithMediatedNativeAd(mediatedAd, options);
+    }
 };
 
 }  // namespace
@@ -44,6 +51,27 @@ std::shared_ptr<DZNativeContentAd> DZNativeContentAd::create(const core::Diction
     ad->finishDictionaryAd(dictionary);
     return ad;
 }
+
+std::shared_ptr<DZNativeContentAd> DZNativeContentAd::createWithMediatedNativeAd(
+    const std::shared_ptr<DZMediatedNativeAd>& mediatedAd, const Options& options) {
+    const auto network = std::dynamic_pointer_cast<DZMediatedNativeContentAd>(
+        mediatedAd ? mediatedAd->ad() : nullptr);
+    if (!network) return nullptr;
+    std::shared_ptr<DZNativeContentAd> ad(new DZNativeContentAd(mediatedAd, options));
+    ad->headline_ = network->headline();
+    ad->body_ = network->body();
+    ad->callToAction_ = network->callToAction();
+    ad->advertiser_ = network->advertiser();
+    ad->logo_ = network->logo();
+    ad->takeMediatedImages(network->images(), network->adChoicesView());
+    if (!ad->headline_ || !ad->body_) return nullptr;
+    ad->finishMediatedAd(std::make_shared<DZMediationNativeAdMediaContent>(network));
+    return ad;
+}
+
+DZNativeContentAd::DZNativeContentAd(std::shared_ptr<DZMediatedNativeAd> mediatedAd,
+                                     const Options& options)
+    : DZNativeAdvancedAd(std::move(mediatedAd), options) {}
 
 DZNativeContentAd::DZNativeContentAd(const core::Dictionary& dictionary, const Options& options)
     : DZNativeAdvancedAd(dictionary, options),

@@ -18,6 +18,7 @@
 #include <map>
 #include <set>
 
+#include "ads/mediation/core/DZMediatedNativeAdProtocol.h"
 #include "ads/native/DZNativeAd.h"
 #include "ads/native/DZNativeAdImage.h"
 #include "core/NotificationCenter.h"
@@ -33,7 +34,9 @@ class DZMediaContentDisplaying;
 class DZMediaView;
 class DZVideoController;
 
-class DZNativeCustomTemplateAd final : public DZNativeAd {
+// There is no mediated custom template ad: the class makes no ad around a
+// mediated one.
+class DZNativeCustomTemplateAd final : public DZNativeAd, public DZMediatedNativeCustomTemplateAd {
 public:
     using CustomClickHandler = std::function<void(const std::string& assetName)>;
     using DeprecatedClickHandler = std::function<void()>;
@@ -70,7 +73,7 @@ public:
     [[nodiscard]] std::shared_ptr<DZNativeAdImage> imageForKey(const std::string& key) const;
     // The media view (a DZMediaView) while the video controller reports
     // video content.
-    [[nodiscard]] std::shared_ptr<ui::View> mediaView() const;
+    [[nodiscard]] std::shared_ptr<ui::View> mediaView() const override;
     [[nodiscard]] std::shared_ptr<DZVideoController> videoController() const override {
         return videoController_;
     }
