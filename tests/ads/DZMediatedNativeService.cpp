@@ -13,9 +13,11 @@
 #include "ads/core/request/ZODBannerViewOptions.h"
 #include "ads/foundation/DZSlotStatistics.h"
 #include "ads/mediation/core/DZMediatedAd.h"
+#include "ads/mediation/core/DZMediatedNativeAdNotificationSource.h"
 #include "ads/mediation/native/DZMAdNetworkConnectorNativeAd.h"
 #include "ads/mediation/native/DZMAdNetworkConnectorNativeExpressAd.h"
 #include "ads/native/DZAdLoader.h"
+#include "ads/native/DZNativeContentAd.h"
 #include "ads/presentation/DZAppEventDelegate.h"
 #include "ads/presentation/banner/DZBannerView.h"
 #include "ads/web/view/DZAdView.h"
@@ -337,6 +339,53 @@ TEST_F(DZMediatedNativeService, ALoaderDeliversANetworksNativeAdThatPingsTheWate
     NativeAdapter::makeOwnAd = nullptr;
     EXPECT_EQ(delegate->events, std::vector<std::string>{"finish"});
     EXPECT_EQ(next->deliveries, 1);
+}
+
+TEST_F(DZMediatedNativeService, ALoaderDeliversAContentAdMadeOfTheNetworksAd) {
+    const auto network = std::make_shared<ContentNetworkAd>();
+    network->assets.headline = "Tide pools";
+    network->assets.body = "Low water walks";
+    network->assets.callToAction = "Go";
+    network->advertiserText = "Coast";
+    network->logoImage = imageAt(server.secureBaseURL() + "/native/img/logo.png");
+    network->assets.images = {imageAt(server.secureBaseURL() + "/native/img/main.png")};
+    NativeAdapter::makeOwnAd = [network] { return network; };
+    const auto loader = ads::DZAdLoader::create("unit/3", {}, {"1"}, {});
+    ASSERT_TRUE(loader);
+    class Received : public ContentDelegate {
+    public:
+        void adLoaderDidReceiveNativeContentAd(
+            ads::DZAdLoader&, const std::shared_ptr<ads::DZNativeContentAd>& ad) override {
+            ads.push_back(ad);
+            events.push_back("ad");
+        }
+        std::vector<std::shared_ptr<ads::DZNativeContentAd>> ads;
+    };
+    const auto delegate = std::make_shared<Received>();
+    loader->setDelegate(delegate);
+    const core::Dictionary entry{{"id", "N"},
+                                 {"adapters", core::Array{kNativeAdapter}},
+                                 {"allocation_id", "alloc-N"},
+                                 {"data", core::Dictionary{{"behaviour", "own"}}}};
+    loader->loadRequest(slottesting::requestWithExtras(mediationExtras(response({entry}))));
+    ASSERT_TRUE(waitFor([&] { return delegate->events.size() >= 2; }));
+    NativeAdapter::makeOwnAd = nullptr;
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"ad", "finish"}))
+        << delegate->events.front();
+    ASSERT_EQ(delegate->ads.size(), 1u);
+    const auto& ad = delegate->ads[0];
+    ASSERT_TRUE(ad->mediatedNativeAd());
+    EXPECT_EQ(ad->mediatedNativeAd()->ad(), network);
+    EXPECT_EQ(ad->adNetworkClassName(), kNativeAdapter);
+    EXPECT_EQ(ad->adUnitID(), "unit/3");
+
+    // The network's own announcement of an impression does not ping (the
+    // adapter leaves impressions to the SDK); the SDK's does, once.
+    ads::DZMediatedNativeAdNotificationSource::mediatedNativeAdDidRecordImpression(network.get());
+    ad->recordImpressionWithEnvironment({});
+    EXPECT_EQ(pingValues(fixtures::MediationScenarios::kImpression, "net"),
+              std::vector<std::string>{"N"});
+    EXPECT_EQ(network->assets.delegate->heard, std::vector<std::string>{"impression"});
 }
 
 class RecordingAppEvents : public ads::DZAppEventDelegate {
