@@ -14,6 +14,7 @@
 #include "ui/Application.h"
 #include "ui/DeviceProfile.h"
 #include "ui/GestureRecognizer.h"
+#include "ui/InterfaceOrientation.h"
 #include "ui/TouchInjector.h"
 #include "ui/Window.h"
 
