@@ -223,6 +223,7 @@ TEST_F(DZAdViewControllerTest, TurningToLandscapeHidesTheBannerAndGivesItTheLand
 }
 
 TEST_F(DZAdViewControllerTest, APublisherRequestBringsAPublisherBannerThatStays) {
+    controller->setAllowsHidingAds(true);
     ASSERT_TRUE(showController());
     const auto plain = controller->bannerView();
     auto publisherRequest = ads::ZODRequest::request();
@@ -233,6 +234,10 @@ TEST_F(DZAdViewControllerTest, APublisherRequestBringsAPublisherBannerThatStays)
     ASSERT_TRUE(publisher);
     EXPECT_TRUE(std::dynamic_pointer_cast<ads::ZODBannerView>(publisher));
     EXPECT_FALSE(plain->superview());
+    // The swipe goes with the banner on screen.
+    EXPECT_TRUE(plain->gestureRecognizers().empty());
+    ASSERT_EQ(publisher->gestureRecognizers().size(), 1u);
+    EXPECT_EQ(publisher->gestureRecognizers()[0], controller->swipeRecognizer());
     EXPECT_EQ(laidOutBanner().minY(), bottom());
     // A plain request again keeps the publisher banner.
     controller->setRequest(inlineRequest());

@@ -76,6 +76,7 @@ void DZAdViewController::setRequest(std::shared_ptr<DZRequest> request) {
     if (!isPublisherRequest || wasPublisherRequest) return;
     // A publisher banner replaces the plain one.
     if (bannerView_) {
+        if (swipeRecognizer_) bannerView_->removeGestureRecognizer(swipeRecognizer_.get());
         bannerView_->removeFromSuperview();
         bannerView_.reset();
     }
