@@ -29,7 +29,9 @@ DZAdViewController::DZAdViewController() : contentView_(std::make_shared<ui::Vie
 void DZAdViewController::loadView() {
     // Without a content view of the publisher's, an empty one of the
     // screen's size, so that the banner still has a container on screen.
-    setView(std::make_shared<ui::View>(ui::DeviceProfile::current().screenBounds()));
+    const gfx::Rect screen = ui::DeviceProfile::current().screenBounds();
+    contentView_->setFrame(screen);
+    setView(std::make_shared<ui::View>(screen));
 }
 
 void DZAdViewController::setView(std::shared_ptr<ui::View> view) {
