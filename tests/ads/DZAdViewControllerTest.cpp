@@ -36,7 +36,8 @@ protected:
         return requestWithExtras({{"_ad", inlineAd()}});
     }
     // A controller in the window with a banner loading an inline ad.
-    [[nodiscard]] bool showController(const ads::DZAdSize& size = ads::kDZAdSizeSmartBannerPortrait) {
+    [[nodiscard]] bool
+    showController(const ads::DZAdSize& size = ads::kDZAdSizeSmartBannerPortrait) {
         controller->setAdSize(size);
         controller->setRequest(inlineRequest());
         controller->setAdViewAdUnitID("unit/container");
@@ -218,8 +219,8 @@ TEST_F(DZAdViewControllerTest, TurningToLandscapeHidesTheBannerAndGivesItTheLand
     ui::Application::shared().rotateInterface(ui::kOrientationLandscapeLeft);
     EXPECT_EQ(verticalConstant(), 0);
     ui::Application::shared().rotateInterface(ui::kOrientationPortrait);
-    EXPECT_TRUE(ads::DZAdSizesEqual(controller->bannerView()->adSize(),
-                                    ads::kDZAdSizeSmartBannerPortrait));
+    EXPECT_TRUE(
+        ads::DZAdSizesEqual(controller->bannerView()->adSize(), ads::kDZAdSizeSmartBannerPortrait));
 }
 
 TEST_F(DZAdViewControllerTest, APublisherRequestBringsAPublisherBannerThatStays) {

@@ -119,7 +119,9 @@ TEST_F(DZNativeExpressAdViewTest, MediatedNativeAdsAreAskedForTheTemplatesWithou
          {{"multiple_images", true}, {"native_image_orientation", "portrait"}},
          true,
          ads::DZNativeAdImageAdLoaderOptions::kPortrait},
-        {"horizonal", {{"native_image_orientation", "horizonal"}}, false,
+        {"horizonal",
+         {{"native_image_orientation", "horizonal"}},
+         false,
          ads::DZNativeAdImageAdLoaderOptions::kLandscape},
         {"landscape is not a value", {{"native_image_orientation", "landscape"}}, false, unset},
     };

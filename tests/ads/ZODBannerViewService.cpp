@@ -217,7 +217,8 @@ public:
     std::vector<ads::DZBoxedValue> sizes;
     std::vector<std::shared_ptr<ZODBannerView>> banners;
 
-    void adLoaderDidFailToReceiveAdWithError(ads::DZAdLoader&, const ads::DZRequestError&) override {}
+    void adLoaderDidFailToReceiveAdWithError(ads::DZAdLoader&,
+                                             const ads::DZRequestError&) override {}
     std::vector<ads::DZBoxedValue> validBannerSizesForAdLoader(ads::DZAdLoader&) override {
         return sizes;
     }

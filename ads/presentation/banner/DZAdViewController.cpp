@@ -48,15 +48,16 @@ void DZAdViewController::setView(std::shared_ptr<ui::View> view) {
     if (bottomConstraint_) contentView_->removeConstraint(bottomConstraint_.get());
     if (leadingConstraint_) contentView_->removeConstraint(leadingConstraint_.get());
     if (trailingConstraint_) contentView_->removeConstraint(trailingConstraint_.get());
-    bottomConstraint_ = constraint(view, LayoutAttribute::Bottom, contentView_, LayoutAttribute::Bottom);
+    bottomConstraint_ =
+        constraint(view, LayoutAttribute::Bottom, contentView_, LayoutAttribute::Bottom);
     topConstraint_ =
         constraint(view, LayoutAttribute::Top, topLayoutGuide(), LayoutAttribute::Bottom);
     leadingConstraint_ =
         constraint(view, LayoutAttribute::Leading, contentView_, LayoutAttribute::Leading);
     trailingConstraint_ =
         constraint(view, LayoutAttribute::Trailing, contentView_, LayoutAttribute::Trailing);
-    for (const auto& added : {bottomConstraint_, topConstraint_, leadingConstraint_,
-                              trailingConstraint_})
+    for (const auto& added :
+         {bottomConstraint_, topConstraint_, leadingConstraint_, trailingConstraint_})
         contentView_->addConstraint(added);
 }
 
@@ -162,8 +163,8 @@ void DZAdViewController::setUpPositionConstraints() {
             constraint(bannerView_, LayoutAttribute::Bottom, root, LayoutAttribute::Bottom);
         break;
     case kPositionTop:
-        bannerPositionConstraintVertical_ =
-            constraint(bannerView_, LayoutAttribute::Top, topLayoutGuide(), LayoutAttribute::Bottom);
+        bannerPositionConstraintVertical_ = constraint(bannerView_, LayoutAttribute::Top,
+                                                       topLayoutGuide(), LayoutAttribute::Bottom);
         break;
     default:
         break;

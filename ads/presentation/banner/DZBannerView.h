@@ -166,7 +166,8 @@ public:
         (void)slot;
         return false;
     }
-    virtual void slotWillLoadAdWithRequest(DZSlot& slot, const std::shared_ptr<DZRequest>& request) {
+    virtual void slotWillLoadAdWithRequest(DZSlot& slot,
+                                           const std::shared_ptr<DZRequest>& request) {
         (void)slot, (void)request;
     }
     virtual void slotWillResizeToAdSize(DZSlot& slot, const DZAdSize& adSize) {

@@ -64,7 +64,8 @@ void DZNativeExpressAdView::commonInitWithBannerView(const std::shared_ptr<DZBan
     bannerView_ = banner;
     banner->setDelegate(std::static_pointer_cast<DZBannerViewDelegate>(self));
     if (banner->slot())
-        banner->slot()->setAdResponseDelegate(std::static_pointer_cast<DZSlotAdResponseDelegate>(self));
+        banner->slot()->setAdResponseDelegate(
+            std::static_pointer_cast<DZSlotAdResponseDelegate>(self));
 
     addSubview(banner);
     DZConstrainViewToFillSuperview(banner.get());
@@ -83,8 +84,8 @@ std::shared_ptr<const void> DZNativeExpressAdView::loggingObject() const {
 void DZNativeExpressAdView::rootObjectLoggerChanged() {
     const auto logger = DZLoggingHierarchy::sharedInstance()->loggerForObject(loggingObject());
     if (!logger) return;
-    logger->reportEvent(DZSawmillEvent(
-        kEventName, core::Dictionary{{"ad_unit_id", adUnitID().value_or("")}}));
+    logger->reportEvent(
+        DZSawmillEvent(kEventName, core::Dictionary{{"ad_unit_id", adUnitID().value_or("")}}));
 }
 
 // Loading and forwarded properties.

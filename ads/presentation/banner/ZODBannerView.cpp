@@ -33,13 +33,16 @@ std::optional<std::string> sizeText(const DZBoxedValue& value) {
     if (DZAdSizesEqual(size, kDZAdSizeInvalid)) return std::nullopt;
     if (DZAdSizeIsFluid(size)) return std::string("fluid");
     const gfx::Size resolved = DZAdSizeResolvedCGSize(size);
-    const auto whole = [](double side) { return side > 0 ? static_cast<unsigned long>(side) : 0UL; };
+    const auto whole = [](double side) {
+        return side > 0 ? static_cast<unsigned long>(side) : 0UL;
+    };
     return core::format("%lux%lu", whole(resolved.width), whole(resolved.height));
 }
 
 }  // namespace
 
-std::shared_ptr<ZODBannerView> ZODBannerView::create(const gfx::Rect& frame, const DZAdSize& adSize) {
+std::shared_ptr<ZODBannerView> ZODBannerView::create(const gfx::Rect& frame,
+                                                     const DZAdSize& adSize) {
     return make<ZODBannerView>(frame, adSize);
 }
 
@@ -205,8 +208,8 @@ bool ZODBannerView::AdClass::canInitWithAdLoader(DZAdLoader& loader,
                                                  std::optional<Error>* error) const {
     if (!loaderBannerSizes(loader).empty()) return true;
     if (error)
-        *error = DZErrorWithCodeDescription(kDZErrorInvalidArgument,
-                                            "Must provide at least one ad size to load banner ads.");
+        *error = DZErrorWithCodeDescription(
+            kDZErrorInvalidArgument, "Must provide at least one ad size to load banner ads.");
     return false;
 }
 

@@ -41,15 +41,16 @@ class ZODCustomRenderedAd;
 class ZODCustomRenderedBannerViewDelegate {
 public:
     virtual ~ZODCustomRenderedBannerViewDelegate() = default;
-    virtual void didReceiveCustomRenderedAd(
-        ZODBannerView& banner, const std::shared_ptr<ZODCustomRenderedAd>& ad) = 0;
+    virtual void didReceiveCustomRenderedAd(ZODBannerView& banner,
+                                            const std::shared_ptr<ZODCustomRenderedAd>& ad) = 0;
 };
 
 // What an ad loader's delegate adopts to receive publisher banners.
 class ZODBannerAdLoaderDelegate : public virtual DZAdLoaderDelegate {
 public:
     // Boxed DZAdSize values.
-    [[nodiscard]] virtual std::vector<DZBoxedValue> validBannerSizesForAdLoader(DZAdLoader& loader) = 0;
+    [[nodiscard]] virtual std::vector<DZBoxedValue>
+    validBannerSizesForAdLoader(DZAdLoader& loader) = 0;
     virtual void adLoaderDidReceiveZODBannerView(DZAdLoader& loader,
                                                  const std::shared_ptr<ZODBannerView>& banner) = 0;
 };
@@ -110,7 +111,8 @@ public:
     void finishedRenderingAdView(const std::shared_ptr<ui::View>& view) override;
 
     // The slot's questions and events.
-    void slotWillLoadAdWithRequest(DZSlot& slot, const std::shared_ptr<DZRequest>& request) override;
+    void slotWillLoadAdWithRequest(DZSlot& slot,
+                                   const std::shared_ptr<DZRequest>& request) override;
     [[nodiscard]] bool slotShouldPreemptInProgressRequest(DZSlot& slot) override;
     void slotWillResizeToAdSize(DZSlot& slot, const DZAdSize& adSize) override;
     [[nodiscard]] std::optional<std::vector<DZBoxedValue>> slotValidAdSizes() const override {
@@ -119,8 +121,9 @@ public:
     [[nodiscard]] bool receivesAppEvents() const override { return true; }
     void slotDidReceiveAppEvent(DZSlot& slot, const std::string& name,
                                 const std::optional<std::string>& info) override;
-    [[nodiscard]] bool slotNotifyPublisherToRenderCustomRenderingAd(
-        DZSlot& slot, const std::shared_ptr<DZAd>& ad, std::optional<Error>* error) override;
+    [[nodiscard]] bool
+    slotNotifyPublisherToRenderCustomRenderingAd(DZSlot& slot, const std::shared_ptr<DZAd>& ad,
+                                                 std::optional<Error>* error) override;
 
     // DZLoadable.
     void loadAssetsWithCompletionHandler(AssetCompletion handler) override;
@@ -134,15 +137,16 @@ public:
         [[nodiscard]] const DZDelegateProtocol& requiredDelegateProtocol() const override;
         // {"allowed_response_types": ["iba"], "sz_array": the sizes} when the
         // loader's delegate gives banner sizes; else empty.
-        [[nodiscard]] core::Dictionary requestParametersForAdLoader(DZAdLoader& loader) const override;
+        [[nodiscard]] core::Dictionary
+        requestParametersForAdLoader(DZAdLoader& loader) const override;
         // False with SDK error 12 when the delegate gives no banner size.
         [[nodiscard]] bool canInitWithAdLoader(DZAdLoader& loader,
                                                std::optional<Error>* error) const override;
         // A banner connector for a network whose response type is "banner";
         // nullptr otherwise.
-        [[nodiscard]] std::shared_ptr<DZMAdNetworkConnector>
-        mediationConnectorForConfiguration(const std::shared_ptr<DZMConfig>& configuration,
-                                           const std::shared_ptr<DZMAdNetworkConfig>& network) const;
+        [[nodiscard]] std::shared_ptr<DZMAdNetworkConnector> mediationConnectorForConfiguration(
+            const std::shared_ptr<DZMConfig>& configuration,
+            const std::shared_ptr<DZMAdNetworkConfig>& network) const;
     };
     [[nodiscard]] static const AdClass& adClass();
 
