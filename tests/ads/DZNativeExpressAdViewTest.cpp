@@ -10,6 +10,7 @@
 #include "ads/core/request/DZAdLoaderConfiguration.h"
 #include "ads/core/request/DZNativeAdImageAdLoaderOptions.h"
 #include "ads/mediation/core/DZMConfig.h"
+#include "ads/mediation/native/DZMAdNetworkConnectorNativeExpressAd.h"
 #include "ads/presentation/banner/DZBannerView.h"
 #include "support/ManualClockScope.h"
 #include "ui/Application.h"
@@ -139,6 +140,23 @@ TEST_F(DZNativeExpressAdViewTest, MediatedNativeAdsAreAskedForTheTemplatesWithou
     }
     // A network without templates gives nothing to ask for.
     EXPECT_FALSE(configurationFor({}));
+}
+
+TEST_F(DZNativeExpressAdViewTest, EachMediatedNetworkGetsANativeExpressConnectorOfItsOwn) {
+    view = DZNativeExpressAdView::createWithAdSize(ads::kDZAdSizeBanner);
+    ASSERT_TRUE(view);
+    ads::Error error;
+    const auto config = ads::DZMConfig::initWithAppKey(
+        "unit/express",
+        core::Dictionary{{"ad_networks", core::Array{core::Dictionary{
+                                             {"id", "1"}, {"adapters", core::Array{"A"}}}}}},
+        &error);
+    ASSERT_TRUE(config) << error.message;
+    const auto& network = config->adNetworkConfigs().front();
+    const auto connector = view->mediationConnectorForConfiguration(config, network);
+    ASSERT_TRUE(std::dynamic_pointer_cast<ads::DZMAdNetworkConnectorNativeExpressAd>(connector));
+    EXPECT_EQ(connector->networkConfig(), network);
+    EXPECT_NE(view->mediationConnectorForConfiguration(config, network), connector);
 }
 
 }  // namespace

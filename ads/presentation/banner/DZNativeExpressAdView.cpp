@@ -8,6 +8,7 @@
 #include "ads/foundation/DZSawmillEvent.h"
 #include "ads/foundation/DZSawmillLogger.h"
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
+#include "ads/mediation/native/DZMAdNetworkConnectorNativeExpressAd.h"
 #include "ads/native/DZAdConfiguration.h"
 #include "ads/presentation/banner/DZBannerView.h"
 #include "core/NotificationCenter.h"
@@ -192,10 +193,9 @@ void DZNativeExpressAdView::willProcessMediatedAdResponse(DZSlot&,
 }
 
 std::shared_ptr<DZMAdNetworkConnector> DZNativeExpressAdView::mediationConnectorForConfiguration(
-    const std::shared_ptr<DZMConfig>&, const std::shared_ptr<DZMAdNetworkConfig>&) {
-    // The native express connector is not part of this build yet: without
-    // it the waterfall moves past each network.
-    return nullptr;
+    const std::shared_ptr<DZMConfig>& configuration,
+    const std::shared_ptr<DZMAdNetworkConfig>& network) {
+    return DZMAdNetworkConnectorNativeExpressAd::create(configuration, network);
 }
 
 std::optional<std::shared_ptr<DZAdLoaderConfiguration>>
