@@ -19,7 +19,7 @@
 #include "ads/native/DZAdLoader.h"
 #include "ads/native/DZNativeContentAd.h"
 #include "ads/presentation/DZAppEventDelegate.h"
-#include "ads/presentation/banner/DZBannerView.h"
+#include "ads/presentation/banner/ZODBannerView.h"
 #include "ads/web/view/DZAdView.h"
 #include "fixtures/NativeExpressScenarios.h"
 
@@ -406,7 +406,7 @@ TEST_F(DZMediatedNativeService, AMediatedBannerBecomesABannerOfItsSlotSizeWithIt
     const auto loader = ads::DZAdLoader::create("unit/9", {}, {"1"}, {options});
     ASSERT_TRUE(loader);
     const auto bannerFor = [&](core::Array slotSizes, const std::vector<std::string>& sent)
-        -> std::shared_ptr<ads::DZBannerView> {
+        -> std::shared_ptr<ads::ZODBannerView> {
         core::Dictionary network = scriptedNetwork("A", "fill");
         if (!slotSizes.empty()) network.set("slot_sizes", std::move(slotSizes));
         ads::Error error;
@@ -430,6 +430,7 @@ TEST_F(DZMediatedNativeService, AMediatedBannerBecomesABannerOfItsSlotSizeWithIt
 
     const auto sized = bannerFor(core::Array{"320x50"}, {"a", "b", "c"});
     ASSERT_TRUE(sized);
+    EXPECT_EQ(sized->appEventDelegate(), events);
     EXPECT_EQ(sized->adSize().size, (gfx::Size{320, 50}));
     EXPECT_EQ(sized->adUnitID(), "unit/9");
     EXPECT_EQ(events->heard, (std::vector<std::string>{"a=1", "b=(none)", "c=1"}));

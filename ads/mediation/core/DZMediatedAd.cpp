@@ -14,7 +14,7 @@
 #include "ads/native/DZAdLoaderDelegate.h"
 #include "ads/native/DZLoadable.h"
 #include "ads/presentation/DZAppEventDelegate.h"
-#include "ads/presentation/banner/DZBannerView.h"
+#include "ads/presentation/banner/ZODBannerView.h"
 #include "ui/View.h"
 
 namespace ads {
@@ -90,7 +90,7 @@ gfx::Size DZMediatedBannerAd::bannerSize() const {
     return size;
 }
 
-std::shared_ptr<DZBannerView> DZMediatedBannerAd::bannerForAdLoader(DZAdLoader& loader) {
+std::shared_ptr<ZODBannerView> DZMediatedBannerAd::bannerForAdLoader(DZAdLoader& loader) {
     std::shared_ptr<const ZODBannerViewOptions> options;
     if (const auto& configuration = loader.adLoaderConfiguration()) {
         const auto byClass = configuration->adConfiguration().optionsByClass();
@@ -98,11 +98,15 @@ std::shared_ptr<DZBannerView> DZMediatedBannerAd::bannerForAdLoader(DZAdLoader& 
             found != byClass.end())
             options = std::dynamic_pointer_cast<const ZODBannerViewOptions>(found->second);
     }
-    const auto banner = DZBannerView::createWithAdSize(DZAdSizeMatchKnownSize(bannerSize()));
+    const auto banner = ZODBannerView::createWithAdSize(DZAdSizeMatchKnownSize(bannerSize()));
     if (!banner) return nullptr;
     banner->setAdUnitID(loader.adUnitID());
+    if (options) banner->setEnableManualImpressions(options->enableManualImpressions());
+    if (const auto delegate = std::dynamic_pointer_cast<ZODBannerAdLoaderDelegate>(loader.delegate()))
+        banner->setValidAdSizes(delegate->validBannerSizesForAdLoader(loader));
 
     const auto appEventDelegate = options ? options->appEventDelegate() : nullptr;
+    banner->setAppEventDelegate(appEventDelegate);
     if (connector_) {
         const auto events = connector_->takeQueuedAppEvents();
         if (appEventDelegate)
@@ -121,7 +125,7 @@ std::shared_ptr<DZBannerView> DZMediatedBannerAd::bannerForAdLoader(DZAdLoader& 
 }
 
 std::shared_ptr<DZLoadable> DZMediatedBannerAd::loadableAdForAdLoader(DZAdLoader& loader) {
-    return std::dynamic_pointer_cast<DZLoadable>(bannerForAdLoader(loader));
+    return bannerForAdLoader(loader);
 }
 
 }  // namespace ads

@@ -22,7 +22,7 @@ class View;
 namespace ads {
 
 class DZAdLoader;
-class DZBannerView;
+class ZODBannerView;
 class DZLoadable;
 class DZMAdNetworkConnectorBanner;
 class DZMAdNetworkConfig;
@@ -70,16 +70,16 @@ public:
         return connector_;
     }
 
-    // The banner the loader hands its delegate: bannerForAdLoader() when
-    // that banner is loadable, else nullptr.
+    // The banner the loader hands its delegate: bannerForAdLoader().
     [[nodiscard]] std::shared_ptr<DZLoadable> loadableAdForAdLoader(DZAdLoader& loader) override;
-    // A new banner showing the network's view in its slot: sized by the
-    // network's first slot size, else the response's default slot size,
-    // else the view's frame; given the loader's ad unit, the banner options
-    // of the loader, a copy of the delegate's valid banner sizes; the
-    // network's queued app events are replayed to the options' app-event
-    // delegate, in order, and the connector's queue is emptied.
-    [[nodiscard]] std::shared_ptr<DZBannerView> bannerForAdLoader(DZAdLoader& loader);
+    // A new publisher banner showing the network's view in its slot: sized
+    // by the network's first slot size, else the response's default slot
+    // size, else the view's frame; given the loader's ad unit, the banner
+    // options' manual impressions and delegates, a copy of the loader
+    // delegate's valid banner sizes; the network's queued app events are
+    // replayed to the options' app-event delegate, in order, and the
+    // connector's queue is emptied.
+    [[nodiscard]] std::shared_ptr<ZODBannerView> bannerForAdLoader(DZAdLoader& loader);
     // The size a slot size text ("320x50") names; zero for text of another
     // form.
     [[nodiscard]] static gfx::Size sizeFromSlotSizeText(const std::string& text);

@@ -146,7 +146,7 @@ public:
         // nullptr otherwise.
         [[nodiscard]] std::shared_ptr<DZMAdNetworkConnector> mediationConnectorForConfiguration(
             const std::shared_ptr<DZMConfig>& configuration,
-            const std::shared_ptr<DZMAdNetworkConfig>& network) const;
+            const std::shared_ptr<DZMAdNetworkConfig>& network) const override;
     };
     [[nodiscard]] static const AdClass& adClass();
 
