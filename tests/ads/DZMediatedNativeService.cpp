@@ -445,4 +445,42 @@ TEST_F(DZMediatedNativeService, AMediatedBannerBecomesABannerOfItsSlotSizeWithIt
     EXPECT_EQ(events->heard.size(), 3u);
 }
 
+class BannerLoaderDelegate : public ads::ZODBannerAdLoaderDelegate {
+public:
+    std::vector<ads::DZBoxedValue> validBannerSizesForAdLoader(ads::DZAdLoader&) override {
+        return {ads::DZAdSizeBoxedValue(ads::kDZAdSizeBanner)};
+    }
+    void adLoaderDidReceiveZODBannerView(ads::DZAdLoader&,
+                                         const std::shared_ptr<ads::ZODBannerView>& banner) override {
+        banners.push_back(banner);
+    }
+    void adLoaderDidFailToReceiveAdWithError(ads::DZAdLoader&,
+                                             const ads::DZRequestError& error) override {
+        failures.push_back(error.message);
+    }
+    std::vector<std::shared_ptr<ads::ZODBannerView>> banners;
+    std::vector<std::string> failures;
+};
+
+TEST_F(DZMediatedNativeService, ALoaderAskingForBannersGetsTheNetworksViewInAPublisherBanner) {
+    const auto loader = ads::DZAdLoader::create("unit/b", {}, {"-1"}, {});
+    ASSERT_TRUE(loader);
+    const auto delegate = std::make_shared<BannerLoaderDelegate>();
+    loader->setDelegate(delegate);
+    core::Dictionary network = scriptedNetwork("A", "fill");
+    network.set("response_type", "banner");
+    network.set("slot_sizes", core::Array{"320x50"});
+    loader->loadRequest(slottesting::requestWithExtras(mediationExtras(response({network}))));
+    ASSERT_TRUE(waitFor([&] { return !delegate->banners.empty() || !delegate->failures.empty(); }));
+    ASSERT_EQ(delegate->banners.size(), 1u) << delegate->failures.front();
+    const auto& banner = delegate->banners[0];
+    EXPECT_EQ(banner->adSize().size, (gfx::Size{320, 50}));
+    EXPECT_EQ(banner->adUnitID(), "unit/b");
+    ASSERT_TRUE(banner->validAdSizes());
+    EXPECT_EQ(banner->validAdSizes()->size(), 1u);
+    const auto adapter = ScriptedAdapter::forNetwork("A");
+    ASSERT_TRUE(adapter && adapter->view);
+    EXPECT_EQ(banner->slot()->mediationConnector(), adapter->connector());
+}
+
 }  // namespace
