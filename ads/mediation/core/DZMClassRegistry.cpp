@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ads/mediation/adapters/DZMAdURLAdapter.h"
 #include "ads/mediation/adapters/DZMAdapterCustomEvents.h"
 #include "ads/mediation/adapters/DZMAdapterHTML.h"
 #include "ads/mediation/core/DZMAdNetworkAdapter.h"
@@ -56,6 +57,7 @@ DZMClassRegistry& DZMClassRegistry::shared() {
 DZMClassRegistry::DZMClassRegistry() {
     add(DZMAdapterHTML::classDescription());
     add(DZMAdapterCustomEvents::classDescription());
+    add(DZMAdURLAdapter::classDescription());
 }
 
 void DZMClassRegistry::registerClass(DZMClassDescription description) {
