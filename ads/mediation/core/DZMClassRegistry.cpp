@@ -4,6 +4,7 @@
 
 #include "ads/mediation/adapters/DZMAdURLAdapter.h"
 #include "ads/mediation/adapters/DZMAdapterCustomEvents.h"
+#include "ads/mediation/adapters/DZMAdapterDozuzaVuRazAds.h"
 #include "ads/mediation/adapters/DZMAdapterHTML.h"
 #include "ads/mediation/core/DZMAdNetworkAdapter.h"
 
@@ -58,6 +59,7 @@ DZMClassRegistry::DZMClassRegistry() {
     add(DZMAdapterHTML::classDescription());
     add(DZMAdapterCustomEvents::classDescription());
     add(DZMAdURLAdapter::classDescription());
+    add(DZMAdapterDozuzaVuRazAds::classDescription());
 }
 
 void DZMClassRegistry::registerClass(DZMClassDescription description) {

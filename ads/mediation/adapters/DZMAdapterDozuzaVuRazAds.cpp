@@ -1,0 +1,323 @@
+#include "ads/mediation/adapters/DZMAdapterDozuzaVuRazAds.h"
+
+#include "ads/core/request/DZAdLoaderConfiguration.h"
+#include "ads/core/request/DZExtras.h"
+#include "ads/core/request/DZRequest.h"
+#include "ads/core/slot/DZSlot.h"
+#include "ads/mediation/core/DZMAdNetworkConnector.h"
+#include "ads/mediation/core/DZMConfig.h"
+#include "ads/mediation/core/DZMediatedNativeAdProtocol.h"
+#include "ads/native/DZAdClass.h"
+#include "ads/native/DZAdLoader.h"
+#include "ads/native/DZLoadable.h"
+#include "ads/native/DZNativeAd.h"
+#include "ads/native/DZNativeAppInstallAd.h"
+#include "ads/native/DZNativeContentAd.h"
+#include "ads/native/DZNativeCustomTemplateAd.h"
+#include "ads/presentation/banner/DZBannerView.h"
+#include "ads/presentation/interstitial/DZInterstitial.h"
+#include "core/StringFormat.h"
+
+namespace ads {
+
+namespace {
+
+constexpr const char* kNativeConnectorClassName = "DZMAdNetworkConnectorNativeAd";
+constexpr const char* kCustomTemplateAdClassName = "DZNativeCustomTemplateAd";
+
+// "<width>x<height>" as a size; zero when it is not one.
+gfx::Size sizeFromText(const core::Value& value) {
+    const std::string* text = value.string();
+    return text ? DZAdSizeRequestString(*text) : gfx::Size();
+}
+
+bool isZero(gfx::Size size) { return size.width == 0 && size.height == 0; }
+
+// "[\"1\", \"2\"]": the requested types as the failure message lists them.
+std::string describeTypes(const std::vector<std::string>& types) {
+    std::string text = "(";
+    for (size_t index = 0; index < types.size(); ++index) {
+        text += index == 0 ? "\n    " : ",\n    ";
+        text += types[index];
+    }
+    return text + (types.empty() ? ")" : "\n)");
+}
+
+}  // namespace
+
+DZMClassDescription DZMAdapterDozuzaVuRazAds::classDescription() {
+    DZMClassDescription description;
+    description.name = kClassName;
+    description.protocols = {DZMProtocol::adNetworkAdapter};
+    description.instanceSelectors = {
+        DZMSelector::initWithDZMAdNetworkConnector, DZMSelector::getBannerWithSize,
+        DZMSelector::getInterstitial, DZMSelector::getNativeAdWithAdTypesOptions};
+    description.adapterVersion = DZRequest::sdkVersion();
+    description.answersNetworkExtrasClass = true;
+    description.networkExtrasClass = DZExtras::kClassName;
+    description.makeAdapter = [](const std::shared_ptr<DZMAdNetworkConnector>& connector)
+        -> std::shared_ptr<DZMAdNetworkAdapter> {
+        return std::make_shared<DZMAdapterDozuzaVuRazAds>(connector);
+    };
+    return description;
+}
+
+DZMAdapterDozuzaVuRazAds::DZMAdapterDozuzaVuRazAds(
+    const std::shared_ptr<DZMAdNetworkConnector>& connector)
+    : connector_(connector) {}
+
+DZMAdapterDozuzaVuRazAds::~DZMAdapterDozuzaVuRazAds() { stopBeingDelegate(); }
+
+std::optional<std::string> DZMAdapterDozuzaVuRazAds::adapterVersion() const {
+    return DZRequest::sdkVersion();
+}
+
+void DZMAdapterDozuzaVuRazAds::relay(const std::function<void(DZMAdNetworkConnector&)>& call) {
+    if (const auto connector = connector_.lock()) call(*connector);
+}
+
+std::shared_ptr<DZRequest> DZMAdapterDozuzaVuRazAds::request() const {
+    const auto connector = connector_.lock();
+    if (!connector) return nullptr;
+    auto request = DZRequest::requestWithMediationAdRequest(*connector);
+    // The rebuilt extras start from those of the request the waterfall
+    // runs in. When that request handed its slot a fetched ad (the
+    // mediation response itself), the hand-over is about that ad: left in,
+    // our ad object would load the response again, or read the network's
+    // inline ad with the response's headers. Only the network's own inline
+    // ad goes on.
+    const auto extras = std::dynamic_pointer_cast<DZExtras>(
+        request->adNetworkExtrasFor(DZExtras::kClassName));
+    if (extras && extras->additionalParameters()) {
+        core::Dictionary parameters = *extras->additionalParameters();
+        for (const char* key : {"_ad", "_adHeaders", "_useOnce"})
+            parameters.remove(key);
+        if (const auto inlined = connector->inlineAd()) parameters.set("_ad", inlined->dictionary);
+        auto cleaned = extras->copy();
+        cleaned->setAdditionalParameters(std::move(parameters));
+        request->registerAdNetworkExtras(std::move(cleaned));
+    }
+    return request;
+}
+
+DZAdSize DZMAdapterDozuzaVuRazAds::bannerSizeForRequestedSize(const DZAdSize& adSize) const {
+    const auto connector = connector_.lock();
+    const auto inlined = connector ? connector->inlineAd() : std::nullopt;
+    if (!inlined) return adSize;
+    gfx::Size size = sizeFromText(inlined->dictionary["ad_size"]);
+    if (isZero(size)) {
+        const auto& config = connector->mediationConfig();
+        if (const auto& fallback = config ? config->defaultAdSize() : std::nullopt)
+            size = sizeFromText(*fallback);
+    }
+    return isZero(size) ? adSize : DZAdSizeMatchKnownSize(size);
+}
+
+// Banners.
+
+void DZMAdapterDozuzaVuRazAds::getBannerWithSize(const DZAdSize& requestedSize) {
+    const auto keep = shared_from_this();
+    const auto connector = connector_.lock();
+    if (!connector) return;
+    const auto request = this->request();
+    const DZAdSize adSize = bannerSizeForRequestedSize(requestedSize);
+    if (bannerView_) bannerView_->setDelegate({});
+    bannerView_ = DZBannerView::createWithAdSize(adSize);
+    if (!bannerView_) {
+        connector->adapterDidFailAd(
+            this, DZErrorWithCodeDescription(kDZErrorInternalError, "Cannot make a banner view."));
+        return;
+    }
+    bannerView_->setMediated();
+    bannerView_->setDelegate(std::static_pointer_cast<DZBannerViewDelegate>(keep));
+    if (const auto& slot = bannerView_->slot()) slot->setReloadable(false);
+    bannerView_->setAdUnitID(connector->publisherId());
+    bannerView_->setRootViewController(connector->viewControllerForPresentingModalView());
+    bannerView_->loadRequest(request);
+}
+
+bool DZMAdapterDozuzaVuRazAds::changeAdSizeTo(const DZAdSize& adSize) {
+    if (!bannerView_) return false;
+    bannerView_->setAdSize(adSize);
+    return true;
+}
+
+bool DZMAdapterDozuzaVuRazAds::isBannerAnimationOK(std::int64_t) { return true; }
+
+// Interstitials.
+
+void DZMAdapterDozuzaVuRazAds::getInterstitial() {
+    const auto keep = shared_from_this();
+    const auto connector = connector_.lock();
+    if (!connector) return;
+    if (interstitial_) interstitial_->setDelegate({});
+    interstitial_ = DZInterstitial::create(connector->publisherId().value_or(""));
+    interstitial_->setMediated();
+    interstitial_->setDelegate(std::static_pointer_cast<DZInterstitialDelegate>(keep));
+    interstitial_->createSlot();
+    interstitial_->loadRequest(request());
+}
+
+void DZMAdapterDozuzaVuRazAds::presentInterstitialFromRootViewController(
+    const std::shared_ptr<ui::ViewController>& root) {
+    if (interstitial_) interstitial_->presentFromRootViewController(root);
+}
+
+// Native ads.
+
+void DZMAdapterDozuzaVuRazAds::failNative(const std::string& message) {
+    relay([&](DZMAdNetworkConnector& connector) {
+        connector.adapterDidFailAd(this, DZErrorWithCodeDescription(kDZErrorInternalError, message));
+    });
+}
+
+void DZMAdapterDozuzaVuRazAds::getNativeAdWithAdTypes(
+    const std::vector<std::string>& adTypes,
+    const std::vector<std::shared_ptr<DZAdLoaderOptions>>& options) {
+    const auto keep = shared_from_this();
+    const auto connector = connector_.lock();
+    if (!connector) return;
+    if (!connector->isNativeAdConnector()) {
+        failNative(core::format(kInvalidNativeConnectorMessage, kNativeConnectorClassName));
+        return;
+    }
+    // Only the types whose ads this adapter can take as the loader's
+    // delegate.
+    std::vector<std::string> handled;
+    for (const auto& type : adTypes) {
+        const auto adClass = DZNativeAdClassForAdLoaderAdType(type);
+        const DZLoadableClass* loadable =
+            adClass ? DZLoadableClassNamed(adClass->className()) : nullptr;
+        if (loadable && loadable->requiredDelegateProtocol().adoptedBy(*this))
+            handled.push_back(type);
+    }
+    if (handled.empty()) {
+        failNative(core::format(kUnhandledAdTypesMessage, std::string(kClassName),
+                                describeTypes(adTypes)));
+        return;
+    }
+    adLoader_ = DZAdLoader::create(connector->publisherId(),
+                                   connector->viewControllerForPresentingModalView(), handled,
+                                   options);
+    if (!adLoader_) {
+        failNative("Cannot make an ad loader.");
+        return;
+    }
+    adLoader_->setDelegate(std::static_pointer_cast<DZAdLoaderDelegate>(
+        std::static_pointer_cast<DZNativeContentAdLoaderDelegate>(keep)));
+    adLoader_->loadRequest(request());
+}
+
+std::optional<core::Array>
+DZMAdapterDozuzaVuRazAds::nativeCustomTemplateIDsForAdLoader(DZAdLoader&) {
+    const auto connector = connector_.lock();
+    const auto& configuration = connector ? connector->adLoaderConfiguration() : nullptr;
+    if (!configuration) return std::nullopt;
+    const core::Dictionary parameters = configuration->adClassRequestParameters();
+    const core::Value& ids = parameters[kCustomTemplateAdClassName]["custom_template_ids"];
+    if (const core::Array* array = ids.array()) return *array;
+    return std::nullopt;
+}
+
+void DZMAdapterDozuzaVuRazAds::adLoaderDidReceiveNativeAppInstallAd(
+    DZAdLoader& loader, const std::shared_ptr<DZNativeAppInstallAd>& ad) {
+    adLoaderDidReceiveNativeAd(loader, ad);
+}
+void DZMAdapterDozuzaVuRazAds::adLoaderDidReceiveNativeContentAd(
+    DZAdLoader& loader, const std::shared_ptr<DZNativeContentAd>& ad) {
+    adLoaderDidReceiveNativeAd(loader, ad);
+}
+void DZMAdapterDozuzaVuRazAds::adLoaderDidReceiveNativeCustomTemplateAd(
+    DZAdLoader& loader, const std::shared_ptr<DZNativeCustomTemplateAd>& ad) {
+    adLoaderDidReceiveNativeAd(loader, ad);
+}
+
+void DZMAdapterDozuzaVuRazAds::adLoaderDidReceiveNativeAd(DZAdLoader& loader,
+                                                          const std::shared_ptr<DZNativeAd>& ad) {
+    const auto keep = shared_from_this();
+    const auto connector = connector_.lock();
+    if (!connector) return;
+    const auto mediated = std::dynamic_pointer_cast<DZMediatedNativeAdProtocol>(ad);
+    if (!connector->isNativeAdConnector() || !mediated) {
+        adLoaderDidFailToReceiveAdWithError(
+            loader, DZRequestErrorFromError(DZErrorWithCodeDescription(
+                        kDZErrorInternalError, kInvalidNativeDeliveryMessage)));
+        return;
+    }
+    connector->adapterDidReceiveMediatedNativeAd(this, mediated);
+}
+
+void DZMAdapterDozuzaVuRazAds::adLoaderDidFailToReceiveAdWithError(DZAdLoader&,
+                                                                   const DZRequestError& error) {
+    const auto keep = shared_from_this();
+    relay([&](DZMAdNetworkConnector& connector) { connector.adapterDidFailAd(this, error); });
+}
+
+void DZMAdapterDozuzaVuRazAds::stopBeingDelegate() {
+    if (bannerView_) bannerView_->setDelegate({});
+    if (interstitial_) interstitial_->setDelegate({});
+    if (manualImpressionObserver_) {
+        core::NotificationCenter::defaultCenter().removeObserver(manualImpressionObserver_);
+        manualImpressionObserver_ = {};
+    }
+}
+
+// Relays of the banner's events.
+
+void DZMAdapterDozuzaVuRazAds::adViewDidReceiveAd(DZBannerView&) {
+    const auto keep = shared_from_this();
+    const std::shared_ptr<ui::View> view = bannerView_;
+    relay([&](DZMAdNetworkConnector& c) { c.adapterDidReceiveAdView(this, view); });
+}
+void DZMAdapterDozuzaVuRazAds::didFailToReceiveAdWithError(DZBannerView&,
+                                                           const DZRequestError& error) {
+    const auto keep = shared_from_this();
+    relay([&](DZMAdNetworkConnector& c) { c.adapterDidFailAd(this, error); });
+}
+void DZMAdapterDozuzaVuRazAds::adViewWillPresentScreen(DZBannerView&) {
+    relay([&](DZMAdNetworkConnector& c) {
+        c.adapterDidGetAdClick(this);
+        c.adapterWillPresentFullScreenModal(this);
+    });
+}
+void DZMAdapterDozuzaVuRazAds::adViewWillDismissScreen(DZBannerView&) {
+    relay([&](DZMAdNetworkConnector& c) { c.adapterWillDismissFullScreenModal(this); });
+}
+void DZMAdapterDozuzaVuRazAds::adViewDidDismissScreen(DZBannerView&) {
+    relay([&](DZMAdNetworkConnector& c) { c.adapterDidDismissFullScreenModal(this); });
+}
+void DZMAdapterDozuzaVuRazAds::adViewWillLeaveApplication(DZBannerView&) {
+    relay([&](DZMAdNetworkConnector& c) {
+        c.adapterDidGetAdClick(this);
+        c.adapterWillLeaveApplication(this);
+    });
+}
+
+// Relays of the interstitial's events.
+
+void DZMAdapterDozuzaVuRazAds::interstitialDidReceiveAd(DZInterstitial&) {
+    const auto keep = shared_from_this();
+    relay([&](DZMAdNetworkConnector& c) { c.adapterDidReceiveInterstitial(this); });
+}
+void DZMAdapterDozuzaVuRazAds::didFailToReceiveAdWithError(DZInterstitial&,
+                                                           const DZRequestError& error) {
+    const auto keep = shared_from_this();
+    relay([&](DZMAdNetworkConnector& c) { c.adapterDidFailAd(this, error); });
+}
+void DZMAdapterDozuzaVuRazAds::interstitialWillPresentScreen(DZInterstitial&) {
+    relay([&](DZMAdNetworkConnector& c) { c.adapterWillPresentInterstitial(this); });
+}
+void DZMAdapterDozuzaVuRazAds::interstitialWillDismissScreen(DZInterstitial&) {
+    relay([&](DZMAdNetworkConnector& c) { c.adapterWillDismissInterstitial(this); });
+}
+void DZMAdapterDozuzaVuRazAds::interstitialDidDismissScreen(DZInterstitial&) {
+    relay([&](DZMAdNetworkConnector& c) { c.adapterDidDismissInterstitial(this); });
+}
+void DZMAdapterDozuzaVuRazAds::interstitialWillLeaveApplication(DZInterstitial&) {
+    relay([&](DZMAdNetworkConnector& c) { c.adapterWillLeaveApplication(this); });
+}
+void DZMAdapterDozuzaVuRazAds::interstitialDidReceiveAdClick(DZInterstitial&) {
+    relay([&](DZMAdNetworkConnector& c) { c.adapterDidGetAdClick(this); });
+}
+
+}  // namespace ads
