@@ -24,8 +24,9 @@ template <typename Base>
 class EventConnector : public Base {
 public:
     using Base::Base;
-    static std::shared_ptr<EventConnector> make(const std::shared_ptr<ads::DZMConfig>& config,
-                                                const std::shared_ptr<ads::DZMAdNetworkConfig>& network) {
+    static std::shared_ptr<EventConnector>
+    make(const std::shared_ptr<ads::DZMConfig>& config,
+         const std::shared_ptr<ads::DZMAdNetworkConfig>& network) {
         if (!config || !network) return nullptr;
         return std::shared_ptr<EventConnector>(new EventConnector(config, network));
     }

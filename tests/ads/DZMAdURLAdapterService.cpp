@@ -19,7 +19,8 @@ using fixtures::CorePageOptions;
 using fixtures::MediationScenarios;
 using mediationtesting::waitFor;
 
-class DZMAdURLAdapterService : public adaptertesting::AdapterSlotTest<ads::DZMAdNetworkConnectorBanner> {
+class DZMAdURLAdapterService
+    : public adaptertesting::AdapterSlotTest<ads::DZMAdNetworkConnectorBanner> {
 protected:
     void TearDown() override {
         AdapterSlotTest::TearDown();

@@ -95,12 +95,11 @@ TEST_F(DZMAdapterDozuzaVuRazAdsService, TheSizeComesFromTheAdThenTheResponseThen
         ads::Error error;
         const auto config = ads::DZMConfig::initWithAppKey("app", core::Value(body), &error);
         ASSERT_TRUE(config);
-        const auto network = ads::DZMAdNetworkConnectorBanner::create(
-            config, config->adNetworkConfigs().front());
+        const auto network =
+            ads::DZMAdNetworkConnectorBanner::create(config, config->adNetworkConfigs().front());
         DZMAdapterDozuzaVuRazAds adapter(network);
         const ads::DZAdSize size = adapter.bannerSizeForRequestedSize(ads::kDZAdSizeBanner);
-        EXPECT_TRUE(ads::DZAdSizesEqual(size, entry.expected))
-            << ads::DZAdSizeDescription(size);
+        EXPECT_TRUE(ads::DZAdSizesEqual(size, entry.expected)) << ads::DZAdSizeDescription(size);
     }
 }
 
@@ -139,8 +138,8 @@ TEST_F(DZMAdapterDozuzaVuRazAdsService, AnEmptyInlineAdIsTheSDKsNoFillAndTheNext
     // An inline ad without any markup has nothing to show: the own
     // banner's no fill passes on unchanged, and the next network fills.
     core::Dictionary broken{{"ad_size", "320x50"}};
-    ASSERT_TRUE(fill(
-        response({ownNetwork("1", broken), mediationtesting::scriptedNetwork("2", "fill")})));
+    ASSERT_TRUE(
+        fill(response({ownNetwork("1", broken), mediationtesting::scriptedNetwork("2", "fill")})));
     EXPECT_EQ(owner->finished, 1);
     ASSERT_EQ(connector->failures.size(), 0u);  // the connector of the last network
     const auto impressions = pingValues(MediationScenarios::kImpression, "aec");
@@ -192,8 +191,7 @@ protected:
     void SetUp() override {
         ads::Error error;
         config = ads::DZMConfig::initWithAppKey(
-            "app",
-            core::Value(core::Dictionary{{"ad_networks", core::Array{ownNetwork("1", {})}}}),
+            "app", core::Value(core::Dictionary{{"ad_networks", core::Array{ownNetwork("1", {})}}}),
             &error);
         ASSERT_TRUE(config);
     }
@@ -251,9 +249,9 @@ TEST_F(DZMAdapterDozuzaVuRazAdsNativeTest, TemplateIDsComeFromTheConnectorsLoade
     EXPECT_FALSE(adapter->nativeCustomTemplateIDsForAdLoader(*loader));
     auto configuration = ads::DZAdLoaderConfiguration::create({"3"}, {});
     ASSERT_TRUE(configuration);
-    configuration->setAdClassRequestParameters(core::Dictionary{
-        {"DZNativeCustomTemplateAd",
-         core::Dictionary{{"custom_template_ids", core::Array{"10", "11"}}}}});
+    configuration->setAdClassRequestParameters(
+        core::Dictionary{{"DZNativeCustomTemplateAd",
+                          core::Dictionary{{"custom_template_ids", core::Array{"10", "11"}}}}});
     native->setAdLoaderConfiguration(configuration);
     EXPECT_EQ(adapter->nativeCustomTemplateIDsForAdLoader(*loader), (core::Array{"10", "11"}));
 }
@@ -262,9 +260,11 @@ TEST(DZMAdapterDozuzaVuRazAdsTest, IsABuiltInAdapterOfTheSDKsVersion) {
     const auto description =
         ads::DZMClassRegistry::shared().classNamed(DZMAdapterDozuzaVuRazAds::kClassName);
     ASSERT_TRUE(description);
-    EXPECT_TRUE(ads::DZMAdNetworkAdapter::classIsAdapterClass(DZMAdapterDozuzaVuRazAds::kClassName));
+    EXPECT_TRUE(
+        ads::DZMAdNetworkAdapter::classIsAdapterClass(DZMAdapterDozuzaVuRazAds::kClassName));
     EXPECT_EQ(description->adapterVersion, ads::DZRequest::sdkVersion());
-    EXPECT_TRUE(description->instanceSelectors.count(ads::DZMSelector::getNativeAdWithAdTypesOptions));
+    EXPECT_TRUE(
+        description->instanceSelectors.count(ads::DZMSelector::getNativeAdWithAdTypesOptions));
     DZMAdapterDozuzaVuRazAds adapter(nullptr);
     EXPECT_EQ(adapter.handlesUserClicks(), false);
     EXPECT_EQ(adapter.handlesUserImpressions(), false);

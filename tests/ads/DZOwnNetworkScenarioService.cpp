@@ -107,7 +107,8 @@ TEST_F(DZOwnNetworkScenarioService, AFeedBannerWhoseFirstNetworkIsTheOwnNetworkS
     server.setCorePage({});
     ASSERT_NO_FATAL_FAILURE(loadBanner("dz-app-pub-0000000000000000/own-network.feed"));
     ASSERT_TRUE(tickUntil([&] {
-        return (outcomes->received + outcomes->failures.size()) > 0 && !hits("feed", "/imp").empty();
+        return (outcomes->received + outcomes->failures.size()) > 0 &&
+               !hits("feed", "/imp").empty();
     }));
     ASSERT_EQ(outcomes->received, 1);
     EXPECT_EQ(banner->adNetworkClassName(), ads::DZMAdapterDozuzaVuRazAds::kClassName);

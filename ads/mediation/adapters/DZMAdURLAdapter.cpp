@@ -115,7 +115,8 @@ void DZMAdURLAdapter::getBannerWithSize(const DZAdSize& adSize) {
         return;
     }
     banner_->setMediated();
-    if (connector) banner_->setRootViewController(connector->viewControllerForPresentingModalView());
+    if (connector)
+        banner_->setRootViewController(connector->viewControllerForPresentingModalView());
     // The waterfall owns refreshing: the mediated banner never reloads.
     if (const auto& slot = banner_->slot()) slot->setReloadable(false);
     banner_->setDelegate(std::static_pointer_cast<DZBannerViewDelegate>(keep));
@@ -138,8 +139,8 @@ void DZMAdURLAdapter::getInterstitial() {
 
 void DZMAdURLAdapter::startLoad() {
     if (const auto controller = coreController())
-        controller->buildAdURL(std::static_pointer_cast<DZSDKCoreControllerDelegate>(
-            shared_from_this()));
+        controller->buildAdURL(
+            std::static_pointer_cast<DZSDKCoreControllerDelegate>(shared_from_this()));
 }
 
 void DZMAdURLAdapter::presentInterstitialFromRootViewController(
@@ -153,7 +154,9 @@ bool DZMAdURLAdapter::changeAdSizeTo(const DZAdSize& adSize) {
     return true;
 }
 
-bool DZMAdURLAdapter::isBannerAnimationOK(std::int64_t) { return true; }
+bool DZMAdURLAdapter::isBannerAnimationOK(std::int64_t) {
+    return true;
+}
 
 void DZMAdURLAdapter::stopBeingDelegate() {
     if (banner_) banner_->setDelegate({});
@@ -251,7 +254,9 @@ void DZMAdURLAdapter::loadAd(const std::shared_ptr<DZAd>& ad,
 
 void DZMAdURLAdapter::adViewDidReceiveAd(DZBannerView&) {
     const auto keep = shared_from_this();
-    relay([&](DZMAdNetworkConnector& connector) { connector.adapterDidReceiveAdView(this, banner_); });
+    relay([&](DZMAdNetworkConnector& connector) {
+        connector.adapterDidReceiveAdView(this, banner_);
+    });
 }
 void DZMAdURLAdapter::didFailToReceiveAdWithError(DZBannerView&, const DZRequestError& error) {
     const auto keep = shared_from_this();

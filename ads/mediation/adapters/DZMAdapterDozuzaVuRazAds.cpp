@@ -31,7 +31,9 @@ gfx::Size sizeFromText(const core::Value& value) {
     return text ? DZAdSizeRequestString(*text) : gfx::Size();
 }
 
-bool isZero(gfx::Size size) { return size.width == 0 && size.height == 0; }
+bool isZero(gfx::Size size) {
+    return size.width == 0 && size.height == 0;
+}
 
 // "[\"1\", \"2\"]": the requested types as the failure message lists them.
 std::string describeTypes(const std::vector<std::string>& types) {
@@ -49,9 +51,9 @@ DZMClassDescription DZMAdapterDozuzaVuRazAds::classDescription() {
     DZMClassDescription description;
     description.name = kClassName;
     description.protocols = {DZMProtocol::adNetworkAdapter};
-    description.instanceSelectors = {
-        DZMSelector::initWithDZMAdNetworkConnector, DZMSelector::getBannerWithSize,
-        DZMSelector::getInterstitial, DZMSelector::getNativeAdWithAdTypesOptions};
+    description.instanceSelectors = {DZMSelector::initWithDZMAdNetworkConnector,
+                                     DZMSelector::getBannerWithSize, DZMSelector::getInterstitial,
+                                     DZMSelector::getNativeAdWithAdTypesOptions};
     description.adapterVersion = DZRequest::sdkVersion();
     description.answersNetworkExtrasClass = true;
     description.networkExtrasClass = DZExtras::kClassName;
@@ -66,7 +68,9 @@ DZMAdapterDozuzaVuRazAds::DZMAdapterDozuzaVuRazAds(
     const std::shared_ptr<DZMAdNetworkConnector>& connector)
     : connector_(connector) {}
 
-DZMAdapterDozuzaVuRazAds::~DZMAdapterDozuzaVuRazAds() { stopBeingDelegate(); }
+DZMAdapterDozuzaVuRazAds::~DZMAdapterDozuzaVuRazAds() {
+    stopBeingDelegate();
+}
 
 std::optional<std::string> DZMAdapterDozuzaVuRazAds::adapterVersion() const {
     return DZRequest::sdkVersion();
@@ -86,12 +90,11 @@ std::shared_ptr<DZRequest> DZMAdapterDozuzaVuRazAds::request() const {
     // our ad object would load the response again, or read the network's
     // inline ad with the response's headers. Only the network's own inline
     // ad goes on.
-    const auto extras = std::dynamic_pointer_cast<DZExtras>(
-        request->adNetworkExtrasFor(DZExtras::kClassName));
+    const auto extras =
+        std::dynamic_pointer_cast<DZExtras>(request->adNetworkExtrasFor(DZExtras::kClassName));
     if (extras && extras->additionalParameters()) {
         core::Dictionary parameters = *extras->additionalParameters();
-        for (const char* key : {"_ad", "_adHeaders", "_useOnce"})
-            parameters.remove(key);
+        for (const char* key : {"_ad", "_adHeaders", "_useOnce"}) parameters.remove(key);
         if (const auto inlined = connector->inlineAd()) parameters.set("_ad", inlined->dictionary);
         auto cleaned = extras->copy();
         cleaned->setAdditionalParameters(std::move(parameters));
@@ -142,7 +145,9 @@ bool DZMAdapterDozuzaVuRazAds::changeAdSizeTo(const DZAdSize& adSize) {
     return true;
 }
 
-bool DZMAdapterDozuzaVuRazAds::isBannerAnimationOK(std::int64_t) { return true; }
+bool DZMAdapterDozuzaVuRazAds::isBannerAnimationOK(std::int64_t) {
+    return true;
+}
 
 // Interstitials.
 
@@ -167,7 +172,8 @@ void DZMAdapterDozuzaVuRazAds::presentInterstitialFromRootViewController(
 
 void DZMAdapterDozuzaVuRazAds::failNative(const std::string& message) {
     relay([&](DZMAdNetworkConnector& connector) {
-        connector.adapterDidFailAd(this, DZErrorWithCodeDescription(kDZErrorInternalError, message));
+        connector.adapterDidFailAd(this,
+                                   DZErrorWithCodeDescription(kDZErrorInternalError, message));
     });
 }
 
@@ -196,9 +202,9 @@ void DZMAdapterDozuzaVuRazAds::getNativeAdWithAdTypes(
                                 describeTypes(adTypes)));
         return;
     }
-    adLoader_ = DZAdLoader::create(connector->publisherId(),
-                                   connector->viewControllerForPresentingModalView(), handled,
-                                   options);
+    adLoader_ =
+        DZAdLoader::create(connector->publisherId(),
+                           connector->viewControllerForPresentingModalView(), handled, options);
     if (!adLoader_) {
         failNative("Cannot make an ad loader.");
         return;

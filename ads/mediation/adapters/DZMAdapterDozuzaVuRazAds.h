@@ -106,8 +106,9 @@ public:
     // The ad loader delegates.
     void adLoaderDidFailToReceiveAdWithError(DZAdLoader& loader,
                                              const DZRequestError& error) override;
-    void adLoaderDidReceiveNativeAppInstallAd(
-        DZAdLoader& loader, const std::shared_ptr<DZNativeAppInstallAd>& ad) override;
+    void
+    adLoaderDidReceiveNativeAppInstallAd(DZAdLoader& loader,
+                                         const std::shared_ptr<DZNativeAppInstallAd>& ad) override;
     void adLoaderDidReceiveNativeContentAd(DZAdLoader& loader,
                                            const std::shared_ptr<DZNativeContentAd>& ad) override;
     void adLoaderDidReceiveNativeCustomTemplateAd(
