@@ -11,6 +11,7 @@
 #include "ads/foundation/DZDevice.h"
 #include "ads/mediation/adapters/DZMAdURLAdapter.h"
 #include "ads/presentation/banner/DZBannerView.h"
+#include "ads/presentation/interstitial/DZInterstitial.h"
 
 namespace {
 
@@ -237,6 +238,41 @@ TEST(DZMAdURLAdapterTest, IsABuiltInAdapterOfItsOwnVersion) {
         ads::DZMAdNetworkAdapter::classImplementsCurrentAdapterAPI(DZMAdURLAdapter::kClassName));
     EXPECT_EQ(description->adapterVersion, "1.0.0");
     EXPECT_EQ(description->networkExtrasClass, "DZExtras");
+}
+
+}  // namespace
+
+namespace {
+
+class DZMAdURLAdapterInterstitialService
+    : public adaptertesting::AdapterSlotTest<ads::DZMAdNetworkConnectorInterstitial> {};
+
+TEST_F(DZMAdURLAdapterInterstitialService, ThePagesAdFillsAMediatedInterstitial) {
+    CorePageOptions page;
+    page.adAnswer = CorePageOptions::AdAnswer::silent;
+    page.adapterLessAd = slottesting::inlineAd("<p>full screen</p>");
+    server.setCorePage(page);
+    makeController();
+    slot = ads::DZSlot::create({0, 0, 320, 480});
+    ASSERT_TRUE(slot);
+    owner->kind = ads::DZSlotDelegateKind::interstitial;
+    owner->own(*slot);
+    slot->setSDKCoreController(controller);
+    ASSERT_TRUE(start(response(
+        {core::Dictionary{{"id", "1"}, {"adapters", core::Array{DZMAdURLAdapter::kClassName}}}})));
+    ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }, 20));
+    EXPECT_EQ(owner->finished, 1);
+    const auto adapter = this->adapter<DZMAdURLAdapter>();
+    ASSERT_TRUE(adapter && adapter->interstitial());
+    EXPECT_FALSE(adapter->banner());
+    EXPECT_EQ(adapter->requestedAdType(), 2u);
+    EXPECT_TRUE(adapter->interstitial()->isMediated());
+    EXPECT_EQ(adapter->interstitial()->adUnitID(), "");
+    EXPECT_EQ(connector->events, std::vector<std::string>{"interstitial"});
+    const auto asked = logged("DUZO_getAdapterLessMediationAd");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0]["request_param"]["format"].stringValue(), "interstitial_mb");
+    EXPECT_FALSE(asked[0]["request_param"].dictionary()->contains("ad_frame"));
 }
 
 }  // namespace
