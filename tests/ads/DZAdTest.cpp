@@ -4,7 +4,7 @@
 #include "ads/core/response/DZBannerAd.h"
 #include "ads/core/response/DZInterstitialAd.h"
 #include "ads/foundation/DZSafeBrowsingReporter.h"
-#include "ads/presentation/DZAdReward.h"
+#include "ads/presentation/rewarded/DZAdReward.h"
 #include "core/JSON.h"
 
 using namespace ads;
@@ -71,7 +71,7 @@ TEST(DZAd, SettingsFromTheDictionary) {
     EXPECT_EQ(ad->safeBrowsingReporter()->clickString(), "c");
     ASSERT_TRUE(ad->reward());
     EXPECT_EQ(ad->reward()->rewardType(), "coins");
-    EXPECT_EQ(ad->reward()->rewardAmount(), 5.0);
+    EXPECT_EQ(ad->reward()->rewardAmount().string(), "5");
     EXPECT_TRUE(ad->customCloseBlocked());
     EXPECT_EQ(ad->DWSQueryID(), "q-1");
     EXPECT_EQ(ad->reloadInterval(), 0.0);  // only banner ads read the refresh rate

@@ -398,10 +398,10 @@ TEST_F(DZInterstitialTest, RewardsPreferTheAdsOwnReward) {
     ads::DZRewardBasedVideoAdDMSGHandler handler;
     interstitial->rewardBasedVideoAdDMSGHandlerDidReceiveStartVideoNotification(handler);
     interstitial->didReceiveRewardNotificationWithRewardItem(
-        handler, std::make_shared<ads::DZAdReward>("page", 1));
-    interstitial->slot()->ad()->setReward(std::make_shared<ads::DZAdReward>("server", 2));
+        handler, std::make_shared<ads::DZAdReward>("page", *core::Decimal::parse("1")));
+    interstitial->slot()->ad()->setReward(std::make_shared<ads::DZAdReward>("server", *core::Decimal::parse("2")));
     interstitial->didReceiveRewardNotificationWithRewardItem(
-        handler, std::make_shared<ads::DZAdReward>("page", 1));
+        handler, std::make_shared<ads::DZAdReward>("page", *core::Decimal::parse("1")));
     EXPECT_EQ(delegate->events, (std::vector<std::string>{"receive", "videoStart", "reward page",
                                                           "reward server"}));
 }

@@ -10,7 +10,7 @@
 #include "ads/foundation/DZCSI.h"
 #include "ads/foundation/DZCSIConfiguration.h"
 #include "ads/foundation/DZCSITimeRecorder.h"
-#include "ads/presentation/DZAdReward.h"
+#include "ads/presentation/rewarded/DZAdReward.h"
 #include "ads/presentation/fullscreen/DZTransparentOverlayPresenter.h"
 #include "ads/web/dmsg/DZAdAppDMSGHandler.h"
 #include "ads/web/dmsg/DZAdRefreshDMSGHandler.h"
@@ -267,9 +267,9 @@ TEST_F(DZSmallDMSGHandlersTest, RewardsGrantTheirDecimalAmount) {
     EXPECT_EQ(listener->starts, 1);
     ASSERT_EQ(listener->rewards.size(), 2u);
     EXPECT_EQ(listener->rewards[0]->rewardType(), "coins");
-    EXPECT_DOUBLE_EQ(listener->rewards[0]->rewardAmount(), 2.5);
+    EXPECT_EQ(listener->rewards[0]->rewardAmount().string(), "2.5");
     EXPECT_EQ(listener->rewards[1]->rewardType(), "");
-    EXPECT_DOUBLE_EQ(listener->rewards[1]->rewardAmount(), 100);
+    EXPECT_EQ(listener->rewards[1]->rewardAmount().string(), "100");
 }
 
 TEST_F(DZSmallDMSGHandlersTest, DelayedPageLoadsCountOpenDelays) {

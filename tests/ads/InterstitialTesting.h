@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ads/core/slot/DZSlot.h"
-#include "ads/presentation/DZAdReward.h"
+#include "ads/presentation/rewarded/DZAdReward.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
 #include "ads/presentation/interstitial/DZInterstitialDelegate.h"
 #include "ads/presentation/interstitial/DZInterstitialPresenting.h"

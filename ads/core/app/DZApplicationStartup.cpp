@@ -14,7 +14,7 @@
 #include "ads/foundation/DZThreading.h"
 #include "ads/presentation/iap/DZInAppPurchaseTransactionReporter.h"
 #include "ads/presentation/interstitial/cache/DZInterstitialCache.h"
-#include "ads/presentation/DZRewardBasedVideoAd.h"
+#include "ads/presentation/rewarded/DZRewardBasedVideoAd.h"
 #include "ads/web/intercept/DZAdURLStash.h"
 #include "ads/web/intercept/DZURLProtocol.h"
 #include "ads/web/net/DZPinger.h"

@@ -10,7 +10,7 @@
 #include "ads/foundation/DZQueryParameters.h"
 #include "ads/foundation/DZSafeBrowsingReporter.h"
 #include "ads/foundation/DZURLLists.h"
-#include "ads/presentation/DZAdReward.h"
+#include "ads/presentation/rewarded/DZAdReward.h"
 #include "ads/web/net/DZClickTrackerCollection.h"
 #include "ads/web/net/DZPinger.h"
 #include "core/UserDefaults.h"

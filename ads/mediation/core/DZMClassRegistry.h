@@ -23,11 +23,15 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Value.h"
+
 namespace ads {
 
 class DZCustomEvent;
 class DZMAdNetworkAdapter;
 class DZMAdNetworkConnector;
+class DZMRewardBasedVideoAdNetworkAdapter;
+class DZMRewardBasedVideoAdNetworkConnector;
 
 // The protocols a class may adopt.
 enum class DZMProtocol {
@@ -61,6 +65,12 @@ struct DZMClassDescription {
     using AdapterFactory = std::function<std::shared_ptr<DZMAdNetworkAdapter>(
         const std::shared_ptr<DZMAdNetworkConnector>& connector)>;
     using ObjectFactory = std::function<std::shared_ptr<DZCustomEvent>()>;
+    using RewardedAdapterFactory = std::function<std::shared_ptr<DZMRewardBasedVideoAdNetworkAdapter>(
+        const std::shared_ptr<DZMRewardBasedVideoAdNetworkConnector>& connector)>;
+    using RewardedAdapterCredentialsFactory =
+        std::function<std::shared_ptr<DZMRewardBasedVideoAdNetworkAdapter>(
+            const std::shared_ptr<DZMRewardBasedVideoAdNetworkConnector>& connector,
+            const core::Array& credentials)>;
 
     std::string name;
     // Its protocols and operations count for this class too.
@@ -77,6 +87,16 @@ struct DZMClassDescription {
     AdapterFactory makeAdapter;
     // An instance made with the plain initializer.
     ObjectFactory makeObject;
+    // Rewarded adapters, each used only when instanceSelectors names its
+    // initializer: made with the rewarded connector
+    // (initWithRewardBasedVideoAdNetworkConnector:), with the connector and
+    // the credentials of several app-settings entries
+    // (initWithRewardBasedVideoAdNetworkConnector:credentials:), or with
+    // the rewarded connector in place of a banner connector
+    // (initWithDZMAdNetworkConnector:).
+    RewardedAdapterFactory makeRewardedAdapter;
+    RewardedAdapterCredentialsFactory makeRewardedAdapterWithCredentials;
+    RewardedAdapterFactory makeRewardedAdapterWithAdNetworkConnector;
 };
 
 class DZMClassRegistry {

@@ -22,6 +22,7 @@
 #include "ads/presentation/interstitial/DZInterstitialViewControllerPresenter.h"
 #include "ads/presentation/interstitial/cache/DZInterstitialCache.h"
 #include "ads/presentation/interstitial/cache/DZInterstitialCacheEntry.h"
+#include "ads/presentation/rewarded/DZRewardBasedVideoAd.h"
 #include "ads/web/view/DZAdView.h"
 #include "core/NotificationCenter.h"
 #include "core/Queue.h"
@@ -200,6 +201,10 @@ void DZInterstitial::logEvent(const std::optional<core::Dictionary>& event) cons
 }
 
 // Properties.
+
+bool DZInterstitial::servesRewardedAd() const {
+    return std::dynamic_pointer_cast<DZRewardBasedVideoAd>(delegate()) != nullptr;
+}
 
 bool DZInterstitial::isReady() const {
     return slot_ && slot_->state() == DZSlot::kValidAd;

@@ -128,6 +128,8 @@ public:
     DZSlotDelegateKind slotDelegateKind() const override {
         return DZSlotDelegateKind::interstitial;
     }
+    // True while its delegate is a rewarded video ad.
+    bool servesRewardedAd() const override;
     std::optional<bool> shouldLoadRequest(DZSlot& slot, const std::shared_ptr<DZRequest>& request,
                                           std::optional<Error>* error) override;
     std::optional<bool> slotShouldReloadCurrentRequest(DZSlot& slot) override;

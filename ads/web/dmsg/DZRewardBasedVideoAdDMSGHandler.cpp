@@ -1,7 +1,7 @@
 #include "ads/web/dmsg/DZRewardBasedVideoAdDMSGHandler.h"
 
 #include "ads/foundation/DZValueHelpers.h"
-#include "ads/presentation/DZAdReward.h"
+#include "ads/presentation/rewarded/DZAdReward.h"
 #include "ads/web/dmsg/DZRewardBasedVideoAdDMSGHandlerDelegate.h"
 #include "ads/web/view/DZAdView.h"
 
@@ -37,8 +37,13 @@ void DZRewardBasedVideoAdDMSGHandler::didReceiveGrantRewardAction(
     if (!delegate) return;
     const std::string* type = stringParameter(parameters, "type");
     const core::Value* amount = parameters.find("amount");
-    const auto reward = DZAdReward::create(type ? std::optional(*type) : std::nullopt,
-                                           amount ? DZNumericValue(*amount) : std::nullopt);
+    std::optional<core::Decimal> decimal;
+    if (amount && amount->string()) {
+        decimal = DZAdReward::decimalFromText(*amount->string());
+    } else if (amount) {
+        decimal = DZAdReward::decimalFromNumber(*amount);
+    }
+    const auto reward = DZAdReward::create(type ? std::optional(*type) : std::nullopt, decimal);
     if (reward) delegate->didReceiveRewardNotificationWithRewardItem(*this, reward);
 }
 
