@@ -1,11 +1,12 @@
 // The own network's adapter in a waterfall: its banner at the inline ad's
 // size under the network's publisher id, the relays of the banner and the
 // interstitial with the clicks they count, failures passed on unchanged,
-// and the native requests it refuses.
+// the native requests it refuses, and the rewarded ad it sets up at once.
 
 #include <set>
 
 #include "AdapterTesting.h"
+#include "RewardedTesting.h"
 #include "ads/core/request/DZAdLoaderConfiguration.h"
 #include "ads/core/request/DZRequest.h"
 #include "ads/core/slot/DZSlot.h"
@@ -14,6 +15,7 @@
 #include "ads/native/DZAdLoader.h"
 #include "ads/presentation/banner/DZBannerView.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
+#include "ads/presentation/rewarded/DZRewardBasedVideoAd.h"
 
 namespace {
 
@@ -265,12 +267,69 @@ TEST(DZMAdapterDozuzaVuRazAdsTest, IsABuiltInAdapterOfTheSDKsVersion) {
     EXPECT_EQ(description->adapterVersion, ads::DZRequest::sdkVersion());
     EXPECT_TRUE(
         description->instanceSelectors.count(ads::DZMSelector::getNativeAdWithAdTypesOptions));
-    DZMAdapterDozuzaVuRazAds adapter(nullptr);
+    DZMAdapterDozuzaVuRazAds adapter(std::shared_ptr<ads::DZMAdNetworkConnector>{});
     EXPECT_EQ(adapter.handlesUserClicks(), false);
     EXPECT_EQ(adapter.handlesUserImpressions(), false);
     EXPECT_TRUE(adapter.isBannerAnimationOK(1));
     // Without a connector nothing is made.
     EXPECT_FALSE(adapter.request());
+}
+
+}  // namespace
+
+namespace {
+
+class DZMAdapterDozuzaVuRazAdsRewardedService : public mediationtesting::MediationSlotTest {
+protected:
+    void TearDown() override {
+        rewarded.reset();
+        MediationSlotTest::TearDown();
+    }
+    std::shared_ptr<rewardedtesting::RecordingHost> host =
+        std::make_shared<rewardedtesting::RecordingHost>();
+    std::shared_ptr<ads::DZRewardBasedVideoAd> rewarded = ads::DZRewardBasedVideoAd::create();
+};
+
+TEST_F(DZMAdapterDozuzaVuRazAdsRewardedService,
+       SetUpIsAtOnceAndAPrivateRewardedAdLoadsTheInlineAd) {
+    rewarded->setDelegate(host);
+    core::Dictionary ad = slottesting::inlineAd("<p>rewarded</p>");
+    ad.set("rewards", core::Array{core::Dictionary{{"rb_type", "coins"}, {"rb_amount", 5}}});
+    const auto body = response({withFillURLs(ownNetwork("1", ad))});
+    rewarded->loadRequest(slottesting::requestWithExtras(mediationExtras(body)), "unit/rewarded");
+    ASSERT_TRUE(waitFor([&] { return !host->events.empty(); }, 20));
+    EXPECT_EQ(host->events, std::vector<std::string>{"receive"});
+    EXPECT_TRUE(rewarded->isReady());
+    EXPECT_EQ(rewarded->adNetworkClassName(),
+              std::optional<std::string>(DZMAdapterDozuzaVuRazAds::kClassName));
+    const auto found = rewarded->connectors().find(DZMAdapterDozuzaVuRazAds::kClassName);
+    ASSERT_NE(found, rewarded->connectors().end());
+    const auto adapter =
+        std::dynamic_pointer_cast<DZMAdapterDozuzaVuRazAds>(found->second->adapter());
+    ASSERT_TRUE(adapter);
+    // Set up without waiting: nothing of the own network is pending.
+    EXPECT_TRUE(rewarded->pendingSetUpConnectorsTimestamp().empty());
+    const auto own = adapter->rewardBasedVideoAd();
+    ASSERT_TRUE(own);
+    EXPECT_NE(own, rewarded);
+    EXPECT_NE(own, ads::DZRewardBasedVideoAd::sharedInstance());
+    EXPECT_TRUE(own->isReady());
+    EXPECT_EQ(own->adUnitID(), std::optional<std::string>(kOwnUnit));
+
+    // The private ad's events reach the host through the waterfall.
+    adapter->rewardBasedVideoAdDidOpen(*own);
+    adapter->rewardBasedVideoAdDidStartPlaying(*own);
+    adapter->didRewardUserWithReward(*own, nullptr);
+    adapter->rewardBasedVideoAdDidClose(*own);
+    EXPECT_EQ(host->events[1], "open");
+    EXPECT_EQ(host->events.back(), "close");
+
+    // A new request replaces the private ad, and the old one is detached.
+    adapter->requestRewardBasedVideoAd();
+    EXPECT_NE(adapter->rewardBasedVideoAd(), own);
+    EXPECT_FALSE(own->delegate());
+    adapter->stopBeingDelegate();
+    EXPECT_FALSE(adapter->rewardBasedVideoAd()->delegate());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "ads/mediation/core/DZMAdNetworkConnector.h"
 #include "ads/mediation/core/DZMConfig.h"
 #include "ads/mediation/core/DZMediatedNativeAdProtocol.h"
+#include "ads/mediation/rewarded/DZMRewardBasedVideoAdNetworkConnector.h"
 #include "ads/native/DZAdClass.h"
 #include "ads/native/DZAdLoader.h"
 #include "ads/native/DZLoadable.h"
@@ -16,6 +17,7 @@
 #include "ads/native/DZNativeCustomTemplateAd.h"
 #include "ads/presentation/banner/DZBannerView.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
+#include "ads/presentation/rewarded/DZRewardBasedVideoAd.h"
 #include "core/StringFormat.h"
 
 namespace ads {
@@ -50,15 +52,24 @@ std::string describeTypes(const std::vector<std::string>& types) {
 DZMClassDescription DZMAdapterDozuzaVuRazAds::classDescription() {
     DZMClassDescription description;
     description.name = kClassName;
-    description.protocols = {DZMProtocol::adNetworkAdapter};
+    description.protocols = {DZMProtocol::adNetworkAdapter,
+                             DZMProtocol::rewardBasedVideoAdNetworkAdapter};
     description.instanceSelectors = {DZMSelector::initWithDZMAdNetworkConnector,
-                                     DZMSelector::getBannerWithSize, DZMSelector::getInterstitial,
-                                     DZMSelector::getNativeAdWithAdTypesOptions};
+                                     DZMSelector::initWithRewardBasedVideoAdNetworkConnector,
+                                     DZMSelector::getBannerWithSize,
+                                     DZMSelector::getInterstitial,
+                                     DZMSelector::getNativeAdWithAdTypesOptions,
+                                     DZMSelector::setUp};
     description.adapterVersion = DZRequest::sdkVersion();
     description.answersNetworkExtrasClass = true;
     description.networkExtrasClass = DZExtras::kClassName;
     description.makeAdapter = [](const std::shared_ptr<DZMAdNetworkConnector>& connector)
         -> std::shared_ptr<DZMAdNetworkAdapter> {
+        return std::make_shared<DZMAdapterDozuzaVuRazAds>(connector);
+    };
+    description.makeRewardedAdapter =
+        [](const std::shared_ptr<DZMRewardBasedVideoAdNetworkConnector>& connector)
+        -> std::shared_ptr<DZMRewardBasedVideoAdNetworkAdapter> {
         return std::make_shared<DZMAdapterDozuzaVuRazAds>(connector);
     };
     return description;
@@ -67,6 +78,10 @@ DZMClassDescription DZMAdapterDozuzaVuRazAds::classDescription() {
 DZMAdapterDozuzaVuRazAds::DZMAdapterDozuzaVuRazAds(
     const std::shared_ptr<DZMAdNetworkConnector>& connector)
     : connector_(connector) {}
+
+DZMAdapterDozuzaVuRazAds::DZMAdapterDozuzaVuRazAds(
+    const std::shared_ptr<DZMRewardBasedVideoAdNetworkConnector>& connector)
+    : rewardBasedVideoAdNetworkConnector_(connector) {}
 
 DZMAdapterDozuzaVuRazAds::~DZMAdapterDozuzaVuRazAds() {
     stopBeingDelegate();
@@ -80,12 +95,21 @@ void DZMAdapterDozuzaVuRazAds::relay(const std::function<void(DZMAdNetworkConnec
     if (const auto connector = connector_.lock()) call(*connector);
 }
 
+void DZMAdapterDozuzaVuRazAds::relayRewarded(
+    const std::function<void(DZMRewardBasedVideoAdNetworkConnector&)>& call) {
+    if (const auto connector = rewardBasedVideoAdNetworkConnector_.lock()) call(*connector);
+}
+
 std::shared_ptr<DZRequest> DZMAdapterDozuzaVuRazAds::request() const {
     const auto connector = connector_.lock();
-    if (!connector) return nullptr;
-    auto request = DZRequest::requestWithMediationAdRequest(*connector);
+    return connector ? requestForMediationAdRequest(*connector) : nullptr;
+}
+
+std::shared_ptr<DZRequest> DZMAdapterDozuzaVuRazAds::requestForMediationAdRequest(
+    const DZMediationAdRequest& mediationRequest) {
+    auto request = DZRequest::requestWithMediationAdRequest(mediationRequest);
     // The rebuilt extras start from those of the request the waterfall
-    // runs in. When that request handed its slot a fetched ad (the
+    // runs in. When that request handed its ad object a fetched ad (the
     // mediation response itself), the hand-over is about that ad: left in,
     // our ad object would load the response again, or read the network's
     // inline ad with the response's headers. Only the network's own inline
@@ -95,7 +119,9 @@ std::shared_ptr<DZRequest> DZMAdapterDozuzaVuRazAds::request() const {
     if (extras && extras->additionalParameters()) {
         core::Dictionary parameters = *extras->additionalParameters();
         for (const char* key : {"_ad", "_adHeaders", "_useOnce"}) parameters.remove(key);
-        if (const auto inlined = connector->inlineAd()) parameters.set("_ad", inlined->dictionary);
+        const auto* internal = dynamic_cast<const DZMediationAdRequestInternal*>(&mediationRequest);
+        if (const auto inlined = internal ? internal->inlineAd() : std::nullopt)
+            parameters.set("_ad", inlined->dictionary);
         auto cleaned = extras->copy();
         cleaned->setAdditionalParameters(std::move(parameters));
         request->registerAdNetworkExtras(std::move(cleaned));
@@ -262,6 +288,7 @@ void DZMAdapterDozuzaVuRazAds::adLoaderDidFailToReceiveAdWithError(DZAdLoader&,
 void DZMAdapterDozuzaVuRazAds::stopBeingDelegate() {
     if (bannerView_) bannerView_->setDelegate({});
     if (interstitial_) interstitial_->setDelegate({});
+    if (rewardBasedVideoAd_) rewardBasedVideoAd_->setDelegate({});
     if (manualImpressionObserver_) {
         core::NotificationCenter::defaultCenter().removeObserver(manualImpressionObserver_);
         manualImpressionObserver_ = {};
@@ -324,6 +351,75 @@ void DZMAdapterDozuzaVuRazAds::interstitialWillLeaveApplication(DZInterstitial&)
 }
 void DZMAdapterDozuzaVuRazAds::interstitialDidReceiveAdClick(DZInterstitial&) {
     relay([&](DZMAdNetworkConnector& c) { c.adapterDidGetAdClick(this); });
+}
+
+// Rewarded video.
+
+void DZMAdapterDozuzaVuRazAds::setUp() {
+    relayRewarded([&](DZMRewardBasedVideoAdNetworkConnector& connector) {
+        connector.adapterDidSetUpRewardBasedVideoAd(this);
+    });
+}
+
+void DZMAdapterDozuzaVuRazAds::requestRewardBasedVideoAd() {
+    const auto keep = shared_from_this();
+    const auto connector = rewardBasedVideoAdNetworkConnector_.lock();
+    if (!connector) return;
+    if (rewardBasedVideoAd_) {
+        rewardBasedVideoAd_->setDelegate({});
+        rewardBasedVideoAd_.reset();
+    }
+    rewardBasedVideoAd_ = DZRewardBasedVideoAd::create();
+    rewardBasedVideoAd_->setDelegate(std::static_pointer_cast<DZRewardBasedVideoAdDelegate>(keep));
+    rewardBasedVideoAd_->loadRequest(requestForMediationAdRequest(*connector),
+                                     connector->publisherId().value_or(""));
+}
+
+void DZMAdapterDozuzaVuRazAds::presentRewardBasedVideoAdWithRootViewController(
+    const std::shared_ptr<ui::ViewController>& root) {
+    if (rewardBasedVideoAd_) rewardBasedVideoAd_->presentFromRootViewController(root);
+}
+
+void DZMAdapterDozuzaVuRazAds::rewardBasedVideoAdDidReceiveAd(DZRewardBasedVideoAd&) {
+    const auto keep = shared_from_this();
+    relayRewarded([&](DZMRewardBasedVideoAdNetworkConnector& c) {
+        c.adapterDidReceiveRewardBasedVideoAd(this);
+    });
+}
+void DZMAdapterDozuzaVuRazAds::didFailToLoadWithError(DZRewardBasedVideoAd&,
+                                                      const DZRequestError& error) {
+    const auto keep = shared_from_this();
+    relayRewarded([&](DZMRewardBasedVideoAdNetworkConnector& c) {
+        c.adapterDidFailToLoadRewardBasedVideoAdwithError(this, error);
+    });
+}
+void DZMAdapterDozuzaVuRazAds::rewardBasedVideoAdDidOpen(DZRewardBasedVideoAd&) {
+    relayRewarded([&](DZMRewardBasedVideoAdNetworkConnector& c) {
+        c.adapterDidOpenRewardBasedVideoAd(this);
+    });
+}
+void DZMAdapterDozuzaVuRazAds::rewardBasedVideoAdDidStartPlaying(DZRewardBasedVideoAd&) {
+    relayRewarded([&](DZMRewardBasedVideoAdNetworkConnector& c) {
+        c.adapterDidStartPlayingRewardBasedVideoAd(this);
+    });
+}
+void DZMAdapterDozuzaVuRazAds::rewardBasedVideoAdDidClose(DZRewardBasedVideoAd&) {
+    relayRewarded([&](DZMRewardBasedVideoAdNetworkConnector& c) {
+        c.adapterDidCloseRewardBasedVideoAd(this);
+    });
+}
+void DZMAdapterDozuzaVuRazAds::rewardBasedVideoAdWillLeaveApplication(DZRewardBasedVideoAd&) {
+    relayRewarded(
+        [&](DZMRewardBasedVideoAdNetworkConnector& c) { c.adapterWillLeaveApplication(this); });
+}
+void DZMAdapterDozuzaVuRazAds::didRewardUserWithReward(DZRewardBasedVideoAd&,
+                                                       const std::shared_ptr<DZAdReward>& reward) {
+    relayRewarded([&](DZMRewardBasedVideoAdNetworkConnector& c) {
+        c.adapterDidRewardUserWithReward(this, reward);
+    });
+}
+void DZMAdapterDozuzaVuRazAds::rewardBasedVideoAdDidReceiveAdClick(DZRewardBasedVideoAd&) {
+    relayRewarded([&](DZMRewardBasedVideoAdNetworkConnector& c) { c.adapterDidGetAdClick(this); });
 }
 
 }  // namespace ads

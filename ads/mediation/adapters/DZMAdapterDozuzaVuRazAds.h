@@ -1,8 +1,8 @@
 #pragma once
 // The adapter of the SDK's own ad network: it lets our own ads take part in
 // a mediation waterfall like any other network. For each format it makes
-// the SDK's own public ad object (a banner view, an interstitial or a
-// native ad loader), loads it with a request rebuilt from the connector's
+// the SDK's own public ad object (a banner view, an interstitial, a native
+// ad loader or a private rewarded ad), loads it with a request rebuilt from the connector's
 // targeting (DZRequest::requestWithMediationAdRequest, which carries the
 // network's inline "ad" as "_ad"), under the ad unit the network names as
 // its publisher id, and relays the object's callbacks to the connector.
@@ -18,6 +18,10 @@
 // errors 11. The native ad object itself goes to the connector as the
 // mediated native ad. The own ad objects' failures pass on unchanged.
 //
+// Rewarded: set-up succeeds at once (the rewarded waterfall may ask this
+// network without waiting); each request replaces the private rewarded ad
+// (never the shared one).
+//
 // Main thread.
 
 #include <memory>
@@ -27,9 +31,11 @@
 
 #include "ads/mediation/core/DZMAdNetworkAdapter.h"
 #include "ads/mediation/core/DZMClassRegistry.h"
+#include "ads/mediation/rewarded/DZMRewardBasedVideoAdNetworkAdapter.h"
 #include "ads/native/DZAdLoaderDelegate.h"
 #include "ads/presentation/banner/DZBannerViewDelegate.h"
 #include "ads/presentation/interstitial/DZInterstitialDelegate.h"
+#include "ads/presentation/rewarded/DZRewardBasedVideoAdDelegate.h"
 #include "core/NotificationCenter.h"
 
 namespace ads {
@@ -38,16 +44,22 @@ class DZAdLoader;
 class DZBannerView;
 class DZInterstitial;
 class DZMAdNetworkConnector;
+class DZMediationAdRequest;
+class DZMRewardBasedVideoAdNetworkConnector;
 class DZNativeAd;
 class DZRequest;
+class DZRewardBasedVideoAd;
 
 class DZMAdapterDozuzaVuRazAds : public DZMAdNetworkAdapter,
+                                 public DZMRewardBasedVideoAdNetworkAdapter,
                                  public DZBannerViewDelegate,
                                  public DZInterstitialDelegate,
                                  public DZInterstitialAdClickDelegate,
                                  public DZNativeAppInstallAdLoaderDelegate,
                                  public DZNativeContentAdLoaderDelegate,
                                  public DZNativeCustomTemplateAdLoaderDelegate,
+                                 public DZRewardBasedVideoAdDelegate,
+                                 public DZRewardBasedVideoAdClickDelegate,
                                  public std::enable_shared_from_this<DZMAdapterDozuzaVuRazAds> {
 public:
     static constexpr const char* kClassName = "DZMAdapterDozuzaVuRazAds";
@@ -61,6 +73,8 @@ public:
     [[nodiscard]] static DZMClassDescription classDescription();
 
     explicit DZMAdapterDozuzaVuRazAds(const std::shared_ptr<DZMAdNetworkConnector>& connector);
+    explicit DZMAdapterDozuzaVuRazAds(
+        const std::shared_ptr<DZMRewardBasedVideoAdNetworkConnector>& connector);
     // Stops being the delegate of what it made.
     ~DZMAdapterDozuzaVuRazAds() override;
     DZMAdapterDozuzaVuRazAds(const DZMAdapterDozuzaVuRazAds&) = delete;
@@ -68,6 +82,10 @@ public:
 
     // The request for the connector's network; nullptr without a connector.
     [[nodiscard]] std::shared_ptr<DZRequest> request() const;
+    // The request rebuilt from a mediation request for our own ad objects:
+    // of the extras it carries over only the network's own inline ad.
+    [[nodiscard]] static std::shared_ptr<DZRequest>
+    requestForMediationAdRequest(const DZMediationAdRequest& mediationRequest);
     // The banner size for a request of adSize: the inline ad's "ad_size",
     // else the response's default ad size, else adSize.
     [[nodiscard]] DZAdSize bannerSizeForRequestedSize(const DZAdSize& adSize) const;
@@ -82,8 +100,15 @@ public:
         const std::shared_ptr<ui::ViewController>& root) override;
     bool changeAdSizeTo(const DZAdSize& adSize) override;
     [[nodiscard]] bool isBannerAnimationOK(std::int64_t animationType) override;
+    // Also detaches the private rewarded ad.
     void stopBeingDelegate() override;
     [[nodiscard]] std::optional<std::string> adapterVersion() const override;
+
+    // DZMRewardBasedVideoAdNetworkAdapter.
+    void setUp() override;
+    void requestRewardBasedVideoAd() override;
+    void presentRewardBasedVideoAdWithRootViewController(
+        const std::shared_ptr<ui::ViewController>& root) override;
     [[nodiscard]] std::optional<bool> handlesUserClicks() const override { return false; }
     [[nodiscard]] std::optional<bool> handlesUserImpressions() const override { return false; }
 
@@ -118,22 +143,38 @@ public:
     [[nodiscard]] std::optional<core::Array>
     nativeCustomTemplateIDsForAdLoader(DZAdLoader& loader) override;
     [[nodiscard]] std::string delegateClassName() const override { return kClassName; }
+    // The rewarded ad's delegates.
+    void rewardBasedVideoAdDidReceiveAd(DZRewardBasedVideoAd& ad) override;
+    void didFailToLoadWithError(DZRewardBasedVideoAd& ad, const DZRequestError& error) override;
+    void rewardBasedVideoAdDidOpen(DZRewardBasedVideoAd& ad) override;
+    void rewardBasedVideoAdDidStartPlaying(DZRewardBasedVideoAd& ad) override;
+    void rewardBasedVideoAdDidClose(DZRewardBasedVideoAd& ad) override;
+    void rewardBasedVideoAdWillLeaveApplication(DZRewardBasedVideoAd& ad) override;
+    void didRewardUserWithReward(DZRewardBasedVideoAd& ad,
+                                 const std::shared_ptr<DZAdReward>& reward) override;
+    void rewardBasedVideoAdDidReceiveAdClick(DZRewardBasedVideoAd& ad) override;
 
     [[nodiscard]] const std::shared_ptr<DZBannerView>& bannerView() const { return bannerView_; }
     [[nodiscard]] const std::shared_ptr<DZInterstitial>& interstitial() const {
         return interstitial_;
     }
     [[nodiscard]] const std::shared_ptr<DZAdLoader>& adLoader() const { return adLoader_; }
+    [[nodiscard]] const std::shared_ptr<DZRewardBasedVideoAd>& rewardBasedVideoAd() const {
+        return rewardBasedVideoAd_;
+    }
 
 private:
     void adLoaderDidReceiveNativeAd(DZAdLoader& loader, const std::shared_ptr<DZNativeAd>& ad);
     void relay(const std::function<void(DZMAdNetworkConnector&)>& call);
+    void relayRewarded(const std::function<void(DZMRewardBasedVideoAdNetworkConnector&)>& call);
     void failNative(const std::string& message);
 
     std::weak_ptr<DZMAdNetworkConnector> connector_;
     std::shared_ptr<DZBannerView> bannerView_;
     std::shared_ptr<DZInterstitial> interstitial_;
     std::shared_ptr<DZAdLoader> adLoader_;
+    std::weak_ptr<DZMRewardBasedVideoAdNetworkConnector> rewardBasedVideoAdNetworkConnector_;
+    std::shared_ptr<DZRewardBasedVideoAd> rewardBasedVideoAd_;
     core::NotificationCenter::Token manualImpressionObserver_;
 };
 
