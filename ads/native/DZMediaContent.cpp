@@ -112,7 +112,7 @@ void DZMediaContent::handleJavaScriptLoaded() {
 void DZMediaContent::slotFinishedLoadingAdContent(DZSlot& slot) {
     hasLoaded_ = true;
     if (videoOptions_) {
-        if (const auto controller = videoController())
+        if (const auto controller = adViewVideoController())
             controller->setInitialStateWithVideoOptions(videoOptions_.get());
     }
     notifyVideoLoadCompletedWithError(std::nullopt);
@@ -143,9 +143,13 @@ std::shared_ptr<ui::View> DZMediaContent::mediaView() {
     return placeholderImageView_;
 }
 
-std::shared_ptr<DZAdViewVideoController> DZMediaContent::videoController() const {
+std::shared_ptr<DZAdViewVideoController> DZMediaContent::adViewVideoController() const {
     if (!hasLoaded_ || !slot_->adView()) return nullptr;
     return slot_->adView()->videoController();
+}
+
+std::shared_ptr<DZVideoControlling> DZMediaContent::videoController() const {
+    return adViewVideoController();
 }
 
 std::optional<gfx::Rect> DZMediaContent::frameInInterface() const {

@@ -23,6 +23,7 @@
 #include "ads/core/slot/DZSlotAdEventDelegate.h"
 #include "ads/core/slot/DZSlotAdLoadDelegate.h"
 #include "ads/core/slot/DZSlotDelegate.h"
+#include "ads/native/DZMediaContentDisplaying.h"
 #include "core/URL.h"
 #include "core/Value.h"
 
@@ -47,12 +48,13 @@ public:
     }
 };
 
-class DZMediaContent : public DZSlotAdEventDelegate,
+class DZMediaContent : public DZMediaContentDisplaying,
+                       public DZSlotAdEventDelegate,
                        public DZSlotAdLoadDelegate,
                        public DZSlotDelegate,
                        public std::enable_shared_from_this<DZMediaContent> {
 public:
-    using Completion = std::function<void(const std::optional<Error>& error)>;
+    using Completion = DZMediaContentDisplaying::Completion;
 
     static constexpr std::string_view kVideoSupportURLKey =
         "/dozuza/ads/native_ad_video_support_url";
@@ -73,12 +75,13 @@ public:
         std::shared_ptr<const DZVideoOptions> videoOptions);
     ~DZMediaContent() override;
 
-    void loadVideoWithCompletionHandler(Completion handler);
+    void loadVideoWithCompletionHandler(Completion handler) override;
     // Before loading the placeholder image view (nullptr without a
     // picture), after it the slot's ad view.
-    [[nodiscard]] std::shared_ptr<ui::View> mediaView();
+    [[nodiscard]] std::shared_ptr<ui::View> mediaView() override;
     // The ad view's controller once loaded; nullptr before.
-    [[nodiscard]] std::shared_ptr<DZAdViewVideoController> videoController() const;
+    [[nodiscard]] std::shared_ptr<DZAdViewVideoController> adViewVideoController() const;
+    [[nodiscard]] std::shared_ptr<DZVideoControlling> videoController() const override;
 
     [[nodiscard]] bool hasLoaded() const { return hasLoaded_; }
     [[nodiscard]] const std::shared_ptr<DZSlot>& slot() const { return slot_; }

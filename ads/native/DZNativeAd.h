@@ -30,6 +30,7 @@
 #include "ads/core/request/DZError.h"
 #include "ads/core/slot/DZSlotAdEventDelegate.h"
 #include "ads/native/DZLoadable.h"
+#include "ads/native/DZNativeAdViewPolicyDelegate.h"
 #include "core/Queue.h"
 #include "core/URL.h"
 #include "core/Value.h"
@@ -41,11 +42,14 @@ class ViewController;
 
 namespace ads {
 
+class DZMediaContentDisplaying;
 class DZNativeAdDelegate;
 class DZSlot;
+class DZVideoController;
 
 class DZNativeAd : public DZLoadable,
                    public DZSlotAdEventDelegate,
+                   public DZNativeAdViewPolicyDelegate,
                    public std::enable_shared_from_this<DZNativeAd> {
 public:
     using Options = DZLoadableClass::Options;
@@ -84,6 +88,16 @@ public:
         return true;
     }
     [[nodiscard]] virtual std::set<std::string> requiredAssets() const { return {}; }
+
+    // What the ad shows in the publisher's views; none in the base.
+    // The AdChoices content (an attribution badge or an adapter's view).
+    [[nodiscard]] virtual std::shared_ptr<ui::View> adChoicesContentView() { return nullptr; }
+    [[nodiscard]] virtual std::shared_ptr<DZMediaContentDisplaying> mediaContent() const {
+        return nullptr;
+    }
+    [[nodiscard]] virtual std::shared_ptr<DZVideoController> videoController() const {
+        return nullptr;
+    }
 
     // Set by the loader.
     void setSlot(std::shared_ptr<DZSlot> slot);
@@ -142,10 +156,10 @@ public:
     [[nodiscard]] bool recordImpressionWithData(const std::optional<core::Dictionary>& data);
 
     // Reporting by the view policy and the subclasses.
-    void performClickOnView(const std::shared_ptr<ui::View>& view,
-                            const std::optional<std::string>& assetName,
-                            const core::Dictionary& environment);
-    void recordImpressionWithEnvironment(const core::Dictionary& environment);
+    virtual void performClickOnView(const std::shared_ptr<ui::View>& view,
+                                    const std::optional<std::string>& assetName,
+                                    const core::Dictionary& environment);
+    virtual void recordImpressionWithEnvironment(const core::Dictionary& environment);
     [[nodiscard]] bool hasRecordedImpression() const { return hasRecordedImpression_; }
     void pingDebugSignal();
     void reportIsMediaContentRendered(bool rendered);

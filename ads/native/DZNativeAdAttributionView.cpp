@@ -92,11 +92,18 @@ void DZNativeAdAttributionView::setAttribution(
     iconView_->setAnimationDuration(attribution->iconAnimationDuration());
     iconView_->setPresentationDuration(attribution->iconPresentationDuration());
     iconView_->setViews(std::move(imageViews));
+    iconSize_ = {width, height};
     iconView_->removeConstraints(dynamicConstraints_);
     dynamicConstraints_ = {
         iconView_->addConstraint(ui::LayoutConstraint::toConstant(iconView_, Attribute::Width, width)),
         iconView_->addConstraint(
             ui::LayoutConstraint::toConstant(iconView_, Attribute::Height, height))};
+}
+
+gfx::Size DZNativeAdAttributionView::intrinsicContentSize() const {
+    const gfx::Size text = textView_ ? textView_->intrinsicContentSize() : gfx::Size{};
+    const double padding = kPaddingRatio * text.height;
+    return {2 * padding + text.width + iconSize_.width, std::max(text.height, iconSize_.height)};
 }
 
 void DZNativeAdAttributionView::layoutSubviews() {

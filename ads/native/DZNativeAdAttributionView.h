@@ -30,6 +30,10 @@ public:
 
     void setAttribution(const std::shared_ptr<DZNativeAdAttribution>& attribution);
     void layoutSubviews() override;
+    // What its constraints fit: both paddings, the text and the icon area
+    // side by side, as high as the taller of text and icon. Containers that
+    // pin only a corner of the badge size it by this.
+    [[nodiscard]] gfx::Size intrinsicContentSize() const override;
 
     [[nodiscard]] std::shared_ptr<DZPushTransitionView> iconView() const { return iconView_; }
     [[nodiscard]] std::shared_ptr<ui::Label> textView() const { return textView_; }
@@ -47,6 +51,7 @@ private:
     std::shared_ptr<ui::View> textPaddingLeft_;
     std::shared_ptr<ui::View> textPaddingRight_;
     std::vector<ui::LayoutConstraintPtr> dynamicConstraints_;
+    gfx::Size iconSize_;
 };
 
 }  // namespace ads

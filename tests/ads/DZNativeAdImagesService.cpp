@@ -199,6 +199,26 @@ TEST_F(DZNativeAdImagesService, TheBadgeShowsTextAndTheLargestIconArea) {
     const size_t held = view->iconView()->constraints().size();
     view->setAttribution(attribution);
     EXPECT_EQ(view->iconView()->constraints().size(), held) << "the old size constraints went";
+
+    // Placed by two edges (an AdChoices corner), it takes the size its parts
+    // need side by side: paddings, text, then the icon area at the right end.
+    const gfx::Size text = view->textView()->intrinsicContentSize();
+    ASSERT_GT(text.width, 0);
+    const gfx::Size size = view->intrinsicContentSize();
+    EXPECT_DOUBLE_EQ(size.width, 2 * 0.37 * text.height + text.width + 20);
+    EXPECT_DOUBLE_EQ(size.height, std::max(text.height, 10.0));
+    const auto holder = std::make_shared<ui::View>(gfx::Rect(0, 0, 200, 100));
+    view->setTranslatesAutoresizingMaskIntoConstraints(false);
+    holder->addSubview(view);
+    holder->addConstraint(ui::LayoutConstraint(view, ui::LayoutAttribute::Bottom, holder,
+                                               ui::LayoutAttribute::Bottom));
+    holder->addConstraint(ui::LayoutConstraint(view, ui::LayoutAttribute::Right, holder,
+                                               ui::LayoutAttribute::Right));
+    holder->layoutIfNeeded();
+    EXPECT_EQ(view->frame(), gfx::Rect(200 - size.width, 100 - size.height, size.width, size.height));
+    const gfx::Rect icon = view->iconView()->frame();
+    EXPECT_DOUBLE_EQ(icon.origin.x + icon.size.width, size.width);
+    EXPECT_EQ(icon.size, (gfx::Size{20, 10}));
 }
 
 }  // namespace

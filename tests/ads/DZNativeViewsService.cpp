@@ -6,6 +6,7 @@
 
 #include "NativeTesting.h"
 #include "ads/native/DZMediaContent.h"
+#include "ads/native/DZMediaView.h"
 #include "ads/native/DZNativeAdImage.h"
 #include "ads/native/DZOverlayView.h"
 #include "ads/web/view/DZAdView.h"
@@ -284,7 +285,7 @@ TEST_F(DZMediaContentPlaybackService, TheVASTClipPlaysInTheAdViewAndClicksReachN
     ASSERT_EQ(heard, std::vector<std::string>{"ok"});
 
     const auto adView = content->slot()->adView();
-    const auto controller = content->videoController();
+    const auto controller = content->adViewVideoController();
     ASSERT_TRUE(controller);
     // "videoMeta" is the page's last message: the actions before it have run.
     ASSERT_TRUE(waitFor([&] { return controller->hasVideoContent(); }));
@@ -319,12 +320,55 @@ TEST_F(DZMediaContentPlaybackService, WithoutAClipThePageOnlyReportsAndStartsNoP
     std::vector<std::string> heard;
     content->loadVideoWithCompletionHandler(record(heard));
     ASSERT_TRUE(waitFor([&] { return !heard.empty(); }));
-    const auto controller = content->videoController();
+    const auto controller = content->adViewVideoController();
     ASSERT_TRUE(controller);
     ASSERT_TRUE(waitFor([&] { return controller->hasVideoContent(); }));
     EXPECT_DOUBLE_EQ(controller->videoDuration(), 15);
     const auto& player = content->slot()->adView()->videoPlayer();
     EXPECT_FALSE(player && player->sourceURL());
+}
+
+// A media view sized by what it shows: nothing before the load, the ad
+// view's frame until the player knows the clip's size, then that size.
+TEST_F(DZMediaContentPlaybackService, AMediaViewTakesTheClipsSizeOnceThePlayerKnowsIt) {
+    const core::Dictionary vast{
+        {"vast", std::string("<VAST version=\"3.0\"><Ad><InLine><Creatives><Creative><Linear>"
+                             "<MediaFiles><MediaFile type=\"video/mp4\"><![CDATA[ ") +
+                     kClip + " ]]></MediaFile></MediaFiles></Linear></Creative></Creatives>"
+                             "</InLine></Ad></VAST>"},
+        {"autoplay", true}};
+    const auto content = DZMediaContent::create(vast, nullptr, nullptr);
+    ASSERT_TRUE(content);
+    const auto media = ads::DZMediaView::create({0, 0, 300, 200});
+    media->setMediaContent(content);
+    EXPECT_EQ(content->delegate(), media);
+    EXPECT_FALSE(media->mediaView()) << "no placeholder picture";
+    EXPECT_EQ(media->intrinsicContentSize(), (gfx::Size{-1, -1}));
+
+    const auto invalidations = media->intrinsicContentSizeInvalidations();
+    std::vector<std::string> heard;
+    content->loadVideoWithCompletionHandler(record(heard));
+    ASSERT_TRUE(waitFor([&] { return !heard.empty(); }));
+    ASSERT_EQ(heard, std::vector<std::string>{"ok"});
+    media->setMediaContent(content);
+    const auto adView = content->slot()->adView();
+    EXPECT_EQ(media->mediaView(), std::static_pointer_cast<ui::View>(adView));
+    const auto sized = [&] {
+        const auto& player = adView->videoPlayer();
+        return player && player->videoSize() != (gfx::Size{-1, -1});
+    };
+    if (!sized()) {
+        EXPECT_EQ(media->intrinsicContentSize(), (gfx::Size{300, 200}));
+    }
+    // One invalidation for the new view, one for the clip's size.
+    ASSERT_TRUE(waitFor(
+        [&] { return media->intrinsicContentSizeInvalidations() >= invalidations + 2; }));
+    ASSERT_TRUE(sized());
+    const gfx::Size clipSize = adView->videoPlayer()->videoSize();
+    EXPECT_NE(clipSize, (gfx::Size{300, 200}));
+    EXPECT_EQ(media->intrinsicContentSize(), clipSize);
+    media->setMediaContent(nullptr);
+    EXPECT_FALSE(content->delegate());
 }
 
 }  // namespace
