@@ -229,17 +229,6 @@ TEST_F(DZMAdURLAdapterService, AnEmptyAnswerAndAnAnswerWithoutAdObjectsFail) {
     EXPECT_FALSE(DZMAdURLAdapter::create(nullptr));
 }
 
-TEST(DZMAdURLAdapterTest, IsABuiltInAdapterOfItsOwnVersion) {
-    const auto& registry = ads::DZMClassRegistry::shared();
-    const auto description = registry.classNamed(DZMAdURLAdapter::kClassName);
-    ASSERT_TRUE(description);
-    EXPECT_TRUE(ads::DZMAdNetworkAdapter::classIsAdapterClass(DZMAdURLAdapter::kClassName));
-    EXPECT_TRUE(
-        ads::DZMAdNetworkAdapter::classImplementsCurrentAdapterAPI(DZMAdURLAdapter::kClassName));
-    EXPECT_EQ(description->adapterVersion, "1.0.0");
-    EXPECT_EQ(description->networkExtrasClass, "DZExtras");
-}
-
 }  // namespace
 
 namespace {

@@ -243,38 +243,6 @@ TEST_F(DZMAdapterDozuzaVuRazAdsNativeTest, RequestsItCannotServeFailWithTheirRea
     EXPECT_EQ(banner->events.back(), "fail com.dozuza.ads 11");
 }
 
-TEST_F(DZMAdapterDozuzaVuRazAdsNativeTest, TemplateIDsComeFromTheConnectorsLoaderConfiguration) {
-    const auto native = connector(true);
-    const auto adapter = adapterOf(native);
-    const auto loader = ads::DZAdLoader::create(kOwnUnit, {}, {"3"}, {});
-    ASSERT_TRUE(loader);
-    EXPECT_FALSE(adapter->nativeCustomTemplateIDsForAdLoader(*loader));
-    auto configuration = ads::DZAdLoaderConfiguration::create({"3"}, {});
-    ASSERT_TRUE(configuration);
-    configuration->setAdClassRequestParameters(
-        core::Dictionary{{"DZNativeCustomTemplateAd",
-                          core::Dictionary{{"custom_template_ids", core::Array{"10", "11"}}}}});
-    native->setAdLoaderConfiguration(configuration);
-    EXPECT_EQ(adapter->nativeCustomTemplateIDsForAdLoader(*loader), (core::Array{"10", "11"}));
-}
-
-TEST(DZMAdapterDozuzaVuRazAdsTest, IsABuiltInAdapterOfTheSDKsVersion) {
-    const auto description =
-        ads::DZMClassRegistry::shared().classNamed(DZMAdapterDozuzaVuRazAds::kClassName);
-    ASSERT_TRUE(description);
-    EXPECT_TRUE(
-        ads::DZMAdNetworkAdapter::classIsAdapterClass(DZMAdapterDozuzaVuRazAds::kClassName));
-    EXPECT_EQ(description->adapterVersion, ads::DZRequest::sdkVersion());
-    EXPECT_TRUE(
-        description->instanceSelectors.count(ads::DZMSelector::getNativeAdWithAdTypesOptions));
-    DZMAdapterDozuzaVuRazAds adapter(std::shared_ptr<ads::DZMAdNetworkConnector>{});
-    EXPECT_EQ(adapter.handlesUserClicks(), false);
-    EXPECT_EQ(adapter.handlesUserImpressions(), false);
-    EXPECT_TRUE(adapter.isBannerAnimationOK(1));
-    // Without a connector nothing is made.
-    EXPECT_FALSE(adapter.request());
-}
-
 }  // namespace
 
 namespace {
