@@ -16,6 +16,7 @@
 
 #include "AdDemo.h"
 #include "AdInterstitial.h"
+#include "AdNative.h"
 #include "AdRows.h"
 #include "ConsoleFile.h"
 #include "Tour.h"
@@ -302,6 +303,9 @@ int main(int argc, char** argv) {
     // so that no shot before it changes.
     if (services) {
         written += tools::shootInterstitial(delegate, sdkServer, clock, out) ? 1 : 0;
+        ++expected;
+        // native-ad.png: an app install ad in a layout of the tool's own.
+        written += tools::shootNativeAd(delegate, sdkServer, clock, out) ? 1 : 0;
         ++expected;
     }
 

@@ -92,6 +92,18 @@ public:
     [[nodiscard]] std::optional<std::shared_ptr<DZAdLoaderConfiguration>>
     adLoaderConfigurationForAd(const std::shared_ptr<DZAd>& ad,
                                const std::shared_ptr<DZMAdNetworkConfig>& network) override;
+    // (DZAdLoaderMediation.cpp) A native ad connector for a network without
+    // "response_type"; else the first ad class's connector; else nullptr.
+    [[nodiscard]] std::shared_ptr<DZMAdNetworkConnector>
+    mediationConnectorForConfiguration(const std::shared_ptr<DZMConfig>& configuration,
+                                       const std::shared_ptr<DZMAdNetworkConfig>& network) override;
+    [[nodiscard]] bool processesMediatedAds() const override { return true; }
+    // The mediated ad's loadable ad, checked against the delegate and with
+    // its assets loaded, goes to the delegate as the final result, after
+    // the completion has run without an error.
+    void processMediatedAd(const std::shared_ptr<DZAd>& ad,
+                           const std::shared_ptr<DZMediatedAd>& mediatedAd,
+                           ProcessCompletion completion) override;
 
 private:
     struct Token {};

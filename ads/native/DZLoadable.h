@@ -20,6 +20,10 @@ namespace ads {
 class DZAdLoader;
 class DZAdLoaderDelegate;
 class DZLoadableClass;
+class DZMAdNetworkConfig;
+class DZMAdNetworkConnector;
+class DZMConfig;
+class DZMediatedNativeAd;
 class DZNativeAd;
 class DZAdLoaderOptions;
 
@@ -57,6 +61,21 @@ public:
         (void)dictionary, (void)options;
         return nullptr;
     }
+    // A native ad around a network's mediated native ad; nullptr when the
+    // class builds none.
+    [[nodiscard]] virtual std::shared_ptr<DZNativeAd>
+    initWithMediatedNativeAd(const std::shared_ptr<DZMediatedNativeAd>& mediatedAd,
+                             const Options& options) const {
+        (void)mediatedAd, (void)options;
+        return nullptr;
+    }
+    // The connector for a network of a mediation response that an ad
+    // loader asking for this class runs; nullptr for none. The native ad
+    // classes keep this default, DZNativeAd's (a native ad connector for
+    // "native" networks); other loadable classes answer for themselves.
+    [[nodiscard]] virtual std::shared_ptr<DZMAdNetworkConnector>
+    mediationConnectorForConfiguration(const std::shared_ptr<DZMConfig>& configuration,
+                                       const std::shared_ptr<DZMAdNetworkConfig>& network) const;
 };
 
 // The registered class of that name; nullptr for none.

@@ -13,6 +13,7 @@
 #include "ads/foundation/DZStatisticDictionary.h"
 #include "ads/foundation/DZThreading.h"
 #include "ads/foundation/DZValueHelpers.h"
+#include "ads/mediation/core/DZMediatedNativeAd.h"
 #include "ads/core/request/DZAdLoaderOptions.h"
 #include "ads/core/request/DZNativeAdViewAdOptions.h"
 #include "ads/native/DZNativeAdDelegate.h"
@@ -65,7 +66,10 @@ DZNativeAd::DZNativeAd(const core::Dictionary& dictionary, const Options& option
     publisherImpressionReportingAllowed_ = reporting["impression_reporting"].boolValue();
 }
 
-DZNativeAd::~DZNativeAd() { saveStatistics(); }
+DZNativeAd::~DZNativeAd() {
+    stopObservingMediatedAd();
+    saveStatistics();
+}
 
 void DZNativeAd::saveStatistics() {
     if (statistics_.empty()) return;
@@ -134,7 +138,10 @@ void DZNativeAd::runInSlotPage(const char* function, const core::Dictionary& arg
 void DZNativeAd::performClickOnView(const std::shared_ptr<ui::View>& view,
                                     const std::optional<std::string>& assetName,
                                     const core::Dictionary& environment) {
-    (void)view;
+    if (mediatedNativeAd_) {
+        if (mediatedNativeAd_->adapterHandlesUserClicks()) return;
+        mediatedNativeAd_->reportClickOnAssetWithWithName(assetName, view, rootViewController());
+    }
     if (!assetName || !adConfiguration_) return;
     core::Dictionary report = environment;
     report.set("ad", *adConfiguration_);
@@ -147,7 +154,9 @@ void DZNativeAd::performClickOnView(const std::shared_ptr<ui::View>& view,
 void DZNativeAd::recordImpressionWithEnvironment(const core::Dictionary& environment) {
     if (hasRecordedImpression_) return;
     hasRecordedImpression_ = true;
+    if (mediatedNativeAd_ && mediatedNativeAd_->adapterHandlesUserImpressions()) return;
     pingDebugSignal();
+    if (mediatedNativeAd_) mediatedNativeAd_->reportImpression();
     if (!adConfiguration_) return;
     core::Dictionary report = environment;
     report.set("ad", *adConfiguration_);

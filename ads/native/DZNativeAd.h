@@ -29,8 +29,10 @@
 
 #include "ads/core/request/DZError.h"
 #include "ads/core/slot/DZSlotAdEventDelegate.h"
+#include "ads/mediation/core/DZMediatedNativeAdProtocol.h"
 #include "ads/native/DZLoadable.h"
 #include "ads/native/DZNativeAdViewPolicyDelegate.h"
+#include "core/NotificationCenter.h"
 #include "core/Queue.h"
 #include "core/URL.h"
 #include "core/Value.h"
@@ -42,13 +44,18 @@ class ViewController;
 
 namespace ads {
 
+class DZMAdNetworkConfig;
+class DZMAdNetworkConnector;
+class DZMConfig;
 class DZMediaContentDisplaying;
+class DZMediatedNativeAd;
 class DZNativeAdDelegate;
 class DZSlot;
 class DZVideoController;
 
 class DZNativeAd : public DZLoadable,
                    public DZSlotAdEventDelegate,
+                   public virtual DZMediatedNativeAdProtocol,
                    public DZNativeAdViewPolicyDelegate,
                    public std::enable_shared_from_this<DZNativeAd> {
 public:
@@ -79,6 +86,11 @@ public:
     [[nodiscard]] static const DZLoadableClass* classFromSingleAdConfigurationDictionary(
         const core::Dictionary& entry);
     [[nodiscard]] static core::URL supportHTMLURL();
+    // A native ad connector for a network whose "response_type" is
+    // "native"; nullptr for any other.
+    [[nodiscard]] static std::shared_ptr<DZMAdNetworkConnector>
+    mediationConnectorForConfiguration(const std::shared_ptr<DZMConfig>& configuration,
+                                       const std::shared_ptr<DZMAdNetworkConfig>& network);
 
     // The template id of the class: "" for the base.
     [[nodiscard]] virtual std::string adFormatTemplateID() const { return {}; }
@@ -100,7 +112,7 @@ public:
     }
 
     // Set by the loader.
-    void setSlot(std::shared_ptr<DZSlot> slot);
+    virtual void setSlot(std::shared_ptr<DZSlot> slot);
     [[nodiscard]] const std::shared_ptr<DZSlot>& slot() const { return slot_; }
     void setRootViewController(std::weak_ptr<ui::ViewController> controller);
     [[nodiscard]] std::shared_ptr<ui::ViewController> rootViewController() const {
@@ -176,6 +188,32 @@ public:
     [[nodiscard]] const std::set<std::string>& completedAssets() const { return completedAssets_; }
     [[nodiscard]] bool failedToLoadARequiredAsset() const { return failedToLoadARequiredAsset_; }
 
+    // Mediated ads (DZNativeAdMediation.cpp). A mediated ad reports its
+    // clicks and impressions through the mediated ad as its adapter's
+    // flags say; the network's own announcements (notification source)
+    // about its ad reach the mediated ad and this ad's delegate.
+    [[nodiscard]] const std::shared_ptr<DZMediatedNativeAd>& mediatedNativeAd() const {
+        return mediatedNativeAd_;
+    }
+    // Keeps the mediated ad, copies its network class name and its ad's
+    // extra assets, and observes its ad's announcements (instead of the
+    // previous one's).
+    void setMediatedNativeAd(std::shared_ptr<DZMediatedNativeAd> mediatedAd);
+    void setAdNetworkClassName(std::string name) { adNetworkClassName_ = std::move(name); }
+    [[nodiscard]] std::optional<core::Dictionary> extraAssets() const override {
+        return extraAssets_;
+    }
+    // What the view policy tells the ad (it tracks a view now, or the ad
+    // left one), passed on to the mediated ad; nothing for dictionary ads.
+    void relayTrackedViewToMediatedAd(const std::shared_ptr<ui::View>& view);
+    void relayUnloadedViewToMediatedAd(const std::shared_ptr<ui::View>& view);
+    // DZNativeAdViewPolicyDelegate: the two relays above.
+    void nativeAdViewPolicyDidBeginTrackingView(DZNativeAdViewPolicy& policy,
+                                                const std::shared_ptr<ui::View>& view) override;
+    void nativeAdViewPolicyDidUnloadNativeAd(DZNativeAdViewPolicy& policy,
+                                             const std::shared_ptr<DZNativeAd>& ad,
+                                             const std::shared_ptr<ui::View>& view) override;
+
     // Slot events, passed on to the delegate.
     void slotWillPresentScreen(DZSlot& slot) override;
     void slotWillDismissScreen(DZSlot& slot) override;
@@ -187,11 +225,16 @@ public:
 protected:
     // A dictionary ad from one "ads" entry and the loader's options.
     DZNativeAd(const core::Dictionary& dictionary, const Options& options);
+    // A mediated ad (DZNativeAdMediation.cpp): the loader's options give
+    // the attribution corner as for dictionary ads.
+    DZNativeAd(std::shared_ptr<DZMediatedNativeAd> mediatedAd, const Options& options);
 
 private:
     void relayToDelegate(void (DZNativeAdDelegate::*method)(DZNativeAd&));
     void runInSlotPage(const char* function, const core::Dictionary& argument);
     void saveStatistics();
+    void observeMediatedAd();
+    void stopObservingMediatedAd();
 
     bool hasRecordedImpression_ = false;
     std::set<std::string> impressionTrackingURLs_;
@@ -218,6 +261,12 @@ private:
     std::int64_t attributionCorner_ = 0;
     std::optional<std::string> debugSignalInformation_;
     core::Dictionary statistics_;
+    std::shared_ptr<DZMediatedNativeAd> mediatedNativeAd_;
+    std::optional<core::Dictionary> extraAssets_;
+    // The ad whose announcements are observed (as the notifications'
+    // object), and the registrations.
+    const void* observedMediatedAd_ = nullptr;
+    std::vector<core::NotificationCenter::Token> mediatedAdObservers_;
 };
 
 // The records of the native ad statistics under that template id whose

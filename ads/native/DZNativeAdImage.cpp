@@ -23,6 +23,21 @@ std::shared_ptr<DZNativeAdImage> DZNativeAdImage::initWithDictionary(const core:
     return image;
 }
 
+std::shared_ptr<DZNativeAdImage> DZNativeAdImage::initWithImage(gfx::ImagePtr image) {
+    const double scale = image ? image->scale() : 1.0;
+    auto made = std::make_shared<DZNativeAdImage>(*core::URL::create("about:blank"));
+    made->hasImageURL_ = false;
+    made->image_ = std::move(image);
+    made->scale_ = scale;
+    return made;
+}
+
+std::shared_ptr<DZNativeAdImage> DZNativeAdImage::initWithURL(core::URL url, double scale) {
+    auto made = std::make_shared<DZNativeAdImage>(std::move(url));
+    made->scale_ = scale;
+    return made;
+}
+
 std::optional<DZNativeAdImage::Images> DZNativeAdImage::nativeAdImagesFromImageConfigurationArray(
     const core::Value& array, const DZNativeAdImageAdLoaderOptions* options) {
     const core::Array* elements = array.array();

@@ -34,6 +34,11 @@ public:
     // nullptr when "url" does not form a URL.
     [[nodiscard]] static std::shared_ptr<DZNativeAdImage> initWithDictionary(
         const core::Value& dictionary);
+    // For network adapters: a picture they already have (at its own scale),
+    // or a URL and a scale. Each sets only those fields: an image made from
+    // a picture has no URL (hasImageURL() false, imageURL() "about:blank").
+    [[nodiscard]] static std::shared_ptr<DZNativeAdImage> initWithImage(gfx::ImagePtr image);
+    [[nodiscard]] static std::shared_ptr<DZNativeAdImage> initWithURL(core::URL url, double scale);
     // One image per element with options asking for several images, else
     // from the first element only; elements without a URL are skipped.
     // nullopt instead of an empty list.
@@ -49,7 +54,11 @@ public:
     [[nodiscard]] const gfx::ImagePtr& image() const { return image_; }
     void setImage(gfx::ImagePtr image) { image_ = std::move(image); }
     [[nodiscard]] const core::URL& imageURL() const { return imageURL_; }
-    void setImageURL(core::URL url) { imageURL_ = std::move(url); }
+    void setImageURL(core::URL url) {
+        imageURL_ = std::move(url);
+        hasImageURL_ = true;
+    }
+    [[nodiscard]] bool hasImageURL() const { return hasImageURL_; }
     [[nodiscard]] double scale() const { return scale_; }
     void setScale(double scale) { scale_ = scale; }
 
@@ -59,6 +68,7 @@ private:
     bool required_ = true;
     gfx::ImagePtr image_;
     core::URL imageURL_;
+    bool hasImageURL_ = true;
     double scale_ = 1.0;
 };
 

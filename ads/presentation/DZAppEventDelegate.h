@@ -8,6 +8,7 @@
 
 namespace ads {
 
+class DZBannerView;
 class DZInterstitial;
 
 class DZAppEventDelegate {
@@ -17,6 +18,11 @@ public:
     virtual void didReceiveAppEvent(DZInterstitial& interstitial, const std::string& name,
                                     const std::optional<std::string>& info) {
         (void)interstitial, (void)name, (void)info;
+    }
+    // An app event of a publisher-server banner. Main thread.
+    virtual void didReceiveAppEvent(DZBannerView& banner, const std::string& name,
+                                    const std::optional<std::string>& info) {
+        (void)banner, (void)name, (void)info;
     }
 };
 

@@ -69,7 +69,7 @@ TEST_F(DZNativeAdViewPolicyService, AnAppInstallAdInAWindowRecordsOnceAndItsHead
     const auto adView = ads::DZNativeAppInstallAdView::create({0, 100, 320, 250});
     ASSERT_TRUE(adView);
     const auto headline = std::make_shared<ui::Label>(Rect(10, 10, 200, 30));
-    headline->setText(ad->headline());
+    headline->setText(ad->headline().value_or(""));
     adView->addSubview(headline);
     adView->setHeadlineView(headline);
     adView->setNativeAppInstallAd(ad);
@@ -80,8 +80,8 @@ TEST_F(DZNativeAdViewPolicyService, AnAppInstallAdInAWindowRecordsOnceAndItsHead
     ASSERT_TRUE(waitFor([&] { return received("impression").size() == 1; }));
     const core::Value impression = received("impression")[0];
     EXPECT_EQ(impression["ad_view_signal"]["frame"]["y"].doubleValue(), 100);
-    EXPECT_EQ(impression["asset_view_signal"]["2001"]["text"], core::Value(ad->headline()));
-    EXPECT_EQ(impression["ad"]["headline"], core::Value(ad->headline()));
+    EXPECT_EQ(impression["asset_view_signal"]["2001"]["text"], core::Value(ad->headline().value_or("")));
+    EXPECT_EQ(impression["ad"]["headline"], core::Value(ad->headline().value_or("")));
     EXPECT_TRUE(ad->hasRecordedImpression());
 
     // Layouts and moves track again but record nothing more.

@@ -131,6 +131,8 @@ TEST_F(DZNativeAdViewPolicyTest, TapsClickTheVisibleAssetUnderTheFingerOrTheBack
     badge->setHidden(true);
     tap(*policy, {285, 325});
     EXPECT_EQ(ad->clicks.back().assetName, "2099");
+    // The recorded ad view holds the policy, which holds the ad.
+    ad->clicks.clear();
 }
 
 TEST_F(DZNativeAdViewPolicyTest, VideoAdsClickTheirMediaOnlyThroughTheVideoClick) {

@@ -48,13 +48,13 @@ public:
         ads::DZAdLoader& loader, const std::shared_ptr<ads::DZNativeContentAd>& ad) override {
         loadingAtFinalCallback = loader.isLoading();
         ads.push_back(ad);
-        events.push_back("ad " + ad->headline());
+        events.push_back("ad " + ad->headline().value_or(""));
     }
     void adLoaderDidReceiveNativeAppInstallAd(
         ads::DZAdLoader& loader, const std::shared_ptr<ads::DZNativeAppInstallAd>& ad) override {
         loadingAtFinalCallback = loader.isLoading();
         ads.push_back(ad);
-        events.push_back("ad " + ad->headline());
+        events.push_back("ad " + ad->headline().value_or(""));
     }
     std::optional<core::Array> nativeCustomTemplateIDsForAdLoader(ads::DZAdLoader&) override {
         return templateIDs;

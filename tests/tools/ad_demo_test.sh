@@ -6,7 +6,9 @@
 # the demo banner in the feed's first banner row, one ad request and one
 # impression per banner shown; its interstitial.png shows the demo
 # interstitial over the screen with the SDK's close button, which closes it
-# (the page hears onshow, then onhide, and makes one impression).
+# (the page hears onshow, then onhide, and makes one impression); its
+# native-ad.png shows the showcase app install ad with its headline, its
+# picture and the badge in its top right corner, with one impression.
 #   ad_demo_test.sh path/to/vantor
 set -euo pipefail
 
@@ -48,4 +50,14 @@ if grep -q "the close button is not a white cross" "$work/pages.log"; then
 fi
 grep -q "interstitial: the close button closed it; the page heard onshow onhide; impressions 1" \
   "$work/pages.log" || fail "the interstitial did not close as it should" "$work/pages.log"
-echo "PASS: one impression, one click, the PNG, the launch's settings request, the feed's banner rows and the interstitial"
+[[ -s $work/pages/native-ad.png ]] || fail "no native-ad.png" "$work/pages.log"
+grep -q 'native-ad.png: the headline "Vantor Wallpapers" inks [1-9][0-9]* points' "$work/pages.log" ||
+  fail "native-ad.png shows no headline" "$work/pages.log"
+grep -q "native-ad.png: the media view shows #" "$work/pages.log" &&
+  ! grep -q "native-ad.png: the showcase picture is" "$work/pages.log" ||
+  fail "native-ad.png does not show the ad's picture" "$work/pages.log"
+grep -Eq "native-ad.png: the badge at the top right corner, [1-9][0-9]*x[1-9][0-9]*, shows #e67814" \
+  "$work/pages.log" || fail "native-ad.png has no badge in its top right corner" "$work/pages.log"
+grep -q "native-ad.png: impressions 1" "$work/pages.log" ||
+  fail "the native ad did not make one impression" "$work/pages.log"
+echo "PASS: one impression, one click, the PNG, the launch's settings request, the feed's banner rows, the interstitial and the native ad"

@@ -63,6 +63,16 @@ void DZMAdManager::mediateForAdType(const std::shared_ptr<DZAdType>& adType,
     adType_ = adType;
     config_ = config;
     if (requestInProgress_) return;
+    // An owner that takes mediated ads has handed the last network's ad on
+    // (the ad keeps its connector); a network that is still the received
+    // one would make this waterfall drop its ad and never end.
+    if (receivedConnector_) {
+        const auto delegate = mediationDelegate();
+        if (delegate && delegate->processesMediatedAds()) {
+            receivedConnector_->setAdManager({});
+            receivedConnector_.reset();
+        }
+    }
     networkQueue_ =
         config ? config->adNetworkConfigs() : std::vector<std::shared_ptr<DZMAdNetworkConfig>>{};
     if (const auto slot = this->slot()) {

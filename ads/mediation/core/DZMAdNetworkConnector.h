@@ -77,7 +77,7 @@ public:
     // Control, from the ad objects and the waterfall.
     // Makes the adapter from the network's adapter class (nothing without
     // one, or for a class that makes no adapter).
-    void setUpAdapter();
+    virtual void setUpAdapter();
     // The base cannot ask: it fails with SDK error 11 through its own
     // failure report.
     virtual void getAdFromAdapterWithType(const std::shared_ptr<DZAdType>& adType);
@@ -112,11 +112,13 @@ public:
         return networkConfig_;
     }
     [[nodiscard]] std::shared_ptr<DZMAdManager> adManager() const { return adManager_.lock(); }
-    void setAdManager(std::weak_ptr<DZMAdManager> manager) { adManager_ = std::move(manager); }
+    virtual void setAdManager(std::weak_ptr<DZMAdManager> manager) {
+        adManager_ = std::move(manager);
+    }
     [[nodiscard]] const std::shared_ptr<DZAdLoaderConfiguration>& adLoaderConfiguration() const {
         return adLoaderConfiguration_;
     }
-    void setAdLoaderConfiguration(std::shared_ptr<DZAdLoaderConfiguration> configuration) {
+    virtual void setAdLoaderConfiguration(std::shared_ptr<DZAdLoaderConfiguration> configuration) {
         adLoaderConfiguration_ = std::move(configuration);
     }
     [[nodiscard]] const std::shared_ptr<DZMAdNetworkAdapter>& adapter() const { return adapter_; }

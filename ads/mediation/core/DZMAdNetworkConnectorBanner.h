@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ads/core/request/DZAdSize.h"
@@ -57,6 +58,10 @@ public:
 
     [[nodiscard]] bool didNetworkReturn() const { return didNetworkReturn_; }
     [[nodiscard]] const std::vector<AppEvent>& queuedAppEvents() const { return queuedAppEvents_; }
+    // The queued events, in order; the queue is empty afterwards.
+    [[nodiscard]] std::vector<AppEvent> takeQueuedAppEvents() {
+        return std::exchange(queuedAppEvents_, {});
+    }
     [[nodiscard]] const std::shared_ptr<DZImpressionMonitor>& impressionMonitor() const {
         return impressionMonitor_;
     }
