@@ -243,6 +243,29 @@ TEST_F(DZMAdapterDozuzaVuRazAdsNativeTest, RequestsItCannotServeFailWithTheirRea
     EXPECT_EQ(banner->events.back(), "fail com.dozuza.ads 11");
 }
 
+TEST_F(DZMAdapterDozuzaVuRazAdsNativeTest,
+       ANativeRequestLoadsOnlyTheTypesItServesAndRelaysFailures) {
+    // The network's empty inline ad: our loader's own load has nothing to
+    // show and fails.
+    ads::Error error;
+    config = ads::DZMConfig::initWithAppKey(
+        "app",
+        core::Value(core::Dictionary{
+            {"ad_networks", core::Array{ownNetwork("1", core::Dictionary{{"k", "v"}})}}}),
+        &error);
+    ASSERT_TRUE(config);
+    const auto native = connector(true);
+    const auto adapter = adapterOf(native);
+    adapter->getNativeAdWithAdTypes({"1", "-1", "2"}, {});
+    const auto& loader = adapter->adLoader();
+    ASSERT_TRUE(loader);
+    EXPECT_EQ(loader->adUnitID(), std::optional<std::string>(kOwnUnit));
+    EXPECT_EQ(loader->adLoaderConfiguration()->adTypes(), (std::set<std::string>{"1", "2"}));
+    EXPECT_EQ(loader->delegate().get(), static_cast<ads::DZAdLoaderDelegate*>(adapter.get()));
+    ASSERT_TRUE(waitFor([&] { return !native->failures.empty(); }, 20));
+    EXPECT_EQ(native->failures[0].domain, ads::kDZErrorDomain);
+}
+
 }  // namespace
 
 namespace {
