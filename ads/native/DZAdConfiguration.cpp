@@ -2,7 +2,10 @@
 
 #include <set>
 
+#include "ads/core/request/DZAdLoaderConfiguration.h"
+#include "ads/core/request/DZNativeAdImageAdLoaderOptions.h"
 #include "ads/foundation/DZLogger.h"
+#include "ads/mediation/core/DZMAdNetworkConfig.h"
 
 namespace ads {
 
@@ -45,6 +48,36 @@ core::Dictionary DZAdConfiguration::requestParameters() const {
         }
     }
     return merged;
+}
+
+std::shared_ptr<DZAdLoaderConfiguration>
+DZNativeExpressAdLoaderConfiguration(const DZMAdNetworkConfig& network) {
+    std::vector<std::string> adTypes;
+    if (const auto& ids = network.nativeExpressTemplateIDs()) {
+        for (const core::Value& id : *ids) {
+            if (const std::string* text = id.string())
+                adTypes.push_back(*text);
+            else if (id.isNumber())
+                adTypes.push_back(std::to_string(id.intValue()));
+        }
+    }
+    auto imageOptions = std::make_shared<DZNativeAdImageAdLoaderOptions>();
+    imageOptions->setDisableImageLoading(true);
+    if (const auto& loaderOptions = network.nativeExpressAdLoaderOptions()) {
+        if (const core::Value* multiple = loaderOptions->find("multiple_images"))
+            imageOptions->setShouldRequestMultipleImages(multiple->boolValue());
+        if (const core::Value* orientation = loaderOptions->find("native_image_orientation")) {
+            if (const std::string* text = orientation->string()) {
+                if (*text == "portrait")
+                    imageOptions->setPreferredImageOrientation(
+                        DZNativeAdImageAdLoaderOptions::kPortrait);
+                else if (*text == "horizonal")
+                    imageOptions->setPreferredImageOrientation(
+                        DZNativeAdImageAdLoaderOptions::kLandscape);
+            }
+        }
+    }
+    return DZAdLoaderConfiguration::create(adTypes, {imageOptions});
 }
 
 }  // namespace ads

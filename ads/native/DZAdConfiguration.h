@@ -16,6 +16,9 @@
 
 namespace ads {
 
+class DZAdLoaderConfiguration;
+class DZMAdNetworkConfig;
+
 class DZAdConfiguration {
 public:
     using Options = std::vector<std::shared_ptr<const DZAdLoaderOptions>>;
@@ -34,5 +37,14 @@ public:
 private:
     std::optional<Options> options_;
 };
+
+// What a mediated network's native ad must satisfy to fill a native express
+// template: the network's template ids as ad types, and one image option
+// with image loading off, multiple images as "multiple_images" says, and
+// the orientation "native_image_orientation" names ("portrait" 2,
+// "horizonal" 3; any other value leaves it unset). nullptr when the
+// network names no usable template id.
+[[nodiscard]] std::shared_ptr<DZAdLoaderConfiguration>
+DZNativeExpressAdLoaderConfiguration(const DZMAdNetworkConfig& network);
 
 }  // namespace ads

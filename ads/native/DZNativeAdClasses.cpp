@@ -11,6 +11,7 @@
 #include "ads/native/DZNativeAppInstallAd.h"
 #include "ads/native/DZNativeContentAd.h"
 #include "ads/native/DZNativeCustomTemplateAd.h"
+#include "ads/presentation/banner/ZODBannerView.h"
 
 namespace ads {
 
@@ -19,6 +20,7 @@ const DZLoadableClass* DZLoadableClassNamed(const std::string& className) {
         {DZNativeContentAd::kClassName, &DZNativeContentAd::adClass()},
         {DZNativeAppInstallAd::kClassName, &DZNativeAppInstallAd::adClass()},
         {DZNativeCustomTemplateAd::kClassName, &DZNativeCustomTemplateAd::adClass()},
+        {ZODBannerView::kClassName, &ZODBannerView::adClass()},
     };
     const auto found = classes.find(className);
     return found == classes.end() ? nullptr : found->second;

@@ -110,6 +110,33 @@ public:
         const auto banner = banner_.lock();
         return !banner || banner->shouldChangeAudioSessionCategoryTo(category);
     }
+    bool slotShouldPreemptInProgressRequest(DZSlot& slot) override {
+        const auto banner = banner_.lock();
+        return banner && banner->slotShouldPreemptInProgressRequest(slot);
+    }
+    void willLoadAdWithRequest(DZSlot& slot, const std::shared_ptr<DZRequest>& request) override {
+        if (const auto banner = banner_.lock()) banner->slotWillLoadAdWithRequest(slot, request);
+    }
+    void willResizeToAdSize(DZSlot& slot, const DZAdSize& adSize) override {
+        if (const auto banner = banner_.lock()) banner->slotWillResizeToAdSize(slot, adSize);
+    }
+    std::optional<std::vector<DZBoxedValue>> validAdSizes() const override {
+        const auto banner = banner_.lock();
+        return banner ? banner->slotValidAdSizes() : std::nullopt;
+    }
+    bool receivesAppEvents() const override {
+        const auto banner = banner_.lock();
+        return banner && banner->receivesAppEvents();
+    }
+    void didReceiveAppEvent(DZSlot& slot, const std::string& name,
+                            const std::optional<std::string>& info) override {
+        if (const auto banner = banner_.lock()) banner->slotDidReceiveAppEvent(slot, name, info);
+    }
+    bool notifyPublisherToRenderCustomRenderingAd(DZSlot& slot, const std::shared_ptr<DZAd>& ad,
+                                                  std::optional<Error>* error) override {
+        const auto banner = banner_.lock();
+        return banner && banner->slotNotifyPublisherToRenderCustomRenderingAd(slot, ad, error);
+    }
 
 private:
     const std::weak_ptr<DZBannerView> banner_;

@@ -160,6 +160,33 @@ public:
     void didReceiveAdView(const std::shared_ptr<ui::View>& view) { setRootAdView(view); }
     void contentSizeDidChange(gfx::Size size);
     [[nodiscard]] bool shouldChangeAudioSessionCategoryTo(const std::string& category);
+    // Further slot questions and events a banner subclass answers; each
+    // default is what the slot does when its owner is silent.
+    [[nodiscard]] virtual bool slotShouldPreemptInProgressRequest(DZSlot& slot) {
+        (void)slot;
+        return false;
+    }
+    virtual void slotWillLoadAdWithRequest(DZSlot& slot,
+                                           const std::shared_ptr<DZRequest>& request) {
+        (void)slot, (void)request;
+    }
+    virtual void slotWillResizeToAdSize(DZSlot& slot, const DZAdSize& adSize) {
+        (void)slot, (void)adSize;
+    }
+    [[nodiscard]] virtual std::optional<std::vector<DZBoxedValue>> slotValidAdSizes() const {
+        return std::nullopt;
+    }
+    [[nodiscard]] virtual bool receivesAppEvents() const { return false; }
+    virtual void slotDidReceiveAppEvent(DZSlot& slot, const std::string& name,
+                                        const std::optional<std::string>& info) {
+        (void)slot, (void)name, (void)info;
+    }
+    [[nodiscard]] virtual bool
+    slotNotifyPublisherToRenderCustomRenderingAd(DZSlot& slot, const std::shared_ptr<DZAd>& ad,
+                                                 std::optional<Error>* error) {
+        (void)slot, (void)ad, (void)error;
+        return false;
+    }
 
     // DZSlotAdLoadDelegate.
     void slotFinishedLoadingAdContent(DZSlot& slot) override;
