@@ -1,7 +1,8 @@
 // The own network's adapter in a waterfall: its banner at the inline ad's
 // size under the network's publisher id, the relays of the banner and the
 // interstitial with the clicks they count, failures passed on unchanged,
-// the native requests it refuses, and the rewarded ad it sets up at once.
+// the native requests it refuses, the publisher banner whose impression
+// follows the connector, and the rewarded ad it sets up at once.
 
 #include <set>
 
@@ -14,6 +15,7 @@
 #include "ads/mediation/core/DZMConfig.h"
 #include "ads/native/DZAdLoader.h"
 #include "ads/presentation/banner/DZBannerView.h"
+#include "ads/presentation/banner/ZODBannerView.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
 #include "ads/presentation/rewarded/DZRewardBasedVideoAd.h"
 
@@ -321,6 +323,52 @@ TEST_F(DZMAdapterDozuzaVuRazAdsRewardedService,
     EXPECT_FALSE(own->delegate());
     adapter->stopBeingDelegate();
     EXPECT_FALSE(adapter->rewardBasedVideoAd()->delegate());
+}
+
+}  // namespace
+
+namespace {
+
+using DZMAdapterDozuzaVuRazAdsPublisherBannerService =
+    adaptertesting::AdapterSlotTest<ads::DZMAdNetworkConnectorBanner>;
+
+TEST_F(DZMAdapterDozuzaVuRazAdsPublisherBannerService,
+       ManualImpressionURLsGiveAPublisherBannerFollowingTheConnector) {
+    core::Dictionary ad = ownAd("");
+    ad.set("manual_impression_urls",
+           core::Array{
+               server.secureBaseURL() +
+               MediationScenarios::trackingPath(MediationScenarios::kManualImpression, token())});
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({ownNetwork("1", ad)})));
+    ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }, 20));
+    ASSERT_EQ(owner->finished, 1);
+    const auto adapter = this->adapter<DZMAdapterDozuzaVuRazAds>();
+    ASSERT_TRUE(adapter);
+    const auto banner = std::dynamic_pointer_cast<ads::ZODBannerView>(adapter->bannerView());
+    ASSERT_TRUE(banner);
+    EXPECT_TRUE(ads::DZAdSizesEqual(banner->adSize(), ads::kDZAdSizeBanner));
+    EXPECT_TRUE(adapter->observesManualImpressions());
+    const auto manualPings = [&] {
+        EXPECT_TRUE(mediationtesting::settlePings());
+        return server.trackingRequests(MediationScenarios::kManualImpression, token()).size();
+    };
+    EXPECT_EQ(manualPings(), 0u);
+    // The network's manual impression becomes our banner's.
+    connector->reportManualImpression();
+    ASSERT_TRUE(waitFor([&] { return manualPings() == 1; }));
+
+    // The banner's app events reach the connector (kept while the slot
+    // takes none).
+    banner->appEventDelegate()->didReceiveAppEvent(*banner, "coins", std::string("5"));
+    ASSERT_EQ(connector->queuedAppEvents().size(), 1u);
+    EXPECT_EQ(connector->queuedAppEvents()[0].name, "coins");
+
+    adapter->stopBeingDelegate();
+    EXPECT_FALSE(adapter->observesManualImpressions());
+    connector->reportManualImpression();
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(manualPings(), 1u);
 }
 
 }  // namespace

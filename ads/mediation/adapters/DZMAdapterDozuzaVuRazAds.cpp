@@ -3,6 +3,7 @@
 #include "ads/core/request/DZAdLoaderConfiguration.h"
 #include "ads/core/request/DZExtras.h"
 #include "ads/core/request/DZRequest.h"
+#include "ads/core/request/ZODBannerViewOptions.h"
 #include "ads/core/slot/DZSlot.h"
 #include "ads/mediation/core/DZMAdNetworkConnector.h"
 #include "ads/mediation/core/DZMConfig.h"
@@ -16,8 +17,10 @@
 #include "ads/native/DZNativeContentAd.h"
 #include "ads/native/DZNativeCustomTemplateAd.h"
 #include "ads/presentation/banner/DZBannerView.h"
+#include "ads/presentation/banner/ZODBannerView.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
 #include "ads/presentation/rewarded/DZRewardBasedVideoAd.h"
+#include "core/Queue.h"
 #include "core/StringFormat.h"
 
 namespace ads {
@@ -151,7 +154,23 @@ void DZMAdapterDozuzaVuRazAds::getBannerWithSize(const DZAdSize& requestedSize) 
     const auto request = this->request();
     const DZAdSize adSize = bannerSizeForRequestedSize(requestedSize);
     if (bannerView_) bannerView_->setDelegate({});
-    bannerView_ = DZBannerView::createWithAdSize(adSize);
+    removeManualImpressionObserver();
+    if (wantsPublisherBanner(*connector)) {
+        const auto banner = ZODBannerView::createWithAdSize(adSize);
+        if (banner) {
+            banner->setAppEventDelegate(std::static_pointer_cast<DZAppEventDelegate>(keep));
+            // Our banner's impression follows the network's manual one.
+            manualImpressionObserver_ = core::NotificationCenter::defaultCenter().addObserver(
+                DZMAdNetworkConnector::kDidRecordManualImpressionNotification, connector.get(),
+                core::Queue::main(),
+                [weakBanner = std::weak_ptr<ZODBannerView>(banner)](const core::Notification&) {
+                    if (const auto banner = weakBanner.lock()) banner->recordImpression();
+                });
+        }
+        bannerView_ = banner;
+    } else {
+        bannerView_ = DZBannerView::createWithAdSize(adSize);
+    }
     if (!bannerView_) {
         connector->adapterDidFailAd(
             this, DZErrorWithCodeDescription(kDZErrorInternalError, "Cannot make a banner view."));
@@ -163,6 +182,26 @@ void DZMAdapterDozuzaVuRazAds::getBannerWithSize(const DZAdSize& requestedSize) 
     bannerView_->setAdUnitID(connector->publisherId());
     bannerView_->setRootViewController(connector->viewControllerForPresentingModalView());
     bannerView_->loadRequest(request);
+}
+
+bool DZMAdapterDozuzaVuRazAds::wantsPublisherBanner(const DZMAdNetworkConnector& connector) const {
+    if (const auto& configuration = connector.adLoaderConfiguration())
+        if (configuration->adConfiguration().optionsByClass().count(
+                ZODBannerViewOptions::kClassName) != 0)
+            return true;
+    const auto inlined = connector.inlineAd();
+    return inlined && inlined->dictionary.contains("manual_impression_urls");
+}
+
+void DZMAdapterDozuzaVuRazAds::removeManualImpressionObserver() {
+    if (!manualImpressionObserver_) return;
+    core::NotificationCenter::defaultCenter().removeObserver(manualImpressionObserver_);
+    manualImpressionObserver_ = {};
+}
+
+void DZMAdapterDozuzaVuRazAds::didReceiveAppEvent(DZBannerView&, const std::string& name,
+                                                  const std::optional<std::string>& info) {
+    relay([&](DZMAdNetworkConnector& c) { c.adapterDidReceiveAppEvent(this, name, info); });
 }
 
 bool DZMAdapterDozuzaVuRazAds::changeAdSizeTo(const DZAdSize& adSize) {
@@ -289,10 +328,7 @@ void DZMAdapterDozuzaVuRazAds::stopBeingDelegate() {
     if (bannerView_) bannerView_->setDelegate({});
     if (interstitial_) interstitial_->setDelegate({});
     if (rewardBasedVideoAd_) rewardBasedVideoAd_->setDelegate({});
-    if (manualImpressionObserver_) {
-        core::NotificationCenter::defaultCenter().removeObserver(manualImpressionObserver_);
-        manualImpressionObserver_ = {};
-    }
+    removeManualImpressionObserver();
 }
 
 // Relays of the banner's events.

@@ -8,9 +8,13 @@
 // its publisher id, and relays the object's callbacks to the connector.
 //
 // Banners: an inline ad's "ad_size" (or else the response's
-// "default_ad_sz") replaces the requested size; the banner is mediated
-// (no ad-unit exposure of its own) and its slot never reloads: the
-// waterfall owns timing, refresh and pings. A banner click is a screen it
+// "default_ad_sz") replaces the requested size. With banner options in the
+// connector's ad loader configuration, or "manual_impression_urls" in the
+// inline ad, it is a publisher banner whose app events reach the connector
+// and which records an impression whenever the connector announces a
+// manual one. Every banner is mediated (no ad-unit exposure of its own)
+// and its slot never reloads: the waterfall owns timing, refresh and
+// pings. A banner click is a screen it
 // opens or leaving the app; an interstitial's only its click callback.
 //
 // Native: only the ad types whose ad class this adapter can take as a
@@ -33,6 +37,7 @@
 #include "ads/mediation/core/DZMClassRegistry.h"
 #include "ads/mediation/rewarded/DZMRewardBasedVideoAdNetworkAdapter.h"
 #include "ads/native/DZAdLoaderDelegate.h"
+#include "ads/presentation/DZAppEventDelegate.h"
 #include "ads/presentation/banner/DZBannerViewDelegate.h"
 #include "ads/presentation/interstitial/DZInterstitialDelegate.h"
 #include "ads/presentation/rewarded/DZRewardBasedVideoAdDelegate.h"
@@ -53,6 +58,7 @@ class DZRewardBasedVideoAd;
 class DZMAdapterDozuzaVuRazAds : public DZMAdNetworkAdapter,
                                  public DZMRewardBasedVideoAdNetworkAdapter,
                                  public DZBannerViewDelegate,
+                                 public DZAppEventDelegate,
                                  public DZInterstitialDelegate,
                                  public DZInterstitialAdClickDelegate,
                                  public DZNativeAppInstallAdLoaderDelegate,
@@ -119,6 +125,10 @@ public:
     void adViewWillDismissScreen(DZBannerView& view) override;
     void adViewDidDismissScreen(DZBannerView& view) override;
     void adViewWillLeaveApplication(DZBannerView& view) override;
+    // DZAppEventDelegate: a publisher banner's app events.
+    using DZAppEventDelegate::didReceiveAppEvent;
+    void didReceiveAppEvent(DZBannerView& banner, const std::string& name,
+                            const std::optional<std::string>& info) override;
     // DZInterstitialDelegate and DZInterstitialAdClickDelegate.
     void interstitialDidReceiveAd(DZInterstitial& interstitial) override;
     void didFailToReceiveAdWithError(DZInterstitial& interstitial,
@@ -159,6 +169,9 @@ public:
         return interstitial_;
     }
     [[nodiscard]] const std::shared_ptr<DZAdLoader>& adLoader() const { return adLoader_; }
+    [[nodiscard]] bool observesManualImpressions() const {
+        return static_cast<bool>(manualImpressionObserver_);
+    }
     [[nodiscard]] const std::shared_ptr<DZRewardBasedVideoAd>& rewardBasedVideoAd() const {
         return rewardBasedVideoAd_;
     }
@@ -168,6 +181,11 @@ private:
     void relay(const std::function<void(DZMAdNetworkConnector&)>& call);
     void relayRewarded(const std::function<void(DZMRewardBasedVideoAdNetworkConnector&)>& call);
     void failNative(const std::string& message);
+    // Whether a banner for the connector is a publisher banner: banner
+    // options in its ad loader configuration, or "manual_impression_urls"
+    // in its inline ad.
+    [[nodiscard]] bool wantsPublisherBanner(const DZMAdNetworkConnector& connector) const;
+    void removeManualImpressionObserver();
 
     std::weak_ptr<DZMAdNetworkConnector> connector_;
     std::shared_ptr<DZBannerView> bannerView_;
