@@ -189,11 +189,14 @@ TEST_F(DZSDKCoreConstantsTest, AvailableAdaptersArePresentOnesOfTheNamedAndBuilt
     custom.protocols = {ads::DZMProtocol::adNetworkAdapter};
     ads::DZMClassRegistry::registerClass(custom);
     deliver({{"adapter_class_names", "Custom1,Absent"}});
-    EXPECT_EQ(ads::DZApplication::sharedInstance()->availableAdapterNames(),
-              (std::vector<std::string>{"Custom1", "DZMAdapterCustomEvents", "DZMAdapterHTML"}));
+    EXPECT_EQ(
+        ads::DZApplication::sharedInstance()->availableAdapterNames(),
+        (std::vector<std::string>{"Custom1", "DZMAdapterDozuzaVuRazAds", "DZMAdapterCustomEvents",
+                                  "DZMAdapterHTML", "DZMAdURLAdapter"}));
     deliver({});
     EXPECT_EQ(ads::DZApplication::sharedInstance()->availableAdapterNames(),
-              (std::vector<std::string>{"DZMAdapterCustomEvents", "DZMAdapterHTML"}));
+              (std::vector<std::string>{"DZMAdapterDozuzaVuRazAds", "DZMAdapterCustomEvents",
+                                        "DZMAdapterHTML", "DZMAdURLAdapter"}));
     ads::DZMClassRegistry::shared().unregisterClass("Custom1");
 }
 

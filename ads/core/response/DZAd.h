@@ -187,6 +187,11 @@ public:
     void setReward(std::shared_ptr<DZAdReward> reward) { reward_ = std::move(reward); }
     [[nodiscard]] gfx::Size size() const { return size_; }
     void setSize(gfx::Size size) { size_ = size; }
+    // The ad dictionary the ad was read from, to hand the same ad on to
+    // another ad object ("_ad"); nullopt for an ad made otherwise.
+    [[nodiscard]] const std::optional<core::Dictionary>& sourceDictionary() const {
+        return sourceDictionary_;
+    }
 
 protected:
     // Reads the keys of the ad dictionary, in their order; subclasses read
@@ -198,8 +203,10 @@ protected:
                                                  const DZAdNativeProperties* native) {
         auto ad = std::make_shared<T>();
         DZAd& base = *ad;
-        if (const core::Dictionary* entries = dictionary.dictionary())
+        if (const core::Dictionary* entries = dictionary.dictionary()) {
             base.readDictionary(*entries);
+            base.sourceDictionary_ = *entries;
+        }
         if (native) base.applyNativeProperties(*native);
         return ad;
     }
@@ -226,6 +233,7 @@ private:
     std::optional<core::URLRequest> originalRequest_;
     std::vector<std::shared_ptr<DZURLConnectionRedirect>> redirects_;
     std::optional<core::Dictionary> responseHeaders_;
+    std::optional<core::Dictionary> sourceDictionary_;
     std::optional<core::Dictionary> liveViewConfigurations_;
     std::int64_t impressionDefinition_ = 0;
     std::uint64_t responseType_ = 0;

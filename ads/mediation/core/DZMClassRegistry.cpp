@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "ads/mediation/adapters/DZMAdURLAdapter.h"
 #include "ads/mediation/adapters/DZMAdapterCustomEvents.h"
+#include "ads/mediation/adapters/DZMAdapterDozuzaVuRazAds.h"
 #include "ads/mediation/adapters/DZMAdapterHTML.h"
 #include "ads/mediation/core/DZMAdNetworkAdapter.h"
 
@@ -56,6 +58,8 @@ DZMClassRegistry& DZMClassRegistry::shared() {
 DZMClassRegistry::DZMClassRegistry() {
     add(DZMAdapterHTML::classDescription());
     add(DZMAdapterCustomEvents::classDescription());
+    add(DZMAdURLAdapter::classDescription());
+    add(DZMAdapterDozuzaVuRazAds::classDescription());
 }
 
 void DZMClassRegistry::registerClass(DZMClassDescription description) {

@@ -5,10 +5,11 @@
 // name up here, reads what the class adopts and answers, and makes its
 // instances through the class's factories.
 //
-// The SDK registers its built-in adapters on first use (the HTML adapter
-// and the custom event adapter); a host app adds its own adapters and
-// custom event classes with registerClass(), the one public call. A later
-// registration of a name replaces the earlier one.
+// The SDK registers its built-in adapters on first use (the HTML adapter,
+// the custom event adapter, the ad URL adapter and the own network's
+// adapter); a host app adds its own adapters and custom event classes with
+// registerClass(), the one public call. A later registration of a name
+// replaces the earlier one.
 //
 // Thread-safe: lookups and registrations may come from any thread.
 
