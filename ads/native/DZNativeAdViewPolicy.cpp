@@ -707,4 +707,25 @@ void DZNativeAdViewPolicy::unregisterAdView() {
     });
 }
 
+void DZNativeAdViewPolicy::showMediaContent(
+    const std::shared_ptr<DZNativeAdViewPolicy>& policy,
+    std::function<std::shared_ptr<DZMediaView>()> currentMediaView) {
+    // A video that has played to its end is no longer shown as media.
+    constexpr std::int64_t kVideoPlaybackEnded = 4;
+    const auto ad = policy->nativeAd();
+    const auto content = ad ? ad->mediaContent() : nullptr;
+    const auto controller = content ? content->videoController() : nullptr;
+    if (controller && controller->hasVideoContent() &&
+        controller->videoPlaybackState() != kVideoPlaybackEnded)
+        ad->reportIsMediaContentRendered(currentMediaView() != nullptr);
+    core::Queue::main()->async([weakPolicy = std::weak_ptr<DZNativeAdViewPolicy>(policy),
+                                current = std::move(currentMediaView)] {
+        const auto owner = weakPolicy.lock();
+        const auto mediaView = owner ? current() : nullptr;
+        if (!mediaView) return;
+        const auto now = owner->nativeAd();
+        mediaView->setMediaContent(now ? now->mediaContent() : nullptr);
+    });
+}
+
 }  // namespace ads

@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <map>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,6 +48,7 @@ namespace ads {
 
 class DZAdExposureMonitor;
 class DZGestureRecognizer;
+class DZMediaView;
 class DZNativeAd;
 class DZNativeAdTapGestureRecognizer;
 class DZNativeAdViewPolicyDelegate;
@@ -112,6 +114,11 @@ public:
     }
 
     // Called by the ad view.
+    // A publisher view's media view or ad changed: tells the ad whether its
+    // unfinished video is being shown, then on the next turn hands the ad's
+    // content to the media view `currentMediaView` answers by then.
+    static void showMediaContent(const std::shared_ptr<DZNativeAdViewPolicy>& policy,
+                                 std::function<std::shared_ptr<DZMediaView>()> currentMediaView);
     void adViewDidLayoutSubviews();
     void adViewDidMoveToSuperview();
 

@@ -6,17 +6,8 @@
 #include "ads/native/DZNativeAdAssetNames.h"
 #include "ads/native/DZNativeAdViewPolicy.h"
 #include "ads/native/DZNativeContentAd.h"
-#include "ads/video/DZVideoControlling.h"
-#include "core/Queue.h"
 
 namespace ads {
-
-namespace {
-
-// A video that has played to its end is no longer shown as media.
-constexpr std::int64_t kVideoPlaybackEnded = 4;
-
-}  // namespace
 
 std::shared_ptr<DZNativeContentAdView> DZNativeContentAdView::create(const gfx::Rect& frame) {
     auto view = std::make_shared<DZNativeContentAdView>(frame);
@@ -89,19 +80,9 @@ std::shared_ptr<DZAdChoicesView> DZNativeContentAdView::adChoicesView() const {
 }
 
 void DZNativeContentAdView::updateMediaView() {
-    const auto ad = nativeAdViewPolicy_->nativeAd();
-    const auto content = ad ? ad->mediaContent() : nullptr;
-    const auto controller = content ? content->videoController() : nullptr;
-    if (controller && controller->hasVideoContent() &&
-        controller->videoPlaybackState() != kVideoPlaybackEnded)
-        ad->reportIsMediaContentRendered(mediaView() != nullptr);
-    const auto self = std::static_pointer_cast<DZNativeContentAdView>(shared_from_this());
-    core::Queue::main()->async([weak = std::weak_ptr<DZNativeContentAdView>(self)] {
-        const auto view = weak.lock();
-        const auto mediaView = view ? view->mediaView() : nullptr;
-        if (!mediaView) return;
-        const auto current = view->nativeAdViewPolicy_->nativeAd();
-        mediaView->setMediaContent(current ? current->mediaContent() : nullptr);
+    DZNativeAdViewPolicy::showMediaContent(nativeAdViewPolicy_, [weak = weak_from_this()] {
+        const auto view = std::static_pointer_cast<DZNativeContentAdView>(weak.lock());
+        return view ? view->mediaView() : nullptr;
     });
 }
 
