@@ -5,7 +5,6 @@
 
 #include "ads/core/request/DZAdType.h"
 #include "ads/core/slot/DZSlot.h"
-#include "ads/foundation/DZAnalytics.h"
 #include "ads/foundation/DZServerHosts.h"
 #include "ads/foundation/DZSlotStatistics.h"
 #include "ads/mediation/core/DZMAdManager.h"
@@ -13,38 +12,12 @@
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
 #include "ads/mediation/core/DZMClassRegistry.h"
 #include "ads/mediation/core/DZMConfig.h"
+#include "ads/mediation/core/DZMPingTemplateLists.h"
 #include "ads/web/net/DZClickTrackerCollection.h"
 #include "core/NotificationCenter.h"
 #include "core/StringFormat.h"
 
 namespace ads {
-
-namespace {
-
-// The first list followed by the second; nullopt when both are empty.
-std::optional<core::Array> concatenated(const std::optional<core::Array>& first,
-                                        const std::optional<core::Array>& second) {
-    core::Array all;
-    if (first) all.insert(all.end(), first->begin(), first->end());
-    if (second) all.insert(all.end(), second->begin(), second->end());
-    if (all.empty()) return std::nullopt;
-    return all;
-}
-
-// The templates as the analytics bridge rewrites them for the event.
-std::optional<core::Array> withAnalytics(std::optional<core::Array> templates,
-                                         const std::string& eventType) {
-    if (!templates || !DZAnalytics::sharedInstance()) return templates;
-    std::vector<std::string> texts;
-    for (const core::Value& entry : *templates)
-        if (const std::string* text = entry.string()) texts.push_back(*text);
-    core::Array rewritten;
-    for (auto& text : DZApplyAnalyticsToTrackingURLStrings(texts, eventType))
-        rewritten.emplace_back(std::move(text));
-    return rewritten;
-}
-
-}  // namespace
 
 std::string DZMAdNetworkConnector::defaultClickTemplate() {
     return DZServerHosts::mediationURLString(kClickTemplatePath);
@@ -128,8 +101,8 @@ void DZMAdNetworkConnector::reportClick() {
     if (clicked_) return;
     clicked_ = true;
     const std::string event = "_ac";
-    auto templates = withAnalytics(
-        concatenated(mediationConfig_->clickURLs(), networkConfig_->clickURLs()), event);
+    auto templates = DZMTemplatesWithAnalytics(
+        DZMConcatenatedTemplates(mediationConfig_->clickURLs(), networkConfig_->clickURLs()), event);
     pingMediationURLs(templates, defaultClickTemplate(), std::nullopt, std::nullopt, std::nullopt,
                       event);
 }
@@ -144,8 +117,8 @@ void DZMAdNetworkConnector::reportImpression() {
         statistics->resetTimingAdapters();
     }
     const std::string event = "_ai";
-    auto templates = withAnalytics(
-        concatenated(mediationConfig_->impressionURLs(), networkConfig_->impressionURLs()), event);
+    auto templates = DZMTemplatesWithAnalytics(
+        DZMConcatenatedTemplates(mediationConfig_->impressionURLs(), networkConfig_->impressionURLs()), event);
     pingMediationURLs(templates, defaultImpressionTemplate(), durations, exitCodes, std::nullopt,
                       event);
 }

@@ -5,45 +5,18 @@
 #include "ads/core/app/DZMobileAds.h"
 #include "ads/core/request/DZRequest.h"
 #include "ads/core/response/DZAd.h"
-#include "ads/foundation/DZAnalytics.h"
 #include "ads/foundation/DZLogger.h"
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
 #include "ads/mediation/core/DZMAdNetworkConnector.h"
 #include "ads/mediation/core/DZMClassRegistry.h"
 #include "ads/mediation/core/DZMConfig.h"
+#include "ads/mediation/core/DZMPingTemplateLists.h"
 #include "ads/mediation/rewarded/DZMRewardBasedVideoAdConnectorDelegate.h"
 #include "ads/mediation/rewarded/DZMRewardBasedVideoAdNetworkAdapter.h"
 #include "ads/web/net/DZClickTrackerCollection.h"
 #include "core/StringFormat.h"
 
 namespace ads {
-
-namespace {
-
-// The first list followed by the second; nullopt when both are empty.
-std::optional<core::Array> concatenated(const std::optional<core::Array>& first,
-                                        const std::optional<core::Array>& second) {
-    core::Array all;
-    if (first) all.insert(all.end(), first->begin(), first->end());
-    if (second) all.insert(all.end(), second->begin(), second->end());
-    if (all.empty()) return std::nullopt;
-    return all;
-}
-
-// The templates as the analytics bridge rewrites them for the event.
-std::optional<core::Array> withAnalytics(std::optional<core::Array> templates,
-                                         const std::string& eventType) {
-    if (!templates || !DZAnalytics::sharedInstance()) return templates;
-    std::vector<std::string> texts;
-    for (const core::Value& entry : *templates)
-        if (const std::string* text = entry.string()) texts.push_back(*text);
-    core::Array rewritten;
-    for (auto& text : DZApplyAnalyticsToTrackingURLStrings(texts, eventType))
-        rewritten.emplace_back(std::move(text));
-    return rewritten;
-}
-
-}  // namespace
 
 bool DZMediationResolveAdapterClass(const std::shared_ptr<DZMAdNetworkConfig>& config) {
     if (!config) return false;
@@ -186,8 +159,8 @@ void DZMRewardBasedVideoAdNetworkConnector::pingURLs(const std::optional<core::A
 
 void DZMRewardBasedVideoAdNetworkConnector::pingClickURLs() {
     const std::string event = "_ac";
-    auto urls = withAnalytics(
-        concatenated(mediationConfig_ ? mediationConfig_->clickURLs() : std::nullopt,
+    auto urls = DZMTemplatesWithAnalytics(
+        DZMConcatenatedTemplates(mediationConfig_ ? mediationConfig_->clickURLs() : std::nullopt,
                      adNetworkConfig_ ? adNetworkConfig_->clickURLs() : std::nullopt),
         event);
     pingURLs(urls, DZMAdNetworkConnector::defaultClickTemplate(), std::nullopt, event);
@@ -195,8 +168,8 @@ void DZMRewardBasedVideoAdNetworkConnector::pingClickURLs() {
 
 void DZMRewardBasedVideoAdNetworkConnector::pingImpressionURLs() {
     const std::string event = "_ai";
-    auto urls = withAnalytics(
-        concatenated(mediationConfig_ ? mediationConfig_->impressionURLs() : std::nullopt,
+    auto urls = DZMTemplatesWithAnalytics(
+        DZMConcatenatedTemplates(mediationConfig_ ? mediationConfig_->impressionURLs() : std::nullopt,
                      adNetworkConfig_ ? adNetworkConfig_->impressionURLs() : std::nullopt),
         event);
     pingURLs(urls, DZMAdNetworkConnector::defaultImpressionTemplate(), std::nullopt, event);
