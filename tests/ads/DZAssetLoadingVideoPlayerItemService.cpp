@@ -213,8 +213,9 @@ TEST_F(DZAssetLoadingVideoPlayerItemService, BrokenDownloadsCountTowardsTheAttem
         ASSERT_TRUE(item);
         const auto sent =
             information ? request(true, std::nullopt) : request(false, Range{0, kLength, true});
-        // Each broken download is followed by the next after a pause.
-        for (int pause = 0; pause < 5 && endOf(sent, 0.5) == Outcome::pending; ++pause)
+        // Each broken download is followed by the next after a pause. A loaded
+        // machine may take a while over each loopback answer.
+        for (int pause = 0; pause < 10 && endOf(sent, 1.5) == Outcome::pending; ++pause)
             video.clock.advance(ads::DZAssetLoadingVideoPlayerItem::kFailedDownloadRetryDelay);
         EXPECT_EQ(sent->outcome(), Outcome::failed);
         EXPECT_EQ(sent->error(), kTooManyBadAttempts);
