@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "AdWebTesting.h"
+#include "DeviceSignalsTesting.h"
 #include "ads/core/slot/DZMRAIDEventHandling.h"
 #include "ads/presentation/fullscreen/DZUnclickableView.h"
 #include "ads/presentation/fullscreen/DZViewController.h"
@@ -14,6 +15,7 @@
 #include "support/ManualClockScope.h"
 #include "ui/Application.h"
 #include "ui/DeviceProfile.h"
+#include "ui/InterfaceOrientation.h"
 #include "ui/View.h"
 #include "ui/Window.h"
 
@@ -122,8 +124,9 @@ TEST(DZMRAIDResizeOverlayPresenterNudge, EdgesMoveInOrder) {
 
 TEST_F(DZMRAIDResizeOverlayPresenterTest, ARotationWithoutRoomClosesTheAd) {
     testsupport::ManualClockScope clock;
+    // Composed in the window as a presentation does: pivot, crop, the ad.
     const auto crop = std::make_shared<ads::DZUnclickableView>(screen);
-    window->addSubview(crop);
+    window->addSubview(presenter->pivotView());
     presenter->setCropView(crop);
     const auto controller = std::make_shared<ads::DZViewController>();
     controller->setPresenter(presenter);
@@ -135,9 +138,13 @@ TEST_F(DZMRAIDResizeOverlayPresenterTest, ARotationWithoutRoomClosesTheAd) {
     EXPECT_EQ(controller->view()->frame(), presenter->contentFrame());
     EXPECT_EQ(controller->view()->autoresizingMask(), 0u);
 
-    // A turn that narrows the screen leaves the close region off it.
-    crop->setFrame({0, 0, 200, screen.width()});
+    // A turn to landscape leaves the close region below the shorter screen.
+    ui::DeviceProfile turned = ui::DeviceProfile::current();
+    turned.interfaceOrientation = ui::kOrientationLandscapeRight;
+    turned.screenSize = {turned.screenSize.height, turned.screenSize.width};
+    const testsupport::DeviceProfileOverride landscape(turned);
     presenter->updateTransparentInterstitialOrientation();
+    ASSERT_GT(crop->frame().width(), crop->frame().height());
     EXPECT_TRUE(handler->errors.empty()) << "the frame moved; checked again later";
     clock.advance(0.1);
     ASSERT_TRUE(adwebtesting::drainMainQueue());
