@@ -495,4 +495,31 @@ TEST_F(DZMAdapterDozuzaVuRazAdsNativeService, AnInlineNativeAdIsServedAsItselfWi
     EXPECT_EQ(own[0].queryValue("ad"), "native/content2:0");
 }
 
+TEST_F(DZMAdapterDozuzaVuRazAdsNativeService,
+       ACustomTemplateAdNeedsItsTemplateAskedForByThePublisher) {
+    // Our loader inside the waterfall asks with the outer loader's
+    // template ids: one the publisher did not ask for is refused, and the
+    // waterfall ends without an ad.
+    const core::Dictionary inlineAd{
+        {"ad_json", core::Dictionary{{"ads", fixtures::NativeAds::entries("native/template",
+                                                                          server.baseURL())}}}};
+    const auto loadWith = [&](core::Array templateIDs) {
+        const auto loader = ads::DZAdLoader::create("unit/template", {}, {"3"}, {});
+        const auto delegate = std::make_shared<nativetesting::RecordingLoaderDelegate>();
+        delegate->templateIDs = std::move(templateIDs);
+        loader->setDelegate(delegate);
+        loader->loadRequest(
+            slottesting::requestWithExtras(mediationExtras(response({ownNetwork("1", inlineAd)}))));
+        EXPECT_TRUE(waitFor(
+            [&] { return !delegate->events.empty() && delegate->events.back() == "finish"; }, 20));
+        return delegate->events;
+    };
+    const auto refused = loadWith(core::Array{"555"});
+    ASSERT_EQ(refused.size(), 2u);
+    EXPECT_TRUE(refused[0].starts_with("fail 9 ")) << refused[0];
+    caseName = "-asked";
+    EXPECT_EQ(loadWith(core::Array{"10104"}),
+              (std::vector<std::string>{"ad template 10104", "finish"}));
+}
+
 }  // namespace
