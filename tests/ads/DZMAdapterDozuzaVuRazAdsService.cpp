@@ -1,7 +1,9 @@
 // The own network's adapter in a waterfall: its banner at the inline ad's
 // size under the network's publisher id, the relays of the banner and the
 // interstitial with the clicks they count, failures passed on unchanged,
-// the native requests it refuses, the publisher banner whose impression
+// the native requests it refuses and the inline native ads it serves (as
+// themselves, custom templates only when asked for), the publisher banner
+// (from "manual_impression_urls" or banner options) whose impression
 // follows the connector, and the rewarded ad it sets up at once.
 
 #include <set>

@@ -2,8 +2,10 @@
 // adapters, with its pings read back from the local ad server: networks
 // asked once their set-up reports, failed set-ups and time-outs moving on,
 // late answers ignored, one turn per network entry even when entries share
-// an adapter class, the reward rule, fill and no-fill pings, the mediated
-// ad's events, and stale set-ups replaced.
+// an adapter class, the reward rule, fill and no-fill pings, the filling
+// entry's impression, click, video start and reward pings (or the default
+// templates), the mediated ad's events and exposure, and stale set-ups
+// replaced.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include "MediationSlotTesting.h"
 #include "RewardedTesting.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/core/request/DZRequest.h"
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
 #include "ads/mediation/rewarded/DZMRewardBasedVideoAdNetworkConnector.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
@@ -303,6 +306,35 @@ TEST_F(DZRewardBasedVideoAdMediationService, TheFillingEntrysPingsGoOutOncePerEv
     // Nothing went out twice.
     for (const char* kind : {"imp", "netimp", "clk", "netclk", "vstart", "vdone"})
         EXPECT_EQ(count(kind), 1u) << kind;
+}
+
+TEST_F(DZRewardBasedVideoAdMediationService,
+       WithoutTemplatesTheDefaultsArePingedAndVideoPingsNothing) {
+    // No impression or click templates anywhere: the default templates on
+    // the mediation tracking host. Video start and reward have no default.
+    ASSERT_TRUE(load({rewardedNetwork("1", kAlpha, {})},
+                     {{"imp_urls", core::Array{}}, {"click_urls", core::Array{}}}));
+    const auto adapter = ScriptedRewardedAdapter::latest(kAlpha);
+    const auto connector = adapter->connector();
+    connector->adapterDidStartPlayingRewardBasedVideoAd(adapter.get());
+    connector->adapterDidRewardUserWithReward(adapter.get(), nullptr);
+    ASSERT_TRUE(mediationtesting::settlePings());
+    EXPECT_TRUE(server.requestsTo(fixtures::AdServer::kImpressionPath).empty());
+    EXPECT_TRUE(server.requestsTo(fixtures::AdServer::kClickPath).empty());
+
+    rewarded->presentFromRootViewController(std::make_shared<ui::ViewController>());
+    connector->adapterDidGetAdClick(adapter.get());
+    ASSERT_TRUE(mediationtesting::settlePings());
+    for (const char* path : {fixtures::AdServer::kImpressionPath, fixtures::AdServer::kClickPath}) {
+        SCOPED_TRACE(path);
+        const auto sent = server.requestsTo(path);
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].queryValue("ad_loc"), "unit/rewarded");
+        EXPECT_EQ(sent[0].queryValue("qdata"), "q-" + token());
+        EXPECT_EQ(sent[0].queryValue("ad_network_id"), "1");
+        EXPECT_EQ(sent[0].queryValue("js"), ads::DZRequest::sdkVersion());
+        EXPECT_EQ(sent[0].queryValue("nr"), "0");
+    }
 }
 
 TEST_F(DZRewardBasedVideoAdMediationService, AStaleSetUpIsReplacedAtTheNextLoad) {
