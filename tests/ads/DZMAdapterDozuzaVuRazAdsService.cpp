@@ -1,23 +1,30 @@
 // The own network's adapter in a waterfall: its banner at the inline ad's
 // size under the network's publisher id, the relays of the banner and the
 // interstitial with the clicks they count, failures passed on unchanged,
-// the native requests it refuses, the publisher banner whose impression
+// the native requests it refuses and the inline native ads it serves (as
+// themselves, custom templates only when asked for), the publisher banner
+// (from "manual_impression_urls" or banner options) whose impression
 // follows the connector, and the rewarded ad it sets up at once.
 
 #include <set>
 
 #include "AdapterTesting.h"
+#include "NativeTesting.h"
 #include "RewardedTesting.h"
 #include "ads/core/request/DZAdLoaderConfiguration.h"
 #include "ads/core/request/DZRequest.h"
+#include "ads/core/request/ZODBannerViewOptions.h"
 #include "ads/core/slot/DZSlot.h"
 #include "ads/mediation/adapters/DZMAdapterDozuzaVuRazAds.h"
 #include "ads/mediation/core/DZMConfig.h"
+#include "ads/mediation/core/DZMediatedNativeAd.h"
 #include "ads/native/DZAdLoader.h"
 #include "ads/presentation/banner/DZBannerView.h"
 #include "ads/presentation/banner/ZODBannerView.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
 #include "ads/presentation/rewarded/DZRewardBasedVideoAd.h"
+#include "core/UserDefaults.h"
+#include "fixtures/NativeAds.h"
 
 namespace {
 
@@ -369,6 +376,152 @@ TEST_F(DZMAdapterDozuzaVuRazAdsPublisherBannerService,
     connector->reportManualImpression();
     ASSERT_TRUE(adwebtesting::drainMainQueue());
     EXPECT_EQ(manualPings(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// A waterfall whose connector carries the ad loader configuration of a
+// loader that asked for publisher banners (banner options).
+class DZMAdapterDozuzaVuRazAdsBannerOptionsService
+    : public adaptertesting::AdapterSlotTest<ads::DZMAdNetworkConnectorBanner> {
+protected:
+    void SetUp() override {
+        AdapterSlotTest::SetUp();
+        const auto make = owner->makeConnector;
+        owner->makeConnector = [this, make](const std::shared_ptr<ads::DZMConfig>& config,
+                                            const std::shared_ptr<ads::DZMAdNetworkConfig>& network)
+            -> std::shared_ptr<ads::DZMAdNetworkConnector> {
+            auto made = make(config, network);
+            if (made && withOptions)
+                made->setAdLoaderConfiguration(ads::DZAdLoaderConfiguration::create(
+                    {"1"}, {std::make_shared<ads::ZODBannerViewOptions>()}));
+            return made;
+        };
+    }
+    bool withOptions = true;
+};
+
+TEST_F(DZMAdapterDozuzaVuRazAdsBannerOptionsService,
+       BannerOptionsAloneGiveAPublisherBannerThatFollowsTheConnector) {
+    // No "manual_impression_urls": the options are the only reason.
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({ownNetwork("1", ownAd())})));
+    ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }, 20));
+    ASSERT_EQ(owner->finished, 1);
+    const auto adapter = this->adapter<DZMAdapterDozuzaVuRazAds>();
+    ASSERT_TRUE(adapter);
+    const auto banner = std::dynamic_pointer_cast<ads::ZODBannerView>(adapter->bannerView());
+    ASSERT_TRUE(banner);
+    // The inline ad's size and the banner's set-up hold for it as well.
+    EXPECT_TRUE(ads::DZAdSizesEqual(banner->adSize(), ads::kDZAdSizeMediumRectangle));
+    EXPECT_TRUE(banner->isMediated());
+    EXPECT_FALSE(banner->slot()->reloadable());
+    EXPECT_EQ(banner->adUnitID(), std::optional<std::string>(kOwnUnit));
+    EXPECT_EQ(banner->appEventDelegate().get(),
+              static_cast<ads::DZAppEventDelegate*>(adapter.get()));
+    EXPECT_TRUE(adapter->observesManualImpressions());
+    EXPECT_EQ(connector->events, std::vector<std::string>{"view"});
+}
+
+TEST_F(DZMAdapterDozuzaVuRazAdsBannerOptionsService, WithoutOptionsTheSameResponseIsAPlainBanner) {
+    withOptions = false;
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({ownNetwork("1", ownAd())})));
+    ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }, 20));
+    ASSERT_EQ(owner->finished, 1);
+    const auto adapter = this->adapter<DZMAdapterDozuzaVuRazAds>();
+    ASSERT_TRUE(adapter && adapter->bannerView());
+    EXPECT_FALSE(std::dynamic_pointer_cast<ads::ZODBannerView>(adapter->bannerView()));
+    EXPECT_FALSE(adapter->observesManualImpressions());
+}
+
+// A loader's waterfall over the own network whose inline ad is a native
+// response, preprocessed by the support page of the local server.
+class DZMAdapterDozuzaVuRazAdsNativeService : public mediationtesting::MediationSlotTest {
+protected:
+    void SetUp() override {
+        MediationSlotTest::SetUp();
+        core::UserDefaults::standard()->setObject(
+            std::string(ads::DZNativeAd::kSupportURLKey),
+            server.urlString(fixtures::NativeAds::kSupportPath));
+    }
+    void TearDown() override {
+        core::UserDefaults::standard()->removeObjectForKey(
+            std::string(ads::DZNativeAd::kSupportURLKey));
+        MediationSlotTest::TearDown();
+    }
+};
+
+TEST_F(DZMAdapterDozuzaVuRazAdsNativeService, AnInlineNativeAdIsServedAsItselfWithItsAssets) {
+    const core::Array entries = fixtures::NativeAds::entries("native/content2", server.baseURL());
+    ASSERT_FALSE(entries.empty());
+    const core::Dictionary inlineAd{
+        {"ad_json", core::Dictionary{{"ads", core::Array{entries[0]}}}}};
+    const auto loader = ads::DZAdLoader::create("unit/native", {}, {"1", "2"}, {});
+    ASSERT_TRUE(loader);
+    const auto delegate = std::make_shared<nativetesting::RecordingLoaderDelegate>();
+    loader->setDelegate(delegate);
+    loader->loadRequest(slottesting::requestWithExtras(
+        mediationExtras(response({withFillURLs(ownNetwork("1", inlineAd))}))));
+    ASSERT_TRUE(waitFor(
+        [&] { return !delegate->events.empty() && delegate->events.back() == "finish"; }, 20));
+    ASSERT_EQ(delegate->events, (std::vector<std::string>{"ad First wallpaper", "finish"}));
+
+    // The publisher gets our network's own content ad, taken over by the
+    // outer loader, with the assets of the inline response.
+    const auto ad = std::dynamic_pointer_cast<ads::DZNativeContentAd>(delegate->ads[0]);
+    ASSERT_TRUE(ad);
+    EXPECT_EQ(ad->headline(), std::optional<std::string>("First wallpaper"));
+    EXPECT_EQ(ad->body(), std::optional<std::string>("Wallpapers for every screen."));
+    EXPECT_EQ(ad->callToAction(), std::optional<std::string>("Open"));
+    EXPECT_EQ(ad->advertiser(), std::optional<std::string>("Vantor"));
+    EXPECT_EQ(ad->adUnitID(), "unit/native");
+    EXPECT_EQ(ad->adNetworkClassName(), DZMAdapterDozuzaVuRazAds::kClassName);
+    ASSERT_TRUE(ad->mediatedNativeAd());
+    // Handed over whole: the mediated ad keeps no network ad of its own.
+    EXPECT_EQ(ad->mediatedNativeAd()->ad(), nullptr);
+    EXPECT_EQ(pingValues(MediationScenarios::kFill, "net"), std::vector<std::string>{"1"});
+
+    // A recorded impression pings the waterfall once.
+    ad->recordImpressionWithEnvironment({});
+    ad->recordImpressionWithEnvironment({});
+    EXPECT_EQ(pingValues(MediationScenarios::kImpression, "net"), std::vector<std::string>{"1"});
+    // Being our own ad, it also reports its own impression through the
+    // support page, which pings the entry's impression URL.
+    ASSERT_TRUE(waitFor(
+        [&] { return !server.requestsTo(fixtures::NativeAds::kImpressionPath).empty(); }, 10));
+    const auto own = server.requestsTo(fixtures::NativeAds::kImpressionPath);
+    ASSERT_EQ(own.size(), 1u);
+    EXPECT_EQ(own[0].queryValue("ad"), "native/content2:0");
+}
+
+TEST_F(DZMAdapterDozuzaVuRazAdsNativeService,
+       ACustomTemplateAdNeedsItsTemplateAskedForByThePublisher) {
+    // Our loader inside the waterfall asks with the outer loader's
+    // template ids: one the publisher did not ask for is refused, and the
+    // waterfall ends without an ad.
+    const core::Dictionary inlineAd{
+        {"ad_json", core::Dictionary{{"ads", fixtures::NativeAds::entries("native/template",
+                                                                          server.baseURL())}}}};
+    const auto loadWith = [&](core::Array templateIDs) {
+        const auto loader = ads::DZAdLoader::create("unit/template", {}, {"3"}, {});
+        const auto delegate = std::make_shared<nativetesting::RecordingLoaderDelegate>();
+        delegate->templateIDs = std::move(templateIDs);
+        loader->setDelegate(delegate);
+        loader->loadRequest(
+            slottesting::requestWithExtras(mediationExtras(response({ownNetwork("1", inlineAd)}))));
+        EXPECT_TRUE(waitFor(
+            [&] { return !delegate->events.empty() && delegate->events.back() == "finish"; }, 20));
+        return delegate->events;
+    };
+    const auto refused = loadWith(core::Array{"555"});
+    ASSERT_EQ(refused.size(), 2u);
+    EXPECT_TRUE(refused[0].starts_with("fail 9 ")) << refused[0];
+    caseName = "-asked";
+    EXPECT_EQ(loadWith(core::Array{"10104"}),
+              (std::vector<std::string>{"ad template 10104", "finish"}));
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // adapters, with its pings read back from the local ad server: networks
 // asked once their set-up reports, failed set-ups and time-outs moving on,
 // late answers ignored, one turn per network entry even when entries share
-// an adapter class, the reward rule, fill and no-fill pings, the mediated
-// ad's events, and stale set-ups replaced.
+// an adapter class, the reward rule, fill and no-fill pings, the filling
+// entry's impression, click, video start and reward pings (or the default
+// templates), the mediated ad's events and exposure, and stale set-ups
+// replaced.
 
 #include <gtest/gtest.h>
 
@@ -11,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "AnalyticsTesting.h"
 #include "MediationSlotTesting.h"
 #include "RewardedTesting.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/core/request/DZRequest.h"
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
 #include "ads/mediation/rewarded/DZMRewardBasedVideoAdNetworkConnector.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
@@ -229,6 +233,108 @@ TEST_F(DZRewardBasedVideoAdMediationService, AMediatedAdsClickReachesNoHostCallb
     // A second present does nothing.
     rewarded->presentFromRootViewController(root);
     EXPECT_EQ(adapter->presents, 1);
+}
+
+TEST_F(DZRewardBasedVideoAdMediationService, TheFillingEntrysPingsGoOutOncePerEventWithItsMacros) {
+    // With the host analytics present the templates pass its rewriting
+    // first; the ad unit's exposure runs from open to close.
+    adstest::HostAnalyticsScope analytics;
+    const auto templates = [&](const char* kind) {
+        return core::Array{server.secureBaseURL() +
+                           fixtures::MediationScenarios::trackingPath(kind, token()) +
+                           "?net=@gw_adnetid@&alloc=@gw_allocid@&loc=@gw_adlocid@&q=@gw_qdata@"
+                           "&nr=@gw_adnetrefresh@&aec=@gw_aec@"};
+    };
+    const auto withTemplates = [&](core::Dictionary network) {
+        network.set("imp_urls", templates("netimp"));
+        network.set("clickurl", templates("netclk"));
+        network.set("video_start_urls", templates("vstart"));
+        network.set("video_complete_urls", templates("vdone"));
+        return network;
+    };
+    // Both entries share the connector; the second fills, so every ping
+    // is the second entry's.
+    ASSERT_TRUE(load({withTemplates(rewardedNetwork("1", kAlpha, {{"answer", "noFill"}})),
+                      withTemplates(rewardedNetwork("2", kAlpha, {}))}));
+    ASSERT_EQ(host->events, std::vector<std::string>{"receive"});
+    const auto adapter = ScriptedRewardedAdapter::latest(kAlpha);
+    const auto connector = adapter->connector();
+    const auto count = [&](const char* kind) { return pings(kind).size(); };
+    const auto expectEntry = [&](const char* kind) {
+        SCOPED_TRACE(kind);
+        const auto sent = pings(kind);
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].queryValue("net"), "2");
+        EXPECT_EQ(sent[0].queryValue("alloc"), "alloc-2");
+        EXPECT_EQ(sent[0].queryValue("loc"), "unit/rewarded");
+        EXPECT_EQ(sent[0].queryValue("q"), "q-" + token());
+        EXPECT_EQ(sent[0].queryValue("nr"), "0");
+        // No exit codes are given: the macro stays as written.
+        EXPECT_EQ(sent[0].queryValue("aec"), "@gw_aec@");
+    };
+    for (const char* kind : {"imp", "netimp", "clk", "netclk", "vstart", "vdone"})
+        EXPECT_EQ(count(kind), 0u) << kind << " before the ad is shown";
+
+    // Presenting pings the response's and then the network's impression.
+    rewarded->presentFromRootViewController(std::make_shared<ui::ViewController>());
+    EXPECT_EQ(pingValues("imp", "net"), std::vector<std::string>{"2"});
+    expectEntry("netimp");
+    EXPECT_TRUE(analytics.host->exposures().empty());
+
+    // Opening begins the exposure once and pings nothing more.
+    connector->adapterDidOpenRewardBasedVideoAd(adapter.get());
+    connector->adapterDidOpenRewardBasedVideoAd(adapter.get());
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(analytics.host->exposures(), std::vector<std::string>{"begin unit/rewarded"});
+    EXPECT_EQ(count("imp"), 1u);
+    EXPECT_EQ(count("netimp"), 1u);
+
+    connector->adapterDidStartPlayingRewardBasedVideoAd(adapter.get());
+    expectEntry("vstart");
+    EXPECT_EQ(count("vdone"), 0u);
+    connector->adapterDidRewardUserWithReward(adapter.get(), nullptr);
+    expectEntry("vdone");
+    connector->adapterDidGetAdClick(adapter.get());
+    EXPECT_EQ(pingValues("clk", "net"), std::vector<std::string>{"2"});
+    expectEntry("netclk");
+    connector->adapterDidCloseRewardBasedVideoAd(adapter.get());
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(analytics.host->exposures(),
+              (std::vector<std::string>{"begin unit/rewarded", "end unit/rewarded"}));
+    EXPECT_EQ(host->events,
+              (std::vector<std::string>{"receive", "open", "open", "start", "reward  1", "close"}));
+    // Nothing went out twice.
+    for (const char* kind : {"imp", "netimp", "clk", "netclk", "vstart", "vdone"})
+        EXPECT_EQ(count(kind), 1u) << kind;
+}
+
+TEST_F(DZRewardBasedVideoAdMediationService,
+       WithoutTemplatesTheDefaultsArePingedAndVideoPingsNothing) {
+    // No impression or click templates anywhere: the default templates on
+    // the mediation tracking host. Video start and reward have no default.
+    ASSERT_TRUE(load({rewardedNetwork("1", kAlpha, {})},
+                     {{"imp_urls", core::Array{}}, {"click_urls", core::Array{}}}));
+    const auto adapter = ScriptedRewardedAdapter::latest(kAlpha);
+    const auto connector = adapter->connector();
+    connector->adapterDidStartPlayingRewardBasedVideoAd(adapter.get());
+    connector->adapterDidRewardUserWithReward(adapter.get(), nullptr);
+    ASSERT_TRUE(mediationtesting::settlePings());
+    EXPECT_TRUE(server.requestsTo(fixtures::AdServer::kImpressionPath).empty());
+    EXPECT_TRUE(server.requestsTo(fixtures::AdServer::kClickPath).empty());
+
+    rewarded->presentFromRootViewController(std::make_shared<ui::ViewController>());
+    connector->adapterDidGetAdClick(adapter.get());
+    ASSERT_TRUE(mediationtesting::settlePings());
+    for (const char* path : {fixtures::AdServer::kImpressionPath, fixtures::AdServer::kClickPath}) {
+        SCOPED_TRACE(path);
+        const auto sent = server.requestsTo(path);
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].queryValue("ad_loc"), "unit/rewarded");
+        EXPECT_EQ(sent[0].queryValue("qdata"), "q-" + token());
+        EXPECT_EQ(sent[0].queryValue("ad_network_id"), "1");
+        EXPECT_EQ(sent[0].queryValue("js"), ads::DZRequest::sdkVersion());
+        EXPECT_EQ(sent[0].queryValue("nr"), "0");
+    }
 }
 
 TEST_F(DZRewardBasedVideoAdMediationService, AStaleSetUpIsReplacedAtTheNextLoad) {
