@@ -340,20 +340,20 @@ TEST_F(DZSlotTest, ACustomRenderedAdWaitsForAPlacementAndStopsReloads) {
     EXPECT_FALSE(slot->reloadTimerArmed());
     EXPECT_TRUE(owner->customAds.empty());
 
-    // The owner refuses: SDK error 12, the state stays, the ad is not kept.
+    // The owner refuses: SDK error 12, the load has failed, the ad is not kept.
     const auto placement = std::make_shared<int>(1);
-    const std::int64_t state = slot->state();
+    EXPECT_TRUE(slot->isMakingRequest());
     slot->setPlacement(placement);
     ASSERT_EQ(owner->customAds.size(), 1u);
     ASSERT_EQ(owner->failures.size(), 1u);
     EXPECT_EQ(owner->failures[0].code, ads::kDZErrorInvalidArgument);
     EXPECT_EQ(owner->failures[0].message, "Custom rendered ad could not be rendered by delegate.");
-    EXPECT_EQ(slot->state(), state);
+    EXPECT_EQ(slot->state(), DZSlot::kFailed);
     EXPECT_EQ(slot->ad(), nullptr);
 
-    // An owner that renders it: the ad is the slot's, nothing fails.
+    // An owner that renders it: the next load needs no pre-emption; the ad is
+    // the slot's, nothing fails.
     owner->rendersCustomAds = true;
-    owner->preempt = true;
     slot->loadRequest(requestWithExtras({{"_ad", inlineAd()}, {"_adHeaders", customHeaders}}));
     ASSERT_TRUE(waitFor([&] { return owner->customAds.size() == 2; }));
     EXPECT_EQ(slot->ad(), owner->customAds[1]);

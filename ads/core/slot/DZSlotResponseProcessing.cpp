@@ -163,7 +163,10 @@ void DZSlot::renderPendingCustomRenderingAd() {
     std::optional<Error> error;
     if (const auto delegate = slotDelegate())
         if (delegate->notifyPublisherToRenderCustomRenderingAd(*this, ad_, &error)) return;
+    // Refused: the load has failed, so the slot must not stay mid-request
+    // (a later load would be turned away as "in progress").
     ad_ = std::move(previous);
+    setState(kFailed);
     adFailedToReceiveContentWithError(error.value_or(DZErrorWithCodeDescription(
         kDZErrorInvalidArgument, "Custom rendered ad could not be rendered by delegate.")));
 }
