@@ -22,6 +22,7 @@
 #include "core/JSON.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaults.h"
+#include "ui/NetworkReachability.h"
 
 namespace {
 
@@ -50,11 +51,16 @@ core::Value key(const std::string& unit) {
 class DZInterstitialCacheTest : public testing::Test {
 protected:
     void SetUp() override {
+        // Keys hold the last known network type; no reachability report may
+        // change it between two keys of one test.
+        previousFlags = ui::NetworkReachability::setFlagsSourceForTesting(
+            [](const std::string&) -> std::uint32_t { return 0; });
         constants.set(ads::DZInterstitialPool::kMaxPoolDepthKey, 0);
         core::UserDefaults::standard()->removeObjectForKey(DZInterstitialCache::kSavedRequestsKey);
     }
     void TearDown() override {
         core::UserDefaults::standard()->removeObjectForKey(DZInterstitialCache::kSavedRequestsKey);
+        ui::NetworkReachability::setFlagsSourceForTesting(std::move(previousFlags));
     }
     // The saved [key, parameters] pairs' keys, oldest first.
     static std::vector<core::Value> savedKeys() {
@@ -74,6 +80,7 @@ protected:
     }
 
     adwebtesting::ConstantsScope constants;
+    ui::NetworkReachability::FlagsSource previousFlags;
 };
 
 TEST_F(DZInterstitialCacheTest, KeysTakeOnlyTheSchemaFieldsUnderTheirParameterNames) {

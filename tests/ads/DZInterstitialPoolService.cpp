@@ -48,6 +48,9 @@ protected:
                       InterstitialScenarios::csiURL(server, kToken));
         constants.set(ads::DZCSIConfiguration::kReportingProbabilityKey, 1.0);
         constants.set(DZInterstitialPool::kMaxPoolDepthKey, 2);
+        // Keys without the network type: the first reachability report can
+        // land mid-test and would move every request to a new pool.
+        constants.set(DZInterstitialCache::kSchemaKey, core::Array{"customTargeting", "extras"});
         serve(InterstitialCreative::html);
     }
     void TearDown() override {
