@@ -336,8 +336,7 @@ TEST_F(DZMAdapterDozuzaVuRazAdsRewardedService,
 
 namespace {
 
-using DZMAdapterDozuzaVuRazAdsPublisherBannerService =
-    adaptertesting::AdapterSlotTest<ads::DZMAdNetworkConnectorBanner>;
+using DZMAdapterDozuzaVuRazAdsPublisherBannerService = DZMAdapterDozuzaVuRazAdsService;
 
 TEST_F(DZMAdapterDozuzaVuRazAdsPublisherBannerService,
        ManualImpressionURLsGiveAPublisherBannerFollowingTheConnector) {
@@ -346,11 +345,9 @@ TEST_F(DZMAdapterDozuzaVuRazAdsPublisherBannerService,
            core::Array{
                server.secureBaseURL() +
                MediationScenarios::trackingPath(MediationScenarios::kManualImpression, token())});
-    ASSERT_TRUE(makeSlot());
-    ASSERT_TRUE(start(response({ownNetwork("1", ad)})));
-    ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }, 20));
+    ASSERT_TRUE(fill(response({ownNetwork("1", ad)})));
     ASSERT_EQ(owner->finished, 1);
-    const auto adapter = this->adapter<DZMAdapterDozuzaVuRazAds>();
+    const auto adapter = own();
     ASSERT_TRUE(adapter);
     const auto banner = std::dynamic_pointer_cast<ads::ZODBannerView>(adapter->bannerView());
     ASSERT_TRUE(banner);
@@ -384,11 +381,10 @@ namespace {
 
 // A waterfall whose connector carries the ad loader configuration of a
 // loader that asked for publisher banners (banner options).
-class DZMAdapterDozuzaVuRazAdsBannerOptionsService
-    : public adaptertesting::AdapterSlotTest<ads::DZMAdNetworkConnectorBanner> {
+class DZMAdapterDozuzaVuRazAdsBannerOptionsService : public DZMAdapterDozuzaVuRazAdsService {
 protected:
     void SetUp() override {
-        AdapterSlotTest::SetUp();
+        DZMAdapterDozuzaVuRazAdsService::SetUp();
         const auto make = owner->makeConnector;
         owner->makeConnector = [this, make](const std::shared_ptr<ads::DZMConfig>& config,
                                             const std::shared_ptr<ads::DZMAdNetworkConfig>& network)
@@ -406,11 +402,9 @@ protected:
 TEST_F(DZMAdapterDozuzaVuRazAdsBannerOptionsService,
        BannerOptionsAloneGiveAPublisherBannerThatFollowsTheConnector) {
     // No "manual_impression_urls": the options are the only reason.
-    ASSERT_TRUE(makeSlot());
-    ASSERT_TRUE(start(response({ownNetwork("1", ownAd())})));
-    ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }, 20));
+    ASSERT_TRUE(fill(response({ownNetwork("1", ownAd())})));
     ASSERT_EQ(owner->finished, 1);
-    const auto adapter = this->adapter<DZMAdapterDozuzaVuRazAds>();
+    const auto adapter = own();
     ASSERT_TRUE(adapter);
     const auto banner = std::dynamic_pointer_cast<ads::ZODBannerView>(adapter->bannerView());
     ASSERT_TRUE(banner);
@@ -427,11 +421,9 @@ TEST_F(DZMAdapterDozuzaVuRazAdsBannerOptionsService,
 
 TEST_F(DZMAdapterDozuzaVuRazAdsBannerOptionsService, WithoutOptionsTheSameResponseIsAPlainBanner) {
     withOptions = false;
-    ASSERT_TRUE(makeSlot());
-    ASSERT_TRUE(start(response({ownNetwork("1", ownAd())})));
-    ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }, 20));
+    ASSERT_TRUE(fill(response({ownNetwork("1", ownAd())})));
     ASSERT_EQ(owner->finished, 1);
-    const auto adapter = this->adapter<DZMAdapterDozuzaVuRazAds>();
+    const auto adapter = own();
     ASSERT_TRUE(adapter && adapter->bannerView());
     EXPECT_FALSE(std::dynamic_pointer_cast<ads::ZODBannerView>(adapter->bannerView()));
     EXPECT_FALSE(adapter->observesManualImpressions());
