@@ -16,6 +16,12 @@
 #   odd-161x91.mp4     2 s at an odd size: MPEG-4 Part 2 in 4:2:0 (libx264
 #                      refuses odd 4:2:0 sizes)
 #   1080p30.mp4        5 s of 1920x1080 at 30 fps, H.264, for the benchmark
+#   tone-440.mp4       4 s: 160x96 at 25 fps, H.264, black; AAC at 48 kHz,
+#                      stereo, a 440 Hz sine of amplitude 0.5. At 1, 2 and
+#                      3 s, for 0.1 s, the picture turns white and the sound
+#                      stops: marks that tell where audio and picture are
+#   tone-1000.mp4      10 s of sound only: AAC at 48 kHz, stereo, a 1000 Hz
+#                      sine of amplitude 0.25
 set -euo pipefail
 
 out=${1:?usage: tools/make_videos.sh FOLDER}
@@ -75,5 +81,16 @@ ff -f lavfi -i testsrc=size=161x91:rate=10:duration=2 \
 
 ff -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=5 \
    -c:v libx264 -preset veryfast -crf 30 -pix_fmt yuv420p -g 30 "$work/1080p30.mp4"
+
+marks="gte(t,1)*lt(mod(t,1),0.1)"
+ff -f lavfi -i "color=c=black:s=160x96:r=25:d=4,drawbox=x=0:y=0:w=160:h=96:color=white:t=fill:enable='$marks'" \
+   -f lavfi -i sine=frequency=440:sample_rate=48000:duration=4 \
+   -filter:a "volume=4,volume=volume=0:enable='$marks',pan=stereo|c0=c0|c1=c0" \
+   -c:v libx264 -preset veryfast -crf 30 -pix_fmt yuv420p -g 25 \
+   -c:a aac -b:a 128k -movflags +faststart "$work/tone-440.mp4"
+# (The sine source's amplitude is 1/8.)
+ff -f lavfi -i sine=frequency=1000:sample_rate=48000:duration=10 \
+   -filter:a "volume=2,pan=stereo|c0=c0|c1=c0" -c:a aac -b:a 128k -movflags +faststart \
+   "$work/tone-1000.mp4"
 
 mv "$work"/*.mp4 "$out"/

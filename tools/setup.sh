@@ -11,7 +11,7 @@ packages=(
   libjavascriptcoregtk-4.1-dev libwebkit2gtk-4.1-dev bubblewrap libsdl2-dev libx11-dev xvfb xauth xdotool imagemagick xdg-utils
   clang libclang-rt-14-dev llvm
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
 )
 
 missing=()

@@ -31,6 +31,7 @@
 #include "core/URL.h"
 #include "core/URLSessionConfiguration.h"
 #include "display/DesktopWindow.h"
+#include "media/AudioOutput.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/AppClock.h"
 #include "fixtures/LocalServices.h"
@@ -191,6 +192,11 @@ int main(int argc, char** argv) {
                                             std::to_string(adServer->server().securePort()));
         std::printf("vantor: local ad server at %s\n", adServer->secureBaseURL().c_str());
     }
+
+    // Nobody hears the headless run: no sound device is opened, and the
+    // sound of videos is left undecoded. The window plays it on the
+    // desktop's sound server.
+    if (!options.window) media::AudioOutput::shared().setDeviceFactory(nullptr, "headless run");
 
     const std::filesystem::path out = options.out;
     if (!options.window) {

@@ -1,6 +1,6 @@
 #pragma once
-// Per-track volumes an item applies to its audio. A value type. (No sound
-// is played on this platform: the volumes are kept and reported only.)
+// Per-track volumes an item applies to its sound. A value type. Volumes
+// apply from the start: atTime is kept, not followed.
 
 #include <cstdint>
 #include <vector>

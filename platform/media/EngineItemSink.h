@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "media/AssetInfo.h"
+#include "media/ItemAudioSettings.h"
 #include "media/MediaError.h"
 #include "media/PlayerItemOutputs.h"
 #include "media/TimeRange.h"
@@ -25,8 +26,16 @@ class PlayerItem;
 
 class EngineItemSink {
 public:
-    EngineItemSink(std::weak_ptr<PlayerItem> item, std::shared_ptr<PlayerItemOutputs> outputs)
-        : item_(std::move(item)), outputs_(std::move(outputs)) {}
+    EngineItemSink(std::weak_ptr<PlayerItem> item, std::shared_ptr<PlayerItemOutputs> outputs,
+                   std::shared_ptr<ItemAudioSettings> audioSettings)
+        : item_(std::move(item)),
+          outputs_(std::move(outputs)),
+          audioSettings_(std::move(audioSettings)) {}
+
+    // How loud the item's sound plays, for the engine's audio.
+    [[nodiscard]] const std::shared_ptr<ItemAudioSettings>& audioSettings() const {
+        return audioSettings_;
+    }
 
     // The media is ready to play: its tracks and duration.
     void ready(AssetInfo info);
@@ -48,6 +57,7 @@ private:
 
     const std::weak_ptr<PlayerItem> item_;
     const std::shared_ptr<PlayerItemOutputs> outputs_;
+    const std::shared_ptr<ItemAudioSettings> audioSettings_;
     std::mutex mutex_;
     std::optional<std::pair<std::vector<TimeRange>, bool>> latestRanges_;
 };

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <utility>
 
+#include "media/AudioOutput.h"
 #include "media/FFmpegThreads.h"
 
 extern "C" {
@@ -17,6 +18,8 @@ namespace {
 // Packets are decoded this far ahead of the play position, plus the frames
 // the video decoder holds back for reordering.
 constexpr double kLead = 0.1;
+// Sound is decoded this far ahead: more than a sound device asks ahead.
+constexpr double kSoundLead = 0.5;
 // What is read before the item reports ready, unless the input ends first.
 constexpr double kReadyAhead = 0.5;
 // The buffer stops being full once below this share of the cap.
@@ -27,12 +30,17 @@ constexpr auto kIdleWait = std::chrono::milliseconds(10);
 
 class Handle final : public EngineItem {
 public:
-    explicit Handle(std::shared_ptr<FFmpegPlayback> playback) : playback_(std::move(playback)) {}
-    ~Handle() override { playback_->stop(); }
+    Handle(std::shared_ptr<FFmpegPlayback> playback, std::shared_ptr<AudioStream> stream)
+        : playback_(std::move(playback)), stream_(std::move(stream)) {}
+    ~Handle() override {
+        playback_->stop();
+        if (stream_) AudioOutput::shared().removeStream(stream_);
+    }
     void seek(double seconds) override { playback_->seek(seconds); }
 
 private:
     const std::shared_ptr<FFmpegPlayback> playback_;
+    const std::shared_ptr<AudioStream> stream_;
 };
 
 double seconds(std::int64_t timestamp, AVRational base) {
@@ -44,21 +52,27 @@ double seconds(std::int64_t timestamp, AVRational base) {
 std::unique_ptr<EngineItem> FFmpegPlayback::start(std::shared_ptr<FFmpegAsset> asset,
                                                   std::shared_ptr<EngineItemSink> sink,
                                                   std::shared_ptr<ItemTimebase> timebase) {
-    auto playback =
-        std::make_shared<FFmpegPlayback>(std::move(asset), std::move(sink), std::move(timebase));
+    auto stream = AudioOutput::shared().addStream(timebase, sink->audioSettings());
+    auto playback = std::make_shared<FFmpegPlayback>(std::move(asset), std::move(sink),
+                                                     std::move(timebase), stream);
     FFmpegThreads::spawn([playback] { playback->run(); });
-    return std::make_unique<Handle>(playback);
+    return std::make_unique<Handle>(playback, std::move(stream));
 }
 
 FFmpegPlayback::FFmpegPlayback(std::shared_ptr<FFmpegAsset> asset,
                                std::shared_ptr<EngineItemSink> sink,
-                               std::shared_ptr<ItemTimebase> timebase)
-    : asset_(std::move(asset)), sink_(std::move(sink)), timebase_(std::move(timebase)) {}
+                               std::shared_ptr<ItemTimebase> timebase,
+                               std::shared_ptr<AudioStream> stream)
+    : asset_(std::move(asset)),
+      sink_(std::move(sink)),
+      timebase_(std::move(timebase)),
+      stream_(std::move(stream)) {}
 
 FFmpegPlayback::~FFmpegPlayback() {
     clearQueue();
     av_packet_free(&packet_);
     video_.reset();
+    sound_.reset();
     audio_.reset();
     source_.reset();
 }
@@ -69,9 +83,11 @@ void FFmpegPlayback::stop() {
 }
 
 void FFmpegPlayback::seek(double seconds) {
+    // Sound queued for the old position is not heard past this point.
+    const std::uint64_t soundEpoch = stream_ ? stream_->flush() : 0;
     {
         const std::lock_guard lock(mutex_);
-        pendingSeek_ = Seek{seconds, sink_->frameEpoch()};
+        pendingSeek_ = Seek{seconds, sink_->frameEpoch(), soundEpoch};
     }
     wake_.notify_all();
 }
@@ -93,6 +109,7 @@ void FFmpegPlayback::run() {
     if (!packet_) return;
     needFrame_ = video_ != nullptr;
     epoch_ = sink_->frameEpoch();
+    soundEpoch_ = stream_ ? stream_->epoch() : 0;
     lead_ = kLead;
     if (video_) {
         const AVRational rate = source_->context()->streams[source_->videoStream()]->avg_frame_rate;
@@ -102,7 +119,7 @@ void FFmpegPlayback::run() {
     }
     const double start = timebase_->seconds();
     if (start > 0) {
-        applySeek(start, epoch_);
+        applySeek(start, epoch_, soundEpoch_);
     } else {
         segmentStart_ = loadedEnd_ = 0;
     }
@@ -114,13 +131,15 @@ void FFmpegPlayback::run() {
     publish();
     sink_->ready(source_->info());
     while (!stopped()) {
-        if (const auto target = takeSeek()) applySeek(target->seconds, target->epoch);
+        if (const auto target = takeSeek())
+            applySeek(target->seconds, target->epoch, target->soundEpoch);
         bool worked = false;
         if (!inputEnded_ && !full_) worked = readPacket();
         worked = decodeDue() || worked;
         updateFull(timebase_->seconds());
         if (stopped()) break;
         publish();
+        if (sound_ && timebase_->rate() > 0) AudioOutput::shared().soundWanted();
         if (!worked) waitForWork();
     }
 }
@@ -139,8 +158,18 @@ bool FFmpegPlayback::open() {
         }
         source_ = std::move(std::get<std::unique_ptr<FFmpegSource>>(opened));
     }
-    return openDecoder(source_->videoStream(), video_) &&
-           openDecoder(source_->audioStream(), audio_);
+    if (!openDecoder(source_->videoStream(), video_)) return false;
+    // Without a stream to hand it to, the sound stays undecoded.
+    if (!stream_) {
+        if (source_->audioStream() >= 0) AudioOutput::shared().soundWithoutDevice();
+        return true;
+    }
+    if (!openDecoder(source_->audioStream(), audio_) || !audio_) return true;
+    const int index = source_->audioStream();
+    const AVStream& stream = *source_->context()->streams[index];
+    sound_ = std::make_unique<FFmpegAudio>(stream_, stream.time_base, source_->origin());
+    stream_->setTrack(source_->info().tracks[static_cast<std::size_t>(index)].trackID);
+    return true;
 }
 
 bool FFmpegPlayback::openDecoder(int stream, std::unique_ptr<FFmpegDecoder>& decoder) {
@@ -199,36 +228,72 @@ bool FFmpegPlayback::readPacket() {
     }
     av_packet_move_ref(queued.packet, packet_);
     queuedBytes_ += static_cast<std::size_t>(queued.packet->size);
-    if (video) ++queuedVideo_;
+    if (video) {
+        ++queuedVideo_;
+    } else {
+        ++queuedSound_;
+    }
     queue_.push_back(queued);
     return true;
 }
 
 bool FFmpegPlayback::decodeDue() {
-    const double horizon = timebase_->seconds() + lead_;
+    const double now = timebase_->seconds();
+    const double horizon = now + lead_;
     bool worked = false;
+    // Sound runs further ahead than pictures: its due packets are taken
+    // from wherever they are in the queue.
+    if (sound_) {
+        const double soundHorizon = now + kSoundLead;
+        for (auto at = queue_.begin(); at != queue_.end() && !stopped();) {
+            if (at->due > soundHorizon) break;
+            if (at->video) {
+                ++at;
+                continue;
+            }
+            const Packet packet = *at;
+            at = queue_.erase(at);
+            consume(packet);
+            worked = true;
+        }
+    }
     while (!queue_.empty() && !stopped()) {
-        Packet packet = queue_.front();
+        const Packet packet = queue_.front();
         // Until the first frame (after the start or a seek) everything is
         // decoded at once, so that there is a picture before playing.
         if (!needFrame_ && packet.due > horizon) break;
         queue_.pop_front();
-        queuedBytes_ -= static_cast<std::size_t>(packet.packet->size);
-        if (packet.video) --queuedVideo_;
-        decode(packet);
-        av_packet_free(&packet.packet);
+        consume(packet);
         worked = true;
     }
     if (inputEnded_ && queuedVideo_ == 0 && !drained_) {
         drain();
         worked = true;
     }
+    if (inputEnded_ && queuedSound_ == 0 && sound_ && !soundDrained_) {
+        drainSound();
+        worked = true;
+    }
     return worked;
+}
+
+void FFmpegPlayback::consume(Packet packet) {
+    queuedBytes_ -= static_cast<std::size_t>(packet.packet->size);
+    if (packet.video) {
+        --queuedVideo_;
+    } else {
+        --queuedSound_;
+    }
+    decode(packet);
+    av_packet_free(&packet.packet);
 }
 
 void FFmpegPlayback::decode(const Packet& packet) {
     if (!packet.video) {
-        if (audio_) audio_->decode(packet.packet, [](const AVFrame&) {});
+        if (audio_ && sound_) {
+            audio_->decode(packet.packet,
+                           [this](const AVFrame& frame) { sound_->deliver(frame, soundEpoch_); });
+        }
         return;
     }
     if (!video_) return;
@@ -256,14 +321,22 @@ void FFmpegPlayback::drain() {
     if (video_) video_->decode(nullptr, [this](const AVFrame& frame) { deliver(frame); });
 }
 
-void FFmpegPlayback::applySeek(double target, std::uint64_t epoch) {
+void FFmpegPlayback::drainSound() {
+    soundDrained_ = true;
+    audio_->decode(nullptr, [this](const AVFrame& frame) { sound_->deliver(frame, soundEpoch_); });
+    sound_->drain(soundEpoch_);
+}
+
+void FFmpegPlayback::applySeek(double target, std::uint64_t epoch, std::uint64_t soundEpoch) {
     epoch_ = epoch;
+    soundEpoch_ = soundEpoch;
+    if (sound_) sound_->reset();
     const auto timestamp = static_cast<std::int64_t>((target + source_->origin()) * AV_TIME_BASE);
     av_seek_frame(source_->context(), -1, timestamp, AVSEEK_FLAG_BACKWARD);
     clearQueue();
     if (video_) video_->flush();
     if (audio_) audio_->flush();
-    inputEnded_ = drained_ = full_ = false;
+    inputEnded_ = drained_ = soundDrained_ = full_ = false;
     needFrame_ = video_ != nullptr;
     segmentStart_ = loadedEnd_ = target;
 }
@@ -273,6 +346,7 @@ void FFmpegPlayback::clearQueue() {
     queue_.clear();
     queuedBytes_ = 0;
     queuedVideo_ = 0;
+    queuedSound_ = 0;
 }
 
 void FFmpegPlayback::updateFull(double now) {

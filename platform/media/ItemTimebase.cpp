@@ -12,13 +12,13 @@ double hostNow() {
     return core::Clock::current()->monotonicSeconds();
 }
 
-double project(const ItemTimebase::State& state, double hostTime) {
-    if (state.rate == 0) return state.anchorTime;
-    const double time = state.anchorTime + (hostTime - state.anchorHostTime) * state.rate;
-    return std::clamp(time, state.anchorTime, std::max(state.anchorTime, state.limit));
-}
-
 }  // namespace
+
+double ItemTimebase::State::secondsAt(double hostTime) const {
+    if (rate == 0) return anchorTime;
+    const double time = anchorTime + (hostTime - anchorHostTime) * rate;
+    return std::clamp(time, anchorTime, std::max(anchorTime, limit));
+}
 
 double ItemTimebase::seconds() const {
     return secondsAtHostTime(hostNow());
@@ -26,7 +26,7 @@ double ItemTimebase::seconds() const {
 
 double ItemTimebase::secondsAtHostTime(double hostTime) const {
     const std::lock_guard lock(mutex_);
-    return project(state_, hostTime);
+    return state_.secondsAt(hostTime);
 }
 
 double ItemTimebase::rate() const {

@@ -19,6 +19,10 @@ public:
         double anchorHostTime = 0;
         double rate = 0;
         double limit = std::numeric_limits<double>::infinity();
+
+        // Item seconds at a host time (clamped to [anchor time, limit] when
+        // moving forward).
+        [[nodiscard]] double secondsAt(double hostTime) const;
     };
 
     // Item seconds now.

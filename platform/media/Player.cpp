@@ -87,6 +87,16 @@ void Player::seekToTime(Time time) {
     flush();
 }
 
+void Player::setVolume(float volume) {
+    volume_ = volume;
+    if (item_) item_->audioSettings_->setPlayerLevel(volume_, muted_);
+}
+
+void Player::setMuted(bool muted) {
+    muted_ = muted;
+    if (item_) item_->audioSettings_->setPlayerLevel(volume_, muted_);
+}
+
 void Player::setAutomaticallyWaitsToMinimizeStalling(bool waits) {
     if (waits == waits_) return;
     waits_ = waits;

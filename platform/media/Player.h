@@ -15,7 +15,8 @@
 //
 // Status follows the current item: unknown until an item becomes ready,
 // failed with the item's error when it fails, ready again when an item
-// becomes ready. No sound is played: volume and mute are kept only.
+// becomes ready. The item's sound plays on the audio output as its time
+// moves, at the player's volume (0..1) unless muted.
 //
 // Main thread only.
 
@@ -70,9 +71,9 @@ public:
     void seekToTime(Time time);
 
     [[nodiscard]] float volume() const { return volume_; }
-    void setVolume(float volume) { volume_ = volume; }
+    void setVolume(float volume);
     [[nodiscard]] bool isMuted() const { return muted_; }
-    void setMuted(bool muted) { muted_ = muted; }
+    void setMuted(bool muted);
     [[nodiscard]] bool automaticallyWaitsToMinimizeStalling() const { return waits_; }
     void setAutomaticallyWaitsToMinimizeStalling(bool waits);
 

@@ -20,7 +20,7 @@ constexpr double kTolerance = 1e-6;
 std::shared_ptr<PlayerItem> PlayerItem::create(std::shared_ptr<URLAsset> asset) {
     if (!asset) return nullptr;
     auto item = std::make_shared<PlayerItem>(Private{}, std::move(asset));
-    item->sink_ = std::make_shared<EngineItemSink>(item, item->outputs_);
+    item->sink_ = std::make_shared<EngineItemSink>(item, item->outputs_, item->audioSettings_);
     return item;
 }
 
@@ -37,6 +37,11 @@ PlayerItem::~PlayerItem() {
 
 Time PlayerItem::currentTime() const {
     return Time::seconds(timebase_->seconds());
+}
+
+void PlayerItem::setAudioMix(std::optional<AudioMix> mix) {
+    audioSettings_->setMix(mix);
+    audioMix_ = std::move(mix);
 }
 
 void PlayerItem::applyReady(const AssetInfo& info) {
@@ -85,6 +90,7 @@ void PlayerItem::changed(const std::string& keyPath) {
 
 void PlayerItem::attach(const std::shared_ptr<Player>& player) {
     player_ = player;
+    audioSettings_->setPlayerLevel(player->volume(), player->isMuted());
     if (!engineItem_) engineItem_ = asset_->engineAsset()->play(sink_, timebase_);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // One asset's playback state as a player plays it: readiness, duration,
 // current time, what is loaded, whether playback is likely to keep up or
-// the buffer is full, the audio mix and the video outputs. An item plays
+// the buffer is full, the audio mix (applied to the sound, with the
+// player's volume and mute) and the video outputs. An item plays
 // while it is a player's current item; the engine's work for it starts
 // when it is attached and stops when it is replaced or its player goes,
 // and starts again from the item's time when it is attached again.
@@ -20,6 +21,7 @@
 #include "media/AudioMix.h"
 #include "media/ChangeObservers.h"
 #include "media/EngineItem.h"
+#include "media/ItemAudioSettings.h"
 #include "media/ItemTimebase.h"
 #include "media/MediaError.h"
 #include "media/PlayerItemOutputs.h"
@@ -55,7 +57,7 @@ public:
     [[nodiscard]] bool isPlaybackBufferFull() const { return bufferFull_; }
     [[nodiscard]] std::shared_ptr<Player> player() const { return player_.lock(); }
 
-    void setAudioMix(std::optional<AudioMix> mix) { audioMix_ = std::move(mix); }
+    void setAudioMix(std::optional<AudioMix> mix);
     [[nodiscard]] const std::optional<AudioMix>& audioMix() const { return audioMix_; }
 
     void addOutput(const std::shared_ptr<VideoOutput>& output) { outputs_->add(output); }
@@ -102,6 +104,7 @@ private:
     const std::shared_ptr<URLAsset> asset_;
     const std::shared_ptr<ItemTimebase> timebase_ = std::make_shared<ItemTimebase>();
     const std::shared_ptr<PlayerItemOutputs> outputs_;
+    const std::shared_ptr<ItemAudioSettings> audioSettings_ = std::make_shared<ItemAudioSettings>();
     ChangeObservers observers_;
     std::weak_ptr<Player> player_;
     std::shared_ptr<EngineItemSink> sink_;

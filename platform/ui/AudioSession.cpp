@@ -98,4 +98,11 @@ bool AudioSession::secondaryAudioShouldBeSilencedHint() const {
     return DeviceProfile::current().audio.secondaryAudioShouldBeSilenced;
 }
 
+bool AudioSession::isOutputAudible() const {
+    const bool silentMode = DeviceProfile::current().audio.silentMode;
+    std::lock_guard lock(mutex_);
+    if (category_ == CategoryRecord) return false;
+    return !(silentMode && (category_ == CategoryAmbient || category_ == CategorySoloAmbient));
+}
+
 }  // namespace ui

@@ -58,6 +58,10 @@ public:
     [[nodiscard]] std::vector<AudioPort> currentRouteOutputs() const;
     [[nodiscard]] bool isOtherAudioPlaying() const;
     [[nodiscard]] bool secondaryAudioShouldBeSilencedHint() const;
+    // Whether what the app plays is heard now: never under the record-only
+    // category, and not under the ambient categories while the device's
+    // silent switch is on.
+    [[nodiscard]] bool isOutputAudible() const;
 
     // Back to the current profile's category, mode and options, inactive.
     void resetForTesting();

@@ -41,6 +41,9 @@ struct AudioFacts {
     std::uint64_t categoryOptions = 0;
     bool otherAudioPlaying = false;
     bool secondaryAudioShouldBeSilenced = false;
+    // The ring/silent switch is set to silent: sound of the ambient
+    // categories is not heard ("silentMode").
+    bool silentMode = false;
 };
 
 struct CarrierFacts {

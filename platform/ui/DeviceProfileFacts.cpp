@@ -74,7 +74,8 @@ bool readAudio(const core::Value& audio, AudioFacts& facts) {
     return readRoute(audio["route"], facts.route) && readText(audio, "category", facts.category) &&
            readText(audio, "mode", facts.mode) &&
            readBool(audio, "otherAudioPlaying", facts.otherAudioPlaying) &&
-           readBool(audio, "secondaryAudioShouldBeSilenced", facts.secondaryAudioShouldBeSilenced);
+           readBool(audio, "secondaryAudioShouldBeSilenced", facts.secondaryAudioShouldBeSilenced) &&
+           readBool(audio, "silentMode", facts.silentMode);
 }
 
 bool readCarrier(const core::Value& carrier, CarrierFacts& facts) {

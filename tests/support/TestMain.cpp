@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "TestEnvironment.h"
 #include "core/RunLoop.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    // Videos played by tests are heard by no one: SDL's silent driver takes
+    // their sound (tests that read it back install their own sink).
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
     testsupport::testHome();
     core::RunLoop::bindMainToCurrentThread();
     return RUN_ALL_TESTS();

@@ -1,0 +1,135 @@
+#include "media/AudioOutput.h"
+
+#include <algorithm>
+
+#include "core/Console.h"
+#include "core/Queue.h"
+#include "core/RunLoop.h"
+#include "media/SDLAudioDevice.h"
+#include "ui/AudioSession.h"
+
+namespace media {
+
+AudioOutput& AudioOutput::shared() {
+    static AudioOutput* const output = new AudioOutput;
+    return *output;
+}
+
+AudioOutput::AudioOutput() : factory_(sdlFactory()) {}
+
+AudioDevice::Factory AudioOutput::sdlFactory() {
+    return [](AudioDevice::Renderer renderer, std::string* error) {
+        return SDLAudioDevice::open(std::move(renderer), error);
+    };
+}
+
+AudioDevice::Factory AudioOutput::setDeviceFactory(AudioDevice::Factory factory,
+                                                   std::string whyNone) {
+    const std::lock_guard lock(mutex_);
+    whyNone_ = std::move(whyNone);
+    loggedNoDevice_ = false;
+    return std::exchange(factory_, std::move(factory));
+}
+
+bool AudioOutput::hasDeviceFactory() const {
+    const std::lock_guard lock(mutex_);
+    return static_cast<bool>(factory_);
+}
+
+std::shared_ptr<AudioStream> AudioOutput::addStream(std::shared_ptr<ItemTimebase> timebase,
+                                                    std::shared_ptr<ItemAudioSettings> settings) {
+    auto stream = std::make_shared<AudioStream>(std::move(timebase), std::move(settings));
+    const std::lock_guard lock(mutex_);
+    if (!factory_) return nullptr;
+    streams_.push_back(stream);
+    return stream;
+}
+
+void AudioOutput::removeStream(const std::shared_ptr<AudioStream>& stream) {
+    {
+        const std::lock_guard lock(mutex_);
+        std::erase(streams_, stream);
+        if (anySoundLocked()) return;
+    }
+    openFailed_ = false;
+    // Outside the lock: closing waits for the device's thread, which may be
+    // waiting for the lock to mix.
+    if (device_) {
+        device_.reset();
+        deviceOpen_ = false;
+    }
+}
+
+bool AudioOutput::anySoundLocked() const {
+    return std::any_of(streams_.begin(), streams_.end(),
+                       [](const auto& stream) { return stream->hasSound(); });
+}
+
+void AudioOutput::soundWanted() {
+    if (deviceOpen_ || openFailed_ || openPending_.exchange(true)) return;
+    if (core::RunLoop::isMainThread()) {
+        open();
+        return;
+    }
+    core::Queue::main()->async([this] { open(); });
+}
+
+void AudioOutput::open() {
+    openPending_ = false;
+    if (device_ || openFailed_) return;
+    AudioDevice::Factory factory;
+    std::string why;
+    {
+        const std::lock_guard lock(mutex_);
+        // The item may be gone by now.
+        if (!anySoundLocked()) return;
+        factory = factory_;
+        why = whyNone_;
+    }
+    if (factory) {
+        device_ = factory(
+            [this](float* out, std::size_t frames, double hostTime) {
+                render(out, frames, hostTime);
+            },
+            &why);
+    }
+    if (device_) {
+        deviceOpen_ = true;
+        return;
+    }
+    openFailed_ = true;
+    logNoDevice(why);
+}
+
+void AudioOutput::soundWithoutDevice() {
+    std::string why;
+    {
+        const std::lock_guard lock(mutex_);
+        why = whyNone_;
+    }
+    logNoDevice(why);
+}
+
+void AudioOutput::logNoDevice(const std::string& why) {
+    if (loggedNoDevice_.exchange(true)) return;
+    core::Console::log("AudioOutput: no sound device (" + (why.empty() ? "none set" : why) +
+                       "): video plays without its sound");
+}
+
+void AudioOutput::render(float* out, std::size_t frames, double hostTime) {
+    std::fill(out, out + frames * kChannels, 0.0f);
+    const bool audible = ui::AudioSession::shared().isOutputAudible();
+    {
+        const std::lock_guard lock(mutex_);
+        for (const auto& stream : streams_) stream->mix(out, frames, hostTime, audible);
+    }
+    for (std::size_t i = 0; i < frames * kChannels; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+}
+
+bool AudioOutput::isBufferedUntil(double hostTime) const {
+    const std::lock_guard lock(mutex_);
+    return std::all_of(streams_.begin(), streams_.end(),
+                       [hostTime](const auto& stream) { return stream->isBufferedUntil(hostTime); });
+}
+
+}  // namespace media

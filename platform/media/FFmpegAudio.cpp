@@ -1,0 +1,91 @@
+#include "media/FFmpegAudio.h"
+
+#include <algorithm>
+
+#include "media/AudioDevice.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace media {
+
+FFmpegAudio::FFmpegAudio(std::shared_ptr<AudioStream> stream, AVRational timeBase, double origin)
+    : stream_(std::move(stream)), timeBase_(timeBase), origin_(origin) {}
+
+FFmpegAudio::~FFmpegAudio() {
+    swr_free(&resampler_);
+    av_channel_layout_uninit(&inputLayout_);
+}
+
+bool FFmpegAudio::configure(const AVFrame& frame) {
+    AVChannelLayout layout{};
+    if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame.ch_layout.nb_channels <= 0) {
+        av_channel_layout_default(&layout, std::max(frame.ch_layout.nb_channels, 1));
+    } else if (av_channel_layout_copy(&layout, &frame.ch_layout) < 0) {
+        return false;
+    }
+    if (resampler_ && frame.sample_rate == inputRate_ && frame.format == inputFormat_ &&
+        av_channel_layout_compare(&layout, &inputLayout_) == 0) {
+        av_channel_layout_uninit(&layout);
+        return true;
+    }
+    swr_free(&resampler_);
+    av_channel_layout_uninit(&inputLayout_);
+    inputLayout_ = layout;
+    inputRate_ = frame.sample_rate;
+    inputFormat_ = frame.format;
+    AVChannelLayout stereo{};
+    av_channel_layout_default(&stereo, kAudioChannels);
+    if (swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_FLT, kAudioSampleRate,
+                            &inputLayout_, static_cast<AVSampleFormat>(inputFormat_), inputRate_,
+                            0, nullptr) < 0) {
+        swr_free(&resampler_);
+        return false;
+    }
+    // A mono track's centre goes to both sides whole, not 3 dB down.
+    if (inputLayout_.nb_channels == 1) av_opt_set_double(resampler_, "center_mix_level", 1.0, 0);
+    if (swr_init(resampler_) < 0) {
+        swr_free(&resampler_);
+        return false;
+    }
+    return true;
+}
+
+void FFmpegAudio::deliver(const AVFrame& frame, std::uint64_t epoch) {
+    if (frame.nb_samples <= 0 || frame.sample_rate <= 0 || !configure(frame)) return;
+    double time = nextTime_;
+    if (frame.best_effort_timestamp != AV_NOPTS_VALUE)
+        time = static_cast<double>(frame.best_effort_timestamp) * av_q2d(timeBase_) - origin_;
+    nextTime_ = time + static_cast<double>(frame.nb_samples) / frame.sample_rate;
+    convert(const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples, time, epoch);
+}
+
+void FFmpegAudio::drain(std::uint64_t epoch) {
+    if (resampler_) convert(nullptr, 0, nextTime_, epoch);
+    stream_->endInput(epoch);
+}
+
+void FFmpegAudio::reset() {
+    // A fresh resampler comes with the next frame.
+    swr_free(&resampler_);
+    nextTime_ = 0;
+}
+
+void FFmpegAudio::convert(const std::uint8_t** input, int count, double time,
+                          std::uint64_t epoch) {
+    // What the resampler still holds from before comes out first.
+    const auto held = static_cast<double>(swr_get_delay(resampler_, kAudioSampleRate));
+    const int room = swr_get_out_samples(resampler_, count);
+    if (room <= 0) return;
+    converted_.resize(static_cast<std::size_t>(room) * kAudioChannels);
+    auto* out = reinterpret_cast<std::uint8_t*>(converted_.data());
+    const int made = swr_convert(resampler_, &out, room, input, count);
+    if (made <= 0) return;
+    stream_->push(converted_.data(), static_cast<std::size_t>(made),
+                  time - held / kAudioSampleRate, epoch);
+}
+
+}  // namespace media
