@@ -83,9 +83,11 @@ ff -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=5 \
    -c:v libx264 -preset veryfast -crf 30 -pix_fmt yuv420p -g 30 "$work/1080p30.mp4"
 
 marks="gte(t,1)*lt(mod(t,1),0.1)"
+# (The sound computed sample by sample: a filter's timeline would only
+# switch at its frames' edges.)
+tone="0.5*sin(2*PI*440*t)*(1-$marks)"
 ff -f lavfi -i "color=c=black:s=160x96:r=25:d=4,drawbox=x=0:y=0:w=160:h=96:color=white:t=fill:enable='$marks'" \
-   -f lavfi -i sine=frequency=440:sample_rate=48000:duration=4 \
-   -filter:a "volume=4,volume=volume=0:enable='$marks',pan=stereo|c0=c0|c1=c0" \
+   -f lavfi -i "aevalsrc='$tone|$tone':s=48000:d=4" \
    -c:v libx264 -preset veryfast -crf 30 -pix_fmt yuv420p -g 25 \
    -c:a aac -b:a 128k -movflags +faststart "$work/tone-440.mp4"
 # (The sine source's amplitude is 1/8.)

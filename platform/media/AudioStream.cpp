@@ -118,8 +118,10 @@ void AudioStream::mix(float* out, std::size_t frames, double hostTime, bool audi
     const double drift = wanted - position_;
     double step = state.rate;
     if (!synced_ || std::abs(drift) > kSnapFrames) {
+        // A start or a jump: no ramp from the level before.
         position_ = std::round(wanted);
         synced_ = true;
+        gain_ = gain;
     } else if (std::abs(drift) > kDeadZoneFrames) {
         step *= 1 + std::clamp(drift * kCorrection, -kMaxCorrection, kMaxCorrection);
     }

@@ -6,7 +6,6 @@
 
 extern "C" {
 #include <libavutil/frame.h>
-#include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
@@ -45,8 +44,12 @@ bool FFmpegAudio::configure(const AVFrame& frame) {
         swr_free(&resampler_);
         return false;
     }
-    // A mono track's centre goes to both sides whole, not 3 dB down.
-    if (inputLayout_.nb_channels == 1) av_opt_set_double(resampler_, "center_mix_level", 1.0, 0);
+    // A mono track goes to both sides whole (libswresample would lower it by
+    // 3 dB).
+    if (inputLayout_.nb_channels == 1) {
+        const double both[kAudioChannels] = {1.0, 1.0};
+        (void)swr_set_matrix(resampler_, both, 1);
+    }
     if (swr_init(resampler_) < 0) {
         swr_free(&resampler_);
         return false;

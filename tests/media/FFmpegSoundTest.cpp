@@ -171,6 +171,17 @@ TEST_F(FFmpegSoundTest, PlayersMixAndTheRateActsOnTheSound) {
     EXPECT_EQ(listener.capture.openCount(), 1);
 }
 
+TEST_F(FFmpegSoundTest, AResampledMonoTrackIsHeardWholeOnBothSides) {
+    // 8 kHz, mono, at 8 kbit/s: a 440 Hz sine of amplitude 1/8, give or take
+    // what so few bits keep.
+    const auto clip = open(FixtureVideos::kMoovFirst);
+    play(clip);
+    const Channel heard = listener.listen(0.9, [&] { return moving(clip); });
+    EXPECT_NEAR(frequency(heard, 0.1, 0.9), 440, 2);
+    EXPECT_NEAR(amplitude(heard, 0.1, 0.9), 0.14, 0.02);
+    EXPECT_EQ(listener.sideDifference, 0);
+}
+
 // Without a device, clips play to their end and one line says why.
 TEST(FFmpegSoundWithoutDevice, PlaysSilentlyWithOneLine) {
     testsupport::ManualClockScope clock;

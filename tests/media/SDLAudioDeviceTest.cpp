@@ -1,0 +1,90 @@
+// SDL's audio as the output's device, through its "disk" driver, which
+// writes what it is given to a file at the pace of a sound card: a clip's
+// tone, played on the real clock, is in the file at its pitch and level.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "AudioTesting.h"
+#include "MediaTesting.h"
+#include "fixtures/FixtureVideos.h"
+#include "media/AudioOutput.h"
+#include "media/FFmpegEngine.h"
+#include "support/TestEnvironment.h"
+
+namespace {
+
+using fixtures::FixtureVideos;
+
+// Sets an environment variable for the scope's lifetime.
+class Environment {
+public:
+    Environment(const char* name, const std::string& value) : name_(name) {
+        if (const char* set = std::getenv(name)) previous_ = set;
+        setenv(name, value.c_str(), 1);
+    }
+    ~Environment() {
+        if (previous_) {
+            setenv(name_, previous_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    Environment(const Environment&) = delete;
+    Environment& operator=(const Environment&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> previous_;
+};
+
+TEST(SDLAudioDeviceTest, TheDiskDriverGetsTheToneAtItsPitchAndLevel) {
+    const auto file = std::filesystem::path(testsupport::testHome()) / "sdl-disk-audio.raw";
+    std::filesystem::remove(file);
+    Environment driver("SDL_AUDIODRIVER", "disk");
+    Environment path("SDL_DISKAUDIOFILE", file.string());
+    auto& output = media::AudioOutput::shared();
+    const auto before = output.setDeviceFactory(media::AudioOutput::sdlFactory());
+    {
+        mediatest::EngineScope engine{media::FFmpegEngine::create()};
+        const auto player = media::Player::create(media::PlayerItem::create(
+            core::URL::fileURL(FixtureVideos::path(FixtureVideos::kTone440))));
+        player->play();
+        // Three quarters of a second of sound (stereo floats), in real time.
+        const auto wanted = static_cast<std::uintmax_t>(0.75 * audiotest::kRate * 8);
+        const bool written = core::RunLoop::main().runUntil(
+            [&] {
+                std::error_code error;
+                const auto size = std::filesystem::file_size(file, error);
+                return !error && size >= wanted;
+            },
+            20);
+        ASSERT_TRUE(written) << "the disk driver wrote nothing";
+        EXPECT_TRUE(output.isDeviceOpen());
+    }
+    EXPECT_FALSE(output.isDeviceOpen()) << "closed with the player";
+    output.setDeviceFactory(before);
+
+    std::ifstream in(file, std::ios::binary);
+    std::vector<float> samples(std::filesystem::file_size(file) / sizeof(float));
+    in.read(reinterpret_cast<char*>(samples.data()),
+            static_cast<std::streamsize>(samples.size() * sizeof(float)));
+    audiotest::Channel left;
+    for (std::size_t i = 0; i < samples.size(); i += 2) left.push_back(samples[i]);
+    // The device starts before the item's time moves: the tone comes after silence.
+    std::size_t start = 0;
+    while (start < left.size() && std::abs(left[start]) < 0.05f) ++start;
+    const double from = double(start) / audiotest::kRate + 0.05;
+    ASSERT_LT(from + 0.4, double(left.size()) / audiotest::kRate);
+    EXPECT_NEAR(audiotest::frequency(left, from, from + 0.4), 440, 2);
+    EXPECT_NEAR(audiotest::amplitude(left, from, from + 0.4), FixtureVideos::kToneAmplitude,
+                0.03 * FixtureVideos::kToneAmplitude);
+    std::filesystem::remove(file);
+}
+
+}  // namespace
