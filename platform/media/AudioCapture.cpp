@@ -1,5 +1,7 @@
 #include "media/AudioCapture.h"
 
+#include <algorithm>
+
 #include "core/Clock.h"
 #include "media/AudioOutput.h"
 
@@ -57,9 +59,16 @@ int AudioCapture::openCount() const {
 
 std::vector<float> AudioCapture::render(std::size_t frames) {
     std::vector<float> samples(frames * kAudioChannels, 0.0f);
-    if (state_->renderer)
-        state_->renderer(samples.data(), frames, core::Clock::current()->monotonicSeconds());
+    render(samples.data(), frames);
     return samples;
+}
+
+void AudioCapture::render(float* out, std::size_t frames) {
+    if (state_->renderer) {
+        state_->renderer(out, frames, core::Clock::current()->monotonicSeconds());
+    } else {
+        std::fill(out, out + frames * kAudioChannels, 0.0f);
+    }
 }
 
 }  // namespace media

@@ -30,6 +30,8 @@ public:
     // frames frames of interleaved samples heard from now on; silence
     // while the output has it closed.
     [[nodiscard]] std::vector<float> render(std::size_t frames);
+    // The same into out, frames * kAudioChannels samples.
+    void render(float* out, std::size_t frames);
 
     // What the capture shares with the device the output opened.
     struct State;

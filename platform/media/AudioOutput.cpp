@@ -117,13 +117,21 @@ void AudioOutput::logNoDevice(const std::string& why) {
 }
 
 void AudioOutput::render(float* out, std::size_t frames, double hostTime) {
-    std::fill(out, out + frames * kChannels, 0.0f);
+    const std::size_t count = frames * kChannels;
+    std::fill(out, out + count, 0.0f);
     const bool audible = ui::AudioSession::shared().isOutputAudible();
+    std::size_t mixed = 0;
     {
         const std::lock_guard lock(mutex_);
-        for (const auto& stream : streams_) stream->mix(out, frames, hostTime, audible);
+        for (const auto& stream : streams_) {
+            if (!stream->hasSound()) continue;
+            stream->mix(out, frames, hostTime, audible);
+            ++mixed;
+        }
     }
-    for (std::size_t i = 0; i < frames * kChannels; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+    // Each stream stays within full scale; several may add up beyond it.
+    if (mixed < 2) return;
+    for (std::size_t i = 0; i < count; ++i) out[i] = out[i] > 1 ? 1 : out[i] < -1 ? -1 : out[i];
 }
 
 bool AudioOutput::isBufferedUntil(double hostTime) const {

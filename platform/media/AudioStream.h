@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -36,6 +37,9 @@ public:
     // mix's key).
     void setTrack(std::int32_t trackID);
     [[nodiscard]] bool hasSound() const { return hasSound_.load(); }
+    // Writes at most room frames at destination; answers how many it wrote.
+    using Filler = std::function<std::size_t(float* destination, std::size_t room)>;
+
     // Forgets every sample and starts a new epoch (a seek); answers it.
     std::uint64_t flush();
     [[nodiscard]] std::uint64_t epoch() const;
@@ -43,6 +47,10 @@ public:
     // an older epoch are dropped; a small gap or overlap with what came
     // before is smoothed over, a larger one kept as silence or dropped.
     void push(const float* samples, std::size_t frames, double time, std::uint64_t epoch);
+    // The same without a copy: up to frames frames written straight into
+    // the queue by fill, which runs with the stream locked, once for each
+    // stretch of the queue's storage until it writes less than its room.
+    void write(std::size_t frames, double time, std::uint64_t epoch, const Filler& fill);
     // No more samples come in this epoch.
     void endInput(std::uint64_t epoch);
 
@@ -54,9 +62,22 @@ public:
     [[nodiscard]] bool isBufferedUntil(double hostTime) const;
 
 private:
-    // Both with mutex_ held.
+    // All with mutex_ held.
     void render(float* out, std::size_t frames, double step, float gain);
     void trimBefore(std::int64_t index);
+    [[nodiscard]] std::int64_t capacity() const;
+    [[nodiscard]] float* frameAt(std::int64_t index);
+    // Frames from index on before the ring wraps.
+    [[nodiscard]] std::int64_t contiguousFrom(std::int64_t index) const;
+    // Places frames frames heard from time on after what is queued: a gap
+    // before them becomes silence, room is made; answers how many of them
+    // to drop as already queued (an overlap).
+    [[nodiscard]] std::size_t prepare(std::size_t frames, double time, double now);
+    // Room for frames frames from first_ on.
+    void reserve(std::int64_t frames);
+    // Copies frames frames to the ring from frame index at on; silence
+    // without samples.
+    void copyIn(std::int64_t at, const float* samples, std::size_t frames);
 
     const std::shared_ptr<ItemTimebase> timebase_;
     const std::shared_ptr<ItemAudioSettings> settings_;
@@ -66,12 +87,13 @@ private:
     std::int32_t trackID_ = 0;
     std::uint64_t epoch_ = 0;
     // Frame k (interleaved, since the last flush) is heard at item time
-    // base_ + k / kSampleRate; frames [first_, end_) are kept, from frame
-    // head_ of samples_ on.
+    // base_ + k / kAudioSampleRate; frames [first_, end_) are kept, frame k
+    // at k modulo the ring's size.
     bool based_ = false;
     double base_ = 0;
-    std::vector<float> samples_;
-    std::size_t head_ = 0;
+    std::unique_ptr<float[]> ring_;
+    std::int64_t capacity_ = 0;  // frames, a power of two
+    std::vector<float> scratch_;
     std::int64_t first_ = 0;
     std::int64_t end_ = 0;
     bool ended_ = false;

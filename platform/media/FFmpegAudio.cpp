@@ -83,12 +83,18 @@ void FFmpegAudio::convert(const std::uint8_t** input, int count, double time,
     const auto held = static_cast<double>(swr_get_delay(resampler_, kAudioSampleRate));
     const int room = swr_get_out_samples(resampler_, count);
     if (room <= 0) return;
-    converted_.resize(static_cast<std::size_t>(room) * kAudioChannels);
-    auto* out = reinterpret_cast<std::uint8_t*>(converted_.data());
-    const int made = swr_convert(resampler_, &out, room, input, count);
-    if (made <= 0) return;
-    stream_->push(converted_.data(), static_cast<std::size_t>(made),
-                  time - held / kAudioSampleRate, epoch);
+    bool first = true;
+    // Straight into the stream's queue; where it wraps, what the resampler
+    // kept back comes with the next call, without new input (a null input
+    // would end it instead, as draining does on purpose).
+    stream_->write(static_cast<std::size_t>(room), time - held / kAudioSampleRate, epoch,
+                   [&](float* destination, std::size_t space) -> std::size_t {
+                       auto* out = reinterpret_cast<std::uint8_t*>(destination);
+                       const int made = swr_convert(resampler_, &out, static_cast<int>(space),
+                                                    input, first ? count : 0);
+                       first = false;
+                       return made > 0 ? static_cast<std::size_t>(made) : 0;
+                   });
 }
 
 }  // namespace media

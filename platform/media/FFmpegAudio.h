@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -49,7 +48,6 @@ private:
     AVChannelLayout inputLayout_{};
     // Item time just after the last frame delivered.
     double nextTime_ = 0;
-    std::vector<float> converted_;
 };
 
 }  // namespace media

@@ -18,7 +18,8 @@ namespace {
 // Packets are decoded this far ahead of the play position, plus the frames
 // the video decoder holds back for reordering.
 constexpr double kLead = 0.1;
-// Sound is decoded this far ahead: more than a sound device asks ahead.
+// Sound is decoded this far ahead (more than a sound device asks ahead),
+// in bursts: once less than half of it is left.
 constexpr double kSoundLead = 0.5;
 // What is read before the item reports ready, unless the input ends first.
 constexpr double kReadyAhead = 0.5;
@@ -27,6 +28,9 @@ constexpr double kRefill = 0.9;
 // Video packets in a row that may fail to decode before the item fails.
 constexpr int kMaxDecodeFailures = 50;
 constexpr auto kIdleWait = std::chrono::milliseconds(10);
+// Packets read in one go at most, and for how long.
+constexpr int kReadBatch = 32;
+constexpr auto kReadSlice = std::chrono::milliseconds(2);
 
 class Handle final : public EngineItem {
 public:
@@ -133,8 +137,7 @@ void FFmpegPlayback::run() {
     while (!stopped()) {
         if (const auto target = takeSeek())
             applySeek(target->seconds, target->epoch, target->soundEpoch);
-        bool worked = false;
-        if (!inputEnded_ && !full_) worked = readPacket();
+        bool worked = readPackets();
         worked = decodeDue() || worked;
         updateFull(timebase_->seconds());
         if (stopped()) break;
@@ -192,6 +195,20 @@ void FFmpegPlayback::fail(const MediaError& error) {
     sink_->fail(error);
 }
 
+bool FFmpegPlayback::readPackets() {
+    // Several at a time while reading is quick, so that loaded ranges are
+    // reported once for them all; decoding comes first once it is not.
+    const auto until = std::chrono::steady_clock::now() + kReadSlice;
+    bool worked = false;
+    for (int count = 0; count < kReadBatch && !inputEnded_ && !full_ && !stopped(); ++count) {
+        if (!readPacket()) break;
+        worked = true;
+        updateFull(timebase_->seconds());
+        if (std::chrono::steady_clock::now() >= until) break;
+    }
+    return worked;
+}
+
 bool FFmpegPlayback::readPacket() {
     const int result = av_read_frame(source_->context(), packet_);
     if (result == AVERROR(EAGAIN)) return false;
@@ -243,7 +260,7 @@ bool FFmpegPlayback::decodeDue() {
     bool worked = false;
     // Sound runs further ahead than pictures: its due packets are taken
     // from wherever they are in the queue.
-    if (sound_) {
+    if (sound_ && soundDecodedUntil_ < now + kSoundLead / 2) {
         const double soundHorizon = now + kSoundLead;
         for (auto at = queue_.begin(); at != queue_.end() && !stopped();) {
             if (at->due > soundHorizon) break;
@@ -283,6 +300,7 @@ void FFmpegPlayback::consume(Packet packet) {
         --queuedVideo_;
     } else {
         --queuedSound_;
+        soundDecodedUntil_ = std::max(soundDecodedUntil_, packet.due);
     }
     decode(packet);
     av_packet_free(&packet.packet);
@@ -337,6 +355,7 @@ void FFmpegPlayback::applySeek(double target, std::uint64_t epoch, std::uint64_t
     if (video_) video_->flush();
     if (audio_) audio_->flush();
     inputEnded_ = drained_ = soundDrained_ = full_ = false;
+    soundDecodedUntil_ = -1;
     needFrame_ = video_ != nullptr;
     segmentStart_ = loadedEnd_ = target;
 }

@@ -73,7 +73,8 @@ private:
     void run();
     [[nodiscard]] bool open();
     [[nodiscard]] bool openDecoder(int stream, std::unique_ptr<FFmpegDecoder>& decoder);
-    // One packet into the queue; false when there was nothing to do.
+    // Packets into the queue; false when there was nothing to do.
+    [[nodiscard]] bool readPackets();
     [[nodiscard]] bool readPacket();
     // Decodes the queued packets that are due; false when none was.
     [[nodiscard]] bool decodeDue();
@@ -123,6 +124,8 @@ private:
     double lastFrameTime_ = 0;
     std::uint64_t epoch_ = 0;
     std::uint64_t soundEpoch_ = 0;
+    // When the last sound packet decoded is due.
+    double soundDecodedUntil_ = -1;
     bool inputEnded_ = false;
     bool drained_ = false;
     bool soundDrained_ = false;
