@@ -32,7 +32,7 @@ constexpr std::int64_t kGapFrames = kAudioSampleRate / 200;
 constexpr std::int64_t kMaxGapFrames = 10 * kAudioSampleRate;
 // Frames the ring holds at first (a power of two, over two thirds of a
 // second); it grows by doubling when more is queued.
-constexpr std::int64_t kInitialCapacity = 1 << 15;
+constexpr std::int64_t kInitialCapacity = 1 << 16;
 
 // out[i] += gain * in[i], in blocks the compiler makes vector instructions of.
 void addScaled(float* __restrict out, const float* __restrict in, std::size_t count, float gain) {

@@ -20,7 +20,7 @@ namespace {
 constexpr double kLead = 0.1;
 // Sound is decoded this far ahead (more than a sound device asks ahead),
 // in bursts: once less than half of it is left.
-constexpr double kSoundLead = 0.5;
+constexpr double kSoundLead = 1.0;
 // What is read before the item reports ready, unless the input ends first.
 constexpr double kReadyAhead = 0.5;
 // The buffer stops being full once below this share of the cap.
@@ -199,12 +199,13 @@ bool FFmpegPlayback::readPackets() {
     // Several at a time while reading is quick, so that loaded ranges are
     // reported once for them all; decoding comes first once it is not.
     const auto until = std::chrono::steady_clock::now() + kReadSlice;
+    const double now = timebase_->seconds();
     bool worked = false;
-    for (int count = 0; count < kReadBatch && !inputEnded_ && !full_ && !stopped(); ++count) {
+    for (int count = 1; count <= kReadBatch && !inputEnded_ && !full_ && !stopped(); ++count) {
         if (!readPacket()) break;
         worked = true;
-        updateFull(timebase_->seconds());
-        if (std::chrono::steady_clock::now() >= until) break;
+        updateFull(now);
+        if (count % 8 == 0 && std::chrono::steady_clock::now() >= until) break;
     }
     return worked;
 }
