@@ -1,6 +1,7 @@
 #include "media/AudioOutput.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "core/Console.h"
 #include "core/Queue.h"
@@ -95,6 +96,16 @@ void AudioOutput::open() {
     }
     if (device_) {
         deviceOpen_ = true;
+        // A device still open at exit stops before the statics its thread
+        // reads (the clock, the session) are destroyed.
+        static std::once_flag registered;
+        std::call_once(registered, [] {
+            std::atexit([] {
+                auto& output = shared();
+                output.device_.reset();
+                output.deviceOpen_ = false;
+            });
+        });
         return;
     }
     openFailed_ = true;
