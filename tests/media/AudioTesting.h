@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
 #include <functional>
 #include <numbers>
 #include <vector>
@@ -50,19 +54,21 @@ inline double peak(const Channel& samples, double from, double to) {
     return found;
 }
 
-// From the first to the last rising zero crossing, each placed between
-// its two samples.
+// From the periods between rising zero crossings (each placed between its
+// two samples): their median, so that a jump in a real-time device's stream
+// does not count.
 inline double frequency(const Channel& samples, double from, double to) {
-    double first = -1, last = -1;
-    int crossings = 0;
+    std::vector<double> periods;
+    double last = -1;
     for (std::size_t i = frameAt(from) + 1; i < std::min(frameAt(to), samples.size()); ++i) {
         if (!(samples[i - 1] < 0 && samples[i] >= 0)) continue;
         const double at = double(i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]);
-        if (first < 0) first = at;
+        if (last >= 0) periods.push_back(at - last);
         last = at;
-        ++crossings;
     }
-    return crossings > 1 ? (crossings - 1) * kRate / (last - first) : 0;
+    if (periods.empty()) return 0;
+    std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+    return kRate / periods[periods.size() / 2];
 }
 
 // The amplitude of the frequency's component (Goertzel).
@@ -96,6 +102,41 @@ inline std::vector<double> silences(const Channel& samples, double threshold = 0
         }
     }
     return found;
+}
+
+// Sets an environment variable (SDL's audio driver) for the scope's lifetime.
+class Environment {
+public:
+    Environment(const char* name, const std::string& value) : name_(name) {
+        if (const char* set = std::getenv(name)) previous_ = set;
+        setenv(name, value.c_str(), 1);
+    }
+    ~Environment() {
+        if (previous_) {
+            setenv(name_, previous_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    Environment(const Environment&) = delete;
+    Environment& operator=(const Environment&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> previous_;
+};
+
+// The left channel of interleaved stereo read from a file of floats (what
+// SDL's disk driver wrote), and where its sound starts (0.05 or louder).
+inline Channel leftOfFile(const std::string& path, double* soundFrom) {
+    std::ifstream in(path, std::ios::binary);
+    float frame[2];
+    Channel left;
+    while (in.read(reinterpret_cast<char*>(frame), sizeof frame)) left.push_back(frame[0]);
+    std::size_t start = 0;
+    while (start < left.size() && std::abs(left[start]) < 0.05f) ++start;
+    *soundFrom = double(start) / kRate;
+    return left;
 }
 
 // Pulls the capture in 10 ms steps of the manual clock, each once the

@@ -4,11 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <optional>
-#include <string>
 
 #include "AudioTesting.h"
 #include "MediaTesting.h"
@@ -21,33 +17,11 @@ namespace {
 
 using fixtures::FixtureVideos;
 
-// Sets an environment variable for the scope's lifetime.
-class Environment {
-public:
-    Environment(const char* name, const std::string& value) : name_(name) {
-        if (const char* set = std::getenv(name)) previous_ = set;
-        setenv(name, value.c_str(), 1);
-    }
-    ~Environment() {
-        if (previous_) {
-            setenv(name_, previous_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    Environment(const Environment&) = delete;
-    Environment& operator=(const Environment&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> previous_;
-};
-
 TEST(SDLAudioDeviceTest, TheDiskDriverGetsTheToneAtItsPitchAndLevel) {
     const auto file = std::filesystem::path(testsupport::testHome()) / "sdl-disk-audio.raw";
     std::filesystem::remove(file);
-    Environment driver("SDL_AUDIODRIVER", "disk");
-    Environment path("SDL_DISKAUDIOFILE", file.string());
+    audiotest::Environment driver("SDL_AUDIODRIVER", "disk");
+    audiotest::Environment path("SDL_DISKAUDIOFILE", file.string());
     auto& output = media::AudioOutput::shared();
     const auto before = output.setDeviceFactory(media::AudioOutput::sdlFactory());
     {
@@ -70,16 +44,10 @@ TEST(SDLAudioDeviceTest, TheDiskDriverGetsTheToneAtItsPitchAndLevel) {
     EXPECT_FALSE(output.isDeviceOpen()) << "closed with the player";
     output.setDeviceFactory(before);
 
-    std::ifstream in(file, std::ios::binary);
-    std::vector<float> samples(std::filesystem::file_size(file) / sizeof(float));
-    in.read(reinterpret_cast<char*>(samples.data()),
-            static_cast<std::streamsize>(samples.size() * sizeof(float)));
-    audiotest::Channel left;
-    for (std::size_t i = 0; i < samples.size(); i += 2) left.push_back(samples[i]);
+    double start = 0;
+    const audiotest::Channel left = audiotest::leftOfFile(file.string(), &start);
     // The device starts before the item's time moves: the tone comes after silence.
-    std::size_t start = 0;
-    while (start < left.size() && std::abs(left[start]) < 0.05f) ++start;
-    const double from = double(start) / audiotest::kRate + 0.05;
+    const double from = start + 0.05;
     ASSERT_LT(from + 0.4, double(left.size()) / audiotest::kRate);
     EXPECT_NEAR(audiotest::frequency(left, from, from + 0.4), 440, 2);
     EXPECT_NEAR(audiotest::amplitude(left, from, from + 0.4), FixtureVideos::kToneAmplitude,
