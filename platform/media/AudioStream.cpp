@@ -30,8 +30,8 @@ constexpr std::size_t kRampFrames = kAudioSampleRate / 200;
 // ones start the time line again.
 constexpr std::int64_t kGapFrames = kAudioSampleRate / 200;
 constexpr std::int64_t kMaxGapFrames = 10 * kAudioSampleRate;
-// Frames the ring holds at first (a power of two, over two thirds of a
-// second); it grows by doubling when more is queued.
+// Frames the ring holds at first (a power of two: the sound decoded ahead,
+// what is kept behind and a burst); it grows by doubling when more is queued.
 constexpr std::int64_t kInitialCapacity = 1 << 16;
 
 // out[i] += gain * in[i], in blocks the compiler makes vector instructions of.

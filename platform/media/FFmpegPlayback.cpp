@@ -28,9 +28,6 @@ constexpr double kRefill = 0.9;
 // Video packets in a row that may fail to decode before the item fails.
 constexpr int kMaxDecodeFailures = 50;
 constexpr auto kIdleWait = std::chrono::milliseconds(10);
-// Packets read in one go at most, and for how long.
-constexpr int kReadBatch = 32;
-constexpr auto kReadSlice = std::chrono::milliseconds(2);
 
 class Handle final : public EngineItem {
 public:
@@ -137,7 +134,8 @@ void FFmpegPlayback::run() {
     while (!stopped()) {
         if (const auto target = takeSeek())
             applySeek(target->seconds, target->epoch, target->soundEpoch);
-        bool worked = readPackets();
+        bool worked = false;
+        if (!inputEnded_ && !full_) worked = readPacket();
         worked = decodeDue() || worked;
         updateFull(timebase_->seconds());
         if (stopped()) break;
@@ -193,21 +191,6 @@ void FFmpegPlayback::fail(const MediaError& error) {
     if (failed_ || interrupt_->isStopped()) return;
     failed_ = true;
     sink_->fail(error);
-}
-
-bool FFmpegPlayback::readPackets() {
-    // Several at a time while reading is quick, so that loaded ranges are
-    // reported once for them all; decoding comes first once it is not.
-    const auto until = std::chrono::steady_clock::now() + kReadSlice;
-    const double now = timebase_->seconds();
-    bool worked = false;
-    for (int count = 1; count <= kReadBatch && !inputEnded_ && !full_ && !stopped(); ++count) {
-        if (!readPacket()) break;
-        worked = true;
-        updateFull(now);
-        if (count % 8 == 0 && std::chrono::steady_clock::now() >= until) break;
-    }
-    return worked;
 }
 
 bool FFmpegPlayback::readPacket() {

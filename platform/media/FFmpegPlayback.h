@@ -73,8 +73,7 @@ private:
     void run();
     [[nodiscard]] bool open();
     [[nodiscard]] bool openDecoder(int stream, std::unique_ptr<FFmpegDecoder>& decoder);
-    // Packets into the queue; false when there was nothing to do.
-    [[nodiscard]] bool readPackets();
+    // One packet into the queue; false when there was nothing to do.
     [[nodiscard]] bool readPacket();
     // Decodes the queued packets that are due; false when none was.
     [[nodiscard]] bool decodeDue();
