@@ -6,8 +6,6 @@
 // in the app (the expanded or resized controller over the app, the URL
 // opener) and the state and events the page saw afterwards.
 
-#include <algorithm>
-
 #include "MediationSlotTesting.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/request/DZRequest.h"
@@ -17,6 +15,7 @@
 #include "ads/presentation/fullscreen/DZExpandedAdAppViewController.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/view/DZAdView.h"
+#include "ads/web/view/DZWebView.h"
 #include "fixtures/AdScenarios.h"
 #include "store/URLOpener.h"
 #include "ui/Application.h"
@@ -25,6 +24,7 @@
 #include "ui/TouchInjector.h"
 #include "ui/ViewController.h"
 #include "ui/Window.h"
+#include "web/WebView.h"
 
 namespace {
 
@@ -35,10 +35,15 @@ class Listener : public ads::DZBannerViewDelegate {
 public:
     int received = 0;
     int failed = 0;
+    // "present", "dismiss" and "leave", in order.
+    std::vector<std::string> screens;
     void adViewDidReceiveAd(DZBannerView&) override { ++received; }
     void didFailToReceiveAdWithError(DZBannerView&, const ads::DZRequestError&) override {
         ++failed;
     }
+    void adViewWillPresentScreen(DZBannerView&) override { screens.push_back("present"); }
+    void adViewDidDismissScreen(DZBannerView&) override { screens.push_back("dismiss"); }
+    void adViewWillLeaveApplication(DZBannerView&) override { screens.push_back("leave"); }
 };
 
 class DZMRAIDCreativeService : public mediationtesting::MediationSlotTest {
@@ -119,12 +124,15 @@ protected:
     [[nodiscard]] std::vector<std::string> scriptErrors() const {
         std::vector<std::string> errors;
         for (const auto& hit : server.requestsFor(token()))
-            if (hit.queryValue("name") == "scriptError")
+            if (hit.queryValue("name") == "scriptError" ||
+                hit.queryValue("name") == "mraid:scriptError")
                 errors.push_back(hit.queryValue("detail").value_or(""));
         return errors;
     }
-    // A tap on the middle of a control of the banner's page.
+    // A tap on the middle of a control of the banner's page, once the page
+    // is drawn (before that a tap finds nothing to press).
     void tapControl(const std::string& id) {
+        ASSERT_TRUE(tickUntil([&] { return adView()->webView()->webView()->isRendered(); }));
         const core::Value box =
             page("(function () { var r = document.getElementById('" + id +
                  "').getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]; })()");
@@ -217,6 +225,10 @@ TEST_F(DZMRAIDCreativeService, ExpandShowsTheAdFullScreenWithItsCloseButtonAndCl
     ASSERT_TRUE(stateIs("default"));
     EXPECT_TRUE(tickUntil([&] { return root->presentedViewController() == nullptr; }));
     EXPECT_EQ(heard("stateChange").size(), 5u);
+    // The publisher heard of each full-screen episode.
+    EXPECT_TRUE(tickUntil([&] { return listener->screens.size() >= 4; }));
+    EXPECT_EQ(listener->screens,
+              (std::vector<std::string>{"present", "dismiss", "present", "dismiss"}));
     EXPECT_TRUE(scriptErrors().empty());
 }
 
@@ -274,13 +286,8 @@ TEST_F(DZMRAIDCreativeService, OpenAfterATapOpensTheURLInTheOpener) {
     EXPECT_EQ(requests[0].url.absoluteString().substr(0, landing.size()), landing);
     EXPECT_EQ(heard("error").size(), 2u);
     for (const auto& error : heard("error")) EXPECT_EQ(error[1], core::Value("open"));
-    // The opened link counts as the ad's click.
-    EXPECT_TRUE(tickUntil([&] {
-        const auto hits = server.requestsFor(token());
-        return std::any_of(hits.begin(), hits.end(), [&](const auto& hit) {
-            return hit.path == fixtures::AdServer::kTokenPrefix + token() + "/clk";
-        });
-    }));
+    // The publisher hears that the ad leaves the app; the ad stays as it was.
+    EXPECT_EQ(listener->screens, std::vector<std::string>{"leave"});
     EXPECT_EQ(page("mraid.getState()"), core::Value("default"));
 }
 
@@ -290,6 +297,7 @@ TEST_F(DZMRAIDCreativeService, AnMRAID1PageThatSetsItsExpandPropertiesRunsOn) {
     EXPECT_EQ(page("JSON.stringify(mraid.getExpandProperties())"),
               core::Value(R"({"width":320,"height":480,"useCustomClose":true,"isModal":true})"));
     // Its tap expands it, its own close control stands in for the SDK's.
+    ASSERT_TRUE(tickUntil([&] { return adView()->webView()->webView()->isRendered(); }));
     ui::TouchInjector(*window).tap({160, 125});
     ASSERT_TRUE(stateIs("expanded"));
     ASSERT_TRUE(presented());
