@@ -116,8 +116,18 @@ bool shootMRAIDExpanded(const std::shared_ptr<app::AppDelegate>& delegate,
         const auto webView = adWebView();
         return webView && webView->isRendered();
     };
-    if (!tickUntil(clock, [&] { return !reported(server, "ready").empty() && drawn(); },
-                   kLoadLimit)) {
+    // Settled on screen first: measured and viewable.
+    const auto lastIs = [&](const std::string& event, const std::string& detail) {
+        const auto details = reported(server, event);
+        return !details.empty() && details.back() == detail;
+    };
+    if (!tickUntil(
+            clock,
+            [&] {
+                return !reported(server, "ready").empty() && drawn() &&
+                       lastIs("viewableChange", "true");
+            },
+            kLoadLimit)) {
         say("mraid-expanded.png: the MRAID page did not become ready");
         takeAway();
         return false;
@@ -149,15 +159,17 @@ bool shootMRAIDExpanded(const std::shared_ptr<app::AppDelegate>& delegate,
         const auto layouts = reports(server, "drawn");
         return !layouts.empty() && layouts.back() == "expanded";
     };
-    // And once it has heard its new size.
+    // And once it has heard its new size and that it is viewable again.
     const std::string fullSize =
         std::to_string(int(screen.width())) + " " + std::to_string(int(screen.height()));
-    const auto resized = [&] {
-        const auto sizes = reported(server, "sizeChange");
-        return !sizes.empty() && sizes.back() == fullSize;
-    };
-    if (!tickUntil(clock, [&] { return laidOut() && resized(); }, kShowLimit))
-        say("mraid-expanded.png: the page's expanded layout or size is late");
+    if (!tickUntil(
+            clock,
+            [&] {
+                return laidOut() && lastIs("sizeChange", fullSize) &&
+                       lastIs("viewableChange", "true");
+            },
+            kShowLimit))
+        say("mraid-expanded.png: the page's expanded layout, size or viewability is late");
     bool pictured = false;
     if (const auto webView = adWebView())
         webView->takeSnapshot([&](const gfx::ImagePtr&) { pictured = true; });

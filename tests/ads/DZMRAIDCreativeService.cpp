@@ -11,14 +11,17 @@
 #include "ads/core/request/DZRequest.h"
 #include "ads/presentation/banner/DZBannerView.h"
 #include "ads/presentation/banner/DZBannerViewDelegate.h"
+#include "ads/presentation/browser/DZBrowserViewController.h"
 #include "ads/presentation/click/DZMRAIDResizeOverlayPresenter.h"
 #include "ads/presentation/fullscreen/DZExpandedAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZSupplementalAdAppViewController.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/view/DZAdView.h"
 #include "ads/web/view/DZWebView.h"
 #include "fixtures/AdScenarios.h"
 #include "store/URLOpener.h"
 #include "ui/Application.h"
+#include "ui/BarButtonItem.h"
 #include "ui/Button.h"
 #include "ui/ScrollView.h"
 #include "ui/TouchInjector.h"
@@ -232,6 +235,41 @@ TEST_F(DZMRAIDCreativeService, ExpandShowsTheAdFullScreenWithItsCloseButtonAndCl
     EXPECT_TRUE(scriptErrors().empty());
 }
 
+// Expanding to a URL shows that page full screen with the expanded
+// banner's script; closing it returns the banner to "default".
+TEST_F(DZMRAIDCreativeService, ExpandWithAURLShowsTheSecondPartAndItsCloseReturnsTheBanner) {
+    ASSERT_TRUE(showBanner("mraid"));
+    const std::string partTwo = server.tokenURL(token(), "/c/mraid-part-two.html");
+    EXPECT_EQ(page("mraid.expand('" + partTwo + "'), true"), core::Value(true));
+    std::shared_ptr<ads::DZSupplementalAdAppViewController> second;
+    ASSERT_TRUE(tickUntil([&] {
+        second = std::dynamic_pointer_cast<ads::DZSupplementalAdAppViewController>(
+            root->presentedViewController());
+        return second != nullptr;
+    }));
+    const auto secondPage = [&](const std::string& script) {
+        return adwebtesting::evaluate(*second->adView()->webView(), script);
+    };
+    ASSERT_TRUE(tickUntil([&] {
+        return secondPage("window.mraid ? mraid.getState() : ''") == core::Value("expanded");
+    }));
+    EXPECT_EQ(secondPage("mraid.variant"), core::Value("expanded_banner"));
+    EXPECT_EQ(secondPage("JSON.stringify(partTwoEvents)"),
+              core::Value(R"([["stateChange","expanded"],["ready"]])"));
+    // The banner stays where it was and knows it is expanded.
+    EXPECT_EQ(adView()->superview(), banner);
+    ASSERT_TRUE(stateIs("expanded"));
+    // The second part cannot expand again.
+    EXPECT_EQ(secondPage("mraid.expand(), JSON.stringify(partTwoEvents.pop())"),
+              core::Value(R"(["error","Cannot expand an ad in the \"expanded\" state.","expand"])"));
+
+    EXPECT_EQ(secondPage("mraid.close(), true"), core::Value(true));
+    ASSERT_TRUE(tickUntil([&] { return root->presentedViewController() == nullptr; }));
+    ASSERT_TRUE(stateIs("default"));
+    EXPECT_EQ(heard("stateChange").back(), core::Value(core::Array{core::Value("default")}));
+    EXPECT_TRUE(scriptErrors().empty());
+}
+
 TEST_F(DZMRAIDCreativeService, ResizeWithValidPropertiesResizesTheAdAndFiresSizeChange) {
     ASSERT_TRUE(showBanner("mraid"));
     // Without properties, and with properties too small, nothing resizes.
@@ -288,6 +326,23 @@ TEST_F(DZMRAIDCreativeService, OpenAfterATapOpensTheURLInTheOpener) {
     for (const auto& error : heard("error")) EXPECT_EQ(error[1], core::Value("open"));
     // The publisher hears that the ad leaves the app; the ad stays as it was.
     EXPECT_EQ(listener->screens, std::vector<std::string>{"leave"});
+    EXPECT_EQ(page("mraid.getState()"), core::Value("default"));
+}
+
+// A video plays in the in-app browser, which its Done button closes.
+TEST_F(DZMRAIDCreativeService, PlayVideoShowsTheInAppBrowserUntilItsDoneButton) {
+    ASSERT_TRUE(showBanner("mraid"));
+    const std::string video = server.tokenURL(token(), "/land");
+    EXPECT_EQ(page("mraid.playVideo('" + video + "'), true"), core::Value(true));
+    std::shared_ptr<ads::DZBrowserViewController> browser;
+    ASSERT_TRUE(tickUntil([&] {
+        browser = std::dynamic_pointer_cast<ads::DZBrowserViewController>(
+            root->presentedViewController());
+        return browser != nullptr;
+    }));
+    EXPECT_TRUE(store::URLOpener::shared().requests().empty());
+    ASSERT_TRUE(browser->doneButton()->sendAction());
+    EXPECT_TRUE(tickUntil([&] { return root->presentedViewController() == nullptr; }));
     EXPECT_EQ(page("mraid.getState()"), core::Value("default"));
 }
 
