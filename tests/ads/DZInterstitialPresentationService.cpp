@@ -3,8 +3,8 @@
 // hears "onshow" and then, once its close button is tapped, "onhide"; a
 // present the platform refuses pings no impression and leaves the ad
 // usable for a later present; an MRAID creative runs the interstitial MRAID
-// script; a mediation answer fills the interstitial
-// through the network that answers, which then presents it.
+// script and closes itself through it; a mediation answer fills the
+// interstitial through the network that answers, which then presents it.
 
 #include <gtest/gtest.h>
 
@@ -178,6 +178,47 @@ TEST_F(DZInterstitialPresentationService, AnMRAIDCreativeGetsTheInterstitialScri
     settle();
     EXPECT_EQ(root->presentedViewController(), nullptr);
     EXPECT_EQ(delegate->events.back(), "didDismiss");
+}
+
+// An MRAID interstitial closes itself with mraid.close() and is "hidden"
+// afterwards; it can neither expand nor resize.
+TEST_F(DZInterstitialPresentationService, AnMRAIDInterstitialClosesItselfAndIsHiddenAfter) {
+    ads::DZRegisterURLProtocol();
+    const auto interceptor = ads::DZMRAIDInterceptor::sharedInstance();
+    interceptor->setInterstitialImplementationURLString(
+        server.urlString(fixtures::MRAIDScript::kInterstitialPath));
+    struct Reset {
+        ~Reset() {
+            ads::DZMRAIDInterceptor::sharedInstance()->setInterstitialImplementationURLString(
+                std::nullopt);
+        }
+    } reset;
+    server.serve(kAdPath, InterstitialScenarios::response(server, InterstitialCreative::mraid));
+    ASSERT_TRUE(loaded());
+    const auto adView = interstitial->slot()->adView();
+    const auto page = [&](const std::string& script) {
+        return adwebtesting::evaluate(*adView->webView(), script);
+    };
+    ASSERT_TRUE(waitFor([&] {
+        return page("window.mraid ? window.mraid.getState() : ''") == core::Value("default");
+    }));
+    EXPECT_EQ(page("window.heard = [];"
+                   "mraid.addEventListener('error', function (m, a) { heard.push(a); });"
+                   "mraid.addEventListener('stateChange', function (s) { heard.push(s); });"
+                   "mraid.expand(), mraid.resize(), heard.join()"),
+              core::Value("expand,resize"));
+
+    interstitial->presentFromRootViewController(root);
+    ASSERT_NE(presented(), nullptr);
+    settle();
+    ASSERT_TRUE(waitFor([&] { return !lifecycle(*adView).empty(); }));
+    EXPECT_EQ(page("mraid.close(), true"), core::Value(true));
+    ASSERT_TRUE(waitFor([&] { return lifecycle(*adView).size() == 2; }));
+    settle();
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_EQ(delegate->events.back(), "didDismiss");
+    EXPECT_TRUE(waitFor([&] { return page("mraid.getState()") == core::Value("hidden"); }));
+    EXPECT_EQ(page("heard.join()"), core::Value("expand,resize,hidden"));
 }
 
 TEST_F(DZInterstitialPresentationService, AMediationAnswerFillsThroughTheNetworkThatPresentsIt) {
