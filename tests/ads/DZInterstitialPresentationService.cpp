@@ -152,8 +152,7 @@ TEST_F(DZInterstitialPresentationService, AnMRAIDCreativeGetsTheInterstitialScri
         server.urlString(fixtures::MRAIDScript::kInterstitialPath));
     struct Reset {
         ~Reset() {
-            ads::DZMRAIDInterceptor::sharedInstance()->setInterstitialImplementationURLString(
-                std::nullopt);
+            ads::DZMRAIDInterceptor::sharedInstance()->restoreDefaultImplementationURLStrings();
         }
     } reset;
     server.serve(kAdPath, InterstitialScenarios::response(server, InterstitialCreative::mraid));

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <mutex>
+#include <utility>
 
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/app/DZMobileAds.h"
@@ -423,7 +424,9 @@ void DZSlot::didFailToReceiveAdWithError(const std::optional<Error>& error,
     sendCSIAdLoadTimings();
     setState(kFailed);
     loadingAd_.reset();
-    DZApplication::sharedInstance()->didNotSendAdStatistics(pendingAdStatistics_);
+    // Handed back: the next request of any slot sends them.
+    DZApplication::sharedInstance()->didNotSendAdStatistics(
+        std::exchange(pendingAdStatistics_, {}));
     adFailedToReceiveContentWithError(failure);
 }
 
