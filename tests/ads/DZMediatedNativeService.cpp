@@ -204,6 +204,12 @@ TEST_F(DZMediatedNativeService, TheTemplatesImpressionAndTappedLinkReachTheWater
     }));
     EXPECT_EQ(network->assets.delegate->heard, std::vector<std::string>{"impression"});
 
+    // The page has taken the view's size: its link is under the finger.
+    ASSERT_TRUE(waitFor([&] {
+        return adwebtesting::evaluate(*adView->webView(),
+                                      "(document.elementFromPoint(160, 25) || {}).id === 'cta'")
+            .boolValue();
+    }));
     clock.advance(0.2);
     const gfx::Point link = adView->convertPointTo({160, 25}, nullptr);
     const auto touch = window->touchDown(link);
