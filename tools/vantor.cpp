@@ -16,6 +16,7 @@
 
 #include "AdDemo.h"
 #include "AdInterstitial.h"
+#include "AdMRAID.h"
 #include "AdNative.h"
 #include "AdRows.h"
 #include "ConsoleFile.h"
@@ -31,12 +32,12 @@
 #include "core/URL.h"
 #include "core/URLSessionConfiguration.h"
 #include "display/DesktopWindow.h"
-#include "media/AudioOutput.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/AppClock.h"
 #include "fixtures/LocalServices.h"
 #include "fixtures/TestCertificates.h"
 #include "gfx/Fonts.h"
+#include "media/AudioOutput.h"
 #include "ui/Application.h"
 #include "ui/DeviceProfile.h"
 #include "ui/Renderer.h"
@@ -312,6 +313,9 @@ int main(int argc, char** argv) {
         ++expected;
         // native-ad.png: an app install ad in a layout of the tool's own.
         written += tools::shootNativeAd(delegate, sdkServer, clock, out) ? 1 : 0;
+        ++expected;
+        // mraid-expanded.png: the MRAID compliance banner, expanded by a tap.
+        written += tools::shootMRAIDExpanded(delegate, sdkServer, clock, out) ? 1 : 0;
         ++expected;
     }
 
