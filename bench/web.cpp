@@ -239,6 +239,7 @@ void BM_WebTenViews(benchmark::State& state) {
         for (int i = 0; i < 10; ++i) {
             web::WebViewConfiguration configuration;
             if (related && !views.empty()) configuration.relatedView = views.front();
+            configuration.ownWebProcess = !related;
             views.push_back(makeView(configuration, delegate));
             if (!views.back()) break;
             views.back()->loadRequest(core::URLRequest(server().url("/ad.html")));

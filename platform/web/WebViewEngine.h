@@ -85,8 +85,11 @@ struct WebView::Engine {
     static gboolean damaged(GtkWidget*, GdkEventExpose*, gpointer self);
     static void invalidated(GdkWindow* window, cairo_region_t* region);
     // The surface's pixels (width x height of them) as an image at the
-    // device scale.
-    [[nodiscard]] static gfx::ImagePtr imageOf(cairo_surface_t* surface, int width, int height);
+    // device scale. Given the pixels of the previous picture of that size
+    // (reused), only region (in pixels) is copied over them.
+    [[nodiscard]] static gfx::ImagePtr imageOf(cairo_surface_t* surface, int width, int height,
+                                               gfx::Image::Pixels reused = {},
+                                               const gfx::Rect& region = {});
     // WebViewInput.cpp: events made for the engine's view, at a point in
     // its pixels.
     void sendButton(GdkEventType type, unsigned button, gfx::Point at, std::uint32_t time);
@@ -167,6 +170,11 @@ struct WebView::Engine {
     // background).
     bool drew = false;
     bool showsPage = false;
+    // What the engine painted (in the window's pixels) since the picture was
+    // last read from the window, and whether the picture is that read (not
+    // a snapshot): then only the damage needs copying over it.
+    gfx::Rect damage;
+    bool pictureIsWindow = false;
     // Documents the page committed so far, and how many it had committed
     // when the window was last invalidated. The engine keeps showing the
     // old document until the new one's first frame reaches it, and a paint

@@ -68,6 +68,7 @@ void WebView::snapshotArrived(gfx::ImagePtr image, std::uint64_t document) {
     if (document != engine_->document) return;
     picture_ = std::move(image);
     pictureDocument_ = document;
+    engine_->pictureIsWindow = false;
     ++pictures_;
     setNeedsDisplayInRect(bounds());
 }
