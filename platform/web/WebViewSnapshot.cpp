@@ -49,13 +49,21 @@ void WebView::takeSnapshot(SnapshotCompletion completion) {
             --pendingSnapshots;
             cairo_surface_t* surface =
                 webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(page), result, nullptr);
+            const auto view = request->view.lock();
             gfx::ImagePtr image;
             if (surface) {
-                image = Engine::imageOf(surface, cairo_image_surface_get_width(surface),
-                                        cairo_image_surface_get_height(surface));
+                const int width = cairo_image_surface_get_width(surface);
+                const int height = cairo_image_surface_get_height(surface);
+                // A snapshot that will replace the picture reuses its memory.
+                gfx::Image::Pixels reused;
+                if (view && request->document == view->engine_->document && view->picture_ &&
+                    view->picture_->pixelWidth() == width &&
+                    view->picture_->pixelHeight() == height)
+                    reused = gfx::Image::reclaimPixels(view->picture_);
+                image = Engine::imageOf(surface, width, height, std::move(reused),
+                                        gfx::Rect(0, 0, width, height));
                 cairo_surface_destroy(surface);
             }
-            const auto view = request->view.lock();
             if (!view) return;
             if (image) view->snapshotArrived(image, request->document);
             if (request->completion) request->completion(view->currentPicture());

@@ -188,6 +188,10 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
     const char* compared = redirectResponse ? webkit_uri_response_get_uri(redirectResponse) : uri;
     const bool mainFrame = pageURI && compared && std::strcmp(pageURI, compared) == 0;
     const bool expected = takeExpected(state, uri);
+    // A "WK"-kind page's main-frame request that the app did not leave
+    // undecided was decided in the engine's policy step: it goes on without
+    // a round trip to the app.
+    if (mainFrame && !expected && !routed && !routes(page, state)) return FALSE;
     if (mainFrame || expected) {
         const auto decision =
             ask(page, request, protocol::unrouted(uri), mainFrame, redirectResponse != nullptr);
