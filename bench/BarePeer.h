@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -20,9 +21,12 @@ namespace benchsupport {
 
 // The "name=value" fields of the program's output; empty when it failed.
 // The page is drawn at scale device pixels per CSS pixel, as our views draw
-// at the device's scale.
-inline std::map<std::string, double> runBarePeer(const std::vector<std::string>& arguments,
-                                                 double scale) {
+// at the device's scale. whileAlive, when given, runs once the program has
+// printed its line and before its standard input is closed (what "page"
+// waits for before it ends).
+inline std::map<std::string, double>
+runBarePeer(const std::vector<std::string>& arguments, double scale,
+            const std::function<void()>& whileAlive = {}) {
 #ifdef VANTOR_BARE_WEB
     std::vector<std::string> line{VANTOR_BARE_WEB, "--scale", std::to_string(scale)};
     line.insert(line.end(), arguments.begin(), arguments.end());
@@ -30,17 +34,32 @@ inline std::map<std::string, double> runBarePeer(const std::vector<std::string>&
     for (auto& argument : line) argv.push_back(argument.data());
     argv.push_back(nullptr);
     int pipe[2];
+    int input[2];
     if (::pipe(pipe) != 0) return {};
+    if (::pipe(input) != 0) {
+        close(pipe[0]);
+        close(pipe[1]);
+        return {};
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipe[0]);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipe[1]);
+    close(input[0]);
     std::string output;
     char buffer[512];
+    for (ssize_t got; spawned == 0 && (got = read(pipe[0], buffer, sizeof buffer)) > 0;) {
+        output.append(buffer, size_t(got));
+        if (output.find('\n') != std::string::npos) break;
+    }
+    if (spawned == 0 && whileAlive && output.find('\n') != std::string::npos) whileAlive();
+    close(input[1]);
     for (ssize_t got; spawned == 0 && (got = read(pipe[0], buffer, sizeof buffer)) > 0;)
         output.append(buffer, size_t(got));
     close(pipe[0]);
@@ -59,6 +78,7 @@ inline std::map<std::string, double> runBarePeer(const std::vector<std::string>&
 #else
     (void)arguments;
     (void)scale;
+    (void)whileAlive;
     return {};
 #endif
 }

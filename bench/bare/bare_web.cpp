@@ -11,7 +11,10 @@
 //       shows FILE's HTML at base URL BASE in a 320x50 view, waits for the
 //       load and SECONDS (default 2) more, then prints the PSS of its
 //       process tree (pss_mb) and how many web and network processes the
-//       engine runs (web_processes, network_processes)
+//       engine runs (web_processes, network_processes); then it stays, the
+//       page shown, until its standard input closes (so that whoever
+//       measures its own tree meanwhile shares the libraries' pages with it
+//       as it shared them with that process)
 //   bench_bare_web load URL COUNT
 //       loads URL once, then COUNT times, and prints the median load call
 //       to finished (load_ms)
@@ -213,12 +216,23 @@ int showPage(const char* file, const char* base, double settle) {
     double pss = pssMegabytes(getpid());
     int web = 0;
     int network = 0;
+    if (std::getenv("VANTOR_BENCH_VERBOSE"))
+        std::fprintf(stderr, "bare %-16s %7.1f MB\n", "self", pssMegabytes(getpid()));
     for (const auto& process : processTree()) {
+        // The display server is not the program's (and ours counts none).
+        if (process.name == "Xvfb") continue;
         pss += pssMegabytes(process.pid);
+        if (std::getenv("VANTOR_BENCH_VERBOSE"))
+            std::fprintf(stderr, "bare %-16s %7.1f MB\n", process.name.c_str(),
+                         pssMegabytes(process.pid));
         web += process.name.starts_with("WebKitWebProces");
         network += process.name.starts_with("WebKitNetworkPr");
     }
     std::printf("pss_mb=%.1f web_processes=%d network_processes=%d\n", pss, web, network);
+    std::fflush(stdout);
+    char ignored[64];
+    while (read(STDIN_FILENO, ignored, sizeof ignored) > 0) {
+    }
     return 0;
 }
 
