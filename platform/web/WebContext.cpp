@@ -189,15 +189,15 @@ WebContext::~WebContext() {
 }
 
 WebKitWebView* WebContext::processHost() const {
-    return pages_.empty() ? nullptr : pages_.back();
+    return hosts_.empty() ? nullptr : hosts_.back();
 }
 
-void WebContext::addPage(WebKitWebView* page) {
-    pages_.push_back(page);
+void WebContext::addPage(WebKitWebView* page, bool hostsOthers) {
+    if (hostsOthers) hosts_.push_back(page);
 }
 
 void WebContext::removePage(WebKitWebView* page) {
-    std::erase(pages_, page);
+    std::erase(hosts_, page);
 }
 
 void WebContext::serveScheme(const std::string& scheme) {

@@ -39,10 +39,10 @@ public:
     // Registers scheme with the engine once; its requests go to the view
     // whose page made them.
     void serveScheme(const std::string& scheme);
-    // The page a new view shares its web process with (the newest live
-    // one), or nullptr when the context has none.
+    // The page a new view shares its web process with (the newest live one
+    // that shares its own), or nullptr when the context has none.
     [[nodiscard]] WebKitWebView* processHost() const;
-    void addPage(WebKitWebView* page);
+    void addPage(WebKitWebView* page, bool hostsOthers);
     void removePage(WebKitWebView* page);
 
     WebContext(WebKitWebContext* context, bool persistent, bool hasExtension);
@@ -55,7 +55,7 @@ private:
     bool persistent_;
     bool hasExtension_;
     std::set<std::string> schemes_;
-    std::vector<WebKitWebView*> pages_;
+    std::vector<WebKitWebView*> hosts_;
 };
 
 }  // namespace web

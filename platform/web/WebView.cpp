@@ -91,7 +91,9 @@ bool WebView::start(std::string* error) {
     engine.page = WEBKIT_WEB_VIEW(page);
     g_object_set_data(page, kOwnerKey, &engine);
     pages()[webkit_web_view_get_page_id(engine.page)] = &engine;
-    engine.context->addPage(engine.page);
+    // A view in a web process of its own keeps it to itself.
+    engine.context->addPage(engine.page,
+                            !configuration_.ownWebProcess || configuration_.relatedView);
 
     engine.window = gtk_offscreen_window_new();
     gtk_container_add(GTK_CONTAINER(engine.window), GTK_WIDGET(engine.page));

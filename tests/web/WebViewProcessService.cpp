@@ -47,7 +47,13 @@ TEST_F(WebViewProcessService, ViewsShareOneWebProcessUnlessOneAsksForItsOwn) {
     ASSERT_TRUE(apart);
     ASSERT_TRUE(loadAndWait(*apart, *delegate, server.url("/page")));
     EXPECT_EQ(webProcesses().size(), alone + 1);
-    EXPECT_EQ(delegate->count("finish"), 4u);
+
+    // It keeps its process to itself: the next view joins the others.
+    const auto fifth = makeView(delegate);
+    ASSERT_TRUE(fifth);
+    ASSERT_TRUE(loadAndWait(*fifth, *delegate, server.url("/page")));
+    EXPECT_EQ(webProcesses().size(), alone + 1);
+    EXPECT_EQ(delegate->count("finish"), 5u);
 }
 
 // One context for both kinds: one network process, one web process, and
