@@ -17,12 +17,16 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <map>
 #include <sstream>
+#include <vector>
 
 #include "BarePeer.h"
 #include "LocalAdServer.h"
@@ -96,6 +100,32 @@ double pssMegabytes(pid_t pid) {
     return 0;
 }
 
+// With VANTOR_BENCH_VERBOSE: this process's largest mappings by PSS.
+void printLargestMappings() {
+    std::ifstream smaps("/proc/self/smaps");
+    std::vector<std::pair<double, std::string>> mappings;
+    std::string line, name;
+    while (std::getline(smaps, line)) {
+        if (!line.empty() && std::isxdigit(static_cast<unsigned char>(line[0])) &&
+            line.find('-') < 17) {
+            const size_t path = line.find('/');
+            const size_t bracket = line.find('[');
+            name = path != std::string::npos      ? line.substr(path)
+                   : bracket != std::string::npos ? line.substr(bracket)
+                                                  : "[anonymous]";
+        } else if (line.rfind("Pss:", 0) == 0) {
+            mappings.emplace_back(std::stod(line.substr(4)) / 1024, name);
+        }
+    }
+    std::map<std::string, double> byName;
+    for (const auto& [megabytes, mapping] : mappings) byName[mapping] += megabytes;
+    std::vector<std::pair<double, std::string>> sorted;
+    for (const auto& [mapping, megabytes] : byName) sorted.emplace_back(megabytes, mapping);
+    std::sort(sorted.rbegin(), sorted.rend());
+    for (size_t i = 0; i < std::min<size_t>(15, sorted.size()); ++i)
+        std::fprintf(stderr, "  %7.1f MB  %s\n", sorted[i].first, sorted[i].second.c_str());
+}
+
 struct Figures {
     double pss = 0;
     double barePss = 0;
@@ -152,6 +182,7 @@ void BM_BannerFootprint(benchmark::State& state) {
                     std::fprintf(stderr, "%-16s %7.1f MB\n", process.name.c_str(),
                                  pssMegabytes(process.pid));
             }
+            if (std::getenv("VANTOR_BENCH_VERBOSE")) printLargestMappings();
         });
     std::filesystem::remove(file);
     state.counters["pss_mb"] = figures.pss;
