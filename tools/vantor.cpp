@@ -16,6 +16,7 @@
 
 #include "AdDemo.h"
 #include "AdInterstitial.h"
+#include "AdMRAID.h"
 #include "AdNative.h"
 #include "AdRows.h"
 #include "ConsoleFile.h"
@@ -306,6 +307,9 @@ int main(int argc, char** argv) {
         ++expected;
         // native-ad.png: an app install ad in a layout of the tool's own.
         written += tools::shootNativeAd(delegate, sdkServer, clock, out) ? 1 : 0;
+        ++expected;
+        // mraid-expanded.png: the MRAID compliance banner, expanded by a tap.
+        written += tools::shootMRAIDExpanded(delegate, sdkServer, clock, out) ? 1 : 0;
         ++expected;
     }
 

@@ -1,6 +1,7 @@
 #include "ads/native/DZAdLoader.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/request/DZAdType.h"
@@ -278,13 +279,29 @@ DZAdLoader::adLoaderConfigurationForAd(const std::shared_ptr<DZAd>&,
 }
 
 std::optional<std::vector<DZBoxedValue>> DZAdLoader::validAdSizes() const {
-    // The native classes add no "sz_array"; only banner ad classes would.
-    return std::nullopt;
+    // Only banner classes have sizes; the native ones add none. The
+    // classes ask the loader's delegate, which changes nothing here.
+    auto& self = const_cast<DZAdLoader&>(*this);
+    std::vector<DZBoxedValue> sizes;
+    for (const DZLoadableClass* adClass : adClasses()) {
+        if (!adClass) continue;
+        auto own = adClass->validAdSizesForAdLoader(self);
+        sizes.insert(sizes.end(), std::make_move_iterator(own.begin()),
+                     std::make_move_iterator(own.end()));
+    }
+    return sizes;
 }
 
 std::optional<gfx::Rect> DZAdLoader::bounds() const {
+    // The first valid size, else the slot's type's (the 320 x 50 banner).
     DZAdSize size{};
-    if (slot_ && slot_->adType()) size = slot_->adType()->adSize();
+    const auto sizes = validAdSizes();
+    const bool usable = sizes && !sizes->empty() &&
+                        DZAdSizeIsUsable(size = DZAdSizeUnboxedValue(sizes->front()));
+    if (!usable) {
+        size = DZAdSize{};
+        if (slot_ && slot_->adType()) size = slot_->adType()->adSize();
+    }
     const gfx::Size points = DZAdSizeResolvedCGSize(size);
     return gfx::Rect{0, 0, points.width, points.height};
 }

@@ -87,7 +87,9 @@ void DZAdPreprocessor::handleJavaScriptLoadedNotification(const core::Notificati
 void DZAdPreprocessor::handlePreprocessorNotification(const core::Notification& notification) {
     const std::string* success = notification.userInfo["success"].string();
     std::optional<core::Value> answer;
-    if (success) answer = core::JSON::parse(*success, {.allowFragments = true});
+    // A bare number, text or literal is no answer: only an object or an
+    // array is.
+    if (success) answer = core::JSON::parse(*success);
     if (answer) {
         callAndClearCompletionHandlerWithAdConfiguration(answer, slot_, std::nullopt);
     } else {

@@ -11,7 +11,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "ads/core/request/DZAdSize.h"
 #include "ads/core/request/DZError.h"
 #include "core/Value.h"
 
@@ -52,6 +54,13 @@ public:
     [[nodiscard]] virtual std::string className() const = 0;
     [[nodiscard]] virtual const DZDelegateProtocol& requiredDelegateProtocol() const = 0;
     [[nodiscard]] virtual core::Dictionary requestParametersForAdLoader(DZAdLoader& loader) const = 0;
+    // The ad sizes behind the "sz_array" of those parameters, boxed, in
+    // their order; none for classes whose parameters have no sizes.
+    [[nodiscard]] virtual std::vector<DZBoxedValue>
+    validAdSizesForAdLoader(DZAdLoader& loader) const {
+        (void)loader;
+        return {};
+    }
     [[nodiscard]] virtual bool canInitWithAdLoader(DZAdLoader& loader,
                                                    std::optional<Error>* error) const = 0;
     // A native ad from one entry of the "ads" array; nullptr when the entry

@@ -1,5 +1,6 @@
 #include "ads/video/DZVideoController.h"
 
+#include "ads/mediation/native/DZMediationNativeAdVideoController.h"
 #include "core/Queue.h"
 
 namespace ads {
@@ -48,6 +49,11 @@ void DZVideoController::attach(const std::shared_ptr<DZVideoControlling>& contro
     } else if (auto* adView = dynamic_cast<DZAdViewVideoController*>(controller.get())) {
         adView->setDelegate(attached ? weak_from_this()
                                      : std::weak_ptr<DZAdViewVideoControllerDelegate>());
+    } else if (auto* mediated =
+                   dynamic_cast<DZMediationNativeAdVideoController*>(controller.get())) {
+        mediated->setDelegate(attached
+                                  ? weak_from_this()
+                                  : std::weak_ptr<DZMediationNativeAdVideoControllerDelegate>());
     }
 }
 

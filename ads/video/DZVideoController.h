@@ -65,7 +65,8 @@ public:
         return internalVideoController_;
     }
     // The old controller stops reporting here; the new one (when it is a
-    // DZVideoController or a DZAdViewVideoController) reports here.
+    // DZVideoController, a DZAdViewVideoController or a mediated native
+    // ad's DZMediationNativeAdVideoController) reports here.
     void setInternalVideoController(std::shared_ptr<DZVideoControlling> controller);
 
     [[nodiscard]] std::shared_ptr<DZVideoControllerDelegate> delegate() const {

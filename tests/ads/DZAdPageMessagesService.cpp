@@ -52,10 +52,14 @@ TEST(DZAdPageMessagesService, MessagesSentInOneTurnAreHandledInOrder) {
     const auto root = std::make_shared<ui::ViewController>();
     window->setRootViewController(root);
     window->makeKeyAndVisible();
+    // The resized ad is laid over the window by its presenter, not presented.
+    std::shared_ptr<ads::DZSlot> slot;
     const auto resized = [&] {
+        const auto adView = slot ? slot->adView() : nullptr;
         const auto shown =
-            std::dynamic_pointer_cast<ads::DZViewController>(root->presentedViewController());
-        return shown &&
+            adView ? std::dynamic_pointer_cast<ads::DZViewController>(adView->viewController())
+                   : nullptr;
+        return shown && shown->view()->window() &&
                std::dynamic_pointer_cast<ads::DZMRAIDResizeOverlayPresenter>(shown->presenter());
     };
     owner->take = [&] {
@@ -64,8 +68,14 @@ TEST(DZAdPageMessagesService, MessagesSentInOneTurnAreHandledInOrder) {
                             pinger->pingsInFlight() > 0,
                         resized()};
     };
-    const auto slot = slottesting::bannerSlot(*owner);
+    slot = slottesting::bannerSlot(*owner);
     ASSERT_TRUE(slot);
+    // Shown in a banner's place in the window, whose coordinates the
+    // resize's offset is given in.
+    const auto place = std::make_shared<ui::View>(gfx::Rect(0, 100, 320, 50));
+    window->addSubview(place);
+    slot->adView()->setFrame({0, 0, 320, 50});
+    place->addSubview(slot->adView());
     const auto placement = std::make_shared<int>(0);
     slot->setPlacement(placement);
     ads::DZCallLog::clear();

@@ -100,13 +100,18 @@ TEST_F(DZAdPreprocessorService, OnlyItsOwnAdViewsJSLoadedCounts) {
     EXPECT_FALSE(outcomes[0].error);
 }
 
-TEST_F(DZAdPreprocessorService, AnAnswerWithoutSuccessIsAnInvalidResponse) {
-    useSupportPage("mode=bad");
-    start(kAds);
-    ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
-    ASSERT_TRUE(outcomes[0].error);
-    EXPECT_EQ(outcomes[0].error->code, ads::kDZErrorReceivedInvalidResponse);
-    EXPECT_EQ(outcomes[0].error->message, "Request Error: Received invalid response.");
+TEST_F(DZAdPreprocessorService, AnAnswerWithoutSuccessOrWithABareNumberIsAnInvalidResponse) {
+    for (const char* mode : {"mode=bad", "mode=fragment"}) {
+        SCOPED_TRACE(mode);
+        outcomes.clear();
+        useSupportPage(mode);
+        start(kAds);
+        ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
+        ASSERT_TRUE(outcomes[0].error);
+        EXPECT_EQ(outcomes[0].error->code, ads::kDZErrorReceivedInvalidResponse);
+        EXPECT_EQ(outcomes[0].error->message, "Request Error: Received invalid response.");
+        EXPECT_FALSE(outcomes[0].configuration);
+    }
 }
 
 TEST_F(DZAdPreprocessorService, InvalidJSONFailsOnALaterTurnWithoutLoading) {

@@ -7,6 +7,8 @@
 #include <mutex>
 
 #include "SlotTesting.h"
+#include "ads/core/app/DZApplication.h"
+#include "ads/foundation/DZStatisticDictionary.h"
 #include "core/UserDefaults.h"
 #include "ui/ViewController.h"
 
@@ -26,10 +28,13 @@ public:
     std::optional<std::string> adUnitID() const override { return "unit/1"; }
     std::shared_ptr<ui::ViewController> rootViewController() const override { return root_; }
     std::shared_ptr<DZSlot> slot() const override { return slot_; }
+    // Its own parameters, or, once asked to, its slot's (as a banner view's
+    // are).
     core::Dictionary
-    requestParametersForRequest(const std::shared_ptr<ads::DZRequest>&) const override {
-        return parameters_;
+    requestParametersForRequest(const std::shared_ptr<ads::DZRequest>& request) const override {
+        return fromSlot_ ? slot_->requestParametersForRequest(request) : parameters_;
     }
+    void takeParametersFromSlot() { fromSlot_ = true; }
     std::optional<core::Dictionary> bannerKey() const override {
         const std::lock_guard lock(mutex_);
         return key_;
@@ -46,6 +51,7 @@ private:
     std::shared_ptr<DZSlot> slot_;
     std::shared_ptr<ui::ViewController> root_;
     core::Dictionary parameters_;
+    bool fromSlot_ = false;
     mutable std::mutex mutex_;
     std::optional<core::Dictionary> key_;
 };
@@ -177,6 +183,30 @@ TEST_F(DZBannerCacheTest, ARekeyedBannerLeavesItsOldPool) {
               (std::vector<core::Dictionary>{keyOf("kept"), keyOf("new")}));
     EXPECT_EQ(cache->currentCount(keyOf("new")), 1u);
     EXPECT_EQ(view->bannerKey(), keyOf("new"));
+}
+
+// The key's parameters drain the application's pending ad statistics into
+// the slot as the load's own do; none may be lost between the two.
+TEST_F(DZBannerCacheTest, StatisticsDrainedForTheKeyGoOutWithTheLoadOrAreHandedBack) {
+    const auto app = ads::DZApplication::sharedInstance();
+    (void)app->pendingAdStatistics();
+    const auto statistics = ads::DZStatisticDictionary::create();
+    statistics->setObject(3, "pcc", false);
+    app->didUpdateStatisticDictionary(statistics);
+
+    const auto view = banner(screenA, {});
+    view->takeParametersFromSlot();
+    const auto request = std::make_shared<ads::DZRequest>();
+    EXPECT_FALSE(cache->cacheEntryForBannerView(view, request));
+    EXPECT_TRUE(app->pendingAdStatistics().empty()) << "the key drained them";
+    // The load builds its parameters next: they carry what the key drained.
+    const core::Dictionary sent = view->slot()->requestParametersForRequest(request);
+    EXPECT_EQ(sent["quality_signals"]["ads"], core::Value(core::Array{statistics->dictionary()}));
+
+    // A failed load gives them back once; the slot keeps none.
+    view->slot()->didFailToReceiveAdWithError(ads::DZErrorWithCode(ads::kDZErrorNoFill), false);
+    EXPECT_EQ(app->pendingAdStatistics(), std::set{statistics});
+    EXPECT_TRUE(view->slot()->pendingAdStatistics().empty());
 }
 
 TEST_F(DZBannerCacheTest, APoolWithoutRoomKeepsOnlyItsNewestSlot) {

@@ -1,7 +1,7 @@
 // The SDK's in-app browser against the local ad server: the referrer it
 // sends, a page asked for before the view exists, the toolbar while a slow
-// page loads, the toolbar's height, and the landing-page statistics of
-// links opened in it.
+// page loads, the toolbar's height, the landing-page statistics of links
+// opened in it, and its Done button.
 
 #include "ads/presentation/browser/DZBrowserViewController.h"
 
@@ -13,6 +13,7 @@
 #include "fixtures/AdServer.h"
 #include "fixtures/ResponseGate.h"
 #include "ui/ActivityIndicatorView.h"
+#include "ui/Application.h"
 #include "ui/Toolbar.h"
 #include "ui/Window.h"
 
@@ -140,3 +141,24 @@ TEST_F(DZBrowserViewControllerService, OnlyLinksTheUserFollowsCountAsLandingPage
 }
 
 }  // namespace
+
+// Shown without a presenter, as by a plain presentation, the browser still
+// leaves the screen by its Done button, and its dismissal ends once.
+TEST(DZBrowserViewControllerDone, ThePlatformTakesAPlainlyPresentedBrowserAway) {
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 375, 667));
+    const auto root = std::make_shared<ui::ViewController>();
+    window->setRootViewController(root);
+    window->makeKeyAndVisible();
+    auto browser = std::make_shared<DZBrowserViewController>();
+    int dismissals = 0;
+    browser->setDismissalCompletion([&] { ++dismissals; });
+    root->presentViewController(browser, false);
+    ASSERT_TRUE(drainMainQueue());
+    ASSERT_EQ(root->presentedViewController(), browser);
+    ASSERT_TRUE(browser->doneButton()->sendAction());
+    EXPECT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return dismissals == 1; }));
+    EXPECT_TRUE(drainMainQueue());
+    EXPECT_EQ(dismissals, 1);
+    ui::Application::shared().resetForTesting();
+}

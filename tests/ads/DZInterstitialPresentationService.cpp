@@ -3,8 +3,9 @@
 // hears "onshow" and then, once its close button is tapped, "onhide"; a
 // present the platform refuses pings no impression and leaves the ad
 // usable for a later present; an MRAID creative runs the interstitial MRAID
-// script; a mediation answer fills the interstitial
-// through the network that answers, which then presents it.
+// script and closes itself through it; a mediation answer fills the
+// interstitial through the network that answers, which then presents it; a
+// banner whose page plays a video under the interstitial is told to pause.
 
 #include <gtest/gtest.h>
 
@@ -16,9 +17,12 @@
 #include "InterstitialTesting.h"
 #include "MediationTesting.h"
 #include "SlotTesting.h"
+#include "VideoTesting.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/presentation/banner/DZBannerView.h"
 #include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
+#include "ads/video/DZVideoPlayer.h"
 #include "ads/foundation/DZServerHosts.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/intercept/DZURLProtocol.h"
@@ -152,8 +156,7 @@ TEST_F(DZInterstitialPresentationService, AnMRAIDCreativeGetsTheInterstitialScri
         server.urlString(fixtures::MRAIDScript::kInterstitialPath));
     struct Reset {
         ~Reset() {
-            ads::DZMRAIDInterceptor::sharedInstance()->setInterstitialImplementationURLString(
-                std::nullopt);
+            ads::DZMRAIDInterceptor::sharedInstance()->restoreDefaultImplementationURLStrings();
         }
     } reset;
     server.serve(kAdPath, InterstitialScenarios::response(server, InterstitialCreative::mraid));
@@ -178,6 +181,47 @@ TEST_F(DZInterstitialPresentationService, AnMRAIDCreativeGetsTheInterstitialScri
     settle();
     EXPECT_EQ(root->presentedViewController(), nullptr);
     EXPECT_EQ(delegate->events.back(), "didDismiss");
+}
+
+// An MRAID interstitial closes itself with mraid.close() and is "hidden"
+// afterwards; it can neither expand nor resize.
+TEST_F(DZInterstitialPresentationService, AnMRAIDInterstitialClosesItselfAndIsHiddenAfter) {
+    ads::DZRegisterURLProtocol();
+    const auto interceptor = ads::DZMRAIDInterceptor::sharedInstance();
+    interceptor->setInterstitialImplementationURLString(
+        server.urlString(fixtures::MRAIDScript::kInterstitialPath));
+    struct Reset {
+        ~Reset() {
+            ads::DZMRAIDInterceptor::sharedInstance()->setInterstitialImplementationURLString(
+                std::nullopt);
+        }
+    } reset;
+    server.serve(kAdPath, InterstitialScenarios::response(server, InterstitialCreative::mraid));
+    ASSERT_TRUE(loaded());
+    const auto adView = interstitial->slot()->adView();
+    const auto page = [&](const std::string& script) {
+        return adwebtesting::evaluate(*adView->webView(), script);
+    };
+    ASSERT_TRUE(waitFor([&] {
+        return page("window.mraid ? window.mraid.getState() : ''") == core::Value("default");
+    }));
+    EXPECT_EQ(page("window.heard = [];"
+                   "mraid.addEventListener('error', function (m, a) { heard.push(a); });"
+                   "mraid.addEventListener('stateChange', function (s) { heard.push(s); });"
+                   "mraid.expand(), mraid.resize(), heard.join()"),
+              core::Value("expand,resize"));
+
+    interstitial->presentFromRootViewController(root);
+    ASSERT_NE(presented(), nullptr);
+    settle();
+    ASSERT_TRUE(waitFor([&] { return !lifecycle(*adView).empty(); }));
+    EXPECT_EQ(page("mraid.close(), true"), core::Value(true));
+    ASSERT_TRUE(waitFor([&] { return lifecycle(*adView).size() == 2; }));
+    settle();
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_EQ(delegate->events.back(), "didDismiss");
+    EXPECT_TRUE(waitFor([&] { return page("mraid.getState()") == core::Value("hidden"); }));
+    EXPECT_EQ(page("heard.join()"), core::Value("expand,resize,hidden"));
 }
 
 TEST_F(DZInterstitialPresentationService, AMediationAnswerFillsThroughTheNetworkThatPresentsIt) {
@@ -208,6 +252,76 @@ TEST_F(DZInterstitialPresentationService, AMediationAnswerFillsThroughTheNetwork
     EXPECT_EQ(first->presented, 0);
     EXPECT_TRUE(interstitial->hasBeenUsed());
     EXPECT_EQ(root->presentedViewController(), nullptr);
+}
+
+// A banner's page that plays a clip in the native player and keeps every
+// video event in window.log; told of a pause it did not ask for, it pauses
+// the player too, as a page that follows the player's state does.
+std::string videoCreative() {
+    return std::string(R"(<html><body style='margin:0'><script>
+window.log = [];
+window.playing = false;
+function send(query) {
+  var frame = document.createElement('iframe');
+  frame.style.display = 'none';
+  frame.src = 'dmsg://duzo/video?' + query;
+  document.body.appendChild(frame);
+}
+window.DUZO_ReceiveMessage = function (name, argument) {
+  if (name !== 'onVideoEvent') return;
+  window.log.push(argument.event);
+  if (argument.event === 'canplaythrough') { window.playing = true; send('action=play'); }
+  if (argument.event === 'pause' && window.playing) { window.playing = false; send('action=pause'); }
+};
+send('action=new&x=0&y=0&w=320&h=50');
+send('action=src&src=' + encodeURIComponent(')") +
+           videotesting::kClipURL + R"('));
+</script></body></html>)";
+}
+
+TEST_F(DZInterstitialPresentationService, ABannersVideoPausesWhenAnInterstitialCoversIt) {
+    const auto engine = media::ScriptedEngine::create();
+    mediatest::EngineScope engineScope{engine};
+    engine->script(videotesting::kClipURL, videotesting::clip(30));
+    ads::DZDevice::sharedInstance()->cacheStaticParameters();
+
+    const auto banner = ads::DZBannerView::createWithAdSize(ads::kDZAdSizeBanner, {0, 100});
+    ASSERT_TRUE(banner);
+    banner->setRootViewController(root);
+    banner->setAdUnitID("unit/banner");
+    root->view()->addSubview(banner);
+    struct Remove {
+        std::shared_ptr<ads::DZBannerView> banner;
+        ~Remove() { banner->removeFromSuperview(); }
+    } remove{banner};
+    banner->loadRequest(
+        slottesting::requestWithExtras({{"_ad", slottesting::inlineAd(videoCreative())}}));
+    const auto adView = [&] { return banner->slot()->adView(); };
+    const auto player = [&]() -> std::shared_ptr<ads::DZVideoPlayer> {
+        return adView() ? adView()->videoPlayer() : nullptr;
+    };
+    ASSERT_TRUE(waitFor([&] { return player() && player()->isPlaying(); }));
+    ASSERT_TRUE(adView()->window());
+    const auto pageLog = [&] {
+        std::vector<std::string> events;
+        const core::Value log = adwebtesting::evaluate(*adView()->webView(), "window.log || []");
+        if (const core::Array* list = log.array())
+            for (const core::Value& event : *list) events.push_back(event.stringValue());
+        return events;
+    };
+    ASSERT_TRUE(waitFor([&] { return pageLog().size() >= 2; }));
+    ASSERT_EQ(pageLog(), (std::vector<std::string>{"canplaythrough", "play"}));
+
+    ASSERT_TRUE(loaded());
+    interstitial->presentFromRootViewController(root);
+    ASSERT_NE(presented(), nullptr);
+    // The page hears the pause and pauses the player.
+    ASSERT_TRUE(waitFor([&] { return !player()->isPlaying(); }));
+    EXPECT_EQ(player()->player()->rate(), 0);
+    const auto log = pageLog();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[2], "pause");
+    settle();
 }
 
 }  // namespace

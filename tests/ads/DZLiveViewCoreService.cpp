@@ -1,7 +1,7 @@
 // Core web views lent for Live View by a controller of its own, with the
 // local ad server's core page: sharing, reloads on the page's request, a page
 // per borrower, the cache of returned pages that still measure, and samples
-// answered by the page's verdicts.
+// answered by the page's verdicts when the visibility changes.
 
 #include "LiveViewTesting.h"
 #include "SDKCoreTesting.h"
@@ -131,9 +131,17 @@ TEST_F(DZLiveViewCoreService, SamplesReachThePageAndItsVerdictsTheObserver) {
     ASSERT_TRUE(waitFor([&] { return !observer->calls.empty(); }));
     EXPECT_EQ(observer->calls, Calls{"visible"});
 
+    // Samples that change nothing bring no verdict; the next change does,
+    // and the unloaded sample only ends the unit.
+    send(false);
+    send(false);
+    adView->setFrame({0, 600, 320, 50});
+    monitor->sample();
+    send(false);
+    ASSERT_TRUE(waitFor([&] { return observer->calls.size() >= 2; }));
     send(true);
     ASSERT_TRUE(waitFor([&] { return observer->calls.size() >= 3; }));
-    EXPECT_EQ(observer->calls, (Calls{"visible", "visible", "stopped 1"}));
+    EXPECT_EQ(observer->calls, (Calls{"visible", "hidden", "stopped 1"}));
     EXPECT_FALSE(webView->isLiveViewRunning());
     controller->finishedUsingSDKCoreWebViewForLiveViewProcessing(webView);
     EXPECT_TRUE(controller->liveViewSDKCoreWebViews().empty());

@@ -23,6 +23,7 @@
 #include "ads/presentation/banner/ZODBannerView.h"
 #include "ads/presentation/interstitial/DZInterstitial.h"
 #include "ads/presentation/rewarded/DZRewardBasedVideoAd.h"
+#include "ads/web/net/DZURLConnectionRedirect.h"
 #include "core/UserDefaults.h"
 #include "fixtures/NativeAds.h"
 
@@ -83,6 +84,39 @@ TEST_F(DZMAdapterDozuzaVuRazAdsService, TheInlineAdFillsAMediatedBannerAtItsOwnS
     EXPECT_FALSE(banner->slot()->reloadable());
     EXPECT_EQ(banner->slot()->state(), ads::DZSlot::kValidAd);
     EXPECT_EQ(pingValues(MediationScenarios::kImpression, "aec"), std::vector<std::string>{"0"});
+}
+
+// A mediation response fetched from the server: the own network's ad gets
+// what the waterfall knows of the response (its size, cropped-content
+// threshold, original request and redirects, one more standing for the
+// response itself) beside the inline ad's dictionary.
+TEST_F(DZMAdapterDozuzaVuRazAdsService, TheOwnNetworksAdCarriesTheFactsOfTheResponse) {
+    ASSERT_TRUE(makeSlot());
+    server.serve("/mediation/own", MediationScenarios::response(response({ownNetwork("1", ownAd())})));
+    const auto responseURL = server.urlString("/mediation/own");
+    slot->loadRequest(slottesting::requestWithExtras({{"_requestUrl", responseURL}}));
+    ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }, 20));
+    ASSERT_EQ(owner->finished, 1);
+    const auto adapter = own();
+    ASSERT_TRUE(adapter && adapter->bannerView());
+    const auto mediated = slot->ad();
+    const auto ad = adapter->bannerView()->slot()->ad();
+    ASSERT_TRUE(mediated && ad);
+    ASSERT_TRUE(mediated->originalRequest());
+    EXPECT_EQ(mediated->originalRequest()->url().absoluteString(), responseURL);
+
+    EXPECT_EQ(ad->size(), mediated->size()) << "the response's size wins over \"ad_size\"";
+    EXPECT_EQ(ad->croppedContentThreshold(), mediated->croppedContentThreshold());
+    ASSERT_TRUE(ad->originalRequest());
+    EXPECT_EQ(ad->originalRequest()->url(), mediated->originalRequest()->url());
+    ASSERT_EQ(ad->redirects().size(), mediated->redirects().size() + 1);
+    const auto& inlined = ad->redirects().back();
+    EXPECT_EQ(inlined->response().statusCode(), 399);
+    EXPECT_EQ(inlined->response().url().absoluteString(), responseURL);
+    EXPECT_EQ(inlined->response().headers().value("X-Duzo-Mediation"), "1");
+    EXPECT_EQ(inlined->request().url().absoluteString(), "https://ads.test/");
+    EXPECT_EQ(inlined->request().value("x-duzo-annotation-inlined"),
+              "inlined in mediation response");
 }
 
 TEST_F(DZMAdapterDozuzaVuRazAdsService, TheSizeComesFromTheAdThenTheResponseThenTheRequest) {

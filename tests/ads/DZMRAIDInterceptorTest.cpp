@@ -69,15 +69,29 @@ TEST(DZMRAIDInterceptor, ScriptURLsAndTheSwitch) {
               host + "/mads/static/mad/sdk/native/mraid/v2/mraid_app_interstitial.js");
     for (const auto& url : {interceptor.bannerImplementationURLString(),
                             interceptor.expandedBannerImplementationURLString(),
-                            interceptor.interstitialImplementationURLString()})
-        EXPECT_TRUE(interceptor.URLisImplementationURL(*core::URL::create(url))) << url;
+                            interceptor.interstitialImplementationURLString()}) {
+        ASSERT_TRUE(url);
+        EXPECT_TRUE(interceptor.URLisImplementationURL(*core::URL::create(*url))) << *url;
+    }
     EXPECT_FALSE(interceptor.URLisImplementationURL(*core::URL::create(host + "/other.js")));
 
     interceptor.setInterstitialImplementationURLString("https://s.test/i.js");
     EXPECT_EQ(interceptor.interstitialImplementationURLString(), "https://s.test/i.js");
+    // None, or an empty text, leaves the variant without a script; the
+    // others keep theirs.
     interceptor.setInterstitialImplementationURLString(std::nullopt);
+    EXPECT_FALSE(interceptor.interstitialImplementationURLString());
+    interceptor.setBannerImplementationURLString("");
+    EXPECT_FALSE(interceptor.bannerImplementationURLString());
+    EXPECT_EQ(interceptor.expandedBannerImplementationURLString(),
+              host + std::string(DZMRAIDInterceptor::kDefaultExpandedBannerPath));
+    EXPECT_FALSE(interceptor.URLisImplementationURL(
+        *core::URL::create(host + std::string(DZMRAIDInterceptor::kDefaultInterstitialPath))));
+    interceptor.restoreDefaultImplementationURLStrings();
     EXPECT_EQ(interceptor.interstitialImplementationURLString(),
               host + std::string(DZMRAIDInterceptor::kDefaultInterstitialPath));
+    EXPECT_EQ(interceptor.bannerImplementationURLString(),
+              host + std::string(DZMRAIDInterceptor::kDefaultBannerPath));
 
     EXPECT_TRUE(interceptor.canRedirect());
     interceptor.setEnabled(false);
@@ -119,6 +133,12 @@ TEST(DZMRAIDInterceptor, TheVariantFollowsTheSlot) {
     const auto plain = std::make_shared<ads::DZAdViewDelegateProtocol>();
     own->setDelegate(plain);
     EXPECT_EQ(variant(own), "https://s.test/e.js");
+
+    // A variant without a script gives none; the others are unchanged.
+    interceptor.setExpandedBannerImplementationURLString(std::nullopt);
+    EXPECT_EQ(variant(own), "none");
+    own->setDelegate(slotDelegate);
+    EXPECT_EQ(variant(own), "https://s.test/b.js");
 }
 
 TEST(DZMRAIDInterceptor, TheWebKitViewIsGivenAScriptOnlyWhileSubstitutionIsOn) {

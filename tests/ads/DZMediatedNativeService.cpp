@@ -20,8 +20,12 @@
 #include "ads/native/DZNativeContentAd.h"
 #include "ads/presentation/DZAppEventDelegate.h"
 #include "ads/presentation/banner/ZODBannerView.h"
+#include "ads/video/DZVideoController.h"
 #include "ads/web/view/DZAdView.h"
 #include "fixtures/NativeExpressScenarios.h"
+#include "store/URLOpener.h"
+#include "ui/Application.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -134,9 +138,6 @@ protected:
                                           "').textContent")
             .stringValue();
     }
-    [[nodiscard]] std::string exitCodes() const {
-        return slot->slotStats()->adapterExitCodesParameter().value_or("");
-    }
 
     std::vector<std::shared_ptr<ads::DZMAdNetworkConnectorNativeExpressAd>> connectors;
 };
@@ -173,6 +174,60 @@ TEST_F(DZMediatedNativeService, TheTemplateShowsTheHeadlineItIsGivenAndTheSlotGe
     EXPECT_EQ(NativeAdapter::made()[0]->askedTypes, std::vector<std::string>{"1"});
 }
 
+// The template in a window as a person sees it: its impression pings the
+// waterfall once and reaches the network's ad; a tap on its link opens the
+// landing page through the opener, counts as the slot's click and pings
+// the waterfall's click URL once, the network's ad hearing of it.
+TEST_F(DZMediatedNativeService, TheTemplatesImpressionAndTappedLinkReachTheWaterfallAndTheOpener) {
+    ui::Application::shared().becomeActive();
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+    window->makeKeyAndVisible();
+    struct Cleanup {
+        ~Cleanup() { store::URLOpener::shared().clearForTesting(); }
+    } cleanup;
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({nativeExpressNetwork("X", "content")})));
+    ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }));
+    ASSERT_EQ(owner->finished, 1);
+    const auto adView = connectors[0]->adView();
+    ASSERT_TRUE(adView);
+    const auto network = std::dynamic_pointer_cast<ContentNetworkAd>(connectors[0]->mediatedNativeAd());
+    ASSERT_TRUE(network);
+    adView->setFrame({0, 100, 320, 50});
+    window->addSubview(adView);
+    const auto tracked = [&](std::string_view kind) {
+        return server.trackingRequests(kind, token()).size();
+    };
+    ASSERT_TRUE(waitFor([&] {
+        clock.advance(0.1);
+        return tracked(fixtures::MediationScenarios::kImpression) == 1;
+    }));
+    EXPECT_EQ(network->assets.delegate->heard, std::vector<std::string>{"impression"});
+
+    // The page has taken the view's size: its link is under the finger.
+    ASSERT_TRUE(waitFor([&] {
+        return adwebtesting::evaluate(*adView->webView(),
+                                      "(document.elementFromPoint(160, 25) || {}).id === 'cta'")
+            .boolValue();
+    }));
+    clock.advance(0.2);
+    const gfx::Point link = adView->convertPointTo({160, 25}, nullptr);
+    const auto touch = window->touchDown(link);
+    core::RunLoop::main().runOnce(0);
+    window->touchUp(touch, link);
+    ASSERT_TRUE(waitFor([&] { return !store::URLOpener::shared().openedURLs().empty(); }));
+    EXPECT_EQ(store::URLOpener::shared().openedURLs()[0].absoluteString(),
+              NativeExpressScenarios::kLandingURL);
+    EXPECT_EQ(owner->clicks, 1);
+    EXPECT_EQ(pingValues(fixtures::MediationScenarios::kClick, "net"),
+              std::vector<std::string>{"X"});
+    EXPECT_EQ(pingValues(fixtures::MediationScenarios::kImpression, "net"),
+              std::vector<std::string>{"X"});
+    EXPECT_EQ(network->assets.delegate->heard,
+              (std::vector<std::string>{"impression", "click -"}));
+    adView->removeFromSuperview();
+}
+
 TEST_F(DZMediatedNativeService, ANetworkWithoutNativeSupportMovesTheWaterfallOnWithoutWaiting) {
     ASSERT_TRUE(makeSlot());
     // The first network's adapter serves banners only; the manual clock
@@ -183,8 +238,9 @@ TEST_F(DZMediatedNativeService, ANetworkWithoutNativeSupportMovesTheWaterfallOnW
     EXPECT_EQ(owner->finished, 1);
     ASSERT_EQ(NativeAdapter::made().size(), 1u);
     EXPECT_EQ(pageText(NativeExpressScenarios::kHeadlineID), "Fjord at dawn B");
-    // An error, then a fill.
-    EXPECT_EQ(exitCodes(), "2,0");
+    // An error, then a fill, sent with the template's impression.
+    EXPECT_EQ(pingValues(fixtures::MediationScenarios::kImpression, "aec"),
+              std::vector<std::string>{"2,0"});
 }
 
 TEST_F(DZMediatedNativeService, AssetsThatCannotBeBuiltAndFailuresOfTheAdapterMoveOnAtOnce) {
@@ -197,7 +253,8 @@ TEST_F(DZMediatedNativeService, AssetsThatCannotBeBuiltAndFailuresOfTheAdapterMo
     EXPECT_EQ(NativeAdapter::made().size(), 3u);
     EXPECT_FALSE(connectors[0]->adView()) << "no template without assets";
     EXPECT_EQ(pageText(NativeExpressScenarios::kHeadlineID), "Fjord at dawn C");
-    EXPECT_EQ(exitCodes(), "2,1,0");
+    EXPECT_EQ(pingValues(fixtures::MediationScenarios::kImpression, "aec"),
+              std::vector<std::string>{"2,1,0"});
 }
 
 TEST_F(DZMediatedNativeService, ATemplateThatFailsToLoadFailsItsNetworkAndNothingLater) {
@@ -214,7 +271,8 @@ TEST_F(DZMediatedNativeService, ATemplateThatFailsToLoadFailsItsNetworkAndNothin
     EXPECT_EQ(owner->finished, 1);
     ASSERT_EQ(connectors.size(), 2u);
     EXPECT_EQ(pageText(NativeExpressScenarios::kHeadlineID), "Fjord at dawn B");
-    EXPECT_EQ(exitCodes(), "2,0");
+    EXPECT_EQ(pingValues(fixtures::MediationScenarios::kImpression, "aec"),
+              std::vector<std::string>{"2,0"});
     // The failed template's own load, once done, reports nothing.
     first->adViewDidFinishLoad(*first->adView());
     ASSERT_FALSE(owner->adViews.empty());
@@ -386,6 +444,74 @@ TEST_F(DZMediatedNativeService, ALoaderDeliversAContentAdMadeOfTheNetworksAd) {
     EXPECT_EQ(pingValues(fixtures::MediationScenarios::kImpression, "net"),
               std::vector<std::string>{"N"});
     EXPECT_EQ(network->assets.delegate->heard, std::vector<std::string>{"impression"});
+}
+
+TEST_F(DZMediatedNativeService, ThePublisherHearsTheNetworksVideoPlayAndPause) {
+    auto network = std::make_shared<ContentNetworkAd>();
+    network->assets.headline = "Surf";
+    network->assets.body = "Waves all day";
+    network->assets.callToAction = "Go";
+    network->advertiserText = "Coast";
+    network->logoImage = imageAt(server.secureBaseURL() + "/native/img/logo.png");
+    network->assets.images = {imageAt(server.secureBaseURL() + "/native/img/main.png")};
+    network->assets.media = std::make_shared<ui::View>();
+    network->assets.video = true;
+    NativeAdapter::makeOwnAd = [network] { return network; };
+    auto loader = ads::DZAdLoader::create("unit/video", {}, {"1"}, {});
+    ASSERT_TRUE(loader);
+    class Received : public ContentDelegate {
+    public:
+        void adLoaderDidReceiveNativeContentAd(
+            ads::DZAdLoader&, const std::shared_ptr<ads::DZNativeContentAd>& ad) override {
+            ads.push_back(ad);
+        }
+        std::vector<std::shared_ptr<ads::DZNativeContentAd>> ads;
+    };
+    const auto delegate = std::make_shared<Received>();
+    loader->setDelegate(delegate);
+    const core::Dictionary entry{{"id", "N"},
+                                 {"adapters", core::Array{kNativeAdapter}},
+                                 {"allocation_id", "alloc-N"},
+                                 {"data", core::Dictionary{{"behaviour", "own"}}}};
+    loader->loadRequest(slottesting::requestWithExtras(mediationExtras(response({entry}))));
+    ASSERT_TRUE(waitFor([&] { return !delegate->ads.empty(); }));
+    NativeAdapter::makeOwnAd = nullptr;
+    auto ad = delegate->ads[0];
+    auto controller = ad->videoController();
+    ASSERT_TRUE(controller);
+    EXPECT_TRUE(controller->hasVideoContent());
+
+    class Publisher : public ads::DZVideoControllerDelegate {
+    public:
+        void videoControllerDidPlayVideo(ads::DZVideoController&) override { heard.push_back("play"); }
+        void videoControllerDidPauseVideo(ads::DZVideoController&) override {
+            heard.push_back("pause");
+        }
+        void videoControllerDidEndVideoPlayback(ads::DZVideoController&) override {
+            heard.push_back("end");
+        }
+        std::vector<std::string> heard;
+    };
+    const auto publisher = std::make_shared<Publisher>();
+    controller->setDelegate(publisher);
+    using Source = ads::DZMediatedNativeAdNotificationSource;
+    Source::mediatedNativeAdDidPlayVideo(network.get());
+    Source::mediatedNativeAdDidPauseVideo(network.get());
+    Source::mediatedNativeAdDidEndVideoPlayback(network.get());
+    ASSERT_TRUE(waitFor([&] { return publisher->heard.size() == 3; }));
+    EXPECT_EQ(publisher->heard, (std::vector<std::string>{"play", "pause", "end"}));
+
+    // The publisher's controller and the network's one do not keep each
+    // other: both go with the ad.
+    const std::weak_ptr<ads::DZVideoControlling> inner = controller->internalVideoController();
+    ASSERT_FALSE(inner.expired());
+    const std::weak_ptr<ads::DZVideoController> outer = controller;
+    controller.reset();
+    delegate->ads.clear();
+    ad.reset();
+    loader.reset();
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(outer.expired() || inner.expired());
 }
 
 class RecordingAppEvents : public ads::DZAppEventDelegate {

@@ -170,6 +170,16 @@ TEST_F(DZSearchBannerViewTest, OnlySearchRequestsThatAreNotChildDirectedLoad) {
               "DZDynamicHeightSearchRequest");
     EXPECT_EQ(page().adState(), DZDynamicHeightSearchBannerView::kNothingLoaded);
 
+    // A host that makes no URL cannot start either.
+    auto badHost = std::make_shared<ads::DZDynamicHeightSearchRequest>();
+    badHost->setAdvancedOptionValue("no host here", "customDomain");
+    banner->loadRequest(badHost);
+    ASSERT_TRUE(waitFor([&] { return delegate->failures.size() == 3; }));
+    EXPECT_EQ(delegate->failures[2].code, ads::kDZErrorInvalidArgument);
+    EXPECT_EQ(delegate->failures[2].message,
+              "Unable to build the search request URL: its host is not valid.");
+    EXPECT_EQ(page().adState(), DZDynamicHeightSearchBannerView::kNothingLoaded);
+
     auto search = std::make_shared<ads::DZDynamicHeightSearchRequest>();
     search->setQuery("flowers");
     banner->loadRequest(search);

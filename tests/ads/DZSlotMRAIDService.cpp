@@ -33,9 +33,7 @@ protected:
     }
     void TearDown() override {
         const auto interceptor = ads::DZMRAIDInterceptor::sharedInstance();
-        interceptor->setBannerImplementationURLString(std::nullopt);
-        interceptor->setExpandedBannerImplementationURLString(std::nullopt);
-        interceptor->setInterstitialImplementationURLString(std::nullopt);
+        interceptor->restoreDefaultImplementationURLStrings();
         SlotLiveViewTest::TearDown();
     }
     // Shows the MRAID ad and waits until its script is ready.

@@ -77,9 +77,7 @@ protected:
     void TearDown() override {
         const auto interceptor = ads::DZMRAIDInterceptor::sharedInstance();
         interceptor->setEnabled(true);
-        interceptor->setBannerImplementationURLString(std::nullopt);
-        interceptor->setExpandedBannerImplementationURLString(std::nullopt);
-        interceptor->setInterstitialImplementationURLString(std::nullopt);
+        interceptor->restoreDefaultImplementationURLStrings();
         adView.reset();
         EXPECT_TRUE(drainMainQueue());
     }

@@ -265,4 +265,32 @@ TEST_F(ZODBannerViewService, TheAdLoaderSeesABannerClassThatNeedsSizes) {
     EXPECT_EQ(loaderDelegate->banners[0], banner);
 }
 
+TEST_F(ZODBannerViewService, ALoaderForBannersAsksWithItsValidSizesAndTakesItsFrameFromTheFirst) {
+    const auto loader = ads::DZAdLoader::create("unit/loader", rootController, {"-1"}, {});
+    ASSERT_TRUE(loader);
+    const auto loaderDelegate = std::make_shared<BannerLoaderDelegate>();
+    loader->setDelegate(loaderDelegate);
+    // Without sizes the slot's banner type gives the frame.
+    EXPECT_EQ(loader->bounds(), (gfx::Rect{0, 0, 320, 50}));
+    loaderDelegate->sizes = {ads::DZAdSizeBoxedValue(ads::kDZAdSizeMediumRectangle),
+                             ads::DZAdSizeBoxedValue(ads::kDZAdSizeBanner)};
+    const auto sizes = loader->validAdSizes();
+    ASSERT_TRUE(sizes);
+    ASSERT_EQ(sizes->size(), 2u);
+    EXPECT_TRUE(ads::DZAdSizesEqual(ads::DZAdSizeUnboxedValue(sizes->at(0)),
+                                    ads::kDZAdSizeMediumRectangle));
+    EXPECT_EQ(loader->bounds(), (gfx::Rect{0, 0, 300, 250}));
+    EXPECT_EQ(loader->frame(), loader->bounds());
+
+    const core::Dictionary parameters =
+        loader->slot()->requestParametersForRequest(std::make_shared<ads::DZRequest>());
+    EXPECT_EQ(parameters["sz"], core::Value("300x250|320x50"));
+    EXPECT_EQ(parameters["sz_array"], core::Value(core::Array{"300x250", "320x50"}));
+    for (const char* rectangle : {"ad_frame", "ad_bounds"}) {
+        SCOPED_TRACE(rectangle);
+        EXPECT_EQ(parameters[rectangle]["width"], core::Value(300.0));
+        EXPECT_EQ(parameters[rectangle]["height"], core::Value(250.0));
+    }
+}
+
 }  // namespace

@@ -8,7 +8,10 @@
 # interstitial over the screen with the SDK's close button, which closes it
 # (the page hears onshow, then onhide, and makes one impression); its
 # native-ad.png shows the showcase app install ad with its headline, its
-# picture and the badge in its top right corner, with one impression.
+# picture and the badge in its top right corner, with one impression; its
+# mraid-expanded.png shows the MRAID compliance banner expanded full screen
+# by a tap, with the SDK's close button, which closes it (the page goes
+# default, expanded, default, without a script error).
 #   ad_demo_test.sh path/to/vantor
 set -euo pipefail
 
@@ -60,4 +63,11 @@ grep -Eq "native-ad.png: the badge at the top right corner, [1-9][0-9]*x[1-9][0-
   "$work/pages.log" || fail "native-ad.png has no badge in its top right corner" "$work/pages.log"
 grep -q "native-ad.png: impressions 1" "$work/pages.log" ||
   fail "the native ad did not make one impression" "$work/pages.log"
-echo "PASS: one impression, one click, the PNG, the launch's settings request, the feed's banner rows, the interstitial and the native ad"
+[[ -s $work/pages/mraid-expanded.png ]] || fail "no mraid-expanded.png" "$work/pages.log"
+grep -q "mraid-expanded.png: the creative shows #264653 with its Expand button in #e76f51 at the foot" \
+  "$work/pages.log" || fail "mraid-expanded.png does not show the expanded compliance page" "$work/pages.log"
+grep -Eq "mraid-expanded.png: the close button at [0-9]+,[0-9]+ [1-9][0-9]*x[1-9][0-9]* shows #(f[0-9a-f]){3} on #" \
+  "$work/pages.log" || fail "mraid-expanded.png shows no close button" "$work/pages.log"
+grep -q "mraid: the close button closed it; the page went default expanded default; script errors 0" \
+  "$work/pages.log" || fail "the MRAID ad did not expand and close as it should" "$work/pages.log"
+echo "PASS: one impression, one click, the PNG, the launch's settings request, the feed's banner rows, the interstitial, the native ad and the expanded MRAID ad"

@@ -3,6 +3,10 @@
 // "extras". Two keys have a meaning of their own: "_useOnce" (a true
 // Boolean) makes the extras leave the request after one load, "_ad" makes
 // the request one that the interstitial pre-load cache does not keep.
+// Beside the parameters, the extras of a mediated network's request carry
+// what the waterfall knows of its inline "_ad" (size, cropped-content
+// threshold, original request, redirects): native values that no server or
+// page can put into the parameters.
 // A value once made; any thread.
 
 #include <memory>
@@ -13,6 +17,8 @@
 #include "core/Value.h"
 
 namespace ads {
+
+struct DZAdNativeProperties;
 
 class DZExtras final : public DZAdNetworkExtras {
 public:
@@ -30,13 +36,25 @@ public:
     void setAdditionalParameters(std::optional<core::Dictionary> parameters) {
         additionalParameters_ = std::move(parameters);
     }
-    // A new object with the same parameters.
+    // What goes with the inline "_ad" of the parameters; nullptr for none.
+    [[nodiscard]] const std::shared_ptr<const DZAdNativeProperties>&
+    inlineAdNativeProperties() const {
+        return inlineAdNativeProperties_;
+    }
+    // Before the extras are registered with a request.
+    void setInlineAdNativeProperties(std::shared_ptr<const DZAdNativeProperties> properties) {
+        inlineAdNativeProperties_ = std::move(properties);
+    }
+    // A new object with the same parameters and native properties.
     [[nodiscard]] std::shared_ptr<DZExtras> copy() const {
-        return std::make_shared<DZExtras>(additionalParameters_);
+        auto copied = std::make_shared<DZExtras>(additionalParameters_);
+        copied->inlineAdNativeProperties_ = inlineAdNativeProperties_;
+        return copied;
     }
 
 private:
     std::optional<core::Dictionary> additionalParameters_;
+    std::shared_ptr<const DZAdNativeProperties> inlineAdNativeProperties_;
 };
 
 }  // namespace ads

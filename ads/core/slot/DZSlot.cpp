@@ -6,10 +6,12 @@
 
 #include <cmath>
 #include <mutex>
+#include <utility>
 
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/app/DZMobileAds.h"
 #include "ads/core/request/DZAdType.h"
+#include "ads/core/request/DZExtras.h"
 #include "ads/core/request/DZRequest.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/core/response/DZAdFetcher.h"
@@ -23,7 +25,6 @@
 #include "ads/foundation/DZBlockTimer.h"
 #include "ads/foundation/DZCSI.h"
 #include "ads/foundation/DZCSITimeRecorder.h"
-#include "ads/foundation/DZCallLog.h"
 #include "ads/foundation/DZClock.h"
 #include "ads/foundation/DZDevice.h"
 #include "ads/foundation/DZLocationService.h"
@@ -206,15 +207,20 @@ void DZSlot::loadNextRequestWithAutoRefresh(bool autoRefresh) {
 }
 
 void DZSlot::startLoad() {
+    // Taken before the parameters: extras used once leave the request then.
+    const auto own =
+        std::dynamic_pointer_cast<DZExtras>(loadingRequest_->adNetworkExtrasFor(DZExtras::kClassName));
+    const std::shared_ptr<const DZAdNativeProperties> native =
+        own ? own->inlineAdNativeProperties() : nullptr;
     const core::Dictionary extras =
         loadingRequest_->networkExtrasAdditionalParameters().value_or(core::Dictionary());
     const std::uint64_t mask = orientationMask(extras);
     if (const core::Dictionary* inline_ = extras["_ad"].dictionary()) {
         std::shared_ptr<DZAd> ad;
         if (isInterstitial()) {
-            ad = DZInterstitialAd::initWithDictionary(core::Value(*inline_));
+            ad = DZInterstitialAd::initWithDictionary(core::Value(*inline_), native.get());
         } else {
-            ad = DZBannerAd::initWithDictionary(core::Value(*inline_));
+            ad = DZBannerAd::initWithDictionary(core::Value(*inline_), native.get());
         }
         if (mask) ad->setSupportedOrientations(mask);
         adLoadingFromInlineAd(ad);
@@ -423,7 +429,9 @@ void DZSlot::didFailToReceiveAdWithError(const std::optional<Error>& error,
     sendCSIAdLoadTimings();
     setState(kFailed);
     loadingAd_.reset();
-    DZApplication::sharedInstance()->didNotSendAdStatistics(pendingAdStatistics_);
+    // Handed back: the next request of any slot sends them.
+    DZApplication::sharedInstance()->didNotSendAdStatistics(
+        std::exchange(pendingAdStatistics_, {}));
     adFailedToReceiveContentWithError(failure);
 }
 
@@ -542,8 +550,8 @@ void DZSlot::appDidBecomeActive() {
 }
 
 void DZSlot::adWillPresentFullScreen() {
-    // In-ad video comes with the video work.
-    if (adView_ && adView_->window()) DZCallLog::record("DZAdView.pauseVideo");
+    // An ad on screen that something full screen covers stops its video.
+    if (adView_ && adView_->window()) adView_->pauseVideo();
     deactivateReloadTimer();
 }
 

@@ -93,6 +93,8 @@ void DZSlot::adWasClicked() {
 void DZSlot::pingClickURLs() {
     const auto keep = shared_from_this();
     if (ad_) ad_->pingClickURLs();
+    if (isMediating())
+        if (const auto connector = mediationConnector()) connector->slotDidRecordClick();
     if (const auto delegate = slotDelegate()) delegate->slotDidReceiveAdClick(*this);
 }
 

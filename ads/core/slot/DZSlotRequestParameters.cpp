@@ -74,7 +74,10 @@ void DZSlot::addQualitySignals(core::Dictionary& parameters,
         signals.set("slots", std::move(slots));
     if (request && request->privateMediationExtras() && !request->privateMediationExtras()->empty())
         signals.set("request", *request->privateMediationExtras());
-    pendingAdStatistics_ = DZApplication::sharedInstance()->pendingAdStatistics();
+    // Parameters may be built more than once for one load (the banner cache
+    // builds them for its key): what an earlier build drained stays pending
+    // and goes out with this one.
+    pendingAdStatistics_.merge(DZApplication::sharedInstance()->pendingAdStatistics());
     core::Array ads;
     for (const auto& statistics : pendingAdStatistics_)
         if (statistics) ads.push_back(statistics->dictionary());

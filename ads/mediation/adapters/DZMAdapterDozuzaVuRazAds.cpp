@@ -123,10 +123,14 @@ std::shared_ptr<DZRequest> DZMAdapterDozuzaVuRazAds::requestForMediationAdReques
         core::Dictionary parameters = *extras->additionalParameters();
         for (const char* key : {"_ad", "_adHeaders", "_useOnce"}) parameters.remove(key);
         const auto* internal = dynamic_cast<const DZMediationAdRequestInternal*>(&mediationRequest);
-        if (const auto inlined = internal ? internal->inlineAd() : std::nullopt)
-            parameters.set("_ad", inlined->dictionary);
+        std::shared_ptr<const DZAdNativeProperties> native;
+        if (auto inlined = internal ? internal->inlineAd() : std::nullopt) {
+            parameters.set("_ad", std::move(inlined->dictionary));
+            native = std::make_shared<const DZAdNativeProperties>(std::move(inlined->native));
+        }
         auto cleaned = extras->copy();
         cleaned->setAdditionalParameters(std::move(parameters));
+        cleaned->setInlineAdNativeProperties(std::move(native));
         request->registerAdNetworkExtras(std::move(cleaned));
     }
     return request;

@@ -97,6 +97,10 @@ public:
     void reportFill();
     // Posts kDidRecordManualImpressionNotification (user info "adapter").
     void reportManualImpression();
+    // The slot counted a click on what this network filled. Only content
+    // the SDK shows itself for the network (a native express template)
+    // hears it there; networks whose views report their own clicks ignore it.
+    virtual void slotDidRecordClick() {}
     void pingMediationURLs(const std::optional<core::Array>& templates,
                            const std::optional<std::string>& defaultURL,
                            const std::optional<std::string>& durations,

@@ -47,6 +47,7 @@ void DZRequest::configureNetworkExtrasWithMediationAdRequest(
     core::Dictionary parameters = given && given->additionalParameters()
                                       ? *given->additionalParameters()
                                       : core::Dictionary();
+    std::shared_ptr<const DZAdNativeProperties> native;
     if (const core::Value* url = parameters.find("_mediationRequestUrl"))
         parameters.set("_requestUrl", *url);
     if (const auto credentials = mediationRequest->credentials())
@@ -57,11 +58,15 @@ void DZRequest::configureNetworkExtrasWithMediationAdRequest(
         if (const auto extras = internal->extras())
             for (const auto& [key, value] : *extras)
                 if (value.string()) parameters.set(key, value);
-        if (const auto inlined = internal->inlineAd()) parameters.set("_ad", inlined->dictionary);
+        if (auto inlined = internal->inlineAd()) {
+            parameters.set("_ad", std::move(inlined->dictionary));
+            native = std::make_shared<const DZAdNativeProperties>(std::move(inlined->native));
+        }
     }
     // Registered extras are shared with the request's copies: a new object.
     auto extras = given ? given->copy() : std::make_shared<DZExtras>();
     extras->setAdditionalParameters(std::move(parameters));
+    extras->setInlineAdNativeProperties(std::move(native));
     registerAdNetworkExtras(std::move(extras));
 }
 

@@ -6,9 +6,13 @@
 
 #include "ads/foundation/DZJSONAdditions.h"
 #include "ads/mediation/core/DZMAdManager.h"
+#include "ads/mediation/core/DZMAdNetworkAdapter.h"
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
+#include "ads/mediation/core/DZMConfig.h"
+#include "ads/mediation/core/DZMediatedNativeAdNotificationSource.h"
 #include "ads/mediation/core/DZMediatedNativeAdProtocol.h"
 #include "ads/mediation/native/DZMAdNetworkConnectorNativeAd.h"
+#include "ads/mediation/native/DZNativeExpressTemplateAdViewDelegate.h"
 #include "ads/native/DZNativeAdImage.h"
 #include "ads/web/view/DZAdView.h"
 #include "core/URL.h"
@@ -82,13 +86,51 @@ DZMAdNetworkConnectorNativeExpressAd::create(std::shared_ptr<DZMConfig> config,
     return connector;
 }
 
-DZMAdNetworkConnectorNativeExpressAd::~DZMAdNetworkConnectorNativeExpressAd() { discardAdView(); }
+DZMAdNetworkConnectorNativeExpressAd::~DZMAdNetworkConnectorNativeExpressAd() {
+    discardAdView();
+    stopObservingNetworkAnnouncements();
+}
 
 void DZMAdNetworkConnectorNativeExpressAd::discardAdView() {
+    if (impressionMonitor_) {
+        impressionMonitor_->setDelegate({});
+        impressionMonitor_->stopMonitoring();
+        impressionMonitor_.reset();
+    }
+    templateAdViewDelegate_.reset();
     if (!adView_) return;
     adView_->setDelegate({});
     adView_->stopLoading();
     adView_.reset();
+}
+
+void DZMAdNetworkConnectorNativeExpressAd::observeNetworkAnnouncements() {
+    stopObservingNetworkAnnouncements();
+    if (!mediatedNativeAd_) return;
+    observedAd_ = mediatedNativeAd_.get();
+    auto& center = core::NotificationCenter::defaultCenter();
+    const std::weak_ptr<DZMAdNetworkConnector> weak = shared_from_this();
+    const auto observe = [&](const char* name, bool click) {
+        networkObservers_.push_back(center.addObserver(
+            name, observedAd_, nullptr, [weak, click](const core::Notification&) {
+                const auto self =
+                    std::static_pointer_cast<DZMAdNetworkConnectorNativeExpressAd>(weak.lock());
+                if (!self) return;
+                // Only what the adapter reports itself pings from here.
+                if (click && self->adapterHandlesUserClicks_) self->reportClick();
+                if (!click && self->adapterHandlesUserImpressions_) self->reportImpression();
+            }));
+    };
+    using Source = DZMediatedNativeAdNotificationSource;
+    observe(Source::kDidRecordImpressionNotification, false);
+    observe(Source::kDidRecordClickNotification, true);
+}
+
+void DZMAdNetworkConnectorNativeExpressAd::stopObservingNetworkAnnouncements() {
+    auto& center = core::NotificationCenter::defaultCenter();
+    for (const auto& token : networkObservers_) center.removeObserver(token);
+    networkObservers_.clear();
+    observedAd_ = nullptr;
 }
 
 void DZMAdNetworkConnectorNativeExpressAd::setAdLoaderConfiguration(
@@ -129,6 +171,10 @@ void DZMAdNetworkConnectorNativeExpressAd::adapterDidReceiveMediatedNativeAd(
         return;
     }
     mediatedNativeAd_ = ad;
+    setClicked(false);
+    adapterHandlesUserClicks_ = adapter && adapter->handlesUserClicks().value_or(false);
+    adapterHandlesUserImpressions_ = adapter && adapter->handlesUserImpressions().value_or(false);
+    observeNetworkAnnouncements();
 }
 
 void DZMAdNetworkConnectorNativeExpressAd::adapterDidFailAd(const DZMAdNetworkAdapter* adapter,
@@ -244,7 +290,9 @@ bool DZMAdNetworkConnectorNativeExpressAd::loadNativeExpressHTMLTemplateForMedia
     }
     const auto self = std::static_pointer_cast<DZMAdNetworkConnectorNativeExpressAd>(
         shared_from_this());
-    adView_->setDelegate(std::static_pointer_cast<DZAdViewDelegateProtocol>(self));
+    templateAdViewDelegate_ = std::make_shared<DZNativeExpressTemplateAdViewDelegate>(
+        slot(), adView_, std::static_pointer_cast<DZAdViewDelegateProtocol>(self));
+    adView_->setDelegate(templateAdViewDelegate_);
     std::optional<core::URL> baseURL;
     if (const auto& text = networkConfig()->nativeExpressAdBaseURL())
         baseURL = core::URL::create(*text);
@@ -261,6 +309,40 @@ void DZMAdNetworkConnectorNativeExpressAd::adViewDidFinishLoad(DZAdView& adView)
     const auto view = adView_;
     if (const auto manager = adManager())
         manager->adRequestReturnsFromConnectorWithView(shared_from_this(), view);
+    if (view != adView_) return;
+    impressionMonitor_ = DZImpressionMonitor::create(view, mediationConfig()->impressionDefinition());
+    impressionMonitor_->setDelegate(std::static_pointer_cast<DZImpressionMonitorDelegate>(
+        std::static_pointer_cast<DZMAdNetworkConnectorNativeExpressAd>(shared_from_this())));
+    impressionMonitor_->startMonitoring();
+}
+
+// The template's impression and clicks.
+
+void DZMAdNetworkConnectorNativeExpressAd::impressionMonitorDidMonitorImpression(
+    DZImpressionMonitor& monitor) {
+    if (&monitor != impressionMonitor_.get()) return;
+    impressionMonitor_->setDelegate({});
+    impressionMonitor_.reset();
+    reportTemplateImpression();
+}
+
+void DZMAdNetworkConnectorNativeExpressAd::reportTemplateImpression() {
+    if (adapterHandlesUserImpressions_ || !mediatedNativeAd_) return;
+    reportImpression();
+    if (const auto delegate = mediatedNativeAd_->mediatedNativeAdDelegate())
+        delegate->mediatedNativeAdDidRecordImpression(*mediatedNativeAd_);
+}
+
+void DZMAdNetworkConnectorNativeExpressAd::slotDidRecordClick() {
+    reportTemplateClick();
+}
+
+void DZMAdNetworkConnectorNativeExpressAd::reportTemplateClick() {
+    if (adapterHandlesUserClicks_ || !mediatedNativeAd_ || !adView_) return;
+    reportClick();
+    if (const auto delegate = mediatedNativeAd_->mediatedNativeAdDelegate())
+        delegate->mediatedNativeAdDidRecordClickOnAssetWithName(
+            *mediatedNativeAd_, std::nullopt, adView_, viewControllerForPresentingModalView());
 }
 
 void DZMAdNetworkConnectorNativeExpressAd::didFailLoadWithError(DZAdView& adView,

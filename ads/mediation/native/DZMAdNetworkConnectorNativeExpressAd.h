@@ -13,14 +13,26 @@
 // The wrapped connector's failures (an adapter without native support)
 // come through this connector, so the waterfall moves on at once.
 //
+// The template's ad view has an ad view delegate of its own
+// (DZNativeExpressTemplateAdViewDelegate): its links and messages reach
+// the opener as any ad page's do, for the slot it fills. Its impression is
+// the impression monitor's, with the response's impression definition, as
+// a banner network's view's is; a click is what the slot counts through
+// the opener. Each pings the waterfall's impression or click URLs and
+// tells the network's ad, unless the adapter handles that kind itself:
+// then the network's own announcement pings instead.
+//
 // Main thread.
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ads/mediation/core/DZMAdNetworkConnector.h"
 #include "ads/web/view/DZAdViewDelegateProtocol.h"
+#include "ads/web/view/DZImpressionMonitor.h"
+#include "core/NotificationCenter.h"
 #include "core/Value.h"
 
 namespace ads {
@@ -30,8 +42,11 @@ class DZMAdNetworkConnectorNativeAd;
 class DZMediatedNativeAppInstallAd;
 class DZMediatedNativeContentAd;
 
+class DZNativeExpressTemplateAdViewDelegate;
+
 class DZMAdNetworkConnectorNativeExpressAd : public DZMAdNetworkConnector,
-                                             public DZAdViewDelegateProtocol {
+                                             public DZAdViewDelegateProtocol,
+                                             public DZImpressionMonitorDelegate {
 public:
     static constexpr const char* kClassName = "DZMAdNetworkConnectorNativeExpressAd";
     static constexpr const char* kAssetsErrorDomain = "adapter:didReceiveMediatedNativeAd:";
@@ -88,9 +103,17 @@ public:
         return mediatedNativeAd_;
     }
 
-    // DZAdViewDelegateProtocol: the template's load.
+    // The template's load, as its ad view delegate passes it on.
     void adViewDidFinishLoad(DZAdView& adView) override;
     void didFailLoadWithError(DZAdView& adView, const Error& error) override;
+    // The template's impression.
+    void impressionMonitorDidMonitorImpression(DZImpressionMonitor& monitor) override;
+    // A click on the template, counted by the slot.
+    void slotDidRecordClick() override;
+    [[nodiscard]] const std::shared_ptr<DZNativeExpressTemplateAdViewDelegate>&
+    templateAdViewDelegate() const {
+        return templateAdViewDelegate_;
+    }
 
 protected:
     friend class DZMAdNetworkConnector;
@@ -99,11 +122,23 @@ protected:
 private:
     void reportFailure(const Error& error);
     void discardAdView();
+    void observeNetworkAnnouncements();
+    void stopObservingNetworkAnnouncements();
+    void reportTemplateImpression();
+    void reportTemplateClick();
 
     std::shared_ptr<DZMAdNetworkConnectorNativeAd> nativeAdConnector_;
     std::shared_ptr<DZAdType> adType_;
     std::shared_ptr<DZAdView> adView_;
+    std::shared_ptr<DZNativeExpressTemplateAdViewDelegate> templateAdViewDelegate_;
+    std::shared_ptr<DZImpressionMonitor> impressionMonitor_;
     std::shared_ptr<DZMediatedNativeAdProtocol> mediatedNativeAd_;
+    // The network's ad whose announcements are observed, and the tokens.
+    const DZMediatedNativeAdProtocol* observedAd_ = nullptr;
+    std::vector<core::NotificationCenter::Token> networkObservers_;
+    // What the adapter said it reports itself.
+    bool adapterHandlesUserClicks_ = false;
+    bool adapterHandlesUserImpressions_ = false;
     // The template has been reported, as a view or a failure.
     bool templateReported_ = false;
 };

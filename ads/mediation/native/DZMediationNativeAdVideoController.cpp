@@ -47,7 +47,7 @@ DZMediationNativeAdVideoController::~DZMediationNativeAdVideoController() {
 void DZMediationNativeAdVideoController::setVideoPlaybackState(std::int64_t state) {
     if (state == videoPlaybackState_) return;
     videoPlaybackState_ = state;
-    const auto delegate = delegate_;
+    const auto delegate = delegate_.lock();
     if (!delegate) return;
     switch (state) {
     case kStateStarting:

@@ -48,10 +48,12 @@ public:
     // pause for 3, end for 4, nothing for others.
     void setVideoPlaybackState(std::int64_t state);
     void setHasVideoContent(bool hasVideo) { hasVideoContent_ = hasVideo; }
+    // Held weakly: the delegate (the publisher's video controller) owns
+    // this controller.
     [[nodiscard]] std::shared_ptr<DZMediationNativeAdVideoControllerDelegate> delegate() const {
-        return delegate_;
+        return delegate_.lock();
     }
-    void setDelegate(std::shared_ptr<DZMediationNativeAdVideoControllerDelegate> delegate) {
+    void setDelegate(std::weak_ptr<DZMediationNativeAdVideoControllerDelegate> delegate) {
         delegate_ = std::move(delegate);
     }
 
@@ -79,7 +81,7 @@ private:
     core::NotificationCenter::Token pauseObserver_;
     core::NotificationCenter::Token endObserver_;
     bool hasVideoContent_ = false;
-    std::shared_ptr<DZMediationNativeAdVideoControllerDelegate> delegate_;
+    std::weak_ptr<DZMediationNativeAdVideoControllerDelegate> delegate_;
     std::int64_t videoPlaybackState_ = kStateNone;
 };
 

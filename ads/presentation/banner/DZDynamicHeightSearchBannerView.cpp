@@ -72,7 +72,11 @@ void DZDynamicHeightSearchBannerView::loadRequest(const std::shared_ptr<DZReques
         return;
     }
     const auto url = search->CSADynamicHeightSearchRequestURLWithAdUnitID(adUnitID_.value_or(""));
-    if (!url) return;
+    if (!url) {
+        // A "customDomain" that makes no host: the load cannot start.
+        refuse("Unable to build the search request URL: its host is not valid.");
+        return;
+    }
     adState_ = kLoading;
     adWebView_->loadRequest(core::URLRequest(*url));
 }

@@ -204,6 +204,14 @@ core::Dictionary ZODBannerView::AdClass::requestParametersForAdLoader(DZAdLoader
                             {"sz_array", std::move(texts)}};
 }
 
+std::vector<DZBoxedValue>
+ZODBannerView::AdClass::validAdSizesForAdLoader(DZAdLoader& loader) const {
+    std::vector<DZBoxedValue> sizes;
+    for (DZBoxedValue& size : loaderBannerSizes(loader))
+        if (sizeText(size)) sizes.push_back(std::move(size));
+    return sizes;
+}
+
 bool ZODBannerView::AdClass::canInitWithAdLoader(DZAdLoader& loader,
                                                  std::optional<Error>* error) const {
     if (!loaderBannerSizes(loader).empty()) return true;

@@ -139,6 +139,9 @@ public:
         // loader's delegate gives banner sizes; else empty.
         [[nodiscard]] core::Dictionary
         requestParametersForAdLoader(DZAdLoader& loader) const override;
+        // The delegate's banner sizes that go into "sz_array".
+        [[nodiscard]] std::vector<DZBoxedValue>
+        validAdSizesForAdLoader(DZAdLoader& loader) const override;
         // False with SDK error 12 when the delegate gives no banner size.
         [[nodiscard]] bool canInitWithAdLoader(DZAdLoader& loader,
                                                std::optional<Error>* error) const override;

@@ -370,7 +370,8 @@ void DZOpener::openSafariViewControllerToURL(const core::URL& url,
 
 void DZOpener::presentWebApp(const std::shared_ptr<DZAdAppViewController>& overlay,
                              const std::optional<core::URL>& clickURL) {
-    if (const auto top = topViewController()) top->presentViewController(overlay, true);
+    // Through its presenter, so that closing it takes it off the screen.
+    if (const auto top = topViewController()) overlay->presentFromViewController(top, {});
     didClickURL(clickURL);
 }
 
@@ -426,7 +427,7 @@ void DZOpener::expandToWebAppWithSupportedOrientations(std::uint64_t supportedOr
         adView->dispatchSDKEvent("onStateChanged", core::Dictionary{{"state", "default"}});
     });
     if (const auto presenting = topViewController())
-        presenting->presentViewController(expanded, true, [weakAdView] {
+        expanded->presentFromViewController(presenting, [weakAdView] {
             if (const auto adView = weakAdView.lock())
                 adView->dispatchSDKEvent("onStateChanged", core::Dictionary{{"state", "expanded"}});
         });
@@ -482,8 +483,10 @@ void DZOpener::openWebAppWithResizeProperties(
         if (adView && presenter && presenter->dismissToDefaultState())
             adView->dispatchSDKEvent("onStateChanged", core::Dictionary{{"state", "default"}});
     });
+    // The resize presenter places the ad at the requested rectangle and
+    // refuses properties that have no valid place.
     if (top)
-        top->presentViewController(resized, true, [weakAdView, properties] {
+        resized->presentFromViewController(top, [weakAdView, properties] {
             if (const auto adView = weakAdView.lock()) reportResized(*adView, *properties);
         });
     didClickURL(std::nullopt);

@@ -107,6 +107,18 @@ void DZViewController::relinquishScreenWithCompletion(std::function<void()> comp
     dismissalPending_ = true;
     if (intermission_) intermission_->participantWillRelinquishScreen(self);
     if (!presenter_) {
+        // Presented by other means than a presenter: the platform takes it
+        // off the screen, and the dismissal ends when that is done.
+        const auto presenting = presentingViewController();
+        if (presenting && presenting->presentedViewController() == self) {
+            std::weak_ptr<DZViewController> weakSelf = self;
+            presenting->dismissViewController(
+                true, [weakSelf, completion = std::move(completion)] {
+                    if (const auto controller = weakSelf.lock()) controller->finishDismissalOnce();
+                    if (completion) completion();
+                });
+            return;
+        }
         finishDismissalOnce();
         if (completion) completion();
         return;

@@ -13,10 +13,6 @@ std::optional<std::string> nonEmpty(std::optional<std::string> text) {
     return text;
 }
 
-std::string orDefault(const std::optional<std::string>& url, std::string_view path) {
-    return url ? *url : DZServerHosts::staticURLString(path);
-}
-
 }  // namespace
 
 std::shared_ptr<DZMRAIDInterceptor> DZMRAIDInterceptor::sharedInstance() {
@@ -37,40 +33,52 @@ void DZMRAIDInterceptor::setEnabled(bool enabled) {
 
 void DZMRAIDInterceptor::setBannerImplementationURLString(std::optional<std::string> url) {
     std::lock_guard lock(mutex_);
-    bannerURL_ = nonEmpty(std::move(url));
+    bannerURL_ = {false, nonEmpty(std::move(url))};
 }
 
 void DZMRAIDInterceptor::setExpandedBannerImplementationURLString(std::optional<std::string> url) {
     std::lock_guard lock(mutex_);
-    expandedBannerURL_ = nonEmpty(std::move(url));
+    expandedBannerURL_ = {false, nonEmpty(std::move(url))};
 }
 
 void DZMRAIDInterceptor::setInterstitialImplementationURLString(std::optional<std::string> url) {
     std::lock_guard lock(mutex_);
-    interstitialURL_ = nonEmpty(std::move(url));
+    interstitialURL_ = {false, nonEmpty(std::move(url))};
 }
 
-std::string DZMRAIDInterceptor::bannerImplementationURLString() const {
+void DZMRAIDInterceptor::restoreDefaultImplementationURLStrings() {
     std::lock_guard lock(mutex_);
-    return orDefault(bannerURL_, kDefaultBannerPath);
+    bannerURL_ = {};
+    expandedBannerURL_ = {};
+    interstitialURL_ = {};
 }
 
-std::string DZMRAIDInterceptor::expandedBannerImplementationURLString() const {
-    std::lock_guard lock(mutex_);
-    return orDefault(expandedBannerURL_, kDefaultExpandedBannerPath);
+std::optional<std::string> DZMRAIDInterceptor::resolved(const ScriptURL& url,
+                                                        std::string_view defaultPath) {
+    return url.isDefault ? std::optional(DZServerHosts::staticURLString(defaultPath)) : url.text;
 }
 
-std::string DZMRAIDInterceptor::interstitialImplementationURLString() const {
+std::optional<std::string> DZMRAIDInterceptor::bannerImplementationURLString() const {
     std::lock_guard lock(mutex_);
-    return orDefault(interstitialURL_, kDefaultInterstitialPath);
+    return resolved(bannerURL_, kDefaultBannerPath);
+}
+
+std::optional<std::string> DZMRAIDInterceptor::expandedBannerImplementationURLString() const {
+    std::lock_guard lock(mutex_);
+    return resolved(expandedBannerURL_, kDefaultExpandedBannerPath);
+}
+
+std::optional<std::string> DZMRAIDInterceptor::interstitialImplementationURLString() const {
+    std::lock_guard lock(mutex_);
+    return resolved(interstitialURL_, kDefaultInterstitialPath);
 }
 
 bool DZMRAIDInterceptor::URLisImplementationURL(const core::URL& url) const {
     const std::string& text = url.absoluteString();
     std::lock_guard lock(mutex_);
-    return text == orDefault(bannerURL_, kDefaultBannerPath) ||
-           text == orDefault(expandedBannerURL_, kDefaultExpandedBannerPath) ||
-           text == orDefault(interstitialURL_, kDefaultInterstitialPath);
+    return text == resolved(bannerURL_, kDefaultBannerPath) ||
+           text == resolved(expandedBannerURL_, kDefaultExpandedBannerPath) ||
+           text == resolved(interstitialURL_, kDefaultInterstitialPath);
 }
 
 bool DZMRAIDInterceptor::shouldRedirectRequest(const core::URLRequest& request) const {

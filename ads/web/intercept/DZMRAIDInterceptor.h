@@ -42,13 +42,17 @@ public:
     void setEnabled(bool enabled);
     [[nodiscard]] bool enabled() const { return canRedirect(); }
 
-    // nullopt (or empty) restores the default URL of the variant.
+    // nullopt (or empty) leaves the variant without a script: the page's
+    // own "mraid.js" then loads unchanged for ad views of that kind.
     void setBannerImplementationURLString(std::optional<std::string> url);
     void setExpandedBannerImplementationURLString(std::optional<std::string> url);
     void setInterstitialImplementationURLString(std::optional<std::string> url);
-    [[nodiscard]] std::string bannerImplementationURLString() const;
-    [[nodiscard]] std::string expandedBannerImplementationURLString() const;
-    [[nodiscard]] std::string interstitialImplementationURLString() const;
+    // Back to the three default scripts on the static host.
+    void restoreDefaultImplementationURLStrings();
+    // nullopt for a variant without a script.
+    [[nodiscard]] std::optional<std::string> bannerImplementationURLString() const;
+    [[nodiscard]] std::optional<std::string> expandedBannerImplementationURLString() const;
+    [[nodiscard]] std::optional<std::string> interstitialImplementationURLString() const;
 
     // Whether the URL's absolute text is one of the three script URLs.
     [[nodiscard]] bool URLisImplementationURL(const core::URL& url) const;
@@ -59,14 +63,24 @@ public:
     // The variant for the ad view, found through its delegate's slot: the
     // interstitial script for an interstitial slot, the banner script for a
     // slot's own ad view, the expanded-banner script otherwise (another ad
-    // view of the slot, or no slot).
+    // view of the slot, or no slot); nullopt when that variant has none.
     [[nodiscard]] std::optional<std::string> MRAIDURLStringForAdView(const DZAdView& adView) const;
 
 private:
+    // A variant's script: the default one on the static host (whose name
+    // is read when asked) until a setter gives another or none.
+    struct ScriptURL {
+        bool isDefault = true;
+        std::optional<std::string> text;
+    };
+
+    [[nodiscard]] static std::optional<std::string> resolved(const ScriptURL& url,
+                                                             std::string_view defaultPath);
+
     mutable std::mutex mutex_;
-    std::optional<std::string> bannerURL_;
-    std::optional<std::string> expandedBannerURL_;
-    std::optional<std::string> interstitialURL_;
+    ScriptURL bannerURL_;
+    ScriptURL expandedBannerURL_;
+    ScriptURL interstitialURL_;
     bool enabled_ = true;
 };
 

@@ -210,8 +210,12 @@ bool DZAdViewDelegate::shouldTreatNavigationTypeAsClick(long navigationType) con
     const std::uint64_t sinceLoad =
         DZMonotonicMilliseconds() - static_cast<std::uint64_t>(slot->timeLastLoaded());
     if (static_cast<double>(sinceLoad) / 1000.0 < kMinimumClickDelay) return false;
-    const auto& slotAdView = slot->adView();
-    return slotAdView && slotAdView->touched();
+    const auto clickable = clickableAdView(*slot);
+    return clickable && clickable->touched();
+}
+
+std::shared_ptr<DZAdView> DZAdViewDelegate::clickableAdView(const DZSlot& slot) const {
+    return slot.adView();
 }
 
 void DZAdViewDelegate::handleDeeplinkPlusURL(const core::URL& url) {

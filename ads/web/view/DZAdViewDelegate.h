@@ -30,6 +30,7 @@ namespace ads {
 
 class DZCSI;
 class DZDMSGHandler;
+class DZSlot;
 
 class DZAdViewDelegate : public DZAdViewDelegateProtocol,
                          public DZCSIDMSGHandlerDelegate,
@@ -65,6 +66,9 @@ public:
     // Whether a navigation of this type, now, is a click on the opener's
     // slot's ad.
     [[nodiscard]] bool shouldTreatNavigationTypeAsClick(long navigationType) const;
+    // The ad view whose touch makes a navigation a click: the slot's own;
+    // a delegate of another ad view that shows the slot's ad names it.
+    [[nodiscard]] virtual std::shared_ptr<DZAdView> clickableAdView(const DZSlot& slot) const;
     [[nodiscard]] virtual bool handlesClicks() const { return true; }
 
     void adViewDidFinishLoad(DZAdView& adView) override;
