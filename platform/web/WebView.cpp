@@ -108,6 +108,10 @@ bool WebView::start(std::string* error) {
 
 WebView::Engine::~Engine() {
     if (!page) return;
+    // Alerts still waiting for an answer: their page (and the others of its
+    // web process) must not wait for ever.
+    for (const auto& weak : openDialogs)
+        if (const auto dialog = weak.lock()) dialog->answer();
     cancelRouted();
     if (documentFetch) documentFetch();
     pages().erase(webkit_web_view_get_page_id(page));

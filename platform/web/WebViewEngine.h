@@ -160,6 +160,20 @@ struct WebView::Engine {
         PageLoader::Cancel cancel;
     };
     std::map<std::string, Routed> routed;
+    // An alert the delegate answers later (WebViewScripts.cpp).
+    struct PendingDialog {
+        explicit PendingDialog(WebKitScriptDialog* dialog) : dialog(dialog) {}
+        ~PendingDialog();
+        PendingDialog(const PendingDialog&) = delete;
+        PendingDialog& operator=(const PendingDialog&) = delete;
+        void hold();
+        void answer();
+        WebKitScriptDialog* dialog;
+        bool returned = false;
+        bool answered = false;
+        bool held = false;
+    };
+    std::vector<std::weak_ptr<PendingDialog>> openDialogs;
     // Handlers of the page's messages, by name.
     std::map<std::string, gulong> messageSignals;
     // A size change waits for the engine's allocation before its snapshot.

@@ -89,6 +89,29 @@ TEST_F(WebViewProcessService, BothKindsShareTheEngineYetRouteTheirLoadsApart) {
     EXPECT_NE(cookies.find("jar=wk"), std::string::npos) << cookies;
 }
 
+// An alert waits for its answer, and its page with it (and so every page of
+// its web process); an answer that can no longer come (the delegate dropped
+// its completion) lets them go on.
+TEST_F(WebViewProcessService, AnAlertWhoseAnswerCannotComeHoldsNoPage) {
+    serveHTML(server, "/page", "<p>page</p>");
+    std::vector<std::function<void()>> unanswered;
+    const auto alerting = std::make_shared<RecordingDelegate>();
+    alerting->unansweredAlerts = &unanswered;
+    const auto first = makeView(alerting);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(loadAndWait(*first, *alerting, server.url("/page")));
+    const auto second = makeView(delegate);
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(loadAndWait(*second, *delegate, server.url("/page")));
+    ASSERT_EQ(webProcesses().size(), 1u);
+
+    first->evaluateJavaScript("alert('held'); 1", [](web::JSResult) {});
+    ASSERT_TRUE(waitFor([&] { return unanswered.size() == 1; }));
+    unanswered.clear();
+    EXPECT_EQ(evaluate(*second, "6 * 7"), core::Value(42));
+    EXPECT_EQ(evaluate(*first, "'on'"), core::Value("on"));
+}
+
 TEST_F(WebViewProcessService, ADeadWebProcessFailsTheLoadAndTheNextLoadStartsAnother) {
     serveHTML(server, "/page", "<p>page</p>");
     serveHTML(server, "/slow", "<p>slow</p>", 5000);
