@@ -112,6 +112,7 @@ WebView::Engine::~Engine() {
     // web process) must not wait for ever.
     for (const auto& weak : openDialogs)
         if (const auto dialog = weak.lock()) dialog->answer();
+    settleSnapshots();
     cancelRouted();
     if (documentFetch) documentFetch();
     pages().erase(webkit_web_view_get_page_id(page));

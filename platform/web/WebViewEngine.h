@@ -160,6 +160,17 @@ struct WebView::Engine {
         PageLoader::Cancel cancel;
     };
     std::map<std::string, Routed> routed;
+    // A snapshot asked for and not yet answered (WebViewSnapshot.cpp): it
+    // counts in WebView::pendingSnapshotCount() and holds pending work until
+    // its answer comes or the view goes.
+    struct SnapshotTicket {
+        SnapshotTicket();
+        void settle();
+        core::PendingWork::Token work;
+        bool settled = false;
+    };
+    std::vector<std::shared_ptr<SnapshotTicket>> snapshots;
+    void settleSnapshots();
     // An alert the delegate answers later (WebViewScripts.cpp).
     struct PendingDialog {
         explicit PendingDialog(WebKitScriptDialog* dialog) : dialog(dialog) {}
