@@ -112,25 +112,6 @@ TEST_F(WebViewProcessService, AnAlertWhoseAnswerCannotComeHoldsNoPage) {
     EXPECT_EQ(evaluate(*first, "'on'"), core::Value("on"));
 }
 
-// A view that goes with a snapshot on its way leaves no work pending, though
-// its web process, which other views keep, may never answer for it.
-TEST_F(WebViewProcessService, SnapshotsOfAViewThatWentAreNoLongerAwaited) {
-    serveHTML(server, "/page", "<p>page</p>");
-    const auto kept = makeView(delegate);
-    ASSERT_TRUE(kept);
-    ASSERT_TRUE(loadAndWait(*kept, *delegate, server.url("/page")));
-    for (int i = 0; i < 5; ++i) {
-        auto going = makeView(delegate);
-        ASSERT_TRUE(going);
-        ASSERT_TRUE(loadAndWait(*going, *delegate, server.url("/page")));
-        ASSERT_TRUE(web::WebView::awaitSnapshots(kLoadLimit));
-        going->takeSnapshot();
-        going.reset();
-        EXPECT_TRUE(web::WebView::awaitSnapshots(kLoadLimit)) << i;
-    }
-    EXPECT_EQ(web::WebView::pendingSnapshotCount(), 0u);
-}
-
 TEST_F(WebViewProcessService, ADeadWebProcessFailsTheLoadAndTheNextLoadStartsAnother) {
     serveHTML(server, "/page", "<p>page</p>");
     serveHTML(server, "/slow", "<p>slow</p>", 5000);
