@@ -24,29 +24,63 @@
 //                             the tree (the engine's network process, Xvfb)
 //   BM_WebLiveIdle            the same window with a page that does not
 //                             change, 3 s: the same counters
+//
+// Against the bare engine (bench_bare_web: the engine used directly with
+// the same settings), in the same run, the summary printing each ratio:
+//   BM_WebVersusBare/load     the small ad page in a "WK"-kind view, median
+//   BM_WebVersusBare/snapshot of 20 loads (snapshots), and the bare
+//                             program's median of 20; five rounds taken in
+//                             turn, the medians of the rounds compared
+//   BM_BareLiveBanner         the bare program showing the live banner:
+//                             updates_per_s and app_web_cpu_pct, compared
+//                             with BM_WebLiveBanner's
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <vector>
 #include <sstream>
 
+#include "BarePeer.h"
 #include "core/RunLoop.h"
 #include "core/Timer.h"
 #include "display/DesktopWindow.h"
 #include "fixtures/LoopbackServer.h"
 #include "gfx/Canvas.h"
 #include "ui/Application.h"
+#include "ui/DeviceProfile.h"
 #include "ui/Window.h"
 #include "web/WebView.h"
 
 namespace {
 
 constexpr double kLimit = 30;
+
+// What the summary compares, filled by the runs.
+struct Figures {
+    double loadMs = 0, bareLoadMs = 0;
+    double snapshotMs = 0, bareSnapshotMs = 0;
+    double liveUpdates = 0, liveCPU = 0, bareLiveUpdates = 0, bareLiveCPU = 0;
+};
+Figures figures;
+
+// Our views draw at the device's scale: so does the bare program.
+double deviceScale() {
+    return std::max(1.0, ui::DeviceProfile::current().scale);
+}
+
+double medianOf(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
 
 class Delegate : public web::WebViewDelegate {
 public:
@@ -230,6 +264,57 @@ void BM_WebSnapshot(benchmark::State& state) {
 }
 BENCHMARK(BM_WebSnapshot)->Unit(benchmark::kMillisecond);
 
+// Rounds taken in turn: ours (a "WK"-kind view: the median of 20), then
+// the bare program's (its own median of 20).
+void BM_WebVersusBare(benchmark::State& state, bool snapshots) {
+    web::WebViewConfiguration configuration;
+    configuration.kind = web::WebViewConfiguration::Kind::WK;
+    const auto delegate = std::make_shared<Delegate>();
+    const auto view = makeView(configuration, delegate);
+    if (!view || !load(*view, *delegate)) {
+        state.SkipWithError("cannot load the page");
+        return;
+    }
+    const std::string url = server().url("/ad.html").absoluteString();
+    std::vector<double> ours, bare;
+    for (auto _ : state) {
+        std::vector<double> times;
+        for (int i = 0; i < 20; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            bool done = false;
+            if (snapshots) {
+                view->takeSnapshot([&](gfx::ImagePtr) { done = true; });
+                done = run([&] { return done; });
+            } else {
+                done = load(*view, *delegate);
+            }
+            if (!done) {
+                state.SkipWithError("a load or snapshot failed");
+                return;
+            }
+            times.push_back(std::chrono::duration<double, std::milli>(
+                                std::chrono::steady_clock::now() - start)
+                                .count());
+        }
+        ours.push_back(medianOf(times));
+        const auto peer = benchsupport::runBarePeer({snapshots ? "snapshot" : "load", url, "20"},
+                                                     deviceScale());
+        const char* field = snapshots ? "snapshot_ms" : "load_ms";
+        if (!peer.count(field)) {
+            state.SkipWithError("bench_bare_web failed");
+            return;
+        }
+        bare.push_back(peer.at(field));
+    }
+    state.counters["ours_ms"] = medianOf(ours);
+    state.counters["bare_ms"] = medianOf(bare);
+    state.counters["ratio"] = medianOf(ours) / medianOf(bare);
+    (snapshots ? figures.snapshotMs : figures.loadMs) = medianOf(ours);
+    (snapshots ? figures.bareSnapshotMs : figures.bareLoadMs) = medianOf(bare);
+}
+BENCHMARK_CAPTURE(BM_WebVersusBare, load, false)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WebVersusBare, snapshot, true)->Iterations(5)->Unit(benchmark::kMillisecond);
+
 void BM_WebTenViews(benchmark::State& state) {
     const bool related = state.range(0) != 0;
     double pss = 0;
@@ -239,6 +324,7 @@ void BM_WebTenViews(benchmark::State& state) {
         for (int i = 0; i < 10; ++i) {
             web::WebViewConfiguration configuration;
             if (related && !views.empty()) configuration.relatedView = views.front();
+            configuration.ownWebProcess = !related;
             views.push_back(makeView(configuration, delegate));
             if (!views.back()) break;
             views.back()->loadRequest(core::URLRequest(server().url("/ad.html")));
@@ -336,6 +422,12 @@ CPUShares cpuShares(const std::vector<pid_t>& tree) {
     return shares;
 }
 
+struct LiveFigures {
+    double updates = 0;
+    double cpu = 0;
+};
+LiveFigures lastLive;
+
 // A page in the app's window (the device's screen) shown in a desktop
 // window, measured for `seconds` after a second of warming up.
 void measureInWindow(benchmark::State& state, const std::string& html, double seconds) {
@@ -399,6 +491,7 @@ void measureInWindow(benchmark::State& state, const std::string& html, double se
     state.counters["app_cpu_pct"] = used.app;
     state.counters["web_cpu_pct"] = used.web;
     state.counters["rest_cpu_pct"] = used.rest;
+    lastLive = {updates, used.app + used.web};
 }
 
 constexpr const char* kBanner = R"(<html><head><style>
@@ -421,8 +514,27 @@ requestAnimationFrame(frame);
 
 void BM_WebLiveBanner(benchmark::State& state) {
     measureInWindow(state, kBanner, 3.0);
+    figures.liveUpdates = lastLive.updates;
+    figures.liveCPU = lastLive.cpu;
 }
 BENCHMARK(BM_WebLiveBanner)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_BareLiveBanner(benchmark::State& state) {
+    const std::string file = std::filesystem::temp_directory_path() /
+                             ("vantor-bench-banner-" + std::to_string(getpid()) + ".html");
+    std::ofstream(file) << kBanner;
+    std::map<std::string, double> bare;
+    for (auto _ : state) bare = benchsupport::runBarePeer({"live", file, "3"}, deviceScale());
+    std::filesystem::remove(file);
+    if (bare.empty()) {
+        state.SkipWithError("bench_bare_web failed");
+        return;
+    }
+    for (const auto& [name, value] : bare) state.counters[name] = value;
+    figures.bareLiveUpdates = bare["updates_per_s"];
+    figures.bareLiveCPU = bare["app_web_cpu_pct"];
+}
+BENCHMARK(BM_BareLiveBanner)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_WebLiveIdle(benchmark::State& state) {
     measureInWindow(state,
@@ -439,5 +551,14 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::printf("\nAgainst the bare engine (same run):\n");
+    benchsupport::printRatio("WK-kind page load, ms (median)", figures.loadMs,
+                             figures.bareLoadMs, 1.2, "at most");
+    benchsupport::printRatio("WK-kind snapshot, ms (median)", figures.snapshotMs,
+                             figures.bareSnapshotMs, 1.2, "at most");
+    benchsupport::printRatio("live banner, CPU % of a core (app + web)", figures.liveCPU,
+                             figures.bareLiveCPU, 1.15, "at most");
+    std::printf("%-44s %8.2f vs %8.2f  (goal: at least 55 updates/s)\n", "live banner, updates/s",
+                figures.liveUpdates, figures.bareLiveUpdates);
     return 0;
 }

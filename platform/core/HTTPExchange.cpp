@@ -1,17 +1,24 @@
 #include "core/HTTPExchange.h"
 
 #include <openssl/err.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <map>
+#include <mutex>
+#include <string>
 
 #include "core/CurlErrors.h"
 #include "core/HTTPURLResponse.h"
+#include "core/MD5.h"
 #include "core/URLSessionTask.h"
 
 namespace core {
@@ -50,9 +57,74 @@ X509_STORE* systemAuthorities() {
     return store;
 }
 
-CURLcode useSystemAuthorities(CURL*, void* context, void* store) {
+CURLcode useAuthorities(CURL*, void* context, void* store) {
     SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(context), static_cast<X509_STORE*>(store));
     return CURLE_OK;
+}
+
+// The system's authorities and an app's own (a file, or PEM text), in one
+// store loaded once per source (a file again once it changed), where
+// libcurl would read the file, and search the system's folder, at every
+// handshake; null when they cannot be read. stamp: the file's size and
+// change time as loaded.
+X509_STORE* authoritiesWith(const HTTPExchange::Trust& trust, std::string& stamp) {
+    struct Entry {
+        X509_STORE* store = nullptr;
+        std::string stamp;  // a file's size and change time when loaded
+    };
+    static std::mutex mutex;
+    static auto& stores = *new std::map<std::string, Entry>;
+    const bool fromFile = trust.certificatesPEM.empty();
+    stamp.clear();
+    if (fromFile) {
+        struct stat info {};
+        if (::stat(trust.certificatesFile.c_str(), &info) != 0) return nullptr;
+        stamp = std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
+                std::to_string(info.st_mtim.tv_nsec);
+    }
+    const std::string key =
+        fromFile ? "file:" + trust.certificatesFile : "pem:" + trust.certificatesPEM;
+    std::lock_guard lock(mutex);
+    Entry& entry = stores[key];
+    if (entry.store && entry.stamp == stamp) return entry.store;
+    X509_STORE* made = X509_STORE_new();
+    bool loaded = made && X509_STORE_set_default_paths(made) == 1;
+    if (loaded && fromFile) {
+        loaded = X509_STORE_load_file(made, trust.certificatesFile.c_str()) == 1;
+    } else if (loaded) {
+        BIO* text =
+            BIO_new_mem_buf(trust.certificatesPEM.data(), int(trust.certificatesPEM.size()));
+        int added = 0;
+        while (X509* certificate =
+                   text ? PEM_read_bio_X509(text, nullptr, nullptr, nullptr) : nullptr) {
+            added += X509_STORE_add_cert(made, certificate) == 1;
+            X509_free(certificate);
+        }
+        BIO_free(text);
+        loaded = added > 0;
+    }
+    ERR_clear_error();
+    if (!loaded) {
+        if (made) X509_STORE_free(made);
+        return nullptr;
+    }
+    // Connections still handshaking hold the old store through their own
+    // reference.
+    if (entry.store) X509_STORE_free(entry.store);
+    entry = {made, stamp};
+    return made;
+}
+
+// Stands where libcurl compares the CA path of connections and TLS sessions
+// before reusing one, so that those of different trust (a file before and
+// after it changed included) stay apart; libcurl adds it as a folder to
+// search to a store that useAuthorities replaces.
+std::string trustKey(const HTTPExchange::Trust& trust, const std::string& stamp) {
+    const std::string source = trust.certificatesPEM.empty()
+                                   ? trust.certificatesFile + "\n" + stamp
+                                   : trust.certificatesPEM;
+    return "/nonexistent/vantor-authorities/" +
+           std::string(trust.certificatesPEM.empty() ? "file-" : "pem-") + SHA256::hex(source);
 }
 
 // The environment's no-proxy list with loopback added: a proxy set in the
@@ -149,12 +221,23 @@ void HTTPExchange::applyTrust() {
     if (trust_.certificatesPEM.empty() && trust_.certificatesFile.empty()) {
         X509_STORE* store = systemAuthorities();
         if (store &&
-            curl_easy_setopt(easy_, CURLOPT_SSL_CTX_FUNCTION, &useSystemAuthorities) == CURLE_OK) {
+            curl_easy_setopt(easy_, CURLOPT_SSL_CTX_FUNCTION, &useAuthorities) == CURLE_OK) {
             curl_easy_setopt(easy_, CURLOPT_SSL_CTX_DATA, store);
             curl_easy_setopt(easy_, CURLOPT_CAINFO, nullptr);
             curl_easy_setopt(easy_, CURLOPT_CAPATH, nullptr);
         }
-    } else if (!trust_.certificatesPEM.empty()) {
+        return;
+    }
+    // Our own authorities with the system's, from a store loaded once.
+    std::string stamp;
+    if (X509_STORE* store = authoritiesWith(trust_, stamp);
+        store && curl_easy_setopt(easy_, CURLOPT_SSL_CTX_FUNCTION, &useAuthorities) == CURLE_OK) {
+        curl_easy_setopt(easy_, CURLOPT_SSL_CTX_DATA, store);
+        curl_easy_setopt(easy_, CURLOPT_CAINFO, nullptr);
+        curl_easy_setopt(easy_, CURLOPT_CAPATH, trustKey(trust_, stamp).c_str());
+        return;
+    }
+    if (!trust_.certificatesPEM.empty()) {
         curl_blob blob{const_cast<char*>(trust_.certificatesPEM.data()),
                        trust_.certificatesPEM.size(), CURL_BLOB_NOCOPY};
         curl_easy_setopt(easy_, CURLOPT_CAINFO_BLOB, &blob);

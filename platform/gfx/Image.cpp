@@ -75,7 +75,15 @@ std::shared_ptr<const Image> Image::create(int width, int height, Pixels pixels,
         return nullptr;
     }
     if (pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height)) return nullptr;
-    return std::make_shared<const Image>(Token{}, width, height, std::move(pixels), scale);
+    // Made mutable so that reclaimPixels may take the pixels back.
+    return std::make_shared<Image>(Token{}, width, height, std::move(pixels), scale);
+}
+
+Image::Pixels Image::reclaimPixels(std::shared_ptr<const Image>& image) {
+    if (!image || image.use_count() != 1) return {};
+    Pixels pixels = std::move(const_cast<Image&>(*image).pixels_);
+    image.reset();
+    return pixels;
 }
 
 std::shared_ptr<const Image> Image::draw(Size points, double scale,

@@ -69,6 +69,11 @@ public:
     // nullptr when the sizes do not match or are out of range.
     [[nodiscard]] static std::shared_ptr<const Image> create(int width, int height, Pixels pixels,
                                                              double scale = 1);
+    // The pixels of an image that `image` alone holds (no other shared or
+    // weak pointer to it, on any thread), taken out for a new image, so
+    // that a picture replaced often reuses its memory; what they show stays.
+    // Empty, leaving image as it was, when anyone else holds it.
+    [[nodiscard]] static Pixels reclaimPixels(std::shared_ptr<const Image>& image);
     // Draws `body` into a new transparent image of `points` at `scale`; the
     // canvas's units are points. nullptr when the size is out of range.
     [[nodiscard]] static std::shared_ptr<const Image>

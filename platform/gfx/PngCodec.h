@@ -1,7 +1,8 @@
 #pragma once
 // PNG decoding through libpng (every colour type and bit depth, with
-// transparency, to premultiplied ARGB32) and encoding through Cairo, for
-// gfx::Image. Any thread.
+// transparency, to premultiplied ARGB32) and encoding through libpng at a
+// fast setting (8-bit RGB, or straight RGBA when a pixel is translucent),
+// for gfx::Image. Any thread.
 
 #include <cstdint>
 #include <memory>
@@ -26,6 +27,11 @@ public:
     [[nodiscard]] static std::vector<std::uint8_t> encode(const Image& image);
     // The pixels of an ARGB32 image surface; empty on failure.
     [[nodiscard]] static std::vector<std::uint8_t> encode(cairo_surface_t* surface);
+    // Rows of premultiplied ARGB32 (alpha ignored when !hasAlpha), stride
+    // bytes apart; empty on failure.
+    [[nodiscard]] static std::vector<std::uint8_t> encode(const std::uint8_t* pixels, int width,
+                                                          int height, size_t stride,
+                                                          bool hasAlpha);
 };
 
 }  // namespace gfx

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "core/Bundle.h"
 #include "core/FileManager.h"
@@ -81,6 +82,11 @@ void serveSchemeRequest(WebKitURISchemeRequest* request, gpointer) {
     view->serveSchemeRequest(request);
 }
 
+std::string missingExtension(const std::string& folder) {
+    return "web views: the web process extension is missing (looked in '" + folder +
+           "'; VANTOR_WEB_EXTENSION_DIR names another folder)";
+}
+
 std::string dataFolder(bool persistent, const char* name) {
     if (!persistent) return {};
     return (std::filesystem::path(core::FileManager::folderPath(core::Folder::Caches)) / "web" /
@@ -110,14 +116,23 @@ std::string WebContext::extensionFolder() {
 std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& configuration,
                                                std::string* error) {
     if (!startEngine(error)) return nullptr;
-    // Kept until the process ends, with the engine's own state.
-    static auto& contexts =
-        *new std::map<std::pair<WebViewConfiguration::Kind, bool>, std::shared_ptr<WebContext>>;
-    const auto key = std::make_pair(configuration.kind, configuration.persistentDataStore);
-    if (const auto found = contexts.find(key); found != contexts.end()) return found->second;
+    // Kept until the process ends, with the engine's own state. Both kinds
+    // share one: the engine's network process and data store are per
+    // context, and whether a page's loads go through the app is asked per
+    // page by the extension.
+    static auto& contexts = *new std::map<bool, std::shared_ptr<WebContext>>;
+    const bool persistent = configuration.persistentDataStore;
+    const bool route = configuration.kind == WebViewConfiguration::Kind::UI;
+    if (const auto found = contexts.find(persistent); found != contexts.end()) {
+        if (route && !found->second->hasExtension()) {
+            if (error) *error = missingExtension(extensionFolder());
+            return nullptr;
+        }
+        return found->second;
+    }
 
     WebKitWebContext* engine = nullptr;
-    if (configuration.persistentDataStore) {
+    if (persistent) {
         WebKitWebsiteDataManager* manager = webkit_website_data_manager_new(
             "base-data-directory", dataFolder(true, "data").c_str(), "base-cache-directory",
             dataFolder(true, "cache").c_str(), nullptr);
@@ -135,12 +150,9 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
     const bool hasExtension =
         !folder.empty() &&
         std::filesystem::exists(std::filesystem::path(folder) / kExtensionFile, ignored);
-    const bool route = configuration.kind == WebViewConfiguration::Kind::UI;
     if (!hasExtension && route) {
         g_object_unref(engine);
-        if (error)
-            *error = "web views: the web process extension is missing (looked in '" + folder +
-                     "'; VANTOR_WEB_EXTENSION_DIR names another folder)";
+        if (error) *error = missingExtension(folder);
         return nullptr;
     }
     if (hasExtension) {
@@ -148,7 +160,6 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
         webkit_web_context_set_web_extensions_directory(engine, folder.c_str());
         GVariantBuilder data;
         g_variant_builder_init(&data, G_VARIANT_TYPE_VARDICT);
-        g_variant_builder_add(&data, "{sv}", protocol::kRouteKey, g_variant_new_boolean(route));
         g_variant_builder_add(&data, "{sv}", protocol::kSocketKey,
                               g_variant_new_string(server->socketPath().c_str()));
         webkit_web_context_set_web_extensions_initialization_user_data(
@@ -157,26 +168,36 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
         // the extension's own (which the engine exposes): the socket's.
         webkit_web_context_add_path_to_sandbox(engine, server->folder().c_str(), FALSE);
     }
-    auto context = std::make_shared<WebContext>(engine, configuration.kind,
-                                                configuration.persistentDataStore, hasExtension);
+    auto context = std::make_shared<WebContext>(engine, persistent, hasExtension);
     context->serveScheme(protocol::kHeldScheme);
-    if (route) {
+    if (hasExtension) {
         context->serveScheme(protocol::kRoutedHTTP);
         context->serveScheme(protocol::kRoutedHTTPS);
         // What an https page loads stays secure content when routed.
         webkit_security_manager_register_uri_scheme_as_secure(
             webkit_web_context_get_security_manager(engine), protocol::kRoutedHTTPS);
     }
-    contexts.emplace(key, context);
+    contexts.emplace(persistent, context);
     return context;
 }
 
-WebContext::WebContext(WebKitWebContext* context, WebViewConfiguration::Kind kind, bool persistent,
-                       bool hasExtension)
-    : context_(context), kind_(kind), persistent_(persistent), hasExtension_(hasExtension) {}
+WebContext::WebContext(WebKitWebContext* context, bool persistent, bool hasExtension)
+    : context_(context), persistent_(persistent), hasExtension_(hasExtension) {}
 
 WebContext::~WebContext() {
     g_object_unref(context_);
+}
+
+WebKitWebView* WebContext::processHost() const {
+    return hosts_.empty() ? nullptr : hosts_.back();
+}
+
+void WebContext::addPage(WebKitWebView* page, bool hostsOthers) {
+    if (hostsOthers) hosts_.push_back(page);
+}
+
+void WebContext::removePage(WebKitWebView* page) {
+    std::erase(hosts_, page);
 }
 
 void WebContext::serveScheme(const std::string& scheme) {

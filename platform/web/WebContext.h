@@ -1,19 +1,23 @@
 #pragma once
-// The browser engine's context for one kind of web view: its web processes,
-// its network process and data store, the schemes it serves and the web
-// process extension it loads. Views of one kind and persistence share one
-// context; the first one starts the engine (GLib's main loop as the main
-// thread's waiter, a display, GTK). Every context runs its web processes in
-// the engine's sandbox. Main thread only; contexts live until the process
-// ends.
+// The browser engine's context of the web views of one persistence, of both
+// kinds: its web processes, its network process and data store (so one
+// cookie jar for the engine's own loads), the schemes it serves and the web
+// process extension it loads (which asks, page by page, whether a page's
+// loads go through the app). The first one starts the engine (GLib's main
+// loop as the main thread's waiter, a display, GTK). Every context runs its
+// web processes in the engine's sandbox, and keeps its live pages so that a
+// new view can share a web process with one of them. Main thread only;
+// contexts live until the process ends.
 
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "web/WebViewConfiguration.h"
 
 typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace web {
 
@@ -28,7 +32,6 @@ public:
     [[nodiscard]] static std::string extensionFolder();
 
     [[nodiscard]] WebKitWebContext* engine() const { return context_; }
-    [[nodiscard]] WebViewConfiguration::Kind kind() const { return kind_; }
     [[nodiscard]] bool persistent() const { return persistent_; }
     // Whether the extension is there: without it the frame of navigations
     // the page starts is unknown, and "UI"-kind views cannot be made.
@@ -36,19 +39,23 @@ public:
     // Registers scheme with the engine once; its requests go to the view
     // whose page made them.
     void serveScheme(const std::string& scheme);
+    // The page a new view shares its web process with (the newest live one
+    // that shares its own), or nullptr when the context has none.
+    [[nodiscard]] WebKitWebView* processHost() const;
+    void addPage(WebKitWebView* page, bool hostsOthers);
+    void removePage(WebKitWebView* page);
 
-    WebContext(WebKitWebContext* context, WebViewConfiguration::Kind kind, bool persistent,
-               bool hasExtension);
+    WebContext(WebKitWebContext* context, bool persistent, bool hasExtension);
     ~WebContext();
     WebContext(const WebContext&) = delete;
     WebContext& operator=(const WebContext&) = delete;
 
 private:
     WebKitWebContext* context_;
-    WebViewConfiguration::Kind kind_;
     bool persistent_;
     bool hasExtension_;
     std::set<std::string> schemes_;
+    std::vector<WebKitWebView*> hosts_;
 };
 
 }  // namespace web

@@ -2,9 +2,8 @@
 // What the app's process and the web process extension (platform/webextension)
 // agree on. Header only, plain C++ and GLib types: both sides include it.
 //
-// - Initialization data, an a{sv}: kRouteKey (b) whether the context routes
-//   every http(s) load of its pages through the app's process, kSocketKey (s)
-//   the path of the socket on which navigations are decided.
+// - Initialization data, an a{sv}: kSocketKey (s) the path of the socket on
+//   which navigations are decided.
 // - kExpectMessage, app to page, parameter (s) a URL: a navigation of the
 //   page to that URL was let through the engine's policy step undecided; its
 //   request is decided over the socket when the page sends it.
@@ -12,6 +11,10 @@
 //   a serialized GVariant of kQueryType: page id, whether the page's main
 //   frame sends it, whether it follows a redirect, method, URL, header
 //   fields. The answer is one byte (Decision).
+// - A route query, extension to app, once per page: a decision query whose
+//   method is kRouteQuery (URL and fields empty) asks whether every other
+//   http(s) load of the page goes through the app's process (the page is of
+//   the "UI" kind): allow for yes, refuse for no.
 
 #include <cstdint>
 #include <string>
@@ -19,9 +22,9 @@
 
 namespace web::protocol {
 
-inline constexpr const char* kRouteKey = "route";
 inline constexpr const char* kSocketKey = "socket";
 inline constexpr const char* kExpectMessage = "vantor.expect";
+inline constexpr const char* kRouteQuery = "vantor-route";
 inline constexpr const char* kQueryType = "(tbbssa(ss))";
 inline constexpr std::uint32_t kMaxQueryBytes = 1 << 20;
 // Seconds the web process waits for an answer before it refuses.

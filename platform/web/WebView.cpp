@@ -47,9 +47,8 @@ WebView::~WebView() = default;
 bool WebView::start(std::string* error) {
     if (configuration_.relatedView) {
         const auto& related = configuration_.relatedView->configuration();
-        if (related.kind != configuration_.kind ||
-            related.persistentDataStore != configuration_.persistentDataStore) {
-            if (error) *error = "a related view must be of the same kind and persistence";
+        if (related.persistentDataStore != configuration_.persistentDataStore) {
+            if (error) *error = "a related view must be of the same persistence";
             return false;
         }
     }
@@ -74,10 +73,15 @@ bool WebView::start(std::string* error) {
     Engine& engine = *engine_;
     engine.scripts = webkit_user_content_manager_new();
     GObject* page = nullptr;
-    if (configuration_.relatedView) {
+    // Views share a web process unless one asks for its own: the one named,
+    // else the context's newest.
+    WebKitWebView* host = configuration_.relatedView ? configuration_.relatedView->engine().page
+                          : configuration_.ownWebProcess ? nullptr
+                                                         : engine.context->processHost();
+    if (host) {
         page = G_OBJECT(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings,
-                                     "user-content-manager", engine.scripts, "related-view",
-                                     configuration_.relatedView->engine().page, nullptr));
+                                     "user-content-manager", engine.scripts, "related-view", host,
+                                     nullptr));
     } else {
         page = G_OBJECT(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", engine.context->engine(),
                                      "settings", settings, "user-content-manager", engine.scripts,
@@ -87,6 +91,9 @@ bool WebView::start(std::string* error) {
     engine.page = WEBKIT_WEB_VIEW(page);
     g_object_set_data(page, kOwnerKey, &engine);
     pages()[webkit_web_view_get_page_id(engine.page)] = &engine;
+    // A view in a web process of its own keeps it to itself.
+    engine.context->addPage(engine.page,
+                            !configuration_.ownWebProcess || configuration_.relatedView);
 
     engine.window = gtk_offscreen_window_new();
     gtk_container_add(GTK_CONTAINER(engine.window), GTK_WIDGET(engine.page));
@@ -101,9 +108,15 @@ bool WebView::start(std::string* error) {
 
 WebView::Engine::~Engine() {
     if (!page) return;
+    // Alerts still waiting for an answer: their page (and the others of its
+    // web process) must not wait for ever.
+    for (const auto& weak : openDialogs)
+        if (const auto dialog = weak.lock()) dialog->answer();
+    settleSnapshots();
     cancelRouted();
     if (documentFetch) documentFetch();
     pages().erase(webkit_web_view_get_page_id(page));
+    context->removePage(page);
     g_signal_handlers_disconnect_by_data(page, this);
     g_signal_handlers_disconnect_by_data(scripts, this);
     for (const auto& [name, signal] : messageSignals) g_signal_handler_disconnect(scripts, signal);

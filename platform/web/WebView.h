@@ -226,7 +226,8 @@ private:
     // WebViewPicture.cpp: the picture to draw, read from the engine's
     // window first when it drew since and the view takes pictures.
     [[nodiscard]] const gfx::ImagePtr& currentPicture() const;
-    void engineDrew();
+    // The engine painted pixels (a rect in the window's pixels).
+    void engineDrew(const gfx::Rect& pixels);
 
     WebViewConfiguration configuration_;
     std::weak_ptr<WebViewDelegate> delegate_;

@@ -6,8 +6,9 @@
 //  - Kind::UI: every http(s) load of the page (the main document, frames,
 //    scripts, images, styles, fetches) goes through the app's URL layer
 //    (PageLoader) in this process, and the document keeps its real URL.
-// Views of one kind and persistence share one engine context; a view made
-// with relatedView shares that view's web process.
+// Views of one persistence share one engine context (one network process,
+// one cookie jar for the engine's own loads), whatever their kind, and a web
+// process: relatedView's, else the newest live view's, unless ownWebProcess.
 
 #include <memory>
 #include <string>
@@ -28,8 +29,10 @@ struct WebViewConfiguration {
     bool mediaPlaybackRequiresUserAction = false;
     // Empty: the engine's own.
     std::string userAgent;
-    // Shares its web process; must be of the same kind and persistence.
+    // Shares its web process; must be of the same persistence.
     std::shared_ptr<WebView> relatedView;
+    // A web process of its own instead of one shared with the other views.
+    bool ownWebProcess = false;
 };
 
 }  // namespace web

@@ -85,8 +85,11 @@ struct WebView::Engine {
     static gboolean damaged(GtkWidget*, GdkEventExpose*, gpointer self);
     static void invalidated(GdkWindow* window, cairo_region_t* region);
     // The surface's pixels (width x height of them) as an image at the
-    // device scale.
-    [[nodiscard]] static gfx::ImagePtr imageOf(cairo_surface_t* surface, int width, int height);
+    // device scale. Given the pixels of the previous picture of that size
+    // (reused), only region (in pixels) is copied over them.
+    [[nodiscard]] static gfx::ImagePtr imageOf(cairo_surface_t* surface, int width, int height,
+                                               gfx::Image::Pixels reused = {},
+                                               const gfx::Rect& region = {});
     // WebViewInput.cpp: events made for the engine's view, at a point in
     // its pixels.
     void sendButton(GdkEventType type, unsigned button, gfx::Point at, std::uint32_t time);
@@ -157,6 +160,31 @@ struct WebView::Engine {
         PageLoader::Cancel cancel;
     };
     std::map<std::string, Routed> routed;
+    // A snapshot asked for and not yet answered (WebViewSnapshot.cpp): it
+    // counts in WebView::pendingSnapshotCount() and holds pending work until
+    // its answer comes or the view goes.
+    struct SnapshotTicket {
+        SnapshotTicket();
+        void settle();
+        core::PendingWork::Token work;
+        bool settled = false;
+    };
+    std::vector<std::shared_ptr<SnapshotTicket>> snapshots;
+    void settleSnapshots();
+    // An alert the delegate answers later (WebViewScripts.cpp).
+    struct PendingDialog {
+        explicit PendingDialog(WebKitScriptDialog* dialog) : dialog(dialog) {}
+        ~PendingDialog();
+        PendingDialog(const PendingDialog&) = delete;
+        PendingDialog& operator=(const PendingDialog&) = delete;
+        void hold();
+        void answer();
+        WebKitScriptDialog* dialog;
+        bool returned = false;
+        bool answered = false;
+        bool held = false;
+    };
+    std::vector<std::weak_ptr<PendingDialog>> openDialogs;
     // Handlers of the page's messages, by name.
     std::map<std::string, gulong> messageSignals;
     // A size change waits for the engine's allocation before its snapshot.
@@ -167,6 +195,11 @@ struct WebView::Engine {
     // background).
     bool drew = false;
     bool showsPage = false;
+    // What the engine painted (in the window's pixels) since the picture was
+    // last read from the window, and whether the picture is that read (not
+    // a snapshot): then only the damage needs copying over it.
+    gfx::Rect damage;
+    bool pictureIsWindow = false;
     // Documents the page committed so far, and how many it had committed
     // when the window was last invalidated. The engine keeps showing the
     // old document until the new one's first frame reaches it, and a paint

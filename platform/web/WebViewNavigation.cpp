@@ -205,6 +205,11 @@ std::optional<bool> WebView::Engine::clickedFrame(const std::string& url) {
 protocol::Decision WebView::Engine::decideInWebProcess(const DecisionQuery& query) {
     Engine* engine = forPage(query.pageId);
     if (!engine) return protocol::Decision::refuse;
+    if (query.method == protocol::kRouteQuery) {
+        return engine->owner.configuration_.kind == WebViewConfiguration::Kind::UI
+                   ? protocol::Decision::allow
+                   : protocol::Decision::refuse;
+    }
     const auto keep = engine->owner.self();
     return engine->decideDeferred(query);
 }

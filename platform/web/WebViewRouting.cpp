@@ -178,6 +178,12 @@ void WebView::Engine::serveSchemeRequest(WebKitURISchemeRequest* request) {
         return;
     }
     if (scheme == protocol::kRoutedHTTP || scheme == protocol::kRoutedHTTPS) {
+        // The context serves both kinds: a "WK"-kind page naming a routed
+        // URL itself gets nothing through the app.
+        if (owner.configuration_.kind != WebViewConfiguration::Kind::UI) {
+            finishWithError(request, "Nothing serves " + uri);
+            return;
+        }
         const char* original = scheme == protocol::kRoutedHTTPS ? "https" : "http";
         serveRouted(request, original + uri.substr(scheme.size()));
         return;

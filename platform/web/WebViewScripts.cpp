@@ -212,6 +212,22 @@ void WebView::evaluateJavaScript(const std::string& script, EvaluationCompletion
         new Evaluation{self(), std::move(completion)});
 }
 
+WebView::Engine::PendingDialog::~PendingDialog() {
+    if (!held) return;
+    if (!answered) webkit_script_dialog_close(dialog);
+    webkit_script_dialog_unref(dialog);
+}
+
+void WebView::Engine::PendingDialog::hold() {
+    webkit_script_dialog_ref(dialog);
+    held = true;
+}
+
+void WebView::Engine::PendingDialog::answer() {
+    if (std::exchange(answered, true)) return;
+    if (returned) webkit_script_dialog_close(dialog);
+}
+
 gboolean WebView::Engine::scriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
     auto& engine = *static_cast<Engine*>(data);
     WebView& view = engine.owner;
@@ -222,21 +238,20 @@ gboolean WebView::Engine::scriptDialog(WebKitWebView*, WebKitScriptDialog* dialo
         if (!delegate) return TRUE;
         const auto url = view.url();
         // Answered inside the call: the engine closes the dialog itself.
-        // Answered later: the dialog is kept open until then.
-        struct Pending {
-            WebKitScriptDialog* dialog;
-            bool returned = false;
-            bool answered = false;
-        };
-        auto pending = std::make_shared<Pending>(Pending{dialog});
+        // Answered later: the dialog is kept open until then, and closed
+        // when the answer can no longer come (its completion dropped, or the
+        // view gone): its page waits meanwhile, and so does every other page
+        // of its web process.
+        auto pending = std::make_shared<Engine::PendingDialog>(dialog);
         delegate->runJavaScriptAlert(view, url ? url->host() : "",
-                                     webkit_script_dialog_get_message(dialog), [pending] {
-                                         if (std::exchange(pending->answered, true)) return;
-                                         if (pending->returned)
-                                             webkit_script_dialog_close(pending->dialog);
-                                     });
+                                     webkit_script_dialog_get_message(dialog),
+                                     [pending] { pending->answer(); });
         pending->returned = true;
-        if (!pending->answered) webkit_script_dialog_ref(dialog);
+        if (!pending->answered) {
+            pending->hold();
+            std::erase_if(engine.openDialogs, [](const auto& open) { return open.expired(); });
+            engine.openDialogs.push_back(pending);
+        }
         return TRUE;
     }
     case WEBKIT_SCRIPT_DIALOG_CONFIRM:

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "core/PendingWork.h"
 #include "core/RunLoop.h"
@@ -20,10 +21,28 @@ struct SnapshotRequest {
     std::weak_ptr<WebView> view;
     WebView::SnapshotCompletion completion;
     std::uint64_t document = 0;  // the page's document when it was asked for
-    core::PendingWork::Token work = core::PendingWork::Token::begin();
+    std::shared_ptr<WebView::Engine::SnapshotTicket> ticket;
 };
 
 }  // namespace
+
+WebView::Engine::SnapshotTicket::SnapshotTicket()
+    : work(core::PendingWork::Token::begin()) {
+    ++pendingSnapshots;
+}
+
+void WebView::Engine::SnapshotTicket::settle() {
+    if (std::exchange(settled, true)) return;
+    --pendingSnapshots;
+    work = {};
+}
+
+void WebView::Engine::settleSnapshots() {
+    // A page closed in a web process that other pages keep running drops
+    // the snapshots asked of it without an answer.
+    for (const auto& ticket : snapshots) ticket->settle();
+    snapshots.clear();
+}
 
 void WebView::setDrawsBackground(bool draws) {
     if (draws == drawsBackground_) return;
@@ -38,7 +57,9 @@ void WebView::takeSnapshot(SnapshotCompletion completion) {
         if (completion) completion(currentPicture());
         return;
     }
-    ++pendingSnapshots;
+    auto ticket = std::make_shared<Engine::SnapshotTicket>();
+    std::erase_if(engine_->snapshots, [](const auto& held) { return held->settled; });
+    engine_->snapshots.push_back(ticket);
     webkit_web_view_get_snapshot(
         engine_->page, WEBKIT_SNAPSHOT_REGION_VISIBLE,
         drawsBackground_ ? WEBKIT_SNAPSHOT_OPTIONS_NONE
@@ -46,21 +67,29 @@ void WebView::takeSnapshot(SnapshotCompletion completion) {
         nullptr,
         [](GObject* page, GAsyncResult* result, gpointer data) {
             std::unique_ptr<SnapshotRequest> request(static_cast<SnapshotRequest*>(data));
-            --pendingSnapshots;
+            request->ticket->settle();
             cairo_surface_t* surface =
                 webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(page), result, nullptr);
+            const auto view = request->view.lock();
             gfx::ImagePtr image;
             if (surface) {
-                image = Engine::imageOf(surface, cairo_image_surface_get_width(surface),
-                                        cairo_image_surface_get_height(surface));
+                const int width = cairo_image_surface_get_width(surface);
+                const int height = cairo_image_surface_get_height(surface);
+                // A snapshot that will replace the picture reuses its memory.
+                gfx::Image::Pixels reused;
+                if (view && request->document == view->engine_->document && view->picture_ &&
+                    view->picture_->pixelWidth() == width &&
+                    view->picture_->pixelHeight() == height)
+                    reused = gfx::Image::reclaimPixels(view->picture_);
+                image = Engine::imageOf(surface, width, height, std::move(reused),
+                                        gfx::Rect(0, 0, width, height));
                 cairo_surface_destroy(surface);
             }
-            const auto view = request->view.lock();
             if (!view) return;
             if (image) view->snapshotArrived(image, request->document);
             if (request->completion) request->completion(view->currentPicture());
         },
-        new SnapshotRequest{self(), std::move(completion), engine_->document});
+        new SnapshotRequest{self(), std::move(completion), engine_->document, std::move(ticket)});
 }
 
 void WebView::snapshotArrived(gfx::ImagePtr image, std::uint64_t document) {
@@ -68,6 +97,7 @@ void WebView::snapshotArrived(gfx::ImagePtr image, std::uint64_t document) {
     if (document != engine_->document) return;
     picture_ = std::move(image);
     pictureDocument_ = document;
+    engine_->pictureIsWindow = false;
     ++pictures_;
     setNeedsDisplayInRect(bounds());
 }

@@ -5,8 +5,9 @@
 //    let through the engine's policy step undecided (the engine's policy step
 //    does not say which frame navigates; here the frame is known), and holds
 //    the request when the answer is no;
-//  - on contexts that route loads through the app's process, swaps the scheme
-//    of every other http(s) request to the routed schemes the app serves.
+//  - on pages whose loads go through the app's process (the app says which,
+//    once per page), swaps the scheme of every other http(s) request to the
+//    routed schemes the app serves.
 // The web process's main thread runs all of it; the socket wait is bounded.
 
 #include <fcntl.h>
@@ -32,7 +33,6 @@ namespace protocol = web::protocol;
 constexpr size_t kMostExpected = 64;
 
 struct Extension {
-    bool route = false;
     std::string socketPath;
     int socket = -1;
     std::uint64_t heldCount = 0;
@@ -42,6 +42,8 @@ Extension extension;
 
 struct PageState {
     std::deque<std::string> expected;
+    // Whether the page's loads go through the app; unknown until asked.
+    enum class Route { unknown, yes, no } route = Route::unknown;
 };
 
 bool writeAll(int fd, const void* data, size_t size) {
@@ -91,20 +93,13 @@ GVariant* headerFields(WebKitURIRequest* request) {
     return g_variant_builder_end(&builder);
 }
 
-// The app's answer; a refusal when the app cannot be asked, so that nothing
-// undecided leaves the process.
-protocol::Decision ask(WebKitWebPage* page, WebKitURIRequest* request, const std::string& url,
-                       bool mainFrame, bool redirect) {
+// The app's answer to a query (consumed); 0 when there is none.
+char exchange(GVariant* query) {
     if (!connectToApp()) {
-        std::fprintf(stderr, "vantor web extension: cannot reach the app; refusing %s\n",
-                     url.c_str());
-        return protocol::Decision::refuse;
+        g_variant_unref(g_variant_ref_sink(query));
+        return 0;
     }
-    const char* method = webkit_uri_request_get_http_method(request);
-    // "@": the header fields go in as a built value.
-    GVariant* query = g_variant_ref_sink(g_variant_new(
-        "(tbbss@a(ss))", guint64(webkit_web_page_get_id(page)), gboolean(mainFrame),
-        gboolean(redirect), method ? method : "GET", url.c_str(), headerFields(request)));
+    g_variant_ref_sink(query);
     const auto size = std::uint32_t(g_variant_get_size(query));
     const bool sent = writeAll(extension.socket, &size, sizeof size) &&
                       writeAll(extension.socket, g_variant_get_data(query), size);
@@ -117,6 +112,19 @@ protocol::Decision ask(WebKitWebPage* page, WebKitURIRequest* request, const std
         }
         if (ready != 1 || recv(extension.socket, &answer, 1, 0) != 1) answer = 0;
     }
+    if (answer == 0) disconnect();  // a late answer must not be read as the next one's
+    return answer;
+}
+
+// The app's answer; a refusal when the app cannot be asked, so that nothing
+// undecided leaves the process.
+protocol::Decision ask(WebKitWebPage* page, WebKitURIRequest* request, const std::string& url,
+                       bool mainFrame, bool redirect) {
+    const char* method = webkit_uri_request_get_http_method(request);
+    // "@": the header fields go in as a built value.
+    const char answer = exchange(g_variant_new(
+        "(tbbss@a(ss))", guint64(webkit_web_page_get_id(page)), gboolean(mainFrame),
+        gboolean(redirect), method ? method : "GET", url.c_str(), headerFields(request)));
     switch (answer) {
     case char(protocol::Decision::allow):
     case char(protocol::Decision::refuse):
@@ -125,7 +133,6 @@ protocol::Decision ask(WebKitWebPage* page, WebKitURIRequest* request, const std
     default:
         std::fprintf(stderr, "vantor web extension: no answer from the app; refusing %s\n",
                      url.c_str());
-        disconnect();  // a late answer must not be read as the next one's
         return protocol::Decision::refuse;
     }
 }
@@ -144,6 +151,21 @@ void hold(WebKitURIRequest* request) {
     const std::string held =
         std::string(protocol::kHeldScheme) + "://" + std::to_string(++extension.heldCount) + "/";
     webkit_uri_request_set_uri(request, held.c_str());
+}
+
+// Asked once per page. Without an answer the page is taken as routed (so
+// its loads reach the app, which refuses what it cannot serve) and asked
+// again at its next load.
+bool routes(WebKitWebPage* page, PageState& state) {
+    if (state.route != PageState::Route::unknown) return state.route == PageState::Route::yes;
+    GVariantBuilder fields;
+    g_variant_builder_init(&fields, G_VARIANT_TYPE("a(ss)"));
+    const char answer =
+        exchange(g_variant_new("(tbbss@a(ss))", guint64(webkit_web_page_get_id(page)), FALSE,
+                               FALSE, protocol::kRouteQuery, "", g_variant_builder_end(&fields)));
+    if (answer == char(protocol::Decision::allow)) state.route = PageState::Route::yes;
+    if (answer == char(protocol::Decision::refuse)) state.route = PageState::Route::no;
+    return state.route != PageState::Route::no;
 }
 
 void route(WebKitURIRequest* request, std::string_view scheme) {
@@ -166,6 +188,10 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
     const char* compared = redirectResponse ? webkit_uri_response_get_uri(redirectResponse) : uri;
     const bool mainFrame = pageURI && compared && std::strcmp(pageURI, compared) == 0;
     const bool expected = takeExpected(state, uri);
+    // A "WK"-kind page's main-frame request that the app did not leave
+    // undecided was decided in the engine's policy step: it goes on without
+    // a round trip to the app.
+    if (mainFrame && !expected && !routed && !routes(page, state)) return FALSE;
     if (mainFrame || expected) {
         const auto decision =
             ask(page, request, protocol::unrouted(uri), mainFrame, redirectResponse != nullptr);
@@ -175,7 +201,7 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
         }
         if (mainFrame) return FALSE;
     }
-    if (extension.route && !routed) route(request, scheme);
+    if (!routed && routes(page, state)) route(request, scheme);
     return FALSE;
 }
 
@@ -203,9 +229,7 @@ void pageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
 extern "C" G_MODULE_EXPORT void
 webkit_web_extension_initialize_with_user_data(WebKitWebExtension* webExtension, GVariant* data) {
     if (data && g_variant_is_of_type(data, G_VARIANT_TYPE_VARDICT)) {
-        gboolean route = FALSE;
         const char* socketPath = nullptr;
-        if (g_variant_lookup(data, protocol::kRouteKey, "b", &route)) extension.route = route;
         if (g_variant_lookup(data, protocol::kSocketKey, "&s", &socketPath))
             extension.socketPath = socketPath;
     }

@@ -62,11 +62,23 @@ const std::string kLatePainter =
 
 class DZMAdapterHTMLTest : public testing::Test {
 protected:
-    // Starts a banner and waits until its page has loaded.
+    // Starts a banner and waits until its page has loaded. (The blank page
+    // before it has pictures too, and a web process already running shows
+    // it at once: the creative's own document must be there.)
     [[nodiscard]] bool load(HTMLConnector& connector) {
         connector.html().getBannerWithSize(ads::kDZAdSizeBanner);
         const auto& view = connector.html().webView();
-        return view && waitFor([&] { return !view->isLoading() && view->pictureCount() > 0; });
+        if (!view) return false;
+        for (int tries = 0; tries < 200; ++tries) {
+            std::optional<bool> shown;
+            view->evaluateJavaScript(
+                "location.protocol.startsWith('http') && document.readyState == 'complete'",
+                [&](web::JSResult result) { shown = result.ok() && result.value().boolValue(); });
+            if (!waitFor([&] { return shown.has_value(); })) return false;
+            if (*shown) break;
+            (void)waitFor([] { return false; }, 0.01);
+        }
+        return waitFor([&] { return !view->isLoading() && view->pictureCount() > 0; });
     }
     // One tick of the rendering timer, and its check's answer.
     [[nodiscard]] bool check(HTMLConnector& connector) {

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -234,6 +239,44 @@ TEST(URLConnectionService, HTTPSTrustsTheConfiguredAuthorityAndNoOther) {
     // The tool and the demo name the authority in the environment.
     environment.set(core::kTrustedCertificatesFileVariable, certificates.authorityFile());
     EXPECT_EQ(load(server.secureURL("/ad"))->body, "secure ad");
+}
+
+// The authorities of a file are loaded once, and again once the file
+// changed: a file that now names another authority no longer vouches for
+// the server.
+TEST(URLConnectionService, AnAuthorityFileIsReadAgainOnceItChanged) {
+    fixtures::AdServer server;
+    server.serve("/ad", LoopbackResponse::text("secure ad"));
+    const auto& certificates = fixtures::TestCertificates::shared();
+    testsupport::ScopedEnvironment environment;
+    environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
+    const std::string file = ::testing::TempDir() + "vantor-authority-" +
+                             std::to_string(getpid()) + ".pem";
+    const auto write = [&](const std::string& text) {
+        std::ofstream(file, std::ios::trunc) << text;
+    };
+    core::URLSessionConfiguration configuration;
+    configuration.trustedCertificatesFile = file;
+
+    write(certificates.authorityPEM());
+    EXPECT_EQ(load(URLRequest(server.secureURL("/ad")), nullptr, configuration)->body,
+              "secure ad");
+    EXPECT_EQ(load(URLRequest(server.secureURL("/ad")), nullptr, configuration)->body,
+              "secure ad");
+
+    // Another authority (one of the system's) in its place.
+    std::ifstream other("/etc/ssl/certs/ACCVRAIZ1.pem");
+    const std::string otherPEM{std::istreambuf_iterator<char>(other),
+                               std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(otherPEM.empty());
+    write(otherPEM);
+    const auto refused = load(URLRequest(server.secureURL("/ad")), nullptr, configuration);
+    EXPECT_EQ(refused->events, (Events{"fail secureConnectionFailed"}));
+
+    write(certificates.authorityPEM());
+    EXPECT_EQ(load(URLRequest(server.secureURL("/ad")), nullptr, configuration)->body,
+              "secure ad");
+    std::remove(file.c_str());
 }
 
 TEST(URLConnectionService, TheCompletionFormDeliversBodyAndResponseOnce) {

@@ -199,3 +199,47 @@ TEST_F(WebViewPictureService, ViewsNobodySeesTakeNoPicturesAndHoldNoWork) {
 }
 
 }  // namespace
+
+// A page that repaints a part of itself: only that part of the view is
+// marked for display and copied over the last picture, and the picture still
+// shows the whole page as it is; a picture someone still holds keeps what
+// it showed.
+TEST_F(WebViewPictureService, ARepaintedPartIsAllThatIsMarkedAndCopied) {
+    load(R"(<style>div { position: absolute; top: 0; width: 50px; height: 100px }</style>
+      <body style='margin:0; background:white'>
+      <div id=left style='left:0; background:rgb(255,0,0)'></div>
+      <div id=right style='left:150px; background:rgb(0,255,0)'></div></body>)");
+    // Until the page has settled: a frame goes by without a paint.
+    for (int tries = 0;; ++tries) {
+        ASSERT_LT(tries, 20);
+        ASSERT_TRUE(drawingsArrived());
+        (void)render();
+        window->clearNeedsDisplay();
+        (void)waitFor([] { return false; }, 0.1);
+        if (!window->needsDisplay()) break;
+    }
+    const gfx::ImagePtr held = view->lastSnapshot();
+    ASSERT_TRUE(held);
+    const std::vector<std::uint32_t> before(held->pixels().begin(), held->pixels().end());
+
+    (void)evaluate(*view, "document.getElementById('right').style.background = 'rgb(0,0,255)';"
+                          "drawn('blue'); true");
+    ASSERT_TRUE(heard("blue"));
+    ASSERT_TRUE(drawingsArrived());
+    const auto marked = window->needsDisplayRect();
+    ASSERT_TRUE(marked.has_value());
+    const gfx::Rect right = view->convertRectTo({150, 0, 50, 100}, nullptr);
+    EXPECT_TRUE(marked->intersects(right));
+    EXPECT_FALSE(marked->intersects(view->convertRectTo({0, 0, 50, 100}, nullptr)));
+
+    const auto frame = render();
+    const gfx::Color kRed{1, 0, 0, 1};
+    for (double y = 5; y < 100; y += 10) {
+        for (double x = 5; x < 200; x += 10) {
+            const gfx::Color expected = x < 50 ? kRed : x >= 150 ? kBlue : gfx::Color::white();
+            EXPECT_TRUE(near(at(frame, {x, y}), expected)) << x << "," << y;
+        }
+    }
+    EXPECT_TRUE(std::ranges::equal(held->pixels(), before));
+    EXPECT_NE(view->lastSnapshot(), held);
+}

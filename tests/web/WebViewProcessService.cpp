@@ -1,5 +1,6 @@
-// Web processes: related views share one; a web process that dies fails the
-// load under way, and the next load starts a new one.
+// Web processes: views share one (of both kinds, in one context with one
+// network process) unless one asks for its own; a web process that dies
+// fails the load under way, and the next load starts a new one.
 
 #include <signal.h>
 #include <unistd.h>
@@ -20,7 +21,7 @@ protected:
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
 };
 
-TEST_F(WebViewProcessService, RelatedViewsShareOneWebProcess) {
+TEST_F(WebViewProcessService, ViewsShareOneWebProcessUnlessOneAsksForItsOwn) {
     serveHTML(server, "/page", "<p>page</p>");
     const auto first = makeView(delegate);
     ASSERT_TRUE(first);
@@ -34,11 +35,81 @@ TEST_F(WebViewProcessService, RelatedViewsShareOneWebProcess) {
     ASSERT_TRUE(loadAndWait(*second, *delegate, server.url("/page")));
     EXPECT_EQ(webProcesses().size(), alone);
 
-    const auto unrelated = makeView(delegate);
-    ASSERT_TRUE(unrelated);
-    ASSERT_TRUE(loadAndWait(*unrelated, *delegate, server.url("/page")));
+    // Named no view: shares the newest one's.
+    const auto third = makeView(delegate);
+    ASSERT_TRUE(third);
+    ASSERT_TRUE(loadAndWait(*third, *delegate, server.url("/page")));
+    EXPECT_EQ(webProcesses().size(), alone);
+
+    web::WebViewConfiguration own;
+    own.ownWebProcess = true;
+    const auto apart = makeView(delegate, own);
+    ASSERT_TRUE(apart);
+    ASSERT_TRUE(loadAndWait(*apart, *delegate, server.url("/page")));
     EXPECT_EQ(webProcesses().size(), alone + 1);
-    EXPECT_EQ(delegate->count("finish"), 3u);
+
+    // It keeps its process to itself: the next view joins the others.
+    const auto fifth = makeView(delegate);
+    ASSERT_TRUE(fifth);
+    ASSERT_TRUE(loadAndWait(*fifth, *delegate, server.url("/page")));
+    EXPECT_EQ(webProcesses().size(), alone + 1);
+    EXPECT_EQ(delegate->count("finish"), 5u);
+}
+
+// One context for both kinds: one network process, one web process, and
+// still each page's loads go its own way. A "UI"-kind page's loads go
+// through the app's URL layer, which keeps no cookies and never gets the
+// engine's; a "WK"-kind page's go through the engine with its cookie jar.
+TEST_F(WebViewProcessService, BothKindsShareTheEngineYetRouteTheirLoadsApart) {
+    const std::string page =
+        "<script>document.cookie = 'jar=' + location.search.slice(1);"
+        "const image = new Image(); image.src = '/pixel' + location.search;"
+        "document.documentElement.appendChild(image);</script>";
+    serveHTML(server, "/page", page);
+    server.on("GET", "/pixel", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::bytes(pngBytes(1, 1, gfx::Color::white()), "image/png");
+    });
+    const auto ui = makeView(delegate, configurationOf(web::WebViewConfiguration::Kind::UI));
+    const auto wk = makeView(delegate, configurationOf(web::WebViewConfiguration::Kind::WK));
+    ASSERT_TRUE(ui && wk);
+    ASSERT_TRUE(loadAndWait(*ui, *delegate, server.url("/page?ui")));
+    ASSERT_TRUE(waitFor([&] { return server.requestsTo("/pixel").size() == 1; }));
+    ASSERT_TRUE(loadAndWait(*wk, *delegate, server.url("/page?wk")));
+    ASSERT_TRUE(waitFor([&] { return server.requestsTo("/pixel").size() == 2; }));
+
+    EXPECT_EQ(webProcesses().size(), 1u);
+    EXPECT_EQ(testsupport::descendantsNamed("WebKitNetworkPr").size(), 1u);
+    const auto pixels = server.requestsTo("/pixel");
+    const auto& fromUI = pixels[0].rawQuery == "ui" ? pixels[0] : pixels[1];
+    const auto& fromWK = pixels[0].rawQuery == "wk" ? pixels[0] : pixels[1];
+    ASSERT_EQ(fromUI.rawQuery, "ui");
+    ASSERT_EQ(fromWK.rawQuery, "wk");
+    EXPECT_FALSE(fromUI.headers.value("Cookie").has_value());
+    const std::string cookies = fromWK.headers.value("Cookie").value_or("");
+    EXPECT_NE(cookies.find("jar=wk"), std::string::npos) << cookies;
+}
+
+// An alert waits for its answer, and its page with it (and so every page of
+// its web process); an answer that can no longer come (the delegate dropped
+// its completion) lets them go on.
+TEST_F(WebViewProcessService, AnAlertWhoseAnswerCannotComeHoldsNoPage) {
+    serveHTML(server, "/page", "<p>page</p>");
+    std::vector<std::function<void()>> unanswered;
+    const auto alerting = std::make_shared<RecordingDelegate>();
+    alerting->unansweredAlerts = &unanswered;
+    const auto first = makeView(alerting);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(loadAndWait(*first, *alerting, server.url("/page")));
+    const auto second = makeView(delegate);
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(loadAndWait(*second, *delegate, server.url("/page")));
+    ASSERT_EQ(webProcesses().size(), 1u);
+
+    first->evaluateJavaScript("alert('held'); 1", [](web::JSResult) {});
+    ASSERT_TRUE(waitFor([&] { return unanswered.size() == 1; }));
+    unanswered.clear();
+    EXPECT_EQ(evaluate(*second, "6 * 7"), core::Value(42));
+    EXPECT_EQ(evaluate(*first, "'on'"), core::Value("on"));
 }
 
 TEST_F(WebViewProcessService, ADeadWebProcessFailsTheLoadAndTheNextLoadStartsAnother) {
