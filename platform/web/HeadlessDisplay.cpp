@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -21,6 +22,9 @@ namespace web {
 namespace {
 
 constexpr int kStartLimitMs = 10'000;
+constexpr int kAttempts = 8;
+constexpr int kFirstNumber = 200;
+constexpr int kNumberRange = 3000;
 constexpr const char* kFolderPrefix = "vantor-display-";
 constexpr std::string_view kCookieName = "MIT-MAGIC-COOKIE-1";
 constexpr size_t kCookieBytes = 16;
@@ -144,31 +148,37 @@ std::string awaitDisplayNumber(int fd, pid_t pid) {
     }
 }
 
-bool startServer(std::string* error) {
-    const std::string program = findProgram("Xvfb");
-    if (program.empty())
-        return fail(error,
-                    "no display: DISPLAY is not set and Xvfb is not installed (tools/setup.sh "
-                    "installs it)");
-    Server& state = server();
-    if (!makeAuthority(state, error)) return false;
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-        stopServer();
-        return fail(error, "no display: cannot make a pipe");
+// A display number nobody seems to hold: neither its lock file nor its
+// socket is there. Numbers start high and at random so that servers others
+// start (at the usual :0 and up, at the same moment, or in another network
+// namespace sharing /tmp) and ours do not cross; the server's own lock
+// settles a race that is left.
+int freeDisplayNumber() {
+    for (;;) {
+        const int number = kFirstNumber + int(core::Random::secureUInt64() % kNumberRange);
+        const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+        if (access(lock.c_str(), F_OK) != 0 && access(socket.c_str(), F_OK) != 0) return number;
     }
+}
+
+// Starts the server on one display number; answers the number once it
+// accepts connections, or nothing (with what it wrote to its error output).
+std::string launch(const std::string& program, int candidate, Server& state, std::string* log) {
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return {};
     char logPath[] = "/tmp/vantor-xvfb-XXXXXX";
     const int logFd = mkostemp(logPath, O_CLOEXEC);
     if (logFd >= 0) unlink(logPath);
     const std::string displayFd = std::to_string(pipeFds[1]);
+    const std::string display = ":" + std::to_string(candidate);
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         close(pipeFds[0]);
         close(pipeFds[1]);
         if (logFd >= 0) close(logFd);
-        stopServer();
-        return fail(error, "no display: cannot start Xvfb");
+        return {};
     }
     if (pid == 0) {
         // Only async-signal-safe calls until exec.
@@ -182,27 +192,51 @@ bool startServer(std::string* error) {
         }
         if (logFd >= 0) dup2(logFd, STDERR_FILENO);
         const char* authority = state.authority.c_str();
-        const char* argv[] = {
-            program.c_str(), "-displayfd", displayFd.c_str(), "-auth",     authority,
-            "-screen",       "0",          "1280x1024x24",    "-nolisten", "tcp",
-            nullptr};
+        // -noreset: the server stays up when its last client goes, so a
+        // client connecting just then is not refused.
+        const char* argv[] = {program.c_str(), display.c_str(), "-displayfd", displayFd.c_str(),
+                              "-auth",         authority,       "-screen",    "0",
+                              "1280x1024x24",  "-nolisten",     "tcp",        "-noreset",
+                              nullptr};
         execv(program.c_str(), const_cast<char* const*>(argv));
         _exit(127);
     }
     close(pipeFds[1]);
     const std::string number = awaitDisplayNumber(pipeFds[0], pid);
     close(pipeFds[0]);
-    state.pid = pid;
     if (number.empty()) {
-        stopServer();
-        std::string message = "no display: Xvfb did not start within 10 s";
-        if (logFd >= 0) {
-            if (const std::string log = readLog(logFd); !log.empty()) message += ": " + log;
-            close(logFd);
+        kill(pid, SIGTERM);
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        return fail(error, std::move(message));
+        if (logFd >= 0 && log) *log = readLog(logFd);
+    } else {
+        state.pid = pid;
     }
     if (logFd >= 0) close(logFd);
+    return number;
+}
+
+bool startServer(std::string* error) {
+    const std::string program = findProgram("Xvfb");
+    if (program.empty())
+        return fail(error,
+                    "no display: DISPLAY is not set and Xvfb is not installed (tools/setup.sh "
+                    "installs it)");
+    Server& state = server();
+    if (!makeAuthority(state, error)) return false;
+    std::string number;
+    std::string log;
+    for (int attempt = 0; attempt < kAttempts && number.empty(); ++attempt)
+        number = launch(program, freeDisplayNumber(), state, &log);
+    if (number.empty()) {
+        stopServer();
+        std::string message = "no display: Xvfb did not start";
+        if (!log.empty()) message += ": " + log;
+        // One line: the server's own output can run to several.
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        return fail(error, std::move(message));
+    }
     state.display = ":" + number;
     setenv("DISPLAY", state.display.c_str(), 1);
     setenv("XAUTHORITY", state.authority.c_str(), 1);

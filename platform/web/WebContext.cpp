@@ -53,8 +53,16 @@ bool startEngine(std::string* error) {
     MainLoop::install();
     std::string message;
     if (!HeadlessDisplay::ensure(&message)) return fail(message);
-    // The accessibility bridge leaks, which the leak checker reports.
-    if (kSanitized) setenv("NO_AT_BRIDGE", "1", 0);
+    // An accessibility bus is for a person's session: nobody reads the
+    // screen of a display of our own, and without a session bus there is
+    // none to find. There GTK and the web processes do not look for one
+    // (each would warn that none answers); the user's own settings win.
+    // The accessibility bridge also leaks, which the leak checker reports.
+    const char* sessionBus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (kSanitized || !HeadlessDisplay::startedDisplay().empty() || !sessionBus || !*sessionBus) {
+        setenv("NO_AT_BRIDGE", "1", 0);
+        setenv("WEBKIT_A11Y_BUS_ADDRESS", "", 0);
+    }
     if (!gtk_init_check(nullptr, nullptr)) {
         const char* display = std::getenv("DISPLAY");
         return fail(std::string("no display: GTK cannot open ") +

@@ -11,7 +11,8 @@
 # picture and the badge in its top right corner, with one impression; its
 # mraid-expanded.png shows the MRAID compliance banner expanded full screen
 # by a tap, with the SDK's close button, which closes it (the page goes
-# default, expanded, default, without a script error).
+# default, expanded, default, without a script error). The web engine
+# prints no warnings on the way.
 #   ad_demo_test.sh path/to/vantor
 set -euo pipefail
 
@@ -34,6 +35,7 @@ grep -q "the click opened http://127.0.0.1:[0-9]*/land" "$work/demo.log" ||
 [[ -s $work/demo/ad-banner.png ]] || fail "no ad-banner.png" "$work/demo.log"
 
 "$vantor" --no-tour --out "$work/pages" >"$work/pages.log" 2>&1 || fail "the page run failed" "$work/pages.log"
+! grep -q "WARNING \*\*\|CRITICAL \*\*" "$work/pages.log" || fail "the web engine warned" "$work/pages.log"
 grep -q "ad server for: .*/mads/static/sdk/native/sdk-core-v40.html" "$work/pages.log" ||
   fail "the launch did not load the core page" "$work/pages.log"
 grep -q "ad server for: .*/mads/app_settings" "$work/pages.log" ||

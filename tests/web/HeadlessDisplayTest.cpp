@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/FileManager.h"
 #include "support/ProcessTree.h"
@@ -170,4 +172,76 @@ TEST(HeadlessDisplayTest, TheCookieFolderOfACrashedProcessGoesAtTheNextStart) {
     ASSERT_TRUE(web::HeadlessDisplay::ensure(&error)) << error;
     EXPECT_FALSE(core::FileManager::fileExists(left));
     EXPECT_TRUE(web::HeadlessDisplay::authorityFile().starts_with(runtime + "/"));
+}
+
+// Processes that start their servers at the same moment each get a display
+// of their own, which takes its own cookie and no other.
+TEST(HeadlessDisplayTest, ServersStartedAtOnceNeverCross) {
+    if (!web::HeadlessDisplay::startedDisplay().empty()) GTEST_SKIP() << "a server runs already";
+    Environment environment;
+    environment.set("DISPLAY", nullptr);
+    environment.set("WAYLAND_DISPLAY", nullptr);
+    constexpr int kProcesses = 4;
+    int go[2], done[2];
+    ASSERT_EQ(pipe(go), 0);
+    ASSERT_EQ(pipe(done), 0);
+    struct Child {
+        pid_t pid;
+        int answer;
+    };
+    std::vector<Child> children;
+    for (int i = 0; i < kProcesses; ++i) {
+        int answer[2];
+        ASSERT_EQ(pipe(answer), 0);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(answer[0]);
+            close(go[1]);
+            close(done[1]);  // so that the parent's close ends the wait below
+            char byte;
+            if (read(go[0], &byte, 1) != 1) _exit(1);
+            std::string line;
+            if (web::HeadlessDisplay::ensure(nullptr))
+                line = web::HeadlessDisplay::startedDisplay() + " " +
+                       web::HeadlessDisplay::authorityFile();
+            line += "\n";
+            if (write(answer[1], line.data(), line.size()) < 0) _exit(1);
+            // Holds the server until the parent has looked.
+            if (read(done[0], &byte, 1) < 0) _exit(1);
+            _exit(0);
+        }
+        close(answer[1]);
+        children.push_back({pid, answer[0]});
+    }
+    const std::string bytes(kProcesses, 'g');
+    ASSERT_EQ(write(go[1], bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    std::vector<std::pair<std::string, std::string>> started;
+    for (const Child& child : children) {
+        std::string line;
+        char c;
+        while (read(child.answer, &c, 1) == 1 && c != '\n') line += c;
+        close(child.answer);
+        const size_t space = line.find(' ');
+        ASSERT_NE(space, std::string::npos) << "a process did not start its server";
+        started.emplace_back(line.substr(0, space), cookieIn(line.substr(space + 1)));
+    }
+    for (size_t i = 0; i < started.size(); ++i) {
+        for (size_t j = 0; j < started.size(); ++j) {
+            if (i != j) {
+                EXPECT_NE(started[i].first, started[j].first);
+            }
+            EXPECT_EQ(connectionAnswer(started[i].first, "MIT-MAGIC-COOKIE-1", started[j].second),
+                      i == j ? 1 : 0)
+                << started[i].first << " with the cookie of " << started[j].first;
+        }
+    }
+    close(done[1]);
+    for (const Child& child : children) {
+        int status = 0;
+        waitpid(child.pid, &status, 0);
+    }
+    close(go[0]);
+    close(go[1]);
+    close(done[0]);
 }
