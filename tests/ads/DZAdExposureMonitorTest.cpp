@@ -91,6 +91,30 @@ TEST_F(DZViewMonitorTest, SamplesVisibilityAtTheInterval) {
     EXPECT_EQ(delegate->samples.size(), 4U);
 }
 
+// A view nobody can see through is not on screen, whichever view on the way
+// up is transparent; any alpha above 0 still shows it.
+TEST_F(DZViewMonitorTest, AViewUnderATransparentAncestorIsNotVisible) {
+    const auto monitor = DZViewMonitor::create(adView);
+    const auto sample = [&] {
+        monitor->sample();
+        while (core::RunLoop::main().runOnce(0) > 0) {
+        }
+        return monitor->monitoredViewVisible();
+    };
+    EXPECT_TRUE(sample());
+    clip->setAlpha(0);
+    EXPECT_FALSE(sample());
+    EXPECT_EQ(monitor->monitoredViewVisibleBounds(), gfx::Rect());
+    window->setAlpha(0);
+    clip->setAlpha(1);
+    EXPECT_FALSE(sample());
+    window->setAlpha(1);
+    clip->setAlpha(0.01);
+    adView->setAlpha(0.01);
+    EXPECT_TRUE(sample());
+    EXPECT_EQ(monitor->monitoredViewVisibleBounds(), gfx::Rect(10, 450, 300, 30));
+}
+
 TEST_F(DZViewMonitorTest, StopsWhenTheViewIsGone) {
     auto view = std::make_shared<ui::View>(gfx::Rect(0, 0, 10, 10));
     window->addSubview(view);

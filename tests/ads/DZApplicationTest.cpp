@@ -13,7 +13,9 @@
 #include "ads/foundation/DZAppSession.h"
 #include "ads/foundation/DZBoolCache.h"
 #include "ads/foundation/DZCallLog.h"
+#include "ads/foundation/DZScheduler.h"
 #include "ads/presentation/fullscreen/DZAdAppViewController.h"
+#include "ads/web/net/DZPinger.h"
 #include "core/Bundle.h"
 #include "core/FileManager.h"
 #include "core/JSON.h"
@@ -163,6 +165,25 @@ TEST_F(DZApplicationStartup, StageTwoRunsInsideStageOneByDefault) {
     auto request = DZRequest::request();
     DZMobileAds::configureWithApplicationID("dz-app-pub-0000000000000000~0000000000");
     EXPECT_EQ(log(), std::vector<std::string>{kRefresh});
+}
+
+// What the stages did, beyond what they traced: the pinger's retry passes
+// run from stage two on.
+TEST_F(DZApplicationStartup, StageTwoStartsThePingersRetryPasses) {
+    DZPinger::resetSharedInstanceForTesting();
+    const auto started = [] {
+        const auto scheduler = DZPinger::sharedInstance()->scheduler();
+        return scheduler && scheduler->isStarted();
+    };
+    {
+        InfoScope info(DZApplication::kDelayEarlyActivitiesKey, true);
+        postLaunch();
+        ASSERT_TRUE(core::RunLoop::main().runUntil([] { return !core::PendingWork::any(); }, 10));
+        EXPECT_FALSE(started()) << "stage one leaves the pinger alone";
+        DZMobileAds::configureWithApplicationID("dz-app-pub-0000000000000000~0000000000");
+    }
+    EXPECT_TRUE(core::RunLoop::main().runUntil(started, 10));
+    DZPinger::resetSharedInstanceForTesting();
 }
 
 TEST_F(DZApplicationStartup, TheDelayFlagPostponesStageTwoUntilConfiguration) {

@@ -4,8 +4,12 @@
 
 #include "ads/presentation/banner/DZBannerView.h"
 
+#include "AnalyticsTesting.h"
+#include "SawmillTesting.h"
 #include "SlotTesting.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/foundation/DZAdExposureMonitor.h"
+#include "ads/foundation/DZGeometry.h"
 #include "ads/mediation/core/DZMAdNetworkConnectorBanner.h"
 #include "ads/mediation/core/DZMConfig.h"
 #include "ads/presentation/DZAdSizeDelegate.h"
@@ -114,6 +118,108 @@ TEST_F(DZBannerViewTest, AFluidSizeKeepsItsHeightAndFollowsTheContentHeight) {
     // The same height again is no change.
     banner->contentSizeDidChange({400, 180});
     EXPECT_EQ(delegate->sizeChanges.size(), 1u);
+}
+
+TEST_F(DZBannerViewTest, ASmartBannerTurnedToTheOtherOrientationReloads) {
+    ASSERT_TRUE(make(ads::kDZAdSizeSmartBannerPortrait));
+    banner->setRootViewController(controller);
+    ASSERT_TRUE(loadInline());
+    ASSERT_EQ(delegate->received, 1);
+    EXPECT_FALSE(banner->adView()->isHidden());
+
+    // Neither size has dimensions of its own: only the flags tell them apart.
+    banner->setAdSize(ads::kDZAdSizeSmartBannerLandscape);
+    EXPECT_TRUE(ads::DZAdSizesEqual(banner->adSize(), ads::kDZAdSizeSmartBannerLandscape));
+    EXPECT_TRUE(banner->adView()->isHidden()) << "the portrait ad is put away for the reload";
+    EXPECT_TRUE(waitFor([&] { return delegate->received + int(delegate->failures.size()) >= 2; }))
+        << "the new orientation is loaded";
+
+    // A size change of a fluid banner follows its content and loads nothing.
+    const int outcomes = delegate->received + int(delegate->failures.size());
+    ASSERT_TRUE(make(ads::DZAdSizeFluidWithCGSize({320, 100})));
+    banner->setRootViewController(controller);
+    ASSERT_TRUE(loadInline());
+    banner->setAdSize(ads::DZAdSizeFluidWithCGSize({320, 140}));
+    EXPECT_FALSE(banner->adView()->isHidden());
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(delegate->received + int(delegate->failures.size()), outcomes + 1);
+}
+
+// The "bannerview" events of every "params" the load logs sent, in order.
+std::vector<core::Value> bannerEvents(const testsupport::RecordingSawmillExecutor& executor) {
+    std::vector<core::Value> found;
+    for (const core::Array& call : executor.calls())
+        for (const core::Value& params : testsupport::paramsOf(call))
+            if (params[std::string(DZBannerView::kEventName)].dictionary())
+                found.push_back(params[std::string(DZBannerView::kEventName)]);
+    return found;
+}
+
+TEST_F(DZBannerViewTest, ItsEventsJoinEachLoadsLogOnceThatLogIsKnown) {
+    testsupport::SawmillSettingsScope settings;
+    const auto executor = std::make_shared<testsupport::RecordingSawmillExecutor>();
+    ads::DZSawmill::sharedInstance()->setCommandExecutorForTesting(executor);
+    ASSERT_TRUE(make());
+    banner->setRootViewController(controller);
+    ASSERT_TRUE(loadInline());
+    ASSERT_EQ(delegate->received, 1);
+    // A refused load reports into the log of the load before it.
+    banner->setRootViewController(nullptr);
+    ASSERT_TRUE(loadInline());
+    ASSERT_EQ(delegate->failures.size(), 1u);
+
+    const auto events = bannerEvents(*executor);
+    ASSERT_EQ(events.size(), 4u);
+    // The banner names itself to the new log, then hands over the start it
+    // held while no log was known.
+    EXPECT_EQ(events[0], core::Value(core::Dictionary{{"ad_unit_id", "unit/1"},
+                                                      {"class", "DZBannerView"}}));
+    EXPECT_EQ(events[1],
+              core::Value(core::Dictionary{
+                  {"loading_started",
+                   core::Dictionary{{"size", ads::DZDictionaryWithSize({320, 50})}}}}));
+    EXPECT_EQ(events[2], core::Value(core::Dictionary{{"loading_succeeded", 1}}));
+    EXPECT_EQ(events[3]["loading_failed"]["error_code"], core::Value(ads::kDZErrorInvalidRequest));
+    EXPECT_NE(events[3]["loading_failed"]["error_message"].stringValue().find("rootViewController"),
+              std::string::npos);
+}
+
+TEST_F(DZBannerViewTest, ExposureIsWatchedForTheAdUnitUnlessTheBannerIsMediated) {
+    adstest::HostAnalyticsScope analytics;
+    ui::Application::shared().becomeActive();
+    const auto window = std::make_shared<ui::Window>(gfx::Rect{0, 0, 400, 800});
+    window->makeKeyAndVisible();
+    const auto sample = [&] {
+        for (int i = 0; i < 2; ++i) {
+            clock.advance(ads::DZAdExposureMonitor::kDefaultSamplingInterval);
+            while (core::RunLoop::main().runOnce(0) > 0) {
+            }
+        }
+    };
+    ASSERT_TRUE(make());
+    window->addSubview(banner);
+    sample();
+    EXPECT_EQ(analytics.host->exposures(), std::vector<std::string>{"begin unit/1"});
+    // Another ad unit ends the first one's exposure and watches its own.
+    banner->setAdUnitID("unit/2");
+    sample();
+    EXPECT_EQ(analytics.host->exposures(),
+              (std::vector<std::string>{"begin unit/1", "end unit/1", "begin unit/2"}));
+    banner->removeFromSuperview();
+    sample();
+
+    // A banner that an adapter shows for another network: its slot's
+    // exposure is not the publisher's ad unit on screen.
+    const auto mediated = DZBannerView::createWithAdSize(ads::kDZAdSizeBanner);
+    ASSERT_TRUE(mediated);
+    mediated->setMediated();
+    mediated->setAdUnitID("unit/3");
+    window->addSubview(mediated);
+    sample();
+    EXPECT_FALSE(mediated->adExposureMonitor());
+    EXPECT_EQ(analytics.host->exposures(), (std::vector<std::string>{"begin unit/1", "end unit/1",
+                                                                     "begin unit/2", "end unit/2"}));
+    mediated->removeFromSuperview();
 }
 
 TEST_F(DZBannerViewTest, EachMediatedNetworkGetsABannerConnectorOfItsOwn) {

@@ -12,6 +12,7 @@
 #include "ads/web/view/DZAdView.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/ResponseGate.h"
+#include "store/URLOpener.h"
 #include "ui/ActivityIndicatorView.h"
 #include "ui/Application.h"
 #include "ui/Toolbar.h"
@@ -138,6 +139,49 @@ TEST_F(DZBrowserViewControllerService, OnlyLinksTheUserFollowsCountAsLandingPage
     ASSERT_TRUE(waitFor([&] { return !statistics->objectForKeyedSubscript("plpsnc").isNull(); }));
     EXPECT_EQ(statistics->objectForKeyedSubscript("plpsnc").intValue(), 1);
     EXPECT_TRUE(statistics->objectForKeyedSubscript("plpnc").isNull());
+}
+
+TEST_F(DZBrowserViewControllerService, AFormSentCountsAsALandingPageAndTheSystemBrowserAsLeaving) {
+    SlotPage ad;
+    ASSERT_TRUE(ad.slot && ad.load());
+    const auto statistics = ad.slot->ad()->statistics();
+    const std::string html = "text/html; charset=utf-8";
+    server.serve("/form", fixtures::LoopbackResponse::text(
+                              "<html><body><form action='" + server.urlString("/sent") +
+                                  "' method='get'><input name='q' value='v'>"
+                                  "<input type='submit' id='go'></form></body></html>",
+                              200, html));
+    server.serve("/sent", fixtures::LoopbackResponse::text("<html><body>sent</body></html>", 200,
+                                                           html));
+    const auto browser = present([&](DZBrowserViewController& b) {
+        b.setSlot(ad.slot);
+        b.load(core::URL::create(server.urlString("/form")), std::nullopt);
+    });
+    const auto at = [&](const char* path) {
+        return waitFor([&] {
+            const auto url = browser->adView()->URL();
+            return url && url->path() == path && !browser->adView()->isLoading();
+        });
+    };
+    ASSERT_TRUE(at("/form"));
+    EXPECT_FALSE(browser->backButton()->isEnabled());
+
+    (void)adwebtesting::evaluate(*browser->adView()->webView(),
+                                 "document.getElementById('go').click(); true");
+    ASSERT_TRUE(at("/sent"));
+    EXPECT_EQ(server.requestsTo("/sent").at(0).queryValue("q"), "v");
+    ASSERT_TRUE(waitFor([&] { return !statistics->objectForKeyedSubscript("plpnc").isNull(); }));
+    EXPECT_EQ(statistics->objectForKeyedSubscript("plpnc").intValue(), 1) << "sent over http";
+    EXPECT_TRUE(statistics->objectForKeyedSubscript("plpsnc").isNull());
+
+    // The page in the system browser: the user left for it.
+    store::URLOpener::shared().clearForTesting();
+    EXPECT_TRUE(statistics->objectForKeyedSubscript("pcbo").isNull());
+    browser->openInSafari();
+    ASSERT_TRUE(waitFor([&] { return !store::URLOpener::shared().requests().empty(); }));
+    EXPECT_EQ(store::URLOpener::shared().requests()[0].url.path(), "/sent");
+    EXPECT_EQ(statistics->objectForKeyedSubscript("pcbo"), core::Value(true));
+    store::URLOpener::shared().clearForTesting();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The debug menu against the local ad server's debug endpoints: the
 // creative information when no feature is on, device linking with a new
-// identifier, the troubleshooting and creative preview answers, and Copy.
+// identifier, the troubleshooting and creative preview answers, Copy and
+// Report, and a feature the server has not switched on.
 
 #include "ads/presentation/debug/DZDebugOptionsViewController.h"
 
@@ -8,6 +9,8 @@
 
 #include "AdWebTesting.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/foundation/DZBadAdReport.h"
+#include "core/JSON.h"
 #include "core/UUID.h"
 #include "core/UserDefaults.h"
 #include "fixtures/AdServer.h"
@@ -42,7 +45,9 @@ protected:
                                 Menu::kDebugDeviceLinkingURLKey, Menu::kDebugSignalStatusURLKey,
                                 Menu::kInAppPreviewStatusURLKey, Menu::kDebugDeviceIdentifierKey})
             defaults->removeObjectForKey(key);
+        defaults->removeObjectForKey(kBadAdReportKey);
     }
+    static constexpr const char* kBadAdReportKey = "/dozuza/ads/bad_ad_report_path";
     void enableFeatures() const {
         const auto defaults = core::UserDefaults::standard();
         defaults->setObject(Menu::kEnableInAppPreviewKey, true);
@@ -106,6 +111,41 @@ TEST_F(DZDebugOptionsViewControllerService, WithoutFeaturesItShowsTheCreativeAnd
     EXPECT_EQ(alert->actions().size(), 1u);
 }
 
+TEST_F(DZDebugOptionsViewControllerService, ReportSendsTheCreativeAsABadAd) {
+    core::UserDefaults::standard()->setString(kBadAdReportKey, server.urlString("/report"));
+    const auto menu = open();
+    ASSERT_EQ(alertOf(*menu)->actions().size(), 3u);
+    EXPECT_EQ(alertOf(*menu)->actions()[2].title, "Report");
+    ui::Pasteboard::general().setString("before");
+    answer(menu, 2);
+    EXPECT_TRUE(menu->isFinished());
+    ASSERT_TRUE(server.waitForRequestsTo("/report", 1, adwebtesting::kLoadLimit));
+    const auto sent = server.requestsTo("/report");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].method, "POST");
+    EXPECT_EQ(core::JSON::parse(sent[0].body),
+              core::Value(core::Dictionary{{"debugHeader", "creative 42"}}));
+    EXPECT_EQ(ui::Pasteboard::general().string(), "before") << "Report copies nothing";
+}
+
+TEST_F(DZDebugOptionsViewControllerService, AFeatureTheServerLeftOffSaysSo) {
+    enableFeatures();
+    core::UserDefaults::standard()->setObject(Menu::kEnableInAppPreviewKey, false);
+    core::UserDefaults::standard()->setObject(Menu::kDebugDeviceIdentifierKey,
+                                              "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
+    server.serve("/debug/preview",
+                 fixtures::LoopbackResponse::json(core::Dictionary{{"gct", "token-1"}}));
+    const auto menu = open();
+    EXPECT_EQ(titleOf(*menu), "Debug Options");
+    answer(menu, 2);
+    EXPECT_EQ(titleOf(*menu), "Feature Not Enabled");
+    EXPECT_FALSE(menu->isFinished());
+    answer(menu, 0);
+    EXPECT_TRUE(menu->isFinished());
+    EXPECT_TRUE(server.requestsTo("/debug/preview").empty());
+    EXPECT_FALSE(ads::DZApplication::sharedInstance()->inAppPreviewCreativeToken());
+}
+
 TEST_F(DZDebugOptionsViewControllerService, TroubleshootingLinksTheDeviceFirst) {
     enableFeatures();
     auto menu = open();
@@ -141,6 +181,57 @@ TEST_F(DZDebugOptionsViewControllerService, TroubleshootingLinksTheDeviceFirst) 
     const auto asked = server.requestsTo("/debug/signal");
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_NE(asked[0].rawQuery.find("linkedDeviceId=" + *identifier), std::string::npos);
+}
+
+TEST_F(DZDebugOptionsViewControllerService, AnyAnswerButDebugModeOneSwitchesTroubleshootingOff) {
+    enableFeatures();
+    core::UserDefaults::standard()->setObject(Menu::kDebugDeviceIdentifierKey,
+                                              "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
+    const auto application = ads::DZApplication::sharedInstance();
+    const std::pair<const char*, fixtures::LoopbackResponse> cases[] = {
+        {"\"0\"", fixtures::LoopbackResponse::json(core::Dictionary{{"debug_mode", "0"}})},
+        {"\"true\"", fixtures::LoopbackResponse::json(core::Dictionary{{"debug_mode", "true"}})},
+        {"none", fixtures::LoopbackResponse::json(core::Dictionary{{"status", "1"}})},
+        {"a list", fixtures::LoopbackResponse::json(core::Array{"1"})},
+        {"not JSON", fixtures::LoopbackResponse::text("debug_mode=1")},
+        {"500", fixtures::LoopbackResponse::json(core::Dictionary{{"debug_mode", "1"}}, 500)},
+    };
+    for (const auto& [name, response] : cases) {
+        SCOPED_TRACE(name);
+        application->setDebugModeEnabled(true);
+        server.serve("/debug/signal", response);
+        const auto menu = open();
+        EXPECT_EQ(alertOf(*menu)->message(), "Troubleshooting mode is enabled.");
+        answer(menu, 3);
+        EXPECT_FALSE(application->debugModeEnabled()) << "the device is not linked any more";
+        // ...and the linking page opens to link it again.
+        ASSERT_EQ(menu->childViewControllers().size(), 1u);
+        const auto browser =
+            std::dynamic_pointer_cast<store::SafariViewController>(menu->childViewControllers()[0]);
+        ASSERT_TRUE(browser);
+        EXPECT_EQ(browser->url().path(), "/debug/link");
+        browser->done();
+        ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
+    }
+}
+
+TEST_F(DZDebugOptionsViewControllerService, AnAlertAnsweredTwiceAsksTheServerOnce) {
+    enableFeatures();
+    core::UserDefaults::standard()->setObject(Menu::kDebugDeviceIdentifierKey,
+                                              "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
+    server.serve("/debug/signal",
+                 fixtures::LoopbackResponse::json(core::Dictionary{{"debug_mode", "1"}}));
+    const auto menu = open();
+    const auto alert = alertOf(*menu);
+    ASSERT_TRUE(alert);
+    menu->alertViewClickedButtonAtIndex(*alert, 3);
+    menu->alertViewClickedButtonAtIndex(*alert, 3);
+    EXPECT_FALSE(menu->isFinished()) << "the second answer is not a second request";
+    ASSERT_TRUE(waitFor([&] { return menu->currentAlert() != nullptr; }));
+    EXPECT_EQ(menu->currentAlert()->title(),
+              "The device is successfully linked for troubleshooting.");
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_EQ(server.requestsTo("/debug/signal").size(), 1u);
 }
 
 TEST_F(DZDebugOptionsViewControllerService, CreativePreviewAnswers) {

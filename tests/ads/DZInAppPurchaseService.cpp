@@ -110,6 +110,19 @@ TEST_F(DZInAppPurchaseService, AFailedFetchLeavesThePriceOut) {
                             "&transaction_id=missing&timestamp=missing&iap_source=auto");
 }
 
+TEST_F(DZInAppPurchaseService, ValuesAreEscapedSoNoneCanAddAParameter) {
+    update({transaction("t&quantity=99", store::PaymentTransactionState::Purchased,
+                        "pack&price=0 /?#@x@")});
+    ASSERT_TRUE(waitForPings(1));
+    const auto sent = server.requestsTo(kPath);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].rawQuery,
+              "sku=pack%26price%3D0%20%2F%3F%23%40x%40&price=&currency_code=&quantity=1"
+              "&transaction_id=t%26quantity%3D99&timestamp=1700000000.500000&iap_source=auto");
+    EXPECT_EQ(sent[0].queryValue("sku"), "pack&price=0 /?#@x@");
+    EXPECT_EQ(sent[0].queryValue("quantity"), "1");
+}
+
 TEST_F(DZInAppPurchaseService, AFailedPingIsRetriedWithTheSuffix) {
     server.script(kPath, {fixtures::LoopbackResponse::empty(500)});
     update({transaction("t1", store::PaymentTransactionState::Purchased)});

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "FullScreenTesting.h"
@@ -89,6 +90,31 @@ TEST_F(DZIntermissionTest, AnEpisodeBeginsWithTheFirstParticipantAndEndsWithTheL
     EXPECT_EQ(owner->screenEvents, (std::vector<std::string>{"present", "willDismiss", "dismiss"}));
     EXPECT_EQ(intermission->activeParticipantsCount(), 0);
     EXPECT_EQ(intermission->deactivatingParticipantsCount(), 0);
+}
+
+TEST_F(DZIntermissionTest, JoiningWhileAnotherIsStillLeavingKeepsTheOneEpisode) {
+    EpisodeNotifications notifications;
+    auto intermission = make();
+    auto interstitial = std::make_shared<Participant>();
+    auto browser = std::make_shared<Participant>();
+    interstitial->join(intermission);
+    interstitial->relinquishScreenWithCompletion(nullptr);
+    EXPECT_EQ(owner->screenEvents, (std::vector<std::string>{"present", "willDismiss"}));
+
+    // The browser takes the screen before the interstitial is gone.
+    browser->join(intermission);
+    EXPECT_EQ(notifications.willPresent, 1);
+    EXPECT_EQ(std::count(owner->screenEvents.begin(), owner->screenEvents.end(), "present"), 1);
+    interstitial->finishLeaving();
+    EXPECT_EQ(notifications.didDismiss, 0) << "the browser still has the screen";
+    EXPECT_EQ(intermission->activeParticipantsCount(), 1);
+
+    browser->relinquishScreenWithCompletion(nullptr);
+    browser->finishLeaving();
+    EXPECT_EQ(notifications.willPresent, 1);
+    EXPECT_EQ(notifications.didDismiss, 1);
+    EXPECT_EQ(std::count(owner->screenEvents.begin(), owner->screenEvents.end(), "present"), 1);
+    EXPECT_EQ(owner->screenEvents.back(), "dismiss");
 }
 
 TEST_F(DZIntermissionTest, AFreedParticipantStillEndsTheEpisode) {

@@ -8,6 +8,7 @@
 #include "AdWebTesting.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/slot/DZSlot.h"
+#include "ads/foundation/DZCallLog.h"
 #include "ads/foundation/DZLogger.h"
 #include "ads/foundation/DZStatisticDictionary.h"
 #include "ads/native/DZAdClass.h"
@@ -184,6 +185,29 @@ TEST(DZNativeAd, PublisherReportingNeedsTheAccountSwitches) {
                                         "<Dozuza> clickData cannot be nil.",
                                         "<Dozuza> touchData cannot be nil.",
                                         "<Dozuza> impressionData cannot be nil."}));
+}
+
+TEST(DZNativeAd, APublishersTouchReachesTheSignalModuleAsWholeXYAndDuration) {
+    const auto ad = std::make_shared<TestAd>(core::Dictionary{
+        {"allow_pub_event_reporting", core::Dictionary{{"touch_reporting", true}}}});
+    const auto touches = [] {
+        std::vector<std::string> found;
+        for (const std::string& entry : ads::DZCallLog::entries())
+            if (entry.starts_with("DZGestureReportTouch ")) found.push_back(entry);
+        return found;
+    };
+    ads::DZCallLog::clear();
+    ad->reportTouchEventWithData(
+        core::Dictionary{{"x", 10.4}, {"y", 20.6}, {"duration_ms", 149.5}});
+    // Each of the three is needed.
+    ad->reportTouchEventWithData(core::Dictionary{{"x", 1}, {"y", 2}});
+    ad->reportTouchEventWithData(core::Dictionary{{"y", 2}, {"duration_ms", 3}});
+    ad->reportTouchEventWithData(core::Dictionary{{"x", 1}, {"duration_ms", 3}});
+    ad->reportTouchEventWithData(core::Dictionary{{"x", -3.5}, {"y", 300}, {"duration_ms", 0}});
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_EQ(touches(), (std::vector<std::string>{"DZGestureReportTouch 10 21 150",
+                                                   "DZGestureReportTouch -4 300 0"}));
+    ads::DZCallLog::clear();
 }
 
 TEST(DZNativeAd, TheFirstImpressionSendsOneDebugPing) {

@@ -293,6 +293,41 @@ TEST_F(DZNativeAdViewPolicyTest, AdChoicesSitInTheirCornerRightUnderTheOverlay) 
     EXPECT_EQ(adView->subviews().back(), second->choices) << "topmost without an overlay";
 }
 
+TEST_F(DZNativeAdViewPolicyTest, EachCornerPinsAdChoicesToItsOwnEdges) {
+    const auto policy = makePolicy(false);
+    EXPECT_EQ(policy->adChoicesViewCorner(), 0) << "top right until an ad says otherwise";
+    using ui::LayoutAttribute;
+    struct Case {
+        std::int64_t corner;
+        std::vector<LayoutAttribute> edges;
+        Rect frame;
+    };
+    const Case cases[] = {
+        {0, {LayoutAttribute::Top, LayoutAttribute::Right}, Rect(260, 0, 40, 15)},
+        {1, {LayoutAttribute::Top, LayoutAttribute::Left}, Rect(0, 0, 40, 15)},
+        {2, {LayoutAttribute::Bottom, LayoutAttribute::Right}, Rect(260, 235, 40, 15)},
+        {3, {LayoutAttribute::Bottom, LayoutAttribute::Left}, Rect(0, 235, 40, 15)},
+        {4, {}, Rect(7, 9, 40, 15)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.corner);
+        const auto ad = std::make_shared<RecordingNativeAd>(core::Dictionary{}, c.corner);
+        ad->choices = std::make_shared<ui::View>(Rect(7, 9, 40, 15));
+        policy->setNativeAd(ad);
+        EXPECT_EQ(policy->adChoicesViewCorner(), c.corner);
+        std::vector<LayoutAttribute> edges;
+        for (const auto& constraint : policy->adChoicesViewConstraints()) {
+            EXPECT_EQ(constraint->toAttribute(), constraint->attribute());
+            EXPECT_EQ(constraint->toItem(), adView);
+            edges.push_back(constraint->attribute());
+        }
+        EXPECT_EQ(edges, c.edges);
+        adView->layoutIfNeeded();
+        EXPECT_EQ(ad->choices->frame(), c.frame);
+        EXPECT_EQ(ad->choices->superview(), adView);
+    }
+}
+
 TEST_F(DZNativeAdViewPolicyTest, AdsThatAllowItRenderAdChoicesInTheAppsContainer) {
     const auto policy = makePolicy(false);
     const auto choicesView = ads::DZAdChoicesView::create({200, 0, 100, 30});

@@ -6,6 +6,7 @@
 
 #include "ads/presentation/banner/DZNativeExpressAdView.h"
 
+#include "SawmillTesting.h"
 #include "SlotTesting.h"
 #include "ads/core/request/DZAdLoaderConfiguration.h"
 #include "ads/core/request/DZNativeAdImageAdLoaderOptions.h"
@@ -102,6 +103,34 @@ TEST_F(DZNativeExpressAdViewTest, RequestsAskForNativeExpressAndOutcomesComeFrom
     view->willProcessMediatedAdResponse(*view->bannerView()->slot(), ad);
     EXPECT_EQ(ad->mediationDelegate().lock().get(),
               static_cast<ads::DZAdMediationDelegate*>(view.get()));
+}
+
+TEST_F(DZNativeExpressAdViewTest, EachLoadsLogNamesTheViewsAdUnit) {
+    testsupport::SawmillSettingsScope settings;
+    const auto executor = std::make_shared<testsupport::RecordingSawmillExecutor>();
+    ads::DZSawmill::sharedInstance()->setCommandExecutorForTesting(executor);
+    view = DZNativeExpressAdView::createWithAdSize(ads::kDZAdSizeBanner);
+    ASSERT_TRUE(view);
+    view->setDelegate(delegate);
+    view->setRootViewController(controller);
+    const auto load = [&] {
+        const size_t before = delegate->received.size() + delegate->failures.size();
+        view->loadRequest(requestWithExtras({{"_ad", inlineAd()}}));
+        return waitFor(
+            [&] { return delegate->received.size() + delegate->failures.size() > before; });
+    };
+    ASSERT_TRUE(load());
+    view->setAdUnitID("unit/express");
+    ASSERT_TRUE(load());
+    EXPECT_EQ(delegate->received.size(), 2u);
+
+    std::vector<core::Value> logged;
+    for (const core::Array& call : executor->calls())
+        for (const core::Value& params : testsupport::paramsOf(call))
+            if (params["native_express_adview"].dictionary())
+                logged.push_back(params["native_express_adview"]);
+    EXPECT_EQ(logged, (std::vector<core::Value>{core::Dictionary{{"ad_unit_id", ""}},
+                                                core::Dictionary{{"ad_unit_id", "unit/express"}}}));
 }
 
 TEST_F(DZNativeExpressAdViewTest, MediatedNativeAdsAreAskedForTheTemplatesWithoutImages) {

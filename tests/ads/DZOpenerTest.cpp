@@ -9,6 +9,7 @@
 
 #include "HandlerTesting.h"
 #include "ads/presentation/fullscreen/DZAdAppViewController.h"
+#include "ads/web/intercept/DZMRAIDResizeProperties.h"
 #include "core/Console.h"
 #include "core/UserDefaults.h"
 #include "store/MailComposeViewController.h"
@@ -337,6 +338,48 @@ TEST_F(DZOpenerActionsTest, ExpandReportsItsStatesInOrder) {
     EXPECT_EQ(events, (std::vector<std::string>{"expanding", "onStateChanged", "collapsed",
                                                 "onStateChanged"}));
     EXPECT_EQ(received(*page.adView(), "onStateChanged")[1]["state"], core::Value("default"));
+}
+
+TEST_F(DZOpenerActionsTest, ASecondResizeReportsTheNewSizeWithoutAClick) {
+    ASSERT_TRUE(page.load());
+    root->view()->addSubview(page.adView());
+    page.opener->setViewController(root);
+    const auto resize = [](double width, double height) {
+        auto properties = std::make_shared<ads::DZMRAIDResizeProperties>();
+        // Below the status bar, in the ad view's superview.
+        properties->setOffset({0, 100});
+        properties->setSize({width, height});
+        return properties;
+    };
+    const auto sizes = [&] {
+        // Only the resize's own reports: a position sample carries x and y too.
+        std::vector<core::Value> found;
+        for (const core::Value& size : received(*page.adView(), "onSizeChanged"))
+            if (size["x"].isNull())
+                found.push_back(
+                    core::Dictionary{{"width", size["width"]}, {"height", size["height"]}});
+        return found;
+    };
+    page.opener->openWebAppWithResizeProperties(resize(300, 200));
+    ASSERT_TRUE(waitFor([&] { return !sizes().empty(); }));
+    EXPECT_EQ(sizes()[0], core::Value(core::Dictionary{{"width", 300}, {"height", 200}}));
+    EXPECT_EQ(page.owner->clicks, 1);
+    const auto container = std::dynamic_pointer_cast<ads::DZViewController>(
+        page.adView()->viewController());
+    ASSERT_TRUE(container);
+
+    // The page's next message comes from the resized ad, in its container.
+    page.opener->setViewController(container);
+    page.opener->openWebAppWithResizeProperties(resize(250, 100));
+    ASSERT_TRUE(waitFor([&] { return sizes().size() == 2; }));
+    EXPECT_EQ(sizes()[1], core::Value(core::Dictionary{{"width", 250}, {"height", 100}}));
+    const auto states = received(*page.adView(), "onStateChanged");
+    ASSERT_EQ(states.size(), 2u);
+    EXPECT_EQ(states[0]["state"], core::Value("resized"));
+    EXPECT_EQ(states[1]["state"], core::Value("resized"));
+    EXPECT_EQ(page.adView()->viewController(), container) << "the same container";
+    EXPECT_EQ(page.owner->clicks, 1) << "a resize of a resized ad is no click";
+    page.adView()->removeFromSuperview();
 }
 
 TEST_F(DZOpenerActionsTest, ExpandOverAnotherFullScreenAdDoesNothing) {

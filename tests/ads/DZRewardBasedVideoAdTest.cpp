@@ -13,7 +13,9 @@
 #include "RewardedTesting.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/app/DZConfiguration.h"
+#include "ads/core/request/DZRequest.h"
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
+#include "ads/mediation/rewarded/DZMRewardBasedVideoAdNetworkConnector.h"
 #include "ads/presentation/rewarded/DZAdReward.h"
 #include "ads/presentation/rewarded/DZRewardBasedVideoAd.h"
 #include "core/NotificationCenter.h"
@@ -29,6 +31,49 @@ using rewardedtesting::ScriptedRewardedAdapter;
 std::string amountOf(const core::Value& dictionary) {
     const auto reward = DZAdReward::create(dictionary);
     return reward ? reward->rewardType() + " " + reward->rewardAmount().string() : "none";
+}
+
+// The user's location is private: only a network whose entry says
+// "gwhirl_share_location": "1" hears it, and no network sees that switch.
+TEST(DZMRewardBasedVideoAdNetworkConnector, OnlyNetworksAllowedItHearTheUsersLocation) {
+    const auto connectorFor = [](const char* share, const std::shared_ptr<ads::DZRequest>& request) {
+        core::Dictionary data{{"pubid", "p1"}};
+        if (share) data.set(ads::DZMAdNetworkConfig::kShareLocationKey, share);
+        ads::Error error;
+        const auto config = ads::DZMAdNetworkConfig::initWithDictionary(
+            core::Dictionary{{"id", "1"}, {"adapters", core::Array{"A"}}, {"data", data}}, &error);
+        EXPECT_TRUE(config);
+        auto connector = ads::DZMRewardBasedVideoAdNetworkConnector::create();
+        connector->setAdNetworkConfig(config);
+        connector->setRequest(request);
+        return connector;
+    };
+    const auto precise = std::make_shared<ads::DZRequest>();
+    precise->setLocationWithLatitude(47.5, 8.25, 30);
+    const auto described = std::make_shared<ads::DZRequest>();
+    described->setLocationWithDescription("Zurich");
+
+    const auto allowed = connectorFor("1", precise);
+    EXPECT_TRUE(allowed->userHasLocation());
+    EXPECT_EQ(allowed->userLatitude(), 47.5);
+    EXPECT_EQ(allowed->userLongitude(), 8.25);
+    EXPECT_EQ(allowed->userLocationAccuracyInMeters(), 30);
+    EXPECT_EQ(connectorFor("1", described)->userLocationDescription(), "Zurich");
+    ASSERT_TRUE(allowed->credentials());
+    EXPECT_EQ(*allowed->credentials(), (core::Dictionary{{"pubid", "p1"}}));
+
+    for (const char* share : {static_cast<const char*>(nullptr), "0", "true", ""}) {
+        SCOPED_TRACE(share ? share : "no switch");
+        const auto refused = connectorFor(share, precise);
+        EXPECT_FALSE(refused->userHasLocation());
+        EXPECT_EQ(refused->userLatitude(), 0);
+        EXPECT_EQ(refused->userLongitude(), 0);
+        EXPECT_EQ(refused->userLocationAccuracyInMeters(), 0);
+        EXPECT_EQ(connectorFor(share, described)->userLocationDescription(), std::nullopt);
+        EXPECT_EQ(*refused->credentials(), (core::Dictionary{{"pubid", "p1"}}));
+    }
+    // Allowed, but the publisher gave no location.
+    EXPECT_FALSE(connectorFor("1", std::make_shared<ads::DZRequest>())->userHasLocation());
 }
 
 TEST(DZAdRewardTest, AmountsKeepTheirDecimalValueAndOnlyNumbersCount) {

@@ -6,6 +6,7 @@
 #include "SDKCoreTesting.h"
 #include "SlotTesting.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/foundation/DZStatisticDictionary.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/view/DZAdView.h"
 #include "fixtures/LoopbackResponse.h"
@@ -205,6 +206,26 @@ TEST_F(DZSlotService, EveryFailureReachesTheOwnerWithItsCodeAndState) {
         slot.reset();
         clearDefaults();
     }
+}
+
+TEST_F(DZSlotService, StatisticsAFailedLoadTookGoBackToTheApplication) {
+    const auto app = ads::DZApplication::sharedInstance();
+    (void)app->pendingAdStatistics();
+    const auto statistics = ads::DZStatisticDictionary::create();
+    statistics->setObject(3, "pcc", false);
+    app->didUpdateStatisticDictionary(statistics);
+    serve(AdAnswer::url);
+    server.setAdVariant(fixtures::AdVariant::noFill);
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(loadAndWait());
+    ASSERT_EQ(owner->failures.size(), 1u);
+    // They went out with the request...
+    const auto asked = logged("DUZO_getAd");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0]["quality_signals"]["ads"], core::Value(core::Array{statistics->dictionary()}));
+    // ...which found no ad: the next request of any slot sends them again.
+    EXPECT_TRUE(slot->pendingAdStatistics().empty());
+    EXPECT_EQ(app->pendingAdStatistics(), std::set{statistics});
 }
 
 TEST_F(DZSlotService, AnAnswerForACancelledLoadStartsNoFetch) {

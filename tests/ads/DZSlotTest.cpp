@@ -263,6 +263,44 @@ TEST_F(DZSlotTest, SizeParametersFollowTheTypeAndTheOwnersSizes) {
     EXPECT_EQ(parameters["smart_h"], core::Value("auto"));
 }
 
+TEST_F(DZSlotTest, EachRequestScenarioCountsIntoItsOwnStatistics) {
+    const auto statistics = ads::DZApplication::sharedInstance()->statistics();
+    const std::vector<std::string> keys = {"oar", "bas_on", "bas_off", "losn", "seq_num"};
+    core::Dictionary before;
+    for (const auto& key : keys) before.set(key, statistics->objectForKeyedSubscript(key));
+    struct Case {
+        const char* scenario;
+        std::int64_t oar, basOn, basOff;
+        bool lastOfflineSequence;
+    };
+    const Case cases[] = {
+        {"offline_empty", 1, 0, 0, true},
+        {"offline_buffer", 1, 0, 1, true},
+        {"online_buffer", 0, 1, 0, false},
+        {"online_request", 0, 0, 0, false},
+    };
+    ASSERT_TRUE(makeBanner());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        for (const char* key : {"oar", "bas_on", "bas_off"}) statistics->setObject(0, key, false);
+        statistics->setObject(-1, "losn", false);
+        statistics->setObject(41, "seq_num", false);
+        slot->setState(DZSlot::kRequestingAdURL);
+        slot->loadAdURLWithParameters({{"request_scenario", c.scenario}});
+        EXPECT_EQ(statistics->objectForKeyedSubscript("oar").intValue(), c.oar);
+        EXPECT_EQ(statistics->objectForKeyedSubscript("bas_on").intValue(), c.basOn);
+        EXPECT_EQ(statistics->objectForKeyedSubscript("bas_off").intValue(), c.basOff);
+        EXPECT_EQ(statistics->objectForKeyedSubscript("losn").intValue(),
+                  c.lastOfflineSequence ? 41 : -1);
+        slot->cancelPendingActions();
+    }
+    // An answer the slot no longer waits for counts nothing.
+    statistics->setObject(0, "oar", false);
+    slot->loadAdURLWithParameters({{"request_scenario", "offline_empty"}});
+    EXPECT_EQ(statistics->objectForKeyedSubscript("oar").intValue(), 0);
+    for (const auto& key : keys) statistics->setObject(before[key], key, false);
+}
+
 TEST_F(DZSlotTest, ServerSwitchesShapeTheParameters) {
     ASSERT_TRUE(makeBanner());
     adwebtesting::ConstantsScope constants;
