@@ -92,7 +92,27 @@ void DZMAdManager::makeAdRequest() {
         });
         return;
     }
+    // A network that fails at once reports from inside its own request,
+    // and that report asks for the next network: the outer call takes it
+    // up once the request returns, so a long list of networks that all fail
+    // at once runs as a loop and not as a recursion.
+    if (asking_) {
+        askAgain_ = pendingActionGroup_.load();
+        return;
+    }
     const auto keep = shared_from_this();
+    asking_ = true;
+    for (;;) {
+        askNextNetwork();
+        const auto again = askAgain_;
+        askAgain_.reset();
+        // Void when the pending actions were cancelled after it was asked.
+        if (!again || *again != pendingActionGroup_.load()) break;
+    }
+    asking_ = false;
+}
+
+void DZMAdManager::askNextNetwork() {
     const auto network = dequeueNextNetwork();
     if (!network) {
         invalidateTimer();

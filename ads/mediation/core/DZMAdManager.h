@@ -137,6 +137,9 @@ private:
     // The next network with an adapter class; those without one are
     // recorded as such. nullptr when the queue runs out.
     [[nodiscard]] std::shared_ptr<DZMAdNetworkConfig> dequeueNextNetwork();
+    // One step of makeAdRequest() on the main thread: the next network is
+    // asked, or the slot fails when none is left.
+    void askNextNetwork();
     void adNetworkTimedOut(const std::shared_ptr<DZMAdNetworkConnector>& connector);
     // Whether a report from the connector counts; when it does, the running
     // network's timer stops.
@@ -166,6 +169,11 @@ private:
     std::atomic<std::int64_t> pendingActionGroup_{0};
     // Adapter class names and durations, alternating.
     std::vector<std::string> failedAdapters_;
+    // Inside makeAdRequest() on the main thread; a request for the next
+    // network made meanwhile waits in askAgain_ (with the generation it was
+    // made in) for the running call to take it up.
+    bool asking_ = false;
+    std::optional<std::int64_t> askAgain_;
     bool fillStatusPingsSent_ = false;
     bool requestInProgress_ = false;
 };
