@@ -73,8 +73,11 @@ void DZMAdManager::mediateForAdType(const std::shared_ptr<DZAdType>& adType,
             receivedConnector_.reset();
         }
     }
-    networkQueue_ =
-        config ? config->adNetworkConfigs() : std::vector<std::shared_ptr<DZMAdNetworkConfig>>{};
+    networkQueue_.clear();
+    if (config) {
+        const auto& networks = config->adNetworkConfigs();
+        networkQueue_.assign(networks.begin(), networks.end());
+    }
     if (const auto slot = this->slot()) {
         slot->slotStats()->resetTimingAdapters();
         slot->slotStats()->resetFillStatus();
@@ -156,7 +159,7 @@ std::shared_ptr<DZMAdNetworkConfig> DZMAdManager::dequeueNextNetwork() {
     const auto slot = this->slot();
     while (!networkQueue_.empty()) {
         auto network = networkQueue_.front();
-        networkQueue_.erase(networkQueue_.begin());
+        networkQueue_.pop_front();
         if (slot) slot->slotStats()->startTimingAdapter();
         if (network->adapterClass()) {
             if (const auto recorder = timeRecorder()) {

@@ -22,6 +22,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -127,7 +128,7 @@ public:
     [[nodiscard]] std::int64_t pendingActionGroup() const { return pendingActionGroup_.load(); }
     [[nodiscard]] bool adNetworkTimerArmed() const;
     // The networks still to ask, in order.
-    [[nodiscard]] const std::vector<std::shared_ptr<DZMAdNetworkConfig>>& networkQueue() const {
+    [[nodiscard]] const std::deque<std::shared_ptr<DZMAdNetworkConfig>>& networkQueue() const {
         return networkQueue_;
     }
 
@@ -160,7 +161,8 @@ private:
 
     std::shared_ptr<DZMConfig> config_;
     std::shared_ptr<DZAdType> adType_;
-    std::vector<std::shared_ptr<DZMAdNetworkConfig>> networkQueue_;
+    // Taken from the front one by one, however long the response's list.
+    std::deque<std::shared_ptr<DZMAdNetworkConfig>> networkQueue_;
     std::shared_ptr<DZMAdNetworkConnector> requestingConnector_;
     std::shared_ptr<DZMAdNetworkConnector> receivedConnector_;
     std::weak_ptr<DZSlot> slot_;
