@@ -263,7 +263,8 @@ TEST_F(DZURLProtocolDecisionTest, ALoadingThreadDecidesWithoutWaitingForTheMainT
         std::promise<bool> decided;
         auto answer = decided.get_future();
         std::thread loader([&] {
-            decided.set_value(shared->shouldInterceptRequest(request("https://cdn.example/s.js", kPage)));
+            decided.set_value(
+                shared->shouldInterceptRequest(request("https://cdn.example/s.js", kPage)));
         });
         // The main thread waits for the load, as a synchronous fetch would.
         *inTime = answer.wait_for(std::chrono::seconds(5)) == std::future_status::ready;

@@ -337,13 +337,14 @@ TEST_F(DZInterstitialFromPoolService, AWaterfallStillRunningWhenTakenGoesOnForTh
     using mediationtesting::ScriptedAdapter;
     mediationtesting::registerTestClasses();
     // A never answers and times out; B, the next network, fills.
-    server.serve(kAdPath,
-                 fixtures::MediationScenarios::response(core::Dictionary{
-                     {"settings", core::Dictionary{{"ad_network_timeout_millis", 3000},
-                                                   {"nofill_urls", core::Array{}}}},
-                     {"qdata", "q-pool"},
-                     {"ad_networks", core::Array{mediationtesting::scriptedNetwork("A", "silent"),
-                                                 mediationtesting::scriptedNetwork("B", "fill")}}}));
+    server.serve(
+        kAdPath,
+        fixtures::MediationScenarios::response(core::Dictionary{
+            {"settings",
+             core::Dictionary{{"ad_network_timeout_millis", 3000}, {"nofill_urls", core::Array{}}}},
+            {"qdata", "q-pool"},
+            {"ad_networks", core::Array{mediationtesting::scriptedNetwork("A", "silent"),
+                                        mediationtesting::scriptedNetwork("B", "fill")}}}));
     cache->loadRequest(request(), kUnit);
     const auto held = pool();
     ASSERT_NE(held, nullptr);

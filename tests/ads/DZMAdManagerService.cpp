@@ -228,9 +228,10 @@ TEST_F(DZMAdManagerService, AHundredThousandNetworksThatFailAtOnceRunAsALoop) {
     core::Array networks;
     networks.reserve(kNetworks);
     for (size_t i = 0; i < kNetworks; ++i)
-        networks.push_back(core::Dictionary{{"id", "H" + std::to_string(i)},
-                                            {"adapters", core::Array{ads::DZMAdapterHTML::kClassName}},
-                                            {"data", core::Dictionary{}}});
+        networks.push_back(
+            core::Dictionary{{"id", "H" + std::to_string(i)},
+                             {"adapters", core::Array{ads::DZMAdapterHTML::kClassName}},
+                             {"data", core::Dictionary{}}});
     size_t asked = 0;
     owner->makeConnector = [&asked](const std::shared_ptr<ads::DZMConfig>& config,
                                     const std::shared_ptr<ads::DZMAdNetworkConfig>& network)

@@ -9,11 +9,11 @@
 #include "MediationSlotTesting.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/request/DZExtras.h"
-#include "ads/foundation/DZStatisticDictionary.h"
 #include "ads/foundation/DZDevice.h"
 #include "ads/foundation/DZLogger.h"
-#include "core/Console.h"
+#include "ads/foundation/DZStatisticDictionary.h"
 #include "ads/web/net/DZURLConnectionRedirect.h"
+#include "core/Console.h"
 #include "core/NotificationCenter.h"
 
 namespace {
@@ -251,9 +251,9 @@ TEST_F(DZMAdNetworkConnectorService, AnAdapterThatCannotBeAskedFailsItsNetworkAt
     // passing, and A and B count as adapter errors.
     recordConnectors<ads::DZMAdNetworkConnectorBanner>();
     ASSERT_TRUE(makeSlot());
-    ASSERT_TRUE(start(response({networkOfClass("A", "NoFactoryAdapter"),
-                                networkOfClass("B", "InterstitialOnlyAdapter"),
-                                scriptedNetwork("C", "fill")})));
+    ASSERT_TRUE(start(
+        response({networkOfClass("A", "NoFactoryAdapter"),
+                  networkOfClass("B", "InterstitialOnlyAdapter"), scriptedNetwork("C", "fill")})));
     ASSERT_EQ(owner->finished, 1);
     EXPECT_EQ(manager()->receivedConnector()->networkConfig()->networkID(), "C");
     EXPECT_EQ(pingValues(MediationScenarios::kImpression, "aec"),
@@ -278,12 +278,13 @@ TEST_F(DZMAdNetworkConnectorService, AnAdapterThatCannotBeAskedFailsItsNetworkAt
     EXPECT_EQ(owner->failures.back().code, ads::kDZErrorMediationNoFill);
 
     ads::DZLogger::sharedInstance().waitForLogging();
-    EXPECT_EQ(console.lines(),
-              (std::vector<std::string>{
-                  "<Dozuza> Adapter class NoFactoryAdapter made no adapter.",
-                  "<Dozuza> Adapter class InterstitialOnlyAdapter does not respond to "
-                  "getBannerWithSize:.",
-                  "<Dozuza> Adapter class BannerOnlyAdapter does not respond to getInterstitial."}));
+    EXPECT_EQ(
+        console.lines(),
+        (std::vector<std::string>{
+            "<Dozuza> Adapter class NoFactoryAdapter made no adapter.",
+            "<Dozuza> Adapter class InterstitialOnlyAdapter does not respond to "
+            "getBannerWithSize:.",
+            "<Dozuza> Adapter class BannerOnlyAdapter does not respond to getInterstitial."}));
     for (const char* name : {"NoFactoryAdapter", "InterstitialOnlyAdapter", "BannerOnlyAdapter"})
         ads::DZMClassRegistry::shared().unregisterClass(name);
 }
