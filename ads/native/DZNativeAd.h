@@ -223,6 +223,10 @@ public:
     void slotDidRecordClick(DZSlot& slot) override;
 
 protected:
+    // Once a shared pointer owns the ad: its observers of the network's
+    // announcements reach it from any thread from now on. Observing may
+    // start in the constructor, before that.
+    void bindMediatedAdObservers();
     // A dictionary ad from one "ads" entry and the loader's options.
     DZNativeAd(const core::Dictionary& dictionary, const Options& options);
     // A mediated ad (DZNativeAdMediation.cpp): the loader's options give
@@ -267,6 +271,11 @@ private:
     // object), and the registrations.
     const void* observedMediatedAd_ = nullptr;
     std::vector<core::NotificationCenter::Token> mediatedAdObservers_;
+    // What the registrations reach the ad through: a weak reference, so an
+    // announcement on a network's thread never meets an ad the main thread
+    // has let go of (DZNativeAdMediation.cpp).
+    struct MediatedAdObserverAnchor;
+    std::shared_ptr<MediatedAdObserverAnchor> observerAnchor_;
 };
 
 // The records of the native ad statistics under that template id whose

@@ -1,6 +1,9 @@
 // DZNativeAd: ads around a network's mediated native ad, the connector of
 // native networks, and the network's announcements about its ad.
 
+#include <mutex>
+#include <thread>
+
 #include "ads/core/request/DZNativeAdViewAdOptions.h"
 #include "ads/foundation/DZThreading.h"
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
@@ -44,20 +47,72 @@ void DZNativeAd::setMediatedNativeAd(std::shared_ptr<DZMediatedNativeAd> mediate
     observeMediatedAd();
 }
 
+// The ad as its observer blocks know it. Observing may start in the
+// constructor, before a shared pointer owns the ad: until the ad is bound
+// (by its maker once it is owned, or by an announcement on the thread that
+// made it) announcements from other threads find no ad, as nobody could
+// have seen it yet. Once bound, a block holds the ad for the length of its
+// announcement; an ad that has gone is never reached.
+struct DZNativeAd::MediatedAdObserverAnchor {
+    std::mutex mutex;
+    bool bound = false;
+    std::weak_ptr<DZNativeAd> ad;
+    // The ad while unbound, and the thread that made it.
+    DZNativeAd* unbound = nullptr;
+    std::thread::id maker;
+
+    std::shared_ptr<DZNativeAd> lock() {
+        const std::lock_guard guard(mutex);
+        if (!bound && unbound && std::this_thread::get_id() == maker) bindLocked();
+        return bound ? ad.lock() : nullptr;
+    }
+    void bind() {
+        const std::lock_guard guard(mutex);
+        if (!bound && unbound) bindLocked();
+    }
+    // The ad is going or observes something else.
+    void clear() {
+        const std::lock_guard guard(mutex);
+        bound = true;
+        ad.reset();
+        unbound = nullptr;
+    }
+
+private:
+    void bindLocked() {
+        ad = unbound->weak_from_this();
+        if (ad.expired()) return;
+        bound = true;
+        unbound = nullptr;
+    }
+};
+
+void DZNativeAd::bindMediatedAdObservers() {
+    if (observerAnchor_) observerAnchor_->bind();
+}
+
 // The network's announcements come on its thread; the mediated ad's
 // reports and the delegate's calls run there too.
 void DZNativeAd::observeMediatedAd() {
     const auto& ad = mediatedNativeAd_ ? mediatedNativeAd_->ad() : nullptr;
     if (!ad) return;
     observedMediatedAd_ = ad.get();
+    observerAnchor_ = std::make_shared<MediatedAdObserverAnchor>();
+    observerAnchor_->unbound = this;
+    observerAnchor_->maker = std::this_thread::get_id();
+    observerAnchor_->bind();
     auto& center = core::NotificationCenter::defaultCenter();
-    // Observing may start in the constructor, before a shared pointer
-    // exists: the blocks hold the ad itself, and it removes them before it
-    // goes.
     const auto observe = [&](const char* name, std::function<void(DZNativeAd&)> action) {
         mediatedAdObservers_.push_back(center.addObserver(
             name, observedMediatedAd_, nullptr,
-            [this, action = std::move(action)](const core::Notification&) { action(*this); }));
+            [anchor = observerAnchor_, action = std::move(action)](const core::Notification&) {
+                auto self = anchor->lock();
+                if (!self) return;
+                action(*self);
+                // The ad's last owner may have let go meanwhile: it ends
+                // where it lives.
+                DZReleaseOnMainThread(std::move(self));
+            }));
     };
     using Source = DZMediatedNativeAdNotificationSource;
     observe(Source::kDidRecordImpressionNotification, [](DZNativeAd& self) {
@@ -82,6 +137,8 @@ void DZNativeAd::observeMediatedAd() {
 }
 
 void DZNativeAd::stopObservingMediatedAd() {
+    if (observerAnchor_) observerAnchor_->clear();
+    observerAnchor_.reset();
     auto& center = core::NotificationCenter::defaultCenter();
     for (const auto& token : mediatedAdObservers_) center.removeObserver(token);
     mediatedAdObservers_.clear();

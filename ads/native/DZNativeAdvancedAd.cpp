@@ -94,6 +94,7 @@ void DZNativeAdvancedAd::takeMediatedImages(const DZNativeAdImage::Images& image
 }
 
 void DZNativeAdvancedAd::finishMediatedAd(std::shared_ptr<DZMediaContentDisplaying> mediaContent) {
+    bindMediatedAdObservers();
     videoController_ = std::make_shared<DZVideoController>();
     mediaContent_ = std::move(mediaContent);
 }

@@ -105,6 +105,10 @@ void DZVideoPlayer::startSource(const std::optional<core::URL>& url,
         videoLoader_->cancel();
     }
     stopObservingPlayerItemEnd();
+    // A stall of the previous source is no longer waited out: the new
+    // source's own configuration decides whether its stalls are.
+    stopObservingLoadedTimeRanges();
+    playbackStalled_ = false;
     willStartBuffering();
     if (url) {
         if (const auto adView = this->adView())
@@ -251,7 +255,9 @@ void DZVideoPlayer::currentItemChanged() {
 
 void DZVideoPlayer::handlePlayerItemDurationLoadUpdate() {
     const auto& item = player_->currentItem();
-    if (!playing_ || player_->rate() > 0 || !item) return;
+    // Without a configuration (a "new" message sets none) nothing holds
+    // playback back.
+    if (!playing_ || player_->rate() > 0 || !item || !configuration_) return;
     double ahead = 0;
     const media::Time current = item->currentTime();
     if (!item->loadedTimeRanges().empty() && current.isNumeric()) {

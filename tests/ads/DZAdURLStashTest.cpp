@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "AdWebTesting.h"
 #include "ResourceCollectionTesting.h"
 #include "ads/core/response/DZAd.h"
@@ -249,6 +253,42 @@ TEST_F(DZURLProtocolDecisionTest, ResponsesAreCapturedWhenTheSafeBrowsingSetting
     setReporter({{"non_malicious_reporting_enabled", true}});
     EXPECT_FALSE(takes(script));
     EXPECT_EQ(recorded(*shared).size(), 2u) << "every decision recorded the one request";
+}
+
+TEST_F(DZURLProtocolDecisionTest, ALoadingThreadDecidesWithoutWaitingForTheMainThread) {
+    constants.set(DZAdURLStash::kSafeBrowsingResponseKey, "yes");
+    // The reporter a loading thread goes by is the one the main thread saw
+    // when it last named the ad view (a page load names it).
+    const auto decideElsewhere = [&](bool* inTime) {
+        std::promise<bool> decided;
+        auto answer = decided.get_future();
+        std::thread loader([&] {
+            decided.set_value(
+                shared->shouldInterceptRequest(request("https://cdn.example/s.js", kPage)));
+        });
+        // The main thread waits for the load, as a synchronous fetch would.
+        *inTime = answer.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        if (!*inTime) (void)adwebtesting::drainMainQueue();
+        loader.join();
+        return answer.get();
+    };
+    bool inTime = false;
+    setReporter({{"non_malicious_reporting_enabled", true}});
+    shared->adViewDidStartLoad(adView);
+    EXPECT_TRUE(decideElsewhere(&inTime));
+    EXPECT_TRUE(inTime) << "the loading thread waited for the main thread";
+
+    setReporter({{"protection_enabled", false}});
+    shared->adViewDidStartLoad(adView);
+    EXPECT_FALSE(decideElsewhere(&inTime));
+    EXPECT_TRUE(inTime);
+    // A page of no ad view is not taken.
+    std::thread([&] {
+        EXPECT_FALSE(shared->shouldInterceptRequest(
+            request("https://cdn.example/s.js", "https://other.example/")));
+    }).join();
+    shared->adViewDidFinishLoad(adView);
+    shared->adViewDidFinishLoad(adView);
 }
 
 }  // namespace

@@ -11,9 +11,12 @@
 
 #include "AdWebTesting.h"
 #include "InterstitialTesting.h"
+#include "MediationTesting.h"
 #include "SlotTesting.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/core/slot/DZSlot.h"
 #include "ads/foundation/DZCSIConfiguration.h"
+#include "ads/mediation/core/DZMAdManager.h"
 #include "ads/presentation/interstitial/cache/DZInterstitialCache.h"
 #include "ads/presentation/interstitial/cache/DZInterstitialCacheEntry.h"
 #include "ads/presentation/interstitial/cache/DZInterstitialPool.h"
@@ -23,6 +26,7 @@
 #include "core/UserDefaults.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/InterstitialScenarios.h"
+#include "fixtures/MediationScenarios.h"
 #include "support/ManualClockScope.h"
 
 namespace {
@@ -327,6 +331,39 @@ TEST_F(DZInterstitialFromPoolService, AnEmptyPoolLoadsFromTheNetwork) {
     EXPECT_EQ(other->slot()->loadingRequest()->origin(), std::optional<std::string>("pub"));
     // The access made a pool for the key, which fills for the next load.
     ASSERT_NE(pool("unit/unpooled"), nullptr);
+}
+
+TEST_F(DZInterstitialFromPoolService, AWaterfallStillRunningWhenTakenGoesOnForTheInterstitial) {
+    using mediationtesting::ScriptedAdapter;
+    mediationtesting::registerTestClasses();
+    // A never answers and times out; B, the next network, fills.
+    server.serve(
+        kAdPath,
+        fixtures::MediationScenarios::response(core::Dictionary{
+            {"settings",
+             core::Dictionary{{"ad_network_timeout_millis", 3000}, {"nofill_urls", core::Array{}}}},
+            {"qdata", "q-pool"},
+            {"ad_networks", core::Array{mediationtesting::scriptedNetwork("A", "silent"),
+                                        mediationtesting::scriptedNetwork("B", "fill")}}}));
+    cache->loadRequest(request(), kUnit);
+    const auto held = pool();
+    ASSERT_NE(held, nullptr);
+    ASSERT_TRUE(adwebtesting::waitFor([] { return ScriptedAdapter::forNetwork("A") != nullptr; }));
+    ASSERT_EQ(held->entries().size(), 1u);
+    ASSERT_FALSE(held->entries().front()->loaded());
+    auto taken = held->entries().front();
+
+    // Taken while A is being asked; the pool lets go of the entry.
+    interstitial->loadRequest(request());
+    ASSERT_TRUE(adwebtesting::waitFor([&] { return interstitial->slot() == taken->slot(); }));
+    taken.reset();
+    ASSERT_TRUE(adwebtesting::waitFor([&] { return !delegate->events.empty(); }, 10));
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"receive"});
+    EXPECT_TRUE(interstitial->isReady());
+    const auto& received = interstitial->slot()->mediationManager()->receivedConnector();
+    ASSERT_TRUE(received);
+    EXPECT_EQ(received->networkConfig()->networkID(), "B");
+    ScriptedAdapter::made().clear();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "MediationSlotTesting.h"
 #include "ads/foundation/DZSlotStatistics.h"
+#include "ads/mediation/adapters/DZMAdapterHTML.h"
 
 namespace {
 
@@ -218,6 +219,135 @@ TEST_F(DZMAdManagerService, AskingFromAnotherThreadComesToNothingOnceCancelled) 
     std::thread([&] { manager()->makeAdRequest(); }).join();
     ASSERT_TRUE(adwebtesting::drainMainQueue());
     EXPECT_TRUE(ScriptedAdapter::forNetwork("B"));
+}
+
+TEST_F(DZMAdManagerService, AHundredThousandNetworksThatFailAtOnceRunAsALoop) {
+    // The HTML adapter fails inside its own request when its network has no
+    // markup; every failure asks the next network from inside that request.
+    constexpr size_t kNetworks = 100000;
+    core::Array networks;
+    networks.reserve(kNetworks);
+    for (size_t i = 0; i < kNetworks; ++i)
+        networks.push_back(
+            core::Dictionary{{"id", "H" + std::to_string(i)},
+                             {"adapters", core::Array{ads::DZMAdapterHTML::kClassName}},
+                             {"data", core::Dictionary{}}});
+    size_t asked = 0;
+    owner->makeConnector = [&asked](const std::shared_ptr<ads::DZMConfig>& config,
+                                    const std::shared_ptr<ads::DZMAdNetworkConfig>& network)
+        -> std::shared_ptr<ads::DZMAdNetworkConnector> {
+        ++asked;
+        return ads::DZMAdNetworkConnectorBanner::create(config, network);
+    };
+    ASSERT_TRUE(makeSlot());
+    // The slot's record in memory only: a stored one is written whole after
+    // every entry, which for this many networks is a matter of minutes.
+    slot->slotStats()->setIdentifier("");
+    // No no-fill ping: its exit codes alone would be 200 KB of URL.
+    ASSERT_TRUE(start(response(std::move(networks), {{"nofill_urls", core::Array{}}})));
+    ASSERT_EQ(owner->failures.size(), 1u);
+    EXPECT_EQ(owner->failures[0].code, ads::kDZErrorMediationNoFill);
+    EXPECT_EQ(asked, kNetworks);
+    EXPECT_FALSE(manager()->requestInProgress());
+    EXPECT_FALSE(manager()->adNetworkTimerArmed());
+    EXPECT_TRUE(manager()->networkQueue().empty());
+}
+
+// Fails inside its own request, then has the waterfall's pending actions
+// cancelled, as a slot giving up in the middle of a report would.
+class FailThenCancelAdapter : public ads::DZMAdNetworkAdapter {
+public:
+    static constexpr const char* kName = "FailThenCancelAdapter";
+    explicit FailThenCancelAdapter(const std::shared_ptr<ads::DZMAdNetworkConnector>& connector)
+        : connector_(connector) {}
+    void getBannerWithSize(const ads::DZAdSize&) override {
+        ++asked();
+        const auto connector = connector_.lock();
+        if (!connector) return;
+        const auto manager = connector->adManager();
+        connector->adapterDidFailAd(this, ads::DZErrorWithCodeDescription(1, "none"));
+        if (manager) manager->cancelPendingActions();
+    }
+    void stopBeingDelegate() override {}
+    static int& asked() {
+        static int count = 0;
+        return count;
+    }
+    static void registerClass() {
+        asked() = 0;
+        ads::DZMClassDescription description;
+        description.name = kName;
+        description.protocols = {ads::DZMProtocol::adNetworkAdapter};
+        description.instanceSelectors = {ads::DZMSelector::getBannerWithSize};
+        description.makeAdapter = [](const std::shared_ptr<ads::DZMAdNetworkConnector>& connector) {
+            return std::make_shared<FailThenCancelAdapter>(connector);
+        };
+        ads::DZMClassRegistry::registerClass(description);
+    }
+
+private:
+    std::weak_ptr<ads::DZMAdNetworkConnector> connector_;
+};
+
+TEST_F(DZMAdManagerService, NetworksThatFailAtOnceAreAskedInOrderUnlessCancelledMeanwhile) {
+    // A and B fail inside their requests, C waits: the waterfall reaches C
+    // with A's and B's outcomes recorded in order.
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({scriptedNetwork("A", "noFill"), scriptedNetwork("B", "error"),
+                                scriptedNetwork("C", "silent"), scriptedNetwork("D", "fill")})));
+    ASSERT_TRUE(ScriptedAdapter::forNetwork("C"));
+    EXPECT_FALSE(ScriptedAdapter::forNetwork("D"));
+    EXPECT_EQ(manager()->requestingConnector()->networkConfig()->networkID(), "C");
+    EXPECT_EQ(slot->slotStats()->adapterExitCodesParameter(), "1,2");
+    manager()->cancel();
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+
+    // The pending actions cancelled after a failure void the request for
+    // the next network that failure made.
+    FailThenCancelAdapter::registerClass();
+    caseName = "-cancelled";
+    owner->preempt = true;
+    slot->loadRequest(slottesting::requestWithExtras(mediationExtras(
+        response({core::Dictionary{{"id", "X"},
+                                   {"adapters", core::Array{FailThenCancelAdapter::kName}},
+                                   {"allocation_id", "alloc-X"}},
+                  scriptedNetwork("Y", "fill")}))));
+    ASSERT_TRUE(waitFor([] { return FailThenCancelAdapter::asked() == 1; }));
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    ads::DZMClassRegistry::shared().unregisterClass(FailThenCancelAdapter::kName);
+    EXPECT_FALSE(ScriptedAdapter::forNetwork("Y"));
+}
+
+TEST_F(DZMAdManagerService, ANetworkLeftBehindByItsTimeoutReachesNeitherSlotNorServer) {
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({scriptedNetwork("A", "silent"), scriptedNetwork("B", "fill", 1)})));
+    const auto late = ScriptedAdapter::forNetwork("A");
+    ASSERT_TRUE(late);
+    // Kept alive as a network's own code would keep its delegate.
+    const auto stale = late->connector();
+    ASSERT_TRUE(advanceAndDrain(4));
+    EXPECT_FALSE(stale->adManager());
+    EXPECT_FALSE(stale->slot());
+    ASSERT_TRUE(advanceAndDrain(1));
+    ASSERT_EQ(owner->finished, 1);
+    EXPECT_EQ(pingValues(MediationScenarios::kImpression, "net"), std::vector<std::string>{"B"});
+
+    // A answers after all: its view is watched by nobody, and its full
+    // screen and its leaving the app are not the slot's.
+    late->tell([](ads::DZMAdNetworkConnector& connector, ScriptedAdapter* self) {
+        connector.adapterDidReceiveAdView(self,
+                                          std::make_shared<ui::View>(gfx::Rect(0, 0, 320, 50)));
+        connector.adapterWillPresentFullScreenModal(self);
+        connector.adapterDidDismissFullScreenModal(self);
+        connector.adapterWillLeaveApplication(self);
+    });
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(owner->adViews.size(), 1u);
+    EXPECT_EQ(owner->finished, 1);
+    EXPECT_TRUE(owner->screenEvents.empty());
+    EXPECT_EQ(owner->clicks, 0);
+    EXPECT_EQ(pingValues(MediationScenarios::kImpression, "net"), std::vector<std::string>{"B"});
+    EXPECT_EQ(manager()->receivedConnector(), ScriptedAdapter::forNetwork("B")->connector());
 }
 
 }  // namespace

@@ -9,9 +9,11 @@
 #include "MediationSlotTesting.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/request/DZExtras.h"
-#include "ads/foundation/DZStatisticDictionary.h"
 #include "ads/foundation/DZDevice.h"
+#include "ads/foundation/DZLogger.h"
+#include "ads/foundation/DZStatisticDictionary.h"
 #include "ads/web/net/DZURLConnectionRedirect.h"
+#include "core/Console.h"
 #include "core/NotificationCenter.h"
 
 namespace {
@@ -214,6 +216,77 @@ TEST_F(DZMAdNetworkConnectorService, EachConnectorRefusesTheOtherFormat) {
     ASSERT_TRUE(start(response({scriptedNetwork("B", "fill")})));
     ASSERT_EQ(failures().size(), 1u);
     EXPECT_EQ(failures()[0].message, "Invalid mediation ad requested from interstitial object.");
+}
+
+// Registers an adapter class that answers only the given request, with a
+// factory for scripted adapters or without one.
+void registerHalfAdapter(const std::string& name, std::set<ads::DZMSelector> selectors,
+                         bool withFactory) {
+    ads::DZMClassDescription description;
+    description.name = name;
+    description.protocols = {ads::DZMProtocol::adNetworkAdapter};
+    description.instanceSelectors = std::move(selectors);
+    if (withFactory)
+        description.makeAdapter = [](const std::shared_ptr<ads::DZMAdNetworkConnector>& connector) {
+            auto adapter = std::make_shared<ScriptedAdapter>(connector);
+            ScriptedAdapter::made().push_back(adapter);
+            return adapter;
+        };
+    ads::DZMClassRegistry::registerClass(description);
+}
+
+core::Dictionary networkOfClass(const std::string& id, const std::string& className) {
+    core::Dictionary network = scriptedNetwork(id, "fill");
+    network.set("adapters", core::Array{className});
+    return network;
+}
+
+TEST_F(DZMAdNetworkConnectorService, AnAdapterThatCannotBeAskedFailsItsNetworkAtOnce) {
+    registerHalfAdapter("NoFactoryAdapter", {ads::DZMSelector::getBannerWithSize}, false);
+    registerHalfAdapter("InterstitialOnlyAdapter", {ads::DZMSelector::getInterstitial}, true);
+    registerHalfAdapter("BannerOnlyAdapter", {ads::DZMSelector::getBannerWithSize}, true);
+    core::Console::Capture console;
+
+    // Banners: neither A nor B can be asked for one; C fills with no time
+    // passing, and A and B count as adapter errors.
+    recordConnectors<ads::DZMAdNetworkConnectorBanner>();
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(
+        response({networkOfClass("A", "NoFactoryAdapter"),
+                  networkOfClass("B", "InterstitialOnlyAdapter"), scriptedNetwork("C", "fill")})));
+    ASSERT_EQ(owner->finished, 1);
+    EXPECT_EQ(manager()->receivedConnector()->networkConfig()->networkID(), "C");
+    EXPECT_EQ(pingValues(MediationScenarios::kImpression, "aec"),
+              std::vector<std::string>{"2,2,0"});
+    EXPECT_EQ(pingValues(MediationScenarios::kImpression, "adt"),
+              std::vector<std::string>{"0,0,0"});
+    // B's adapter was made and never asked.
+    ASSERT_TRUE(ScriptedAdapter::forNetwork("B"));
+    EXPECT_TRUE(ScriptedAdapter::forNetwork("B")->bannerSizes.empty());
+
+    // An interstitial asked of an adapter that only makes banners.
+    caseName = "-interstitial";
+    recordConnectors<ads::DZMAdNetworkConnectorInterstitial>();
+    slot = ads::DZSlot::create({0, 0, 320, 480});
+    ASSERT_TRUE(slot);
+    owner->own(*slot);
+    ASSERT_TRUE(start(response({networkOfClass("D", "BannerOnlyAdapter")})));
+    ASSERT_EQ(failures().size(), 1u);
+    EXPECT_EQ(failures()[0].code, ads::kDZErrorMediationAdapterError);
+    EXPECT_EQ(failures()[0].message,
+              "Adapter class BannerOnlyAdapter does not respond to getInterstitial.");
+    EXPECT_EQ(owner->failures.back().code, ads::kDZErrorMediationNoFill);
+
+    ads::DZLogger::sharedInstance().waitForLogging();
+    EXPECT_EQ(
+        console.lines(),
+        (std::vector<std::string>{
+            "<Dozuza> Adapter class NoFactoryAdapter made no adapter.",
+            "<Dozuza> Adapter class InterstitialOnlyAdapter does not respond to "
+            "getBannerWithSize:.",
+            "<Dozuza> Adapter class BannerOnlyAdapter does not respond to getInterstitial."}));
+    for (const char* name : {"NoFactoryAdapter", "InterstitialOnlyAdapter", "BannerOnlyAdapter"})
+        ads::DZMClassRegistry::shared().unregisterClass(name);
 }
 
 TEST_F(DZMAdNetworkConnectorService, AdaptersLearnTheRequestFromTheirConnector) {

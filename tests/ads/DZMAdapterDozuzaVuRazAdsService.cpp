@@ -392,6 +392,13 @@ TEST_F(DZMAdapterDozuzaVuRazAdsPublisherBannerService,
         return server.trackingRequests(MediationScenarios::kManualImpression, token()).size();
     };
     EXPECT_EQ(manualPings(), 0u);
+    // Another connector's manual impression is not this network's.
+    const auto other = ads::DZMAdNetworkConnectorBanner::create(connector->mediationConfig(),
+                                                                connector->networkConfig());
+    ASSERT_TRUE(other);
+    other->reportManualImpression();
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(manualPings(), 0u);
     // The network's manual impression becomes our banner's.
     connector->reportManualImpression();
     ASSERT_TRUE(waitFor([&] { return manualPings() == 1; }));

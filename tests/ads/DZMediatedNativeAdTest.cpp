@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "AdWebTesting.h"
 #include "MediatedNativeTesting.h"
 #include "ads/mediation/core/DZMediatedNativeAdNotificationSource.h"
@@ -13,6 +18,7 @@
 #include "ads/mediation/native/DZMediationNativeAdVideoController.h"
 #include "ads/native/DZNativeAdDelegate.h"
 #include "ads/native/DZNativeAppInstallAd.h"
+#include "ads/native/DZNativeContentAd.h"
 #include "ads/native/DZNativeCustomTemplateAd.h"
 #include "ads/video/DZVideoController.h"
 #include "gfx/Canvas.h"
@@ -92,6 +98,52 @@ TEST(DZMediatedNativeAd, TheNetworksScreenAnnouncementsReachTheAdsDelegateAtOnce
     Source::mediatedNativeAdWillLeaveApplication(network.get());
     EXPECT_EQ(delegate->heard,
               (std::vector<std::string>{"present", "dismiss", "dismissed", "leave"}));
+}
+
+// Holds the network's thread inside its first announcement until told to
+// go on.
+class BlockingNativeDelegate : public ads::DZNativeAdDelegate {
+public:
+    void nativeAdWillPresentScreen(ads::DZNativeAd&) override {
+        if (presents++ > 0) return;
+        entered.set_value();
+        proceed.wait();
+    }
+    std::atomic<int> presents{0};
+    std::promise<void> entered;
+    std::shared_future<void> proceed;
+};
+
+TEST(DZMediatedNativeAd, AnAdLetGoOfDuringANetworksAnnouncementLastsUntilItEnds) {
+    const auto network = std::make_shared<ContentNetworkAd>();
+    network->assets.headline = "Headline";
+    network->assets.body = "Body";
+    int impressions = 0;
+    int clicks = 0;
+    auto ad = ads::DZNativeContentAd::createWithMediatedNativeAd(
+        countingMediatedAd(network, impressions, clicks), {});
+    ASSERT_TRUE(ad);
+    const std::weak_ptr<ads::DZNativeAd> weak = ad;
+    const auto delegate = std::make_shared<BlockingNativeDelegate>();
+    std::promise<void> go;
+    delegate->proceed = go.get_future().share();
+    auto entered = delegate->entered.get_future();
+    ad->setDelegate(delegate);
+
+    std::thread networkThread([&] { Source::mediatedNativeAdWillPresentScreen(network.get()); });
+    const bool announced = entered.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    // The main thread lets go of the ad while the network's thread is in it.
+    ad.reset();
+    const bool lastedThrough = !weak.expired();
+    go.set_value();
+    networkThread.join();
+    ASSERT_TRUE(announced);
+    EXPECT_TRUE(lastedThrough);
+    // It ends on the main thread, and later announcements reach nothing.
+    EXPECT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(weak.expired());
+    std::thread([&] { Source::mediatedNativeAdWillPresentScreen(network.get()); }).join();
+    EXPECT_EQ(delegate->presents, 1);
 }
 
 TEST(DZMediatedNativeAd, RenderingTellsTheNetworkOncePerViewAndUntracksTheViewItLeaves) {

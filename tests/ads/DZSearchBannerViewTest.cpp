@@ -110,6 +110,39 @@ TEST_F(DZSearchBannerViewTest, ResizesAnnounceTheAdOnceAndFollowTheHeight) {
     EXPECT_EQ(page().adState(), DZDynamicHeightSearchBannerView::kShown);
 }
 
+TEST_F(DZSearchBannerViewTest, HeightsNoFrameCanTakeAreRefused) {
+    // Before any ad: nothing is announced and nothing is shown.
+    for (const char* height : {"-1", "nan", "inf", "-inf", "1e999"}) {
+        EXPECT_FALSE(navigate(std::string("dmsg://adResized?height=") + height)) << height;
+        EXPECT_EQ(page().adState(), DZDynamicHeightSearchBannerView::kNothingLoaded) << height;
+    }
+    EXPECT_EQ(delegate->received, 0);
+    EXPECT_TRUE(delegate->sizes.empty());
+
+    // A shown ad keeps its height.
+    EXPECT_FALSE(navigate("dmsg://adResized?height=90"));
+    for (const char* height : {"-90", "NAN", "infinity", "-1e999"}) {
+        EXPECT_FALSE(navigate(std::string("dmsg://adResized?height=") + height)) << height;
+        EXPECT_EQ(page().currentAdSize(), (gfx::Size{320, 90})) << height;
+        EXPECT_EQ(page().adWebView()->frame().size, (gfx::Size{320, 90})) << height;
+    }
+    EXPECT_EQ(delegate->received, 1);
+    EXPECT_EQ(delegate->sizes.size(), 1u);
+}
+
+TEST_F(DZSearchBannerViewTest, TheVideoCallsOfAFluidBannerWithoutVideoDoNothing) {
+    EXPECT_FALSE(banner->videoController());
+    banner->resetVideoController();
+    banner->processAdOptions();
+    EXPECT_FALSE(banner->videoController());
+    // A search banner of a known size has one, and they reach it.
+    const auto ordinary = DZSearchBannerView::createWithAdSize(ads::kDZAdSizeBanner);
+    ASSERT_TRUE(ordinary && ordinary->videoController());
+    ordinary->resetVideoController();
+    ordinary->processAdOptions();
+    EXPECT_TRUE(ordinary->videoController());
+}
+
 TEST_F(DZSearchBannerViewTest, AZeroHeightShowsNoAd) {
     EXPECT_FALSE(navigate("dmsg://adResized?height=0"));
     EXPECT_EQ(delegate->received, 0);

@@ -184,6 +184,40 @@ TEST_F(DZVideoPlayerTest, AStallIsWaitedOutUntilTheThresholdIsLoadedAhead) {
     EXPECT_EQ(player->player()->rate(), 0);
 }
 
+TEST_F(DZVideoPlayerTest, ANewSourceWithoutAConfigurationEndsTheWaitOfAStall) {
+    auto media = videotesting::clip(6);
+    media.loadedRanges = std::vector<media::TimeRange>{media::TimeRange::fromSeconds(0, 1)};
+    video.engine->script(kClipURL, media);
+    const auto configuration = [] {
+        return ads::DZVideoConfiguration::create({{"bufferForPlaybackMs", "2500"}});
+    };
+    const auto player = makePlayer();
+    setSource(player, kClipURL, configuration());
+    player->playNativePlayer();
+    video.clock.advance(2);
+    ASSERT_TRUE(player->playbackStalled());
+
+    // The page's "new" message: a source of nothing, with no configuration,
+    // while the stalled item goes on loading.
+    player->setSourceURL(std::nullopt, nullptr, nullptr);
+    video.settle();
+    EXPECT_FALSE(player->configuration());
+    EXPECT_FALSE(player->playbackStalled());
+    video.engine->setLoadedRanges(kClipURL, {media::TimeRange::fromSeconds(0, 6)});
+    video.settle();
+
+    // The next source with a configuration waits out its own stalls.
+    const std::string second = "https://ads.example/second.mp4";
+    video.engine->script(second, media);
+    setSource(player, second, configuration());
+    player->playNativePlayer();
+    video.clock.advance(2);
+    ASSERT_TRUE(player->playbackStalled());
+    video.engine->setLoadedRanges(second, {media::TimeRange::fromSeconds(0, 3.5)});
+    EXPECT_EQ(player->player()->rate(), 1);
+    EXPECT_FALSE(player->playbackStalled());
+}
+
 TEST_F(DZVideoPlayerTest, EachSourceGivesOnePairOfBufferingNotifications) {
     auto player = makePlayer();
     BufferingLog log(player.get());

@@ -73,8 +73,11 @@ void DZMAdManager::mediateForAdType(const std::shared_ptr<DZAdType>& adType,
             receivedConnector_.reset();
         }
     }
-    networkQueue_ =
-        config ? config->adNetworkConfigs() : std::vector<std::shared_ptr<DZMAdNetworkConfig>>{};
+    networkQueue_.clear();
+    if (config) {
+        const auto& networks = config->adNetworkConfigs();
+        networkQueue_.assign(networks.begin(), networks.end());
+    }
     if (const auto slot = this->slot()) {
         slot->slotStats()->resetTimingAdapters();
         slot->slotStats()->resetFillStatus();
@@ -92,7 +95,27 @@ void DZMAdManager::makeAdRequest() {
         });
         return;
     }
+    // A network that fails at once reports from inside its own request,
+    // and that report asks for the next network: the outer call takes it
+    // up once the request returns, so a long list of networks that all fail
+    // at once runs as a loop and not as a recursion.
+    if (asking_) {
+        askAgain_ = pendingActionGroup_.load();
+        return;
+    }
     const auto keep = shared_from_this();
+    asking_ = true;
+    for (;;) {
+        askNextNetwork();
+        const auto again = askAgain_;
+        askAgain_.reset();
+        // Void when the pending actions were cancelled after it was asked.
+        if (!again || *again != pendingActionGroup_.load()) break;
+    }
+    asking_ = false;
+}
+
+void DZMAdManager::askNextNetwork() {
     const auto network = dequeueNextNetwork();
     if (!network) {
         invalidateTimer();
@@ -136,7 +159,7 @@ std::shared_ptr<DZMAdNetworkConfig> DZMAdManager::dequeueNextNetwork() {
     const auto slot = this->slot();
     while (!networkQueue_.empty()) {
         auto network = networkQueue_.front();
-        networkQueue_.erase(networkQueue_.begin());
+        networkQueue_.pop_front();
         if (slot) slot->slotStats()->startTimingAdapter();
         if (network->adapterClass()) {
             if (const auto recorder = timeRecorder()) {

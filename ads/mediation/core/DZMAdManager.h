@@ -22,6 +22,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -127,7 +128,7 @@ public:
     [[nodiscard]] std::int64_t pendingActionGroup() const { return pendingActionGroup_.load(); }
     [[nodiscard]] bool adNetworkTimerArmed() const;
     // The networks still to ask, in order.
-    [[nodiscard]] const std::vector<std::shared_ptr<DZMAdNetworkConfig>>& networkQueue() const {
+    [[nodiscard]] const std::deque<std::shared_ptr<DZMAdNetworkConfig>>& networkQueue() const {
         return networkQueue_;
     }
 
@@ -137,6 +138,9 @@ private:
     // The next network with an adapter class; those without one are
     // recorded as such. nullptr when the queue runs out.
     [[nodiscard]] std::shared_ptr<DZMAdNetworkConfig> dequeueNextNetwork();
+    // One step of makeAdRequest() on the main thread: the next network is
+    // asked, or the slot fails when none is left.
+    void askNextNetwork();
     void adNetworkTimedOut(const std::shared_ptr<DZMAdNetworkConnector>& connector);
     // Whether a report from the connector counts; when it does, the running
     // network's timer stops.
@@ -157,7 +161,8 @@ private:
 
     std::shared_ptr<DZMConfig> config_;
     std::shared_ptr<DZAdType> adType_;
-    std::vector<std::shared_ptr<DZMAdNetworkConfig>> networkQueue_;
+    // Taken from the front one by one, however long the response's list.
+    std::deque<std::shared_ptr<DZMAdNetworkConfig>> networkQueue_;
     std::shared_ptr<DZMAdNetworkConnector> requestingConnector_;
     std::shared_ptr<DZMAdNetworkConnector> receivedConnector_;
     std::weak_ptr<DZSlot> slot_;
@@ -166,6 +171,11 @@ private:
     std::atomic<std::int64_t> pendingActionGroup_{0};
     // Adapter class names and durations, alternating.
     std::vector<std::string> failedAdapters_;
+    // Inside makeAdRequest() on the main thread; a request for the next
+    // network made meanwhile waits in askAgain_ (with the generation it was
+    // made in) for the running call to take it up.
+    bool asking_ = false;
+    std::optional<std::int64_t> askAgain_;
     bool fillStatusPingsSent_ = false;
     bool requestInProgress_ = false;
 };

@@ -5,6 +5,7 @@
 
 #include "ads/core/request/DZAdType.h"
 #include "ads/core/slot/DZSlot.h"
+#include "ads/foundation/DZLogger.h"
 #include "ads/foundation/DZServerHosts.h"
 #include "ads/foundation/DZSlotStatistics.h"
 #include "ads/mediation/core/DZMAdManager.h"
@@ -67,6 +68,22 @@ void DZMAdNetworkConnector::getAdFromAdapterWithType(const std::shared_ptr<DZAdT
         DZErrorWithCodeDescription(
             kDZErrorInternalError,
             core::format("Instantiated connector %@ can't request an ad.", className())));
+}
+
+bool DZMAdNetworkConnector::adapterAnswersOrFail(DZMSelector selector) {
+    const std::string className = networkConfig_->adapterClass().value_or("(null)");
+    std::string problem;
+    if (!adapter_) {
+        problem = core::format("Adapter class %@ made no adapter.", className);
+    } else if (!DZMClassRegistry::shared().instancesRespondToSelector(className, selector)) {
+        problem = core::format("Adapter class %@ does not respond to %@.", className,
+                               std::string(DZMSelectorName(selector)));
+    }
+    if (problem.empty()) return true;
+    DZLogger::sharedInstance().logPublicMessage(problem);
+    adapterDidFailAd(adapter_.get(),
+                     DZErrorWithCodeDescription(kDZErrorMediationAdapterError, problem));
+    return false;
 }
 
 void DZMAdNetworkConnector::askAdapterToStopBeingDelegate() {

@@ -35,6 +35,7 @@ class DZMAdManager;
 class DZMAdNetworkAdapter;
 class DZMAdNetworkConfig;
 class DZMConfig;
+enum class DZMSelector;
 class DZMediatedNativeAdProtocol;
 class DZRequest;
 
@@ -210,6 +211,11 @@ protected:
     }
     // The request the slot is loading, if any.
     [[nodiscard]] std::shared_ptr<DZRequest> loadingRequest() const;
+    // Whether there is an adapter that answers the request; when not (its
+    // class was registered without a factory, or its instances do not
+    // answer the call), logs one line naming the class and fails the
+    // network at once with an adapter error through adapterDidFailAd.
+    [[nodiscard]] bool adapterAnswersOrFail(DZMSelector selector);
 
 private:
     const std::shared_ptr<DZMConfig> mediationConfig_;

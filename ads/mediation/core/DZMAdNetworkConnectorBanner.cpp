@@ -6,6 +6,7 @@
 #include "ads/mediation/core/DZMAdManager.h"
 #include "ads/mediation/core/DZMAdNetworkAdapter.h"
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
+#include "ads/mediation/core/DZMClassRegistry.h"
 #include "ads/mediation/core/DZMConfig.h"
 #include "ads/mediation/core/DZMediatedAd.h"
 #include "core/NotificationCenter.h"
@@ -51,8 +52,9 @@ void DZMAdNetworkConnectorBanner::getAdFromAdapterWithType(
                                                     "Banner adType requested is invalid."));
         return;
     }
+    if (!adapterAnswersOrFail(DZMSelector::getBannerWithSize)) return;
     queuedAppEvents_.clear();
-    if (const auto& adapter = this->adapter()) adapter->getBannerWithSize(size);
+    adapter()->getBannerWithSize(size);
 }
 
 void DZMAdNetworkConnectorBanner::noteNetworkAnswered() {
@@ -66,13 +68,16 @@ void DZMAdNetworkConnectorBanner::adapterDidReceiveAdView(const DZMAdNetworkAdap
     if (!isOwnAdapter(adapter)) return;
     noteNetworkAnswered();
     const auto self = std::static_pointer_cast<DZMAdNetworkConnectorBanner>(shared_from_this());
-    if (const auto manager = adManager()) {
-        if (manager->connectorShouldReturnMediatedAd(self)) {
-            manager->adRequestReturnsFromConnectorWithMediatedAd(
-                self, std::make_shared<DZMediatedBannerAd>(view, self));
-        } else {
-            manager->adRequestReturnsFromConnectorWithView(self, view);
-        }
+    // A connector the waterfall has left (its network timed out, or another
+    // network's ad took its place) shows nothing: its view is watched for no
+    // impression and pings none.
+    const auto manager = adManager();
+    if (!manager) return;
+    if (manager->connectorShouldReturnMediatedAd(self)) {
+        manager->adRequestReturnsFromConnectorWithMediatedAd(
+            self, std::make_shared<DZMediatedBannerAd>(view, self));
+    } else {
+        manager->adRequestReturnsFromConnectorWithView(self, view);
     }
     if (impressionMonitor_) impressionMonitor_->stopMonitoring();
     impressionMonitor_ =

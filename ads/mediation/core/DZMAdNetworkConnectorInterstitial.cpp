@@ -4,6 +4,7 @@
 #include "ads/core/slot/DZSlot.h"
 #include "ads/mediation/core/DZMAdManager.h"
 #include "ads/mediation/core/DZMAdNetworkAdapter.h"
+#include "ads/mediation/core/DZMClassRegistry.h"
 #include "core/NotificationCenter.h"
 
 namespace ads {
@@ -23,7 +24,8 @@ void DZMAdNetworkConnectorInterstitial::getAdFromAdapterWithType(
                                        "Invalid mediation ad requested from interstitial object."));
         return;
     }
-    if (const auto& adapter = this->adapter()) adapter->getInterstitial();
+    if (!adapterAnswersOrFail(DZMSelector::getInterstitial)) return;
+    adapter()->getInterstitial();
 }
 
 void DZMAdNetworkConnectorInterstitial::adapterDidReceiveInterstitial(

@@ -363,6 +363,8 @@ void DZBannerView::setRootAdView(const std::shared_ptr<ui::View>& view) {
 // Video.
 
 void DZBannerView::resetVideoController() {
+    // A fluid search banner shows a page of its own and has no video.
+    if (!videoController_) return;
     std::shared_ptr<DZVideoControlling> internal;
     if (const auto view = std::dynamic_pointer_cast<DZAdView>(rootAdView_))
         internal = view->videoController();
@@ -373,6 +375,7 @@ void DZBannerView::resetVideoController() {
 }
 
 void DZBannerView::processAdOptions() {
+    if (!videoController_) return;
     videoController_->setInitialStateWithVideoOptions(videoOptions());
 }
 
@@ -520,7 +523,7 @@ void DZBannerView::slotFinishedLoadingAdContent(DZSlot&) {
 }
 
 void DZBannerView::didFailToLoadAdContentWithError(DZSlot&, const Error& error) {
-    videoController_->setInternalVideoController(nullptr);
+    if (videoController_) videoController_->setInternalVideoController(nullptr);
     logEvent(DZSawmillEvent(kEventName,
                             core::Dictionary{{"loading_failed", DZSawmillErrorParameters(error)}}));
     const std::weak_ptr<DZBannerView> weak =

@@ -121,6 +121,7 @@ public:
     [[nodiscard]] bool hasAutoRefreshed() const;
     // rootAdView while the slot mediates, else nullptr.
     [[nodiscard]] std::shared_ptr<ui::View> mediatedAdView() const;
+    // nullptr for a fluid search banner, which shows a page of its own.
     [[nodiscard]] const std::shared_ptr<DZVideoController>& videoController() const {
         return videoController_;
     }
@@ -136,6 +137,7 @@ public:
     void setBannerKey(std::optional<core::Dictionary> key);
     [[nodiscard]] const std::shared_ptr<ui::View>& rootAdView() const { return rootAdView_; }
     void setRootAdView(const std::shared_ptr<ui::View>& view);
+    // Both do nothing without a video controller.
     void resetVideoController();
     void processAdOptions();
     [[nodiscard]] const DZVideoOptions* videoOptions() const;

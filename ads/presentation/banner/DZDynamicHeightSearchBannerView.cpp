@@ -1,5 +1,7 @@
 #include "ads/presentation/banner/DZDynamicHeightSearchBannerView.h"
 
+#include <cmath>
+
 #include "ads/core/click/DZClickSignal.h"
 #include "ads/core/request/DZDynamicHeightSearchRequest.h"
 #include "ads/foundation/DZLogger.h"
@@ -102,6 +104,9 @@ bool DZDynamicHeightSearchBannerView::shouldStartLoadWithRequest(DZWebView& webV
     if (startsWith(text, "dmsg://adResized")) {
         const auto height = DZQueryValueForKey(url, "height");
         const double value = height ? std::atof(height->c_str()) : 0;
+        // A height that no frame can take is refused like any other bad
+        // page message: the ad stays as it was.
+        if (!std::isfinite(value) || value < 0) return false;
         if (value > 0 && adState_ != kShown)
             if (const auto delegate = this->delegate()) delegate->bannerViewDidReceiveAd(*this);
         adState_ = kShown;

@@ -3,7 +3,8 @@
 // that loads the search ad page of a DZDynamicHeightSearchRequest and
 // grows to the height the page reports. The page talks through three
 // "dmsg://" navigations, never loaded:
-//   adResized?height=<h>  the ad's height; the first one above 0 is the ad
+//   adResized?height=<h>  the ad's height; the first one above 0 is the ad;
+//                         a negative or non-finite one changes nothing
 //   noAdLoaded            failure, SDK error 1 "No ads are available"
 //   scriptLoadFailed      failure, SDK error 2 "Failed to load resources over
 //                         the network"

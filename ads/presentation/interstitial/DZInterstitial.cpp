@@ -154,6 +154,14 @@ void DZInterstitial::loadSlotFromCacheEntry(const std::shared_ptr<DZInterstitial
     slot_->setAdLoadDelegate(std::static_pointer_cast<DZSlotAdLoadDelegate>(self));
     slot_->setAdResponseDelegate(std::static_pointer_cast<DZSlotAdResponseDelegate>(self));
     slot_->setSlotDelegate(std::static_pointer_cast<DZSlotDelegate>(self));
+    // A mediation waterfall may still be running: its next network asks the
+    // ad's mediation delegate, held weakly, for a connector. The entry goes
+    // once taken, so the interstitial answers from now on.
+    if (const auto& ad = slot_->ad()) {
+        const auto delegate = ad->mediationDelegate().lock();
+        if (delegate && delegate == std::static_pointer_cast<DZAdMediationDelegate>(entry))
+            ad->setMediationDelegate(std::static_pointer_cast<DZAdMediationDelegate>(self));
+    }
     if (const auto& view = slot_->adView())
         view->setRewardBasedVideoAdDMSGHandlerDelegate(
             std::static_pointer_cast<DZRewardBasedVideoAdDMSGHandlerDelegate>(self));

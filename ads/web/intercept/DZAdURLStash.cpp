@@ -22,18 +22,13 @@ std::optional<std::string> canonicalText(const std::optional<core::URL>& url) {
     return canonical->absoluteString();
 }
 
-// The ad's reporter, read where the ad view lives.
-std::shared_ptr<DZSafeBrowsingReporter> reporterOf(const DZAdView& adView) {
-    std::shared_ptr<DZSafeBrowsingReporter> reporter;
-    const auto read = [&] {
-        if (const auto& ad = adView.ad()) reporter = ad->safeBrowsingReporter();
-    };
-    if (core::RunLoop::isMainThread()) {
-        read();
-    } else {
-        core::Queue::main()->sync(read);
-    }
-    return reporter;
+// The ad's reporter, read where the ad view lives: on the main thread only.
+// Elsewhere nothing is read (a wait for the main thread from a loading
+// thread would deadlock with a main thread that waits for that load).
+std::optional<std::shared_ptr<DZSafeBrowsingReporter>> reporterOf(const DZAdView& adView) {
+    if (!core::RunLoop::isMainThread()) return std::nullopt;
+    const auto& ad = adView.ad();
+    return ad ? ad->safeBrowsingReporter() : nullptr;
 }
 
 }  // namespace
@@ -51,7 +46,7 @@ DZAdURLStash::DZAdURLStash() : lockQueue_(core::Queue::serial(DZQueueLabel("ad-u
 
 DZAdURLStash::Subject DZAdURLStash::subjectOf(const std::shared_ptr<DZAdView>& adView) {
     if (!adView) return {};
-    return {Key{adView, adView.get()}, DZResourceCollectionAdView::of(adView)};
+    return {Key{adView, adView.get()}, DZResourceCollectionAdView::of(adView), reporterOf(*adView)};
 }
 
 // Recording.
@@ -91,6 +86,7 @@ void DZAdURLStash::record(Subject subject, const std::optional<core::URL>& mainD
         const auto key = subject.key ? subject.key : self->adViewForMainDocumentURL(*canonical);
         if (!key) return;
         Entry& entry = self->entryFor(*key, subject.access);
+        if (subject.reporter) entry.reporter = *subject.reporter;
         DZAdViewResourceCollection* collection = self->collectionForEntry(entry);
         if (!collection) return;
         if (setsMainDocument && entry.mainDocumentURL != canonical) {
@@ -138,7 +134,9 @@ void DZAdURLStash::didAttemptAutoClickRequest(const std::shared_ptr<DZAdView>& a
 void DZAdURLStash::adViewDidStartLoad(const std::shared_ptr<DZAdView>& adView) {
     if (!adView) return;
     lockQueue_->async([self = shared_from_this(), subject = subjectOf(adView)] {
-        ++self->entryFor(*subject.key, subject.access).loadingFrameCount;
+        Entry& entry = self->entryFor(*subject.key, subject.access);
+        if (subject.reporter) entry.reporter = *subject.reporter;
+        ++entry.loadingFrameCount;
     });
 }
 
@@ -182,11 +180,12 @@ void DZAdURLStash::removeAdView(const DZAdView* adView) {
     });
 }
 
-void DZAdURLStash::reportAndForget(const Key& key,
-                                   const std::shared_ptr<DZSafeBrowsingReporter>& reporter) {
-    const auto forget = [self = shared_from_this(), key, reporter] {
+void DZAdURLStash::reportAndForget(
+    const Key& key, const std::optional<std::shared_ptr<DZSafeBrowsingReporter>>& given) {
+    const auto forget = [self = shared_from_this(), key, given] {
         const auto found = self->adViews_.find(key);
         if (found == self->adViews_.end()) return;
+        const auto reporter = given ? *given : found->second.reporter;
         if (reporter && found->second.collection)
             reporter->reportResourceCollection(found->second.collection);
         self->removeInformationForAdViewKey(key);
@@ -212,11 +211,23 @@ std::shared_ptr<DZAdView> DZAdURLStash::adViewForURLRequest(const core::URLReque
 
 bool DZAdURLStash::shouldInterceptRequest(const core::URLRequest& request) {
     if (!core::UserDefaults::standard()->boolForKey(kSafeBrowsingResponseKey)) return false;
-    auto adView = adViewForURLRequest(request);
-    if (!adView) return false;
-    const auto reporter = reporterOf(*adView);
-    // The last reference to a view is let go of on the main thread only.
-    DZReleaseOnMainThread(std::move(adView));
+    std::shared_ptr<DZSafeBrowsingReporter> reporter;
+    if (core::RunLoop::isMainThread()) {
+        const auto adView = adViewForURLRequest(request);
+        if (!adView) return false;
+        reporter = reporterOf(*adView).value_or(nullptr);
+    } else {
+        // A URL-loading thread: the reporter the main thread noted for the
+        // page's ad view; the ad view itself is not touched here.
+        const auto canonical = canonicalText(request.mainDocumentURL());
+        if (!canonical) return false;
+        lockQueue_->sync([&] {
+            const auto key = adViewForMainDocumentURL(*canonical);
+            if (!key) return;
+            if (const auto found = adViews_.find(*key); found != adViews_.end())
+                reporter = found->second.reporter;
+        });
+    }
     if (!reporter) return false;
     const auto& protection = reporter->autoClickProtection();
     return (reporter->shouldReportMaliciousAds() && protection && protection->enabled()) ||

@@ -17,7 +17,10 @@
 // "com.dozuza.vuraz.ad-url-stash"; updates are posted there in the order
 // made and return at once; the look-ups (adViewForURLRequest,
 // shouldInterceptRequest, hasLoadingAd and the readers for tests) wait on
-// it. Ad views are read on the main thread only.
+// it. Ad views are read on the main thread only, and nothing here waits
+// for the main thread: each update that names an ad view on the main
+// thread also notes its ad's safe-browsing reporter, which is what the
+// URL-loading threads go by.
 
 #include <cstdint>
 #include <map>
@@ -108,11 +111,15 @@ private:
         std::shared_ptr<DZAdViewResourceCollection> collection;
         std::optional<std::string> mainDocumentURL;  // canonical text
         std::int64_t loadingFrameCount = 0;
+        // The ad's reporter as the main thread last saw it.
+        std::shared_ptr<DZSafeBrowsingReporter> reporter;
     };
     // What an update names: the ad view, or none (its page's URL decides).
     struct Subject {
         std::optional<Key> key;
         DZResourceCollectionAdView access;
+        // Its ad's reporter, when named on the main thread.
+        std::optional<std::shared_ptr<DZSafeBrowsingReporter>> reporter;
     };
     using Action = std::function<void(DZAdViewResourceCollection& collection)>;
 
@@ -122,7 +129,9 @@ private:
                 bool setsMainDocument, Action action);
     // Feeds the ad view's collection when it has one.
     void recordIfCollected(const std::shared_ptr<DZAdView>& adView, Action action);
-    void reportAndForget(const Key& key, const std::shared_ptr<DZSafeBrowsingReporter>& reporter);
+    // Without a reporter given, the one the main thread last saw.
+    void reportAndForget(const Key& key,
+                         const std::optional<std::shared_ptr<DZSafeBrowsingReporter>>& reporter);
 
     // Lock queue only.
     [[nodiscard]] Entry& entryFor(const Key& key, const DZResourceCollectionAdView& access);
