@@ -19,6 +19,7 @@
 #include "ui/Touch.h"
 #include "web/DecisionServer.h"
 #include "web/PageLoader.h"
+#include "web/ReadPolicy.h"
 #include "web/WebContext.h"
 #include "web/WebView.h"
 
@@ -156,7 +157,11 @@ struct WebView::Engine {
     PageLoader::Cancel documentFetch;
     std::uint64_t documentSerial = 0;
     struct Routed {
-        std::vector<WebKitURISchemeRequest*> requests;
+        struct Waiting {
+            WebKitURISchemeRequest* request;
+            ReadPolicy policy;
+        };
+        std::vector<Waiting> requests;
         PageLoader::Cancel cancel;
     };
     std::map<std::string, Routed> routed;
