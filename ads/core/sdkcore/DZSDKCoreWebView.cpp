@@ -32,8 +32,14 @@ DZSDKCoreWebView::DZSDKCoreWebView(Token, std::string URLString)
 std::shared_ptr<DZSDKCoreWebView>
 DZSDKCoreWebView::create(const std::optional<DZWebViewConfiguration>& configuration) {
     auto webView = std::make_shared<DZSDKCoreWebView>(Token{}, coreURLString());
-    webView->adView_ =
-        DZAdView::create({0, 0, 0, 0}, configuration.value_or(DZWebViewConfiguration()));
+    // The SDK's own page stays in the shared web process, apart from the
+    // ads (each in its own), so no ad can take it down; its answers carry
+    // whole ad responses.
+    DZWebViewConfiguration pageConfiguration = configuration.value_or(DZWebViewConfiguration());
+    pageConfiguration.setOwnWebProcess(false);
+    pageConfiguration.setMaximumMessageURLBytes(
+        DZWebViewConfiguration::kMaximumCorePageMessageURLBytes);
+    webView->adView_ = DZAdView::create({0, 0, 0, 0}, pageConfiguration);
     if (!webView->adView_) return nullptr;
     webView->adView_->setDelegate(webView);
     webView->adViewDelegate_ = std::make_shared<DZAdViewDelegate>();

@@ -89,6 +89,11 @@ public:
         const auto keep = owner_.shared_from_this();
         owner_.contentSizeChanged(size);
     }
+    void webProcessDidTerminate(web::WebView&, web::WebProcessTermination) override {
+        const auto keep = owner_.shared_from_this();
+        if (const auto delegate = owner_.delegate())
+            delegate->webViewWebProcessDidTerminate(owner_);
+    }
 
 private:
     DZWebView& owner_;
@@ -173,6 +178,10 @@ void DZWebView::stopLoading() {
 
 void DZWebView::reload() {
     if (webView_) webView_->reload();
+}
+
+void DZWebView::terminateWebProcess() {
+    if (webView_) webView_->terminateWebProcess();
 }
 
 void DZWebView::goBack() {
