@@ -41,8 +41,10 @@ bool isHTTP(std::string_view url) {
 }
 
 core::URLRequest requestFor(const std::string& url) {
-    auto parsed = core::URL::create(protocol::unrouted(url));
-    return core::URLRequest(parsed ? *parsed : core::URL::create("about:blank").value());
+    // (Page messages can be megabytes long: no copy the URL does not need.)
+    auto parsed = protocol::isRouted(url) ? core::URL::create(protocol::unrouted(url))
+                                          : core::URL::create(url);
+    return core::URLRequest(parsed ? std::move(*parsed) : core::URL::create("about:blank").value());
 }
 
 // What the web process sends, as the delegate sees it.
