@@ -32,6 +32,7 @@ DZBannerAdViewDelegate::DZBannerAdViewDelegate(std::weak_ptr<DZSlot> slot)
 
 void DZBannerAdViewDelegate::adViewDidFinishLoad(DZAdView& adView) {
     loadFinished_ = true;
+    if (const auto slot = this->slot()) slot->adPageDidFinishLoading();
     if (loadDelayed_) return;
     DZAdViewDelegate::adViewDidFinishLoad(adView);
     const auto slot = this->slot();

@@ -399,6 +399,9 @@ void DZSlot::willStartAdRendering() {
 
 void DZSlot::willLoadAdHTMLInWebView() {
     willStartAdRendering();
+}
+
+void DZSlot::startRenderTimer() {
     if (renderTimer_) renderTimer_->invalidate();
     renderTimer_ = DZCreateBlockTimer(
         false,
@@ -406,6 +409,11 @@ void DZSlot::willLoadAdHTMLInWebView() {
             if (const auto self = weak.lock()) self->renderTimedOut();
         },
         renderTimeout_, 0);
+}
+
+void DZSlot::adPageDidFinishLoading() {
+    if (renderTimer_) renderTimer_->invalidate();
+    renderTimer_.reset();
 }
 
 void DZSlot::renderTimedOut() {

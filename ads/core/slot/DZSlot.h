@@ -110,10 +110,11 @@ public:
     static constexpr const char* kDidDismissFullScreenNotification =
         "kAdModalViewControllerDidDismissFullScreen";
     static constexpr double kDefaultReloadInterval = 60.0;
-    // Seconds an ad's page has, from the start of its load, to render: past
-    // them the ad fails with kDZErrorTimeout, heard like any failure, and
-    // its web process is let go (a page spinning in its script never
-    // finishes loading).
+    // Seconds an ad's page has, from the start of its load, to finish
+    // loading: past them the ad fails with kDZErrorTimeout, heard like any
+    // failure, and its web process is let go (a page spinning in its script
+    // never finishes loading). What a loaded page does next (holding its
+    // load back, a network's tag drawing late) has limits of its own.
     static constexpr double kDefaultRenderTimeout = 10.0;
     // Shorter intervals switch reloading off.
     static constexpr double kMinimumReloadInterval = 1.0;
@@ -155,6 +156,8 @@ public:
     void setReloadInterval(double seconds);
     // For the next ad rendered.
     void setRenderTimeout(double seconds) { renderTimeout_ = seconds; }
+    // The ad's page loaded (its ad view delegate tells): the limit is met.
+    void adPageDidFinishLoading();
     [[nodiscard]] double renderTimeout() const { return renderTimeout_; }
     void setAdType(std::shared_ptr<DZAdType> adType, bool reload);
     void setAdUnitID(std::optional<std::string> adUnitID);
@@ -584,6 +587,7 @@ private:
     // Armed while an ad's page renders.
     std::shared_ptr<core::Timer> renderTimer_;
     double renderTimeout_ = kDefaultRenderTimeout;
+    void startRenderTimer();
     void renderTimedOut();
     std::optional<std::string> requestID_;
     std::shared_ptr<DZRequest> nextRequest_;
