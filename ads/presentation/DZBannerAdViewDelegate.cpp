@@ -8,6 +8,7 @@
 #include "ads/web/dmsg/DZAdAppDMSGHandler.h"
 #include "ads/web/dmsg/DZAppEventDMSGHandler.h"
 #include "ads/web/dmsg/DZDelayPageLoadDMSGHandler.h"
+#include "ads/presentation/fullscreen/DZViewController.h"
 #include "ads/web/view/DZAdView.h"
 
 namespace ads {
@@ -31,6 +32,7 @@ DZBannerAdViewDelegate::DZBannerAdViewDelegate(std::weak_ptr<DZSlot> slot)
 
 void DZBannerAdViewDelegate::adViewDidFinishLoad(DZAdView& adView) {
     loadFinished_ = true;
+    if (const auto slot = this->slot()) slot->adPageDidFinishLoading();
     if (loadDelayed_) return;
     DZAdViewDelegate::adViewDidFinishLoad(adView);
     const auto slot = this->slot();
@@ -46,8 +48,28 @@ void DZBannerAdViewDelegate::adViewDidFinishLoad(DZAdView& adView) {
 void DZBannerAdViewDelegate::didFailLoadWithError(DZAdView& adView, const Error& error) {
     DZAdViewDelegate::didFailLoadWithError(adView, error);
     const auto slot = this->slot();
-    if (!slot || slot->state() == DZSlot::kValidAd) return;
+    // A failed ad (timed out, say) was heard of already.
+    if (!slot || slot->state() == DZSlot::kValidAd || slot->state() == DZSlot::kFailed) return;
     slot->didFailToReceiveAdWithError(DZErrorWithCode(kDZErrorNetworkError), false);
+}
+
+void DZBannerAdViewDelegate::adViewWebProcessDidTerminate(DZAdView& adView) {
+    const auto slot = this->slot();
+    if (!slot) return;
+    const Error error = DZErrorWithCodeDescription(
+        kDZErrorInternalError, "The ad's page stopped: its web process ended.");
+    if (slot->state() == DZSlot::kRendering) {
+        slot->didFailToReceiveAdWithError(error, false);
+        return;
+    }
+    if (slot->state() != DZSlot::kValidAd || slot->adView().get() != &adView) return;
+    if (const auto controller =
+            std::dynamic_pointer_cast<DZViewController>(adView.viewController())) {
+        controller->relinquishScreenWithCompletion(nullptr);
+        return;
+    }
+    adView.setHidden(true);
+    slot->didFailToReceiveAdWithError(error, false);
 }
 
 void DZBannerAdViewDelegate::contentSizeDidChange(DZAdView&, gfx::Size size) {

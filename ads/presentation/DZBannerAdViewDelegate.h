@@ -33,6 +33,10 @@ public:
 
     void adViewDidFinishLoad(DZAdView& adView) override;
     void didFailLoadWithError(DZAdView& adView, const Error& error) override;
+    // The ad's page is gone: an ad still rendering fails; a shown one is
+    // taken down (a full-screen ad closes, a banner's ad is hidden and
+    // fails, which schedules the banner's next one).
+    void adViewWebProcessDidTerminate(DZAdView& adView) override;
     void contentSizeDidChange(DZAdView& adView, gfx::Size size) override;
     void didLoadVideoWithSize(DZAdView& adView, gfx::Size size) override;
     void adViewDidRecordImpression(DZAdView& adView) override;

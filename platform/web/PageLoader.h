@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/HTTPURLResponse.h"
 #include "core/NetworkError.h"
@@ -32,6 +33,9 @@ public:
         // The final response, after redirects; absent with an error.
         std::optional<core::HTTPURLResponse> response;
         std::optional<core::NetworkError> error;
+        // The redirect responses followed on the way, in order (their URL
+        // is the one that answered with the redirect).
+        std::vector<core::HTTPURLResponse> redirects;
     };
     using Completion = std::function<void(Result result)>;
     // Stops the load; its completion then never runs.

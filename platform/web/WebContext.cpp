@@ -139,16 +139,23 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
         return found->second;
     }
 
-    WebKitWebContext* engine = nullptr;
-    if (persistent) {
-        WebKitWebsiteDataManager* manager = webkit_website_data_manager_new(
-            "base-data-directory", dataFolder(true, "data").c_str(), "base-cache-directory",
-            dataFolder(true, "cache").c_str(), nullptr);
-        engine = webkit_web_context_new_with_website_data_manager(manager);
-        g_object_unref(manager);
-    } else {
-        engine = webkit_web_context_new_ephemeral();
-    }
+    WebKitWebsiteDataManager* manager =
+        persistent ? webkit_website_data_manager_new(
+                         "base-data-directory", dataFolder(true, "data").c_str(),
+                         "base-cache-directory", dataFolder(true, "cache").c_str(), nullptr)
+                   : webkit_website_data_manager_new_ephemeral();
+    // Every web process of the context is ended once it holds more than
+    // kWebProcessMemoryLimitMB: a page that allocates without end takes
+    // down its own process (whose views hear of it), not the machine.
+    WebKitMemoryPressureSettings* memory = webkit_memory_pressure_settings_new();
+    webkit_memory_pressure_settings_set_memory_limit(memory, kWebProcessMemoryLimitMB);
+    webkit_memory_pressure_settings_set_kill_threshold(memory, 1.0);
+    webkit_memory_pressure_settings_set_poll_interval(memory, kMemoryPollSeconds);
+    auto* engine = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager",
+                                                   manager, "memory-pressure-settings", memory,
+                                                   nullptr));
+    webkit_memory_pressure_settings_free(memory);
+    g_object_unref(manager);
     // Pages are untrusted code: their web processes run in the engine's
     // sandbox (namespaces of their own, a file system of the system's
     // libraries and what is added below, a system call filter).

@@ -23,6 +23,11 @@ namespace web {
 
 class WebContext {
 public:
+    // The most memory one web process may hold before the engine ends it,
+    // and how often it looks.
+    static constexpr unsigned kWebProcessMemoryLimitMB = 1024;
+    static constexpr double kMemoryPollSeconds = 1;
+
     // nullptr with a message when the engine cannot start.
     [[nodiscard]] static std::shared_ptr<WebContext>
     shared(const WebViewConfiguration& configuration, std::string* error);

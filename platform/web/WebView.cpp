@@ -174,6 +174,10 @@ std::optional<core::URL> WebView::url() const {
     return core::URL::create(uri);
 }
 
+void WebView::terminateWebProcess() {
+    webkit_web_view_terminate_web_process(engine_->page);
+}
+
 bool WebView::canGoBack() const {
     return webkit_web_view_can_go_back(engine_->page);
 }

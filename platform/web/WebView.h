@@ -70,6 +70,11 @@ public:
     void loadRequest(const core::URLRequest& request);
     void stopLoading();
     void reload();
+    // Ends the view's web process, and with it every view that shares it;
+    // their delegates hear webProcessDidTerminate (endedByApp). A page that
+    // will not stop (script that never returns) lets go of its process
+    // this way.
+    void terminateWebProcess();
     void goBack();
     void goForward();
     [[nodiscard]] bool canGoBack() const;

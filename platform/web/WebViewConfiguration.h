@@ -10,6 +10,7 @@
 // one cookie jar for the engine's own loads), whatever their kind, and a web
 // process: relatedView's, else the newest live view's, unless ownWebProcess.
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,11 @@ struct WebViewConfiguration {
     std::shared_ptr<WebView> relatedView;
     // A web process of its own instead of one shared with the other views.
     bool ownWebProcess = false;
+    // The longest URL (in bytes) of a navigation the page starts that is
+    // decided in the engine's policy step (the page's messages in other
+    // schemes among them): a longer one is refused and logged before
+    // anything reads it. 0: no bound.
+    size_t maximumNavigationURLBytes = 0;
 };
 
 }  // namespace web

@@ -23,6 +23,8 @@ void WebViewDelegate::runJavaScriptAlert(WebView&, const std::string&, const std
     if (completion) completion();
 }
 
+void WebViewDelegate::webProcessDidTerminate(WebView&, WebProcessTermination) {}
+
 void WebViewDelegate::contentSizeDidChange(WebView&, gfx::Size) {}
 
 }  // namespace web

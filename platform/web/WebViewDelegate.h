@@ -19,6 +19,8 @@ namespace web {
 
 class WebView;
 
+enum class WebProcessTermination { crashed, exceededMemoryLimit, endedByApp };
+
 class WebViewDelegate {
 public:
     virtual ~WebViewDelegate() = default;
@@ -38,6 +40,12 @@ public:
     // completes at once.
     virtual void runJavaScriptAlert(WebView& view, const std::string& title,
                                     const std::string& message, std::function<void()> completion);
+    // The view's web process ended: it crashed, the engine ended it for
+    // going over the context's memory limit, or the app ended it
+    // (WebView::terminateWebProcess). A load under way has failed with
+    // LoadError::kWebProcessTerminated just before. The page shows nothing
+    // until the next load, which starts a new process.
+    virtual void webProcessDidTerminate(WebView& view, WebProcessTermination reason);
     // The page's content size in points changed.
     virtual void contentSizeDidChange(WebView& view, gfx::Size size);
 };

@@ -19,6 +19,7 @@
 #include "ui/Touch.h"
 #include "web/DecisionServer.h"
 #include "web/PageLoader.h"
+#include "web/ReadPolicy.h"
 #include "web/WebContext.h"
 #include "web/WebView.h"
 
@@ -38,6 +39,11 @@ struct WebView::Engine {
 
     // The key a URL is matched by: its text without one trailing "/".
     [[nodiscard]] static std::string key(std::string_view url);
+    // The same key, without a copy.
+    [[nodiscard]] static std::string_view keyOf(std::string_view url) {
+        if (!url.empty() && url.back() == '/') url.remove_suffix(1);
+        return url;
+    }
 
     void connectSignals();
     // WebViewNavigation.cpp
@@ -50,6 +56,9 @@ struct WebView::Engine {
     [[nodiscard]] protocol::Decision decideDeferred(const DecisionQuery& query);
     [[nodiscard]] bool ask(NavigationAction action);
     [[nodiscard]] NavigationAction actionFor(WebKitNavigationAction* action) const;
+    // The same, for the action's URL as read already.
+    [[nodiscard]] NavigationAction actionFor(WebKitNavigationAction* action,
+                                             const std::string& url) const;
     // A link clicked in a frame of the page, told before its navigation.
     void linkClicked(std::string url, bool mainFrame, std::string target);
     // The frame a link-click navigation to url targets, when a click told it.
@@ -156,7 +165,11 @@ struct WebView::Engine {
     PageLoader::Cancel documentFetch;
     std::uint64_t documentSerial = 0;
     struct Routed {
-        std::vector<WebKitURISchemeRequest*> requests;
+        struct Waiting {
+            WebKitURISchemeRequest* request;
+            ReadPolicy policy;
+        };
+        std::vector<Waiting> requests;
         PageLoader::Cancel cancel;
     };
     std::map<std::string, Routed> routed;

@@ -235,8 +235,15 @@ void WebView::Engine::processTerminated(WebKitWebView*, WebKitWebProcessTerminat
     auto& engine = *static_cast<Engine*>(data);
     WebView& view = engine.owner;
     const auto keep = view.self();
+    const WebProcessTermination termination =
+        reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? WebProcessTermination::exceededMemoryLimit
+        : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API   ? WebProcessTermination::endedByApp
+                                                           : WebProcessTermination::crashed;
     core::Console::log(std::string("WebView: the web process ") +
-                       (reason == WEBKIT_WEB_PROCESS_CRASHED ? "crashed" : "ended"));
+                       (termination == WebProcessTermination::crashed ? "crashed"
+                        : termination == WebProcessTermination::exceededMemoryLimit
+                            ? "went over its memory limit and was ended"
+                            : "was ended by the app"));
     engine.deferred.clear();
     engine.startAwaitsDecision = false;
     LoadError error;
@@ -245,6 +252,7 @@ void WebView::Engine::processTerminated(WebKitWebView*, WebKitWebProcessTerminat
     error.failingURL = view.load_.url;
     error.provisional = !view.load_.committed;
     view.reportFailure(error);
+    if (const auto delegate = view.delegate()) delegate->webProcessDidTerminate(view, termination);
 }
 
 LoadError WebView::Engine::errorFor(const GError* error, const std::string& url, bool provisional) {

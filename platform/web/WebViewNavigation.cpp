@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "core/Console.h"
 #include "core/RunLoop.h"
 #include "web/EngineMessages.h"
 #include "web/WebProcessProtocol.h"
@@ -40,8 +41,10 @@ bool isHTTP(std::string_view url) {
 }
 
 core::URLRequest requestFor(const std::string& url) {
-    auto parsed = core::URL::create(protocol::unrouted(url));
-    return core::URLRequest(parsed ? *parsed : core::URL::create("about:blank").value());
+    // (Page messages can be megabytes long: no copy the URL does not need.)
+    auto parsed = protocol::isRouted(url) ? core::URL::create(protocol::unrouted(url))
+                                          : core::URL::create(url);
+    return core::URLRequest(parsed ? std::move(*parsed) : core::URL::create("about:blank").value());
 }
 
 // What the web process sends, as the delegate sees it.
@@ -83,8 +86,13 @@ GtkWidget* WebView::Engine::createWindow(WebKitWebView*, WebKitNavigationAction*
 }
 
 NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action) const {
+    return actionFor(action, webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
+}
+
+NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action,
+                                            const std::string& url) const {
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-    NavigationAction result{requestFor(webkit_uri_request_get_uri(request))};
+    NavigationAction result{requestFor(url)};
     if (const char* method = webkit_uri_request_get_http_method(request))
         result.request.setMethod(method);
     for (const auto& [name, value] : headerFieldsOf(webkit_uri_request_get_http_headers(request)))
@@ -115,19 +123,30 @@ void WebView::Engine::decideNewWindow(WebKitNavigationAction* action) {
 void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision) {
     WebKitNavigationAction* navigation =
         webkit_navigation_policy_decision_get_navigation_action(decision);
-    const std::string url =
-        webkit_uri_request_get_uri(webkit_navigation_action_get_request(navigation));
+    // The engine makes the URL's text anew at each call: read it once, and
+    // measure it before anything copies or parses it.
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(navigation));
+    const std::string_view text = uri ? std::string_view(uri) : std::string_view();
     const bool redirect = webkit_navigation_action_is_redirect(navigation);
     auto* policy = WEBKIT_POLICY_DECISION(decision);
+    const auto issuedEntry =
+        std::find_if(apiNavigations.begin(), apiNavigations.end(),
+                     [&](const APINavigation& issued) { return issued.key == keyOf(text); });
+    const size_t most = owner.configuration_.maximumNavigationURLBytes;
+    if (most != 0 && text.size() > most && (redirect || issuedEntry == apiNavigations.end())) {
+        core::Console::log("WebView: a navigation to a URL of " + std::to_string(text.size()) +
+                           " bytes (" + std::string(protocol::schemeOf(text.substr(0, 64))) +
+                           ":...) was refused: more than " + std::to_string(most));
+        webkit_policy_decision_ignore(policy);
+        return;
+    }
+    const std::string url(text);
 
     // A load made through WebView: the main frame's, decided here (or by the
     // app already). Loads issued before it that never came are superseded,
     // and so is this one when the app has issued another since: the engine
     // drops it before it begins (two navigations let on at once can leave
     // the engine committing the later one without ever finishing it).
-    const auto issuedEntry =
-        std::find_if(apiNavigations.begin(), apiNavigations.end(),
-                     [&](const APINavigation& issued) { return issued.key == key(url); });
     if (!redirect && issuedEntry != apiNavigations.end()) {
         const APINavigation issued = *issuedEntry;
         apiNavigations.erase(apiNavigations.begin(), issuedEntry + 1);
@@ -135,7 +154,7 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
             webkit_policy_decision_ignore(policy);
             return;
         }
-        NavigationAction action = actionFor(navigation);
+        NavigationAction action = actionFor(navigation, url);
         action.targetsMainFrame = true;
         action.mainDocumentURL = action.request.url();
         if (!issued.decided && !ask(std::move(action))) {
@@ -152,7 +171,7 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
     const auto type = webkit_navigation_action_get_navigation_type(navigation);
     if (type == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED && !redirect) {
         if (const auto mainFrame = clickedFrame(protocol::unrouted(url))) {
-            NavigationAction action = actionFor(navigation);
+            NavigationAction action = actionFor(navigation, url);
             action.targetsMainFrame = *mainFrame;
             action.mainDocumentURL = *mainFrame ? std::optional(action.request.url()) : owner.url();
             if (!ask(std::move(action))) {
@@ -177,7 +196,7 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
         webkit_policy_decision_use(policy);
         return;
     }
-    if (!ask(actionFor(navigation))) {
+    if (!ask(actionFor(navigation, url))) {
         webkit_policy_decision_ignore(policy);
         return;
     }

@@ -8,6 +8,7 @@
 
 #include <utility>
 
+#include "core/Console.h"
 #include "web/EngineMessages.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
@@ -124,33 +125,40 @@ void WebView::Engine::serveRouted(WebKitURISchemeRequest* request, std::string u
         finishWithError(request, "Not a URL: " + url);
         return;
     }
+    core::URLRequest fetch = requestOf(request, *parsed);
+    // Each request keeps what its page may read of the shared answer.
+    Routed::Waiting waiting{request, ReadPolicy::of(fetch)};
     // Concurrent GETs of one URL share a fetch; anything else is fetched alone.
     static std::uint64_t unique = 0;
     const std::string entry = method == "GET" ? url : url + "#" + std::to_string(++unique);
     g_object_ref(request);
     if (auto found = routed.find(entry); found != routed.end()) {
-        found->second.requests.push_back(request);
+        found->second.requests.push_back(std::move(waiting));
         return;
     }
-    core::URLRequest fetch = requestOf(request, *parsed);
-    routed[entry].requests.push_back(request);
+    routed[entry].requests.push_back(std::move(waiting));
     const auto document = owner.url();
     auto cancel = PageLoader::shared()->load(
         std::move(fetch), document ? *document : *parsed,
         [weak = std::weak_ptr<WebView>(owner.self()), entry](PageLoader::Result result) {
             const auto view = weak.lock();
             if (!view) return;
-            auto& waiting = view->engine_->routed;
-            const auto found = waiting.find(entry);
-            if (found == waiting.end()) return;
-            const std::vector<WebKitURISchemeRequest*> requests = std::move(found->second.requests);
-            waiting.erase(found);
-            for (WebKitURISchemeRequest* answered : requests) {
-                if (result.response) {
-                    finishWithResponse(answered, *result.response, result.body);
-                } else {
+            auto& pending = view->engine_->routed;
+            const auto found = pending.find(entry);
+            if (found == pending.end()) return;
+            const std::vector<Routed::Waiting> requests = std::move(found->second.requests);
+            pending.erase(found);
+            for (const auto& [answered, policy] : requests) {
+                if (!result.response) {
                     finishWithError(answered,
                                     result.error ? result.error->message : "No response.");
+                } else if (!policy.allows(result.redirects, *result.response)) {
+                    core::Console::log("WebView: a read of " + result.response->url().absoluteString() +
+                                       " by " + policy.origin +
+                                       " was refused: the origin does not allow it");
+                    finishWithError(answered, "Cross-origin read refused.");
+                } else {
+                    finishWithResponse(answered, *result.response, result.body);
                 }
                 g_object_unref(answered);
             }
@@ -163,9 +171,9 @@ void WebView::Engine::cancelRouted() {
     auto pending = std::exchange(routed, {});
     for (auto& [url, entry] : pending) {
         if (entry.cancel) entry.cancel();
-        for (WebKitURISchemeRequest* request : entry.requests) {
-            finishWithError(request, "The load was cancelled.");
-            g_object_unref(request);
+        for (const auto& waiting : entry.requests) {
+            finishWithError(waiting.request, "The load was cancelled.");
+            g_object_unref(waiting.request);
         }
     }
 }

@@ -27,6 +27,7 @@ public:
     std::vector<web::NavigationAction> navigations;
     std::vector<web::LoadError> errors;
     std::vector<gfx::Size> contentSizes;
+    std::vector<web::WebProcessTermination> terminations;
     std::vector<std::string> alerts;  // "<title>|<message>"
     // Alerts are answered at once unless this keeps their completions.
     std::vector<std::function<void()>>* unansweredAlerts = nullptr;
@@ -43,6 +44,9 @@ public:
                               bool mainFrame) override;
     void runJavaScriptAlert(web::WebView&, const std::string& title, const std::string& message,
                             std::function<void()> completion) override;
+    void webProcessDidTerminate(web::WebView&, web::WebProcessTermination reason) override {
+        terminations.push_back(reason);
+    }
     void contentSizeDidChange(web::WebView&, gfx::Size size) override {
         contentSizes.push_back(size);
     }

@@ -37,6 +37,7 @@ bool DZAdNetworkJavaScriptAdViewDelegate::shouldStartLoadWithRequest(
 }
 
 void DZAdNetworkJavaScriptAdViewDelegate::adViewDidFinishLoad(DZAdView& adView) {
+    if (const auto slot = this->slot()) slot->adPageDidFinishLoading();
     if (renderingCheckHasStarted_ || wasPassbackReceived_) return;
     renderingCheckHasStarted_ = true;
     if (const auto slot = this->slot()) slot->willLoadAdHTMLInWebView();

@@ -27,13 +27,20 @@ std::string DZSDKCoreWebView::coreURLString() {
 
 DZSDKCoreWebView::DZSDKCoreWebView(Token, std::string URLString)
     : URLString_(std::move(URLString)),
-      lockQueue_(core::Queue::serial("com.dozuza.vuraz.sdk-core-web-view")) {}
+      lockQueue_(core::Queue::serial("com.dozuza.vuraz.sdk-core-web-view")),
+      messageQueue_(core::Queue::serial("com.dozuza.vuraz.sdk-core-messages")) {}
 
 std::shared_ptr<DZSDKCoreWebView>
 DZSDKCoreWebView::create(const std::optional<DZWebViewConfiguration>& configuration) {
     auto webView = std::make_shared<DZSDKCoreWebView>(Token{}, coreURLString());
-    webView->adView_ =
-        DZAdView::create({0, 0, 0, 0}, configuration.value_or(DZWebViewConfiguration()));
+    // The SDK's own page stays in the shared web process, apart from the
+    // ads (each in its own), so no ad can take it down; its answers carry
+    // whole ad responses.
+    DZWebViewConfiguration pageConfiguration = configuration.value_or(DZWebViewConfiguration());
+    pageConfiguration.setOwnWebProcess(false);
+    pageConfiguration.setMaximumMessageURLBytes(
+        DZWebViewConfiguration::kMaximumCorePageMessageURLBytes);
+    webView->adView_ = DZAdView::create({0, 0, 0, 0}, pageConfiguration);
     if (!webView->adView_) return nullptr;
     webView->adView_->setDelegate(webView);
     webView->adViewDelegate_ = std::make_shared<DZAdViewDelegate>();
@@ -137,7 +144,7 @@ void DZSDKCoreWebView::dispatchPendingJavaScriptCommands() {
     });
 }
 
-bool DZSDKCoreWebView::shouldStartLoadWithRequest(DZAdView& adView, const core::URLRequest& request,
+bool DZSDKCoreWebView::shouldStartLoadWithRequest(DZAdView&, const core::URLRequest& request,
                                                   long navigationType) {
     const State state = this->state();
     if (state == kNavigationAccepted) return false;
@@ -146,9 +153,29 @@ bool DZSDKCoreWebView::shouldStartLoadWithRequest(DZAdView& adView, const core::
         return true;
     }
     if (state != kLoaded || !DZNotification::isNotificationURL(request.url())) return false;
-    if (SDKCoreDMSGHandler_ && SDKCoreDMSGHandler_->handleRequest(request, adView_)) return false;
-    if (liveViewDMSGHandler_->handleRequest(request, adView_)) return false;
-    return adViewDelegate_->shouldStartLoadWithRequest(adView, request, navigationType);
+    // The page's answers carry whole ads: they are taken apart off the main
+    // thread (one queue, so in the order sent), then handled on it.
+    messageQueue_->async([weak = weak_from_this(), url = request.url(), navigationType] {
+        auto notification = DZNotification::create(url);
+        core::Queue::main()->async([weak, url, navigationType,
+                                    notification = std::move(notification)] {
+            if (const auto self = weak.lock())
+                self->routeMessage(url, notification, navigationType);
+        });
+    });
+    return false;
+}
+
+void DZSDKCoreWebView::routeMessage(const core::URL& url,
+                                    const std::shared_ptr<const DZNotification>& notification,
+                                    long navigationType) {
+    if (notification) {
+        if (SDKCoreDMSGHandler_ && SDKCoreDMSGHandler_->handleNotification(notification, adView_))
+            return;
+        if (liveViewDMSGHandler_->handleNotification(notification, adView_)) return;
+    }
+    if (adView_) (void)adViewDelegate_->shouldStartLoadWithRequest(*adView_, core::URLRequest(url),
+                                                                 navigationType);
 }
 
 void DZSDKCoreWebView::adViewDidFinishLoad(DZAdView& adView) {

@@ -3,7 +3,10 @@
 // demand, queues script commands (at most 50) until it has loaded, takes
 // its dmsg answers off the navigation path and hands them to the SDK core
 // message handler (then the Live View message handler), and tells one-time
-// observers when a load has ended.
+// observers when a load has ended. The answers carry whole ads: each is
+// taken apart on the serial queue "com.dozuza.vuraz.sdk-core-messages", so
+// the main thread never parses megabytes, and handed on, in the order the
+// page sent them, on the main queue.
 //
 // It also routes the page's Live View verdicts: each Live View identifier
 // whose instance runs in the page may have one observer (held weakly), told
@@ -38,12 +41,14 @@
 #include "ads/web/view/DZAdViewDelegateProtocol.h"
 #include "ads/web/view/DZWebViewConfiguration.h"
 #include "core/Queue.h"
+#include "core/URL.h"
 
 namespace ads {
 
 class DZAdView;
 class DZAdViewDelegate;
 class DZCSI;
+class DZNotification;
 class DZSDKCoreDMSGHandler;
 class DZSDKCoreWebViewNotification;
 
@@ -132,6 +137,11 @@ private:
 
     const std::string URLString_;
     const std::shared_ptr<core::Queue> lockQueue_;
+    // Where the page's messages are taken apart (see shouldStartLoad...).
+    const std::shared_ptr<core::Queue> messageQueue_;
+    void routeMessage(const core::URL& url,
+                      const std::shared_ptr<const DZNotification>& notification,
+                      long navigationType);
     std::shared_ptr<DZAdView> adView_;
     std::shared_ptr<DZAdViewDelegate> adViewDelegate_;
     std::shared_ptr<DZCSI> CSI_;

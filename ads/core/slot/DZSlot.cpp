@@ -357,6 +357,10 @@ void DZSlot::setAdUnitID(std::optional<std::string> adUnitID) {
 void DZSlot::setState(std::int64_t state) {
     if (state == state_ || state_ == kInvalidated) return;
     state_ = state;
+    if (state_ != kRendering && renderTimer_) {
+        renderTimer_->invalidate();
+        renderTimer_.reset();
+    }
 }
 
 void DZSlot::willRequestAdURL() {
@@ -395,6 +399,35 @@ void DZSlot::willStartAdRendering() {
 
 void DZSlot::willLoadAdHTMLInWebView() {
     willStartAdRendering();
+}
+
+void DZSlot::startRenderTimer() {
+    if (renderTimer_) renderTimer_->invalidate();
+    renderTimer_ = DZCreateBlockTimer(
+        false,
+        [weak = weak_from_this()](core::Timer&) {
+            if (const auto self = weak.lock()) self->renderTimedOut();
+        },
+        renderTimeout_, 0);
+}
+
+void DZSlot::adPageDidFinishLoading() {
+    if (renderTimer_) renderTimer_->invalidate();
+    renderTimer_.reset();
+}
+
+void DZSlot::renderTimedOut() {
+    renderTimer_.reset();
+    if (state_ != kRendering) return;
+    const auto keep = shared_from_this();
+    const std::string message =
+        "The ad did not render within " + core::format("%g", renderTimeout_) + " seconds.";
+    DZLogger::sharedInstance().logPublicMessage(message);
+    const auto adView = adView_;
+    didFailToReceiveAdWithError(DZErrorWithCodeDescription(kDZErrorTimeout, message), false);
+    // The page may be spinning in its script: its process goes (the ad's
+    // own, see DZWebViewConfiguration), and with it the load.
+    if (adView && adView->webView()) adView->webView()->terminateWebProcess();
 }
 
 void DZSlot::didLoadAdHTMLInWebView() {

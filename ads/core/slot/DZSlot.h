@@ -110,6 +110,12 @@ public:
     static constexpr const char* kDidDismissFullScreenNotification =
         "kAdModalViewControllerDidDismissFullScreen";
     static constexpr double kDefaultReloadInterval = 60.0;
+    // Seconds an ad's page has, from the start of its load, to finish
+    // loading: past them the ad fails with kDZErrorTimeout, heard like any
+    // failure, and its web process is let go (a page spinning in its script
+    // never finishes loading). What a loaded page does next (holding its
+    // load back, a network's tag drawing late) has limits of its own.
+    static constexpr double kDefaultRenderTimeout = 10.0;
     // Shorter intervals switch reloading off.
     static constexpr double kMinimumReloadInterval = 1.0;
     static constexpr std::string_view kLoadAction = "load_ad_ios";
@@ -148,6 +154,11 @@ public:
     // 1.0 s and more as given, less as 0 (no reloads); a value that is not
     // a finite number is refused and the interval stays.
     void setReloadInterval(double seconds);
+    // For the next ad rendered.
+    void setRenderTimeout(double seconds) { renderTimeout_ = seconds; }
+    // The ad's page loaded (its ad view delegate tells): the limit is met.
+    void adPageDidFinishLoading();
+    [[nodiscard]] double renderTimeout() const { return renderTimeout_; }
     void setAdType(std::shared_ptr<DZAdType> adType, bool reload);
     void setAdUnitID(std::optional<std::string> adUnitID);
     void mediatedAdNetworkAutoRefreshed() { hasAutoRefreshed_ = true; }
@@ -573,6 +584,11 @@ private:
     std::set<std::shared_ptr<DZStatisticDictionary>> pendingAdStatistics_;
     std::shared_ptr<core::Timer> reloadTimer_;
     double reloadInterval_ = kDefaultReloadInterval;
+    // Armed while an ad's page renders.
+    std::shared_ptr<core::Timer> renderTimer_;
+    double renderTimeout_ = kDefaultRenderTimeout;
+    void startRenderTimer();
+    void renderTimedOut();
     std::optional<std::string> requestID_;
     std::shared_ptr<DZRequest> nextRequest_;
     std::shared_ptr<ui::View> liveViewMonitoredView_;

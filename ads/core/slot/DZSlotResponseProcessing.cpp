@@ -97,6 +97,7 @@ void DZSlot::processStandardAdResponse(const std::shared_ptr<DZAd>& ad) {
                                                                    : nullptr);
     }
     willLoadAdHTMLInWebView();
+    startRenderTimer();
     setViewForAdUsingView(adView_);
     adView_->setAd(ad);
 }

@@ -3,6 +3,7 @@
 #include "ads/foundation/DZBlockTimer.h"
 #include "ads/foundation/DZServerHosts.h"
 #include "ads/mediation/core/DZMAdNetworkConnector.h"
+#include "ads/web/view/DZWebViewConfiguration.h"
 #include "core/Queue.h"
 #include "core/RunLoop.h"
 #include "core/Timer.h"
@@ -92,6 +93,9 @@ void DZMAdapterHTML::getBannerWithSize(const DZAdSize& adSize) {
     web::WebViewConfiguration configuration;
     configuration.kind = web::WebViewConfiguration::Kind::UI;
     configuration.mediaPlaybackRequiresUserAction = true;
+    // A network's markup is an ad page like any other: apart from the rest.
+    configuration.ownWebProcess = true;
+    configuration.maximumNavigationURLBytes = DZWebViewConfiguration::kMaximumMessageURLBytes;
     std::string problem;
     webView_ = web::WebView::create({0, 0, size.width, size.height}, configuration, &problem);
     if (!webView_) {

@@ -205,6 +205,7 @@ public:
     void webViewDidStartLoad(DZWebView& webView) override;
     void webViewDidFinishLoad(DZWebView& webView) override;
     void didFailLoadWithError(DZWebView& webView, const Error& error) override;
+    void webViewWebProcessDidTerminate(DZWebView& webView) override;
     void runJavaScriptAlertPanelWithTitle(DZWebView& webView, const std::string& title,
                                           const std::string& message,
                                           std::function<void()> completion) override;

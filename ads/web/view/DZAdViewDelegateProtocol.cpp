@@ -13,6 +13,8 @@ void DZAdViewDelegateProtocol::adViewDidFinishLoad(DZAdView&) {}
 
 void DZAdViewDelegateProtocol::didFailLoadWithError(DZAdView&, const Error&) {}
 
+void DZAdViewDelegateProtocol::adViewWebProcessDidTerminate(DZAdView&) {}
+
 void DZAdViewDelegateProtocol::didMoveToPlacement(DZAdView&, const std::shared_ptr<const void>&) {}
 
 void DZAdViewDelegateProtocol::contentSizeDidChange(DZAdView&, gfx::Size) {}

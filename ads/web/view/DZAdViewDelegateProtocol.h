@@ -26,6 +26,9 @@ public:
     virtual void adViewDidStartLoad(DZAdView& adView);
     virtual void adViewDidFinishLoad(DZAdView& adView);
     virtual void didFailLoadWithError(DZAdView& adView, const Error& error);
+    // The page's web process ended (see DZWebViewDelegate); the ad shows
+    // nothing until its next load.
+    virtual void adViewWebProcessDidTerminate(DZAdView& adView);
     virtual void didMoveToPlacement(DZAdView& adView, const std::shared_ptr<const void>& placement);
     virtual void contentSizeDidChange(DZAdView& adView, gfx::Size size);
     // Sent by the video and message-handler parts.

@@ -116,6 +116,11 @@ void DZAdView::webViewDidFinishLoad(DZWebView&) {
     if (const auto delegate = this->delegate()) delegate->adViewDidFinishLoad(*this);
 }
 
+void DZAdView::webViewWebProcessDidTerminate(DZWebView&) {
+    const auto keep = self();
+    if (const auto delegate = this->delegate()) delegate->adViewWebProcessDidTerminate(*this);
+}
+
 void DZAdView::didFailLoadWithError(DZWebView&, const Error& error) {
     const auto keep = self();
     DZAdURLStash::sharedInstance()->adViewDidFinishLoad(keep);

@@ -7,6 +7,8 @@ DZUIKitWebView::create(const gfx::Rect& frame, const DZWebViewConfiguration& con
     auto view = std::make_shared<DZUIKitWebView>(Token{}, frame, configuration);
     web::WebViewConfiguration engine;
     engine.kind = web::WebViewConfiguration::Kind::UI;
+    engine.ownWebProcess = configuration.ownWebProcess();
+    engine.maximumNavigationURLBytes = configuration.maximumMessageURLBytes();
     if (!view->setUp(std::move(engine))) return nullptr;
     return view;
 }

@@ -27,6 +27,8 @@ DZWebKitWebView::create(const gfx::Rect& frame, const DZWebViewConfiguration& co
     auto view = std::make_shared<DZWebKitWebView>(Token{}, frame, configuration);
     web::WebViewConfiguration engine;
     engine.kind = web::WebViewConfiguration::Kind::WK;
+    engine.ownWebProcess = configuration.ownWebProcess();
+    engine.maximumNavigationURLBytes = configuration.maximumMessageURLBytes();
     if (!view->setUp(std::move(engine))) return nullptr;
     // Starts the web process; the policy step refuses the page itself.
     if (core::UserDefaults::standard()->boolForKey(kInitializationLoadKey))

@@ -48,10 +48,14 @@ public:
     bool shouldStartLoad(web::WebView&, const web::NavigationAction& engineAction) override {
         const auto keep = owner_.shared_from_this();
         // The request names the page it belongs to, as the URL stash files
-        // the navigations that the ad view delegate lets load.
-        web::NavigationAction action = engineAction;
-        if (!action.request.mainDocumentURL())
-            action.request.setMainDocumentURL(action.mainDocumentURL);
+        // the navigations that the ad view delegate lets load. (Copied only
+        // then: a page's message can be megabytes long.)
+        std::optional<web::NavigationAction> named;
+        if (!engineAction.request.mainDocumentURL() && engineAction.mainDocumentURL) {
+            named = engineAction;
+            named->request.setMainDocumentURL(named->mainDocumentURL);
+        }
+        const web::NavigationAction& action = named ? *named : engineAction;
         // A new window opens nowhere: the delegate hears of it, nothing more.
         if (action.opensNewWindow) {
             (void)owner_.askDelegate(action.request, long(action.type));
@@ -88,6 +92,11 @@ public:
     void contentSizeDidChange(web::WebView&, gfx::Size size) override {
         const auto keep = owner_.shared_from_this();
         owner_.contentSizeChanged(size);
+    }
+    void webProcessDidTerminate(web::WebView&, web::WebProcessTermination) override {
+        const auto keep = owner_.shared_from_this();
+        if (const auto delegate = owner_.delegate())
+            delegate->webViewWebProcessDidTerminate(owner_);
     }
 
 private:
@@ -175,6 +184,10 @@ void DZWebView::reload() {
     if (webView_) webView_->reload();
 }
 
+void DZWebView::terminateWebProcess() {
+    if (webView_) webView_->terminateWebProcess();
+}
+
 void DZWebView::goBack() {
     if (webView_) webView_->goBack();
 }
@@ -220,6 +233,10 @@ std::optional<gfx::Color> DZWebView::backgroundColor() const {
 }
 
 void DZWebView::didMakeLoadDecision(bool allowed, const core::URLRequest& request) {
+    if (pendingRequestURLStrings_.empty()) {
+        if (!allowed) currentRequestURLString_.reset();
+        return;
+    }
     const std::string key = keyOf(request.url());
     const bool pending = pendingRequestURLStrings_.count(key) > 0;
     if (allowed && pending) currentRequestURLString_ = key;

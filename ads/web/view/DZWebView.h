@@ -81,6 +81,9 @@ public:
     [[nodiscard]] bool isLoading() const;
     [[nodiscard]] std::optional<core::URL> URL() const;
 
+    // Ends the page's web process (a page that will not stop lets go of it
+    // this way); the delegate hears webViewWebProcessDidTerminate.
+    void terminateWebProcess();
     // Sends the script to the page before returning; the result is dropped.
     void evaluateJavaScriptFromString(const std::string& script);
     // Whether a content-size change reaches the content-size delegate

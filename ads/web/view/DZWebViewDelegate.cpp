@@ -12,6 +12,8 @@ void DZWebViewDelegate::webViewDidFinishLoad(DZWebView&) {}
 
 void DZWebViewDelegate::didFailLoadWithError(DZWebView&, const Error&) {}
 
+void DZWebViewDelegate::webViewWebProcessDidTerminate(DZWebView&) {}
+
 void DZWebViewDelegate::runJavaScriptAlertPanelWithTitle(DZWebView&, const std::string&,
                                                          const std::string&,
                                                          std::function<void()> completion) {

@@ -26,6 +26,10 @@ public:
     virtual void webViewDidStartLoad(DZWebView& webView);
     virtual void webViewDidFinishLoad(DZWebView& webView);
     virtual void didFailLoadWithError(DZWebView& webView, const Error& error);
+    // The page's web process ended (crashed, over its memory limit, or let
+    // go by the SDK); a load under way has failed just before. The page is
+    // gone until the next load.
+    virtual void webViewWebProcessDidTerminate(DZWebView& webView);
     // The page's alert(); the page waits until completion runs. Default:
     // completes at once.
     virtual void runJavaScriptAlertPanelWithTitle(DZWebView& webView, const std::string& title,
