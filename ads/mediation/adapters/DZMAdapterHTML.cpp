@@ -2,6 +2,7 @@
 
 #include "ads/foundation/DZBlockTimer.h"
 #include "ads/foundation/DZServerHosts.h"
+#include "ads/foundation/DZURLUtilities.h"
 #include "ads/mediation/core/DZMAdNetworkConnector.h"
 #include "core/Queue.h"
 #include "core/RunLoop.h"
@@ -86,6 +87,10 @@ void DZMAdapterHTML::getBannerWithSize(const DZAdSize& adSize) {
     }
     if (!html || html->empty()) {
         fail(kDZErrorNetworkError, "Missing HTML in TYM response.");
+        return;
+    }
+    if (!DZIsAllowedHTMLBaseURL(baseURL())) {
+        fail(kDZErrorNetworkError, "Unsupported base URL for the HTML in TYM response.");
         return;
     }
     const gfx::Size size = DZAdSizeResolvedCGSize(adSize);
