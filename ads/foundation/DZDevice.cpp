@@ -8,6 +8,7 @@
 #include "ads/foundation/DZValueHelpers.h"
 #include "core/RunLoop.h"
 #include "core/StringFormat.h"
+#include "core/Unicode.h"
 #include "core/URL.h"
 #include "core/UserDefaults.h"
 #include "ui/AudioSession.h"
@@ -139,8 +140,12 @@ core::Dictionary DZDevice::canOpenURLs(const std::vector<std::string>& urls) con
     for (const std::string& text : urls) {
         const auto url = core::URL::create(text);
         bool canOpen = false;
+        // Schemes are compared without case, as the system opens them.
+        const std::string scheme = url ? core::Unicode::toLower(url->scheme(), "") : "";
         if (url && (!queriesListed ||
-                    std::find(schemes.begin(), schemes.end(), url->scheme()) != schemes.end())) {
+                    std::any_of(schemes.begin(), schemes.end(), [&](const std::string& listed) {
+                        return core::Unicode::toLower(listed, "") == scheme;
+                    }))) {
             canOpen = ui::DeviceProfile::current().canOpenScheme(url->scheme());
         }
         answers.set(text, canOpen);

@@ -26,7 +26,9 @@ bool DZSafariViewControllerSupportsURL(const std::optional<core::URL>& url) {
             .value_or(core::Array{core::Value("http"), core::Value("https")});
     const std::string scheme = core::Unicode::toLower(url->scheme(), "");
     for (const core::Value& entry : schemes) {
-        if (const std::string* text = entry.string(); text && *text == scheme) return true;
+        if (const std::string* text = entry.string();
+            text && core::Unicode::toLower(*text, "") == scheme)
+            return true;
     }
     return false;
 }

@@ -40,6 +40,10 @@ bool DZURLHostMatches(const std::optional<core::URL>& url, std::optional<std::st
     return core::Unicode::equalsCaseInsensitive(url->host(), *host);
 }
 
+bool DZIsAllowedHTMLBaseURL(const std::optional<core::URL>& baseURL) {
+    return !baseURL || baseURL->isHTTPorHTTPS();
+}
+
 bool DZURLSchemeMatches(const std::optional<core::URL>& url,
                         std::optional<std::string_view> scheme) {
     if (!url || !scheme || url->scheme().empty()) return false;

@@ -32,6 +32,11 @@ namespace ads {
 [[nodiscard]] bool DZURLSchemeMatches(const std::optional<core::URL>& url,
                                       std::optional<std::string_view> scheme);
 
+// Whether HTML may be loaded with this base URL: none at all, or http(s)
+// with a host. Any other base (file, data, javascript, about, an app's
+// scheme) would hand the page an origin no ad may have.
+[[nodiscard]] bool DZIsAllowedHTMLBaseURL(const std::optional<core::URL>& baseURL);
+
 // Whether the URL's host is domain or a host under it: "a.dozuza.com" and
 // "dozuza.com" are in "dozuza.com", "evildozuza.com" is not. Case-insensitive;
 // a leading "." of domain and a final "." of the host are ignored, and an

@@ -1,8 +1,10 @@
 #include "ads/native/DZOverlayView.h"
 
 #include "ads/foundation/DZLayoutConstraints.h"
+#include "ads/foundation/DZURLUtilities.h"
 #include "ads/web/view/DZAdView.h"
 #include "ads/web/view/DZAdViewDelegate.h"
+#include "core/Console.h"
 
 namespace ads {
 
@@ -85,12 +87,18 @@ void DZOverlayView::removeOverlaySubview() {
 void DZOverlayView::loadOverlayWithUserInfo(const core::Value& userInfo) {
     const std::string* html = userInfo["overlayHtml"].string();
     const std::string* base = userInfo["baseUrl"].string();
-    const auto baseURL = core::URL::create(base ? *base : "about:blank");
-    if (!html || !baseURL) return;
+    // Without a base the overlay has none (its page is about:blank); one
+    // the page names must be http(s).
+    const auto baseURL = base ? core::URL::create(*base) : std::nullopt;
+    if (!html || (base && !baseURL)) return;
+    if (!DZIsAllowedHTMLBaseURL(baseURL)) {
+        core::Console::log("<Dozuza> Refused an overlay with the base URL " + *base);
+        return;
+    }
     if (!overlayView_) addOverlaySubview();
     if (!overlayView_) return;
     loadOverlayUserInfo_ = userInfo.dictionary() ? *userInfo.dictionary() : core::Dictionary{};
-    overlayView_->loadHTMLString(*html, *baseURL);
+    overlayView_->loadHTMLString(*html, baseURL);
 }
 
 void DZOverlayView::sendMessageToOverlayWithUserInfo(const core::Value& userInfo) {

@@ -13,6 +13,7 @@
 #include "store/MessageComposeViewController.h"
 #include "store/URLOpener.h"
 #include "ui/AlertController.h"
+#include "ui/TouchInjector.h"
 #include "ui/Window.h"
 #include "ads/web/view/DZAdViewDelegate.h"
 #include "core/NotificationCenter.h"
@@ -45,7 +46,10 @@ protected:
         delegate->addDMSGHandler(second);
         ads::DZCallLog::clear();
     }
-    void TearDown() override { store::URLOpener::shared().clearForTesting(); }
+    void TearDown() override {
+        adView->removeFromSuperview();
+        store::URLOpener::shared().clearForTesting();
+    }
 
     void load(const std::string& html) {
         auto ad = std::make_shared<ads::DZAd>();
@@ -53,6 +57,14 @@ protected:
         ad->setAdBaseURL(server.url("/test/avd/page"));
         adView->setAd(ad);
         ASSERT_TRUE(waitFor([&] { return delegate->hasLoadedAtLeastOnce(); }));
+    }
+    // Shows the ad view in the window, for a person to touch.
+    void place(ui::Window& window) {
+        adView->setFrame({0, 100, 320, 50});
+        window.addSubview(adView);
+    }
+    void tapTheAd(ui::Window& window) {
+        ui::TouchInjector(window).tap(adView->convertPointTo({160, 25}, nullptr));
     }
     bool decide(const std::string& url, long type = 0) {
         return delegate->shouldStartLoadWithRequest(
@@ -133,6 +145,7 @@ TEST_F(DZAdViewDelegateService, NavigationTable) {
     const auto root = std::make_shared<ui::ViewController>();
     window->setRootViewController(root);
     window->makeKeyAndVisible();
+    place(*window);
     store::MailComposeViewController::setCanSendMailForTesting(true);
     store::MessageComposeViewController::setCanSendTextForTesting(true);
     auto& system = store::URLOpener::shared();
@@ -159,6 +172,8 @@ TEST_F(DZAdViewDelegateService, NavigationTable) {
         SCOPED_TRACE(c.url);
         system.clearForTesting();
         system.setHandler("myapp", [](const core::URL&) { return true; });
+        // What leaves the app needs a person's touch.
+        tapTheAd(*window);
         EXPECT_EQ(decide(c.url, c.type), c.loads);
         ASSERT_TRUE(drainMainQueue());
         ASSERT_TRUE(drainMainQueue());
@@ -199,8 +214,12 @@ TEST_F(DZAdViewDelegateService, DeeplinkPlusOpensTheFallbackAndPingsItsTrackers)
         "&fallbackUrl=" + ads::DZPercentEscapedString(server.urlString("/land")) +
         "&fallbackTrackingUrl=" + ads::DZPercentEscapedString(server.urlString("/track/f1")) +
         "&fallbackTrackingUrl=" + ads::DZPercentEscapedString(server.urlString("/track/f2"));
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+    window->makeKeyAndVisible();
+    place(*window);
     auto& system = store::URLOpener::shared();
     system.clearForTesting();
+    tapTheAd(*window);
     EXPECT_FALSE(decide(deeplink));
     ASSERT_TRUE(waitFor([&] { return !system.requests().empty(); }));
     EXPECT_EQ(system.requests()[0].url.absoluteString(), server.urlString("/land"));
@@ -219,6 +238,7 @@ TEST_F(DZAdViewDelegateService, DeeplinkPlusOpensTheFallbackAndPingsItsTrackers)
     // Switched off, the URL goes to the opener like any app scheme.
     ConstantsScope constants;
     constants.set(ads::DZAdViewDelegate::kDeeplinkPlusEnabledKey, "0");
+    tapTheAd(*window);
     EXPECT_FALSE(decide(deeplink));
     ASSERT_TRUE(waitFor([&] { return !system.requests().empty(); }));
     EXPECT_EQ(system.requests()[0].url.absoluteString(), deeplink);

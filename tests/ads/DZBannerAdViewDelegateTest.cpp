@@ -8,6 +8,8 @@
 #include "ads/foundation/DZCallLog.h"
 #include "ads/presentation/click/DZOpener.h"
 #include "store/URLOpener.h"
+#include "ui/TouchInjector.h"
+#include "ui/Window.h"
 #include "ads/web/dmsg/DZAdAppDMSGHandler.h"
 #include "ads/web/dmsg/DZAdRefreshDMSGHandler.h"
 #include "ads/web/dmsg/DZAnalyticsDMSGHandler.h"
@@ -132,7 +134,12 @@ TEST(DZOpenerTest, AutoClickProtectionRefusesOpensOfAnUntouchedAd) {
     ASSERT_TRUE(adwebtesting::drainMainQueue());
     EXPECT_TRUE(store::URLOpener::shared().requests().empty());
     EXPECT_FALSE(opener.didOpenAnotherApplication());
-    adView->setTouched(true);
+    // A person's finger on the ad.
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+    window->makeKeyAndVisible();
+    window->addSubview(adView);
+    ui::TouchInjector(*window).tap({160, 25});
+    EXPECT_TRUE(adView->touched());
     EXPECT_TRUE(opener.shouldPerformOpenAction());
     opener.openApp(*core::URL::create("myapp://offer"));
     ASSERT_TRUE(adwebtesting::drainMainQueue());

@@ -91,6 +91,18 @@ TEST_F(DZOverlayViewService, LoadsNeedHTMLAndDefaultTheBaseURL) {
     EXPECT_TRUE(overlay->isHidden());
 }
 
+TEST_F(DZOverlayViewService, AnOverlayIsNeverGivenABaseOutsideHTTP) {
+    for (const char* base :
+         {"file:///etc/", "data:text/html,x", "javascript:alert(1)", "about:blank", "myapp://x/"}) {
+        post("loadHtml", {{"overlayHtml", fixtures::NativeAds::overlayHTML()}, {"baseUrl", base}});
+        EXPECT_FALSE(overlay->overlayView()) << base;
+    }
+    post("loadHtml",
+         {{"overlayHtml", fixtures::NativeAds::overlayHTML()}, {"baseUrl", server.urlString("/")}});
+    ASSERT_TRUE(overlayLoaded());
+    EXPECT_EQ(overlay->overlayView()->URL()->absoluteString(), server.urlString("/"));
+}
+
 TEST_F(DZOverlayViewService, MessagesCarryTheLoadedOverlaysIdentifier) {
     post("loadHtml", {{"overlayHtml", fixtures::NativeAds::overlayHTML()},
                       {"baseUrl", server.urlString("/")},

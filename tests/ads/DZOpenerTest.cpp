@@ -19,6 +19,7 @@
 #include "store/URLOpener.h"
 #include "support/ManualClockScope.h"
 #include "ui/AlertController.h"
+#include "ui/TouchInjector.h"
 #include "ui/Window.h"
 
 namespace {
@@ -49,6 +50,8 @@ protected:
         root = std::make_shared<ui::ViewController>();
         window->setRootViewController(root);
         window->makeKeyAndVisible();
+        page.adView()->setFrame({0, 100, 320, 50});
+        window->addSubview(page.adView());
         ASSERT_TRUE(drainMainQueue());
     }
     void TearDown() override {
@@ -56,8 +59,13 @@ protected:
         store::MailComposeViewController::setCanSendMailForTesting(false);
         store::MessageComposeViewController::setCanSendTextForTesting(false);
         opener().clearForTesting();
+        page.adView()->removeFromSuperview();
     }
     static store::URLOpener& opener() { return store::URLOpener::shared(); }
+    // A person's finger on the ad: what lets an action leave the app.
+    void tapTheAd() {
+        ui::TouchInjector(*window).tap(page.adView()->convertPointTo({160, 25}, nullptr));
+    }
     [[nodiscard]] std::vector<std::string> opened() const {
         std::vector<std::string> urls;
         for (const auto& request : opener().requests())
@@ -77,6 +85,7 @@ protected:
 
 TEST_F(DZOpenerActionsTest, DiallingAsksOnceAndCancelOpensNothing) {
     const core::URL tel = url("tel:10086");
+    tapTheAd();
     page.opener->openApp(tel);
     ASSERT_TRUE(settle());
     auto alerts = page.opener->confirmationAlerts();
@@ -95,6 +104,7 @@ TEST_F(DZOpenerActionsTest, DiallingAsksOnceAndCancelOpensNothing) {
     EXPECT_EQ(page.owner->clicks, 0);
     EXPECT_FALSE(page.opener->didOpenAnotherApplication());
 
+    tapTheAd();
     page.opener->openApp(tel);
     ASSERT_TRUE(waitFor([&] { return presented<ui::AlertController>() != nullptr; }));
     alerts = page.opener->confirmationAlerts();
@@ -107,6 +117,7 @@ TEST_F(DZOpenerActionsTest, DiallingAsksOnceAndCancelOpensNothing) {
 
     // Confirmed once, the number opens without asking again.
     ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
+    tapTheAd();
     page.opener->openApp(tel);
     ASSERT_TRUE(settle());
     EXPECT_TRUE(page.opener->confirmationAlerts().empty());
@@ -116,11 +127,13 @@ TEST_F(DZOpenerActionsTest, DiallingAsksOnceAndCancelOpensNothing) {
 TEST_F(DZOpenerActionsTest, TheServersSchemesReplaceTheDefaultConfirmations) {
     core::UserDefaults::standard()->setObject(ads::DZOpener::kConfirmationSchemesKey,
                                               core::Dictionary{{"myapp", "Go"}});
+    tapTheAd();
     page.opener->openApp(url("tel:10086"));
     ASSERT_TRUE(settle());
     EXPECT_TRUE(page.opener->confirmationAlerts().empty());
     EXPECT_EQ(opened(), std::vector<std::string>{"tel:10086"});
 
+    tapTheAd();
     page.opener->openApp(url("myapp://x"));
     ASSERT_TRUE(settle());
     const auto alerts = page.opener->confirmationAlerts();
@@ -131,6 +144,7 @@ TEST_F(DZOpenerActionsTest, TheServersSchemesReplaceTheDefaultConfirmations) {
 
 TEST_F(DZOpenerActionsTest, MailComposerTakesAddressCopiesAndSubject) {
     store::MailComposeViewController::setCanSendMailForTesting(true);
+    tapTheAd();
     page.opener->openEmailComposer(
         url("mailto:ann@shop.test?CC=bo@shop.test,cy@shop.test&Subject=Hello%20there&body=Hi"));
     ASSERT_TRUE(settle());
@@ -148,6 +162,7 @@ TEST_F(DZOpenerActionsTest, MailComposerTakesAddressCopiesAndSubject) {
     mail->finish(store::MailComposeResult::Sent);
     ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
 
+    tapTheAd();
     page.opener->openEmailComposer(url("mailto:ann@shop.test"));
     ASSERT_TRUE(settle());
     const auto plain = presented<store::MailComposeViewController>();
@@ -161,11 +176,13 @@ TEST_F(DZOpenerActionsTest, MailComposerTakesAddressCopiesAndSubject) {
 }
 
 TEST_F(DZOpenerActionsTest, MessageComposerSplitsNumbers) {
+    tapTheAd();
     page.opener->openSmsComposer(url("sms:10086,10010?body=hi"));
     ASSERT_TRUE(settle());
     EXPECT_EQ(root->presentedViewController(), nullptr) << "no texts on this device";
 
     store::MessageComposeViewController::setCanSendTextForTesting(true);
+    tapTheAd();
     page.opener->openSmsComposer(url("sms:10086,10010?body=hi&subject=s"));
     ASSERT_TRUE(settle());
     const auto message = presented<store::MessageComposeViewController>();
@@ -188,6 +205,7 @@ TEST_F(DZOpenerActionsTest, ComposerWaitsForABusyFullScreenAdOnlySoLong) {
     const auto previous =
         core::Console::setSink([&](std::string_view line) { console.emplace_back(line); });
 
+    tapTheAd();
     page.opener->openEmailComposer(url("mailto:ann@shop.test"));
     for (int i = 0; i < ads::DZOpener::kMaximumComposerRetries + 5; ++i) {
         clock.advance(ads::DZOpener::kComposerRetryInterval);
@@ -200,6 +218,7 @@ TEST_F(DZOpenerActionsTest, ComposerWaitsForABusyFullScreenAdOnlySoLong) {
     EXPECT_NE(console[0].find("mailto:ann@shop.test"), std::string::npos);
 
     // A controller that becomes usable again in time gets the composer.
+    tapTheAd();
     page.opener->openEmailComposer(url("mailto:bo@shop.test"));
     clock.advance(ads::DZOpener::kComposerRetryInterval);
     ASSERT_TRUE(drainMainQueue());
@@ -225,6 +244,7 @@ TEST_F(DZOpenerActionsTest, DeepLinksAnswerThePage) {
     EXPECT_TRUE(opener().requests().empty());
 
     opener().registerAppLinkHost("shop.test");
+    tapTheAd();
     page.opener->openAppLink(url("https://shop.test/item/1"), "e3");
     ASSERT_TRUE(waitFor([&] { return received(*page.adView(), "openDeepLink").size() == 3; }));
     answers = received(*page.adView(), "openDeepLink");
@@ -238,6 +258,7 @@ TEST_F(DZOpenerActionsTest, DeepLinksAnswerThePage) {
     ui::DeviceProfile old = ui::DeviceProfile::current();
     old.systemVersion = "9.3.5";
     testsupport::DeviceProfileOverride nine(old);
+    tapTheAd();
     page.opener->openAppLink(url("https://shop.test/item/2"), "e4");
     ASSERT_TRUE(waitFor([&] { return received(*page.adView(), "openDeepLink").size() == 4; }));
     EXPECT_EQ(received(*page.adView(), "openDeepLink")[3]["https://shop.test/item/2"],
@@ -251,6 +272,7 @@ TEST_F(DZOpenerActionsTest, LocalScriptAndDataURLsAreNeverOpened) {
                              "about:blank", "JavaScript:alert(2)"}) {
         SCOPED_TRACE(text);
         const core::URL target = url(text);
+        tapTheAd();
         page.opener->openApp(target);
         page.opener->openBrowserToURL(target, 30);
         page.opener->openSafariViewControllerToURL(target, 30);
@@ -261,6 +283,7 @@ TEST_F(DZOpenerActionsTest, LocalScriptAndDataURLsAreNeverOpened) {
         EXPECT_EQ(page.owner->clicks, 0);
     }
     // The same opener still opens an app and the SDK's browser.
+    tapTheAd();
     page.opener->openApp(url("myapp://offer"));
     ASSERT_TRUE(settle());
     EXPECT_EQ(opened(), std::vector<std::string>{"myapp://offer"});
@@ -284,6 +307,7 @@ TEST_F(DZOpenerStoreTest, APageLoadedAheadIsShownAndCountsAsItsClick) {
         waitFor([&] { return page.opener->cachedStoreProductViewController().size() == 1; }));
     const auto cached = page.opener->cachedStoreProductViewController().at("42");
 
+    tapTheAd();
     page.opener->openInAppStoreWithProductID("42", fallback, false);
     ASSERT_TRUE(waitFor([&] { return page.owner->clicks == 1; }));
     EXPECT_EQ(root->presentedViewController(), cached);
@@ -297,6 +321,7 @@ TEST_F(DZOpenerStoreTest, APageLoadedAheadIsShownAndCountsAsItsClick) {
 
 TEST_F(DZOpenerStoreTest, AFailingPageOnScreenGivesWayToTheFallback) {
     scripted->setItemFailure(store::StoreError{store::StoreError::Unknown, "no page"});
+    tapTheAd();
     page.opener->openInAppStoreWithProductID("7", fallback, false);
     ASSERT_TRUE(settle());
     ASSERT_TRUE(waitFor([&] { return !opener().requests().empty(); }));
@@ -306,6 +331,7 @@ TEST_F(DZOpenerStoreTest, AFailingPageOnScreenGivesWayToTheFallback) {
 
 TEST_F(DZOpenerStoreTest, AFailingPageThatWasWaitedForOpensTheFallbackToo) {
     scripted->setItemFailure(store::StoreError{store::StoreError::Unknown, "no page"});
+    tapTheAd();
     page.opener->openInAppStoreWithProductID("7", fallback, true);
     ASSERT_TRUE(waitFor([&] { return !opener().requests().empty(); }));
     EXPECT_EQ(opened(), std::vector<std::string>{fallback.absoluteString()});
@@ -313,6 +339,7 @@ TEST_F(DZOpenerStoreTest, AFailingPageThatWasWaitedForOpensTheFallbackToo) {
 
     // A page that loads while waited for is shown then.
     scripted->setItemFailure(std::nullopt);
+    tapTheAd();
     page.opener->openInAppStoreWithProductID("42", fallback, true);
     ASSERT_TRUE(waitFor([&] { return presented<store::StoreProductViewController>() != nullptr; }));
     EXPECT_EQ(opened().size(), 1u);

@@ -205,12 +205,18 @@ TEST_F(DZSlotClicksTest, ClicksCountInTheApplicationAndTheDisplayedAd) {
 TEST_F(DZSlotClicksTest, TheAdViewDelegateCountsOnlyTouchedForwardNavigationsAfterTheDelay) {
     ASSERT_TRUE(showBanner());
     const auto delegate = slot->adViewDelegate();
+    // A touch is a person's finger on the ad, away from its link.
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+    window->makeKeyAndVisible();
+    window->addSubview(slot->adView());
     const auto decide = [&](double afterLoad, bool touched, long type, std::int64_t state) {
-        const auto loaded = static_cast<std::uint64_t>(slot->timeLastLoaded());
-        clock.advance(
-            double(loaded + std::uint64_t(afterLoad * 1000) - ads::DZMonotonicMilliseconds()) /
-            1000.0);
-        slot->adView()->setTouched(touched);
+        if (touched)
+            ui::TouchInjector(*window).tap(slot->adView()->convertPointTo({300, 40}, nullptr));
+        else
+            slot->adView()->setTouched(false);
+        const double target = slot->timeLastLoaded() / 1000.0 + afterLoad;
+        const double now = double(ads::DZMonotonicMilliseconds()) / 1000.0;
+        if (target > now) clock.advance(target - now);
         slot->setState(state);
         return delegate->shouldStartLoadWithRequest(
             *slot->adView(), core::URLRequest(*core::URL::create("https://land.test/go")), type);

@@ -15,4 +15,11 @@ void DZTouchSignalRecognizer::touchesBegan(const ui::TouchSet& touches, const ui
     if (!received.empty()) DZGestureRecognizer::touchesBegan(received, event);
 }
 
+void DZTouchSignalRecognizer::touchesEnded(const ui::TouchSet& touches, const ui::Event& event) {
+    if (const auto delegate =
+            std::dynamic_pointer_cast<DZTouchSignalRecognizerDelegate>(this->delegate()))
+        for (const auto& touch : touches) delegate->gestureRecognizerDidEndTouch(*this, *touch);
+    DZGestureRecognizer::touchesEnded(touches, event);
+}
+
 }  // namespace ads

@@ -21,6 +21,8 @@ public:
     // False: the recognizer ignores the touch.
     virtual bool gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer& recognizer,
                                                      const ui::Touch& touch) = 0;
+    // A touch the recognizer received was lifted.
+    virtual void gestureRecognizerDidEndTouch(ui::GestureRecognizer&, const ui::Touch&) {}
 };
 
 class DZTouchSignalRecognizer : public DZGestureRecognizer {
@@ -28,6 +30,7 @@ public:
     DZTouchSignalRecognizer();
 
     void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;
+    void touchesEnded(const ui::TouchSet& touches, const ui::Event& event) override;
 };
 
 }  // namespace ads

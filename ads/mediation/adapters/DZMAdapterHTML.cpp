@@ -2,6 +2,7 @@
 
 #include "ads/foundation/DZBlockTimer.h"
 #include "ads/foundation/DZServerHosts.h"
+#include "ads/foundation/DZURLUtilities.h"
 #include "ads/mediation/core/DZMAdNetworkConnector.h"
 #include "ads/web/view/DZWebViewConfiguration.h"
 #include "core/Queue.h"
@@ -87,6 +88,10 @@ void DZMAdapterHTML::getBannerWithSize(const DZAdSize& adSize) {
     }
     if (!html || html->empty()) {
         fail(kDZErrorNetworkError, "Missing HTML in TYM response.");
+        return;
+    }
+    if (!DZIsAllowedHTMLBaseURL(baseURL())) {
+        fail(kDZErrorNetworkError, "Unsupported base URL for the HTML in TYM response.");
         return;
     }
     const gfx::Size size = DZAdSizeResolvedCGSize(adSize);

@@ -7,6 +7,7 @@
 #include "ads/foundation/DZLogger.h"
 #include "ads/foundation/DZQueryParameters.h"
 #include "ads/web/view/DZUIKitWebView.h"
+#include "core/Console.h"
 #include "core/Queue.h"
 #include "core/URLRequest.h"
 #include "core/UserDefaults.h"
@@ -126,6 +127,12 @@ bool DZDynamicHeightSearchBannerView::shouldStartLoadWithRequest(DZWebView& webV
     }
     if (startsWith(text, "dmsg://")) return false;
     if (navigationType == kLinkClicked) {
+        // A link the page's script clicked is no person's tap: the landing
+        // page leaves the app only for a gesture the engine saw.
+        if (webView.navigationUserGesture() == false) {
+            core::Console::log("<Dozuza> Refused a search ad's scripted click to " + text);
+            return false;
+        }
         handleUserDidTapAdDestinationURL(url);
         return false;
     }

@@ -56,7 +56,7 @@ void DZBrowserViewController::openInSafari() {
     auto opener = std::make_shared<DZOpener>();
     opener->setViewController(std::static_pointer_cast<ui::ViewController>(shared_from_this()));
     opener->setSlot(slot());
-    if (url) opener->openApp(*url);
+    if (url) opener->openAppForPersonsAction(*url);
     if (const auto slot = this->slot())
         if (const auto ad = slot->ad()) ad->statistics()->setObject(true, "pcbo", true);
 }

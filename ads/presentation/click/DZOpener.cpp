@@ -10,6 +10,7 @@
 #include "ads/foundation/DZDevice.h"
 #include "ads/foundation/DZQueryParameters.h"
 #include "ads/foundation/DZSafariSupport.h"
+#include "ads/foundation/DZURLUtilities.h"
 #include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "ads/presentation/fullscreen/DZExpandedAdAppViewController.h"
 #include "ads/presentation/fullscreen/DZOverlayProxy.h"
@@ -113,12 +114,65 @@ bool DZOpener::shouldPerformOpenAction() {
     if (!autoClickProtection_ || !autoClickProtection_->enabled()) return true;
     const auto adView = this->adView();
     if (adView && adView->touched()) return true;
+    reportAutoClickAttempt();
+    return false;
+}
+
+void DZOpener::reportAutoClickAttempt() {
+    const auto adView = this->adView();
     if (navigationRequest_)
         DZAdURLStash::sharedInstance()->didAttemptAutoClickRequest(adView, *navigationRequest_);
     std::optional<std::string> navigationURL;
     if (navigationRequest_) navigationURL = navigationRequest_->url().absoluteString();
     autoClickProtection_->reportSpamOpenActionWithAdDebugDialogString(
         adView ? adView->adDebugDialogString() : std::nullopt, navigationURL);
+}
+
+template <typename Body>
+void DZOpener::actingForPerson(Body&& body) {
+    ++personsActionDepth_;
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{personsActionDepth_};
+    body();
+}
+
+bool DZOpener::hasUserAction() const {
+    if (personsActionDepth_ > 0 || navigationUserGesture_ == true) return true;
+    const auto adView = this->adView();
+    return adView && adView->touchedWithin(kUserActionWindow);
+}
+
+bool DZOpener::shouldLeaveApplication(const std::optional<core::URL>& target) {
+    if (hasUserAction()) return true;
+    if (autoClickProtection_ && autoClickProtection_->enabled()) {
+        reportAutoClickAttempt();
+        return false;
+    }
+    // Logged once per ad: a page that keeps trying does not flood the log.
+    const auto adView = this->adView();
+    std::shared_ptr<const void> key;
+    if (adView) {
+        if (auto ad = adView->ad())
+            key = std::move(ad);
+        else
+            key = adView;
+    }
+    if (key) {
+        const bool logged =
+            !refusalLoggedFor_.owner_before(key) && !key.owner_before(refusalLoggedFor_);
+        if (logged) return false;
+        refusalLoggedFor_ = key;
+    } else {
+        if (refusalLoggedWithoutAdView_) return false;
+        refusalLoggedWithoutAdView_ = true;
+    }
+    const std::string what = target ? target->absoluteString()
+                             : navigationRequest_ ? navigationRequest_->url().absoluteString()
+                                                  : std::string("another app");
+    core::Console::log("<Dozuza> The ad tried to leave the app without a person's touch; " +
+                       what + " was not opened. Further attempts of this ad are not logged.");
     return false;
 }
 
@@ -128,7 +182,7 @@ bool DZOpener::shouldPerformOpenActionWithOrientations(std::uint64_t mask) {
 }
 
 bool DZOpener::shouldOpenURL(const std::optional<core::URL>& url) {
-    if (!shouldPerformOpenAction() || !url) return false;
+    if (!url || !shouldLeaveApplication(url)) return false;
     const auto message = confirmationMessageForURL(*url);
     if (message && !allowedAppURLs_.contains(url->absoluteString())) {
         confirmClickToURL(*url, *message);
@@ -141,7 +195,11 @@ std::optional<std::string> DZOpener::confirmationMessageForURL(const core::URL& 
     const auto stored = core::UserDefaults::standard()->dictionaryForKey(kConfirmationSchemesKey);
     const core::Dictionary schemes =
         stored ? *stored : core::Dictionary{{"tel", "Call"}, {"facetime", "FaceTime"}};
-    return stringEntry(schemes, url.scheme());
+    // "TEL:" dials as "tel:" does, so it asks as well.
+    const std::string scheme = lowercased(url.scheme());
+    for (const auto& [name, title] : schemes)
+        if (lowercased(name) == scheme && title.isString()) return title.stringValue();
+    return std::nullopt;
 }
 
 // Bookkeeping.
@@ -215,6 +273,10 @@ void DZOpener::openApp(const core::URL& url) {
         [url] { DZApplication::sharedInstance()->openURL(url); });
 }
 
+void DZOpener::openAppForPersonsAction(const core::URL& url) {
+    actingForPerson([&] { openApp(url); });
+}
+
 void DZOpener::openAppLink(const core::URL& url, const std::string& eventID) {
     const std::string scheme = lowercased(url.scheme());
     bool mayOpen = !isUnsafeURL(url) && shouldOpenURL(url);
@@ -267,9 +329,9 @@ void DZOpener::fetchInAppStoreForProductID(const std::optional<std::string>& pro
 void DZOpener::openInAppStoreWithProductID(const std::optional<std::string>& productID,
                                            const std::optional<core::URL>& fallbackURL,
                                            bool shouldWaitForFetch) {
-    if (!shouldPerformOpenAction()) return;
     const std::string id = productID.value_or("");
     const auto clickURL = core::URL::create("iTunesApp:" + id);
+    if (!shouldLeaveApplication(clickURL)) return;
     std::weak_ptr<DZOpener> weakSelf = weak_from_this();
     auto presented = [weakSelf, clickURL] {
         if (const auto self = weakSelf.lock()) self->didClickURL(clickURL);
@@ -314,7 +376,9 @@ void DZOpener::openInAppStoreWithProductID(const std::optional<std::string>& pro
                 ->productViewControllerDidFinish(*page);
         // A page that never showed (the opener waited for it) leaves the
         // click to the fallback too, as one on screen does.
-        if ((onScreen || shouldWaitForFetch) && fallbackURL) self->openApp(*fallbackURL);
+        // The person's tap that asked for the page stands for its fallback.
+        if ((onScreen || shouldWaitForFetch) && fallbackURL)
+            self->actingForPerson([&] { self->openApp(*fallbackURL); });
     });
 }
 
@@ -394,6 +458,11 @@ void DZOpener::openWebAppWithHTML(const std::string& html, const std::optional<c
     if (!shouldPerformOpenActionWithOrientations(supportedOrientations)) {
         reportMRAIDError("Expanding an ad is not allowed until the user interacts with the ad.",
                          "expand");
+        return;
+    }
+    if (!DZIsAllowedHTMLBaseURL(baseURL)) {
+        core::Console::log("<Dozuza> Refused a web app with the base URL " +
+                           baseURL->absoluteString());
         return;
     }
     disableAutoCollapseForResize();
@@ -515,7 +584,7 @@ void DZOpener::reportMRAIDError(const std::string& message, const std::string& a
 // Composers.
 
 void DZOpener::openEmailComposer(const core::URL& url) {
-    if (!shouldPerformOpenAction()) return;
+    if (!shouldLeaveApplication(url)) return;
     if (!store::MailComposeViewController::canSendMail()) return;
     auto composer = store::MailComposeViewController::create();
     if (!composer) return;
@@ -535,7 +604,7 @@ void DZOpener::openEmailComposer(const core::URL& url) {
 }
 
 void DZOpener::openSmsComposer(const core::URL& url) {
-    if (!shouldPerformOpenAction()) return;
+    if (!shouldLeaveApplication(url)) return;
     if (!store::MessageComposeViewController::canSendText()) return;
     auto composer = store::MessageComposeViewController::create();
     if (!composer) return;
@@ -560,7 +629,8 @@ void DZOpener::presentComposerController(const std::shared_ptr<ui::ViewControlle
 
 void DZOpener::presentComposerController(const std::shared_ptr<ui::ViewController>& composer,
                                          const core::URL& url, int attempt) {
-    if (!shouldPerformOpenAction() || !composer) return;
+    // Retries follow an action whose gate passed when it began.
+    if (!composer || (attempt == 0 && !shouldLeaveApplication(url))) return;
     const auto top = topViewController();
     auto* fullScreen = dynamic_cast<DZViewController*>(top.get());
     if (fullScreen && fullScreen->isViewLoaded() &&
@@ -646,7 +716,8 @@ void DZOpener::alertViewClickedButtonAtIndex(const ui::AlertController& alert, s
     confirmationAlertURLs_.erase(entry);
     if (index != 1) return;
     allowedAppURLs_.insert(url.absoluteString());
-    openApp(url);
+    // The press on the confirmation is the person's action.
+    actingForPerson([&] { openApp(url); });
 }
 
 std::vector<std::shared_ptr<ui::AlertController>> DZOpener::confirmationAlerts() const {

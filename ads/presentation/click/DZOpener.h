@@ -9,6 +9,15 @@
 // the schemes the server names) and ends with the same click bookkeeping
 // (the slot's click statistics and pings, the URL stash).
 //
+// Whatever the ad's auto-click protection says, an action that leaves the
+// app (handing a URL to the system: another app, the desktop's browser, a
+// dial; a store page; a mail or message composer) needs a person: a gesture
+// the engine saw start the navigation being decided, or a touch on the ad
+// within the last kUserActionWindow seconds. A refused attempt is reported
+// as the protection reports it when the protection is on, and logged once
+// per ad otherwise. What stays inside the ad (the SDK's browser, web apps,
+// expansion, resizing) keeps the protection's own rule.
+//
 // URLs of the schemes "file", "javascript", "data" and "about" are never
 // handed to the system nor loaded as a page by any action: nothing opens
 // and no click is counted; a deep link of such a scheme is answered NO.
@@ -67,6 +76,9 @@ public:
     static constexpr int kMaximumComposerRetries = 40;
     static constexpr double kComposerRetryInterval = 0.25;
 
+    // Seconds after a touch on the ad during which it may leave the app.
+    static constexpr double kUserActionWindow = 1.0;
+
     DZOpener();
     ~DZOpener() override;
 
@@ -74,6 +86,11 @@ public:
     [[nodiscard]] virtual bool shouldPerformOpenAction();
     [[nodiscard]] bool shouldPerformOpenActionWithOrientations(std::uint64_t mask);
     [[nodiscard]] bool shouldOpenURL(const std::optional<core::URL>& url);
+    // Whether an action may leave the app now (see above); reports or logs
+    // the refusal when not.
+    [[nodiscard]] bool shouldLeaveApplication(const std::optional<core::URL>& target = std::nullopt);
+    // The title of the confirmation for the URL's scheme (compared without
+    // case); nullopt when the scheme needs none.
     [[nodiscard]] std::optional<std::string> confirmationMessageForURL(const core::URL& url) const;
     // Whether no action may hand the URL to the system or load it.
     [[nodiscard]] static bool isUnsafeURL(const core::URL& url);
@@ -88,6 +105,9 @@ public:
 
     // Actions.
     virtual void openApp(const core::URL& url);
+    // openApp for a person's press on the SDK's own controls (the browser's
+    // button): no touch on an ad is needed.
+    void openAppForPersonsAction(const core::URL& url);
     virtual void openAppLink(const core::URL& url, const std::string& eventID);
     virtual void fetchInAppStoreForProductID(const std::optional<std::string>& productID);
     virtual void openInAppStoreWithProductID(const std::optional<std::string>& productID,
@@ -124,6 +144,15 @@ public:
     void messageComposeViewController(store::MessageComposeViewController& controller,
                                       store::MessageComposeResult result) override;
 
+    // Set by the ad view delegate while it decides a navigation: whether
+    // the engine saw a person's gesture start it (nullopt when it does not
+    // tell, and outside a navigation).
+    [[nodiscard]] std::optional<bool> navigationUserGesture() const {
+        return navigationUserGesture_;
+    }
+    void setNavigationUserGesture(std::optional<bool> gesture) {
+        navigationUserGesture_ = gesture;
+    }
     [[nodiscard]] const std::optional<core::URLRequest>& navigationRequest() const {
         return navigationRequest_;
     }
@@ -176,6 +205,14 @@ private:
         core::URL url;
     };
 
+    // Runs body with the person's action standing for the gesture gate: a
+    // press on a confirmation, or the later steps of an action whose gate
+    // passed when it began.
+    template <typename Body>
+    void actingForPerson(Body&& body);
+    // A gesture or a recent touch; no reporting.
+    [[nodiscard]] bool hasUserAction() const;
+    void reportAutoClickAttempt();
     void confirmClickToURL(const core::URL& url, const std::string& message);
     void disableAutoCollapseForResize();
     void configureOverlay(DZViewController& overlay, std::uint64_t orientations,
@@ -194,6 +231,11 @@ private:
     void reportMRAIDError(const std::string& message, const std::string& action) const;
 
     std::map<const ui::AlertController*, Confirmation> confirmationAlertURLs_;
+    std::optional<bool> navigationUserGesture_;
+    int personsActionDepth_ = 0;
+    bool refusalLoggedWithoutAdView_ = false;
+    // The ad (or, without one, the ad view) whose refused exit was logged.
+    std::weak_ptr<const void> refusalLoggedFor_;
     std::set<std::string> allowedAppURLs_;
     bool didOpenAnotherApplication_ = false;
     std::optional<core::URLRequest> navigationRequest_;

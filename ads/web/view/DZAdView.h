@@ -213,6 +213,8 @@ public:
     std::optional<std::string> MRAIDJavaScriptURLStringForWebView(DZWebView& webView) override;
     bool gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer& recognizer,
                                              const ui::Touch& touch) override;
+    void gestureRecognizerDidEndTouch(ui::GestureRecognizer& recognizer,
+                                      const ui::Touch& touch) override;
     bool
     shouldRecognizeSimultaneouslyWithGestureRecognizer(const ui::GestureRecognizer& recognizer,
                                                        const ui::GestureRecognizer& other) override;
@@ -233,8 +235,21 @@ public:
     [[nodiscard]] bool reportedStartLoadEarly() const { return reportedStartLoadEarly_; }
     [[nodiscard]] bool isFluidAdView() const { return isFluidAdView_; }
     void setIsFluidAdView(bool fluid) { isFluidAdView_ = fluid; }
+    // Whether a person has touched the ad since it was loaded; it stays set
+    // for the ad's life. Clearing it also forgets when the last touch was.
     [[nodiscard]] bool touched() const { return touched_; }
-    void setTouched(bool touched) { touched_ = touched; }
+    void setTouched(bool touched) {
+        touched_ = touched;
+        if (!touched) lastTouchSeconds_.reset();
+    }
+    // Whether a finger was on the ad (put down or lifted) within the last
+    // `seconds` of the current clock's monotonic time.
+    [[nodiscard]] bool touchedWithin(double seconds) const;
+    // While the delegate decides a navigation of the page: whether the
+    // engine says a person's gesture started it; nullopt otherwise.
+    [[nodiscard]] std::optional<bool> navigationUserGesture() const {
+        return webView_ ? webView_->navigationUserGesture() : std::nullopt;
+    }
     [[nodiscard]] bool showDebug() const { return showDebug_; }
     void setShowDebug(bool show) { showDebug_ = show; }
     [[nodiscard]] bool hasLoadedAtLeastOnce() const { return hasLoadedAtLeastOnce_; }
@@ -333,6 +348,7 @@ private:
     bool reportedStartLoadEarly_ = false;
     bool isFluidAdView_ = false;
     bool touched_ = false;
+    std::optional<double> lastTouchSeconds_;
     bool showDebug_ = false;
     bool hasLoadedAtLeastOnce_ = false;
     bool attachedToPlacement_ = false;

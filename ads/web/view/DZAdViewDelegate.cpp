@@ -143,6 +143,14 @@ bool DZAdViewDelegate::adViewDelegateShouldStartLoadWithRequest(DZAdView& adView
     opener_->setNavigationRequest(request);
     opener_->setViewController(adView.viewController());
     opener_->setAdView(adViewPointer);
+    // Whether a person started this navigation decides, for the opener,
+    // whether it may leave the app; it holds for this decision only.
+    struct GestureScope {
+        DZOpener& opener;
+        std::optional<bool> outer;
+        ~GestureScope() { opener.setNavigationUserGesture(outer); }
+    } gestureScope{*opener_, opener_->navigationUserGesture()};
+    opener_->setNavigationUserGesture(adView.navigationUserGesture());
 
     if (url.hasScheme("file")) return false;
     constexpr long kLinkClicked = 0;

@@ -6,6 +6,7 @@
 #include "ads/presentation/debug/DZDebugOptionsViewController.h"
 #include "ads/presentation/fullscreen/DZOverlayProxy.h"
 #include "ads/web/view/DZAdView.h"
+#include "core/Clock.h"
 
 namespace ads {
 
@@ -36,8 +37,22 @@ bool DZAdView::shouldRecognizeSimultaneouslyWithGestureRecognizer(
 
 bool DZAdView::gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer& recognizer,
                                                    const ui::Touch&) {
-    if (&recognizer == touchGestureRecognizer_.get()) touched_ = true;
+    if (&recognizer == touchGestureRecognizer_.get()) {
+        touched_ = true;
+        lastTouchSeconds_ = core::Clock::current()->monotonicSeconds();
+    }
     return true;
+}
+
+void DZAdView::gestureRecognizerDidEndTouch(ui::GestureRecognizer& recognizer, const ui::Touch&) {
+    if (&recognizer == touchGestureRecognizer_.get())
+        lastTouchSeconds_ = core::Clock::current()->monotonicSeconds();
+}
+
+bool DZAdView::touchedWithin(double seconds) const {
+    if (!lastTouchSeconds_) return false;
+    const double since = core::Clock::current()->monotonicSeconds() - *lastTouchSeconds_;
+    return since >= 0 && since <= seconds;
 }
 
 void DZAdView::handleGesture(ui::GestureRecognizer& recognizer) {

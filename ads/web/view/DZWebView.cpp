@@ -8,6 +8,7 @@
 #include "ads/foundation/DZURLUtilities.h"
 #include "ads/web/view/DZUIKitWebView.h"
 #include "ads/web/view/DZWebKitWebView.h"
+#include "core/Console.h"
 #include "core/Queue.h"
 
 namespace ads {
@@ -15,6 +16,7 @@ namespace ads {
 namespace {
 
 constexpr long kNotConnectedToInternet = -1009;
+constexpr long kUnsupportedURL = -1002;
 constexpr std::string_view kEngineErrorDomain = "web.engine";
 
 // The key a load is tracked by: its URL without one trailing "/".
@@ -56,6 +58,15 @@ public:
             named->request.setMainDocumentURL(named->mainDocumentURL);
         }
         const web::NavigationAction& action = named ? *named : engineAction;
+        // The delegate may ask whether a person started the navigation; a
+        // decision the delegate starts while deciding keeps the outer flag.
+        const std::optional<bool> outer = owner_.navigationUserGesture_;
+        owner_.navigationUserGesture_ = action.userGesture;
+        struct Restore {
+            DZWebView& view;
+            std::optional<bool> flag;
+            ~Restore() { view.navigationUserGesture_ = flag; }
+        } restore{owner_, outer};
         // A new window opens nowhere: the delegate hears of it, nothing more.
         if (action.opensNewWindow) {
             (void)owner_.askDelegate(action.request, long(action.type));
@@ -166,6 +177,19 @@ bool DZWebView::askDelegate(const core::URLRequest& request, long navigationType
 void DZWebView::loadHTMLString(const std::optional<std::string>& html,
                                const std::optional<core::URL>& baseURL) {
     if (!html) return;
+    if (!DZIsAllowedHTMLBaseURL(baseURL)) {
+        core::Console::log("<Dozuza> Refused to load HTML with the base URL " +
+                           baseURL->absoluteString());
+        Error error = DZErrorWithDomainCodeDescription(std::string(kDZNetworkErrorDomain),
+                                                       kUnsupportedURL, "Unsupported base URL.");
+        error.failingURLString = baseURL->absoluteString();
+        const std::weak_ptr<DZWebView> weak =
+            std::static_pointer_cast<DZWebView>(shared_from_this());
+        core::Queue::main()->async([weak, error] {
+            if (const auto view = weak.lock()) view->didFailLoadWithError(error);
+        });
+        return;
+    }
     if (baseURL) pendingRequestURLStrings_.insert(keyOf(*baseURL));
     if (webView_) webView_->loadHTMLString(*html, baseURL);
 }

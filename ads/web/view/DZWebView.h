@@ -68,7 +68,10 @@ public:
            const DZWebViewConfiguration& configuration = {});
     ~DZWebView() override;
 
-    // Loading. A missing HTML text does nothing at all.
+    // Loading. A missing HTML text does nothing at all. A base URL that is
+    // not http(s) (a file, data, script, about or app URL) would give the
+    // page that origin: it is refused, nothing loads, and the delegate hears
+    // of the failure on the next turn of the main queue.
     virtual void loadHTMLString(const std::optional<std::string>& html,
                                 const std::optional<core::URL>& baseURL);
     virtual void loadRequest(const core::URLRequest& request);
@@ -125,6 +128,13 @@ public:
     // Installs the engine's view: sized to this view, observed, a subview.
     void setWebView(std::shared_ptr<web::WebView> webView);
 
+    // While the delegate decides a navigation the engine asked about:
+    // whether a person's gesture (a tap, a click, a key) started it.
+    // nullopt outside such a decision.
+    [[nodiscard]] std::optional<bool> navigationUserGesture() const {
+        return navigationUserGesture_;
+    }
+
     [[nodiscard]] gfx::Size lastContentSize() const { return lastContentSize_; }
     [[nodiscard]] const std::set<std::string>& pendingRequestURLStrings() const {
         return pendingRequestURLStrings_;
@@ -161,6 +171,7 @@ private:
     std::shared_ptr<DZScheduler> scheduler_;
     std::set<std::string> pendingRequestURLStrings_;
     std::optional<std::string> currentRequestURLString_;
+    std::optional<bool> navigationUserGesture_;
     std::weak_ptr<DZWebViewDelegate> delegate_;
     std::weak_ptr<DZWebViewContentSizeDelegate> contentSizeDelegate_;
     std::shared_ptr<web::WebView> webView_;
