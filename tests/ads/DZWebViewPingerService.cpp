@@ -107,15 +107,20 @@ TEST_F(DZWebViewPingerService, TextsThatAreNotWebURLsFailWithoutEnteringTheQueue
 
 namespace {
 
-// The shared pinger's road for http URLs.
+// The shared pinger's road for http URLs. The SDK's own agent is its
+// default here: once the network signals install the ad web view's agent
+// (as an app's first ad load does), it is the engine's, and the two roads
+// could not be told apart by it.
 class DZPingerWebViewService : public testing::Test {
 protected:
+    void SetUp() override { previousAgent_ = DZSetUserAgentProvider(DZDefaultUserAgent); }
     void TearDown() override {
         const auto pinger = DZPinger::sharedInstance();
         EXPECT_TRUE(
             core::RunLoop::main().runUntil([&] { return pinger->pingsInFlight() == 0; }, kLimit));
         core::UserDefaults::standard()->removeObjectForKey(DZPinger::kEnableWebViewPingsKey);
         DZPinger::resetSharedInstanceForTesting();
+        DZSetUserAgentProvider(previousAgent_);
     }
     // The User-Agent the server saw for a ping of path.
     std::optional<std::string> agentOf(const std::string& urlString, const std::string& path) {
@@ -129,6 +134,7 @@ protected:
     }
 
     fixtures::AdServer server_;
+    DZUserAgentProvider previousAgent_;
 };
 
 }  // namespace
