@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -154,22 +155,29 @@ TEST_F(DZPingerWebViewService, HTTPInAnyCaseGoesThroughTheWebViewUnlessSwitchedO
 // A process whose display cannot be opened makes no web view: its http
 // pings still go out directly, and stop trying the engine. The threadsafe
 // death-test style runs the body in a fresh copy that has no engine yet.
+// The copy ends without static destructors: the SDK's queues and the
+// pinger's session still have threads running then.
 TEST(DZPingerWebViewDeathTest, WithoutAWebViewHTTPPingsGoDirect) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             setenv("DISPLAY", ":987", 1);
             unsetenv("WAYLAND_DISPLAY");
-            fixtures::AdServer server;
-            server.serve("/p", LoopbackResponse::text("ok"));
-            std::optional<bool> outcome;
-            DZPinger::sharedInstance()->pingURLString(server.urlString("/p"), core::Queue::main(),
-                                                      [&](bool success) { outcome = success; });
-            (void)core::RunLoop::main().runUntil([&] { return outcome.has_value(); }, kLimit);
-            const auto requests = server.requestsTo("/p");
-            const bool direct =
-                requests.size() == 1 && requests[0].header("User-Agent") == DZUserAgent();
-            std::exit(outcome == true && direct && !DZWebViewPinger::isAvailable() ? 0 : 1);
+            bool passed = false;
+            {
+                fixtures::AdServer server;
+                server.serve("/p", LoopbackResponse::text("ok"));
+                std::optional<bool> outcome;
+                DZPinger::sharedInstance()->pingURLString(
+                    server.urlString("/p"), core::Queue::main(),
+                    [&](bool success) { outcome = success; });
+                (void)core::RunLoop::main().runUntil([&] { return outcome.has_value(); }, kLimit);
+                const auto requests = server.requestsTo("/p");
+                const bool direct =
+                    requests.size() == 1 && requests[0].header("User-Agent") == DZUserAgent();
+                passed = outcome == true && direct && !DZWebViewPinger::isAvailable();
+            }
+            std::_Exit(passed ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
 }
