@@ -3,6 +3,7 @@
 
 #include "AdWebTesting.h"
 #include "ads/presentation/interstitial/cache/DZInterstitialCache.h"
+#include "store/URLOpener.h"
 #include "support/SharedStateReset.h"
 
 namespace {
@@ -15,6 +16,8 @@ namespace {
         // main thread.
         ads::DZInterstitialCache::setSharedInstanceForTesting(nullptr);
         (void)adwebtesting::drainMainQueue();
+        // What ads opened (a tap, a debug link) is no later test's to see.
+        store::URLOpener::shared().clearForTesting();
     });
     return true;
 }();
