@@ -1,5 +1,7 @@
 #include "ads/foundation/DZURLSessionLimits.h"
 
+#include <mutex>
+
 namespace ads {
 
 core::URLSessionConfiguration DZURLSessionConfiguration() {
@@ -17,8 +19,18 @@ core::URLSessionConfiguration DZDownloadSessionConfiguration(std::int64_t maximu
 }
 
 std::shared_ptr<core::URLSession> DZURLSession() {
-    static const auto* const session = new std::shared_ptr<core::URLSession>(
-        core::URLSession::create(DZURLSessionConfiguration()));
+    // The authorities a session trusts are fixed when it is made: once they
+    // change, later loads go through a new session, so that a ping never
+    // verifies its server against the authorities of an earlier time. Tasks
+    // of the old session run on; it goes when the last of them ends.
+    static std::mutex mutex;
+    static auto* const session = new std::shared_ptr<core::URLSession>();
+    core::URLSessionConfiguration configuration = DZURLSessionConfiguration();
+    std::lock_guard lock(mutex);
+    if (!*session || (*session)->configuration().trustedCertificatesFile !=
+                         configuration.trustedCertificatesFile) {
+        *session = core::URLSession::create(std::move(configuration));
+    }
     return *session;
 }
 

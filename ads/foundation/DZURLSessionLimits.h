@@ -31,7 +31,8 @@ inline constexpr double kDZDownloadLowSpeedTime = 30;
 [[nodiscard]] core::URLSessionConfiguration
 DZDownloadSessionConfiguration(std::int64_t maximumBytes);
 // The session of the SDK's pings and reports, made with
-// DZURLSessionConfiguration() on first use.
+// DZURLSessionConfiguration() on first use, and made anew when the
+// authorities it would trust (VANTOR_CA_FILE) have changed since.
 [[nodiscard]] std::shared_ptr<core::URLSession> DZURLSession();
 
 }  // namespace ads

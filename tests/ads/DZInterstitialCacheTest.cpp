@@ -185,6 +185,29 @@ TEST_F(DZInterstitialCacheTest, ARestoreRebuildsTheMostRecentPoolsUpToTheLimit) 
     EXPECT_EQ(savedKeys(), expected);
 }
 
+TEST_F(DZInterstitialCacheTest, TheSharedCacheIsTheOneSetAndANewOneAfterItIsLetGoOf) {
+    auto set = DZInterstitialCache::create();
+    DZInterstitialCache::setSharedInstanceForTesting(set);
+    EXPECT_EQ(DZInterstitialCache::sharedInstance(), set);
+    access(*set, "s/1");
+    ASSERT_EQ(savedKeys(), std::vector<core::Value>{key("s/1")});
+    const std::weak_ptr<DZInterstitialCache> weakSet = set;
+    const std::weak_ptr<ads::DZInterstitialPool> weakPool = set->poolForKey(key("s/1"));
+    ASSERT_FALSE(weakPool.expired());
+
+    // Let go of, it ends with its pools; the next one restores what it saved.
+    DZInterstitialCache::setSharedInstanceForTesting(nullptr);
+    set.reset();
+    // (The pool's own queue may still hold it a moment.)
+    EXPECT_TRUE(adwebtesting::waitFor([&] { return weakSet.expired() && weakPool.expired(); }));
+    const auto made = DZInterstitialCache::sharedInstance();
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(DZInterstitialCache::sharedInstance(), made);
+    made->waitForQueue();
+    EXPECT_NE(made->poolForKey(key("s/1")), nullptr);
+    DZInterstitialCache::setSharedInstanceForTesting(nullptr);
+}
+
 TEST_F(DZInterstitialCacheTest, AnUnreadableSavedValueGivesNoPoolsAndSaysSo) {
     core::UserDefaults::standard()->setString(std::string(DZInterstitialCache::kSavedRequestsKey),
                                               "[[not json");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -107,15 +108,20 @@ TEST_F(DZWebViewPingerService, TextsThatAreNotWebURLsFailWithoutEnteringTheQueue
 
 namespace {
 
-// The shared pinger's road for http URLs.
+// The shared pinger's road for http URLs. The SDK's own agent is its
+// default here: once the network signals install the ad web view's agent
+// (as an app's first ad load does), it is the engine's, and the two roads
+// could not be told apart by it.
 class DZPingerWebViewService : public testing::Test {
 protected:
+    void SetUp() override { previousAgent_ = DZSetUserAgentProvider(DZDefaultUserAgent); }
     void TearDown() override {
         const auto pinger = DZPinger::sharedInstance();
         EXPECT_TRUE(
             core::RunLoop::main().runUntil([&] { return pinger->pingsInFlight() == 0; }, kLimit));
         core::UserDefaults::standard()->removeObjectForKey(DZPinger::kEnableWebViewPingsKey);
         DZPinger::resetSharedInstanceForTesting();
+        DZSetUserAgentProvider(previousAgent_);
     }
     // The User-Agent the server saw for a ping of path.
     std::optional<std::string> agentOf(const std::string& urlString, const std::string& path) {
@@ -129,6 +135,7 @@ protected:
     }
 
     fixtures::AdServer server_;
+    DZUserAgentProvider previousAgent_;
 };
 
 }  // namespace
@@ -148,22 +155,29 @@ TEST_F(DZPingerWebViewService, HTTPInAnyCaseGoesThroughTheWebViewUnlessSwitchedO
 // A process whose display cannot be opened makes no web view: its http
 // pings still go out directly, and stop trying the engine. The threadsafe
 // death-test style runs the body in a fresh copy that has no engine yet.
+// The copy ends without static destructors: the SDK's queues and the
+// pinger's session still have threads running then.
 TEST(DZPingerWebViewDeathTest, WithoutAWebViewHTTPPingsGoDirect) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             setenv("DISPLAY", ":987", 1);
             unsetenv("WAYLAND_DISPLAY");
-            fixtures::AdServer server;
-            server.serve("/p", LoopbackResponse::text("ok"));
-            std::optional<bool> outcome;
-            DZPinger::sharedInstance()->pingURLString(server.urlString("/p"), core::Queue::main(),
-                                                      [&](bool success) { outcome = success; });
-            (void)core::RunLoop::main().runUntil([&] { return outcome.has_value(); }, kLimit);
-            const auto requests = server.requestsTo("/p");
-            const bool direct =
-                requests.size() == 1 && requests[0].header("User-Agent") == DZUserAgent();
-            std::exit(outcome == true && direct && !DZWebViewPinger::isAvailable() ? 0 : 1);
+            bool passed = false;
+            {
+                fixtures::AdServer server;
+                server.serve("/p", LoopbackResponse::text("ok"));
+                std::optional<bool> outcome;
+                DZPinger::sharedInstance()->pingURLString(
+                    server.urlString("/p"), core::Queue::main(),
+                    [&](bool success) { outcome = success; });
+                (void)core::RunLoop::main().runUntil([&] { return outcome.has_value(); }, kLimit);
+                const auto requests = server.requestsTo("/p");
+                const bool direct =
+                    requests.size() == 1 && requests[0].header("User-Agent") == DZUserAgent();
+                passed = outcome == true && direct && !DZWebViewPinger::isAvailable();
+            }
+            std::_Exit(passed ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
 }

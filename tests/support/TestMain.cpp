@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "SharedStateReset.h"
 #include "TestEnvironment.h"
 #include "core/RunLoop.h"
 
@@ -12,5 +13,8 @@ int main(int argc, char** argv) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     testsupport::testHome();
     core::RunLoop::bindMainToCurrentThread();
+    // A test binary runs whole in one process too: what one test leaves in
+    // the shared stores is taken back before the next.
+    testing::UnitTest::GetInstance()->listeners().Append(new testsupport::SharedStateReset);
     return RUN_ALL_TESTS();
 }

@@ -6,6 +6,7 @@
 #include "ads/foundation/DZOrientation.h"
 #include "ads/foundation/DZQueueSync.h"
 #include "ads/foundation/DZThreading.h"
+#include "ads/presentation/iap/DZInAppPurchaseTransactionReporter.h"
 #include "core/Bundle.h"
 #include "core/Random.h"
 #include "core/StringFormat.h"
@@ -54,6 +55,9 @@ void DZApplication::resetForTesting() {
         previous = std::move(state.instance);
     }
     earlyActivitiesDone_ = false;
+    // The start-up switched the purchase reporter on and had it watch the
+    // payment queue: a new start decides afresh.
+    DZInAppPurchaseTransactionReporter::sharedInstance()->resetForTesting();
 }
 
 DZApplication::DZApplication()

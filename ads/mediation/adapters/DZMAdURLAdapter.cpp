@@ -1,5 +1,7 @@
 #include "ads/mediation/adapters/DZMAdURLAdapter.h"
 
+#include "ads/foundation/DZThreading.h"
+
 #include "ads/core/request/DZExtras.h"
 #include "ads/core/request/DZRequest.h"
 #include "ads/core/response/DZAd.h"
@@ -54,6 +56,10 @@ DZMAdURLAdapter::DZMAdURLAdapter(Token, const std::shared_ptr<DZMAdNetworkConnec
 DZMAdURLAdapter::~DZMAdURLAdapter() {
     if (banner_) banner_->setDelegate({});
     if (interstitial_) interstitial_->setDelegate({});
+    // The last owner may be a worker thread (the core controller lets go of
+    // its requesters on its own queue); views end on the main thread only.
+    DZReleaseOnMainThread(std::move(banner_));
+    DZReleaseOnMainThread(std::move(interstitial_));
 }
 
 Error DZMAdURLAdapter::errorWithCode(long code, const std::string& requestID) {

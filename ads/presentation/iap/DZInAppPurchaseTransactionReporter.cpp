@@ -63,6 +63,13 @@ void DZInAppPurchaseTransactionReporter::disableReporting() {
     enabled_ = false;
 }
 
+void DZInAppPurchaseTransactionReporter::resetForTesting() {
+    store::PaymentQueue::defaultQueue().removeTransactionObserver(shared_from_this());
+    registered_ = false;
+    enabled_ = false;
+    disabled_ = false;
+}
+
 core::Dictionary DZInAppPurchaseTransactionReporter::recordForTransaction(
     const store::PaymentTransaction& transaction) {
     core::Dictionary record;

@@ -51,6 +51,10 @@ public:
     void enableReporting();
     // For the rest of the process.
     void disableReporting();
+    // Back to the state before any start: not watching the payment queue,
+    // neither enabled nor disabled (the SDK's start-up state is reset with
+    // DZApplication::resetForTesting()).
+    void resetForTesting();
     [[nodiscard]] bool reportingEnabled() const { return enabled_; }
     [[nodiscard]] bool wasDisabled() const { return disabled_; }
 

@@ -40,11 +40,6 @@ DZInterstitialPresenterFactory& presenterFactory() {
     return factory;
 }
 
-std::shared_ptr<DZInterstitialCache>& cacheForTesting() {
-    static std::shared_ptr<DZInterstitialCache> cache;
-    return cache;
-}
-
 constexpr std::uint64_t kAllOrientations = 30;
 
 }  // namespace
@@ -60,7 +55,7 @@ void DZInterstitial::setPresenterFactory(DZInterstitialPresenterFactory factory)
 }
 
 void DZInterstitial::setCacheForTesting(std::shared_ptr<DZInterstitialCache> cache) {
-    cacheForTesting() = std::move(cache);
+    DZInterstitialCache::setSharedInstanceForTesting(std::move(cache));
 }
 
 std::shared_ptr<DZInterstitial> DZInterstitial::create(std::string adUnitID) {
@@ -110,8 +105,7 @@ void DZInterstitial::loadRequest(const std::shared_ptr<DZRequest>& request) {
             return;
         }
         if (core::UserDefaults::standard()->objectForKey(kPoolEnabledKey).boolValue()) {
-            const auto cache =
-                cacheForTesting() ? cacheForTesting() : DZInterstitialCache::sharedInstance();
+            const auto cache = DZInterstitialCache::sharedInstance();
             if (const auto entry = cache->cacheEntryForRequest(copy, self->adUnitID_)) {
                 self->loadSlotFromCacheEntry(entry);
                 if (self->slot_) return;

@@ -81,7 +81,8 @@ public:
     // in the product, defaultPresenterFactory); an empty factory makes none.
     static void setPresenterFactory(DZInterstitialPresenterFactory factory);
     [[nodiscard]] static DZInterstitialPresenterFactory defaultPresenterFactory();
-    // The cache loads take entries from: the shared one unless set.
+    // The cache loads take entries from: it becomes the shared one
+    // (DZInterstitialCache::setSharedInstanceForTesting).
     static void setCacheForTesting(std::shared_ptr<DZInterstitialCache> cache);
 
     // Public.

@@ -1,6 +1,7 @@
 #include "ads/presentation/interstitial/cache/DZInterstitialCache.h"
 
 #include <algorithm>
+#include <mutex>
 #include <typeinfo>
 
 #include "ads/core/request/DZRequest.h"
@@ -67,14 +68,39 @@ auto findKey(Pairs& pairs, const core::Value& key) {
 
 }  // namespace
 
+namespace {
+
+struct Shared {
+    std::mutex mutex;
+    std::shared_ptr<DZInterstitialCache> instance;
+};
+
+Shared& shared() {
+    static auto* const state = new Shared();
+    return *state;
+}
+
+}  // namespace
+
 std::shared_ptr<DZInterstitialCache> DZInterstitialCache::sharedInstance() {
     DZCallLog::record("DZInterstitialCache.sharedInstance");
-    static const auto* const shared = [] {
-        auto* cache = new std::shared_ptr<DZInterstitialCache>(create());
-        (*cache)->loadInterstitialsForSavedRequests();
-        return cache;
-    }();
-    return *shared;
+    Shared& state = shared();
+    const std::lock_guard lock(state.mutex);
+    if (!state.instance) {
+        state.instance = create();
+        // Queued before anyone else can reach the new cache.
+        state.instance->loadInterstitialsForSavedRequests();
+    }
+    return state.instance;
+}
+
+void DZInterstitialCache::setSharedInstanceForTesting(std::shared_ptr<DZInterstitialCache> cache) {
+    std::shared_ptr<DZInterstitialCache> previous;
+    {
+        Shared& state = shared();
+        const std::lock_guard lock(state.mutex);
+        previous = std::exchange(state.instance, std::move(cache));
+    }
 }
 
 std::shared_ptr<DZInterstitialCache> DZInterstitialCache::create() {

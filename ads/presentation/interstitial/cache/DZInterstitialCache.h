@@ -58,6 +58,11 @@ public:
     [[nodiscard]] static std::shared_ptr<DZInterstitialCache> sharedInstance();
     // A cache of its own (tests); it does not read the saved requests.
     [[nodiscard]] static std::shared_ptr<DZInterstitialCache> create();
+    // Tests: sharedInstance() answers this cache from now on, for the
+    // interstitials and the start-up alike; nullptr lets go of the current
+    // one (its pools end with it), so that the next sharedInstance() makes a
+    // new one that rebuilds the saved requests' pools.
+    static void setSharedInstanceForTesting(std::shared_ptr<DZInterstitialCache> cache);
     ~DZInterstitialCache();
     DZInterstitialCache(const DZInterstitialCache&) = delete;
     DZInterstitialCache& operator=(const DZInterstitialCache&) = delete;
