@@ -76,8 +76,9 @@ TEST(DZSafariSupport, SchemesComeFromTheServerListOrDefaultToWeb) {
     defaults->setObject(std::string(kDZSafariSupportedSchemesKey),
                         core::Array{core::Value("ftp"), core::Value(1), core::Value("HTTP")});
     EXPECT_TRUE(DZSafariViewControllerSupportsURL(core::URL::create("FTP://h/")));
-    // Entries compare exactly with the lowercased scheme.
-    EXPECT_FALSE(DZSafariViewControllerSupportsURL(core::URL::create("http://h/")));
+    // Entries compare without case, as schemes do.
+    EXPECT_TRUE(DZSafariViewControllerSupportsURL(core::URL::create("http://h/")));
+    EXPECT_FALSE(DZSafariViewControllerSupportsURL(core::URL::create("https://h/")));
     defaults->removeObjectForKey(kDZSafariSupportedSchemesKey);
 }
 
