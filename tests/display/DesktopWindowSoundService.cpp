@@ -63,7 +63,10 @@ TEST(DesktopWindowSoundService, AVideoInTheWindowIsHeardOnTheDesktopsSound) {
     const audiotest::Channel left = audiotest::leftOfFile(file.string(), &start);
     const double from = start + 0.02;
     ASSERT_LT(from + 0.3, double(left.size()) / audiotest::kRate) << "no tone in the file";
-    EXPECT_NEAR(audiotest::frequency(left, from, from + 0.3), 440, 2);
+    // In real time the mix may run up to half a percent fast or slow while
+    // it catches up with the item's clock (a loaded machine lets the two
+    // drift apart): 440 Hz within that, and no further.
+    EXPECT_NEAR(audiotest::frequency(left, from, from + 0.3), 440, 440 * 0.005 + 0.5);
     EXPECT_NEAR(audiotest::amplitude(left, from, from + 0.3), FixtureVideos::kToneAmplitude,
                 0.03 * FixtureVideos::kToneAmplitude);
     std::filesystem::remove(file);

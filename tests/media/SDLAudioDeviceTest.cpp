@@ -49,7 +49,10 @@ TEST(SDLAudioDeviceTest, TheDiskDriverGetsTheToneAtItsPitchAndLevel) {
     // The device starts before the item's time moves: the tone comes after silence.
     const double from = start + 0.05;
     ASSERT_LT(from + 0.4, double(left.size()) / audiotest::kRate);
-    EXPECT_NEAR(audiotest::frequency(left, from, from + 0.4), 440, 2);
+    // In real time the mix may run up to half a percent fast or slow while
+    // it catches up with the item's clock (a loaded machine lets the two
+    // drift apart): 440 Hz within that, and no further.
+    EXPECT_NEAR(audiotest::frequency(left, from, from + 0.4), 440, 440 * 0.005 + 0.5);
     EXPECT_NEAR(audiotest::amplitude(left, from, from + 0.4), FixtureVideos::kToneAmplitude,
                 0.03 * FixtureVideos::kToneAmplitude);
     std::filesystem::remove(file);
