@@ -151,4 +151,10 @@ bool AudioOutput::isBufferedUntil(double hostTime) const {
                        [hostTime](const auto& stream) { return stream->isBufferedUntil(hostTime); });
 }
 
+std::size_t AudioOutput::soundingStreams() const {
+    const std::lock_guard lock(mutex_);
+    return static_cast<std::size_t>(std::count_if(
+        streams_.begin(), streams_.end(), [](const auto& stream) { return stream->hasSound(); }));
+}
+
 }  // namespace media

@@ -57,6 +57,9 @@ public:
     void render(float* out, std::size_t frames, double hostTime);
     // Any thread: whether every stream has what is heard up to hostTime.
     [[nodiscard]] bool isBufferedUntil(double hostTime) const;
+    // How many streams have a sound track to mix (a player's track is
+    // known once its engine has opened it, after the item is ready).
+    [[nodiscard]] std::size_t soundingStreams() const;
 
 private:
     AudioOutput();
