@@ -49,7 +49,10 @@ case $mode in
     build_dir="${build_dir:-$source_dir/build}"
     cmake -S "$source_dir" -B "$build_dir" "${common[@]}" -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
     cmake --build "$build_dir" -j "$jobs"
-    ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --timeout 300 ${labels:+-L "$labels"}
+    # A test that fails runs once more: one that then passes is a flake
+    # (its failed output is still printed), one that fails twice fails.
+    ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --timeout 300 \
+      --repeat until-pass:2 ${labels:+-L "$labels"}
     ;;
   sanitize)
     build_dir="${build_dir:-$source_dir/build-sanitize}"
