@@ -19,8 +19,6 @@
 #include "ads/native/DZNativeAdDelegate.h"
 #include "ads/web/net/DZPinger.h"
 #include "ads/web/view/DZAdView.h"
-#include "core/Clock.h"
-#include "ui/Touch.h"
 #include "core/UserDefaults.h"
 
 namespace ads {
@@ -147,12 +145,7 @@ void DZNativeAd::performClickOnView(const std::shared_ptr<ui::View>& view,
     if (!assetName || !adConfiguration_) return;
     // The tap on the asset is the person's touch on the ad whose page
     // opens the landing page: its ad view hears of it as of its own finger.
-    if (const auto adView = view && slot_ ? slot_->adView() : nullptr) {
-        adView->setTouched(true);
-        if (const auto& recognizer = adView->touchGestureRecognizer())
-            adView->gestureRecognizerDidEndTouch(
-                *recognizer, ui::Touch(nullptr, view, {}, core::Clock::current()->monotonicSeconds()));
-    }
+    if (const auto adView = view && slot_ ? slot_->adView() : nullptr) adView->noteTouch();
     core::Dictionary report = environment;
     report.set("ad", *adConfiguration_);
     report.set("click", core::Dictionary{{"template", adFormatTemplateID()},

@@ -245,6 +245,9 @@ public:
     // Whether a finger was on the ad (put down or lifted) within the last
     // `seconds` of the current clock's monotonic time.
     [[nodiscard]] bool touchedWithin(double seconds) const;
+    // A person's touch on the ad, now: its own finger, or a tap on an
+    // asset drawn for it elsewhere.
+    void noteTouch();
     // While the delegate decides a navigation of the page: whether the
     // engine says a person's gesture started it; nullopt otherwise.
     [[nodiscard]] std::optional<bool> navigationUserGesture() const {

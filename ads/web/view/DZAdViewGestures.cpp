@@ -37,16 +37,17 @@ bool DZAdView::shouldRecognizeSimultaneouslyWithGestureRecognizer(
 
 bool DZAdView::gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer& recognizer,
                                                    const ui::Touch&) {
-    if (&recognizer == touchGestureRecognizer_.get()) {
-        touched_ = true;
-        lastTouchSeconds_ = core::Clock::current()->monotonicSeconds();
-    }
+    if (&recognizer == touchGestureRecognizer_.get()) noteTouch();
     return true;
 }
 
 void DZAdView::gestureRecognizerDidEndTouch(ui::GestureRecognizer& recognizer, const ui::Touch&) {
-    if (&recognizer == touchGestureRecognizer_.get())
-        lastTouchSeconds_ = core::Clock::current()->monotonicSeconds();
+    if (&recognizer == touchGestureRecognizer_.get()) noteTouch();
+}
+
+void DZAdView::noteTouch() {
+    touched_ = true;
+    lastTouchSeconds_ = core::Clock::current()->monotonicSeconds();
 }
 
 bool DZAdView::touchedWithin(double seconds) const {
