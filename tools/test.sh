@@ -4,7 +4,8 @@ usage() {
   cat <<'EOF'
 usage: tools/test.sh [--sanitize | --tsan] [--release] [--labels REGEX] [BUILD_DIR]
 
-  (no option)       RelWithDebInfo build, every test
+  (no option)       RelWithDebInfo build, every test; a failed test runs once
+                    more, and the last line names those that passed only then
   --sanitize        ASan + UBSan Debug build, the unit and service tests
   --tsan            ThreadSanitizer build, the unit tests of queues, run loops,
                     user defaults and the SDK's stores
@@ -40,6 +41,40 @@ done
 "$source_dir/tools/setup.sh"
 
 jobs=$(nproc)
+
+# Runs a ctest command that reruns failed tests, printing its output as it
+# comes, and ends with one line naming the tests that failed and then passed
+# on their rerun: a flake is a fault to find, not noise to forget.
+run_with_rerun() {
+  local log status=0
+  log=$(mktemp)
+  "$@" 2>&1 | tee "$log" || status=${PIPESTATUS[0]}
+  rerun_passes "$log"
+  rm -f "$log"
+  return "$status"
+}
+
+# The names of the tests a ctest log shows failing at least once and then
+# passing: "Test #N: name ....***Failed" (or Timeout, Exception, ...) and
+# later "Test #N: name ....   Passed".
+rerun_passes() {
+  local flaky
+  flaky=$(awk '
+    /Test +#[0-9]+: / {
+      line = $0
+      sub(/.*Test +#[0-9]+: /, "", line)
+      name = line
+      sub(/ .*/, "", name)
+      if (line ~ /\*\*\*/ || line ~ /Not Run/) failed[name] = 1
+      else if (line ~ / Passed /) passed[name] = 1
+    }
+    END { for (n in failed) if (n in passed) print n }' "$1" | sort | tr '\n' ' ')
+  if [[ -n $flaky ]]; then
+    echo "test.sh: passed only on their rerun: ${flaky% }"
+  else
+    echo "test.sh: no test passed only on its rerun"
+  fi
+}
 common=(-G Ninja -DVANTOR_WERROR="${VANTOR_WERROR:-OFF}")
 # Sanitizer suppressions: leaks and races inside third-party libraries.
 supp="$source_dir/tools/sanitizers"
@@ -51,7 +86,8 @@ case $mode in
     cmake --build "$build_dir" -j "$jobs"
     # A test that fails runs once more: one that then passes is a flake
     # (its failed output is still printed), one that fails twice fails.
-    ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --timeout 300 \
+    # The last line names every test that passed only on its rerun.
+    run_with_rerun ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --timeout 300 \
       --repeat until-pass:2 ${labels:+-L "$labels"}
     ;;
   sanitize)

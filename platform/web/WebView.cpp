@@ -145,6 +145,7 @@ void WebView::Engine::connectSignals() {
     g_signal_connect(page, "decide-policy", G_CALLBACK(decidePolicy), this);
     g_signal_connect(page, "create", G_CALLBACK(createWindow), this);
     g_signal_connect(page, "load-changed", G_CALLBACK(loadChanged), this);
+    g_signal_connect(page, "notify::is-loading", G_CALLBACK(loadingChanged), this);
     g_signal_connect(page, "load-failed", G_CALLBACK(loadFailed), this);
     g_signal_connect(page, "load-failed-with-tls-errors", G_CALLBACK(loadFailedWithTLSErrors),
                      this);

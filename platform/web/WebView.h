@@ -203,6 +203,8 @@ private:
         // The server's certificate was checked against the app's own
         // authorities (once per load).
         bool certificateChecked = false;
+        // Made once more after the engine dropped it (once per load).
+        bool remade = false;
     };
 
     [[nodiscard]] bool start(std::string* error);

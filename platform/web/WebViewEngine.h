@@ -65,6 +65,11 @@ struct WebView::Engine {
     [[nodiscard]] std::optional<bool> clickedFrame(const std::string& url);
     // WebViewLoading.cpp
     static void loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+    // The engine's "is-loading" turned: a load it started and stopped
+    // without a finish or a failure was dropped (two navigations at once in
+    // one web process can end so), and is made once more.
+    static void loadingChanged(GObject*, GParamSpec*, gpointer self);
+    void recoverDroppedLoad(std::uint64_t serial);
     static gboolean loadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error,
                                gpointer self);
     static gboolean loadFailedWithTLSErrors(WebKitWebView*, gchar* uri,
@@ -126,6 +131,20 @@ struct WebView::Engine {
         bool decided = false;
     };
     std::deque<APINavigation> apiNavigations;
+    // The main-frame load the app decided last, and which load it is: until
+    // it commits, the engine may start it over and ask for it again (a
+    // second navigation in the same web process, a change of process), and
+    // that asking is the same load, let through.
+    struct DecidedLoad {
+        std::string key;
+        std::uint64_t serial = 0;
+    };
+    std::optional<DecidedLoad> decidedLoad;
+    // The base URL of the HTML string loaded last, until a load by URL: a
+    // dropped load of it cannot be made again from its URL.
+    std::optional<std::string> htmlBase;
+    // The engine reported a load's start and not yet its finish or failure.
+    bool engineLoadOpen = false;
     // Navigations the page started, let through the policy step undecided;
     // decided when the web process sends their request.
     struct Deferred {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/Console.h"
+#include "core/RunLoop.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 
@@ -39,6 +40,7 @@ bool WebView::Engine::takeDocumentFromApp(const std::string& url) {
 
 void WebView::loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL) {
     const std::string base = baseURL ? baseURL->absoluteString() : "about:blank";
+    engine_->htmlBase = Engine::key(base);
     expectAPINavigation(base, false);
     // A "UI"-kind page's own document: the web process lets it through.
     if (configuration_.kind == WebViewConfiguration::Kind::UI) engine_->documentFromApp(base);
@@ -46,6 +48,7 @@ void WebView::loadHTMLString(const std::string& html, const std::optional<core::
 }
 
 void WebView::loadRequest(const core::URLRequest& request) {
+    engine_->htmlBase.reset();
     if (configuration_.kind == WebViewConfiguration::Kind::UI && request.url().isHTTPorHTTPS()) {
         loadInApp(request, false, NavigationType::other);
         return;
@@ -100,6 +103,7 @@ void WebView::beginLoad(const std::string& url) {
     load_.committed = false;
     load_.url = url;
     load_.certificateChecked = false;
+    load_.remade = false;
     ++load_.serial;
     load_.work = core::PendingWork::Token::begin();
     status_.reset();
@@ -145,6 +149,7 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
     auto& engine = *static_cast<Engine*>(data);
     WebView& view = engine.owner;
     const auto keep = view.self();
+    engine.engineLoadOpen = event != WEBKIT_LOAD_FINISHED;
     switch (event) {
     case WEBKIT_LOAD_STARTED:
         if (!view.load_.active) {
@@ -188,6 +193,45 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
     }
 }
 
+void WebView::Engine::loadingChanged(GObject*, GParamSpec*, gpointer data) {
+    auto& engine = *static_cast<Engine*>(data);
+    WebView& view = engine.owner;
+    if (webkit_web_view_is_loading(engine.page) || !view.load_.active || !engine.engineLoadOpen)
+        return;
+    // The engine's finish or failure may still follow the change: looked at
+    // once those have had their turn.
+    core::RunLoop::main().post([weak = std::weak_ptr<WebView>(view.self()),
+                                serial = view.load_.serial] {
+        if (const auto view = weak.lock()) view->engine_->recoverDroppedLoad(serial);
+    });
+}
+
+void WebView::Engine::recoverDroppedLoad(std::uint64_t serial) {
+    WebView& view = owner;
+    const auto keep = view.self();
+    if (!view.load_.active || view.load_.serial != serial || !engineLoadOpen ||
+        webkit_web_view_is_loading(page))
+        return;
+    engineLoadOpen = false;
+    const std::string url = view.load_.url;
+    const auto parsed = core::URL::create(url);
+    if (view.load_.remade || !parsed || htmlBase == key(url)) {
+        core::Console::log("WebView: the engine dropped the load of " + url);
+        view.reportFailure(LoadError{-1, "The load was dropped.", url, !view.load_.committed});
+        return;
+    }
+    core::Console::log("WebView: the engine dropped the load of " + url + "; it is made again");
+    view.load_.remade = true;
+    view.load_.committed = false;
+    if (view.configuration_.kind == WebViewConfiguration::Kind::UI && parsed->isHTTPorHTTPS()) {
+        // The same load: the app fetches the document again.
+        view.loadInApp(core::URLRequest(*parsed), true, NavigationType::other);
+        return;
+    }
+    view.expectAPINavigation(url, true);
+    webkit_web_view_load_uri(page, url.c_str());
+}
+
 gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri,
                                      GError* error, gpointer data) {
     auto& engine = *static_cast<Engine*>(data);
@@ -195,6 +239,7 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
     const auto keep = view.self();
     // The engine follows every failure with a finish.
     engine.dropNextFinish = true;
+    engine.engineLoadOpen = false;
     const std::string failing = uri ? uri : "";
     // A navigation held in the web process (refused, or loaded by the app).
     if (protocol::schemeOf(failing) == protocol::kHeldScheme) {
@@ -246,6 +291,7 @@ void WebView::Engine::processTerminated(WebKitWebView*, WebKitWebProcessTerminat
                             : "was ended by the app"));
     engine.deferred.clear();
     engine.startAwaitsDecision = false;
+    engine.engineLoadOpen = false;
     LoadError error;
     error.code = LoadError::kWebProcessTerminated;
     error.message = "The web process ended during the load.";

@@ -162,6 +162,20 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
             return;
         }
         if (!issued.decided) owner.beginLoad(url);
+        decidedLoad = DecidedLoad{issued.key, owner.load_.serial};
+        mainFrameHeld = false;
+        webkit_policy_decision_use(policy);
+        return;
+    }
+    // The engine asking again for that load before it committed: neither
+    // the page's navigation nor a new load.
+    if (!redirect && decidedLoad && decidedLoad->key == keyOf(text) && owner.load_.active &&
+        !owner.load_.committed && owner.load_.serial == decidedLoad->serial) {
+        // It starts over as a plain load of the URL: a "UI"-kind view's
+        // document, handed over before, is fetched by the app once more when
+        // the web process sends the request.
+        if (owner.configuration_.kind == WebViewConfiguration::Kind::UI)
+            (void)takeDocumentFromApp(url);
         mainFrameHeld = false;
         webkit_policy_decision_use(policy);
         return;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "ads/web/view/DZAdView.h"
 #include "ads/web/view/DZAdViewDelegateProtocol.h"
 #include "ads/web/view/DZWebView.h"
+#include "core/PendingWork.h"
 #include "core/Queue.h"
 #include "core/RunLoop.h"
 #include "core/UserDefaults.h"
@@ -27,9 +29,36 @@ namespace adwebtesting {
 // Seconds a real load may take, sanitizers included.
 constexpr double kLoadLimit = 20;
 
+// How long a wait has gone on, in real seconds, and for how long of that
+// nothing was under way (core::PendingWork).
+struct WaitProgress {
+    double seconds = 0;
+    double idleSeconds = 0;
+};
+// While set, told of each wait's progress until it answers true (once per
+// wait): a fixture's way to act on a wait that goes on for too long.
+inline std::function<bool(const WaitProgress&)>& waitObserver() {
+    static std::function<bool(const WaitProgress&)> observer;
+    return observer;
+}
+
 [[nodiscard]] inline bool waitFor(const std::function<bool()>& predicate,
                                   double limit = kLoadLimit) {
-    return core::RunLoop::main().runUntil(predicate, limit);
+    using Steady = std::chrono::steady_clock;
+    const auto started = Steady::now();
+    auto busy = started;
+    bool acted = false;
+    return core::RunLoop::main().runUntil(
+        [&] {
+            if (predicate()) return true;
+            if (acted || !waitObserver()) return false;
+            const auto now = Steady::now();
+            if (core::PendingWork::any()) busy = now;
+            acted = waitObserver()({std::chrono::duration<double>(now - started).count(),
+                                    std::chrono::duration<double>(now - busy).count()});
+            return false;
+        },
+        limit);
 }
 
 // Runs the main queue until everything submitted to it before now has run.

@@ -13,6 +13,7 @@
 #include "ads/core/request/DZRequest.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/core/sdkcore/DZSDKCoreWebView.h"
+#include "ads/foundation/DZLogger.h"
 #include "ads/presentation/banner/DZBannerView.h"
 #include "ads/presentation/banner/DZBannerViewDelegate.h"
 #include "ads/web/view/DZAdView.h"
@@ -108,8 +109,10 @@ TEST_F(DZHostileAdPageService, APageSpinningInItsHeadFailsAtItsLimitAndTheNextAd
     // Its web process was let go, and the load with it; nothing more is
     // heard of the ad.
     ASSERT_TRUE(waitFor([&] { return !banner->adView()->webView()->isLoading(); }));
+    // The SDK's lines reach the console through the logger's queue.
+    ads::DZLogger::sharedInstance().waitForLogging();
     EXPECT_TRUE(log.contains("The ad did not render within 2 seconds."));
-    EXPECT_TRUE(log.contains("the web process was ended by the app"));
+    EXPECT_TRUE(waitFor([&] { return log.contains("the web process was ended by the app"); }));
     (void)waitFor([] { return false; }, 0.5);
     EXPECT_EQ(recorder->failures.size(), 1u);
 

@@ -1,6 +1,9 @@
 // The SDK core page served by the local ad server over HTTPS: load states,
-// the command queue and its answers, time-outs on the manual clock, the load
-// policy, saved state and constants after a load.
+// pages loading side by side, the load's deadline, the command queue and its
+// answers, time-outs on the manual clock, the load policy, saved state and
+// constants after a load.
+
+#include <algorithm>
 
 #include "SDKCoreTesting.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
@@ -36,6 +39,65 @@ TEST_F(DZSDKCoreService, APageAnsweringAnErrorIsAFailedLoad) {
             EXPECT_EQ(requester->events, std::vector<std::string>{"failed"});
         }
     }
+}
+
+// Pages loading at once share a web process, where the engine may ask again
+// for a load it already had, or leave one of two navigations unfinished:
+// none may be left loading for good.
+TEST_F(DZSDKCoreService, PagesLoadingAtOnceAllLoadRoundAfterRound) {
+    for (int round = 0; round < 50; ++round) {
+        for (const size_t count : {size_t{2}, size_t{4}}) {
+            SCOPED_TRACE("round " + std::to_string(round) + ", " + std::to_string(count) +
+                         " pages");
+            std::vector<std::shared_ptr<DZSDKCoreWebView>> pages;
+            std::vector<std::shared_ptr<CountingObserver>> observers;
+            for (size_t i = 0; i < count; ++i) {
+                pages.push_back(DZSDKCoreWebView::create());
+                ASSERT_TRUE(pages.back());
+                observers.push_back(std::make_shared<CountingObserver>());
+            }
+            for (size_t i = 0; i < count; ++i) pages[i]->refreshSDKCoreAndNotifyObserver(observers[i]);
+            ASSERT_TRUE(waitFor([&] {
+                return std::all_of(observers.begin(), observers.end(),
+                                   [](const auto& observer) { return observer->count > 0; });
+            }));
+            for (const auto& page : pages) ASSERT_EQ(page->state(), DZSDKCoreWebView::kLoaded);
+        }
+    }
+}
+
+TEST_F(DZSDKCoreService, APageHeldPastItsDeadlineFailsAndLoadsOnTheRetry) {
+    const auto gate = fixtures::ResponseGate::make();
+    server.script(fixtures::CorePage::kPath,
+                  {fixtures::LoopbackResponse::text("<html></html>", 200, "text/html").heldBy(gate)});
+    makeController();
+    EXPECT_EQ(page().loadTimeout(), 10.0);
+    page().setLoadTimeout(3);
+    const auto held = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(held);
+    ASSERT_TRUE(waitFor([&] { return gate->heldCount() == 1; }));
+    clock.advance(2.9);
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(held->events.empty());
+    EXPECT_NE(page().state(), DZSDKCoreWebView::kFailed);
+
+    clock.advance(0.2);
+    ASSERT_TRUE(waitFor([&] { return !held->events.empty(); }));
+    EXPECT_EQ(held->events, std::vector<std::string>{"failed"});
+    EXPECT_EQ(page().state(), DZSDKCoreWebView::kFailed);
+    EXPECT_FALSE(page().hasSDKCoreLoadedAtLeastOnce());
+
+    // The next request loads the page anew and is answered.
+    const auto retried = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(retried);
+    ASSERT_TRUE(waitFor([&] { return !retried->events.empty(); }));
+    EXPECT_EQ(retried->events[0].rfind("url ", 0), 0u);
+    EXPECT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
+    EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), 2u);
+    // The held answer coming late changes nothing.
+    gate->release();
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
 }
 
 TEST_F(DZSDKCoreService, ARefreshDuringALoadStartsNoSecondLoadAndEarlyMessagesAreDropped) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -97,8 +99,12 @@ protected:
         ads::DZServerHosts::setAdServerHost("127.0.0.1:" +
                                             std::to_string(server.server().securePort()));
         clearDefaults();
+        adwebtesting::waitObserver() = [this](const adwebtesting::WaitProgress& wait) {
+            return moveClockPastLimitsIfStuck(wait);
+        };
     }
     void TearDown() override {
+        adwebtesting::waitObserver() = nullptr;
         controller.reset();
         // The page's ad view is let go of on the main queue.
         EXPECT_TRUE(adwebtesting::drainMainQueue());
@@ -149,6 +155,34 @@ protected:
             return page().state() == ads::DZSDKCoreWebView::kLoaded &&
                    controller->SDKCoreUpdateHandled();
         });
+    }
+
+    // The SDK's time limits (the page's load, an ad URL request's answer)
+    // run on the manual clock, which only the test moves: a page that never
+    // loads or answers would hold a wait for its whole limit and end it
+    // saying nothing. A wait that has gone on far longer than a healthy one
+    // (kStuckWait real seconds, or kQuietWait with nothing under way for
+    // kQuietFor) moves the clock past those limits once, so what is stuck
+    // fails as the SDK fails it, and the test sees that failure at once.
+    static constexpr double kStuckWait = 10;
+    static constexpr double kQuietWait = 5;
+    static constexpr double kQuietFor = 2;
+    bool moveClockPastLimitsIfStuck(const adwebtesting::WaitProgress& wait) {
+        if (wait.seconds < kStuckWait &&
+            (wait.seconds < kQuietWait || wait.idleSeconds < kQuietFor))
+            return false;
+        double limit = std::max(ads::DZSDKCoreController::kDefaultCompletionTimeout,
+                                ads::DZSDKCoreWebView::kDefaultLoadTimeout);
+        if (controller) {
+            limit = std::max(limit, controller->SDKCoreJavaScriptCompletionBlockTimeoutInterval());
+            if (const auto& active = controller->activeSDKCoreWebView())
+                limit = std::max(limit, active->loadTimeout());
+        }
+        std::cerr << "SDKCoreTest: a wait went on for " << wait.seconds
+                  << " s of real time; the clock moves " << limit + 0.5
+                  << " s, past the SDK's time limits\n";
+        clock.advance(limit + 0.5);
+        return true;
     }
 
     testsupport::ScopedEnvironment environment;

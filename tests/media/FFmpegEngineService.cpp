@@ -448,6 +448,9 @@ TEST_F(FFmpegEngineService, APlayerReleasedDuringABlockedReadIsGoneWithinASecond
     auto holding = std::make_shared<mediatest::MemoryResourceDelegate>(
         FixtureVideos::bytes(FixtureVideos::kMoovFirst));
     holding->holdData = true;
+    // The count is the process's: an earlier test's engine may still be
+    // ending its thread.
+    ASSERT_TRUE(waitFor([] { return media::FFmpegEngine::runningThreads() == 0; }));
     for (const bool custom : {true, false}) {
         SCOPED_TRACE(custom ? "resource loader" : "http");
         auto playing = start(custom ? *core::URL::create("video://ads.example/held")

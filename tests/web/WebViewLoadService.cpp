@@ -2,6 +2,8 @@
 // base URL, requests answering 200 and 404, a refused port, replaced and
 // stopped loads, and a slow image that must not split the finish.
 
+#include <algorithm>
+
 #include "WebViewTesting.h"
 
 namespace {
@@ -116,6 +118,44 @@ TEST_P(WebViewLoadService, TheViewsUserAgentGoesOutWithTheLoads) {
     for (const char* path : {"/page", "/script.js"}) {
         ASSERT_EQ(server.requestsTo(path).size(), 1u) << path;
         EXPECT_EQ(server.requestsTo(path).front().header("User-Agent"), "VantorTest/1.0") << path;
+    }
+}
+
+// Views loading at once share a web process, where the engine may start a
+// load over and ask for it again before it commits: that is the load the
+// app asked for, not the page navigating, and the delegate (which here,
+// like the SDK's hidden page, refuses anything but one navigation) is not
+// asked again. Every view finishes its load, round after round.
+TEST_P(WebViewLoadService, ViewsLoadingAtOnceEachFinishTheirOneLoad) {
+    serveHTML(server, "/page", "<p>page</p><script>var filler = '" + std::string(4096, 'x') +
+                                   "';</script>");
+    const core::URL page = server.url("/page");
+    for (int round = 0; round < 50; ++round) {
+        for (const size_t count : {size_t{2}, size_t{4}}) {
+            SCOPED_TRACE("round " + std::to_string(round) + ", " + std::to_string(count) +
+                         " views");
+            std::vector<std::shared_ptr<RecordingDelegate>> delegates;
+            std::vector<std::shared_ptr<web::WebView>> views;
+            for (size_t i = 0; i < count; ++i) {
+                auto once = std::make_shared<RecordingDelegate>();
+                once->decide = [asked = std::make_shared<int>(0)](const web::NavigationAction&) {
+                    return ++*asked == 1;
+                };
+                views.push_back(makeView(once, configurationOf(GetParam())));
+                ASSERT_TRUE(views.back());
+                delegates.push_back(std::move(once));
+            }
+            for (const auto& each : views) each->loadRequest(core::URLRequest(page));
+            ASSERT_TRUE(waitFor([&] {
+                return std::all_of(delegates.begin(), delegates.end(), [](const auto& each) {
+                    return each->count("finish") + each->count("fail") > 0;
+                });
+            }));
+            for (const auto& each : delegates) {
+                EXPECT_EQ(each->events, (std::vector<std::string>{"start", "commit", "finish"}));
+                EXPECT_EQ(each->navigations.size(), 1u);
+            }
+        }
     }
 }
 

@@ -10,6 +10,9 @@
 #include "ads/web/view/DZAdView.h"
 #include "ads/web/view/DZAdViewDelegate.h"
 #include "ads/web/view/DZNotification.h"
+#include "core/Clock.h"
+#include "core/Console.h"
+#include "core/StringFormat.h"
 #include "web/WebView.h"
 
 namespace ads {
@@ -80,20 +83,67 @@ void DZSDKCoreWebView::willRefreshSDKCore() {
     CSI_->sendReport();
 }
 
+void DZSDKCoreWebView::setLoadTimeout(double seconds) {
+    lockQueue_->sync([&] { loadTimeout_ = seconds; });
+}
+
+double DZSDKCoreWebView::loadTimeout() const {
+    double seconds = 0;
+    lockQueue_->sync([&] { seconds = loadTimeout_; });
+    return seconds;
+}
+
+std::uint64_t DZSDKCoreWebView::beginLoadLocked() {
+    const std::uint64_t load = ++load_;
+    loadStarted_ = core::Clock::current()->monotonicSeconds();
+    core::Queue::main()->after(loadTimeout_, [weak = weak_from_this(), load] {
+        if (const auto self = weak.lock()) self->loadDidTimeOut(load);
+    });
+    return load;
+}
+
 void DZSDKCoreWebView::refreshSDKCoreAndNotifyObserver(
     std::shared_ptr<DZSDKCoreWebViewNotification> observer) {
     willRefreshSDKCore();
     core::Queue::main()->async([self = shared_from_this(), observer = std::move(observer)] {
-        const State state = self->state();
-        if (state == kNotLoaded || state == kLoaded || state == kFailed) {
+        bool start = false;
+        self->lockQueue_->sync([&] {
+            // A load past its deadline is stuck, whatever its state says.
+            const bool stuck =
+                (self->state_ == kLoadRequested || self->state_ == kNavigationAccepted) &&
+                core::Clock::current()->monotonicSeconds() - self->loadStarted_ >=
+                    self->loadTimeout_;
+            start = self->state_ == kNotLoaded || self->state_ == kLoaded ||
+                    self->state_ == kFailed || stuck;
+            if (!start) return;
+            self->state_ = kLoadRequested;
+            (void)self->beginLoadLocked();
+        });
+        if (start) {
             if (const auto recorder = self->CSI_->timeRecorderForAction(kLoadAction))
                 recorder->startTimingVariableWithName(kLoadTiming);
-            self->setState(kLoadRequested);
             if (const auto url = core::URL::create(self->URLString_))
                 self->adView_->loadRequest(core::URLRequest(*url));
         }
         self->addObserverForOneTimeNotification(observer);
     });
+}
+
+void DZSDKCoreWebView::loadDidTimeOut(std::uint64_t load) {
+    bool expired = false;
+    double seconds = 0;
+    lockQueue_->sync([&] {
+        expired = load == load_ && (state_ == kLoadRequested || state_ == kNavigationAccepted);
+        if (expired) state_ = kFailed;
+        seconds = loadTimeout_;
+    });
+    if (!expired) return;
+    core::Console::log("SDK core page: the load did not end within " + core::format("%g", seconds) +
+                       " seconds; stopped");
+    if (const auto recorder = CSI_->timeRecorderForAction(kLoadAction))
+        recorder->cancelTimingVariableWithName(kLoadTiming);
+    if (adView_) adView_->stopLoading();
+    notifyAllObserversOnlyOnceThatSDKCoreRequestIsFinished();
 }
 
 void DZSDKCoreWebView::addObserverForOneTimeNotification(
@@ -146,12 +196,18 @@ void DZSDKCoreWebView::dispatchPendingJavaScriptCommands() {
 
 bool DZSDKCoreWebView::shouldStartLoadWithRequest(DZAdView&, const core::URLRequest& request,
                                                   long navigationType) {
-    const State state = this->state();
-    if (state == kNavigationAccepted) return false;
+    // The core page itself, in any state: the engine may ask again for the
+    // load it is making, and refusing that would end the load unnoticed.
     if (request.url().absoluteString() == URLString_) {
-        setState(kNavigationAccepted);
+        lockQueue_->sync([&] {
+            // A load the page starts itself gets a deadline too.
+            if (state_ != kLoadRequested && state_ != kNavigationAccepted) (void)beginLoadLocked();
+            state_ = kNavigationAccepted;
+        });
         return true;
     }
+    const State state = this->state();
+    if (state == kNavigationAccepted) return false;
     if (state != kLoaded || !DZNotification::isNotificationURL(request.url())) return false;
     // The page's answers carry whole ads: they are taken apart off the main
     // thread (one queue, so in the order sent), then handled on it.

@@ -18,6 +18,13 @@
 // a navigation is decided and when a failure is matched. A load whose page
 // answers with an HTTP status of 400 or more counts as failed.
 //
+// A load has a deadline (loadTimeout, kDefaultLoadTimeout seconds on the
+// process clock, as the SDK's other load limits): a load still under way
+// then is stopped and counts as failed, so the controller's next attempt
+// loads the page anew. A navigation to the core page URL is accepted in
+// any state, so the engine asking again for the load it is making never
+// cancels it; a refresh while a load is past its deadline starts another.
+//
 // Threading: the state, the loaded flag, the command queue and the observers
 // live on the serial queue "com.dozuza.vuraz.sdk-core-web-view" (state reads
 // are synchronous, writes asynchronous); navigation decisions, load starts,
@@ -64,6 +71,8 @@ public:
         kFailed = 4,
     };
     static constexpr size_t kMaximumPendingCommands = 50;
+    // Seconds a load of the page may take.
+    static constexpr double kDefaultLoadTimeout = 10.0;
     static constexpr std::string_view kCorePagePath = "/mads/static/sdk/native/sdk-core-v40.html";
 
     // The core page URL for the ad server host set now.
@@ -85,6 +94,9 @@ public:
     void willRefreshSDKCore();
 
     [[nodiscard]] State state() const;
+    // For the loads started from now on.
+    void setLoadTimeout(double seconds);
+    [[nodiscard]] double loadTimeout() const;
     [[nodiscard]] bool hasSDKCoreLoadedAtLeastOnce() const;
     [[nodiscard]] const std::string& URLString() const { return URLString_; }
 
@@ -134,6 +146,9 @@ public:
 private:
     void setState(State state);
     void endLoad(bool loaded);
+    // Lock queue: a new load's number, and its deadline on the main queue.
+    std::uint64_t beginLoadLocked();
+    void loadDidTimeOut(std::uint64_t load);
 
     const std::string URLString_;
     const std::shared_ptr<core::Queue> lockQueue_;
@@ -151,6 +166,10 @@ private:
     State state_ = kNotLoaded;
     bool hasSDKCoreLoadedAtLeastOnce_ = false;
     std::deque<std::string> pendingJSCommands_;
+    double loadTimeout_ = kDefaultLoadTimeout;
+    // The load under way (numbered from 1) and when it began.
+    std::uint64_t load_ = 0;
+    double loadStarted_ = 0;
     std::vector<std::shared_ptr<DZSDKCoreWebViewNotification>> observers_;
     std::map<std::uint64_t, std::weak_ptr<DZAdViewLiveViewMonitoring>> liveViewObservers_;
     std::set<std::uint64_t> runningLiveViewObserverIdentifiers_;
