@@ -7,6 +7,7 @@
 
 #include "SDKCoreTesting.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
+#include "ads/web/view/DZWebView.h"
 #include "fixtures/MRAIDScript.h"
 
 namespace {
@@ -42,8 +43,9 @@ TEST_F(DZSDKCoreService, APageAnsweringAnErrorIsAFailedLoad) {
 }
 
 // Pages loading at once share a web process, where the engine may ask again
-// for a load it already had, or leave one of two navigations unfinished:
-// none may be left loading for good.
+// for a load it already had, or drop one of two navigations, most often in
+// a process just started: none may be left loading for good. Each round
+// ends the shared process, so that the next starts a new one.
 TEST_F(DZSDKCoreService, PagesLoadingAtOnceAllLoadRoundAfterRound) {
     for (int round = 0; round < 50; ++round) {
         for (const size_t count : {size_t{2}, size_t{4}}) {
@@ -62,6 +64,7 @@ TEST_F(DZSDKCoreService, PagesLoadingAtOnceAllLoadRoundAfterRound) {
                                    [](const auto& observer) { return observer->count > 0; });
             }));
             for (const auto& page : pages) ASSERT_EQ(page->state(), DZSDKCoreWebView::kLoaded);
+            pages.front()->adView()->webView()->terminateWebProcess();
         }
     }
 }
