@@ -203,8 +203,10 @@ private:
         // The server's certificate was checked against the app's own
         // authorities (once per load).
         bool certificateChecked = false;
-        // Made once more after the engine dropped it (once per load).
+        // Made once more after the engine dropped it (once per load); the
+        // delegate hears of one commit all the same.
         bool remade = false;
+        bool commitTold = false;
     };
 
     [[nodiscard]] bool start(std::string* error);

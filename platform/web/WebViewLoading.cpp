@@ -104,6 +104,7 @@ void WebView::beginLoad(const std::string& url) {
     load_.url = url;
     load_.certificateChecked = false;
     load_.remade = false;
+    load_.commitTold = false;
     ++load_.serial;
     load_.work = core::PendingWork::Token::begin();
     status_.reset();
@@ -128,6 +129,7 @@ void WebView::reportCommit() {
     if (!load_.active) return;
     reportStart();
     load_.committed = true;
+    if (std::exchange(load_.commitTold, true)) return;
     if (const auto delegate = this->delegate()) delegate->didCommitLoad(*this);
 }
 
