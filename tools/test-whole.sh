@@ -65,11 +65,7 @@ export VANTOR_SOURCE_DIR="${configured:-$source_dir}"
 # Tests that cannot share a process with others, each with its reason, as
 # gtest negative patterns. Keep this empty unless a test truly needs a
 # fresh process; mend shared state instead.
-declare -A alone=(
-  # The second clip's level comes out at about half after some orders of
-  # the other media tests: a leak between them not yet found.
-  [media_tests]="FFmpegSoundTest.PlayersMixAndTheRateActsOnTheSound"
-)
+declare -A alone=()
 
 # The largest binaries (the most tests) first, so that the runs end close
 # together.

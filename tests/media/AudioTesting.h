@@ -20,6 +20,7 @@
 #include "core/RunLoop.h"
 #include "media/AudioCapture.h"
 #include "media/AudioOutput.h"
+#include "media/PlayerItem.h"
 #include "support/ManualClockScope.h"
 
 namespace audiotest {
@@ -137,6 +138,23 @@ inline Channel leftOfFile(const std::string& path, double* soundFrom) {
     while (start < left.size() && std::abs(left[start]) < 0.05f) ++start;
     *soundFrom = double(start) / kRate;
     return left;
+}
+
+// Whether the item has loaded what it plays in one listener's step at rate
+// (up to its end). Past the end of what is loaded its player stops and
+// waits for the engine to read on; the manual clock easily outruns an
+// engine thread that a busy machine holds back, and such a stop in the
+// middle of a step shifts the rest of the sound against the clock.
+inline bool loadedThroughStep(const media::PlayerItem& item, double rate) {
+    const double from = item.currentTime().toSeconds();
+    double to = from + rate * double(kStepFrames) / kRate;
+    if (item.duration().isNumeric()) to = std::min(to, item.duration().toSeconds());
+    constexpr double kSlack = 1e-6;
+    return std::any_of(item.loadedTimeRanges().begin(), item.loadedTimeRanges().end(),
+                       [&](const media::TimeRange& range) {
+                           return range.startSeconds() <= from + kSlack &&
+                                  range.endSeconds() >= to - kSlack;
+                       });
 }
 
 // Pulls the capture in 10 ms steps of the manual clock, each once the

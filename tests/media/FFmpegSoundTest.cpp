@@ -42,8 +42,10 @@ Playing open(const char* name) {
     return playing;
 }
 
+// Playing, with what the listener's next step plays loaded.
 bool moving(const Playing& playing) {
-    return playing.player->timeControlStatus() == Player::TimeControlStatus::playing;
+    return playing.player->timeControlStatus() == Player::TimeControlStatus::playing &&
+           loadedThroughStep(*playing.item, playing.player->rate());
 }
 
 class FFmpegSoundTest : public testing::Test {
