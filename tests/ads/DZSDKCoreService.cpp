@@ -73,8 +73,8 @@ TEST_F(DZSDKCoreService, APageHeldPastItsDeadlineFailsAndLoadsOnTheRetry) {
     const auto gate = fixtures::ResponseGate::make();
     server.script(fixtures::CorePage::kPath,
                   {fixtures::LoopbackResponse::text("<html></html>", 200, "text/html").heldBy(gate)});
+    EXPECT_EQ(DZSDKCoreWebView::create()->loadTimeout(), 10.0);
     makeController();
-    EXPECT_EQ(page().loadTimeout(), 10.0);
     page().setLoadTimeout(3);
     const auto held = std::make_shared<RecordingRequester>();
     controller->buildAdURL(held);

@@ -68,6 +68,9 @@ protected:
         slot = slottesting::bannerSlot(*owner);
         if (!slot) return false;
         slot->setSDKCoreController(controller ? controller : makeController());
+        // tick() moves the clock a sampling interval at each look, far faster
+        // than a lent page loads in real time: no load deadline here.
+        controller->setSDKCoreWebViewLoadTimeout(kNoLoadDeadline);
         slot->adView()->setFrame({0, 100, 320, 50});
         if (inWindow) window->addSubview(slot->adView());
         slot->loadRequest(slottesting::requestWithExtras({{"_ad", ad}}));

@@ -74,6 +74,25 @@ std::shared_ptr<DZSDKCoreWebView> DZSDKCoreController::activeSDKCoreWebView() co
     return activeSDKCoreWebView_;
 }
 
+void DZSDKCoreController::setSDKCoreWebViewLoadTimeout(double seconds) {
+    std::shared_ptr<DZSDKCoreWebView> active;
+    {
+        const std::lock_guard lock(webViewMutex_);
+        webViewLoadTimeout_ = seconds;
+        active = activeSDKCoreWebView_;
+    }
+    if (active) active->setLoadTimeout(seconds);
+}
+
+void DZSDKCoreController::adoptWebView(const std::shared_ptr<DZSDKCoreWebView>& webView) {
+    std::optional<double> timeout;
+    {
+        const std::lock_guard lock(webViewMutex_);
+        timeout = webViewLoadTimeout_;
+    }
+    if (webView && timeout) webView->setLoadTimeout(*timeout);
+}
+
 void DZSDKCoreController::makeActiveWebView() {
     if (!activeSDKCoreWebView()) {
         auto webView = makeWebView_(webViewConfiguration_);
@@ -81,6 +100,7 @@ void DZSDKCoreController::makeActiveWebView() {
             lockQueue_->async([self = shared_from_this()] { self->failEverythingWaiting(); });
             return;
         }
+        adoptWebView(webView);
         webView->SDKCoreDMSGHandler()->setDelegate(shared_from_this());
         const std::lock_guard lock(webViewMutex_);
         activeSDKCoreWebView_ = std::move(webView);
@@ -374,6 +394,7 @@ std::shared_ptr<DZSDKCoreWebView> DZSDKCoreController::SDKCoreWebViewForLiveView
     // Views are made on the main thread, never on the lock queue.
     auto webView = DZSDKCoreWebView::create(webViewConfiguration_);
     if (!webView) return nullptr;
+    adoptWebView(webView);
     if (!ownWebView) lockQueue_->sync([&] { liveViewSDKCoreWebView_ = webView; });
     webView->refreshSDKCoreAndNotifyObserver(nullptr);
     return webView;

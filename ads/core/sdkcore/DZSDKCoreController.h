@@ -154,6 +154,9 @@ public:
     }
     // nullptr while no web view could be made.
     [[nodiscard]] std::shared_ptr<DZSDKCoreWebView> activeSDKCoreWebView() const;
+    // The load deadline of the active core page and of every core page
+    // made from now on (DZSDKCoreWebView::kDefaultLoadTimeout until set).
+    void setSDKCoreWebViewLoadTimeout(double seconds);
 
 private:
     struct Token {};
@@ -197,6 +200,9 @@ private:
     // Set on the main thread, read anywhere.
     mutable std::mutex webViewMutex_;
     std::shared_ptr<DZSDKCoreWebView> activeSDKCoreWebView_;
+    std::optional<double> webViewLoadTimeout_;  // under webViewMutex_
+    // A page just made, with the load deadline set.
+    void adoptWebView(const std::shared_ptr<DZSDKCoreWebView>& webView);
 
     RequesterList pendingActiveWebViewLoadDelegates_;
     std::vector<std::shared_ptr<DZSDKCoreWebView>> liveViewSDKCoreWebViews_;
