@@ -67,7 +67,8 @@ void finishWithResponse(WebKitURISchemeRequest* request, const core::HTTPURLResp
 void finishWithOpaqueContent(WebKitURISchemeRequest* request, const ReadPolicy& policy,
                              const core::HTTPURLResponse& response, const core::Data& body) {
     const OpaqueContent::Use use = OpaqueContent::useOf(policy.destination, response);
-    if (use == OpaqueContent::Use::other) {
+    // An empty answer (a ping's) has nothing to read.
+    if (use == OpaqueContent::Use::other || body.empty()) {
         finishWithResponse(request, response, body);
         return;
     }
