@@ -3,14 +3,8 @@
 // The view's delegate hears it, views in other processes go on, and the
 // view's next load starts a new process.
 
-#include <signal.h>
-#include <unistd.h>
-
-#include <fstream>
-
 #include "WebViewTesting.h"
 #include "core/Console.h"
-#include "support/ProcessTree.h"
 
 namespace {
 
@@ -88,46 +82,6 @@ TEST_F(WebViewProcessEndService, APageThatAllocatesWithoutEndIsEndedAtTheMemoryL
     expectNeighbourUnharmed();
     ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/page.html")));
     EXPECT_EQ(delegate->events.back(), "finish");
-}
-
-TEST_F(WebViewProcessEndService, APageThatNeverYieldsIsHeldToTheLimitWhateverItsThreadsDo) {
-    // A new 100 MB string each time round, failures shrugged off, never a
-    // turn given back; two workers spin beside it.
-    serveHTML(server, "/greedy.html", R"(<script>
-        addEventListener('load', () => setTimeout(() => {
-          for (let w = 0; w < 2; ++w)
-            new Worker(URL.createObjectURL(new Blob(['for (;;) {}'], {type: 'text/javascript'})));
-          const kept = [];
-          for (let i = 0; ; ++i) {
-            try { kept.push(String.fromCharCode(65 + i % 26).repeat(100 << 20)); } catch (e) {}
-          }
-        }, 100));
-        </script>)");
-    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/greedy.html")));
-    constexpr size_t kBound = size_t(1280) << 20;  // 1.25 GiB
-    size_t peak = 0;
-    // Sampled at least every 50 ms; a process past the bound is killed at
-    // once, so that a page nothing holds back cannot take the machine's
-    // memory.
-    const auto ended = [&] { return !delegate->terminations.empty(); };
-    for (int sample = 0; sample < 1200 && !ended(); ++sample) {
-        for (const pid_t pid : testsupport::webProcesses()) {
-            std::ifstream statm("/proc/" + std::to_string(pid) + "/statm");
-            size_t pages = 0;
-            size_t resident = 0;
-            if (!(statm >> pages >> resident)) continue;
-            resident *= size_t(sysconf(_SC_PAGESIZE));
-            peak = std::max(peak, resident);
-            if (resident > kBound) kill(pid, SIGKILL);
-        }
-        (void)waitFor(ended, 0.05);
-    }
-    EXPECT_LE(peak, kBound) << "a web process held " << (peak >> 20) << " MiB";
-    ASSERT_TRUE(ended());
-    EXPECT_EQ(delegate->terminations,
-              std::vector<web::WebProcessTermination>{
-                  web::WebProcessTermination::exceededMemoryLimit});
-    expectNeighbourUnharmed();
 }
 
 TEST(WebViewLongURLService, APageMessageOverTheBoundIsRefusedUnreadAndLogged) {
