@@ -62,8 +62,8 @@ std::optional<PixelSize> jpegSize(const core::Data& bytes) {
             at += 2;
             continue;
         }
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                           marker != 0xCC;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame) {
             if (at + 9 > bytes.size()) return std::nullopt;
             return sized(be16(bytes, at + 7), be16(bytes, at + 5));
@@ -141,8 +141,7 @@ std::optional<OpaqueContent> svgImage(const core::Data& bytes) {
     if (end >= text.size()) return std::nullopt;
     std::string marked;
     if (text[end - 1] == '/') {  // <svg .../>: given content and an end tag
-        marked = text.substr(0, end - 1) + ">" + kUnreadableMark + "</svg>" +
-                 text.substr(end + 1);
+        marked = text.substr(0, end - 1) + ">" + kUnreadableMark + "</svg>" + text.substr(end + 1);
     } else {
         marked = text.substr(0, end + 1) + kUnreadableMark + text.substr(end + 1);
     }
@@ -159,10 +158,9 @@ std::optional<OpaqueContent> imageOf(const core::HTTPURLResponse& response,
     const std::string width = std::to_string(size.width);
     const std::string height = std::to_string(size.height);
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width +
-                      "\" height=\"" + height + "\" viewBox=\"0 0 " + width + " " + height +
-                      "\">" + kUnreadableMark + "<image width=\"" + width + "\" height=\"" +
-                      height + "\" preserveAspectRatio=\"none\" href=\"data:" + type +
-                      ";base64,";
+                      "\" height=\"" + height + "\" viewBox=\"0 0 " + width + " " + height + "\">" +
+                      kUnreadableMark + "<image width=\"" + width + "\" height=\"" + height +
+                      "\" preserveAspectRatio=\"none\" href=\"data:" + type + ";base64,";
     svg += encoded;
     svg += "\"/></svg>";
     g_free(encoded);

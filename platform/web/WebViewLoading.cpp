@@ -239,8 +239,8 @@ void WebView::Engine::processTerminated(WebKitWebView*, WebKitWebProcessTerminat
     const WebProcessTermination termination =
         reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT || overMemory
             ? WebProcessTermination::exceededMemoryLimit
-        : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API   ? WebProcessTermination::endedByApp
-                                                           : WebProcessTermination::crashed;
+        : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API ? WebProcessTermination::endedByApp
+                                                         : WebProcessTermination::crashed;
     core::Console::log(std::string("WebView: the web process ") +
                        (termination == WebProcessTermination::crashed ? "crashed"
                         : termination == WebProcessTermination::exceededMemoryLimit

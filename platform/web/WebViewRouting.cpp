@@ -82,7 +82,8 @@ void finishWithOpaqueContent(WebKitURISchemeRequest* request, const ReadPolicy& 
     }
     core::HTTPHeaders headers;
     headers.set("Content-Type", opaque->mimeType);
-    finishWithResponse(request, core::HTTPURLResponse(response.url(), response.statusCode(), headers),
+    finishWithResponse(request,
+                       core::HTTPURLResponse(response.url(), response.statusCode(), headers),
                        opaque->body);
 }
 

@@ -126,9 +126,9 @@ void WebView::installOwnScripts() {
         scripts, kContentSizeHandler, kWorld);
     webkit_user_content_manager_register_script_message_handler_in_world(scripts, kClickHandler,
                                                                          kWorld);
-    WebKitUserStyleSheet* style = webkit_user_style_sheet_new(
-        kScrollbarStyle, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_STYLE_LEVEL_USER,
-        nullptr, nullptr);
+    WebKitUserStyleSheet* style =
+        webkit_user_style_sheet_new(kScrollbarStyle, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                    WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
     webkit_user_content_manager_add_style_sheet(scripts, style);
     webkit_user_style_sheet_unref(style);
     addOwnScripts();

@@ -208,9 +208,9 @@ std::pair<std::vector<char>, size_t> memoryNotices() {
     }
     std::vector<char> notices;
     for (const std::uint64_t page : pages) {
-        GVariant* query = g_variant_ref_sink(g_variant_new(
-            "(tbbss@a(ss))", guint64(page), FALSE, FALSE, protocol::kMemoryNotice, "",
-            emptyFields()));
+        GVariant* query =
+            g_variant_ref_sink(g_variant_new("(tbbss@a(ss))", guint64(page), FALSE, FALSE,
+                                             protocol::kMemoryNotice, "", emptyFields()));
         const auto size = std::uint32_t(g_variant_get_size(query));
         const auto* data = static_cast<const char*>(g_variant_get_data(query));
         notices.insert(notices.end(), reinterpret_cast<const char*>(&size),
@@ -254,7 +254,7 @@ void watchMemory() {
         const size_t resident = residentBytes();
         if (resident > memory.limitBytes) endOverMemoryLimit(resident);
         std::this_thread::sleep_for(resident > memory.limitBytes / 2 ? kMemoryPollNearLimit
-                                                                      : kMemoryPoll);
+                                                                     : kMemoryPoll);
     }
 }
 
@@ -306,8 +306,8 @@ void hold(WebKitURIRequest* request) {
 bool routes(WebKitWebPage* page, PageState& state) {
     if (state.route != PageState::Route::unknown) return state.route == PageState::Route::yes;
     const char answer =
-        exchange(g_variant_new("(tbbss@a(ss))", guint64(webkit_web_page_get_id(page)), FALSE,
-                               FALSE, protocol::kRouteQuery, "", emptyFields()));
+        exchange(g_variant_new("(tbbss@a(ss))", guint64(webkit_web_page_get_id(page)), FALSE, FALSE,
+                               protocol::kRouteQuery, "", emptyFields()));
     if (answer == char(protocol::Decision::allow)) state.route = PageState::Route::yes;
     if (answer == char(protocol::Decision::refuse)) state.route = PageState::Route::no;
     return state.route != PageState::Route::no;

@@ -37,8 +37,8 @@ TEST(OpaqueContentTest, RasterSizesComeFromEachKindsHeader) {
     const std::string png = webtesting::pngBytes(5, 3, {1, 0, 0, 1});
     EXPECT_EQ(sizeOf(core::Data(png.begin(), png.end())), "5x3");
     // JPEG: an APP0 segment, then a baseline frame 300 wide, 200 high.
-    const core::Data jpeg = bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0x00, 0x00, 0xFF, 0xC0,
-                                   0x00, 0x11, 0x08, 0x00, 0xC8, 0x01, 0x2C, 0x03});
+    const core::Data jpeg = bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0x00, 0x00, 0xFF, 0xC0, 0x00,
+                                   0x11, 0x08, 0x00, 0xC8, 0x01, 0x2C, 0x03});
     EXPECT_EQ(sizeOf(jpeg), "300x200");
     // A table segment (C4) is no frame.
     const core::Data table =
@@ -53,8 +53,8 @@ TEST(OpaqueContentTest, RasterSizesComeFromEachKindsHeader) {
     core::Data lossless = raw("RIFF\0\0\0\0WEBPVP8L");
     lossless.resize(20);
     const std::uint32_t bits = (100 - 1) | (50 - 1) << 14;
-    for (const int byte : {0x2F, int(bits & 0xFF), int(bits >> 8 & 0xFF), int(bits >> 16 & 0xFF),
-                           int(bits >> 24)})
+    for (const int byte :
+         {0x2F, int(bits & 0xFF), int(bits >> 8 & 0xFF), int(bits >> 16 & 0xFF), int(bits >> 24)})
         lossless.push_back(std::uint8_t(byte));
     EXPECT_EQ(sizeOf(lossless), "100x50");
     // BMP rows listed from the top have a negative height.
@@ -71,8 +71,8 @@ TEST(OpaqueContentTest, ImagesBecomeSVGImagesThatCarryTheMarkThatKeepsThemUnread
     const std::string png = webtesting::pngBytes(5, 3, {1, 0, 0, 1});
     const auto picture = response("http://b.test/p.png", "image/png");
     ASSERT_EQ(OpaqueContent::useOf("", picture), OpaqueContent::Use::image);
-    const auto raster = OpaqueContent::of(OpaqueContent::Use::image, picture,
-                                          core::Data(png.begin(), png.end()));
+    const auto raster =
+        OpaqueContent::of(OpaqueContent::Use::image, picture, core::Data(png.begin(), png.end()));
     ASSERT_TRUE(raster);
     EXPECT_EQ(raster->mimeType, "image/svg+xml");
     const std::string drawn(raster->body.begin(), raster->body.end());

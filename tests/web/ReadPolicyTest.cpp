@@ -111,10 +111,10 @@ TEST(ReadPolicyTest, ContentThatCameFromAnotherOriginThanAskedIsHiddenOnlyWhereS
     EXPECT_EQ(open.destination, "image");
     EXPECT_EQ(open.asked, "http://a.test");
     EXPECT_FALSE(open.hidesOrigin({}, answer("http://a.test/go")));
-    EXPECT_FALSE(open.hidesOrigin({hop("http://a.test/go", "http://a.test/s")},
-                                  answer("http://a.test/s")));
-    EXPECT_TRUE(open.hidesOrigin({hop("http://a.test/go", "http://b.test/s")},
-                                 answer("http://b.test/s")));
+    EXPECT_FALSE(
+        open.hidesOrigin({hop("http://a.test/go", "http://a.test/s")}, answer("http://a.test/s")));
+    EXPECT_TRUE(
+        open.hidesOrigin({hop("http://a.test/go", "http://b.test/s")}, answer("http://b.test/s")));
     // Abroad and home again: it passed through the other origin's hands.
     EXPECT_TRUE(open.hidesOrigin(
         {hop("http://a.test/go", "http://b.test/s"), hop("http://b.test/s", "http://a.test/t")},

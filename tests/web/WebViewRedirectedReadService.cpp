@@ -13,12 +13,14 @@ using namespace webtesting;
 // Leaves in window.result, once the image has loaded: its natural size and
 // either the first pixel's colour or the name of the error reading it.
 std::string imageRead(const std::string& url, bool crossOrigin) {
-    return std::string("{ const i = new Image();") + (crossOrigin ? " i.crossOrigin = 'anonymous';" : "") +
+    return std::string("{ const i = new Image();") +
+           (crossOrigin ? " i.crossOrigin = 'anonymous';" : "") +
            " i.onload = () => { const c = document.createElement('canvas');"
            " const g = c.getContext('2d'); g.drawImage(i, 0, 0); let read;"
            " try { read = String(g.getImageData(0, 0, 1, 1).data); } catch (e) { read = e.name; }"
            " window.result = i.naturalWidth + 'x' + i.naturalHeight + ' ' + read; };"
-           " i.onerror = () => window.result = 'failed'; i.src = '" + url + "'; }";
+           " i.onerror = () => window.result = 'failed'; i.src = '" +
+           url + "'; }";
 }
 
 // Leaves in window.result, once the sheet has loaded: the probe's width it
@@ -32,7 +34,9 @@ std::string sheetRead(const std::string& url, bool crossOrigin) {
            " l.onload = () => { let read; try { read = texts(l.sheet).join(' '); }"
            " catch (e) { read = e.name; }"
            " window.result = getComputedStyle(probe).width + ' ' + read; l.remove(); };"
-           " l.onerror = () => window.result = 'failed'; l.href = '" + url + "';"
+           " l.onerror = () => window.result = 'failed'; l.href = '" +
+           url +
+           "';"
            " document.head.appendChild(l); }";
 }
 
@@ -100,7 +104,6 @@ TEST_P(WebViewRedirectedReadService, ContentTheOtherOriginSharesIsReadWhenAskedF
     EXPECT_EQ(run(imageRead("/to/shared-pixel.png", false)), "5x3 SecurityError");
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, WebViewRedirectedReadService, testing::ValuesIn(kKinds),
-                         kindName);
+INSTANTIATE_TEST_SUITE_P(Kinds, WebViewRedirectedReadService, testing::ValuesIn(kKinds), kindName);
 
 }  // namespace
