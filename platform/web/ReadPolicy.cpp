@@ -59,7 +59,19 @@ ReadPolicy ReadPolicy::of(const core::URLRequest& request) {
     } else {
         policy.origin = originOf(request.url());
     }
+    policy.asked = originOf(request.url());
+    if (const auto destination = request.value("Sec-Fetch-Dest"))
+        policy.destination = lower(trimmed(*destination));
     return policy;
+}
+
+bool ReadPolicy::hidesOrigin(const std::vector<core::HTTPURLResponse>& redirects,
+                             const core::HTTPURLResponse& final) const {
+    if (mode != Mode::open) return false;
+    if (originOf(final.url()) != asked) return true;
+    for (const auto& hop : redirects)
+        if (originOf(hop.url()) != asked) return true;
+    return false;
 }
 
 bool ReadPolicy::allows(const std::vector<core::HTTPURLResponse>& redirects,

@@ -14,6 +14,10 @@
 //    redirect has gone from one foreign origin to another, "*" or "null").
 // The requesting origin is the request's Origin header, else the request
 // URL's own (the engine leaves Origin out when it deems a load same-origin).
+// Content of "navigate" and "no-cors" loads that redirects brought from
+// another origin than the one asked is what the engine would take for the
+// asked origin's: such images and stylesheets are served in OpaqueContent's
+// form (hidesOrigin).
 
 #include <string>
 #include <vector>
@@ -32,12 +36,19 @@ struct ReadPolicy {
     enum class Mode { open, sameOrigin, cors };
     Mode mode = Mode::open;
     std::string origin;  // the requester's, serialized; may be "null"
+    std::string asked;   // the origin of the URL asked for, serialized
+    // Sec-Fetch-Dest in lower case; empty when the engine named none.
+    std::string destination;
 
     [[nodiscard]] static ReadPolicy of(const core::URLRequest& request);
     // Whether the page may read final, reached through redirects (each the
     // response of the URL that redirected, in order).
     [[nodiscard]] bool allows(const std::vector<core::HTTPURLResponse>& redirects,
                               const core::HTTPURLResponse& final) const;
+    // Whether script may not read what it is let through (Mode::open), yet
+    // redirects brought it from another origin than the one asked.
+    [[nodiscard]] bool hidesOrigin(const std::vector<core::HTTPURLResponse>& redirects,
+                                   const core::HTTPURLResponse& final) const;
 };
 
 }  // namespace web

@@ -72,7 +72,11 @@ bool startEngine(std::string* error) {
     g_object_set(gtk_settings_get_default(), "gtk-xft-dpi", 96 * 1024, nullptr);
     DecisionServer* server = DecisionServer::shared(&message);
     if (!server) return fail(message);
-    server->setHandler(&WebView::Engine::decideInWebProcess);
+    server->setHandler([](const DecisionQuery& query) {
+        if (query.method == protocol::kMemoryNotice)
+            return WebView::Engine::processOverMemoryLimit(query.pageId);
+        return WebView::Engine::decideInWebProcess(query);
+    });
     started = true;
     return true;
 }
@@ -146,7 +150,10 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
                    : webkit_website_data_manager_new_ephemeral();
     // Every web process of the context is ended once it holds more than
     // kWebProcessMemoryLimitMB: a page that allocates without end takes
-    // down its own process (whose views hear of it), not the machine.
+    // down its own process (whose views hear of it), not the machine. The
+    // engine looks now and then, on the web process's main thread, which
+    // page script may keep busy; the extension holds the process to the
+    // limit between the engine's looks.
     WebKitMemoryPressureSettings* memory = webkit_memory_pressure_settings_new();
     webkit_memory_pressure_settings_set_memory_limit(memory, kWebProcessMemoryLimitMB);
     webkit_memory_pressure_settings_set_kill_threshold(memory, 1.0);
@@ -177,6 +184,8 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
         g_variant_builder_init(&data, G_VARIANT_TYPE_VARDICT);
         g_variant_builder_add(&data, "{sv}", protocol::kSocketKey,
                               g_variant_new_string(server->socketPath().c_str()));
+        g_variant_builder_add(&data, "{sv}", protocol::kMemoryLimitKey,
+                              g_variant_new_uint32(kWebProcessMemoryLimitMB));
         webkit_web_context_set_web_extensions_initialization_user_data(
             engine, g_variant_builder_end(&data));
         // The one folder of ours the sandboxed web process needs besides

@@ -23,8 +23,10 @@ namespace web {
 
 class WebContext {
 public:
-    // The most memory one web process may hold before the engine ends it,
-    // and how often it looks.
+    // The most memory one web process may hold before it is ended, and how
+    // often the engine looks. Where the extension is loaded it also watches
+    // the process's resident size, many times a second from a thread of its
+    // own, and ends the process past the limit (see WebProcessProtocol.h).
     static constexpr unsigned kWebProcessMemoryLimitMB = 1024;
     static constexpr double kMemoryPollSeconds = 1;
 

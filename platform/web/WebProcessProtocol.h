@@ -3,7 +3,8 @@
 // agree on. Header only, plain C++ and GLib types: both sides include it.
 //
 // - Initialization data, an a{sv}: kSocketKey (s) the path of the socket on
-//   which navigations are decided.
+//   which navigations are decided; kMemoryLimitKey (u), when present, the
+//   most memory in MiB the web process may hold (see kMemoryNotice).
 // - kExpectMessage, app to page, parameter (s) a URL: a navigation of the
 //   page to that URL was let through the engine's policy step undecided; its
 //   request is decided over the socket when the page sends it.
@@ -15,6 +16,11 @@
 //   method is kRouteQuery (URL and fields empty) asks whether every other
 //   http(s) load of the page goes through the app's process (the page is of
 //   the "UI" kind): allow for yes, refuse for no.
+// - A memory notice, extension to app, on a connection of its own: a
+//   decision query whose method is kMemoryNotice (URL and fields empty),
+//   one for each page of a web process whose resident size went over its
+//   limit. The process ends once the app has answered (allow), and the app
+//   tells the pages' views that it ended for its memory.
 
 #include <cstdint>
 #include <string>
@@ -25,6 +31,8 @@ namespace web::protocol {
 inline constexpr const char* kSocketKey = "socket";
 inline constexpr const char* kExpectMessage = "vantor.expect";
 inline constexpr const char* kRouteQuery = "vantor-route";
+inline constexpr const char* kMemoryLimitKey = "memory-limit";
+inline constexpr const char* kMemoryNotice = "vantor-memory";
 inline constexpr const char* kQueryType = "(tbbssa(ss))";
 inline constexpr std::uint32_t kMaxQueryBytes = 1 << 20;
 // Seconds the web process waits for an answer before it refuses.

@@ -136,6 +136,11 @@ WebView::Engine* WebView::Engine::forPage(std::uint64_t pageId) {
     return found == pages().end() ? nullptr : found->second;
 }
 
+protocol::Decision WebView::Engine::processOverMemoryLimit(std::uint64_t pageId) {
+    if (Engine* engine = forPage(pageId)) engine->processOverMemory = true;
+    return protocol::Decision::allow;
+}
+
 std::string WebView::Engine::key(std::string_view url) {
     if (!url.empty() && url.back() == '/') url.remove_suffix(1);
     return std::string(url);

@@ -36,6 +36,9 @@ struct WebView::Engine {
     [[nodiscard]] static Engine* forPage(std::uint64_t pageId);
     // A web process asks about a navigation it is sending (DecisionServer).
     [[nodiscard]] static protocol::Decision decideInWebProcess(const DecisionQuery& query);
+    // The web process of the page went over its memory limit and is ending
+    // (told by the process's extension).
+    [[nodiscard]] static protocol::Decision processOverMemoryLimit(std::uint64_t pageId);
 
     // The key a URL is matched by: its text without one trailing "/".
     [[nodiscard]] static std::string key(std::string_view url);
@@ -170,6 +173,9 @@ struct WebView::Engine {
     // the app): the engine's start of it, before or after the decision,
     // begins nothing; its failure ends it.
     bool mainFrameHeld = false;
+    // The web process said it is ending over its memory limit: its end is
+    // told as such, not as a crash.
+    bool processOverMemory = false;
     // The last navigation allowed in the policy step: the engine's start
     // event does not name its URL.
     std::string lastAllowed;

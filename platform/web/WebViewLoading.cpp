@@ -282,10 +282,12 @@ void WebView::Engine::processTerminated(WebKitWebView*, WebKitWebProcessTerminat
     auto& engine = *static_cast<Engine*>(data);
     WebView& view = engine.owner;
     const auto keep = view.self();
+    const bool overMemory = std::exchange(engine.processOverMemory, false);
     const WebProcessTermination termination =
-        reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? WebProcessTermination::exceededMemoryLimit
-        : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API   ? WebProcessTermination::endedByApp
-                                                           : WebProcessTermination::crashed;
+        reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT || overMemory
+            ? WebProcessTermination::exceededMemoryLimit
+        : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API ? WebProcessTermination::endedByApp
+                                                         : WebProcessTermination::crashed;
     core::Console::log(std::string("WebView: the web process ") +
                        (termination == WebProcessTermination::crashed ? "crashed"
                         : termination == WebProcessTermination::exceededMemoryLimit

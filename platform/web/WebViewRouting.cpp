@@ -10,6 +10,7 @@
 
 #include "core/Console.h"
 #include "web/EngineMessages.h"
+#include "web/OpaqueContent.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 
@@ -58,6 +59,32 @@ void finishWithResponse(WebKitURISchemeRequest* request, const core::HTTPURLResp
     webkit_uri_scheme_response_set_http_headers(answer, headers);
     webkit_uri_scheme_request_finish_with_response(request, answer);
     g_object_unref(answer);
+}
+
+// Content script may not read that redirects brought from another origin
+// than the one asked: images and stylesheets in the form the engine keeps
+// from script, or nothing when they have none.
+void finishWithOpaqueContent(WebKitURISchemeRequest* request, const ReadPolicy& policy,
+                             const core::HTTPURLResponse& response, const core::Data& body) {
+    const OpaqueContent::Use use = OpaqueContent::useOf(policy.destination, response);
+    // An empty answer (a ping's) has nothing to read.
+    if (use == OpaqueContent::Use::other || body.empty()) {
+        finishWithResponse(request, response, body);
+        return;
+    }
+    const auto opaque = OpaqueContent::of(use, response, body);
+    if (!opaque) {
+        core::Console::log("WebView: " + response.url().absoluteString() +
+                           ", reached through a redirect from " + policy.asked +
+                           ", was refused: it cannot be shown unread");
+        finishWithError(request, "Content of another origin that cannot be shown unread.");
+        return;
+    }
+    core::HTTPHeaders headers;
+    headers.set("Content-Type", opaque->mimeType);
+    finishWithResponse(request,
+                       core::HTTPURLResponse(response.url(), response.statusCode(), headers),
+                       opaque->body);
 }
 
 }  // namespace
@@ -157,6 +184,8 @@ void WebView::Engine::serveRouted(WebKitURISchemeRequest* request, std::string u
                                        " by " + policy.origin +
                                        " was refused: the origin does not allow it");
                     finishWithError(answered, "Cross-origin read refused.");
+                } else if (policy.hidesOrigin(result.redirects, *result.response)) {
+                    finishWithOpaqueContent(answered, policy, *result.response, result.body);
                 } else {
                     finishWithResponse(answered, *result.response, result.body);
                 }

@@ -1,7 +1,7 @@
 // WebView: user scripts, the page's messages to native code, evaluation,
 // alerts; and the view's own scripts, in a world of their own that the
 // page's scripts cannot reach: the page's content size, and the frame of
-// each link click.
+// each link click; and its own style: no scrollbars.
 
 #include <regex>
 #include <tuple>
@@ -54,6 +54,11 @@ constexpr const char* kClickScript = R"((function () {
       {url: link.href, main: window === top, target: link.target || ''});
   }, true);
 })();)";
+
+// The engine's scrollbars neither show over a page nor take its taps (a
+// person scrolls with the finger, and the page's edges are the page's), in
+// every frame, whatever the page's own style says.
+constexpr const char* kScrollbarStyle = "* { scrollbar-width: none !important; }";
 
 core::Value valueOf(JSCValue* value) {
     if (!value || jsc_value_is_undefined(value) || jsc_value_is_null(value)) return core::Value();
@@ -121,6 +126,11 @@ void WebView::installOwnScripts() {
         scripts, kContentSizeHandler, kWorld);
     webkit_user_content_manager_register_script_message_handler_in_world(scripts, kClickHandler,
                                                                          kWorld);
+    WebKitUserStyleSheet* style =
+        webkit_user_style_sheet_new(kScrollbarStyle, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                    WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+    webkit_user_content_manager_add_style_sheet(scripts, style);
+    webkit_user_style_sheet_unref(style);
     addOwnScripts();
 }
 

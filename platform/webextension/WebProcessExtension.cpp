@@ -7,22 +7,38 @@
 //    the request when the answer is no;
 //  - on pages whose loads go through the app's process (the app says which,
 //    once per page), swaps the scheme of every other http(s) request to the
-//    routed schemes the app serves.
-// The web process's main thread runs all of it; the socket wait is bounded.
+//    routed schemes the app serves;
+//  - when the app sets a memory limit, holds the process to it: a thread of
+//    its own samples the resident size, so that script that never yields
+//    cannot put the check off, and past the limit stops the process's other
+//    threads, tells the app and ends the process. (Resource limits cannot
+//    do it: the engine reserves tens of gigabytes of writable address
+//    space up front.)
+// The web process's main thread runs the rest; every socket wait is bounded.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <webkit2/webkit-web-extension.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "web/WebProcessProtocol.h"
 
@@ -63,20 +79,24 @@ void disconnect() {
     extension.socket = -1;
 }
 
-bool connectToApp() {
-    if (extension.socket >= 0) return true;
-    if (extension.socketPath.empty()) return false;
+// A new connection to the app; -1 when there is none.
+int openConnection() {
+    if (extension.socketPath.empty()) return -1;
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
+    if (fd < 0) return -1;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, extension.socketPath.c_str(), sizeof(address.sun_path) - 1);
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         close(fd);
-        return false;
+        return -1;
     }
-    extension.socket = fd;
-    return true;
+    return fd;
+}
+
+bool connectToApp() {
+    if (extension.socket < 0) extension.socket = openConnection();
+    return extension.socket >= 0;
 }
 
 GVariant* headerFields(WebKitURIRequest* request) {
@@ -93,27 +113,154 @@ GVariant* headerFields(WebKitURIRequest* request) {
     return g_variant_builder_end(&builder);
 }
 
-// The app's answer to a query (consumed); 0 when there is none.
+// The app's answer on fd to a query (consumed); 0 when there is none.
+char exchangeOn(int fd, GVariant* query) {
+    g_variant_ref_sink(query);
+    const auto size = std::uint32_t(g_variant_get_size(query));
+    const bool sent =
+        writeAll(fd, &size, sizeof size) && writeAll(fd, g_variant_get_data(query), size);
+    g_variant_unref(query);
+    char answer = 0;
+    if (sent) {
+        pollfd entry{fd, POLLIN, 0};
+        int ready = 0;
+        while ((ready = poll(&entry, 1, protocol::kAnswerTimeoutMs)) < 0 && errno == EINTR) {
+        }
+        if (ready != 1 || recv(fd, &answer, 1, 0) != 1) answer = 0;
+    }
+    return answer;
+}
+
+// The app's answer to a query (consumed) on the main thread's connection; 0
+// when there is none.
 char exchange(GVariant* query) {
     if (!connectToApp()) {
         g_variant_unref(g_variant_ref_sink(query));
         return 0;
     }
-    g_variant_ref_sink(query);
-    const auto size = std::uint32_t(g_variant_get_size(query));
-    const bool sent = writeAll(extension.socket, &size, sizeof size) &&
-                      writeAll(extension.socket, g_variant_get_data(query), size);
-    g_variant_unref(query);
-    char answer = 0;
-    if (sent) {
-        pollfd entry{extension.socket, POLLIN, 0};
-        int ready = 0;
-        while ((ready = poll(&entry, 1, protocol::kAnswerTimeoutMs)) < 0 && errno == EINTR) {
-        }
-        if (ready != 1 || recv(extension.socket, &answer, 1, 0) != 1) answer = 0;
-    }
+    const char answer = exchangeOn(extension.socket, query);
     if (answer == 0) disconnect();  // a late answer must not be read as the next one's
     return answer;
+}
+
+GVariant* emptyFields() {
+    GVariantBuilder fields;
+    g_variant_builder_init(&fields, G_VARIANT_TYPE("a(ss)"));
+    return g_variant_builder_end(&fields);
+}
+
+// The memory watch: the pages of the process, and the limit.
+struct MemoryWatch {
+    size_t limitBytes = 0;
+    std::mutex mutex;
+    std::vector<std::uint64_t> pages;
+};
+
+MemoryWatch memory;
+
+// Resident sizes up to half the limit are sampled at the slower pace: no
+// page grows from there past the limit between two samples.
+constexpr auto kMemoryPoll = std::chrono::milliseconds(50);
+constexpr auto kMemoryPollNearLimit = std::chrono::milliseconds(10);
+
+// From /proc/self/statm, without allocating; 0 when unread.
+size_t residentBytes() {
+    const int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[128];
+    const ssize_t got = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (got <= 0) return 0;
+    text[got] = 0;
+    unsigned long long size = 0;
+    unsigned long long resident = 0;
+    if (std::sscanf(text, "%llu %llu", &size, &resident) != 2) return 0;
+    return size_t(resident) * size_t(sysconf(_SC_PAGESIZE));
+}
+
+// Parks every other thread of the process in a signal handler that never
+// returns, so that nothing grows while the app is told. A parked thread may
+// hold any lock (the allocator's, stdio's): after this, system calls only.
+void holdOtherThreads() {
+    const int signal = SIGRTMAX - 3;
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+        for (;;) pause();
+    };
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    const pid_t self = pid_t(syscall(SYS_gettid));
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) return;
+    while (const dirent* entry = readdir(tasks)) {
+        const pid_t thread = pid_t(std::atoi(entry->d_name));
+        if (thread > 0 && thread != self) syscall(SYS_tgkill, getpid(), thread, signal);
+    }
+    closedir(tasks);
+}
+
+// The memory notices of the process's pages, as sent, and how many.
+std::pair<std::vector<char>, size_t> memoryNotices() {
+    std::vector<std::uint64_t> pages;
+    {
+        const std::lock_guard lock(memory.mutex);
+        pages = memory.pages;
+    }
+    std::vector<char> notices;
+    for (const std::uint64_t page : pages) {
+        GVariant* query =
+            g_variant_ref_sink(g_variant_new("(tbbss@a(ss))", guint64(page), FALSE, FALSE,
+                                             protocol::kMemoryNotice, "", emptyFields()));
+        const auto size = std::uint32_t(g_variant_get_size(query));
+        const auto* data = static_cast<const char*>(g_variant_get_data(query));
+        notices.insert(notices.end(), reinterpret_cast<const char*>(&size),
+                       reinterpret_cast<const char*>(&size) + sizeof size);
+        notices.insert(notices.end(), data, data + size);
+        g_variant_unref(query);
+    }
+    return {std::move(notices), pages.size()};
+}
+
+[[noreturn]] void endOverMemoryLimit(size_t resident) {
+    // Everything that allocates or takes a lock comes first.
+    const auto [notices, count] = memoryNotices();
+    const int fd = count > 0 ? openConnection() : -1;
+    char line[160];
+    const int length = std::snprintf(
+        line, sizeof line,
+        "vantor web extension: %zu MiB resident, over the limit of %zu MiB; ending the web "
+        "process\n",
+        resident >> 20, memory.limitBytes >> 20);
+    holdOtherThreads();
+    if (length > 0) (void)!write(STDERR_FILENO, line, std::min(size_t(length), sizeof line - 1));
+    // The app has heard once it has answered every notice.
+    if (fd >= 0 && writeAll(fd, notices.data(), notices.size())) {
+        size_t answered = 0;
+        while (answered < count) {
+            pollfd entry{fd, POLLIN, 0};
+            const int ready = poll(&entry, 1, protocol::kAnswerTimeoutMs);
+            if (ready < 0 && errno == EINTR) continue;
+            char answers[64];
+            const ssize_t got = ready == 1 ? recv(fd, answers, sizeof answers, 0) : 0;
+            if (got <= 0) break;
+            answered += size_t(got);
+        }
+    }
+    _exit(EXIT_FAILURE);
+}
+
+void watchMemory() {
+    for (;;) {
+        const size_t resident = residentBytes();
+        if (resident > memory.limitBytes) endOverMemoryLimit(resident);
+        std::this_thread::sleep_for(resident > memory.limitBytes / 2 ? kMemoryPollNearLimit
+                                                                     : kMemoryPoll);
+    }
+}
+
+void startMemoryWatch(std::uint32_t limitMiB) {
+    memory.limitBytes = size_t(limitMiB) << 20;
+    std::thread(watchMemory).detach();
 }
 
 // The app's answer; a refusal when the app cannot be asked, so that nothing
@@ -158,11 +305,9 @@ void hold(WebKitURIRequest* request) {
 // again at its next load.
 bool routes(WebKitWebPage* page, PageState& state) {
     if (state.route != PageState::Route::unknown) return state.route == PageState::Route::yes;
-    GVariantBuilder fields;
-    g_variant_builder_init(&fields, G_VARIANT_TYPE("a(ss)"));
     const char answer =
-        exchange(g_variant_new("(tbbss@a(ss))", guint64(webkit_web_page_get_id(page)), FALSE,
-                               FALSE, protocol::kRouteQuery, "", g_variant_builder_end(&fields)));
+        exchange(g_variant_new("(tbbss@a(ss))", guint64(webkit_web_page_get_id(page)), FALSE, FALSE,
+                               protocol::kRouteQuery, "", emptyFields()));
     if (answer == char(protocol::Decision::allow)) state.route = PageState::Route::yes;
     if (answer == char(protocol::Decision::refuse)) state.route = PageState::Route::no;
     return state.route != PageState::Route::no;
@@ -222,6 +367,19 @@ void pageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
                            [](gpointer data) { delete static_cast<PageState*>(data); });
     g_signal_connect(page, "send-request", G_CALLBACK(sendRequest), state);
     g_signal_connect(page, "user-message-received", G_CALLBACK(userMessage), state);
+    const std::uint64_t id = webkit_web_page_get_id(page);
+    {
+        const std::lock_guard lock(memory.mutex);
+        memory.pages.push_back(id);
+    }
+    g_object_weak_ref(
+        G_OBJECT(page),
+        [](gpointer data, GObject*) {
+            const auto gone = std::uint64_t(GPOINTER_TO_SIZE(data));
+            const std::lock_guard lock(memory.mutex);
+            std::erase(memory.pages, gone);
+        },
+        GSIZE_TO_POINTER(gsize(id)));
 }
 
 }  // namespace
@@ -232,6 +390,9 @@ webkit_web_extension_initialize_with_user_data(WebKitWebExtension* webExtension,
         const char* socketPath = nullptr;
         if (g_variant_lookup(data, protocol::kSocketKey, "&s", &socketPath))
             extension.socketPath = socketPath;
+        guint32 limitMiB = 0;
+        if (g_variant_lookup(data, protocol::kMemoryLimitKey, "u", &limitMiB) && limitMiB > 0)
+            startMemoryWatch(limitMiB);
     }
     g_signal_connect(webExtension, "page-created", G_CALLBACK(pageCreated), nullptr);
 }

@@ -1,11 +1,16 @@
 // Ad pages that misbehave, in real banners through our core page and the
-// browser engine: one that spins for ever in its head, one that allocates
-// without end, one whose web process is ended under it, and one that sends
+// browser engine: one that spins for ever in its head, ones that allocate
+// without end (one of them without ever yielding, its workers spinning
+// beside it), one whose web process is ended under it, and one that sends
 // a huge message. Each ad fails or is taken down with the publisher told,
 // the banner's next ad still loads, and a huge message is dropped unread
 // while a normal one still arrives.
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
 
 #include "DMSGTesting.h"
 #include "MediationSlotTesting.h"
@@ -21,6 +26,7 @@
 #include "ads/web/view/DZWebView.h"
 #include "core/Console.h"
 #include "fixtures/AdScenarios.h"
+#include "support/ProcessTree.h"
 #include "ui/Application.h"
 #include "ui/ViewController.h"
 #include "ui/Window.h"
@@ -92,6 +98,28 @@ protected:
         return done();
     }
 
+    // Ticks like tickUntil, and samples the resident size of every web
+    // process at least every 50 ms meanwhile: the largest seen goes to
+    // peak. A process past killAbove is killed at once, so that a page
+    // nothing holds back cannot take the machine's memory.
+    [[nodiscard]] bool sampleUntil(const std::function<bool()>& done, double limitSeconds,
+                                   size_t killAbove, size_t& peak) {
+        for (double elapsed = 0; elapsed <= limitSeconds; elapsed += 0.05) {
+            for (const pid_t pid : testsupport::webProcesses()) {
+                std::ifstream statm("/proc/" + std::to_string(pid) + "/statm");
+                size_t pages = 0;
+                size_t resident = 0;
+                if (!(statm >> pages >> resident)) continue;
+                resident *= size_t(sysconf(_SC_PAGESIZE));
+                peak = std::max(peak, resident);
+                if (resident > killAbove) kill(pid, SIGKILL);
+            }
+            if (waitFor(done, 0.05)) return true;
+            clock.advance(0.05);
+        }
+        return done();
+    }
+
     std::shared_ptr<ui::Window> window = std::make_shared<ui::Window>(gfx::Rect{0, 0, 375, 667});
     std::shared_ptr<ui::ViewController> rootController = std::make_shared<ui::ViewController>();
     std::shared_ptr<DZBannerView> banner;
@@ -144,6 +172,23 @@ TEST_F(DZHostileAdPageService, AnAdOverTheMemoryLimitIsTakenDownAndThePublisherH
     ASSERT_TRUE(load("demo.after"));
     EXPECT_EQ(recorder->received, 2);
     EXPECT_FALSE(banner->adView()->isHidden());
+}
+
+TEST_F(DZHostileAdPageService, AnAdAllocatingWithoutYieldingNeverHoldsMoreThanItsCapAndFails) {
+    constexpr size_t kBound = size_t(1280) << 20;  // 1.25 GiB
+    core::Console::Capture log;
+    ASSERT_TRUE(load("memory-burst.burst"));
+    ASSERT_EQ(recorder->received, 1);
+    size_t peak = 0;
+    const bool failed = sampleUntil([&] { return !recorder->failures.empty(); }, 60, kBound, peak);
+    EXPECT_LE(peak, kBound) << "a web process held " << (peak >> 20) << " MiB";
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(recorder->failures[0].code, ads::kDZErrorInternalError);
+    EXPECT_TRUE(log.contains("the web process went over its memory limit and was ended"));
+    EXPECT_TRUE(banner->adView()->isHidden());
+    EXPECT_EQ(banner->slot()->state(), DZSlot::kFailed);
+    ASSERT_TRUE(load("demo.after"));
+    EXPECT_EQ(recorder->received, 2);
 }
 
 TEST_F(DZHostileAdPageService, AShownAdWhoseProcessEndsIsTakenDownOnce) {

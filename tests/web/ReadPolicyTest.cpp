@@ -104,4 +104,26 @@ TEST(ReadPolicyTest, RedirectsAreCheckedHopByHop) {
                                answer("http://b.test/s", "*")));
 }
 
+TEST(ReadPolicyTest, ContentThatCameFromAnotherOriginThanAskedIsHiddenOnlyWhereScriptMayNotRead) {
+    auto image = request("http://a.test/go", {}, "no-cors");
+    image.setValue("Sec-Fetch-Dest", " Image");
+    const auto open = ReadPolicy::of(image);
+    EXPECT_EQ(open.destination, "image");
+    EXPECT_EQ(open.asked, "http://a.test");
+    EXPECT_FALSE(open.hidesOrigin({}, answer("http://a.test/go")));
+    EXPECT_FALSE(
+        open.hidesOrigin({hop("http://a.test/go", "http://a.test/s")}, answer("http://a.test/s")));
+    EXPECT_TRUE(
+        open.hidesOrigin({hop("http://a.test/go", "http://b.test/s")}, answer("http://b.test/s")));
+    // Abroad and home again: it passed through the other origin's hands.
+    EXPECT_TRUE(open.hidesOrigin(
+        {hop("http://a.test/go", "http://b.test/s"), hop("http://b.test/s", "http://a.test/t")},
+        answer("http://a.test/t")));
+    // What script reads under CORS is judged by allows() alone.
+    const auto cors = ReadPolicy::of(request("http://a.test/go", {}, "cors"));
+    EXPECT_FALSE(cors.hidesOrigin({hop("http://a.test/go", "http://b.test/s")},
+                                  answer("http://b.test/s", "*")));
+    EXPECT_EQ(cors.destination, "");
+}
+
 }  // namespace
