@@ -8,7 +8,8 @@
 # server (xdotool) on an Xvfb of its own, on the phone profile.
 #   desktop_home_test.sh path/to/vantor
 # Exits 77 (skipped) when the X tools are not installed.
-set -euo pipefail
+set -Eeuo pipefail
+trap 'echo "FAIL: stopped at line $LINENO: $BASH_COMMAND"' ERR
 
 vantor=${1:?usage: desktop_home_test.sh path/to/vantor}
 for tool in Xvfb xauth xdotool import identify compare; do
@@ -69,7 +70,8 @@ home="$XDG_DATA_HOME/vantor"
 saved="$work/pictures/Vantor"
 
 banner() { grep -s -m1 '^vantor: window [0-9]*x[0-9]* pixels' "$work/app.log"; }
-find_window() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1; }
+# (head may leave xdotool writing to a closed pipe: that is no failure.)
+find_window() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1 || true; }
 has_window() { [[ -n $(find_window) ]]; }
 
 start() {
@@ -91,8 +93,16 @@ stop() {
 
 px() { awk -v v="$1" -v s="$scale" 'BEGIN { printf "%d", v * s + 0.5 }'; }
 geometry() { echo "$(px "$3")x$(px "$4")+$(px "$1")+$(px "$2")"; }
-shot() { timeout 10 import -window "$window" "$work/$1.png"; }
-crop() { timeout 10 import -window "$window" -crop "$(geometry "$2" "$3" "$4" "$5")" +repage "$work/$1.png"; }
+shot() { timeout 20 import -window "$window" "$work/$1.png"; }
+# A loaded machine may keep a screenshot waiting: a few tries.
+crop() {
+  local try
+  for try in 1 2 3; do
+    timeout 20 import -window "$window" -crop "$(geometry "$2" "$3" "$4" "$5")" +repage \
+      "$work/$1.png" && return 0
+  done
+  fail "no screenshot of the window"
+}
 changed() { compare -metric AE -fuzz 2% "$work/$1.png" "$work/$2.png" null: 2>&1 | cut -d' ' -f1 || true; }
 above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 click() {
