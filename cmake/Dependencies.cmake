@@ -19,5 +19,8 @@ pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 pkg_check_modules(JAVASCRIPTCORE REQUIRED IMPORTED_TARGET javascriptcoregtk-4.1)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+# GLib's user folders and GIO's default handlers, for what the desktop window
+# hands to the desktop.
+pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
 # Xlib, for the desktop window's error handlers on its X11 connection.
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)

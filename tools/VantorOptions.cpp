@@ -1,5 +1,6 @@
 #include "VantorOptions.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -14,6 +16,8 @@
 #include "core/Bundle.h"
 #include "core/FileManager.h"
 #include "core/UserDefaults.h"
+#include "store/MailComposeViewController.h"
+#include "store/PhotoAlbum.h"
 #include "store/URLOpener.h"
 
 namespace tools {
@@ -185,18 +189,18 @@ std::optional<std::string> checkDevice(const std::string& name, const std::strin
     return "no device profile named '" + name + "'; there are: " + joined(names);
 }
 
-std::optional<std::string> prepareHome(const std::string& path) {
+std::optional<std::string> prepareHome(const std::string& path, const std::string& what) {
     if (core::FileManager::fileExists(path) && !core::FileManager::isDirectory(path))
-        return "--home '" + path + "' is not a folder";
+        return what + " '" + path + "' is not a folder";
     if (!core::FileManager::isDirectory(path)) {
         if (auto made = core::FileManager::createDirectory(path, true); !made)
-            return "--home '" + path + "' cannot be made: " + made.error();
+            return what + " '" + path + "' cannot be made: " + made.error();
     }
     // Permission bits do not tell for every user (root) or file system: try.
     std::string probe = (std::filesystem::path(path) / ".vantor-write-check-XXXXXX").string();
     const int descriptor = ::mkstemp(probe.data());
     if (descriptor < 0)
-        return "--home '" + path + "' is not writable: no file can be made in it (" +
+        return what + " '" + path + "' is not writable: no file can be made in it (" +
                std::strerror(errno) + ")";
     ::close(descriptor);
     ::unlink(probe.c_str());
@@ -214,8 +218,24 @@ std::optional<std::string> checkSteps(const std::vector<Step>& steps, gfx::Size 
     return std::nullopt;
 }
 
-void applyURLOpening(const Options& options) {
+std::string desktopHome() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    // Relative values are invalid by the XDG rules and ignored.
+    if (data && data[0] == '/') return (std::filesystem::path(data) / "vantor").string();
+    std::string user;
+    if (const char* home = std::getenv("HOME"); home && *home) {
+        user = home;
+    } else if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir) {
+        user = entry->pw_dir;
+    }
+    return (std::filesystem::path(user) / ".local/share/vantor").string();
+}
+
+void applyDesktopHandoffs(const Options& options) {
     store::URLOpener::shared().setLaunchesSystemOpener(options.window);
+    store::PhotoAlbum::setFolderOverride(
+        options.window ? store::PhotoAlbum::desktopPicturesFolder() : std::string());
+    store::MailComposeViewController::setHandsToDesktopMailClient(options.window);
 }
 
 }  // namespace tools

@@ -56,16 +56,24 @@ struct Options {
 // A device profile that resources/devices holds.
 [[nodiscard]] std::optional<std::string> checkDevice(const std::string& name,
                                                      const std::string& resourcesPath);
-// The app's home: made when missing; it must be a folder the app can write.
-[[nodiscard]] std::optional<std::string> prepareHome(const std::string& path);
+// The app's home: made when missing (the owner's alone); it must be a
+// folder the app can write. The reason names the home as `what` does.
+[[nodiscard]] std::optional<std::string> prepareHome(const std::string& path,
+                                                     const std::string& what = "--home");
+// Where the desktop window keeps the app's home when no --home names one,
+// from run to run: $XDG_DATA_HOME/vantor (an absolute value only), else
+// ~/.local/share/vantor.
+[[nodiscard]] std::string desktopHome();
 // Every touch point on the screen of the given size, in points.
 [[nodiscard]] std::optional<std::string> checkSteps(const std::vector<Step>& steps,
                                                     gfx::Size screen,
                                                     const std::string& deviceName);
 
-// Where a person sits at the desktop window, the http(s) URLs the app hands
-// to other apps open in the desktop's browser; a headless run only records
-// them (store::URLOpener).
-void applyURLOpening(const Options& options);
+// Where a person sits at the desktop window, what the app hands to other
+// apps goes to the desktop: http(s) URLs to its browser, other schemes to
+// the handlers it registered, saved photos to its pictures folder (under
+// Vantor/) and mail to its mail client. A headless run only records the
+// URLs, keeps the album in the home and has no mail client.
+void applyDesktopHandoffs(const Options& options);
 
 }  // namespace tools

@@ -73,8 +73,9 @@ std::string slug(const std::string& title, size_t index) {
     return "page-" + std::to_string(index + 1) + (out.empty() ? "" : "-" + out) + ".png";
 }
 
-// The app's home: the one named, or a new empty one (every run then starts
-// as a first launch) that is removed at exit unless kept.
+// The app's home: the one named; for the desktop window the one it keeps
+// from run to run (tools::desktopHome); else a new empty one (every headless
+// run then starts as a first launch) that is removed at exit unless kept.
 class Home {
 public:
     Home() = default;
@@ -88,10 +89,14 @@ public:
     }
 
     // The reason when the home cannot be used.
-    std::optional<std::string> prepare(const std::string& named) {
+    std::optional<std::string> prepare(const std::string& named, bool window) {
         if (!named.empty()) {
             path_ = named;
             return tools::prepareHome(named);
+        }
+        if (window) {
+            path_ = tools::desktopHome();
+            return tools::prepareHome(path_, "the window's home");
         }
         std::string pattern =
             (std::filesystem::temp_directory_path() / "vantor-home-XXXXXX").string();
@@ -150,7 +155,7 @@ int main(int argc, char** argv) {
         return refuse(named && *named ? "VANTOR_RESOURCES: " + *problem : *problem);
     }
     Home home;
-    if (auto problem = home.prepare(options.home)) return refuse(*problem);
+    if (auto problem = home.prepare(options.home, options.window)) return refuse(*problem);
     setenv("VANTOR_HOME", home.path().c_str(), 1);
     // The app's console lines go to its home; the terminal keeps the tool's.
     const std::string consoleLog = (std::filesystem::path(home.path()) / "console.log").string();
@@ -241,8 +246,9 @@ int main(int argc, char** argv) {
     // The ad SDK starts itself once the app has launched.
     ads::DZMobileAds::registerForLaunch();
     auto delegate = std::make_shared<app::AppDelegate>();
-    tools::applyURLOpening(options);
+    tools::applyDesktopHandoffs(options);
     if (options.window) {
+        std::printf("vantor: the app's home is %s\n", home.path().c_str());
         ui::Application::shared().launch(delegate);
         return showWindow(delegate);
     }

@@ -10,6 +10,7 @@
 #include "ui/DeviceProfile.h"
 #include "ui/ImageView.h"
 #include "ui/Label.h"
+#include "ui/PopoverArrowView.h"
 #include "ui/PopoverPresentationController.h"
 
 namespace store {
@@ -19,6 +20,8 @@ namespace {
 constexpr double kCornerRadius = 13;
 constexpr double kInset = 12;
 constexpr double kIconSide = 56;
+const gfx::Color kPanelColor = gfx::Color::fromRGB(0xF7F7F7);
+const gfx::Color kDimming = gfx::Color::black().withAlpha(0.4);
 
 const std::shared_ptr<core::Queue>& outboxQueue() {
     static const auto queue = core::Queue::serial("store.share-outbox");
@@ -85,10 +88,10 @@ ActivityViewController::popoverPresentationController() {
 
 void ActivityViewController::viewDidLoad() {
     ui::ViewController::viewDidLoad();
-    view()->setBackgroundColor(gfx::Color::black().withAlpha(0.4));
+    view()->setBackgroundColor(kDimming);
 
     panel_ = std::make_shared<ui::View>();
-    panel_->setBackgroundColor(gfx::Color::fromRGB(0xF7F7F7));
+    panel_->setBackgroundColor(kPanelColor);
     panel_->setCornerRadius(kCornerRadius);
     panel_->setClipsToBounds(true);
     preview_ = std::make_shared<ui::ImageView>();
@@ -120,16 +123,40 @@ void ActivityViewController::addActivityViews() {
     }
 }
 
+std::shared_ptr<ui::PopoverArrowView> ActivityViewController::arrow() const {
+    return arrow_ && arrow_->superview() ? arrow_ : nullptr;
+}
+
 void ActivityViewController::viewDidLayoutSubviews() {
     ui::ViewController::viewDidLayoutSubviews();
     if (!panel_) return;
     const gfx::Rect bounds = view()->bounds();
-    const double width = bounds.width() - 2 * kMargin;
-    const double bottom = bounds.maxY() - view()->safeAreaInsets().bottom - kMargin;
-    cancel_->setFrame({kMargin, bottom - kCancelHeight, width, kCancelHeight});
     const double panelHeight = kInset + kPreviewHeight + kInset + kActivityHeight + kMargin;
-    panel_->setFrame(
-        {kMargin, cancel_->frame().minY() - kMargin - panelHeight, width, panelHeight});
+    const auto anchor = popover_ ? popover_->anchorIn(*view()) : std::nullopt;
+    double width = bounds.width() - 2 * kMargin;
+    if (anchor) {
+        // The panel over the Cancel button, as one popover box.
+        const ui::PopoverPlacement placement = ui::PopoverPresentationController::place(
+            *anchor, {kPopoverWidth, panelHeight + kMargin + kCancelHeight},
+            bounds.inset(view()->safeAreaInsets()));
+        const gfx::Rect box = placement.box;
+        width = box.width();
+        panel_->setFrame({box.minX(), box.minY(), width, panelHeight});
+        cancel_->setFrame({box.minX(), box.maxY() - kCancelHeight, width, kCancelHeight});
+        if (!arrow_) arrow_ = std::make_shared<ui::PopoverArrowView>();
+        if (!arrow_->superview()) view()->addSubview(arrow_);
+        // The arrow takes the colour of the part it stands out of.
+        const bool fromCancel = placement.direction == ui::PopoverArrowDirection::Down;
+        arrow_->apply(placement, fromCancel ? gfx::Color::white() : kPanelColor);
+        view()->setBackgroundColor(gfx::Color::clear());
+    } else {
+        if (arrow_) arrow_->removeFromSuperview();
+        view()->setBackgroundColor(kDimming);
+        const double bottom = bounds.maxY() - view()->safeAreaInsets().bottom - kMargin;
+        cancel_->setFrame({kMargin, bottom - kCancelHeight, width, kCancelHeight});
+        panel_->setFrame(
+            {kMargin, cancel_->frame().minY() - kMargin - panelHeight, width, panelHeight});
+    }
     preview_->setFrame({kInset, kInset, std::max(0.0, width - 2 * kInset), kPreviewHeight});
     double x = kInset;
     for (const auto& activity : activityViews_) {

@@ -5,7 +5,9 @@
 // it leaves its items and the excluded types in the share outbox
 // (ShareOutbox), written on a serial queue of its own; a failed write is
 // a console line. On the pad idiom it carries a popover anchor for the
-// presenter to set. Main thread only.
+// presenter to set; while the anchor is in a window the sheet is a popover
+// kPopoverWidth wide next to it, the panel above the Cancel button, with an
+// arrow pointing at the anchor, over the undimmed screen. Main thread only.
 
 #include <memory>
 #include <vector>
@@ -17,6 +19,7 @@
 namespace ui {
 class Button;
 class ImageView;
+class PopoverArrowView;
 class PopoverPresentationController;
 }  // namespace ui
 
@@ -28,6 +31,7 @@ class ActivityViewController : public ui::ViewController {
 public:
     static constexpr double kMargin = 8;
     static constexpr double kCancelHeight = 57;
+    static constexpr double kPopoverWidth = 320;
     static constexpr double kPreviewHeight = 120;
     static constexpr double kActivityWidth = 76;
     static constexpr double kActivityHeight = 84;
@@ -52,6 +56,8 @@ public:
     // Valid once the view is loaded.
     [[nodiscard]] const std::shared_ptr<ui::View>& panel() const { return panel_; }
     [[nodiscard]] const std::shared_ptr<ui::Button>& cancelButton() const { return cancel_; }
+    // The popover's arrow while the sheet is shown as a popover, else nullptr.
+    [[nodiscard]] std::shared_ptr<ui::PopoverArrowView> arrow() const;
 
     void viewDidLoad() override;
     void viewDidLayoutSubviews() override;
@@ -67,6 +73,7 @@ private:
     std::shared_ptr<ui::View> panel_;
     std::shared_ptr<ui::ImageView> preview_;
     std::vector<std::shared_ptr<ui::View>> activityViews_;
+    std::shared_ptr<ui::PopoverArrowView> arrow_;
     std::shared_ptr<ui::Button> cancel_;
     bool written_ = false;
 };

@@ -1,10 +1,16 @@
 #pragma once
-// A mail being written: recipients, copies, blind copies, subject and body
-// (plain or HTML), as the caller set them; it sends nothing. This platform
-// has no mail account, so canSendMail() is false and create() gives nullptr
-// unless a test says otherwise. The delegate, held weakly, hears how the
-// composer ended (Cancel, Send, or finish()); without one the composer
-// dismisses itself. Main thread only, but for the capability.
+// A mail being written: recipients, copies, blind copies, subject, body
+// (plain or HTML) and attachments, as the caller set them. This platform has
+// no mail account of its own. In the desktop window the composer hands the
+// mail to the desktop's mail client when the person taps Send: xdg-email
+// (found on PATH, run without a shell) gets the recipients, subject and
+// body, and the attachments as files written to the home's temporary
+// folder, where the mail client reads them later. The result is Sent when
+// xdg-email took the mail, Failed with the reason when it did not. Elsewhere
+// canSendMail() is false and create() gives nullptr unless a test says
+// otherwise, and Send only ends the composer. The delegate, held weakly,
+// hears how the composer ended (Cancel, Send, or finish()); without one the
+// composer dismisses itself. Main thread only, but for the capability.
 
 #include <memory>
 #include <optional>
@@ -30,12 +36,22 @@ public:
                                        const std::optional<StoreError>& error);
 };
 
+struct MailAttachment {
+    std::string data;
+    std::string mimeType;
+    std::string fileName;
+};
+
 class MailComposeViewController : public ComposeViewController {
     struct Token {};
 
 public:
     [[nodiscard]] static bool canSendMail();
     static void setCanSendMailForTesting(bool can);
+    // Whether Send hands the mail to the desktop's mail client (the desktop
+    // window); such a composer can always be made.
+    [[nodiscard]] static bool handsToDesktopMailClient();
+    static void setHandsToDesktopMailClient(bool hands);
     // nullptr when mail cannot be sent.
     [[nodiscard]] static std::shared_ptr<MailComposeViewController> create();
     explicit MailComposeViewController(Token);
@@ -45,6 +61,9 @@ public:
     void setBccRecipients(std::vector<std::string> recipients);
     void setSubject(std::string subject);
     void setMessageBody(std::string body, bool isHTML);
+    // The file name is used without any folder part; a name that is empty
+    // or nothing but dots becomes "attachment".
+    void addAttachmentData(std::string data, std::string mimeType, std::string fileName);
 
     [[nodiscard]] const std::vector<std::string>& toRecipients() const { return to_; }
     [[nodiscard]] const std::vector<std::string>& ccRecipients() const { return cc_; }
@@ -52,6 +71,12 @@ public:
     [[nodiscard]] const std::string& subject() const { return subject_; }
     [[nodiscard]] const std::string& messageBody() const { return body_; }
     [[nodiscard]] bool isBodyHTML() const { return bodyIsHTML_; }
+    [[nodiscard]] const std::vector<MailAttachment>& attachments() const { return attachments_; }
+
+    // xdg-email's arguments for this mail, the attachments being at the
+    // paths given (one per attachment, in order); empty fields are left out.
+    [[nodiscard]] std::vector<std::string>
+    mailClientArguments(const std::vector<std::string>& attachmentPaths) const;
 
     [[nodiscard]] std::shared_ptr<MailComposeViewControllerDelegate> mailComposeDelegate() const {
         return delegate_.lock();
@@ -68,15 +93,21 @@ public:
 
 protected:
     void cancelTapped() override { finish(MailComposeResult::Cancelled); }
-    void sendTapped() override { finish(MailComposeResult::Sent); }
+    void sendTapped() override;
 
 private:
+    // Writes the attachments and runs the mail client off the main thread;
+    // the delegate hears the result on the main thread.
+    void handToMailClient();
+
     std::vector<std::string> to_;
     std::vector<std::string> cc_;
     std::vector<std::string> bcc_;
     std::string subject_;
     std::string body_;
     bool bodyIsHTML_ = false;
+    std::vector<MailAttachment> attachments_;
+    bool handingOver_ = false;
     std::weak_ptr<MailComposeViewControllerDelegate> delegate_;
 };
 

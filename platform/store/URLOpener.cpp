@@ -1,5 +1,6 @@
 #include "store/URLOpener.h"
 
+#include <gio/gio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,8 +46,55 @@ bool URLOpener::decide(const core::URL& url, bool universalLinksOnly) const {
     return *handler && (*handler)(url);
 }
 
+bool URLOpener::handsToDesktop(const core::URL& url) const {
+    if (url.isHTTPorHTTPS() || std::getenv("VANTOR_NO_OPENER")) return false;
+    if (handlerEntry(url.scheme())) return false;
+    const std::lock_guard lock(mutex_);
+    return launches_;
+}
+
+bool URLOpener::desktopHasHandler(const std::string& scheme) const {
+    std::optional<DesktopHandlers> stand;
+    {
+        const std::lock_guard lock(mutex_);
+        stand = desktopHandlers_;
+    }
+    if (stand) return stand->has && stand->has(lower(scheme));
+    GAppInfo* info = g_app_info_get_default_for_uri_scheme(lower(scheme).c_str());
+    if (!info) return false;
+    g_object_unref(info);
+    return true;
+}
+
+bool URLOpener::launchDesktopHandler(const core::URL& url) const {
+    std::optional<DesktopHandlers> stand;
+    {
+        const std::lock_guard lock(mutex_);
+        stand = desktopHandlers_;
+    }
+    if (stand) return stand->has && stand->has(lower(url.scheme())) && stand->launch &&
+                      stand->launch(url);
+    GAppInfo* info = g_app_info_get_default_for_uri_scheme(lower(url.scheme()).c_str());
+    if (!info) return false;
+    std::string uri = url.absoluteString();
+    GList uris{};
+    uris.data = uri.data();
+    GError* error = nullptr;
+    const bool launched = g_app_info_launch_uris(info, &uris, nullptr, &error);
+    if (!launched) {
+        core::Console::log("URLOpener: " + std::string(g_app_info_get_name(info)) +
+                           " did not start for '" + url.scheme() +
+                           "': " + (error ? error->message : "no reason given"));
+        g_clear_error(&error);
+    }
+    g_object_unref(info);
+    return launched;
+}
+
 bool URLOpener::openNow(const core::URL& url, bool universalLinksOnly) {
-    const bool opened = decide(url, universalLinksOnly);
+    bool opened = decide(url, universalLinksOnly);
+    // The scheme's handler on the desktop, when there is one, is what opens.
+    if (opened && !universalLinksOnly && handsToDesktop(url)) opened = launchDesktopHandler(url);
     bool launches = false;
     std::function<void(const std::string&)> launcher;
     {
@@ -85,8 +133,9 @@ void URLOpener::open(const core::URL& url, const core::Dictionary& options, Comp
 
 bool URLOpener::canOpenURL(const core::URL& url) const {
     const auto handler = handlerEntry(url.scheme());
-    if (!handler) return ui::DeviceProfile::current().canOpenScheme(url.scheme());
-    return static_cast<bool>(*handler);
+    if (handler) return static_cast<bool>(*handler);
+    if (!ui::DeviceProfile::current().canOpenScheme(url.scheme())) return false;
+    return !handsToDesktop(url) || desktopHasHandler(url.scheme());
 }
 
 void URLOpener::setHandler(const std::string& scheme, Handler handler) {
@@ -165,6 +214,11 @@ bool URLOpener::launchesSystemOpener() const {
 void URLOpener::setLaunchesSystemOpener(bool launches) {
     const std::lock_guard lock(mutex_);
     launches_ = launches;
+}
+
+void URLOpener::setDesktopHandlersForTesting(std::optional<DesktopHandlers> handlers) {
+    const std::lock_guard lock(mutex_);
+    desktopHandlers_ = std::move(handlers);
 }
 
 void URLOpener::setLauncherForTesting(std::function<void(const std::string& url)> launcher) {

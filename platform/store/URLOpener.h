@@ -8,10 +8,14 @@
 // universal-links-only request opens only an http(s) URL whose host is
 // registered as an app link; no scheme handler is asked.
 //
-// Nothing is launched but the desktop's opener for opened http(s) URLs
-// (xdg-open, without a shell, not waited for), and only when enabled and
-// VANTOR_NO_OPENER is unset: a "tel", "mailto" or app-link open is recorded
-// and answered, nothing more.
+// Only when launching is enabled (the desktop window) and VANTOR_NO_OPENER
+// is unset does a URL leave the process: an opened http(s) URL goes to the
+// desktop's opener (xdg-open, without a shell, not waited for); a URL of
+// another scheme the device profile lists goes to the handler the desktop
+// registered for the scheme (GIO's default handler for "x-scheme-handler/"
+// the scheme). A scheme the desktop has no handler for cannot be opened
+// then: canOpenURL() says so and the open is refused. Otherwise a "tel",
+// "mailto" or app-link open is recorded and answered, nothing more.
 // Thread-safe; handlers are called on the caller's thread, without a lock.
 
 #include <functional>
@@ -78,9 +82,26 @@ public:
     // Runs in place of the desktop's opener (nullptr: the desktop's again).
     void setLauncherForTesting(std::function<void(const std::string& url)> launcher);
 
+    // What the desktop answers for schemes other than http(s): whether it
+    // has a handler for a scheme, and launching it for a URL (false: it did
+    // not start).
+    struct DesktopHandlers {
+        std::function<bool(const std::string& scheme)> has;
+        std::function<bool(const core::URL& url)> launch;
+    };
+    // Stands in for the desktop's handlers (nullopt: the desktop's again).
+    void setDesktopHandlersForTesting(std::optional<DesktopHandlers> handlers);
+
 private:
     URLOpener() = default;
     [[nodiscard]] std::optional<Handler> handlerEntry(const std::string& scheme) const;
+    // Whether the URL goes to the handler the desktop registered for its
+    // scheme rather than being answered here.
+    [[nodiscard]] bool handsToDesktop(const core::URL& url) const;
+    // Launches the desktop's handler for the URL's scheme; false when there
+    // is none or it cannot start.
+    bool launchDesktopHandler(const core::URL& url) const;
+    [[nodiscard]] bool desktopHasHandler(const std::string& scheme) const;
     [[nodiscard]] bool decide(const core::URL& url, bool universalLinksOnly) const;
     bool openNow(const core::URL& url, bool universalLinksOnly);
     static void launch(const std::string& url);
@@ -91,6 +112,7 @@ private:
     std::set<std::string> appLinkHosts_;
     bool launches_ = false;
     std::function<void(const std::string& url)> launcher_;
+    std::optional<DesktopHandlers> desktopHandlers_;
 };
 
 }  // namespace store

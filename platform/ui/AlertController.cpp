@@ -67,6 +67,7 @@ void AlertController::loadView() {
     view->setSelectionHandler([weak](size_t index) {
         if (const auto self = weak.lock()) self->selectAction(index);
     });
+    view->setPopover(popoverPresentationController());
     setView(std::move(view));
     reloadContent();
 }

@@ -17,6 +17,7 @@
 #include "support/ManualClockScope.h"
 #include "ui/Button.h"
 #include "ui/DeviceProfile.h"
+#include "ui/PopoverArrowView.h"
 #include "ui/PopoverPresentationController.h"
 #include "ui/TouchInjector.h"
 #include "ui/Window.h"
@@ -175,6 +176,48 @@ TEST_F(ActivityViewControllerTest, ThePadIdiomCarriesAnAnchorAtTheSender) {
     EXPECT_EQ(popover->anchorInWindow(), gfx::Rect(300, 600, 60, 50));
     sender->removeFromSuperview();
     EXPECT_EQ(popover->anchorInWindow(), std::nullopt);
+}
+
+// On the pad the sheet is a popover: the panel over Cancel, next to the
+// button it was opened from, its arrow pointing at it; the screen is not
+// dimmed. Without an anchor in the window it is a sheet at the bottom.
+TEST_F(ActivityViewControllerTest, OnThePadTheSheetIsAPopoverAtItsButton) {
+    ui::DeviceProfile pad = ui::DeviceProfile::current();
+    pad.idiom = ui::UserInterfaceIdiom::Pad;
+    ui::DeviceProfile::overrideForTesting(pad);
+    const auto sheet = ActivityViewController::create({solid(4, 3, 0x336699)});
+    const auto unanchored = ActivityViewController::create({solid(4, 3, 0x336699)});
+    const auto popover = sheet->popoverPresentationController();
+    (void)ui::DeviceProfile::select("phone");
+    ASSERT_TRUE(popover);
+    const auto button = std::make_shared<ui::View>(gfx::Rect(250, 600, 50, 44));
+    root_->view()->addSubview(button);
+    popover->setSourceView(button);
+    popover->setSourceRect(button->bounds());
+    present(sheet);
+    window_->layoutTree();
+
+    const auto arrow = sheet->arrow();
+    ASSERT_TRUE(arrow);
+    EXPECT_EQ(arrow->direction(), ui::PopoverArrowDirection::Down);
+    EXPECT_EQ(arrow->frame().maxY(), 600) << "its point on the button's top edge";
+    EXPECT_EQ(arrow->frame().midX(), 275);
+    const gfx::Rect cancel = sheet->cancelButton()->frame();
+    EXPECT_EQ(cancel.maxY(), 600 - ui::PopoverPresentationController::kArrowLength);
+    EXPECT_EQ(cancel.width(), ActivityViewController::kPopoverWidth);
+    EXPECT_EQ(sheet->panel()->frame().minX(), cancel.minX());
+    EXPECT_LT(sheet->panel()->frame().maxY(), cancel.minY());
+    EXPECT_EQ(sheet->view()->backgroundColor(), gfx::Color::clear());
+    ui::TouchInjector(*window_).tap(cancel.center());
+    clock_.advance(0.5);
+    EXPECT_EQ(root_->presentedViewController(), nullptr);
+
+    present(unanchored);
+    window_->layoutTree();
+    EXPECT_EQ(unanchored->arrow(), nullptr);
+    EXPECT_EQ(unanchored->cancelButton()->frame().maxY(), 667 - ActivityViewController::kMargin);
+    EXPECT_NE(unanchored->view()->backgroundColor(), gfx::Color::clear());
+    EXPECT_TRUE(waitForRecords(2)) << "both sheets wrote their records";
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 // The photo album folder: numbered JPEGs written whole, completions on the
 // main queue, and refusals and write failures reported, never success.
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,6 +27,7 @@ class PhotoAlbumTest : public testing::Test {
 protected:
     void SetUp() override { (void)core::FileManager::removeItem(PhotoAlbum::folderPath()); }
     void TearDown() override {
+        PhotoAlbum::setFolderOverride({});
         PhotoAlbum::shared().setRefusalForTesting(std::nullopt);
         (void)core::FileManager::removeItem(PhotoAlbum::folderPath());
     }
@@ -126,6 +131,72 @@ TEST_F(PhotoAlbumTest, AFolderThatCannotBeWrittenAndAMissingImageAreErrors) {
     ASSERT_TRUE(missing.error);
     EXPECT_EQ(missing.error->code, AlbumError::Code::InvalidImage);
     EXPECT_TRUE(PhotoAlbum::imagePaths().empty());
+}
+
+// A photo-like image: smooth gradients with some structure.
+gfx::ImagePtr gradient(int width, int height) {
+    gfx::Image::Pixels pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels.push_back(gfx::Color::fromRGB(std::uint32_t((x * 255 / width) << 16 |
+                                                               (y * 255 / height) << 8 |
+                                                               ((x + y) % 64) * 2))
+                                 .premultipliedARGB());
+    return gfx::Image::create(width, height, std::move(pixels));
+}
+
+mode_t permissions(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 0777;
+}
+
+// The desktop window saves into the desktop's pictures folder: made when
+// missing, readable by the person's other programs, the whole picture, and a
+// second save of the same picture gets a name of its own.
+TEST_F(PhotoAlbumTest, AFolderSetInPlaceOfTheHomeGetsTheWholePictureUnderFreeNames) {
+    const std::string pictures =
+        (std::filesystem::path(testing::TempDir()) / ("album-pictures-" + std::to_string(getpid())))
+            .string();
+    (void)core::FileManager::removeItem(pictures);
+    const std::string folder = pictures + "/Vantor";
+    PhotoAlbum::setFolderOverride(folder);
+    EXPECT_EQ(PhotoAlbum::folderPath(), folder);
+
+    const auto picture = gradient(120, 80);
+    EXPECT_FALSE(write(picture).error);
+    EXPECT_FALSE(write(picture).error);
+    ASSERT_EQ(PhotoAlbum::imagePaths(),
+              (std::vector<std::string>{folder + "/IMG_0001.jpg", folder + "/IMG_0002.jpg"}));
+    EXPECT_EQ(core::FileManager::contentsOfDirectory(folder).value().size(), 2u);
+    EXPECT_FALSE(core::FileManager::fileExists(core::FileManager::folderPath(core::Folder::Album)))
+        << "nothing goes to the home's album";
+
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(permissions(folder), 0755 & ~mask);
+    EXPECT_EQ(permissions(folder + "/IMG_0001.jpg"), 0644 & ~mask);
+
+    const auto saved = decodeFile(folder + "/IMG_0002.jpg");
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(saved->pixelSize(), picture->pixelSize());
+    double difference = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const gfx::Color a = saved->pixelAt(x, y);
+            const gfx::Color b = picture->pixelAt(x, y);
+            difference += std::fabs(a.red - b.red) + std::fabs(a.green - b.green) +
+                          std::fabs(a.blue - b.blue);
+        }
+    EXPECT_LT(difference / (120 * 80 * 3), 0.02) << "the saved file shows the picture";
+
+    // Back to the home: its album files stay the owner's alone.
+    PhotoAlbum::setFolderOverride({});
+    EXPECT_EQ(PhotoAlbum::folderPath(), core::FileManager::folderPath(core::Folder::Album));
+    EXPECT_FALSE(write(picture).error);
+    ASSERT_EQ(PhotoAlbum::imagePaths().size(), 1u);
+    EXPECT_EQ(permissions(PhotoAlbum::imagePaths()[0]), 0600);
+    (void)core::FileManager::removeItem(pictures);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ protected:
         URLOpener::shared().clearForTesting();
         URLOpener::shared().setLauncherForTesting(nullptr);
         URLOpener::shared().setLaunchesSystemOpener(false);
+        URLOpener::shared().setDesktopHandlersForTesting(std::nullopt);
         ui::DeviceProfile::overrideForTesting(saved_);
     }
 
@@ -152,6 +153,8 @@ TEST_F(URLOpenerTest, OnlyOpenedWebURLsLaunchTheDesktopOpener) {
     EXPECT_FALSE(opener.launchesSystemOpener());
     std::vector<std::string> launched;
     opener.setLauncherForTesting([&](const std::string& u) { launched.push_back(u); });
+    opener.setDesktopHandlersForTesting(URLOpener::DesktopHandlers{
+        [](const std::string&) { return true; }, [](const core::URL&) { return true; }});
     opener.registerAppLinkHost("shop.example");
 
     // Off by default: nothing launches.
@@ -173,6 +176,83 @@ TEST_F(URLOpenerTest, OnlyOpenedWebURLsLaunchTheDesktopOpener) {
     unsetenv("VANTOR_NO_OPENER");
     EXPECT_EQ(launched.size(), 2u);
     EXPECT_EQ(texts(opener.openedURLs()).back(), "https://example.com/blocked");
+}
+
+// Other schemes go to the handler the desktop registered, only where the
+// opener launches (the desktop window), only for schemes the profile lists,
+// and a scheme the desktop has no handler for cannot be opened there.
+TEST_F(URLOpenerTest, OtherSchemesGoToTheDesktopsHandlersOnlyFromTheWindow) {
+    URLOpener& opener = URLOpener::shared();
+    std::vector<std::string> asked;
+    std::vector<std::string> handed;
+    bool launchWorks = true;
+    opener.setDesktopHandlersForTesting(URLOpener::DesktopHandlers{
+        [&](const std::string& scheme) {
+            asked.push_back(scheme);
+            return scheme == "tel" || scheme == "sms";
+        },
+        [&](const core::URL& u) {
+            handed.push_back(u.absoluteString());
+            return launchWorks;
+        }});
+    ui::DeviceProfile profile = ui::DeviceProfile::current();
+    profile.openableSchemes = {"http", "https", "tel", "mailto", "sms"};
+    ui::DeviceProfile::overrideForTesting(profile);
+
+    // Headless: the profile answers and nothing reaches the desktop.
+    EXPECT_TRUE(opener.canOpenURL(url("mailto:a@b.c")));
+    EXPECT_TRUE(opener.open(url("mailto:a@b.c")));
+    EXPECT_TRUE(handed.empty());
+    EXPECT_TRUE(asked.empty());
+
+    opener.setLaunchesSystemOpener(true);
+    EXPECT_TRUE(opener.canOpenURL(url("TEL:+15551234")));
+    EXPECT_TRUE(opener.open(url("TEL:+15551234")));
+    EXPECT_EQ(handed, std::vector<std::string>{"TEL:+15551234"});
+    EXPECT_EQ(asked.back(), "tel") << "handlers are registered by lower-case scheme";
+
+    // No handler on the desktop: cannot open, and not recorded as opened.
+    const core::Console::Capture console;
+    EXPECT_FALSE(opener.canOpenURL(url("mailto:a@b.c")));
+    EXPECT_FALSE(opener.open(url("mailto:a@b.c?subject=x")));
+    EXPECT_EQ(handed.size(), 1u);
+    EXPECT_EQ(opener.requests().back(),
+              (URLOpener::Request{url("mailto:a@b.c?subject=x"), false, false}));
+    EXPECT_TRUE(console.contains("nothing opens 'mailto:a@b.c?subject=x'"));
+
+    // A handler that does not start has not opened the URL either.
+    launchWorks = false;
+    EXPECT_FALSE(opener.open(url("sms:+15550000")));
+    EXPECT_EQ(handed.back(), "sms:+15550000");
+    EXPECT_EQ(texts(opener.openedURLs()),
+              (std::vector<std::string>{"mailto:a@b.c", "TEL:+15551234"}));
+
+    // A scheme the profile does not list is refused before the desktop is asked.
+    asked.clear();
+    EXPECT_FALSE(opener.canOpenURL(url("facetime:x")));
+    EXPECT_FALSE(opener.open(url("facetime:x")));
+    EXPECT_TRUE(asked.empty());
+
+    // A test's handler entry answers instead of the desktop.
+    launchWorks = true;
+    opener.setHandler("mailto", [](const core::URL&) { return true; });
+    EXPECT_TRUE(opener.open(url("mailto:c@d.e")));
+    EXPECT_EQ(handed.size(), 2u);
+}
+
+// Without a stand-in, GIO is asked: a scheme no desktop registers a handler
+// for cannot be opened from the window.
+TEST_F(URLOpenerTest, ASchemeWithoutADesktopHandlerCannotOpenFromTheWindow) {
+    URLOpener& opener = URLOpener::shared();
+    ui::DeviceProfile profile = ui::DeviceProfile::current();
+    profile.openableSchemes = {"http", "https", "x-vantor-unclaimed"};
+    ui::DeviceProfile::overrideForTesting(profile);
+    const core::URL unclaimed = url("x-vantor-unclaimed:hello");
+    EXPECT_TRUE(opener.open(unclaimed)) << "headless, the profile answers";
+    opener.setLaunchesSystemOpener(true);
+    EXPECT_FALSE(opener.canOpenURL(unclaimed));
+    EXPECT_FALSE(opener.open(unclaimed));
+    EXPECT_EQ(opener.openedURLs().size(), 1u);
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 #include "core/Console.h"
 #include "core/FileManager.h"
 #include "core/URL.h"
+#include "store/MailComposeViewController.h"
+#include "store/PhotoAlbum.h"
 #include "store/URLOpener.h"
 #include "support/TestEnvironment.h"
 #include "core/ScopedEnvironment.h"
@@ -214,17 +216,48 @@ TEST(VantorOptionsTest, OnlyTheDesktopWindowHandsWebLinksToTheBrowser) {
     const auto link = core::URL::create("https://photos.example/licence");
     ASSERT_TRUE(link);
 
-    tools::applyURLOpening(parsed({"--window"}));
+    const std::string homeAlbum = store::PhotoAlbum::folderPath();
+
+    tools::applyDesktopHandoffs(parsed({"--window"}));
     EXPECT_TRUE(opener.open(*link));
     EXPECT_EQ(launched, std::vector<std::string>{"https://photos.example/licence"});
+    EXPECT_EQ(store::PhotoAlbum::folderPath(), store::PhotoAlbum::desktopPicturesFolder());
+    EXPECT_TRUE(store::MailComposeViewController::handsToDesktopMailClient());
 
-    tools::applyURLOpening(parsed({"--no-tour"}));
+    tools::applyDesktopHandoffs(parsed({"--no-tour"}));
     EXPECT_TRUE(opener.open(*link)) << "still answered as opened";
     EXPECT_EQ(launched.size(), 1u) << "the headless run only records it";
     EXPECT_EQ(opener.openedURLs().size(), 2u);
+    EXPECT_EQ(store::PhotoAlbum::folderPath(), homeAlbum) << "the album stays in the home";
+    EXPECT_FALSE(store::MailComposeViewController::handsToDesktopMailClient());
 
     opener.setLauncherForTesting(nullptr);
     opener.clearForTesting();
+}
+
+TEST(VantorOptionsTest, TheWindowsHomeIsInTheDesktopsDataFolder) {
+    testsupport::ScopedEnvironment environment;
+    environment.set("HOME", "/home/someone");
+    environment.set("XDG_DATA_HOME", "/data/of/someone");
+    EXPECT_EQ(tools::desktopHome(), "/data/of/someone/vantor");
+    environment.set("XDG_DATA_HOME", "relative/data");
+    EXPECT_EQ(tools::desktopHome(), "/home/someone/.local/share/vantor")
+        << "a relative value is not a data folder";
+    environment.set("XDG_DATA_HOME", "");
+    EXPECT_EQ(tools::desktopHome(), "/home/someone/.local/share/vantor");
+    environment.set("XDG_DATA_HOME", std::nullopt);
+    EXPECT_EQ(tools::desktopHome(), "/home/someone/.local/share/vantor");
+
+    // Made with its parents, the owner's alone, as the temporary home was.
+    const std::string data = scratch("desktop-data");
+    environment.set("XDG_DATA_HOME", data + "/new");
+    ASSERT_EQ(tools::prepareHome(tools::desktopHome(), "the window's home"), std::nullopt);
+    struct stat info {};
+    ASSERT_EQ(::stat((data + "/new/vantor").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    writeFile(data + "/file", "x");
+    EXPECT_EQ(tools::prepareHome(data + "/file", "the window's home"),
+              "the window's home '" + data + "/file' is not a folder");
 }
 
 TEST(ConsoleFileTest, EveryLineLandsWholeInTheFile) {

@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# The desktop window keeps what a person saves: run without --home, with the
+# desktop's data, config and pictures folders pointed at the test's own, it
+# keeps its home in $XDG_DATA_HOME/vantor (the owner's alone) and makes no
+# temporary one; a photo saved from the viewer lands in the pictures folder
+# under Vantor/, whole, and a second save gets a new name; a favourite added
+# in one run is on the favourites page of the next. Driven through the X
+# server (xdotool) on an Xvfb of its own, on the phone profile.
+#   desktop_home_test.sh path/to/vantor
+# Exits 77 (skipped) when the X tools are not installed.
+set -Eeuo pipefail
+trap 'echo "FAIL: stopped at line $LINENO: $BASH_COMMAND"' ERR
+
+vantor=${1:?usage: desktop_home_test.sh path/to/vantor}
+for tool in Xvfb xauth xdotool import identify compare; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "skipped: $tool is not installed (tools/setup.sh installs it)"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+xvfb=
+app=
+cleanup() {
+  if [[ -n $app ]] && kill -0 "$app" 2>/dev/null; then kill -KILL "$app" 2>/dev/null || true; fi
+  if [[ -n $xvfb ]]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- app output (last lines)"
+  tail -n 30 "$work/app.log" 2>/dev/null || true
+  echo "--- app console (last lines)"
+  tail -n 30 "$work/data/vantor/console.log" 2>/dev/null || true
+  exit 1
+}
+
+poll() {
+  local limit=$1
+  shift
+  local tries=$((limit * 10))
+  while ((tries-- > 0)); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+auth="$work/Xauthority"
+cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+(umask 077 && : >"$auth" && xauth -q -f "$auth" add :0 . "$cookie")
+Xvfb -displayfd 3 -auth "$auth" -screen 0 1280x1600x24 -nolisten tcp 3>"$work/display" \
+  2>"$work/xvfb.log" &
+xvfb=$!
+poll 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+xauth -q -f "$auth" add "$DISPLAY" . "$cookie"
+export XAUTHORITY="$auth"
+
+# The person's desktop folders, all in the test's folder. Nothing is handed
+# to other programs (no browser, no handler).
+mkdir -p "$work/home" "$work/config" "$work/tmp"
+export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+export TMPDIR="$work/tmp" VANTOR_NO_OPENER=1
+printf 'XDG_PICTURES_DIR="%s"\n' "$work/pictures" >"$XDG_CONFIG_HOME/user-dirs.dirs"
+home="$XDG_DATA_HOME/vantor"
+saved="$work/pictures/Vantor"
+
+banner() { grep -s -m1 '^vantor: window [0-9]*x[0-9]* pixels' "$work/app.log"; }
+# (head may leave xdotool writing to a closed pipe: that is no failure.)
+find_window() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1 || true; }
+has_window() { [[ -n $(find_window) ]]; }
+
+start() {
+  "$vantor" --window >"$work/app.log" 2>&1 &
+  app=$!
+  poll 30 banner >/dev/null || fail "no window banner"
+  read -r width height scale < <(banner | sed -E 's/.* ([0-9]+)x([0-9]+) pixels, ([0-9.]+) pixels.*/\1 \2 \3/')
+  poll 10 has_window || fail "no X window for the app"
+  window=$(find_window)
+}
+stop() {
+  kill -TERM "$app"
+  local status=0
+  poll 15 bash -c "! kill -0 $app 2>/dev/null" || fail "the app did not end after the close"
+  wait "$app" || status=$?
+  app=
+  ((status == 0)) || fail "the app ended with status $status"
+}
+
+px() { awk -v v="$1" -v s="$scale" 'BEGIN { printf "%d", v * s + 0.5 }'; }
+geometry() { echo "$(px "$3")x$(px "$4")+$(px "$1")+$(px "$2")"; }
+shot() { timeout 20 import -window "$window" "$work/$1.png"; }
+# A loaded machine may keep a screenshot waiting: a few tries.
+crop() {
+  local try
+  for try in 1 2 3; do
+    timeout 20 import -window "$window" -crop "$(geometry "$2" "$3" "$4" "$5")" +repage \
+      "$work/$1.png" && return 0
+  done
+  fail "no screenshot of the window"
+}
+changed() { compare -metric AE -fuzz 2% "$work/$1.png" "$work/$2.png" null: 2>&1 | cut -d' ' -f1 || true; }
+above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+click() {
+  xdotool mousemove --window "$window" "$(px "$1")" "$(px "$2")" click 1
+}
+# Two shots 0.4 s apart are the same.
+still() {
+  shot still-a
+  sleep 0.4
+  shot still-b
+  [[ $(changed still-a still-b) == 0 ]]
+}
+settle() { poll "$1" still || fail "the window did not settle in $1 s"; }
+# Lines of the app's console that are exactly the text given.
+count() { grep -cxs -- "$1" "$home/console.log" || true; }
+more_than() { (($(count "$1") > $2)); }
+
+# The phone's points: four tab titles 93.75 wide at y 636; the viewer's
+# bottom bar buttons at y 642 (collect at x 245, save at 175); the save
+# sheet's "original" row 57 points above its cancel row at the bottom.
+tab() { click "$(awk -v i="$1" 'BEGIN { print 93.75 * i + 46.9 }')" 636; }
+
+# --- The first run: its home, a favourite, two saves.
+start
+[[ -d $home ]] || fail "no home in $home"
+[[ $(stat -c %a "$home") == 700 ]] || fail "the home is $(stat -c %a "$home"), not 700"
+no_temporary_home() { ! compgen -G "$TMPDIR/vantor-home-*" >/dev/null; }
+no_temporary_home || fail "a temporary home was made"
+settle 20
+tab 2
+settle 10
+crop favourites-empty 0 80 375 440
+tab 0
+settle 15
+# The first photo of the explore feed opens the viewer, which downloads it.
+downloads=$(count "download image completion!!")
+click 94 200
+poll 30 more_than "download image completion!!" "$downloads" ||
+  fail "the viewer did not download the photo"
+settle 15
+click 245 642
+# Its toast stands still for 1.5 s; the next click must come after it.
+sleep 2
+settle 10
+
+saves_before=$(count "save success")
+click 175 642
+settle 5
+click 187 573
+poll 20 test -s "$saved/IMG_0001.jpg" || fail "no photo in $saved"
+poll 10 more_than "save success" "$saves_before" || fail "the first save did not succeed"
+sleep 2
+settle 10
+first=$(md5sum <"$saved/IMG_0001.jpg")
+click 175 642
+settle 5
+click 187 573
+poll 20 test -s "$saved/IMG_0002.jpg" || fail "the second save did not get a new name"
+[[ $(md5sum <"$saved/IMG_0001.jpg") == "$first" ]] || fail "the first photo was overwritten"
+# Whole: both saves are the same picture, as large as the viewer's photo.
+size1=$(identify -format '%wx%h' "$saved/IMG_0001.jpg")
+size2=$(identify -format '%wx%h' "$saved/IMG_0002.jpg")
+[[ $size1 == "$size2" ]] || fail "the saves differ: $size1 and $size2"
+diff_pixels=$(compare -metric AE -fuzz 3% "$saved/IMG_0001.jpg" "$saved/IMG_0002.jpg" null: 2>&1 | cut -d' ' -f1 || true)
+[[ $diff_pixels == 0 ]] || fail "the two saves of one photo differ in $diff_pixels pixels"
+[[ -z $(ls -A "$home/Album" 2>/dev/null) ]] || fail "the photo went to the home's album"
+echo "saved: $(ls "$saved" | tr '\n' ' ')($size1)"
+stop
+
+# --- The second run finds the favourite on the favourites page.
+start
+settle 20
+tab 2
+settle 10
+crop favourites-again 0 80 375 440
+again=$(changed favourites-empty favourites-again)
+echo "favourites page: $again pixels differ from the first run's empty page"
+above "$again" 5000 || fail "the favourite is not on the favourites page of the next run"
+stop
+no_temporary_home || fail "a temporary home was made"
+echo "PASS"

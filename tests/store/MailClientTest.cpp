@@ -1,0 +1,161 @@
+// The mail composer in the desktop window: Send hands the mail to the
+// desktop's mail client (xdg-email, found on PATH), attachments as files,
+// and the result says whether the client took it.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/FileManager.h"
+#include "core/RunLoop.h"
+#include "core/ScopedEnvironment.h"
+#include "store/MailComposeViewController.h"
+#include "ui/Button.h"
+#include "ui/Control.h"
+
+using store::MailComposeResult;
+using store::MailComposeViewController;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Ending : store::MailComposeViewControllerDelegate {
+    void mailComposeController(MailComposeViewController&, MailComposeResult result,
+                               const std::optional<store::StoreError>& error) override {
+        results.push_back(result);
+        errors.push_back(error);
+    }
+    std::vector<MailComposeResult> results;
+    std::vector<std::optional<store::StoreError>> errors;
+};
+
+class MailClientTest : public testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::path(testing::TempDir()) / ("mail-client-" + std::to_string(getpid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_ / "bin");
+        environment_.set("PATH", (folder_ / "bin").string() + ":/usr/bin:/bin");
+        MailComposeViewController::setHandsToDesktopMailClient(true);
+    }
+    void TearDown() override {
+        MailComposeViewController::setHandsToDesktopMailClient(false);
+        fs::remove_all(folder_);
+    }
+
+    // An xdg-email that writes its arguments, one a line, and exits with
+    // the status given.
+    void installMailClient(int status) {
+        const fs::path script = folder_ / "bin/xdg-email";
+        std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > "
+                              << (folder_ / "arguments").string() << "\nexit " << status << "\n";
+        fs::permissions(script, fs::perms::owner_all);
+    }
+    std::vector<std::string> recordedArguments() const {
+        std::ifstream in(folder_ / "arguments");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    static std::string contents(const std::string& path) {
+        const auto bytes = core::FileManager::readFile(path);
+        return bytes ? bytes.value() : "(missing)";
+    }
+
+    // Taps Send and waits for the composer to end.
+    static void send(const std::shared_ptr<MailComposeViewController>& mail, const Ending& ending) {
+        (void)mail->view();
+        const size_t before = ending.results.size();
+        mail->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
+        EXPECT_TRUE(
+            core::RunLoop::main().runUntil([&] { return ending.results.size() > before; }, 20));
+    }
+
+    fs::path folder_;
+    testsupport::ScopedEnvironment environment_;
+};
+
+TEST_F(MailClientTest, SendHandsRecipientsSubjectBodyAndAttachmentsToTheMailClient) {
+    installMailClient(0);
+    EXPECT_TRUE(MailComposeViewController::canSendMail());
+    const auto mail = MailComposeViewController::create();
+    ASSERT_TRUE(mail);
+    const auto ending = std::make_shared<Ending>();
+    mail->setMailComposeDelegate(ending);
+    mail->setToRecipients({"ads@example.com", "--attach"});
+    mail->setCcRecipients({"a@example.com"});
+    mail->setBccRecipients({"b@example.com"});
+    mail->setSubject("Hello there");
+    mail->setMessageBody("Line one\nLine two", false);
+    mail->addAttachmentData("first", "text/plain", "notes.txt");
+    mail->addAttachmentData(std::string("\x89PNG\0x", 6), "image/png", "../../picture.png");
+    mail->addAttachmentData("second", "text/plain", "notes.txt");
+    EXPECT_EQ(mail->attachments()[1].fileName, "picture.png") << "no folder part is kept";
+
+    send(mail, *ending);
+    ASSERT_EQ(ending->results, std::vector<MailComposeResult>{MailComposeResult::Sent});
+    EXPECT_FALSE(ending->errors[0]);
+
+    const auto arguments = recordedArguments();
+    // "Line one\nLine two" takes two lines of the record.
+    ASSERT_EQ(arguments.size(), 20u);
+    const std::vector<std::string> fields(arguments.begin(), arguments.begin() + 15);
+    EXPECT_EQ(fields, (std::vector<std::string>{"--utf8", "--to", "ads@example.com", "--to",
+                                                "--attach", "--cc", "a@example.com", "--bcc",
+                                                "b@example.com", "--subject", "Hello there",
+                                                "--body", "Line one", "Line two", "--attach"}))
+        << "every value follows its option, a recipient like an option too";
+    EXPECT_EQ(arguments[16], "--attach");
+    EXPECT_EQ(arguments[18], "--attach");
+    EXPECT_EQ(fs::path(arguments[15]).filename(), "notes.txt");
+    EXPECT_EQ(fs::path(arguments[17]).filename(), "picture.png");
+    EXPECT_EQ(fs::path(arguments[19]).filename(), "2-notes.txt");
+    EXPECT_EQ(contents(arguments[15]), "first");
+    EXPECT_EQ(contents(arguments[17]), std::string("\x89PNG\0x", 6));
+    EXPECT_EQ(contents(arguments[19]), "second");
+}
+
+TEST_F(MailClientTest, AMailClientThatRefusesOrIsMissingIsAFailureNotASend) {
+    installMailClient(3);
+    const auto ending = std::make_shared<Ending>();
+    const auto refused = MailComposeViewController::create();
+    refused->setMailComposeDelegate(ending);
+    refused->setToRecipients({"ads@example.com"});
+    send(refused, *ending);
+    ASSERT_EQ(ending->results, std::vector<MailComposeResult>{MailComposeResult::Failed});
+    ASSERT_TRUE(ending->errors[0]);
+    EXPECT_NE(ending->errors[0]->message.find("exit status 3"), std::string::npos)
+        << ending->errors[0]->message;
+    EXPECT_EQ(recordedArguments(),
+              (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
+
+    fs::remove(folder_ / "bin/xdg-email");
+    environment_.set("PATH", (folder_ / "bin").string());
+    const auto missing = MailComposeViewController::create();
+    missing->setMailComposeDelegate(ending);
+    send(missing, *ending);
+    ASSERT_EQ(ending->results.size(), 2u);
+    EXPECT_EQ(ending->results[1], MailComposeResult::Failed);
+    ASSERT_TRUE(ending->errors[1]);
+    EXPECT_NE(ending->errors[1]->message.find("cannot be started"), std::string::npos)
+        << ending->errors[1]->message;
+
+    // Outside the window Send only ends the composer, as before.
+    MailComposeViewController::setHandsToDesktopMailClient(false);
+    MailComposeViewController::setCanSendMailForTesting(true);
+    const auto plain = MailComposeViewController::create();
+    plain->setMailComposeDelegate(ending);
+    send(plain, *ending);
+    MailComposeViewController::setCanSendMailForTesting(false);
+    ASSERT_EQ(ending->results.size(), 3u);
+    EXPECT_EQ(ending->results[2], MailComposeResult::Sent);
+}
+
+}  // namespace
