@@ -77,22 +77,6 @@ void WebView::reload() {
     webkit_web_view_reload(engine_->page);
 }
 
-void WebView::goBack() {
-    WebKitBackForwardListItem* item = webkit_back_forward_list_get_back_item(
-        webkit_web_view_get_back_forward_list(engine_->page));
-    if (!item) return;
-    expectAPINavigation(webkit_back_forward_list_item_get_uri(item), false);
-    webkit_web_view_go_back(engine_->page);
-}
-
-void WebView::goForward() {
-    WebKitBackForwardListItem* item = webkit_back_forward_list_get_forward_item(
-        webkit_web_view_get_back_forward_list(engine_->page));
-    if (!item) return;
-    expectAPINavigation(webkit_back_forward_list_item_get_uri(item), false);
-    webkit_web_view_go_forward(engine_->page);
-}
-
 void WebView::beginLoad(const std::string& url) {
     cancelCurrentLoad();
     load_.active = true;
@@ -100,6 +84,9 @@ void WebView::beginLoad(const std::string& url) {
     load_.committed = false;
     load_.url = url;
     load_.certificateChecked = false;
+    load_.fromApp = false;
+    load_.historyChange = BackForwardList::Change::load;
+    load_.historyEntry = 0;
     ++load_.serial;
     load_.work = core::PendingWork::Token::begin();
     status_.reset();
@@ -123,6 +110,8 @@ void WebView::reportStart() {
 void WebView::reportCommit() {
     if (!load_.active) return;
     reportStart();
+    if (load_.fromApp && !load_.committed)
+        engine_->history.commit(load_.url, load_.historyChange, load_.historyEntry);
     load_.committed = true;
     if (const auto delegate = this->delegate()) delegate->didCommitLoad(*this);
 }
@@ -137,7 +126,11 @@ void WebView::reportFinish() {
 void WebView::reportFailure(const LoadError& error) {
     if (!load_.active) return;
     reportStart();
+    // The app's document never showed: the next page is told the length
+    // the history has.
+    const bool documentLost = load_.fromApp && !load_.committed;
     load_ = Load{false, false, false, {}, load_.serial, {}};
+    if (documentLost) showHistoryLength(engine_->history.size());
     if (const auto delegate = this->delegate()) delegate->didFailLoad(*this, error);
 }
 

@@ -121,6 +121,7 @@ void WebView::installOwnScripts() {
         scripts, kContentSizeHandler, kWorld);
     webkit_user_content_manager_register_script_message_handler_in_world(scripts, kClickHandler,
                                                                          kWorld);
+    installHistoryScript();
     addOwnScripts();
 }
 
@@ -135,6 +136,10 @@ void WebView::addOwnScripts() {
         webkit_user_content_manager_add_script(engine_->scripts, script);
         webkit_user_script_unref(script);
     }
+    // (Gone from the manager, when all scripts were removed.)
+    if (engine_->historyScript)
+        webkit_user_script_unref(std::exchange(engine_->historyScript, nullptr));
+    showHistoryLength(engine_->history.size());
 }
 
 void WebView::contentSizeReported(gfx::Size size) {
