@@ -7,6 +7,7 @@
 // and length to the view.
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <utility>
 
@@ -89,11 +90,15 @@ void WebView::installHistoryScript() {
     g_signal_connect(
         engine_->scripts, (std::string("script-message-received::") + kHistoryHandler).c_str(),
         G_CALLBACK(+[](WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
-            JSCValue* offset = webkit_javascript_result_get_js_value(result);
-            if (!offset || !jsc_value_is_number(offset)) return;
+            JSCValue* value = webkit_javascript_result_get_js_value(result);
+            if (!value || !jsc_value_is_number(value)) return;
+            // (The page can post anything: no entry is further than the bound.)
+            const double offset = jsc_value_to_double(value);
+            if (!std::isfinite(offset) || std::abs(offset) > double(BackForwardList::kMostEntries))
+                return;
             WebView& view = static_cast<Engine*>(data)->owner;
             const auto keep = view.self();
-            view.goInApp(long(jsc_value_to_double(offset)));
+            view.goInApp(long(offset));
         }),
         engine_.get());
     webkit_user_content_manager_register_script_message_handler(engine_->scripts, kHistoryHandler);

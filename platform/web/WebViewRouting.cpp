@@ -83,8 +83,8 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
           !engine.documentFetch)) {
         beginLoad(url);
     }
-    // A history step of the engine's own (of a document it loaded itself)
-    // moves through the view's history as a reload would.
+    // Where the document goes in the view's history. A step the engine took
+    // in its own history (of documents it loaded itself) adds no entry.
     load_.historyChange = historyEntry ? BackForwardList::Change::step
                           : type == NavigationType::reload || type == NavigationType::backForward
                               ? BackForwardList::Change::reload

@@ -94,6 +94,17 @@ TEST_P(WebViewHistoryService, ANewLoadAfterGoingBackDropsTheEntriesForwardOfIt) 
     EXPECT_FALSE(view->canGoForward());
 }
 
+TEST_P(WebViewHistoryService, ALoadOfTheCurrentPageAddsNoEntry) {
+    for (const char* path : {"/a", "/b", "/b"})
+        ASSERT_TRUE(loadAndWait(*view, *delegate, server.url(path)));
+    EXPECT_EQ(evaluate(*view, "history.length"), core::Value(2));
+    ASSERT_TRUE(loads([&] { view->goBack(); }, "/a"));
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/a")));
+    EXPECT_FALSE(view->canGoBack());
+    EXPECT_TRUE(view->canGoForward());
+    EXPECT_EQ(evaluate(*view, "history.length"), core::Value(2));
+}
+
 TEST_P(WebViewHistoryService, ThePagesOwnHistoryStepsThroughTheViewsHistory) {
     ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/a")));
     ASSERT_TRUE(loads([&] { ASSERT_TRUE(click()); }, "/next"));
