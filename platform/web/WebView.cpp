@@ -123,6 +123,7 @@ WebView::Engine::~Engine() {
     g_object_set_data(G_OBJECT(page), kOwnerKey, nullptr);
     unwatchDrawing();
     gtk_widget_destroy(window);
+    if (historyScript) webkit_user_script_unref(historyScript);
     g_object_unref(scripts);
 }
 
@@ -182,14 +183,6 @@ std::optional<core::URL> WebView::url() const {
 
 void WebView::terminateWebProcess() {
     webkit_web_view_terminate_web_process(engine_->page);
-}
-
-bool WebView::canGoBack() const {
-    return webkit_web_view_can_go_back(engine_->page);
-}
-
-bool WebView::canGoForward() const {
-    return webkit_web_view_can_go_forward(engine_->page);
 }
 
 void WebView::layoutSubviews() {

@@ -36,6 +36,7 @@
 #include "gfx/Image.h"
 #include "ui/Touch.h"
 #include "ui/View.h"
+#include "web/BackForwardList.h"
 #include "web/JSResult.h"
 #include "web/URLSchemeTask.h"
 #include "web/WebViewConfiguration.h"
@@ -75,6 +76,10 @@ public:
     // will not stop (script that never returns) lets go of its process
     // this way.
     void terminateWebProcess();
+    // History. A "UI"-kind view keeps its own (BackForwardList): a step
+    // loads its entry through PageLoader as a back/forward navigation, and
+    // the page's history.back(), forward(), go() and length use it too
+    // (in the main frame).
     void goBack();
     void goForward();
     [[nodiscard]] bool canGoBack() const;
@@ -207,6 +212,11 @@ private:
         // delegate hears of one commit all the same.
         bool remade = false;
         bool commitTold = false;
+        // "UI" kind: the engine was handed the app's document for it, and
+        // where that document goes in the view's history when it commits.
+        bool fromApp = false;
+        BackForwardList::Change historyChange = BackForwardList::Change::load;
+        size_t historyEntry = 0;
     };
 
     [[nodiscard]] bool start(std::string* error);
@@ -221,8 +231,16 @@ private:
     void cancelCurrentLoad();
     void expectAPINavigation(const std::string& url, bool decided);
 
-    // WebViewRouting.cpp ("UI" kind)
-    void loadInApp(core::URLRequest request, bool decided, NavigationType type);
+    // WebViewRouting.cpp ("UI" kind). historyEntry: the entry of the view's
+    // history a step loads.
+    void loadInApp(core::URLRequest request, bool decided, NavigationType type,
+                   std::optional<size_t> historyEntry = std::nullopt);
+
+    // WebViewHistory.cpp ("UI" kind)
+    void goInApp(long offset);
+    void installHistoryScript();
+    // The page's history.length, for the documents that commit from now on.
+    void showHistoryLength(size_t length);
 
     // WebViewScripts.cpp
     void installOwnScripts();

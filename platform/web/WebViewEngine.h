@@ -198,6 +198,11 @@ struct WebView::Engine {
         PageLoader::Cancel cancel;
     };
     std::map<std::string, Routed> routed;
+    // "UI" kind: the view's own history, and the script that gives its
+    // length to the page (the length it gives, as of its last install).
+    BackForwardList history;
+    WebKitUserScript* historyScript = nullptr;
+    size_t historyLength = 0;
     // A snapshot asked for and not yet answered (WebViewSnapshot.cpp): it
     // counts in WebView::pendingSnapshotCount() and holds pending work until
     // its answer comes or the view goes.

@@ -80,22 +80,6 @@ void WebView::reload() {
     webkit_web_view_reload(engine_->page);
 }
 
-void WebView::goBack() {
-    WebKitBackForwardListItem* item = webkit_back_forward_list_get_back_item(
-        webkit_web_view_get_back_forward_list(engine_->page));
-    if (!item) return;
-    expectAPINavigation(webkit_back_forward_list_item_get_uri(item), false);
-    webkit_web_view_go_back(engine_->page);
-}
-
-void WebView::goForward() {
-    WebKitBackForwardListItem* item = webkit_back_forward_list_get_forward_item(
-        webkit_web_view_get_back_forward_list(engine_->page));
-    if (!item) return;
-    expectAPINavigation(webkit_back_forward_list_item_get_uri(item), false);
-    webkit_web_view_go_forward(engine_->page);
-}
-
 void WebView::beginLoad(const std::string& url) {
     cancelCurrentLoad();
     load_.active = true;
@@ -105,6 +89,9 @@ void WebView::beginLoad(const std::string& url) {
     load_.certificateChecked = false;
     load_.remade = false;
     load_.commitTold = false;
+    load_.fromApp = false;
+    load_.historyChange = BackForwardList::Change::load;
+    load_.historyEntry = 0;
     ++load_.serial;
     load_.work = core::PendingWork::Token::begin();
     status_.reset();
@@ -128,6 +115,8 @@ void WebView::reportStart() {
 void WebView::reportCommit() {
     if (!load_.active) return;
     reportStart();
+    if (load_.fromApp && !load_.commitTold)
+        engine_->history.commit(load_.url, load_.historyChange, load_.historyEntry);
     load_.committed = true;
     if (std::exchange(load_.commitTold, true)) return;
     if (const auto delegate = this->delegate()) delegate->didCommitLoad(*this);
@@ -143,7 +132,11 @@ void WebView::reportFinish() {
 void WebView::reportFailure(const LoadError& error) {
     if (!load_.active) return;
     reportStart();
+    // The app's document never showed: the next page is told the length
+    // the history has.
+    const bool documentLost = load_.fromApp && !load_.committed;
     load_ = Load{false, false, false, {}, load_.serial, {}};
+    if (documentLost) showHistoryLength(engine_->history.size());
     if (const auto delegate = this->delegate()) delegate->didFailLoad(*this, error);
 }
 
@@ -226,8 +219,15 @@ void WebView::Engine::recoverDroppedLoad(std::uint64_t serial) {
     view.load_.remade = true;
     view.load_.committed = false;
     if (view.configuration_.kind == WebViewConfiguration::Kind::UI && parsed->isHTTPorHTTPS()) {
-        // The same load: the app fetches the document again.
+        // The same load: the app fetches the document again, for the same
+        // place in the view's history.
+        const auto change = view.load_.historyChange;
+        const size_t entry = view.load_.historyEntry;
         view.loadInApp(core::URLRequest(*parsed), true, NavigationType::other);
+        if (view.load_.serial == serial) {
+            view.load_.historyChange = change;
+            view.load_.historyEntry = entry;
+        }
         return;
     }
     view.expectAPINavigation(url, true);

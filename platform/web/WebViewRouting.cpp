@@ -89,7 +89,8 @@ void finishWithOpaqueContent(WebKitURISchemeRequest* request, const ReadPolicy& 
 
 }  // namespace
 
-void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType type) {
+void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType type,
+                        std::optional<size_t> historyEntry) {
     Engine& engine = *engine_;
     if (!request.value("User-Agent")) {
         if (const char* agent =
@@ -109,6 +110,13 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
           !engine.documentFetch)) {
         beginLoad(url);
     }
+    // Where the document goes in the view's history. A step the engine took
+    // in its own history (of documents it loaded itself) adds no entry.
+    load_.historyChange = historyEntry ? BackForwardList::Change::step
+                          : type == NavigationType::reload || type == NavigationType::backForward
+                              ? BackForwardList::Change::reload
+                              : BackForwardList::Change::load;
+    load_.historyEntry = historyEntry.value_or(0);
     reportStart();
     const std::uint64_t serial = load_.serial;
     const core::URL documentURL = request.url();
@@ -134,6 +142,12 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
             view->load_.url = finalURL;
             engine.documentFromApp(finalURL);
             view->expectAPINavigation(finalURL, true);
+            // The page reads its history's length as it will be once the
+            // document commits.
+            view->load_.fromApp = true;
+            BackForwardList after = engine.history;
+            after.commit(finalURL, view->load_.historyChange, view->load_.historyEntry);
+            view->showHistoryLength(after.size());
             GBytes* bytes = g_bytes_new(result.body.data(), result.body.size());
             const auto& charset = response.textEncodingName();
             webkit_web_view_load_bytes(engine.page, bytes,

@@ -1,7 +1,8 @@
 // The SDK's in-app browser against the local ad server: the referrer it
 // sends, a page asked for before the view exists, the toolbar while a slow
 // page loads, the toolbar's height, the landing-page statistics of links
-// opened in it, and its Done button.
+// opened in it, Back and Forward with either kind of web view, and its Done
+// button.
 
 #include "ads/presentation/browser/DZBrowserViewController.h"
 
@@ -10,12 +11,14 @@
 #include "HandlerTesting.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/web/view/DZAdView.h"
+#include "ads/web/view/DZWebViewConfiguration.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/ResponseGate.h"
 #include "store/URLOpener.h"
 #include "ui/ActivityIndicatorView.h"
 #include "ui/Application.h"
 #include "ui/Toolbar.h"
+#include "ui/TouchInjector.h"
 #include "ui/Window.h"
 
 namespace {
@@ -183,6 +186,70 @@ TEST_F(DZBrowserViewControllerService, AFormSentCountsAsALandingPageAndTheSystem
     EXPECT_EQ(statistics->objectForKeyedSubscript("pcbo"), core::Value(true));
     store::URLOpener::shared().clearForTesting();
 }
+
+// Back and Forward with each kind of web view the server may name.
+class DZBrowserViewControllerHistoryService : public DZBrowserViewControllerService,
+                                              public testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        constants.set(ads::DZWebViewConfiguration::kWebViewClassKey, GetParam());
+        DZBrowserViewControllerService::SetUp();
+    }
+    adwebtesting::ConstantsScope constants;
+};
+
+TEST_P(DZBrowserViewControllerHistoryService, BackAndForwardFollowTheLinksTaken) {
+    const std::string html = "text/html; charset=utf-8";
+    server.serve("/a", fixtures::LoopbackResponse::text(
+                           "<html><body style='margin:0'><a href='/b' style='display:block;"
+                           "height:300px'>A</a></body></html>",
+                           200, html));
+    server.serve("/b", fixtures::LoopbackResponse::text("<html><body>B</body></html>", 200, html));
+    const auto browser = present([&](DZBrowserViewController& b) {
+        b.load(core::URL::create(server.urlString("/a")), std::nullopt);
+    });
+    const auto webView = [&] { return browser->adView()->webView()->webView(); };
+    // Shows path's page, loaded: the URL can change before its load begins.
+    const auto at = [&](const char* path, const char* text) {
+        return waitFor([&] {
+            const auto url = browser->adView()->URL();
+            return url && url->path() == path && !browser->adView()->isLoading() &&
+                   adwebtesting::evaluate(*browser->adView()->webView(),
+                                          "document.body.textContent") == core::Value(text);
+        });
+    };
+    ASSERT_TRUE(at("/a", "A"));
+    EXPECT_FALSE(browser->backButton()->isEnabled());
+    EXPECT_FALSE(browser->forwardButton()->isEnabled());
+
+    // (A tap before the page is drawn can miss it.)
+    ASSERT_TRUE(waitFor([&] { return webView()->isRendered(); }));
+    ui::TouchInjector(*window).tap(browser->adView()->convertPointTo({100, 100}, nullptr));
+    ASSERT_TRUE(at("/b", "B"));
+    EXPECT_TRUE(browser->backButton()->isEnabled());
+    EXPECT_FALSE(browser->forwardButton()->isEnabled());
+
+    ASSERT_TRUE(browser->backButton()->sendAction());
+    ASSERT_TRUE(at("/a", "A"));
+    EXPECT_FALSE(browser->backButton()->isEnabled());
+    EXPECT_TRUE(browser->forwardButton()->isEnabled());
+
+    ASSERT_TRUE(browser->forwardButton()->sendAction());
+    ASSERT_TRUE(at("/b", "B"));
+    EXPECT_TRUE(browser->backButton()->isEnabled());
+    EXPECT_FALSE(browser->forwardButton()->isEnabled());
+
+    // The page's own way back.
+    (void)adwebtesting::evaluate(*browser->adView()->webView(), "history.back(); true");
+    ASSERT_TRUE(at("/a", "A"));
+    EXPECT_FALSE(browser->backButton()->isEnabled());
+    EXPECT_TRUE(browser->forwardButton()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DZBrowserViewControllerHistoryService, testing::Values("ui", "wk"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
 
 }  // namespace
 

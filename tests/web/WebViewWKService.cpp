@@ -77,28 +77,4 @@ TEST_F(WebViewWKService, ProvisionalAndCommittedFailuresAreToldApart) {
     EXPECT_FALSE(delegate->errors.back().provisional);
 }
 
-TEST_F(WebViewWKService, HistoryStepsAndReloadsAreLoadsOfTheirOwn) {
-    const auto view = makeView(delegate);
-    ASSERT_TRUE(view);
-    serveHTML(server, "/a", "<p>a</p>");
-    serveHTML(server, "/b", "<p>b</p>");
-    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/a")));
-    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/b")));
-    EXPECT_TRUE(view->canGoBack());
-    EXPECT_FALSE(view->canGoForward());
-
-    delegate->navigations.clear();
-    view->goBack();
-    ASSERT_TRUE(waitFor([&] { return delegate->count("finish") == 3; }));
-    EXPECT_EQ(view->url(), server.url("/a"));
-    ASSERT_EQ(delegate->navigations.size(), 1u);
-    EXPECT_EQ(delegate->navigations.front().type, web::NavigationType::backForward);
-    EXPECT_TRUE(view->canGoForward());
-
-    view->reload();
-    ASSERT_TRUE(waitFor([&] { return delegate->count("finish") == 4; }));
-    EXPECT_EQ(delegate->navigations.back().type, web::NavigationType::reload);
-    EXPECT_EQ(delegate->count("fail"), 0u);
-}
-
 }  // namespace
