@@ -25,6 +25,7 @@ public:
     // Called with the action's index when its row is tapped.
     void setSelectionHandler(std::function<void(size_t index)> handler);
     [[nodiscard]] std::shared_ptr<AlertBoxView> box() const { return box_; }
+    [[nodiscard]] AlertControllerStyle style() const { return style_; }
 
     void layoutSubviews() override;
 
