@@ -53,10 +53,11 @@ void navigation(View* from, View* to, bool push, double duration) {
 void presentation(ViewController& presented, bool presenting, double duration) {
     if (duration <= 0 || !presented.isViewLoaded()) return;
     View& view = *presented.view();
-    view.layoutIfNeeded();
     const double height = view.bounds().height();
     const gfx::Point below{0, height};
-    if (const auto* alert = dynamic_cast<const AlertView*>(&view)) {
+    if (auto* alert = dynamic_cast<AlertView*>(&view)) {
+        // The box moves from where its layout puts it.
+        alert->layoutIfNeeded();
         const auto box = alert->box();
         if (alert->style() == AlertControllerStyle::Alert) {
             fade(view, presenting ? 0 : 1, presenting ? 1 : 0, duration);
