@@ -252,6 +252,20 @@ TEST_F(AnimationPresentationTest, TheWindowNeedsFramesWhileAnythingMovesAndThenR
     EXPECT_FALSE(window->needsDisplay()) << "a frame was drawn after the end";
 }
 
+TEST_F(AnimationPresentationTest, MovingViewsTakeTouchesOnlyWhenTheAnimationAllowsIt) {
+    const auto view = add({0, 0, 40, 40}, 0xFF0000);
+    const auto inner = std::make_shared<View>(Rect(10, 10, 20, 20));
+    view->addSubview(inner);
+    EXPECT_EQ(window->hitTest({20, 20}), inner);
+    View::animate(0.5, [&] { view->setCenter({30, 20}); });
+    EXPECT_EQ(window->hitTest({20, 20}), window) << "the touch goes to what is behind";
+    advance(0.5);
+    EXPECT_EQ(window->hitTest({20, 20}), inner);
+    View::animate(
+        0.5, [&] { view->setCenter({20, 20}); }, {}, {.allowUserInteraction = true});
+    EXPECT_EQ(window->hitTest({20, 20}), inner);
+}
+
 }  // namespace
 
 namespace {
