@@ -101,8 +101,19 @@ void drawEffect(gfx::Canvas& canvas, const VisualEffectView& view, const Backdro
         const gfx::AffineTransform device = canvas.transform();
         const double pixelsPerPoint =
             std::sqrt(std::abs(device.a * device.d - device.b * device.c));
+        // A wide blur is taken where its deviation spans a few pixels and
+        // stretched back (smooth enough for it), so that it stays cheap at
+        // full screen in every frame of an animation.
+        const double sigma = VisualEffectView::kBlurRadius * pixelsPerPoint;
+        constexpr double kSigmaPixels = 4;
+        const double shrink = std::max(1.0, sigma / kSigmaPixels);
+        const gfx::Image& image = *backdrop.image;
+        const auto small =
+            shrink > 1 ? image.scaled({std::ceil(image.pixelWidth() / shrink),
+                                       std::ceil(image.pixelHeight() / shrink)})
+                       : backdrop.image;
         const auto blurred =
-            backdrop.image->blurred(VisualEffectView::kBlurRadius * pixelsPerPoint);
+            small ? small->blurred(sigma * small->pixelWidth() / image.pixelWidth()) : nullptr;
         if (blurred) {
             canvas.save();
             cairo_identity_matrix(canvas.native());
