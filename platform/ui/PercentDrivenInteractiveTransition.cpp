@@ -21,7 +21,10 @@ struct PercentDrivenInteractiveTransition::ViewState {
 
 PercentDrivenInteractiveTransition::PercentDrivenInteractiveTransition() = default;
 
-PercentDrivenInteractiveTransition::~PercentDrivenInteractiveTransition() = default;
+PercentDrivenInteractiveTransition::~PercentDrivenInteractiveTransition() {
+    // Nothing holds the animations where a gesture left them any more.
+    if (timeline_) timeline_->resume(ViewAnimations::now());
+}
 
 void PercentDrivenInteractiveTransition::startInteractiveTransition(TransitionContext& context) {
     if (context_) end(true);

@@ -69,7 +69,19 @@ bool ViewAnimations::hasEnded(const PropertyAnimation& animation, double clockNo
 void ViewAnimations::add(PropertyAnimation animation) {
     const double clockNow = now();
     animation.clock = core::Clock::current();
-    if (!animation.beginFromCurrentState) remove(animation.property);
+    if (!animation.beginFromCurrentState) {
+        // A property set twice in one animate block is one animation of it,
+        // not a takeover.
+        std::erase_if(running_, [&](const PropertyAnimation& earlier) {
+            if (earlier.property != animation.property) return false;
+            const bool sameBlock = !earlier.groups.empty() && !animation.groups.empty() &&
+                                   earlier.groups.back() == animation.groups.back();
+            if (!sameBlock && !hasEnded(earlier, clockNow)) {
+                for (const auto& group : earlier.groups) group->takenOver = true;
+            }
+            return true;
+        });
+    }
     const bool held = animation.timeline && animation.timeline->isHeld();
     if (!held) {
         const double end =

@@ -139,12 +139,23 @@ TEST_F(AnimationPresentationTest, ALaterAnimationTakesOverFromWhatIsOnScreen) {
         [&](bool finished) { second.push_back(finished); },
         {.curve = ui::AnimationCurve::Linear});
     EXPECT_NEAR(view->presentationCenter().x, 55, 1e-6) << "no jump to either end";
+    // Set twice in one block (as a layout pass inside one may): no takeover.
+    bool again = false;
+    const auto other = add({0, 0, 10, 10}, 0x0000FF);
+    View::animate(
+        1.0,
+        [&] {
+            other->setAlpha(0.5);
+            other->setAlpha(0.2);
+        },
+        [&](bool finished) { again = finished; });
     advance(0.5);
     EXPECT_NEAR(view->presentationCenter().x, 30, 1e-6);
     EXPECT_EQ(first, std::vector<bool>{false}) << "on its own time, not finished";
     EXPECT_TRUE(second.empty());
     advance(0.5);
     EXPECT_EQ(second, std::vector<bool>{true});
+    EXPECT_TRUE(again);
     EXPECT_NEAR(view->presentationCenter().x, 5, 1e-6);
 
     // Beginning from the current state, the earlier one runs on through the
