@@ -16,6 +16,7 @@ namespace tools {
 namespace {
 constexpr double kNetworkLimit = 8.0;  // seconds to wait for the local services
 constexpr double kImagesSettle = 1.5;  // thumbnails decode and fade in
+constexpr double kViewerFadeIn = 0.5;  // the feed's push of the viewer
 }  // namespace
 
 Tour::Tour(std::shared_ptr<app::AppDelegate> app, fixtures::AppClock& clock, Shoot shoot)
@@ -141,14 +142,17 @@ size_t Tour::viewerSteps() {
     if (slowDownload_) slowDownload_(explore->imageDataSources().front()->fullUrl);
     explore->openPhoto(0);
     // Not settled: the full download must still be under way for the
-    // first shot.
-    clock_.advance(0.8);
+    // first shots. Halfway through the viewer's fade-in both the feed and
+    // the viewer show.
+    clock_.advance(kViewerFadeIn / 2);
+    size_t written = shoot_("viewer-0-fading-in.png");
+    clock_.advance(0.8 - kViewerFadeIn / 2);
     auto viewer =
         std::dynamic_pointer_cast<app::PhotoViewController>(navigation->topViewController());
-    if (!viewer) return 0;
+    if (!viewer) return written;
 
     clock_.waitUntil([&] { return !viewer->bottomBarPercentLbl()->text().empty(); }, kNetworkLimit);
-    size_t written = shoot_("viewer-1-downloading.png");
+    written += shoot_("viewer-1-downloading.png");
     if (resumeDownload_) resumeDownload_();
 
     clock_.waitUntil([&] { return !viewer->bbarCollectButton()->isHidden(); }, kNetworkLimit);

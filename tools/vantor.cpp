@@ -310,7 +310,7 @@ int main(int argc, char** argv) {
                 },
                 [gate] { gate->release(); });
         written += tour.run();
-        expected += 14;  // with the save sheet, the shared image and the about page
+        expected += 15;  // with the fade-in, the save sheet, the shared image and the about page
     }
     // interstitial.png: the demo interstitial over the featured feed, last
     // so that no shot before it changes.

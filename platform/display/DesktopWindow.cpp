@@ -23,7 +23,6 @@ namespace display {
 
 namespace {
 
-constexpr double kFrameInterval = 1.0 / 60;
 // Points the content moves per notch of the wheel, and the zoom per notch.
 constexpr double kWheelStep = 48;
 constexpr double kZoomStep = 1.1;
@@ -149,6 +148,11 @@ DesktopWindow::DesktopWindow(Token, SDL_Window* window, std::shared_ptr<ui::Wind
           event.type = wakeEvent;
           (void)SDL_PushEvent(&event);
       })) {
+    // Frames follow the display's refresh rate while anything animates
+    // (the app's window asks for one until its animations have ended).
+    SDL_DisplayMode mode{};
+    if (SDL_GetWindowDisplayMode(sdl_, &mode) == 0 && mode.refresh_rate > 0)
+        frameInterval_ = 1.0 / mode.refresh_rate;
     terminateToken_ = core::NotificationCenter::defaultCenter().addObserver(
         ui::Application::WillTerminateNotification, nullptr, nullptr,
         [this](const core::Notification&) { terminated_ = true; });
@@ -214,7 +218,7 @@ void DesktopWindow::waitAndHandle(int wait) {
     } else {
         // No socket to watch (not X11): the host's wait is cut short so that
         // window events are looked at every frame interval.
-        const int frame = MainLoopDriver::toMilliseconds(kFrameInterval);
+        const int frame = MainLoopDriver::toMilliseconds(frameInterval_);
         host->iterate((wait < 0 ? frame : std::min(wait, frame)) / 1000.0);
     }
     while (!terminated_ && !gone() && SDL_PollEvent(&event)) handle(event);
@@ -226,13 +230,13 @@ bool DesktopWindow::gone() const {
 
 bool DesktopWindow::frameDue(const ui::Window& window) const {
     if (&window != framed_) return true;
-    return window.needsDisplay() && now() - lastFrameTime_ >= kFrameInterval;
+    return window.needsDisplay() && now() - lastFrameTime_ >= frameInterval_;
 }
 
 int DesktopWindow::waitMilliseconds(const ui::Window& window) const {
     int wait = driver_->waitMilliseconds();
     if (window.needsDisplay() || &window != framed_) {
-        const double untilFrame = std::max(0.0, lastFrameTime_ + kFrameInterval - now());
+        const double untilFrame = std::max(0.0, lastFrameTime_ + frameInterval_ - now());
         const int frame = MainLoopDriver::toMilliseconds(untilFrame);
         wait = wait < 0 ? frame : std::min(wait, frame);
     }

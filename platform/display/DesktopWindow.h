@@ -98,6 +98,8 @@ private:
     std::shared_ptr<gfx::Bitmap> frame_;  // the app window's frame surface
     const ui::Window* framed_ = nullptr;  // the window last drawn
     double lastFrameTime_ = -1;
+    // Seconds between frames: the display's refresh rate, else 60 a second.
+    double frameInterval_ = 1.0 / 60;
     size_t frames_ = 0;
 };
 

@@ -36,6 +36,7 @@ public:
     void setPopover(std::shared_ptr<PopoverPresentationController> popover);
     // The popover's arrow while the sheet is shown as a popover, else nullptr.
     [[nodiscard]] std::shared_ptr<PopoverArrowView> arrow() const;
+    [[nodiscard]] AlertControllerStyle style() const { return style_; }
 
     void layoutSubviews() override;
 

@@ -1,7 +1,13 @@
 #pragma once
 // A transition of what a view's layer shows (a push, a fade, ...), added to
-// a view under a key. Transitions are recorded, not drawn: the new content
-// shows at once (see View::addTransition).
+// a view under a key and drawn over its duration from what the view showed
+// before to what it shows now (see View::addTransition):
+//  - Fade: the old content dissolves into the new;
+//  - MoveIn: the new content slides in over the old;
+//  - Push: the new content slides in and pushes the old out;
+//  - Reveal: the old content slides out and uncovers the new.
+// The subtype is the side the motion starts from (FromLeft when unset);
+// the default timing is linear.
 
 namespace ui {
 

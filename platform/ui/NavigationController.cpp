@@ -7,6 +7,7 @@
 #include "core/Console.h"
 #include "ui/DeviceProfile.h"
 #include "ui/NavigationBar.h"
+#include "ui/StandardTransitions.h"
 #include "ui/TransitionContext.h"
 #include "ui/TransitioningDelegate.h"
 
@@ -205,6 +206,10 @@ void NavigationController::changeStack(ControllerList stack, NavigationOperation
             if (const auto self = weak.lock()) self->finishChange(change, completed);
         });
     transition_ = transition;
+    transition->setStandardAnimation(
+        [fromView, toView, push = operation != NavigationOperation::Pop](double duration) {
+            standard::navigation(fromView.get(), toView.get(), push, duration);
+        });
     transition->start(std::move(animator), std::move(interaction), kTransitionDuration);
 }
 

@@ -6,6 +6,7 @@
 #include "core/Queue.h"
 #include "ui/TransitionContext.h"
 #include "ui/View.h"
+#include "ui/ViewAnimations.h"
 
 namespace ui {
 
@@ -20,7 +21,10 @@ struct PercentDrivenInteractiveTransition::ViewState {
 
 PercentDrivenInteractiveTransition::PercentDrivenInteractiveTransition() = default;
 
-PercentDrivenInteractiveTransition::~PercentDrivenInteractiveTransition() = default;
+PercentDrivenInteractiveTransition::~PercentDrivenInteractiveTransition() {
+    // Nothing holds the animations where a gesture left them any more.
+    if (timeline_) timeline_->resume(ViewAnimations::now());
+}
 
 void PercentDrivenInteractiveTransition::startInteractiveTransition(TransitionContext& context) {
     if (context_) end(true);
@@ -30,14 +34,22 @@ void PercentDrivenInteractiveTransition::startInteractiveTransition(TransitionCo
     percent_ = 0;
     duration_ = std::max(0.0, animator->transitionDuration(context));
     recordViews(context);
+    // The animator's animations are drawn where the gesture has got to.
+    const double now = ViewAnimations::now();
+    timeline_ = std::make_shared<AnimationTimeline>(now);
+    timelineStart_ = now;
     AnimationCompletionCapture capture;
-    animator->animateTransition(context);
+    {
+        const AnimationTimelineScope scope(timeline_);
+        animator->animateTransition(context);
+    }
     held_ = capture.take();
 }
 
 void PercentDrivenInteractiveTransition::update(double percentComplete) {
     if (!running()) return;
     percent_ = std::clamp(percentComplete, 0.0, 1.0);
+    if (timeline_) timeline_->holdAt(timelineStart_ + percent_ * duration_);
     context_->updateInteractiveTransition(percent_);
 }
 
@@ -54,6 +66,8 @@ bool PercentDrivenInteractiveTransition::running() {
         context_.reset();
         held_.clear();
         before_.clear();
+        if (timeline_) timeline_->resume(ViewAnimations::now());
+        timeline_.reset();
     }
     return context_ != nullptr;
 }
@@ -61,10 +75,13 @@ bool PercentDrivenInteractiveTransition::running() {
 void PercentDrivenInteractiveTransition::end(bool cancelled) {
     const auto context = std::exchange(context_, nullptr);
     auto held = std::exchange(held_, {});
-    if (cancelled) restoreViews();
+    const double remaining = duration_ * (cancelled ? percent_ : 1 - percent_);
+    const auto timeline = std::exchange(timeline_, nullptr);
+    if (cancelled) restoreViews(remaining);
+    // Whatever else the animator moved runs on to its end.
+    if (timeline) timeline->resume(ViewAnimations::now());
     before_.clear();
     context->interactionDidEnd(cancelled);
-    const double remaining = duration_ * (cancelled ? percent_ : 1 - percent_);
     duration_ = 0;
     core::Queue::main()->after(remaining, [context, held = std::move(held)] {
         for (const auto& completion : held) completion(true);
@@ -87,15 +104,43 @@ void PercentDrivenInteractiveTransition::recordViews(const TransitionContext& co
     }
 }
 
-void PercentDrivenInteractiveTransition::restoreViews() {
+void PercentDrivenInteractiveTransition::restoreViews(double duration) {
+    const double now = ViewAnimations::now();
     for (const ViewState& state : before_) {
         const auto view = state.view.lock();
         if (!view) continue;
+        // What is on screen springs back to where the views stood.
+        const gfx::AffineTransform shownTransform = view->presentationTransform();
+        const gfx::Rect shownBounds = view->presentationBounds();
+        const gfx::Point shownCenter = view->presentationCenter();
+        const double shownAlpha = view->presentationAlpha();
+        view->removeAllAnimations();
         view->setTransform(state.transform);
         view->setBounds(state.bounds);
         view->setCenter(state.center);
         view->setAlpha(state.alpha);
         view->setHidden(state.hidden);
+        if (duration <= 0) continue;
+        const auto back = [&](AnimatedProperty property, const AnimatedValue& from,
+                              const AnimatedValue& to) {
+            if (from == to) return;
+            PropertyAnimation animation;
+            animation.property = property;
+            animation.from = from;
+            animation.to = to;
+            animation.begin = now;
+            animation.duration = duration;
+            animation.timing = AnimationTiming::spring(kCancelDamping, 0);
+            view->addAnimation(std::move(animation));
+        };
+        back(AnimatedProperty::Transform, AnimatedValue::of(shownTransform),
+             AnimatedValue::of(state.transform));
+        back(AnimatedProperty::Bounds, AnimatedValue::of(shownBounds),
+             AnimatedValue::of(state.bounds));
+        back(AnimatedProperty::Center, AnimatedValue::of(shownCenter),
+             AnimatedValue::of(state.center));
+        back(AnimatedProperty::Alpha, AnimatedValue::of(shownAlpha),
+             AnimatedValue::of(state.alpha));
     }
 }
 

@@ -6,6 +6,7 @@
 #include "core/Console.h"
 #include "core/RunLoop.h"
 #include "ui/Application.h"
+#include "ui/StandardTransitions.h"
 #include "ui/TransitionContext.h"
 #include "ui/TransitioningDelegate.h"
 #include "ui/View.h"
@@ -77,6 +78,9 @@ bool PresentationController::present(const std::shared_ptr<ViewController>& sour
             if (const auto self = weak.lock()) self->didPresent(completed, completion);
         });
     presentation->transition_ = transition;
+    transition->setStandardAnimation([weak = std::weak_ptr(controller)](double duration) {
+        if (const auto presented = weak.lock()) standard::presentation(*presented, true, duration);
+    });
     presentation->starting_ = true;
     transition->start(std::move(animator), std::move(interaction), kTransitionDuration);
     presentation->starting_ = false;
@@ -154,6 +158,9 @@ void PresentationController::dismiss(bool animated, std::function<void()> comple
             if (const auto self = weak.lock()) self->didDismiss(completed, completion);
         });
     transition_ = transition;
+    transition->setStandardAnimation([weak = std::weak_ptr(presented_)](double duration) {
+        if (const auto presented = weak.lock()) standard::presentation(*presented, false, duration);
+    });
     starting_ = true;
     transition->start(std::move(animator), std::move(interaction), kTransitionDuration);
     starting_ = false;

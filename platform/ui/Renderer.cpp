@@ -12,6 +12,7 @@
 #include "gfx/Canvas.h"
 #include "ui/DeviceProfile.h"
 #include "ui/Label.h"
+#include "ui/LayerTransition.h"
 #include "ui/VisualEffectView.h"
 #include "ui/Window.h"
 
@@ -19,30 +20,31 @@ namespace ui {
 
 namespace {
 
-void fillBackground(gfx::Canvas& canvas, const View& view) {
-    const auto color = view.backgroundColor();
+// Views are drawn as they show now: their presentation while they animate
+// (View::presentationBounds and the others).
+
+void fillBackground(gfx::Canvas& canvas, const View& view, const gfx::Rect& bounds) {
+    const auto color = view.presentationBackgroundColor();
     if (!color || color->alpha <= 0) return;
     if (view.cornerRadius() > 0) {
-        canvas.fillRoundedRect(view.bounds(), view.cornerRadius(), *color);
+        canvas.fillRoundedRect(bounds, view.cornerRadius(), *color);
     } else {
-        canvas.fillRect(view.bounds(), *color);
+        canvas.fillRect(bounds, *color);
     }
 }
 
-void clip(gfx::Canvas& canvas, const View& view) {
+void clip(gfx::Canvas& canvas, const View& view, const gfx::Rect& bounds) {
     if (view.cornerRadius() > 0) {
-        canvas.clipToRoundedRect(view.bounds(), view.cornerRadius());
+        canvas.clipToRoundedRect(bounds, view.cornerRadius());
     } else {
-        canvas.clipToRect(view.bounds());
+        canvas.clipToRect(bounds);
     }
 }
 
-void strokeBorder(gfx::Canvas& canvas, const View& view) {
-    const double width =
-        std::min({view.borderWidth(), view.bounds().width() / 2, view.bounds().height() / 2});
+void strokeBorder(gfx::Canvas& canvas, const View& view, const gfx::Rect& b) {
+    const double width = std::min({view.borderWidth(), b.width() / 2, b.height() / 2});
     const auto color = view.borderColor();
     if (width <= 0 || !color) return;
-    const gfx::Rect b = view.bounds();
     const gfx::Rect inner(b.minX() + width / 2, b.minY() + width / 2, b.width() - width,
                           b.height() - width);
     const double radius = std::max(0.0, view.cornerRadius() - width / 2);
@@ -93,14 +95,25 @@ Backdrop captureBackdrop(gfx::Canvas& canvas, const View& view) {
 // the view's bounds.
 void drawEffect(gfx::Canvas& canvas, const VisualEffectView& view, const Backdrop& backdrop) {
     canvas.save();
-    clip(canvas, view);
+    clip(canvas, view, view.bounds());
     canvas.fillRect(view.bounds(), view.baseColor());
     if (backdrop.image) {
         const gfx::AffineTransform device = canvas.transform();
         const double pixelsPerPoint =
             std::sqrt(std::abs(device.a * device.d - device.b * device.c));
+        // A wide blur is taken where its deviation spans a few pixels and
+        // stretched back (smooth enough for it), so that it stays cheap at
+        // full screen in every frame of an animation.
+        const double sigma = VisualEffectView::kBlurRadius * pixelsPerPoint;
+        constexpr double kSigmaPixels = 4;
+        const double shrink = std::max(1.0, sigma / kSigmaPixels);
+        const gfx::Image& image = *backdrop.image;
+        const auto small =
+            shrink > 1 ? image.scaled({std::ceil(image.pixelWidth() / shrink),
+                                       std::ceil(image.pixelHeight() / shrink)})
+                       : backdrop.image;
         const auto blurred =
-            backdrop.image->blurred(VisualEffectView::kBlurRadius * pixelsPerPoint);
+            small ? small->blurred(sigma * small->pixelWidth() / image.pixelWidth()) : nullptr;
         if (blurred) {
             canvas.save();
             cairo_identity_matrix(canvas.native());
@@ -153,38 +166,132 @@ bool paintsEveryPixel(const Window& window, const gfx::Bitmap& surface) {
            points.height * surface.scale() == surface.pixelHeight();
 }
 
+double pixelsPerPoint(const gfx::Canvas& canvas) {
+    const gfx::AffineTransform device = canvas.transform();
+    return std::sqrt(std::abs(device.a * device.d - device.b * device.c));
+}
+
+// Keeps what the view shows within its bounds, for the next layer
+// transition it shows to start from.
+void retainDrawing(const gfx::Canvas& canvas, const View& view) {
+    const gfx::Rect bounds = view.presentationBounds();
+    if (bounds.isEmpty()) return;
+    const auto bitmap = gfx::Bitmap::create(bounds.size, std::max(1.0, pixelsPerPoint(canvas)));
+    if (!bitmap) return;
+    bitmap->canvas().translate(-bounds.minX(), -bounds.minY());
+    drawContent(bitmap->canvas(), view, nullptr);
+    view.setLastDrawing(bitmap->makeImage());
+}
+
+// Where the new content of a layer transition starts from, in points.
+gfx::Point transitionStart(LayerTransition::Subtype subtype, const gfx::Rect& bounds) {
+    switch (subtype) {
+    case LayerTransition::Subtype::FromRight:
+        return {bounds.width(), 0};
+    case LayerTransition::Subtype::FromTop:
+        return {0, -bounds.height()};
+    case LayerTransition::Subtype::FromBottom:
+        return {0, bounds.height()};
+    case LayerTransition::Subtype::Unset:
+    case LayerTransition::Subtype::FromLeft:
+        break;
+    }
+    return {-bounds.width(), 0};
+}
+
+// A layer transition at its progress: the old content (the view's drawing
+// from before) and the new (the view as it is) moved or blended.
+void drawTransition(gfx::Canvas& canvas, const View& view, const View::ShownTransition& shown,
+                    const Backdrop* backdrop) {
+    const gfx::Rect bounds = view.presentationBounds();
+    const double p = shown.progress;
+    const gfx::Point start = transitionStart(shown.transition.subtype, bounds);
+    const auto drawOld = [&](gfx::Point offset, double alpha) {
+        if (!shown.before) return;
+        canvas.save();
+        canvas.translate(offset.x, offset.y);
+        canvas.drawImage(*shown.before, bounds, alpha);
+        canvas.restore();
+    };
+    const auto drawNew = [&](gfx::Point offset) {
+        canvas.save();
+        canvas.translate(offset.x, offset.y);
+        drawContent(canvas, view, backdrop);
+        canvas.restore();
+    };
+    canvas.save();
+    if (view.clipsToBounds()) clip(canvas, view, bounds);
+    switch (shown.transition.type) {
+    case LayerTransition::Type::Fade: {
+        // Each side weighted, added: an even blend where both cover.
+        cairo_t* cr = canvas.native();
+        canvas.beginTransparencyLayer();
+        drawOld({0, 0}, 1 - p);
+        cairo_push_group(cr);
+        drawNew({0, 0});
+        cairo_pop_group_to_source(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_ADD);
+        cairo_paint_with_alpha(cr, p);
+        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        canvas.endTransparencyLayer(1);
+        break;
+    }
+    case LayerTransition::Type::MoveIn:
+        drawOld({0, 0}, 1);
+        drawNew({start.x * (1 - p), start.y * (1 - p)});
+        break;
+    case LayerTransition::Type::Push:
+        drawOld({-start.x * p, -start.y * p}, 1);
+        drawNew({start.x * (1 - p), start.y * (1 - p)});
+        break;
+    case LayerTransition::Type::Reveal:
+        drawNew({0, 0});
+        drawOld({-start.x * p, -start.y * p}, 1);
+        break;
+    }
+    canvas.restore();
+}
+
 // Draws a subview in its superview's coordinates.
 void drawView(gfx::Canvas& canvas, const View& view) {
-    if (view.isHidden() || view.alpha() <= 0) return;
+    const double alpha = view.presentationAlpha();
+    if (view.isHidden() || alpha <= 0) return;
     canvas.save();
-    const gfx::Point center = view.center();
-    const gfx::Point middle = view.bounds().center();
+    const gfx::Point center = view.presentationCenter();
+    const gfx::Point middle = view.presentationBounds().center();
     canvas.translate(center.x, center.y);
-    canvas.concat(view.transform());
+    canvas.concat(view.presentationTransform());
     canvas.translate(-middle.x, -middle.y);
+    const auto shown = view.shownTransition();
+    if (view.retainsLastDrawing()) retainDrawing(canvas, view);
     // The backdrop is taken before the view's own layer hides it.
     Backdrop backdrop;
     const bool effect = dynamic_cast<const VisualEffectView*>(&view) != nullptr;
     if (effect) backdrop = captureBackdrop(canvas, view);
-    const bool layer = view.alpha() < 1;
+    const bool layer = alpha < 1;
     if (layer) canvas.beginTransparencyLayer();
-    drawContent(canvas, view, effect ? &backdrop : nullptr);
-    if (layer) canvas.endTransparencyLayer(view.alpha());
+    if (shown) {
+        drawTransition(canvas, view, *shown, effect ? &backdrop : nullptr);
+    } else {
+        drawContent(canvas, view, effect ? &backdrop : nullptr);
+    }
+    if (layer) canvas.endTransparencyLayer(alpha);
     canvas.restore();
 }
 
 // Draws the view in its own coordinates: background (or effect), content,
 // subviews, border.
 void drawContent(gfx::Canvas& canvas, const View& view, const Backdrop* backdrop) {
+    const gfx::Rect bounds = view.presentationBounds();
     canvas.save();
-    if (view.clipsToBounds()) clip(canvas, view);
+    if (view.clipsToBounds()) clip(canvas, view, bounds);
     if (backdrop) drawEffect(canvas, static_cast<const VisualEffectView&>(view), *backdrop);
-    fillBackground(canvas, view);
+    fillBackground(canvas, view, bounds);
     drawLabelShadow(canvas, view);
     view.draw(canvas, view.bounds());
     for (const auto& subview : view.subviews()) drawView(canvas, *subview);
     canvas.restore();
-    strokeBorder(canvas, view);
+    strokeBorder(canvas, view, bounds);
 }
 
 }  // namespace
@@ -262,15 +369,17 @@ const gfx::Bitmap* Renderer::drawFrame(Window& window, double scale, const gfx::
 void Renderer::drawViewHierarchy(View& view, gfx::Canvas& canvas, const gfx::Rect& rect) {
     view.layoutIfNeeded();
     const gfx::Rect bounds = view.bounds();
-    if (view.isHidden() || view.alpha() <= 0 || bounds.isEmpty() || rect.isEmpty()) return;
+    if (view.isHidden() || view.presentationAlpha() <= 0 || bounds.isEmpty() || rect.isEmpty())
+        return;
     canvas.save();
     canvas.translate(rect.minX(), rect.minY());
     canvas.scale(rect.width() / bounds.width(), rect.height() / bounds.height());
     canvas.translate(-bounds.minX(), -bounds.minY());
-    const bool layer = view.alpha() < 1;
+    const double alpha = view.presentationAlpha();
+    const bool layer = alpha < 1;
     if (layer) canvas.beginTransparencyLayer();
     drawContent(canvas, view, nullptr);
-    if (layer) canvas.endTransparencyLayer(view.alpha());
+    if (layer) canvas.endTransparencyLayer(alpha);
     canvas.restore();
 }
 

@@ -2,7 +2,9 @@
 // Draws a window's view tree into an image at the device scale: for each
 // visible view, its transform, alpha (as a group), background colour with
 // corner radius, a label's shadow, its own draw(), then its subviews,
-// clipped where the view clips. Lays the tree out first. Frames are drawn
+// clipped where the view clips. Views are drawn as they show at the
+// current clock time: their presentation values while they animate, and a
+// layer transition in flight over its old and new content. Lays the tree out first. Frames are drawn
 // into a surface the window keeps while its size and the scale stay the
 // same, so a frame allocates no pixel memory. Main thread only.
 

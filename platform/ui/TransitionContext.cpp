@@ -72,6 +72,7 @@ void TransitionContext::start(std::shared_ptr<AnimatedTransitioning> animator,
     } else if (animator_) {
         animator_->animateTransition(*this);
     } else if (animated_ && standardDuration > 0) {
+        if (const auto animation = std::move(standardAnimation_)) animation(standardDuration);
         core::Queue::main()->after(standardDuration, [self] { self->completeTransition(true); });
     } else {
         completeTransition(true);

@@ -12,9 +12,9 @@
 // hidden) and answers transitionWasCancelled() true; the driver then undoes
 // the rest.
 //
-// Interactive transitions are percent driven in a simple way: animations
-// set their end state at once anyway, so updateInteractiveTransition only
-// records the percentage, finishInteractiveTransition completes and
+// Interactive transitions are percent driven in a simple way:
+// updateInteractiveTransition only records the percentage (an interaction
+// such as PercentDrivenInteractiveTransition moves what is drawn), finishInteractiveTransition completes and
 // cancelInteractiveTransition completes with didComplete=false. An
 // interaction that lets the animator end the transition instead (see
 // PercentDrivenInteractiveTransition) records the outcome with
@@ -67,13 +67,17 @@ public:
     [[nodiscard]] double percentComplete() const { return percent_; }
 
     // Runs the transition: through the interaction when there is one, else
-    // through the animator, else the standard way (completes after
-    // `standardDuration` seconds on the clock when animated, before
-    // returning when not).
+    // through the animator, else the standard way (when animated, runs the
+    // standard animation and completes after `standardDuration` seconds on
+    // the clock; completes before returning when not).
     void start(std::shared_ptr<AnimatedTransitioning> animator,
                std::shared_ptr<InteractiveTransitioning> interaction, double standardDuration);
 
     void completeTransition(bool didComplete);
+    // What the standard way draws over its duration (see start).
+    void setStandardAnimation(std::function<void(double duration)> animation) {
+        standardAnimation_ = std::move(animation);
+    }
 
     void updateInteractiveTransition(double percentComplete);
     void finishInteractiveTransition();
@@ -97,6 +101,7 @@ private:
     Side to_;
     bool animated_;
     Completion completion_;
+    std::function<void(double duration)> standardAnimation_;
     std::shared_ptr<AnimatedTransitioning> animator_;
     std::unique_ptr<Snapshot> fromSnapshot_;
     bool interactive_ = false;

@@ -8,6 +8,7 @@
 #include "ui/ConstraintSolver.h"
 #include "ui/DeviceProfile.h"
 #include "ui/GestureRecognizer.h"
+#include "ui/ViewAnimations.h"
 #include "ui/ViewController.h"
 #include "ui/Window.h"
 
@@ -80,7 +81,11 @@ void View::setFrame(const gfx::Rect& frame) {
 void View::setBounds(const gfx::Rect& bounds) {
     const gfx::Size oldSize = bounds_.size;
     if (bounds.size != bounds_.size) setNeedsLayout();
-    if (bounds != bounds_) setNeedsDisplay();
+    if (bounds != bounds_) {
+        setNeedsDisplay();
+        animateChange(AnimatedProperty::Bounds, AnimatedValue::of(bounds_),
+                      AnimatedValue::of(bounds));
+    }
     bounds_ = bounds;
     if (bounds_.size == oldSize) return;
     const auto subviews = subviews_;
@@ -127,12 +132,20 @@ void View::resizeWithOldSuperviewSize(gfx::Size oldSize) {
 }
 
 void View::setCenter(gfx::Point center) {
-    if (center != center_) setNeedsDisplay();
+    if (center != center_) {
+        setNeedsDisplay();
+        animateChange(AnimatedProperty::Center, AnimatedValue::of(center_),
+                      AnimatedValue::of(center));
+    }
     center_ = center;
 }
 
 void View::setTransform(const gfx::AffineTransform& transform) {
-    if (transform != transform_) setNeedsDisplay();
+    if (transform != transform_) {
+        setNeedsDisplay();
+        animateChange(AnimatedProperty::Transform, AnimatedValue::of(transform_),
+                      AnimatedValue::of(transform));
+    }
     transform_ = transform;
 }
 
@@ -145,11 +158,22 @@ void View::setHidden(bool hidden) {
 
 void View::setAlpha(double alpha) {
     const double clamped = std::clamp(alpha, 0.0, 1.0);
-    if (clamped != alpha_) setNeedsDisplay();
+    if (clamped != alpha_) {
+        setNeedsDisplay();
+        animateChange(AnimatedProperty::Alpha, AnimatedValue::of(alpha_),
+                      AnimatedValue::of(clamped));
+    }
     alpha_ = clamped;
 }
 
 void View::setBackgroundColor(std::optional<gfx::Color> color) {
+    if (color != backgroundColor_) {
+        // No colour moves as the other one made clear.
+        const gfx::Color other = color ? *color : backgroundColor_.value_or(gfx::Color::clear());
+        animateChange(AnimatedProperty::BackgroundColor,
+                      AnimatedValue::of(backgroundColor_.value_or(other.withAlpha(0))),
+                      AnimatedValue::of(color.value_or(other.withAlpha(0))));
+    }
     backgroundColor_ = color;
     setNeedsDisplay();
 }
@@ -440,6 +464,9 @@ bool View::scrollWheel(gfx::Point, gfx::Point) {
 
 std::shared_ptr<View> View::hitTest(gfx::Point point) {
     if (hidden_ || alpha_ < 0.01 || !userInteractionEnabled_ || !pointInside(point)) return nullptr;
+    // A view moving in an animation that does not allow interaction takes
+    // no touches, nor do its subviews.
+    if (animations_ && animations_->blocksUserInteraction()) return nullptr;
     for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
         const auto inverse = (*it)->transformToSuperview().inverted();
         if (!inverse) continue;

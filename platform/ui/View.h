@@ -19,24 +19,37 @@
 #include "gfx/Color.h"
 #include "gfx/Font.h"
 #include "gfx/Geometry.h"
+#include "ui/AnimationTiming.h"
 #include "ui/LayerTransition.h"
 #include "ui/Responder.h"
 
 namespace gfx {
 class Canvas;
-}
+class Image;
+}  // namespace gfx
 
 namespace ui {
 
 class GestureRecognizer;
+class ViewAnimations;
 class ViewController;
 class Window;
+struct PropertyAnimation;
+enum class AnimatedProperty;
+struct AnimatedValue;
 
 // View::AnimationOptions (outside the class, so that it can be a default
 // argument of View::animate).
 struct ViewAnimationOptions {
     double delay = 0;
+    // Touches reach the animated views while they move (else they are
+    // ignored until the animations end).
     bool allowUserInteraction = false;
+    AnimationCurve curve = AnimationCurve::EaseInOut;
+    // Lets a running animation of the same property go on through this
+    // one's delay; this one then starts from what is on screen as it
+    // begins. (Without it, it takes over at once, from what is on screen.)
+    bool beginFromCurrentState = false;
 };
 
 // A layout rule: item.attribute (relation) toItem.toAttribute * multiplier +
@@ -213,9 +226,12 @@ public:
     // The text this view shows; nothing for a plain view.
     [[nodiscard]] virtual DisplayedText displayedText() const { return {}; }
 
-    // Layer transitions, recorded under their key (a new one replaces the
-    // one of the same key) until their duration has passed on the clock.
-    // What the view shows changes at once; the transition is not drawn.
+    // Layer transitions, kept under their key (a new one replaces the one
+    // of the same key) until their duration has passed on the clock. What
+    // the view shows changes at once in its model; the renderer draws the
+    // transition from what the view showed in the last frame drawn of it
+    // (a view remembers that from its first transition on, or once
+    // setRetainsLastDrawing is set) to what it shows now.
     void addTransition(const LayerTransition& transition, const std::string& key);
     [[nodiscard]] std::optional<LayerTransition> transitionForKey(const std::string& key) const;
     [[nodiscard]] std::vector<std::string> transitionKeys() const;
@@ -296,17 +312,66 @@ public:
     // limited to the part of the screen it covers.
     [[nodiscard]] gfx::EdgeInsets safeAreaInsets() const;
 
-    // Animations: the block sets the end state at once; the completion runs
-    // on the main queue after delay + duration on the current clock, with
-    // true. Nested animate calls share the outer timing. Inside an
-    // AnimationCompletionCapture the completion goes to the capture instead.
+    // Animations: the block sets the end state at once (the model); the
+    // frame, bounds, centre, transform, alpha and background colour it
+    // changes are drawn moving from what was on screen to the end state
+    // over the duration after the delay, along the curve (see
+    // ViewAnimations). The completion runs on the main queue after delay +
+    // duration on the current clock, with finished false when a later
+    // animation of one of its properties took over. Nested animate calls
+    // share the outer timing. Inside an AnimationCompletionCapture the
+    // completion goes to the capture instead.
     using AnimationOptions = ViewAnimationOptions;
     static void animate(double duration, const std::function<void()>& animations,
                         std::function<void(bool finished)> completion = {},
                         AnimationOptions options = {});
+    // Like animate, on a damped spring (see AnimationTiming).
+    static void animateWithSpring(double duration, double damping, double initialVelocity,
+                                  const std::function<void()>& animations,
+                                  std::function<void(bool finished)> completion = {},
+                                  AnimationOptions options = {});
+    // Changes made in the block are not animated, even inside an animate
+    // block.
+    static void performWithoutAnimation(const std::function<void()>& changes);
     // Whether an animate block is running (so a property change belongs to
     // an animation).
     [[nodiscard]] static bool isInsideAnimation();
+
+    // What the view shows now: the model values, or while they animate
+    // their presentation at the current clock time.
+    [[nodiscard]] gfx::Point presentationCenter() const;
+    [[nodiscard]] gfx::Rect presentationBounds() const;
+    [[nodiscard]] gfx::AffineTransform presentationTransform() const;
+    [[nodiscard]] double presentationAlpha() const;
+    [[nodiscard]] std::optional<gfx::Color> presentationBackgroundColor() const;
+    // Whether any property animation of the view runs or waits for its delay.
+    [[nodiscard]] bool isAnimating() const;
+    // Adds an animation of the presentation alone (the model stays): from
+    // and to as given, then the model value again.
+    void addAnimation(PropertyAnimation animation);
+    // Drops every running animation; the view shows its model values.
+    void removeAllAnimations();
+    // nullptr while the view has never animated.
+    [[nodiscard]] ViewAnimations* runningAnimations() const { return animations_.get(); }
+
+    // The last drawing of the view and its subviews within its bounds, for
+    // the layer transitions it will show (see addTransition).
+    [[nodiscard]] bool retainsLastDrawing() const { return retainsLastDrawing_; }
+    void setRetainsLastDrawing(bool retains);
+    [[nodiscard]] const std::shared_ptr<const gfx::Image>& lastDrawing() const {
+        return lastDrawing_;
+    }
+    // Set by the renderer (drawing does not change the view).
+    void setLastDrawing(std::shared_ptr<const gfx::Image> image) const {
+        lastDrawing_ = std::move(image);
+    }
+    // A transition of what the view shows that the renderer draws now.
+    struct ShownTransition {
+        LayerTransition transition;
+        double progress = 0;  // along its timing
+        std::shared_ptr<const gfx::Image> before;
+    };
+    [[nodiscard]] std::optional<ShownTransition> shownTransition() const;
 
 private:
     friend class Window;
@@ -320,6 +385,10 @@ private:
     [[nodiscard]] size_t indexAmongOthers(const View* sibling, const View* excluded) const;
     // Follows the superview's size change from oldSize (autoresizing).
     void resizeWithOldSuperviewSize(gfx::Size oldSize);
+    // Animates a property change inside an animate block, else drops the
+    // property's running animations.
+    void animateChange(AnimatedProperty property, const AnimatedValue& before,
+                       const AnimatedValue& after);
     // Maps this view's coordinates to its superview's.
     [[nodiscard]] gfx::AffineTransform transformToSuperview() const;
     // Maps this view's coordinates to those of the root of its tree (its
@@ -346,9 +415,14 @@ private:
         std::string key;
         LayerTransition transition;
         std::uint64_t serial;
+        double begin = 0;  // on the clock
+        std::shared_ptr<const gfx::Image> before;
     };
     std::vector<RecordedTransition> transitions_;
     std::string identifier_;
+    std::unique_ptr<ViewAnimations> animations_;
+    bool retainsLastDrawing_ = false;
+    mutable std::shared_ptr<const gfx::Image> lastDrawing_;
 
     std::weak_ptr<View> superview_;
     std::vector<std::shared_ptr<View>> subviews_;

@@ -6,6 +6,7 @@
 #include "core/Queue.h"
 #include "ui/DeviceProfile.h"
 #include "ui/View.h"
+#include "ui/ViewAnimations.h"
 #include "ui/Window.h"
 
 namespace ui {
@@ -33,7 +34,12 @@ void View::addTransition(const LayerTransition& transition, const std::string& k
     static std::uint64_t lastSerial = 0;
     const std::uint64_t serial = ++lastSerial;
     std::erase_if(transitions_, [&key](const auto& recorded) { return recorded.key == key; });
-    transitions_.push_back({key, transition, serial});
+    const double begin = ViewAnimations::now();
+    // What the view showed last is what the transition starts from; from
+    // now on the renderer keeps that for the next one.
+    transitions_.push_back({key, transition, serial, begin, lastDrawing_});
+    retainsLastDrawing_ = true;
+    ViewAnimations::noteMotionUntil(begin + std::max(0.0, transition.duration));
     setNeedsDisplay();
     core::Queue::main()->after(std::max(0.0, transition.duration),
                                [weak = weak_from_this(), key, serial] {
@@ -60,6 +66,38 @@ std::vector<std::string> View::transitionKeys() const {
 
 void View::removeAllTransitions() {
     transitions_.clear();
+    setNeedsDisplay();
+}
+
+void View::setRetainsLastDrawing(bool retains) {
+    retainsLastDrawing_ = retains;
+    if (!retains) lastDrawing_.reset();
+}
+
+std::optional<View::ShownTransition> View::shownTransition() const {
+    if (transitions_.empty()) return std::nullopt;
+    const RecordedTransition& latest = transitions_.back();
+    const double duration = latest.transition.duration;
+    const double elapsed = ViewAnimations::now() - latest.begin;
+    if (duration <= 0 || elapsed < 0 || elapsed >= duration) return std::nullopt;
+    AnimationTiming timing;
+    switch (latest.transition.timing) {
+    case LayerTransition::Timing::Default:
+    case LayerTransition::Timing::Linear:
+        timing.curve = AnimationCurve::Linear;
+        break;
+    case LayerTransition::Timing::EaseIn:
+        timing.curve = AnimationCurve::EaseIn;
+        break;
+    case LayerTransition::Timing::EaseOut:
+        timing.curve = AnimationCurve::EaseOut;
+        break;
+    case LayerTransition::Timing::EaseInEaseOut:
+        timing.curve = AnimationCurve::EaseInOut;
+        break;
+    }
+    return ShownTransition{latest.transition, timing.progress(elapsed / duration, duration),
+                           latest.before};
 }
 
 }  // namespace ui

@@ -10,6 +10,7 @@
 #include "ui/Application.h"
 #include "ui/DeviceProfile.h"
 #include "ui/GestureRecognizer.h"
+#include "ui/ViewAnimations.h"
 #include "ui/ViewController.h"
 
 namespace ui {
@@ -142,7 +143,17 @@ void Window::transitionToSize(gfx::Size size) {
     layoutTree();
 }
 
+bool Window::needsDisplay() const {
+    return needsDisplay_ || animationsMoving();
+}
+
+bool Window::animationsMoving() const {
+    // Until a frame has been drawn at or after the end of the latest motion.
+    return !clearedAt_ || *clearedAt_ < ViewAnimations::animatedUntil();
+}
+
 std::optional<gfx::Rect> Window::needsDisplayRect() const {
+    if (animationsMoving()) return std::nullopt;
     return needsDisplay_ ? needsDisplayRect_ : std::nullopt;
 }
 
@@ -163,6 +174,7 @@ void Window::markNeedsDisplay(const gfx::Rect& rect) {
 
 void Window::clearNeedsDisplay() {
     needsDisplay_ = false;
+    clearedAt_ = ViewAnimations::now();
     needsDisplayRect_.reset();
 }
 

@@ -64,9 +64,10 @@ public:
     // Whether what the window shows may have changed since the flag was
     // last cleared: views set it through setNeedsDisplay(), which their
     // geometry, appearance, order and layout changes call, or, for a part
-    // of themselves, setNeedsDisplayInRect(). The desktop window redraws
-    // when it is set.
-    [[nodiscard]] bool needsDisplay() const { return needsDisplay_; }
+    // of themselves, setNeedsDisplayInRect(). It stays set while anything
+    // animates (views, layer transitions), until a frame is drawn after the
+    // last motion has ended. The desktop window redraws when it is set.
+    [[nodiscard]] bool needsDisplay() const;
     // What changed, in window coordinates, when only parts were marked
     // since the flag was cleared; nullopt when all of it may have.
     [[nodiscard]] std::optional<gfx::Rect> needsDisplayRect() const;
@@ -107,6 +108,8 @@ private:
     bool layoutPassScheduled_ = false;
     bool needsDisplay_ = true;
     std::optional<gfx::Rect> needsDisplayRect_;  // set while only parts are marked
+    std::optional<double> clearedAt_;            // on the clock
+    [[nodiscard]] bool animationsMoving() const;
     std::shared_ptr<gfx::Bitmap> frameSurface_;
     struct Tracking;
     std::vector<std::shared_ptr<Tracking>> tracking_;

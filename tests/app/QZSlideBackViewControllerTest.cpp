@@ -10,6 +10,7 @@
 #include "core/NotificationCenter.h"
 #include "core/RunLoop.h"
 #include "support/ManualClockScope.h"
+#include "ui/AnimationTiming.h"
 #include "ui/Application.h"
 #include "ui/Button.h"
 #include "ui/GestureRecognizer.h"
@@ -209,6 +210,34 @@ TEST_F(SlideBackTest, ACancelledPanCancelsTheDismissal) {
     tapBack();
     advance(0.3);
     EXPECT_FALSE(presented()) << "no dismissal was left hanging";
+}
+
+TEST_F(SlideBackTest, TheScreenIsDrawnWhereTheFingerHoldsItAndSpringsBackWhenLetGo) {
+    present();
+    advance(0.3);
+    const auto view = slide->view();
+    const double from = view->transform().tx;
+    const auto touch = window->touchDown({10, h / 2});
+    window->touchMove(touch, {10 + 0.2 * w, h / 2});
+    window->touchMove(touch, {10 + 0.4 * w, h / 2});
+    advance(1);  // the finger rests
+    const double to = view->transform().tx;
+    const double percent = slide->interactiveTransition()->percentComplete();
+    ASSERT_GT(percent, 0.2);
+    const double held = from + (to - from) * ui::AnimationTiming{}.progress(percent, 0.3);
+    EXPECT_NEAR(view->presentationTransform().tx, held, 0.5);
+    EXPECT_GT(std::abs(held - from), 0.1 * w) << "moved with the finger";
+
+    window->touchUp(touch, {10 + 0.4 * w, h / 2});  // short of three tenths: cancelled
+    EXPECT_DOUBLE_EQ(view->transform().tx, from) << "the model is back at once";
+    EXPECT_NEAR(view->presentationTransform().tx, held, 0.5) << "drawn from the finger";
+    advance(0.03);
+    const double between = view->presentationTransform().tx;
+    EXPECT_LT(std::abs(between - from), std::abs(held - from));
+    EXPECT_GT(std::abs(between - from), 0.5);
+    advance(1);
+    EXPECT_DOUBLE_EQ(view->presentationTransform().tx, from);
+    EXPECT_TRUE(presented());
 }
 
 // A pan whose state a test sets; actions run for Began, Changed, Ended and

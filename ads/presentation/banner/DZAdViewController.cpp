@@ -214,8 +214,11 @@ void DZAdViewController::updateAdViewHidden(bool hidden) {
 void DZAdViewController::updateLayout() {
     if (!isViewLoaded()) return;
     const auto root = view();
+    // The banner can be swiped away while it slides.
     if (animatesVisibility_)
-        ui::View::animate(kVisibilityAnimationDuration, [root] { root->layoutIfNeeded(); });
+        ui::View::animate(
+            kVisibilityAnimationDuration, [root] { root->layoutIfNeeded(); }, {},
+            {.allowUserInteraction = true});
     else
         root->setNeedsLayout();
 }
