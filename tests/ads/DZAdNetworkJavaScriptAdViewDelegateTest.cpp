@@ -168,6 +168,22 @@ TEST_F(DZAdNetworkJavaScriptTest, ATagDrawingAfterTheRenderLimitWithinItsCheckIs
     EXPECT_TRUE(owner->failures.empty());
 }
 
+// A tag whose page spins in its head never finishes loading: the render
+// limit fails it, and nothing is checked.
+TEST_F(DZAdNetworkJavaScriptTest, ATagSpinningBeforeItsPageLoadsFailsAtTheRenderLimit) {
+    slot->setRenderTimeout(2);
+    ASSERT_TRUE(load("<html><head><script>for (;;) {}</script></head><body></body></html>"));
+    clock.advance(1.9);
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(owner->failures.empty());
+    clock.advance(0.2);
+    ASSERT_TRUE(waitFor([&] { return !owner->failures.empty(); }));
+    EXPECT_EQ(owner->failures[0].code, ads::kDZErrorTimeout);
+    EXPECT_EQ(slot->state(), DZSlot::kFailed);
+    EXPECT_FALSE(delegate->renderingCheckHasStarted());
+    EXPECT_EQ(owner->finished, 0);
+}
+
 TEST_F(DZAdNetworkJavaScriptTest, ABlankTagFailsAtTheHundredAndFirstCheck) {
     ASSERT_TRUE(loadAndStartChecking());
     for (int i = 0; i < 100; ++i) ASSERT_TRUE(tick()) << i;
