@@ -2,8 +2,10 @@
 // untouched page is refused every way out (its own navigation, a frame, a
 // new window, each "open" action, composers and dials in any case), with
 // the auto-click protection on and off; a tapped page leaves once, and a
-// retry after the touch has gone stale is refused. Dialling schemes in
-// capitals still ask first, and HTML never gets a base outside http(s).
+// retry after the touch has gone stale is refused (a touch counts from the
+// finger's lift; the engine's word that a person started a navigation
+// stands for a touch). Dialling schemes in capitals still ask first, and
+// HTML never gets a base outside http(s).
 
 #include <gtest/gtest.h>
 
@@ -23,6 +25,8 @@
 #include "ui/AlertController.h"
 #include "ui/TouchInjector.h"
 #include "ui/Window.h"
+#include "web/NavigationAction.h"
+#include "web/WebView.h"
 
 namespace {
 
@@ -295,8 +299,9 @@ TEST_F(DZAdExitsService, SchemesInAnyCaseTakeTheRoutesOfTheirLowerCaseForms) {
 TEST_F(DZAdExitsService, ATouchOpensTheWayForOneSecondAndAGestureForItsNavigationOnly) {
     ASSERT_TRUE(page.load());
     const core::URL app = *core::URL::create("myapp://offer");
+    // One second, whatever the constant says.
     tapTheAd();
-    clock.advance(ads::DZOpener::kUserActionWindow - 0.1);
+    clock.advance(0.9);
     page.opener->openApp(app);
     ASSERT_TRUE(drainMainQueue());
     EXPECT_EQ(system().requests().size(), 1u);
@@ -331,6 +336,47 @@ TEST_F(DZAdExitsService, ATouchOpensTheWayForOneSecondAndAGestureForItsNavigatio
     page.opener->openApp(app);
     ASSERT_TRUE(drainMainQueue());
     EXPECT_EQ(system().requests().size(), 3u);
+}
+
+// A finger that rests on the ad counts from the moment it lifts: a
+// navigation the page starts half a second after a 1.5 s press leaves.
+TEST_F(DZAdExitsService, LiftingAFingerCountsAsTheLatestTouch) {
+    ASSERT_TRUE(page.load());
+    const gfx::Point at = page.adView()->convertPointTo({160, 25}, nullptr);
+    const auto finger = window->touchDown(at);
+    ASSERT_TRUE(drainMainQueue());
+    clock.advance(1.5);
+    window->touchUp(finger, at);
+    ASSERT_TRUE(drainMainQueue());
+    clock.advance(0.5);
+    (void)adwebtesting::evaluate(*page.adView()->webView(),
+                                 "setTimeout(function () { location = 'myapp://lifted'; }, 0), true");
+    ASSERT_TRUE(waitFor([&] { return !system().requests().empty(); }));
+    EXPECT_EQ(requested(), std::vector<std::string>{"myapp://lifted"});
+    EXPECT_EQ(refusalsLogged, 0);
+}
+
+// The engine's word on a navigation it asks about reaches the opener: a
+// person's gesture leaves without a touch on the ad view, a script's does
+// not.
+TEST_F(DZAdExitsService, TheEnginesGestureFlagDecidesANavigationWithoutATouch) {
+    ASSERT_TRUE(page.load());
+    const auto& engineView = page.adView()->webView()->webView();
+    ASSERT_TRUE(engineView);
+    const auto engine = engineView->delegate();
+    ASSERT_TRUE(engine);
+    for (const bool gesture : {false, true}) {
+        web::NavigationAction action(
+            core::URLRequest(*core::URL::create(gesture ? "myapp://person" : "myapp://script")));
+        action.type = web::NavigationType::linkClicked;
+        action.targetsMainFrame = true;
+        action.userGesture = gesture;
+        EXPECT_FALSE(engine->shouldStartLoad(*engineView, action));
+        ASSERT_TRUE(drainMainQueue());
+    }
+    EXPECT_EQ(requested(), std::vector<std::string>{"myapp://person"});
+    EXPECT_FALSE(page.adView()->touched());
+    EXPECT_EQ(page.opener->navigationUserGesture(), std::nullopt) << "outside a decision";
 }
 
 TEST_F(DZAdExitsService, TheEngineTellsTheDelegateWhetherAPersonStartedANavigation) {

@@ -1,6 +1,7 @@
 // Ads that carry an ad network's script tag, loaded inline into a banner
 // slot: passbacks, and the check on the ad view's real snapshot that the
-// tag drew something, tick by tick on the manual clock.
+// tag drew something, tick by tick on the manual clock, which the slot's
+// render limit does not cut short.
 
 #include "ads/core/response/DZAdNetworkJavaScriptAdViewDelegate.h"
 
@@ -50,6 +51,22 @@ protected:
         clock.advance(DZAdNetworkJavaScriptAdViewDelegate::kCheckInterval);
         return waitFor(
             [&] { return delegate->checkRenderingCount() > before || !delegate->isChecking(); });
+    }
+
+    // The tag draws; true once the page has shown it.
+    [[nodiscard]] bool draw() {
+        const auto& webView = slot->adView()->webView();
+        (void)adwebtesting::evaluate(*webView,
+                                     "document.body.style.background = 'rgb(200, 30, 30)'");
+        return waitFor([&] {
+            bool drawn = false;
+            bool done = false;
+            ads::DZRenderViewWithFreshWebContent(webView, [&](gfx::ImagePtr snapshot) {
+                drawn = ads::DZIsImageContentRendered(snapshot.get(), webView->backgroundColor());
+                done = true;
+            });
+            return waitFor([&] { return done; }) && drawn;
+        });
     }
 
     testsupport::ManualClockScope clock;
@@ -113,17 +130,7 @@ TEST_F(DZAdNetworkJavaScriptTest, ContentDrawnAtTheThirdTickCompletesTheLoadOnce
     EXPECT_EQ(owner->finished, 0);
 
     // The tag draws, and the page has shown it, before the third tick.
-    const auto& webView = slot->adView()->webView();
-    (void)adwebtesting::evaluate(*webView, "document.body.style.background = 'rgb(200, 30, 30)'");
-    ASSERT_TRUE(waitFor([&] {
-        bool drawn = false;
-        bool done = false;
-        ads::DZRenderViewWithFreshWebContent(webView, [&](gfx::ImagePtr snapshot) {
-            drawn = ads::DZIsImageContentRendered(snapshot.get(), webView->backgroundColor());
-            done = true;
-        });
-        return waitFor([&] { return done; }) && drawn;
-    }));
+    ASSERT_TRUE(draw());
     ASSERT_TRUE(tick());
     EXPECT_FALSE(delegate->isChecking());
     EXPECT_EQ(delegate->checkRenderingCount(), 2u);
@@ -135,6 +142,46 @@ TEST_F(DZAdNetworkJavaScriptTest, ContentDrawnAtTheThirdTickCompletesTheLoadOnce
     ASSERT_TRUE(adwebtesting::drainMainQueue());
     EXPECT_EQ(owner->finished, 1);
     EXPECT_TRUE(owner->failures.empty());
+}
+
+// The slot's render limit is for pages that never finish loading: once
+// the tag's page has loaded, its own check decides, however long past the
+// limit the tag takes to draw.
+TEST_F(DZAdNetworkJavaScriptTest, ATagDrawingAfterTheRenderLimitWithinItsCheckIsReceived) {
+    EXPECT_EQ(DZSlot::kDefaultRenderTimeout, 10.0);
+    EXPECT_EQ(slot->renderTimeout(), DZSlot::kDefaultRenderTimeout);
+    slot->setRenderTimeout(2);
+    ASSERT_TRUE(loadAndStartChecking());
+    // Three seconds of checks without content.
+    for (int i = 0; i < 15; ++i) ASSERT_TRUE(tick()) << i;
+    EXPECT_TRUE(owner->failures.empty());
+    EXPECT_EQ(slot->state(), DZSlot::kRendering);
+    EXPECT_TRUE(delegate->isChecking());
+
+    ASSERT_TRUE(draw());
+    ASSERT_TRUE(tick());
+    EXPECT_FALSE(delegate->isChecking());
+    EXPECT_EQ(owner->finished, 1);
+    EXPECT_EQ(slot->state(), DZSlot::kValidAd);
+    clock.advance(10);
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(owner->failures.empty());
+}
+
+// A tag whose page spins in its head never finishes loading: the render
+// limit fails it, and nothing is checked.
+TEST_F(DZAdNetworkJavaScriptTest, ATagSpinningBeforeItsPageLoadsFailsAtTheRenderLimit) {
+    slot->setRenderTimeout(2);
+    ASSERT_TRUE(load("<html><head><script>for (;;) {}</script></head><body></body></html>"));
+    clock.advance(1.9);
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(owner->failures.empty());
+    clock.advance(0.2);
+    ASSERT_TRUE(waitFor([&] { return !owner->failures.empty(); }));
+    EXPECT_EQ(owner->failures[0].code, ads::kDZErrorTimeout);
+    EXPECT_EQ(slot->state(), DZSlot::kFailed);
+    EXPECT_FALSE(delegate->renderingCheckHasStarted());
+    EXPECT_EQ(owner->finished, 0);
 }
 
 TEST_F(DZAdNetworkJavaScriptTest, ABlankTagFailsAtTheHundredAndFirstCheck) {

@@ -201,6 +201,13 @@ TEST_F(DZDeviceTest, QueriedSchemesGateWhatCanBeOpened) {
     EXPECT_EQ(answers["sms://"], core::Value(false));         // listed, no app
     EXPECT_EQ(answers["kindle://home"], core::Value(false));  // app, not listed
     EXPECT_EQ(answers[":"], core::Value(false));
+
+    // A scheme listed in capitals counts for the URL's lower-case one.
+    DeviceProfileOverride openable(R"({"screen": {"width": 1, "height": 1},
+                                       "openableSchemes": ["myapp"]})");
+    host_->info = core::Dictionary{{"LSApplicationQueriesSchemes", core::Array{"MyApp"}}};
+    EXPECT_EQ(ads::DZDevice::create(host_)->canOpenURLs({"myapp://x"})["myapp://x"],
+              core::Value(true));
 }
 
 TEST_F(DZDeviceTest, OnceComputedValuesAndTheVolumeView) {

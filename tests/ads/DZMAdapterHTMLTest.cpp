@@ -1,7 +1,8 @@
 // The HTML adapter on the browser engine and the manual clock: creatives
 // that stay transparent, paint at once or later, and pass back by URL or
-// scheme; its credentials' errors; and the rendered checker's share of
-// background pixels.
+// scheme; the bound on the length of what its page navigates to; its
+// credentials' errors; and the rendered checker's share of background
+// pixels.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@
 #include "ads/mediation/core/DZMAdNetworkConfig.h"
 #include "ads/mediation/core/DZMAdNetworkConnectorBanner.h"
 #include "ads/mediation/core/DZMConfig.h"
+#include "ads/web/view/DZWebViewConfiguration.h"
+#include "core/Console.h"
 #include "fixtures/MediationScenarios.h"
 #include "support/ManualClockScope.h"
 #include "web/WebView.h"
@@ -187,6 +190,32 @@ TEST_F(DZMAdapterHTMLTest, PassbackRequestsMatchHostAndPathExactly) {
     }
     EXPECT_EQ(DZMAdapterHTML::stripTrailingSlashFromPath("/a//"), "/a/");
     EXPECT_TRUE(DZMAdapterHTML::isPathEquivalentToPath("", "/"));
+}
+
+// A network's page gets an ad page's bound on its messages: a navigation
+// one byte over it is refused before the adapter reads it (and logged),
+// and the next one still reaches the adapter. Both are passbacks, so each
+// that arrives fails the banner.
+TEST_F(DZMAdapterHTMLTest, ANavigationOverTheMessageBoundIsRefusedAndTheNextArrives) {
+    core::Console::Capture log;
+    const auto connector = HTMLConnector::make({{"adxtym_html", kLatePainter}});
+    ASSERT_TRUE(load(*connector));
+    const std::string prefix = "passback://big?d=";
+    const size_t bytes = ads::DZWebViewConfiguration::kMaximumMessageURLBytes + 1;
+    ASSERT_TRUE(run(*connector,
+                    "(function () { function frame(u) { var f = document.createElement('iframe');"
+                    " f.style.display = 'none'; f.src = u; document.body.appendChild(f); }"
+                    " frame('" + prefix + "' + 'z'.repeat(" +
+                        std::to_string(bytes - prefix.size()) +
+                        ")); frame('passback://small'); })()"));
+    ASSERT_TRUE(waitFor([&] { return !connector->failures.empty(); }));
+    ASSERT_TRUE(waitFor([&] {
+        return log.contains("a navigation to a URL of " + std::to_string(bytes) +
+                            " bytes (passback:...) was refused");
+    }));
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    ASSERT_EQ(connector->failures.size(), 1u);
+    EXPECT_EQ(connector->failures[0].code, ads::kDZErrorNoFill);
 }
 
 TEST_F(DZMAdapterHTMLTest, BadCredentialsAndInterstitialsFailWithTheirCodes) {

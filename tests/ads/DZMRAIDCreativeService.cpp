@@ -312,6 +312,43 @@ TEST_F(DZMRAIDCreativeService, ResizeWithValidPropertiesResizesTheAdAndFiresSize
     EXPECT_TRUE(scriptErrors().empty());
 }
 
+// A resized ad resizes again: new properties, a second resize(), the new
+// size, and no error on the way. Each resize follows a touch on the page
+// (its buttons set aside, so that the touch starts nothing of its own).
+TEST_F(DZMRAIDCreativeService, AResizedAdResizesAgainWithNewProperties) {
+    ASSERT_TRUE(showBanner("mraid"));
+    ASSERT_TRUE(tickUntil([&] { return adView()->webView()->webView()->isRendered(); }));
+    ASSERT_EQ(page("document.getElementById('controls').style.pointerEvents = 'none'"),
+              core::Value("none"));
+    const auto touchTheAd = [&] {
+        const gfx::Rect onScreen = adView()->convertRectTo(adView()->bounds(), nullptr);
+        ui::TouchInjector(*window).tap({onScreen.minX() + 20, onScreen.minY() + 20});
+    };
+    const auto size = [](int width, int height) {
+        return core::Value(core::Array{core::Value(width), core::Value(height)});
+    };
+
+    touchTheAd();
+    EXPECT_EQ(page("mraid.setResizeProperties({width: 200, height: 100, offsetX: 0, offsetY: 0}),"
+                   " mraid.resize(), true"),
+              core::Value(true));
+    ASSERT_TRUE(stateIs("resized"));
+    ASSERT_TRUE(tickUntil([&] { return !heard("sizeChange").empty() &&
+                                       heard("sizeChange").back() == size(200, 100); }));
+
+    touchTheAd();
+    EXPECT_EQ(page("mraid.setResizeProperties({width: 250, height: 120, offsetX: 0, offsetY: 0}),"
+                   " mraid.resize(), true"),
+              core::Value(true));
+    ASSERT_TRUE(tickUntil([&] { return heard("sizeChange").back() == size(250, 120); }));
+    EXPECT_EQ(page("mraid.getState()"), core::Value("resized"));
+    EXPECT_TRUE(tickUntil([&] {
+        return adView()->convertRectTo(adView()->bounds(), nullptr) == gfx::Rect(0, 100, 250, 120);
+    }));
+    EXPECT_TRUE(heard("error").empty());
+    EXPECT_TRUE(scriptErrors().empty());
+}
+
 TEST_F(DZMRAIDCreativeService, OpenAfterATapOpensTheURLInTheOpener) {
     ASSERT_TRUE(showBanner("mraid"));
     const std::string landing = server.tokenURL(token(), "/land");

@@ -74,6 +74,8 @@ public:
             connector->adapterDidFailAd(this, ads::DZErrorWithCodeDescription(1, "no fill"));
             return;
         }
+        if (const core::Value* handles = data.find("handles_impressions"))
+            handlesImpressions = handles->boolValue();
         std::shared_ptr<ads::DZMediatedNativeAdProtocol> ad;
         if (behaviour == "own") {
             ad = makeOwnAd ? makeOwnAd() : nullptr;
@@ -90,9 +92,12 @@ public:
         connector->adapterDidReceiveMediatedNativeAd(this, ad);
     }
     void stopBeingDelegate() override { stopped = true; }
+    // As the network's "data" says ("handles_impressions").
+    std::optional<bool> handlesUserImpressions() const override { return handlesImpressions; }
 
     std::vector<std::string> askedTypes;
     bool stopped = false;
+    std::optional<bool> handlesImpressions;
     // What the "own" behaviour delivers.
     static inline std::function<std::shared_ptr<ads::DZMediatedNativeAdProtocol>()> makeOwnAd;
 
@@ -225,6 +230,46 @@ TEST_F(DZMediatedNativeService, TheTemplatesImpressionAndTappedLinkReachTheWater
               std::vector<std::string>{"X"});
     EXPECT_EQ(network->assets.delegate->heard,
               (std::vector<std::string>{"impression", "click -"}));
+    adView->removeFromSuperview();
+}
+
+// A network that counts its own impressions: the template's impression
+// pings nothing and tells the network's ad nothing; the network's own
+// announcement pings the waterfall, once.
+TEST_F(DZMediatedNativeService, ANetworkThatCountsItsImpressionsPingsWhenItReportsOne) {
+    ui::Application::shared().becomeActive();
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+    window->makeKeyAndVisible();
+    ASSERT_TRUE(makeSlot());
+    ASSERT_TRUE(start(response({NativeExpressScenarios::network(
+        "X", kNativeAdapter, server.secureBaseURL(),
+        core::Dictionary{{"behaviour", "content"},
+                         {"headline", "Fjord at dawn X"},
+                         {"handles_impressions", true}})})));
+    ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }));
+    ASSERT_EQ(owner->finished, 1);
+    const auto adView = connectors[0]->adView();
+    ASSERT_TRUE(adView);
+    const auto network =
+        std::dynamic_pointer_cast<ContentNetworkAd>(connectors[0]->mediatedNativeAd());
+    ASSERT_TRUE(network);
+    adView->setFrame({0, 100, 320, 50});
+    window->addSubview(adView);
+    // Seen for seconds: long past the template's impression.
+    for (int i = 0; i < 30; ++i) {
+        clock.advance(0.1);
+        ASSERT_TRUE(adwebtesting::drainMainQueue());
+    }
+    EXPECT_TRUE(network->assets.delegate->heard.empty());
+    EXPECT_TRUE(pings(fixtures::MediationScenarios::kImpression).empty());
+
+    ads::DZMediatedNativeAdNotificationSource::mediatedNativeAdDidRecordImpression(network.get());
+    ASSERT_TRUE(waitFor([&] {
+        return !server.trackingRequests(fixtures::MediationScenarios::kImpression, token()).empty();
+    }));
+    EXPECT_EQ(pingValues(fixtures::MediationScenarios::kImpression, "net"),
+              std::vector<std::string>{"X"});
+    EXPECT_TRUE(network->assets.delegate->heard.empty());
     adView->removeFromSuperview();
 }
 

@@ -15,6 +15,15 @@ using fixtures::MRAIDScript;
 const std::string kMRAIDPage =
     "<html><head><script src='mraid.js'></script></head><body><p>rich ad</p></body></html>";
 
+// Notes what isViewable() says in its "ready" and "stateChange" listeners.
+const std::string kNotingPage =
+    "<html><head><script src='mraid.js'></script></head><body><p>rich ad</p><script>"
+    "window.noted = [];"
+    "mraid.addEventListener('ready', function () { noted.push('ready ' + mraid.isViewable()); });"
+    "mraid.addEventListener('stateChange', function (s) {"
+    " noted.push(s + ' ' + mraid.isViewable()); });"
+    "</script></body></html>";
+
 class DZSlotMRAIDService : public SlotLiveViewTest {
 protected:
     void SetUp() override {
@@ -116,6 +125,23 @@ TEST_F(DZSlotMRAIDService, TheLoadSignalIsAnsweredWithScreenFeaturesAndReadiness
     // Unloading the ad ends the orientation listening.
     slot->MRAIDAdDidUnload();
     EXPECT_FALSE(slot->isListeningToDeviceOrientationChangeEvent());
+}
+
+// An ad on screen is viewable as soon as it can ask: in its "ready"
+// listener and at its first state change. Off screen it is not.
+TEST_F(DZSlotMRAIDService, AnAdKnowsWhetherItIsSeenWhenItBecomesReady) {
+    for (const bool onScreen : {true, false}) {
+        SCOPED_TRACE(onScreen ? "on screen" : "off screen");
+        if (slot && slot->adView()) slot->adView()->removeFromSuperview();
+        owner = std::make_shared<PlacingOwner>();
+        ASSERT_TRUE(show(adOf(kNotingPage), onScreen));
+        ASSERT_TRUE(waitFor([&] { return adPage("window.noted.length").intValue() >= 2; }));
+        const std::string seen = onScreen ? " true" : " false";
+        EXPECT_EQ(adPage("window.noted"),
+                  core::Value(core::Array{core::Value("default" + seen),
+                                          core::Value("ready" + seen)}));
+        EXPECT_EQ(adPage("mraid.isViewable()"), core::Value(onScreen));
+    }
 }
 
 TEST_F(DZSlotMRAIDService, PositionsArePushedOnlyWhenTheyChange) {

@@ -93,6 +93,25 @@ TEST_F(AudioOutputTest, EachSampleIsHeardAtItsItemTime) {
     EXPECT_EQ(times[241], 0);
 }
 
+// A timebase that goes back without a flush (a player that re-anchors its
+// clock) is followed at once, like a jump forward; the stream keeps a tenth
+// of a second behind its place, so it has the samples of a short step back.
+TEST_F(AudioOutputTest, ATimebaseMovedBackIsFollowedAtOnce) {
+    AudioStream stream(timebase, settings);
+    stream.setTrack(1);
+    pushTimeSignal(stream, 0, 3);
+    timebase->set(1.0, 1, 3);
+    EXPECT_NEAR(heardTimes(stream, now()).front(), 1.0, 1e-6);
+    timebase->set(0.95, 1, 3);
+    EXPECT_NEAR(heardTimes(stream, now()).front(), 0.95, 1e-6);
+    EXPECT_NEAR(heardTimes(stream, now() + kFrames / kRate).front(), 0.95 + kFrames / kRate, 1e-6);
+
+    // Half a second back is past what is kept: silence where the samples
+    // were, never the sound of one second on.
+    timebase->set(0.5, 1, 3);
+    for (double time : heardTimes(stream, now())) EXPECT_EQ(time, 0);
+}
+
 TEST_F(AudioOutputTest, SeeksDropWhatWasQueuedAndGapsKeepTheirPlace) {
     AudioStream stream(timebase, settings);
     stream.setTrack(1);

@@ -418,7 +418,8 @@ void DZSlot::adPageDidFinishLoading() {
 
 void DZSlot::renderTimedOut() {
     renderTimer_.reset();
-    if (state_ != kRendering) return;
+    // A script tag's page renders while the slot still fetches.
+    if (state_ != kRendering && state_ != kFetching) return;
     const auto keep = shared_from_this();
     const std::string message =
         "The ad did not render within " + core::format("%g", renderTimeout_) + " seconds.";

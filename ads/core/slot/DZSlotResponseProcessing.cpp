@@ -197,6 +197,10 @@ void DZSlot::loadAdNetworkJavaScriptRequest(const std::shared_ptr<DZAd>& ad) {
         adViewDelegate_ = std::move(delegate);
         if (!adView_) return;
         adView_->setDelegate(adViewDelegate_);
+        // A tag's page may spin before it ever finishes loading, as any
+        // ad page's may: the render limit holds until it has loaded, then
+        // the tag's own check decides.
+        startRenderTimer();
         adView_->setAd(ad);
         return;
     }

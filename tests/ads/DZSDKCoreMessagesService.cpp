@@ -1,0 +1,62 @@
+// The core page's answers through a real core web view on the local ad
+// server's page: an answer that carries a whole ad of megabytes is taken
+// (the core page's bound is its own, far above an ad's), and answers of
+// very different sizes, sent back to back, reach their handler in the
+// order the page sent them.
+
+#include "DMSGTesting.h"
+#include "SDKCoreTesting.h"
+#include "ads/web/view/DZAdViewDelegate.h"
+
+namespace {
+
+using namespace sdkcoretesting;
+using AdAnswer = fixtures::CorePageOptions::AdAnswer;
+
+class DZSDKCoreMessagesService : public SDKCoreTest {};
+
+TEST_F(DZSDKCoreMessagesService, AnAnswerCarryingAThreeMebibyteAdIsHandled) {
+    // Three times an ad's bound: the answer is the page's, not an ad's.
+    const size_t size = size_t(3) << 20;
+    ASSERT_GT(size, ads::DZWebViewConfiguration::kMaximumMessageURLBytes);
+    fixtures::CorePageOptions options;
+    options.adAnswer = AdAnswer::inlineAd;
+    options.inlineAd = {{"ad_html", "<p>" + std::string(size, 'z') + "</p>"},
+                        {"ad_base_url", "https://ads.test/"}};
+    server.setCorePage(options);
+    makeController();
+    const auto requester = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(requester);
+    ASSERT_TRUE(waitFor([&] { return !requester->events.empty(); }));
+    ASSERT_EQ(requester->events, std::vector<std::string>{"ad"});
+    ASSERT_TRUE(requester->ad && requester->ad->adHTML());
+    EXPECT_EQ(requester->ad->adHTML()->size(), size + 7);
+}
+
+TEST_F(DZSDKCoreMessagesService, AnswersOfTwoMebibytesAndOfTenBytesArriveInTheOrderSent) {
+    makeController();
+    ASSERT_TRUE(loadPage());
+    const auto handler =
+        std::make_shared<dmsgtesting::RecordingHandler>(std::vector<std::string>{"order"});
+    page().adViewDelegate()->addDMSGHandler(handler);
+    // Even ones carry 2 MiB, odd ones 10 bytes; all sent in one turn.
+    constexpr int kCount = 50;
+    (void)evaluate("for (var i = 0; i < " + std::to_string(kCount) +
+                   "; ++i) DUZO_send('order', {i: String(i),"
+                   " d: 'z'.repeat(i % 2 ? 10 : 2 * 1024 * 1024)}); true");
+    ASSERT_TRUE(waitFor([&] { return handler->performed.size() == size_t(kCount); }, 60));
+    std::vector<int> order;
+    for (const std::string& entry : handler->performed) {
+        // "order <parameters as JSON>"
+        const auto parameters = core::JSON::parse(entry.substr(entry.find(' ') + 1));
+        ASSERT_TRUE(parameters);
+        const int index = std::stoi((*parameters)["i"].stringValue());
+        EXPECT_EQ((*parameters)["d"].stringValue().size(), index % 2 ? 10u : size_t(2) << 20);
+        order.push_back(index);
+    }
+    std::vector<int> sent(kCount);
+    for (int i = 0; i < kCount; ++i) sent[i] = i;
+    EXPECT_EQ(order, sent);
+}
+
+}  // namespace
