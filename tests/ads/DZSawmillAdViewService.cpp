@@ -144,10 +144,9 @@ TEST_F(DZSawmillAdViewService, AnAdLoadsEventsReachTheServerFromThePageInOrder) 
         << "the page runs the script, not the JavaScript engine";
     EXPECT_FALSE(sawmill->isLoaded());
 
-    // A beacon goes off meanwhile, and an ad load starts.
-    ASSERT_TRUE(waitFor([&] { return wrapper->timer() != nullptr; }));
-    clock_.advance(30);
-    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    // A beacon goes off meanwhile (the clock stays: the held load would
+    // time out), and an ad load starts.
+    wrapper->sendBeacon();
     const auto delegate = std::make_shared<RecordingBannerDelegate>();
     const auto controller = std::make_shared<ui::ViewController>();
     const auto banner = DZBannerView::createWithAdSize(kDZAdSizeBanner);
@@ -174,6 +173,7 @@ TEST_F(DZSawmillAdViewService, AnAdLoadsEventsReachTheServerFromThePageInOrder) 
     adGate->release();
     ASSERT_TRUE(waitFor([&] { return delegate->received == 1; }));
     ASSERT_TRUE(waitFor([&] { return bannerEvents(fixtures::sawmillBatches(server_)).size() >= 3; }));
+    ASSERT_TRUE(waitFor([&] { return wrapper->timer() != nullptr; }));
     clock_.advance(30);
     ASSERT_TRUE(waitFor([&] {
         const auto uploaded = fixtures::sawmillBatches(server_);
@@ -210,17 +210,19 @@ TEST_F(DZSawmillAdViewService, AnAdLoadsEventsReachTheServerFromThePageInOrder) 
 }
 
 TEST_F(DZSawmillAdViewService, APageThatFailsToLoadIsNeverLoadedAndSendsNothing) {
+    // Stopped while its script is held: a failure, as the server counts
+    // cancelled loads.
+    adwebtesting::ConstantsScope constants;
+    constants.set(DZAdView::kUseCancelledURLErrorKey, "YES");
     const auto gate = fixtures::ResponseGate::make();
     server_.serve(kHoldPath, fixtures::LoopbackResponse::text("", 200, "application/javascript")
                                  .heldBy(gate));
-    // The page leaves for a server that is not there while it is still
-    // loading its held script.
-    const std::string script = "location.href = 'http://127.0.0.1:1/gone';\n" + heldScript(server_);
-    const auto executor = DZSawmillAdViewCommandExecutor::create(script, server_.url("/"));
+    const auto executor = DZSawmillAdViewCommandExecutor::create(heldScript(server_), server_.url("/"));
     ASSERT_TRUE(executor);
     executor->asynchronouslyExecuteCommands(marker("early"));
     ASSERT_TRUE(waitFor([&] { return !server_.requestsTo(kHoldPath).empty(); }));
-    ASSERT_TRUE(waitFor([&] { return !executor->adView()->isLoading(); }));
+    executor->adView()->stopLoading();
+    ASSERT_TRUE(waitFor([&] { return executor->hasFailedToLoad(); }));
     gate->release();
     executor->asynchronouslyExecuteCommands(marker("late"));
     ASSERT_TRUE(adwebtesting::drainMainQueue());

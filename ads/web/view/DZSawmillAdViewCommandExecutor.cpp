@@ -53,6 +53,12 @@ bool DZSawmillAdViewCommandExecutor::isLoaded() const {
     return loaded;
 }
 
+bool DZSawmillAdViewCommandExecutor::hasFailedToLoad() const {
+    bool failed = false;
+    lockQueue_->sync([&] { failed = failed_; });
+    return failed;
+}
+
 void DZSawmillAdViewCommandExecutor::asynchronouslyExecuteCommands(core::Array commands) {
     auto call = callForCommands(commands);
     if (!call) {

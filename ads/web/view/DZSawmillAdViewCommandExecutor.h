@@ -56,6 +56,8 @@ public:
     DZSawmillAdViewCommandExecutor& operator=(const DZSawmillAdViewCommandExecutor&) = delete;
 
     [[nodiscard]] bool isLoaded() const override;
+    // Whether the page failed before it had loaded: it never will be.
+    [[nodiscard]] bool hasFailedToLoad() const;
     void asynchronouslyExecuteCommands(core::Array commands) override;
 
     // DZAdViewDelegateProtocol.
