@@ -36,11 +36,6 @@ void DZSawmill::setAdViewExecutorMaker(AdViewExecutorMaker maker) {
     makerSlot() = std::move(maker);
 }
 
-bool DZSawmill::hasAdViewExecutorMaker() {
-    const std::lock_guard lock(makerMutex);
-    return bool(makerSlot());
-}
-
 std::shared_ptr<DZSawmill> DZSawmill::sharedInstance() {
     std::shared_ptr<DZSawmill> made;
     {

@@ -46,7 +46,6 @@ public:
     // Process-wide; a later maker replaces the earlier one, an empty one
     // removes it. Any thread.
     static void setAdViewExecutorMaker(AdViewExecutorMaker maker);
-    [[nodiscard]] static bool hasAdViewExecutorMaker();
 
     // Made on first use, which starts an update.
     [[nodiscard]] static std::shared_ptr<DZSawmill> sharedInstance();
