@@ -122,21 +122,21 @@ TEST_F(DZSawmillAdViewService, AnAdLoadsEventsReachTheServerFromThePageInOrder) 
     core::UserDefaults::standard()->setObject(std::string(DZSawmillLogger::kExperimentIDsKey),
                                               "exp-1");
     const auto pageGate = fixtures::ResponseGate::make();
-    server_.serve(kHoldPath, fixtures::LoopbackResponse::text("", 200, "application/javascript")
-                                 .heldBy(pageGate));
-    server_.serve("/sawmill-held.js", fixtures::LoopbackResponse::text(
-                                          heldScript(server_), 200, "application/javascript"));
+    server_.serve(
+        kHoldPath,
+        fixtures::LoopbackResponse::text("", 200, "application/javascript").heldBy(pageGate));
+    server_.serve("/sawmill-held.js", fixtures::LoopbackResponse::text(heldScript(server_), 200,
+                                                                       "application/javascript"));
     const auto adGate = fixtures::ResponseGate::make();
-    server_.serve("/ad-hold.js",
-                  fixtures::LoopbackResponse::text("", 200, "application/javascript")
-                      .heldBy(adGate));
+    server_.serve(
+        "/ad-hold.js",
+        fixtures::LoopbackResponse::text("", 200, "application/javascript").heldBy(adGate));
     configure("/sawmill-held.js", "held");
 
     // The script arrives and its page starts loading, but is held.
     const auto sawmill = DZSawmill::sharedInstance();
-    ASSERT_TRUE(waitFor([&] {
-        return sawmill->commandExecutor() && server_.requestsTo(kHoldPath).size() == 1;
-    }));
+    ASSERT_TRUE(waitFor(
+        [&] { return sawmill->commandExecutor() && server_.requestsTo(kHoldPath).size() == 1; }));
     const auto wrapper =
         std::dynamic_pointer_cast<DZSawmillTimerCommandExecutor>(sawmill->commandExecutor());
     ASSERT_TRUE(wrapper);
@@ -172,7 +172,8 @@ TEST_F(DZSawmillAdViewService, AnAdLoadsEventsReachTheServerFromThePageInOrder) 
     // The ad finishes: everything the load logged follows, in order.
     adGate->release();
     ASSERT_TRUE(waitFor([&] { return delegate->received == 1; }));
-    ASSERT_TRUE(waitFor([&] { return bannerEvents(fixtures::sawmillBatches(server_)).size() >= 3; }));
+    ASSERT_TRUE(
+        waitFor([&] { return bannerEvents(fixtures::sawmillBatches(server_)).size() >= 3; }));
     ASSERT_TRUE(waitFor([&] { return wrapper->timer() != nullptr; }));
     clock_.advance(30);
     ASSERT_TRUE(waitFor([&] {
@@ -189,8 +190,8 @@ TEST_F(DZSawmillAdViewService, AnAdLoadsEventsReachTheServerFromThePageInOrder) 
     EXPECT_TRUE(buffered[0]["sawmill"]["created"].dictionary()) << "the log's first command";
     const auto events = bannerEvents(batches);
     ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0], core::Value(core::Dictionary{{"ad_unit_id", "unit/1"},
-                                                      {"class", "DZBannerView"}}));
+    EXPECT_EQ(events[0],
+              core::Value(core::Dictionary{{"ad_unit_id", "unit/1"}, {"class", "DZBannerView"}}));
     EXPECT_TRUE(events[1]["loading_started"].dictionary());
     EXPECT_EQ(events[2], core::Value(core::Dictionary{{"loading_succeeded", 1}}));
     EXPECT_EQ(bannerEvents({batches.begin(), batches.begin() + 4}).size(), 2u)
@@ -215,9 +216,10 @@ TEST_F(DZSawmillAdViewService, APageThatFailsToLoadIsNeverLoadedAndSendsNothing)
     adwebtesting::ConstantsScope constants;
     constants.set(DZAdView::kUseCancelledURLErrorKey, "YES");
     const auto gate = fixtures::ResponseGate::make();
-    server_.serve(kHoldPath, fixtures::LoopbackResponse::text("", 200, "application/javascript")
-                                 .heldBy(gate));
-    const auto executor = DZSawmillAdViewCommandExecutor::create(heldScript(server_), server_.url("/"));
+    server_.serve(kHoldPath,
+                  fixtures::LoopbackResponse::text("", 200, "application/javascript").heldBy(gate));
+    const auto executor =
+        DZSawmillAdViewCommandExecutor::create(heldScript(server_), server_.url("/"));
     ASSERT_TRUE(executor);
     executor->asynchronouslyExecuteCommands(marker("early"));
     ASSERT_TRUE(waitFor([&] { return !server_.requestsTo(kHoldPath).empty(); }));
@@ -239,9 +241,8 @@ TEST_F(DZSawmillAdViewService, AFileBaseURLIsRefused) {
     // Through the sawmill: the script is fetched, but nothing runs it.
     configure("/sawmill.js", "file", {{"base_url", "file:///tmp/"}});
     const auto sawmill = DZSawmill::sharedInstance();
-    ASSERT_TRUE(waitFor([&] {
-        return server_.requestsTo("/sawmill.js").size() == 1 && !sawmill->isUpdating();
-    }));
+    ASSERT_TRUE(waitFor(
+        [&] { return server_.requestsTo("/sawmill.js").size() == 1 && !sawmill->isUpdating(); }));
     EXPECT_FALSE(sawmill->commandExecutor());
     sawmill->asynchronouslyExecuteCommands(marker("dropped"));
     EXPECT_FALSE(sawmill->isLoaded());
@@ -257,8 +258,8 @@ TEST_F(DZSawmillAdViewService, CommandsJSONCannotCarryAreDroppedAndTheNextArrive
     // Nesting deeper than any JSON writer goes cannot be.
     core::Value deep = core::Array{};
     for (int i = 0; i < 2000; ++i) deep = core::Array{deep};
-    executor->asynchronouslyExecuteCommands(
-        core::Array{core::Dictionary{{"id", "test"}, {"params", core::Dictionary{{"deep", deep}}}}});
+    executor->asynchronouslyExecuteCommands(core::Array{
+        core::Dictionary{{"id", "test"}, {"params", core::Dictionary{{"deep", deep}}}}});
     executor->asynchronouslyExecuteCommands(marker("next"));
 
     const auto batches = waitForBatches(2);

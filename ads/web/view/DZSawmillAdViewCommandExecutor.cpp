@@ -78,7 +78,8 @@ void DZSawmillAdViewCommandExecutor::asynchronouslyExecuteCommands(core::Array c
 
 void DZSawmillAdViewCommandExecutor::runInPage(std::string call) {
     core::Queue::main()->async([weak = std::weak_ptr(adView_), call = std::move(call)] {
-        if (const auto adView = weak.lock()) adView->executeJavaScriptAsynchronouslyFromString(call);
+        if (const auto adView = weak.lock())
+            adView->executeJavaScriptAsynchronouslyFromString(call);
     });
 }
 
