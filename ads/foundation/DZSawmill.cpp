@@ -18,7 +18,23 @@ std::shared_ptr<DZSawmill>& sharedSlot() {
     return *slot;
 }
 
+std::mutex makerMutex;
+DZSawmill::AdViewExecutorMaker& makerSlot() {
+    static auto* const slot = new DZSawmill::AdViewExecutorMaker();
+    return *slot;
+}
+
+DZSawmill::AdViewExecutorMaker adViewExecutorMaker() {
+    const std::lock_guard lock(makerMutex);
+    return makerSlot();
+}
+
 }  // namespace
+
+void DZSawmill::setAdViewExecutorMaker(AdViewExecutorMaker maker) {
+    const std::lock_guard lock(makerMutex);
+    makerSlot() = std::move(maker);
+}
 
 std::shared_ptr<DZSawmill> DZSawmill::sharedInstance() {
     std::shared_ptr<DZSawmill> made;
@@ -73,12 +89,16 @@ void DZSawmill::scriptDidUpdate(const DZSawmillConfig& config,
 
 bool DZSawmill::updateCommandExecutorWithConfig(const DZSawmillConfig& config,
                                                 const std::string& script) {
-    if (!config.useJSCore) {
-        DZLogWithLevel(2, "Sawmill: no ad web view to run the script in; using a JavaScript "
-                          "context instead.");
+    std::shared_ptr<DZSawmillCommandExecuting> inner;
+    if (config.useJSCore) {
+        inner = DZSawmillJSCoreCommandExecutor::create(script);
+    } else if (const auto maker = adViewExecutorMaker()) {
+        inner = maker(script, config.baseURL);
+    } else {
+        DZLogWithLevel(2, "Sawmill: no ad web view executor is registered; the script does not "
+                          "run.");
     }
-    auto executor = DZSawmillTimerCommandExecutor::create(
-        DZSawmillJSCoreCommandExecutor::create(script), config.beaconInterval);
+    auto executor = DZSawmillTimerCommandExecutor::create(std::move(inner), config.beaconInterval);
     if (!executor) return false;
     const std::lock_guard lock(mutex_);
     if (!commandExecutor_) commandExecutor_ = std::move(executor);

@@ -7,8 +7,10 @@
 // stays for the process; an update that yields none (no usable script, a
 // script that fails to start) leaves no executor and may be retried.
 //
-// The web-view mode of the settings ("use_js_core" false) has no ad web view
-// to run in yet: it runs the script in the JavaScript context as well.
+// With "use_js_core" false (the default) the script runs in a hidden ad web
+// view instead, through the executor the web layer registers with
+// setAdViewExecutorMaker() when the SDK starts; with none registered such
+// settings build no executor.
 //
 // Threading: every member is safe from any thread; the state is guarded by
 // one lock and the executor is called outside it, on the caller's thread.
@@ -16,13 +18,16 @@
 // over from one thread.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "ads/foundation/DZSawmillCommandExecuting.h"
 #include "ads/foundation/DZSawmillConfig.h"
+#include "core/URL.h"
 #include "core/Value.h"
 
 namespace ads {
@@ -32,6 +37,15 @@ class DZVersionedCache;
 class DZSawmill : public std::enable_shared_from_this<DZSawmill> {
 public:
     static constexpr std::string_view kCacheID = "sawmill_js";
+
+    // Makes the executor that runs the script in a hidden ad web view with
+    // the settings' base URL; nullptr when it cannot. Called on the main
+    // thread.
+    using AdViewExecutorMaker = std::function<std::shared_ptr<DZSawmillCommandExecuting>(
+        const std::string& script, const std::optional<core::URL>& baseURL)>;
+    // Process-wide; a later maker replaces the earlier one, an empty one
+    // removes it. Any thread.
+    static void setAdViewExecutorMaker(AdViewExecutorMaker maker);
 
     // Made on first use, which starts an update.
     [[nodiscard]] static std::shared_ptr<DZSawmill> sharedInstance();

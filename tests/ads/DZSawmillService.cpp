@@ -7,6 +7,7 @@
 #include "ads/foundation/DZSawmillJSCoreCommandExecutor.h"
 #include "ads/foundation/DZSawmillTimerCommandExecutor.h"
 #include "ads/web/cache/DZVersionedCache.h"
+#include "ads/web/view/DZSawmillAdViewCommandExecutor.h"
 #include "core/RunLoop.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/SawmillScript.h"
@@ -225,10 +226,19 @@ TEST_F(DZSawmillService, AFailedScriptIsNotInstalledAndTheUpdateIsRetried) {
     ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return sawmill->isLoaded(); }, kLimit));
 }
 
-TEST_F(DZSawmillService, WebViewModeRunsTheScriptInTheEngine) {
-    configure("/sawmill.js", "webview", {{"use_js_core", false}});
-    loadedSawmill()->asynchronouslyExecuteCommands(marker("web"));
-    EXPECT_EQ(waitForBatches(1).size(), 1u);
+TEST_F(DZSawmillService, WebViewModeRunsTheScriptInAPageWithoutABaseURL) {
+    DZRegisterSawmillAdViewCommandExecutor();
+    fixtures::serveSawmillPageScript(server_, "/sawmill-page.js");
+    configure("/sawmill-page.js", "webview", {{"use_js_core", false}});
+    const auto sawmill = loadedSawmill();
+    const auto wrapper =
+        std::dynamic_pointer_cast<DZSawmillTimerCommandExecutor>(sawmill->commandExecutor());
+    ASSERT_TRUE(wrapper);
+    EXPECT_TRUE(std::dynamic_pointer_cast<DZSawmillAdViewCommandExecutor>(wrapper->executor()));
+    sawmill->asynchronouslyExecuteCommands(marker("web"));
+    const auto batches = waitForBatches(1);
+    ASSERT_EQ(batches.size(), 1u);
+    EXPECT_EQ(batches[0].commands, marker("web"));
 }
 
 TEST_F(DZSawmillService, CommandsFromAnyThreadRunLaterOnTheScriptsThread) {

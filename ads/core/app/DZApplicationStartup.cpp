@@ -18,6 +18,7 @@
 #include "ads/web/intercept/DZAdURLStash.h"
 #include "ads/web/intercept/DZURLProtocol.h"
 #include "ads/web/net/DZPinger.h"
+#include "ads/web/view/DZSawmillAdViewCommandExecutor.h"
 #include "core/Bundle.h"
 #include "core/FileManager.h"
 #include "core/UserDefaults.h"
@@ -63,6 +64,7 @@ void DZApplication::runEarlyActivities() {
     (void)DZAdURLStash::sharedInstance();
     DZCallLog::record("DZRegisterURLProtocol");
     DZRegisterURLProtocol();
+    DZRegisterSawmillAdViewCommandExecutor();
     DZCallLog::record("DZDevice.cacheStaticParameters");
     DZDevice::sharedInstance()->cacheStaticParameters();
     DZCallLog::record("DZApplication.removeTemporaryDirectory");
