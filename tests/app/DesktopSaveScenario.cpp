@@ -133,6 +133,7 @@ TEST_F(DesktopSaveScenario, OnThePadTheSaveSheetIsAPopoverPointingAtTheSaveButto
     ASSERT_TRUE(ui::DeviceProfile::select("pad"));
     app.launch();
     const auto viewer = openDownloaded(45);
+    app.settle(1.0);  // the viewer's fade-in ends
     const auto before = ui::Renderer::render(app.window(), 1);
     tap(*viewer->bbarSaveButton());
     app.settle(0.5);
