@@ -15,6 +15,8 @@ void DZPushTransitionView::commonSetUp() {
     setClipsToBounds(true);
     clippingView_ = std::make_shared<ui::View>(gfx::Rect{0, 0, bounds().size.width, bounds().size.height});
     clippingView_->setClipsToBounds(true);
+    // Its first push draws the content it replaces too.
+    clippingView_->setRetainsLastDrawing(true);
     addSubview(clippingView_);
     clippingView_->setTranslatesAutoresizingMaskIntoConstraints(false);
     DZConstrainViewToFillSuperview(clippingView_.get());

@@ -7,6 +7,8 @@
 #include "AdWebTesting.h"
 #include "ads/native/DZPushTransitionView.h"
 #include "support/ManualClockScope.h"
+#include "ui/Renderer.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -71,6 +73,31 @@ TEST_F(DZPushTransitionViewTest, ADurationChangeRestartsTheWait) {
     EXPECT_EQ(shown(), b) << "a full 1 + 2 s after the change";
     advance(3);
     EXPECT_EQ(shown(), c);
+}
+
+// Drawn: the first push already shows the view it replaces leaving as the
+// next comes in, though no transition had been drawn in the view before.
+TEST_F(DZPushTransitionViewTest, TheFirstPushDrawsBothViewsHalfway) {
+    ui::Window window({0, 0, 20, 10});
+    window.addSubview(view);
+    a->setFrame({0, 0, 20, 10});
+    b->setFrame({0, 0, 20, 10});
+    a->setBackgroundColor(gfx::Color::fromRGB(0xFF0000));
+    b->setBackgroundColor(gfx::Color::fromRGB(0x0000FF));
+    view->setViews({a, b});
+    ASSERT_TRUE(ui::Renderer::render(window, 1));
+    advance(5.5);  // halfway through the one-second push
+    const auto picture = ui::Renderer::render(window, 1);
+    ASSERT_TRUE(picture);
+    int red = 0;
+    int blue = 0;
+    for (int y = 0; y < 10; ++y) {
+        const gfx::Color pixel = picture->pixelAt(10, y);
+        if (pixel.red > 0.9 && pixel.blue < 0.1) ++red;
+        if (pixel.blue > 0.9 && pixel.red < 0.1) ++blue;
+    }
+    EXPECT_GE(red, 3) << "the first view, leaving";
+    EXPECT_GE(blue, 3) << "the second, coming in";
 }
 
 }  // namespace
