@@ -330,11 +330,11 @@ void DZWebView::measurePageWidth() {
     if (bounds().size.width <= 0) return;
     // The page answers after it has taken every zoom sent before the
     // question, so its answer holds for the zoom asked at.
-    const std::weak_ptr<DZWebView> weak = std::static_pointer_cast<DZWebView>(shared_from_this());
     webView_->evaluateJavaScript(
         "[window.innerWidth, document.documentElement ? document.documentElement.scrollWidth : 0]",
-        [weak, zoom = webView_->zoomLevel(), serial = fitSerial_](web::JSResult result) {
-            const auto self = weak.lock();
+        [weak = weak_from_this(), zoom = webView_->zoomLevel(),
+         serial = fitSerial_](web::JSResult result) {
+            const auto self = std::static_pointer_cast<DZWebView>(weak.lock());
             if (!self || !result.ok()) return;
             const core::Value& widths = result.value();
             if (!widths.isArray() || widths.size() != 2) return;
