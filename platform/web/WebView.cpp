@@ -200,8 +200,9 @@ void WebView::syncEngineSize() {
     const bool resized = engine.pixelWidth != 0;
     engine.pixelWidth = width;
     engine.pixelHeight = height;
-    // The page lays out in points: CSS pixels are points, drawn at the scale.
-    webkit_web_view_set_zoom_level(engine.page, scale);
+    // The page lays out in points: CSS pixels are points (times the page's
+    // zoom), drawn at the scale.
+    webkit_web_view_set_zoom_level(engine.page, scale * zoom_);
     gtk_widget_set_size_request(GTK_WIDGET(engine.page), width, height);
     gtk_window_resize(GTK_WINDOW(engine.window), width, height);
     if (resized && !bounds().isEmpty()) engine.snapshotOnAllocation = true;

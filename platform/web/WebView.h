@@ -19,7 +19,7 @@
 // that frame's loads under way stop, as for any navigation.
 //
 // The view's page is laid out at its bounds in points (CSS pixels are
-// points) and rendered at the device scale. VANTOR_WEB_CONSOLE=1 writes the
+// points, unless the page is zoomed) and rendered at the device scale. VANTOR_WEB_CONSOLE=1 writes the
 // pages' console messages to standard output. Main thread only.
 
 #include <cstdint>
@@ -107,8 +107,16 @@ public:
     // whose page made them.
     void setURLSchemeHandler(const std::string& scheme, SchemeHandler handler);
 
-    // The page's content size in points, as it last reported it.
+    // The page's content size in its CSS pixels, as it last reported it
+    // (points at zoom level 1).
     [[nodiscard]] gfx::Size contentSize() const { return contentSize_; }
+
+    // The page's zoom (WebViewZoom.cpp), on top of the device scale in the
+    // engine's zoom level: at level z a CSS pixel is z points, so the page
+    // is laid out at the bounds' width divided by z. 1 for a new view; it
+    // stays across loads. A level that is not a positive number is ignored.
+    [[nodiscard]] double zoomLevel() const { return zoom_; }
+    void setZoomLevel(double level);
 
     // Pictures. The view draws the latest picture of its page: a snapshot
     // (one is taken after each finished load, after size changes and on
@@ -268,6 +276,7 @@ private:
     mutable std::uint64_t pictureDocument_ = 0;
     mutable std::uint64_t pictures_ = 0;
     bool drawsBackground_ = true;
+    double zoom_ = 1;
     std::map<std::string, ScriptMessageHandler> messageHandlers_;
     std::map<std::string, SchemeHandler> schemeHandlers_;
 };

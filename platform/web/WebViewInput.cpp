@@ -220,7 +220,7 @@ bool WebView::scrollWheel(gfx::Point location, gfx::Point delta) {
     if (!std::isfinite(delta.x) || !std::isfinite(delta.y) || (delta.x == 0 && delta.y == 0))
         return false;
     const bool horizontal = std::abs(delta.x) > std::abs(delta.y);
-    const double content = horizontal ? contentSize_.width : contentSize_.height;
+    const double content = (horizontal ? contentSize_.width : contentSize_.height) * zoom_;
     const double visible = horizontal ? bounds().size.width : bounds().size.height;
     if (content - visible <= 0.5 && enclosingScrollViewScrolls(*this, horizontal)) return false;
     const double scale = std::max(1.0, ui::DeviceProfile::current().scale);

@@ -166,6 +166,36 @@ TEST_F(DZAdAppViewControllerTest, LandingStartIsRecordedOnceAndEndAtEveryLoad) {
     EXPECT_EQ(statistics->objectForKeyedSubscript("tlanding_page_load_start"), start);
 }
 
+TEST_F(DZAdAppViewControllerTest, ALinkClickedInTheAdPingsItsClickUnlessTheServerSaysNot) {
+    ASSERT_TRUE(loadAd("<p>ad</p>"));
+    adwebtesting::ConstantsScope constants;
+    const std::string key = ads::DZAdAppAdViewDelegate::kDisableClickPingOnClickNavigationKey;
+    auto controller = showing();
+    const auto adView = controller->adView();
+    const auto delegate = std::dynamic_pointer_cast<ads::DZAdAppAdViewDelegate>(adView->delegate());
+    ASSERT_TRUE(delegate);
+    // The clicks the slot hears of once the ad's page asks to go to a place
+    // in itself.
+    const auto clicksOf = [&](long navigationType) {
+        const int before = owner->clicks;
+        (void)delegate->shouldStartLoadWithRequest(
+            *adView, core::URLRequest(*core::URL::create("https://ads.test/#landed")),
+            navigationType);
+        EXPECT_TRUE(drainMainQueue());
+        return owner->clicks - before;
+    };
+    constexpr long kLinkClicked = 0;
+    constexpr long kOther = 5;
+    core::UserDefaults::standard()->removeObjectForKey(key);
+    EXPECT_EQ(clicksOf(kLinkClicked), 1);
+    EXPECT_EQ(clicksOf(kOther), 0);
+    constants.set(key, "0");
+    EXPECT_EQ(clicksOf(kLinkClicked), 1);
+    constants.set(key, "1");
+    EXPECT_EQ(clicksOf(kLinkClicked), 0);
+    EXPECT_EQ(clicksOf(kOther), 0);
+}
+
 TEST_F(DZAdAppViewControllerTest, AdOrientationsAreIgnoredInSplitScreenOrWhenUnchanged) {
     auto controller = std::make_shared<ads::DZAdAppViewController>();
     controller->setAdOrientations(24);

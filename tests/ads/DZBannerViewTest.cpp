@@ -1,6 +1,7 @@
-// The banner view around its slot: size rules, the load and refresh gates,
-// the view hierarchy sent with requests, autoload, the publisher's
-// callbacks, and the slot's ad view delegate holding a delayed page load.
+// The banner view around its slot: size rules, the load and refresh gates
+// (in the background too), the view hierarchy sent with requests, autoload,
+// the publisher's callbacks, and the slot's ad view delegate holding a
+// delayed page load.
 
 #include "ads/presentation/banner/DZBannerView.h"
 
@@ -306,6 +307,48 @@ TEST_F(DZBannerViewTest, RefreshesRunOnlyWhileTheAdCanBeSeen) {
     clock.advance(30);
     EXPECT_TRUE(waitFor([&] { return delegate->received + int(delegate->failures.size()) >= 2; }));
     holder->removeFromSuperview();
+}
+
+TEST_F(DZBannerViewTest, WithBackgroundReloadingTheBannerRefreshesInTheBackground) {
+    ASSERT_TRUE(make());
+    banner->setRootViewController(controller);
+    ASSERT_TRUE(loadInline());
+    ASSERT_EQ(delegate->received, 1);
+    const auto window = std::make_shared<ui::Window>(gfx::Rect{0, 0, 400, 800});
+    window->addSubview(banner);
+    window->makeKeyAndVisible();
+    adwebtesting::ConstantsScope constants;
+    struct Restore {
+        ~Restore() { ads::DZApplication::resetForTesting(); }
+    } restore;
+    const auto application = ads::DZApplication::sharedInstance();
+    application->appDidFinishLaunching();
+    ui::Application::shared().enterBackground();
+    ASSERT_FALSE(application->active());
+
+    // The server's switch needs background loading, and background loading
+    // alone reloads nothing in the background.
+    constants.set("/dozuza/ads/bg_reload_enabled", "1");
+    EXPECT_FALSE(banner->shouldReloadCurrentRequest());
+    application->enableBackgroundAdLoading();
+    EXPECT_TRUE(banner->shouldReloadCurrentRequest());
+    constants.set("/dozuza/ads/bg_reload_enabled", false);
+    EXPECT_FALSE(banner->shouldReloadCurrentRequest());
+    constants.set("/dozuza/ads/bg_reload_enabled", true);
+    EXPECT_TRUE(banner->shouldReloadCurrentRequest());
+    // Still only while the banner is in a window and shown.
+    banner->setHidden(true);
+    EXPECT_FALSE(banner->shouldReloadCurrentRequest());
+    banner->setHidden(false);
+
+    // The slot's timer reloads while the app stays in the background.
+    banner->slot()->setReloadInterval(30);
+    banner->slot()->scheduleAdReloadTimer();
+    clock.advance(30);
+    ASSERT_TRUE(waitFor([&] { return delegate->received + int(delegate->failures.size()) >= 2; }));
+    EXPECT_EQ(delegate->received, 2);
+    EXPECT_FALSE(application->active());
+    banner->removeFromSuperview();
 }
 
 TEST_F(DZBannerViewTest, TheViewHierarchyRecordsUpToTheLimitOfParents) {

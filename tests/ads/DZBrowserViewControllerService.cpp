@@ -1,8 +1,8 @@
 // The SDK's in-app browser against the local ad server: the referrer it
 // sends, a page asked for before the view exists, the toolbar while a slow
-// page loads, the toolbar's height, the landing-page statistics of links
-// opened in it, Back and Forward with either kind of web view, and its Done
-// button.
+// page loads, the toolbar's height, wide pages fitted to its width, the
+// landing-page statistics of links opened in it, Back and Forward with
+// either kind of web view, and its Done button.
 
 #include "ads/presentation/browser/DZBrowserViewController.h"
 
@@ -12,6 +12,7 @@
 #include "ads/core/response/DZAd.h"
 #include "ads/web/view/DZAdView.h"
 #include "ads/web/view/DZWebViewConfiguration.h"
+#include "ads/web/view/DZWebKitWebView.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/ResponseGate.h"
 #include "store/URLOpener.h"
@@ -117,6 +118,41 @@ TEST_F(DZBrowserViewControllerService, ToolbarHeightFollowsIdiomAndOrientation) 
     testsupport::DeviceProfileOverride tablet(pad);
     const auto browser = present();
     EXPECT_EQ(browser->toolbar()->frame().height(), DZBrowserViewController::kToolbarHeight);
+}
+
+TEST_F(DZBrowserViewControllerService, APageWiderThanTheBrowserFitsItsWidthInEitherKind) {
+    // 980 CSS pixels wide, without a viewport tag.
+    server.serve("/wide", fixtures::LoopbackResponse::text(
+                              "<html><body style='margin:0'><div style='width:980px;height:80px'>"
+                              "wide</div></body></html>",
+                              200, "text/html; charset=utf-8"));
+    adwebtesting::ConstantsScope constants;
+    for (const char* kind : {"ui", "wk"}) {
+        SCOPED_TRACE(kind);
+        constants.set(ads::DZWebViewConfiguration::kWebViewClassKey, kind);
+        const auto browser = present([&](DZBrowserViewController& b) {
+            b.load(core::URL::create(server.urlString("/wide")), std::nullopt);
+        });
+        const auto& webView = browser->adView()->webView();
+        EXPECT_EQ(std::dynamic_pointer_cast<ads::DZWebKitWebView>(webView) != nullptr,
+                  std::string(kind) == "wk");
+        ASSERT_TRUE(waitFor([&] {
+            const auto url = webView->URL();
+            return url && url->path() == "/wide" && !webView->isLoading() &&
+                   webView->webView()->zoomLevel() < 1;
+        }));
+        const double width = webView->bounds().width();
+        EXPECT_EQ(width, 375);
+        // The page is laid out as wide as its content, and that width fills
+        // the browser's.
+        const core::Value seen = adwebtesting::evaluate(
+            *webView, "[window.innerWidth, document.documentElement.scrollWidth]");
+        const double layout = seen[size_t(0)].doubleValue();
+        EXPECT_NEAR(layout, 980, 1);
+        EXPECT_LE(seen[size_t(1)].doubleValue(), layout);
+        EXPECT_NEAR(layout * webView->webView()->zoomLevel(), width, 1);
+        TearDown();
+    }
 }
 
 TEST_F(DZBrowserViewControllerService, OnlyLinksTheUserFollowsCountAsLandingPages) {

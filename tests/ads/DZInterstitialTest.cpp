@@ -15,12 +15,14 @@
 #include "SlotTesting.h"
 #include "ads/foundation/DZSawmill.h"
 #include "ads/core/app/DZApplication.h"
+#include "ads/core/app/DZMobileAds.h"
 #include "ads/core/request/DZCorrelator.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/core/response/ZODCustomRenderedAd.h"
 #include "ads/foundation/DZLogger.h"
 #include "ads/presentation/interstitial/DZInterstitialOwner.h"
 #include "ads/presentation/interstitial/ZODInterstitial.h"
+#include "ads/video/DZVideoPlayer.h"
 #include "ads/web/dmsg/DZDelayPageCloseDMSGHandler.h"
 #include "ads/web/dmsg/DZRewardBasedVideoAdDMSGHandler.h"
 #include "ads/web/view/DZAdView.h"
@@ -391,6 +393,41 @@ TEST_F(DZInterstitialTest, ThePagesAppEventsAndRewardsReachThePublisher) {
     const auto start = std::find(delegate->events.begin(), delegate->events.end(), "videoStart");
     const auto reward = std::find(delegate->events.begin(), delegate->events.end(), "reward coins");
     EXPECT_LT(start, reward);
+}
+
+TEST_F(DZInterstitialTest, ItsPlayersReportToTheAudioVideoManagerOnlyWhenTheServerSaysSo) {
+    ASSERT_TRUE(load());
+    adwebtesting::ConstantsScope constants;
+    const auto slot = interstitial->slot();
+    const auto adView = slot->adView();
+    ASSERT_TRUE(adView);
+    const auto manager = ads::DZMobileAds::sharedInstance().audioVideoManager();
+    ASSERT_TRUE(manager);
+    // A player in the interstitial's page asks the interstitial, whose
+    // answer outweighs the player's own server setting.
+    constants.set(ads::DZVideoPlayer::kReportingDisabledKey, true);
+    const auto playerReportingDisabled = [&] {
+        return ads::DZVideoPlayer::create(adView)->playerToAudioVideoManagerReportingDisabled();
+    };
+    const std::string key(DZInterstitial::kPlayerReportingEnabledKey);
+    for (const core::Value& on : {core::Value(true), core::Value("1"), core::Value("YES"),
+                                  core::Value(1)}) {
+        SCOPED_TRACE(core::describe(on));
+        constants.set(key, on);
+        EXPECT_EQ(slot->shouldDisableVideoEventReportToAudioVideoManager(manager.get()), false);
+        EXPECT_FALSE(playerReportingDisabled());
+    }
+    constants.set(ads::DZVideoPlayer::kReportingDisabledKey, false);
+    for (const core::Value& off : {core::Value(false), core::Value("0"), core::Value(0),
+                                   core::Value(core::Array{true}), core::Value()}) {
+        SCOPED_TRACE(core::describe(off));
+        if (off.isNull())
+            core::UserDefaults::standard()->removeObjectForKey(key);
+        else
+            constants.set(key, off);
+        EXPECT_EQ(slot->shouldDisableVideoEventReportToAudioVideoManager(manager.get()), true);
+        EXPECT_TRUE(playerReportingDisabled());
+    }
 }
 
 TEST_F(DZInterstitialTest, RewardsPreferTheAdsOwnReward) {

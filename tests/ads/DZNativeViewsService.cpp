@@ -1,8 +1,9 @@
 // The overlay over a native ad's page and the native media content, in
 // real web views against the local ad server: overlay loads, identifiers
 // and messages both ways; video loads with their one outcome, the time
-// limit on the manual clock, a load's own time-out check, and the page's
-// video messages driving the ad view's player on the scripted engine.
+// limit on the manual clock, a load's own time-out check, the server's
+// switch that stops the media view scrolling, and the page's video
+// messages driving the ad view's player on the scripted engine.
 
 #include "NativeTesting.h"
 #include "ads/native/DZMediaContent.h"
@@ -206,6 +207,39 @@ TEST_F(DZMediaContentService, LoadsOnceAndHandsTheVideoToThePage) {
     ASSERT_TRUE(waitFor([&] { return !third.empty(); }));
     EXPECT_EQ(third, std::vector<std::string>{"ok"});
     EXPECT_EQ(server.requestsTo(fixtures::NativeAds::kVideoSupportPath).size(), 1u);
+}
+
+TEST_F(DZMediaContentService, TheServerCanTurnTheLoadedMediaViewsScrollingOff) {
+    adwebtesting::ConstantsScope constants;
+    const std::string key(DZMediaContent::kScrollViewDisableKey);
+    auto placeholder = std::make_shared<ads::DZNativeAdImage>(*core::URL::create("https://a.test/p.png"));
+    placeholder->setImage(gfx::Image::create(4, 4, gfx::Image::Pixels(16, 0xff000000u)));
+    const auto content = DZMediaContent::create(video, placeholder, nullptr);
+    ASSERT_TRUE(content);
+    const auto adView = content->slot()->adView();
+    ASSERT_TRUE(adView);
+    // Before the page has loaded the view is the placeholder's; the page's
+    // scrolling is left alone.
+    constants.set(key, true);
+    EXPECT_NE(content->mediaView(), std::static_pointer_cast<ui::View>(adView));
+    EXPECT_TRUE(adView->scrollView().scrollEnabled);
+
+    std::vector<std::string> heard;
+    content->loadVideoWithCompletionHandler(record(heard));
+    ASSERT_TRUE(waitFor([&] { return !heard.empty(); }));
+    ASSERT_EQ(heard, std::vector<std::string>{"ok"});
+    for (const core::Value& off : {core::Value(), core::Value(false), core::Value("0")}) {
+        SCOPED_TRACE(core::describe(off));
+        if (off.isNull())
+            core::UserDefaults::standard()->removeObjectForKey(key);
+        else
+            constants.set(key, off);
+        EXPECT_EQ(content->mediaView(), std::static_pointer_cast<ui::View>(adView));
+        EXPECT_TRUE(adView->scrollView().scrollEnabled);
+    }
+    constants.set(key, true);
+    EXPECT_EQ(content->mediaView(), std::static_pointer_cast<ui::View>(adView));
+    EXPECT_FALSE(adView->scrollView().scrollEnabled);
 }
 
 TEST_F(DZMediaContentService, WithoutAVideoDictionaryLoadingFailsAtOnce) {

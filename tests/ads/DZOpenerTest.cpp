@@ -1,19 +1,23 @@
 // What the click opener does with each action: the confirmation of dialling
 // schemes, composers filled from mailto and sms URLs, deep links answered to
-// the page, store pages (loaded ahead, failing on screen or while waited
-// for), MRAID expansion events, and the URLs no action may hand on.
+// the page, the browser a landing page opens in, store pages (loaded ahead,
+// failing on screen or while waited for), MRAID expansion events, and the
+// URLs no action may hand on.
 
 #include "ads/presentation/click/DZOpener.h"
 
 #include <gtest/gtest.h>
 
 #include "HandlerTesting.h"
+#include "ads/foundation/DZSafariSupport.h"
+#include "ads/presentation/browser/DZBrowserViewController.h"
 #include "ads/presentation/fullscreen/DZAdAppViewController.h"
 #include "ads/web/intercept/DZMRAIDResizeProperties.h"
 #include "core/Console.h"
 #include "core/UserDefaults.h"
 #include "store/MailComposeViewController.h"
 #include "store/MessageComposeViewController.h"
+#include "store/SafariViewController.h"
 #include "store/StoreProductViewController.h"
 #include "store/StoreTesting.h"
 #include "store/URLOpener.h"
@@ -265,6 +269,64 @@ TEST_F(DZOpenerActionsTest, DeepLinksAnswerThePage) {
               core::Value(false));
     EXPECT_EQ(opener().requests().size(), 1u);
     EXPECT_EQ(page.owner->clicks, 1);
+}
+
+TEST_F(DZOpenerActionsTest, TheServersSwitchSendsLandingPagesToTheSystemStyleBrowser) {
+    adwebtesting::ConstantsScope constants;
+    const std::string key = ads::DZOpener::kCustomBrowserKey;
+    const core::URL landing = url("https://shop.test/landing");
+    // Opens the landing page as a person's tap on the ad would; the screen
+    // it is shown on, after one click counted.
+    const auto open = [&](const core::URL& target) -> std::shared_ptr<ui::ViewController> {
+        const int clicks = page.owner->clicks;
+        tapTheAd();
+        page.opener->openBrowserToURL(target, 30);
+        EXPECT_TRUE(waitFor([&] { return page.owner->clicks > clicks; }));
+        EXPECT_EQ(page.owner->clicks, clicks + 1);
+        EXPECT_TRUE(settle());
+        return root->presentedViewController();
+    };
+    const auto dismissed = [&] {
+        root->dismissViewController(false);
+        return waitFor([&] { return root->presentedViewController() == nullptr; });
+    };
+
+    for (const core::Value& off :
+         {core::Value(), core::Value("0"), core::Value(false), core::Value(core::Array{true})}) {
+        SCOPED_TRACE(core::describe(off));
+        if (off.isNull())
+            core::UserDefaults::standard()->removeObjectForKey(key);
+        else
+            constants.set(key, off);
+        const auto shown = open(landing);
+        const auto browser = std::dynamic_pointer_cast<ads::DZBrowserViewController>(shown);
+        EXPECT_TRUE(browser);
+        ASSERT_TRUE(dismissed());
+    }
+    EXPECT_TRUE(opener().requests().empty());
+
+    for (const core::Value& on : {core::Value(true), core::Value("1")}) {
+        SCOPED_TRACE(core::describe(on));
+        constants.set(key, on);
+        opener().clearForTesting();
+        const auto system = std::dynamic_pointer_cast<store::SafariViewController>(open(landing));
+        ASSERT_TRUE(system);
+        EXPECT_EQ(system->url(), landing);
+        // Shown, it hands the page to the URL opener.
+        ASSERT_TRUE(waitFor([&] { return !opener().requests().empty(); }));
+        EXPECT_EQ(opener().requests()[0].url, landing);
+        system->done();
+        ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
+    }
+
+    // A scheme the system-style browser is not given goes to the system.
+    constants.set(ads::kDZSafariSupportedSchemesKey, core::Array{"https"});
+    opener().clearForTesting();
+    const core::URL plain = url("http://shop.test/plain");
+    EXPECT_EQ(open(plain), nullptr);
+    ASSERT_TRUE(waitFor([&] { return !opener().requests().empty(); }));
+    ASSERT_EQ(opener().requests().size(), 1u);
+    EXPECT_EQ(opener().requests()[0].url, plain);
 }
 
 TEST_F(DZOpenerActionsTest, LocalScriptAndDataURLsAreNeverOpened) {

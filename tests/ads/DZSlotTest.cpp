@@ -12,6 +12,7 @@
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/response/DZAdResponseType.h"
 #include "ads/foundation/DZCallLog.h"
+#include "ads/foundation/DZCrashReporter.h"
 #include "ads/mediation/core/DZMAdManager.h"
 #include "ads/mediation/core/DZMConfig.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
@@ -332,6 +333,39 @@ TEST_F(DZSlotTest, ServerSwitchesShapeTheParameters) {
     EXPECT_EQ(parameters["extra_caps"], core::Value(core::Array{"a"}));
     constants.set(DZSlot::kUseHTTPSKey, true);
     EXPECT_EQ(slot->requestParametersForRequest(nullptr)["force_https"], core::Value("1"));
+}
+
+TEST_F(DZSlotTest, PrefetchAndCrashReportingSwitchesAddTheirKeysOnlyWhenSet) {
+    ASSERT_TRUE(makeBanner());
+    adwebtesting::ConstantsScope constants;
+    core::UserDefaults::standard()->removeObjectForKey(DZSlot::kPrefetchEnabledKey);
+    const auto parameters = [&] { return slot->requestParametersForRequest(nullptr); };
+    EXPECT_FALSE(parameters().contains("_forcePrefetch"));
+    // Only a stored text that reads as true asks for prefetching.
+    for (const char* on : {"1", "true", "YES"}) {
+        SCOPED_TRACE(on);
+        constants.set(DZSlot::kPrefetchEnabledKey, on);
+        EXPECT_EQ(parameters()["_forcePrefetch"], core::Value("1"));
+    }
+    for (const core::Value& off : {core::Value("0"), core::Value("false"), core::Value(""),
+                                   core::Value(true), core::Value(1)}) {
+        SCOPED_TRACE(core::describe(off));
+        constants.set(DZSlot::kPrefetchEnabledKey, off);
+        EXPECT_FALSE(parameters().contains("_forcePrefetch"));
+    }
+
+    const auto reporter = ads::DZCrashReporter::sharedInstance();
+    struct Restore {
+        std::shared_ptr<ads::DZCrashReporter> reporter;
+        bool enabled;
+        ~Restore() { reporter->setReportingEnabled(enabled); }
+    } restore{reporter, reporter->reportingEnabled()};
+    reporter->setReportingEnabled(true);
+    EXPECT_FALSE(parameters().contains("cre"));
+    reporter->setReportingEnabled(false);
+    EXPECT_EQ(parameters()["cre"], core::Value("0"));
+    reporter->setReportingEnabled(true);
+    EXPECT_FALSE(parameters().contains("cre"));
 }
 
 TEST_F(DZSlotTest, AResponseOfAnotherAcceptedSizeResizesTheOwner) {

@@ -1,6 +1,7 @@
 // The web view layer: which kind a configuration gives, the books kept of
-// issued loads, the stuck-load poll, and the engine's events as each kind
-// reads them (the WebKit kind's decisions included).
+// issued loads, the stuck-load poll, the engine's events as each kind
+// reads them (the WebKit kind's decisions included), and pages fitted to
+// the view's width.
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,53 @@ protected:
 
 core::URLRequest requestFor(const std::string& url) {
     return core::URLRequest(*core::URL::create(url));
+}
+
+// 980 CSS pixels wide, without a viewport tag.
+constexpr const char* kWidePage =
+    "<html><body style='margin:0'><div style='width:980px;height:60px'>wide</div></body></html>";
+// As wide as its view.
+constexpr const char* kNarrowPage = "<html><body style='margin:0'><p>narrow</p></body></html>";
+
+// The width the page is laid out at and its content's width, in its CSS
+// pixels.
+std::pair<double, double> pageWidths(ads::DZWebView& view) {
+    const core::Value widths =
+        evaluate(view, "[window.innerWidth, document.documentElement.scrollWidth]");
+    return {widths[size_t(0)].doubleValue(), widths[size_t(1)].doubleValue()};
+}
+
+// Waits until the page is laid out at that width: the engine takes a new
+// size or zoom in its own time.
+[[nodiscard]] bool laidOutAt(ads::DZWebView& view, double width) {
+    struct Asking {
+        std::optional<double> seen;
+        bool waiting = false;
+    };
+    const auto asking = std::make_shared<Asking>();
+    return waitFor([&] {
+        if (asking->seen == width) return true;
+        if (!asking->waiting) {
+            asking->waiting = true;
+            view.webView()->evaluateJavaScript("window.innerWidth", [asking](web::JSResult result) {
+                asking->seen = result.value().doubleValue();
+                asking->waiting = false;
+            });
+        }
+        return false;
+    });
+}
+
+// Loads the HTML and waits for its finish and, when given, for the zoom.
+[[nodiscard]] bool loadAndWait(ads::DZWebView& view, RecordingWebViewDelegate& delegate,
+                               const std::string& html, const core::URL& base,
+                               const std::function<bool(double)>& zoom = {}) {
+    delegate.events.clear();
+    view.loadHTMLString(html, base);
+    return waitFor([&] {
+        return !delegate.events.empty() && delegate.events.back() == "finish" &&
+               (!zoom || zoom(view.webView()->zoomLevel()));
+    });
 }
 
 TEST(DZWebViewTest, TheKindComesFromTheClassKeyAndTheSwitch) {
@@ -257,6 +305,48 @@ TEST(DZWebViewTest, TheWarmUpLoadIsRefusedAndNeverReachesTheDelegate) {
     EXPECT_EQ(delegate->decisions,
               std::vector<std::string>{"5 " + server.url("/ad").absoluteString()});
     EXPECT_EQ(view->URL(), server.url("/ad"));
+}
+
+TEST(DZWebViewTest, AWidePageIsFittedToTheWidthAnewForEachDocumentAndEachWidth) {
+    fixtures::LoopbackServer server;
+    const core::URL base = server.url("/page");
+    DZWebViewConfiguration fitting;
+    fitting.setScalesPageToFit(true);
+    for (const auto kind : {DZWebViewClass::UIKit, DZWebViewClass::WebKit}) {
+        SCOPED_TRACE(kind == DZWebViewClass::UIKit ? "UI" : "WK");
+        const auto delegate = std::make_shared<RecordingWebViewDelegate>();
+        // Without the switch a wide page overflows a 375-point view.
+        const auto plain = ads::DZWebView::create(kind, {0, 0, 375, 667});
+        ASSERT_TRUE(plain);
+        plain->setDelegate(delegate);
+        ASSERT_TRUE(loadAndWait(*plain, *delegate, kWidePage, base));
+        EXPECT_EQ(plain->webView()->zoomLevel(), 1);
+        EXPECT_EQ(pageWidths(*plain), std::make_pair(375.0, 980.0));
+
+        const auto view = ads::DZWebView::create(kind, {0, 0, 375, 667}, fitting);
+        ASSERT_TRUE(view);
+        view->setDelegate(delegate);
+        ASSERT_TRUE(loadAndWait(*view, *delegate, kWidePage, base, [](double z) { return z < 1; }));
+        EXPECT_NEAR(view->webView()->zoomLevel(), 375.0 / 980, 1e-6);
+        EXPECT_EQ(pageWidths(*view), std::make_pair(980.0, 980.0));
+
+        // Turned, the view fits the same page at its new width.
+        view->setFrame({0, 0, 490, 375});
+        view->layoutIfNeeded();
+        EXPECT_NEAR(view->webView()->zoomLevel(), 0.5, 1e-6);
+        ASSERT_TRUE(laidOutAt(*view, 980));
+        EXPECT_EQ(pageWidths(*view), std::make_pair(980.0, 980.0));
+
+        // A page that fits starts again at zoom 1, and a wide one after it
+        // is fitted again.
+        ASSERT_TRUE(loadAndWait(*view, *delegate, kNarrowPage, base));
+        ASSERT_TRUE(laidOutAt(*view, 490));
+        EXPECT_EQ(view->webView()->zoomLevel(), 1);
+        EXPECT_EQ(pageWidths(*view), std::make_pair(490.0, 490.0));
+        ASSERT_TRUE(loadAndWait(*view, *delegate, kWidePage, base, [](double z) { return z < 1; }));
+        EXPECT_NEAR(view->webView()->zoomLevel(), 0.5, 0.01);
+        ASSERT_TRUE(laidOutAt(*view, 980));
+    }
 }
 
 }  // namespace

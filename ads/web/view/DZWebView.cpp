@@ -1,5 +1,7 @@
 #include "ads/web/view/DZWebView.h"
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "ads/foundation/DZNetworkErrors.h"
@@ -76,18 +78,22 @@ public:
     }
     void didStartLoad(web::WebView&) override {
         const auto keep = owner_.shared_from_this();
+        owner_.pageLoadWillStart();
         owner_.engineDidStartLoad();
     }
     void didCommitLoad(web::WebView&) override {
         const auto keep = owner_.shared_from_this();
+        owner_.pageLoadDidCommit();
         owner_.engineDidCommitLoad();
     }
     void didFinishLoad(web::WebView&) override {
         const auto keep = owner_.shared_from_this();
+        owner_.pageLoadDidEnd();
         owner_.didFinishLoad();
     }
     void didFailLoad(web::WebView&, const web::LoadError& error) override {
         const auto keep = owner_.shared_from_this();
+        owner_.pageLoadDidEnd();
         owner_.didFailLoadWithError(DZErrorFromLoadError(error));
     }
     void runJavaScriptAlert(web::WebView&, const std::string& title, const std::string& message,
@@ -166,7 +172,9 @@ void DZWebView::setWebView(std::shared_ptr<web::WebView> webView) {
 
 void DZWebView::layoutSubviews() {
     ui::View::layoutSubviews();
-    if (webView_) webView_->setFrame(bounds());
+    if (!webView_) return;
+    webView_->setFrame(bounds());
+    fitPageToNewWidth();
 }
 
 bool DZWebView::askDelegate(const core::URLRequest& request, long navigationType) {
@@ -202,6 +210,7 @@ void DZWebView::loadRequest(const core::URLRequest& request) {
 void DZWebView::stopLoading() {
     currentRequestURLString_.reset();
     if (webView_) webView_->stopLoading();
+    pageLoadDidEnd();
 }
 
 void DZWebView::reload() {
@@ -292,7 +301,77 @@ void DZWebView::notifyDelegateIfRequestFailed() {
     if (const auto delegate = this->delegate()) delegate->didFailLoadWithError(*this, error);
 }
 
+void DZWebView::pageLoadWillStart() {
+    if (!configuration_.scalesPageToFit() || !webView_) return;
+    ++fitSerial_;
+    if (!fittingHeld_) zoomBeforeLoad_ = webView_->zoomLevel();
+    fittingHeld_ = true;
+    webView_->setZoomLevel(1);
+}
+
+void DZWebView::pageLoadDidCommit() {
+    ++fitSerial_;
+    fittingHeld_ = false;
+    measurePageWidth();
+}
+
+void DZWebView::pageLoadDidEnd() {
+    // A load that ends without a new document leaves the old one, at the
+    // zoom it had.
+    if (std::exchange(fittingHeld_, false) && webView_) {
+        webView_->setZoomLevel(zoomBeforeLoad_);
+        fitPageToNewWidth();
+    }
+    measurePageWidth();
+}
+
+void DZWebView::measurePageWidth() {
+    if (!configuration_.scalesPageToFit() || !webView_ || fittingHeld_) return;
+    if (bounds().size.width <= 0) return;
+    // The page answers after it has taken every zoom sent before the
+    // question, so its answer holds for the zoom asked at.
+    webView_->evaluateJavaScript(
+        "[window.innerWidth, document.documentElement ? document.documentElement.scrollWidth : 0]",
+        [weak = weak_from_this(), zoom = webView_->zoomLevel(),
+         serial = fitSerial_](web::JSResult result) {
+            const auto self = std::static_pointer_cast<DZWebView>(weak.lock());
+            if (!self || !result.ok()) return;
+            const core::Value& widths = result.value();
+            if (!widths.isArray() || widths.size() != 2) return;
+            self->pageWidthMeasured(widths[size_t(0)].doubleValue(),
+                                    widths[size_t(1)].doubleValue(), zoom, serial);
+        });
+}
+
+void DZWebView::pageWidthMeasured(double layoutWidth, double contentWidth, double zoom,
+                                  std::uint64_t serial) {
+    if (serial != fitSerial_ || fittingHeld_ || !webView_ || webView_->zoomLevel() != zoom) return;
+    if (!(layoutWidth > 0) || !(contentWidth > 0)) return;
+    // The engine takes a new size in its own time; a page not yet laid out
+    // at the view's width is measured again when it reports its new size.
+    if (std::abs(layoutWidth * zoom - bounds().size.width) > 1) return;
+    // Half a point of overhang is rounding, not a wider page.
+    constexpr double kTolerance = 0.5;
+    if ((contentWidth - layoutWidth) * zoom <= kTolerance) return;
+    webView_->setZoomLevel(std::max(zoom * layoutWidth / contentWidth, kMinimumPageZoom));
+    fittedWidth_ = bounds().size.width;
+}
+
+void DZWebView::fitPageToNewWidth() {
+    if (!configuration_.scalesPageToFit() || !webView_ || fittingHeld_) return;
+    const double width = bounds().size.width;
+    const double zoom = webView_->zoomLevel();
+    if (width <= 0 || width == fittedWidth_) return;
+    // A zoomed page keeps the width it is laid out at; one at zoom 1 lays
+    // itself out anew, and is measured again.
+    if (zoom < 1 && fittedWidth_ > 0)
+        webView_->setZoomLevel(std::clamp(zoom * width / fittedWidth_, kMinimumPageZoom, 1.0));
+    fittedWidth_ = width;
+    measurePageWidth();
+}
+
 void DZWebView::contentSizeChanged(gfx::Size size) {
+    measurePageWidth();
     if (size == lastContentSize_) return;
     lastContentSize_ = size;
     if (const auto delegate = contentSizeDelegate())

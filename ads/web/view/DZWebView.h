@@ -16,7 +16,17 @@
 // engine's, and the scroll settings (bounces, scrollEnabled, scrollsToTop)
 // are kept as values for the SDK's readers. Until an engine view is
 // installed the operations only keep their books. Main thread only.
+//
+// A configuration that scales pages to fit makes a page wider than the view
+// fit its width with the engine's zoom: each new document starts at zoom 1
+// (the zoom goes back to 1 when its load starts, so the page's first layout
+// is at the view's width), and whenever its content turns out wider than
+// the width it is laid out at (asked of the page when it commits, when it
+// finishes, when its content size changes) it is zoomed out until it fits,
+// not below kMinimumPageZoom. When the view's width changes a zoomed page
+// keeps the width it is laid out at.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <set>
@@ -54,6 +64,8 @@ public:
         "/dozuza/ads/wv_request_poll_interval";
     // A longer poll interval counts as none.
     static constexpr double kMaximumRequestPollInterval = 3600;
+    // The smallest zoom a page is fitted with.
+    static constexpr double kMinimumPageZoom = 0.1;
 
     struct ScrollView {
         bool bounces = true;
@@ -165,6 +177,19 @@ private:
 
     void startPolling();
     void contentSizeChanged(gfx::Size size);
+    // Fitting pages to the view's width. A load's start puts the zoom back
+    // to 1 and holds fitting until its document commits or the load ends:
+    // what the old document reports meanwhile says nothing of the new one.
+    void pageLoadWillStart();
+    void pageLoadDidCommit();
+    void pageLoadDidEnd();
+    // Asks the page the width it is laid out at and its content's width,
+    // and zooms out when the content is wider.
+    void measurePageWidth();
+    void pageWidthMeasured(double layoutWidth, double contentWidth, double zoom,
+                           std::uint64_t serial);
+    // The view's width changed: a zoomed page is zoomed in proportion.
+    void fitPageToNewWidth();
 
     const DZWebViewConfiguration configuration_;
     gfx::Size lastContentSize_;
@@ -178,6 +203,13 @@ private:
     std::shared_ptr<EngineDelegate> engineDelegate_;
     ScrollView scrollView_;
     bool opaque_ = true;
+    bool fittingHeld_ = false;
+    double zoomBeforeLoad_ = 1;
+    // Counts documents and loads: a measure taken before the last one
+    // counts for nothing.
+    std::uint64_t fitSerial_ = 0;
+    // The view's width the page's zoom was chosen for.
+    double fittedWidth_ = 0;
 };
 
 }  // namespace ads

@@ -15,9 +15,10 @@
 //    takes are app events and logs); the core page's answers carry whole ad
 //    responses and get kMaximumCorePageMessageURLBytes.
 // The
-// engine has no data detectors and no page-to-fit scaling switch, so
-// dataDetectorType is a stored value only; scalesPageToFit decides whether
-// the WebKit kind adds its viewport script. A value type.
+// engine has no data detectors, so dataDetectorType is a stored value only.
+// scalesPageToFit makes either kind fit a page wider than the view to the
+// view's width with the engine's zoom (DZWebView), and keeps the WebKit kind
+// from adding its viewport script. A value type.
 
 #include <cstddef>
 #include <cstdint>
