@@ -12,22 +12,7 @@ set -Eeuo pipefail
 trap 'echo "FAIL: stopped at line $LINENO: $BASH_COMMAND"' ERR
 
 vantor=${1:?usage: desktop_home_test.sh path/to/vantor}
-for tool in Xvfb xauth xdotool import identify compare; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "skipped: $tool is not installed (tools/setup.sh installs it)"
-    exit 77
-  fi
-done
-
-work=$(mktemp -d)
-xvfb=
-app=
-cleanup() {
-  if [[ -n $app ]] && kill -0 "$app" 2>/dev/null; then kill -KILL "$app" 2>/dev/null || true; fi
-  if [[ -n $xvfb ]]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/xvfb_session.sh"
 
 fail() {
   echo "FAIL: $*"
@@ -38,26 +23,7 @@ fail() {
   exit 1
 }
 
-poll() {
-  local limit=$1
-  shift
-  local tries=$((limit * 10))
-  while ((tries-- > 0)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-
-auth="$work/Xauthority"
-cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
-(umask 077 && : >"$auth" && xauth -q -f "$auth" add :0 . "$cookie")
-Xvfb -displayfd 3 -auth "$auth" -screen 0 1280x1600x24 -nolisten tcp 3>"$work/display" \
-  2>"$work/xvfb.log" &
-xvfb=$!
-poll 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
-xauth -q -f "$auth" add "$DISPLAY" . "$cookie"
+start_xvfb
 export XAUTHORITY="$auth"
 
 # The person's desktop folders, all in the test's folder. Nothing is handed
