@@ -10,62 +10,22 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
+#include "LaunchedApp.h"
 #include "app/AppDelegate.h"
-#include "app/services/AppConfiguration.h"
 #include "app/vc/WaterfallViewController.h"
-#include "core/Bundle.h"
-#include "core/Console.h"
-#include "core/RunLoop.h"
 #include "fixtures/AppClock.h"
-#include "fixtures/LocalServices.h"
 #include "gfx/Bitmap.h"
-#include "gfx/Fonts.h"
 #include "ui/Application.h"
 #include "ui/Renderer.h"
 
 namespace {
 
-struct LaunchedApp {
-    std::filesystem::path home;
-    std::unique_ptr<fixtures::LocalServices> services;
-    std::unique_ptr<fixtures::AppClock> clock;
-    std::shared_ptr<app::AppDelegate> delegate;
-};
+using benchapp::LaunchedApp;
 
-LaunchedApp& launchedApp() {
-    static LaunchedApp* launched = [] {
-        auto* made = new LaunchedApp;
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vantor-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            std::perror("bench_render: cannot make a home folder");
-            std::exit(1);
-        }
-        made->home = pattern;
-        setenv("VANTOR_HOME", pattern.c_str(), 1);
-        core::RunLoop::bindMainToCurrentThread();
-        (void)core::Console::setSink([](std::string_view) {});
-        (void)gfx::Fonts::configure(core::Bundle::main()->resourcePath());
-        made->services = std::make_unique<fixtures::LocalServices>();
-        app::AppConfiguration::set({made->services->photoAPIBase(), made->services->photoWebBase(),
-                                    made->services->quoteURL()});
-        made->clock = std::make_unique<fixtures::AppClock>();
-        made->delegate = std::make_shared<app::AppDelegate>();
-        ui::Application::shared().launch(made->delegate);
-        const auto explore = std::dynamic_pointer_cast<app::WaterfallViewController>(
-            made->delegate->qzTabVc()->viewCtrls().at(0));
-        const bool loaded = made->clock->waitUntil(
-            [&] { return !explore->imageDataSources().empty() && !explore->isFetching(); }, 10);
-        made->clock->wait(1.5);
-        if (!loaded) std::fprintf(stderr, "bench_render: the feed did not load\n");
-        return made;
-    }();
-    return *launched;
-}
+LaunchedApp& launchedApp() { return benchapp::launchedApp("bench_render"); }
 
 void BM_RenderExploreFrame(benchmark::State& state) {
     auto& window = *launchedApp().delegate->window();

@@ -11,21 +11,15 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
 #include "Percentile.h"
+#include "LaunchedApp.h"
 #include "app/AppDelegate.h"
-#include "app/services/AppConfiguration.h"
 #include "app/vc/WaterfallViewController.h"
-#include "core/Bundle.h"
-#include "core/Console.h"
-#include "core/RunLoop.h"
 #include "fixtures/AppClock.h"
-#include "fixtures/LocalServices.h"
 #include "gfx/Bitmap.h"
-#include "gfx/Fonts.h"
 #include "ui/Application.h"
 #include "ui/Renderer.h"
 #include "ui/ViewAnimations.h"
@@ -34,48 +28,9 @@ namespace {
 
 constexpr int kFrames = 200;
 
-struct LaunchedApp {
-    std::filesystem::path home;
-    std::unique_ptr<fixtures::LocalServices> services;
-    std::unique_ptr<fixtures::AppClock> clock;
-    std::shared_ptr<app::AppDelegate> delegate;
-    std::shared_ptr<app::WaterfallViewController> explore;
-    bool fading = false;
-};
+using benchapp::LaunchedApp;
 
-LaunchedApp& launchedApp() {
-    static LaunchedApp* launched = [] {
-        auto* made = new LaunchedApp;
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vantor-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            std::perror("bench_render_animation: cannot make a home folder");
-            std::exit(1);
-        }
-        made->home = pattern;
-        setenv("VANTOR_HOME", pattern.c_str(), 1);
-        core::RunLoop::bindMainToCurrentThread();
-        (void)core::Console::setSink([](std::string_view) {});
-        (void)gfx::Fonts::configure(core::Bundle::main()->resourcePath());
-        made->services = std::make_unique<fixtures::LocalServices>();
-        app::AppConfiguration::set({made->services->photoAPIBase(), made->services->photoWebBase(),
-                                    made->services->quoteURL()});
-        made->clock = std::make_unique<fixtures::AppClock>();
-        made->delegate = std::make_shared<app::AppDelegate>();
-        ui::Application::shared().launch(made->delegate);
-        made->explore = std::dynamic_pointer_cast<app::WaterfallViewController>(
-            made->delegate->qzTabVc()->viewCtrls().at(0));
-        const bool loaded = made->clock->waitUntil(
-            [&] {
-                return !made->explore->imageDataSources().empty() && !made->explore->isFetching();
-            },
-            10);
-        made->clock->wait(1.5);
-        if (!loaded) std::fprintf(stderr, "bench_render_animation: the feed did not load\n");
-        return made;
-    }();
-    return *launched;
-}
+LaunchedApp& launchedApp() { return benchapp::launchedApp("bench_render_animation"); }
 
 void drawFrames(benchmark::State& state, ui::Window& window) {
     const gfx::Bitmap* frame = nullptr;
@@ -99,8 +54,9 @@ BENCHMARK(BM_StillFrame)->Apply(benchsupport::repeatedLoads<kFrames>);
 
 void BM_AnimatedFrame(benchmark::State& state) {
     LaunchedApp& launched = launchedApp();
-    if (!launched.fading && !launched.explore->imageDataSources().empty()) {
-        launched.fading = true;
+    static bool fading = false;
+    if (!fading && !launched.explore->imageDataSources().empty()) {
+        fading = true;
         launched.explore->openPhoto(0);
         launched.clock->advance(0.25);
     }
