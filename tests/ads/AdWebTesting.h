@@ -143,13 +143,22 @@ public:
     }
 };
 
-// The script's value in the web view's page, as JSON gives it; null (and a
-// test failure) when it threw or no answer came.
-[[nodiscard]] inline core::Value evaluate(ads::DZWebView& view, const std::string& script) {
+// The engine's answer to the script in the web view's page; none when no
+// answer came.
+[[nodiscard]] inline std::optional<web::JSResult> answerTo(ads::DZWebView& view,
+                                                           const std::string& script) {
     std::optional<web::JSResult> result;
     view.webView()->evaluateJavaScript(script,
                                        [&](web::JSResult answer) { result = std::move(answer); });
-    if (!waitFor([&] { return result.has_value(); })) {
+    if (!waitFor([&] { return result.has_value(); })) return std::nullopt;
+    return result;
+}
+
+// The script's value in the web view's page, as JSON gives it; null (and a
+// test failure) when it threw or no answer came.
+[[nodiscard]] inline core::Value evaluate(ads::DZWebView& view, const std::string& script) {
+    const auto result = answerTo(view, script);
+    if (!result) {
         ADD_FAILURE() << "no answer to " << script;
         return {};
     }

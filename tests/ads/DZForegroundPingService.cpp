@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ads/core/app/DZApplication.h"
+#include "ads/foundation/DZCallLog.h"
 #include "ads/foundation/DZDevice.h"
 #include "ads/web/net/DZPinger.h"
 #include "core/PendingWork.h"
@@ -51,6 +52,14 @@ protected:
     [[nodiscard]] std::vector<fixtures::LoopbackRequest> pings() const {
         return server.requestsTo("/fp");
     }
+    // The pings' queries and the sends the application traced, for failures.
+    [[nodiscard]] std::string queries() const {
+        std::string text;
+        for (const auto& ping : pings()) text += ping.rawQuery + " ";
+        for (const auto& entry : DZCallLog::entries())
+            if (entry.find("Foreground") != std::string::npos) text += entry + " ";
+        return text;
+    }
     [[nodiscard]] bool waitForPings(size_t count) const {
         return core::RunLoop::main().runUntil([&] { return pings().size() >= count; }, 10);
     }
@@ -69,17 +78,19 @@ TEST_F(DZForegroundPingService, TheStoredDelayDecidesWhenThePingGoes) {
     for (const auto& c : cases) {
         if (c.delay) set(DZApplication::kForegroundPingDelayKey, c.delay);
         server.clearLog();
+        DZCallLog::clear();
         const long start = static_cast<long>(clock->wallSeconds());
         DZApplication::sharedInstance()->sendForegroundPing();
         if (c.seconds > 0) {
             clock.advance(c.seconds - 0.5);
             settle();
-            EXPECT_TRUE(pings().empty()) << c.seconds;
+            EXPECT_TRUE(pings().empty()) << c.seconds << ": " << queries();
             clock.advance(0.5);
         }
         ASSERT_TRUE(waitForPings(1)) << c.seconds;
         // The time of the request to ping, not of the ping.
-        EXPECT_EQ(pings()[0].rawQuery, "ts=" + std::to_string(start) + "&id=wfocus");
+        EXPECT_EQ(pings()[0].rawQuery, "ts=" + std::to_string(start) + "&id=wfocus")
+            << c.seconds << ", all: " << queries();
         settle();
     }
     server.clearLog();

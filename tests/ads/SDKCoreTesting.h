@@ -142,9 +142,14 @@ protected:
     // The page's log entries of that call, once there are at least count.
     std::vector<core::Value> logged(const std::string& name, size_t count = 1) const {
         core::Value entries;
+        const std::string script =
+            "(window.DUZO_log || []).filter(function (e) { return e.name === '" + name +
+            "'; }).map(function (e) { return e.argument; })";
         (void)waitFor([&] {
-            entries = evaluate("(window.DUZO_log || []).filter(function (e) { return e.name === '" +
-                               name + "'; }).map(function (e) { return e.argument; })");
+            // Asked while the page loads, the engine may answer for a
+            // document that is going away: that answer is no entry yet.
+            const auto answer = adwebtesting::answerTo(*page().adView()->webView(), script);
+            if (answer && answer->ok()) entries = answer->value();
             return entries.size() >= count;
         });
         return entries.array() ? *entries.array() : std::vector<core::Value>{};
