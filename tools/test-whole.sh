@@ -111,7 +111,15 @@ run_one() {
   failed=$(sed -n 's/^\[  FAILED  \] \([^ ]*\.[^ ,]*\).*/\1/p' "$log" | sort -u)
   printf '%-16s seed %-6s FAIL  %5s tests  %4ss  (%s, %s failed)\n' "$name" "$seed" \
     "${count:-?}" "$took" "$why" "$(printf '%s' "$failed" | grep -c . || true)"
-  [[ -n $failed ]] && printf '    %s\n' $failed
+  local test
+  for test in $failed; do
+    printf '    %s\n' "$test"
+    # What it printed, trimmed: enough to see which check failed and why.
+    awk -v name="$test" '
+      $0 == "[ RUN      ] " name { on = 1; next }
+      on && index($0, "[  FAILED  ] " name) == 1 { exit }
+      on && shown < 25 { print "    | " $0; shown++ }' "$log"
+  done
   if [[ -z $failed ]]; then
     echo "    last lines of $log:"
     tail -n 15 "$log" | sed 's/^/    | /'
