@@ -114,11 +114,19 @@ run_one() {
   local test
   for test in $failed; do
     printf '    %s\n' "$test"
-    # What it printed, trimmed: enough to see which check failed and why.
+    # Its failed checks, each with the lines that explain it; without any
+    # (a crash, a timeout), the last lines it printed.
     awk -v name="$test" '
-      $0 == "[ RUN      ] " name { on = 1; next }
-      on && index($0, "[  FAILED  ] " name) == 1 { exit }
-      on && shown < 25 { print "    | " $0; shown++ }' "$log"
+      $0 == "[ RUN      ] " name { on = 1; n = 0; next }
+      on && index($0, "[  FAILED  ] " name) == 1 { on = 0 }
+      on { lines[++n] = $0 }
+      END {
+        for (i = 1; i <= n; i++) {
+          if (lines[i] ~ /: Failure$/) { left = 8; found++ }
+          if (left > 0 && shown < 40) { print "    | " lines[i]; left--; shown++ }
+        }
+        if (!found) for (i = (n > 15 ? n - 14 : 1); i <= n; i++) print "    | " lines[i]
+      }' "$log"
   done
   if [[ -z $failed ]]; then
     echo "    last lines of $log:"

@@ -64,12 +64,16 @@ protected:
     }
     // Lets the other feeds' start-up traffic end: on a loaded machine their
     // first pages and load-mores can arrive well after launch.
+    // The clock only moves when told to, so the first request is waited
+    // for in real time, and each round lets the loopback I/O it started end.
     void settleOtherFeeds() {
+        ASSERT_TRUE(app.waitFor([&] { return photoServiceRequests() > 0; }));
         size_t seen = photoServiceRequests();
         for (int round = 0; round < 20; ++round) {
             app.settle(1.5);
+            (void)app.waitForQuiet();
             const size_t now = photoServiceRequests();
-            if (now == seen && now > 0) return;
+            if (now == seen) return;
             seen = now;
         }
     }
