@@ -6,7 +6,8 @@
 usage() {
   cat <<'EOF'
 usage: tools/test-whole.sh [--seeds "N ..."] [--more K] [--jobs J]
-                           [--only REGEX] [--timeout SECONDS] [BUILD_DIR]
+                           [--only REGEX] [--timeout SECONDS] [--rerun]
+                           [BUILD_DIR]
 
   BUILD_DIR         a configured and built tree (default: build/ in the
                     checkout); its tests/ folder is searched for *_tests
@@ -15,6 +16,10 @@ usage: tools/test-whole.sh [--seeds "N ..."] [--more K] [--jobs J]
   --jobs J          runs at the same time (default: nproc / 2)
   --only REGEX      only the binaries whose name matches (e.g. 'ads|app')
   --timeout S       a run taking longer fails (default 1800)
+  --rerun           a run whose failed tests all pass when run once more
+                    (together, in one process, same seed) counts as passed;
+                    the last line names every such test. A crash or a
+                    timeout is never rerun.
 
 Each run is `<binary> --gtest_shuffle --gtest_random_seed=N` with the
 environment ctest gives the tests; its output goes to
@@ -32,6 +37,7 @@ jobs=$(( $(nproc) / 2 ))
 ((jobs >= 1)) || jobs=1
 only=""
 timeout_s=1800
+rerun=0
 build_dir=""
 while (($#)); do
   case "$1" in
@@ -41,6 +47,7 @@ while (($#)); do
     --jobs) jobs="$2"; shift ;;
     --only) only="$2"; shift ;;
     --timeout) timeout_s="$2"; shift ;;
+    --rerun) rerun=1 ;;
     -*) echo "test-whole.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
     *) build_dir="$1" ;;
   esac
@@ -133,12 +140,25 @@ run_one() {
     tail -n 15 "$log" | sed 's/^/    | /'
   fi
   echo "    repeat: (cd $(dirname "$binary") && VANTOR_SOURCE_DIR=$VANTOR_SOURCE_DIR $binary --gtest_shuffle --gtest_random_seed=$seed${filter:+ $filter})"
+  ((rerun)) && [[ -n $failed ]] && ((status == 1)) || return 1
+  # Once more, the failed tests alone: passing, they are named as flaky.
+  local again
+  again=$(printf '%s' "$failed" | tr '\n' ':')
+  if (cd "$(dirname "$binary")" &&
+    timeout -k 30 "$timeout_s" "$binary" --gtest_shuffle --gtest_random_seed="$seed" \
+      --gtest_color=no --gtest_filter="$again") >"$log.rerun" 2>&1; then
+    echo "    passed on their rerun"
+    printf '%s\n' $failed >>"$logs/.flaky"
+    return 0
+  fi
+  echo "    failed again on their rerun (log: $log.rerun)"
   return 1
 }
 
 started=$SECONDS
 results="$logs/.results"
 : >"$results"
+: >"$logs/.flaky"
 for binary in "${binaries[@]}"; do
   for seed in "${seeds[@]}"; do
     while (($(jobs -rp | wc -l) >= jobs)); do wait -n || true; done
@@ -152,4 +172,12 @@ wait
 runs=$(wc -l <"$results")
 failures=$(grep -c fail "$results" || true)
 echo "test-whole: $runs runs, $failures failed, $((SECONDS - started))s"
+if ((rerun)); then
+  flaky=$(sort -u "$logs/.flaky" | tr '\n' ' ')
+  if [[ -n $flaky ]]; then
+    echo "test-whole: passed only on their rerun: ${flaky% }"
+  else
+    echo "test-whole: no test passed only on its rerun"
+  fi
+fi
 ((failures == 0))
