@@ -184,6 +184,11 @@ TEST_F(DZAdURLStashTest, NewRootContentStartsANewCollectionAndClicksNeedOne) {
 class DZURLProtocolDecisionTest : public DZAdURLStashTest {
 protected:
     void SetUp() override {
+        // The scripts and the switch as they are before any server says
+        // otherwise: a core page of an earlier test may have set them.
+        const auto interceptor = ads::DZMRAIDInterceptor::sharedInstance();
+        interceptor->restoreDefaultImplementationURLStrings();
+        interceptor->setEnabled(true);
         // A new ad is new root content: the page is recorded after it.
         adView->setAd(std::make_shared<ads::DZAd>());
         shared->willLoadURLRequest(adView, request(kPage, kPage));

@@ -22,6 +22,7 @@
 #include "ads/foundation/DZCSITimeRecorder.h"
 #include "ads/foundation/DZServerHosts.h"
 #include "ads/web/dmsg/DZSDKCoreDMSGHandler.h"
+#include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "core/JSON.h"
 #include "core/ScopedEnvironment.h"
 #include "core/URLSessionConfiguration.h"
@@ -110,6 +111,10 @@ protected:
         EXPECT_TRUE(adwebtesting::drainMainQueue());
         ads::DZServerHosts::setAdServerHost(std::nullopt);
         clearDefaults();
+        // The page's constants named this server's MRAID scripts.
+        const auto interceptor = ads::DZMRAIDInterceptor::sharedInstance();
+        interceptor->restoreDefaultImplementationURLStrings();
+        interceptor->setEnabled(true);
     }
     static void clearDefaults() {
         const auto defaults = core::UserDefaults::standard();
