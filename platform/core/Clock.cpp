@@ -90,7 +90,7 @@ double SystemClock::secondsSinceBoot() const {
 }
 
 ManualClock::ManualClock(double monotonic, double wall, double sinceBoot)
-    : monotonic_(monotonic), wall_(wall), sinceBoot_(sinceBoot) {}
+    : monotonic_(monotonic), wall_{wall, monotonic}, sinceBoot_{sinceBoot, monotonic} {}
 
 double ManualClock::monotonicSeconds() const {
     std::lock_guard lock(mutex_);
@@ -99,31 +99,28 @@ double ManualClock::monotonicSeconds() const {
 
 double ManualClock::wallSeconds() const {
     std::lock_guard lock(mutex_);
-    return wall_;
+    return wall_.at(monotonic_);
 }
 
 double ManualClock::secondsSinceBoot() const {
     std::lock_guard lock(mutex_);
-    return sinceBoot_;
+    return sinceBoot_.at(monotonic_);
 }
 
 void ManualClock::setWallSeconds(double seconds) {
     std::lock_guard lock(mutex_);
-    wall_ = seconds;
+    wall_ = {seconds, monotonic_};
 }
 
 void ManualClock::setSecondsSinceBoot(double seconds) {
     std::lock_guard lock(mutex_);
-    sinceBoot_ = seconds;
+    sinceBoot_ = {seconds, monotonic_};
 }
 
 void ManualClock::moveTo(double monotonic) {
     std::lock_guard lock(mutex_);
     if (monotonic <= monotonic_) return;
-    const double delta = monotonic - monotonic_;
     monotonic_ = monotonic;
-    wall_ += delta;
-    sinceBoot_ += delta;
 }
 
 void ManualClock::advance(double seconds) {

@@ -75,10 +75,22 @@ public:
 private:
     void moveTo(double monotonic);
 
+    // The other two readings are each kept as a value set at a monotonic
+    // reading plus the time since: one rounding per read, so that many
+    // small steps add no error to the large wall reading, and it moves
+    // exactly as the monotonic one does.
+    struct Reading {
+        double base;
+        double monotonicAtBase;
+        [[nodiscard]] double at(double monotonic) const {
+            return base + (monotonic - monotonicAtBase);
+        }
+    };
+
     mutable std::mutex mutex_;
     double monotonic_ = kStartMonotonic;
-    double wall_ = kStartWall;
-    double sinceBoot_ = kStartSinceBoot;
+    Reading wall_{kStartWall, kStartMonotonic};
+    Reading sinceBoot_{kStartSinceBoot, kStartMonotonic};
 };
 
 }  // namespace core

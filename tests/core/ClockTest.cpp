@@ -1,8 +1,10 @@
 #include "core/Clock.h"
 
 #include <gtest/gtest.h>
+
 #include <time.h>
 
+#include <cmath>
 #include <memory>
 
 #include "core/RunLoop.h"
@@ -52,6 +54,20 @@ TEST(ClockTest, ManualClockStartsFixedAndAdvancesAllReadingsTogether) {
     EXPECT_EQ(clock.monotonicSeconds(), ManualClock::kStartMonotonic + 2.5);
     EXPECT_EQ(clock.wallSeconds(), ManualClock::kStartWall + 2.5);
     EXPECT_EQ(clock.secondsSinceBoot(), ManualClock::kStartSinceBoot + 2.5);
+}
+
+// Frame-sized steps (and timers firing at odd times) must not let the large
+// wall reading fall behind: "now minus the time since then" is then exact.
+TEST(ClockTest, ManyOddStepsKeepTheWallReadingInStepWithTheMonotonicOne) {
+    for (const double step : {0.1, 1.0 / 60}) {
+        ManualClock clock;
+        const int steps = step == 0.1 ? 300 : 600;
+        for (int i = 0; i < steps; ++i) clock.advance(step);
+        const long whole = std::lround(steps * step);
+        EXPECT_EQ(static_cast<long>(clock.wallSeconds()),
+                  static_cast<long>(ManualClock::kStartWall) + whole)
+            << step;
+    }
 }
 
 TEST(ClockTest, ManualWallAndBootClocksCanBeSetSeparatelyAndBackwards) {
