@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "DMSGTesting.h"
+#include "ads/foundation/DZLogger.h"
+#include "core/Console.h"
 #include "core/URLRequest.h"
 
 namespace {
@@ -66,9 +68,15 @@ TEST(DZDMSGHandlerTest, AFullBufferDropsItsOldestMessage) {
     RecordingHandler handler({"a"});
     handler.hold = true;
     const size_t limit = ads::DZDMSGHandler::kMaximumBufferedNotifications;
+    ads::DZLogger::sharedInstance().waitForLogging();
+    core::Console::Capture console;
     for (size_t i = 0; i <= limit; ++i)
         ASSERT_TRUE(handler.handleNotification(message("a", {{"n", std::to_string(i)}}), nullptr));
     ASSERT_EQ(handler.bufferedNotifications().size(), limit);
+    // Said once, and written before the test ends (not into a later one's).
+    ads::DZLogger::sharedInstance().waitForLogging();
+    EXPECT_EQ(console.lines(),
+              std::vector<std::string>{"<Dozuza> Dropped the oldest held message: a"});
     handler.hold = false;
     handler.flushBuffer();
     ASSERT_EQ(handler.performed.size(), limit);
