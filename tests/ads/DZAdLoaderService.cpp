@@ -128,6 +128,7 @@ TEST_F(DZAdLoaderService, CustomTemplateAdsNeedTheirTemplateIDAskedFor) {
 }
 
 TEST_F(DZAdLoaderService, OptionsOfOneClassCountOnceAndInvalidOnesAreIgnored) {
+    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
     core::Console::Capture console;
     ASSERT_TRUE(makeLoader("native/content2", {"1"}, {multiple(3), nullptr, multiple(5)}));
     ads::DZLogger::sharedInstance().waitForLogging();
@@ -179,6 +180,7 @@ TEST_F(DZAdLoaderService, APreprocessingTimeOutEndsWithNoFill) {
 
 TEST_F(DZAdLoaderService, ASecondRequestWhileLoadingIsLoggedAndIgnored) {
     ASSERT_TRUE(makeLoader("native/content2", {"1"}, {multiple(2)}));
+    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
     core::Console::Capture console;
     loader->loadRequest(nullptr);
     loader->loadRequest(nullptr);
@@ -198,6 +200,7 @@ TEST_F(DZAdLoaderService, ASecondRequestWhileLoadingIsLoggedAndIgnored) {
 }
 
 TEST_F(DZAdLoaderService, ADelegateWithoutTheClassProtocolIsRefused) {
+    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
     core::Console::Capture console;
     loader = ads::DZAdLoader::create("native/template", {}, {"1", "3"}, {});
     ASSERT_TRUE(loader);

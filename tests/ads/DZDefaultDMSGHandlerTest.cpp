@@ -22,6 +22,7 @@ protected:
 };
 
 TEST_F(DZDefaultDMSGHandlerTest, LogsThePagesTextAtLevelOne) {
+    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
     core::Console::Capture capture;
     ads::DZLogger& logger = ads::DZLogger::sharedInstance();
     const std::int64_t threshold = logger.logLevelThreshold();

@@ -160,6 +160,7 @@ TEST_F(DZInterstitialViewControllerTest, ASplitScreenWindowTooSmallForTheContent
     controller->viewWillTransitionToSize({content.width, content.height - 20});
     EXPECT_EQ(controller->relinquishCount(), 0);
     EXPECT_EQ(controller->adView()->frame().size, (gfx::Size{content.width, content.height - 20}));
+    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
     core::Console::Capture capture;
     controller->viewWillTransitionToSize({content.width, content.height - 21});
     EXPECT_EQ(controller->relinquishCount(), 1);

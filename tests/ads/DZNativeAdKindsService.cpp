@@ -225,6 +225,7 @@ TEST(DZNativeAdKinds, PublisherOwnedViewsAreRefusedInOrderAndRegisteredThroughAP
     adView->addSubview(headline);
     const ads::DZNativeAdvancedAd::AssetViews assets{{"2001", headline}};
 
+    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
     core::Console::Capture console;
     const auto closed = DZNativeAppInstallAd::create(
         {{"headline", "h"}, {"call_to_action", "c"}, {"app_icon", core::Dictionary{{"url", "https://a.test/i.png"}}}},

@@ -95,6 +95,7 @@ TEST_F(DZViewControllerTest, ARefusedPresentationLeavesNothingBehind) {
     EXPECT_FALSE(controller->retainsItself());
 
     // No presenting controller at all.
+    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
     core::Console::Capture capture;
     EXPECT_FALSE(controller->presentFromViewController(nullptr, [&] { ++shown; }));
     ads::DZLogger::sharedInstance().waitForLogging();
