@@ -3,6 +3,8 @@
 // home on the local services, on the test clock, its explore feed's first
 // page loaded and settled.
 
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,8 +20,10 @@
 #include "core/RunLoop.h"
 #include "fixtures/AppClock.h"
 #include "fixtures/LocalServices.h"
+#include "gfx/Bitmap.h"
 #include "gfx/Fonts.h"
 #include "ui/Application.h"
+#include "ui/Renderer.h"
 
 namespace benchapp {
 
@@ -62,6 +66,21 @@ inline LaunchedApp& launchedApp(const char* program) {
         return made;
     }();
     return *launched;
+}
+
+// Draws the window anew at scale 2 once per iteration; the counters say the
+// frame's size in pixels.
+inline void drawFrames(benchmark::State& state, ui::Window& window) {
+    const gfx::Bitmap* frame = nullptr;
+    for (auto _ : state) {
+        window.setNeedsDisplay();
+        frame = ui::Renderer::drawFrame(window, 2.0);
+        benchmark::DoNotOptimize(frame);
+    }
+    if (frame) {
+        state.counters["width"] = frame->pixelWidth();
+        state.counters["height"] = frame->pixelHeight();
+    }
 }
 
 }  // namespace benchapp

@@ -25,20 +25,12 @@ namespace {
 
 using benchapp::LaunchedApp;
 
-LaunchedApp& launchedApp() { return benchapp::launchedApp("bench_render"); }
+LaunchedApp& launchedApp() {
+    return benchapp::launchedApp("bench_render");
+}
 
 void BM_RenderExploreFrame(benchmark::State& state) {
-    auto& window = *launchedApp().delegate->window();
-    const gfx::Bitmap* frame = nullptr;
-    for (auto _ : state) {
-        window.setNeedsDisplay();
-        frame = ui::Renderer::drawFrame(window, 2.0);
-        benchmark::DoNotOptimize(frame);
-    }
-    if (frame) {
-        state.counters["width"] = frame->pixelWidth();
-        state.counters["height"] = frame->pixelHeight();
-    }
+    benchapp::drawFrames(state, *launchedApp().delegate->window());
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }

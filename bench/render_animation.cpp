@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "Percentile.h"
 #include "LaunchedApp.h"
+#include "Percentile.h"
 #include "app/AppDelegate.h"
 #include "app/vc/WaterfallViewController.h"
 #include "fixtures/AppClock.h"
@@ -30,19 +30,12 @@ constexpr int kFrames = 200;
 
 using benchapp::LaunchedApp;
 
-LaunchedApp& launchedApp() { return benchapp::launchedApp("bench_render_animation"); }
+LaunchedApp& launchedApp() {
+    return benchapp::launchedApp("bench_render_animation");
+}
 
 void drawFrames(benchmark::State& state, ui::Window& window) {
-    const gfx::Bitmap* frame = nullptr;
-    for (auto _ : state) {
-        window.setNeedsDisplay();
-        frame = ui::Renderer::drawFrame(window, 2.0);
-        benchmark::DoNotOptimize(frame);
-    }
-    if (frame) {
-        state.counters["width"] = frame->pixelWidth();
-        state.counters["height"] = frame->pixelHeight();
-    }
+    benchapp::drawFrames(state, window);
     state.counters["animating"] = ui::ViewAnimations::anyAnimating() ? 1 : 0;
 }
 

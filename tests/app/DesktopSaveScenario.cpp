@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "AppHarness.h"
+#include "ViewerScenario.h"
 #include "app/vc/PhotoViewController.h"
 #include "core/FileManager.h"
 #include "fixtures/PhotoDocument.h"
@@ -28,61 +28,21 @@
 namespace {
 
 using app::PhotoViewController;
+using testsupport::decodeFile;
 
-gfx::ImagePtr decodeFile(const std::string& path) {
-    const auto bytes = core::FileManager::readFile(path);
-    if (!bytes) return nullptr;
-    return gfx::Image::decode(std::span(reinterpret_cast<const std::uint8_t*>(bytes.value().data()),
-                                        bytes.value().size()));
-}
-
-class DesktopSaveScenario : public testing::Test {
+class DesktopSaveScenario : public testsupport::ViewerScenario {
 protected:
     void TearDown() override {
         store::PhotoAlbum::setFolderOverride({});
         (void)ui::DeviceProfile::select("phone");
     }
 
-    [[nodiscard]] std::shared_ptr<ui::NavigationController> navigation() const {
-        return std::dynamic_pointer_cast<ui::NavigationController>(
-            app.window().rootViewController());
-    }
-    std::shared_ptr<PhotoViewController> openDownloaded(size_t index) {
-        auto po = app::PhotosObject::fromJSON(fixtures::PhotoDocument::photo(
-            app.photos().pool().photos().at(index), app.photos().baseURL()));
-        po->isHolder = false;
-        po->smallImage = ui::imageNamed("bg_slice");
-        auto viewer = std::make_shared<PhotoViewController>();
-        viewer->setPo(po);
-        navigation()->pushViewController(viewer, false);
-        app.settle(1.2);
-        EXPECT_TRUE(app.waitFor([&] { return !viewer->bbarSaveButton()->isHidden(); }));
-        app.window().layoutIfNeeded();
-        return viewer;
-    }
-    void tap(const ui::View& view) {
-        app.touches().tap(view.convertRectTo(view.bounds(), nullptr).center());
-    }
-    [[nodiscard]] std::shared_ptr<ui::AlertController> presentedAlert() const {
-        return std::dynamic_pointer_cast<ui::AlertController>(
-            navigation()->presentedViewController());
-    }
     // Saves the original through the sheet and waits for the toast.
     void saveOriginal(const PhotoViewController& viewer) {
-        tap(*viewer.bbarSaveButton());
-        app.settle(0.5);
-        const auto sheet = presentedAlert();
-        ASSERT_TRUE(sheet);
-        tap(*sheet->alertView()->box()->rows().at(1));
-        app.settle(0.5);
-        ASSERT_TRUE(app.waitFor([&] {
-            const auto toast = presentedAlert();
-            return toast && toast->title() == PhotoViewController::kSaveSucceededText;
-        }));
+        saveWithRow(viewer, 1);
+        ASSERT_TRUE(waitForToast(PhotoViewController::kSaveSucceededText));
         app.settle(2.0);
     }
-
-    testsupport::AppHarness app;
 };
 
 TEST_F(DesktopSaveScenario, ASavedPhotoIsTheWholeDownloadUnderANewNameEachTime) {
@@ -105,8 +65,8 @@ TEST_F(DesktopSaveScenario, ASavedPhotoIsTheWholeDownloadUnderANewNameEachTime) 
     ASSERT_EQ(store::PhotoAlbum::imagePaths(),
               (std::vector<std::string>{pictures + "/Vantor/IMG_0001.jpg",
                                         pictures + "/Vantor/IMG_0002.jpg"}));
-    const auto names = core::FileManager::contentsOfDirectory(
-        core::FileManager::folderPath(core::Folder::Album));
+    const auto names =
+        core::FileManager::contentsOfDirectory(core::FileManager::folderPath(core::Folder::Album));
     EXPECT_EQ(names ? names.value().size() : 0, inHome) << "nothing more in the home's album";
 
     // Each file decodes to the downloaded picture.
@@ -147,8 +107,8 @@ TEST_F(DesktopSaveScenario, OnThePadTheSaveSheetIsAPopoverPointingAtTheSaveButto
     const gfx::Rect anchor = button.convertRectTo(button.bounds(), nullptr);
     const auto arrow = sheet->alertView()->arrow();
     ASSERT_TRUE(arrow);
-    const gfx::Rect box = sheet->alertView()->box()->convertRectTo(
-        sheet->alertView()->box()->bounds(), nullptr);
+    const gfx::Rect box =
+        sheet->alertView()->box()->convertRectTo(sheet->alertView()->box()->bounds(), nullptr);
     EXPECT_EQ(box.width(), ui::AlertView::kPopoverWidth);
     EXPECT_NEAR(box.maxY(), anchor.minY() - ui::PopoverPresentationController::kArrowLength, 0.5)
         << "right above the button";

@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "AppHarness.h"
+#include "ViewerScenario.h"
 #include "app/vc/PhotoViewController.h"
 #include "core/FileManager.h"
 #include "core/JSON.h"
@@ -31,15 +31,9 @@ namespace {
 
 using app::PhotoViewController;
 using fixtures::PhotoDocument;
+using testsupport::decodeFile;
 
 const gfx::Size kScreen{375, 667};
-
-gfx::ImagePtr decodeFile(const std::string& path) {
-    const auto bytes = core::FileManager::readFile(path);
-    if (!bytes) return nullptr;
-    return gfx::Image::decode(std::span(reinterpret_cast<const std::uint8_t*>(bytes.value().data()),
-                                        bytes.value().size()));
-}
 
 double difference(const gfx::Color& a, const gfx::Color& b) {
     return std::max(
@@ -63,62 +57,12 @@ gfx::Rect differingBox(const gfx::Image& a, const gfx::Image& b, double threshol
     return {double(minX), double(minY), double(maxX - minX + 1), double(maxY - minY + 1)};
 }
 
-class SaveShareScenario : public testing::Test {
+class SaveShareScenario : public testsupport::ViewerScenario {
 protected:
     void SetUp() override { app.launch(); }
     void TearDown() override { store::PhotoAlbum::shared().setRefusalForTesting(std::nullopt); }
 
-    [[nodiscard]] std::shared_ptr<ui::NavigationController> navigation() const {
-        return std::dynamic_pointer_cast<ui::NavigationController>(
-            app.window().rootViewController());
-    }
-    // Pool photo `index`, as a feed lists it; each test takes photos no
-    // other test opens.
-    [[nodiscard]] std::shared_ptr<app::PhotosObject> photo(size_t index) {
-        auto po = app::PhotosObject::fromJSON(
-            PhotoDocument::photo(app.photos().pool().photos().at(index), app.photos().baseURL()));
-        po->isHolder = false;
-        po->smallImage = ui::imageNamed("bg_slice");
-        return po;
-    }
-    // Opens the photo and waits for the end of its full download.
-    std::shared_ptr<PhotoViewController> openDownloaded(size_t index) {
-        auto viewer = std::make_shared<PhotoViewController>();
-        viewer->setPo(photo(index));
-        navigation()->pushViewController(viewer, false);
-        app.settle(1.2);
-        EXPECT_TRUE(app.waitFor([&] { return !viewer->bbarSaveButton()->isHidden(); }));
-        app.window().layoutIfNeeded();
-        return viewer;
-    }
-    void tap(const ui::View& view) {
-        app.touches().tap(view.convertRectTo(view.bounds(), nullptr).center());
-    }
-    [[nodiscard]] std::shared_ptr<ui::AlertController> presentedAlert() const {
-        return std::dynamic_pointer_cast<ui::AlertController>(
-            navigation()->presentedViewController());
-    }
-    [[nodiscard]] std::string toastTitle() const {
-        const auto alert = presentedAlert();
-        return alert && alert->preferredStyle() == ui::AlertControllerStyle::Alert ? alert->title()
-                                                                                   : "";
-    }
-    // Taps save, then the sheet's row `row` (0: visible area, 1: original,
-    // 2: cancel), and lets the sheet go.
-    void saveWithRow(const PhotoViewController& viewer, size_t row) {
-        tap(*viewer.bbarSaveButton());
-        app.settle(0.5);
-        const auto sheet = presentedAlert();
-        ASSERT_TRUE(sheet);
-        tap(*sheet->alertView()->box()->rows().at(row));
-        app.settle(0.5);
-    }
-    bool waitForToast(const std::string& title) {
-        return app.waitFor([&] { return toastTitle() == title; });
-    }
     static size_t albumCount() { return store::PhotoAlbum::imagePaths().size(); }
-
-    testsupport::AppHarness app;
 };
 
 TEST_F(SaveShareScenario, TheSaveSheetOffersTwoSizesAndItsCancelWritesNothing) {
