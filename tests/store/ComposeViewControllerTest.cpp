@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "StoreTesting.h"
 #include "store/MailComposeViewController.h"
 #include "store/MessageComposeViewController.h"
 #include "support/ManualClockScope.h"
@@ -32,16 +33,6 @@ protected:
     testsupport::ManualClockScope clock_;
     std::shared_ptr<ui::Window> window_ = std::make_shared<ui::Window>(gfx::Rect(0, 0, 375, 667));
     std::shared_ptr<ui::ViewController> root_ = std::make_shared<ui::ViewController>();
-};
-
-struct MailRecorder : store::MailComposeViewControllerDelegate {
-    void mailComposeController(MailComposeViewController&, MailComposeResult result,
-                               const std::optional<store::StoreError>& error) override {
-        results.push_back(result);
-        errors.push_back(error);
-    }
-    std::vector<MailComposeResult> results;
-    std::vector<std::optional<store::StoreError>> errors;
 };
 
 struct MessageRecorder : store::MessageComposeViewControllerDelegate {
@@ -84,7 +75,7 @@ TEST_F(ComposeViewControllerTest, TheMailComposerKeepsWhatItWasGivenAndReportsHo
               "To: ads@example.com\nCc: a@example.com, b@example.com\nBcc: c@example.com\n"
               "Subject: Hello\n\n<b>hi</b>");
 
-    const auto recorder = std::make_shared<MailRecorder>();
+    const auto recorder = std::make_shared<storetest::MailRecorder>();
     mail->setMailComposeDelegate(recorder);
     root_->presentViewController(mail, false);
     mail->cancelButton()->sendActions(ui::ControlEvent::TouchUpInside);

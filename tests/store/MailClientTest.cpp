@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "StoreTesting.h"
 #include "core/FileManager.h"
 #include "core/RunLoop.h"
 #include "core/ScopedEnvironment.h"
@@ -25,16 +26,6 @@ using store::MailComposeViewController;
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Ending : store::MailComposeViewControllerDelegate {
-    void mailComposeController(MailComposeViewController&, MailComposeResult result,
-                               const std::optional<store::StoreError>& error) override {
-        results.push_back(result);
-        errors.push_back(error);
-    }
-    std::vector<MailComposeResult> results;
-    std::vector<std::optional<store::StoreError>> errors;
-};
 
 class MailClientTest : public testing::Test {
 protected:
@@ -70,7 +61,8 @@ protected:
     }
 
     // Taps Send and waits for the composer to end.
-    static void send(const std::shared_ptr<MailComposeViewController>& mail, const Ending& ending) {
+    static void send(const std::shared_ptr<MailComposeViewController>& mail,
+                     const storetest::MailRecorder& ending) {
         (void)mail->view();
         const size_t before = ending.results.size();
         mail->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
@@ -87,7 +79,7 @@ TEST_F(MailClientTest, SendHandsRecipientsSubjectBodyAndAttachmentsToTheMailClie
     EXPECT_TRUE(MailComposeViewController::canSendMail());
     const auto mail = MailComposeViewController::create();
     ASSERT_TRUE(mail);
-    const auto ending = std::make_shared<Ending>();
+    const auto ending = std::make_shared<storetest::MailRecorder>();
     mail->setMailComposeDelegate(ending);
     mail->setToRecipients({"ads@example.com", "--attach"});
     mail->setCcRecipients({"a@example.com"});
@@ -124,7 +116,7 @@ TEST_F(MailClientTest, SendHandsRecipientsSubjectBodyAndAttachmentsToTheMailClie
 
 TEST_F(MailClientTest, AMailClientThatRefusesOrIsMissingIsAFailureNotASend) {
     installMailClient(3);
-    const auto ending = std::make_shared<Ending>();
+    const auto ending = std::make_shared<storetest::MailRecorder>();
     const auto refused = MailComposeViewController::create();
     refused->setMailComposeDelegate(ending);
     refused->setToRecipients({"ads@example.com"});
@@ -133,8 +125,7 @@ TEST_F(MailClientTest, AMailClientThatRefusesOrIsMissingIsAFailureNotASend) {
     ASSERT_TRUE(ending->errors[0]);
     EXPECT_NE(ending->errors[0]->message.find("exit status 3"), std::string::npos)
         << ending->errors[0]->message;
-    EXPECT_EQ(recordedArguments(),
-              (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
+    EXPECT_EQ(recordedArguments(), (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
 
     fs::remove(folder_ / "bin/xdg-email");
     environment_.set("PATH", (folder_ / "bin").string());

@@ -6,10 +6,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/RunLoop.h"
+#include "store/MailComposeViewController.h"
 #include "store/PaymentQueue.h"
 #include "store/ScriptedStore.h"
 #include "store/StoreBackend.h"
@@ -17,6 +19,17 @@
 namespace storetest {
 
 inline constexpr double kLimit = 10.0;
+
+// The results a mail composer reports to its delegate, in order.
+struct MailRecorder : store::MailComposeViewControllerDelegate {
+    void mailComposeController(store::MailComposeViewController&, store::MailComposeResult result,
+                               const std::optional<store::StoreError>& error) override {
+        results.push_back(result);
+        errors.push_back(error);
+    }
+    std::vector<store::MailComposeResult> results;
+    std::vector<std::optional<store::StoreError>> errors;
+};
 
 class ScriptedStoreScope {
 public:
