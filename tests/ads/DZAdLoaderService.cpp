@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "LogCapture.h"
 #include "NativeTesting.h"
 #include "ads/core/request/DZMultipleAdsAdLoaderOptions.h"
 #include "ads/foundation/DZLogger.h"
@@ -128,8 +129,7 @@ TEST_F(DZAdLoaderService, CustomTemplateAdsNeedTheirTemplateIDAskedFor) {
 }
 
 TEST_F(DZAdLoaderService, OptionsOfOneClassCountOnceAndInvalidOnesAreIgnored) {
-    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
-    core::Console::Capture console;
+    adtesting::LogCapture console;
     ASSERT_TRUE(makeLoader("native/content2", {"1"}, {multiple(3), nullptr, multiple(5)}));
     ads::DZLogger::sharedInstance().waitForLogging();
     EXPECT_EQ(console.lines(),
@@ -180,8 +180,7 @@ TEST_F(DZAdLoaderService, APreprocessingTimeOutEndsWithNoFill) {
 
 TEST_F(DZAdLoaderService, ASecondRequestWhileLoadingIsLoggedAndIgnored) {
     ASSERT_TRUE(makeLoader("native/content2", {"1"}, {multiple(2)}));
-    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
-    core::Console::Capture console;
+    adtesting::LogCapture console;
     loader->loadRequest(nullptr);
     loader->loadRequest(nullptr);
     ads::DZLogger::sharedInstance().waitForLogging();
@@ -200,8 +199,7 @@ TEST_F(DZAdLoaderService, ASecondRequestWhileLoadingIsLoggedAndIgnored) {
 }
 
 TEST_F(DZAdLoaderService, ADelegateWithoutTheClassProtocolIsRefused) {
-    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
-    core::Console::Capture console;
+    adtesting::LogCapture console;
     loader = ads::DZAdLoader::create("native/template", {}, {"1", "3"}, {});
     ASSERT_TRUE(loader);
     const auto contentOnly = std::make_shared<ContentOnlyDelegate>();

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "DMSGTesting.h"
+#include "LogCapture.h"
 #include "ads/foundation/DZLogger.h"
-#include "core/Console.h"
 #include "core/URLRequest.h"
 
 namespace {
@@ -68,8 +68,7 @@ TEST(DZDMSGHandlerTest, AFullBufferDropsItsOldestMessage) {
     RecordingHandler handler({"a"});
     handler.hold = true;
     const size_t limit = ads::DZDMSGHandler::kMaximumBufferedNotifications;
-    ads::DZLogger::sharedInstance().waitForLogging();
-    core::Console::Capture console;
+    adtesting::LogCapture console;
     for (size_t i = 0; i <= limit; ++i)
         ASSERT_TRUE(handler.handleNotification(message("a", {{"n", std::to_string(i)}}), nullptr));
     ASSERT_EQ(handler.bufferedNotifications().size(), limit);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "HandlerTesting.h"
+#include "LogCapture.h"
 #include "ads/foundation/DZLogger.h"
 #include "core/Console.h"
 #include "ui/SystemSoundPlayer.h"
@@ -22,8 +23,7 @@ protected:
 };
 
 TEST_F(DZDefaultDMSGHandlerTest, LogsThePagesTextAtLevelOne) {
-    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
-    core::Console::Capture capture;
+    adtesting::LogCapture capture;
     ads::DZLogger& logger = ads::DZLogger::sharedInstance();
     const std::int64_t threshold = logger.logLevelThreshold();
     EXPECT_TRUE(page.send(*handler, "log", {{"string", "tick %d %@ 100%"}}));

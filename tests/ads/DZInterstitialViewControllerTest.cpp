@@ -7,13 +7,14 @@
 
 #include "AnalyticsTesting.h"
 #include "FullScreenTesting.h"
+#include "LogCapture.h"
 #include "ads/core/request/DZAdType.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/foundation/DZHostAnalyticsRegistry.h"
 #include "ads/foundation/DZLogger.h"
-#include "core/Console.h"
 #include "ads/presentation/fullscreen/DZInterstitialViewController.h"
 #include "ads/web/view/DZAdView.h"
+#include "core/Console.h"
 #include "fixtures/FullScreenCreative.h"
 #include "support/TestEnvironment.h"
 #include "ui/Button.h"
@@ -160,8 +161,7 @@ TEST_F(DZInterstitialViewControllerTest, ASplitScreenWindowTooSmallForTheContent
     controller->viewWillTransitionToSize({content.width, content.height - 20});
     EXPECT_EQ(controller->relinquishCount(), 0);
     EXPECT_EQ(controller->adView()->frame().size, (gfx::Size{content.width, content.height - 20}));
-    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
-    core::Console::Capture capture;
+    adtesting::LogCapture capture;
     controller->viewWillTransitionToSize({content.width, content.height - 21});
     EXPECT_EQ(controller->relinquishCount(), 1);
     ads::DZLogger::sharedInstance().waitForLogging();

@@ -7,26 +7,27 @@
 #include <gtest/gtest.h>
 
 #include "AdWebTesting.h"
+#include "LogCapture.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/request/DZMultipleAdsAdLoaderOptions.h"
 #include "ads/core/request/DZNativeAdImageAdLoaderOptions.h"
 #include "ads/core/slot/DZSlot.h"
+#include "ads/foundation/DZLogger.h"
 #include "ads/foundation/DZStatisticDictionary.h"
 #include "ads/native/DZAdLoader.h"
 #include "ads/native/DZNativeAdAttribution.h"
 #include "ads/native/DZNativeAdAttributionView.h"
-#include "ads/native/DZNativeAppInstallAd.h"
-#include "ads/native/DZNativeContentAd.h"
 #include "ads/native/DZNativeAdViewPolicy.h"
 #include "ads/native/DZNativeAdViewPolicyDelegate.h"
+#include "ads/native/DZNativeAppInstallAd.h"
+#include "ads/native/DZNativeContentAd.h"
 #include "ads/native/DZNativeContentAdView.h"
 #include "ads/native/DZOverlayView.h"
-#include "ads/foundation/DZLogger.h"
-#include "core/Console.h"
-#include "ui/Label.h"
 #include "ads/video/DZVideoController.h"
+#include "core/Console.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/NativeAds.h"
+#include "ui/Label.h"
 
 namespace {
 
@@ -225,8 +226,7 @@ TEST(DZNativeAdKinds, PublisherOwnedViewsAreRefusedInOrderAndRegisteredThroughAP
     adView->addSubview(headline);
     const ads::DZNativeAdvancedAd::AssetViews assets{{"2001", headline}};
 
-    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
-    core::Console::Capture console;
+    adtesting::LogCapture console;
     const auto closed = DZNativeAppInstallAd::create(
         {{"headline", "h"}, {"call_to_action", "c"}, {"app_icon", core::Dictionary{{"url", "https://a.test/i.png"}}}},
         {});

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "AdWebTesting.h"
+#include "LogCapture.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/slot/DZSlot.h"
 #include "ads/foundation/DZCallLog.h"
@@ -160,9 +161,7 @@ TEST(DZNativeAd, OptionalFailuresStillComplete) {
 
 TEST(DZNativeAd, PublisherReportingNeedsTheAccountSwitches) {
     const auto off = std::make_shared<TestAd>(core::Dictionary{});
-    // What earlier tests logged is written before the capture starts.
-    ads::DZLogger::sharedInstance().waitForLogging();
-    core::Console::Capture console;
+    adtesting::LogCapture console;
     off->performClickWithData(core::Dictionary{});
     off->reportTouchEventWithData(core::Dictionary{});
     EXPECT_FALSE(off->recordImpressionWithData(core::Dictionary{}));

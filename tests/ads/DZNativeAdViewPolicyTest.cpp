@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "AdWebTesting.h"
+#include "LogCapture.h"
 #include "NativeViewTesting.h"
 #include "ads/foundation/DZLogger.h"
 #include "ads/native/DZAdChoicesView.h"
@@ -400,8 +401,7 @@ TEST_F(DZNativeAdViewPolicyTest, SignalDictionariesDescribeTheLayout) {
 }
 
 TEST_F(DZNativeAdViewPolicyTest, AssetViewsGetTheInteractionTheyNeedAndTheLogSaysSo) {
-    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
-    core::Console::Capture console;
+    adtesting::LogCapture console;
     headline->setUserInteractionEnabled(true);
     media->setUserInteractionEnabled(false);
     icon->setUserInteractionEnabled(false);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "AdWebTesting.h"
+#include "LogCapture.h"
 #include "NativeViewTesting.h"
 #include "ads/foundation/DZLogger.h"
 #include "ads/native/DZAdChoicesView.h"
@@ -187,8 +188,7 @@ TEST(DZNativePublisherViews, AdChoicesViewsCentreTheirContentOnce) {
 }
 
 TEST(DZNativePublisherViews, CustomTemplateAndMedialessAdsAreRefused) {
-    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
-    core::Console::Capture console;
+    adtesting::LogCapture console;
     const auto custom = std::make_shared<RecordingNativeAd>(core::Dictionary{}, 0, "3");
     custom->choices = std::make_shared<ui::View>();
     custom->media = std::make_shared<PlainMediaContent>();

@@ -3,13 +3,14 @@
 #include <memory>
 
 #include "FullScreenTesting.h"
+#include "LogCapture.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/foundation/DZLogger.h"
 #include "ads/foundation/DZStatisticDictionary.h"
-#include "core/Console.h"
 #include "ads/presentation/fullscreen/DZIntermission.h"
 #include "ads/presentation/fullscreen/DZModalOverlayPresenter.h"
 #include "ads/presentation/fullscreen/DZViewController.h"
+#include "core/Console.h"
 
 namespace {
 
@@ -95,8 +96,7 @@ TEST_F(DZViewControllerTest, ARefusedPresentationLeavesNothingBehind) {
     EXPECT_FALSE(controller->retainsItself());
 
     // No presenting controller at all.
-    ads::DZLogger::sharedInstance().waitForLogging();  // earlier tests' messages
-    core::Console::Capture capture;
+    adtesting::LogCapture capture;
     EXPECT_FALSE(controller->presentFromViewController(nullptr, [&] { ++shown; }));
     ads::DZLogger::sharedInstance().waitForLogging();
     EXPECT_EQ(capture.lines(),
