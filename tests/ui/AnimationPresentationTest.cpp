@@ -240,7 +240,7 @@ TEST_F(AnimationPresentationTest, AScrollViewsOffsetMovesItsContent) {
     View::animate(
         1.0, [&] { scroll->setContentOffset({100, 0}); }, {},
         {.curve = ui::AnimationCurve::Linear});
-    EXPECT_EQ(scroll->contentOffset(), gfx::Point(100, 0));
+    EXPECT_EQ(scroll->contentOffset(), (gfx::Point{100, 0}));
     advance(0.5);
     const auto image = render();
     expectNear(image, 60, 20, kRed);

@@ -30,16 +30,16 @@ TEST(PopoverPlacementTest, BelowWhenItFitsElseAboveElseBeside) {
     // A button near the top: below it, the arrow up at its bottom edge.
     const auto below = PopoverPresentationController::place({100, 60, 40, 40}, {300, 200}, kArea);
     EXPECT_EQ(below.direction, PopoverArrowDirection::Up);
-    EXPECT_EQ(below.tip, gfx::Point(120, 100));
+    EXPECT_EQ(below.tip, (gfx::Point{120, 100}));
     EXPECT_EQ(below.box.minY(), 100 + kLength);
-    EXPECT_EQ(below.box.size, gfx::Size(300, 200));
+    EXPECT_EQ(below.box.size, (gfx::Size{300, 200}));
     EXPECT_EQ(below.box.minX(), kMargin) << "kept inside the area";
     EXPECT_EQ(below.arrow, gfx::Rect(120 - 13, 100, 26, kLength));
 
     // A bar button at the bottom: above it, the arrow down at its top edge.
     const auto above = PopoverPresentationController::place({600, 970, 50, 44}, {300, 200}, kArea);
     EXPECT_EQ(above.direction, PopoverArrowDirection::Down);
-    EXPECT_EQ(above.tip, gfx::Point(625, 970));
+    EXPECT_EQ(above.tip, (gfx::Point{625, 970}));
     EXPECT_EQ(above.box.maxY(), 970 - kLength);
     EXPECT_EQ(above.box.maxX(), 768 - kMargin) << "centred on the anchor, moved in";
     EXPECT_EQ(above.arrow.maxY(), 970);
@@ -47,14 +47,14 @@ TEST(PopoverPlacementTest, BelowWhenItFitsElseAboveElseBeside) {
     // In a corner the arrow goes as near the anchor as the box's corner allows.
     const auto corner = PopoverPresentationController::place({740, 980, 20, 30}, {300, 200}, kArea);
     EXPECT_EQ(corner.box.maxX(), 768 - kMargin);
-    EXPECT_EQ(corner.tip, gfx::Point(758 - 14 - 13, 980));
+    EXPECT_EQ(corner.tip, (gfx::Point{758 - 14 - 13, 980}));
     EXPECT_EQ(corner.arrow.maxX(), corner.box.maxX() - 14);
 
     // A tall popover next to a tall anchor: beside it, on the roomier side.
     const auto beside = PopoverPresentationController::place({100, 300, 40, 500}, {300, 600}, kArea);
     EXPECT_EQ(beside.direction, PopoverArrowDirection::Left);
     EXPECT_EQ(beside.box.minX(), 140 + kLength);
-    EXPECT_EQ(beside.tip, gfx::Point(140, 550));
+    EXPECT_EQ(beside.tip, (gfx::Point{140, 550}));
     EXPECT_GE(beside.box.minY(), kMargin);
     EXPECT_LE(beside.box.maxY(), 1024 - kMargin);
 
