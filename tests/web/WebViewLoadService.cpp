@@ -155,12 +155,26 @@ TEST_F(WebViewUILoadService, ViewsLoadingAtOnceEachFinishTheirOneLoad) {
                 ASSERT_TRUE(views.back());
                 delegates.push_back(std::move(once));
             }
+            const size_t fetchedBefore = server.requestsTo("/page").size();
             for (const auto& each : views) each->loadRequest(core::URLRequest(page));
-            ASSERT_TRUE(waitFor([&] {
+            const bool ended = waitFor([&] {
                 return std::all_of(delegates.begin(), delegates.end(), [](const auto& each) {
                     return each->count("finish") + each->count("fail") > 0;
                 });
-            }));
+            });
+            if (!ended) {
+                // Where a stuck load stopped: fetched by the app or not, its
+                // events so far, and whether the view still loads.
+                std::string state = "documents fetched: " +
+                                    std::to_string(server.requestsTo("/page").size() -
+                                                   fetchedBefore);
+                for (size_t i = 0; i < count; ++i) {
+                    state += "\nview " + std::to_string(i) + ": loading " +
+                             (views[i]->isLoading() ? "yes" : "no") + ", events";
+                    for (const auto& event : delegates[i]->events) state += " " + event;
+                }
+                FAIL() << "a load never ended\n" << state;
+            }
             for (const auto& each : delegates) {
                 EXPECT_EQ(each->events, (std::vector<std::string>{"start", "commit", "finish"}));
                 EXPECT_EQ(each->navigations.size(), 1u);
