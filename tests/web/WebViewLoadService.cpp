@@ -164,7 +164,8 @@ TEST_F(WebViewUILoadService, ViewsLoadingAtOnceEachFinishTheirOneLoad) {
             });
             if (!ended) {
                 // Where a stuck load stopped: fetched by the app or not, its
-                // events so far, and whether the view still loads.
+                // events so far, whether the view still loads, and the
+                // document its page actually shows.
                 std::string state = "documents fetched: " +
                                     std::to_string(server.requestsTo("/page").size() -
                                                    fetchedBefore);
@@ -172,6 +173,11 @@ TEST_F(WebViewUILoadService, ViewsLoadingAtOnceEachFinishTheirOneLoad) {
                     state += "\nview " + std::to_string(i) + ": loading " +
                              (views[i]->isLoading() ? "yes" : "no") + ", events";
                     for (const auto& event : delegates[i]->events) state += " " + event;
+                    const web::JSResult shown = evaluateScript(
+                        *views[i], "location.href + ' ' + document.readyState + ', ' + "
+                                   "document.documentElement.outerHTML.length + ' characters'");
+                    state += "; shows " + (shown.ok() ? shown.value().stringValue()
+                                                      : "nothing: " + shown.exception()->message);
                 }
                 FAIL() << "a load never ended\n" << state;
             }
