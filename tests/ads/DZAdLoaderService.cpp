@@ -12,7 +12,6 @@
 #include "ads/foundation/DZLogger.h"
 #include "ads/native/DZAdConfiguration.h"
 #include "ads/native/DZAdLoadResults.h"
-#include "core/Console.h"
 
 namespace {
 

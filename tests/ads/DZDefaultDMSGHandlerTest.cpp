@@ -8,7 +8,6 @@
 #include "HandlerTesting.h"
 #include "LogCapture.h"
 #include "ads/foundation/DZLogger.h"
-#include "core/Console.h"
 #include "ui/SystemSoundPlayer.h"
 
 namespace {

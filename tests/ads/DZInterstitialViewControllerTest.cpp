@@ -14,7 +14,6 @@
 #include "ads/foundation/DZLogger.h"
 #include "ads/presentation/fullscreen/DZInterstitialViewController.h"
 #include "ads/web/view/DZAdView.h"
-#include "core/Console.h"
 #include "fixtures/FullScreenCreative.h"
 #include "support/TestEnvironment.h"
 #include "ui/Button.h"

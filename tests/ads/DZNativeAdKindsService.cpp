@@ -24,7 +24,6 @@
 #include "ads/native/DZNativeContentAdView.h"
 #include "ads/native/DZOverlayView.h"
 #include "ads/video/DZVideoController.h"
-#include "core/Console.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/NativeAds.h"
 #include "ui/Label.h"

@@ -18,7 +18,6 @@
 #include "ads/native/DZNativeContentAd.h"
 #include "ads/native/DZNativeCustomTemplateAd.h"
 #include "ads/web/net/DZPinger.h"
-#include "core/Console.h"
 #include "core/UserDefaults.h"
 #include "fixtures/AdServer.h"
 

@@ -10,7 +10,6 @@
 #include "ads/presentation/fullscreen/DZIntermission.h"
 #include "ads/presentation/fullscreen/DZModalOverlayPresenter.h"
 #include "ads/presentation/fullscreen/DZViewController.h"
-#include "core/Console.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <span>
 #include <string>
 
 #include "ViewerScenario.h"

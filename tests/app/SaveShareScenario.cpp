@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <span>
 #include <string>
 
 #include "ViewerScenario.h"

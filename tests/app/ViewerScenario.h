@@ -1,18 +1,16 @@
 #pragma once
 // What the viewer's scenarios share: the launched app, a pool photo opened
 // in the viewer and fully downloaded, taps on its views, the presented
-// sheet or toast, a save through the size sheet, and reading a saved file.
+// sheet or toast, a save through the size sheet, and reading a saved file (testsupport::decodeFile).
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
 
 #include "AppHarness.h"
+#include "support/DecodedFile.h"
 #include "app/vc/PhotoViewController.h"
-#include "core/FileManager.h"
 #include "fixtures/PhotoDocument.h"
 #include "ui/AlertActionRow.h"
 #include "ui/AlertBoxView.h"
@@ -22,13 +20,6 @@
 #include "ui/NavigationController.h"
 
 namespace testsupport {
-
-inline gfx::ImagePtr decodeFile(const std::string& path) {
-    const auto bytes = core::FileManager::readFile(path);
-    if (!bytes) return nullptr;
-    return gfx::Image::decode(std::span(reinterpret_cast<const std::uint8_t*>(bytes.value().data()),
-                                        bytes.value().size()));
-}
 
 class ViewerScenario : public testing::Test {
 protected:

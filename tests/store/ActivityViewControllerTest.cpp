@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "core/RunLoop.h"
 #include "store/ActivityViewController.h"
 #include "store/ShareOutbox.h"
+#include "support/DecodedFile.h"
 #include "support/ManualClockScope.h"
 #include "ui/Button.h"
 #include "ui/DeviceProfile.h"
@@ -24,6 +24,7 @@
 
 using store::ActivityViewController;
 using store::ShareOutbox;
+using testsupport::decodeFile;
 
 namespace {
 
@@ -52,12 +53,6 @@ protected:
     static core::Value readJSON(const std::string& path) {
         const auto text = core::FileManager::readFile(path);
         return text ? core::JSON::parse(text.value()).value_or(core::Value()) : core::Value();
-    }
-    static gfx::ImagePtr decodeFile(const std::string& path) {
-        const auto bytes = core::FileManager::readFile(path);
-        if (!bytes) return nullptr;
-        return gfx::Image::decode(std::span(
-            reinterpret_cast<const std::uint8_t*>(bytes.value().data()), bytes.value().size()));
     }
     // The records are written on the sheet's queue: real I/O.
     static bool waitForRecords(size_t count) {

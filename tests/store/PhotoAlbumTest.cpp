@@ -8,7 +8,6 @@
 #include <cmath>
 #include <filesystem>
 #include <optional>
-#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,9 +16,11 @@
 #include "core/RunLoop.h"
 #include "gfx/Image.h"
 #include "store/PhotoAlbum.h"
+#include "support/DecodedFile.h"
 
 using store::AlbumError;
 using store::PhotoAlbum;
+using testsupport::decodeFile;
 
 namespace {
 
@@ -57,13 +58,6 @@ protected:
             });
         EXPECT_TRUE(core::RunLoop::main().runUntil([&] { return answer.called; }, 10));
         return answer;
-    }
-
-    static gfx::ImagePtr decodeFile(const std::string& path) {
-        const auto bytes = core::FileManager::readFile(path);
-        if (!bytes) return nullptr;
-        return gfx::Image::decode(std::span(
-            reinterpret_cast<const std::uint8_t*>(bytes.value().data()), bytes.value().size()));
     }
 };
 
