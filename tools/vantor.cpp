@@ -28,6 +28,7 @@
 #include "app/services/AppConfiguration.h"
 #include "core/Bundle.h"
 #include "core/FileManager.h"
+#include "core/OffMachineRequests.h"
 #include "core/RunLoop.h"
 #include "core/URL.h"
 #include "core/URLSessionConfiguration.h"
@@ -116,6 +117,26 @@ private:
     bool keep_ = false;
 };
 
+// The embedded default keeps to this machine: every request the app and
+// the SDK send through the URL layer to a host elsewhere is named at once
+// on the terminal, and counted for the summary at the end.
+void watchOffMachineRequests() {
+    core::OffMachineRequests::watch([](const std::string& host) {
+        std::printf("vantor: a request left this machine for %s\n", host.c_str());
+        std::fflush(stdout);
+    });
+}
+
+void reportOffMachineRequests() {
+    if (!core::OffMachineRequests::watching()) return;
+    const auto hosts = core::OffMachineRequests::hosts();
+    std::string named;
+    for (const auto& [host, count] : hosts)
+        named += (named.empty() ? "" : ", ") + host + " " + std::to_string(count);
+    std::printf("vantor: requests off this machine: %zu%s\n", core::OffMachineRequests::count(),
+                named.empty() ? "" : (" (" + named + ")").c_str());
+}
+
 // Shows the launched app in a desktop window until the window is closed,
 // which terminates the app.
 int showWindow(const std::shared_ptr<app::AppDelegate>& delegate) {
@@ -132,6 +153,7 @@ int showWindow(const std::shared_ptr<app::AppDelegate>& delegate) {
     std::fflush(stdout);
     window->run();
     std::printf("vantor: window closed after %zu frames\n", window->frameCount());
+    reportOffMachineRequests();
     return 0;
 }
 
@@ -233,14 +255,25 @@ int main(int argc, char** argv) {
                          scenarioError.c_str());
             return 1;
         }
+        // Its photo URLs outlast the run (favourites, stored feeds): the same
+        // origin every time, routed to this run's ports.
+        services->useStableOrigin();
         app::AppConfiguration::set(
             {services->photoAPIBase(), services->photoWebBase(), services->quoteURL()});
-        std::printf("vantor: local photo service at %s\n", services->photoAPIBase().c_str());
+        std::printf("vantor: local photo service at %s (127.0.0.1, ports %d and %d for https)\n",
+                    services->photoAPIBase().c_str(), services->photos().server().port(),
+                    services->photos().server().securePort());
         // The ad SDK asks the local ad server, whose authority it trusts.
         setenv(core::kTrustedCertificatesFileVariable,
                fixtures::LocalServices::trustedCertificatesFile().c_str(), 1);
-        ads::DZServerHosts::setAdServerHost(services->adServerHost());
+        // Every host of the SDK's is the local ad server's; its settings
+        // name it for the rest (conversions, timing and bad-ad reports).
+        for (const auto set :
+             {&ads::DZServerHosts::setAdServerHost, &ads::DZServerHosts::setStaticHost,
+              &ads::DZServerHosts::setMediationHost, &ads::DZServerHosts::setReportingHost})
+            set(services->adServerHost());
         std::printf("vantor: local ad server at %s\n", services->ads().secureBaseURL().c_str());
+        watchOffMachineRequests();
     }
 
     // The ad SDK starts itself once the app has launched.
@@ -311,6 +344,15 @@ int main(int argc, char** argv) {
                 [gate] { gate->release(); });
         written += tour.run();
         expected += 15;  // with the fade-in, the save sheet, the shared image and the about page
+        // The tour ends with the tip purchase, which the SDK reports to the
+        // ad server its settings name: the local one.
+        if (services) {
+            const bool reported = core::RunLoop::main().runUntil(
+                [&] { return !sdkServer.requestsTo(fixtures::CorePage::kConversionPath).empty(); },
+                kAdServerWait);
+            std::printf("vantor: the tip purchase's conversion ping %s the local ad server\n",
+                        reported ? "reached" : "did not reach");
+        }
     }
     // interstitial.png: the demo interstitial over the featured feed, last
     // so that no shot before it changes.
@@ -340,6 +382,7 @@ int main(int argc, char** argv) {
                 sdkRequests.empty() ? "nothing" : sdkRequests.c_str());
     for (const auto& line : sdkServer.logLines())
         std::printf("vantor: the ad server noted: %s\n", line.c_str());
+    reportOffMachineRequests();
     const bool complete = written == expected;
     if (!complete) home.keep();
     if (!options.verbose && !(home.temporary() && complete))

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <utility>
 
+#include "ads/foundation/DZServerHosts.h"
 #include "ads/web/net/DZPinger.h"
 #include "core/UserDefaults.h"
 
@@ -75,7 +76,7 @@ void DZCrashReporter::setEndpointForTesting(std::optional<std::string> endpoint)
 
 std::string DZCrashReporter::endpoint() {
     std::lock_guard lock(gEndpointMutex);
-    return gEndpointOverride.value_or(std::string(kDefaultEndpoint));
+    return gEndpointOverride.value_or(DZServerHosts::reportingURLString(kEndpointPath));
 }
 
 }  // namespace ads

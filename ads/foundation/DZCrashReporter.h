@@ -29,7 +29,9 @@ namespace ads {
 class DZCrashReporter {
 public:
     static constexpr std::string_view kRetryGroupKey = "/dozuza/ads/crash_reporting";
-    static constexpr std::string_view kDefaultEndpoint = "https://reports.dozuza.com/crash";
+    // The endpoint's path on the reporting host (DZServerHosts): by default
+    // "https://reports.dozuza.com/crash".
+    static constexpr std::string_view kEndpointPath = "/crash";
 
     // Made once; installs the terminate handler.
     static std::shared_ptr<DZCrashReporter> sharedInstance();

@@ -11,6 +11,7 @@ struct Hosts {
     std::optional<std::string> adServer;
     std::optional<std::string> staticHost;
     std::optional<std::string> mediation;
+    std::optional<std::string> reporting;
 };
 
 Hosts& hosts() {
@@ -50,6 +51,16 @@ void DZServerHosts::setMediationHost(std::optional<std::string> host) {
     hosts().mediation = std::move(host);
 }
 
+std::string DZServerHosts::reportingHost() {
+    std::lock_guard lock(hosts().mutex);
+    return hosts().reporting.value_or(std::string(kDefaultReportingHost));
+}
+
+void DZServerHosts::setReportingHost(std::optional<std::string> host) {
+    std::lock_guard lock(hosts().mutex);
+    hosts().reporting = std::move(host);
+}
+
 std::string DZServerHosts::adServerURLString(std::string_view path) {
     return "https://" + adServerHost() + std::string(path);
 }
@@ -60,6 +71,10 @@ std::string DZServerHosts::staticURLString(std::string_view path) {
 
 std::string DZServerHosts::mediationURLString(std::string_view path) {
     return "https://" + mediationHost() + std::string(path);
+}
+
+std::string DZServerHosts::reportingURLString(std::string_view path) {
+    return "https://" + reportingHost() + std::string(path);
 }
 
 }  // namespace ads

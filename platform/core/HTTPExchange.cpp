@@ -18,7 +18,9 @@
 
 #include "core/CurlErrors.h"
 #include "core/HTTPURLResponse.h"
+#include "core/HostRoutes.h"
 #include "core/MD5.h"
+#include "core/OffMachineRequests.h"
 #include "core/URLSessionTask.h"
 
 namespace core {
@@ -164,6 +166,7 @@ HTTPExchange::HTTPExchange(std::shared_ptr<URLSessionTask> task, URLRequest requ
 HTTPExchange::~HTTPExchange() {
     if (easy_) curl_easy_cleanup(easy_);
     if (headers_) curl_slist_free_all(headers_);
+    if (connectTo_) curl_slist_free_all(connectTo_);
 }
 
 CURL* HTTPExchange::open(CURLSH* share) {
@@ -185,6 +188,8 @@ CURL* HTTPExchange::open(CURLSH* share) {
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &HTTPExchange::onBody);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
     applyTrust();
+    applyRoutes();
+    OffMachineRequests::note(request_.url());
 
     const std::string& method = request_.method();
     const Data& body = request_.body();
@@ -244,6 +249,14 @@ void HTTPExchange::applyTrust() {
     } else if (!trust_.certificatesFile.empty()) {
         curl_easy_setopt(easy_, CURLOPT_CAINFO, trust_.certificatesFile.c_str());
     }
+}
+
+void HTTPExchange::applyRoutes() {
+    // libcurl picks the entry of the request's host and port (and of every
+    // redirect's, each an exchange of its own).
+    for (const auto& route : HostRoutes::all())
+        connectTo_ = curl_slist_append(connectTo_, HostRoutes::connectToEntry(route).c_str());
+    if (connectTo_) curl_easy_setopt(easy_, CURLOPT_CONNECT_TO, connectTo_);
 }
 
 curl_slist* HTTPExchange::headerList() const {

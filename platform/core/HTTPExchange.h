@@ -96,6 +96,8 @@ private:
     [[nodiscard]] std::optional<NetworkError> tooSlow(double now);
     [[nodiscard]] curl_slist* headerList() const;
     void applyTrust();
+    // Connects routed hosts where HostRoutes says.
+    void applyRoutes();
 
     std::shared_ptr<URLSessionTask> task_;  // null once the outcome is reported
     const URLRequest request_;
@@ -103,6 +105,7 @@ private:
     const Trust trust_;
     CURL* easy_ = nullptr;
     curl_slist* headers_ = nullptr;
+    curl_slist* connectTo_ = nullptr;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
 
     std::shared_ptr<Clock> clock_;  // the clock the times below were read on

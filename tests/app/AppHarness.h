@@ -2,7 +2,8 @@
 // Launches the whole app against the local photo and quote services, on a
 // manual clock, for scenario tests: the app's timers and animations follow
 // settle(); network answers are real loopback I/O, waited for with
-// waitFor(). Each harness starts from empty feed histories and favourites.
+// waitFor(). Each harness starts from empty feed histories and favourites,
+// unless it is the next launch of an earlier harness's home.
 
 #include <functional>
 #include <memory>
@@ -20,16 +21,28 @@
 
 namespace testsupport {
 
+struct AppHarnessOptions {
+    // The photo service by its stable origin, as the tool's embedded default
+    // runs it.
+    bool stableOrigin = false;
+    // The feeds and favourites earlier harnesses stored stay: a later
+    // launch with the same home.
+    bool keepStored = false;
+};
+
 class AppHarness {
 public:
-    AppHarness() : previous_(app::AppConfiguration::current()) {
+    explicit AppHarness(AppHarnessOptions options = {})
+        : previous_(app::AppConfiguration::current()) {
         ui::Application::shared().resetForTesting();
+        if (options.stableOrigin) services_.useStableOrigin();
         // The SDK's app-settings request at launch stays in the process: the
         // app's tests do not start the SDK core page (the SDK's tests do).
         ads::DZApplication::setScriptBuilderReceiverForTesting(
             [](ads::DZSDKCoreController::ScriptBuilder) {});
         app::AppConfiguration::set(
             {services_.photoAPIBase(), services_.photoWebBase(), services_.quoteURL()});
+        if (options.keepStored) return;
         auto defaults = core::UserDefaults::standard();
         for (const char* key : {"DISCOVERY_HISTORY", "DISCOVERY_POPULAR_HISTORY", "SEARCH_HISTORY",
                                 "USER_COLLECT_PHOTOS", "USR_DEF_KEY_SEARCH_KEYWORD"})
@@ -69,6 +82,7 @@ public:
     }
 
     [[nodiscard]] fixtures::PhotoService& photos() { return services_.photos(); }
+    [[nodiscard]] fixtures::LocalServices& services() { return services_; }
     [[nodiscard]] fixtures::QuoteService& quotes() { return services_.quotes(); }
     [[nodiscard]] fixtures::AdServer& ads() { return services_.ads(); }
     [[nodiscard]] core::ManualClock& clock() { return clock_.clock(); }

@@ -4,8 +4,12 @@
 # keeps its home in $XDG_DATA_HOME/vantor (the owner's alone) and makes no
 # temporary one; a photo saved from the viewer lands in the pictures folder
 # under Vantor/, whole, and a second save gets a new name; a favourite added
-# in one run is on the favourites page of the next. Driven through the X
-# server (xdotool) on an Xvfb of its own, on the phone profile.
+# in one run is on the favourites page of the next, although the local photo
+# service listens elsewhere and another program holds its old port: it
+# opens at full size with its heart filled, the same photo in a fresh feed
+# is the favourite too, and a tap takes it out without a duplicate left
+# behind. Driven through the X server (xdotool) on an Xvfb of its own, on
+# the phone profile.
 #   desktop_home_test.sh path/to/vantor
 # Exits 77 (skipped) when the X tools are not installed.
 set -Eeuo pipefail
@@ -138,8 +142,22 @@ diff_pixels=$(compare -metric AE -fuzz 3% "$saved/IMG_0001.jpg" "$saved/IMG_0002
 echo "saved: $(ls "$saved" | tr '\n' ' ')($size1)"
 stop
 
-# --- The second run finds the favourite on the favourites page.
+# --- The second run: the first run's photo port is another program's now.
+first_port=$(sed -nE 's/^vantor: local photo service at .* \(127\.0\.0\.1, ports ([0-9]+) and .*/\1/p' \
+  "$work/app.log")
+[[ -n $first_port ]] || fail "the first run named no photo service port"
+# As the service held it (its closed connections may linger there).
+perl -MIO::Socket::INET -e '
+  my $held = IO::Socket::INET->new(LocalAddr => "127.0.0.1", LocalPort => $ARGV[0],
+    Listen => 4, ReuseAddr => 1, ReusePort => 1) or die "cannot hold the port: $!\n";
+  print "held\n"; STDOUT->flush; sleep 600' "$first_port" >"$work/holder.log" 2>&1 &
+holder=$!
+trap 'kill "$holder" 2>/dev/null || true; cleanup' EXIT
+held() { grep -qs '^held$' "$work/holder.log"; }
+poll 10 held || fail "the first run's port $first_port cannot be held: $(cat "$work/holder.log")"
+
 start
+grep -q "ports $first_port and" "$work/app.log" && fail "the second run got the held port"
 settle 20
 tab 2
 settle 10
@@ -147,6 +165,42 @@ crop favourites-again 0 80 375 440
 again=$(changed favourites-empty favourites-again)
 echo "favourites page: $again pixels differ from the first run's empty page"
 above "$again" 5000 || fail "the favourite is not on the favourites page of the next run"
+
+# Opening a photo: the viewer lays out its full image once downloaded
+# (the feeds' thumbnails log the same completion line, not this one), and a
+# favourite says so at once. Escape goes back.
+laid_out() { grep -cs -- '^image.size.height: ' "$home/console.log" || true; }
+more_laid_out() { (($(laid_out) > $1)); }
+open_photo() {
+  local shown collected
+  shown=$(laid_out)
+  collected=$(count "have collects")
+  click "$1" "$2"
+  poll 30 more_laid_out "$shown" || fail "the viewer did not show the full image"
+  poll 5 more_than "have collects" "$collected" || fail "the heart of the favourite is not filled"
+  settle 15
+}
+back() {
+  xdotool key --window "$window" Escape
+  settle 10
+}
+# From the favourites page, at full size.
+open_photo 187 300
+back
+# The same photo in a fresh feed: the first of the explore feed again.
+tab 0
+settle 15
+open_photo 94 200
+click 245 642
+sleep 2
+settle 10
+back
+tab 2
+settle 10
+crop favourites-after 0 80 375 440
+left=$(changed favourites-empty favourites-after)
+echo "favourites page after the tap: $left pixels differ from the empty page"
+above "$left" 5000 && fail "a favourite is left after taking the only one out"
 stop
 no_temporary_home || fail "a temporary home was made"
 echo "PASS"

@@ -1,0 +1,82 @@
+#include "core/HostRoutes.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace core {
+
+namespace {
+
+struct Table {
+    std::mutex mutex;
+    std::vector<HostRoutes::Route> routes;
+};
+
+Table& table() {
+    static auto* const shared = new Table;
+    return *shared;
+}
+
+std::string lowered(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+bool validPort(int port) {
+    return port > 0 && port < 65536;
+}
+
+}  // namespace
+
+bool HostRoutes::add(std::string_view host, int port, std::string_view toHost, int toPort) {
+    if (host.empty() || host.find(':') != std::string_view::npos || toHost.empty() ||
+        !validPort(port) || !validPort(toPort))
+        return false;
+    Route route{lowered(host), port, std::string(toHost), toPort};
+    Table& shared = table();
+    std::lock_guard lock(shared.mutex);
+    std::erase_if(shared.routes,
+                  [&](const Route& r) { return r.host == route.host && r.port == route.port; });
+    shared.routes.push_back(std::move(route));
+    return true;
+}
+
+void HostRoutes::remove(std::string_view host, int port) {
+    const std::string name = lowered(host);
+    Table& shared = table();
+    std::lock_guard lock(shared.mutex);
+    std::erase_if(shared.routes, [&](const Route& r) { return r.host == name && r.port == port; });
+}
+
+std::vector<HostRoutes::Route> HostRoutes::all() {
+    Table& shared = table();
+    std::lock_guard lock(shared.mutex);
+    return shared.routes;
+}
+
+std::optional<HostRoutes::Route> HostRoutes::find(std::string_view host, int port) {
+    const std::string name = lowered(host);
+    Table& shared = table();
+    std::lock_guard lock(shared.mutex);
+    for (const Route& route : shared.routes)
+        if (route.host == name && route.port == port) return route;
+    return std::nullopt;
+}
+
+bool HostRoutes::routes(std::string_view host) {
+    const std::string name = lowered(host);
+    Table& shared = table();
+    std::lock_guard lock(shared.mutex);
+    return std::any_of(shared.routes.begin(), shared.routes.end(),
+                       [&](const Route& r) { return r.host == name; });
+}
+
+std::string HostRoutes::connectToEntry(const Route& route) {
+    const bool literal = route.toHost.find(':') != std::string::npos;
+    return route.host + ":" + std::to_string(route.port) + ":" + (literal ? "[" : "") +
+           route.toHost + (literal ? "]" : "") + ":" + std::to_string(route.toPort);
+}
+
+}  // namespace core
