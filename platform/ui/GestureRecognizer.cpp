@@ -77,7 +77,7 @@ void GestureRecognizer::setState(GestureState state) {
     const bool starting = state == GestureState::Began || state == GestureState::Recognized;
     if (state_ == GestureState::Possible && starting) {
         const auto delegate = delegate_.lock();
-        if ((shouldBegin_ && !shouldBegin_(*this)) ||
+        if (!canBegin() || (shouldBegin_ && !shouldBegin_(*this)) ||
             (delegate && !delegate->gestureRecognizerShouldBegin(*this))) {
             state = GestureState::Failed;
         }

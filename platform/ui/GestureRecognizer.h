@@ -89,6 +89,10 @@ protected:
     // Moves to the state and calls the actions for Began, Changed, Ended
     // (Recognized) and Cancelled.
     void setState(GestureState state);
+    // Asked first when the recognizer is about to leave Possible for Began
+    // or Recognized, before the predicate and the delegate: a subclass that
+    // holds back for reasons of its own answers false, which fails it.
+    [[nodiscard]] virtual bool canBegin() { return true; }
     [[nodiscard]] const TouchSet& touches() const { return touches_; }
 
     // The centroid of the touches in window coordinates (of the last ones

@@ -7,14 +7,40 @@
 
 namespace ui {
 
+// The scroll view's own pan: it catches content that decelerates (begins
+// on the finger's touch-down) and leaves a first movement the scroll view
+// cannot follow to a scroll view around it (see ScrollView.h).
+class ScrollView::Pan final : public PanGestureRecognizer {
+public:
+    explicit Pan(std::weak_ptr<ScrollView*> scrollView)
+        : PanGestureRecognizer([scrollView](GestureRecognizer& recognizer) {
+              if (auto view = scrollView.lock()) {
+                  (*view)->handlePan(static_cast<PanGestureRecognizer&>(recognizer));
+              }
+          }),
+          scrollView_(std::move(scrollView)) {}
+
+    void touchesBegan(const TouchSet& touches, const Event& event) override {
+        const bool first = numberOfTouches() == 0;
+        PanGestureRecognizer::touchesBegan(touches, event);
+        if (!first || state() != GestureState::Possible) return;
+        const auto view = scrollView_.lock();
+        if (view && (*view)->isDecelerating()) setState(GestureState::Began);
+    }
+
+protected:
+    bool canBegin() override {
+        const auto view = scrollView_.lock();
+        return !view || (*view)->panMayBegin(translationInView(*view));
+    }
+
+private:
+    std::weak_ptr<ScrollView*> scrollView_;
+};
+
 ScrollView::ScrollView(gfx::Rect frame) : View(frame), self_(std::make_shared<ScrollView*>(this)) {
     setClipsToBounds(true);
-    pan_ = std::make_shared<PanGestureRecognizer>(
-        [self = std::weak_ptr<ScrollView*>(self_)](GestureRecognizer& recognizer) {
-            if (auto view = self.lock()) {
-                (*view)->handlePan(static_cast<PanGestureRecognizer&>(recognizer));
-            }
-        });
+    pan_ = std::make_shared<Pan>(self_);
     addGestureRecognizer(pan_);
 }
 

@@ -12,6 +12,17 @@
 // within the valid offsets: x in [-inset.left, contentWidth + inset.right
 // - boundsWidth], never above its minimum; y likewise.
 //
+// Nested scroll views share a drag by its first movement: when the pan is
+// about to begin (the finger has moved 10 points), a scroll view that cannot
+// scroll along the movement's main axis (mostly horizontal or mostly
+// vertical) does not begin if a scroll view around it can, so the outer one
+// takes the whole drag; one that scrolls both ways takes every direction,
+// and one with no scroll view around it to give the drag to keeps it.
+//
+// A finger that comes down while the content decelerates catches it: the
+// pan begins at once, the content stops under the finger and follows it
+// from there, and that touch reaches nothing inside (no tap, no selection).
+//
 // A refresh control sits just above the content. Releasing a drag that
 // pulled the content more than its height past the top begins refreshing,
 // and the control sends ValueChanged once the drag has ended.
@@ -185,7 +196,13 @@ private:
     // Moves scale and offset together; didEndZooming at the end.
     void animateZoom(double scale, gfx::Point offset, ScrollAnimation::Curve curve, bool bounce);
 
-    // Dragging (ScrollViewDragging.cpp).
+    // Dragging (ScrollViewDragging.cpp; the pan recognizer in ScrollView.cpp).
+    class Pan;
+    // Whether the pan may begin for a first movement of `translation` (in
+    // this view's coordinates).
+    [[nodiscard]] bool panMayBegin(gfx::Point translation) const;
+    // Whether a scroll view around this one would take a drag along the axis.
+    [[nodiscard]] bool enclosingScrollViewScrolls(bool horizontally) const;
     void handlePan(PanGestureRecognizer& pan);
     void beginDrag(PanGestureRecognizer& pan);
     void moveDrag(PanGestureRecognizer& pan);

@@ -9,6 +9,23 @@
 
 namespace ui {
 
+bool ScrollView::panMayBegin(gfx::Point translation) const {
+    const double sideways = std::abs(translation.x);
+    const double upright = std::abs(translation.y);
+    if (sideways > upright && !scrollsHorizontally()) return !enclosingScrollViewScrolls(true);
+    if (upright > sideways && !scrollsVertically()) return !enclosingScrollViewScrolls(false);
+    return true;
+}
+
+bool ScrollView::enclosingScrollViewScrolls(bool horizontally) const {
+    for (auto view = superview(); view; view = view->superview()) {
+        const auto* outer = dynamic_cast<const ScrollView*>(view.get());
+        if (!outer || !outer->scrollEnabled_ || !outer->pan_->isEnabled()) continue;
+        if (horizontally ? outer->scrollsHorizontally() : outer->scrollsVertically()) return true;
+    }
+    return false;
+}
+
 void ScrollView::handlePan(PanGestureRecognizer& pan) {
     const auto keepAlive = shared_from_this();
     switch (pan.state()) {

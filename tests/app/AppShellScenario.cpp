@@ -272,3 +272,40 @@ TEST_F(AppShellScenario, EveryEnglishTitleFitsItsTabInEitherWeight) {
     EXPECT_LT(titleButton(2).titleLabel()->fittedFont().size, 19) << "shrunk, not cut short";
     EXPECT_EQ(titleButton(0).titleLabel()->fittedFont(), gfx::Font::system(18)) << "room to spare";
 }
+
+TEST_F(AppShellScenario, SidewaysSwipesTurnThePagesWhileUprightDragsScrollTheFeed) {
+    launch();
+    const auto explore =
+        std::dynamic_pointer_cast<app::WaterfallViewController>(tabs().viewCtrls()[0]);
+    ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return !explore->isFetching(); }, 10));
+    settle(1.0);
+    delegate->window()->layoutTree();
+    const auto pages = tabs().tabContainerScrlView();
+    const auto feed = explore->collectionView();
+    ui::TouchInjector touches(*delegate->window());
+
+    // Upright, then mostly upright with a lean: the feed follows the finger
+    // from where its pan began (the first of ten steps); the pages stay.
+    feed->setContentOffset({0, 0});  // from where the refresh left it
+    touches.drag({200, 500}, {200, 300});
+    EXPECT_DOUBLE_EQ(feed->contentOffset().y, 180);
+    touches.drag({250, 500}, {150, 250});
+    EXPECT_DOUBLE_EQ(feed->contentOffset().y, 405);
+    EXPECT_EQ(feed->contentOffset().x, 0);
+    settle(1.0);
+    EXPECT_EQ(pages->contentOffset(), (gfx::Point{0, 0}));
+    EXPECT_DOUBLE_EQ(pillInWindow().minX(), 40.875);
+
+    // 290 points sideways turns one page on every page, the feeds
+    // included, and the pill follows.
+    for (const double page : {1.0, 2.0, 3.0}) {
+        touches.drag({300, 300}, {10, 300});
+        settle(1.0);
+        EXPECT_EQ(pages->contentOffset(), (gfx::Point{375 * page, 0}));
+        EXPECT_DOUBLE_EQ(pillInWindow().minX(), 40.875 + 93.75 * page);
+    }
+    touches.drag({10, 300}, {300, 300});
+    settle(1.0);
+    EXPECT_EQ(pages->contentOffset(), (gfx::Point{750, 0}));
+    EXPECT_DOUBLE_EQ(feed->contentOffset().y, 405);
+}

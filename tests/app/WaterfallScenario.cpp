@@ -407,4 +407,25 @@ TEST_F(WaterfallScenario, SearchButtonPushesTheSearchScreenWithTheCrossFade) {
     EXPECT_FALSE(navigation()->isTransitioning());
 }
 
+TEST_F(WaterfallScenario, ATapDuringAFlingOnlyStopsTheFeed) {
+    launchAndLoad();
+    const auto feed = explore()->collectionView();
+    feed->setContentOffset({0, 0});
+    harness.touches().fling({150, 480}, {150, 380});
+    settle(0.1);
+    ASSERT_TRUE(feed->isDecelerating());
+
+    harness.touches().tap({100, 300});
+    EXPECT_FALSE(feed->isDecelerating());
+    const gfx::Point stopped = feed->contentOffset();
+    settle(2.5);
+    EXPECT_EQ(feed->contentOffset(), stopped);
+    EXPECT_EQ(navigation()->topViewController(), harness.delegate()->qzTabVc());
+
+    // At rest the same tap opens the photo under it.
+    harness.touches().tap({100, 300});
+    settle(0.1);
+    EXPECT_NE(navigation()->topViewController(), harness.delegate()->qzTabVc());
+}
+
 }  // namespace

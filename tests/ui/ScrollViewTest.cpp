@@ -351,4 +351,107 @@ TEST_F(ScrollViewTest, TapReachesAButtonInsideAndDragScrollsInstead) {
     EXPECT_FALSE(button->isHighlighted());
 }
 
+// A touch on content that is still decelerating catches it: the content
+// stops, and the touch taps nothing inside.
+TEST_F(ScrollViewTest, ATouchOnDeceleratingContentOnlyStopsIt) {
+    const auto button = ui::Button::create();
+    button->setFrame(Rect(0, 0, 375, 2000));
+    scroll_->addSubview(button);
+    int taps = 0;
+    button->addAction(ui::ControlEvent::TouchUpInside, [&taps](ui::Control&) { ++taps; });
+
+    drag({200, 600}, {200, 400}, 4, 0.01, true);
+    clock_.advance(0.1);
+    ASSERT_TRUE(scroll_->isDecelerating());
+    const auto touch = window_->touchDown({200, 300});
+    EXPECT_FALSE(scroll_->isDecelerating());
+    EXPECT_FALSE(button->isHighlighted());
+    const Point caught = scroll_->contentOffset();
+    clock_.advance(0.05);
+    window_->touchUp(touch, {200, 300});
+    clock_.advance(2);
+    EXPECT_EQ(scroll_->contentOffset(), caught);
+    EXPECT_EQ(taps, 0);
+    EXPECT_EQ(recorder_->events.back(), "didEndDragging");
+
+    // At rest the same touch is a tap.
+    window_->touchUp(window_->touchDown({200, 300}), {200, 300});
+    EXPECT_EQ(taps, 1);
+}
+
+TEST_F(PagingScrollViewTest, ACaughtPageComesToRestOnTheNearestPage) {
+    drag({300, 300}, {200, 300}, 5, 0.02, true);  // a fling towards the next page
+    clock_.advance(0.02);
+    ASSERT_TRUE(scroll_->isDecelerating());
+    ASSERT_LT(scroll_->contentOffset().x, 375 / 2.0);
+    window_->touchUp(window_->touchDown({200, 300}), {200, 300});
+    clock_.advance(0.3);
+    EXPECT_EQ(scroll_->contentOffset(), (Point{0, 0}));
+}
+
+// The inner scroll view of ScrollViewTest inside a paging one that scrolls
+// only horizontally, as a page of a tab container.
+class NestedScrollViewTest : public ScrollViewTest {
+protected:
+    void SetUp() override {
+        ScrollViewTest::SetUp();
+        outer_->setPagingEnabled(true);
+        outer_->setContentSize({375 * 3, 0});
+        window_->addSubview(outer_);
+        outer_->addSubview(scroll_);
+        button_->setFrame(Rect(0, 200, 375, 200));
+        scroll_->addSubview(button_);
+        button_->addAction(ui::ControlEvent::TouchUpInside, [this](ui::Control&) { ++taps_; });
+    }
+
+    std::shared_ptr<ScrollView> outer_ = std::make_shared<ScrollView>(Rect(0, 0, 375, 667));
+    std::shared_ptr<ui::Button> button_ = ui::Button::create();
+    int taps_ = 0;
+};
+
+TEST_F(NestedScrollViewTest, TheFirstMovementDecidesWhichScrollViewTakesTheDrag) {
+    // Mostly sideways, over a button: the outer pages, the inner sees nothing.
+    drag({300, 300}, {50, 260}, 10, 0.05);
+    clock_.advance(0.3);
+    EXPECT_EQ(outer_->contentOffset(), (Point{375, 0}));
+    EXPECT_EQ(scroll_->contentOffset(), (Point{0, 0}));
+    EXPECT_TRUE(recorder_->events.empty());
+    EXPECT_EQ(taps_, 0);
+
+    // Upright first, sideways afterwards: the inner keeps the whole drag.
+    outer_->setContentOffset({0, 0});
+    const auto touch = window_->touchDown({200, 500});
+    for (const Point to : {Point{195, 480}, Point{100, 470}, Point{0, 400}}) {
+        clock_.advance(0.05);
+        window_->touchMove(touch, to);
+    }
+    clock_.advance(0.2);
+    window_->touchUp(touch, {0, 400});
+    EXPECT_EQ(scroll_->contentOffset(), (Point{0, 80}));  // from where the pan began
+    EXPECT_EQ(outer_->contentOffset(), (Point{0, 0}));
+
+    // An inner scroll view that scrolls both ways takes every direction.
+    scroll_->setContentSize({800, 2000});
+    drag({300, 300}, {100, 300}, 10, 0.05);
+    EXPECT_EQ(scroll_->contentOffset(), (Point{180, 80}));
+    EXPECT_EQ(outer_->contentOffset(), (Point{0, 0}));
+}
+
+TEST_F(NestedScrollViewTest, AnUprightDragOnARowThatScrollsSidewaysGoesToTheListAround) {
+    outer_->setPagingEnabled(false);
+    outer_->setContentSize({375, 2000});
+    scroll_->setContentSize({800, 667});
+    drag({200, 500}, {190, 300}, 10, 0.05);
+    EXPECT_EQ(outer_->contentOffset(), (Point{0, 180}));
+    EXPECT_TRUE(recorder_->events.empty());
+}
+
+TEST_F(NestedScrollViewTest, ASidewaysDragStaysWithTheInnerWhenNothingAroundItScrollsThatWay) {
+    outer_->setScrollEnabled(false);
+    drag({300, 300}, {50, 300}, 10, 0.05);
+    EXPECT_EQ(recorder_->events,
+              (Events{"willBeginDragging", "willEndDragging", "didEndDragging"}));
+    EXPECT_EQ(taps_, 0);  // the inner's pan still cancels the button
+}
+
 }  // namespace
