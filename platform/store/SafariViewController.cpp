@@ -1,12 +1,39 @@
 #include "store/SafariViewController.h"
 
+#include <algorithm>
+
+#include "core/Console.h"
+#include "core/Queue.h"
+#include "core/Unicode.h"
+#include "gfx/Font.h"
 #include "store/SheetBar.h"
 #include "store/URLOpener.h"
+#include "ui/ActivityIndicatorView.h"
 #include "ui/DeviceProfile.h"
+#include "ui/Label.h"
+#include "web/WebView.h"
 
 namespace store {
 
 namespace {
+
+// Schemes the browser's web view shows itself; a page's navigation to any
+// other leaves the browser or goes nowhere.
+bool showsInPage(const core::URL& url) {
+    const std::string scheme = core::Unicode::toLower(url.scheme(), "");
+    return url.isHTTPorHTTPS() || scheme == "about" || scheme == "data" || scheme == "blob";
+}
+
+// A person's tap, or a navigation the engine says a person started.
+bool personStarted(const web::NavigationAction& action) {
+    return action.userGesture || action.type == web::NavigationType::linkClicked;
+}
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
 
 // The browser's root view: tells its controller when it enters a window.
 class PageView : public ui::View {
@@ -25,6 +52,35 @@ private:
 
 }  // namespace
 
+// Hands the web view's events to the browser while it lives.
+class SafariViewController::PageDelegate final : public web::WebViewDelegate {
+public:
+    explicit PageDelegate(std::weak_ptr<SafariViewController> owner) : owner_(std::move(owner)) {}
+
+    bool shouldStartLoad(web::WebView&, const web::NavigationAction& action) override {
+        const auto owner = owner_.lock();
+        return owner && owner->shouldStartLoad(action);
+    }
+    void didStartLoad(web::WebView&) override {
+        if (const auto owner = owner_.lock()) owner->pageDidStartLoad();
+    }
+    void didCommitLoad(web::WebView&) override {
+        if (const auto owner = owner_.lock()) owner->pageDidCommitLoad();
+    }
+    void didFinishLoad(web::WebView&) override {
+        if (const auto owner = owner_.lock()) owner->pageDidFinishLoad();
+    }
+    void didFailLoad(web::WebView&, const web::LoadError& error) override {
+        if (const auto owner = owner_.lock()) owner->pageDidFailLoad(error);
+    }
+    void webProcessDidTerminate(web::WebView&, web::WebProcessTermination) override {
+        if (const auto owner = owner_.lock()) owner->pageProcessEnded();
+    }
+
+private:
+    std::weak_ptr<SafariViewController> owner_;
+};
+
 std::shared_ptr<SafariViewController> SafariViewController::create(const core::URL& url) {
     if (!url.isHTTPorHTTPS()) return nullptr;
     return std::make_shared<SafariViewController>(Token{}, url);
@@ -32,11 +88,18 @@ std::shared_ptr<SafariViewController> SafariViewController::create(const core::U
 
 SafariViewController::SafariViewController(Token, core::URL url) : url_(std::move(url)) {}
 
+SafariViewController::~SafariViewController() {
+    if (!webView_) return;
+    // Nothing of the page outlives the browser: its loads end here.
+    webView_->setDelegate({});
+    webView_->stopLoading();
+}
+
 void SafariViewController::loadView() {
     const std::weak_ptr<SafariViewController> weak =
         std::static_pointer_cast<SafariViewController>(shared_from_this());
     setView(std::make_shared<PageView>(ui::DeviceProfile::current().screenBounds(), [weak] {
-        if (const auto self = weak.lock()) self->openOnce();
+        if (const auto self = weak.lock()) self->startOnce();
     }));
 }
 
@@ -50,22 +113,147 @@ void SafariViewController::viewDidLoad() {
     done_ = bar_->setButton(SheetBar::Side::Leading, "Done", [weak] {
         if (const auto self = weak.lock()) self->done();
     });
+    spinner_ = std::make_shared<ui::ActivityIndicatorView>(ui::ActivityIndicatorViewStyle::Gray);
+    bar_->addSubview(spinner_);
+
+    failure_ = std::make_shared<ui::Label>();
+    failure_->setFont(gfx::Font::system(15));
+    failure_->setTextColor(gfx::Color::fromRGB(0x6D6D72));
+    failure_->setTextAlignment(gfx::TextAlignment::Center);
+    failure_->setNumberOfLines(0);
+    failure_->setLineBreakMode(gfx::LineBreakMode::WordWrap);
+    failure_->setHidden(true);
+    view()->addSubview(failure_);
     view()->addSubview(bar_);
 }
 
 void SafariViewController::viewDidLayoutSubviews() {
     ui::ViewController::viewDidLayoutSubviews();
     if (!bar_) return;
-    (void)bar_->placeAtTopOf(*view());
+    const double top = bar_->placeAtTopOf(*view());
+    const gfx::Rect bounds = view()->bounds();
+    const gfx::Rect page{0, top, bounds.width(), std::max(0.0, bounds.height() - top)};
+    if (webView_) webView_->setFrame(page);
+    constexpr double kInset = 24;
+    failure_->setFrame({kInset, top, std::max(0.0, bounds.width() - 2 * kInset), page.height()});
+    // The spinner sits where a trailing button would, in the bar's content.
+    const double size = ui::ActivityIndicatorView::kSize;
+    spinner_->setFrame({bounds.width() - SheetBar::kMargin - SheetBar::kButtonWidth / 2 - size / 2,
+                        top - SheetBar::kHeight / 2 - size / 2, size, size});
 }
 
-void SafariViewController::openOnce() {
-    if (opened_) return;
-    opened_ = true;
-    (void)URLOpener::shared().open(url_);
+std::string SafariViewController::title() const {
+    return bar_ ? bar_->titleLabel()->text() : url_.host();
+}
+
+void SafariViewController::setBarTitle(std::string title) {
+    if (bar_) bar_->setTitle(std::move(title));
+}
+
+void SafariViewController::startOnce() {
+    if (started_) return;
+    started_ = true;
+    web::WebViewConfiguration configuration;
+    configuration.kind = web::WebViewConfiguration::Kind::UI;
+    std::string error;
+    webView_ = web::WebView::create(view()->bounds(), std::move(configuration), &error);
+    if (!webView_) {
+        core::Console::log("SafariViewController: no page for " + url_.absoluteString() + ": " +
+                           error);
+        showFailure(error);
+        return;
+    }
+    pageDelegate_ = std::make_shared<PageDelegate>(
+        std::static_pointer_cast<SafariViewController>(shared_from_this()));
+    webView_->setDelegate(pageDelegate_);
+    view()->insertSubviewBelow(webView_, failure_.get());
+    view()->setNeedsLayout();
+    view()->layoutIfNeeded();
+    webView_->loadRequest(core::URLRequest(url_));
+}
+
+bool SafariViewController::shouldStartLoad(const web::NavigationAction& action) {
+    const core::URL& target = action.request.url();
+    if (!showsInPage(target)) {
+        // As a browser does, a person's way to a mail, phone or app link
+        // leaves for the system; anything else the page asks goes nowhere.
+        if (personStarted(action)) (void)URLOpener::shared().open(target);
+        return false;
+    }
+    if (action.opensNewWindow) {
+        // One page at a time: a link meant for a new window opens here,
+        // once the engine is done deciding.
+        if (!personStarted(action) || !target.isHTTPorHTTPS()) return false;
+        const std::weak_ptr<web::WebView> weak = webView_;
+        core::Queue::main()->async([weak, target] {
+            if (const auto page = weak.lock()) page->loadRequest(core::URLRequest(target));
+        });
+        return false;
+    }
+    return true;
+}
+
+void SafariViewController::pageDidStartLoad() {
+    ++loadSerial_;
+    failure_->setHidden(true);
+    webView_->setHidden(false);
+    showLoading(true);
+}
+
+void SafariViewController::pageDidCommitLoad() {
+    // The new page's host until its title is read.
+    if (const auto shown = webView_->url(); shown && !shown->host().empty())
+        setBarTitle(shown->host());
+}
+
+void SafariViewController::pageDidFinishLoad() {
+    showLoading(false);
+    const std::uint64_t serial = loadSerial_;
+    const std::weak_ptr<SafariViewController> weak =
+        std::static_pointer_cast<SafariViewController>(shared_from_this());
+    webView_->evaluateJavaScript("document.title", [weak, serial](web::JSResult result) {
+        const auto self = weak.lock();
+        if (!self || self->loadSerial_ != serial || !result.value().isString()) return;
+        const std::string title = trimmed(result.value().stringValue());
+        if (!title.empty()) self->setBarTitle(title);
+    });
+}
+
+void SafariViewController::pageDidFailLoad(const web::LoadError& error) {
+    showLoading(false);
+    // A load that another replaced, or that Done stopped, is not a failure
+    // of the page; neither is one that failed after the page was shown.
+    if (error.code == web::LoadError::kCancelled) return;
+    if (!error.provisional && error.code != web::LoadError::kWebProcessTerminated) return;
+    core::Console::log("SafariViewController: " + error.failingURL +
+                       " did not load: " + error.message);
+    showFailure(error.message);
+}
+
+void SafariViewController::pageProcessEnded() {
+    showLoading(false);
+    showFailure("The page stopped working.");
+}
+
+void SafariViewController::showLoading(bool loading) {
+    if (loading)
+        spinner_->startAnimating();
+    else
+        spinner_->stopAnimating();
+}
+
+void SafariViewController::showFailure(const std::string& reason) {
+    std::string text = "Cannot Open the Page";
+    if (!reason.empty()) text += "\n\n" + reason;
+    failure_->setText(std::move(text));
+    failure_->setHidden(false);
+    // What the page left, or nothing at all, is not shown under it.
+    if (webView_) webView_->setHidden(true);
 }
 
 void SafariViewController::done() {
+    // Closing mid-load leaves nothing fetching for a page no one sees.
+    if (webView_ && webView_->isLoading()) webView_->stopLoading();
     if (!parentViewController() && presentingViewController()) {
         const std::weak_ptr<SafariViewController> weak =
             std::static_pointer_cast<SafariViewController>(shared_from_this());

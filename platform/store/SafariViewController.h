@@ -1,13 +1,27 @@
 #pragma once
-// The in-app browser: a screen for one http(s) URL with a bar showing the
-// URL's host and a "Done" button. There is no page engine behind it; the
-// first time its view enters a window (presented, or as a child
-// controller's view inside a shown screen) it asks the URL opener to open
-// the URL, which records it. "Done" dismisses a presented browser and then
-// tells the delegate; a child browser only tells the delegate, whose
-// screen it is part of. Main thread only.
+// The in-app browser: a screen for one http(s) URL that shows the page in a
+// web view of its own ("UI" kind: every load of the page goes through the
+// app's URL layer) under a bar with "Done", the page's title (the host of
+// the page until its title is known) and a spinner while a page loads.
+//
+// The web view is made, and the URL loaded, the first time the browser's
+// view enters a window (presented, or as a child controller's view inside a
+// shown screen); a view that never enters one starts no engine. Links the
+// person follows stay in the browser, those that ask for a new window
+// included. Nothing of the page goes to the URL opener: only a navigation a
+// person starts to a scheme a web view does not show (mailto:, tel:, an
+// app's own) is handed to it, as a browser hands it to the system. A page
+// that cannot be loaded (no connection, a web process that ended, an engine
+// that cannot start) is replaced by a message saying so.
+//
+// "Done" stops a load under way, dismisses a presented browser and then
+// tells the delegate; a child browser only tells the delegate, whose screen
+// it is part of. The web view lives as long as the controller's view: it
+// goes with the controller. Main thread only.
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "core/URL.h"
 #include "store/SafariViewControllerDelegate.h"
@@ -15,8 +29,16 @@
 #include "ui/ViewController.h"
 
 namespace ui {
+class ActivityIndicatorView;
 class Button;
+class Label;
 }  // namespace ui
+
+namespace web {
+class WebView;
+struct LoadError;
+struct NavigationAction;
+}  // namespace web
 
 namespace store {
 
@@ -29,7 +51,9 @@ public:
     // nullptr for anything but http(s) with a host.
     [[nodiscard]] static std::shared_ptr<SafariViewController> create(const core::URL& url);
     SafariViewController(Token, core::URL url);
+    ~SafariViewController() override;
 
+    // The URL the browser was made for (the page shown may have moved on).
     [[nodiscard]] const core::URL& url() const { return url_; }
     [[nodiscard]] const std::shared_ptr<ui::Button>& doneButton() const { return done_; }
 
@@ -43,19 +67,52 @@ public:
     // What the "Done" button does.
     void done();
 
+    // The page's view: nullptr until the browser first enters a window, and
+    // when the engine could not start.
+    [[nodiscard]] const std::shared_ptr<web::WebView>& webView() const { return webView_; }
+    // What the bar shows as the title.
+    [[nodiscard]] std::string title() const;
+    // Spinning while a page loads.
+    [[nodiscard]] const std::shared_ptr<ui::ActivityIndicatorView>& loadingIndicator() const {
+        return spinner_;
+    }
+    // Shown in the page's place (the page hidden) after a page failed to load.
+    [[nodiscard]] const std::shared_ptr<ui::Label>& failureLabel() const { return failure_; }
+
     void loadView() override;
     void viewDidLoad() override;
     void viewDidLayoutSubviews() override;
 
 private:
-    void openOnce();
+    class PageDelegate;
+
+    void startOnce();
     void tellDelegate();
+
+    // The web view's events (through PageDelegate).
+    [[nodiscard]] bool shouldStartLoad(const web::NavigationAction& action);
+    void pageDidStartLoad();
+    void pageDidCommitLoad();
+    void pageDidFinishLoad();
+    void pageDidFailLoad(const web::LoadError& error);
+    void pageProcessEnded();
+
+    void showLoading(bool loading);
+    void showFailure(const std::string& reason);
+    void setBarTitle(std::string title);
 
     core::URL url_;
     std::weak_ptr<SafariViewControllerDelegate> delegate_;
-    bool opened_ = false;
+    bool started_ = false;
+    // Counts the page's loads, so that a title read for an earlier one is
+    // not shown for a later one.
+    std::uint64_t loadSerial_ = 0;
     std::shared_ptr<SheetBar> bar_;
     std::shared_ptr<ui::Button> done_;
+    std::shared_ptr<ui::ActivityIndicatorView> spinner_;
+    std::shared_ptr<ui::Label> failure_;
+    std::shared_ptr<PageDelegate> pageDelegate_;
+    std::shared_ptr<web::WebView> webView_;
 };
 
 }  // namespace store

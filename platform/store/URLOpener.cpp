@@ -1,16 +1,16 @@
 #include "store/URLOpener.h"
 
 #include <gio/gio.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "core/Console.h"
 #include "core/Queue.h"
+#include "core/RunLoop.h"
+#include "core/Timer.h"
 #include "core/Unicode.h"
 #include "ui/DeviceProfile.h"
 
@@ -91,14 +91,18 @@ bool URLOpener::launchDesktopHandler(const core::URL& url) const {
     return launched;
 }
 
-bool URLOpener::openNow(const core::URL& url, bool universalLinksOnly) {
+bool URLOpener::openNow(const core::URL& url, bool universalLinksOnly, Completion completion) {
     bool opened = decide(url, universalLinksOnly);
     // The scheme's handler on the desktop, when there is one, is what opens.
     if (opened && !universalLinksOnly && handsToDesktop(url)) opened = launchDesktopHandler(url);
     bool launches = false;
     std::function<void(const std::string&)> launcher;
+    size_t index = 0;
+    std::uint64_t generation = 0;
     {
         const std::lock_guard lock(mutex_);
+        index = requests_.size();
+        generation = generation_;
         requests_.push_back({url, universalLinksOnly, opened});
         launches = launches_;
         launcher = launcher_;
@@ -107,24 +111,63 @@ bool URLOpener::openNow(const core::URL& url, bool universalLinksOnly) {
         core::Console::log("URLOpener: nothing opens '" + url.absoluteString() + "'" +
                            (universalLinksOnly ? " as a universal link" : ""));
     } else if (launches && url.isHTTPorHTTPS() && !std::getenv("VANTOR_NO_OPENER")) {
-        if (launcher)
-            launcher(url.absoluteString());
-        else
-            launch(url.absoluteString());
+        if (!launcher) return handToDesktopOpener(url, index, generation, std::move(completion));
+        launcher(url.absoluteString());
     }
-    return opened;
-}
-
-bool URLOpener::open(const core::URL& url) {
-    return openNow(url, false);
-}
-
-void URLOpener::open(const core::URL& url, bool universalLinksOnly, Completion completion) {
-    const bool opened = openNow(url, universalLinksOnly);
     if (completion) {
         core::Queue::main()->async(
             [completion = std::move(completion), opened] { completion(opened); });
     }
+    return opened;
+}
+
+bool URLOpener::handToDesktopOpener(const core::URL& url, size_t index, std::uint64_t generation,
+                                    Completion completion) {
+    // The completion's one answer, on the main thread: the opener's exit,
+    // or its running past the limit, whichever comes first.
+    struct Answer {
+        Completion completion;
+        std::shared_ptr<core::Timer> limit;
+        bool given = false;
+    };
+    const auto answer = std::make_shared<Answer>();
+    answer->completion = std::move(completion);
+    const auto give = [answer](bool opened) {
+        if (std::exchange(answer->given, true)) return;
+        if (answer->limit) answer->limit->invalidate();
+        if (auto completion = std::move(answer->completion)) completion(opened);
+    };
+    const std::string text = url.absoluteString();
+    if (answer->completion) {
+        answer->limit = core::Timer::schedule(
+            core::RunLoop::main(), kOpenerAnswerSeconds, false, [give, text](core::Timer&) {
+                core::Console::log("URLOpener: the desktop's opener still runs for '" + text +
+                                   "': counted as opened");
+                give(true);
+            });
+    }
+    const bool started = launch(text, [this, index, generation, give](bool opened) {
+        if (!opened) launchFailed(index, generation);
+        core::Queue::main()->async([give, opened] { give(opened); });
+    });
+    if (!started) {
+        launchFailed(index, generation);
+        core::Queue::main()->async([give] { give(false); });
+    }
+    return started;
+}
+
+void URLOpener::launchFailed(size_t index, std::uint64_t generation) {
+    const std::lock_guard lock(mutex_);
+    if (generation == generation_ && index < requests_.size()) requests_[index].opened = false;
+}
+
+bool URLOpener::open(const core::URL& url) {
+    return openNow(url, false, {});
+}
+
+void URLOpener::open(const core::URL& url, bool universalLinksOnly, Completion completion) {
+    (void)openNow(url, universalLinksOnly, std::move(completion));
 }
 
 void URLOpener::open(const core::URL& url, const core::Dictionary& options, Completion completion) {
@@ -153,31 +196,6 @@ void URLOpener::registerAppLinkHost(const std::string& host) {
     appLinkHosts_.insert(lower(host));
 }
 
-// Double fork: the intermediate child exits at once and is reaped here, so
-// the opener is adopted by init and never becomes a zombie of ours.
-void URLOpener::launch(const std::string& url) {
-    // Everything the child needs is ready before fork: it only forks, execs
-    // and exits.
-    std::string program = "xdg-open";
-    std::string argument = url;
-    char* const argv[] = {program.data(), argument.data(), nullptr};
-    const pid_t child = fork();
-    if (child < 0) {
-        core::Console::log("URLOpener: cannot start the system opener");
-        return;
-    }
-    if (child == 0) {
-        if (fork() == 0) {
-            execvp(argv[0], argv);
-            _exit(127);
-        }
-        _exit(0);
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-}
-
 std::vector<URLOpener::Request> URLOpener::requests() const {
     const std::lock_guard lock(mutex_);
     return requests_;
@@ -202,6 +220,7 @@ std::vector<core::URL> URLOpener::refusedURLs() const {
 void URLOpener::clearForTesting() {
     const std::lock_guard lock(mutex_);
     requests_.clear();
+    ++generation_;
     handlers_.clear();
     appLinkHosts_.clear();
 }

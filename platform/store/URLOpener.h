@@ -10,14 +10,26 @@
 //
 // Only when launching is enabled (the desktop window) and VANTOR_NO_OPENER
 // is unset does a URL leave the process: an opened http(s) URL goes to the
-// desktop's opener (xdg-open, without a shell, not waited for); a URL of
-// another scheme the device profile lists goes to the handler the desktop
-// registered for the scheme (GIO's default handler for "x-scheme-handler/"
-// the scheme). A scheme the desktop has no handler for cannot be opened
-// then: canOpenURL() says so and the open is refused. Otherwise a "tel",
-// "mailto" or app-link open is recorded and answered, nothing more.
+// desktop's opener (xdg-open, without a shell, never waited for on the
+// caller's thread); a URL of another scheme the device profile lists goes
+// to the handler the desktop registered for the scheme (GIO's default
+// handler for "x-scheme-handler/" the scheme). A scheme the desktop has no
+// handler for cannot be opened then: canOpenURL() says so and the open is
+// refused. Otherwise a "tel", "mailto" or app-link open is recorded and
+// answered, nothing more.
+//
+// The desktop's opener: its standard output and error go to the app's
+// console, a line each, never to the terminal. It has opened the URL when
+// it exits with status 0; one that cannot start, or exits otherwise (no
+// browser on the desktop), has not, and the request's record says so once
+// it has exited. One still running kOpenerAnswerSeconds after its start (on
+// the clock) has handed the URL to a browser that keeps it waiting: it
+// counts as opened. The completion forms of open() get that answer; the
+// synchronous form cannot wait for it, and answers whether the opener
+// started (a failure afterwards is only logged and recorded).
 // Thread-safe; handlers are called on the caller's thread, without a lock.
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -50,10 +62,15 @@ public:
         friend bool operator==(const Request&, const Request&) = default;
     };
 
-    // Opens at once; false, with a console line, when nothing opens it.
+    // How long the desktop's opener may run before it counts as opened.
+    static constexpr double kOpenerAnswerSeconds = 5;
+
+    // Opens at once; false, with a console line, when nothing opens it. A
+    // URL handed to the desktop's opener answers whether the opener started.
     bool open(const core::URL& url);
     // Opens at once; the completion, when given, gets the result later on
-    // the main queue.
+    // the main queue: for a URL handed to the desktop's opener, once the
+    // opener has exited (or has run for kOpenerAnswerSeconds).
     void open(const core::URL& url, bool universalLinksOnly, Completion completion);
     // The same, universal links only when the options hold a true
     // kUniversalLinksOnlyOption.
@@ -79,7 +96,8 @@ public:
 
     [[nodiscard]] bool launchesSystemOpener() const;
     void setLaunchesSystemOpener(bool launches);
-    // Runs in place of the desktop's opener (nullptr: the desktop's again).
+    // Runs in place of the desktop's opener, which then counts as started
+    // and as having opened the URL (nullptr: the desktop's again).
     void setLauncherForTesting(std::function<void(const std::string& url)> launcher);
 
     // What the desktop answers for schemes other than http(s): whether it
@@ -103,11 +121,26 @@ private:
     bool launchDesktopHandler(const core::URL& url) const;
     [[nodiscard]] bool desktopHasHandler(const std::string& scheme) const;
     [[nodiscard]] bool decide(const core::URL& url, bool universalLinksOnly) const;
-    bool openNow(const core::URL& url, bool universalLinksOnly);
-    static void launch(const std::string& url);
+    // Records and answers the request; completion (may be empty) gets the
+    // final answer on the main queue.
+    bool openNow(const core::URL& url, bool universalLinksOnly, Completion completion);
+    // Starts the desktop's opener for the URL (URLOpenerLaunch.cpp): false
+    // when it cannot start. exited runs on a thread of the opener's with
+    // whether it opened the URL, after the output it wrote before exiting
+    // has reached the console.
+    static bool launch(const std::string& url, std::function<void(bool opened)> exited);
+    // Hands an opened web URL to the desktop's opener for request `index`
+    // (of generation); false when the opener cannot start.
+    bool handToDesktopOpener(const core::URL& url, size_t index, std::uint64_t generation,
+                             Completion completion);
+    // The opener of request `index` (of generation) did not open its URL.
+    void launchFailed(size_t index, std::uint64_t generation);
 
     mutable std::mutex mutex_;
     std::vector<Request> requests_;
+    // Bumped when the requests are forgotten, so that an opener's late
+    // answer changes no newer record.
+    std::uint64_t generation_ = 0;
     std::map<std::string, Handler> handlers_;
     std::set<std::string> appLinkHosts_;
     bool launches_ = false;

@@ -1,6 +1,7 @@
 // The photo viewer inside the launched app, against the local photo and
 // quote services: the small image first, the full download with its
-// progress, the buttons, the quote, and the favourites it writes.
+// progress, the buttons, the quote, the favourites it writes, and the
+// author's page in the in-app browser.
 
 #include <gtest/gtest.h>
 
@@ -21,8 +22,10 @@
 #include "store/URLOpener.h"
 #include "ui/AlertController.h"
 #include "ui/ImageAsset.h"
+#include "ui/Label.h"
 #include "ui/NavigationController.h"
 #include "ui/Renderer.h"
+#include "web/WebView.h"
 
 namespace {
 
@@ -291,6 +294,26 @@ TEST_F(PhotoViewerScenario, TappingTheAuthorOpensTheirPageInTheBrowserOnceTheBlu
         navigation()->presentedViewController());
     ASSERT_TRUE(browser);
     EXPECT_EQ(browser->url().absoluteString(), viewer->po()->userLink);
+
+    // The author's page shows inside the browser: their name as its title in
+    // the bar, and its heading (their name, dark on white) at the top of
+    // the page, where the browser alone shows white.
+    const std::string name = poolPhoto(36).user.name;
+    ASSERT_TRUE(app.waitFor([&] { return browser->title() == name; })) << browser->title();
+    ASSERT_TRUE(app.waitForQuiet());
+    const auto page = browser->webView();
+    ASSERT_TRUE(page);
+    const auto shot = ui::Renderer::render(app.window(), 1);
+    const gfx::Rect top = page->convertRectTo({0, 0, page->bounds().width(), 80}, nullptr);
+    int dark = 0;
+    for (int y = int(top.minY()); y < int(top.maxY()); ++y)
+        for (int x = int(top.minX()); x < int(top.maxX()); ++x)
+            if (shot->pixelAt(x, y).red < 0.3) ++dark;
+    EXPECT_GT(dark, 100) << "no heading drawn under the bar";
+    EXPECT_TRUE(browser->failureLabel()->isHidden());
+    EXPECT_EQ(app.photos().server().requestsTo("/@" + poolPhoto(36).user.username).size(), 1u);
+    // Nothing of it left the app.
+    EXPECT_TRUE(store::URLOpener::shared().requests().empty());
     browser->dismissViewController(false);
 
     viewer->po()->userLink = "javascript:alert(1)";
