@@ -110,9 +110,15 @@ bool URLOpener::openNow(const core::URL& url, bool universalLinksOnly, Completio
     if (!opened) {
         core::Console::log("URLOpener: nothing opens '" + url.absoluteString() + "'" +
                            (universalLinksOnly ? " as a universal link" : ""));
-    } else if (launches && url.isHTTPorHTTPS() && !std::getenv("VANTOR_NO_OPENER")) {
-        if (!launcher) return handToDesktopOpener(url, index, generation, std::move(completion));
-        launcher(url.absoluteString());
+    } else if (launches && url.isHTTPorHTTPS()) {
+        if (std::getenv("VANTOR_NO_OPENER")) {
+            core::Console::log("URLOpener: '" + url.absoluteString() +
+                               "' stays here (VANTOR_NO_OPENER)");
+        } else {
+            if (!launcher)
+                return handToDesktopOpener(url, index, generation, std::move(completion));
+            launcher(url.absoluteString());
+        }
     }
     if (completion) {
         core::Queue::main()->async(

@@ -7,21 +7,28 @@
 #include <filesystem>
 
 #include "AppHarness.h"
-#include "app/services/LocalizableHelper.h"
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/app/DZMobileAds.h"
 #include "ads/presentation/iap/DZInAppPurchaseTransactionReporter.h"
 #include "ads/web/net/DZPinger.h"
+#include "app/services/LocalizableHelper.h"
 #include "app/vc/AboutViewController.h"
 #include "core/StringFormat.h"
+#include "core/UserDefaults.h"
+#include "fixtures/StableOrigins.h"
+#include "fixtures/TestCertificates.h"
 #include "gfx/Image.h"
+#include "store/SafariViewController.h"
 #include "store/StoreTesting.h"
+#include "store/URLOpener.h"
 #include "ui/AlertController.h"
 #include "ui/Button.h"
 #include "ui/ImageManager.h"
 #include "ui/Label.h"
 #include "ui/NavigationController.h"
-#include "core/UserDefaults.h"
+#include "ui/Renderer.h"
+#include "web/TrustedAuthorities.h"
+#include "web/WebView.h"
 
 using app::localized;
 
@@ -165,6 +172,49 @@ TEST(AboutPageTipScenario, BuyingTheTipSendsOneConversionPing) {
     DZInAppPurchaseTransactionReporter::sharedInstance()->disableReporting();
     defaults->removeObjectForKey(DZInAppPurchaseTransactionReporter::kReportFormatKey);
     defaults->removeObjectForKey(ads::DZPinger::kEnableWebViewPingsKey);
+}
+
+// The licence link on the embedded default: the local photo service's
+// page over https under its stable name, shown inside the app's browser.
+TEST(AboutPageLicenceScenario, TheLicencePageShowsInTheInAppBrowser) {
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+    store::URLOpener::shared().clearForTesting();
+    testsupport::AppHarness app({.stableOrigin = true});
+    app.launch();
+    app.tabs().scrollToPage(3);
+    app.settle(1.0);
+    app.window().layoutIfNeeded();
+    const auto page =
+        std::dynamic_pointer_cast<app::AboutViewController>(app.tabs().viewCtrls().at(3));
+    const auto& link = page->unSplashAuthorizationLinkButton();
+    app.touches().tap(link->convertRectTo(link->bounds(), nullptr).center());
+    app.settle(0.5);
+
+    const auto navigation =
+        std::dynamic_pointer_cast<ui::NavigationController>(app.window().rootViewController());
+    const auto browser = std::dynamic_pointer_cast<store::SafariViewController>(
+        navigation->presentedViewController());
+    ASSERT_TRUE(browser);
+    EXPECT_EQ(browser->url().absoluteString(),
+              std::string("https://") + fixtures::kStablePhotoHost + "/license");
+    ASSERT_TRUE(app.waitFor([&] { return browser->title() == "License"; })) << browser->title();
+    ASSERT_TRUE(app.waitForQuiet());
+    // Its heading, dark on white, at the top of the page.
+    const auto view = browser->webView();
+    ASSERT_TRUE(view);
+    const auto shot = ui::Renderer::render(app.window(), 1);
+    const gfx::Rect top = view->convertRectTo({0, 0, view->bounds().width(), 80}, nullptr);
+    int dark = 0;
+    for (int y = int(top.minY()); y < int(top.maxY()); ++y)
+        for (int x = int(top.minX()); x < int(top.maxX()); ++x)
+            if (shot->pixelAt(x, y).red < 0.3) ++dark;
+    EXPECT_GT(dark, 100) << "no heading drawn under the bar";
+    EXPECT_TRUE(browser->failureLabel()->isHidden());
+    EXPECT_EQ(app.photos().server().requestsTo("/license").size(), 1u);
+    EXPECT_TRUE(store::URLOpener::shared().requests().empty());
+    browser->dismissViewController(false);
+    app.settle(0.5);
+    web::TrustedAuthorities::setPEM({});
 }
 
 }  // namespace
