@@ -4,10 +4,12 @@
 // constants after a load.
 
 #include <algorithm>
+#include <thread>
 
 #include "SDKCoreTesting.h"
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/view/DZWebView.h"
+#include "core/Queue.h"
 #include "fixtures/MRAIDScript.h"
 
 namespace {
@@ -15,7 +17,17 @@ namespace {
 using namespace sdkcoretesting;
 using ads::DZSDKCoreWebView;
 
-class DZSDKCoreService : public SDKCoreTest {};
+class DZSDKCoreService : public SDKCoreTest {
+protected:
+    // Moves the clock from another thread in the middle of a pass of the
+    // main loop: the tasks queued after this one run at the new time before
+    // the timers it made due fire (in the next pass), as when the system
+    // clock crosses a deadline while the main thread is busy.
+    void advanceWithinAPass(double seconds) {
+        core::Queue::main()->async(
+            [this, seconds] { std::thread([&] { clock.advance(seconds); }).join(); });
+    }
+};
 
 TEST_F(DZSDKCoreService, APageAnsweringAnErrorIsAFailedLoad) {
     struct Case {
@@ -111,6 +123,46 @@ TEST_F(DZSDKCoreService, APageHeldPastItsDeadlineFailsAndLoadsOnTheRetry) {
     gate->release();
     ASSERT_TRUE(adwebtesting::drainMainQueue());
     EXPECT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
+}
+
+// A refresh that finds the load at its deadline, or past a deadline
+// shortened while it ran (its timer still set for the old one), loads the
+// page anew before any timer fails the load: the request waiting for the
+// page is answered by the new load. (2.9 s from the starts here, 1000 s
+// and 1002.9 s, is a deadline whose sum and difference round apart.)
+TEST_F(DZSDKCoreService, ARefreshAtOrPastTheDeadlineLoadsAnewForTheWaitingRequest) {
+    struct Case {
+        const char* name;
+        double timeout;
+        double shortenedTo;  // 0: the time-out stays
+        double advance;
+    };
+    for (const Case c : {Case{"at the deadline", 2.9, 0, 2.9},
+                         Case{"at a deadline shortened during the load", 60, 2.9, 2.9},
+                         Case{"past a deadline shortened during the load", 60, 2.9, 5}}) {
+        SCOPED_TRACE(c.name);
+        const auto gate = fixtures::ResponseGate::make();
+        server.script(fixtures::CorePage::kPath,
+                      {fixtures::LoopbackResponse::text("<html></html>", 200, "text/html")
+                           .heldBy(gate)});
+        makeController();
+        page().setLoadTimeout(c.timeout);
+        const size_t fetched = server.requestsTo(fixtures::CorePage::kPath).size();
+        const auto waiting = std::make_shared<RecordingRequester>();
+        controller->buildAdURL(waiting);
+        ASSERT_TRUE(waitFor([&] { return gate->heldCount() == 1; }));
+        if (c.shortenedTo != 0) page().setLoadTimeout(c.shortenedTo);
+
+        advanceWithinAPass(c.advance);
+        controller->refreshActiveWebViewSDKCore();
+        ASSERT_TRUE(waitFor([&] { return !waiting->events.empty(); }));
+        EXPECT_EQ(waiting->events[0].rfind("url ", 0), 0u) << waiting->events[0];
+        EXPECT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
+        EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), fetched + 2);
+        gate->release();
+        ASSERT_TRUE(adwebtesting::drainMainQueue());
+        EXPECT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
+    }
 }
 
 TEST_F(DZSDKCoreService, ARefreshDuringALoadStartsNoSecondLoadAndEarlyMessagesAreDropped) {

@@ -268,3 +268,36 @@ TEST_F(DZSawmillAdViewService, CommandsJSONCannotCarryAreDroppedAndTheNextArrive
     EXPECT_EQ(batches[1].sequence, 2) << "the page never saw the deep command";
     EXPECT_EQ(batches[1].commands, marker("next"));
 }
+
+// A page that never finishes would hold whatever arrives meanwhile: at most
+// kMaximumWaitingCalls arrays wait, the first ones, and the later ones are
+// dropped. Let through at last, the page runs the held ones in order, then
+// what comes after its load.
+TEST_F(DZSawmillAdViewService, AtMostAHundredArraysWaitForThePage) {
+    const auto gate = fixtures::ResponseGate::make();
+    server_.serve(kHoldPath,
+                  fixtures::LoopbackResponse::text("", 200, "application/javascript").heldBy(gate));
+    const auto executor =
+        DZSawmillAdViewCommandExecutor::create(heldScript(server_), server_.url("/"));
+    ASSERT_TRUE(executor);
+    ASSERT_TRUE(waitFor([&] { return server_.requestsTo(kHoldPath).size() == 1; }));
+    const size_t held = DZSawmillAdViewCommandExecutor::kMaximumWaitingCalls;
+    for (size_t i = 1; i <= held + 5; ++i)
+        executor->asynchronouslyExecuteCommands(marker(("held " + std::to_string(i)).c_str()));
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_FALSE(executor->isLoaded());
+
+    gate->release();
+    ASSERT_TRUE(waitFor([&] { return executor->isLoaded(); }));
+    executor->asynchronouslyExecuteCommands(marker("after"));
+    std::vector<SawmillBatch> batches;
+    ASSERT_TRUE(waitFor([&] {
+        batches = fixtures::sawmillBatches(server_);
+        // (Uploads may arrive out of order: every one before it, too.)
+        return !batches.empty() && batches.back().commands == marker("after") &&
+               std::int64_t(batches.size()) == batches.back().sequence;
+    }));
+    ASSERT_EQ(batches.size(), held + 1);
+    for (size_t i = 0; i < held; ++i)
+        EXPECT_EQ(batches[i].commands, marker(("held " + std::to_string(i + 1)).c_str())) << i;
+}

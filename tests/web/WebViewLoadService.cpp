@@ -1,10 +1,16 @@
 // Loads of both kinds of web view against a loopback server: HTML with a
 // base URL, requests answering 200 and 404, a refused port, replaced and
-// stopped loads, and a slow image that must not split the finish.
+// stopped loads, a slow image that must not split the finish, and loads
+// the engine drops or asks for again.
 
 #include <algorithm>
+#include <atomic>
+#include <map>
 
 #include "WebViewTesting.h"
+#include "fixtures/ResponseGate.h"
+#include "web/PageLoader.h"
+#include "web/WebViewEngine.h"
 
 namespace {
 
@@ -191,6 +197,145 @@ TEST_F(WebViewUILoadService, ViewsLoadingAtOnceEachFinishTheirOneLoad) {
     }
 }
 
+// Keeps the engine's next end of a load (its failure, or its finish) from
+// the view, as when the engine drops the load (two navigations at once in
+// one web process can end so): the view's handlers of the engine's load
+// events are blocked until that end has gone by.
+class UnheardLoadEnd {
+public:
+    explicit UnheardLoadEnd(web::WebView& view) : engine_(view.engine()) {
+        block(true);
+        watch_ = g_signal_connect(engine_.page, "load-changed", G_CALLBACK(changed), this);
+    }
+    ~UnheardLoadEnd() {
+        g_signal_handler_disconnect(engine_.page, watch_);
+        if (blocked_) block(false);
+    }
+    UnheardLoadEnd(const UnheardLoadEnd&) = delete;
+    UnheardLoadEnd& operator=(const UnheardLoadEnd&) = delete;
 
+    [[nodiscard]] bool passed() const { return !blocked_; }
+
+private:
+    static void changed(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+        auto& unheard = *static_cast<UnheardLoadEnd*>(self);
+        if (event == WEBKIT_LOAD_FINISHED && unheard.blocked_) unheard.block(false);
+    }
+    void block(bool on) {
+        for (const GCallback handler : {G_CALLBACK(web::WebView::Engine::loadChanged),
+                                        G_CALLBACK(web::WebView::Engine::loadFailed)}) {
+            if (on) {
+                g_signal_handlers_block_by_func(engine_.page, reinterpret_cast<gpointer>(handler),
+                                                &engine_);
+            } else {
+                g_signal_handlers_unblock_by_func(engine_.page, reinterpret_cast<gpointer>(handler),
+                                                  &engine_);
+            }
+        }
+        blocked_ = on;
+    }
+
+    web::WebView::Engine& engine_;
+    gulong watch_ = 0;
+    bool blocked_ = false;
+};
+
+class WebViewDroppedLoadService : public WebViewLoadService {};
+
+// A load the engine drops after its commit is made once more, and the
+// delegate hears of that load's one commit and its finish; dropped a
+// second time, it fails. Each request of the page names an image of its
+// own, held until the test lets it go.
+TEST_P(WebViewDroppedLoadService, ADroppedLoadIsMadeOnceMoreThenFails) {
+    ASSERT_TRUE(view);
+    std::map<int, std::shared_ptr<fixtures::ResponseGate>> gates;
+    for (int n = 1; n <= 4; ++n) {
+        const auto gate = gates[n] = fixtures::ResponseGate::make();
+        server.on("GET", "/held/" + std::to_string(n) + ".png", [gate](const auto&) {
+            return fixtures::LoopbackResponse::bytes(pngBytes(2, 2, {0, 0, 1, 1}), "image/png")
+                .heldBy(gate);
+        });
+    }
+    gates[2]->release();
+    auto requests = std::make_shared<std::atomic<int>>(0);
+    server.on("GET", "/page", [requests](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::text(
+            "<p>page</p><img src='/held/" + std::to_string(++*requests) + ".png'>", 200,
+            "text/html");
+    });
+    const core::URL page = server.url("/page");
+    const auto dropEndOfLoad = [&](int held) {
+        ASSERT_TRUE(waitFor([&] { return gates[held]->heldCount() == 1; }));
+        UnheardLoadEnd unheard(*view);
+        gates[held]->release();
+        ASSERT_TRUE(waitFor([&] { return unheard.passed(); }));
+    };
+
+    view->loadRequest(core::URLRequest(page));
+    ASSERT_NO_FATAL_FAILURE(dropEndOfLoad(1));
+    ASSERT_TRUE(waitFor([&] { return delegate->count("finish") + delegate->count("fail") > 0; }));
+    ASSERT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(requests->load(), 2);
+    EXPECT_FALSE(view->isLoading());
+
+    delegate->events.clear();
+    view->loadRequest(core::URLRequest(page));
+    ASSERT_NO_FATAL_FAILURE(dropEndOfLoad(3));
+    ASSERT_NO_FATAL_FAILURE(dropEndOfLoad(4));
+    ASSERT_TRUE(waitFor([&] { return delegate->count("finish") + delegate->count("fail") > 0; }));
+    EXPECT_EQ(delegate->events,
+              (std::vector<std::string>{"start", "commit", "fail -1 " + page.absoluteString()}));
+    ASSERT_FALSE(delegate->errors.empty());
+    EXPECT_EQ(delegate->errors.back().message, "The load was dropped.");
+    EXPECT_EQ(requests->load(), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, WebViewDroppedLoadService, testing::ValuesIn(kKinds), kindName);
+
+// Records the app's loads. Once the app has handed the engine its first
+// fetch of reasked, the engine starts that load over as a plain load of the
+// URL and asks for it again, as it may when views load at once.
+class ReaskingLoader : public web::PageLoader {
+public:
+    Cancel load(core::URLRequest request, const core::URL& mainDocumentURL,
+                Completion completion) override {
+        const std::string url = request.url().absoluteString();
+        const bool reask = view && url == reasked && std::count(urls.begin(), urls.end(), url) == 0;
+        urls.push_back(url);
+        return sessionLoader()->load(
+            std::move(request), mainDocumentURL,
+            [this, reask, url, completion = std::move(completion)](Result result) {
+                completion(std::move(result));
+                if (reask) webkit_web_view_load_uri(view->engine().page, url.c_str());
+            });
+    }
+
+    std::vector<std::string> urls;
+    std::string reasked;
+    web::WebView* view = nullptr;
+};
+
+// The engine asking again for the load the app decided is that load, not
+// the page navigating: the delegate is not asked again, and the document
+// is fetched by the app once more, never by the engine itself.
+TEST_F(WebViewUILoadService, ALoadTheEngineAsksForAgainIsFetchedByTheAppAgain) {
+    serveHTML(server, "/page", "<p>page</p>");
+    const core::URL page = server.url("/page");
+    const auto loader = std::make_shared<ReaskingLoader>();
+    loader->reasked = page.absoluteString();
+    web::PageLoader::setShared(loader);
+    const auto delegate = std::make_shared<RecordingDelegate>();
+    const auto view = makeView(delegate, configurationOf(WebViewConfiguration::Kind::UI));
+    loader->view = view.get();
+    const bool loaded = view && loadAndWait(*view, *delegate, page);
+    web::PageLoader::setShared(nullptr);
+    ASSERT_TRUE(loaded);
+
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(delegate->navigations.size(), 1u);
+    EXPECT_EQ(loader->urls, std::vector<std::string>(2, page.absoluteString()));
+    EXPECT_EQ(server.requestsTo("/page").size(), 2u);
+    EXPECT_EQ(evaluate(*view, "document.body.textContent"), core::Value("page"));
+}
 
 }  // namespace

@@ -108,11 +108,16 @@ void DZSDKCoreWebView::refreshSDKCoreAndNotifyObserver(
     core::Queue::main()->async([self = shared_from_this(), observer = std::move(observer)] {
         bool start = false;
         self->lockQueue_->sync([&] {
-            // A load past its deadline is stuck, whatever its state says.
+            // A load past its deadline is stuck, whatever its state says:
+            // at the deadline itself too, which is read as its timer reads
+            // it (the start plus the time-out; the time gone since the
+            // start can round below the time-out there), and with the
+            // time-out in force now, as it may have been shortened since
+            // the timer was set.
             const bool stuck =
                 (self->state_ == kLoadRequested || self->state_ == kNavigationAccepted) &&
-                core::Clock::current()->monotonicSeconds() - self->loadStarted_ >=
-                    self->loadTimeout_;
+                core::Clock::current()->monotonicSeconds() >=
+                    self->loadStarted_ + self->loadTimeout_;
             start = self->state_ == kNotLoaded || self->state_ == kLoaded ||
                     self->state_ == kFailed || stuck;
             if (!start) return;

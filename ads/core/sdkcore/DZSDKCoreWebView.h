@@ -23,7 +23,8 @@
 // then is stopped and counts as failed, so the controller's next attempt
 // loads the page anew. A navigation to the core page URL is accepted in
 // any state, so the engine asking again for the load it is making never
-// cancels it; a refresh while a load is past its deadline starts another.
+// cancels it; a refresh while a load is at or past its deadline starts
+// another, the deadline being the load's start plus the time-out set now.
 //
 // Threading: the state, the loaded flag, the command queue and the observers
 // live on the serial queue "com.dozuza.vuraz.sdk-core-web-view" (state reads
@@ -94,7 +95,8 @@ public:
     void willRefreshSDKCore();
 
     [[nodiscard]] State state() const;
-    // For the loads started from now on.
+    // For the loads started from now on; a refresh also measures the load
+    // under way by it, while that load's timer keeps the time it was set for.
     void setLoadTimeout(double seconds);
     [[nodiscard]] double loadTimeout() const;
     [[nodiscard]] bool hasSDKCoreLoadedAtLeastOnce() const;
