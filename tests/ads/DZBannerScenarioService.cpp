@@ -10,14 +10,17 @@
 #include "ads/core/app/DZApplication.h"
 #include "ads/core/request/DZDynamicHeightSearchRequest.h"
 #include "ads/core/request/DZRequest.h"
+#include "ads/core/sdkcore/DZSDKCoreWebView.h"
 #include "ads/presentation/DZAdSizeDelegate.h"
 #include "ads/presentation/DZBannerAdViewDelegate.h"
 #include "ads/presentation/banner/DZBannerView.h"
 #include "ads/presentation/banner/DZBannerViewDelegate.h"
 #include "ads/presentation/banner/DZSearchBannerView.h"
 #include "ads/web/view/DZAdView.h"
+#include "ads/web/view/DZWebView.h"
 #include "core/PendingWork.h"
 #include "fixtures/AdScenarios.h"
+#include "fixtures/ResponseGate.h"
 #include "ui/Application.h"
 #include "ui/ViewController.h"
 #include "ui/Window.h"
@@ -154,6 +157,46 @@ TEST_F(DZBannerScenarioService, TwoBannersOfDifferentTokensShowTheDemoAdAndKeepT
                 << request.path;
     }
     EXPECT_TRUE(server.logLines().empty());
+}
+
+// Banner rows shown early, while the SDK's core page has its first load
+// under way, and late, long after it loaded: each shows its ad with one ad
+// request, though the first load of the page is lost (held past its
+// deadline) or the page's web process ended since.
+TEST_F(DZBannerScenarioService, BannersShownEarlyAndLateShowTheirAdsThoughThePageFailed) {
+    const auto gate = fixtures::ResponseGate::make();
+    server.script(
+        fixtures::CorePage::kPath,
+        {fixtures::LoopbackResponse::text("<html></html>", 200, "text/html").heldBy(gate)});
+    controller->setSDKCoreWebViewLoadTimeout(ads::DZSDKCoreWebView::kDefaultLoadTimeout);
+    if (const auto page = controller->activeSDKCoreWebView())
+        page->setLoadTimeout(ads::DZSDKCoreWebView::kDefaultLoadTimeout);
+    const auto early = addBanner("demo.early");
+    ASSERT_TRUE(early);
+    early->loadRequest(std::make_shared<ads::DZRequest>());
+    ASSERT_TRUE(waitFor([&] { return gate->heldCount() == 1; }));
+    clock.advance(ads::DZSDKCoreWebView::kDefaultLoadTimeout);
+    ASSERT_TRUE(
+        tickUntil([&] { return recorders[0]->outcomes() > 0 && !hits("early", "/imp").empty(); }));
+    EXPECT_EQ(recorders[0]->received, 1);
+    EXPECT_TRUE(recorders[0]->failures.empty());
+    EXPECT_EQ(hits("early", "/ad").size(), 1u);
+    gate->release();
+
+    // Late: the page loaded long ago, then its web process ended.
+    clock.advance(120);
+    const auto page = controller->activeSDKCoreWebView();
+    ASSERT_TRUE(page);
+    page->adView()->webView()->terminateWebProcess();
+    ASSERT_TRUE(waitFor([&] { return page->state() == ads::DZSDKCoreWebView::kFailed; }));
+    const auto late = addBanner("demo.late");
+    ASSERT_TRUE(late);
+    late->loadRequest(std::make_shared<ads::DZRequest>());
+    ASSERT_TRUE(
+        tickUntil([&] { return recorders[1]->outcomes() > 0 && !hits("late", "/imp").empty(); }));
+    EXPECT_EQ(recorders[1]->received, 1);
+    EXPECT_TRUE(recorders[1]->failures.empty());
+    EXPECT_EQ(hits("late", "/ad").size(), 1u);
 }
 
 TEST_F(DZBannerScenarioService, APageThatDelaysItsLoadIsShownOnlyOnceItStops) {

@@ -40,12 +40,15 @@ TEST_F(DZSDKCoreService, APageAnsweringAnErrorIsAFailedLoad) {
         fixtures::CorePageOptions options;
         options.status = c.status;
         server.setCorePage(options);
+        server.clearLog();
         makeController();
         const auto requester = std::make_shared<RecordingRequester>();
         controller->buildAdURL(requester);
         ASSERT_TRUE(waitFor([&] { return !requester->events.empty(); }));
         EXPECT_EQ(page().state(), c.state);
         EXPECT_EQ(page().hasSDKCoreLoadedAtLeastOnce(), c.status == 200);
+        // An error page is loaded once more for the request waiting.
+        EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), c.status == 200 ? 1u : 2u);
         if (c.status == 200) {
             EXPECT_EQ(requester->events[0].rfind("url ", 0), 0u);
         } else {
@@ -91,45 +94,83 @@ TEST_F(DZSDKCoreService, PagesLoadingAtOnceAllLoadRoundAfterRound) {
     }
 }
 
-TEST_F(DZSDKCoreService, APageHeldPastItsDeadlineFailsAndLoadsOnTheRetry) {
+TEST_F(DZSDKCoreService, APageHeldPastItsDeadlineIsLoadedOnceMoreForWhatWaitsThenFails) {
     const auto gate = fixtures::ResponseGate::make();
-    server.script(fixtures::CorePage::kPath,
-                  {fixtures::LoopbackResponse::text("<html></html>", 200, "text/html").heldBy(gate)});
+    const auto held = [&] {
+        return fixtures::LoopbackResponse::text("<html></html>", 200, "text/html").heldBy(gate);
+    };
+    server.script(fixtures::CorePage::kPath, {held()});
     EXPECT_EQ(DZSDKCoreWebView::create()->loadTimeout(), 10.0);
     makeController();
     page().setLoadTimeout(3);
-    const auto held = std::make_shared<RecordingRequester>();
-    controller->buildAdURL(held);
+    const auto waiting = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(waiting);
     ASSERT_TRUE(waitFor([&] { return gate->heldCount() == 1; }));
     clock.advance(2.9);
     ASSERT_TRUE(adwebtesting::drainMainQueue());
-    EXPECT_TRUE(held->events.empty());
+    EXPECT_TRUE(waiting->events.empty());
     EXPECT_NE(page().state(), DZSDKCoreWebView::kFailed);
 
+    // Past the deadline the load is stopped, and the request waiting for it
+    // gets one more load, which is answered.
     clock.advance(0.2);
-    ASSERT_TRUE(waitFor([&] { return !held->events.empty(); }));
-    EXPECT_EQ(held->events, std::vector<std::string>{"failed"});
-    EXPECT_EQ(page().state(), DZSDKCoreWebView::kFailed);
-    EXPECT_FALSE(page().hasSDKCoreLoadedAtLeastOnce());
-
-    // The next request loads the page anew and is answered.
-    const auto retried = std::make_shared<RecordingRequester>();
-    controller->buildAdURL(retried);
-    ASSERT_TRUE(waitFor([&] { return !retried->events.empty(); }));
-    EXPECT_EQ(retried->events[0].rfind("url ", 0), 0u);
+    ASSERT_TRUE(waitFor([&] { return !waiting->events.empty(); }));
+    EXPECT_EQ(waiting->events[0].rfind("url ", 0), 0u) << waiting->events[0];
     EXPECT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
     EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), 2u);
     // The held answer coming late changes nothing.
     gate->release();
     ASSERT_TRUE(adwebtesting::drainMainQueue());
     EXPECT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
+
+    // A page held past the deadline of both loads fails what waits, once;
+    // the next request loads it anew and is answered.
+    const auto second = fixtures::ResponseGate::make();
+    const auto heldAgain = [&] {
+        return fixtures::LoopbackResponse::text("<html></html>", 200, "text/html").heldBy(second);
+    };
+    server.clearLog();
+    server.script(fixtures::CorePage::kPath, {heldAgain(), heldAgain()});
+    makeController();
+    page().setLoadTimeout(3);
+    const auto failing = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(failing);
+    ASSERT_TRUE(waitFor([&] { return second->heldCount() == 1; }));
+    clock.advance(3.1);
+    ASSERT_TRUE(waitFor([&] { return second->heldCount() == 2; }));
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_TRUE(failing->events.empty()) << "failed before its second load";
+    clock.advance(3.1);
+    ASSERT_TRUE(waitFor([&] { return !failing->events.empty(); }));
+    EXPECT_EQ(failing->events, std::vector<std::string>{"failed"});
+    EXPECT_EQ(page().state(), DZSDKCoreWebView::kFailed);
+    EXPECT_FALSE(page().hasSDKCoreLoadedAtLeastOnce());
+    const auto retried = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(retried);
+    ASSERT_TRUE(waitFor([&] { return !retried->events.empty(); }));
+    EXPECT_EQ(retried->events[0].rfind("url ", 0), 0u);
+    EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), 3u);
+    second->release();
 }
 
-// A refresh that finds the load at its deadline, or past a deadline
-// shortened while it ran (its timer still set for the old one), loads the
-// page anew before any timer fails the load: the request waiting for the
-// page is answered by the new load. (2.9 s from the starts here, 1000 s
-// and 1002.9 s, is a deadline whose sum and difference round apart.)
+TEST_F(DZSDKCoreService, APageWhoseWebProcessEndedIsLoadedAnewForTheNextRequest) {
+    makeController();
+    const auto first = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(first);
+    ASSERT_TRUE(waitFor([&] { return !first->events.empty(); }));
+    ASSERT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
+    const size_t loads = server.requestsTo(fixtures::CorePage::kPath).size();
+
+    page().adView()->webView()->terminateWebProcess();
+    ASSERT_TRUE(waitFor([&] { return page().state() == DZSDKCoreWebView::kFailed; }));
+    const auto next = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(next);
+    ASSERT_TRUE(waitFor([&] { return !next->events.empty(); }));
+    EXPECT_EQ(next->events[0].rfind("url ", 0), 0u) << next->events[0];
+    EXPECT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
+    EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), loads + 1);
+}
+
 TEST_F(DZSDKCoreService, ARefreshAtOrPastTheDeadlineLoadsAnewForTheWaitingRequest) {
     struct Case {
         const char* name;

@@ -11,6 +11,7 @@
 #include "ads/foundation/DZValueHelpers.h"
 #include "ads/web/dmsg/DZSDKCoreDMSGHandler.h"
 #include "ads/web/view/DZJavaScriptMessageCall.h"
+#include "core/Console.h"
 #include "core/Random.h"
 #include "core/UserDefaults.h"
 
@@ -321,12 +322,27 @@ void DZSDKCoreController::didFinishLoadingSDKCoreInSDKCoreWebView(DZSDKCoreWebVi
         self->handleSDKCoreUpdate();
         const auto state = webView->state();
         if (state == DZSDKCoreWebView::kLoaded) {
+            self->reloadingForWaitingRequests_ = false;
             auto waiting = std::move(self->pendingActiveWebViewLoadDelegates_);
             self->pendingActiveWebViewLoadDelegates_.clear();
             for (const auto& requester : waiting)
                 self->asynchronouslyRequestURLForDelegate(requester);
             self->executePendingJavaScriptBlocks();
         } else if (state == DZSDKCoreWebView::kFailed) {
+            if (!self->pendingActiveWebViewLoadDelegates_.empty() &&
+                !self->reloadingForWaitingRequests_) {
+                // A load can fail for the moment only: the engine losing it,
+                // a web process slow to start on a busy machine, a process
+                // that ended. What waits for it gets one more load.
+                self->reloadingForWaitingRequests_ = true;
+                core::Console::log("SDK core page: the load failed; loading it once more for the "
+                                   "requests waiting");
+                // The reload registers for its end itself; registering now
+                // would hear of this failed load at once.
+                core::Queue::global()->async([self] { self->refreshActiveWebViewSDKCore(); });
+                return;
+            }
+            self->reloadingForWaitingRequests_ = false;
             auto waiting = std::move(self->pendingActiveWebViewLoadDelegates_);
             self->pendingActiveWebViewLoadDelegates_.clear();
             failRequesters(waiting);

@@ -205,6 +205,9 @@ private:
     void adoptWebView(const std::shared_ptr<DZSDKCoreWebView>& webView);
 
     RequesterList pendingActiveWebViewLoadDelegates_;
+    // Set while the page loads once more for the requests its failed load
+    // kept waiting; they fail only when that load fails too.
+    bool reloadingForWaitingRequests_ = false;
     std::vector<std::shared_ptr<DZSDKCoreWebView>> liveViewSDKCoreWebViews_;
     bool liveViewRequestedSDKCoreReload_ = false;
     std::shared_ptr<DZSDKCoreWebView> liveViewSDKCoreWebView_;

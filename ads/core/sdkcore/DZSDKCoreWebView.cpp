@@ -256,6 +256,19 @@ void DZSDKCoreWebView::didFailLoadWithError(DZAdView& adView, const Error& error
     notifyAllObserversOnlyOnceThatSDKCoreRequestIsFinished();
 }
 
+void DZSDKCoreWebView::adViewWebProcessDidTerminate(DZAdView&) {
+    bool loading = false;
+    lockQueue_->sync([&] {
+        loading = state_ == kLoadRequested || state_ == kNavigationAccepted;
+        state_ = kFailed;
+    });
+    core::Console::log("SDK core page: its web process ended; the next request loads it anew");
+    if (loading)
+        if (const auto recorder = CSI_->timeRecorderForAction(kLoadAction))
+            recorder->cancelTimingVariableWithName(kLoadTiming);
+    notifyAllObserversOnlyOnceThatSDKCoreRequestIsFinished();
+}
+
 // Live View.
 
 void DZSDKCoreWebView::setLiveViewObserver(

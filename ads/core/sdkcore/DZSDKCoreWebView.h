@@ -21,10 +21,10 @@
 // A load has a deadline (loadTimeout, kDefaultLoadTimeout seconds on the
 // process clock, as the SDK's other load limits): a load still under way
 // then is stopped and counts as failed, so the controller's next attempt
-// loads the page anew. A navigation to the core page URL is accepted in
-// any state, so the engine asking again for the load it is making never
-// cancels it; a refresh while a load is at or past its deadline starts
-// another, the deadline being the load's start plus the time-out set now.
+// loads the page anew; so does a page whose web process ended. A navigation to the core page URL is
+// accepted in any state, so the engine asking again for the load it is making never cancels it; a
+// refresh while a load is at or past its deadline starts another, the deadline being the load's
+// start plus the time-out set now.
 //
 // Threading: the state, the loaded flag, the command queue and the observers
 // live on the serial queue "com.dozuza.vuraz.sdk-core-web-view" (state reads
@@ -123,6 +123,9 @@ public:
                                     long navigationType) override;
     void adViewDidFinishLoad(DZAdView& adView) override;
     void didFailLoadWithError(DZAdView& adView, const Error& error) override;
+    // The page went with its web process: it counts as a failed load, so
+    // the next request loads it anew.
+    void adViewWebProcessDidTerminate(DZAdView& adView) override;
 
     [[nodiscard]] const std::shared_ptr<DZAdView>& adView() const { return adView_; }
     [[nodiscard]] const std::shared_ptr<DZAdViewDelegate>& adViewDelegate() const {
