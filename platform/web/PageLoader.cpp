@@ -16,12 +16,14 @@ namespace {
 // Gathers the answer, and the redirect responses on the way to it.
 class Gatherer final : public core::URLConnectionDelegate {
 public:
-    explicit Gatherer(PageLoader::Completion completion) : completion_(std::move(completion)) {}
+    Gatherer(core::URLRequest request, PageLoader::Completion completion)
+        : completion_(std::move(completion)), request_(std::move(request)) {}
 
     std::optional<core::URLRequest> willSendRequest(core::URLConnection&,
                                                     core::URLRequest newRequest,
                                                     const core::HTTPURLResponse& redirect) override {
         redirects_.push_back(redirect);
+        request_ = newRequest;
         return newRequest;
     }
     void didReceiveResponse(core::URLConnection&, const core::HTTPURLResponse& response) override {
@@ -51,7 +53,7 @@ private:
         const auto self = std::move(keepAlive);
         if (cancelled) return;
         PageLoader::Result result{std::move(body_), std::move(response_), std::move(error),
-                                  std::move(redirects_)};
+                                  std::move(redirects_), std::move(request_)};
         completion_(std::move(result));
     }
 
@@ -59,6 +61,7 @@ private:
     std::optional<core::HTTPURLResponse> response_;
     core::Data body_;
     std::vector<core::HTTPURLResponse> redirects_;
+    core::URLRequest request_;
 };
 
 class ConnectionPageLoader final : public PageLoader {
@@ -70,7 +73,7 @@ public:
         configuration.timeoutIntervalForResource = kLoadDeadline;
         if (std::string authorities = TrustedAuthorities::pemSetInCode(); !authorities.empty())
             configuration.trustedCertificatesPEM = std::move(authorities);
-        auto gatherer = std::make_shared<Gatherer>(std::move(completion));
+        auto gatherer = std::make_shared<Gatherer>(request, std::move(completion));
         gatherer->keepAlive = gatherer;
         auto connection =
             core::URLConnection::create(std::move(request), gatherer, std::move(configuration));

@@ -36,6 +36,10 @@ public:
         // The redirect responses followed on the way, in order (their URL
         // is the one that answered with the redirect).
         std::vector<core::HTTPURLResponse> redirects;
+        // The request the response answers: the one asked, or the last
+        // redirect's (a 303 turns a POST into a GET). Absent when the loader
+        // does not tell.
+        std::optional<core::URLRequest> request;
     };
     using Completion = std::function<void(Result result)>;
     // Stops the load; its completion then never runs.

@@ -15,6 +15,7 @@
 #include "web/EngineStart.h"
 #include "web/HeadlessDisplay.h"
 #include "web/MainLoop.h"
+#include "web/NavigationBodyServer.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 
@@ -77,6 +78,12 @@ bool startEngine(std::string* error) {
             return WebView::Engine::processOverMemoryLimit(query.pageId);
         return WebView::Engine::decideInWebProcess(query);
     });
+    // Without the listener a navigation's body stays behind (the web
+    // process holds the navigation instead).
+    if (NavigationBodyServer* bodies = NavigationBodyServer::shared(&message))
+        bodies->setHandler([](NavigationBodyServer::Body body) {
+            WebView::Engine::navigationBodyArrived(std::move(body));
+        });
     started = true;
     return true;
 }
@@ -186,6 +193,9 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
                               g_variant_new_string(server->socketPath().c_str()));
         g_variant_builder_add(&data, "{sv}", protocol::kMemoryLimitKey,
                               g_variant_new_uint32(kWebProcessMemoryLimitMB));
+        if (const NavigationBodyServer* bodies = NavigationBodyServer::shared(nullptr))
+            g_variant_builder_add(&data, "{sv}", protocol::kBodyURLKey,
+                                  g_variant_new_string(bodies->baseURL().c_str()));
         webkit_web_context_set_web_extensions_initialization_user_data(
             engine, g_variant_builder_end(&data));
         // The one folder of ours the sandboxed web process needs besides

@@ -4,7 +4,13 @@
 //
 // - Initialization data, an a{sv}: kSocketKey (s) the path of the socket on
 //   which navigations are decided; kMemoryLimitKey (u), when present, the
-//   most memory in MiB the web process may hold (see kMemoryNotice).
+//   most memory in MiB the web process may hold (see kMemoryNotice);
+//   kBodyURLKey (s), when present, the URL of the app's listener for
+//   navigation bodies (NavigationBodyServer).
+// - A main-frame navigation the app answers with loadInApp is held (see
+//   kHeldScheme); one whose method is neither GET nor HEAD is sent to the
+//   body listener instead, when there is one, at its URL followed by
+//   "<page id>/<count>": the app loads it once the body is there.
 // - kExpectMessage, app to page, parameter (s) a URL: a navigation of the
 //   page to that URL was let through the engine's policy step undecided; its
 //   request is decided over the socket when the page sends it.
@@ -33,6 +39,7 @@ inline constexpr const char* kExpectMessage = "vantor.expect";
 inline constexpr const char* kRouteQuery = "vantor-route";
 inline constexpr const char* kMemoryLimitKey = "memory-limit";
 inline constexpr const char* kMemoryNotice = "vantor-memory";
+inline constexpr const char* kBodyURLKey = "body-url";
 inline constexpr const char* kQueryType = "(tbbssa(ss))";
 inline constexpr std::uint32_t kMaxQueryBytes = 1 << 20;
 // Seconds the web process waits for an answer before it refuses.
@@ -57,6 +64,11 @@ inline constexpr const char* kHeldScheme = "vantor-held";
 [[nodiscard]] inline std::string_view schemeOf(std::string_view url) {
     const size_t colon = url.find(':');
     return colon == std::string_view::npos ? std::string_view() : url.substr(0, colon);
+}
+
+// Whether the app loads a request of the method with a body of its own.
+[[nodiscard]] inline bool carriesBody(std::string_view method) {
+    return method != "GET" && method != "HEAD";
 }
 
 [[nodiscard]] inline bool isRouted(std::string_view url) {

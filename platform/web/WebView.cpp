@@ -118,6 +118,7 @@ WebView::Engine::~Engine() {
     pages().erase(webkit_web_view_get_page_id(page));
     context->removePage(page);
     g_signal_handlers_disconnect_by_data(page, this);
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(page), this);
     g_signal_handlers_disconnect_by_data(scripts, this);
     for (const auto& [name, signal] : messageSignals) g_signal_handler_disconnect(scripts, signal);
     g_object_set_data(G_OBJECT(page), kOwnerKey, nullptr);

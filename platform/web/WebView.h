@@ -77,9 +77,13 @@ public:
     // this way.
     void terminateWebProcess();
     // History. A "UI"-kind view keeps its own (BackForwardList): a step
-    // loads its entry through PageLoader as a back/forward navigation, and
-    // the page's history.back(), forward(), go() and length use it too
-    // (in the main frame).
+    // loads its entry through PageLoader as a back/forward navigation (a
+    // form's POST is sent again), and the page's history.back(), forward(),
+    // go() and length use it too (in the main frame). The main frame's
+    // navigations within its document (a fragment, pushState,
+    // replaceState) make entries as they do in the engine's, and a step
+    // between entries of one document loads nothing: the page hears
+    // popstate, and hashchange when only the fragment changed.
     void goBack();
     void goForward();
     [[nodiscard]] bool canGoBack() const;
@@ -225,6 +229,8 @@ private:
         bool fromApp = false;
         BackForwardList::Change historyChange = BackForwardList::Change::load;
         size_t historyEntry = 0;
+        // The entry the document makes, as its final request asked for it.
+        BackForwardList::Entry historyDocument = {};
     };
 
     [[nodiscard]] bool start(std::string* error);
@@ -247,8 +253,16 @@ private:
     // WebViewHistory.cpp ("UI" kind)
     void goInApp(long offset);
     void installHistoryScript();
-    // The page's history.length, for the documents that commit from now on.
-    void showHistoryLength(size_t length);
+    // The history as the documents that commit from now on show it to
+    // their page: its length, their place in it and its state. document:
+    // the number the documents' messages are told by (0: none is heard).
+    void showHistory(const BackForwardList& history, std::uint64_t document);
+    // The page's message of a navigation within its document.
+    void navigatedInDocument(const core::Value& message);
+    // A step between entries of the document shown.
+    void stepInDocument(size_t entry);
+    // The delegate hears of a change to the history.
+    void historyChanged();
 
     // WebViewScripts.cpp
     void installOwnScripts();

@@ -27,4 +27,6 @@ void WebViewDelegate::webProcessDidTerminate(WebView&, WebProcessTermination) {}
 
 void WebViewDelegate::contentSizeDidChange(WebView&, gfx::Size) {}
 
+void WebViewDelegate::didChangeHistory(WebView&) {}
+
 }  // namespace web

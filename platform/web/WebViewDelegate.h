@@ -48,6 +48,11 @@ public:
     virtual void webProcessDidTerminate(WebView& view, WebProcessTermination reason);
     // The page's content size in points changed.
     virtual void contentSizeDidChange(WebView& view, gfx::Size size);
+    // The view's history gained or lost entries, or a step moved in it, so
+    // canGoBack() and canGoForward() may answer anew. Also told for what
+    // no load tells of: navigations within the page (a fragment,
+    // pushState) and steps between entries of one document.
+    virtual void didChangeHistory(WebView& view);
 };
 
 }  // namespace web

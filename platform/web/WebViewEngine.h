@@ -18,6 +18,7 @@
 #include "gfx/Image.h"
 #include "ui/Touch.h"
 #include "web/DecisionServer.h"
+#include "web/NavigationBodyServer.h"
 #include "web/PageLoader.h"
 #include "web/ReadPolicy.h"
 #include "web/WebContext.h"
@@ -198,11 +199,31 @@ struct WebView::Engine {
         PageLoader::Cancel cancel;
     };
     std::map<std::string, Routed> routed;
-    // "UI" kind: the view's own history, and the script that gives its
-    // length to the page (the length it gives, as of its last install).
+    // "UI" kind: the view's own history, the script that gives it to the
+    // page (its source, as of its last install), and the number of the
+    // document shown when the history recorded it (0: it did not).
     BackForwardList history;
     WebKitUserScript* historyScript = nullptr;
-    size_t historyLength = 0;
+    std::string historySource;
+    std::uint64_t shownDocument = 0;
+    // "UI" kind: a main-frame navigation decided in the web process whose
+    // request has a body. The web process cannot read the body; the
+    // engine's network process sends it to NavigationBodyServer, and the
+    // app's load waits for it there.
+    struct AwaitedBody {
+        core::URLRequest request;
+        NavigationType type = NavigationType::other;
+    };
+    std::optional<AwaitedBody> awaitingBody;
+    // Loads the navigation the web process holds (decided already) through
+    // the app: at once, or once its body comes.
+    void loadHeldInApp(core::URLRequest request, NavigationType type);
+    // The body of a page's navigation came.
+    static void navigationBodyArrived(NavigationBodyServer::Body body);
+    // The held request of a navigation came (the engine fails it).
+    void heldRequestArrived(WebKitURISchemeRequest* request);
+    // A URL the web process sent a held navigation to.
+    [[nodiscard]] static bool isHeld(std::string_view url);
     // A snapshot asked for and not yet answered (WebViewSnapshot.cpp): it
     // counts in WebView::pendingSnapshotCount() and holds pending work until
     // its answer comes or the view goes.

@@ -73,7 +73,22 @@ void WebView::reload() {
     const auto current = url();
     if (!current) return;
     if (configuration_.kind == WebViewConfiguration::Kind::UI && current->isHTTPorHTTPS()) {
-        loadInApp(core::URLRequest(*current), false, NavigationType::reload);
+        // A form's result is posted again, as the engine does.
+        core::URLRequest request(*current);
+        NavigationType type = NavigationType::reload;
+        const BackForwardList& history = engine_->history;
+        if (const auto entry = history.current();
+            entry && engine_->shownDocument != 0 &&
+            history.url(*entry) == current->absoluteString()) {
+            const BackForwardList::Entry& shown = history.entry(*entry);
+            if (shown.method != "GET") {
+                request.setMethod(shown.method);
+                request.setBody(shown.body);
+                if (shown.contentType) request.setValue("Content-Type", *shown.contentType);
+                type = NavigationType::formResubmitted;
+            }
+        }
+        loadInApp(std::move(request), false, type);
         return;
     }
     expectAPINavigation(current->absoluteString(), false);
@@ -100,6 +115,7 @@ void WebView::beginLoad(const std::string& url) {
 void WebView::cancelCurrentLoad() {
     Engine& engine = *engine_;
     if (engine.documentFetch) std::exchange(engine.documentFetch, {})();
+    engine.awaitingBody.reset();
     if (!load_.active) return;
     engine.endedByApp.push_back(Engine::key(load_.url));
     if (engine.endedByApp.size() > kMostEndedByApp) engine.endedByApp.pop_front();
@@ -115,11 +131,20 @@ void WebView::reportStart() {
 void WebView::reportCommit() {
     if (!load_.active) return;
     reportStart();
-    if (load_.fromApp && !load_.commitTold)
-        engine_->history.commit(load_.url, load_.historyChange, load_.historyEntry);
+    bool recorded = false;
+    if (load_.fromApp) {
+        // The document's messages tell its load.
+        engine_->shownDocument = load_.serial;
+        if (!load_.commitTold) {
+            load_.historyDocument.document = load_.serial;
+            engine_->history.commit(load_.historyDocument, load_.historyChange, load_.historyEntry);
+            recorded = true;
+        }
+    }
     load_.committed = true;
     if (std::exchange(load_.commitTold, true)) return;
     if (const auto delegate = this->delegate()) delegate->didCommitLoad(*this);
+    if (recorded) historyChanged();
 }
 
 void WebView::reportFinish() {
@@ -136,7 +161,7 @@ void WebView::reportFailure(const LoadError& error) {
     // the history has.
     const bool documentLost = load_.fromApp && !load_.committed;
     load_ = Load{false, false, false, {}, load_.serial, {}};
-    if (documentLost) showHistoryLength(engine_->history.size());
+    if (documentLost) showHistory(engine_->history, 0);
     if (const auto delegate = this->delegate()) delegate->didFailLoad(*this, error);
 }
 
@@ -174,6 +199,7 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
         ++engine.document;
         engine.drew = false;
         engine.deferred.clear();  // navigations of the old document's frames
+        engine.shownDocument = 0;  // until the history records the document
         if (engine.startAwaitsDecision) {
             engine.startAwaitsDecision = false;
             const char* uri = webkit_web_view_get_uri(engine.page);
@@ -244,7 +270,7 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
     engine.engineLoadOpen = false;
     const std::string failing = uri ? uri : "";
     // A navigation held in the web process (refused, or loaded by the app).
-    if (protocol::schemeOf(failing) == protocol::kHeldScheme) {
+    if (isHeld(failing)) {
         engine.mainFrameHeld = false;
         return TRUE;
     }

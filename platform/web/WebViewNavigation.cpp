@@ -9,7 +9,6 @@
 #include <algorithm>
 
 #include "core/Console.h"
-#include "core/RunLoop.h"
 #include "web/EngineMessages.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
@@ -45,6 +44,15 @@ core::URLRequest requestFor(const std::string& url) {
     auto parsed = protocol::isRouted(url) ? core::URL::create(protocol::unrouted(url))
                                           : core::URL::create(url);
     return core::URLRequest(parsed ? std::move(*parsed) : core::URL::create("about:blank").value());
+}
+
+// Whether a navigation to url goes to a fragment of the document at current.
+bool withinDocument(std::string_view url, const std::optional<core::URL>& current) {
+    const size_t hash = url.find('#');
+    if (hash == std::string_view::npos || !current) return false;
+    std::string_view shown = current->absoluteString();
+    shown = shown.substr(0, shown.find('#'));
+    return url.substr(0, hash) == shown;
 }
 
 // What the web process sends, as the delegate sees it.
@@ -192,7 +200,8 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
                 webkit_policy_decision_ignore(policy);
                 return;
             }
-            if (*mainFrame) owner.beginLoad(url);
+            // A fragment of the document shown loads nothing.
+            if (*mainFrame && !withinDocument(url, owner.url())) owner.beginLoad(url);
             webkit_policy_decision_use(policy);
             return;
         }
@@ -259,11 +268,7 @@ protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
         // through the app.
         if (query.mainFrame && routed) {
             mainFrameHeld = true;
-            core::RunLoop::main().post(
-                [weak = std::weak_ptr<WebView>(owner.self()), request = requestOf(query)] {
-                    if (const auto view = weak.lock())
-                        view->loadInApp(request, true, NavigationType::other);
-                });
+            loadHeldInApp(requestOf(query), NavigationType::other);
             return protocol::Decision::loadInApp;
         }
         return protocol::Decision::allow;
@@ -292,10 +297,7 @@ protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
         }
         if (routed) {
             mainFrameHeld = true;
-            core::RunLoop::main().post([weak = std::weak_ptr<WebView>(owner.self()),
-                                        request = action.request, type = action.type] {
-                if (const auto view = weak.lock()) view->loadInApp(request, true, type);
-            });
+            loadHeldInApp(std::move(action.request), action.type);
             return protocol::Decision::loadInApp;
         }
         // A redirect hop goes on with the load it belongs to.
@@ -317,7 +319,13 @@ void WebView::Engine::decideResponse(WebKitResponsePolicyDecision* decision) {
     const int status = int(webkit_uri_response_get_status_code(response));
     const bool routed = owner.configuration_.kind == WebViewConfiguration::Kind::UI;
     if (routed) {
-        // The app's own fetch gave the status; the engine saw a copy.
+        // The app's own fetch gave the status; the engine saw a copy. A
+        // navigation's body taken by the app is no document.
+        const char* uri = webkit_uri_response_get_uri(response);
+        if (mainFrame && uri && isHeld(uri)) {
+            webkit_policy_decision_ignore(policy);
+            return;
+        }
         webkit_policy_decision_use(policy);
         return;
     }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "core/Console.h"
+#include "core/RunLoop.h"
 #include "web/EngineMessages.h"
 #include "web/OpaqueContent.h"
 #include "web/WebProcessProtocol.h"
@@ -113,17 +114,24 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
     // Where the document goes in the view's history. A step the engine took
     // in its own history (of documents it loaded itself) adds no entry.
     load_.historyChange = historyEntry ? BackForwardList::Change::step
-                          : type == NavigationType::reload || type == NavigationType::backForward
+                          : type == NavigationType::reload || type == NavigationType::backForward ||
+                                  type == NavigationType::formResubmitted
                               ? BackForwardList::Change::reload
                               : BackForwardList::Change::load;
     load_.historyEntry = historyEntry.value_or(0);
     reportStart();
     const std::uint64_t serial = load_.serial;
     const core::URL documentURL = request.url();
+    // How the document is asked for, should the loader not tell.
+    BackForwardList::Entry asked;
+    asked.method = request.method();
+    asked.body = request.body();
+    asked.contentType = request.value("Content-Type");
     const auto answered = std::make_shared<bool>(false);
     auto cancel = PageLoader::shared()->load(
         std::move(request), documentURL,
-        [weak = std::weak_ptr<WebView>(self()), serial, url, answered](PageLoader::Result result) {
+        [weak = std::weak_ptr<WebView>(self()), serial, url, answered,
+         asked = std::move(asked)](PageLoader::Result result) mutable {
             *answered = true;
             const auto view = weak.lock();
             if (!view || !view->load_.active || view->load_.serial != serial) return;
@@ -137,17 +145,35 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
                 return;
             }
             const core::HTTPURLResponse& response = *result.response;
-            const std::string finalURL = response.url().absoluteString();
+            std::string finalURL = response.url().absoluteString();
+            // A fragment asked for stays, unless a redirect named another.
+            if (const size_t hash = url.find('#');
+                hash != std::string::npos && finalURL.find('#') == std::string::npos)
+                finalURL += url.substr(hash);
             view->status_ = response.statusCode();
             view->load_.url = finalURL;
             engine.documentFromApp(finalURL);
             view->expectAPINavigation(finalURL, true);
-            // The page reads its history's length as it will be once the
-            // document commits.
             view->load_.fromApp = true;
+            BackForwardList::Entry document = std::move(asked);
+            if (result.request) {
+                document.method = result.request->method();
+                document.body = result.request->body();
+                document.contentType = result.request->value("Content-Type");
+            }
+            document.url = finalURL;
+            view->load_.historyDocument = document;
+            // The page reads its history as it will be once the document
+            // commits.
             BackForwardList after = engine.history;
-            after.commit(finalURL, view->load_.historyChange, view->load_.historyEntry);
-            view->showHistoryLength(after.size());
+            document.document = serial;
+            after.commit(std::move(document), view->load_.historyChange, view->load_.historyEntry);
+            view->showHistory(after, serial);
+            if (result.body.empty()) {
+                // (The engine takes no empty bytes.)
+                webkit_web_view_load_html(engine.page, "", finalURL.c_str());
+                return;
+            }
             GBytes* bytes = g_bytes_new(result.body.data(), result.body.size());
             const auto& charset = response.textEncodingName();
             webkit_web_view_load_bytes(engine.page, bytes,
@@ -156,6 +182,54 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
             g_bytes_unref(bytes);
         });
     if (!*answered) engine.documentFetch = std::move(cancel);  // (a loader may answer at once)
+}
+
+void WebView::Engine::loadHeldInApp(core::URLRequest request, NavigationType type) {
+    awaitingBody.reset();
+    if (protocol::carriesBody(request.method())) {
+        awaitingBody = AwaitedBody{std::move(request), type};
+        return;
+    }
+    core::RunLoop::main().post(
+        [weak = std::weak_ptr<WebView>(owner.self()), request = std::move(request), type] {
+            if (const auto view = weak.lock()) view->loadInApp(request, true, type);
+        });
+}
+
+void WebView::Engine::navigationBodyArrived(NavigationBodyServer::Body body) {
+    Engine* engine = forPage(body.pageId);
+    if (!engine || !engine->awaitingBody || engine->awaitingBody->request.method() != body.method)
+        return;
+    AwaitedBody awaited = std::move(*engine->awaitingBody);
+    engine->awaitingBody.reset();
+    awaited.request.setBody(std::move(body.data));
+    if (body.contentType) awaited.request.setValue("Content-Type", *body.contentType);
+    core::RunLoop::main().post(
+        [weak = std::weak_ptr<WebView>(engine->owner.self()), awaited = std::move(awaited)] {
+            if (const auto view = weak.lock()) view->loadInApp(awaited.request, true, awaited.type);
+        });
+}
+
+void WebView::Engine::heldRequestArrived(WebKitURISchemeRequest* request) {
+    // The web process held the navigation whose body was awaited: there is
+    // no listener to send it to. The engine cannot be asked for the body
+    // (it crashes on a file the page made): the load goes without.
+    const char* method = webkit_uri_scheme_request_get_http_method(request);
+    if (!awaitingBody || !method || awaitingBody->request.method() != method) return;
+    AwaitedBody awaited = std::move(*awaitingBody);
+    awaitingBody.reset();
+    core::Console::log("WebView: the body of " + awaited.request.url().absoluteString() +
+                       " stayed in the web process");
+    core::RunLoop::main().post(
+        [weak = std::weak_ptr<WebView>(owner.self()), awaited = std::move(awaited)] {
+            if (const auto view = weak.lock()) view->loadInApp(awaited.request, true, awaited.type);
+        });
+}
+
+bool WebView::Engine::isHeld(std::string_view url) {
+    if (protocol::schemeOf(url) == protocol::kHeldScheme) return true;
+    const NavigationBodyServer* bodies = NavigationBodyServer::shared(nullptr);
+    return bodies && bodies->owns(url);
 }
 
 void WebView::Engine::serveRouted(WebKitURISchemeRequest* request, std::string url) {
@@ -225,6 +299,7 @@ void WebView::Engine::serveSchemeRequest(WebKitURISchemeRequest* request) {
     const std::string scheme = webkit_uri_scheme_request_get_scheme(request);
     const std::string uri = webkit_uri_scheme_request_get_uri(request);
     if (scheme == protocol::kHeldScheme) {
+        heldRequestArrived(request);
         finishWithError(request, "The navigation was held.");
         return;
     }

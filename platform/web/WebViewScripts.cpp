@@ -149,7 +149,7 @@ void WebView::addOwnScripts() {
     // (Gone from the manager, when all scripts were removed.)
     if (engine_->historyScript)
         webkit_user_script_unref(std::exchange(engine_->historyScript, nullptr));
-    showHistoryLength(engine_->history.size());
+    showHistory(engine_->history, 0);
 }
 
 void WebView::contentSizeReported(gfx::Size size) {

@@ -4,7 +4,8 @@
 //  - asks the app's process, over a socket, about each navigation the app
 //    let through the engine's policy step undecided (the engine's policy step
 //    does not say which frame navigates; here the frame is known), and holds
-//    the request when the answer is no;
+//    the request when the answer is no, or when the app loads it itself (a
+//    body of such a navigation goes to the app's listener instead);
 //  - on pages whose loads go through the app's process (the app says which,
 //    once per page), swaps the scheme of every other http(s) request to the
 //    routed schemes the app serves;
@@ -50,6 +51,8 @@ constexpr size_t kMostExpected = 64;
 
 struct Extension {
     std::string socketPath;
+    // The app's listener for navigation bodies; empty when there is none.
+    std::string bodyURL;
     int socket = -1;
     std::uint64_t heldCount = 0;
 };
@@ -300,6 +303,19 @@ void hold(WebKitURIRequest* request) {
     webkit_uri_request_set_uri(request, held.c_str());
 }
 
+// A navigation the app loads itself: one with a body goes to the app's
+// listener, which the engine sends the body to whole; the rest is held.
+void handOver(WebKitWebPage* page, WebKitURIRequest* request) {
+    const char* method = webkit_uri_request_get_http_method(request);
+    if (extension.bodyURL.empty() || !protocol::carriesBody(method ? method : "GET")) {
+        hold(request);
+        return;
+    }
+    const std::string sent = extension.bodyURL + std::to_string(webkit_web_page_get_id(page)) +
+                             "/" + std::to_string(++extension.heldCount);
+    webkit_uri_request_set_uri(request, sent.c_str());
+}
+
 // Asked once per page. Without an answer the page is taken as routed (so
 // its loads reach the app, which refuses what it cannot serve) and asked
 // again at its next load.
@@ -340,6 +356,10 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
     if (mainFrame || expected) {
         const auto decision =
             ask(page, request, protocol::unrouted(uri), mainFrame, redirectResponse != nullptr);
+        if (decision == protocol::Decision::loadInApp && mainFrame) {
+            handOver(page, request);
+            return FALSE;
+        }
         if (decision != protocol::Decision::allow) {
             hold(request);
             return FALSE;
@@ -390,6 +410,9 @@ webkit_web_extension_initialize_with_user_data(WebKitWebExtension* webExtension,
         const char* socketPath = nullptr;
         if (g_variant_lookup(data, protocol::kSocketKey, "&s", &socketPath))
             extension.socketPath = socketPath;
+        const char* bodyURL = nullptr;
+        if (g_variant_lookup(data, protocol::kBodyURLKey, "&s", &bodyURL))
+            extension.bodyURL = bodyURL;
         guint32 limitMiB = 0;
         if (g_variant_lookup(data, protocol::kMemoryLimitKey, "u", &limitMiB) && limitMiB > 0)
             startMemoryWatch(limitMiB);

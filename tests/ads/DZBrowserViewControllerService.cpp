@@ -2,7 +2,8 @@
 // sends, a page asked for before the view exists, the toolbar while a slow
 // page loads, the toolbar's height, wide pages fitted to its width, the
 // landing-page statistics of links opened in it, Back and Forward with
-// either kind of web view, and its Done button.
+// either kind of web view (through links, through a page's own entries, and
+// to a form's POST), and its Done button.
 
 #include "ads/presentation/browser/DZBrowserViewController.h"
 
@@ -280,6 +281,100 @@ TEST_P(DZBrowserViewControllerHistoryService, BackAndForwardFollowTheLinksTaken)
     ASSERT_TRUE(at("/a", "A"));
     EXPECT_FALSE(browser->backButton()->isEnabled());
     EXPECT_TRUE(browser->forwardButton()->isEnabled());
+}
+
+TEST_P(DZBrowserViewControllerHistoryService, TheButtonsStepThroughAPagesOwnEntries) {
+    server.serve("/spa",
+                 fixtures::LoopbackResponse::text(
+                     "<html><body><script>window.heard = [];"
+                     "addEventListener('popstate', e => heard.push(JSON.stringify(e.state)));"
+                     "</script></body></html>",
+                     200, "text/html; charset=utf-8"));
+    const auto browser = present([&](DZBrowserViewController& b) {
+        b.load(core::URL::create(server.urlString("/spa")), std::nullopt);
+    });
+    const auto run = [&](const std::string& script) {
+        return adwebtesting::evaluate(*browser->adView()->webView(), script);
+    };
+    const auto at = [&](const std::string& pathAndFragment, bool back, bool forward) {
+        return waitFor([&] {
+            const auto url = browser->adView()->URL();
+            return url && url->absoluteString() == server.urlString(pathAndFragment) &&
+                   !browser->adView()->isLoading() && browser->backButton()->isEnabled() == back &&
+                   browser->forwardButton()->isEnabled() == forward;
+        });
+    };
+    ASSERT_TRUE(at("/spa", false, false));
+    // (The URL can change before the page's load begins.)
+    ASSERT_TRUE(waitFor([&] { return run("Array.isArray(window.heard)") == core::Value(true); }));
+    (void)run("location.hash = 'x'; 0");
+    ASSERT_TRUE(at("/spa#x", true, false));
+    (void)run("history.pushState({n: 1}, '', '/spa/one'); 0");
+    (void)run("history.replaceState({n: 2}, '', '/spa/two'); 0");
+    ASSERT_TRUE(at("/spa/two", true, false));
+
+    ASSERT_TRUE(browser->backButton()->sendAction());
+    ASSERT_TRUE(at("/spa#x", true, true));
+    ASSERT_TRUE(browser->backButton()->sendAction());
+    ASSERT_TRUE(at("/spa", false, true));
+    ASSERT_TRUE(browser->forwardButton()->sendAction());
+    ASSERT_TRUE(at("/spa#x", true, true));
+    ASSERT_TRUE(browser->forwardButton()->sendAction());
+    ASSERT_TRUE(at("/spa/two", true, false));
+    EXPECT_EQ(run("history.state"), core::Value(core::Dictionary{{"n", 2}}));
+    (void)run("history.back(); 0");
+    ASSERT_TRUE(at("/spa#x", true, true));
+    // Each step told the page, which was never loaded again.
+    EXPECT_EQ(run("heard"),
+              core::Value(core::Array{"null", "null", "null", "null", "{\"n\":2}", "null"}));
+    EXPECT_EQ(server.requestsTo("/spa").size(), 1u);
+    EXPECT_TRUE(server.requestsTo("/spa/two").empty());
+}
+
+TEST_P(DZBrowserViewControllerHistoryService, ALandingPagesFormPostsItsFieldsAgainOnForward) {
+    const std::string html = "text/html; charset=utf-8";
+    server.serve("/signup", fixtures::LoopbackResponse::text(
+                                "<html><body><form id=f method=post action='/joined'>"
+                                "<input name=email value='a@b.test'></form></body></html>",
+                                200, html));
+    server.serve("/joined",
+                 fixtures::LoopbackResponse::text("<html><body>joined</body></html>", 200, html));
+    const auto browser = present([&](DZBrowserViewController& b) {
+        b.load(core::URL::create(server.urlString("/signup")), std::nullopt);
+    });
+    const auto at = [&](const char* path, bool back, bool forward) {
+        return waitFor([&] {
+            const auto url = browser->adView()->URL();
+            return url && url->path() == path && !browser->adView()->isLoading() &&
+                   browser->backButton()->isEnabled() == back &&
+                   browser->forwardButton()->isEnabled() == forward;
+        });
+    };
+    ASSERT_TRUE(at("/signup", false, false));
+    // (The URL can change before the page's load begins.)
+    ASSERT_TRUE(waitFor([&] {
+        return adwebtesting::evaluate(*browser->adView()->webView(),
+                                      "document.getElementById('f') !== null") == core::Value(true);
+    }));
+    (void)adwebtesting::evaluate(*browser->adView()->webView(),
+                                 "document.getElementById('f').submit(); 0");
+    ASSERT_TRUE(at("/joined", true, false));
+    EXPECT_EQ(adwebtesting::evaluate(*browser->adView()->webView(), "document.body.textContent"),
+              core::Value("joined"));
+    ASSERT_TRUE(browser->backButton()->sendAction());
+    ASSERT_TRUE(at("/signup", false, true));
+    ASSERT_TRUE(browser->forwardButton()->sendAction());
+    ASSERT_TRUE(at("/joined", true, false));
+    EXPECT_EQ(adwebtesting::evaluate(*browser->adView()->webView(), "document.body.textContent"),
+              core::Value("joined"));
+    // (The "WK" kind may show the page it kept instead of sending it again.)
+    const auto sent = server.requestsTo("/joined");
+    ASSERT_FALSE(sent.empty());
+    for (const auto& request : sent) {
+        EXPECT_EQ(request.method, "POST");
+        EXPECT_EQ(request.body, "email=a%40b.test");
+        EXPECT_EQ(request.header("Content-Type"), "application/x-www-form-urlencoded");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DZBrowserViewControllerHistoryService, testing::Values("ui", "wk"),

@@ -1,7 +1,8 @@
 // History of both kinds of web view: steps and reloads are loads of their
 // own that add no entries, a new load after going back drops the entries
-// forward of it, and the page's own history object steps through the same
-// history.
+// forward of it, the page's own history object steps through the same
+// history, navigations within a page are entries whose steps load nothing,
+// and a form's POST is sent whole and again by a step to its result.
 
 #include "WebViewTesting.h"
 
@@ -30,8 +31,8 @@ protected:
         const auto url = view->url();
         return url && url->path() == path;
     }
-    [[nodiscard]] bool click() {
-        return evaluate(*view, "document.getElementById('next').click(); true").boolValue();
+    [[nodiscard]] bool click(const std::string& id = "next") {
+        return evaluate(*view, "document.getElementById('" + id + "').click(); true").boolValue();
     }
     [[nodiscard]] std::string text() {
         return evaluate(*view, "document.body.textContent").stringValue();
@@ -123,6 +124,131 @@ TEST_P(WebViewHistoryService, ThePagesOwnHistoryStepsThroughTheViewsHistory) {
     EXPECT_EQ(text(), "next");
     EXPECT_TRUE(view->canGoBack());
     EXPECT_FALSE(view->canGoForward());
+    EXPECT_EQ(delegate->count("fail"), 0u);
+}
+
+// A page that logs the history events it hears.
+constexpr const char* kSinglePage = R"(<a id=frag href='#y'>y</a>
+<div style='height:3000px'></div><p id=x>x</p>
+<script>
+window.heard = [];
+addEventListener('popstate', e => heard.push('popstate ' + JSON.stringify(e.state)));
+addEventListener('hashchange', e => heard.push('hashchange ' + new URL(e.newURL).hash));
+</script>)";
+
+TEST_P(WebViewHistoryService, NavigationsWithinThePageAreEntriesThatStepsDoNotLoad) {
+    serveHTML(server, "/spa", kSinglePage);
+    serveHTML(server, "/spa/two", kSinglePage);
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/spa")));
+    const auto at = [&](const std::string& path, int length) {
+        return waitFor([&] {
+            const auto url = view->url();
+            return url && url->absoluteString() == server.url(path).absoluteString() &&
+                   view->canGoBack() && evaluate(*view, "history.length") == core::Value(length);
+        });
+    };
+    (void)evaluate(*view, "location.hash = 'x'; 0");
+    ASSERT_TRUE(at("/spa#x", 2));
+    ASSERT_TRUE(click("frag"));
+    ASSERT_TRUE(at("/spa#y", 3));
+    EXPECT_FALSE(view->isLoading()) << "a fragment of the page is no load";
+    const size_t changes = delegate->historyChanges;
+    (void)evaluate(*view, "history.pushState({n: 1}, '', '/spa/one'); 0");
+    ASSERT_TRUE(at("/spa/one", 4));
+    EXPECT_GT(delegate->historyChanges, changes);
+    EXPECT_EQ(evaluate(*view, "history.state"), core::Value(core::Dictionary{{"n", 1}}));
+    (void)evaluate(*view, "history.replaceState({n: 2}, '', '/spa/two'); 0");
+    ASSERT_TRUE(at("/spa/two", 4));
+    EXPECT_FALSE(view->canGoForward());
+
+    // Each step puts the entry's URL and state back and tells the page.
+    const auto steps = [&](const std::function<void()>& step, const std::string& path,
+                           const core::Array& events) {
+        (void)evaluate(*view, "heard = []; 0");
+        step();
+        return waitFor([&] {
+            const auto url = view->url();
+            return url && url->absoluteString() == server.url(path).absoluteString() &&
+                   evaluate(*view, "heard") == core::Value(events);
+        });
+    };
+    EXPECT_TRUE(steps([&] { view->goBack(); }, "/spa#y", {"popstate null"}));
+    EXPECT_TRUE(steps([&] { view->goBack(); }, "/spa#x", {"popstate null", "hashchange #x"}));
+    EXPECT_TRUE(view->canGoBack());
+    EXPECT_TRUE(steps([&] { view->goForward(); }, "/spa#y", {"popstate null", "hashchange #y"}));
+    EXPECT_TRUE(steps([&] { view->goForward(); }, "/spa/two", {"popstate {\"n\":2}"}));
+    EXPECT_FALSE(view->canGoForward());
+    EXPECT_EQ(evaluate(*view, "history.state"), core::Value(core::Dictionary{{"n", 2}}));
+    EXPECT_TRUE(
+        steps([&] { (void)evaluate(*view, "history.back(); 0"); }, "/spa#y", {"popstate null"}));
+    EXPECT_TRUE(view->canGoForward());
+    EXPECT_EQ(evaluate(*view, "history.length"), core::Value(4));
+    EXPECT_EQ(server.requestsTo("/spa").size(), 1u);
+    EXPECT_TRUE(server.requestsTo("/spa/one").empty());
+    EXPECT_TRUE(server.requestsTo("/spa/two").empty());
+    EXPECT_EQ(delegate->count("start"), 1u);
+
+    // Back from another document returns to the fragment, and the steps
+    // from there stay within the document.
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/next")));
+    EXPECT_FALSE(view->canGoForward());
+    ASSERT_TRUE(loads([&] { view->goBack(); }, "/spa"));
+    EXPECT_EQ(view->url(), server.url("/spa#y"));
+    const size_t fetched = server.requests().size();
+    EXPECT_TRUE(steps([&] { view->goBack(); }, "/spa#x", {"popstate null", "hashchange #x"}));
+    EXPECT_EQ(server.requests().size(), fetched);
+    EXPECT_EQ(delegate->count("fail"), 0u);
+}
+
+TEST_P(WebViewHistoryService, AFormsPostIsSentWholeAndAgainByAStepToItsResult) {
+    serveHTML(server, "/form", R"(
+        <form id=plain method=post action='/post'><input name=q value='hello there'></form>
+        <form id=multi method=post action='/post' enctype='multipart/form-data'>
+          <input name=t value=v><input type=file id=file name=up></form>)");
+    // The result says what the server got.
+    server.on("POST", "/post", [](const fixtures::LoopbackRequest& request) {
+        std::string got = request.body + " " + request.header("Content-Type").value_or("none");
+        if (!request.parts.empty()) {
+            got = "parts";
+            for (const auto& part : request.parts)
+                got += " " + part.name + "=" + part.filename + ":" + part.contentType + ":" +
+                       part.content;
+        }
+        return fixtures::LoopbackResponse::text("<p>" + got + "</p>", 200, "text/html");
+    });
+    const std::string plain = "q=hello+there application/x-www-form-urlencoded";
+    const std::string multipart = "parts t=::v up=a.txt:text/plain:file content";
+    // The result a step shows.
+    const auto shown = [&](const std::function<void()>& step) {
+        return loads(step, "/post") ? text() : "not at /post";
+    };
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/form")));
+    EXPECT_EQ(shown([&] { (void)evaluate(*view, "document.getElementById('plain').submit(); 0"); }),
+              plain);
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/form")));
+    EXPECT_EQ(shown([&] {
+                  (void)evaluate(*view, R"(const files = new DataTransfer();
+                      files.items.add(new File(['file content'], 'a.txt', {type: 'text/plain'}));
+                      document.getElementById('file').files = files.files;
+                      document.getElementById('multi').submit(); 0)");
+              }),
+              multipart);
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/next")));
+
+    // Steps back to each result: the "WK" kind may show a page it kept,
+    // else either kind sends the whole POST again.
+    delegate->navigations.clear();
+    EXPECT_EQ(shown([&] { view->goBack(); }), multipart);
+    ASSERT_TRUE(loads([&] { view->goBack(); }, "/form"));
+    EXPECT_EQ(shown([&] { view->goBack(); }), plain);
+    EXPECT_TRUE(view->canGoForward());
+    for (const auto& request : server.requestsTo("/post")) EXPECT_EQ(request.method, "POST");
+    // Each step onto a result is told as one, of a POST.
+    ASSERT_EQ(delegate->navigations.size(), 3u);
+    for (const size_t step : {size_t(0), size_t(2)}) {
+        EXPECT_EQ(delegate->navigations[step].type, NavigationType::backForward);
+        EXPECT_EQ(delegate->navigations[step].request.method(), "POST");
+    }
     EXPECT_EQ(delegate->count("fail"), 0u);
 }
 

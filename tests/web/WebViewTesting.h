@@ -50,6 +50,8 @@ public:
     void contentSizeDidChange(web::WebView&, gfx::Size size) override {
         contentSizes.push_back(size);
     }
+    void didChangeHistory(web::WebView&) override { ++historyChanges; }
+    size_t historyChanges = 0;
 
     [[nodiscard]] size_t count(const std::string& prefix) const;
     // The navigations asked about whose URL ends with suffix.

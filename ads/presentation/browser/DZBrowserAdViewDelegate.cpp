@@ -71,4 +71,9 @@ void DZBrowserAdViewDelegate::didFailLoadWithError(DZAdView& adView, const Error
     if (const auto controller = browserControllerForAdView(adView)) controller->refreshToolbar();
 }
 
+void DZBrowserAdViewDelegate::adViewDidChangeHistory(DZAdView& adView) {
+    DZAdViewDelegate::adViewDidChangeHistory(adView);
+    if (const auto controller = browserControllerForAdView(adView)) controller->refreshToolbar();
+}
+
 }  // namespace ads

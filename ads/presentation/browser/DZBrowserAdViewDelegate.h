@@ -21,6 +21,7 @@ public:
     void adViewDidStartLoad(DZAdView& adView) override;
     void adViewDidFinishLoad(DZAdView& adView) override;
     void didFailLoadWithError(DZAdView& adView, const Error& error) override;
+    void adViewDidChangeHistory(DZAdView& adView) override;
 
     [[nodiscard]] static std::shared_ptr<DZBrowserViewController>
     browserControllerForAdView(DZAdView& adView);

@@ -206,6 +206,7 @@ public:
     void webViewDidFinishLoad(DZWebView& webView) override;
     void didFailLoadWithError(DZWebView& webView, const Error& error) override;
     void webViewWebProcessDidTerminate(DZWebView& webView) override;
+    void webViewDidChangeHistory(DZWebView& webView) override;
     void runJavaScriptAlertPanelWithTitle(DZWebView& webView, const std::string& title,
                                           const std::string& message,
                                           std::function<void()> completion) override;

@@ -15,6 +15,8 @@ void DZAdViewDelegateProtocol::didFailLoadWithError(DZAdView&, const Error&) {}
 
 void DZAdViewDelegateProtocol::adViewWebProcessDidTerminate(DZAdView&) {}
 
+void DZAdViewDelegateProtocol::adViewDidChangeHistory(DZAdView&) {}
+
 void DZAdViewDelegateProtocol::didMoveToPlacement(DZAdView&, const std::shared_ptr<const void>&) {}
 
 void DZAdViewDelegateProtocol::contentSizeDidChange(DZAdView&, gfx::Size) {}

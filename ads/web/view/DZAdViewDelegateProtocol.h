@@ -29,6 +29,9 @@ public:
     // The page's web process ended (see DZWebViewDelegate); the ad shows
     // nothing until its next load.
     virtual void adViewWebProcessDidTerminate(DZAdView& adView);
+    // The page's history changed where no load tells of it (see
+    // DZWebViewDelegate::webViewDidChangeHistory).
+    virtual void adViewDidChangeHistory(DZAdView& adView);
     virtual void didMoveToPlacement(DZAdView& adView, const std::shared_ptr<const void>& placement);
     virtual void contentSizeDidChange(DZAdView& adView, gfx::Size size);
     // Sent by the video and message-handler parts.

@@ -121,6 +121,11 @@ void DZAdView::webViewWebProcessDidTerminate(DZWebView&) {
     if (const auto delegate = this->delegate()) delegate->adViewWebProcessDidTerminate(*this);
 }
 
+void DZAdView::webViewDidChangeHistory(DZWebView&) {
+    const auto keep = self();
+    if (const auto delegate = this->delegate()) delegate->adViewDidChangeHistory(*this);
+}
+
 void DZAdView::didFailLoadWithError(DZWebView&, const Error& error) {
     const auto keep = self();
     DZAdURLStash::sharedInstance()->adViewDidFinishLoad(keep);

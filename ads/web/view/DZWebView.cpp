@@ -110,6 +110,10 @@ public:
         const auto keep = owner_.shared_from_this();
         owner_.contentSizeChanged(size);
     }
+    void didChangeHistory(web::WebView&) override {
+        const auto keep = owner_.shared_from_this();
+        if (const auto delegate = owner_.delegate()) delegate->webViewDidChangeHistory(owner_);
+    }
     void webProcessDidTerminate(web::WebView&, web::WebProcessTermination) override {
         const auto keep = owner_.shared_from_this();
         if (const auto delegate = owner_.delegate())

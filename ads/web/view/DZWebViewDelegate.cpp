@@ -14,6 +14,8 @@ void DZWebViewDelegate::didFailLoadWithError(DZWebView&, const Error&) {}
 
 void DZWebViewDelegate::webViewWebProcessDidTerminate(DZWebView&) {}
 
+void DZWebViewDelegate::webViewDidChangeHistory(DZWebView&) {}
+
 void DZWebViewDelegate::runJavaScriptAlertPanelWithTitle(DZWebView&, const std::string&,
                                                          const std::string&,
                                                          std::function<void()> completion) {

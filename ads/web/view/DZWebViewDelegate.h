@@ -30,6 +30,10 @@ public:
     // go by the SDK); a load under way has failed just before. The page is
     // gone until the next load.
     virtual void webViewWebProcessDidTerminate(DZWebView& webView);
+    // The page's history gained or lost entries or moved, loads aside (a
+    // navigation within the page, a step within one document): canGoBack
+    // and canGoForward may answer anew.
+    virtual void webViewDidChangeHistory(DZWebView& webView);
     // The page's alert(); the page waits until completion runs. Default:
     // completes at once.
     virtual void runJavaScriptAlertPanelWithTitle(DZWebView& webView, const std::string& title,

@@ -1,0 +1,104 @@
+#include "web/NavigationBodyServer.h"
+
+#include <libsoup/soup.h>
+#include <sys/random.h>
+
+#include <charconv>
+#include <memory>
+
+#include "core/Console.h"
+
+namespace web {
+
+namespace {
+
+// 128 random bits as hex; empty when the system gives none.
+std::string randomToken() {
+    unsigned char bytes[16];
+    if (getrandom(bytes, sizeof bytes, 0) != ssize_t(sizeof bytes)) return {};
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string token;
+    for (const unsigned char byte : bytes) {
+        token += kDigits[byte >> 4];
+        token += kDigits[byte & 15];
+    }
+    return token;
+}
+
+}  // namespace
+
+NavigationBodyServer* NavigationBodyServer::shared(std::string* error) {
+    static NavigationBodyServer* server = nullptr;
+    static std::string failure;
+    if (server) return server;
+    if (failure.empty()) {
+        const std::string token = randomToken();
+        SoupServer* soup = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, nullptr));
+        GError* listenError = nullptr;
+        GSList* uris = nullptr;
+        if (token.empty()) {
+            failure = "no random token";
+        } else if (!soup_server_listen_local(soup, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &listenError)) {
+            failure = listenError ? listenError->message : "cannot listen";
+            g_clear_error(&listenError);
+        } else if (!(uris = soup_server_get_uris(soup))) {
+            failure = "no address";
+        }
+        if (!failure.empty()) {
+            g_object_unref(soup);
+            failure = "web views: cannot take navigation bodies: " + failure;
+            core::Console::log(failure);
+        } else {
+            std::unique_ptr<NavigationBodyServer> made(new NavigationBodyServer);
+            made->path_ = "/" + token + "/";
+            made->baseURL_ = "http://127.0.0.1:" +
+                             std::to_string(g_uri_get_port(static_cast<GUri*>(uris->data))) +
+                             made->path_;
+            g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
+            server = made.release();  // for the life of the process, as its listener
+            // Refused before the body is read: too long, or not ours.
+            soup_server_add_early_handler(
+                soup, nullptr,
+                [](SoupServer*, SoupServerMessage* message, const char* path, GHashTable*,
+                   gpointer) {
+                    SoupMessageHeaders* headers = soup_server_message_get_request_headers(message);
+                    if (!std::string_view(path).starts_with(server->path_)) {
+                        soup_server_message_set_status(message, SOUP_STATUS_NOT_FOUND, nullptr);
+                    } else if (soup_message_headers_get_content_length(headers) >
+                               goffset(kMostBodyBytes)) {
+                        soup_server_message_set_status(
+                            message, SOUP_STATUS_REQUEST_ENTITY_TOO_LARGE, nullptr);
+                    }
+                },
+                nullptr, nullptr);
+            soup_server_add_handler(
+                soup, nullptr,
+                [](SoupServer*, SoupServerMessage* message, const char* path, GHashTable*,
+                   gpointer) {
+                    soup_server_message_set_status(message, SOUP_STATUS_NO_CONTENT, nullptr);
+                    std::string_view rest(path);
+                    if (!rest.starts_with(server->path_)) return;
+                    rest.remove_prefix(server->path_.size());
+                    Body body;
+                    const auto [end, parsed] =
+                        std::from_chars(rest.data(), rest.data() + rest.size(), body.pageId);
+                    if (parsed != std::errc() || end == rest.data() || !server->handler_) return;
+                    SoupMessageBody* data = soup_server_message_get_request_body(message);
+                    if (data->length > goffset(kMostBodyBytes)) return;
+                    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data->data);
+                    body.data.assign(bytes, bytes + data->length);
+                    body.method = soup_server_message_get_method(message);
+                    if (const char* type = soup_message_headers_get_one(
+                            soup_server_message_get_request_headers(message), "Content-Type"))
+                        body.contentType = type;
+                    const auto handler = server->handler_;  // (it may set another)
+                    handler(std::move(body));
+                },
+                nullptr, nullptr);
+        }
+    }
+    if (!server && error) *error = failure;
+    return server;
+}
+
+}  // namespace web
