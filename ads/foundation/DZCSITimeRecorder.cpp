@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include <utility>
 
 #include "ads/foundation/DZQueueSync.h"
@@ -11,35 +12,52 @@
 
 namespace ads {
 
-namespace {
-
 using Variables = DZCSITimeRecorder::Variables;
 
-Variables::iterator findKey(Variables& variables, std::string_view key) {
-    return std::find_if(variables.begin(), variables.end(),
-                        [key](const auto& variable) { return variable.key == key; });
+bool DZCSITimeRecorder::KeyedVariables::contains(std::string_view key) const {
+    return byKey_.contains(key);
 }
 
-bool containsKey(const Variables& variables, std::string_view key) {
-    return std::any_of(variables.begin(), variables.end(),
-                       [key](const auto& variable) { return variable.key == key; });
+void DZCSITimeRecorder::KeyedVariables::put(std::string key,
+                                            std::shared_ptr<DZCSIVariableTiming> timing) {
+    if (const auto found = byKey_.find(key); found != byKey_.end()) {
+        found->second->timing = std::move(timing);
+        return;
+    }
+    const auto position = order_.insert(order_.end(), Variable{std::move(key), std::move(timing)});
+    byKey_.emplace(position->key, position);
 }
 
-void put(Variables& variables, std::string key, std::shared_ptr<DZCSIVariableTiming> timing) {
-    const auto found = findKey(variables, key);
-    if (found != variables.end()) {
-        found->timing = std::move(timing);
-    } else {
-        variables.push_back({std::move(key), std::move(timing)});
+std::shared_ptr<DZCSIVariableTiming> DZCSITimeRecorder::KeyedVariables::take(std::string_view key) {
+    const auto found = byKey_.find(key);
+    if (found == byKey_.end()) return nullptr;
+    const auto position = found->second;
+    byKey_.erase(found);
+    std::shared_ptr<DZCSIVariableTiming> timing = std::move(position->timing);
+    order_.erase(position);
+    return timing;
+}
+
+void DZCSITimeRecorder::KeyedVariables::eraseTimings(
+    const std::vector<std::shared_ptr<DZCSIVariableTiming>>& timings) {
+    const std::unordered_set<const DZCSIVariableTiming*> doomed = [&] {
+        std::unordered_set<const DZCSIVariableTiming*> set;
+        for (const auto& timing : timings) set.insert(timing.get());
+        return set;
+    }();
+    for (auto position = order_.begin(); position != order_.end();) {
+        if (!doomed.contains(position->timing.get())) {
+            ++position;
+            continue;
+        }
+        byKey_.erase(position->key);
+        position = order_.erase(position);
     }
 }
 
-void eraseKey(Variables& variables, std::string_view key) {
-    const auto found = findKey(variables, key);
-    if (found != variables.end()) variables.erase(found);
+Variables DZCSITimeRecorder::KeyedVariables::list() const {
+    return {order_.begin(), order_.end()};
 }
-
-}  // namespace
 
 std::shared_ptr<DZCSITimeRecorder> DZCSITimeRecorder::create(std::string action) {
     return std::shared_ptr<DZCSITimeRecorder>(new DZCSITimeRecorder(std::move(action)));
@@ -69,7 +87,7 @@ void DZCSITimeRecorder::startTimingVariableWithName(std::string_view name, std::
     if (name.empty() || key.empty()) return;
     auto timing = DZCSIVariableTiming::create(std::string(name), currentTime());
     queue_->async([self = shared_from_this(), key = std::string(key), timing = std::move(timing)] {
-        put(self->ongoing_, key, timing);
+        self->ongoing_.put(key, timing);
     });
 }
 
@@ -82,7 +100,7 @@ void DZCSITimeRecorder::endTimingVariableWithName(std::string_view name, std::st
 void DZCSITimeRecorder::cancelTimingVariableWithName(std::string_view name, std::string_view key) {
     if (name.empty() || key.empty()) return;
     queue_->async(
-        [self = shared_from_this(), key = std::string(key)] { eraseKey(self->ongoing_, key); });
+        [self = shared_from_this(), key = std::string(key)] { (void)self->ongoing_.take(key); });
 }
 
 std::int64_t DZCSITimeRecorder::durationAfterEndTimingVariableWithName(std::string_view name) {
@@ -97,34 +115,39 @@ std::int64_t DZCSITimeRecorder::durationAfterEndTimingVariableWithName(std::stri
 double DZCSITimeRecorder::commonEndOnQueue(const std::string& name, const std::string& key,
                                            double endTime) {
     if (name.empty() || key.empty()) return 0.0;
-    const auto running = findKey(ongoing_, key);
-    if (running == ongoing_.end()) return 0.0;
-    std::shared_ptr<DZCSIVariableTiming> timing = running->timing;
-    ongoing_.erase(running);
+    std::shared_ptr<DZCSIVariableTiming> timing = ongoing_.take(key);
+    if (!timing) return 0.0;
     const double length = timing->endAtTime(endTime);
-    put(completed_, unusedCompletedKey(key), std::move(timing));
+    completed_.put(unusedCompletedKey(key), std::move(timing));
     return length;
 }
 
-std::string DZCSITimeRecorder::unusedCompletedKey(const std::string& key) const {
-    if (!containsKey(completed_, key)) return key;
+std::string DZCSITimeRecorder::unusedCompletedKey(const std::string& key) {
+    if (!completed_.contains(key)) return key;
     // A random suffix; counting up from it if that too is taken, so that no
-    // completed timing is ever overwritten.
+    // completed timing is ever overwritten. A count starts past where the
+    // key's last one stopped, as the same draws would meet the same keys.
     std::uint64_t suffix = core::Random::current()->nextUInt32();
     std::string candidate = key + std::to_string(suffix);
-    while (containsKey(completed_, candidate)) candidate = key + std::to_string(++suffix);
+    if (!completed_.contains(candidate)) return candidate;
+    const auto counted = countedSuffixes_.find(key);
+    if (counted != countedSuffixes_.end()) suffix = std::max(suffix, counted->second);
+    do {
+        candidate = key + std::to_string(++suffix);
+    } while (completed_.contains(candidate));
+    countedSuffixes_[key] = suffix;
     return candidate;
 }
 
 Variables DZCSITimeRecorder::ongoingVariables() const {
     Variables copy;
-    DZSyncOnQueue(*queue_, [&] { copy = ongoing_; });
+    DZSyncOnQueue(*queue_, [&] { copy = ongoing_.list(); });
     return copy;
 }
 
 Variables DZCSITimeRecorder::completedVariables() const {
     Variables copy;
-    DZSyncOnQueue(*queue_, [&] { copy = completed_; });
+    DZSyncOnQueue(*queue_, [&] { copy = completed_.list(); });
     return copy;
 }
 
@@ -137,23 +160,21 @@ void DZCSITimeRecorder::addCompletedVariable(const std::shared_ptr<DZCSIVariable
                                              std::string_view key) {
     if (!timing || key.empty()) return;
     queue_->async([self = shared_from_this(), timing, key = std::string(key)] {
-        put(self->completed_, key, timing);
+        self->completed_.put(key, timing);
     });
 }
 
 void DZCSITimeRecorder::removeCompletedVariableForKey(std::string_view key) {
     if (key.empty()) return;
     queue_->async(
-        [self = shared_from_this(), key = std::string(key)] { eraseKey(self->completed_, key); });
+        [self = shared_from_this(), key = std::string(key)] { (void)self->completed_.take(key); });
 }
 
 void DZCSITimeRecorder::removeCompletedVariables(
     std::vector<std::shared_ptr<DZCSIVariableTiming>> timings) {
     if (timings.empty()) return;
     queue_->async([self = shared_from_this(), timings = std::move(timings)] {
-        std::erase_if(self->completed_, [&timings](const Variable& variable) {
-            return std::find(timings.begin(), timings.end(), variable.timing) != timings.end();
-        });
+        self->completed_.eraseTimings(timings);
     });
 }
 

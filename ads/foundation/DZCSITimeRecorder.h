@@ -15,11 +15,13 @@
 // The experiment ids and the parameters are guarded by a lock of their own.
 
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ads/foundation/DZCSIVariableTiming.h"
@@ -66,7 +68,8 @@ public:
                               std::string_view key);
     void removeCompletedVariableForKey(std::string_view key);
     // Removes these very timings, whatever key they are under; a timing
-    // stored since under one of their keys stays.
+    // stored since under one of their keys stays. Its cost grows with the
+    // completed timings and these, not with their product.
     void removeCompletedVariables(std::vector<std::shared_ptr<DZCSIVariableTiming>> timings);
 
     // Appended in order; nullopt is ignored. Removing drops every equal id.
@@ -79,18 +82,40 @@ public:
     [[nodiscard]] core::Dictionary customizedParameters() const;
 
 private:
+    // Variables in the order their keys were first stored, found by key in
+    // constant time.
+    class KeyedVariables {
+    public:
+        [[nodiscard]] bool contains(std::string_view key) const;
+        // Keeps the key's place when it is there already.
+        void put(std::string key, std::shared_ptr<DZCSIVariableTiming> timing);
+        // The key's timing, taken out; nullptr when absent.
+        std::shared_ptr<DZCSIVariableTiming> take(std::string_view key);
+        void eraseTimings(const std::vector<std::shared_ptr<DZCSIVariableTiming>>& timings);
+        [[nodiscard]] Variables list() const;
+
+    private:
+        std::list<Variable> order_;
+        // Keys are views of the keys in order_, whose nodes never move.
+        std::unordered_map<std::string_view, std::list<Variable>::iterator> byKey_;
+    };
+
     explicit DZCSITimeRecorder(std::string action);
 
     // On queue_: ends the key's timing at endTime (read when the caller
     // asked); the length in seconds, 0 when nothing ran under the key.
     double commonEndOnQueue(const std::string& name, const std::string& key, double endTime);
-    [[nodiscard]] std::string unusedCompletedKey(const std::string& key) const;
+    // On queue_.
+    [[nodiscard]] std::string unusedCompletedKey(const std::string& key);
 
     const std::string action_;
     const std::shared_ptr<core::Queue> queue_;
     // queue_ only.
-    Variables ongoing_;
-    Variables completed_;
+    KeyedVariables ongoing_;
+    KeyedVariables completed_;
+    // Where counting up from a taken suffix last stopped, by key: a later
+    // count under the key starts past it rather than over the same keys.
+    std::unordered_map<std::string, std::uint64_t> countedSuffixes_;
 
     mutable std::mutex parametersMutex_;
     std::vector<std::string> experimentIDs_;

@@ -11,7 +11,8 @@ std::shared_ptr<DZCSIVariableTiming> DZCSIVariableTiming::create(std::string nam
                                                                  double startTime) {
     std::shared_ptr<DZCSIVariableTiming> timing(
         new DZCSIVariableTiming(std::move(name), startTime));
-    timing->observeResignActive();
+    std::lock_guard lock(timing->mutex_);
+    timing->watchResignActiveWhileRunningLocked();
     return timing;
 }
 
@@ -19,16 +20,25 @@ DZCSIVariableTiming::DZCSIVariableTiming(std::string name, double startTime)
     : name_(std::move(name)), start_(startTime) {}
 
 DZCSIVariableTiming::~DZCSIVariableTiming() {
-    core::NotificationCenter::defaultCenter().removeObserver(static_cast<const void*>(this));
+    if (watching_)
+        core::NotificationCenter::defaultCenter().removeObserver(static_cast<const void*>(this));
 }
 
-void DZCSIVariableTiming::observeResignActive() {
+void DZCSIVariableTiming::watchResignActiveWhileRunningLocked() {
+    const bool running = length_ < 0;
+    if (running == watching_) return;
+    watching_ = running;
+    auto& center = core::NotificationCenter::defaultCenter();
+    if (!running) {
+        center.removeObserver(static_cast<const void*>(this));
+        return;
+    }
     std::weak_ptr<DZCSIVariableTiming> weakSelf = weak_from_this();
-    core::NotificationCenter::defaultCenter().addObserver(
-        std::weak_ptr<void>(weakSelf), ui::Application::WillResignActiveNotification, nullptr,
-        [weakSelf](const core::Notification&) {
-            if (const auto self = weakSelf.lock()) self->applicationWillResignActive();
-        });
+    center.addObserver(std::weak_ptr<void>(weakSelf), ui::Application::WillResignActiveNotification,
+                       nullptr, [weakSelf](const core::Notification&) {
+                           if (const auto self = weakSelf.lock())
+                               self->applicationWillResignActive();
+                       });
 }
 
 void DZCSIVariableTiming::applicationWillResignActive() {
@@ -54,11 +64,13 @@ double DZCSIVariableTiming::length() const {
 void DZCSIVariableTiming::setLength(double length) {
     std::lock_guard lock(mutex_);
     length_ = length;
+    watchResignActiveWhileRunningLocked();
 }
 
 double DZCSIVariableTiming::endAtTime(double time) {
     std::lock_guard lock(mutex_);
     length_ = time - start_;
+    watchResignActiveWhileRunningLocked();
     return length_;
 }
 

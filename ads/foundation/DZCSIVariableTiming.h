@@ -3,10 +3,11 @@
 // recorder's clock and a length (-1 while it runs), both in seconds. It is
 // valid, and so reportable, only when start and length are both positive.
 //
-// From its creation until it is released the timing watches the
-// application's will-resign-active notification: a timing still running
-// then has its start set to -1, so an interval that spans the app leaving
-// the foreground is never reported.
+// While it runs (from its creation until it has a length, or is released)
+// the timing watches the application's will-resign-active notification: a
+// timing still running then has its start set to -1, so an interval that
+// spans the app leaving the foreground is never reported. An ended timing
+// holds no registration, so any number of them may wait for a report.
 //
 // Threading: safe from any thread; start and length are guarded by a lock.
 
@@ -38,13 +39,15 @@ public:
 
 private:
     DZCSIVariableTiming(std::string name, double startTime);
-    void observeResignActive();
+    // mutex_ held: registers or unregisters as the length says.
+    void watchResignActiveWhileRunningLocked();
     void applicationWillResignActive();
 
     const std::string name_;
     mutable std::mutex mutex_;
     double start_;
     double length_ = kRunning;
+    bool watching_ = false;
 };
 
 }  // namespace ads

@@ -50,49 +50,113 @@ void NotificationCenter::addObserver(const std::weak_ptr<void>& observer, std::s
 
 void NotificationCenter::removeObserver(Token token) {
     if (!token) return;
-    removeIf([&](const Registration& registration) { return registration.id == token.id; });
+    Registrations released;  // callbacks are released after the lock
+    std::lock_guard lock(mutex_);
+    Slot* const slot = findLocked(token.id);
+    if (!slot) return;
+    eraseLocked(*slot, released, true);
+    compactLocked();
 }
 
 void NotificationCenter::removeObserver(const void* observer) {
     if (!observer) return;
-    removeIf(
-        [&](const Registration& registration) { return registration.observerAddress == observer; });
+    Registrations released;
+    std::lock_guard lock(mutex_);
+    const auto found = byObserver_.find(observer);
+    if (found == byObserver_.end()) return;
+    const std::vector<std::uint64_t> ids = std::move(found->second);
+    byObserver_.erase(found);
+    for (const std::uint64_t id : ids) {
+        if (Slot* const slot = findLocked(id)) eraseLocked(*slot, released, false);
+    }
+    compactLocked();
 }
 
 void NotificationCenter::add(std::shared_ptr<Registration> registration) {
+    Registrations released;
     std::lock_guard lock(mutex_);
-    std::erase_if(registrations_, [](const auto& existing) {
-        return existing->observerAddress && existing->observer.expired();
-    });
-    registration->id = nextId_++;
-    registrations_.push_back(std::move(registration));
+    const void* const observerAddress = registration->observerAddress;
+    // A new object at the address of a released one takes its place.
+    if (observerAddress) eraseExpiredLocked(observerAddress, released);
+    if (slots_.size() - emptySlots_ >= sweepAt_) {
+        eraseExpiredLocked(released);
+        sweepAt_ = std::max(kMinimumSweep, 2 * (slots_.size() - emptySlots_));
+    }
+    compactLocked();
+    const std::uint64_t id = nextId_++;
+    registration->id = id;
+    if (observerAddress) byObserver_[observerAddress].push_back(id);
+    slots_.push_back({id, std::move(registration)});
 }
 
 NotificationCenter::Registrations NotificationCenter::matching(const Notification& notification) {
     Registrations matched;
+    Registrations released;
     std::lock_guard lock(mutex_);
-    std::erase_if(registrations_, [](const auto& existing) {
-        if (!existing->observerAddress || !existing->observer.expired()) return false;
-        existing->removed = true;
-        return true;
-    });
-    for (const auto& registration : registrations_) {
+    for (Slot& slot : slots_) {
+        const Registration* const registration = slot.registration.get();
+        if (!registration) continue;
+        if (registration->observerAddress && registration->observer.expired()) {
+            eraseLocked(slot, released, true);
+            continue;
+        }
         if (!registration->name.empty() && registration->name != notification.name) continue;
         if (registration->object && registration->object != notification.object) continue;
-        matched.push_back(registration);
+        matched.push_back(slot.registration);
     }
+    compactLocked();
     return matched;
 }
 
-void NotificationCenter::removeIf(const std::function<bool(const Registration&)>& predicate) {
-    Registrations removed;  // callbacks are released after the lock
-    std::lock_guard lock(mutex_);
-    std::erase_if(registrations_, [&](const auto& registration) {
-        if (!predicate(*registration)) return false;
-        registration->removed = true;
-        removed.push_back(registration);
+NotificationCenter::Slot* NotificationCenter::findLocked(std::uint64_t id) {
+    const auto found =
+        std::lower_bound(slots_.begin(), slots_.end(), id,
+                         [](const Slot& slot, std::uint64_t value) { return slot.id < value; });
+    if (found == slots_.end() || found->id != id || !found->registration) return nullptr;
+    return &*found;
+}
+
+void NotificationCenter::eraseLocked(Slot& slot, Registrations& released, bool unlist) {
+    std::shared_ptr<Registration> registration = std::move(slot.registration);
+    slot.registration = nullptr;
+    ++emptySlots_;
+    registration->removed = true;
+    if (unlist && registration->observerAddress) {
+        const auto ids = byObserver_.find(registration->observerAddress);
+        if (ids != byObserver_.end()) {
+            std::erase(ids->second, registration->id);
+            if (ids->second.empty()) byObserver_.erase(ids);
+        }
+    }
+    released.push_back(std::move(registration));
+}
+
+void NotificationCenter::eraseExpiredLocked(Registrations& released) {
+    for (Slot& slot : slots_) {
+        const Registration* const registration = slot.registration.get();
+        if (registration && registration->observerAddress && registration->observer.expired())
+            eraseLocked(slot, released, true);
+    }
+}
+
+void NotificationCenter::eraseExpiredLocked(const void* observerAddress, Registrations& released) {
+    const auto found = byObserver_.find(observerAddress);
+    if (found == byObserver_.end()) return;
+    std::vector<std::uint64_t>& ids = found->second;
+    std::erase_if(ids, [&](std::uint64_t id) {
+        Slot* const slot = findLocked(id);
+        if (!slot) return true;
+        if (!slot->registration->observer.expired()) return false;
+        eraseLocked(*slot, released, false);
         return true;
     });
+    if (ids.empty()) byObserver_.erase(found);
+}
+
+void NotificationCenter::compactLocked() {
+    if (emptySlots_ < kMinimumSweep || emptySlots_ * 2 < slots_.size()) return;
+    std::erase_if(slots_, [](const Slot& slot) { return !slot.registration; });
+    emptySlots_ = 0;
 }
 
 void NotificationCenter::deliver(const std::shared_ptr<Registration>& registration,

@@ -12,6 +12,10 @@
 // it ran). An observer object registered through a weak pointer is dropped
 // once it is destroyed, and kept alive while a delivery to it runs.
 //
+// Adding and removing cost at most the logarithm of the number of
+// registrations (amortised), so a process may keep many; a post looks at
+// every registration.
+//
 // Thread-safe. A removal on one thread does not wait for a delivery already
 // running on another.
 
@@ -21,6 +25,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/Notification.h"
@@ -74,16 +79,40 @@ private:
         std::atomic<bool> removed{false};
     };
     using Registrations = std::vector<std::shared_ptr<Registration>>;
+    struct Slot {
+        std::uint64_t id = 0;
+        std::shared_ptr<Registration> registration;  // null once removed
+    };
 
     void add(std::shared_ptr<Registration> registration);
     [[nodiscard]] Registrations matching(const Notification& notification);
-    void removeIf(const std::function<bool(const Registration&)>& predicate);
+    // The slot of a registration not yet removed, or nullptr.
+    [[nodiscard]] Slot* findLocked(std::uint64_t id);
+    // Empties the slot, its registration marked removed, into released
+    // (whose callbacks the caller lets go of after the lock); unlist takes
+    // it out of byObserver_ too.
+    void eraseLocked(Slot& slot, Registrations& released, bool unlist);
+    // Those whose observer object is gone; every one, or those of one address.
+    void eraseExpiredLocked(Registrations& released);
+    void eraseExpiredLocked(const void* observerAddress, Registrations& released);
+    // Drops the empty slots once they are as many as the others.
+    void compactLocked();
     static void deliver(const std::shared_ptr<Registration>& registration,
                         const Notification& notification,
                         std::shared_ptr<const Notification>& queuedCopy);
 
+    static constexpr size_t kMinimumSweep = 64;
+
     std::mutex mutex_;
-    Registrations registrations_;
+    // In the order the registrations were added, which is that of their ids.
+    std::vector<Slot> slots_;
+    size_t emptySlots_ = 0;
+    // The ids of the observer registrations, by observer address.
+    std::unordered_map<const void*, std::vector<std::uint64_t>> byObserver_;
+    // add() drops every expired registration once there are this many, so
+    // that observers released without removing themselves cost no memory
+    // for long even when nothing is posted.
+    size_t sweepAt_ = kMinimumSweep;
     std::uint64_t nextId_ = 1;
 };
 

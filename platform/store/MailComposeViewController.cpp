@@ -131,6 +131,7 @@ MailComposeViewController::mailClientArguments(const std::vector<std::string>& p
 }
 
 void MailComposeViewController::sendTapped() {
+    if (handedOver_) return;  // a second tap while the client starts, or after
     if (handsToDesktopMailClient()) {
         handToMailClient();
         return;
@@ -139,7 +140,6 @@ void MailComposeViewController::sendTapped() {
 }
 
 void MailComposeViewController::handToMailClient() {
-    if (handingOver_) return;  // a second tap while the client starts
     const auto failed = [this](const std::string& reason) {
         core::Console::log("mail composer: " + reason);
         finish(MailComposeResult::Failed, StoreError{StoreError::Unknown, reason});
@@ -163,24 +163,29 @@ void MailComposeViewController::handToMailClient() {
             paths.push_back(path);
         }
     }
-    handingOver_ = true;
+    handedOver_ = true;
     const auto self =
         std::static_pointer_cast<MailComposeViewController>(shared_from_this());
     core::Queue::global()->async([self, command = mailClientArguments(paths)] {
         auto problem = runAndWait(command);
         core::Queue::main()->async([self, problem = std::move(problem)] {
-            self->handingOver_ = false;
             if (!problem) {
-                self->finish(MailComposeResult::Sent);
+                self->report(MailComposeResult::Sent, std::nullopt);
                 return;
             }
             core::Console::log("mail composer: " + *problem);
-            self->finish(MailComposeResult::Failed, StoreError{StoreError::Unknown, *problem});
+            self->report(MailComposeResult::Failed, StoreError{StoreError::Unknown, *problem});
         });
     });
 }
 
 void MailComposeViewController::finish(MailComposeResult result, std::optional<StoreError> error) {
+    if (handedOver_) return;  // the mail client's answer is the result
+    report(result, error);
+}
+
+void MailComposeViewController::report(MailComposeResult result,
+                                       const std::optional<StoreError>& error) {
     if (const auto delegate = delegate_.lock()) {
         delegate->mailComposeController(*this, result, error);
         return;

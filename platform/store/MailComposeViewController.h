@@ -10,7 +10,10 @@
 // canSendMail() is false and create() gives nullptr unless a test says
 // otherwise, and Send only ends the composer. The delegate, held weakly,
 // hears how the composer ended (Cancel, Send, or finish()); without one the
-// composer dismisses itself. Main thread only, but for the capability.
+// composer dismisses itself. Once Send has handed the mail to the mail
+// client, the client's answer is the composer's one result: Cancel, Send
+// and finish() do nothing from then on, while the client takes the mail
+// and after. Main thread only, but for the capability.
 
 #include <memory>
 #include <optional>
@@ -86,7 +89,8 @@ public:
         delegate_ = delegate;
     }
 
-    // Ends the composer as the user would: the delegate hears the result.
+    // Ends the composer as the user would: the delegate hears the result
+    // (unless the mail was handed to the mail client).
     void finish(MailComposeResult result, std::optional<StoreError> error = std::nullopt);
 
     [[nodiscard]] std::string summary() const override;
@@ -99,6 +103,7 @@ private:
     // Writes the attachments and runs the mail client off the main thread;
     // the delegate hears the result on the main thread.
     void handToMailClient();
+    void report(MailComposeResult result, const std::optional<StoreError>& error);
 
     std::vector<std::string> to_;
     std::vector<std::string> cc_;
@@ -107,7 +112,8 @@ private:
     std::string body_;
     bool bodyIsHTML_ = false;
     std::vector<MailAttachment> attachments_;
-    bool handingOver_ = false;
+    // Set when the mail client is started, for good.
+    bool handedOver_ = false;
     std::weak_ptr<MailComposeViewControllerDelegate> delegate_;
 };
 

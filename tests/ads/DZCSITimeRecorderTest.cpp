@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 #include "core/NotificationCenter.h"
 #include "core/Random.h"
@@ -93,6 +94,40 @@ TEST_F(DZCSITimeRecorderTest, SecondEndOfTheSameKeyLandsUnderARandomSuffix) {
               std::make_tuple(std::string("jsf_ios4000000001"), std::string("jsf_ios"), 30LL));
 }
 
+TEST_F(DZCSITimeRecorderTest, RepeatedDrawsCountPastEveryTakenKeyAndOverwriteNothing) {
+    core::Random::install(std::make_shared<core::ScriptedRandom>(std::vector<std::uint32_t>{7}));
+    auto inTheWay = DZCSIVariableTiming::create("other", 1.0);
+    inTheWay->setLength(0.5);
+    recorder_->addCompletedVariable(inTheWay, "mlf9");
+    const auto endOne = [&](double seconds) {
+        recorder_->startTimingVariableWithName("mlf");
+        clock_.advance(seconds);
+        recorder_->endTimingVariableWithName("mlf");
+    };
+    for (int i = 1; i <= 5; ++i) endOne(0.001 * i);
+    EXPECT_EQ(completed(*recorder_), (decltype(completed(*recorder_)){{"mlf9", "other", 500},
+                                                                      {"mlf", "mlf", 1},
+                                                                      {"mlf7", "mlf", 2},
+                                                                      {"mlf8", "mlf", 3},
+                                                                      {"mlf10", "mlf", 4},
+                                                                      {"mlf11", "mlf", 5}}));
+
+    // Keys freed meanwhile may be skipped, but no two timings share one.
+    recorder_->removeCompletedVariableForKey("mlf8");
+    recorder_->removeCompletedVariableForKey("mlf");
+    for (int i = 6; i <= 9; ++i) endOne(0.001 * i);
+    const auto done = completed(*recorder_);
+    ASSERT_EQ(done.size(), 8u);
+    std::set<std::string> keys;
+    long long total = 0;
+    for (const auto& [key, name, milliseconds] : done) {
+        keys.insert(key);
+        total += milliseconds;
+    }
+    EXPECT_EQ(keys.size(), done.size());
+    EXPECT_EQ(total, 500 + 2 + 4 + 5 + 6 + 7 + 8 + 9);
+}
+
 TEST_F(DZCSITimeRecorderTest, ResigningActiveInvalidatesOnlyRunningTimings) {
     recorder_->startTimingVariableWithName("finished");
     recorder_->startTimingVariableWithName("spanning");
@@ -108,6 +143,14 @@ TEST_F(DZCSITimeRecorderTest, ResigningActiveInvalidatesOnlyRunningTimings) {
     EXPECT_TRUE(variables[0].timing->isValid());
     EXPECT_FALSE(variables[1].timing->isValid());
     EXPECT_EQ(variables[1].timing->start(), -1.0);
+
+    // A timing whose length is taken back runs, and watches, again.
+    const auto timing = variables[0].timing;
+    const double start = timing->start();
+    timing->setLength(DZCSIVariableTiming::kRunning);
+    core::NotificationCenter::defaultCenter().post(ui::Application::WillResignActiveNotification);
+    EXPECT_EQ(timing->start(), -1.0);
+    EXPECT_GT(start, 0.0);
 }
 
 TEST_F(DZCSITimeRecorderTest, ReportedTimingsAreRemovedByIdentityNotByKey) {

@@ -6,7 +6,9 @@
 
 #include <thread>
 
+#include "CSITesting.h"
 #include "MediationSlotTesting.h"
+#include "ads/foundation/DZCSI.h"
 #include "ads/foundation/DZSlotStatistics.h"
 #include "ads/mediation/adapters/DZMAdapterHTML.h"
 
@@ -26,6 +28,10 @@ protected:
         clock.advance(seconds);
         return adwebtesting::drainMainQueue();
     }
+
+    // A waterfall of a hundred thousand networks that fail inside their own
+    // requests, in a slot whose timing reports are on or off as asked.
+    void runHundredThousandFailingNetworks(bool timingReports);
 
     adwebtesting::ConstantsScope constants;
 };
@@ -221,7 +227,7 @@ TEST_F(DZMAdManagerService, AskingFromAnotherThreadComesToNothingOnceCancelled) 
     EXPECT_TRUE(ScriptedAdapter::forNetwork("B"));
 }
 
-TEST_F(DZMAdManagerService, AHundredThousandNetworksThatFailAtOnceRunAsALoop) {
+void DZMAdManagerService::runHundredThousandFailingNetworks(bool timingReports) {
     // The HTML adapter fails inside its own request when its network has no
     // markup; every failure asks the next network from inside that request.
     constexpr size_t kNetworks = 100000;
@@ -239,7 +245,11 @@ TEST_F(DZMAdManagerService, AHundredThousandNetworksThatFailAtOnceRunAsALoop) {
         ++asked;
         return ads::DZMAdNetworkConnectorBanner::create(config, network);
     };
+    // The slot's sampling draw (0 reports at any rate, 999 at none below
+    // one); every later draw gives the same.
+    testsupport::CSISamplingScope sampling({timingReports ? 0 : 999});
     ASSERT_TRUE(makeSlot());
+    ASSERT_EQ(slot->CSI()->configuration()->reportingEnabled(), timingReports);
     // The slot's record in memory only: a stored one is written whole after
     // every entry, which for this many networks is a matter of minutes.
     slot->slotStats()->setIdentifier("");
@@ -251,6 +261,22 @@ TEST_F(DZMAdManagerService, AHundredThousandNetworksThatFailAtOnceRunAsALoop) {
     EXPECT_FALSE(manager()->requestInProgress());
     EXPECT_FALSE(manager()->adNetworkTimerArmed());
     EXPECT_TRUE(manager()->networkQueue().empty());
+    const auto recorder = slot->CSI()->timeRecorderForAction(ads::DZMAdManager::kCSIAction);
+    if (!timingReports) {
+        EXPECT_FALSE(recorder);
+        return;
+    }
+    // Each network's failure is one timing, none lost to another's key.
+    ASSERT_TRUE(recorder);
+    EXPECT_EQ(recorder->completedVariables().size(), kNetworks);
+}
+
+TEST_F(DZMAdManagerService, AHundredThousandNetworksThatFailAtOnceRunAsALoop) {
+    runHundredThousandFailingNetworks(false);
+}
+
+TEST_F(DZMAdManagerService, AHundredThousandNetworksThatFailAtOnceRunAsALoopWhileTimingsReport) {
+    runHundredThousandFailingNetworks(true);
 }
 
 // Fails inside its own request, then has the waterfall's pending actions

@@ -118,6 +118,39 @@ TEST_F(NotificationCenterTest, RemovingAnObserverObjectRemovesAllItsRegistration
     EXPECT_EQ(received, (std::vector<std::string>{"other:a"}));
 }
 
+TEST_F(NotificationCenterTest, DeliveryKeepsTheOrderOfAddingAcrossRemovals) {
+    auto observer = std::make_shared<int>(0);
+    auto otherObserver = std::make_shared<int>(0);
+    center.addObserver("n", nullptr, nullptr, record("a"));
+    center.addObserver(observer, "n", nullptr, record("b"));
+    const auto c = center.addObserver("n", nullptr, nullptr, record("c"));
+    center.addObserver(otherObserver, "n", nullptr, record("d"));
+    center.removeObserver(observer.get());
+    center.addObserver("n", nullptr, nullptr, record("e"));
+    center.removeObserver(c);
+    center.addObserver(observer, "n", nullptr, record("f"));
+    // Removing what is gone, or was never there, changes nothing.
+    center.removeObserver(c);
+    center.removeObserver(NotificationCenter::Token{});
+    center.removeObserver(static_cast<const void*>(&sender));
+
+    center.post("n");
+    EXPECT_EQ(received, (std::vector<std::string>{"a:n", "d:n", "e:n", "f:n"}));
+}
+
+TEST_F(NotificationCenterTest, ReleasedObserversLetGoOfTheirCallbacksWithoutAPost) {
+    auto observer = std::make_shared<int>(0);
+    auto payload = std::make_shared<int>(0);
+    const std::weak_ptr<int> payloadWatch = payload;
+    center.addObserver(observer, "n", nullptr, [payload](const Notification&) {});
+    payload.reset();
+    observer.reset();
+    // Registrations come and stay, as in a process that posts rarely.
+    for (int i = 0; i < 1000 && !payloadWatch.expired(); ++i)
+        (void)center.addObserver("other", nullptr, nullptr, [](const Notification&) {});
+    EXPECT_TRUE(payloadWatch.expired());
+}
+
 TEST_F(NotificationCenterTest, CallbacksMayRemoveAndAddObserversDuringDelivery) {
     NotificationCenter::Token self, later;
     self = center.addObserver("n", nullptr, nullptr, [&](const Notification& n) {
@@ -147,6 +180,14 @@ TEST_F(NotificationCenterTest, PostsFromSeveralThreadsWhileObserversComeAndGo) {
     threads.emplace_back([&] {
         for (int i = 0; i < kPosts; ++i) {
             center.removeObserver(center.addObserver("n", nullptr, nullptr, [](auto&) {}));
+        }
+    });
+    // Observer objects too, removed by address, or released without it.
+    threads.emplace_back([&] {
+        for (int i = 0; i < kPosts; ++i) {
+            auto observer = std::make_shared<int>(i);
+            center.addObserver(observer, "n", nullptr, [](auto&) {});
+            if (i % 2 == 0) center.removeObserver(observer.get());
         }
     });
     for (auto& thread : threads) thread.join();

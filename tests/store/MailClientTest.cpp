@@ -1,6 +1,6 @@
 // The mail composer in the desktop window: Send hands the mail to the
 // desktop's mail client (xdg-email, found on PATH), attachments as files,
-// and the result says whether the client took it.
+// and the result, the composer's only one, says whether the client took it.
 
 #include <gtest/gtest.h>
 
@@ -48,6 +48,26 @@ protected:
         std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > "
                               << (folder_ / "arguments").string() << "\nexit " << status << "\n";
         fs::permissions(script, fs::perms::owner_all);
+    }
+    // An xdg-email that records its arguments and each run, then holds the
+    // mail until release() (or until the test's folder is gone) and takes it.
+    void installHeldMailClient() {
+        const fs::path script = folder_ / "bin/xdg-email";
+        const std::string folder = folder_.string();
+        std::ofstream(script) << "#!/bin/sh\necho run >> '" << folder << "/runs'\n"
+                              << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << folder
+                              << "/arguments.part'\nmv '" << folder << "/arguments.part' '"
+                              << folder << "/arguments'\n"
+                              << "while [ -d '" << folder << "' ] && [ ! -e '" << folder
+                              << "/release' ]; do sleep 0.02; done\nexit 0\n";
+        fs::permissions(script, fs::perms::owner_all);
+    }
+    void release() const { std::ofstream(folder_ / "release") << "go\n"; }
+    size_t mailClientRuns() const {
+        std::ifstream in(folder_ / "runs");
+        size_t runs = 0;
+        for (std::string line; std::getline(in, line);) ++runs;
+        return runs;
     }
     std::vector<std::string> recordedArguments() const {
         std::ifstream in(folder_ / "arguments");
@@ -147,6 +167,34 @@ TEST_F(MailClientTest, AMailClientThatRefusesOrIsMissingIsAFailureNotASend) {
     MailComposeViewController::setCanSendMailForTesting(false);
     ASSERT_EQ(ending->results.size(), 3u);
     EXPECT_EQ(ending->results[2], MailComposeResult::Sent);
+}
+
+TEST_F(MailClientTest, OnceSendHasHandedTheMailOverTheComposerGivesNoOtherResult) {
+    installHeldMailClient();
+    const auto mail = MailComposeViewController::create();
+    const auto ending = std::make_shared<storetest::MailRecorder>();
+    mail->setMailComposeDelegate(ending);
+    mail->setToRecipients({"ads@example.com"});
+    (void)mail->view();
+    mail->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    // The mail client has the mail and is still taking it.
+    ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return fs::exists(folder_ / "arguments"); },
+                                               storetest::kLimit));
+    mail->cancelButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    mail->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    mail->finish(MailComposeResult::Cancelled);
+    EXPECT_TRUE(ending->results.empty());
+
+    release();
+    ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return !ending->results.empty(); },
+                                               storetest::kLimit));
+    // Nor after the client's answer: the mail has left.
+    mail->cancelButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    mail->finish(MailComposeResult::Failed);
+    core::RunLoop::main().runOnce();
+    EXPECT_EQ(ending->results, std::vector<MailComposeResult>{MailComposeResult::Sent});
+    EXPECT_EQ(recordedArguments(), (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
+    EXPECT_EQ(mailClientRuns(), 1u);
 }
 
 }  // namespace
