@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "core/Console.h"
 #include "core/FileManager.h"
@@ -131,7 +132,7 @@ MailComposeViewController::mailClientArguments(const std::vector<std::string>& p
 }
 
 void MailComposeViewController::sendTapped() {
-    if (handedOver_) return;  // a second tap while the client starts, or after
+    if (handedOver_ || ended_) return;  // a second tap while the client starts, or after
     if (handsToDesktopMailClient()) {
         handToMailClient();
         return;
@@ -186,6 +187,7 @@ void MailComposeViewController::finish(MailComposeResult result, std::optional<S
 
 void MailComposeViewController::report(MailComposeResult result,
                                        const std::optional<StoreError>& error) {
+    if (std::exchange(ended_, true)) return;
     if (const auto delegate = delegate_.lock()) {
         delegate->mailComposeController(*this, result, error);
         return;

@@ -10,10 +10,11 @@
 // canSendMail() is false and create() gives nullptr unless a test says
 // otherwise, and Send only ends the composer. The delegate, held weakly,
 // hears how the composer ended (Cancel, Send, or finish()); without one the
-// composer dismisses itself. Once Send has handed the mail to the mail
-// client, the client's answer is the composer's one result: Cancel, Send
-// and finish() do nothing from then on, while the client takes the mail
-// and after. Main thread only, but for the capability.
+// composer dismisses itself. A composer ends once: its first result is its
+// only one, and Cancel, Send and finish() do nothing after it. Once Send
+// has handed the mail to the mail client, the client's answer is that
+// result: nothing else counts while the client takes the mail. Main thread
+// only, but for the capability.
 
 #include <memory>
 #include <optional>
@@ -114,6 +115,7 @@ private:
     std::vector<MailAttachment> attachments_;
     // Set when the mail client is started, for good.
     bool handedOver_ = false;
+    bool ended_ = false;
     std::weak_ptr<MailComposeViewControllerDelegate> delegate_;
 };
 

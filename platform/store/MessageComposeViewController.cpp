@@ -1,6 +1,7 @@
 #include "store/MessageComposeViewController.h"
 
 #include <atomic>
+#include <utility>
 
 namespace store {
 
@@ -54,6 +55,7 @@ void MessageComposeViewController::setSubject(std::string subject) {
 }
 
 void MessageComposeViewController::finish(MessageComposeResult result) {
+    if (std::exchange(ended_, true)) return;
     if (const auto delegate = delegate_.lock()) {
         delegate->messageComposeViewController(*this, result);
         return;

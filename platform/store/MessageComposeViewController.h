@@ -59,6 +59,7 @@ public:
     }
 
     // Ends the composer as the user would: the delegate hears the result.
+    // A composer ends once; later calls, and taps, do nothing.
     void finish(MessageComposeResult result);
 
     [[nodiscard]] std::string summary() const override;
@@ -68,6 +69,7 @@ protected:
     void sendTapped() override { finish(MessageComposeResult::Sent); }
 
 private:
+    bool ended_ = false;
     std::vector<std::string> recipients_;
     std::string body_;
     std::string subject_;
