@@ -22,15 +22,6 @@ core::URLRequest requestOf(WebKitURISchemeRequest* request, core::URL url) {
     for (const auto& [name, value] :
          headerFieldsOf(webkit_uri_scheme_request_get_http_headers(request)))
         made.addValue(name, value);
-    if (GInputStream* stream = webkit_uri_scheme_request_get_http_body(request)) {
-        core::Data body;
-        std::uint8_t buffer[16384];
-        for (gssize got;
-             (got = g_input_stream_read(stream, buffer, sizeof buffer, nullptr, nullptr)) > 0;)
-            body.insert(body.end(), buffer, buffer + got);
-        g_object_unref(stream);
-        made.setBody(std::move(body));
-    }
     return made;
 }
 

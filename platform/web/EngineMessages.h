@@ -11,8 +11,11 @@
 namespace web {
 
 [[nodiscard]] core::HTTPHeaders headerFieldsOf(SoupMessageHeaders* headers);
-// A request a scheme of the app's received: its method, fields and body,
-// for url.
+// A request a scheme of the app's received: its method and fields, for
+// url. Never its body: the engine, asked for a body that holds a blob (a
+// file, a Blob the page made), crashes the process, so requests with a body
+// are not routed to the app (the web process extension sees to that), and
+// the app's own schemes get none.
 [[nodiscard]] core::URLRequest requestOf(WebKitURISchemeRequest* request, core::URL url);
 
 }  // namespace web

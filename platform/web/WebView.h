@@ -231,6 +231,9 @@ private:
         size_t historyEntry = 0;
         // The entry the document makes, as its final request asked for it.
         BackForwardList::Entry historyDocument = {};
+        // "UI" kind: the request the app fetches the document with (a form's
+        // POST with its body), for making the load again.
+        std::optional<core::URLRequest> appRequest = std::nullopt;
     };
 
     [[nodiscard]] bool start(std::string* error);

@@ -107,6 +107,7 @@ void WebView::beginLoad(const std::string& url) {
     load_.fromApp = false;
     load_.historyChange = BackForwardList::Change::load;
     load_.historyEntry = 0;
+    load_.appRequest.reset();
     ++load_.serial;
     load_.work = core::PendingWork::Token::begin();
     status_.reset();
@@ -249,7 +250,9 @@ void WebView::Engine::recoverDroppedLoad(std::uint64_t serial) {
         // place in the view's history.
         const auto change = view.load_.historyChange;
         const size_t entry = view.load_.historyEntry;
-        view.loadInApp(core::URLRequest(*parsed), true, NavigationType::other);
+        // As it was asked for: a form's POST goes again with its body.
+        core::URLRequest again = view.load_.appRequest.value_or(core::URLRequest(*parsed));
+        view.loadInApp(std::move(again), true, NavigationType::other);
         if (view.load_.serial == serial) {
             view.load_.historyChange = change;
             view.load_.historyEntry = entry;

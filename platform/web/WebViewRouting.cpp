@@ -121,6 +121,7 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
     load_.historyEntry = historyEntry.value_or(0);
     reportStart();
     const std::uint64_t serial = load_.serial;
+    load_.appRequest = request;
     const core::URL documentURL = request.url();
     // How the document is asked for, should the loader not tell.
     BackForwardList::Entry asked;
@@ -238,6 +239,12 @@ void WebView::Engine::serveRouted(WebKitURISchemeRequest* request, std::string u
     const auto parsed = core::URL::create(url);
     if (!parsed) {
         finishWithError(request, "Not a URL: " + url);
+        return;
+    }
+    // Requests with a body go out from the engine; the app is never handed
+    // one (see requestOf).
+    if (protocol::carriesBody(method)) {
+        finishWithError(request, "A request with a body is not routed: " + url);
         return;
     }
     core::URLRequest fetch = requestOf(request, *parsed);

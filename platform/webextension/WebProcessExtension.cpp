@@ -8,7 +8,10 @@
 //    body of such a navigation goes to the app's listener instead);
 //  - on pages whose loads go through the app's process (the app says which,
 //    once per page), swaps the scheme of every other http(s) request to the
-//    routed schemes the app serves;
+//    routed schemes the app serves, but for requests with a body: asked for
+//    a body that holds a blob (a file, a Blob the page made), the engine
+//    crashes the app's process, so those go out from the engine itself, and
+//    a routed URL with a body that a page names directly is held;
 //  - when the app sets a memory limit, holds the process to it: a thread of
 //    its own samples the resident size, so that script that never yields
 //    cannot put the check off, and past the limit stops the process's other
@@ -343,6 +346,8 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
     const std::string_view scheme = protocol::schemeOf(uri);
     const bool routed = protocol::isRouted(uri);
     if (scheme != "http" && scheme != "https" && !routed) return FALSE;
+    const char* method = webkit_uri_request_get_http_method(request);
+    const bool body = protocol::carriesBody(method ? method : "GET");
     // The main frame's navigation is the request for the page's own URL (for
     // a redirect hop: the one following a response for the page's URL).
     const char* pageURI = webkit_web_page_get_uri(page);
@@ -365,6 +370,11 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
             return FALSE;
         }
         if (mainFrame) return FALSE;
+    }
+    if (body) {
+        // The app's process is never asked for a body it cannot read safely.
+        if (routed) hold(request);
+        return FALSE;
     }
     if (!routed && routes(page, state)) route(request, scheme);
     return FALSE;
