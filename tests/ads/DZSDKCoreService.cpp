@@ -183,9 +183,9 @@ TEST_F(DZSDKCoreService, ARefreshAtOrPastTheDeadlineLoadsAnewForTheWaitingReques
                          Case{"past a deadline shortened during the load", 60, 2.9, 5}}) {
         SCOPED_TRACE(c.name);
         const auto gate = fixtures::ResponseGate::make();
-        server.script(fixtures::CorePage::kPath,
-                      {fixtures::LoopbackResponse::text("<html></html>", 200, "text/html")
-                           .heldBy(gate)});
+        server.script(
+            fixtures::CorePage::kPath,
+            {fixtures::LoopbackResponse::text("<html></html>", 200, "text/html").heldBy(gate)});
         makeController();
         page().setLoadTimeout(c.timeout);
         const size_t fetched = server.requestsTo(fixtures::CorePage::kPath).size();

@@ -99,8 +99,9 @@ TEST_F(ComposeViewControllerTest, TheMailComposerKeepsWhatItWasGivenAndReportsHo
         root_->presentViewController(tapped, false);
         (send ? tapped->sendButton() : tapped->cancelButton())
             ->sendActions(ui::ControlEvent::TouchUpInside);
-        EXPECT_EQ(heard->results, std::vector<MailComposeResult>{send ? MailComposeResult::Sent
-                                                                      : MailComposeResult::Cancelled});
+        EXPECT_EQ(heard->results,
+                  std::vector<MailComposeResult>{send ? MailComposeResult::Sent
+                                                      : MailComposeResult::Cancelled});
         EXPECT_FALSE(heard->errors[0]);
         root_->dismissViewController(false);
     }

@@ -77,7 +77,8 @@ protected:
         fs::create_directories(root_ / "bin");
         const char* path = std::getenv("PATH");
         savedPath_ = path ? std::optional<std::string>(path) : std::nullopt;
-        const std::string ours = (root_ / "bin").string() + ":" + savedPath_.value_or("/usr/bin:/bin");
+        const std::string ours =
+            (root_ / "bin").string() + ":" + savedPath_.value_or("/usr/bin:/bin");
         ASSERT_EQ(::setenv("PATH", ours.c_str(), 1), 0);
         ::unsetenv("VANTOR_NO_OPENER");
         URLOpener::shared().clearForTesting();

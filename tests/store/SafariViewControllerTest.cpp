@@ -143,8 +143,8 @@ TEST_F(SafariViewControllerTest, APageThatCannotLoadSaysSoInsteadOfShowingNothin
     EXPECT_TRUE(browser->loadingIndicator()->isAnimating());
     EXPECT_TRUE(browser->failureLabel()->isHidden());
 
-    ASSERT_TRUE(core::RunLoop::main().runUntil(
-        [&] { return !browser->failureLabel()->isHidden(); }, 20));
+    ASSERT_TRUE(
+        core::RunLoop::main().runUntil([&] { return !browser->failureLabel()->isHidden(); }, 20));
     EXPECT_EQ(browser->failureLabel()->text().rfind("Cannot Open the Page", 0), 0u)
         << browser->failureLabel()->text();
     EXPECT_TRUE(browser->webView()->isHidden());

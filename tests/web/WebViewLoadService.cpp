@@ -259,9 +259,9 @@ TEST_P(WebViewDroppedLoadService, ADroppedLoadIsMadeOnceMoreThenFails) {
     gates[2]->release();
     auto requests = std::make_shared<std::atomic<int>>(0);
     server.on("GET", "/page", [requests](const fixtures::LoopbackRequest&) {
-        return fixtures::LoopbackResponse::text(
-            "<p>page</p><img src='/held/" + std::to_string(++*requests) + ".png'>", 200,
-            "text/html");
+        return fixtures::LoopbackResponse::text("<p>page</p><img src='/held/" +
+                                                    std::to_string(++*requests) + ".png'>",
+                                                200, "text/html");
     });
     const core::URL page = server.url("/page");
     const auto dropEndOfLoad = [&](int held) {

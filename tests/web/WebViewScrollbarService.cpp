@@ -163,7 +163,6 @@ TEST_P(WebViewFrameScrollbarService, TheFramesEdgesTakeTapsAndShowNoScrollbar) {
     EXPECT_EQ(others, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, WebViewFrameScrollbarService, testing::ValuesIn(kKinds),
-                         kindName);
+INSTANTIATE_TEST_SUITE_P(Kinds, WebViewFrameScrollbarService, testing::ValuesIn(kKinds), kindName);
 
 }  // namespace
