@@ -60,11 +60,16 @@ constexpr const char* kTextLanguage = "zh-cn";
 // preferred languages it reads once from PANGO_LANGUAGE, else LANGUAGE: a
 // preferred "zh-Hans" draws "/" from a CJK font. Pinned to the contexts'
 // language, the app's language choice changes its strings, never its glyphs.
+//
+// The environment is written once, as the process starts and before it has
+// threads: setenv while another thread reads the environment (the home
+// folder, libcurl's proxies) can hand that reader freed memory.
 void pinPreferredLanguage() {
     const char* current = std::getenv("PANGO_LANGUAGE");
     if (!current || std::string_view(current) != kTextLanguage)
         setenv("PANGO_LANGUAGE", kTextLanguage, 1);
 }
+[[maybe_unused]] const bool pinnedAtStart = (pinPreferredLanguage(), true);
 
 PangoWeight pangoWeight(FontWeight weight) {
     switch (weight) {
@@ -93,7 +98,6 @@ bool Fonts::configure(const std::string& resourcesDir, std::string* error) {
     if (!hasFontsConf(resourcesDir)) return fail("no font configuration");
 
     const auto guard = lock();
-    pinPreferredLanguage();
     FcConfig* config = FcConfigCreate();
     const auto* file = reinterpret_cast<const FcChar8*>(path.c_str());
     if (!config || !FcConfigParseAndLoad(config, file, FcTrue) || !FcConfigBuildFonts(config)) {

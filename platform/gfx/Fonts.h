@@ -3,9 +3,9 @@
 // fontconfig configuration, <resources>/fonts.conf, rather than the
 // system's. The app calls configure() once at start-up; text used before
 // that loads the configuration from defaultResourcesDir(). Text is set in
-// one language whatever the environment's (configure() pins Pango's
-// preferred languages, PANGO_LANGUAGE), so that glyphs never depend on the
-// app's language choice.
+// one language whatever the environment's (Pango's preferred languages,
+// PANGO_LANGUAGE, are pinned as the process starts), so that glyphs never
+// depend on the app's language choice.
 //
 // Pango font maps are not thread-safe, so every use of Pango in gfx holds
 // one process-wide lock: text may be laid out and drawn on any thread, one

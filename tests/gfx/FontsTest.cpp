@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "core/ScopedEnvironment.h"
 #include "gfx/Fonts.h"
 #include "support/TestEnvironment.h"
 
@@ -53,6 +57,19 @@ TEST(FontsTest, ConfigureLoadsTheResourcesFolder) {
     std::string error;
     EXPECT_TRUE(Fonts::configure(Fonts::defaultResourcesDir(), &error)) << error;
     EXPECT_EQ(Fonts::resolvedFamily("Source Han Serif CN"), "Noto Serif CJK SC");
+}
+
+// Threads read the environment at any time, and setenv under a reader can
+// hand it freed memory: fonts pin their language as the process starts and
+// never write the environment after.
+TEST(FontsTest, TheLanguageIsPinnedAtStartAndConfiguringWritesNoEnvironment) {
+    ASSERT_NE(std::getenv("PANGO_LANGUAGE"), nullptr);
+    EXPECT_STREQ(std::getenv("PANGO_LANGUAGE"), "zh-cn");
+    testsupport::ScopedEnvironment environment;
+    environment.set("PANGO_LANGUAGE", std::nullopt);
+    std::string error;
+    EXPECT_TRUE(Fonts::configure(Fonts::defaultResourcesDir(), &error)) << error;
+    EXPECT_EQ(std::getenv("PANGO_LANGUAGE"), nullptr);
 }
 
 }  // namespace
