@@ -40,11 +40,8 @@ std::shared_ptr<DZCSIVariableTiming> DZCSITimeRecorder::KeyedVariables::take(std
 
 void DZCSITimeRecorder::KeyedVariables::eraseTimings(
     const std::vector<std::shared_ptr<DZCSIVariableTiming>>& timings) {
-    const std::unordered_set<const DZCSIVariableTiming*> doomed = [&] {
-        std::unordered_set<const DZCSIVariableTiming*> set;
-        for (const auto& timing : timings) set.insert(timing.get());
-        return set;
-    }();
+    std::unordered_set<const DZCSIVariableTiming*> doomed;
+    for (const auto& timing : timings) doomed.insert(timing.get());
     for (auto position = order_.begin(); position != order_.end();) {
         if (!doomed.contains(position->timing.get())) {
             ++position;

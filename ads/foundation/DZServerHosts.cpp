@@ -1,6 +1,7 @@
 #include "ads/foundation/DZServerHosts.h"
 
 #include <mutex>
+#include <utility>
 
 namespace ads {
 
@@ -19,62 +20,70 @@ Hosts& hosts() {
     return *shared;
 }
 
+using Field = std::optional<std::string> Hosts::*;
+
+std::string read(Field field, std::string_view fallback) {
+    std::lock_guard lock(hosts().mutex);
+    return (hosts().*field).value_or(std::string(fallback));
+}
+
+void write(Field field, std::optional<std::string> host) {
+    std::lock_guard lock(hosts().mutex);
+    hosts().*field = std::move(host);
+}
+
+std::string urlString(const std::string& host, std::string_view path) {
+    return "https://" + host + std::string(path);
+}
+
 }  // namespace
 
 std::string DZServerHosts::adServerHost() {
-    std::lock_guard lock(hosts().mutex);
-    return hosts().adServer.value_or(std::string(kDefaultAdServerHost));
+    return read(&Hosts::adServer, kDefaultAdServerHost);
 }
 
 void DZServerHosts::setAdServerHost(std::optional<std::string> host) {
-    std::lock_guard lock(hosts().mutex);
-    hosts().adServer = std::move(host);
+    write(&Hosts::adServer, std::move(host));
 }
 
 std::string DZServerHosts::staticHost() {
-    std::lock_guard lock(hosts().mutex);
-    return hosts().staticHost.value_or(std::string(kDefaultStaticHost));
+    return read(&Hosts::staticHost, kDefaultStaticHost);
 }
 
 void DZServerHosts::setStaticHost(std::optional<std::string> host) {
-    std::lock_guard lock(hosts().mutex);
-    hosts().staticHost = std::move(host);
+    write(&Hosts::staticHost, std::move(host));
 }
 
 std::string DZServerHosts::mediationHost() {
-    std::lock_guard lock(hosts().mutex);
-    return hosts().mediation.value_or(std::string(kDefaultMediationHost));
+    return read(&Hosts::mediation, kDefaultMediationHost);
 }
 
 void DZServerHosts::setMediationHost(std::optional<std::string> host) {
-    std::lock_guard lock(hosts().mutex);
-    hosts().mediation = std::move(host);
+    write(&Hosts::mediation, std::move(host));
 }
 
 std::string DZServerHosts::reportingHost() {
-    std::lock_guard lock(hosts().mutex);
-    return hosts().reporting.value_or(std::string(kDefaultReportingHost));
+    return read(&Hosts::reporting, kDefaultReportingHost);
 }
 
 void DZServerHosts::setReportingHost(std::optional<std::string> host) {
-    std::lock_guard lock(hosts().mutex);
-    hosts().reporting = std::move(host);
+    write(&Hosts::reporting, std::move(host));
 }
 
 std::string DZServerHosts::adServerURLString(std::string_view path) {
-    return "https://" + adServerHost() + std::string(path);
+    return urlString(adServerHost(), path);
 }
 
 std::string DZServerHosts::staticURLString(std::string_view path) {
-    return "https://" + staticHost() + std::string(path);
+    return urlString(staticHost(), path);
 }
 
 std::string DZServerHosts::mediationURLString(std::string_view path) {
-    return "https://" + mediationHost() + std::string(path);
+    return urlString(mediationHost(), path);
 }
 
 std::string DZServerHosts::reportingURLString(std::string_view path) {
-    return "https://" + reportingHost() + std::string(path);
+    return urlString(reportingHost(), path);
 }
 
 }  // namespace ads

@@ -1,8 +1,8 @@
 #include "core/HTTPURLResponse.h"
 
-#include <algorithm>
-#include <cctype>
 #include <charconv>
+
+#include "core/ASCII.h"
 
 namespace core {
 
@@ -15,16 +15,9 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-std::string lowercased(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
-
 std::int64_t contentLength(const HTTPHeaders& headers) {
     const auto encoding = headers.value("Transfer-Encoding");
-    if (encoding && lowercased(*encoding).find("chunked") != std::string::npos) return -1;
+    if (encoding && asciiLowercased(*encoding).find("chunked") != std::string::npos) return -1;
     const auto values = headers.values("Content-Length");
     if (values.empty()) return -1;
     const std::string_view text = trimmed(values.front());
@@ -43,19 +36,19 @@ HTTPURLResponse::HTTPURLResponse(URL url, int statusCode, HTTPHeaders headers)
     if (!contentType) return;
     std::string_view rest = *contentType;
     size_t semicolon = rest.find(';');
-    mimeType_ = lowercased(trimmed(rest.substr(0, semicolon)));
+    mimeType_ = asciiLowercased(trimmed(rest.substr(0, semicolon)));
     while (semicolon != std::string_view::npos) {
         rest.remove_prefix(semicolon + 1);
         semicolon = rest.find(';');
         const std::string_view parameter = trimmed(rest.substr(0, semicolon));
         const size_t equals = parameter.find('=');
         if (equals == std::string_view::npos) continue;
-        if (lowercased(trimmed(parameter.substr(0, equals))) != "charset") continue;
+        if (asciiLowercased(trimmed(parameter.substr(0, equals))) != "charset") continue;
         std::string_view value = trimmed(parameter.substr(equals + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
             value = value.substr(1, value.size() - 2);
         }
-        textEncodingName_ = lowercased(value);
+        textEncodingName_ = asciiLowercased(value);
         return;
     }
 }

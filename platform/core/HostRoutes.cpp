@@ -1,7 +1,6 @@
 #include "core/HostRoutes.h"
 
-#include <algorithm>
-#include <cctype>
+#include "core/ASCII.h"
 
 namespace core {
 
@@ -17,13 +16,6 @@ Table& table() {
     return *shared;
 }
 
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 bool validPort(int port) {
     return port > 0 && port < 65536;
 }
@@ -34,7 +26,7 @@ bool HostRoutes::add(std::string_view host, int port, std::string_view toHost, i
     if (host.empty() || host.find(':') != std::string_view::npos || toHost.empty() ||
         !validPort(port) || !validPort(toPort))
         return false;
-    Route route{lowered(host), port, std::string(toHost), toPort};
+    Route route{asciiLowercased(host), port, std::string(toHost), toPort};
     Table& shared = table();
     std::lock_guard lock(shared.mutex);
     std::erase_if(shared.routes,
@@ -44,7 +36,7 @@ bool HostRoutes::add(std::string_view host, int port, std::string_view toHost, i
 }
 
 void HostRoutes::remove(std::string_view host, int port) {
-    const std::string name = lowered(host);
+    const std::string name = asciiLowercased(host);
     Table& shared = table();
     std::lock_guard lock(shared.mutex);
     std::erase_if(shared.routes, [&](const Route& r) { return r.host == name && r.port == port; });
@@ -57,20 +49,12 @@ std::vector<HostRoutes::Route> HostRoutes::all() {
 }
 
 std::optional<HostRoutes::Route> HostRoutes::find(std::string_view host, int port) {
-    const std::string name = lowered(host);
+    const std::string name = asciiLowercased(host);
     Table& shared = table();
     std::lock_guard lock(shared.mutex);
     for (const Route& route : shared.routes)
         if (route.host == name && route.port == port) return route;
     return std::nullopt;
-}
-
-bool HostRoutes::routes(std::string_view host) {
-    const std::string name = lowered(host);
-    Table& shared = table();
-    std::lock_guard lock(shared.mutex);
-    return std::any_of(shared.routes.begin(), shared.routes.end(),
-                       [&](const Route& r) { return r.host == name; });
 }
 
 std::string HostRoutes::connectToEntry(const Route& route) {

@@ -35,8 +35,6 @@ public:
     [[nodiscard]] static std::vector<Route> all();
     // The route of a host (compared without case) and port.
     [[nodiscard]] static std::optional<Route> find(std::string_view host, int port);
-    // Whether some route names the host, whatever its port.
-    [[nodiscard]] static bool routes(std::string_view host);
 
     // "host:port:toHost:toPort", the form libcurl's connect-to list takes.
     [[nodiscard]] static std::string connectToEntry(const Route& route);

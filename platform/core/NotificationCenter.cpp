@@ -118,7 +118,6 @@ NotificationCenter::Slot* NotificationCenter::findLocked(std::uint64_t id) {
 
 void NotificationCenter::eraseLocked(Slot& slot, Registrations& released, bool unlist) {
     std::shared_ptr<Registration> registration = std::move(slot.registration);
-    slot.registration = nullptr;
     ++emptySlots_;
     registration->removed = true;
     if (unlist && registration->observerAddress) {

@@ -2,10 +2,9 @@
 
 #include <arpa/inet.h>
 
-#include <algorithm>
-#include <cctype>
 #include <mutex>
 
+#include "core/ASCII.h"
 #include "core/Console.h"
 #include "core/HostRoutes.h"
 
@@ -25,16 +24,9 @@ State& state() {
     return *shared;
 }
 
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 // A loopback address, or a name that only ever means this machine.
 bool isLoopback(std::string_view text) {
-    const std::string host = lowered(text);
+    const std::string host = asciiLowercased(text);
     if (host == "localhost" || host.ends_with(".localhost") || host == "localhost.") return true;
     in_addr v4{};
     if (inet_pton(AF_INET, host.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
@@ -88,7 +80,8 @@ void OffMachineRequests::note(const URL& url) {
         if (!shared.watching) return;
     }
     if (isOnThisMachine(url.host(), defaultPort(url))) return;
-    const std::string host = url.host().empty() ? url.absoluteString() : lowered(url.host());
+    const std::string host =
+        url.host().empty() ? url.absoluteString() : asciiLowercased(url.host());
     Observer observer;
     {
         std::lock_guard lock(shared.mutex);

@@ -1,10 +1,9 @@
 // URLConnection: the two ways a step of a load runs (a URL session task on
 // the network thread, or a URL protocol), and the completion form.
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 
+#include "core/ASCII.h"
 #include "core/URLConnection.h"
 #include "core/URLProtocolRegistry.h"
 
@@ -14,9 +13,7 @@ namespace {
 
 // "no-store" in Cache-Control forbids keeping the response.
 CachedURLResponse::StoragePolicy storagePolicyOf(const HTTPURLResponse& response) {
-    auto control = response.value("Cache-Control").value_or("");
-    std::transform(control.begin(), control.end(), control.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string control = asciiLowercased(response.value("Cache-Control").value_or(""));
     return control.find("no-store") == std::string::npos
                ? CachedURLResponse::StoragePolicy::allowed
                : CachedURLResponse::StoragePolicy::notAllowed;

@@ -1,8 +1,8 @@
 #include "core/URLSessionTask.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "core/ASCII.h"
 #include "core/Clock.h"
 #include "core/HTTPExchange.h"
 #include "core/NetworkThread.h"
@@ -12,17 +12,11 @@ namespace core {
 
 namespace {
 
-std::string lowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // Requests with the same key share the session's per-host limit.
 std::string hostKey(std::uint64_t session, const URL& url) {
-    const std::string scheme = lowercased(url.scheme());
+    const std::string scheme = asciiLowercased(url.scheme());
     const int port = url.port().value_or(scheme == "https" ? 443 : 80);
-    return std::to_string(session) + " " + scheme + "://" + lowercased(url.host()) + ":" +
+    return std::to_string(session) + " " + scheme + "://" + asciiLowercased(url.host()) + ":" +
            std::to_string(port);
 }
 

@@ -11,6 +11,22 @@ std::optional<size_t> BackForwardList::entryAt(long offset) const {
     return size_t(target);
 }
 
+void BackForwardList::Entry::askFor(const core::URLRequest& request) {
+    method = request.method();
+    body = request.body();
+    contentType = request.value("Content-Type");
+}
+
+core::URLRequest BackForwardList::Entry::request(const core::URL& url) const {
+    core::URLRequest request(url);
+    if (method != "GET") {
+        request.setMethod(method);
+        request.setBody(body);
+        if (contentType) request.setValue("Content-Type", *contentType);
+    }
+    return request;
+}
+
 bool BackForwardList::sameDocument(size_t first, size_t second) const {
     return first < entries_.size() && second < entries_.size() && entries_[first].document != 0 &&
            entries_[first].document == entries_[second].document;

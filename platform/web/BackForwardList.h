@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/URLRequest.h"
 #include "core/Value.h"
 
 namespace web {
@@ -38,6 +39,11 @@ public:
         std::uint64_t document = 0;
         // What the page gave the entry with pushState or replaceState.
         core::Value state;
+
+        // Takes the method, body and content type of the request.
+        void askFor(const core::URLRequest& request);
+        // The request that asks for the entry's document at url.
+        [[nodiscard]] core::URLRequest request(const core::URL& url) const;
     };
 
     // How a committed document changes the list.

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/Console.h"
+#include "core/MD5.h"
 
 namespace web {
 
@@ -14,15 +15,9 @@ namespace {
 
 // 128 random bits as hex; empty when the system gives none.
 std::string randomToken() {
-    unsigned char bytes[16];
+    std::uint8_t bytes[16];
     if (getrandom(bytes, sizeof bytes, 0) != ssize_t(sizeof bytes)) return {};
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string token;
-    for (const unsigned char byte : bytes) {
-        token += kDigits[byte >> 4];
-        token += kDigits[byte & 15];
-    }
-    return token;
+    return core::hexString(bytes);
 }
 
 }  // namespace

@@ -218,6 +218,8 @@ struct WebView::Engine {
     // Loads the navigation the web process holds (decided already) through
     // the app: at once, or once its body comes.
     void loadHeldInApp(core::URLRequest request, NavigationType type);
+    // loadInApp(request, decided, type) on the next pass of the main loop.
+    void postLoadInApp(core::URLRequest request, NavigationType type);
     // The body of a page's navigation came.
     static void navigationBodyArrived(NavigationBodyServer::Body body);
     // The held request of a navigation came (the engine fails it).

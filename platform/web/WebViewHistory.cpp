@@ -145,17 +145,6 @@ bool sameOrigin(const std::string& first, const std::string& second) {
     return a && b && a->scheme() == b->scheme() && a->host() == b->host() && a->port() == b->port();
 }
 
-// The request a step sends for the entry.
-core::URLRequest requestFor(const BackForwardList::Entry& entry, const core::URL& url) {
-    core::URLRequest request(url);
-    if (entry.method != "GET") {
-        request.setMethod(entry.method);
-        request.setBody(entry.body);
-        if (entry.contentType) request.setValue("Content-Type", *entry.contentType);
-    }
-    return request;
-}
-
 }  // namespace
 
 bool WebView::canGoBack() const {
@@ -204,7 +193,7 @@ void WebView::goInApp(long offset) {
     }
     const auto url = core::URL::create(history.url(*entry));
     if (!url) return;
-    loadInApp(requestFor(history.entry(*entry), *url), false, NavigationType::backForward, *entry);
+    loadInApp(history.entry(*entry).request(*url), false, NavigationType::backForward, *entry);
 }
 
 void WebView::stepInDocument(size_t entry) {

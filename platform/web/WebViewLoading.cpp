@@ -82,9 +82,7 @@ void WebView::reload() {
             history.url(*entry) == current->absoluteString()) {
             const BackForwardList::Entry& shown = history.entry(*entry);
             if (shown.method != "GET") {
-                request.setMethod(shown.method);
-                request.setBody(shown.body);
-                if (shown.contentType) request.setValue("Content-Type", *shown.contentType);
+                request = shown.request(*current);
                 type = NavigationType::formResubmitted;
             }
         }

@@ -123,16 +123,10 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
     const std::uint64_t serial = load_.serial;
     load_.appRequest = request;
     const core::URL documentURL = request.url();
-    // How the document is asked for, should the loader not tell.
-    BackForwardList::Entry asked;
-    asked.method = request.method();
-    asked.body = request.body();
-    asked.contentType = request.value("Content-Type");
     const auto answered = std::make_shared<bool>(false);
     auto cancel = PageLoader::shared()->load(
         std::move(request), documentURL,
-        [weak = std::weak_ptr<WebView>(self()), serial, url, answered,
-         asked = std::move(asked)](PageLoader::Result result) mutable {
+        [weak = std::weak_ptr<WebView>(self()), serial, url, answered](PageLoader::Result result) {
             *answered = true;
             const auto view = weak.lock();
             if (!view || !view->load_.active || view->load_.serial != serial) return;
@@ -156,12 +150,10 @@ void WebView::loadInApp(core::URLRequest request, bool decided, NavigationType t
             engine.documentFromApp(finalURL);
             view->expectAPINavigation(finalURL, true);
             view->load_.fromApp = true;
-            BackForwardList::Entry document = std::move(asked);
-            if (result.request) {
-                document.method = result.request->method();
-                document.body = result.request->body();
-                document.contentType = result.request->value("Content-Type");
-            }
+            // As the final request asked for it: the one asked, should the
+            // loader not tell.
+            BackForwardList::Entry document;
+            document.askFor(result.request ? *result.request : *view->load_.appRequest);
             document.url = finalURL;
             view->load_.historyDocument = document;
             // The page reads its history as it will be once the document
@@ -191,6 +183,10 @@ void WebView::Engine::loadHeldInApp(core::URLRequest request, NavigationType typ
         awaitingBody = AwaitedBody{std::move(request), type};
         return;
     }
+    postLoadInApp(std::move(request), type);
+}
+
+void WebView::Engine::postLoadInApp(core::URLRequest request, NavigationType type) {
     core::RunLoop::main().post(
         [weak = std::weak_ptr<WebView>(owner.self()), request = std::move(request), type] {
             if (const auto view = weak.lock()) view->loadInApp(request, true, type);
@@ -205,10 +201,7 @@ void WebView::Engine::navigationBodyArrived(NavigationBodyServer::Body body) {
     engine->awaitingBody.reset();
     awaited.request.setBody(std::move(body.data));
     if (body.contentType) awaited.request.setValue("Content-Type", *body.contentType);
-    core::RunLoop::main().post(
-        [weak = std::weak_ptr<WebView>(engine->owner.self()), awaited = std::move(awaited)] {
-            if (const auto view = weak.lock()) view->loadInApp(awaited.request, true, awaited.type);
-        });
+    engine->postLoadInApp(std::move(awaited.request), awaited.type);
 }
 
 void WebView::Engine::heldRequestArrived(WebKitURISchemeRequest* request) {
@@ -221,10 +214,7 @@ void WebView::Engine::heldRequestArrived(WebKitURISchemeRequest* request) {
     awaitingBody.reset();
     core::Console::log("WebView: the body of " + awaited.request.url().absoluteString() +
                        " stayed in the web process");
-    core::RunLoop::main().post(
-        [weak = std::weak_ptr<WebView>(owner.self()), awaited = std::move(awaited)] {
-            if (const auto view = weak.lock()) view->loadInApp(awaited.request, true, awaited.type);
-        });
+    postLoadInApp(std::move(awaited.request), awaited.type);
 }
 
 bool WebView::Engine::isHeld(std::string_view url) {
