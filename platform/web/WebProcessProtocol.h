@@ -28,7 +28,9 @@
 //   limit. The process ends once the app has answered (allow), and the app
 //   tells the pages' views that it ended for its memory.
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -60,6 +62,63 @@ inline constexpr const char* kRoutedHTTPS = "vantor-https";
 // A held request: failing it keeps the frame's document, where cancelling it
 // in the web process would commit an empty one.
 inline constexpr const char* kHeldScheme = "vantor-held";
+
+// Pages of the proxied context (the "UI" kind: its engine loads through
+// the app's proxy, EngineProxy) mark every request they send with
+// kPageHeader, "<token> <page id> <main document URL>": the token, given to
+// the extension as kPageTokenKey in the initialization data, shows that the
+// extension wrote the field (it replaces any the page set); the proxy takes
+// the field off before the request goes on. The URL is left out when it is
+// longer than kMostPageHeaderURLBytes.
+inline constexpr const char* kPageHeader = "Vantor-Page";
+inline constexpr const char* kPageTokenKey = "page-token";
+inline constexpr size_t kMostPageHeaderURLBytes = 8192;
+// The request property (core::URLRequest::property) under which the proxy
+// keeps the page id of a request it read kPageHeader on.
+inline constexpr const char* kPageIdProperty = "vantor.web.page-id";
+
+struct PageMark {
+    std::uint64_t pageId = 0;
+    // Empty when the page's URL was left out.
+    std::string mainDocumentURL;
+};
+
+[[nodiscard]] inline std::string pageHeaderValue(std::string_view token, std::uint64_t pageId,
+                                                 std::string_view mainDocumentURL) {
+    std::string value(token);
+    value += ' ';
+    value += std::to_string(pageId);
+    if (!mainDocumentURL.empty() && mainDocumentURL.size() <= kMostPageHeaderURLBytes &&
+        mainDocumentURL.find_first_of(" \r\n") == std::string_view::npos) {
+        value += ' ';
+        value += mainDocumentURL;
+    }
+    return value;
+}
+
+// The mark a field's value carries; nullopt when its token is not token (an
+// empty token matches nothing) or it is malformed.
+[[nodiscard]] inline std::optional<PageMark> parsePageHeader(std::string_view value,
+                                                             std::string_view token) {
+    if (token.empty() || value.size() <= token.size() || value.substr(0, token.size()) != token ||
+        value[token.size()] != ' ')
+        return std::nullopt;
+    value.remove_prefix(token.size() + 1);
+    const size_t space = value.find(' ');
+    const std::string_view id = value.substr(0, space);
+    if (id.empty() || id.size() > 20) return std::nullopt;
+    std::uint64_t pageId = 0;
+    for (const char c : id) {
+        if (c < '0' || c > '9') return std::nullopt;
+        const std::uint64_t digit = std::uint64_t(c - '0');
+        if (pageId > (UINT64_MAX - digit) / 10) return std::nullopt;
+        pageId = pageId * 10 + digit;
+    }
+    PageMark mark;
+    mark.pageId = pageId;
+    if (space != std::string_view::npos) mark.mainDocumentURL = std::string(value.substr(space + 1));
+    return mark;
+}
 
 [[nodiscard]] inline std::string_view schemeOf(std::string_view url) {
     const size_t colon = url.find(':');
