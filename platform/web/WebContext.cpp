@@ -15,7 +15,6 @@
 #include "web/EngineStart.h"
 #include "web/HeadlessDisplay.h"
 #include "web/MainLoop.h"
-#include "web/NavigationBodyServer.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 
@@ -78,12 +77,6 @@ bool startEngine(std::string* error) {
             return WebView::Engine::processOverMemoryLimit(query.pageId);
         return WebView::Engine::decideInWebProcess(query);
     });
-    // Without the listener a navigation's body stays behind (the web
-    // process holds the navigation instead).
-    if (NavigationBodyServer* bodies = NavigationBodyServer::shared(&message))
-        bodies->setHandler([](NavigationBodyServer::Body body) {
-            WebView::Engine::navigationBodyArrived(std::move(body));
-        });
     started = true;
     return true;
 }
@@ -135,21 +128,26 @@ std::string WebContext::extensionFolder() {
 std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& configuration,
                                                std::string* error) {
     if (!startEngine(error)) return nullptr;
-    // Kept until the process ends, with the engine's own state. Both kinds
-    // share one: the engine's network process and data store are per
-    // context, and whether a page's loads go through the app is asked per
-    // page by the extension.
-    static auto& contexts = *new std::map<bool, std::shared_ptr<WebContext>>;
-    const bool persistent = configuration.persistentDataStore;
-    const bool route = configuration.kind == WebViewConfiguration::Kind::UI;
-    if (const auto found = contexts.find(persistent); found != contexts.end()) {
-        if (route && !found->second->hasExtension()) {
-            if (error) *error = missingExtension(extensionFolder());
-            return nullptr;
-        }
-        return found->second;
-    }
+    // Kept until the process ends, with the engine's own state: one for each
+    // persistence of the "WK" kind, and the "UI" kind's own (always
+    // ephemeral), whose network process loads through the app's proxy.
+    enum class Key { ephemeral, persistent, proxied };
+    static auto& contexts = *new std::map<Key, std::shared_ptr<WebContext>>;
+    const bool proxied = configuration.kind == WebViewConfiguration::Kind::UI;
+    const bool persistent = !proxied && configuration.persistentDataStore;
+    const Key key = proxied ? Key::proxied : persistent ? Key::persistent : Key::ephemeral;
+    if (const auto found = contexts.find(key); found != contexts.end()) return found->second;
 
+    const std::string folder = extensionFolder();
+    std::error_code ignored;
+    const bool hasExtension =
+        !folder.empty() &&
+        std::filesystem::exists(std::filesystem::path(folder) / kExtensionFile, ignored);
+    // Without the extension nothing would mark a proxied page's requests.
+    if (!hasExtension && proxied) {
+        if (error) *error = missingExtension(folder);
+        return nullptr;
+    }
     WebKitWebsiteDataManager* manager =
         persistent ? webkit_website_data_manager_new(
                          "base-data-directory", dataFolder(true, "data").c_str(),
@@ -174,16 +172,6 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
     // sandbox (namespaces of their own, a file system of the system's
     // libraries and what is added below, a system call filter).
     webkit_web_context_set_sandbox_enabled(engine, TRUE);
-    const std::string folder = extensionFolder();
-    std::error_code ignored;
-    const bool hasExtension =
-        !folder.empty() &&
-        std::filesystem::exists(std::filesystem::path(folder) / kExtensionFile, ignored);
-    if (!hasExtension && route) {
-        g_object_unref(engine);
-        if (error) *error = missingExtension(folder);
-        return nullptr;
-    }
     if (hasExtension) {
         DecisionServer* server = DecisionServer::shared(nullptr);
         webkit_web_context_set_web_extensions_directory(engine, folder.c_str());
@@ -193,9 +181,6 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
                               g_variant_new_string(server->socketPath().c_str()));
         g_variant_builder_add(&data, "{sv}", protocol::kMemoryLimitKey,
                               g_variant_new_uint32(kWebProcessMemoryLimitMB));
-        if (const NavigationBodyServer* bodies = NavigationBodyServer::shared(nullptr))
-            g_variant_builder_add(&data, "{sv}", protocol::kBodyURLKey,
-                                  g_variant_new_string(bodies->baseURL().c_str()));
         webkit_web_context_set_web_extensions_initialization_user_data(
             engine, g_variant_builder_end(&data));
         // The one folder of ours the sandboxed web process needs besides
@@ -204,14 +189,7 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
     }
     auto context = std::make_shared<WebContext>(engine, persistent, hasExtension);
     context->serveScheme(protocol::kHeldScheme);
-    if (hasExtension) {
-        context->serveScheme(protocol::kRoutedHTTP);
-        context->serveScheme(protocol::kRoutedHTTPS);
-        // What an https page loads stays secure content when routed.
-        webkit_security_manager_register_uri_scheme_as_secure(
-            webkit_web_context_get_security_manager(engine), protocol::kRoutedHTTPS);
-    }
-    contexts.emplace(persistent, context);
+    contexts.emplace(key, context);
     return context;
 }
 

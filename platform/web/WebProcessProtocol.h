@@ -5,23 +5,17 @@
 // - Initialization data, an a{sv}: kSocketKey (s) the path of the socket on
 //   which navigations are decided; kMemoryLimitKey (u), when present, the
 //   most memory in MiB the web process may hold (see kMemoryNotice);
-//   kBodyURLKey (s), when present, the URL of the app's listener for
-//   navigation bodies (NavigationBodyServer).
-// - A main-frame navigation the app answers with loadInApp is held (see
-//   kHeldScheme); one whose method is neither GET nor HEAD is sent to the
-//   body listener instead, when there is one, at its URL followed by
-//   "<page id>/<count>": the app loads it once the body is there.
+//   kPageTokenKey (s), when present, the token of kPageHeader: the context's
+//   pages load through the app's proxy, and every request they send is
+//   marked with its page.
 // - kExpectMessage, app to page, parameter (s) a URL: a navigation of the
 //   page to that URL was let through the engine's policy step undecided; its
 //   request is decided over the socket when the page sends it.
 // - A decision query, extension to app: a native-endian uint32 length, then
 //   a serialized GVariant of kQueryType: page id, whether the page's main
 //   frame sends it, whether it follows a redirect, method, URL, header
-//   fields. The answer is one byte (Decision).
-// - A route query, extension to app, once per page: a decision query whose
-//   method is kRouteQuery (URL and fields empty) asks whether every other
-//   http(s) load of the page goes through the app's process (the page is of
-//   the "UI" kind): allow for yes, refuse for no.
+//   fields. The answer is one byte (Decision). A refused navigation is held
+//   (kHeldScheme).
 // - A memory notice, extension to app, on a connection of its own: a
 //   decision query whose method is kMemoryNotice (URL and fields empty),
 //   one for each page of a web process whose resident size went over its
@@ -38,10 +32,8 @@ namespace web::protocol {
 
 inline constexpr const char* kSocketKey = "socket";
 inline constexpr const char* kExpectMessage = "vantor.expect";
-inline constexpr const char* kRouteQuery = "vantor-route";
 inline constexpr const char* kMemoryLimitKey = "memory-limit";
 inline constexpr const char* kMemoryNotice = "vantor-memory";
-inline constexpr const char* kBodyURLKey = "body-url";
 inline constexpr const char* kQueryType = "(tbbssa(ss))";
 inline constexpr std::uint32_t kMaxQueryBytes = 1 << 20;
 // Seconds the web process waits for an answer before it refuses.
@@ -50,15 +42,8 @@ inline constexpr int kAnswerTimeoutMs = 10'000;
 enum class Decision : char {
     allow = 'A',
     refuse = 'R',
-    // The app loads it itself (a "UI"-kind main frame): the engine's request
-    // is held like a refused one.
-    loadInApp = 'L',
 };
 
-// A routed request keeps host, path and query and swaps only the scheme, so
-// that relative URLs inside routed documents stay routed.
-inline constexpr const char* kRoutedHTTP = "vantor-http";
-inline constexpr const char* kRoutedHTTPS = "vantor-https";
 // A held request: failing it keeps the frame's document, where cancelling it
 // in the web process would commit an empty one.
 inline constexpr const char* kHeldScheme = "vantor-held";
@@ -123,25 +108,6 @@ struct PageMark {
 [[nodiscard]] inline std::string_view schemeOf(std::string_view url) {
     const size_t colon = url.find(':');
     return colon == std::string_view::npos ? std::string_view() : url.substr(0, colon);
-}
-
-// Whether the app loads a request of the method with a body of its own.
-[[nodiscard]] inline bool carriesBody(std::string_view method) {
-    return method != "GET" && method != "HEAD";
-}
-
-[[nodiscard]] inline bool isRouted(std::string_view url) {
-    const std::string_view scheme = schemeOf(url);
-    return scheme == kRoutedHTTP || scheme == kRoutedHTTPS;
-}
-
-// The http(s) URL a routed one stands for; other URLs as they are. (A
-// routed frame's own links and scripts name routed URLs.)
-[[nodiscard]] inline std::string unrouted(std::string_view url) {
-    const std::string_view scheme = schemeOf(url);
-    if (scheme == kRoutedHTTP) return "http" + std::string(url.substr(scheme.size()));
-    if (scheme == kRoutedHTTPS) return "https" + std::string(url.substr(scheme.size()));
-    return std::string(url);
 }
 
 }  // namespace web::protocol

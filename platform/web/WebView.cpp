@@ -47,8 +47,9 @@ WebView::~WebView() = default;
 bool WebView::start(std::string* error) {
     if (configuration_.relatedView) {
         const auto& related = configuration_.relatedView->configuration();
-        if (related.persistentDataStore != configuration_.persistentDataStore) {
-            if (error) *error = "a related view must be of the same persistence";
+        if (related.kind != configuration_.kind ||
+            related.persistentDataStore != configuration_.persistentDataStore) {
+            if (error) *error = "a related view must be of the same kind and persistence";
             return false;
         }
     }
@@ -113,8 +114,6 @@ WebView::Engine::~Engine() {
     for (const auto& weak : openDialogs)
         if (const auto dialog = weak.lock()) dialog->answer();
     settleSnapshots();
-    cancelRouted();
-    if (documentFetch) documentFetch();
     pages().erase(webkit_web_view_get_page_id(page));
     context->removePage(page);
     g_signal_handlers_disconnect_by_data(page, this);
@@ -124,7 +123,6 @@ WebView::Engine::~Engine() {
     g_object_set_data(G_OBJECT(page), kOwnerKey, nullptr);
     unwatchDrawing();
     gtk_widget_destroy(window);
-    if (historyScript) webkit_user_script_unref(historyScript);
     g_object_unref(scripts);
 }
 

@@ -5,9 +5,9 @@
 // serves schemes of the app's own, and shows the page live where it is (the
 // renderer, the PNG tool and the desktop window draw what the page draws),
 // and takes a person's touches, wheel and keys as the page's pointer and
-// keyboard. Two kinds (WebViewConfiguration::Kind):
-// "WK" lets the engine fetch; "UI" sends every http(s) load of the page
-// through PageLoader in this process.
+// keyboard. Two kinds (WebViewConfiguration::Kind), which load alike: the
+// engine loads the page itself; a "UI"-kind page's requests all go through
+// the app's proxy (EngineProxy), so the app's URL layer sees every one.
 //
 // The engine's policy step does not say which frame navigates. Loads made
 // through this class, link clicks (whose frame the click tells first) and
@@ -36,7 +36,6 @@
 #include "gfx/Image.h"
 #include "ui/Touch.h"
 #include "ui/View.h"
-#include "web/BackForwardList.h"
 #include "web/JSResult.h"
 #include "web/URLSchemeTask.h"
 #include "web/WebViewConfiguration.h"
@@ -63,10 +62,9 @@ public:
     [[nodiscard]] std::shared_ptr<WebViewDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<WebViewDelegate> delegate) { delegate_ = std::move(delegate); }
 
-    // Loading. baseURL nullopt: "about:blank". A "WK"-kind view sends the
-    // request's URL and header fields (the engine takes no method or body
-    // from here); a "UI"-kind one sends the whole request through
-    // PageLoader.
+    // Loading. baseURL nullopt: "about:blank". The engine sends the
+    // request's URL and header fields (it takes no method or body from
+    // here).
     void loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL);
     void loadRequest(const core::URLRequest& request);
     void stopLoading();
@@ -76,14 +74,8 @@ public:
     // will not stop (script that never returns) lets go of its process
     // this way.
     void terminateWebProcess();
-    // History. A "UI"-kind view keeps its own (BackForwardList): a step
-    // loads its entry through PageLoader as a back/forward navigation (a
-    // form's POST is sent again), and the page's history.back(), forward(),
-    // go() and length use it too (in the main frame). The main frame's
-    // navigations within its document (a fragment, pushState,
-    // replaceState) make entries as they do in the engine's, and a step
-    // between entries of one document loads nothing: the page hears
-    // popstate, and hashchange when only the fragment changed.
+    // History: the engine's. The delegate hears didChangeHistory when it
+    // changes.
     void goBack();
     void goForward();
     [[nodiscard]] bool canGoBack() const;
@@ -224,16 +216,6 @@ private:
         // delegate hears of one commit all the same.
         bool remade = false;
         bool commitTold = false;
-        // "UI" kind: the engine was handed the app's document for it, and
-        // where that document goes in the view's history when it commits.
-        bool fromApp = false;
-        BackForwardList::Change historyChange = BackForwardList::Change::load;
-        size_t historyEntry = 0;
-        // The entry the document makes, as its final request asked for it.
-        BackForwardList::Entry historyDocument = {};
-        // "UI" kind: the request the app fetches the document with (a form's
-        // POST with its body), for making the load again.
-        std::optional<core::URLRequest> appRequest = std::nullopt;
     };
 
     [[nodiscard]] bool start(std::string* error);
@@ -248,22 +230,8 @@ private:
     void cancelCurrentLoad();
     void expectAPINavigation(const std::string& url, bool decided);
 
-    // WebViewRouting.cpp ("UI" kind). historyEntry: the entry of the view's
-    // history a step loads.
-    void loadInApp(core::URLRequest request, bool decided, NavigationType type,
-                   std::optional<size_t> historyEntry = std::nullopt);
-
-    // WebViewHistory.cpp ("UI" kind)
-    void goInApp(long offset);
-    void installHistoryScript();
-    // The history as the documents that commit from now on show it to
-    // their page: its length, their place in it and its state. document:
-    // the number the documents' messages are told by (0: none is heard).
-    void showHistory(const BackForwardList& history, std::uint64_t document);
-    // The page's message of a navigation within its document.
-    void navigatedInDocument(const core::Value& message);
-    // A step between entries of the document shown.
-    void stepInDocument(size_t entry);
+    // WebViewHistory.cpp
+    void watchHistory();
     // The delegate hears of a change to the history.
     void historyChanged();
 

@@ -18,9 +18,6 @@
 #include "gfx/Image.h"
 #include "ui/Touch.h"
 #include "web/DecisionServer.h"
-#include "web/NavigationBodyServer.h"
-#include "web/PageLoader.h"
-#include "web/ReadPolicy.h"
 #include "web/WebContext.h"
 #include "web/WebView.h"
 
@@ -115,10 +112,8 @@ struct WebView::Engine {
     void sendScroll(gfx::Point at, gfx::Point pixels, std::uint32_t time);
     void sendKey(unsigned keyval);
     [[nodiscard]] gfx::Point pixelPoint(gfx::Point point) const;
-    // WebViewSchemes.cpp, WebViewRouting.cpp
+    // WebViewSchemes.cpp
     void serveSchemeRequest(WebKitURISchemeRequest* request);
-    void serveRouted(WebKitURISchemeRequest* request, std::string url);
-    void cancelRouted();
 
     WebView& owner;
     std::shared_ptr<WebContext> context;
@@ -181,49 +176,6 @@ struct WebView::Engine {
     // event does not name its URL.
     std::string lastAllowed;
 
-    // "UI" kind: the documents the app handed to the engine (its HTML, or
-    // what it fetched) whose request the web process has yet to send, newest
-    // last; the fetch under way; and the routed requests waiting for their
-    // response.
-    std::deque<std::string> documentsFromApp;
-    void documentFromApp(const std::string& url);
-    [[nodiscard]] bool takeDocumentFromApp(const std::string& url);
-    PageLoader::Cancel documentFetch;
-    std::uint64_t documentSerial = 0;
-    struct Routed {
-        struct Waiting {
-            WebKitURISchemeRequest* request;
-            ReadPolicy policy;
-        };
-        std::vector<Waiting> requests;
-        PageLoader::Cancel cancel;
-    };
-    std::map<std::string, Routed> routed;
-    // "UI" kind: the view's own history, the script that gives it to the
-    // page (its source, as of its last install), and the number of the
-    // document shown when the history recorded it (0: it did not).
-    BackForwardList history;
-    WebKitUserScript* historyScript = nullptr;
-    std::string historySource;
-    std::uint64_t shownDocument = 0;
-    // "UI" kind: a main-frame navigation decided in the web process whose
-    // request has a body. The web process cannot read the body; the
-    // engine's network process sends it to NavigationBodyServer, and the
-    // app's load waits for it there.
-    struct AwaitedBody {
-        core::URLRequest request;
-        NavigationType type = NavigationType::other;
-    };
-    std::optional<AwaitedBody> awaitingBody;
-    // Loads the navigation the web process holds (decided already) through
-    // the app: at once, or once its body comes.
-    void loadHeldInApp(core::URLRequest request, NavigationType type);
-    // loadInApp(request, decided, type) on the next pass of the main loop.
-    void postLoadInApp(core::URLRequest request, NavigationType type);
-    // The body of a page's navigation came.
-    static void navigationBodyArrived(NavigationBodyServer::Body body);
-    // The held request of a navigation came (the engine fails it).
-    void heldRequestArrived(WebKitURISchemeRequest* request);
     // A URL the web process sent a held navigation to.
     [[nodiscard]] static bool isHeld(std::string_view url);
     // A snapshot asked for and not yet answered (WebViewSnapshot.cpp): it

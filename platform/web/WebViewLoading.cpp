@@ -17,7 +17,6 @@ namespace {
 // Bounds of the lists of loads waiting for the engine's word on them.
 constexpr size_t kMostEndedByApp = 8;
 constexpr size_t kMostIssued = 8;
-constexpr size_t kMostDocumentsFromApp = 8;
 
 }  // namespace
 
@@ -26,33 +25,15 @@ void WebView::expectAPINavigation(const std::string& url, bool decided) {
     if (engine_->apiNavigations.size() > kMostIssued) engine_->apiNavigations.pop_front();
 }
 
-void WebView::Engine::documentFromApp(const std::string& url) {
-    documentsFromApp.push_back(key(url));
-    if (documentsFromApp.size() > kMostDocumentsFromApp) documentsFromApp.pop_front();
-}
-
-bool WebView::Engine::takeDocumentFromApp(const std::string& url) {
-    const auto found = std::find(documentsFromApp.begin(), documentsFromApp.end(), key(url));
-    if (found == documentsFromApp.end()) return false;
-    documentsFromApp.erase(found);
-    return true;
-}
-
 void WebView::loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL) {
     const std::string base = baseURL ? baseURL->absoluteString() : "about:blank";
     engine_->htmlBase = Engine::key(base);
     expectAPINavigation(base, false);
-    // A "UI"-kind page's own document: the web process lets it through.
-    if (configuration_.kind == WebViewConfiguration::Kind::UI) engine_->documentFromApp(base);
     webkit_web_view_load_html(engine_->page, html.c_str(), base.c_str());
 }
 
 void WebView::loadRequest(const core::URLRequest& request) {
     engine_->htmlBase.reset();
-    if (configuration_.kind == WebViewConfiguration::Kind::UI && request.url().isHTTPorHTTPS()) {
-        loadInApp(request, false, NavigationType::other);
-        return;
-    }
     const std::string& url = request.url().absoluteString();
     WebKitURIRequest* engineRequest = webkit_uri_request_new(url.c_str());
     if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(engineRequest)) {
@@ -72,23 +53,6 @@ void WebView::stopLoading() {
 void WebView::reload() {
     const auto current = url();
     if (!current) return;
-    if (configuration_.kind == WebViewConfiguration::Kind::UI && current->isHTTPorHTTPS()) {
-        // A form's result is posted again, as the engine does.
-        core::URLRequest request(*current);
-        NavigationType type = NavigationType::reload;
-        const BackForwardList& history = engine_->history;
-        if (const auto entry = history.current();
-            entry && engine_->shownDocument != 0 &&
-            history.url(*entry) == current->absoluteString()) {
-            const BackForwardList::Entry& shown = history.entry(*entry);
-            if (shown.method != "GET") {
-                request = shown.request(*current);
-                type = NavigationType::formResubmitted;
-            }
-        }
-        loadInApp(std::move(request), false, type);
-        return;
-    }
     expectAPINavigation(current->absoluteString(), false);
     webkit_web_view_reload(engine_->page);
 }
@@ -102,10 +66,6 @@ void WebView::beginLoad(const std::string& url) {
     load_.certificateChecked = false;
     load_.remade = false;
     load_.commitTold = false;
-    load_.fromApp = false;
-    load_.historyChange = BackForwardList::Change::load;
-    load_.historyEntry = 0;
-    load_.appRequest.reset();
     ++load_.serial;
     load_.work = core::PendingWork::Token::begin();
     status_.reset();
@@ -113,8 +73,6 @@ void WebView::beginLoad(const std::string& url) {
 
 void WebView::cancelCurrentLoad() {
     Engine& engine = *engine_;
-    if (engine.documentFetch) std::exchange(engine.documentFetch, {})();
-    engine.awaitingBody.reset();
     if (!load_.active) return;
     engine.endedByApp.push_back(Engine::key(load_.url));
     if (engine.endedByApp.size() > kMostEndedByApp) engine.endedByApp.pop_front();
@@ -130,20 +88,9 @@ void WebView::reportStart() {
 void WebView::reportCommit() {
     if (!load_.active) return;
     reportStart();
-    bool recorded = false;
-    if (load_.fromApp) {
-        // The document's messages tell its load.
-        engine_->shownDocument = load_.serial;
-        if (!load_.commitTold) {
-            load_.historyDocument.document = load_.serial;
-            engine_->history.commit(load_.historyDocument, load_.historyChange, load_.historyEntry);
-            recorded = true;
-        }
-    }
     load_.committed = true;
     if (std::exchange(load_.commitTold, true)) return;
     if (const auto delegate = this->delegate()) delegate->didCommitLoad(*this);
-    if (recorded) historyChanged();
 }
 
 void WebView::reportFinish() {
@@ -156,11 +103,7 @@ void WebView::reportFinish() {
 void WebView::reportFailure(const LoadError& error) {
     if (!load_.active) return;
     reportStart();
-    // The app's document never showed: the next page is told the length
-    // the history has.
-    const bool documentLost = load_.fromApp && !load_.committed;
     load_ = Load{false, false, false, {}, load_.serial, {}};
-    if (documentLost) showHistory(engine_->history, 0);
     if (const auto delegate = this->delegate()) delegate->didFailLoad(*this, error);
 }
 
@@ -198,7 +141,6 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
         ++engine.document;
         engine.drew = false;
         engine.deferred.clear();  // navigations of the old document's frames
-        engine.shownDocument = 0;  // until the history records the document
         if (engine.startAwaitsDecision) {
             engine.startAwaitsDecision = false;
             const char* uri = webkit_web_view_get_uri(engine.page);
@@ -243,20 +185,6 @@ void WebView::Engine::recoverDroppedLoad(std::uint64_t serial) {
     core::Console::log("WebView: the engine dropped the load of " + url + "; it is made again");
     view.load_.remade = true;
     view.load_.committed = false;
-    if (view.configuration_.kind == WebViewConfiguration::Kind::UI && parsed->isHTTPorHTTPS()) {
-        // The same load: the app fetches the document again, for the same
-        // place in the view's history.
-        const auto change = view.load_.historyChange;
-        const size_t entry = view.load_.historyEntry;
-        // As it was asked for: a form's POST goes again with its body.
-        core::URLRequest again = view.load_.appRequest.value_or(core::URLRequest(*parsed));
-        view.loadInApp(std::move(again), true, NavigationType::other);
-        if (view.load_.serial == serial) {
-            view.load_.historyChange = change;
-            view.load_.historyEntry = entry;
-        }
-        return;
-    }
     view.expectAPINavigation(url, true);
     webkit_web_view_load_uri(page, url.c_str());
 }

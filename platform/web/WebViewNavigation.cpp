@@ -41,8 +41,7 @@ bool isHTTP(std::string_view url) {
 
 core::URLRequest requestFor(const std::string& url) {
     // (Page messages can be megabytes long: no copy the URL does not need.)
-    auto parsed = protocol::isRouted(url) ? core::URL::create(protocol::unrouted(url))
-                                          : core::URL::create(url);
+    auto parsed = core::URL::create(url);
     return core::URLRequest(parsed ? std::move(*parsed) : core::URL::create("about:blank").value());
 }
 
@@ -179,11 +178,6 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
     // the page's navigation nor a new load.
     if (!redirect && decidedLoad && decidedLoad->key == keyOf(text) && owner.load_.active &&
         !owner.load_.committed && owner.load_.serial == decidedLoad->serial) {
-        // It starts over as a plain load of the URL: a "UI"-kind view's
-        // document, handed over before, is fetched by the app once more when
-        // the web process sends the request.
-        if (owner.configuration_.kind == WebViewConfiguration::Kind::UI)
-            (void)takeDocumentFromApp(url);
         mainFrameHeld = false;
         webkit_policy_decision_use(policy);
         return;
@@ -192,7 +186,7 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
     // the engine begins anything.
     const auto type = webkit_navigation_action_get_navigation_type(navigation);
     if (type == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED && !redirect) {
-        if (const auto mainFrame = clickedFrame(protocol::unrouted(url))) {
+        if (const auto mainFrame = clickedFrame(url)) {
             NavigationAction action = actionFor(navigation, url);
             action.targetsMainFrame = *mainFrame;
             action.mainDocumentURL = *mainFrame ? std::optional(action.request.url()) : owner.url();
@@ -208,8 +202,8 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
     }
     // The page's own http(s) navigations wait for the web process, which
     // knows the frame; without the extension nobody would ask about them.
-    if ((isHTTP(url) || protocol::isRouted(url)) && context->hasExtension()) {
-        deferred.push_back({protocol::unrouted(url), typeFor(type),
+    if (isHTTP(url) && context->hasExtension()) {
+        deferred.push_back({url, typeFor(type),
                             bool(webkit_navigation_action_is_user_gesture(navigation))});
         if (deferred.size() > 64) deferred.pop_front();
         webkit_web_view_send_message_to_page(
@@ -228,7 +222,7 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
 }
 
 void WebView::Engine::linkClicked(std::string url, bool mainFrame, std::string target) {
-    clicks.push_back({protocol::unrouted(url), mainFrame, std::move(target)});
+    clicks.push_back({std::move(url), mainFrame, std::move(target)});
     if (clicks.size() > 8) clicks.pop_front();
 }
 
@@ -247,32 +241,16 @@ std::optional<bool> WebView::Engine::clickedFrame(const std::string& url) {
 protocol::Decision WebView::Engine::decideInWebProcess(const DecisionQuery& query) {
     Engine* engine = forPage(query.pageId);
     if (!engine) return protocol::Decision::refuse;
-    if (query.method == protocol::kRouteQuery) {
-        return engine->owner.configuration_.kind == WebViewConfiguration::Kind::UI
-                   ? protocol::Decision::allow
-                   : protocol::Decision::refuse;
-    }
     const auto keep = engine->owner.self();
     return engine->decideDeferred(query);
 }
 
 protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
-    const bool routed = owner.configuration_.kind == WebViewConfiguration::Kind::UI;
-    // The document the app fetched itself, handed to the engine.
-    if (query.mainFrame && takeDocumentFromApp(query.url)) return protocol::Decision::allow;
     auto found = deferred.begin();
     while (found != deferred.end() && found->url != query.url) ++found;
-    if (found == deferred.end()) {
-        // Decided in the policy step already (a load made through WebView,
-        // a reload or a history step): a "UI"-kind main frame still loads
-        // through the app.
-        if (query.mainFrame && routed) {
-            mainFrameHeld = true;
-            loadHeldInApp(requestOf(query), NavigationType::other);
-            return protocol::Decision::loadInApp;
-        }
-        return protocol::Decision::allow;
-    }
+    // Decided in the policy step already (a load made through WebView, a
+    // reload or a history step).
+    if (found == deferred.end()) return protocol::Decision::allow;
     const Deferred navigation = *found;
     deferred.erase(found);
 
@@ -295,11 +273,6 @@ protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
             owner.cancelCurrentLoad();
             return protocol::Decision::refuse;
         }
-        if (routed) {
-            mainFrameHeld = true;
-            loadHeldInApp(std::move(action.request), action.type);
-            return protocol::Decision::loadInApp;
-        }
         // A redirect hop goes on with the load it belongs to.
         if (query.redirect && owner.load_.active) {
             owner.load_.url = query.url;
@@ -317,18 +290,6 @@ void WebView::Engine::decideResponse(WebKitResponsePolicyDecision* decision) {
     WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
     const bool mainFrame = webkit_response_policy_decision_is_main_frame_main_resource(decision);
     const int status = int(webkit_uri_response_get_status_code(response));
-    const bool routed = owner.configuration_.kind == WebViewConfiguration::Kind::UI;
-    if (routed) {
-        // The app's own fetch gave the status; the engine saw a copy. A
-        // navigation's body taken by the app is no document.
-        const char* uri = webkit_uri_response_get_uri(response);
-        if (mainFrame && uri && isHeld(uri)) {
-            webkit_policy_decision_ignore(policy);
-            return;
-        }
-        webkit_policy_decision_use(policy);
-        return;
-    }
     if (mainFrame) owner.status_ = status;
     bool accepted = webkit_response_policy_decision_is_mime_type_supported(decision);
     if (accepted) {
@@ -346,6 +307,10 @@ void WebView::Engine::decideResponse(WebKitResponsePolicyDecision* decision) {
     } else {
         webkit_policy_decision_ignore(policy);
     }
+}
+
+bool WebView::Engine::isHeld(std::string_view url) {
+    return protocol::schemeOf(url) == protocol::kHeldScheme;
 }
 
 }  // namespace web

@@ -131,7 +131,7 @@ void WebView::installOwnScripts() {
                                     WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
     webkit_user_content_manager_add_style_sheet(scripts, style);
     webkit_user_style_sheet_unref(style);
-    installHistoryScript();
+    watchHistory();
     addOwnScripts();
 }
 
@@ -146,10 +146,6 @@ void WebView::addOwnScripts() {
         webkit_user_content_manager_add_script(engine_->scripts, script);
         webkit_user_script_unref(script);
     }
-    // (Gone from the manager, when all scripts were removed.)
-    if (engine_->historyScript)
-        webkit_user_script_unref(std::exchange(engine_->historyScript, nullptr));
-    showHistory(engine_->history, 0);
 }
 
 void WebView::contentSizeReported(gfx::Size size) {

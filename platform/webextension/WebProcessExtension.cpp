@@ -4,14 +4,10 @@
 //  - asks the app's process, over a socket, about each navigation the app
 //    let through the engine's policy step undecided (the engine's policy step
 //    does not say which frame navigates; here the frame is known), and holds
-//    the request when the answer is no, or when the app loads it itself (a
-//    body of such a navigation goes to the app's listener instead);
-//  - on pages whose loads go through the app's process (the app says which,
-//    once per page), swaps the scheme of every other http(s) request to the
-//    routed schemes the app serves, but for requests with a body: asked for
-//    a body that holds a blob (a file, a Blob the page made), the engine
-//    crashes the app's process, so those go out from the engine itself, and
-//    a routed URL with a body that a page names directly is held;
+//    the request when the answer is no;
+//  - in a context whose pages load through the app's proxy (the app gives
+//    it a page token), marks every request with its page and the page's
+//    URL (protocol::kPageHeader), replacing any such field the page set;
 //  - when the app sets a memory limit, holds the process to it: a thread of
 //    its own samples the resident size, so that script that never yields
 //    cannot put the check off, and past the limit stops the process's other
@@ -54,8 +50,8 @@ constexpr size_t kMostExpected = 64;
 
 struct Extension {
     std::string socketPath;
-    // The app's listener for navigation bodies; empty when there is none.
-    std::string bodyURL;
+    // The token of the page field; empty where pages are not marked.
+    std::string pageToken;
     int socket = -1;
     std::uint64_t heldCount = 0;
 };
@@ -64,8 +60,6 @@ Extension extension;
 
 struct PageState {
     std::deque<std::string> expected;
-    // Whether the page's loads go through the app; unknown until asked.
-    enum class Route { unknown, yes, no } route = Route::unknown;
 };
 
 bool writeAll(int fd, const void* data, size_t size) {
@@ -281,7 +275,6 @@ protocol::Decision ask(WebKitWebPage* page, WebKitURIRequest* request, const std
     switch (answer) {
     case char(protocol::Decision::allow):
     case char(protocol::Decision::refuse):
-    case char(protocol::Decision::loadInApp):
         return protocol::Decision(answer);
     default:
         std::fprintf(stderr, "vantor web extension: no answer from the app; refusing %s\n",
@@ -306,36 +299,12 @@ void hold(WebKitURIRequest* request) {
     webkit_uri_request_set_uri(request, held.c_str());
 }
 
-// A navigation the app loads itself: one with a body goes to the app's
-// listener, which the engine sends the body to whole; the rest is held.
-void handOver(WebKitWebPage* page, WebKitURIRequest* request) {
-    const char* method = webkit_uri_request_get_http_method(request);
-    if (extension.bodyURL.empty() || !protocol::carriesBody(method ? method : "GET")) {
-        hold(request);
-        return;
-    }
-    const std::string sent = extension.bodyURL + std::to_string(webkit_web_page_get_id(page)) +
-                             "/" + std::to_string(++extension.heldCount);
-    webkit_uri_request_set_uri(request, sent.c_str());
-}
-
-// Asked once per page. Without an answer the page is taken as routed (so
-// its loads reach the app, which refuses what it cannot serve) and asked
-// again at its next load.
-bool routes(WebKitWebPage* page, PageState& state) {
-    if (state.route != PageState::Route::unknown) return state.route == PageState::Route::yes;
-    const char answer =
-        exchange(g_variant_new("(tbbss@a(ss))", guint64(webkit_web_page_get_id(page)), FALSE, FALSE,
-                               protocol::kRouteQuery, "", emptyFields()));
-    if (answer == char(protocol::Decision::allow)) state.route = PageState::Route::yes;
-    if (answer == char(protocol::Decision::refuse)) state.route = PageState::Route::no;
-    return state.route != PageState::Route::no;
-}
-
-void route(WebKitURIRequest* request, std::string_view scheme) {
-    const std::string uri = webkit_uri_request_get_uri(request);
-    const char* routed = scheme == "https" ? protocol::kRoutedHTTPS : protocol::kRoutedHTTP;
-    webkit_uri_request_set_uri(request, (routed + uri.substr(scheme.size())).c_str());
+void markPage(WebKitWebPage* page, WebKitURIRequest* request, const char* mainDocument) {
+    SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+    if (!headers) return;
+    const std::string value = protocol::pageHeaderValue(
+        extension.pageToken, webkit_web_page_get_id(page), mainDocument ? mainDocument : "");
+    soup_message_headers_replace(headers, protocol::kPageHeader, value.c_str());
 }
 
 gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
@@ -344,39 +313,22 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
     const char* uri = webkit_uri_request_get_uri(request);
     if (!uri) return FALSE;
     const std::string_view scheme = protocol::schemeOf(uri);
-    const bool routed = protocol::isRouted(uri);
-    if (scheme != "http" && scheme != "https" && !routed) return FALSE;
-    const char* method = webkit_uri_request_get_http_method(request);
-    const bool body = protocol::carriesBody(method ? method : "GET");
+    if (scheme != "http" && scheme != "https") return FALSE;
     // The main frame's navigation is the request for the page's own URL (for
     // a redirect hop: the one following a response for the page's URL).
     const char* pageURI = webkit_web_page_get_uri(page);
     const char* compared = redirectResponse ? webkit_uri_response_get_uri(redirectResponse) : uri;
     const bool mainFrame = pageURI && compared && std::strcmp(pageURI, compared) == 0;
-    const bool expected = takeExpected(state, uri);
-    // A "WK"-kind page's main-frame request that the app did not leave
-    // undecided was decided in the engine's policy step: it goes on without
-    // a round trip to the app.
-    if (mainFrame && !expected && !routed && !routes(page, state)) return FALSE;
-    if (mainFrame || expected) {
-        const auto decision =
-            ask(page, request, protocol::unrouted(uri), mainFrame, redirectResponse != nullptr);
-        if (decision == protocol::Decision::loadInApp && mainFrame) {
-            handOver(page, request);
-            return FALSE;
-        }
+    // A navigation the app did not leave undecided was decided in the
+    // engine's policy step: it goes on without a round trip to the app.
+    if (takeExpected(state, uri)) {
+        const auto decision = ask(page, request, uri, mainFrame, redirectResponse != nullptr);
         if (decision != protocol::Decision::allow) {
             hold(request);
             return FALSE;
         }
-        if (mainFrame) return FALSE;
     }
-    if (body) {
-        // The app's process is never asked for a body it cannot read safely.
-        if (routed) hold(request);
-        return FALSE;
-    }
-    if (!routed && routes(page, state)) route(request, scheme);
+    if (!extension.pageToken.empty()) markPage(page, request, mainFrame ? uri : pageURI);
     return FALSE;
 }
 
@@ -420,9 +372,9 @@ webkit_web_extension_initialize_with_user_data(WebKitWebExtension* webExtension,
         const char* socketPath = nullptr;
         if (g_variant_lookup(data, protocol::kSocketKey, "&s", &socketPath))
             extension.socketPath = socketPath;
-        const char* bodyURL = nullptr;
-        if (g_variant_lookup(data, protocol::kBodyURLKey, "&s", &bodyURL))
-            extension.bodyURL = bodyURL;
+        const char* pageToken = nullptr;
+        if (g_variant_lookup(data, protocol::kPageTokenKey, "&s", &pageToken))
+            extension.pageToken = pageToken;
         guint32 limitMiB = 0;
         if (g_variant_lookup(data, protocol::kMemoryLimitKey, "u", &limitMiB) && limitMiB > 0)
             startMemoryWatch(limitMiB);

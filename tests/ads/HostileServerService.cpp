@@ -28,7 +28,6 @@
 #include "core/RunLoop.h"
 #include "fixtures/LoopbackServer.h"
 #include "support/ManualClockScope.h"
-#include "web/PageLoader.h"
 
 using namespace ads;
 
@@ -104,19 +103,6 @@ struct Load {
 };
 // Starts one kind of load of a URL; the load fills in the ending.
 using Loader = std::function<Load(const core::URL&, std::shared_ptr<Ending>)>;
-
-Load pageLoad(const core::URL& url, std::shared_ptr<Ending> ending) {
-    auto cancel = web::PageLoader::sessionLoader()->load(
-        core::URLRequest(url), url, [ending](web::PageLoader::Result result) {
-            ending->ended = true;
-            ending->failed = result.error.has_value();
-            if (!result.error) return;
-            ending->domain = "core.network";
-            ending->code = result.error->platformCode();
-            ending->message = result.error->message;
-        });
-    return {std::make_shared<web::PageLoader::Cancel>(std::move(cancel))};
-}
 
 struct FetchEnding : adfetchertesting::FetchRecorder {
     explicit FetchEnding(std::shared_ptr<Ending> ending) : ending_(std::move(ending)) {}
@@ -242,22 +228,6 @@ protected:
 using Code = core::NetworkError::Code;
 
 }  // namespace
-
-TEST_F(HostileServerService, PageLoadsStopAtTheResponseLimit) {
-    const std::string limit = "limit of " + std::to_string(16 * kMegabyte) + " bytes";
-    expectNetworkFailure(run(pageLoad, "/endless"), Code::dataLengthExceedsMaximum,
-                         "its body passed the " + limit);
-    expectNetworkFailure(run(pageLoad, "/ten-gigabytes"), Code::dataLengthExceedsMaximum,
-                         "Content-Length of 10737418240 bytes is over the " + limit);
-    expectNetworkFailure(run(pageLoad, "/redirect"), Code::dataLengthExceedsMaximum,
-                         "The redirect response of");
-    EXPECT_TRUE(server_.requestsTo("/never").empty());
-}
-
-TEST_F(HostileServerService, PageLoadsEndAtTheirDeadline) {
-    expectNetworkFailure(trickle(pageLoad, web::PageLoader::kLoadDeadline), Code::timedOut,
-                         "the resource time-out of 30 s has passed");
-}
 
 // The fetcher reports SDK errors by status: 2 after a response arrived, 13
 // (with -1) without one.

@@ -9,7 +9,6 @@
 
 #include "WebViewTesting.h"
 #include "fixtures/ResponseGate.h"
-#include "web/PageLoader.h"
 #include "web/WebViewEngine.h"
 
 namespace {
@@ -291,88 +290,5 @@ TEST_P(WebViewDroppedLoadService, ADroppedLoadIsMadeOnceMoreThenFails) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewDroppedLoadService, testing::ValuesIn(kKinds), kindName);
-
-// "UI" kind: a dropped load of a POST is made again as that POST, its body
-// and content type with it, not as a plain GET of its URL.
-TEST_F(WebViewUILoadService, ADroppedPostIsMadeAgainWithItsBody) {
-    const auto gate = fixtures::ResponseGate::make();
-    server.on("GET", "/held.png", [gate](const fixtures::LoopbackRequest&) {
-        return fixtures::LoopbackResponse::bytes(pngBytes(2, 2, {0, 0, 1, 1}), "image/png")
-            .heldBy(gate);
-    });
-    server.on("POST", "/post", [](const fixtures::LoopbackRequest&) {
-        return fixtures::LoopbackResponse::text("<p>posted</p><img src='/held.png'>", 200,
-                                                "text/html");
-    });
-    const auto delegate = std::make_shared<RecordingDelegate>();
-    const auto view = makeView(delegate, configurationOf(WebViewConfiguration::Kind::UI));
-    ASSERT_TRUE(view);
-    core::URLRequest post(server.url("/post"));
-    post.setMethod("POST");
-    post.setValue("Content-Type", "application/x-www-form-urlencoded");
-    post.setBody(std::string_view("q=hello"));
-    view->loadRequest(post);
-    ASSERT_TRUE(waitFor([&] { return gate->heldCount() == 1; }));
-    {
-        UnheardLoadEnd unheard(*view);
-        gate->release();
-        ASSERT_TRUE(waitFor([&] { return unheard.passed(); }));
-    }
-    ASSERT_TRUE(waitFor([&] { return delegate->count("finish") + delegate->count("fail") > 0; }));
-    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
-    const auto posts = server.requestsTo("/post");
-    ASSERT_EQ(posts.size(), 2u);
-    for (const auto& request : posts) {
-        EXPECT_EQ(request.method, "POST");
-        EXPECT_EQ(request.body, "q=hello");
-        EXPECT_EQ(request.header("Content-Type"), "application/x-www-form-urlencoded");
-    }
-}
-
-// Records the app's loads. Once the app has handed the engine its first
-// fetch of reasked, the engine starts that load over as a plain load of the
-// URL and asks for it again, as it may when views load at once.
-class ReaskingLoader : public web::PageLoader {
-public:
-    Cancel load(core::URLRequest request, const core::URL& mainDocumentURL,
-                Completion completion) override {
-        const std::string url = request.url().absoluteString();
-        const bool reask = view && url == reasked && std::count(urls.begin(), urls.end(), url) == 0;
-        urls.push_back(url);
-        return sessionLoader()->load(
-            std::move(request), mainDocumentURL,
-            [this, reask, url, completion = std::move(completion)](Result result) {
-                completion(std::move(result));
-                if (reask) webkit_web_view_load_uri(view->engine().page, url.c_str());
-            });
-    }
-
-    std::vector<std::string> urls;
-    std::string reasked;
-    web::WebView* view = nullptr;
-};
-
-// The engine asking again for the load the app decided is that load, not
-// the page navigating: the delegate is not asked again, and the document
-// is fetched by the app once more, never by the engine itself.
-TEST_F(WebViewUILoadService, ALoadTheEngineAsksForAgainIsFetchedByTheAppAgain) {
-    serveHTML(server, "/page", "<p>page</p>");
-    const core::URL page = server.url("/page");
-    const auto loader = std::make_shared<ReaskingLoader>();
-    loader->reasked = page.absoluteString();
-    web::PageLoader::setShared(loader);
-    const auto delegate = std::make_shared<RecordingDelegate>();
-    const auto view = makeView(delegate, configurationOf(WebViewConfiguration::Kind::UI));
-    loader->view = view.get();
-    const bool loaded = view && loadAndWait(*view, *delegate, page);
-    web::PageLoader::setShared(nullptr);
-    ASSERT_TRUE(loaded);
-
-    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
-    EXPECT_EQ(delegate->navigations.size(), 1u);
-    EXPECT_EQ(loader->urls, std::vector<std::string>(2, page.absoluteString()));
-    EXPECT_EQ(server.requestsTo("/page").size(), 2u);
-    EXPECT_EQ(evaluate(*view, "document.body.textContent"), core::Value("page"));
-}
 
 }  // namespace

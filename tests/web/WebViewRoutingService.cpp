@@ -1,43 +1,56 @@
 // "UI"-kind pages load everything through the app's URL layer: the main
-// document, its script, image, frame and fetches all pass the page loader
-// (here a recording one), while the page keeps its real URL and sees the
+// document, its script, image, frame and fetches are all offered to the
+// process's URL protocols (here a recording one that takes none), with the
+// page they belong to, while the page keeps its real URL and sees the
 // server's status and redirects.
 
 #include <mutex>
 
 #include "WebViewTesting.h"
 #include "core/URLProtocolRegistry.h"
-#include "web/PageLoader.h"
 
 namespace {
 
 using namespace webtesting;
 
-// Records each load and hands it to the default loader.
-class RecordingLoader : public web::PageLoader {
+// Records each request it is offered, and takes none. Offers come from the
+// proxy's thread.
+class RecordingFactory final : public core::URLProtocolFactory {
 public:
-    Cancel load(core::URLRequest request, const core::URL& mainDocumentURL,
-                Completion completion) override {
-        loads.push_back({request.url().absoluteString(), mainDocumentURL.absoluteString()});
-        return sessionLoader()->load(std::move(request), mainDocumentURL, std::move(completion));
+    bool canInit(const core::URLRequest& request) const override {
+        const std::lock_guard lock(mutex_);
+        const auto& document = request.mainDocumentURL();
+        loads_.push_back({request.url().absoluteString(),
+                          document ? document->absoluteString() : std::string()});
+        return false;
+    }
+    std::shared_ptr<core::URLProtocol> make(core::URLRequest,
+                                            std::shared_ptr<core::URLProtocolClient>) const override {
+        return nullptr;
+    }
+    // URL, main document URL.
+    [[nodiscard]] std::vector<std::pair<std::string, std::string>> loads() const {
+        const std::lock_guard lock(mutex_);
+        return loads_;
     }
     [[nodiscard]] std::vector<std::string> urls() const {
         std::vector<std::string> found;
-        for (const auto& load : loads) found.push_back(load.first);
+        for (const auto& load : loads()) found.push_back(load.first);
         return found;
     }
 
-    // URL, main document URL.
-    std::vector<std::pair<std::string, std::string>> loads;
+private:
+    mutable std::mutex mutex_;
+    mutable std::vector<std::pair<std::string, std::string>> loads_;
 };
 
 class WebViewRoutingService : public testing::Test {
 protected:
     void SetUp() override {
-        web::PageLoader::setShared(loader);
+        ASSERT_TRUE(core::URLProtocolRegistry::shared().registerFactory(loader));
         ASSERT_TRUE(view);
     }
-    void TearDown() override { web::PageLoader::setShared(nullptr); }
+    void TearDown() override { core::URLProtocolRegistry::shared().unregisterFactory(loader); }
 
     [[nodiscard]] bool loaded(const std::string& path) const {
         const std::string url = server.url(path).absoluteString();
@@ -46,7 +59,7 @@ protected:
     }
 
     fixtures::LoopbackServer server;
-    std::shared_ptr<RecordingLoader> loader = std::make_shared<RecordingLoader>();
+    std::shared_ptr<RecordingFactory> loader = std::make_shared<RecordingFactory>();
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
     std::shared_ptr<web::WebView> view =
         makeView(delegate, configurationOf(web::WebViewConfiguration::Kind::UI));
@@ -95,9 +108,9 @@ TEST_F(WebViewRoutingService, EveryLoadOfThePagePassesTheAppsLoader) {
                              "/site/frame.js", "/site/app.js", "/api/data", "/api/gone"})
         EXPECT_TRUE(loaded(path)) << path;
     // Each load names the page it belongs to, the frame's included.
-    for (const auto& [url, document] : loader->loads)
+    for (const auto& [url, document] : loader->loads())
         EXPECT_EQ(document, page.absoluteString()) << url;
-    // Everything the server saw came through the app's loader.
+    // Everything the server saw was offered to the app's URL protocols.
     for (const auto& request : server.requests()) EXPECT_TRUE(loaded(request.path)) << request.path;
 }
 
