@@ -5,6 +5,9 @@
 //   BM_AdMessage10MB      an ad page sends a 10 MB dmsg URL (a hidden iframe)
 //   BM_CoreAnswer12MB     the SDK core page sends a 12 MB "loadAd" answer
 //                         for a request nobody made
+//   BM_CorePage12MB       a new controller loads a core page of 12 MB (its
+//                         default web view kind, "UI": through the app's
+//                         proxy), from the refresh until it has loaded
 //
 // Counters: worst_gap_ms (the longest gap, worst of the iterations), and
 // baseline_gap_ms (the same window with no message, for comparison).
@@ -15,6 +18,7 @@
 #include <chrono>
 
 #include "LocalAdServer.h"
+#include "fixtures/AdServer.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/core/sdkcore/DZSDKCoreWebView.h"
@@ -113,6 +117,45 @@ void BM_CoreAnswer12MB(benchmark::State& state) {
     report(state, worst, baseline);
 }
 BENCHMARK(BM_CoreAnswer12MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CorePage12MB(benchmark::State& state) {
+    auto& server = benchsupport::localAdServer();
+    const fixtures::CorePageOptions before = server.corePage();
+    fixtures::CorePageOptions large = before;
+    large.paddingBytes = 12 * 1024 * 1024;
+    server.setCorePage(large);
+    const double baseline = worstGap([] {});
+    double worst = 0;
+    for (auto _ : state) {
+        using Clock = std::chrono::steady_clock;
+        const auto controller = ads::DZSDKCoreController::create();
+        auto last = Clock::now();
+        double gap = 0;
+        const auto timer =
+            core::Timer::schedule(core::RunLoop::main(), 0.001, true, [&](core::Timer&) {
+                const auto now = Clock::now();
+                gap = std::max(gap, std::chrono::duration<double, std::milli>(now - last).count());
+                last = now;
+            });
+        last = Clock::now();
+        controller->refreshActiveWebViewSDKCore();
+        const bool loaded = core::RunLoop::main().runUntil(
+            [&] {
+                return controller->activeSDKCoreWebView()->state() ==
+                       ads::DZSDKCoreWebView::kLoaded;
+            },
+            kLimit);
+        timer->invalidate();
+        if (!loaded) {
+            state.SkipWithError("the core page did not load");
+            break;
+        }
+        worst = std::max(worst, gap);
+    }
+    server.setCorePage(before);
+    report(state, worst, baseline);
+}
+BENCHMARK(BM_CorePage12MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
