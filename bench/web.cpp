@@ -4,6 +4,12 @@
 //                             page finished (runs once: the engine's start)
 //   BM_WebSmallAdPage/WK|UI   a small ad page (a script, two images) from
 //                             load to finished, in one view per kind
+//   BM_WebHundredResources    a page of 100 small images, each named anew in
+//                             every round so nothing comes from a cache,
+//                             from load to finished: a "UI"-kind view (its
+//                             loads through the app's proxy) and a "WK"-kind
+//                             one in turn, 15 rounds each; the summary
+//                             prints the ratio of their medians
 //   BM_WebEvaluateRoundTrip   a script evaluated and its result back
 //   BM_WebSnapshot            a snapshot of a loaded page
 //   BM_WebTenViews/related    ten views loading one page, sharing one web
@@ -68,6 +74,7 @@ struct Figures {
     double loadMs = 0, bareLoadMs = 0;
     double snapshotMs = 0, bareSnapshotMs = 0;
     double liveUpdates = 0, liveCPU = 0, bareLiveUpdates = 0, bareLiveCPU = 0;
+    double hundredUIMs = 0, hundredWKMs = 0;
 };
 Figures figures;
 
@@ -110,7 +117,16 @@ fixtures::LoopbackServer& server() {
             return fixtures::LoopbackResponse::text(
                 "document.getElementById('ad').dataset.ready = '1';", 200, "text/javascript");
         });
-        for (const char* path : {"/a.png", "/b.png"}) {
+        // 100 images, named by their query.
+        made->on("GET", "/hundred.html", [](const fixtures::LoopbackRequest& request) {
+            std::string html = "<html><body style='margin:0'>";
+            for (int i = 0; i < 100; ++i) {
+                html += "<img width=4 height=4 src='/small.png?" + request.rawQuery + "-" +
+                        std::to_string(i) + "'>";
+            }
+            return fixtures::LoopbackResponse::text(html + "</body></html>", 200, "text/html");
+        });
+        for (const char* path : {"/a.png", "/b.png", "/small.png"}) {
             made->on("GET", path, [image](const fixtures::LoopbackRequest&) {
                 return fixtures::LoopbackResponse::bytes(image, "image/png");
             });
@@ -232,6 +248,57 @@ BENCHMARK_CAPTURE(BM_WebSmallAdPage, WK, web::WebViewConfiguration::Kind::WK)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_WebSmallAdPage, UI, web::WebViewConfiguration::Kind::UI)
     ->Unit(benchmark::kMillisecond);
+
+void BM_WebHundredResources(benchmark::State& state) {
+    using Kind = web::WebViewConfiguration::Kind;
+    std::map<Kind, std::vector<double>> times;
+    std::map<Kind, std::shared_ptr<web::WebView>> views;
+    const auto delegate = std::make_shared<Delegate>();
+    for (const Kind kind : {Kind::UI, Kind::WK}) {
+        web::WebViewConfiguration configuration;
+        configuration.kind = kind;
+        views[kind] = makeView(configuration, delegate);
+        if (!views[kind]) {
+            state.SkipWithError("no web view");
+            return;
+        }
+    }
+    int round = 0;
+    const auto loadOnce = [&](Kind kind) {
+        const int before = delegate->ends;
+        const auto start = std::chrono::steady_clock::now();
+        views[kind]->loadRequest(
+            core::URLRequest(server().url("/hundred.html?r" + std::to_string(++round))));
+        if (!run([&] { return delegate->ends > before; }) || delegate->failures > 0) return false;
+        times[kind].push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+        return true;
+    };
+    for (auto _ : state) {
+        // A first load of each starts its processes and connections.
+        for (const Kind kind : {Kind::UI, Kind::WK}) {
+            if (!loadOnce(kind)) {
+                state.SkipWithError("the page did not load");
+                return;
+            }
+        }
+        times.clear();
+        for (int i = 0; i < 15; ++i) {
+            for (const Kind kind : {Kind::UI, Kind::WK}) {
+                if (!loadOnce(kind)) {
+                    state.SkipWithError("the page did not load");
+                    return;
+                }
+            }
+        }
+    }
+    figures.hundredUIMs = medianOf(times[Kind::UI]);
+    figures.hundredWKMs = medianOf(times[Kind::WK]);
+    state.counters["ui_ms"] = figures.hundredUIMs;
+    state.counters["wk_ms"] = figures.hundredWKMs;
+}
+BENCHMARK(BM_WebHundredResources)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_WebEvaluateRoundTrip(benchmark::State& state) {
     const auto delegate = std::make_shared<Delegate>();
@@ -551,6 +618,9 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::printf("\nThe two kinds (same run):\n");
+    benchsupport::printRatio("100 resources, UI-kind vs WK, ms (median)", figures.hundredUIMs,
+                             figures.hundredWKMs, 1.3, "at most");
     std::printf("\nAgainst the bare engine (same run):\n");
     benchsupport::printRatio("WK-kind page load, ms (median)", figures.loadMs,
                              figures.bareLoadMs, 1.2, "at most");
