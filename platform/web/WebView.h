@@ -229,6 +229,10 @@ private:
     void reportFailure(const LoadError& error);
     void cancelCurrentLoad();
     void expectAPINavigation(const std::string& url, bool decided);
+    // A load of request made through the view; false when it is refused. A
+    // "UI"-kind view decides an http(s) load at once, and it starts at once
+    // (isLoading, didStartLoad); otherwise the engine's policy step decides.
+    [[nodiscard]] bool issue(const core::URLRequest& request);
 
     // WebViewHistory.cpp
     void watchHistory();

@@ -40,9 +40,33 @@ void WebView::loadRequest(const core::URLRequest& request) {
         for (const auto& [name, value] : request.headers())
             soup_message_headers_append(headers, name.c_str(), value.c_str());
     }
-    expectAPINavigation(url, false);
+    if (!issue(request)) {
+        g_object_unref(engineRequest);
+        return;
+    }
     webkit_web_view_load_request(engine_->page, engineRequest);
     g_object_unref(engineRequest);
+}
+
+bool WebView::issue(const core::URLRequest& request) {
+    const std::string& url = request.url().absoluteString();
+    if (configuration_.kind != WebViewConfiguration::Kind::UI || !request.url().isHTTPorHTTPS()) {
+        expectAPINavigation(url, false);
+        return true;
+    }
+    NavigationAction action{request};
+    if (!action.request.value("User-Agent")) {
+        if (const char* agent =
+                webkit_settings_get_user_agent(webkit_web_view_get_settings(engine_->page)))
+            action.request.setValue("User-Agent", agent);
+    }
+    action.targetsMainFrame = true;
+    action.mainDocumentURL = request.url();
+    if (!engine_->ask(std::move(action))) return false;
+    beginLoad(url);
+    reportStart();
+    expectAPINavigation(url, true);
+    return true;
 }
 
 void WebView::stopLoading() {
