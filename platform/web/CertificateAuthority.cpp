@@ -50,8 +50,8 @@ std::optional<Host> normalizedHost(std::string_view host) {
     if (normal.name.front() == '.' || normal.name.find("..") != std::string::npos)
         return std::nullopt;
     for (const char c : normal.name) {
-        const bool fits = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                          c == '.' || c == '_';
+        const bool fits =
+            (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
         if (!fits) return std::nullopt;
     }
     return normal;
@@ -77,8 +77,8 @@ bool addExtension(X509* certificate, X509* issuer, int nid, const std::string& v
 
 bool addName(X509_NAME* name, const char* field, const std::string& value) {
     return X509_NAME_add_entry_by_txt(name, field, MBSTRING_UTF8,
-                                      reinterpret_cast<const unsigned char*>(value.c_str()), -1,
-                                      -1, 0) == 1;
+                                      reinterpret_cast<const unsigned char*>(value.c_str()), -1, -1,
+                                      0) == 1;
 }
 
 // 127 random bits: positive, and unique in practice.
@@ -92,7 +92,8 @@ bool setRandomSerial(X509* certificate) {
 
 // A certificate of key with the subject's fields, valid from a day ago for
 // a year, not yet signed.
-Certificate makeCertificate(EVP_PKEY* key, const std::vector<std::pair<const char*, std::string>>& subject) {
+Certificate makeCertificate(EVP_PKEY* key,
+                            const std::vector<std::pair<const char*, std::string>>& subject) {
     Certificate certificate(X509_new());
     if (!certificate) return nullptr;
     X509* cert = certificate.get();
@@ -185,8 +186,7 @@ CertificateAuthority::sign(const std::string& host) const {
         addExtension(cert, authority, NID_ext_key_usage, "serverAuth") &&
         addExtension(cert, authority, NID_subject_key_identifier, "hash") &&
         addExtension(cert, authority, NID_authority_key_identifier, "keyid:always") &&
-        addExtension(cert, authority, NID_subject_alt_name,
-                     (isAddress ? "IP:" : "DNS:") + host) &&
+        addExtension(cert, authority, NID_subject_alt_name, (isAddress ? "IP:" : "DNS:") + host) &&
         X509_sign(cert, keys_->authorityKey.get(), EVP_sha256()) > 0;
     if (!leafSigned) return nullptr;
     auto identity = std::make_shared<Identity>();

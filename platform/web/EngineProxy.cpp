@@ -42,19 +42,19 @@ EngineProxy* EngineProxy::shared(std::string* error) {
             proxy::Credentials credentials{made->user_, made->password_, made->pageToken_};
             std::promise<std::string> started;
             auto result = started.get_future();
-            made->thread_ = core::Thread::start(
-                "vantor.proxy", [&started, &made, credentials, authority = made->authority_] {
-                    GMainContext* context = g_main_context_new();
-                    g_main_context_push_thread_default(context);
-                    core::RunLoop& loop = core::RunLoop::current();
-                    loop.setHost(MainLoop::host(loop, context));
-                    g_main_context_unref(context);
-                    std::string error;
-                    const proxy::Server* server = proxy::Server::start(credentials, authority, &error);
-                    if (server) made->port_ = server->port();
-                    started.set_value(error);
-                    if (server) loop.run();
-                });
+            made->thread_ = core::Thread::start("vantor.proxy", [&started, &made, credentials,
+                                                                 authority = made->authority_] {
+                GMainContext* context = g_main_context_new();
+                g_main_context_push_thread_default(context);
+                core::RunLoop& loop = core::RunLoop::current();
+                loop.setHost(MainLoop::host(loop, context));
+                g_main_context_unref(context);
+                std::string error;
+                const proxy::Server* server = proxy::Server::start(credentials, authority, &error);
+                if (server) made->port_ = server->port();
+                started.set_value(error);
+                if (server) loop.run();
+            });
             failure = result.get();
         }
         if (failure.empty()) {

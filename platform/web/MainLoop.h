@@ -31,7 +31,7 @@ public:
     // A host in which loop sleeps, as one source of context (referenced
     // until the host goes); hand it to loop.setHost().
     [[nodiscard]] static std::shared_ptr<core::RunLoopHost> host(core::RunLoop& loop,
-                                                                GMainContext* context);
+                                                                 GMainContext* context);
 };
 
 }  // namespace web

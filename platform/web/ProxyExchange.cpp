@@ -14,6 +14,8 @@ void Exchange::start(const Server& server, SoupServerMessage* message, core::URL
     exchange->self_ = exchange;
     soup_server_message_pause(message);
     g_signal_connect(message, "finished", G_CALLBACK(finished), exchange.get());
+    g_signal_connect(message, "wrote-headers", G_CALLBACK(wroteHeaders), exchange.get());
+    g_signal_connect(message, "wrote-chunk", G_CALLBACK(wroteChunk), exchange.get());
     exchange->watchClient();
 
     core::URLSessionConfiguration configuration;
@@ -60,6 +62,7 @@ void Exchange::didReceiveData(core::URLConnection&, const core::Data& data) {
     if (messageDone_ || !hasBody_ || data.empty()) return;
     soup_message_body_append(soup_server_message_get_response_body(message_), SOUP_MEMORY_COPY,
                              data.data(), data.size());
+    ++chunksAppended_;
     soup_server_message_unpause(message_);
 }
 
@@ -83,12 +86,37 @@ void Exchange::didFailWithError(core::URLConnection&, const core::NetworkError& 
         if (!answered_) {
             answerFailure(server_, message_, error);
         } else {
-            breakOff(socket_);
-            soup_message_body_complete(soup_server_message_get_response_body(message_));
-            soup_server_message_unpause(message_);
+            breakOffWhenWritten();
         }
     }
     loadEnded();
+}
+
+void Exchange::breakOffWhenWritten() {
+    breakPending_ = true;
+    breakOffIfWritten(false);
+}
+
+void Exchange::breakOffIfWritten(bool writing) {
+    if (!breakPending_ || !headersWritten_ || chunksWritten_ < chunksAppended_ || messageDone_)
+        return;
+    breakPending_ = false;
+    breakOff(socket_);
+    // What libsoup writes next fails, and the message ends.
+    soup_message_body_complete(soup_server_message_get_response_body(message_));
+    if (!writing) soup_server_message_unpause(message_);
+}
+
+void Exchange::wroteHeaders(SoupServerMessage*, gpointer data) {
+    auto& exchange = *static_cast<Exchange*>(data);
+    exchange.headersWritten_ = true;
+    exchange.breakOffIfWritten(true);
+}
+
+void Exchange::wroteChunk(SoupServerMessage*, gpointer data) {
+    auto& exchange = *static_cast<Exchange*>(data);
+    ++exchange.chunksWritten_;
+    exchange.breakOffIfWritten(true);
 }
 
 void Exchange::watchClient() {

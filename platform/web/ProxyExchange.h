@@ -46,15 +46,22 @@ public:
     std::optional<core::CachedURLResponse> willCacheResponse(core::URLConnection& connection,
                                                              core::CachedURLResponse) override;
     void didFinishLoading(core::URLConnection& connection) override;
-    void didFailWithError(core::URLConnection& connection, const core::NetworkError& error) override;
+    void didFailWithError(core::URLConnection& connection,
+                          const core::NetworkError& error) override;
 
 private:
+    // Breaks the body off once what was handed to libsoup is out.
+    void breakOffWhenWritten();
+    // writing: called as libsoup reports a write, when it is not paused.
+    void breakOffIfWritten(bool writing);
     void watchClient();
     void stopWatching();
     void clientHungUp();
     // The onward load has ended; the exchange goes once libsoup is done too.
     void loadEnded();
     static void finished(SoupServerMessage* message, gpointer data);
+    static void wroteHeaders(SoupServerMessage* message, gpointer data);
+    static void wroteChunk(SoupServerMessage* message, gpointer data);
     static gboolean hungUp(gint fd, GIOCondition condition, gpointer data);
 
     const Server& server_;
@@ -64,6 +71,10 @@ private:
     std::shared_ptr<core::URLConnection> connection_;
     std::shared_ptr<Exchange> self_;
     bool answered_ = false;
+    bool headersWritten_ = false;
+    bool breakPending_ = false;
+    size_t chunksAppended_ = 0;
+    size_t chunksWritten_ = 0;
     bool hasBody_ = false;
     bool loading_ = true;
     bool messageDone_ = false;

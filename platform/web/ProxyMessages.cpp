@@ -10,10 +10,18 @@ namespace web::proxy {
 
 namespace {
 
-constexpr std::array<std::string_view, 12> kHopByHop = {
-    "connection",          "keep-alive", "proxy-authorization", "proxy-authenticate",
-    "proxy-connection",    "te",         "trailer",             "transfer-encoding",
-    "upgrade",             "host",       "content-length",      "expect"};
+constexpr std::array<std::string_view, 12> kHopByHop = {"connection",
+                                                        "keep-alive",
+                                                        "proxy-authorization",
+                                                        "proxy-authenticate",
+                                                        "proxy-connection",
+                                                        "te",
+                                                        "trailer",
+                                                        "transfer-encoding",
+                                                        "upgrade",
+                                                        "host",
+                                                        "content-length",
+                                                        "expect"};
 
 void addTokens(std::string_view value, std::vector<std::string>& tokens) {
     while (!value.empty()) {
@@ -104,23 +112,26 @@ std::optional<core::URLRequest> onwardRequest(SoupServerMessage* message, const 
 }
 
 bool answer(SoupServerMessage* message, const core::HTTPURLResponse& response) {
-    const int status =
-        response.statusCode() == SOUP_STATUS_PROXY_AUTHENTICATION_REQUIRED ? SOUP_STATUS_BAD_GATEWAY
-                                                                           : response.statusCode();
+    const int status = response.statusCode() == SOUP_STATUS_PROXY_AUTHENTICATION_REQUIRED
+                           ? SOUP_STATUS_BAD_GATEWAY
+                           : response.statusCode();
     soup_server_message_set_status(message, guint(status), nullptr);
     SoupMessageHeaders* headers = soup_server_message_get_response_headers(message);
     // libsoup dates every answer; the origin's date wins.
     if (response.headers().contains("Date")) soup_message_headers_remove(headers, "Date");
     const auto listed = connectionTokens(response.headers());
     for (const auto& [name, value] : response.headers()) {
-        if (!isHopByHop(name, listed)) soup_message_headers_append(headers, name.c_str(), value.c_str());
+        if (!isHopByHop(name, listed))
+            soup_message_headers_append(headers, name.c_str(), value.c_str());
     }
     const std::string method = soup_server_message_get_method(message);
     const std::int64_t length = response.expectedContentLength();
     if (!hasBody(method, status)) {
         // A HEAD answer tells the length of what a GET would get.
-        if (method == "HEAD" && length >= 0) soup_message_headers_set_content_length(headers, length);
-        else soup_message_headers_set_encoding(headers, SOUP_ENCODING_NONE);
+        if (method == "HEAD" && length >= 0)
+            soup_message_headers_set_content_length(headers, length);
+        else
+            soup_message_headers_set_encoding(headers, SOUP_ENCODING_NONE);
         return false;
     }
     if (length >= 0) {
@@ -145,10 +156,9 @@ void answerFailure(const Server& server, SoupServerMessage* message,
     soup_message_body_append(responseBody, SOUP_MEMORY_COPY, body.data(), body.size());
     soup_message_body_complete(responseBody);
     if (GSocket* socket = server.clientSocket(message)) {
-        g_signal_connect_data(message, "wrote-headers", G_CALLBACK(breakOffAfterHeaders),
-                              g_object_ref(socket),
-                              [](gpointer socket, GClosure*) { g_object_unref(socket); },
-                              GConnectFlags(0));
+        g_signal_connect_data(
+            message, "wrote-headers", G_CALLBACK(breakOffAfterHeaders), g_object_ref(socket),
+            [](gpointer socket, GClosure*) { g_object_unref(socket); }, GConnectFlags(0));
     }
     soup_server_message_unpause(message);
 }

@@ -78,8 +78,7 @@ Server* Server::start(Credentials credentials, std::shared_ptr<CertificateAuthor
 bool Server::listen(std::string* error) {
     outer_ = soup_server_new(nullptr, nullptr);
     inner_ = soup_server_new(nullptr, nullptr);
-    SoupAuthDomain* domain =
-        soup_auth_domain_basic_new("realm", "Vantor", "proxy", TRUE, nullptr);
+    SoupAuthDomain* domain = soup_auth_domain_basic_new("realm", "Vantor", "proxy", TRUE, nullptr);
     soup_auth_domain_basic_set_auth_callback(domain, checkPassword, this, nullptr);
     soup_server_add_auth_domain(outer_, domain);
     g_object_unref(domain);
@@ -104,9 +103,9 @@ bool Server::listen(std::string* error) {
     GSocketAddress* address = g_inet_socket_address_new(loopback, 0);
     GSocketAddress* bound = nullptr;
     GError* failure = nullptr;
-    const bool listening = g_socket_listener_add_address(
-        G_SOCKET_LISTENER(service_), address, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr,
-        &bound, &failure);
+    const bool listening =
+        g_socket_listener_add_address(G_SOCKET_LISTENER(service_), address, G_SOCKET_TYPE_STREAM,
+                                      G_SOCKET_PROTOCOL_TCP, nullptr, &bound, &failure);
     g_object_unref(address);
     g_object_unref(loopback);
     if (!listening) {
@@ -121,8 +120,7 @@ bool Server::listen(std::string* error) {
     return true;
 }
 
-gboolean Server::incoming(GSocketService*, GSocketConnection* connection, GObject*,
-                          gpointer data) {
+gboolean Server::incoming(GSocketService*, GSocketConnection* connection, GObject*, gpointer data) {
     auto& server = *static_cast<Server*>(data);
     // Not held, the connection closes once this returns.
     if (server.clients_.size() >= kMostClients) return TRUE;
@@ -156,7 +154,8 @@ std::string Server::keyOf(GSocketAddress* address) {
     if (!address || !G_IS_INET_SOCKET_ADDRESS(address)) return {};
     auto* inet = G_INET_SOCKET_ADDRESS(address);
     gchar* host = g_inet_address_to_string(g_inet_socket_address_get_address(inet));
-    std::string key = std::string(host) + " " + std::to_string(g_inet_socket_address_get_port(inet));
+    std::string key =
+        std::string(host) + " " + std::to_string(g_inet_socket_address_get_port(inet));
     g_free(host);
     return key;
 }
@@ -324,8 +323,7 @@ void Server::openTunnel(SoupServerMessage* message, const std::string& host, int
                               G_SOCKET(g_object_ref(clientSocket(message)))};
     soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);
     g_signal_connect_data(
-        message, "wrote-headers",
-        G_CALLBACK(+[](SoupServerMessage* message, gpointer data) {
+        message, "wrote-headers", G_CALLBACK(+[](SoupServerMessage* message, gpointer data) {
             auto* tunnel = static_cast<Tunnel*>(data);
             GIOStream* stream = soup_server_message_steal_connection(message);
             if (stream) tunnel->server->handshake(tunnel, stream);

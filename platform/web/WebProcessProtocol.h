@@ -116,7 +116,8 @@ struct PageMark {
     }
     PageMark mark;
     mark.pageId = pageId;
-    if (space != std::string_view::npos) mark.mainDocumentURL = std::string(value.substr(space + 1));
+    if (space != std::string_view::npos)
+        mark.mainDocumentURL = std::string(value.substr(space + 1));
     return mark;
 }
 
