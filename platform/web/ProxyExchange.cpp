@@ -28,6 +28,11 @@ void Exchange::start(const Server& server, SoupServerMessage* message, core::URL
     connection->setOffersResponseToCache(false);
     connection->scheduleInRunLoop(core::RunLoop::current());
     exchange->connection_ = connection;
+    exchange->deadline_ =
+        core::Timer::schedule(core::RunLoop::current(), kLoadDeadline, false,
+                              [weak = std::weak_ptr<Exchange>(exchange)](core::Timer&) {
+                                  if (const auto exchange = weak.lock()) exchange->deadlinePassed();
+                              });
     connection->start();
 }
 
@@ -37,6 +42,7 @@ Exchange::Exchange(Private, const Server& server, SoupServerMessage* message)
 }
 
 Exchange::~Exchange() {
+    if (deadline_) deadline_->invalidate();
     stopWatching();
     g_signal_handlers_disconnect_by_data(message_, this);
     g_object_unref(message_);
@@ -156,8 +162,20 @@ void Exchange::clientHungUp() {
     soup_server_message_unpause(message_);
 }
 
+void Exchange::deadlinePassed() {
+    if (!loading_) return;
+    loading_ = false;
+    connection_->cancel();
+    const std::string& url = connection_->originalRequest().url().absoluteString();
+    didFailWithError(*connection_,
+                     core::NetworkError::make(core::NetworkError::Code::timedOut, url,
+                                              "Request to " + url + " took more than " +
+                                                  std::to_string(int(kLoadDeadline)) + " s"));
+}
+
 void Exchange::loadEnded() {
     loading_ = false;
+    if (deadline_) deadline_->invalidate();
     if (messageDone_) {
         const auto keep = std::move(self_);
     }
@@ -168,6 +186,7 @@ void Exchange::finished(SoupServerMessage*, gpointer data) {
     const auto keep = exchange.self_;
     exchange.messageDone_ = true;
     exchange.stopWatching();
+    if (exchange.deadline_) exchange.deadline_->invalidate();
     if (exchange.loading_) {
         exchange.loading_ = false;
         exchange.connection_->cancel();

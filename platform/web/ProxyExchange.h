@@ -16,6 +16,7 @@
 
 #include <memory>
 
+#include "core/Timer.h"
 #include "core/URLConnection.h"
 #include "core/URLConnectionDelegate.h"
 #include "web/ProxyServer.h"
@@ -27,7 +28,7 @@ class Exchange final : public core::URLConnectionDelegate,
     struct Private {};
 
 public:
-    // Seconds the onward load may take in all.
+    // Seconds the onward load may take in all, a URL protocol's too.
     static constexpr double kLoadDeadline = 30;
 
     static void start(const Server& server, SoupServerMessage* message, core::URLRequest request);
@@ -59,6 +60,7 @@ private:
     void clientHungUp();
     // The onward load has ended; the exchange goes once libsoup is done too.
     void loadEnded();
+    void deadlinePassed();
     static void finished(SoupServerMessage* message, gpointer data);
     static void wroteHeaders(SoupServerMessage* message, gpointer data);
     static void wroteChunk(SoupServerMessage* message, gpointer data);
@@ -69,6 +71,7 @@ private:
     GSocket* socket_ = nullptr;
     GSource* watch_ = nullptr;
     std::shared_ptr<core::URLConnection> connection_;
+    std::shared_ptr<core::Timer> deadline_;
     std::shared_ptr<Exchange> self_;
     bool answered_ = false;
     bool headersWritten_ = false;

@@ -12,7 +12,9 @@
 #include "core/URLSessionConfiguration.h"
 #include "fixtures/LoopbackServer.h"
 #include "fixtures/TestCertificates.h"
+#include "support/ManualClockScope.h"
 #include "web/EngineProxy.h"
+#include "web/ProxyExchange.h"
 #include "web/ProxyServer.h"
 #include "web/TrustedAuthorities.h"
 #include "web/WebProcessProtocol.h"
@@ -351,6 +353,23 @@ TEST_F(EngineProxyService, AClientThatHangsUpCancelsTheOnwardLoad) {
             << secure;
     }
     EXPECT_EQ(held->starts, 2);
+}
+
+TEST_F(EngineProxyService, ALoadThatNeverEndsFailsAtItsDeadline) {
+    testsupport::ManualClockScope clock;
+    auto held = std::make_shared<RecordingFactory>("/never", RecordingFactory::Behaviour::hold);
+    Registered registered(held);
+    Reply reply;
+    std::thread client([&] { reply = fetch(*proxy, origin.url("/never").absoluteString()); });
+    EXPECT_TRUE(core::RunLoop::main().runUntil([&] { return held->starts == 1; }, 20));
+    clock.advance(web::proxy::Exchange::kLoadDeadline - 1);
+    EXPECT_FALSE(core::RunLoop::main().runUntil([&] { return held->stops > 0; }, 0.2));
+    clock.advance(2);
+    client.join();
+    EXPECT_EQ(reply.status, 502);
+    ASSERT_TRUE(proxyError(reply));
+    EXPECT_EQ(proxyError(reply)->code, -1001);
+    EXPECT_EQ(held->stops, 1);
 }
 
 }  // namespace
