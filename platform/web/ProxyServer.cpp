@@ -8,6 +8,8 @@
 #include <array>
 
 #include "core/ASCII.h"
+#include "core/RunLoop.h"
+#include "core/Timer.h"
 #include "web/ProxyExchange.h"
 #include "web/ProxyMessages.h"
 #include "web/ProxyWebSocket.h"
@@ -50,13 +52,10 @@ struct Server::Tunnel {
     GSocketAddress* remote;
     GSocket* socket;
     GCancellable* cancellable = nullptr;
-    GSource* deadline = nullptr;
+    std::shared_ptr<core::Timer> deadline = nullptr;
 
     ~Tunnel() {
-        if (deadline) {
-            g_source_destroy(deadline);
-            g_source_unref(deadline);
-        }
+        if (deadline) deadline->invalidate();
         g_clear_object(&cancellable);
         g_object_unref(certificate);
         g_object_unref(local);
@@ -347,15 +346,9 @@ void Server::handshake(Tunnel* connect, GIOStream* stream) {
         return;
     }
     tunnel->cancellable = g_cancellable_new();
-    tunnel->deadline = g_timeout_source_new_seconds(kHandshakeSeconds);
-    g_source_set_callback(
-        tunnel->deadline,
-        [](gpointer cancellable) {
-            g_cancellable_cancel(G_CANCELLABLE(cancellable));
-            return G_SOURCE_REMOVE;
-        },
-        tunnel->cancellable, nullptr);
-    g_source_attach(tunnel->deadline, g_main_context_get_thread_default());
+    tunnel->deadline = core::Timer::schedule(
+        core::RunLoop::current(), kHandshakeSeconds, false,
+        [cancellable = tunnel->cancellable](core::Timer&) { g_cancellable_cancel(cancellable); });
     g_tls_connection_handshake_async(
         G_TLS_CONNECTION(tls), G_PRIORITY_DEFAULT, tunnel->cancellable,
         [](GObject* tls, GAsyncResult* result, gpointer data) {

@@ -30,10 +30,11 @@ namespace web::proxy {
 
 // The most bytes of a request body the proxy sends on.
 inline constexpr std::int64_t kMostRequestBodyBytes = std::int64_t(64) << 20;
-// Seconds a client connection may keep the proxy waiting for it to read or
-// write (an idle keep-alive connection, a client that stops reading).
+// Real seconds a client connection may keep the proxy waiting for it to read
+// or write (an idle keep-alive connection, a client that stops reading): the
+// socket's own time-out.
 inline constexpr unsigned kClientIdleSeconds = 60;
-// Seconds a tunnel's TLS handshake may take.
+// Seconds a tunnel's TLS handshake may take, on the clock.
 inline constexpr unsigned kHandshakeSeconds = 10;
 // Client connections held at once; more are closed as they come.
 inline constexpr size_t kMostClients = 512;

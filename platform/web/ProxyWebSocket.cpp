@@ -4,6 +4,8 @@
 
 #include "core/HostRoutes.h"
 #include "core/OffMachineRequests.h"
+#include "core/RunLoop.h"
+#include "core/Timer.h"
 #include "web/ProxyMessages.h"
 #include "web/TrustedAuthorities.h"
 #include "web/WebProcessProtocol.h"
@@ -65,7 +67,7 @@ struct WebSocketPass::Pass {
     Target target;
     std::string head;
     GCancellable* cancellable = g_cancellable_new();
-    GSource* deadline = nullptr;
+    std::shared_ptr<core::Timer> deadline;
     bool timedOut = false;
     GSocketConnection* connection = nullptr;  // to the origin
     GIOStream* origin = nullptr;              // the connection, or TLS over it
@@ -74,10 +76,7 @@ struct WebSocketPass::Pass {
         : server(server), message(SOUP_SERVER_MESSAGE(g_object_ref(message))),
           target(std::move(target)) {}
     ~Pass() {
-        if (deadline) {
-            g_source_destroy(deadline);
-            g_source_unref(deadline);
-        }
+        if (deadline) deadline->invalidate();
         g_object_unref(cancellable);
         g_clear_object(&origin);
         g_clear_object(&connection);
@@ -109,17 +108,11 @@ void WebSocketPass::start(const Server& server, SoupServerMessage* message, cons
     auto* pass = new Pass(server, message, target);
     pass->head = requestHead(message);
     core::OffMachineRequests::note(target.url);
-    pass->deadline = g_timeout_source_new_seconds(kConnectSeconds);
-    g_source_set_callback(
-        pass->deadline,
-        [](gpointer data) {
-            auto* pass = static_cast<Pass*>(data);
-            pass->timedOut = true;
-            g_cancellable_cancel(pass->cancellable);
-            return G_SOURCE_REMOVE;
-        },
-        pass, nullptr);
-    g_source_attach(pass->deadline, g_main_context_get_thread_default());
+    pass->deadline = core::Timer::schedule(core::RunLoop::current(), kConnectSeconds, false,
+                                           [pass](core::Timer&) {
+                                               pass->timedOut = true;
+                                               g_cancellable_cancel(pass->cancellable);
+                                           });
 
     std::string host = target.host;
     int port = target.port;
@@ -195,9 +188,8 @@ void WebSocketPass::Pass::written(GObject* stream, GAsyncResult* result, gpointe
         return;
     }
     // From here on the two ends talk to each other as long as they like.
-    g_source_destroy(pass->deadline);
-    g_source_unref(pass->deadline);
-    pass->deadline = nullptr;
+    pass->deadline->invalidate();
+    pass->deadline.reset();
     if (GSocket* socket = pass->server.clientSocket(pass->message)) g_socket_set_timeout(socket, 0);
     GSocket* originSocket = g_socket_connection_get_socket(pass->connection);
     g_socket_set_timeout(originSocket, 0);

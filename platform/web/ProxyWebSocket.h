@@ -19,7 +19,8 @@ namespace web::proxy {
 
 class WebSocketPass {
 public:
-    // Seconds to connect to the origin, TLS and the request head included.
+    // Seconds to connect to the origin, TLS and the request head included,
+    // on the clock.
     static constexpr unsigned kConnectSeconds = 30;
 
     static void start(const Server& server, SoupServerMessage* message, const Target& target);

@@ -3,7 +3,12 @@
 // CONNECT), loopback servers as origins, URL protocols registered by the
 // tests, and libsoup clients where libsoup's own behaviour is the point.
 
+#include <glib.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -370,6 +375,47 @@ TEST_F(EngineProxyService, ALoadThatNeverEndsFailsAtItsDeadline) {
     ASSERT_TRUE(proxyError(reply));
     EXPECT_EQ(proxyError(reply)->code, -1001);
     EXPECT_EQ(held->stops, 1);
+}
+
+TEST_F(EngineProxyService, ATunnelWhoseClientNeverShakesHandsClosesAtTheTimeLimit) {
+    testsupport::ManualClockScope clock;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(std::uint16_t(proxy->port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string credentials = proxy->user() + ":" + proxy->password();
+    gchar* encoded =
+        g_base64_encode(reinterpret_cast<const guchar*>(credentials.data()), credentials.size());
+    const std::string connectRequest =
+        "CONNECT stalled.test:443 HTTP/1.1\r\nHost: stalled.test:443\r\n"
+        "Proxy-Authorization: Basic " +
+        std::string(encoded) + "\r\n\r\n";
+    g_free(encoded);
+    ASSERT_EQ(send(fd, connectRequest.data(), connectRequest.size(), 0),
+              ssize_t(connectRequest.size()));
+    std::string answer;
+    char buffer[512];
+    while (answer.find("\r\n\r\n") == std::string::npos) {
+        pollfd readable{fd, POLLIN, 0};
+        ASSERT_EQ(poll(&readable, 1, 20'000), 1);
+        const ssize_t count = recv(fd, buffer, sizeof buffer, 0);
+        ASSERT_GT(count, 0);
+        answer.append(buffer, size_t(count));
+    }
+    EXPECT_TRUE(answer.starts_with("HTTP/1.1 200")) << answer;
+
+    // The client sends no greeting: the tunnel stays until its time is up.
+    (void)core::RunLoop::main().runUntil([] { return false; }, 0.2);
+    clock.advance(web::proxy::kHandshakeSeconds - 1);
+    pollfd waiting{fd, POLLIN, 0};
+    EXPECT_EQ(poll(&waiting, 1, 200), 0);
+    clock.advance(2);
+    pollfd closing{fd, POLLIN, 0};
+    ASSERT_EQ(poll(&closing, 1, 20'000), 1);
+    EXPECT_EQ(recv(fd, buffer, sizeof buffer, 0), 0);
+    close(fd);
 }
 
 }  // namespace
