@@ -13,6 +13,28 @@ namespace web {
 
 namespace {
 
+constexpr const char* kGatheredKey = "vantor-body";
+
+// A body read in pieces, dropped once it grows past the bound (a chunked
+// body announces no length to refuse it by).
+struct Gathered {
+    core::Data bytes;
+    bool tooLarge = false;
+};
+
+void gatherChunk(SoupServerMessage* message, GBytes* chunk, gpointer) {
+    auto* gathered = static_cast<Gathered*>(g_object_get_data(G_OBJECT(message), kGatheredKey));
+    if (!gathered || gathered->tooLarge) return;
+    gsize size = 0;
+    const auto* bytes = static_cast<const std::uint8_t*>(g_bytes_get_data(chunk, &size));
+    if (gathered->bytes.size() + size > NavigationBodyServer::kMostBodyBytes) {
+        gathered->tooLarge = true;
+        core::Data().swap(gathered->bytes);
+        return;
+    }
+    gathered->bytes.insert(gathered->bytes.end(), bytes, bytes + size);
+}
+
 // 128 random bits as hex; empty when the system gives none.
 std::string randomToken() {
     std::uint8_t bytes[16];
@@ -57,12 +79,20 @@ NavigationBodyServer* NavigationBodyServer::shared(std::string* error) {
                 [](SoupServer*, SoupServerMessage* message, const char* path, GHashTable*,
                    gpointer) {
                     SoupMessageHeaders* headers = soup_server_message_get_request_headers(message);
+                    // The body, when it is read at all, is gathered here in pieces.
+                    soup_message_body_set_accumulate(soup_server_message_get_request_body(message),
+                                                     FALSE);
                     if (!std::string_view(path).starts_with(server->path_)) {
                         soup_server_message_set_status(message, SOUP_STATUS_NOT_FOUND, nullptr);
                     } else if (soup_message_headers_get_content_length(headers) >
                                goffset(kMostBodyBytes)) {
                         soup_server_message_set_status(
                             message, SOUP_STATUS_REQUEST_ENTITY_TOO_LARGE, nullptr);
+                    } else {
+                        g_object_set_data_full(
+                            G_OBJECT(message), kGatheredKey, new Gathered,
+                            [](gpointer gathered) { delete static_cast<Gathered*>(gathered); });
+                        g_signal_connect(message, "got-chunk", G_CALLBACK(gatherChunk), nullptr);
                     }
                 },
                 nullptr, nullptr);
@@ -73,15 +103,19 @@ NavigationBodyServer* NavigationBodyServer::shared(std::string* error) {
                     soup_server_message_set_status(message, SOUP_STATUS_NO_CONTENT, nullptr);
                     std::string_view rest(path);
                     if (!rest.starts_with(server->path_)) return;
+                    auto* gathered =
+                        static_cast<Gathered*>(g_object_get_data(G_OBJECT(message), kGatheredKey));
+                    if (!gathered || gathered->tooLarge) {
+                        soup_server_message_set_status(
+                            message, SOUP_STATUS_REQUEST_ENTITY_TOO_LARGE, nullptr);
+                        return;
+                    }
                     rest.remove_prefix(server->path_.size());
                     Body body;
                     const auto [end, parsed] =
                         std::from_chars(rest.data(), rest.data() + rest.size(), body.pageId);
                     if (parsed != std::errc() || end == rest.data() || !server->handler_) return;
-                    SoupMessageBody* data = soup_server_message_get_request_body(message);
-                    if (data->length > goffset(kMostBodyBytes)) return;
-                    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data->data);
-                    body.data.assign(bytes, bytes + data->length);
+                    body.data = std::move(gathered->bytes);
                     body.method = soup_server_message_get_method(message);
                     if (const char* type = soup_message_headers_get_one(
                             soup_server_message_get_request_headers(message), "Content-Type"))

@@ -8,7 +8,8 @@
 // the handler gets the body, and the answer (204) ends the engine's
 // navigation with the page's document kept. Made once per process, on
 // first use; its URLs carry a random token. Bodies over kMostBodyBytes are
-// refused. Main thread (GLib's default context).
+// refused (413), chunked ones too, without being held whole. Main thread
+// (GLib's default context).
 
 #include <cstdint>
 #include <functional>
