@@ -199,6 +199,13 @@ TEST_F(EngineProxyService, AStreamReachesTheClientWhileItLasts) {
     EXPECT_EQ(sized.body, std::string(4000, 'e'));
     EXPECT_EQ(sized.headers.value("Content-Length"), "4000");
 
+    // A large page goes through whole while the main thread only waits in
+    // libcurl: nothing of the proxy runs there.
+    origin.on("GET", "/large", [](const auto&) { return LoopbackResponse::filler(12 << 20); });
+    const Reply large = fetch(*proxy, origin.url("/large").absoluteString());
+    EXPECT_EQ(large.code, CURLE_OK);
+    EXPECT_EQ(large.body.size(), size_t(12) << 20);
+
     // An answer of unknown length goes on in chunks.
     const Reply chunked = fetch(*proxy, origin.url("/chunked").absoluteString());
     EXPECT_EQ(chunked.code, CURLE_OK);
