@@ -85,7 +85,7 @@ GSourceFuncs watchFuncs = {prepareWatch,  checkWatch, dispatchWatch,
 
 class GLibHost final : public core::RunLoopHost {
 public:
-    explicit GLibHost(core::RunLoop& loop) : context_(g_main_context_default()) {
+    GLibHost(core::RunLoop& loop, GMainContext* context) : context_(g_main_context_ref(context)) {
         source_ = g_source_new(&runLoopFuncs, sizeof(RunLoopSource));
         reinterpret_cast<RunLoopSource*>(source_)->loop = &loop;
         g_source_set_name(source_, "core::RunLoop");
@@ -97,13 +97,14 @@ public:
     ~GLibHost() override {
         g_source_destroy(source_);
         g_source_unref(source_);
+        g_main_context_unref(context_);
     }
     GLibHost(const GLibHost&) = delete;
     GLibHost& operator=(const GLibHost&) = delete;
 
     void iterate(std::optional<double> maxSeconds) override {
         if (!g_main_context_acquire(context_))
-            core::fatal("web::MainLoop: GLib's main context belongs to another thread");
+            core::fatal("web::MainLoop: the loop's GLib context belongs to another thread");
         gint maxPriority = 0;
         g_main_context_prepare(context_, &maxPriority);
         gint timeout = -1;
@@ -152,7 +153,11 @@ void MainLoop::install() {
     if (!core::RunLoop::isMainThread())
         core::fatal("web::MainLoop::install: not on the main thread");
     if (loop.host()) return;
-    loop.setHost(std::make_shared<GLibHost>(loop));
+    loop.setHost(host(loop, g_main_context_default()));
+}
+
+std::shared_ptr<core::RunLoopHost> MainLoop::host(core::RunLoop& loop, GMainContext* context) {
+    return std::make_shared<GLibHost>(loop, context);
 }
 
 bool MainLoop::isInstalled() {

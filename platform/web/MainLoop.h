@@ -1,5 +1,7 @@
 #pragma once
-// GLib's default main context as the main thread's one waiter. Once
+// A GLib main context as a thread's one waiter: GLib's default context for
+// the main thread, or a context of its own for a thread that serves GLib
+// objects (the engine proxy's). Once
 // install() has run (the first web context does it), core::RunLoop::main()
 // is one source of that context: its poll time-out is the run loop's next
 // timer (none with a manual clock, which wakes the context when advanced),
@@ -7,7 +9,17 @@
 // runOnce() and runUntil() keep their meaning and sleep in the context, so
 // GTK's and the browser engine's events are dispatched while the app waits.
 //
-// Main thread only.
+// install() and isInstalled(): main thread only. host(): the loop's own
+// thread, which must be the only one to iterate the context.
+
+#include <memory>
+
+typedef struct _GMainContext GMainContext;
+
+namespace core {
+class RunLoop;
+class RunLoopHost;
+}  // namespace core
 
 namespace web {
 
@@ -16,6 +28,10 @@ public:
     // Idempotent.
     static void install();
     [[nodiscard]] static bool isInstalled();
+    // A host in which loop sleeps, as one source of context (referenced
+    // until the host goes); hand it to loop.setHost().
+    [[nodiscard]] static std::shared_ptr<core::RunLoopHost> host(core::RunLoop& loop,
+                                                                 GMainContext* context);
 };
 
 }  // namespace web

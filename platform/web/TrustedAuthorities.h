@@ -17,6 +17,9 @@
 // Any thread.
 
 #include <string>
+#include <string_view>
+
+typedef struct _GTlsCertificate GTlsCertificate;
 
 namespace web {
 
@@ -29,6 +32,11 @@ public:
     // The authorities in effect: the text set in code, else the contents
     // of the file VANTOR_CA_FILE names, else empty.
     [[nodiscard]] static std::string pem();
+    // Whether one of the authorities in effect vouches for a server's
+    // certificate (with the issuers linked to it) for host and port:
+    // signature chain, validity period, the host's name.
+    [[nodiscard]] static bool vouchFor(GTlsCertificate* certificate, std::string_view host,
+                                       int port);
 };
 
 }  // namespace web

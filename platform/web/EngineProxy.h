@@ -1,0 +1,58 @@
+#pragma once
+// An HTTP proxy inside the app's process through which the browser engine
+// loads the pages of the "UI" kind, so that every request of theirs goes
+// through the app's URL layer (core::URLConnection: the URL protocols, then
+// the network) with the engine's own cookies, redirects, CORS and URLs. It
+// listens on 127.0.0.1 only and admits only the per-run credentials the
+// engine's views answer with; https comes as CONNECT tunnels whose TLS it
+// ends with certificates of its own per-run authority, which the engine's
+// context trusts. The web process extension marks each request of a proxied
+// page with protocol::kPageHeader, which the proxy reads and takes off.
+// What it does with each request: ProxyServer, ProxyExchange,
+// ProxyWebSocket.
+//
+// All its work runs on a thread of its own, whose run loop sleeps in a GLib
+// context of its own; nothing of it runs on the main thread. Every member is
+// safe from any thread.
+
+#include <memory>
+#include <string>
+
+#include "core/Thread.h"
+
+namespace web {
+
+class CertificateAuthority;
+
+class EngineProxy {
+public:
+    // The process's proxy, started on first use (its thread, its listener);
+    // nullptr with a message when it cannot start.
+    [[nodiscard]] static EngineProxy* shared(std::string* error);
+
+    // "http://127.0.0.1:<port>"
+    [[nodiscard]] std::string uri() const;
+    [[nodiscard]] int port() const { return port_; }
+    // The per-run credentials the engine's views answer with.
+    [[nodiscard]] const std::string& user() const { return user_; }
+    [[nodiscard]] const std::string& password() const { return password_; }
+    // The per-run token the web process extension puts in kPageHeader.
+    [[nodiscard]] const std::string& pageToken() const { return pageToken_; }
+    // The authority its https certificates chain to, PEM.
+    [[nodiscard]] std::string authorityPEM() const;
+
+    EngineProxy(const EngineProxy&) = delete;
+    EngineProxy& operator=(const EngineProxy&) = delete;
+
+private:
+    EngineProxy() = default;
+
+    int port_ = 0;
+    std::string user_;
+    std::string password_;
+    std::string pageToken_;
+    std::shared_ptr<CertificateAuthority> authority_;
+    std::shared_ptr<core::Thread> thread_;
+};
+
+}  // namespace web

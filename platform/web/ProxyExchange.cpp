@@ -1,0 +1,197 @@
+#include "web/ProxyExchange.h"
+
+#include <glib-unix.h>
+#include <poll.h>
+
+#include "core/RunLoop.h"
+#include "web/ProxyMessages.h"
+#include "web/TrustedAuthorities.h"
+
+namespace web::proxy {
+
+void Exchange::start(const Server& server, SoupServerMessage* message, core::URLRequest request) {
+    auto exchange = std::make_shared<Exchange>(Private{}, server, message);
+    exchange->self_ = exchange;
+    soup_server_message_pause(message);
+    g_signal_connect(message, "finished", G_CALLBACK(finished), exchange.get());
+    g_signal_connect(message, "wrote-headers", G_CALLBACK(wroteHeaders), exchange.get());
+    g_signal_connect(message, "wrote-chunk", G_CALLBACK(wroteChunk), exchange.get());
+    exchange->watchClient();
+
+    core::URLSessionConfiguration configuration;
+    configuration.timeoutIntervalForResource = kLoadDeadline;
+    if (std::string authorities = TrustedAuthorities::pemSetInCode(); !authorities.empty())
+        configuration.trustedCertificatesPEM = std::move(authorities);
+    auto connection =
+        core::URLConnection::create(std::move(request), exchange, std::move(configuration));
+    // The body streams through: nothing keeps a copy of it.
+    connection->setOffersResponseToCache(false);
+    connection->scheduleInRunLoop(core::RunLoop::current());
+    exchange->connection_ = connection;
+    exchange->deadline_ =
+        core::Timer::schedule(core::RunLoop::current(), kLoadDeadline, false,
+                              [weak = std::weak_ptr<Exchange>(exchange)](core::Timer&) {
+                                  if (const auto exchange = weak.lock()) exchange->deadlinePassed();
+                              });
+    connection->start();
+}
+
+Exchange::Exchange(Private, const Server& server, SoupServerMessage* message)
+    : server_(server), message_(SOUP_SERVER_MESSAGE(g_object_ref(message))) {
+    if (GSocket* socket = server.clientSocket(message)) socket_ = G_SOCKET(g_object_ref(socket));
+}
+
+Exchange::~Exchange() {
+    if (deadline_) deadline_->invalidate();
+    stopWatching();
+    g_signal_handlers_disconnect_by_data(message_, this);
+    g_object_unref(message_);
+    g_clear_object(&socket_);
+}
+
+std::optional<core::URLRequest> Exchange::willSendRequest(core::URLConnection&, core::URLRequest,
+                                                          const core::HTTPURLResponse&) {
+    return std::nullopt;  // the engine follows redirects itself
+}
+
+void Exchange::didReceiveResponse(core::URLConnection&, const core::HTTPURLResponse& response) {
+    if (messageDone_) return;
+    answered_ = true;
+    hasBody_ = answer(message_, response);
+    SoupMessageBody* body = soup_server_message_get_response_body(message_);
+    soup_message_body_set_accumulate(body, FALSE);
+    if (!hasBody_) soup_message_body_complete(body);
+    soup_server_message_unpause(message_);
+}
+
+void Exchange::didReceiveData(core::URLConnection&, const core::Data& data) {
+    if (messageDone_ || !hasBody_ || data.empty()) return;
+    soup_message_body_append(soup_server_message_get_response_body(message_), SOUP_MEMORY_COPY,
+                             data.data(), data.size());
+    ++chunksAppended_;
+    soup_server_message_unpause(message_);
+}
+
+std::optional<core::CachedURLResponse> Exchange::willCacheResponse(core::URLConnection&,
+                                                                   core::CachedURLResponse) {
+    return std::nullopt;
+}
+
+void Exchange::didFinishLoading(core::URLConnection&) {
+    stopWatching();
+    if (!messageDone_) {
+        if (hasBody_) soup_message_body_complete(soup_server_message_get_response_body(message_));
+        soup_server_message_unpause(message_);
+    }
+    loadEnded();
+}
+
+void Exchange::didFailWithError(core::URLConnection&, const core::NetworkError& error) {
+    stopWatching();
+    if (!messageDone_) {
+        if (!answered_) {
+            answerFailure(server_, message_, error);
+        } else {
+            breakOffWhenWritten();
+        }
+    }
+    loadEnded();
+}
+
+void Exchange::breakOffWhenWritten() {
+    breakPending_ = true;
+    breakOffIfWritten(false);
+}
+
+void Exchange::breakOffIfWritten(bool writing) {
+    if (!breakPending_ || !headersWritten_ || chunksWritten_ < chunksAppended_ || messageDone_)
+        return;
+    breakPending_ = false;
+    breakOff(socket_);
+    // What libsoup writes next fails, and the message ends.
+    soup_message_body_complete(soup_server_message_get_response_body(message_));
+    if (!writing) soup_server_message_unpause(message_);
+}
+
+void Exchange::wroteHeaders(SoupServerMessage*, gpointer data) {
+    auto& exchange = *static_cast<Exchange*>(data);
+    exchange.headersWritten_ = true;
+    exchange.breakOffIfWritten(true);
+}
+
+void Exchange::wroteChunk(SoupServerMessage*, gpointer data) {
+    auto& exchange = *static_cast<Exchange*>(data);
+    ++exchange.chunksWritten_;
+    exchange.breakOffIfWritten(true);
+}
+
+void Exchange::watchClient() {
+    if (!socket_) return;
+    // The peer's end of the stream (a hang-up, even with a TLS alert unread
+    // before it) or a reset.
+    watch_ = g_unix_fd_source_new(g_socket_get_fd(socket_),
+                                  GIOCondition(POLLRDHUP | G_IO_HUP | G_IO_ERR));
+    g_source_set_callback(watch_, G_SOURCE_FUNC(hungUp), this, nullptr);
+    g_source_attach(watch_, g_main_context_get_thread_default());
+}
+
+void Exchange::stopWatching() {
+    if (!watch_) return;
+    g_source_destroy(watch_);
+    g_source_unref(watch_);
+    watch_ = nullptr;
+}
+
+gboolean Exchange::hungUp(gint, GIOCondition, gpointer data) {
+    static_cast<Exchange*>(data)->clientHungUp();
+    return G_SOURCE_REMOVE;
+}
+
+void Exchange::clientHungUp() {
+    stopWatching();
+    if (loading_) {
+        loading_ = false;
+        connection_->cancel();
+    }
+    if (messageDone_) return;
+    // libsoup, paused, has not seen it: an answer it cannot write ends the
+    // message.
+    breakOff(socket_);
+    if (!answered_) soup_server_message_set_status(message_, SOUP_STATUS_BAD_GATEWAY, nullptr);
+    soup_message_body_complete(soup_server_message_get_response_body(message_));
+    soup_server_message_unpause(message_);
+}
+
+void Exchange::deadlinePassed() {
+    if (!loading_) return;
+    loading_ = false;
+    connection_->cancel();
+    const std::string& url = connection_->originalRequest().url().absoluteString();
+    didFailWithError(*connection_,
+                     core::NetworkError::make(core::NetworkError::Code::timedOut, url,
+                                              "Request to " + url + " took more than " +
+                                                  std::to_string(int(kLoadDeadline)) + " s"));
+}
+
+void Exchange::loadEnded() {
+    loading_ = false;
+    if (deadline_) deadline_->invalidate();
+    if (messageDone_) {
+        const auto keep = std::move(self_);
+    }
+}
+
+void Exchange::finished(SoupServerMessage*, gpointer data) {
+    auto& exchange = *static_cast<Exchange*>(data);
+    const auto keep = exchange.self_;
+    exchange.messageDone_ = true;
+    exchange.stopWatching();
+    if (exchange.deadline_) exchange.deadline_->invalidate();
+    if (exchange.loading_) {
+        exchange.loading_ = false;
+        exchange.connection_->cancel();
+    }
+    exchange.self_.reset();
+}
+
+}  // namespace web::proxy

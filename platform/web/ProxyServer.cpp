@@ -1,0 +1,369 @@
+#include "web/ProxyServer.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+
+#include <array>
+
+#include "core/ASCII.h"
+#include "core/RunLoop.h"
+#include "core/Timer.h"
+#include "web/ProxyExchange.h"
+#include "web/ProxyMessages.h"
+#include "web/ProxyWebSocket.h"
+
+namespace web::proxy {
+
+namespace {
+
+constexpr const char* kBodyKey = "vantor-proxy-body";
+
+// Equal texts, in a time that does not tell how much of them matched.
+bool sameSecret(std::string_view given, std::string_view expected) {
+    std::array<unsigned char, EVP_MAX_MD_SIZE> a{};
+    std::array<unsigned char, EVP_MAX_MD_SIZE> b{};
+    unsigned int aLength = 0;
+    unsigned int bLength = 0;
+    if (EVP_Digest(given.data(), given.size(), a.data(), &aLength, EVP_sha256(), nullptr) != 1 ||
+        EVP_Digest(expected.data(), expected.size(), b.data(), &bLength, EVP_sha256(), nullptr) !=
+            1)
+        return false;
+    return aLength == bLength && CRYPTO_memcmp(a.data(), b.data(), aLength) == 0;
+}
+
+struct GoneNote {
+    Server* server;
+    std::string key;
+};
+
+}  // namespace
+
+RequestBody* RequestBody::of(SoupServerMessage* message) {
+    return static_cast<RequestBody*>(g_object_get_data(G_OBJECT(message), kBodyKey));
+}
+
+// A CONNECT answered with 200, waiting for its fields to be out.
+struct Server::Tunnel {
+    Server* server;
+    GTlsCertificate* certificate;
+    GSocketAddress* local;
+    GSocketAddress* remote;
+    GSocket* socket;
+    GCancellable* cancellable = nullptr;
+    std::shared_ptr<core::Timer> deadline = nullptr;
+
+    ~Tunnel() {
+        if (deadline) deadline->invalidate();
+        g_clear_object(&cancellable);
+        g_object_unref(certificate);
+        g_object_unref(local);
+        g_object_unref(remote);
+        g_clear_object(&socket);
+    }
+};
+
+Server::Server(Credentials credentials, std::shared_ptr<CertificateAuthority> authority)
+    : credentials_(std::move(credentials)), authority_(std::move(authority)) {}
+
+Server* Server::start(Credentials credentials, std::shared_ptr<CertificateAuthority> authority,
+                      std::string* error) {
+    auto* server = new Server(std::move(credentials), std::move(authority));
+    if (!server->listen(error)) return nullptr;  // (its pieces stay: the process gives up on it)
+    return server;
+}
+
+bool Server::listen(std::string* error) {
+    outer_ = soup_server_new(nullptr, nullptr);
+    inner_ = soup_server_new(nullptr, nullptr);
+    SoupAuthDomain* domain = soup_auth_domain_basic_new("realm", "Vantor", "proxy", TRUE, nullptr);
+    soup_auth_domain_basic_set_auth_callback(domain, checkPassword, this, nullptr);
+    soup_server_add_auth_domain(outer_, domain);
+    g_object_unref(domain);
+    for (SoupServer* soup : {outer_, inner_}) {
+        g_signal_connect(soup, "request-started", G_CALLBACK(requestStarted), this);
+    }
+    soup_server_add_handler(
+        outer_, nullptr,
+        [](SoupServer*, SoupServerMessage* message, const char*, GHashTable*, gpointer data) {
+            static_cast<Server*>(data)->handle(message, false);
+        },
+        this, nullptr);
+    soup_server_add_handler(
+        inner_, nullptr,
+        [](SoupServer*, SoupServerMessage* message, const char*, GHashTable*, gpointer data) {
+            static_cast<Server*>(data)->handle(message, true);
+        },
+        this, nullptr);
+
+    service_ = g_socket_service_new();
+    GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
+    GSocketAddress* address = g_inet_socket_address_new(loopback, 0);
+    GSocketAddress* bound = nullptr;
+    GError* failure = nullptr;
+    const bool listening =
+        g_socket_listener_add_address(G_SOCKET_LISTENER(service_), address, G_SOCKET_TYPE_STREAM,
+                                      G_SOCKET_PROTOCOL_TCP, nullptr, &bound, &failure);
+    g_object_unref(address);
+    g_object_unref(loopback);
+    if (!listening) {
+        if (error) *error = std::string("cannot listen: ") + failure->message;
+        g_error_free(failure);
+        return false;
+    }
+    port_ = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
+    g_object_unref(bound);
+    g_signal_connect(service_, "incoming", G_CALLBACK(incoming), this);
+    g_socket_service_start(service_);
+    return true;
+}
+
+gboolean Server::incoming(GSocketService*, GSocketConnection* connection, GObject*, gpointer data) {
+    auto& server = *static_cast<Server*>(data);
+    // Not held, the connection closes once this returns.
+    if (server.clients_.size() >= kMostClients) return TRUE;
+    GSocket* socket = g_socket_connection_get_socket(connection);
+    (void)g_socket_set_option(socket, IPPROTO_TCP, TCP_NODELAY, 1, nullptr);
+    g_socket_set_timeout(socket, kClientIdleSeconds);
+    GSocketAddress* local = g_socket_connection_get_local_address(connection, nullptr);
+    GSocketAddress* remote = g_socket_connection_get_remote_address(connection, nullptr);
+    if (local && remote) {
+        std::string key = keyOf(remote);
+        server.clients_[key] = Client{connection, {}, 0};
+        g_object_weak_ref(G_OBJECT(connection), clientGone, new GoneNote{&server, std::move(key)});
+        (void)soup_server_accept_iostream(server.outer_, G_IO_STREAM(connection), local, remote,
+                                          nullptr);
+    }
+    g_clear_object(&local);
+    g_clear_object(&remote);
+    return TRUE;
+}
+
+void Server::clientGone(gpointer data, GObject* connection) {
+    auto* note = static_cast<GoneNote*>(data);
+    auto& clients = note->server->clients_;
+    if (const auto found = clients.find(note->key);
+        found != clients.end() && G_OBJECT(found->second.connection) == connection)
+        clients.erase(found);
+    delete note;
+}
+
+std::string Server::keyOf(GSocketAddress* address) {
+    if (!address || !G_IS_INET_SOCKET_ADDRESS(address)) return {};
+    auto* inet = G_INET_SOCKET_ADDRESS(address);
+    gchar* host = g_inet_address_to_string(g_inet_socket_address_get_address(inet));
+    std::string key =
+        std::string(host) + " " + std::to_string(g_inet_socket_address_get_port(inet));
+    g_free(host);
+    return key;
+}
+
+const Server::Client* Server::clientOf(SoupServerMessage* message) const {
+    const auto found = clients_.find(keyOf(soup_server_message_get_remote_address(message)));
+    return found == clients_.end() ? nullptr : &found->second;
+}
+
+GSocket* Server::clientSocket(SoupServerMessage* message) const {
+    const Client* client = clientOf(message);
+    return client ? g_socket_connection_get_socket(client->connection) : nullptr;
+}
+
+gboolean Server::checkPassword(SoupAuthDomain*, SoupServerMessage*, const char* user,
+                               const char* password, gpointer data) {
+    const auto& credentials = static_cast<Server*>(data)->credentials_;
+    const bool userMatches = sameSecret(user ? user : "", credentials.user);
+    const bool passwordMatches = sameSecret(password ? password : "", credentials.password);
+    return userMatches && passwordMatches;
+}
+
+void Server::requestStarted(SoupServer*, SoupServerMessage* message, gpointer data) {
+    g_object_set_data_full(G_OBJECT(message), kBodyKey, new RequestBody,
+                           [](gpointer body) { delete static_cast<RequestBody*>(body); });
+    g_signal_connect(message, "got-headers", G_CALLBACK(gotHeaders), data);
+    g_signal_connect(message, "got-chunk", G_CALLBACK(gotChunk), data);
+}
+
+// After libsoup's own look at the fields (authentication among them).
+void Server::gotHeaders(SoupServerMessage* message, gpointer) {
+    SoupMessageHeaders* response = soup_server_message_get_response_headers(message);
+    const guint status = soup_server_message_get_status(message);
+    if (status == SOUP_STATUS_PROXY_AUTHENTICATION_REQUIRED) {
+        // libsoup closes the connection after a challenge to an upgrade
+        // without saying so, and a client that sends its credentials on
+        // it loses them: saying so sends them on a new connection.
+        soup_message_headers_replace(response, "Connection", "close");
+        return;
+    }
+    // The body, when it is read at all, is gathered in pieces here.
+    soup_message_body_set_accumulate(soup_server_message_get_request_body(message), FALSE);
+    if (status != 0) return;
+    SoupMessageHeaders* request = soup_server_message_get_request_headers(message);
+    if (soup_message_headers_get_encoding(request) == SOUP_ENCODING_CONTENT_LENGTH &&
+        soup_message_headers_get_content_length(request) > kMostRequestBodyBytes)
+        refuse(message, SOUP_STATUS_REQUEST_ENTITY_TOO_LARGE);
+}
+
+void Server::gotChunk(SoupServerMessage* message, GBytes* chunk, gpointer) {
+    RequestBody* body = RequestBody::of(message);
+    if (!body || body->tooLarge) return;
+    gsize size = 0;
+    const auto* bytes = static_cast<const std::uint8_t*>(g_bytes_get_data(chunk, &size));
+    if (std::int64_t(body->bytes.size() + size) > kMostRequestBodyBytes) {
+        body->tooLarge = true;
+        core::Data().swap(body->bytes);
+        return;
+    }
+    body->bytes.insert(body->bytes.end(), bytes, bytes + size);
+}
+
+void Server::refuse(SoupServerMessage* message, unsigned status) {
+    soup_server_message_set_status(message, status, nullptr);
+    soup_message_headers_replace(soup_server_message_get_response_headers(message), "Connection",
+                                 "close");
+}
+
+bool Server::isOwnAddress(std::string_view host, int port) const {
+    if (port != port_) return false;
+    const std::string name = core::asciiLowercased(host);
+    return name == "127.0.0.1" || name == "localhost" || name == "localhost." || name == "::1" ||
+           name == "0.0.0.0" || name == "::";
+}
+
+std::optional<Target> Server::targetOf(SoupServerMessage* message, bool inner) const {
+    GUri* uri = soup_server_message_get_uri(message);
+    if (!uri) return std::nullopt;
+    std::string host;
+    int port = 0;
+    bool secure = true;
+    if (inner) {
+        const Client* client = clientOf(message);
+        if (!client || client->tunnelHost.empty()) return std::nullopt;
+        host = client->tunnelHost;
+        port = client->tunnelPort;
+    } else {
+        const std::string scheme = core::asciiLowercased(g_uri_get_scheme(uri));
+        if (scheme == "http" || scheme == "ws") {
+            secure = false;
+        } else if (scheme != "https" && scheme != "wss") {
+            return std::nullopt;
+        }
+        const char* named = g_uri_get_host(uri);
+        if (!named || !*named) return std::nullopt;
+        host = named;
+        port = g_uri_get_port(uri) > 0 ? g_uri_get_port(uri) : secure ? 443 : 80;
+    }
+    std::string text = secure ? "https://" : "http://";
+    text += host.find(':') == std::string::npos ? host : "[" + host + "]";
+    if (port != (secure ? 443 : 80)) text += ":" + std::to_string(port);
+    const char* path = g_uri_get_path(uri);
+    text += path && *path ? path : "/";
+    if (const char* query = g_uri_get_query(uri)) {
+        text += '?';
+        text += query;
+    }
+    auto url = core::URL::create(text);
+    if (!url) return std::nullopt;
+    return Target{std::move(*url), std::move(host), port, secure};
+}
+
+void Server::handle(SoupServerMessage* message, bool inner) {
+    // Answered already: a challenge, or a body over the bound.
+    if (soup_server_message_get_status(message) != 0) return;
+    const std::string method = soup_server_message_get_method(message);
+    if (method == "CONNECT") {
+        GUri* uri = soup_server_message_get_uri(message);
+        const char* host = uri ? g_uri_get_host(uri) : nullptr;
+        if (inner || !host || !*host) {
+            refuse(message, inner ? SOUP_STATUS_METHOD_NOT_ALLOWED : SOUP_STATUS_BAD_REQUEST);
+        } else if (const int port = g_uri_get_port(uri) > 0 ? g_uri_get_port(uri) : 443;
+                   isOwnAddress(host, port)) {
+            refuse(message, SOUP_STATUS_FORBIDDEN);
+        } else {
+            openTunnel(message, host, port);
+        }
+        return;
+    }
+    auto target = targetOf(message, inner);
+    if (!target) return refuse(message, SOUP_STATUS_BAD_REQUEST);
+    if (isOwnAddress(target->host, target->port)) return refuse(message, SOUP_STATUS_FORBIDDEN);
+    if (isWebSocketUpgrade(message)) return WebSocketPass::start(*this, message, *target);
+    RequestBody* gathered = RequestBody::of(message);
+    if (gathered && gathered->tooLarge)
+        return refuse(message, SOUP_STATUS_REQUEST_ENTITY_TOO_LARGE);
+    core::Data body = gathered ? std::move(gathered->bytes) : core::Data();
+    if (SoupMessageBody* read = soup_server_message_get_request_body(message);
+        body.empty() && read->length > 0) {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(read->data);
+        if (bytes) body.assign(bytes, bytes + read->length);
+    }
+    auto request = onwardRequest(message, *target, credentials_.pageToken, std::move(body));
+    if (!request) return refuse(message, SOUP_STATUS_BAD_REQUEST);
+    Exchange::start(*this, message, std::move(*request));
+}
+
+void Server::openTunnel(SoupServerMessage* message, const std::string& host, int port) {
+    const auto identity = authority_->identityFor(host);
+    if (!identity) return refuse(message, SOUP_STATUS_BAD_REQUEST);
+    const std::string pem = identity->certificatePEM + identity->keyPEM;
+    GTlsCertificate* certificate =
+        g_tls_certificate_new_from_pem(pem.c_str(), gssize(pem.size()), nullptr);
+    GSocketAddress* local = soup_server_message_get_local_address(message);
+    GSocketAddress* remote = soup_server_message_get_remote_address(message);
+    const auto client = clients_.find(keyOf(remote));
+    if (!certificate || !local || !remote || client == clients_.end()) {
+        g_clear_object(&certificate);
+        return refuse(message, SOUP_STATUS_INTERNAL_SERVER_ERROR);
+    }
+    client->second.tunnelHost = host;
+    client->second.tunnelPort = port;
+    auto* tunnel = new Tunnel{this, certificate, G_SOCKET_ADDRESS(g_object_ref(local)),
+                              G_SOCKET_ADDRESS(g_object_ref(remote)),
+                              G_SOCKET(g_object_ref(clientSocket(message)))};
+    soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);
+    g_signal_connect_data(
+        message, "wrote-headers", G_CALLBACK(+[](SoupServerMessage* message, gpointer data) {
+            auto* tunnel = static_cast<Tunnel*>(data);
+            GIOStream* stream = soup_server_message_steal_connection(message);
+            if (stream) tunnel->server->handshake(tunnel, stream);
+            g_signal_handlers_disconnect_by_data(message, data);
+        }),
+        tunnel, [](gpointer data, GClosure*) { delete static_cast<Tunnel*>(data); },
+        GConnectFlags(0));
+}
+
+void Server::handshake(Tunnel* connect, GIOStream* stream) {
+    // The tunnel outlives the CONNECT message's handler.
+    auto* tunnel = new Tunnel{this, G_TLS_CERTIFICATE(g_object_ref(connect->certificate)),
+                              G_SOCKET_ADDRESS(g_object_ref(connect->local)),
+                              G_SOCKET_ADDRESS(g_object_ref(connect->remote)),
+                              G_SOCKET(g_object_ref(connect->socket))};
+    GIOStream* tls = g_tls_server_connection_new(stream, tunnel->certificate, nullptr);
+    g_object_unref(stream);
+    if (!tls) {
+        breakOff(tunnel->socket);
+        delete tunnel;
+        return;
+    }
+    tunnel->cancellable = g_cancellable_new();
+    tunnel->deadline = core::Timer::schedule(
+        core::RunLoop::current(), kHandshakeSeconds, false,
+        [cancellable = tunnel->cancellable](core::Timer&) { g_cancellable_cancel(cancellable); });
+    g_tls_connection_handshake_async(
+        G_TLS_CONNECTION(tls), G_PRIORITY_DEFAULT, tunnel->cancellable,
+        [](GObject* tls, GAsyncResult* result, gpointer data) {
+            auto* tunnel = static_cast<Tunnel*>(data);
+            if (g_tls_connection_handshake_finish(G_TLS_CONNECTION(tls), result, nullptr)) {
+                (void)soup_server_accept_iostream(tunnel->server->inner_, G_IO_STREAM(tls),
+                                                  tunnel->local, tunnel->remote, nullptr);
+            } else {
+                // Quietly: no alert, no waiting for a client that stalls.
+                breakOff(tunnel->socket);
+            }
+            g_object_unref(tls);
+            delete tunnel;
+        },
+        tunnel);
+}
+
+}  // namespace web::proxy

@@ -1,0 +1,121 @@
+#pragma once
+// The engine proxy's listener and the two libsoup servers behind it: the
+// outer one parses what the engine sends the proxy (absolute-form requests,
+// CONNECT, WebSocket upgrades) behind Basic proxy authentication; the inner
+// one parses the requests inside the TLS tunnels the outer one opened. Each
+// request is handed to a ProxyExchange, each upgrade to a ProxyWebSocket.
+// It keeps what it knows of every accepted connection (its socket, the
+// tunnel it carries) by the client's address, for the messages of both
+// servers.
+//
+// Made on the proxy's thread with the thread's context as the thread-default
+// one, and used only there; it lives as long as the process.
+
+#include <gio/gio.h>
+#include <libsoup/soup.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "core/URL.h"
+#include "core/Value.h"
+#include "web/CertificateAuthority.h"
+
+namespace web::proxy {
+
+// The most bytes of a request body the proxy sends on.
+inline constexpr std::int64_t kMostRequestBodyBytes = std::int64_t(64) << 20;
+// Real seconds a client connection may keep the proxy waiting for it to read
+// or write (an idle keep-alive connection, a client that stops reading): the
+// socket's own time-out.
+inline constexpr unsigned kClientIdleSeconds = 60;
+// Seconds a tunnel's TLS handshake may take, on the clock.
+inline constexpr unsigned kHandshakeSeconds = 10;
+// Client connections held at once; more are closed as they come.
+inline constexpr size_t kMostClients = 512;
+
+struct Credentials {
+    std::string user;
+    std::string password;
+    std::string pageToken;
+};
+
+// Where a request goes: its URL and the host and port it names.
+struct Target {
+    core::URL url;
+    std::string host;  // without brackets
+    int port = 0;
+    bool secure = false;
+};
+
+class Server {
+public:
+    [[nodiscard]] static Server* start(Credentials credentials,
+                                       std::shared_ptr<CertificateAuthority> authority,
+                                       std::string* error);
+
+    [[nodiscard]] int port() const { return port_; }
+    [[nodiscard]] const Credentials& credentials() const { return credentials_; }
+
+    // The socket of the client connection a message of either server came
+    // on; nullptr once that connection has gone.
+    [[nodiscard]] GSocket* clientSocket(SoupServerMessage* message) const;
+
+    // Answers message with status and no body, and the connection ends after it.
+    static void refuse(SoupServerMessage* message, unsigned status);
+
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+private:
+    struct Client {
+        GSocketConnection* connection = nullptr;  // not held: the servers hold it
+        std::string tunnelHost;                   // set once a CONNECT made it a tunnel
+        int tunnelPort = 0;
+    };
+    struct Tunnel;
+
+    Server(Credentials credentials, std::shared_ptr<CertificateAuthority> authority);
+
+    [[nodiscard]] bool listen(std::string* error);
+    [[nodiscard]] static std::string keyOf(GSocketAddress* address);
+    [[nodiscard]] const Client* clientOf(SoupServerMessage* message) const;
+    [[nodiscard]] bool isOwnAddress(std::string_view host, int port) const;
+    [[nodiscard]] std::optional<Target> targetOf(SoupServerMessage* message, bool inner) const;
+
+    void handle(SoupServerMessage* message, bool inner);
+    void openTunnel(SoupServerMessage* message, const std::string& host, int port);
+    void handshake(Tunnel* connect, GIOStream* stream);
+
+    static gboolean incoming(GSocketService* service, GSocketConnection* connection,
+                             GObject* source, gpointer data);
+    static void clientGone(gpointer data, GObject* connection);
+    static void requestStarted(SoupServer* server, SoupServerMessage* message, gpointer data);
+    static void gotHeaders(SoupServerMessage* message, gpointer data);
+    static void gotChunk(SoupServerMessage* message, GBytes* chunk, gpointer data);
+    static gboolean checkPassword(SoupAuthDomain* domain, SoupServerMessage* message,
+                                  const char* user, const char* password, gpointer data);
+
+    const Credentials credentials_;
+    const std::shared_ptr<CertificateAuthority> authority_;
+    SoupServer* outer_ = nullptr;
+    SoupServer* inner_ = nullptr;
+    GSocketService* service_ = nullptr;
+    int port_ = 0;
+    std::unordered_map<std::string, Client> clients_;
+};
+
+// The request body gathered so far, kept on each message of both servers.
+struct RequestBody {
+    core::Data bytes;
+    bool tooLarge = false;
+
+    [[nodiscard]] static RequestBody* of(SoupServerMessage* message);
+};
+
+}  // namespace web::proxy

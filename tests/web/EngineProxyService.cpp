@@ -1,0 +1,433 @@
+// The engine proxy driven as the engine drives it: libcurl easy handles with
+// the proxy's URI and credentials (and its authority for https through
+// CONNECT), loopback servers as origins, URL protocols registered by the
+// tests, and libsoup clients where libsoup's own behaviour is the point.
+
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "EngineProxyTesting.h"
+#include "core/ScopedEnvironment.h"
+#include "core/URLSessionConfiguration.h"
+#include "fixtures/LoopbackServer.h"
+#include "fixtures/TestCertificates.h"
+#include "support/ManualClockScope.h"
+#include "web/EngineProxy.h"
+#include "web/ProxyExchange.h"
+#include "web/ProxyServer.h"
+#include "web/TrustedAuthorities.h"
+#include "web/WebProcessProtocol.h"
+
+namespace {
+
+using fixtures::LoopbackRequest;
+using fixtures::LoopbackResponse;
+using fixtures::LoopbackServer;
+using proxytesting::fetch;
+using proxytesting::RecordingFactory;
+using proxytesting::Registered;
+using proxytesting::Reply;
+using proxytesting::Request;
+
+class EngineProxyService : public testing::Test {
+protected:
+    void SetUp() override {
+        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
+        std::string error;
+        proxy = web::EngineProxy::shared(&error);
+        ASSERT_NE(proxy, nullptr) << error;
+    }
+    void TearDown() override { web::TrustedAuthorities::setPEM({}); }
+
+    // A port nothing listens on.
+    static int closedPort() {
+        LoopbackServer server;
+        return server.port();
+    }
+
+    testsupport::ScopedEnvironment environment;
+    web::EngineProxy* proxy = nullptr;
+    LoopbackServer origin;
+};
+
+// The error a failed load carries to the engine; nullopt without one.
+std::optional<web::protocol::ProxyError> proxyError(const Reply& reply) {
+    const auto value = reply.headers.value(web::protocol::kProxyErrorHeader);
+    return value ? web::protocol::parseProxyError(*value) : std::nullopt;
+}
+
+TEST_F(EngineProxyService, AdmitsOnlyItsOwnCredentials) {
+    origin.on("GET", "/page", [](const auto&) { return LoopbackResponse::text("page"); });
+    EXPECT_EQ(proxy->user(), "vantor");
+    EXPECT_EQ(proxy->password().size(), 64u);
+    EXPECT_EQ(proxy->uri(), "http://127.0.0.1:" + std::to_string(proxy->port()));
+
+    Request anonymous;
+    anonymous.credentials = false;
+    EXPECT_EQ(fetch(*proxy, origin.url("/page").absoluteString(), anonymous).status, 407);
+    Request wrong;
+    wrong.password = std::string(proxy->password()).replace(0, 1, "-");
+    EXPECT_EQ(fetch(*proxy, origin.url("/page").absoluteString(), wrong).status, 407);
+    const Reply tunnel =
+        fetch(*proxy, "https://127.0.0.1:" + std::to_string(origin.port()) + "/page", anonymous);
+    EXPECT_EQ(tunnel.connectStatus, 407);
+    EXPECT_NE(tunnel.code, CURLE_OK);
+    EXPECT_TRUE(origin.requests().empty());
+
+    const Reply admitted = fetch(*proxy, origin.url("/page").absoluteString());
+    EXPECT_EQ(admitted.code, CURLE_OK);
+    EXPECT_EQ(admitted.status, 200);
+    EXPECT_EQ(admitted.body, "page");
+}
+
+TEST_F(EngineProxyService, CarriesRequestsWithTheEnginesFieldsButNotItsOwn) {
+    origin.on("GET", "/get", [](const LoopbackRequest& request) {
+        auto response = LoopbackResponse::text("got " + request.rawQuery);
+        response.headers.add("X-Origin", "yes");
+        return response;
+    });
+    origin.on("POST", "/post", [](const LoopbackRequest& request) {
+        return LoopbackResponse::text(std::to_string(request.body.size()) + " bytes", 201);
+    });
+    Request get;
+    get.headers = {"X-Engine: one", "Accept-Language: de",
+                   std::string(web::protocol::kPageHeader) + ": " + proxy->pageToken() + " 3",
+                   std::string(web::protocol::kPageHeader) + ": forged 4"};
+    const Reply got = fetch(*proxy, origin.url("/get?a=1&b=%20").absoluteString(), get);
+    EXPECT_EQ(got.code, CURLE_OK);
+    EXPECT_EQ(got.status, 200);
+    EXPECT_EQ(got.body, "got a=1&b=%20");
+    EXPECT_EQ(got.headers.value("X-Origin"), "yes");
+
+    std::string body(300'000, '\0');
+    for (size_t i = 0; i < body.size(); ++i) body[i] = char(i * 7 % 251);
+    Request post;
+    post.method = "POST";
+    post.body = body;
+    post.headers = {"Content-Type: application/octet-stream"};
+    const Reply posted = fetch(*proxy, origin.url("/post").absoluteString(), post);
+    EXPECT_EQ(posted.status, 201);
+    EXPECT_EQ(posted.body, "300000 bytes");
+
+    const auto requests = origin.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].header("X-Engine"), "one");
+    EXPECT_EQ(requests[0].header("Accept-Language"), "de");
+    EXPECT_EQ(requests[0].header("Host"), "127.0.0.1:" + std::to_string(origin.port()));
+    EXPECT_EQ(requests[1].body, body);
+    EXPECT_EQ(requests[1].header("Content-Type"), "application/octet-stream");
+    for (const auto& request : requests) {
+        EXPECT_FALSE(request.header(web::protocol::kPageHeader)) << request.path;
+        EXPECT_FALSE(request.header("Proxy-Authorization")) << request.path;
+        EXPECT_FALSE(request.header("Proxy-Connection")) << request.path;
+    }
+
+    Request head;
+    head.method = "HEAD";
+    const Reply headed = fetch(*proxy, origin.url("/get").absoluteString(), head);
+    EXPECT_EQ(headed.code, CURLE_OK);
+    EXPECT_EQ(headed.status, 200);
+    EXPECT_EQ(headed.headers.value("Content-Length"), "4");  // "got "
+    EXPECT_TRUE(headed.body.empty());
+}
+
+TEST_F(EngineProxyService, AnswersComeBackAsTheOriginSentThem) {
+    origin.on("GET", "/moved", [](const auto&) {
+        auto response = LoopbackResponse::redirect("/target");
+        response.headers.add("Set-Cookie", "a=1; Path=/");
+        response.headers.add("Set-Cookie", "b=2; HttpOnly");
+        return response;
+    });
+    origin.on("GET", "/target", [](const auto&) { return LoopbackResponse::text("target"); });
+    origin.on("GET", "/nothing", [](const auto&) { return LoopbackResponse::empty(204); });
+    origin.on("GET", "/asks", [](const auto&) {
+        auto response = LoopbackResponse::text("credentials, please", 407);
+        response.headers.add("Proxy-Authenticate", "Basic realm=origin");
+        return response;
+    });
+
+    const Reply moved = fetch(*proxy, origin.url("/moved").absoluteString());
+    EXPECT_EQ(moved.code, CURLE_OK);
+    EXPECT_EQ(moved.status, 302);
+    EXPECT_EQ(moved.headers.value("Location"), "/target");
+    EXPECT_EQ(moved.headers.values("Set-Cookie"),
+              (std::vector<std::string>{"a=1; Path=/", "b=2; HttpOnly"}));
+    EXPECT_TRUE(origin.requestsTo("/target").empty());
+
+    const Reply nothing = fetch(*proxy, origin.url("/nothing").absoluteString());
+    EXPECT_EQ(nothing.code, CURLE_OK);
+    EXPECT_EQ(nothing.status, 204);
+    EXPECT_TRUE(nothing.body.empty());
+
+    // Only the proxy itself asks for the proxy's credentials.
+    const Reply asks = fetch(*proxy, origin.url("/asks").absoluteString());
+    EXPECT_EQ(asks.status, 502);
+    EXPECT_FALSE(asks.headers.contains("Proxy-Authenticate"));
+    EXPECT_EQ(asks.body, "credentials, please");
+}
+
+TEST_F(EngineProxyService, AStreamReachesTheClientWhileItLasts) {
+    const auto gate = fixtures::ResponseGate::make();
+    origin.on("GET", "/sized", [gate](const auto&) {
+        return LoopbackResponse::text(std::string(4000, 'e')).meteredBy(gate);
+    });
+    origin.on("GET", "/chunked", [](const auto&) {
+        auto response = LoopbackResponse::text("in chunks");
+        response.unsized = true;
+        return response;
+    });
+    gate->openTo(100);
+    std::atomic<size_t> received{0};
+    Reply sized;
+    std::thread client([&] {
+        Request request;
+        request.onData = [&](const std::string& piece) { received += piece.size(); };
+        sized = fetch(*proxy, origin.url("/sized").absoluteString(), request);
+    });
+    const bool firstBytes = core::RunLoop::main().runUntil([&] { return received >= 100; }, 20);
+    EXPECT_TRUE(firstBytes);
+    EXPECT_EQ(received, 100u);  // nothing past what the origin sent
+    gate->release();
+    client.join();
+    EXPECT_EQ(sized.code, CURLE_OK);
+    EXPECT_EQ(sized.body, std::string(4000, 'e'));
+    EXPECT_EQ(sized.headers.value("Content-Length"), "4000");
+
+    // A large page goes through whole while the main thread only waits in
+    // libcurl: nothing of the proxy runs there.
+    origin.on("GET", "/large", [](const auto&) { return LoopbackResponse::filler(12 << 20); });
+    const Reply large = fetch(*proxy, origin.url("/large").absoluteString());
+    EXPECT_EQ(large.code, CURLE_OK);
+    EXPECT_EQ(large.body.size(), size_t(12) << 20);
+
+    // An answer of unknown length goes on in chunks.
+    const Reply chunked = fetch(*proxy, origin.url("/chunked").absoluteString());
+    EXPECT_EQ(chunked.code, CURLE_OK);
+    EXPECT_EQ(chunked.body, "in chunks");
+    EXPECT_FALSE(chunked.headers.contains("Content-Length"));
+    EXPECT_EQ(chunked.headers.value("Transfer-Encoding"), "chunked");
+}
+
+TEST_F(EngineProxyService, AFailedLoadReachesTheClientAsAFailure) {
+    const std::string refused = "http://127.0.0.1:" + std::to_string(closedPort()) + "/x";
+    const Reply reply = fetch(*proxy, refused);
+    EXPECT_NE(reply.code, CURLE_OK);
+    EXPECT_EQ(reply.status, 502);
+    const auto error = proxyError(reply);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, -1004);
+    EXPECT_NE(error->message.find("127.0.0.1"), std::string::npos) << error->message;
+
+    // A body that breaks off at the origin breaks off at the client.
+    origin.on("GET", "/cut", [](const auto&) {
+        auto response = LoopbackResponse::text(std::string(10'000, 'c'));
+        response.closeAfter = 2'000;
+        return response;
+    });
+    const Reply cut = fetch(*proxy, origin.url("/cut").absoluteString());
+    EXPECT_NE(cut.code, CURLE_OK);
+    EXPECT_EQ(cut.status, 200);
+    EXPECT_LE(cut.body.size(), 2'000u);
+
+    // An answer past the URL layer's bound breaks off there.
+    origin.on("GET", "/flood", [](const auto&) { return LoopbackResponse::endlessFiller(); });
+    const Reply flood = fetch(*proxy, origin.url("/flood").absoluteString());
+    EXPECT_EQ(flood.code, CURLE_PARTIAL_FILE);
+    EXPECT_EQ(flood.status, 200);
+    EXPECT_LE(flood.body.size(),
+              size_t(core::URLSessionConfiguration::kDefaultMaximumResponseBytes));
+
+    // A protocol's failure is one like any other.
+    auto failing =
+        std::make_shared<RecordingFactory>("/failing", RecordingFactory::Behaviour::fail);
+    Registered registered(failing);
+    Request post;
+    post.method = "POST";
+    post.body = "once";
+    const Reply failed = fetch(*proxy, origin.url("/failing").absoluteString(), post);
+    EXPECT_NE(failed.code, CURLE_OK);
+    ASSERT_TRUE(proxyError(failed));
+    EXPECT_EQ(proxyError(failed)->code, -1004);
+    EXPECT_EQ(failing->starts, 1);
+}
+
+TEST_F(EngineProxyService, APageMarkWithTheRunsTokenNamesThePage) {
+    auto pages = std::make_shared<RecordingFactory>("/marked", RecordingFactory::Behaviour::answer,
+                                                    "from the protocol");
+    Registered registered(pages);
+    const std::string mark = std::string(web::protocol::kPageHeader) + ": ";
+    Request right;
+    right.headers = {
+        mark + web::protocol::pageHeaderValue(proxy->pageToken(), 42, "https://page.test/doc?x=1")};
+    const Reply answered = fetch(*proxy, origin.url("/marked/one").absoluteString(), right);
+    EXPECT_EQ(answered.code, CURLE_OK);
+    EXPECT_EQ(answered.status, 200);
+    EXPECT_EQ(answered.body, "from the protocol");
+    Request wrong;
+    wrong.headers = {mark + web::protocol::pageHeaderValue("not-the-token", 43, "https://x.test/")};
+    EXPECT_EQ(fetch(*proxy, origin.url("/marked/two").absoluteString(), wrong).status, 200);
+    Request withoutURL;
+    withoutURL.headers = {mark + web::protocol::pageHeaderValue(proxy->pageToken(), 44, "")};
+    EXPECT_EQ(fetch(*proxy, origin.url("/marked/three").absoluteString(), withoutURL).status, 200);
+
+    EXPECT_TRUE(origin.requests().empty());
+    const auto requests = pages->requests();
+    ASSERT_EQ(requests.size(), 3u);
+    ASSERT_TRUE(requests[0].mainDocumentURL());
+    EXPECT_EQ(requests[0].mainDocumentURL()->absoluteString(), "https://page.test/doc?x=1");
+    EXPECT_EQ(requests[0].property(web::protocol::kPageIdProperty), core::Value(std::uint64_t(42)));
+    EXPECT_FALSE(requests[0].value(web::protocol::kPageHeader));
+    EXPECT_FALSE(requests[1].mainDocumentURL());
+    EXPECT_FALSE(requests[1].hasProperty(web::protocol::kPageIdProperty));
+    EXPECT_FALSE(requests[1].value(web::protocol::kPageHeader));
+    EXPECT_FALSE(requests[2].mainDocumentURL());
+    EXPECT_EQ(requests[2].property(web::protocol::kPageIdProperty), core::Value(std::uint64_t(44)));
+}
+
+TEST_F(EngineProxyService, HTTPSThroughATunnelMeetsTheAuthorityAndTheOrigin) {
+    origin.startTLS();
+    origin.on("GET", "/secure", [](const auto&) { return LoopbackResponse::text("secret"); });
+    const std::string url = origin.secureBaseURL() + "/secure";
+
+    // The origin's authority is nobody's the app trusts.
+    const Reply untrusted = fetch(*proxy, url);
+    EXPECT_EQ(untrusted.connectStatus, 200);
+    EXPECT_NE(untrusted.code, CURLE_OK);
+    EXPECT_EQ(untrusted.status, 502);
+    ASSERT_TRUE(proxyError(untrusted));
+    EXPECT_EQ(proxyError(untrusted)->code, -1200);
+    EXPECT_TRUE(origin.requests().empty());
+
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+    Request tunnelled;
+    // As the engine does: its credentials on every request in the tunnel too.
+    tunnelled.headers = {"Proxy-Authorization: Basic dmFudG9yOng="};
+    for (const std::string host : {"127.0.0.1", "localhost"}) {
+        const Reply reply =
+            fetch(*proxy, "https://" + host + ":" + std::to_string(origin.securePort()) + "/secure",
+                  tunnelled);
+        EXPECT_EQ(reply.code, CURLE_OK) << host << ": " << curl_easy_strerror(reply.code);
+        EXPECT_EQ(reply.connectStatus, 200);
+        EXPECT_EQ(reply.status, 200);
+        EXPECT_EQ(reply.body, "secret");
+        EXPECT_NE(reply.certificateSubject.find(host), std::string::npos)
+            << reply.certificateSubject;
+        EXPECT_NE(reply.certificateIssuer.find("proxy authority"), std::string::npos)
+            << reply.certificateIssuer;
+    }
+    ASSERT_EQ(origin.requests().size(), 2u);
+    for (const auto& request : origin.requests())
+        EXPECT_FALSE(request.header("Proxy-Authorization"));
+}
+
+TEST_F(EngineProxyService, RefusesItsOwnAddressAndBodiesOverTheBound) {
+    for (const std::string host : {"127.0.0.1", "localhost"}) {
+        const std::string self = host + ":" + std::to_string(proxy->port());
+        EXPECT_EQ(fetch(*proxy, "http://" + self + "/loop").status, 403) << host;
+        EXPECT_EQ(fetch(*proxy, "https://" + self + "/loop").connectStatus, 403) << host;
+    }
+
+    origin.on("POST", "/upload", [](const auto&) { return LoopbackResponse::text("taken"); });
+    Request announced;
+    announced.fillerBytes = web::proxy::kMostRequestBodyBytes + 1;
+    const Reply large = fetch(*proxy, origin.url("/upload").absoluteString(), announced);
+    EXPECT_EQ(large.status, 413);
+    Request chunked;
+    chunked.fillerBytes = web::proxy::kMostRequestBodyBytes + 1;
+    chunked.chunked = true;
+    EXPECT_EQ(fetch(*proxy, origin.url("/upload").absoluteString(), chunked).status, 413);
+    EXPECT_TRUE(origin.requests().empty());
+
+    Request bounded;
+    bounded.fillerBytes = 1 << 20;
+    bounded.chunked = true;
+    bounded.headers = {"Content-Type: application/octet-stream"};
+    const Reply taken = fetch(*proxy, origin.url("/upload").absoluteString(), bounded);
+    EXPECT_EQ(taken.status, 200);
+    ASSERT_EQ(origin.requests().size(), 1u);
+    EXPECT_EQ(origin.requests()[0].body.size(), size_t(1) << 20);
+}
+
+TEST_F(EngineProxyService, AClientThatHangsUpCancelsTheOnwardLoad) {
+    auto held = std::make_shared<RecordingFactory>("/held", RecordingFactory::Behaviour::hold);
+    Registered registered(held);
+    for (const bool secure : {false, true}) {
+        if (secure) origin.startTLS();
+        const int before = held->stops;
+        Request impatient;
+        impatient.timeoutMs = 300;
+        const std::string url =
+            (secure ? origin.secureBaseURL() : origin.baseURL()) + "/held/" + (secure ? "s" : "p");
+        const Reply reply = fetch(*proxy, url, impatient);
+        EXPECT_EQ(reply.code, CURLE_OPERATION_TIMEDOUT) << secure;
+        EXPECT_TRUE(core::RunLoop::main().runUntil([&] { return held->stops > before; }, 20))
+            << secure;
+    }
+    EXPECT_EQ(held->starts, 2);
+}
+
+TEST_F(EngineProxyService, ALoadThatNeverEndsFailsAtItsDeadline) {
+    testsupport::ManualClockScope clock;
+    auto held = std::make_shared<RecordingFactory>("/never", RecordingFactory::Behaviour::hold);
+    Registered registered(held);
+    Reply reply;
+    std::thread client([&] { reply = fetch(*proxy, origin.url("/never").absoluteString()); });
+    EXPECT_TRUE(core::RunLoop::main().runUntil([&] { return held->starts == 1; }, 20));
+    clock.advance(web::proxy::Exchange::kLoadDeadline - 1);
+    EXPECT_FALSE(core::RunLoop::main().runUntil([&] { return held->stops > 0; }, 0.2));
+    clock.advance(2);
+    client.join();
+    EXPECT_EQ(reply.status, 502);
+    ASSERT_TRUE(proxyError(reply));
+    EXPECT_EQ(proxyError(reply)->code, -1001);
+    EXPECT_EQ(held->stops, 1);
+}
+
+TEST_F(EngineProxyService, ATunnelWhoseClientNeverShakesHandsClosesAtTheTimeLimit) {
+    testsupport::ManualClockScope clock;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(std::uint16_t(proxy->port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string credentials = proxy->user() + ":" + proxy->password();
+    gchar* encoded =
+        g_base64_encode(reinterpret_cast<const guchar*>(credentials.data()), credentials.size());
+    const std::string connectRequest =
+        "CONNECT stalled.test:443 HTTP/1.1\r\nHost: stalled.test:443\r\n"
+        "Proxy-Authorization: Basic " +
+        std::string(encoded) + "\r\n\r\n";
+    g_free(encoded);
+    ASSERT_EQ(send(fd, connectRequest.data(), connectRequest.size(), 0),
+              ssize_t(connectRequest.size()));
+    std::string answer;
+    char buffer[512];
+    while (answer.find("\r\n\r\n") == std::string::npos) {
+        pollfd readable{fd, POLLIN, 0};
+        ASSERT_EQ(poll(&readable, 1, 20'000), 1);
+        const ssize_t count = recv(fd, buffer, sizeof buffer, 0);
+        ASSERT_GT(count, 0);
+        answer.append(buffer, size_t(count));
+    }
+    EXPECT_TRUE(answer.starts_with("HTTP/1.1 200")) << answer;
+
+    // The client sends no greeting: the tunnel stays until its time is up.
+    (void)core::RunLoop::main().runUntil([] { return false; }, 0.2);
+    clock.advance(web::proxy::kHandshakeSeconds - 1);
+    pollfd waiting{fd, POLLIN, 0};
+    EXPECT_EQ(poll(&waiting, 1, 200), 0);
+    clock.advance(2);
+    pollfd closing{fd, POLLIN, 0};
+    ASSERT_EQ(poll(&closing, 1, 20'000), 1);
+    EXPECT_EQ(recv(fd, buffer, sizeof buffer, 0), 0);
+    close(fd);
+}
+
+}  // namespace

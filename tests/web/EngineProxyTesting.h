@@ -1,0 +1,101 @@
+#pragma once
+// Shared by the engine proxy's service tests: requests through the proxy as
+// the engine makes them (a libcurl easy handle with the proxy's URI and
+// credentials, trusting its authority for https), and URL protocols that
+// record what reaches them and answer, fail or hold.
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/HTTPHeaders.h"
+#include "core/URLProtocolFactory.h"
+#include "core/URLRequest.h"
+#include "web/EngineProxy.h"
+
+namespace proxytesting {
+
+// Seconds a request through the proxy may take, sanitizers included.
+constexpr long kRequestLimitMs = 20'000;
+
+struct Request {
+    std::string method = "GET";
+    std::string body;
+    std::vector<std::string> headers;  // "Name: value"
+    bool credentials = true;
+    // The proxy's password instead of the right one.
+    std::optional<std::string> password;
+    long timeoutMs = kRequestLimitMs;
+    // Called with each piece of the body as it arrives.
+    std::function<void(const std::string&)> onData;
+    // Sent with an announced length without being held in memory.
+    std::optional<curl_off_t> fillerBytes;
+    bool chunked = false;
+};
+
+struct Reply {
+    CURLcode code = CURLE_OK;
+    long status = 0;
+    // The proxy's answer to a CONNECT; 0 without one.
+    long connectStatus = 0;
+    // The fields of the last response.
+    core::HTTPHeaders headers;
+    std::string body;
+    // The subject and issuer of the certificate the client was shown.
+    std::string certificateSubject;
+    std::string certificateIssuer;
+};
+
+[[nodiscard]] Reply fetch(const web::EngineProxy& proxy, const std::string& url,
+                          Request request = {});
+
+// A URL protocol for requests whose path starts with a prefix: it records
+// what it was given and answers with status and body, fails, or holds the
+// load until stopped. Its records are safe from any thread.
+class RecordingFactory final : public core::URLProtocolFactory,
+                               public std::enable_shared_from_this<RecordingFactory> {
+public:
+    enum class Behaviour { answer, fail, hold };
+
+    RecordingFactory(std::string prefix, Behaviour behaviour, std::string body = {})
+        : prefix_(std::move(prefix)), behaviour_(behaviour), body_(std::move(body)) {}
+
+    bool canInit(const core::URLRequest& request) const override {
+        return request.url().path().starts_with(prefix_);
+    }
+    std::shared_ptr<core::URLProtocol>
+    make(core::URLRequest request, std::shared_ptr<core::URLProtocolClient> client) const override;
+
+    [[nodiscard]] std::vector<core::URLRequest> requests() const;
+    mutable std::atomic<int> starts{0};
+    mutable std::atomic<int> stops{0};
+
+private:
+    class Protocol;
+
+    const std::string prefix_;
+    const Behaviour behaviour_;
+    const std::string body_;
+    mutable std::mutex mutex_;
+    mutable std::vector<core::URLRequest> requests_;
+};
+
+// Registers a factory for the test's life.
+class Registered {
+public:
+    explicit Registered(std::shared_ptr<RecordingFactory> factory);
+    ~Registered();
+    Registered(const Registered&) = delete;
+    Registered& operator=(const Registered&) = delete;
+
+private:
+    std::shared_ptr<RecordingFactory> factory_;
+};
+
+}  // namespace proxytesting
