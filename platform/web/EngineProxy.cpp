@@ -3,6 +3,7 @@
 #include <glib.h>
 #include <sys/random.h>
 
+#include <deque>
 #include <future>
 #include <mutex>
 
@@ -24,7 +25,38 @@ std::string randomHex(size_t bytes) {
     return core::hexString(random);
 }
 
+struct Failure {
+    std::uint64_t pageId = 0;
+    std::string url;
+    protocol::ProxyError error;
+};
+
+std::mutex failuresMutex;
+std::deque<Failure>& failures() {
+    static auto* list = new std::deque<Failure>;
+    return *list;
+}
+
 }  // namespace
+
+void EngineProxy::noteFailure(std::uint64_t pageId, std::string url, protocol::ProxyError error) {
+    const std::lock_guard lock(failuresMutex);
+    failures().push_back({pageId, std::move(url), std::move(error)});
+    if (failures().size() > kMostFailures) failures().pop_front();
+}
+
+std::optional<protocol::ProxyError> EngineProxy::takeFailure(std::uint64_t pageId,
+                                                             std::string_view url) {
+    const std::lock_guard lock(failuresMutex);
+    auto& list = failures();
+    for (auto failure = list.rbegin(); failure != list.rend(); ++failure) {
+        if (failure->pageId != pageId || failure->url != url) continue;
+        protocol::ProxyError found = std::move(failure->error);
+        list.erase(std::next(failure).base());
+        return found;
+    }
+    return std::nullopt;
+}
 
 EngineProxy* EngineProxy::shared(std::string* error) {
     static std::mutex mutex;

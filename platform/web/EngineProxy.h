@@ -15,10 +15,14 @@
 // context of its own; nothing of it runs on the main thread. Every member is
 // safe from any thread.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/Thread.h"
+#include "web/WebProcessProtocol.h"
 
 namespace web {
 
@@ -40,6 +44,14 @@ public:
     [[nodiscard]] const std::string& pageToken() const { return pageToken_; }
     // The authority its https certificates chain to, PEM.
     [[nodiscard]] std::string authorityPEM() const;
+
+    // Loads of a marked page that the proxy failed: the engine sees only an
+    // answer that broke off, the page's view asks here what the failure
+    // was. The newest kMostFailures are kept; taking one forgets it.
+    static constexpr size_t kMostFailures = 64;
+    static void noteFailure(std::uint64_t pageId, std::string url, protocol::ProxyError error);
+    [[nodiscard]] static std::optional<protocol::ProxyError> takeFailure(std::uint64_t pageId,
+                                                                         std::string_view url);
 
     EngineProxy(const EngineProxy&) = delete;
     EngineProxy& operator=(const EngineProxy&) = delete;

@@ -4,6 +4,7 @@
 #include <poll.h>
 
 #include "core/RunLoop.h"
+#include "web/EngineProxy.h"
 #include "web/ProxyMessages.h"
 #include "web/TrustedAuthorities.h"
 
@@ -86,8 +87,14 @@ void Exchange::didFinishLoading(core::URLConnection&) {
     loadEnded();
 }
 
-void Exchange::didFailWithError(core::URLConnection&, const core::NetworkError& error) {
+void Exchange::didFailWithError(core::URLConnection& connection, const core::NetworkError& error) {
     stopWatching();
+    // The page's view hears what failed: the engine sees the answer break off.
+    const core::URLRequest& request = connection.originalRequest();
+    if (const auto page = request.property(protocol::kPageIdProperty)) {
+        EngineProxy::noteFailure(page->uintValue(), request.url().absoluteString(),
+                                 {error.platformCode(), error.message});
+    }
     if (!messageDone_) {
         if (!answered_) {
             answerFailure(server_, message_, error);

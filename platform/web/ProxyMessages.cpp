@@ -121,7 +121,9 @@ bool answer(SoupServerMessage* message, const core::HTTPURLResponse& response) {
     if (response.headers().contains("Date")) soup_message_headers_remove(headers, "Date");
     const auto listed = connectionTokens(response.headers());
     for (const auto& [name, value] : response.headers()) {
-        if (!isHopByHop(name, listed))
+        // Only the proxy tells of its failures.
+        if (!isHopByHop(name, listed) &&
+            !core::HTTPHeaders::sameName(name, protocol::kProxyErrorHeader))
             soup_message_headers_append(headers, name.c_str(), value.c_str());
     }
     const std::string method = soup_server_message_get_method(message);

@@ -12,6 +12,7 @@
 #include "core/Bundle.h"
 #include "core/FileManager.h"
 #include "web/DecisionServer.h"
+#include "web/EngineProxy.h"
 #include "web/EngineStart.h"
 #include "web/HeadlessDisplay.h"
 #include "web/MainLoop.h"
@@ -148,11 +149,26 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
         if (error) *error = missingExtension(folder);
         return nullptr;
     }
+    EngineProxy* proxy = proxied ? EngineProxy::shared(error) : nullptr;
+    if (proxied && !proxy) return nullptr;
     WebKitWebsiteDataManager* manager =
         persistent ? webkit_website_data_manager_new(
                          "base-data-directory", dataFolder(true, "data").c_str(),
                          "base-cache-directory", dataFolder(true, "cache").c_str(), nullptr)
                    : webkit_website_data_manager_new_ephemeral();
+    if (proxy) {
+        // Every load of the context goes to the app's proxy, loopback hosts
+        // included (no host is left out). Its https certificates come from
+        // its own authority, which nothing else trusts: the context takes
+        // any certificate, and as it reaches no server but the proxy, a load
+        // that cannot reach the proxy fails rather than going out directly.
+        WebKitNetworkProxySettings* settings =
+            webkit_network_proxy_settings_new(proxy->uri().c_str(), nullptr);
+        webkit_website_data_manager_set_network_proxy_settings(
+            manager, WEBKIT_NETWORK_PROXY_MODE_CUSTOM, settings);
+        webkit_network_proxy_settings_free(settings);
+        webkit_website_data_manager_set_tls_errors_policy(manager, WEBKIT_TLS_ERRORS_POLICY_IGNORE);
+    }
     // Every web process of the context is ended once it holds more than
     // kWebProcessMemoryLimitMB: a page that allocates without end takes
     // down its own process (whose views hear of it), not the machine. The
@@ -181,20 +197,24 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
                               g_variant_new_string(server->socketPath().c_str()));
         g_variant_builder_add(&data, "{sv}", protocol::kMemoryLimitKey,
                               g_variant_new_uint32(kWebProcessMemoryLimitMB));
+        if (proxy)
+            g_variant_builder_add(&data, "{sv}", protocol::kPageTokenKey,
+                                  g_variant_new_string(proxy->pageToken().c_str()));
         webkit_web_context_set_web_extensions_initialization_user_data(
             engine, g_variant_builder_end(&data));
         // The one folder of ours the sandboxed web process needs besides
         // the extension's own (which the engine exposes): the socket's.
         webkit_web_context_add_path_to_sandbox(engine, server->folder().c_str(), FALSE);
     }
-    auto context = std::make_shared<WebContext>(engine, persistent, hasExtension);
+    auto context = std::make_shared<WebContext>(engine, persistent, hasExtension, proxy);
     context->serveScheme(protocol::kHeldScheme);
     contexts.emplace(key, context);
     return context;
 }
 
-WebContext::WebContext(WebKitWebContext* context, bool persistent, bool hasExtension)
-    : context_(context), persistent_(persistent), hasExtension_(hasExtension) {}
+WebContext::WebContext(WebKitWebContext* context, bool persistent, bool hasExtension,
+                       EngineProxy* proxy)
+    : context_(context), persistent_(persistent), hasExtension_(hasExtension), proxy_(proxy) {}
 
 WebContext::~WebContext() {
     g_object_unref(context_);

@@ -1,13 +1,14 @@
 #pragma once
-// The browser engine's context of the web views of one persistence, of both
-// kinds: its web processes, its network process and data store (so one
-// cookie jar for the engine's own loads), the schemes it serves and the web
-// process extension it loads (which asks, page by page, whether a page's
-// loads go through the app). The first one starts the engine (GLib's main
-// loop as the main thread's waiter, a display, GTK). Every context runs its
-// web processes in the engine's sandbox, and keeps its live pages so that a
-// new view can share a web process with one of them. Main thread only;
-// contexts live until the process ends.
+// The browser engine's context of the web views of one kind and
+// persistence: its web processes, its network process and data store (so a
+// cookie jar of its own), the schemes it serves and the web process
+// extension it loads. The "UI" kind's context is ephemeral and loads through
+// the app's proxy (EngineProxy), whose pages the extension marks; the "WK"
+// kind has one context per persistence. The first context starts the engine
+// (GLib's main loop as the main thread's waiter, a display, GTK). Every
+// context runs its web processes in the engine's sandbox, and keeps its live
+// pages so that a new view can share a web process with one of them. Main
+// thread only; contexts live until the process ends.
 
 #include <memory>
 #include <set>
@@ -20,6 +21,8 @@ typedef struct _WebKitWebContext WebKitWebContext;
 typedef struct _WebKitWebView WebKitWebView;
 
 namespace web {
+
+class EngineProxy;
 
 class WebContext {
 public:
@@ -43,6 +46,8 @@ public:
     // Whether the extension is there: without it the frame of navigations
     // the page starts is unknown, and "UI"-kind views cannot be made.
     [[nodiscard]] bool hasExtension() const { return hasExtension_; }
+    // The proxy the context loads through, or nullptr.
+    [[nodiscard]] EngineProxy* proxy() const { return proxy_; }
     // Registers scheme with the engine once; its requests go to the view
     // whose page made them.
     void serveScheme(const std::string& scheme);
@@ -52,7 +57,7 @@ public:
     void addPage(WebKitWebView* page, bool hostsOthers);
     void removePage(WebKitWebView* page);
 
-    WebContext(WebKitWebContext* context, bool persistent, bool hasExtension);
+    WebContext(WebKitWebContext* context, bool persistent, bool hasExtension, EngineProxy* proxy);
     ~WebContext();
     WebContext(const WebContext&) = delete;
     WebContext& operator=(const WebContext&) = delete;
@@ -61,6 +66,7 @@ private:
     WebKitWebContext* context_;
     bool persistent_;
     bool hasExtension_;
+    EngineProxy* proxy_;
     std::set<std::string> schemes_;
     std::vector<WebKitWebView*> hosts_;
 };

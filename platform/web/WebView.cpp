@@ -10,6 +10,7 @@
 #include "core/RunLoop.h"
 #include "gfx/Canvas.h"
 #include "ui/DeviceProfile.h"
+#include "web/EngineProxy.h"
 #include "web/WebViewEngine.h"
 
 namespace web {
@@ -155,6 +156,7 @@ void WebView::Engine::connectSignals() {
     g_signal_connect(page, "load-failed-with-tls-errors", G_CALLBACK(loadFailedWithTLSErrors),
                      this);
     g_signal_connect(page, "web-process-terminated", G_CALLBACK(processTerminated), this);
+    g_signal_connect(page, "authenticate", G_CALLBACK(authenticate), this);
     g_signal_connect(page, "script-dialog", G_CALLBACK(scriptDialog), this);
     g_signal_connect(page, "size-allocate",
                      G_CALLBACK(+[](GtkWidget*, GdkRectangle*, gpointer data) {
@@ -164,6 +166,28 @@ void WebView::Engine::connectSignals() {
                          engine.owner.takeSnapshot();
                      }),
                      this);
+}
+
+gboolean WebView::Engine::authenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
+                                       gpointer data) {
+    const auto& engine = *static_cast<Engine*>(data);
+    const EngineProxy* proxy = engine.context->proxy();
+    if (!proxy || !webkit_authentication_request_is_for_proxy(request)) return FALSE;
+    const char* host = webkit_authentication_request_get_host(request);
+    const bool ours = host && std::string_view(host) == "127.0.0.1" &&
+                      webkit_authentication_request_get_port(request) == guint(proxy->port());
+    // Credentials the proxy refused once are not offered again.
+    if (!ours || webkit_authentication_request_is_retry(request)) {
+        core::Console::log("WebView: a proxy's request for credentials was refused");
+        webkit_authentication_request_cancel(request);
+        return TRUE;
+    }
+    WebKitCredential* credential =
+        webkit_credential_new(proxy->user().c_str(), proxy->password().c_str(),
+                              WEBKIT_CREDENTIAL_PERSISTENCE_FOR_SESSION);
+    webkit_authentication_request_authenticate(request, credential);
+    webkit_credential_free(credential);
+    return TRUE;
 }
 
 std::shared_ptr<WebView> WebView::self() {

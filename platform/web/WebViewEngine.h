@@ -78,6 +78,10 @@ struct WebView::Engine {
                                             GTlsCertificateFlags errors, gpointer self);
     static void processTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                   gpointer self);
+    // The app's proxy asks for its credentials ("UI" kind): answered for
+    // that proxy alone.
+    static gboolean authenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
+                                 gpointer self);
     // WebViewTLS.cpp: whether one of TrustedAuthorities vouches for the
     // server's certificate for the URL's host; the engine told to accept a
     // certificate for the host, and the current load going on; a handshake
@@ -175,6 +179,9 @@ struct WebView::Engine {
     // The last navigation allowed in the policy step: the engine's start
     // event does not name its URL.
     std::string lastAllowed;
+    // The app's proxy could not load the main frame's document: the
+    // failure it told, for the engine's failure of the load that follows.
+    std::optional<LoadError> proxyFailure;
 
     // A URL the web process sent a held navigation to.
     [[nodiscard]] static bool isHeld(std::string_view url);

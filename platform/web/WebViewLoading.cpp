@@ -7,6 +7,7 @@
 
 #include "core/Console.h"
 #include "core/RunLoop.h"
+#include "web/EngineProxy.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 
@@ -88,6 +89,7 @@ void WebView::beginLoad(const std::string& url) {
     load_.committed = false;
     load_.url = url;
     load_.certificateChecked = false;
+    engine_->proxyFailure.reset();
     load_.remade = false;
     load_.commitTold = false;
     ++load_.serial;
@@ -241,8 +243,22 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
         engine.startAwaitsDecision = false;
         if (!view.load_.active) view.beginLoad(failing);
     }
-    const LoadError failure =
+    LoadError failure =
         errorFor(error, failing.empty() ? view.load_.url : failing, event != WEBKIT_LOAD_COMMITTED);
+    // A load the app's proxy failed: the engine saw its answer break off,
+    // or the view stopped it at its answer.
+    if (auto told = std::exchange(engine.proxyFailure, std::nullopt);
+        told && g_error_matches(error, WEBKIT_POLICY_ERROR,
+                                WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)) {
+        view.reportFailure(*told);
+        return TRUE;
+    }
+    if (engine.context->proxy() && !failing.empty()) {
+        if (const auto told = EngineProxy::takeFailure(view.pageIdentifier(), failing)) {
+            failure.code = told->code;
+            failure.message = told->message;
+        }
+    }
     // An https load the engine refused for the server's certificate without
     // offering the certificate (at times as cancelled): the app's own
     // authorities may still vouch for it.

@@ -10,6 +10,7 @@
 
 #include "core/Console.h"
 #include "web/EngineMessages.h"
+#include "web/EngineProxy.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 
@@ -290,7 +291,26 @@ void WebView::Engine::decideResponse(WebKitResponsePolicyDecision* decision) {
     WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
     const bool mainFrame = webkit_response_policy_decision_is_main_frame_main_resource(decision);
     const int status = int(webkit_uri_response_get_status_code(response));
-    if (mainFrame) owner.status_ = status;
+    if (mainFrame) {
+        owner.status_ = status;
+        // The app's proxy failed to load it: the load fails with the
+        // proxy's failure.
+        if (context->proxy()) {
+            SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+            const char* told =
+                headers ? soup_message_headers_get_one(headers, protocol::kProxyErrorHeader)
+                        : nullptr;
+            if (const auto failure = told ? protocol::parseProxyError(told) : std::nullopt) {
+                const char* uri = webkit_uri_response_get_uri(response);
+                proxyFailure = LoadError{failure->code, failure->message,
+                                         uri ? uri : owner.load_.url, true};
+                (void)EngineProxy::takeFailure(owner.pageIdentifier(), proxyFailure->failingURL);
+                owner.status_.reset();
+                webkit_policy_decision_ignore(policy);
+                return;
+            }
+        }
+    }
     bool accepted = webkit_response_policy_decision_is_mime_type_supported(decision);
     if (accepted) {
         if (const auto delegate = owner.delegate()) {

@@ -142,6 +142,8 @@ TEST_F(EngineProxyService, AnswersComeBackAsTheOriginSentThem) {
         auto response = LoopbackResponse::redirect("/target");
         response.headers.add("Set-Cookie", "a=1; Path=/");
         response.headers.add("Set-Cookie", "b=2; HttpOnly");
+        // Only the proxy tells of its failures.
+        response.headers.add("Vantor-Proxy-Error", "-1004 forged");
         return response;
     });
     origin.on("GET", "/target", [](const auto&) { return LoopbackResponse::text("target"); });
@@ -158,6 +160,7 @@ TEST_F(EngineProxyService, AnswersComeBackAsTheOriginSentThem) {
     EXPECT_EQ(moved.headers.value("Location"), "/target");
     EXPECT_EQ(moved.headers.values("Set-Cookie"),
               (std::vector<std::string>{"a=1; Path=/", "b=2; HttpOnly"}));
+    EXPECT_FALSE(moved.headers.contains("Vantor-Proxy-Error"));
     EXPECT_TRUE(origin.requestsTo("/target").empty());
 
     const Reply nothing = fetch(*proxy, origin.url("/nothing").absoluteString());
