@@ -7,8 +7,9 @@
 // requests with the same header fields and bodies.
 //
 // Each run of a page gets a fresh view and a folder of its own on the
-// server, so no cookie, storage key or log entry of one run reaches the
-// next. Observations and the log are compared with the origins as labels
+// server, and starts with the engine's cookies and storage cleared, so no
+// cookie (other tests' included), storage key or log entry of one run
+// reaches the next. Observations and the log are compared with the origins as labels
 // (A, B and C, see ConformanceServer.h) and without the run's folder. Pages
 // bound their own waits ("timeout" where something never came), and the
 // harness reads whatever a page observed by kPageLimit.
@@ -17,9 +18,12 @@
 #include <optional>
 #include <set>
 
+#include <webkit2/webkit2.h>
+
 #include "ConformanceServer.h"
 #include "WebViewTesting.h"
 #include "core/JSON.h"
+#include "web/WebContext.h"
 
 namespace {
 
@@ -55,6 +59,31 @@ struct PageRun {
     Observations observations;
     std::vector<ConformanceRequest> log;
 };
+
+// Clears the cookies and storage of the engine's context of the kind's
+// views; false when that did not finish in time.
+[[nodiscard]] bool clearWebsiteData(Kind kind) {
+    std::string error;
+    const auto context = web::WebContext::shared(configurationOf(kind), &error);
+    EXPECT_TRUE(context) << error;
+    if (!context) return false;
+    // Told through a pointer of its own: the answer may come after the wait.
+    const auto cleared = std::make_shared<bool>(false);
+    webkit_website_data_manager_clear(
+        webkit_web_context_get_website_data_manager(context->engine()),
+        WebKitWebsiteDataTypes(WEBKIT_WEBSITE_DATA_COOKIES | WEBKIT_WEBSITE_DATA_LOCAL_STORAGE |
+                               WEBKIT_WEBSITE_DATA_SESSION_STORAGE),
+        0, nullptr,
+        [](GObject* manager, GAsyncResult* result, gpointer data) {
+            webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(manager), result,
+                                                     nullptr);
+            const std::unique_ptr<std::shared_ptr<bool>> told(
+                static_cast<std::shared_ptr<bool>*>(data));
+            **told = true;
+        },
+        new std::shared_ptr<bool>(cleared));
+    return waitFor([&] { return *cleared; });
+}
 
 std::optional<std::string> valueOf(const std::map<std::string, std::string>& map,
                                    const std::string& key) {
@@ -164,6 +193,7 @@ protected:
         auto delegate = std::make_shared<RecordingDelegate>();
         auto view = makeView(delegate, configurationOf(kind));
         if (!view) return run;
+        EXPECT_TRUE(clearWebsiteData(kind)) << "the engine's cookies were not cleared in time";
         view->loadRequest(
             core::URLRequest(core::URL::create(server.origin('A') + folder + start).value()));
         run.finished = waitFor(
@@ -316,8 +346,8 @@ TEST_P(WebViewConformanceService, CookiesFromResponsesAndScriptReachScriptAndSer
           {{"Cookie", "cred=1; doc=1; fetch=1; frame=1; framejs=1; hdoc=1; img=1; js=1"}}}});
 }
 
-// The frame page of the frame cases: what it sees of itself and of its
-// parent, posted to the parent as {report}.
+// The frame of the next case: what it sees of itself and of its parent,
+// posted to the parent as {report}.
 const char* kFramePage = R"html(<title>frame</title><body><script>
 window.frameFunction = () => 'frame called';
 const report = {};
