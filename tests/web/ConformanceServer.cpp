@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 #include <utility>
@@ -329,11 +331,8 @@ private:
 
     void handle(SoupServerMessage* message, const char* rawPath, char label) {
         SoupMessageHeaders* headers = soup_server_message_get_request_headers(message);
-        const std::string method = soup_server_message_get_method(message);
         const std::string path = rawPath ? rawPath : "/";
         const char* rawQuery = g_uri_get_query(soup_server_message_get_uri(message));
-        const auto query = queryItems(rawQuery);
-
         // The run's folder: the path's first segment.
         std::string run, rest = path;
         if (path.rfind("/run", 0) == 0) {
@@ -341,15 +340,29 @@ private:
             run = path.substr(0, slash);
             rest = slash == std::string::npos ? "/" : path.substr(slash);
         }
-
-        Logged logged;
-        logged.run = run;
         // B's port under the name "localhost" is another site: C.
         if (label == 'B' && headerValue(headers, "Host").rfind("localhost", 0) == 0) label = 'C';
-        logged.request.origin = std::string(1, label);
-        logged.request.method = method;
-        logged.request.target = unescape(path);
-        if (rawQuery && *rawQuery) logged.request.target += "?" + unescape(rawQuery);
+        ConformanceRequest request = received(message, path, rawQuery, label);
+        {
+            std::lock_guard lock(mutex_);
+            log_.push_back({run, request});
+        }
+        if (run.empty()) {
+            soup_server_message_set_status(message, SOUP_STATUS_NOT_FOUND, nullptr);
+            return;
+        }
+        answer(message, request, run, rest, rawQuery);
+    }
+
+    // The request as the log keeps it.
+    static ConformanceRequest received(SoupServerMessage* message, const std::string& path,
+                                       const char* rawQuery, char label) {
+        SoupMessageHeaders* headers = soup_server_message_get_request_headers(message);
+        ConformanceRequest request;
+        request.origin = std::string(1, label);
+        request.method = soup_server_message_get_method(message);
+        request.target = unescape(path);
+        if (rawQuery && *rawQuery) request.target += "?" + unescape(rawQuery);
         for (const auto& name : kLoggedFields) {
             const char* value = soup_message_headers_get_one(headers, name.c_str());
             if (!value) continue;
@@ -357,26 +370,24 @@ private:
             if (name == "Cookie") text = sortedCookies(text);
             if (name == "Content-Type" && text.rfind("multipart/", 0) == 0)
                 text = text.substr(0, text.find(';'));
-            logged.request.fields[name] = text;
+            request.fields[name] = text;
         }
         GBytes* body = soup_message_body_flatten(soup_server_message_get_request_body(message));
         gsize size = 0;
         const char* bytes = static_cast<const char*>(g_bytes_get_data(body, &size));
         if (headerValue(headers, "Content-Type").rfind("multipart/", 0) == 0)
-            logged.request.body = multipartText(headers, body);
+            request.body = multipartText(headers, body);
         else
-            logged.request.body.assign(bytes ? bytes : "", size);
+            request.body.assign(bytes ? bytes : "", size);
         g_bytes_unref(body);
-        const std::string summary =
-            method + " " + logged.request.fields["Content-Type"] + " " + logged.request.body;
-        if (logged.request.fields["Content-Type"].empty())
-            logged.request.fields.erase("Content-Type");
-        {
-            std::lock_guard lock(mutex_);
-            log_.push_back(logged);
-        }
+        return request;
+    }
 
-        auto param = [&](const std::string& name) -> std::string {
+    void answer(SoupServerMessage* message, const ConformanceRequest& request,
+                const std::string& run, const std::string& rest, const char* rawQuery) {
+        SoupMessageHeaders* headers = soup_server_message_get_request_headers(message);
+        const auto query = queryItems(rawQuery);
+        const auto param = [&](const std::string& name) -> std::string {
             for (const auto& [key, value] : query)
                 if (key == name) return value;
             return {};
@@ -395,11 +406,7 @@ private:
         if (param("cred") == "1")
             soup_message_headers_replace(answer, "Access-Control-Allow-Credentials", "true");
 
-        if (run.empty()) {
-            soup_server_message_set_status(message, SOUP_STATUS_NOT_FOUND, nullptr);
-            return;
-        }
-        if (method == "OPTIONS") {
+        if (request.method == "OPTIONS") {
             if (const std::string methods = param("methods"); !methods.empty())
                 soup_message_headers_replace(answer, "Access-Control-Allow-Methods",
                                              methods.c_str());
@@ -412,8 +419,8 @@ private:
         // A redirect: /to/<X>/<path> or /to307/<X>/<path>.
         for (const std::string prefix : {"/to/", "/to307/"}) {
             if (rest.rfind(prefix, 0) != 0 || rest.size() < prefix.size() + 2) continue;
-            const char target = rest[prefix.size()];
-            std::string location = origin(target) + run + rest.substr(prefix.size() + 1);
+            std::string location =
+                origin(rest[prefix.size()]) + run + rest.substr(prefix.size() + 1);
             if (rawQuery && *rawQuery) location += "?" + std::string(rawQuery);
             soup_server_message_set_redirect(message, prefix == "/to/" ? 302 : 307,
                                              location.c_str());
@@ -432,31 +439,27 @@ private:
             if (lower.find("path=") == std::string::npos) cookie += "; Path=" + run;
             soup_message_headers_append(answer, "Set-Cookie", cookie.c_str());
         }
-        const std::string statusText = param("status");
-        const unsigned status = statusText.empty() ? 200 : unsigned(std::stoi(statusText));
 
-        std::string html;
-        bool isPage = false;
-        {
-            std::lock_guard lock(mutex_);
-            if (auto found = pages_.find(rest); found != pages_.end()) {
-                html = kPageHelpers + found->second;
-                isPage = true;
-            }
-        }
         const std::string type = param("type");
+        if (type == "events") {
+            startStream(message, run + "/" + param("id"));
+            return;
+        }
         std::string contentType = "text/plain; charset=utf-8";
         std::string content = param("body");
-        if (isPage) {
-            replaceAll(html, "%A%", origin('A') + run);
-            replaceAll(html, "%B%", origin('B') + run);
-            replaceAll(html, "%C%", origin('C') + run);
-            replaceAll(html, "%OA%", origin('A'));
-            replaceAll(html, "%OB%", origin('B'));
-            replaceAll(html, "%OC%", origin('C'));
-            replaceAll(html, "%RUN%", run.substr(1));
+        std::optional<std::string> page;
+        {
+            std::lock_guard lock(mutex_);
+            if (auto found = pages_.find(rest); found != pages_.end()) page = found->second;
+        }
+        if (page) {
             contentType = "text/html; charset=utf-8";
-            content = html;
+            content = kPageHelpers + *page;
+            for (const char label : {'A', 'B', 'C'}) {
+                replaceAll(content, std::string("%") + label + "%", origin(label) + run);
+                replaceAll(content, std::string("%O") + label + "%", origin(label));
+            }
+            replaceAll(content, "%RUN%", run.substr(1));
         } else if (type == "js") {
             contentType = "text/javascript";
             const std::string script = param("script");
@@ -464,35 +467,37 @@ private:
             if (script == "mark") content = "window.scriptRan = (window.scriptRan || 0) + 1;\n";
         } else if (type == "css") {
             contentType = "text/css";
-        } else if (type == "html") {
-            contentType = "text/html; charset=utf-8";
-        } else if (type == "json") {
-            contentType = "application/json";
         } else if (type == "png") {
             contentType = "image/png";
-            const std::string w = param("w"), h = param("h");
-            content = pngBytes(w.empty() ? 1 : std::stoi(w), h.empty() ? 1 : std::stoi(h),
-                               {0, 0.5, 1, 1});
+            content = pngBytes(number(param("w")), number(param("h")), {0, 0.5, 1, 1});
         } else if (type == "sink") {
-            content = summary;
+            // What arrived.
+            const auto type = request.fields.find("Content-Type");
+            content = request.method + " " +
+                      (type == request.fields.end() ? std::string() : type->second) + " " +
+                      request.body;
             if (param("reply") == "post") {
                 contentType = "text/html; charset=utf-8";
                 content =
-                    "<!doctype html><p id=sink></p><script>const sink = " + jsString(summary) +
+                    "<!doctype html><p id=sink></p><script>const sink = " + jsString(content) +
                     "; document.getElementById('sink').textContent = sink;"
                     " parent.postMessage({sink}, '*');</script>";
             }
-        } else if (type == "events") {
-            startStream(message, run + "/" + param("id"));
-            return;
         } else if (type == "next") {
             content = nextEvent(run + "/" + param("id"));
         } else if (content.empty()) {
             content = "text";
         }
-        soup_server_message_set_status(message, status, nullptr);
+        soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);
         soup_server_message_set_response(message, contentType.c_str(), SOUP_MEMORY_COPY,
                                          content.data(), content.size());
+    }
+
+    // A size of 1 to 100 pixels the text gives; 1 for none.
+    static int number(const std::string& text) {
+        int value = 1;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        return std::clamp(value, 1, 100);
     }
 
     static std::string eventText(int number) {

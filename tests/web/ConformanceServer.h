@@ -18,18 +18,20 @@
 //  - .../echo asked for with a WebSocket handshake: a WebSocket that sends
 //    back every message;
 //  - anything else: an answer the query describes:
-//      type=text|js|css|html (body=<text>; for js also script=throw, an
-//      Error "boom" thrown on line 2, or script=mark, which counts in
-//      window.scriptRan), png (w=, h=), json,
-//      sink (what arrived: "<method> <content type> <body>"; with
-//      reply=post an HTML page that posts that to its parent),
-//      events (an EventSource stream, id=<name>: its first event at once,
-//      then one more for each request with type=next&id=<name>; it never
-//      ends), next;
-//      status=<code>; cookie=<Set-Cookie value> (repeatable; the run's
-//      folder as Path unless it names one); cors=star|echo (the allow
-//      header as "*" or the request's Origin), cred=1 (credentials
-//      allowed), methods=, headers= (what a preflight allows).
+//      type=text (the default) or css, with body=<text> ("text" without);
+//      type=js, with body=<text>, or script=throw (throws Error "boom" on
+//      line 2) or script=mark (counts in window.scriptRan);
+//      type=png, w= and h= pixels;
+//      type=sink: what arrived, "<method> <content type> <body>"; with
+//      reply=post as an HTML page that posts {sink: that} to its parent;
+//      type=events: an EventSource stream (id=<name>) that sends its first
+//      event at once, then one more for each request with
+//      type=next&id=<name>, and never ends;
+//      cookie=<Set-Cookie value>: repeatable, the run's folder as Path
+//      unless it names one;
+//      cors=star|echo: the allow header as "*" or as the request's Origin;
+//      cred=1: credentials allowed; methods=, headers=: what a preflight
+//      allows.
 //    OPTIONS anywhere answers 204 with the query's CORS headers.
 //
 // Member functions are safe on any thread.
