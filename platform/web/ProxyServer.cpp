@@ -33,10 +33,44 @@ bool sameSecret(std::string_view given, std::string_view expected) {
     return aLength == bLength && CRYPTO_memcmp(a.data(), b.data(), aLength) == 0;
 }
 
-struct GoneNote {
-    Server* server;
-    std::string key;
-};
+// A CORS preflight: the engine sends it without the proxy's credentials,
+// and answers no challenge for it. It carries no body, and its answer says
+// only what the server allows.
+gboolean isPreflight(SoupServerMessage* message) {
+    if (std::string_view(soup_server_message_get_method(message)) != "OPTIONS") return FALSE;
+    SoupMessageHeaders* headers = soup_server_message_get_request_headers(message);
+    const SoupEncoding encoding = soup_message_headers_get_encoding(headers);
+    const bool bodiless = encoding == SOUP_ENCODING_NONE ||
+                          (encoding == SOUP_ENCODING_CONTENT_LENGTH &&
+                           soup_message_headers_get_content_length(headers) == 0);
+    return bodiless && soup_message_headers_get_one(headers, "Origin") &&
+           soup_message_headers_get_one(headers, "Access-Control-Request-Method");
+}
+
+// A listener of server on a port of the loopback interface; 0 when none.
+int listenOnLoopback(SoupServer* server, std::string* error) {
+    GError* failure = nullptr;
+    GSocket* socket =
+        g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, &failure);
+    GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
+    GSocketAddress* address = g_inet_socket_address_new(loopback, 0);
+    g_object_unref(loopback);
+    int port = 0;
+    if (socket && g_socket_bind(socket, address, FALSE, &failure) &&
+        g_socket_listen(socket, &failure) &&
+        soup_server_listen_socket(server, socket, SoupServerListenOptions(0), &failure)) {
+        if (GSocketAddress* bound = g_socket_get_local_address(socket, &failure)) {
+            port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
+            g_object_unref(bound);
+        }
+    }
+    g_object_unref(address);
+    g_clear_object(&socket);
+    if (port == 0 && error)
+        *error = std::string("cannot listen: ") + (failure ? failure->message : "no port");
+    if (failure) g_error_free(failure);
+    return port;
+}
 
 }  // namespace
 
@@ -44,13 +78,13 @@ RequestBody* RequestBody::of(SoupServerMessage* message) {
     return static_cast<RequestBody*>(g_object_get_data(G_OBJECT(message), kBodyKey));
 }
 
-// A CONNECT answered with 200, waiting for its fields to be out.
+// A CONNECT answered with 200, waiting for its fields to be out, then for
+// its TLS, then for its pump.
 struct Server::Tunnel {
     Server* server;
+    Destination destination;
     GTlsCertificate* certificate;
-    GSocketAddress* local;
-    GSocketAddress* remote;
-    GSocket* socket;
+    GSocket* socket;  // the client's
     GCancellable* cancellable = nullptr;
     std::shared_ptr<core::Timer> deadline = nullptr;
 
@@ -58,8 +92,6 @@ struct Server::Tunnel {
         if (deadline) deadline->invalidate();
         g_clear_object(&cancellable);
         g_object_unref(certificate);
-        g_object_unref(local);
-        g_object_unref(remote);
         g_clear_object(&socket);
     }
 };
@@ -79,6 +111,12 @@ bool Server::listen(std::string* error) {
     inner_ = soup_server_new(nullptr, nullptr);
     SoupAuthDomain* domain = soup_auth_domain_basic_new("realm", "Vantor", "proxy", TRUE, nullptr);
     soup_auth_domain_basic_set_auth_callback(domain, checkPassword, this, nullptr);
+    soup_auth_domain_set_filter(
+        domain,
+        [](SoupAuthDomain*, SoupServerMessage* message, gpointer) -> gboolean {
+            return !isPreflight(message);
+        },
+        nullptr, nullptr);
     soup_server_add_auth_domain(outer_, domain);
     g_object_unref(domain);
     for (SoupServer* soup : {outer_, inner_}) {
@@ -97,76 +135,25 @@ bool Server::listen(std::string* error) {
         },
         this, nullptr);
 
-    service_ = g_socket_service_new();
+    port_ = listenOnLoopback(outer_, error);
+    innerPort_ = port_ != 0 ? listenOnLoopback(inner_, error) : 0;
+    return port_ != 0 && innerPort_ != 0;
+}
+
+GSocket* Server::clientSocket(SoupServerMessage* message) {
+    return soup_server_message_get_socket(message);
+}
+
+const Server::Destination* Server::destinationOf(SoupServerMessage* message) const {
+    GSocketAddress* remote = soup_server_message_get_remote_address(message);
+    if (!remote || !G_IS_INET_SOCKET_ADDRESS(remote)) return nullptr;
+    auto* inet = G_INET_SOCKET_ADDRESS(remote);
     GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
-    GSocketAddress* address = g_inet_socket_address_new(loopback, 0);
-    GSocketAddress* bound = nullptr;
-    GError* failure = nullptr;
-    const bool listening =
-        g_socket_listener_add_address(G_SOCKET_LISTENER(service_), address, G_SOCKET_TYPE_STREAM,
-                                      G_SOCKET_PROTOCOL_TCP, nullptr, &bound, &failure);
-    g_object_unref(address);
+    const bool fromLoopback = g_inet_address_equal(g_inet_socket_address_get_address(inet), loopback);
     g_object_unref(loopback);
-    if (!listening) {
-        if (error) *error = std::string("cannot listen: ") + failure->message;
-        g_error_free(failure);
-        return false;
-    }
-    port_ = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
-    g_object_unref(bound);
-    g_signal_connect(service_, "incoming", G_CALLBACK(incoming), this);
-    g_socket_service_start(service_);
-    return true;
-}
-
-gboolean Server::incoming(GSocketService*, GSocketConnection* connection, GObject*, gpointer data) {
-    auto& server = *static_cast<Server*>(data);
-    // Not held, the connection closes once this returns.
-    if (server.clients_.size() >= kMostClients) return TRUE;
-    GSocket* socket = g_socket_connection_get_socket(connection);
-    (void)g_socket_set_option(socket, IPPROTO_TCP, TCP_NODELAY, 1, nullptr);
-    g_socket_set_timeout(socket, kClientIdleSeconds);
-    GSocketAddress* local = g_socket_connection_get_local_address(connection, nullptr);
-    GSocketAddress* remote = g_socket_connection_get_remote_address(connection, nullptr);
-    if (local && remote) {
-        std::string key = keyOf(remote);
-        server.clients_[key] = Client{connection, {}, 0};
-        g_object_weak_ref(G_OBJECT(connection), clientGone, new GoneNote{&server, std::move(key)});
-        (void)soup_server_accept_iostream(server.outer_, G_IO_STREAM(connection), local, remote,
-                                          nullptr);
-    }
-    g_clear_object(&local);
-    g_clear_object(&remote);
-    return TRUE;
-}
-
-void Server::clientGone(gpointer data, GObject* connection) {
-    auto* note = static_cast<GoneNote*>(data);
-    auto& clients = note->server->clients_;
-    if (const auto found = clients.find(note->key);
-        found != clients.end() && G_OBJECT(found->second.connection) == connection)
-        clients.erase(found);
-    delete note;
-}
-
-std::string Server::keyOf(GSocketAddress* address) {
-    if (!address || !G_IS_INET_SOCKET_ADDRESS(address)) return {};
-    auto* inet = G_INET_SOCKET_ADDRESS(address);
-    gchar* host = g_inet_address_to_string(g_inet_socket_address_get_address(inet));
-    std::string key =
-        std::string(host) + " " + std::to_string(g_inet_socket_address_get_port(inet));
-    g_free(host);
-    return key;
-}
-
-const Server::Client* Server::clientOf(SoupServerMessage* message) const {
-    const auto found = clients_.find(keyOf(soup_server_message_get_remote_address(message)));
-    return found == clients_.end() ? nullptr : &found->second;
-}
-
-GSocket* Server::clientSocket(SoupServerMessage* message) const {
-    const Client* client = clientOf(message);
-    return client ? g_socket_connection_get_socket(client->connection) : nullptr;
+    if (!fromLoopback) return nullptr;
+    const auto found = tunnels_.find(int(g_inet_socket_address_get_port(inet)));
+    return found == tunnels_.end() ? nullptr : &found->second;
 }
 
 gboolean Server::checkPassword(SoupAuthDomain*, SoupServerMessage*, const char* user,
@@ -178,6 +165,10 @@ gboolean Server::checkPassword(SoupAuthDomain*, SoupServerMessage*, const char* 
 }
 
 void Server::requestStarted(SoupServer*, SoupServerMessage* message, gpointer data) {
+    if (GSocket* socket = clientSocket(message)) {
+        (void)g_socket_set_option(socket, IPPROTO_TCP, TCP_NODELAY, 1, nullptr);
+        g_socket_set_timeout(socket, kClientIdleSeconds);
+    }
     g_object_set_data_full(G_OBJECT(message), kBodyKey, new RequestBody,
                            [](gpointer body) { delete static_cast<RequestBody*>(body); });
     g_signal_connect(message, "got-headers", G_CALLBACK(gotHeaders), data);
@@ -189,10 +180,14 @@ void Server::gotHeaders(SoupServerMessage* message, gpointer) {
     SoupMessageHeaders* response = soup_server_message_get_response_headers(message);
     const guint status = soup_server_message_get_status(message);
     if (status == SOUP_STATUS_PROXY_AUTHENTICATION_REQUIRED) {
-        // libsoup closes the connection after a challenge to an upgrade
-        // without saying so, and a client that sends its credentials on
-        // it loses them: saying so sends them on a new connection.
-        soup_message_headers_replace(response, "Connection", "close");
+        // libsoup closes the connection after a challenge to an upgrade, or
+        // to a request whose body it did not read, without saying so, and
+        // a client that sends its credentials on it loses them: saying so
+        // sends them on a new connection. Other challenges keep it open.
+        SoupMessageHeaders* request = soup_server_message_get_request_headers(message);
+        if (soup_message_headers_get_one(request, "Upgrade") ||
+            soup_message_headers_get_encoding(request) != SOUP_ENCODING_NONE)
+            soup_message_headers_replace(response, "Connection", "close");
         return;
     }
     // The body, when it is read at all, is gathered in pieces here.
@@ -224,7 +219,7 @@ void Server::refuse(SoupServerMessage* message, unsigned status) {
 }
 
 bool Server::isOwnAddress(std::string_view host, int port) const {
-    if (port != port_) return false;
+    if (port != port_ && port != innerPort_) return false;
     const std::string name = core::asciiLowercased(host);
     return name == "127.0.0.1" || name == "localhost" || name == "localhost." || name == "::1" ||
            name == "0.0.0.0" || name == "::";
@@ -237,10 +232,10 @@ std::optional<Target> Server::targetOf(SoupServerMessage* message, bool inner) c
     int port = 0;
     bool secure = true;
     if (inner) {
-        const Client* client = clientOf(message);
-        if (!client || client->tunnelHost.empty()) return std::nullopt;
-        host = client->tunnelHost;
-        port = client->tunnelPort;
+        const Destination* destination = destinationOf(message);
+        if (!destination) return std::nullopt;
+        host = destination->host;
+        port = destination->port;
     } else {
         const std::string scheme = core::asciiLowercased(g_uri_get_scheme(uri));
         if (scheme == "http" || scheme == "ws") {
@@ -284,6 +279,8 @@ void Server::handle(SoupServerMessage* message, bool inner) {
         }
         return;
     }
+    // The inner listener serves the proxy's own pumps alone.
+    if (inner && !destinationOf(message)) return refuse(message, SOUP_STATUS_FORBIDDEN);
     auto target = targetOf(message, inner);
     if (!target) return refuse(message, SOUP_STATUS_BAD_REQUEST);
     if (isOwnAddress(target->host, target->port)) return refuse(message, SOUP_STATUS_FORBIDDEN);
@@ -308,18 +305,14 @@ void Server::openTunnel(SoupServerMessage* message, const std::string& host, int
     const std::string pem = identity->certificatePEM + identity->keyPEM;
     GTlsCertificate* certificate =
         g_tls_certificate_new_from_pem(pem.c_str(), gssize(pem.size()), nullptr);
-    GSocketAddress* local = soup_server_message_get_local_address(message);
-    GSocketAddress* remote = soup_server_message_get_remote_address(message);
-    const auto client = clients_.find(keyOf(remote));
-    if (!certificate || !local || !remote || client == clients_.end()) {
+    GSocket* socket = clientSocket(message);
+    if (!certificate || !socket || tunnels_.size() >= kMostTunnels) {
         g_clear_object(&certificate);
-        return refuse(message, SOUP_STATUS_INTERNAL_SERVER_ERROR);
+        return refuse(message, certificate && socket ? SOUP_STATUS_SERVICE_UNAVAILABLE
+                                                     : SOUP_STATUS_INTERNAL_SERVER_ERROR);
     }
-    client->second.tunnelHost = host;
-    client->second.tunnelPort = port;
-    auto* tunnel = new Tunnel{this, certificate, G_SOCKET_ADDRESS(g_object_ref(local)),
-                              G_SOCKET_ADDRESS(g_object_ref(remote)),
-                              G_SOCKET(g_object_ref(clientSocket(message)))};
+    auto* tunnel = new Tunnel{this, Destination{host, port}, certificate,
+                              G_SOCKET(g_object_ref(socket))};
     soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);
     g_signal_connect_data(
         message, "wrote-headers", G_CALLBACK(+[](SoupServerMessage* message, gpointer data) {
@@ -334,9 +327,8 @@ void Server::openTunnel(SoupServerMessage* message, const std::string& host, int
 
 void Server::handshake(Tunnel* connect, GIOStream* stream) {
     // The tunnel outlives the CONNECT message's handler.
-    auto* tunnel = new Tunnel{this, G_TLS_CERTIFICATE(g_object_ref(connect->certificate)),
-                              G_SOCKET_ADDRESS(g_object_ref(connect->local)),
-                              G_SOCKET_ADDRESS(g_object_ref(connect->remote)),
+    auto* tunnel = new Tunnel{this, connect->destination,
+                              G_TLS_CERTIFICATE(g_object_ref(connect->certificate)),
                               G_SOCKET(g_object_ref(connect->socket))};
     GIOStream* tls = g_tls_server_connection_new(stream, tunnel->certificate, nullptr);
     g_object_unref(stream);
@@ -354,16 +346,75 @@ void Server::handshake(Tunnel* connect, GIOStream* stream) {
         [](GObject* tls, GAsyncResult* result, gpointer data) {
             auto* tunnel = static_cast<Tunnel*>(data);
             if (g_tls_connection_handshake_finish(G_TLS_CONNECTION(tls), result, nullptr)) {
-                (void)soup_server_accept_iostream(tunnel->server->inner_, G_IO_STREAM(tls),
-                                                  tunnel->local, tunnel->remote, nullptr);
-            } else {
-                // Quietly: no alert, no waiting for a client that stalls.
-                breakOff(tunnel->socket);
+                tunnel->server->pump(tunnel, G_IO_STREAM(tls));
+                return;
             }
+            // Quietly: no alert, no waiting for a client that stalls.
+            breakOff(tunnel->socket);
             g_object_unref(tls);
             delete tunnel;
         },
         tunnel);
+}
+
+void Server::pump(Tunnel* tunnel, GIOStream* tls) {
+    if (tunnel->deadline) tunnel->deadline->invalidate();
+    GSocketClient* client = g_socket_client_new();
+    GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
+    GSocketAddress* inner = g_inet_socket_address_new(loopback, guint16(innerPort_));
+    g_object_unref(loopback);
+    struct Pending {
+        Tunnel* tunnel;
+        GIOStream* tls;
+    };
+    g_socket_client_connect_async(
+        client, G_SOCKET_CONNECTABLE(inner), nullptr,
+        [](GObject* client, GAsyncResult* result, gpointer data) {
+            auto* pending = static_cast<Pending*>(data);
+            Tunnel* tunnel = pending->tunnel;
+            Server& server = *tunnel->server;
+            GSocketConnection* connection =
+                g_socket_client_connect_finish(G_SOCKET_CLIENT(client), result, nullptr);
+            GSocketAddress* local =
+                connection ? g_socket_connection_get_local_address(connection, nullptr) : nullptr;
+            if (!local) {
+                breakOff(tunnel->socket);
+                g_object_unref(pending->tls);
+                g_clear_object(&connection);
+                delete tunnel;
+                delete pending;
+                return;
+            }
+            const int port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(local));
+            g_object_unref(local);
+            GSocket* socket = g_socket_connection_get_socket(connection);
+            (void)g_socket_set_option(socket, IPPROTO_TCP, TCP_NODELAY, 1, nullptr);
+            // Known before a byte of it reaches the inner listener.
+            server.tunnels_[port] = tunnel->destination;
+            struct Pumping {
+                Server* server;
+                int port;
+            };
+            g_io_stream_splice_async(
+                pending->tls, G_IO_STREAM(connection),
+                GIOStreamSpliceFlags(G_IO_STREAM_SPLICE_CLOSE_STREAM1 |
+                                     G_IO_STREAM_SPLICE_CLOSE_STREAM2),
+                G_PRIORITY_DEFAULT, nullptr,
+                [](GObject*, GAsyncResult* result, gpointer data) {
+                    auto* pumping = static_cast<Pumping*>(data);
+                    (void)g_io_stream_splice_finish(result, nullptr);
+                    pumping->server->tunnels_.erase(pumping->port);
+                    delete pumping;
+                },
+                new Pumping{&server, port});
+            g_object_unref(pending->tls);
+            g_object_unref(connection);
+            delete tunnel;
+            delete pending;
+        },
+        new Pending{tunnel, tls});
+    g_object_unref(inner);
+    g_object_unref(client);
 }
 
 }  // namespace web::proxy

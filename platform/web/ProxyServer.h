@@ -1,12 +1,14 @@
 #pragma once
-// The engine proxy's listener and the two libsoup servers behind it: the
-// outer one parses what the engine sends the proxy (absolute-form requests,
-// CONNECT, WebSocket upgrades) behind Basic proxy authentication; the inner
-// one parses the requests inside the TLS tunnels the outer one opened. Each
-// request is handed to a ProxyExchange, each upgrade to a ProxyWebSocket.
-// It keeps what it knows of every accepted connection (its socket, the
-// tunnel it carries) by the client's address, for the messages of both
-// servers.
+// The engine proxy's two libsoup servers, each on a loopback listener of its
+// own: the outer one parses what the engine sends the proxy (absolute-form
+// requests, CONNECT, WebSocket upgrades) behind Basic proxy authentication;
+// the inner one parses the requests inside the TLS tunnels the outer one
+// opened. The proxy ends a tunnel's TLS and pumps what it carries over a
+// loopback connection of its own to the inner listener, which serves no
+// other connection: it knows each tunnel by that connection's port. (A
+// connection libsoup accepts itself stays open between requests; one handed
+// to it as a stream closes after each.) Each request is handed to a
+// ProxyExchange, each upgrade to a ProxyWebSocket.
 //
 // Made on the proxy's thread with the thread's context as the thread-default
 // one, and used only there; it lives as long as the process.
@@ -36,8 +38,8 @@ inline constexpr std::int64_t kMostRequestBodyBytes = std::int64_t(64) << 20;
 inline constexpr unsigned kClientIdleSeconds = 60;
 // Seconds a tunnel's TLS handshake may take, on the clock.
 inline constexpr unsigned kHandshakeSeconds = 10;
-// Client connections held at once; more are closed as they come.
-inline constexpr size_t kMostClients = 512;
+// Tunnels open at once; more CONNECTs are refused.
+inline constexpr size_t kMostTunnels = 512;
 
 struct Credentials {
     std::string user;
@@ -62,9 +64,10 @@ public:
     [[nodiscard]] int port() const { return port_; }
     [[nodiscard]] const Credentials& credentials() const { return credentials_; }
 
-    // The socket of the client connection a message of either server came
-    // on; nullptr once that connection has gone.
-    [[nodiscard]] GSocket* clientSocket(SoupServerMessage* message) const;
+    // The socket of the connection a message of either server came on (for
+    // the inner server, the proxy's own connection that carries the
+    // tunnel's requests); nullptr once that connection has gone.
+    [[nodiscard]] static GSocket* clientSocket(SoupServerMessage* message);
 
     // Answers message with status and no body, and the connection ends after it.
     static void refuse(SoupServerMessage* message, unsigned status);
@@ -73,28 +76,28 @@ public:
     Server& operator=(const Server&) = delete;
 
 private:
-    struct Client {
-        GSocketConnection* connection = nullptr;  // not held: the servers hold it
-        std::string tunnelHost;                   // set once a CONNECT made it a tunnel
-        int tunnelPort = 0;
+    // Where a tunnel's requests go.
+    struct Destination {
+        std::string host;
+        int port = 0;
     };
     struct Tunnel;
 
     Server(Credentials credentials, std::shared_ptr<CertificateAuthority> authority);
 
     [[nodiscard]] bool listen(std::string* error);
-    [[nodiscard]] static std::string keyOf(GSocketAddress* address);
-    [[nodiscard]] const Client* clientOf(SoupServerMessage* message) const;
+    // The destination of the tunnel an inner message came through; nullptr
+    // for a connection that is not one of the proxy's pumps.
+    [[nodiscard]] const Destination* destinationOf(SoupServerMessage* message) const;
     [[nodiscard]] bool isOwnAddress(std::string_view host, int port) const;
     [[nodiscard]] std::optional<Target> targetOf(SoupServerMessage* message, bool inner) const;
 
     void handle(SoupServerMessage* message, bool inner);
     void openTunnel(SoupServerMessage* message, const std::string& host, int port);
     void handshake(Tunnel* connect, GIOStream* stream);
+    // The tunnel's TLS is up: its requests go to the inner listener.
+    void pump(Tunnel* tunnel, GIOStream* tls);
 
-    static gboolean incoming(GSocketService* service, GSocketConnection* connection,
-                             GObject* source, gpointer data);
-    static void clientGone(gpointer data, GObject* connection);
     static void requestStarted(SoupServer* server, SoupServerMessage* message, gpointer data);
     static void gotHeaders(SoupServerMessage* message, gpointer data);
     static void gotChunk(SoupServerMessage* message, GBytes* chunk, gpointer data);
@@ -105,9 +108,10 @@ private:
     const std::shared_ptr<CertificateAuthority> authority_;
     SoupServer* outer_ = nullptr;
     SoupServer* inner_ = nullptr;
-    GSocketService* service_ = nullptr;
     int port_ = 0;
-    std::unordered_map<std::string, Client> clients_;
+    int innerPort_ = 0;
+    // By the local port of the pump's connection to the inner listener.
+    std::unordered_map<int, Destination> tunnels_;
 };
 
 // The request body gathered so far, kept on each message of both servers.

@@ -434,3 +434,72 @@ TEST_F(EngineProxyService, ATunnelWhoseClientNeverShakesHandsClosesAtTheTimeLimi
 }
 
 }  // namespace
+namespace {
+
+// Requests a client makes one after another on one handle; the connections
+// each opened (0: it went on an open one).
+std::vector<long> connectsOf(const web::EngineProxy& proxy, const std::vector<std::string>& urls) {
+    CURL* easy = curl_easy_init();
+    const std::string credentials = proxy.user() + ":" + proxy.password();
+    const std::string authority = proxy.authorityPEM();
+    curl_blob blob{const_cast<char*>(authority.data()), authority.size(), CURL_BLOB_COPY};
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.uri().c_str());
+    curl_easy_setopt(easy, CURLOPT_PROXYUSERPWD, credentials.c_str());
+    curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, 20'000L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION,
+                     +[](char*, size_t size, size_t count, void*) { return size * count; });
+    std::vector<long> connects;
+    for (const auto& url : urls) {
+        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+        long opened = -1;
+        if (curl_easy_perform(easy) == CURLE_OK)
+            curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &opened);
+        connects.push_back(opened);
+    }
+    curl_easy_cleanup(easy);
+    return connects;
+}
+
+// The engine sends request after request on the connections it has open to
+// the proxy, and through the tunnels it has open: each new one costs it a
+// challenge, and a tunnel a TLS handshake.
+TEST_F(EngineProxyService, ConnectionsAndTunnelsStayOpenBetweenRequests) {
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+    origin.startTLS();
+    origin.on("GET", "/again", [](const auto&) { return LoopbackResponse::text("again"); });
+    const std::string plain = origin.url("/again").absoluteString();
+    const std::string secure = "https://127.0.0.1:" + std::to_string(origin.securePort()) + "/again";
+    EXPECT_EQ(connectsOf(*proxy, {plain, plain, plain}), (std::vector<long>{1, 0, 0}));
+    EXPECT_EQ(connectsOf(*proxy, {secure, secure, secure}), (std::vector<long>{1, 0, 0}));
+    EXPECT_EQ(origin.requestsTo("/again").size(), 6u);
+}
+
+// A CORS preflight comes without the proxy's credentials and goes on; an
+// OPTIONS request that is no preflight, or carries a body, is challenged.
+TEST_F(EngineProxyService, APreflightGoesOnWithoutCredentials) {
+    origin.on("OPTIONS", "/cors", [](const auto&) {
+        auto response = LoopbackResponse::empty(204);
+        response.headers.add("Access-Control-Allow-Origin", "http://page.test");
+        response.headers.add("Access-Control-Allow-Methods", "PUT");
+        return response;
+    });
+    Request preflight;
+    preflight.method = "OPTIONS";
+    preflight.credentials = false;
+    preflight.headers = {"Origin: http://page.test", "Access-Control-Request-Method: PUT"};
+    const Reply allowed = fetch(*proxy, origin.url("/cors").absoluteString(), preflight);
+    EXPECT_EQ(allowed.status, 204);
+    EXPECT_EQ(allowed.headers.value("Access-Control-Allow-Methods"), "PUT");
+
+    Request plain = preflight;
+    plain.headers = {"Origin: http://page.test"};
+    EXPECT_EQ(fetch(*proxy, origin.url("/cors").absoluteString(), plain).status, 407);
+    Request bodied = preflight;
+    bodied.body = "data";
+    EXPECT_EQ(fetch(*proxy, origin.url("/cors").absoluteString(), bodied).status, 407);
+    EXPECT_EQ(origin.requestsTo("/cors").size(), 1u);
+}
+
+}  // namespace
