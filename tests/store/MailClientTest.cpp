@@ -1,9 +1,11 @@
 // The mail composer in the desktop window: Send hands the mail to the
-// desktop's mail client (xdg-email, found on PATH), attachments as files,
-// and the result, the composer's only one, says whether the client took it.
+// desktop's mail client (xdg-email, found on PATH), attachments as files
+// that go once the client has read them, and the result, the composer's only
+// one, says whether the client took it.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -16,6 +18,7 @@
 #include "core/FileManager.h"
 #include "core/RunLoop.h"
 #include "core/ScopedEnvironment.h"
+#include "store/DesktopMailClient.h"
 #include "store/MailComposeViewController.h"
 #include "ui/Button.h"
 #include "ui/Control.h"
@@ -35,9 +38,14 @@ protected:
         fs::create_directories(folder_ / "bin");
         environment_.set("PATH", (folder_ / "bin").string() + ":/usr/bin:/bin");
         MailComposeViewController::setHandsToDesktopMailClient(true);
+        removeAttachmentFolders();
+        // Folders earlier tests left are no longer watched.
+        ASSERT_TRUE(core::RunLoop::main().runUntil(
+            [] { return store::DesktopMailClient::watchedFolderCount() == 0; }, storetest::kLimit));
     }
     void TearDown() override {
         MailComposeViewController::setHandsToDesktopMailClient(false);
+        removeAttachmentFolders();
         fs::remove_all(folder_);
     }
 
@@ -62,7 +70,34 @@ protected:
                               << "/release' ]; do sleep 0.02; done\nexit 0\n";
         fs::permissions(script, fs::perms::owner_all);
     }
+    // An xdg-email that reads every attachment through, as a client taking
+    // the mail does, counting its runs.
+    void installReadingMailClient() {
+        const fs::path script = folder_ / "bin/xdg-email";
+        const std::string folder = folder_.string();
+        std::ofstream(script) << "#!/bin/sh\necho run >> '" << folder << "/runs'\n"
+                              << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << folder
+                              << "/arguments'\n"
+                              << "while [ $# -gt 0 ]; do\n"
+                              << "  if [ \"$1\" = --attach ]; then cat \"$2\" >> '" << folder
+                              << "/read'; shift; fi\n  shift\ndone\n";
+        fs::permissions(script, fs::perms::owner_all);
+    }
     void release() const { std::ofstream(folder_ / "release") << "go\n"; }
+    // The attachment folders in the app's temporary folder.
+    static std::vector<fs::path> attachmentFolders() {
+        std::vector<fs::path> folders;
+        std::error_code error;
+        for (const auto& entry :
+             fs::directory_iterator(store::DesktopMailClient::attachmentsParent(), error))
+            if (entry.path().filename().string().rfind("mail-", 0) == 0)
+                folders.push_back(entry.path());
+        return folders;
+    }
+    static void removeAttachmentFolders() {
+        std::error_code ignored;  // the read watch may be removing one
+        for (const auto& folder : attachmentFolders()) fs::remove_all(folder, ignored);
+    }
     size_t mailClientRuns() const {
         std::ifstream in(folder_ / "runs");
         size_t runs = 0;
@@ -195,6 +230,111 @@ TEST_F(MailClientTest, OnceSendHasHandedTheMailOverTheComposerGivesNoOtherResult
     EXPECT_EQ(ending->results, std::vector<MailComposeResult>{MailComposeResult::Sent});
     EXPECT_EQ(recordedArguments(), (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
     EXPECT_EQ(mailClientRuns(), 1u);
+}
+
+TEST_F(MailClientTest, AttachmentFoldersGoOnceTheClientHasReadThemOrTheMailWentNowhere) {
+    const auto compose = [](const std::string& name) {
+        auto mail = MailComposeViewController::create();
+        mail->setToRecipients({"ads@example.com"});
+        mail->addAttachmentData("one", "text/plain", name);
+        mail->addAttachmentData("two", "text/plain", name);
+        return mail;
+    };
+    const auto ending = std::make_shared<storetest::MailRecorder>();
+
+    // A client that reads both files has them: their folder goes.
+    installReadingMailClient();
+    const auto read = compose("notes.txt");
+    read->setMailComposeDelegate(ending);
+    send(read, *ending);
+    ASSERT_EQ(ending->results, std::vector<MailComposeResult>{MailComposeResult::Sent});
+    EXPECT_EQ(contents((folder_ / "read").string()), "onetwo");
+    ASSERT_TRUE(core::RunLoop::main().runUntil([] { return attachmentFolders().empty(); },
+                                               storetest::kLimit));
+    EXPECT_EQ(store::DesktopMailClient::watchedFolderCount(), 0u);
+
+    // A client that took the mail but has not read the files yet: they stay
+    // for it, and its folder is watched.
+    installMailClient(0);
+    const auto unread = compose("later.txt");
+    unread->setMailComposeDelegate(ending);
+    send(unread, *ending);
+    ASSERT_EQ(ending->results.size(), 2u);
+    EXPECT_EQ(ending->results[1], MailComposeResult::Sent);
+    const auto arguments = recordedArguments();
+    ASSERT_EQ(arguments.size(), 7u);
+    const fs::path waiting = fs::path(arguments[4]).parent_path();
+    EXPECT_EQ(attachmentFolders(), std::vector<fs::path>{waiting});
+    EXPECT_EQ(store::DesktopMailClient::watchedFolderCount(), 1u);
+    // Reading one of the two is not enough; the second read completes it.
+    EXPECT_EQ(contents(arguments[4]), "one");
+    (void)core::RunLoop::main().runUntil([] { return false; }, 0.2);
+    EXPECT_TRUE(fs::exists(waiting));
+    EXPECT_EQ(contents(arguments[6]), "two");
+    ASSERT_TRUE(
+        core::RunLoop::main().runUntil([&] { return !fs::exists(waiting); }, storetest::kLimit));
+
+    // A mail the client refused: its files go with the result.
+    installMailClient(3);
+    const auto refused = compose("refused.txt");
+    refused->setMailComposeDelegate(ending);
+    send(refused, *ending);
+    ASSERT_EQ(ending->results.size(), 3u);
+    EXPECT_EQ(ending->results[2], MailComposeResult::Failed);
+    EXPECT_TRUE(attachmentFolders().empty());
+    EXPECT_EQ(store::DesktopMailClient::watchedFolderCount(), 0u);
+}
+
+TEST_F(MailClientTest, AFolderNoClientReadIsRemovedByALaterMailOnceADayOld) {
+    installMailClient(0);
+    const auto ending = std::make_shared<storetest::MailRecorder>();
+    const auto mailOne = [&](const std::string& name) {
+        const auto mail = MailComposeViewController::create();
+        mail->setMailComposeDelegate(ending);
+        mail->addAttachmentData("x", "text/plain", name);
+        send(mail, *ending);
+        return fs::path(recordedArguments().back()).parent_path();
+    };
+    const fs::path old = mailOne("old.txt");
+    const fs::path recent = mailOne("recent.txt");
+    // Somebody else's folder of the same look, and a file of that name.
+    const fs::path parent = store::DesktopMailClient::attachmentsParent();
+    std::ofstream(parent / "mail-file") << "not a folder";
+    const auto dayAndMore = std::chrono::hours(25);
+    fs::last_write_time(old, fs::last_write_time(old) - dayAndMore);
+    fs::last_write_time(parent / "mail-file", fs::last_write_time(old));
+
+    const fs::path next = mailOne("next.txt");
+    EXPECT_FALSE(fs::exists(old)) << "a day old and never read";
+    EXPECT_TRUE(fs::exists(recent)) << "its client may still read it";
+    EXPECT_TRUE(fs::exists(next));
+    EXPECT_TRUE(fs::exists(parent / "mail-file"));
+    EXPECT_EQ(store::DesktopMailClient::watchedFolderCount(), 2u);
+    fs::remove(parent / "mail-file");
+}
+
+TEST_F(MailClientTest, SendAfterTheComposerEndedStartsNoClientAndGivesNoResult) {
+    installHeldMailClient();
+    release();
+    const auto ending = std::make_shared<storetest::MailRecorder>();
+    const auto cancelled = MailComposeViewController::create();
+    cancelled->setMailComposeDelegate(ending);
+    cancelled->setToRecipients({"ads@example.com"});
+    (void)cancelled->view();
+    cancelled->cancelButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    cancelled->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    cancelled->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
+
+    const auto failed = MailComposeViewController::create();
+    failed->setMailComposeDelegate(ending);
+    (void)failed->view();
+    failed->finish(MailComposeResult::Failed, store::StoreError{store::StoreError::Unknown, "no"});
+    failed->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
+
+    (void)core::RunLoop::main().runUntil([] { return false; }, 0.5);
+    EXPECT_EQ(mailClientRuns(), 0u);
+    EXPECT_EQ(ending->results, (std::vector<MailComposeResult>{MailComposeResult::Cancelled,
+                                                               MailComposeResult::Failed}));
 }
 
 }  // namespace
