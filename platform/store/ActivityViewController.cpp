@@ -108,8 +108,9 @@ void ActivityViewController::performActivity(const ActivityType& type) {
     if (!performsOnDesktop() || performing_) return;
     const auto available = availableActivityTypes();
     if (std::find(available.begin(), available.end(), type) == available.end()) return;
+    if (type != ActivityTypeMail) return;
     performing_ = true;
-    if (type == ActivityTypeMail) handToMailClient();
+    handToMailClient();
 }
 
 void ActivityViewController::handToMailClient() {

@@ -1,6 +1,7 @@
 // Save and share in the viewer inside the launched app: the size sheet, the
-// album files and their toasts, the composed share image in the outbox, the
-// quote carried in both, and what the app keeps being the user's alone.
+// album files and their toasts, the composed share image in the outbox and,
+// in the desktop window, at the mail client, the quote carried in both, and
+// what the app keeps being the user's alone.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,12 +9,14 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "ViewerScenario.h"
 #include "app/vc/PhotoViewController.h"
 #include "core/FileManager.h"
 #include "core/JSON.h"
+#include "core/ScopedEnvironment.h"
 #include "fixtures/PhotoDocument.h"
 #include "store/ActivityViewController.h"
 #include "store/PhotoAlbum.h"
@@ -59,7 +62,10 @@ gfx::Rect differingBox(const gfx::Image& a, const gfx::Image& b, double threshol
 class SaveShareScenario : public testsupport::ViewerScenario {
 protected:
     void SetUp() override { app.launch(); }
-    void TearDown() override { store::PhotoAlbum::shared().setRefusalForTesting(std::nullopt); }
+    void TearDown() override {
+        store::PhotoAlbum::shared().setRefusalForTesting(std::nullopt);
+        store::ActivityViewController::setPerformsOnDesktop(false);
+    }
 
     static size_t albumCount() { return store::PhotoAlbum::imagePaths().size(); }
 };
@@ -274,6 +280,63 @@ TEST_F(SaveShareScenario, WhatTheAppKeepsOnlyItsUserMayRead) {
     }
     EXPECT_FALSE(error) << error.message();
     EXPECT_GE(files, 3u) << "the album's photo, the outbox's image and its record at least";
+}
+
+TEST_F(SaveShareScenario, InTheDesktopWindowMailTakesTheSharedImageOrSaysItCouldNot) {
+    namespace fs = std::filesystem;
+    const fs::path bin = fs::path(testing::TempDir()) / ("share-mail-" + std::to_string(getpid()));
+    fs::remove_all(bin);
+    fs::create_directories(bin);
+    testsupport::ScopedEnvironment environment;
+    environment.set("PATH", bin.string() + ":/usr/bin:/bin");
+    // The desktop's mail client: it takes a copy of the attachment, then
+    // answers with the status.
+    const auto mailClient = [&](int status) {
+        std::ofstream(bin / "xdg-email")
+            << "#!/bin/sh\necho run >> '" << (bin / "runs").string()
+            << "'\nwhile [ $# -gt 0 ]; do\n"
+            << "  if [ \"$1\" = --attach ]; then cp \"$2\" '" << (bin / "mailed.png").string()
+            << "'; shift; fi\n  shift\ndone\nexit " << status << "\n";
+        fs::permissions(bin / "xdg-email", fs::perms::owner_all);
+    };
+    const auto runs = [&] {
+        std::ifstream in(bin / "runs");
+        size_t count = 0;
+        for (std::string line; std::getline(in, line);) ++count;
+        return count;
+    };
+    store::ActivityViewController::setPerformsOnDesktop(true);
+    mailClient(1);
+
+    const auto viewer = openDownloaded(44);
+    tap(*viewer->bbarShareButton());
+    app.settle(0.5);
+    const auto sheet = std::dynamic_pointer_cast<store::ActivityViewController>(
+        navigation()->presentedViewController());
+    ASSERT_TRUE(sheet);
+    ASSERT_EQ(sheet->availableActivityTypes(),
+              std::vector<store::ActivityType>{store::ActivityTypeMail});
+    app.window().layoutIfNeeded();
+    tap(*sheet->activityViews().at(0));
+    ASSERT_TRUE(app.waitFor([&] { return runs() == 1 && !sheet->isPerformingActivity(); }));
+    app.settle(0.5);
+    const auto toast =
+        std::dynamic_pointer_cast<ui::AlertController>(sheet->presentedViewController());
+    ASSERT_TRUE(toast) << "the refusal is shown over the sheet";
+    EXPECT_EQ(toast->title(), PhotoViewController::kShareNotHandedText);
+    app.settle(2.0);
+    EXPECT_EQ(sheet->presentedViewController(), nullptr);
+    EXPECT_EQ(navigation()->presentedViewController(), sheet) << "the sheet stays for another try";
+
+    mailClient(0);
+    tap(*sheet->activityViews().at(0));
+    ASSERT_TRUE(app.waitFor([&] { return runs() == 2 && !sheet->isPerformingActivity(); }));
+    app.settle(0.5);
+    EXPECT_EQ(navigation()->presentedViewController(), nullptr) << "taken: the sheet goes";
+    const auto mailed = decodeFile((bin / "mailed.png").string());
+    ASSERT_TRUE(mailed);
+    EXPECT_EQ(mailed->pixelSize(), viewer->visibleAreaImage()->pixelSize());
+    fs::remove_all(bin);
 }
 
 }  // namespace
