@@ -1,5 +1,6 @@
 #include "store/DesktopMailClient.h"
 
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/wait.h>
@@ -112,7 +113,10 @@ private:
                                std::strerror(errno));
             return false;
         }
-        std::thread([this] { run(); }).detach();
+        std::thread([this] {
+            ::pthread_setname_np(::pthread_self(), "mail-reads");
+            run();
+        }).detach();
         return true;
     }
 
