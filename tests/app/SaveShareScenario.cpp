@@ -9,16 +9,15 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "ViewerScenario.h"
 #include "app/vc/PhotoViewController.h"
 #include "core/FileManager.h"
 #include "core/JSON.h"
-#include "core/ScopedEnvironment.h"
 #include "fixtures/PhotoDocument.h"
 #include "store/ActivityViewController.h"
+#include "store/FakeMailClient.h"
 #include "store/PhotoAlbum.h"
 #include "store/ShareOutbox.h"
 #include "ui/AlertActionRow.h"
@@ -283,31 +282,9 @@ TEST_F(SaveShareScenario, WhatTheAppKeepsOnlyItsUserMayRead) {
 }
 
 TEST_F(SaveShareScenario, InTheDesktopWindowMailTakesTheSharedImageOrSaysItCouldNot) {
-    namespace fs = std::filesystem;
-    const fs::path bin = fs::path(testing::TempDir()) / ("share-mail-" + std::to_string(getpid()));
-    fs::remove_all(bin);
-    fs::create_directories(bin);
-    testsupport::ScopedEnvironment environment;
-    environment.set("PATH", bin.string() + ":/usr/bin:/bin");
-    // The desktop's mail client: it takes a copy of the attachment, then
-    // answers with the status.
-    const auto mailClient = [&](int status) {
-        std::ofstream(bin / "xdg-email")
-            << "#!/bin/sh\necho run >> '" << (bin / "runs").string()
-            << "'\nwhile [ $# -gt 0 ]; do\n"
-            << "  if [ \"$1\" = --attach ]; then cp \"$2\" '" << (bin / "mailed.png").string()
-            << "'; shift; fi\n  shift\ndone\nexit " << status << "\n";
-        fs::permissions(bin / "xdg-email", fs::perms::owner_all);
-    };
-    const auto runs = [&] {
-        std::ifstream in(bin / "runs");
-        size_t count = 0;
-        for (std::string line; std::getline(in, line);) ++count;
-        return count;
-    };
+    const storetest::FakeMailClient client("share-mail");
+    client.install({.status = 1});
     store::ActivityViewController::setPerformsOnDesktop(true);
-    mailClient(1);
-
     const auto viewer = openDownloaded(44);
     tap(*viewer->bbarShareButton());
     app.settle(0.5);
@@ -318,25 +295,23 @@ TEST_F(SaveShareScenario, InTheDesktopWindowMailTakesTheSharedImageOrSaysItCould
               std::vector<store::ActivityType>{store::ActivityTypeMail});
     app.window().layoutIfNeeded();
     tap(*sheet->activityViews().at(0));
-    ASSERT_TRUE(app.waitFor([&] { return runs() == 1 && !sheet->isPerformingActivity(); }));
+    ASSERT_TRUE(app.waitFor([&] { return client.runs() == 1 && !sheet->isPerformingActivity(); }));
     app.settle(0.5);
     const auto toast =
         std::dynamic_pointer_cast<ui::AlertController>(sheet->presentedViewController());
     ASSERT_TRUE(toast) << "the refusal is shown over the sheet";
     EXPECT_EQ(toast->title(), PhotoViewController::kShareNotHandedText);
     app.settle(2.0);
-    EXPECT_EQ(sheet->presentedViewController(), nullptr);
     EXPECT_EQ(navigation()->presentedViewController(), sheet) << "the sheet stays for another try";
 
-    mailClient(0);
+    client.install({.reads = true});
     tap(*sheet->activityViews().at(0));
-    ASSERT_TRUE(app.waitFor([&] { return runs() == 2 && !sheet->isPerformingActivity(); }));
+    ASSERT_TRUE(app.waitFor([&] { return client.runs() == 2 && !sheet->isPerformingActivity(); }));
     app.settle(0.5);
     EXPECT_EQ(navigation()->presentedViewController(), nullptr) << "taken: the sheet goes";
-    const auto mailed = decodeFile((bin / "mailed.png").string());
+    const auto mailed = decodeFile(client.copy(1).string());
     ASSERT_TRUE(mailed);
     EXPECT_EQ(mailed->pixelSize(), viewer->visibleAreaImage()->pixelSize());
-    fs::remove_all(bin);
 }
 
 }  // namespace

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "FakeMailClient.h"
 #include "StoreTesting.h"
 #include "core/FileManager.h"
 #include "core/RunLoop.h"
-#include "core/ScopedEnvironment.h"
 #include "store/DesktopMailClient.h"
 #include "store/MailComposeViewController.h"
 #include "ui/Button.h"
@@ -33,10 +33,6 @@ namespace fs = std::filesystem;
 class MailClientTest : public testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::path(testing::TempDir()) / ("mail-client-" + std::to_string(getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_ / "bin");
-        environment_.set("PATH", (folder_ / "bin").string() + ":/usr/bin:/bin");
         MailComposeViewController::setHandsToDesktopMailClient(true);
         removeAttachmentFolders();
         // Folders earlier tests left are no longer watched.
@@ -46,44 +42,8 @@ protected:
     void TearDown() override {
         MailComposeViewController::setHandsToDesktopMailClient(false);
         removeAttachmentFolders();
-        fs::remove_all(folder_);
     }
 
-    // An xdg-email that writes its arguments, one a line, and exits with
-    // the status given.
-    void installMailClient(int status) {
-        const fs::path script = folder_ / "bin/xdg-email";
-        std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > "
-                              << (folder_ / "arguments").string() << "\nexit " << status << "\n";
-        fs::permissions(script, fs::perms::owner_all);
-    }
-    // An xdg-email that records its arguments and each run, then holds the
-    // mail until release() (or until the test's folder is gone) and takes it.
-    void installHeldMailClient() {
-        const fs::path script = folder_ / "bin/xdg-email";
-        const std::string folder = folder_.string();
-        std::ofstream(script) << "#!/bin/sh\necho run >> '" << folder << "/runs'\n"
-                              << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << folder
-                              << "/arguments.part'\nmv '" << folder << "/arguments.part' '"
-                              << folder << "/arguments'\n"
-                              << "while [ -d '" << folder << "' ] && [ ! -e '" << folder
-                              << "/release' ]; do sleep 0.02; done\nexit 0\n";
-        fs::permissions(script, fs::perms::owner_all);
-    }
-    // An xdg-email that reads every attachment through, as a client taking
-    // the mail does, counting its runs.
-    void installReadingMailClient() {
-        const fs::path script = folder_ / "bin/xdg-email";
-        const std::string folder = folder_.string();
-        std::ofstream(script) << "#!/bin/sh\necho run >> '" << folder << "/runs'\n"
-                              << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << folder
-                              << "/arguments'\n"
-                              << "while [ $# -gt 0 ]; do\n"
-                              << "  if [ \"$1\" = --attach ]; then cat \"$2\" >> '" << folder
-                              << "/read'; shift; fi\n  shift\ndone\n";
-        fs::permissions(script, fs::perms::owner_all);
-    }
-    void release() const { std::ofstream(folder_ / "release") << "go\n"; }
     // The attachment folders in the app's temporary folder.
     static std::vector<fs::path> attachmentFolders() {
         std::vector<fs::path> folders;
@@ -97,18 +57,6 @@ protected:
     static void removeAttachmentFolders() {
         std::error_code ignored;  // the read watch may be removing one
         for (const auto& folder : attachmentFolders()) fs::remove_all(folder, ignored);
-    }
-    size_t mailClientRuns() const {
-        std::ifstream in(folder_ / "runs");
-        size_t runs = 0;
-        for (std::string line; std::getline(in, line);) ++runs;
-        return runs;
-    }
-    std::vector<std::string> recordedArguments() const {
-        std::ifstream in(folder_ / "arguments");
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
     }
     static std::string contents(const std::string& path) {
         const auto bytes = core::FileManager::readFile(path);
@@ -125,12 +73,11 @@ protected:
             core::RunLoop::main().runUntil([&] { return ending.results.size() > before; }, 20));
     }
 
-    fs::path folder_;
-    testsupport::ScopedEnvironment environment_;
+    storetest::FakeMailClient client_{"mail-client"};
 };
 
 TEST_F(MailClientTest, SendHandsRecipientsSubjectBodyAndAttachmentsToTheMailClient) {
-    installMailClient(0);
+    client_.install({.status = 0});
     EXPECT_TRUE(MailComposeViewController::canSendMail());
     const auto mail = MailComposeViewController::create();
     ASSERT_TRUE(mail);
@@ -150,7 +97,7 @@ TEST_F(MailClientTest, SendHandsRecipientsSubjectBodyAndAttachmentsToTheMailClie
     ASSERT_EQ(ending->results, std::vector<MailComposeResult>{MailComposeResult::Sent});
     EXPECT_FALSE(ending->errors[0]);
 
-    const auto arguments = recordedArguments();
+    const auto arguments = client_.arguments();
     // "Line one\nLine two" takes two lines of the record.
     ASSERT_EQ(arguments.size(), 20u);
     const std::vector<std::string> fields(arguments.begin(), arguments.begin() + 15);
@@ -170,7 +117,7 @@ TEST_F(MailClientTest, SendHandsRecipientsSubjectBodyAndAttachmentsToTheMailClie
 }
 
 TEST_F(MailClientTest, AMailClientThatRefusesOrIsMissingIsAFailureNotASend) {
-    installMailClient(3);
+    client_.install({.status = 3});
     const auto ending = std::make_shared<storetest::MailRecorder>();
     const auto refused = MailComposeViewController::create();
     refused->setMailComposeDelegate(ending);
@@ -180,10 +127,9 @@ TEST_F(MailClientTest, AMailClientThatRefusesOrIsMissingIsAFailureNotASend) {
     ASSERT_TRUE(ending->errors[0]);
     EXPECT_NE(ending->errors[0]->message.find("exit status 3"), std::string::npos)
         << ending->errors[0]->message;
-    EXPECT_EQ(recordedArguments(), (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
+    EXPECT_EQ(client_.arguments(), (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
 
-    fs::remove(folder_ / "bin/xdg-email");
-    environment_.set("PATH", (folder_ / "bin").string());
+    client_.uninstall();
     const auto missing = MailComposeViewController::create();
     missing->setMailComposeDelegate(ending);
     send(missing, *ending);
@@ -205,7 +151,7 @@ TEST_F(MailClientTest, AMailClientThatRefusesOrIsMissingIsAFailureNotASend) {
 }
 
 TEST_F(MailClientTest, OnceSendHasHandedTheMailOverTheComposerGivesNoOtherResult) {
-    installHeldMailClient();
+    client_.install({.held = true});
     const auto mail = MailComposeViewController::create();
     const auto ending = std::make_shared<storetest::MailRecorder>();
     mail->setMailComposeDelegate(ending);
@@ -213,14 +159,14 @@ TEST_F(MailClientTest, OnceSendHasHandedTheMailOverTheComposerGivesNoOtherResult
     (void)mail->view();
     mail->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
     // The mail client has the mail and is still taking it.
-    ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return fs::exists(folder_ / "arguments"); },
+    ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return !client_.arguments().empty(); },
                                                storetest::kLimit));
     mail->cancelButton()->sendActions(ui::ControlEvent::TouchUpInside);
     mail->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
     mail->finish(MailComposeResult::Cancelled);
     EXPECT_TRUE(ending->results.empty());
 
-    release();
+    client_.release();
     ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return !ending->results.empty(); },
                                                storetest::kLimit));
     // Nor after the client's answer: the mail has left.
@@ -228,8 +174,8 @@ TEST_F(MailClientTest, OnceSendHasHandedTheMailOverTheComposerGivesNoOtherResult
     mail->finish(MailComposeResult::Failed);
     core::RunLoop::main().runOnce();
     EXPECT_EQ(ending->results, std::vector<MailComposeResult>{MailComposeResult::Sent});
-    EXPECT_EQ(recordedArguments(), (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
-    EXPECT_EQ(mailClientRuns(), 1u);
+    EXPECT_EQ(client_.arguments(), (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
+    EXPECT_EQ(client_.runs(), 1u);
 }
 
 TEST_F(MailClientTest, AttachmentFoldersGoOnceTheClientHasReadThemOrTheMailWentNowhere) {
@@ -243,25 +189,26 @@ TEST_F(MailClientTest, AttachmentFoldersGoOnceTheClientHasReadThemOrTheMailWentN
     const auto ending = std::make_shared<storetest::MailRecorder>();
 
     // A client that reads both files has them: their folder goes.
-    installReadingMailClient();
+    client_.install({.reads = true});
     const auto read = compose("notes.txt");
     read->setMailComposeDelegate(ending);
     send(read, *ending);
     ASSERT_EQ(ending->results, std::vector<MailComposeResult>{MailComposeResult::Sent});
-    EXPECT_EQ(contents((folder_ / "read").string()), "onetwo");
+    EXPECT_EQ(contents(client_.copy(1).string()), "one");
+    EXPECT_EQ(contents(client_.copy(2).string()), "two");
     ASSERT_TRUE(core::RunLoop::main().runUntil([] { return attachmentFolders().empty(); },
                                                storetest::kLimit));
     EXPECT_EQ(store::DesktopMailClient::watchedFolderCount(), 0u);
 
     // A client that took the mail but has not read the files yet: they stay
     // for it, and its folder is watched.
-    installMailClient(0);
+    client_.install({.status = 0});
     const auto unread = compose("later.txt");
     unread->setMailComposeDelegate(ending);
     send(unread, *ending);
     ASSERT_EQ(ending->results.size(), 2u);
     EXPECT_EQ(ending->results[1], MailComposeResult::Sent);
-    const auto arguments = recordedArguments();
+    const auto arguments = client_.arguments();
     ASSERT_EQ(arguments.size(), 7u);
     const fs::path waiting = fs::path(arguments[4]).parent_path();
     EXPECT_EQ(attachmentFolders(), std::vector<fs::path>{waiting});
@@ -275,7 +222,7 @@ TEST_F(MailClientTest, AttachmentFoldersGoOnceTheClientHasReadThemOrTheMailWentN
         core::RunLoop::main().runUntil([&] { return !fs::exists(waiting); }, storetest::kLimit));
 
     // A mail the client refused: its files go with the result.
-    installMailClient(3);
+    client_.install({.status = 3});
     const auto refused = compose("refused.txt");
     refused->setMailComposeDelegate(ending);
     send(refused, *ending);
@@ -286,14 +233,14 @@ TEST_F(MailClientTest, AttachmentFoldersGoOnceTheClientHasReadThemOrTheMailWentN
 }
 
 TEST_F(MailClientTest, AFolderNoClientReadIsRemovedByALaterMailOnceADayOld) {
-    installMailClient(0);
+    client_.install({.status = 0});
     const auto ending = std::make_shared<storetest::MailRecorder>();
     const auto mailOne = [&](const std::string& name) {
         const auto mail = MailComposeViewController::create();
         mail->setMailComposeDelegate(ending);
         mail->addAttachmentData("x", "text/plain", name);
         send(mail, *ending);
-        return fs::path(recordedArguments().back()).parent_path();
+        return fs::path(client_.arguments().back()).parent_path();
     };
     const fs::path old = mailOne("old.txt");
     const fs::path recent = mailOne("recent.txt");
@@ -314,8 +261,7 @@ TEST_F(MailClientTest, AFolderNoClientReadIsRemovedByALaterMailOnceADayOld) {
 }
 
 TEST_F(MailClientTest, SendAfterTheComposerEndedStartsNoClientAndGivesNoResult) {
-    installHeldMailClient();
-    release();
+    client_.install({});
     const auto ending = std::make_shared<storetest::MailRecorder>();
     const auto cancelled = MailComposeViewController::create();
     cancelled->setMailComposeDelegate(ending);
@@ -332,7 +278,7 @@ TEST_F(MailClientTest, SendAfterTheComposerEndedStartsNoClientAndGivesNoResult) 
     failed->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
 
     (void)core::RunLoop::main().runUntil([] { return false; }, 0.5);
-    EXPECT_EQ(mailClientRuns(), 0u);
+    EXPECT_EQ(client_.runs(), 0u);
     EXPECT_EQ(ending->results, (std::vector<MailComposeResult>{MailComposeResult::Cancelled,
                                                                MailComposeResult::Failed}));
 }

@@ -5,19 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "FakeMailClient.h"
 #include "StoreTesting.h"
 #include "core/FileManager.h"
 #include "core/RunLoop.h"
-#include "core/ScopedEnvironment.h"
 #include "store/ActivityViewController.h"
 #include "store/DesktopMailClient.h"
 #include "support/DecodedFile.h"
@@ -41,47 +38,11 @@ struct Ending {
 class ShareSheetDesktopTest : public testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::path(testing::TempDir()) / ("share-desktop-" + std::to_string(getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_ / "bin");
-        environment_.set("PATH", (folder_ / "bin").string() + ":/usr/bin:/bin");
         ActivityViewController::setPerformsOnDesktop(true);
         window_->setRootViewController(root_);
         window_->makeKeyAndVisible();
     }
-    void TearDown() override {
-        ActivityViewController::setPerformsOnDesktop(false);
-        fs::remove_all(folder_);
-    }
-
-    // An xdg-email that records its arguments and copies each attachment,
-    // after waiting for release() when held, and exits with the status.
-    void installMailClient(int status, bool held = false) {
-        const std::string folder = folder_.string();
-        std::ofstream(folder_ / "bin/xdg-email")
-            << "#!/bin/sh\necho run >> '" << folder << "/runs'\n"
-            << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << folder << "/arguments'\n"
-            << (held ? "while [ -d '" + folder + "' ] && [ ! -e '" + folder +
-                           "/release' ]; do sleep 0.02; done\n"
-                     : "")
-            << "n=0\nwhile [ $# -gt 0 ]; do\n"
-            << "  if [ \"$1\" = --attach ]; then n=$((n+1)); cp \"$2\" '" << folder
-            << "/copy-'$n; shift; fi\n  shift\ndone\nexit " << status << "\n";
-        fs::permissions(folder_ / "bin/xdg-email", fs::perms::owner_all);
-    }
-    void release() const { std::ofstream(folder_ / "release") << "go\n"; }
-    size_t runs() const {
-        std::ifstream in(folder_ / "runs");
-        size_t count = 0;
-        for (std::string line; std::getline(in, line);) ++count;
-        return count;
-    }
-    std::vector<std::string> arguments() const {
-        std::ifstream in(folder_ / "arguments");
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
+    void TearDown() override { ActivityViewController::setPerformsOnDesktop(false); }
 
     static gfx::ImagePtr solid(int width, int height, std::uint32_t rgb) {
         return gfx::Image::create(width, height,
@@ -113,8 +74,7 @@ protected:
         return core::RunLoop::main().runUntil(predicate, storetest::kLimit);
     }
 
-    fs::path folder_;
-    testsupport::ScopedEnvironment environment_;
+    storetest::FakeMailClient client_{"share-desktop"};
     testsupport::ManualClockScope clock_;
     std::shared_ptr<ui::Window> window_ = std::make_shared<ui::Window>(gfx::Rect(0, 0, 375, 667));
     std::shared_ptr<ui::ViewController> root_ = std::make_shared<ui::ViewController>();
@@ -123,7 +83,7 @@ protected:
 };
 
 TEST_F(ShareSheetDesktopTest, MailHandsTheImageToTheMailClientAndTheSheetGoes) {
-    installMailClient(0);
+    client_.install({.reads = true});
     const auto sheet = presentSheet({solid(40, 30, 0x3366CC), std::string("From Vantor")});
     // A desktop sends no text messages: only Mail is offered.
     EXPECT_EQ(sheet->availableActivityTypes(),
@@ -136,14 +96,14 @@ TEST_F(ShareSheetDesktopTest, MailHandsTheImageToTheMailClientAndTheSheetGoes) {
     EXPECT_EQ(endings_[0].type, store::ActivityTypeMail);
     EXPECT_TRUE(endings_[0].completed);
     EXPECT_FALSE(endings_[0].error);
-    const auto given = arguments();
+    const auto given = client_.arguments();
     ASSERT_EQ(given.size(), 5u);
     EXPECT_EQ(given[0], "--utf8");
     EXPECT_EQ(given[1], "--body");
     EXPECT_EQ(given[2], "From Vantor");
     EXPECT_EQ(given[3], "--attach");
     EXPECT_EQ(fs::path(given[4]).extension(), ".png");
-    const auto image = testsupport::decodeFile((folder_ / "copy-1").string());
+    const auto image = testsupport::decodeFile(client_.copy(1).string());
     ASSERT_TRUE(image);
     EXPECT_EQ(image->pixelWidth(), 40);
     EXPECT_EQ(image->pixelHeight(), 30);
@@ -152,39 +112,39 @@ TEST_F(ShareSheetDesktopTest, MailHandsTheImageToTheMailClientAndTheSheetGoes) {
 
     clock_.advance(0.5);
     EXPECT_EQ(root_->presentedViewController(), nullptr) << "done, the sheet goes";
-    EXPECT_EQ(runs(), 1u);
+    EXPECT_EQ(client_.runs(), 1u);
 }
 
 TEST_F(ShareSheetDesktopTest, OneHandOverAtATimeAndARefusalKeepsTheSheetForAnotherTry) {
-    installMailClient(4, true);
+    client_.install({.status = 4, .held = true});
     const auto sheet = presentSheet({solid(8, 8, 0xFF0000)});
     tapActivity(*sheet, 0);
-    ASSERT_TRUE(waitFor([&] { return runs() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return client_.runs() == 1; }));
     EXPECT_TRUE(sheet->isPerformingActivity());
     // Taps while the client takes the mail start nothing more.
     tapActivity(*sheet, 0);
     sheet->performActivity(store::ActivityTypeMail);
-    release();
+    client_.release();
     ASSERT_TRUE(waitFor([&] { return !endings_.empty(); }));
     ASSERT_EQ(endings_.size(), 1u);
     EXPECT_FALSE(endings_[0].completed);
     ASSERT_TRUE(endings_[0].error);
     EXPECT_NE(endings_[0].error->find("exit status 4"), std::string::npos) << *endings_[0].error;
-    EXPECT_EQ(runs(), 1u);
+    EXPECT_EQ(client_.runs(), 1u);
     clock_.advance(0.5);
     EXPECT_EQ(root_->presentedViewController(), sheet) << "the sheet stays after a failure";
 
     // Another tap tries again.
-    installMailClient(0);
+    client_.install({.reads = true});
     tapActivity(*sheet, 0);
     ASSERT_TRUE(waitFor([&] { return endings_.size() == 2; }));
     EXPECT_TRUE(endings_[1].completed);
-    EXPECT_EQ(runs(), 2u);
+    EXPECT_EQ(client_.runs(), 2u);
 }
 
 TEST_F(ShareSheetDesktopTest, HeadlessSheetsOfferMessageAndMailAndHandNothingOver) {
     ActivityViewController::setPerformsOnDesktop(false);
-    installMailClient(0);
+    client_.install({.reads = true});
     const auto sheet = presentSheet({solid(8, 8, 0x00FF00)});
     EXPECT_EQ(
         sheet->availableActivityTypes(),
@@ -193,7 +153,7 @@ TEST_F(ShareSheetDesktopTest, HeadlessSheetsOfferMessageAndMailAndHandNothingOve
     tapActivity(*sheet, 0);
     tapActivity(*sheet, 1);
     (void)core::RunLoop::main().runUntil([] { return false; }, 0.3);
-    EXPECT_EQ(runs(), 0u);
+    EXPECT_EQ(client_.runs(), 0u);
     EXPECT_TRUE(endings_.empty());
     EXPECT_FALSE(sheet->isPerformingActivity());
     EXPECT_EQ(root_->presentedViewController(), sheet);
@@ -203,7 +163,7 @@ TEST_F(ShareSheetDesktopTest, HeadlessSheetsOfferMessageAndMailAndHandNothingOve
     sheet->performActivity(store::ActivityTypeMessage);
     EXPECT_FALSE(sheet->isPerformingActivity());
     (void)core::RunLoop::main().runUntil([] { return false; }, 0.3);
-    EXPECT_EQ(runs(), 0u);
+    EXPECT_EQ(client_.runs(), 0u);
 }
 
 }  // namespace
