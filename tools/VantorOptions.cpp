@@ -12,10 +12,12 @@
 #include <cstring>
 #include <filesystem>
 
+#include "ads/foundation/DZServerHosts.h"
 #include "app/services/LocalizableHelper.h"
 #include "core/Bundle.h"
 #include "core/FileManager.h"
 #include "core/UserDefaults.h"
+#include "store/ActivityViewController.h"
 #include "store/MailComposeViewController.h"
 #include "store/PhotoAlbum.h"
 #include "store/URLOpener.h"
@@ -236,6 +238,14 @@ void applyDesktopHandoffs(const Options& options) {
     store::PhotoAlbum::setFolderOverride(
         options.window ? store::PhotoAlbum::desktopPicturesFolder() : std::string());
     store::MailComposeViewController::setHandsToDesktopMailClient(options.window);
+    store::ActivityViewController::setPerformsOnDesktop(options.window);
+}
+
+void pointSDKHostsAt(const std::string& host) {
+    for (const auto set :
+         {&ads::DZServerHosts::setAdServerHost, &ads::DZServerHosts::setStaticHost,
+          &ads::DZServerHosts::setMediationHost, &ads::DZServerHosts::setReportingHost})
+        set(host);
 }
 
 }  // namespace tools

@@ -72,8 +72,13 @@ struct Options {
 // Where a person sits at the desktop window, what the app hands to other
 // apps goes to the desktop: http(s) URLs to its browser, other schemes to
 // the handlers it registered, saved photos to its pictures folder (under
-// Vantor/) and mail to its mail client. A headless run only records the
-// URLs, keeps the album in the home and has no mail client.
+// Vantor/), mail to its mail client, and the share sheet offers what the
+// desktop can do (Mail). A headless run only records the URLs, keeps the
+// album in the home, has no mail client and leaves shares in the outbox.
 void applyDesktopHandoffs(const Options& options);
+// Every host of the ad SDK's (ad server, static, mediation, and reporting,
+// where crash reports go) at the one given, "host[:port]": the embedded
+// default's local ad server.
+void pointSDKHostsAt(const std::string& host);
 
 }  // namespace tools

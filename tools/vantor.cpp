@@ -268,10 +268,7 @@ int main(int argc, char** argv) {
                fixtures::LocalServices::trustedCertificatesFile().c_str(), 1);
         // Every host of the SDK's is the local ad server's; its settings
         // name it for the rest (conversions, timing and bad-ad reports).
-        for (const auto set :
-             {&ads::DZServerHosts::setAdServerHost, &ads::DZServerHosts::setStaticHost,
-              &ads::DZServerHosts::setMediationHost, &ads::DZServerHosts::setReportingHost})
-            set(services->adServerHost());
+        tools::pointSDKHostsAt(services->adServerHost());
         std::printf("vantor: local ad server at %s\n", services->ads().secureBaseURL().c_str());
         watchOffMachineRequests();
     }

@@ -64,6 +64,8 @@ public:
     static constexpr const char* kUncollectedText = "取消收藏";
     static constexpr const char* kSaveNotDownloadedText = "原图未下载，无法保存";
     static constexpr const char* kShareNotDownloadedText = "原图未下载，无法分享";
+    // Over the share sheet when the desktop's mail client did not take the image.
+    static constexpr const char* kShareNotHandedText = "邮件应用未能打开，无法分享";
     static constexpr const char* kSaveSucceededText = "保存成功";
     static constexpr const char* kSaveFailedPrefix = "保存失败: ";
     static constexpr const char* kSaveSheetTitle = "提示";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/services/Common.h"
 #include "gfx/Bitmap.h"
 #include "store/ActivityViewController.h"
 #include "ui/ImageAsset.h"
@@ -94,6 +95,16 @@ void PhotoViewController::sharePhoto(const std::shared_ptr<ui::View>& sender) {
          store::ActivityTypeAddToReadingList, store::ActivityTypePostToVimeo,
          store::ActivityTypeOpenInIBooks, store::ActivityTypeAssignToContact,
          store::ActivityTypeSaveToCameraRoll});
+    // A share the desktop's mail client did not take says so over the sheet,
+    // which stays for another try or Cancel (unless the person closed it).
+    const std::weak_ptr<store::ActivityViewController> weakSheet = sheet;
+    sheet->setCompletionHandler([weakSheet](const store::ActivityType&, bool completed,
+                                            const std::optional<std::string>&) {
+        const auto shown = weakSheet.lock();
+        if (completed || !shown || !shown->presentingViewController() || shown->isBeingDismissed())
+            return;
+        showToast(kShareNotHandedText, shown, kToastSeconds);
+    });
     anchorAtSender(sheet->popoverPresentationController().get(), sender);
     presentViewController(sheet, true);
 }

@@ -1,10 +1,12 @@
 #include "store/ActivityViewController.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "core/Clock.h"
 #include "core/Console.h"
 #include "core/Queue.h"
+#include "store/DesktopMailClient.h"
 #include "store/ShareOutbox.h"
 #include "ui/Button.h"
 #include "ui/DeviceProfile.h"
@@ -22,6 +24,10 @@ constexpr double kInset = 12;
 constexpr double kIconSide = 56;
 const gfx::Color kPanelColor = gfx::Color::fromRGB(0xF7F7F7);
 const gfx::Color kDimming = gfx::Color::black().withAlpha(0.4);
+// The attachment name of each shared image; the mail client numbers repeats.
+constexpr const char* kMailImageName = "image.png";
+
+std::atomic<bool> gPerformsOnDesktop{false};
 
 const std::shared_ptr<core::Queue>& outboxQueue() {
     static const auto queue = core::Queue::serial("store.share-outbox");
@@ -34,11 +40,12 @@ gfx::ImagePtr firstImage(const std::vector<ActivityItem>& items) {
     return nullptr;
 }
 
-// A rounded grey square with the title's initial, the title beneath.
-std::shared_ptr<ui::View> activityView(const ActivityType& type) {
+// A rounded grey square with the title's initial, the title beneath; the
+// whole of it takes the tap.
+std::shared_ptr<ui::Control> activityView(const ActivityType& type) {
     const std::string title = activityTitle(type);
-    auto view = std::make_shared<ui::View>(gfx::Rect(0, 0, ActivityViewController::kActivityWidth,
-                                                     ActivityViewController::kActivityHeight));
+    auto view = std::make_shared<ui::Control>(gfx::Rect(
+        0, 0, ActivityViewController::kActivityWidth, ActivityViewController::kActivityHeight));
     auto icon = std::make_shared<ui::Label>();
     icon->setFrame(
         {(ActivityViewController::kActivityWidth - kIconSide) / 2, 0, kIconSide, kIconSide});
@@ -54,6 +61,8 @@ std::shared_ptr<ui::View> activityView(const ActivityType& type) {
     name->setFont(gfx::Font::system(10));
     name->setTextAlignment(gfx::TextAlignment::Center);
     name->setNumberOfLines(2);
+    icon->setUserInteractionEnabled(false);
+    name->setUserInteractionEnabled(false);
     view->addSubview(icon);
     view->addSubview(name);
     return view;
@@ -71,12 +80,75 @@ ActivityViewController::ActivityViewController(Token, std::vector<ActivityItem> 
     setModalPresentationStyle(ui::ModalPresentationStyle::OverFullScreen);
 }
 
+bool ActivityViewController::performsOnDesktop() {
+    return gPerformsOnDesktop;
+}
+
+void ActivityViewController::setPerformsOnDesktop(bool performs) {
+    gPerformsOnDesktop = performs;
+}
+
+const std::vector<ActivityType>& ActivityViewController::desktopActivityTypes() {
+    static const std::vector<ActivityType> types{ActivityTypeMail};
+    return types;
+}
+
 std::vector<ActivityType> ActivityViewController::availableActivityTypes() const {
+    const std::vector<ActivityType>& known =
+        performsOnDesktop() ? desktopActivityTypes() : allActivityTypes();
     std::vector<ActivityType> available;
-    for (const auto& type : allActivityTypes())
+    for (const auto& type : known)
         if (std::find(excluded_.begin(), excluded_.end(), type) == excluded_.end())
             available.push_back(type);
     return available;
+}
+
+void ActivityViewController::performActivity(const ActivityType& type) {
+    // Headless runs and tests record the share in the outbox alone.
+    if (!performsOnDesktop() || performing_) return;
+    const auto available = availableActivityTypes();
+    if (std::find(available.begin(), available.end(), type) == available.end()) return;
+    if (type != ActivityTypeMail) return;
+    performing_ = true;
+    handToMailClient();
+}
+
+void ActivityViewController::handToMailClient() {
+    const std::weak_ptr<ActivityViewController> weak =
+        std::static_pointer_cast<ActivityViewController>(shared_from_this());
+    // Encoding a photo takes a while: off the main thread.
+    core::Queue::global()->async([weak, items = items_] {
+        const auto ended = [weak](const std::optional<std::string>& problem) {
+            if (const auto self = weak.lock()) self->activityEnded(ActivityTypeMail, problem);
+        };
+        DesktopMail mail;
+        for (const auto& item : items) {
+            if (const auto* text = std::get_if<std::string>(&item)) {
+                mail.body += (mail.body.empty() ? "" : "\n\n") + *text;
+                continue;
+            }
+            const auto& image = std::get<gfx::ImagePtr>(item);
+            if (!image) continue;
+            const auto bytes = image->encodePng();
+            if (bytes.empty()) {
+                core::Queue::main()->async(
+                    [ended] { ended("the image cannot be encoded as PNG"); });
+                return;
+            }
+            mail.attachments.push_back(
+                {std::string(bytes.begin(), bytes.end()), "image/png", kMailImageName});
+        }
+        DesktopMailClient::send(std::move(mail), ended);
+    });
+}
+
+void ActivityViewController::activityEnded(const ActivityType& type,
+                                           const std::optional<std::string>& error) {
+    performing_ = false;
+    if (error) core::Console::log("share sheet: " + activityTitle(type) + ": " + *error);
+    if (completion_) completion_(type, !error, error);
+    // Done: the sheet goes, unless the person closed it meanwhile.
+    if (!error && presentingViewController() && !isBeingDismissed()) dismissViewController(true);
 }
 
 std::shared_ptr<ui::PopoverPresentationController>
@@ -117,8 +189,15 @@ void ActivityViewController::viewDidLoad() {
 void ActivityViewController::addActivityViews() {
     for (const auto& view : activityViews_) view->removeFromSuperview();
     activityViews_.clear();
+    const std::weak_ptr<ActivityViewController> weak =
+        std::static_pointer_cast<ActivityViewController>(shared_from_this());
     for (const auto& type : availableActivityTypes()) {
         activityViews_.push_back(activityView(type));
+        activityViews_.back()->addAction(ui::ControlEvent::TouchUpInside,
+                                         [weak, type](ui::Control&) {
+                                             if (const auto self = weak.lock())
+                                                 self->performActivity(type);
+                                         });
         panel_->addSubview(activityViews_.back());
     }
 }

@@ -2,10 +2,10 @@
 // A mail being written: recipients, copies, blind copies, subject, body
 // (plain or HTML) and attachments, as the caller set them. This platform has
 // no mail account of its own. In the desktop window the composer hands the
-// mail to the desktop's mail client when the person taps Send: xdg-email
-// (found on PATH, run without a shell) gets the recipients, subject and
-// body, and the attachments as files written to the home's temporary
-// folder, where the mail client reads them later. The result is Sent when
+// mail to the desktop's mail client when the person taps Send
+// (DesktopMailClient: xdg-email gets the recipients, subject and body, and
+// the attachments as files in the home's temporary folder, removed once the
+// client has read them). The result is Sent when
 // xdg-email took the mail, Failed with the reason when it did not. Elsewhere
 // canSendMail() is false and create() gives nullptr unless a test says
 // otherwise, and Send only ends the composer. The delegate, held weakly,
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "store/ComposeViewController.h"
+#include "store/DesktopMailClient.h"
 #include "store/StoreError.h"
 
 namespace store {
@@ -38,12 +39,6 @@ public:
     virtual void mailComposeController(MailComposeViewController& controller,
                                        MailComposeResult result,
                                        const std::optional<StoreError>& error);
-};
-
-struct MailAttachment {
-    std::string data;
-    std::string mimeType;
-    std::string fileName;
 };
 
 class MailComposeViewController : public ComposeViewController {
@@ -101,10 +96,10 @@ protected:
     void sendTapped() override;
 
 private:
-    // Writes the attachments and runs the mail client off the main thread;
-    // the delegate hears the result on the main thread.
+    // The delegate hears the mail client's answer on the main thread.
     void handToMailClient();
     void report(MailComposeResult result, const std::optional<StoreError>& error);
+    [[nodiscard]] DesktopMail desktopMail() const;
 
     std::vector<std::string> to_;
     std::vector<std::string> cc_;

@@ -171,6 +171,44 @@ TEST_F(DZSDKCoreService, APageWhoseWebProcessEndedIsLoadedAnewForTheNextRequest)
     EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), loads + 1);
 }
 
+TEST_F(DZSDKCoreService, EveryTransientFailureOfTheProcessGetsItsOneMoreLoad) {
+    const auto failing = [] {
+        return fixtures::LoopbackResponse::text("unavailable", 503, "text/plain");
+    };
+    server.script(fixtures::CorePage::kPath, {failing()});
+    makeController();
+    const auto first = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(first);
+    ASSERT_TRUE(waitFor([&] { return !first->events.empty(); }));
+    EXPECT_EQ(first->events[0].rfind("url ", 0), 0u) << first->events[0];
+    EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), 2u);
+
+    // Later in the same process the page is lost and its next load fails
+    // for the moment too: that failure gets its one more load as well.
+    server.clearLog();
+    server.script(fixtures::CorePage::kPath, {failing()});
+    page().adView()->webView()->terminateWebProcess();
+    ASSERT_TRUE(waitFor([&] { return page().state() == DZSDKCoreWebView::kFailed; }));
+    const auto second = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(second);
+    ASSERT_TRUE(waitFor([&] { return !second->events.empty(); }));
+    EXPECT_EQ(second->events[0].rfind("url ", 0), 0u) << second->events[0];
+    EXPECT_EQ(page().state(), DZSDKCoreWebView::kLoaded);
+    EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), 2u);
+
+    // Two failures in a row still fail what waits, once.
+    server.clearLog();
+    server.script(fixtures::CorePage::kPath, {failing(), failing()});
+    page().adView()->webView()->terminateWebProcess();
+    ASSERT_TRUE(waitFor([&] { return page().state() == DZSDKCoreWebView::kFailed; }));
+    const auto third = std::make_shared<RecordingRequester>();
+    controller->buildAdURL(third);
+    ASSERT_TRUE(waitFor([&] { return !third->events.empty(); }));
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(third->events, std::vector<std::string>{"failed"});
+    EXPECT_EQ(server.requestsTo(fixtures::CorePage::kPath).size(), 2u);
+}
+
 TEST_F(DZSDKCoreService, ARefreshAtOrPastTheDeadlineLoadsAnewForTheWaitingRequest) {
     struct Case {
         const char* name;

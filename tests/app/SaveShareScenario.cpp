@@ -1,6 +1,7 @@
 // Save and share in the viewer inside the launched app: the size sheet, the
-// album files and their toasts, the composed share image in the outbox, the
-// quote carried in both, and what the app keeps being the user's alone.
+// album files and their toasts, the composed share image in the outbox and,
+// in the desktop window, at the mail client, the quote carried in both, and
+// what the app keeps being the user's alone.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 #include "core/JSON.h"
 #include "fixtures/PhotoDocument.h"
 #include "store/ActivityViewController.h"
+#include "store/FakeMailClient.h"
 #include "store/PhotoAlbum.h"
 #include "store/ShareOutbox.h"
 #include "ui/AlertActionRow.h"
@@ -59,7 +61,10 @@ gfx::Rect differingBox(const gfx::Image& a, const gfx::Image& b, double threshol
 class SaveShareScenario : public testsupport::ViewerScenario {
 protected:
     void SetUp() override { app.launch(); }
-    void TearDown() override { store::PhotoAlbum::shared().setRefusalForTesting(std::nullopt); }
+    void TearDown() override {
+        store::PhotoAlbum::shared().setRefusalForTesting(std::nullopt);
+        store::ActivityViewController::setPerformsOnDesktop(false);
+    }
 
     static size_t albumCount() { return store::PhotoAlbum::imagePaths().size(); }
 };
@@ -274,6 +279,39 @@ TEST_F(SaveShareScenario, WhatTheAppKeepsOnlyItsUserMayRead) {
     }
     EXPECT_FALSE(error) << error.message();
     EXPECT_GE(files, 3u) << "the album's photo, the outbox's image and its record at least";
+}
+
+TEST_F(SaveShareScenario, InTheDesktopWindowMailTakesTheSharedImageOrSaysItCouldNot) {
+    const storetest::FakeMailClient client("share-mail");
+    client.install({.status = 1});
+    store::ActivityViewController::setPerformsOnDesktop(true);
+    const auto viewer = openDownloaded(44);
+    tap(*viewer->bbarShareButton());
+    app.settle(0.5);
+    const auto sheet = std::dynamic_pointer_cast<store::ActivityViewController>(
+        navigation()->presentedViewController());
+    ASSERT_TRUE(sheet);
+    ASSERT_EQ(sheet->availableActivityTypes(),
+              std::vector<store::ActivityType>{store::ActivityTypeMail});
+    app.window().layoutIfNeeded();
+    tap(*sheet->activityViews().at(0));
+    ASSERT_TRUE(app.waitFor([&] { return client.runs() == 1 && !sheet->isPerformingActivity(); }));
+    app.settle(0.5);
+    const auto toast =
+        std::dynamic_pointer_cast<ui::AlertController>(sheet->presentedViewController());
+    ASSERT_TRUE(toast) << "the refusal is shown over the sheet";
+    EXPECT_EQ(toast->title(), PhotoViewController::kShareNotHandedText);
+    app.settle(2.0);
+    EXPECT_EQ(navigation()->presentedViewController(), sheet) << "the sheet stays for another try";
+
+    client.install({.reads = true});
+    tap(*sheet->activityViews().at(0));
+    ASSERT_TRUE(app.waitFor([&] { return client.runs() == 2 && !sheet->isPerformingActivity(); }));
+    app.settle(0.5);
+    EXPECT_EQ(navigation()->presentedViewController(), nullptr) << "taken: the sheet goes";
+    const auto mailed = decodeFile(client.copy(1).string());
+    ASSERT_TRUE(mailed);
+    EXPECT_EQ(mailed->pixelSize(), viewer->visibleAreaImage()->pixelSize());
 }
 
 }  // namespace

@@ -138,6 +138,27 @@ TEST_F(NotificationCenterTest, DeliveryKeepsTheOrderOfAddingAcrossRemovals) {
     EXPECT_EQ(received, (std::vector<std::string>{"a:n", "d:n", "e:n", "f:n"}));
 }
 
+TEST_F(NotificationCenterTest, RemovingATokenAgainAfterTheListWasCompactedRemovesNothingElse) {
+    // Enough registrations that removing most of them drops the gaps.
+    std::vector<NotificationCenter::Token> tokens;
+    for (int i = 0; i < 200; ++i)
+        tokens.push_back(center.addObserver("n", nullptr, nullptr, record(std::to_string(i))));
+    center.removeObserver(tokens[10]);
+    for (int i = 20; i < 200; ++i) center.removeObserver(tokens[i]);
+    // Their places are gone now; removing them again must not take their
+    // neighbours (11, the first after 10) or anything past the end.
+    center.removeObserver(tokens[10]);
+    center.removeObserver(tokens[199]);
+    center.removeObserver(tokens[19]);
+    center.removeObserver(tokens[19]);
+
+    center.post("n");
+    std::vector<std::string> expected;
+    for (int i = 0; i < 19; ++i)
+        if (i != 10) expected.push_back(std::to_string(i) + ":n");
+    EXPECT_EQ(received, expected);
+}
+
 TEST_F(NotificationCenterTest, ReleasedObserversLetGoOfTheirCallbacksWithoutAPost) {
     auto observer = std::make_shared<int>(0);
     auto payload = std::make_shared<int>(0);

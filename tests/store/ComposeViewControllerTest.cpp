@@ -141,4 +141,20 @@ TEST_F(ComposeViewControllerTest, TheMessageComposerKeepsWhatItWasGivenAndReport
     EXPECT_EQ(root_->presentedViewController(), nullptr);
 }
 
+// The mail composer's Send after its end: MailClientTest, where Send would
+// start the mail client.
+TEST_F(ComposeViewControllerTest, SendAfterTheMessageComposerEndedDoesNothing) {
+    MessageComposeViewController::setCanSendTextForTesting(true);
+    const auto message = MessageComposeViewController::create();
+    const auto heard = std::make_shared<MessageRecorder>();
+    message->setMessageComposeDelegate(heard);
+    root_->presentViewController(message, false);
+    message->cancelButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    message->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    message->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    EXPECT_EQ(heard->results, std::vector<MessageComposeResult>{MessageComposeResult::Cancelled});
+    EXPECT_EQ(root_->presentedViewController(), message) << "the delegate decides";
+    root_->dismissViewController(false);
+}
+
 }  // namespace

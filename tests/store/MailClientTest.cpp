@@ -1,9 +1,11 @@
 // The mail composer in the desktop window: Send hands the mail to the
-// desktop's mail client (xdg-email, found on PATH), attachments as files,
-// and the result, the composer's only one, says whether the client took it.
+// desktop's mail client (xdg-email, found on PATH), attachments as files
+// that go once the client has read them, and the result, the composer's only
+// one, says whether the client took it.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -12,10 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "FakeMailClient.h"
 #include "StoreTesting.h"
 #include "core/FileManager.h"
 #include "core/RunLoop.h"
-#include "core/ScopedEnvironment.h"
+#include "store/DesktopMailClient.h"
 #include "store/MailComposeViewController.h"
 #include "ui/Button.h"
 #include "ui/Control.h"
@@ -30,50 +33,30 @@ namespace fs = std::filesystem;
 class MailClientTest : public testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::path(testing::TempDir()) / ("mail-client-" + std::to_string(getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_ / "bin");
-        environment_.set("PATH", (folder_ / "bin").string() + ":/usr/bin:/bin");
         MailComposeViewController::setHandsToDesktopMailClient(true);
+        removeAttachmentFolders();
+        // Folders earlier tests left are no longer watched.
+        ASSERT_TRUE(core::RunLoop::main().runUntil(
+            [] { return store::DesktopMailClient::watchedFolderCount() == 0; }, storetest::kLimit));
     }
     void TearDown() override {
         MailComposeViewController::setHandsToDesktopMailClient(false);
-        fs::remove_all(folder_);
+        removeAttachmentFolders();
     }
 
-    // An xdg-email that writes its arguments, one a line, and exits with
-    // the status given.
-    void installMailClient(int status) {
-        const fs::path script = folder_ / "bin/xdg-email";
-        std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > "
-                              << (folder_ / "arguments").string() << "\nexit " << status << "\n";
-        fs::permissions(script, fs::perms::owner_all);
+    // The attachment folders in the app's temporary folder.
+    static std::vector<fs::path> attachmentFolders() {
+        std::vector<fs::path> folders;
+        std::error_code error;
+        for (const auto& entry :
+             fs::directory_iterator(store::DesktopMailClient::attachmentsParent(), error))
+            if (entry.path().filename().string().rfind("mail-", 0) == 0)
+                folders.push_back(entry.path());
+        return folders;
     }
-    // An xdg-email that records its arguments and each run, then holds the
-    // mail until release() (or until the test's folder is gone) and takes it.
-    void installHeldMailClient() {
-        const fs::path script = folder_ / "bin/xdg-email";
-        const std::string folder = folder_.string();
-        std::ofstream(script) << "#!/bin/sh\necho run >> '" << folder << "/runs'\n"
-                              << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << folder
-                              << "/arguments.part'\nmv '" << folder << "/arguments.part' '"
-                              << folder << "/arguments'\n"
-                              << "while [ -d '" << folder << "' ] && [ ! -e '" << folder
-                              << "/release' ]; do sleep 0.02; done\nexit 0\n";
-        fs::permissions(script, fs::perms::owner_all);
-    }
-    void release() const { std::ofstream(folder_ / "release") << "go\n"; }
-    size_t mailClientRuns() const {
-        std::ifstream in(folder_ / "runs");
-        size_t runs = 0;
-        for (std::string line; std::getline(in, line);) ++runs;
-        return runs;
-    }
-    std::vector<std::string> recordedArguments() const {
-        std::ifstream in(folder_ / "arguments");
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
+    static void removeAttachmentFolders() {
+        std::error_code ignored;  // the read watch may be removing one
+        for (const auto& folder : attachmentFolders()) fs::remove_all(folder, ignored);
     }
     static std::string contents(const std::string& path) {
         const auto bytes = core::FileManager::readFile(path);
@@ -90,12 +73,11 @@ protected:
             core::RunLoop::main().runUntil([&] { return ending.results.size() > before; }, 20));
     }
 
-    fs::path folder_;
-    testsupport::ScopedEnvironment environment_;
+    storetest::FakeMailClient client_{"mail-client"};
 };
 
 TEST_F(MailClientTest, SendHandsRecipientsSubjectBodyAndAttachmentsToTheMailClient) {
-    installMailClient(0);
+    client_.install({.status = 0});
     EXPECT_TRUE(MailComposeViewController::canSendMail());
     const auto mail = MailComposeViewController::create();
     ASSERT_TRUE(mail);
@@ -115,7 +97,7 @@ TEST_F(MailClientTest, SendHandsRecipientsSubjectBodyAndAttachmentsToTheMailClie
     ASSERT_EQ(ending->results, std::vector<MailComposeResult>{MailComposeResult::Sent});
     EXPECT_FALSE(ending->errors[0]);
 
-    const auto arguments = recordedArguments();
+    const auto arguments = client_.arguments();
     // "Line one\nLine two" takes two lines of the record.
     ASSERT_EQ(arguments.size(), 20u);
     const std::vector<std::string> fields(arguments.begin(), arguments.begin() + 15);
@@ -135,7 +117,7 @@ TEST_F(MailClientTest, SendHandsRecipientsSubjectBodyAndAttachmentsToTheMailClie
 }
 
 TEST_F(MailClientTest, AMailClientThatRefusesOrIsMissingIsAFailureNotASend) {
-    installMailClient(3);
+    client_.install({.status = 3});
     const auto ending = std::make_shared<storetest::MailRecorder>();
     const auto refused = MailComposeViewController::create();
     refused->setMailComposeDelegate(ending);
@@ -145,10 +127,9 @@ TEST_F(MailClientTest, AMailClientThatRefusesOrIsMissingIsAFailureNotASend) {
     ASSERT_TRUE(ending->errors[0]);
     EXPECT_NE(ending->errors[0]->message.find("exit status 3"), std::string::npos)
         << ending->errors[0]->message;
-    EXPECT_EQ(recordedArguments(), (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
+    EXPECT_EQ(client_.arguments(), (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
 
-    fs::remove(folder_ / "bin/xdg-email");
-    environment_.set("PATH", (folder_ / "bin").string());
+    client_.uninstall();
     const auto missing = MailComposeViewController::create();
     missing->setMailComposeDelegate(ending);
     send(missing, *ending);
@@ -170,7 +151,7 @@ TEST_F(MailClientTest, AMailClientThatRefusesOrIsMissingIsAFailureNotASend) {
 }
 
 TEST_F(MailClientTest, OnceSendHasHandedTheMailOverTheComposerGivesNoOtherResult) {
-    installHeldMailClient();
+    client_.install({.held = true});
     const auto mail = MailComposeViewController::create();
     const auto ending = std::make_shared<storetest::MailRecorder>();
     mail->setMailComposeDelegate(ending);
@@ -178,14 +159,14 @@ TEST_F(MailClientTest, OnceSendHasHandedTheMailOverTheComposerGivesNoOtherResult
     (void)mail->view();
     mail->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
     // The mail client has the mail and is still taking it.
-    ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return fs::exists(folder_ / "arguments"); },
+    ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return !client_.arguments().empty(); },
                                                storetest::kLimit));
     mail->cancelButton()->sendActions(ui::ControlEvent::TouchUpInside);
     mail->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
     mail->finish(MailComposeResult::Cancelled);
     EXPECT_TRUE(ending->results.empty());
 
-    release();
+    client_.release();
     ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return !ending->results.empty(); },
                                                storetest::kLimit));
     // Nor after the client's answer: the mail has left.
@@ -193,8 +174,113 @@ TEST_F(MailClientTest, OnceSendHasHandedTheMailOverTheComposerGivesNoOtherResult
     mail->finish(MailComposeResult::Failed);
     core::RunLoop::main().runOnce();
     EXPECT_EQ(ending->results, std::vector<MailComposeResult>{MailComposeResult::Sent});
-    EXPECT_EQ(recordedArguments(), (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
-    EXPECT_EQ(mailClientRuns(), 1u);
+    EXPECT_EQ(client_.arguments(), (std::vector<std::string>{"--utf8", "--to", "ads@example.com"}));
+    EXPECT_EQ(client_.runs(), 1u);
+}
+
+TEST_F(MailClientTest, AttachmentFoldersGoOnceTheClientHasReadThemOrTheMailWentNowhere) {
+    const auto compose = [](const std::string& name) {
+        auto mail = MailComposeViewController::create();
+        mail->setToRecipients({"ads@example.com"});
+        mail->addAttachmentData("one", "text/plain", name);
+        mail->addAttachmentData("two", "text/plain", name);
+        return mail;
+    };
+    const auto ending = std::make_shared<storetest::MailRecorder>();
+
+    // A client that reads both files has them: their folder goes.
+    client_.install({.reads = true});
+    const auto read = compose("notes.txt");
+    read->setMailComposeDelegate(ending);
+    send(read, *ending);
+    ASSERT_EQ(ending->results, std::vector<MailComposeResult>{MailComposeResult::Sent});
+    EXPECT_EQ(contents(client_.copy(1).string()), "one");
+    EXPECT_EQ(contents(client_.copy(2).string()), "two");
+    ASSERT_TRUE(core::RunLoop::main().runUntil([] { return attachmentFolders().empty(); },
+                                               storetest::kLimit));
+    EXPECT_EQ(store::DesktopMailClient::watchedFolderCount(), 0u);
+
+    // A client that took the mail but has not read the files yet: they stay
+    // for it, and its folder is watched.
+    client_.install({.status = 0});
+    const auto unread = compose("later.txt");
+    unread->setMailComposeDelegate(ending);
+    send(unread, *ending);
+    ASSERT_EQ(ending->results.size(), 2u);
+    EXPECT_EQ(ending->results[1], MailComposeResult::Sent);
+    const auto arguments = client_.arguments();
+    ASSERT_EQ(arguments.size(), 7u);
+    const fs::path waiting = fs::path(arguments[4]).parent_path();
+    EXPECT_EQ(attachmentFolders(), std::vector<fs::path>{waiting});
+    EXPECT_EQ(store::DesktopMailClient::watchedFolderCount(), 1u);
+    // Reading one of the two is not enough; the second read completes it.
+    EXPECT_EQ(contents(arguments[4]), "one");
+    (void)core::RunLoop::main().runUntil([] { return false; }, 0.2);
+    EXPECT_TRUE(fs::exists(waiting));
+    EXPECT_EQ(contents(arguments[6]), "two");
+    ASSERT_TRUE(
+        core::RunLoop::main().runUntil([&] { return !fs::exists(waiting); }, storetest::kLimit));
+
+    // A mail the client refused: its files go with the result.
+    client_.install({.status = 3});
+    const auto refused = compose("refused.txt");
+    refused->setMailComposeDelegate(ending);
+    send(refused, *ending);
+    ASSERT_EQ(ending->results.size(), 3u);
+    EXPECT_EQ(ending->results[2], MailComposeResult::Failed);
+    EXPECT_TRUE(attachmentFolders().empty());
+    EXPECT_EQ(store::DesktopMailClient::watchedFolderCount(), 0u);
+}
+
+TEST_F(MailClientTest, AFolderNoClientReadIsRemovedByALaterMailOnceADayOld) {
+    client_.install({.status = 0});
+    const auto ending = std::make_shared<storetest::MailRecorder>();
+    const auto mailOne = [&](const std::string& name) {
+        const auto mail = MailComposeViewController::create();
+        mail->setMailComposeDelegate(ending);
+        mail->addAttachmentData("x", "text/plain", name);
+        send(mail, *ending);
+        return fs::path(client_.arguments().back()).parent_path();
+    };
+    const fs::path old = mailOne("old.txt");
+    const fs::path recent = mailOne("recent.txt");
+    // Somebody else's folder of the same look, and a file of that name.
+    const fs::path parent = store::DesktopMailClient::attachmentsParent();
+    std::ofstream(parent / "mail-file") << "not a folder";
+    const auto dayAndMore = std::chrono::hours(25);
+    fs::last_write_time(old, fs::last_write_time(old) - dayAndMore);
+    fs::last_write_time(parent / "mail-file", fs::last_write_time(old));
+
+    const fs::path next = mailOne("next.txt");
+    EXPECT_FALSE(fs::exists(old)) << "a day old and never read";
+    EXPECT_TRUE(fs::exists(recent)) << "its client may still read it";
+    EXPECT_TRUE(fs::exists(next));
+    EXPECT_TRUE(fs::exists(parent / "mail-file"));
+    EXPECT_EQ(store::DesktopMailClient::watchedFolderCount(), 2u);
+    fs::remove(parent / "mail-file");
+}
+
+TEST_F(MailClientTest, SendAfterTheComposerEndedStartsNoClientAndGivesNoResult) {
+    client_.install({});
+    const auto ending = std::make_shared<storetest::MailRecorder>();
+    const auto cancelled = MailComposeViewController::create();
+    cancelled->setMailComposeDelegate(ending);
+    cancelled->setToRecipients({"ads@example.com"});
+    (void)cancelled->view();
+    cancelled->cancelButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    cancelled->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
+    cancelled->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
+
+    const auto failed = MailComposeViewController::create();
+    failed->setMailComposeDelegate(ending);
+    (void)failed->view();
+    failed->finish(MailComposeResult::Failed, store::StoreError{store::StoreError::Unknown, "no"});
+    failed->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
+
+    (void)core::RunLoop::main().runUntil([] { return false; }, 0.5);
+    EXPECT_EQ(client_.runs(), 0u);
+    EXPECT_EQ(ending->results, (std::vector<MailComposeResult>{MailComposeResult::Cancelled,
+                                                               MailComposeResult::Failed}));
 }
 
 }  // namespace

@@ -165,6 +165,25 @@ TEST_F(SafariViewControllerService, LinksThePersonFollowsStayInsideAndOnlyAMailL
         EXPECT_EQ(server.requestsTo(path).size(), 1u) << path;
 }
 
+TEST_F(SafariViewControllerService, APageOpeningWindowsWithoutAPersonsTapOpensNothing) {
+    // The page asks for a window of a web page and of a mail as it loads;
+    // no one tapped.
+    serve("/@ada", "<!DOCTYPE html><html><head><title>Ada Lovelace</title></head><body>"
+                   "<script>window.open('/popup'); window.open('mailto:ada@example.com');</script>"
+                   "</body></html>");
+    serve("/popup", page("Popup", "rgb(220,40,40)"));
+    const auto browser = present("/@ada");
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Ada Lovelace"; })) << browser->title();
+    ASSERT_TRUE(waitFor([] { return !core::PendingWork::any(); }));
+    // Whatever was allowed would be under way by now.
+    EXPECT_FALSE(core::RunLoop::main().runUntil(
+        [&] { return !server.requestsTo("/popup").empty() || browser->title() != "Ada Lovelace"; },
+        1.0));
+    EXPECT_TRUE(server.requestsTo("/popup").empty());
+    EXPECT_EQ(browser->webView()->url()->path(), "/@ada");
+    EXPECT_TRUE(URLOpener::shared().requests().empty());
+}
+
 TEST_F(SafariViewControllerService, DoneMidLoadStopsItAndTheWebViewGoesWithTheBrowser) {
     const auto gate = fixtures::ResponseGate::make();
     serve("/slow", page("Slow", "rgb(20,120,220)"), gate);

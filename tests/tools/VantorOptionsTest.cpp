@@ -13,10 +13,13 @@
 
 #include "ConsoleFile.h"
 #include "VantorOptions.h"
+#include "ads/foundation/DZCrashReporter.h"
+#include "ads/foundation/DZServerHosts.h"
 #include "core/Bundle.h"
 #include "core/Console.h"
 #include "core/FileManager.h"
 #include "core/URL.h"
+#include "store/ActivityViewController.h"
 #include "store/MailComposeViewController.h"
 #include "store/PhotoAlbum.h"
 #include "store/URLOpener.h"
@@ -223,6 +226,7 @@ TEST(VantorOptionsTest, OnlyTheDesktopWindowHandsWebLinksToTheBrowser) {
     EXPECT_EQ(launched, std::vector<std::string>{"https://photos.example/licence"});
     EXPECT_EQ(store::PhotoAlbum::folderPath(), store::PhotoAlbum::desktopPicturesFolder());
     EXPECT_TRUE(store::MailComposeViewController::handsToDesktopMailClient());
+    EXPECT_TRUE(store::ActivityViewController::performsOnDesktop());
 
     tools::applyDesktopHandoffs(parsed({"--no-tour"}));
     EXPECT_TRUE(opener.open(*link)) << "still answered as opened";
@@ -230,9 +234,25 @@ TEST(VantorOptionsTest, OnlyTheDesktopWindowHandsWebLinksToTheBrowser) {
     EXPECT_EQ(opener.openedURLs().size(), 2u);
     EXPECT_EQ(store::PhotoAlbum::folderPath(), homeAlbum) << "the album stays in the home";
     EXPECT_FALSE(store::MailComposeViewController::handsToDesktopMailClient());
+    EXPECT_FALSE(store::ActivityViewController::performsOnDesktop());
 
     opener.setLauncherForTesting(nullptr);
     opener.clearForTesting();
+}
+
+TEST(VantorOptionsTest,
+     TheEmbeddedDefaultSendsEverySDKRequestCrashReportsIncludedToTheLocalAdServer) {
+    using ads::DZServerHosts;
+    tools::pointSDKHostsAt("127.0.0.1:44301");
+    EXPECT_EQ(DZServerHosts::adServerHost(), "127.0.0.1:44301");
+    EXPECT_EQ(DZServerHosts::staticHost(), "127.0.0.1:44301");
+    EXPECT_EQ(DZServerHosts::mediationHost(), "127.0.0.1:44301");
+    EXPECT_EQ(DZServerHosts::reportingHost(), "127.0.0.1:44301");
+    EXPECT_EQ(ads::DZCrashReporter::endpoint(), "https://127.0.0.1:44301/crash");
+    for (const auto reset : {&DZServerHosts::setAdServerHost, &DZServerHosts::setStaticHost,
+                             &DZServerHosts::setMediationHost, &DZServerHosts::setReportingHost})
+        reset(std::nullopt);
+    EXPECT_EQ(DZServerHosts::reportingHost(), DZServerHosts::kDefaultReportingHost);
 }
 
 TEST(VantorOptionsTest, TheWindowsHomeIsInTheDesktopsDataFolder) {
