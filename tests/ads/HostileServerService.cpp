@@ -3,8 +3,9 @@
 // seconds, and a redirect with a 100 MB body. Each load must end with its
 // error within its limit, with the process's memory staying bounded.
 //
-// The loads: a page load of a "UI"-kind web view (core::URLConnection, as
-// web::PageLoader runs it), the ad fetcher, and the resource cache.
+// The loads: a page load of a "UI"-kind web view (through the app's proxy,
+// which loads it with core::URLConnection), the ad fetcher, and the
+// resource cache.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -28,6 +29,7 @@
 #include "core/RunLoop.h"
 #include "fixtures/LoopbackServer.h"
 #include "support/ManualClockScope.h"
+#include "web/WebView.h"
 
 using namespace ads;
 
@@ -103,6 +105,31 @@ struct Load {
 };
 // Starts one kind of load of a URL; the load fills in the ending.
 using Loader = std::function<Load(const core::URL&, std::shared_ptr<Ending>)>;
+
+class PageEnding final : public web::WebViewDelegate {
+public:
+    explicit PageEnding(std::shared_ptr<Ending> ending) : ending_(std::move(ending)) {}
+    void didFinishLoad(web::WebView&) override { ending_->ended = true; }
+    void didFailLoad(web::WebView&, const web::LoadError& error) override {
+        *ending_ = {true, true, "core.network", error.code, error.message};
+    }
+
+private:
+    std::shared_ptr<Ending> ending_;
+};
+
+Load pageLoad(const core::URL& url, std::shared_ptr<Ending> ending) {
+    web::WebViewConfiguration configuration;
+    configuration.kind = web::WebViewConfiguration::Kind::UI;
+    auto view = web::WebView::create({0, 0, 320, 50}, configuration);
+    EXPECT_TRUE(view);
+    if (!view) return {};
+    auto delegate = std::make_shared<PageEnding>(std::move(ending));
+    view->setDelegate(delegate);
+    view->loadRequest(core::URLRequest(url));
+    return {std::make_shared<std::pair<std::shared_ptr<web::WebView>, std::shared_ptr<PageEnding>>>(
+        std::move(view), std::move(delegate))};
+}
 
 struct FetchEnding : adfetchertesting::FetchRecorder {
     explicit FetchEnding(std::shared_ptr<Ending> ending) : ending_(std::move(ending)) {}
@@ -228,6 +255,21 @@ protected:
 using Code = core::NetworkError::Code;
 
 }  // namespace
+
+TEST_F(HostileServerService, PageLoadsStopAtTheResponseLimit) {
+    const std::string limit = "limit of " + std::to_string(16 * kMegabyte) + " bytes";
+    expectNetworkFailure(run(pageLoad, "/endless"), Code::dataLengthExceedsMaximum,
+                         "its body passed the " + limit);
+    expectNetworkFailure(run(pageLoad, "/ten-gigabytes"), Code::dataLengthExceedsMaximum,
+                         "Content-Length of 10737418240 bytes is over the " + limit);
+    expectNetworkFailure(run(pageLoad, "/redirect"), Code::dataLengthExceedsMaximum,
+                         "The redirect response of");
+    EXPECT_TRUE(server_.requestsTo("/never").empty());
+}
+
+TEST_F(HostileServerService, PageLoadsEndAtTheirDeadline) {
+    expectNetworkFailure(trickle(pageLoad, 30), Code::timedOut, "30 s");
+}
 
 // The fetcher reports SDK errors by status: 2 after a response arrived, 13
 // (with -1) without one.
