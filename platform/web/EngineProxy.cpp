@@ -25,37 +25,79 @@ std::string randomHex(size_t bytes) {
     return core::hexString(random);
 }
 
-struct Failure {
-    std::uint64_t pageId = 0;
-    std::string url;
-    protocol::ProxyError error;
+// What the proxy met for pages, newest last, kMostFailures of each kind.
+template <typename Told>
+class PageLedger {
+public:
+    void note(std::uint64_t pageId, std::string url, Told told) {
+        const std::lock_guard lock(mutex_);
+        entries_.push_back({pageId, std::move(url), std::move(told)});
+        if (entries_.size() > EngineProxy::kMostFailures) entries_.pop_front();
+    }
+    // The newest entry's, kept.
+    std::optional<Told> find(std::uint64_t pageId, std::string_view url) {
+        const std::lock_guard lock(mutex_);
+        for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry)
+            if (entry->pageId == pageId && entry->url == url) return entry->told;
+        return std::nullopt;
+    }
+    void forget(std::uint64_t pageId, std::string_view url) {
+        const std::lock_guard lock(mutex_);
+        std::erase_if(entries_,
+                      [&](const Entry& entry) { return entry.pageId == pageId && entry.url == url; });
+    }
+    std::optional<Told> take(std::uint64_t pageId, std::string_view url) {
+        const std::lock_guard lock(mutex_);
+        for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry) {
+            if (entry->pageId != pageId || entry->url != url) continue;
+            Told told = std::move(entry->told);
+            entries_.erase(std::next(entry).base());
+            return told;
+        }
+        return std::nullopt;
+    }
+
+private:
+    struct Entry {
+        std::uint64_t pageId;
+        std::string url;
+        Told told;
+    };
+    std::mutex mutex_;
+    std::deque<Entry> entries_;
 };
 
-std::mutex failuresMutex;
-std::deque<Failure>& failures() {
-    static auto* list = new std::deque<Failure>;
-    return *list;
+PageLedger<protocol::ProxyError>& failures() {
+    static auto* ledger = new PageLedger<protocol::ProxyError>;
+    return *ledger;
+}
+
+PageLedger<EngineProxy::DocumentStage>& documents() {
+    static auto* ledger = new PageLedger<EngineProxy::DocumentStage>;
+    return *ledger;
 }
 
 }  // namespace
 
 void EngineProxy::noteFailure(std::uint64_t pageId, std::string url, protocol::ProxyError error) {
-    const std::lock_guard lock(failuresMutex);
-    failures().push_back({pageId, std::move(url), std::move(error)});
-    if (failures().size() > kMostFailures) failures().pop_front();
+    failures().note(pageId, std::move(url), std::move(error));
 }
 
 std::optional<protocol::ProxyError> EngineProxy::takeFailure(std::uint64_t pageId,
                                                              std::string_view url) {
-    const std::lock_guard lock(failuresMutex);
-    auto& list = failures();
-    for (auto failure = list.rbegin(); failure != list.rend(); ++failure) {
-        if (failure->pageId != pageId || failure->url != url) continue;
-        protocol::ProxyError found = std::move(failure->error);
-        list.erase(std::next(failure).base());
-        return found;
-    }
-    return std::nullopt;
+    return failures().take(pageId, url);
+}
+
+void EngineProxy::noteDocument(std::uint64_t pageId, std::string url, DocumentStage stage) {
+    documents().note(pageId, std::move(url), stage);
+}
+
+EngineProxy::DocumentStage EngineProxy::documentStage(std::uint64_t pageId, std::string_view url) {
+    return documents().find(pageId, url).value_or(DocumentStage::none);
+}
+
+void EngineProxy::forgetDocument(std::uint64_t pageId, std::string_view url) {
+    documents().forget(pageId, url);
 }
 
 EngineProxy* EngineProxy::shared(std::string* error) {

@@ -47,11 +47,20 @@ public:
 
     // Loads of a marked page that the proxy failed: the engine sees only an
     // answer that broke off, the page's view asks here what the failure
-    // was. The newest kMostFailures are kept; taking one forgets it.
+    // was. The newest kMostFailures are kept (of each kind of record below);
+    // taking one forgets it.
     static constexpr size_t kMostFailures = 64;
     static void noteFailure(std::uint64_t pageId, std::string url, protocol::ProxyError error);
     [[nodiscard]] static std::optional<protocol::ProxyError> takeFailure(std::uint64_t pageId,
                                                                          std::string_view url);
+    // How far the proxy got with a marked page's request for the page's own
+    // document (its main frame's navigation), so that the page's view can
+    // tell a load the engine stalled from a slow one. A record lasts until
+    // forgotten, or until kMostFailures newer ones came.
+    enum class DocumentStage { none, received, answered };
+    static void noteDocument(std::uint64_t pageId, std::string url, DocumentStage stage);
+    [[nodiscard]] static DocumentStage documentStage(std::uint64_t pageId, std::string_view url);
+    static void forgetDocument(std::uint64_t pageId, std::string_view url);
 
     EngineProxy(const EngineProxy&) = delete;
     EngineProxy& operator=(const EngineProxy&) = delete;

@@ -55,8 +55,13 @@ std::optional<core::URLRequest> Exchange::willSendRequest(core::URLConnection&, 
     return std::nullopt;  // the engine follows redirects itself
 }
 
-void Exchange::didReceiveResponse(core::URLConnection&, const core::HTTPURLResponse& response) {
+void Exchange::didReceiveResponse(core::URLConnection& connection,
+                                  const core::HTTPURLResponse& response) {
     if (messageDone_) return;
+    if (const core::URLRequest& request = connection.originalRequest(); isDocumentRequest(request))
+        EngineProxy::noteDocument(request.property(protocol::kPageIdProperty)->uintValue(),
+                                  request.url().absoluteString(),
+                                  EngineProxy::DocumentStage::answered);
     answered_ = true;
     hasBody_ = answer(message_, response);
     SoupMessageBody* body = soup_server_message_get_response_body(message_);

@@ -165,6 +165,11 @@ void answerFailure(const Server& server, SoupServerMessage* message,
     soup_server_message_unpause(message);
 }
 
+bool isDocumentRequest(const core::URLRequest& request) {
+    return request.hasProperty(protocol::kPageIdProperty) &&
+           request.mainDocumentURL() == request.url();
+}
+
 void breakOff(GSocket* socket) {
     if (socket && !g_socket_is_closed(socket)) (void)g_socket_shutdown(socket, TRUE, TRUE, nullptr);
 }

@@ -46,6 +46,10 @@ bool answer(SoupServerMessage* message, const core::HTTPURLResponse& response);
 void answerFailure(const Server& server, SoupServerMessage* message,
                    const core::NetworkError& error);
 
+// A marked page's request for the page's own document (its main frame's
+// navigation).
+[[nodiscard]] bool isDocumentRequest(const core::URLRequest& request);
+
 // Ends a client connection at once, both ways, so that a body under way
 // breaks off; libsoup then fails at its next read or write and lets the
 // message go.

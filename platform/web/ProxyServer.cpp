@@ -10,6 +10,7 @@
 #include "core/ASCII.h"
 #include "core/RunLoop.h"
 #include "core/Timer.h"
+#include "web/EngineProxy.h"
 #include "web/ProxyExchange.h"
 #include "web/ProxyMessages.h"
 #include "web/ProxyWebSocket.h"
@@ -296,6 +297,10 @@ void Server::handle(SoupServerMessage* message, bool inner) {
     }
     auto request = onwardRequest(message, *target, credentials_.pageToken, std::move(body));
     if (!request) return refuse(message, SOUP_STATUS_BAD_REQUEST);
+    if (isDocumentRequest(*request))
+        EngineProxy::noteDocument(request->property(protocol::kPageIdProperty)->uintValue(),
+                                  request->url().absoluteString(),
+                                  EngineProxy::DocumentStage::received);
     Exchange::start(*this, message, std::move(*request));
 }
 

@@ -115,6 +115,7 @@ WebView::Engine::~Engine() {
     for (const auto& weak : openDialogs)
         if (const auto dialog = weak.lock()) dialog->answer();
     settleSnapshots();
+    if (stallWatch) stallWatch->invalidate();
     pages().erase(webkit_web_view_get_page_id(page));
     context->removePage(page);
     g_signal_handlers_disconnect_by_data(page, this);
@@ -157,6 +158,7 @@ void WebView::Engine::connectSignals() {
                      this);
     g_signal_connect(page, "web-process-terminated", G_CALLBACK(processTerminated), this);
     g_signal_connect(page, "authenticate", G_CALLBACK(authenticate), this);
+    g_signal_connect(page, "user-message-received", G_CALLBACK(pageMessage), this);
     g_signal_connect(page, "script-dialog", G_CALLBACK(scriptDialog), this);
     g_signal_connect(page, "size-allocate",
                      G_CALLBACK(+[](GtkWidget*, GdkRectangle*, gpointer data) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/PendingWork.h"
+#include "core/Timer.h"
 #include "gfx/Image.h"
 #include "ui/Touch.h"
 #include "web/DecisionServer.h"
@@ -71,6 +72,18 @@ struct WebView::Engine {
     // one web process can end so), and is made once more.
     static void loadingChanged(GObject*, GParamSpec*, gpointer self);
     void recoverDroppedLoad(std::uint64_t serial);
+    // A load the engine began (or was asked for) whose main frame has sent
+    // no request within kStallSeconds (for a proxied page: none reached the
+    // proxy, or the proxy answered it and the engine did nothing with the
+    // answer for as long), and which has not committed: when several views
+    // load at once in a new web process, the engine can leave one so,
+    // loading for ever. It is made once more, then it fails.
+    static constexpr double kStallSeconds = 4;
+    // anew: for a load just begun (or made again).
+    void watchForStall(bool anew);
+    void checkForStall(std::uint64_t serial);
+    // The page told that its main frame sent a request (protocol::kSentMessage).
+    static gboolean pageMessage(WebKitWebView*, WebKitUserMessage* message, gpointer self);
     static gboolean loadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error,
                                gpointer self);
     static gboolean loadFailedWithTLSErrors(WebKitWebView*, gchar* uri,
@@ -179,6 +192,13 @@ struct WebView::Engine {
     // The last navigation allowed in the policy step: the engine's start
     // event does not name its URL.
     std::string lastAllowed;
+    // The current load's main-frame request has gone out, the engine has
+    // decided on its answer, the proxy had answered it at the last look,
+    // and the watch for a stall of the load.
+    bool mainRequestSent = false;
+    bool responseDecided = false;
+    bool answerSeen = false;
+    std::shared_ptr<core::Timer> stallWatch;
     // The app's proxy could not load the main frame's document: the
     // failure it told, for the engine's failure of the load that follows.
     std::optional<LoadError> proxyFailure;

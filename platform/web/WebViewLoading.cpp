@@ -3,6 +3,7 @@
 // another replaces or that stop, nothing for refused navigations.
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "core/Console.h"
@@ -94,6 +95,7 @@ void WebView::beginLoad(const std::string& url) {
     load_.commitTold = false;
     ++load_.serial;
     load_.work = core::PendingWork::Token::begin();
+    engine_->watchForStall(true);
     status_.reset();
 }
 
@@ -192,6 +194,72 @@ void WebView::Engine::loadingChanged(GObject*, GParamSpec*, gpointer data) {
                                 serial = view.load_.serial] {
         if (const auto view = weak.lock()) view->engine_->recoverDroppedLoad(serial);
     });
+}
+
+void WebView::Engine::watchForStall(bool anew) {
+    if (anew) {
+        mainRequestSent = false;
+        responseDecided = false;
+        answerSeen = false;
+        if (context->proxy()) EngineProxy::forgetDocument(owner.pageIdentifier(), owner.load_.url);
+    }
+    if (stallWatch) stallWatch->invalidate();
+    stallWatch = core::Timer::schedule(
+        core::RunLoop::main(), kStallSeconds, false,
+        [weak = std::weak_ptr<WebView>(owner.self()), serial = owner.load_.serial](core::Timer&) {
+            if (const auto view = weak.lock()) view->engine_->checkForStall(serial);
+        });
+}
+
+gboolean WebView::Engine::pageMessage(WebKitWebView*, WebKitUserMessage* message, gpointer data) {
+    if (std::strcmp(webkit_user_message_get_name(message), protocol::kSentMessage) != 0)
+        return FALSE;
+    auto& engine = *static_cast<Engine*>(data);
+    GVariant* parameters = webkit_user_message_get_parameters(message);
+    if (parameters && g_variant_is_of_type(parameters, G_VARIANT_TYPE_STRING) &&
+        engine.owner.load_.active &&
+        keyOf(g_variant_get_string(parameters, nullptr)) == keyOf(engine.owner.load_.url))
+        engine.mainRequestSent = true;
+    return TRUE;
+}
+
+void WebView::Engine::checkForStall(std::uint64_t serial) {
+    WebView& view = owner;
+    const auto keep = view.self();
+    const std::string url = view.load_.url;
+    const auto parsed = core::URL::create(url);
+    if (!view.load_.active || view.load_.serial != serial || view.load_.committed || !parsed ||
+        !parsed->isHTTPorHTTPS() || responseDecided)
+        return;
+    // For a proxied page, whether its request reached the proxy and was
+    // answered there and the engine did nothing with the answer since the
+    // last look; otherwise whether its web process sent the request. A
+    // request under way (a slow server) is looked at again later.
+    bool stalled = !mainRequestSent;
+    if (context->proxy()) {
+        const auto stage = EngineProxy::documentStage(view.pageIdentifier(), url);
+        stalled = stage == EngineProxy::DocumentStage::none ||
+                  (stage == EngineProxy::DocumentStage::answered && answerSeen);
+        answerSeen = stage == EngineProxy::DocumentStage::answered;
+    }
+    if (!stalled) {
+        watchForStall(false);
+        return;
+    }
+    // Whatever the engine still has of it ends unheard.
+    endedByApp.push_back(key(url));
+    if (endedByApp.size() > kMostEndedByApp) endedByApp.pop_front();
+    if (view.load_.remade || htmlBase == key(url)) {
+        core::Console::log("WebView: the engine stalled the load of " + url);
+        webkit_web_view_stop_loading(page);
+        view.reportFailure(LoadError{-1, "The load stalled.", url, true});
+        return;
+    }
+    core::Console::log("WebView: the engine stalled the load of " + url + "; it is made again");
+    view.load_.remade = true;
+    watchForStall(true);
+    view.expectAPINavigation(url, true);
+    webkit_web_view_load_uri(page, url.c_str());
 }
 
 void WebView::Engine::recoverDroppedLoad(std::uint64_t serial) {

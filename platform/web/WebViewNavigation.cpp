@@ -293,6 +293,7 @@ void WebView::Engine::decideResponse(WebKitResponsePolicyDecision* decision) {
     const int status = int(webkit_uri_response_get_status_code(response));
     if (mainFrame) {
         owner.status_ = status;
+        responseDecided = true;
         // The app's proxy failed to load it: the load fails with the
         // proxy's failure.
         if (context->proxy()) {

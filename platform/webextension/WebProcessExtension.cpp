@@ -5,6 +5,8 @@
 //    let through the engine's policy step undecided (the engine's policy step
 //    does not say which frame navigates; here the frame is known), and holds
 //    the request when the answer is no;
+//  - tells the view when its main frame sends a request, so that a load the
+//    engine started and then stalled before sending anything is known;
 //  - in a context whose pages load through the app's proxy (the app gives
 //    it a page token), marks every request with its page and the page's
 //    URL (protocol::kPageHeader), replacing any such field the page set;
@@ -329,6 +331,12 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
         }
     }
     if (!extension.pageToken.empty()) markPage(page, request, mainFrame ? uri : pageURI);
+    // The view learns that the engine did not stall the load before it
+    // sent anything.
+    if (mainFrame)
+        webkit_web_page_send_message_to_view(
+            page, webkit_user_message_new(protocol::kSentMessage, g_variant_new_string(uri)),
+            nullptr, nullptr, nullptr);
     return FALSE;
 }
 

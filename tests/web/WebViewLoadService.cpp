@@ -175,8 +175,12 @@ TEST_F(WebViewUILoadService, ViewsLoadingAtOnceEachFinishTheirOneLoad) {
                                     std::to_string(server.requestsTo("/page").size() -
                                                    fetchedBefore);
                 for (size_t i = 0; i < count; ++i) {
+                    WebKitWebView* page = views[i]->engine().page;
+                    const char* uri = webkit_web_view_get_uri(page);
                     state += "\nview " + std::to_string(i) + ": loading " +
-                             (views[i]->isLoading() ? "yes" : "no") + ", events";
+                             (views[i]->isLoading() ? "yes" : "no") + " (the engine: " +
+                             (webkit_web_view_is_loading(page) ? "loading " : "idle ") +
+                             (uri ? uri : "no URI") + "), events";
                     for (const auto& event : delegates[i]->events) state += " " + event;
                     const web::JSResult shown = evaluateScript(
                         *views[i], "location.href + ' ' + document.readyState + ', ' + "
