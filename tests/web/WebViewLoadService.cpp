@@ -134,13 +134,13 @@ protected:
 };
 
 // Views loading at once share a web process, where the engine may start a
-// load over and ask for it again before it commits, or drop a load it
-// started: the first is the load the app asked for, not the page
+// load over and ask for it again before it commits, drop a load it started,
+// or stall one (its request never reaching the app's proxy, or its answer
+// left there): the first is the load the app asked for, not the page
 // navigating, and the delegate (which here, like the SDK's hidden page,
-// refuses anything but one navigation) is not asked again; the second is
-// made once more. Every view finishes its load, round after round. (The
-// "WK" kind can also leave a load started in a new process and never
-// committed, which only a deadline of the view's owner ends: "UI" only.)
+// refuses anything but one navigation) is not asked again; the others are
+// made once more. Every view finishes its load, round after round. ("UI"
+// only: a "WK"-kind view cannot see what became of a request its page sent.)
 TEST_F(WebViewUILoadService, ViewsLoadingAtOnceEachFinishTheirOneLoad) {
     serveHTML(server, "/page", "<p>page</p><script>var filler = '" + std::string(4096, 'x') +
                                    "';</script>");

@@ -1,0 +1,132 @@
+// Loads the engine stalls end all the same. Here the stall is made by
+// stopping the view's web process before its load sends anything: the load
+// is made once more after the stall watch's wait, and fails when it stalls
+// again. A slow server is no stall: its load waits as long as it takes.
+
+#include <signal.h>
+
+#include <algorithm>
+
+#include "WebViewTesting.h"
+#include "fixtures/ResponseGate.h"
+#include "support/ManualClockScope.h"
+#include "support/ProcessTree.h"
+#include "web/WebViewEngine.h"
+
+namespace {
+
+using namespace webtesting;
+using Kind = web::WebViewConfiguration::Kind;
+
+constexpr double kStall = web::WebView::Engine::kStallSeconds;
+
+// A view of the kind in a web process of its own, with a page loaded, and
+// that process.
+struct OwnProcessView {
+    explicit OwnProcessView(Kind kind, fixtures::LoopbackServer& server) {
+        const auto before = testsupport::webProcesses();
+        web::WebViewConfiguration configuration = configurationOf(kind);
+        configuration.ownWebProcess = true;
+        view = makeView(delegate, configuration);
+        if (!view || !loadAndWait(*view, *delegate, server.url("/first"))) return;
+        for (const pid_t each : testsupport::webProcesses())
+            if (std::find(before.begin(), before.end(), each) == before.end()) process = each;
+        delegate->events.clear();
+    }
+
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+    std::shared_ptr<web::WebView> view;
+    pid_t process = 0;
+};
+
+// Stops the process while it lives, so that nothing of its pages moves.
+class Stopped {
+public:
+    explicit Stopped(pid_t process) : process_(process) { kill(process_, SIGSTOP); }
+    ~Stopped() { resume(); }
+    Stopped(const Stopped&) = delete;
+    Stopped& operator=(const Stopped&) = delete;
+    void resume() {
+        if (process_ != 0) kill(std::exchange(process_, 0), SIGCONT);
+    }
+
+private:
+    pid_t process_;
+};
+
+class StallTesting : public testing::Test {
+protected:
+    void SetUp() override {
+        serveHTML(server, "/first", "<p>first</p>");
+        serveHTML(server, "/page", "<p id=p>page</p>");
+    }
+
+    // Advances the clock by seconds and lets the view act on it.
+    void pass(double seconds) {
+        clock.advance(seconds);
+        (void)waitFor([] { return false; }, 0.3);
+    }
+
+    fixtures::LoopbackServer server;
+    testsupport::ManualClockScope clock;
+};
+
+// A "UI"-kind load begins as the app makes it; a "WK"-kind one only once the
+// engine's policy step, which the stopped process holds, has let it on.
+class WebViewUIStallService : public StallTesting {};
+class WebViewStallService : public StallTesting, public testing::WithParamInterface<Kind> {};
+
+TEST_F(WebViewUIStallService, ALoadTheEngineNeverSendsIsMadeOnceMoreThenFails) {
+    OwnProcessView own(Kind::UI, server);
+    ASSERT_TRUE(own.view);
+    ASSERT_NE(own.process, 0);
+    const core::URL page = server.url("/page");
+    {
+        Stopped stopped(own.process);
+        own.view->loadRequest(core::URLRequest(page));
+        pass(kStall - 0.5);
+        EXPECT_TRUE(own.delegate->count("fail") == 0 && own.view->isLoading());
+        pass(0.5);  // made again
+        stopped.resume();
+        ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); }));
+    }
+    EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(evaluate(*own.view, "document.getElementById('p').textContent"), core::Value("page"));
+    EXPECT_EQ(server.requestsTo("/page").size(), 1u);
+
+    own.delegate->events.clear();
+    {
+        Stopped stopped(own.process);
+        own.view->loadRequest(core::URLRequest(server.url("/page?again")));
+        pass(kStall);
+        pass(kStall);
+        EXPECT_FALSE(own.view->isLoading());
+    }
+    EXPECT_EQ(own.delegate->events,
+              (std::vector<std::string>{"start",
+                                        "fail -1 " + server.url("/page?again").absoluteString()}));
+    ASSERT_FALSE(own.delegate->errors.empty());
+    EXPECT_EQ(own.delegate->errors.back().message, "The load stalled.");
+}
+
+TEST_P(WebViewStallService, ASlowServerIsNoStall) {
+    const auto gate = fixtures::ResponseGate::make();
+    server.on("GET", "/slow", [gate](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::text("<p id=p>slow</p>", 200, "text/html")
+            .heldBy(gate);
+    });
+    OwnProcessView own(GetParam(), server);
+    ASSERT_TRUE(own.view);
+    own.view->loadRequest(core::URLRequest(server.url("/slow")));
+    ASSERT_TRUE(waitFor([&] { return gate->heldCount() == 1; }));
+    for (int look = 0; look < 4; ++look) pass(kStall);
+    EXPECT_TRUE(own.view->isLoading());
+    gate->release();
+    ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); }));
+    EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(server.requestsTo("/slow").size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, WebViewStallService, testing::ValuesIn(kKinds), kindName);
+
+}  // namespace
