@@ -54,8 +54,9 @@ public:
     [[nodiscard]] static std::optional<protocol::ProxyError> takeFailure(std::uint64_t pageId,
                                                                          std::string_view url);
     // How far the proxy got with a marked page's request for the page's own
-    // document (its main frame's navigation), so that the page's view can
-    // tell a load the engine stalled from a slow one. A record lasts until
+    // document (its main frame's navigation): received, or answered whole,
+    // so that the page's view can tell a load the engine stalled from a
+    // slow one. A record lasts until
     // forgotten, or until kMostFailures newer ones came.
     enum class DocumentStage { none, received, answered };
     static void noteDocument(std::uint64_t pageId, std::string url, DocumentStage stage);

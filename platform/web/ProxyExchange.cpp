@@ -55,13 +55,8 @@ std::optional<core::URLRequest> Exchange::willSendRequest(core::URLConnection&, 
     return std::nullopt;  // the engine follows redirects itself
 }
 
-void Exchange::didReceiveResponse(core::URLConnection& connection,
-                                  const core::HTTPURLResponse& response) {
+void Exchange::didReceiveResponse(core::URLConnection&, const core::HTTPURLResponse& response) {
     if (messageDone_) return;
-    if (const core::URLRequest& request = connection.originalRequest(); isDocumentRequest(request))
-        EngineProxy::noteDocument(request.property(protocol::kPageIdProperty)->uintValue(),
-                                  request.url().absoluteString(),
-                                  EngineProxy::DocumentStage::answered);
     answered_ = true;
     hasBody_ = answer(message_, response);
     SoupMessageBody* body = soup_server_message_get_response_body(message_);
@@ -83,8 +78,12 @@ std::optional<core::CachedURLResponse> Exchange::willCacheResponse(core::URLConn
     return std::nullopt;
 }
 
-void Exchange::didFinishLoading(core::URLConnection&) {
+void Exchange::didFinishLoading(core::URLConnection& connection) {
     stopWatching();
+    if (const core::URLRequest& request = connection.originalRequest(); isDocumentRequest(request))
+        EngineProxy::noteDocument(request.property(protocol::kPageIdProperty)->uintValue(),
+                                  request.url().absoluteString(),
+                                  EngineProxy::DocumentStage::answered);
     if (!messageDone_) {
         if (hasBody_) soup_message_body_complete(soup_server_message_get_response_body(message_));
         soup_server_message_unpause(message_);

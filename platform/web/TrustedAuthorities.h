@@ -4,8 +4,8 @@
 // VANTOR_CA_FILE names, or PEM text set here in code (the text wins when
 // both are set). Servers are always verified; nothing here turns
 // verification off.
-//  - "UI"-kind pages load through the URL layer (PageLoader), which is
-//    given these authorities.
+//  - "UI"-kind pages load through the app's proxy and the URL layer, which
+//    is given these authorities.
 //  - "WK"-kind pages are fetched by the engine, which knows only the
 //    system's authorities. A main-frame load it refuses for the server's
 //    certificate is checked against these authorities here (signature

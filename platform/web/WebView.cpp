@@ -46,16 +46,13 @@ WebView::WebView(Token, const gfx::Rect& frame, WebViewConfiguration configurati
 WebView::~WebView() = default;
 
 bool WebView::start(std::string* error) {
-    if (configuration_.relatedView) {
-        const auto& related = configuration_.relatedView->configuration();
-        if (related.kind != configuration_.kind ||
-            related.persistentDataStore != configuration_.persistentDataStore) {
-            if (error) *error = "a related view must be of the same kind and persistence";
-            return false;
-        }
-    }
     engine_->context = WebContext::shared(configuration_, error);
     if (!engine_->context) return false;
+    if (configuration_.relatedView &&
+        configuration_.relatedView->engine().context != engine_->context) {
+        if (error) *error = "a related view must be of the same kind and persistence";
+        return false;
+    }
 
     WebKitSettings* settings = webkit_settings_new();
     webkit_settings_set_hardware_acceleration_policy(settings,
@@ -115,7 +112,7 @@ WebView::Engine::~Engine() {
     for (const auto& weak : openDialogs)
         if (const auto dialog = weak.lock()) dialog->answer();
     settleSnapshots();
-    if (stallWatch) stallWatch->invalidate();
+    stopStallWatch();
     pages().erase(webkit_web_view_get_page_id(page));
     context->removePage(page);
     g_signal_handlers_disconnect_by_data(page, this);

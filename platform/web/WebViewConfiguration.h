@@ -1,13 +1,12 @@
 #pragma once
-// How a web view is built. Two kinds of the one class:
-//  - Kind::WK: the engine fetches the page itself; the view offers the
-//    response decision, tells provisional from committed failures, and
-//    honours javaScriptEnabled and a non-persistent data store;
-//  - Kind::UI: every http(s) load of the page (the main document, frames,
-//    scripts, images, styles, fetches) goes through the app's URL layer
-//    (PageLoader) in this process, and the document keeps its real URL.
-// Views of one persistence share one engine context (one network process,
-// one cookie jar for the engine's own loads), whatever their kind, and a web
+// How a web view is built. Two kinds of the one class, in both of which the
+// engine loads the page itself (origins, cookies, redirects, history):
+//  - Kind::WK: the engine reaches servers directly;
+//  - Kind::UI: every request of the page goes through the app's proxy
+//    (EngineProxy) and so through the app's URL layer, where the process's
+//    URL protocols see and may answer it.
+// Views of one kind and persistence share one engine context (one network
+// process, one cookie jar; the "UI" kind's is always ephemeral), and a web
 // process: relatedView's, else the newest live view's, unless ownWebProcess.
 
 #include <cstddef>
@@ -24,13 +23,13 @@ struct WebViewConfiguration {
     Kind kind = Kind::WK;
     bool javaScriptEnabled = true;
     // Cookies, storage and caches survive the process under the app's
-    // caches folder; otherwise nothing is written to disk.
+    // caches folder; otherwise nothing is written to disk. "WK" kind only.
     bool persistentDataStore = false;
     // Media starts only after a tap in the page.
     bool mediaPlaybackRequiresUserAction = false;
     // Empty: the engine's own.
     std::string userAgent;
-    // Shares its web process; must be of the same persistence.
+    // Shares its web process; must be of the same kind and persistence.
     std::shared_ptr<WebView> relatedView;
     // A web process of its own instead of one shared with the other views.
     bool ownWebProcess = false;

@@ -31,7 +31,7 @@ public:
     virtual void didCommitLoad(WebView& view);
     virtual void didFinishLoad(WebView& view);
     virtual void didFailLoad(WebView& view, const LoadError& error);
-    // Kind::WK only, for each frame's document response (the main frame's
+    // For each frame's document response (the main frame's
     // status is also kept by the view). False cancels the load, which then
     // fails. Default: accept.
     virtual bool shouldAcceptResponse(WebView& view, const core::HTTPURLResponse& response,

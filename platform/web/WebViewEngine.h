@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "core/PendingWork.h"
-#include "core/Timer.h"
 #include "gfx/Image.h"
 #include "ui/Touch.h"
 #include "web/DecisionServer.h"
@@ -73,14 +72,18 @@ struct WebView::Engine {
     static void loadingChanged(GObject*, GParamSpec*, gpointer self);
     void recoverDroppedLoad(std::uint64_t serial);
     // A load the engine began (or was asked for) whose main frame has sent
-    // no request within kStallSeconds (for a proxied page: none reached the
-    // proxy, or the proxy answered it and the engine did nothing with the
-    // answer for as long), and which has not committed: when several views
-    // load at once in a new web process, the engine can leave one so,
-    // loading for ever. It is made once more, then it fails.
+    // no request within kStallSeconds of real time (for a proxied page: none
+    // reached the proxy, or the proxy gave the engine the whole answer and
+    // the engine did nothing with it for as long), and which has not
+    // committed: when several views load at once in a new web process, the
+    // engine can leave one so, loading for ever. It is made once more, then
+    // it fails.
     static constexpr double kStallSeconds = 4;
+    // The wait in effect (tests shorten it).
+    static inline double stallSeconds = kStallSeconds;
     // anew: for a load just begun (or made again).
     void watchForStall(bool anew);
+    void stopStallWatch();
     void checkForStall(std::uint64_t serial);
     // The page told that its main frame sent a request (protocol::kSentMessage).
     static gboolean pageMessage(WebKitWebView*, WebKitUserMessage* message, gpointer self);
@@ -198,7 +201,7 @@ struct WebView::Engine {
     bool mainRequestSent = false;
     bool responseDecided = false;
     bool answerSeen = false;
-    std::shared_ptr<core::Timer> stallWatch;
+    guint stallWatch = 0;  // a GLib source, in real time
     // The app's proxy could not load the main frame's document: the
     // failure it told, for the engine's failure of the load that follows.
     std::optional<LoadError> proxyFailure;

@@ -203,12 +203,28 @@ void WebView::Engine::watchForStall(bool anew) {
         answerSeen = false;
         if (context->proxy()) EngineProxy::forgetDocument(owner.pageIdentifier(), owner.load_.url);
     }
-    if (stallWatch) stallWatch->invalidate();
-    stallWatch = core::Timer::schedule(
-        core::RunLoop::main(), kStallSeconds, false,
-        [weak = std::weak_ptr<WebView>(owner.self()), serial = owner.load_.serial](core::Timer&) {
-            if (const auto view = weak.lock()) view->engine_->checkForStall(serial);
-        });
+    stopStallWatch();
+    // Real time, whatever the app's clock says: the engine's own pace.
+    struct Watch {
+        std::weak_ptr<WebView> view;
+        std::uint64_t serial;
+    };
+    stallWatch = g_timeout_add_full(
+        G_PRIORITY_DEFAULT, guint(stallSeconds * 1000),
+        [](gpointer data) -> gboolean {
+            const auto& watch = *static_cast<Watch*>(data);
+            if (const auto view = watch.view.lock()) {
+                view->engine_->stallWatch = 0;
+                view->engine_->checkForStall(watch.serial);
+            }
+            return G_SOURCE_REMOVE;
+        },
+        new Watch{owner.self(), owner.load_.serial},
+        [](gpointer data) { delete static_cast<Watch*>(data); });
+}
+
+void WebView::Engine::stopStallWatch() {
+    if (stallWatch != 0) g_source_remove(std::exchange(stallWatch, 0));
 }
 
 gboolean WebView::Engine::pageMessage(WebKitWebView*, WebKitUserMessage* message, gpointer data) {
