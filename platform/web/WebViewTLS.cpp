@@ -1,6 +1,6 @@
-// WebView: https servers whose certificate one of the app's own authorities
-// signed (TrustedAuthorities). The engine knows only the system's
-// authorities; when it refuses a main-frame load for the server's
+// WebView, "WK" kind: https servers whose certificate one of the app's own
+// authorities signed (TrustedAuthorities). The engine knows only the
+// system's authorities; when it refuses a main-frame load for the server's
 // certificate, the certificate is checked here and, when trusted, the
 // engine is told to accept it for that host and the load goes on. Some
 // refusals arrive without the certificate, at times as a cancelled load
@@ -10,9 +10,6 @@
 
 #include <gio/gio.h>
 
-#include <string_view>
-#include <vector>
-
 #include "core/RunLoop.h"
 #include "web/TrustedAuthorities.h"
 #include "web/WebViewEngine.h"
@@ -20,23 +17,6 @@
 namespace web {
 
 namespace {
-
-// Every certificate of the PEM text.
-std::vector<GTlsCertificate*> certificatesOf(const std::string& pem) {
-    static constexpr std::string_view kBegin = "-----BEGIN CERTIFICATE-----";
-    static constexpr std::string_view kEnd = "-----END CERTIFICATE-----";
-    std::vector<GTlsCertificate*> certificates;
-    for (size_t begin = pem.find(kBegin); begin != std::string::npos;
-         begin = pem.find(kBegin, begin + kBegin.size())) {
-        const size_t end = pem.find(kEnd, begin);
-        if (end == std::string::npos) break;
-        const std::string block = pem.substr(begin, end + kEnd.size() - begin);
-        if (GTlsCertificate* certificate =
-                g_tls_certificate_new_from_pem(block.c_str(), gssize(block.size()), nullptr))
-            certificates.push_back(certificate);
-    }
-    return certificates;
-}
 
 guint16 portOf(const core::URL& url) {
     return guint16(url.port().value_or(url.hasScheme("https") ? 443 : 80));
@@ -71,17 +51,7 @@ void watchHandshake(GSocketClient*, GSocketClientEvent event, GSocketConnectable
 }  // namespace
 
 bool WebView::Engine::trustsCertificate(GTlsCertificate* certificate, const core::URL& url) {
-    if (!certificate || url.host().empty()) return false;
-    const std::string pem = TrustedAuthorities::pem();
-    if (pem.empty()) return false;
-    GSocketConnectable* identity = g_network_address_new(url.host().c_str(), portOf(url));
-    bool trusted = false;
-    for (GTlsCertificate* authority : certificatesOf(pem)) {
-        if (!trusted) trusted = g_tls_certificate_verify(certificate, identity, authority) == 0;
-        g_object_unref(authority);
-    }
-    g_object_unref(identity);
-    return trusted;
+    return !url.host().empty() && TrustedAuthorities::vouchFor(certificate, url.host(), portOf(url));
 }
 
 void WebView::Engine::goOnWithCertificate(GTlsCertificate* certificate, const core::URL& url,
