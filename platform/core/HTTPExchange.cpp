@@ -163,6 +163,15 @@ HTTPExchange::HTTPExchange(std::shared_ptr<URLSessionTask> task, URLRequest requ
       limits_(std::move(limits)),
       trust_(std::move(trust)) {}
 
+void HTTPExchange::prepare(const Trust& trust) {
+    std::string stamp;
+    if (trust.certificatesPEM.empty() && trust.certificatesFile.empty()) {
+        (void)systemAuthorities();
+    } else {
+        (void)authoritiesWith(trust, stamp);
+    }
+}
+
 HTTPExchange::~HTTPExchange() {
     if (easy_) curl_easy_cleanup(easy_);
     if (headers_) curl_slist_free_all(headers_);

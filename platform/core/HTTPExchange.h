@@ -62,6 +62,8 @@ public:
 
     HTTPExchange(std::shared_ptr<URLSessionTask> task, URLRequest request, Limits limits,
                  Trust trust);
+    // Loads the store of authorities exchanges of that trust use.
+    static void prepare(const Trust& trust);
     ~HTTPExchange();
     HTTPExchange(const HTTPExchange&) = delete;
     HTTPExchange& operator=(const HTTPExchange&) = delete;

@@ -1,5 +1,7 @@
 #include "core/URLSession.h"
 
+#include "core/HTTPExchange.h"
+
 #include <atomic>
 #include <vector>
 
@@ -25,6 +27,11 @@ URLSession::URLSession(Private, URLSessionConfiguration configuration,
       delegate_(std::move(delegate)) {}
 
 URLSession::~URLSession() = default;
+
+void URLSession::prepareTrust(const URLSessionConfiguration& configuration) {
+    HTTPExchange::prepare(
+        {configuration.trustedCertificatesFile, configuration.trustedCertificatesPEM});
+}
 
 std::shared_ptr<URLSession> URLSession::shared() {
     static const auto* session = new std::shared_ptr<URLSession>(

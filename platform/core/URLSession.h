@@ -36,6 +36,11 @@ public:
         std::shared_ptr<URLSessionDelegate> delegate = nullptr,
         std::shared_ptr<Queue> delegateQueue = nullptr);
 
+    // Loads the certificate authorities the configuration's https exchanges
+    // trust (the system's bundle, an app's own), which the first of them
+    // would otherwise wait for.
+    static void prepareTrust(const URLSessionConfiguration& configuration);
+
     URLSession(const URLSession&) = delete;
     URLSession& operator=(const URLSession&) = delete;
     ~URLSession();

@@ -1,5 +1,6 @@
 #include "web/EngineProxy.h"
 
+#include <gio/gio.h>
 #include <glib.h>
 #include <sys/random.h>
 
@@ -10,8 +11,10 @@
 #include "core/Console.h"
 #include "core/MD5.h"
 #include "core/RunLoop.h"
+#include "core/URLSession.h"
 #include "web/CertificateAuthority.h"
 #include "web/MainLoop.h"
+#include "web/ProxyExchange.h"
 #include "web/ProxyServer.h"
 
 namespace web {
@@ -127,7 +130,16 @@ EngineProxy* EngineProxy::shared(std::string* error) {
                 const proxy::Server* server = proxy::Server::start(credentials, authority, &error);
                 if (server) made->port_ = server->port();
                 started.set_value(error);
-                if (server) loop.run();
+                if (!server) return;
+                // What the first tunnel and its first onward load would wait
+                // for, done while the engine starts its processes: the TLS
+                // backend, and the authorities the onward loads trust.
+                if (GTlsBackend* tls = g_tls_backend_get_default()) {
+                    if (GTlsDatabase* database = g_tls_backend_get_default_database(tls))
+                        g_object_unref(database);
+                }
+                core::URLSession::prepareTrust(proxy::Exchange::configuration());
+                loop.run();
             });
             failure = result.get();
         }

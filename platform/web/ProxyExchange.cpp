@@ -19,12 +19,7 @@ void Exchange::start(const Server& server, SoupServerMessage* message, core::URL
     g_signal_connect(message, "wrote-chunk", G_CALLBACK(wroteChunk), exchange.get());
     exchange->watchClient();
 
-    core::URLSessionConfiguration configuration;
-    configuration.timeoutIntervalForResource = kLoadDeadline;
-    if (std::string authorities = TrustedAuthorities::pemSetInCode(); !authorities.empty())
-        configuration.trustedCertificatesPEM = std::move(authorities);
-    auto connection =
-        core::URLConnection::create(std::move(request), exchange, std::move(configuration));
+    auto connection = core::URLConnection::create(std::move(request), exchange, configuration());
     // The body streams through: nothing keeps a copy of it.
     connection->setOffersResponseToCache(false);
     connection->scheduleInRunLoop(core::RunLoop::current());
@@ -35,6 +30,14 @@ void Exchange::start(const Server& server, SoupServerMessage* message, core::URL
                                   if (const auto exchange = weak.lock()) exchange->deadlinePassed();
                               });
     connection->start();
+}
+
+core::URLSessionConfiguration Exchange::configuration() {
+    core::URLSessionConfiguration configuration;
+    configuration.timeoutIntervalForResource = kLoadDeadline;
+    if (std::string authorities = TrustedAuthorities::pemSetInCode(); !authorities.empty())
+        configuration.trustedCertificatesPEM = std::move(authorities);
+    return configuration;
 }
 
 Exchange::Exchange(Private, const Server& server, SoupServerMessage* message)

@@ -32,6 +32,9 @@ public:
     static constexpr double kLoadDeadline = 30;
 
     static void start(const Server& server, SoupServerMessage* message, core::URLRequest request);
+    // What onward loads are made with: the app's own authorities, the
+    // deadline, the URL session's size bound.
+    [[nodiscard]] static core::URLSessionConfiguration configuration();
 
     Exchange(Private, const Server& server, SoupServerMessage* message);
     ~Exchange() override;
