@@ -4,6 +4,7 @@
 #include <glib.h>
 #include <sys/random.h>
 
+#include <cstdlib>
 #include <deque>
 #include <future>
 #include <mutex>
@@ -145,6 +146,13 @@ EngineProxy* EngineProxy::shared(std::string* error) {
         }
         if (failure.empty()) {
             proxy = made.release();  // for the life of the process, as its thread
+            // The TLS and crypto libraries tear down as the process exits:
+            // the thread stops first, not midway through a handshake.
+            std::atexit([] {
+                if (!proxy->thread_->isCurrent() &&
+                    proxy->thread_->perform([] { core::RunLoop::current().stop(); }, false))
+                    proxy->thread_->join();
+            });
         } else {
             failure = "web views: the engine proxy cannot start: " + failure;
             core::Console::log(failure);
