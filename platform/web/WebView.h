@@ -216,6 +216,12 @@ private:
         // delegate hears of one commit all the same.
         bool remade = false;
         bool commitTold = false;
+        // The main frame's request method, where the web process told it
+        // (a form's POST): a load that cannot be sent the same way again
+        // fails rather than being made again as a GET.
+        std::string method = "GET";
+
+        [[nodiscard]] bool isMadeAgainAsIs() const { return method == "GET" || method == "HEAD"; }
     };
 
     [[nodiscard]] bool start(std::string* error);

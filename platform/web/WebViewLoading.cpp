@@ -93,6 +93,7 @@ void WebView::beginLoad(const std::string& url) {
     engine_->proxyFailure.reset();
     load_.remade = false;
     load_.commitTold = false;
+    load_.method = "GET";
     ++load_.serial;
     load_.work = core::PendingWork::Token::begin();
     engine_->watchForStall(true);
@@ -265,7 +266,7 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
     // Whatever the engine still has of it ends unheard.
     endedByApp.push_back(key(url));
     if (endedByApp.size() > kMostEndedByApp) endedByApp.pop_front();
-    if (view.load_.remade || htmlBase == key(url)) {
+    if (view.load_.remade || htmlBase == key(url) || !view.load_.isMadeAgainAsIs()) {
         core::Console::log("WebView: the engine stalled the load of " + url);
         webkit_web_view_stop_loading(page);
         view.reportFailure(LoadError{-1, "The load stalled.", url, true});
@@ -287,7 +288,7 @@ void WebView::Engine::recoverDroppedLoad(std::uint64_t serial) {
     engineLoadOpen = false;
     const std::string url = view.load_.url;
     const auto parsed = core::URL::create(url);
-    if (view.load_.remade || !parsed || htmlBase == key(url)) {
+    if (view.load_.remade || !parsed || htmlBase == key(url) || !view.load_.isMadeAgainAsIs()) {
         core::Console::log("WebView: the engine dropped the load of " + url);
         view.reportFailure(LoadError{-1, "The load was dropped.", url, !view.load_.committed});
         return;

@@ -280,6 +280,7 @@ protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
         } else {
             owner.beginLoad(query.url);
         }
+        owner.load_.method = query.method;
         owner.reportStart();
         return protocol::Decision::allow;
     }

@@ -293,6 +293,37 @@ TEST_P(WebViewDroppedLoadService, ADroppedLoadIsMadeOnceMoreThenFails) {
     EXPECT_EQ(requests->load(), 4);
 }
 
+// A form's POST is not made again (as the GET a load of its URL would be):
+// dropped, it fails, and the server has it once.
+TEST_P(WebViewDroppedLoadService, ADroppedFormPostFailsAndIsNotMadeAgain) {
+    ASSERT_TRUE(view);
+    const auto gate = fixtures::ResponseGate::make();
+    server.on("GET", "/held.png", [gate](const auto&) {
+        return fixtures::LoopbackResponse::bytes(pngBytes(2, 2, {0, 0, 1, 1}), "image/png")
+            .heldBy(gate);
+    });
+    serveHTML(server, "/form", "<form method=post action='/posted'><input name=q value=v>"
+                               "<input type=submit id=go></form>");
+    server.on("POST", "/posted", [](const auto&) {
+        return fixtures::LoopbackResponse::text("<p>posted</p><img src='/held.png'>", 200,
+                                                "text/html");
+    });
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/form")));
+    delegate->events.clear();
+    (void)evaluate(*view, "document.getElementById('go').click(); true");
+    ASSERT_TRUE(waitFor([&] { return gate->heldCount() == 1; }));
+    {
+        UnheardLoadEnd unheard(*view);
+        gate->release();
+        ASSERT_TRUE(waitFor([&] { return unheard.passed(); }));
+    }
+    ASSERT_TRUE(waitFor([&] { return delegate->count("finish") + delegate->count("fail") > 0; }));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{
+                                    "start", "commit",
+                                    "fail -1 " + server.url("/posted").absoluteString()}));
+    EXPECT_EQ(server.requestsTo("/posted").size(), 1u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewDroppedLoadService, testing::ValuesIn(kKinds), kindName);
 
 }  // namespace
