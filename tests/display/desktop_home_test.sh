@@ -40,17 +40,16 @@ home="$XDG_DATA_HOME/vantor"
 saved="$work/pictures/Vantor"
 
 banner() { grep -s -m1 '^vantor: window [0-9]*x[0-9]* pixels' "$work/app.log"; }
-# (head may leave xdotool writing to a closed pipe: that is no failure.)
-find_window() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1 || true; }
-has_window() { [[ -n $(find_window) ]]; }
+# (head may leave xdotool writing to a closed pipe, and a search fails now
+# and then while the engine's windows come and go: the poll tries again.)
+find_window() { window=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1 || true); [[ -n $window ]]; }
 
 start() {
   "$vantor" --window >"$work/app.log" 2>&1 &
   app=$!
   poll 30 banner >/dev/null || fail "no window banner"
   read -r width height scale < <(banner | sed -E 's/.* ([0-9]+)x([0-9]+) pixels, ([0-9.]+) pixels.*/\1 \2 \3/')
-  poll 10 has_window || fail "no X window for the app"
-  window=$(find_window)
+  poll 10 find_window || fail "no X window for the app"
 }
 stop() {
   kill -TERM "$app"

@@ -37,10 +37,10 @@ poll 20 banner >/dev/null || fail "no window banner"
 # "vantor: window 750x1334 pixels, 2 pixels per point"
 read -r width height scale < <(banner | sed -E 's/.* ([0-9]+)x([0-9]+) pixels, ([0-9.]+) pixels.*/\1 \2 \3/')
 # Only a mapped window: the web engine may make windows of its own under the pid.
-find_window() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1; }
-has_window() { [[ -n $(find_window) ]]; }
-poll 10 has_window || fail "no X window for the app"
-window=$(find_window)
+# A search fails now and then while the engine's windows come and go (one
+# gone between its listing and its query): the poll tries again.
+find_window() { window=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1 || true); [[ -n $window ]]; }
+poll 10 find_window || fail "no X window for the app"
 echo "display $DISPLAY, window $window, ${width}x${height} pixels, $scale pixels per point"
 
 # Points of the app to pixels of the window.
@@ -195,9 +195,9 @@ for way in windowclose windowkill; do
   "$vantor" --window --home "$work/home" >"$work/app.log" 2>&1 &
   app=$!
   poll 20 banner >/dev/null || fail "$way: no window banner"
-  poll 10 has_window || fail "$way: no X window for the app"
+  poll 10 find_window || fail "$way: no X window for the app"
   sleep 1
-  window=$(find_window)
+  poll 10 find_window || fail "$way: the app's window went"
   xdotool "$way" "$window"
   status=0
   poll 10 bash -c "! kill -0 $app 2>/dev/null" || fail "$way: the app did not end"
