@@ -22,6 +22,9 @@ public:
         const auto& document = request.mainDocumentURL();
         loads_.push_back({request.url().absoluteString(),
                           document ? document->absoluteString() : std::string()});
+        const auto& body = request.body();
+        offers_.push_back(request.method() + " " + request.url().path() + " " +
+                          std::string(body.begin(), body.end()));
         return false;
     }
     std::shared_ptr<core::URLProtocol> make(core::URLRequest,
@@ -39,9 +42,16 @@ public:
         return found;
     }
 
+    // "METHOD path body" of each offer.
+    [[nodiscard]] std::vector<std::string> offers() const {
+        const std::lock_guard lock(mutex_);
+        return offers_;
+    }
+
 private:
     mutable std::mutex mutex_;
     mutable std::vector<std::pair<std::string, std::string>> loads_;
+    mutable std::vector<std::string> offers_;
 };
 
 class WebViewRoutingService : public testing::Test {
@@ -112,6 +122,36 @@ TEST_F(WebViewRoutingService, EveryLoadOfThePagePassesTheAppsLoader) {
         EXPECT_EQ(document, page.absoluteString()) << url;
     // Everything the server saw was offered to the app's URL protocols.
     for (const auto& request : server.requests()) EXPECT_TRUE(loaded(request.path)) << request.path;
+}
+
+// Requests with a body are offered too, body and all: the page's fetch,
+// XHR and beacon, and a frame's form.
+TEST_F(WebViewRoutingService, RequestsWithABodyAreOfferedWithIt) {
+    serveHTML(server, "/body/page.html", R"(<iframe id=frame src="frame.html"></iframe><script>
+        fetch('/sink/fetch', {method: 'POST', body: JSON.stringify({a: 1})});
+        const xhr = new XMLHttpRequest();
+        xhr.open('PUT', '/sink/xhr');
+        xhr.send('xhr text');
+        navigator.sendBeacon('/sink/beacon', new Blob(['beacon bytes']));
+        </script>)");
+    serveHTML(server, "/body/frame.html",
+              "<form method=post action='/sink/form'><input name=q value='a b'></form>"
+              "<script>onload = () => document.forms[0].submit();</script>");
+    for (const char* method : {"POST", "PUT"})
+        server.onPrefix(method, "/sink/", [](const fixtures::LoopbackRequest&) {
+            return fixtures::LoopbackResponse::text("taken");
+        });
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/body/page.html")));
+    const std::vector<std::string> expected = {
+        "POST /sink/fetch {\"a\":1}", "PUT /sink/xhr xhr text", "POST /sink/beacon beacon bytes",
+        "POST /sink/form q=a+b"};
+    const auto offered = [&](const std::string& offer) {
+        const auto offers = loader->offers();
+        return std::find(offers.begin(), offers.end(), offer) != offers.end();
+    };
+    EXPECT_TRUE(waitFor([&] { return std::all_of(expected.begin(), expected.end(), offered); }))
+        << testing::PrintToString(loader->offers());
+    for (const auto& offer : expected) EXPECT_TRUE(offered(offer)) << offer;
 }
 
 TEST_F(WebViewRoutingService, TheDocumentKeepsItsRealURLAfterRedirects) {
