@@ -117,6 +117,15 @@ X509_STORE* authoritiesWith(const HTTPExchange::Trust& trust, std::string& stamp
     return made;
 }
 
+// The store exchanges of that trust verify with: the system's
+// authorities, with an app's own where the trust names some.
+X509_STORE* authoritiesFor(const HTTPExchange::Trust& trust, std::string& stamp) {
+    stamp.clear();
+    if (trust.certificatesPEM.empty() && trust.certificatesFile.empty())
+        return systemAuthorities();
+    return authoritiesWith(trust, stamp);
+}
+
 // Stands where libcurl compares the CA path of connections and TLS sessions
 // before reusing one, so that those of different trust (a file before and
 // after it changed included) stay apart; libcurl adds it as a folder to
@@ -165,11 +174,7 @@ HTTPExchange::HTTPExchange(std::shared_ptr<URLSessionTask> task, URLRequest requ
 
 void HTTPExchange::prepare(const Trust& trust) {
     std::string stamp;
-    if (trust.certificatesPEM.empty() && trust.certificatesFile.empty()) {
-        (void)systemAuthorities();
-    } else {
-        (void)authoritiesWith(trust, stamp);
-    }
+    (void)authoritiesFor(trust, stamp);
 }
 
 HTTPExchange::~HTTPExchange() {
@@ -232,23 +237,16 @@ void HTTPExchange::applyTrust() {
     // authorities: libcurl compares the CA file, path and blob.
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (trust_.certificatesPEM.empty() && trust_.certificatesFile.empty()) {
-        X509_STORE* store = systemAuthorities();
-        if (store &&
-            curl_easy_setopt(easy_, CURLOPT_SSL_CTX_FUNCTION, &useAuthorities) == CURLE_OK) {
-            curl_easy_setopt(easy_, CURLOPT_SSL_CTX_DATA, store);
-            curl_easy_setopt(easy_, CURLOPT_CAINFO, nullptr);
-            curl_easy_setopt(easy_, CURLOPT_CAPATH, nullptr);
-        }
-        return;
-    }
-    // Our own authorities with the system's, from a store loaded once.
+    // Our own authorities with the system's, or the system's alone, from a
+    // store loaded once; the CA path names our own for connection reuse.
+    const bool systemOnly = trust_.certificatesPEM.empty() && trust_.certificatesFile.empty();
     std::string stamp;
-    if (X509_STORE* store = authoritiesWith(trust_, stamp);
+    if (X509_STORE* store = authoritiesFor(trust_, stamp);
         store && curl_easy_setopt(easy_, CURLOPT_SSL_CTX_FUNCTION, &useAuthorities) == CURLE_OK) {
         curl_easy_setopt(easy_, CURLOPT_SSL_CTX_DATA, store);
         curl_easy_setopt(easy_, CURLOPT_CAINFO, nullptr);
-        curl_easy_setopt(easy_, CURLOPT_CAPATH, trustKey(trust_, stamp).c_str());
+        curl_easy_setopt(easy_, CURLOPT_CAPATH,
+                         systemOnly ? nullptr : trustKey(trust_, stamp).c_str());
         return;
     }
     if (!trust_.certificatesPEM.empty()) {

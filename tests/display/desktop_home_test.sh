@@ -40,9 +40,6 @@ home="$XDG_DATA_HOME/vantor"
 saved="$work/pictures/Vantor"
 
 banner() { grep -s -m1 '^vantor: window [0-9]*x[0-9]* pixels' "$work/app.log"; }
-# (head may leave xdotool writing to a closed pipe, and a search fails now
-# and then while the engine's windows come and go: the poll tries again.)
-find_window() { window=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1 || true); [[ -n $window ]]; }
 
 start() {
   "$vantor" --window >"$work/app.log" 2>&1 &

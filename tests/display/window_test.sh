@@ -36,10 +36,6 @@ banner() { grep -s -m1 '^vantor: window [0-9]*x[0-9]* pixels' "$work/app.log"; }
 poll 20 banner >/dev/null || fail "no window banner"
 # "vantor: window 750x1334 pixels, 2 pixels per point"
 read -r width height scale < <(banner | sed -E 's/.* ([0-9]+)x([0-9]+) pixels, ([0-9.]+) pixels.*/\1 \2 \3/')
-# Only a mapped window: the web engine may make windows of its own under the pid.
-# A search fails now and then while the engine's windows come and go (one
-# gone between its listing and its query): the poll tries again.
-find_window() { window=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1 || true); [[ -n $window ]]; }
 poll 10 find_window || fail "no X window for the app"
 echo "display $DISPLAY, window $window, ${width}x${height} pixels, $scale pixels per point"
 

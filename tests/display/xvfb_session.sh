@@ -1,8 +1,8 @@
 # Sourced by the desktop window's script tests: the X tools they need (exit
 # 77, skipped, without them), a folder of the test's own ($work, removed at
-# exit with the app ($app) and the server), poll, and an Xvfb on a free
-# display that only clients holding a random cookie may use. The sourcing
-# script defines fail() before calling start_xvfb.
+# exit with the app ($app) and the server), poll, find_window, and an Xvfb
+# on a free display that only clients holding a random cookie may use. The
+# sourcing script defines fail() before calling start_xvfb.
 
 for tool in Xvfb xauth xdotool import identify compare; do
   if ! command -v "$tool" >/dev/null; then
@@ -31,6 +31,16 @@ poll() {
     sleep 0.1
   done
   return 1
+}
+
+# The app's window into $window, where it is mapped ($app's: the web engine
+# may make windows of its own under the pid); meant for poll. A search fails
+# now and then while the engine's windows come and go (one gone between its
+# listing and its query), and head may leave xdotool writing to a closed
+# pipe: neither is a failure, the poll tries again.
+find_window() {
+  window=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1 || true)
+  [[ -n $window ]]
 }
 
 # Only clients holding a random cookie may use the server: the authority

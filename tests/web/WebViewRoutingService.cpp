@@ -20,11 +20,7 @@ public:
     bool canInit(const core::URLRequest& request) const override {
         const std::lock_guard lock(mutex_);
         const auto& document = request.mainDocumentURL();
-        loads_.push_back({request.url().absoluteString(),
-                          document ? document->absoluteString() : std::string()});
-        const auto& body = request.body();
-        offers_.push_back(request.method() + " " + request.url().path() + " " +
-                          std::string(body.begin(), body.end()));
+        offers_.push_back({request, document ? document->absoluteString() : std::string()});
         return false;
     }
     std::shared_ptr<core::URLProtocol> make(core::URLRequest,
@@ -34,24 +30,35 @@ public:
     // URL, main document URL.
     [[nodiscard]] std::vector<std::pair<std::string, std::string>> loads() const {
         const std::lock_guard lock(mutex_);
-        return loads_;
+        std::vector<std::pair<std::string, std::string>> found;
+        for (const auto& offer : offers_)
+            found.emplace_back(offer.request.url().absoluteString(), offer.document);
+        return found;
     }
     [[nodiscard]] std::vector<std::string> urls() const {
         std::vector<std::string> found;
         for (const auto& load : loads()) found.push_back(load.first);
         return found;
     }
-
     // "METHOD path body" of each offer.
     [[nodiscard]] std::vector<std::string> offers() const {
         const std::lock_guard lock(mutex_);
-        return offers_;
+        std::vector<std::string> found;
+        for (const auto& [request, document] : offers_) {
+            const auto& body = request.body();
+            found.push_back(request.method() + " " + request.url().path() + " " +
+                            std::string(body.begin(), body.end()));
+        }
+        return found;
     }
 
 private:
+    struct Offer {
+        core::URLRequest request;
+        std::string document;
+    };
     mutable std::mutex mutex_;
-    mutable std::vector<std::pair<std::string, std::string>> loads_;
-    mutable std::vector<std::string> offers_;
+    mutable std::vector<Offer> offers_;
 };
 
 class WebViewRoutingService : public testing::Test {
