@@ -12,7 +12,7 @@
 #include "core/Bundle.h"
 #include "core/FileManager.h"
 #include "web/DecisionServer.h"
-#include "web/EngineProxy.h"
+#include "web/proxy/EngineProxy.h"
 #include "web/EngineStart.h"
 #include "web/HeadlessDisplay.h"
 #include "web/MainLoop.h"

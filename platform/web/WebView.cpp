@@ -10,7 +10,7 @@
 #include "core/RunLoop.h"
 #include "gfx/Canvas.h"
 #include "ui/DeviceProfile.h"
-#include "web/EngineProxy.h"
+#include "web/proxy/EngineProxy.h"
 #include "web/WebViewEngine.h"
 
 namespace web {

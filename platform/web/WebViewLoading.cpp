@@ -8,7 +8,7 @@
 
 #include "core/Console.h"
 #include "core/RunLoop.h"
-#include "web/EngineProxy.h"
+#include "web/proxy/EngineProxy.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 

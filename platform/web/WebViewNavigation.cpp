@@ -10,7 +10,7 @@
 
 #include "core/Console.h"
 #include "web/EngineMessages.h"
-#include "web/EngineProxy.h"
+#include "web/proxy/EngineProxy.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 

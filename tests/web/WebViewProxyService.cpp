@@ -11,7 +11,7 @@
 #include "core/URLProtocolRegistry.h"
 #include "core/URLSessionConfiguration.h"
 #include "fixtures/TestCertificates.h"
-#include "web/EngineProxy.h"
+#include "web/proxy/EngineProxy.h"
 #include "web/TrustedAuthorities.h"
 #include "web/WebProcessProtocol.h"
 

@@ -1,4 +1,4 @@
-#include "web/EngineProxy.h"
+#include "web/proxy/EngineProxy.h"
 
 #include <gio/gio.h>
 #include <glib.h>
@@ -13,10 +13,10 @@
 #include "core/MD5.h"
 #include "core/RunLoop.h"
 #include "core/URLSession.h"
-#include "web/CertificateAuthority.h"
+#include "web/proxy/CertificateAuthority.h"
 #include "web/MainLoop.h"
-#include "web/ProxyExchange.h"
-#include "web/ProxyServer.h"
+#include "web/proxy/ProxyExchange.h"
+#include "web/proxy/ProxyServer.h"
 
 namespace web {
 

@@ -1,4 +1,4 @@
-#include "web/ProxyServer.h"
+#include "web/proxy/ProxyServer.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -10,10 +10,10 @@
 #include "core/ASCII.h"
 #include "core/RunLoop.h"
 #include "core/Timer.h"
-#include "web/EngineProxy.h"
-#include "web/ProxyExchange.h"
-#include "web/ProxyMessages.h"
-#include "web/ProxyWebSocket.h"
+#include "web/proxy/EngineProxy.h"
+#include "web/proxy/ProxyExchange.h"
+#include "web/proxy/ProxyMessages.h"
+#include "web/proxy/ProxyWebSocket.h"
 
 namespace web::proxy {
 

@@ -13,7 +13,7 @@
 #include <gio/gio.h>
 #include <libsoup/soup.h>
 
-#include "web/ProxyServer.h"
+#include "web/proxy/ProxyServer.h"
 
 namespace web::proxy {
 

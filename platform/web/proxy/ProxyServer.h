@@ -26,7 +26,7 @@
 
 #include "core/URL.h"
 #include "core/Value.h"
-#include "web/CertificateAuthority.h"
+#include "web/proxy/CertificateAuthority.h"
 
 namespace web::proxy {
 

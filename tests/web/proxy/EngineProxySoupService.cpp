@@ -17,7 +17,7 @@
 #include "core/URLSessionConfiguration.h"
 #include "fixtures/LoopbackServer.h"
 #include "fixtures/TestCertificates.h"
-#include "web/EngineProxy.h"
+#include "web/proxy/EngineProxy.h"
 #include "web/MainLoop.h"
 #include "web/TrustedAuthorities.h"
 #include "web/WebProcessProtocol.h"

@@ -18,9 +18,9 @@
 #include "fixtures/LoopbackServer.h"
 #include "fixtures/TestCertificates.h"
 #include "support/ManualClockScope.h"
-#include "web/EngineProxy.h"
-#include "web/ProxyExchange.h"
-#include "web/ProxyServer.h"
+#include "web/proxy/EngineProxy.h"
+#include "web/proxy/ProxyExchange.h"
+#include "web/proxy/ProxyServer.h"
 #include "web/TrustedAuthorities.h"
 #include "web/WebProcessProtocol.h"
 

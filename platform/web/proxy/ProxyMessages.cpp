@@ -1,4 +1,4 @@
-#include "web/ProxyMessages.h"
+#include "web/proxy/ProxyMessages.h"
 
 #include <algorithm>
 #include <array>

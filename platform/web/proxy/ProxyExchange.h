@@ -19,7 +19,7 @@
 #include "core/Timer.h"
 #include "core/URLConnection.h"
 #include "core/URLConnectionDelegate.h"
-#include "web/ProxyServer.h"
+#include "web/proxy/ProxyServer.h"
 
 namespace web::proxy {
 

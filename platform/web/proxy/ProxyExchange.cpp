@@ -1,11 +1,11 @@
-#include "web/ProxyExchange.h"
+#include "web/proxy/ProxyExchange.h"
 
 #include <glib-unix.h>
 #include <poll.h>
 
 #include "core/RunLoop.h"
-#include "web/EngineProxy.h"
-#include "web/ProxyMessages.h"
+#include "web/proxy/EngineProxy.h"
+#include "web/proxy/ProxyMessages.h"
 #include "web/TrustedAuthorities.h"
 
 namespace web::proxy {

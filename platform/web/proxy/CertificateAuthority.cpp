@@ -1,4 +1,4 @@
-#include "web/CertificateAuthority.h"
+#include "web/proxy/CertificateAuthority.h"
 
 #include <arpa/inet.h>
 #include <openssl/bn.h>

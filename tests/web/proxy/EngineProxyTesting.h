@@ -17,7 +17,7 @@
 #include "core/HTTPHeaders.h"
 #include "core/URLProtocolFactory.h"
 #include "core/URLRequest.h"
-#include "web/EngineProxy.h"
+#include "web/proxy/EngineProxy.h"
 
 namespace proxytesting {
 

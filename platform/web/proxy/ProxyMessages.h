@@ -14,7 +14,7 @@
 #include "core/HTTPURLResponse.h"
 #include "core/NetworkError.h"
 #include "core/URLRequest.h"
-#include "web/ProxyServer.h"
+#include "web/proxy/ProxyServer.h"
 
 namespace web::proxy {
 

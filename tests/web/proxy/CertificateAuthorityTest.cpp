@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "web/CertificateAuthority.h"
+#include "web/proxy/CertificateAuthority.h"
 
 namespace {
 

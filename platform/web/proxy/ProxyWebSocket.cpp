@@ -1,4 +1,4 @@
-#include "web/ProxyWebSocket.h"
+#include "web/proxy/ProxyWebSocket.h"
 
 #include <string>
 
@@ -6,7 +6,7 @@
 #include "core/OffMachineRequests.h"
 #include "core/RunLoop.h"
 #include "core/Timer.h"
-#include "web/ProxyMessages.h"
+#include "web/proxy/ProxyMessages.h"
 #include "web/TrustedAuthorities.h"
 #include "web/WebProcessProtocol.h"
 
