@@ -43,9 +43,13 @@ using proxytesting::Request;
 
 constexpr int kLimitMs = 20'000;
 
-// A TCP connection of the test's own to a loopback port.
+// A TCP connection of the test's own to a loopback port, or one it accepted.
 class RawConnection {
 public:
+    struct Accepted {
+        int fd;
+    };
+    explicit RawConnection(Accepted accepted) : fd_(accepted.fd) {}
     explicit RawConnection(int port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -152,11 +156,12 @@ public:
     RawListener& operator=(const RawListener&) = delete;
 
     [[nodiscard]] int port() const { return port_; }
-    // A connection that arrived within limitMs; -1 when none did.
-    [[nodiscard]] int accept(int limitMs) const {
+    // A connection that arrived within limitMs; null when none did.
+    [[nodiscard]] std::unique_ptr<RawConnection> accept(int limitMs) const {
         pollfd readable{fd_, POLLIN, 0};
-        if (poll(&readable, 1, limitMs) != 1) return -1;
-        return ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (poll(&readable, 1, limitMs) != 1) return nullptr;
+        const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        return fd < 0 ? nullptr : std::make_unique<RawConnection>(RawConnection::Accepted{fd});
     }
 
 private:
@@ -249,9 +254,7 @@ TEST_F(EngineProxyGuardService, AnUpgradeWithoutCredentialsRelaysNothing) {
     client.send("OPTIONS http://" + authority + "/ HTTP/1.1\r\nHost: " + authority + "\r\n" +
                 kPreflight + kUpgrade + "\r\n");
     EXPECT_EQ(statusOf(client.readHead(3'000)), 407);
-    const int relayed = service.accept(200);
-    EXPECT_EQ(relayed, -1);
-    if (relayed >= 0) close(relayed);
+    EXPECT_FALSE(service.accept(200));
 }
 
 // A preflight without credentials goes to the network as a preflight and
@@ -465,49 +468,25 @@ TEST_F(EngineProxyGuardService, AnIdleWebSocketEnds) {
     RawConnection client(proxy->port());
     client.send("GET http://" + authority + "/socket HTTP/1.1\r\nHost: " + authority + "\r\n" +
                 kUpgrade + credentialsField(*proxy) + "\r\n");
-    const int accepted = service.accept(kLimitMs);
-    ASSERT_GE(accepted, 0);
-    auto closeAccepted = std::unique_ptr<int, void (*)(int*)>(
-        new int(accepted), [](int* fd) { close(*fd), delete fd; });
-    std::string head;
-    char buffer[4096];
-    while (head.find("\r\n\r\n") == std::string::npos) {
-        pollfd readable{accepted, POLLIN, 0};
-        ASSERT_EQ(poll(&readable, 1, kLimitMs), 1);
-        const ssize_t count = recv(accepted, buffer, sizeof buffer, 0);
-        ASSERT_GT(count, 0);
-        head.append(buffer, size_t(count));
-    }
-    const std::string switching =
-        "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n\r\n";
-    ASSERT_EQ(::send(accepted, switching.data(), switching.size(), MSG_NOSIGNAL),
-              ssize_t(switching.size()));
+    const auto peer = service.accept(kLimitMs);
+    ASSERT_TRUE(peer);
+    ASSERT_FALSE(peer->readHead().empty());
+    peer->send("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n"
+               "Connection: Upgrade\r\n\r\n");
     ASSERT_EQ(statusOf(client.readHead()), 101);
 
-    const auto fromService = [&](const std::string& bytes) {
-        (void)::send(accepted, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        return client.readSome();
-    };
-    const auto toService = [&](const std::string& bytes) {
-        client.send(bytes);
-        pollfd readable{accepted, POLLIN, 0};
-        if (poll(&readable, 1, kLimitMs) != 1) return std::string();
-        const ssize_t count = recv(accepted, buffer, sizeof buffer, 0);
-        return count > 0 ? std::string(buffer, size_t(count)) : std::string();
-    };
-    (void)core::RunLoop::main().runUntil([] { return false; }, 0.2);
     const double idle = web::proxy::WebSocketPass::kIdleSeconds;
     clock.advance(idle - 10);
-    EXPECT_EQ(toService("up"), "up");
+    client.send("up");
+    EXPECT_EQ(peer->readSome(), "up");
     clock.advance(idle - 10);
-    EXPECT_EQ(fromService("down"), "down");
+    peer->send("down");
+    EXPECT_EQ(client.readSome(), "down");
     clock.advance(idle - 10);
     EXPECT_FALSE(client.closedWithin(200));
     clock.advance(11);
     EXPECT_TRUE(client.closedWithin(kLimitMs));
-    pollfd closing{accepted, POLLIN, 0};
-    ASSERT_EQ(poll(&closing, 1, kLimitMs), 1);
-    EXPECT_LE(recv(accepted, buffer, sizeof buffer, 0), 0);
+    EXPECT_TRUE(peer->closedWithin(kLimitMs));
 }
 
 }  // namespace
