@@ -253,8 +253,12 @@ void Server::watchConnection(SoupServer* soup, SoupServerMessage* message, gpoin
     GSocket* socket = clientSocket(message);
     if (!socket) return;
     g_signal_connect(message, "got-headers", G_CALLBACK(checkHead), data);
-    g_object_set_data_full(G_OBJECT(message), kHeadKey, new HeadWatch(socket),
-                           [](gpointer watch) { delete static_cast<HeadWatch*>(watch); });
+    // Heads on the inner listener come through tunnels whose CONNECT showed
+    // the credentials: the outer listener's alone are timed.
+    if (soup == server.outer_) {
+        g_object_set_data_full(G_OBJECT(message), kHeadKey, new HeadWatch(socket),
+                               [](gpointer watch) { delete static_cast<HeadWatch*>(watch); });
+    }
     // libsoup starts a message as it accepts a connection, and the next one
     // once the previous answer is out.
     if (g_object_get_data(G_OBJECT(socket), kSeenKey)) return;

@@ -18,10 +18,11 @@
 //    own ports (ownPorts()), judged on the address each onward connection is
 //    about to be made to, and every request sent on carries the proxy's hop
 //    mark in Via: one that comes back with it is refused with 508.
-//  - A request's head must arrive within kHeadSeconds of its first byte,
-//    and at most kMostUnadmittedConnections connections that no request
-//    with credentials came on yet (nor are a tunnel's) are held at once; the
-//    engine's connections are admitted by their first request.
+//  - A request's head on the outer listener must arrive within kHeadSeconds
+//    of its first byte (the inner one's come through tunnels that showed the
+//    credentials), and at most kMostUnadmittedConnections connections that no
+//    request with credentials came on yet (nor are a tunnel's) are held at
+//    once; the engine's connections are admitted by their first request.
 //
 // Made on the proxy's thread with the thread's context as the thread-default
 // one, and used only there; it lives as long as the process.
