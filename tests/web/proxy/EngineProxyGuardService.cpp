@@ -298,11 +298,12 @@ TEST_F(EngineProxyGuardService, APreflightWithoutCredentialsIsAPreflightAndNothi
     EXPECT_FALSE(requests[0].header("Cookie"));
     EXPECT_FALSE(requests[0].header("X-Caller"));
 
-    // An OPTIONS with a body in chunks is no preflight.
-    Request chunked = preflight;
-    chunked.fillerBytes = 0;
-    chunked.chunked = true;
-    EXPECT_EQ(fetch(*proxy, origin.url("/preflight").absoluteString(), chunked).status, 407);
+    // An OPTIONS with a body in chunks, even an empty one, is no preflight.
+    const std::string authority = "127.0.0.1:" + std::to_string(origin.port());
+    RawConnection chunked(proxy->port());
+    chunked.send("OPTIONS http://" + authority + "/preflight HTTP/1.1\r\nHost: " + authority +
+                 "\r\n" + kPreflight + "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n");
+    EXPECT_EQ(statusOf(chunked.readHead()), 407);
     EXPECT_EQ(origin.requestsTo("/preflight").size(), 1u);
 }
 
