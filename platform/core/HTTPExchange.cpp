@@ -5,6 +5,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include "core/HostRoutes.h"
 #include "core/MD5.h"
 #include "core/OffMachineRequests.h"
+#include "core/SocketAddresses.h"
 #include "core/URLSessionTask.h"
 
 namespace core {
@@ -203,6 +205,10 @@ CURL* HTTPExchange::open(CURLSH* share) {
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
     applyTrust();
     applyRoutes();
+    if (!limits_.refusedLocalPorts.empty()) {
+        curl_easy_setopt(easy_, CURLOPT_OPENSOCKETFUNCTION, &HTTPExchange::openSocket);
+        curl_easy_setopt(easy_, CURLOPT_OPENSOCKETDATA, this);
+    }
     OffMachineRequests::note(request_.url());
 
     const std::string& method = request_.method();
@@ -256,6 +262,31 @@ void HTTPExchange::applyTrust() {
     } else if (!trust_.certificatesFile.empty()) {
         curl_easy_setopt(easy_, CURLOPT_CAINFO, trust_.certificatesFile.c_str());
     }
+}
+
+// Every connection libcurl makes for the exchange, to whatever address its
+// name resolved to or a route gave: a refused local port gets no socket, and
+// libcurl tries the host's next address, if any.
+curl_socket_t HTTPExchange::openSocket(void* exchange, curlsocktype purpose,
+                                       curl_sockaddr* address) {
+    auto* self = static_cast<HTTPExchange*>(exchange);
+    const sockaddr* target = &address->addr;
+    const auto& refused = self->limits_.refusedLocalPorts;
+    if (purpose == CURLSOCKTYPE_IPCXN && isLoopbackOrUnspecified(target) &&
+        std::find(refused.begin(), refused.end(), portOf(target)) != refused.end()) {
+        try {
+            const std::string& url = self->request_.url().absoluteString();
+            if (!self->refusedConnection_)
+                self->refusedConnection_ = NetworkError::make(
+                    NetworkError::Code::cannotConnectToHost, url,
+                    "Request to " + url + " refused: " + describeAddress(target) +
+                        " is a local port this request may not reach");
+        } catch (...) {
+            // libcurl's own connection error follows.
+        }
+        return CURL_SOCKET_BAD;
+    }
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
 void HTTPExchange::applyRoutes() {
@@ -337,6 +368,10 @@ void HTTPExchange::finish(CURLcode code) {
     if (code == CURLE_OK && !responded_) code = CURLE_GOT_NOTHING;
     if (code == CURLE_OK) {
         if (auto task = std::move(task_)) task->exchangeFinished(*this, std::nullopt);
+        return;
+    }
+    if (refusedConnection_ && code == CURLE_COULDNT_CONNECT) {
+        fail(std::move(*refusedConnection_));
         return;
     }
     fail(networkErrorFromCurl(code, request_.url(), errorBuffer_, received_, expected_));

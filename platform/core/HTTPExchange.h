@@ -52,6 +52,8 @@ public:
         // The final response's body; redirect bodies get less (see
         // URLSessionTask::kMaximumRedirectBodyBytes).
         std::int64_t maximumResponseBytes = 0;
+        // See URLSessionConfiguration::refusedLocalPorts.
+        std::vector<int> refusedLocalPorts;
     };
     // Certificate authorities trusted besides the system's (see
     // URLSessionConfiguration).
@@ -87,6 +89,7 @@ public:
 private:
     static size_t onHeader(char* buffer, size_t size, size_t count, void* exchange);
     static size_t onBody(char* buffer, size_t size, size_t count, void* exchange);
+    static curl_socket_t openSocket(void* exchange, curlsocktype purpose, curl_sockaddr* address);
 
     // False when the exchange must stop: refusal_ then says why.
     [[nodiscard]] bool headerLine(std::string_view line);
@@ -127,6 +130,8 @@ private:
     // Why a callback stopped the transfer; reported instead of libcurl's
     // write error.
     std::optional<NetworkError> refusal_;
+    // A connection openSocket refused; reported when no other one was made.
+    std::optional<NetworkError> refusedConnection_;
 };
 
 }  // namespace core

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/HTTPHeaders.h"
 
@@ -57,6 +58,12 @@ struct URLSessionConfiguration {
     // authorities fails the request with secureConnectionFailed.
     std::string trustedCertificatesFile = trustedCertificatesFileFromEnvironment();
     std::string trustedCertificatesPEM;
+    // Ports at which no request connects to a loopback or unspecified
+    // address (core::isLoopbackOrUnspecified), whatever name or form its URL
+    // or a route gives the host: judged on the address about to be
+    // connected, so that a local proxy never reaches its own listeners. Such
+    // a request fails with cannotConnectToHost before any connection is made.
+    std::vector<int> refusedLocalPorts;
 };
 
 }  // namespace core

@@ -180,6 +180,7 @@ std::shared_ptr<HTTPExchange> URLSessionTask::makeExchangeLocked(
     limits.lowSpeedLimit = configuration.lowSpeedLimit;
     limits.lowSpeedTime = configuration.lowSpeedTime;
     limits.maximumResponseBytes = std::max<std::int64_t>(0, configuration.maximumResponseBytes);
+    limits.refusedLocalPorts = configuration.refusedLocalPorts;
     redirectResponse_.reset();
     redirectBody_.clear();
     HTTPExchange::Trust trust{configuration.trustedCertificatesFile,

@@ -6,6 +6,7 @@
 #include "core/ScopedEnvironment.h"
 #include "core/URLSessionConfiguration.h"
 #include "fixtures/AdServer.h"
+#include "fixtures/LoopbackServer.h"
 #include "fixtures/TestCertificates.h"
 #include "web/TrustedAuthorities.h"
 
@@ -69,6 +70,31 @@ TEST_F(WebViewTLSService, AuthoritiesSetInCodeServeBothKinds) {
         EXPECT_EQ(kindDelegate->events.back(), "finish");
         EXPECT_EQ(evaluate(*view, "window.scriptRan === true"), core::Value(true));
     }
+}
+
+// A certificate the app's authority signed, but for another host than the
+// page's, is refused in both kinds: by the "WK" kind's own check, and by
+// the proxy's onward load.
+TEST_F(WebViewTLSService, ACertificateForAnotherHostFailsInBothKinds) {
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+    fixtures::LoopbackServer elsewhere;
+    elsewhere.startTLS(fixtures::LoopbackServer::kDefaultTLSWorkerThreads,
+                       fixtures::LoopbackServer::Identity::elsewhere);
+    elsewhere.on("GET", "/tls/page", [](const auto&) {
+        return fixtures::LoopbackResponse::text("<p id=t>elsewhere</p>", 200,
+                                                "text/html; charset=utf-8");
+    });
+    for (const auto kind : kKinds) {
+        SCOPED_TRACE(kind == web::WebViewConfiguration::Kind::WK ? "WK" : "UI");
+        const auto kindDelegate = std::make_shared<RecordingDelegate>();
+        const auto view = makeView(kindDelegate, configurationOf(kind));
+        ASSERT_TRUE(view);
+        ASSERT_TRUE(loadAndWait(*view, *kindDelegate, elsewhere.secureURL("/tls/page")));
+        ASSERT_EQ(kindDelegate->errors.size(), 1u);
+        EXPECT_EQ(kindDelegate->errors[0].code, -1200);
+        EXPECT_EQ(kindDelegate->count("finish"), 0u);
+    }
+    EXPECT_TRUE(elsewhere.requests().empty());
 }
 
 }  // namespace

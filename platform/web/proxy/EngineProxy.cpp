@@ -117,7 +117,8 @@ EngineProxy* EngineProxy::shared(std::string* error) {
         made->authority_ = CertificateAuthority::create(&failure);
         if (made->password_.empty() || made->pageToken_.empty()) failure = "no random bytes";
         if (failure.empty()) {
-            proxy::Credentials credentials{made->user_, made->password_, made->pageToken_};
+            proxy::Credentials credentials{made->user_, made->password_, made->pageToken_,
+                                           "vantor-" + randomHex(8)};
             std::promise<std::string> started;
             auto result = started.get_future();
             made->thread_ = core::Thread::start("vantor.proxy", [&started, &made, credentials,
@@ -129,7 +130,10 @@ EngineProxy* EngineProxy::shared(std::string* error) {
                 g_main_context_unref(context);
                 std::string error;
                 const proxy::Server* server = proxy::Server::start(credentials, authority, &error);
-                if (server) made->port_ = server->port();
+                if (server) {
+                    made->port_ = server->port();
+                    made->innerPort_ = server->innerPort();
+                }
                 started.set_value(error);
                 if (!server) return;
                 // What the first tunnel and its first onward load would wait

@@ -37,6 +37,9 @@ public:
     // "http://127.0.0.1:<port>"
     [[nodiscard]] std::string uri() const;
     [[nodiscard]] int port() const { return port_; }
+    // The port of the loopback listener the proxy pumps its tunnels'
+    // requests to; it serves nothing else.
+    [[nodiscard]] int innerPort() const { return innerPort_; }
     // The per-run credentials the engine's views answer with.
     [[nodiscard]] const std::string& user() const { return user_; }
     [[nodiscard]] const std::string& password() const { return password_; }
@@ -70,6 +73,7 @@ private:
     EngineProxy() = default;
 
     int port_ = 0;
+    int innerPort_ = 0;
     std::string user_;
     std::string password_;
     std::string pageToken_;

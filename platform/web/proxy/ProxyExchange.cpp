@@ -19,7 +19,9 @@ void Exchange::start(const Server& server, SoupServerMessage* message, core::URL
     g_signal_connect(message, "wrote-chunk", G_CALLBACK(wroteChunk), exchange.get());
     exchange->watchClient();
 
-    auto connection = core::URLConnection::create(std::move(request), exchange, configuration());
+    auto onward = configuration();
+    onward.refusedLocalPorts = server.ownPorts();
+    auto connection = core::URLConnection::create(std::move(request), exchange, std::move(onward));
     // The body streams through: nothing keeps a copy of it.
     connection->setOffersResponseToCache(false);
     connection->scheduleInRunLoop(core::RunLoop::current());

@@ -80,6 +80,36 @@ bool isWebSocketUpgrade(SoupServerMessage* message) {
     return std::find(protocols.begin(), protocols.end(), "websocket") != protocols.end();
 }
 
+std::string viaWithHopMark(const char* via, std::string_view name) {
+    std::string value = via && *via ? std::string(via) + ", " : std::string();
+    return value + "1.1 " + std::string(name);
+}
+
+bool carriesHopMark(SoupMessageHeaders* headers, std::string_view name) {
+    const char* via = soup_message_headers_get_list(headers, "Via");
+    if (!via || name.empty()) return false;
+    std::vector<std::string> elements;
+    addTokens(via, elements);
+    const std::string wanted = core::asciiLowercased(name);
+    for (const std::string& element : elements) {
+        // "<protocol> <received-by> [comment]"
+        const size_t start = element.find_first_of(" \t");
+        if (start == std::string::npos) continue;
+        const size_t by = element.find_first_not_of(" \t", start);
+        if (by == std::string::npos) continue;
+        const size_t end = element.find_first_of(" \t", by);
+        if (element.compare(by, end == std::string::npos ? std::string::npos : end - by, wanted) ==
+            0)
+            return true;
+    }
+    return false;
+}
+
+void markHop(core::URLRequest& request, std::string_view name) {
+    const auto via = request.value("Via");
+    (void)request.setValue("Via", viaWithHopMark(via ? via->c_str() : nullptr, name));
+}
+
 std::optional<core::URLRequest> onwardRequest(SoupServerMessage* message, const Target& target,
                                               std::string_view pageToken, core::Data body) {
     core::URLRequest request(target.url);

@@ -27,6 +27,14 @@ namespace web::proxy {
 
 [[nodiscard]] bool isWebSocketUpgrade(SoupServerMessage* message);
 
+// The proxy's hop mark: an element "1.1 <name>" of Via, name being
+// Credentials::via. What a request's Via becomes with the mark added last;
+// whether headers carry it in any element.
+[[nodiscard]] std::string viaWithHopMark(const char* via, std::string_view name);
+[[nodiscard]] bool carriesHopMark(SoupMessageHeaders* headers, std::string_view name);
+// Adds the mark to an onward request.
+void markHop(core::URLRequest& request, std::string_view name);
+
 // The request that goes on for message: its method, target and fields but
 // the hop-by-hop ones and every page mark; a mark with the page token sets
 // the main document URL and the page id property. nullopt for a method the

@@ -1,18 +1,22 @@
 #include "web/proxy/ProxyServer.h"
 
+#include <glib-unix.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include <array>
+#include <atomic>
 
 #include "core/ASCII.h"
+#include "core/Clock.h"
 #include "core/RunLoop.h"
 #include "core/Timer.h"
 #include "web/proxy/EngineProxy.h"
 #include "web/proxy/ProxyExchange.h"
 #include "web/proxy/ProxyMessages.h"
+#include "web/proxy/ProxyPreflight.h"
 #include "web/proxy/ProxyWebSocket.h"
 
 namespace web::proxy {
@@ -20,6 +24,10 @@ namespace web::proxy {
 namespace {
 
 constexpr const char* kBodyKey = "vantor-proxy-body";
+constexpr const char* kHeadKey = "vantor-proxy-head";
+constexpr const char* kSeenKey = "vantor-proxy-seen";
+// The answer to a request that carries the proxy's own hop mark.
+constexpr guint kLoopDetected = 508;
 
 // Equal texts, in a time that does not tell how much of them matched.
 bool sameSecret(std::string_view given, std::string_view expected) {
@@ -35,17 +43,82 @@ bool sameSecret(std::string_view given, std::string_view expected) {
 }
 
 // A CORS preflight: the engine sends it without the proxy's credentials,
-// and answers no challenge for it. It carries no body, and its answer says
-// only what the server allows.
-gboolean isPreflight(SoupServerMessage* message) {
-    if (std::string_view(soup_server_message_get_method(message)) != "OPTIONS") return FALSE;
+// and answers no challenge for it. Strictly that: OPTIONS with the two
+// fields every preflight has, no body (no length above 0, no
+// Transfer-Encoding) and no Upgrade. It goes on as ProxyPreflight says.
+bool isPreflight(SoupServerMessage* message) {
+    if (std::string_view(soup_server_message_get_method(message)) != "OPTIONS") return false;
     SoupMessageHeaders* headers = soup_server_message_get_request_headers(message);
+    if (soup_message_headers_get_one(headers, "Transfer-Encoding") ||
+        soup_message_headers_get_one(headers, "Upgrade"))
+        return false;
+    if (const char* length = soup_message_headers_get_one(headers, "Content-Length");
+        length && std::string_view(length) != "0")
+        return false;
     const SoupEncoding encoding = soup_message_headers_get_encoding(headers);
     const bool bodiless = encoding == SOUP_ENCODING_NONE ||
                           (encoding == SOUP_ENCODING_CONTENT_LENGTH &&
                            soup_message_headers_get_content_length(headers) == 0);
     return bodiless && soup_message_headers_get_one(headers, "Origin") &&
            soup_message_headers_get_one(headers, "Access-Control-Request-Method");
+}
+
+std::atomic<std::uint64_t> accepted{0};
+
+// Times the head of one request: from its first byte (the connection turns
+// readable) until libsoup has read it all (the watch is dropped then), and
+// ends the connection at kHeadSeconds. Kept on the message.
+class HeadWatch {
+public:
+    explicit HeadWatch(GSocket* socket) : socket_(G_SOCKET(g_object_ref(socket))) {
+        readable_ = g_unix_fd_source_new(g_socket_get_fd(socket),
+                                         GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR));
+        g_source_set_callback(readable_,
+                              G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
+                                  static_cast<HeadWatch*>(data)->started();
+                                  return G_SOURCE_REMOVE;
+                              }),
+                              this, nullptr);
+        g_source_attach(readable_, g_main_context_get_thread_default());
+    }
+    ~HeadWatch() {
+        stopWatching();
+        if (deadline_) deadline_->invalidate();
+        g_object_unref(socket_);
+    }
+    HeadWatch(const HeadWatch&) = delete;
+    HeadWatch& operator=(const HeadWatch&) = delete;
+
+private:
+    void stopWatching() {
+        if (!readable_) return;
+        g_source_destroy(readable_);
+        g_source_unref(readable_);
+        readable_ = nullptr;
+    }
+    void started() {
+        stopWatching();
+        std::shared_ptr<GSocket> socket(G_SOCKET(g_object_ref(socket_)), g_object_unref);
+        deadline_ = core::Timer::schedule(
+            core::RunLoop::current(), kHeadSeconds, false, [socket](core::Timer& timer) {
+                // Bytes libsoup has not read yet: the proxy is behind, not
+                // the client.
+                if (g_socket_condition_check(socket.get(), G_IO_IN) & G_IO_IN) {
+                    timer.setFireDate(core::Clock::current()->monotonicSeconds() + kHeadSeconds);
+                    return;
+                }
+                breakOff(socket.get());
+            });
+    }
+
+    GSocket* socket_;
+    GSource* readable_ = nullptr;
+    std::shared_ptr<core::Timer> deadline_;
+};
+
+// A connection's GSocket was let go: it no longer counts.
+void forgetConnection(gpointer data, GObject* socket) {
+    static_cast<std::unordered_set<GSocket*>*>(data)->erase(reinterpret_cast<GSocket*>(socket));
 }
 
 // A listener of server on a port of the loopback interface; 0 when none.
@@ -57,6 +130,8 @@ int listenOnLoopback(SoupServer* server, std::string* error) {
     GSocketAddress* address = g_inet_socket_address_new(loopback, 0);
     g_object_unref(loopback);
     int port = 0;
+    // The engine opens many connections at once.
+    if (socket) g_socket_set_listen_backlog(socket, 128);
     if (socket && g_socket_bind(socket, address, FALSE, &failure) &&
         g_socket_listen(socket, &failure) &&
         soup_server_listen_socket(server, socket, SoupServerListenOptions(0), &failure)) {
@@ -115,12 +190,13 @@ bool Server::listen(std::string* error) {
     soup_auth_domain_set_filter(
         domain,
         [](SoupAuthDomain*, SoupServerMessage* message, gpointer) -> gboolean {
-            return !isPreflight(message);
+            return isPreflight(message) ? FALSE : TRUE;
         },
         nullptr, nullptr);
     soup_server_add_auth_domain(outer_, domain);
     g_object_unref(domain);
     for (SoupServer* soup : {outer_, inner_}) {
+        g_signal_connect(soup, "request-started", G_CALLBACK(watchConnection), this);
         g_signal_connect(soup, "request-started", G_CALLBACK(requestStarted), this);
     }
     soup_server_add_handler(
@@ -157,12 +233,72 @@ const Server::Destination* Server::destinationOf(SoupServerMessage* message) con
     return found == tunnels_.end() ? nullptr : &found->second;
 }
 
-gboolean Server::checkPassword(SoupAuthDomain*, SoupServerMessage*, const char* user,
+gboolean Server::checkPassword(SoupAuthDomain*, SoupServerMessage* message, const char* user,
                                const char* password, gpointer data) {
-    const auto& credentials = static_cast<Server*>(data)->credentials_;
+    auto& server = *static_cast<Server*>(data);
+    const auto& credentials = server.credentials_;
     const bool userMatches = sameSecret(user ? user : "", credentials.user);
     const bool passwordMatches = sameSecret(password ? password : "", credentials.password);
-    return userMatches && passwordMatches;
+    if (!userMatches || !passwordMatches) return false;
+    if (GSocket* socket = clientSocket(message)) server.admit(socket);
+    return true;
+}
+
+std::uint64_t Server::acceptedConnections() {
+    return accepted;
+}
+
+void Server::watchConnection(SoupServer* soup, SoupServerMessage* message, gpointer data) {
+    auto& server = *static_cast<Server*>(data);
+    GSocket* socket = clientSocket(message);
+    if (!socket) return;
+    g_signal_connect(message, "got-headers", G_CALLBACK(checkHead), data);
+    // Heads on the inner listener come through tunnels whose CONNECT showed
+    // the credentials: the outer listener's alone are timed.
+    if (soup == server.outer_) {
+        g_object_set_data_full(G_OBJECT(message), kHeadKey, new HeadWatch(socket),
+                               [](gpointer watch) { delete static_cast<HeadWatch*>(watch); });
+    }
+    // libsoup starts a message as it accepts a connection, and the next one
+    // once the previous answer is out.
+    if (g_object_get_data(G_OBJECT(socket), kSeenKey)) return;
+    g_object_set_data(G_OBJECT(socket), kSeenKey, GINT_TO_POINTER(1));
+    ++accepted;
+    if (soup == server.inner_) {
+        if (server.destinationOf(message)) return;
+        // Nobody's but a pump's, and no pump is connecting.
+        if (server.pendingPumps_ == 0) return breakOff(socket);
+    }
+    // libsoup closes a connection whose client has gone, yet may keep its
+    // socket a while.
+    for (auto held = server.unadmitted_.begin(); held != server.unadmitted_.end();) {
+        if (!g_socket_is_closed(*held)) {
+            ++held;
+            continue;
+        }
+        g_object_weak_unref(G_OBJECT(*held), forgetConnection, &server.unadmitted_);
+        held = server.unadmitted_.erase(held);
+    }
+    if (server.unadmitted_.size() >= kMostUnadmittedConnections) return breakOff(socket);
+    server.unadmitted_.insert(socket);
+    g_object_weak_ref(G_OBJECT(socket), forgetConnection, &server.unadmitted_);
+}
+
+void Server::admit(GSocket* socket) {
+    if (unadmitted_.erase(socket) > 0)
+        g_object_weak_unref(G_OBJECT(socket), forgetConnection, &unadmitted_);
+}
+
+void Server::checkHead(SoupServerMessage* message, gpointer data) {
+    g_object_set_data(G_OBJECT(message), kHeadKey, nullptr);
+    const auto& server = *static_cast<Server*>(data);
+    if (!carriesHopMark(soup_server_message_get_request_headers(message), server.credentials_.via))
+        return;
+    // Whatever libsoup made of it (a challenge, say), it goes no further.
+    SoupMessageHeaders* response = soup_server_message_get_response_headers(message);
+    soup_message_headers_remove(response, "Proxy-Authenticate");
+    soup_server_message_set_status(message, kLoopDetected, "Loop Detected");
+    soup_message_headers_replace(response, "Connection", "close");
 }
 
 void Server::requestStarted(SoupServer*, SoupServerMessage* message, gpointer data) {
@@ -282,9 +418,13 @@ void Server::handle(SoupServerMessage* message, bool inner) {
     }
     // The inner listener serves the proxy's own pumps alone.
     if (inner && !destinationOf(message)) return refuse(message, SOUP_STATUS_FORBIDDEN);
+    if (inner) admit(clientSocket(message));
     auto target = targetOf(message, inner);
     if (!target) return refuse(message, SOUP_STATUS_BAD_REQUEST);
     if (isOwnAddress(target->host, target->port)) return refuse(message, SOUP_STATUS_FORBIDDEN);
+    // Let through without credentials: it goes on as a preflight and nothing
+    // else.
+    if (!inner && isPreflight(message)) return Preflight::start(*this, message, *target);
     if (isWebSocketUpgrade(message)) return WebSocketPass::start(*this, message, *target);
     RequestBody* gathered = RequestBody::of(message);
     if (gathered && gathered->tooLarge)
@@ -297,6 +437,7 @@ void Server::handle(SoupServerMessage* message, bool inner) {
     }
     auto request = onwardRequest(message, *target, credentials_.pageToken, std::move(body));
     if (!request) return refuse(message, SOUP_STATUS_BAD_REQUEST);
+    markHop(*request, credentials_.via);
     if (isDocumentRequest(*request))
         EngineProxy::noteDocument(request->property(protocol::kPageIdProperty)->uintValue(),
                                   request->url().absoluteString(),
@@ -372,12 +513,14 @@ void Server::pump(Tunnel* tunnel, GIOStream* tls) {
         Tunnel* tunnel;
         GIOStream* tls;
     };
+    ++pendingPumps_;
     g_socket_client_connect_async(
         client, G_SOCKET_CONNECTABLE(inner), nullptr,
         [](GObject* client, GAsyncResult* result, gpointer data) {
             auto* pending = static_cast<Pending*>(data);
             Tunnel* tunnel = pending->tunnel;
             Server& server = *tunnel->server;
+            --server.pendingPumps_;
             GSocketConnection* connection =
                 g_socket_client_connect_finish(G_SOCKET_CLIENT(client), result, nullptr);
             GSocketAddress* local =

@@ -8,7 +8,21 @@
 // other connection: it knows each tunnel by that connection's port. (A
 // connection libsoup accepts itself stays open between requests; one handed
 // to it as a stream closes after each.) Each request is handed to a
-// ProxyExchange, each upgrade to a ProxyWebSocket.
+// ProxyExchange, each upgrade to a ProxyWebSocket, each CORS preflight that
+// came without credentials to a ProxyPreflight.
+//
+// Nobody else is served, and the proxy never serves itself:
+//  - Without the run's credentials only a strict preflight goes on (see
+//    isPreflight); the inner listener serves the proxy's tunnels alone.
+//  - Nothing goes on to a loopback or unspecified address at the proxy's
+//    own ports (ownPorts()), judged on the address each onward connection is
+//    about to be made to, and every request sent on carries the proxy's hop
+//    mark in Via: one that comes back with it is refused with 508.
+//  - A request's head on the outer listener must arrive within kHeadSeconds
+//    of its first byte (the inner one's come through tunnels that showed the
+//    credentials), and at most kMostUnadmittedConnections connections that no
+//    request with credentials came on yet (nor are a tunnel's) are held at
+//    once; the engine's connections are admitted by their first request.
 //
 // Made on the proxy's thread with the thread's context as the thread-default
 // one, and used only there; it lives as long as the process.
@@ -23,6 +37,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "core/URL.h"
 #include "core/Value.h"
@@ -40,11 +56,24 @@ inline constexpr unsigned kClientIdleSeconds = 60;
 inline constexpr unsigned kHandshakeSeconds = 10;
 // Tunnels open at once; more CONNECTs are refused.
 inline constexpr size_t kMostTunnels = 512;
+// Seconds, on the clock, from the first byte of a request's head to its
+// end. The engine writes a head at once: only a client that trickles it
+// meets the limit. (Idle connections between requests are bounded by
+// kClientIdleSeconds.)
+inline constexpr unsigned kHeadSeconds = 15;
+// Connections held at once that are not admitted: no request with the run's
+// credentials came on them, and they are no tunnel's. One more is closed as
+// it comes. The engine's connections leave the count with their first
+// request, and it has far fewer open at once than this.
+inline constexpr size_t kMostUnadmittedConnections = 128;
 
 struct Credentials {
     std::string user;
     std::string password;
     std::string pageToken;
+    // The name the proxy gives itself in the Via field of what it sends on,
+    // new for each run: a request that carries it came from the proxy.
+    std::string via;
 };
 
 // Where a request goes: its URL and the host and port it names.
@@ -62,7 +91,12 @@ public:
                                        std::string* error);
 
     [[nodiscard]] int port() const { return port_; }
+    [[nodiscard]] int innerPort() const { return innerPort_; }
+    // The ports onward loads never connect to on a local address.
+    [[nodiscard]] std::vector<int> ownPorts() const { return {port_, innerPort_}; }
     [[nodiscard]] const Credentials& credentials() const { return credentials_; }
+    // Connections both listeners accepted in this process so far.
+    [[nodiscard]] static std::uint64_t acceptedConnections();
 
     // The socket of the connection a message of either server came on (for
     // the inner server, the proxy's own connection that carries the
@@ -99,6 +133,14 @@ private:
     void pump(Tunnel* tunnel, GIOStream* tls);
 
     static void requestStarted(SoupServer* server, SoupServerMessage* message, gpointer data);
+    // A new connection is counted, and closed at once when it cannot be
+    // held; the head of each request is timed.
+    static void watchConnection(SoupServer* server, SoupServerMessage* message, gpointer data);
+    // Before gotHeaders: a request the proxy sent itself is refused.
+    static void checkHead(SoupServerMessage* message, gpointer data);
+    // A connection on which a request with the run's credentials came, or
+    // that is a tunnel's, leaves the unadmitted ones.
+    void admit(GSocket* socket);
     static void gotHeaders(SoupServerMessage* message, gpointer data);
     static void gotChunk(SoupServerMessage* message, GBytes* chunk, gpointer data);
     static gboolean checkPassword(SoupAuthDomain* domain, SoupServerMessage* message,
@@ -112,6 +154,9 @@ private:
     int innerPort_ = 0;
     // By the local port of the pump's connection to the inner listener.
     std::unordered_map<int, Destination> tunnels_;
+    // Pumps connecting to the inner listener, not yet in tunnels_.
+    int pendingPumps_ = 0;
+    std::unordered_set<GSocket*> unadmitted_;
 };
 
 // The request body gathered so far, kept on each message of both servers.

@@ -1,10 +1,19 @@
 #include "web/proxy/ProxyWebSocket.h"
 
-#include <string>
+#include <sys/socket.h>
 
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Clock.h"
 #include "core/HostRoutes.h"
 #include "core/OffMachineRequests.h"
 #include "core/RunLoop.h"
+#include "core/SocketAddresses.h"
 #include "core/Timer.h"
 #include "web/proxy/ProxyMessages.h"
 #include "web/TrustedAuthorities.h"
@@ -15,8 +24,8 @@ namespace web::proxy {
 namespace {
 
 // The request head as the origin gets it: as received, but for the page
-// mark and what was meant for the proxy.
-std::string requestHead(SoupServerMessage* message) {
+// mark and what was meant for the proxy, and with the proxy's hop mark.
+std::string requestHead(SoupServerMessage* message, std::string_view via) {
     GUri* uri = soup_server_message_get_uri(message);
     std::string head = soup_server_message_get_method(message);
     head += ' ';
@@ -34,14 +43,19 @@ std::string requestHead(SoupServerMessage* message) {
     while (soup_message_headers_iter_next(&iterator, &name, &value)) {
         if (core::HTTPHeaders::sameName(name, protocol::kPageHeader) ||
             core::HTTPHeaders::sameName(name, "Proxy-Authorization") ||
-            core::HTTPHeaders::sameName(name, "Proxy-Connection"))
+            core::HTTPHeaders::sameName(name, "Proxy-Connection") ||
+            core::HTTPHeaders::sameName(name, "Via"))
             continue;
         head += name;
         head += ": ";
         head += value;
         head += "\r\n";
     }
-    head += "\r\n";
+    head += "Via: " +
+            viaWithHopMark(soup_message_headers_get_list(
+                               soup_server_message_get_request_headers(message), "Via"),
+                           via) +
+            "\r\n\r\n";
     return head;
 }
 
@@ -62,6 +76,14 @@ core::NetworkError::Code codeOf(const GError* error, bool timedOut) {
 }  // namespace
 
 struct WebSocketPass::Pass {
+    // One way of the relay: what is read from one end is written to the other.
+    struct Way {
+        Pass* pass = nullptr;
+        GInputStream* from = nullptr;
+        GOutputStream* to = nullptr;
+        std::array<char, 16 * 1024> buffer{};
+    };
+
     const Server& server;
     SoupServerMessage* message;
     Target target;
@@ -69,44 +91,78 @@ struct WebSocketPass::Pass {
     GCancellable* cancellable = g_cancellable_new();
     std::shared_ptr<core::Timer> deadline;
     bool timedOut = false;
+    // The port connected to, and where the host's name led, tried in order.
+    int port = 0;
+    std::vector<GSocketAddress*> addresses;
+    size_t nextAddress = 0;
     GSocketConnection* connection = nullptr;  // to the origin
     GIOStream* origin = nullptr;              // the connection, or TLS over it
+    GIOStream* client = nullptr;              // taken from libsoup
+    Way up;
+    Way down;
+    int pending = 0;  // reads and writes of the relay under way
+    bool ending = false;
+    std::shared_ptr<core::Timer> idle;
+    std::shared_ptr<core::Clock> clock;
+    double lastActivity = 0;
 
     Pass(const Server& server, SoupServerMessage* message, Target target)
         : server(server), message(SOUP_SERVER_MESSAGE(g_object_ref(message))),
           target(std::move(target)) {}
     ~Pass() {
         if (deadline) deadline->invalidate();
+        if (idle) idle->invalidate();
         g_object_unref(cancellable);
-        g_clear_object(&origin);
+        for (GSocketAddress* address : addresses) g_object_unref(address);
+        closeLater(origin);
+        closeLater(client);
         g_clear_object(&connection);
         g_object_unref(message);
     }
     Pass(const Pass&) = delete;
     Pass& operator=(const Pass&) = delete;
 
-    void fail(const GError* error) {
-        const std::string url = target.url.absoluteString();
-        answerFailure(server, message,
-                      core::NetworkError::make(codeOf(error, timedOut), url,
-                                               "WebSocket to " + url + " failed: " +
-                                                   (error ? error->message : "unknown error")));
+    void fail(const core::NetworkError& error) {
+        answerFailure(server, message, error);
         delete this;
     }
+    void fail(const GError* error) {
+        const std::string url = target.url.absoluteString();
+        fail(core::NetworkError::make(
+            codeOf(error, timedOut), url,
+            "WebSocket to " + url + " failed: " + (error ? error->message : "unknown error")));
+    }
 
+    static void closeLater(GIOStream*& stream) {
+        if (!stream) return;
+        // The close holds the stream until it is done.
+        g_io_stream_close_async(stream, G_PRIORITY_DEFAULT, nullptr, nullptr, nullptr);
+        g_clear_object(&stream);
+    }
+
+    static void resolved(GObject* resolver, GAsyncResult* result, gpointer data);
+    void connectNext();
     static void connected(GObject* client, GAsyncResult* result, gpointer data);
     static void handshaken(GObject* tls, GAsyncResult* result, gpointer data);
     static void written(GObject* stream, GAsyncResult* result, gpointer data);
-    static void spliced(GObject* stream, GAsyncResult* result, gpointer data);
     static gboolean acceptCertificate(GTlsConnection* tls, GTlsCertificate* certificate,
                                       GTlsCertificateFlags errors, gpointer data);
     void writeHead();
+
+    void relay();
+    void read(Way& way);
+    static void wasRead(GObject* stream, GAsyncResult* result, gpointer data);
+    static void wasWritten(GObject* stream, GAsyncResult* result, gpointer data);
+    void touch();
+    [[nodiscard]] double idleSeconds();
+    // Ends the relay; the pass goes once nothing of it is under way.
+    void end();
 };
 
 void WebSocketPass::start(const Server& server, SoupServerMessage* message, const Target& target) {
     soup_server_message_pause(message);
     auto* pass = new Pass(server, message, target);
-    pass->head = requestHead(message);
+    pass->head = requestHead(message, server.credentials().via);
     core::OffMachineRequests::note(target.url);
     pass->deadline = core::Timer::schedule(core::RunLoop::current(), kConnectSeconds, false,
                                            [pass](core::Timer&) {
@@ -120,11 +176,55 @@ void WebSocketPass::start(const Server& server, SoupServerMessage* message, cons
         host = route->toHost;
         port = route->toPort;
     }
-    GSocketClient* client = g_socket_client_new();
-    GSocketConnectable* address = g_network_address_new(host.c_str(), guint16(port));
-    g_socket_client_connect_async(client, address, pass->cancellable, Pass::connected, pass);
-    g_object_unref(address);
-    g_object_unref(client);
+    // Where the name leads is known before anything connects: a name can
+    // mean the proxy itself under any form.
+    pass->port = port;
+    GResolver* resolver = g_resolver_get_default();
+    g_resolver_lookup_by_name_async(resolver, host.c_str(), pass->cancellable, Pass::resolved,
+                                    pass);
+    g_object_unref(resolver);
+}
+
+void WebSocketPass::Pass::resolved(GObject* resolver, GAsyncResult* result, gpointer data) {
+    auto* pass = static_cast<Pass*>(data);
+    GError* error = nullptr;
+    GList* found = g_resolver_lookup_by_name_finish(G_RESOLVER(resolver), result, &error);
+    if (!found) {
+        pass->fail(error);
+        g_clear_error(&error);
+        return;
+    }
+    const std::vector<int> own = pass->server.ownPorts();
+    std::optional<std::string> refused;
+    for (GList* item = found; item; item = item->next) {
+        GSocketAddress* address =
+            g_inet_socket_address_new(G_INET_ADDRESS(item->data), guint16(pass->port));
+        pass->addresses.push_back(address);
+        sockaddr_storage native{};
+        if (!g_socket_address_to_native(address, &native, sizeof native, nullptr)) continue;
+        const auto* target = reinterpret_cast<const sockaddr*>(&native);
+        if (core::isLoopbackOrUnspecified(target) &&
+            std::find(own.begin(), own.end(), core::portOf(target)) != own.end())
+            refused = core::describeAddress(target);
+    }
+    g_resolver_free_addresses(found);
+    if (refused) {
+        const std::string url = pass->target.url.absoluteString();
+        pass->fail(core::NetworkError::make(core::NetworkError::Code::cannotConnectToHost, url,
+                                            "WebSocket to " + url + " refused: " + *refused +
+                                                " is the proxy's own"));
+        return;
+    }
+    pass->connectNext();
+}
+
+void WebSocketPass::Pass::connectNext() {
+    GSocketClient* socketClient = g_socket_client_new();
+    // The address is the destination: no proxy of the environment's between.
+    g_socket_client_set_enable_proxy(socketClient, FALSE);
+    g_socket_client_connect_async(socketClient, G_SOCKET_CONNECTABLE(addresses[nextAddress++]),
+                                  cancellable, connected, this);
+    g_object_unref(socketClient);
 }
 
 void WebSocketPass::Pass::connected(GObject* client, GAsyncResult* result, gpointer data) {
@@ -132,6 +232,12 @@ void WebSocketPass::Pass::connected(GObject* client, GAsyncResult* result, gpoin
     GError* error = nullptr;
     pass->connection = g_socket_client_connect_finish(G_SOCKET_CLIENT(client), result, &error);
     if (!pass->connection) {
+        if (pass->nextAddress < pass->addresses.size() &&
+            !g_cancellable_is_cancelled(pass->cancellable)) {
+            g_clear_error(&error);
+            pass->connectNext();
+            return;
+        }
         pass->fail(error);
         g_error_free(error);
         return;
@@ -187,28 +293,87 @@ void WebSocketPass::Pass::written(GObject* stream, GAsyncResult* result, gpointe
         g_error_free(error);
         return;
     }
-    // From here on the two ends talk to each other as long as they like.
+    // From here on the two ends talk to each other as long as they like, but
+    // for kIdleSeconds of silence.
     pass->deadline->invalidate();
     pass->deadline.reset();
     if (GSocket* socket = pass->server.clientSocket(pass->message)) g_socket_set_timeout(socket, 0);
     GSocket* originSocket = g_socket_connection_get_socket(pass->connection);
     g_socket_set_timeout(originSocket, 0);
     g_socket_set_keepalive(originSocket, TRUE);
-    GIOStream* client = soup_server_message_steal_connection(pass->message);
-    if (!client) {
+    pass->client = soup_server_message_steal_connection(pass->message);
+    if (!pass->client) {
         delete pass;
         return;
     }
-    g_io_stream_splice_async(
-        client, pass->origin,
-        GIOStreamSpliceFlags(G_IO_STREAM_SPLICE_CLOSE_STREAM1 | G_IO_STREAM_SPLICE_CLOSE_STREAM2),
-        G_PRIORITY_DEFAULT, nullptr, spliced, pass);
-    g_object_unref(client);
+    pass->relay();
 }
 
-void WebSocketPass::Pass::spliced(GObject*, GAsyncResult* result, gpointer data) {
-    (void)g_io_stream_splice_finish(result, nullptr);
-    delete static_cast<Pass*>(data);
+void WebSocketPass::Pass::relay() {
+    up = {this, g_io_stream_get_input_stream(client), g_io_stream_get_output_stream(origin)};
+    down = {this, g_io_stream_get_input_stream(origin), g_io_stream_get_output_stream(client)};
+    touch();
+    idle = core::Timer::schedule(
+        core::RunLoop::current(), kIdleSeconds, false, [this](core::Timer& timer) {
+            if (const double idled = idleSeconds(); idled < kIdleSeconds)
+                timer.setFireDate(clock->monotonicSeconds() + (kIdleSeconds - idled));
+            else
+                end();
+        });
+    read(up);
+    read(down);
+}
+
+void WebSocketPass::Pass::touch() {
+    clock = core::Clock::current();
+    lastActivity = clock->monotonicSeconds();
+}
+
+double WebSocketPass::Pass::idleSeconds() {
+    auto now = core::Clock::current();
+    if (now != clock) {
+        // Another clock was installed: keep the time already idle.
+        lastActivity += now->monotonicSeconds() - clock->monotonicSeconds();
+        clock = std::move(now);
+    }
+    return clock->monotonicSeconds() - lastActivity;
+}
+
+void WebSocketPass::Pass::read(Way& way) {
+    ++pending;
+    g_input_stream_read_async(way.from, way.buffer.data(), way.buffer.size(), G_PRIORITY_DEFAULT,
+                              cancellable, wasRead, &way);
+}
+
+void WebSocketPass::Pass::wasRead(GObject* stream, GAsyncResult* result, gpointer data) {
+    auto& way = *static_cast<Way*>(data);
+    Pass& pass = *way.pass;
+    --pass.pending;
+    const gssize count = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, nullptr);
+    if (count <= 0 || pass.ending) return pass.end();
+    pass.touch();
+    ++pass.pending;
+    g_output_stream_write_all_async(way.to, way.buffer.data(), gsize(count), G_PRIORITY_DEFAULT,
+                                    pass.cancellable, wasWritten, &way);
+}
+
+void WebSocketPass::Pass::wasWritten(GObject* stream, GAsyncResult* result, gpointer data) {
+    auto& way = *static_cast<Way*>(data);
+    Pass& pass = *way.pass;
+    --pass.pending;
+    if (!g_output_stream_write_all_finish(G_OUTPUT_STREAM(stream), result, nullptr, nullptr) ||
+        pass.ending)
+        return pass.end();
+    pass.read(way);
+}
+
+void WebSocketPass::Pass::end() {
+    if (!ending) {
+        ending = true;
+        if (idle) idle->invalidate();
+        g_cancellable_cancel(cancellable);
+    }
+    if (pending == 0) delete this;
 }
 
 }  // namespace web::proxy

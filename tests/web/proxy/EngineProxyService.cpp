@@ -137,6 +137,29 @@ TEST_F(EngineProxyService, CarriesRequestsWithTheEnginesFieldsButNotItsOwn) {
     EXPECT_TRUE(headed.body.empty());
 }
 
+// Fields a Connection field names are for one hop: they cross the proxy
+// neither to the origin nor back to the client.
+TEST_F(EngineProxyService, FieldsNamedInConnectionStayOnTheirHop) {
+    origin.on("GET", "/hop", [](const auto&) {
+        auto response = LoopbackResponse::text("hop");
+        response.headers.add("Connection", "X-Answer-Hop");
+        response.headers.add("X-Answer-Hop", "origin's");
+        response.headers.add("X-Answer-End", "kept");
+        return response;
+    });
+    Request request;
+    request.headers = {"Connection: X-Request-Hop", "X-Request-Hop: engine's",
+                       "X-Request-End: kept"};
+    const Reply reply = fetch(*proxy, origin.url("/hop").absoluteString(), request);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_FALSE(reply.headers.contains("X-Answer-Hop"));
+    EXPECT_EQ(reply.headers.value("X-Answer-End"), "kept");
+    const auto requests = origin.requestsTo("/hop");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_FALSE(requests[0].header("X-Request-Hop"));
+    EXPECT_EQ(requests[0].header("X-Request-End"), "kept");
+}
+
 TEST_F(EngineProxyService, AnswersComeBackAsTheOriginSentThem) {
     origin.on("GET", "/moved", [](const auto&) {
         auto response = LoopbackResponse::redirect("/target");
@@ -327,6 +350,23 @@ TEST_F(EngineProxyService, HTTPSThroughATunnelMeetsTheAuthorityAndTheOrigin) {
     ASSERT_EQ(origin.requests().size(), 2u);
     for (const auto& request : origin.requests())
         EXPECT_FALSE(request.header("Proxy-Authorization"));
+}
+
+// A certificate from an authority the app trusts, but for another host,
+// fails the onward load like an untrusted one.
+TEST_F(EngineProxyService, AnOnwardCertificateForAnotherHostIsRefused) {
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+    LoopbackServer elsewhere;
+    elsewhere.startTLS(LoopbackServer::kDefaultTLSWorkerThreads,
+                       LoopbackServer::Identity::elsewhere);
+    elsewhere.on("GET", "/secure", [](const auto&) { return LoopbackResponse::text("secret"); });
+    const Reply reply = fetch(*proxy, elsewhere.secureBaseURL() + "/secure");
+    EXPECT_EQ(reply.connectStatus, 200);
+    EXPECT_EQ(reply.status, 502);
+    ASSERT_TRUE(proxyError(reply));
+    EXPECT_EQ(proxyError(reply)->code, -1200);
+    EXPECT_NE(reply.body, "secret");
+    EXPECT_TRUE(elsewhere.requests().empty());
 }
 
 TEST_F(EngineProxyService, RefusesItsOwnAddressAndBodiesOverTheBound) {

@@ -34,11 +34,14 @@ constexpr double kLimit = 20;
 // TLS with the test authority's identity when secure.
 class EchoServer {
 public:
-    explicit EchoServer(bool secure) : server_(soup_server_new(nullptr, nullptr)) {
+    // elsewhere: with the authority's identity for another host.
+    explicit EchoServer(bool secure, bool elsewhere = false)
+        : server_(soup_server_new(nullptr, nullptr)) {
         if (secure) {
             const auto& certificates = fixtures::TestCertificates::shared();
             const std::string pem =
-                certificates.serverCertificatePEM() + certificates.serverKeyPEM();
+                elsewhere ? certificates.elsewhereCertificatePEM() + certificates.elsewhereKeyPEM()
+                          : certificates.serverCertificatePEM() + certificates.serverKeyPEM();
             GTlsCertificate* identity =
                 g_tls_certificate_new_from_pem(pem.c_str(), gssize(pem.size()), nullptr);
             EXPECT_TRUE(identity);
@@ -239,6 +242,29 @@ protected:
         return result.whole;
     }
 
+    // The code of the proxy's error for a WebSocket it failed; 0 when none.
+    int refusedWebSocket(const std::string& url) {
+        ProxiedSession client(*proxy);
+        SoupMessage* message = client.message("GET", url);
+        bool done = false;
+        soup_session_websocket_connect_async(
+            client.session(), message, nullptr, nullptr, G_PRIORITY_DEFAULT, nullptr,
+            [](GObject* session, GAsyncResult* async, gpointer data) {
+                *static_cast<bool*>(data) = true;
+                auto* made =
+                    soup_session_websocket_connect_finish(SOUP_SESSION(session), async, nullptr);
+                if (made) g_object_unref(made);
+            },
+            &done);
+        EXPECT_TRUE(core::RunLoop::main().runUntil([&] { return done; }, kLimit));
+        EXPECT_EQ(soup_message_get_status(message), SOUP_STATUS_BAD_GATEWAY);
+        const char* error = soup_message_headers_get_one(soup_message_get_response_headers(message),
+                                                         web::protocol::kProxyErrorHeader);
+        const auto parsed = error ? web::protocol::parseProxyError(error) : std::nullopt;
+        g_object_unref(message);
+        return parsed ? parsed->code : 0;
+    }
+
     testsupport::ScopedEnvironment environment;
     web::EngineProxy* proxy = nullptr;
 };
@@ -256,6 +282,7 @@ TEST_F(EngineProxySoupService, AWebSocketEchoesThroughTheProxyOverHTTPAndHTTPS) 
     ASSERT_EQ(plain.upgrades.size(), 1u);
     ASSERT_EQ(secure.upgrades.size(), 1u);
     for (const auto& fields : {plain.upgrades[0], secure.upgrades[0]}) {
+        EXPECT_TRUE(fields.value("Via").value_or("").starts_with("1.1 vantor-"));
         EXPECT_FALSE(fields.contains(web::protocol::kPageHeader));
         EXPECT_FALSE(fields.contains("Proxy-Authorization"));
         EXPECT_TRUE(fields.contains("Sec-WebSocket-Key"));
@@ -264,27 +291,16 @@ TEST_F(EngineProxySoupService, AWebSocketEchoesThroughTheProxyOverHTTPAndHTTPS) 
 
 TEST_F(EngineProxySoupService, AWebSocketToAnOriginNoAuthorityVouchesForFails) {
     EchoServer secure(true);
-    ProxiedSession client(*proxy);
-    SoupMessage* message =
-        client.message("GET", "wss://127.0.0.1:" + std::to_string(secure.port()) + "/echo");
-    bool done = false;
-    soup_session_websocket_connect_async(
-        client.session(), message, nullptr, nullptr, G_PRIORITY_DEFAULT, nullptr,
-        [](GObject* session, GAsyncResult* async, gpointer data) {
-            *static_cast<bool*>(data) = true;
-            auto* made =
-                soup_session_websocket_connect_finish(SOUP_SESSION(session), async, nullptr);
-            if (made) g_object_unref(made);
-        },
-        &done);
-    ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return done; }, kLimit));
-    EXPECT_EQ(soup_message_get_status(message), SOUP_STATUS_BAD_GATEWAY);
-    const char* error = soup_message_headers_get_one(soup_message_get_response_headers(message),
-                                                     web::protocol::kProxyErrorHeader);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(web::protocol::parseProxyError(error)->code, -1200);
+    EXPECT_EQ(refusedWebSocket("wss://127.0.0.1:" + std::to_string(secure.port()) + "/echo"),
+              -1200);
     EXPECT_TRUE(secure.upgrades.empty());
-    g_object_unref(message);
+
+    // The app's authority vouches for the certificate, but for another host.
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+    EchoServer elsewhere(true, true);
+    EXPECT_EQ(refusedWebSocket("wss://127.0.0.1:" + std::to_string(elsewhere.port()) + "/echo"),
+              -1200);
+    EXPECT_TRUE(elsewhere.upgrades.empty());
 }
 
 TEST_F(EngineProxySoupService, AFailedPostIsSentOnce) {

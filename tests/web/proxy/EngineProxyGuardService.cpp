@@ -1,0 +1,493 @@
+// The engine proxy against clients that are not the engine: without the
+// run's credentials nothing goes on but a strict preflight; the proxy never
+// reaches itself, whatever name or form a request gives its address; and
+// what a client can hold of it is bounded (a request head's deadline, a cap
+// on connections that never show credentials, an idle limit for
+// WebSockets). Raw sockets where the point is a form that neither the
+// engine nor libcurl would send.
+
+#include <arpa/inet.h>
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "EngineProxyTesting.h"
+#include "core/NetworkThread.h"
+#include "core/RunLoop.h"
+#include "core/ScopedEnvironment.h"
+#include "core/URLSessionConfiguration.h"
+#include "fixtures/LoopbackServer.h"
+#include "fixtures/TestCertificates.h"
+#include "support/ManualClockScope.h"
+#include "web/TrustedAuthorities.h"
+#include "web/proxy/EngineProxy.h"
+#include "web/proxy/ProxyServer.h"
+#include "web/proxy/ProxyWebSocket.h"
+
+namespace {
+
+using fixtures::LoopbackRequest;
+using fixtures::LoopbackResponse;
+using fixtures::LoopbackServer;
+using proxytesting::fetch;
+using proxytesting::RecordingFactory;
+using proxytesting::Registered;
+using proxytesting::Reply;
+using proxytesting::Request;
+
+constexpr int kLimitMs = 20'000;
+
+// A TCP connection of the test's own to a loopback port, or one it accepted.
+class RawConnection {
+public:
+    struct Accepted {
+        int fd;
+    };
+    explicit RawConnection(Accepted accepted) : fd_(accepted.fd) {}
+    explicit RawConnection(int port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(std::uint16_t(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    }
+    ~RawConnection() { close(fd_); }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    [[nodiscard]] int fd() const { return fd_; }
+    bool send(std::string_view bytes) const {
+        return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+    }
+    // What arrives within limitMs, at least a byte; empty when nothing did or
+    // the peer closed.
+    std::string readSome(int limitMs = kLimitMs) {
+        if (!buffered_.empty()) return std::exchange(buffered_, {});
+        pollfd readable{fd_, POLLIN, 0};
+        if (poll(&readable, 1, limitMs) != 1) return {};
+        char buffer[4096];
+        const ssize_t count = recv(fd_, buffer, sizeof buffer, 0);
+        return count > 0 ? std::string(buffer, size_t(count)) : std::string();
+    }
+    // An answer's head, through its blank line; empty when the connection
+    // closed first, or nothing came within limitMs.
+    std::string readHead(int limitMs = kLimitMs) {
+        std::string head;
+        while (head.find("\r\n\r\n") == std::string::npos) {
+            std::string piece = readSome(limitMs);
+            if (piece.empty()) return {};
+            head += piece;
+        }
+        const size_t end = head.find("\r\n\r\n") + 4;
+        buffered_ = head.substr(end);
+        return head.substr(0, end);
+    }
+    // An answer's head, its body (by its Content-Length) read and dropped.
+    std::string readAnswer(int limitMs = kLimitMs) {
+        std::string head = readHead(limitMs);
+        const size_t field = head.find("Content-Length: ");
+        size_t length =
+            field == std::string::npos ? 0 : size_t(std::atol(head.c_str() + field + 16));
+        while (buffered_.size() < length) {
+            std::string piece = readSome(limitMs);
+            if (piece.empty()) return {};
+            buffered_ += piece;
+        }
+        buffered_.erase(0, length);
+        return head;
+    }
+    // Whether the peer closed (or reset) the connection within limitMs;
+    // what arrives before is dropped.
+    bool closedWithin(int limitMs) {
+        buffered_.clear();
+        for (;;) {
+            pollfd readable{fd_, POLLIN, 0};
+            if (poll(&readable, 1, limitMs) != 1) return false;
+            char buffer[4096];
+            if (recv(fd_, buffer, sizeof buffer, 0) <= 0) return true;
+        }
+    }
+
+private:
+    int fd_;
+    std::string buffered_;
+};
+
+// The status of an answer's head; 0 without one.
+int statusOf(const std::string& head) {
+    return head.starts_with("HTTP/1.") && head.size() > 12 ? std::atoi(head.c_str() + 9) : 0;
+}
+
+std::string credentialsField(const web::EngineProxy& proxy) {
+    const std::string credentials = proxy.user() + ":" + proxy.password();
+    gchar* encoded =
+        g_base64_encode(reinterpret_cast<const guchar*>(credentials.data()), credentials.size());
+    std::string field = "Proxy-Authorization: Basic " + std::string(encoded) + "\r\n";
+    g_free(encoded);
+    return field;
+}
+
+const std::string kUpgrade =
+    "Upgrade: websocket\r\nConnection: Upgrade\r\n"
+    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n";
+const std::string kPreflight = "Origin: http://page.test\r\nAccess-Control-Request-Method: PUT\r\n";
+
+// A listening socket of the test's own on loopback.
+class RawListener {
+public:
+    RawListener() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
+        EXPECT_EQ(listen(fd_, 16), 0);
+        EXPECT_EQ(getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        port_ = ntohs(address.sin_port);
+    }
+    ~RawListener() { close(fd_); }
+    RawListener(const RawListener&) = delete;
+    RawListener& operator=(const RawListener&) = delete;
+
+    [[nodiscard]] int port() const { return port_; }
+    // A connection that arrived within limitMs; null when none did.
+    [[nodiscard]] std::unique_ptr<RawConnection> accept(int limitMs) const {
+        pollfd readable{fd_, POLLIN, 0};
+        if (poll(&readable, 1, limitMs) != 1) return nullptr;
+        const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        return fd < 0 ? nullptr : std::make_unique<RawConnection>(RawConnection::Accepted{fd});
+    }
+
+private:
+    int fd_;
+    int port_ = 0;
+};
+
+// A client that opened a tunnel through the proxy with CONNECT on a
+// connection of its own and sends its requests inside it, keeping it open
+// while it lives. The proxy's certificate is not checked: this is the
+// test's own tunnel, and the point is what the proxy does with it.
+class TunnelClient {
+public:
+    TunnelClient(const web::EngineProxy& proxy, const std::string& authority, bool credentials)
+        : connection_(proxy.port()) {
+        connection_.send("CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority + "\r\n" +
+                         (credentials ? credentialsField(proxy) : "") + "\r\n");
+        connectStatus = statusOf(connection_.readHead());
+        if (connectStatus != 200) return;
+        const timeval limit{kLimitMs / 1000, 0};
+        setsockopt(connection_.fd(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        context_ = SSL_CTX_new(TLS_client_method());
+        tls_ = SSL_new(context_);
+        SSL_set_fd(tls_, connection_.fd());
+        EXPECT_EQ(SSL_connect(tls_), 1);
+    }
+    ~TunnelClient() {
+        if (tls_) SSL_free(tls_);
+        if (context_) SSL_CTX_free(context_);
+    }
+    TunnelClient(const TunnelClient&) = delete;
+    TunnelClient& operator=(const TunnelClient&) = delete;
+
+    // The status of a GET inside the tunnel, its body read; 0 when none came.
+    int request(const std::string& path, const std::string& fields = {}) {
+        if (!tls_) return 0;
+        const std::string head =
+            "GET " + path + " HTTP/1.1\r\nHost: tunnel.test\r\n" + fields + "\r\n";
+        if (SSL_write(tls_, head.data(), int(head.size())) != int(head.size())) return 0;
+        std::string answer;
+        size_t end = std::string::npos;
+        size_t length = 0;
+        char buffer[4096];
+        while (end == std::string::npos || answer.size() < end + length) {
+            const int count = SSL_read(tls_, buffer, sizeof buffer);
+            if (count <= 0) break;
+            answer.append(buffer, size_t(count));
+            if (end == std::string::npos && (end = answer.find("\r\n\r\n")) != std::string::npos) {
+                end += 4;
+                const size_t field = answer.find("Content-Length: ");
+                if (field < end) length = size_t(std::atol(answer.c_str() + field + 16));
+            }
+        }
+        return statusOf(answer);
+    }
+
+    int connectStatus = 0;
+
+private:
+    RawConnection connection_;
+    SSL_CTX* context_ = nullptr;
+    SSL* tls_ = nullptr;
+};
+
+class EngineProxyGuardService : public testing::Test {
+protected:
+    void SetUp() override {
+        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
+        (void)core::NetworkThread::shared();  // libcurl set up once for the process
+        std::string error;
+        proxy = web::EngineProxy::shared(&error);
+        ASSERT_NE(proxy, nullptr) << error;
+    }
+    void TearDown() override { web::TrustedAuthorities::setPEM({}); }
+
+    static std::uint64_t accepted() { return web::proxy::Server::acceptedConnections(); }
+
+    testsupport::ScopedEnvironment environment;
+    web::EngineProxy* proxy = nullptr;
+    LoopbackServer origin;
+};
+
+// A preflight-shaped OPTIONS that would upgrade to a WebSocket needs the
+// proxy's credentials like anything else: no connection reaches the
+// service it names.
+TEST_F(EngineProxyGuardService, AnUpgradeWithoutCredentialsRelaysNothing) {
+    RawListener service;
+    const std::string authority = "127.0.0.1:" + std::to_string(service.port());
+    RawConnection client(proxy->port());
+    client.send("OPTIONS http://" + authority + "/ HTTP/1.1\r\nHost: " + authority + "\r\n" +
+                kPreflight + kUpgrade + "\r\n");
+    EXPECT_EQ(statusOf(client.readHead(3'000)), 407);
+    EXPECT_FALSE(service.accept(200));
+}
+
+// A preflight without credentials goes to the network as a preflight and
+// nothing more: no URL protocol runs for it, the caller's credentials stay
+// behind, and only what a preflight needs comes back.
+TEST_F(EngineProxyGuardService, APreflightWithoutCredentialsIsAPreflightAndNothingMore) {
+    auto protocol = std::make_shared<RecordingFactory>(
+        "/preflight", RecordingFactory::Behaviour::answer, "from the protocol");
+    Registered registered(protocol);
+    origin.on("OPTIONS", "/preflight", [](const auto&) {
+        auto response = LoopbackResponse::text("the origin's body");
+        response.headers.add("Access-Control-Allow-Origin", "http://page.test");
+        response.headers.add("Access-Control-Allow-Methods", "PUT");
+        response.headers.add("Vary", "Origin");
+        response.headers.add("Set-Cookie", "session=1");
+        response.headers.add("X-Origin", "yes");
+        return response;
+    });
+    Request preflight;
+    preflight.method = "OPTIONS";
+    preflight.credentials = false;
+    preflight.headers = {"Origin: http://page.test", "Access-Control-Request-Method: PUT",
+                         "Authorization: Basic dXNlcjpzZWNyZXQ=", "Cookie: session=0",
+                         "X-Caller: yes"};
+    const Reply reply = fetch(*proxy, origin.url("/preflight").absoluteString(), preflight);
+    EXPECT_EQ(reply.code, CURLE_OK);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.headers.value("Access-Control-Allow-Origin"), "http://page.test");
+    EXPECT_EQ(reply.headers.value("Access-Control-Allow-Methods"), "PUT");
+    EXPECT_EQ(reply.headers.value("Vary"), "Origin");
+    EXPECT_FALSE(reply.headers.contains("Set-Cookie"));
+    EXPECT_FALSE(reply.headers.contains("X-Origin"));
+    EXPECT_TRUE(reply.body.empty()) << reply.body;
+    EXPECT_EQ(protocol->starts, 0);
+
+    const auto requests = origin.requestsTo("/preflight");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].header("Origin"), "http://page.test");
+    EXPECT_EQ(requests[0].header("Access-Control-Request-Method"), "PUT");
+    EXPECT_FALSE(requests[0].header("Authorization"));
+    EXPECT_FALSE(requests[0].header("Cookie"));
+    EXPECT_FALSE(requests[0].header("X-Caller"));
+
+    // An OPTIONS with a body in chunks, even an empty one, is no preflight.
+    const std::string authority = "127.0.0.1:" + std::to_string(origin.port());
+    RawConnection chunked(proxy->port());
+    chunked.send("OPTIONS http://" + authority + "/preflight HTTP/1.1\r\nHost: " + authority +
+                 "\r\n" + kPreflight + "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n");
+    EXPECT_EQ(statusOf(chunked.readHead()), 407);
+    EXPECT_EQ(origin.requestsTo("/preflight").size(), 1u);
+}
+
+// Every request the proxy sends on carries its hop mark; one that comes
+// back with it is refused, with credentials or without.
+TEST_F(EngineProxyGuardService, ARequestThatCarriesTheProxysOwnMarkIsRefused) {
+    origin.on("GET", "/via", [](const LoopbackRequest& request) {
+        return LoopbackResponse::text(request.header("Via").value_or("none"));
+    });
+    const Reply marked = fetch(*proxy, origin.url("/via").absoluteString());
+    ASSERT_EQ(marked.status, 200);
+    const std::string mark = marked.body;
+    EXPECT_TRUE(mark.starts_with("1.1 vantor-")) << mark;
+
+    for (const bool credentials : {true, false}) {
+        Request looped;
+        looped.credentials = credentials;
+        looped.headers = {"Via: 1.0 elsewhere, " + mark};
+        EXPECT_EQ(fetch(*proxy, origin.url("/via").absoluteString(), looped).status, 508)
+            << credentials;
+    }
+    // Another proxy's mark goes on, followed by this one's.
+    Request chained;
+    chained.headers = {"Via: 1.1 vantor-0123456789abcdef"};
+    EXPECT_EQ(fetch(*proxy, origin.url("/via").absoluteString(), chained).body,
+              "1.1 vantor-0123456789abcdef, " + mark);
+    EXPECT_EQ(origin.requestsTo("/via").size(), 2u);
+}
+
+// Whatever form a request gives the proxy's own address (outer or inner
+// listener), nothing connects to it: over HTTP, as a preflight, as a
+// WebSocket with credentials or without, and inside a tunnel. Each request
+// costs the proxy the client's own connection and, for a tunnel, its pump.
+// ("localhost.localdomain" and "127.0.0.1." resolve to nothing on this
+// machine, and so only show that they reach nothing.)
+TEST_F(EngineProxyGuardService, NeverReachesItselfUnderAnyNameOrForm) {
+    const std::string credentials = credentialsField(*proxy);
+    for (const int port : {proxy->port(), proxy->innerPort()}) {
+        for (const std::string name :
+             {"[::ffff:127.0.0.1]", "127.1", "2130706433", "localhost.localdomain", "127.0.0.1."}) {
+            const std::string authority = name + ":" + std::to_string(port);
+            const std::string start =
+                " http://" + authority + "/loop HTTP/1.1\r\nHost: " + authority + "\r\n";
+            const std::vector<std::tuple<const char*, std::string, int>> requests = {
+                {"GET", "GET" + start + credentials, 502},
+                {"preflight", "OPTIONS" + start + kPreflight, 502},
+                {"WebSocket", "GET" + start + kUpgrade + credentials, 502},
+                {"upgrading preflight", "OPTIONS" + start + kPreflight + kUpgrade, 407},
+            };
+            for (const auto& [what, head, status] : requests) {
+                SCOPED_TRACE(authority + " " + what);
+                const std::uint64_t before = accepted();
+                RawConnection client(proxy->port());
+                client.send(head + "\r\n");
+                EXPECT_EQ(statusOf(client.readHead()), status);
+                EXPECT_EQ(accepted() - before, 1u);
+            }
+            // A tunnel, without credentials, and with them for a request and
+            // for a WebSocket inside it.
+            for (const std::string fields : {"none", "", kUpgrade.c_str()}) {
+                SCOPED_TRACE(authority + " CONNECT " + fields);
+                const bool withCredentials = fields != "none";
+                const std::uint64_t before = accepted();
+                TunnelClient tunnel(*proxy, authority, withCredentials);
+                if (!withCredentials) {
+                    EXPECT_EQ(tunnel.connectStatus, 407);
+                    EXPECT_EQ(accepted() - before, 1u);
+                    continue;
+                }
+                ASSERT_EQ(tunnel.connectStatus, 200);
+                EXPECT_EQ(tunnel.request("/loop", fields), 502);
+                EXPECT_EQ(accepted() - before, 2u);
+            }
+        }
+    }
+}
+
+// A connection straight to the inner listener is none of its tunnels': it
+// is closed as it comes, even while a tunnel to the same origin is open.
+TEST_F(EngineProxyGuardService, TheInnerListenerServesItsTunnelsAlone) {
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+    origin.startTLS();
+    origin.on("GET", "/inner", [](const auto&) { return LoopbackResponse::text("secret"); });
+    const std::string authority = "127.0.0.1:" + std::to_string(origin.securePort());
+    TunnelClient tunnel(*proxy, authority, true);
+    ASSERT_EQ(tunnel.connectStatus, 200);
+    ASSERT_EQ(tunnel.request("/inner"), 200);
+
+    for (const std::string& target : {"https://" + authority + "/inner", std::string("/inner")}) {
+        RawConnection stranger(proxy->innerPort());
+        stranger.send("GET " + target + " HTTP/1.1\r\nHost: " + authority + "\r\n\r\n");
+        EXPECT_EQ(stranger.readHead(), "") << target;
+    }
+    RawConnection silent(proxy->innerPort());
+    EXPECT_TRUE(silent.closedWithin(kLimitMs));
+    EXPECT_EQ(origin.requestsTo("/inner").size(), 1u);
+    EXPECT_EQ(tunnel.request("/inner"), 200);  // the tunnel's own still go on
+}
+
+// A head sent a byte at a time is cut off kHeadSeconds after its first
+// byte; a connection that sends nothing is not timed by it.
+TEST_F(EngineProxyGuardService, AHeadThatTricklesIsCutOffAtItsDeadline) {
+    testsupport::ManualClockScope clock;
+    const auto settle = [] { (void)core::RunLoop::main().runUntil([] { return false; }, 0.2); };
+    RawConnection idle(proxy->port());
+    RawConnection trickling(proxy->port());
+    ASSERT_TRUE(trickling.send("G"));
+    settle();
+    clock.advance(web::proxy::kHeadSeconds - 5);
+    ASSERT_TRUE(trickling.send("E"));
+    EXPECT_FALSE(trickling.closedWithin(200));
+    bool closed = false;
+    for (const char byte : std::string("T htt")) {
+        (void)trickling.send(std::string(1, byte));
+        settle();
+        clock.advance(20);
+        if ((closed = trickling.closedWithin(2'000))) break;
+    }
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(idle.closedWithin(200));
+}
+
+// Connections that show no credentials are held up to a cap, and one more
+// is closed as it comes; connections that did show them (the engine's)
+// neither count nor are touched, and once the others have gone a new
+// client is served again.
+TEST_F(EngineProxyGuardService, ConnectionsWithoutCredentialsAreCapped) {
+    origin.on("GET", "/capped", [](const auto&) { return LoopbackResponse::text("served"); });
+    const std::string authority = "127.0.0.1:" + std::to_string(origin.port());
+    const std::string request = "GET http://" + authority +
+                                "/capped HTTP/1.1\r\nHost: " + authority + "\r\n" +
+                                credentialsField(*proxy) + "\r\n";
+    std::vector<std::unique_ptr<RawConnection>> admitted;
+    for (int i = 0; i < 8; ++i) {
+        admitted.push_back(std::make_unique<RawConnection>(proxy->port()));
+        admitted.back()->send(request);
+        ASSERT_EQ(statusOf(admitted.back()->readAnswer()), 200);
+    }
+
+    std::vector<std::unique_ptr<RawConnection>> strangers;
+    for (size_t i = 0; i < web::proxy::kMostUnadmittedConnections + 8; ++i)
+        strangers.push_back(std::make_unique<RawConnection>(proxy->port()));
+    ASSERT_TRUE(strangers.back()->closedWithin(kLimitMs));
+    for (size_t i = strangers.size() - 8; i < strangers.size() - 1; ++i)
+        EXPECT_TRUE(strangers[i]->closedWithin(kLimitMs)) << i;
+    EXPECT_FALSE(strangers.front()->closedWithin(200));
+    for (auto& connection : admitted) {
+        connection->send(request);
+        EXPECT_EQ(statusOf(connection->readAnswer()), 200);
+    }
+
+    strangers.clear();
+    EXPECT_TRUE(core::RunLoop::main().runUntil(
+        [&] { return fetch(*proxy, origin.url("/capped").absoluteString()).status == 200; }, 20));
+}
+
+// A WebSocket through the proxy ends after kIdleSeconds without a byte
+// either way; each byte starts the time again.
+TEST_F(EngineProxyGuardService, AnIdleWebSocketEnds) {
+    testsupport::ManualClockScope clock;
+    RawListener service;
+    const std::string authority = "127.0.0.1:" + std::to_string(service.port());
+    RawConnection client(proxy->port());
+    client.send("GET http://" + authority + "/socket HTTP/1.1\r\nHost: " + authority + "\r\n" +
+                kUpgrade + credentialsField(*proxy) + "\r\n");
+    const auto peer = service.accept(kLimitMs);
+    ASSERT_TRUE(peer);
+    ASSERT_FALSE(peer->readHead().empty());
+    peer->send("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n"
+               "Connection: Upgrade\r\n\r\n");
+    ASSERT_EQ(statusOf(client.readHead()), 101);
+
+    const double idle = web::proxy::WebSocketPass::kIdleSeconds;
+    clock.advance(idle - 10);
+    client.send("up");
+    EXPECT_EQ(peer->readSome(), "up");
+    clock.advance(idle - 10);
+    peer->send("down");
+    EXPECT_EQ(client.readSome(), "down");
+    clock.advance(idle - 10);
+    EXPECT_FALSE(client.closedWithin(200));
+    clock.advance(11);
+    EXPECT_TRUE(client.closedWithin(kLimitMs));
+    EXPECT_TRUE(peer->closedWithin(kLimitMs));
+}
+
+}  // namespace
