@@ -131,13 +131,17 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
     if (!startEngine(error)) return nullptr;
     // Kept until the process ends, with the engine's own state: one for each
     // persistence of the "WK" kind, and the "UI" kind's own (always
-    // ephemeral), whose network process loads through the app's proxy.
+    // ephemeral), whose network process loads through the app's proxy. A
+    // view's context of its own is made for it alone and kept by nobody
+    // else: its processes end with its views.
     enum class Key { ephemeral, persistent, proxied };
     static auto& contexts = *new std::map<Key, std::shared_ptr<WebContext>>;
     const bool proxied = configuration.kind == WebViewConfiguration::Kind::UI;
-    const bool persistent = !proxied && configuration.persistentDataStore;
+    const bool own = !proxied && configuration.ownDataStore;
+    const bool persistent = !proxied && !own && configuration.persistentDataStore;
     const Key key = proxied ? Key::proxied : persistent ? Key::persistent : Key::ephemeral;
-    if (const auto found = contexts.find(key); found != contexts.end()) return found->second;
+    if (const auto found = contexts.find(key); !own && found != contexts.end())
+        return found->second;
 
     const std::string folder = extensionFolder();
     std::error_code ignored;
@@ -208,7 +212,7 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
     }
     auto context = std::make_shared<WebContext>(engine, persistent, hasExtension, proxy);
     context->serveScheme(protocol::kHeldScheme);
-    contexts.emplace(key, context);
+    if (!own) contexts.emplace(key, context);
     return context;
 }
 

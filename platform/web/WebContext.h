@@ -4,11 +4,13 @@
 // cookie jar of its own), the schemes it serves and the web process
 // extension it loads. The "UI" kind's context is ephemeral and loads through
 // the app's proxy (EngineProxy), whose pages the extension marks; the "WK"
-// kind has one context per persistence. The first context starts the engine
-// (GLib's main loop as the main thread's waiter, a display, GTK). Every
-// context runs its web processes in the engine's sandbox, and keeps its live
-// pages so that a new view can share a web process with one of them. Main
-// thread only; contexts live until the process ends.
+// kind has one context per persistence, and a view that asks for a data
+// store of its own has a context of its own. The first context starts the
+// engine (GLib's main loop as the main thread's waiter, a display, GTK).
+// Every context runs its web processes in the engine's sandbox, and keeps
+// its live pages so that a new view can share a web process with one of
+// them. Main thread only; the shared contexts live until the process ends, a
+// view's own as long as its view (its web and network processes with it).
 
 #include <memory>
 #include <set>
@@ -33,7 +35,9 @@ public:
     static constexpr unsigned kWebProcessMemoryLimitMB = 1024;
     static constexpr double kMemoryPollSeconds = 1;
 
-    // nullptr with a message when the engine cannot start.
+    // The context of views so configured, made on first use; a new one for
+    // each view with a data store of its own. nullptr with a message when
+    // the engine cannot start.
     [[nodiscard]] static std::shared_ptr<WebContext>
     shared(const WebViewConfiguration& configuration, std::string* error);
     // The folder of the web process extension: $VANTOR_WEB_EXTENSION_DIR,

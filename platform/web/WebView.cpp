@@ -50,7 +50,9 @@ bool WebView::start(std::string* error) {
     if (!engine_->context) return false;
     if (configuration_.relatedView &&
         configuration_.relatedView->engine().context != engine_->context) {
-        if (error) *error = "a related view must be of the same kind and persistence";
+        if (error)
+            *error = "a related view must be of the same kind and persistence, and neither may "
+                     "have a data store of its own";
         return false;
     }
 

@@ -8,6 +8,8 @@
 // Views of one kind and persistence share one engine context (one network
 // process, one cookie jar; the "UI" kind's is always ephemeral), and a web
 // process: relatedView's, else the newest live view's, unless ownWebProcess.
+// A "WK"-kind view may instead have a context of its own (ownDataStore),
+// whose processes end with it.
 
 #include <cstddef>
 #include <memory>
@@ -33,6 +35,12 @@ struct WebViewConfiguration {
     std::shared_ptr<WebView> relatedView;
     // A web process of its own instead of one shared with the other views.
     bool ownWebProcess = false;
+    // An engine context of its own, always ephemeral: a cookie jar and
+    // storage apart from every other view's, and a network process and web
+    // process of its own, which end once the view is gone (a view that is
+    // made now and then does not hold them in between). No view can be
+    // related to it. "WK" kind only.
+    bool ownDataStore = false;
     // The longest URL (in bytes) of a navigation the page starts that is
     // decided in the engine's policy step (the page's messages in other
     // schemes among them): a longer one is refused and logged before

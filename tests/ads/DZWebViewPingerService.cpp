@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -13,6 +14,8 @@
 #include "core/RunLoop.h"
 #include "core/UserDefaults.h"
 #include "fixtures/AdServer.h"
+#include "support/ManualClockScope.h"
+#include "support/ProcessTree.h"
 #include "ui/Window.h"
 #include "web/WebView.h"
 
@@ -104,6 +107,69 @@ TEST_F(DZWebViewPingerService, TextsThatAreNotWebURLsFailWithoutEnteringTheQueue
         EXPECT_EQ(outcome, false) << text;
     }
     EXPECT_EQ(pinger_->webView()->url(), std::nullopt) << "nothing was loaded";
+}
+
+// The view goes once no ping has waited for kIdleSeconds, and with it the
+// engine's processes made for it (its data store is its own); a ping in the
+// meantime keeps it, and the next ping after makes it again. No other
+// pinger runs meanwhile; processes are told apart by id, as those of
+// earlier tests may still be ending.
+TEST(DZWebViewPingerIdleService, TheViewAndItsEngineProcessesGoWhenNoPingWaits) {
+    fixtures::AdServer server;
+    server.serve("/ok", LoopbackResponse::text("ok"));
+    testsupport::ManualClockScope clock;
+    const auto waitFor = [](const std::function<bool()>& predicate) {
+        return core::RunLoop::main().runUntil(predicate, kLimit);
+    };
+    const auto engineProcesses = [] {
+        std::vector<pid_t> found;
+        for (const char* name : {"WebKitNetworkPr", "WebKitWebProces"})
+            for (const pid_t pid : testsupport::descendantsNamed(name)) found.push_back(pid);
+        return found;
+    };
+    const auto among = [](const std::vector<pid_t>& list, const std::vector<pid_t>& others) {
+        std::vector<pid_t> found;
+        for (const pid_t pid : list)
+            if (std::find(others.begin(), others.end(), pid) != others.end()) found.push_back(pid);
+        return found;
+    };
+    const auto before = engineProcesses();
+    const auto pinger = DZWebViewPinger::create();
+    ASSERT_TRUE(pinger);
+    const auto pingThrough = [&](const std::string& path) {
+        std::optional<bool> outcome;
+        pinger->pingURLString(server.urlString(path), core::Queue::main(),
+                              [&](bool success) { outcome = success; });
+        EXPECT_TRUE(waitFor([&] { return outcome.has_value(); })) << path;
+        return outcome;
+    };
+    // Runs what the main queue holds now, the tasks a clock advance put
+    // there among them.
+    const auto settle = [&] {
+        bool reached = false;
+        core::Queue::main()->async([&] { reached = true; });
+        EXPECT_TRUE(waitFor([&] { return reached; }));
+    };
+
+    EXPECT_EQ(pingThrough("/ok?1"), true);
+    const web::WebView* const view = pinger->webView().get();
+    std::vector<pid_t> made;
+    for (const pid_t pid : engineProcesses())
+        if (among({pid}, before).empty()) made.push_back(pid);
+    EXPECT_EQ(made.size(), 2u) << "a web and a network process of its own";
+    clock.advance(DZWebViewPinger::kIdleSeconds * 0.6);
+    EXPECT_EQ(pingThrough("/ok?2"), true);
+    clock.advance(DZWebViewPinger::kIdleSeconds * 0.6);
+    settle();
+    EXPECT_EQ(pinger->webView().get(), view) << "a ping came while it waited";
+
+    clock.advance(DZWebViewPinger::kIdleSeconds * 0.5);
+    ASSERT_TRUE(waitFor([&] { return !pinger->webView(); }));
+    EXPECT_TRUE(waitFor([&] { return among(made, engineProcesses()).empty(); }))
+        << "the view's engine processes outlive it";
+
+    EXPECT_EQ(pingThrough("/ok?3"), true);
+    EXPECT_TRUE(pinger->webView());
 }
 
 namespace {

@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "WebViewTesting.h"
 #include "support/ProcessTree.h"
 #include "web/JSContext.h"
@@ -81,6 +83,62 @@ TEST_F(WebViewProcessService, EachKindKeepsItsOwnCookies) {
     ASSERT_EQ(fromWK.rawQuery, "wk");
     EXPECT_EQ(fromUI.headers.value("Cookie"), "jar=ui");
     EXPECT_EQ(fromWK.headers.value("Cookie"), "jar=wk");
+}
+
+// A "WK"-kind view with a data store of its own: its cookies go with its
+// own loads alone, and the network and web processes made for it end once
+// it is gone. Processes are told apart by id: those of earlier tests may
+// still be ending meanwhile.
+TEST_F(WebViewProcessService, AViewWithADataStoreOfItsOwnKeepsItsCookiesAndProcessesToItself) {
+    const std::string page =
+        "<script>if (location.search) document.cookie = 'jar=' + location.search.slice(1);"
+        "const image = new Image(); image.src = '/pixel' + location.search;"
+        "document.documentElement.appendChild(image);</script>";
+    serveHTML(server, "/page", page);
+    server.on("GET", "/pixel", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::bytes(pngBytes(1, 1, gfx::Color::white()), "image/png");
+    });
+    const auto pixels = [&] { return server.requestsTo("/pixel"); };
+    const auto shared = makeView(delegate, configurationOf(web::WebViewConfiguration::Kind::WK));
+    ASSERT_TRUE(shared);
+    ASSERT_TRUE(loadAndWait(*shared, *delegate, server.url("/page?shared")));
+    ASSERT_TRUE(waitFor([&] { return pixels().size() == 1; }));
+    const auto networkBefore = testsupport::descendantsNamed("WebKitNetworkPr");
+    const auto webBefore = webProcesses();
+    // The processes of list that are not in others.
+    const auto apart = [](const std::vector<pid_t>& list, const std::vector<pid_t>& others) {
+        std::vector<pid_t> found;
+        for (const pid_t pid : list)
+            if (std::find(others.begin(), others.end(), pid) == others.end()) found.push_back(pid);
+        return found;
+    };
+
+    web::WebViewConfiguration configuration = configurationOf(web::WebViewConfiguration::Kind::WK);
+    configuration.ownDataStore = true;
+    auto own = makeView(delegate, configuration);
+    ASSERT_TRUE(own);
+    ASSERT_TRUE(loadAndWait(*own, *delegate, server.url("/page?own")));
+    ASSERT_TRUE(waitFor([&] { return pixels().size() == 2; }));
+    // Another view of the kind neither sees its cookie nor shows its own.
+    ASSERT_TRUE(loadAndWait(*shared, *delegate, server.url("/page")));
+    ASSERT_TRUE(waitFor([&] { return pixels().size() == 3; }));
+    EXPECT_EQ(pixels()[1].headers.value("Cookie"), "jar=own");
+    EXPECT_EQ(pixels()[2].headers.value("Cookie"), "jar=shared");
+
+    const auto network = apart(testsupport::descendantsNamed("WebKitNetworkPr"), networkBefore);
+    const auto web = apart(webProcesses(), webBefore);
+    EXPECT_EQ(network.size(), 1u);
+    EXPECT_EQ(web.size(), 1u);
+    own->removeFromSuperview();
+    own.reset();
+    EXPECT_TRUE(waitFor([&] {
+        return apart(network, testsupport::descendantsNamed("WebKitNetworkPr")).size() ==
+                   network.size() &&
+               apart(web, webProcesses()).size() == web.size();
+    })) << "the view's processes outlive it";
+    // The kind's shared context goes on.
+    ASSERT_TRUE(loadAndWait(*shared, *delegate, server.url("/page")));
+    EXPECT_EQ(evaluate(*shared, "document.cookie"), core::Value("jar=shared"));
 }
 
 // An alert waits for its answer, and its page with it (and so every page of

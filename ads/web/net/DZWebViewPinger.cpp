@@ -29,27 +29,47 @@ bool DZWebViewPinger::isAvailable() {
 
 std::shared_ptr<DZWebViewPinger> DZWebViewPinger::create() {
     if (!isAvailable()) return nullptr;
-    web::WebViewConfiguration configuration;
-    configuration.kind = web::WebViewConfiguration::Kind::WK;
-    configuration.persistentDataStore = false;
-    configuration.javaScriptEnabled = false;
-    auto webView = web::WebView::create(gfx::Rect{0, 0, 1, 1}, std::move(configuration));
-    if (!webView) {
-        gWebViewsUnavailable = true;
-        return nullptr;
-    }
     std::shared_ptr<DZWebViewPinger> pinger(new DZWebViewPinger());
-    pinger->webView_ = std::move(webView);
-    pinger->webView_->setDelegate(pinger);
-    DZApplication::placeholderWindow()->addSubview(pinger->webView_);
+    if (!pinger->makeWebView()) return nullptr;
     return pinger;
 }
 
 DZWebViewPinger::~DZWebViewPinger() {
+    releaseWebView();
+}
+
+bool DZWebViewPinger::makeWebView() {
+    web::WebViewConfiguration configuration;
+    configuration.kind = web::WebViewConfiguration::Kind::WK;
+    configuration.persistentDataStore = false;
+    configuration.ownDataStore = true;
+    configuration.javaScriptEnabled = false;
+    auto webView = web::WebView::create(gfx::Rect{0, 0, 1, 1}, std::move(configuration));
+    if (!webView) {
+        gWebViewsUnavailable = true;
+        return false;
+    }
+    webView_ = std::move(webView);
+    webView_->setDelegate(weak_from_this());
+    DZApplication::placeholderWindow()->addSubview(webView_);
+    return true;
+}
+
+void DZWebViewPinger::releaseWebView() {
     if (!webView_) return;
-    webView_->setDelegate({});
-    webView_->stopLoading();
-    webView_->removeFromSuperview();
+    const auto webView = std::move(webView_);
+    webView->setDelegate({});
+    webView->stopLoading();
+    webView->removeFromSuperview();
+}
+
+void DZWebViewPinger::letWebViewGoWhenIdle() {
+    const std::uint64_t serial = ++idleSerial_;
+    core::Queue::main()->after(kIdleSeconds, [weak = weak_from_this(), serial] {
+        const auto pinger = weak.lock();
+        if (pinger && pinger->idleSerial_ == serial && pinger->webViewPingQueue_.empty())
+            pinger->releaseWebView();
+    });
 }
 
 void DZWebViewPinger::pingURLString(const std::string& urlString,
@@ -67,9 +87,12 @@ void DZWebViewPinger::pingURLString(const std::string& urlString,
 }
 
 void DZWebViewPinger::sendNextPing() {
-    if (webViewPingQueue_.empty()) return;
+    if (webViewPingQueue_.empty()) {
+        letWebViewGoWhenIdle();
+        return;
+    }
     const auto url = core::URL::create(webViewPingQueue_.front().URLString());
-    if (!url) {
+    if (!url || (!webView_ && !makeWebView())) {
         loadFinishedWithSuccess(false);
         return;
     }
