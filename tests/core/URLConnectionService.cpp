@@ -139,8 +139,8 @@ TEST(URLConnectionService, APausedLoadTakesNoMoreAndDoesNotTimeOut) {
     auto record = std::make_shared<ConnectionRecord>();
     core::URLSessionConfiguration configuration;
     configuration.timeoutIntervalForRequest = 5;
-    auto connection = URLConnection::create(URLRequest(server.url("/paused")), record,
-                                            configuration);
+    auto connection =
+        URLConnection::create(URLRequest(server.url("/paused")), record, configuration);
     connection->scheduleInRunLoop(core::RunLoop::main());
     connection->start();
     gate->openTo(1'000);

@@ -558,8 +558,7 @@ private:
         if (type == "bytes") {
             const std::string cut = param("cut");
             sendOut(message, nullptr, std::stoull("0" + param("size")), param("framing"),
-                    std::stoull("0" + param("over")),
-                    cut.empty() ? UINT64_MAX : std::stoull(cut));
+                    std::stoull("0" + param("over")), cut.empty() ? UINT64_MAX : std::stoull(cut));
             return;
         }
         if (type == "ticks") {
@@ -684,8 +683,7 @@ private:
         out->cut = cut;
         g_object_set_data_full(G_OBJECT(message), "outgoing", out,
                                [](gpointer data) { delete static_cast<Outgoing*>(data); });
-        g_signal_connect(message, "wrote-chunk",
-                         G_CALLBACK(+[](SoupServerMessage*, gpointer data) {
+        g_signal_connect(message, "wrote-chunk", G_CALLBACK(+[](SoupServerMessage*, gpointer data) {
                              wrote(*static_cast<Outgoing*>(data));
                          }),
                          out);
@@ -714,9 +712,9 @@ private:
         bytes = std::min(bytes, end - std::min(end, out.appended));
         SoupMessageBody* body = soup_server_message_get_response_body(out.message);
         if (bytes > 0) {
-            const std::string piece =
-                out.content ? out.content->substr(size_t(out.appended), size_t(bytes))
-                            : patternBytes(out.appended, size_t(bytes));
+            const std::string piece = out.content
+                                          ? out.content->substr(size_t(out.appended), size_t(bytes))
+                                          : patternBytes(out.appended, size_t(bytes));
             soup_message_body_append(body, SOUP_MEMORY_COPY, piece.data(), piece.size());
             out.appended += bytes;
             ++out.chunksAppended;

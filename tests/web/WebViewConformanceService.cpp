@@ -19,9 +19,9 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
-#include <thread>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include <webkit2/webkit2.h>
 
@@ -212,7 +212,8 @@ protected:
 
     static bool isDone(const Running& running) {
         if (!running.view) return true;
-        const web::JSResult result = evaluateScript(*running.view, "window.conformanceDone === true");
+        const web::JSResult result =
+            evaluateScript(*running.view, "window.conformanceDone === true");
         return result.ok() && result.value() == core::Value(true);
     }
 
@@ -223,7 +224,8 @@ protected:
         PageRun& run = running.run;
         if (!running.view) return run;
         const std::string& folder = running.folder;
-        const web::JSResult read = evaluateScript(*running.view, "JSON.stringify(window.obs || {})");
+        const web::JSResult read =
+            evaluateScript(*running.view, "JSON.stringify(window.obs || {})");
         if (read.ok()) {
             if (auto parsed = core::JSON::parse(read.value().stringValue());
                 parsed && parsed->dictionary()) {
@@ -1108,7 +1110,8 @@ note('pageEnd', 'reached after ' + (Date.now() - started >= 30000 ? 'more' : 'le
 Promise.all([trickle, events]).then(([t, e]) => { note('trickle', t); note('events', e); done(); });
 </script>)html");
     std::string ticks;
-    for (int i = 1; i <= 22; ++i) ticks += (i > 1 ? "," : "") + std::string("e") + std::to_string(i);
+    for (int i = 1; i <= 22; ++i)
+        ticks += (i > 1 ? "," : "") + std::string("e") + std::to_string(i);
     conform("/long/page.html?over=40000&pad=400000",
             {{"pageEnd", "reached after more than 30 s"},
              {"trickle", "200 45 intact"},
@@ -1127,7 +1130,8 @@ read(A + '/slow/stream?type=bytes&size=' + size, 170000, {pauseEvery: 1 << 20, p
     // The engine and the proxy once warmed up, what the app holds for the
     // stream is what it grows by.
     for (const Kind kind : {Kind::WK, Kind::UI})
-        EXPECT_EQ(load("/slow/page.html?size=" + std::to_string(8 << 20), kind, {}).observations["stream"],
+        EXPECT_EQ(load("/slow/page.html?size=" + std::to_string(8 << 20), kind, {})
+                      .observations["stream"],
                   "200 8388608");
     std::atomic<std::int64_t> most{0};
     std::atomic<bool> sampling{true};

@@ -7,9 +7,9 @@
 
 #include "core/Clock.h"
 #include "core/RunLoop.h"
+#include "web/TrustedAuthorities.h"
 #include "web/proxy/EngineProxy.h"
 #include "web/proxy/ProxyMessages.h"
-#include "web/TrustedAuthorities.h"
 
 namespace web::proxy {
 
@@ -74,8 +74,9 @@ void Exchange::didReceiveResponse(core::URLConnection&, const core::HTTPURLRespo
     if (messageDone_) return;
     answered_ = true;
     hasBody_ = answer(message_, response);
-    chunked_ = hasBody_ && soup_message_headers_get_encoding(soup_server_message_get_response_headers(
-                               message_)) == SOUP_ENCODING_CHUNKED;
+    chunked_ = hasBody_ &&
+               soup_message_headers_get_encoding(
+                   soup_server_message_get_response_headers(message_)) == SOUP_ENCODING_CHUNKED;
     SoupMessageBody* body = soup_server_message_get_response_body(message_);
     soup_message_body_set_accumulate(body, FALSE);
     if (!hasBody_) soup_message_body_complete(body);

@@ -290,8 +290,7 @@ void Server::gotHeaders(SoupServerMessage* message, gpointer) {
     }
     body->lastPiece = core::Clock::current()->monotonicSeconds();
     body->deadline = core::Timer::schedule(
-        core::RunLoop::current(), kBodyIdleSeconds, false,
-        [message, body](core::Timer& timer) {
+        core::RunLoop::current(), kBodyIdleSeconds, false, [message, body](core::Timer& timer) {
             const double stalled = core::Clock::current()->monotonicSeconds() - body->lastPiece;
             if (stalled < kBodyIdleSeconds) {
                 timer.setFireDate(body->lastPiece + kBodyIdleSeconds);
@@ -320,8 +319,8 @@ void Server::gotChunk(SoupServerMessage* message, GBytes* chunk, gpointer) {
         refusal = SOUP_STATUS_REQUEST_ENTITY_TOO_LARGE;
     } else if (needed > body->bytes.capacity()) {
         // A body of unknown length: its share grows with what it holds.
-        const size_t capacity = std::max(
-            needed, std::min(body->bytes.capacity() * 2, size_t(kMostRequestBodyBytes)));
+        const size_t capacity =
+            std::max(needed, std::min(body->bytes.capacity() * 2, size_t(kMostRequestBodyBytes)));
         if (body->share.grow(std::int64_t(capacity - body->bytes.capacity())))
             body->bytes.reserve(capacity);
         else
@@ -371,9 +370,9 @@ void Server::refuseBeforeBody(SoupServerMessage* message, unsigned status) {
                 lingering->socket, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), nullptr);
             g_source_set_callback(lingering->source, G_SOURCE_FUNC(drain), lingering, nullptr);
             g_source_attach(lingering->source, g_main_context_get_thread_default());
-            lingering->limit = core::Timer::schedule(
-                core::RunLoop::current(), kLingerSeconds, false,
-                [lingering](core::Timer&) { delete lingering; });
+            lingering->limit =
+                core::Timer::schedule(core::RunLoop::current(), kLingerSeconds, false,
+                                      [lingering](core::Timer&) { delete lingering; });
             return G_SOURCE_REMOVE;
         },
         message, nullptr);

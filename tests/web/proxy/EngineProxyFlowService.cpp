@@ -148,9 +148,9 @@ TEST_F(EngineProxyFlowService, AClientThatStopsReadingHoldsTheOriginBack) {
         }
     });
 
-    const int client = sendToProxy("GET http://127.0.0.1:" + std::to_string(origin.port()) +
-                                   "/stream HTTP/1.1\r\nHost: 127.0.0.1:" +
-                                   std::to_string(origin.port()) + "\r\n");
+    const int client = sendToProxy(
+        "GET http://127.0.0.1:" + std::to_string(origin.port()) +
+        "/stream HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(origin.port()) + "\r\n");
     const int small = 64 * 1024;
     setsockopt(client, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     std::int64_t received = 0;
@@ -221,8 +221,9 @@ TEST_F(EngineProxyFlowService, LargeBodiesToASilentOriginStayWithinTheBudget) {
             post.method = "POST";
             post.fillerBytes = kBodyBytes;
             post.timeoutMs = 60'000;
-            replies[i] = fetch(*proxy, "http://127.0.0.1:" + std::to_string(origin.port()) +
-                                           "/upload/" + std::to_string(i),
+            replies[i] = fetch(*proxy,
+                               "http://127.0.0.1:" + std::to_string(origin.port()) + "/upload/" +
+                                   std::to_string(i),
                                post);
             ++answered;
         });
@@ -247,8 +248,8 @@ TEST_F(EngineProxyFlowService, LargeBodiesToASilentOriginStayWithinTheBudget) {
     }
     EXPECT_EQ(refused, kPosts - fitting);
     EXPECT_EQ(failed, fitting);
-    EXPECT_TRUE(core::RunLoop::main().runUntil(
-        [] { return web::proxy::BodyBudget::used() == 0; }, 20));
+    EXPECT_TRUE(
+        core::RunLoop::main().runUntil([] { return web::proxy::BodyBudget::used() == 0; }, 20));
     stop = true;
     server.join();
     EXPECT_EQ(connections, fitting);
@@ -261,10 +262,10 @@ TEST_F(EngineProxyFlowService, LargeBodiesToASilentOriginStayWithinTheBudget) {
 TEST_F(EngineProxyFlowService, RequestBodiesOverTheBoundOrStalledAreRefused) {
     testsupport::ManualClockScope clock;
     const std::string target = "http://127.0.0.1:9/upload";
-    const int announced = sendToProxy(
-        "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1:9\r\nContent-Length: " +
-        std::to_string(web::proxy::kMostRequestBodyBytes + 1) + "\r\n",
-        "only the start");
+    const int announced =
+        sendToProxy("POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1:9\r\nContent-Length: " +
+                        std::to_string(web::proxy::kMostRequestBodyBytes + 1) + "\r\n",
+                    "only the start");
     EXPECT_TRUE(readHead(announced, kLimitMs).starts_with("HTTP/1.1 413"));
     close(announced);
 

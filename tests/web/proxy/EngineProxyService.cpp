@@ -247,7 +247,6 @@ TEST_F(EngineProxyService, AFailedLoadReachesTheClientAsAFailure) {
     EXPECT_EQ(cut.status, 200);
     EXPECT_LE(cut.body.size(), 2'000u);
 
-
     // A protocol's failure is one like any other.
     auto failing =
         std::make_shared<RecordingFactory>("/failing", RecordingFactory::Behaviour::fail);
