@@ -38,8 +38,11 @@ class Exchange final : public core::URLConnectionDelegate,
 
 public:
     // Seconds, on the clock, the onward load may go without a byte (a URL
-    // protocol's too) while the engine is reading.
-    static constexpr double kIdleSeconds = 60;
+    // protocol's too) while the engine is reading: as long as the engine
+    // itself was seen to wait for a server that sends nothing (it had not
+    // given up after that), so that a page waits alike in both kinds of
+    // view, and a load nobody ends still ends.
+    static constexpr double kIdleSeconds = 30 * 60;
     // Answer bytes handed to libsoup and not yet written to the engine
     // past which the onward load is paused; it goes on below a quarter.
     static constexpr std::int64_t kMostHeldBytes = std::int64_t(1) << 20;
