@@ -76,10 +76,6 @@ int listenOnLoopback(SoupServer* server, std::string* error) {
     return port;
 }
 
-}  // namespace
-
-namespace {
-
 std::atomic<std::int64_t> budgetUsed{0};
 
 // What is left of a client connection once its request was refused before
