@@ -272,10 +272,10 @@ using Code = core::NetworkError::Code;
 
 }  // namespace
 
-// A proxied page load has no size bound: the engine shows an endless
-// document as it comes until its web process goes over its memory limit,
-// which fails the load, while the proxy holds the server back and the
-// app's own memory stays bounded. A redirect's body is still bounded.
+// The engine shows an endless document as it comes until its web process
+// goes over its memory limit (laid out, a few MB of filler are costly),
+// which fails the load: a proxied page load has no size bound of its own.
+// The app's own memory stays bounded. A redirect's body is still bounded.
 TEST_F(HostileServerService, PageLoadsOfEndlessDocumentsEndWithTheEngine) {
     // The engine's web process takes a while to fill its memory.
     const Ending endless = run(pageLoad, "/endless", 3 * kEndLimit);
