@@ -318,6 +318,17 @@ void HTTPExchange::touch() {
     lastActivity_ = clock_->monotonicSeconds();
 }
 
+void HTTPExchange::resume() {
+    if (!paused_ || held_.load() || !easy_) return;
+    paused_ = false;
+    // The wait was the reader's, not the server's.
+    touch();
+    spanStart_ = lastActivity_;
+    spanStartBytes_ = received_;
+    // libcurl hands the piece it kept over from inside this call.
+    curl_easy_pause(easy_, CURLPAUSE_CONT);
+}
+
 std::optional<NetworkError> HTTPExchange::expired() {
     auto clock = Clock::current();
     const double now = clock->monotonicSeconds();
@@ -330,7 +341,8 @@ std::optional<NetworkError> HTTPExchange::expired() {
         clock_ = std::move(clock);
     }
     const std::string& url = request_.url().absoluteString();
-    if (now - lastActivity_ >= limits_.idleTimeout) {
+    // Held, the exchange waits for its reader, not for the server.
+    if (!paused_ && now - lastActivity_ >= limits_.idleTimeout) {
         return NetworkError::make(
             NetworkError::Code::timedOut, url,
             "Request to " + url + " timed out: no data for " + seconds(limits_.idleTimeout) + " s");
@@ -340,6 +352,7 @@ std::optional<NetworkError> HTTPExchange::expired() {
                                   "Request to " + url + " timed out: the resource time-out of " +
                                       seconds(limits_.resourceTimeout) + " s has passed");
     }
+    if (paused_) return std::nullopt;
     return tooSlow(now);
 }
 
@@ -397,6 +410,11 @@ size_t HTTPExchange::onHeader(char* buffer, size_t size, size_t count, void* exc
 
 size_t HTTPExchange::onBody(char* buffer, size_t size, size_t count, void* exchange) {
     auto* self = static_cast<HTTPExchange*>(exchange);
+    // libcurl keeps the piece and stops reading until resume().
+    if (self->held_.load() && self->task_ && !self->refusal_) {
+        self->paused_ = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
     try {
         return self->body(buffer, size * count) ? size * count : 0;
     } catch (const std::exception& error) {

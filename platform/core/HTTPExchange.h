@@ -14,9 +14,15 @@
 // at the header when Content-Length says so, else as soon as the bytes pass
 // it. Nothing thrown while handling libcurl's callbacks leaves them: it
 // fails the exchange instead.
+//
+// Its task may hold the body back (setHeld): the exchange then takes no
+// more of it from libcurl, which stops reading the connection, so that the
+// server waits instead of the body piling up in memory. Time spent held
+// counts towards no time-out but the resource deadline.
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -73,6 +79,10 @@ public:
     [[nodiscard]] const Limits& limits() const { return limits_; }
     [[nodiscard]] const URLRequest& request() const { return request_; }
 
+    // From any thread. Holding takes effect at the next piece of the body;
+    // letting go needs resume() on the network thread.
+    void setHeld(bool held) { held_.store(held); }
+
     // Network thread only from here on.
 
     // The configured easy handle, or null when libcurl cannot make one.
@@ -82,6 +92,8 @@ public:
     void started();
     // The time-out error once a time-out has passed.
     [[nodiscard]] std::optional<NetworkError> expired();
+    // Takes the body in again if it was held and is no longer.
+    void resume();
     // Reports the outcome to the task, which hears nothing more after it.
     void finish(CURLcode code);
     void fail(NetworkError error);
@@ -132,6 +144,9 @@ private:
     std::optional<NetworkError> refusal_;
     // A connection openSocket refused; reported when no other one was made.
     std::optional<NetworkError> refusedConnection_;
+    std::atomic<bool> held_{false};
+    // libcurl holds a piece of the body this exchange refused while held.
+    bool paused_ = false;
 };
 
 }  // namespace core

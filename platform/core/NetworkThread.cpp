@@ -77,6 +77,14 @@ void NetworkThread::cancel(std::shared_ptr<HTTPExchange> exchange) {
     curl_multi_wakeup(multi_);
 }
 
+void NetworkThread::resume(std::shared_ptr<HTTPExchange> exchange) {
+    {
+        std::lock_guard lock(mutex_);
+        resuming_.push_back(std::move(exchange));
+    }
+    curl_multi_wakeup(multi_);
+}
+
 void NetworkThread::run() {
     while (!stopping_.load()) {
         takeCommands();
@@ -111,13 +119,21 @@ int NetworkThread::pollTimeout() const {
 void NetworkThread::takeCommands() {
     std::vector<std::shared_ptr<HTTPExchange>> starting;
     std::vector<std::shared_ptr<HTTPExchange>> cancelling;
+    std::vector<std::shared_ptr<HTTPExchange>> resuming;
     {
         std::lock_guard lock(mutex_);
         starting.swap(starting_);
         cancelling.swap(cancelling_);
+        resuming.swap(resuming_);
     }
     for (auto& exchange : starting) admit(std::move(exchange));
     for (const auto& exchange : cancelling) drop(exchange);
+    for (const auto& exchange : resuming) {
+        const bool running = std::any_of(running_.begin(), running_.end(), [&](const auto& entry) {
+            return entry.second == exchange;
+        });
+        if (running) exchange->resume();
+    }
 }
 
 void NetworkThread::admit(std::shared_ptr<HTTPExchange> exchange) {

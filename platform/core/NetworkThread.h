@@ -14,7 +14,7 @@
 // full handshake, and DNS answers. Connections themselves stay open in the
 // multi handle between exchanges when the server keeps them alive.
 //
-// start() and cancel() are safe from any thread.
+// start(), cancel() and resume() are safe from any thread.
 //
 // At process exit the thread is stopped before the libraries' own exit
 // handlers run, so that no exchange is inside libcurl or OpenSSL while they
@@ -50,6 +50,9 @@ public:
     // The exchange reports nothing more once the network thread takes the
     // cancellation; a report already under way may still arrive.
     void cancel(std::shared_ptr<HTTPExchange> exchange);
+    // Lets a running exchange take its body in again once its task no
+    // longer holds it (HTTPExchange::setHeld).
+    void resume(std::shared_ptr<HTTPExchange> exchange);
     // Exchanges started and not yet finished, failed or cancelled. An
     // exchange's completion has been handed on before it stops counting.
     [[nodiscard]] size_t exchangeCount() const { return exchanges_.load(); }
@@ -85,6 +88,7 @@ private:
     std::mutex mutex_;
     std::vector<std::shared_ptr<HTTPExchange>> starting_;
     std::vector<std::shared_ptr<HTTPExchange>> cancelling_;
+    std::vector<std::shared_ptr<HTTPExchange>> resuming_;
 
     // Network thread only.
     std::map<CURL*, std::shared_ptr<HTTPExchange>> running_;

@@ -68,6 +68,13 @@ void URLConnection::cancel() {
     stopStep(std::move(step));
 }
 
+void URLConnection::setReceivingPaused(bool paused) {
+    // Under the lock, so that the task ends as the last call says.
+    std::lock_guard lock(mutex_);
+    receivingPaused_ = paused;
+    if (running_.task) running_.task->setReceivingPaused(paused);
+}
+
 URLRequest URLConnection::currentRequest() const {
     std::lock_guard lock(mutex_);
     return currentRequest_;

@@ -66,6 +66,12 @@ public:
     // Once; later calls, and calls after cancel(), do nothing.
     void start();
     void cancel();
+    // While paused, a load from the network takes no more of the answer
+    // from the server, for a delegate that passes the body on to a slower
+    // reader (pieces already taken still arrive; see
+    // URLSessionTask::setReceivingPaused). A URL protocol's load is not
+    // paused. Any time, also before start().
+    void setReceivingPaused(bool paused);
 
     [[nodiscard]] const URLRequest& originalRequest() const { return originalRequest_; }
     // The request being loaded: the latest redirect target followed.
@@ -80,6 +86,7 @@ private:
     // What one step of the load runs on: a session task or a protocol.
     struct Step {
         std::shared_ptr<URLSession> session;
+        std::shared_ptr<URLSessionTask> task;
         std::shared_ptr<URLProtocol> protocol;
     };
     // Held while the last delegate call runs, released after it.
@@ -127,6 +134,7 @@ private:
     bool started_ = false;
     bool ended_ = false;
     bool offersResponseToCache_ = true;
+    bool receivingPaused_ = false;
     std::uint64_t step_ = 0;
     URLRequest currentRequest_;
     Step running_;

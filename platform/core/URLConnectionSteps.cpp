@@ -125,6 +125,8 @@ void URLConnection::startNetwork(URLRequest request) {
         std::lock_guard lock(mutex_);
         if (ended_ || step != step_) return;
         running_.session = session;
+        running_.task = task;
+        if (receivingPaused_) task->setReceivingPaused(true);
     }
     task->resume();
 }

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,9 +69,12 @@ public:
     // Free of CR, LF and NUL.
     [[nodiscard]] static bool isSafeHeaderValue(std::string_view value);
 
-    [[nodiscard]] const Data& body() const { return body_; }
-    void setBody(Data body) { body_ = std::move(body); }
-    void setBody(std::string_view text) { body_.assign(text.begin(), text.end()); }
+    // The copies of a request share one body, which is never changed in
+    // place: a large upload is held once however often its request is
+    // copied on the way.
+    [[nodiscard]] const Data& body() const { return body_.get(); }
+    void setBody(Data body) { body_.set(std::move(body)); }
+    void setBody(std::string_view text) { body_.set(Data(text.begin(), text.end())); }
 
     // Seconds without data after which the request fails. Until set, the
     // session's timeoutIntervalForRequest applies; this reads 60 then.
@@ -105,10 +109,27 @@ public:
     friend bool operator==(const URLRequest&, const URLRequest&) = default;
 
 private:
+    class SharedBody {
+    public:
+        [[nodiscard]] const Data& get() const {
+            static const Data empty;
+            return data_ ? *data_ : empty;
+        }
+        void set(Data data) {
+            data_ = data.empty() ? nullptr : std::make_shared<const Data>(std::move(data));
+        }
+        friend bool operator==(const SharedBody& a, const SharedBody& b) {
+            return a.data_ == b.data_ || a.get() == b.get();
+        }
+
+    private:
+        std::shared_ptr<const Data> data_;
+    };
+
     URL url_;
     std::string method_ = "GET";
     HTTPHeaders headers_;
-    Data body_;
+    SharedBody body_;
     std::optional<double> timeoutInterval_;
     std::optional<URL> mainDocumentURL_;
     CachePolicy cachePolicy_ = CachePolicy::useProtocolCachePolicy;

@@ -114,6 +114,19 @@ void URLSessionTask::setProgressHandler(ProgressHandler handler) {
     progressHandler_ = handler ? std::make_shared<ProgressHandler>(std::move(handler)) : nullptr;
 }
 
+void URLSessionTask::setReceivingPaused(bool paused) {
+    std::shared_ptr<HTTPExchange> exchange;
+    {
+        std::lock_guard lock(mutex_);
+        if (receivingPaused_ == paused) return;
+        receivingPaused_ = paused;
+        exchange = exchange_;
+    }
+    if (!exchange) return;
+    exchange->setHeld(paused);
+    if (!paused) NetworkThread::shared().resume(std::move(exchange));
+}
+
 std::shared_ptr<URLSession> URLSessionTask::session() const {
     std::lock_guard lock(mutex_);
     return session_;
@@ -187,6 +200,7 @@ std::shared_ptr<HTTPExchange> URLSessionTask::makeExchangeLocked(
                               configuration.trustedCertificatesPEM};
     exchange_ = std::make_shared<HTTPExchange>(shared_from_this(), std::move(sent), limits,
                                                std::move(trust));
+    exchange_->setHeld(receivingPaused_);
     return exchange_;
 }
 

@@ -72,6 +72,13 @@ public:
     // Called on the task's queue as body bytes arrive.
     void setProgressHandler(ProgressHandler handler);
 
+    // While paused, the task takes no more of the body from the
+    // connection, so the server waits (TCP's own flow control) instead of
+    // the body piling up in memory for a slow reader; pieces already taken
+    // still arrive. The time paused counts towards the resource time-out
+    // alone.
+    void setReceivingPaused(bool paused);
+
 protected:
     URLSessionTask(std::shared_ptr<URLSession> session, std::uint64_t identifier,
                    URLRequest request, std::shared_ptr<Queue> queue);
@@ -149,6 +156,7 @@ private:
     std::optional<std::int64_t> lastProgressReceived_;
     bool gateClosed_ = false;
     std::deque<std::function<void()>> waiting_;
+    bool receivingPaused_ = false;
 };
 
 }  // namespace core

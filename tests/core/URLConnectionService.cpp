@@ -17,6 +17,7 @@
 #include "fixtures/AdServer.h"
 #include "fixtures/LoopbackServer.h"
 #include "fixtures/TestCertificates.h"
+#include "support/ManualClockScope.h"
 
 namespace {
 
@@ -124,6 +125,38 @@ TEST(URLConnectionService, EachRedirectIsAskedAndMayBeFollowedReplacedOrStopped)
         EXPECT_EQ(record->body, test.body);
         EXPECT_EQ(server.requestsTo("/b").size(), test.requestsToB);
     }
+}
+
+// A paused load takes no more of the body, however much the server has
+// sent, and waits past its idle time-out; resumed, it gets the rest.
+TEST(URLConnectionService, APausedLoadTakesNoMoreAndDoesNotTimeOut) {
+    testsupport::ManualClockScope clock;
+    LoopbackServer server;
+    const auto gate = fixtures::ResponseGate::make();
+    const std::string text(200'000, 'p');
+    server.on("GET", "/paused",
+              [&](const auto&) { return LoopbackResponse::text(text).meteredBy(gate); });
+    auto record = std::make_shared<ConnectionRecord>();
+    core::URLSessionConfiguration configuration;
+    configuration.timeoutIntervalForRequest = 5;
+    auto connection =
+        URLConnection::create(URLRequest(server.url("/paused")), record, configuration);
+    connection->scheduleInRunLoop(core::RunLoop::main());
+    connection->start();
+    gate->openTo(1'000);
+    ASSERT_TRUE(waitUntil([&] { return record->body.size() == 1'000; }));
+    connection->setReceivingPaused(true);
+
+    gate->release();
+    EXPECT_FALSE(core::RunLoop::main().runUntil([&] { return record->body.size() > 1'000; }, 0.3));
+    clock.advance(10);
+    EXPECT_FALSE(core::RunLoop::main().runUntil([&] { return record->ended; }, 0.3));
+    EXPECT_EQ(record->body.size(), 1'000u);
+
+    connection->setReceivingPaused(false);
+    EXPECT_TRUE(waitUntil([&] { return record->ended; }));
+    EXPECT_EQ(record->events.back(), "finish");
+    EXPECT_EQ(record->body, text);
 }
 
 TEST(URLConnectionService, OnlyHTTPAndHTTPSAreLoadedAtStartOrAfterARedirect) {

@@ -2,7 +2,10 @@
 
 #include <libsoup/soup.h>
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <charconv>
 #include <future>
@@ -165,6 +168,90 @@ std::string multipartText(SoupMessageHeaders* headers, GBytes* body) {
     return text;
 }
 
+std::uint32_t crc32Of(const std::string& bytes, size_t from) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> made{};
+        for (std::uint32_t n = 0; n < 256; ++n) {
+            std::uint32_t c = n;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            made[n] = c;
+        }
+        return made;
+    }();
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = from; i < bytes.size(); ++i)
+        c = table[(c ^ std::uint8_t(bytes[i])) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+void appendBigEndian(std::string& bytes, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) bytes += char((value >> shift) & 0xFF);
+}
+
+// A PNG of width x height RGB pixels in stored (uncompressed) deflate
+// blocks: as large as its pixels.
+std::string storedPng(std::uint32_t width, std::uint32_t height) {
+    std::string raw;
+    raw.reserve(size_t(height) * (1 + width * 3));
+    for (std::uint32_t y = 0; y < height; ++y) {
+        raw += '\0';
+        for (std::uint32_t x = 0; x < width; ++x) {
+            raw += char(x * 255 / width);
+            raw += char(y * 255 / height);
+            raw += char((x ^ y) & 0xFF);
+        }
+    }
+    std::string png = "\x89PNG\r\n\x1a\n";
+    const auto chunk = [&png](const char* type, const std::string& data) {
+        appendBigEndian(png, std::uint32_t(data.size()));
+        const size_t start = png.size();
+        png += type;
+        png += data;
+        appendBigEndian(png, crc32Of(png, start));
+    };
+    std::string header;
+    appendBigEndian(header, width);
+    appendBigEndian(header, height);
+    header += std::string("\x08\x02\x00\x00\x00", 5);
+    chunk("IHDR", header);
+    std::string deflated = "\x78\x01";
+    std::uint32_t a = 1, b = 0;
+    for (const char byte : raw) {
+        a = (a + std::uint8_t(byte)) % 65521;
+        b = (b + a) % 65521;
+    }
+    for (size_t at = 0; at < raw.size(); at += 65535) {
+        const size_t length = std::min<size_t>(65535, raw.size() - at);
+        deflated += char(at + length == raw.size() ? 1 : 0);
+        deflated += char(length & 0xFF);
+        deflated += char(length >> 8);
+        deflated += char(~length & 0xFF);
+        deflated += char((~length >> 8) & 0xFF);
+        deflated.append(raw, at, length);
+    }
+    appendBigEndian(deflated, (b << 16) | a);
+    chunk("IDAT", deflated);
+    chunk("IEND", "");
+    return png;
+}
+
+// The bytes of type=bytes from offset on: "0123456789" repeated.
+std::string patternBytes(std::uint64_t offset, size_t count) {
+    std::string bytes(count, '0');
+    for (size_t i = 0; i < count; ++i) bytes[i] = char('0' + (offset + i) % 10);
+    return bytes;
+}
+
+// Resets a connection (RST) under libsoup without closing its descriptor,
+// which libsoup still holds: its next read or write fails.
+void resetConnection(SoupServerMessage* message) {
+    GSocket* socket = soup_server_message_get_socket(message);
+    if (!socket) return;
+    sockaddr unspecified{};
+    unspecified.sa_family = AF_UNSPEC;
+    (void)connect(g_socket_get_fd(socket), &unspecified, sizeof unspecified);
+}
+
 }  // namespace
 
 const std::vector<std::string> ConformanceServer::kLoggedFields = {"Cookie",
@@ -261,6 +348,29 @@ private:
         SoupServerMessage* message;
         int sent;
     };
+
+    // A body that goes out no faster than libsoup writes it (the next piece
+    // once the last is out), or in pieces on a timer; kept on its message.
+    struct Outgoing {
+        SoupServerMessage* message = nullptr;
+        std::shared_ptr<const std::string> content;  // null: the pattern
+        std::uint64_t size = 0;
+        std::uint64_t cut = UINT64_MAX;
+        std::uint64_t appended = 0;
+        std::uint64_t piece = 0;  // on the timer; 0: as libsoup writes
+        size_t chunksAppended = 0;
+        size_t chunksWritten = 0;
+        GSource* timer = nullptr;
+
+        ~Outgoing() {
+            if (timer) {
+                g_source_destroy(timer);
+                g_source_unref(timer);
+            }
+        }
+    };
+    // Pieces going out as libsoup writes them: a few, so that it never waits.
+    static constexpr std::uint64_t kPieceBytes = 64 * 1024;
 
     void serve(std::promise<void>& ready) {
         context_ = g_main_context_new();
@@ -445,6 +555,16 @@ private:
             startStream(message, run + "/" + param("id"));
             return;
         }
+        if (type == "bytes") {
+            const std::string cut = param("cut");
+            sendOut(message, nullptr, std::stoull("0" + param("size")), param("framing"),
+                    std::stoull("0" + param("over")), cut.empty() ? UINT64_MAX : std::stoull(cut));
+            return;
+        }
+        if (type == "ticks") {
+            startTicks(message, std::stoul("0" + param("every")), std::stoi("0" + param("count")));
+            return;
+        }
         std::string contentType = "text/plain; charset=utf-8";
         std::string content = param("body");
         std::optional<std::string> page;
@@ -460,6 +580,19 @@ private:
                 replaceAll(content, std::string("%O") + label + "%", origin(label));
             }
             replaceAll(content, "%RUN%", run.substr(1));
+            if (const std::string pad = param("pad"); !pad.empty())
+                replaceAll(content, "%PADDING%", std::string(std::stoull(pad), ' '));
+            if (const std::string over = param("over"); !over.empty()) {
+                soup_message_headers_set_content_type(answer, contentType.c_str(), nullptr);
+                const std::uint64_t size = content.size();
+                sendOut(message, std::make_shared<const std::string>(std::move(content)), size,
+                        "chunked", std::stoull(over), UINT64_MAX);
+                return;
+            }
+        } else if (type == "bigpng") {
+            static const std::string png = storedPng(2000, 4000);
+            contentType = "image/png";
+            content = png;
         } else if (type == "js") {
             contentType = "text/javascript";
             const std::string script = param("script");
@@ -524,6 +657,119 @@ private:
                 if (key) impl->streams_.erase(key);
             }),
             this);
+    }
+
+    // Sends size bytes of content (the pattern when null), framed as
+    // framing says, as fast as the client takes them or spread over overMs;
+    // resets the connection once cut bytes are out.
+    void sendOut(SoupServerMessage* message, std::shared_ptr<const std::string> content,
+                 std::uint64_t size, const std::string& framing, std::uint64_t overMs,
+                 std::uint64_t cut) {
+        SoupMessageHeaders* headers = soup_server_message_get_response_headers(message);
+        if (!soup_message_headers_get_content_type(headers, nullptr))
+            soup_message_headers_set_content_type(headers, "application/octet-stream", nullptr);
+        if (framing == "chunked")
+            soup_message_headers_set_encoding(headers, SOUP_ENCODING_CHUNKED);
+        else if (framing == "close")
+            soup_message_headers_set_encoding(headers, SOUP_ENCODING_EOF);
+        else
+            soup_message_headers_set_content_length(headers, goffset(size));
+        soup_message_body_set_accumulate(soup_server_message_get_response_body(message), FALSE);
+        soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);
+        auto* out = new Outgoing;
+        out->message = message;
+        out->content = std::move(content);
+        out->size = size;
+        out->cut = cut;
+        g_object_set_data_full(G_OBJECT(message), "outgoing", out,
+                               [](gpointer data) { delete static_cast<Outgoing*>(data); });
+        g_signal_connect(message, "wrote-chunk", G_CALLBACK(+[](SoupServerMessage*, gpointer data) {
+                             wrote(*static_cast<Outgoing*>(data));
+                         }),
+                         out);
+        if (overMs == 0) {
+            for (int i = 0; i < 4; ++i) appendPiece(*out, kPieceBytes);
+            return;
+        }
+        const std::uint64_t pieces = std::max<std::uint64_t>(1, overMs / 1000);
+        out->piece = (size + pieces - 1) / pieces;
+        appendPiece(*out, out->piece);
+        out->timer = g_timeout_source_new(guint(overMs / pieces));
+        g_source_set_callback(
+            out->timer,
+            [](gpointer data) -> gboolean {
+                auto& out = *static_cast<Outgoing*>(data);
+                appendPiece(out, out.piece);
+                return out.appended < std::min(out.size, out.cut) ? G_SOURCE_CONTINUE
+                                                                  : G_SOURCE_REMOVE;
+            },
+            out, nullptr);
+        g_source_attach(out->timer, context_);
+    }
+
+    static void appendPiece(Outgoing& out, std::uint64_t bytes) {
+        const std::uint64_t end = std::min(out.size, out.cut);
+        bytes = std::min(bytes, end - std::min(end, out.appended));
+        SoupMessageBody* body = soup_server_message_get_response_body(out.message);
+        if (bytes > 0) {
+            const std::string piece = out.content
+                                          ? out.content->substr(size_t(out.appended), size_t(bytes))
+                                          : patternBytes(out.appended, size_t(bytes));
+            soup_message_body_append(body, SOUP_MEMORY_COPY, piece.data(), piece.size());
+            out.appended += bytes;
+            ++out.chunksAppended;
+        }
+        if (out.appended >= out.size) soup_message_body_complete(body);
+        soup_server_message_unpause(out.message);
+    }
+
+    static void wrote(Outgoing& out) {
+        ++out.chunksWritten;
+        if (out.appended >= out.cut && out.chunksWritten >= out.chunksAppended &&
+            out.cut != UINT64_MAX) {
+            out.cut = UINT64_MAX;
+            resetConnection(out.message);
+            // libsoup's next write fails, and the message ends.
+            soup_message_body_complete(soup_server_message_get_response_body(out.message));
+            return;
+        }
+        if (out.piece == 0) appendPiece(out, kPieceBytes);
+    }
+
+    // An event stream that sends one event every everyMs, count in all.
+    void startTicks(SoupServerMessage* message, unsigned everyMs, int count) {
+        SoupMessageHeaders* answer = soup_server_message_get_response_headers(message);
+        soup_message_headers_set_encoding(answer, SOUP_ENCODING_CHUNKED);
+        soup_message_headers_set_content_type(answer, "text/event-stream", nullptr);
+        soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);
+        const std::string retry = "retry: 60000\n\n";
+        soup_message_body_append(soup_server_message_get_response_body(message), SOUP_MEMORY_COPY,
+                                 retry.data(), retry.size());
+        struct Ticking {
+            SoupServerMessage* message;
+            int sent;
+            int count;
+            GSource* timer;
+        };
+        auto* ticking = new Ticking{message, 0, count, g_timeout_source_new(everyMs)};
+        g_object_set_data_full(G_OBJECT(message), "ticking", ticking, [](gpointer data) {
+            auto* ticking = static_cast<Ticking*>(data);
+            g_source_destroy(ticking->timer);
+            g_source_unref(ticking->timer);
+            delete ticking;
+        });
+        g_source_set_callback(
+            ticking->timer,
+            [](gpointer data) -> gboolean {
+                auto& ticking = *static_cast<Ticking*>(data);
+                const std::string text = eventText(++ticking.sent);
+                soup_message_body_append(soup_server_message_get_response_body(ticking.message),
+                                         SOUP_MEMORY_COPY, text.data(), text.size());
+                soup_server_message_unpause(ticking.message);
+                return ticking.sent < ticking.count ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+            },
+            ticking, nullptr);
+        g_source_attach(ticking->timer, context_);
     }
 
     std::string nextEvent(const std::string& key) {

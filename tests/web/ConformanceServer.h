@@ -27,6 +27,17 @@
 //      type=events: an EventSource stream (id=<name>) that sends its first
 //      event at once, then one more for each request with
 //      type=next&id=<name>, and never ends;
+//      type=bytes: size=<n> bytes of a repeating pattern, made as they go
+//      out and no faster than the client takes them, framed by
+//      framing=length (the default), chunked or close (the end of the
+//      connection);
+//      type=ticks: an EventSource stream that sends an event every
+//      every=<ms>, count=<n> of them, and stays open;
+//      type=bigpng: a PNG of 2000 x 4000 pixels, stored uncompressed (24 MB);
+//      over=<ms> (bytes and pages): the body goes out in pieces a second
+//      apart, spread over that time; cut=<n> (bytes): the connection is
+//      reset once n bytes of the body are out;
+//      pad=<n> (pages): %PADDING% in the page becomes n bytes of filler;
 //      cookie=<Set-Cookie value>: repeatable, the run's folder as Path
 //      unless it names one;
 //      cors=star|echo: the allow header as "*" or as the request's Origin;

@@ -3,20 +3,25 @@
 #include <glib-unix.h>
 #include <poll.h>
 
+#include <limits>
+
+#include "core/Clock.h"
 #include "core/RunLoop.h"
+#include "web/TrustedAuthorities.h"
 #include "web/proxy/EngineProxy.h"
 #include "web/proxy/ProxyMessages.h"
-#include "web/TrustedAuthorities.h"
 
 namespace web::proxy {
 
-void Exchange::start(const Server& server, SoupServerMessage* message, core::URLRequest request) {
-    auto exchange = std::make_shared<Exchange>(Private{}, server, message);
+void Exchange::start(const Server& server, SoupServerMessage* message, core::URLRequest request,
+                     BodyBudget::Share held) {
+    auto exchange = std::make_shared<Exchange>(Private{}, server, message, std::move(held));
     exchange->self_ = exchange;
     soup_server_message_pause(message);
     g_signal_connect(message, "finished", G_CALLBACK(finished), exchange.get());
     g_signal_connect(message, "wrote-headers", G_CALLBACK(wroteHeaders), exchange.get());
     g_signal_connect(message, "wrote-chunk", G_CALLBACK(wroteChunk), exchange.get());
+    g_signal_connect(message, "wrote-body-data", G_CALLBACK(wroteBodyData), exchange.get());
     exchange->watchClient();
 
     auto onward = configuration();
@@ -26,29 +31,35 @@ void Exchange::start(const Server& server, SoupServerMessage* message, core::URL
     connection->setOffersResponseToCache(false);
     connection->scheduleInRunLoop(core::RunLoop::current());
     exchange->connection_ = connection;
-    exchange->deadline_ =
-        core::Timer::schedule(core::RunLoop::current(), kLoadDeadline, false,
-                              [weak = std::weak_ptr<Exchange>(exchange)](core::Timer&) {
-                                  if (const auto exchange = weak.lock()) exchange->deadlinePassed();
+    exchange->touch();
+    exchange->idle_ =
+        core::Timer::schedule(core::RunLoop::current(), kIdleSeconds, false,
+                              [weak = std::weak_ptr<Exchange>(exchange)](core::Timer& timer) {
+                                  if (const auto exchange = weak.lock()) exchange->idleCheck(timer);
                               });
     connection->start();
 }
 
 core::URLSessionConfiguration Exchange::configuration() {
     core::URLSessionConfiguration configuration;
-    configuration.timeoutIntervalForResource = kLoadDeadline;
+    const double forever = std::numeric_limits<double>::infinity();
+    configuration.timeoutIntervalForRequest = forever;
+    configuration.timeoutIntervalForResource = forever;
+    configuration.maximumResponseBytes = std::numeric_limits<std::int64_t>::max();
     if (std::string authorities = TrustedAuthorities::pemSetInCode(); !authorities.empty())
         configuration.trustedCertificatesPEM = std::move(authorities);
     return configuration;
 }
 
-Exchange::Exchange(Private, const Server& server, SoupServerMessage* message)
-    : server_(server), message_(SOUP_SERVER_MESSAGE(g_object_ref(message))) {
+Exchange::Exchange(Private, const Server& server, SoupServerMessage* message,
+                   BodyBudget::Share held)
+    : server_(server), message_(SOUP_SERVER_MESSAGE(g_object_ref(message))),
+      held_(std::move(held)) {
     if (GSocket* socket = server.clientSocket(message)) socket_ = G_SOCKET(g_object_ref(socket));
 }
 
 Exchange::~Exchange() {
-    if (deadline_) deadline_->invalidate();
+    if (idle_) idle_->invalidate();
     stopWatching();
     g_signal_handlers_disconnect_by_data(message_, this);
     g_object_unref(message_);
@@ -61,9 +72,13 @@ std::optional<core::URLRequest> Exchange::willSendRequest(core::URLConnection&, 
 }
 
 void Exchange::didReceiveResponse(core::URLConnection&, const core::HTTPURLResponse& response) {
+    touch();
     if (messageDone_) return;
     answered_ = true;
     hasBody_ = answer(message_, response);
+    chunked_ = hasBody_ &&
+               soup_message_headers_get_encoding(
+                   soup_server_message_get_response_headers(message_)) == SOUP_ENCODING_CHUNKED;
     SoupMessageBody* body = soup_server_message_get_response_body(message_);
     soup_message_body_set_accumulate(body, FALSE);
     if (!hasBody_) soup_message_body_complete(body);
@@ -71,11 +86,45 @@ void Exchange::didReceiveResponse(core::URLConnection&, const core::HTTPURLRespo
 }
 
 void Exchange::didReceiveData(core::URLConnection&, const core::Data& data) {
+    touch();
     if (messageDone_ || !hasBody_ || data.empty()) return;
     soup_message_body_append(soup_server_message_get_response_body(message_), SOUP_MEMORY_COPY,
                              data.data(), data.size());
     ++chunksAppended_;
+    bytesAppended_ += std::int64_t(data.size());
+    regulate();
     soup_server_message_unpause(message_);
+}
+
+void Exchange::regulate() {
+    const std::int64_t held = bytesAppended_ - bytesWritten_;
+    const bool pause = paused_ ? held > kMostHeldBytes / 4 : held >= kMostHeldBytes;
+    if (pause == paused_ || !loading_) return;
+    paused_ = pause;
+    // The wait is the engine's: the idle limit starts again when it ends.
+    touch();
+    connection_->setReceivingPaused(pause);
+}
+
+void Exchange::touch() {
+    lastActivity_ = core::Clock::current()->monotonicSeconds();
+}
+
+void Exchange::idleCheck(core::Timer& timer) {
+    if (!loading_) return;
+    const double now = core::Clock::current()->monotonicSeconds();
+    if (paused_ || now - lastActivity_ < kIdleSeconds) {
+        timer.setFireDate((paused_ ? now : lastActivity_) + kIdleSeconds);
+        return;
+    }
+    loading_ = false;
+    const auto connection = connection_;
+    connection->cancel();
+    const std::string url = connection->originalRequest().url().absoluteString();
+    didFailWithError(*connection,
+                     core::NetworkError::make(core::NetworkError::Code::timedOut, url,
+                                              "Request to " + url + " timed out: no data for " +
+                                                  std::to_string(int(kIdleSeconds)) + " s"));
 }
 
 std::optional<core::CachedURLResponse> Exchange::willCacheResponse(core::URLConnection&,
@@ -123,6 +172,14 @@ void Exchange::breakOffIfWritten(bool writing) {
     if (!breakPending_ || !headersWritten_ || chunksWritten_ < chunksAppended_ || messageDone_)
         return;
     breakPending_ = false;
+    if (chunked_ && socket_) {
+        // A chunked body that ends where a chunk ends reads as whole to
+        // some clients: the start of a chunk that never comes makes it a
+        // broken one to all. libsoup has written everything it was given.
+        static constexpr char kUnfinishedChunk[] = "1\r\n";
+        (void)g_socket_send(socket_, kUnfinishedChunk, sizeof kUnfinishedChunk - 1, nullptr,
+                            nullptr);
+    }
     breakOff(socket_);
     // What libsoup writes next fails, and the message ends.
     soup_message_body_complete(soup_server_message_get_response_body(message_));
@@ -139,6 +196,12 @@ void Exchange::wroteChunk(SoupServerMessage*, gpointer data) {
     auto& exchange = *static_cast<Exchange*>(data);
     ++exchange.chunksWritten_;
     exchange.breakOffIfWritten(true);
+}
+
+void Exchange::wroteBodyData(SoupServerMessage*, guint size, gpointer data) {
+    auto& exchange = *static_cast<Exchange*>(data);
+    exchange.bytesWritten_ += size;
+    if (exchange.paused_) exchange.regulate();
 }
 
 void Exchange::watchClient() {
@@ -178,20 +241,12 @@ void Exchange::clientHungUp() {
     soup_server_message_unpause(message_);
 }
 
-void Exchange::deadlinePassed() {
-    if (!loading_) return;
-    loading_ = false;
-    connection_->cancel();
-    const std::string& url = connection_->originalRequest().url().absoluteString();
-    didFailWithError(*connection_,
-                     core::NetworkError::make(core::NetworkError::Code::timedOut, url,
-                                              "Request to " + url + " took more than " +
-                                                  std::to_string(int(kLoadDeadline)) + " s"));
-}
-
 void Exchange::loadEnded() {
     loading_ = false;
-    if (deadline_) deadline_->invalidate();
+    if (idle_) idle_->invalidate();
+    // The request and its body are no longer needed.
+    connection_.reset();
+    held_ = {};
     if (messageDone_) {
         const auto keep = std::move(self_);
     }
@@ -202,7 +257,7 @@ void Exchange::finished(SoupServerMessage*, gpointer data) {
     const auto keep = exchange.self_;
     exchange.messageDone_ = true;
     exchange.stopWatching();
-    if (exchange.deadline_) exchange.deadline_->invalidate();
+    if (exchange.idle_) exchange.idle_->invalidate();
     if (exchange.loading_) {
         exchange.loading_ = false;
         exchange.connection_->cancel();

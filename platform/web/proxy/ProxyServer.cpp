@@ -6,6 +6,7 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 
@@ -148,7 +149,79 @@ int listenOnLoopback(SoupServer* server, std::string* error) {
     return port;
 }
 
+std::atomic<std::int64_t> budgetUsed{0};
+
+// What is left of a client connection once its request was refused before
+// its body: the answer goes out, then what the client still sends is read
+// and dropped until it stops, so that closing does not reset the
+// connection before the client has read the answer.
+struct Lingering {
+    GIOStream* stream = nullptr;
+    GSocket* socket = nullptr;
+    GSource* source = nullptr;
+    std::shared_ptr<core::Timer> limit;
+
+    ~Lingering() {
+        if (limit) limit->invalidate();
+        if (source) {
+            g_source_destroy(source);
+            g_source_unref(source);
+        }
+        if (stream) {
+            (void)g_io_stream_close(stream, nullptr, nullptr);
+            g_object_unref(stream);
+        }
+        g_clear_object(&socket);
+    }
+};
+
+// Seconds, on the clock, a refused client's remaining body is read for.
+constexpr double kLingerSeconds = 5;
+
+gboolean drain(GSocket* socket, GIOCondition, gpointer data) {
+    char buffer[64 * 1024];
+    for (;;) {
+        GError* error = nullptr;
+        const gssize count = g_socket_receive(socket, buffer, sizeof buffer, nullptr, &error);
+        if (count > 0) continue;
+        const bool later = error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK);
+        g_clear_error(&error);
+        if (later) return G_SOURCE_CONTINUE;
+        delete static_cast<Lingering*>(data);
+        return G_SOURCE_REMOVE;
+    }
+}
+
 }  // namespace
+
+BodyBudget::Share& BodyBudget::Share::operator=(Share&& other) noexcept {
+    if (this != &other) {
+        release();
+        bytes_ = std::exchange(other.bytes_, 0);
+    }
+    return *this;
+}
+
+bool BodyBudget::Share::grow(std::int64_t bytes) {
+    std::int64_t used = budgetUsed.load();
+    do {
+        if (used + bytes > kBytes) return false;
+    } while (!budgetUsed.compare_exchange_weak(used, used + bytes));
+    bytes_ += bytes;
+    return true;
+}
+
+void BodyBudget::Share::release() {
+    budgetUsed.fetch_sub(std::exchange(bytes_, 0));
+}
+
+std::int64_t BodyBudget::used() {
+    return budgetUsed.load();
+}
+
+RequestBody::~RequestBody() {
+    if (deadline) deadline->invalidate();
+}
 
 RequestBody* RequestBody::of(SoupServerMessage* message) {
     return static_cast<RequestBody*>(g_object_get_data(G_OBJECT(message), kBodyKey));
@@ -330,23 +403,111 @@ void Server::gotHeaders(SoupServerMessage* message, gpointer) {
     // The body, when it is read at all, is gathered in pieces here.
     soup_message_body_set_accumulate(soup_server_message_get_request_body(message), FALSE);
     if (status != 0) return;
+    RequestBody* body = RequestBody::of(message);
     SoupMessageHeaders* request = soup_server_message_get_request_headers(message);
-    if (soup_message_headers_get_encoding(request) == SOUP_ENCODING_CONTENT_LENGTH &&
-        soup_message_headers_get_content_length(request) > kMostRequestBodyBytes)
-        refuse(message, SOUP_STATUS_REQUEST_ENTITY_TOO_LARGE);
+    const SoupEncoding encoding = soup_message_headers_get_encoding(request);
+    if (!body || (encoding != SOUP_ENCODING_CONTENT_LENGTH && encoding != SOUP_ENCODING_CHUNKED))
+        return;
+    if (encoding == SOUP_ENCODING_CONTENT_LENGTH) {
+        const goffset length = soup_message_headers_get_content_length(request);
+        if (length == 0) return;
+        if (length > kMostRequestBodyBytes)
+            return refuseBeforeBody(message, SOUP_STATUS_REQUEST_ENTITY_TOO_LARGE);
+        // All of it at once: the body is gathered in place.
+        if (!body->share.grow(length))
+            return refuseBeforeBody(message, SOUP_STATUS_SERVICE_UNAVAILABLE);
+        body->bytes.reserve(size_t(length));
+    }
+    body->lastPiece = core::Clock::current()->monotonicSeconds();
+    body->deadline = core::Timer::schedule(
+        core::RunLoop::current(), kBodyIdleSeconds, false, [message, body](core::Timer& timer) {
+            const double stalled = core::Clock::current()->monotonicSeconds() - body->lastPiece;
+            if (stalled < kBodyIdleSeconds) {
+                timer.setFireDate(body->lastPiece + kBodyIdleSeconds);
+                return;
+            }
+            // libsoup fails its read and lets the message go.
+            breakOff(clientSocket(message));
+        });
+    g_signal_connect(message, "got-body", G_CALLBACK(+[](SoupServerMessage* message, gpointer) {
+                         if (RequestBody* body = RequestBody::of(message); body && body->deadline)
+                             body->deadline->invalidate();
+                     }),
+                     nullptr);
 }
 
 void Server::gotChunk(SoupServerMessage* message, GBytes* chunk, gpointer) {
     RequestBody* body = RequestBody::of(message);
-    if (!body || body->tooLarge) return;
+    if (!body) return;
+    body->lastPiece = core::Clock::current()->monotonicSeconds();
+    if (body->refused) return;
     gsize size = 0;
     const auto* bytes = static_cast<const std::uint8_t*>(g_bytes_get_data(chunk, &size));
-    if (std::int64_t(body->bytes.size() + size) > kMostRequestBodyBytes) {
-        body->tooLarge = true;
+    const size_t needed = body->bytes.size() + size;
+    unsigned refusal = 0;
+    if (std::int64_t(needed) > kMostRequestBodyBytes) {
+        refusal = SOUP_STATUS_REQUEST_ENTITY_TOO_LARGE;
+    } else if (needed > body->bytes.capacity()) {
+        // A body of unknown length: its share grows with what it holds.
+        const size_t capacity =
+            std::max(needed, std::min(body->bytes.capacity() * 2, size_t(kMostRequestBodyBytes)));
+        if (body->share.grow(std::int64_t(capacity - body->bytes.capacity())))
+            body->bytes.reserve(capacity);
+        else
+            refusal = SOUP_STATUS_SERVICE_UNAVAILABLE;
+    }
+    if (refusal != 0) {
+        // Answered once the rest of the body has been read and dropped.
+        body->refused = true;
         core::Data().swap(body->bytes);
+        body->share = {};
+        refuse(message, refusal);
         return;
     }
     body->bytes.insert(body->bytes.end(), bytes, bytes + size);
+}
+
+void Server::refuseBeforeBody(SoupServerMessage* message, unsigned status) {
+    if (RequestBody* body = RequestBody::of(message)) body->refused = true;
+    refuse(message, status);
+    // libsoup goes on to read the body once this returns: it is held there
+    // and the connection taken from it, from the loop, outside its reading.
+    soup_server_message_pause(message);
+    g_object_ref(message);
+    GSource* later = g_idle_source_new();
+    g_source_set_callback(
+        later,
+        [](gpointer data) -> gboolean {
+            auto* message = static_cast<SoupServerMessage*>(data);
+            auto* lingering = new Lingering;
+            if (GSocket* socket = clientSocket(message))
+                lingering->socket = G_SOCKET(g_object_ref(socket));
+            const std::string answer =
+                "HTTP/1.1 " + std::to_string(soup_server_message_get_status(message)) + " " +
+                soup_status_get_phrase(soup_server_message_get_status(message)) +
+                "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+            lingering->stream = soup_server_message_steal_connection(message);
+            g_object_unref(message);
+            if (!lingering->stream || !lingering->socket) {
+                delete lingering;
+                return G_SOURCE_REMOVE;
+            }
+            (void)g_output_stream_write_all(g_io_stream_get_output_stream(lingering->stream),
+                                            answer.data(), answer.size(), nullptr, nullptr,
+                                            nullptr);
+            (void)g_socket_shutdown(lingering->socket, FALSE, TRUE, nullptr);
+            lingering->source = g_socket_create_source(
+                lingering->socket, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), nullptr);
+            g_source_set_callback(lingering->source, G_SOURCE_FUNC(drain), lingering, nullptr);
+            g_source_attach(lingering->source, g_main_context_get_thread_default());
+            lingering->limit =
+                core::Timer::schedule(core::RunLoop::current(), kLingerSeconds, false,
+                                      [lingering](core::Timer&) { delete lingering; });
+            return G_SOURCE_REMOVE;
+        },
+        message, nullptr);
+    g_source_attach(later, g_main_context_get_thread_default());
+    g_source_unref(later);
 }
 
 void Server::refuse(SoupServerMessage* message, unsigned status) {
@@ -427,9 +588,9 @@ void Server::handle(SoupServerMessage* message, bool inner) {
     if (!inner && isPreflight(message)) return Preflight::start(*this, message, *target);
     if (isWebSocketUpgrade(message)) return WebSocketPass::start(*this, message, *target);
     RequestBody* gathered = RequestBody::of(message);
-    if (gathered && gathered->tooLarge)
-        return refuse(message, SOUP_STATUS_REQUEST_ENTITY_TOO_LARGE);
+    if (gathered && gathered->deadline) gathered->deadline->invalidate();
     core::Data body = gathered ? std::move(gathered->bytes) : core::Data();
+    BodyBudget::Share share = gathered ? std::move(gathered->share) : BodyBudget::Share();
     if (SoupMessageBody* read = soup_server_message_get_request_body(message);
         body.empty() && read->length > 0) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(read->data);
@@ -442,7 +603,7 @@ void Server::handle(SoupServerMessage* message, bool inner) {
         EngineProxy::noteDocument(request->property(protocol::kPageIdProperty)->uintValue(),
                                   request->url().absoluteString(),
                                   EngineProxy::DocumentStage::received);
-    Exchange::start(*this, message, std::move(*request));
+    Exchange::start(*this, message, std::move(*request), std::move(share));
 }
 
 void Server::openTunnel(SoupServerMessage* message, const std::string& host, int port) {

@@ -38,16 +38,22 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
+#include "core/Timer.h"
 #include "core/URL.h"
 #include "core/Value.h"
 #include "web/proxy/CertificateAuthority.h"
 
 namespace web::proxy {
 
-// The most bytes of a request body the proxy sends on.
+// The most bytes of a request body the proxy sends on. A declared length
+// over it is refused at once, before any of the body is read.
 inline constexpr std::int64_t kMostRequestBodyBytes = std::int64_t(64) << 20;
+// Seconds, on the clock, a request body may go without a byte before the
+// proxy drops the connection.
+inline constexpr double kBodyIdleSeconds = 20;
 // Real seconds a client connection may keep the proxy waiting for it to read
 // or write (an idle keep-alive connection, a client that stops reading): the
 // socket's own time-out.
@@ -141,6 +147,9 @@ private:
     // A connection on which a request with the run's credentials came, or
     // that is a tunnel's, leaves the unadmitted ones.
     void admit(GSocket* socket);
+    // Answers status at once, without reading the body the request
+    // announced: libsoup would read all of it first.
+    static void refuseBeforeBody(SoupServerMessage* message, unsigned status);
     static void gotHeaders(SoupServerMessage* message, gpointer data);
     static void gotChunk(SoupServerMessage* message, GBytes* chunk, gpointer data);
     static gboolean checkPassword(SoupAuthDomain* domain, SoupServerMessage* message,
@@ -159,11 +168,50 @@ private:
     std::unordered_set<GSocket*> unadmitted_;
 };
 
-// The request body gathered so far, kept on each message of both servers.
+// The bytes of request bodies the proxy holds in memory, every exchange's
+// together: a body takes its share as it is gathered (a declared length's
+// whole at once), and gives it back when its exchange ends. A body that
+// does not fit is refused with 503.
+class BodyBudget {
+public:
+    static constexpr std::int64_t kBytes = std::int64_t(128) << 20;
+
+    // Bytes of the budget, given back when it goes.
+    class Share {
+    public:
+        Share() = default;
+        Share(Share&& other) noexcept : bytes_(std::exchange(other.bytes_, 0)) {}
+        Share& operator=(Share&& other) noexcept;
+        Share(const Share&) = delete;
+        Share& operator=(const Share&) = delete;
+        ~Share() { release(); }
+
+        // Takes bytes more; false, taking nothing, when they do not fit.
+        [[nodiscard]] bool grow(std::int64_t bytes);
+        [[nodiscard]] std::int64_t bytes() const { return bytes_; }
+
+    private:
+        void release();
+        std::int64_t bytes_ = 0;
+    };
+
+    // The bytes all shares hold now.
+    [[nodiscard]] static std::int64_t used();
+};
+
+// The request body gathered so far, kept on each message of both servers,
+// and the time it may take.
 struct RequestBody {
     core::Data bytes;
-    bool tooLarge = false;
+    BodyBudget::Share share;
+    // Refused already (over the bound, or the budget): what comes is dropped.
+    bool refused = false;
+    // Fails the request once its body stalls: the time since its last
+    // piece.
+    std::shared_ptr<core::Timer> deadline;
+    double lastPiece = 0;
 
+    ~RequestBody();
     [[nodiscard]] static RequestBody* of(SoupServerMessage* message);
 };
 

@@ -232,6 +232,15 @@ TEST_F(EngineProxyService, AStreamReachesTheClientWhileItLasts) {
     EXPECT_EQ(large.code, CURLE_OK);
     EXPECT_EQ(large.body.size(), size_t(12) << 20);
 
+    // No bound of the URL layer's holds: past it, in chunks too.
+    auto huge = LoopbackResponse::text(std::string(40 << 20, 'h'));
+    huge.unsized = true;
+    origin.on("GET", "/huge", [&huge](const auto&) { return huge; });
+    const Reply hugeReply = fetch(*proxy, origin.url("/huge").absoluteString());
+    EXPECT_EQ(hugeReply.code, CURLE_OK) << curl_easy_strerror(hugeReply.code);
+    EXPECT_EQ(hugeReply.body.size(), size_t(40) << 20);
+    EXPECT_EQ(hugeReply.headers.value("Transfer-Encoding"), "chunked");
+
     // An answer of unknown length goes on in chunks.
     const Reply chunked = fetch(*proxy, origin.url("/chunked").absoluteString());
     EXPECT_EQ(chunked.code, CURLE_OK);
@@ -260,14 +269,6 @@ TEST_F(EngineProxyService, AFailedLoadReachesTheClientAsAFailure) {
     EXPECT_NE(cut.code, CURLE_OK);
     EXPECT_EQ(cut.status, 200);
     EXPECT_LE(cut.body.size(), 2'000u);
-
-    // An answer past the URL layer's bound breaks off there.
-    origin.on("GET", "/flood", [](const auto&) { return LoopbackResponse::endlessFiller(); });
-    const Reply flood = fetch(*proxy, origin.url("/flood").absoluteString());
-    EXPECT_EQ(flood.code, CURLE_PARTIAL_FILE);
-    EXPECT_EQ(flood.status, 200);
-    EXPECT_LE(flood.body.size(),
-              size_t(core::URLSessionConfiguration::kDefaultMaximumResponseBytes));
 
     // A protocol's failure is one like any other.
     auto failing =
@@ -415,14 +416,38 @@ TEST_F(EngineProxyService, AClientThatHangsUpCancelsTheOnwardLoad) {
     EXPECT_EQ(held->starts, 2);
 }
 
-TEST_F(EngineProxyService, ALoadThatNeverEndsFailsAtItsDeadline) {
+// A load has no deadline of its own: it fails only once nothing came for
+// the idle limit (a URL protocol's as the network's), however long it
+// lasts while bytes keep coming.
+TEST_F(EngineProxyService, ALoadFailsOnlyOnceItIdlesForTheLimit) {
     testsupport::ManualClockScope clock;
+    const auto gate = fixtures::ResponseGate::make();
+    origin.on("GET", "/slow", [gate](const auto&) {
+        return LoopbackResponse::text(std::string(4, 's')).meteredBy(gate);
+    });
+    std::atomic<size_t> received{0};
+    Reply slow;
+    std::thread reader([&] {
+        Request request;
+        request.onData = [&](const std::string& piece) { received += piece.size(); };
+        slow = fetch(*proxy, origin.url("/slow").absoluteString(), request);
+    });
+    for (size_t bytes = 1; bytes <= 3; ++bytes) {
+        gate->openTo(bytes);
+        EXPECT_TRUE(core::RunLoop::main().runUntil([&] { return received >= bytes; }, 20));
+        clock.advance(web::proxy::Exchange::kIdleSeconds - 1);
+    }
+    gate->release();
+    reader.join();
+    EXPECT_EQ(slow.code, CURLE_OK) << curl_easy_strerror(slow.code);
+    EXPECT_EQ(slow.body, "ssss");
+
     auto held = std::make_shared<RecordingFactory>("/never", RecordingFactory::Behaviour::hold);
     Registered registered(held);
     Reply reply;
     std::thread client([&] { reply = fetch(*proxy, origin.url("/never").absoluteString()); });
     EXPECT_TRUE(core::RunLoop::main().runUntil([&] { return held->starts == 1; }, 20));
-    clock.advance(web::proxy::Exchange::kLoadDeadline - 1);
+    clock.advance(web::proxy::Exchange::kIdleSeconds - 1);
     EXPECT_FALSE(core::RunLoop::main().runUntil([&] { return held->stops > 0; }, 0.2));
     clock.advance(2);
     client.join();

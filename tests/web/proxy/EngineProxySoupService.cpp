@@ -325,4 +325,26 @@ TEST_F(EngineProxySoupService, AFailedPostIsSentOnce) {
     EXPECT_TRUE(send("POST", origin.url("/fine").absoluteString(), "form=3"));
 }
 
+// An answer that breaks off after its start fails at the client, whether
+// it told its length or came in chunks (libsoup reads a chunked body that
+// stops where a chunk ends as whole), over http and in a tunnel alike.
+TEST_F(EngineProxySoupService, AnAnswerThatBreaksOffFailsWhateverItsFraming) {
+    fixtures::LoopbackServer origin;
+    origin.startTLS();
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+    const std::string body(5'000, 'b');
+    auto sized = std::make_shared<RecordingFactory>(
+        "/sized", RecordingFactory::Behaviour::breakOffSized, body);
+    auto unsized = std::make_shared<RecordingFactory>(
+        "/unsized", RecordingFactory::Behaviour::breakOffUnsized, body);
+    Registered registeredSized(sized);
+    Registered registeredUnsized(unsized);
+    for (const std::string& base : {origin.baseURL(), origin.secureBaseURL()}) {
+        EXPECT_FALSE(send("GET", base + "/sized", "")) << base;
+        EXPECT_FALSE(send("GET", base + "/unsized", "")) << base;
+    }
+    EXPECT_EQ(sized->starts, 2);
+    EXPECT_EQ(unsized->starts, 2);
+}
+
 }  // namespace

@@ -132,6 +132,20 @@ public:
             break;
         case Behaviour::hold:
             break;
+        case Behaviour::breakOffSized:
+        case Behaviour::breakOffUnsized: {
+            core::HTTPHeaders headers{{"Content-Type", "text/plain"}};
+            if (factory_->behaviour_ == Behaviour::breakOffSized)
+                headers.add("Content-Length", std::to_string(factory_->body_.size() * 2));
+            client()->didReceiveResponse(
+                core::HTTPURLResponse(request().url(), 200, std::move(headers)),
+                core::CachedURLResponse::StoragePolicy::notAllowed);
+            client()->didLoadData(core::Data(factory_->body_.begin(), factory_->body_.end()));
+            client()->didFailWithError(core::NetworkError::make(
+                core::NetworkError::Code::networkConnectionLost, request().url().absoluteString(),
+                "broken off by the test"));
+            break;
+        }
         }
     }
     void stopLoading() override { ++factory_->stops; }

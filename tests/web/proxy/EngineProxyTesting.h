@@ -56,12 +56,13 @@ struct Reply {
                           Request request = {});
 
 // A URL protocol for requests whose path starts with a prefix: it records
-// what it was given and answers with status and body, fails, or holds the
-// load until stopped. Its records are safe from any thread.
+// what it was given and answers with status and body, fails, holds the
+// load until stopped, or sends the body and then fails, after telling twice
+// its length or no length. Its records are safe from any thread.
 class RecordingFactory final : public core::URLProtocolFactory,
                                public std::enable_shared_from_this<RecordingFactory> {
 public:
-    enum class Behaviour { answer, fail, hold };
+    enum class Behaviour { answer, fail, hold, breakOffSized, breakOffUnsized };
 
     RecordingFactory(std::string prefix, Behaviour behaviour, std::string body = {})
         : prefix_(std::move(prefix)), behaviour_(behaviour), body_(std::move(body)) {}

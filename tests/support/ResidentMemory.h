@@ -1,0 +1,34 @@
+#pragma once
+// The test process's resident size, for tests that bound what the app
+// holds. Under AddressSanitizer freed memory stays in quarantine, so such
+// bounds are not checked there.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <fstream>
+
+namespace testsupport {
+
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kMeasuresResidentMemory = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kMeasuresResidentMemory = false;
+#else
+inline constexpr bool kMeasuresResidentMemory = true;
+#endif
+#else
+inline constexpr bool kMeasuresResidentMemory = true;
+#endif
+
+// In bytes.
+inline std::int64_t residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    std::int64_t size = 0;
+    std::int64_t pages = 0;
+    statm >> size >> pages;
+    return pages * sysconf(_SC_PAGESIZE);
+}
+
+}  // namespace testsupport
