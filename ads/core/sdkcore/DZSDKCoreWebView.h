@@ -75,6 +75,7 @@ public:
     // Seconds a load of the page may take.
     static constexpr double kDefaultLoadTimeout = 10.0;
     static constexpr std::string_view kCorePagePath = "/mads/static/sdk/native/sdk-core-v40.html";
+    static constexpr std::string_view kMessageScheme = "dmsg";
 
     // The core page URL for the ad server host set now.
     [[nodiscard]] static std::string coreURLString();
@@ -159,6 +160,9 @@ private:
     const std::shared_ptr<core::Queue> lockQueue_;
     // Where the page's messages are taken apart (see shouldStartLoad...).
     const std::shared_ptr<core::Queue> messageQueue_;
+    // A message of the page, as its URL's text (from the web view, or from a
+    // navigation decision): handled while the page is loaded.
+    void takeMessage(std::string url, long navigationType);
     void routeMessage(const core::URL& url,
                       const std::shared_ptr<const DZNotification>& notification,
                       long navigationType);
