@@ -150,13 +150,14 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
     const std::string_view text = uri ? std::string_view(uri) : std::string_view();
     const bool redirect = webkit_navigation_action_is_redirect(navigation);
     auto* policy = WEBKIT_POLICY_DECISION(decision);
-    if (!owner.messageScheme_.empty() &&
-        takePageMessage(policy, text,
-                        typeFor(webkit_navigation_action_get_navigation_type(navigation))))
-        return;
     const auto issuedEntry =
         std::find_if(apiNavigations.begin(), apiNavigations.end(),
                      [&](const APINavigation& issued) { return issued.key == keyOf(text); });
+    // The page's messages, where the view takes them: read no further.
+    if (!owner.messageScheme_.empty() && (redirect || issuedEntry == apiNavigations.end()) &&
+        takePageMessage(policy, text,
+                        typeFor(webkit_navigation_action_get_navigation_type(navigation))))
+        return;
     const size_t most = owner.configuration_.maximumNavigationURLBytes;
     if (most != 0 && text.size() > most && (redirect || issuedEntry == apiNavigations.end())) {
         logRefusal(text.substr(0, 64), text.size(), most);
@@ -245,7 +246,7 @@ bool WebView::Engine::takePageMessage(WebKitPolicyDecision* policy, std::string_
     if (equalsIgnoringCase(scheme, owner.messageScheme_)) {
         webkit_policy_decision_ignore(policy);
         if (most != 0 && url.size() > most) {
-            logRefusal(scheme, url.size(), most);
+            logRefusal(url.substr(0, 64), url.size(), most);
             return true;
         }
         message = std::string(url);

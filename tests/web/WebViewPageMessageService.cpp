@@ -5,6 +5,7 @@
 // the engine's policy step), in both kinds. The view's bound refuses what is
 // over it, and the delegate never hears of the messages.
 
+#include <cstdio>
 #include <cstring>
 
 #include "WebViewTesting.h"
@@ -51,36 +52,39 @@ protected:
 
 TEST_P(WebViewPageMessageService, EveryWayOfSendingArrivesWholeInTheOrderSent) {
     const size_t kLong = web::protocol::kMessageThresholdBytes * 3;
-    // A long one by src, a short one, a long one by setAttribute, a long
-    // one by a location change (not a frame's: through the policy step; the
-    // engine makes it once the script has run), and a short last one.
+    // A frame given a long source before it is in the document (it sends
+    // when it is put in), a long one by src, a short one, a long one by
+    // setAttribute, the early frame put in, a long one by a location change
+    // (not a frame's: through the policy step; the engine makes it once the
+    // script has run), and a short last one.
     const std::string script =
+        "var early = document.createElement('iframe');"
+        "early.src = " + padded("dmsg://x/four?d=", kLong) + ";"
         "var a = send(" + padded("dmsg://x/one?d=", kLong) + ");"
         "send('dmsg://x/two');"
         "var c = document.createElement('iframe');"
         "c.setAttribute('src', " + padded("dmsg://x/three?d=", kLong) + ");"
         "document.body.appendChild(c);"
-        "location.href = " + padded("dmsg://x/four?d=", kLong) + ";"
-        "setTimeout(function () { send('dmsg://x/five'); }, 100);"
+        "document.body.appendChild(early);"
+        "location.href = " + padded("dmsg://x/five?d=", kLong) + ";"
+        "setTimeout(function () { send('dmsg://x/six'); }, 100);"
         // The long frames were given references; the page still reads its URL.
         "[a.getAttribute('src').split(':')[0], c.getAttribute('src').split(':')[0],"
         " a.src.length, c.getAttribute('src') === c.src]";
     const core::Value answer = evaluate(*view, script);
-    ASSERT_TRUE(waitFor([&] { return messages.size() >= 5; }));
-    ASSERT_EQ(messages.size(), 5u);
-    const char* names[] = {"one", "two", "three", "four", "five"};
-    for (size_t i = 0; i < 5; ++i)
+    ASSERT_TRUE(waitFor([&] { return messages.size() >= 6; }));
+    ASSERT_EQ(messages.size(), 6u);
+    const char* names[] = {"one", "two", "three", "four", "five", "six"};
+    for (size_t i = 0; i < 6; ++i)
         EXPECT_EQ(messages[i].substr(0, 9 + std::strlen(names[i])),
                   std::string("dmsg://x/") + names[i])
             << i;
     EXPECT_EQ(messages[0], "dmsg://x/one?d=" + std::string(kLong - 15, 'z'));
-    EXPECT_EQ(messages[2].size(), kLong);
-    EXPECT_EQ(messages[3].size(), kLong);
-    EXPECT_EQ(types, std::vector<web::NavigationType>(5, web::NavigationType::other));
+    for (const size_t at : {2, 3, 4}) EXPECT_EQ(messages[at].size(), kLong) << at;
+    EXPECT_EQ(types, std::vector<web::NavigationType>(6, web::NavigationType::other));
     EXPECT_EQ(answer, core::Value(core::Array{core::Value(web::protocol::kMessageReferenceScheme),
                                               core::Value(web::protocol::kMessageReferenceScheme),
                                               core::Value(std::int64_t(kLong)), core::Value(false)}));
-    EXPECT_TRUE(delegate->navigationsTo("five").empty());
     for (const auto& action : delegate->navigations)
         EXPECT_FALSE(action.request.url().hasScheme("dmsg")) << action.request.url().absoluteString();
     EXPECT_EQ(web::PageMessageServer::shared(nullptr)->waitingCount(view->pageIdentifier()), 0u);
@@ -102,14 +106,45 @@ TEST_P(WebViewPageMessageService, AMessageOverTheViewsBoundIsRefusedAndLoggedAnd
     const size_t kBound = web::protocol::kMessageThresholdBytes * 2;
     ASSERT_TRUE(open(kBound));
     core::Console::Capture log;
+    // Taken (a frame's) and not (a location change): both are refused.
     (void)evaluate(*view, "send(" + padded("dmsg://x/big?d=", kBound + 1) + ");"
-                          "send(" + padded("dmsg://x/fits?d=", kBound) + "); send('dmsg://x/end'); true");
+                          "send(" + padded("dmsg://x/fits?d=", kBound) + ");"
+                          "location.href = " + padded("dmsg://x/big?d=", kBound + 2) + ";"
+                          "setTimeout(function () { send('dmsg://x/end'); }, 100); true");
     ASSERT_TRUE(waitFor([&] { return messages.size() >= 2; }));
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].size(), kBound);
     EXPECT_EQ(messages[1], "dmsg://x/end");
-    EXPECT_TRUE(log.contains("a navigation to a URL of " + std::to_string(kBound + 1) +
-                             " bytes (dmsg:...) was refused: more than " + std::to_string(kBound)));
+    for (const size_t size : {kBound + 1, kBound + 2})
+        EXPECT_TRUE(log.contains("a navigation to a URL of " + std::to_string(size) +
+                                 " bytes (dmsg:...) was refused: more than " +
+                                 std::to_string(kBound)))
+            << size;
+}
+
+TEST_P(WebViewPageMessageService, MessagesTheAppCannotKeepGoThroughThePolicyStepInTheirPlace) {
+    // Frames given their sources before any is in the document: the app
+    // keeps as many as it may, and the frames past that get their URLs.
+    const size_t kCount = web::PageMessageServer::kMostWaitingMessages + 4;
+    const size_t kLong = web::protocol::kMessageThresholdBytes + 100;
+    const core::Value references = evaluate(
+        *view, "var frames = [], body = 'z'.repeat(" + std::to_string(kLong) + ");"
+               "for (var i = 0; i < " + std::to_string(kCount) + "; ++i) {"
+               "  var f = document.createElement('iframe');"
+               "  f.src = 'dmsg://x/' + String(i).padStart(4, '0') + '?d=' + body;"
+               "  frames.push(f); }"
+               "frames.forEach(function (f) { document.body.appendChild(f); });"
+               "frames.filter(function (f) {"
+               "  return f.getAttribute('src').indexOf('vantor-message:') === 0; }).length");
+    ASSERT_TRUE(waitFor([&] { return messages.size() >= kCount; }, 60));
+    EXPECT_EQ(references, core::Value(std::int64_t(web::PageMessageServer::kMostWaitingMessages)));
+    ASSERT_EQ(messages.size(), kCount);
+    for (size_t i = 0; i < kCount; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "%04zu", i);
+        EXPECT_EQ(messages[i].substr(0, 13), std::string("dmsg://x/") + name) << i;
+        EXPECT_EQ(messages[i].size(), 16 + kLong) << i;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewPageMessageService, testing::ValuesIn(kKinds), kindName);
