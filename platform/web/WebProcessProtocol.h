@@ -18,6 +18,7 @@
 //   frame sends it, whether it follows a redirect, method, URL, header
 //   fields. The answer is one byte (Decision). A refused navigation is held
 //   (kHeldScheme).
+// - Page messages, on a socket of their own: see kMessageWorld below.
 // - A memory notice, extension to app, on a connection of its own: a
 //   decision query whose method is kMemoryNotice (URL and fields empty),
 //   one for each page of a web process whose resident size went over its

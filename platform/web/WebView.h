@@ -12,7 +12,9 @@
 // The engine's policy step does not say which frame navigates. Loads made
 // through this class, link clicks (whose frame the click tells first) and
 // navigations to other schemes than http(s), such as the SDK's message URLs,
-// are decided there, before the engine begins anything. Other navigations the
+// are decided there, before the engine begins anything (or, for a view
+// that takes a scheme's navigations as the page's messages, handed on as
+// text: receivePageMessages). Other navigations the
 // page starts over http(s) (script, frames, forms, redirects) are decided
 // when the engine sends their request, in the web process, where the frame
 // is known: a refused one is never sent, but the engine has begun it, so

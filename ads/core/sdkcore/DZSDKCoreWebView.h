@@ -3,10 +3,13 @@
 // demand, queues script commands (at most 50) until it has loaded, takes
 // its dmsg answers off the navigation path and hands them to the SDK core
 // message handler (then the Live View message handler), and tells one-time
-// observers when a load has ended. The answers carry whole ads: each is
-// taken apart on the serial queue "com.dozuza.vuraz.sdk-core-messages", so
-// the main thread never parses megabytes, and handed on, in the order the
-// page sent them, on the main queue.
+// observers when a load has ended. The answers carry whole ads: the web view
+// hands each over as its URL's text (web::WebView::receivePageMessages; a
+// long one a frame is given is taken in the web process and never crosses
+// the main thread whole), each is read and taken apart on the serial queue
+// "com.dozuza.vuraz.sdk-core-messages", so the main thread never parses
+// megabytes, and handed on, in the order the page sent them, on the main
+// queue.
 //
 // It also routes the page's Live View verdicts: each Live View identifier
 // whose instance runs in the page may have one observer (held weakly), told
