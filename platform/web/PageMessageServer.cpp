@@ -128,7 +128,8 @@ void PageMessageServer::serve() {
         // Connections first: their entries follow the listener's.
         for (size_t at = entries.size(); at-- > 1;) {
             if (!entries[at].revents) continue;
-            if (!connections[at - 1]->readable(*this)) connections.erase(connections.begin() + long(at - 1));
+            if (!connections[at - 1]->readable(*this))
+                connections.erase(connections.begin() + long(at - 1));
         }
         if (entries[0].revents & POLLIN) {
             const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -147,8 +148,7 @@ protocol::Decision PageMessageServer::offer(const protocol::MessageHeader& heade
     const std::lock_guard lock(mutex_);
     if (!receiving_.count(header.pageId)) return protocol::Decision::refuse;
     Waiting& waiting = waiting_[header.pageId];
-    if (waiting.messages.count(header.serial) ||
-        waiting.messages.size() >= kMostWaitingMessages ||
+    if (waiting.messages.count(header.serial) || waiting.messages.size() >= kMostWaitingMessages ||
         waiting.bytes + url.size() > kMostWaitingBytes)
         return protocol::Decision::refuse;
     Message message;

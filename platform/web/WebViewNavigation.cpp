@@ -63,9 +63,8 @@ void logRefusal(std::string_view start, std::uint64_t bytes, size_t most) {
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return g_ascii_tolower(x) == g_ascii_tolower(y);
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return g_ascii_tolower(x) == g_ascii_tolower(y); });
 }
 
 // What the web process sends, as the delegate sees it.
@@ -255,8 +254,8 @@ bool WebView::Engine::takePageMessage(WebKitPolicyDecision* policy, std::string_
         webkit_policy_decision_ignore(policy);
         const auto serial = protocol::parseMessageReference(url);
         PageMessageServer* server = PageMessageServer::shared(nullptr);
-        auto taken = serial && server ? server->take(owner.pageIdentifier(), *serial)
-                                      : std::nullopt;
+        auto taken =
+            serial && server ? server->take(owner.pageIdentifier(), *serial) : std::nullopt;
         if (!taken) {
             core::Console::log("WebView: the page named a message that is not there (" +
                                std::string(url.substr(0, 64)) + ")");

@@ -441,7 +441,8 @@ std::string sendMessage(std::uint64_t pageId, std::string_view url) {
         messageChannel.socket = openConnectionTo(protocol::messageSocketPath(extension.socketPath));
         if (messageChannel.socket < 0) return {};
         // A write the app does not take within the time is given up.
-        timeval limit{protocol::kAnswerTimeoutMs / 1000, (protocol::kAnswerTimeoutMs % 1000) * 1000};
+        timeval limit{protocol::kAnswerTimeoutMs / 1000,
+                      (protocol::kAnswerTimeoutMs % 1000) * 1000};
         setsockopt(messageChannel.socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     }
     // Serials of this process start at random, so that they are not those

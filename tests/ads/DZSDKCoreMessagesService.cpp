@@ -88,16 +88,19 @@ TEST_P(DZSDKCoreKindMessagesService, ALongMessageReachesItsHandlerAsANavigationW
     // same long text by a location change (never taken: it comes through
     // the engine's policy step).
     const std::string text = "'\u00e9 &=?%'.repeat(40000)";
-    const core::Value taken = evaluate(
-        "DUZO_send('order', {i: '1', d: " + text + "}); DUZO_send('order', {i: '2'});"
-        "var taken = [].some.call(document.querySelectorAll('iframe'), function (f) {"
-        "  return (f.getAttribute('src') || '').indexOf('vantor-message:') === 0; });"
-        "location.href = 'dmsg://core/order?i=3&d=' + encodeURIComponent(" + text + "); taken");
+    const core::Value taken =
+        evaluate("DUZO_send('order', {i: '1', d: " + text +
+                 "}); DUZO_send('order', {i: '2'});"
+                 "var taken = [].some.call(document.querySelectorAll('iframe'), function (f) {"
+                 "  return (f.getAttribute('src') || '').indexOf('vantor-message:') === 0; });"
+                 "location.href = 'dmsg://core/order?i=3&d=' + encodeURIComponent(" +
+                 text + "); taken");
     ASSERT_TRUE(waitFor([&] { return handler->performed.size() >= 3; }));
     EXPECT_EQ(taken, core::Value(true));
     ASSERT_EQ(handler->performed.size(), 3u);
     const auto parameters = [&](size_t at) {
-        return core::JSON::parse(handler->performed[at].substr(handler->performed[at].find(' ') + 1))
+        return core::JSON::parse(
+                   handler->performed[at].substr(handler->performed[at].find(' ') + 1))
             .value_or(core::Value());
     };
     EXPECT_EQ(parameters(0)["i"], core::Value("1"));

@@ -17,8 +17,7 @@ namespace {
 
 using namespace webtesting;
 
-class WebViewPageMessageService
-    : public testing::TestWithParam<web::WebViewConfiguration::Kind> {
+class WebViewPageMessageService : public testing::TestWithParam<web::WebViewConfiguration::Kind> {
 protected:
     void SetUp() override { ASSERT_TRUE(open()); }
 
@@ -59,14 +58,22 @@ TEST_P(WebViewPageMessageService, EveryWayOfSendingArrivesWholeInTheOrderSent) {
     // script has run), and a short last one.
     const std::string script =
         "var early = document.createElement('iframe');"
-        "early.src = " + padded("dmsg://x/four?d=", kLong) + ";"
-        "var a = send(" + padded("dmsg://x/one?d=", kLong) + ");"
+        "early.src = " +
+        padded("dmsg://x/four?d=", kLong) +
+        ";"
+        "var a = send(" +
+        padded("dmsg://x/one?d=", kLong) +
+        ");"
         "send('dmsg://x/two');"
         "var c = document.createElement('iframe');"
-        "c.setAttribute('src', " + padded("dmsg://x/three?d=", kLong) + ");"
+        "c.setAttribute('src', " +
+        padded("dmsg://x/three?d=", kLong) +
+        ");"
         "document.body.appendChild(c);"
         "document.body.appendChild(early);"
-        "location.href = " + padded("dmsg://x/five?d=", kLong) + ";"
+        "location.href = " +
+        padded("dmsg://x/five?d=", kLong) +
+        ";"
         "setTimeout(function () { send('dmsg://x/six'); }, 100);"
         // The long frames were given references; the page still reads its URL.
         "[a.getAttribute('src').split(':')[0], c.getAttribute('src').split(':')[0],"
@@ -82,11 +89,13 @@ TEST_P(WebViewPageMessageService, EveryWayOfSendingArrivesWholeInTheOrderSent) {
     EXPECT_EQ(messages[0], "dmsg://x/one?d=" + std::string(kLong - 15, 'z'));
     for (const size_t at : {2, 3, 4}) EXPECT_EQ(messages[at].size(), kLong) << at;
     EXPECT_EQ(types, std::vector<web::NavigationType>(6, web::NavigationType::other));
-    EXPECT_EQ(answer, core::Value(core::Array{core::Value(web::protocol::kMessageReferenceScheme),
-                                              core::Value(web::protocol::kMessageReferenceScheme),
-                                              core::Value(std::int64_t(kLong)), core::Value(false)}));
+    EXPECT_EQ(answer,
+              core::Value(core::Array{core::Value(web::protocol::kMessageReferenceScheme),
+                                      core::Value(web::protocol::kMessageReferenceScheme),
+                                      core::Value(std::int64_t(kLong)), core::Value(false)}));
     for (const auto& action : delegate->navigations)
-        EXPECT_FALSE(action.request.url().hasScheme("dmsg")) << action.request.url().absoluteString();
+        EXPECT_FALSE(action.request.url().hasScheme("dmsg"))
+            << action.request.url().absoluteString();
     EXPECT_EQ(web::PageMessageServer::shared(nullptr)->waitingCount(view->pageIdentifier()), 0u);
 }
 
@@ -107,10 +116,15 @@ TEST_P(WebViewPageMessageService, AMessageOverTheViewsBoundIsRefusedAndLoggedAnd
     ASSERT_TRUE(open(kBound));
     core::Console::Capture log;
     // Taken (a frame's) and not (a location change): both are refused.
-    (void)evaluate(*view, "send(" + padded("dmsg://x/big?d=", kBound + 1) + ");"
-                          "send(" + padded("dmsg://x/fits?d=", kBound) + ");"
-                          "location.href = " + padded("dmsg://x/big?d=", kBound + 2) + ";"
-                          "setTimeout(function () { send('dmsg://x/end'); }, 100); true");
+    (void)evaluate(*view, "send(" + padded("dmsg://x/big?d=", kBound + 1) +
+                              ");"
+                              "send(" +
+                              padded("dmsg://x/fits?d=", kBound) +
+                              ");"
+                              "location.href = " +
+                              padded("dmsg://x/big?d=", kBound + 2) +
+                              ";"
+                              "setTimeout(function () { send('dmsg://x/end'); }, 100); true");
     ASSERT_TRUE(waitFor([&] { return messages.size() >= 2; }));
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].size(), kBound);
@@ -128,14 +142,17 @@ TEST_P(WebViewPageMessageService, MessagesTheAppCannotKeepGoThroughThePolicyStep
     const size_t kCount = web::PageMessageServer::kMostWaitingMessages + 4;
     const size_t kLong = web::protocol::kMessageThresholdBytes + 100;
     const core::Value references = evaluate(
-        *view, "var frames = [], body = 'z'.repeat(" + std::to_string(kLong) + ");"
-               "for (var i = 0; i < " + std::to_string(kCount) + "; ++i) {"
-               "  var f = document.createElement('iframe');"
-               "  f.src = 'dmsg://x/' + String(i).padStart(4, '0') + '?d=' + body;"
-               "  frames.push(f); }"
-               "frames.forEach(function (f) { document.body.appendChild(f); });"
-               "frames.filter(function (f) {"
-               "  return f.getAttribute('src').indexOf('vantor-message:') === 0; }).length");
+        *view, "var frames = [], body = 'z'.repeat(" + std::to_string(kLong) +
+                   ");"
+                   "for (var i = 0; i < " +
+                   std::to_string(kCount) +
+                   "; ++i) {"
+                   "  var f = document.createElement('iframe');"
+                   "  f.src = 'dmsg://x/' + String(i).padStart(4, '0') + '?d=' + body;"
+                   "  frames.push(f); }"
+                   "frames.forEach(function (f) { document.body.appendChild(f); });"
+                   "frames.filter(function (f) {"
+                   "  return f.getAttribute('src').indexOf('vantor-message:') === 0; }).length");
     ASSERT_TRUE(waitFor([&] { return messages.size() >= kCount; }, 60));
     EXPECT_EQ(references, core::Value(std::int64_t(web::PageMessageServer::kMostWaitingMessages)));
     ASSERT_EQ(messages.size(), kCount);

@@ -136,22 +136,22 @@ void DZSDKCoreController::loadAdWithRequestID(DZSDKCoreDMSGHandler&,
     lockQueue_->async([self = shared_from_this(), key = *key, fetchedAd]() mutable {
         const auto requester = self->takeBuildAdURLDelegate(key);
         if (!requester) return;
-        core::Queue::main()->async([weakRequester = std::weak_ptr(requester),
-                                    fetchedAd = std::move(fetchedAd)]() mutable {
-            const auto requester = weakRequester.lock();
-            if (!requester) return;
-            const bool mediation = fetchedAd["is_mediation"].boolValue();
-            const auto ad = adOfType(requester->requestedAdType(), std::move(fetchedAd));
-            if (ad && mediation) {
-                ad->setResponseType(DZAdResponseTypeMediation);
-                // An inline ad may come without headers: start from none.
-                core::Dictionary headers = ad->responseHeaders().value_or(core::Dictionary());
-                headers.set("x-duzo-mediation", 1);
-                headers.set("Content-Type", "application/json");
-                ad->setResponseHeaders(std::move(headers));
-            }
-            requester->loadAd(ad, ad ? ad->responseHeaders() : std::nullopt);
-        });
+        core::Queue::main()->async(
+            [weakRequester = std::weak_ptr(requester), fetchedAd = std::move(fetchedAd)]() mutable {
+                const auto requester = weakRequester.lock();
+                if (!requester) return;
+                const bool mediation = fetchedAd["is_mediation"].boolValue();
+                const auto ad = adOfType(requester->requestedAdType(), std::move(fetchedAd));
+                if (ad && mediation) {
+                    ad->setResponseType(DZAdResponseTypeMediation);
+                    // An inline ad may come without headers: start from none.
+                    core::Dictionary headers = ad->responseHeaders().value_or(core::Dictionary());
+                    headers.set("x-duzo-mediation", 1);
+                    headers.set("Content-Type", "application/json");
+                    ad->setResponseHeaders(std::move(headers));
+                }
+                requester->loadAd(ad, ad ? ad->responseHeaders() : std::nullopt);
+            });
     });
 }
 
