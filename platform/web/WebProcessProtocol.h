@@ -18,6 +18,7 @@
 //   frame sends it, whether it follows a redirect, method, URL, header
 //   fields. The answer is one byte (Decision). A refused navigation is held
 //   (kHeldScheme).
+// - Page messages, on a socket of their own: see kMessageWorld below.
 // - A memory notice, extension to app, on a connection of its own: a
 //   decision query whose method is kMemoryNotice (URL and fields empty),
 //   one for each page of a web process whose resident size went over its
@@ -160,6 +161,69 @@ struct ProxyError {
 [[nodiscard]] inline std::string_view schemeOf(std::string_view url) {
     const size_t colon = url.find(':');
     return colon == std::string_view::npos ? std::string_view() : url.substr(0, colon);
+}
+
+// Page messages (WebView::receivePageMessages): a view that takes a
+// scheme's navigations as the page's messages adds a user script in
+// kMessageWorld, at document start in the main frame, that calls
+// kMessageConfigureFunction(scheme, threshold). The extension defines that
+// function in that world (where the page cannot reach it) and, when it is
+// called, hooks the page's frame sources in the page's own world: a frame
+// given a URL of the scheme longer than threshold bytes (HTMLIFrameElement's
+// src, setAttribute("src")) has the URL sent to the app over the message
+// socket (kMessageSocketName, beside the decision socket) and navigates to
+// messageReference(serial) instead, so that only a short URL goes through the
+// engine's policy step, in its place among the page's other navigations.
+// On that socket, extension to app: a MessageHeader, then its length bytes
+// of the URL unless kMessageOmitted is set (a URL over kMostMessageBytes: the
+// app tells that it was refused when its reference comes). The app answers
+// one byte: Decision::allow when it keeps the URL for its reference,
+// Decision::refuse when it does not (the frame is then given the URL itself).
+inline constexpr const char* kMessageWorld = "vantor-page-messages";
+inline constexpr const char* kMessageConfigureFunction = "vantorPageMessages";
+inline constexpr const char* kMessageSocketName = "messages";
+inline constexpr const char* kMessageReferenceScheme = "vantor-message";
+// Messages at most this long go through the policy step as they are.
+inline constexpr size_t kMessageThresholdBytes = 64 * 1024;
+inline constexpr std::uint64_t kMostMessageBytes = std::uint64_t(64) << 20;
+inline constexpr std::uint32_t kMessageOmitted = 1;
+
+struct MessageHeader {
+    std::uint64_t pageId = 0;
+    std::uint64_t serial = 0;
+    std::uint64_t length = 0;
+    std::uint32_t flags = 0;
+    std::uint32_t reserved = 0;
+};
+
+// The message socket's path, beside the decision socket's.
+[[nodiscard]] inline std::string messageSocketPath(std::string_view decisionSocketPath) {
+    const size_t slash = decisionSocketPath.rfind('/');
+    std::string path(slash == std::string_view::npos ? std::string_view()
+                                                     : decisionSocketPath.substr(0, slash + 1));
+    return path + kMessageSocketName;
+}
+
+[[nodiscard]] inline std::string messageReference(std::uint64_t serial) {
+    return std::string(kMessageReferenceScheme) + ":" + std::to_string(serial);
+}
+
+// The serial a reference names; nullopt for any other text.
+[[nodiscard]] inline std::optional<std::uint64_t> parseMessageReference(std::string_view url) {
+    const std::string_view scheme(kMessageReferenceScheme);
+    if (url.size() <= scheme.size() + 1 || url.substr(0, scheme.size()) != scheme ||
+        url[scheme.size()] != ':')
+        return std::nullopt;
+    url.remove_prefix(scheme.size() + 1);
+    if (url.size() > 20) return std::nullopt;
+    std::uint64_t serial = 0;
+    for (const char c : url) {
+        if (c < '0' || c > '9') return std::nullopt;
+        const std::uint64_t digit = std::uint64_t(c - '0');
+        if (serial > (UINT64_MAX - digit) / 10) return std::nullopt;
+        serial = serial * 10 + digit;
+    }
+    return serial;
 }
 
 }  // namespace web::protocol

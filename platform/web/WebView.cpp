@@ -10,6 +10,7 @@
 #include "core/RunLoop.h"
 #include "gfx/Canvas.h"
 #include "ui/DeviceProfile.h"
+#include "web/PageMessageServer.h"
 #include "web/proxy/EngineProxy.h"
 #include "web/WebViewEngine.h"
 
@@ -116,6 +117,9 @@ WebView::Engine::~Engine() {
     settleSnapshots();
     stopStallWatch();
     pages().erase(webkit_web_view_get_page_id(page));
+    if (receivesPageMessages)
+        if (PageMessageServer* server = PageMessageServer::shared(nullptr))
+            server->setReceiving(webkit_web_view_get_page_id(page), false);
     context->removePage(page);
     g_signal_handlers_disconnect_by_data(page, this);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(page), this);

@@ -12,7 +12,9 @@
 // The engine's policy step does not say which frame navigates. Loads made
 // through this class, link clicks (whose frame the click tells first) and
 // navigations to other schemes than http(s), such as the SDK's message URLs,
-// are decided there, before the engine begins anything. Other navigations the
+// are decided there, before the engine begins anything (or, for a view
+// that takes a scheme's navigations as the page's messages, handed on as
+// text: receivePageMessages). Other navigations the
 // page starts over http(s) (script, frames, forms, redirects) are decided
 // when the engine sends their request, in the web process, where the frame
 // is known: a refused one is never sent, but the engine has begun it, so
@@ -50,6 +52,7 @@ public:
     using EvaluationCompletion = std::function<void(JSResult result)>;
     using SnapshotCompletion = std::function<void(gfx::ImagePtr snapshot)>;
     using SchemeHandler = std::function<void(std::shared_ptr<URLSchemeTask> task)>;
+    using PageMessageHandler = std::function<void(std::string url, NavigationType type)>;
 
     // Starts the engine on first use (GTK, a display, GLib's main loop as
     // the main thread's waiter). nullptr with a message when it cannot.
@@ -96,6 +99,21 @@ public:
     // The completion gets the script's value as JSON gives it, or the
     // exception with its message and line.
     void evaluateJavaScript(const std::string& script, EvaluationCompletion completion = {});
+
+    // The page's messages: every navigation the page starts to a URL of
+    // scheme (any letter case) is refused in the policy step and its URL's
+    // text handed to handler, unparsed, on the main thread, in the order of
+    // the page's navigations; the delegate is not asked about it. A message
+    // longer than protocol::kMessageThresholdBytes that the page gives a
+    // frame as its source (the way pages send them) is taken from the page
+    // in the web process and comes beside the navigation
+    // (PageMessageServer), so its text never crosses the main thread whole
+    // and the engine's policy step sees a short reference in its place; a
+    // message sent another way (a location change, a link) comes through
+    // the policy step as it is. The configuration's maximumNavigationURLBytes
+    // bounds both: a longer message is refused and logged. For the loads
+    // from now on; one scheme per view.
+    void receivePageMessages(std::string scheme, PageMessageHandler handler);
 
     // Serves scheme for this view's pages. Schemes are per engine context:
     // the first view to serve one registers it (fetch() from http pages
@@ -248,6 +266,7 @@ private:
     // WebViewScripts.cpp
     void installOwnScripts();
     void addOwnScripts();
+    void addMessageScript();
     void contentSizeReported(gfx::Size size);
 
     // WebViewSnapshot.cpp
@@ -274,6 +293,8 @@ private:
     double zoom_ = 1;
     std::map<std::string, ScriptMessageHandler> messageHandlers_;
     std::map<std::string, SchemeHandler> schemeHandlers_;
+    std::string messageScheme_;
+    PageMessageHandler messageHandler_;
 };
 
 }  // namespace web

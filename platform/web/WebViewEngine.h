@@ -235,6 +235,13 @@ struct WebView::Engine {
     std::vector<std::weak_ptr<PendingDialog>> openDialogs;
     // Handlers of the page's messages, by name.
     std::map<std::string, gulong> messageSignals;
+    // The page's long messages come through PageMessageServer.
+    bool receivesPageMessages = false;
+    // A navigation to the view's message scheme, or to the reference of a
+    // message taken in the web process (WebViewNavigation.cpp): true when
+    // url was one, handed on (or refused) and its navigation ignored.
+    [[nodiscard]] bool takePageMessage(WebKitPolicyDecision* policy, std::string_view url,
+                                       NavigationType type);
     // A size change waits for the engine's allocation before its snapshot.
     bool snapshotOnAllocation = false;
 

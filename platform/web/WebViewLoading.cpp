@@ -8,6 +8,7 @@
 
 #include "core/Console.h"
 #include "core/RunLoop.h"
+#include "web/PageMessageServer.h"
 #include "web/proxy/EngineProxy.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
@@ -374,6 +375,10 @@ void WebView::Engine::processTerminated(WebKitWebView*, WebKitWebProcessTerminat
                             ? "went over its memory limit and was ended"
                             : "was ended by the app"));
     engine.deferred.clear();
+    // The messages the process sent beside its navigations will not be asked for.
+    if (engine.receivesPageMessages)
+        if (PageMessageServer* server = PageMessageServer::shared(nullptr))
+            server->dropWaiting(webkit_web_view_get_page_id(engine.page));
     engine.startAwaitsDecision = false;
     engine.engineLoadOpen = false;
     LoadError error;

@@ -10,6 +10,7 @@
 
 #include "core/Console.h"
 #include "web/EngineMessages.h"
+#include "web/PageMessageServer.h"
 #include "web/proxy/EngineProxy.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
@@ -53,6 +54,17 @@ bool withinDocument(std::string_view url, const std::optional<core::URL>& curren
     std::string_view shown = current->absoluteString();
     shown = shown.substr(0, shown.find('#'));
     return url.substr(0, hash) == shown;
+}
+
+void logRefusal(std::string_view start, std::uint64_t bytes, size_t most) {
+    core::Console::log("WebView: a navigation to a URL of " + std::to_string(bytes) + " bytes (" +
+                       std::string(protocol::schemeOf(start)) + ":...) was refused: more than " +
+                       std::to_string(most));
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return g_ascii_tolower(x) == g_ascii_tolower(y); });
 }
 
 // What the web process sends, as the delegate sees it.
@@ -140,11 +152,14 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
     const auto issuedEntry =
         std::find_if(apiNavigations.begin(), apiNavigations.end(),
                      [&](const APINavigation& issued) { return issued.key == keyOf(text); });
+    // The page's messages, where the view takes them: read no further.
+    if (!owner.messageScheme_.empty() && (redirect || issuedEntry == apiNavigations.end()) &&
+        takePageMessage(policy, text,
+                        typeFor(webkit_navigation_action_get_navigation_type(navigation))))
+        return;
     const size_t most = owner.configuration_.maximumNavigationURLBytes;
     if (most != 0 && text.size() > most && (redirect || issuedEntry == apiNavigations.end())) {
-        core::Console::log("WebView: a navigation to a URL of " + std::to_string(text.size()) +
-                           " bytes (" + std::string(protocol::schemeOf(text.substr(0, 64))) +
-                           ":...) was refused: more than " + std::to_string(most));
+        logRefusal(text.substr(0, 64), text.size(), most);
         webkit_policy_decision_ignore(policy);
         return;
     }
@@ -220,6 +235,45 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
     }
     lastAllowed = url;
     webkit_policy_decision_use(policy);
+}
+
+bool WebView::Engine::takePageMessage(WebKitPolicyDecision* policy, std::string_view url,
+                                      NavigationType type) {
+    const std::string_view scheme = protocol::schemeOf(url.substr(0, 64));
+    const size_t most = owner.configuration_.maximumNavigationURLBytes;
+    std::string message;
+    if (equalsIgnoringCase(scheme, owner.messageScheme_)) {
+        webkit_policy_decision_ignore(policy);
+        if (most != 0 && url.size() > most) {
+            logRefusal(url.substr(0, 64), url.size(), most);
+            return true;
+        }
+        message = std::string(url);
+    } else if (receivesPageMessages && scheme == protocol::kMessageReferenceScheme) {
+        // A message taken in the web process: its text waits beside.
+        webkit_policy_decision_ignore(policy);
+        const auto serial = protocol::parseMessageReference(url);
+        PageMessageServer* server = PageMessageServer::shared(nullptr);
+        auto taken =
+            serial && server ? server->take(owner.pageIdentifier(), *serial) : std::nullopt;
+        if (!taken) {
+            core::Console::log("WebView: the page named a message that is not there (" +
+                               std::string(url.substr(0, 64)) + ")");
+            return true;
+        }
+        const std::uint64_t bytes = taken->omittedBytes ? taken->omittedBytes : taken->url.size();
+        if (taken->omittedBytes || (most != 0 && bytes > most)) {
+            logRefusal(owner.messageScheme_ + ":", bytes,
+                       taken->omittedBytes ? size_t(protocol::kMostMessageBytes) : most);
+            return true;
+        }
+        message = std::move(taken->url);
+    } else {
+        return false;
+    }
+    const auto handler = owner.messageHandler_;  // it may replace itself
+    if (handler) handler(std::move(message), type);
+    return true;
 }
 
 void WebView::Engine::linkClicked(std::string url, bool mainFrame, std::string target) {

@@ -7,7 +7,10 @@
 #include <tuple>
 #include <utility>
 
+#include "core/Console.h"
 #include "core/JSON.h"
+#include "web/PageMessageServer.h"
+#include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
 
 namespace web {
@@ -146,6 +149,39 @@ void WebView::addOwnScripts() {
         webkit_user_content_manager_add_script(engine_->scripts, script);
         webkit_user_script_unref(script);
     }
+    if (engine_->receivesPageMessages) addMessageScript();
+}
+
+void WebView::addMessageScript() {
+    // The extension hooks the page's frame sources when this runs (in a world
+    // of its own, before the page's scripts).
+    const std::string source = std::string(protocol::kMessageConfigureFunction) + "(" +
+                               core::JSON::write(core::Value(messageScheme_)).value_or("\"\"") +
+                               ", " + std::to_string(protocol::kMessageThresholdBytes) + ");";
+    WebKitUserScript* script = webkit_user_script_new_for_world(
+        source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, protocol::kMessageWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(engine_->scripts, script);
+    webkit_user_script_unref(script);
+}
+
+void WebView::receivePageMessages(std::string scheme, PageMessageHandler handler) {
+    const bool first = messageScheme_.empty();
+    messageScheme_ = std::move(scheme);
+    messageHandler_ = std::move(handler);
+    if (!first || messageScheme_.empty()) return;
+    // Without the socket (or the extension) every message comes through the
+    // policy step.
+    if (!engine_->context->hasExtension()) return;
+    std::string error;
+    PageMessageServer* server = PageMessageServer::shared(&error);
+    if (!server) {
+        core::Console::log("WebView: " + error);
+        return;
+    }
+    server->setReceiving(pageIdentifier(), true);
+    engine_->receivesPageMessages = true;
+    addMessageScript();
 }
 
 void WebView::contentSizeReported(gfx::Size size) {

@@ -10,6 +10,10 @@
 //  - in a context whose pages load through the app's proxy (the app gives
 //    it a page token), marks every request with its page and the page's
 //    URL (protocol::kPageHeader), replacing any such field the page set;
+//  - for pages whose view takes a scheme's navigations as the page's messages
+//    (the view's user script in protocol::kMessageWorld asks for it), hooks
+//    the page's frame sources so that a long message goes to the app over a
+//    socket of its own and the frame navigates to a short reference to it;
 //  - when the app sets a memory limit, holds the process to it: a thread of
 //    its own samples the resident size, so that script that never yields
 //    cannot put the check off, and past the limit stops the process's other
@@ -24,6 +28,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <webkit2/webkit-web-extension.h>
@@ -38,6 +43,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -81,19 +87,24 @@ void disconnect() {
     extension.socket = -1;
 }
 
-// A new connection to the app; -1 when there is none.
-int openConnection() {
-    if (extension.socketPath.empty()) return -1;
+// A new connection to the app's socket at path; -1 when there is none.
+int openConnectionTo(const std::string& path) {
+    if (path.empty()) return -1;
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, extension.socketPath.c_str(), sizeof(address.sun_path) - 1);
+    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         close(fd);
         return -1;
     }
     return fd;
+}
+
+// A new connection to the app; -1 when there is none.
+int openConnection() {
+    return openConnectionTo(extension.socketPath);
 }
 
 bool connectToApp() {
@@ -351,6 +362,169 @@ gboolean userMessage(WebKitWebPage*, WebKitUserMessage* message, gpointer data) 
     return TRUE;
 }
 
+// Page messages (protocol::kMessageWorld). The hook, run in the page's own
+// world: it replaces the frame source setters (HTMLIFrameElement's src and
+// setAttribute("src")) with ones that hand a long URL of the scheme, resolved
+// as the frame would resolve it, to send(url), and give the frame the
+// reference send answers instead (the src getter still reads the URL). What
+// it needs is taken before the page's scripts run, so the page cannot
+// redirect it; send is reachable from the hook alone.
+constexpr const char* kMessageHook = R"JS((function () {
+  return function (send, scheme, threshold) {
+    'use strict';
+    var Frame = HTMLIFrameElement, apply = Reflect.apply, URLType = URL;
+    var source = Object.getOwnPropertyDescriptor(Frame.prototype, 'src');
+    var setAttribute = Element.prototype.setAttribute;
+    var baseURI = Object.getOwnPropertyDescriptor(Node.prototype, 'baseURI').get;
+    var lower = String.prototype.toLowerCase, slice = String.prototype.slice;
+    var given = new WeakMap(), mapGet = WeakMap.prototype.get;
+    var mapSet = WeakMap.prototype.set, mapDelete = WeakMap.prototype.delete;
+    var prefix = apply(lower, scheme, []) + ':';
+    // [reference, URL] for a message taken, else null.
+    function take(frame, text) {
+      if (typeof text !== 'string' || text.length <= threshold) return null;
+      var url;
+      try { url = new URLType(text, apply(baseURI, frame, [])).href; } catch (e) { return null; }
+      if (apply(slice, url, [0, prefix.length]) !== prefix) return null;
+      var reference = send(url);
+      return typeof reference === 'string' ? [reference, url] : null;
+    }
+    function give(frame, text) {
+      var taken = take(frame, text);
+      if (taken) {
+        apply(mapSet, given, [frame, taken]);
+        return taken[0];
+      }
+      apply(mapDelete, given, [frame]);
+      return text;
+    }
+    Object.defineProperty(Frame.prototype, 'src', {
+      configurable: true, enumerable: source.enumerable,
+      get: function () {
+        var value = apply(source.get, this, []);
+        var taken = apply(mapGet, given, [this]);
+        return taken && taken[0] === value ? taken[1] : value;
+      },
+      set: function (value) { apply(source.set, this, [give(this, value)]); }
+    });
+    Element.prototype.setAttribute = function (name, value) {
+      if (this instanceof Frame && typeof name === 'string' && apply(lower, name, []) === 'src')
+        return apply(setAttribute, this, [name, give(this, value)]);
+      return apply(setAttribute, this, arguments);
+    };
+  };
+})())JS";
+
+struct MessageChannel {
+    int socket = -1;
+    std::uint64_t nextSerial = 0;
+};
+
+MessageChannel messageChannel;
+
+// The frame whose page asked for the hook, until the hook is in.
+struct HookTarget {
+    std::uint64_t pageId = 0;
+    WebKitFrame* frame = nullptr;  // weak
+    bool installed = false;
+};
+
+void closeMessageChannel() {
+    if (messageChannel.socket >= 0) close(messageChannel.socket);
+    messageChannel.socket = -1;
+}
+
+// Sends the page's message to the app; the reference to navigate to instead
+// when the app keeps it, empty when it does not (or cannot be reached).
+std::string sendMessage(std::uint64_t pageId, std::string_view url) {
+    if (messageChannel.socket < 0) {
+        messageChannel.socket = openConnectionTo(protocol::messageSocketPath(extension.socketPath));
+        if (messageChannel.socket < 0) return {};
+        // A write the app does not take within the time is given up.
+        timeval limit{protocol::kAnswerTimeoutMs / 1000,
+                      (protocol::kAnswerTimeoutMs % 1000) * 1000};
+        setsockopt(messageChannel.socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    }
+    // Serials of this process start at random, so that they are not those
+    // of an earlier process of the same page.
+    while (messageChannel.nextSerial == 0)
+        messageChannel.nextSerial = (std::uint64_t(g_random_int()) << 31) | g_random_int();
+    protocol::MessageHeader header;
+    header.pageId = pageId;
+    header.serial = messageChannel.nextSerial++;
+    header.length = url.size();
+    const bool omitted = url.size() > protocol::kMostMessageBytes;
+    if (omitted) header.flags |= protocol::kMessageOmitted;
+    const int fd = messageChannel.socket;
+    char answer = 0;
+    if (writeAll(fd, &header, sizeof header) && (omitted || writeAll(fd, url.data(), url.size()))) {
+        pollfd entry{fd, POLLIN, 0};
+        int ready = 0;
+        while ((ready = poll(&entry, 1, protocol::kAnswerTimeoutMs)) < 0 && errno == EINTR) {
+        }
+        if (ready != 1 || recv(fd, &answer, 1, 0) != 1) answer = 0;
+    }
+    if (answer == 0) {
+        closeMessageChannel();  // the stream may be cut inside a message
+        return {};
+    }
+    if (answer != char(protocol::Decision::allow)) return {};
+    return protocol::messageReference(header.serial);
+}
+
+JSCValue* takeMessage(const char* url, gpointer data) {
+    JSCContext* context = jsc_context_get_current();
+    const std::string reference =
+        url ? sendMessage(std::uint64_t(GPOINTER_TO_SIZE(data)), url) : std::string();
+    return reference.empty() ? jsc_value_new_null(context)
+                             : jsc_value_new_string(context, reference.c_str());
+}
+
+void installMessageHook(const char* scheme, double threshold, gpointer data) {
+    auto& target = *static_cast<HookTarget*>(data);
+    if (target.installed || !target.frame || !scheme || !*scheme) return;
+    target.installed = true;
+    JSCContext* context = webkit_frame_get_js_context(target.frame);
+    JSCValue* install = jsc_context_evaluate(context, kMessageHook, -1);
+    JSCValue* send = jsc_value_new_function(context, nullptr, G_CALLBACK(takeMessage),
+                                            GSIZE_TO_POINTER(gsize(target.pageId)), nullptr,
+                                            JSC_TYPE_VALUE, 1, G_TYPE_STRING);
+    JSCValue* done = jsc_value_function_call(install, JSC_TYPE_VALUE, send, G_TYPE_STRING, scheme,
+                                             G_TYPE_DOUBLE, threshold, G_TYPE_NONE);
+    if (JSCException* exception = jsc_context_get_exception(context)) {
+        std::fprintf(stderr, "vantor web extension: the page message hook failed: %s\n",
+                     jsc_exception_get_message(exception));
+        jsc_context_clear_exception(context);
+    }
+    g_object_unref(done);
+    g_object_unref(send);
+    g_object_unref(install);
+    g_object_unref(context);
+}
+
+// A view's user script is about to run in the message world of a frame: the
+// function it calls is made there, out of the page's reach.
+void messageWorldCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame,
+                         gpointer) {
+    if (!webkit_frame_is_main_frame(frame)) return;
+    auto* target = new HookTarget{webkit_web_page_get_id(page), frame, false};
+    g_object_add_weak_pointer(G_OBJECT(frame), reinterpret_cast<gpointer*>(&target->frame));
+    JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, world);
+    JSCValue* configure = jsc_value_new_function(
+        context, protocol::kMessageConfigureFunction, G_CALLBACK(installMessageHook), target,
+        [](gpointer data) {
+            auto* target = static_cast<HookTarget*>(data);
+            if (target->frame)
+                g_object_remove_weak_pointer(G_OBJECT(target->frame),
+                                             reinterpret_cast<gpointer*>(&target->frame));
+            delete target;
+        },
+        G_TYPE_NONE, 2, G_TYPE_STRING, G_TYPE_DOUBLE);
+    jsc_context_set_value(context, protocol::kMessageConfigureFunction, configure);
+    g_object_unref(configure);
+    g_object_unref(context);
+}
+
 void pageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
     auto* state = new PageState;
     g_object_set_data_full(G_OBJECT(page), "vantor-page-state", state,
@@ -388,4 +562,8 @@ webkit_web_extension_initialize_with_user_data(WebKitWebExtension* webExtension,
             startMemoryWatch(limitMiB);
     }
     g_signal_connect(webExtension, "page-created", G_CALLBACK(pageCreated), nullptr);
+    // For the life of the process, as the world's name is the views'.
+    WebKitScriptWorld* messageWorld = webkit_script_world_new_with_name(protocol::kMessageWorld);
+    g_signal_connect(messageWorld, "window-object-cleared", G_CALLBACK(messageWorldCleared),
+                     nullptr);
 }

@@ -182,8 +182,10 @@ TEST_F(DZSDKCoreDMSGHandlerTest, AnswersReachTheDelegateInOrderAfterTheMessage) 
     send("result", {{"request_id", "5"}});
     send("loadSdkConstants", {});
     send("requestReload", {});
-    // Results are handed on at once, the rest on the main queue.
+    // Results are handed on at once, the rest on the main queue (the ad
+    // decoded on the way).
     EXPECT_EQ(delegate->calls, std::vector<std::string>{"result 5"});
+    ASSERT_TRUE(adwebtesting::waitFor([&] { return delegate->calls.size() >= 6; }));
     ASSERT_TRUE(adwebtesting::drainMainQueue());
     EXPECT_EQ(delegate->calls, (std::vector<std::string>{"result 5", "url 1", "ad 3", "invalid 4",
                                                          "constants", "update"}));

@@ -2,7 +2,9 @@
 // server's page: an answer that carries a whole ad of megabytes is taken
 // (the core page's bound is its own, far above an ad's), and answers of
 // very different sizes, sent back to back, reach their handler in the
-// order the page sent them.
+// order the page sent them; in both web view kinds, a long message the page
+// gives a frame is taken beside the navigation and reads as one that came
+// through it.
 
 #include "DMSGTesting.h"
 #include "SDKCoreTesting.h"
@@ -58,5 +60,60 @@ TEST_F(DZSDKCoreMessagesService, AnswersOfTwoMebibytesAndOfTenBytesArriveInTheOr
     for (int i = 0; i < kCount; ++i) sent[i] = i;
     EXPECT_EQ(order, sent);
 }
+
+// The same in both web view kinds: long messages the page gives its hidden
+// frames are taken beside the navigation, and reach their handlers as a
+// navigation would have brought them, in their place among the others.
+class DZSDKCoreKindMessagesService : public SDKCoreTest,
+                                     public testing::WithParamInterface<const char*> {
+protected:
+    void makeControllerOfKind() {
+        const std::string kind = GetParam();
+        controller = ads::DZSDKCoreController::create([kind](ads::DZWebViewConfiguration c) {
+            c.setWebViewClassKey(kind);
+            return ads::DZSDKCoreWebView::create(c);
+        });
+        ASSERT_TRUE(controller && controller->activeSDKCoreWebView());
+        controller->setSDKCoreWebViewLoadTimeout(kTestLoadTimeout);
+    }
+};
+
+TEST_P(DZSDKCoreKindMessagesService, ALongMessageReachesItsHandlerAsANavigationWouldBringIt) {
+    makeControllerOfKind();
+    ASSERT_TRUE(loadPage());
+    const auto handler =
+        std::make_shared<dmsgtesting::RecordingHandler>(std::vector<std::string>{"order"});
+    page().adViewDelegate()->addDMSGHandler(handler);
+    // Escaped characters, a long one through a frame, a short one, and the
+    // same long text by a location change (never taken: it comes through
+    // the engine's policy step).
+    const std::string text = "'\u00e9 &=?%'.repeat(40000)";
+    const core::Value taken =
+        evaluate("DUZO_send('order', {i: '1', d: " + text +
+                 "}); DUZO_send('order', {i: '2'});"
+                 "var taken = [].some.call(document.querySelectorAll('iframe'), function (f) {"
+                 "  return (f.getAttribute('src') || '').indexOf('vantor-message:') === 0; });"
+                 "location.href = 'dmsg://core/order?i=3&d=' + encodeURIComponent(" +
+                 text + "); taken");
+    ASSERT_TRUE(waitFor([&] { return handler->performed.size() >= 3; }));
+    EXPECT_EQ(taken, core::Value(true));
+    ASSERT_EQ(handler->performed.size(), 3u);
+    const auto parameters = [&](size_t at) {
+        return core::JSON::parse(
+                   handler->performed[at].substr(handler->performed[at].find(' ') + 1))
+            .value_or(core::Value());
+    };
+    EXPECT_EQ(parameters(0)["i"], core::Value("1"));
+    EXPECT_EQ(parameters(1)["i"], core::Value("2"));
+    EXPECT_EQ(parameters(2)["i"], core::Value("3"));
+    EXPECT_EQ(parameters(0)["d"].stringValue().size(), 40000u * 7);
+    EXPECT_EQ(parameters(0)["d"].stringValue().substr(0, 7), "\xc3\xa9 &=?%");
+    EXPECT_EQ(parameters(0)["d"], parameters(2)["d"]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DZSDKCoreKindMessagesService, testing::Values("ui", "wk"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
 
 }  // namespace

@@ -35,4 +35,17 @@ TEST(WebProcessProtocolTest, AProxyErrorIsOneBoundedLineThatReadsBack) {
         EXPECT_FALSE(parseProxyError(malformed)) << malformed;
 }
 
+TEST(WebProcessProtocolTest, AMessageReferenceReadsBackAndNothingElseReadsAsOne) {
+    using web::protocol::messageReference;
+    using web::protocol::parseMessageReference;
+    for (const std::uint64_t serial : {std::uint64_t(0), std::uint64_t(42), UINT64_MAX})
+        EXPECT_EQ(parseMessageReference(messageReference(serial)), serial);
+    for (const char* other :
+         {"vantor-message:", "vantor-message:1x", "vantor-message:-1", "Vantor-message:1",
+          "vantor-message:18446744073709551616", "vantor-messages:1", "dmsg://x/m", ""})
+        EXPECT_FALSE(parseMessageReference(other)) << other;
+    EXPECT_EQ(web::protocol::messageSocketPath("/run/vantor-web-1/decide"),
+              "/run/vantor-web-1/messages");
+}
+
 }  // namespace

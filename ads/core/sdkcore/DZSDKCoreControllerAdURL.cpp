@@ -24,8 +24,8 @@ std::vector<std::string> split(const std::string& text, char separator) {
     return pieces;
 }
 
-std::shared_ptr<DZAd> adOfType(std::uint64_t type, const core::Dictionary& fetchedAd) {
-    const core::Value value(fetchedAd);
+std::shared_ptr<DZAd> adOfType(std::uint64_t type, core::Dictionary fetchedAd) {
+    const core::Value value(std::move(fetchedAd));
     switch (type) {
     case 0:
         return DZAd::initWithDictionary(value);
@@ -132,23 +132,26 @@ void DZSDKCoreController::loadAdWithRequestID(DZSDKCoreDMSGHandler&,
                                               const core::Dictionary& fetchedAd) {
     const auto key = requestID ? requestKey(*requestID) : std::nullopt;
     if (!key) return;
-    lockQueue_->async([self = shared_from_this(), key = *key, fetchedAd] {
+    // The ad's markup can be megabytes: copied once, then moved.
+    lockQueue_->async([self = shared_from_this(), key = *key, fetchedAd]() mutable {
         const auto requester = self->takeBuildAdURLDelegate(key);
         if (!requester) return;
-        core::Queue::main()->async([weakRequester = std::weak_ptr(requester), fetchedAd] {
-            const auto requester = weakRequester.lock();
-            if (!requester) return;
-            const auto ad = adOfType(requester->requestedAdType(), fetchedAd);
-            if (ad && fetchedAd["is_mediation"].boolValue()) {
-                ad->setResponseType(DZAdResponseTypeMediation);
-                // An inline ad may come without headers: start from none.
-                core::Dictionary headers = ad->responseHeaders().value_or(core::Dictionary());
-                headers.set("x-duzo-mediation", 1);
-                headers.set("Content-Type", "application/json");
-                ad->setResponseHeaders(std::move(headers));
-            }
-            requester->loadAd(ad, ad ? ad->responseHeaders() : std::nullopt);
-        });
+        core::Queue::main()->async(
+            [weakRequester = std::weak_ptr(requester), fetchedAd = std::move(fetchedAd)]() mutable {
+                const auto requester = weakRequester.lock();
+                if (!requester) return;
+                const bool mediation = fetchedAd["is_mediation"].boolValue();
+                const auto ad = adOfType(requester->requestedAdType(), std::move(fetchedAd));
+                if (ad && mediation) {
+                    ad->setResponseType(DZAdResponseTypeMediation);
+                    // An inline ad may come without headers: start from none.
+                    core::Dictionary headers = ad->responseHeaders().value_or(core::Dictionary());
+                    headers.set("x-duzo-mediation", 1);
+                    headers.set("Content-Type", "application/json");
+                    ad->setResponseHeaders(std::move(headers));
+                }
+                requester->loadAd(ad, ad ? ad->responseHeaders() : std::nullopt);
+            });
     });
 }
 

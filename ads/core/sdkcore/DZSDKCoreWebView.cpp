@@ -52,6 +52,13 @@ DZSDKCoreWebView::create(const std::optional<DZWebViewConfiguration>& configurat
     webView->SDKCoreDMSGHandler_->setSDKCoreWebView(webView);
     webView->liveViewDMSGHandler_ = std::make_shared<DZLiveViewDMSGHandler>();
     webView->liveViewDMSGHandler_->setDelegate(webView);
+    // The page's messages come as text, never parsed on the main thread;
+    // the long ones not even through it (taken in the web process).
+    webView->adView_->webView()->webView()->receivePageMessages(
+        std::string(kMessageScheme),
+        [weak = std::weak_ptr(webView)](std::string url, web::NavigationType type) {
+            if (const auto self = weak.lock()) self->takeMessage(std::move(url), long(type));
+        });
     return webView;
 }
 
@@ -211,20 +218,26 @@ bool DZSDKCoreWebView::shouldStartLoadWithRequest(DZAdView&, const core::URLRequ
         });
         return true;
     }
-    const State state = this->state();
-    if (state == kNavigationAccepted) return false;
-    if (state != kLoaded || !DZNotification::isNotificationURL(request.url())) return false;
-    // The page's answers carry whole ads: they are taken apart off the main
-    // thread (one queue, so in the order sent), then handled on it.
-    messageQueue_->async([weak = weak_from_this(), url = request.url(), navigationType] {
-        auto notification = DZNotification::create(url);
-        core::Queue::main()->async([weak, url, navigationType,
+    if (DZNotification::isNotificationURL(request.url()))
+        takeMessage(request.url().absoluteString(), navigationType);
+    return false;
+}
+
+void DZSDKCoreWebView::takeMessage(std::string url, long navigationType) {
+    // Messages count only while the page is loaded (not while it loads).
+    if (state() != kLoaded) return;
+    // The page's answers carry whole ads: they are read and taken apart off
+    // the main thread (one queue, so in the order sent), then handled on it.
+    messageQueue_->async([weak = weak_from_this(), url = std::move(url), navigationType] {
+        auto parsed = core::URL::create(url);
+        if (!parsed || !DZNotification::isNotificationURL(parsed)) return;
+        auto notification = DZNotification::create(parsed);
+        core::Queue::main()->async([weak, parsed = std::move(*parsed), navigationType,
                                     notification = std::move(notification)] {
             if (const auto self = weak.lock())
-                self->routeMessage(url, notification, navigationType);
+                self->routeMessage(parsed, notification, navigationType);
         });
     });
-    return false;
 }
 
 void DZSDKCoreWebView::routeMessage(const core::URL& url,

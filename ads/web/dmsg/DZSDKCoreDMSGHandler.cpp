@@ -39,14 +39,11 @@ std::optional<core::Dictionary> decodedObject(const core::Dictionary& parameters
     return std::nullopt;
 }
 
-void onMain(std::function<void()> block) {
-    core::Queue::main()->async(std::move(block));
-}
-
 }  // namespace
 
 DZSDKCoreDMSGHandler::DZSDKCoreDMSGHandler()
-    : lockQueue_(core::Queue::serial("com.dozuza.vuraz.sdk-core-dmsghandler")) {}
+    : lockQueue_(core::Queue::serial("com.dozuza.vuraz.sdk-core-dmsghandler")),
+      answerQueue_(core::Queue::serial("com.dozuza.vuraz.sdk-core-answers")) {}
 
 DZSDKCoreDMSGHandler::~DZSDKCoreDMSGHandler() {
     for (auto& [id, fetcher] : adFetchers_) fetcher->cancel();
@@ -76,28 +73,44 @@ const DZDMSGHandler::ActionTable* DZSDKCoreDMSGHandler::actionBlockDictionary() 
 void DZSDKCoreDMSGHandler::didReceiveLoadAdURLAction(const std::shared_ptr<DZAdView>&,
                                                      const core::Dictionary& parameters) {
     auto self = std::static_pointer_cast<DZSDKCoreDMSGHandler>(shared_from_this());
-    onMain([self, parameters] {
+    forward([self, parameters] {
         if (const auto delegate = self->delegate())
             delegate->loadAdURLWithRequestID(*self, textOf(parameters, "request_id"), parameters);
     });
 }
 
+void DZSDKCoreDMSGHandler::forward(std::function<void()> call) {
+    answerQueue_->async(
+        [call = std::move(call)]() mutable { core::Queue::main()->async(std::move(call)); });
+}
+
 void DZSDKCoreDMSGHandler::didReceiveLoadAdAction(const std::shared_ptr<DZAdView>&,
                                                   const core::Dictionary& parameters) {
-    Error error;
-    auto fetchedAd = decodedObject(parameters, "fetched_ad", &error);
-    if (!fetchedAd) return;
-    auto self = std::static_pointer_cast<DZSDKCoreDMSGHandler>(shared_from_this());
-    onMain([self, id = textOf(parameters, "request_id"), fetchedAd = std::move(*fetchedAd)] {
-        if (const auto delegate = self->delegate())
-            delegate->loadAdWithRequestID(*self, id, fetchedAd);
+    // The ad's JSON (megabytes for an ad of that size) is decoded off the
+    // main thread; an answer that is no JSON object goes nowhere. (The
+    // handler is held on the main thread only, where it goes.)
+    const std::weak_ptr<DZSDKCoreDMSGHandler> weak =
+        std::static_pointer_cast<DZSDKCoreDMSGHandler>(shared_from_this());
+    answerQueue_->async([weak, id = textOf(parameters, "request_id"),
+                         text = textOf(parameters, "fetched_ad")]() mutable {
+        Error error;
+        auto decoded = text ? dz_decodedJSONObjectError(*text, &error) : std::nullopt;
+        text.reset();
+        core::Dictionary* fetchedAd = decoded ? decoded->dictionary() : nullptr;
+        if (!fetchedAd) return;
+        core::Queue::main()->async([weak, id = std::move(id), fetchedAd = std::move(*fetchedAd)] {
+            const auto self = weak.lock();
+            if (!self) return;
+            if (const auto delegate = self->delegate())
+                delegate->loadAdWithRequestID(*self, id, fetchedAd);
+        });
     });
 }
 
 void DZSDKCoreDMSGHandler::didReceiveInvalidAdRequestAction(const std::shared_ptr<DZAdView>&,
                                                             const core::Dictionary& parameters) {
     auto self = std::static_pointer_cast<DZSDKCoreDMSGHandler>(shared_from_this());
-    onMain([self, parameters] {
+    forward([self, parameters] {
         if (const auto delegate = self->delegate())
             delegate->didReceiveInvalidAdWithRequestID(*self, textOf(parameters, "request_id"),
                                                        parameters);
@@ -107,7 +120,7 @@ void DZSDKCoreDMSGHandler::didReceiveInvalidAdRequestAction(const std::shared_pt
 void DZSDKCoreDMSGHandler::didReceiveLoadSDKConstantsAction(const std::shared_ptr<DZAdView>&,
                                                             const core::Dictionary& parameters) {
     auto self = std::static_pointer_cast<DZSDKCoreDMSGHandler>(shared_from_this());
-    onMain([self, parameters] {
+    forward([self, parameters] {
         if (const auto delegate = self->delegate())
             delegate->didLoadSDKConstants(*self, parameters);
     });
@@ -116,7 +129,7 @@ void DZSDKCoreDMSGHandler::didReceiveLoadSDKConstantsAction(const std::shared_pt
 void DZSDKCoreDMSGHandler::didReceiveSDKCoreReloadRequestWithParameters(
     const std::shared_ptr<DZAdView>&, const core::Dictionary&) {
     auto self = std::static_pointer_cast<DZSDKCoreDMSGHandler>(shared_from_this());
-    onMain([self] {
+    forward([self] {
         if (const auto delegate = self->delegate())
             delegate->SDKCoreDMSGHandlerDidReceiveSDKCoreUpdateNotification(*self);
     });

@@ -18,9 +18,15 @@
 //
 // Messages arrive on the main thread; the fetcher table is guarded by the
 // serial queue "com.dozuza.vuraz.sdk-core-dmsghandler"; the pause ids and
-// the resource caches are main-thread only.
+// the resource caches are main-thread only. The answers handed to the
+// delegate on the main queue ("loadAdURL", "loadAd", "invalidRequest",
+// "loadSdkConstants", "requestReload") pass, in the order they came, through
+// the serial queue "com.dozuza.vuraz.sdk-core-answers", where "loadAd"'s
+// ad (megabytes of JSON for a large ad) is decoded, so that none is decoded
+// on the main thread.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -175,6 +181,9 @@ private:
     // Why saving state under key would break a bound; nullopt when it may.
     [[nodiscard]] static std::optional<std::string>
     savedStateRefusal(const core::Dictionary& saved, std::string_view key, std::string_view state);
+    // Hands an answer to the delegate on the main queue, behind the answers
+    // before it (whose JSON is decoded on the answer queue).
+    void forward(std::function<void()> call);
     // Enqueues the reply to one fetch on the core web view.
     void replyToFetch(bool success, const std::shared_ptr<DZAd>& ad, const std::string& id,
                       const std::optional<Error>& error, int responseCode);
@@ -182,6 +191,7 @@ private:
     std::weak_ptr<DZSDKCoreWebView> SDKCoreWebView_;
     std::weak_ptr<DZSDKCoreDMSGHandlerDelegate> delegate_;
     const std::shared_ptr<core::Queue> lockQueue_;
+    const std::shared_ptr<core::Queue> answerQueue_;
     std::map<std::string, std::shared_ptr<DZAdFetcher>> adFetchers_;  // lock queue
     std::set<std::int64_t> pauseIDs_;
     std::map<std::string, std::shared_ptr<DZResourceCache>> resourceCaches_;  // main thread
