@@ -6,6 +6,10 @@
 // see exactly what the "WK" kind saw, and make the server receive the same
 // requests with the same header fields and bodies.
 //
+// A "UI"-kind page's requests reach the app's URL layer, each naming its
+// page (and the main document it belongs to): every one the layer is
+// offered must name the run's page.
+//
 // Each run of a page gets a fresh view and a folder of its own on the
 // server, and starts with the engine's cookies and storage cleared, so no
 // cookie (other tests' included), storage key or log entry of one run
@@ -15,6 +19,7 @@
 // harness reads whatever a page observed by kPageLimit.
 
 #include <algorithm>
+#include <mutex>
 #include <optional>
 #include <set>
 
@@ -23,7 +28,9 @@
 #include "ConformanceServer.h"
 #include "WebViewTesting.h"
 #include "core/JSON.h"
+#include "core/URLProtocolRegistry.h"
 #include "web/WebContext.h"
+#include "web/WebProcessProtocol.h"
 
 namespace {
 
@@ -53,11 +60,54 @@ struct Heard {
     size_t count = 1;
 };
 
+// A request the app's URL layer was offered, with what its page mark named.
+struct Offer {
+    std::string method;
+    std::string url;
+    std::optional<std::uint64_t> pageId;
+    std::string mainDocument;
+};
+
+// Records the requests of URLs that hold a text (a run's folder), and takes
+// none.
+class OfferRecorder final : public core::URLProtocolFactory {
+public:
+    explicit OfferRecorder(std::string within) : within_(std::move(within)) {}
+    bool canInit(const core::URLRequest& request) const override {
+        const std::string& url = request.url().absoluteString();
+        if (url.find(within_) == std::string::npos) return false;
+        const auto page = request.property(web::protocol::kPageIdProperty);
+        const auto& document = request.mainDocumentURL();
+        const std::lock_guard lock(mutex_);
+        offers_.push_back({request.method(), url,
+                           page ? std::optional(page->uintValue()) : std::nullopt,
+                           document ? document->absoluteString() : std::string()});
+        return false;
+    }
+    std::shared_ptr<core::URLProtocol> make(core::URLRequest,
+                                            std::shared_ptr<core::URLProtocolClient>) const override {
+        return nullptr;
+    }
+    [[nodiscard]] std::vector<Offer> offers() const {
+        const std::lock_guard lock(mutex_);
+        return offers_;
+    }
+
+private:
+    const std::string within_;
+    mutable std::mutex mutex_;
+    mutable std::vector<Offer> offers_;
+};
+
 struct PageRun {
     Kind kind = Kind::WK;
     bool finished = false;
     Observations observations;
     std::vector<ConformanceRequest> log;
+    std::string folder;
+    // "UI" kind only: the view's page, and what the URL layer was offered.
+    std::uint64_t pageId = 0;
+    std::vector<Offer> offers;
 };
 
 // Clears the cookies and storage of the engine's context of the kind's
@@ -190,9 +240,21 @@ protected:
         PageRun run;
         run.kind = kind;
         const std::string folder = ConformanceServer::newRun();
+        run.folder = folder;
         auto delegate = std::make_shared<RecordingDelegate>();
         auto view = makeView(delegate, configurationOf(kind));
         if (!view) return run;
+        const auto recorder = std::make_shared<OfferRecorder>(folder + "/");
+        struct Registration {
+            std::shared_ptr<OfferRecorder> recorder;
+            ~Registration() {
+                if (recorder) core::URLProtocolRegistry::shared().unregisterFactory(recorder);
+            }
+        } registration;
+        if (kind == Kind::UI && core::URLProtocolRegistry::shared().registerFactory(recorder)) {
+            registration.recorder = recorder;
+            run.pageId = view->pageIdentifier();
+        }
         EXPECT_TRUE(clearWebsiteData(kind)) << "the engine's cookies were not cleared in time";
         view->loadRequest(
             core::URLRequest(core::URL::create(server.origin('A') + folder + start).value()));
@@ -223,21 +285,23 @@ protected:
             kAwaitedLimit);
         run.log = server.log(folder);
         view->stopLoading();
+        run.offers = recorder->offers();
         return run;
     }
 
     // Runs the page in a "WK"-kind view and checks the facts known of it;
     // for the "UI" kind, runs it in a "UI"-kind view too and expects the
-    // same observations and requests.
-    void conform(const std::string& start, const Observations& known,
-                 const std::vector<Heard>& heard, const std::vector<std::string>& awaited = {}) {
-        const PageRun wk = load(start, Kind::WK, awaited);
+    // same observations and requests, each request the app's URL layer was
+    // offered naming the page. Answers the run of the parameter's kind.
+    PageRun conform(const std::string& start, const Observations& known,
+                    const std::vector<Heard>& heard, const std::vector<std::string>& awaited = {}) {
+        PageRun wk = load(start, Kind::WK, awaited);
         EXPECT_TRUE(wk.finished) << "the WK-kind page did not finish in " << kPageLimit << " s";
         for (const auto& [key, value] : known)
             EXPECT_EQ(shown(valueOf(wk.observations, key)), shown(value))
                 << "WK observation \"" << key << "\"";
         checkHeard(wk, heard);
-        if (GetParam() == Kind::WK) return;
+        if (GetParam() == Kind::WK) return wk;
 
         const PageRun ui = load(start, Kind::UI, awaited);
         EXPECT_TRUE(ui.finished) << "the UI-kind page did not finish in " << kPageLimit << " s";
@@ -250,6 +314,17 @@ protected:
             << "what the server received from the UI-kind page differs from the WK kind ("
             << received.size() << "):\n"
             << indented(received);
+        // A CORS preflight comes from the engine's network process, for no page.
+        std::vector<std::string> unnamed;
+        for (const Offer& offer : ui.offers)
+            if (offer.method != "OPTIONS" && offer.pageId != ui.pageId)
+                unnamed.push_back(offer.method + " " + server.normalise(offer.url, ui.folder) + " names " +
+                                  (offer.pageId ? "page " + std::to_string(*offer.pageId)
+                                                : std::string("no page")));
+        EXPECT_TRUE(unnamed.empty()) << "requests of the UI-kind page that do not name it ("
+                                     << unnamed.size() << "):\n"
+                                     << indented(unnamed);
+        return ui;
     }
 
     static void checkHeard(const PageRun& run, const std::vector<Heard>& heard) {
@@ -977,6 +1052,74 @@ TEST_P(WebViewConformanceService, AFrameOfAnotherSite) {
              {"GET C /sites/check.txt", {{"Cookie", ""}}},
              {"GET C /sites/again.txt?cors=echo&cred=1",
               {{"Origin", "http://A"}, {"Sec-Fetch-Site", "cross-site"}, {"Cookie", ""}}}});
+}
+
+// A page that rewrites its address (pushState to another path and query,
+// then replaceState to another): what it loads after each resolves against
+// the new address and is sent with it as referrer, a subresource, a fetch
+// of the address itself, a frame and a dedicated worker's load alike. For
+// the app, every one still belongs to the document the page loaded.
+TEST_P(WebViewConformanceService, LoadsAfterTheAddressIsRewritten) {
+    server.page("/rewrites/frame.html", R"html(<script>
+(async () => {
+  const report = {referrer: document.referrer};
+  report.fetch = await settle(fetch('frame-data.txt').then(r => r.text()), 3000);
+  parent.postMessage({report}, '*');
+})();
+</script>)html");
+    server.page("/rewrites/page.html", R"html(<body><script>
+(async () => {
+  history.pushState({}, '', 'pushed/path.html?p=1');
+  note('pushed', location.href);
+  const image = new Image();
+  image.src = 'image.png?type=png&w=3&h=2';
+  note('pushedImage', await loaded(image, 3000));
+  note('pushedFetch', await settle(fetch('data.txt?at=pushed').then(r => r.text()), 3000));
+  note('ownAddress', await settle(fetch(location.href).then(r => r.text()), 3000));
+  history.replaceState(null, '', A + '/rewrites/replaced/r.html?q=2');
+  note('replaced', location.href);
+  const far = new Image();
+  far.src = B + '/rewrites/far.png?type=png';
+  note('farImage', await loaded(far, 3000));
+  const frame = document.createElement('iframe');
+  frame.src = '../frame.html';
+  const m = nextMessage(e => e.source === frame.contentWindow && e.data && e.data.report, 4000);
+  document.body.appendChild(frame);
+  const r = await m;
+  if (r === 'timeout') note('frame', r);
+  else for (const [k, v] of Object.entries(r.data.report)) note('frame.' + k, v);
+  const source = "fetch('worker-data.txt').then(r => r.text()).then(t => postMessage(t), e => postMessage(String(e)))";
+  const worker = new Worker('worker.js?type=js&body=' + encodeURIComponent(source));
+  note('worker', await settle(new Promise(r => worker.onmessage = e => r(e.data)), 3000));
+  done();
+})();
+</script>)html");
+    const PageRun run = conform(
+        "/rewrites/page.html",
+        {{"pushed", "http://A/rewrites/pushed/path.html?p=1"},
+         {"pushedImage", "load"},
+         {"pushedFetch", "text"},
+         {"ownAddress", "text"},
+         {"replaced", "http://A/rewrites/replaced/r.html?q=2"},
+         {"farImage", "load"},
+         {"frame.referrer", "http://A/rewrites/replaced/r.html?q=2"},
+         {"frame.fetch", "text"},
+         {"worker", "text"}},
+        {{"GET A /rewrites/pushed/image.png?type=png&w=3&h=2",
+          {{"Referer", "http://A/rewrites/pushed/path.html?p=1"}}},
+         {"GET A /rewrites/pushed/path.html?p=1",
+          {{"Referer", "http://A/rewrites/pushed/path.html?p=1"}}},
+         {"GET B /rewrites/far.png?type=png", {{"Referer", "http://A/"}}},
+         {"GET A /rewrites/frame.html", {{"Referer", "http://A/rewrites/replaced/r.html?q=2"}}},
+         {"GET A /rewrites/frame-data.txt", {{"Referer", "http://A/rewrites/frame.html"}}},
+         {"GET A /rewrites/replaced/worker-data.txt", {}}});
+    if (GetParam() == Kind::WK) return;
+    const std::string document = server.origin('A') + run.folder + "/rewrites/page.html";
+    EXPECT_GE(run.offers.size(), 9u);
+    for (const Offer& offer : run.offers) {
+        if (offer.method == "OPTIONS") continue;
+        EXPECT_EQ(offer.mainDocument, document) << server.normalise(offer.url, run.folder);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewConformanceService, testing::ValuesIn(kKinds), kindName);

@@ -26,6 +26,7 @@
 
 #include "core/URL.h"
 #include "core/Value.h"
+#include "web/PageMark.h"
 #include "web/proxy/CertificateAuthority.h"
 
 namespace web::proxy {
@@ -44,7 +45,7 @@ inline constexpr size_t kMostTunnels = 512;
 struct Credentials {
     std::string user;
     std::string password;
-    std::string pageToken;
+    std::string pageKey;  // hex
 };
 
 // Where a request goes: its URL and the host and port it names.
@@ -106,6 +107,8 @@ private:
 
     const Credentials credentials_;
     const std::shared_ptr<CertificateAuthority> authority_;
+    // Opens the page marks of requests (this thread's own).
+    protocol::PageMarkSeal pageMarks_;
     SoupServer* outer_ = nullptr;
     SoupServer* inner_ = nullptr;
     int port_ = 0;
