@@ -39,51 +39,30 @@ TEST(WebProcessProtocolTest, AProxyErrorIsOneBoundedLineThatReadsBack) {
         EXPECT_FALSE(parseProxyError(malformed)) << malformed;
 }
 
-// A mark opens, under its key, for the request it was sealed for, however
-// the URL names the same target; it says nothing to whoever reads it.
+// A mark opens for the request it was sealed for, however its URL names the
+// same target, and for no other; it says nothing to whoever reads it.
+// (Other keys, URLs and methods: EngineProxyService.)
 TEST(WebProcessProtocolTest, APageMarkOpensForItsOwnRequestOnly) {
-    const std::string key = "00112233445566778899aabbccddeeff";
-    PageMarkSeal seal(key);
-    ASSERT_TRUE(seal.valid());
+    PageMarkSeal seal("00112233445566778899aabbccddeeff");
     const std::string document = "https://page.test/doc?x=1";
     const std::string value = seal.seal(987654321, document, "GET", "https://a.test/r?q=1#part");
     EXPECT_EQ(value.find("page.test"), std::string::npos) << value;
     EXPECT_EQ(value.find("987654321"), std::string::npos) << value;
-    EXPECT_NE(seal.seal(987654321, document, "GET", "https://a.test/r?q=1"), value);
-
     for (const char* same : {"https://a.test/r?q=1", "HTTPS://A.TEST:443/r?q=1#other",
                              "https://user@a.test/r?q=1"}) {
-        const auto mark = PageMarkSeal(key).open(value, "GET", same);
+        const auto mark = seal.open(value, "GET", same);
         ASSERT_TRUE(mark) << same;
         EXPECT_EQ(mark->pageId, 987654321u);
         EXPECT_EQ(mark->mainDocumentURL, document);
     }
-    for (const char* other : {"https://a.test/r?q=2", "https://a.test/r", "https://a.test/R?q=1",
-                              "http://a.test/r?q=1", "https://a.test:444/r?q=1",
-                              "https://b.test/r?q=1"})
+    for (const char* other : {"https://a.test/r?q=2", "https://a.test/R?q=1", "http://a.test/r?q=1"})
         EXPECT_FALSE(seal.open(value, "GET", other)) << other;
-    EXPECT_FALSE(seal.open(value, "POST", "https://a.test/r?q=1"));
-    EXPECT_FALSE(PageMarkSeal("ffeeddccbbaa99887766554433221100").open(value, "GET",
-                                                                      "https://a.test/r?q=1"));
     std::string altered = value;
     altered[20] = altered[20] == 'A' ? 'B' : 'A';
     EXPECT_FALSE(seal.open(altered, "GET", "https://a.test/r?q=1"));
-    for (const char* malformed : {"", "x", "a 1 https://page.test/"})
-        EXPECT_FALSE(seal.open(malformed, "GET", "https://a.test/r?q=1")) << malformed;
-
-    // A document URL past the bound is left out; the page still opens.
-    const std::string longURL = "https://page.test/" + std::string(10000, 'a');
-    const auto bare = seal.open(seal.seal(5, longURL, "GET", "http://a.test/"), "GET",
-                                "http://a.test:80/");
-    ASSERT_TRUE(bare);
-    EXPECT_EQ(bare->pageId, 5u);
-    EXPECT_TRUE(bare->mainDocumentURL.empty());
-
-    EXPECT_FALSE(PageMarkSeal("short").valid());
-    EXPECT_TRUE(PageMarkSeal("short").seal(1, document, "GET", "https://a.test/").empty());
-    EXPECT_FALSE(pageMarkBinding("GET", "ftp://a.test/"));
-    EXPECT_FALSE(pageMarkBinding("GET", "not a URL"));
+    EXPECT_FALSE(seal.open("a 1 https://page.test/", "GET", "https://a.test/r?q=1"));
     EXPECT_EQ(pageMarkBinding("GET", "http://[::1]:8080/p"), "GET\nhttp://[::1]:8080/p");
+    EXPECT_FALSE(PageMarkSeal("short").valid());
 }
 
 }  // namespace

@@ -19,7 +19,6 @@
 // harness reads whatever a page observed by kPageLimit.
 
 #include <algorithm>
-#include <mutex>
 #include <optional>
 #include <set>
 
@@ -30,7 +29,6 @@
 #include "core/JSON.h"
 #include "core/URLProtocolRegistry.h"
 #include "web/WebContext.h"
-#include "web/WebProcessProtocol.h"
 
 namespace {
 
@@ -60,45 +58,6 @@ struct Heard {
     size_t count = 1;
 };
 
-// A request the app's URL layer was offered, with what its page mark named.
-struct Offer {
-    std::string method;
-    std::string url;
-    std::optional<std::uint64_t> pageId;
-    std::string mainDocument;
-};
-
-// Records the requests of URLs that hold a text (a run's folder), and takes
-// none.
-class OfferRecorder final : public core::URLProtocolFactory {
-public:
-    explicit OfferRecorder(std::string within) : within_(std::move(within)) {}
-    bool canInit(const core::URLRequest& request) const override {
-        const std::string& url = request.url().absoluteString();
-        if (url.find(within_) == std::string::npos) return false;
-        const auto page = request.property(web::protocol::kPageIdProperty);
-        const auto& document = request.mainDocumentURL();
-        const std::lock_guard lock(mutex_);
-        offers_.push_back({request.method(), url,
-                           page ? std::optional(page->uintValue()) : std::nullopt,
-                           document ? document->absoluteString() : std::string()});
-        return false;
-    }
-    std::shared_ptr<core::URLProtocol> make(core::URLRequest,
-                                            std::shared_ptr<core::URLProtocolClient>) const override {
-        return nullptr;
-    }
-    [[nodiscard]] std::vector<Offer> offers() const {
-        const std::lock_guard lock(mutex_);
-        return offers_;
-    }
-
-private:
-    const std::string within_;
-    mutable std::mutex mutex_;
-    mutable std::vector<Offer> offers_;
-};
-
 struct PageRun {
     Kind kind = Kind::WK;
     bool finished = false;
@@ -107,7 +66,7 @@ struct PageRun {
     std::string folder;
     // "UI" kind only: the view's page, and what the URL layer was offered.
     std::uint64_t pageId = 0;
-    std::vector<Offer> offers;
+    std::vector<OfferRecorder::Offer> offers;
 };
 
 // Clears the cookies and storage of the engine's context of the kind's
@@ -316,7 +275,7 @@ protected:
             << indented(received);
         // A CORS preflight comes from the engine's network process, for no page.
         std::vector<std::string> unnamed;
-        for (const Offer& offer : ui.offers)
+        for (const auto& offer : ui.offers)
             if (offer.method != "OPTIONS" && offer.pageId != ui.pageId)
                 unnamed.push_back(offer.method + " " + server.normalise(offer.url, ui.folder) + " names " +
                                   (offer.pageId ? "page " + std::to_string(*offer.pageId)
@@ -1116,7 +1075,7 @@ TEST_P(WebViewConformanceService, LoadsAfterTheAddressIsRewritten) {
     if (GetParam() == Kind::WK) return;
     const std::string document = server.origin('A') + run.folder + "/rewrites/page.html";
     EXPECT_GE(run.offers.size(), 9u);
-    for (const Offer& offer : run.offers) {
+    for (const auto& offer : run.offers) {
         if (offer.method == "OPTIONS") continue;
         EXPECT_EQ(offer.mainDocument, document) << server.normalise(offer.url, run.folder);
     }

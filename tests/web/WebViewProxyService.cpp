@@ -4,8 +4,6 @@
 // service worker writes in them; and neither they nor pages of the other
 // kind can use the proxy for anything else.
 
-#include <mutex>
-
 #include "WebViewTesting.h"
 #include "core/ScopedEnvironment.h"
 #include "core/URLProtocolRegistry.h"
@@ -20,43 +18,6 @@ namespace {
 using namespace webtesting;
 using Kind = web::WebViewConfiguration::Kind;
 
-// Records the page each request it is offered names, and takes none.
-class PageRecorder final : public core::URLProtocolFactory {
-public:
-    struct Offer {
-        std::string url;
-        std::string mainDocument;
-        std::optional<std::uint64_t> pageId;
-        bool marked = false;  // the page field still on it
-    };
-
-    bool canInit(const core::URLRequest& request) const override {
-        const auto page = request.property(web::protocol::kPageIdProperty);
-        const auto& document = request.mainDocumentURL();
-        const std::lock_guard lock(mutex_);
-        offers_.push_back({request.url().absoluteString(),
-                           document ? document->absoluteString() : std::string(),
-                           page ? std::optional(page->uintValue()) : std::nullopt,
-                           request.value(web::protocol::kPageHeader).has_value()});
-        return false;
-    }
-    std::shared_ptr<core::URLProtocol> make(core::URLRequest,
-                                            std::shared_ptr<core::URLProtocolClient>) const override {
-        return nullptr;
-    }
-    [[nodiscard]] std::vector<Offer> offersEndingWith(const std::string& suffix) const {
-        const std::lock_guard lock(mutex_);
-        std::vector<Offer> found;
-        for (const auto& offer : offers_)
-            if (offer.url.ends_with(suffix)) found.push_back(offer);
-        return found;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    mutable std::vector<Offer> offers_;
-};
-
 class WebViewProxyService : public testing::Test {
 protected:
     void SetUp() override {
@@ -70,7 +31,7 @@ protected:
 
     testsupport::ScopedEnvironment environment;
     fixtures::LoopbackServer server;
-    std::shared_ptr<PageRecorder> recorder = std::make_shared<PageRecorder>();
+    std::shared_ptr<OfferRecorder> recorder = std::make_shared<OfferRecorder>();
 };
 
 // Were the engine to reach the server itself, it would take the server's
