@@ -200,6 +200,10 @@ self.addEventListener('fetch', e => {
     }
     for (const auto& request : server.requests())
         EXPECT_FALSE(request.header(web::protocol::kPageHeader)) << request.path;
+    // The engine's context outlives the test: its worker goes.
+    (void)evaluate(*view, "navigator.serviceWorker.getRegistration('/sw/')"
+                          ".then(r => r && r.unregister()).then(() => window.gone = true); true");
+    EXPECT_TRUE(waitFor([&] { return evaluate(*view, "window.gone") == core::Value(true); }));
 }
 
 // The proxy's address as a page's server: a "WK"-kind page reaches it
