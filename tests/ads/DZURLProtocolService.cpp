@@ -166,9 +166,14 @@ TEST_F(DZURLProtocolService, APagesLoadsAreRecordedAndItsMRAIDScriptIsTheSDKs) {
 }
 
 // A page that rewrites its address (replaceState, then pushState) before it
-// loads its scripts, image and frame: they are still its ad view's, and
-// recorded, and its "mraid.js" is the SDK's.
+// loads its scripts, image and frame: they are still its ad view's, recorded
+// and captured, and its "mraid.js" is the SDK's.
 TEST_F(DZURLProtocolService, APageThatRewritesItsAddressKeepsItsLoadsAndItsMRAIDScript) {
+    reporter = ads::DZSafeBrowsingReporter::create(
+        core::Dictionary{{"click_string", "CLK"},
+                         {"report_url", server.urlString("/sb")},
+                         {"non_malicious_reporting_enabled", true}});
+    constants.set(ads::DZAdURLStash::kSafeBrowsingResponseKey, "1");
     server.serve("/test/moved/mraid.js", script("window.ownMRAID = true;"));
     server.serve("/test/moved/s.js", script("window.scriptRan = true;"));
     server.serve("/test/moved/i.png", LoopbackResponse::bytes("png", "image/png"));
@@ -184,9 +189,11 @@ TEST_F(DZURLProtocolService, APageThatRewritesItsAddressKeepsItsLoadsAndItsMRAID
          "  \"<img src='i.png'><iframe src='frame'></iframe>\");"
          "</script></body></html>");
     const std::string base = server.urlString("/test/moved/");
-    auto recorded = resources(5);
+    const auto status = [&](const std::string& name) {
+        return resources(5)[base + name]["response"]["firstline"]["code"];
+    };
     for (const char* name : {"mraid.js", "s.js", "i.png", "frame"})
-        EXPECT_TRUE(recorded.count(base + name)) << name;
+        EXPECT_TRUE(waitFor([&] { return status(name) == core::Value(200); })) << name;
     EXPECT_TRUE(waitFor([&] {
         return evaluate(*adView->webView(), "window.scriptRan === true") == core::Value(true);
     }));
