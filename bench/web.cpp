@@ -10,6 +10,10 @@
 //                             loads through the app's proxy) and a "WK"-kind
 //                             one in turn, 15 rounds each; the summary
 //                             prints the ratio of their medians
+//   BM_WebPageMarkSeal        the page mark of one request sealed, as the web
+//                             process extension does for each request of a
+//                             "UI"-kind page
+//   BM_WebPageMarkOpen        and opened, as the proxy does
 //   BM_WebEvaluateRoundTrip   a script evaluated and its result back
 //   BM_WebSnapshot            a snapshot of a loaded page
 //   BM_WebTenViews/related    ten views loading one page, sharing one web
@@ -63,6 +67,7 @@
 #include "ui/Application.h"
 #include "ui/DeviceProfile.h"
 #include "ui/Window.h"
+#include "web/PageMark.h"
 #include "web/WebView.h"
 
 namespace {
@@ -578,6 +583,27 @@ function frame(time) {
 }
 requestAnimationFrame(frame);
 </script></body></html>)";
+
+// The figures of one request of a page on another host.
+struct MarkedRequest {
+    web::protocol::PageMarkSeal seal{"00112233445566778899aabbccddeeff"};
+    const std::string document = "https://ads.example.test/creative/page.html?id=1234567890";
+    const std::string url = "https://cdn.example.test/assets/images/banner-320x50.png?v=42";
+};
+
+void BM_WebPageMarkSeal(benchmark::State& state) {
+    MarkedRequest request;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(request.seal.seal(7, request.document, "GET", request.url));
+}
+BENCHMARK(BM_WebPageMarkSeal)->Unit(benchmark::kNanosecond);
+
+void BM_WebPageMarkOpen(benchmark::State& state) {
+    MarkedRequest request;
+    const std::string value = request.seal.seal(7, request.document, "GET", request.url);
+    for (auto _ : state) benchmark::DoNotOptimize(request.seal.open(value, "GET", request.url));
+}
+BENCHMARK(BM_WebPageMarkOpen)->Unit(benchmark::kNanosecond);
 
 void BM_WebLiveBanner(benchmark::State& state) {
     measureInWindow(state, kBanner, 3.0);

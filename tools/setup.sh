@@ -8,7 +8,7 @@ packages=(
   libsimdjson-dev libicu-dev libssl-dev libcurl4-openssl-dev libcpp-httplib-dev
   libcairo2-dev libpango1.0-dev libturbojpeg0-dev libpng-dev fonts-noto-cjk fonts-noto-cjk-extra fontconfig
   googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  libjavascriptcoregtk-4.1-dev libwebkit2gtk-4.1-dev bubblewrap libsdl2-dev libx11-dev xvfb xauth xdotool imagemagick xdg-utils
+  libjavascriptcoregtk-4.1-dev libwebkit2gtk-4.1-dev libgcrypt20-dev bubblewrap libsdl2-dev libx11-dev xvfb xauth xdotool imagemagick xdg-utils
   clang libclang-rt-14-dev llvm
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg

@@ -33,8 +33,9 @@ struct NavigationAction {
     // before any frame has begun it.
     std::optional<bool> targetsMainFrame;
     // The page the navigation belongs to: the request's own URL for the
-    // main frame, the page's URL for a frame inside it; nullopt when the
-    // frame is unknown.
+    // main frame, for a frame inside it the URL the page's document was
+    // loaded from (not what history.pushState wrote since); nullopt when
+    // the frame is unknown.
     std::optional<core::URL> mainDocumentURL;
     // window.open() or a link with a target of its own: no view opens, the
     // answer only tells whether the app took the URL.

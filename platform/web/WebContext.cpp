@@ -202,8 +202,8 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
         g_variant_builder_add(&data, "{sv}", protocol::kMemoryLimitKey,
                               g_variant_new_uint32(kWebProcessMemoryLimitMB));
         if (proxy)
-            g_variant_builder_add(&data, "{sv}", protocol::kPageTokenKey,
-                                  g_variant_new_string(proxy->pageToken().c_str()));
+            g_variant_builder_add(&data, "{sv}", protocol::kPageKeyKey,
+                                  g_variant_new_string(proxy->pageKey().c_str()));
         webkit_web_context_set_web_extensions_initialization_user_data(
             engine, g_variant_builder_end(&data));
         // The one folder of ours the sandboxed web process needs besides

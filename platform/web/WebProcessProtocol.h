@@ -5,9 +5,9 @@
 // - Initialization data, an a{sv}: kSocketKey (s) the path of the socket on
 //   which navigations are decided; kMemoryLimitKey (u), when present, the
 //   most memory in MiB the web process may hold (see kMemoryNotice);
-//   kPageTokenKey (s), when present, the token of kPageHeader: the context's
-//   pages load through the app's proxy, and every request they send is
-//   marked with its page.
+//   kPageKeyKey (s), when present, the key that seals kPageHeader: the
+//   context's pages load through the app's proxy, and every request they
+//   send is marked with its page.
 // - kExpectMessage, app to page, parameter (s) a URL: a navigation of the
 //   page to that URL was let through the engine's policy step undecided; its
 //   request is decided over the socket when the page sends it.
@@ -54,16 +54,19 @@ inline constexpr const char* kHeldScheme = "vantor-held";
 
 // Pages of the proxied context (the "UI" kind: its engine loads through
 // the app's proxy, EngineProxy) mark every request they send with
-// kPageHeader, "<token> <page id> <main document URL>": the token, given to
-// the extension as kPageTokenKey in the initialization data, shows that the
-// extension wrote the field (it replaces any the page set); the proxy takes
-// the field off before the request goes on. The URL is left out when it is
-// longer than kMostPageHeaderURLBytes.
-inline constexpr const char* kPageHeader = "Vantor-Page";
-inline constexpr const char* kPageTokenKey = "page-token";
+// kPageHeader: their page id and the URL of the main document it belongs to
+// (the document the page loaded, after redirects, whatever history.pushState
+// wrote since; a main-frame navigation names its own URL), sealed under the
+// run's key (web/PageMark.h), which the extension gets as kPageKeyKey in the
+// initialization data. The extension replaces any such field; its name is
+// one the Fetch rules keep script from setting. The proxy opens the mark and
+// takes every such field off before the request goes on. The URL is left
+// out when it is longer than kMostPageHeaderURLBytes.
+inline constexpr const char* kPageHeader = "Sec-Vantor-Page";
+inline constexpr const char* kPageKeyKey = "page-key";
 inline constexpr size_t kMostPageHeaderURLBytes = 8192;
 // The request property (core::URLRequest::property) under which the proxy
-// keeps the page id of a request it read kPageHeader on.
+// keeps the page id of a request whose mark it opened.
 inline constexpr const char* kPageIdProperty = "vantor.web.page-id";
 
 struct PageMark {
@@ -71,44 +74,6 @@ struct PageMark {
     // Empty when the page's URL was left out.
     std::string mainDocumentURL;
 };
-
-[[nodiscard]] inline std::string pageHeaderValue(std::string_view token, std::uint64_t pageId,
-                                                 std::string_view mainDocumentURL) {
-    std::string value(token);
-    value += ' ';
-    value += std::to_string(pageId);
-    if (!mainDocumentURL.empty() && mainDocumentURL.size() <= kMostPageHeaderURLBytes &&
-        mainDocumentURL.find_first_of(" \r\n") == std::string_view::npos) {
-        value += ' ';
-        value += mainDocumentURL;
-    }
-    return value;
-}
-
-// The mark a field's value carries; nullopt when its token is not token (an
-// empty token matches nothing) or it is malformed.
-[[nodiscard]] inline std::optional<PageMark> parsePageHeader(std::string_view value,
-                                                             std::string_view token) {
-    if (token.empty() || value.size() <= token.size() || value.substr(0, token.size()) != token ||
-        value[token.size()] != ' ')
-        return std::nullopt;
-    value.remove_prefix(token.size() + 1);
-    const size_t space = value.find(' ');
-    const std::string_view id = value.substr(0, space);
-    if (id.empty() || id.size() > 20) return std::nullopt;
-    std::uint64_t pageId = 0;
-    for (const char c : id) {
-        if (c < '0' || c > '9') return std::nullopt;
-        const std::uint64_t digit = std::uint64_t(c - '0');
-        if (pageId > (UINT64_MAX - digit) / 10) return std::nullopt;
-        pageId = pageId * 10 + digit;
-    }
-    PageMark mark;
-    mark.pageId = pageId;
-    if (space != std::string_view::npos)
-        mark.mainDocumentURL = std::string(value.substr(space + 1));
-    return mark;
-}
 
 // A load the app's proxy could not carry out answers with status 502 and
 // kProxyErrorHeader, "<platform code> <message>" (core::NetworkError's

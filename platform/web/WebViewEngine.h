@@ -262,6 +262,13 @@ struct WebView::Engine {
     // for after the latest commit shows the current document.
     std::uint64_t document = 0;
     std::uint64_t invalidatedIn = 0;
+    // The URL the main frame's current document was loaded from (after
+    // redirects), which the navigations of its frames belong to: the view's
+    // URL follows history.pushState and replaceState. Empty before the
+    // first commit.
+    std::string documentURL;
+    // documentURL, or the view's URL before the first commit.
+    [[nodiscard]] std::optional<core::URL> mainDocument() const;
     // The engine invalidated the window and has yet to paint it (held only
     // while the view takes pictures).
     core::PendingWork::Token painting;

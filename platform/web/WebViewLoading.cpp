@@ -169,6 +169,7 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
         // Drawings and snapshots from here on are of the new document; one
         // drawn before and not read yet is of the old.
         ++engine.document;
+        if (const char* uri = webkit_web_view_get_uri(engine.page)) engine.documentURL = uri;
         engine.drew = false;
         engine.deferred.clear();  // navigations of the old document's frames
         if (engine.startAwaitsDecision) {

@@ -126,6 +126,10 @@ NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action,
     return result;
 }
 
+std::optional<core::URL> WebView::Engine::mainDocument() const {
+    return documentURL.empty() ? owner.url() : core::URL::create(documentURL);
+}
+
 bool WebView::Engine::ask(NavigationAction action) {
     const auto delegate = owner.delegate();
     if (!delegate) return true;
@@ -205,7 +209,8 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
         if (const auto mainFrame = clickedFrame(url)) {
             NavigationAction action = actionFor(navigation, url);
             action.targetsMainFrame = *mainFrame;
-            action.mainDocumentURL = *mainFrame ? std::optional(action.request.url()) : owner.url();
+            action.mainDocumentURL =
+                *mainFrame ? std::optional(action.request.url()) : mainDocument();
             if (!ask(std::move(action))) {
                 webkit_policy_decision_ignore(policy);
                 return;
@@ -316,7 +321,7 @@ protocol::Decision WebView::Engine::decideDeferred(const DecisionQuery& query) {
     if (query.mainFrame) {
         action.mainDocumentURL = action.request.url();
     } else {
-        action.mainDocumentURL = owner.url();
+        action.mainDocumentURL = mainDocument();
     }
     const bool allowed = ask(action);
     if (query.mainFrame) {

@@ -8,8 +8,12 @@
 //  - tells the view when its main frame sends a request, so that a load the
 //    engine started and then stalled before sending anything is known;
 //  - in a context whose pages load through the app's proxy (the app gives
-//    it a page token), marks every request with its page and the page's
-//    URL (protocol::kPageHeader), replacing any such field the page set;
+//    it the key of the page mark), marks every request with its page and
+//    the page's main document (protocol::kPageHeader, sealed: web/PageMark.h),
+//    replacing any such field. The main document is the one the main frame
+//    last committed, as it was loaded (after redirects), not the page's
+//    address (webkit_web_page_get_uri), which follows history.pushState and
+//    replaceState, and a navigation under way even when it never commits;
 //  - for pages whose view takes a scheme's navigations as the page's messages
 //    (the view's user script in protocol::kMessageWorld asks for it), hooks
 //    the page's frame sources so that a long message goes to the app over a
@@ -41,6 +45,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -48,6 +53,7 @@
 #include <utility>
 #include <vector>
 
+#include "web/PageMark.h"
 #include "web/WebProcessProtocol.h"
 
 namespace {
@@ -58,16 +64,21 @@ constexpr size_t kMostExpected = 64;
 
 struct Extension {
     std::string socketPath;
-    // The token of the page field; empty where pages are not marked.
-    std::string pageToken;
+    // Seals the page mark; none where pages are not marked.
+    std::unique_ptr<protocol::PageMarkSeal> pageMarks;
     int socket = -1;
     std::uint64_t heldCount = 0;
 };
 
 Extension extension;
 
+constexpr const char* kStateKey = "vantor-page-state";
+
 struct PageState {
     std::deque<std::string> expected;
+    // The URL the main frame's document was loaded from; empty before the
+    // first commit.
+    std::string document;
 };
 
 bool writeAll(int fd, const void* data, size_t size) {
@@ -312,12 +323,39 @@ void hold(WebKitURIRequest* request) {
     webkit_uri_request_set_uri(request, held.c_str());
 }
 
-void markPage(WebKitWebPage* page, WebKitURIRequest* request, const char* mainDocument) {
+void markPage(WebKitWebPage* page, WebKitURIRequest* request, const char* uri,
+              const std::string& mainDocument) {
     SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
     if (!headers) return;
-    const std::string value = protocol::pageHeaderValue(
-        extension.pageToken, webkit_web_page_get_id(page), mainDocument ? mainDocument : "");
-    soup_message_headers_replace(headers, protocol::kPageHeader, value.c_str());
+    const char* method = webkit_uri_request_get_http_method(request);
+    const std::string value = extension.pageMarks->seal(webkit_web_page_get_id(page), mainDocument,
+                                                        method ? method : "GET", uri);
+    if (value.empty()) {
+        soup_message_headers_remove(headers, protocol::kPageHeader);
+    } else {
+        soup_message_headers_replace(headers, protocol::kPageHeader, value.c_str());
+    }
+}
+
+// Whether a request may be a navigation: the engine's fetch metadata (sent
+// to secure and local origins, out of script's reach) say what else it is.
+bool mayBeNavigation(WebKitURIRequest* request) {
+    SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+    if (!headers) return true;
+    const char* mode = soup_message_headers_get_one(headers, "Sec-Fetch-Mode");
+    const char* destination = soup_message_headers_get_one(headers, "Sec-Fetch-Dest");
+    return (!mode || std::strcmp(mode, "navigate") == 0) &&
+           (!destination || std::strcmp(destination, "document") == 0);
+}
+
+// A document committed in one of the page's frames (the window object of a
+// new document, before any of its script runs): the main frame's is the
+// page's main document from here on.
+void windowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* frame, gpointer) {
+    if (!webkit_frame_is_main_frame(frame)) return;
+    auto* state = static_cast<PageState*>(g_object_get_data(G_OBJECT(page), kStateKey));
+    const char* uri = webkit_frame_get_uri(frame);
+    if (state) state->document = uri ? uri : "";
 }
 
 gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
@@ -328,10 +366,12 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
     const std::string_view scheme = protocol::schemeOf(uri);
     if (scheme != "http" && scheme != "https") return FALSE;
     // The main frame's navigation is the request for the page's own URL (for
-    // a redirect hop: the one following a response for the page's URL).
+    // a redirect hop: the one following a response for the page's URL), as
+    // far as the request itself says it may be one.
     const char* pageURI = webkit_web_page_get_uri(page);
     const char* compared = redirectResponse ? webkit_uri_response_get_uri(redirectResponse) : uri;
-    const bool mainFrame = pageURI && compared && std::strcmp(pageURI, compared) == 0;
+    const bool mainFrame =
+        pageURI && compared && std::strcmp(pageURI, compared) == 0 && mayBeNavigation(request);
     // A navigation the app did not leave undecided was decided in the
     // engine's policy step: it goes on without a round trip to the app.
     if (takeExpected(state, uri)) {
@@ -341,7 +381,11 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
             return FALSE;
         }
     }
-    if (!extension.pageToken.empty()) markPage(page, request, mainFrame ? uri : pageURI);
+    if (extension.pageMarks)
+        markPage(page, request, uri,
+                 mainFrame                  ? std::string(uri)
+                 : !state.document.empty() ? state.document
+                                           : std::string(pageURI ? pageURI : ""));
     // The view learns that the engine did not stall the load before it
     // sent anything.
     if (mainFrame)
@@ -527,7 +571,7 @@ void messageWorldCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFr
 
 void pageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
     auto* state = new PageState;
-    g_object_set_data_full(G_OBJECT(page), "vantor-page-state", state,
+    g_object_set_data_full(G_OBJECT(page), kStateKey, state,
                            [](gpointer data) { delete static_cast<PageState*>(data); });
     g_signal_connect(page, "send-request", G_CALLBACK(sendRequest), state);
     g_signal_connect(page, "user-message-received", G_CALLBACK(userMessage), state);
@@ -554,9 +598,12 @@ webkit_web_extension_initialize_with_user_data(WebKitWebExtension* webExtension,
         const char* socketPath = nullptr;
         if (g_variant_lookup(data, protocol::kSocketKey, "&s", &socketPath))
             extension.socketPath = socketPath;
-        const char* pageToken = nullptr;
-        if (g_variant_lookup(data, protocol::kPageTokenKey, "&s", &pageToken))
-            extension.pageToken = pageToken;
+        const char* pageKey = nullptr;
+        if (g_variant_lookup(data, protocol::kPageKeyKey, "&s", &pageKey)) {
+            extension.pageMarks = std::make_unique<protocol::PageMarkSeal>(pageKey);
+            if (!extension.pageMarks->valid())
+                std::fprintf(stderr, "vantor web extension: the page mark's key is unusable\n");
+        }
         guint32 limitMiB = 0;
         if (g_variant_lookup(data, protocol::kMemoryLimitKey, "u", &limitMiB) && limitMiB > 0)
             startMemoryWatch(limitMiB);
@@ -566,4 +613,7 @@ webkit_web_extension_initialize_with_user_data(WebKitWebExtension* webExtension,
     WebKitScriptWorld* messageWorld = webkit_script_world_new_with_name(protocol::kMessageWorld);
     g_signal_connect(messageWorld, "window-object-cleared", G_CALLBACK(messageWorldCleared),
                      nullptr);
+    if (extension.pageMarks)
+        g_signal_connect(webkit_script_world_get_default(), "window-object-cleared",
+                         G_CALLBACK(windowObjectCleared), nullptr);
 }

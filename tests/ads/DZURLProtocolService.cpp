@@ -165,6 +165,44 @@ TEST_F(DZURLProtocolService, APagesLoadsAreRecordedAndItsMRAIDScriptIsTheSDKs) {
     EXPECT_TRUE(recorded[base + "s.js"]["response"]["firstline"].isNull());
 }
 
+// A page that rewrites its address (replaceState, then pushState) before it
+// loads its scripts, image and frame: they are still its ad view's, recorded
+// and captured, and its "mraid.js" is the SDK's.
+TEST_F(DZURLProtocolService, APageThatRewritesItsAddressKeepsItsLoadsAndItsMRAIDScript) {
+    reporter = ads::DZSafeBrowsingReporter::create(
+        core::Dictionary{{"click_string", "CLK"},
+                         {"report_url", server.urlString("/sb")},
+                         {"non_malicious_reporting_enabled", true}});
+    constants.set(ads::DZAdURLStash::kSafeBrowsingResponseKey, "1");
+    server.serve("/test/moved/mraid.js", script("window.ownMRAID = true;"));
+    server.serve("/test/moved/s.js", script("window.scriptRan = true;"));
+    server.serve("/test/moved/i.png", LoopbackResponse::bytes("png", "image/png"));
+    server.serve("/test/moved/frame", LoopbackResponse::text("<p>frame</p>", 200, "text/html"));
+    show("<html><head><script>"
+         "history.replaceState(null, '', '/test/moved/here?x=1');"
+         "for (const src of ['mraid.js', 's.js']) {"
+         "  const s = document.createElement('script'); s.src = src; s.async = false;"
+         "  document.head.appendChild(s); }"
+         "</script></head><body><script>"
+         "history.pushState({}, '', '/test/moved/there?y=2');"
+         "document.body.insertAdjacentHTML('beforeend',"
+         "  \"<img src='i.png'><iframe src='frame'></iframe>\");"
+         "</script></body></html>");
+    const std::string base = server.urlString("/test/moved/");
+    const auto status = [&](const std::string& name) {
+        return resources(5)[base + name]["response"]["firstline"]["code"];
+    };
+    for (const char* name : {"mraid.js", "s.js", "i.png", "frame"})
+        EXPECT_TRUE(waitFor([&] { return status(name) == core::Value(200); })) << name;
+    EXPECT_TRUE(waitFor([&] {
+        return evaluate(*adView->webView(), "window.scriptRan === true") == core::Value(true);
+    }));
+    EXPECT_EQ(evaluate(*adView->webView(), "window.mraid ? window.mraid.variant : 'none'"),
+              core::Value("banner"));
+    EXPECT_EQ(evaluate(*adView->webView(), "window.ownMRAID === undefined"), core::Value(true));
+    EXPECT_TRUE(server.requestsTo("/test/moved/mraid.js").empty());
+}
+
 TEST_F(DZURLProtocolService, TheSubstituteArrivesUncacheableWithTheReceivedStatus) {
     show("<p>ad</p>");
     auto served = LoopbackResponse::text("window.sdk = 1;", 203, "application/javascript");

@@ -2,9 +2,13 @@
 
 #include <string>
 
+#include "web/PageMark.h"
 #include "web/WebProcessProtocol.h"
 
 namespace {
+
+using web::protocol::pageMarkBinding;
+using web::protocol::PageMarkSeal;
 
 using web::protocol::kMostProxyErrorBytes;
 using web::protocol::parseProxyError;
@@ -46,6 +50,32 @@ TEST(WebProcessProtocolTest, AMessageReferenceReadsBackAndNothingElseReadsAsOne)
         EXPECT_FALSE(parseMessageReference(other)) << other;
     EXPECT_EQ(web::protocol::messageSocketPath("/run/vantor-web-1/decide"),
               "/run/vantor-web-1/messages");
+}
+
+// A mark opens for the request it was sealed for, however its URL names the
+// same target, and for no other; it says nothing to whoever reads it.
+// (Other keys, URLs and methods: EngineProxyService.)
+TEST(WebProcessProtocolTest, APageMarkOpensForItsOwnRequestOnly) {
+    PageMarkSeal seal("00112233445566778899aabbccddeeff");
+    const std::string document = "https://page.test/doc?x=1";
+    const std::string value = seal.seal(987654321, document, "GET", "https://a.test/r?q=1#part");
+    EXPECT_EQ(value.find("page.test"), std::string::npos) << value;
+    EXPECT_EQ(value.find("987654321"), std::string::npos) << value;
+    for (const char* same : {"https://a.test/r?q=1", "HTTPS://A.TEST:443/r?q=1#other",
+                             "https://user@a.test/r?q=1"}) {
+        const auto mark = seal.open(value, "GET", same);
+        ASSERT_TRUE(mark) << same;
+        EXPECT_EQ(mark->pageId, 987654321u);
+        EXPECT_EQ(mark->mainDocumentURL, document);
+    }
+    for (const char* other : {"https://a.test/r?q=2", "https://a.test/R?q=1", "http://a.test/r?q=1"})
+        EXPECT_FALSE(seal.open(value, "GET", other)) << other;
+    std::string altered = value;
+    altered[20] = altered[20] == 'A' ? 'B' : 'A';
+    EXPECT_FALSE(seal.open(altered, "GET", "https://a.test/r?q=1"));
+    EXPECT_FALSE(seal.open("a 1 https://page.test/", "GET", "https://a.test/r?q=1"));
+    EXPECT_EQ(pageMarkBinding("GET", "http://[::1]:8080/p"), "GET\nhttp://[::1]:8080/p");
+    EXPECT_FALSE(PageMarkSeal("short").valid());
 }
 
 }  // namespace

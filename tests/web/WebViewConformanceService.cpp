@@ -6,6 +6,10 @@
 // see exactly what the "WK" kind saw, and make the server receive the same
 // requests with the same header fields and bodies.
 //
+// A "UI"-kind page's requests reach the app's URL layer, each naming its
+// page (and the main document it belongs to): every one the layer is
+// offered must name the run's page.
+//
 // Each run of a page gets a fresh view and a folder of its own on the
 // server, and starts with the engine's cookies and storage cleared, so no
 // cookie (other tests' included), storage key or log entry of one run
@@ -25,6 +29,7 @@
 #include "ConformanceServer.h"
 #include "WebViewTesting.h"
 #include "core/JSON.h"
+#include "core/URLProtocolRegistry.h"
 #include "support/ResidentMemory.h"
 #include "web/WebContext.h"
 
@@ -61,6 +66,10 @@ struct PageRun {
     bool finished = false;
     Observations observations;
     std::vector<ConformanceRequest> log;
+    std::string folder;
+    // "UI" kind only: the view's page, and what the URL layer was offered.
+    std::uint64_t pageId = 0;
+    std::vector<OfferRecorder::Offer> offers;
 };
 
 // Clears the cookies and storage of the engine's context of the kind's
@@ -188,9 +197,11 @@ protected:
     // A page being loaded in a view of its own.
     struct Running {
         PageRun run;
-        std::string folder;
         std::shared_ptr<RecordingDelegate> delegate;
         std::shared_ptr<web::WebView> view;
+        // "UI" kind only: what the URL layer is offered, registered until
+        // the run is gathered.
+        std::shared_ptr<OfferRecorder> recorder;
     };
 
     // Starts loading start (a path and query on A) in a fresh view of the
@@ -198,13 +209,18 @@ protected:
     Running begin(const std::string& start, Kind kind) {
         Running running;
         running.run.kind = kind;
-        running.folder = ConformanceServer::newRun();
+        running.run.folder = ConformanceServer::newRun();
         running.delegate = std::make_shared<RecordingDelegate>();
         running.view = makeView(running.delegate, configurationOf(kind));
         if (!running.view) return running;
+        const auto recorder = std::make_shared<OfferRecorder>(running.run.folder + "/");
+        if (kind == Kind::UI && core::URLProtocolRegistry::shared().registerFactory(recorder)) {
+            running.recorder = recorder;
+            running.run.pageId = running.view->pageIdentifier();
+        }
         EXPECT_TRUE(clearWebsiteData(kind)) << "the engine's cookies were not cleared in time";
         running.view->loadRequest(core::URLRequest(
-            core::URL::create(server.origin('A') + running.folder + start).value()));
+            core::URL::create(server.origin('A') + running.run.folder + start).value()));
         return running;
     }
 
@@ -221,7 +237,7 @@ protected:
     PageRun gather(Running& running, const std::vector<std::string>& awaited) {
         PageRun& run = running.run;
         if (!running.view) return run;
-        const std::string& folder = running.folder;
+        const std::string& folder = running.run.folder;
         const web::JSResult read =
             evaluateScript(*running.view, "JSON.stringify(window.obs || {})");
         if (read.ok()) {
@@ -243,6 +259,10 @@ protected:
             kAwaitedLimit);
         run.log = server.log(folder);
         running.view->stopLoading();
+        if (running.recorder) {
+            core::URLProtocolRegistry::shared().unregisterFactory(running.recorder);
+            run.offers = running.recorder->offers();
+        }
         return run;
     }
 
@@ -258,11 +278,12 @@ protected:
 
     // Runs the page in a "WK"-kind view and checks the facts known of it;
     // for the "UI" kind, runs it in a "UI"-kind view too and expects the
-    // same observations and requests. A page that takes long is run in
-    // both kinds at once.
-    void conform(const std::string& start, const Observations& known,
-                 const std::vector<Heard>& heard, const std::vector<std::string>& awaited = {},
-                 double limit = kPageLimit) {
+    // same observations and requests, each request the app's URL layer was
+    // offered naming the page. A page that takes long is run in both kinds
+    // at once. Answers the run of the parameter's kind.
+    PageRun conform(const std::string& start, const Observations& known,
+                    const std::vector<Heard>& heard, const std::vector<std::string>& awaited = {},
+                    double limit = kPageLimit) {
         PageRun wk;
         std::optional<PageRun> ui;
         if (GetParam() == Kind::UI && limit > kPageLimit) {
@@ -279,7 +300,7 @@ protected:
             EXPECT_EQ(shown(valueOf(wk.observations, key)), shown(value))
                 << "WK observation \"" << key << "\"";
         checkHeard(wk, heard);
-        if (GetParam() == Kind::WK) return;
+        if (GetParam() == Kind::WK) return wk;
 
         if (!ui) ui = load(start, Kind::UI, awaited, limit);
         EXPECT_TRUE(ui->finished) << "the UI-kind page did not finish in " << limit << " s";
@@ -292,6 +313,17 @@ protected:
             << "what the server received from the UI-kind page differs from the WK kind ("
             << received.size() << "):\n"
             << indented(received);
+        // A CORS preflight comes from the engine's network process, for no page.
+        std::vector<std::string> unnamed;
+        for (const auto& offer : ui->offers)
+            if (offer.method != "OPTIONS" && offer.pageId != ui->pageId)
+                unnamed.push_back(offer.method + " " + server.normalise(offer.url, ui->folder) + " names " +
+                                  (offer.pageId ? "page " + std::to_string(*offer.pageId)
+                                                : std::string("no page")));
+        EXPECT_TRUE(unnamed.empty()) << "requests of the UI-kind page that do not name it ("
+                                     << unnamed.size() << "):\n"
+                                     << indented(unnamed);
+        return *ui;
     }
 
     static void checkHeard(const PageRun& run, const std::vector<Heard>& heard) {
@@ -1147,6 +1179,74 @@ read(A + '/slow/stream?type=bytes&size=' + size, 170000, {pauseEvery: 1 << 20, p
     if (GetParam() == Kind::UI && testsupport::kMeasuresResidentMemory) {
         EXPECT_LT(most - before, std::int64_t(64) << 20)
             << "the app grew from " << before << " to " << most << " bytes";
+    }
+}
+
+// A page that rewrites its address (pushState to another path and query,
+// then replaceState to another): what it loads after each resolves against
+// the new address and is sent with it as referrer, a subresource, a fetch
+// of the address itself, a frame and a dedicated worker's load alike. For
+// the app, every one still belongs to the document the page loaded.
+TEST_P(WebViewConformanceService, LoadsAfterTheAddressIsRewritten) {
+    server.page("/rewrites/frame.html", R"html(<script>
+(async () => {
+  const report = {referrer: document.referrer};
+  report.fetch = await settle(fetch('frame-data.txt').then(r => r.text()), 3000);
+  parent.postMessage({report}, '*');
+})();
+</script>)html");
+    server.page("/rewrites/page.html", R"html(<body><script>
+(async () => {
+  history.pushState({}, '', 'pushed/path.html?p=1');
+  note('pushed', location.href);
+  const image = new Image();
+  image.src = 'image.png?type=png&w=3&h=2';
+  note('pushedImage', await loaded(image, 3000));
+  note('pushedFetch', await settle(fetch('data.txt?at=pushed').then(r => r.text()), 3000));
+  note('ownAddress', await settle(fetch(location.href).then(r => r.text()), 3000));
+  history.replaceState(null, '', A + '/rewrites/replaced/r.html?q=2');
+  note('replaced', location.href);
+  const far = new Image();
+  far.src = B + '/rewrites/far.png?type=png';
+  note('farImage', await loaded(far, 3000));
+  const frame = document.createElement('iframe');
+  frame.src = '../frame.html';
+  const m = nextMessage(e => e.source === frame.contentWindow && e.data && e.data.report, 4000);
+  document.body.appendChild(frame);
+  const r = await m;
+  if (r === 'timeout') note('frame', r);
+  else for (const [k, v] of Object.entries(r.data.report)) note('frame.' + k, v);
+  const source = "fetch('worker-data.txt').then(r => r.text()).then(t => postMessage(t), e => postMessage(String(e)))";
+  const worker = new Worker('worker.js?type=js&body=' + encodeURIComponent(source));
+  note('worker', await settle(new Promise(r => worker.onmessage = e => r(e.data)), 3000));
+  done();
+})();
+</script>)html");
+    const PageRun run = conform(
+        "/rewrites/page.html",
+        {{"pushed", "http://A/rewrites/pushed/path.html?p=1"},
+         {"pushedImage", "load"},
+         {"pushedFetch", "text"},
+         {"ownAddress", "text"},
+         {"replaced", "http://A/rewrites/replaced/r.html?q=2"},
+         {"farImage", "load"},
+         {"frame.referrer", "http://A/rewrites/replaced/r.html?q=2"},
+         {"frame.fetch", "text"},
+         {"worker", "text"}},
+        {{"GET A /rewrites/pushed/image.png?type=png&w=3&h=2",
+          {{"Referer", "http://A/rewrites/pushed/path.html?p=1"}}},
+         {"GET A /rewrites/pushed/path.html?p=1",
+          {{"Referer", "http://A/rewrites/pushed/path.html?p=1"}}},
+         {"GET B /rewrites/far.png?type=png", {{"Referer", "http://A/"}}},
+         {"GET A /rewrites/frame.html", {{"Referer", "http://A/rewrites/replaced/r.html?q=2"}}},
+         {"GET A /rewrites/frame-data.txt", {{"Referer", "http://A/rewrites/frame.html"}}},
+         {"GET A /rewrites/replaced/worker-data.txt", {}}});
+    if (GetParam() == Kind::WK) return;
+    const std::string document = server.origin('A') + run.folder + "/rewrites/page.html";
+    EXPECT_GE(run.offers.size(), 9u);
+    for (const auto& offer : run.offers) {
+        if (offer.method == "OPTIONS") continue;
+        EXPECT_EQ(offer.mainDocument, document) << server.normalise(offer.url, run.folder);
     }
 }
 

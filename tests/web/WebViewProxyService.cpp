@@ -1,10 +1,8 @@
 // "UI"-kind pages load through the app's proxy alone: their engine takes any
 // certificate (the proxy's own), yet a server the app does not trust fails
-// their load; their requests name their own page, whatever the page writes
-// in them; and neither they nor pages of the other kind can use the proxy
-// for anything else.
-
-#include <mutex>
+// their load; their requests name their own page, whatever the page or its
+// service worker writes in them; and neither they nor pages of the other
+// kind can use the proxy for anything else.
 
 #include "WebViewTesting.h"
 #include "core/ScopedEnvironment.h"
@@ -20,43 +18,6 @@ namespace {
 using namespace webtesting;
 using Kind = web::WebViewConfiguration::Kind;
 
-// Records the page each request it is offered names, and takes none.
-class PageRecorder final : public core::URLProtocolFactory {
-public:
-    struct Offer {
-        std::string url;
-        std::string mainDocument;
-        std::optional<std::uint64_t> pageId;
-        bool marked = false;  // the page field still on it
-    };
-
-    bool canInit(const core::URLRequest& request) const override {
-        const auto page = request.property(web::protocol::kPageIdProperty);
-        const auto& document = request.mainDocumentURL();
-        const std::lock_guard lock(mutex_);
-        offers_.push_back({request.url().absoluteString(),
-                           document ? document->absoluteString() : std::string(),
-                           page ? std::optional(page->uintValue()) : std::nullopt,
-                           request.value(web::protocol::kPageHeader).has_value()});
-        return false;
-    }
-    std::shared_ptr<core::URLProtocol> make(core::URLRequest,
-                                            std::shared_ptr<core::URLProtocolClient>) const override {
-        return nullptr;
-    }
-    [[nodiscard]] std::vector<Offer> offersEndingWith(const std::string& suffix) const {
-        const std::lock_guard lock(mutex_);
-        std::vector<Offer> found;
-        for (const auto& offer : offers_)
-            if (offer.url.ends_with(suffix)) found.push_back(offer);
-        return found;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    mutable std::vector<Offer> offers_;
-};
-
 class WebViewProxyService : public testing::Test {
 protected:
     void SetUp() override {
@@ -70,7 +31,7 @@ protected:
 
     testsupport::ScopedEnvironment environment;
     fixtures::LoopbackServer server;
-    std::shared_ptr<PageRecorder> recorder = std::make_shared<PageRecorder>();
+    std::shared_ptr<OfferRecorder> recorder = std::make_shared<OfferRecorder>();
 };
 
 // Were the engine to reach the server itself, it would take the server's
@@ -140,6 +101,109 @@ TEST_F(WebViewProxyService, ARequestNamesItsOwnPageWhateverThePageWrites) {
     }
     for (const auto& request : server.requests())
         EXPECT_FALSE(request.header(web::protocol::kPageHeader)) << request.path;
+}
+
+// A service worker is handed the page's requests with all their fields, and
+// may send them again: the page mark tells it neither the page nor its
+// document, and what the worker sends of its own names no page, however it
+// copies or rewrites the mark (today's format is "<token> <id> <URL>"). The
+// page's own request, passed on whole, and a dedicated worker's loads stay
+// the page's.
+TEST_F(WebViewProxyService, AServiceWorkerCanNeitherReadNorForgeThePageMark) {
+    const auto js = [](std::string source) {
+        return fixtures::LoopbackResponse::text(std::move(source), 200, "application/javascript");
+    };
+    serveHTML(server, "/sw/page.html", R"html(<body><script>
+const text = async path => { try { return await (await fetch(path)).text(); } catch (e) { return String(e); } };
+(async () => {
+  await navigator.serviceWorker.register('/sw/worker.js', {scope: '/sw/'});
+  if (!navigator.serviceWorker.controller)
+    await new Promise(r => navigator.serviceWorker.addEventListener('controllerchange', r));
+  window.seen = await text('/sw/seen');
+  window.passed = await text('/sw/passed');
+  window.forged = await text('/sw/forge');
+  const worker = new Worker('/sw/dedicated.js');
+  window.dedicated = await new Promise(r => worker.onmessage = e => r(e.data));
+  window.done = true;
+})();
+</script>)html");
+    const std::string field = web::protocol::kPageHeader;
+    server.on("GET", "/sw/worker.js", [&](const fixtures::LoopbackRequest&) {
+        return js("const field = '" + field + R"js(';
+self.addEventListener('install', () => self.skipWaiting());
+self.addEventListener('activate', e => e.waitUntil(clients.claim()));
+const sent = (path, headers) => fetch(path, {headers}).then(r => r.text(), e => String(e));
+self.addEventListener('fetch', e => {
+  const path = new URL(e.request.url).pathname;
+  const seen = e.request.headers.get(field) || '';
+  if (path === '/sw/seen') {
+    e.respondWith(new Response(seen));
+  } else if (path === '/sw/passed') {
+    e.respondWith(fetch(e.request));
+  } else if (path === '/sw/forge') {
+    const [token] = seen.split(' ');
+    const target = new URL('/sw/forged', e.request.url).href;
+    e.respondWith(Promise.all([
+      sent('/sw/forged', {[field]: token + ' 999 ' + target}),
+      sent('/sw/copied', {[field]: seen}),
+      sent('/sw/copied', e.request.headers),
+    ]).then(texts => new Response(texts.join(' '))));
+  }
+});
+)js");
+    });
+    server.on("GET", "/sw/dedicated.js", [&](const fixtures::LoopbackRequest&) {
+        return js("fetch('/sw/fromworker').then(r => r.text()).then(t => postMessage(t));");
+    });
+    for (const char* path : {"/sw/passed", "/sw/copied", "/sw/fromworker"}) {
+        server.on("GET", path, [](const fixtures::LoopbackRequest&) {
+            return fixtures::LoopbackResponse::text("served", 200, "text/plain");
+        });
+    }
+    // An answer that breaks off: a failure the proxy notes for the page the
+    // request names.
+    server.on("GET", "/sw/forged", [](const fixtures::LoopbackRequest&) {
+        auto response = fixtures::LoopbackResponse::text(std::string(1000, 'x'));
+        response.closeAfter = 10;
+        return response;
+    });
+    const auto delegate = std::make_shared<RecordingDelegate>();
+    const auto view = makeView(delegate, configurationOf(Kind::UI));
+    ASSERT_TRUE(view);
+    const core::URL page = server.url("/sw/page.html");
+    ASSERT_TRUE(loadAndWait(*view, *delegate, page));
+    ASSERT_TRUE(waitFor([&] { return evaluate(*view, "window.done") == core::Value(true); }));
+
+    const std::string seen = evaluate(*view, "window.seen").stringValue();
+    const std::string id = std::to_string(view->pageIdentifier());
+    EXPECT_EQ(seen.find(page.absoluteString()), std::string::npos) << seen;
+    EXPECT_EQ((" " + seen + " ").find(" " + id + " "), std::string::npos) << seen;
+    EXPECT_EQ(evaluate(*view, "window.passed"), core::Value("served"));
+    EXPECT_EQ(evaluate(*view, "window.dedicated"), core::Value("served"));
+
+    const std::string forged = server.url("/sw/forged").absoluteString();
+    EXPECT_EQ(web::EngineProxy::documentStage(999, forged), web::EngineProxy::DocumentStage::none);
+    EXPECT_FALSE(web::EngineProxy::takeFailure(999, forged));
+    const auto forgedOffers = recorder->offersEndingWith("/sw/forged");
+    const auto copiedOffers = recorder->offersEndingWith("/sw/copied");
+    ASSERT_EQ(forgedOffers.size(), 1u);
+    ASSERT_EQ(copiedOffers.size(), 2u);
+    for (const auto& offer : {forgedOffers[0], copiedOffers[0], copiedOffers[1]}) {
+        EXPECT_FALSE(offer.pageId) << offer.url;
+        EXPECT_TRUE(offer.mainDocument.empty()) << offer.url;
+    }
+    for (const char* path : {"/sw/passed", "/sw/fromworker"}) {
+        const auto offers = recorder->offersEndingWith(path);
+        ASSERT_EQ(offers.size(), 1u) << path;
+        EXPECT_EQ(offers[0].pageId, view->pageIdentifier()) << path;
+        EXPECT_EQ(offers[0].mainDocument, page.absoluteString()) << path;
+    }
+    for (const auto& request : server.requests())
+        EXPECT_FALSE(request.header(web::protocol::kPageHeader)) << request.path;
+    // The engine's context outlives the test: its worker goes.
+    (void)evaluate(*view, "navigator.serviceWorker.getRegistration('/sw/')"
+                          ".then(r => r && r.unregister()).then(() => window.gone = true); true");
+    EXPECT_TRUE(waitFor([&] { return evaluate(*view, "window.gone") == core::Value(true); }));
 }
 
 // The proxy's address as a page's server: a "WK"-kind page reaches it

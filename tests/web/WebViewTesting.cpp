@@ -2,8 +2,33 @@
 
 #include "gfx/Canvas.h"
 #include "gfx/Image.h"
+#include "web/WebProcessProtocol.h"
 
 namespace webtesting {
+
+bool OfferRecorder::canInit(const core::URLRequest& request) const {
+    const std::string& url = request.url().absoluteString();
+    if (url.find(within_) == std::string::npos) return false;
+    const auto page = request.property(web::protocol::kPageIdProperty);
+    const auto& document = request.mainDocumentURL();
+    const std::lock_guard lock(mutex_);
+    offers_.push_back({request.method(), url, document ? document->absoluteString() : std::string(),
+                       page ? std::optional(page->uintValue()) : std::nullopt,
+                       request.value(web::protocol::kPageHeader).has_value()});
+    return false;
+}
+
+std::vector<OfferRecorder::Offer> OfferRecorder::offers() const {
+    const std::lock_guard lock(mutex_);
+    return offers_;
+}
+
+std::vector<OfferRecorder::Offer> OfferRecorder::offersEndingWith(const std::string& suffix) const {
+    std::vector<Offer> found;
+    for (auto& offer : offers())
+        if (offer.url.ends_with(suffix)) found.push_back(std::move(offer));
+    return found;
+}
 
 bool RecordingDelegate::shouldStartLoad(web::WebView&, const web::NavigationAction& action) {
     navigations.push_back(action);

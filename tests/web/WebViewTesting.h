@@ -5,12 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/RunLoop.h"
+#include "core/URLProtocolFactory.h"
 #include "fixtures/LoopbackServer.h"
 #include "support/ValuePrinting.h"
 #include "web/WebView.h"
@@ -64,6 +68,34 @@ configurationOf(web::WebViewConfiguration::Kind kind) {
     configuration.kind = kind;
     return configuration;
 }
+
+// A URL protocol that records each request of the app's URL layer whose
+// URL holds a text, with the page its mark named, and takes none (register
+// it with core::URLProtocolRegistry).
+class OfferRecorder final : public core::URLProtocolFactory {
+public:
+    struct Offer {
+        std::string method;
+        std::string url;
+        std::string mainDocument;  // empty without one
+        std::optional<std::uint64_t> pageId;
+        bool marked = false;  // the page field still on it
+    };
+
+    explicit OfferRecorder(std::string within = {}) : within_(std::move(within)) {}
+    bool canInit(const core::URLRequest& request) const override;
+    std::shared_ptr<core::URLProtocol> make(core::URLRequest,
+                                            std::shared_ptr<core::URLProtocolClient>) const override {
+        return nullptr;
+    }
+    [[nodiscard]] std::vector<Offer> offers() const;
+    [[nodiscard]] std::vector<Offer> offersEndingWith(const std::string& suffix) const;
+
+private:
+    const std::string within_;
+    mutable std::mutex mutex_;
+    mutable std::vector<Offer> offers_;
+};
 
 // A view of the kind with the delegate; fails the test when it cannot be made.
 std::shared_ptr<web::WebView> makeView(const std::shared_ptr<RecordingDelegate>& delegate,

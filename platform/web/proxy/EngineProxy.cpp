@@ -15,6 +15,7 @@
 #include "core/URLSession.h"
 #include "web/proxy/CertificateAuthority.h"
 #include "web/MainLoop.h"
+#include "web/PageMark.h"
 #include "web/proxy/ProxyExchange.h"
 #include "web/proxy/ProxyServer.h"
 
@@ -113,11 +114,11 @@ EngineProxy* EngineProxy::shared(std::string* error) {
         std::unique_ptr<EngineProxy> made(new EngineProxy);
         made->user_ = "vantor";
         made->password_ = randomHex(32);
-        made->pageToken_ = randomHex(16);
+        made->pageKey_ = randomHex(protocol::PageMarkSeal::kKeyBytes);
         made->authority_ = CertificateAuthority::create(&failure);
-        if (made->password_.empty() || made->pageToken_.empty()) failure = "no random bytes";
+        if (made->password_.empty() || made->pageKey_.empty()) failure = "no random bytes";
         if (failure.empty()) {
-            proxy::Credentials credentials{made->user_, made->password_, made->pageToken_,
+            proxy::Credentials credentials{made->user_, made->password_, made->pageKey_,
                                            "vantor-" + randomHex(8)};
             std::promise<std::string> started;
             auto result = started.get_future();

@@ -7,7 +7,8 @@
 // engine's views answer with; https comes as CONNECT tunnels whose TLS it
 // ends with certificates of its own per-run authority, which the engine's
 // context trusts. The web process extension marks each request of a proxied
-// page with protocol::kPageHeader, which the proxy reads and takes off.
+// page with protocol::kPageHeader, sealed, which the proxy opens and takes
+// off.
 // What it does with each request: ProxyServer, ProxyExchange,
 // ProxyWebSocket.
 //
@@ -43,8 +44,8 @@ public:
     // The per-run credentials the engine's views answer with.
     [[nodiscard]] const std::string& user() const { return user_; }
     [[nodiscard]] const std::string& password() const { return password_; }
-    // The per-run token the web process extension puts in kPageHeader.
-    [[nodiscard]] const std::string& pageToken() const { return pageToken_; }
+    // The per-run key (hex) that seals kPageHeader (web/PageMark.h).
+    [[nodiscard]] const std::string& pageKey() const { return pageKey_; }
     // The authority its https certificates chain to, PEM.
     [[nodiscard]] std::string authorityPEM() const;
 
@@ -76,7 +77,7 @@ private:
     int innerPort_ = 0;
     std::string user_;
     std::string password_;
-    std::string pageToken_;
+    std::string pageKey_;
     std::shared_ptr<CertificateAuthority> authority_;
     std::shared_ptr<core::Thread> thread_;
 };

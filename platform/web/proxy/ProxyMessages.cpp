@@ -111,9 +111,10 @@ void markHop(core::URLRequest& request, std::string_view name) {
 }
 
 std::optional<core::URLRequest> onwardRequest(SoupServerMessage* message, const Target& target,
-                                              std::string_view pageToken, core::Data body) {
+                                              protocol::PageMarkSeal& pageMarks, core::Data body) {
     core::URLRequest request(target.url);
-    if (!request.setMethod(soup_server_message_get_method(message))) return std::nullopt;
+    const char* method = soup_server_message_get_method(message);
+    if (!request.setMethod(method)) return std::nullopt;
     SoupMessageHeaders* headers = soup_server_message_get_request_headers(message);
     const auto listed = connectionTokens(headers);
     std::optional<protocol::PageMark> mark;
@@ -123,7 +124,7 @@ std::optional<core::URLRequest> onwardRequest(SoupServerMessage* message, const 
     const char* value = nullptr;
     while (soup_message_headers_iter_next(&iterator, &name, &value)) {
         if (core::HTTPHeaders::sameName(name, protocol::kPageHeader)) {
-            if (!mark) mark = protocol::parsePageHeader(value, pageToken);
+            if (!mark) mark = pageMarks.open(value, method, target.url.absoluteString());
             continue;
         }
         // A field the URL layer refuses (no token, a control character)

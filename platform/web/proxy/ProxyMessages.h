@@ -14,6 +14,7 @@
 #include "core/HTTPURLResponse.h"
 #include "core/NetworkError.h"
 #include "core/URLRequest.h"
+#include "web/PageMark.h"
 #include "web/proxy/ProxyServer.h"
 
 namespace web::proxy {
@@ -36,12 +37,12 @@ namespace web::proxy {
 void markHop(core::URLRequest& request, std::string_view name);
 
 // The request that goes on for message: its method, target and fields but
-// the hop-by-hop ones and every page mark; a mark with the page token sets
-// the main document URL and the page id property. nullopt for a method the
-// URL layer refuses.
+// the hop-by-hop ones and every page mark; a mark that opens for this
+// request sets the main document URL and the page id property. nullopt for
+// a method the URL layer refuses.
 [[nodiscard]] std::optional<core::URLRequest> onwardRequest(SoupServerMessage* message,
                                                             const Target& target,
-                                                            std::string_view pageToken,
+                                                            protocol::PageMarkSeal& pageMarks,
                                                             core::Data body);
 
 // Sets the status and fields of response on message (an origin's 407 turns

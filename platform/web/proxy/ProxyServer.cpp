@@ -246,7 +246,9 @@ struct Server::Tunnel {
 };
 
 Server::Server(Credentials credentials, std::shared_ptr<CertificateAuthority> authority)
-    : credentials_(std::move(credentials)), authority_(std::move(authority)) {}
+    : credentials_(std::move(credentials)),
+      authority_(std::move(authority)),
+      pageMarks_(credentials_.pageKey) {}
 
 Server* Server::start(Credentials credentials, std::shared_ptr<CertificateAuthority> authority,
                       std::string* error) {
@@ -596,7 +598,7 @@ void Server::handle(SoupServerMessage* message, bool inner) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(read->data);
         if (bytes) body.assign(bytes, bytes + read->length);
     }
-    auto request = onwardRequest(message, *target, credentials_.pageToken, std::move(body));
+    auto request = onwardRequest(message, *target, pageMarks_, std::move(body));
     if (!request) return refuse(message, SOUP_STATUS_BAD_REQUEST);
     markHop(*request, credentials_.via);
     if (isDocumentRequest(*request))

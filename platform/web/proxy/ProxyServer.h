@@ -44,6 +44,7 @@
 #include "core/Timer.h"
 #include "core/URL.h"
 #include "core/Value.h"
+#include "web/PageMark.h"
 #include "web/proxy/CertificateAuthority.h"
 
 namespace web::proxy {
@@ -76,7 +77,7 @@ inline constexpr size_t kMostUnadmittedConnections = 128;
 struct Credentials {
     std::string user;
     std::string password;
-    std::string pageToken;
+    std::string pageKey;  // hex
     // The name the proxy gives itself in the Via field of what it sends on,
     // new for each run: a request that carries it came from the proxy.
     std::string via;
@@ -157,6 +158,8 @@ private:
 
     const Credentials credentials_;
     const std::shared_ptr<CertificateAuthority> authority_;
+    // Opens the page marks of requests (this thread's own).
+    protocol::PageMarkSeal pageMarks_;
     SoupServer* outer_ = nullptr;
     SoupServer* inner_ = nullptr;
     int port_ = 0;

@@ -96,10 +96,11 @@ TEST_F(EngineProxyService, CarriesRequestsWithTheEnginesFieldsButNotItsOwn) {
         return LoopbackResponse::text(std::to_string(request.body.size()) + " bytes", 201);
     });
     Request get;
+    const std::string getURL = origin.url("/get?a=1&b=%20").absoluteString();
     get.headers = {"X-Engine: one", "Accept-Language: de",
-                   std::string(web::protocol::kPageHeader) + ": " + proxy->pageToken() + " 3",
+                   proxytesting::pageMark(proxy->pageKey(), 3, "", "GET", getURL),
                    std::string(web::protocol::kPageHeader) + ": forged 4"};
-    const Reply got = fetch(*proxy, origin.url("/get?a=1&b=%20").absoluteString(), get);
+    const Reply got = fetch(*proxy, getURL, get);
     EXPECT_EQ(got.code, CURLE_OK);
     EXPECT_EQ(got.status, 200);
     EXPECT_EQ(got.body, "got a=1&b=%20");
@@ -284,28 +285,45 @@ TEST_F(EngineProxyService, AFailedLoadReachesTheClientAsAFailure) {
     EXPECT_EQ(failing->starts, 1);
 }
 
-TEST_F(EngineProxyService, APageMarkWithTheRunsTokenNamesThePage) {
+// A mark opens only under the run's key and for the request it was sealed
+// for: copied onto another URL or method, it names no page.
+TEST_F(EngineProxyService, APageMarkSealedForTheRequestWithTheRunsKeyNamesThePage) {
     auto pages = std::make_shared<RecordingFactory>("/marked", RecordingFactory::Behaviour::answer,
                                                     "from the protocol");
     Registered registered(pages);
-    const std::string mark = std::string(web::protocol::kPageHeader) + ": ";
+    const auto url = [&](const std::string& path) { return origin.url(path).absoluteString(); };
+    const std::string& key = proxy->pageKey();
     Request right;
-    right.headers = {
-        mark + web::protocol::pageHeaderValue(proxy->pageToken(), 42, "https://page.test/doc?x=1")};
-    const Reply answered = fetch(*proxy, origin.url("/marked/one").absoluteString(), right);
+    right.headers = {proxytesting::pageMark(key, 42, "https://page.test/doc?x=1", "GET",
+                                            url("/marked/one") + "#fragment")};
+    const Reply answered = fetch(*proxy, url("/marked/one"), right);
     EXPECT_EQ(answered.code, CURLE_OK);
     EXPECT_EQ(answered.status, 200);
     EXPECT_EQ(answered.body, "from the protocol");
     Request wrong;
-    wrong.headers = {mark + web::protocol::pageHeaderValue("not-the-token", 43, "https://x.test/")};
-    EXPECT_EQ(fetch(*proxy, origin.url("/marked/two").absoluteString(), wrong).status, 200);
+    wrong.headers = {proxytesting::pageMark(std::string(key.size(), 'a'), 43, "https://x.test/",
+                                            "GET", url("/marked/two"))};
+    EXPECT_EQ(fetch(*proxy, url("/marked/two"), wrong).status, 200);
     Request withoutURL;
-    withoutURL.headers = {mark + web::protocol::pageHeaderValue(proxy->pageToken(), 44, "")};
-    EXPECT_EQ(fetch(*proxy, origin.url("/marked/three").absoluteString(), withoutURL).status, 200);
+    withoutURL.headers = {proxytesting::pageMark(key, 44, "", "GET", url("/marked/three"))};
+    EXPECT_EQ(fetch(*proxy, url("/marked/three"), withoutURL).status, 200);
+    Request otherURL;
+    otherURL.headers = {proxytesting::pageMark(key, 45, "https://x.test/", "GET", url("/marked/1"))};
+    EXPECT_EQ(fetch(*proxy, url("/marked/four"), otherURL).status, 200);
+    Request otherMethod;
+    otherMethod.method = "POST";
+    otherMethod.body = "x";
+    otherMethod.headers = {
+        proxytesting::pageMark(key, 46, "https://x.test/", "GET", url("/marked/five"))};
+    EXPECT_EQ(fetch(*proxy, url("/marked/five"), otherMethod).status, 200);
 
     EXPECT_TRUE(origin.requests().empty());
-    const auto requests = pages->requests();
-    ASSERT_EQ(requests.size(), 3u);
+    auto requests = pages->requests();
+    ASSERT_EQ(requests.size(), 5u);
+    for (size_t i = 3; i < 5; ++i) {
+        EXPECT_FALSE(requests[i].mainDocumentURL()) << i;
+        EXPECT_FALSE(requests[i].hasProperty(web::protocol::kPageIdProperty)) << i;
+    }
     ASSERT_TRUE(requests[0].mainDocumentURL());
     EXPECT_EQ(requests[0].mainDocumentURL()->absoluteString(), "https://page.test/doc?x=1");
     EXPECT_EQ(requests[0].property(web::protocol::kPageIdProperty), core::Value(std::uint64_t(42)));

@@ -168,9 +168,8 @@ protected:
     std::optional<std::string> echo(const std::string& url, const std::string& text) {
         ProxiedSession client(*proxy);
         SoupMessage* message = client.message("GET", url);
-        soup_message_headers_append(
-            soup_message_get_request_headers(message), web::protocol::kPageHeader,
-            web::protocol::pageHeaderValue(proxy->pageToken(), 5, "https://p.test/").c_str());
+        soup_message_headers_append(soup_message_get_request_headers(message),
+                                    web::protocol::kPageHeader, "a page's mark");
         struct Result {
             bool done = false;
             SoupWebsocketConnection* connection = nullptr;

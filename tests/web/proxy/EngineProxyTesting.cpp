@@ -4,6 +4,7 @@
 
 #include "core/NetworkThread.h"
 #include "core/URLProtocolRegistry.h"
+#include "web/PageMark.h"
 
 namespace proxytesting {
 
@@ -47,6 +48,13 @@ size_t onRead(char* buffer, size_t size, size_t count, void* user) {
 }
 
 }  // namespace
+
+std::string pageMark(const std::string& key, std::uint64_t pageId, const std::string& document,
+                     const std::string& method, const std::string& url) {
+    web::protocol::PageMarkSeal seal(key);
+    return std::string(web::protocol::kPageHeader) + ": " +
+           seal.seal(pageId, document, method, url);
+}
 
 Reply fetch(const web::EngineProxy& proxy, const std::string& url, Request request) {
     (void)core::NetworkThread::shared();  // libcurl set up once for the process

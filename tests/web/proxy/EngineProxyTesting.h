@@ -55,6 +55,12 @@ struct Reply {
 [[nodiscard]] Reply fetch(const web::EngineProxy& proxy, const std::string& url,
                           Request request = {});
 
+// "<page field>: <value>", the page mark as the web process extension seals
+// it with key for a request of (method, url).
+[[nodiscard]] std::string pageMark(const std::string& key, std::uint64_t pageId,
+                                   const std::string& document, const std::string& method,
+                                   const std::string& url);
+
 // A URL protocol for requests whose path starts with a prefix: it records
 // what it was given and answers with status and body, fails, holds the
 // load until stopped, or sends the body and then fails, after telling twice

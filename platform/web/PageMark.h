@@ -1,0 +1,178 @@
+#pragma once
+// The page mark (protocol::kPageHeader) sealed and opened: the web process
+// extension seals it onto each request of a proxied page, the engine proxy
+// opens it. Header only, plain C++, GLib and libgcrypt (which the engine
+// itself loads on both sides): the two sides share this code.
+//
+// The field goes where the page's script can look: a service worker sees
+// every field of the requests it is handed, and may pass such a request on.
+// So the mark is sealed with AES-128-GCM under the run's key, which only the
+// app and the extension hold: the value tells a reader nothing (page id and
+// document URL are encrypted), a value made without the key does not open,
+// and the seal covers the method and URL of the request it was made for, so
+// a mark copied onto another request opens to nothing. A request the engine
+// itself passes on whole (a service worker's fetch(event.request)) keeps
+// its page.
+//
+// A PageMarkSeal is used on one thread at a time.
+
+#include <gcrypt.h>
+#include <glib.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "web/WebProcessProtocol.h"
+
+namespace web::protocol {
+
+// What a seal covers for a request: its method and URL, the URL reduced to
+// what reaches the proxy (no user, no fragment; the port always named; the
+// host in lower case; path and query as sent). nullopt for a URL that is
+// not http(s) with a host.
+[[nodiscard]] inline std::optional<std::string> pageMarkBinding(std::string_view method,
+                                                                std::string_view url) {
+    GUri* uri =
+        g_uri_parse(std::string(url).c_str(),
+                    GUriFlags(G_URI_FLAGS_ENCODED_PATH | G_URI_FLAGS_ENCODED_QUERY |
+                              G_URI_FLAGS_ENCODED_FRAGMENT | G_URI_FLAGS_NON_DNS),
+                    nullptr);
+    if (!uri) return std::nullopt;
+    std::optional<std::string> binding;
+    const std::string scheme = g_uri_get_scheme(uri);  // in lower case
+    const char* host = g_uri_get_host(uri);
+    if ((scheme == "http" || scheme == "https") && host && *host) {
+        std::string text(method);
+        text += '\n';
+        text += scheme;
+        text += "://";
+        gchar* lower = g_ascii_strdown(host, -1);
+        text += std::strchr(lower, ':') ? std::string("[") + lower + "]" : std::string(lower);
+        g_free(lower);
+        const int port = g_uri_get_port(uri);
+        text += ':' + std::to_string(port > 0 ? port : scheme == "https" ? 443 : 80);
+        const char* path = g_uri_get_path(uri);
+        text += path && *path ? path : "/";
+        if (const char* query = g_uri_get_query(uri)) {
+            text += '?';
+            text += query;
+        }
+        binding = std::move(text);
+    }
+    g_uri_unref(uri);
+    return binding;
+}
+
+class PageMarkSeal {
+public:
+    static constexpr size_t kKeyBytes = 16;
+    static constexpr size_t kNonceBytes = 12;
+    static constexpr size_t kTagBytes = 16;
+
+    // hexKey: kKeyBytes as hex digits; anything else makes a seal that
+    // seals and opens nothing.
+    explicit PageMarkSeal(std::string_view hexKey) {
+        std::array<unsigned char, kKeyBytes> key{};
+        if (hexKey.size() != 2 * kKeyBytes) return;
+        for (size_t i = 0; i < kKeyBytes; ++i) {
+            const int high = g_ascii_xdigit_value(hexKey[2 * i]);
+            const int low = g_ascii_xdigit_value(hexKey[2 * i + 1]);
+            if (high < 0 || low < 0) return;
+            key[i] = static_cast<unsigned char>(high << 4 | low);
+        }
+        initializeLibrary();
+        if (gcry_cipher_open(&cipher_, GCRY_CIPHER_AES128, GCRY_CIPHER_MODE_GCM, 0) != 0) {
+            cipher_ = nullptr;
+        } else if (gcry_cipher_setkey(cipher_, key.data(), key.size()) != 0) {
+            gcry_cipher_close(cipher_);
+            cipher_ = nullptr;
+        }
+    }
+    ~PageMarkSeal() {
+        if (cipher_) gcry_cipher_close(cipher_);
+    }
+    PageMarkSeal(const PageMarkSeal&) = delete;
+    PageMarkSeal& operator=(const PageMarkSeal&) = delete;
+
+    [[nodiscard]] bool valid() const { return cipher_ != nullptr; }
+
+    // The field's value for a request of the page (method, url) whose main
+    // document is documentURL (left out past kMostPageHeaderURLBytes);
+    // empty when it cannot be made.
+    [[nodiscard]] std::string seal(std::uint64_t pageId, std::string_view documentURL,
+                                   std::string_view method, std::string_view url) {
+        const auto binding = pageMarkBinding(method, url);
+        if (!cipher_ || !binding) return {};
+        if (documentURL.size() > kMostPageHeaderURLBytes) documentURL = {};
+        std::string sealed(kNonceBytes + sizeof pageId + documentURL.size() + kTagBytes, '\0');
+        auto* bytes = reinterpret_cast<unsigned char*>(sealed.data());
+        gcry_create_nonce(bytes, kNonceBytes);
+        unsigned char* text = bytes + kNonceBytes;
+        for (size_t i = 0; i < sizeof pageId; ++i)
+            text[i] = static_cast<unsigned char>(pageId >> (8 * (sizeof pageId - 1 - i)));
+        if (!documentURL.empty())
+            std::memcpy(text + sizeof pageId, documentURL.data(), documentURL.size());
+        const size_t textSize = sizeof pageId + documentURL.size();
+        if (gcry_cipher_setiv(cipher_, bytes, kNonceBytes) != 0 ||
+            gcry_cipher_authenticate(cipher_, binding->data(), binding->size()) != 0 ||
+            gcry_cipher_encrypt(cipher_, text, textSize, nullptr, 0) != 0 ||
+            gcry_cipher_gettag(cipher_, text + textSize, kTagBytes) != 0)
+            return {};
+        gchar* encoded = g_base64_encode(bytes, sealed.size());
+        std::string value(encoded);
+        g_free(encoded);
+        return value;
+    }
+
+    // The mark a value sealed for (method, url) carries; nullopt for one
+    // sealed under another key or for another request, or altered.
+    [[nodiscard]] std::optional<PageMark> open(std::string_view value, std::string_view method,
+                                               std::string_view url) {
+        if (!cipher_ || value.size() > 2 * kMostPageHeaderURLBytes) return std::nullopt;
+        const auto binding = pageMarkBinding(method, url);
+        if (!binding) return std::nullopt;
+        gsize size = 0;
+        guchar* bytes = g_base64_decode(std::string(value).c_str(), &size);
+        std::optional<PageMark> mark;
+        constexpr size_t kLeast = kNonceBytes + sizeof(std::uint64_t) + kTagBytes;
+        if (bytes && size >= kLeast) {
+            unsigned char* text = bytes + kNonceBytes;
+            const size_t textSize = size - kNonceBytes - kTagBytes;
+            if (gcry_cipher_setiv(cipher_, bytes, kNonceBytes) == 0 &&
+                gcry_cipher_authenticate(cipher_, binding->data(), binding->size()) == 0 &&
+                gcry_cipher_decrypt(cipher_, text, textSize, nullptr, 0) == 0 &&
+                gcry_cipher_checktag(cipher_, text + textSize, kTagBytes) == 0) {
+                PageMark opened;
+                for (size_t i = 0; i < sizeof opened.pageId; ++i)
+                    opened.pageId = opened.pageId << 8 | text[i];
+                opened.mainDocumentURL.assign(
+                    reinterpret_cast<const char*>(text) + sizeof opened.pageId,
+                    textSize - sizeof opened.pageId);
+                mark = std::move(opened);
+            }
+        }
+        g_free(bytes);
+        return mark;
+    }
+
+private:
+    static void initializeLibrary() {
+        static std::once_flag once;
+        std::call_once(once, [] {
+            // The engine may have done it already in this process.
+            if (gcry_control(GCRYCTL_INITIALIZATION_FINISHED_P)) return;
+            (void)gcry_check_version(nullptr);
+            gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
+            gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
+        });
+    }
+
+    gcry_cipher_hd_t cipher_ = nullptr;
+};
+
+}  // namespace web::protocol
