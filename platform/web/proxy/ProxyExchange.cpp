@@ -23,6 +23,10 @@ void Exchange::start(const Server& server, SoupServerMessage* message, core::URL
     g_signal_connect(message, "wrote-chunk", G_CALLBACK(wroteChunk), exchange.get());
     g_signal_connect(message, "wrote-body-data", G_CALLBACK(wroteBodyData), exchange.get());
     exchange->watchClient();
+    // From here the onward load's idle limit holds, and the client takes the
+    // answer at its own pace; the next request on the connection sets the
+    // idle time-out again.
+    if (exchange->socket_) g_socket_set_timeout(exchange->socket_, 0);
 
     auto onward = configuration();
     onward.refusedLocalPorts = server.ownPorts();

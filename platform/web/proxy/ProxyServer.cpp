@@ -65,6 +65,7 @@ bool isPreflight(SoupServerMessage* message) {
 }
 
 std::atomic<std::uint64_t> accepted{0};
+std::atomic<unsigned> idleSeconds{kClientIdleSeconds};
 
 // Times the head of one request: from its first byte (the connection turns
 // readable) until libsoup has read it all (the watch is dropped then), and
@@ -223,6 +224,14 @@ RequestBody::~RequestBody() {
     if (deadline) deadline->invalidate();
 }
 
+unsigned clientIdleSeconds() {
+    return idleSeconds;
+}
+
+void setClientIdleSeconds(unsigned seconds) {
+    idleSeconds = seconds;
+}
+
 RequestBody* RequestBody::of(SoupServerMessage* message) {
     return static_cast<RequestBody*>(g_object_get_data(G_OBJECT(message), kBodyKey));
 }
@@ -379,7 +388,7 @@ void Server::checkHead(SoupServerMessage* message, gpointer data) {
 void Server::requestStarted(SoupServer*, SoupServerMessage* message, gpointer data) {
     if (GSocket* socket = clientSocket(message)) {
         (void)g_socket_set_option(socket, IPPROTO_TCP, TCP_NODELAY, 1, nullptr);
-        g_socket_set_timeout(socket, kClientIdleSeconds);
+        g_socket_set_timeout(socket, clientIdleSeconds());
     }
     g_object_set_data_full(G_OBJECT(message), kBodyKey, new RequestBody,
                            [](gpointer body) { delete static_cast<RequestBody*>(body); });
@@ -708,6 +717,10 @@ void Server::pump(Tunnel* tunnel, GIOStream* tls) {
             (void)g_socket_set_option(socket, IPPROTO_TCP, TCP_NODELAY, 1, nullptr);
             // Known before a byte of it reaches the inner listener.
             server.tunnels_[port] = tunnel->destination;
+            // The tunnel lasts as long as what it carries: the inner
+            // listener times that connection, while the client's own
+            // time-out would cut an answer the client reads slowly.
+            g_socket_set_timeout(tunnel->socket, 0);
             struct Pumping {
                 Server* server;
                 int port;

@@ -55,10 +55,15 @@ inline constexpr std::int64_t kMostRequestBodyBytes = std::int64_t(64) << 20;
 // Seconds, on the clock, a request body may go without a byte before the
 // proxy drops the connection.
 inline constexpr double kBodyIdleSeconds = 20;
-// Real seconds a client connection may keep the proxy waiting for it to read
-// or write (an idle keep-alive connection, a client that stops reading): the
-// socket's own time-out.
+// Real seconds a client connection may keep the proxy waiting for its next
+// request (an idle keep-alive connection; a head or body under way has its
+// own deadline): the socket's own time-out. Once a request goes on, the
+// client takes its answer at its own pace, as it would from the origin; a
+// tunnel lasts as long as the connection it carries to the inner listener.
 inline constexpr unsigned kClientIdleSeconds = 60;
+// The time-out in effect: kClientIdleSeconds, unless a test set another.
+[[nodiscard]] unsigned clientIdleSeconds();
+void setClientIdleSeconds(unsigned seconds);
 // Seconds a tunnel's TLS handshake may take, on the clock.
 inline constexpr unsigned kHandshakeSeconds = 10;
 // Tunnels open at once; more CONNECTs are refused.

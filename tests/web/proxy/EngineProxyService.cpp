@@ -10,7 +10,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <thread>
+#include <utility>
 
 #include "EngineProxyTesting.h"
 #include "core/ScopedEnvironment.h"
@@ -333,6 +335,32 @@ TEST_F(EngineProxyService, APageMarkSealedForTheRequestWithTheRunsKeyNamesThePag
     EXPECT_FALSE(requests[1].value(web::protocol::kPageHeader));
     EXPECT_FALSE(requests[2].mainDocumentURL());
     EXPECT_EQ(requests[2].property(web::protocol::kPageIdProperty), core::Value(std::uint64_t(44)));
+}
+
+// A client that stops reading for a while keeps its answer, in a tunnel
+// too: its connection's idle time-out holds between requests, not while it
+// takes an answer.
+TEST_F(EngineProxyService, AClientThatPausesItsReadingKeepsItsAnswer) {
+    struct Restore {
+        ~Restore() { web::proxy::setClientIdleSeconds(web::proxy::kClientIdleSeconds); }
+    } restore;
+    web::proxy::setClientIdleSeconds(1);
+    origin.startTLS();
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+    // More than the sockets' buffers hold, so that the proxy waits to write.
+    constexpr size_t kBytes = size_t(48) << 20;
+    origin.on("GET", "/large", [](const auto&) { return LoopbackResponse::filler(kBytes); });
+    for (const std::string& base : {origin.baseURL(), origin.secureBaseURL()}) {
+        bool paused = false;
+        Request request;
+        request.onData = [&](const std::string&) {
+            if (std::exchange(paused, true)) return;
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+        };
+        const Reply reply = fetch(*proxy, base + "/large", request);
+        EXPECT_EQ(reply.code, CURLE_OK) << base << ": " << curl_easy_strerror(reply.code);
+        EXPECT_EQ(reply.body.size(), kBytes) << base;
+    }
 }
 
 TEST_F(EngineProxyService, HTTPSThroughATunnelMeetsTheAuthorityAndTheOrigin) {
