@@ -66,4 +66,12 @@ void URLRequest::removeProperty(std::string_view key) {
     }
 }
 
+void URLRequest::SharedBody::set(Data data) {
+    data_ = data.empty() ? nullptr : std::make_shared<const Data>(std::move(data));
+}
+
+void URLRequest::setBody(Data body) { body_.set(std::move(body)); }
+
+void URLRequest::setBody(std::string_view text) { body_.set(Data(text.begin(), text.end())); }
+
 }  // namespace core

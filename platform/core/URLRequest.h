@@ -73,8 +73,8 @@ public:
     // place: a large upload is held once however often its request is
     // copied on the way.
     [[nodiscard]] const Data& body() const { return body_.get(); }
-    void setBody(Data body) { body_.set(std::move(body)); }
-    void setBody(std::string_view text) { body_.set(Data(text.begin(), text.end())); }
+    void setBody(Data body);
+    void setBody(std::string_view text);
 
     // Seconds without data after which the request fails. Until set, the
     // session's timeoutIntervalForRequest applies; this reads 60 then.
@@ -115,9 +115,7 @@ private:
             static const Data empty;
             return data_ ? *data_ : empty;
         }
-        void set(Data data) {
-            data_ = data.empty() ? nullptr : std::make_shared<const Data>(std::move(data));
-        }
+        void set(Data data);
         friend bool operator==(const SharedBody& a, const SharedBody& b) {
             return a.data_ == b.data_ || a.get() == b.get();
         }
