@@ -20,7 +20,9 @@ struct MonotonicState {
 }  // namespace
 
 std::uint64_t DZMonotonicMilliseconds() {
-    static MonotonicState state;
+    // Never destroyed: threads still running as the process exits read
+    // the clock.
+    static MonotonicState& state = *new MonotonicState;
     std::shared_ptr<core::Clock> clock = core::Clock::current();
     const double now = clock->monotonicSeconds();
     std::lock_guard lock(state.mutex);

@@ -3,7 +3,8 @@
 namespace ads {
 
 DZHostAnalyticsRegistry& DZHostAnalyticsRegistry::shared() {
-    static DZHostAnalyticsRegistry registry;
+    // Never destroyed: used from any thread until the process ends.
+    static DZHostAnalyticsRegistry& registry = *new DZHostAnalyticsRegistry;
     return registry;
 }
 

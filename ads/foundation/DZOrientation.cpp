@@ -19,7 +19,7 @@ std::mutex& providerMutex() {
 }
 
 std::function<bool()>& splitScreenProvider() {
-    static std::function<bool()> provider;
+    static auto& provider = *new std::function<bool()>;  // read from any thread until the end
     return provider;
 }
 

@@ -14,7 +14,7 @@ struct ProviderSlot {
 };
 
 ProviderSlot& slot() {
-    static ProviderSlot instance;
+    static ProviderSlot& instance = *new ProviderSlot;  // read from any thread until the end
     return instance;
 }
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "core/Fatal.h"
+#include "core/ProcessExit.h"
 
 namespace core {
 
@@ -52,7 +53,7 @@ NetworkThread& NetworkThread::shared() {
         }
         auto* created = new NetworkThread();
         std::thread([created] { created->run(); }).detach();
-        std::atexit([] { shared().stop(); });
+        ProcessExit::atStart([created] { created->stop(); });
         return created;
     }();
     return *thread;

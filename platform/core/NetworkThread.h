@@ -16,9 +16,10 @@
 //
 // start(), cancel() and resume() are safe from any thread.
 //
-// At process exit the thread is stopped before the libraries' own exit
+// The thread is stopped as the process begins to exit (core::ProcessExit),
+// before any static is destroyed and before the libraries' own exit
 // handlers run, so that no exchange is inside libcurl or OpenSSL while they
-// clean up their global state.
+// clean up their global state, nor reads a static being destroyed.
 
 #include <curl/curl.h>
 

@@ -1,14 +1,15 @@
 #include "core/ThreadPool.h"
 
 #include <algorithm>
-#include <cstdlib>
+
+#include "core/ProcessExit.h"
 
 namespace core {
 
 ThreadPool& ThreadPool::shared() {
     static auto* pool = [] {
         auto* made = new ThreadPool(std::max(2u, std::thread::hardware_concurrency()), 5);
-        std::atexit([] { shared().quiesce(std::chrono::seconds(2)); });
+        ProcessExit::atStart([made] { made->quiesce(std::chrono::seconds(2)); });
         return made;
     }();
     return *pool;

@@ -6,9 +6,10 @@
 // finish their queued jobs and join their workers when destroyed.
 // submit() is safe from any thread.
 //
-// When the process exits, the shared pool stops taking jobs and waits (up
-// to two seconds) for the running ones, so that no job runs while the
-// process and its libraries are being torn down.
+// As the process begins to exit (core::ProcessExit), before any static is
+// destroyed, the shared pool stops taking jobs and waits (up to two
+// seconds) for the running ones, so that no job runs while the process and
+// its libraries are being torn down.
 
 #include <chrono>
 #include <condition_variable>

@@ -12,6 +12,7 @@
 #include "core/DefaultsFile.h"
 #include "core/DefaultsWriter.h"
 #include "core/FileManager.h"
+#include "core/ProcessExit.h"
 
 namespace core {
 
@@ -36,7 +37,8 @@ void flushAtExit();
 Registry& registry() {
     static Registry* const shared = [] {
         auto* created = new Registry;
-        std::atexit(flushAtExit);
+        // Written while every static is still alive.
+        ProcessExit::atStart(flushAtExit);
         return created;
     }();
     return *shared;

@@ -222,7 +222,8 @@ bool operator==(const Value& a, const Value& b) {
 }
 
 const Value& Value::null() {
-    static const Value shared;
+    // Never destroyed: threads still running as the process exits read it.
+    static const Value& shared = *new Value;
     return shared;
 }
 

@@ -1,9 +1,9 @@
 #include "media/AudioOutput.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "core/Console.h"
+#include "core/ProcessExit.h"
 #include "core/Queue.h"
 #include "core/RunLoop.h"
 #include "media/SDLAudioDevice.h"
@@ -96,11 +96,12 @@ void AudioOutput::open() {
     }
     if (device_) {
         deviceOpen_ = true;
-        // A device still open at exit stops before the statics its thread
-        // reads (the clock, the session) are destroyed.
+        // A device still open at exit stops (its thread joined) as the
+        // process begins to exit, before any static its thread reads (the
+        // clock, the session) is destroyed.
         static std::once_flag registered;
         std::call_once(registered, [] {
-            std::atexit([] {
+            core::ProcessExit::atStart([] {
                 auto& output = shared();
                 output.device_.reset();
                 output.deviceOpen_ = false;

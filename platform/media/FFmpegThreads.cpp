@@ -5,13 +5,15 @@
 #include <mutex>
 #include <thread>
 
+#include "core/ProcessExit.h"
+
 namespace media {
 
 namespace {
 
 class Registry {
 public:
-    ~Registry() {
+    void waitForAll() {
         std::unique_lock lock(mutex_);
         ended_.wait_for(lock, std::chrono::seconds(2), [this] { return running_ == 0; });
     }
@@ -38,9 +40,16 @@ private:
     std::size_t running_ = 0;
 };
 
+// Never destroyed: a thread that outlasts the wait at exit still counts
+// itself out. The wait is at the start of exit, before statics the
+// threads' work reads are destroyed.
 Registry& registry() {
-    static Registry instance;
-    return instance;
+    static Registry* const instance = [] {
+        auto* made = new Registry;
+        core::ProcessExit::atStart([made] { made->waitForAll(); });
+        return made;
+    }();
+    return *instance;
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // run detached: each owns what it works on and ends soon after its owner
 // stops it. running() counts those not ended yet; at process exit the
 // registry waits a little for the last ones, so that none is still inside
-// libav while the process tears down.
+// libav while the process tears down (as exit begins, core::ProcessExit).
 //
 // Safe from any thread.
 

@@ -6,9 +6,9 @@
 #include <sys/socket.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <mutex>
 
+#include "core/ProcessExit.h"
 #include "core/ThreadPool.h"
 
 namespace ads {
@@ -31,9 +31,10 @@ ResolverState& resolverState() {
 core::ThreadPool& resolutionPool() {
     static auto* pool = [] {
         auto* made = new core::ThreadPool(kDZHostResolutionWorkers, 1);
-        // No look-up starts while the process is being torn down; one that
-        // is blocked in the resolver finishes on its own.
-        std::atexit([] { resolutionPool().quiesce(std::chrono::milliseconds(0)); });
+        // No look-up starts once the process begins to exit; one that is
+        // blocked in the resolver finishes on its own, and touches only
+        // what its job owns and this pool, which is never destroyed.
+        core::ProcessExit::atStart([made] { made->quiesce(std::chrono::milliseconds(0)); });
         return made;
     }();
     return *pool;

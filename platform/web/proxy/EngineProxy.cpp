@@ -4,13 +4,13 @@
 #include <glib.h>
 #include <sys/random.h>
 
-#include <cstdlib>
 #include <deque>
 #include <future>
 #include <mutex>
 
 #include "core/Console.h"
 #include "core/MD5.h"
+#include "core/ProcessExit.h"
 #include "core/RunLoop.h"
 #include "core/URLSession.h"
 #include "web/proxy/CertificateAuthority.h"
@@ -150,9 +150,10 @@ EngineProxy* EngineProxy::shared(std::string* error) {
         }
         if (failure.empty()) {
             proxy = made.release();  // for the life of the process, as its thread
-            // The TLS and crypto libraries tear down as the process exits:
-            // the thread stops first, not midway through a handshake.
-            std::atexit([] {
+            // The TLS and crypto libraries tear down as the process exits,
+            // and statics are destroyed: the thread stops (and is joined)
+            // as exit begins, not midway through a handshake.
+            core::ProcessExit::atStart([] {
                 if (!proxy->thread_->isCurrent() &&
                     proxy->thread_->perform([] { core::RunLoop::current().stop(); }, false))
                     proxy->thread_->join();
