@@ -21,6 +21,10 @@ namespace {
 constexpr size_t kMostEndedByApp = 8;
 constexpr size_t kMostIssued = 8;
 
+bool isHTTP(std::string_view url) {
+    return url.starts_with("http://") || url.starts_with("https://");
+}
+
 }  // namespace
 
 void WebView::expectAPINavigation(const std::string& url, bool decided) {
@@ -176,6 +180,18 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
             engine.startAwaitsDecision = false;
             const char* uri = webkit_web_view_get_uri(engine.page);
             if (!view.load_.active) view.beginLoad(uri ? uri : "");
+        }
+        // A load of a port the engine refuses to reach: it fails none, but
+        // commits an empty page in its place.
+        if (const char* uri = webkit_web_view_get_uri(engine.page);
+            view.load_.active && uri && std::strcmp(uri, "about:blank") == 0 &&
+            isHTTP(view.load_.url)) {
+            core::Console::log("WebView: the engine refused the port of " + view.load_.url);
+            engine.dropNextFinish = true;  // the empty page's
+            view.reportFailure(LoadError{LoadError::kCannotUseRestrictedPort,
+                                         "Not allowed to use restricted network port",
+                                         view.load_.url, true});
+            break;
         }
         view.reportCommit();
         break;
@@ -403,8 +419,9 @@ LoadError WebView::Engine::errorFor(const GError* error, const std::string& url,
         if (error->code == WEBKIT_NETWORK_ERROR_CANCELLED) code = Code::cancelled;
         if (error->code == WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL) code = Code::unsupportedURL;
     } else if (error->domain == WEBKIT_POLICY_ERROR) {
-        result.code = error->code == WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI
-                          ? LoadError::kCannotShowURL
+        result.code = error->code == WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI ? LoadError::kCannotShowURL
+                      : error->code == WEBKIT_POLICY_ERROR_CANNOT_USE_RESTRICTED_PORT
+                          ? LoadError::kCannotUseRestrictedPort
                           : LoadError::kInterruptedByPolicy;
         return result;
     } else if (error->domain == G_IO_ERROR) {
