@@ -219,7 +219,7 @@ void WebView::Engine::watchForStall(bool anew) {
     if (anew) {
         mainRequestSent = false;
         responseDecided = false;
-        answerSeen = false;
+        answeredLooks = 0;
         if (context->proxy()) EngineProxy::forgetDocument(owner.pageIdentifier(), owner.load_.url);
     }
     stopStallWatch();
@@ -266,16 +266,15 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
     if (!view.load_.active || view.load_.serial != serial || view.load_.committed || !parsed ||
         !parsed->isHTTPorHTTPS() || responseDecided)
         return;
-    // For a proxied page, whether its request reached the proxy and was
-    // answered there and the engine did nothing with the answer since the
-    // last look; otherwise whether its web process sent the request. A
-    // request under way (a slow server) is looked at again later.
+    // For a proxied page, whether its request reached the proxy, or was
+    // answered there and the engine did nothing with the answer for
+    // kAnsweredLooks looks; otherwise whether its web process sent the
+    // request. A request under way (a slow server) is looked at again later.
     bool stalled = !mainRequestSent;
     if (context->proxy()) {
         const auto stage = EngineProxy::documentStage(view.pageIdentifier(), url);
-        stalled = stage == EngineProxy::DocumentStage::none ||
-                  (stage == EngineProxy::DocumentStage::answered && answerSeen);
-        answerSeen = stage == EngineProxy::DocumentStage::answered;
+        answeredLooks = stage == EngineProxy::DocumentStage::answered ? answeredLooks + 1 : 0;
+        stalled = stage == EngineProxy::DocumentStage::none || answeredLooks >= kAnsweredLooks;
     }
     if (!stalled) {
         watchForStall(false);

@@ -7,8 +7,11 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "WebViewTesting.h"
+#include "core/Console.h"
+#include "core/URLProtocolRegistry.h"
 #include "fixtures/ResponseGate.h"
 #include "support/ProcessTree.h"
 #include "web/WebViewEngine.h"
@@ -106,6 +109,83 @@ TEST_F(WebViewUIStallService, ALoadTheEngineNeverSendsIsMadeOnceMoreThenFails) {
                                         "fail -1 " + server.url("/page?again").absoluteString()}));
     ASSERT_FALSE(own.delegate->errors.empty());
     EXPECT_EQ(own.delegate->errors.back().message, "The load stalled.");
+}
+
+// Answers a page's document under /whole whole, its length declared; the
+// first time, it first stops the web process, so that the engine takes the
+// answer late or never.
+class WholeAnswerFactory final : public core::URLProtocolFactory {
+    class Protocol final : public core::URLProtocol {
+    public:
+        Protocol(core::URLRequest request, std::shared_ptr<core::URLProtocolClient> client,
+                 const WholeAnswerFactory& factory)
+            : URLProtocol(std::move(request), std::move(client)), factory_(factory) {}
+        void startLoading() override {
+            if (factory_.starts.fetch_add(1) == 0) kill(factory_.process, SIGSTOP);
+            const std::string body = "<p id=p>whole</p>";
+            client()->didReceiveResponse(
+                core::HTTPURLResponse(request().url(), 200,
+                                      {{"Content-Type", "text/html"},
+                                       {"Content-Length", std::to_string(body.size())}}),
+                core::CachedURLResponse::StoragePolicy::notAllowed);
+            client()->didLoadData(core::Data(body.begin(), body.end()));
+            client()->didFinishLoading();
+        }
+        void stopLoading() override {}
+
+    private:
+        const WholeAnswerFactory& factory_;
+    };
+
+public:
+    explicit WholeAnswerFactory(pid_t process) : process(process) {}
+    ~WholeAnswerFactory() override { kill(process, SIGCONT); }
+    std::string ownPropertyKey() const override { return "test.whole-answer"; }
+    bool canInit(const core::URLRequest& request) const override {
+        return request.url().path().starts_with("/whole");
+    }
+    std::shared_ptr<core::URLProtocol>
+    make(core::URLRequest request, std::shared_ptr<core::URLProtocolClient> client) const override {
+        return std::make_shared<Protocol>(std::move(request), std::move(client), *this);
+    }
+
+    const pid_t process;
+    mutable std::atomic<int> starts{0};
+};
+
+// A "UI"-kind load whose document the proxy answered whole while the engine
+// took nothing of it: the stall watch gives the web process kAnsweredLooks
+// looks before it counts the load stalled.
+class WebViewUIAnsweredStallService : public StallTesting {
+protected:
+    void SetUp() override {
+        StallTesting::SetUp();
+        ASSERT_TRUE(own.view);
+        ASSERT_NE(own.process, 0);
+        ASSERT_TRUE(core::URLProtocolRegistry::shared().registerFactory(factory));
+    }
+    void TearDown() override {
+        core::URLProtocolRegistry::shared().unregisterFactory(factory);
+        StallTesting::TearDown();
+    }
+
+    OwnProcessView own{Kind::UI, server};
+    std::shared_ptr<WholeAnswerFactory> factory = std::make_shared<WholeAnswerFactory>(own.process);
+    const core::URL page = server.url("/whole");
+    core::Console::Capture log;
+};
+
+// A busy web process takes its answer late: two waits and more are no
+// stall.
+TEST_F(WebViewUIAnsweredStallService, AnAnswerTakenAfterTwoWaitsIsNoStall) {
+    own.view->loadRequest(core::URLRequest(page));
+    ASSERT_TRUE(waitFor([&] { return factory->starts == 1; }, kStall / 2));
+    pass(2.5 * kStall);
+    kill(own.process, SIGCONT);
+    ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); }));
+    EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(factory->starts, 1);
+    EXPECT_FALSE(log.contains("stalled"));
 }
 
 TEST_P(WebViewStallService, ASlowServerIsNoStall) {
