@@ -331,8 +331,13 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
         engine.mainFrameHeld = false;
         return TRUE;
     }
+    // A load the view ended or made anew ends so, or (when it was waiting
+    // for the decision on its answer) as interrupted.
     const bool cancelled =
-        g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
+        g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+        (g_error_matches(error, WEBKIT_POLICY_ERROR,
+                         WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) &&
+         !engine.proxyFailure);
     if (cancelled) {
         auto& ended = engine.endedByApp;
         const auto found = std::find(ended.begin(), ended.end(), key(failing));

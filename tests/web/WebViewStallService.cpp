@@ -111,9 +111,10 @@ TEST_F(WebViewUIStallService, ALoadTheEngineNeverSendsIsMadeOnceMoreThenFails) {
     EXPECT_EQ(own.delegate->errors.back().message, "The load stalled.");
 }
 
-// Answers a page's document under /whole whole, its length declared; the
-// first time, it first stops the web process, so that the engine takes the
-// answer late or never.
+// Answers a page's document under /whole whole, its length declared, and
+// tells the end of the load unless told not to (as an onward load whose end
+// comes after the engine has read the answer); the first time, it first
+// stops the web process, so that the engine takes the answer late or never.
 class WholeAnswerFactory final : public core::URLProtocolFactory {
     class Protocol final : public core::URLProtocol {
     public:
@@ -129,7 +130,7 @@ class WholeAnswerFactory final : public core::URLProtocolFactory {
                                        {"Content-Length", std::to_string(body.size())}}),
                 core::CachedURLResponse::StoragePolicy::notAllowed);
             client()->didLoadData(core::Data(body.begin(), body.end()));
-            client()->didFinishLoading();
+            if (factory_.tellsEnd) client()->didFinishLoading();
         }
         void stopLoading() override {}
 
@@ -151,11 +152,14 @@ public:
 
     const pid_t process;
     mutable std::atomic<int> starts{0};
+    std::atomic<bool> tellsEnd{true};
 };
 
 // A "UI"-kind load whose document the proxy answered whole while the engine
-// took nothing of it: the stall watch gives the web process kAnsweredLooks
-// looks before it counts the load stalled.
+// took nothing of it: the stall watch sees it answered (also when the
+// proxy's onward load never told its end, the engine having had every
+// byte), gives the web process kAnsweredLooks looks, then makes it once
+// more, and fails it when that stalls too.
 class WebViewUIAnsweredStallService : public StallTesting {
 protected:
     void SetUp() override {
@@ -175,6 +179,19 @@ protected:
     core::Console::Capture log;
 };
 
+TEST_F(WebViewUIAnsweredStallService, AnAnswerTheEngineNeverTakesIsMadeOnceMoreThenFails) {
+    factory->tellsEnd = false;
+    own.view->loadRequest(core::URLRequest(page));
+    ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); },
+                        (web::WebView::Engine::kAnsweredLooks + 3) * kStall));
+    EXPECT_EQ(own.delegate->events,
+              (std::vector<std::string>{"start", "fail -1 " + page.absoluteString()}));
+    ASSERT_FALSE(own.delegate->errors.empty());
+    EXPECT_EQ(own.delegate->errors.back().message, "The load stalled.");
+    EXPECT_TRUE(
+        log.contains("stalled the load of " + page.absoluteString() + "; it is made again"));
+}
+
 // A busy web process takes its answer late: two waits and more are no
 // stall.
 TEST_F(WebViewUIAnsweredStallService, AnAnswerTakenAfterTwoWaitsIsNoStall) {
@@ -186,6 +203,20 @@ TEST_F(WebViewUIAnsweredStallService, AnAnswerTakenAfterTwoWaitsIsNoStall) {
     EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
     EXPECT_EQ(factory->starts, 1);
     EXPECT_FALSE(log.contains("stalled"));
+}
+
+// The load made once more is the view's: the engine's end of the one before
+// fails nothing.
+TEST_F(WebViewUIAnsweredStallService, TheLoadMadeOnceMoreIsNotFailedByTheEndOfTheOneBefore) {
+    factory->tellsEnd = false;
+    own.view->loadRequest(core::URLRequest(page));
+    ASSERT_TRUE(waitFor([&] { return log.contains("it is made again"); },
+                        (web::WebView::Engine::kAnsweredLooks + 2) * kStall));
+    kill(own.process, SIGCONT);
+    ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); }));
+    EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(evaluate(*own.view, "document.getElementById('p').textContent"),
+              core::Value("whole"));
 }
 
 TEST_P(WebViewStallService, ASlowServerIsNoStall) {
