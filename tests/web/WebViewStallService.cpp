@@ -237,6 +237,50 @@ TEST_P(WebViewStallService, ASlowServerIsNoStall) {
     EXPECT_EQ(server.requestsTo("/slow").size(), 1u);
 }
 
+// A form's POST is not made again, as itself or as the GET a load of its
+// URL would be: stalled (here its web process stops as the delegate lets it
+// go, before it sends anything), it fails at the first look.
+TEST_P(WebViewStallService, AStalledFormPostFailsAndIsNotMadeAgain) {
+    serveHTML(server, "/form",
+              "<form method=post action='/posted'><input name=q value=v>"
+              "<input type=submit id=go></form>");
+    serveHTML(server, "/posted", "<p>posted</p>");
+    server.on("POST", "/posted", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::text("<p>posted</p>", 200, "text/html");
+    });
+    OwnProcessView own(GetParam(), server);
+    ASSERT_TRUE(own.view);
+    ASSERT_NE(own.process, 0);
+    ASSERT_TRUE(loadAndWait(*own.view, *own.delegate, server.url("/form")));
+    own.delegate->events.clear();
+    core::Console::Capture log;
+    bool stopped = false;
+    own.delegate->decide = [&](const web::NavigationAction& action) {
+        if (action.request.method() == "POST" && !stopped)
+            stopped = kill(own.process, SIGSTOP) == 0;
+        return true;
+    };
+    {
+        const std::string posted = server.url("/posted").absoluteString();
+        (void)evaluateScript(*own.view, "setTimeout(() => document.getElementById('go').click())");
+        ASSERT_TRUE(waitFor([&] { return stopped; }));
+        pass(1.5 * kStall);
+        const bool resumed = kill(own.process, SIGCONT) == 0;
+        ASSERT_TRUE(resumed);
+        EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "fail -1 " + posted}));
+    }
+    pass(2 * kStall);  // whatever the resumed process still sends
+    EXPECT_FALSE(log.contains("made again"));
+    EXPECT_FALSE(own.view->isLoading());
+    size_t posts = 0;
+    for (const auto& request : server.requestsTo("/posted")) {
+        EXPECT_EQ(request.method, "POST");
+        posts += request.method == "POST";
+    }
+    EXPECT_LE(posts, 1u);
+    own.delegate->decide = nullptr;
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewStallService, testing::ValuesIn(kKinds), kindName);
 
 }  // namespace
