@@ -220,7 +220,10 @@ void WebView::Engine::watchForStall(bool anew) {
         mainRequestSent = false;
         responseDecided = false;
         answeredLooks = 0;
-        if (context->proxy()) EngineProxy::forgetDocument(owner.pageIdentifier(), owner.load_.url);
+        if (context->proxy()) {
+            EngineProxy::forgetDocument(owner.pageIdentifier(), owner.load_.url);
+            EngineProxy::forgetFailures(owner.pageIdentifier(), owner.load_.url);
+        }
     }
     stopStallWatch();
     // Real time, whatever the app's clock says: the engine's own pace.
