@@ -274,10 +274,13 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
     // kAnsweredLooks looks; otherwise whether its web process sent the
     // request. A request under way (a slow server) is looked at again later.
     bool stalled = !mainRequestSent;
+    const char* why = " (its request was never sent)";
     if (context->proxy()) {
         const auto stage = EngineProxy::documentStage(view.pageIdentifier(), url);
         answeredLooks = stage == EngineProxy::DocumentStage::answered ? answeredLooks + 1 : 0;
         stalled = stage == EngineProxy::DocumentStage::none || answeredLooks >= kAnsweredLooks;
+        why = stage == EngineProxy::DocumentStage::none ? " (its request never reached the proxy)"
+                                                        : " (the engine left its answer unread)";
     }
     if (!stalled) {
         watchForStall(false);
@@ -287,12 +290,13 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
     endedByApp.push_back(key(url));
     if (endedByApp.size() > kMostEndedByApp) endedByApp.pop_front();
     if (view.load_.remade || htmlBase == key(url) || !view.load_.isMadeAgainAsIs()) {
-        core::Console::log("WebView: the engine stalled the load of " + url);
+        core::Console::log("WebView: the engine stalled the load of " + url + why);
         webkit_web_view_stop_loading(page);
         view.reportFailure(LoadError{-1, "The load stalled.", url, true});
         return;
     }
-    core::Console::log("WebView: the engine stalled the load of " + url + "; it is made again");
+    core::Console::log("WebView: the engine stalled the load of " + url + "; it is made again" +
+                       why);
     view.load_.remade = true;
     watchForStall(true);
     view.expectAPINavigation(url, true);
