@@ -217,6 +217,17 @@ std::string launch(const std::string& program, int candidate, Server& state, std
     return number;
 }
 
+// A display of our own comes with no session bus, and none is to be
+// started for it: without an address, D-Bus clients (GIO's, SDL's) would
+// fork a launcher through the X server's autolaunch, and a process forked
+// while other threads hold locks can hang (under the address sanitizer
+// most of all). An address that names no transport makes them give up at
+// once; one the environment gives is kept.
+void withoutSessionBus() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!address || !*address) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+}
+
 bool startServer(std::string* error) {
     const std::string program = findProgram("Xvfb");
     if (program.empty())
@@ -241,6 +252,7 @@ bool startServer(std::string* error) {
     setenv("DISPLAY", state.display.c_str(), 1);
     setenv("XAUTHORITY", state.authority.c_str(), 1);
     setenv("GDK_BACKEND", "x11", 1);
+    withoutSessionBus();
     std::atexit(stopServer);
     return true;
 }
@@ -251,6 +263,7 @@ bool HeadlessDisplay::ensure(std::string* error) {
     if (!server().display.empty()) {
         setenv("DISPLAY", server().display.c_str(), 1);
         setenv("XAUTHORITY", server().authority.c_str(), 1);
+        withoutSessionBus();
         return true;
     }
     const char* x = std::getenv("DISPLAY");

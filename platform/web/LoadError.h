@@ -14,6 +14,8 @@ struct LoadError {
     // The engine's policy stopped the load (a response the delegate refused).
     static constexpr long kInterruptedByPolicy = 102;
     static constexpr long kCannotShowURL = 101;
+    // A port the engine never reaches (a service's other than the web's).
+    static constexpr long kCannotUseRestrictedPort = 103;
     // The web process ended during the load.
     static constexpr long kWebProcessTerminated = -1011;
 

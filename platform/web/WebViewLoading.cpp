@@ -21,6 +21,10 @@ namespace {
 constexpr size_t kMostEndedByApp = 8;
 constexpr size_t kMostIssued = 8;
 
+bool isHTTP(std::string_view url) {
+    return url.starts_with("http://") || url.starts_with("https://");
+}
+
 }  // namespace
 
 void WebView::expectAPINavigation(const std::string& url, bool decided) {
@@ -177,6 +181,18 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
             const char* uri = webkit_web_view_get_uri(engine.page);
             if (!view.load_.active) view.beginLoad(uri ? uri : "");
         }
+        // A load of a port the engine refuses to reach: it fails none, but
+        // commits an empty page in its place.
+        if (const char* uri = webkit_web_view_get_uri(engine.page);
+            view.load_.active && uri && std::strcmp(uri, "about:blank") == 0 &&
+            isHTTP(view.load_.url)) {
+            core::Console::log("WebView: the engine refused the port of " + view.load_.url);
+            engine.dropNextFinish = true;  // the empty page's
+            view.reportFailure(LoadError{LoadError::kCannotUseRestrictedPort,
+                                         "Not allowed to use restricted network port",
+                                         view.load_.url, true});
+            break;
+        }
         view.reportCommit();
         break;
     case WEBKIT_LOAD_FINISHED:
@@ -203,8 +219,11 @@ void WebView::Engine::watchForStall(bool anew) {
     if (anew) {
         mainRequestSent = false;
         responseDecided = false;
-        answerSeen = false;
-        if (context->proxy()) EngineProxy::forgetDocument(owner.pageIdentifier(), owner.load_.url);
+        answeredLooks = 0;
+        if (context->proxy()) {
+            EngineProxy::forgetDocument(owner.pageIdentifier(), owner.load_.url);
+            EngineProxy::forgetFailures(owner.pageIdentifier(), owner.load_.url);
+        }
     }
     stopStallWatch();
     // Real time, whatever the app's clock says: the engine's own pace.
@@ -250,16 +269,18 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
     if (!view.load_.active || view.load_.serial != serial || view.load_.committed || !parsed ||
         !parsed->isHTTPorHTTPS() || responseDecided)
         return;
-    // For a proxied page, whether its request reached the proxy and was
-    // answered there and the engine did nothing with the answer since the
-    // last look; otherwise whether its web process sent the request. A
-    // request under way (a slow server) is looked at again later.
+    // For a proxied page, whether its request reached the proxy, or was
+    // answered there and the engine did nothing with the answer for
+    // kAnsweredLooks looks; otherwise whether its web process sent the
+    // request. A request under way (a slow server) is looked at again later.
     bool stalled = !mainRequestSent;
+    const char* why = " (its request was never sent)";
     if (context->proxy()) {
         const auto stage = EngineProxy::documentStage(view.pageIdentifier(), url);
-        stalled = stage == EngineProxy::DocumentStage::none ||
-                  (stage == EngineProxy::DocumentStage::answered && answerSeen);
-        answerSeen = stage == EngineProxy::DocumentStage::answered;
+        answeredLooks = stage == EngineProxy::DocumentStage::answered ? answeredLooks + 1 : 0;
+        stalled = stage == EngineProxy::DocumentStage::none || answeredLooks >= kAnsweredLooks;
+        why = stage == EngineProxy::DocumentStage::none ? " (its request never reached the proxy)"
+                                                        : " (the engine left its answer unread)";
     }
     if (!stalled) {
         watchForStall(false);
@@ -269,12 +290,13 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
     endedByApp.push_back(key(url));
     if (endedByApp.size() > kMostEndedByApp) endedByApp.pop_front();
     if (view.load_.remade || htmlBase == key(url) || !view.load_.isMadeAgainAsIs()) {
-        core::Console::log("WebView: the engine stalled the load of " + url);
+        core::Console::log("WebView: the engine stalled the load of " + url + why);
         webkit_web_view_stop_loading(page);
         view.reportFailure(LoadError{-1, "The load stalled.", url, true});
         return;
     }
-    core::Console::log("WebView: the engine stalled the load of " + url + "; it is made again");
+    core::Console::log("WebView: the engine stalled the load of " + url + "; it is made again" +
+                       why);
     view.load_.remade = true;
     watchForStall(true);
     view.expectAPINavigation(url, true);
@@ -316,8 +338,13 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
         engine.mainFrameHeld = false;
         return TRUE;
     }
+    // A load the view ended or made anew ends so, or (when it was waiting
+    // for the decision on its answer) as interrupted.
     const bool cancelled =
-        g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
+        g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+        (g_error_matches(error, WEBKIT_POLICY_ERROR,
+                         WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) &&
+         !engine.proxyFailure);
     if (cancelled) {
         auto& ended = engine.endedByApp;
         const auto found = std::find(ended.begin(), ended.end(), key(failing));
@@ -403,8 +430,9 @@ LoadError WebView::Engine::errorFor(const GError* error, const std::string& url,
         if (error->code == WEBKIT_NETWORK_ERROR_CANCELLED) code = Code::cancelled;
         if (error->code == WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL) code = Code::unsupportedURL;
     } else if (error->domain == WEBKIT_POLICY_ERROR) {
-        result.code = error->code == WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI
-                          ? LoadError::kCannotShowURL
+        result.code = error->code == WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI ? LoadError::kCannotShowURL
+                      : error->code == WEBKIT_POLICY_ERROR_CANNOT_USE_RESTRICTED_PORT
+                          ? LoadError::kCannotUseRestrictedPort
                           : LoadError::kInterruptedByPolicy;
         return result;
     } else if (error->domain == G_IO_ERROR) {

@@ -112,6 +112,19 @@ TEST(DZWebViewTest, TheKindComesFromTheClassKeyAndTheSwitch) {
     EXPECT_EQ(ads::DZWebViewClassForConfiguration({}), DZWebViewClass::WebKit);
 }
 
+// The engine's own refusals keep the engine's domain; the URL layer's
+// failures are network errors.
+TEST(DZWebViewTest, LoadErrorsKeepTheDomainOfWhoFailedThem) {
+    for (const long code : {web::LoadError::kCannotShowURL, web::LoadError::kInterruptedByPolicy,
+                            web::LoadError::kCannotUseRestrictedPort}) {
+        const ads::Error error = ads::DZErrorFromLoadError({code, "refused", "http://h:9/", true});
+        EXPECT_EQ(error.domain, "web.engine") << code;
+        EXPECT_EQ(error.code, code);
+        EXPECT_EQ(error.failingURLString, "http://h:9/");
+    }
+    EXPECT_EQ(ads::DZErrorFromLoadError({-1004, "no", "http://h/", true}).domain, "core.network");
+}
+
 TEST(DZWebViewTest, DefaultsComeFromTheServerAndCopiesKeepTheirValues) {
     ConstantsScope constants;
     EXPECT_FALSE(DZWebViewConfiguration().mediaPlaybackRequiresUserAction());

@@ -4,6 +4,7 @@
 
 #include "SharedStateReset.h"
 #include "TestEnvironment.h"
+#include "TestWatchdog.h"
 #include "core/RunLoop.h"
 
 int main(int argc, char** argv) {
@@ -16,5 +17,7 @@ int main(int argc, char** argv) {
     // A test binary runs whole in one process too: what one test leaves in
     // the shared stores is taken back before the next.
     testing::UnitTest::GetInstance()->listeners().Append(new testsupport::SharedStateReset);
+    // A test that hangs past every wait of its own ends the binary, named.
+    testing::UnitTest::GetInstance()->listeners().Append(new testsupport::TestWatchdog);
     return RUN_ALL_TESTS();
 }

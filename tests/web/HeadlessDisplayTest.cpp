@@ -2,6 +2,7 @@
 // own that only clients with its cookie may use, or a clear failure when
 // there is no Xvfb to start.
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -127,6 +128,35 @@ TEST(HeadlessDisplayTest, WithoutADisplayItStartsItsOwnServer) {
     ASSERT_FALSE(display.empty());
     EXPECT_EQ(std::getenv("DISPLAY"), display);
     EXPECT_TRUE(std::filesystem::exists("/tmp/.X11-unix/X" + display.substr(1)));
+}
+
+// A D-Bus client under the display of our own finds no session bus at once
+// and starts none: a launcher on the path would leave a mark.
+TEST(HeadlessDisplayTest, ItsClientsLaunchNoSessionBus) {
+    Environment environment;
+    environment.set("DBUS_SESSION_BUS_ADDRESS", nullptr);
+    environment.set("XDG_RUNTIME_DIR", nullptr);
+    const std::string display = startOwnDisplay(environment);
+    ASSERT_FALSE(display.empty());
+    const std::filesystem::path folder =
+        std::filesystem::path(testsupport::testHome()) / "launcher";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path mark = folder / "launched";
+    std::filesystem::remove(mark);
+    {
+        std::ofstream launcher(folder / "dbus-launch");
+        launcher << "#!/bin/sh\ntouch '" << mark.string() << "'\nexit 1\n";
+    }
+    std::filesystem::permissions(folder / "dbus-launch", std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    environment.set("PATH", (folder.string() + ":" + (path ? path : "")).c_str());
+
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    EXPECT_EQ(bus, nullptr);
+    if (bus) g_object_unref(bus);
+    g_clear_error(&error);
+    EXPECT_FALSE(std::filesystem::exists(mark));
 }
 
 TEST(HeadlessDisplayTest, OnlyClientsHoldingTheCookieMayConnect) {

@@ -63,6 +63,28 @@ TEST_P(WebViewLoadService, RequestLoadsFinishWithTheirStatusOrFailWithTheURL) {
     EXPECT_FALSE(view->isLoading());
 }
 
+// A port the engine refuses to reach (the discard service's) fails the
+// load with the engine's own error, not as a start and a finish of a blank
+// page; so does a redirect there.
+TEST_P(WebViewLoadService, ALoadOfARestrictedPortFailsWithTheEnginesError) {
+    ASSERT_TRUE(view);
+    const std::string restricted = "http://127.0.0.1:9/";
+    server.on("GET", "/away", [restricted](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::redirect(restricted);
+    });
+    for (const std::string& url : {restricted, server.url("/away").absoluteString()}) {
+        SCOPED_TRACE(url);
+        delegate->events.clear();
+        view->loadRequest(core::URLRequest(core::URL::create(url).value()));
+        ASSERT_TRUE(waitFor([&] { return delegate->count("finish") + delegate->count("fail"); }));
+        (void)waitFor([] { return false; }, 0.3);  // nothing more is told
+        EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "fail 103 " + restricted}));
+        ASSERT_FALSE(delegate->errors.empty());
+        EXPECT_EQ(delegate->errors.back().code, web::LoadError::kCannotUseRestrictedPort);
+        EXPECT_FALSE(view->isLoading());
+    }
+}
+
 TEST_P(WebViewLoadService, ReplacedAndStoppedLoadsFailAsCancelled) {
     ASSERT_TRUE(view);
     serveHTML(server, "/slow", "<p>slow</p>", 3000);

@@ -4,6 +4,8 @@
 // service worker writes in them; and neither they nor pages of the other
 // kind can use the proxy for anything else.
 
+#include <atomic>
+
 #include "WebViewTesting.h"
 #include "core/ScopedEnvironment.h"
 #include "core/URLProtocolRegistry.h"
@@ -33,6 +35,87 @@ protected:
     fixtures::LoopbackServer server;
     std::shared_ptr<OfferRecorder> recorder = std::make_shared<OfferRecorder>();
 };
+
+// Fails every load of /flaky while failing is set, else answers it with a
+// page.
+class FlakyFactory final : public core::URLProtocolFactory {
+    class Protocol final : public core::URLProtocol {
+    public:
+        Protocol(core::URLRequest request, std::shared_ptr<core::URLProtocolClient> client,
+                 bool failing)
+            : URLProtocol(std::move(request), std::move(client)), failing_(failing) {}
+        void startLoading() override {
+            const std::string url = request().url().absoluteString();
+            if (failing_) {
+                client()->didFailWithError(core::NetworkError::make(
+                    core::NetworkError::Code::networkConnectionLost, url, "The flaky load broke."));
+                return;
+            }
+            const std::string body = "<p>flaky</p>";
+            client()->didReceiveResponse(
+                core::HTTPURLResponse(request().url(), 200, {{"Content-Type", "text/html"}}),
+                core::CachedURLResponse::StoragePolicy::notAllowed);
+            client()->didLoadData(core::Data(body.begin(), body.end()));
+            client()->didFinishLoading();
+        }
+        void stopLoading() override {}
+
+    private:
+        const bool failing_;
+    };
+
+public:
+    std::string ownPropertyKey() const override { return "test.flaky"; }
+    bool canInit(const core::URLRequest& request) const override {
+        return request.url().path() == "/flaky";
+    }
+    std::shared_ptr<core::URLProtocol>
+    make(core::URLRequest request, std::shared_ptr<core::URLProtocolClient> client) const override {
+        return std::make_shared<Protocol>(std::move(request), std::move(client), failing);
+    }
+
+    std::atomic<bool> failing{true};
+};
+
+// What the proxy met for a page's URL belongs to that load: the failure of
+// an image of the page and of the page's load of the URL itself are told
+// once, with that load, and a later load of the URL fails for its own
+// reason (here the delegate refuses its answer).
+TEST_F(WebViewProxyService, AFailureToldForAPageAndURLIsNotToldForALaterLoadOfIt) {
+    const auto factory = std::make_shared<FlakyFactory>();
+    ASSERT_TRUE(core::URLProtocolRegistry::shared().registerFactory(factory));
+    const auto delegate = std::make_shared<RecordingDelegate>();
+    const auto view = makeView(delegate, configurationOf(Kind::UI));
+    ASSERT_TRUE(view);
+    serveHTML(server, "/page", "<img id=i src='/flaky'>");
+    const core::URL flaky = server.url("/flaky");
+    const std::string lost = std::to_string(
+        core::NetworkError::platformCode(core::NetworkError::Code::networkConnectionLost));
+    {
+        ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/page")));
+        ASSERT_TRUE(loadAndWait(*view, *delegate, flaky));
+        factory->failing = false;
+        delegate->acceptResponse = [](const core::HTTPURLResponse&, bool mainFrame) {
+            return !mainFrame;
+        };
+        ASSERT_TRUE(loadAndWait(*view, *delegate, flaky));
+        // An image's failure alone, never told, is not the page's either.
+        factory->failing = true;
+        delegate->acceptResponse = nullptr;
+        ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/page")));
+        factory->failing = false;
+        delegate->acceptResponse = [](const core::HTTPURLResponse&, bool mainFrame) {
+            return !mainFrame;
+        };
+        ASSERT_TRUE(loadAndWait(*view, *delegate, flaky));
+    }
+    core::URLProtocolRegistry::shared().unregisterFactory(factory);
+    const std::string refused = "fail 102 " + flaky.absoluteString();
+    EXPECT_EQ(delegate->events,
+              (std::vector<std::string>{"start", "commit", "finish", "start",
+                                        "fail " + lost + " " + flaky.absoluteString(), "start",
+                                        refused, "start", "commit", "finish", "start", refused}));
+}
 
 // Were the engine to reach the server itself, it would take the server's
 // certificate as it takes the proxy's: the load fails, as the proxy's

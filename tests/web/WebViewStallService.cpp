@@ -7,8 +7,11 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "WebViewTesting.h"
+#include "core/Console.h"
+#include "core/URLProtocolRegistry.h"
 #include "fixtures/ResponseGate.h"
 #include "support/ProcessTree.h"
 #include "web/WebViewEngine.h"
@@ -108,6 +111,114 @@ TEST_F(WebViewUIStallService, ALoadTheEngineNeverSendsIsMadeOnceMoreThenFails) {
     EXPECT_EQ(own.delegate->errors.back().message, "The load stalled.");
 }
 
+// Answers a page's document under /whole whole, its length declared, and
+// tells the end of the load unless told not to (as an onward load whose end
+// comes after the engine has read the answer); the first time, it first
+// stops the web process, so that the engine takes the answer late or never.
+class WholeAnswerFactory final : public core::URLProtocolFactory {
+    class Protocol final : public core::URLProtocol {
+    public:
+        Protocol(core::URLRequest request, std::shared_ptr<core::URLProtocolClient> client,
+                 const WholeAnswerFactory& factory)
+            : URLProtocol(std::move(request), std::move(client)), factory_(factory) {}
+        void startLoading() override {
+            if (factory_.starts.fetch_add(1) == 0) kill(factory_.process, SIGSTOP);
+            const std::string body = "<p id=p>whole</p>";
+            client()->didReceiveResponse(
+                core::HTTPURLResponse(request().url(), 200,
+                                      {{"Content-Type", "text/html"},
+                                       {"Content-Length", std::to_string(body.size())}}),
+                core::CachedURLResponse::StoragePolicy::notAllowed);
+            client()->didLoadData(core::Data(body.begin(), body.end()));
+            if (factory_.tellsEnd) client()->didFinishLoading();
+        }
+        void stopLoading() override {}
+
+    private:
+        const WholeAnswerFactory& factory_;
+    };
+
+public:
+    explicit WholeAnswerFactory(pid_t process) : process(process) {}
+    ~WholeAnswerFactory() override { kill(process, SIGCONT); }
+    std::string ownPropertyKey() const override { return "test.whole-answer"; }
+    bool canInit(const core::URLRequest& request) const override {
+        return request.url().path().starts_with("/whole");
+    }
+    std::shared_ptr<core::URLProtocol>
+    make(core::URLRequest request, std::shared_ptr<core::URLProtocolClient> client) const override {
+        return std::make_shared<Protocol>(std::move(request), std::move(client), *this);
+    }
+
+    const pid_t process;
+    mutable std::atomic<int> starts{0};
+    std::atomic<bool> tellsEnd{true};
+};
+
+// A "UI"-kind load whose document the proxy answered whole while the engine
+// took nothing of it: the stall watch sees it answered (also when the
+// proxy's onward load never told its end, the engine having had every
+// byte), gives the web process kAnsweredLooks looks, then makes it once
+// more, and fails it when that stalls too.
+class WebViewUIAnsweredStallService : public StallTesting {
+protected:
+    void SetUp() override {
+        StallTesting::SetUp();
+        ASSERT_TRUE(own.view);
+        ASSERT_NE(own.process, 0);
+        ASSERT_TRUE(core::URLProtocolRegistry::shared().registerFactory(factory));
+    }
+    void TearDown() override {
+        core::URLProtocolRegistry::shared().unregisterFactory(factory);
+        StallTesting::TearDown();
+    }
+
+    OwnProcessView own{Kind::UI, server};
+    std::shared_ptr<WholeAnswerFactory> factory = std::make_shared<WholeAnswerFactory>(own.process);
+    const core::URL page = server.url("/whole");
+    core::Console::Capture log;
+};
+
+TEST_F(WebViewUIAnsweredStallService, AnAnswerTheEngineNeverTakesIsMadeOnceMoreThenFails) {
+    factory->tellsEnd = false;
+    own.view->loadRequest(core::URLRequest(page));
+    ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); },
+                        (web::WebView::Engine::kAnsweredLooks + 3) * kStall));
+    EXPECT_EQ(own.delegate->events,
+              (std::vector<std::string>{"start", "fail -1 " + page.absoluteString()}));
+    ASSERT_FALSE(own.delegate->errors.empty());
+    EXPECT_EQ(own.delegate->errors.back().message, "The load stalled.");
+    EXPECT_TRUE(
+        log.contains("stalled the load of " + page.absoluteString() + "; it is made again"));
+}
+
+// A busy web process takes its answer late: two waits and more are no
+// stall.
+TEST_F(WebViewUIAnsweredStallService, AnAnswerTakenAfterTwoWaitsIsNoStall) {
+    own.view->loadRequest(core::URLRequest(page));
+    ASSERT_TRUE(waitFor([&] { return factory->starts == 1; }, kStall / 2));
+    pass(2.5 * kStall);
+    kill(own.process, SIGCONT);
+    ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); }));
+    EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(factory->starts, 1);
+    EXPECT_FALSE(log.contains("stalled"));
+}
+
+// The load made once more is the view's: the engine's end of the one before
+// fails nothing.
+TEST_F(WebViewUIAnsweredStallService, TheLoadMadeOnceMoreIsNotFailedByTheEndOfTheOneBefore) {
+    factory->tellsEnd = false;
+    own.view->loadRequest(core::URLRequest(page));
+    ASSERT_TRUE(waitFor([&] { return log.contains("it is made again"); },
+                        (web::WebView::Engine::kAnsweredLooks + 2) * kStall));
+    kill(own.process, SIGCONT);
+    ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); }));
+    EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(evaluate(*own.view, "document.getElementById('p').textContent"),
+              core::Value("whole"));
+}
+
 TEST_P(WebViewStallService, ASlowServerIsNoStall) {
     const auto gate = fixtures::ResponseGate::make();
     server.on("GET", "/slow", [gate](const fixtures::LoopbackRequest&) {
@@ -124,6 +235,50 @@ TEST_P(WebViewStallService, ASlowServerIsNoStall) {
     ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); }));
     EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
     EXPECT_EQ(server.requestsTo("/slow").size(), 1u);
+}
+
+// A form's POST is not made again, as itself or as the GET a load of its
+// URL would be: stalled (here its web process stops as the delegate lets it
+// go, before it sends anything), it fails at the first look.
+TEST_P(WebViewStallService, AStalledFormPostFailsAndIsNotMadeAgain) {
+    serveHTML(server, "/form",
+              "<form method=post action='/posted'><input name=q value=v>"
+              "<input type=submit id=go></form>");
+    serveHTML(server, "/posted", "<p>posted</p>");
+    server.on("POST", "/posted", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::text("<p>posted</p>", 200, "text/html");
+    });
+    OwnProcessView own(GetParam(), server);
+    ASSERT_TRUE(own.view);
+    ASSERT_NE(own.process, 0);
+    ASSERT_TRUE(loadAndWait(*own.view, *own.delegate, server.url("/form")));
+    own.delegate->events.clear();
+    core::Console::Capture log;
+    bool stopped = false;
+    own.delegate->decide = [&](const web::NavigationAction& action) {
+        if (action.request.method() == "POST" && !stopped)
+            stopped = kill(own.process, SIGSTOP) == 0;
+        return true;
+    };
+    {
+        const std::string posted = server.url("/posted").absoluteString();
+        (void)evaluateScript(*own.view, "setTimeout(() => document.getElementById('go').click())");
+        ASSERT_TRUE(waitFor([&] { return stopped; }));
+        pass(1.5 * kStall);
+        const bool resumed = kill(own.process, SIGCONT) == 0;
+        ASSERT_TRUE(resumed);
+        EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "fail -1 " + posted}));
+    }
+    pass(2 * kStall);  // whatever the resumed process still sends
+    EXPECT_FALSE(log.contains("made again"));
+    EXPECT_FALSE(own.view->isLoading());
+    size_t posts = 0;
+    for (const auto& request : server.requestsTo("/posted")) {
+        EXPECT_EQ(request.method, "POST");
+        posts += request.method == "POST";
+    }
+    EXPECT_LE(posts, 1u);
+    own.delegate->decide = nullptr;
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewStallService, testing::ValuesIn(kKinds), kindName);

@@ -36,7 +36,8 @@ DZWebViewClass DZWebViewClassForConfiguration(const DZWebViewConfiguration& conf
 
 Error DZErrorFromLoadError(const web::LoadError& error) {
     const bool engines = error.code == web::LoadError::kCannotShowURL ||
-                         error.code == web::LoadError::kInterruptedByPolicy;
+                         error.code == web::LoadError::kInterruptedByPolicy ||
+                         error.code == web::LoadError::kCannotUseRestrictedPort;
     Error converted = DZErrorWithDomainCodeDescription(
         std::string(engines ? kEngineErrorDomain : kDZNetworkErrorDomain), error.code,
         error.message.empty() ? std::nullopt : std::optional(error.message));

@@ -93,6 +93,10 @@ std::optional<protocol::ProxyError> EngineProxy::takeFailure(std::uint64_t pageI
     return failures().take(pageId, url);
 }
 
+void EngineProxy::forgetFailures(std::uint64_t pageId, std::string_view url) {
+    failures().forget(pageId, url);
+}
+
 void EngineProxy::noteDocument(std::uint64_t pageId, std::string url, DocumentStage stage) {
     documents().note(pageId, std::move(url), stage);
 }

@@ -52,11 +52,13 @@ public:
     // Loads of a marked page that the proxy failed: the engine sees only an
     // answer that broke off, the page's view asks here what the failure
     // was. The newest kMostFailures are kept (of each kind of record below);
-    // taking one forgets it.
+    // taking one forgets it, and a page's new load of a URL forgets what the
+    // proxy met for that URL before (an earlier load's, an image's).
     static constexpr size_t kMostFailures = 64;
     static void noteFailure(std::uint64_t pageId, std::string url, protocol::ProxyError error);
     [[nodiscard]] static std::optional<protocol::ProxyError> takeFailure(std::uint64_t pageId,
                                                                          std::string_view url);
+    static void forgetFailures(std::uint64_t pageId, std::string_view url);
     // How far the proxy got with a marked page's request for the page's own
     // document (its main frame's navigation): received, or answered whole,
     // so that the page's view can tell a load the engine stalled from a

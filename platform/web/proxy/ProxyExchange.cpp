@@ -80,9 +80,11 @@ void Exchange::didReceiveResponse(core::URLConnection&, const core::HTTPURLRespo
     if (messageDone_) return;
     answered_ = true;
     hasBody_ = answer(message_, response);
-    chunked_ = hasBody_ &&
-               soup_message_headers_get_encoding(
-                   soup_server_message_get_response_headers(message_)) == SOUP_ENCODING_CHUNKED;
+    SoupMessageHeaders* headers = soup_server_message_get_response_headers(message_);
+    const SoupEncoding encoding = soup_message_headers_get_encoding(headers);
+    chunked_ = hasBody_ && encoding == SOUP_ENCODING_CHUNKED;
+    if (hasBody_ && encoding == SOUP_ENCODING_CONTENT_LENGTH)
+        declaredBytes_ = std::int64_t(soup_message_headers_get_content_length(headers));
     SoupMessageBody* body = soup_server_message_get_response_body(message_);
     soup_message_body_set_accumulate(body, FALSE);
     if (!hasBody_) soup_message_body_complete(body);
@@ -136,12 +138,21 @@ std::optional<core::CachedURLResponse> Exchange::willCacheResponse(core::URLConn
     return std::nullopt;
 }
 
-void Exchange::didFinishLoading(core::URLConnection& connection) {
-    stopWatching();
-    if (const core::URLRequest& request = connection.originalRequest(); isDocumentRequest(request))
+void Exchange::noteAnswered(const core::URLRequest& request) {
+    if (isDocumentRequest(request))
         EngineProxy::noteDocument(request.property(protocol::kPageIdProperty)->uintValue(),
                                   request.url().absoluteString(),
                                   EngineProxy::DocumentStage::answered);
+}
+
+bool Exchange::wroteWholeAnswer() const {
+    return answered_ && !breakPending_ && headersWritten_ &&
+           (!hasBody_ || (declaredBytes_ >= 0 && bytesWritten_ >= declaredBytes_));
+}
+
+void Exchange::didFinishLoading(core::URLConnection& connection) {
+    stopWatching();
+    noteAnswered(connection.originalRequest());
     if (!messageDone_) {
         if (hasBody_) soup_message_body_complete(soup_server_message_get_response_body(message_));
         soup_server_message_unpause(message_);
@@ -233,6 +244,7 @@ gboolean Exchange::hungUp(gint, GIOCondition, gpointer data) {
 void Exchange::clientHungUp() {
     stopWatching();
     if (loading_) {
+        if (wroteWholeAnswer()) noteAnswered(connection_->originalRequest());
         loading_ = false;
         connection_->cancel();
     }
@@ -263,6 +275,9 @@ void Exchange::finished(SoupServerMessage*, gpointer data) {
     exchange.stopWatching();
     if (exchange.idle_) exchange.idle_->invalidate();
     if (exchange.loading_) {
+        // With its declared length written, the engine has the whole answer
+        // before the onward load tells its end, which the cancel stops.
+        if (exchange.wroteWholeAnswer()) noteAnswered(exchange.connection_->originalRequest());
         exchange.loading_ = false;
         exchange.connection_->cancel();
     }

@@ -83,6 +83,12 @@ private:
     void clientHungUp();
     // The onward load has ended; the exchange goes once libsoup is done too.
     void loadEnded();
+    // A page's document answered whole: the view's stall watch is told.
+    static void noteAnswered(const core::URLRequest& request);
+    // Every byte of the answer its length declared was written to the
+    // engine (which may end the message before the onward load tells its
+    // own end).
+    [[nodiscard]] bool wroteWholeAnswer() const;
     // A byte of the onward load came: the idle limit starts again.
     void touch();
     void idleCheck(core::Timer& timer);
@@ -113,6 +119,8 @@ private:
     std::int64_t bytesWritten_ = 0;
     bool paused_ = false;
     bool hasBody_ = false;
+    // The answer's declared length; -1 when none (chunked, or to the end).
+    std::int64_t declaredBytes_ = -1;
     bool loading_ = true;
     bool messageDone_ = false;
 };

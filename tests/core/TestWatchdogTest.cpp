@@ -1,0 +1,34 @@
+// The test binaries' watchdog ends a binary whose test hangs, naming it,
+// and lets a test that ends in time go on.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "support/TestWatchdog.h"
+
+namespace {
+
+TEST(TestWatchdogDeathTest, ATestPastTheLimitEndsTheBinaryNamingIt) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            testsupport::TestWatchdog watchdog(0.2);
+            watchdog.arm("Suite.Hung");
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+        },
+        "Suite.Hung ran past 0 s");
+}
+
+TEST(TestWatchdogTest, ATestThatEndsInTimeGoesOn) {
+    testsupport::TestWatchdog watchdog(0.3);
+    for (int test = 0; test < 3; ++test) {
+        watchdog.arm("Suite.Quick");
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        watchdog.disarm();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+}
+
+}  // namespace
