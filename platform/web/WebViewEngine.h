@@ -81,7 +81,8 @@ struct WebView::Engine {
     static constexpr double kStallSeconds = 4;
     // A proxied answer counts as stalled only once this many looks in a row
     // found it answered and the engine doing nothing with it: a busy web
-    // process can take more than one wait to turn to an answer it has.
+    // process can take more than one wait to turn to an answer it has. A
+    // load made once more gets as many looks, whatever held it.
     static constexpr int kAnsweredLooks = 3;
     // The wait in effect (tests shorten it).
     static inline double stallSeconds = kStallSeconds;
@@ -200,11 +201,13 @@ struct WebView::Engine {
     // event does not name its URL.
     std::string lastAllowed;
     // The current load's main-frame request has gone out, the engine has
-    // decided on its answer, the looks in a row that found it answered by
-    // the proxy, and the watch for a stall of the load.
+    // decided on its answer, the looks in a row that found it where it was
+    // (quietStage: the proxy's stage of it then, -1 for an unproxied page),
+    // and the watch for a stall of the load.
     bool mainRequestSent = false;
     bool responseDecided = false;
-    int answeredLooks = 0;
+    int quietLooks = 0;
+    int quietStage = -1;
     guint stallWatch = 0;  // a GLib source, in real time
     // The app's proxy could not load the main frame's document: the
     // failure it told, for the engine's failure of the load that follows.

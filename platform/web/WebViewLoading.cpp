@@ -219,7 +219,8 @@ void WebView::Engine::watchForStall(bool anew) {
     if (anew) {
         mainRequestSent = false;
         responseDecided = false;
-        answeredLooks = 0;
+        quietLooks = 0;
+        quietStage = -1;
         if (context->proxy()) {
             EngineProxy::forgetDocument(owner.pageIdentifier(), owner.load_.url);
             EngineProxy::forgetFailures(owner.pageIdentifier(), owner.load_.url);
@@ -273,15 +274,25 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
     // answered there and the engine did nothing with the answer for
     // kAnsweredLooks looks; otherwise whether its web process sent the
     // request. A request under way (a slow server) is looked at again later.
-    bool stalled = !mainRequestSent;
+    // A load already made once more fails only once kAnsweredLooks looks in
+    // a row found it where it was: its last chance goes to a busy machine.
+    bool quiet = !mainRequestSent;
+    int stage = -1;
+    int needed = 1;
     const char* why = " (its request was never sent)";
     if (context->proxy()) {
-        const auto stage = EngineProxy::documentStage(view.pageIdentifier(), url);
-        answeredLooks = stage == EngineProxy::DocumentStage::answered ? answeredLooks + 1 : 0;
-        stalled = stage == EngineProxy::DocumentStage::none || answeredLooks >= kAnsweredLooks;
-        why = stage == EngineProxy::DocumentStage::none ? " (its request never reached the proxy)"
-                                                        : " (the engine left its answer unread)";
+        const auto found = EngineProxy::documentStage(view.pageIdentifier(), url);
+        stage = static_cast<int>(found);
+        const bool answered = found == EngineProxy::DocumentStage::answered;
+        quiet = answered || found == EngineProxy::DocumentStage::none;
+        if (answered) needed = kAnsweredLooks;
+        why = answered ? " (the engine left its answer unread)"
+                       : " (its request never reached the proxy)";
     }
+    if (view.load_.remade) needed = kAnsweredLooks;
+    quietLooks = !quiet ? 0 : stage == quietStage ? quietLooks + 1 : 1;
+    quietStage = stage;
+    const bool stalled = quiet && quietLooks >= needed;
     if (!stalled) {
         watchForStall(false);
         return;

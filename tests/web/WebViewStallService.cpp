@@ -101,7 +101,11 @@ TEST_F(WebViewUIStallService, ALoadTheEngineNeverSendsIsMadeOnceMoreThenFails) {
     {
         Stopped stopped(own.process);
         own.view->loadRequest(core::URLRequest(server.url("/page?again")));
+        // Made again after the first look; that last chance gets as many
+        // looks as an answer left unread before it fails.
         pass(2 * kStall + 0.3);
+        EXPECT_TRUE(own.view->isLoading());
+        pass((web::WebView::Engine::kAnsweredLooks - 1) * kStall);
         EXPECT_FALSE(own.view->isLoading());
     }
     EXPECT_EQ(own.delegate->events,
@@ -183,7 +187,7 @@ TEST_F(WebViewUIAnsweredStallService, AnAnswerTheEngineNeverTakesIsMadeOnceMoreT
     factory->tellsEnd = false;
     own.view->loadRequest(core::URLRequest(page));
     ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); },
-                        (web::WebView::Engine::kAnsweredLooks + 3) * kStall));
+                        (2 * web::WebView::Engine::kAnsweredLooks + 2) * kStall));
     EXPECT_EQ(own.delegate->events,
               (std::vector<std::string>{"start", "fail -1 " + page.absoluteString()}));
     ASSERT_FALSE(own.delegate->errors.empty());
