@@ -111,10 +111,14 @@ using Loader = std::function<Load(const core::URL&, std::shared_ptr<Ending>)>;
 class PageEnding final : public web::WebViewDelegate {
 public:
     explicit PageEnding(std::shared_ptr<Ending> ending) : ending_(std::move(ending)) {}
+    void didCommitLoad(web::WebView&) override { committed = true; }
     void didFinishLoad(web::WebView&) override { ending_->ended = true; }
     void didFailLoad(web::WebView&, const web::LoadError& error) override {
         *ending_ = {true, true, "core.network", error.code, error.message};
     }
+
+    // The engine had the document's first bytes: they went through the proxy.
+    bool committed = false;
 
 private:
     std::shared_ptr<Ending> ending_;
@@ -130,7 +134,8 @@ Load pageLoad(const core::URL& url, std::shared_ptr<Ending> ending) {
     view->setDelegate(delegate);
     view->loadRequest(core::URLRequest(url));
     return {std::make_shared<std::pair<std::shared_ptr<web::WebView>, std::shared_ptr<PageEnding>>>(
-        std::move(view), std::move(delegate))};
+                std::move(view), delegate),
+            [delegate] { return delegate->committed; }};
 }
 
 struct FetchEnding : adfetchertesting::FetchRecorder {
@@ -210,10 +215,10 @@ protected:
             return response;
         });
         server_.on("GET", "/quiet", [this](const auto&) {
-            return asDocument(fixtures::LoopbackResponse::text(std::string(1000, 'q')))
+            return asDocument(fixtures::LoopbackResponse::text(std::string(8192, 'q')))
                 .meteredBy(quiet_);
         });
-        quiet_->openTo(1);
+        quiet_->openTo(4096);
         server_.on("GET", "/redirect", [](const auto&) {
             auto response = fixtures::LoopbackResponse::filler(100 * kMegabyte, 302);
             response.headers.set("Location", "/never");
@@ -262,7 +267,7 @@ protected:
         EXPECT_NE(ending.message.find(mentioned), std::string::npos) << ending.message;
     }
 
-    // Holds /quiet after its first byte.
+    // Holds /quiet after its first 4 KB (enough for the engine to show it).
     const std::shared_ptr<fixtures::ResponseGate> quiet_ = fixtures::ResponseGate::make();
     fixtures::LoopbackServer server_;
     ResidentMemoryWatch memory_;
