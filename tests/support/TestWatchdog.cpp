@@ -1,22 +1,48 @@
 #include "TestWatchdog.h"
 
+#include <signal.h>
+#include <sys/time.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace testsupport {
 
-TestWatchdog::TestWatchdog(double limitSeconds)
-    : limit_(limitSeconds), thread_([this] { watch(); }) {}
+namespace {
+
+// What the signal handler writes: made when a test is armed, as the
+// handler may only write and end.
+char message[512];
+volatile sig_atomic_t messageLength = 0;
+
+void ranPast(int) {
+    // Straight to the descriptor: the hung thread may hold a stream's lock.
+    (void)!write(STDERR_FILENO, message, std::size_t(messageLength));
+    std::abort();
+}
+
+void setTimer(double seconds) {
+    itimerval timer{};
+    const double whole = std::floor(seconds);
+    timer.it_value.tv_sec = time_t(whole);
+    timer.it_value.tv_usec = suseconds_t((seconds - whole) * 1e6);
+    setitimer(ITIMER_REAL, &timer, nullptr);
+}
+
+}  // namespace
+
+TestWatchdog::TestWatchdog(double limitSeconds) : limit_(std::max(limitSeconds, 0.001)) {
+    struct sigaction action{};
+    action.sa_handler = ranPast;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, nullptr);
+}
 
 TestWatchdog::~TestWatchdog() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
+    if (armed_) disarm();
 }
 
 double TestWatchdog::limitFromEnvironment() {
@@ -25,22 +51,20 @@ double TestWatchdog::limitFromEnvironment() {
     return limit > 0 ? limit : kLimitSeconds;
 }
 
-void TestWatchdog::arm(std::string name) {
-    {
-        const std::lock_guard lock(mutex_);
-        running_ = std::move(name);
-        ++serial_;
-    }
-    changed_.notify_all();
+void TestWatchdog::arm(const std::string& name) {
+    setTimer(0);
+    const std::string text =
+        "\n" + name + " ran past " + std::to_string(int(limit_)) + " s: the binary is ended\n";
+    const std::size_t length = std::min(text.size(), sizeof message);
+    std::memcpy(message, text.data(), length);
+    messageLength = sig_atomic_t(length);
+    armed_ = true;
+    setTimer(limit_);
 }
 
 void TestWatchdog::disarm() {
-    {
-        const std::lock_guard lock(mutex_);
-        running_.clear();
-        ++serial_;
-    }
-    changed_.notify_all();
+    setTimer(0);
+    armed_ = false;
 }
 
 void TestWatchdog::OnTestStart(const testing::TestInfo& test) {
@@ -49,26 +73,6 @@ void TestWatchdog::OnTestStart(const testing::TestInfo& test) {
 
 void TestWatchdog::OnTestEnd(const testing::TestInfo&) {
     disarm();
-}
-
-void TestWatchdog::watch() {
-    std::unique_lock lock(mutex_);
-    while (!stopping_) {
-        if (running_.empty()) {
-            changed_.wait(lock);
-            continue;
-        }
-        const std::uint64_t serial = serial_;
-        const auto limit = std::chrono::duration<double>(limit_);
-        if (changed_.wait_for(lock, limit, [&] { return stopping_ || serial_ != serial; }))
-            continue;
-        // Written straight to the descriptor: the hung thread may hold a
-        // stream's lock.
-        const std::string message = "\n" + running_ + " ran past " + std::to_string(int(limit_)) +
-                                    " s: the binary is ended\n";
-        (void)!write(STDERR_FILENO, message.data(), message.size());
-        std::abort();
-    }
 }
 
 }  // namespace testsupport

@@ -3,13 +3,16 @@
 // own (a hang: a deadlock, a child that never ends), naming the test, so
 // that it fails there and then instead of holding the run until the
 // harness's own time-out. VANTOR_TEST_LIMIT_SECONDS sets the limit.
+//
+// It keeps no thread: the process's real-time interval timer (SIGALRM)
+// counts the limit, so a test that forks still forks a process of one
+// thread (a child of a process with threads may not start its own under
+// ThreadSanitizer), and a child does not inherit the timer. One watchdog
+// is armed at a time in a process: arming another takes the timer over.
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <string>
-#include <thread>
 
 namespace testsupport {
 
@@ -23,7 +26,7 @@ public:
     TestWatchdog& operator=(const TestWatchdog&) = delete;
 
     // Arms the limit for the named test, and disarms it.
-    void arm(std::string name);
+    void arm(const std::string& name);
     void disarm();
 
     void OnTestStart(const testing::TestInfo& test) override;
@@ -32,15 +35,8 @@ public:
     [[nodiscard]] static double limitFromEnvironment();
 
 private:
-    void watch();
-
     const double limit_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::string running_;
-    std::uint64_t serial_ = 0;
-    bool stopping_ = false;
-    std::thread thread_;
+    bool armed_ = false;
 };
 
 }  // namespace testsupport
