@@ -143,8 +143,10 @@ TEST_F(TimerTest, CreatedTimersRunOnlyOnceAddedAndFireManually) {
     EXPECT_EQ(fired, 1);
     RunLoop::main().add(timer);
     RunLoop::main().add(timer);  // again on its own loop: no second entry
-    // Due since 5 s and 10 s: with a manual clock both slots fire.
-    EXPECT_EQ(RunLoop::main().runOnce(), 2u);
+    // Due since 5 s and 10 s: with a manual clock both slots fire in one
+    // pass. The main loop is shared with the tests before: a delayed task
+    // one of them left under its manual clock can be due in the same pass.
+    EXPECT_GE(RunLoop::main().runOnce(), 2u);
     EXPECT_EQ(fired, 3);
     EXPECT_EQ(timer->fireDate(), core::ManualClock::kStartMonotonic + 15);
     timer->invalidate();

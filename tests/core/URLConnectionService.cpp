@@ -155,6 +155,10 @@ TEST(URLConnectionService, APausedLoadTakesNoMoreAndDoesNotTimeOut) {
 
     connection->setReceivingPaused(false);
     EXPECT_TRUE(waitUntil([&] { return record->ended; }));
+    // Nothing comes after the finish; what is still posted runs here.
+    const auto told = record->events;
+    (void)core::RunLoop::main().runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(record->events, told);
     EXPECT_EQ(record->events.back(), "finish");
     EXPECT_EQ(record->body, text);
 }
