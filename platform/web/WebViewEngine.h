@@ -40,6 +40,8 @@ struct WebView::Engine {
 
     // The key a URL is matched by: its text without one trailing "/".
     [[nodiscard]] static std::string key(std::string_view url);
+    // Whether the URL's scheme is http or https.
+    [[nodiscard]] static bool isHTTP(std::string_view url);
     // The same key, without a copy.
     [[nodiscard]] static std::string_view keyOf(std::string_view url) {
         if (!url.empty() && url.back() == '/') url.remove_suffix(1);

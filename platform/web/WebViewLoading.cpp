@@ -21,10 +21,6 @@ namespace {
 constexpr size_t kMostEndedByApp = 8;
 constexpr size_t kMostIssued = 8;
 
-bool isHTTP(std::string_view url) {
-    return url.starts_with("http://") || url.starts_with("https://");
-}
-
 }  // namespace
 
 void WebView::expectAPINavigation(const std::string& url, bool decided) {

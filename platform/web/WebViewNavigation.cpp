@@ -36,11 +36,6 @@ NavigationType typeFor(WebKitNavigationType type) {
     }
 }
 
-bool isHTTP(std::string_view url) {
-    const std::string_view scheme = protocol::schemeOf(url);
-    return scheme == "http" || scheme == "https";
-}
-
 core::URLRequest requestFor(const std::string& url) {
     // (Page messages can be megabytes long: no copy the URL does not need.)
     auto parsed = core::URL::create(url);
@@ -392,6 +387,11 @@ void WebView::Engine::decideResponse(WebKitResponsePolicyDecision* decision) {
 
 bool WebView::Engine::isHeld(std::string_view url) {
     return protocol::schemeOf(url) == protocol::kHeldScheme;
+}
+
+bool WebView::Engine::isHTTP(std::string_view url) {
+    const std::string_view scheme = protocol::schemeOf(url);
+    return scheme == "http" || scheme == "https";
 }
 
 }  // namespace web
