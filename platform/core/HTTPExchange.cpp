@@ -155,6 +155,33 @@ const char* noProxyList() {
     return list.c_str();
 }
 
+// "HTTP/1.1 200 OK" or "HTTP/2 200": the reason phrase as written ("OK"),
+// or nullopt for a status line without one (HTTP/2's).
+std::optional<std::string> reasonOf(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    const size_t status = line.find(' ');
+    if (status == std::string_view::npos) return std::nullopt;
+    const size_t reason = line.find(' ', status + 1);
+    if (reason == std::string_view::npos)
+        return line.starts_with("HTTP/2") ? std::nullopt : std::optional<std::string>("");
+    return std::string(line.substr(reason + 1));
+}
+
+// A URL's text split for libcurl: its scheme and authority with "/" (what
+// libcurl connects to), and the request target, its path and query exactly
+// as written ("/" when it has no path).
+std::pair<std::string, std::string> originAndTarget(const URL& url) {
+    const std::string& text = url.absoluteString();
+    const size_t authority = text.find("//");
+    const size_t end = authority == std::string::npos ? std::string::npos
+                                                      : text.find_first_of("/?#", authority + 2);
+    std::string origin = text.substr(0, end) + "/";
+    std::string target = end == std::string::npos ? std::string() : text.substr(end);
+    if (const size_t hash = target.find('#'); hash != std::string::npos) target.resize(hash);
+    if (target.empty() || target.front() != '/') target.insert(0, "/");
+    return {std::move(origin), std::move(target)};
+}
+
 // "HTTP/1.1 200 OK" or "HTTP/2 200": the status, or 0.
 int statusOf(std::string_view line) {
     const size_t space = line.find(' ');
@@ -189,7 +216,11 @@ CURL* HTTPExchange::open(CURLSH* share) {
     easy_ = curl_easy_init();
     if (!easy_) return nullptr;
     if (share) curl_easy_setopt(easy_, CURLOPT_SHARE, share);
-    curl_easy_setopt(easy_, CURLOPT_URL, request_.url().absoluteString().c_str());
+    // The path and query go out byte for byte as the URL holds them (libcurl
+    // would take dot segments out, and refuses some bytes a browser sends).
+    const auto [origin, target] = originAndTarget(request_.url());
+    curl_easy_setopt(easy_, CURLOPT_URL, origin.c_str());
+    curl_easy_setopt(easy_, CURLOPT_REQUEST_TARGET, target.c_str());
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
@@ -306,6 +337,12 @@ curl_slist* HTTPExchange::headerList() const {
     }
     // No "Expect: 100-continue" round trip before bodies.
     if (!request_.headers().contains("Expect")) list = curl_slist_append(list, "Expect:");
+    if (limits_.onlyRequestFields) {
+        // "Name:" keeps libcurl from adding its own.
+        for (const char* name : {"Accept", "Content-Type"})
+            if (!request_.headers().contains(name))
+                list = curl_slist_append(list, (std::string(name) + ":").c_str());
+    }
     return list;
 }
 
@@ -343,9 +380,9 @@ std::optional<NetworkError> HTTPExchange::expired() {
     const std::string& url = request_.url().absoluteString();
     // Held, the exchange waits for its reader, not for the server.
     if (!paused_ && now - lastActivity_ >= limits_.idleTimeout) {
-        return NetworkError::make(
-            NetworkError::Code::timedOut, url,
-            "Request to " + url + " timed out: no data for " + seconds(limits_.idleTimeout) + " s");
+        return NetworkError::make(NetworkError::Code::timedOut, url,
+                                  "Request to " + url + " timed out: no data for " +
+                                      seconds(limits_.idleTimeout) + " s");
     }
     if (now >= limits_.resourceDeadline) {
         return NetworkError::make(NetworkError::Code::timedOut, url,
@@ -453,6 +490,7 @@ bool HTTPExchange::headerLine(std::string_view line) {
     if (responded_ || !task_) return true;  // trailers
     if (line.starts_with("HTTP/")) {
         status_ = statusOf(line);
+        reasonPhrase_ = reasonOf(line);
         fields_.clear();
         return true;
     }
@@ -479,6 +517,7 @@ bool HTTPExchange::responded() {
     for (auto& [name, value] : fields_) headers.add(std::move(name), std::move(value));
     fields_.clear();
     HTTPURLResponse response(request_.url(), status_, std::move(headers));
+    response.setReasonPhrase(std::move(reasonPhrase_));
     expected_ = response.expectedContentLength();
     redirectBody_ = URLSessionTask::isRedirect(response) &&
                     URLSessionTask::redirectRequest(request_, response).has_value();

@@ -60,6 +60,8 @@ public:
         std::int64_t maximumResponseBytes = 0;
         // See URLSessionConfiguration::refusedLocalPorts.
         std::vector<int> refusedLocalPorts;
+        // See URLSessionConfiguration::sendsOnlyRequestFields.
+        bool onlyRequestFields = false;
     };
     // Certificate authorities trusted besides the system's (see
     // URLSessionConfiguration).
@@ -133,6 +135,7 @@ private:
     std::int64_t headerBytes_ = 0;
 
     int status_ = 0;
+    std::optional<std::string> reasonPhrase_;
     std::vector<HTTPHeaders::Field> fields_;
     bool responded_ = false;
     std::int64_t received_ = 0;

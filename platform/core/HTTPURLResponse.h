@@ -40,6 +40,12 @@ public:
     // response names one; nullopt otherwise.
     [[nodiscard]] const std::optional<std::string>& HTTPVersion() const { return HTTPVersion_; }
     void setHTTPVersion(std::optional<std::string> version) { HTTPVersion_ = std::move(version); }
+    // The reason phrase of the status line as the server wrote it, bytes
+    // and all ("OK", "Teapot Here", or empty); nullopt where the response
+    // had no status line of its own (HTTP/2, a response made in the
+    // process).
+    [[nodiscard]] const std::optional<std::string>& reasonPhrase() const { return reasonPhrase_; }
+    void setReasonPhrase(std::optional<std::string> phrase) { reasonPhrase_ = std::move(phrase); }
 
     friend bool operator==(const HTTPURLResponse&, const HTTPURLResponse&) = default;
 
@@ -51,6 +57,7 @@ private:
     std::optional<std::string> mimeType_;
     std::optional<std::string> textEncodingName_;
     std::optional<std::string> HTTPVersion_;
+    std::optional<std::string> reasonPhrase_;
 };
 
 }  // namespace core

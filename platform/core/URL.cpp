@@ -72,6 +72,19 @@ bool isValidIPLiteral(std::string_view literal) {
     return inet_pton(AF_INET6, address.c_str(), &ignored) == 1;
 }
 
+// What a browser engine puts in a path, query, fragment or user name: any
+// byte but a space, a control character or DEL.
+bool isValidWebPart(std::string_view part) {
+    return std::none_of(part.begin(), part.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20 || byte == 0x7F;
+    });
+}
+
+bool isValid(std::string_view part, std::string_view extra, bool web) {
+    return web ? isValidWebPart(part) : isValidPart(part, extra);
+}
+
 std::string decodedOrRaw(std::string_view text) {
     std::optional<std::string> decoded = percentDecode(text);
     return decoded ? std::move(*decoded) : std::string(text);
@@ -82,6 +95,12 @@ std::string decodedOrRaw(std::string_view text) {
 std::optional<URL> URL::create(std::string_view text) {
     URL url;
     if (text.empty() || !parse(text, url)) return std::nullopt;
+    return url;
+}
+
+std::optional<URL> URL::createFromWeb(std::string_view text) {
+    URL url;
+    if (text.empty() || !parse(text, url, true)) return std::nullopt;
     return url;
 }
 
@@ -99,7 +118,7 @@ URL URL::fileURL(std::string_view path) {
     return url;
 }
 
-bool URL::parse(std::string_view text, URL& url) {
+bool URL::parse(std::string_view text, URL& url, bool web) {
     url.text_ = std::string(text);
     std::string_view rest = text;
     const size_t delimiter = rest.find_first_of(":/?#");
@@ -111,32 +130,32 @@ bool URL::parse(std::string_view text, URL& url) {
     }
     if (const size_t hash = rest.find('#'); hash != std::string_view::npos) {
         const std::string_view fragment = rest.substr(hash + 1);
-        if (!isValidPart(fragment, ":@/?")) return false;
+        if (!isValid(fragment, ":@/?", web)) return false;
         url.fragment_ = std::string(fragment);
         rest = rest.substr(0, hash);
     }
     if (const size_t question = rest.find('?'); question != std::string_view::npos) {
         const std::string_view query = rest.substr(question + 1);
-        if (!isValidPart(query, ":@/?")) return false;
+        if (!isValid(query, ":@/?", web)) return false;
         url.query_ = std::string(query);
         rest = rest.substr(0, question);
     }
     if (rest.starts_with("//")) {
         const size_t slash = rest.find('/', 2);
         const std::string_view authority = rest.substr(2, slash - 2);
-        if (!url.parseAuthority(authority)) return false;
+        if (!url.parseAuthority(authority, web)) return false;
         rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
     }
-    if (!isValidPart(rest, ":@/")) return false;
+    if (!isValid(rest, ":@/", web)) return false;
     url.path_ = std::string(rest);
     return true;
 }
 
-bool URL::parseAuthority(std::string_view authority) {
+bool URL::parseAuthority(std::string_view authority, bool web) {
     authority_ = std::string(authority);
     if (const size_t at = authority.find('@'); at != std::string_view::npos) {
         const std::string_view userInfo = authority.substr(0, at);
-        if (!isValidPart(userInfo, ":")) return false;
+        if (!isValid(userInfo, ":", web)) return false;
         userInfo_ = std::string(userInfo);
         authority.remove_prefix(at + 1);
     }

@@ -2,7 +2,8 @@
 // core::URL is a parsed URI reference (RFC 3986): an absolute URL such as
 // "https://user@host:8080/a/b?q#f" or a relative reference such as "a/b?c".
 // Parsing is strict, like the phone platform: spaces, non-ASCII characters
-// and bad escapes are refused rather than repaired.
+// and bad escapes are refused rather than repaired. URLs a browser engine
+// wrote (createFromWeb) are taken as the engine wrote them instead.
 //
 // URL is an immutable value type. Its text is kept exactly as given;
 // accessors answer the parts as written (percent-escapes kept) unless they
@@ -25,6 +26,13 @@ class URL {
   public:
     // nullopt for empty text or text that is not a URI reference.
     [[nodiscard]] static std::optional<URL> create(std::string_view text);
+    // A URL as a browser engine writes it and sends it: what create()
+    // takes, and also the characters engines leave unescaped in paths and
+    // queries ("|", "[", "]", "{", "}", "^", "`", a "%" that starts no
+    // escape, bytes above 0x7F). Never a space, a control character or a
+    // DEL. The text is kept byte for byte; accessors that decode leave a
+    // bad escape as written.
+    [[nodiscard]] static std::optional<URL> createFromWeb(std::string_view text);
     // Resolves a reference against a base (RFC 3986 section 5.2), removing
     // dot segments; an empty reference answers the base without fragment.
     [[nodiscard]] static std::optional<URL> create(std::string_view relative, const URL& base);
@@ -79,8 +87,9 @@ class URL {
     friend class URLComponents;
     URL() = default;
 
-    [[nodiscard]] static bool parse(std::string_view text, URL& url);
-    [[nodiscard]] bool parseAuthority(std::string_view authority);
+    // web: as createFromWeb parses.
+    [[nodiscard]] static bool parse(std::string_view text, URL& url, bool web = false);
+    [[nodiscard]] bool parseAuthority(std::string_view authority, bool web);
     // Text from parts; nullopt when they cannot make a URL.
     [[nodiscard]] static std::optional<std::string> compose(
         const std::string& scheme, const std::optional<std::string>& authority,

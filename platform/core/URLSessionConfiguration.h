@@ -64,6 +64,10 @@ struct URLSessionConfiguration {
     // connected, so that a local proxy never reaches its own listeners. Such
     // a request fails with cannotConnectToHost before any connection is made.
     std::vector<int> refusedLocalPorts;
+    // Requests go out with their own fields alone: none that libcurl adds
+    // when a request lacks them (Accept, a body's Content-Type). With an
+    // empty userAgent, what a client wrote is what the server receives.
+    bool sendsOnlyRequestFields = false;
 };
 
 }  // namespace core

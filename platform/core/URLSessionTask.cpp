@@ -194,6 +194,7 @@ std::shared_ptr<HTTPExchange> URLSessionTask::makeExchangeLocked(
     limits.lowSpeedTime = configuration.lowSpeedTime;
     limits.maximumResponseBytes = std::max<std::int64_t>(0, configuration.maximumResponseBytes);
     limits.refusedLocalPorts = configuration.refusedLocalPorts;
+    limits.onlyRequestFields = configuration.sendsOnlyRequestFields;
     redirectResponse_.reset();
     redirectBody_.clear();
     HTTPExchange::Trust trust{configuration.trustedCertificatesFile,

@@ -62,10 +62,13 @@ TEST(URLRequestHeaders, MethodsMustBeTokens) {
 }
 
 // Accepts one connection on loopback, keeps every byte the client sends
-// until it has been quiet for a moment, then answers 200 and closes.
+// until it has been quiet for a moment, then answers (200 unless told
+// otherwise) and closes.
 class RawListener {
 public:
-    RawListener() {
+    explicit RawListener(std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n"
+                                              "Connection: close\r\n\r\nok")
+        : answer_(std::move(answer)) {
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -109,12 +112,11 @@ private:
             bytes.append(buffer, static_cast<size_t>(count));
         }
         received_ = bytes;
-        const std::string answer =
-            "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
-        (void)send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
+        (void)send(client, answer_.data(), answer_.size(), MSG_NOSIGNAL);
         close(client);
     }
 
+    const std::string answer_;
     int fd_ = -1;
     int port_ = 0;
     std::thread thread_;
@@ -152,6 +154,36 @@ TEST(URLRequestHeadersService, NothingSmuggledReachesTheWire) {
     EXPECT_EQ(wire.find("Injected"), std::string::npos) << wire;
     EXPECT_EQ(wire.find("X-Session"), std::string::npos) << wire;
     EXPECT_NE(wire.find("X-Page: plain\r\n"), std::string::npos) << wire;
+}
+
+// What a browser wrote passes as it stands: the target byte for byte
+// (brackets, pipes, bad escapes, dot segments), field bytes that are not
+// UTF-8, no field libcurl would add, and the server's own reason phrase.
+TEST(URLRequestHeadersService, ARequestAsWrittenReachesTheWireAndTheReasonComesBack) {
+    RawListener listener(
+        "HTTP/1.1 418 Teapot \xe9t\xe9\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+    const std::string target = "/br[ack]/a|b/%zz/%2F/../{x}?cb=[timestamp]&x=a|b&y=%";
+    const auto url = core::URL::createFromWeb(
+        "http://127.0.0.1:" + std::to_string(listener.url("/").port().value()) + target + "#frag");
+    ASSERT_TRUE(url);
+    URLRequest sent(*url);
+    ASSERT_TRUE(sent.setMethod("POST"));
+    ASSERT_TRUE(sent.setValue("X-Name", "caf\xe9"));
+    sent.setBody(std::string_view("a=1"));
+    core::URLSessionConfiguration configuration;
+    configuration.userAgent.clear();
+    configuration.sendsOnlyRequestFields = true;
+    const auto outcome = testsupport::fetch(*core::URLSession::create(configuration), sent);
+    ASSERT_FALSE(outcome.error) << outcome.error->message;
+    ASSERT_TRUE(outcome.response);
+    EXPECT_EQ(outcome.response->statusCode(), 418);
+    EXPECT_EQ(outcome.response->reasonPhrase(), "Teapot \xe9t\xe9");
+
+    const std::string wire = listener.received();
+    EXPECT_TRUE(wire.starts_with("POST " + target + " HTTP/1.1\r\n")) << wire;
+    EXPECT_NE(wire.find("\r\nX-Name: caf\xe9\r\n"), std::string::npos) << wire;
+    for (const char* added : {"Accept:", "Content-Type:", "User-Agent:", "Expect:"})
+        EXPECT_EQ(wire.find(std::string("\r\n") + added), std::string::npos) << added << wire;
 }
 
 }  // namespace

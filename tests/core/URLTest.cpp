@@ -96,6 +96,31 @@ TEST(URLTest, RefusesTextThatIsNotAURL) {
     }
 }
 
+// What engines send is taken as written; what no engine sends still is not.
+TEST(URLTest, URLsFromTheWebKeepWhatEnginesLeaveUnescaped) {
+    for (const std::string_view written :
+         {"http://a/br[ack]/x|y/{b}/^/`", "http://a/a%zzb/%/%4", "http://a/q?cb=[t]&x=a|b&y=%zz",
+          "http://a/\xC3\xA9t\xC3\xA9", "http://a/\"<x>\\"}) {
+        EXPECT_FALSE(URL::create(written)) << written;
+        const auto url = URL::createFromWeb(written);
+        ASSERT_TRUE(url) << written;
+        EXPECT_EQ(url->absoluteString(), written);
+        EXPECT_TRUE(url->isHTTPorHTTPS());
+    }
+    const auto url = URL::createFromWeb("https://h:8443/a%2Fb/%zz?q=[1]#f");
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->host(), "h");
+    EXPECT_EQ(url->port(), 8443);
+    EXPECT_EQ(url->path(), "/a%2Fb/%zz");
+    EXPECT_EQ(url->query(), "q=[1]");
+    EXPECT_EQ(url->fragment(), "f");
+    EXPECT_EQ(url->lastPathComponent(), "%zz");
+    for (const std::string_view bad : {"", "http://a/b c", "http://a/\n", "http://a/\x7f",
+                                       "http://a b/", "http://a:port/", "http://[zz::1]/"})
+        EXPECT_FALSE(URL::createFromWeb(bad)) << bad;
+    EXPECT_TRUE(URL::createFromWeb("http://a/x#y"));
+}
+
 TEST(URLTest, SchemeChecksIgnoreCase) {
     EXPECT_TRUE(parse("HTTP://a").hasScheme("http"));
     EXPECT_FALSE(parse("https://a").hasScheme("http"));
