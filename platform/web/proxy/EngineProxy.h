@@ -3,14 +3,15 @@
 // loads the pages of the "UI" kind, so that every request of theirs goes
 // through the app's URL layer (core::URLConnection: the URL protocols, then
 // the network) with the engine's own cookies, redirects, CORS and URLs. It
-// listens on 127.0.0.1 only and admits only the per-run credentials the
+// listens on 127.0.0.1 only and serves only the per-run credentials the
 // engine's views answer with; https comes as CONNECT tunnels whose TLS it
 // ends with certificates of its own per-run authority, which the engine's
-// context trusts. The web process extension marks each request of a proxied
+// context trusts. It carries each request as the engine wrote it: its
+// target byte for byte, its fields as bytes, nothing of its own added. The web process extension marks each request of a proxied
 // page with protocol::kPageHeader, sealed, which the proxy opens and takes
 // off.
 // What it does with each request: ProxyServer, ProxyExchange,
-// ProxyWebSocket.
+// ProxyWebSocket; who may use what, and how much: ProxyGuards.
 //
 // All its work runs on a thread of its own, whose run loop sleeps in a GLib
 // context of its own; nothing of it runs on the main thread. Every member is
@@ -38,9 +39,6 @@ public:
     // "http://127.0.0.1:<port>"
     [[nodiscard]] std::string uri() const;
     [[nodiscard]] int port() const { return port_; }
-    // The port of the loopback listener the proxy pumps its tunnels'
-    // requests to; it serves nothing else.
-    [[nodiscard]] int innerPort() const { return innerPort_; }
     // The per-run credentials the engine's views answer with.
     [[nodiscard]] const std::string& user() const { return user_; }
     [[nodiscard]] const std::string& password() const { return password_; }
@@ -76,7 +74,6 @@ private:
     EngineProxy() = default;
 
     int port_ = 0;
-    int innerPort_ = 0;
     std::string user_;
     std::string password_;
     std::string pageKey_;
