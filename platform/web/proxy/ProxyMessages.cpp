@@ -10,7 +10,7 @@ namespace web::proxy {
 
 namespace {
 
-constexpr std::array<std::string_view, 12> kHopByHop = {"connection",
+constexpr std::array<std::string_view, 11> kHopByHop = {"connection",
                                                         "keep-alive",
                                                         "proxy-authorization",
                                                         "proxy-authenticate",
@@ -19,7 +19,6 @@ constexpr std::array<std::string_view, 12> kHopByHop = {"connection",
                                                         "trailer",
                                                         "transfer-encoding",
                                                         "upgrade",
-                                                        "host",
                                                         "content-length",
                                                         "expect"};
 

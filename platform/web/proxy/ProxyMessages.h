@@ -25,7 +25,8 @@ namespace web::proxy {
 // The names a Connection field lists, in lower case.
 [[nodiscard]] std::vector<std::string> connectionTokens(const core::HTTPHeaders& headers);
 // Fields that concern one hop only (a proxy's credentials among them), or
-// that the sending side writes itself (Host, Content-Length).
+// that the sending side writes itself as it frames the body
+// (Content-Length). Host is the client's: it goes on as written.
 [[nodiscard]] bool isHopByHop(std::string_view name, const std::vector<std::string>& listed);
 
 [[nodiscard]] bool isWebSocketUpgrade(const RequestHead& head);

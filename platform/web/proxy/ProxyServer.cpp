@@ -359,7 +359,7 @@ void Server::handshake(Connection::Taken taken, GTlsCertificate* certificate,
         Server* server;
         GSocket* socket;
         Destination destination;
-        GCancellable* cancellable = g_cancellable_new();
+        GCancellable* cancellable;
         std::shared_ptr<core::Timer> deadline;
         ~Handshake() {
             --server->tunnels_;
@@ -368,7 +368,7 @@ void Server::handshake(Connection::Taken taken, GTlsCertificate* certificate,
             g_object_unref(socket);
         }
     };
-    auto* pending = new Handshake{this, taken.socket, std::move(destination)};
+    auto* pending = new Handshake{this, taken.socket, std::move(destination), g_cancellable_new(), {}};
     if (!tls) {
         (void)g_socket_shutdown(pending->socket, TRUE, TRUE, nullptr);
         delete pending;

@@ -176,8 +176,15 @@ struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_
     GIOStream* clientStream = nullptr;
     GSocket* clientSocket = nullptr;
     bool clientCounted = false;
-    std::string first;   // to the client before the relay
+    std::string first;     // to the client before the relay
     std::string toOrigin;  // what the client sent after its head
+    // An answer other than 101: how much of its body is still to come
+    // (by its length, or its chunks; to the origin's close when neither),
+    // and whether all of it went.
+    std::int64_t answerLeft = -1;
+    bool answerChunked = false;
+    ChunkedReader answerChunks;
+    bool answerDone = false;
     Way up;
     Way down;
     int pending = 0;  // reads and writes under way
@@ -240,6 +247,9 @@ struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_
     void answered(size_t end);
 
     void relay(bool upgraded);
+    // How many of bytes, of the body of an answer other than 101, belong
+    // to it; answerDone once its end is among them.
+    size_t answerBytes(std::string_view bytes);
     static void firstWritten(GObject* stream, GAsyncResult* result, gpointer data);
     void startWays();
     void read(Way& way);
@@ -449,13 +459,50 @@ void WebSocketPass::Pass::answerRead(GObject* stream, GAsyncResult* result, gpoi
 
 void WebSocketPass::Pass::answered(size_t end) {
     std::optional<std::string> reason;
-    const bool upgraded = statusOf(answer.substr(0, answer.find('\n')), reason) == 101;
-    // The origin's 101 goes as it came; any other answer as the origin's
-    // answer to this request alone.
-    first = upgraded ? answer : answerOtherThanUpgrade(std::string_view(answer).substr(0, end)) +
-                                    answer.substr(end);
+    const int status = statusOf(answer.substr(0, answer.find('\n')), reason);
+    const bool upgraded = status == 101;
+    if (upgraded) {
+        // The origin's 101 goes as it came.
+        first = std::move(answer);
+    } else {
+        // Any other answer as the origin's answer to this request alone.
+        const std::string_view head = std::string_view(answer).substr(0, end);
+        for (const std::string_view line : linesOf(head)) {
+            const size_t colon = line.find(':');
+            if (colon == std::string_view::npos) continue;
+            const std::string name = core::asciiLowercased(line.substr(0, colon));
+            std::string_view value = line.substr(colon + 1);
+            while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+            if (name == "transfer-encoding") answerChunked = true;
+            if (name == "content-length") {
+                std::int64_t length = -1;
+                std::from_chars(value.data(), value.data() + value.size(), length);
+                answerLeft = length;
+            }
+        }
+        if (status == 204 || status == 304) answerLeft = 0;
+        if (answerChunked) answerLeft = -1;
+        const std::string body = answer.substr(end);
+        first = answerOtherThanUpgrade(head) + body.substr(0, answerBytes(body));
+    }
     answer.clear();
     relay(upgraded);
+}
+
+size_t WebSocketPass::Pass::answerBytes(std::string_view bytes) {
+    if (answerDone) return 0;
+    if (answerChunked) {
+        std::string ignored;
+        size_t consumed = 0;
+        const auto state = answerChunks.feed(bytes, ignored, consumed);
+        answerDone = state != ChunkedReader::State::reading;
+        return consumed;
+    }
+    if (answerLeft < 0) return bytes.size();
+    const size_t taken = size_t(std::min<std::int64_t>(answerLeft, std::int64_t(bytes.size())));
+    answerLeft -= std::int64_t(taken);
+    answerDone = answerLeft == 0;
+    return taken;
 }
 
 void WebSocketPass::Pass::relay(bool upgraded) {
@@ -503,6 +550,7 @@ void WebSocketPass::Pass::firstWritten(GObject* stream, GAsyncResult* result, gp
         pass->ending)
         return pass->end();
     pass->first.clear();
+    if (pass->answerDone) return pass->end();
     if (!pass->toOrigin.empty()) {
         ++pass->pending;
         g_output_stream_write_all_async(
@@ -559,8 +607,13 @@ void WebSocketPass::Pass::wasRead(GObject* stream, GAsyncResult* result, gpointe
     pass.touch();
     // What a client sends after an answer other than 101 reaches no one.
     if (way.drops) return pass.read(way);
+    gsize size = gsize(count);
+    // Of an answer other than 101, its body and no more.
+    if (&way == &pass.down && pass.up.drops)
+        size = pass.answerBytes(std::string_view(way.buffer.data(), size));
+    if (size == 0) return pass.end();
     ++pass.pending;
-    g_output_stream_write_all_async(way.to, way.buffer.data(), gsize(count), G_PRIORITY_DEFAULT,
+    g_output_stream_write_all_async(way.to, way.buffer.data(), size, G_PRIORITY_DEFAULT,
                                     pass.cancellable, wasWritten, &way);
 }
 
@@ -569,7 +622,7 @@ void WebSocketPass::Pass::wasWritten(GObject* stream, GAsyncResult* result, gpoi
     Pass& pass = *way.pass;
     --pass.pending;
     if (!g_output_stream_write_all_finish(G_OUTPUT_STREAM(stream), result, nullptr, nullptr) ||
-        pass.ending)
+        pass.ending || pass.answerDone)
         return pass.end();
     pass.read(way);
 }

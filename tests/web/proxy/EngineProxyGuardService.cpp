@@ -47,139 +47,19 @@ namespace {
 using fixtures::LoopbackRequest;
 using fixtures::LoopbackResponse;
 using fixtures::LoopbackServer;
+using proxytesting::credentialsField;
 using proxytesting::fetch;
+using proxytesting::kPreflight;
+using proxytesting::kUpgrade;
+using proxytesting::RawConnection;
+using proxytesting::RawListener;
+using proxytesting::statusOf;
 using proxytesting::RecordingFactory;
 using proxytesting::Registered;
 using proxytesting::Reply;
 using proxytesting::Request;
 
 constexpr int kLimitMs = 20'000;
-
-// A TCP connection of the test's own to a loopback port, or one it accepted.
-class RawConnection {
-public:
-    struct Accepted {
-        int fd;
-    };
-    explicit RawConnection(Accepted accepted) : fd_(accepted.fd) {}
-    explicit RawConnection(int port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(std::uint16_t(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    }
-    ~RawConnection() { close(fd_); }
-    RawConnection(const RawConnection&) = delete;
-    RawConnection& operator=(const RawConnection&) = delete;
-
-    [[nodiscard]] int fd() const { return fd_; }
-    bool send(std::string_view bytes) const {
-        return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
-    }
-    // What arrives within limitMs, at least a byte; empty when nothing did or
-    // the peer closed.
-    std::string readSome(int limitMs = kLimitMs) {
-        if (!buffered_.empty()) return std::exchange(buffered_, {});
-        pollfd readable{fd_, POLLIN, 0};
-        if (poll(&readable, 1, limitMs) != 1) return {};
-        char buffer[4096];
-        const ssize_t count = recv(fd_, buffer, sizeof buffer, 0);
-        return count > 0 ? std::string(buffer, size_t(count)) : std::string();
-    }
-    // An answer's head, through its blank line; empty when the connection
-    // closed first, or nothing came within limitMs.
-    std::string readHead(int limitMs = kLimitMs) {
-        std::string head;
-        while (head.find("\r\n\r\n") == std::string::npos) {
-            std::string piece = readSome(limitMs);
-            if (piece.empty()) return {};
-            head += piece;
-        }
-        const size_t end = head.find("\r\n\r\n") + 4;
-        buffered_ = head.substr(end);
-        return head.substr(0, end);
-    }
-    // An answer's head, its body (by its Content-Length) read and dropped.
-    std::string readAnswer(int limitMs = kLimitMs) {
-        std::string head = readHead(limitMs);
-        const size_t field = head.find("Content-Length: ");
-        size_t length =
-            field == std::string::npos ? 0 : size_t(std::atol(head.c_str() + field + 16));
-        while (buffered_.size() < length) {
-            std::string piece = readSome(limitMs);
-            if (piece.empty()) return {};
-            buffered_ += piece;
-        }
-        buffered_.erase(0, length);
-        return head;
-    }
-    // Whether the peer closed (or reset) the connection within limitMs;
-    // what arrives before is dropped.
-    bool closedWithin(int limitMs) {
-        buffered_.clear();
-        for (;;) {
-            pollfd readable{fd_, POLLIN, 0};
-            if (poll(&readable, 1, limitMs) != 1) return false;
-            char buffer[4096];
-            if (recv(fd_, buffer, sizeof buffer, 0) <= 0) return true;
-        }
-    }
-
-private:
-    int fd_;
-    std::string buffered_;
-};
-
-// The status of an answer's head; 0 without one.
-int statusOf(const std::string& head) {
-    return head.starts_with("HTTP/1.") && head.size() > 12 ? std::atoi(head.c_str() + 9) : 0;
-}
-
-std::string credentialsField(const web::EngineProxy& proxy) {
-    const std::string credentials = proxy.user() + ":" + proxy.password();
-    gchar* encoded =
-        g_base64_encode(reinterpret_cast<const guchar*>(credentials.data()), credentials.size());
-    std::string field = "Proxy-Authorization: Basic " + std::string(encoded) + "\r\n";
-    g_free(encoded);
-    return field;
-}
-
-const std::string kUpgrade =
-    "Upgrade: websocket\r\nConnection: Upgrade\r\n"
-    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n";
-const std::string kPreflight = "Origin: http://page.test\r\nAccess-Control-Request-Method: PUT\r\n";
-
-// A listening socket of the test's own on loopback.
-class RawListener {
-public:
-    RawListener() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
-        EXPECT_EQ(listen(fd_, 16), 0);
-        EXPECT_EQ(getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length), 0);
-        port_ = ntohs(address.sin_port);
-    }
-    ~RawListener() { close(fd_); }
-    RawListener(const RawListener&) = delete;
-    RawListener& operator=(const RawListener&) = delete;
-
-    [[nodiscard]] int port() const { return port_; }
-    // A connection that arrived within limitMs; null when none did.
-    [[nodiscard]] std::unique_ptr<RawConnection> accept(int limitMs) const {
-        pollfd readable{fd_, POLLIN, 0};
-        if (poll(&readable, 1, limitMs) != 1) return nullptr;
-        const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-        return fd < 0 ? nullptr : std::make_unique<RawConnection>(RawConnection::Accepted{fd});
-    }
-
-private:
-    int fd_;
-    int port_ = 0;
-};
 
 // A client that opened a tunnel through the proxy with CONNECT on a
 // connection of its own and sends its requests inside it, keeping it open
