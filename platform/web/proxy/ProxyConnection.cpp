@@ -283,7 +283,12 @@ void Connection::bodyBytes() {
         bodyDeadline_.reset();
         bodyPiece_ = nullptr;
         bodyDone_ = nullptr;
-        watchHangUp();
+        // With its answer out already, the connection ends now.
+        if (answering_ || request_) {
+            watchHangUp();
+        } else {
+            closeGracefully();
+        }
         return;
     }
     if (ended) {
@@ -428,7 +433,7 @@ void Connection::answer(int status, const std::optional<std::string>& reason,
     if (framing == Framing::length) fields.set("Content-Length", std::to_string(length));
     if (framing == Framing::chunked) fields.set("Transfer-Encoding", "chunked");
     // A body left unread ends the connection after the answer.
-    if (bodyFraming_ != Framing::none && !readingBody_) keepAlive_ = false;
+    if (bodyFraming_ != Framing::none && !readingBody_ && !dropBody_) keepAlive_ = false;
     if (!keepAlive_) fields.set("Connection", "close");
     answerEnding_ = framing == Framing::none || (framing == Framing::length && length == 0);
     enqueue(answerHead(status, reason, fields));
@@ -489,6 +494,7 @@ void Connection::answerEnded() {
 
 void Connection::nextRequest() {
     if (state_ != State::request || answering_) return;
+    if (dropBody_ && keepAlive_ && bodyFraming_ != Framing::none) return dropBody();
     stopWatchingHangUp();
     if (!keepAlive_ || bodyFraming_ != Framing::none) {
         closeGracefully();
@@ -496,9 +502,24 @@ void Connection::nextRequest() {
     }
     state_ = State::head;
     breaking_ = false;
+    dropBody_ = false;
     if (in_.empty()) startIdleTimer();
     parseHeads();
     if (state_ == State::head) startReading();
+}
+
+void Connection::dropBody() {
+    dropBody_ = false;
+    auto dropped = std::make_shared<std::int64_t>(0);
+    readBody(
+        [dropped](std::string_view piece) {
+            *dropped += std::int64_t(piece.size());
+            return *dropped <= kMostRequestBodyBytes;
+        },
+        [weak = std::weak_ptr<Connection>(shared_from_this())](bool whole) {
+            if (const auto connection = weak.lock(); connection && whole)
+                connection->nextRequest();
+        });
 }
 
 void Connection::serve(std::shared_ptr<Request> request) {

@@ -109,6 +109,12 @@ public:
     void refuse(unsigned status, core::HTTPHeaders fields = {}, bool close = false);
     // The answer is the connection's last.
     void closeAfterAnswer() { keepAlive_ = false; }
+    // Once the answer is out, the request's body (left unread) is read and
+    // dropped, kMostRequestBodyBytes at most and under the same deadline
+    // as a body that is kept, and the connection serves the next request:
+    // a client that sends its whole body before it reads an answer, then
+    // asks again on the same connection, is not cut off midway.
+    void dropBodyAfterAnswer() { dropBody_ = true; }
     // Bytes of the answer given and not yet written to the client.
     [[nodiscard]] std::int64_t queued() const { return std::int64_t(out_.size() - outOffset_); }
 
@@ -144,6 +150,7 @@ private:
     void flushed();
     void answerEnded();
     void nextRequest();
+    void dropBody();
     void closeGracefully();
     void linger();
     void startIdleTimer();
@@ -176,6 +183,7 @@ private:
     std::int64_t bodyLeft_ = 0;
     ChunkedReader chunked_;
     bool readingBody_ = false;
+    bool dropBody_ = false;
     std::function<bool(std::string_view)> bodyPiece_;
     std::function<void(bool)> bodyDone_;
 

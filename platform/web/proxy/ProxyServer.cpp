@@ -287,10 +287,14 @@ void Server::handle(const std::shared_ptr<Connection>& connection, RequestHead h
 }
 
 void Server::challenge(Connection& connection, const RequestHead& head) {
-    // A client that sent a body or asked for an upgrade sends its
-    // credentials on a new connection: this one ends after the answer, its
-    // body unread.
-    const bool close = head.hasBody() || head.fields.contains("Upgrade");
+    // Answered at the head. A body that may be a request of the engine's
+    // (which sends it whole before it reads the challenge, then asks again
+    // on the same connection) is read and dropped, never held; after one
+    // longer than any the proxy sends on, or an upgrade, the connection
+    // ends, its body unread.
+    const bool close = head.fields.contains("Upgrade") ||
+                       (head.framing == Framing::length && head.length > kMostRequestBodyBytes);
+    if (head.hasBody() && !close) connection.dropBodyAfterAnswer();
     connection.refuse(407, {{"Proxy-Authenticate", "Basic realm=\"Vantor\""}}, close);
 }
 
