@@ -75,8 +75,7 @@ void DZAdURLStash::didReceiveData(const std::shared_ptr<DZAdView>& adView,
 }
 
 void DZAdURLStash::didReceiveUncapturedData(const std::shared_ptr<DZAdView>& adView,
-                                            const core::URLRequest& request,
-                                            std::uint64_t length) {
+                                            const core::URLRequest& request, std::uint64_t length) {
     record(subjectOf(adView), request.mainDocumentURL(), false,
            [request, length](DZAdViewResourceCollection& collection) {
                collection.addUncapturedResourceData(length, request);
