@@ -9,11 +9,12 @@
 // Every request the connection loads, the first and each redirect target,
 // is first offered to the URL protocols (URLProtocolRegistry); one that
 // takes it serves it instead of the network, and learns the connection's
-// configuration through its client, so that it can load with the same. The connection follows
-// redirects itself, asking the delegate each time, so the delegate can veto
-// or replace each. Only http and https are loaded: any other URL, at start
-// or as a redirect target, fails the load with unsupportedURL. A final
-// status of 400 or more is a response like any other.
+// configuration through its client, so that it can load with the same. The
+// connection follows redirects itself, asking the delegate each time, so the
+// delegate can veto or replace each. Only http and https are loaded: any
+// other URL, at start or as a redirect target, fails the load with
+// unsupportedURL. A final status of 400 or more is a response like any
+// other.
 //
 // While loading, a connection keeps itself alive; it lets go once it has
 // finished, failed or been cancelled. It holds its delegate weakly. A worker
@@ -117,8 +118,8 @@ private:
     [[nodiscard]] std::uint64_t beginStep(const URLRequest& request);
     void startNetwork(URLRequest request);
     void startProtocol(const URLProtocolFactory& factory, URLRequest request);
-    // Tells the running protocol, if it is still protocol, whether the
-    // load is paused now.
+    // Tells protocol, while it is still the running one, whether the load
+    // is paused now.
     void tellPaused(const std::shared_ptr<URLProtocol>& protocol) const;
     // Asks the delegate; on follow, request holds the request to load next.
     [[nodiscard]] RedirectAnswer redirect(const HTTPURLResponse& response, URLRequest& request);
