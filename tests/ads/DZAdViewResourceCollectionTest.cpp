@@ -241,6 +241,21 @@ TEST_F(DZAdViewResourceCollectionTest, BodiesAreCappedPerCollectionAndCountedBey
               DZBase64String(chunk).size());
 }
 
+// A loader that copies only a body's start tells the rest as a count.
+TEST_F(DZAdViewResourceCollectionTest, BytesCountedWithoutACopyAddToTheLengthAlone) {
+    const auto copied = request("https://ad.example/copied", kPage);
+    collection_->addResourceData(core::Data{'a', 'b', 'c'}, copied);
+    collection_->addUncapturedResourceData(1000, copied);
+    collection_->addUncapturedResourceData(7, request("https://ad.example/counted", kPage));
+    const core::Dictionary report = classifiedReport(*collection_);
+    const core::Array& resources = *report["resources"].array();
+    ASSERT_EQ(resources.size(), 2u);
+    EXPECT_EQ(resources[0]["response"]["bodylength"], core::Value(1003));
+    EXPECT_EQ(resources[0]["response"]["body"], core::Value(DZBase64String("abc")));
+    EXPECT_EQ(resources[1]["response"]["bodylength"], core::Value(7));
+    EXPECT_EQ(resources[1]["response"]["body"], core::Value(""));
+}
+
 TEST_F(DZAdViewResourceCollectionTest, RecordsFromManyThreadsMakeOneConsistentTree) {
     constexpr int kThreads = 4;
     constexpr int kEach = 10;
