@@ -118,7 +118,15 @@ void Exchange::lostShare() {
         client_->refuse(503, {}, true);
         return;
     }
-    if (!loading_ || !connection_) return;
+    if (!loading_) {
+        // Gathered and waiting for a place: it never goes on.
+        request_.setBody(core::Data());
+        if (!answered_ && client_) {
+            answered_ = true;
+            client_->refuse(503, {}, true);
+        }
+        return;
+    }
     const auto connection = connection_;
     connection->cancel();
     const std::string url = request_.url().absoluteString();
@@ -134,7 +142,7 @@ void Exchange::queue() {
     std::weak_ptr<Exchange> weak = shared_from_this();
     server_.loadPlaces().take(pageOf(request_), weak, [weak](LoadPlaces::Place place) {
         const auto exchange = weak.lock();
-        if (!exchange || exchange->clientDone_) return;
+        if (!exchange || exchange->clientDone_ || exchange->answered_) return;
         exchange->place_ = std::move(place);
         exchange->load();
     });

@@ -353,4 +353,46 @@ TEST_F(EngineProxyStrangerService, RequestsAndAnswersPassAsBytes) {
     }
 }
 
+// What goes on without credentials (a preflight) cannot come round without
+// end: through a server that sends every preflight it gets back to the
+// proxy (for another of its addresses each time, as no host takes more than
+// a few connections), the loop holds at most kMostPreflights of them, then
+// unwinds.
+TEST_F(EngineProxyStrangerService, PreflightsThatComeRoundAreBounded) {
+    RawListener relay(true);
+    const auto preflight = [&](size_t hop) {
+        const std::string authority =
+            "127.0.0." + std::to_string(2 + hop) + ":" + std::to_string(relay.port());
+        return "OPTIONS http://" + authority + "/round HTTP/1.1\r\nHost: " + authority + "\r\n" +
+               proxytesting::kPreflight + "\r\n";
+    };
+    std::atomic<size_t> hops{0};
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> forwarding;
+    std::thread acceptor([&] {
+        while (!stop) {
+            auto peer = relay.accept(50);
+            if (!peer) continue;
+            const size_t hop = ++hops;
+            forwarding.emplace_back(
+                [&, hop, peer = std::shared_ptr<RawConnection>(std::move(peer))] {
+                    if (peer->readHead().empty()) return;
+                    RawConnection onward(proxy->port());
+                    onward.send(preflight(hop));
+                    const int status = statusOf(onward.readHead());
+                    peer->send("HTTP/1.1 " + std::to_string(status == 0 ? 504 : status) +
+                               " Relayed\r\nContent-Length: 0\r\n\r\n");
+                });
+        }
+    });
+    RawConnection client(proxy->port());
+    client.send(preflight(0));
+    const std::string answer = client.readHead(60'000);
+    stop = true;
+    acceptor.join();
+    for (auto& thread : forwarding) thread.join();
+    EXPECT_FALSE(answer.empty());
+    EXPECT_EQ(hops.load(), web::proxy::kMostPreflights);
+}
+
 }  // namespace
