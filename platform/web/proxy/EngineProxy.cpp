@@ -136,8 +136,11 @@ EngineProxy* EngineProxy::shared(std::string* error) {
                 loop.setHost(MainLoop::host(loop, context));
                 g_main_context_unref(context);
                 std::string error;
-                const proxy::Server* server = proxy::Server::start(credentials, authority, &error);
-                if (server) made->port_ = server->port();
+                proxy::Server* server = proxy::Server::start(credentials, authority, &error);
+                if (server) {
+                    made->port_ = server->port();
+                    made->server_ = server;
+                }
                 started.set_value(error);
                 if (!server) return;
                 // What the first tunnel and its first onward load would wait

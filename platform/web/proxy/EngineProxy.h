@@ -29,6 +29,9 @@
 namespace web {
 
 class CertificateAuthority;
+namespace proxy {
+class Server;
+}
 
 class EngineProxy {
 public:
@@ -79,6 +82,8 @@ private:
     std::string pageKey_;
     std::shared_ptr<CertificateAuthority> authority_;
     std::shared_ptr<core::Thread> thread_;
+    // Made and used on the thread; it lives as long as the process.
+    proxy::Server* server_ = nullptr;
 };
 
 }  // namespace web
