@@ -78,7 +78,8 @@ private:
                     ++accepted_;
                 }
             }
-            for (size_t i = 0; i < peers_.size(); ++i) {
+            // The peers polled; one accepted just now waits for the next round.
+            for (size_t i = 0; i + 1 < waiting.size(); ++i) {
                 if (!(waiting[i + 1].revents & (POLLIN | POLLHUP | POLLERR))) continue;
                 char buffer[65536];
                 const ssize_t count = recv(peers_[i].fd, buffer, sizeof buffer, 0);
