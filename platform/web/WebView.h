@@ -252,11 +252,14 @@ private:
     void reportFinish();
     void reportFailure(const LoadError& error);
     void cancelCurrentLoad();
+    // A load made through the view, to be known when the engine asks about
+    // its navigation; url as the engine writes it.
     void expectAPINavigation(const std::string& url, bool decided);
-    // A load of request made through the view; false when it is refused. A
-    // "UI"-kind view decides an http(s) load at once, and it starts at once
-    // (isLoading, didStartLoad); otherwise the engine's policy step decides.
-    [[nodiscard]] bool issue(const core::URLRequest& request);
+    // A load of request made through the view, whose URL the engine writes
+    // as engineURL; false when it is refused. A "UI"-kind view decides an
+    // http(s) load at once, and it starts at once (isLoading, didStartLoad);
+    // otherwise the engine's policy step decides.
+    [[nodiscard]] bool issue(const core::URLRequest& request, const std::string& engineURL);
 
     // WebViewHistory.cpp
     void watchHistory();

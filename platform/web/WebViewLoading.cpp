@@ -21,6 +21,18 @@ namespace {
 constexpr size_t kMostEndedByApp = 8;
 constexpr size_t kMostIssued = 8;
 
+// A URL as the engine writes it once it has read it (escaping what it
+// escapes, its scheme and host in lower case, dot segments resolved): what
+// its navigation and its requests name. The text itself where the engine
+// reads no URL.
+std::string engineForm(const std::string& url) {
+    WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
+    const char* written = webkit_uri_request_get_uri(request);
+    std::string form = written && *written ? written : url;
+    g_object_unref(request);
+    return form;
+}
+
 }  // namespace
 
 void WebView::expectAPINavigation(const std::string& url, bool decided) {
@@ -29,7 +41,7 @@ void WebView::expectAPINavigation(const std::string& url, bool decided) {
 }
 
 void WebView::loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL) {
-    const std::string base = baseURL ? baseURL->absoluteString() : "about:blank";
+    const std::string base = baseURL ? engineForm(baseURL->absoluteString()) : "about:blank";
     engine_->htmlBase = Engine::key(base);
     expectAPINavigation(base, false);
     webkit_web_view_load_html(engine_->page, html.c_str(), base.c_str());
@@ -43,7 +55,8 @@ void WebView::loadRequest(const core::URLRequest& request) {
         for (const auto& [name, value] : request.headers())
             soup_message_headers_append(headers, name.c_str(), value.c_str());
     }
-    if (!issue(request)) {
+    const char* written = webkit_uri_request_get_uri(engineRequest);
+    if (!issue(request, written && *written ? written : url)) {
         g_object_unref(engineRequest);
         return;
     }
@@ -51,10 +64,9 @@ void WebView::loadRequest(const core::URLRequest& request) {
     g_object_unref(engineRequest);
 }
 
-bool WebView::issue(const core::URLRequest& request) {
-    const std::string& url = request.url().absoluteString();
+bool WebView::issue(const core::URLRequest& request, const std::string& engineURL) {
     if (configuration_.kind != WebViewConfiguration::Kind::UI || !request.url().isHTTPorHTTPS()) {
-        expectAPINavigation(url, false);
+        expectAPINavigation(engineURL, false);
         return true;
     }
     NavigationAction action{request};
@@ -66,9 +78,9 @@ bool WebView::issue(const core::URLRequest& request) {
     action.targetsMainFrame = true;
     action.mainDocumentURL = request.url();
     if (!engine_->ask(std::move(action))) return false;
-    beginLoad(url);
+    beginLoad(engineURL);
     reportStart();
-    expectAPINavigation(url, true);
+    expectAPINavigation(engineURL, true);
     return true;
 }
 
@@ -262,7 +274,7 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
     WebView& view = owner;
     const auto keep = view.self();
     const std::string url = view.load_.url;
-    const auto parsed = core::URL::create(url);
+    const auto parsed = core::URL::createFromWeb(url);
     if (!view.load_.active || view.load_.serial != serial || view.load_.committed || !parsed ||
         !parsed->isHTTPorHTTPS() || responseDecided)
         return;
@@ -318,7 +330,7 @@ void WebView::Engine::recoverDroppedLoad(std::uint64_t serial) {
         return;
     engineLoadOpen = false;
     const std::string url = view.load_.url;
-    const auto parsed = core::URL::create(url);
+    const auto parsed = core::URL::createFromWeb(url);
     if (view.load_.remade || !parsed || htmlBase == key(url) || !view.load_.isMadeAgainAsIs()) {
         core::Console::log("WebView: the engine dropped the load of " + url);
         view.reportFailure(LoadError{-1, "The load was dropped.", url, !view.load_.committed});
