@@ -116,7 +116,7 @@ TEST_F(DZAdViewResourceCollectionTest, URLsAsTheEngineWroteThemGiveParents) {
     collection_->addURLRequest(webRequest(frame, page));  // 1
     collection_->addURLRequest(
         webRequest("https://cdn.example/x.js", page, {{"Referer", frame}}));  // 2
-    collection_->addURLRequest(webRequest("https://ad.example/r", page));   // 3
+    collection_->addURLRequest(webRequest("https://ad.example/r", page));     // 3
     collection_->addURLResponse(redirect("https://ad.example/r", "https://ad.example/a|b"),
                                 webRequest("https://ad.example/r", page));
     collection_->addURLRequest(webRequest("https://ad.example/a|b", page,
