@@ -85,7 +85,12 @@ public:
     [[nodiscard]] bool canGoForward() const;
     // From a load's start until it finishes or fails.
     [[nodiscard]] bool isLoading() const { return load_.active; }
+    // The page's URL as the engine writes it (core::URL::createFromWeb).
     [[nodiscard]] std::optional<core::URL> url() const;
+    // url as the engine writes it once it has read it (its escapes, the host
+    // in lower case, dot segments resolved): what a load of it is asked
+    // about under, and what its requests name.
+    [[nodiscard]] std::string engineURL(const core::URL& url) const;
     // The HTTP status of the main frame's last document response.
     [[nodiscard]] std::optional<int> mainFrameStatusCode() const { return status_; }
 

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "AdWebTesting.h"
+#include "InterceptTesting.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/presentation/click/DZOpener.h"
 #include "ads/web/intercept/DZAdURLStash.h"
@@ -27,30 +28,11 @@
 namespace {
 
 using namespace adwebtesting;
+using intercepttesting::BannerSlot;
+using intercepttesting::FinishCountingDelegate;
 using testsupport::RawAnswer;
 using testsupport::RawOrigin;
 using testsupport::shapes;
-
-class BannerSlot : public ads::DZAdViewSlot {
-public:
-    explicit BannerSlot(const std::shared_ptr<ads::DZAdView>& adView) : adView_(adView) {}
-    [[nodiscard]] std::shared_ptr<ads::DZAdType> adType() const override {
-        return ads::DZAdType::bannerAdTypeForSize(ads::kDZAdSizeBanner);
-    }
-    [[nodiscard]] std::shared_ptr<ads::DZAdView> adView() const override { return adView_.lock(); }
-
-private:
-    std::weak_ptr<ads::DZAdView> adView_;
-};
-
-class FinishCountingDelegate : public ads::DZAdViewDelegate {
-public:
-    void adViewDidFinishLoad(ads::DZAdView& adView) override {
-        ++finishes;
-        DZAdViewDelegate::adViewDidFinishLoad(adView);
-    }
-    int finishes = 0;
-};
 
 // The page's loads, every shape through every way; "frame <name>" is where
 // each frame's document is.

@@ -83,26 +83,33 @@ document.body.appendChild(frame);
 
 // Loads made through the view of URLs the engine writes otherwise (its
 // scheme and host in lower case, a backslash as a slash, dot segments
-// resolved): one start and one end each, the view's URL then the engine's.
+// resolved, braces escaped, UTF-8 bytes as their escapes): each is asked
+// about once, under the engine's URL, and has one start and one end; the
+// view's URL is then the engine's.
 TEST_P(WebViewEngineURLService, LoadsOfURLsTheEngineRewritesEndOnce) {
     ASSERT_TRUE(view);
     const std::string port = std::to_string(origin.port());
-    for (const auto& [given, written] :
-         {std::pair<std::string, std::string>{"HTTP://LocalHost:" + port + folder +
-                                                  "/nav-2/a\\b/../c",
-                                              "http://localhost:" + port + folder + "/nav-2/a/c"},
-          {origin.origin() + folder + "/nav-3/./x//y/",
-           origin.origin() + folder + "/nav-3/x//y/"}}) {
+    const std::string at = origin.origin() + folder;
+    for (const auto& [given, written] : std::vector<std::pair<std::string, std::string>>{
+             {"HTTP://LocalHost:" + port + folder + "/nav-2/a\\b/../c",
+              "http://localhost:" + port + folder + "/nav-2/a/c"},
+             {at + "/nav-3/./x//y/", at + "/nav-3/x//y/"},
+             {at + "/nav-4/{b}", at + "/nav-4/%7Bb%7D"},
+             {at + "/nav-5/\xC3\xA9t\xC3\xA9?q=\xE6\x97\xA5",
+              at + "/nav-5/%C3%A9t%C3%A9?q=%E6%97%A5"}}) {
         const auto url = core::URL::createFromWeb(given);
         ASSERT_TRUE(url) << given;
         delegate->events.clear();
+        delegate->navigations.clear();
         ASSERT_TRUE(loadAndWait(*view, *delegate, *url));
-        EXPECT_TRUE(
-            waitFor([&] { return !origin.log(written.substr(written.find(folder))).empty(); }));
         // A late second start or failure would come within this.
         (void)waitFor([] { return false; }, 0.3);
         EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}))
             << given;
+        std::vector<std::string> asked;
+        for (const auto& action : delegate->navigations)
+            asked.push_back(action.request.url().absoluteString());
+        EXPECT_EQ(asked, std::vector<std::string>{written}) << given;
         EXPECT_EQ(textOf(view->url()), written);
     }
 }

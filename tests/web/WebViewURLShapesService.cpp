@@ -16,7 +16,8 @@
 // No request of either kind may carry a hop mark or a forwarding field.
 //
 // One view of each kind serves the whole suite, a page at a time; the "UI"
-// kind's case runs the "WK" kind's page at the same time as its own. Each
+// kind's case runs the "WK" kind's page at the same time as its own (the
+// top-level navigations, one kind after the other). Each
 // run has a folder of its own on the origin, and what pages observed and
 // the origin received are compared with the folder and the port as labels
 // ("/RUN", ":PORT").
@@ -48,10 +49,8 @@ using Kind = WebViewConfiguration::Kind;
 using Observations = std::map<std::string, std::string>;
 
 // Seconds a page may take to observe everything; each page gives up on
-// what it waits for before.
+// what it waits for before (6 s for each load).
 constexpr double kPageLimit = 15;
-// Milliseconds a page waits for one load.
-constexpr int kLoadMs = 6000;
 
 const char* kindLabel(Kind kind) {
     return kind == Kind::WK ? "WK" : "UI";
@@ -147,10 +146,11 @@ struct Compared {
     friend bool operator==(const Compared&, const Compared&) = default;
 };
 
-// Fields of one connection, which a proxy answers for itself.
+// Fields of one connection, which a proxy answers for itself. (Fields meant
+// for a proxy, Proxy-Authorization and the like, are compared: the origin
+// must not receive them.)
 bool isHopByHop(std::string_view name) {
-    for (const char* hop : {"connection", "keep-alive", "proxy-connection", "proxy-authorization",
-                            "te", "trailer", "transfer-encoding"})
+    for (const char* hop : {"connection", "keep-alive", "te", "trailer", "transfer-encoding"})
         if (core::Unicode::equalsCaseInsensitive(name, hop)) return true;
     return false;
 }
@@ -170,8 +170,6 @@ struct PageRun {
     bool finished = false;
     Observations observations;
     std::vector<RawRequest> log;
-    // The URLs the view's delegate was asked about, in order.
-    std::vector<std::string> asked;
 
     // Text with the run's folder and ports as labels.
     [[nodiscard]] std::string labelled(std::string text) const {
@@ -226,7 +224,7 @@ std::string indented(const std::vector<std::string>& lines) {
 }
 
 // A request the origin must have received from the WK kind under a tag:
-// its target (after "/RUN") where set, these fields ("" for one it must
+// its target (after "/RUN/") where set, these fields ("" for one it must
 // not carry) and, when set, this body.
 struct Heard {
     std::string tag;
@@ -262,7 +260,6 @@ protected:
     struct Running {
         PageRun run;
         Shared* shared = nullptr;
-        size_t askedFrom = 0;
         size_t eventsFrom = 0;
     };
 
@@ -277,7 +274,6 @@ protected:
         origin.answer(running.run.folder + "/page.html",
                       RawAnswer::html(std::string(kPageHelpers) + page));
         if (prepare) prepare(running.run.folder);
-        running.askedFrom = running.shared->delegate->navigations.size();
         running.eventsFrom = running.shared->delegate->events.size();
         running.shared->view->loadRequest(core::URLRequest(
             core::URL::create(origin.origin() + running.run.folder + "/page.html").value()));
@@ -293,8 +289,7 @@ protected:
         return result.ok() && result.value() == core::Value(true);
     }
 
-    // What the page observed, what the origin received and what the
-    // delegate was asked.
+    // What the page observed and what the origin received.
     PageRun gather(Running& running) {
         PageRun& run = running.run;
         if (!running.shared || !running.shared->view) return run;
@@ -308,9 +303,6 @@ protected:
             }
         }
         run.log = origin.log(run.folder + "/");
-        const auto& navigations = running.shared->delegate->navigations;
-        for (size_t i = running.askedFrom; i < navigations.size(); ++i)
-            run.asked.push_back(navigations[i].request.url().absoluteString());
         view.stopLoading();
         return run;
     }
@@ -359,6 +351,12 @@ protected:
                                                  delegate.events.end(), "finish") > 0;
         });
         const std::string base = origin.origin() + run.folder + "/";
+        // A long URL as its start and its length.
+        const auto cut = [](const std::string& url) {
+            return url.size() <= 300
+                       ? url
+                       : url.substr(0, 200) + "... (" + std::to_string(url.size()) + " bytes)";
+        };
         const auto step = [&](const std::string& key, const std::function<void()>& start) {
             const size_t from = delegate.events.size();
             const size_t askedFrom = delegate.navigations.size();
@@ -385,12 +383,13 @@ protected:
                     where = (*parsed->array())[0].stringValue();
                     served = (*parsed->array())[1].stringValue();
                 }
-            run.observations[key] = run.labelled(RawOrigin::printable(
-                where + " served " + served + " events " + events + (ended ? "" : " (no end)")));
+            run.observations[key] =
+                run.labelled(RawOrigin::printable(cut(where) + " served " + served + " events " +
+                                                  events + (ended ? "" : " (no end)")));
             std::string asked;
             for (size_t i = askedFrom; i < delegate.navigations.size(); ++i)
                 asked += (asked.empty() ? "" : " ") +
-                         delegate.navigations[i].request.url().absoluteString();
+                         cut(delegate.navigations[i].request.url().absoluteString());
             run.observations[key + " asked"] = run.labelled(RawOrigin::printable(asked));
         };
         const auto assign = [&](const std::string& url) {
@@ -404,16 +403,20 @@ protected:
             step("assign " + shape.name, [&] { assign(base + "nav-" + n + "/" + shape.written); });
             step("redirect " + shape.name, [&] { assign(base + "navredir-" + n + "/"); });
             step("form " + shape.name, [&] {
-                (void)evaluateScript(
-                    view,
-                    "setTimeout(() => { const f = document.createElement('form'); f.method = "
-                    "'post';"
-                    " f.action = " +
-                        core::JSON::write(core::Value(base + "form-" + n + "/" + shape.written))
-                            .value_or("''") +
-                        "; const i = document.createElement('input'); i.name = 'word';"
-                        " i.value = '\\u00e9t\\u00e9 a|b'; f.appendChild(i);"
-                        " document.body.appendChild(f); f.submit(); })");
+                const std::string action =
+                    core::JSON::write(core::Value(base + "form-" + n + "/" + shape.written))
+                        .value_or("''");
+                (void)evaluateScript(view, R"(setTimeout(() => {
+  const f = document.createElement('form');
+  f.method = 'post';
+  f.action = )" + action + R"(;
+  const i = document.createElement('input');
+  i.name = 'word';
+  i.value = '\u00e9t\u00e9 a|b';
+  f.appendChild(i);
+  document.body.appendChild(f);
+  f.submit();
+}))");
             });
         }
         for (size_t i = 0; i < loads.size(); ++i) {
