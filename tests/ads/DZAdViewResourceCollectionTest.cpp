@@ -105,6 +105,28 @@ TEST_F(DZAdViewResourceCollectionTest, RedirectsReferrersAndPagesGiveParents) {
     EXPECT_EQ((*report["resources"].array())[0]["child_ids"], core::Value(core::Array{1, 3, 4, 7}));
 }
 
+// Pages, loads and Referers as the engine wrote them index and link as any
+// other; a Location is the server's own text, and one that forms no URL
+// links nothing.
+TEST_F(DZAdViewResourceCollectionTest, URLsAsTheEngineWroteThemGiveParents) {
+    using resourcetesting::webRequest;
+    const std::string page = "https://ad.example/ad|page?cb=[1]";
+    const std::string frame = "https://ad.example/{frame}/%zz";
+    collection_->addURLRequest(webRequest(page, page));   // 0
+    collection_->addURLRequest(webRequest(frame, page));  // 1
+    collection_->addURLRequest(
+        webRequest("https://cdn.example/x.js", page, {{"Referer", frame}}));  // 2
+    collection_->addURLRequest(webRequest("https://ad.example/r", page));     // 3
+    collection_->addURLResponse(redirect("https://ad.example/r", "https://ad.example/a|b"),
+                                webRequest("https://ad.example/r", page));
+    collection_->addURLRequest(webRequest("https://ad.example/a|b", page,
+                                          {{"Referer", "https://cdn.example/x.js"}}));  // 4
+
+    const core::Dictionary report = classifiedReport(*collection_);
+    EXPECT_EQ(column(report, "parent_id"), (std::vector<std::int64_t>{-1, 0, 1, 0, 2}));
+    EXPECT_EQ((*report["resources"].array())[4]["url"], core::Value("https://ad.example/a|b"));
+}
+
 TEST_F(DZAdViewResourceCollectionTest, TouchesAndAutoClicksClassify) {
     collection_->addURLRequest(request(kPage, kPage));
     collection_->addURLRequest(request("https://ad.example/a.png", kPage));

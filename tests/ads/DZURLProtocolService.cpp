@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "AdWebTesting.h"
+#include "InterceptTesting.h"
 #include "ResourceCollectionTesting.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/foundation/DZHashing.h"
@@ -30,29 +31,10 @@ namespace {
 using namespace adwebtesting;
 using fixtures::LoopbackResponse;
 using fixtures::MRAIDScript;
+using intercepttesting::BannerSlot;
+using intercepttesting::FinishCountingDelegate;
 
 constexpr const char* kPagePath = "/test/intercept/page";
-
-class BannerSlot : public ads::DZAdViewSlot {
-public:
-    explicit BannerSlot(const std::shared_ptr<ads::DZAdView>& adView) : adView_(adView) {}
-    [[nodiscard]] std::shared_ptr<ads::DZAdType> adType() const override {
-        return ads::DZAdType::bannerAdTypeForSize(ads::kDZAdSizeBanner);
-    }
-    [[nodiscard]] std::shared_ptr<ads::DZAdView> adView() const override { return adView_.lock(); }
-
-private:
-    std::weak_ptr<ads::DZAdView> adView_;
-};
-
-class FinishCountingDelegate : public ads::DZAdViewDelegate {
-public:
-    void adViewDidFinishLoad(ads::DZAdView& adView) override {
-        ++finishes;
-        DZAdViewDelegate::adViewDidFinishLoad(adView);
-    }
-    int finishes = 0;
-};
 
 struct Loaded {
     core::Data body;
