@@ -123,16 +123,62 @@ bool connectToApp() {
     return extension.socket >= 0;
 }
 
+constexpr const char* kFieldsKeptKey = "vantor-fields-kept";
+
+// The request's fields, to read or change. The engine hands them to
+// send-request as UTF-8 and takes them back as Latin-1 once they were
+// asked for, so that a value with a character above 0x7F would go out
+// encoded twice; each value goes back as Latin-1 here, once per request,
+// and the request goes out as the page made it. (Values are byte strings:
+// script cannot set a character above 0xFF.)
+SoupMessageHeaders* fieldsOf(WebKitURIRequest* request) {
+    SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+    if (!headers || g_object_get_data(G_OBJECT(request), kFieldsKeptKey)) return headers;
+    g_object_set_data(G_OBJECT(request), kFieldsKeptKey, GINT_TO_POINTER(1));
+    std::vector<std::pair<std::string, std::string>> fields;
+    bool changed = false;
+    SoupMessageHeadersIter iterator;
+    soup_message_headers_iter_init(&iterator, headers);
+    const char* name = nullptr;
+    const char* value = nullptr;
+    while (soup_message_headers_iter_next(&iterator, &name, &value)) {
+        std::string bytes = value;
+        if (g_utf8_validate(value, -1, nullptr)) {
+            std::string latin;
+            bool fits = true;
+            for (const char* at = value; *at && fits; at = g_utf8_next_char(at)) {
+                const gunichar character = g_utf8_get_char(at);
+                fits = character <= 0xFF;
+                latin += char(character);
+            }
+            if (fits && latin != bytes) {
+                bytes = std::move(latin);
+                changed = true;
+            }
+        }
+        fields.emplace_back(name, std::move(bytes));
+    }
+    if (!changed) return headers;
+    soup_message_headers_clear(headers);
+    for (const auto& [field, bytes] : fields)
+        soup_message_headers_append(headers, field.c_str(), bytes.c_str());
+    return headers;
+}
+
 GVariant* headerFields(WebKitURIRequest* request) {
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE("a(ss)"));
-    if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request)) {
+    if (SoupMessageHeaders* headers = fieldsOf(request)) {
         SoupMessageHeadersIter iterator;
         soup_message_headers_iter_init(&iterator, headers);
         const char* name = nullptr;
         const char* value = nullptr;
-        while (soup_message_headers_iter_next(&iterator, &name, &value))
-            g_variant_builder_add(&builder, "(ss)", name, value);
+        while (soup_message_headers_iter_next(&iterator, &name, &value)) {
+            // As the page made it, in UTF-8.
+            gchar* text = g_convert(value, -1, "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr);
+            g_variant_builder_add(&builder, "(ss)", name, text ? text : "");
+            g_free(text);
+        }
     }
     return g_variant_builder_end(&builder);
 }
@@ -325,7 +371,7 @@ void hold(WebKitURIRequest* request) {
 
 void markPage(WebKitWebPage* page, WebKitURIRequest* request, const char* uri,
               const std::string& mainDocument) {
-    SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+    SoupMessageHeaders* headers = fieldsOf(request);
     if (!headers) return;
     const char* method = webkit_uri_request_get_http_method(request);
     const std::string value = extension.pageMarks->seal(webkit_web_page_get_id(page), mainDocument,
@@ -340,7 +386,7 @@ void markPage(WebKitWebPage* page, WebKitURIRequest* request, const char* uri,
 // Whether a request may be a navigation: the engine's fetch metadata (sent
 // to secure and local origins, out of script's reach) say what else it is.
 bool mayBeNavigation(WebKitURIRequest* request) {
-    SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+    SoupMessageHeaders* headers = fieldsOf(request);
     if (!headers) return true;
     const char* mode = soup_message_headers_get_one(headers, "Sec-Fetch-Mode");
     const char* destination = soup_message_headers_get_one(headers, "Sec-Fetch-Dest");
