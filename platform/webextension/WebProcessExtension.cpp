@@ -13,12 +13,13 @@
 //    replacing any such field. The main document is the one the main frame
 //    last committed, as it was loaded (after redirects), not the page's
 //    address (webkit_web_page_get_uri), which follows history.pushState and
-//    replaceState, and a navigation under way even when it never commits.
-//    The main frame's own navigation names its own URL: a request for the
-//    page's address, unless the engine's fetch metadata say otherwise; where
-//    it sends none and the document wrote that address itself, only one the
-//    app made, or one that began with beforeunload at the main window (see
-//    navigationWorld), counts;
+//    replaceState, and a navigation under way even when it never commits;
+//    the main frame's own navigation names its own URL;
+//  - tells the main frame's navigation (for the three above) from the page's
+//    other loads: it is a request for the page's address, unless the
+//    engine's fetch metadata say otherwise; where the engine sends none and
+//    the document wrote that address itself, only one the app made, or the
+//    first after beforeunload at the main window (see navigationWorld);
 //  - for pages whose view takes a scheme's navigations as the page's messages
 //    (the view's user script in protocol::kMessageWorld asks for it), hooks
 //    the page's frame sources so that a long message goes to the app over a
@@ -405,12 +406,14 @@ PageState* stateOfPage(std::uint64_t pageId) {
 // elsewhere than on this machine). The engine dispatches beforeunload at
 // the main window right before the main frame's navigation begins, and at
 // each frame's window before that frame's, after the policy step let it on
-// and never for anything else; the main frame's request follows at once,
-// within the same turn of the main loop. Only the engine dispatches a
-// trusted event, and the listener lives in a script world of the
-// extension's own, where the page reaches neither it nor the event's
+// (and otherwise only as the page closes); the main frame's request follows
+// at once, within the same turn of the main loop. Only the engine
+// dispatches a trusted event, and the listener lives in a script world of
+// the extension's own, where the page reaches neither it nor the event's
 // properties as it reads them. A request sent while such a dispatch is under
 // way is the page's (its own listeners run then, and no navigation sends).
+// The engine dispatches none at a document without a body: the app's word
+// covers its own loads there.
 WebKitScriptWorld* navigationWorld() {
     // For the life of the process.
     static WebKitScriptWorld* const world = webkit_script_world_new();
