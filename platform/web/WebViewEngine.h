@@ -62,6 +62,9 @@ struct WebView::Engine {
     // The same, for the action's URL as read already.
     [[nodiscard]] NavigationAction actionFor(WebKitNavigationAction* action,
                                              const std::string& url) const;
+    // Tells the web process that the main frame's next request for url is
+    // the load the view made (protocol::kMainFrameMessage).
+    void tellMainFrameLoad(const std::string& url);
     // A link clicked in a frame of the page, told before its navigation.
     void linkClicked(std::string url, bool mainFrame, std::string target);
     // The frame a link-click navigation to url targets, when a click told it.
