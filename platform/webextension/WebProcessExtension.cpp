@@ -422,7 +422,7 @@ void markPage(WebKitWebPage* page, WebKitURIRequest* request, const char* uri,
 // Whether the engine sent fetch metadata with the request: it does to
 // secure and local origins alone.
 bool hasFetchMetadata(WebKitURIRequest* request) {
-    SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+    SoupMessageHeaders* headers = fieldsOf(request);
     return headers && (soup_message_headers_get_one(headers, "Sec-Fetch-Mode") ||
                        soup_message_headers_get_one(headers, "Sec-Fetch-Dest"));
 }
