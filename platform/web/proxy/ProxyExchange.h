@@ -120,7 +120,6 @@ private:
     bool loading_ = false;
     bool counted_ = false;
     bool clientDone_ = false;
-    bool delivered_ = false;
 };
 
 }  // namespace web::proxy

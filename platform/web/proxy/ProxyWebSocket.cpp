@@ -244,7 +244,7 @@ struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_
                                       GTlsCertificateFlags errors, gpointer data);
     void readAnswer();
     static void answerRead(GObject* stream, GAsyncResult* result, gpointer data);
-    void answered(size_t end);
+    void originAnswered(size_t end);
 
     void relay(bool upgraded);
     // How many of bytes, of the body of an answer other than 101, belong
@@ -444,7 +444,7 @@ void WebSocketPass::Pass::answerRead(GObject* stream, GAsyncResult* result, gpoi
                 "WebSocket to " + url + " failed: the origin's answer is no HTTP"));
             return;
         }
-        pass->answered(end);
+        pass->originAnswered(end);
         return;
     }
     if (pass->answer.size() > kMostAnswerHeadBytes) {
@@ -457,7 +457,7 @@ void WebSocketPass::Pass::answerRead(GObject* stream, GAsyncResult* result, gpoi
     pass->readAnswer();
 }
 
-void WebSocketPass::Pass::answered(size_t end) {
+void WebSocketPass::Pass::originAnswered(size_t end) {
     std::optional<std::string> reason;
     const int status = statusOf(answer.substr(0, answer.find('\n')), reason);
     const bool upgraded = status == 101;
