@@ -43,6 +43,7 @@
 #include "ui/DeviceProfile.h"
 #include "ui/Renderer.h"
 #include "ui/TouchInjector.h"
+#include "web/proxy/ProxyGuards.h"
 
 namespace {
 
@@ -160,6 +161,8 @@ int showWindow(const std::shared_ptr<app::AppDelegate>& delegate) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Room for the descriptors a browser engine and its pages take.
+    (void)web::proxy::Descriptors::raiseLimit();
     std::string reason;
     const auto parsed = tools::parseOptions({argv + 1, argv + argc}, &reason);
     if (!parsed) return refuse(reason + " (vantor --help lists the options)");

@@ -25,7 +25,8 @@ std::optional<core::URL> DZCanonicalURL(const std::optional<core::URL>& url) {
         text.insert(authorityEnd, emptyPort ? "80" : ":80");
     }
     while (text.ends_with('/')) text.pop_back();
-    return core::URL::create(text);
+    // A URL the engine wrote stays one: its canonical text keeps its bytes.
+    return core::URL::createFromWeb(text);
 }
 
 std::optional<std::string> DZStringByRemovingTrailingSlash(std::optional<std::string_view> text) {

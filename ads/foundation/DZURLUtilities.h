@@ -19,7 +19,8 @@ namespace ads {
 // The cache key of a URL: without fragment, with ":80" after the host when no
 // port is given (whatever the scheme), and without trailing "/" characters,
 // so "http://Host/a/" becomes "http://Host:80/a". The port goes into the
-// authority only. A URL without a host comes back unchanged.
+// authority only. A URL without a host comes back unchanged; one a browser
+// engine wrote (URL::createFromWeb) keeps its bytes.
 [[nodiscard]] std::optional<core::URL> DZCanonicalURL(const std::optional<core::URL>& url);
 
 // The text without one final "/".

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/ASCII.h"
 #include "core/CurlErrors.h"
 #include "core/HTTPURLResponse.h"
 #include "core/HostRoutes.h"
@@ -325,6 +326,19 @@ void HTTPExchange::applyRoutes() {
     // redirect's, each an exchange of its own).
     for (const auto& route : HostRoutes::all())
         connectTo_ = curl_slist_append(connectTo_, HostRoutes::connectToEntry(route).c_str());
+    // A name under localhost is the machine itself without a lookup, the
+    // fully qualified form ("localhost.") too, as browsers take it; libcurl
+    // knows the form without the dot alone.
+    const URL& url = request_.url();
+    const std::string host = asciiLowercased(url.host());
+    if (host.ends_with(".") && (host == "localhost." || host.ends_with(".localhost.")) &&
+        !HostRoutes::find(host, url.port().value_or(url.hasScheme("https") ? 443 : 80))) {
+        const std::string port =
+            std::to_string(url.port().value_or(url.hasScheme("https") ? 443 : 80));
+        const std::string entry =
+            host + ":" + port + ":" + host.substr(0, host.size() - 1) + ":" + port;
+        connectTo_ = curl_slist_append(connectTo_, entry.c_str());
+    }
     if (connectTo_) curl_easy_setopt(easy_, CURLOPT_CONNECT_TO, connectTo_);
 }
 

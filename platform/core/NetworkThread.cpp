@@ -21,6 +21,9 @@ CURLM* makeMulti() {
     CURLM* multi = curl_multi_init();
     if (!multi) fatal("NetworkThread: libcurl cannot make a multi handle");
     curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, NetworkThread::kMaximumHostConnections);
+    // Idle connections kept for reuse, whatever many loads ran before: each
+    // holds a descriptor.
+    curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, NetworkThread::kMaximumIdleConnections);
     return multi;
 }
 

@@ -40,6 +40,7 @@ class NetworkThread {
 public:
     static constexpr int kCheckIntervalMilliseconds = 50;
     static constexpr long kMaximumHostConnections = 6;
+    static constexpr long kMaximumIdleConnections = 64;
 
     // Created, with libcurl's global state, on first use; never destroyed.
     static NetworkThread& shared();

@@ -69,10 +69,36 @@ void URLConnection::cancel() {
 }
 
 void URLConnection::setReceivingPaused(bool paused) {
-    // Under the lock, so that the task ends as the last call says.
-    std::lock_guard lock(mutex_);
-    receivingPaused_ = paused;
-    if (running_.task) running_.task->setReceivingPaused(paused);
+    std::shared_ptr<URLProtocol> protocol;
+    std::shared_ptr<Queue> queue;
+    {
+        // Under the lock, so that the task ends as the last call says.
+        std::lock_guard lock(mutex_);
+        receivingPaused_ = paused;
+        if (running_.task) running_.task->setReceivingPaused(paused);
+        protocol = running_.protocol;
+        queue = queue_;
+    }
+    if (!protocol) return;
+    // A protocol hears on the loop, and each telling reads the state then,
+    // so that it ends as the last call says whatever the order of arrival.
+    if (queue->isCurrent()) {
+        tellPaused(protocol);
+    } else {
+        queue->async([weak = weak_from_this(), protocol = std::move(protocol)] {
+            if (const auto connection = weak.lock()) connection->tellPaused(protocol);
+        });
+    }
+}
+
+void URLConnection::tellPaused(const std::shared_ptr<URLProtocol>& protocol) const {
+    bool paused = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (ended_ || running_.protocol != protocol) return;
+        paused = receivingPaused_;
+    }
+    protocol->setReceivingPaused(paused);
 }
 
 URLRequest URLConnection::currentRequest() const {

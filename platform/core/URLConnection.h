@@ -8,11 +8,13 @@
 //
 // Every request the connection loads, the first and each redirect target,
 // is first offered to the URL protocols (URLProtocolRegistry); one that
-// takes it serves it instead of the network. The connection follows
-// redirects itself, asking the delegate each time, so the delegate can veto
-// or replace each. Only http and https are loaded: any other URL, at start
-// or as a redirect target, fails the load with unsupportedURL. A final
-// status of 400 or more is a response like any other.
+// takes it serves it instead of the network, and learns the connection's
+// configuration through its client, so that it can load with the same. The
+// connection follows redirects itself, asking the delegate each time, so the
+// delegate can veto or replace each. Only http and https are loaded: any
+// other URL, at start or as a redirect target, fails the load with
+// unsupportedURL. A final status of 400 or more is a response like any
+// other.
 //
 // While loading, a connection keeps itself alive; it lets go once it has
 // finished, failed or been cancelled. It holds its delegate weakly. A worker
@@ -66,11 +68,13 @@ public:
     // Once; later calls, and calls after cancel(), do nothing.
     void start();
     void cancel();
-    // While paused, a load from the network takes no more of the answer
-    // from the server, for a delegate that passes the body on to a slower
-    // reader (pieces already taken still arrive; see
-    // URLSessionTask::setReceivingPaused). A URL protocol's load is not
-    // paused. Any time, also before start().
+    // While paused, the load takes no more of the answer from its source,
+    // for a delegate that passes the body on to a slower reader (pieces
+    // already taken still arrive): a load from the network stops reading
+    // from the server (URLSessionTask::setReceivingPaused), and a URL
+    // protocol's load is told (URLProtocol::setReceivingPaused) on the
+    // connection's loop. Any time, also before start(); the last call holds
+    // for every later step of the load.
     void setReceivingPaused(bool paused);
 
     [[nodiscard]] const URLRequest& originalRequest() const { return originalRequest_; }
@@ -114,6 +118,9 @@ private:
     [[nodiscard]] std::uint64_t beginStep(const URLRequest& request);
     void startNetwork(URLRequest request);
     void startProtocol(const URLProtocolFactory& factory, URLRequest request);
+    // Tells protocol, while it is still the running one, whether the load
+    // is paused now.
+    void tellPaused(const std::shared_ptr<URLProtocol>& protocol) const;
     // Asks the delegate; on follow, request holds the request to load next.
     [[nodiscard]] RedirectAnswer redirect(const HTTPURLResponse& response, URLRequest& request);
     void networkRedirected(const HTTPURLResponse& response, URLRequest request,

@@ -74,8 +74,13 @@ private:
 class URLConnection::ProtocolClient final : public URLProtocolClient {
 public:
     ProtocolClient(std::weak_ptr<URLConnection> connection, std::uint64_t step,
-                   std::shared_ptr<Queue> queue)
-        : connection_(std::move(connection)), step_(step), queue_(std::move(queue)) {}
+                   std::shared_ptr<Queue> queue, URLSessionConfiguration configuration)
+        : connection_(std::move(connection)), step_(step), queue_(std::move(queue)),
+          configuration_(std::move(configuration)) {}
+
+    [[nodiscard]] URLSessionConfiguration sessionConfiguration() const override {
+        return configuration_;
+    }
 
     void wasRedirectedToRequest(URLRequest request, HTTPURLResponse redirectResponse) override {
         post([request = std::move(request), response = std::move(redirectResponse)](
@@ -109,6 +114,7 @@ private:
     const std::weak_ptr<URLConnection> connection_;
     const std::uint64_t step_;
     const std::shared_ptr<Queue> queue_;
+    const URLSessionConfiguration configuration_;
 };
 
 void URLConnection::startNetwork(URLRequest request) {
@@ -138,19 +144,24 @@ void URLConnection::startProtocol(const URLProtocolFactory& factory, URLRequest 
         std::lock_guard lock(mutex_);
         queue = queue_;
     }
-    auto protocol = factory.make(
-        request, std::make_shared<ProtocolClient>(weak_from_this(), step, std::move(queue)));
+    auto protocol =
+        factory.make(request, std::make_shared<ProtocolClient>(weak_from_this(), step,
+                                                               std::move(queue), configuration_));
     if (!protocol) {
         const std::string& url = request.url().absoluteString();
         fail(NetworkError::make(NetworkError::Code::unknown, url,
                                 "No URL protocol could be made for " + url));
         return;
     }
+    bool paused = false;
     {
         std::lock_guard lock(mutex_);
         if (ended_ || step != step_) return;
         running_.protocol = protocol;
+        paused = receivingPaused_;
     }
+    // A later change is told on this loop after this.
+    if (paused) protocol->setReceivingPaused(true);
     protocol->startLoading();
 }
 

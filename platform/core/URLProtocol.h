@@ -3,7 +3,12 @@
 // (URLProtocolFactory) makes it for a request; the loading layer then calls
 // startLoading() and, once the load has ended for any reason (finished,
 // failed, redirected or cancelled), stopLoading(), both on the loading
-// thread's run loop. It reports through client().
+// thread's run loop. It reports through client(), which also tells the
+// settings the load was made with (URLProtocolClient::sessionConfiguration).
+//
+// A protocol whose reader may fall behind is asked to pause
+// (setReceivingPaused); one that loads from elsewhere passes that on, so
+// that the source waits rather than the process's memory.
 
 #include <memory>
 #include <utility>
@@ -26,6 +31,14 @@ public:
 
     virtual void startLoading() = 0;
     virtual void stopLoading() = 0;
+    // Whether the load's reader wants more of the body now: while paused, a
+    // protocol takes no more from its source (pieces already taken may
+    // still be reported). The loading layer calls it on the loading thread's
+    // run loop whenever the reader changes its mind, and may tell the same
+    // state twice; before startLoading() when the load starts paused, never
+    // after stopLoading(). Default: nothing, for a protocol whose answer
+    // is at hand.
+    virtual void setReceivingPaused(bool paused) { (void)paused; }
 
 private:
     const URLRequest request_;

@@ -37,35 +37,46 @@ namespace web::protocol {
 // not http(s) with a host.
 [[nodiscard]] inline std::optional<std::string> pageMarkBinding(std::string_view method,
                                                                 std::string_view url) {
-    GUri* uri =
-        g_uri_parse(std::string(url).c_str(),
-                    GUriFlags(G_URI_FLAGS_ENCODED_PATH | G_URI_FLAGS_ENCODED_QUERY |
-                              G_URI_FLAGS_ENCODED_FRAGMENT | G_URI_FLAGS_NON_DNS),
-                    nullptr);
-    if (!uri) return std::nullopt;
-    std::optional<std::string> binding;
-    const std::string scheme = g_uri_get_scheme(uri);  // in lower case
-    const char* host = g_uri_get_host(uri);
-    if ((scheme == "http" || scheme == "https") && host && *host) {
-        std::string text(method);
-        text += '\n';
-        text += scheme;
-        text += "://";
-        gchar* lower = g_ascii_strdown(host, -1);
-        text += std::strchr(lower, ':') ? std::string("[") + lower + "]" : std::string(lower);
-        g_free(lower);
-        const int port = g_uri_get_port(uri);
-        text += ':' + std::to_string(port > 0 ? port : scheme == "https" ? 443 : 80);
-        const char* path = g_uri_get_path(uri);
-        text += path && *path ? path : "/";
-        if (const char* query = g_uri_get_query(uri)) {
-            text += '?';
-            text += query;
-        }
-        binding = std::move(text);
+    const size_t separator = url.find("://");
+    if (separator == std::string_view::npos) return std::nullopt;
+    gchar* scheme = g_ascii_strdown(url.data(), gssize(separator));
+    const std::string lowerScheme = scheme;
+    g_free(scheme);
+    if (lowerScheme != "http" && lowerScheme != "https") return std::nullopt;
+    std::string_view rest = url.substr(separator + 3);
+    const size_t authorityEnd = rest.find_first_of("/?#");
+    std::string_view authority = rest.substr(0, authorityEnd);
+    if (const size_t at = authority.rfind('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    std::string_view host = authority;
+    std::string_view port;
+    if (authority.starts_with('[')) {
+        const size_t close = authority.find(']');
+        if (close == std::string_view::npos) return std::nullopt;
+        host = authority.substr(1, close - 1);
+        if (authority.substr(close + 1).starts_with(':')) port = authority.substr(close + 2);
+    } else if (const size_t colon = authority.rfind(':'); colon != std::string_view::npos) {
+        host = authority.substr(0, colon);
+        port = authority.substr(colon + 1);
     }
-    g_uri_unref(uri);
-    return binding;
+    if (host.empty()) return std::nullopt;
+    // The path and query as sent: no fragment.
+    std::string_view target =
+        authorityEnd == std::string_view::npos ? std::string_view() : rest.substr(authorityEnd);
+    target = target.substr(0, target.find('#'));
+    std::string text(method);
+    text += '\n';
+    text += lowerScheme;
+    text += "://";
+    gchar* lowerHost = g_ascii_strdown(host.data(), gssize(host.size()));
+    text += host.find(':') != std::string_view::npos ? std::string("[") + lowerHost + "]"
+                                                     : std::string(lowerHost);
+    g_free(lowerHost);
+    text += ':';
+    text += !port.empty() ? std::string(port) : lowerScheme == "https" ? "443" : "80";
+    if (!target.starts_with('/')) text += '/';
+    text += target;
+    return text;
 }
 
 class PageMarkSeal {

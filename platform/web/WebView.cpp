@@ -206,7 +206,7 @@ std::uint64_t WebView::pageIdentifier() const {
 std::optional<core::URL> WebView::url() const {
     const char* uri = webkit_web_view_get_uri(engine_->page);
     if (!uri) return std::nullopt;
-    return core::URL::create(uri);
+    return core::URL::createFromWeb(uri);
 }
 
 void WebView::terminateWebProcess() {

@@ -85,7 +85,12 @@ public:
     [[nodiscard]] bool canGoForward() const;
     // From a load's start until it finishes or fails.
     [[nodiscard]] bool isLoading() const { return load_.active; }
+    // The page's URL as the engine writes it (core::URL::createFromWeb).
     [[nodiscard]] std::optional<core::URL> url() const;
+    // url as the engine writes it once it has read it (its escapes, the host
+    // in lower case, dot segments resolved): what a load of it is asked
+    // about under, and what its requests name.
+    [[nodiscard]] std::string engineURL(const core::URL& url) const;
     // The HTTP status of the main frame's last document response.
     [[nodiscard]] std::optional<int> mainFrameStatusCode() const { return status_; }
 
@@ -267,11 +272,14 @@ private:
     void reportFinish();
     void reportFailure(const LoadError& error);
     void cancelCurrentLoad();
+    // A load made through the view, to be known when the engine asks about
+    // its navigation; url as the engine writes it.
     void expectAPINavigation(const std::string& url, bool decided);
-    // A load of request made through the view; false when it is refused. A
-    // "UI"-kind view decides an http(s) load at once, and it starts at once
-    // (isLoading, didStartLoad); otherwise the engine's policy step decides.
-    [[nodiscard]] bool issue(const core::URLRequest& request);
+    // A load of request made through the view, whose URL the engine writes
+    // as engineURL; false when it is refused. A "UI"-kind view decides an
+    // http(s) load at once, and it starts at once (isLoading, didStartLoad);
+    // otherwise the engine's policy step decides.
+    [[nodiscard]] bool issue(const core::URLRequest& request, const std::string& engineURL);
 
     // WebViewHistory.cpp
     void watchHistory();

@@ -21,7 +21,46 @@ namespace {
 constexpr size_t kMostEndedByApp = 8;
 constexpr size_t kMostIssued = 8;
 
+// The text the engine is given for a URL: its bytes above 0x7F (which only
+// a path, query, fragment or user name holds) as percent escapes, as the
+// engine escapes UTF-8 text; given as they are, it would read them as
+// Latin-1 and load another URL.
+std::string engineText(const std::string& url) {
+    if (std::all_of(url.begin(), url.end(), [](char c) { return (c & 0x80) == 0; })) return url;
+    static const char* digits = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(url.size() + 32);
+    for (const char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text += c;
+        } else {
+            text += '%';
+            text += digits[byte >> 4];
+            text += digits[byte & 15];
+        }
+    }
+    return text;
+}
+
+// A URL as the engine writes it once it has read it (escaping what it
+// escapes, its scheme and host in lower case, dot segments resolved): what
+// its navigation and its requests name. The text itself where the engine
+// reads no URL.
+std::string engineForm(const std::string& given) {
+    const std::string url = engineText(given);
+    WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
+    const char* written = webkit_uri_request_get_uri(request);
+    std::string form = written && *written ? written : url;
+    g_object_unref(request);
+    return form;
+}
+
 }  // namespace
+
+std::string WebView::engineURL(const core::URL& url) const {
+    return engineForm(url.absoluteString());
+}
 
 void WebView::expectAPINavigation(const std::string& url, bool decided) {
     engine_->apiNavigations.push_back({Engine::key(url), decided});
@@ -29,7 +68,7 @@ void WebView::expectAPINavigation(const std::string& url, bool decided) {
 }
 
 void WebView::loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL) {
-    const std::string base = baseURL ? baseURL->absoluteString() : "about:blank";
+    const std::string base = baseURL ? engineForm(baseURL->absoluteString()) : "about:blank";
     engine_->htmlBase = Engine::key(base);
     expectAPINavigation(base, false);
     webkit_web_view_load_html(engine_->page, html.c_str(), base.c_str());
@@ -37,13 +76,14 @@ void WebView::loadHTMLString(const std::string& html, const std::optional<core::
 
 void WebView::loadRequest(const core::URLRequest& request) {
     engine_->htmlBase.reset();
-    const std::string& url = request.url().absoluteString();
+    const std::string url = engineText(request.url().absoluteString());
     WebKitURIRequest* engineRequest = webkit_uri_request_new(url.c_str());
     if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(engineRequest)) {
         for (const auto& [name, value] : request.headers())
             soup_message_headers_append(headers, name.c_str(), value.c_str());
     }
-    if (!issue(request)) {
+    const char* written = webkit_uri_request_get_uri(engineRequest);
+    if (!issue(request, written && *written ? written : url)) {
         g_object_unref(engineRequest);
         return;
     }
@@ -51,24 +91,26 @@ void WebView::loadRequest(const core::URLRequest& request) {
     g_object_unref(engineRequest);
 }
 
-bool WebView::issue(const core::URLRequest& request) {
-    const std::string& url = request.url().absoluteString();
+bool WebView::issue(const core::URLRequest& request, const std::string& engineURL) {
     if (configuration_.kind != WebViewConfiguration::Kind::UI || !request.url().isHTTPorHTTPS()) {
-        expectAPINavigation(url, false);
+        expectAPINavigation(engineURL, false);
         return true;
     }
+    // Asked about as the engine would ask: under the URL it writes.
     NavigationAction action{request};
+    if (auto written = core::URL::createFromWeb(engineURL))
+        action.request.setURL(std::move(*written));
     if (!action.request.value("User-Agent")) {
         if (const char* agent =
                 webkit_settings_get_user_agent(webkit_web_view_get_settings(engine_->page)))
             action.request.setValue("User-Agent", agent);
     }
     action.targetsMainFrame = true;
-    action.mainDocumentURL = request.url();
+    action.mainDocumentURL = action.request.url();
     if (!engine_->ask(std::move(action))) return false;
-    beginLoad(url);
+    beginLoad(engineURL);
     reportStart();
-    expectAPINavigation(url, true);
+    expectAPINavigation(engineURL, true);
     return true;
 }
 
@@ -262,7 +304,7 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
     WebView& view = owner;
     const auto keep = view.self();
     const std::string url = view.load_.url;
-    const auto parsed = core::URL::create(url);
+    const auto parsed = core::URL::createFromWeb(url);
     if (!view.load_.active || view.load_.serial != serial || view.load_.committed || !parsed ||
         !parsed->isHTTPorHTTPS() || responseDecided)
         return;
@@ -318,7 +360,7 @@ void WebView::Engine::recoverDroppedLoad(std::uint64_t serial) {
         return;
     engineLoadOpen = false;
     const std::string url = view.load_.url;
-    const auto parsed = core::URL::create(url);
+    const auto parsed = core::URL::createFromWeb(url);
     if (view.load_.remade || !parsed || htmlBase == key(url) || !view.load_.isMadeAgainAsIs()) {
         core::Console::log("WebView: the engine dropped the load of " + url);
         view.reportFailure(LoadError{-1, "The load was dropped.", url, !view.load_.committed});

@@ -36,9 +36,11 @@ NavigationType typeFor(WebKitNavigationType type) {
     }
 }
 
+// The engine's URL as the delegate sees it: as the engine wrote it, byte
+// for byte (URL::createFromWeb), whatever it leaves unescaped.
 core::URLRequest requestFor(const std::string& url) {
     // (Page messages can be megabytes long: no copy the URL does not need.)
-    auto parsed = core::URL::create(url);
+    auto parsed = core::URL::createFromWeb(url);
     return core::URLRequest(parsed ? std::move(*parsed) : core::URL::create("about:blank").value());
 }
 
@@ -127,7 +129,7 @@ NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action,
 }
 
 std::optional<core::URL> WebView::Engine::mainDocument() const {
-    return documentURL.empty() ? owner.url() : core::URL::create(documentURL);
+    return documentURL.empty() ? owner.url() : core::URL::createFromWeb(documentURL);
 }
 
 bool WebView::Engine::ask(NavigationAction action) {

@@ -75,7 +75,7 @@ gboolean WebView::Engine::loadFailedWithTLSErrors(WebKitWebView*, gchar* uri,
     WebView& view = engine.owner;
     const auto keep = view.self();
     const std::string failing = uri ? uri : "";
-    const auto url = core::URL::create(failing);
+    const auto url = core::URL::createFromWeb(failing);
     if (!url || !certificate || !view.load_.active || view.load_.certificateChecked) return FALSE;
     view.load_.certificateChecked = true;
     if (!trustsCertificate(certificate, *url)) return FALSE;  // the engine's failure follows
@@ -87,7 +87,7 @@ gboolean WebView::Engine::loadFailedWithTLSErrors(WebKitWebView*, gchar* uri,
 
 bool WebView::Engine::probeCertificate(const std::string& failing, const LoadError& failure) {
     WebView& view = owner;
-    const auto url = core::URL::create(failing);
+    const auto url = core::URL::createFromWeb(failing);
     if (!url || !url->hasScheme("https") || url->host().empty() || !view.load_.active ||
         view.load_.certificateChecked)
         return false;

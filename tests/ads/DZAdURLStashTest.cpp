@@ -78,6 +78,20 @@ TEST_F(DZAdURLStashTest, RecordsFindTheAdViewByItsPage) {
               adView);
 }
 
+// A page and its loads as the engine wrote them (what a UI-kind page's loads
+// carry) are filed and found as any other, byte for byte.
+TEST_F(DZAdURLStashTest, URLsAsTheEngineWroteThemAreFiledAsWritten) {
+    using resourcetesting::webRequest;
+    const std::string page = "https://ad.example/ad|page/{x}?cb=[1]";
+    stash->willLoadURLRequest(adView, webRequest(page, page));
+    const std::string load = "https://cdn.example/a%zzb/\xC3\xA9?x=a|b";
+    const auto script = webRequest(load, page + "#f|g");
+    EXPECT_EQ(stash->adViewForURLRequest(script), adView);
+    stash->willLoadURLRequest(nullptr, script);
+    stash->willReceiveResponse(nullptr, script, core::HTTPURLResponse(script.url(), 200, {}));
+    EXPECT_EQ(recorded(*stash), (std::vector<std::string>{page, load + " <0 200"}));
+}
+
 TEST_F(DZAdURLStashTest, APageURLTakenByAnotherAdViewStaysItsWhenTheFirstMovesOrGoes) {
     const auto other = ads::DZAdView::create({0, 0, 320, 50});
     ASSERT_TRUE(other);

@@ -105,6 +105,28 @@ TEST_F(DZAdViewResourceCollectionTest, RedirectsReferrersAndPagesGiveParents) {
     EXPECT_EQ((*report["resources"].array())[0]["child_ids"], core::Value(core::Array{1, 3, 4, 7}));
 }
 
+// Pages, loads and Referers as the engine wrote them index and link as any
+// other; a Location is the server's own text, and one that forms no URL
+// links nothing.
+TEST_F(DZAdViewResourceCollectionTest, URLsAsTheEngineWroteThemGiveParents) {
+    using resourcetesting::webRequest;
+    const std::string page = "https://ad.example/ad|page?cb=[1]";
+    const std::string frame = "https://ad.example/{frame}/%zz";
+    collection_->addURLRequest(webRequest(page, page));   // 0
+    collection_->addURLRequest(webRequest(frame, page));  // 1
+    collection_->addURLRequest(
+        webRequest("https://cdn.example/x.js", page, {{"Referer", frame}}));  // 2
+    collection_->addURLRequest(webRequest("https://ad.example/r", page));     // 3
+    collection_->addURLResponse(redirect("https://ad.example/r", "https://ad.example/a|b"),
+                                webRequest("https://ad.example/r", page));
+    collection_->addURLRequest(webRequest("https://ad.example/a|b", page,
+                                          {{"Referer", "https://cdn.example/x.js"}}));  // 4
+
+    const core::Dictionary report = classifiedReport(*collection_);
+    EXPECT_EQ(column(report, "parent_id"), (std::vector<std::int64_t>{-1, 0, 1, 0, 2}));
+    EXPECT_EQ((*report["resources"].array())[4]["url"], core::Value("https://ad.example/a|b"));
+}
+
 TEST_F(DZAdViewResourceCollectionTest, TouchesAndAutoClicksClassify) {
     collection_->addURLRequest(request(kPage, kPage));
     collection_->addURLRequest(request("https://ad.example/a.png", kPage));
@@ -239,6 +261,21 @@ TEST_F(DZAdViewResourceCollectionTest, BodiesAreCappedPerCollectionAndCountedBey
     EXPECT_EQ(last["body"], core::Value("")) << "counted but not kept";
     EXPECT_EQ(resources[fullResources - 1]["response"]["body"].stringValue().size(),
               DZBase64String(chunk).size());
+}
+
+// A loader that copies only a body's start tells the rest as a count.
+TEST_F(DZAdViewResourceCollectionTest, BytesCountedWithoutACopyAddToTheLengthAlone) {
+    const auto copied = request("https://ad.example/copied", kPage);
+    collection_->addResourceData(core::Data{'a', 'b', 'c'}, copied);
+    collection_->addUncapturedResourceData(1000, copied);
+    collection_->addUncapturedResourceData(7, request("https://ad.example/counted", kPage));
+    const core::Dictionary report = classifiedReport(*collection_);
+    const core::Array& resources = *report["resources"].array();
+    ASSERT_EQ(resources.size(), 2u);
+    EXPECT_EQ(resources[0]["response"]["bodylength"], core::Value(1003));
+    EXPECT_EQ(resources[0]["response"]["body"], core::Value(DZBase64String("abc")));
+    EXPECT_EQ(resources[1]["response"]["bodylength"], core::Value(7));
+    EXPECT_EQ(resources[1]["response"]["body"], core::Value(""));
 }
 
 TEST_F(DZAdViewResourceCollectionTest, RecordsFromManyThreadsMakeOneConsistentTree) {

@@ -51,6 +51,17 @@ TEST(DZAdViewResourceRequest, CopiesTheRequestAndGivesBarePathsTheRoot) {
     EXPECT_EQ(Record(request("https://a.example/x")).URL().absoluteString(), "https://a.example/x");
 }
 
+// URLs as the engine wrote them are kept as they are, a bare one given the
+// root all the same.
+TEST(DZAdViewResourceRequest, KeepsURLsAsTheEngineWroteThem) {
+    const Record record(resourcetesting::webRequest("https://a.example?x=a|b&cb=[1]",
+                                                    "https://page.example/ad|page/%zz"));
+    EXPECT_EQ(record.URL().absoluteString(), "https://a.example/?x=a|b&cb=[1]");
+    EXPECT_EQ(record.mainDocumentURL()->absoluteString(), "https://page.example/ad|page/%zz");
+    EXPECT_EQ(record.dictionaryRepresentationExcludingHeaders({})["firstline"]["uri"],
+              core::Value(DZBase64String("https://a.example/?x=a|b&cb=[1]")));
+}
+
 TEST(DZAdViewResourceRequest, Equality) {
     const Record base(request("https://a.example/x", "https://p.example/",
                               {{"Accept", "*/*"}, {"X-Duzo-Annotation-Note", "one"}}));

@@ -1,14 +1,17 @@
 // The URL protocol with real ad pages of the local ad server: a UI-kind
 // page's loads recorded under its ad view, its "mraid.js" answered with the
 // SDK's script for its slot, responses captured when the safe-browsing
-// settings ask, redirects offered afresh; and the WK kind's swap to the
+// settings ask, redirects offered afresh; taken loads as bounded, timed
+// and paused as the load that offered them; and the WK kind's swap to the
 // same script.
 
 #include <gtest/gtest.h>
 
 #include "AdWebTesting.h"
+#include "InterceptTesting.h"
 #include "ResourceCollectionTesting.h"
 #include "ads/core/response/DZAd.h"
+#include "ads/foundation/DZHashing.h"
 #include "ads/foundation/DZSafeBrowsingReporter.h"
 #include "ads/presentation/click/DZOpener.h"
 #include "ads/web/intercept/DZAdURLStash.h"
@@ -20,41 +23,54 @@
 #include "core/URLConnection.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/MRAIDScript.h"
+#include "support/ManualClockScope.h"
+#include "web/proxy/ProxyExchange.h"
 
 namespace {
 
 using namespace adwebtesting;
 using fixtures::LoopbackResponse;
 using fixtures::MRAIDScript;
+using intercepttesting::BannerSlot;
+using intercepttesting::FinishCountingDelegate;
 
 constexpr const char* kPagePath = "/test/intercept/page";
-
-class BannerSlot : public ads::DZAdViewSlot {
-public:
-    explicit BannerSlot(const std::shared_ptr<ads::DZAdView>& adView) : adView_(adView) {}
-    [[nodiscard]] std::shared_ptr<ads::DZAdType> adType() const override {
-        return ads::DZAdType::bannerAdTypeForSize(ads::kDZAdSizeBanner);
-    }
-    [[nodiscard]] std::shared_ptr<ads::DZAdView> adView() const override { return adView_.lock(); }
-
-private:
-    std::weak_ptr<ads::DZAdView> adView_;
-};
-
-class FinishCountingDelegate : public ads::DZAdViewDelegate {
-public:
-    void adViewDidFinishLoad(ads::DZAdView& adView) override {
-        ++finishes;
-        DZAdViewDelegate::adViewDidFinishLoad(adView);
-    }
-    int finishes = 0;
-};
 
 struct Loaded {
     core::Data body;
     std::optional<core::HTTPURLResponse> response;
     std::optional<core::NetworkError> error;
 };
+
+// What a load made as the proxy makes its onward loads was told.
+struct ProxiedLoad : core::URLConnectionDelegate {
+    void didReceiveResponse(core::URLConnection&, const core::HTTPURLResponse& answer) override {
+        response = answer;
+        body.clear();
+    }
+    void didReceiveData(core::URLConnection&, const core::Data& data) override {
+        body.append(data.begin(), data.end());
+    }
+    void didFinishLoading(core::URLConnection&) override { ended = true; }
+    void didFailWithError(core::URLConnection&, const core::NetworkError& failure) override {
+        error = failure;
+        ended = true;
+    }
+
+    std::optional<core::HTTPURLResponse> response;
+    std::string body;
+    std::optional<core::NetworkError> error;
+    bool ended = false;
+};
+
+// Bytes that differ from their neighbours, so a piece lost or repeated shows.
+std::string patterned(size_t length) {
+    std::string bytes(length, '\0');
+    for (size_t i = 0; i < length; ++i) bytes[i] = char((i * 131 + (i >> 13)) & 0xff);
+    return bytes;
+}
+
+constexpr size_t kLargeBytes = 20 * 1024 * 1024;
 
 class DZURLProtocolService : public testing::Test {
 protected:
@@ -133,6 +149,37 @@ protected:
         return byURL;
     }
     static std::string text(const core::Data& body) { return std::string(body.begin(), body.end()); }
+
+    // The ad's safe-browsing settings ask for responses: every load of the
+    // page is taken. Before show().
+    void captureResponses() {
+        reporter = ads::DZSafeBrowsingReporter::create(
+            core::Dictionary{{"click_string", "CLK"},
+                             {"report_url", server.urlString("/sb")},
+                             {"non_malicious_reporting_enabled", true}});
+        constants.set(ads::DZAdURLStash::kSafeBrowsingResponseKey, "1");
+    }
+    // A load of the page's path made as the proxy makes a "UI"-kind page's.
+    std::shared_ptr<core::URLConnection> startProxied(const std::string& path,
+                                                      const std::shared_ptr<ProxiedLoad>& record) {
+        core::URLRequest request(server.url(path));
+        request.setMainDocumentURL(server.url(kPagePath));
+        auto connection = core::URLConnection::create(std::move(request), record,
+                                                      web::proxy::Exchange::configuration());
+        connection->setOffersResponseToCache(false);
+        connection->scheduleInRunLoop(core::RunLoop::main());
+        connection->start();
+        return connection;
+    }
+    // The report's entry of the page's path once its response is in.
+    core::Value recordedResponse(const std::string& path) {
+        core::Value response;
+        (void)waitFor([&] {
+            response = resources(1)[server.urlString(path)]["response"];
+            return !response["firstline"].isNull();
+        });
+        return response;
+    }
 
     fixtures::AdServer server;
     ConstantsScope constants;
@@ -271,6 +318,83 @@ TEST_F(DZURLProtocolService, CapturedLoadsAndTheirRedirectsAreOfferedAfresh) {
     // The page's collection goes to the reporter with the ad view.
     adView.reset();
     EXPECT_TRUE(waitFor([&] { return !server.requestsTo("/sb").empty(); }));
+}
+
+TEST_F(DZURLProtocolService, ATakenLoadWaitsForASilentServerAsTheProxyDoes) {
+    captureResponses();
+    const auto gate = fixtures::ResponseGate::make();
+    server.serve("/test/intercept/silent", script("window.late = true;").heldBy(gate));
+    show("<p>ad</p>");
+    testsupport::ManualClockScope clock;
+
+    const auto record = std::make_shared<ProxiedLoad>();
+    const auto connection = startProxied("/test/intercept/silent", record);
+    ASSERT_TRUE(waitFor([&] { return gate->heldCount() == 1; }));
+    clock.advance(2 * core::URLSessionConfiguration().timeoutIntervalForRequest);
+    EXPECT_FALSE(waitFor([&] { return record->ended; }, 0.5));
+    gate->release();
+    ASSERT_TRUE(waitFor([&] { return record->ended; }));
+    EXPECT_FALSE(record->error) << record->error->message;
+    EXPECT_EQ(record->body, "window.late = true;");
+    EXPECT_EQ(recordedResponse("/test/intercept/silent")["firstline"]["code"], core::Value(200));
+}
+
+// Capture changes nothing the page gets: a taken load of more than the URL
+// session's default bound comes whole, at the pace of the load that offered
+// it (paused, the server is held back), while the record copies only what
+// the report keeps and counts the rest.
+TEST_F(DZURLProtocolService, ATakenLoadComesWholeAtThePaceOfTheLoadThatOfferedIt) {
+    captureResponses();
+    const auto gate = fixtures::ResponseGate::make();
+    const std::string large = patterned(kLargeBytes);
+    server.serve("/test/intercept/large", LoopbackResponse::bytes(large).meteredBy(gate));
+    show("<p>ad</p>");
+
+    const auto record = std::make_shared<ProxiedLoad>();
+    const auto connection = startProxied("/test/intercept/large", record);
+    gate->openTo(1000);
+    ASSERT_TRUE(waitFor([&] { return record->body.size() == 1000; }));
+    connection->setReceivingPaused(true);
+    gate->release();
+    EXPECT_FALSE(waitFor([&] { return record->body.size() > 1000; }, 0.5));
+    // More than the sockets between them hold: the server is still sending.
+    EXPECT_EQ(server.server().requestsInFlight(), 1u);
+
+    connection->setReceivingPaused(false);
+    ASSERT_TRUE(waitFor([&] { return record->ended; }));
+    EXPECT_FALSE(record->error) << record->error->message;
+    EXPECT_TRUE(record->body == large) << record->body.size() << " bytes";
+    core::Value response;
+    EXPECT_TRUE(waitFor([&] {
+        response = recordedResponse("/test/intercept/large");
+        return response["bodylength"].intValue() == std::int64_t(kLargeBytes);
+    })) << response["bodylength"].intValue();
+    const std::string_view kept(large.data(), ads::DZURLProtocol::kCaptureLimit);
+    EXPECT_TRUE(response["body"].stringValue() == ads::DZBase64String(kept));
+}
+
+// In a "UI"-kind page, through the proxy: a fetch larger than the URL
+// session's default bound gets every byte with capture on.
+TEST_F(DZURLProtocolService, APageFetchesALargeBodyWholeWhileResponsesAreCaptured) {
+    captureResponses();
+    const std::string large = patterned(kLargeBytes);
+    server.serve("/test/intercept/large", LoopbackResponse::bytes(large));
+    show("<html><body><script>"
+         "fetch('large').then(r => r.arrayBuffer()).then(b => {"
+         "  const bytes = new Uint8Array(b); let sum = 0;"
+         "  for (let i = 0; i < bytes.length; ++i) sum = (sum * 31 + bytes[i]) % 1000000007;"
+         "  window.got = bytes.length + ' ' + sum; }, e => { window.got = 'failed ' + e; });"
+         "</script></body></html>");
+    std::uint64_t sum = 0;
+    for (const char byte : large) sum = (sum * 31 + std::uint8_t(byte)) % 1000000007;
+    core::Value got;
+    EXPECT_TRUE(waitFor([&] {
+        got = evaluate(*adView->webView(), "window.got || null");
+        return !got.isNull();
+    }));
+    EXPECT_EQ(got, core::Value(std::to_string(kLargeBytes) + " " + std::to_string(sum)));
+    EXPECT_EQ(recordedResponse("/test/intercept/large")["bodylength"].intValue(),
+              std::int64_t(kLargeBytes));
 }
 
 TEST_F(DZURLProtocolService, TheWebKitKindSwapsToTheSameScriptWhileSubstitutionIsOn) {

@@ -50,6 +50,18 @@ TEST(DZCanonicalURL, LeavesURLsWithoutHostAlone) {
     EXPECT_FALSE(DZCanonicalURL(std::nullopt));
 }
 
+// A URL as an engine writes it keeps every byte in its canonical form, so
+// that the stash and the caches find its loads under it.
+TEST(DZCanonicalURL, KeepsTheBytesOfURLsAsEnginesWriteThem) {
+    const auto canonical = [](const char* text) {
+        const auto made = DZCanonicalURL(core::URL::createFromWeb(text));
+        return made ? made->absoluteString() : "<none>";
+    };
+    EXPECT_EQ(canonical("http://h/a|b/{c}/%zz/\xC3\xA9?cb=[1]&x=a|b#f|g"),
+              "http://h:80/a|b/{c}/%zz/\xC3\xA9?cb=[1]&x=a|b");
+    EXPECT_EQ(canonical("https://h:8443/br[ack]/^`/"), "https://h:8443/br[ack]/^`");
+}
+
 TEST(DZURLUtilities, TextHelpers) {
     EXPECT_EQ(DZURLStringWithoutFragment(url("http://h/p?q#f?g")), "http://h/p?q");
     EXPECT_EQ(DZStringByRemovingTrailingSlash("a//"), "a/");

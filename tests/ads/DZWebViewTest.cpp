@@ -183,6 +183,19 @@ TEST(DZWebViewTest, IssuedLoadsBecomeCurrentWhenAllowed) {
     EXPECT_EQ(delegate->events, std::vector<std::string>{"fail 2"});
 }
 
+// A load of a URL the engine writes otherwise (braces escaped, dot segments
+// resolved) is still the one issued when its decision comes, under the
+// engine's URL.
+TEST(DZWebViewTest, AnIssuedLoadIsKnownByItsURLAsTheEngineWritesIt) {
+    const auto view = ads::DZUIKitWebView::create({0, 0, 320, 50});
+    ASSERT_TRUE(view);
+    // The UI kind decides at once; nothing answers there.
+    view->loadRequest(core::URLRequest(*core::URL::createFromWeb("http://127.0.0.1:9/a/./{b}")));
+    EXPECT_EQ(view->currentRequestURLString().value_or("(none)"), "http://127.0.0.1:9/a/%7Bb%7D");
+    EXPECT_TRUE(view->pendingRequestURLStrings().empty());
+    view->stopLoading();
+}
+
 TEST(DZWebViewTest, ContentSizeChangesWithoutRepeatsAndAFreshStartAfterEachFinish) {
     const auto view = ads::DZUIKitWebView::create({0, 0, 320, 50});
     ASSERT_TRUE(view);

@@ -61,6 +61,21 @@ inline core::URLRequest request(const std::string& target,
     return made;
 }
 
+// A URL as a browser engine writes it (URL::createFromWeb).
+inline core::URL webURL(const std::string& text) {
+    return *core::URL::createFromWeb(text);
+}
+
+// A request of the engine's: its URL and page as the engine wrote them.
+inline core::URLRequest webRequest(const std::string& target,
+                                   const std::optional<std::string>& page = std::nullopt,
+                                   std::initializer_list<core::HTTPHeaders::Field> headers = {}) {
+    core::URLRequest made(webURL(target));
+    if (page) made.setMainDocumentURL(webURL(*page));
+    for (const auto& [name, value] : headers) made.setValue(name, value);
+    return made;
+}
+
 // The report once every resource in it has been classified.
 inline core::Dictionary classifiedReport(const ads::DZAdViewResourceCollection& collection) {
     core::Dictionary report;

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "core/URLConnection.h"
 #include "core/URLProtocolRegistry.h"
 #include "fixtures/LoopbackServer.h"
+#include "support/ManualClockScope.h"
 
 namespace {
 
@@ -31,8 +33,8 @@ using testsupport::load;
 using Events = std::vector<std::string>;
 
 // A protocol that loads its request again through a connection of its own,
-// marked so that it is not offered to it a second time, and passes on the
-// body in upper case.
+// made as the load it serves was and paused with it, marked so that it is
+// not offered to it a second time, and passes on the body in upper case.
 class ShoutingProtocol final : public URLProtocol, public core::URLConnectionDelegate {
 public:
     static constexpr const char* kMark = "test.shouting";
@@ -42,12 +44,21 @@ public:
     void startLoading() override {
         URLRequest inner = request();
         inner.setProperty(kMark, true);
-        connection_ = URLConnection::create(std::move(inner), weak_);
+        configuration = client()->sessionConfiguration();
+        connection_ = URLConnection::create(std::move(inner), weak_, configuration);
+        connection_->setReceivingPaused(paused_);
         connection_->start();
+        events.push_back("start");
     }
     void stopLoading() override {
         if (connection_) connection_->cancel();
         connection_.reset();
+    }
+    void setReceivingPaused(bool paused) override {
+        events.push_back(paused ? "pause" : "resume");
+        threads.insert(std::this_thread::get_id());
+        paused_ = paused;
+        if (connection_) connection_->setReceivingPaused(paused);
     }
     void didReceiveResponse(URLConnection&, const HTTPURLResponse& response) override {
         client()->didReceiveResponse(response, CachedURLResponse::StoragePolicy::allowed);
@@ -64,9 +75,14 @@ public:
     }
 
     std::weak_ptr<ShoutingProtocol> weak_;
+    // What the protocol was told, in order: "start", "pause", "resume".
+    Events events;
+    std::set<std::thread::id> threads;
+    core::URLSessionConfiguration configuration;
 
 private:
     std::shared_ptr<URLConnection> connection_;
+    bool paused_ = false;
 };
 
 // A protocol answered by a function of the request, from memory.
@@ -101,12 +117,15 @@ public:
             auto protocol =
                 std::make_shared<ShoutingProtocol>(std::move(request), std::move(client));
             protocol->weak_ = protocol;
+            shouter = protocol;
             return protocol;
         }
         return std::make_shared<ScriptedProtocol>(std::move(request), std::move(client), script_);
     }
 
     mutable std::atomic<int> offers{0};
+    // The latest ShoutingProtocol made (the loop's thread).
+    mutable std::shared_ptr<ShoutingProtocol> shouter;
 
 private:
     const std::string prefix_;
@@ -221,6 +240,88 @@ TEST(URLProtocolService, TheRegistryAnswersFromAnyThreadAndSkipsRequestsMarkedFo
     request.removeProperty("test.mark");
     EXPECT_FALSE(request.hasProperty("test.mark"));
     EXPECT_EQ(URLProtocolRegistry::shared().factoryForRequest(request), factory);
+}
+
+// A protocol that loads the request again learns what the load it serves
+// was made with, so its own load has the same bounds and time-outs.
+TEST(URLProtocolService, AProtocolLoadsWithTheConfigurationOfTheLoadItServes) {
+    testsupport::ManualClockScope clock;
+    LoopbackServer server;
+    server.on("GET", "/shout/long", [](const auto&) { return LoopbackResponse::filler(4000); });
+    const auto gate = fixtures::ResponseGate::make();
+    server.on("GET", "/shout/silent",
+              [&](const auto&) { return LoopbackResponse::text("late").heldBy(gate); });
+    auto factory = std::make_shared<TestFactory>("/shout", ShoutingProtocol::kMark, nullptr);
+    Registered registered(factory);
+
+    core::URLSessionConfiguration bounded;
+    bounded.maximumResponseBytes = 1000;
+    bounded.timeoutIntervalForRequest = 5;
+    bounded.refusedLocalPorts = {1, 2};
+    bounded.userAgent = "Shouter/2";
+    const auto tooLong = load(URLRequest(server.url("/shout/long")), nullptr, bounded);
+    EXPECT_EQ(tooLong->events, (Events{"fail dataLengthExceedsMaximum"}));
+    const auto& seen = factory->shouter->configuration;
+    EXPECT_EQ(seen.maximumResponseBytes, 1000);
+    EXPECT_EQ(seen.refusedLocalPorts, (std::vector<int>{1, 2}));
+    EXPECT_EQ(server.requestsTo("/shout/long").at(0).headers.value("User-Agent"), "Shouter/2");
+
+    // Silence past the load's own idle time-out fails it.
+    auto record = std::make_shared<ConnectionRecord>();
+    auto connection =
+        URLConnection::create(URLRequest(server.url("/shout/silent")), record, bounded);
+    connection->start();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return gate->heldCount() == 1; }));
+    clock.advance(10);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return record->ended; }));
+    EXPECT_EQ(record->events, (Events{"fail timedOut"}));
+}
+
+// Pausing a load a protocol serves reaches the protocol on the load's loop,
+// from any thread and before the protocol starts, so a protocol that passes
+// it on holds its server back.
+TEST(URLProtocolService, PausingALoadPausesTheProtocolServingIt) {
+    LoopbackServer server;
+    const auto gate = fixtures::ResponseGate::make();
+    const std::string text(200'000, 'q');
+    server.on("GET", "/shout/metered",
+              [&](const auto&) { return LoopbackResponse::text(text).meteredBy(gate); });
+    auto factory = std::make_shared<TestFactory>("/shout", ShoutingProtocol::kMark, nullptr);
+    Registered registered(factory);
+    const std::string loud(text.size(), 'Q');
+
+    auto record = std::make_shared<ConnectionRecord>();
+    auto connection = URLConnection::create(URLRequest(server.url("/shout/metered")), record);
+    connection->start();
+    gate->openTo(1'000);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return record->body.size() == 1'000; }));
+    const auto protocol = factory->shouter;
+    std::thread([&] { connection->setReceivingPaused(true); }).join();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return protocol->events.size() == 2; }));
+    gate->release();
+    EXPECT_FALSE(core::RunLoop::main().runUntil([&] { return record->body.size() > 1'000; }, 0.3));
+    connection->setReceivingPaused(false);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return record->ended; }));
+    EXPECT_EQ(record->events.back(), "finish");
+    EXPECT_EQ(record->body, loud);
+    EXPECT_EQ(protocol->events, (Events{"start", "pause", "resume"}));
+    EXPECT_EQ(protocol->threads, std::set{std::this_thread::get_id()});
+
+    // Paused before it starts, the protocol is told before it loads, and
+    // after its end it hears nothing more.
+    record = std::make_shared<ConnectionRecord>();
+    connection = URLConnection::create(URLRequest(server.url("/shout/metered")), record);
+    connection->setReceivingPaused(true);
+    connection->start();
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] { return !record->events.empty() && factory->shouter != protocol; }));
+    EXPECT_FALSE(core::RunLoop::main().runUntil([&] { return !record->body.empty(); }, 0.3));
+    connection->setReceivingPaused(false);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return record->ended; }));
+    EXPECT_EQ(record->body, loud);
+    connection->setReceivingPaused(true);
+    (void)core::RunLoop::main().runUntil([] { return false; }, 0.1);
+    EXPECT_EQ(factory->shouter->events, (Events{"pause", "start", "resume"}));
 }
 
 }  // namespace

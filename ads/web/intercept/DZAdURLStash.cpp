@@ -74,6 +74,14 @@ void DZAdURLStash::didReceiveData(const std::shared_ptr<DZAdView>& adView,
            });
 }
 
+void DZAdURLStash::didReceiveUncapturedData(const std::shared_ptr<DZAdView>& adView,
+                                            const core::URLRequest& request, std::uint64_t length) {
+    record(subjectOf(adView), request.mainDocumentURL(), false,
+           [request, length](DZAdViewResourceCollection& collection) {
+               collection.addUncapturedResourceData(length, request);
+           });
+}
+
 void DZAdURLStash::record(Subject subject, const std::optional<core::URL>& mainDocumentURL,
                           bool setsMainDocument, Action action) {
     const auto canonical = canonicalText(mainDocumentURL);

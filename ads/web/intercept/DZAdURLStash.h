@@ -62,6 +62,10 @@ public:
                              const core::HTTPURLResponse& response);
     void didReceiveData(const std::shared_ptr<DZAdView>& adView, const core::URLRequest& request,
                         const core::Data& data);
+    // Body bytes of the request seen but not copied (past what a record
+    // keeps): counted in the resource's length.
+    void didReceiveUncapturedData(const std::shared_ptr<DZAdView>& adView,
+                                  const core::URLRequest& request, std::uint64_t length);
 
     void adViewDidStartLoad(const std::shared_ptr<DZAdView>& adView);
     // The count of loads in progress goes down; at its last the entry goes.

@@ -59,6 +59,8 @@ public:
     // Counts the bytes and keeps those that fit below
     // DZCapturedBytes::kResourceLimit and allowance; answers the number kept.
     size_t appendContent(std::span<const std::uint8_t> bytes, size_t allowance = SIZE_MAX);
+    // Counts body bytes that were seen but not copied here.
+    void countContent(std::uint64_t length) { content_.count(length); }
     // Headers seen again for an equal request: merged (given values win)
     // when either side's ordinary headers are all in the other with the
     // same values; otherwise the record stays as it is.

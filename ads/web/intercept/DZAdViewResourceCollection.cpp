@@ -85,6 +85,12 @@ void DZAdViewResourceCollection::addResourceData(std::span<const std::uint8_t> d
     });
 }
 
+void DZAdViewResourceCollection::addUncapturedResourceData(std::uint64_t length,
+                                                           const core::URLRequest& request) {
+    lockQueue_->async([self = shared_from_this(), record = DZAdViewResourceRequest(request),
+                       length] { self->resourceAddingRequest(record)->countContent(length); });
+}
+
 void DZAdViewResourceCollection::addClickthroughURL(const core::URL& url) {
     lockQueue_->async([self = shared_from_this(), url] { self->clickthroughURLs_.push_back(url); });
 }

@@ -65,6 +65,9 @@ public:
     // next request becomes the resource's child. Refreshes the reporter.
     void addURLResponse(const core::HTTPURLResponse& response, const core::URLRequest& request);
     void addResourceData(std::span<const std::uint8_t> data, const core::URLRequest& request);
+    // Body bytes of the request that its loader counted without copying
+    // them: they add to the resource's length alone.
+    void addUncapturedResourceData(std::uint64_t length, const core::URLRequest& request);
     void addClickthroughURL(const core::URL& url);
     // A request blocked as an automatic click: its resource gets type 3,
     // and the collection counts as malicious.

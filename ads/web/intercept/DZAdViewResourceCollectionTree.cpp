@@ -15,8 +15,14 @@ std::optional<std::string> canonicalKey(const std::optional<core::URL>& url) {
     return canonical->absoluteString();
 }
 
-// None when there is no text or it forms no URL.
-std::optional<std::string> canonicalKey(const std::optional<std::string>& text) {
+// A Referer is the engine's: taken as it wrote it. None without one.
+std::optional<std::string> refererKey(const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    return canonicalKey(core::URL::createFromWeb(*text));
+}
+
+// A Location is the server's own: none when it forms no URL.
+std::optional<std::string> locationKey(const std::optional<std::string>& text) {
     if (!text) return std::nullopt;
     return canonicalKey(core::URL::create(*text));
 }
@@ -82,7 +88,7 @@ DZAdViewResourceCollection::redirectSourceForRequest(const DZAdViewResourceReque
 
 std::shared_ptr<DZAdViewResource> DZAdViewResourceCollection::referringResourceForRequest(
     const DZAdViewResourceRequest& record) const {
-    auto key = canonicalKey(record.headers().value("Referer"));
+    auto key = refererKey(record.headers().value("Referer"));
     if (!key) key = canonicalKey(record.mainDocumentURL());
     if (!key) return nullptr;
     const auto found = requestIndexForCanonicalURL_.find(*key);
@@ -95,7 +101,7 @@ std::shared_ptr<DZAdViewResource> DZAdViewResourceCollection::referringResourceF
 void DZAdViewResourceCollection::addRedirectDestinationForResource(
     const std::shared_ptr<DZAdViewResource>& resource) {
     const auto& response = resource->response();
-    const auto key = canonicalKey(response ? response->value("Location") : std::nullopt);
+    const auto key = locationKey(response ? response->value("Location") : std::nullopt);
     if (!key) return;
     requestIndicesForRedirectToURL_[*key].push_back(size_t(resource->sequenceNumber()));
 }

@@ -18,7 +18,7 @@ core::URL withRootPath(const core::URL& url) {
     std::string text = url.absoluteString();
     const size_t authorityStart = url.scheme().size() + 3;  // "scheme://"
     text.insert(std::min(text.find_first_of("?#", authorityStart), text.size()), "/");
-    return core::URL::create(text).value_or(url);
+    return core::URL::createFromWeb(text).value_or(url);
 }
 
 }  // namespace

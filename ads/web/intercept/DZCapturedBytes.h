@@ -24,6 +24,9 @@ public:
     // Counts every byte and keeps those that fit below limit (for all the
     // bytes kept) and allowance (for these); answers the number kept.
     size_t append(std::span<const std::uint8_t> bytes, size_t limit, size_t allowance = SIZE_MAX);
+    // Counts bytes the capturer saw and did not copy (past what any limit
+    // would keep).
+    void count(std::uint64_t length) { length_ += length; }
 
     [[nodiscard]] const core::Data& kept() const { return kept_; }
     // Every byte seen, kept or not.

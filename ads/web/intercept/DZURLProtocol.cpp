@@ -1,5 +1,6 @@
 #include "ads/web/intercept/DZURLProtocol.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "ads/foundation/DZThreading.h"
@@ -7,8 +8,6 @@
 #include "ads/web/intercept/DZMRAIDInterceptor.h"
 #include "ads/web/view/DZAdView.h"
 #include "core/URLProtocolRegistry.h"
-#include "core/URLSessionConfiguration.h"
-#include "web/TrustedAuthorities.h"
 
 namespace ads {
 
@@ -71,17 +70,24 @@ void DZURLProtocol::startLoading() {
     core::URLRequest sent = request();
     if (substituteURL_) sent.setURL(*substituteURL_);
     sent.setProperty(std::string(kHandledKey), true);
-    // The same authorities as the web views' own loads.
-    core::URLSessionConfiguration configuration;
-    if (std::string authorities = web::TrustedAuthorities::pemSetInCode(); !authorities.empty())
-        configuration.trustedCertificatesPEM = std::move(authorities);
+    // Loaded as the offering load would have been: its bounds, time-outs,
+    // authorities and refused ports.
     connection_ = core::URLConnection::create(std::move(sent), weak_from_this(),
-                                              std::move(configuration));
+                                              client()->sessionConfiguration());
+    // The body goes on to the client: nothing keeps a copy of it here.
+    connection_->setOffersResponseToCache(false);
+    connection_->setReceivingPaused(receivingPaused_);
     connection_->start();
 }
 
 void DZURLProtocol::stopLoading() {
     if (const auto connection = std::exchange(connection_, nullptr)) connection->cancel();
+    tellUncaptured();
+}
+
+void DZURLProtocol::setReceivingPaused(bool paused) {
+    receivingPaused_ = paused;
+    if (connection_) connection_->setReceivingPaused(paused);
 }
 
 std::optional<core::URLRequest> DZURLProtocol::willSendRequest(
@@ -114,16 +120,37 @@ void DZURLProtocol::didReceiveResponse(core::URLConnection&,
 void DZURLProtocol::didReceiveData(core::URLConnection&, const core::Data& data) {
     if (redirected_) return;
     client()->didLoadData(data);
-    DZAdURLStash::sharedInstance()->didReceiveData(nullptr, request(), data);
+    capture(data);
+}
+
+void DZURLProtocol::capture(const core::Data& data) {
+    const size_t copied = std::min(data.size(), kCaptureLimit - captured_);
+    if (copied == data.size()) {
+        DZAdURLStash::sharedInstance()->didReceiveData(nullptr, request(), data);
+    } else if (copied > 0) {
+        DZAdURLStash::sharedInstance()->didReceiveData(
+            nullptr, request(), core::Data(data.begin(), data.begin() + std::ptrdiff_t(copied)));
+    }
+    captured_ += copied;
+    uncaptured_ += data.size() - copied;
+    if (uncaptured_ >= kCaptureLimit) tellUncaptured();
+}
+
+void DZURLProtocol::tellUncaptured() {
+    if (uncaptured_ == 0) return;
+    DZAdURLStash::sharedInstance()->didReceiveUncapturedData(nullptr, request(),
+                                                             std::exchange(uncaptured_, 0));
 }
 
 void DZURLProtocol::didFinishLoading(core::URLConnection&) {
     if (redirected_) return;
+    tellUncaptured();
     client()->didFinishLoading();
 }
 
 void DZURLProtocol::didFailWithError(core::URLConnection&, const core::NetworkError& error) {
     if (redirected_) return;
+    tellUncaptured();
     client()->didFailWithError(error);
 }
 

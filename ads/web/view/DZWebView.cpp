@@ -23,8 +23,8 @@ constexpr long kUnsupportedURL = -1002;
 constexpr std::string_view kEngineErrorDomain = "web.engine";
 
 // The key a load is tracked by: its URL without one trailing "/".
-std::string keyOf(const core::URL& url) {
-    return DZStringByRemovingTrailingSlash(url.absoluteString()).value_or("");
+std::string keyOf(const std::string& url) {
+    return DZStringByRemovingTrailingSlash(url).value_or("");
 }
 
 }  // namespace
@@ -207,12 +207,12 @@ void DZWebView::loadHTMLString(const std::optional<std::string>& html,
         });
         return;
     }
-    if (baseURL) pendingRequestURLStrings_.insert(keyOf(*baseURL));
+    if (baseURL) pendingRequestURLStrings_.insert(issuedKey(*baseURL));
     if (webView_) webView_->loadHTMLString(*html, baseURL);
 }
 
 void DZWebView::loadRequest(const core::URLRequest& request) {
-    pendingRequestURLStrings_.insert(keyOf(request.url()));
+    pendingRequestURLStrings_.insert(issuedKey(request.url()));
     if (webView_) webView_->loadRequest(request);
 }
 
@@ -274,12 +274,17 @@ std::optional<gfx::Color> DZWebView::backgroundColor() const {
     return webView_ ? webView_->backgroundColor() : std::nullopt;
 }
 
+std::string DZWebView::issuedKey(const core::URL& url) const {
+    // Its decision names the URL as the engine writes it.
+    return keyOf(webView_ ? webView_->engineURL(url) : url.absoluteString());
+}
+
 void DZWebView::didMakeLoadDecision(bool allowed, const core::URLRequest& request) {
     if (pendingRequestURLStrings_.empty()) {
         if (!allowed) currentRequestURLString_.reset();
         return;
     }
-    const std::string key = keyOf(request.url());
+    const std::string key = keyOf(request.url().absoluteString());
     const bool pending = pendingRequestURLStrings_.count(key) > 0;
     if (allowed && pending) currentRequestURLString_ = key;
     if (!allowed && !pending) currentRequestURLString_.reset();

@@ -127,7 +127,9 @@ public:
 
     void layoutSubviews() override;
 
-    // The load bookkeeping, called by the kinds as the engine reports.
+    // The load bookkeeping, called by the kinds as the engine reports. A
+    // load made through the view is known by its URL as the engine writes
+    // it, which its decision names.
     void didMakeLoadDecision(bool allowed, const core::URLRequest& request);
     void didStartLoad();
     void didFinishLoad();
@@ -185,6 +187,8 @@ private:
 
     void startPolling();
     void contentSizeChanged(gfx::Size size);
+    // The key a load made through the view is tracked by.
+    [[nodiscard]] std::string issuedKey(const core::URL& url) const;
     // Fitting pages to the view's width. A load's start puts the zoom back
     // to 1 and holds fitting until its document commits or the load ends:
     // what the old document reports meanwhile says nothing of the new one.

@@ -122,8 +122,10 @@ EngineProxy* EngineProxy::shared(std::string* error) {
         made->authority_ = CertificateAuthority::create(&failure);
         if (made->password_.empty() || made->pageKey_.empty()) failure = "no random bytes";
         if (failure.empty()) {
-            proxy::Credentials credentials{made->user_, made->password_, made->pageKey_,
-                                           "vantor-" + randomHex(8)};
+            proxy::Credentials credentials{made->user_, made->password_, made->pageKey_};
+            // A page can start many loads: room for them, and for the rest
+            // of the app beside them.
+            (void)proxy::Descriptors::raiseLimit();
             std::promise<std::string> started;
             auto result = started.get_future();
             made->thread_ = core::Thread::start("vantor.proxy", [&started, &made, credentials,
@@ -134,10 +136,10 @@ EngineProxy* EngineProxy::shared(std::string* error) {
                 loop.setHost(MainLoop::host(loop, context));
                 g_main_context_unref(context);
                 std::string error;
-                const proxy::Server* server = proxy::Server::start(credentials, authority, &error);
+                proxy::Server* server = proxy::Server::start(credentials, authority, &error);
                 if (server) {
                     made->port_ = server->port();
-                    made->innerPort_ = server->innerPort();
+                    made->server_ = server;
                 }
                 started.set_value(error);
                 if (!server) return;

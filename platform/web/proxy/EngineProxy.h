@@ -3,14 +3,15 @@
 // loads the pages of the "UI" kind, so that every request of theirs goes
 // through the app's URL layer (core::URLConnection: the URL protocols, then
 // the network) with the engine's own cookies, redirects, CORS and URLs. It
-// listens on 127.0.0.1 only and admits only the per-run credentials the
+// listens on 127.0.0.1 only and serves only the per-run credentials the
 // engine's views answer with; https comes as CONNECT tunnels whose TLS it
 // ends with certificates of its own per-run authority, which the engine's
-// context trusts. The web process extension marks each request of a proxied
+// context trusts. It carries each request as the engine wrote it: its
+// target byte for byte, its fields as bytes, nothing of its own added. The web process extension marks each request of a proxied
 // page with protocol::kPageHeader, sealed, which the proxy opens and takes
 // off.
 // What it does with each request: ProxyServer, ProxyExchange,
-// ProxyWebSocket.
+// ProxyWebSocket; who may use what, and how much: ProxyGuards.
 //
 // All its work runs on a thread of its own, whose run loop sleeps in a GLib
 // context of its own; nothing of it runs on the main thread. Every member is
@@ -28,6 +29,9 @@
 namespace web {
 
 class CertificateAuthority;
+namespace proxy {
+class Server;
+}
 
 class EngineProxy {
 public:
@@ -38,9 +42,6 @@ public:
     // "http://127.0.0.1:<port>"
     [[nodiscard]] std::string uri() const;
     [[nodiscard]] int port() const { return port_; }
-    // The port of the loopback listener the proxy pumps its tunnels'
-    // requests to; it serves nothing else.
-    [[nodiscard]] int innerPort() const { return innerPort_; }
     // The per-run credentials the engine's views answer with.
     [[nodiscard]] const std::string& user() const { return user_; }
     [[nodiscard]] const std::string& password() const { return password_; }
@@ -76,12 +77,13 @@ private:
     EngineProxy() = default;
 
     int port_ = 0;
-    int innerPort_ = 0;
     std::string user_;
     std::string password_;
     std::string pageKey_;
     std::shared_ptr<CertificateAuthority> authority_;
     std::shared_ptr<core::Thread> thread_;
+    // Made and used on the thread; it lives as long as the process.
+    proxy::Server* server_ = nullptr;
 };
 
 }  // namespace web

@@ -4,65 +4,125 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/ASCII.h"
 #include "core/Clock.h"
 #include "core/HostRoutes.h"
 #include "core/OffMachineRequests.h"
 #include "core/RunLoop.h"
 #include "core/SocketAddresses.h"
 #include "core/Timer.h"
-#include "web/proxy/ProxyMessages.h"
 #include "web/TrustedAuthorities.h"
 #include "web/WebProcessProtocol.h"
+#include "web/proxy/ProxyMessages.h"
 
 namespace web::proxy {
 
 namespace {
 
-// The request head as the origin gets it: as received, but for the page
-// mark and what was meant for the proxy, and with the proxy's hop mark.
-std::string requestHead(SoupServerMessage* message, std::string_view via) {
-    GUri* uri = soup_server_message_get_uri(message);
-    std::string head = soup_server_message_get_method(message);
-    head += ' ';
-    const char* path = g_uri_get_path(uri);
-    head += path && *path ? path : "/";
-    if (const char* query = g_uri_get_query(uri)) {
-        head += '?';
-        head += query;
-    }
-    head += " HTTP/1.1\r\n";
-    SoupMessageHeadersIter iterator;
-    soup_message_headers_iter_init(&iterator, soup_server_message_get_request_headers(message));
-    const char* name = nullptr;
-    const char* value = nullptr;
-    while (soup_message_headers_iter_next(&iterator, &name, &value)) {
+// The request head as the origin gets it: as the engine wrote it, but for
+// the page mark and what was meant for the proxy.
+std::string requestHead(const RequestHead& head, const Target& target) {
+    // The target in origin form, exactly as written.
+    const std::string& url = target.url.absoluteString();
+    const size_t authority = url.find("//");
+    const size_t path = url.find_first_of("/?", authority + 2);
+    std::string text = head.method + " ";
+    text += path == std::string::npos ? "/" : url.substr(path);
+    if (text.back() == ' ') text += '/';
+    text += " HTTP/1.1\r\n";
+    for (const auto& [name, value] : head.fields) {
         if (core::HTTPHeaders::sameName(name, protocol::kPageHeader) ||
             core::HTTPHeaders::sameName(name, "Proxy-Authorization") ||
-            core::HTTPHeaders::sameName(name, "Proxy-Connection") ||
-            core::HTTPHeaders::sameName(name, "Via"))
+            core::HTTPHeaders::sameName(name, "Proxy-Connection"))
             continue;
-        head += name;
-        head += ": ";
-        head += value;
-        head += "\r\n";
+        text += name;
+        text += ": ";
+        text += value;
+        text += "\r\n";
     }
-    head += "Via: " +
-            viaWithHopMark(soup_message_headers_get_list(
-                               soup_server_message_get_request_headers(message), "Via"),
-                           via) +
-            "\r\n\r\n";
-    return head;
+    text += "\r\n";
+    return text;
+}
+
+// The status of "HTTP/1.1 101 Switching Protocols"; 0 when it is none.
+int statusOf(std::string_view line, std::optional<std::string>& reason) {
+    if (!line.starts_with("HTTP/")) return 0;
+    const size_t space = line.find(' ');
+    if (space == std::string_view::npos) return 0;
+    std::string_view rest = line.substr(space + 1);
+    int status = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), status);
+    if (error != std::errc() || end - rest.data() != 3) return 0;
+    rest.remove_prefix(3);
+    reason = rest.starts_with(' ') ? std::string(rest.substr(1)) : std::string();
+    return status;
+}
+
+// The lines of a head, each without its line end.
+std::vector<std::string_view> linesOf(std::string_view head) {
+    std::vector<std::string_view> lines;
+    while (!head.empty()) {
+        const size_t end = head.find('\n');
+        std::string_view line = head.substr(0, end);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (!line.empty()) lines.push_back(line);
+        if (end == std::string_view::npos) break;
+        head.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+// The end of the head at the start of bytes (after its blank line), or npos.
+size_t headEnd(std::string_view bytes) {
+    for (size_t at = bytes.find('\n'); at != std::string_view::npos;
+         at = bytes.find('\n', at + 1)) {
+        if (bytes.substr(at + 1).starts_with("\r\n")) return at + 3;
+        if (bytes.substr(at + 1).starts_with("\n")) return at + 2;
+    }
+    return std::string_view::npos;
+}
+
+// An answer other than 101, as the client gets it: the origin's status line
+// and fields but the hop-by-hop ones (its framing kept, as its body follows
+// as it came), and the connection's end.
+std::string answerOtherThanUpgrade(std::string_view head) {
+    const auto lines = linesOf(head);
+    std::optional<std::string> reason;
+    int status = statusOf(lines.front(), reason);
+    core::HTTPHeaders fields;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const size_t colon = lines[i].find(':');
+        if (colon == std::string_view::npos || colon == 0) continue;
+        std::string_view value = lines[i].substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+            value.remove_prefix(1);
+        fields.add(std::string(lines[i].substr(0, colon)), std::string(value));
+    }
+    const auto listed = connectionTokens(fields);
+    core::HTTPHeaders kept;
+    for (const auto& [name, value] : fields) {
+        const std::string lower = core::asciiLowercased(name);
+        const bool framing = lower == "content-length" || lower == "transfer-encoding";
+        if (framing || !isHopByHop(name, listed)) kept.add(name, value);
+    }
+    kept.add("Connection", "close");
+    if (status == 407) {
+        status = 502;
+        reason.reset();
+    }
+    return answerHead(status, reason, kept);
 }
 
 core::NetworkError::Code codeOf(const GError* error, bool timedOut) {
     using Code = core::NetworkError::Code;
     if (timedOut || g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) return Code::timedOut;
-    if (error->domain == G_TLS_ERROR) return Code::secureConnectionFailed;
+    if (error && error->domain == G_TLS_ERROR) return Code::secureConnectionFailed;
     if (g_error_matches(error, G_RESOLVER_ERROR, G_RESOLVER_ERROR_NOT_FOUND) ||
         g_error_matches(error, G_RESOLVER_ERROR, G_RESOLVER_ERROR_TEMPORARY_FAILURE))
         return Code::cannotFindHost;
@@ -73,71 +133,106 @@ core::NetworkError::Code codeOf(const GError* error, bool timedOut) {
     return Code::networkConnectionLost;
 }
 
+void closeLater(GIOStream*& stream) {
+    if (!stream) return;
+    // The close holds the stream until it is done.
+    g_io_stream_close_async(stream, G_PRIORITY_DEFAULT, nullptr, nullptr, nullptr);
+    g_clear_object(&stream);
+}
+
 }  // namespace
 
-struct WebSocketPass::Pass {
-    // One way of the relay: what is read from one end is written to the other.
+struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_this<Pass> {
+    // One way of the relay: what is read from one end is written to the
+    // other, or dropped.
     struct Way {
         Pass* pass = nullptr;
         GInputStream* from = nullptr;
         GOutputStream* to = nullptr;
+        bool drops = false;
         std::array<char, 16 * 1024> buffer{};
     };
 
-    const Server& server;
-    SoupServerMessage* message;
+    Server& server;
+    std::shared_ptr<Connection> client;
     Target target;
     std::string head;
+    std::shared_ptr<Pass> self;
     GCancellable* cancellable = g_cancellable_new();
     std::shared_ptr<core::Timer> deadline;
     bool timedOut = false;
+    bool abandoned = false;
     // The port connected to, and where the host's name led, tried in order.
     int port = 0;
     std::vector<GSocketAddress*> addresses;
     size_t nextAddress = 0;
     GSocketConnection* connection = nullptr;  // to the origin
-    GIOStream* origin = nullptr;              // the connection, or TLS over it
-    GIOStream* client = nullptr;              // taken from libsoup
+    bool originCounted = false;
+    GIOStream* origin = nullptr;  // the connection, or TLS over it
+    // The origin's answer as read so far.
+    std::string answer;
+    std::array<char, 16 * 1024> buffer{};
+    // The relay.
+    GIOStream* clientStream = nullptr;
+    GSocket* clientSocket = nullptr;
+    bool clientCounted = false;
+    std::string first;     // to the client before the relay
+    std::string toOrigin;  // what the client sent after its head
+    // An answer other than 101: how much of its body is still to come
+    // (by its length, or its chunks; to the origin's close when neither),
+    // and whether all of it went.
+    std::int64_t answerLeft = -1;
+    bool answerChunked = false;
+    ChunkedReader answerChunks;
+    bool answerDone = false;
     Way up;
     Way down;
-    int pending = 0;  // reads and writes of the relay under way
+    int pending = 0;  // reads and writes under way
     bool ending = false;
     std::shared_ptr<core::Timer> idle;
     std::shared_ptr<core::Clock> clock;
     double lastActivity = 0;
 
-    Pass(const Server& server, SoupServerMessage* message, Target target)
-        : server(server), message(SOUP_SERVER_MESSAGE(g_object_ref(message))),
-          target(std::move(target)) {}
-    ~Pass() {
+    Pass(Server& server, std::shared_ptr<Connection> client, Target target)
+        : server(server), client(std::move(client)), target(std::move(target)) {}
+    ~Pass() override {
         if (deadline) deadline->invalidate();
         if (idle) idle->invalidate();
         g_object_unref(cancellable);
         for (GSocketAddress* address : addresses) g_object_unref(address);
         closeLater(origin);
-        closeLater(client);
+        closeLater(clientStream);
+        if (clientSocket && !g_socket_is_closed(clientSocket))
+            (void)g_socket_shutdown(clientSocket, TRUE, TRUE, nullptr);
+        g_clear_object(&clientSocket);
         g_clear_object(&connection);
-        g_object_unref(message);
+        if (originCounted) server.descriptorClosed();
+        if (clientCounted) server.descriptorClosed();
     }
     Pass(const Pass&) = delete;
     Pass& operator=(const Pass&) = delete;
 
+    // The client went while the origin was being reached.
+    void hungUp() override {
+        abandoned = true;
+        client.reset();
+        g_cancellable_cancel(cancellable);
+    }
+
     void fail(const core::NetworkError& error) {
-        answerFailure(server, message, error);
-        delete this;
+        if (client) answerFailure(*client, error);
+        client.reset();
+        self.reset();
     }
     void fail(const GError* error) {
+        if (abandoned) {
+            self.reset();
+            return;
+        }
         const std::string url = target.url.absoluteString();
         fail(core::NetworkError::make(
             codeOf(error, timedOut), url,
             "WebSocket to " + url + " failed: " + (error ? error->message : "unknown error")));
-    }
-
-    static void closeLater(GIOStream*& stream) {
-        if (!stream) return;
-        // The close holds the stream until it is done.
-        g_io_stream_close_async(stream, G_PRIORITY_DEFAULT, nullptr, nullptr, nullptr);
-        g_clear_object(&stream);
     }
 
     static void resolved(GObject* resolver, GAsyncResult* result, gpointer data);
@@ -147,9 +242,16 @@ struct WebSocketPass::Pass {
     static void written(GObject* stream, GAsyncResult* result, gpointer data);
     static gboolean acceptCertificate(GTlsConnection* tls, GTlsCertificate* certificate,
                                       GTlsCertificateFlags errors, gpointer data);
-    void writeHead();
+    void readAnswer();
+    static void answerRead(GObject* stream, GAsyncResult* result, gpointer data);
+    void answered(size_t end);
 
-    void relay();
+    void relay(bool upgraded);
+    // How many of bytes, of the body of an answer other than 101, belong
+    // to it; answerDone once its end is among them.
+    size_t answerBytes(std::string_view bytes);
+    static void firstWritten(GObject* stream, GAsyncResult* result, gpointer data);
+    void startWays();
     void read(Way& way);
     static void wasRead(GObject* stream, GAsyncResult* result, gpointer data);
     static void wasWritten(GObject* stream, GAsyncResult* result, gpointer data);
@@ -159,15 +261,19 @@ struct WebSocketPass::Pass {
     void end();
 };
 
-void WebSocketPass::start(const Server& server, SoupServerMessage* message, const Target& target) {
-    soup_server_message_pause(message);
-    auto* pass = new Pass(server, message, target);
-    pass->head = requestHead(message, server.credentials().via);
+void WebSocketPass::start(Server& server, const std::shared_ptr<Connection>& client,
+                          const RequestHead& head, const Target& target) {
+    auto pass = std::make_shared<Pass>(server, client, target);
+    pass->self = pass;
+    client->serve(pass);
+    pass->head = requestHead(head, target);
     core::OffMachineRequests::note(target.url);
     pass->deadline = core::Timer::schedule(core::RunLoop::current(), kConnectSeconds, false,
-                                           [pass](core::Timer&) {
-                                               pass->timedOut = true;
-                                               g_cancellable_cancel(pass->cancellable);
+                                           [weak = std::weak_ptr<Pass>(pass)](core::Timer&) {
+                                               if (const auto pass = weak.lock()) {
+                                                   pass->timedOut = true;
+                                                   g_cancellable_cancel(pass->cancellable);
+                                               }
                                            });
 
     std::string host = target.host;
@@ -181,7 +287,7 @@ void WebSocketPass::start(const Server& server, SoupServerMessage* message, cons
     pass->port = port;
     GResolver* resolver = g_resolver_get_default();
     g_resolver_lookup_by_name_async(resolver, host.c_str(), pass->cancellable, Pass::resolved,
-                                    pass);
+                                    pass.get());
     g_object_unref(resolver);
 }
 
@@ -208,6 +314,7 @@ void WebSocketPass::Pass::resolved(GObject* resolver, GAsyncResult* result, gpoi
             refused = core::describeAddress(target);
     }
     g_resolver_free_addresses(found);
+    if (pass->abandoned) return pass->fail(static_cast<GError*>(nullptr));
     if (refused) {
         const std::string url = pass->target.url.absoluteString();
         pass->fail(core::NetworkError::make(core::NetworkError::Code::cannotConnectToHost, url,
@@ -239,12 +346,16 @@ void WebSocketPass::Pass::connected(GObject* client, GAsyncResult* result, gpoin
             return;
         }
         pass->fail(error);
-        g_error_free(error);
+        g_clear_error(&error);
         return;
     }
+    pass->originCounted = true;
+    pass->server.descriptorOpened();
     if (!pass->target.secure) {
         pass->origin = G_IO_STREAM(g_object_ref(pass->connection));
-        pass->writeHead();
+        g_output_stream_write_all_async(g_io_stream_get_output_stream(pass->origin),
+                                        pass->head.data(), pass->head.size(), G_PRIORITY_DEFAULT,
+                                        pass->cancellable, written, pass);
         return;
     }
     GSocketConnectable* identity =
@@ -253,7 +364,7 @@ void WebSocketPass::Pass::connected(GObject* client, GAsyncResult* result, gpoin
     g_object_unref(identity);
     if (!tls) {
         pass->fail(error);
-        g_error_free(error);
+        g_clear_error(&error);
         return;
     }
     pass->origin = tls;
@@ -274,15 +385,12 @@ void WebSocketPass::Pass::handshaken(GObject* tls, GAsyncResult* result, gpointe
     GError* error = nullptr;
     if (!g_tls_connection_handshake_finish(G_TLS_CONNECTION(tls), result, &error)) {
         pass->fail(error);
-        g_error_free(error);
+        g_clear_error(&error);
         return;
     }
-    pass->writeHead();
-}
-
-void WebSocketPass::Pass::writeHead() {
-    g_output_stream_write_all_async(g_io_stream_get_output_stream(origin), head.data(), head.size(),
-                                    G_PRIORITY_DEFAULT, cancellable, written, this);
+    g_output_stream_write_all_async(g_io_stream_get_output_stream(pass->origin), pass->head.data(),
+                                    pass->head.size(), G_PRIORITY_DEFAULT, pass->cancellable,
+                                    written, pass);
 }
 
 void WebSocketPass::Pass::written(GObject* stream, GAsyncResult* result, gpointer data) {
@@ -290,36 +398,181 @@ void WebSocketPass::Pass::written(GObject* stream, GAsyncResult* result, gpointe
     GError* error = nullptr;
     if (!g_output_stream_write_all_finish(G_OUTPUT_STREAM(stream), result, nullptr, &error)) {
         pass->fail(error);
-        g_error_free(error);
+        g_clear_error(&error);
         return;
     }
-    // From here on the two ends talk to each other as long as they like, but
-    // for kIdleSeconds of silence.
-    pass->deadline->invalidate();
-    pass->deadline.reset();
-    if (GSocket* socket = pass->server.clientSocket(pass->message)) g_socket_set_timeout(socket, 0);
-    GSocket* originSocket = g_socket_connection_get_socket(pass->connection);
-    g_socket_set_timeout(originSocket, 0);
-    g_socket_set_keepalive(originSocket, TRUE);
-    pass->client = soup_server_message_steal_connection(pass->message);
-    if (!pass->client) {
-        delete pass;
-        return;
-    }
-    pass->relay();
+    pass->readAnswer();
 }
 
-void WebSocketPass::Pass::relay() {
-    up = {this, g_io_stream_get_input_stream(client), g_io_stream_get_output_stream(origin)};
-    down = {this, g_io_stream_get_input_stream(origin), g_io_stream_get_output_stream(client)};
+void WebSocketPass::Pass::readAnswer() {
+    g_input_stream_read_async(g_io_stream_get_input_stream(origin), buffer.data(), buffer.size(),
+                              G_PRIORITY_DEFAULT, cancellable, answerRead, this);
+}
+
+void WebSocketPass::Pass::answerRead(GObject* stream, GAsyncResult* result, gpointer data) {
+    auto* pass = static_cast<Pass*>(data);
+    GError* error = nullptr;
+    const gssize count = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, &error);
+    if (count <= 0) {
+        if (!error) {
+            const std::string url = pass->target.url.absoluteString();
+            pass->fail(core::NetworkError::make(core::NetworkError::Code::networkConnectionLost,
+                                                url,
+                                                "WebSocket to " + url + " failed: the origin "
+                                                                        "closed before it answered"));
+        } else {
+            pass->fail(error);
+        }
+        g_clear_error(&error);
+        return;
+    }
+    pass->answer.append(pass->buffer.data(), size_t(count));
+    while (true) {
+        const size_t end = headEnd(pass->answer);
+        if (end == std::string::npos) break;
+        std::optional<std::string> reason;
+        const int status = statusOf(pass->answer.substr(0, pass->answer.find('\n')), reason);
+        if (status >= 100 && status < 200 && status != 101) {
+            // An interim answer: the one that counts follows.
+            pass->answer.erase(0, end);
+            continue;
+        }
+        if (status == 0) {
+            const std::string url = pass->target.url.absoluteString();
+            pass->fail(core::NetworkError::make(
+                core::NetworkError::Code::badServerResponse, url,
+                "WebSocket to " + url + " failed: the origin's answer is no HTTP"));
+            return;
+        }
+        pass->answered(end);
+        return;
+    }
+    if (pass->answer.size() > kMostAnswerHeadBytes) {
+        const std::string url = pass->target.url.absoluteString();
+        pass->fail(core::NetworkError::make(
+            core::NetworkError::Code::badServerResponse, url,
+            "WebSocket to " + url + " failed: the origin's answer head is too large"));
+        return;
+    }
+    pass->readAnswer();
+}
+
+void WebSocketPass::Pass::answered(size_t end) {
+    std::optional<std::string> reason;
+    const int status = statusOf(answer.substr(0, answer.find('\n')), reason);
+    const bool upgraded = status == 101;
+    if (upgraded) {
+        // The origin's 101 goes as it came.
+        first = std::move(answer);
+    } else {
+        // Any other answer as the origin's answer to this request alone.
+        const std::string_view head = std::string_view(answer).substr(0, end);
+        for (const std::string_view line : linesOf(head)) {
+            const size_t colon = line.find(':');
+            if (colon == std::string_view::npos) continue;
+            const std::string name = core::asciiLowercased(line.substr(0, colon));
+            std::string_view value = line.substr(colon + 1);
+            while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+            if (name == "transfer-encoding") answerChunked = true;
+            if (name == "content-length") {
+                std::int64_t length = -1;
+                std::from_chars(value.data(), value.data() + value.size(), length);
+                answerLeft = length;
+            }
+        }
+        if (status == 204 || status == 304) answerLeft = 0;
+        if (answerChunked) answerLeft = -1;
+        const std::string body = answer.substr(end);
+        first = answerOtherThanUpgrade(head) + body.substr(0, answerBytes(body));
+    }
+    answer.clear();
+    relay(upgraded);
+}
+
+size_t WebSocketPass::Pass::answerBytes(std::string_view bytes) {
+    if (answerDone) return 0;
+    if (answerChunked) {
+        std::string ignored;
+        size_t consumed = 0;
+        const auto state = answerChunks.feed(bytes, ignored, consumed);
+        answerDone = state != ChunkedReader::State::reading;
+        return consumed;
+    }
+    if (answerLeft < 0) return bytes.size();
+    const size_t taken = size_t(std::min<std::int64_t>(answerLeft, std::int64_t(bytes.size())));
+    answerLeft -= std::int64_t(taken);
+    answerDone = answerLeft == 0;
+    return taken;
+}
+
+void WebSocketPass::Pass::relay(bool upgraded) {
+    if (!client) return fail(static_cast<GError*>(nullptr));
+    // From here on the two ends talk to each other as long as they like, but
+    // for kIdleSeconds of silence.
+    deadline->invalidate();
+    deadline.reset();
+    Connection::Taken taken = client->take();
+    client.reset();
+    clientStream = taken.stream;
+    clientSocket = taken.socket;
+    clientCounted = true;
+    server.descriptorOpened();
+    toOrigin = upgraded ? std::move(taken.buffered) : std::string();
+    GSocket* originSocket = g_socket_connection_get_socket(connection);
+    g_socket_set_timeout(originSocket, 0);
+    g_socket_set_keepalive(originSocket, TRUE);
+    up = {this, g_io_stream_get_input_stream(clientStream), g_io_stream_get_output_stream(origin),
+          !upgraded};
+    down = {this, g_io_stream_get_input_stream(origin), g_io_stream_get_output_stream(clientStream),
+            false};
     touch();
-    idle = core::Timer::schedule(
-        core::RunLoop::current(), kIdleSeconds, false, [this](core::Timer& timer) {
-            if (const double idled = idleSeconds(); idled < kIdleSeconds)
-                timer.setFireDate(clock->monotonicSeconds() + (kIdleSeconds - idled));
-            else
-                end();
-        });
+    idle = core::Timer::schedule(core::RunLoop::current(), kIdleSeconds, false,
+                                 [weak = std::weak_ptr<Pass>(shared_from_this())](
+                                     core::Timer& timer) {
+                                     const auto pass = weak.lock();
+                                     if (!pass) return;
+                                     if (const double idled = pass->idleSeconds();
+                                         idled < kIdleSeconds)
+                                         timer.setFireDate(pass->clock->monotonicSeconds() +
+                                                           (kIdleSeconds - idled));
+                                     else
+                                         pass->end();
+                                 });
+    ++pending;
+    g_output_stream_write_all_async(down.to, first.data(), first.size(), G_PRIORITY_DEFAULT,
+                                    cancellable, firstWritten, this);
+}
+
+void WebSocketPass::Pass::firstWritten(GObject* stream, GAsyncResult* result, gpointer data) {
+    auto* pass = static_cast<Pass*>(data);
+    --pass->pending;
+    if (!g_output_stream_write_all_finish(G_OUTPUT_STREAM(stream), result, nullptr, nullptr) ||
+        pass->ending)
+        return pass->end();
+    pass->first.clear();
+    if (pass->answerDone) return pass->end();
+    if (!pass->toOrigin.empty()) {
+        ++pass->pending;
+        g_output_stream_write_all_async(
+            pass->up.to, pass->toOrigin.data(), pass->toOrigin.size(), G_PRIORITY_DEFAULT,
+            pass->cancellable,
+            [](GObject* stream, GAsyncResult* result, gpointer data) {
+                auto* pass = static_cast<Pass*>(data);
+                --pass->pending;
+                if (!g_output_stream_write_all_finish(G_OUTPUT_STREAM(stream), result, nullptr,
+                                                      nullptr) ||
+                    pass->ending)
+                    return pass->end();
+                pass->toOrigin.clear();
+                pass->startWays();
+            },
+            pass);
+        return;
+    }
+    pass->startWays();
+}
+
+void WebSocketPass::Pass::startWays() {
     read(up);
     read(down);
 }
@@ -352,8 +605,15 @@ void WebSocketPass::Pass::wasRead(GObject* stream, GAsyncResult* result, gpointe
     const gssize count = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, nullptr);
     if (count <= 0 || pass.ending) return pass.end();
     pass.touch();
+    // What a client sends after an answer other than 101 reaches no one.
+    if (way.drops) return pass.read(way);
+    gsize size = gsize(count);
+    // Of an answer other than 101, its body and no more.
+    if (&way == &pass.down && pass.up.drops)
+        size = pass.answerBytes(std::string_view(way.buffer.data(), size));
+    if (size == 0) return pass.end();
     ++pass.pending;
-    g_output_stream_write_all_async(way.to, way.buffer.data(), gsize(count), G_PRIORITY_DEFAULT,
+    g_output_stream_write_all_async(way.to, way.buffer.data(), size, G_PRIORITY_DEFAULT,
                                     pass.cancellable, wasWritten, &way);
 }
 
@@ -362,7 +622,7 @@ void WebSocketPass::Pass::wasWritten(GObject* stream, GAsyncResult* result, gpoi
     Pass& pass = *way.pass;
     --pass.pending;
     if (!g_output_stream_write_all_finish(G_OUTPUT_STREAM(stream), result, nullptr, nullptr) ||
-        pass.ending)
+        pass.ending || pass.answerDone)
         return pass.end();
     pass.read(way);
 }
@@ -373,7 +633,9 @@ void WebSocketPass::Pass::end() {
         if (idle) idle->invalidate();
         g_cancellable_cancel(cancellable);
     }
-    if (pending == 0) delete this;
+    if (pending == 0) {
+        const auto keep = std::move(self);
+    }
 }
 
 }  // namespace web::proxy

@@ -47,139 +47,19 @@ namespace {
 using fixtures::LoopbackRequest;
 using fixtures::LoopbackResponse;
 using fixtures::LoopbackServer;
+using proxytesting::credentialsField;
 using proxytesting::fetch;
+using proxytesting::kPreflight;
+using proxytesting::kUpgrade;
+using proxytesting::RawConnection;
+using proxytesting::RawListener;
+using proxytesting::statusOf;
 using proxytesting::RecordingFactory;
 using proxytesting::Registered;
 using proxytesting::Reply;
 using proxytesting::Request;
 
 constexpr int kLimitMs = 20'000;
-
-// A TCP connection of the test's own to a loopback port, or one it accepted.
-class RawConnection {
-public:
-    struct Accepted {
-        int fd;
-    };
-    explicit RawConnection(Accepted accepted) : fd_(accepted.fd) {}
-    explicit RawConnection(int port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(std::uint16_t(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    }
-    ~RawConnection() { close(fd_); }
-    RawConnection(const RawConnection&) = delete;
-    RawConnection& operator=(const RawConnection&) = delete;
-
-    [[nodiscard]] int fd() const { return fd_; }
-    bool send(std::string_view bytes) const {
-        return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
-    }
-    // What arrives within limitMs, at least a byte; empty when nothing did or
-    // the peer closed.
-    std::string readSome(int limitMs = kLimitMs) {
-        if (!buffered_.empty()) return std::exchange(buffered_, {});
-        pollfd readable{fd_, POLLIN, 0};
-        if (poll(&readable, 1, limitMs) != 1) return {};
-        char buffer[4096];
-        const ssize_t count = recv(fd_, buffer, sizeof buffer, 0);
-        return count > 0 ? std::string(buffer, size_t(count)) : std::string();
-    }
-    // An answer's head, through its blank line; empty when the connection
-    // closed first, or nothing came within limitMs.
-    std::string readHead(int limitMs = kLimitMs) {
-        std::string head;
-        while (head.find("\r\n\r\n") == std::string::npos) {
-            std::string piece = readSome(limitMs);
-            if (piece.empty()) return {};
-            head += piece;
-        }
-        const size_t end = head.find("\r\n\r\n") + 4;
-        buffered_ = head.substr(end);
-        return head.substr(0, end);
-    }
-    // An answer's head, its body (by its Content-Length) read and dropped.
-    std::string readAnswer(int limitMs = kLimitMs) {
-        std::string head = readHead(limitMs);
-        const size_t field = head.find("Content-Length: ");
-        size_t length =
-            field == std::string::npos ? 0 : size_t(std::atol(head.c_str() + field + 16));
-        while (buffered_.size() < length) {
-            std::string piece = readSome(limitMs);
-            if (piece.empty()) return {};
-            buffered_ += piece;
-        }
-        buffered_.erase(0, length);
-        return head;
-    }
-    // Whether the peer closed (or reset) the connection within limitMs;
-    // what arrives before is dropped.
-    bool closedWithin(int limitMs) {
-        buffered_.clear();
-        for (;;) {
-            pollfd readable{fd_, POLLIN, 0};
-            if (poll(&readable, 1, limitMs) != 1) return false;
-            char buffer[4096];
-            if (recv(fd_, buffer, sizeof buffer, 0) <= 0) return true;
-        }
-    }
-
-private:
-    int fd_;
-    std::string buffered_;
-};
-
-// The status of an answer's head; 0 without one.
-int statusOf(const std::string& head) {
-    return head.starts_with("HTTP/1.") && head.size() > 12 ? std::atoi(head.c_str() + 9) : 0;
-}
-
-std::string credentialsField(const web::EngineProxy& proxy) {
-    const std::string credentials = proxy.user() + ":" + proxy.password();
-    gchar* encoded =
-        g_base64_encode(reinterpret_cast<const guchar*>(credentials.data()), credentials.size());
-    std::string field = "Proxy-Authorization: Basic " + std::string(encoded) + "\r\n";
-    g_free(encoded);
-    return field;
-}
-
-const std::string kUpgrade =
-    "Upgrade: websocket\r\nConnection: Upgrade\r\n"
-    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n";
-const std::string kPreflight = "Origin: http://page.test\r\nAccess-Control-Request-Method: PUT\r\n";
-
-// A listening socket of the test's own on loopback.
-class RawListener {
-public:
-    RawListener() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
-        EXPECT_EQ(listen(fd_, 16), 0);
-        EXPECT_EQ(getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length), 0);
-        port_ = ntohs(address.sin_port);
-    }
-    ~RawListener() { close(fd_); }
-    RawListener(const RawListener&) = delete;
-    RawListener& operator=(const RawListener&) = delete;
-
-    [[nodiscard]] int port() const { return port_; }
-    // A connection that arrived within limitMs; null when none did.
-    [[nodiscard]] std::unique_ptr<RawConnection> accept(int limitMs) const {
-        pollfd readable{fd_, POLLIN, 0};
-        if (poll(&readable, 1, limitMs) != 1) return nullptr;
-        const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-        return fd < 0 ? nullptr : std::make_unique<RawConnection>(RawConnection::Accepted{fd});
-    }
-
-private:
-    int fd_;
-    int port_ = 0;
-};
 
 // A client that opened a tunnel through the proxy with CONNECT on a
 // connection of its own and sends its requests inside it, keeping it open
@@ -330,41 +210,28 @@ TEST_F(EngineProxyGuardService, APreflightWithoutCredentialsIsAPreflightAndNothi
     EXPECT_EQ(origin.requestsTo("/preflight").size(), 1u);
 }
 
-// Every request the proxy sends on carries its hop mark; one that comes
-// back with it is refused, with credentials or without.
-TEST_F(EngineProxyGuardService, ARequestThatCarriesTheProxysOwnMarkIsRefused) {
+// Nothing of the proxy's own goes on with a request: a Via field the
+// client wrote goes as it was, and none is added.
+TEST_F(EngineProxyGuardService, NothingOfTheProxysOwnGoesOn) {
     origin.on("GET", "/via", [](const LoopbackRequest& request) {
         return LoopbackResponse::text(request.header("Via").value_or("none"));
     });
-    const Reply marked = fetch(*proxy, origin.url("/via").absoluteString());
-    ASSERT_EQ(marked.status, 200);
-    const std::string mark = marked.body;
-    EXPECT_TRUE(mark.starts_with("1.1 vantor-")) << mark;
-
-    for (const bool credentials : {true, false}) {
-        Request looped;
-        looped.credentials = credentials;
-        looped.headers = {"Via: 1.0 elsewhere, " + mark};
-        EXPECT_EQ(fetch(*proxy, origin.url("/via").absoluteString(), looped).status, 508)
-            << credentials;
-    }
-    // Another proxy's mark goes on, followed by this one's.
+    EXPECT_EQ(fetch(*proxy, origin.url("/via").absoluteString()).body, "none");
     Request chained;
-    chained.headers = {"Via: 1.1 vantor-0123456789abcdef"};
-    EXPECT_EQ(fetch(*proxy, origin.url("/via").absoluteString(), chained).body,
-              "1.1 vantor-0123456789abcdef, " + mark);
-    EXPECT_EQ(origin.requestsTo("/via").size(), 2u);
+    chained.headers = {"Via: 1.1 elsewhere"};
+    EXPECT_EQ(fetch(*proxy, origin.url("/via").absoluteString(), chained).body, "1.1 elsewhere");
 }
 
-// Whatever form a request gives the proxy's own address (outer or inner
-// listener), nothing connects to it: over HTTP, as a preflight, as a
-// WebSocket with credentials or without, and inside a tunnel. Each request
-// costs the proxy the client's own connection and, for a tunnel, its pump.
+// Whatever form a request gives the proxy's own address, nothing connects
+// to it: over HTTP, as a preflight, as a WebSocket with credentials or
+// without, and inside a tunnel. Each request costs the proxy the client's
+// own connection alone (a tunnel's requests are read from it).
 // ("localhost.localdomain" and "127.0.0.1." resolve to nothing on this
 // machine, and so only show that they reach nothing.)
 TEST_F(EngineProxyGuardService, NeverReachesItselfUnderAnyNameOrForm) {
     const std::string credentials = credentialsField(*proxy);
-    for (const int port : {proxy->port(), proxy->innerPort()}) {
+    {
+        const int port = proxy->port();
         for (const std::string name :
              {"[::ffff:127.0.0.1]", "127.1", "2130706433", "localhost.localdomain", "127.0.0.1."}) {
             const std::string authority = name + ":" + std::to_string(port);
@@ -398,32 +265,42 @@ TEST_F(EngineProxyGuardService, NeverReachesItselfUnderAnyNameOrForm) {
                 }
                 ASSERT_EQ(tunnel.connectStatus, 200);
                 EXPECT_EQ(tunnel.request("/loop", fields), 502);
-                EXPECT_EQ(accepted() - before, 2u);
+                EXPECT_EQ(accepted() - before, 1u);
             }
         }
     }
 }
 
-// A connection straight to the inner listener is none of its tunnels': it
-// is closed as it comes, even while a tunnel to the same origin is open.
-TEST_F(EngineProxyGuardService, TheInnerListenerServesItsTunnelsAlone) {
-    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
-    origin.startTLS();
-    origin.on("GET", "/inner", [](const auto&) { return LoopbackResponse::text("secret"); });
-    const std::string authority = "127.0.0.1:" + std::to_string(origin.securePort());
-    TunnelClient tunnel(*proxy, authority, true);
-    ASSERT_EQ(tunnel.connectStatus, 200);
-    ASSERT_EQ(tunnel.request("/inner"), 200);
-
-    for (const std::string& target : {"https://" + authority + "/inner", std::string("/inner")}) {
-        RawConnection stranger(proxy->innerPort());
-        stranger.send("GET " + target + " HTTP/1.1\r\nHost: " + authority + "\r\n\r\n");
-        EXPECT_EQ(stranger.readHead(), "") << target;
+// The plain names of the proxy's own address are refused at once, before
+// anything is looked up or connected: a request for them is answered 403,
+// over HTTP, as a preflight, as a WebSocket, as a CONNECT and inside a
+// tunnel.
+TEST_F(EngineProxyGuardService, ItsOwnAddressUnderItsPlainNamesIsRefusedAtOnce) {
+    const std::string credentials = credentialsField(*proxy);
+    const std::string port = std::to_string(proxy->port());
+    for (const std::string name :
+         {"127.0.0.1", "localhost", "localhost.", "LocalHost", "[::1]", "0.0.0.0", "[::]"}) {
+        const std::string authority = name + ":" + port;
+        const std::string start =
+            " http://" + authority + "/loop HTTP/1.1\r\nHost: " + authority + "\r\n";
+        const std::vector<std::pair<const char*, std::string>> requests = {
+            {"GET", "GET" + start + credentials},
+            {"preflight", "OPTIONS" + start + kPreflight},
+            {"WebSocket", "GET" + start + kUpgrade + credentials},
+            {"CONNECT", "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority + "\r\n" +
+                            credentials},
+        };
+        for (const auto& [what, head] : requests) {
+            SCOPED_TRACE(authority + " " + what);
+            RawConnection client(proxy->port());
+            client.send(head + "\r\n");
+            EXPECT_EQ(statusOf(client.readHead()), 403);
+        }
     }
-    RawConnection silent(proxy->innerPort());
-    EXPECT_TRUE(silent.closedWithin(kLimitMs));
-    EXPECT_EQ(origin.requestsTo("/inner").size(), 1u);
-    EXPECT_EQ(tunnel.request("/inner"), 200);  // the tunnel's own still go on
+    // Inside a tunnel to another host, a request names the tunnel's host
+    // alone: a tunnel to the proxy itself is the one refused.
+    TunnelClient tunnel(*proxy, "localhost.:" + port, true);
+    EXPECT_EQ(tunnel.connectStatus, 403);
 }
 
 // Tunnels held open at once hold little of the app's memory each: the
@@ -472,11 +349,12 @@ TEST_F(EngineProxyGuardService, AHeadThatTricklesIsCutOffAtItsDeadline) {
     EXPECT_FALSE(idle.closedWithin(200));
 }
 
-// Connections that show no credentials are held up to a cap, and one more
-// is closed as it comes; connections that did show them (the engine's)
-// neither count nor are touched, and once the others have gone a new
-// client is served again.
-TEST_F(EngineProxyGuardService, ConnectionsWithoutCredentialsAreCapped) {
+// Connections that show no credentials are held up to a cap: each new one
+// is taken, and the oldest of those that never sent a byte goes in its
+// place. Connections that did show them (the engine's) neither count nor
+// are touched, and a new client with credentials is served however many
+// strangers crowd in.
+TEST_F(EngineProxyGuardService, ConnectionsWithoutCredentialsAreCappedWithoutKeepingTheEngineOut) {
     origin.on("GET", "/capped", [](const auto&) { return LoopbackResponse::text("served"); });
     const std::string authority = "127.0.0.1:" + std::to_string(origin.port());
     const std::string request = "GET http://" + authority +
@@ -489,21 +367,28 @@ TEST_F(EngineProxyGuardService, ConnectionsWithoutCredentialsAreCapped) {
         ASSERT_EQ(statusOf(admitted.back()->readAnswer()), 200);
     }
 
+    const size_t cap = web::proxy::kMostUnadmittedConnections;
     std::vector<std::unique_ptr<RawConnection>> strangers;
-    for (size_t i = 0; i < web::proxy::kMostUnadmittedConnections + 8; ++i)
+    // One that trickles a head is kept over the silent ones.
+    strangers.push_back(std::make_unique<RawConnection>(proxy->port()));
+    strangers.back()->send("GET http://");
+    for (size_t i = 1; i < cap + 72; ++i)
         strangers.push_back(std::make_unique<RawConnection>(proxy->port()));
-    ASSERT_TRUE(strangers.back()->closedWithin(kLimitMs));
-    for (size_t i = strangers.size() - 8; i < strangers.size() - 1; ++i)
-        EXPECT_TRUE(strangers[i]->closedWithin(kLimitMs)) << i;
+    ASSERT_TRUE(strangers[1]->closedWithin(kLimitMs));
+    for (size_t i = 2; i <= 72; ++i) EXPECT_TRUE(strangers[i]->closedWithin(kLimitMs)) << i;
     EXPECT_FALSE(strangers.front()->closedWithin(200));
+    EXPECT_FALSE(strangers.back()->closedWithin(200));
     for (auto& connection : admitted) {
         connection->send(request);
         EXPECT_EQ(statusOf(connection->readAnswer()), 200);
     }
-
-    strangers.clear();
-    EXPECT_TRUE(core::RunLoop::main().runUntil(
-        [&] { return fetch(*proxy, origin.url("/capped").absoluteString()).status == 200; }, 20));
+    // New connections with credentials are served while the strangers stay.
+    for (int i = 0; i < 16; ++i) {
+        RawConnection engine(proxy->port());
+        engine.send(request);
+        EXPECT_EQ(statusOf(engine.readAnswer()), 200) << i;
+    }
+    EXPECT_EQ(fetch(*proxy, origin.url("/capped").absoluteString()).status, 200);
 }
 
 // A WebSocket through the proxy ends after kIdleSeconds without a byte

@@ -1,6 +1,12 @@
 #include "EngineProxyTesting.h"
 
+#include <arpa/inet.h>
+#include <glib.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "core/NetworkThread.h"
 #include "core/URLProtocolRegistry.h"
@@ -48,6 +54,106 @@ size_t onRead(char* buffer, size_t size, size_t count, void* user) {
 }
 
 }  // namespace
+
+RawConnection::RawConnection(int port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(std::uint16_t(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+}
+
+RawConnection::~RawConnection() {
+    close(fd_);
+}
+
+bool RawConnection::send(std::string_view bytes) const {
+    return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+}
+
+std::string RawConnection::readSome(int limitMs) {
+    if (!buffered_.empty()) return std::exchange(buffered_, {});
+    pollfd readable{fd_, POLLIN, 0};
+    if (poll(&readable, 1, limitMs) != 1) return {};
+    char buffer[4096];
+    const ssize_t count = recv(fd_, buffer, sizeof buffer, 0);
+    return count > 0 ? std::string(buffer, size_t(count)) : std::string();
+}
+
+std::string RawConnection::readHead(int limitMs) {
+    std::string head;
+    while (head.find("\r\n\r\n") == std::string::npos) {
+        std::string piece = readSome(limitMs);
+        if (piece.empty()) return {};
+        head += piece;
+    }
+    const size_t end = head.find("\r\n\r\n") + 4;
+    buffered_ = head.substr(end);
+    return head.substr(0, end);
+}
+
+std::string RawConnection::readAnswer(int limitMs) {
+    std::string head = readHead(limitMs);
+    const size_t field = head.find("Content-Length: ");
+    size_t length = field == std::string::npos ? 0 : size_t(std::atol(head.c_str() + field + 16));
+    while (buffered_.size() < length) {
+        std::string piece = readSome(limitMs);
+        if (piece.empty()) return {};
+        buffered_ += piece;
+    }
+    buffered_.erase(0, length);
+    return head;
+}
+
+bool RawConnection::closedWithin(int limitMs) {
+    buffered_.clear();
+    for (;;) {
+        pollfd readable{fd_, POLLIN, 0};
+        if (poll(&readable, 1, limitMs) != 1) return false;
+        char buffer[4096];
+        if (recv(fd_, buffer, sizeof buffer, 0) <= 0) return true;
+    }
+}
+
+RawListener::RawListener(bool everywhere) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(everywhere ? INADDR_ANY : INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
+    EXPECT_EQ(listen(fd_, 256), 0);
+    EXPECT_EQ(getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    port_ = ntohs(address.sin_port);
+}
+
+RawListener::~RawListener() {
+    close(fd_);
+}
+
+std::unique_ptr<RawConnection> RawListener::accept(int limitMs) const {
+    pollfd readable{fd_, POLLIN, 0};
+    if (poll(&readable, 1, limitMs) != 1) return nullptr;
+    const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    return fd < 0 ? nullptr : std::make_unique<RawConnection>(RawConnection::Accepted{fd});
+}
+
+int statusOf(const std::string& head) {
+    return head.starts_with("HTTP/1.") && head.size() > 12 ? std::atoi(head.c_str() + 9) : 0;
+}
+
+std::string credentialsField(const web::EngineProxy& proxy) {
+    const std::string credentials = proxy.user() + ":" + proxy.password();
+    gchar* encoded =
+        g_base64_encode(reinterpret_cast<const guchar*>(credentials.data()), credentials.size());
+    std::string field = "Proxy-Authorization: Basic " + std::string(encoded) + "\r\n";
+    g_free(encoded);
+    return field;
+}
+
+const std::string kUpgrade =
+    "Upgrade: websocket\r\nConnection: Upgrade\r\n"
+    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n";
+const std::string kPreflight = "Origin: http://page.test\r\nAccess-Control-Request-Method: PUT\r\n";
 
 std::string pageMark(const std::string& key, std::uint64_t pageId, const std::string& document,
                      const std::string& method, const std::string& url) {

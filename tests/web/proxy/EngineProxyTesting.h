@@ -1,12 +1,15 @@
 #pragma once
 // Shared by the engine proxy's service tests: requests through the proxy as
 // the engine makes them (a libcurl easy handle with the proxy's URI and
-// credentials, trusting its authority for https), and URL protocols that
-// record what reaches them and answer, fail or hold.
+// credentials, trusting its authority for https), raw connections and
+// listeners of the tests' own where the point is bytes that neither the
+// engine nor libcurl would send or take, and URL protocols that record what
+// reaches them and answer, fail or hold.
 
 #include <curl/curl.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -23,6 +26,64 @@ namespace proxytesting {
 
 // Seconds a request through the proxy may take, sanitizers included.
 constexpr long kRequestLimitMs = 20'000;
+constexpr int kRawLimitMs = 20'000;
+
+// A TCP connection of the test's own to a loopback port, or one it accepted.
+class RawConnection {
+public:
+    struct Accepted {
+        int fd;
+    };
+    explicit RawConnection(Accepted accepted) : fd_(accepted.fd) {}
+    explicit RawConnection(int port);
+    ~RawConnection();
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    [[nodiscard]] int fd() const { return fd_; }
+    bool send(std::string_view bytes) const;
+    // What arrives within limitMs, at least a byte; empty when nothing did or
+    // the peer closed.
+    std::string readSome(int limitMs = kRawLimitMs);
+    // An answer's or a request's head, through its blank line; empty when
+    // the connection closed first, or nothing came within limitMs.
+    std::string readHead(int limitMs = kRawLimitMs);
+    // An answer's head, its body (by its Content-Length) read and dropped.
+    std::string readAnswer(int limitMs = kRawLimitMs);
+    // Whether the peer closed (or reset) the connection within limitMs;
+    // what arrives before is dropped.
+    bool closedWithin(int limitMs);
+
+private:
+    int fd_;
+    std::string buffered_;
+};
+
+// A listening socket of the test's own on loopback (every loopback address
+// when everywhere is set: 127.0.0.2 and on too).
+class RawListener {
+public:
+    explicit RawListener(bool everywhere = false);
+    ~RawListener();
+    RawListener(const RawListener&) = delete;
+    RawListener& operator=(const RawListener&) = delete;
+
+    [[nodiscard]] int port() const { return port_; }
+    // A connection that arrived within limitMs; null when none did.
+    [[nodiscard]] std::unique_ptr<RawConnection> accept(int limitMs) const;
+
+private:
+    int fd_;
+    int port_ = 0;
+};
+
+// The status of an answer's head; 0 without one.
+[[nodiscard]] int statusOf(const std::string& head);
+// "Proxy-Authorization: Basic ...\r\n" with the run's credentials.
+[[nodiscard]] std::string credentialsField(const web::EngineProxy& proxy);
+// Fields of a WebSocket upgrade, and of a CORS preflight.
+extern const std::string kUpgrade;
+extern const std::string kPreflight;
 
 struct Request {
     std::string method = "GET";

@@ -1,0 +1,286 @@
+#include "web/proxy/ProxyGuards.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "web/proxy/ProxyConnection.h"
+
+namespace web::proxy {
+
+namespace {
+
+std::atomic<unsigned> idleSeconds{kClientIdleSeconds};
+
+}  // namespace
+
+unsigned clientIdleSeconds() {
+    return idleSeconds;
+}
+
+void setClientIdleSeconds(unsigned seconds) {
+    idleSeconds = seconds;
+}
+
+// Admission
+
+Admission::Entries::iterator Admission::find(Connection& connection) {
+    return std::find_if(waiting_.begin(), waiting_.end(),
+                        [&](const auto& entry) { return entry.first == &connection; });
+}
+
+void Admission::opened(const std::shared_ptr<Connection>& connection) {
+    while (waiting_.size() >= kMostUnadmittedConnections) {
+        auto victim = std::find_if(waiting_.begin(), waiting_.end(), [](const auto& entry) {
+            const auto held = entry.second.connection.lock();
+            return held && held->silent();
+        });
+        if (victim == waiting_.end()) victim = waiting_.begin();
+        const auto held = victim->second.connection.lock();
+        headBytes_ -= victim->second.headBytes;
+        waiting_.erase(victim);
+        if (held) held->abort();
+    }
+    waiting_.push_back({connection.get(), Waiting{connection, 0}});
+}
+
+void Admission::admit(Connection& connection) {
+    if (const auto entry = find(connection); entry != waiting_.end()) {
+        headBytes_ -= entry->second.headBytes;
+        waiting_.erase(entry);
+    }
+}
+
+void Admission::closed(Connection& connection) {
+    admit(connection);
+}
+
+void Admission::holding(Connection& connection, size_t bytes) {
+    const auto entry = find(connection);
+    if (entry == waiting_.end()) return;
+    headBytes_ += bytes - entry->second.headBytes;
+    entry->second.headBytes = bytes;
+    while (headBytes_ > kMostUnadmittedHeadBytes && !waiting_.empty()) {
+        auto largest = std::max_element(waiting_.begin(), waiting_.end(), [](const auto& a,
+                                                                             const auto& b) {
+            return a.second.headBytes < b.second.headBytes;
+        });
+        const auto held = largest->second.connection.lock();
+        headBytes_ -= largest->second.headBytes;
+        waiting_.erase(largest);
+        if (held) held->abort();
+    }
+}
+
+// BodyBudget
+
+struct BodyBudget::Share::Entry {
+    std::uint64_t page = 0;
+    std::int64_t bytes = 0;
+    bool lost = false;
+    std::function<void()> lost_;
+};
+
+namespace {
+
+struct Ledger {
+    std::mutex mutex;
+    std::atomic<std::int64_t> used{0};
+    // Every share that holds bytes, in the order they first took some.
+    std::vector<std::weak_ptr<void>> order;
+};
+
+Ledger& ledger() {
+    static auto* shared = new Ledger;
+    return *shared;
+}
+
+}  // namespace
+
+BodyBudget::Share::Share(std::uint64_t page, std::function<void()> lost)
+    : entry_(std::make_shared<Entry>()) {
+    entry_->page = page;
+    entry_->lost_ = std::move(lost);
+}
+
+BodyBudget::Share::Share(Share&& other) noexcept : entry_(std::move(other.entry_)) {}
+
+BodyBudget::Share& BodyBudget::Share::operator=(Share&& other) noexcept {
+    if (this != &other) {
+        release();
+        entry_ = std::move(other.entry_);
+    }
+    return *this;
+}
+
+std::int64_t BodyBudget::Share::bytes() const {
+    if (!entry_) return 0;
+    const std::lock_guard lock(ledger().mutex);
+    return entry_->bytes;
+}
+
+bool BodyBudget::Share::lost() const {
+    if (!entry_) return false;
+    const std::lock_guard lock(ledger().mutex);
+    return entry_->lost;
+}
+
+bool BodyBudget::Share::grow(std::int64_t bytes) {
+    if (!entry_) entry_ = std::make_shared<Entry>();
+    auto& book = ledger();
+    std::vector<std::function<void()>> losers;
+    bool taken = false;
+    {
+        const std::lock_guard lock(book.mutex);
+        if (entry_->lost) return false;
+        std::erase_if(book.order, [](const std::weak_ptr<void>& held) { return held.expired(); });
+        std::vector<std::shared_ptr<Entry>> shares;
+        for (const auto& held : book.order)
+            if (auto share = std::static_pointer_cast<Entry>(held.lock()); share && share->bytes > 0)
+                shares.push_back(std::move(share));
+        std::map<std::uint64_t, std::int64_t> byPage;
+        for (const auto& share : shares) byPage[share->page] += share->bytes;
+        const std::int64_t used = book.used.load();
+        if (used + bytes > kBytes) {
+            // Room is made only for a page within its fair part, and only
+            // from pages over theirs: the most holding first, their newest
+            // bodies first.
+            byPage.try_emplace(entry_->page, 0);
+            const std::int64_t fair = kBytes / std::int64_t(byPage.size());
+            std::int64_t freed = 0;
+            if (byPage[entry_->page] + bytes <= fair) {
+                std::vector<std::pair<std::int64_t, std::uint64_t>> over;
+                for (const auto& [page, held] : byPage)
+                    if (page != entry_->page && held > fair) over.emplace_back(held, page);
+                std::sort(over.rbegin(), over.rend());
+                for (auto& [held, page] : over) {
+                    for (auto share = shares.rbegin();
+                         share != shares.rend() && held > fair && used - freed + bytes > kBytes;
+                         ++share) {
+                        if ((*share)->page != page || (*share)->bytes == 0) continue;
+                        held -= (*share)->bytes;
+                        freed += (*share)->bytes;
+                        (*share)->bytes = 0;
+                        (*share)->lost = true;
+                        if ((*share)->lost_) losers.push_back(std::move((*share)->lost_));
+                    }
+                }
+            }
+            book.used -= freed;
+        }
+        if (book.used.load() + bytes <= kBytes) {
+            if (entry_->bytes == 0) book.order.push_back(entry_);
+            entry_->bytes += bytes;
+            book.used += bytes;
+            taken = true;
+        }
+    }
+    for (auto& lose : losers) lose();
+    return taken;
+}
+
+void BodyBudget::Share::release() {
+    if (!entry_) return;
+    {
+        const std::lock_guard lock(ledger().mutex);
+        ledger().used -= entry_->bytes;
+        entry_->bytes = 0;
+    }
+    entry_.reset();
+}
+
+std::int64_t BodyBudget::used() {
+    return ledger().used.load();
+}
+
+// LoadPlaces
+
+LoadPlaces::Place& LoadPlaces::Place::operator=(Place&& other) noexcept {
+    if (this != &other) {
+        release();
+        places_ = std::exchange(other.places_, nullptr);
+        page_ = other.page_;
+    }
+    return *this;
+}
+
+void LoadPlaces::Place::release() {
+    if (auto* places = std::exchange(places_, nullptr)) places->give(page_);
+}
+
+void LoadPlaces::take(std::uint64_t page, std::weak_ptr<void> ticket,
+                      std::function<void(Place)> start) {
+    waiting_.push_back({page, std::move(ticket), std::move(start)});
+    startWaiting();
+}
+
+void LoadPlaces::give(std::uint64_t page) {
+    --inAll_;
+    if (const auto found = perPage_.find(page); found != perPage_.end() && --found->second == 0)
+        perPage_.erase(found);
+    startWaiting();
+}
+
+void LoadPlaces::startWaiting() {
+    // A start that ends its load at once gives its place back from within.
+    if (starting_) return;
+    starting_ = true;
+    for (auto next = waiting_.begin(); next != waiting_.end() && inAll_ < kMostInAll;) {
+        if (next->ticket.expired()) {
+            next = waiting_.erase(next);
+            continue;
+        }
+        size_t& held = perPage_[next->page];
+        if (held >= kMostPerPage) {
+            ++next;
+            continue;
+        }
+        ++held;
+        ++inAll_;
+        Waiting starting = std::move(*next);
+        next = waiting_.erase(next);
+        starting.start(Place(this, starting.page));
+        // What the start did may have changed the queue: look again.
+        next = waiting_.begin();
+    }
+    starting_ = false;
+}
+
+// Descriptors
+
+namespace {
+
+std::atomic<long> softLimit{0};
+
+long currentSoftLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+    return limit.rlim_cur == RLIM_INFINITY ? Descriptors::kMostRaised : long(limit.rlim_cur);
+}
+
+}  // namespace
+
+long Descriptors::raiseLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        const rlim_t wanted = std::min<rlim_t>(limit.rlim_max, rlim_t(kMostRaised));
+        if (wanted > limit.rlim_cur) {
+            limit.rlim_cur = wanted;
+            (void)setrlimit(RLIMIT_NOFILE, &limit);
+        }
+    }
+    softLimit = currentSoftLimit();
+    return softLimit;
+}
+
+long Descriptors::mostForProxy() {
+    long limit = softLimit.load();
+    if (limit == 0) limit = currentSoftLimit();
+    return std::max(limit - kReserved, 64L);
+}
+
+}  // namespace web::proxy

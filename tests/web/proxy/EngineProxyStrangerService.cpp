@@ -1,0 +1,398 @@
+// The engine proxy against a second round of attacks: origins that answer a
+// WebSocket upgrade with something else to collect what the engine would
+// send a proxy, clients without credentials that send large or trickling
+// bodies, and one page's uploads against another's. Raw sockets of the
+// tests' own on both sides, so that a test sees every byte.
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "EngineProxyTesting.h"
+#include "core/NetworkThread.h"
+#include "core/RunLoop.h"
+#include "core/ScopedEnvironment.h"
+#include "core/URLSessionConfiguration.h"
+#include "support/ManualClockScope.h"
+#include "support/ResidentMemory.h"
+#include "web/WebProcessProtocol.h"
+#include "web/proxy/EngineProxy.h"
+#include "web/proxy/ProxyExchange.h"
+#include "web/proxy/ProxyGuards.h"
+
+namespace {
+
+using proxytesting::credentialsField;
+using proxytesting::fetch;
+using proxytesting::kRawLimitMs;
+using proxytesting::kUpgrade;
+using proxytesting::pageMark;
+using proxytesting::RawConnection;
+using proxytesting::RawListener;
+using proxytesting::Reply;
+using proxytesting::Request;
+using proxytesting::statusOf;
+
+// The chunk of a chunked body that carries bytes.
+std::string chunkOf(const std::string& bytes) {
+    char size[32];
+    std::snprintf(size, sizeof size, "%zx\r\n", bytes.size());
+    return size + bytes + "\r\n";
+}
+
+class EngineProxyStrangerService : public testing::Test {
+protected:
+    void SetUp() override {
+        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
+        (void)core::NetworkThread::shared();
+        std::string error;
+        proxy = web::EngineProxy::shared(&error);
+        ASSERT_NE(proxy, nullptr) << error;
+    }
+
+    // A head for target through the proxy, with the run's credentials and a
+    // page mark of page when it is not 0.
+    std::string head(const std::string& method, const std::string& url,
+                     const std::string& fields = {}, std::uint64_t page = 0) const {
+        const std::string authority = url.substr(7, url.find('/', 7) - 7);
+        std::string text = method + " " + url + " HTTP/1.1\r\nHost: " + authority + "\r\n" +
+                           fields + credentialsField(*proxy);
+        if (page != 0)
+            text += pageMark(proxy->pageKey(), page, "http://page.test/", method, url) + "\r\n";
+        return text + "\r\n";
+    }
+
+    testsupport::ScopedEnvironment environment;
+    web::EngineProxy* proxy = nullptr;
+};
+
+// An origin that answers an upgrade with anything but 101 answers that
+// request alone: its 407 reaches the client as 502 without a challenge, a
+// keep-alive 404 as it is with "Connection: close", and nothing the client
+// sends after it (a retry with credentials, another request in proxy form)
+// reaches the origin. The origin never sees the credentials or the mark.
+TEST_F(EngineProxyStrangerService, AnUpgradeAnsweredOtherwiseCarriesNothingMoreToTheOrigin) {
+    struct Case {
+        std::string answer;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic "
+         "realm=\"x\"\r\nContent-Length: 4\r\n\r\nauth",
+         502},
+        {"HTTP/1.1 404 Not Here\r\nContent-Length: 7\r\nConnection: keep-alive\r\n\r\nmissing",
+         404},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", 200},
+    };
+    for (const Case& tried : cases) {
+        SCOPED_TRACE(tried.answer.substr(0, 12));
+        RawListener origin;
+        const std::string url = "http://127.0.0.1:" + std::to_string(origin.port()) + "/socket";
+        RawConnection client(proxy->port());
+        client.send(head("GET", url, kUpgrade, 7));
+        const auto peer = origin.accept(kRawLimitMs);
+        ASSERT_TRUE(peer);
+        const std::string upgrade = peer->readHead();
+        EXPECT_TRUE(upgrade.starts_with("GET /socket HTTP/1.1\r\n")) << upgrade;
+        EXPECT_EQ(upgrade.find("Proxy-Authorization"), std::string::npos) << upgrade;
+        EXPECT_EQ(upgrade.find(web::protocol::kPageHeader), std::string::npos) << upgrade;
+        peer->send(tried.answer);
+
+        const std::string answer = client.readHead();
+        EXPECT_EQ(statusOf(answer), tried.status) << answer;
+        EXPECT_EQ(answer.find("Proxy-Authenticate"), std::string::npos) << answer;
+        EXPECT_NE(answer.find("Connection: close"), std::string::npos) << answer;
+        // A retry with the credentials, and a request for the origin in the
+        // proxy's form, on the same connection.
+        client.send(head("GET", url, kUpgrade, 7));
+        client.send(head("GET", url + "/next", {}, 7));
+        EXPECT_TRUE(client.closedWithin(kRawLimitMs));
+        EXPECT_EQ(peer->readSome(300), "");
+        EXPECT_FALSE(origin.accept(200));
+    }
+}
+
+// A request without credentials is answered at its head: its body, however
+// large, is never held, and the client is told at once.
+TEST_F(EngineProxyStrangerService, ABodyWithoutCredentialsIsNeverHeld) {
+    RawListener origin;
+    const std::string url = "http://127.0.0.1:" + std::to_string(origin.port()) + "/upload";
+    const std::int64_t before = testsupport::residentBytes();
+    std::atomic<std::int64_t> most{before};
+    std::atomic<bool> sampling{true};
+    std::thread sampler([&] {
+        while (sampling) {
+            most = std::max<std::int64_t>(most, testsupport::residentBytes());
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const std::string filler(1 << 20, 'x');
+    struct Stranger {
+        std::string head;
+        std::int64_t bytes;
+        bool chunked;
+    };
+    const std::vector<Stranger> strangers = {
+        {"POST " + url + " HTTP/1.1\r\nContent-Length: 1073741824\r\n\r\n", 1 << 30, false},
+        {"POST " + url + " HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", 1 << 30, true},
+        {"POST " + url + " HTTP/1.1\r\nContent-Length: 536870912\r\n\r\n", 1 << 29, false},
+        {"POST " + url + " HTTP/1.1\r\nContent-Length: 536870912\r\n\r\n", 1 << 29, false},
+    };
+    std::vector<int> statuses(strangers.size());
+    std::vector<std::thread> senders;
+    for (size_t i = 0; i < strangers.size(); ++i) {
+        senders.emplace_back([&, i] {
+            RawConnection client(proxy->port());
+            client.send(strangers[i].head);
+            statuses[i] = statusOf(client.readHead());
+            // The rest goes until the proxy stops taking it.
+            const std::string chunk = strangers[i].chunked ? chunkOf(filler) : filler;
+            for (std::int64_t sent = 0; sent < strangers[i].bytes; sent += std::int64_t(filler.size()))
+                if (!client.send(chunk)) break;
+        });
+    }
+    for (auto& sender : senders) sender.join();
+    sampling = false;
+    sampler.join();
+    for (const int status : statuses) EXPECT_EQ(status, 407);
+    EXPECT_EQ(web::proxy::BodyBudget::used(), 0);
+    if (testsupport::kMeasuresResidentMemory) {
+        EXPECT_LT(most - before, std::int64_t(64) << 20)
+            << "resident size grew from " << before << " to " << most;
+    }
+    EXPECT_FALSE(origin.accept(100));
+}
+
+// Strangers that announce large bodies and trickle them hold no part of the
+// budget: uploads with credentials go through meanwhile.
+TEST_F(EngineProxyStrangerService, TricklingStrangersLeaveTheBudgetToTheEngine) {
+    testsupport::ManualClockScope clock;
+    RawListener origin;
+    const std::string url = "http://127.0.0.1:" + std::to_string(origin.port()) + "/upload";
+    std::vector<std::unique_ptr<RawConnection>> strangers;
+    for (int i = 0; i < 2; ++i) {
+        strangers.push_back(std::make_unique<RawConnection>(proxy->port()));
+        strangers.back()->send("POST " + url + " HTTP/1.1\r\nContent-Length: " +
+                               std::to_string(web::proxy::kMostRequestBodyBytes - 1) +
+                               "\r\n\r\nx");
+    }
+    for (int round = 0; round < 3; ++round) {
+        for (auto& stranger : strangers) (void)stranger->send("x");
+        // (What an upload of the round before held goes as its exchange ends.)
+        EXPECT_TRUE(core::RunLoop::main().runUntil(
+            [] { return web::proxy::BodyBudget::used() == 0; }, 5));
+        std::thread server([&] {
+            const auto peer = origin.accept(kRawLimitMs);
+            if (!peer) return;
+            (void)peer->readHead();
+            (void)peer->readSome(2'000);
+            peer->send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+        });
+        Request upload;
+        upload.method = "POST";
+        upload.body = std::string(1024, 'u');
+        EXPECT_EQ(fetch(*proxy, url, upload).status, 200) << round;
+        server.join();
+        clock.advance(30);
+    }
+}
+
+// One page's large uploads to a server that never answers cannot keep
+// another page's out: the other page's body takes the place of the newest
+// of them, which fails; bodies of one page alone fit as before.
+TEST_F(EngineProxyStrangerService, OnePagesUploadsCannotStarveAnothers) {
+    RawListener silent;
+    std::vector<std::unique_ptr<RawConnection>> held;
+    std::atomic<bool> stop{false};
+    std::thread keeper([&] {
+        while (!stop) {
+            if (auto peer = silent.accept(100)) held.push_back(std::move(peer));
+        }
+    });
+    const std::string hog = "http://127.0.0.1:" + std::to_string(silent.port()) + "/hog";
+    constexpr std::int64_t kBytes = std::int64_t(64) << 20;
+    const std::string body(size_t(kBytes), 'h');
+    std::vector<std::unique_ptr<RawConnection>> hogs;
+    for (int i = 0; i < 2; ++i) {
+        hogs.push_back(std::make_unique<RawConnection>(proxy->port()));
+        hogs.back()->send(head("POST", hog + std::to_string(i),
+                               "Content-Length: " + std::to_string(kBytes) + "\r\n", 1) +
+                          body);
+    }
+    ASSERT_TRUE(core::RunLoop::main().runUntil(
+        [] { return web::proxy::BodyBudget::used() == web::proxy::BodyBudget::kBytes; }, 20));
+
+    // The same page's third body does not fit.
+    RawConnection third(proxy->port());
+    third.send(head("POST", hog + "2", "Content-Length: 1024\r\n", 1) + std::string(1024, 'h'));
+    EXPECT_EQ(statusOf(third.readHead()), 503);
+
+    RawListener origin;
+    std::thread server([&] {
+        const auto peer = origin.accept(kRawLimitMs);
+        if (!peer) return;
+        (void)peer->readHead();
+        (void)peer->readSome(2'000);
+        peer->send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+    });
+    const std::string other = "http://127.0.0.1:" + std::to_string(origin.port()) + "/post";
+    RawConnection page(proxy->port());
+    page.send(head("POST", other, "Content-Length: 1024\r\n", 2) + std::string(1024, 'p'));
+    EXPECT_EQ(statusOf(page.readHead()), 200);
+    server.join();
+    // One of the first page's uploads gave its place, and failed; the
+    // other goes on.
+    const bool secondFailed = statusOf(hogs[1]->readHead(2'000)) == 502;
+    auto& failed = secondFailed ? hogs[1] : hogs[0];
+    auto& going = secondFailed ? hogs[0] : hogs[1];
+    if (!secondFailed) {
+        EXPECT_EQ(statusOf(failed->readHead()), 502);
+    }
+    EXPECT_TRUE(failed->closedWithin(kRawLimitMs));
+    EXPECT_FALSE(going->closedWithin(200));
+    stop = true;
+    keeper.join();
+}
+
+// A page's loads waiting for servers that never answer (each at an address
+// of its own, as no host takes more than a few connections) hold a bounded
+// number of onward connections; another page's loads go on meanwhile, and
+// the waiting ones start as places come free.
+TEST_F(EngineProxyStrangerService, APagesPendingLoadsAreBounded) {
+    RawListener silent(true);
+    constexpr size_t kLoads = web::proxy::LoadPlaces::kMostPerPage + 16;
+    std::vector<std::unique_ptr<RawConnection>> accepted;
+    std::atomic<bool> stop{false};
+    std::atomic<size_t> count{0};
+    std::thread keeper([&] {
+        while (!stop) {
+            if (auto peer = silent.accept(50)) {
+                accepted.push_back(std::move(peer));
+                ++count;
+            }
+        }
+    });
+    std::vector<std::unique_ptr<RawConnection>> clients;
+    for (size_t i = 0; i < kLoads; ++i) {
+        clients.push_back(std::make_unique<RawConnection>(proxy->port()));
+        clients.back()->send(head("GET",
+                                  "http://127.0.0." + std::to_string(i + 2) + ":" +
+                                      std::to_string(silent.port()) + "/",
+                                  {}, 3));
+    }
+    ASSERT_TRUE(core::RunLoop::main().runUntil(
+        [&] { return count == web::proxy::LoadPlaces::kMostPerPage; }, 20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(count, web::proxy::LoadPlaces::kMostPerPage);
+
+    RawListener origin;
+    std::thread server([&] {
+        const auto peer = origin.accept(kRawLimitMs);
+        if (!peer) return;
+        (void)peer->readHead();
+        peer->send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+        (void)peer->readSome(1'000);
+    });
+    RawConnection other(proxy->port());
+    other.send(head("GET", "http://127.0.0.1:" + std::to_string(origin.port()) + "/go", {}, 4));
+    EXPECT_EQ(statusOf(other.readHead()), 200);
+    server.join();
+
+    // Clients that give up let the waiting ones go on.
+    for (size_t i = 0; i < web::proxy::LoadPlaces::kMostPerPage; ++i) clients[i].reset();
+    EXPECT_TRUE(core::RunLoop::main().runUntil([&] { return count == kLoads; }, 20));
+    stop = true;
+    keeper.join();
+}
+
+// A request goes on as the client wrote it, and its answer comes back as
+// the origin wrote it: the target byte for byte (escapes good and bad,
+// brackets, pipes, "%2F", a trailing-dot host, a long query), field bytes
+// that are not UTF-8 both ways, the origin's reason phrase, and no field of
+// the proxy's or libcurl's own.
+TEST_F(EngineProxyStrangerService, RequestsAndAnswersPassAsBytes) {
+    RawListener origin;
+    const std::string port = std::to_string(origin.port());
+    const std::vector<std::string> targets = {
+        "/img/sp%20ace.png", "/%C3%A9t%C3%A9", "/a|b/br[ack]/{b}", "/a%25b/a%zzb/%",
+        "/a%2Fb/../c/./d", "/q?cb=[timestamp]&x=a|b&a=%zz&u=%E6%97%A5",
+        "/long?" + std::string(70'000, 'q'), "/"};
+    for (const std::string& host : {std::string("127.0.0.1"), std::string("localhost.")}) {
+        for (const std::string& target : targets) {
+            SCOPED_TRACE(host + target.substr(0, 40));
+            const std::string url = "http://" + host + ":" + port + target;
+            RawConnection client(proxy->port());
+            client.send("POST " + url + " HTTP/1.1\r\nHost: " + host + ":" + port +
+                        "\r\nX-Name: caf\xe9\r\nContent-Length: 3\r\n" +
+                        credentialsField(*proxy) + "\r\nabc");
+            const auto peer = origin.accept(5'000);
+            ASSERT_TRUE(peer) << host << target.substr(0, 40) << " " << client.readSome(5000);
+            std::string received = peer->readHead();
+            while (received.size() < 3 || received.substr(received.size() - 3) != "abc")
+                if (std::string more = peer->readSome(); !more.empty()) received += more;
+                else break;
+            EXPECT_TRUE(received.starts_with("POST " + target + " HTTP/1.1\r\n"))
+                << received.substr(0, 200);
+            EXPECT_NE(received.find("\r\nHost: " + host + ":" + port + "\r\n"),
+                      std::string::npos);
+            EXPECT_NE(received.find("\r\nX-Name: caf\xe9\r\n"), std::string::npos);
+            for (const char* added : {"Via:", "Accept:", "Content-Type:", "User-Agent:", "Expect:",
+                                      "Proxy-Authorization:"})
+                EXPECT_EQ(received.find(std::string("\r\n") + added), std::string::npos) << added;
+            peer->send("HTTP/1.1 418 Teapot \xe9t\xe9\r\nX-Back: \xe9\xff\r\n"
+                       "Content-Length: 2\r\n\r\nok");
+            const std::string answer = client.readHead();
+            EXPECT_TRUE(answer.starts_with("HTTP/1.1 418 Teapot \xe9t\xe9\r\n")) << answer;
+            EXPECT_NE(answer.find("\r\nX-Back: \xe9\xff\r\n"), std::string::npos) << answer;
+            EXPECT_EQ(answer.find("Date:"), std::string::npos) << answer;
+        }
+    }
+}
+
+// What goes on without credentials (a preflight) cannot come round without
+// end: through a server that sends every preflight it gets back to the
+// proxy (for another of its addresses each time, as no host takes more than
+// a few connections), the loop holds at most kMostPreflights of them, then
+// unwinds.
+TEST_F(EngineProxyStrangerService, PreflightsThatComeRoundAreBounded) {
+    RawListener relay(true);
+    const auto preflight = [&](size_t hop) {
+        const std::string authority =
+            "127.0.0." + std::to_string(2 + hop) + ":" + std::to_string(relay.port());
+        return "OPTIONS http://" + authority + "/round HTTP/1.1\r\nHost: " + authority + "\r\n" +
+               proxytesting::kPreflight + "\r\n";
+    };
+    std::atomic<size_t> hops{0};
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> forwarding;
+    std::thread acceptor([&] {
+        while (!stop) {
+            auto peer = relay.accept(50);
+            if (!peer) continue;
+            const size_t hop = ++hops;
+            forwarding.emplace_back(
+                [&, hop, peer = std::shared_ptr<RawConnection>(std::move(peer))] {
+                    if (peer->readHead().empty()) return;
+                    RawConnection onward(proxy->port());
+                    onward.send(preflight(hop));
+                    const int status = statusOf(onward.readHead());
+                    peer->send("HTTP/1.1 " + std::to_string(status == 0 ? 504 : status) +
+                               " Relayed\r\nContent-Length: 0\r\n\r\n");
+                });
+        }
+    });
+    RawConnection client(proxy->port());
+    client.send(preflight(0));
+    const std::string answer = client.readHead(60'000);
+    stop = true;
+    acceptor.join();
+    for (auto& thread : forwarding) thread.join();
+    EXPECT_FALSE(answer.empty());
+    EXPECT_EQ(hops.load(), web::proxy::kMostPreflights);
+}
+
+}  // namespace
