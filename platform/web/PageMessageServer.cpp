@@ -168,7 +168,7 @@ protocol::Decision PageMessageServer::offer(const protocol::MessageHeader& heade
     if (omitted) {
         message.omittedBytes = header.length;
     } else if (form == Form::url) {
-        message.parsed = core::URL::create(url);
+        message.parsed = core::URL::createFromWeb(url);
     } else {
         message.url = std::move(url);
     }

@@ -40,7 +40,8 @@ public:
     // How a page's messages are kept.
     enum class Form {
         text,
-        // Read as a URL (core::URL::create) when it comes in.
+        // Read as a URL when it comes in, as the engine wrote it
+        // (core::URL::createFromWeb), as a navigation's is read.
         url,
     };
 

@@ -122,15 +122,17 @@ TEST_P(DZSDKCoreKindMessagesService, EveryMessageIsDecidedByTheWebViewAndTheAdVi
     const auto spy = adwebtesting::DecisionSpy::install(page().adView());
     // Short and long by frames (the long one beside the engine), then a
     // short one by a location change, which the engine makes once the
-    // script has run.
+    // script has run. Two carry characters the engine leaves unescaped.
     const size_t kLong = 200'000;
     const core::Value sources =
         evaluate("DUZO_send('order', {i: '1'});"
-                 "DUZO_send('order', {i: '2', d: 'z'.repeat(" +
+                 "var f = document.createElement('iframe');"
+                 "f.src = 'dmsg://core/order?i=2&raw={a|b}&d=' + 'z'.repeat(" +
                  std::to_string(kLong) +
-                 ")});"
+                 ");"
+                 "document.body.appendChild(f);"
                  "DUZO_send('order', {i: '3'});"
-                 "location.href = 'dmsg://core/order?i=4';"
+                 "location.href = 'dmsg://core/order?i=4&raw={a|b}';"
                  "[].map.call(document.querySelectorAll('iframe'), function (f) {"
                  "  return (f.getAttribute('src') || '').split(':')[0]; }).slice(-3)");
     ASSERT_TRUE(waitFor([&] { return handler->performed.size() >= 4; }));
@@ -145,6 +147,9 @@ TEST_P(DZSDKCoreKindMessagesService, EveryMessageIsDecidedByTheWebViewAndTheAdVi
             core::JSON::parse(handler->performed[at].substr(handler->performed[at].find(' ') + 1));
         ASSERT_TRUE(parameters) << at;
         EXPECT_EQ((*parameters)["i"], core::Value(std::to_string(at + 1))) << at;
+        if (at % 2) {
+            EXPECT_EQ((*parameters)["raw"], core::Value("{a|b}")) << at;
+        }
     }
     // And each went through the web view's decision step to the ad view's,
     // with the engine's User-Agent field, whole, and was refused.

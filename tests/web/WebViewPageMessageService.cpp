@@ -174,14 +174,12 @@ INSTANTIATE_TEST_SUITE_P(Kinds, WebViewPageMessageService, testing::ValuesIn(kKi
 class WebViewDelegatedPageMessageService
     : public testing::TestWithParam<web::WebViewConfiguration::Kind> {
 protected:
-    [[nodiscard]] bool open(size_t bound = 0) {
+    [[nodiscard]] bool open() {
         delegate = std::make_shared<RecordingDelegate>();
         delegate->decide = [](const web::NavigationAction& action) {
             return !action.request.url().hasScheme("dmsg");
         };
-        web::WebViewConfiguration configuration = configurationOf(GetParam());
-        configuration.maximumNavigationURLBytes = bound;
-        view = makeView(delegate, configuration);
+        view = makeView(delegate, configurationOf(GetParam()));
         if (!view) return false;
         view->receivePageMessagesThroughDelegate("dmsg");
         serveHTML(server, "/page.html",
@@ -242,34 +240,6 @@ TEST_P(WebViewDelegatedPageMessageService, EveryMessageIsAskedAboutWholeInTheOrd
               "dmsg://x/two?d=" + std::string(kLong - 15, 'z'));
     EXPECT_EQ(asked[2].request.url().absoluteString().size(), kLong);
     EXPECT_EQ(web::PageMessageServer::shared(nullptr)->waitingCount(view->pageIdentifier()), 0u);
-}
-
-TEST_P(WebViewDelegatedPageMessageService, AMessageOverTheBoundIsRefusedUnaskedAndNotCarried) {
-    const size_t kBound = web::protocol::kMessageThresholdBytes * 2;
-    ASSERT_TRUE(open(kBound));
-    core::Console::Capture log;
-    // Over the bound by a frame (only its length leaves the web process)
-    // and by a location change; one at the bound, then a last short one.
-    const core::Value sources =
-        evaluate(*view, "var sources = [send(" + padded("dmsg://x/big?d=", kBound + 1) +
-                            "), send(" + padded("dmsg://x/fits?d=", kBound) +
-                            ")];"
-                            "location.href = " +
-                            padded("dmsg://x/big?d=", kBound + 2) +
-                            ";"
-                            "setTimeout(function () { send('dmsg://x/end'); }, 100); sources");
-    ASSERT_TRUE(waitFor([&] { return !delegate->navigationsTo("/end").empty(); }));
-    const core::Value reference(web::protocol::kMessageReferenceScheme);
-    EXPECT_EQ(sources, core::Value(core::Array{reference, reference}));
-    const auto asked = messages();
-    ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[0].request.url().absoluteString().size(), kBound);
-    EXPECT_EQ(asked[1].request.url().absoluteString(), "dmsg://x/end");
-    for (const size_t size : {kBound + 1, kBound + 2})
-        EXPECT_TRUE(log.contains("a navigation to a URL of " + std::to_string(size) +
-                                 " bytes (dmsg:...) was refused: more than " +
-                                 std::to_string(kBound)))
-            << size;
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewDelegatedPageMessageService, testing::ValuesIn(kKinds),

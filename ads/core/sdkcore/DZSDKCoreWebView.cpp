@@ -223,7 +223,8 @@ void DZSDKCoreWebView::takeMessage(std::string url, long navigationType) {
     // The page's answers carry whole ads: they are read and taken apart off
     // the main thread (one queue, so in the order sent), then handled on it.
     messageQueue_->async([weak = weak_from_this(), url = std::move(url), navigationType] {
-        auto parsed = core::URL::create(url);
+        // As the web view read it: as the engine wrote it.
+        auto parsed = core::URL::createFromWeb(url);
         if (!parsed || !DZNotification::isNotificationURL(*parsed)) return;
         auto notification = DZNotification::create(parsed);
         core::Queue::main()->async([weak, parsed = std::move(*parsed), navigationType,
