@@ -11,6 +11,10 @@
 // - kExpectMessage, app to page, parameter (s) a URL: a navigation of the
 //   page to that URL was let through the engine's policy step undecided; its
 //   request is decided over the socket when the page sends it.
+// - kMainFrameMessage, app to page, parameter (s) a URL: a load the app made
+//   of the page's main frame (a load, a reload or a history step of the
+//   view's own) to that URL was let through the engine's policy step; the
+//   page's next request for it is that navigation's.
 // - kSentMessage, page to app, parameter (s) a URL: the page's main frame
 //   sent its request for that URL (a navigation or a redirect hop of one).
 // - A decision query, extension to app: a native-endian uint32 length, then
@@ -36,6 +40,7 @@ namespace web::protocol {
 inline constexpr const char* kSocketKey = "socket";
 inline constexpr const char* kExpectMessage = "vantor.expect";
 inline constexpr const char* kSentMessage = "vantor.sent";
+inline constexpr const char* kMainFrameMessage = "vantor.main-frame";
 inline constexpr const char* kMemoryLimitKey = "memory-limit";
 inline constexpr const char* kMemoryNotice = "vantor-memory";
 inline constexpr const char* kQueryType = "(tbbssa(ss))";

@@ -66,6 +66,9 @@ struct WebView::Engine {
     // navigation to its reference).
     [[nodiscard]] NavigationAction actionFor(WebKitNavigationAction* action,
                                              core::URLRequest request) const;
+    // Tells the web process that the main frame's next request for url is
+    // the load the view made (protocol::kMainFrameMessage).
+    void tellMainFrameLoad(const std::string& url);
     // A link clicked in a frame of the page, told before its navigation.
     void linkClicked(std::string url, bool mainFrame, std::string target);
     // The frame a link-click navigation to url targets, when a click told it.

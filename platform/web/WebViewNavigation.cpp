@@ -192,6 +192,7 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
         if (!issued.decided) owner.beginLoad(url);
         decidedLoad = DecidedLoad{issued.key, owner.load_.serial};
         mainFrameHeld = false;
+        tellMainFrameLoad(url);
         webkit_policy_decision_use(policy);
         return;
     }
@@ -200,6 +201,7 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
     if (!redirect && decidedLoad && decidedLoad->key == keyOf(text) && owner.load_.active &&
         !owner.load_.committed && owner.load_.serial == decidedLoad->serial) {
         mainFrameHeld = false;
+        tellMainFrameLoad(url);
         webkit_policy_decision_use(policy);
         return;
     }
@@ -241,6 +243,16 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
     }
     lastAllowed = url;
     webkit_policy_decision_use(policy);
+}
+
+void WebView::Engine::tellMainFrameLoad(const std::string& url) {
+    // Sent before the engine goes on, so the web process has it before the
+    // load's request: nothing else tells it there which frame loads.
+    if (!isHTTP(url) || !context->hasExtension()) return;
+    webkit_web_view_send_message_to_page(
+        page,
+        webkit_user_message_new(protocol::kMainFrameMessage, g_variant_new_string(url.c_str())),
+        nullptr, nullptr, nullptr);
 }
 
 bool WebView::Engine::takePageMessage(WebKitPolicyDecision* policy,

@@ -14,6 +14,12 @@
 //    last committed, as it was loaded (after redirects), not the page's
 //    address (webkit_web_page_get_uri), which follows history.pushState and
 //    replaceState, and a navigation under way even when it never commits;
+//    the main frame's own navigation names its own URL;
+//  - tells the main frame's navigation (for the three above) from the page's
+//    other loads: it is a request for the page's address, unless the
+//    engine's fetch metadata say otherwise; where the engine sends none and
+//    the document wrote that address itself, only one the app made, or the
+//    first after beforeunload at the main window (see navigationWorld);
 //  - for pages whose view takes a scheme's navigations as the page's messages
 //    (the view's user script in protocol::kMessageWorld asks for it), hooks
 //    the page's frame sources so that a long message goes to the app over a
@@ -64,6 +70,7 @@ namespace protocol = web::protocol;
 constexpr size_t kMostExpected = 64;
 
 struct Extension {
+    WebKitWebExtension* engine = nullptr;
     std::string socketPath;
     // Seals the page mark; none where pages are not marked.
     std::unique_ptr<protocol::PageMarkSeal> pageMarks;
@@ -76,10 +83,39 @@ Extension extension;
 constexpr const char* kStateKey = "vantor-page-state";
 
 struct PageState {
+    PageState() = default;
+    PageState(const PageState&) = delete;
+    PageState& operator=(const PageState&) = delete;
+    ~PageState() {
+        if (unloadEvent) g_object_unref(unloadEvent);
+        if (mainFrame)
+            g_object_remove_weak_pointer(G_OBJECT(mainFrame),
+                                         reinterpret_cast<gpointer*>(&mainFrame));
+    }
+
     std::deque<std::string> expected;
     // The URL the main frame's document was loaded from; empty before the
     // first commit.
     std::string document;
+    // The main frame, once a document committed in it (weak).
+    WebKitFrame* mainFrame = nullptr;
+    // Loads of the main frame the app made, let through the engine's policy
+    // step and not sent yet (kMainFrameMessage), by URL.
+    std::deque<std::string> mainFrameLoads;
+    // The page's address is one its document wrote (history.pushState and
+    // replaceState, or a step between the entries they made) since it
+    // committed, and no load of the main frame has named it since.
+    bool rewritten = false;
+    // The engine dispatched beforeunload at the main window: the main frame
+    // begins a navigation, and its request is the next one the page sends
+    // (within this turn of the main loop).
+    bool leaving = false;
+    // The newest beforeunload event of any of the page's frames, as the
+    // extension's own script world sees it, until its dispatch is over.
+    JSCValue* unloadEvent = nullptr;
+    // The URL the main frame's navigation last requested (a redirect hop's
+    // after a redirect), until the next commit.
+    std::string navigation;
 };
 
 bool writeAll(int fd, const void* data, size_t size) {
@@ -124,16 +160,62 @@ bool connectToApp() {
     return extension.socket >= 0;
 }
 
+constexpr const char* kFieldsKeptKey = "vantor-fields-kept";
+
+// The request's fields, to read or change. The engine hands them to
+// send-request as UTF-8 and takes them back as Latin-1 once they were
+// asked for, so that a value with a character above 0x7F would go out
+// encoded twice; each value goes back as Latin-1 here, once per request,
+// and the request goes out as the page made it. (Values are byte strings:
+// script cannot set a character above 0xFF.)
+SoupMessageHeaders* fieldsOf(WebKitURIRequest* request) {
+    SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+    if (!headers || g_object_get_data(G_OBJECT(request), kFieldsKeptKey)) return headers;
+    g_object_set_data(G_OBJECT(request), kFieldsKeptKey, GINT_TO_POINTER(1));
+    std::vector<std::pair<std::string, std::string>> fields;
+    bool changed = false;
+    SoupMessageHeadersIter iterator;
+    soup_message_headers_iter_init(&iterator, headers);
+    const char* name = nullptr;
+    const char* value = nullptr;
+    while (soup_message_headers_iter_next(&iterator, &name, &value)) {
+        std::string bytes = value;
+        if (g_utf8_validate(value, -1, nullptr)) {
+            std::string latin;
+            bool fits = true;
+            for (const char* at = value; *at && fits; at = g_utf8_next_char(at)) {
+                const gunichar character = g_utf8_get_char(at);
+                fits = character <= 0xFF;
+                latin += char(character);
+            }
+            if (fits && latin != bytes) {
+                bytes = std::move(latin);
+                changed = true;
+            }
+        }
+        fields.emplace_back(name, std::move(bytes));
+    }
+    if (!changed) return headers;
+    soup_message_headers_clear(headers);
+    for (const auto& [field, bytes] : fields)
+        soup_message_headers_append(headers, field.c_str(), bytes.c_str());
+    return headers;
+}
+
 GVariant* headerFields(WebKitURIRequest* request) {
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE("a(ss)"));
-    if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request)) {
+    if (SoupMessageHeaders* headers = fieldsOf(request)) {
         SoupMessageHeadersIter iterator;
         soup_message_headers_iter_init(&iterator, headers);
         const char* name = nullptr;
         const char* value = nullptr;
-        while (soup_message_headers_iter_next(&iterator, &name, &value))
-            g_variant_builder_add(&builder, "(ss)", name, value);
+        while (soup_message_headers_iter_next(&iterator, &name, &value)) {
+            // As the page made it, in UTF-8.
+            gchar* text = g_convert(value, -1, "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr);
+            g_variant_builder_add(&builder, "(ss)", name, text ? text : "");
+            g_free(text);
+        }
     }
     return g_variant_builder_end(&builder);
 }
@@ -308,10 +390,10 @@ protocol::Decision ask(WebKitWebPage* page, WebKitURIRequest* request, const std
     }
 }
 
-bool takeExpected(PageState& state, const char* uri) {
-    for (auto entry = state.expected.begin(); entry != state.expected.end(); ++entry) {
+bool takeExpected(std::deque<std::string>& expected, const char* uri) {
+    for (auto entry = expected.begin(); entry != expected.end(); ++entry) {
         if (*entry == uri) {
-            state.expected.erase(entry);
+            expected.erase(entry);
             return true;
         }
     }
@@ -326,7 +408,7 @@ void hold(WebKitURIRequest* request) {
 
 void markPage(WebKitWebPage* page, WebKitURIRequest* request, const char* uri,
               const std::string& mainDocument) {
-    SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+    SoupMessageHeaders* headers = fieldsOf(request);
     if (!headers) return;
     const char* method = webkit_uri_request_get_http_method(request);
     const std::string value = extension.pageMarks->seal(webkit_web_page_get_id(page), mainDocument,
@@ -338,10 +420,18 @@ void markPage(WebKitWebPage* page, WebKitURIRequest* request, const char* uri,
     }
 }
 
+// Whether the engine sent fetch metadata with the request: it does to
+// secure and local origins alone.
+bool hasFetchMetadata(WebKitURIRequest* request) {
+    SoupMessageHeaders* headers = fieldsOf(request);
+    return headers && (soup_message_headers_get_one(headers, "Sec-Fetch-Mode") ||
+                       soup_message_headers_get_one(headers, "Sec-Fetch-Dest"));
+}
+
 // Whether a request may be a navigation: the engine's fetch metadata (sent
 // to secure and local origins, out of script's reach) say what else it is.
 bool mayBeNavigation(WebKitURIRequest* request) {
-    SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+    SoupMessageHeaders* headers = fieldsOf(request);
     if (!headers) return true;
     const char* mode = soup_message_headers_get_one(headers, "Sec-Fetch-Mode");
     const char* destination = soup_message_headers_get_one(headers, "Sec-Fetch-Dest");
@@ -349,14 +439,154 @@ bool mayBeNavigation(WebKitURIRequest* request) {
            (!destination || std::strcmp(destination, "document") == 0);
 }
 
+PageState* stateOf(WebKitWebPage* page) {
+    return page ? static_cast<PageState*>(g_object_get_data(G_OBJECT(page), kStateKey)) : nullptr;
+}
+
+PageState* stateOfPage(std::uint64_t pageId) {
+    return extension.engine ? stateOf(webkit_web_extension_get_page(extension.engine, pageId))
+                            : nullptr;
+}
+
+// How the main frame's navigation is told from the page's other loads of
+// the page's address where the engine sends no fetch metadata (plain http
+// elsewhere than on this machine). The engine dispatches beforeunload at
+// the main window right before the main frame's navigation begins, and at
+// each frame's window before that frame's, after the policy step let it on
+// (and otherwise only as the page closes); the main frame's request follows
+// at once, within the same turn of the main loop. Only the engine
+// dispatches a trusted event, and the listener lives in a script world of
+// the extension's own, where the page reaches neither it nor the event's
+// properties as it reads them. A request sent while such a dispatch is under
+// way is the page's (its own listeners run then, and no navigation sends).
+// The engine dispatches none at a document without a body: the app's word
+// covers its own loads there.
+WebKitScriptWorld* navigationWorld() {
+    // For the life of the process.
+    static WebKitScriptWorld* const world = webkit_script_world_new();
+    return world;
+}
+
+constexpr const char* kUnloadWatch = R"JS((function (told) {
+  'use strict';
+  addEventListener('beforeunload', function (event) {
+    if (event.isTrusted) told(event);
+  }, true);
+}))JS";
+
+// Which frame's window a watch of beforeunload listens at.
+struct UnloadWatch {
+    std::uint64_t pageId = 0;
+    bool mainFrame = false;
+};
+
+void unloadDispatched(JSCValue* event, gpointer data) {
+    const auto& watch = *static_cast<UnloadWatch*>(data);
+    PageState* state = stateOfPage(watch.pageId);
+    if (!state || !event) return;
+    if (state->unloadEvent) g_object_unref(state->unloadEvent);
+    state->unloadEvent = JSC_VALUE(g_object_ref(event));
+    if (!watch.mainFrame) return;
+    state->leaving = true;
+    // A navigation the engine gave up after its beforeunload (the page
+    // closed, a URL it cannot load) sends nothing: the next turn forgets it.
+    g_idle_add_full(
+        G_PRIORITY_HIGH,
+        [](gpointer data) -> gboolean {
+            if (PageState* state = stateOfPage(std::uint64_t(GPOINTER_TO_SIZE(data))))
+                state->leaving = false;
+            return G_SOURCE_REMOVE;
+        },
+        GSIZE_TO_POINTER(gsize(watch.pageId)), nullptr);
+}
+
+void watchUnload(WebKitWebPage* page, WebKitFrame* frame) {
+    JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, navigationWorld());
+    JSCValue* install = jsc_context_evaluate(context, kUnloadWatch, -1);
+    JSCValue* told = jsc_value_new_function(
+        context, nullptr, G_CALLBACK(unloadDispatched),
+        new UnloadWatch{webkit_web_page_get_id(page), bool(webkit_frame_is_main_frame(frame))},
+        [](gpointer data) { delete static_cast<UnloadWatch*>(data); }, G_TYPE_NONE, 1,
+        JSC_TYPE_VALUE);
+    JSCValue* done = jsc_value_function_call(install, JSC_TYPE_VALUE, told, G_TYPE_NONE);
+    if (JSCException* exception = jsc_context_get_exception(context)) {
+        std::fprintf(stderr, "vantor web extension: the beforeunload watch failed: %s\n",
+                     jsc_exception_get_message(exception));
+        jsc_context_clear_exception(context);
+    }
+    if (done) g_object_unref(done);
+    g_object_unref(told);
+    g_object_unref(install);
+    g_object_unref(context);
+}
+
+// Whether the engine is dispatching beforeunload in one of the page's frames.
+bool unloadUnderWay(PageState& state) {
+    if (!state.unloadEvent) return false;
+    JSCValue* phase = jsc_value_object_get_property(state.unloadEvent, "eventPhase");
+    const bool underWay = phase && jsc_value_is_number(phase) && jsc_value_to_int32(phase) != 0;
+    if (phase) g_object_unref(phase);
+    if (!underWay) g_object_unref(std::exchange(state.unloadEvent, nullptr));
+    return underWay;
+}
+
+// The page's address changed: a load of the main frame began (or was
+// redirected, or committed), or the document rewrote its address. A rewrite
+// changes the document's own address first; a load names one the document
+// does not have, except one that goes to the document's address after a
+// load that never committed, which begins with beforeunload all the same.
+void addressChanged(WebKitWebPage* page, GParamSpec*, gpointer data) {
+    auto& state = *static_cast<PageState*>(data);
+    const char* address = webkit_web_page_get_uri(page);
+    const char* document = state.mainFrame ? webkit_frame_get_uri(state.mainFrame) : nullptr;
+    state.rewritten = !state.leaving && address && document && std::strcmp(address, document) == 0;
+}
+
 // A document committed in one of the page's frames (the window object of a
 // new document, before any of its script runs): the main frame's is the
 // page's main document from here on.
 void windowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* frame, gpointer) {
+    PageState* state = stateOf(page);
+    if (!state) return;
+    watchUnload(page, frame);
     if (!webkit_frame_is_main_frame(frame)) return;
-    auto* state = static_cast<PageState*>(g_object_get_data(G_OBJECT(page), kStateKey));
     const char* uri = webkit_frame_get_uri(frame);
-    if (state) state->document = uri ? uri : "";
+    state->document = uri ? uri : "";
+    if (state->mainFrame != frame) {
+        if (state->mainFrame)
+            g_object_remove_weak_pointer(G_OBJECT(state->mainFrame),
+                                         reinterpret_cast<gpointer*>(&state->mainFrame));
+        state->mainFrame = frame;
+        g_object_add_weak_pointer(G_OBJECT(frame), reinterpret_cast<gpointer*>(&state->mainFrame));
+    }
+    state->rewritten = false;
+    state->leaving = false;
+    state->navigation.clear();
+    state->mainFrameLoads.clear();
+}
+
+// Whether a request is the main frame's navigation, or a redirect hop of
+// one. It is a request for the page's address (after a redirect: one
+// following a response for the main frame's last request), as far as the
+// engine's fetch metadata say it may be one; where the engine sends none and
+// the address is one the document wrote, only a load the app made or one
+// that began with beforeunload at the main window counts.
+bool isMainFrameRequest(WebKitWebPage* page, PageState& state, WebKitURIRequest* request,
+                        const char* uri, WebKitURIResponse* redirectResponse, bool unloading) {
+    const bool leaving = !unloading && std::exchange(state.leaving, false);
+    const bool madeByApp =
+        !unloading && !redirectResponse && takeExpected(state.mainFrameLoads, uri);
+    if (unloading) return false;
+    const char* address = webkit_web_page_get_uri(page);
+    if (redirectResponse) {
+        const char* from = webkit_uri_response_get_uri(redirectResponse);
+        if (!from || !mayBeNavigation(request)) return false;
+        if (state.rewritten) return !state.navigation.empty() && state.navigation == from;
+        return address && std::strcmp(address, from) == 0;
+    }
+    if (!address || std::strcmp(address, uri) != 0) return false;
+    if (!state.rewritten || hasFetchMetadata(request)) return mayBeNavigation(request);
+    return leaving || madeByApp;
 }
 
 gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
@@ -366,16 +596,16 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
     if (!uri) return FALSE;
     const std::string_view scheme = protocol::schemeOf(uri);
     if (scheme != "http" && scheme != "https") return FALSE;
-    // The main frame's navigation is the request for the page's own URL (for
-    // a redirect hop: the one following a response for the page's URL), as
-    // far as the request itself says it may be one.
     const char* pageURI = webkit_web_page_get_uri(page);
-    const char* compared = redirectResponse ? webkit_uri_response_get_uri(redirectResponse) : uri;
+    // No navigation sends while the engine dispatches beforeunload: what
+    // does is the page's script's.
+    const bool unloading = unloadUnderWay(state);
     const bool mainFrame =
-        pageURI && compared && std::strcmp(pageURI, compared) == 0 && mayBeNavigation(request);
+        isMainFrameRequest(page, state, request, uri, redirectResponse, unloading);
+    if (mainFrame) state.navigation = uri;
     // A navigation the app did not leave undecided was decided in the
     // engine's policy step: it goes on without a round trip to the app.
-    if (takeExpected(state, uri)) {
+    if (!unloading && takeExpected(state.expected, uri)) {
         const auto decision = ask(page, request, uri, mainFrame, redirectResponse != nullptr);
         if (decision != protocol::Decision::allow) {
             hold(request);
@@ -398,12 +628,16 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
 
 gboolean userMessage(WebKitWebPage*, WebKitUserMessage* message, gpointer data) {
     auto& state = *static_cast<PageState*>(data);
-    if (std::strcmp(webkit_user_message_get_name(message), protocol::kExpectMessage) != 0)
-        return FALSE;
+    const char* name = webkit_user_message_get_name(message);
+    std::deque<std::string>* list =
+        std::strcmp(name, protocol::kExpectMessage) == 0      ? &state.expected
+        : std::strcmp(name, protocol::kMainFrameMessage) == 0 ? &state.mainFrameLoads
+                                                              : nullptr;
+    if (!list) return FALSE;
     GVariant* parameters = webkit_user_message_get_parameters(message);
     if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE_STRING)) return TRUE;
-    state.expected.emplace_back(g_variant_get_string(parameters, nullptr));
-    if (state.expected.size() > kMostExpected) state.expected.pop_front();
+    list->emplace_back(g_variant_get_string(parameters, nullptr));
+    if (list->size() > kMostExpected) list->pop_front();
     return TRUE;
 }
 
@@ -588,6 +822,7 @@ void pageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
                            [](gpointer data) { delete static_cast<PageState*>(data); });
     g_signal_connect(page, "send-request", G_CALLBACK(sendRequest), state);
     g_signal_connect(page, "user-message-received", G_CALLBACK(userMessage), state);
+    g_signal_connect(page, "notify::uri", G_CALLBACK(addressChanged), state);
     const std::uint64_t id = webkit_web_page_get_id(page);
     {
         const std::lock_guard lock(memory.mutex);
@@ -621,12 +856,12 @@ webkit_web_extension_initialize_with_user_data(WebKitWebExtension* webExtension,
         if (g_variant_lookup(data, protocol::kMemoryLimitKey, "u", &limitMiB) && limitMiB > 0)
             startMemoryWatch(limitMiB);
     }
+    extension.engine = webExtension;
     g_signal_connect(webExtension, "page-created", G_CALLBACK(pageCreated), nullptr);
     // For the life of the process, as the world's name is the views'.
     WebKitScriptWorld* messageWorld = webkit_script_world_new_with_name(protocol::kMessageWorld);
     g_signal_connect(messageWorld, "window-object-cleared", G_CALLBACK(messageWorldCleared),
                      nullptr);
-    if (extension.pageMarks)
-        g_signal_connect(webkit_script_world_get_default(), "window-object-cleared",
-                         G_CALLBACK(windowObjectCleared), nullptr);
+    g_signal_connect(webkit_script_world_get_default(), "window-object-cleared",
+                     G_CALLBACK(windowObjectCleared), nullptr);
 }

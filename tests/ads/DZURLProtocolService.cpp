@@ -20,6 +20,7 @@
 #include "ads/web/intercept/DZURLProtocol.h"
 #include "ads/web/view/DZAdViewDelegate.h"
 #include "ads/web/view/DZAdViewSlot.h"
+#include "core/HostRoutes.h"
 #include "core/URLConnection.h"
 #include "fixtures/AdServer.h"
 #include "fixtures/MRAIDScript.h"
@@ -101,8 +102,11 @@ protected:
         return LoopbackResponse::text(source, 200, "application/javascript");
     }
 
-    // An ad view showing html as the ad of kPagePath, its slot's own.
+    // An ad view showing html as the ad of kPagePath (on pageOrigin when
+    // set), its slot's own.
     void show(const std::string& html, const ads::DZWebViewConfiguration& configuration = {}) {
+        const core::URL page =
+            pageOrigin ? *core::URL::create(*pageOrigin + kPagePath) : server.url(kPagePath);
         adView = ads::DZAdView::create({0, 0, 320, 50}, configuration);
         ASSERT_TRUE(adView);
         adView->setDelegate(delegate);
@@ -110,8 +114,8 @@ protected:
         delegate->opener()->setAdViewSlot(slot);
         auto ad = std::make_shared<ads::DZAd>();
         ad->setAdHTML(html);
-        ad->setAdBaseURL(server.url(kPagePath));
-        ad->setAdURL(server.url(kPagePath));
+        ad->setAdBaseURL(page);
+        ad->setAdURL(page);
         if (reporter) ad->setSafeBrowsingReporter(reporter);
         adView->setAd(ad);
         ASSERT_TRUE(waitFor([&] { return delegate->finishes > 0; }));
@@ -187,6 +191,7 @@ protected:
     std::shared_ptr<BannerSlot> slot;
     std::shared_ptr<ads::DZSafeBrowsingReporter> reporter;
     std::shared_ptr<ads::DZAdView> adView;
+    std::optional<std::string> pageOrigin;
 };
 
 TEST_F(DZURLProtocolService, APagesLoadsAreRecordedAndItsMRAIDScriptIsTheSDKs) {
@@ -248,6 +253,36 @@ TEST_F(DZURLProtocolService, APageThatRewritesItsAddressKeepsItsLoadsAndItsMRAID
               core::Value("banner"));
     EXPECT_EQ(evaluate(*adView->webView(), "window.ownMRAID === undefined"), core::Value(true));
     EXPECT_TRUE(server.requestsTo("/test/moved/mraid.js").empty());
+}
+
+// The same on a host elsewhere than this machine (a name routed to the ad
+// server, over plain http), where the engine sends no fetch metadata, for
+// loads of the very address the page wrote: a fetch after pushState, an
+// image after replaceState and a frame after pushState again are recorded
+// under the page's ad view.
+TEST_F(DZURLProtocolService, LoadsOfTheAddressAPageWroteAreItsAdViewsOnAnyHost) {
+    const char* host = "ads.rewrites.example";
+    const int port = server.url("/").port().value_or(0);
+    ASSERT_TRUE(core::HostRoutes::add(host, port, "127.0.0.1", port));
+    pageOrigin = "http://" + std::string(host) + ":" + std::to_string(port);
+    for (const char* name : {"fetched", "imaged", "framed"})
+        server.serve(std::string("/test/moved/") + name,
+                     LoopbackResponse::text("<p>moved</p>", 200, "text/html"));
+    show("<body><script>(async () => {"
+         "history.pushState({}, '', '/test/moved/fetched');"
+         "await fetch(location.href).then(r => r.text());"
+         "history.replaceState(null, '', '/test/moved/imaged');"
+         "await new Promise(r => { const i = new Image(); i.onload = i.onerror = r;"
+         "  i.src = location.href; });"
+         "history.pushState({}, '', '/test/moved/framed');"
+         "const f = document.createElement('iframe'); f.src = location.href;"
+         "document.body.appendChild(f);"
+         "})();</script></body>");
+    const auto recorded = resources(4);
+    core::HostRoutes::remove(host, port);
+    EXPECT_TRUE(recorded.count(*pageOrigin + kPagePath));
+    for (const char* name : {"fetched", "imaged", "framed"})
+        EXPECT_TRUE(recorded.count(*pageOrigin + "/test/moved/" + name)) << name;
 }
 
 TEST_F(DZURLProtocolService, TheSubstituteArrivesUncacheableWithTheReceivedStatus) {

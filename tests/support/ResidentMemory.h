@@ -1,7 +1,8 @@
 #pragma once
 // The test process's resident size, for tests that bound what the app
-// holds. Under AddressSanitizer freed memory stays in quarantine, so such
-// bounds are not checked there.
+// holds. Under AddressSanitizer freed memory stays in quarantine, and under
+// ThreadSanitizer every byte has shadow bytes beside it, so such bounds are
+// not checked there.
 
 #include <unistd.h>
 
@@ -10,10 +11,10 @@
 
 namespace testsupport {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr bool kMeasuresResidentMemory = false;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 inline constexpr bool kMeasuresResidentMemory = false;
 #else
 inline constexpr bool kMeasuresResidentMemory = true;

@@ -59,7 +59,8 @@ struct Lingering {
         if (socket && !g_socket_is_closed(socket))
             (void)g_socket_shutdown(socket, TRUE, TRUE, nullptr);
         if (stream) {
-            g_io_stream_close_async(stream, G_PRIORITY_DEFAULT, nullptr, nullptr, nullptr);
+            // At once: its socket is shut already.
+            (void)g_io_stream_close(stream, nullptr, nullptr);
             g_object_unref(stream);
         }
         g_clear_object(&socket);
@@ -590,7 +591,10 @@ Connection::Taken Connection::take() {
 
 void Connection::closeStream() {
     if (!stream_) return;
-    g_io_stream_close_async(stream_, G_PRIORITY_DEFAULT, nullptr, nullptr, nullptr);
+    // On this thread, at once: the socket is shut first, so that nothing
+    // (a TLS alert) waits for the client.
+    if (!g_socket_is_closed(socket_)) (void)g_socket_shutdown(socket_, TRUE, TRUE, nullptr);
+    (void)g_io_stream_close(stream_, nullptr, nullptr);
     g_clear_object(&stream_);
 }
 

@@ -395,8 +395,7 @@ void Server::handshake(Connection::Taken taken, GTlsCertificate* certificate,
             } else {
                 // Quietly: no alert, no waiting for a client that stalls.
                 (void)g_socket_shutdown(pending->socket, TRUE, TRUE, nullptr);
-                g_io_stream_close_async(G_IO_STREAM(tls), G_PRIORITY_DEFAULT, nullptr, nullptr,
-                                        nullptr);
+                (void)g_io_stream_close(G_IO_STREAM(tls), nullptr, nullptr);
             }
             g_object_unref(tls);
             delete pending;

@@ -133,10 +133,12 @@ core::NetworkError::Code codeOf(const GError* error, bool timedOut) {
     return Code::networkConnectionLost;
 }
 
-void closeLater(GIOStream*& stream) {
+// Closes stream on this thread, at once: its socket is shut first, so that
+// nothing (a TLS alert) waits for the peer.
+void closeNow(GIOStream*& stream, GSocket* socket) {
     if (!stream) return;
-    // The close holds the stream until it is done.
-    g_io_stream_close_async(stream, G_PRIORITY_DEFAULT, nullptr, nullptr, nullptr);
+    if (socket && !g_socket_is_closed(socket)) (void)g_socket_shutdown(socket, TRUE, TRUE, nullptr);
+    (void)g_io_stream_close(stream, nullptr, nullptr);
     g_clear_object(&stream);
 }
 
@@ -200,10 +202,8 @@ struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_
         if (idle) idle->invalidate();
         g_object_unref(cancellable);
         for (GSocketAddress* address : addresses) g_object_unref(address);
-        closeLater(origin);
-        closeLater(clientStream);
-        if (clientSocket && !g_socket_is_closed(clientSocket))
-            (void)g_socket_shutdown(clientSocket, TRUE, TRUE, nullptr);
+        closeNow(origin, connection ? g_socket_connection_get_socket(connection) : nullptr);
+        closeNow(clientStream, clientSocket);
         g_clear_object(&clientSocket);
         g_clear_object(&connection);
         if (originCounted) server.descriptorClosed();
