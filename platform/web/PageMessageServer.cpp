@@ -145,27 +145,45 @@ void PageMessageServer::serve() {
 
 protocol::Decision PageMessageServer::offer(const protocol::MessageHeader& header,
                                             std::string url) {
-    const std::lock_guard lock(mutex_);
-    if (!receiving_.count(header.pageId)) return protocol::Decision::refuse;
-    Waiting& waiting = waiting_[header.pageId];
-    if (waiting.messages.count(header.serial) || waiting.messages.size() >= kMostWaitingMessages ||
-        waiting.bytes + url.size() > kMostWaitingBytes)
-        return protocol::Decision::refuse;
+    const bool omitted = header.flags & protocol::kMessageOmitted;
+    const size_t bytes = omitted ? 0 : url.size();
+    // Whether the page takes it, asked before the text is read as a URL, and
+    // again after (its view may have stopped taking messages meanwhile).
+    const auto admits = [&](Form* form) {
+        const auto receiving = receiving_.find(header.pageId);
+        if (receiving == receiving_.end()) return false;
+        if (form) *form = receiving->second;
+        const auto page = waiting_.find(header.pageId);
+        return page == waiting_.end() || (!page->second.messages.count(header.serial) &&
+                                          page->second.messages.size() < kMostWaitingMessages &&
+                                          page->second.bytes + bytes <= kMostWaitingBytes);
+    };
+    Form form = Form::text;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!admits(&form)) return protocol::Decision::refuse;
+    }
     Message message;
-    if (header.flags & protocol::kMessageOmitted) {
+    message.length = omitted ? header.length : url.size();
+    if (omitted) {
         message.omittedBytes = header.length;
+    } else if (form == Form::url) {
+        message.parsed = core::URL::createFromWeb(url);
     } else {
         message.url = std::move(url);
     }
-    waiting.bytes += message.url.size();
+    const std::lock_guard lock(mutex_);
+    if (!admits(nullptr)) return protocol::Decision::refuse;
+    Waiting& waiting = waiting_[header.pageId];
+    waiting.bytes += bytes;
     waiting.messages.emplace(header.serial, std::move(message));
     return protocol::Decision::allow;
 }
 
-void PageMessageServer::setReceiving(std::uint64_t pageId, bool receiving) {
+void PageMessageServer::setReceiving(std::uint64_t pageId, bool receiving, Form form) {
     const std::lock_guard lock(mutex_);
     if (receiving) {
-        receiving_.insert(pageId);
+        receiving_[pageId] = form;
     } else {
         receiving_.erase(pageId);
         waiting_.erase(pageId);
@@ -186,7 +204,7 @@ std::optional<PageMessageServer::Message> PageMessageServer::take(std::uint64_t 
     if (found == page->second.messages.end()) return std::nullopt;
     Message message = std::move(found->second);
     page->second.messages.erase(found);
-    page->second.bytes -= message.url.size();
+    page->second.bytes -= message.omittedBytes ? 0 : size_t(message.length);
     return message;
 }
 

@@ -7,6 +7,10 @@
 // a message of megabytes never passes through the main thread on its way
 // in; the main thread only takes the text.
 //
+// A page's messages are kept as their text, or, for a view that asks its
+// delegate about them (Form::url), read as URLs on the server's thread, so
+// that the main thread does not parse megabytes either.
+//
 // What waits for its reference is bounded per page (kMostWaitingMessages,
 // kMostWaitingBytes): past that a message is refused, and its page
 // navigates to it the ordinary way. A page's waiting messages go when its
@@ -18,10 +22,10 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <unordered_map>
 
+#include "core/URL.h"
 #include "web/WebProcessProtocol.h"
 
 namespace web {
@@ -33,9 +37,23 @@ public:
     // Web processes connected at once.
     static constexpr size_t kMostConnections = 64;
 
+    // How a page's messages are kept.
+    enum class Form {
+        text,
+        // Read as a URL when it comes in, as the engine wrote it
+        // (core::URL::createFromWeb), as a navigation's is read.
+        url,
+    };
+
     struct Message {
+        // Form::text: the URL's text.
         std::string url;
-        // Not sent: the length of a URL over protocol::kMostMessageBytes.
+        // Form::url: the URL read; nullopt when the text is none.
+        std::optional<core::URL> parsed;
+        // The URL's length in bytes, whether or not it was sent.
+        std::uint64_t length = 0;
+        // Not sent: the length of a URL over protocol::kMostMessageBytes, or
+        // over the view's own bound.
         std::uint64_t omittedBytes = 0;
     };
 
@@ -45,8 +63,9 @@ public:
 
     [[nodiscard]] const std::string& socketPath() const { return socketPath_; }
 
-    // Whether the page's messages are kept; off drops those waiting.
-    void setReceiving(std::uint64_t pageId, bool receiving);
+    // Whether the page's messages are kept, and how; off drops those
+    // waiting.
+    void setReceiving(std::uint64_t pageId, bool receiving, Form form = Form::text);
     // Drops the page's waiting messages (its web process ended).
     void dropWaiting(std::uint64_t pageId);
     // The message kept under serial for the page, taken out; nullopt when
@@ -71,7 +90,7 @@ private:
     std::string socketPath_;
     int listener_ = -1;
     std::mutex mutex_;
-    std::set<std::uint64_t> receiving_;
+    std::map<std::uint64_t, Form> receiving_;
     std::unordered_map<std::uint64_t, Waiting> waiting_;
 };
 

@@ -133,22 +133,24 @@ struct ProxyError {
     return colon == std::string_view::npos ? std::string_view() : url.substr(0, colon);
 }
 
-// Page messages (WebView::receivePageMessages): a view that takes a
-// scheme's navigations as the page's messages adds a user script in
-// kMessageWorld, at document start in the main frame, that calls
-// kMessageConfigureFunction(scheme, threshold). The extension defines that
-// function in that world (where the page cannot reach it) and, when it is
-// called, hooks the page's frame sources in the page's own world: a frame
+// Page messages (WebView::receivePageMessages and
+// receivePageMessagesThroughDelegate): a view that takes a scheme's
+// navigations as the page's messages adds a user script in kMessageWorld, at
+// document start in the main frame, that calls
+// kMessageConfigureFunction(scheme, threshold, most). The extension defines
+// that function in that world (where the page cannot reach it) and, when it
+// is called, hooks the page's frame sources in the page's own world: a frame
 // given a URL of the scheme longer than threshold bytes (HTMLIFrameElement's
 // src, setAttribute("src")) has the URL sent to the app over the message
 // socket (kMessageSocketName, beside the decision socket) and navigates to
 // messageReference(serial) instead, so that only a short URL goes through the
 // engine's policy step, in its place among the page's other navigations.
 // On that socket, extension to app: a MessageHeader, then its length bytes
-// of the URL unless kMessageOmitted is set (a URL over kMostMessageBytes: the
-// app tells that it was refused when its reference comes). The app answers
-// one byte: Decision::allow when it keeps the URL for its reference,
-// Decision::refuse when it does not (the frame is then given the URL itself).
+// of the URL unless kMessageOmitted is set (a URL over kMostMessageBytes, or
+// over most, the view's own bound, when that is not 0: the app tells that it
+// was refused when its reference comes). The app answers one byte:
+// Decision::allow when it keeps the URL for its reference, Decision::refuse
+// when it does not (the frame is then given the URL itself).
 inline constexpr const char* kMessageWorld = "vantor-page-messages";
 inline constexpr const char* kMessageConfigureFunction = "vantorPageMessages";
 inline constexpr const char* kMessageSocketName = "messages";

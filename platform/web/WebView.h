@@ -116,9 +116,24 @@ public:
     // and the engine's policy step sees a short reference in its place; a
     // message sent another way (a location change, a link) comes through
     // the policy step as it is. The configuration's maximumNavigationURLBytes
-    // bounds both: a longer message is refused and logged. For the loads
-    // from now on; one scheme per view.
+    // bounds both: a longer message is refused and logged (the web process
+    // does not send one over it). For the loads from now on; one scheme per
+    // view, taken one way.
     void receivePageMessages(std::string scheme, PageMessageHandler handler);
+    // The page's messages, decided by the delegate: a navigation to a URL of
+    // scheme is asked about like any other the policy step decides, so that
+    // what the delegate does for a navigation it does for every message. A
+    // long one that the page gives a frame as its source is taken in the web
+    // process as above, its text read as a URL off the main thread, and when
+    // its reference comes through the policy step, in its place among the
+    // page's navigations, the delegate is asked about the message itself:
+    // the action's request has the message's URL (about:blank when its text
+    // is no URL, as for any navigation), and the fields, type and gesture of
+    // the frame's navigation to the reference. Nothing loads for such a
+    // message whatever the answer. maximumNavigationURLBytes bounds both
+    // ways: a longer message is refused and logged, and the delegate is not
+    // asked. For the loads from now on; one scheme per view, taken one way.
+    void receivePageMessagesThroughDelegate(std::string scheme);
 
     // Serves scheme for this view's pages. Schemes are per engine context:
     // the first view to serve one registers it (fetch() from http pages
@@ -275,6 +290,8 @@ private:
     void installOwnScripts();
     void addOwnScripts();
     void addMessageScript();
+    // Both ways of taking the page's messages.
+    void takePageMessages(std::string scheme, PageMessageHandler handler, bool throughDelegate);
     void contentSizeReported(gfx::Size size);
 
     // WebViewSnapshot.cpp
@@ -303,6 +320,8 @@ private:
     std::map<std::string, SchemeHandler> schemeHandlers_;
     std::string messageScheme_;
     PageMessageHandler messageHandler_;
+    // receivePageMessagesThroughDelegate: no handler, the delegate decides.
+    bool messagesThroughDelegate_ = false;
 };
 
 }  // namespace web

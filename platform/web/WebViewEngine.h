@@ -62,6 +62,10 @@ struct WebView::Engine {
     // The same, for the action's URL as read already.
     [[nodiscard]] NavigationAction actionFor(WebKitNavigationAction* action,
                                              const std::string& url) const;
+    // The same, for a request of another URL (a message taken beside the
+    // navigation to its reference).
+    [[nodiscard]] NavigationAction actionFor(WebKitNavigationAction* action,
+                                             core::URLRequest request) const;
     // Tells the web process that the main frame's next request for url is
     // the load the view made (protocol::kMainFrameMessage).
     void tellMainFrameLoad(const std::string& url);
@@ -251,9 +255,11 @@ struct WebView::Engine {
     bool receivesPageMessages = false;
     // A navigation to the view's message scheme, or to the reference of a
     // message taken in the web process (WebViewNavigation.cpp): true when
-    // url was one, handed on (or refused) and its navigation ignored.
-    [[nodiscard]] bool takePageMessage(WebKitPolicyDecision* policy, std::string_view url,
-                                       NavigationType type);
+    // url was one, handed on, asked about (or refused) and its navigation
+    // ignored. A view whose delegate decides its messages leaves the ones
+    // that come as they are to the rest of the policy step (false).
+    [[nodiscard]] bool takePageMessage(WebKitPolicyDecision* policy,
+                                       WebKitNavigationAction* navigation, std::string_view url);
     // A size change waits for the engine's allocation before its snapshot.
     bool snapshotOnAllocation = false;
 

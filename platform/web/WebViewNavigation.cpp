@@ -108,8 +108,13 @@ NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action) cons
 
 NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action,
                                             const std::string& url) const {
+    return actionFor(action, requestFor(url));
+}
+
+NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action,
+                                            core::URLRequest asked) const {
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-    NavigationAction result{requestFor(url)};
+    NavigationAction result{std::move(asked)};
     if (const char* method = webkit_uri_request_get_http_method(request))
         result.request.setMethod(method);
     for (const auto& [name, value] : headerFieldsOf(webkit_uri_request_get_http_headers(request)))
@@ -155,8 +160,7 @@ void WebView::Engine::decideNavigation(WebKitNavigationPolicyDecision* decision)
                      [&](const APINavigation& issued) { return issued.key == keyOf(text); });
     // The page's messages, where the view takes them: read no further.
     if (!owner.messageScheme_.empty() && (redirect || issuedEntry == apiNavigations.end()) &&
-        takePageMessage(policy, text,
-                        typeFor(webkit_navigation_action_get_navigation_type(navigation))))
+        takePageMessage(policy, navigation, text))
         return;
     const size_t most = owner.configuration_.maximumNavigationURLBytes;
     if (most != 0 && text.size() > most && (redirect || issuedEntry == apiNavigations.end())) {
@@ -251,12 +255,15 @@ void WebView::Engine::tellMainFrameLoad(const std::string& url) {
         nullptr, nullptr, nullptr);
 }
 
-bool WebView::Engine::takePageMessage(WebKitPolicyDecision* policy, std::string_view url,
-                                      NavigationType type) {
+bool WebView::Engine::takePageMessage(WebKitPolicyDecision* policy,
+                                      WebKitNavigationAction* navigation, std::string_view url) {
     const std::string_view scheme = protocol::schemeOf(url.substr(0, 64));
     const size_t most = owner.configuration_.maximumNavigationURLBytes;
+    const NavigationType type = typeFor(webkit_navigation_action_get_navigation_type(navigation));
     std::string message;
     if (equalsIgnoringCase(scheme, owner.messageScheme_)) {
+        // Decided as any navigation, when the delegate decides the messages.
+        if (owner.messagesThroughDelegate_) return false;
         webkit_policy_decision_ignore(policy);
         if (most != 0 && url.size() > most) {
             logRefusal(url.substr(0, 64), url.size(), most);
@@ -275,10 +282,20 @@ bool WebView::Engine::takePageMessage(WebKitPolicyDecision* policy, std::string_
                                std::string(url.substr(0, 64)) + ")");
             return true;
         }
-        const std::uint64_t bytes = taken->omittedBytes ? taken->omittedBytes : taken->url.size();
-        if (taken->omittedBytes || (most != 0 && bytes > most)) {
-            logRefusal(owner.messageScheme_ + ":", bytes,
-                       taken->omittedBytes ? size_t(protocol::kMostMessageBytes) : most);
+        if (taken->omittedBytes || (most != 0 && taken->length > most)) {
+            // Over the view's bound, or over the protocol's when the view
+            // has none (or a larger one).
+            const bool overView = most != 0 && taken->length > most;
+            logRefusal(owner.messageScheme_ + ":", taken->length,
+                       overView ? most : size_t(protocol::kMostMessageBytes));
+            return true;
+        }
+        if (owner.messagesThroughDelegate_) {
+            // Read on the server's thread; one that is no URL reads as any
+            // navigation's would.
+            core::URLRequest request(taken->parsed ? std::move(*taken->parsed)
+                                                   : core::URL::create("about:blank").value());
+            (void)ask(actionFor(navigation, std::move(request)));
             return true;
         }
         message = std::move(taken->url);

@@ -157,7 +157,8 @@ void WebView::addMessageScript() {
     // of its own, before the page's scripts).
     const std::string source = std::string(protocol::kMessageConfigureFunction) + "(" +
                                core::JSON::write(core::Value(messageScheme_)).value_or("\"\"") +
-                               ", " + std::to_string(protocol::kMessageThresholdBytes) + ");";
+                               ", " + std::to_string(protocol::kMessageThresholdBytes) + ", " +
+                               std::to_string(configuration_.maximumNavigationURLBytes) + ");";
     WebKitUserScript* script = webkit_user_script_new_for_world(
         source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
         WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, protocol::kMessageWorld, nullptr, nullptr);
@@ -166,9 +167,23 @@ void WebView::addMessageScript() {
 }
 
 void WebView::receivePageMessages(std::string scheme, PageMessageHandler handler) {
+    takePageMessages(std::move(scheme), std::move(handler), false);
+}
+
+void WebView::receivePageMessagesThroughDelegate(std::string scheme) {
+    takePageMessages(std::move(scheme), {}, true);
+}
+
+void WebView::takePageMessages(std::string scheme, PageMessageHandler handler,
+                               bool throughDelegate) {
     const bool first = messageScheme_.empty();
+    if (!first && throughDelegate != messagesThroughDelegate_) {
+        core::Console::log("WebView: the page's messages are taken one way; kept as they were");
+        return;
+    }
     messageScheme_ = std::move(scheme);
     messageHandler_ = std::move(handler);
+    messagesThroughDelegate_ = throughDelegate;
     if (!first || messageScheme_.empty()) return;
     // Without the socket (or the extension) every message comes through the
     // policy step.
@@ -179,7 +194,9 @@ void WebView::receivePageMessages(std::string scheme, PageMessageHandler handler
         core::Console::log("WebView: " + error);
         return;
     }
-    server->setReceiving(pageIdentifier(), true);
+    server->setReceiving(pageIdentifier(), true,
+                         throughDelegate ? PageMessageServer::Form::url
+                                         : PageMessageServer::Form::text);
     engine_->receivesPageMessages = true;
     addMessageScript();
 }

@@ -23,7 +23,8 @@
 //  - for pages whose view takes a scheme's navigations as the page's messages
 //    (the view's user script in protocol::kMessageWorld asks for it), hooks
 //    the page's frame sources so that a long message goes to the app over a
-//    socket of its own and the frame navigates to a short reference to it;
+//    socket of its own (only its length when it is over the view's bound)
+//    and the frame navigates to a short reference to it;
 //  - when the app sets a memory limit, holds the process to it: a thread of
 //    its own samples the resident size, so that script that never yields
 //    cannot put the check off, and past the limit stops the process's other
@@ -707,14 +708,22 @@ struct HookTarget {
     bool installed = false;
 };
 
+// What the hook's send function sends for: the page, and its view's bound
+// (0: none).
+struct MessageSender {
+    std::uint64_t pageId = 0;
+    std::uint64_t most = 0;
+};
+
 void closeMessageChannel() {
     if (messageChannel.socket >= 0) close(messageChannel.socket);
     messageChannel.socket = -1;
 }
 
 // Sends the page's message to the app; the reference to navigate to instead
-// when the app keeps it, empty when it does not (or cannot be reached).
-std::string sendMessage(std::uint64_t pageId, std::string_view url) {
+// when the app keeps it, empty when it does not (or cannot be reached). One
+// over the view's bound is not sent: the app refuses it by its length.
+std::string sendMessage(const MessageSender& sender, std::string_view url) {
     if (messageChannel.socket < 0) {
         messageChannel.socket = openConnectionTo(protocol::messageSocketPath(extension.socketPath));
         if (messageChannel.socket < 0) return {};
@@ -728,10 +737,11 @@ std::string sendMessage(std::uint64_t pageId, std::string_view url) {
     while (messageChannel.nextSerial == 0)
         messageChannel.nextSerial = (std::uint64_t(g_random_int()) << 31) | g_random_int();
     protocol::MessageHeader header;
-    header.pageId = pageId;
+    header.pageId = sender.pageId;
     header.serial = messageChannel.nextSerial++;
     header.length = url.size();
-    const bool omitted = url.size() > protocol::kMostMessageBytes;
+    const bool omitted =
+        url.size() > protocol::kMostMessageBytes || (sender.most != 0 && url.size() > sender.most);
     if (omitted) header.flags |= protocol::kMessageOmitted;
     const int fd = messageChannel.socket;
     char answer = 0;
@@ -753,20 +763,23 @@ std::string sendMessage(std::uint64_t pageId, std::string_view url) {
 JSCValue* takeMessage(const char* url, gpointer data) {
     JSCContext* context = jsc_context_get_current();
     const std::string reference =
-        url ? sendMessage(std::uint64_t(GPOINTER_TO_SIZE(data)), url) : std::string();
+        url ? sendMessage(*static_cast<const MessageSender*>(data), url) : std::string();
     return reference.empty() ? jsc_value_new_null(context)
                              : jsc_value_new_string(context, reference.c_str());
 }
 
-void installMessageHook(const char* scheme, double threshold, gpointer data) {
+void installMessageHook(const char* scheme, double threshold, double most, gpointer data) {
     auto& target = *static_cast<HookTarget*>(data);
     if (target.installed || !target.frame || !scheme || !*scheme) return;
     target.installed = true;
     JSCContext* context = webkit_frame_get_js_context(target.frame);
     JSCValue* install = jsc_context_evaluate(context, kMessageHook, -1);
-    JSCValue* send = jsc_value_new_function(context, nullptr, G_CALLBACK(takeMessage),
-                                            GSIZE_TO_POINTER(gsize(target.pageId)), nullptr,
-                                            JSC_TYPE_VALUE, 1, G_TYPE_STRING);
+    auto* sender = new MessageSender{
+        target.pageId, most > 0 && most < double(UINT64_MAX) ? std::uint64_t(most) : 0};
+    JSCValue* send = jsc_value_new_function(
+        context, nullptr, G_CALLBACK(takeMessage), sender,
+        [](gpointer data) { delete static_cast<MessageSender*>(data); }, JSC_TYPE_VALUE, 1,
+        G_TYPE_STRING);
     JSCValue* done = jsc_value_function_call(install, JSC_TYPE_VALUE, send, G_TYPE_STRING, scheme,
                                              G_TYPE_DOUBLE, threshold, G_TYPE_NONE);
     if (JSCException* exception = jsc_context_get_exception(context)) {
@@ -797,7 +810,7 @@ void messageWorldCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFr
                                              reinterpret_cast<gpointer*>(&target->frame));
             delete target;
         },
-        G_TYPE_NONE, 2, G_TYPE_STRING, G_TYPE_DOUBLE);
+        G_TYPE_NONE, 3, G_TYPE_STRING, G_TYPE_DOUBLE, G_TYPE_DOUBLE);
     jsc_context_set_value(context, protocol::kMessageConfigureFunction, configure);
     g_object_unref(configure);
     g_object_unref(context);

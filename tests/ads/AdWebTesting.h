@@ -143,6 +143,70 @@ public:
     }
 };
 
+// Stands between an ad view's web view and the ad view for its life:
+// records each decision the web view asks for, with the request's
+// User-Agent field (which the ad view's step reads), and passes every call
+// on to the ad view.
+class DecisionSpy : public ads::DZWebViewDelegate {
+public:
+    struct Decision {
+        std::string url;
+        long type = 0;
+        std::optional<std::string> agent;
+        bool allowed = false;
+    };
+
+    [[nodiscard]] static std::shared_ptr<DecisionSpy>
+    install(std::shared_ptr<ads::DZAdView> adView) {
+        auto spy = std::make_shared<DecisionSpy>(adView);
+        adView->webView()->setDelegate(spy);
+        return spy;
+    }
+    explicit DecisionSpy(std::shared_ptr<ads::DZAdView> adView) : adView_(std::move(adView)) {}
+    ~DecisionSpy() override { adView_->webView()->setDelegate(adView_); }
+
+    // The decisions asked for URLs that start with prefix, in order.
+    [[nodiscard]] std::vector<Decision> decisionsFor(std::string_view prefix) const {
+        std::vector<Decision> found;
+        for (const auto& decision : decisions)
+            if (decision.url.rfind(prefix, 0) == 0) found.push_back(decision);
+        return found;
+    }
+
+    bool shouldStartLoadWithRequest(ads::DZWebView& webView, const core::URLRequest& request,
+                                    long type) override {
+        const bool allowed = adView_->shouldStartLoadWithRequest(webView, request, type);
+        decisions.push_back(
+            {request.url().absoluteString(), type, request.value("User-Agent"), allowed});
+        return allowed;
+    }
+    void webViewDidStartLoad(ads::DZWebView& webView) override {
+        adView_->webViewDidStartLoad(webView);
+    }
+    void webViewDidFinishLoad(ads::DZWebView& webView) override {
+        adView_->webViewDidFinishLoad(webView);
+    }
+    void didFailLoadWithError(ads::DZWebView& webView, const ads::Error& error) override {
+        adView_->didFailLoadWithError(webView, error);
+    }
+    void webViewWebProcessDidTerminate(ads::DZWebView& webView) override {
+        adView_->webViewWebProcessDidTerminate(webView);
+    }
+    void webViewDidChangeHistory(ads::DZWebView& webView) override {
+        adView_->webViewDidChangeHistory(webView);
+    }
+    void runJavaScriptAlertPanelWithTitle(ads::DZWebView& webView, const std::string& title,
+                                          const std::string& message,
+                                          std::function<void()> completion) override {
+        adView_->runJavaScriptAlertPanelWithTitle(webView, title, message, std::move(completion));
+    }
+
+    std::vector<Decision> decisions;
+
+private:
+    const std::shared_ptr<ads::DZAdView> adView_;
+};
+
 // The engine's answer to the script in the web view's page; none when no
 // answer came.
 [[nodiscard]] inline std::optional<web::JSResult> answerTo(ads::DZWebView& view,

@@ -4,6 +4,7 @@
 // beside it), one whose web process is ended under it, and one that sends
 // a huge message. Each ad fails or is taken down with the publisher told,
 // the banner's next ad still loads, and a huge message is dropped unread
+// (a frame's never crosses the engine: only its length reaches the app)
 // while a normal one still arrives.
 
 #include <signal.h>
@@ -30,6 +31,7 @@
 #include "ui/Application.h"
 #include "ui/ViewController.h"
 #include "ui/Window.h"
+#include "web/WebProcessProtocol.h"
 
 namespace {
 
@@ -267,6 +269,42 @@ TEST_F(DZHugeMessageService, AMessageUnderTheBoundArrivesWhole) {
     ASSERT_TRUE(waitFor([&] { return handler->performed.size() == 2; }));
     EXPECT_EQ(handler->performed[0].size(), std::string(R"(m {"d":""})").size() + 512 * 1024);
     EXPECT_EQ(handler->performed[1], R"(m {"end":"1"})");
+}
+
+TEST_F(DZHugeMessageService, LongMessagesOfAFrameComeBesideTheEngineAndAreDecidedInOrder) {
+    load("<html><body><script>function send(u) { var f = document.createElement('iframe');"
+         " f.style.display = 'none'; f.src = u; document.body.appendChild(f);"
+         " return f.getAttribute('src').split(':')[0]; }</script></body></html>",
+         adView);
+    const auto spy = adwebtesting::DecisionSpy::install(adView);
+    core::Console::Capture log;
+    // Under the bound, over it (ten times: the engine would carry it all
+    // before refusing it), and a short one.
+    const size_t kUnder = 512 * 1024;
+    const size_t kOver = 10 * ads::DZWebViewConfiguration::kMaximumMessageURLBytes;
+    const core::Value sources = adwebtesting::evaluate(
+        *adView->webView(), "[send('dmsg://x/m?d=' + 'u'.repeat(" + std::to_string(kUnder) +
+                                ")), send('dmsg://x/m?d=' + 'o'.repeat(" + std::to_string(kOver) +
+                                ")), send('dmsg://x/m?end=1')]");
+    ASSERT_TRUE(waitFor([&] { return handler->performed.size() >= 2; }));
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    const core::Value reference(web::protocol::kMessageReferenceScheme);
+    EXPECT_EQ(sources, core::Value(core::Array{reference, reference, core::Value("dmsg")}));
+    // The one over the bound went no further than its length.
+    ASSERT_EQ(handler->performed.size(), 2u);
+    EXPECT_EQ(handler->performed[0].size(), std::string(R"(m {"d":""})").size() + kUnder);
+    EXPECT_EQ(handler->performed[1], R"(m {"end":"1"})");
+    EXPECT_TRUE(log.contains("a navigation to a URL of " + std::to_string(kOver + 13) +
+                             " bytes (dmsg:...) was refused"));
+    // The others went through the web view's and the ad view's steps.
+    const auto decisions = spy->decisionsFor("dmsg:");
+    ASSERT_EQ(decisions.size(), 2u);
+    EXPECT_EQ(decisions[0].url.size(), kUnder + 13);
+    EXPECT_EQ(decisions[1].url, "dmsg://x/m?end=1");
+    for (const auto& decision : decisions) {
+        EXPECT_TRUE(decision.agent && !decision.agent->empty());
+        EXPECT_FALSE(decision.allowed);
+    }
 }
 
 TEST_F(DZHugeMessageService, TheCorePagesViewTakesAnswersThatCarryWholeAds) {

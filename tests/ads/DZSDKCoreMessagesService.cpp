@@ -4,11 +4,13 @@
 // very different sizes, sent back to back, reach their handler in the
 // order the page sent them; in both web view kinds, a long message the page
 // gives a frame is taken beside the navigation and reads as one that came
-// through it.
+// through it; and every message, short or long, is decided by the page's
+// web view and ad view before it reaches its handler.
 
 #include "DMSGTesting.h"
 #include "SDKCoreTesting.h"
 #include "ads/web/view/DZAdViewDelegate.h"
+#include "web/WebProcessProtocol.h"
 
 namespace {
 
@@ -109,6 +111,58 @@ TEST_P(DZSDKCoreKindMessagesService, ALongMessageReachesItsHandlerAsANavigationW
     EXPECT_EQ(parameters(0)["d"].stringValue().size(), 40000u * 7);
     EXPECT_EQ(parameters(0)["d"].stringValue().substr(0, 7), "\xc3\xa9 &=?%");
     EXPECT_EQ(parameters(0)["d"], parameters(2)["d"]);
+}
+
+TEST_P(DZSDKCoreKindMessagesService, EveryMessageIsDecidedByTheWebViewAndTheAdViewInOrder) {
+    makeControllerOfKind();
+    ASSERT_TRUE(loadPage());
+    const auto handler =
+        std::make_shared<dmsgtesting::RecordingHandler>(std::vector<std::string>{"order"});
+    page().adViewDelegate()->addDMSGHandler(handler);
+    const auto spy = adwebtesting::DecisionSpy::install(page().adView());
+    // Short and long by frames (the long one beside the engine), then a
+    // short one by a location change, which the engine makes once the
+    // script has run. Two carry characters the engine leaves unescaped.
+    const size_t kLong = 200'000;
+    const core::Value sources =
+        evaluate("DUZO_send('order', {i: '1'});"
+                 "var f = document.createElement('iframe');"
+                 "f.src = 'dmsg://core/order?i=2&raw={a|b}&d=' + 'z'.repeat(" +
+                 std::to_string(kLong) +
+                 ");"
+                 "document.body.appendChild(f);"
+                 "DUZO_send('order', {i: '3'});"
+                 "location.href = 'dmsg://core/order?i=4&raw={a|b}';"
+                 "[].map.call(document.querySelectorAll('iframe'), function (f) {"
+                 "  return (f.getAttribute('src') || '').split(':')[0]; }).slice(-3)");
+    ASSERT_TRUE(waitFor([&] { return handler->performed.size() >= 4; }));
+    ASSERT_TRUE(adwebtesting::drainMainQueue());
+    EXPECT_EQ(sources, core::Value(core::Array{core::Value("dmsg"),
+                                               core::Value(web::protocol::kMessageReferenceScheme),
+                                               core::Value("dmsg")}));
+    // Each reached its handler once, in the order sent.
+    ASSERT_EQ(handler->performed.size(), 4u);
+    for (size_t at = 0; at < 4; ++at) {
+        const auto parameters =
+            core::JSON::parse(handler->performed[at].substr(handler->performed[at].find(' ') + 1));
+        ASSERT_TRUE(parameters) << at;
+        EXPECT_EQ((*parameters)["i"], core::Value(std::to_string(at + 1))) << at;
+        if (at % 2) {
+            EXPECT_EQ((*parameters)["raw"], core::Value("{a|b}")) << at;
+        }
+    }
+    // And each went through the web view's decision step to the ad view's,
+    // with the engine's User-Agent field, whole, and was refused.
+    const auto decisions = spy->decisionsFor("dmsg://core/order?");
+    ASSERT_EQ(decisions.size(), 4u);
+    for (size_t at = 0; at < 4; ++at) {
+        EXPECT_NE(decisions[at].url.find("i=" + std::to_string(at + 1)), std::string::npos) << at;
+        EXPECT_TRUE(decisions[at].agent && !decisions[at].agent->empty()) << at;
+        EXPECT_EQ(decisions[at].type, 5) << at;
+        EXPECT_FALSE(decisions[at].allowed) << at;
+    }
+    EXPECT_GT(decisions[1].url.size(), kLong);
+    EXPECT_LT(decisions[2].url.size(), size_t(200));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DZSDKCoreKindMessagesService, testing::Values("ui", "wk"),

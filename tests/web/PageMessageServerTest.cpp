@@ -63,6 +63,28 @@ TEST_F(PageMessageServerTest, AMessageIsKeptForItsPageUnderItsSerialWithinBounds
     EXPECT_EQ(server->waitingCount(kPage), 0u);
 }
 
+TEST_F(PageMessageServerTest, APageWhoseViewAsksItsDelegateHasItsMessagesReadAsURLs) {
+    server->setReceiving(kPage, true, PageMessageServer::Form::url);
+    const std::string url = "dmsg://x/m?d=" + std::string(100'000, 'q');
+    EXPECT_EQ(server->offer(header(kPage, 1, url.size()), url), Decision::allow);
+    EXPECT_EQ(server->offer(header(kPage, 2, 9), "not a url"), Decision::allow);
+    const auto taken = server->take(kPage, 1);
+    ASSERT_TRUE(taken && taken->parsed);
+    EXPECT_EQ(taken->parsed->absoluteString(), url);
+    EXPECT_EQ(taken->parsed->query(), "d=" + std::string(100'000, 'q'));
+    EXPECT_EQ(taken->length, url.size());
+    EXPECT_TRUE(taken->url.empty());  // held once, as the URL
+    // Text that is no URL keeps its length, for the view's bound.
+    const auto unread = server->take(kPage, 2);
+    ASSERT_TRUE(unread);
+    EXPECT_FALSE(unread->parsed);
+    EXPECT_EQ(unread->length, 9u);
+    // Text form again: the text, unread.
+    server->setReceiving(kPage, true, PageMessageServer::Form::text);
+    EXPECT_EQ(server->offer(header(kPage, 3, 3), "a b"), Decision::allow);
+    EXPECT_EQ(server->take(kPage, 3)->url, "a b");
+}
+
 TEST_F(PageMessageServerTest, ASocketsMessagesAreReadInPiecesAndAProtocolBreachEndsIt) {
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};

@@ -3,7 +3,9 @@
 // to, in the order the page sent them, whichever way it went (the long ones
 // a frame is given are taken in the web process; the others come through
 // the engine's policy step), in both kinds. The view's bound refuses what is
-// over it, and the delegate never hears of the messages.
+// over it, and the delegate never hears of the messages. A view whose
+// delegate decides them instead: the delegate is asked about each, the long
+// ones too, with their whole URL.
 
 #include <cstdio>
 #include <cstring>
@@ -165,5 +167,82 @@ TEST_P(WebViewPageMessageService, MessagesTheAppCannotKeepGoThroughThePolicyStep
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewPageMessageService, testing::ValuesIn(kKinds), kindName);
+
+// A view whose delegate decides the page's messages: every message is a
+// navigation it is asked about, in the order sent, the long ones a frame is
+// given taken beside the engine and asked about with their whole URL.
+class WebViewDelegatedPageMessageService
+    : public testing::TestWithParam<web::WebViewConfiguration::Kind> {
+protected:
+    [[nodiscard]] bool open() {
+        delegate = std::make_shared<RecordingDelegate>();
+        delegate->decide = [](const web::NavigationAction& action) {
+            return !action.request.url().hasScheme("dmsg");
+        };
+        view = makeView(delegate, configurationOf(GetParam()));
+        if (!view) return false;
+        view->receivePageMessagesThroughDelegate("dmsg");
+        serveHTML(server, "/page.html",
+                  "<script>function send(u) { var f = document.createElement('iframe');"
+                  " f.src = u; document.body.appendChild(f);"
+                  " return f.getAttribute('src').split(':')[0]; }</script><p>page</p>");
+        return loadAndWait(*view, *delegate, server.url("/page.html"));
+    }
+    [[nodiscard]] std::vector<web::NavigationAction> messages() const {
+        std::vector<web::NavigationAction> found;
+        for (const auto& action : delegate->navigations)
+            if (action.request.url().hasScheme("dmsg")) found.push_back(action);
+        return found;
+    }
+    static std::string padded(const std::string& start, size_t length) {
+        return "'" + start + "' + 'z'.repeat(" + std::to_string(length - start.size()) + ")";
+    }
+
+    fixtures::LoopbackServer server;
+    std::shared_ptr<RecordingDelegate> delegate;
+    std::shared_ptr<web::WebView> view;
+};
+
+TEST_P(WebViewDelegatedPageMessageService, EveryMessageIsAskedAboutWholeInTheOrderSent) {
+    ASSERT_TRUE(open());
+    const size_t kLong = web::protocol::kMessageThresholdBytes * 3;
+    // Short and long by frames (by src and by setAttribute), and a short
+    // one by a location change, which the engine makes once the script has
+    // run.
+    const core::Value sources = evaluate(
+        *view, "var sources = [send('dmsg://x/one'), send(" + padded("dmsg://x/two?d=", kLong) +
+                   ")];"
+                   "var c = document.createElement('iframe');"
+                   "c.setAttribute('src', " +
+                   padded("dmsg://x/three?d=", kLong) +
+                   ");"
+                   "document.body.appendChild(c);"
+                   "sources.push(c.getAttribute('src').split(':')[0], send('dmsg://x/four'));"
+                   "location.href = 'dmsg://x/five';"
+                   "sources");
+    ASSERT_TRUE(waitFor([&] { return messages().size() >= 5; }));
+    const core::Value reference(web::protocol::kMessageReferenceScheme);
+    EXPECT_EQ(sources, core::Value(core::Array{core::Value("dmsg"), reference, reference,
+                                               core::Value("dmsg")}));
+    const auto asked = messages();
+    ASSERT_EQ(asked.size(), 5u);
+    const char* names[] = {"one", "two", "three", "four", "five"};
+    for (size_t at = 0; at < 5; ++at) {
+        const std::string& url = asked[at].request.url().absoluteString();
+        EXPECT_EQ(url.substr(0, 9 + std::strlen(names[at])), std::string("dmsg://x/") + names[at])
+            << at;
+        EXPECT_EQ(asked[at].type, web::NavigationType::other) << at;
+        const auto agent = asked[at].request.value("User-Agent");
+        EXPECT_TRUE(agent && !agent->empty()) << at;
+        EXPECT_FALSE(asked[at].opensNewWindow) << at;
+    }
+    EXPECT_EQ(asked[1].request.url().absoluteString(),
+              "dmsg://x/two?d=" + std::string(kLong - 15, 'z'));
+    EXPECT_EQ(asked[2].request.url().absoluteString().size(), kLong);
+    EXPECT_EQ(web::PageMessageServer::shared(nullptr)->waitingCount(view->pageIdentifier()), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, WebViewDelegatedPageMessageService, testing::ValuesIn(kKinds),
+                         kindName);
 
 }  // namespace

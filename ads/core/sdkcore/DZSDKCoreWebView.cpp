@@ -52,13 +52,6 @@ DZSDKCoreWebView::create(const std::optional<DZWebViewConfiguration>& configurat
     webView->SDKCoreDMSGHandler_->setSDKCoreWebView(webView);
     webView->liveViewDMSGHandler_ = std::make_shared<DZLiveViewDMSGHandler>();
     webView->liveViewDMSGHandler_->setDelegate(webView);
-    // The page's messages come as text, never parsed on the main thread;
-    // the long ones not even through it (taken in the web process).
-    webView->adView_->webView()->webView()->receivePageMessages(
-        std::string(kMessageScheme),
-        [weak = std::weak_ptr(webView)](std::string url, web::NavigationType type) {
-            if (const auto self = weak.lock()) self->takeMessage(std::move(url), long(type));
-        });
     return webView;
 }
 
@@ -218,6 +211,7 @@ bool DZSDKCoreWebView::shouldStartLoadWithRequest(DZAdView&, const core::URLRequ
         });
         return true;
     }
+    // (A copy of the text alone: answers can be megabytes long.)
     if (DZNotification::isNotificationURL(request.url()))
         takeMessage(request.url().absoluteString(), navigationType);
     return false;
@@ -229,8 +223,9 @@ void DZSDKCoreWebView::takeMessage(std::string url, long navigationType) {
     // The page's answers carry whole ads: they are read and taken apart off
     // the main thread (one queue, so in the order sent), then handled on it.
     messageQueue_->async([weak = weak_from_this(), url = std::move(url), navigationType] {
-        auto parsed = core::URL::create(url);
-        if (!parsed || !DZNotification::isNotificationURL(parsed)) return;
+        // As the web view read it: as the engine wrote it.
+        auto parsed = core::URL::createFromWeb(url);
+        if (!parsed || !DZNotification::isNotificationURL(*parsed)) return;
         auto notification = DZNotification::create(parsed);
         core::Queue::main()->async([weak, parsed = std::move(*parsed), navigationType,
                                     notification = std::move(notification)] {

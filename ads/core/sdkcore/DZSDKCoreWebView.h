@@ -3,10 +3,11 @@
 // demand, queues script commands (at most 50) until it has loaded, takes
 // its dmsg answers off the navigation path and hands them to the SDK core
 // message handler (then the Live View message handler), and tells one-time
-// observers when a load has ended. The answers carry whole ads: the web view
-// hands each over as its URL's text (web::WebView::receivePageMessages; a
-// long one a frame is given is taken in the web process and never crosses
-// the main thread whole), each is read and taken apart on the serial queue
+// observers when a load has ended. Each answer is a navigation that its ad
+// view's web view and the ad view decide as any other before it reaches
+// this page's decision (a long one a frame is given is taken in the web
+// process and read as a URL off the main thread: DZWebView). The answers
+// carry whole ads: each is taken apart on the serial queue
 // "com.dozuza.vuraz.sdk-core-messages", so the main thread never parses
 // megabytes, and handed on, in the order the page sent them, on the main
 // queue.
@@ -78,7 +79,6 @@ public:
     // Seconds a load of the page may take.
     static constexpr double kDefaultLoadTimeout = 10.0;
     static constexpr std::string_view kCorePagePath = "/mads/static/sdk/native/sdk-core-v40.html";
-    static constexpr std::string_view kMessageScheme = "dmsg";
 
     // The core page URL for the ad server host set now.
     [[nodiscard]] static std::string coreURLString();
@@ -163,8 +163,8 @@ private:
     const std::shared_ptr<core::Queue> lockQueue_;
     // Where the page's messages are taken apart (see shouldStartLoad...).
     const std::shared_ptr<core::Queue> messageQueue_;
-    // A message of the page, as its URL's text (from the web view, or from a
-    // navigation decision): handled while the page is loaded.
+    // A message of the page (a navigation decided), as its URL's text:
+    // handled while the page is loaded.
     void takeMessage(std::string url, long navigationType);
     void routeMessage(const core::URL& url,
                       const std::shared_ptr<const DZNotification>& notification,

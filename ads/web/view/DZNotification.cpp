@@ -7,7 +7,11 @@
 namespace ads {
 
 bool DZNotification::isNotificationURL(const std::optional<core::URL>& url) {
-    return url && url->hasScheme("dmsg");
+    return url && isNotificationURL(*url);
+}
+
+bool DZNotification::isNotificationURL(const core::URL& url) {
+    return url.hasScheme(kScheme);
 }
 
 std::shared_ptr<const DZNotification> DZNotification::create(const std::optional<core::URL>& url) {

@@ -19,8 +19,12 @@ namespace ads {
 
 class DZNotification {
 public:
+    static constexpr std::string_view kScheme = "dmsg";
+
     // True when the URL's scheme is "dmsg" in any letter case.
     [[nodiscard]] static bool isNotificationURL(const std::optional<core::URL>& url);
+    // The same without a copy (a page's message can be megabytes long).
+    [[nodiscard]] static bool isNotificationURL(const core::URL& url);
     // nullptr for a URL that is not a dmsg URL or names no message: an
     // empty path ("dmsg://adResized" carries its name in the host), a path
     // without its leading "/" ("dmsg:adResized"), or a name that is not

@@ -8,6 +8,7 @@
 #include "ads/foundation/DZScheduler.h"
 #include "ads/foundation/DZStoredSeconds.h"
 #include "ads/foundation/DZURLUtilities.h"
+#include "ads/web/view/DZNotification.h"
 #include "ads/web/view/DZUIKitWebView.h"
 #include "ads/web/view/DZWebKitWebView.h"
 #include "core/Console.h"
@@ -146,6 +147,9 @@ bool DZWebView::setUp(web::WebViewConfiguration engineConfiguration) {
         configuration_.mediaPlaybackRequiresUserAction();
     auto engineView = web::WebView::create(bounds(), std::move(engineConfiguration));
     if (!engineView) return false;
+    // A page's messages are navigations the delegate decides; the long ones
+    // come beside the engine, which would hold the main thread carrying them.
+    engineView->receivePageMessagesThroughDelegate(std::string(DZNotification::kScheme));
     setWebView(std::move(engineView));
     startPolling();
     return true;

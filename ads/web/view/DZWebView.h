@@ -12,6 +12,14 @@
 // a poll the server turns on ("wv_request_poll_interval" seconds); and a
 // content-size callback that drops repeats.
 //
+// A page's "dmsg" messages are navigations decided here like any other
+// (web::WebView::receivePageMessagesThroughDelegate): one that a frame is
+// given as its source and that is too long for the engine to carry cheaply
+// (over web::protocol::kMessageThresholdBytes) is taken in the web process
+// and read as a URL off the main thread, and the decision is asked for it,
+// with its whole URL, in its place among the page's navigations. Nothing
+// loads for such a message, whatever the answer.
+//
 // The engine has no scroll view of its own: the page's content size is the
 // engine's, and the scroll settings (bounces, scrollEnabled, scrollsToTop)
 // are kept as values for the SDK's readers. Until an engine view is
