@@ -31,6 +31,28 @@
 
 namespace web::protocol {
 
+// "host:port", "[v6]:port" or "host" (no user): the host without brackets
+// and the port, empty when none is named; false when the brackets or what
+// follows them make no authority.
+[[nodiscard]] inline bool splitAuthority(std::string_view authority, std::string_view& host,
+                                         std::string_view& port) {
+    host = authority;
+    port = {};
+    if (authority.starts_with('[')) {
+        const size_t close = authority.find(']');
+        if (close == std::string_view::npos) return false;
+        host = authority.substr(1, close - 1);
+        const std::string_view rest = authority.substr(close + 1);
+        if (!rest.empty() && rest.front() != ':') return false;
+        if (!rest.empty()) port = rest.substr(1);
+    } else if (const size_t colon = authority.rfind(':'); colon != std::string_view::npos) {
+        host = authority.substr(0, colon);
+        port = authority.substr(colon + 1);
+        if (host.find(':') != std::string_view::npos) return false;
+    }
+    return true;
+}
+
 // What a seal covers for a request: its method and URL, the URL reduced to
 // what reaches the proxy (no user, no fragment; the port always named; the
 // host in lower case; path and query as sent). nullopt for a URL that is
@@ -48,18 +70,9 @@ namespace web::protocol {
     std::string_view authority = rest.substr(0, authorityEnd);
     if (const size_t at = authority.rfind('@'); at != std::string_view::npos)
         authority.remove_prefix(at + 1);
-    std::string_view host = authority;
+    std::string_view host;
     std::string_view port;
-    if (authority.starts_with('[')) {
-        const size_t close = authority.find(']');
-        if (close == std::string_view::npos) return std::nullopt;
-        host = authority.substr(1, close - 1);
-        if (authority.substr(close + 1).starts_with(':')) port = authority.substr(close + 2);
-    } else if (const size_t colon = authority.rfind(':'); colon != std::string_view::npos) {
-        host = authority.substr(0, colon);
-        port = authority.substr(colon + 1);
-    }
-    if (host.empty()) return std::nullopt;
+    if (!splitAuthority(authority, host, port) || host.empty()) return std::nullopt;
     // The path and query as sent: no fragment.
     std::string_view target =
         authorityEnd == std::string_view::npos ? std::string_view() : rest.substr(authorityEnd);

@@ -72,31 +72,6 @@ struct PageRun {
     std::vector<OfferRecorder::Offer> offers;
 };
 
-// Clears the cookies and storage of the engine's context of the kind's
-// views; false when that did not finish in time.
-[[nodiscard]] bool clearWebsiteData(Kind kind) {
-    std::string error;
-    const auto context = web::WebContext::shared(configurationOf(kind), &error);
-    EXPECT_TRUE(context) << error;
-    if (!context) return false;
-    // Told through a pointer of its own: the answer may come after the wait.
-    const auto cleared = std::make_shared<bool>(false);
-    webkit_website_data_manager_clear(
-        webkit_web_context_get_website_data_manager(context->engine()),
-        WebKitWebsiteDataTypes(WEBKIT_WEBSITE_DATA_COOKIES | WEBKIT_WEBSITE_DATA_LOCAL_STORAGE |
-                               WEBKIT_WEBSITE_DATA_SESSION_STORAGE),
-        0, nullptr,
-        [](GObject* manager, GAsyncResult* result, gpointer data) {
-            webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(manager), result,
-                                                     nullptr);
-            const std::unique_ptr<std::shared_ptr<bool>> told(
-                static_cast<std::shared_ptr<bool>*>(data));
-            **told = true;
-        },
-        new std::shared_ptr<bool>(cleared));
-    return waitFor([&] { return *cleared; });
-}
-
 std::optional<std::string> valueOf(const std::map<std::string, std::string>& map,
                                    const std::string& key) {
     auto found = map.find(key);

@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "WebViewTesting.h"
+#include "support/ProcessTree.h"
 #include "core/ScopedEnvironment.h"
 #include "core/URLProtocolRegistry.h"
 #include "core/URLSessionConfiguration.h"
@@ -251,7 +252,7 @@ self.addEventListener('fetch', e => {
         return response;
     });
     const auto delegate = std::make_shared<RecordingDelegate>();
-    const auto view = makeView(delegate, configurationOf(Kind::UI));
+    auto view = makeView(delegate, configurationOf(Kind::UI));
     ASSERT_TRUE(view);
     const core::URL page = server.url("/sw/page.html");
     ASSERT_TRUE(loadAndWait(*view, *delegate, page));
@@ -283,10 +284,21 @@ self.addEventListener('fetch', e => {
     }
     for (const auto& request : server.requests())
         EXPECT_FALSE(request.header(web::protocol::kPageHeader)) << request.path;
-    // The engine's context outlives the test: its worker goes.
+    // The engine's context outlives the test: its worker goes, and with the
+    // view the worker's process, which would count among later tests'.
+    const auto processes = testsupport::webProcesses();
     (void)evaluate(*view, "navigator.serviceWorker.getRegistration('/sw/')"
                           ".then(r => r && r.unregister()).then(() => window.gone = true); true");
     EXPECT_TRUE(waitFor([&] { return evaluate(*view, "window.gone") == core::Value(true); }));
+    view.reset();
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const auto now = testsupport::webProcesses();
+            return std::none_of(processes.begin(), processes.end(), [&](pid_t pid) {
+                return std::find(now.begin(), now.end(), pid) != now.end();
+            });
+        },
+        30));
 }
 
 // The proxy's address as a page's server: a "WK"-kind page reaches it

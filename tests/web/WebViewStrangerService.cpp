@@ -30,31 +30,38 @@ namespace {
 using namespace webtesting;
 using Kind = web::WebViewConfiguration::Kind;
 
+// A listening socket on every address of the machine (127.0.0.2 and on
+// too); its port in port.
+int listenEverywhere(int& port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    socklen_t length = sizeof address;
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
+    EXPECT_EQ(listen(fd, 1024), 0);
+    EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
 // An origin on every loopback address that logs each request head it reads
 // and answers it as answer() says ("" keeps the connection silent); each
 // connection keeps being read after its answers.
-class RawOrigin {
+class ScriptedOrigin {
 public:
-    explicit RawOrigin(std::function<std::string(const std::string& head)> answer)
-        : answer_(std::move(answer)), fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_ANY);
-        socklen_t length = sizeof address;
-        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
-        EXPECT_EQ(listen(fd_, 1024), 0);
-        EXPECT_EQ(getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length), 0);
-        port_ = ntohs(address.sin_port);
+    explicit ScriptedOrigin(std::function<std::string(const std::string& head)> answer)
+        : answer_(std::move(answer)), fd_(listenEverywhere(port_)) {
         thread_ = std::thread([this] { serve(); });
     }
-    ~RawOrigin() {
+    ~ScriptedOrigin() {
         stop_ = true;
         thread_.join();
         close(fd_);
         for (const pollfd& peer : peers_) close(peer.fd);
     }
-    RawOrigin(const RawOrigin&) = delete;
-    RawOrigin& operator=(const RawOrigin&) = delete;
+    ScriptedOrigin(const ScriptedOrigin&) = delete;
+    ScriptedOrigin& operator=(const ScriptedOrigin&) = delete;
 
     [[nodiscard]] int port() const { return port_; }
     [[nodiscard]] std::vector<std::string> heads() const {
@@ -106,8 +113,8 @@ private:
     }
 
     const std::function<std::string(const std::string&)> answer_;
+    int port_ = 0;  // before fd_: listening sets it
     int fd_;
-    int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<size_t> accepted_{0};
     std::vector<pollfd> peers_;
@@ -156,7 +163,7 @@ TEST_F(WebViewStrangerService, AnOriginThatAnswersAnUpgradeOtherwiseLearnsNothin
                       "Connection: keep-alive\r\n\r\n")}) {
         for (const Kind kind : {Kind::WK, Kind::UI}) {
             SCOPED_TRACE(answer.substr(0, 12) + (kind == Kind::UI ? " UI" : " WK"));
-            RawOrigin origin([&](const std::string& head) {
+            ScriptedOrigin origin([&](const std::string& head) {
                 return head.find("Upgrade:") != std::string::npos ? answer : kPlainAnswer;
             });
             const std::string base = "127.0.0.1:" + std::to_string(origin.port());
@@ -198,7 +205,7 @@ TEST_F(WebViewStrangerService, APageLoadsWhileIdleStrangersCrowdTheProxy) {
         ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         strangers.push_back(fd);
     }
-    RawOrigin origin([](const std::string&) { return kPlainAnswer; });
+    ScriptedOrigin origin([](const std::string&) { return kPlainAnswer; });
     // Loads of many hosts at once: each needs connections of its own.
     const core::Value done = run(Kind::UI, R"(
         const loads = [];
@@ -215,8 +222,8 @@ TEST_F(WebViewStrangerService, APageLoadsWhileIdleStrangersCrowdTheProxy) {
 // One page's large uploads to a server that never answers keep no other
 // view's uploads out; they stay the first page's to wait for.
 TEST_F(WebViewStrangerService, APagesHangingUploadsLeaveOtherViewsTheirOwn) {
-    RawOrigin silent([](const std::string&) { return std::string(); });
-    RawOrigin origin([](const std::string&) { return kPlainAnswer; });
+    ScriptedOrigin silent([](const std::string&) { return std::string(); });
+    ScriptedOrigin origin([](const std::string&) { return kPlainAnswer; });
     const auto hogDelegate = std::make_shared<RecordingDelegate>();
     auto hogConfiguration = configurationOf(Kind::UI);
     hogConfiguration.ownWebProcess = true;
@@ -274,15 +281,8 @@ TEST_F(WebViewStrangerService, DISABLED_PendingLoadsUnderADescriptorLimit) {
     ASSERT_LE(limit.rlim_cur, 1024u);
     // Accepts, says nothing, and closes each connection a second later.
     std::atomic<bool> stop{false};
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(listen(listener, 1024), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    const int port = ntohs(address.sin_port);
+    int port = 0;
+    const int listener = listenEverywhere(port);
     std::thread closer([&] {
         std::vector<std::pair<int, std::chrono::steady_clock::time_point>> held;
         while (!stop) {

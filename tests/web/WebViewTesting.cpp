@@ -1,7 +1,10 @@
 #include "WebViewTesting.h"
 
+#include <webkit2/webkit2.h>
+
 #include "gfx/Canvas.h"
 #include "gfx/Image.h"
+#include "web/WebContext.h"
 #include "web/WebProcessProtocol.h"
 
 namespace webtesting {
@@ -153,6 +156,29 @@ std::string pngBytes(int width, int height, gfx::Color color) {
 
 std::string kindName(const testing::TestParamInfo<web::WebViewConfiguration::Kind>& info) {
     return info.param == web::WebViewConfiguration::Kind::WK ? "WK" : "UI";
+}
+
+bool clearWebsiteData(web::WebViewConfiguration::Kind kind) {
+    std::string error;
+    const auto context = web::WebContext::shared(configurationOf(kind), &error);
+    EXPECT_TRUE(context) << error;
+    if (!context) return false;
+    // Told through a pointer of its own: the answer may come after the wait.
+    const auto cleared = std::make_shared<bool>(false);
+    webkit_website_data_manager_clear(
+        webkit_web_context_get_website_data_manager(context->engine()),
+        WebKitWebsiteDataTypes(WEBKIT_WEBSITE_DATA_COOKIES | WEBKIT_WEBSITE_DATA_LOCAL_STORAGE |
+                               WEBKIT_WEBSITE_DATA_SESSION_STORAGE),
+        0, nullptr,
+        [](GObject* manager, GAsyncResult* result, gpointer data) {
+            webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(manager), result,
+                                                     nullptr);
+            const std::unique_ptr<std::shared_ptr<bool>> told(
+                static_cast<std::shared_ptr<bool>*>(data));
+            **told = true;
+        },
+        new std::shared_ptr<bool>(cleared));
+    return waitFor([&] { return *cleared; });
 }
 
 }  // namespace webtesting

@@ -114,6 +114,10 @@ std::shared_ptr<web::WebView> makeView(const std::shared_ptr<RecordingDelegate>&
 // The script's value; null (and a test failure) when it threw.
 [[nodiscard]] core::Value evaluate(web::WebView& view, const std::string& script);
 
+// Clears the cookies and storage of the engine's context of the kind's
+// views; false when that did not finish in time. The contexts outlive
+// tests: what one test's pages stored would reach another's.
+[[nodiscard]] bool clearWebsiteData(web::WebViewConfiguration::Kind kind);
 // Serves text/html.
 void serveHTML(fixtures::LoopbackServer& server, const std::string& path, std::string html,
                int delayMs = 0);

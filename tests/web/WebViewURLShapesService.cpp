@@ -271,6 +271,8 @@ protected:
         running.run.port = origin.port();
         running.shared = &shared(kind);
         if (!running.shared->view) return running;
+        // Cookies other tests' pages left for this host would be sent.
+        EXPECT_TRUE(clearWebsiteData(kind)) << "the engine's cookies were not cleared in time";
         origin.answer(running.run.folder + "/page.html",
                       RawAnswer::html(std::string(kPageHelpers) + page));
         if (prepare) prepare(running.run.folder);

@@ -161,14 +161,18 @@ std::string answerHead(int status, const std::optional<std::string>& reason,
         head += soup_status_get_phrase(guint(status));
     }
     head += "\r\n";
+    appendFields(head, fields);
+    head += "\r\n";
+    return head;
+}
+
+void appendFields(std::string& head, const core::HTTPHeaders& fields) {
     for (const auto& [name, value] : fields) {
         head += name;
         head += ": ";
         head += value;
         head += "\r\n";
     }
-    head += "\r\n";
-    return head;
 }
 
 ChunkedReader::State ChunkedReader::feed(std::string_view bytes, std::string& out,
@@ -205,6 +209,8 @@ ChunkedReader::State ChunkedReader::feed(std::string_view bytes, std::string& ou
             }
             break;
         case Step::sizeEnd:
+        case Step::dataEnd: {
+            // A line's end: CRLF, or a bare LF.
             if (c == '\r' && !sawCR_) {
                 sawCR_ = true;
                 ++at;
@@ -213,9 +219,11 @@ ChunkedReader::State ChunkedReader::feed(std::string_view bytes, std::string& ou
             if (c != '\n') return fail();
             ++at;
             sawCR_ = false;
+            const bool sizeLine = step_ == Step::sizeEnd;
             digits_ = 0;
-            step_ = size_ == 0 ? Step::trailer : Step::data;
+            step_ = !sizeLine ? Step::size : size_ == 0 ? Step::trailer : Step::data;
             break;
+        }
         case Step::data: {
             const size_t take = size_t(std::min<std::uint64_t>(size_, bytes.size() - at));
             out.append(bytes.substr(at, take));
@@ -224,17 +232,6 @@ ChunkedReader::State ChunkedReader::feed(std::string_view bytes, std::string& ou
             if (size_ == 0) step_ = Step::dataEnd;
             break;
         }
-        case Step::dataEnd:
-            if (c == '\r' && !sawCR_) {
-                sawCR_ = true;
-                ++at;
-                break;
-            }
-            if (c != '\n') return fail();
-            ++at;
-            sawCR_ = false;
-            step_ = Step::size;
-            break;
         case Step::trailer:
         case Step::trailerLine:
             ++at;

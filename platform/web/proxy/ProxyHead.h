@@ -66,6 +66,8 @@ inline constexpr size_t kMostHeadBytes = size_t(4) << 20;
 // reason as given (a server's own, bytes and all), else the usual one.
 [[nodiscard]] std::string answerHead(int status, const std::optional<std::string>& reason,
                                      const core::HTTPHeaders& fields);
+// "Name: value\r\n" for each field, as they are.
+void appendFields(std::string& head, const core::HTTPHeaders& fields);
 
 // A chunked body, taken apart as its bytes come: feed() answers the data
 // the bytes held, and tells when the body ended or could not be read.

@@ -49,21 +49,9 @@ bool isPreflight(const RequestHead& head) {
 // "host:port", "[v6]:port", "host": the host without brackets and the port
 // (fallback when none is named); nullopt when it is no authority.
 std::optional<std::pair<std::string, int>> hostAndPort(std::string_view authority, int fallback) {
-    std::string_view host = authority;
+    std::string_view host;
     std::string_view port;
-    if (authority.starts_with('[')) {
-        const size_t close = authority.find(']');
-        if (close == std::string_view::npos) return std::nullopt;
-        host = authority.substr(1, close - 1);
-        const std::string_view rest = authority.substr(close + 1);
-        if (!rest.empty() && rest.front() != ':') return std::nullopt;
-        if (!rest.empty()) port = rest.substr(1);
-    } else if (const size_t colon = authority.rfind(':'); colon != std::string_view::npos) {
-        host = authority.substr(0, colon);
-        port = authority.substr(colon + 1);
-        if (host.find(':') != std::string_view::npos) return std::nullopt;
-    }
-    if (host.empty()) return std::nullopt;
+    if (!protocol::splitAuthority(authority, host, port) || host.empty()) return std::nullopt;
     int number = fallback;
     if (!port.empty()) {
         const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), number);

@@ -36,16 +36,14 @@ std::string requestHead(const RequestHead& head, const Target& target) {
     text += path == std::string::npos ? "/" : url.substr(path);
     if (text.back() == ' ') text += '/';
     text += " HTTP/1.1\r\n";
+    core::HTTPHeaders fields;
     for (const auto& [name, value] : head.fields) {
-        if (core::HTTPHeaders::sameName(name, protocol::kPageHeader) ||
-            core::HTTPHeaders::sameName(name, "Proxy-Authorization") ||
-            core::HTTPHeaders::sameName(name, "Proxy-Connection"))
-            continue;
-        text += name;
-        text += ": ";
-        text += value;
-        text += "\r\n";
+        if (!core::HTTPHeaders::sameName(name, protocol::kPageHeader) &&
+            !core::HTTPHeaders::sameName(name, "Proxy-Authorization") &&
+            !core::HTTPHeaders::sameName(name, "Proxy-Connection"))
+            fields.add(name, value);
     }
+    appendFields(text, fields);
     text += "\r\n";
     return text;
 }
