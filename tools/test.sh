@@ -49,9 +49,31 @@ run_with_rerun() {
   local log status=0
   log=$(mktemp)
   "$@" 2>&1 | tee "$log" || status=${PIPESTATUS[0]}
+  failed_output_tails "$build_dir/Testing/Temporary/LastTest.log"
   rerun_passes "$log"
   rm -f "$log"
   return "$status"
+}
+
+# The last lines each failed run of a test printed, from ctest's own log,
+# again at the end: a long run's log may be read from its end only, and a
+# test that died says there how (the test binaries print the signal and
+# its stack).
+failed_output_tails() {
+  [[ -f $1 ]] || return 0
+  awk '
+    /^[0-9]+\/[0-9]+ Testing: / { name = $0; sub(/^[0-9]+\/[0-9]+ Testing: /, "", name); next }
+    /^Output:$/ { collecting = 1; skip = 1; count = 0; next }
+    collecting && skip { skip = 0; next }
+    /^<end of output>$/ { collecting = 0; next }
+    collecting { lines[count % 30] = $0; count++; next }
+    /^Test Failed/ || /^Test (Timeout|Exception|Not Run)/ {
+      # The last failed run of each test only.
+      if (!(name in tail)) order[n++] = name
+      tail[name] = "test.sh: the end of what " name " printed (" $0 "):"
+      for (i = (count > 30 ? count - 30 : 0); i < count; i++) tail[name] = tail[name] "\n  " lines[i % 30]
+    }
+    END { for (i = 0; i < n; i++) print tail[order[i]] }' "$1"
 }
 
 # The names of the tests a ctest log shows failing at least once and then

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "CrashTrace.h"
 #include "SharedStateReset.h"
 #include "TestEnvironment.h"
 #include "TestWatchdog.h"
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
     // A test binary runs whole in one process too: what one test leaves in
     // the shared stores is taken back before the next.
     testing::UnitTest::GetInstance()->listeners().Append(new testsupport::SharedStateReset);
+    // A test binary that dies of a signal says where, with the stack.
+    testing::UnitTest::GetInstance()->listeners().Append(new testsupport::CrashTrace);
     // A test that hangs past every wait of its own ends the binary, named.
     testing::UnitTest::GetInstance()->listeners().Append(new testsupport::TestWatchdog);
     return RUN_ALL_TESTS();
