@@ -248,8 +248,10 @@ private:
         std::uint64_t serial = 0;
         core::PendingWork::Token work;  // the load counts as work under way
         // The server's certificate was checked against the app's own
-        // authorities (once per load).
+        // authorities (once per load), and the engine told to accept it.
         bool certificateChecked = false;
+        bool certificateAccepted = false;
+        int certificateRetries = 0;
         // Made once more after the engine dropped it (once per load); the
         // delegate hears of one commit all the same.
         bool remade = false;

@@ -121,6 +121,11 @@ struct WebView::Engine {
     [[nodiscard]] static bool trustsCertificate(GTlsCertificate* certificate, const core::URL& url);
     void goOnWithCertificate(GTlsCertificate* certificate, const core::URL& url,
                              const std::string& failing);
+    // Whether a refused load's certificate is to be checked: once per load,
+    // and again a few times once the engine was told to accept it.
+    [[nodiscard]] static bool checksCertificateAgain(WebView& view);
+    static constexpr int kMostCertificateRetries = 3;
+    static constexpr int kCertificateRetryMs = 100;
     [[nodiscard]] bool probeCertificate(const std::string& failing, const LoadError& failure);
     [[nodiscard]] static LoadError errorFor(const GError* error, const std::string& url,
                                             bool provisional);

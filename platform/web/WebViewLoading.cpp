@@ -133,6 +133,8 @@ void WebView::beginLoad(const std::string& url) {
     load_.committed = false;
     load_.url = url;
     load_.certificateChecked = false;
+    load_.certificateAccepted = false;
+    load_.certificateRetries = 0;
     engine_->proxyFailure.reset();
     load_.remade = false;
     load_.commitTold = false;

@@ -56,16 +56,44 @@ bool WebView::Engine::trustsCertificate(GTlsCertificate* certificate, const core
 
 void WebView::Engine::goOnWithCertificate(GTlsCertificate* certificate, const core::URL& url,
                                           const std::string& failing) {
+    owner.load_.certificateAccepted = true;
     webkit_web_context_allow_tls_certificate_for_host(context->engine(), certificate,
                                                       url.host().c_str());
-    // Once the engine is done with the refused load, the same load goes on.
-    core::RunLoop::main().post(
-        [weak = std::weak_ptr<WebView>(owner.self()), serial = owner.load_.serial, failing] {
-            const auto view = weak.lock();
-            if (!view || !view->load_.active || view->load_.serial != serial) return;
-            view->expectAPINavigation(failing, true);
-            webkit_web_view_load_uri(view->engine_->page, failing.c_str());
-        });
+    // Once the engine is done with the refused load, the same load goes on;
+    // made again after a refusal of the accepted certificate, a little later
+    // each time.
+    struct GoOn {
+        std::weak_ptr<WebView> view;
+        std::uint64_t serial;
+        std::string failing;
+    };
+    auto* goOn = new GoOn{owner.self(), owner.load_.serial, failing};
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, guint(kCertificateRetryMs * owner.load_.certificateRetries),
+        [](gpointer data) -> gboolean {
+            const auto& goOn = *static_cast<GoOn*>(data);
+            const auto view = goOn.view.lock();
+            if (!view || !view->load_.active || view->load_.serial != goOn.serial)
+                return G_SOURCE_REMOVE;
+            view->expectAPINavigation(goOn.failing, true);
+            webkit_web_view_load_uri(view->engine_->page, goOn.failing.c_str());
+            return G_SOURCE_REMOVE;
+        },
+        goOn, [](gpointer data) { delete static_cast<GoOn*>(data); });
+}
+
+bool WebView::Engine::checksCertificateAgain(WebView& view) {
+    if (!view.load_.certificateChecked) {
+        view.load_.certificateChecked = true;  // one check per load
+        return true;
+    }
+    // The engine may take the load up again before its network process has
+    // taken the certificate it was told to accept, as the two are told
+    // apart: a load refused again after that goes on again, a few times.
+    if (!view.load_.certificateAccepted || view.load_.certificateRetries >= kMostCertificateRetries)
+        return false;
+    ++view.load_.certificateRetries;
+    return true;
 }
 
 gboolean WebView::Engine::loadFailedWithTLSErrors(WebKitWebView*, gchar* uri,
@@ -76,8 +104,7 @@ gboolean WebView::Engine::loadFailedWithTLSErrors(WebKitWebView*, gchar* uri,
     const auto keep = view.self();
     const std::string failing = uri ? uri : "";
     const auto url = core::URL::createFromWeb(failing);
-    if (!url || !certificate || !view.load_.active || view.load_.certificateChecked) return FALSE;
-    view.load_.certificateChecked = true;
+    if (!url || !certificate || !view.load_.active || !checksCertificateAgain(view)) return FALSE;
     if (!trustsCertificate(certificate, *url)) return FALSE;  // the engine's failure follows
     // Handled, the engine ends the load with a finish.
     engine.dropNextFinish = true;
@@ -89,9 +116,8 @@ bool WebView::Engine::probeCertificate(const std::string& failing, const LoadErr
     WebView& view = owner;
     const auto url = core::URL::createFromWeb(failing);
     if (!url || !url->hasScheme("https") || url->host().empty() || !view.load_.active ||
-        view.load_.certificateChecked)
+        !checksCertificateAgain(view))
         return false;
-    view.load_.certificateChecked = true;  // one attempt per load
     auto* probe = new Probe{view.self(), view.load_.serial, failing, *url, failure};
     GSocketClient* client = g_socket_client_new();
     g_socket_client_set_tls(client, TRUE);

@@ -97,4 +97,31 @@ TEST_F(WebViewTLSService, ACertificateForAnotherHostFailsInBothKinds) {
     EXPECT_TRUE(elsewhere.requests().empty());
 }
 
+// A server that answers with another certificate on each connection, as
+// servers behind a balancer may while one of them is renewed: each is
+// trusted, and the "WK" kind, refused again for the next one after it
+// accepted the first, goes on until the page loads (in a fresh process the
+// engine accepts neither beforehand).
+TEST_F(WebViewTLSService, AServerThatChangesItsCertificateBetweenConnectionsLoadsInBothKinds) {
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+    fixtures::LoopbackServer renewing;
+    renewing.startTLS(fixtures::LoopbackServer::kDefaultTLSWorkerThreads,
+                      fixtures::LoopbackServer::Identity::alternating);
+    renewing.on("GET", "/tls/page", [](const auto&) {
+        return fixtures::LoopbackResponse::text("<p id=t>renewed</p>", 200,
+                                                "text/html; charset=utf-8");
+    });
+    for (const auto kind : kKinds) {
+        SCOPED_TRACE(kind == web::WebViewConfiguration::Kind::WK ? "WK" : "UI");
+        const auto kindDelegate = std::make_shared<RecordingDelegate>();
+        const auto view = makeView(kindDelegate, configurationOf(kind));
+        ASSERT_TRUE(view);
+        ASSERT_TRUE(loadAndWait(*view, *kindDelegate, renewing.secureURL("/tls/page")));
+        EXPECT_EQ(kindDelegate->events, (std::vector<std::string>{"start", "commit", "finish"}))
+            << testing::PrintToString(kindDelegate->events);
+        EXPECT_EQ(evaluate(*view, "document.getElementById('t').textContent"),
+                  core::Value("renewed"));
+    }
+}
+
 }  // namespace
