@@ -16,7 +16,7 @@ void Exchange::start(Server& server, const std::shared_ptr<Connection>& client, 
     if (!request) return client->refuse(400, {}, true);
     auto exchange =
         std::make_shared<Exchange>(Private{}, server, client, std::move(*request));
-    exchange->self_ = exchange;
+    server.keep(exchange);
     client->serve(exchange);
     if (isDocumentRequest(exchange->request_))
         EngineProxy::noteDocument(pageOf(exchange->request_),
@@ -277,7 +277,7 @@ void Exchange::loadEnded() {
         server_.descriptorClosed();
     }
     if (clientDone_) {
-        const auto keep = std::move(self_);
+        const auto keep = server_.release(this);
     }
 }
 
@@ -309,7 +309,7 @@ void Exchange::clientDone() {
     share_ = {};
     client_.reset();
     if (!loading_) {
-        const auto keep = std::move(self_);
+        const auto keep = server_.release(this);
     }
 }
 

@@ -113,7 +113,6 @@ private:
     std::shared_ptr<core::URLConnection> connection_;
     std::shared_ptr<core::Timer> idle_;
     double lastActivity_ = 0;
-    std::shared_ptr<Exchange> self_;
     bool answered_ = false;
     bool hasBody_ = false;
     bool paused_ = false;

@@ -76,6 +76,19 @@ Server* Server::start(Credentials credentials, std::shared_ptr<CertificateAuthor
     return server;
 }
 
+void Server::keep(std::shared_ptr<void> request) {
+    const void* key = request.get();
+    underWay_[key] = std::move(request);
+}
+
+std::shared_ptr<void> Server::release(const void* request) {
+    const auto found = underWay_.find(request);
+    if (found == underWay_.end()) return nullptr;
+    auto kept = std::move(found->second);
+    underWay_.erase(found);
+    return kept;
+}
+
 std::uint64_t Server::acceptedConnections() {
     return accepted;
 }

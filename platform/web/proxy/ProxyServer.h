@@ -80,6 +80,11 @@ public:
     void descriptorClosed();
     // Preflights without credentials under way.
     size_t preflights = 0;
+    // Requests under way (exchanges, WebSocket passes) are held by the
+    // server until they end, so that what is under way as the process
+    // exits is still found from it.
+    void keep(std::shared_ptr<void> request);
+    std::shared_ptr<void> release(const void* request);
 
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -112,6 +117,7 @@ private:
     // opening.
     long descriptors_ = 0;
     size_t tunnels_ = 0;
+    std::map<const void*, std::shared_ptr<void>> underWay_;
 };
 
 }  // namespace web::proxy

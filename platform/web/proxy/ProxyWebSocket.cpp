@@ -157,7 +157,6 @@ struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_
     std::shared_ptr<Connection> client;
     Target target;
     std::string head;
-    std::shared_ptr<Pass> self;
     GCancellable* cancellable = g_cancellable_new();
     std::shared_ptr<core::Timer> deadline;
     bool timedOut = false;
@@ -220,11 +219,11 @@ struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_
     void fail(const core::NetworkError& error) {
         if (client) answerFailure(*client, error);
         client.reset();
-        self.reset();
+        (void)server.release(this);
     }
     void fail(const GError* error) {
         if (abandoned) {
-            self.reset();
+            (void)server.release(this);
             return;
         }
         const std::string url = target.url.absoluteString();
@@ -262,7 +261,7 @@ struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_
 void WebSocketPass::start(Server& server, const std::shared_ptr<Connection>& client,
                           const RequestHead& head, const Target& target) {
     auto pass = std::make_shared<Pass>(server, client, target);
-    pass->self = pass;
+    server.keep(pass);
     client->serve(pass);
     pass->head = requestHead(head, target);
     core::OffMachineRequests::note(target.url);
@@ -632,7 +631,7 @@ void WebSocketPass::Pass::end() {
         g_cancellable_cancel(cancellable);
     }
     if (pending == 0) {
-        const auto keep = std::move(self);
+        const auto keep = server.release(this);
     }
 }
 
