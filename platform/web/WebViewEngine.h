@@ -123,7 +123,7 @@ struct WebView::Engine {
                              const std::string& failing);
     // Whether a refused load's certificate is to be checked: once per load,
     // and again a few times once the engine was told to accept it.
-    [[nodiscard]] static bool checksCertificateAgain(WebView& view);
+    [[nodiscard]] bool checksCertificate();
     static constexpr int kMostCertificateRetries = 3;
     static constexpr int kCertificateRetryMs = 100;
     [[nodiscard]] bool probeCertificate(const std::string& failing, const LoadError& failure);

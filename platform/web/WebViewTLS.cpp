@@ -82,17 +82,18 @@ void WebView::Engine::goOnWithCertificate(GTlsCertificate* certificate, const co
         goOn, [](gpointer data) { delete static_cast<GoOn*>(data); });
 }
 
-bool WebView::Engine::checksCertificateAgain(WebView& view) {
-    if (!view.load_.certificateChecked) {
-        view.load_.certificateChecked = true;  // one check per load
+bool WebView::Engine::checksCertificate() {
+    WebView::Load& load = owner.load_;
+    if (!load.certificateChecked) {
+        load.certificateChecked = true;  // one check per load
         return true;
     }
     // The engine may take the load up again before its network process has
     // taken the certificate it was told to accept, as the two are told
     // apart: a load refused again after that goes on again, a few times.
-    if (!view.load_.certificateAccepted || view.load_.certificateRetries >= kMostCertificateRetries)
+    if (!load.certificateAccepted || load.certificateRetries >= kMostCertificateRetries)
         return false;
-    ++view.load_.certificateRetries;
+    ++load.certificateRetries;
     return true;
 }
 
@@ -104,7 +105,7 @@ gboolean WebView::Engine::loadFailedWithTLSErrors(WebKitWebView*, gchar* uri,
     const auto keep = view.self();
     const std::string failing = uri ? uri : "";
     const auto url = core::URL::createFromWeb(failing);
-    if (!url || !certificate || !view.load_.active || !checksCertificateAgain(view)) return FALSE;
+    if (!url || !certificate || !view.load_.active || !engine.checksCertificate()) return FALSE;
     if (!trustsCertificate(certificate, *url)) return FALSE;  // the engine's failure follows
     // Handled, the engine ends the load with a finish.
     engine.dropNextFinish = true;
@@ -116,7 +117,7 @@ bool WebView::Engine::probeCertificate(const std::string& failing, const LoadErr
     WebView& view = owner;
     const auto url = core::URL::createFromWeb(failing);
     if (!url || !url->hasScheme("https") || url->host().empty() || !view.load_.active ||
-        !checksCertificateAgain(view))
+        !checksCertificate())
         return false;
     auto* probe = new Probe{view.self(), view.load_.serial, failing, *url, failure};
     GSocketClient* client = g_socket_client_new();

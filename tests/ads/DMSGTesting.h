@@ -4,6 +4,7 @@
 // back while `hold` is set.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,13 @@ public:
         return hold;
     }
     [[nodiscard]] const ActionTable* actionBlockDictionary() const override { return &table_; }
+
+    // The parameters of the message performed at index; nullopt when they
+    // are no JSON.
+    [[nodiscard]] std::optional<core::Value> parametersAt(size_t index) const {
+        const std::string& entry = performed.at(index);
+        return core::JSON::parse(entry.substr(entry.find(' ') + 1));
+    }
 
     bool hold = false;
     std::vector<std::string> performed;

@@ -50,9 +50,8 @@ TEST_F(DZSDKCoreMessagesService, AnswersOfTwoMebibytesAndOfTenBytesArriveInTheOr
                    " d: 'z'.repeat(i % 2 ? 10 : 2 * 1024 * 1024)}); true");
     ASSERT_TRUE(waitFor([&] { return handler->performed.size() == size_t(kCount); }, 60));
     std::vector<int> order;
-    for (const std::string& entry : handler->performed) {
-        // "order <parameters as JSON>"
-        const auto parameters = core::JSON::parse(entry.substr(entry.find(' ') + 1));
+    for (size_t at = 0; at < handler->performed.size(); ++at) {
+        const auto parameters = handler->parametersAt(at);
         ASSERT_TRUE(parameters);
         const int index = std::stoi((*parameters)["i"].stringValue());
         EXPECT_EQ((*parameters)["d"].stringValue().size(), index % 2 ? 10u : size_t(2) << 20);
@@ -101,9 +100,7 @@ TEST_P(DZSDKCoreKindMessagesService, ALongMessageReachesItsHandlerAsANavigationW
     EXPECT_EQ(taken, core::Value(true));
     ASSERT_EQ(handler->performed.size(), 3u);
     const auto parameters = [&](size_t at) {
-        return core::JSON::parse(
-                   handler->performed[at].substr(handler->performed[at].find(' ') + 1))
-            .value_or(core::Value());
+        return handler->parametersAt(at).value_or(core::Value());
     };
     EXPECT_EQ(parameters(0)["i"], core::Value("1"));
     EXPECT_EQ(parameters(1)["i"], core::Value("2"));
@@ -143,8 +140,7 @@ TEST_P(DZSDKCoreKindMessagesService, EveryMessageIsDecidedByTheWebViewAndTheAdVi
     // Each reached its handler once, in the order sent.
     ASSERT_EQ(handler->performed.size(), 4u);
     for (size_t at = 0; at < 4; ++at) {
-        const auto parameters =
-            core::JSON::parse(handler->performed[at].substr(handler->performed[at].find(' ') + 1));
+        const auto parameters = handler->parametersAt(at);
         ASSERT_TRUE(parameters) << at;
         EXPECT_EQ((*parameters)["i"], core::Value(std::to_string(at + 1))) << at;
         if (at % 2) {

@@ -8,21 +8,11 @@
 #include <cstring>
 #include <string>
 
+#include "Sanitizers.h"
+
 namespace testsupport {
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 // What the handler writes first: set as each test starts and ends.
 char where[512];

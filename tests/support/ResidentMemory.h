@@ -9,19 +9,11 @@
 #include <cstdint>
 #include <fstream>
 
+#include "Sanitizers.h"
+
 namespace testsupport {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool kMeasuresResidentMemory = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-inline constexpr bool kMeasuresResidentMemory = false;
-#else
-inline constexpr bool kMeasuresResidentMemory = true;
-#endif
-#else
-inline constexpr bool kMeasuresResidentMemory = true;
-#endif
+inline constexpr bool kMeasuresResidentMemory = !kSanitized;
 
 // In bytes.
 inline std::int64_t residentBytes() {

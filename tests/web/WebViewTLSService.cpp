@@ -27,6 +27,19 @@ protected:
     }
     void TearDown() override { web::TrustedAuthorities::setPEM({}); }
 
+    // The app trusts the test authority, and tls serves, with identity, a
+    // page at /tls/page whose paragraph "t" holds text.
+    static void serveTrustedPage(fixtures::LoopbackServer& tls,
+                                 fixtures::LoopbackServer::Identity identity,
+                                 const std::string& text) {
+        web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
+        tls.startTLS(fixtures::LoopbackServer::kDefaultTLSWorkerThreads, identity);
+        tls.on("GET", "/tls/page", [text](const auto&) {
+            return fixtures::LoopbackResponse::text("<p id=t>" + text + "</p>", 200,
+                                                    "text/html; charset=utf-8");
+        });
+    }
+
     testsupport::ScopedEnvironment environment;
     fixtures::AdServer server;
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
@@ -76,14 +89,8 @@ TEST_F(WebViewTLSService, AuthoritiesSetInCodeServeBothKinds) {
 // page's, is refused in both kinds: by the "WK" kind's own check, and by
 // the proxy's onward load.
 TEST_F(WebViewTLSService, ACertificateForAnotherHostFailsInBothKinds) {
-    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
     fixtures::LoopbackServer elsewhere;
-    elsewhere.startTLS(fixtures::LoopbackServer::kDefaultTLSWorkerThreads,
-                       fixtures::LoopbackServer::Identity::elsewhere);
-    elsewhere.on("GET", "/tls/page", [](const auto&) {
-        return fixtures::LoopbackResponse::text("<p id=t>elsewhere</p>", 200,
-                                                "text/html; charset=utf-8");
-    });
+    serveTrustedPage(elsewhere, fixtures::LoopbackServer::Identity::elsewhere, "elsewhere");
     for (const auto kind : kKinds) {
         SCOPED_TRACE(kind == web::WebViewConfiguration::Kind::WK ? "WK" : "UI");
         const auto kindDelegate = std::make_shared<RecordingDelegate>();
@@ -103,14 +110,8 @@ TEST_F(WebViewTLSService, ACertificateForAnotherHostFailsInBothKinds) {
 // accepted the first, goes on until the page loads (in a fresh process the
 // engine accepts neither beforehand).
 TEST_F(WebViewTLSService, AServerThatChangesItsCertificateBetweenConnectionsLoadsInBothKinds) {
-    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
     fixtures::LoopbackServer renewing;
-    renewing.startTLS(fixtures::LoopbackServer::kDefaultTLSWorkerThreads,
-                      fixtures::LoopbackServer::Identity::alternating);
-    renewing.on("GET", "/tls/page", [](const auto&) {
-        return fixtures::LoopbackResponse::text("<p id=t>renewed</p>", 200,
-                                                "text/html; charset=utf-8");
-    });
+    serveTrustedPage(renewing, fixtures::LoopbackServer::Identity::alternating, "renewed");
     for (const auto kind : kKinds) {
         SCOPED_TRACE(kind == web::WebViewConfiguration::Kind::WK ? "WK" : "UI");
         const auto kindDelegate = std::make_shared<RecordingDelegate>();
