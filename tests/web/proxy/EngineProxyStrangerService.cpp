@@ -273,6 +273,8 @@ TEST_F(EngineProxyStrangerService, AChunkedBodyTakesItsShareOfTheBudget) {
     const auto requests = protocol->requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].body().size(), 4096u);
+    EXPECT_TRUE(
+        core::RunLoop::main().runUntil([] { return web::proxy::BodyBudget::used() == 0; }, 20));
 }
 
 // One page's large uploads to a server that never answers cannot keep
