@@ -149,6 +149,12 @@ RawAnswer RawAnswer::html(std::string page) {
             std::move(page)};
 }
 
+RawAnswer RawAnswer::raw(std::string bytes) {
+    RawAnswer answer;
+    answer.bytes = std::move(bytes);
+    return answer;
+}
+
 class RawOrigin::Impl {
 public:
     Impl() {
@@ -367,7 +373,12 @@ private:
                 echoWebSocket(fd, buffer, *key);
                 return;
             }
-            if (!sendAll(fd, answerFor(*request))) return;
+            const RawAnswer answer = answerFor(*request);
+            if (answer.bytes) {
+                (void)sendAll(fd, *answer.bytes);
+                return;
+            }
+            if (!sendAll(fd, withFraming(*request, answer))) return;
             const std::string* connection = request->field("Connection");
             if ((connection && containsIgnoringCase(*connection, "close")) ||
                 request->version != "HTTP/1.1")
@@ -375,7 +386,7 @@ private:
         }
     }
 
-    std::string answerFor(const RawRequest& request) {
+    RawAnswer answerFor(const RawRequest& request) {
         std::optional<RawAnswer> given;
         size_t longest = 0;
         {
@@ -387,7 +398,12 @@ private:
                 }
             }
         }
-        RawAnswer answer = given ? std::move(*given) : madeAnswer(request);
+        return given ? std::move(*given) : madeAnswer(request);
+    }
+
+    // The answer's status line, fields (with a Content-Length where it
+    // needs one) and body.
+    static std::string withFraming(const RawRequest& request, const RawAnswer& answer) {
         const bool bodiless = answer.statusLine.find(" 204") != std::string::npos ||
                               answer.statusLine.find(" 304") != std::string::npos;
         std::string bytes = answer.statusLine + "\r\n";
