@@ -412,8 +412,13 @@ void HTTPExchange::finish(CURLcode code) {
     char* address = nullptr;
     if (!responded_ &&
         (code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_BAD_FUNCTION_ARGUMENT) &&
-        curl_easy_getinfo(easy_, CURLINFO_PRIMARY_IP, &address) == CURLE_OK && address && *address)
-        code = CURLE_WEIRD_SERVER_REPLY;
+        curl_easy_getinfo(easy_, CURLINFO_PRIMARY_IP, &address) == CURLE_OK && address &&
+        *address) {
+        const std::string text = *errorBuffer_ ? errorBuffer_ : curl_easy_strerror(code);
+        fail(networkErrorFromCurl(CURLE_WEIRD_SERVER_REPLY, request_.url(), text, received_,
+                                  expected_));
+        return;
+    }
     if (code == CURLE_OK) {
         if (auto task = std::move(task_)) task->exchangeFinished(*this, std::nullopt);
         return;

@@ -370,7 +370,9 @@ private:
             const std::string* upgrade = request->field("Upgrade");
             const std::string* key = request->field("Sec-WebSocket-Key");
             if (upgrade && key && containsIgnoringCase(*upgrade, "websocket")) {
-                echoWebSocket(fd, buffer, *key);
+                const auto given = givenFor(*request);
+                echoWebSocket(fd, buffer, *key,
+                              given ? given->statusLine : "HTTP/1.1 101 Switching Protocols");
                 return;
             }
             const RawAnswer answer = answerFor(*request);
@@ -387,6 +389,12 @@ private:
     }
 
     RawAnswer answerFor(const RawRequest& request) {
+        auto given = givenFor(request);
+        return given ? std::move(*given) : madeAnswer(request);
+    }
+
+    // The answer given for the longest prefix of the request's target.
+    std::optional<RawAnswer> givenFor(const RawRequest& request) {
         std::optional<RawAnswer> given;
         size_t longest = 0;
         {
@@ -398,7 +406,7 @@ private:
                 }
             }
         }
-        return given ? std::move(*given) : madeAnswer(request);
+        return given;
     }
 
     // The answer's status line, fields (with a Content-Length where it
@@ -455,9 +463,11 @@ private:
     }
 
     // Sends back every message until the client closes.
-    static void echoWebSocket(int fd, std::string& buffer, const std::string& key) {
-        if (!sendAll(fd, "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n"
-                         "Connection: Upgrade\r\nSec-WebSocket-Accept: " +
+    static void echoWebSocket(int fd, std::string& buffer, const std::string& key,
+                              const std::string& statusLine) {
+        if (!sendAll(fd, statusLine +
+                             "\r\nUpgrade: websocket\r\n"
+                             "Connection: Upgrade\r\nSec-WebSocket-Accept: " +
                              websocketAccept(key) + "\r\n\r\n"))
             return;
         for (;;) {

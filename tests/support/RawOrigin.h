@@ -15,8 +15,9 @@
 //    when the fields name none and the status may have a body), or, for a
 //    RawAnswer::bytes, those bytes alone, after which the connection ends;
 //  - a target of more than kMostTargetBytes: 414 (as origins answer);
-//  - a WebSocket handshake: 101, then every text or binary message sent
-//    back, until the client closes;
+//  - a WebSocket handshake: 101 (with the status line of the answer given
+//    for its prefix, if any), then every text or binary message sent back,
+//    until the client closes;
 //  - otherwise by the tag's word: "img" a 1x1 PNG; "script" a script that
 //    pushes document.currentScript.src onto window.ran; "frame", "nav" and
 //    "form" an HTML page that sets window.served to "<method> <target>" and

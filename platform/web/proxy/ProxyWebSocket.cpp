@@ -12,6 +12,7 @@
 
 #include "core/ASCII.h"
 #include "core/Clock.h"
+#include "core/HTTPResponseHead.h"
 #include "core/HostRoutes.h"
 #include "core/OffMachineRequests.h"
 #include "core/RunLoop.h"
@@ -48,18 +49,13 @@ std::string requestHead(const RequestHead& head, const Target& target) {
     return text;
 }
 
-// The status of "HTTP/1.1 101 Switching Protocols"; 0 when it is none.
+// The status of "HTTP/1.1 101 Switching Protocols", read as the engine
+// reads it; 0 when it is none.
 int statusOf(std::string_view line, std::optional<std::string>& reason) {
-    if (!line.starts_with("HTTP/")) return 0;
-    const size_t space = line.find(' ');
-    if (space == std::string_view::npos) return 0;
-    std::string_view rest = line.substr(space + 1);
-    int status = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), status);
-    if (error != std::errc() || end - rest.data() != 3) return 0;
-    rest.remove_prefix(3);
-    reason = rest.starts_with(' ') ? std::string(rest.substr(1)) : std::string();
-    return status;
+    const auto parsed = core::HTTPResponseHead::parseStatusLine(line);
+    if (!parsed) return 0;
+    reason = parsed->reasonPhrase.value_or("");
+    return parsed->status;
 }
 
 // The lines of a head, each without its line end.
@@ -415,8 +411,9 @@ void WebSocketPass::Pass::answerRead(GObject* stream, GAsyncResult* result, gpoi
             const std::string url = pass->target.url.absoluteString();
             pass->fail(core::NetworkError::make(core::NetworkError::Code::networkConnectionLost,
                                                 url,
-                                                "WebSocket to " + url + " failed: the origin "
-                                                                        "closed before it answered"));
+                                                "WebSocket to " + url +
+                                                    " failed: the origin "
+                                                    "closed before it answered"));
         } else {
             pass->fail(error);
         }
@@ -436,9 +433,9 @@ void WebSocketPass::Pass::answerRead(GObject* stream, GAsyncResult* result, gpoi
         }
         if (status == 0) {
             const std::string url = pass->target.url.absoluteString();
-            pass->fail(core::NetworkError::make(
-                core::NetworkError::Code::badServerResponse, url,
-                "WebSocket to " + url + " failed: the origin's answer is no HTTP"));
+            pass->fail(core::NetworkError::make(core::NetworkError::Code::badServerResponse, url,
+                                                "WebSocket to " + url +
+                                                    " failed: the origin's answer is no HTTP"));
             return;
         }
         pass->originAnswered(end);
@@ -446,9 +443,9 @@ void WebSocketPass::Pass::answerRead(GObject* stream, GAsyncResult* result, gpoi
     }
     if (pass->answer.size() > kMostAnswerHeadBytes) {
         const std::string url = pass->target.url.absoluteString();
-        pass->fail(core::NetworkError::make(
-            core::NetworkError::Code::badServerResponse, url,
-            "WebSocket to " + url + " failed: the origin's answer head is too large"));
+        pass->fail(core::NetworkError::make(core::NetworkError::Code::badServerResponse, url,
+                                            "WebSocket to " + url +
+                                                " failed: the origin's answer head is too large"));
         return;
     }
     pass->readAnswer();
@@ -523,18 +520,16 @@ void WebSocketPass::Pass::relay(bool upgraded) {
     down = {this, g_io_stream_get_input_stream(origin), g_io_stream_get_output_stream(clientStream),
             false};
     touch();
-    idle = core::Timer::schedule(core::RunLoop::current(), kIdleSeconds, false,
-                                 [weak = std::weak_ptr<Pass>(shared_from_this())](
-                                     core::Timer& timer) {
-                                     const auto pass = weak.lock();
-                                     if (!pass) return;
-                                     if (const double idled = pass->idleSeconds();
-                                         idled < kIdleSeconds)
-                                         timer.setFireDate(pass->clock->monotonicSeconds() +
-                                                           (kIdleSeconds - idled));
-                                     else
-                                         pass->end();
-                                 });
+    idle = core::Timer::schedule(
+        core::RunLoop::current(), kIdleSeconds, false,
+        [weak = std::weak_ptr<Pass>(shared_from_this())](core::Timer& timer) {
+            const auto pass = weak.lock();
+            if (!pass) return;
+            if (const double idled = pass->idleSeconds(); idled < kIdleSeconds)
+                timer.setFireDate(pass->clock->monotonicSeconds() + (kIdleSeconds - idled));
+            else
+                pass->end();
+        });
     ++pending;
     g_output_stream_write_all_async(down.to, first.data(), first.size(), G_PRIORITY_DEFAULT,
                                     cancellable, firstWritten, this);
