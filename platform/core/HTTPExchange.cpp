@@ -116,7 +116,8 @@ X509_STORE* authoritiesWith(const HTTPExchange::Trust& trust, std::string& stamp
 // authorities, with an app's own where the trust names some.
 X509_STORE* authoritiesFor(const HTTPExchange::Trust& trust, std::string& stamp) {
     stamp.clear();
-    if (trust.certificatesPEM.empty() && trust.certificatesFile.empty()) return systemAuthorities();
+    if (trust.certificatesPEM.empty() && trust.certificatesFile.empty())
+        return systemAuthorities();
     return authoritiesWith(trust, stamp);
 }
 
@@ -125,8 +126,9 @@ X509_STORE* authoritiesFor(const HTTPExchange::Trust& trust, std::string& stamp)
 // after it changed included) stay apart; libcurl adds it as a folder to
 // search to a store that useAuthorities replaces.
 std::string trustKey(const HTTPExchange::Trust& trust, const std::string& stamp) {
-    const std::string source = trust.certificatesPEM.empty() ? trust.certificatesFile + "\n" + stamp
-                                                             : trust.certificatesPEM;
+    const std::string source = trust.certificatesPEM.empty()
+                                   ? trust.certificatesFile + "\n" + stamp
+                                   : trust.certificatesPEM;
     return "/nonexistent/vantor-authorities/" +
            std::string(trust.certificatesPEM.empty() ? "file-" : "pem-") + SHA256::hex(source);
 }
@@ -165,7 +167,9 @@ std::pair<std::string, std::string> originAndTarget(const URL& url) {
 
 HTTPExchange::HTTPExchange(std::shared_ptr<URLSessionTask> task, URLRequest request, Limits limits,
                            Trust trust)
-    : task_(std::move(task)), request_(std::move(request)), limits_(std::move(limits)),
+    : task_(std::move(task)),
+      request_(std::move(request)),
+      limits_(std::move(limits)),
       trust_(std::move(trust)) {}
 
 void HTTPExchange::prepare(const Trust& trust) {

@@ -13,7 +13,7 @@
 //  - the answer of the longest prefix of its target given to answer(), as
 //    given (status line, fields and body bytes; a Content-Length is added
 //    when the fields name none and the status may have a body), or, for a
-//    RawAnswer::bytes, those bytes alone, after which the connection ends;
+//    RawAnswer::raw, its bytes alone, after which the connection ends;
 //  - a target of more than kMostTargetBytes: 414 (as origins answer);
 //  - a WebSocket handshake: 101 (with the status line of the answer given
 //    for its prefix, if any), then every text or binary message sent back,

@@ -411,9 +411,8 @@ void WebSocketPass::Pass::answerRead(GObject* stream, GAsyncResult* result, gpoi
             const std::string url = pass->target.url.absoluteString();
             pass->fail(core::NetworkError::make(core::NetworkError::Code::networkConnectionLost,
                                                 url,
-                                                "WebSocket to " + url +
-                                                    " failed: the origin "
-                                                    "closed before it answered"));
+                                                "WebSocket to " + url + " failed: the origin "
+                                                                        "closed before it answered"));
         } else {
             pass->fail(error);
         }
@@ -433,9 +432,9 @@ void WebSocketPass::Pass::answerRead(GObject* stream, GAsyncResult* result, gpoi
         }
         if (status == 0) {
             const std::string url = pass->target.url.absoluteString();
-            pass->fail(core::NetworkError::make(core::NetworkError::Code::badServerResponse, url,
-                                                "WebSocket to " + url +
-                                                    " failed: the origin's answer is no HTTP"));
+            pass->fail(core::NetworkError::make(
+                core::NetworkError::Code::badServerResponse, url,
+                "WebSocket to " + url + " failed: the origin's answer is no HTTP"));
             return;
         }
         pass->originAnswered(end);
@@ -443,9 +442,9 @@ void WebSocketPass::Pass::answerRead(GObject* stream, GAsyncResult* result, gpoi
     }
     if (pass->answer.size() > kMostAnswerHeadBytes) {
         const std::string url = pass->target.url.absoluteString();
-        pass->fail(core::NetworkError::make(core::NetworkError::Code::badServerResponse, url,
-                                            "WebSocket to " + url +
-                                                " failed: the origin's answer head is too large"));
+        pass->fail(core::NetworkError::make(
+            core::NetworkError::Code::badServerResponse, url,
+            "WebSocket to " + url + " failed: the origin's answer head is too large"));
         return;
     }
     pass->readAnswer();
@@ -520,16 +519,18 @@ void WebSocketPass::Pass::relay(bool upgraded) {
     down = {this, g_io_stream_get_input_stream(origin), g_io_stream_get_output_stream(clientStream),
             false};
     touch();
-    idle = core::Timer::schedule(
-        core::RunLoop::current(), kIdleSeconds, false,
-        [weak = std::weak_ptr<Pass>(shared_from_this())](core::Timer& timer) {
-            const auto pass = weak.lock();
-            if (!pass) return;
-            if (const double idled = pass->idleSeconds(); idled < kIdleSeconds)
-                timer.setFireDate(pass->clock->monotonicSeconds() + (kIdleSeconds - idled));
-            else
-                pass->end();
-        });
+    idle = core::Timer::schedule(core::RunLoop::current(), kIdleSeconds, false,
+                                 [weak = std::weak_ptr<Pass>(shared_from_this())](
+                                     core::Timer& timer) {
+                                     const auto pass = weak.lock();
+                                     if (!pass) return;
+                                     if (const double idled = pass->idleSeconds();
+                                         idled < kIdleSeconds)
+                                         timer.setFireDate(pass->clock->monotonicSeconds() +
+                                                           (kIdleSeconds - idled));
+                                     else
+                                         pass->end();
+                                 });
     ++pending;
     g_output_stream_write_all_async(down.to, first.data(), first.size(), G_PRIORITY_DEFAULT,
                                     cancellable, firstWritten, this);
