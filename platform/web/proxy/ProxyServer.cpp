@@ -1,10 +1,6 @@
 #include "web/proxy/ProxyServer.h"
 
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <charconv>
 
@@ -22,29 +18,6 @@ namespace web::proxy {
 namespace {
 
 std::atomic<std::uint64_t> accepted{0};
-
-// Equal texts, in a time that does not tell how much of them matched.
-bool sameSecret(std::string_view given, std::string_view expected) {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> a{};
-    std::array<unsigned char, EVP_MAX_MD_SIZE> b{};
-    unsigned int aLength = 0;
-    unsigned int bLength = 0;
-    if (EVP_Digest(given.data(), given.size(), a.data(), &aLength, EVP_sha256(), nullptr) != 1 ||
-        EVP_Digest(expected.data(), expected.size(), b.data(), &bLength, EVP_sha256(), nullptr) !=
-            1)
-        return false;
-    return aLength == bLength && CRYPTO_memcmp(a.data(), b.data(), aLength) == 0;
-}
-
-// A CORS preflight: the engine sends it without the proxy's credentials,
-// and answers no challenge for it. Strictly that: OPTIONS with the two
-// fields every preflight has, no body and no Upgrade.
-bool isPreflight(const RequestHead& head) {
-    return head.method == "OPTIONS" && !head.hasBody() &&
-           !head.fields.contains("Transfer-Encoding") && !head.fields.contains("Upgrade") &&
-           head.field("Content-Length").value_or("0") == "0" && head.fields.contains("Origin") &&
-           head.fields.contains("Access-Control-Request-Method");
-}
 
 // "host:port", "[v6]:port", "host": the host without brackets and the port
 // (fallback when none is named); nullopt when it is no authority.
@@ -197,31 +170,6 @@ void Server::holding(Connection& connection, size_t bytes) {
     admission_.holding(connection, bytes);
 }
 
-bool Server::hasCredentials(const RequestHead& head) const {
-    const auto values = head.fields.values("Proxy-Authorization");
-    if (values.size() != 1) return false;
-    std::string_view value = values.front();
-    if (value.size() < 6 || !core::HTTPHeaders::sameName(value.substr(0, 6), "Basic ")) return false;
-    value.remove_prefix(6);
-    while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
-    gsize length = 0;
-    guchar* decoded = g_base64_decode(std::string(value).c_str(), &length);
-    const std::string pair(reinterpret_cast<const char*>(decoded), length);
-    g_free(decoded);
-    const size_t colon = pair.find(':');
-    if (colon == std::string::npos) return false;
-    const bool user = sameSecret(std::string_view(pair).substr(0, colon), credentials_.user);
-    const bool password = sameSecret(std::string_view(pair).substr(colon + 1), credentials_.password);
-    return user && password;
-}
-
-bool Server::isOwnAddress(std::string_view host, int port) const {
-    if (port != port_) return false;
-    const std::string name = core::asciiLowercased(host);
-    return name == "127.0.0.1" || name == "localhost" || name == "localhost." || name == "::1" ||
-           name == "0.0.0.0" || name == "::";
-}
-
 std::optional<Target> Server::targetOf(const RequestHead& head,
                                        const std::optional<Destination>& tunnel) const {
     std::string text;
@@ -270,16 +218,16 @@ std::optional<Target> Server::targetOf(const RequestHead& head,
 
 void Server::handle(const std::shared_ptr<Connection>& connection, RequestHead head) {
     const bool tunneled = connection->tunnel().has_value();
-    const bool credentialed = tunneled || hasCredentials(head);
-    if (credentialed && !tunneled) admission_.admit(*connection);
+    const Standing standing = standingOf(head, tunneled, credentials_);
+    if (standing == Standing::engine && !tunneled) admission_.admit(*connection);
     // Without credentials nothing is read past the head, and only a strict
     // preflight goes on.
-    if (!credentialed && !isPreflight(head)) return challenge(*connection, head);
+    if (standing == Standing::stranger) return challenge(*connection, head);
     if (head.method == "CONNECT") return connect(connection, head);
     auto target = targetOf(head, connection->tunnel());
     if (!target) return connection->refuse(400, {}, true);
-    if (isOwnAddress(target->host, target->port)) return connection->refuse(403);
-    if (!credentialed) {
+    if (namesProxyItself(target->host, target->port, port_)) return connection->refuse(403);
+    if (standing == Standing::preflight) {
         if (preflights >= kMostPreflights) return connection->refuse(503);
         return Preflight::start(*this, connection, head, *target);
     }
@@ -288,13 +236,8 @@ void Server::handle(const std::shared_ptr<Connection>& connection, RequestHead h
 }
 
 void Server::challenge(Connection& connection, const RequestHead& head) {
-    // Answered at the head. A body that may be a request of the engine's
-    // (which sends it whole before it reads the challenge, then asks again
-    // on the same connection) is read and dropped, never held; after one
-    // longer than any the proxy sends on, or an upgrade, the connection
-    // ends, its body unread.
-    const bool close = head.fields.contains("Upgrade") ||
-                       (head.framing == Framing::length && head.length > kMostRequestBodyBytes);
+    // Answered at the head; its body is never held.
+    const bool close = challengeEndsConnection(head);
     if (head.hasBody() && !close) connection.dropBodyAfterAnswer();
     connection.refuse(407, {{"Proxy-Authenticate", "Basic realm=\"Vantor\""}}, close);
 }
@@ -305,7 +248,7 @@ void Server::connect(const std::shared_ptr<Connection>& connection, const Reques
     if (!named || head.target.find_first_of("/?#@") != std::string::npos)
         return connection->refuse(400, {}, true);
     const auto& [host, port] = *named;
-    if (isOwnAddress(host, port)) return connection->refuse(403);
+    if (namesProxyItself(host, port, port_)) return connection->refuse(403);
     if (tunnels_ >= kMostTunnels) return connection->refuse(503);
     const auto identity = authority_->identityFor(host);
     if (!identity) return connection->refuse(400, {}, true);

@@ -6,7 +6,9 @@
 // CORS preflight without credentials to a ProxyPreflight, and every other
 // request to a ProxyExchange, as the client wrote it.
 //
-// Who may use what, and how much of it, is in ProxyGuards.h. Nothing goes on
+// Who may use what, and how much of it, is in ProxyGuards.h; the server
+// applies it to each head, and keeps the counts it needs (connections
+// without credentials, descriptors, tunnels, preflights). Nothing goes on
 // to a loopback or unspecified address at the proxy's own port, whatever
 // name or form a request gives it: a request that names it plainly is
 // refused at once, and every onward connection is checked on the address it
@@ -34,12 +36,6 @@
 #include "web/proxy/ProxyHead.h"
 
 namespace web::proxy {
-
-struct Credentials {
-    std::string user;
-    std::string password;
-    std::string pageKey;  // hex
-};
 
 // Where a request goes: its URL (the request's target as written, under
 // the scheme and authority it names, or its tunnel's) and the host and
