@@ -146,13 +146,21 @@ void Connection::stopReading() {
 
 void Connection::readAvailable() {
     char buffer[kReadBytes];
+    size_t read = 0;
     while (state_ != State::closed && !readSource_) {
         const bool wanted = state_ == State::head || readingBody_;
         if (!wanted) return;
+        if (read >= kMostBytesReadPerTurn) {
+            // The rest in the loop's next turn: its timers and the other
+            // connections first.
+            later(shared_from_this(), [](Connection& connection) { connection.readAvailable(); });
+            return;
+        }
         GError* error = nullptr;
         const gssize count =
             g_pollable_input_stream_read_nonblocking(input_, buffer, sizeof buffer, nullptr, &error);
         if (count > 0) {
+            read += size_t(count);
             received(std::string_view(buffer, size_t(count)));
             continue;
         }
@@ -173,14 +181,6 @@ void Connection::received(std::string_view bytes) {
     stopIdleTimer();
     in_.append(bytes);
     if (state_ == State::head) {
-        if (!headDeadline_) {
-            std::weak_ptr<Connection> weak = shared_from_this();
-            headDeadline_ = core::Timer::schedule(core::RunLoop::current(), kHeadSeconds, false,
-                                                  [weak](core::Timer&) {
-                                                      if (const auto held = weak.lock())
-                                                          held->abort();
-                                                  });
-        }
         parseHeads();
     } else if (readingBody_) {
         bodyBytes();
@@ -189,11 +189,22 @@ void Connection::received(std::string_view bytes) {
 
 void Connection::parseHeads() {
     if (state_ != State::head || in_.empty()) return;
-    HeadParse parse = parseRequestHead(in_);
+    // Every head has its deadline, from the time its first byte is read
+    // (or, for one that came with the request before it, from the time the
+    // connection turns to it).
+    if (!headDeadline_) {
+        std::weak_ptr<Connection> weak = shared_from_this();
+        headDeadline_ = core::Timer::schedule(core::RunLoop::current(), kHeadSeconds, false,
+                                              [weak](core::Timer&) {
+                                                  if (const auto held = weak.lock()) held->abort();
+                                              });
+    }
+    HeadParse parse = headReader_.read(in_);
     if (!parse.head && parse.refusal == 0) {
         server_.holding(*this, in_.size());
         return;
     }
+    headReader_ = HeadReader();
     if (headDeadline_) headDeadline_->invalidate();
     headDeadline_.reset();
     server_.holding(*this, 0);
@@ -213,6 +224,7 @@ void Connection::parseHeads() {
     keepAlive_ = head.keepAlive;
     bodyFraming_ = head.framing;
     bodyLeft_ = head.framing == Framing::length ? head.length : 0;
+    bodyBytesRead_ = 0;
     chunked_ = ChunkedReader();
     stopReading();
     watchHangUp();
@@ -274,6 +286,7 @@ void Connection::bodyBytes() {
         ended = state == ChunkedReader::State::ended;
     }
     in_.erase(0, taken);
+    bodyBytesRead_ += std::int64_t(taken);
     if (!piece.empty() && bodyPiece_ && !bodyPiece_(piece)) {
         // Refused: the rest stays unread, and the connection ends after the
         // answer.
@@ -511,16 +524,12 @@ void Connection::nextRequest() {
 
 void Connection::dropBody() {
     dropBody_ = false;
-    auto dropped = std::make_shared<std::int64_t>(0);
-    readBody(
-        [dropped](std::string_view piece) {
-            *dropped += std::int64_t(piece.size());
-            return *dropped <= kMostRequestBodyBytes;
-        },
-        [weak = std::weak_ptr<Connection>(shared_from_this())](bool whole) {
-            if (const auto connection = weak.lock(); connection && whole)
-                connection->nextRequest();
-        });
+    // Its framing counts with its data.
+    readBody([this](std::string_view) { return bodyBytesRead_ <= kMostRequestBodyBytes; },
+             [weak = std::weak_ptr<Connection>(shared_from_this())](bool whole) {
+                 if (const auto connection = weak.lock(); connection && whole)
+                     connection->nextRequest();
+             });
 }
 
 void Connection::serve(std::shared_ptr<Request> request) {
