@@ -37,10 +37,87 @@ std::optional<std::pair<std::string, int>> hostAndPort(std::string_view authorit
 
 }  // namespace
 
+// A socket whose connection ended with a body unread, read and dropped.
+struct Server::Lingering {
+    Server& server;
+    GIOStream* stream;
+    GSocket* socket;
+    GSource* source = nullptr;
+    std::shared_ptr<core::Timer> limit;
+    std::int64_t dropped = 0;
+
+    Lingering(Server& server, GIOStream* stream, GSocket* socket)
+        : server(server), stream(stream), socket(G_SOCKET(g_object_ref(socket))) {
+        server.descriptorOpened();
+    }
+    Lingering(const Lingering&) = delete;
+    Lingering& operator=(const Lingering&) = delete;
+    ~Lingering() {
+        if (limit) limit->invalidate();
+        if (source) {
+            g_source_destroy(source);
+            g_source_unref(source);
+        }
+        if (!g_socket_is_closed(socket)) (void)g_socket_shutdown(socket, TRUE, TRUE, nullptr);
+        if (stream) {
+            // At once: its socket is shut already.
+            (void)g_io_stream_close(stream, nullptr, nullptr);
+            g_object_unref(stream);
+        }
+        g_object_unref(socket);
+        server.descriptorClosed();
+    }
+
+    // Reads what came, at most kMostBytesReadPerTurn in one turn; false once
+    // the client stopped, or sent kMostLingerBytes.
+    bool drain() {
+        char buffer[64 * 1024];
+        for (size_t read = 0; read < kMostBytesReadPerTurn; read += sizeof buffer) {
+            if (dropped >= kMostLingerBytes) return false;
+            GError* error = nullptr;
+            const gssize count = g_socket_receive(socket, buffer, sizeof buffer, nullptr, &error);
+            const bool again = error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK);
+            g_clear_error(&error);
+            if (count <= 0) return again;
+            dropped += count;
+        }
+        return true;
+    }
+};
+
 Server::Server(Credentials credentials, std::shared_ptr<CertificateAuthority> authority)
     : credentials_(std::move(credentials)),
       authority_(std::move(authority)),
       pageMarks_(credentials_.pageKey) {}
+
+Server::~Server() = default;
+
+void Server::linger(GIOStream* stream, GSocket* socket) {
+    auto& lingering = *lingering_.emplace_back(std::make_unique<Lingering>(*this, stream, socket));
+    lingering.source =
+        g_socket_create_source(socket, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), nullptr);
+    g_source_set_callback(lingering.source,
+                          G_SOURCE_FUNC(+[](GSocket*, GIOCondition, gpointer data) -> gboolean {
+                              auto* lingering = static_cast<Lingering*>(data);
+                              if (lingering->drain()) return G_SOURCE_CONTINUE;
+                              lingering->server.endLingering(lingering);
+                              return G_SOURCE_REMOVE;
+                          }),
+                          &lingering, nullptr);
+    g_source_attach(lingering.source, g_main_context_get_thread_default());
+    lingering.limit =
+        core::Timer::schedule(core::RunLoop::current(), kLingerSeconds, false,
+                              [this, held = &lingering](core::Timer&) { endLingering(held); });
+}
+
+void Server::endLingering(const Lingering* lingering) {
+    const auto found = std::find_if(lingering_.begin(), lingering_.end(),
+                                    [&](const auto& entry) { return entry.get() == lingering; });
+    if (found == lingering_.end()) return;
+    // Out of the list before it goes: going, it counts its descriptor off.
+    const auto ending = std::move(*found);
+    lingering_.erase(found);
+}
 
 Server* Server::start(Credentials credentials, std::shared_ptr<CertificateAuthority> authority,
                       std::string* error) {
@@ -110,7 +187,13 @@ void Server::watchListener() {
 
 void Server::acceptAll() {
     while (true) {
-        if (descriptors_ >= Descriptors::mostForProxy()) {
+        if (descriptors_ >= Descriptors::mostForProxy() && !lingering_.empty()) {
+            // A socket kept only so that its client reads an answer gives
+            // way to a new connection.
+            endLingering(lingering_.front().get());
+            continue;
+        }
+        if (!canAccept()) {
             // Taken again as descriptors come free; the engine's connections
             // wait in the listener's backlog meanwhile.
             g_source_unref(std::exchange(listening_, nullptr));
@@ -154,7 +237,11 @@ void Server::connectionClosed(Connection& connection) {
         core::RunLoop::current().post([held = std::move(found->second)] {});
         connections_.erase(found);
     }
-    if (!listening_ && descriptors_ < Descriptors::mostForProxy()) watchListener();
+    if (!listening_ && canAccept()) watchListener();
+}
+
+bool Server::canAccept() const {
+    return descriptors_ < Descriptors::mostForProxy() || !lingering_.empty();
 }
 
 void Server::descriptorOpened() {
@@ -163,7 +250,7 @@ void Server::descriptorOpened() {
 
 void Server::descriptorClosed() {
     --descriptors_;
-    if (!listening_ && descriptors_ < Descriptors::mostForProxy()) watchListener();
+    if (!listening_ && canAccept()) watchListener();
 }
 
 void Server::holding(Connection& connection, size_t bytes) {

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -65,6 +66,12 @@ public:
     void holding(Connection& connection, size_t bytes);
     void connectionOpened(Connection& connection);
     void connectionClosed(Connection& connection);
+    // A connection that ended with a body unread hands its stream (owned)
+    // and socket over: what the client still sends is read and dropped
+    // until it stops, kMostLingerBytes or kLingerSeconds, and the socket
+    // counts among the descriptors until it is closed. When descriptors
+    // run short, the oldest such socket is closed first.
+    void linger(GIOStream* stream, GSocket* socket);
 
     // What requests under way use.
     [[nodiscard]] protocol::PageMarkSeal& pageMarks() { return pageMarks_; }
@@ -84,15 +91,20 @@ public:
 
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
+    ~Server();
 
 private:
+    struct Lingering;
+
     Server(Credentials credentials, std::shared_ptr<CertificateAuthority> authority);
 
     [[nodiscard]] bool listen(std::string* error);
     void acceptAll();
     void watchListener();
-    [[nodiscard]] bool hasCredentials(const RequestHead& head) const;
-    [[nodiscard]] bool isOwnAddress(std::string_view host, int port) const;
+    // Descriptors are left for a new connection, or a lingering socket can
+    // make room for one.
+    [[nodiscard]] bool canAccept() const;
+    void endLingering(const Lingering* lingering);
     [[nodiscard]] std::optional<Target> targetOf(const RequestHead& head,
                                                  const std::optional<Destination>& tunnel) const;
     void challenge(Connection& connection, const RequestHead& head);
@@ -114,6 +126,7 @@ private:
     long descriptors_ = 0;
     size_t tunnels_ = 0;
     std::map<const void*, std::shared_ptr<void>> underWay_;
+    std::list<std::unique_ptr<Lingering>> lingering_;  // oldest first
 };
 
 }  // namespace web::proxy
