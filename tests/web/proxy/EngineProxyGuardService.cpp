@@ -391,7 +391,7 @@ TEST_F(EngineProxyGuardService, ConnectionsWithoutCredentialsAreCappedWithoutKee
     EXPECT_EQ(fetch(*proxy, origin.url("/capped").absoluteString()).status, 200);
 }
 
-// A WebSocket through the proxy ends after kIdleSeconds without a byte
+// A WebSocket through the proxy ends after kWebSocketIdleSeconds without a byte
 // either way; each byte starts the time again.
 TEST_F(EngineProxyGuardService, AnIdleWebSocketEnds) {
     testsupport::ManualClockScope clock;
@@ -407,7 +407,7 @@ TEST_F(EngineProxyGuardService, AnIdleWebSocketEnds) {
                "Connection: Upgrade\r\n\r\n");
     ASSERT_EQ(statusOf(client.readHead()), 101);
 
-    const double idle = web::proxy::WebSocketPass::kIdleSeconds;
+    const double idle = web::proxy::kWebSocketIdleSeconds;
     clock.advance(idle - 10);
     client.send("up");
     EXPECT_EQ(peer->readSome(), "up");
