@@ -6,7 +6,10 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include "core/NetworkThread.h"
 #include "core/URLProtocolRegistry.h"
@@ -214,6 +217,53 @@ Reply fetch(const web::EngineProxy& proxy, const std::string& url, Request reque
     curl_slist_free_all(headers);
     curl_easy_cleanup(easy);
     return reply;
+}
+
+EngineLoads::EngineLoads(const web::EngineProxy& proxy, std::string url, int pauseMs)
+    : thread_([this, &proxy, url = std::move(url), pauseMs] {
+          // One at least, made while the test goes on.
+          do {
+              const auto start = std::chrono::steady_clock::now();
+              const Reply reply = fetch(proxy, url);
+              const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+              ++record_.loads;
+              record_.slowestSeconds = std::max(record_.slowestSeconds, took.count());
+              if ((reply.code != CURLE_OK || reply.status != 200) && record_.failure.empty())
+                  record_.failure = "load " + std::to_string(record_.loads) + ": " +
+                                    curl_easy_strerror(reply.code) + ", status " +
+                                    std::to_string(reply.status);
+              if (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+          } while (!stop_);
+      }) {}
+
+EngineLoads::~EngineLoads() {
+    (void)stop();
+}
+
+EngineLoads::Record EngineLoads::stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    return record_;
+}
+
+pid_t startUnderDescriptorLimit(const std::string& inner, rlim_t limit, int handed) {
+    const std::string filter = "--gtest_filter=" + inner;
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit bounded{limit, limit};
+        setrlimit(RLIMIT_NOFILE, &bounded);
+        if (handed >= 0) dup2(handed, kHandedDescriptor);
+        execl("/proc/self/exe", "web_tests", "--gtest_also_run_disabled_tests", filter.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return child;
+}
+
+bool passed(pid_t child) {
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 class RecordingFactory::Protocol final : public core::URLProtocol {
