@@ -95,6 +95,11 @@ void setClientIdleSeconds(unsigned seconds);
 // in the next turn, so that while a client keeps sending, deadlines fire
 // and the other connections are served.
 inline constexpr size_t kMostBytesReadPerTurn = 256 * 1024;
+// Connections the listener takes in one turn of the loop (ProxyServer),
+// well under Admission::kMostUnadmittedConnections: each has its head read
+// in the next turn, before a burst of others could push it out of the
+// count.
+inline constexpr size_t kMostAcceptedPerTurn = 32;
 
 // Request bodies (ProxyConnection, ProxyExchange)
 

@@ -186,7 +186,10 @@ void Server::watchListener() {
 }
 
 void Server::acceptAll() {
-    while (true) {
+    // The rest in the loop's next turn, once these have had their heads
+    // read: a burst of strangers never pushes a connection of the engine's
+    // out of the count of unadmitted ones before its head is read.
+    for (size_t taken = 0; taken < kMostAcceptedPerTurn;) {
         if (descriptors_ >= Descriptors::mostForProxy() && !lingering_.empty()) {
             // A socket kept only so that its client reads an answer gives
             // way to a new connection.
@@ -213,6 +216,7 @@ void Server::acceptAll() {
             return;
         }
         ++accepted;
+        ++taken;
         g_socket_set_blocking(socket, FALSE);
         GSocketConnection* stream = g_socket_connection_factory_create_connection(socket);
         auto connection = Connection::open(*this, G_IO_STREAM(stream), socket, std::nullopt);
