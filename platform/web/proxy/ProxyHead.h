@@ -3,9 +3,10 @@
 // bytes: a request head keeps its method, target and fields exactly as the
 // client wrote them (nothing decoded, re-encoded or folded), and an answer's
 // head is written from the status, the reason phrase and the fields as they
-// are. Heads are read as their bytes come, each byte once, within the
-// bounds of ProxyGuards.h. Also the chunked framing of bodies, both ways.
-// Plain functions and values; a reader belongs to one thread at a time.
+// are. Heads are read as their bytes come, no byte again on a later read,
+// within the bounds of ProxyGuards.h. Also the chunked framing of bodies,
+// both ways. Plain functions and values; a reader belongs to one thread at
+// a time.
 
 #include <cstddef>
 #include <cstdint>
@@ -55,9 +56,10 @@ struct HeadParse {
     unsigned refusal = 0;
 };
 
-// The lines of a message head as its bytes come, each byte looked at once:
-// a read looks only at the bytes that came since the one before, and a line
-// is handed out once its end is there. Lines end with LF (the CR before it
+// The lines of a message head as its bytes come: a read looks only at the
+// bytes that came since the one before, and a line is handed out (and taken
+// apart) once, when its end is there, so a head costs time in proportion to
+// its bytes however its reads cut it. Lines end with LF (the CR before it
 // is the line's to drop); up to 8 blank lines before the head are skipped.
 class HeadLines {
 public:
