@@ -115,7 +115,7 @@ std::string answerOfKilledChild(const std::function<std::string()>& work) {
     return answer;
 }
 
-bool passesAlone(const std::string& test, std::optional<long> descriptors) {
+pid_t startAlone(const std::string& test, std::optional<long> descriptors, int handed) {
     const std::string filter = "--gtest_filter=" + test;
     const pid_t child = fork();
     if (child == 0) {
@@ -123,16 +123,25 @@ bool passesAlone(const std::string& test, std::optional<long> descriptors) {
             const rlimit bounded{rlim_t(*descriptors), rlim_t(*descriptors)};
             setrlimit(RLIMIT_NOFILE, &bounded);
         }
+        if (handed >= 0) dup2(handed, kHandedDescriptor);
         execl("/proc/self/exe", program_invocation_name, "--gtest_also_run_disabled_tests",
               filter.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
-    int status = 0;
+    return child;
+}
+
+bool passed(pid_t child) {
     if (child < 0) return false;
+    int status = 0;
     while (waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) return false;
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool passesAlone(const std::string& test, std::optional<long> descriptors) {
+    return passed(startAlone(test, descriptors));
 }
 
 }  // namespace testsupport

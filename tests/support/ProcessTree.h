@@ -32,10 +32,17 @@ namespace testsupport {
 // the child answered nothing.
 [[nodiscard]] std::string answerOfKilledChild(const std::function<std::string()>& work);
 
-// Runs the test named test (disabled or not) alone in a new process of this
-// test binary, its descriptors limited to descriptors (soft and hard) when
-// given; true when it passed. For a test that needs the process's shared
-// objects (the engine proxy) as no other test has used them.
+// Starts the test named test (disabled or not) alone in a new process of
+// this test binary, its descriptors limited to descriptors (soft and hard)
+// when given, and handed as kHandedDescriptor in it when not -1; the
+// child's id. For a test that needs the process's shared objects (the
+// engine proxy) as no other test has used them.
+inline constexpr int kHandedDescriptor = 200;
+[[nodiscard]] pid_t startAlone(const std::string& test,
+                               std::optional<long> descriptors = std::nullopt, int handed = -1);
+// Whether the child startAlone made passed, once it ends.
+[[nodiscard]] bool passed(pid_t child);
+// Both: true when the test passed alone.
 [[nodiscard]] bool passesAlone(const std::string& test,
                                std::optional<long> descriptors = std::nullopt);
 

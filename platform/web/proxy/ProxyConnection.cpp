@@ -21,11 +21,6 @@ namespace {
 constexpr size_t kReadBytes = 64 * 1024;
 // Bytes handed to the stream in one write.
 constexpr size_t kWriteBytes = 256 * 1024;
-// Seconds, on the clock, a connection that ends with a body unread goes on
-// reading and dropping it, so that its client reads the answer first.
-constexpr double kLingerSeconds = 5;
-// The most bytes read and dropped so.
-constexpr std::int64_t kMostLingerBytes = std::int64_t(16) << 20;
 
 // Runs task on the proxy's loop, after what runs now, while the
 // connection lives.
@@ -42,49 +37,6 @@ void destroySource(GSource*& source) {
     g_source_unref(source);
     source = nullptr;
 }
-
-// What is left of a connection that ended with a body unread: its socket,
-// read and dropped until the client stops, kMostLingerBytes or
-// kLingerSeconds.
-struct Lingering {
-    GIOStream* stream = nullptr;
-    GSocket* socket = nullptr;
-    GSource* source = nullptr;
-    std::shared_ptr<core::Timer> limit;
-    std::int64_t dropped = 0;
-
-    ~Lingering() {
-        if (limit) limit->invalidate();
-        destroySource(source);
-        if (socket && !g_socket_is_closed(socket))
-            (void)g_socket_shutdown(socket, TRUE, TRUE, nullptr);
-        if (stream) {
-            // At once: its socket is shut already.
-            (void)g_io_stream_close(stream, nullptr, nullptr);
-            g_object_unref(stream);
-        }
-        g_clear_object(&socket);
-    }
-
-    static gboolean drain(GSocket* socket, GIOCondition, gpointer data) {
-        auto* lingering = static_cast<Lingering*>(data);
-        char buffer[64 * 1024];
-        while (lingering->dropped < kMostLingerBytes) {
-            GError* error = nullptr;
-            const gssize count = g_socket_receive(socket, buffer, sizeof buffer, nullptr, &error);
-            if (count > 0) {
-                lingering->dropped += count;
-                continue;
-            }
-            const bool again = error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK);
-            g_clear_error(&error);
-            if (again) return G_SOURCE_CONTINUE;
-            break;
-        }
-        delete lingering;
-        return G_SOURCE_REMOVE;
-    }
-};
 
 }  // namespace
 
@@ -146,13 +98,21 @@ void Connection::stopReading() {
 
 void Connection::readAvailable() {
     char buffer[kReadBytes];
+    size_t read = 0;
     while (state_ != State::closed && !readSource_) {
         const bool wanted = state_ == State::head || readingBody_;
         if (!wanted) return;
+        if (read >= kMostBytesReadPerTurn) {
+            // The rest in the loop's next turn: its timers and the other
+            // connections first.
+            later(shared_from_this(), [](Connection& connection) { connection.readAvailable(); });
+            return;
+        }
         GError* error = nullptr;
         const gssize count =
             g_pollable_input_stream_read_nonblocking(input_, buffer, sizeof buffer, nullptr, &error);
         if (count > 0) {
+            read += size_t(count);
             received(std::string_view(buffer, size_t(count)));
             continue;
         }
@@ -173,14 +133,6 @@ void Connection::received(std::string_view bytes) {
     stopIdleTimer();
     in_.append(bytes);
     if (state_ == State::head) {
-        if (!headDeadline_) {
-            std::weak_ptr<Connection> weak = shared_from_this();
-            headDeadline_ = core::Timer::schedule(core::RunLoop::current(), kHeadSeconds, false,
-                                                  [weak](core::Timer&) {
-                                                      if (const auto held = weak.lock())
-                                                          held->abort();
-                                                  });
-        }
         parseHeads();
     } else if (readingBody_) {
         bodyBytes();
@@ -189,11 +141,22 @@ void Connection::received(std::string_view bytes) {
 
 void Connection::parseHeads() {
     if (state_ != State::head || in_.empty()) return;
-    HeadParse parse = parseRequestHead(in_);
+    // Every head has its deadline, from the time its first byte is read
+    // (or, for one that came with the request before it, from the time the
+    // connection turns to it).
+    if (!headDeadline_) {
+        std::weak_ptr<Connection> weak = shared_from_this();
+        headDeadline_ = core::Timer::schedule(core::RunLoop::current(), kHeadSeconds, false,
+                                              [weak](core::Timer&) {
+                                                  if (const auto held = weak.lock()) held->abort();
+                                              });
+    }
+    HeadParse parse = headReader_.read(in_);
     if (!parse.head && parse.refusal == 0) {
         server_.holding(*this, in_.size());
         return;
     }
+    headReader_ = HeadReader();
     if (headDeadline_) headDeadline_->invalidate();
     headDeadline_.reset();
     server_.holding(*this, 0);
@@ -213,6 +176,7 @@ void Connection::parseHeads() {
     keepAlive_ = head.keepAlive;
     bodyFraming_ = head.framing;
     bodyLeft_ = head.framing == Framing::length ? head.length : 0;
+    bodyBytesRead_ = 0;
     chunked_ = ChunkedReader();
     stopReading();
     watchHangUp();
@@ -274,6 +238,7 @@ void Connection::bodyBytes() {
         ended = state == ChunkedReader::State::ended;
     }
     in_.erase(0, taken);
+    bodyBytesRead_ += std::int64_t(taken);
     if (!piece.empty() && bodyPiece_ && !bodyPiece_(piece)) {
         // Refused: the rest stays unread, and the connection ends after the
         // answer.
@@ -511,16 +476,12 @@ void Connection::nextRequest() {
 
 void Connection::dropBody() {
     dropBody_ = false;
-    auto dropped = std::make_shared<std::int64_t>(0);
-    readBody(
-        [dropped](std::string_view piece) {
-            *dropped += std::int64_t(piece.size());
-            return *dropped <= kMostRequestBodyBytes;
-        },
-        [weak = std::weak_ptr<Connection>(shared_from_this())](bool whole) {
-            if (const auto connection = weak.lock(); connection && whole)
-                connection->nextRequest();
-        });
+    // Its framing counts with its data.
+    readBody([this](std::string_view) { return bodyBytesRead_ <= kMostRequestBodyBytes; },
+             [weak = std::weak_ptr<Connection>(shared_from_this())](bool whole) {
+                 if (const auto connection = weak.lock(); connection && whole)
+                     connection->nextRequest();
+             });
 }
 
 void Connection::serve(std::shared_ptr<Request> request) {
@@ -541,9 +502,7 @@ void Connection::closeGracefully() {
 }
 
 void Connection::linger() {
-    auto* lingering = new Lingering;
-    lingering->socket = G_SOCKET(g_object_ref(socket_));
-    lingering->stream = std::exchange(stream_, nullptr);
+    GIOStream* stream = std::exchange(stream_, nullptr);
     (void)g_socket_shutdown(socket_, FALSE, TRUE, nullptr);
     state_ = State::closed;
     stopReading();
@@ -552,13 +511,9 @@ void Connection::linger() {
     stopTimers();
     if (auto request = std::move(request_))
         core::RunLoop::current().post([request] { request->answered(); });
+    // The server has the socket from here, and counts it until it closes.
+    server_.linger(stream, socket_);
     server_.connectionClosed(*this);
-    lingering->source =
-        g_socket_create_source(lingering->socket, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), nullptr);
-    g_source_set_callback(lingering->source, G_SOURCE_FUNC(Lingering::drain), lingering, nullptr);
-    g_source_attach(lingering->source, g_main_context_get_thread_default());
-    lingering->limit = core::Timer::schedule(core::RunLoop::current(), kLingerSeconds, false,
-                                             [lingering](core::Timer&) { delete lingering; });
 }
 
 void Connection::abort() {

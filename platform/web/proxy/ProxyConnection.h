@@ -5,14 +5,16 @@
 // HTTP/1.1 framing, one request at a time. What a client wrote reaches the
 // server as bytes (ProxyHead); what the server answers goes out as given.
 //
-// Between requests it waits clientIdleSeconds() for the next; a head must be
-// whole kHeadSeconds after its first byte; a body may not go
-// kBodyIdleSeconds without a byte. While a request is under way it reads
-// nothing more (a pipelined request waits), but hears the client hang up.
-// After an answer the connection serves the next request, unless either
-// side asked to close or a body was left unread: then it ends, reading and
-// dropping what the client still sends for a few seconds, so that the
-// client reads the answer rather than a reset.
+// Between requests it waits clientIdleSeconds() for the next; every head
+// must be whole kHeadSeconds after its first byte is read (see
+// ProxyGuards.h for the bounds); a body may not go kBodyIdleSeconds without
+// a byte. It reads at most kMostBytesReadPerTurn in one turn of the loop,
+// and reads on in the next. While a request is under way it reads nothing
+// more (a pipelined request waits), but hears the client hang up. After an
+// answer the connection serves the next request, unless either side asked
+// to close or a body was left unread: then it ends, and the server reads
+// and drops what the client still sends for a few seconds (Server::linger),
+// so that the client reads the answer rather than a reset.
 //
 // The proxy's thread only. A connection lives while its socket is open and
 // for as long as its request or the server holds it.
@@ -82,10 +84,15 @@ public:
 
     // Reads the request's body as its head framed it: piece() with its
     // bytes as they come, then done(true) at its end, or done(false) once it
-    // broke off, stalled for kBodyIdleSeconds, or the connection ended. A
-    // piece() that answers false stops the reading, done() unheard: the
-    // rest stays unread, and the connection ends after the answer.
+    // broke off (a chunked body that is malformed, or whose size lines or
+    // trailers pass their bounds), stalled for kBodyIdleSeconds, or the
+    // connection ended. A piece() that answers false stops the reading,
+    // done() unheard: the rest stays unread, and the connection ends after
+    // the answer.
     void readBody(std::function<bool(std::string_view)> piece, std::function<void(bool)> done);
+    // Bytes of the request's body read so far, its chunked framing
+    // included: what kMostRequestBodyBytes bounds.
+    [[nodiscard]] std::int64_t bodyBytesRead() const { return bodyBytesRead_; }
     // "100 Continue", for a client that waits for it before its body.
     void sendContinue();
 
@@ -110,8 +117,8 @@ public:
     // The answer is the connection's last.
     void closeAfterAnswer() { keepAlive_ = false; }
     // Once the answer is out, the request's body (left unread) is read and
-    // dropped, kMostRequestBodyBytes at most and under the same deadline
-    // as a body that is kept, and the connection serves the next request:
+    // dropped, kMostRequestBodyBytes at most (framing and all) and under the
+    // same deadline as a body that is kept, and the connection serves the next request:
     // a client that sends its whole body before it reads an answer, then
     // asks again on the same connection, is not cut off midway.
     void dropBodyAfterAnswer() { dropBody_ = true; }
@@ -168,6 +175,8 @@ private:
     bool everReceived_ = false;
 
     std::string in_;
+    // The head being read from in_, what it read kept across reads.
+    HeadReader headReader_;
     GSource* readSource_ = nullptr;
     GSource* writeSource_ = nullptr;
     GSource* hangUpSource_ = nullptr;
@@ -181,6 +190,7 @@ private:
     // The request's body, while it is unread or being read.
     Framing bodyFraming_ = Framing::none;
     std::int64_t bodyLeft_ = 0;
+    std::int64_t bodyBytesRead_ = 0;
     ChunkedReader chunked_;
     bool readingBody_ = false;
     bool dropBody_ = false;

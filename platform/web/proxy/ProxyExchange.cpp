@@ -77,7 +77,8 @@ void Exchange::gather(const RequestHead& head) {
             core::Data& body = exchange->body_;
             const size_t needed = body.size() + piece.size();
             unsigned refusal = 0;
-            if (std::int64_t(needed) > kMostRequestBodyBytes) {
+            // The body's framing counts with its data.
+            if (exchange->client_->bodyBytesRead() > kMostRequestBodyBytes) {
                 refusal = 413;
             } else if (needed > body.capacity()) {
                 // A body of unknown length: its share grows with what it

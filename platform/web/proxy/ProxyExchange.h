@@ -16,11 +16,12 @@
 // While the engine has not taken kMostHeldBytes of what it was given, the
 // onward load takes no more from the server (core::URLConnection::
 // setReceivingPaused), so that a slow reader holds little here; that wait
-// is the engine's, and counts towards no limit of the exchange.
+// is the engine's, and counts towards no limit of the exchange. Both bounds
+// are the guards' (ProxyGuards.h).
 //
-// The proxy's thread: the connection is scheduled on its run loop. An
-// exchange keeps itself alive until its client's connection is done with it
-// and its onward load has ended.
+// The proxy's thread: the connection is scheduled on its run loop. The
+// server holds an exchange (Server::keep) until its client's connection is
+// done with it and its onward load has ended.
 
 #include <cstdint>
 #include <memory>
@@ -41,15 +42,9 @@ class Exchange final : public core::URLConnectionDelegate,
     struct Private {};
 
 public:
-    // Seconds, on the clock, the onward load may go without a byte (a URL
-    // protocol's too) while the engine is reading: as long as the engine
-    // itself was seen to wait for a server that sends nothing (it had not
-    // given up after that), so that a page waits alike in both kinds of
-    // view, and a load nobody ends still ends.
-    static constexpr double kIdleSeconds = 30 * 60;
-    // Answer bytes handed to the client's connection and not yet written
-    // past which the onward load is paused; it goes on below a quarter.
-    static constexpr std::int64_t kMostHeldBytes = std::int64_t(1) << 20;
+    // kLoadIdleSeconds and kMostAnswerBytesHeld.
+    static constexpr double kIdleSeconds = kLoadIdleSeconds;
+    static constexpr std::int64_t kMostHeldBytes = kMostAnswerBytesHeld;
 
     static void start(Server& server, const std::shared_ptr<Connection>& client, RequestHead head,
                       Target target);

@@ -1,14 +1,20 @@
 #include "web/proxy/ProxyGuards.h"
 
+#include <glib.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <mutex>
 #include <set>
 #include <vector>
 
+#include "core/ASCII.h"
 #include "web/proxy/ProxyConnection.h"
+#include "web/proxy/ProxyHead.h"
 
 namespace web::proxy {
 
@@ -16,7 +22,64 @@ namespace {
 
 std::atomic<unsigned> idleSeconds{kClientIdleSeconds};
 
+// Equal texts, in a time that does not tell how much of them matched.
+bool sameSecret(std::string_view given, std::string_view expected) {
+    std::array<unsigned char, EVP_MAX_MD_SIZE> a{};
+    std::array<unsigned char, EVP_MAX_MD_SIZE> b{};
+    unsigned int aLength = 0;
+    unsigned int bLength = 0;
+    if (EVP_Digest(given.data(), given.size(), a.data(), &aLength, EVP_sha256(), nullptr) != 1 ||
+        EVP_Digest(expected.data(), expected.size(), b.data(), &bLength, EVP_sha256(), nullptr) !=
+            1)
+        return false;
+    return aLength == bLength && CRYPTO_memcmp(a.data(), b.data(), aLength) == 0;
+}
+
+bool hasCredentials(const RequestHead& head, const Credentials& credentials) {
+    const auto values = head.fields.values("Proxy-Authorization");
+    if (values.size() != 1) return false;
+    std::string_view value = values.front();
+    if (value.size() < 6 || !core::HTTPHeaders::sameName(value.substr(0, 6), "Basic "))
+        return false;
+    value.remove_prefix(6);
+    while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+    gsize length = 0;
+    guchar* decoded = g_base64_decode(std::string(value).c_str(), &length);
+    const std::string pair(reinterpret_cast<const char*>(decoded), length);
+    g_free(decoded);
+    const size_t colon = pair.find(':');
+    if (colon == std::string::npos) return false;
+    const bool user = sameSecret(std::string_view(pair).substr(0, colon), credentials.user);
+    const bool password =
+        sameSecret(std::string_view(pair).substr(colon + 1), credentials.password);
+    return user && password;
+}
+
+bool isStrictPreflight(const RequestHead& head) {
+    return head.method == "OPTIONS" && !head.hasBody() &&
+           !head.fields.contains("Transfer-Encoding") && !head.fields.contains("Upgrade") &&
+           head.field("Content-Length").value_or("0") == "0" && head.fields.contains("Origin") &&
+           head.fields.contains("Access-Control-Request-Method");
+}
+
 }  // namespace
+
+Standing standingOf(const RequestHead& head, bool tunneled, const Credentials& credentials) {
+    if (tunneled || hasCredentials(head, credentials)) return Standing::engine;
+    return isStrictPreflight(head) ? Standing::preflight : Standing::stranger;
+}
+
+bool challengeEndsConnection(const RequestHead& head) {
+    return head.fields.contains("Upgrade") ||
+           (head.framing == Framing::length && head.length > kMostRequestBodyBytes);
+}
+
+bool namesProxyItself(std::string_view host, int port, int proxyPort) {
+    if (port != proxyPort) return false;
+    const std::string name = core::asciiLowercased(host);
+    return name == "127.0.0.1" || name == "localhost" || name == "localhost." || name == "::1" ||
+           name == "0.0.0.0" || name == "::";
+}
 
 unsigned clientIdleSeconds() {
     return idleSeconds;

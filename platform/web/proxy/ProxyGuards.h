@@ -1,25 +1,25 @@
 #pragma once
-// What the engine proxy lets a client hold of the app, in one place.
+// What the engine proxy lets a client have of the app, in one place: who
+// may use what (the rules below, which ProxyServer applies to each head),
+// and every bound on what a client, a page or an origin can hold (the
+// constants and classes below; the pieces that enforce each are named with
+// it).
 //
 // Who may use what. The engine's views answer the proxy's challenge with
 // the run's credentials (EngineProxy::user/password); a tunnel's requests
 // are the engine's, its CONNECT having shown them.
 //  - Before credentials, a client gets an answer at each head and nothing
-//    more: a challenge (407) to anything but a strict CORS preflight, whose
-//    body is never read nor held; the preflight goes on as a preflight
-//    alone (ProxyPreflight), at most kMostPreflights at once. A client's
-//    connection counts among the unadmitted ones (Admission).
+//    more (standingOf): a challenge (407) to anything but a strict CORS
+//    preflight, whose body is never held (challengeEndsConnection); the
+//    preflight goes on as a preflight alone (ProxyPreflight), at most
+//    kMostPreflights at once. A client's connection counts among the
+//    unadmitted ones (Admission).
 //  - With credentials, a request goes on as the engine wrote it, and its
 //    body takes a share of the budget (BodyBudget) while the proxy holds
 //    it; its onward load takes a place among its page's (LoadPlaces).
-//
-// The bounds, for everyone: a head must be whole kHeadSeconds after its
-// first byte and hold at most kMostHeadBytes (ProxyHead.h); a connection
-// waits at most kClientIdleSeconds (real seconds) for its next request; a
-// request body at most kMostRequestBodyBytes, and never kBodyIdleSeconds
-// without a byte; tunnels at most kMostTunnels at once; a WebSocket closes
-// after its own idle limit (ProxyWebSocket.h); an onward load after
-// Exchange::kIdleSeconds without a byte (ProxyExchange.h).
+//  - Nothing goes to the proxy itself: a head that names it plainly is
+//    refused (namesProxyItself), and every onward connection is checked on
+//    the address it is about to be made to (Server::ownPorts).
 //
 // All of it lives on the proxy's thread; BodyBudget::used() and the
 // constants may be read anywhere.
@@ -31,18 +31,58 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace web::proxy {
 
 class Connection;
+struct RequestHead;
 
-// The most bytes of a request body the proxy sends on. A declared length
-// over it is refused at once, before any of the body is read.
-inline constexpr std::int64_t kMostRequestBodyBytes = std::int64_t(64) << 20;
-// Seconds, on the clock, a request body may go without a byte before the
-// proxy drops the connection and the body's share.
-inline constexpr double kBodyIdleSeconds = 20;
+// Who may use what
+
+// The run's credentials, and the key of its page marks.
+struct Credentials {
+    std::string user;
+    std::string password;
+    std::string pageKey;  // hex
+};
+
+// What a request may have of the proxy, by its head and where it came.
+enum class Standing {
+    // Without credentials: a challenge, and nothing more.
+    stranger,
+    // A strict CORS preflight without credentials (OPTIONS with Origin and
+    // Access-Control-Request-Method, no body, no Upgrade): the engine sends
+    // it so and answers no challenge for it. It goes on as a preflight.
+    preflight,
+    // With the run's credentials (exactly one Proxy-Authorization that
+    // holds them), or inside a tunnel: the request goes on as written.
+    engine,
+};
+[[nodiscard]] Standing standingOf(const RequestHead& head, bool tunneled,
+                                  const Credentials& credentials);
+// A challenged request's body is read and dropped (ProxyConnection, at most
+// kMostRequestBodyBytes), as the engine sends a body whole before it reads
+// the challenge and then asks again on the same connection; after a longer
+// declared one, or an upgrade, the connection ends with the challenge.
+[[nodiscard]] bool challengeEndsConnection(const RequestHead& head);
+// host:port names the proxy itself (proxyPort) under a plain name of this
+// machine (127.0.0.1, localhost, localhost., ::1, 0.0.0.0, ::).
+[[nodiscard]] bool namesProxyItself(std::string_view host, int port, int proxyPort);
+
+// Heads (ProxyHead, ProxyConnection)
+
+// The most bytes of a request head, its request line included (a query of
+// any length a page writes fits), and the most field lines in it.
+inline constexpr size_t kMostHeadBytes = size_t(4) << 20;
+inline constexpr size_t kMostHeadFields = 1000;
+// Seconds, on the clock, from the first byte of a request's head to its
+// end, for every head (one that came with the request before it too). The
+// engine writes a head at once: only a client that trickles it meets the
+// limit.
+inline constexpr unsigned kHeadSeconds = 15;
 // Real seconds a client connection may keep the proxy waiting for its next
 // request (an idle keep-alive connection, or one that never sent a byte).
 // Once a request goes on, the client takes its answer at its own pace, as
@@ -51,18 +91,76 @@ inline constexpr unsigned kClientIdleSeconds = 60;
 // The time-out in effect: kClientIdleSeconds, unless a test set another.
 [[nodiscard]] unsigned clientIdleSeconds();
 void setClientIdleSeconds(unsigned seconds);
-// Seconds a tunnel's TLS handshake may take, on the clock.
-inline constexpr unsigned kHandshakeSeconds = 10;
-// Tunnels open at once; more CONNECTs are refused with 503.
-inline constexpr size_t kMostTunnels = 512;
-// Seconds, on the clock, from the first byte of a request's head to its
-// end. The engine writes a head at once: only a client that trickles it
-// meets the limit.
-inline constexpr unsigned kHeadSeconds = 15;
+// Bytes one connection reads in one turn of the proxy's loop: it reads on
+// in the next turn, so that while a client keeps sending, deadlines fire
+// and the other connections are served.
+inline constexpr size_t kMostBytesReadPerTurn = 256 * 1024;
+// Connections the listener takes in one turn of the loop (ProxyServer),
+// well under Admission::kMostUnadmittedConnections: each has its head read
+// in the next turn, before a burst of others could push it out of the
+// count.
+inline constexpr size_t kMostAcceptedPerTurn = 32;
+
+// Request bodies (ProxyConnection, ProxyExchange)
+
+// The most bytes of a request body the proxy sends on, or reads and drops
+// for a challenged one; a chunked body's framing (sizes, extensions, line
+// ends, trailers) counts with its data. A declared length over it is
+// refused at once, before any of the body is read.
+inline constexpr std::int64_t kMostRequestBodyBytes = std::int64_t(64) << 20;
+// The most bytes of one chunk's size line (its extensions included), and
+// of a chunked body's trailers: a body past either is malformed, and its
+// connection ends.
+inline constexpr size_t kMostChunkLineBytes = 4 * 1024;
+inline constexpr size_t kMostTrailerBytes = 64 * 1024;
+// Seconds, on the clock, a request body may go without a byte (of its data
+// or its framing) before the proxy drops the connection and the body's
+// share.
+inline constexpr double kBodyIdleSeconds = 20;
+// Seconds, on the clock, a connection that ends with a body unread goes on
+// reading and dropping it, so that its client reads the answer rather than
+// a reset; and the most bytes it drops so. Such a socket counts among the
+// proxy's descriptors until it is closed, and gives way, the oldest first,
+// when the proxy would take no new connection for want of them.
+inline constexpr double kLingerSeconds = 5;
+inline constexpr std::int64_t kMostLingerBytes = std::int64_t(16) << 20;
+
+// Onward loads and answers (ProxyExchange, ProxyPreflight, ProxyWebSocket)
+
+// Seconds, on the clock, an onward load may go without a byte (a URL
+// protocol's too) while the engine is reading: as long as the engine itself
+// was seen to wait for a server that sends nothing (it had not given up
+// after that), so that a page waits alike in both kinds of view, and a load
+// nobody ends still ends.
+inline constexpr double kLoadIdleSeconds = 30 * 60;
+// Answer bytes handed to the client's connection and not yet written past
+// which the onward load (or a WebSocket's origin) is paused; it goes on
+// below a quarter.
+inline constexpr std::int64_t kMostAnswerBytesHeld = std::int64_t(1) << 20;
+// Seconds a preflight's onward load may take, on the clock.
+inline constexpr double kPreflightSeconds = 30;
 // Preflights without credentials under way at once; more are answered 503.
 // They are the only requests that go on for a client without credentials,
 // so that this bounds whatever could come round to the proxy again.
 inline constexpr size_t kMostPreflights = 32;
+// Seconds to connect to a WebSocket's origin and have its answer's head,
+// TLS and the request head included, on the clock.
+inline constexpr unsigned kWebSocketConnectSeconds = 30;
+// Seconds, on the clock, a WebSocket (or the answer to an upgrade that was
+// refused) stays open with no byte either way: well above the ping
+// interval of servers that keep their sockets alive (half a minute to a
+// minute), so that only a forgotten one ends.
+inline constexpr unsigned kWebSocketIdleSeconds = 300;
+// The most bytes of an origin's answer head the proxy reads itself (a
+// WebSocket's), and the most field lines in it.
+inline constexpr size_t kMostOriginHeadBytes = 64 * 1024;
+
+// Tunnels (ProxyServer)
+
+// Seconds a tunnel's TLS handshake may take, on the clock.
+inline constexpr unsigned kHandshakeSeconds = 10;
+// Tunnels open at once; more CONNECTs are refused with 503.
+inline constexpr size_t kMostTunnels = 512;
 
 // The connections that showed no credentials yet (and are no tunnel's):
 // at most kMostUnadmittedConnections at once, and their unread heads at
@@ -192,7 +290,9 @@ private:
 // The process's file descriptors: the soft limit is raised towards the hard
 // one at start (a desktop's default of 1024 is soon met by a browser
 // engine), and the proxy takes no new connection while its own would leave
-// fewer than kReserved free for the rest of the app.
+// fewer than kReserved free for the rest of the app (ProxyServer counts
+// them: client connections and the sockets that linger after them until
+// they are closed, tunnels' handshakes, onward loads and WebSocket origins).
 class Descriptors {
 public:
     static constexpr long kReserved = 256;

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "core/ASCII.h"
+#include "core/HTTPResponseHead.h"
 #include "core/URLRequest.h"
 
 namespace web::proxy {
@@ -77,76 +79,141 @@ unsigned settleFraming(RequestHead& head) {
 
 }  // namespace
 
-HeadParse parseRequestHead(std::string_view bytes) {
-    HeadParse parse;
-    size_t position = 0;
-    // Blank lines before a request are ignored, a few of them.
-    for (int blank = 0; blank < 8; ++blank) {
-        if (bytes.substr(position).starts_with("\r\n")) {
-            position += 2;
-        } else if (bytes.substr(position).starts_with("\n")) {
-            position += 1;
-        } else {
-            break;
-        }
-    }
-    const size_t start = position;
-    RequestHead head;
-    bool requestLine = true;
+HeadLines::Next HeadLines::next(std::string_view bytes, std::string_view& line) {
     while (true) {
-        const size_t end = bytes.find('\n', position);
-        if (end == std::string_view::npos || end - start >= kMostHeadBytes) {
-            if (bytes.size() - start >= kMostHeadBytes) parse.refusal = requestLine ? 414 : 431;
-            return parse;
+        const size_t limit = std::min(bytes.size(), start_ + mostBytes_);
+        const void* found = scanned_ < limit
+                                ? std::memchr(bytes.data() + scanned_, '\n', limit - scanned_)
+                                : nullptr;
+        if (!found) {
+            scanned_ = std::max(scanned_, limit);
+            return scanned_ - start_ >= mostBytes_ ? Next::tooLong : Next::more;
         }
-        std::string_view line = bytes.substr(position, end - position);
-        position = end + 1;
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        if (line.find('\r') != std::string_view::npos || line.find('\0') != std::string_view::npos) {
-            parse.refusal = 400;
-            return parse;
+        const size_t end = size_t(static_cast<const char*>(found) - bytes.data());
+        line = bytes.substr(lineStart_, end - lineStart_);
+        lineStart_ = scanned_ = end + 1;
+        if (!started_ && blankLines_ < 8 && (line.empty() || line == "\r")) {
+            ++blankLines_;
+            start_ = lineStart_;
+            continue;
         }
-        if (requestLine) {
-            requestLine = false;
-            const size_t first = line.find(' ');
-            const size_t second = first == std::string_view::npos ? first : line.find(' ', first + 1);
-            if (second == std::string_view::npos || line.find(' ', second + 1) != std::string_view::npos) {
-                parse.refusal = 400;
-                return parse;
-            }
-            head.method = std::string(line.substr(0, first));
-            head.target = std::string(line.substr(first + 1, second - first - 1));
-            head.version = std::string(line.substr(second + 1));
-            if (!core::URLRequest::isToken(head.method) || head.target.empty() ||
-                !std::all_of(head.target.begin(), head.target.end(), isTargetByte)) {
-                parse.refusal = 400;
-                return parse;
-            }
-            if (head.version != "HTTP/1.1" && head.version != "HTTP/1.0") {
-                parse.refusal = head.version.starts_with("HTTP/") ? 505 : 400;
-                return parse;
-            }
+        started_ = true;
+        return Next::line;
+    }
+}
+
+namespace {
+
+// A line of a head without its line end; false when a CR or a NUL is left
+// in it.
+bool trimLineEnd(std::string_view& line) {
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    return line.find('\r') == std::string_view::npos && line.find('\0') == std::string_view::npos;
+}
+
+// Adds "Name: value" to fields: 0, or the status to refuse the head with
+// (a folded line, a name that is no token, more than kMostHeadFields).
+unsigned addField(std::string_view line, core::HTTPHeaders& fields, size_t& count) {
+    const size_t colon = line.find(':');
+    if (line.front() == ' ' || line.front() == '\t' || colon == std::string_view::npos ||
+        !core::URLRequest::isToken(line.substr(0, colon)))
+        return 400;
+    if (++count > kMostHeadFields) return 431;
+    fields.add(std::string(line.substr(0, colon)),
+               std::string(trimmedSpace(line.substr(colon + 1))));
+    return 0;
+}
+
+}  // namespace
+
+HeadParse HeadReader::refuse(unsigned status) {
+    done_ = true;
+    HeadParse parse;
+    parse.refusal = status;
+    return parse;
+}
+
+HeadParse HeadReader::read(std::string_view bytes) {
+    if (done_) return refuse(400);
+    std::string_view line;
+    while (true) {
+        const auto next = lines_.next(bytes, line);
+        if (next == HeadLines::Next::more) return {};
+        if (next == HeadLines::Next::tooLong) return refuse(head_.method.empty() ? 414 : 431);
+        if (!trimLineEnd(line)) return refuse(400);
+        if (head_.method.empty()) {
+            if (const unsigned refusal = takeRequestLine(line)) return refuse(refusal);
             continue;
         }
         if (line.empty()) break;
-        const size_t colon = line.find(':');
-        if (line.front() == ' ' || line.front() == '\t' || colon == std::string_view::npos ||
-            !core::URLRequest::isToken(line.substr(0, colon))) {
-            parse.refusal = 400;
-            return parse;
-        }
-        head.fields.add(std::string(line.substr(0, colon)),
-                        std::string(trimmedSpace(line.substr(colon + 1))));
+        if (const unsigned refusal = addField(line, head_.fields, fields_)) return refuse(refusal);
     }
-    if (const unsigned refusal = settleFraming(head)) {
-        parse.refusal = refusal;
+    if (const unsigned refusal = settleFraming(head_)) return refuse(refusal);
+    const auto expectations = elementsOf(head_.fields, "Expect");
+    head_.expectsContinue =
+        std::find(expectations.begin(), expectations.end(), "100-continue") != expectations.end();
+    done_ = true;
+    HeadParse parse;
+    parse.consumed = lines_.consumed();
+    parse.head = std::move(head_);
+    return parse;
+}
+
+unsigned HeadReader::takeRequestLine(std::string_view line) {
+    const size_t first = line.find(' ');
+    const size_t second = first == std::string_view::npos ? first : line.find(' ', first + 1);
+    if (second == std::string_view::npos || line.find(' ', second + 1) != std::string_view::npos)
+        return 400;
+    const std::string_view method = line.substr(0, first);
+    const std::string_view target = line.substr(first + 1, second - first - 1);
+    const std::string_view version = line.substr(second + 1);
+    if (!core::URLRequest::isToken(method) || target.empty() ||
+        !std::all_of(target.begin(), target.end(), isTargetByte))
+        return 400;
+    if (version != "HTTP/1.1" && version != "HTTP/1.0")
+        return version.starts_with("HTTP/") ? 505 : 400;
+    head_.method = std::string(method);
+    head_.target = std::string(target);
+    head_.version = std::string(version);
+    return 0;
+}
+
+HeadParse parseRequestHead(std::string_view bytes) {
+    return HeadReader().read(bytes);
+}
+
+AnswerParse AnswerHeadReader::read(std::string_view bytes) {
+    AnswerParse parse;
+    if (done_) {
+        parse.malformed = true;
         return parse;
     }
-    const auto expectations = elementsOf(head.fields, "Expect");
-    head.expectsContinue =
-        std::find(expectations.begin(), expectations.end(), "100-continue") != expectations.end();
-    parse.consumed = position;
-    parse.head = std::move(head);
+    std::string_view line;
+    while (true) {
+        const auto next = lines_.next(bytes, line);
+        if (next == HeadLines::Next::more) return parse;
+        parse.malformed = next == HeadLines::Next::tooLong || !trimLineEnd(line);
+        if (parse.malformed) break;
+        if (head_.status == 0) {
+            // "HTTP/1.1 200 OK", read as the URL layer reads an origin's.
+            const auto status = core::HTTPResponseHead::parseStatusLine(line);
+            parse.malformed = !status || status->status < 100 || !line.starts_with("HTTP/1.");
+            if (parse.malformed) break;
+            head_.version = std::string(line.substr(0, line.find_first_of(" \t")));
+            head_.status = status->status;
+            head_.reason = status->reasonPhrase.value_or("");
+            continue;
+        }
+        if (line.empty()) {
+            done_ = true;
+            parse.consumed = lines_.consumed();
+            parse.head = std::move(head_);
+            return parse;
+        }
+        parse.malformed = addField(line, head_.fields, fields_) != 0;
+        if (parse.malformed) break;
+    }
+    done_ = true;
     return parse;
 }
 
@@ -194,6 +261,7 @@ ChunkedReader::State ChunkedReader::feed(std::string_view bytes, std::string& ou
             if (digit >= 0) {
                 if (++digits_ > 15) return fail();
                 size_ = size_ * 16 + std::uint64_t(digit);
+                ++lineBytes_;
                 ++at;
                 break;
             }
@@ -201,13 +269,21 @@ ChunkedReader::State ChunkedReader::feed(std::string_view bytes, std::string& ou
             step_ = (c == ';' || c == ' ' || c == '\t') ? Step::extension : Step::sizeEnd;
             break;
         }
-        case Step::extension:
-            if (c == '\r' || c == '\n') {
+        case Step::extension: {
+            // Up to the line's end, within the line's bound.
+            const size_t room = kMostChunkLineBytes - lineBytes_;
+            const std::string_view rest = bytes.substr(at, room);
+            const size_t end = rest.find_first_of("\r\n");
+            const size_t taken = end == std::string_view::npos ? rest.size() : end;
+            at += taken;
+            lineBytes_ += taken;
+            if (end != std::string_view::npos) {
                 step_ = Step::sizeEnd;
-            } else {
-                ++at;
+            } else if (lineBytes_ >= kMostChunkLineBytes) {
+                return fail();
             }
             break;
+        }
         case Step::sizeEnd:
         case Step::dataEnd: {
             // A line's end: CRLF, or a bare LF.
@@ -221,6 +297,7 @@ ChunkedReader::State ChunkedReader::feed(std::string_view bytes, std::string& ou
             sawCR_ = false;
             const bool sizeLine = step_ == Step::sizeEnd;
             digits_ = 0;
+            lineBytes_ = 0;
             step_ = !sizeLine ? Step::size : size_ == 0 ? Step::trailer : Step::data;
             break;
         }
@@ -233,7 +310,7 @@ ChunkedReader::State ChunkedReader::feed(std::string_view bytes, std::string& ou
             break;
         }
         case Step::trailer:
-        case Step::trailerLine:
+            if (++trailerBytes_ > kMostTrailerBytes) return fail();
             ++at;
             if (c == '\n') {
                 if (trailerEmpty_) {

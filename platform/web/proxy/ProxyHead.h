@@ -3,8 +3,10 @@
 // bytes: a request head keeps its method, target and fields exactly as the
 // client wrote them (nothing decoded, re-encoded or folded), and an answer's
 // head is written from the status, the reason phrase and the fields as they
-// are. Also the chunked framing of bodies, both ways. Plain functions and
-// values, safe on any thread.
+// are. Heads are read as their bytes come, no byte again on a later read,
+// within the bounds of ProxyGuards.h. Also the chunked framing of bodies,
+// both ways. Plain functions and values; a reader belongs to one thread at
+// a time.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "core/HTTPHeaders.h"
+#include "web/proxy/ProxyGuards.h"
 
 namespace web::proxy {
 
@@ -42,7 +45,7 @@ struct RequestHead {
     [[nodiscard]] bool hasBody() const { return framing != Framing::none; }
 };
 
-// What parseRequestHead made of the bytes read so far.
+// What a HeadReader made of the bytes read so far.
 struct HeadParse {
     // Set once a head is whole and sound.
     std::optional<RequestHead> head;
@@ -53,14 +56,88 @@ struct HeadParse {
     unsigned refusal = 0;
 };
 
-// The most bytes of a request head, its request line included.
-inline constexpr size_t kMostHeadBytes = size_t(4) << 20;
+// The lines of a message head as its bytes come: a read looks only at the
+// bytes that came since the one before, and a line is handed out (and taken
+// apart) once, when its end is there, so a head costs time in proportion to
+// its bytes however its reads cut it. Lines end with LF (the CR before it
+// is the line's to drop); up to 8 blank lines before the head are skipped.
+class HeadLines {
+public:
+    enum class Next { line, more, tooLong };
 
-// Reads one request head from the start of bytes. Lines end with CRLF or a
-// bare LF; a CR anywhere else, a NUL, folded fields, a field name that is
-// no token, conflicting lengths or a transfer coding other than chunked are
-// refused, as is a head over kMostHeadBytes.
+    explicit HeadLines(size_t mostBytes) : mostBytes_(mostBytes) {}
+    // bytes: the head's bytes from its start, as buffered so far (what the
+    // last call was given, and more after it). Next::line with the next
+    // line, without its LF; Next::more until its end comes; Next::tooLong
+    // once the head would pass mostBytes.
+    Next next(std::string_view bytes, std::string_view& line);
+    // Bytes taken so far, through the last line handed out.
+    [[nodiscard]] size_t consumed() const { return lineStart_; }
+    // No line of the head itself was handed out yet.
+    [[nodiscard]] bool atFirstLine() const { return !started_; }
+
+private:
+    size_t mostBytes_;
+    size_t start_ = 0;      // the head's first byte, after blank lines
+    size_t lineStart_ = 0;  // the line being read
+    size_t scanned_ = 0;    // bytes looked at
+    int blankLines_ = 0;
+    bool started_ = false;
+};
+
+// Reads one request head as its bytes come, keeping what it read across
+// reads (see HeadLines). A CR anywhere but before a line's LF, a NUL,
+// folded fields, a field name that is no token, conflicting lengths or a
+// transfer coding other than chunked are refused, as is a head over
+// kMostHeadBytes or kMostHeadFields.
+class HeadReader {
+public:
+    // bytes: as for HeadLines::next. Once it answers a head or a refusal,
+    // the reader is done; another head needs another reader.
+    HeadParse read(std::string_view bytes);
+
+private:
+    [[nodiscard]] unsigned takeRequestLine(std::string_view line);
+    [[nodiscard]] unsigned takeFieldLine(std::string_view line);
+    [[nodiscard]] HeadParse refuse(unsigned status);
+
+    HeadLines lines_{kMostHeadBytes};
+    RequestHead head_;
+    size_t fields_ = 0;
+    bool done_ = false;
+};
+
+// One request head from the start of bytes, read at once.
 [[nodiscard]] HeadParse parseRequestHead(std::string_view bytes);
+
+// The head of an origin's answer, as the proxy reads it itself (a
+// WebSocket's origin): its status line and its fields as bytes.
+struct AnswerHead {
+    std::string version;  // "HTTP/1.1"
+    int status = 0;
+    // As written after the status code, bytes and all; empty without one.
+    std::string reason;
+    core::HTTPHeaders fields;
+};
+struct AnswerParse {
+    std::optional<AnswerHead> head;
+    size_t consumed = 0;
+    // It is no HTTP/1 answer head, or is over kMostOriginHeadBytes.
+    bool malformed = false;
+};
+// Reads an answer's head as its bytes come, as HeadReader does a request's:
+// "HTTP/1.x", spaces, a three-digit status and the reason, then fields
+// under the same rules.
+class AnswerHeadReader {
+public:
+    AnswerParse read(std::string_view bytes);
+
+private:
+    HeadLines lines_{kMostOriginHeadBytes};
+    AnswerHead head_;
+    size_t fields_ = 0;
+    bool done_ = false;
+};
 
 // "HTTP/1.1 <status> <reason>\r\n", the fields, and the blank line. The
 // reason as given (a server's own, bytes and all), else the usual one.
@@ -71,7 +148,9 @@ void appendFields(std::string& head, const core::HTTPHeaders& fields);
 
 // A chunked body, taken apart as its bytes come: feed() answers the data
 // the bytes held, and tells when the body ended or could not be read.
-// Trailers are read and dropped.
+// Trailers are read and dropped. A size line longer than
+// kMostChunkLineBytes (extensions and all), or trailers longer than
+// kMostTrailerBytes, make the body malformed.
 class ChunkedReader {
 public:
     enum class State { reading, ended, malformed };
@@ -82,13 +161,15 @@ public:
     [[nodiscard]] State state() const { return state_; }
 
 private:
-    enum class Step { size, extension, sizeEnd, data, dataEnd, trailer, trailerLine };
+    enum class Step { size, extension, sizeEnd, data, dataEnd, trailer };
     State state_ = State::reading;
     Step step_ = Step::size;
     std::uint64_t size_ = 0;
     int digits_ = 0;
     bool sawCR_ = false;
     bool trailerEmpty_ = true;
+    size_t lineBytes_ = 0;
+    size_t trailerBytes_ = 0;
 };
 
 // The chunk that carries bytes ("<hex size>\r\n<bytes>\r\n"), and the last.

@@ -42,21 +42,25 @@ bool hasBody(const std::string& method, int status) {
 
 }  // namespace
 
-std::vector<std::string> connectionTokens(const core::HTTPHeaders& headers) {
+std::vector<std::string> tokensOf(const core::HTTPHeaders& headers, std::string_view name) {
     std::vector<std::string> tokens;
-    for (const auto& value : headers.values("Connection")) addTokens(value, tokens);
+    for (const auto& value : headers.values(name)) addTokens(value, tokens);
     return tokens;
 }
 
-bool isHopByHop(std::string_view name, const std::vector<std::string>& listed) {
+std::vector<std::string> connectionTokens(const core::HTTPHeaders& headers) {
+    return tokensOf(headers, "Connection");
+}
+
+bool goesOnward(std::string_view name, const std::vector<std::string>& listed) {
     const std::string lower = core::asciiLowercased(name);
-    return std::find(kHopByHop.begin(), kHopByHop.end(), lower) != kHopByHop.end() ||
-           std::find(listed.begin(), listed.end(), lower) != listed.end();
+    return std::find(kHopByHop.begin(), kHopByHop.end(), lower) == kHopByHop.end() &&
+           std::find(listed.begin(), listed.end(), lower) == listed.end() &&
+           !core::HTTPHeaders::sameName(name, protocol::kPageHeader);
 }
 
 bool isWebSocketUpgrade(const RequestHead& head) {
-    std::vector<std::string> protocols;
-    for (const auto& value : head.fields.values("Upgrade")) addTokens(value, protocols);
+    const auto protocols = tokensOf(head.fields, "Upgrade");
     return std::find(protocols.begin(), protocols.end(), "websocket") != protocols.end();
 }
 
@@ -73,7 +77,7 @@ std::optional<core::URLRequest> onwardRequest(const RequestHead& head, const Tar
         }
         // The bytes as they came; a field the URL layer refuses (a NUL, a
         // line end) cannot have come through the head.
-        if (!isHopByHop(name, listed)) (void)request.addValue(name, value);
+        if (goesOnward(name, listed)) (void)request.addValue(name, value);
     }
     if (mark) {
         if (!mark->mainDocumentURL.empty()) {
@@ -101,7 +105,7 @@ AnswerStart answerStart(const std::string& method, const core::HTTPURLResponse& 
     const auto listed = connectionTokens(response.headers());
     for (const auto& [name, value] : response.headers()) {
         // Only the proxy tells of its failures.
-        if (!isHopByHop(name, listed) &&
+        if (goesOnward(name, listed) &&
             !core::HTTPHeaders::sameName(name, protocol::kProxyErrorHeader))
             start.fields.add(name, value);
     }

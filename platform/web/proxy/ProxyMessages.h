@@ -22,12 +22,19 @@
 
 namespace web::proxy {
 
-// The names a Connection field lists, in lower case.
+// The comma-separated elements of every value of a field, trimmed, in lower
+// case ("chunked" of Transfer-Encoding), and those of Connection.
+[[nodiscard]] std::vector<std::string> tokensOf(const core::HTTPHeaders& headers,
+                                                std::string_view name);
 [[nodiscard]] std::vector<std::string> connectionTokens(const core::HTTPHeaders& headers);
-// Fields that concern one hop only (a proxy's credentials among them), or
-// that the sending side writes itself as it frames the body
-// (Content-Length). Host is the client's: it goes on as written.
-[[nodiscard]] bool isHopByHop(std::string_view name, const std::vector<std::string>& listed);
+// The one list of which fields go on past the proxy, either way (requests
+// to origins, a WebSocket's upgrade, answers to the engine): all but those
+// that concern one hop only (Connection and what it names in listed,
+// Keep-Alive, the Proxy-* fields, TE, Trailer, Transfer-Encoding, Upgrade,
+// Expect), Content-Length (the sending side writes it as it frames the
+// body), and the page mark, which the proxy reads and takes off. Host is
+// the client's: it goes on as written.
+[[nodiscard]] bool goesOnward(std::string_view name, const std::vector<std::string>& listed);
 
 [[nodiscard]] bool isWebSocketUpgrade(const RequestHead& head);
 
@@ -41,10 +48,11 @@ namespace web::proxy {
 // The page a request belongs to; 0 for none.
 [[nodiscard]] std::uint64_t pageOf(const core::URLRequest& request);
 
-// The answer to the client for an origin's response to a request of method:
-// its status line and fields but the hop-by-hop ones (an origin's 407 turns
-// into 502: only the proxy asks for the proxy's credentials), and how its
-// body is framed.
+// The answer to the client for an origin's response to a request of method,
+// however the proxy had it (an onward load's, a WebSocket origin's head):
+// its status line and the fields that go onward (an origin's 407 turns into
+// 502: only the proxy asks for the proxy's credentials), and how its body
+// is framed.
 struct AnswerStart {
     int status = 0;
     std::optional<std::string> reason;

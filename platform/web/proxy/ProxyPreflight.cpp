@@ -7,6 +7,7 @@
 #include "core/RunLoop.h"
 #include "core/RunLoopQueue.h"
 #include "web/TrustedAuthorities.h"
+#include "web/proxy/ProxyGuards.h"
 #include "web/proxy/ProxyMessages.h"
 
 namespace web::proxy {
@@ -47,8 +48,8 @@ void Preflight::start(Server& server, const std::shared_ptr<Connection>& client,
         if (isRequestField(name)) (void)request.addValue(name, value);
 
     core::URLSessionConfiguration configuration;
-    configuration.timeoutIntervalForRequest = kSeconds;
-    configuration.timeoutIntervalForResource = kSeconds;
+    configuration.timeoutIntervalForRequest = kPreflightSeconds;
+    configuration.timeoutIntervalForResource = kPreflightSeconds;
     configuration.userAgent.clear();
     configuration.sendsOnlyRequestFields = true;
     configuration.refusedLocalPorts = server.ownPorts();

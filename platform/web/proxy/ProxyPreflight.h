@@ -25,9 +25,6 @@ class Preflight final : public core::URLSessionDelegate, public Connection::Requ
     struct Private {};
 
 public:
-    // Seconds the onward load may take, on the clock.
-    static constexpr double kSeconds = 30;
-
     static void start(Server& server, const std::shared_ptr<Connection>& client,
                       const RequestHead& head, const Target& target);
 

@@ -1,10 +1,6 @@
 #include "web/proxy/ProxyServer.h"
 
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <charconv>
 
@@ -22,29 +18,6 @@ namespace web::proxy {
 namespace {
 
 std::atomic<std::uint64_t> accepted{0};
-
-// Equal texts, in a time that does not tell how much of them matched.
-bool sameSecret(std::string_view given, std::string_view expected) {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> a{};
-    std::array<unsigned char, EVP_MAX_MD_SIZE> b{};
-    unsigned int aLength = 0;
-    unsigned int bLength = 0;
-    if (EVP_Digest(given.data(), given.size(), a.data(), &aLength, EVP_sha256(), nullptr) != 1 ||
-        EVP_Digest(expected.data(), expected.size(), b.data(), &bLength, EVP_sha256(), nullptr) !=
-            1)
-        return false;
-    return aLength == bLength && CRYPTO_memcmp(a.data(), b.data(), aLength) == 0;
-}
-
-// A CORS preflight: the engine sends it without the proxy's credentials,
-// and answers no challenge for it. Strictly that: OPTIONS with the two
-// fields every preflight has, no body and no Upgrade.
-bool isPreflight(const RequestHead& head) {
-    return head.method == "OPTIONS" && !head.hasBody() &&
-           !head.fields.contains("Transfer-Encoding") && !head.fields.contains("Upgrade") &&
-           head.field("Content-Length").value_or("0") == "0" && head.fields.contains("Origin") &&
-           head.fields.contains("Access-Control-Request-Method");
-}
 
 // "host:port", "[v6]:port", "host": the host without brackets and the port
 // (fallback when none is named); nullopt when it is no authority.
@@ -64,10 +37,87 @@ std::optional<std::pair<std::string, int>> hostAndPort(std::string_view authorit
 
 }  // namespace
 
+// A socket whose connection ended with a body unread, read and dropped.
+struct Server::Lingering {
+    Server& server;
+    GIOStream* stream;
+    GSocket* socket;
+    GSource* source = nullptr;
+    std::shared_ptr<core::Timer> limit;
+    std::int64_t dropped = 0;
+
+    Lingering(Server& server, GIOStream* stream, GSocket* socket)
+        : server(server), stream(stream), socket(G_SOCKET(g_object_ref(socket))) {
+        server.descriptorOpened();
+    }
+    Lingering(const Lingering&) = delete;
+    Lingering& operator=(const Lingering&) = delete;
+    ~Lingering() {
+        if (limit) limit->invalidate();
+        if (source) {
+            g_source_destroy(source);
+            g_source_unref(source);
+        }
+        if (!g_socket_is_closed(socket)) (void)g_socket_shutdown(socket, TRUE, TRUE, nullptr);
+        if (stream) {
+            // At once: its socket is shut already.
+            (void)g_io_stream_close(stream, nullptr, nullptr);
+            g_object_unref(stream);
+        }
+        g_object_unref(socket);
+        server.descriptorClosed();
+    }
+
+    // Reads what came, at most kMostBytesReadPerTurn in one turn; false once
+    // the client stopped, or sent kMostLingerBytes.
+    bool drain() {
+        char buffer[64 * 1024];
+        for (size_t read = 0; read < kMostBytesReadPerTurn; read += sizeof buffer) {
+            if (dropped >= kMostLingerBytes) return false;
+            GError* error = nullptr;
+            const gssize count = g_socket_receive(socket, buffer, sizeof buffer, nullptr, &error);
+            const bool again = error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK);
+            g_clear_error(&error);
+            if (count <= 0) return again;
+            dropped += count;
+        }
+        return true;
+    }
+};
+
 Server::Server(Credentials credentials, std::shared_ptr<CertificateAuthority> authority)
     : credentials_(std::move(credentials)),
       authority_(std::move(authority)),
       pageMarks_(credentials_.pageKey) {}
+
+Server::~Server() = default;
+
+void Server::linger(GIOStream* stream, GSocket* socket) {
+    auto& lingering = *lingering_.emplace_back(std::make_unique<Lingering>(*this, stream, socket));
+    lingering.source =
+        g_socket_create_source(socket, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), nullptr);
+    g_source_set_callback(lingering.source,
+                          G_SOURCE_FUNC(+[](GSocket*, GIOCondition, gpointer data) -> gboolean {
+                              auto* lingering = static_cast<Lingering*>(data);
+                              if (lingering->drain()) return G_SOURCE_CONTINUE;
+                              lingering->server.endLingering(lingering);
+                              return G_SOURCE_REMOVE;
+                          }),
+                          &lingering, nullptr);
+    g_source_attach(lingering.source, g_main_context_get_thread_default());
+    lingering.limit =
+        core::Timer::schedule(core::RunLoop::current(), kLingerSeconds, false,
+                              [this, held = &lingering](core::Timer&) { endLingering(held); });
+}
+
+void Server::endLingering(const Lingering* lingering) {
+    const auto found = std::find_if(lingering_.begin(), lingering_.end(),
+                                    [&](const auto& entry) { return entry.get() == lingering; });
+    if (found == lingering_.end()) return;
+    // Out of the list before it goes: going, it counts its descriptor off.
+    const auto ending = std::move(*found);
+    lingering_.erase(found);
+}
 
 Server* Server::start(Credentials credentials, std::shared_ptr<CertificateAuthority> authority,
                       std::string* error) {
@@ -136,8 +186,17 @@ void Server::watchListener() {
 }
 
 void Server::acceptAll() {
-    while (true) {
-        if (descriptors_ >= Descriptors::mostForProxy()) {
+    // The rest in the loop's next turn, once these have had their heads
+    // read: a burst of strangers never pushes a connection of the engine's
+    // out of the count of unadmitted ones before its head is read.
+    for (size_t taken = 0; taken < kMostAcceptedPerTurn;) {
+        if (descriptors_ >= Descriptors::mostForProxy() && !lingering_.empty()) {
+            // A socket kept only so that its client reads an answer gives
+            // way to a new connection.
+            endLingering(lingering_.front().get());
+            continue;
+        }
+        if (!canAccept()) {
             // Taken again as descriptors come free; the engine's connections
             // wait in the listener's backlog meanwhile.
             g_source_unref(std::exchange(listening_, nullptr));
@@ -157,6 +216,7 @@ void Server::acceptAll() {
             return;
         }
         ++accepted;
+        ++taken;
         g_socket_set_blocking(socket, FALSE);
         GSocketConnection* stream = g_socket_connection_factory_create_connection(socket);
         auto connection = Connection::open(*this, G_IO_STREAM(stream), socket, std::nullopt);
@@ -181,7 +241,11 @@ void Server::connectionClosed(Connection& connection) {
         core::RunLoop::current().post([held = std::move(found->second)] {});
         connections_.erase(found);
     }
-    if (!listening_ && descriptors_ < Descriptors::mostForProxy()) watchListener();
+    if (!listening_ && canAccept()) watchListener();
+}
+
+bool Server::canAccept() const {
+    return descriptors_ < Descriptors::mostForProxy() || !lingering_.empty();
 }
 
 void Server::descriptorOpened() {
@@ -190,36 +254,11 @@ void Server::descriptorOpened() {
 
 void Server::descriptorClosed() {
     --descriptors_;
-    if (!listening_ && descriptors_ < Descriptors::mostForProxy()) watchListener();
+    if (!listening_ && canAccept()) watchListener();
 }
 
 void Server::holding(Connection& connection, size_t bytes) {
     admission_.holding(connection, bytes);
-}
-
-bool Server::hasCredentials(const RequestHead& head) const {
-    const auto values = head.fields.values("Proxy-Authorization");
-    if (values.size() != 1) return false;
-    std::string_view value = values.front();
-    if (value.size() < 6 || !core::HTTPHeaders::sameName(value.substr(0, 6), "Basic ")) return false;
-    value.remove_prefix(6);
-    while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
-    gsize length = 0;
-    guchar* decoded = g_base64_decode(std::string(value).c_str(), &length);
-    const std::string pair(reinterpret_cast<const char*>(decoded), length);
-    g_free(decoded);
-    const size_t colon = pair.find(':');
-    if (colon == std::string::npos) return false;
-    const bool user = sameSecret(std::string_view(pair).substr(0, colon), credentials_.user);
-    const bool password = sameSecret(std::string_view(pair).substr(colon + 1), credentials_.password);
-    return user && password;
-}
-
-bool Server::isOwnAddress(std::string_view host, int port) const {
-    if (port != port_) return false;
-    const std::string name = core::asciiLowercased(host);
-    return name == "127.0.0.1" || name == "localhost" || name == "localhost." || name == "::1" ||
-           name == "0.0.0.0" || name == "::";
 }
 
 std::optional<Target> Server::targetOf(const RequestHead& head,
@@ -270,16 +309,16 @@ std::optional<Target> Server::targetOf(const RequestHead& head,
 
 void Server::handle(const std::shared_ptr<Connection>& connection, RequestHead head) {
     const bool tunneled = connection->tunnel().has_value();
-    const bool credentialed = tunneled || hasCredentials(head);
-    if (credentialed && !tunneled) admission_.admit(*connection);
+    const Standing standing = standingOf(head, tunneled, credentials_);
+    if (standing == Standing::engine && !tunneled) admission_.admit(*connection);
     // Without credentials nothing is read past the head, and only a strict
     // preflight goes on.
-    if (!credentialed && !isPreflight(head)) return challenge(*connection, head);
+    if (standing == Standing::stranger) return challenge(*connection, head);
     if (head.method == "CONNECT") return connect(connection, head);
     auto target = targetOf(head, connection->tunnel());
     if (!target) return connection->refuse(400, {}, true);
-    if (isOwnAddress(target->host, target->port)) return connection->refuse(403);
-    if (!credentialed) {
+    if (namesProxyItself(target->host, target->port, port_)) return connection->refuse(403);
+    if (standing == Standing::preflight) {
         if (preflights >= kMostPreflights) return connection->refuse(503);
         return Preflight::start(*this, connection, head, *target);
     }
@@ -288,13 +327,8 @@ void Server::handle(const std::shared_ptr<Connection>& connection, RequestHead h
 }
 
 void Server::challenge(Connection& connection, const RequestHead& head) {
-    // Answered at the head. A body that may be a request of the engine's
-    // (which sends it whole before it reads the challenge, then asks again
-    // on the same connection) is read and dropped, never held; after one
-    // longer than any the proxy sends on, or an upgrade, the connection
-    // ends, its body unread.
-    const bool close = head.fields.contains("Upgrade") ||
-                       (head.framing == Framing::length && head.length > kMostRequestBodyBytes);
+    // Answered at the head; its body is never held.
+    const bool close = challengeEndsConnection(head);
     if (head.hasBody() && !close) connection.dropBodyAfterAnswer();
     connection.refuse(407, {{"Proxy-Authenticate", "Basic realm=\"Vantor\""}}, close);
 }
@@ -305,7 +339,7 @@ void Server::connect(const std::shared_ptr<Connection>& connection, const Reques
     if (!named || head.target.find_first_of("/?#@") != std::string::npos)
         return connection->refuse(400, {}, true);
     const auto& [host, port] = *named;
-    if (isOwnAddress(host, port)) return connection->refuse(403);
+    if (namesProxyItself(host, port, port_)) return connection->refuse(403);
     if (tunnels_ >= kMostTunnels) return connection->refuse(503);
     const auto identity = authority_->identityFor(host);
     if (!identity) return connection->refuse(400, {}, true);

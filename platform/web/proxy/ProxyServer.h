@@ -6,7 +6,9 @@
 // CORS preflight without credentials to a ProxyPreflight, and every other
 // request to a ProxyExchange, as the client wrote it.
 //
-// Who may use what, and how much of it, is in ProxyGuards.h. Nothing goes on
+// Who may use what, and how much of it, is in ProxyGuards.h; the server
+// applies it to each head, and keeps the counts it needs (connections
+// without credentials, descriptors, tunnels, preflights). Nothing goes on
 // to a loopback or unspecified address at the proxy's own port, whatever
 // name or form a request gives it: a request that names it plainly is
 // refused at once, and every onward connection is checked on the address it
@@ -19,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -34,12 +37,6 @@
 #include "web/proxy/ProxyHead.h"
 
 namespace web::proxy {
-
-struct Credentials {
-    std::string user;
-    std::string password;
-    std::string pageKey;  // hex
-};
 
 // Where a request goes: its URL (the request's target as written, under
 // the scheme and authority it names, or its tunnel's) and the host and
@@ -69,6 +66,12 @@ public:
     void holding(Connection& connection, size_t bytes);
     void connectionOpened(Connection& connection);
     void connectionClosed(Connection& connection);
+    // A connection that ended with a body unread hands its stream (owned)
+    // and socket over: what the client still sends is read and dropped
+    // until it stops, kMostLingerBytes or kLingerSeconds, and the socket
+    // counts among the descriptors until it is closed. When descriptors
+    // run short, the oldest such socket is closed first.
+    void linger(GIOStream* stream, GSocket* socket);
 
     // What requests under way use.
     [[nodiscard]] protocol::PageMarkSeal& pageMarks() { return pageMarks_; }
@@ -88,15 +91,20 @@ public:
 
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
+    ~Server();
 
 private:
+    struct Lingering;
+
     Server(Credentials credentials, std::shared_ptr<CertificateAuthority> authority);
 
     [[nodiscard]] bool listen(std::string* error);
     void acceptAll();
     void watchListener();
-    [[nodiscard]] bool hasCredentials(const RequestHead& head) const;
-    [[nodiscard]] bool isOwnAddress(std::string_view host, int port) const;
+    // Descriptors are left for a new connection, or a lingering socket can
+    // make room for one.
+    [[nodiscard]] bool canAccept() const;
+    void endLingering(const Lingering* lingering);
     [[nodiscard]] std::optional<Target> targetOf(const RequestHead& head,
                                                  const std::optional<Destination>& tunnel) const;
     void challenge(Connection& connection, const RequestHead& head);
@@ -118,6 +126,7 @@ private:
     long descriptors_ = 0;
     size_t tunnels_ = 0;
     std::map<const void*, std::shared_ptr<void>> underWay_;
+    std::list<std::unique_ptr<Lingering>> lingering_;  // oldest first
 };
 
 }  // namespace web::proxy

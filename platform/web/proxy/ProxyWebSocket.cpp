@@ -4,30 +4,26 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "core/ASCII.h"
 #include "core/Clock.h"
-#include "core/HTTPResponseHead.h"
 #include "core/HostRoutes.h"
 #include "core/OffMachineRequests.h"
 #include "core/RunLoop.h"
 #include "core/SocketAddresses.h"
 #include "core/Timer.h"
 #include "web/TrustedAuthorities.h"
-#include "web/WebProcessProtocol.h"
 #include "web/proxy/ProxyMessages.h"
 
 namespace web::proxy {
 
 namespace {
 
-// The request head as the origin gets it: as the engine wrote it, but for
-// the page mark and what was meant for the proxy.
+// The request head as the origin gets it: the fields that go onward, and
+// the upgrade's own (Connection and Upgrade, as written).
 std::string requestHead(const RequestHead& head, const Target& target) {
     // The target in origin form, exactly as written.
     const std::string& url = target.url.absoluteString();
@@ -37,80 +33,16 @@ std::string requestHead(const RequestHead& head, const Target& target) {
     text += path == std::string::npos ? "/" : url.substr(path);
     if (text.back() == ' ') text += '/';
     text += " HTTP/1.1\r\n";
+    const auto listed = connectionTokens(head.fields);
     core::HTTPHeaders fields;
     for (const auto& [name, value] : head.fields) {
-        if (!core::HTTPHeaders::sameName(name, protocol::kPageHeader) &&
-            !core::HTTPHeaders::sameName(name, "Proxy-Authorization") &&
-            !core::HTTPHeaders::sameName(name, "Proxy-Connection"))
+        if (goesOnward(name, listed) || core::HTTPHeaders::sameName(name, "Connection") ||
+            core::HTTPHeaders::sameName(name, "Upgrade"))
             fields.add(name, value);
     }
     appendFields(text, fields);
     text += "\r\n";
     return text;
-}
-
-// The status of "HTTP/1.1 101 Switching Protocols", read as the engine
-// reads it; 0 when it is none.
-int statusOf(std::string_view line, std::optional<std::string>& reason) {
-    const auto parsed = core::HTTPResponseHead::parseStatusLine(line);
-    if (!parsed) return 0;
-    reason = parsed->reasonPhrase.value_or("");
-    return parsed->status;
-}
-
-// The lines of a head, each without its line end.
-std::vector<std::string_view> linesOf(std::string_view head) {
-    std::vector<std::string_view> lines;
-    while (!head.empty()) {
-        const size_t end = head.find('\n');
-        std::string_view line = head.substr(0, end);
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        if (!line.empty()) lines.push_back(line);
-        if (end == std::string_view::npos) break;
-        head.remove_prefix(end + 1);
-    }
-    return lines;
-}
-
-// The end of the head at the start of bytes (after its blank line), or npos.
-size_t headEnd(std::string_view bytes) {
-    for (size_t at = bytes.find('\n'); at != std::string_view::npos;
-         at = bytes.find('\n', at + 1)) {
-        if (bytes.substr(at + 1).starts_with("\r\n")) return at + 3;
-        if (bytes.substr(at + 1).starts_with("\n")) return at + 2;
-    }
-    return std::string_view::npos;
-}
-
-// An answer other than 101, as the client gets it: the origin's status line
-// and fields but the hop-by-hop ones (its framing kept, as its body follows
-// as it came), and the connection's end.
-std::string answerOtherThanUpgrade(std::string_view head) {
-    const auto lines = linesOf(head);
-    std::optional<std::string> reason;
-    int status = statusOf(lines.front(), reason);
-    core::HTTPHeaders fields;
-    for (size_t i = 1; i < lines.size(); ++i) {
-        const size_t colon = lines[i].find(':');
-        if (colon == std::string_view::npos || colon == 0) continue;
-        std::string_view value = lines[i].substr(colon + 1);
-        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-            value.remove_prefix(1);
-        fields.add(std::string(lines[i].substr(0, colon)), std::string(value));
-    }
-    const auto listed = connectionTokens(fields);
-    core::HTTPHeaders kept;
-    for (const auto& [name, value] : fields) {
-        const std::string lower = core::asciiLowercased(name);
-        const bool framing = lower == "content-length" || lower == "transfer-encoding";
-        if (framing || !isHopByHop(name, listed)) kept.add(name, value);
-    }
-    kept.add("Connection", "close");
-    if (status == 407) {
-        status = 502;
-        reason.reset();
-    }
-    return answerHead(status, reason, kept);
 }
 
 core::NetworkError::Code codeOf(const GError* error, bool timedOut) {
@@ -140,18 +72,20 @@ void closeNow(GIOStream*& stream, GSocket* socket) {
 
 struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_this<Pass> {
     // One way of the relay: what is read from one end is written to the
-    // other, or dropped.
+    // other.
     struct Way {
         Pass* pass = nullptr;
         GInputStream* from = nullptr;
         GOutputStream* to = nullptr;
-        bool drops = false;
         std::array<char, 16 * 1024> buffer{};
     };
+    // How the origin frames the body of an answer other than 101.
+    enum class Body { length, chunked, toClose };
 
     Server& server;
     std::shared_ptr<Connection> client;
     Target target;
+    std::string method;
     std::string head;
     GCancellable* cancellable = g_cancellable_new();
     std::shared_ptr<core::Timer> deadline;
@@ -164,25 +98,27 @@ struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_
     GSocketConnection* connection = nullptr;  // to the origin
     bool originCounted = false;
     GIOStream* origin = nullptr;  // the connection, or TLS over it
-    // The origin's answer as read so far.
+    // The origin's answer as read so far, and its head.
     std::string answer;
+    AnswerHeadReader answerHead;
+    bool originHasAnswered = false;
     std::array<char, 16 * 1024> buffer{};
-    // The relay.
+    // An answer other than 101, which goes to the client through its
+    // connection as an exchange's answer does: its body as the origin frames
+    // it, and whether the origin waits for the client to take some.
+    Body body = Body::toClose;
+    std::int64_t bodyLeft = 0;
+    ChunkedReader bodyChunks;
+    bool paused = false;
+    // The relay, after a 101.
     GIOStream* clientStream = nullptr;
     GSocket* clientSocket = nullptr;
     bool clientCounted = false;
     std::string first;     // to the client before the relay
     std::string toOrigin;  // what the client sent after its head
-    // An answer other than 101: how much of its body is still to come
-    // (by its length, or its chunks; to the origin's close when neither),
-    // and whether all of it went.
-    std::int64_t answerLeft = -1;
-    bool answerChunked = false;
-    ChunkedReader answerChunks;
-    bool answerDone = false;
     Way up;
     Way down;
-    int pending = 0;  // reads and writes under way
+    int pending = 0;  // reads and writes under way, once the origin answered
     bool ending = false;
     std::shared_ptr<core::Timer> idle;
     std::shared_ptr<core::Clock> clock;
@@ -205,11 +141,25 @@ struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_
     Pass(const Pass&) = delete;
     Pass& operator=(const Pass&) = delete;
 
-    // The client went while the origin was being reached.
+    // The client went, while the origin was being reached or while it
+    // answered other than 101.
     void hungUp() override {
-        abandoned = true;
         client.reset();
+        if (originHasAnswered) return end();
+        abandoned = true;
         g_cancellable_cancel(cancellable);
+    }
+    // The answer other than 101 is out.
+    void answered() override {
+        client.reset();
+        end();
+    }
+    void wrote() override {
+        touch();
+        if (paused && client && client->queued() <= kMostAnswerBytesHeld / 4) {
+            paused = false;
+            readBody();
+        }
     }
 
     void fail(const core::NetworkError& error) {
@@ -227,6 +177,11 @@ struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_
             codeOf(error, timedOut), url,
             "WebSocket to " + url + " failed: " + (error ? error->message : "unknown error")));
     }
+    void failBadAnswer(const std::string& why) {
+        const std::string url = target.url.absoluteString();
+        fail(core::NetworkError::make(core::NetworkError::Code::badServerResponse, url,
+                                      "WebSocket to " + url + " failed: " + why));
+    }
 
     static void resolved(GObject* resolver, GAsyncResult* result, gpointer data);
     void connectNext();
@@ -237,20 +192,25 @@ struct WebSocketPass::Pass final : Connection::Request, std::enable_shared_from_
                                       GTlsCertificateFlags errors, gpointer data);
     void readAnswer();
     static void answerRead(GObject* stream, GAsyncResult* result, gpointer data);
-    void originAnswered(size_t end);
+    void originAnswered(AnswerHead given, size_t end);
 
-    void relay(bool upgraded);
-    // How many of bytes, of the body of an answer other than 101, belong
-    // to it; answerDone once its end is among them.
-    size_t answerBytes(std::string_view bytes);
+    // An answer other than 101: its head to the client, then its body.
+    void answerOtherwise(AnswerHead given, std::string rest);
+    void readBody();
+    static void bodyRead(GObject* stream, GAsyncResult* result, gpointer data);
+    // Sends the body in bytes on; true once it ended (or broke off).
+    bool passBody(std::string_view bytes);
+
+    void relay();
     static void firstWritten(GObject* stream, GAsyncResult* result, gpointer data);
     void startWays();
     void read(Way& way);
     static void wasRead(GObject* stream, GAsyncResult* result, gpointer data);
     static void wasWritten(GObject* stream, GAsyncResult* result, gpointer data);
+    void startIdleTimer();
     void touch();
     [[nodiscard]] double idleSeconds();
-    // Ends the relay; the pass goes once nothing of it is under way.
+    // Ends the pass; it goes once nothing of it is under way.
     void end();
 };
 
@@ -259,10 +219,11 @@ void WebSocketPass::start(Server& server, const std::shared_ptr<Connection>& cli
     auto pass = std::make_shared<Pass>(server, client, target);
     server.keep(pass);
     client->serve(pass);
+    pass->method = head.method;
     pass->head = requestHead(head, target);
     core::OffMachineRequests::note(target.url);
-    pass->deadline = core::Timer::schedule(core::RunLoop::current(), kConnectSeconds, false,
-                                           [weak = std::weak_ptr<Pass>(pass)](core::Timer&) {
+    pass->deadline = core::Timer::schedule(core::RunLoop::current(), kWebSocketConnectSeconds,
+                                           false, [weak = std::weak_ptr<Pass>(pass)](core::Timer&) {
                                                if (const auto pass = weak.lock()) {
                                                    pass->timedOut = true;
                                                    g_cancellable_cancel(pass->cancellable);
@@ -407,133 +368,170 @@ void WebSocketPass::Pass::answerRead(GObject* stream, GAsyncResult* result, gpoi
     GError* error = nullptr;
     const gssize count = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, &error);
     if (count <= 0) {
-        if (!error) {
-            const std::string url = pass->target.url.absoluteString();
-            pass->fail(core::NetworkError::make(core::NetworkError::Code::networkConnectionLost,
-                                                url,
-                                                "WebSocket to " + url + " failed: the origin "
-                                                                        "closed before it answered"));
-        } else {
+        if (error) {
             pass->fail(error);
+            g_clear_error(&error);
+        } else {
+            pass->fail(core::NetworkError::make(
+                core::NetworkError::Code::networkConnectionLost, pass->target.url.absoluteString(),
+                "WebSocket to " + pass->target.url.absoluteString() +
+                    " failed: the origin closed before it answered"));
         }
-        g_clear_error(&error);
         return;
     }
     pass->answer.append(pass->buffer.data(), size_t(count));
     while (true) {
-        const size_t end = headEnd(pass->answer);
-        if (end == std::string::npos) break;
-        std::optional<std::string> reason;
-        const int status = statusOf(pass->answer.substr(0, pass->answer.find('\n')), reason);
-        if (status >= 100 && status < 200 && status != 101) {
+        AnswerParse parse = pass->answerHead.read(pass->answer);
+        if (parse.malformed)
+            return pass->failBadAnswer("the origin's answer head is no HTTP/1 head, or too large");
+        if (!parse.head) break;
+        if (parse.head->status < 200 && parse.head->status != 101) {
             // An interim answer: the one that counts follows.
-            pass->answer.erase(0, end);
+            pass->answer.erase(0, parse.consumed);
+            pass->answerHead = AnswerHeadReader();
             continue;
         }
-        if (status == 0) {
-            const std::string url = pass->target.url.absoluteString();
-            pass->fail(core::NetworkError::make(
-                core::NetworkError::Code::badServerResponse, url,
-                "WebSocket to " + url + " failed: the origin's answer is no HTTP"));
-            return;
-        }
-        pass->originAnswered(end);
-        return;
-    }
-    if (pass->answer.size() > kMostAnswerHeadBytes) {
-        const std::string url = pass->target.url.absoluteString();
-        pass->fail(core::NetworkError::make(
-            core::NetworkError::Code::badServerResponse, url,
-            "WebSocket to " + url + " failed: the origin's answer head is too large"));
-        return;
+        return pass->originAnswered(std::move(*parse.head), parse.consumed);
     }
     pass->readAnswer();
 }
 
-void WebSocketPass::Pass::originAnswered(size_t end) {
-    std::optional<std::string> reason;
-    const int status = statusOf(answer.substr(0, answer.find('\n')), reason);
-    const bool upgraded = status == 101;
-    if (upgraded) {
-        // The origin's 101 goes as it came.
-        first = std::move(answer);
-    } else {
-        // Any other answer as the origin's answer to this request alone.
-        const std::string_view head = std::string_view(answer).substr(0, end);
-        for (const std::string_view line : linesOf(head)) {
-            const size_t colon = line.find(':');
-            if (colon == std::string_view::npos) continue;
-            const std::string name = core::asciiLowercased(line.substr(0, colon));
-            std::string_view value = line.substr(colon + 1);
-            while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
-            if (name == "transfer-encoding") answerChunked = true;
-            if (name == "content-length") {
-                std::int64_t length = -1;
-                std::from_chars(value.data(), value.data() + value.size(), length);
-                answerLeft = length;
-            }
-        }
-        if (status == 204 || status == 304) answerLeft = 0;
-        if (answerChunked) answerLeft = -1;
-        const std::string body = answer.substr(end);
-        first = answerOtherThanUpgrade(head) + body.substr(0, answerBytes(body));
-    }
-    answer.clear();
-    relay(upgraded);
-}
-
-size_t WebSocketPass::Pass::answerBytes(std::string_view bytes) {
-    if (answerDone) return 0;
-    if (answerChunked) {
-        std::string ignored;
-        size_t consumed = 0;
-        const auto state = answerChunks.feed(bytes, ignored, consumed);
-        answerDone = state != ChunkedReader::State::reading;
-        return consumed;
-    }
-    if (answerLeft < 0) return bytes.size();
-    const size_t taken = size_t(std::min<std::int64_t>(answerLeft, std::int64_t(bytes.size())));
-    answerLeft -= std::int64_t(taken);
-    answerDone = answerLeft == 0;
-    return taken;
-}
-
-void WebSocketPass::Pass::relay(bool upgraded) {
+void WebSocketPass::Pass::originAnswered(AnswerHead given, size_t end) {
     if (!client) return fail(static_cast<GError*>(nullptr));
-    // From here on the two ends talk to each other as long as they like, but
-    // for kIdleSeconds of silence.
     deadline->invalidate();
     deadline.reset();
+    originHasAnswered = true;
+    if (given.status == 101) {
+        // The origin's 101 goes as it came, and what followed it.
+        first = std::move(answer);
+        return relay();
+    }
+    answerOtherwise(std::move(given), answer.substr(end));
+    answer.clear();
+}
+
+void WebSocketPass::Pass::answerOtherwise(AnswerHead given, std::string rest) {
+    // How the origin frames the body: by its length, in chunks (its only
+    // coding), or to its close.
+    const auto codings = tokensOf(given.fields, "Transfer-Encoding");
+    const bool lengthGiven = given.fields.contains("Content-Length");
+    core::HTTPURLResponse response(target.url, given.status, std::move(given.fields));
+    response.setHTTPVersion(std::move(given.version));
+    response.setReasonPhrase(std::move(given.reason));
+    if (!codings.empty()) {
+        if (codings != std::vector<std::string>{"chunked"})
+            return failBadAnswer("the origin's answer has a coding other than chunked");
+        body = Body::chunked;
+    } else if (lengthGiven) {
+        if (response.expectedContentLength() < 0)
+            return failBadAnswer("the origin's answer has an unreadable length");
+        body = Body::length;
+        bodyLeft = response.expectedContentLength();
+    }
+    // The origin's answer to that request alone: its connection ends with
+    // it, and nothing the client sends after it is read.
+    AnswerStart start = answerStart(method, response);
+    client->closeAfterAnswer();
+    client->answer(start.status, start.reason, std::move(start.fields), start.framing,
+                   start.length);
+    if (start.framing == Framing::none || !client) return;
+    startIdleTimer();
+    if (passBody(rest)) return;
+    readBody();
+}
+
+bool WebSocketPass::Pass::passBody(std::string_view bytes) {
+    std::string data;
+    bool ended = false;
+    bool broken = false;
+    if (body == Body::length) {
+        const auto taken = size_t(std::min<std::int64_t>(bodyLeft, std::int64_t(bytes.size())));
+        data = bytes.substr(0, taken);
+        bodyLeft -= std::int64_t(taken);
+        ended = bodyLeft == 0;
+    } else if (body == Body::chunked) {
+        size_t consumed = 0;
+        const auto state = bodyChunks.feed(bytes, data, consumed);
+        ended = state == ChunkedReader::State::ended;
+        broken = state == ChunkedReader::State::malformed;
+    } else {
+        data = bytes;
+    }
+    if (!client) return true;
+    if (!data.empty()) client->send(data);
+    if (ended) client->finish();
+    if (broken) client->breakOff();
+    return ended || broken;
+}
+
+void WebSocketPass::Pass::readBody() {
+    if (ending || !client) return;
+    if (client->queued() >= kMostAnswerBytesHeld) {
+        // The origin waits until the client takes some.
+        paused = true;
+        return;
+    }
+    ++pending;
+    g_input_stream_read_async(g_io_stream_get_input_stream(origin), buffer.data(), buffer.size(),
+                              G_PRIORITY_DEFAULT, cancellable, bodyRead, this);
+}
+
+void WebSocketPass::Pass::bodyRead(GObject* stream, GAsyncResult* result, gpointer data) {
+    auto* pass = static_cast<Pass*>(data);
+    --pass->pending;
+    const gssize count = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, nullptr);
+    if (pass->ending || !pass->client) return pass->end();
+    if (count <= 0) {
+        // The origin's close ends a body framed by it, and breaks off any
+        // other.
+        if (count == 0 && pass->body == Body::toClose) {
+            pass->client->finish();
+        } else {
+            pass->client->breakOff();
+        }
+        return;
+    }
+    pass->touch();
+    if (!pass->passBody(std::string_view(pass->buffer.data(), size_t(count)))) pass->readBody();
+}
+
+void WebSocketPass::Pass::relay() {
+    // From here on the two ends talk to each other as long as they like, but
+    // for kWebSocketIdleSeconds of silence.
     Connection::Taken taken = client->take();
     client.reset();
     clientStream = taken.stream;
     clientSocket = taken.socket;
     clientCounted = true;
     server.descriptorOpened();
-    toOrigin = upgraded ? std::move(taken.buffered) : std::string();
+    toOrigin = std::move(taken.buffered);
     GSocket* originSocket = g_socket_connection_get_socket(connection);
     g_socket_set_timeout(originSocket, 0);
     g_socket_set_keepalive(originSocket, TRUE);
-    up = {this, g_io_stream_get_input_stream(clientStream), g_io_stream_get_output_stream(origin),
-          !upgraded};
-    down = {this, g_io_stream_get_input_stream(origin), g_io_stream_get_output_stream(clientStream),
-            false};
-    touch();
-    idle = core::Timer::schedule(core::RunLoop::current(), kIdleSeconds, false,
-                                 [weak = std::weak_ptr<Pass>(shared_from_this())](
-                                     core::Timer& timer) {
-                                     const auto pass = weak.lock();
-                                     if (!pass) return;
-                                     if (const double idled = pass->idleSeconds();
-                                         idled < kIdleSeconds)
-                                         timer.setFireDate(pass->clock->monotonicSeconds() +
-                                                           (kIdleSeconds - idled));
-                                     else
-                                         pass->end();
-                                 });
+    up = {this, g_io_stream_get_input_stream(clientStream), g_io_stream_get_output_stream(origin)};
+    down = {this, g_io_stream_get_input_stream(origin),
+            g_io_stream_get_output_stream(clientStream)};
+    startIdleTimer();
     ++pending;
     g_output_stream_write_all_async(down.to, first.data(), first.size(), G_PRIORITY_DEFAULT,
                                     cancellable, firstWritten, this);
+}
+
+void WebSocketPass::Pass::startIdleTimer() {
+    touch();
+    idle = core::Timer::schedule(
+        core::RunLoop::current(), kWebSocketIdleSeconds, false,
+        [weak = std::weak_ptr<Pass>(shared_from_this())](core::Timer& timer) {
+            const auto pass = weak.lock();
+            if (!pass) return;
+            if (const double idled = pass->idleSeconds(); idled < kWebSocketIdleSeconds) {
+                timer.setFireDate(pass->clock->monotonicSeconds() +
+                                  (kWebSocketIdleSeconds - idled));
+                return;
+            }
+            if (pass->client) pass->client->breakOff();
+            pass->end();
+        });
 }
 
 void WebSocketPass::Pass::firstWritten(GObject* stream, GAsyncResult* result, gpointer data) {
@@ -543,7 +541,6 @@ void WebSocketPass::Pass::firstWritten(GObject* stream, GAsyncResult* result, gp
         pass->ending)
         return pass->end();
     pass->first.clear();
-    if (pass->answerDone) return pass->end();
     if (!pass->toOrigin.empty()) {
         ++pass->pending;
         g_output_stream_write_all_async(
@@ -598,15 +595,8 @@ void WebSocketPass::Pass::wasRead(GObject* stream, GAsyncResult* result, gpointe
     const gssize count = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, nullptr);
     if (count <= 0 || pass.ending) return pass.end();
     pass.touch();
-    // What a client sends after an answer other than 101 reaches no one.
-    if (way.drops) return pass.read(way);
-    gsize size = gsize(count);
-    // Of an answer other than 101, its body and no more.
-    if (&way == &pass.down && pass.up.drops)
-        size = pass.answerBytes(std::string_view(way.buffer.data(), size));
-    if (size == 0) return pass.end();
     ++pass.pending;
-    g_output_stream_write_all_async(way.to, way.buffer.data(), size, G_PRIORITY_DEFAULT,
+    g_output_stream_write_all_async(way.to, way.buffer.data(), gsize(count), G_PRIORITY_DEFAULT,
                                     pass.cancellable, wasWritten, &way);
 }
 
@@ -615,7 +605,7 @@ void WebSocketPass::Pass::wasWritten(GObject* stream, GAsyncResult* result, gpoi
     Pass& pass = *way.pass;
     --pass.pending;
     if (!g_output_stream_write_all_finish(G_OUTPUT_STREAM(stream), result, nullptr, nullptr) ||
-        pass.ending || pass.answerDone)
+        pass.ending)
         return pass.end();
     pass.read(way);
 }

@@ -4,22 +4,27 @@
 // when an address it names is the proxy's own (a loopback or unspecified
 // address at the proxy's port), a connection to its addresses in turn (TLS
 // for https, the certificate checked against the system's authorities and
-// TrustedAuthorities for the named host), the request head written as the
-// engine wrote it but for the page mark and the fields meant for the proxy.
-// Then the origin's answer decides:
+// TrustedAuthorities for the named host), the request head written with the
+// fields that go onward (goesOnward) and the upgrade's own, Connection and
+// Upgrade, as the engine wrote them. The origin's answer head is read as
+// the proxy reads any head (AnswerHeadReader), and decides:
 //  - 101: the client's connection, taken from the proxy, and the origin's
 //    are joined both ways until either side closes, or until no byte went
-//    either way for kIdleSeconds;
-//  - anything else is the origin's answer to that request and no more: its
-//    status line and fields (but the hop-by-hop ones, and 407 turned into
-//    502, as only the proxy asks for the proxy's credentials) and its body
-//    go to the client with "Connection: close", nothing the client sends
-//    reaches the origin, and both connections end with it. So a client's
-//    connection never carries a request to the origin as if to the proxy.
+//    either way for kWebSocketIdleSeconds;
+//  - anything else is the origin's answer to that request and no more,
+//    shaped as an exchange's answer is (answerStart: the fields that go
+//    onward, 407 turned into 502) and written by the client's connection
+//    with "Connection: close", its body as the origin framed it: nothing
+//    the client sends reaches the origin, nothing of the origin's past its
+//    body reaches the client, and both connections end with it. So a
+//    client's connection never carries a request to the origin as if to
+//    the proxy.
 // A failure before the origin's answer is answered as ProxyExchange answers
-// one.
+// one. The bounds (kWebSocketConnectSeconds, kWebSocketIdleSeconds,
+// kMostOriginHeadBytes) are in ProxyGuards.h.
 //
-// The proxy's thread. A pass keeps itself alive until the relay ends.
+// The proxy's thread. The server holds a pass (Server::keep) until nothing
+// of it is under way.
 
 #include <memory>
 
@@ -30,16 +35,6 @@ namespace web::proxy {
 
 class WebSocketPass {
 public:
-    // Seconds to connect to the origin and have its answer's head, TLS and
-    // the request head included, on the clock.
-    static constexpr unsigned kConnectSeconds = 30;
-    // Seconds, on the clock, a relay stays open with no byte either way:
-    // well above the ping interval of servers that keep their sockets alive
-    // (half a minute to a minute), so that only a forgotten one ends.
-    static constexpr unsigned kIdleSeconds = 300;
-    // The most bytes of the origin's answer head.
-    static constexpr size_t kMostAnswerHeadBytes = 64 * 1024;
-
     static void start(Server& server, const std::shared_ptr<Connection>& client,
                       const RequestHead& head, const Target& target);
 

@@ -6,7 +6,10 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include "core/NetworkThread.h"
 #include "core/URLProtocolRegistry.h"
@@ -214,6 +217,33 @@ Reply fetch(const web::EngineProxy& proxy, const std::string& url, Request reque
     curl_slist_free_all(headers);
     curl_easy_cleanup(easy);
     return reply;
+}
+
+EngineLoads::EngineLoads(const web::EngineProxy& proxy, std::string url, int pauseMs)
+    : thread_([this, &proxy, url = std::move(url), pauseMs] {
+          // One at least, made while the test goes on.
+          do {
+              const auto start = std::chrono::steady_clock::now();
+              const Reply reply = fetch(proxy, url);
+              const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+              ++record_.loads;
+              record_.slowestSeconds = std::max(record_.slowestSeconds, took.count());
+              if ((reply.code != CURLE_OK || reply.status != 200) && record_.failure.empty())
+                  record_.failure = "load " + std::to_string(record_.loads) + ": " +
+                                    curl_easy_strerror(reply.code) + ", status " +
+                                    std::to_string(reply.status);
+              if (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+          } while (!stop_);
+      }) {}
+
+EngineLoads::~EngineLoads() {
+    (void)stop();
+}
+
+EngineLoads::Record EngineLoads::stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    return record_;
 }
 
 class RecordingFactory::Protocol final : public core::URLProtocol {

@@ -7,6 +7,8 @@
 // reaches them and answer, fail or hold.
 
 #include <curl/curl.h>
+#include <sys/resource.h>
+#include <sys/types.h>
 
 #include <atomic>
 #include <cstdint>
@@ -15,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/HTTPHeaders.h"
@@ -115,6 +118,31 @@ struct Reply {
 
 [[nodiscard]] Reply fetch(const web::EngineProxy& proxy, const std::string& url,
                           Request request = {});
+
+// Loads as the engine makes them (fetch(), with the run's credentials),
+// one after another on a new connection each, from a thread of their own
+// while the test attacks the proxy, the first at once: how many there were,
+// the slowest, and the first that failed or was not answered 200.
+class EngineLoads {
+public:
+    EngineLoads(const web::EngineProxy& proxy, std::string url, int pauseMs = 100);
+    ~EngineLoads();
+    EngineLoads(const EngineLoads&) = delete;
+    EngineLoads& operator=(const EngineLoads&) = delete;
+
+    struct Record {
+        int loads = 0;
+        double slowestSeconds = 0;
+        std::string failure;
+    };
+    // Ends the loads (the one under way first) and tells how they went.
+    Record stop();
+
+private:
+    std::atomic<bool> stop_{false};
+    Record record_;
+    std::thread thread_;
+};
 
 // "<page field>: <value>", the page mark as the web process extension seals
 // it with key for a request of (method, url).

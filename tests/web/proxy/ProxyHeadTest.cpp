@@ -2,11 +2,36 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
+using web::proxy::AnswerHeadReader;
 using web::proxy::ChunkedReader;
 using web::proxy::Framing;
+using web::proxy::HeadReader;
 using web::proxy::parseRequestHead;
+
+// Feeds a chunked body in pieces of step bytes: the reader's state, its
+// data, and the bytes it left.
+struct ChunkedRead {
+    ChunkedReader::State state;
+    std::string data;
+    std::string rest;
+};
+ChunkedRead readChunked(const std::string& body, size_t step) {
+    ChunkedReader reader;
+    ChunkedRead read{ChunkedReader::State::reading, {}, {}};
+    size_t at = 0;
+    while (at < body.size() && reader.state() == ChunkedReader::State::reading) {
+        size_t consumed = 0;
+        reader.feed(std::string_view(body).substr(at, step), read.data, consumed);
+        at += consumed;
+    }
+    read.state = reader.state();
+    read.rest = body.substr(at);
+    return read;
+}
 
 // A head is taken as written: the target's bytes, the fields' bytes and
 // case, repeated fields, lines ended by a bare LF; what follows it stays.
@@ -111,17 +136,10 @@ TEST(ProxyHeadTest, AChunkedBodyIsReadInAnyPieces) {
     const std::string body = "5;ext=1\r\nhello\r\n1a\r\n" + std::string(26, 'z') +
                              "\r\n0\r\nTrailer: x\r\n\r\nNEXT";
     for (const size_t step : {size_t(1), size_t(7), body.size()}) {
-        ChunkedReader reader;
-        std::string out;
-        size_t at = 0;
-        while (at < body.size() && reader.state() == ChunkedReader::State::reading) {
-            size_t consumed = 0;
-            reader.feed(std::string_view(body).substr(at, step), out, consumed);
-            at += consumed;
-        }
-        EXPECT_EQ(reader.state(), ChunkedReader::State::ended) << step;
-        EXPECT_EQ(out, "hello" + std::string(26, 'z')) << step;
-        EXPECT_EQ(body.substr(at), "NEXT") << step;
+        const auto read = readChunked(body, step);
+        EXPECT_EQ(read.state, ChunkedReader::State::ended) << step;
+        EXPECT_EQ(read.data, "hello" + std::string(26, 'z')) << step;
+        EXPECT_EQ(read.rest, "NEXT") << step;
     }
     for (const std::string bad : {"x\r\n", "5\r\nhelloX\r\n", "fffffffffffffffff\r\n"}) {
         ChunkedReader reader;
@@ -130,6 +148,97 @@ TEST(ProxyHeadTest, AChunkedBodyIsReadInAnyPieces) {
         EXPECT_EQ(reader.feed(bad, out, consumed), ChunkedReader::State::malformed) << bad;
     }
     EXPECT_EQ(web::proxy::chunkOf("abc"), "3\r\nabc\r\n");
+}
+
+// A size line and the trailers are bounded, however their bytes come: at
+// the bound they are read, one byte past it the body is malformed.
+TEST(ProxyHeadTest, ChunkFramingIsBounded) {
+    const size_t line = web::proxy::kMostChunkLineBytes;
+    const size_t trailers = web::proxy::kMostTrailerBytes;
+    const auto sizeLine = [](size_t bytes) { return "1;" + std::string(bytes - 2, 'e'); };
+    const auto trailer = [](size_t bytes) { return "X: " + std::string(bytes - 5, 't') + "\r\n"; };
+    for (const size_t step : {size_t(1), size_t(1000), size_t(1) << 20}) {
+        SCOPED_TRACE(step);
+        EXPECT_EQ(readChunked(sizeLine(line - 1) + "\r\nx\r\n0\r\n\r\n", step).state,
+                  ChunkedReader::State::ended);
+        EXPECT_EQ(readChunked(sizeLine(line) + "\r\nx\r\n0\r\n\r\n", step).state,
+                  ChunkedReader::State::malformed);
+        // The trailers' bytes, the blank line that ends them included.
+        EXPECT_EQ(readChunked("0\r\n" + trailer(trailers - 2) + "\r\n", step).state,
+                  ChunkedReader::State::ended);
+        EXPECT_EQ(readChunked("0\r\n" + trailer(trailers - 1) + "\r\n", step).state,
+                  ChunkedReader::State::malformed);
+        EXPECT_EQ(readChunked("0\r\n" + trailer(trailers / 4) + trailer(trailers / 4) +
+                                  trailer(trailers / 4) + trailer(trailers / 4) + "\r\n",
+                              step)
+                      .state,
+                  ChunkedReader::State::malformed);
+    }
+}
+
+// A head read as its bytes come gives what it gives read at once, wherever
+// the pieces cut it (inside a CRLF too), and nothing before its end.
+TEST(ProxyHeadTest, AHeadInPiecesIsTheHeadWhole) {
+    const std::string bytes = "\r\n\nPOST http://h/p?q HTTP/1.1\r\nHost: h\r\nX-A:  1 \r\n"
+                              "Transfer-Encoding: chunked\nX-A: 2\r\n\r\nBODY";
+    const auto whole = parseRequestHead(bytes);
+    ASSERT_TRUE(whole.head);
+    for (const size_t step : {size_t(1), size_t(2), size_t(5)}) {
+        HeadReader reader;
+        web::proxy::HeadParse parse;
+        size_t given = 0;
+        while (!parse.head && parse.refusal == 0 && given < bytes.size()) {
+            given = std::min(bytes.size(), given + step);
+            parse = reader.read(std::string_view(bytes).substr(0, given));
+        }
+        ASSERT_TRUE(parse.head) << step;
+        // Answered with the piece that held its end.
+        EXPECT_GE(given, whole.consumed) << step;
+        EXPECT_LT(given - step, whole.consumed) << step;
+        EXPECT_EQ(parse.consumed, whole.consumed);
+        EXPECT_EQ(parse.head->target, "http://h/p?q");
+        EXPECT_EQ(parse.head->fields.values("X-A"), (std::vector<std::string>{"1", "2"}));
+        EXPECT_EQ(parse.head->framing, Framing::chunked);
+    }
+}
+
+// At most kMostHeadFields fields: one more is refused as soon as its line
+// ends, long before the head's bytes run out.
+TEST(ProxyHeadTest, TheFieldsOfAHeadAreCounted) {
+    std::string fields;
+    for (size_t i = 0; i < web::proxy::kMostHeadFields; ++i) fields += "a:b\n";
+    const std::string line = "GET / HTTP/1.1\r\n";
+    EXPECT_TRUE(parseRequestHead(line + fields + "\r\n").head);
+    HeadReader reader;
+    EXPECT_EQ(reader.read(line + fields).refusal, 0u);
+    EXPECT_EQ(reader.read(line + fields + "a:").refusal, 0u);
+    EXPECT_EQ(reader.read(line + fields + "a:b\n").refusal, 431u);
+}
+
+// An origin's answer head: its status and reason as written, interim or
+// final; what is no HTTP/1 answer, a folded field or a head over its bound
+// is malformed.
+TEST(ProxyHeadTest, AnAnswerHeadIsReadAsARequestHeadIs) {
+    const std::string bytes = "HTTP/1.1  404 Not \xe9 Here\r\nX-A: 1\r\nx-a: 2\n\r\nrest";
+    AnswerHeadReader pieces;
+    web::proxy::AnswerParse parse;
+    for (size_t given = 1; !parse.head && given <= bytes.size(); ++given)
+        parse = pieces.read(std::string_view(bytes).substr(0, given));
+    ASSERT_TRUE(parse.head);
+    EXPECT_EQ(parse.head->status, 404);
+    EXPECT_EQ(parse.head->reason, "Not \xe9 Here");
+    EXPECT_EQ(parse.head->fields.values("X-A"), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(bytes.substr(parse.consumed), "rest");
+    const auto reasonless = AnswerHeadReader().read("HTTP/1.0 204\r\n\r\n");
+    ASSERT_TRUE(reasonless.head);
+    EXPECT_EQ(reasonless.head->status, 204);
+    EXPECT_EQ(reasonless.head->reason, "");
+    for (const std::string& bad : std::vector<std::string>{
+             "HTTP/2 200 OK\r\n\r\n", "ICY 200 OK\r\n\r\n", "HTTP/1.1 2000 OK\r\n\r\n",
+             "HTTP/1.1 20 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nX: a\r\n folded\r\n\r\n",
+             "HTTP/1.1 200 OK\r\nX: " + std::string(web::proxy::kMostOriginHeadBytes, 'x')}) {
+        EXPECT_TRUE(AnswerHeadReader().read(bad).malformed) << bad.substr(0, 40);
+    }
 }
 
 }  // namespace

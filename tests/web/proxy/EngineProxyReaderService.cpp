@@ -1,0 +1,292 @@
+// The engine proxy's reader against clients without credentials that never
+// finish what they send: a head that never ends, chunked framing that never
+// ends, a second head left unfinished behind a first, and refused uploads
+// whose sockets linger. While each attack goes on, the engine's loads
+// through the proxy are answered within a second, and the attacker's
+// connection ends.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "EngineProxyTesting.h"
+#include "core/NetworkThread.h"
+#include "core/RunLoop.h"
+#include "core/ScopedEnvironment.h"
+#include "core/URLSessionConfiguration.h"
+#include "fixtures/LoopbackServer.h"
+#include "support/ManualClockScope.h"
+#include "support/ProcessTree.h"
+#include "web/WebProcessProtocol.h"
+#include "web/proxy/EngineProxy.h"
+#include "web/proxy/ProxyGuards.h"
+
+namespace {
+
+using fixtures::LoopbackResponse;
+using fixtures::LoopbackServer;
+using proxytesting::credentialsField;
+using proxytesting::EngineLoads;
+using proxytesting::RawConnection;
+using proxytesting::statusOf;
+
+constexpr int kLimitMs = 20'000;
+// What the engine's loads may take while an attack goes on.
+constexpr double kMostLoadSeconds = 1;
+
+// A client that sends through its own connection from a thread of its own:
+// a first part at full speed, then more, over and over, until the proxy
+// stops taking it or the client is stopped.
+class Attacker {
+public:
+    Attacker(int port, std::string first, std::string more, int pauseMs = 0) : connection_(port) {
+        // Sends wait a little at a time, so that a stop is heard.
+        const timeval wait{0, 200'000};
+        setsockopt(connection_.fd(), SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+        thread_ = std::thread([this, first = std::move(first), more = std::move(more), pauseMs] {
+            if (!sendAll(first)) return;
+            while (sendAll(more)) {
+                ++sent_;
+                if (pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            }
+        });
+    }
+    ~Attacker() { stop(); }
+    Attacker(const Attacker&) = delete;
+    Attacker& operator=(const Attacker&) = delete;
+
+    // Whether the proxy ended the connection within limitMs.
+    [[nodiscard]] bool endedWithin(int limitMs) { return connection_.closedWithin(limitMs); }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    [[nodiscard]] std::int64_t sent() const { return sent_; }
+
+private:
+    bool sendAll(std::string_view bytes) {
+        while (!bytes.empty() && !stop_) {
+            const ssize_t count =
+                ::send(connection_.fd(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (count > 0) {
+                bytes.remove_prefix(size_t(count));
+            } else if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                return false;
+            }
+        }
+        return bytes.empty();
+    }
+
+    RawConnection connection_;
+    std::atomic<bool> stop_{false};
+    std::atomic<std::int64_t> sent_{0};
+    std::thread thread_;
+};
+
+class EngineProxyReaderService : public testing::Test {
+protected:
+    void SetUp() override {
+        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
+        (void)core::NetworkThread::shared();
+        std::string error;
+        proxy = web::EngineProxy::shared(&error);
+        ASSERT_NE(proxy, nullptr) << error;
+        origin.on("GET", "/engine", [](const auto&) { return LoopbackResponse::text("served"); });
+        authority = "127.0.0.1:" + std::to_string(origin.port());
+    }
+
+    [[nodiscard]] std::string engineURL() const { return origin.url("/engine").absoluteString(); }
+    static void expectAnsweredInTime(EngineLoads& loads) {
+        const auto record = loads.stop();
+        EXPECT_GT(record.loads, 0);
+        EXPECT_EQ(record.failure, "");
+        EXPECT_LT(record.slowestSeconds, kMostLoadSeconds);
+    }
+
+    testsupport::ScopedEnvironment environment;
+    web::EngineProxy* proxy = nullptr;
+    LoopbackServer origin;
+    std::string authority;
+};
+
+// A request line, then nearly 4 MiB of field lines without the blank line,
+// then a byte every 50 ms: short lines meet the bound on fields at once,
+// long ones (under both bounds) the head's deadline. The proxy reads each byte once,
+// and serves the engine meanwhile.
+TEST_F(EngineProxyReaderService, AHeadThatNeverEndsFreezesNothing) {
+    testsupport::ManualClockScope clock;
+    const std::string line = "GET http://" + authority + "/ HTTP/1.1\r\n";
+    std::string shortFields;
+    while (shortFields.size() < web::proxy::kMostHeadBytes - (256 << 10)) shortFields += "a:b\n";
+    const std::string longField = "X-Long: " + std::string(4000, 'l') + "\r\n";
+    std::string longFields;
+    for (size_t i = 0; i < web::proxy::kMostHeadFields - 10; ++i) longFields += longField;
+    ASSERT_LT(longFields.size(), web::proxy::kMostHeadBytes);
+
+    for (const std::string* fields : {&shortFields, &longFields}) {
+        SCOPED_TRACE(fields == &shortFields ? "short fields" : "long fields");
+        EngineLoads loads(*proxy, engineURL());
+        Attacker attacker(proxy->port(), line + *fields, "a", 50);
+        if (fields == &longFields) {
+            // It is still reading, at a byte every 50 ms...
+            ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return attacker.sent() >= 20; }, 20));
+            EXPECT_FALSE(attacker.endedWithin(200));
+            // ...when its head's time is up.
+            clock.advance(web::proxy::kHeadSeconds);
+        }
+        EXPECT_TRUE(attacker.endedWithin(kLimitMs));
+        // The engine's loads went on meanwhile.
+        (void)core::RunLoop::main().runUntil([] { return false; }, 1);
+        expectAnsweredInTime(loads);
+    }
+}
+
+// Chunked framing that never ends, sent at full speed by a client without
+// credentials (its body is read and dropped) and by one with them: a
+// trailer line, a chunk extension, or chunks of a byte under long
+// extensions, each line within its bound. Every byte of the framing counts,
+// and the connection ends.
+TEST_F(EngineProxyReaderService, FramingThatNeverEndsEndsItsConnection) {
+    const std::string post = "POST http://" + authority + "/upload HTTP/1.1\r\nHost: " + authority +
+                             "\r\nTransfer-Encoding: chunked\r\n";
+    const std::string floods[][2] = {
+        {"3\r\nabc\r\n0\r\nX-T: ", std::string(64 * 1024, 't')},
+        {"5;ext=", std::string(64 * 1024, 'e')},
+        {"", "1;e=" + std::string(web::proxy::kMostChunkLineBytes - 16, 'e') + "\r\nx\r\n"},
+    };
+    for (const bool credentials : {false, true}) {
+        for (const auto& [start, more] : floods) {
+            SCOPED_TRACE((credentials ? "with credentials, " : "without, ") + start);
+            EngineLoads loads(*proxy, engineURL());
+            Attacker attacker(proxy->port(),
+                              post + (credentials ? credentialsField(*proxy) : "") + "\r\n" + start,
+                              more);
+            EXPECT_TRUE(attacker.endedWithin(kLimitMs));
+            attacker.stop();
+            expectAnsweredInTime(loads);
+        }
+    }
+}
+
+// A whole head and the start of a second in one write, then silence: the
+// second head has its deadline as any other.
+TEST_F(EngineProxyReaderService, ASecondHeadThatNeverEndsMeetsItsDeadline) {
+    testsupport::ManualClockScope clock;
+    const std::string head = "GET http://" + authority + "/ HTTP/1.1\r\nHost: " + authority;
+    RawConnection client(proxy->port());
+    ASSERT_TRUE(client.send(head + "\r\n\r\n" + head + "\r\nX-Next: "));
+    EXPECT_EQ(statusOf(client.readHead()), 407);
+    (void)core::RunLoop::main().runUntil([] { return false; }, 0.2);
+    clock.advance(web::proxy::kHeadSeconds - 1);
+    EXPECT_FALSE(client.closedWithin(200));
+    EngineLoads loads(*proxy, engineURL());
+    clock.advance(2);
+    EXPECT_TRUE(client.closedWithin(kLimitMs));
+    expectAnsweredInTime(loads);
+}
+
+// An upgrade the origin answers other than 101 has its answer read as any
+// head and shaped as an exchange's answer: only the fields that go onward
+// (not what Connection names, Keep-Alive or the proxy's own failure field),
+// 407 turned into 502, its body as the origin framed it (in chunks with
+// trailers, or to its close) passed on whole; a coding the proxy cannot
+// read fails it.
+TEST_F(EngineProxyReaderService, AnUpgradeAnsweredOtherwiseIsShapedAsAnyAnswer) {
+    const std::string proxyError = web::protocol::kProxyErrorHeader;
+    struct Case {
+        std::string answer;
+        long status;
+        std::string body;
+    };
+    const std::vector<Case> cases = {
+        {"HTTP/1.1 403 Forbidden\r\nConnection: X-Secret\r\nX-Secret: 1\r\nKeep-Alive: "
+         "timeout=5\r\n" +
+             proxyError +
+             ": -1 lies\r\nX-Kept: yes\r\nTransfer-Encoding: chunked\r\n\r\n"
+             "4\r\nbody\r\n0\r\nX-Trailer: t\r\n\r\n",
+         403, "body"},
+        {"HTTP/1.1 500 Broken\r\nX-Kept: yes\r\n\r\nto the close", 500, "to the close"},
+        {"HTTP/1.1 407 Who\r\nX-Kept: yes\r\nProxy-Authenticate: Basic\r\nContent-Length: 4"
+         "\r\n\r\nauth",
+         502, "auth"},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nzz", 502, ""},
+    };
+    for (const Case& tried : cases) {
+        SCOPED_TRACE(tried.answer.substr(0, 24));
+        proxytesting::RawListener service;
+        std::thread peer([&] {
+            const auto accepted = service.accept(kLimitMs);
+            if (!accepted || accepted->readHead().empty()) return;
+            accepted->send(tried.answer);
+        });
+        proxytesting::Request upgrade;
+        upgrade.headers = {
+            "Upgrade: websocket", "Connection: Upgrade",
+            "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==", "Sec-WebSocket-Version: 13"};
+        const auto reply = proxytesting::fetch(
+            *proxy, "http://127.0.0.1:" + std::to_string(service.port()) + "/socket", upgrade);
+        peer.join();
+        EXPECT_EQ(reply.status, tried.status);
+        if (tried.status == 502 && tried.body.empty()) continue;
+        EXPECT_EQ(reply.body, tried.body);
+        EXPECT_EQ(reply.headers.value("X-Kept"), "yes");
+        for (const std::string& gone : {std::string("X-Secret"), std::string("Keep-Alive"),
+                                        proxyError, std::string("Proxy-Authenticate")})
+            EXPECT_FALSE(reply.headers.contains(gone)) << gone;
+        EXPECT_EQ(reply.headers.value("Connection"), "close");
+    }
+}
+
+// Refused uploads whose clients keep their sockets open, 1,500 a second,
+// against a proxy whose process may hold 1,024 descriptors: each socket the
+// proxy keeps reading and dropping counts as a descriptor until it is
+// closed, so the rest of the app keeps its reserve (the proxy's onward
+// loads included), and the engine's loads are answered within a second.
+TEST(EngineProxyReaderLimitService, LingeringSocketsLeaveTheEngineItsDescriptors) {
+    // Room for the attacker's own sockets in this process.
+    if (web::proxy::Descriptors::raiseLimit() < 4'096) GTEST_SKIP() << "too few descriptors";
+    int handed[2];
+    ASSERT_EQ(pipe2(handed, O_CLOEXEC), 0);
+    const pid_t child = testsupport::startAlone(
+        "EngineProxyReaderService.DISABLED_EngineLoadsUnderRefusedUploads", 1024, handed[1]);
+    close(handed[1]);
+    int port = 0;
+    pollfd readable{handed[0], POLLIN, 0};
+    if (poll(&readable, 1, 60'000) == 1) {
+        ASSERT_EQ(read(handed[0], &port, sizeof port), ssize_t(sizeof port));
+    }
+    close(handed[0]);
+    ASSERT_NE(port, 0);
+    const std::string upload = "POST http://127.0.0.1:9/upload HTTP/1.1\r\nHost: 127.0.0.1:9\r\n"
+                               "Content-Length: " +
+                               std::to_string(web::proxy::kMostRequestBodyBytes * 2) + "\r\n\r\n";
+    std::vector<std::unique_ptr<RawConnection>> uploads;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 3'000 && std::chrono::steady_clock::now() - start < std::chrono::seconds(5);
+         ++i) {
+        uploads.push_back(std::make_unique<RawConnection>(port));
+        (void)uploads.back()->send(upload);
+        std::this_thread::sleep_until(start + std::chrono::microseconds(667 * (i + 1)));
+    }
+    EXPECT_TRUE(testsupport::passed(child));
+}
+
+TEST_F(EngineProxyReaderService, DISABLED_EngineLoadsUnderRefusedUploads) {
+    const int port = proxy->port();
+    ASSERT_EQ(write(testsupport::kHandedDescriptor, &port, sizeof port), ssize_t(sizeof port));
+    close(testsupport::kHandedDescriptor);
+    EngineLoads loads(*proxy, engineURL(), 50);
+    (void)core::RunLoop::main().runUntil([] { return false; }, 5);
+    expectAnsweredInTime(loads);
+}
+
+}  // namespace
