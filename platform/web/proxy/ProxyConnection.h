@@ -38,6 +38,7 @@ class Server;
 struct Destination {
     std::string host;  // without brackets
     int port = 0;
+    bool secure = true;  // https; plain http through a SOCKS connection
 };
 
 class Connection final : public std::enable_shared_from_this<Connection> {
