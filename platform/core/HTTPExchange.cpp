@@ -533,7 +533,7 @@ bool HTTPExchange::responded() {
     HTTPURLResponse response(request_.url(), status_, std::move(headers));
     response.setReasonPhrase(std::move(reasonPhrase_));
     expected_ = response.expectedContentLength();
-    redirectBody_ = URLSessionTask::isRedirect(response) &&
+    redirectBody_ = limits_.followsRedirects && URLSessionTask::isRedirect(response) &&
                     URLSessionTask::redirectRequest(request_, response).has_value();
     bodyLimit_ = redirectBody_ ? std::min(limits_.maximumResponseBytes,
                                           URLSessionTask::kMaximumRedirectBodyBytes)

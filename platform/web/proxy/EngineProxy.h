@@ -57,11 +57,13 @@ public:
     // The authority its https certificates chain to, PEM.
     [[nodiscard]] std::string authorityPEM() const;
 
-    // Loads of a marked page that the proxy failed: the engine sees only an
-    // answer that broke off, the page's view asks here what the failure
-    // was. The newest kMostFailures are kept (of each kind of record below);
-    // taking one forgets it, and a page's new load of a URL forgets what the
-    // proxy met for that URL before (an earlier load's, an image's).
+    // Loads the proxy failed, by the page their mark named (0 for loads of
+    // no page: a WebSocket's, a service worker's): the engine sees a failed
+    // load and nothing of the proxy's, the page's view asks here what the
+    // failure was. The newest kMostFailures are kept (of each kind of
+    // record below); taking one forgets it, and a page's new load of a URL
+    // forgets what the proxy met for that URL before (an earlier load's, an
+    // image's).
     static constexpr size_t kMostFailures = 64;
     static void noteFailure(std::uint64_t pageId, std::string url, protocol::ProxyError error);
     [[nodiscard]] static std::optional<protocol::ProxyError> takeFailure(std::uint64_t pageId,
