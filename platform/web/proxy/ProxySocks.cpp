@@ -117,6 +117,10 @@ private:
     void readable() {
         while (gate_.owns(this)) {
             if (stage_ == Stage::firstByte) return peekFirstByte();
+            // Whatever else a client speaks ends at its first byte.
+            const unsigned char version =
+                stage_ == Stage::credentials ? kCredentialsVersion : kVersion;
+            if (!in_.empty() && byteAt(in_, 0) != version) return end();
             const size_t need = wanted();
             if (need == 0) return refuse(addressTypeNotSupported);
             if (in_.size() == need) {
@@ -143,7 +147,6 @@ private:
         const std::string message = std::exchange(in_, {});
         switch (stage_) {
         case Stage::greeting: {
-            if (byteAt(message, 0) != kVersion) return end();
             if (message.find(char(kUserAndPassword), 2) == std::string::npos) {
                 (void)send({char(kVersion), char(kNoAcceptableMethod)});
                 return end();
@@ -153,7 +156,6 @@ private:
             return;
         }
         case Stage::credentials: {
-            if (byteAt(message, 0) != kCredentialsVersion) return end();
             const size_t userLength = byteAt(message, 1);
             const std::string_view user = std::string_view(message).substr(2, userLength);
             const std::string_view password = std::string_view(message).substr(3 + userLength);
@@ -173,7 +175,6 @@ private:
     }
 
     void request(const std::string& message) {
-        if (byteAt(message, 0) != kVersion) return end();
         if (byteAt(message, 1) != kConnect) return refuse(commandNotSupported);
         const unsigned char type = byteAt(message, 3);
         std::string host;
