@@ -64,11 +64,7 @@ public:
     Negotiation& operator=(const Negotiation&) = delete;
 
     void start() {
-        std::weak_ptr<Negotiation> weak = shared_from_this();
-        deadline_ = core::Timer::schedule(core::RunLoop::current(), kHeadSeconds, false,
-                                          [weak](core::Timer&) {
-                                              if (const auto held = weak.lock()) held->end();
-                                          });
+        expire(kHeadSeconds);
         source_ =
             g_socket_create_source(socket_, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), nullptr);
         g_source_set_callback(
@@ -81,8 +77,22 @@ public:
         g_source_attach(source_, g_main_context_get_thread_default());
     }
 
+    // It showed the run's credentials.
+    [[nodiscard]] bool signedIn() const {
+        return stage_ == Stage::request || stage_ == Stage::firstByte;
+    }
+
 private:
     enum class Stage { greeting, credentials, request, firstByte };
+
+    // Ends it once seconds pass.
+    void expire(double seconds) {
+        if (deadline_) deadline_->invalidate();
+        deadline_ = core::Timer::schedule(core::RunLoop::current(), seconds, false,
+                                          [weak = weak_from_this()](core::Timer&) {
+                                              if (const auto held = weak.lock()) held->end();
+                                          });
+    }
 
     // The bytes the message under way has in all, as far as those read
     // tell; 0 for no message of the kind.
@@ -199,6 +209,9 @@ private:
         if (!send({char(kVersion), char(succeeded), 0, char(kIPv4), 0, 0, 0, 0, 0, 0}))
             return this->end();
         stage_ = Stage::firstByte;
+        // The engine may open a connection before it has a request for it:
+        // it waits as an idle connection of the engine's does.
+        expire(clientIdleSeconds());
     }
 
     // What the destination's connection speaks, by its first byte, left to
@@ -261,8 +274,12 @@ private:
 SocksGate::~SocksGate() = default;
 
 void SocksGate::opened(GSocket* socket) {
-    // Always taken: the oldest negotiation goes in its place.
-    if (negotiations_.size() >= kMostNegotiations) negotiations_.pop_front();
+    // Always taken: at the cap, the oldest that showed no credentials goes
+    // in its place.
+    const auto stranger = [](const auto& held) { return !held->signedIn(); };
+    if (size_t(std::count_if(negotiations_.begin(), negotiations_.end(), stranger)) >=
+        kMostNegotiations)
+        negotiations_.erase(std::find_if(negotiations_.begin(), negotiations_.end(), stranger));
     auto negotiation = std::make_shared<Negotiation>(*this, socket);
     negotiations_.push_back(negotiation);
     negotiation->start();

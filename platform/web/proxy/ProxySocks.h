@@ -16,11 +16,14 @@
 // requests of a tunnel to the destination. The proxy itself is no
 // destination.
 //
-// A negotiation must be done kHeadSeconds (on the clock) after its
-// connection came, and at most kMostNegotiations are under way at once: a
-// new connection is always taken, the oldest negotiation going in its
-// place. What a client sends is read no further than each message's own
-// length. The proxy's thread only.
+// A client must show the credentials and name its destination within
+// kHeadSeconds (on the clock) of its connection, and send its first byte
+// after that within clientIdleSeconds(), as an idle connection of the
+// engine's may wait. At most kMostNegotiations without credentials are
+// under way at once: a new connection is always taken, the oldest of them
+// going in its place. What a client sends is read no further than each
+// message's own length, and a byte no SOCKS message begins with ends it.
+// The proxy's thread only.
 
 #include <gio/gio.h>
 
@@ -35,6 +38,7 @@ class Server;
 
 class SocksGate {
 public:
+    // Negotiations under way without credentials.
     static constexpr size_t kMostNegotiations = 128;
 
     explicit SocksGate(Server& server) : server_(server) {}
