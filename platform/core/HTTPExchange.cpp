@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -37,13 +36,6 @@ std::string seconds(double value) {
     char text[32];
     std::snprintf(text, sizeof(text), "%g", value);
     return text;
-}
-
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
 }
 
 // The system's certificate authorities, loaded once for every connection
@@ -156,18 +148,6 @@ const char* noProxyList() {
     return list.c_str();
 }
 
-// "HTTP/1.1 200 OK" or "HTTP/2 200": the reason phrase as written ("OK"),
-// or nullopt for a status line without one (HTTP/2's).
-std::optional<std::string> reasonOf(std::string_view line) {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    const size_t status = line.find(' ');
-    if (status == std::string_view::npos) return std::nullopt;
-    const size_t reason = line.find(' ', status + 1);
-    if (reason == std::string_view::npos)
-        return line.starts_with("HTTP/2") ? std::nullopt : std::optional<std::string>("");
-    return std::string(line.substr(reason + 1));
-}
-
 // A URL's text split for libcurl: its scheme and authority with "/" (what
 // libcurl connects to), and the request target, its path and query exactly
 // as written ("/" when it has no path).
@@ -181,16 +161,6 @@ std::pair<std::string, std::string> originAndTarget(const URL& url) {
     if (const size_t hash = target.find('#'); hash != std::string::npos) target.resize(hash);
     if (target.empty() || target.front() != '/') target.insert(0, "/");
     return {std::move(origin), std::move(target)};
-}
-
-// "HTTP/1.1 200 OK" or "HTTP/2 200": the status, or 0.
-int statusOf(std::string_view line) {
-    const size_t space = line.find(' ');
-    if (space == std::string_view::npos) return 0;
-    std::string_view rest = line.substr(space + 1);
-    int status = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), status);
-    return error == std::errc() ? status : 0;
 }
 
 }  // namespace
@@ -225,6 +195,10 @@ CURL* HTTPExchange::open(CURLSH* share) {
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
+    // A body comes as the server coded it, less its chunks: libcurl would
+    // also undo other transfer codings it knows, where a head names any
+    // (see HTTPResponseHead::framingRefusal for those answers that stand).
+    curl_easy_setopt(easy_, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_TCP_NODELAY, 1L);
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
@@ -425,11 +399,30 @@ std::optional<NetworkError> HTTPExchange::tooSlow(double now) {
 }
 
 void HTTPExchange::finish(CURLcode code) {
+    // A head the connection's end cut short after its status line is whole,
+    // as the engine reads it, with no body.
+    if (code == CURLE_OK && !responded_ && task_ && !refusal_ && head_.started() &&
+        head_.status() >= 200)
+        (void)responded();
     if (refusal_) {
         fail(std::move(*refusal_));
         return;
     }
     if (code == CURLE_OK && !responded_) code = CURLE_GOT_NOTHING;
+    // libcurl reports some answers it cannot read as if the fault were the
+    // request's (a status line as an unsupported protocol, a field line it
+    // cannot fold as a bad argument): once connected, the server's answer is
+    // what was bad.
+    char* address = nullptr;
+    if (!responded_ &&
+        (code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_BAD_FUNCTION_ARGUMENT) &&
+        curl_easy_getinfo(easy_, CURLINFO_PRIMARY_IP, &address) == CURLE_OK && address &&
+        *address) {
+        const std::string text = *errorBuffer_ ? errorBuffer_ : curl_easy_strerror(code);
+        fail(networkErrorFromCurl(CURLE_WEIRD_SERVER_REPLY, request_.url(), text, received_,
+                                  expected_));
+        return;
+    }
     if (code == CURLE_OK) {
         if (auto task = std::move(task_)) task->exchangeFinished(*this, std::nullopt);
         return;
@@ -502,36 +495,22 @@ bool HTTPExchange::headerLine(std::string_view line) {
                                              std::to_string(kMaximumHeaderBytes) + " bytes"));
     }
     if (responded_ || !task_) return true;  // trailers
-    if (line.starts_with("HTTP/")) {
-        status_ = statusOf(line);
-        reasonPhrase_ = reasonOf(line);
-        fields_.clear();
-        return true;
+    if (head_.take(line) != HTTPResponseHead::Line::end) return true;
+    if (head_.status() == 0) {
+        const std::string& url = request_.url().absoluteString();
+        return refuse(NetworkError::make(NetworkError::Code::badServerResponse, url,
+                                         "The server of " + url +
+                                             " answered with a status line that is none"));
     }
-    const std::string_view content = trimmed(line);
-    if (content.empty()) {
-        // End of a header block; an interim 1xx block is followed by another.
-        return status_ < 200 || responded();
-    }
-    if ((line.front() == ' ' || line.front() == '\t') && !fields_.empty()) {
-        fields_.back().second.append(" ").append(content);
-        return true;
-    }
-    const size_t colon = content.find(':');
-    if (colon == std::string_view::npos) return true;
-    fields_.emplace_back(std::string(trimmed(content.substr(0, colon))),
-                         std::string(trimmed(content.substr(colon + 1))));
-    return true;
+    // An interim 1xx head is followed by another.
+    return head_.status() < 200 || responded();
 }
 
 bool HTTPExchange::responded() {
     responded_ = true;
     spanStart_ = lastActivity_;
-    HTTPHeaders headers;
-    for (auto& [name, value] : fields_) headers.add(std::move(name), std::move(value));
-    fields_.clear();
-    HTTPURLResponse response(request_.url(), status_, std::move(headers));
-    response.setReasonPhrase(std::move(reasonPhrase_));
+    HTTPURLResponse response(request_.url(), head_.status(), head_.fields());
+    response.setReasonPhrase(head_.reasonPhrase());
     expected_ = response.expectedContentLength();
     redirectBody_ = limits_.followsRedirects && URLSessionTask::isRedirect(response) &&
                     URLSessionTask::redirectRequest(request_, response).has_value();
@@ -539,9 +518,16 @@ bool HTTPExchange::responded() {
                                           URLSessionTask::kMaximumRedirectBodyBytes)
                                : limits_.maximumResponseBytes;
     // A HEAD answer, a 204 and a 304 announce a length they never send.
-    const bool bodiless = request_.method() == "HEAD" || status_ == 204 || status_ == 304;
+    const int status = head_.status();
+    const bool bodiless = request_.method() == "HEAD" || status == 204 || status == 304;
+    const std::string& url = request_.url().absoluteString();
+    if (const auto refusal = HTTPResponseHead::framingRefusal(response.headers());
+        refusal && !bodiless) {
+        return refuse(
+            NetworkError::make(NetworkError::Code::badServerResponse, url,
+                               "The response of " + url + " frames its body with " + *refusal));
+    }
     if (expected_ > bodyLimit_ && !bodiless) {
-        const std::string& url = request_.url().absoluteString();
         return refuse(NetworkError::make(
             NetworkError::Code::dataLengthExceedsMaximum, url,
             std::string(redirectBody_ ? "The redirect response of " : "The response of ") + url +

@@ -15,6 +15,12 @@
 // it. Nothing thrown while handling libcurl's callbacks leaves them: it
 // fails the exchange instead.
 //
+// The response's head is read as the web engine reads heads
+// (HTTPResponseHead): an answer whose framing it would refuse fails with
+// badServerResponse at the head, before anything of it is reported, and a
+// head that the connection's end cuts short after its status line is the
+// whole answer, without a body.
+//
 // Its task may hold the body back (setHeld): the exchange then takes no
 // more of it from libcurl, which stops reading the connection, so that the
 // server waits instead of the body piling up in memory. Time spent held
@@ -31,7 +37,7 @@
 #include <vector>
 
 #include "core/Clock.h"
-#include "core/HTTPHeaders.h"
+#include "core/HTTPResponseHead.h"
 #include "core/NetworkError.h"
 #include "core/URLRequest.h"
 
@@ -136,9 +142,7 @@ private:
     std::int64_t spanStartBytes_ = 0;
     std::int64_t headerBytes_ = 0;
 
-    int status_ = 0;
-    std::optional<std::string> reasonPhrase_;
-    std::vector<HTTPHeaders::Field> fields_;
+    HTTPResponseHead head_;
     bool responded_ = false;
     std::int64_t received_ = 0;
     std::int64_t expected_ = -1;

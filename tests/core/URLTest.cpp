@@ -115,6 +115,13 @@ TEST(URLTest, URLsFromTheWebKeepWhatEnginesLeaveUnescaped) {
     EXPECT_EQ(url->query(), "q=[1]");
     EXPECT_EQ(url->fragment(), "f");
     EXPECT_EQ(url->lastPathComponent(), "%zz");
+    // User information is the engine's too, bad escapes and all.
+    const auto userInfo = URL::createFromWeb("https://us%zz:p%4|w@h/");
+    ASSERT_TRUE(userInfo);
+    EXPECT_FALSE(URL::create(userInfo->absoluteString()));
+    EXPECT_EQ(userInfo->user(), "us%zz");
+    EXPECT_EQ(userInfo->password(), "p%4|w");
+    EXPECT_EQ(userInfo->host(), "h");
     for (const std::string_view bad : {"", "http://a/b c", "http://a/\n", "http://a/\x7f",
                                        "http://a b/", "http://a:port/", "http://[zz::1]/"})
         EXPECT_FALSE(URL::createFromWeb(bad)) << bad;

@@ -1,6 +1,7 @@
 #include "ProcessTree.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -112,6 +113,26 @@ std::string answerOfKilledChild(const std::function<std::string()>& work) {
     while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
     return answer;
+}
+
+bool passesAlone(const std::string& test, std::optional<long> descriptors) {
+    const std::string filter = "--gtest_filter=" + test;
+    const pid_t child = fork();
+    if (child == 0) {
+        if (descriptors) {
+            const rlimit bounded{rlim_t(*descriptors), rlim_t(*descriptors)};
+            setrlimit(RLIMIT_NOFILE, &bounded);
+        }
+        execl("/proc/self/exe", program_invocation_name, "--gtest_also_run_disabled_tests",
+              filter.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    if (child < 0) return false;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace testsupport

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,5 +31,12 @@ namespace testsupport {
 // handlers run, as in a crash) and answers what work answered; empty when
 // the child answered nothing.
 [[nodiscard]] std::string answerOfKilledChild(const std::function<std::string()>& work);
+
+// Runs the test named test (disabled or not) alone in a new process of this
+// test binary, its descriptors limited to descriptors (soft and hard) when
+// given; true when it passed. For a test that needs the process's shared
+// objects (the engine proxy) as no other test has used them.
+[[nodiscard]] bool passesAlone(const std::string& test,
+                               std::optional<long> descriptors = std::nullopt);
 
 }  // namespace testsupport

@@ -149,6 +149,12 @@ RawAnswer RawAnswer::html(std::string page) {
             std::move(page)};
 }
 
+RawAnswer RawAnswer::raw(std::string bytes) {
+    RawAnswer answer;
+    answer.bytes = std::move(bytes);
+    return answer;
+}
+
 class RawOrigin::Impl {
 public:
     Impl() {
@@ -364,10 +370,17 @@ private:
             const std::string* upgrade = request->field("Upgrade");
             const std::string* key = request->field("Sec-WebSocket-Key");
             if (upgrade && key && containsIgnoringCase(*upgrade, "websocket")) {
-                echoWebSocket(fd, buffer, *key);
+                const auto given = givenFor(*request);
+                echoWebSocket(fd, buffer, *key,
+                              given ? given->statusLine : "HTTP/1.1 101 Switching Protocols");
                 return;
             }
-            if (!sendAll(fd, answerFor(*request))) return;
+            const RawAnswer answer = answerFor(*request);
+            if (answer.bytes) {
+                (void)sendAll(fd, *answer.bytes);
+                return;
+            }
+            if (!sendAll(fd, withFraming(*request, answer))) return;
             const std::string* connection = request->field("Connection");
             if ((connection && containsIgnoringCase(*connection, "close")) ||
                 request->version != "HTTP/1.1")
@@ -375,7 +388,13 @@ private:
         }
     }
 
-    std::string answerFor(const RawRequest& request) {
+    RawAnswer answerFor(const RawRequest& request) {
+        auto given = givenFor(request);
+        return given ? std::move(*given) : madeAnswer(request);
+    }
+
+    // The answer given for the longest prefix of the request's target.
+    std::optional<RawAnswer> givenFor(const RawRequest& request) {
         std::optional<RawAnswer> given;
         size_t longest = 0;
         {
@@ -387,7 +406,12 @@ private:
                 }
             }
         }
-        RawAnswer answer = given ? std::move(*given) : madeAnswer(request);
+        return given;
+    }
+
+    // The answer's status line, fields (with a Content-Length where it
+    // needs one) and body.
+    static std::string withFraming(const RawRequest& request, const RawAnswer& answer) {
         const bool bodiless = answer.statusLine.find(" 204") != std::string::npos ||
                               answer.statusLine.find(" 304") != std::string::npos;
         std::string bytes = answer.statusLine + "\r\n";
@@ -439,9 +463,11 @@ private:
     }
 
     // Sends back every message until the client closes.
-    static void echoWebSocket(int fd, std::string& buffer, const std::string& key) {
-        if (!sendAll(fd, "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n"
-                         "Connection: Upgrade\r\nSec-WebSocket-Accept: " +
+    static void echoWebSocket(int fd, std::string& buffer, const std::string& key,
+                              const std::string& statusLine) {
+        if (!sendAll(fd, statusLine +
+                             "\r\nUpgrade: websocket\r\n"
+                             "Connection: Upgrade\r\nSec-WebSocket-Accept: " +
                              websocketAccept(key) + "\r\n\r\n"))
             return;
         for (;;) {

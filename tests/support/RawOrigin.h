@@ -12,10 +12,12 @@
 // request is answered with:
 //  - the answer of the longest prefix of its target given to answer(), as
 //    given (status line, fields and body bytes; a Content-Length is added
-//    when the fields name none and the status may have a body);
+//    when the fields name none and the status may have a body), or, for a
+//    RawAnswer::raw, its bytes alone, after which the connection ends;
 //  - a target of more than kMostTargetBytes: 414 (as origins answer);
-//  - a WebSocket handshake: 101, then every text or binary message sent
-//    back, until the client closes;
+//  - a WebSocket handshake: 101 (with the status line of the answer given
+//    for its prefix, if any), then every text or binary message sent back,
+//    until the client closes;
 //  - otherwise by the tag's word: "img" a 1x1 PNG; "script" a script that
 //    pushes document.currentScript.src onto window.ran; "frame", "nav" and
 //    "form" an HTML page that sets window.served to "<method> <target>" and
@@ -28,6 +30,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -58,9 +61,14 @@ struct RawAnswer {
     std::string statusLine;  // "HTTP/1.1 418 Teapot Here", any bytes
     std::vector<std::pair<std::string, std::string>> fields;
     std::string body;
+    // Set: the whole answer, sent as it stands in place of the above, and
+    // the connection's end after it.
+    std::optional<std::string> bytes = std::nullopt;
 
     // 200 OK with the body as text/html, readable by any origin.
     [[nodiscard]] static RawAnswer html(std::string page);
+    // An answer of any shape, whole or not, well formed or not.
+    [[nodiscard]] static RawAnswer raw(std::string bytes);
 };
 
 class RawOrigin {

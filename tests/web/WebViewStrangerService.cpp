@@ -10,7 +10,6 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -22,6 +21,7 @@
 #include "WebViewTesting.h"
 #include "core/ScopedEnvironment.h"
 #include "core/URLSessionConfiguration.h"
+#include "support/ProcessTree.h"
 #include "web/WebProcessProtocol.h"
 #include "web/proxy/EngineProxy.h"
 
@@ -249,29 +249,12 @@ TEST_F(WebViewStrangerService, APagesHangingUploadsLeaveOtherViewsTheirOwn) {
     }
 }
 
-// Runs the test named inner in a child process of this binary whose
-// descriptors are limited to limit, soft and hard; true when it passed.
-bool passesUnderDescriptorLimit(const std::string& inner, rlim_t limit) {
-    const pid_t child = fork();
-    if (child == 0) {
-        const rlimit bounded{limit, limit};
-        setrlimit(RLIMIT_NOFILE, &bounded);
-        const std::string filter = "--gtest_filter=" + inner;
-        execl("/proc/self/exe", "web_tests", "--gtest_also_run_disabled_tests", filter.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // Under a desktop's usual limit of 1024 descriptors, a page that starts 700
 // https loads to servers that accept and never answer, at many addresses,
 // leaves the app's own open() and socket() working, and every load ends
 // (the servers close after a while).
 TEST_F(WebViewStrangerService, APagesPendingLoadsLeaveTheAppItsDescriptors) {
-    EXPECT_TRUE(passesUnderDescriptorLimit(
+    EXPECT_TRUE(testsupport::passesAlone(
         "WebViewStrangerService.DISABLED_PendingLoadsUnderADescriptorLimit", 1024));
 }
 

@@ -12,6 +12,7 @@
 
 #include "core/ASCII.h"
 #include "core/Clock.h"
+#include "core/HTTPResponseHead.h"
 #include "core/HostRoutes.h"
 #include "core/OffMachineRequests.h"
 #include "core/RunLoop.h"
@@ -48,18 +49,13 @@ std::string requestHead(const RequestHead& head, const Target& target) {
     return text;
 }
 
-// The status of "HTTP/1.1 101 Switching Protocols"; 0 when it is none.
+// The status of "HTTP/1.1 101 Switching Protocols", read as the engine
+// reads it; 0 when it is none.
 int statusOf(std::string_view line, std::optional<std::string>& reason) {
-    if (!line.starts_with("HTTP/")) return 0;
-    const size_t space = line.find(' ');
-    if (space == std::string_view::npos) return 0;
-    std::string_view rest = line.substr(space + 1);
-    int status = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), status);
-    if (error != std::errc() || end - rest.data() != 3) return 0;
-    rest.remove_prefix(3);
-    reason = rest.starts_with(' ') ? std::string(rest.substr(1)) : std::string();
-    return status;
+    const auto parsed = core::HTTPResponseHead::parseStatusLine(line);
+    if (!parsed) return 0;
+    reason = parsed->reasonPhrase.value_or("");
+    return parsed->status;
 }
 
 // The lines of a head, each without its line end.

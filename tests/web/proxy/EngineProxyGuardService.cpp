@@ -16,6 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "EngineProxyTesting.h"
@@ -26,6 +27,7 @@
 #include "fixtures/LoopbackServer.h"
 #include "fixtures/TestCertificates.h"
 #include "support/ManualClockScope.h"
+#include "support/ProcessTree.h"
 #include "web/TrustedAuthorities.h"
 #include "web/proxy/EngineProxy.h"
 #include "web/proxy/ProxyServer.h"
@@ -391,6 +393,121 @@ TEST_F(EngineProxyGuardService, ConnectionsWithoutCredentialsAreCappedWithoutKee
         EXPECT_EQ(statusOf(engine.readAnswer()), 200) << i;
     }
     EXPECT_EQ(fetch(*proxy, origin.url("/capped").absoluteString()).status, 200);
+}
+
+// A connection that showed credentials is no longer among the strangers':
+// when they crowd in, each having sent a byte, the oldest stranger goes, not
+// the engine's older connection.
+TEST_F(EngineProxyGuardService, StrangersThatSpeakNeverCloseTheEnginesConnection) {
+    origin.on("GET", "/kept", [](const auto&) { return LoopbackResponse::text("kept"); });
+    const std::string authority = "127.0.0.1:" + std::to_string(origin.port());
+    const std::string request = "GET http://" + authority + "/kept HTTP/1.1\r\nHost: " + authority +
+                                "\r\n" + credentialsField(*proxy) + "\r\n";
+    RawConnection engine(proxy->port());
+    engine.send(request);
+    ASSERT_EQ(statusOf(engine.readAnswer()), 200);
+    std::vector<std::unique_ptr<RawConnection>> strangers;
+    for (size_t i = 0; i < web::proxy::kMostUnadmittedConnections + 16; ++i) {
+        strangers.push_back(std::make_unique<RawConnection>(proxy->port()));
+        strangers.back()->send("G");
+    }
+    EXPECT_TRUE(strangers.front()->closedWithin(kLimitMs));
+    engine.send(request);
+    EXPECT_EQ(statusOf(engine.readAnswer()), 200);
+}
+
+// The tunnels' cap is exact: kMostTunnels open at once (here, each waiting
+// for its handshake), and the next CONNECT refused with 503. In a process
+// of its own, as the engine's tunnels of other tests may still be open.
+TEST_F(EngineProxyGuardService, TunnelsAreCappedAtTheirBound) {
+    EXPECT_TRUE(testsupport::passesAlone("EngineProxyGuardService.DISABLED_TunnelCapAlone"));
+}
+
+TEST_F(EngineProxyGuardService, DISABLED_TunnelCapAlone) {
+    testsupport::ManualClockScope clock;  // no handshake times out meanwhile
+    const std::string connect = "CONNECT tunnel.test:443 HTTP/1.1\r\nHost: tunnel.test:443\r\n" +
+                                credentialsField(*proxy) + "\r\n";
+    std::vector<std::unique_ptr<RawConnection>> tunnels;
+    for (size_t i = 0; i < web::proxy::kMostTunnels; ++i) {
+        tunnels.push_back(std::make_unique<RawConnection>(proxy->port()));
+        tunnels.back()->send(connect);
+        ASSERT_EQ(statusOf(tunnels.back()->readHead()), 200) << i;
+    }
+    RawConnection over(proxy->port());
+    over.send(connect);
+    EXPECT_EQ(statusOf(over.readHead()), 503);
+}
+
+// Credentials are one Proxy-Authorization field: two, even both right, are
+// none.
+TEST_F(EngineProxyGuardService, TwoCredentialsFieldsAreNone) {
+    origin.on("GET", "/twice", [](const auto&) { return LoopbackResponse::text("twice"); });
+    const std::string authority = "127.0.0.1:" + std::to_string(origin.port());
+    const std::string start =
+        "GET http://" + authority + "/twice HTTP/1.1\r\nHost: " + authority + "\r\n";
+    const std::string right = credentialsField(*proxy);
+    for (const std::string& fields :
+         {right + right, right + "Proxy-Authorization: Basic bm9ib2R5Og==\r\n"}) {
+        RawConnection client(proxy->port());
+        client.send(start + fields + "\r\n");
+        EXPECT_EQ(statusOf(client.readHead()), 407);
+    }
+    EXPECT_TRUE(origin.requestsTo("/twice").empty());
+}
+
+// A body sent after a challenged head is read and dropped up to
+// kMostRequestBodyBytes, and the connection serves the next request; one a
+// byte longer ends the connection: at the head when its length says so
+// (the challenge tells the client), after the bound when it comes in chunks.
+TEST_F(EngineProxyGuardService, AChallengedBodyIsDroppedUpToItsBound) {
+    const std::string authority = "127.0.0.1:" + std::to_string(origin.port());
+    const std::string start =
+        "POST http://" + authority + "/drop HTTP/1.1\r\nHost: " + authority + "\r\n";
+    const std::string next =
+        "GET http://" + authority + "/next HTTP/1.1\r\nHost: " + authority + "\r\n\r\n";
+    const std::int64_t bound = web::proxy::kMostRequestBodyBytes;
+    const std::string body(size_t(bound) + 1, 'd');
+    for (const bool chunked : {false, true}) {
+        for (const std::int64_t size : {bound, bound + 1}) {
+            SCOPED_TRACE(std::string(chunked ? "chunked " : "length ") + std::to_string(size));
+            const std::string_view bytes(body.data(), size_t(size));
+            char chunk[32];
+            std::snprintf(chunk, sizeof chunk, "%llx\r\n", static_cast<long long>(size));
+            RawConnection client(proxy->port());
+            client.send(start +
+                        (chunked ? "Transfer-Encoding: chunked\r\n"
+                                 : "Content-Length: " + std::to_string(size) + "\r\n") +
+                        "\r\n");
+            const std::string challenge = client.readHead();
+            EXPECT_EQ(statusOf(challenge), 407);
+            const bool closes = challenge.find("Connection: close") != std::string::npos;
+            EXPECT_EQ(closes, !chunked && size > bound) << challenge;
+            (void)client.send(chunked ? chunk : "");
+            (void)client.send(bytes);
+            (void)client.send(std::string(chunked ? "\r\n0\r\n\r\n" : "") + next);
+            if (size > bound) {
+                EXPECT_TRUE(client.closedWithin(kLimitMs));
+            } else {
+                EXPECT_EQ(statusOf(client.readAnswer()), 407);
+            }
+        }
+    }
+}
+
+// An answer given while the request's body is still unread says that the
+// connection ends with it: here, a request with a body for the proxy's own
+// address.
+TEST_F(EngineProxyGuardService, AnAnswerBeforeTheBodyClosesTheConnection) {
+    const std::string self = "127.0.0.1:" + std::to_string(proxy->port());
+    for (const std::string framing : {"Content-Length: 4\r\n", "Transfer-Encoding: chunked\r\n"}) {
+        RawConnection client(proxy->port());
+        client.send("POST http://" + self + "/loop HTTP/1.1\r\nHost: " + self + "\r\n" + framing +
+                    credentialsField(*proxy) + "\r\n");
+        const std::string answer = client.readHead();
+        EXPECT_EQ(statusOf(answer), 403) << framing;
+        EXPECT_NE(answer.find("Connection: close"), std::string::npos) << answer;
+        EXPECT_TRUE(client.closedWithin(kLimitMs)) << framing;
+    }
 }
 
 // A WebSocket through the proxy ends after kIdleSeconds without a byte

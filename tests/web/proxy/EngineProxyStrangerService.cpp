@@ -33,6 +33,8 @@ using proxytesting::kUpgrade;
 using proxytesting::pageMark;
 using proxytesting::RawConnection;
 using proxytesting::RawListener;
+using proxytesting::RecordingFactory;
+using proxytesting::Registered;
 using proxytesting::Reply;
 using proxytesting::Request;
 using proxytesting::statusOf;
@@ -128,6 +130,44 @@ TEST_F(EngineProxyStrangerService, AnUpgradeAnsweredOtherwiseCarriesNothingMoreT
     }
 }
 
+// The same when the origin's answer comes in pieces: while its body is
+// under way, what the client sends reaches no one, and the client gets the
+// body its head framed and nothing after it (not a second answer's head),
+// whether by its length or in chunks.
+TEST_F(EngineProxyStrangerService, AnUpgradeAnsweredOtherwiseInPiecesCarriesItsBodyAlone) {
+    struct Case {
+        std::string head, start, rest;
+    };
+    const std::vector<Case> cases = {
+        {"Content-Length: 7\r\n", "abc", "defg"},
+        {"Transfer-Encoding: chunked\r\n", "3\r\nabc\r\n", "4\r\ndefg\r\n0\r\n\r\n"},
+    };
+    for (const Case& tried : cases) {
+        SCOPED_TRACE(tried.head);
+        RawListener origin;
+        const std::string url = "http://127.0.0.1:" + std::to_string(origin.port()) + "/socket";
+        RawConnection client(proxy->port());
+        client.send(head("GET", url, kUpgrade, 7));
+        const auto peer = origin.accept(kRawLimitMs);
+        ASSERT_TRUE(peer);
+        ASSERT_FALSE(peer->readHead().empty());
+        peer->send("HTTP/1.1 404 Not Here\r\n" + tried.head + "\r\n" + tried.start);
+        ASSERT_EQ(statusOf(client.readHead()), 404);
+        std::string body;
+        while (body.size() < tried.start.size()) {
+            std::string piece = client.readSome();
+            if (piece.empty()) break;
+            body += piece;
+        }
+        client.send(head("GET", url + "/next", {}, 7));
+        EXPECT_EQ(peer->readSome(1'000), "");
+        peer->send(tried.rest + "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nextra");
+        for (std::string piece; !(piece = client.readSome(5'000)).empty();) body += piece;
+        EXPECT_EQ(body, tried.start + tried.rest);
+        EXPECT_TRUE(client.closedWithin(kRawLimitMs));
+    }
+}
+
 // A request without credentials is answered at its head: its body, however
 // large, is never held, and the client is told at once.
 TEST_F(EngineProxyStrangerService, ABodyWithoutCredentialsIsNeverHeld) {
@@ -205,6 +245,36 @@ TEST_F(EngineProxyStrangerService, TricklingStrangersLeaveTheBudgetToTheEngine) 
         server.join();
         clock.advance(30);
     }
+}
+
+// A body in chunks takes its share of the budget as a body of declared
+// length does: with the budget full, it is refused, and with room it goes on.
+TEST_F(EngineProxyStrangerService, AChunkedBodyTakesItsShareOfTheBudget) {
+    auto protocol = std::make_shared<RecordingFactory>(
+        "/chunked", RecordingFactory::Behaviour::answer, "taken");
+    Registered registered(protocol);
+    RawListener origin;
+    const std::string url = "http://127.0.0.1:" + std::to_string(origin.port()) + "/chunked";
+    const std::string post = head("POST", url, "Transfer-Encoding: chunked\r\n") +
+                             chunkOf(std::string(4096, 'c')) + "0\r\n\r\n";
+    ASSERT_TRUE(
+        core::RunLoop::main().runUntil([] { return web::proxy::BodyBudget::used() == 0; }, 20));
+    web::proxy::BodyBudget::Share full(0, nullptr);
+    ASSERT_TRUE(full.grow(web::proxy::BodyBudget::kBytes));
+    RawConnection refused(proxy->port());
+    refused.send(post);
+    EXPECT_EQ(statusOf(refused.readHead()), 503);
+    EXPECT_EQ(protocol->starts, 0);
+
+    full = {};
+    RawConnection taken(proxy->port());
+    taken.send(post);
+    EXPECT_EQ(statusOf(taken.readHead()), 200);
+    const auto requests = protocol->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].body().size(), 4096u);
+    EXPECT_TRUE(
+        core::RunLoop::main().runUntil([] { return web::proxy::BodyBudget::used() == 0; }, 20));
 }
 
 // One page's large uploads to a server that never answers cannot keep
