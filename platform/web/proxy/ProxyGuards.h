@@ -1,9 +1,11 @@
 #pragma once
 // What the engine proxy lets a client hold of the app, in one place.
 //
-// Who may use what. The engine's views answer the proxy's challenge with
-// the run's credentials (EngineProxy::user/password); a tunnel's requests
-// are the engine's, its CONNECT having shown them.
+// Who may use what. The engine shows the run's credentials
+// (EngineProxy::user/password) as each of its SOCKS connections opens
+// (ProxySocks.h, whose bounds are its own); an HTTP client shows them in
+// Proxy-Authorization. A tunnel's requests, a SOCKS connection's among
+// them, are the engine's, its CONNECT having shown them.
 //  - Before credentials, a client gets an answer at each head and nothing
 //    more: a challenge (407) to anything but a strict CORS preflight, whose
 //    body is never read nor held; the preflight goes on as a preflight
