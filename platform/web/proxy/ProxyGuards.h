@@ -4,8 +4,8 @@
 // Who may use what. The engine shows the run's credentials
 // (EngineProxy::user/password) as each of its SOCKS connections opens
 // (ProxySocks.h, whose bounds are its own); an HTTP client shows them in
-// Proxy-Authorization. A tunnel's requests, a SOCKS connection's among
-// them, are the engine's, its CONNECT having shown them.
+// Proxy-Authorization. A tunnel's requests (a SOCKS connection's among
+// them) are the engine's: the tunnel was opened with the credentials.
 //  - Before credentials, a client gets an answer at each head and nothing
 //    more: a challenge (407) to anything but a strict CORS preflight, whose
 //    body is never read nor held; the preflight goes on as a preflight
