@@ -4,8 +4,8 @@
 #include <array>
 
 #include "core/ASCII.h"
-#include "web/proxy/EngineProxy.h"
 #include "web/WebProcessProtocol.h"
+#include "web/proxy/EngineProxy.h"
 
 namespace web::proxy {
 

@@ -60,8 +60,8 @@ struct AnswerStart {
 // it met the failure itself, and the failure is kept for the request's page
 // (0 for a load of no page) under url (the error's when empty), for the
 // page's view to ask about (EngineProxy::takeFailure).
-void answerFailure(Connection& connection, const core::NetworkError& error,
-                   std::uint64_t page = 0, std::string url = {});
+void answerFailure(Connection& connection, const core::NetworkError& error, std::uint64_t page = 0,
+                   std::string url = {});
 
 // A marked page's request for the page's own document (its main frame's
 // navigation).

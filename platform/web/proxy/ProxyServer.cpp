@@ -141,13 +141,13 @@ void Server::watchListener() {
     const auto watch = [this](GSocket* listener, GSource*& source) {
         if (source) return;
         source = g_socket_create_source(listener, G_IO_IN, nullptr);
-        g_source_set_callback(
-            source, G_SOURCE_FUNC(+[](GSocket*, GIOCondition, gpointer data) -> gboolean {
-                auto& server = *static_cast<Server*>(data);
-                server.acceptAll();
-                return server.listening_ ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
-            }),
-            this, nullptr);
+        g_source_set_callback(source,
+                              G_SOURCE_FUNC(+[](GSocket*, GIOCondition, gpointer data) -> gboolean {
+                                  auto& server = *static_cast<Server*>(data);
+                                  server.acceptAll();
+                                  return server.listening_ ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+                              }),
+                              this, nullptr);
         g_source_attach(source, g_main_context_get_thread_default());
     };
     watch(listener_, listening_);
@@ -245,7 +245,8 @@ bool Server::hasCredentials(const RequestHead& head) const {
     g_free(decoded);
     const size_t colon = pair.find(':');
     if (colon == std::string::npos) return false;
-    return isEngine(std::string_view(pair).substr(0, colon), std::string_view(pair).substr(colon + 1));
+    return isEngine(std::string_view(pair).substr(0, colon),
+                    std::string_view(pair).substr(colon + 1));
 }
 
 bool Server::isEngine(std::string_view user, std::string_view password) const {
