@@ -512,7 +512,7 @@ bool HTTPExchange::responded() {
     HTTPURLResponse response(request_.url(), head_.status(), head_.fields());
     response.setReasonPhrase(head_.reasonPhrase());
     expected_ = response.expectedContentLength();
-    redirectBody_ = URLSessionTask::isRedirect(response) &&
+    redirectBody_ = limits_.followsRedirects && URLSessionTask::isRedirect(response) &&
                     URLSessionTask::redirectRequest(request_, response).has_value();
     bodyLimit_ = redirectBody_ ? std::min(limits_.maximumResponseBytes,
                                           URLSessionTask::kMaximumRedirectBodyBytes)

@@ -61,9 +61,11 @@ public:
         // Off when either is 0; see URLSessionConfiguration.
         std::int64_t lowSpeedLimit = 0;
         double lowSpeedTime = 0;
-        // The final response's body; redirect bodies get less (see
-        // URLSessionTask::kMaximumRedirectBodyBytes).
+        // The final response's body; the bodies of redirects to follow get
+        // less (see URLSessionTask::kMaximumRedirectBodyBytes).
         std::int64_t maximumResponseBytes = 0;
+        // See URLSessionConfiguration::followsRedirects.
+        bool followsRedirects = true;
         // See URLSessionConfiguration::refusedLocalPorts.
         std::vector<int> refusedLocalPorts;
         // See URLSessionConfiguration::sendsOnlyRequestFields.

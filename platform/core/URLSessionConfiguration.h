@@ -40,9 +40,13 @@ struct URLSessionConfiguration {
     // the request at the header, and a body that grows past it fails once it
     // does, both with dataLengthExceedsMaximum. The default suits API
     // answers, ad markup and page resources; downloads of large files raise
-    // it. Redirect responses get at most
+    // it. Redirect responses to follow get at most
     // URLSessionTask::kMaximumRedirectBodyBytes.
     std::int64_t maximumResponseBytes = kDefaultMaximumResponseBytes;
+    // Off: a redirect is a final response like any other (its body under
+    // maximumResponseBytes, as it arrives), and the session's delegate is
+    // not asked about it. For a client that follows redirects itself.
+    bool followsRedirects = true;
     // Sent with every request unless the request sets the same header.
     HTTPHeaders HTTPAdditionalHeaders;
     // Requests to one scheme, host and port running at once; the others

@@ -195,6 +195,7 @@ std::shared_ptr<HTTPExchange> URLSessionTask::makeExchangeLocked(
     limits.maximumResponseBytes = std::max<std::int64_t>(0, configuration.maximumResponseBytes);
     limits.refusedLocalPorts = configuration.refusedLocalPorts;
     limits.onlyRequestFields = configuration.sendsOnlyRequestFields;
+    limits.followsRedirects = followsRedirects_ = configuration.followsRedirects;
     redirectResponse_.reset();
     redirectBody_.clear();
     HTTPExchange::Trust trust{configuration.trustedCertificatesFile,
@@ -222,7 +223,8 @@ void URLSessionTask::exchangeResponded(const HTTPExchange& exchange, HTTPURLResp
     {
         std::lock_guard lock(mutex_);
         if (!isCurrentLocked(exchange)) return;
-        if (isRedirect(response) && redirectRequest(currentRequest_, response)) {
+        if (followsRedirects_ && isRedirect(response) &&
+            redirectRequest(currentRequest_, response)) {
             redirectResponse_ = std::move(response);
             return;
         }

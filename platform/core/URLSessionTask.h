@@ -8,7 +8,8 @@
 //
 // Redirects (301, 302, 303, 307, 308 with a Location) are followed up to
 // kMaximumRedirects times, each after asking the session's delegate when
-// there is one. 303, and 301/302 after a POST, continue as a GET without
+// there is one, unless the session's configuration says not to
+// (followsRedirects). 303, and 301/302 after a POST, continue as a GET without
 // body.
 //
 // Every member is safe from any thread; cancel() also from inside the task's
@@ -145,6 +146,8 @@ private:
     double resourceDeadline_ = 0;
     int redirects_ = 0;
     std::shared_ptr<HTTPExchange> exchange_;
+    // From the session's configuration, as the first exchange is made.
+    bool followsRedirects_ = true;
     // The current exchange answered with a redirect to follow: its body is
     // kept, not reported.
     std::optional<HTTPURLResponse> redirectResponse_;

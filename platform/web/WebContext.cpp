@@ -166,8 +166,11 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
         // its own authority, which nothing else trusts: the context takes
         // any certificate, and as it reaches no server but the proxy, a load
         // that cannot reach the proxy fails rather than going out directly.
+        // Through SOCKS, whose credentials GLib shows as each connection
+        // opens: an HTTP proxy's would share the engine's one store of proxy
+        // credentials with what pages give in URLs and to XHRs.
         WebKitNetworkProxySettings* settings =
-            webkit_network_proxy_settings_new(proxy->uri().c_str(), nullptr);
+            webkit_network_proxy_settings_new(proxy->engineURI().c_str(), nullptr);
         webkit_website_data_manager_set_network_proxy_settings(
             manager, WEBKIT_NETWORK_PROXY_MODE_CUSTOM, settings);
         webkit_network_proxy_settings_free(settings);

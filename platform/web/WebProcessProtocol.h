@@ -80,53 +80,12 @@ struct PageMark {
     std::string mainDocumentURL;
 };
 
-// A load the app's proxy could not carry out answers with status 502 and
-// kProxyErrorHeader, "<platform code> <message>" (core::NetworkError's
-// platformCode(), the message on one line, at most kMostProxyErrorBytes),
-// and a body that breaks off, so that the engine fails the load.
-inline constexpr const char* kProxyErrorHeader = "Vantor-Proxy-Error";
-inline constexpr size_t kMostProxyErrorBytes = 512;
-
+// Why the app's proxy could not carry out a load (EngineProxy::takeFailure):
+// core::NetworkError's platformCode() and message.
 struct ProxyError {
     long code = 0;
     std::string message;
 };
-
-[[nodiscard]] inline std::string proxyErrorValue(long code, std::string_view message) {
-    std::string value = std::to_string(code);
-    value += ' ';
-    for (const char c : message) {
-        if (value.size() >= kMostProxyErrorBytes) break;
-        const auto byte = static_cast<unsigned char>(c);
-        value += byte < 0x20 || byte == 0x7f ? ' ' : c;
-    }
-    // A cut may not end inside a UTF-8 sequence.
-    size_t end = value.size();
-    while (end > 0 && (static_cast<unsigned char>(value[end - 1]) & 0xC0) == 0x80) --end;
-    if (end > 0 && static_cast<unsigned char>(value[end - 1]) >= 0xC0) {
-        const auto lead = static_cast<unsigned char>(value[end - 1]);
-        const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        if (value.size() - (end - 1) < length) value.resize(end - 1);
-    }
-    return value;
-}
-
-// nullopt when the value does not start with a (negative or positive)
-// decimal code followed by a space or its end.
-[[nodiscard]] inline std::optional<ProxyError> parseProxyError(std::string_view value) {
-    size_t at = 0;
-    const bool negative = !value.empty() && value[0] == '-';
-    if (negative) ++at;
-    const size_t digits = at;
-    long code = 0;
-    while (at < value.size() && value[at] >= '0' && value[at] <= '9' && at - digits < 9)
-        code = code * 10 + (value[at++] - '0');
-    if (at == digits || (at < value.size() && value[at] != ' ')) return std::nullopt;
-    ProxyError error;
-    error.code = negative ? -code : code;
-    if (at < value.size()) error.message = std::string(value.substr(at + 1));
-    return error;
-}
 
 [[nodiscard]] inline std::string_view schemeOf(std::string_view url) {
     const size_t colon = url.find(':');

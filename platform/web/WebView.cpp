@@ -176,22 +176,14 @@ void WebView::Engine::connectSignals() {
 gboolean WebView::Engine::authenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
                                        gpointer data) {
     const auto& engine = *static_cast<Engine*>(data);
-    const EngineProxy* proxy = engine.context->proxy();
-    if (!proxy || !webkit_authentication_request_is_for_proxy(request)) return FALSE;
-    const char* host = webkit_authentication_request_get_host(request);
-    const bool ours = host && std::string_view(host) == "127.0.0.1" &&
-                      webkit_authentication_request_get_port(request) == guint(proxy->port());
-    // Credentials the proxy refused once are not offered again.
-    if (!ours || webkit_authentication_request_is_retry(request)) {
-        core::Console::log("WebView: a proxy's request for credentials was refused");
-        webkit_authentication_request_cancel(request);
-        return TRUE;
-    }
-    WebKitCredential* credential =
-        webkit_credential_new(proxy->user().c_str(), proxy->password().c_str(),
-                              WEBKIT_CREDENTIAL_PERSISTENCE_FOR_SESSION);
-    webkit_authentication_request_authenticate(request, credential);
-    webkit_credential_free(credential);
+    if (!engine.context->proxy() || !webkit_authentication_request_is_for_proxy(request))
+        return FALSE;
+    // The app's proxy knows the engine by the credentials its context
+    // gives as each connection opens, and turns an origin's 407 into 502:
+    // a challenge for a proxy's credentials comes from nowhere the view
+    // answers. The load fails.
+    core::Console::log("WebView: a proxy's request for credentials was refused");
+    webkit_authentication_request_cancel(request);
     return TRUE;
 }
 

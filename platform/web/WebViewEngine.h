@@ -223,10 +223,6 @@ struct WebView::Engine {
     int quietLooks = 0;
     int quietStage = -1;
     guint stallWatch = 0;  // a GLib source, in real time
-    // The app's proxy could not load the main frame's document: the
-    // failure it told, for the engine's failure of the load that follows.
-    std::optional<LoadError> proxyFailure;
-
     // A URL the web process sent a held navigation to.
     [[nodiscard]] static bool isHeld(std::string_view url);
     // A snapshot asked for and not yet answered (WebViewSnapshot.cpp): it

@@ -135,7 +135,6 @@ void WebView::beginLoad(const std::string& url) {
     load_.certificateChecked = false;
     load_.certificateAccepted = false;
     load_.certificateRetries = 0;
-    engine_->proxyFailure.reset();
     load_.remade = false;
     load_.commitTold = false;
     load_.method = "GET";
@@ -393,9 +392,8 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
     // for the decision on its answer) as interrupted.
     const bool cancelled =
         g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
-        (g_error_matches(error, WEBKIT_POLICY_ERROR,
-                         WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) &&
-         !engine.proxyFailure);
+        g_error_matches(error, WEBKIT_POLICY_ERROR,
+                        WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
     if (cancelled) {
         auto& ended = engine.endedByApp;
         const auto found = std::find(ended.begin(), ended.end(), key(failing));
@@ -410,14 +408,8 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
     }
     LoadError failure =
         errorFor(error, failing.empty() ? view.load_.url : failing, event != WEBKIT_LOAD_COMMITTED);
-    // A load the app's proxy failed: the engine saw its answer break off,
-    // or the view stopped it at its answer.
-    if (auto told = std::exchange(engine.proxyFailure, std::nullopt);
-        told && g_error_matches(error, WEBKIT_POLICY_ERROR,
-                                WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)) {
-        view.reportFailure(*told);
-        return TRUE;
-    }
+    // A load the app's proxy failed: the engine saw it fail, the proxy
+    // kept why.
     if (engine.context->proxy() && !failing.empty()) {
         if (const auto told = EngineProxy::takeFailure(view.pageIdentifier(), failing)) {
             failure.code = told->code;

@@ -380,23 +380,6 @@ void WebView::Engine::decideResponse(WebKitResponsePolicyDecision* decision) {
     if (mainFrame) {
         owner.status_ = status;
         responseDecided = true;
-        // The app's proxy failed to load it: the load fails with the
-        // proxy's failure.
-        if (context->proxy()) {
-            SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
-            const char* told =
-                headers ? soup_message_headers_get_one(headers, protocol::kProxyErrorHeader)
-                        : nullptr;
-            if (const auto failure = told ? protocol::parseProxyError(told) : std::nullopt) {
-                const char* uri = webkit_uri_response_get_uri(response);
-                proxyFailure = LoadError{failure->code, failure->message,
-                                         uri ? uri : owner.load_.url, true};
-                (void)EngineProxy::takeFailure(owner.pageIdentifier(), proxyFailure->failingURL);
-                owner.status_.reset();
-                webkit_policy_decision_ignore(policy);
-                return;
-            }
-        }
     }
     bool accepted = webkit_response_policy_decision_is_mime_type_supported(decision);
     if (accepted) {

@@ -158,6 +158,31 @@ TEST(URLSessionLimitsService, RedirectBodiesAreCappedSmall) {
     }
 }
 
+// A session that follows no redirect hands each one on as its final
+// response, its body whole whatever its length, and loads nothing more.
+TEST(URLSessionLimitsService, RedirectsNotFollowedKeepTheirWholeBody) {
+    LoopbackServer server;
+    const std::string body(3 * URLSessionTask::kMaximumRedirectBodyBytes, 'r');
+    server.on("GET", "/moved", [&body](const LoopbackRequest& request) {
+        auto response = LoopbackResponse::redirect("/target", 301);
+        response.body = body;
+        response.unsized = request.queryValue("unsized").has_value();
+        return response;
+    });
+    server.on("GET", "/target", [](const LoopbackRequest&) { return LoopbackResponse::text("t"); });
+    URLSessionConfiguration configuration;
+    configuration.followsRedirects = false;
+    const auto session = URLSession::create(configuration);
+    for (const char* path : {"/moved", "/moved?unsized"}) {
+        SCOPED_TRACE(path);
+        const auto outcome = fetch(*session, server.url(path));
+        EXPECT_FALSE(outcome.error) << outcome.error->message;
+        EXPECT_EQ(outcome.status(), 301);
+        EXPECT_EQ(outcome.text(), body);
+    }
+    EXPECT_TRUE(server.requestsTo("/target").empty());
+}
+
 TEST(URLSessionLimitsService, LowSpeedLimitEndsOnlyALoadThatSlowsDown) {
     testsupport::ManualClockScope clock;
     LoopbackServer server;

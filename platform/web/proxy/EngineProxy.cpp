@@ -139,6 +139,7 @@ EngineProxy* EngineProxy::shared(std::string* error) {
                 proxy::Server* server = proxy::Server::start(credentials, authority, &error);
                 if (server) {
                     made->port_ = server->port();
+                    made->socksPort_ = server->socksPort();
                     made->server_ = server;
                 }
                 started.set_value(error);
@@ -175,6 +176,11 @@ EngineProxy* EngineProxy::shared(std::string* error) {
 
 std::string EngineProxy::uri() const {
     return "http://127.0.0.1:" + std::to_string(port_);
+}
+
+std::string EngineProxy::engineURI() const {
+    // The user is a word and the password hex: nothing to escape.
+    return "socks5://" + user_ + ":" + password_ + "@127.0.0.1:" + std::to_string(socksPort_);
 }
 
 std::string EngineProxy::authorityPEM() const {

@@ -3,13 +3,16 @@
 // loads the pages of the "UI" kind, so that every request of theirs goes
 // through the app's URL layer (core::URLConnection: the URL protocols, then
 // the network) with the engine's own cookies, redirects, CORS and URLs. It
-// listens on 127.0.0.1 only and serves only the per-run credentials the
-// engine's views answer with; https comes as CONNECT tunnels whose TLS it
-// ends with certificates of its own per-run authority, which the engine's
-// context trusts. It carries each request as the engine wrote it: its
-// target byte for byte, its fields as bytes, nothing of its own added. The web process extension marks each request of a proxied
-// page with protocol::kPageHeader, sealed, which the proxy opens and takes
-// off.
+// listens on 127.0.0.1 only and serves only the per-run credentials. The
+// engine comes through SOCKS, its credentials in the proxy URI its context
+// is given (engineURI()), each connection to a destination of its own; the
+// proxy ends the TLS of an https one with certificates of its own per-run
+// authority, which the engine's context takes. Clients that speak HTTP to a
+// proxy (uri()) show the same credentials in Proxy-Authorization, and come
+// for https as CONNECT tunnels. It carries each request as the engine wrote
+// it: its target byte for byte, its fields as bytes, nothing of its own
+// added. The web process extension marks each request of a proxied page
+// with protocol::kPageHeader, sealed, which the proxy opens and takes off.
 // What it does with each request: ProxyServer, ProxyExchange,
 // ProxyWebSocket; who may use what, and how much: ProxyGuards.
 //
@@ -39,10 +42,14 @@ public:
     // nullptr with a message when it cannot start.
     [[nodiscard]] static EngineProxy* shared(std::string* error);
 
-    // "http://127.0.0.1:<port>"
+    // "http://127.0.0.1:<port>", the HTTP proxy.
     [[nodiscard]] std::string uri() const;
     [[nodiscard]] int port() const { return port_; }
-    // The per-run credentials the engine's views answer with.
+    // "socks5://<user>:<password>@127.0.0.1:<socks port>", what the engine's
+    // context loads through.
+    [[nodiscard]] std::string engineURI() const;
+    [[nodiscard]] int socksPort() const { return socksPort_; }
+    // The per-run credentials.
     [[nodiscard]] const std::string& user() const { return user_; }
     [[nodiscard]] const std::string& password() const { return password_; }
     // The per-run key (hex) that seals kPageHeader (web/PageMark.h).
@@ -50,11 +57,13 @@ public:
     // The authority its https certificates chain to, PEM.
     [[nodiscard]] std::string authorityPEM() const;
 
-    // Loads of a marked page that the proxy failed: the engine sees only an
-    // answer that broke off, the page's view asks here what the failure
-    // was. The newest kMostFailures are kept (of each kind of record below);
-    // taking one forgets it, and a page's new load of a URL forgets what the
-    // proxy met for that URL before (an earlier load's, an image's).
+    // Loads the proxy failed, by the page their mark named (0 for loads of
+    // no page: a WebSocket's, a service worker's): the engine sees a failed
+    // load and nothing of the proxy's, the page's view asks here what the
+    // failure was. The newest kMostFailures are kept (of each kind of
+    // record below); taking one forgets it, and a page's new load of a URL
+    // forgets what the proxy met for that URL before (an earlier load's, an
+    // image's).
     static constexpr size_t kMostFailures = 64;
     static void noteFailure(std::uint64_t pageId, std::string url, protocol::ProxyError error);
     [[nodiscard]] static std::optional<protocol::ProxyError> takeFailure(std::uint64_t pageId,
@@ -77,6 +86,7 @@ private:
     EngineProxy() = default;
 
     int port_ = 0;
+    int socksPort_ = 0;
     std::string user_;
     std::string password_;
     std::string pageKey_;

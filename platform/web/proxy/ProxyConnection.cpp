@@ -442,6 +442,16 @@ void Connection::breakOff() {
     }
 }
 
+void Connection::fail() {
+    if (state_ != State::request) return;
+    if (answering_) return breakOff();
+    answering_ = true;  // nothing else answers it
+    keepAlive_ = false;
+    writeThen(std::string(1, '\0'), [weak = weak_from_this()] {
+        if (const auto held = weak.lock()) held->closeGracefully();
+    });
+}
+
 void Connection::refuse(unsigned status, core::HTTPHeaders fields, bool close) {
     if (close) keepAlive_ = false;
     const bool bodiless = status == 204 || status == 304 || (status >= 100 && status < 200);

@@ -40,6 +40,7 @@ class Server;
 struct Destination {
     std::string host;  // without brackets
     int port = 0;
+    bool secure = true;  // https; plain http through a SOCKS connection
 };
 
 class Connection final : public std::enable_shared_from_this<Connection> {
@@ -110,6 +111,14 @@ public:
     // middle of a chunk (so that no client takes it for whole), and the
     // connection ends both ways.
     void breakOff();
+    // The request fails with no answer a client could take for one: a byte
+    // that no status line begins with, then the end of the connection
+    // (gracefully: a body still coming is read and dropped first, so that
+    // the client reads the byte rather than a reset). A client that reads
+    // no byte before the connection ends may send an idempotent request
+    // again on another; with one, it fails the load. An answer under way
+    // breaks off instead.
+    void fail();
     // A bodiless answer (Content-Length: 0 where a body could be); the
     // connection goes on unless the request's body was left unread or
     // close is set.

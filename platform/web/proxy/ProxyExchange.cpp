@@ -38,6 +38,9 @@ core::URLSessionConfiguration Exchange::configuration() {
     // The engine's request as it wrote it: no field of ours or libcurl's.
     configuration.userAgent.clear();
     configuration.sendsOnlyRequestFields = true;
+    // The engine follows redirects itself: a redirect's answer streams back
+    // as any other, its body of any length.
+    configuration.followsRedirects = false;
     if (std::string authorities = TrustedAuthorities::pemSetInCode(); !authorities.empty())
         configuration.trustedCertificatesPEM = std::move(authorities);
     return configuration;
@@ -249,18 +252,15 @@ void Exchange::didFinishLoading(core::URLConnection&) {
 
 void Exchange::didFailWithError(core::URLConnection&, const core::NetworkError& error) {
     if (!loading_) return;
-    // The page's view hears what failed: the engine sees the answer break off.
-    if (const std::uint64_t page = pageOf(request_)) {
-        EngineProxy::noteFailure(page, request_.url().absoluteString(),
-                                 {error.platformCode(), error.message});
-    }
-    if (!clientDone_) {
-        if (!answered_) {
-            answered_ = true;
-            answerFailure(*client_, error);
-        } else {
-            client_->breakOff();
-        }
+    // The page's view hears what failed; the engine sees a failed load.
+    const std::uint64_t page = pageOf(request_);
+    std::string url = request_.url().absoluteString();
+    if (!clientDone_ && !answered_) {
+        answered_ = true;
+        answerFailure(*client_, error, page, std::move(url));
+    } else {
+        EngineProxy::noteFailure(page, std::move(url), {error.platformCode(), error.message});
+        if (!clientDone_) client_->breakOff();
     }
     loadEnded();
 }

@@ -5,11 +5,11 @@
 // core::URLConnection (the process's URL protocols first, then the network)
 // and answered as the answer arrives: status line and fields as the origin
 // sent them, then each piece of the body as it comes, so that a stream
-// reaches the engine while it lasts. Redirects come back unfollowed. A
-// failure before the answer becomes a 502 whose body breaks off (see
-// answerFailure); one after it breaks the body off so that the engine
-// cannot take it for a whole one. A client that hangs up cancels the
-// onward load.
+// reaches the engine while it lasts. Redirects come back unfollowed, as
+// any answer. A failure before the answer fails the engine's load with no
+// answer at all (see answerFailure); one after it breaks the body off so
+// that the engine cannot take it for a whole one. A client that hangs up
+// cancels the onward load.
 //
 // An answer has no bound of size or total time: the load fails only once
 // no byte came for kIdleSeconds (the engine's own patience with a server).

@@ -49,10 +49,8 @@ bool hasCredentials(const RequestHead& head, const Credentials& credentials) {
     g_free(decoded);
     const size_t colon = pair.find(':');
     if (colon == std::string::npos) return false;
-    const bool user = sameSecret(std::string_view(pair).substr(0, colon), credentials.user);
-    const bool password =
-        sameSecret(std::string_view(pair).substr(colon + 1), credentials.password);
-    return user && password;
+    return areEngineCredentials(std::string_view(pair).substr(0, colon),
+                                std::string_view(pair).substr(colon + 1), credentials);
 }
 
 bool isStrictPreflight(const RequestHead& head) {
@@ -64,6 +62,14 @@ bool isStrictPreflight(const RequestHead& head) {
 
 }  // namespace
 
+bool areEngineCredentials(std::string_view user, std::string_view password,
+                          const Credentials& credentials) {
+    // Both compared, whatever the first gave.
+    const bool userMatches = sameSecret(user, credentials.user);
+    const bool passwordMatches = sameSecret(password, credentials.password);
+    return userMatches && passwordMatches;
+}
+
 Standing standingOf(const RequestHead& head, bool tunneled, const Credentials& credentials) {
     if (tunneled || hasCredentials(head, credentials)) return Standing::engine;
     return isStrictPreflight(head) ? Standing::preflight : Standing::stranger;
@@ -74,8 +80,8 @@ bool challengeEndsConnection(const RequestHead& head) {
            (head.framing == Framing::length && head.length > kMostRequestBodyBytes);
 }
 
-bool namesProxyItself(std::string_view host, int port, int proxyPort) {
-    if (port != proxyPort) return false;
+bool namesProxyItself(std::string_view host, int port, const std::vector<int>& proxyPorts) {
+    if (std::find(proxyPorts.begin(), proxyPorts.end(), port) == proxyPorts.end()) return false;
     const std::string name = core::asciiLowercased(host);
     return name == "127.0.0.1" || name == "localhost" || name == "localhost." || name == "::1" ||
            name == "0.0.0.0" || name == "::";

@@ -5,9 +5,11 @@
 // constants and classes below; the pieces that enforce each are named with
 // it).
 //
-// Who may use what. The engine's views answer the proxy's challenge with
-// the run's credentials (EngineProxy::user/password); a tunnel's requests
-// are the engine's, its CONNECT having shown them.
+// Who may use what. The engine shows the run's credentials
+// (EngineProxy::user/password) as each of its SOCKS connections opens
+// (ProxySocks.h; its bounds are below); an HTTP client shows them in
+// Proxy-Authorization. A tunnel's requests (a SOCKS connection's among
+// them) are the engine's: the tunnel was opened with the credentials.
 //  - Before credentials, a client gets an answer at each head and nothing
 //    more (standingOf): a challenge (407) to anything but a strict CORS
 //    preflight, whose body is never held (challengeEndsConnection); the
@@ -34,6 +36,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace web::proxy {
 
@@ -63,14 +66,19 @@ enum class Standing {
 };
 [[nodiscard]] Standing standingOf(const RequestHead& head, bool tunneled,
                                   const Credentials& credentials);
+// user and password are the run's, compared in a time that tells nothing of
+// how much of them matched.
+[[nodiscard]] bool areEngineCredentials(std::string_view user, std::string_view password,
+                                        const Credentials& credentials);
 // A challenged request's body is read and dropped (ProxyConnection, at most
 // kMostRequestBodyBytes), as the engine sends a body whole before it reads
 // the challenge and then asks again on the same connection; after a longer
 // declared one, or an upgrade, the connection ends with the challenge.
 [[nodiscard]] bool challengeEndsConnection(const RequestHead& head);
-// host:port names the proxy itself (proxyPort) under a plain name of this
-// machine (127.0.0.1, localhost, localhost., ::1, 0.0.0.0, ::).
-[[nodiscard]] bool namesProxyItself(std::string_view host, int port, int proxyPort);
+// host:port names the proxy itself (one of proxyPorts) under a plain name
+// of this machine (127.0.0.1, localhost, localhost., ::1, 0.0.0.0, ::).
+[[nodiscard]] bool namesProxyItself(std::string_view host, int port,
+                                    const std::vector<int>& proxyPorts);
 
 // Heads (ProxyHead, ProxyConnection)
 
@@ -143,6 +151,10 @@ inline constexpr double kPreflightSeconds = 30;
 // They are the only requests that go on for a client without credentials,
 // so that this bounds whatever could come round to the proxy again.
 inline constexpr size_t kMostPreflights = 32;
+// SOCKS negotiations without credentials under way at once (ProxySocks);
+// each must show the credentials and name its destination within
+// kHeadSeconds.
+inline constexpr size_t kMostSocksNegotiations = 128;
 // Seconds to connect to a WebSocket's origin and have its answer's head,
 // TLS and the request head included, on the clock.
 inline constexpr unsigned kWebSocketConnectSeconds = 30;

@@ -5,6 +5,7 @@
 
 #include "core/ASCII.h"
 #include "web/WebProcessProtocol.h"
+#include "web/proxy/EngineProxy.h"
 
 namespace web::proxy {
 
@@ -103,12 +104,8 @@ AnswerStart answerStart(const std::string& method, const core::HTTPURLResponse& 
         start.reason.reset();
     }
     const auto listed = connectionTokens(response.headers());
-    for (const auto& [name, value] : response.headers()) {
-        // Only the proxy tells of its failures.
-        if (goesOnward(name, listed) &&
-            !core::HTTPHeaders::sameName(name, protocol::kProxyErrorHeader))
-            start.fields.add(name, value);
-    }
+    for (const auto& [name, value] : response.headers())
+        if (goesOnward(name, listed)) start.fields.add(name, value);
     const std::int64_t length = response.expectedContentLength();
     if (!hasBody(method, start.status)) {
         // A HEAD answer tells the length of what a GET would get.
@@ -124,16 +121,11 @@ AnswerStart answerStart(const std::string& method, const core::HTTPURLResponse& 
     return start;
 }
 
-void answerFailure(Connection& connection, const core::NetworkError& error) {
-    const std::string value = protocol::proxyErrorValue(error.platformCode(), error.message);
-    const std::string body = value + "\n";
-    connection.answer(502, std::nullopt,
-                      {{protocol::kProxyErrorHeader, value},
-                       {"Content-Type", "text/plain; charset=utf-8"},
-                       {"Cache-Control", "no-store"}},
-                      Framing::length, std::int64_t(body.size() + 1));
-    connection.send(body);
-    connection.breakOff();
+void answerFailure(Connection& connection, const core::NetworkError& error, std::uint64_t page,
+                   std::string url) {
+    EngineProxy::noteFailure(page, url.empty() ? error.url : std::move(url),
+                             {error.platformCode(), error.message});
+    connection.fail();
 }
 
 bool isDocumentRequest(const core::URLRequest& request) {

@@ -4,7 +4,7 @@
 // the hop-by-hop fields and the page mark, which it reads), the head of the
 // answer to the client (the origin's status line and fields as they came,
 // but the hop-by-hop ones), and a failure answered so that the engine sees
-// a failed load. The proxy's thread.
+// a failed load, as it would without the proxy. The proxy's thread.
 
 #include <cstdint>
 #include <optional>
@@ -63,9 +63,13 @@ struct AnswerStart {
 [[nodiscard]] AnswerStart answerStart(const std::string& method,
                                       const core::HTTPURLResponse& response);
 
-// Answers 502 with protocol::kProxyErrorHeader and a Content-Length beyond
-// what is sent, and breaks the connection off once that is out.
-void answerFailure(Connection& connection, const core::NetworkError& error);
+// The load of a request failed before its answer began: the client sees a
+// failed load and nothing of the proxy's (Connection::fail), as it would had
+// it met the failure itself, and the failure is kept for the request's page
+// (0 for a load of no page) under url (the error's when empty), for the
+// page's view to ask about (EngineProxy::takeFailure).
+void answerFailure(Connection& connection, const core::NetworkError& error, std::uint64_t page = 0,
+                   std::string url = {});
 
 // A marked page's request for the page's own document (its main frame's
 // navigation).

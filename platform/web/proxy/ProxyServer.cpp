@@ -143,46 +143,73 @@ std::uint64_t Server::acceptedConnections() {
     return accepted;
 }
 
-bool Server::listen(std::string* error) {
+namespace {
+
+// A listener on 127.0.0.1 at a port the system picks; nullptr with a
+// message when there is none.
+GSocket* listenOnLoopback(int* port, std::string* error) {
     GError* failure = nullptr;
-    listener_ =
+    GSocket* listener =
         g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, &failure);
     GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
     GSocketAddress* address = g_inet_socket_address_new(loopback, 0);
     g_object_unref(loopback);
-    if (listener_) {
+    *port = 0;
+    if (listener) {
         // The engine opens many connections at once, and others may crowd
         // in: a waiting connection costs the app nothing.
-        g_socket_set_listen_backlog(listener_, 1024);
-        g_socket_set_blocking(listener_, FALSE);
-        if (g_socket_bind(listener_, address, FALSE, &failure) &&
-            g_socket_listen(listener_, &failure)) {
-            if (GSocketAddress* bound = g_socket_get_local_address(listener_, &failure)) {
-                port_ = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
+        g_socket_set_listen_backlog(listener, 1024);
+        g_socket_set_blocking(listener, FALSE);
+        if (g_socket_bind(listener, address, FALSE, &failure) &&
+            g_socket_listen(listener, &failure)) {
+            if (GSocketAddress* bound = g_socket_get_local_address(listener, &failure)) {
+                *port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
                 g_object_unref(bound);
             }
         }
     }
     g_object_unref(address);
-    if (port_ == 0 && error)
+    if (*port == 0 && error)
         *error = std::string("cannot listen: ") + (failure ? failure->message : "no port");
     if (failure) g_error_free(failure);
-    if (port_ == 0) return false;
+    if (*port == 0 && listener) g_clear_object(&listener);
+    return listener;
+}
+
+}  // namespace
+
+bool Server::listen(std::string* error) {
+    listener_ = listenOnLoopback(&port_, error);
+    if (listener_) socksListener_ = listenOnLoopback(&socksPort_, error);
+    if (!listener_ || !socksListener_) return false;
+    socks_ = std::make_unique<SocksGate>(*this);
     watchListener();
     return true;
 }
 
 void Server::watchListener() {
-    if (listening_) return;
-    listening_ = g_socket_create_source(listener_, G_IO_IN, nullptr);
-    g_source_set_callback(
-        listening_, G_SOURCE_FUNC(+[](GSocket*, GIOCondition, gpointer data) -> gboolean {
-            auto& server = *static_cast<Server*>(data);
-            server.acceptAll();
-            return server.listening_ ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
-        }),
-        this, nullptr);
-    g_source_attach(listening_, g_main_context_get_thread_default());
+    const auto watch = [this](GSocket* listener, GSource*& source) {
+        if (source) return;
+        source = g_socket_create_source(listener, G_IO_IN, nullptr);
+        g_source_set_callback(source,
+                              G_SOURCE_FUNC(+[](GSocket*, GIOCondition, gpointer data) -> gboolean {
+                                  auto& server = *static_cast<Server*>(data);
+                                  server.acceptAll();
+                                  return server.listening_ ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+                              }),
+                              this, nullptr);
+        g_source_attach(source, g_main_context_get_thread_default());
+    };
+    watch(listener_, listening_);
+    watch(socksListener_, socksListening_);
+}
+
+void Server::stopListening() {
+    for (GSource** source : {&listening_, &socksListening_}) {
+        if (!*source) continue;
+        g_source_destroy(*source);
+        g_source_unref(std::exchange(*source, nullptr));
+    }
 }
 
 void Server::acceptAll() {
@@ -198,33 +225,46 @@ void Server::acceptAll() {
         }
         if (!canAccept()) {
             // Taken again as descriptors come free; the engine's connections
-            // wait in the listener's backlog meanwhile.
-            g_source_unref(std::exchange(listening_, nullptr));
+            // wait in the listeners' backlogs meanwhile.
+            stopListening();
             return;
         }
-        GError* error = nullptr;
-        GSocket* socket = g_socket_accept(listener_, nullptr, &error);
-        if (!socket) {
-            const bool again = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK);
-            g_clear_error(&error);
-            if (!again) {
-                // Out of descriptors after all: look again in a while.
-                g_source_unref(std::exchange(listening_, nullptr));
-                core::Timer::schedule(core::RunLoop::current(), 0.1, false,
-                                      [this](core::Timer&) { watchListener(); });
-            }
+        const Accepted plain = accept(listener_, false);
+        const Accepted socks = plain == Accepted::failed ? plain : accept(socksListener_, true);
+        if (plain == Accepted::failed || socks == Accepted::failed) {
+            // Out of descriptors after all: look again in a while.
+            stopListening();
+            core::Timer::schedule(core::RunLoop::current(), 0.1, false,
+                                  [this](core::Timer&) { watchListener(); });
             return;
         }
-        ++accepted;
-        ++taken;
-        g_socket_set_blocking(socket, FALSE);
+        const size_t now = size_t(plain == Accepted::one) + size_t(socks == Accepted::one);
+        if (now == 0) return;
+        taken += now;
+    }
+}
+
+Server::Accepted Server::accept(GSocket* listener, bool socks) {
+    GError* error = nullptr;
+    GSocket* socket = g_socket_accept(listener, nullptr, &error);
+    if (!socket) {
+        const bool again = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK);
+        g_clear_error(&error);
+        return again ? Accepted::none : Accepted::failed;
+    }
+    ++accepted;
+    g_socket_set_blocking(socket, FALSE);
+    if (socks) {
+        socks_->opened(socket);
+    } else {
         GSocketConnection* stream = g_socket_connection_factory_create_connection(socket);
         auto connection = Connection::open(*this, G_IO_STREAM(stream), socket, std::nullopt);
         g_object_unref(stream);
-        g_object_unref(socket);
         connections_[connection.get()] = connection;
         admission_.opened(connection);
     }
+    g_object_unref(socket);
+    return Accepted::one;
 }
 
 void Server::connectionOpened(Connection& connection) {
@@ -270,10 +310,11 @@ std::optional<Target> Server::targetOf(const RequestHead& head,
         if (!head.target.starts_with('/')) return std::nullopt;
         target.host = tunnel->host;
         target.port = tunnel->port;
-        text = "https://";
+        target.secure = tunnel->secure;
+        text = target.secure ? "https://" : "http://";
         text += target.host.find(':') == std::string::npos ? target.host
                                                             : "[" + target.host + "]";
-        if (target.port != 443) text += ":" + std::to_string(target.port);
+        if (target.port != (target.secure ? 443 : 80)) text += ":" + std::to_string(target.port);
         text += head.target;
     } else {
         // The absolute form: its scheme and authority, and the path and
@@ -317,7 +358,7 @@ void Server::handle(const std::shared_ptr<Connection>& connection, RequestHead h
     if (head.method == "CONNECT") return connect(connection, head);
     auto target = targetOf(head, connection->tunnel());
     if (!target) return connection->refuse(400, {}, true);
-    if (namesProxyItself(target->host, target->port, port_)) return connection->refuse(403);
+    if (isOwnAddress(target->host, target->port)) return connection->refuse(403);
     if (standing == Standing::preflight) {
         if (preflights >= kMostPreflights) return connection->refuse(503);
         return Preflight::start(*this, connection, head, *target);
@@ -339,14 +380,10 @@ void Server::connect(const std::shared_ptr<Connection>& connection, const Reques
     if (!named || head.target.find_first_of("/?#@") != std::string::npos)
         return connection->refuse(400, {}, true);
     const auto& [host, port] = *named;
-    if (namesProxyItself(host, port, port_)) return connection->refuse(403);
+    if (isOwnAddress(host, port)) return connection->refuse(403);
     if (tunnels_ >= kMostTunnels) return connection->refuse(503);
-    const auto identity = authority_->identityFor(host);
-    if (!identity) return connection->refuse(400, {}, true);
-    const std::string pem = identity->certificatePEM + identity->keyPEM;
-    GTlsCertificate* certificate =
-        g_tls_certificate_new_from_pem(pem.c_str(), gssize(pem.size()), nullptr);
-    if (!certificate) return connection->refuse(500, {}, true);
+    GTlsCertificate* certificate = certificateFor(host);
+    if (!certificate) return connection->refuse(400, {}, true);
     // A tunnel counts from here: its handshake holds the connection too.
     ++tunnels_;
     struct Opening {
@@ -380,6 +417,30 @@ void Server::connect(const std::shared_ptr<Connection>& connection, const Reques
         opening->server->handshake(taken, G_TLS_CERTIFICATE(g_object_ref(opening->certificate)),
                                    opening->destination);
     });
+}
+
+GTlsCertificate* Server::certificateFor(const std::string& host) const {
+    const auto identity = authority_->identityFor(host);
+    if (!identity) return nullptr;
+    const std::string pem = identity->certificatePEM + identity->keyPEM;
+    return g_tls_certificate_new_from_pem(pem.c_str(), gssize(pem.size()), nullptr);
+}
+
+void Server::enter(GIOStream* stream, GSocket* socket, Destination destination) {
+    if (!destination.secure) {
+        auto connection = Connection::open(*this, stream, socket, std::move(destination));
+        connections_[connection.get()] = connection;
+        return;
+    }
+    GTlsCertificate* certificate = certificateFor(destination.host);
+    if (!certificate) {
+        (void)g_socket_shutdown(socket, TRUE, TRUE, nullptr);
+        return;
+    }
+    // It counts among the tunnels from its handshake on.
+    ++tunnels_;
+    handshake({G_IO_STREAM(g_object_ref(stream)), G_SOCKET(g_object_ref(socket)), {}}, certificate,
+              std::move(destination));
 }
 
 void Server::handshake(Connection::Taken taken, GTlsCertificate* certificate,

@@ -1,10 +1,12 @@
 #pragma once
-// The engine proxy's listener on a loopback port, and what it does with each
-// request head its connections read (ProxyConnection): a CONNECT opens a
-// tunnel whose TLS the proxy ends itself (its requests are read from the
-// tunnel's own connection), a WebSocket upgrade goes to a ProxyWebSocket, a
-// CORS preflight without credentials to a ProxyPreflight, and every other
-// request to a ProxyExchange, as the client wrote it.
+// The engine proxy's listeners on loopback ports, and what it does with each
+// request head its connections read (ProxyConnection). The engine comes in
+// through SOCKS (ProxySocks), each connection to a destination of its own,
+// whose TLS the proxy ends itself; clients that speak HTTP to a proxy have
+// a port of their own, where a CONNECT opens such a tunnel. A WebSocket
+// upgrade goes to a ProxyWebSocket, a CORS preflight without credentials to
+// a ProxyPreflight, and every other request to a ProxyExchange, as the
+// client wrote it.
 //
 // Who may use what, and how much of it, is in ProxyGuards.h; the server
 // applies it to each head, and keeps the counts it needs (connections
@@ -35,6 +37,7 @@
 #include "web/proxy/ProxyConnection.h"
 #include "web/proxy/ProxyGuards.h"
 #include "web/proxy/ProxyHead.h"
+#include "web/proxy/ProxySocks.h"
 
 namespace web::proxy {
 
@@ -54,10 +57,25 @@ public:
                                        std::shared_ptr<CertificateAuthority> authority,
                                        std::string* error);
 
+    // The HTTP proxy's port, and SOCKS's.
     [[nodiscard]] int port() const { return port_; }
+    [[nodiscard]] int socksPort() const { return socksPort_; }
     // The ports onward loads never connect to on a local address.
-    [[nodiscard]] std::vector<int> ownPorts() const { return {port_}; }
+    [[nodiscard]] std::vector<int> ownPorts() const { return {port_, socksPort_}; }
     [[nodiscard]] const Credentials& credentials() const { return credentials_; }
+    // The run's credentials (areEngineCredentials).
+    [[nodiscard]] bool isEngine(std::string_view user, std::string_view password) const {
+        return areEngineCredentials(user, password, credentials_);
+    }
+    // A plain name of this machine at one of the proxy's ports.
+    [[nodiscard]] bool isOwnAddress(std::string_view host, int port) const {
+        return namesProxyItself(host, port, ownPorts());
+    }
+    [[nodiscard]] bool hasRoomForTunnel() const { return tunnels_ < kMostTunnels; }
+    // A SOCKS client showed the credentials and named destination: its
+    // connection (the server takes references) serves the destination's
+    // requests, through TLS the proxy ends when the destination is secure.
+    void enter(GIOStream* stream, GSocket* socket, Destination destination);
     // Connections the listener accepted in this process so far.
     [[nodiscard]] static std::uint64_t acceptedConnections();
 
@@ -100,11 +118,17 @@ private:
 
     [[nodiscard]] bool listen(std::string* error);
     void acceptAll();
+    enum class Accepted { one, none, failed };
+    [[nodiscard]] Accepted accept(GSocket* listener, bool socks);
     void watchListener();
+    void stopListening();
     // Descriptors are left for a new connection, or a lingering socket can
     // make room for one.
     [[nodiscard]] bool canAccept() const;
     void endLingering(const Lingering* lingering);
+    // A certificate of the run's authority for host; nullptr when none can
+    // be made.
+    [[nodiscard]] GTlsCertificate* certificateFor(const std::string& host) const;
     [[nodiscard]] std::optional<Target> targetOf(const RequestHead& head,
                                                  const std::optional<Destination>& tunnel) const;
     void challenge(Connection& connection, const RequestHead& head);
@@ -116,8 +140,12 @@ private:
     // Opens the page marks of requests (this thread's own).
     protocol::PageMarkSeal pageMarks_;
     GSocket* listener_ = nullptr;
+    GSocket* socksListener_ = nullptr;
     GSource* listening_ = nullptr;
+    GSource* socksListening_ = nullptr;
     int port_ = 0;
+    int socksPort_ = 0;
+    std::unique_ptr<SocksGate> socks_;
     std::map<Connection*, std::shared_ptr<Connection>> connections_;
     Admission admission_;
     LoadPlaces loadPlaces_;
