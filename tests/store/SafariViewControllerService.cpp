@@ -1,7 +1,8 @@
 // The in-app browser against a local server: the page shows inside it under
 // its own title, with the spinner turning while it loads; links a person
-// follows stay in it, a mail link alone goes to the URL opener; and Done in
-// the middle of a load leaves nothing behind.
+// follows stay in it, a mail link alone goes to the URL opener; Back and
+// Forward follow the page's history; and Done in the middle of a load
+// leaves nothing behind.
 
 #include <gtest/gtest.h>
 
@@ -16,9 +17,11 @@
 #include "store/URLOpener.h"
 #include "support/ManualClockScope.h"
 #include "ui/ActivityIndicatorView.h"
+#include "ui/BarButtonItem.h"
 #include "ui/Button.h"
 #include "ui/Label.h"
 #include "ui/Renderer.h"
+#include "ui/Toolbar.h"
 #include "ui/TouchInjector.h"
 #include "ui/Window.h"
 #include "web/WebView.h"
@@ -87,6 +90,18 @@ protected:
     }
     static bool waitFor(const std::function<bool()>& predicate) {
         return core::RunLoop::main().runUntil(predicate, kLimit);
+    }
+    // Back and Forward enabled as given, once the page has loaded.
+    static bool steps(const SafariViewController& browser, bool back, bool forward) {
+        return waitFor([&] {
+            return !browser.webView()->isLoading() && browser.backButton()->isEnabled() == back &&
+                   browser.forwardButton()->isEnabled() == forward;
+        });
+    }
+    // A tap on a toolbar item where it is drawn.
+    void tapItem(const std::shared_ptr<ui::BarButtonItem>& item) {
+        const auto view = item->view();
+        touches.tap(view->convertPointTo(view->bounds().center(), nullptr));
     }
     // A point of the page (CSS pixels) in the window.
     static gfx::Point onPage(const SafariViewController& browser, double x, double y) {
@@ -163,6 +178,46 @@ TEST_F(SafariViewControllerService, LinksThePersonFollowsStayInsideAndOnlyAMailL
     EXPECT_TRUE(browser->failureLabel()->isHidden());
     for (const char* path : {"/@ada", "/second", "/third"})
         EXPECT_EQ(server.requestsTo(path).size(), 1u) << path;
+}
+
+TEST_F(SafariViewControllerService, BackAndForwardFollowThePagesHistoryAndStepThroughIt) {
+    serve("/@ada", page("Ada Lovelace", "rgb(20,120,220)"));
+    serve("/second", page("Second", "rgb(220,40,40)"));
+    const auto browser = present("/@ada");
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Ada Lovelace"; }));
+    EXPECT_TRUE(steps(*browser, false, false));
+    EXPECT_FALSE(browser->stepInHistory(ui::HistoryStep::Back));
+    // Under the page, above the screen's bottom edge.
+    const gfx::Rect bar = browser->toolbar()->convertRectTo(browser->toolbar()->bounds(), nullptr);
+    EXPECT_EQ(browser->toolbar()->window(), window);
+    EXPECT_DOUBLE_EQ(bar.maxY(), window->bounds().height());
+    EXPECT_DOUBLE_EQ(browser->webView()->frame().maxY(), browser->toolbar()->frame().minY());
+
+    // An entry of the page's own, which no load tells of.
+    browser->webView()->evaluateJavaScript("history.pushState({}, '', '#more')");
+    ASSERT_TRUE(steps(*browser, true, false));
+    tapItem(browser->backButton());
+    ASSERT_TRUE(steps(*browser, false, true));
+    ASSERT_TRUE(waitFor([&] { return !browser->webView()->url()->fragment(); }));
+
+    // A link followed drops what was ahead.
+    touches.tap(onPage(*browser, 100, 150));
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Second"; })) << browser->title();
+    ASSERT_TRUE(steps(*browser, true, false));
+
+    tapItem(browser->backButton());
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Ada Lovelace"; })) << browser->title();
+    ASSERT_TRUE(steps(*browser, false, true));
+    EXPECT_EQ(browser->webView()->url()->path(), "/@ada");
+
+    ASSERT_TRUE(browser->stepInHistory(ui::HistoryStep::Forward));
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Second"; })) << browser->title();
+    ASSERT_TRUE(steps(*browser, true, false));
+    EXPECT_FALSE(browser->stepInHistory(ui::HistoryStep::Forward));
+    tapItem(browser->forwardButton());  // disabled: nothing
+    EXPECT_FALSE(
+        core::RunLoop::main().runUntil([&] { return browser->webView()->isLoading(); }, 0.5));
+    EXPECT_EQ(browser->webView()->url()->path(), "/second");
 }
 
 TEST_F(SafariViewControllerService, APageOpeningWindowsWithoutAPersonsTapOpensNothing) {
