@@ -133,8 +133,8 @@ std::unique_ptr<DesktopWindow> DesktopWindow::create(std::shared_ptr<ui::Window>
     SDL_StartTextInput();
     // The window system's own events about the window: its destruction.
     (void)SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-    auto desktop = std::make_unique<DesktopWindow>(Token{}, sdl, std::move(window), fit, wakeEvent,
-                                                   connectionOf(sdl));
+    auto desktop = std::make_unique<DesktopWindow>(Token{}, sdl, std::move(window), fit,
+                                                   wakeEvent, connectionOf(sdl));
     if (watch) watchWindow(*watch, sdl);
     desktop->watch_ = std::move(watch);
     return desktop;
@@ -281,18 +281,17 @@ void DesktopWindow::present(const gfx::Rect& pixels) {
         core::Console::log(std::string("DesktopWindow: no window surface: ") + SDL_GetError());
         return;
     }
-    const gfx::Rect shown =
-        pixels.integral().intersection(gfx::Rect(0, 0, std::min(surface->w, frame_->pixelWidth()),
-                                                 std::min(surface->h, frame_->pixelHeight())));
+    const gfx::Rect shown = pixels.integral().intersection(
+        gfx::Rect(0, 0, std::min(surface->w, frame_->pixelWidth()),
+                  std::min(surface->h, frame_->pixelHeight())));
     if (shown.isEmpty()) return;
     const SDL_Rect rect{int(shown.minX()), int(shown.minY()), int(shown.width()),
                         int(shown.height())};
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
     // Premultiplied pixels over the black window are their colour channels.
-    const auto* from =
-        frame_->pixels().data() + size_t(rect.y) * size_t(frame_->pixelWidth()) + size_t(rect.x);
-    auto* to = static_cast<std::uint8_t*>(surface->pixels) +
-               size_t(rect.y) * size_t(surface->pitch) +
+    const auto* from = frame_->pixels().data() + size_t(rect.y) * size_t(frame_->pixelWidth()) +
+                       size_t(rect.x);
+    auto* to = static_cast<std::uint8_t*>(surface->pixels) + size_t(rect.y) * size_t(surface->pitch) +
                size_t(rect.x) * surface->format->BytesPerPixel;
     const int converted =
         SDL_ConvertPixels(rect.w, rect.h, SDL_PIXELFORMAT_ARGB8888, from, frame_->pixelWidth() * 4,

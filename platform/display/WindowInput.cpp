@@ -62,8 +62,8 @@ std::shared_ptr<ui::ViewController> shownController(ui::Window& window) {
     return shown;
 }
 
-// controller or the first of its children, going down, that navigates page
-// history and whose view is shown in window.
+// The controller, or the first of its children going down, that navigates
+// page history and whose view is shown in window.
 ui::HistoryNavigating* historyShownIn(ui::ViewController& controller, const ui::Window& window) {
     if (!controller.isViewLoaded()) return nullptr;
     const auto view = controller.view();

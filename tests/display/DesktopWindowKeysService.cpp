@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
 #include "core/RunLoop.h"
@@ -41,10 +42,13 @@ void pushKey(SDL_Keycode key, Uint16 modifiers, bool repeat = false) {
 TEST(DesktopWindowKeysService, AltAndAnArrowStepInTheHistoryOfTheScreenShown) {
     std::string error;
     ASSERT_TRUE(web::HeadlessDisplay::ensure(&error)) << error;
-    const auto screen = std::make_shared<HistoryScreen>();
+    // Under the browser presented, a screen with a history of its own too.
+    const auto root = std::make_shared<HistoryScreen>();
+    const auto browser = std::make_shared<HistoryScreen>();
     const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 200, 200));
-    window->setRootViewController(screen);
+    window->setRootViewController(root);
     window->makeKeyAndVisible();
+    root->presentViewController(browser, false);
     auto desktop = display::DesktopWindow::create(window, "keys", &error);
     ASSERT_TRUE(desktop) << error;
 
@@ -56,14 +60,15 @@ TEST(DesktopWindowKeysService, AltAndAnArrowStepInTheHistoryOfTheScreenShown) {
     pushKey(SDLK_RIGHT, KMOD_RALT);
     const auto started = std::chrono::steady_clock::now();
     const auto check = core::Timer::schedule(core::RunLoop::main(), 0.05, true, [&](core::Timer&) {
-        if (screen->taken.size() >= 2 ||
+        if (browser->taken.size() >= 2 ||
             std::chrono::steady_clock::now() - started > std::chrono::seconds(20))
             ui::Application::shared().terminate();
     });
     desktop->run();
     check->invalidate();
-    EXPECT_EQ(screen->taken,
+    EXPECT_EQ(browser->taken,
               (std::vector<ui::HistoryStep>{ui::HistoryStep::Back, ui::HistoryStep::Forward}));
+    EXPECT_TRUE(root->taken.empty());
     desktop.reset();
     ui::Application::shared().resetForTesting();
 }

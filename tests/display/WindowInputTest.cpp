@@ -8,7 +8,6 @@
 #include "gfx/GeometryPrinting.h"
 #include "support/ManualClockScope.h"
 #include "ui/Application.h"
-#include "ui/HistoryNavigating.h"
 #include "ui/NavigationController.h"
 #include "ui/ScrollView.h"
 #include "ui/SearchBar.h"
@@ -222,61 +221,5 @@ TEST(WindowInputBackTest, EscapeDismissesWhatIsPresentedThenPopsTheNavigation) {
     clock.advance(1);
     EXPECT_EQ(navigation->topViewController(), home);
     EXPECT_FALSE(WindowInput::goBack(*window));  // nothing to go back from
-    ui::Application::shared().resetForTesting();
-}
-
-// A screen with a page history of its own that logs the steps it takes.
-class HistoryScreen : public ui::ViewController, public ui::HistoryNavigating {
-public:
-    bool back = false;
-    bool forward = false;
-    std::vector<ui::HistoryStep> taken;
-
-    bool canStepInHistory(ui::HistoryStep step) const override {
-        return step == ui::HistoryStep::Back ? back : forward;
-    }
-    bool stepInHistory(ui::HistoryStep step) override {
-        if (!canStepInHistory(step)) return false;
-        taken.push_back(step);
-        return true;
-    }
-};
-
-TEST(WindowInputHistoryTest, StepsGoToTheHistoryOfTheScreenShownAndOnlyAsItAllows) {
-    testsupport::ManualClockScope clock;
-    const auto home = std::make_shared<ui::ViewController>();
-    const auto window = std::make_shared<ui::Window>();
-    window->setRootViewController(home);
-    window->makeKeyAndVisible();
-    const auto back = ui::HistoryStep::Back;
-    const auto forward = ui::HistoryStep::Forward;
-    EXPECT_FALSE(WindowInput::stepInHistory(*window, back));
-
-    // A browser shown inside the screen, as a child.
-    const auto child = std::make_shared<HistoryScreen>();
-    child->back = true;
-    home->addChildViewController(child);
-    home->view()->addSubview(child->view());
-    child->didMoveToParentViewController(home.get());
-    EXPECT_TRUE(WindowInput::stepInHistory(*window, back));
-    EXPECT_FALSE(WindowInput::stepInHistory(*window, forward));  // nothing ahead
-    child->view()->setHidden(true);
-    EXPECT_FALSE(WindowInput::stepInHistory(*window, back));
-    EXPECT_EQ(child->taken.size(), 1u);
-
-    // A browser presented over it takes the steps; once it goes, they go
-    // nowhere but to what is shown again.
-    const auto presented = std::make_shared<HistoryScreen>();
-    presented->forward = true;
-    home->presentViewController(presented, false);
-    child->view()->setHidden(false);
-    EXPECT_TRUE(WindowInput::stepInHistory(*window, forward));
-    EXPECT_FALSE(WindowInput::stepInHistory(*window, back));
-    EXPECT_EQ(presented->taken, std::vector<ui::HistoryStep>{forward});
-    EXPECT_EQ(child->taken.size(), 1u);
-    presented->dismissViewController(false);
-    clock.advance(1);
-    EXPECT_TRUE(WindowInput::stepInHistory(*window, back));
-    EXPECT_EQ(child->taken.size(), 2u);
     ui::Application::shared().resetForTesting();
 }
