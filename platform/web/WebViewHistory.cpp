@@ -19,16 +19,19 @@ std::string_view withoutFragment(std::string_view url) {
 
 void WebView::expectStep(const char* target) {
     if (!target) return;
-    // An earlier step to the same address that the engine never asked about
-    // was one within its document; this one supersedes it either way, and it
-    // must not take this one's place.
+    // An earlier expectation of the same address still here was a step
+    // within its document, which the engine never asks about, or one this
+    // step supersedes: it must not take this one's place.
     const std::string key = Engine::key(target);
     std::erase_if(engine_->apiNavigations,
                   [&](const Engine::APINavigation& issued) { return issued.key == key; });
     // A step to another entry of the document shown (its address differs in
     // the fragment alone) loads nothing: the engine asks nothing about it.
+    // Entries of one address may be documents of their own (a form's result).
     const char* shown = webkit_web_view_get_uri(engine_->page);
-    if (shown && withoutFragment(shown) == withoutFragment(target)) return;
+    if (shown && std::string_view(shown) != target &&
+        withoutFragment(shown) == withoutFragment(target))
+        return;
     expectAPINavigation(target, false);
 }
 
