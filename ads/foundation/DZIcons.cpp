@@ -1,33 +1,22 @@
 #include "ads/foundation/DZIcons.h"
 
 #include "gfx/Canvas.h"
+#include "ui/HistoryNavigating.h"
 
 namespace ads {
 
 namespace {
 
 constexpr double kIconScale = 2.0;
-const gfx::Color kInk{0.2, 0.2, 0.2, 1};
-
-gfx::ImagePtr arrow(bool pointingLeft) {
-    return gfx::Image::draw({27, 27}, kIconScale, [pointingLeft](gfx::Canvas& canvas) {
-        const double tip = pointingLeft ? 9 : 18;
-        const double tail = pointingLeft ? 17 : 10;
-        canvas.strokeLine({tail, 6}, {tip, 13.5}, kInk, 2.5);
-        canvas.strokeLine({tip, 13.5}, {tail, 21}, kInk, 2.5);
-    });
-}
 
 }  // namespace
 
 gfx::ImagePtr DZBackButtonImage() {
-    static const gfx::ImagePtr image = arrow(true);
-    return image;
+    return ui::historyArrowImage(ui::HistoryStep::Back);
 }
 
 gfx::ImagePtr DZForwardButtonImage() {
-    static const gfx::ImagePtr image = arrow(false);
-    return image;
+    return ui::historyArrowImage(ui::HistoryStep::Forward);
 }
 
 gfx::ImagePtr DZCloseIconImage() {

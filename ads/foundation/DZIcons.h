@@ -1,7 +1,8 @@
 #pragma once
-// The SDK's own small artwork: the in-app browser's back and forward arrows
-// (54 x 54 pixels at scale 2) and the close icon (50 x 50 pixels at scale
-// 2), drawn once and shared. Any thread.
+// The SDK's small artwork: the in-app browser's back and forward arrows
+// (54 x 54 pixels at scale 2: the platform's, ui::historyArrowImage, which
+// every browser's toolbar shows) and the close icon (50 x 50 pixels at
+// scale 2), drawn once and shared. Any thread.
 
 #include "gfx/Image.h"
 

@@ -378,6 +378,16 @@ void DesktopWindow::handleKey(const SDL_Event& event) {
     case SDLK_ESCAPE:
         if (!event.key.repeat) (void)WindowInput::goBack(window);
         break;
+    case SDLK_LEFT:
+    case SDLK_RIGHT:
+        // Alt and an arrow alone, as browsers take them; a key held down
+        // takes one step.
+        if (!event.key.repeat && (event.key.keysym.mod & KMOD_ALT) &&
+            !(event.key.keysym.mod & (KMOD_CTRL | KMOD_SHIFT | KMOD_GUI)))
+            (void)WindowInput::stepInHistory(window, event.key.keysym.sym == SDLK_LEFT
+                                                         ? ui::HistoryStep::Back
+                                                         : ui::HistoryStep::Forward);
+        break;
     default:
         break;
     }

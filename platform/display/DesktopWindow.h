@@ -3,8 +3,10 @@
 // device scale, shrunk to fit the desktop, that shows the app's key window
 // as it changes and turns a person's input into the app's events: the left
 // mouse button is a finger (PointerTouches), the wheel scrolls and, with
-// ctrl, zooms, typed text, Return and Backspace go to the first responder
-// and Escape goes back (WindowInput). Minimising and focus move the
+// ctrl, zooms, typed text, Return and Backspace go to the first responder,
+// Escape goes back, and Alt with Left or Right steps back or forward in the
+// page history of the screen shown, such as an in-app browser
+// (WindowInput). Minimising and focus move the
 // application between background, inactive and active.
 //
 // run() drives the main run loop itself: it runs the work that is due, draws

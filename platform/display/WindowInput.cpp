@@ -54,6 +54,26 @@ std::shared_ptr<ui::ScrollView> scrollViewAt(ui::Window& window, gfx::Point at, 
     return nullptr;
 }
 
+// The controller shown: the last one presented, else the root.
+std::shared_ptr<ui::ViewController> shownController(ui::Window& window) {
+    auto shown = window.rootViewController();
+    if (shown)
+        while (auto presented = shown->presentedViewController()) shown = std::move(presented);
+    return shown;
+}
+
+// The controller, or the first of its children going down, that navigates
+// page history and whose view is shown in window.
+ui::HistoryNavigating* historyShownIn(ui::ViewController& controller, const ui::Window& window) {
+    if (!controller.isViewLoaded()) return nullptr;
+    const auto view = controller.view();
+    if (view->isHidden() || view->window().get() != &window) return nullptr;
+    if (auto* history = dynamic_cast<ui::HistoryNavigating*>(&controller)) return history;
+    for (const auto& child : controller.childViewControllers())
+        if (auto* history = historyShownIn(*child, window)) return history;
+    return nullptr;
+}
+
 gfx::Point withAxis(gfx::Point point, Axis axis, double value) {
     if (axis == Axis::Horizontal)
         point.x = value;
@@ -153,15 +173,20 @@ bool WindowInput::pressReturn(ui::Window& window) {
 }
 
 bool WindowInput::goBack(ui::Window& window) {
-    auto shown = window.rootViewController();
+    const auto shown = shownController(window);
     if (!shown) return false;
-    while (auto presented = shown->presentedViewController()) shown = presented;
     const auto navigation = std::dynamic_pointer_cast<ui::NavigationController>(shown);
     if (navigation && navigation->viewControllers().size() > 1)
         return navigation->popViewController(true) != nullptr;
     if (!shown->presentingViewController()) return false;
     shown->dismissViewController(true);
     return true;
+}
+
+bool WindowInput::stepInHistory(ui::Window& window, ui::HistoryStep step) {
+    const auto shown = shownController(window);
+    auto* history = shown ? historyShownIn(*shown, window) : nullptr;
+    return history && history->stepInHistory(step);
 }
 
 }  // namespace display

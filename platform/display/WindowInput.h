@@ -2,13 +2,15 @@
 // What a desktop's wheel and keyboard do to the app's views, in window
 // points: the wheel scrolls the scroll view under the pointer, a zoom (ctrl
 // and the wheel) pinches the zoomable scroll view under it, typed text and
-// the Return and Backspace keys go to the window's first responder, and
-// going back pops the navigation controller on top or dismisses what is
-// presented. Each answers whether anything took the input. Main thread only.
+// the Return and Backspace keys go to the window's first responder, going
+// back pops the navigation controller on top or dismisses what is
+// presented, and a step in history goes to the page history of the screen
+// shown. Each answers whether anything took the input. Main thread only.
 
 #include <string>
 
 #include "gfx/Geometry.h"
+#include "ui/HistoryNavigating.h"
 
 namespace ui {
 class Window;
@@ -42,6 +44,13 @@ public:
     // otherwise dismisses the last presented controller. False when there
     // is nothing to go back from.
     static bool goBack(ui::Window& window);
+    // Steps back or forward in the page history of the screen shown (an
+    // in-app browser, ui::HistoryNavigating): the last presented controller
+    // or the root (the top of its navigation stack), or one of their child
+    // controllers whose view is in the window and not hidden, the first met
+    // going down. False when there is no such screen or its history holds
+    // no page that way.
+    static bool stepInHistory(ui::Window& window, ui::HistoryStep step);
 };
 
 }  // namespace display

@@ -9,8 +9,10 @@
 #include "store/SheetBar.h"
 #include "store/URLOpener.h"
 #include "ui/ActivityIndicatorView.h"
+#include "ui/BarButtonItem.h"
 #include "ui/DeviceProfile.h"
 #include "ui/Label.h"
+#include "ui/Toolbar.h"
 #include "web/WebView.h"
 
 namespace store {
@@ -76,6 +78,9 @@ public:
     void webProcessDidTerminate(web::WebView&, web::WebProcessTermination) override {
         if (const auto owner = owner_.lock()) owner->pageProcessEnded();
     }
+    void didChangeHistory(web::WebView&) override {
+        if (const auto owner = owner_.lock()) owner->refreshHistoryButtons();
+    }
 
 private:
     std::weak_ptr<SafariViewController> owner_;
@@ -125,6 +130,25 @@ void SafariViewController::viewDidLoad() {
     failure_->setHidden(true);
     view()->addSubview(failure_);
     view()->addSubview(bar_);
+
+    const auto item = [weak](ui::HistoryStep step, std::string name) {
+        auto button =
+            ui::BarButtonItem::withImage(ui::historyArrowImage(step), ui::BarButtonItemStyle::Plain,
+                                         [weak, step](ui::BarButtonItem&) {
+                                             if (const auto self = weak.lock())
+                                                 (void)self->stepInHistory(step);
+                                         });
+        button->setEnabled(false);
+        button->setIsAccessibilityElement(true);
+        button->setAccessibilityLabel(std::move(name));
+        return button;
+    };
+    back_ = item(ui::HistoryStep::Back, "Back");
+    forward_ = item(ui::HistoryStep::Forward, "Forward");
+    toolbar_ = std::make_shared<ui::Toolbar>();
+    toolbar_->setItems({back_, forward_,
+                        ui::BarButtonItem::withSystemItem(ui::BarButtonSystemItem::FlexibleSpace)});
+    view()->addSubview(toolbar_);
 }
 
 void SafariViewController::viewDidLayoutSubviews() {
@@ -132,7 +156,12 @@ void SafariViewController::viewDidLayoutSubviews() {
     if (!bar_) return;
     const double top = bar_->placeAtTopOf(*view());
     const gfx::Rect bounds = view()->bounds();
-    const gfx::Rect page{0, top, bounds.width(), std::max(0.0, bounds.height() - top)};
+    // The toolbar reaches under the screen's bottom inset; its items sit
+    // above it.
+    const double bottom =
+        std::max(top, bounds.height() - view()->safeAreaInsets().bottom - ui::Toolbar::kHeight);
+    toolbar_->setFrame({0, bottom, bounds.width(), bounds.height() - bottom});
+    const gfx::Rect page{0, top, bounds.width(), bottom - top};
     if (webView_) webView_->setFrame(page);
     constexpr double kInset = 24;
     failure_->setFrame({kInset, top, std::max(0.0, bounds.width() - 2 * kInset), page.height()});
@@ -198,16 +227,19 @@ void SafariViewController::pageDidStartLoad() {
     failure_->setHidden(true);
     webView_->setHidden(false);
     showLoading(true);
+    refreshHistoryButtons();
 }
 
 void SafariViewController::pageDidCommitLoad() {
     // The new page's host until its title is read.
     if (const auto shown = webView_->url(); shown && !shown->host().empty())
         setBarTitle(shown->host());
+    refreshHistoryButtons();
 }
 
 void SafariViewController::pageDidFinishLoad() {
     showLoading(false);
+    refreshHistoryButtons();
     const std::uint64_t serial = loadSerial_;
     const std::weak_ptr<SafariViewController> weak =
         std::static_pointer_cast<SafariViewController>(shared_from_this());
@@ -221,6 +253,7 @@ void SafariViewController::pageDidFinishLoad() {
 
 void SafariViewController::pageDidFailLoad(const web::LoadError& error) {
     showLoading(false);
+    refreshHistoryButtons();
     // A load that another replaced, or that Done stopped, is not a failure
     // of the page; neither is one that failed after the page was shown.
     if (error.code == web::LoadError::kCancelled) return;
@@ -233,6 +266,25 @@ void SafariViewController::pageDidFailLoad(const web::LoadError& error) {
 void SafariViewController::pageProcessEnded() {
     showLoading(false);
     showFailure("The page stopped working.");
+}
+
+bool SafariViewController::canStepInHistory(ui::HistoryStep step) const {
+    if (!webView_) return false;
+    return step == ui::HistoryStep::Back ? webView_->canGoBack() : webView_->canGoForward();
+}
+
+bool SafariViewController::stepInHistory(ui::HistoryStep step) {
+    if (!canStepInHistory(step)) return false;
+    if (step == ui::HistoryStep::Back)
+        webView_->goBack();
+    else
+        webView_->goForward();
+    return true;
+}
+
+void SafariViewController::refreshHistoryButtons() {
+    back_->setEnabled(canStepInHistory(ui::HistoryStep::Back));
+    forward_->setEnabled(canStepInHistory(ui::HistoryStep::Forward));
 }
 
 void SafariViewController::showLoading(bool loading) {

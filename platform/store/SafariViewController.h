@@ -2,7 +2,12 @@
 // The in-app browser: a screen for one http(s) URL that shows the page in a
 // web view of its own ("UI" kind: every load of the page goes through the
 // app's URL layer) under a bar with "Done", the page's title (the host of
-// the page until its title is known) and a spinner while a page loads.
+// the page until its title is known) and a spinner while a page loads, and
+// over a toolbar with Back and Forward, each enabled while the page's
+// history holds a page that way (following every change to it: loads,
+// steps, and a page's own entries such as fragments). The screen steps
+// through that history for the desktop window's keys too
+// (ui::HistoryNavigating).
 //
 // The web view is made, and the URL loaded, the first time the browser's
 // view enters a window (presented, or as a child controller's view inside a
@@ -26,12 +31,15 @@
 #include "core/URL.h"
 #include "store/SafariViewControllerDelegate.h"
 #include "store/SheetBar.h"
+#include "ui/HistoryNavigating.h"
 #include "ui/ViewController.h"
 
 namespace ui {
 class ActivityIndicatorView;
+class BarButtonItem;
 class Button;
 class Label;
+class Toolbar;
 }  // namespace ui
 
 namespace web {
@@ -42,7 +50,7 @@ struct NavigationAction;
 
 namespace store {
 
-class SafariViewController : public ui::ViewController {
+class SafariViewController : public ui::ViewController, public ui::HistoryNavigating {
     struct Token {};
 
 public:
@@ -78,6 +86,15 @@ public:
     }
     // Shown in the page's place (the page hidden) after a page failed to load.
     [[nodiscard]] const std::shared_ptr<ui::Label>& failureLabel() const { return failure_; }
+    // The toolbar under the page and its items.
+    [[nodiscard]] const std::shared_ptr<ui::Toolbar>& toolbar() const { return toolbar_; }
+    [[nodiscard]] const std::shared_ptr<ui::BarButtonItem>& backButton() const { return back_; }
+    [[nodiscard]] const std::shared_ptr<ui::BarButtonItem>& forwardButton() const {
+        return forward_;
+    }
+
+    [[nodiscard]] bool canStepInHistory(ui::HistoryStep step) const override;
+    bool stepInHistory(ui::HistoryStep step) override;
 
     void loadView() override;
     void viewDidLoad() override;
@@ -96,6 +113,7 @@ private:
     void pageDidFinishLoad();
     void pageDidFailLoad(const web::LoadError& error);
     void pageProcessEnded();
+    void refreshHistoryButtons();
 
     void showLoading(bool loading);
     void showFailure(const std::string& reason);
@@ -111,6 +129,9 @@ private:
     std::shared_ptr<ui::Button> done_;
     std::shared_ptr<ui::ActivityIndicatorView> spinner_;
     std::shared_ptr<ui::Label> failure_;
+    std::shared_ptr<ui::Toolbar> toolbar_;
+    std::shared_ptr<ui::BarButtonItem> back_;
+    std::shared_ptr<ui::BarButtonItem> forward_;
     std::shared_ptr<PageDelegate> pageDelegate_;
     std::shared_ptr<web::WebView> webView_;
 };

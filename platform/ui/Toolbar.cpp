@@ -47,6 +47,7 @@ void Toolbar::layoutSubviews() {
         previousIsItem = !space;
     }
     const double share = flexible ? std::max(0.0, b.width() - used) / double(flexible) : 0;
+    const double height = std::min(b.height(), kHeight);
 
     frames_.clear();
     double x = kEdgeMargin;
@@ -55,7 +56,7 @@ void Toolbar::layoutSubviews() {
         const auto& item = items_[i];
         const bool space = !item || item->isFlexibleSpace();
         if (!space && previousIsItem) x += kItemSpacing;
-        const gfx::Rect slot{x, 0, space ? share : widths[i], b.height()};
+        const gfx::Rect slot{x, 0, space ? share : widths[i], height};
         frames_.push_back(slot);
         x += slot.width();
         previousIsItem = !space;
@@ -64,7 +65,7 @@ void Toolbar::layoutSubviews() {
         if (item->customView()) {
             const gfx::Size size = view->frame().size;
             view->setFrame({slot.minX() + (slot.width() - size.width) / 2,
-                            (b.height() - size.height) / 2, size.width, size.height});
+                            (height - size.height) / 2, size.width, size.height});
         } else {
             view->setFrame(slot);
         }

@@ -2,7 +2,8 @@
 // A bar of items along the bottom of a screen: a light strip with a
 // hairline on top, its items laid out left to right between edge margins,
 // kItemSpacing apart, each as wide as its width (or its natural width) and
-// as tall as the bar; flexible spaces share what is left. Custom views keep
+// as tall as the bar, at most kHeight at its top (a bar may reach under the
+// screen's bottom inset); flexible spaces share what is left. Custom views keep
 // their own size and are centred in their slot. Image and system items
 // draw in the tint colour. Main thread only.
 

@@ -285,6 +285,9 @@ private:
 
     // WebViewHistory.cpp
     void watchHistory();
+    // What the policy step will ask about for a step to the entry of
+    // target (its address).
+    void expectStep(const char* target);
     // The delegate hears of a change to the history.
     void historyChanged();
 

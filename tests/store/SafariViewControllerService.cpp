@@ -1,7 +1,8 @@
 // The in-app browser against a local server: the page shows inside it under
 // its own title, with the spinner turning while it loads; links a person
-// follows stay in it, a mail link alone goes to the URL opener; and Done in
-// the middle of a load leaves nothing behind.
+// follows stay in it, a mail link alone goes to the URL opener; Back and
+// Forward follow the page's history; and Done in the middle of a load
+// leaves nothing behind.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "store/URLOpener.h"
 #include "support/ManualClockScope.h"
 #include "ui/ActivityIndicatorView.h"
+#include "ui/BarButtonItem.h"
 #include "ui/Button.h"
 #include "ui/Label.h"
 #include "ui/Renderer.h"
@@ -87,6 +89,18 @@ protected:
     }
     static bool waitFor(const std::function<bool()>& predicate) {
         return core::RunLoop::main().runUntil(predicate, kLimit);
+    }
+    // Back and Forward enabled as given, once the page has loaded.
+    static bool steps(const SafariViewController& browser, bool back, bool forward) {
+        return waitFor([&] {
+            return !browser.webView()->isLoading() && browser.backButton()->isEnabled() == back &&
+                   browser.forwardButton()->isEnabled() == forward;
+        });
+    }
+    // A tap on a toolbar item where it is drawn.
+    void tapItem(const std::shared_ptr<ui::BarButtonItem>& item) {
+        const auto view = item->view();
+        touches.tap(view->convertPointTo(view->bounds().center(), nullptr));
     }
     // A point of the page (CSS pixels) in the window.
     static gfx::Point onPage(const SafariViewController& browser, double x, double y) {
@@ -163,6 +177,37 @@ TEST_F(SafariViewControllerService, LinksThePersonFollowsStayInsideAndOnlyAMailL
     EXPECT_TRUE(browser->failureLabel()->isHidden());
     for (const char* path : {"/@ada", "/second", "/third"})
         EXPECT_EQ(server.requestsTo(path).size(), 1u) << path;
+}
+
+TEST_F(SafariViewControllerService, BackAndForwardFollowThePagesHistoryAndStepThroughIt) {
+    serve("/@ada", page("Ada Lovelace", "rgb(20,120,220)"));
+    serve("/second", page("Second", "rgb(220,40,40)"));
+    const auto browser = present("/@ada");
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Ada Lovelace"; }));
+    EXPECT_TRUE(steps(*browser, false, false));
+    EXPECT_FALSE(browser->stepInHistory(ui::HistoryStep::Back));
+
+    // An entry of the page's own, which no load tells of.
+    browser->webView()->evaluateJavaScript("history.pushState({}, '', '#more')");
+    ASSERT_TRUE(steps(*browser, true, false));
+    tapItem(browser->backButton());
+    ASSERT_TRUE(steps(*browser, false, true));
+    ASSERT_TRUE(waitFor([&] { return !browser->webView()->url()->fragment(); }));
+
+    // A link followed drops what was ahead.
+    touches.tap(onPage(*browser, 100, 150));
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Second"; })) << browser->title();
+    ASSERT_TRUE(steps(*browser, true, false));
+
+    tapItem(browser->backButton());
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Ada Lovelace"; })) << browser->title();
+    ASSERT_TRUE(steps(*browser, false, true));
+    EXPECT_EQ(browser->webView()->url()->path(), "/@ada");
+
+    ASSERT_TRUE(browser->stepInHistory(ui::HistoryStep::Forward));
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Second"; })) << browser->title();
+    ASSERT_TRUE(steps(*browser, true, false));
+    EXPECT_FALSE(browser->stepInHistory(ui::HistoryStep::Forward));
 }
 
 TEST_F(SafariViewControllerService, APageOpeningWindowsWithoutAPersonsTapOpensNothing) {

@@ -17,6 +17,7 @@
 #include "ui/Button.h"
 #include "ui/Label.h"
 #include "ui/Renderer.h"
+#include "ui/Toolbar.h"
 #include "ui/Window.h"
 #include "web/WebView.h"
 
@@ -108,10 +109,13 @@ TEST_F(SafariViewControllerTest, PresentingLoadsThePageOnceInItsOwnViewAndDoneDi
     ASSERT_EQ(root_->presentedViewController(), browser);
     const auto page = browser->webView();
     ASSERT_TRUE(page);
-    // The page fills the screen under the bar; the URL opener hears nothing.
+    // The page fills the screen between the bar and the toolbar; the URL
+    // opener hears nothing.
     browser->view()->layoutIfNeeded();
     const gfx::Rect bar = browser->doneButton()->superview()->frame();
-    EXPECT_EQ(page->frame(), (gfx::Rect{0, bar.maxY(), 375, 667 - bar.maxY()}));
+    const double toolbar = 667 - ui::Toolbar::kHeight;
+    EXPECT_EQ(page->frame(), (gfx::Rect{0, bar.maxY(), 375, toolbar - bar.maxY()}));
+    EXPECT_EQ(browser->toolbar()->frame(), (gfx::Rect{0, toolbar, 375, ui::Toolbar::kHeight}));
     EXPECT_TRUE(URLOpener::shared().requests().empty());
 
     // Appearing again (after something it presented goes away) starts nothing more.

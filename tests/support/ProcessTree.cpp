@@ -44,19 +44,33 @@ std::vector<Entry> allProcesses() {
     return entries;
 }
 
-}  // namespace
-
-std::vector<pid_t> descendantsNamed(std::string_view prefix) {
+// The descendants of root, each with its name.
+std::vector<Entry> descendantEntries(pid_t root) {
     const auto entries = allProcesses();
-    std::vector<pid_t> tree{getpid()};
-    std::vector<pid_t> found;
+    std::vector<pid_t> tree{root};
+    std::vector<Entry> found;
     for (size_t i = 0; i < tree.size(); ++i) {
         for (const auto& entry : entries) {
             if (entry.parent != tree[i]) continue;
             tree.push_back(entry.pid);
-            if (entry.name.starts_with(prefix)) found.push_back(entry.pid);
+            found.push_back(entry);
         }
     }
+    return found;
+}
+
+}  // namespace
+
+std::vector<pid_t> descendantsNamed(std::string_view prefix) {
+    std::vector<pid_t> found;
+    for (const auto& entry : descendantEntries(getpid()))
+        if (entry.name.starts_with(prefix)) found.push_back(entry.pid);
+    return found;
+}
+
+std::vector<pid_t> descendantsOf(pid_t root) {
+    std::vector<pid_t> found;
+    for (const auto& entry : descendantEntries(root)) found.push_back(entry.pid);
     return found;
 }
 

@@ -17,6 +17,8 @@ namespace testsupport {
 // Descendants of this process whose name (as /proc/<pid>/stat gives it,
 // at most 15 characters) starts with prefix.
 [[nodiscard]] std::vector<pid_t> descendantsNamed(std::string_view prefix);
+// Every descendant of the process `root`, at any depth.
+[[nodiscard]] std::vector<pid_t> descendantsOf(pid_t root);
 // The engine's web processes among them.
 [[nodiscard]] std::vector<pid_t> webProcesses();
 // The namespace of the kind ("mnt", "net", "pid", ...) the process is in;

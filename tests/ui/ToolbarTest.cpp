@@ -70,6 +70,13 @@ TEST(ToolbarTest, ItemsTakeTheirWidthsAndFlexibleSpacesShareTheRest) {
     toolbar->layoutIfNeeded();
     EXPECT_DOUBLE_EQ(toolbar->itemFrames()[1].minX() + toolbar->itemFrames()[1].width(),
                      375 - Toolbar::kEdgeMargin);
+
+    // A bar reaching under the screen's bottom inset keeps its items above it.
+    toolbar->setItems({back, spinner});
+    toolbar->setFrame({0, 600, 375, 44 + 34});
+    toolbar->layoutIfNeeded();
+    EXPECT_EQ(back->view()->frame(), Rect(Toolbar::kEdgeMargin, 0, 27, 44));
+    EXPECT_DOUBLE_EQ(spinnerView->frame().minY(), 12);
 }
 
 TEST(ToolbarTest, ATapRunsTheActionOnlyWhileEnabled) {

@@ -1,7 +1,8 @@
 // History of both kinds of web view: steps and reloads are loads of their
 // own that add no entries, a new load after going back drops the entries
 // forward of it, the page's own history object steps through the same
-// history, navigations within a page are entries whose steps load nothing,
+// history, navigations within a page are entries whose steps load nothing
+// (and take nothing from later steps to their addresses),
 // and a form's POST is sent whole and again by a step to its result.
 
 #include "WebViewTesting.h"
@@ -124,6 +125,22 @@ TEST_P(WebViewHistoryService, ThePagesOwnHistoryStepsThroughTheViewsHistory) {
     EXPECT_EQ(text(), "next");
     EXPECT_TRUE(view->canGoBack());
     EXPECT_FALSE(view->canGoForward());
+    EXPECT_EQ(delegate->count("fail"), 0u);
+}
+
+// A step to an entry the page made itself loads nothing, and a later step
+// to the same address from another document still loads it.
+TEST_P(WebViewHistoryService, AStepWithinThePageLeavesLaterStepsToItsAddressAlone) {
+    ASSERT_TRUE(loadAndWait(*view, *delegate, server.url("/a")));
+    (void)evaluate(*view, "history.pushState({}, '', '/a/more'); 0");
+    ASSERT_TRUE(waitFor([&] { return view->canGoBack(); }));
+    view->goBack();
+    ASSERT_TRUE(waitFor([&] { return view->canGoForward() && view->url() == server.url("/a"); }));
+    ASSERT_TRUE(loads([&] { ASSERT_TRUE(click()); }, "/next"));
+    ASSERT_TRUE(loads([&] { view->goBack(); }, "/a"));
+    EXPECT_EQ(text(), "a");
+    EXPECT_TRUE(view->canGoForward());
+    ASSERT_TRUE(loads([&] { view->goForward(); }, "/next"));
     EXPECT_EQ(delegate->count("fail"), 0u);
 }
 

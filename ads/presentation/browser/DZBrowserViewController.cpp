@@ -36,11 +36,25 @@ void DZBrowserViewController::load(const std::optional<core::URL>& url,
 }
 
 void DZBrowserViewController::back() {
-    if (adView_ && adView_->canGoBack()) adView_->goBack();
+    (void)stepInHistory(ui::HistoryStep::Back);
 }
 
 void DZBrowserViewController::forward() {
-    if (adView_ && adView_->canGoForward()) adView_->goForward();
+    (void)stepInHistory(ui::HistoryStep::Forward);
+}
+
+bool DZBrowserViewController::canStepInHistory(ui::HistoryStep step) const {
+    if (!adView_) return false;
+    return step == ui::HistoryStep::Back ? adView_->canGoBack() : adView_->canGoForward();
+}
+
+bool DZBrowserViewController::stepInHistory(ui::HistoryStep step) {
+    if (!canStepInHistory(step)) return false;
+    if (step == ui::HistoryStep::Back)
+        adView_->goBack();
+    else
+        adView_->goForward();
+    return true;
 }
 
 void DZBrowserViewController::stop() {
@@ -171,8 +185,8 @@ void DZBrowserViewController::createToolbarButtons() {
 
 void DZBrowserViewController::refreshToolbar() {
     if (!toolbar_ || !adView_) return;
-    backButton_->setEnabled(adView_->canGoBack());
-    forwardButton_->setEnabled(adView_->canGoForward());
+    backButton_->setEnabled(canStepInHistory(ui::HistoryStep::Back));
+    forwardButton_->setEnabled(canStepInHistory(ui::HistoryStep::Forward));
     const bool loading = adView_->isLoading();
     if (loading)
         spinner_->startAnimating();

@@ -3,7 +3,9 @@
 // and a bottom toolbar (back, forward, reload or a spinner while loading,
 // open in the system browser, done). The view is built when the controller
 // first appears; a page asked for before that waits for it. The referrer
-// sent with a page is the referring URL's host only. Main thread.
+// sent with a page is the referring URL's host only. Back and forward are
+// the platform's history steps (ui::HistoryNavigating), so the desktop
+// window's keys for them reach the browser shown. Main thread.
 
 #include <memory>
 #include <optional>
@@ -13,6 +15,7 @@
 #include "core/URL.h"
 #include "gfx/Image.h"
 #include "ui/BarButtonItem.h"
+#include "ui/HistoryNavigating.h"
 
 namespace ui {
 class ActivityIndicatorView;
@@ -24,7 +27,7 @@ namespace ads {
 class DZAdView;
 class DZAdViewDelegate;
 
-class DZBrowserViewController : public DZViewController {
+class DZBrowserViewController : public DZViewController, public ui::HistoryNavigating {
 public:
     static constexpr double kToolbarHeight = 44;
     static constexpr double kLandscapePhoneToolbarHeight = 30;
@@ -41,6 +44,9 @@ public:
     void openInSafari();
     void doneButtonPressed();
     void refreshToolbar();
+
+    [[nodiscard]] bool canStepInHistory(ui::HistoryStep step) const override;
+    bool stepInHistory(ui::HistoryStep step) override;
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
