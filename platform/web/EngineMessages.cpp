@@ -33,7 +33,11 @@ std::optional<core::URL> urlOfEngine(std::string_view text) {
         escaped += kDigits[byte >> 4];
         escaped += kDigits[byte & 15];
     }
-    return core::URL::createFromWeb(escaped);
+    // The engine writes absolute URLs: escaped text that reads only as a
+    // relative reference was none.
+    auto parsed = core::URL::createFromWeb(escaped);
+    if (parsed && parsed->scheme().empty()) return std::nullopt;
+    return parsed;
 }
 
 core::HTTPHeaders headerFieldsOf(SoupMessageHeaders* headers) {

@@ -17,8 +17,8 @@ namespace web {
 // (core::URL::createFromWeb), but for the bytes our URL type never holds: a
 // space, a control character or DEL. The engine keeps those in the URLs of
 // some schemes ("tel:+1 555 0100", "mailto:Ann Lee <ann@example.com>",
-// "data:text/html,<p>a b</p>"); they are escaped (%20). nullopt for text
-// that is no URL even so. Any thread.
+// "data:text/html,<p>a b</p>"); they are escaped (%20) in a URL with a
+// scheme. nullopt for text that is no URL even so. Any thread.
 [[nodiscard]] std::optional<core::URL> urlOfEngine(std::string_view text);
 
 [[nodiscard]] core::HTTPHeaders headerFieldsOf(SoupMessageHeaders* headers);

@@ -54,6 +54,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -116,6 +117,16 @@ struct PageState {
     // The URL the main frame's navigation last requested (a redirect hop's
     // after a redirect), until the next commit.
     std::string navigation;
+    // A form the engine is submitting to the main frame: its method and the
+    // URL its request goes to (for a GET, without the query the form's data
+    // replaces), until that request, the next commit or the next
+    // beforeunload at the main window.
+    struct Submission {
+        std::string method;
+        std::string url;
+        bool get = false;
+    };
+    std::optional<Submission> submission;
 };
 
 bool writeAll(int fd, const void* data, size_t size) {
@@ -488,6 +499,7 @@ void unloadDispatched(JSCValue* event, gpointer data) {
     state->unloadEvent = JSC_VALUE(g_object_ref(event));
     if (!watch.mainFrame) return;
     state->leaving = true;
+    state->submission.reset();  // another navigation (a form's comes next)
     // A navigation the engine gave up after its beforeunload (the page
     // closed, a URL it cannot load) sends nothing: the next turn forgets it.
     g_idle_add_full(
@@ -530,6 +542,91 @@ bool unloadUnderWay(PageState& state) {
     return underWay;
 }
 
+// What expression gives in the main frame's document, read in the
+// extension's own world, where the page's script changes nothing of what it
+// reads (owned); nullptr before the first commit.
+JSCValue* readInDocument(PageState& state, const char* expression) {
+    if (!state.mainFrame) return nullptr;
+    JSCContext* context =
+        webkit_frame_get_js_context_for_script_world(state.mainFrame, navigationWorld());
+    JSCValue* value = jsc_context_evaluate(context, expression, -1);
+    if (jsc_context_get_exception(context)) jsc_context_clear_exception(context);
+    g_object_unref(context);
+    return value;
+}
+
+// The main frame's document's address: the URL it committed, or the one it
+// wrote since (history.pushState and replaceState). While the main frame
+// loads another document, still the one it shows, whatever the page's
+// address says. Empty before the first commit.
+std::string documentAddress(PageState& state) {
+    JSCValue* value = readInDocument(state, "document.URL");
+    std::string address;
+    if (value && jsc_value_is_string(value)) {
+        gchar* text = jsc_value_to_string(value);
+        address = text;
+        g_free(text);
+    }
+    if (value) g_object_unref(value);
+    return address;
+}
+
+// Whether the main frame's document has a body (or a frameset): the engine
+// dispatches beforeunload at no other.
+bool hasBody(PageState& state) {
+    JSCValue* value = readInDocument(state, "document.body !== null");
+    const bool has = value && jsc_value_is_boolean(value) && jsc_value_to_boolean(value);
+    if (value) g_object_unref(value);
+    return has;
+}
+
+// A string property of an object of the extension's world; empty when it
+// is none.
+std::string stringProperty(JSCValue* object, const char* name) {
+    JSCValue* value = jsc_value_object_get_property(object, name);
+    std::string text;
+    if (value && jsc_value_is_string(value)) {
+        gchar* read = jsc_value_to_string(value);
+        text = read;
+        g_free(read);
+    }
+    if (value) g_object_unref(value);
+    return text;
+}
+
+// The engine submits a form (after its submit event, before the policy
+// step): where the main frame is its target, its request is the main
+// frame's navigation. The engine sends it some turns later, after a round
+// trip to the app, so it is known by its method and URL. The form's action
+// and method are read in the extension's world (the form's own attributes,
+// as the engine resolves them; a submitter's overrides are not seen).
+void formSubmitted(WebKitWebFormManager*, JSCValue* form, WebKitFrame*, WebKitFrame* target,
+                   gpointer data) {
+    auto& state = *static_cast<PageState*>(data);
+    state.submission.reset();
+    if (!target || !webkit_frame_is_main_frame(target)) return;
+    std::string action = stringProperty(form, "action");
+    action = action.substr(0, action.find('#'));
+    const std::string_view scheme = protocol::schemeOf(action);
+    if (scheme != "http" && scheme != "https") return;
+    const std::string method = stringProperty(form, "method");
+    const bool get = method != "post";
+    if (get) action = action.substr(0, action.find('?'));
+    state.submission = PageState::Submission{get ? "GET" : "POST", std::move(action), get};
+}
+
+// Whether the request is the submission of a form to the main frame
+// (taken).
+bool takeSubmission(PageState& state, WebKitURIRequest* request, std::string_view uri) {
+    if (!state.submission) return false;
+    const char* method = webkit_uri_request_get_http_method(request);
+    const PageState::Submission& submission = *state.submission;
+    const std::string_view url = submission.get ? uri.substr(0, uri.find('?')) : uri;
+    if (url != submission.url || submission.method != (method ? method : "GET")) return false;
+    state.submission.reset();
+    return true;
+}
+
 // The page's address changed: a load of the main frame began (or was
 // redirected, or committed), or the document rewrote its address. A rewrite
 // changes the document's own address first; a load names one the document
@@ -538,8 +635,7 @@ bool unloadUnderWay(PageState& state) {
 void addressChanged(WebKitWebPage* page, GParamSpec*, gpointer data) {
     auto& state = *static_cast<PageState*>(data);
     const char* address = webkit_web_page_get_uri(page);
-    const char* document = state.mainFrame ? webkit_frame_get_uri(state.mainFrame) : nullptr;
-    state.rewritten = !state.leaving && address && document && std::strcmp(address, document) == 0;
+    state.rewritten = !state.leaving && address && documentAddress(state) == address;
 }
 
 // A document committed in one of the page's frames (the window object of a
@@ -563,14 +659,20 @@ void windowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* f
     state->leaving = false;
     state->navigation.clear();
     state->mainFrameLoads.clear();
+    state->submission.reset();
 }
 
 // Whether a request is the main frame's navigation, or a redirect hop of
 // one. It is a request for the page's address (after a redirect: one
 // following a response for the main frame's last request), as far as the
-// engine's fetch metadata say it may be one; where the engine sends none and
-// the address is one the document wrote, only a load the app made or one
-// that began with beforeunload at the main window counts.
+// engine's fetch metadata say it may be one. Where the engine sends none, a
+// request for the address the main frame's document has (its own, or one it
+// wrote) is as likely its frames' or its script's: only a load the app made,
+// one that began with beforeunload at the main window or a form's submission
+// to the main frame counts (where the document wrote the address, only the
+// first two), but at a document without a body, where no beforeunload tells.
+// A request for an address the document does not have is the navigation the
+// engine has begun to it.
 bool isMainFrameRequest(WebKitWebPage* page, PageState& state, WebKitURIRequest* request,
                         const char* uri, WebKitURIResponse* redirectResponse, bool unloading) {
     const bool leaving = !unloading && std::exchange(state.leaving, false);
@@ -581,12 +683,17 @@ bool isMainFrameRequest(WebKitWebPage* page, PageState& state, WebKitURIRequest*
     if (redirectResponse) {
         const char* from = webkit_uri_response_get_uri(redirectResponse);
         if (!from || !mayBeNavigation(request)) return false;
-        if (state.rewritten) return !state.navigation.empty() && state.navigation == from;
+        if (state.rewritten || !state.navigation.empty()) return state.navigation == from;
         return address && std::strcmp(address, from) == 0;
     }
     if (!address || std::strcmp(address, uri) != 0) return false;
-    if (!state.rewritten || hasFetchMetadata(request)) return mayBeNavigation(request);
-    return leaving || madeByApp;
+    const bool submitted = takeSubmission(state, request, uri);
+    if (hasFetchMetadata(request)) return mayBeNavigation(request);
+    if (leaving || madeByApp) return true;
+    if (state.rewritten) return false;
+    if (submitted) return true;
+    const std::string document = documentAddress(state);
+    return document.empty() || document != address || !hasBody(state);
 }
 
 gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
@@ -614,7 +721,7 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
     }
     if (extension.pageMarks)
         markPage(page, request, uri,
-                 mainFrame                  ? std::string(uri)
+                 mainFrame                 ? std::string(uri)
                  : !state.document.empty() ? state.document
                                            : std::string(pageURI ? pageURI : ""));
     // The view learns that the engine did not stall the load before it
@@ -823,6 +930,8 @@ void pageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
     g_signal_connect(page, "send-request", G_CALLBACK(sendRequest), state);
     g_signal_connect(page, "user-message-received", G_CALLBACK(userMessage), state);
     g_signal_connect(page, "notify::uri", G_CALLBACK(addressChanged), state);
+    g_signal_connect(webkit_web_page_get_form_manager(page, navigationWorld()), "will-submit-form",
+                     G_CALLBACK(formSubmitted), state);
     const std::uint64_t id = webkit_web_page_get_id(page);
     {
         const std::lock_guard lock(memory.mutex);

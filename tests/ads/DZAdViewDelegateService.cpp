@@ -9,16 +9,15 @@
 #include "ads/core/response/DZAd.h"
 #include "ads/foundation/DZQueryParameters.h"
 #include "ads/presentation/click/DZOpener.h"
+#include "ads/web/view/DZAdViewDelegate.h"
+#include "core/NotificationCenter.h"
+#include "fixtures/AdServer.h"
 #include "store/MailComposeViewController.h"
 #include "store/MessageComposeViewController.h"
 #include "store/URLOpener.h"
 #include "ui/AlertController.h"
 #include "ui/TouchInjector.h"
 #include "ui/Window.h"
-#include "ads/web/view/DZAdViewDelegate.h"
-#include "core/NotificationCenter.h"
-#include "fixtures/AdServer.h"
-#include "store/URLOpener.h"
 
 namespace {
 
@@ -205,6 +204,40 @@ TEST_F(DZAdViewDelegateService, NavigationTable) {
     system.clearForTesting();
     store::MailComposeViewController::setCanSendMailForTesting(false);
     store::MessageComposeViewController::setCanSendTextForTesting(false);
+}
+
+// A person's tap on a link the page wrote with spaces reaches the opener:
+// a call is confirmed first, a mail address with a name opens the composer.
+TEST_F(DZAdViewDelegateService, LinksWrittenWithSpacesReachTheOpener) {
+    load("<html><body style='margin:0'>"
+         "<a href='tel:+1 555 0100' style='position:absolute;left:0;top:0;width:160px;"
+         "height:50px'>call</a><a href='mailto:Ann Lee <ann@example.com>' "
+         "style='position:absolute;left:160px;top:0;width:160px;height:50px'>mail</a>"
+         "</body></html>");
+    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+    const auto root = std::make_shared<ui::ViewController>();
+    window->setRootViewController(root);
+    window->makeKeyAndVisible();
+    place(*window);
+    store::MailComposeViewController::setCanSendMailForTesting(true);
+    ui::TouchInjector(*window).tap(adView->convertPointTo({80, 25}, nullptr));
+    ASSERT_TRUE(waitFor([&] { return root->presentedViewController() != nullptr; }));
+    const auto alert =
+        std::dynamic_pointer_cast<ui::AlertController>(root->presentedViewController());
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->message(), "+1%20555%200100");
+    alert->selectAction(0);
+    ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
+
+    ui::TouchInjector(*window).tap(adView->convertPointTo({240, 25}, nullptr));
+    ASSERT_TRUE(waitFor([&] { return root->presentedViewController() != nullptr; }));
+    const auto mail = std::dynamic_pointer_cast<store::MailComposeViewController>(
+        root->presentedViewController());
+    ASSERT_TRUE(mail);
+    EXPECT_EQ(mail->toRecipients(), std::vector<std::string>{"Ann%20Lee%20<ann@example.com>"});
+    mail->finish(store::MailComposeResult::Cancelled);
+    ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
+    store::MailComposeViewController::setCanSendMailForTesting(false);
 }
 
 TEST_F(DZAdViewDelegateService, DeeplinkPlusOpensTheFallbackAndPingsItsTrackers) {
