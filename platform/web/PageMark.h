@@ -19,6 +19,7 @@
 #include <gcrypt.h>
 #include <glib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -77,6 +78,21 @@ inline void appendSentTarget(std::string& text, std::string_view target) {
         }
         i += 2;
     }
+}
+
+// A URL as the engine's network stack sends it: its path and query as
+// appendSentTarget makes them, the rest as it is. What the proxy receives
+// for a URL the engine wrote, and what it records its loads under.
+[[nodiscard]] inline std::string sentURL(std::string_view url) {
+    const size_t separator = url.find("://");
+    if (separator == std::string_view::npos) return std::string(url);
+    const size_t start = url.find_first_of("/?#", separator + 3);
+    const size_t end = std::min(url.find('#'), url.size());
+    if (start == std::string_view::npos || start >= end) return std::string(url);
+    std::string text(url.substr(0, start));
+    appendSentTarget(text, url.substr(start, end - start));
+    text += url.substr(end);
+    return text;
 }
 
 // What a seal covers for a request: its method and URL, the URL reduced to

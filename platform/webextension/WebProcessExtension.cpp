@@ -395,8 +395,9 @@ protocol::Decision ask(WebKitWebPage* page, WebKitURIRequest* request, const std
     case char(protocol::Decision::refuse):
         return protocol::Decision(answer);
     default:
-        std::fprintf(stderr, "vantor web extension: no answer from the app; refusing %s\n",
-                     url.c_str());
+        // (A URL can be megabytes long: its start names it.)
+        std::fprintf(stderr, "vantor web extension: no answer from the app; refusing %.200s%s\n",
+                     url.c_str(), url.size() > 200 ? "..." : "");
         return protocol::Decision::refuse;
     }
 }
