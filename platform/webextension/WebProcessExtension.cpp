@@ -665,7 +665,8 @@ void windowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* f
 
 // Whether a request is the main frame's navigation, or a redirect hop of
 // one. It is a request for the page's address (after a redirect: one
-// following a response for the main frame's last request), as far as the
+// following a response for the main frame's last request, the page's first
+// request before anything committed), as far as the
 // engine's fetch metadata say it may be one. Where the engine sends none, a
 // request for the address the main frame's document has (its own, or one it
 // wrote) is as likely its frames' or its script's: only a load the app made,
@@ -684,7 +685,10 @@ bool isMainFrameRequest(WebKitWebPage* page, PageState& state, WebKitURIRequest*
     if (redirectResponse) {
         const char* from = webkit_uri_response_get_uri(redirectResponse);
         if (!from || !mayBeNavigation(request)) return false;
-        if (state.rewritten || !state.navigation.empty()) return state.navigation == from;
+        // Before the first commit the main frame's request is the page's
+        // first; after it, none was since, unless it is under way.
+        if (state.mainFrame || state.rewritten || !state.navigation.empty())
+            return state.navigation == from;
         return address && std::strcmp(address, from) == 0;
     }
     if (!address || std::strcmp(address, uri) != 0) return false;

@@ -8,6 +8,8 @@
 // that address stay the main frame's, from a document with a body and from
 // one without.
 
+#include <atomic>
+
 #include "WebViewTesting.h"
 #include "web/WebViewEngine.h"
 
@@ -66,20 +68,22 @@ protected:
     static void idle() {
         (void)waitFor([] { return false; }, 8 * web::WebView::Engine::stallSeconds);
     }
-    // The frame was asked about as a frame of the page, once; the view
-    // made no load of its own, and the server sent the page once for the
-    // main frame and once for the frame.
-    void expectOneFrame(const std::string& page) {
+    // The frame loaded framed, asked about as a frame of the page at each
+    // hop; the view made no load of its own, and the server sent the page
+    // once for the main frame and once for each of the frame's hops.
+    void expectOneFrame(const std::string& page, const std::string& framed, size_t hops = 1) {
         idle();
-        EXPECT_EQ(evaluate(*view, "framed"), core::Value(core::Array{core::Value(page)}));
+        EXPECT_EQ(evaluate(*view, "framed"), core::Value(core::Array{core::Value(framed)}));
         std::vector<bool> mainFrame;
         for (const auto& action : delegate->navigations)
             mainFrame.push_back(action.targetsMainFrame.value_or(false));
-        EXPECT_EQ(mainFrame, (std::vector<bool>{true, false}));
+        std::vector<bool> expected(1 + hops, false);
+        expected[0] = true;
+        EXPECT_EQ(mainFrame, expected);
         EXPECT_EQ(delegate->navigations.back().mainDocumentURL->absoluteString(), page);
         EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
         EXPECT_FALSE(view->isLoading());
-        EXPECT_EQ(server.requestsTo("/own/page.html").size(), 2u);
+        EXPECT_EQ(server.requestsTo("/own/page.html").size(), 1 + hops);
     }
 
     fixtures::LoopbackServer server;
@@ -89,12 +93,25 @@ protected:
 
 TEST_P(WebViewOwnAddressFrameService, AFrameAddedOnceThePageLoadedIsAFrame) {
     loadPageWithFrame("/own/page.html", "addOwnFrame()");
-    expectOneFrame(url("/own/page.html"));
+    expectOneFrame(url("/own/page.html"), url("/own/page.html"));
 }
 
 TEST_P(WebViewOwnAddressFrameService, AFrameAddedByTheLoadHandlerIsAFrame) {
     loadPageWithFrame("/own/page.html?onload");
-    expectOneFrame(url("/own/page.html?onload"));
+    expectOneFrame(url("/own/page.html?onload"), url("/own/page.html?onload"));
+}
+
+// The server redirects the frame's request for the page's address: the
+// redirect is the frame's too.
+TEST_P(WebViewOwnAddressFrameService, AFrameOfThePagesAddressRedirectedIsAFrame) {
+    auto served = std::make_shared<std::atomic<int>>(0);
+    server.on("GET", "/own/page.html", [served](const fixtures::LoopbackRequest& request) {
+        if (request.rawQuery == "hop" && (*served)++ > 0)
+            return fixtures::LoopbackResponse::redirect("/own/page.html?landed");
+        return fixtures::LoopbackResponse::text(kPage, 200, "text/html; charset=utf-8");
+    });
+    loadPageWithFrame("/own/page.html?hop", "addOwnFrame()");
+    expectOneFrame(url("/own/page.html?hop"), url("/own/page.html?landed"), 2);
 }
 
 // The main frame's navigations to its own address (a reload, a location
