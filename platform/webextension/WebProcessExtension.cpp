@@ -18,8 +18,11 @@
 //  - tells the main frame's navigation (for the three above) from the page's
 //    other loads: it is a request for the page's address, unless the
 //    engine's fetch metadata say otherwise; where the engine sends none and
-//    the document wrote that address itself, only one the app made, or the
-//    first after beforeunload at the main window (see navigationWorld);
+//    the address is the document's own, or one it wrote, its frames and its
+//    script load it too, so only one the app made, the first after
+//    beforeunload at the main window (see navigationWorld) or, for its own
+//    address, a form's submission to the main frame counts
+//    (isMainFrameRequest);
 //  - for pages whose view takes a scheme's navigations as the page's messages
 //    (the view's user script in protocol::kMessageWorld asks for it), hooks
 //    the page's frame sources so that a long message goes to the app over a
@@ -664,17 +667,16 @@ void windowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* f
 }
 
 // Whether a request is the main frame's navigation, or a redirect hop of
-// one. It is a request for the page's address (after a redirect: one
-// following a response for the main frame's last request, the page's first
-// request before anything committed), as far as the
-// engine's fetch metadata say it may be one. Where the engine sends none, a
-// request for the address the main frame's document has (its own, or one it
-// wrote) is as likely its frames' or its script's: only a load the app made,
-// one that began with beforeunload at the main window or a form's submission
-// to the main frame counts (where the document wrote the address, only the
-// first two), but at a document without a body, where no beforeunload tells.
-// A request for an address the document does not have is the navigation the
-// engine has begun to it.
+// one: a request for the page's address (a hop: one that follows the
+// response to the main frame's last request, or to the page's first before
+// anything committed), as far as the engine's fetch metadata say it may be
+// one. Where the engine sends none, a request for an address the main
+// frame's document does not have is the navigation the engine has begun to
+// it; one for the address the document has (its own, or one it wrote) is
+// as likely its frames' or its script's, and is the navigation only when
+// the app made it, when beforeunload at the main window began it, or, for
+// the document's own address, when a form submitted to the main frame
+// names it or the document has no body (where no beforeunload tells).
 bool isMainFrameRequest(WebKitWebPage* page, PageState& state, WebKitURIRequest* request,
                         const char* uri, WebKitURIResponse* redirectResponse, bool unloading) {
     const bool leaving = !unloading && std::exchange(state.leaving, false);
