@@ -1,7 +1,8 @@
 // The URL stash and URLs the engine rewrites on their way out: an ad page
 // on a raw origin (testsupport::RawOrigin) loads an image, a fetch and a
 // frame whose URLs escape characters that need no escape ("%7e", "%41"),
-// which the engine's network stack sends as the characters themselves. In
+// which the engine's network stack sends as the characters themselves (the
+// hex digits of other escapes in upper case, a bad escape as it is). In
 // a "UI"-kind ad view the stash holds each request under the target the
 // origin received, as it holds any other; in both kinds it holds the
 // frame's navigation under the URL the engine loaded.
@@ -35,6 +36,7 @@ const settle = p => Promise.race([Promise.resolve(p).then(v => v, e => 'error'),
   const image = new Image();
   await settle(new Promise(r => { image.onload = image.onerror = r; image.src = BASE + 'img-1/odd/%7e%41.png'; }));
   await settle(fetch(BASE + 'fetch-1/odd/%7e?%7e=%41').then(r => r.text()));
+  await settle(fetch(BASE + 'fetch-2/odd/%zz%7e%2f?%zz%7e').then(r => r.text()));
   const frame = document.createElement('iframe');
   const told = new Promise(r => addEventListener('message', e => r(e.data.href)));
   frame.src = BASE + 'frame-1/odd/%7e.html';
@@ -109,8 +111,8 @@ TEST_P(DZAdURLStashRewrittenURLService, ALoadTheEngineRewroteIsRecordedAsAnyOthe
     // The case at hand: what the origin received is not what the page wrote.
     std::vector<std::string> received;
     for (const auto& request : origin.log(folder + "/")) received.push_back(request.target);
-    for (const std::string target :
-         {"/img-1/odd/~A.png", "/fetch-1/odd/~?~=A", "/frame-1/odd/~.html"}) {
+    for (const std::string target : {"/img-1/odd/~A.png", "/fetch-1/odd/~?~=A",
+                                     "/fetch-2/odd/%zz~%2F?%zz~", "/frame-1/odd/~.html"}) {
         EXPECT_EQ(std::count(received.begin(), received.end(), folder + target), 1)
             << target << " in " << testing::PrintToString(received);
         EXPECT_TRUE(urls.count(base + target))
