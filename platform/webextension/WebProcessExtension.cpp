@@ -559,20 +559,25 @@ JSCValue* readInDocument(PageState& state, const char* expression) {
     return value;
 }
 
+// A value of the extension's world as text (consumed); empty when it is no
+// string.
+std::string textOf(JSCValue* value) {
+    std::string text;
+    if (value && jsc_value_is_string(value)) {
+        gchar* read = jsc_value_to_string(value);
+        text = read;
+        g_free(read);
+    }
+    if (value) g_object_unref(value);
+    return text;
+}
+
 // The main frame's document's address: the URL it committed, or the one it
 // wrote since (history.pushState and replaceState). While the main frame
 // loads another document, still the one it shows, whatever the page's
 // address says. Empty before the first commit.
 std::string documentAddress(PageState& state) {
-    JSCValue* value = readInDocument(state, "document.URL");
-    std::string address;
-    if (value && jsc_value_is_string(value)) {
-        gchar* text = jsc_value_to_string(value);
-        address = text;
-        g_free(text);
-    }
-    if (value) g_object_unref(value);
-    return address;
+    return textOf(readInDocument(state, "document.URL"));
 }
 
 // Whether the main frame's document has a body (or a frameset): the engine
@@ -582,20 +587,6 @@ bool hasBody(PageState& state) {
     const bool has = value && jsc_value_is_boolean(value) && jsc_value_to_boolean(value);
     if (value) g_object_unref(value);
     return has;
-}
-
-// A string property of an object of the extension's world; empty when it
-// is none.
-std::string stringProperty(JSCValue* object, const char* name) {
-    JSCValue* value = jsc_value_object_get_property(object, name);
-    std::string text;
-    if (value && jsc_value_is_string(value)) {
-        gchar* read = jsc_value_to_string(value);
-        text = read;
-        g_free(read);
-    }
-    if (value) g_object_unref(value);
-    return text;
 }
 
 // The engine submits a form (after its submit event, before the policy
@@ -609,11 +600,11 @@ void formSubmitted(WebKitWebFormManager*, JSCValue* form, WebKitFrame*, WebKitFr
     auto& state = *static_cast<PageState*>(data);
     state.submission.reset();
     if (!target || !webkit_frame_is_main_frame(target)) return;
-    std::string action = stringProperty(form, "action");
+    std::string action = textOf(jsc_value_object_get_property(form, "action"));
     action = action.substr(0, action.find('#'));
     const std::string_view scheme = protocol::schemeOf(action);
     if (scheme != "http" && scheme != "https") return;
-    const std::string method = stringProperty(form, "method");
+    const std::string method = textOf(jsc_value_object_get_property(form, "method"));
     const bool get = method != "post";
     if (get) action = action.substr(0, action.find('?'));
     state.submission = PageState::Submission{get ? "GET" : "POST", std::move(action), get};

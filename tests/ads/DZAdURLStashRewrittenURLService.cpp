@@ -9,23 +9,16 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include <algorithm>
 
-#include "AdWebTesting.h"
 #include "InterceptTesting.h"
-#include "ads/core/response/DZAd.h"
-#include "ads/presentation/click/DZOpener.h"
-#include "ads/web/intercept/DZAdURLStash.h"
-#include "ads/web/intercept/DZAdViewResourceCollection.h"
 #include "ads/web/intercept/DZURLProtocol.h"
-#include "ads/web/view/DZAdViewDelegate.h"
 #include "support/RawOrigin.h"
 
 namespace {
 
 using namespace adwebtesting;
-using intercepttesting::BannerSlot;
-using intercepttesting::FinishCountingDelegate;
+using intercepttesting::ShownAd;
 using testsupport::RawOrigin;
 
 constexpr const char* kPage = R"html(<!doctype html><body><script>
@@ -50,64 +43,25 @@ class DZAdURLStashRewrittenURLService : public testing::TestWithParam<bool> {
 protected:
     void SetUp() override { ads::DZRegisterURLProtocol(); }
     void TearDown() override {
-        adView.reset();
+        shown.adView.reset();
         EXPECT_TRUE(drainMainQueue());
-    }
-    [[nodiscard]] bool uiKind() const { return GetParam(); }
-
-    // The page in an ad view of the parameter's kind, until it has loaded
-    // everything.
-    void show() {
-        ads::DZWebViewConfiguration configuration;
-        if (!uiKind()) configuration.setWebViewClassKey("wk");
-        adView = ads::DZAdView::create({0, 0, 320, 50}, configuration);
-        ASSERT_TRUE(adView);
-        adView->setDelegate(delegate);
-        slot = std::make_shared<BannerSlot>(adView);
-        delegate->opener()->setAdViewSlot(slot);
-        auto ad = std::make_shared<ads::DZAd>();
-        ad->setAdHTML(kPage);
-        ad->setAdBaseURL(core::URL::create(origin.origin() + folder + "/page").value());
-        ad->setAdURL(ad->adBaseURL());
-        adView->setAd(ad);
-        ASSERT_TRUE(waitFor([&] { return delegate->finishes > 0; }));
-        ASSERT_TRUE(waitFor(
-            [&] {
-                const auto done = answerTo(*adView->webView(), "window.loadsDone === true");
-                return done && done->ok() && done->value() == core::Value(true);
-            },
-            30));
-    }
-
-    // The URLs of the resources the stash holds for the ad view, once what
-    // is posted to it has been filed.
-    std::set<std::string> recorded() {
-        std::set<std::string> urls;
-        const auto stash = ads::DZAdURLStash::sharedInstance();
-        (void)stash->hasLoadingAd();  // after every update posted before
-        const auto collection = stash->resourceCollectionForAdView(adView);
-        if (!collection) return urls;
-        const core::Dictionary report = collection->dictionaryRepresentation();
-        for (const core::Value& entry : *report["resources"].array())
-            urls.insert(entry["url"].stringValue());
-        return urls;
     }
 
     RawOrigin origin;
     const std::string folder = RawOrigin::newRun();
-    std::shared_ptr<FinishCountingDelegate> delegate = std::make_shared<FinishCountingDelegate>();
-    std::shared_ptr<BannerSlot> slot;
-    std::shared_ptr<ads::DZAdView> adView;
+    ShownAd shown;
 };
 
 TEST_P(DZAdURLStashRewrittenURLService, ALoadTheEngineRewroteIsRecordedAsAnyOther) {
-    show();
+    const bool uiKind = GetParam();
     const std::string base = origin.origin() + folder;
-    const auto urls = recorded();
-    const core::Value frameHref = evaluate(*adView->webView(), "window.frameHref");
+    ASSERT_TRUE(shown.show(kPage, core::URL::create(base + "/page").value(), !uiKind));
+    ASSERT_TRUE(shown.waitUntil("window.loadsDone === true", 30));
+    const auto urls = shown.recorded();
+    const core::Value frameHref = evaluate(*shown.adView->webView(), "window.frameHref");
     EXPECT_EQ(frameHref, core::Value(base + "/frame-1/odd/%7e.html"));
     EXPECT_TRUE(urls.count(frameHref.stringValue())) << testing::PrintToString(urls);
-    if (!uiKind()) return;
+    if (!uiKind) return;
     // The case at hand: what the origin received is not what the page wrote.
     std::vector<std::string> received;
     for (const auto& request : origin.log(folder + "/")) received.push_back(request.target);

@@ -62,6 +62,16 @@ protected:
         adView->setFrame({0, 100, 320, 50});
         window.addSubview(adView);
     }
+    // A window showing the ad view on a root controller, which presents
+    // what the opener shows.
+    std::pair<std::shared_ptr<ui::Window>, std::shared_ptr<ui::ViewController>> presenting() {
+        const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+        const auto root = std::make_shared<ui::ViewController>();
+        window->setRootViewController(root);
+        window->makeKeyAndVisible();
+        place(*window);
+        return {window, root};
+    }
     void tapTheAd(ui::Window& window) {
         ui::TouchInjector(window).tap(adView->convertPointTo({160, 25}, nullptr));
     }
@@ -140,11 +150,7 @@ TEST_F(DZAdViewDelegateService, NavigationTable) {
     const std::string page = server.urlString("/test/avd/page");
     // What the opener does with what it is handed: a composer or a
     // confirmation on screen, or an app opened.
-    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
-    const auto root = std::make_shared<ui::ViewController>();
-    window->setRootViewController(root);
-    window->makeKeyAndVisible();
-    place(*window);
+    const auto [window, root] = presenting();
     store::MailComposeViewController::setCanSendMailForTesting(true);
     store::MessageComposeViewController::setCanSendTextForTesting(true);
     auto& system = store::URLOpener::shared();
@@ -214,11 +220,7 @@ TEST_F(DZAdViewDelegateService, LinksWrittenWithSpacesReachTheOpener) {
          "height:50px'>call</a><a href='mailto:Ann Lee <ann@example.com>' "
          "style='position:absolute;left:160px;top:0;width:160px;height:50px'>mail</a>"
          "</body></html>");
-    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
-    const auto root = std::make_shared<ui::ViewController>();
-    window->setRootViewController(root);
-    window->makeKeyAndVisible();
-    place(*window);
+    const auto [window, root] = presenting();
     store::MailComposeViewController::setCanSendMailForTesting(true);
     ui::TouchInjector(*window).tap(adView->convertPointTo({80, 25}, nullptr));
     ASSERT_TRUE(waitFor([&] { return root->presentedViewController() != nullptr; }));
