@@ -216,9 +216,9 @@ public:
                 PageMark opened;
                 for (size_t i = 0; i < sizeof opened.pageId; ++i)
                     opened.pageId = opened.pageId << 8 | text[i];
-                opened.mainDocumentURL.assign(reinterpret_cast<const char*>(text) +
-                                                  sizeof opened.pageId,
-                                              textSize - sizeof opened.pageId);
+                opened.mainDocumentURL.assign(
+                    reinterpret_cast<const char*>(text) + sizeof opened.pageId,
+                    textSize - sizeof opened.pageId);
                 mark = std::move(opened);
             }
         }

@@ -719,7 +719,7 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
     }
     if (extension.pageMarks)
         markPage(page, request, uri,
-                 mainFrame                 ? std::string(uri)
+                 mainFrame                  ? std::string(uri)
                  : !state.document.empty() ? state.document
                                            : std::string(pageURI ? pageURI : ""));
     // The view learns that the engine did not stall the load before it

@@ -9,15 +9,16 @@
 #include "ads/core/response/DZAd.h"
 #include "ads/foundation/DZQueryParameters.h"
 #include "ads/presentation/click/DZOpener.h"
-#include "ads/web/view/DZAdViewDelegate.h"
-#include "core/NotificationCenter.h"
-#include "fixtures/AdServer.h"
 #include "store/MailComposeViewController.h"
 #include "store/MessageComposeViewController.h"
 #include "store/URLOpener.h"
 #include "ui/AlertController.h"
 #include "ui/TouchInjector.h"
 #include "ui/Window.h"
+#include "ads/web/view/DZAdViewDelegate.h"
+#include "core/NotificationCenter.h"
+#include "fixtures/AdServer.h"
+#include "store/URLOpener.h"
 
 namespace {
 
