@@ -3,6 +3,14 @@
 // while a page sends the message and the app handles it (2 s window).
 //
 //   BM_AdMessage10MB      an ad page sends a 10 MB dmsg URL (a hidden iframe)
+//   BM_AdMessage10MBByWindowOpen, ...ByLocation, ...ByLink
+//                         the same message by window.open(), by a location
+//                         change and by a link the page clicks: the ad view
+//                         refuses it by its length
+//   BM_WKLocation10MB     a page of a "WK"-kind web view of its own (no
+//                         delegate, no bound) changes its location to a
+//                         10 MB http URL: the engine's own cost, the page
+//                         loaded anew for each iteration
 //   BM_CoreAnswer12MB     the SDK core page sends a 12 MB "loadAd" answer
 //                         for a request nobody made
 //   BM_CorePage12MB       a new controller loads a core page of 12 MB (its
@@ -18,7 +26,6 @@
 #include <chrono>
 
 #include "LocalAdServer.h"
-#include "fixtures/AdServer.h"
 #include "ads/core/response/DZAd.h"
 #include "ads/core/sdkcore/DZSDKCoreController.h"
 #include "ads/core/sdkcore/DZSDKCoreWebView.h"
@@ -27,6 +34,9 @@
 #include "ads/web/view/DZWebView.h"
 #include "core/RunLoop.h"
 #include "core/Timer.h"
+#include "fixtures/AdServer.h"
+#include "fixtures/LoopbackServer.h"
+#include "web/WebView.h"
 
 namespace {
 
@@ -56,21 +66,20 @@ void report(benchmark::State& state, double worst, double baseline) {
     state.counters["baseline_gap_ms"] = baseline;
 }
 
-void BM_AdMessage10MB(benchmark::State& state) {
+// An ad page whose sendBig(n) sends a dmsg URL of about n bytes the way
+// send (a statement on the URL u) sends it.
+void adMessage10MB(benchmark::State& state, const std::string& send) {
     auto& server = benchsupport::localAdServer();
     const auto adView = ads::DZAdView::create({0, 0, 320, 50});
     const auto delegate = std::make_shared<ads::DZAdViewDelegate>();
     adView->setDelegate(delegate);
     auto ad = std::make_shared<ads::DZAd>();
-    ad->setAdHTML(
-        "<html><body><script>window.sendBig = function (n) {"
-        " var f = document.createElement('iframe'); f.style.display = 'none';"
-        " f.src = 'dmsg://x/big?d=' + 'a'.repeat(n); document.body.appendChild(f); };"
-        "</script></body></html>");
+    ad->setAdHTML("<html><body><script>window.sendBig = function (n) {"
+                  " var u = 'dmsg://x/big?d=' + 'a'.repeat(n); " +
+                  send + " };</script></body></html>");
     ad->setAdBaseURL(server.server().url("/bench/stall"));
     adView->setAd(ad);
-    if (!core::RunLoop::main().runUntil([&] { return delegate->hasLoadedAtLeastOnce(); },
-                                        kLimit)) {
+    if (!core::RunLoop::main().runUntil([&] { return delegate->hasLoadedAtLeastOnce(); }, kLimit)) {
         state.SkipWithError("the ad page did not load");
         return;
     }
@@ -83,7 +92,64 @@ void BM_AdMessage10MB(benchmark::State& state) {
     }
     report(state, worst, baseline);
 }
+
+void BM_AdMessage10MB(benchmark::State& state) {
+    adMessage10MB(state, "var f = document.createElement('iframe'); f.style.display = 'none';"
+                         " f.src = u; document.body.appendChild(f);");
+}
 BENCHMARK(BM_AdMessage10MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_AdMessage10MBByWindowOpen(benchmark::State& state) {
+    adMessage10MB(state, "window.open(u);");
+}
+BENCHMARK(BM_AdMessage10MBByWindowOpen)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_AdMessage10MBByLocation(benchmark::State& state) {
+    adMessage10MB(state, "location.href = u;");
+}
+BENCHMARK(BM_AdMessage10MBByLocation)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_AdMessage10MBByLink(benchmark::State& state) {
+    adMessage10MB(state, "var a = document.createElement('a'); a.href = u;"
+                         " document.body.appendChild(a); a.click();");
+}
+BENCHMARK(BM_AdMessage10MBByLink)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_WKLocation10MB(benchmark::State& state) {
+    fixtures::LoopbackServer server;
+    server.on("GET", "/bench/page", [](const fixtures::LoopbackRequest&) {
+        return fixtures::LoopbackResponse::text(
+            "<script>window.go = function (n) {"
+            " location.href = '/bench/far?d=' + 'a'.repeat(n); };</script>",
+            200, "text/html");
+    });
+    const auto view = web::WebView::create({0, 0, 320, 240});
+    if (!view) {
+        state.SkipWithError("no web view");
+        return;
+    }
+    const auto load = [&] {
+        view->loadRequest(core::URLRequest(server.url("/bench/page")));
+        return core::RunLoop::main().runUntil([&] { return !view->isLoading(); }, kLimit);
+    };
+    if (!load()) {
+        state.SkipWithError("the page did not load");
+        return;
+    }
+    const double baseline = worstGap([] {});
+    double worst = 0;
+    for (auto _ : state) {
+        worst = std::max(worst, worstGap([&] { view->evaluateJavaScript("go(10e6)"); }));
+        state.PauseTiming();
+        if (!load()) state.SkipWithError("the page did not load again");
+        state.ResumeTiming();
+    }
+    report(state, worst, baseline);
+}
+BENCHMARK(BM_WKLocation10MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CoreAnswer12MB(benchmark::State& state) {
     (void)benchsupport::localAdServer();

@@ -2,7 +2,43 @@
 
 #include <libsoup/soup.h>
 
+#include <algorithm>
+#include <string>
+
 namespace web {
+
+namespace {
+
+bool isBare(unsigned char byte) {
+    return byte <= 0x20 || byte == 0x7F;
+}
+
+}  // namespace
+
+std::optional<core::URL> urlOfEngine(std::string_view text) {
+    // (Page messages can be megabytes long: no copy a URL does not need.)
+    if (auto parsed = core::URL::createFromWeb(text)) return parsed;
+    if (std::none_of(text.begin(), text.end(), [](char c) { return isBare(c); }))
+        return std::nullopt;
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string escaped;
+    escaped.reserve(text.size() + 32);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (!isBare(byte)) {
+            escaped += c;
+            continue;
+        }
+        escaped += '%';
+        escaped += kDigits[byte >> 4];
+        escaped += kDigits[byte & 15];
+    }
+    // The engine writes absolute URLs: escaped text that reads only as a
+    // relative reference was none.
+    auto parsed = core::URL::createFromWeb(escaped);
+    if (parsed && parsed->scheme().empty()) return std::nullopt;
+    return parsed;
+}
 
 core::HTTPHeaders headerFieldsOf(SoupMessageHeaders* headers) {
     core::HTTPHeaders fields;

@@ -19,6 +19,7 @@
 #include <gcrypt.h>
 #include <glib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -53,10 +54,51 @@ namespace web::protocol {
     return true;
 }
 
+// A path and query as the engine's network stack sends them, which the web
+// process sees before it and the proxy after: an escape of a character
+// that needs none (a letter, a digit, "-", ".", "_", "~") as that
+// character, and the hex digits of the others in upper case ("/%7e%2f" is
+// sent as "/~%2F"). Anything else as it is.
+inline void appendSentTarget(std::string& text, std::string_view target) {
+    for (size_t i = 0; i < target.size(); ++i) {
+        const bool escape = target[i] == '%' && i + 2 < target.size();
+        const int high = escape ? g_ascii_xdigit_value(target[i + 1]) : -1;
+        const int low = high >= 0 ? g_ascii_xdigit_value(target[i + 2]) : -1;
+        if (low < 0) {
+            text += target[i];
+            continue;
+        }
+        const char byte = char(high << 4 | low);
+        if (g_ascii_isalnum(byte) || byte == '-' || byte == '.' || byte == '_' || byte == '~') {
+            text += byte;
+        } else {
+            text += '%';
+            text += g_ascii_toupper(target[i + 1]);
+            text += g_ascii_toupper(target[i + 2]);
+        }
+        i += 2;
+    }
+}
+
+// A URL as the engine's network stack sends it: its path and query as
+// appendSentTarget makes them, the rest as it is. What the proxy receives
+// for a URL the engine wrote, and what it records its loads under.
+[[nodiscard]] inline std::string sentURL(std::string_view url) {
+    const size_t separator = url.find("://");
+    if (separator == std::string_view::npos) return std::string(url);
+    const size_t start = url.find_first_of("/?#", separator + 3);
+    const size_t end = std::min(url.find('#'), url.size());
+    if (start == std::string_view::npos || start >= end) return std::string(url);
+    std::string text(url.substr(0, start));
+    appendSentTarget(text, url.substr(start, end - start));
+    text += url.substr(end);
+    return text;
+}
+
 // What a seal covers for a request: its method and URL, the URL reduced to
 // what reaches the proxy (no user, no fragment; the port always named; the
-// host in lower case; path and query as sent). nullopt for a URL that is
-// not http(s) with a host.
+// host in lower case; path and query as sent, appendSentTarget). nullopt
+// for a URL that is not http(s) with a host.
 [[nodiscard]] inline std::optional<std::string> pageMarkBinding(std::string_view method,
                                                                 std::string_view url) {
     const size_t separator = url.find("://");
@@ -88,7 +130,7 @@ namespace web::protocol {
     text += ':';
     text += !port.empty() ? std::string(port) : lowerScheme == "https" ? "443" : "80";
     if (!target.starts_with('/')) text += '/';
-    text += target;
+    appendSentTarget(text, target);
     return text;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "web/DecisionServer.h"
+#include "web/EngineMessages.h"
 
 namespace web {
 
@@ -168,7 +169,7 @@ protocol::Decision PageMessageServer::offer(const protocol::MessageHeader& heade
     if (omitted) {
         message.omittedBytes = header.length;
     } else if (form == Form::url) {
-        message.parsed = core::URL::createFromWeb(url);
+        message.parsed = urlOfEngine(url);
     } else {
         message.url = std::move(url);
     }

@@ -10,6 +10,7 @@
 #include "core/RunLoop.h"
 #include "gfx/Canvas.h"
 #include "ui/DeviceProfile.h"
+#include "web/EngineMessages.h"
 #include "web/PageMessageServer.h"
 #include "web/proxy/EngineProxy.h"
 #include "web/WebViewEngine.h"
@@ -198,7 +199,7 @@ std::uint64_t WebView::pageIdentifier() const {
 std::optional<core::URL> WebView::url() const {
     const char* uri = webkit_web_view_get_uri(engine_->page);
     if (!uri) return std::nullopt;
-    return core::URL::createFromWeb(uri);
+    return urlOfEngine(uri);
 }
 
 void WebView::terminateWebProcess() {

@@ -58,10 +58,9 @@ struct WebView::Engine {
     void decideResponse(WebKitResponsePolicyDecision* decision);
     [[nodiscard]] protocol::Decision decideDeferred(const DecisionQuery& query);
     [[nodiscard]] bool ask(NavigationAction action);
-    [[nodiscard]] NavigationAction actionFor(WebKitNavigationAction* action) const;
-    // The same, for the action's URL as read already.
+    // The action, for its URL as read already.
     [[nodiscard]] NavigationAction actionFor(WebKitNavigationAction* action,
-                                             const std::string& url) const;
+                                             std::string_view url) const;
     // The same, for a request of another URL (a message taken beside the
     // navigation to its reference).
     [[nodiscard]] NavigationAction actionFor(WebKitNavigationAction* action,

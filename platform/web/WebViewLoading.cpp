@@ -8,10 +8,11 @@
 
 #include "core/Console.h"
 #include "core/RunLoop.h"
+#include "web/PageMark.h"
 #include "web/PageMessageServer.h"
-#include "web/proxy/EngineProxy.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
+#include "web/proxy/EngineProxy.h"
 
 namespace web {
 
@@ -248,10 +249,10 @@ void WebView::Engine::loadingChanged(GObject*, GParamSpec*, gpointer data) {
         return;
     // The engine's finish or failure may still follow the change: looked at
     // once those have had their turn.
-    core::RunLoop::main().post([weak = std::weak_ptr<WebView>(view.self()),
-                                serial = view.load_.serial] {
-        if (const auto view = weak.lock()) view->engine_->recoverDroppedLoad(serial);
-    });
+    core::RunLoop::main().post(
+        [weak = std::weak_ptr<WebView>(view.self()), serial = view.load_.serial] {
+            if (const auto view = weak.lock()) view->engine_->recoverDroppedLoad(serial);
+        });
 }
 
 void WebView::Engine::watchForStall(bool anew) {
@@ -261,8 +262,10 @@ void WebView::Engine::watchForStall(bool anew) {
         quietLooks = 0;
         quietStage = -1;
         if (context->proxy()) {
-            EngineProxy::forgetDocument(owner.pageIdentifier(), owner.load_.url);
-            EngineProxy::forgetFailures(owner.pageIdentifier(), owner.load_.url);
+            // The proxy knows a load by the URL the network stack sent.
+            const std::string sent = protocol::sentURL(owner.load_.url);
+            EngineProxy::forgetDocument(owner.pageIdentifier(), sent);
+            EngineProxy::forgetFailures(owner.pageIdentifier(), sent);
         }
     }
     stopStallWatch();
@@ -320,7 +323,8 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
     int needed = 1;
     const char* why = " (its request was never sent)";
     if (context->proxy()) {
-        const auto found = EngineProxy::documentStage(view.pageIdentifier(), url);
+        const auto found =
+            EngineProxy::documentStage(view.pageIdentifier(), protocol::sentURL(url));
         stage = static_cast<int>(found);
         const bool answered = found == EngineProxy::DocumentStage::answered;
         quiet = answered || found == EngineProxy::DocumentStage::none;
@@ -411,7 +415,8 @@ gboolean WebView::Engine::loadFailed(WebKitWebView*, WebKitLoadEvent event, gcha
     // A load the app's proxy failed: the engine saw it fail, the proxy
     // kept why.
     if (engine.context->proxy() && !failing.empty()) {
-        if (const auto told = EngineProxy::takeFailure(view.pageIdentifier(), failing)) {
+        if (const auto told =
+                EngineProxy::takeFailure(view.pageIdentifier(), protocol::sentURL(failing))) {
             failure.code = told->code;
             failure.message = told->message;
         }

@@ -36,11 +36,10 @@ NavigationType typeFor(WebKitNavigationType type) {
     }
 }
 
-// The engine's URL as the delegate sees it: as the engine wrote it, byte
-// for byte (URL::createFromWeb), whatever it leaves unescaped.
-core::URLRequest requestFor(const std::string& url) {
-    // (Page messages can be megabytes long: no copy the URL does not need.)
-    auto parsed = core::URL::createFromWeb(url);
+// The engine's URL as the delegate sees it: as the engine wrote it
+// (urlOfEngine), whatever it leaves unescaped.
+core::URLRequest requestFor(std::string_view url) {
+    auto parsed = urlOfEngine(url);
     return core::URLRequest(parsed ? std::move(*parsed) : core::URL::create("about:blank").value());
 }
 
@@ -102,12 +101,8 @@ GtkWidget* WebView::Engine::createWindow(WebKitWebView*, WebKitNavigationAction*
     return nullptr;  // no view opens: window.open() answers null
 }
 
-NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action) const {
-    return actionFor(action, webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
-}
-
 NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action,
-                                            const std::string& url) const {
+                                            std::string_view url) const {
     return actionFor(action, requestFor(url));
 }
 
@@ -129,7 +124,7 @@ NavigationAction WebView::Engine::actionFor(WebKitNavigationAction* action,
 }
 
 std::optional<core::URL> WebView::Engine::mainDocument() const {
-    return documentURL.empty() ? owner.url() : core::URL::createFromWeb(documentURL);
+    return documentURL.empty() ? owner.url() : urlOfEngine(documentURL);
 }
 
 bool WebView::Engine::ask(NavigationAction action) {
@@ -139,7 +134,16 @@ bool WebView::Engine::ask(NavigationAction action) {
 }
 
 void WebView::Engine::decideNewWindow(WebKitNavigationAction* action) {
-    NavigationAction asked = actionFor(action);
+    // Bounded as any navigation the page starts: measured before anything
+    // copies or parses it.
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    const std::string_view text = uri ? std::string_view(uri) : std::string_view();
+    const size_t most = owner.configuration_.maximumNavigationURLBytes;
+    if (most != 0 && text.size() > most) {
+        logRefusal(text.substr(0, 64), text.size(), most);
+        return;
+    }
+    NavigationAction asked = actionFor(action, text);
     asked.opensNewWindow = true;
     asked.targetsMainFrame = true;
     asked.mainDocumentURL = asked.request.url();

@@ -68,7 +68,7 @@ void WebView::Engine::serveSchemeRequest(WebKitURISchemeRequest* request) {
         return;
     }
     const auto handler = owner.schemeHandlers_.find(scheme);
-    const auto parsed = core::URL::createFromWeb(uri);
+    const auto parsed = urlOfEngine(uri);
     if (handler == owner.schemeHandlers_.end() || !parsed) {
         finishWithError(request, "Nothing serves " + uri);
         return;

@@ -18,8 +18,11 @@
 //  - tells the main frame's navigation (for the three above) from the page's
 //    other loads: it is a request for the page's address, unless the
 //    engine's fetch metadata say otherwise; where the engine sends none and
-//    the document wrote that address itself, only one the app made, or the
-//    first after beforeunload at the main window (see navigationWorld);
+//    the address is the document's own, or one it wrote, its frames and its
+//    script load it too, so only one the app made, the first after
+//    beforeunload at the main window (see navigationWorld) or, for its own
+//    address, a form's submission to the main frame counts
+//    (isMainFrameRequest);
 //  - for pages whose view takes a scheme's navigations as the page's messages
 //    (the view's user script in protocol::kMessageWorld asks for it), hooks
 //    the page's frame sources so that a long message goes to the app over a
@@ -54,6 +57,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -116,6 +120,16 @@ struct PageState {
     // The URL the main frame's navigation last requested (a redirect hop's
     // after a redirect), until the next commit.
     std::string navigation;
+    // A form the engine is submitting to the main frame: its method and the
+    // URL its request goes to (for a GET, without the query the form's data
+    // replaces), until that request, the next commit or the next
+    // beforeunload at the main window.
+    struct Submission {
+        std::string method;
+        std::string url;
+        bool get = false;
+    };
+    std::optional<Submission> submission;
 };
 
 bool writeAll(int fd, const void* data, size_t size) {
@@ -384,8 +398,9 @@ protocol::Decision ask(WebKitWebPage* page, WebKitURIRequest* request, const std
     case char(protocol::Decision::refuse):
         return protocol::Decision(answer);
     default:
-        std::fprintf(stderr, "vantor web extension: no answer from the app; refusing %s\n",
-                     url.c_str());
+        // (A URL can be megabytes long: its start names it.)
+        std::fprintf(stderr, "vantor web extension: no answer from the app; refusing %.200s%s\n",
+                     url.c_str(), url.size() > 200 ? "..." : "");
         return protocol::Decision::refuse;
     }
 }
@@ -488,6 +503,7 @@ void unloadDispatched(JSCValue* event, gpointer data) {
     state->unloadEvent = JSC_VALUE(g_object_ref(event));
     if (!watch.mainFrame) return;
     state->leaving = true;
+    state->submission.reset();  // another navigation (a form's comes next)
     // A navigation the engine gave up after its beforeunload (the page
     // closed, a URL it cannot load) sends nothing: the next turn forgets it.
     g_idle_add_full(
@@ -530,6 +546,82 @@ bool unloadUnderWay(PageState& state) {
     return underWay;
 }
 
+// What expression gives in the main frame's document, read in the
+// extension's own world, where the page's script changes nothing of what it
+// reads (owned); nullptr before the first commit.
+JSCValue* readInDocument(PageState& state, const char* expression) {
+    if (!state.mainFrame) return nullptr;
+    JSCContext* context =
+        webkit_frame_get_js_context_for_script_world(state.mainFrame, navigationWorld());
+    JSCValue* value = jsc_context_evaluate(context, expression, -1);
+    if (jsc_context_get_exception(context)) jsc_context_clear_exception(context);
+    g_object_unref(context);
+    return value;
+}
+
+// A value of the extension's world as text (consumed); empty when it is no
+// string.
+std::string textOf(JSCValue* value) {
+    std::string text;
+    if (value && jsc_value_is_string(value)) {
+        gchar* read = jsc_value_to_string(value);
+        text = read;
+        g_free(read);
+    }
+    if (value) g_object_unref(value);
+    return text;
+}
+
+// The main frame's document's address: the URL it committed, or the one it
+// wrote since (history.pushState and replaceState). While the main frame
+// loads another document, still the one it shows, whatever the page's
+// address says. Empty before the first commit.
+std::string documentAddress(PageState& state) {
+    return textOf(readInDocument(state, "document.URL"));
+}
+
+// Whether the main frame's document has a body (or a frameset): the engine
+// dispatches beforeunload at no other.
+bool hasBody(PageState& state) {
+    JSCValue* value = readInDocument(state, "document.body !== null");
+    const bool has = value && jsc_value_is_boolean(value) && jsc_value_to_boolean(value);
+    if (value) g_object_unref(value);
+    return has;
+}
+
+// The engine submits a form (after its submit event, before the policy
+// step): where the main frame is its target, its request is the main
+// frame's navigation. The engine sends it some turns later, after a round
+// trip to the app, so it is known by its method and URL. The form's action
+// and method are read in the extension's world (the form's own attributes,
+// as the engine resolves them; a submitter's overrides are not seen).
+void formSubmitted(WebKitWebFormManager*, JSCValue* form, WebKitFrame*, WebKitFrame* target,
+                   gpointer data) {
+    auto& state = *static_cast<PageState*>(data);
+    state.submission.reset();
+    if (!target || !webkit_frame_is_main_frame(target)) return;
+    std::string action = textOf(jsc_value_object_get_property(form, "action"));
+    action = action.substr(0, action.find('#'));
+    const std::string_view scheme = protocol::schemeOf(action);
+    if (scheme != "http" && scheme != "https") return;
+    const std::string method = textOf(jsc_value_object_get_property(form, "method"));
+    const bool get = method != "post";
+    if (get) action = action.substr(0, action.find('?'));
+    state.submission = PageState::Submission{get ? "GET" : "POST", std::move(action), get};
+}
+
+// Whether the request is the submission of a form to the main frame
+// (taken).
+bool takeSubmission(PageState& state, WebKitURIRequest* request, std::string_view uri) {
+    if (!state.submission) return false;
+    const char* method = webkit_uri_request_get_http_method(request);
+    const PageState::Submission& submission = *state.submission;
+    const std::string_view url = submission.get ? uri.substr(0, uri.find('?')) : uri;
+    if (url != submission.url || submission.method != (method ? method : "GET")) return false;
+    state.submission.reset();
+    return true;
+}
+
 // The page's address changed: a load of the main frame began (or was
 // redirected, or committed), or the document rewrote its address. A rewrite
 // changes the document's own address first; a load names one the document
@@ -538,8 +630,7 @@ bool unloadUnderWay(PageState& state) {
 void addressChanged(WebKitWebPage* page, GParamSpec*, gpointer data) {
     auto& state = *static_cast<PageState*>(data);
     const char* address = webkit_web_page_get_uri(page);
-    const char* document = state.mainFrame ? webkit_frame_get_uri(state.mainFrame) : nullptr;
-    state.rewritten = !state.leaving && address && document && std::strcmp(address, document) == 0;
+    state.rewritten = !state.leaving && address && documentAddress(state) == address;
 }
 
 // A document committed in one of the page's frames (the window object of a
@@ -563,14 +654,20 @@ void windowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* f
     state->leaving = false;
     state->navigation.clear();
     state->mainFrameLoads.clear();
+    state->submission.reset();
 }
 
 // Whether a request is the main frame's navigation, or a redirect hop of
-// one. It is a request for the page's address (after a redirect: one
-// following a response for the main frame's last request), as far as the
-// engine's fetch metadata say it may be one; where the engine sends none and
-// the address is one the document wrote, only a load the app made or one
-// that began with beforeunload at the main window counts.
+// one: a request for the page's address (a hop: one that follows the
+// response to the main frame's last request, or to the page's first before
+// anything committed), as far as the engine's fetch metadata say it may be
+// one. Where the engine sends none, a request for an address the main
+// frame's document does not have is the navigation the engine has begun to
+// it; one for the address the document has (its own, or one it wrote) is
+// as likely its frames' or its script's, and is the navigation only when
+// the app made it, when beforeunload at the main window began it, or, for
+// the document's own address, when a form submitted to the main frame
+// names it or the document has no body (where no beforeunload tells).
 bool isMainFrameRequest(WebKitWebPage* page, PageState& state, WebKitURIRequest* request,
                         const char* uri, WebKitURIResponse* redirectResponse, bool unloading) {
     const bool leaving = !unloading && std::exchange(state.leaving, false);
@@ -581,12 +678,20 @@ bool isMainFrameRequest(WebKitWebPage* page, PageState& state, WebKitURIRequest*
     if (redirectResponse) {
         const char* from = webkit_uri_response_get_uri(redirectResponse);
         if (!from || !mayBeNavigation(request)) return false;
-        if (state.rewritten) return !state.navigation.empty() && state.navigation == from;
+        // Before the first commit the main frame's request is the page's
+        // first; after it, none was since, unless it is under way.
+        if (state.mainFrame || state.rewritten || !state.navigation.empty())
+            return state.navigation == from;
         return address && std::strcmp(address, from) == 0;
     }
     if (!address || std::strcmp(address, uri) != 0) return false;
-    if (!state.rewritten || hasFetchMetadata(request)) return mayBeNavigation(request);
-    return leaving || madeByApp;
+    const bool submitted = takeSubmission(state, request, uri);
+    if (hasFetchMetadata(request)) return mayBeNavigation(request);
+    if (leaving || madeByApp) return true;
+    if (state.rewritten) return false;
+    if (submitted) return true;
+    const std::string document = documentAddress(state);
+    return document.empty() || document != address || !hasBody(state);
 }
 
 gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
@@ -823,6 +928,8 @@ void pageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
     g_signal_connect(page, "send-request", G_CALLBACK(sendRequest), state);
     g_signal_connect(page, "user-message-received", G_CALLBACK(userMessage), state);
     g_signal_connect(page, "notify::uri", G_CALLBACK(addressChanged), state);
+    g_signal_connect(webkit_web_page_get_form_manager(page, navigationWorld()), "will-submit-form",
+                     G_CALLBACK(formSubmitted), state);
     const std::uint64_t id = webkit_web_page_get_id(page);
     {
         const std::lock_guard lock(memory.mutex);

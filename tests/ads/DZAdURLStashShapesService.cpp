@@ -28,8 +28,7 @@
 namespace {
 
 using namespace adwebtesting;
-using intercepttesting::BannerSlot;
-using intercepttesting::FinishCountingDelegate;
+using intercepttesting::ShownAd;
 using testsupport::RawAnswer;
 using testsupport::RawOrigin;
 using testsupport::shapes;
@@ -97,7 +96,7 @@ class DZAdURLStashShapesService : public testing::TestWithParam<bool> {
 protected:
     void SetUp() override { ads::DZRegisterURLProtocol(); }
     void TearDown() override {
-        adView.reset();
+        shown.adView.reset();
         EXPECT_TRUE(drainMainQueue());
     }
     [[nodiscard]] bool uiKind() const { return GetParam(); }
@@ -115,48 +114,16 @@ protected:
                            {{"Location", folder + "/redir-to-" + std::to_string(i) + "/" +
                                              shapes()[i].written}},
                            {}});
-        ads::DZWebViewConfiguration configuration;
-        if (!uiKind()) configuration.setWebViewClassKey("wk");
-        adView = ads::DZAdView::create({0, 0, 320, 50}, configuration);
-        ASSERT_TRUE(adView);
-        adView->setDelegate(delegate);
-        slot = std::make_shared<BannerSlot>(adView);
-        delegate->opener()->setAdViewSlot(slot);
-        auto ad = std::make_shared<ads::DZAd>();
         std::string page = kPage;
         page.insert(page.find("const BASE"), "const SHAPES = " + shapesScript + ";\n");
-        ad->setAdHTML(page);
-        ad->setAdBaseURL(core::URL::create(origin.origin() + folder + "/page").value());
-        ad->setAdURL(ad->adBaseURL());
-        adView->setAd(ad);
-        ASSERT_TRUE(waitFor([&] { return delegate->finishes > 0; }));
-        EXPECT_TRUE(waitFor(
-            [&] {
-                const auto done = answerTo(*adView->webView(), "window.shapesDone === true");
-                return done && done->ok() && done->value() == core::Value(true);
-            },
-            30));
-    }
-
-    // The URLs of the resources the stash holds for the ad view, once what
-    // is posted to it has been filed.
-    std::set<std::string> recorded() {
-        std::set<std::string> urls;
-        const auto stash = ads::DZAdURLStash::sharedInstance();
-        (void)stash->hasLoadingAd();  // after every update posted before
-        const auto collection = stash->resourceCollectionForAdView(adView);
-        if (!collection) return urls;
-        const core::Dictionary report = collection->dictionaryRepresentation();
-        for (const core::Value& entry : *report["resources"].array())
-            urls.insert(entry["url"].stringValue());
-        return urls;
+        ASSERT_TRUE(shown.show(page, core::URL::create(origin.origin() + folder + "/page").value(),
+                               !uiKind()));
+        EXPECT_TRUE(shown.waitUntil("window.shapesDone === true", 30));
     }
 
     RawOrigin origin;
     const std::string folder = RawOrigin::newRun();
-    std::shared_ptr<FinishCountingDelegate> delegate = std::make_shared<FinishCountingDelegate>();
-    std::shared_ptr<BannerSlot> slot;
-    std::shared_ptr<ads::DZAdView> adView;
+    ShownAd shown;
 };
 
 // Every load of the page reaches the origin, and each request the origin
@@ -167,7 +134,7 @@ TEST_P(DZAdURLStashShapesService, EveryLoadIsRecordedUnderItsAdViewByteForByte) 
     const auto log = origin.log(folder + "/");
     std::set<std::string> received;
     for (const auto& request : log) received.insert(request.target);
-    const auto urls = recorded();
+    const auto urls = shown.recorded();
     if (uiKind()) {
         std::vector<std::string> unreached, unrecorded;
         for (size_t i = 0; i < shapes().size(); ++i) {
@@ -195,7 +162,7 @@ TEST_P(DZAdURLStashShapesService, EveryLoadIsRecordedUnderItsAdViewByteForByte) 
     std::vector<std::string> unrecorded;
     for (const auto& shape : shapes()) {
         const core::Value href =
-            evaluate(*adView->webView(),
+            evaluate(*shown.adView->webView(),
                      "obs[" + core::JSON::write(core::Value("frame " + shape.name)).value() + "]");
         std::string loaded = href.stringValue();
         const std::string unfragmented = loaded.substr(0, loaded.find('#'));

@@ -63,6 +63,16 @@ protected:
         adView->setFrame({0, 100, 320, 50});
         window.addSubview(adView);
     }
+    // A window showing the ad view on a root controller, which presents
+    // what the opener shows.
+    std::pair<std::shared_ptr<ui::Window>, std::shared_ptr<ui::ViewController>> presenting() {
+        const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
+        const auto root = std::make_shared<ui::ViewController>();
+        window->setRootViewController(root);
+        window->makeKeyAndVisible();
+        place(*window);
+        return {window, root};
+    }
     void tapTheAd(ui::Window& window) {
         ui::TouchInjector(window).tap(adView->convertPointTo({160, 25}, nullptr));
     }
@@ -141,11 +151,7 @@ TEST_F(DZAdViewDelegateService, NavigationTable) {
     const std::string page = server.urlString("/test/avd/page");
     // What the opener does with what it is handed: a composer or a
     // confirmation on screen, or an app opened.
-    const auto window = std::make_shared<ui::Window>(gfx::Rect(0, 0, 320, 480));
-    const auto root = std::make_shared<ui::ViewController>();
-    window->setRootViewController(root);
-    window->makeKeyAndVisible();
-    place(*window);
+    const auto [window, root] = presenting();
     store::MailComposeViewController::setCanSendMailForTesting(true);
     store::MessageComposeViewController::setCanSendTextForTesting(true);
     auto& system = store::URLOpener::shared();
@@ -205,6 +211,36 @@ TEST_F(DZAdViewDelegateService, NavigationTable) {
     system.clearForTesting();
     store::MailComposeViewController::setCanSendMailForTesting(false);
     store::MessageComposeViewController::setCanSendTextForTesting(false);
+}
+
+// A person's tap on a link the page wrote with spaces reaches the opener:
+// a call is confirmed first, a mail address with a name opens the composer.
+TEST_F(DZAdViewDelegateService, LinksWrittenWithSpacesReachTheOpener) {
+    load("<html><body style='margin:0'>"
+         "<a href='tel:+1 555 0100' style='position:absolute;left:0;top:0;width:160px;"
+         "height:50px'>call</a><a href='mailto:Ann Lee <ann@example.com>' "
+         "style='position:absolute;left:160px;top:0;width:160px;height:50px'>mail</a>"
+         "</body></html>");
+    const auto [window, root] = presenting();
+    store::MailComposeViewController::setCanSendMailForTesting(true);
+    ui::TouchInjector(*window).tap(adView->convertPointTo({80, 25}, nullptr));
+    ASSERT_TRUE(waitFor([&] { return root->presentedViewController() != nullptr; }));
+    const auto alert =
+        std::dynamic_pointer_cast<ui::AlertController>(root->presentedViewController());
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->message(), "+1%20555%200100");
+    alert->selectAction(0);
+    ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
+
+    ui::TouchInjector(*window).tap(adView->convertPointTo({240, 25}, nullptr));
+    ASSERT_TRUE(waitFor([&] { return root->presentedViewController() != nullptr; }));
+    const auto mail = std::dynamic_pointer_cast<store::MailComposeViewController>(
+        root->presentedViewController());
+    ASSERT_TRUE(mail);
+    EXPECT_EQ(mail->toRecipients(), std::vector<std::string>{"Ann%20Lee%20<ann@example.com>"});
+    mail->finish(store::MailComposeResult::Cancelled);
+    ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
+    store::MailComposeViewController::setCanSendMailForTesting(false);
 }
 
 TEST_F(DZAdViewDelegateService, DeeplinkPlusOpensTheFallbackAndPingsItsTrackers) {

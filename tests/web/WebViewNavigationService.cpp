@@ -1,9 +1,13 @@
 // Navigation decisions of both kinds of web view: what the delegate is told
 // for a page's own location change, an iframe's src, a link inside an
-// iframe, window.open() and a message URL, and that nothing refused ever
-// reaches the server.
+// iframe, window.open() and a message URL, URLs the engine keeps with
+// spaces, and that nothing refused ever reaches the server.
+
+#include <algorithm>
 
 #include "WebViewTesting.h"
+#include "core/Console.h"
+#include "core/JSON.h"
 
 namespace {
 
@@ -166,6 +170,64 @@ TEST_P(WebViewNavigationService, MessageURLsAreDecidedBeforeTheEngineLoadsAnythi
     ASSERT_TRUE(waitFor([&] { return evaluate(*view, "window.got || ''") == core::Value("{}"); }));
     EXPECT_TRUE(delegate->events.empty());
     EXPECT_EQ(evaluate(*view, "location.href"), core::Value(pageURL));
+}
+
+// URLs the engine keeps with spaces (what follows "tel:", "mailto:" or
+// "data:") reach the delegate as the engine has them, each space escaped,
+// whether a link or a location change starts them.
+TEST_P(WebViewNavigationService, URLsTheEngineKeepsWithSpacesAreAskedAboutEscaped) {
+    delegate->decide = [](const web::NavigationAction& action) {
+        return action.request.url().isHTTPorHTTPS();
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"tel:+1 555 0100", "tel:+1%20555%200100"},
+        {"mailto:Ann Lee <ann@example.com>", "mailto:Ann%20Lee%20<ann@example.com>"},
+        {"data:text/html,<p>a b</p>", "data:text/html,<p>a%20b</p>"}};
+    for (const auto& [written, asked] : cases) {
+        const std::string quoted = core::JSON::write(core::Value(written)).value();
+        for (const bool link : {true, false}) {
+            SCOPED_TRACE(written + (link ? " by a link" : " by location"));
+            delegate->navigations.clear();
+            (void)evaluate(*view,
+                           link ? "{ const a = document.createElement('a'); a.href = " + quoted +
+                                      "; document.body.appendChild(a); a.click(); } 0"
+                                : "location.href = " + quoted + "; 0");
+            ASSERT_TRUE(waitFor([&] { return !delegate->navigations.empty(); }));
+            EXPECT_EQ(delegate->navigations.front().request.url().absoluteString(), asked);
+            EXPECT_EQ(delegate->navigations.front().type,
+                      link ? NavigationType::linkClicked : NavigationType::other);
+        }
+    }
+    EXPECT_EQ(evaluate(*view, "location.href"), core::Value(pageURL));
+    EXPECT_TRUE(delegate->events.empty());
+}
+
+// window.open() is bounded as every navigation the page starts: a URL over
+// the view's bound is refused and logged, and its delegate never hears of it.
+TEST_P(WebViewNavigationService, WindowOpenOverTheViewsBoundIsRefusedUnread) {
+    constexpr size_t kBound = 1 << 20;
+    web::WebViewConfiguration configuration = configurationOf(GetParam());
+    configuration.maximumNavigationURLBytes = kBound;
+    const auto bounded = makeView(delegate, configuration);
+    ASSERT_TRUE(bounded);
+    ASSERT_TRUE(loadAndWait(*bounded, *delegate, server.url("/page.html")));
+    delegate->navigations.clear();
+    core::Console::Capture log;
+    EXPECT_EQ(evaluate(*bounded, "String(window.open('dmsg://x/big?d=' + 'z'.repeat(" +
+                                     std::to_string(kBound) + ")))"),
+              core::Value("null"));
+    (void)evaluate(*bounded, "window.open('/popup-after'); 0");
+    (void)decisionFor("/popup-after");
+    EXPECT_EQ(delegate->navigations.size(), 1u);
+    const std::string refusal = "a navigation to a URL of " + std::to_string(kBound + 15) +
+                                " bytes (dmsg:...) was refused: more than " +
+                                std::to_string(kBound);
+    const auto lines = log.lines();
+    EXPECT_EQ(std::count_if(
+                  lines.begin(), lines.end(),
+                  [&](const std::string& line) { return line.find(refusal) != std::string::npos; }),
+              1)
+        << testing::PrintToString(lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewNavigationService, testing::ValuesIn(kKinds), kindName);

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "core/ASCII.h"
+#include "web/PageMark.h"
 #include "web/WebProcessProtocol.h"
 #include "web/proxy/EngineProxy.h"
 
@@ -129,8 +130,11 @@ void answerFailure(Connection& connection, const core::NetworkError& error, std:
 }
 
 bool isDocumentRequest(const core::URLRequest& request) {
-    return request.hasProperty(protocol::kPageIdProperty) &&
-           request.mainDocumentURL() == request.url();
+    // The page names its document as the engine wrote it; the request's
+    // URL is as the network stack sent it.
+    const auto& document = request.mainDocumentURL();
+    return request.hasProperty(protocol::kPageIdProperty) && document &&
+           protocol::sentURL(document->absoluteString()) == request.url().absoluteString();
 }
 
 }  // namespace web::proxy
