@@ -147,7 +147,7 @@ void Connection::stopReading() {
 void Connection::readAvailable() {
     char buffer[kReadBytes];
     while (state_ != State::closed && !readSource_) {
-        const bool wanted = state_ == State::head || readingBody_;
+        const bool wanted = state_ == State::head || (readingBody_ && !bodyPaused_);
         if (!wanted) return;
         GError* error = nullptr;
         const gssize count =
@@ -228,6 +228,7 @@ void Connection::readBody(std::function<bool(std::string_view)> piece,
     bodyPiece_ = std::move(piece);
     bodyDone_ = std::move(done);
     readingBody_ = true;
+    bodyPaused_ = false;
     stopWatchingHangUp();
     lastBodyByte_ = core::Clock::current()->monotonicSeconds();
     std::weak_ptr<Connection> weak = shared_from_this();
@@ -235,19 +236,38 @@ void Connection::readBody(std::function<bool(std::string_view)> piece,
         core::RunLoop::current(), kBodyIdleSeconds, false, [weak](core::Timer& timer) {
             const auto held = weak.lock();
             if (!held) return;
-            const double stalled = core::Clock::current()->monotonicSeconds() - held->lastBodyByte_;
-            if (stalled < kBodyIdleSeconds) {
+            const double now = core::Clock::current()->monotonicSeconds();
+            if (held->bodyPaused_) held->lastBodyByte_ = now;
+            if (now - held->lastBodyByte_ < kBodyIdleSeconds) {
                 timer.setFireDate(held->lastBodyByte_ + kBodyIdleSeconds);
                 return;
             }
             held->endBody(false);
         });
     // What came with the head.
+    resumeBody();
+}
+
+void Connection::resumeBody() {
     later(shared_from_this(), [](Connection& connection) {
-        if (!connection.readingBody_) return;
+        if (!connection.readingBody_ || connection.bodyPaused_) return;
         if (!connection.in_.empty()) connection.bodyBytes();
-        if (connection.readingBody_) connection.readAvailable();
+        connection.readAvailable();
     });
+}
+
+void Connection::setBodyPaused(bool paused) {
+    if (bodyPaused_ == paused) return;
+    bodyPaused_ = paused;
+    if (!readingBody_) return;
+    if (paused) {
+        stopReading();
+        watchHangUp();
+        return;
+    }
+    stopWatchingHangUp();
+    lastBodyByte_ = core::Clock::current()->monotonicSeconds();
+    resumeBody();
 }
 
 void Connection::sendContinue() {
@@ -301,6 +321,7 @@ void Connection::bodyBytes() {
 void Connection::endBody(bool whole) {
     if (!readingBody_) return;
     readingBody_ = false;
+    bodyPaused_ = false;
     stopReading();
     if (bodyDeadline_) bodyDeadline_->invalidate();
     bodyDeadline_.reset();
@@ -433,8 +454,8 @@ void Connection::answer(int status, const std::optional<std::string>& reason,
     answerLeft_ = framing == Framing::length ? length : 0;
     if (framing == Framing::length) fields.set("Content-Length", std::to_string(length));
     if (framing == Framing::chunked) fields.set("Transfer-Encoding", "chunked");
-    // A body left unread ends the connection after the answer.
-    if (bodyFraming_ != Framing::none && !readingBody_ && !dropBody_) keepAlive_ = false;
+    // A body not read to its end yet ends the connection after the answer.
+    if (bodyFraming_ != Framing::none && !dropBody_) keepAlive_ = false;
     if (!keepAlive_) fields.set("Connection", "close");
     answerEnding_ = framing == Framing::none || (framing == Framing::length && length == 0);
     enqueue(answerHead(status, reason, fields));

@@ -7,10 +7,12 @@
 //
 // Between requests it waits clientIdleSeconds() for the next; a head must be
 // whole kHeadSeconds after its first byte; a body may not go
-// kBodyIdleSeconds without a byte. While a request is under way it reads
-// nothing more (a pipelined request waits), but hears the client hang up.
-// After an answer the connection serves the next request, unless either
-// side asked to close or a body was left unread: then it ends, reading and
+// kBodyIdleSeconds without a byte while it is read (its reader may pause
+// it). While a request is under way it reads nothing more (a pipelined
+// request waits), but hears the client hang up. An answer that starts
+// before the body was read to its end says "Connection: close". After an
+// answer the connection serves the next request, unless either side asked
+// to close or a body was left unread: then it ends, reading and
 // dropping what the client still sends for a few seconds, so that the
 // client reads the answer rather than a reset.
 //
@@ -86,6 +88,11 @@ public:
     // piece() that answers false stops the reading, done() unheard: the
     // rest stays unread, and the connection ends after the answer.
     void readBody(std::function<bool(std::string_view)> piece, std::function<void(bool)> done);
+    // While paused, the body being read is read no further (its bytes wait
+    // in the socket, and TCP holds the client back) and its deadline does
+    // not run: the wait is the reader's, not the client's; a client that
+    // hangs up meanwhile is heard. Any time; a new body starts unpaused.
+    void setBodyPaused(bool paused);
     // "100 Continue", for a client that waits for it before its body.
     void sendContinue();
 
@@ -141,6 +148,8 @@ private:
     void received(std::string_view bytes);
     void parseHeads();
     void bodyBytes();
+    // Goes on reading the body, after what runs now, unless paused.
+    void resumeBody();
     void endBody(bool whole);
     void watchHangUp();
     void stopWatchingHangUp();
@@ -183,6 +192,7 @@ private:
     std::int64_t bodyLeft_ = 0;
     ChunkedReader chunked_;
     bool readingBody_ = false;
+    bool bodyPaused_ = false;
     bool dropBody_ = false;
     std::function<bool(std::string_view)> bodyPiece_;
     std::function<void(bool)> bodyDone_;

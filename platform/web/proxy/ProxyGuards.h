@@ -9,17 +9,19 @@
 //    body is never read nor held; the preflight goes on as a preflight
 //    alone (ProxyPreflight), at most kMostPreflights at once. A client's
 //    connection counts among the unadmitted ones (Admission).
-//  - With credentials, a request goes on as the engine wrote it, and its
-//    body takes a share of the budget (BodyBudget) while the proxy holds
-//    it; its onward load takes a place among its page's (LoadPlaces).
+//  - With credentials, a request goes on as the engine wrote it, its body
+//    of any length as it comes, holding at most kMostHeldBodyBytes at once
+//    under a share of the budget (BodyBudget); its onward load takes a
+//    place among its page's (LoadPlaces).
 //
 // The bounds, for everyone: a head must be whole kHeadSeconds after its
 // first byte and hold at most kMostHeadBytes (ProxyHead.h); a connection
 // waits at most kClientIdleSeconds (real seconds) for its next request; a
-// request body at most kMostRequestBodyBytes, and never kBodyIdleSeconds
-// without a byte; tunnels at most kMostTunnels at once; a WebSocket closes
-// after its own idle limit (ProxyWebSocket.h); an onward load after
-// Exchange::kIdleSeconds without a byte (ProxyExchange.h).
+// request body never goes kBodyIdleSeconds without a byte while the proxy
+// reads it, and one read only to be dropped holds at most
+// kMostRequestBodyBytes; tunnels at most kMostTunnels at once; a WebSocket
+// closes after its own idle limit (ProxyWebSocket.h); an onward load after
+// Exchange::kIdleSeconds without a byte either way (ProxyExchange.h).
 //
 // All of it lives on the proxy's thread; BodyBudget::used() and the
 // constants may be read anywhere.
@@ -37,11 +39,19 @@ namespace web::proxy {
 
 class Connection;
 
-// The most bytes of a request body the proxy sends on. A declared length
-// over it is refused at once, before any of the body is read.
+// The most bytes of a request body the proxy reads only to drop it (a
+// challenged request's, one left unread after its answer); a longer one
+// ends its connection instead.
 inline constexpr std::int64_t kMostRequestBodyBytes = std::int64_t(64) << 20;
-// Seconds, on the clock, a request body may go without a byte before the
-// proxy drops the connection and the body's share.
+// The most bytes of one request body the proxy holds at once: past them it
+// reads no more of that body until the onward load has taken all but a
+// quarter (the bytes of the read that passed them are held too). A body
+// that fits goes on whole, so that the URL protocols see it whole; a
+// longer one goes on as it comes (core::URLBodyStream).
+inline constexpr std::int64_t kMostHeldBodyBytes = std::int64_t(1) << 20;
+// Seconds, on the clock, a request body may go without a byte while the
+// proxy reads it (not while it waits for the onward load to take what it
+// holds) before the proxy drops the connection and the body's share.
 inline constexpr double kBodyIdleSeconds = 20;
 // Real seconds a client connection may keep the proxy waiting for its next
 // request (an idle keep-alive connection, or one that never sent a byte).
@@ -99,13 +109,15 @@ private:
 inline constexpr size_t kMostUnadmittedConnections = Admission::kMostUnadmittedConnections;
 
 // The bytes of request bodies the proxy holds in memory, every exchange's
-// together, kBytes at most. A body takes its share as it is gathered (a
-// declared length's whole at once) and gives it back when its exchange
-// ends. Shares belong to a page (its id; 0 for loads of no page), and no
-// page can keep another out: a body that does not fit may take the place
-// of bodies of a page that holds more than its fair part (the budget
-// divided among the pages holding shares), whose loads then fail; a body
-// over its own page's fair part is refused with 503.
+// together, kBytes at most. A body's share is the most it may hold at once,
+// taken before it holds them (a declared length's, up to
+// kMostHeldBodyBytes, at its head; a body of unknown length's as it fills),
+// and given back when its exchange ends, however many bytes went through
+// it. Shares belong to a page (its id; 0 for loads of no page), and no page
+// can keep another out: a body that does not fit may take the place of
+// bodies of a page that holds more than its fair part (the budget divided
+// among the pages holding shares), whose loads then fail; a body over its
+// own page's fair part is refused with 503.
 class BodyBudget {
 public:
     static constexpr std::int64_t kBytes = std::int64_t(128) << 20;

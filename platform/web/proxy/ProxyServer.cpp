@@ -291,7 +291,7 @@ void Server::challenge(Connection& connection, const RequestHead& head) {
     // Answered at the head. A body that may be a request of the engine's
     // (which sends it whole before it reads the challenge, then asks again
     // on the same connection) is read and dropped, never held; after one
-    // longer than any the proxy sends on, or an upgrade, the connection
+    // longer than kMostRequestBodyBytes, or an upgrade, the connection
     // ends, its body unread.
     const bool close = head.fields.contains("Upgrade") ||
                        (head.framing == Framing::length && head.length > kMostRequestBodyBytes);
