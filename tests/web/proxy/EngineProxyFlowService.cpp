@@ -15,7 +15,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -349,9 +348,7 @@ TEST_F(EngineProxyFlowService, ABodyLongerThanTheBudgetGoesOnAsItComes) {
         EXPECT_LT(mostResident - residentBefore, std::int64_t(48) << 20)
             << "resident size grew from " << residentBefore << " to " << mostResident;
     }
-    std::printf("resident size grew by %lld KiB while %lld MiB went through\n",
-                static_cast<long long>((mostResident - residentBefore) >> 10),
-                static_cast<long long>(kBodyBytes >> 20));
+    RecordProperty("residentGrowthKiB", std::to_string((mostResident - residentBefore) >> 10));
     close(client);
     EXPECT_TRUE(
         core::RunLoop::main().runUntil([] { return web::proxy::BodyBudget::used() == 0; }, 20));

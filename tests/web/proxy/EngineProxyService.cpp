@@ -21,11 +21,12 @@
 #include "fixtures/LoopbackServer.h"
 #include "fixtures/TestCertificates.h"
 #include "support/ManualClockScope.h"
-#include "web/proxy/EngineProxy.h"
-#include "web/proxy/ProxyExchange.h"
-#include "web/proxy/ProxyServer.h"
 #include "web/TrustedAuthorities.h"
 #include "web/WebProcessProtocol.h"
+#include "web/proxy/EngineProxy.h"
+#include "web/proxy/ProxyExchange.h"
+#include "web/proxy/ProxyGuards.h"
+#include "web/proxy/ProxyServer.h"
 
 namespace {
 
@@ -453,24 +454,59 @@ TEST_F(EngineProxyService, RefusesItsOwnAddressAndCarriesBodiesOfAnyLength) {
     }
 
     // Sized and in chunks, at and past what the proxy gathers whole, and
-    // past what it reads only to drop.
+    // past what it reads only to drop; in a tunnel too.
+    origin.startTLS();
+    web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
     origin.on("POST", "/upload", [](const LoopbackRequest& request) {
         return LoopbackResponse::text(
             std::to_string(std::count(request.body.begin(), request.body.end(), 'x')));
     });
     const std::int64_t lengths[] = {web::proxy::kMostHeldBodyBytes,
                                     web::proxy::kMostRequestBodyBytes + 1};
-    for (const bool chunked : {false, true}) {
-        for (const std::int64_t length : lengths) {
-            Request upload;
-            upload.fillerBytes = length;
-            upload.chunked = chunked;
-            upload.headers = {"Content-Type: application/octet-stream"};
-            const Reply taken = fetch(*proxy, origin.url("/upload").absoluteString(), upload);
-            EXPECT_EQ(taken.status, 200) << length << (chunked ? " in chunks" : "");
-            EXPECT_EQ(taken.body, std::to_string(length)) << (chunked ? " in chunks" : "");
+    for (const std::string& base : {origin.baseURL(), origin.secureBaseURL()}) {
+        for (const bool chunked : {false, true}) {
+            for (const std::int64_t length : lengths) {
+                Request upload;
+                upload.fillerBytes = length;
+                upload.chunked = chunked;
+                upload.headers = {"Content-Type: application/octet-stream"};
+                const Reply taken = fetch(*proxy, base + "/upload", upload);
+                const std::string what =
+                    base + " " + std::to_string(length) + (chunked ? " in chunks" : "");
+                EXPECT_EQ(taken.status, 200) << what;
+                EXPECT_EQ(taken.body, std::to_string(length)) << what;
+                origin.clearLog();
+            }
         }
     }
+}
+
+// A body longer than the proxy gathers whole is offered to the URL
+// protocols with its start at hand and its declared length. One that
+// answers without reading it has its answer reach the client, whose
+// connection ends after it (the rest of the body is never read).
+TEST_F(EngineProxyService, AURLProtocolSeesTheStartOfALongBody) {
+    auto answering = std::make_shared<RecordingFactory>(
+        "/taken", RecordingFactory::Behaviour::answer, "answered");
+    Registered registered(answering);
+    constexpr std::int64_t kBytes = std::int64_t(8) << 20;
+    Request upload;
+    upload.fillerBytes = kBytes;
+    upload.headers = {"Content-Type: application/octet-stream"};
+    const Reply reply = fetch(*proxy, origin.url("/taken").absoluteString(), upload);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.body, "answered");
+    EXPECT_EQ(reply.headers.value("Connection"), "close");
+    const auto requests = answering->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const auto& stream = requests[0].bodyStream();
+    ASSERT_TRUE(stream);
+    EXPECT_EQ(stream->length(), kBytes);
+    const core::Data start = stream->firstBytes(size_t(kBytes));
+    EXPECT_GE(std::int64_t(start.size()), web::proxy::kMostHeldBodyBytes);
+    EXPECT_LT(std::int64_t(start.size()), kBytes);
+    EXPECT_EQ(std::count(start.begin(), start.end(), 'x'), std::int64_t(start.size()));
+    EXPECT_TRUE(origin.requests().empty());
 }
 
 TEST_F(EngineProxyService, AClientThatHangsUpCancelsTheOnwardLoad) {
