@@ -354,6 +354,29 @@ TEST_F(EngineProxyFlowService, ABodyLongerThanTheBudgetGoesOnAsItComes) {
         core::RunLoop::main().runUntil([] { return web::proxy::BodyBudget::used() == 0; }, 20));
 }
 
+// A client that hangs up midway through its body ends the onward load, so
+// that the origin never takes the body for whole. (While the proxy waits
+// for the origin to take what it holds, the hang-up waits behind the bytes
+// TCP still holds for it, and is heard once reading goes on.)
+TEST_F(EngineProxyFlowService, AClientThatHangsUpMidBodyEndsItsLoad) {
+    constexpr std::int64_t kBodyBytes = std::int64_t(1) << 30;
+    CheckingOrigin origin(kBodyBytes);
+    const std::string authority = "127.0.0.1:" + std::to_string(origin.port());
+    const int client = sendToProxy("PUT http://" + authority + "/upload HTTP/1.1\r\nHost: " +
+                                   authority + "\r\nContent-Length: " +
+                                   std::to_string(kBodyBytes) + "\r\n");
+    {
+        BodyWriter writer(client, kBodyBytes);
+        ASSERT_TRUE(writer.stalls(1, kLimitMs / 1000.0));
+    }
+    close(client);
+    origin.read();
+    EXPECT_TRUE(core::RunLoop::main().runUntil([&] { return origin.ended(); }, 20));
+    EXPECT_LT(origin.arrived(), kBodyBytes);
+    EXPECT_TRUE(
+        core::RunLoop::main().runUntil([] { return web::proxy::BodyBudget::used() == 0; }, 20));
+}
+
 // Many large bodies at once, to an origin that takes its connections and
 // reads nothing: the proxy holds little of each (those that wait for one
 // of libcurl's connections to the host too).
