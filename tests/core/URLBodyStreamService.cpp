@@ -1,7 +1,6 @@
 // Request bodies given as a stream: sent as the writer writes them (with
 // their length, or in chunks without one), waited for while the writer has
-// nothing, failed when they break off or would be sent twice; and an empty
-// body that is still a body.
+// nothing, failed when they break off or would be sent twice.
 
 #include "core/URLBodyStream.h"
 
@@ -10,8 +9,6 @@
 #include <atomic>
 #include <string>
 #include <thread>
-#include <utility>
-#include <vector>
 
 #include "URLSessionTesting.h"
 #include "core/URLSession.h"
@@ -121,32 +118,6 @@ TEST(URLBodyStreamService, AStreamIsSentOnce) {
     const auto again = fetch(*URLSession::shared(), URLRequest(request));
     EXPECT_EQ(again.code(), NetworkError::Code::requestBodyStreamExhausted);
     EXPECT_EQ(server.requestsTo("/up").size(), 1u);
-}
-
-// An empty body marked as one goes with "Content-Length: 0" whatever the
-// method; unmarked, an empty body is none, as before.
-TEST(URLBodyStreamService, AnEmptyBodyMarkedAsOneKeepsItsLength) {
-    LoopbackServer server;
-    for (const char* method : {"PUT", "DELETE"})
-        server.on(method, "/empty",
-                  [](const LoopbackRequest&) { return LoopbackResponse::text(""); });
-    // (A server may wait for the body of a PUT that declares none.)
-    const std::vector<std::pair<std::string, bool>> sent = {
-        {"PUT", true}, {"DELETE", true}, {"DELETE", false}};
-    for (const auto& [method, marked] : sent) {
-        URLRequest request(server.url("/empty"));
-        request.setMethod(method);
-        request.setSendsEmptyBody(marked);
-        EXPECT_FALSE(fetch(*URLSession::shared(), request).error) << method;
-    }
-    ASSERT_TRUE(server.waitForRequests(sent.size(), testsupport::kNetworkLimit));
-    const auto log = server.requestsTo("/empty");
-    ASSERT_EQ(log.size(), sent.size());
-    for (size_t i = 0; i < log.size(); ++i) {
-        EXPECT_EQ(log[i].headers.value("Content-Length"),
-                  sent[i].second ? std::optional<std::string>("0") : std::nullopt)
-            << log[i].method << " " << i;
-    }
 }
 
 }  // namespace
