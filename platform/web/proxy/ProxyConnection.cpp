@@ -252,7 +252,7 @@ void Connection::resumeBody() {
     later(shared_from_this(), [](Connection& connection) {
         if (!connection.readingBody_ || connection.bodyPaused_) return;
         if (!connection.in_.empty()) connection.bodyBytes();
-        connection.readAvailable();
+        if (connection.readingBody_) connection.readAvailable();
     });
 }
 

@@ -90,8 +90,10 @@ public:
     void readBody(std::function<bool(std::string_view)> piece, std::function<void(bool)> done);
     // While paused, the body being read is read no further (its bytes wait
     // in the socket, and TCP holds the client back) and its deadline does
-    // not run: the wait is the reader's, not the client's; a client that
-    // hangs up meanwhile is heard. Any time; a new body starts unpaused.
+    // not run: the wait is the reader's, not the client's. A hang-up is
+    // heard as it arrives, which is behind whatever the client still had
+    // to send: often only once reading goes on. Any time; a new body starts
+    // unpaused.
     void setBodyPaused(bool paused);
     // "100 Continue", for a client that waits for it before its body.
     void sendContinue();
