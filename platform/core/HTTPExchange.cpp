@@ -229,7 +229,9 @@ CURL* HTTPExchange::open(CURLSH* share) {
         } else {
             curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
         }
-        if (method == "POST" || !body.empty()) {
+        if (request_.bodyStream()) {
+            sendStream();
+        } else if (method == "POST" || !body.empty() || request_.sendsEmptyBody()) {
             curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
                              static_cast<curl_off_t>(body.size()));
             curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, body.data());
@@ -238,6 +240,23 @@ CURL* HTTPExchange::open(CURLSH* share) {
     headers_ = headerList();
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
     return easy_;
+}
+
+void HTTPExchange::sendStream() {
+    // Read as it comes, as a POST's (whatever the method's name): its
+    // length, or chunks (-1) until its end.
+    const auto& length = request_.bodyStream()->length();
+    curl_easy_setopt(easy_, CURLOPT_POST, 1L);
+    curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
+                     static_cast<curl_off_t>(length.value_or(-1)));
+    curl_easy_setopt(easy_, CURLOPT_READFUNCTION, &HTTPExchange::onSend);
+    curl_easy_setopt(easy_, CURLOPT_READDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_SEEKFUNCTION, &HTTPExchange::onSeek);
+    curl_easy_setopt(easy_, CURLOPT_SEEKDATA, this);
+    // libcurl sends a request again on a fresh connection when a reused one
+    // turns out dead, from the body's start; a stream cannot go back, so it
+    // starts on a fresh one.
+    curl_easy_setopt(easy_, CURLOPT_FRESH_CONNECT, 1L);
 }
 
 void HTTPExchange::applyTrust() {
@@ -344,14 +363,20 @@ void HTTPExchange::touch() {
 }
 
 void HTTPExchange::resume() {
-    if (!paused_ || held_.load() || !easy_) return;
-    paused_ = false;
-    // The wait was the reader's, not the server's.
+    if (!easy_) return;
+    const bool receive = paused_ && !held_.load();
+    if (!receive && !sendPaused_) return;
+    // The wait was the reader's or the writer's, not the server's.
     touch();
-    spanStart_ = lastActivity_;
-    spanStartBytes_ = received_;
+    if (receive) {
+        paused_ = false;
+        spanStart_ = lastActivity_;
+        spanStartBytes_ = received_;
+    }
+    // The stream woke the exchange: it has bytes or its end.
+    sendPaused_ = false;
     // libcurl hands the piece it kept over from inside this call.
-    curl_easy_pause(easy_, CURLPAUSE_CONT);
+    curl_easy_pause(easy_, paused_ ? CURLPAUSE_RECV : CURLPAUSE_CONT);
 }
 
 std::optional<NetworkError> HTTPExchange::expired() {
@@ -366,8 +391,10 @@ std::optional<NetworkError> HTTPExchange::expired() {
         clock_ = std::move(clock);
     }
     const std::string& url = request_.url().absoluteString();
-    // Held, the exchange waits for its reader, not for the server.
-    if (!paused_ && now - lastActivity_ >= limits_.idleTimeout) {
+    // Held, or waiting for its body's next bytes, the exchange waits for
+    // its reader or writer, not for the server.
+    const bool waiting = paused_ || sendPaused_;
+    if (!waiting && now - lastActivity_ >= limits_.idleTimeout) {
         return NetworkError::make(NetworkError::Code::timedOut, url,
                                   "Request to " + url + " timed out: no data for " +
                                       seconds(limits_.idleTimeout) + " s");
@@ -377,7 +404,7 @@ std::optional<NetworkError> HTTPExchange::expired() {
                                   "Request to " + url + " timed out: the resource time-out of " +
                                       seconds(limits_.resourceTimeout) + " s has passed");
     }
-    if (paused_) return std::nullopt;
+    if (waiting) return std::nullopt;
     return tooSlow(now);
 }
 
@@ -467,6 +494,42 @@ size_t HTTPExchange::onBody(char* buffer, size_t size, size_t count, void* excha
         self->refuseAfterException("an unknown exception");
     }
     return 0;
+}
+
+size_t HTTPExchange::onSend(char* buffer, size_t size, size_t count, void* exchange) {
+    auto* self = static_cast<HTTPExchange*>(exchange);
+    const auto read =
+        self->request_.bodyStream()->read(reinterpret_cast<std::uint8_t*>(buffer), size * count);
+    switch (read.status) {
+    case URLBodyStream::Status::bytes:
+        self->touch();
+        return read.count;
+    case URLBodyStream::Status::waiting:
+        // Until the stream wakes the exchange (resume()).
+        self->sendPaused_ = true;
+        return CURL_READFUNC_PAUSE;
+    case URLBodyStream::Status::ended:
+        return 0;
+    case URLBodyStream::Status::broken:
+        break;
+    }
+    try {
+        const std::string& url = self->request_.url().absoluteString();
+        (void)self->refuse(
+            NetworkError::make(NetworkError::Code::networkConnectionLost, url,
+                               "Request to " + url + " failed: its body broke off before its end"));
+    } catch (...) {
+        // libcurl's own abort error follows.
+    }
+    return CURL_READFUNC_ABORT;
+}
+
+int HTTPExchange::onSeek(void* exchange, curl_off_t offset, int origin) {
+    // Back to the start is no move while nothing was read.
+    const auto* self = static_cast<HTTPExchange*>(exchange);
+    return offset == 0 && origin == SEEK_SET && self->request_.bodyStream()->taken() == 0
+               ? CURL_SEEKFUNC_OK
+               : CURL_SEEKFUNC_CANTSEEK;
 }
 
 bool HTTPExchange::refuse(NetworkError error) {

@@ -25,6 +25,13 @@
 // more of it from libcurl, which stops reading the connection, so that the
 // server waits instead of the body piling up in memory. Time spent held
 // counts towards no time-out but the resource deadline.
+//
+// A request whose body is a stream (URLRequest::bodyStream) sends it as it
+// comes: when the stream has nothing yet, the upload pauses until the
+// stream wakes the exchange (resume()), and that wait, the writer's, counts
+// towards no time-out but the resource deadline either. Each byte sent
+// counts as activity, as each byte received does. The stream must be
+// claimed for the exchange before it opens (URLSessionTask does so).
 
 #include <curl/curl.h>
 
@@ -102,7 +109,8 @@ public:
     void started();
     // The time-out error once a time-out has passed.
     [[nodiscard]] std::optional<NetworkError> expired();
-    // Takes the body in again if it was held and is no longer.
+    // Takes the body in again if it was held and is no longer, and sends
+    // the request's body stream again if it waited for it.
     void resume();
     // Reports the outcome to the task, which hears nothing more after it.
     void finish(CURLcode code);
@@ -111,6 +119,8 @@ public:
 private:
     static size_t onHeader(char* buffer, size_t size, size_t count, void* exchange);
     static size_t onBody(char* buffer, size_t size, size_t count, void* exchange);
+    static size_t onSend(char* buffer, size_t size, size_t count, void* exchange);
+    static int onSeek(void* exchange, curl_off_t offset, int origin);
     static curl_socket_t openSocket(void* exchange, curlsocktype purpose, curl_sockaddr* address);
 
     // False when the exchange must stop: refusal_ then says why.
@@ -122,6 +132,8 @@ private:
     void touch();
     [[nodiscard]] std::optional<NetworkError> tooSlow(double now);
     [[nodiscard]] curl_slist* headerList() const;
+    // Sends the request's body stream as it comes.
+    void sendStream();
     void applyTrust();
     // Connects routed hosts where HostRoutes says.
     void applyRoutes();
@@ -156,6 +168,8 @@ private:
     std::atomic<bool> held_{false};
     // libcurl holds a piece of the body this exchange refused while held.
     bool paused_ = false;
+    // The upload waits for its body stream's next bytes.
+    bool sendPaused_ = false;
 };
 
 }  // namespace core

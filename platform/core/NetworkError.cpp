@@ -31,6 +31,8 @@ std::string_view NetworkError::name(Code code) {
             return "secureConnectionFailed";
         case Code::dataLengthExceedsMaximum:
             return "dataLengthExceedsMaximum";
+        case Code::requestBodyStreamExhausted:
+            return "requestBodyStreamExhausted";
         case Code::unknown:
             return "unknown";
     }
@@ -57,6 +59,8 @@ long NetworkError::platformCode(Code code) {
             return -1011;
         case Code::secureConnectionFailed:
             return -1200;
+        case Code::requestBodyStreamExhausted:
+            return -1021;
         case Code::dataLengthExceedsMaximum:
             return -1103;
         case Code::unknown:

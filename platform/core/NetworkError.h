@@ -22,6 +22,8 @@ struct NetworkError {
         secureConnectionFailed,
         // The body is larger than the session's maximumResponseBytes.
         dataLengthExceedsMaximum,
+        // A request's body stream would have to be sent a second time.
+        requestBodyStreamExhausted,
         unknown,
     };
 
@@ -41,8 +43,8 @@ struct NetworkError {
     // The platform's negative URL-loading code: cancelled -999, timed out
     // -1001, unsupported URL -1002, cannot find host -1003, cannot connect
     // -1004, connection lost -1005, too many redirects -1007, bad server
-    // response -1011, data length exceeds maximum -1103, secure connection
-    // failed -1200; unknown -1.
+    // response -1011, request body stream exhausted -1021, data length
+    // exceeds maximum -1103, secure connection failed -1200; unknown -1.
     [[nodiscard]] static long platformCode(Code code);
     [[nodiscard]] long platformCode() const { return platformCode(code); }
 

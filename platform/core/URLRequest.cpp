@@ -68,10 +68,26 @@ void URLRequest::removeProperty(std::string_view key) {
 
 void URLRequest::SharedBody::set(Data data) {
     data_ = data.empty() ? nullptr : std::make_shared<const Data>(std::move(data));
+    stream_.reset();
+    sendsEmpty_ = false;
+}
+
+void URLRequest::SharedBody::set(std::shared_ptr<URLBodyStream> stream) {
+    data_.reset();
+    stream_ = std::move(stream);
+    sendsEmpty_ = false;
 }
 
 void URLRequest::setBody(Data body) { body_.set(std::move(body)); }
 
 void URLRequest::setBody(std::string_view text) { body_.set(Data(text.begin(), text.end())); }
+
+void URLRequest::setBodyStream(std::shared_ptr<URLBodyStream> stream) {
+    body_.set(std::move(stream));
+}
+
+void URLRequest::setSendsEmptyBody(bool sends) {
+    body_.setSendsEmpty(sends);
+}
 
 }  // namespace core

@@ -15,7 +15,7 @@
 // radio choice of its own), and a map of properties that URL protocols set
 // on requests to recognise them later.
 //
-// A value type with no shared state.
+// A value type; its copies share a body stream, when it has one.
 
 #include <cstdint>
 #include <map>
@@ -26,6 +26,7 @@
 
 #include "core/HTTPHeaders.h"
 #include "core/URL.h"
+#include "core/URLBodyStream.h"
 #include "core/Value.h"
 
 namespace core {
@@ -71,10 +72,23 @@ public:
 
     // The copies of a request share one body, which is never changed in
     // place: a large upload is held once however often its request is
-    // copied on the way.
+    // copied on the way. Setting it takes the place of a body stream, and
+    // an empty one is no body (see setSendsEmptyBody).
     [[nodiscard]] const Data& body() const { return body_.get(); }
     void setBody(Data body);
     void setBody(std::string_view text);
+    // A body sent as it comes (URLBodyStream), in place of a whole one; its
+    // copies share it, and it is sent once. Null when the body is whole.
+    [[nodiscard]] const std::shared_ptr<URLBodyStream>& bodyStream() const {
+        return body_.stream();
+    }
+    void setBodyStream(std::shared_ptr<URLBodyStream> stream);
+    // An empty body that is a body all the same: sent with
+    // "Content-Length: 0" whatever the method (but GET and HEAD), as a
+    // browser frames a PUT without content. Off unless set, when an empty
+    // body goes as none (a POST's but with that length).
+    [[nodiscard]] bool sendsEmptyBody() const { return body_.sendsEmpty(); }
+    void setSendsEmptyBody(bool sends);
 
     // Seconds without data after which the request fails. Until set, the
     // session's timeoutIntervalForRequest applies; this reads 60 then.
@@ -115,13 +129,20 @@ private:
             static const Data empty;
             return data_ ? *data_ : empty;
         }
+        [[nodiscard]] const std::shared_ptr<URLBodyStream>& stream() const { return stream_; }
+        [[nodiscard]] bool sendsEmpty() const { return sendsEmpty_; }
         void set(Data data);
+        void set(std::shared_ptr<URLBodyStream> stream);
+        void setSendsEmpty(bool sends) { sendsEmpty_ = sends; }
         friend bool operator==(const SharedBody& a, const SharedBody& b) {
-            return a.data_ == b.data_ || a.get() == b.get();
+            return a.stream_ == b.stream_ && a.sendsEmpty_ == b.sendsEmpty_ &&
+                   (a.data_ == b.data_ || a.get() == b.get());
         }
 
     private:
         std::shared_ptr<const Data> data_;
+        std::shared_ptr<URLBodyStream> stream_;
+        bool sendsEmpty_ = false;
     };
 
     URL url_;

@@ -200,8 +200,20 @@ std::shared_ptr<HTTPExchange> URLSessionTask::makeExchangeLocked(
     redirectBody_.clear();
     HTTPExchange::Trust trust{configuration.trustedCertificatesFile,
                               configuration.trustedCertificatesPEM};
-    exchange_ = std::make_shared<HTTPExchange>(shared_from_this(), std::move(sent), limits,
-                                               std::move(trust));
+    auto exchange = std::make_shared<HTTPExchange>(shared_from_this(), std::move(sent), limits,
+                                                   std::move(trust));
+    if (const auto& stream = currentRequest_.bodyStream();
+        stream && !stream->claim([weak = std::weak_ptr<HTTPExchange>(exchange)] {
+            if (auto held = weak.lock()) NetworkThread::shared().resume(std::move(held));
+        })) {
+        error =
+            NetworkError::make(NetworkError::Code::requestBodyStreamExhausted, url.absoluteString(),
+                               "Request to " + url.absoluteString() +
+                                   " was not sent: its body went with an earlier request and "
+                                   "cannot be sent again");
+        return nullptr;
+    }
+    exchange_ = std::move(exchange);
     exchange_->setHeld(receivingPaused_);
     return exchange_;
 }

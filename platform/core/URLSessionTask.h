@@ -9,8 +9,9 @@
 // Redirects (301, 302, 303, 307, 308 with a Location) are followed up to
 // kMaximumRedirects times, each after asking the session's delegate when
 // there is one, unless the session's configuration says not to
-// (followsRedirects). 303, and 301/302 after a POST, continue as a GET without
-// body.
+// (followsRedirects). 303, and 301/302 after a POST, continue as a GET
+// without body; a redirect that keeps a body stream fails, as a stream is
+// sent once (URLBodyStream).
 //
 // Every member is safe from any thread; cancel() also from inside the task's
 // own callbacks.

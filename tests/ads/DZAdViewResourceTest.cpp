@@ -218,6 +218,20 @@ TEST_F(DZAdViewResourceTest, ContentIsKeptUpToTheLimitAndCountedBeyond) {
     const Record record(upload);
     EXPECT_EQ(record.body().kept().size(), DZCapturedBytes::kResourceLimit);
     EXPECT_EQ(record.body().length(), DZCapturedBytes::kResourceLimit + 1);
+
+    // A body still on its way: what is at hand of its start, and the length
+    // it declared (or, without one, what is at hand).
+    for (const bool declared : {true, false}) {
+        const size_t atHand = DZCapturedBytes::kResourceLimit + 100;
+        auto stream = std::make_shared<core::URLBodyStream>(
+            declared ? std::optional<std::int64_t>(std::int64_t(70) << 20) : std::nullopt);
+        stream->write(std::string(atHand, 's'));
+        core::URLRequest streamed = request("https://a.example/up");
+        streamed.setBodyStream(stream);
+        const Record whileComing(streamed);
+        EXPECT_EQ(whileComing.body().kept(), core::Data(DZCapturedBytes::kResourceLimit, 's'));
+        EXPECT_EQ(whileComing.body().length(), declared ? std::uint64_t(70) << 20 : atHand);
+    }
 }
 
 TEST(DZHostAddressResolution, SystemResolverWritesNumericHostsWithoutLookingUp) {

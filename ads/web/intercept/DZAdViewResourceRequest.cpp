@@ -21,6 +21,19 @@ core::URL withRootPath(const core::URL& url) {
     return core::URL::createFromWeb(text).value_or(url);
 }
 
+// The request's body as the report keeps it. One still on its way (a
+// stream) gives its first bytes and the length it declared; without one,
+// the bytes at hand are its length as far as anyone can tell yet.
+DZCapturedBytes capturedBody(const core::URLRequest& request) {
+    const auto& stream = request.bodyStream();
+    if (!stream) return DZCapturedBytes(request.body(), DZCapturedBytes::kResourceLimit);
+    const core::Data first = stream->firstBytes(DZCapturedBytes::kResourceLimit);
+    DZCapturedBytes captured(first, DZCapturedBytes::kResourceLimit);
+    const std::int64_t length = stream->length().value_or(stream->held());
+    if (length > std::int64_t(first.size())) captured.count(std::uint64_t(length) - first.size());
+    return captured;
+}
+
 }  // namespace
 
 DZAdViewResourceRequest::DZAdViewResourceRequest(const core::URLRequest& request)
@@ -28,7 +41,7 @@ DZAdViewResourceRequest::DZAdViewResourceRequest(const core::URLRequest& request
              static_cast<std::uint32_t>(request.networkServiceType()),
              request.HTTPShouldHandleCookies(), request.allowsCellularAccess()},
       url_(withRootPath(request.url())), method_(request.method()), headers_(request.headers()),
-      body_(request.body(), DZCapturedBytes::kResourceLimit) {
+      body_(capturedBody(request)) {
     if (request.mainDocumentURL()) mainDocumentURL_ = withRootPath(*request.mainDocumentURL());
 }
 

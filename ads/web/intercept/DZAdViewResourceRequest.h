@@ -33,7 +33,8 @@ public:
 
     // Copies the request; a URL with a host and an empty path gets the path
     // "/" (query and fragment kept), and so does the main-document URL. The
-    // body is kept up to DZCapturedBytes::kResourceLimit.
+    // body is kept up to DZCapturedBytes::kResourceLimit; of a body stream,
+    // what is at hand of its start, and its declared length.
     explicit DZAdViewResourceRequest(const core::URLRequest& request);
 
     // The record with these header fields in place of its own.

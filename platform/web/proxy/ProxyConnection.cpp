@@ -100,7 +100,7 @@ void Connection::readAvailable() {
     char buffer[kReadBytes];
     size_t read = 0;
     while (state_ != State::closed && !readSource_) {
-        const bool wanted = state_ == State::head || readingBody_;
+        const bool wanted = state_ == State::head || (readingBody_ && !bodyPaused_);
         if (!wanted) return;
         if (read >= kMostBytesReadPerTurn) {
             // The rest in the loop's next turn: its timers and the other
@@ -177,6 +177,7 @@ void Connection::parseHeads() {
     bodyFraming_ = head.framing;
     bodyLeft_ = head.framing == Framing::length ? head.length : 0;
     bodyBytesRead_ = 0;
+    bodyDataRead_ = 0;
     chunked_ = ChunkedReader();
     stopReading();
     watchHangUp();
@@ -192,6 +193,7 @@ void Connection::readBody(std::function<bool(std::string_view)> piece,
     bodyPiece_ = std::move(piece);
     bodyDone_ = std::move(done);
     readingBody_ = true;
+    bodyPaused_ = false;
     stopWatchingHangUp();
     lastBodyByte_ = core::Clock::current()->monotonicSeconds();
     std::weak_ptr<Connection> weak = shared_from_this();
@@ -199,19 +201,38 @@ void Connection::readBody(std::function<bool(std::string_view)> piece,
         core::RunLoop::current(), kBodyIdleSeconds, false, [weak](core::Timer& timer) {
             const auto held = weak.lock();
             if (!held) return;
-            const double stalled = core::Clock::current()->monotonicSeconds() - held->lastBodyByte_;
-            if (stalled < kBodyIdleSeconds) {
+            const double now = core::Clock::current()->monotonicSeconds();
+            if (held->bodyPaused_) held->lastBodyByte_ = now;
+            if (now - held->lastBodyByte_ < kBodyIdleSeconds) {
                 timer.setFireDate(held->lastBodyByte_ + kBodyIdleSeconds);
                 return;
             }
             held->endBody(false);
         });
     // What came with the head.
+    resumeBody();
+}
+
+void Connection::resumeBody() {
     later(shared_from_this(), [](Connection& connection) {
-        if (!connection.readingBody_) return;
+        if (!connection.readingBody_ || connection.bodyPaused_) return;
         if (!connection.in_.empty()) connection.bodyBytes();
         if (connection.readingBody_) connection.readAvailable();
     });
+}
+
+void Connection::setBodyPaused(bool paused) {
+    if (bodyPaused_ == paused) return;
+    bodyPaused_ = paused;
+    if (!readingBody_) return;
+    if (paused) {
+        stopReading();
+        watchHangUp();
+        return;
+    }
+    stopWatchingHangUp();
+    lastBodyByte_ = core::Clock::current()->monotonicSeconds();
+    resumeBody();
 }
 
 void Connection::sendContinue() {
@@ -230,7 +251,10 @@ void Connection::bodyBytes() {
         ended = bodyLeft_ == 0;
     } else {
         const auto state = chunked_.feed(in_, piece, taken);
-        if (state == ChunkedReader::State::malformed) {
+        bodyDataRead_ += std::int64_t(piece.size());
+        const std::int64_t framing = bodyBytesRead_ + std::int64_t(taken) - bodyDataRead_;
+        if (state == ChunkedReader::State::malformed ||
+            framing > kMostFramingBytes + kMostFramingBytesPerDataByte * bodyDataRead_) {
             in_.clear();
             endBody(false);
             return;
@@ -266,6 +290,7 @@ void Connection::bodyBytes() {
 void Connection::endBody(bool whole) {
     if (!readingBody_) return;
     readingBody_ = false;
+    bodyPaused_ = false;
     stopReading();
     if (bodyDeadline_) bodyDeadline_->invalidate();
     bodyDeadline_.reset();
@@ -398,8 +423,8 @@ void Connection::answer(int status, const std::optional<std::string>& reason,
     answerLeft_ = framing == Framing::length ? length : 0;
     if (framing == Framing::length) fields.set("Content-Length", std::to_string(length));
     if (framing == Framing::chunked) fields.set("Transfer-Encoding", "chunked");
-    // A body left unread ends the connection after the answer.
-    if (bodyFraming_ != Framing::none && !readingBody_ && !dropBody_) keepAlive_ = false;
+    // A body not read to its end yet ends the connection after the answer.
+    if (bodyFraming_ != Framing::none && !dropBody_) keepAlive_ = false;
     if (!keepAlive_) fields.set("Connection", "close");
     answerEnding_ = framing == Framing::none || (framing == Framing::length && length == 0);
     enqueue(answerHead(status, reason, fields));

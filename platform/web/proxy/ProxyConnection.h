@@ -8,13 +8,15 @@
 // Between requests it waits clientIdleSeconds() for the next; every head
 // must be whole kHeadSeconds after its first byte is read (see
 // ProxyGuards.h for the bounds); a body may not go kBodyIdleSeconds without
-// a byte. It reads at most kMostBytesReadPerTurn in one turn of the loop,
-// and reads on in the next. While a request is under way it reads nothing
-// more (a pipelined request waits), but hears the client hang up. After an
-// answer the connection serves the next request, unless either side asked
-// to close or a body was left unread: then it ends, and the server reads
-// and drops what the client still sends for a few seconds (Server::linger),
-// so that the client reads the answer rather than a reset.
+// a byte while it is read (its reader may pause it). It reads at most
+// kMostBytesReadPerTurn in one turn of the loop, and reads on in the next.
+// While a request is under way it reads nothing more (a pipelined request
+// waits), but hears the client hang up. An answer that starts before the
+// body was read to its end says "Connection: close". After an answer the
+// connection serves the next request, unless either side asked to close or
+// a body was left unread: then it ends, and the server reads and drops what
+// the client still sends for a few seconds (Server::linger), so that the
+// client reads the answer rather than a reset.
 //
 // The proxy's thread only. A connection lives while its socket is open and
 // for as long as its request or the server holds it.
@@ -91,9 +93,13 @@ public:
     // done() unheard: the rest stays unread, and the connection ends after
     // the answer.
     void readBody(std::function<bool(std::string_view)> piece, std::function<void(bool)> done);
-    // Bytes of the request's body read so far, its chunked framing
-    // included: what kMostRequestBodyBytes bounds.
-    [[nodiscard]] std::int64_t bodyBytesRead() const { return bodyBytesRead_; }
+    // While paused, the body being read is read no further (its bytes wait
+    // in the socket, and TCP holds the client back) and its deadline does
+    // not run: the wait is the reader's, not the client's. A hang-up is
+    // heard as it arrives, which is behind whatever the client still had
+    // to send: often only once reading goes on. Any time; a new body starts
+    // unpaused.
+    void setBodyPaused(bool paused);
     // "100 Continue", for a client that waits for it before its body.
     void sendContinue();
 
@@ -157,6 +163,8 @@ private:
     void received(std::string_view bytes);
     void parseHeads();
     void bodyBytes();
+    // Goes on reading the body, after what runs now, unless paused.
+    void resumeBody();
     void endBody(bool whole);
     void watchHangUp();
     void stopWatchingHangUp();
@@ -199,9 +207,13 @@ private:
     // The request's body, while it is unread or being read.
     Framing bodyFraming_ = Framing::none;
     std::int64_t bodyLeft_ = 0;
+    // Of the body: bytes read, its chunked framing included, and of them
+    // its data.
     std::int64_t bodyBytesRead_ = 0;
+    std::int64_t bodyDataRead_ = 0;
     ChunkedReader chunked_;
     bool readingBody_ = false;
+    bool bodyPaused_ = false;
     bool dropBody_ = false;
     std::function<bool(std::string_view)> bodyPiece_;
     std::function<void(bool)> bodyDone_;

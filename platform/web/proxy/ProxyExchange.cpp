@@ -4,6 +4,7 @@
 
 #include "core/Clock.h"
 #include "core/RunLoop.h"
+#include "core/RunLoopQueue.h"
 #include "web/TrustedAuthorities.h"
 #include "web/proxy/EngineProxy.h"
 #include "web/proxy/ProxyMessages.h"
@@ -23,10 +24,12 @@ void Exchange::start(Server& server, const std::shared_ptr<Connection>& client, 
                                   exchange->request_.url().absoluteString(),
                                   EngineProxy::DocumentStage::received);
     if (head.hasBody()) {
-        exchange->gather(head);
-    } else {
-        exchange->queue();
+        exchange->receive(head);
+        return;
     }
+    // "Content-Length: 0": an empty body, which goes on as one.
+    if (head.fields.contains("Content-Length")) exchange->request_.setSendsEmptyBody(true);
+    exchange->queue();
 }
 
 core::URLSessionConfiguration Exchange::configuration() {
@@ -60,71 +63,128 @@ Exchange::~Exchange() {
 
 // The body
 
-void Exchange::gather(const RequestHead& head) {
+void Exchange::receive(const RequestHead& head) {
     std::weak_ptr<Exchange> weak = shared_from_this();
     share_ = BodyBudget::Share(pageOf(request_), [weak] {
         if (const auto exchange = weak.lock()) exchange->lostShare();
     });
     if (head.framing == Framing::length) {
-        if (head.length > kMostRequestBodyBytes) return client_->refuse(413, {}, true);
-        // All of it at once: the body is gathered in place.
-        if (!share_.grow(head.length)) return client_->refuse(503, {}, true);
-        body_.reserve(size_t(head.length));
+        bodyLength_ = head.length;
+        // What it may hold, at once.
+        const std::int64_t room = std::min(head.length, kMostHeldBodyBytes);
+        if (!share_.grow(room)) return client_->refuse(503, {}, true);
+        body_.reserve(size_t(room));
     }
     if (head.expectsContinue) client_->sendContinue();
-    gathering_ = true;
+    readingBody_ = true;
     client_->readBody(
         [weak](std::string_view piece) {
             const auto exchange = weak.lock();
-            if (!exchange || !exchange->gathering_) return false;
-            core::Data& body = exchange->body_;
-            const size_t needed = body.size() + piece.size();
-            unsigned refusal = 0;
-            // The body's framing counts with its data.
-            if (exchange->client_->bodyBytesRead() > kMostRequestBodyBytes) {
-                refusal = 413;
-            } else if (needed > body.capacity()) {
-                // A body of unknown length: its share grows with what it
-                // holds.
-                const size_t capacity = std::max(
-                    needed, std::min(body.capacity() * 2, size_t(kMostRequestBodyBytes)));
-                if (exchange->share_.grow(std::int64_t(capacity - body.capacity()))) {
-                    body.reserve(capacity);
-                } else {
-                    refusal = 503;
-                }
-            }
-            if (refusal != 0) {
-                exchange->gathering_ = false;
-                core::Data().swap(body);
-                exchange->share_ = {};
-                exchange->client_->refuse(refusal, {}, true);
-                return false;
-            }
-            body.insert(body.end(), piece.begin(), piece.end());
-            return true;
+            return exchange && exchange->bodyPiece(piece);
         },
         [weak](bool whole) {
-            const auto exchange = weak.lock();
-            if (!exchange || !exchange->gathering_) return;
-            exchange->gathering_ = false;
-            if (!whole) return;
-            exchange->request_.setBody(std::move(exchange->body_));
-            exchange->body_ = {};
-            exchange->queue();
+            if (const auto exchange = weak.lock()) exchange->bodyEnded(whole);
         });
 }
 
-void Exchange::lostShare() {
-    if (gathering_) {
-        gathering_ = false;
-        core::Data().swap(body_);
-        client_->refuse(503, {}, true);
+bool Exchange::bodyPiece(std::string_view piece) {
+    if (!readingBody_) return false;
+    const std::int64_t holding =
+        (stream_ ? stream_->held() : std::int64_t(body_.size())) + std::int64_t(piece.size());
+    // A body of unknown length takes its share as it fills.
+    if (holding > share_.bytes() && !share_.grow(holding - share_.bytes())) {
+        refuseBody();
+        return false;
+    }
+    if (stream_) {
+        // Bytes taken onward made room for these.
+        touch();
+        stream_->write(piece);
+        regulateBody();
+        return true;
+    }
+    body_.insert(body_.end(), piece.begin(), piece.end());
+    const bool more = !bodyLength_ || std::int64_t(body_.size()) < *bodyLength_;
+    if (more && std::int64_t(body_.size()) >= kMostHeldBodyBytes) streamBody();
+    return true;
+}
+
+void Exchange::streamBody() {
+    stream_ = std::make_shared<core::URLBodyStream>(bodyLength_);
+    stream_->write(std::string_view(reinterpret_cast<const char*>(body_.data()), body_.size()));
+    core::Data().swap(body_);
+    request_.setBodyStream(stream_);
+    regulateBody();
+    // The protocols are asked with its first bytes at hand.
+    queue();
+}
+
+void Exchange::bodyEnded(bool whole) {
+    if (!readingBody_) return;
+    readingBody_ = false;
+    if (stream_) {
+        // One that broke off fails its load (the connection ends too).
+        if (whole) {
+            stream_->finish();
+        } else {
+            stream_->breakOff();
+        }
         return;
     }
+    if (!whole) return;
+    if (body_.empty()) {
+        // In chunks, but none with bytes: still a body.
+        request_.setSendsEmptyBody(true);
+    } else {
+        request_.setBody(std::move(body_));
+    }
+    body_ = {};
+    queue();
+}
+
+void Exchange::regulateBody() {
+    if (!stream_ || !readingBody_ || bodyPaused_ || stream_->held() < kMostHeldBodyBytes) return;
+    bodyPaused_ = true;
+    client_->setBodyPaused(true);
+    stream_->whenHeldAtMost(
+        kMostHeldBodyBytes / 4,
+        [weak = weak_from_this(), loop = core::RunLoopQueue::of(core::RunLoop::current())] {
+            loop->async([weak] {
+                if (const auto exchange = weak.lock()) exchange->bodyDrained();
+            });
+        });
+}
+
+void Exchange::bodyDrained() {
+    if (!bodyPaused_) return;
+    bodyPaused_ = false;
+    touch();
+    if (readingBody_ && client_) client_->setBodyPaused(false);
+}
+
+void Exchange::refuseBody() {
+    readingBody_ = false;
+    core::Data().swap(body_);
+    share_ = {};
+    // A load under way fails as its body breaks off.
+    if (stream_) stream_->breakOff();
+    if (!loading_ && !answered_) {
+        answered_ = true;
+        client_->refuse(503, {}, true);
+    }
+}
+
+void Exchange::lostShare() {
+    if (readingBody_ && !stream_) {
+        // Still gathered whole: refused as if it had not fit.
+        refuseBody();
+        return;
+    }
+    readingBody_ = false;
     if (!loading_) {
-        // Gathered and waiting for a place: it never goes on.
+        // Waiting for a place: it never goes on.
         request_.setBody(core::Data());
+        stream_.reset();
         if (!answered_ && client_) {
             answered_ = true;
             client_->refuse(503, {}, true);
@@ -269,9 +329,12 @@ void Exchange::loadEnded() {
     loading_ = false;
     if (idle_) idle_->invalidate();
     place_.release();
-    // The request and its body are no longer needed.
+    // The request and its body are no longer needed; what the client still
+    // sends of the body is not read (the connection ends after the answer).
     connection_.reset();
     request_.setBody(core::Data());
+    readingBody_ = false;
+    stream_.reset();
     share_ = {};
     if (counted_) {
         counted_ = false;
@@ -305,7 +368,7 @@ void Exchange::hungUp() {
 
 void Exchange::clientDone() {
     clientDone_ = true;
-    gathering_ = false;
+    readingBody_ = false;
     body_ = {};
     share_ = {};
     client_.reset();

@@ -1,9 +1,9 @@
 #pragma once
 // One request the engine sent the proxy with its credentials: its body
-// gathered under a share of the budget (BodyBudget), then, once its page
-// has a place for it (LoadPlaces), loaded onward through
-// core::URLConnection (the process's URL protocols first, then the network)
-// and answered as the answer arrives: status line and fields as the origin
+// read under a share of the budget (BodyBudget), then, once its page has a
+// place for it (LoadPlaces), loaded onward through core::URLConnection (the
+// process's URL protocols first, then the network) and answered as the
+// answer arrives: status line and fields as the origin
 // sent them, then each piece of the body as it comes, so that a stream
 // reaches the engine while it lasts. Redirects come back unfollowed, as
 // any answer. A failure before the answer fails the engine's load with no
@@ -19,15 +19,27 @@
 // is the engine's, and counts towards no limit of the exchange. Both bounds
 // are the guards' (ProxyGuards.h).
 //
+// A body of any length goes onward. One that fits in kMostHeldBodyBytes is
+// gathered whole before the load starts, so that the URL protocols see it
+// whole; a longer one starts its load once that much is at hand (the
+// protocols see its first bytes, core::URLBodyStream::firstBytes) and goes
+// on as it comes: while the onward load has not taken what the exchange
+// holds, no more of it is read from the engine (Connection::setBodyPaused),
+// and while the exchange holds nothing the onward load waits for it. An
+// empty body that was declared ("Content-Length: 0") goes on as one.
+//
 // The proxy's thread: the connection is scheduled on its run loop. The
 // server holds an exchange (Server::keep) until its client's connection is
 // done with it and its onward load has ended.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/Timer.h"
+#include "core/URLBodyStream.h"
 #include "core/URLConnection.h"
 #include "core/URLConnectionDelegate.h"
 #include "web/proxy/ProxyConnection.h"
@@ -78,8 +90,19 @@ public:
     void answered() override;
 
 private:
-    // The body, as the head framed it, under its share of the budget.
-    void gather(const RequestHead& head);
+    // Reads the body, as the head framed it, under its share of the budget.
+    void receive(const RequestHead& head);
+    // A piece of it came; false refuses the rest.
+    bool bodyPiece(std::string_view piece);
+    // It outgrew kMostHeldBodyBytes: from now on it goes on as it comes.
+    void streamBody();
+    void bodyEnded(bool whole);
+    // Stops reading the engine's body while the onward load has not taken
+    // what the exchange holds.
+    void regulateBody();
+    void bodyDrained();
+    // It does not fit: answered 503, or its load fails.
+    void refuseBody();
     // Waits for a place among the page's loads, then loads.
     void queue();
     void load();
@@ -102,8 +125,12 @@ private:
     core::URLRequest request_;
     const std::string method_;
     BodyBudget::Share share_;
+    // The body while it is gathered whole, then the stream it goes on as.
     core::Data body_;
-    bool gathering_ = false;
+    std::optional<std::int64_t> bodyLength_;
+    std::shared_ptr<core::URLBodyStream> stream_;
+    bool readingBody_ = false;
+    bool bodyPaused_ = false;
     LoadPlaces::Place place_;
     std::shared_ptr<core::URLConnection> connection_;
     std::shared_ptr<core::Timer> idle_;

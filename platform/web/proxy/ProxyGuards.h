@@ -16,9 +16,10 @@
 //    preflight goes on as a preflight alone (ProxyPreflight), at most
 //    kMostPreflights at once. A client's connection counts among the
 //    unadmitted ones (Admission).
-//  - With credentials, a request goes on as the engine wrote it, and its
-//    body takes a share of the budget (BodyBudget) while the proxy holds
-//    it; its onward load takes a place among its page's (LoadPlaces).
+//  - With credentials, a request goes on as the engine wrote it, its body
+//    of any length as it comes, holding at most kMostHeldBodyBytes at once
+//    under a share of the budget (BodyBudget); its onward load takes a
+//    place among its page's (LoadPlaces).
 //  - Nothing goes to the proxy itself: a head that names it plainly is
 //    refused (namesProxyItself), and every onward connection is checked on
 //    the address it is about to be made to (Server::ownPorts).
@@ -111,19 +112,33 @@ inline constexpr size_t kMostAcceptedPerTurn = 32;
 
 // Request bodies (ProxyConnection, ProxyExchange)
 
-// The most bytes of a request body the proxy sends on, or reads and drops
-// for a challenged one; a chunked body's framing (sizes, extensions, line
-// ends, trailers) counts with its data. A declared length over it is
-// refused at once, before any of the body is read.
+// The most bytes of a request body the proxy reads only to drop it (a
+// challenged request's, one left unread after its answer); a chunked
+// body's framing (sizes, extensions, line ends, trailers) counts with its
+// data. A longer one ends its connection instead.
 inline constexpr std::int64_t kMostRequestBodyBytes = std::int64_t(64) << 20;
+// The most bytes of one request body the proxy holds at once: past them it
+// reads no more of that body until the onward load has taken all but a
+// quarter (the bytes of the read that passed them are held too). A body
+// that fits goes on whole, so that the URL protocols see it whole; a
+// longer one goes on as it comes (core::URLBodyStream).
+inline constexpr std::int64_t kMostHeldBodyBytes = std::int64_t(1) << 20;
 // The most bytes of one chunk's size line (its extensions included), and
 // of a chunked body's trailers: a body past either is malformed, and its
 // connection ends.
 inline constexpr size_t kMostChunkLineBytes = 4 * 1024;
 inline constexpr size_t kMostTrailerBytes = 64 * 1024;
+// A chunked body's framing may outweigh its data by at most
+// kMostFramingBytes, and kMostFramingBytesPerDataByte more for each byte of
+// data (a writer's smallest chunks, "1\r\nx\r\n", take five): past that
+// the body is malformed and its connection ends, so that no client keeps a
+// connection going on framing alone, however long a body may be.
+inline constexpr std::int64_t kMostFramingBytes = 64 * 1024;
+inline constexpr std::int64_t kMostFramingBytesPerDataByte = 16;
 // Seconds, on the clock, a request body may go without a byte (of its data
-// or its framing) before the proxy drops the connection and the body's
-// share.
+// or its framing) while the proxy reads it (not while it waits for the
+// onward load to take what it holds) before the proxy drops the connection
+// and the body's share.
 inline constexpr double kBodyIdleSeconds = 20;
 // Seconds, on the clock, a connection that ends with a body unread goes on
 // reading and dropping it, so that its client reads the answer rather than
@@ -209,13 +224,15 @@ private:
 inline constexpr size_t kMostUnadmittedConnections = Admission::kMostUnadmittedConnections;
 
 // The bytes of request bodies the proxy holds in memory, every exchange's
-// together, kBytes at most. A body takes its share as it is gathered (a
-// declared length's whole at once) and gives it back when its exchange
-// ends. Shares belong to a page (its id; 0 for loads of no page), and no
-// page can keep another out: a body that does not fit may take the place
-// of bodies of a page that holds more than its fair part (the budget
-// divided among the pages holding shares), whose loads then fail; a body
-// over its own page's fair part is refused with 503.
+// together, kBytes at most. A body's share is the most it may hold at once,
+// taken before it holds them (a declared length's, up to
+// kMostHeldBodyBytes, at its head; a body of unknown length's as it fills),
+// and given back when its exchange ends, however many bytes went through
+// it. Shares belong to a page (its id; 0 for loads of no page), and no page
+// can keep another out: a body that does not fit may take the place of
+// bodies of a page that holds more than its fair part (the budget divided
+// among the pages holding shares), whose loads then fail; a body over its
+// own page's fair part is refused with 503.
 class BodyBudget {
 public:
     static constexpr std::int64_t kBytes = std::int64_t(128) << 20;

@@ -32,6 +32,7 @@
 
 namespace {
 
+using fixtures::LoopbackRequest;
 using fixtures::LoopbackResponse;
 using fixtures::LoopbackServer;
 using proxytesting::credentialsField;
@@ -175,6 +176,29 @@ TEST_F(EngineProxyReaderService, FramingThatNeverEndsEndsItsConnection) {
             expectAnsweredInTime(loads);
         }
     }
+}
+
+// What a writer of the smallest chunks sends stays well within the framing
+// a body may have: a body of one-byte chunks goes on whole.
+TEST_F(EngineProxyReaderService, ABodyOfOneByteChunksGoesOnWhole) {
+    origin.on("POST", "/bytes", [](const LoopbackRequest& request) {
+        return LoopbackResponse::text(std::to_string(request.body.size()));
+    });
+    std::string chunks;
+    for (int i = 0; i < 100'000; ++i) chunks += "1\r\nx\r\n";
+    RawConnection client(proxy->port());
+    ASSERT_TRUE(client.send("POST http://" + authority + "/bytes HTTP/1.1\r\nHost: " + authority +
+                            "\r\nTransfer-Encoding: chunked\r\n" + credentialsField(*proxy) +
+                            "\r\n" + chunks + "0\r\n\r\n"));
+    const std::string head = client.readHead();
+    EXPECT_EQ(statusOf(head), 200);
+    std::string body;
+    while (body.size() < 6) {
+        const std::string piece = client.readSome();
+        if (piece.empty()) break;
+        body += piece;
+    }
+    EXPECT_EQ(body, "100000");
 }
 
 // A whole head and the start of a second in one write, then silence: the

@@ -5,6 +5,7 @@
 // tests' own on both sides, so that a test sees every byte.
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -277,9 +278,10 @@ TEST_F(EngineProxyStrangerService, AChunkedBodyTakesItsShareOfTheBudget) {
         core::RunLoop::main().runUntil([] { return web::proxy::BodyBudget::used() == 0; }, 20));
 }
 
-// One page's large uploads to a server that never answers cannot keep
-// another page's out: the other page's body takes the place of the newest
-// of them, which fails; bodies of one page alone fit as before.
+// One page's uploads to a server that never answers cannot keep another
+// page's out: with the budget full of the first page's bodies (each holding
+// all it may, kMostHeldBodyBytes), the other page's body takes the place of
+// the newest of them, which fails; the first page's next body does not fit.
 TEST_F(EngineProxyStrangerService, OnePagesUploadsCannotStarveAnothers) {
     RawListener silent;
     std::vector<std::unique_ptr<RawConnection>> held;
@@ -290,10 +292,11 @@ TEST_F(EngineProxyStrangerService, OnePagesUploadsCannotStarveAnothers) {
         }
     });
     const std::string hog = "http://127.0.0.1:" + std::to_string(silent.port()) + "/hog";
-    constexpr std::int64_t kBytes = std::int64_t(64) << 20;
+    constexpr std::int64_t kBytes = web::proxy::kMostHeldBodyBytes;
     const std::string body(size_t(kBytes), 'h');
+    const size_t fitting = size_t(web::proxy::BodyBudget::kBytes / kBytes);
     std::vector<std::unique_ptr<RawConnection>> hogs;
-    for (int i = 0; i < 2; ++i) {
+    for (size_t i = 0; i < fitting; ++i) {
         hogs.push_back(std::make_unique<RawConnection>(proxy->port()));
         hogs.back()->send(head("POST", hog + std::to_string(i),
                                "Content-Length: " + std::to_string(kBytes) + "\r\n", 1) +
@@ -302,10 +305,10 @@ TEST_F(EngineProxyStrangerService, OnePagesUploadsCannotStarveAnothers) {
     ASSERT_TRUE(core::RunLoop::main().runUntil(
         [] { return web::proxy::BodyBudget::used() == web::proxy::BodyBudget::kBytes; }, 20));
 
-    // The same page's third body does not fit.
-    RawConnection third(proxy->port());
-    third.send(head("POST", hog + "2", "Content-Length: 1024\r\n", 1) + std::string(1024, 'h'));
-    EXPECT_EQ(statusOf(third.readHead()), 503);
+    // The same page's next body does not fit.
+    RawConnection next(proxy->port());
+    next.send(head("POST", hog + "next", "Content-Length: 1024\r\n", 1) + std::string(1024, 'h'));
+    EXPECT_EQ(statusOf(next.readHead()), 503);
 
     RawListener origin;
     std::thread server = answerOnce(origin);
@@ -314,15 +317,21 @@ TEST_F(EngineProxyStrangerService, OnePagesUploadsCannotStarveAnothers) {
     page.send(head("POST", other, "Content-Length: 1024\r\n", 2) + std::string(1024, 'p'));
     EXPECT_EQ(statusOf(page.readHead()), 200);
     server.join();
-    // One of the first page's uploads gave its place, and failed (its
-    // connection ends without an answer); the other goes on.
-    const bool secondFailed = hogs[1]->closedWithin(2'000);
-    auto& failed = secondFailed ? hogs[1] : hogs[0];
-    auto& going = secondFailed ? hogs[0] : hogs[1];
-    if (!secondFailed) {
-        EXPECT_TRUE(failed->closedWithin(kRawLimitMs));
+    // One of the first page's uploads gave its place and failed (it was
+    // waiting for a place among its page's loads); the others go on.
+    std::vector<pollfd> answered;
+    for (const auto& upload : hogs) answered.push_back({upload->fd(), POLLIN, 0});
+    ASSERT_EQ(poll(answered.data(), answered.size(), kRawLimitMs), 1);
+    (void)core::RunLoop::main().runUntil([] { return false; }, 0.5);
+    std::vector<size_t> failed;
+    for (size_t i = 0; i < hogs.size(); ++i) {
+        if (poll(&answered[i], 1, 0) != 1) continue;
+        EXPECT_EQ(statusOf(hogs[i]->readHead()), 503) << i;
+        EXPECT_TRUE(hogs[i]->closedWithin(kRawLimitMs)) << i;
+        failed.push_back(i);
     }
-    EXPECT_FALSE(going->closedWithin(200));
+    EXPECT_EQ(failed.size(), 1u);
+    EXPECT_FALSE(hogs[failed.empty() || failed[0] != 0 ? 0 : 1]->closedWithin(200));
     stop = true;
     keeper.join();
 }
