@@ -218,58 +218,6 @@ TEST_F(EngineProxyReaderService, ASecondHeadThatNeverEndsMeetsItsDeadline) {
     expectAnsweredInTime(loads);
 }
 
-// An upgrade the origin answers other than 101 has its answer read as any
-// head and shaped as an exchange's answer: only the fields that go onward
-// (not what Connection names, or Keep-Alive), 407 turned into 502, its body
-// as the origin framed it (in chunks with trailers, or to its close) passed
-// on whole; a coding the proxy cannot read fails the load.
-TEST_F(EngineProxyReaderService, AnUpgradeAnsweredOtherwiseIsShapedAsAnyAnswer) {
-    struct Case {
-        std::string answer;
-        long status;
-        std::string body;
-    };
-    const std::vector<Case> cases = {
-        {"HTTP/1.1 403 Forbidden\r\nConnection: X-Secret\r\nX-Secret: 1\r\nKeep-Alive: "
-         "timeout=5\r\nX-Kept: yes\r\nTransfer-Encoding: chunked\r\n\r\n"
-             "4\r\nbody\r\n0\r\nX-Trailer: t\r\n\r\n",
-         403, "body"},
-        {"HTTP/1.1 500 Broken\r\nX-Kept: yes\r\n\r\nto the close", 500, "to the close"},
-        {"HTTP/1.1 407 Who\r\nX-Kept: yes\r\nProxy-Authenticate: Basic\r\nContent-Length: 4"
-         "\r\n\r\nauth",
-         502, "auth"},
-        // Failed: no answer at all.
-        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nzz", 0, ""},
-    };
-    for (const Case& tried : cases) {
-        SCOPED_TRACE(tried.answer.substr(0, 24));
-        proxytesting::RawListener service;
-        std::thread peer([&] {
-            const auto accepted = service.accept(kLimitMs);
-            if (!accepted || accepted->readHead().empty()) return;
-            accepted->send(tried.answer);
-        });
-        proxytesting::Request upgrade;
-        upgrade.headers = {
-            "Upgrade: websocket", "Connection: Upgrade",
-            "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==", "Sec-WebSocket-Version: 13"};
-        const auto reply = proxytesting::fetch(
-            *proxy, "http://127.0.0.1:" + std::to_string(service.port()) + "/socket", upgrade);
-        peer.join();
-        EXPECT_EQ(reply.status, tried.status);
-        if (tried.status == 0) {
-            EXPECT_NE(reply.code, CURLE_OK);
-            continue;
-        }
-        EXPECT_EQ(reply.body, tried.body);
-        EXPECT_EQ(reply.headers.value("X-Kept"), "yes");
-        for (const std::string& gone : {std::string("X-Secret"), std::string("Keep-Alive"),
-                                        std::string("Proxy-Authenticate")})
-            EXPECT_FALSE(reply.headers.contains(gone)) << gone;
-        EXPECT_EQ(reply.headers.value("Connection"), "close");
-    }
-}
-
 // Refused uploads whose clients keep their sockets open, 1,500 a second,
 // against a proxy whose process may hold 1,024 descriptors: each socket the
 // proxy keeps reading and dropping counts as a descriptor until it is
