@@ -1,9 +1,8 @@
-// The engine proxy's reader against clients without credentials that never
-// finish what they send: a head that never ends, chunked framing that never
-// ends, a second head left unfinished behind a first, and refused uploads
-// whose sockets linger. While each attack goes on, the engine's loads
-// through the proxy are answered within a second, and the attacker's
-// connection ends.
+// The engine proxy's reader against clients that never finish what they
+// send: a head or chunked framing that never ends, a second head left
+// unfinished behind a first, refused uploads whose sockets linger. While
+// each attack goes on, the engine's loads through the proxy are answered
+// within a second, and the attacker's connection ends.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -26,7 +25,6 @@
 #include "fixtures/LoopbackServer.h"
 #include "support/ManualClockScope.h"
 #include "support/ProcessTree.h"
-#include "web/WebProcessProtocol.h"
 #include "web/proxy/EngineProxy.h"
 #include "web/proxy/ProxyGuards.h"
 
@@ -40,7 +38,7 @@ using proxytesting::EngineLoads;
 using proxytesting::RawConnection;
 using proxytesting::statusOf;
 
-constexpr int kLimitMs = 20'000;
+using proxytesting::kRawLimitMs;
 // What the engine's loads may take while an attack goes on.
 constexpr double kMostLoadSeconds = 1;
 
@@ -144,7 +142,7 @@ TEST_F(EngineProxyReaderService, AHeadThatNeverEndsFreezesNothing) {
             // ...when its head's time is up.
             clock.advance(web::proxy::kHeadSeconds);
         }
-        EXPECT_TRUE(attacker.endedWithin(kLimitMs));
+        EXPECT_TRUE(attacker.endedWithin(kRawLimitMs));
         // The engine's loads went on meanwhile.
         (void)core::RunLoop::main().runUntil([] { return false; }, 1);
         expectAnsweredInTime(loads);
@@ -171,7 +169,7 @@ TEST_F(EngineProxyReaderService, FramingThatNeverEndsEndsItsConnection) {
             Attacker attacker(proxy->port(),
                               post + (credentials ? credentialsField(*proxy) : "") + "\r\n" + start,
                               more);
-            EXPECT_TRUE(attacker.endedWithin(kLimitMs));
+            EXPECT_TRUE(attacker.endedWithin(kRawLimitMs));
             attacker.stop();
             expectAnsweredInTime(loads);
         }
@@ -214,7 +212,7 @@ TEST_F(EngineProxyReaderService, ASecondHeadThatNeverEndsMeetsItsDeadline) {
     EXPECT_FALSE(client.closedWithin(200));
     EngineLoads loads(*proxy, engineURL());
     clock.advance(2);
-    EXPECT_TRUE(client.closedWithin(kLimitMs));
+    EXPECT_TRUE(client.closedWithin(kRawLimitMs));
     expectAnsweredInTime(loads);
 }
 
