@@ -264,10 +264,11 @@ TEST_P(WebViewCredentialsService, RedirectsWithLargeBodiesAreFollowed) {
             return moved;
         });
     }
-    conform({"note('301', await fetched('/moved301'));\nnote('302', await fetched('/moved302'));",
-             {origin.url("/moved302").absoluteString()},
-             {}},
-            {{"301", "200 plain"}, {"302", "200 plain"}, {"navigation /moved302", "200 /plain plain"}});
+    conform(
+        {"note('301', await fetched('/moved301'));\nnote('302', await fetched('/moved302'));",
+         {origin.url("/moved302").absoluteString()},
+         {}},
+        {{"301", "200 plain"}, {"302", "200 plain"}, {"navigation /moved302", "200 /plain plain"}});
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewCredentialsService, testing::ValuesIn(kKinds), kindName);

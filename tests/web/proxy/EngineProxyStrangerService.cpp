@@ -145,8 +145,7 @@ TEST_F(EngineProxyStrangerService, AnUpgradeAnsweredOtherwiseInPiecesIsShapedAsA
     };
     const std::string next = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nextra";
     const std::vector<Case> cases = {
-        {"404 Not Here\r\nContent-Length: 7\r\nKeep-Alive: timeout=5", "abc", "defg" + next,
-         404},
+        {"404 Not Here\r\nContent-Length: 7\r\nKeep-Alive: timeout=5", "abc", "defg" + next, 404},
         {"403 Forbidden\r\nConnection: X-Secret\r\nX-Secret: 1\r\nTransfer-Encoding: chunked",
          "3\r\nabc\r\n", "4\r\ndefg\r\n0\r\nX-Trailer: t\r\n\r\n" + next, 403},
         {"500 Broken", "abc", "defg", 500},
