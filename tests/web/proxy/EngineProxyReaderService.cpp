@@ -42,9 +42,8 @@ using proxytesting::kRawLimitMs;
 // What the engine's loads may take while an attack goes on.
 constexpr double kMostLoadSeconds = 1;
 
-// A client that sends through its own connection from a thread of its own:
-// a first part at full speed, then more, over and over, until the proxy
-// stops taking it or the client is stopped.
+// A client that sends, from a thread of its own, a first part at full speed,
+// then more over and over, until the proxy stops taking it or it is stopped.
 class Attacker {
 public:
     Attacker(int port, std::string first, std::string more, int pauseMs = 0) : connection_(port) {
@@ -119,8 +118,7 @@ protected:
 
 // A request line, then nearly 4 MiB of field lines without the blank line,
 // then a byte every 50 ms: short lines meet the bound on fields at once,
-// long ones (under both bounds) the head's deadline. The proxy reads each byte once,
-// and serves the engine meanwhile.
+// long ones (under both bounds) the head's deadline.
 TEST_F(EngineProxyReaderService, AHeadThatNeverEndsFreezesNothing) {
     testsupport::ManualClockScope clock;
     const std::string line = "GET http://" + authority + "/ HTTP/1.1\r\n";
@@ -149,11 +147,9 @@ TEST_F(EngineProxyReaderService, AHeadThatNeverEndsFreezesNothing) {
     }
 }
 
-// Chunked framing that never ends, sent at full speed by a client without
-// credentials (its body is read and dropped) and by one with them: a
-// trailer line, a chunk extension, or chunks of a byte under long
-// extensions, each line within its bound. Every byte of the framing counts,
-// and the connection ends.
+// Chunked framing that never ends, at full speed, with credentials and
+// without (the body dropped): a trailer line, a chunk extension, or chunks
+// of a byte under long extensions, each line within its bound.
 TEST_F(EngineProxyReaderService, FramingThatNeverEndsEndsItsConnection) {
     const std::string post = "POST http://" + authority + "/upload HTTP/1.1\r\nHost: " + authority +
                              "\r\nTransfer-Encoding: chunked\r\n";
@@ -176,11 +172,10 @@ TEST_F(EngineProxyReaderService, FramingThatNeverEndsEndsItsConnection) {
     }
 }
 
-// What a writer of the smallest chunks sends stays well within the framing
-// a body may have: a body of one-byte chunks goes on whole.
+// Yet a body of the smallest chunks, one byte each, goes on whole.
 TEST_F(EngineProxyReaderService, ABodyOfOneByteChunksGoesOnWhole) {
     origin.on("POST", "/bytes", [](const LoopbackRequest& request) {
-        return LoopbackResponse::text(std::to_string(request.body.size()));
+        return LoopbackResponse::text("", request.body == std::string(100'000, 'x') ? 200 : 400);
     });
     std::string chunks;
     for (int i = 0; i < 100'000; ++i) chunks += "1\r\nx\r\n";
@@ -188,15 +183,7 @@ TEST_F(EngineProxyReaderService, ABodyOfOneByteChunksGoesOnWhole) {
     ASSERT_TRUE(client.send("POST http://" + authority + "/bytes HTTP/1.1\r\nHost: " + authority +
                             "\r\nTransfer-Encoding: chunked\r\n" + credentialsField(*proxy) +
                             "\r\n" + chunks + "0\r\n\r\n"));
-    const std::string head = client.readHead();
-    EXPECT_EQ(statusOf(head), 200);
-    std::string body;
-    while (body.size() < 6) {
-        const std::string piece = client.readSome();
-        if (piece.empty()) break;
-        body += piece;
-    }
-    EXPECT_EQ(body, "100000");
+    EXPECT_EQ(statusOf(client.readHead()), 200);
 }
 
 // A whole head and the start of a second in one write, then silence: the
