@@ -36,33 +36,24 @@ constexpr const char* kPageCredential = "Basic dTpw";
 // Put before every page: what the page observed goes to window.obs.
 constexpr const char* kHelpers = R"(<!doctype html><meta charset=utf-8><body><script>
 window.obs = {};
-function note(key, value) { obs[key] = String(value); }
-function settle(p) {
-  return Promise.race([
-    Promise.resolve(p).then(v => v, e => 'error ' + (e && e.name ? e.name : String(e))),
-    new Promise(r => setTimeout(() => r('timeout'), 6000))]);
-}
-function xhr(url, user, password) {
-  return settle(new Promise(resolve => {
-    const request = new XMLHttpRequest();
-    if (user === undefined) request.open('GET', url, true);
-    else request.open('GET', url, true, user, password);
-    request.onload = () => resolve(request.status + ' ' + request.responseText);
-    request.onerror = () => resolve('error ' + request.status);
-    request.send();
-  }));
-}
-function fetched(url) {
-  return settle(fetch(url).then(async r => r.status + ' ' + (await r.text())));
-}
-function framed(src) {
-  return settle(new Promise(resolve => {
-    window.addEventListener('message', e => resolve(e.data));
-    const frame = document.createElement('iframe');
-    frame.src = src;
-    document.body.appendChild(frame);
-  }));
-}
+const note = (key, value) => { obs[key] = String(value); };
+const settle = p => Promise.race([
+  Promise.resolve(p).then(v => v, e => 'error ' + (e && e.name ? e.name : String(e))),
+  new Promise(r => setTimeout(() => r('timeout'), 6000))]);
+const xhr = (url, ...credentials) => settle(new Promise(resolve => {
+  const request = new XMLHttpRequest();
+  request.open('GET', url, true, ...credentials);
+  request.onload = () => resolve(request.status + ' ' + request.responseText);
+  request.onerror = () => resolve('error ' + request.status);
+  request.send();
+}));
+const fetched = url => settle(fetch(url).then(async r => r.status + ' ' + (await r.text())));
+const framed = src => settle(new Promise(resolve => {
+  addEventListener('message', e => resolve(e.data));
+  const frame = document.createElement('iframe');
+  frame.src = src;
+  document.body.appendChild(frame);
+}));
 </script>)";
 
 // A page's script (an async function's body) runs in a view; the view then
