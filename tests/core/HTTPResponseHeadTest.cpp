@@ -5,15 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "URLConnectionTesting.h"
-#include "support/RawOrigin.h"
-
 namespace {
 
 using core::HTTPHeaders;
 using core::HTTPResponseHead;
-using testsupport::RawAnswer;
-using testsupport::RawOrigin;
 
 TEST(HTTPResponseHead, StatusLinesReadWithAnyBlanksBetweenTheirParts) {
     const auto shown = [](std::string_view line) -> std::string {
@@ -65,26 +60,6 @@ TEST(HTTPResponseHead, FramingTheEngineRefuses) {
     EXPECT_TRUE(refused({{"Transfer-Encoding", "gzip"}, {"Transfer-Encoding", "identity"}}));
     EXPECT_TRUE(refused({{"Content-Length", "5"}, {"Transfer-Encoding", "gzip"}}));
     EXPECT_TRUE(refused({{"Content-Length", "5x"}}));
-}
-
-// Through a URL connection, as the proxy loads: framing the engine refuses
-// fails before anything of the answer is reported, and what libcurl refuses
-// once connected is the server's bad answer.
-TEST(HTTPResponseHeadService, AnswersAsTheEngineReadsThem) {
-    RawOrigin origin;
-    origin.answer("/blanks", RawAnswer::raw("HTTP/1.1  200 OK\r\nContent-Length: 2\r\n\r\nok"));
-    origin.answer("/cut", RawAnswer::raw("HTTP/1.1 999 DOES IT MATTER\r\n"));
-    origin.answer("/deflate", RawAnswer::raw("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, "
-                                             "deflate\r\n\r\n2\r\nok\r\n0\r\n\r\n"));
-    origin.answer("/tab", RawAnswer::raw("HTTP/1.1\t200 OK\r\nContent-Length: 2\r\n\r\nok"));
-    const auto events = [&](const std::string& path) {
-        return testsupport::load(*core::URL::create(origin.origin() + path))->events;
-    };
-    using Events = std::vector<std::string>;
-    EXPECT_EQ(events("/blanks"), (Events{"response 200", "will-cache", "finish"}));
-    EXPECT_EQ(events("/cut"), (Events{"response 999", "will-cache", "finish"}));
-    EXPECT_EQ(events("/deflate"), (Events{"fail badServerResponse"}));
-    EXPECT_EQ(events("/tab"), (Events{"fail badServerResponse"}));
 }
 
 }  // namespace

@@ -1,15 +1,10 @@
 // Answers with unusual or malformed status lines, heads and framing, the
-// same in both kinds of web view. A raw origin (testsupport::RawOrigin)
-// sends each answer byte for byte and ends the connection, and a page
-// fetches each one; a WebSocket's 101 with two spaces must open.
-//
-// A "WK"-kind page, where the engine loads the page itself, must read each
-// answer as the engine's network stack reads it (the facts below); a
-// "UI"-kind page, whose loads go through the app's proxy and libcurl, must
-// read it exactly as the "WK" kind did. A load that fails is compared as
-// failed, whatever the failure looked like. The few answers the engine
-// reads that libcurl refuses before the app sees any of them fail in the
-// "UI" kind.
+// same in both kinds of web view: a raw origin sends each answer byte for
+// byte and ends the connection, and a page fetches each one; a WebSocket's
+// 101 with two spaces must open. The "WK" kind (the engine alone) must read
+// each as the engine's network stack does; the "UI" kind exactly as the "WK"
+// kind did (a failure compared as one), but for the few answers libcurl
+// refuses before the app sees them.
 
 #include "WebViewTesting.h"
 #include "core/JSON.h"

@@ -1,12 +1,8 @@
-// A page's frames of the page's own address, in both kinds, on plain http at
-// an address the engine sends no fetch metadata to (the loopback address
-// written as IPv6, "[::ffff:127.0.0.1]": not a local origin to the engine):
-// a frame is a frame, whether the page adds it once it has loaded or from
-// its load handler. It loads as a frame, is asked about as a frame's, and
-// the view begins no load for it, so nothing of the page's own load ends
-// and the stall watch makes no load again. The main frame's navigations to
-// that address stay the main frame's, from a document with a body and from
-// one without.
+// Frames of the page's own address, in both kinds, on plain http at an
+// address the engine sends no fetch metadata to (the loopback address written
+// as IPv6: not a local origin to the engine): a frame is a frame, so nothing
+// of the page's own load ends and the stall watch makes no load again; the
+// main frame's navigations to that address stay the main frame's.
 
 #include <atomic>
 
@@ -35,15 +31,20 @@ class WebViewOwnAddressFrameService : public testing::TestWithParam<Kind> {
 protected:
     void SetUp() override {
         web::WebView::Engine::stallSeconds = 0.5;
-        serveHTML(server, "/own/page.html", kPage);
+        // The page, but a frame's request for "?hop" (the second one) is
+        // redirected to "?landed".
+        auto served = std::make_shared<std::atomic<int>>(0);
+        server.on("GET", "/own/page.html", [served](const fixtures::LoopbackRequest& request) {
+            if (request.rawQuery == "hop" && (*served)++ > 0)
+                return fixtures::LoopbackResponse::redirect("/own/page.html?landed");
+            return fixtures::LoopbackResponse::text(kPage, 200, "text/html; charset=utf-8");
+        });
         server.on("GET", "/own/bare.xhtml", [](const fixtures::LoopbackRequest&) {
             return fixtures::LoopbackResponse::text(
                 "<html xmlns='http://www.w3.org/1999/xhtml'><head><title>bare</title></head>"
                 "</html>",
                 200, "application/xhtml+xml");
         });
-        view = makeView(delegate, configurationOf(GetParam()));
-        ASSERT_TRUE(view);
     }
     void TearDown() override {
         web::WebView::Engine::stallSeconds = web::WebView::Engine::kStallSeconds;
@@ -52,66 +53,50 @@ protected:
     [[nodiscard]] std::string url(const std::string& pathAndQuery) const {
         return "http://[::ffff:7f00:1]:" + std::to_string(server.port()) + pathAndQuery;
     }
-    // Loads the page and waits until its load ended and a frame told its
-    // parent that it loaded.
-    void loadPageWithFrame(const std::string& pathAndQuery, const std::string& then = "") {
-        ASSERT_TRUE(loadAndWait(*view, *delegate, *core::URL::create(url(pathAndQuery))));
-        // The case at hand: the engine sends no fetch metadata here.
-        const auto sent = server.requestsTo("/own/page.html");
-        ASSERT_FALSE(sent.empty());
-        ASSERT_FALSE(sent.front().headers.value("Sec-Fetch-Dest"));
-        if (!then.empty()) (void)evaluate(*view, then + "; 0");
-        ASSERT_TRUE(waitFor([&] { return evaluate(*view, "framed.length") == core::Value(1); }));
-    }
     // Waits several times the stall watch's time, for whatever the view
     // would do on its own.
     static void idle() {
         (void)waitFor([] { return false; }, 8 * web::WebView::Engine::stallSeconds);
     }
-    // The frame loaded framed, asked about as a frame of the page at each
-    // hop; the view made no load of its own, and the server sent the page
-    // once for the main frame and once for each of the frame's hops.
-    void expectOneFrame(const std::string& page, const std::string& framed, size_t hops = 1) {
+
+    fixtures::LoopbackServer server;
+};
+
+// A frame of the page's own address, added once the page loaded or by its
+// load handler, or redirected by the server (the redirect is the frame's
+// too): it loads framed, is asked about as a frame of the page at each hop,
+// the view makes no load of its own for it, and the server sends the page
+// once for the main frame and once for each of the frame's hops.
+TEST_P(WebViewOwnAddressFrameService, AFrameOfThePagesAddressIsAFrame) {
+    struct Case {
+        std::string query, then, landed;
+        size_t hops;
+    };
+    for (const Case& tried : {Case{"", "addOwnFrame()", "", 1}, Case{"?onload", "", "?onload", 1},
+                              Case{"?hop", "addOwnFrame()", "?landed", 2}}) {
+        SCOPED_TRACE(tried.query);
+        server.clearLog();
+        const auto delegate = std::make_shared<RecordingDelegate>();
+        const auto view = makeView(delegate, configurationOf(GetParam()));
+        ASSERT_TRUE(view);
+        const std::string page = url("/own/page.html" + tried.query);
+        ASSERT_TRUE(loadAndWait(*view, *delegate, *core::URL::create(page)));
+        // The case at hand: the engine sends no fetch metadata here.
+        ASSERT_FALSE(server.requestsTo("/own/page.html").front().headers.value("Sec-Fetch-Dest"));
+        if (!tried.then.empty()) (void)evaluate(*view, tried.then + "; 0");
+        ASSERT_TRUE(waitFor([&] { return evaluate(*view, "framed.length") == core::Value(1); }));
         idle();
-        EXPECT_EQ(evaluate(*view, "framed"), core::Value(core::Array{core::Value(framed)}));
-        std::vector<bool> mainFrame;
+        EXPECT_EQ(evaluate(*view, "framed"),
+                  core::Value(core::Array{core::Value(url("/own/page.html" + tried.landed))}));
+        std::string targets;  // "m" for the main frame's, "f" for a frame's
         for (const auto& action : delegate->navigations)
-            mainFrame.push_back(action.targetsMainFrame.value_or(false));
-        std::vector<bool> expected(1 + hops, false);
-        expected[0] = true;
-        EXPECT_EQ(mainFrame, expected);
+            targets += action.targetsMainFrame.value_or(false) ? 'm' : 'f';
+        EXPECT_EQ(targets, "m" + std::string(tried.hops, 'f'));
         EXPECT_EQ(delegate->navigations.back().mainDocumentURL->absoluteString(), page);
         EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
         EXPECT_FALSE(view->isLoading());
-        EXPECT_EQ(server.requestsTo("/own/page.html").size(), 1 + hops);
+        EXPECT_EQ(server.requestsTo("/own/page.html").size(), 1 + tried.hops);
     }
-
-    fixtures::LoopbackServer server;
-    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
-    std::shared_ptr<web::WebView> view;
-};
-
-TEST_P(WebViewOwnAddressFrameService, AFrameAddedOnceThePageLoadedIsAFrame) {
-    loadPageWithFrame("/own/page.html", "addOwnFrame()");
-    expectOneFrame(url("/own/page.html"), url("/own/page.html"));
-}
-
-TEST_P(WebViewOwnAddressFrameService, AFrameAddedByTheLoadHandlerIsAFrame) {
-    loadPageWithFrame("/own/page.html?onload");
-    expectOneFrame(url("/own/page.html?onload"), url("/own/page.html?onload"));
-}
-
-// The server redirects the frame's request for the page's address: the
-// redirect is the frame's too.
-TEST_P(WebViewOwnAddressFrameService, AFrameOfThePagesAddressRedirectedIsAFrame) {
-    auto served = std::make_shared<std::atomic<int>>(0);
-    server.on("GET", "/own/page.html", [served](const fixtures::LoopbackRequest& request) {
-        if (request.rawQuery == "hop" && (*served)++ > 0)
-            return fixtures::LoopbackResponse::redirect("/own/page.html?landed");
-        return fixtures::LoopbackResponse::text(kPage, 200, "text/html; charset=utf-8");
-    });
-    loadPageWithFrame("/own/page.html?hop", "addOwnFrame()");
-    expectOneFrame(url("/own/page.html?hop"), url("/own/page.html?landed"), 2);
 }
 
 // The main frame's navigations to its own address (a reload, a location
@@ -122,6 +107,9 @@ TEST_P(WebViewOwnAddressFrameService, TheMainFramesNavigationsToItsOwnAddressAre
     server.on("POST", "/own/page.html", [](const fixtures::LoopbackRequest&) {
         return fixtures::LoopbackResponse::text(kPage, 200, "text/html; charset=utf-8");
     });
+    const auto delegate = std::make_shared<RecordingDelegate>();
+    const auto view = makeView(delegate, configurationOf(GetParam()));
+    ASSERT_TRUE(view);
     ASSERT_TRUE(loadAndWait(*view, *delegate, *core::URL::create(url("/own/page.html"))));
     const auto navigate = [&](const std::string& script) {
         SCOPED_TRACE(script);

@@ -1,14 +1,9 @@
 // Uploads of every size, the same in both kinds of web view: a page sends a
 // body far larger than anything the app holds at once (70 MiB), and empty
-// ones, to a raw origin (testsupport::RawOrigin) that logs each request's
-// fields as bytes and its body whole.
-//
-// A "WK"-kind view, where the engine loads the page itself, must make the
-// origin receive what a browser sends (the facts each case is sure of); a
-// "UI"-kind view must make it receive exactly what the "WK" kind's did (each
-// request's line, framing and type fields, and body by length and digest),
-// and its page must observe the same answers. The kinds run one after the
-// other, each in a fresh view with a folder of its own on the origin.
+// ones, to a raw origin that logs each request's fields as bytes and its
+// body whole. The "WK" kind (the engine alone) must send what a browser
+// sends; the "UI" kind exactly what the "WK" kind sent, its page observing
+// the same answers.
 
 #include <algorithm>
 
@@ -75,9 +70,8 @@ const answerOf = fetched => fetched.then(r => r.text().then(t => r.status + ' ' 
         return run;
     }
 
-    // Runs the page in a "WK"-kind view and checks what is known of it
-    // (what it observed, requests the origin must have received); for the
-    // "UI" kind, then in a "UI"-kind view, expecting the same.
+    // Runs the page in the "WK" kind, checking what it observed and requests
+    // the origin must have received; for "UI", then in that kind too.
     void conform(const std::string& script, const std::string& observed,
                  const std::vector<std::string>& heard) {
         const PageRun wk = run(script, Kind::WK);

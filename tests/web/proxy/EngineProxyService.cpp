@@ -167,14 +167,11 @@ TEST_F(EngineProxyService, AnEmptyBodyKeepsItsLength) {
         EXPECT_EQ(fetch(*proxy, origin.url("/empty").absoluteString(), request).status, 200)
             << request.method;
     ASSERT_TRUE(origin.waitForRequests(4, 10));
-    const auto requests = origin.requestsTo("/empty");
-    ASSERT_EQ(requests.size(), 4u);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(requests[i].header("Content-Length"), "0") << requests[i].method;
-        EXPECT_FALSE(requests[i].header("Transfer-Encoding")) << requests[i].method;
-    }
-    EXPECT_EQ(requests[3].method, "GET");
-    EXPECT_FALSE(requests[3].header("Content-Length"));
+    std::vector<std::string> framing;
+    for (const auto& request : origin.requestsTo("/empty"))
+        framing.push_back(request.method + " " + request.header("Content-Length").value_or("-") +
+                          (request.header("Transfer-Encoding") ? " chunked" : ""));
+    EXPECT_EQ(framing, (std::vector<std::string>{"PUT 0", "DELETE 0", "POST 0", "GET -"}));
 }
 
 // Fields a Connection field names are for one hop: they cross the proxy
