@@ -26,6 +26,7 @@
 #include "ads/web/view/DZAdView.h"
 #include "core/Console.h"
 #include "core/OperationQueue.h"
+#include "core/PercentEncoding.h"
 #include "core/Queue.h"
 #include "core/UserDefaults.h"
 #include "store/StoreProductViewController.h"
@@ -57,9 +58,16 @@ std::vector<std::string> split(const std::string& text, char separator) {
     return parts;
 }
 
+// What a person reads of a part of a URL: its escapes decoded ("+1 555
+// 0100" for "+1%20555%200100"), or the text as it is when they do not
+// decode to UTF-8.
+std::string readable(const std::string& text) {
+    return core::percentDecode(text).value_or(text);
+}
+
 // The text after the scheme's prefix ("mailto:", "sms:") split at "?" into
-// the part before it and, when there is one, the query read with
-// lower-cased keys.
+// the part before it, read as a person writes it, and, when there is one,
+// the query read with lower-cased keys.
 struct ComposerAddress {
     std::string address;
     core::Dictionary query;
@@ -69,8 +77,8 @@ ComposerAddress composerAddress(const core::URL& url, size_t prefixLength) {
     const std::string& text = url.absoluteString();
     const std::string rest = text.size() > prefixLength ? text.substr(prefixLength) : "";
     const size_t mark = rest.find('?');
-    if (mark == std::string::npos) return {rest, {}};
-    return {rest.substr(0, mark), DZQueryDictionaryFromURL(url, true)};
+    if (mark == std::string::npos) return {readable(rest), {}};
+    return {readable(rest.substr(0, mark)), DZQueryDictionaryFromURL(url, true)};
 }
 
 std::optional<std::string> stringEntry(const core::Dictionary& dictionary, std::string_view key) {
@@ -687,7 +695,7 @@ void DZOpener::messageComposeViewController(store::MessageComposeViewController&
 void DZOpener::confirmClickToURL(const core::URL& url, const std::string& message) {
     const std::string& text = url.absoluteString();
     const size_t colon = text.find(':');
-    const std::string shown = colon == std::string::npos ? text : text.substr(colon + 1);
+    const std::string shown = readable(colon == std::string::npos ? text : text.substr(colon + 1));
     auto alert = ui::AlertController::create("", shown, ui::AlertControllerStyle::Alert);
     std::weak_ptr<DZOpener> weakSelf = weak_from_this();
     const ui::AlertController* key = alert.get();
