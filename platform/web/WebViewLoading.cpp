@@ -245,6 +245,10 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
 void WebView::Engine::loadingChanged(GObject*, GParamSpec*, gpointer data) {
     auto& engine = *static_cast<Engine*>(data);
     WebView& view = engine.owner;
+    if (!webkit_web_view_is_loading(engine.page))
+        engine.engineLoading = {};
+    else if (!engine.engineLoading.holds())
+        engine.engineLoading = core::PendingWork::Token::begin();
     if (webkit_web_view_is_loading(engine.page) || !view.load_.active || !engine.engineLoadOpen)
         return;
     // The engine's finish or failure may still follow the change: looked at

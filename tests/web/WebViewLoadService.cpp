@@ -8,6 +8,7 @@
 #include <map>
 
 #include "WebViewTesting.h"
+#include "core/PendingWork.h"
 #include "fixtures/ResponseGate.h"
 #include "web/WebViewEngine.h"
 
@@ -35,6 +36,34 @@ TEST_P(WebViewLoadService, HTMLStringResolvesItsImageAgainstTheBase) {
     EXPECT_EQ(server.requestsTo("/ads/img/dot.png").size(), 1u);
     EXPECT_EQ(evaluate(*view, "location.href"),
               core::Value(server.url("/ads/page.html").absoluteString()));
+}
+
+// A load is work under way (core::PendingWork) from the moment it is asked
+// for, through the launch of its web process, which reports nothing for a
+// while (seconds on a busy machine), to its end: a clock driver that waits
+// for work to end must not take that while for the app at rest.
+TEST_P(WebViewLoadService, LoadsAreWorkUnderWayFromTheirRequestToTheirEnd) {
+    serveHTML(server, "/page", "<p>page</p>");
+    for (const bool html : {true, false}) {
+        SCOPED_TRACE(html ? "an HTML string" : "a request");
+        auto configuration = configurationOf(GetParam());
+        configuration.ownWebProcess = true;
+        const auto own = std::make_shared<RecordingDelegate>();
+        const auto fresh = makeView(own, configuration);
+        ASSERT_TRUE(fresh);
+        if (html)
+            fresh->loadHTMLString("<p>html</p>", server.url("/base"));
+        else
+            fresh->loadRequest(core::URLRequest(server.url("/page")));
+        size_t idleTurns = 0;
+        ASSERT_TRUE(waitFor([&] {
+            const bool ended = own->count("finish") + own->count("fail") > 0;
+            if (!ended && !core::PendingWork::offMainThread()) ++idleTurns;
+            return ended;
+        }));
+        EXPECT_EQ(own->events, (std::vector<std::string>{"start", "commit", "finish"}));
+        EXPECT_EQ(idleTurns, 0u);
+    }
 }
 
 TEST_P(WebViewLoadService, RequestLoadsFinishWithTheirStatusOrFailWithTheURL) {
