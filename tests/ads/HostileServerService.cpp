@@ -282,8 +282,9 @@ using Code = core::NetworkError::Code;
 // which fails the load: a proxied page load has no size bound of its own.
 // The app's own memory stays bounded. A redirect's body is still bounded.
 TEST_F(HostileServerService, PageLoadsOfEndlessDocumentsEndWithTheEngine) {
-    // The engine's web process takes a while to fill its memory.
-    const Ending endless = run(pageLoad, "/endless", 3 * kEndLimit);
+    // The engine's web process takes a while to fill its memory: seconds
+    // alone, minutes on a busy machine.
+    const Ending endless = run(pageLoad, "/endless", 10 * kEndLimit);
     EXPECT_TRUE(endless.ended && endless.failed);
     EXPECT_EQ(endless.code, web::LoadError::kWebProcessTerminated) << endless.message;
     expectNetworkFailure(run(pageLoad, "/redirect"), Code::dataLengthExceedsMaximum,
