@@ -86,7 +86,10 @@ struct WebView::Engine {
     // the engine did nothing with it for as long), and which has not
     // committed: when several views load at once in a new web process, the
     // engine can leave one so, loading for ever. It is made once more, then
-    // it fails.
+    // it fails. A look that finds the load moved since the one before (the
+    // engine started it, or its page sent its request) finds no stall: a
+    // web process still starting on a busy machine, or a request still on
+    // its way, is slow, not stalled.
     static constexpr double kStallSeconds = 4;
     // A proxied answer counts as stalled only once this many looks in a row
     // found it answered and the engine doing nothing with it: a busy web
@@ -222,8 +225,11 @@ struct WebView::Engine {
     // The current load's main-frame request has gone out, the engine has
     // decided on its answer, the looks in a row that found it where it was
     // (quietStage: the proxy's stage of it then, -1 for an unproxied page),
-    // and the watch for a stall of the load.
+    // and the watch for a stall of the load. loadMoved: since the last look
+    // the engine started the load or its page sent the request, so the load
+    // is on its way, however slowly, and that look finds no stall.
     bool mainRequestSent = false;
+    bool loadMoved = false;
     bool responseDecided = false;
     int quietLooks = 0;
     int quietStage = -1;

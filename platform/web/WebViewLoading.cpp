@@ -204,6 +204,7 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
             if (engine.lastAllowed.empty()) break;
             view.beginLoad(std::exchange(engine.lastAllowed, {}));
         }
+        engine.loadMoved = true;
         view.reportStart();
         break;
     case WEBKIT_LOAD_REDIRECTED:
@@ -262,6 +263,7 @@ void WebView::Engine::loadingChanged(GObject*, GParamSpec*, gpointer data) {
 void WebView::Engine::watchForStall(bool anew) {
     if (anew) {
         mainRequestSent = false;
+        loadMoved = false;
         responseDecided = false;
         quietLooks = 0;
         quietStage = -1;
@@ -302,7 +304,7 @@ gboolean WebView::Engine::pageMessage(WebKitWebView*, WebKitUserMessage* message
     if (parameters && g_variant_is_of_type(parameters, G_VARIANT_TYPE_STRING) &&
         engine.owner.load_.active &&
         keyOf(g_variant_get_string(parameters, nullptr)) == keyOf(engine.owner.load_.url))
-        engine.mainRequestSent = true;
+        engine.mainRequestSent = engine.loadMoved = true;
     return TRUE;
 }
 
@@ -334,6 +336,9 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
                        : " (its request never reached the proxy)";
     }
     if (view.load_.remade) needed = kAnsweredLooks;
+    // A load that moved since the last look is slow at most (a web process
+    // still starting on a busy machine, a tunnel's handshake under way).
+    if (std::exchange(loadMoved, false)) quiet = false;
     quietLooks = !quiet ? 0 : stage == quietStage ? quietLooks + 1 : 1;
     quietStage = stage;
     const bool stalled = quiet && quietLooks >= needed;

@@ -223,6 +223,30 @@ TEST_F(WebViewUIAnsweredStallService, TheLoadMadeOnceMoreIsNotFailedByTheEndOfTh
               core::Value("whole"));
 }
 
+// A request the page sent that is still on its way to the proxy at the
+// next look (its network process busy; here stopped for a while) moved
+// since the look before: no stall, and nothing is made again.
+TEST_F(WebViewUIStallService, ARequestSentSinceTheLastLookIsNoStall) {
+    OwnProcessView own(Kind::UI, server);
+    ASSERT_TRUE(own.view);
+    core::Console::Capture log;
+    constexpr double kLook = 3;
+    web::WebView::Engine::stallSeconds = kLook;
+    std::vector<std::unique_ptr<Stopped>> network;
+    for (const pid_t each : testsupport::descendantsNamed("WebKitNetworkPr"))
+        network.push_back(std::make_unique<Stopped>(each));
+    ASSERT_FALSE(network.empty());
+    own.view->loadRequest(core::URLRequest(server.url("/page")));
+    ASSERT_TRUE(waitFor([&] { return own.view->engine().mainRequestSent; }, kLook / 2));
+    pass(kLook + 0.5);  // past the first look, short of the second
+    EXPECT_TRUE(own.view->isLoading());
+    network.clear();
+    ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); }));
+    EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_FALSE(log.contains("stalled"));
+    EXPECT_EQ(server.requestsTo("/page").size(), 1u);
+}
+
 TEST_P(WebViewStallService, ASlowServerIsNoStall) {
     const auto gate = fixtures::ResponseGate::make();
     server.on("GET", "/slow", [gate](const fixtures::LoopbackRequest&) {
