@@ -67,8 +67,8 @@ TEST_F(DZSDKCoreService, PagesLoadingAtOnceAllLoadRoundAfterRound) {
     testsupport::RoundBudget rounds(10, 50, 120);
     while (rounds.next()) {
         for (const size_t count : {size_t{2}, size_t{4}}) {
-            SCOPED_TRACE("round " + std::to_string(rounds.round()) + ", " +
-                         std::to_string(count) + " pages");
+            SCOPED_TRACE("round " + std::to_string(rounds.round()) + ", " + std::to_string(count) +
+                         " pages");
             std::vector<std::shared_ptr<DZSDKCoreWebView>> pages;
             std::vector<std::shared_ptr<CountingObserver>> observers;
             for (size_t i = 0; i < count; ++i) {

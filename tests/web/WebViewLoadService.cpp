@@ -201,8 +201,8 @@ TEST_F(WebViewUILoadService, ViewsLoadingAtOnceEachFinishTheirOneLoad) {
     testsupport::RoundBudget rounds(10, 50, 120);
     while (rounds.next()) {
         for (const size_t count : {size_t{2}, size_t{4}}) {
-            SCOPED_TRACE("round " + std::to_string(rounds.round()) + ", " +
-                         std::to_string(count) + " views");
+            SCOPED_TRACE("round " + std::to_string(rounds.round()) + ", " + std::to_string(count) +
+                         " views");
             std::vector<std::shared_ptr<RecordingDelegate>> delegates;
             std::vector<std::shared_ptr<web::WebView>> views;
             for (size_t i = 0; i < count; ++i) {
