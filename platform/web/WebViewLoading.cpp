@@ -203,8 +203,10 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
             // One the policy step allowed; anything else is not known.
             if (engine.lastAllowed.empty()) break;
             view.beginLoad(std::exchange(engine.lastAllowed, {}));
+        } else {
+            // News of a load begun before: it moved.
+            engine.loadMoved = true;
         }
-        engine.loadMoved = true;
         view.reportStart();
         break;
     case WEBKIT_LOAD_REDIRECTED:

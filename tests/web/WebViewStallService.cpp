@@ -267,7 +267,9 @@ TEST_P(WebViewStallService, ASlowServerIsNoStall) {
 
 // A form's POST is not made again, as itself or as the GET a load of its
 // URL would be: stalled (here its web process stops as the delegate lets it
-// go, before it sends anything), it fails at the first look.
+// go, before it sends anything), it fails at the first look that finds it
+// where the one before left it (the engine's start of it may come after
+// the first).
 TEST_P(WebViewStallService, AStalledFormPostFailsAndIsNotMadeAgain) {
     serveHTML(server, "/form",
               "<form method=post action='/posted'><input name=q value=v>"
@@ -292,7 +294,7 @@ TEST_P(WebViewStallService, AStalledFormPostFailsAndIsNotMadeAgain) {
         const std::string posted = server.url("/posted").absoluteString();
         (void)evaluateScript(*own.view, "setTimeout(() => document.getElementById('go').click())");
         ASSERT_TRUE(waitFor([&] { return stopped; }));
-        pass(1.5 * kStall);
+        pass(2.5 * kStall);
         const bool resumed = kill(own.process, SIGCONT) == 0;
         ASSERT_TRUE(resumed);
         EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "fail -1 " + posted}));
