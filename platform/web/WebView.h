@@ -67,7 +67,8 @@ public:
 
     // Loading. baseURL nullopt: "about:blank". The engine sends the
     // request's URL and header fields (it takes no method or body from
-    // here).
+    // here). A load counts as pending work (core::PendingWork) from the call
+    // to its end, the launch of a web process for it included.
     void loadHTMLString(const std::string& html, const std::optional<core::URL>& baseURL);
     void loadRequest(const core::URLRequest& request);
     void stopLoading();

@@ -85,7 +85,10 @@ struct WebView::Engine {
     // the engine did nothing with it for as long), and which has not
     // committed: when several views load at once in a new web process, the
     // engine can leave one so, loading for ever. It is made once more, then
-    // it fails.
+    // it fails. A look that finds the load moved since the one before (the
+    // engine started it, or its page sent its request) finds no stall: a
+    // web process still starting on a busy machine, or a request still on
+    // its way, is slow, not stalled.
     static constexpr double kStallSeconds = 4;
     // A proxied answer counts as stalled only once this many looks in a row
     // found it answered and the engine doing nothing with it: a busy web
@@ -182,6 +185,11 @@ struct WebView::Engine {
     std::optional<std::string> htmlBase;
     // The engine reported a load's start and not yet its finish or failure.
     bool engineLoadOpen = false;
+    // Held while the engine says it is loading ("is-loading"): from the
+    // moment a load is asked of it, through the launch of a web process for
+    // it (seconds on a busy machine, before any start is reported), to its
+    // end. Work under way in another process, which reaches the main loop.
+    core::PendingWork::Token engineLoading;
     // Navigations the page started, let through the policy step undecided;
     // decided when the web process sends their request.
     struct Deferred {
@@ -216,8 +224,11 @@ struct WebView::Engine {
     // The current load's main-frame request has gone out, the engine has
     // decided on its answer, the looks in a row that found it where it was
     // (quietStage: the proxy's stage of it then, -1 for an unproxied page),
-    // and the watch for a stall of the load.
+    // and the watch for a stall of the load. loadMoved: since the last look
+    // the engine started the load or its page sent the request, so the load
+    // is on its way, however slowly, and that look finds no stall.
     bool mainRequestSent = false;
+    bool loadMoved = false;
     bool responseDecided = false;
     int quietLooks = 0;
     int quietStage = -1;

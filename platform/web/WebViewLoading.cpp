@@ -203,6 +203,9 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
             // One the policy step allowed; anything else is not known.
             if (engine.lastAllowed.empty()) break;
             view.beginLoad(std::exchange(engine.lastAllowed, {}));
+        } else {
+            // News of a load begun before: it moved.
+            engine.loadMoved = true;
         }
         view.reportStart();
         break;
@@ -245,6 +248,10 @@ void WebView::Engine::loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
 void WebView::Engine::loadingChanged(GObject*, GParamSpec*, gpointer data) {
     auto& engine = *static_cast<Engine*>(data);
     WebView& view = engine.owner;
+    if (!webkit_web_view_is_loading(engine.page))
+        engine.engineLoading = {};
+    else if (!engine.engineLoading.holds())
+        engine.engineLoading = core::PendingWork::Token::begin();
     if (webkit_web_view_is_loading(engine.page) || !view.load_.active || !engine.engineLoadOpen)
         return;
     // The engine's finish or failure may still follow the change: looked at
@@ -258,6 +265,7 @@ void WebView::Engine::loadingChanged(GObject*, GParamSpec*, gpointer data) {
 void WebView::Engine::watchForStall(bool anew) {
     if (anew) {
         mainRequestSent = false;
+        loadMoved = false;
         responseDecided = false;
         quietLooks = 0;
         quietStage = -1;
@@ -300,7 +308,7 @@ gboolean WebView::Engine::pageMessage(WebKitWebView*, WebKitUserMessage* message
     if (parameters && g_variant_is_of_type(parameters, G_VARIANT_TYPE_STRING) &&
         engine.owner.load_.active &&
         keyOf(g_variant_get_string(parameters, nullptr)) == keyOf(engine.owner.load_.url))
-        engine.mainRequestSent = true;
+        engine.mainRequestSent = engine.loadMoved = true;
     return TRUE;
 }
 
@@ -333,6 +341,9 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
                        : " (its request never reached the proxy)";
     }
     if (view.load_.remade) needed = kAnsweredLooks;
+    // A load that moved since the last look is slow at most (a web process
+    // still starting on a busy machine, a tunnel's handshake under way).
+    if (std::exchange(loadMoved, false)) quiet = false;
     quietLooks = !quiet ? 0 : stage == quietStage ? quietLooks + 1 : 1;
     quietStage = stage;
     const bool stalled = quiet && quietLooks >= needed;

@@ -177,12 +177,14 @@ protected:
     // run on the manual clock, which only the test moves: a page that never
     // loads or answers would hold a wait for its whole limit and end it
     // saying nothing. A wait that has gone on far longer than a healthy one
-    // (kStuckWait real seconds, or kQuietWait with nothing under way for
-    // kQuietFor) moves the clock past those limits once, so what is stuck
-    // fails as the SDK fails it, and the test sees that failure at once.
-    static constexpr double kStuckWait = 10;
-    static constexpr double kQuietWait = 5;
-    static constexpr double kQuietFor = 2;
+    // on a busy machine (kStuckWait real seconds, or kQuietWait with nothing
+    // under way for kQuietFor) moves the clock past those limits once, so
+    // what is stuck fails as the SDK fails it, and the test sees that
+    // failure before the wait's own limit.
+    static constexpr double kStuckWait = 40;
+    static constexpr double kQuietWait = 15;
+    static constexpr double kQuietFor = 5;
+    static_assert(kStuckWait < adwebtesting::kLoadLimit, "the clock moves before a wait ends");
     bool moveClockPastLimitsIfStuck(const adwebtesting::WaitProgress& wait) {
         if (wait.seconds < kStuckWait &&
             (wait.seconds < kQuietWait || wait.idleSeconds < kQuietFor))
