@@ -35,7 +35,12 @@ grep -q "the click opened http://127.0.0.1:[0-9]*/land" "$work/demo.log" ||
 [[ -s $work/demo/ad-banner.png ]] || fail "no ad-banner.png" "$work/demo.log"
 
 "$vantor" --no-tour --out "$work/pages" >"$work/pages.log" 2>&1 || fail "the page run failed" "$work/pages.log"
-! grep -q "WARNING \*\*\|CRITICAL \*\*" "$work/pages.log" || fail "the web engine warned" "$work/pages.log"
+# On a display of its own the app has no session bus; a web process that
+# looks for one now and then meets the sandbox's bus proxy, which says it
+# found none. That line alone is not the engine warning.
+! grep "WARNING \*\*\|CRITICAL \*\*" "$work/pages.log" |
+  grep -qv "WARNING \*\*: [0-9:.]*: Failed to connect to bus: Unknown or unsupported transport [^ ]*disabled" ||
+  fail "the web engine warned" "$work/pages.log"
 grep -q "ad server for: .*/mads/static/sdk/native/sdk-core-v40.html" "$work/pages.log" ||
   fail "the launch did not load the core page" "$work/pages.log"
 grep -q "ad server for: .*/mads/app_settings" "$work/pages.log" ||
