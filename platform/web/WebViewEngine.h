@@ -188,7 +188,8 @@ struct WebView::Engine {
     // Held while the engine says it is loading ("is-loading"): from the
     // moment a load is asked of it, through the launch of a web process for
     // it (seconds on a busy machine, before any start is reported), to its
-    // end. Work under way in another process, which reaches the main loop.
+    // end or until the app stops it. Work under way in another process,
+    // which reaches the main loop.
     core::PendingWork::Token engineLoading;
     // Navigations the page started, let through the policy step undecided;
     // decided when the web process sends their request.

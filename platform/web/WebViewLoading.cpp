@@ -118,6 +118,9 @@ bool WebView::issue(const core::URLRequest& request, const std::string& engineUR
 void WebView::stopLoading() {
     cancelCurrentLoad();
     webkit_web_view_stop_loading(engine_->page);
+    // Stopped, the load is nobody's work any more, though the engine may
+    // say it loads for a while yet (a request it never sent stays so).
+    engine_->engineLoading = {};
 }
 
 void WebView::reload() {

@@ -12,6 +12,7 @@
 #include "WebViewTesting.h"
 #include "core/Console.h"
 #include "core/URLProtocolRegistry.h"
+#include "core/PendingWork.h"
 #include "fixtures/ResponseGate.h"
 #include "support/ProcessTree.h"
 #include "web/WebViewEngine.h"
@@ -221,6 +222,22 @@ TEST_F(WebViewUIAnsweredStallService, TheLoadMadeOnceMoreIsNotFailedByTheEndOfTh
     EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
     EXPECT_EQ(evaluate(*own.view, "document.getElementById('p').textContent"),
               core::Value("whole"));
+}
+
+// A load the app stops is no work under way, though the engine, its web
+// process held, says it still loads: a clock driver waiting for quiet must
+// not wait on it.
+TEST_P(WebViewStallService, AStoppedLoadIsNoWorkUnderWay) {
+    OwnProcessView own(GetParam(), server);
+    ASSERT_TRUE(own.view);
+    ASSERT_NE(own.process, 0);
+    Stopped stopped(own.process);
+    own.view->loadRequest(core::URLRequest(server.url("/page")));
+    ASSERT_TRUE(waitFor([] { return core::PendingWork::offMainThread(); }, 1));
+    own.view->stopLoading();
+    EXPECT_TRUE(waitFor([] { return !core::PendingWork::offMainThread(); }, 1));
+    stopped.resume();
+    EXPECT_TRUE(waitFor([] { return !core::PendingWork::any(); }));
 }
 
 // A request the page sent that is still on its way to the proxy at the
