@@ -11,8 +11,8 @@
 
 #include "WebViewTesting.h"
 #include "core/Console.h"
-#include "core/URLProtocolRegistry.h"
 #include "core/PendingWork.h"
+#include "core/URLProtocolRegistry.h"
 #include "fixtures/ResponseGate.h"
 #include "support/ProcessTree.h"
 #include "web/WebViewEngine.h"
