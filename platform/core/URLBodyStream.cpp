@@ -36,22 +36,20 @@ void URLBodyStream::write(std::string_view bytes) {
 }
 
 void URLBodyStream::finish() {
-    std::function<void()> wake;
-    {
-        const std::lock_guard lock(mutex_);
-        if (state_ != State::open) return;
-        state_ = length_ && written_ != *length_ ? State::broken : State::ended;
-        wake = wakeLocked();
-    }
-    if (wake) wake();
+    end(true);
 }
 
 void URLBodyStream::breakOff() {
+    end(false);
+}
+
+void URLBodyStream::end(bool whole) {
     std::function<void()> wake;
     {
         const std::lock_guard lock(mutex_);
         if (state_ != State::open) return;
-        state_ = State::broken;
+        const bool shortOfLength = length_ && written_ != *length_;
+        state_ = whole && !shortOfLength ? State::ended : State::broken;
         wake = wakeLocked();
     }
     if (wake) wake();

@@ -77,6 +77,8 @@ private:
     enum class State { open, ended, broken };
     // Runs the reader's wake if it waits for what just came; under the lock.
     [[nodiscard]] std::function<void()> wakeLocked();
+    // Ends the body: whole (as long as declared) or broken off.
+    void end(bool whole);
 
     const std::optional<std::int64_t> length_;
     mutable std::mutex mutex_;

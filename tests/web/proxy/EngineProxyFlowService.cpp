@@ -91,14 +91,8 @@ std::string readHead(int fd, int limitMs) {
     return head;
 }
 
-class EngineProxyFlowService : public testing::Test {
+class EngineProxyFlowService : public proxytesting::ProxyTest {
 protected:
-    void SetUp() override {
-        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
-        std::string error;
-        proxy = web::EngineProxy::shared(&error);
-        ASSERT_NE(proxy, nullptr) << error;
-    }
 
     // A connection to the proxy that has sent request (its head and body
     // as given, the proxy's credentials added to the head).
@@ -116,8 +110,6 @@ protected:
         return fd;
     }
 
-    testsupport::ScopedEnvironment environment;
-    web::EngineProxy* proxy = nullptr;
 };
 
 // A client that stops reading holds the origin back: the proxy takes no

@@ -131,21 +131,12 @@ std::int64_t bytesInUse() {
 #endif
 }
 
-class EngineProxyGuardService : public testing::Test {
+class EngineProxyGuardService : public proxytesting::ProxyTest {
 protected:
-    void SetUp() override {
-        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
-        (void)core::NetworkThread::shared();  // libcurl set up once for the process
-        std::string error;
-        proxy = web::EngineProxy::shared(&error);
-        ASSERT_NE(proxy, nullptr) << error;
-    }
     void TearDown() override { web::TrustedAuthorities::setPEM({}); }
 
     static std::uint64_t accepted() { return web::proxy::Server::acceptedConnections(); }
 
-    testsupport::ScopedEnvironment environment;
-    web::EngineProxy* proxy = nullptr;
     LoopbackServer origin;
 };
 

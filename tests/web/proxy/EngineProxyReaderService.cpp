@@ -71,14 +71,11 @@ int attack(int port, const std::string& first, const std::string& more, int paus
     return -1;
 }
 
-class EngineProxyReaderService : public testing::Test {
+class EngineProxyReaderService : public proxytesting::ProxyTest {
 protected:
     void SetUp() override {
-        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
-        (void)core::NetworkThread::shared();
-        std::string error;
-        proxy = web::EngineProxy::shared(&error);
-        ASSERT_NE(proxy, nullptr) << error;
+        ProxyTest::SetUp();
+        if (HasFatalFailure()) return;
         origin.on("GET", "/engine", [](const auto&) { return LoopbackResponse::text("served"); });
         authority = "127.0.0.1:" + std::to_string(origin.port());
     }
@@ -91,8 +88,6 @@ protected:
         EXPECT_LT(record.slowestSeconds, kMostLoadSeconds);
     }
 
-    testsupport::ScopedEnvironment environment;
-    web::EngineProxy* proxy = nullptr;
     LoopbackServer origin;
     std::string authority;
 };

@@ -39,14 +39,8 @@ using proxytesting::Registered;
 using proxytesting::Reply;
 using proxytesting::Request;
 
-class EngineProxyService : public testing::Test {
+class EngineProxyService : public proxytesting::ProxyTest {
 protected:
-    void SetUp() override {
-        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
-        std::string error;
-        proxy = web::EngineProxy::shared(&error);
-        ASSERT_NE(proxy, nullptr) << error;
-    }
     void TearDown() override { web::TrustedAuthorities::setPEM({}); }
 
     // A port nothing listens on.
@@ -55,8 +49,6 @@ protected:
         return server.port();
     }
 
-    testsupport::ScopedEnvironment environment;
-    web::EngineProxy* proxy = nullptr;
     LoopbackServer origin;
 };
 

@@ -28,13 +28,8 @@ std::string connectTo(const std::string& host, int port) {
     return request + char(port >> 8) + char(port & 0xFF);
 }
 
-class EngineProxySocksService : public testing::Test {
+class EngineProxySocksService : public proxytesting::ProxyTest {
 protected:
-    void SetUp() override {
-        std::string error;
-        proxy = web::EngineProxy::shared(&error);
-        ASSERT_NE(proxy, nullptr) << error;
-    }
 
     // A connection that showed credentials (user, password), and the
     // proxy's answer to them: "\x01\x00" when taken.
@@ -59,7 +54,6 @@ protected:
         return reply.size() == 10 && reply[0] == 5 ? static_cast<unsigned char>(reply[1]) : -1;
     }
 
-    web::EngineProxy* proxy = nullptr;
 };
 
 TEST_F(EngineProxySocksService, OnlyTheRunsCredentialsOpenIt) {

@@ -152,14 +152,11 @@ private:
     GTlsCertificate* authority_ = nullptr;
 };
 
-class EngineProxySoupService : public testing::Test {
+class EngineProxySoupService : public proxytesting::ProxyTest {
 protected:
     void SetUp() override {
-        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
         web::MainLoop::install();
-        std::string error;
-        proxy = web::EngineProxy::shared(&error);
-        ASSERT_NE(proxy, nullptr) << error;
+        ProxyTest::SetUp();
     }
     void TearDown() override { web::TrustedAuthorities::setPEM({}); }
 
@@ -267,8 +264,6 @@ protected:
         return failure ? int(failure->code) : 0;
     }
 
-    testsupport::ScopedEnvironment environment;
-    web::EngineProxy* proxy = nullptr;
 };
 
 TEST_F(EngineProxySoupService, AWebSocketEchoesThroughTheProxyOverHTTPAndHTTPS) {

@@ -60,15 +60,8 @@ std::thread answerOnce(const RawListener& origin) {
     });
 }
 
-class EngineProxyStrangerService : public testing::Test {
+class EngineProxyStrangerService : public proxytesting::ProxyTest {
 protected:
-    void SetUp() override {
-        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
-        (void)core::NetworkThread::shared();
-        std::string error;
-        proxy = web::EngineProxy::shared(&error);
-        ASSERT_NE(proxy, nullptr) << error;
-    }
 
     // A head for target through the proxy, with the run's credentials and a
     // page mark of page when it is not 0.
@@ -82,8 +75,6 @@ protected:
         return text + "\r\n";
     }
 
-    testsupport::ScopedEnvironment environment;
-    web::EngineProxy* proxy = nullptr;
 };
 
 // An origin that answers an upgrade with anything but 101 answers that

@@ -7,6 +7,7 @@
 // reaches them and answer, fail or hold.
 
 #include <curl/curl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 
@@ -21,8 +22,11 @@
 #include <vector>
 
 #include "core/HTTPHeaders.h"
+#include "core/NetworkThread.h"
+#include "core/ScopedEnvironment.h"
 #include "core/URLProtocolFactory.h"
 #include "core/URLRequest.h"
+#include "core/URLSessionConfiguration.h"
 #include "web/proxy/EngineProxy.h"
 
 namespace proxytesting {
@@ -30,6 +34,22 @@ namespace proxytesting {
 // Seconds a request through the proxy may take, sanitizers included.
 constexpr long kRequestLimitMs = 20'000;
 constexpr int kRawLimitMs = 20'000;
+
+// A test of the process's engine proxy, started once for the process, with
+// no certificates file of the environment's trusted by the app's sessions.
+class ProxyTest : public testing::Test {
+protected:
+    void SetUp() override {
+        environment.set(core::kTrustedCertificatesFileVariable, std::nullopt);
+        (void)core::NetworkThread::shared();  // libcurl set up once for the process
+        std::string error;
+        proxy = web::EngineProxy::shared(&error);
+        ASSERT_NE(proxy, nullptr) << error;
+    }
+
+    testsupport::ScopedEnvironment environment;
+    web::EngineProxy* proxy = nullptr;
+};
 
 // A TCP connection of the test's own to a loopback port, or one it accepted.
 class RawConnection {
