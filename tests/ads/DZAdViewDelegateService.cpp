@@ -151,7 +151,9 @@ TEST_F(DZAdViewDelegateService, NavigationTable) {
     const std::string page = server.urlString("/test/avd/page");
     // What the opener does with what it is handed: a composer or a
     // confirmation on screen, or an app opened.
-    const auto [window, root] = presenting();
+    const auto shown = presenting();
+    const auto& window = shown.first;
+    const auto& root = shown.second;
     store::MailComposeViewController::setCanSendMailForTesting(true);
     store::MessageComposeViewController::setCanSendTextForTesting(true);
     auto& system = store::URLOpener::shared();
@@ -222,7 +224,9 @@ TEST_F(DZAdViewDelegateService, LinksWrittenWithSpacesReachTheOpener) {
          "height:50px'>call</a><a href='mailto:Ann Lee <ann@example.com>' "
          "style='position:absolute;left:160px;top:0;width:160px;height:50px'>mail</a>"
          "</body></html>");
-    const auto [window, root] = presenting();
+    const auto shown = presenting();
+    const auto& window = shown.first;
+    const auto& root = shown.second;
     store::MailComposeViewController::setCanSendMailForTesting(true);
     ui::TouchInjector(*window).tap(adView->convertPointTo({80, 25}, nullptr));
     ASSERT_TRUE(waitFor([&] { return root->presentedViewController() != nullptr; }));
