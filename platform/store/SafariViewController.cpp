@@ -269,17 +269,11 @@ void SafariViewController::pageProcessEnded() {
 }
 
 bool SafariViewController::canStepInHistory(ui::HistoryStep step) const {
-    if (!webView_) return false;
-    return step == ui::HistoryStep::Back ? webView_->canGoBack() : webView_->canGoForward();
+    return webView_ && ui::canStepIn(*webView_, step);
 }
 
 bool SafariViewController::stepInHistory(ui::HistoryStep step) {
-    if (!canStepInHistory(step)) return false;
-    if (step == ui::HistoryStep::Back)
-        webView_->goBack();
-    else
-        webView_->goForward();
-    return true;
+    return webView_ && ui::stepIn(*webView_, step);
 }
 
 void SafariViewController::refreshHistoryButtons() {

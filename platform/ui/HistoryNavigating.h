@@ -22,6 +22,23 @@ public:
     virtual bool stepInHistory(HistoryStep step) = 0;
 };
 
+// The step in pages that keep a history of their own (canGoBack, goBack
+// and their forward twins, as a web view has them): whether the history
+// allows it, and taking it when it does.
+template <class Pages>
+[[nodiscard]] bool canStepIn(const Pages& pages, HistoryStep step) {
+    return step == HistoryStep::Back ? pages.canGoBack() : pages.canGoForward();
+}
+template <class Pages>
+bool stepIn(Pages& pages, HistoryStep step) {
+    if (!canStepIn(pages, step)) return false;
+    if (step == HistoryStep::Back)
+        pages.goBack();
+    else
+        pages.goForward();
+    return true;
+}
+
 // The arrow of a step, pointing its way: a 27 x 27 point mask at scale 2
 // (a toolbar item draws it in its tint), drawn once.
 [[nodiscard]] gfx::ImagePtr historyArrowImage(HistoryStep step);

@@ -28,7 +28,6 @@
 
 #include "ConformanceServer.h"
 #include "WebViewTesting.h"
-#include "core/JSON.h"
 #include "core/URLProtocolRegistry.h"
 #include "support/ResidentMemory.h"
 #include "web/WebContext.h"
@@ -47,10 +46,6 @@ constexpr double kPageLimit = 10;
 // Seconds the server may take to receive what a page sent as it ended
 // (beacons).
 constexpr double kAwaitedLimit = 3;
-
-const char* kindLabel(Kind kind) {
-    return kind == Kind::WK ? "WK" : "UI";
-}
 
 // A request the server must have received `count` times, each with these
 // header fields ("" for a field it must not carry) and, when set, this body.
@@ -213,15 +208,8 @@ protected:
         PageRun& run = running.run;
         if (!running.view) return run;
         const std::string& folder = running.run.folder;
-        const web::JSResult read =
-            evaluateScript(*running.view, "JSON.stringify(window.obs || {})");
-        if (read.ok()) {
-            if (auto parsed = core::JSON::parse(read.value().stringValue());
-                parsed && parsed->dictionary()) {
-                for (const auto& [key, value] : *parsed->dictionary())
-                    run.observations[key] = server.normalise(value.stringValue(), folder);
-            }
-        }
+        for (const auto& [key, value] : pageObservations(*running.view))
+            run.observations[key] = server.normalise(value, folder);
         (void)waitFor(
             [&] {
                 const auto log = server.log(folder);

@@ -13,7 +13,6 @@
 #include <map>
 
 #include "WebViewTesting.h"
-#include "core/JSON.h"
 #include "support/RawOrigin.h"
 
 namespace {
@@ -110,12 +109,8 @@ protected:
         EXPECT_TRUE(waitFor(
             [&] { return evaluateScript(*view, "window.pageDone === true").value() == true; },
             kPageLimit))
-            << (kind == Kind::WK ? "WK: " : "UI: ") << script << "\ndid not finish in time";
-        const auto parsed = core::JSON::parse(
-            evaluateScript(*view, "JSON.stringify(window.obs || {})").value().stringValue());
-        if (parsed && parsed->dictionary())
-            for (const auto& [key, value] : *parsed->dictionary())
-                into[prefix + key] = value.stringValue();
+            << kindLabel(kind) << ": " << script << "\ndid not finish in time";
+        for (const auto& [key, value] : pageObservations(*view)) into[prefix + key] = value;
         return view;
     }
 

@@ -311,7 +311,7 @@ TEST_F(WebViewProxyService, APageThatNamesTheProxysAddressGetsNothingThroughIt) 
     serveHTML(server, "/page", "<p>page</p>");
     const std::string target = proxy->uri() + "/" + server.url("/secret").absoluteString();
     for (const auto kind : kKinds) {
-        SCOPED_TRACE(kind == Kind::WK ? "WK" : "UI");
+        SCOPED_TRACE(kindLabel(kind));
         const auto delegate = std::make_shared<RecordingDelegate>();
         const auto view = makeView(delegate, configurationOf(kind));
         ASSERT_TRUE(view);

@@ -75,7 +75,7 @@ TEST_F(WebViewTLSService, AWKPageLoadsOverHTTPSOnceItsAuthorityIsTrusted) {
 TEST_F(WebViewTLSService, AuthoritiesSetInCodeServeBothKinds) {
     web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
     for (const auto kind : kKinds) {
-        SCOPED_TRACE(kind == web::WebViewConfiguration::Kind::WK ? "WK" : "UI");
+        SCOPED_TRACE(kindLabel(kind));
         const auto kindDelegate = std::make_shared<RecordingDelegate>();
         const auto view = makeView(kindDelegate, configurationOf(kind));
         ASSERT_TRUE(view);
@@ -92,7 +92,7 @@ TEST_F(WebViewTLSService, ACertificateForAnotherHostFailsInBothKinds) {
     fixtures::LoopbackServer elsewhere;
     serveTrustedPage(elsewhere, fixtures::LoopbackServer::Identity::elsewhere, "elsewhere");
     for (const auto kind : kKinds) {
-        SCOPED_TRACE(kind == web::WebViewConfiguration::Kind::WK ? "WK" : "UI");
+        SCOPED_TRACE(kindLabel(kind));
         const auto kindDelegate = std::make_shared<RecordingDelegate>();
         const auto view = makeView(kindDelegate, configurationOf(kind));
         ASSERT_TRUE(view);
@@ -113,7 +113,7 @@ TEST_F(WebViewTLSService, AServerThatChangesItsCertificateBetweenConnectionsLoad
     fixtures::LoopbackServer renewing;
     serveTrustedPage(renewing, fixtures::LoopbackServer::Identity::alternating, "renewed");
     for (const auto kind : kKinds) {
-        SCOPED_TRACE(kind == web::WebViewConfiguration::Kind::WK ? "WK" : "UI");
+        SCOPED_TRACE(kindLabel(kind));
         const auto kindDelegate = std::make_shared<RecordingDelegate>();
         const auto view = makeView(kindDelegate, configurationOf(kind));
         ASSERT_TRUE(view);

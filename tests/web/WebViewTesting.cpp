@@ -2,6 +2,7 @@
 
 #include <webkit2/webkit2.h>
 
+#include "core/JSON.h"
 #include "gfx/Canvas.h"
 #include "gfx/Image.h"
 #include "web/WebContext.h"
@@ -154,8 +155,22 @@ std::string pngBytes(int width, int height, gfx::Color color) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+std::map<std::string, std::string> pageObservations(web::WebView& view) {
+    std::map<std::string, std::string> observed;
+    const web::JSResult read = evaluateScript(view, "JSON.stringify(window.obs || {})");
+    if (!read.ok()) return observed;
+    const auto parsed = core::JSON::parse(read.value().stringValue());
+    if (parsed && parsed->dictionary())
+        for (const auto& [key, value] : *parsed->dictionary()) observed[key] = value.stringValue();
+    return observed;
+}
+
+const char* kindLabel(web::WebViewConfiguration::Kind kind) {
+    return kind == web::WebViewConfiguration::Kind::WK ? "WK" : "UI";
+}
+
 std::string kindName(const testing::TestParamInfo<web::WebViewConfiguration::Kind>& info) {
-    return info.param == web::WebViewConfiguration::Kind::WK ? "WK" : "UI";
+    return kindLabel(info.param);
 }
 
 bool clearWebsiteData(web::WebViewConfiguration::Kind kind) {

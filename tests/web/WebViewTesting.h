@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -113,6 +114,9 @@ std::shared_ptr<web::WebView> makeView(const std::shared_ptr<RecordingDelegate>&
 [[nodiscard]] web::JSResult evaluateScript(web::WebView& view, const std::string& script);
 // The script's value; null (and a test failure) when it threw.
 [[nodiscard]] core::Value evaluate(web::WebView& view, const std::string& script);
+// What the page noted in window.obs, each value as its text; empty when it
+// noted nothing or could not be read.
+[[nodiscard]] std::map<std::string, std::string> pageObservations(web::WebView& view);
 
 // Clears the cookies and storage of the engine's context of the kind's
 // views; false when that did not finish in time. The contexts outlive
@@ -127,6 +131,8 @@ void serveHTML(fixtures::LoopbackServer& server, const std::string& path, std::s
 // Both kinds, for tests that hold for each.
 inline const std::vector<web::WebViewConfiguration::Kind> kKinds = {
     web::WebViewConfiguration::Kind::WK, web::WebViewConfiguration::Kind::UI};
+// "WK" or "UI", as traces and test names call a kind.
+[[nodiscard]] const char* kindLabel(web::WebViewConfiguration::Kind kind);
 [[nodiscard]] std::string
 kindName(const testing::TestParamInfo<web::WebViewConfiguration::Kind>& info);
 

@@ -52,10 +52,6 @@ using Observations = std::map<std::string, std::string>;
 // what it waits for before (6 s for each load).
 constexpr double kPageLimit = 15;
 
-const char* kindLabel(Kind kind) {
-    return kind == Kind::WK ? "WK" : "UI";
-}
-
 // The shapes as a script's array of [name, written].
 std::string shapesScript(const std::vector<Shape>& list) {
     core::Array array;
@@ -296,14 +292,8 @@ protected:
         PageRun& run = running.run;
         if (!running.shared || !running.shared->view) return run;
         web::WebView& view = *running.shared->view;
-        const web::JSResult read = evaluateScript(view, "JSON.stringify(window.obs || {})");
-        if (read.ok()) {
-            if (auto parsed = core::JSON::parse(read.value().stringValue());
-                parsed && parsed->dictionary()) {
-                for (const auto& [key, value] : *parsed->dictionary())
-                    run.observations[key] = run.labelled(value.stringValue());
-            }
-        }
+        for (const auto& [key, value] : pageObservations(view))
+            run.observations[key] = run.labelled(value);
         run.log = origin.log(run.folder + "/");
         view.stopLoading();
         return run;

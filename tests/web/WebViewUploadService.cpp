@@ -61,7 +61,7 @@ const answerOf = fetched => fetched.then(r => r.text().then(t => r.status + ' ' 
         EXPECT_TRUE(waitFor(
             [&] { return evaluate(*view, "window.uploadDone === true") == core::Value(true); },
             kPageLimit))
-            << (kind == Kind::WK ? "WK" : "UI") << ": the page did not finish";
+            << kindLabel(kind) << ": the page did not finish";
         PageRun run{evaluate(*view, "JSON.stringify(window.obs)").stringValue()};
         for (const RawRequest& request : origin.log(folder + "/sink-"))
             run.push_back(compared(request, folder));

@@ -44,17 +44,11 @@ void DZBrowserViewController::forward() {
 }
 
 bool DZBrowserViewController::canStepInHistory(ui::HistoryStep step) const {
-    if (!adView_) return false;
-    return step == ui::HistoryStep::Back ? adView_->canGoBack() : adView_->canGoForward();
+    return adView_ && ui::canStepIn(*adView_, step);
 }
 
 bool DZBrowserViewController::stepInHistory(ui::HistoryStep step) {
-    if (!canStepInHistory(step)) return false;
-    if (step == ui::HistoryStep::Back)
-        adView_->goBack();
-    else
-        adView_->goForward();
-    return true;
+    return adView_ && ui::stepIn(*adView_, step);
 }
 
 void DZBrowserViewController::stop() {
