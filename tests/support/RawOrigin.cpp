@@ -285,6 +285,21 @@ private:
         return taken;
     }
 
+    // The request's body, read and dropped as its head frames it.
+    static bool dropBody(int fd, std::string& buffer, const RawRequest& request) {
+        const std::string* encoding = request.field("Transfer-Encoding");
+        if (encoding && containsIgnoringCase(*encoding, "chunked"))
+            return chunkedBody(fd, buffer).has_value();
+        const std::string* length = request.field("Content-Length");
+        for (size_t left = length ? std::strtoull(length->c_str(), nullptr, 10) : 0; left > 0;) {
+            if (buffer.empty() && !readMore(fd, buffer)) return false;
+            const size_t dropped = std::min(left, buffer.size());
+            buffer.erase(0, dropped);
+            left -= dropped;
+        }
+        return true;
+    }
+
     static std::optional<std::string> takeLine(int fd, std::string& buffer) {
         size_t end;
         while ((end = buffer.find("\r\n")) == std::string::npos) {
@@ -353,6 +368,22 @@ private:
             auto request = parseHead(std::string_view(buffer).substr(0, end), v6);
             buffer.erase(0, end + 4);
             if (!request) return;
+            if (const auto given = givenFor(*request); given && given->held) {
+                {
+                    const std::lock_guard lock(mutex_);
+                    log_.push_back(*request);
+                }
+                // Until the origin ends (its wake-up stays readable).
+                pollfd stop{wake_[0], POLLIN, 0};
+                while (::poll(&stop, 1, -1) < 0 && errno == EINTR) {
+                }
+                return;
+            }
+            if (const auto early = givenFor(*request); early && early->beforeBody) {
+                if (!sendAll(fd, withFraming(*request, *early)) || !dropBody(fd, buffer, *request))
+                    return;
+                continue;
+            }
             const std::string* encoding = request->field("Transfer-Encoding");
             if (encoding && containsIgnoringCase(*encoding, "chunked")) {
                 auto body = chunkedBody(fd, buffer);

@@ -64,6 +64,13 @@ struct RawAnswer {
     // Set: the whole answer, sent as it stands in place of the above, and
     // the connection's end after it.
     std::optional<std::string> bytes = std::nullopt;
+    // Set: sent as soon as the request's head is in, before its body, which
+    // is then read and dropped (as a server that refuses an upload early
+    // does), not logged.
+    bool beforeBody = false;
+    // Set: never answered, and nothing more of the request read (a server
+    // that hangs): the connection stays as it is until the origin ends.
+    bool held = false;
 
     // 200 OK with the body as text/html, readable by any origin.
     [[nodiscard]] static RawAnswer html(std::string page);

@@ -53,6 +53,9 @@ const answerOf = fetched => fetched.then(r => r.text().then(t => r.status + ' ' 
 (async () => {
 )" + script + "\nwindow.uploadDone = true;\n})();</script>"));
         origin.answer(folder + "/sink-", RawAnswer{"HTTP/1.1 200 OK", {}, "taken"});
+        RawAnswer refusal{"HTTP/1.1 413 Payload Too Large", {}, "refused"};
+        refusal.beforeBody = true;
+        origin.answer(folder + "/refused-", std::move(refusal));
         const auto delegate = std::make_shared<RecordingDelegate>();
         const auto view = makeView(delegate, configurationOf(kind));
         if (!view) return {};
@@ -122,6 +125,26 @@ note('xhr', await new Promise(done => {
 )js",
             R"({"put":"200 taken","post":"200 taken","patch":"200 taken","xhr":"200 taken"})",
             {"PUT /RUN/sink-1/put | 0 | body 0", "POST /RUN/sink-1/post | 0 | body 0"});
+}
+
+// An origin that answers before it reads a body (and then reads and drops
+// it, as servers do) is heard whatever the body's length, by fetch and XHR.
+TEST_P(WebViewUploadService, AnEarlyRefusalReachesThePage) {
+    conform(R"js(
+for (const size of [1024, 32 << 20, 100 << 20])
+  note('fetch ' + size, await answerOf(fetch('refused-1/' + size,
+                                             {method: 'POST', body: new Uint8Array(size)})));
+const request = new XMLHttpRequest();
+request.open('POST', 'refused-1/xhr');
+note('xhr', await new Promise(done => {
+  request.onload = () => done(request.status + ' ' + request.responseText);
+  request.onerror = () => done('failed');
+  request.send(new Uint8Array(100 << 20));
+}));
+)js",
+            R"({"fetch 1024":"413 refused","fetch 33554432":"413 refused",)"
+            R"("fetch 104857600":"413 refused","xhr":"413 refused"})",
+            {});
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewUploadService, testing::ValuesIn(kKinds), kindName);

@@ -140,13 +140,18 @@ inline constexpr std::int64_t kMostFramingBytesPerDataByte = 16;
 // onward load to take what it holds) before the proxy drops the connection
 // and the body's share.
 inline constexpr double kBodyIdleSeconds = 20;
-// Seconds, on the clock, a connection that ends with a body unread goes on
-// reading and dropping it, so that its client reads the answer rather than
-// a reset; and the most bytes it drops so. Such a socket counts among the
-// proxy's descriptors until it is closed, and gives way, the oldest first,
-// when the proxy would take no new connection for want of them.
-inline constexpr double kLingerSeconds = 5;
-inline constexpr std::int64_t kMostLingerBytes = std::int64_t(16) << 20;
+// A connection that ends with a body unread (its answer came first: an
+// origin that refuses an upload at its head) goes on reading and dropping
+// what its client still sends, as servers do, so that the client, which
+// sends its body whole before it reads an answer, reads the answer rather
+// than a reset, however long the body. It ends once the client stopped or
+// sent nothing for kLingerIdleSeconds, and kMostLingerSeconds after it
+// began at the latest, all on the clock; what it drops is never held. Such
+// a socket counts among the proxy's descriptors until it is closed, and
+// gives way, the oldest first, when the proxy would take no new connection
+// for want of them.
+inline constexpr double kLingerIdleSeconds = 5;
+inline constexpr double kMostLingerSeconds = 120;
 
 // Onward loads and answers (ProxyExchange, ProxyPreflight, ProxyWebSocket)
 
@@ -280,8 +285,8 @@ public:
     class Place {
     public:
         Place() = default;
-        Place(Place&& other) noexcept : places_(std::exchange(other.places_, nullptr)),
-                                        page_(other.page_) {}
+        Place(Place&& other) noexcept
+            : places_(std::exchange(other.places_, nullptr)), page_(other.page_) {}
         Place& operator=(Place&& other) noexcept;
         Place(const Place&) = delete;
         Place& operator=(const Place&) = delete;

@@ -44,11 +44,13 @@ struct Server::Lingering {
     GSocket* socket;
     GSource* source = nullptr;
     std::shared_ptr<core::Timer> limit;
-    std::int64_t dropped = 0;
+    double started = 0;
+    double lastByte = 0;
 
     Lingering(Server& server, GIOStream* stream, GSocket* socket)
         : server(server), stream(stream), socket(G_SOCKET(g_object_ref(socket))) {
         server.descriptorOpened();
+        started = lastByte = core::Clock::current()->monotonicSeconds();
     }
     Lingering(const Lingering&) = delete;
     Lingering& operator=(const Lingering&) = delete;
@@ -69,25 +71,28 @@ struct Server::Lingering {
     }
 
     // Reads what came, at most kMostBytesReadPerTurn in one turn; false once
-    // the client stopped, or sent kMostLingerBytes.
+    // the client stopped.
     bool drain() {
         char buffer[64 * 1024];
         for (size_t read = 0; read < kMostBytesReadPerTurn; read += sizeof buffer) {
-            if (dropped >= kMostLingerBytes) return false;
             GError* error = nullptr;
             const gssize count = g_socket_receive(socket, buffer, sizeof buffer, nullptr, &error);
             const bool again = error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK);
             g_clear_error(&error);
             if (count <= 0) return again;
-            dropped += count;
+            lastByte = core::Clock::current()->monotonicSeconds();
         }
         return true;
+    }
+
+    // When it ends unless a byte comes first.
+    [[nodiscard]] double end() const {
+        return std::min(lastByte + kLingerIdleSeconds, started + kMostLingerSeconds);
     }
 };
 
 Server::Server(Credentials credentials, std::shared_ptr<CertificateAuthority> authority)
-    : credentials_(std::move(credentials)),
-      authority_(std::move(authority)),
+    : credentials_(std::move(credentials)), authority_(std::move(authority)),
       pageMarks_(credentials_.pageKey) {}
 
 Server::~Server() = default;
@@ -106,8 +111,14 @@ void Server::linger(GIOStream* stream, GSocket* socket) {
                           &lingering, nullptr);
     g_source_attach(lingering.source, g_main_context_get_thread_default());
     lingering.limit =
-        core::Timer::schedule(core::RunLoop::current(), kLingerSeconds, false,
-                              [this, held = &lingering](core::Timer&) { endLingering(held); });
+        core::Timer::schedule(core::RunLoop::current(), kLingerIdleSeconds, false,
+                              [this, held = &lingering](core::Timer& timer) {
+                                  if (core::Clock::current()->monotonicSeconds() < held->end()) {
+                                      timer.setFireDate(held->end());
+                                      return;
+                                  }
+                                  endLingering(held);
+                              });
 }
 
 void Server::endLingering(const Lingering* lingering) {
@@ -312,8 +323,7 @@ std::optional<Target> Server::targetOf(const RequestHead& head,
         target.port = tunnel->port;
         target.secure = tunnel->secure;
         text = target.secure ? "https://" : "http://";
-        text += target.host.find(':') == std::string::npos ? target.host
-                                                            : "[" + target.host + "]";
+        text += target.host.find(':') == std::string::npos ? target.host : "[" + target.host + "]";
         if (target.port != (target.secure ? 443 : 80)) text += ":" + std::to_string(target.port);
         text += head.target;
     } else {
@@ -448,10 +458,9 @@ void Server::handshake(Connection::Taken taken, GTlsCertificate* certificate,
     // No database: the proxy asks for no client certificate, and a
     // connection left to the backend's default one is given a copy of all
     // the system's authorities, megabytes for each tunnel.
-    auto* tls = static_cast<GIOStream*>(
-        g_initable_new(g_tls_backend_get_server_connection_type(g_tls_backend_get_default()),
-                       nullptr, nullptr, "base-io-stream", taken.stream, "certificate",
-                       certificate, "database", nullptr, nullptr));
+    auto* tls = static_cast<GIOStream*>(g_initable_new(
+        g_tls_backend_get_server_connection_type(g_tls_backend_get_default()), nullptr, nullptr,
+        "base-io-stream", taken.stream, "certificate", certificate, "database", nullptr, nullptr));
     g_object_unref(taken.stream);
     g_object_unref(certificate);
     // It counts among the tunnels until its connection does.
@@ -468,7 +477,8 @@ void Server::handshake(Connection::Taken taken, GTlsCertificate* certificate,
             g_object_unref(socket);
         }
     };
-    auto* pending = new Handshake{this, taken.socket, std::move(destination), g_cancellable_new(), {}};
+    auto* pending =
+        new Handshake{this, taken.socket, std::move(destination), g_cancellable_new(), {}};
     if (!tls) {
         (void)g_socket_shutdown(pending->socket, TRUE, TRUE, nullptr);
         delete pending;

@@ -86,7 +86,7 @@ public:
     void connectionClosed(Connection& connection);
     // A connection that ended with a body unread hands its stream (owned)
     // and socket over: what the client still sends is read and dropped
-    // until it stops, kMostLingerBytes or kLingerSeconds, and the socket
+    // until it stops (see kLingerIdleSeconds), and the socket
     // counts among the descriptors until it is closed. When descriptors
     // run short, the oldest such socket is closed first.
     void linger(GIOStream* stream, GSocket* socket);
