@@ -116,8 +116,7 @@ X509_STORE* authoritiesWith(const HTTPExchange::Trust& trust, std::string& stamp
 // authorities, with an app's own where the trust names some.
 X509_STORE* authoritiesFor(const HTTPExchange::Trust& trust, std::string& stamp) {
     stamp.clear();
-    if (trust.certificatesPEM.empty() && trust.certificatesFile.empty())
-        return systemAuthorities();
+    if (trust.certificatesPEM.empty() && trust.certificatesFile.empty()) return systemAuthorities();
     return authoritiesWith(trust, stamp);
 }
 
@@ -126,9 +125,8 @@ X509_STORE* authoritiesFor(const HTTPExchange::Trust& trust, std::string& stamp)
 // after it changed included) stay apart; libcurl adds it as a folder to
 // search to a store that useAuthorities replaces.
 std::string trustKey(const HTTPExchange::Trust& trust, const std::string& stamp) {
-    const std::string source = trust.certificatesPEM.empty()
-                                   ? trust.certificatesFile + "\n" + stamp
-                                   : trust.certificatesPEM;
+    const std::string source = trust.certificatesPEM.empty() ? trust.certificatesFile + "\n" + stamp
+                                                             : trust.certificatesPEM;
     return "/nonexistent/vantor-authorities/" +
            std::string(trust.certificatesPEM.empty() ? "file-" : "pem-") + SHA256::hex(source);
 }
@@ -167,9 +165,7 @@ std::pair<std::string, std::string> originAndTarget(const URL& url) {
 
 HTTPExchange::HTTPExchange(std::shared_ptr<URLSessionTask> task, URLRequest request, Limits limits,
                            Trust trust)
-    : task_(std::move(task)),
-      request_(std::move(request)),
-      limits_(std::move(limits)),
+    : task_(std::move(task)), request_(std::move(request)), limits_(std::move(limits)),
       trust_(std::move(trust)) {}
 
 void HTTPExchange::prepare(const Trust& trust) {
@@ -199,6 +195,15 @@ CURL* HTTPExchange::open(CURLSH* share) {
     // also undo other transfer codings it knows, where a head names any
     // (see HTTPResponseHead::framingRefusal for those answers that stand).
     curl_easy_setopt(easy_, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    if (limits_.asTheEngine) {
+        // Its chunks as they came, to be taken apart here (see body()); the
+        // connections it opens are counted (openSocket), from the first
+        // byte each hands over for it to what each received as it closes.
+        curl_easy_setopt(easy_, CURLOPT_HTTP_TRANSFER_DECODING, 0L);
+        curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, &HTTPExchange::beforeRequest);
+        curl_easy_setopt(easy_, CURLOPT_PREREQDATA, this);
+        curl_easy_setopt(easy_, CURLOPT_CLOSESOCKETFUNCTION, &ConnectionCounts::closeSocket);
+    }
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_TCP_NODELAY, 1L);
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
@@ -211,7 +216,7 @@ CURL* HTTPExchange::open(CURLSH* share) {
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
     applyTrust();
     applyRoutes();
-    if (!limits_.refusedLocalPorts.empty()) {
+    if (!limits_.refusedLocalPorts.empty() || limits_.asTheEngine) {
         curl_easy_setopt(easy_, CURLOPT_OPENSOCKETFUNCTION, &HTTPExchange::openSocket);
         curl_easy_setopt(easy_, CURLOPT_OPENSOCKETDATA, this);
     }
@@ -311,7 +316,21 @@ curl_socket_t HTTPExchange::openSocket(void* exchange, curlsocktype purpose,
         }
         return CURL_SOCKET_BAD;
     }
-    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    const curl_socket_t socket =
+        ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    if (socket >= 0 && self->limits_.asTheEngine && purpose == CURLSOCKTYPE_IPCXN &&
+        self->request_.url().hasScheme("http"))
+        ConnectionCounts::opened(socket);
+    return socket;
+}
+
+// Once libcurl has the connection the request goes on: counted where an
+// exchange like this one opened it.
+int HTTPExchange::beforeRequest(void* exchange, char*, char*, int peerPort, int localPort) {
+    auto* self = static_cast<HTTPExchange*>(exchange);
+    if (self->request_.url().hasScheme("http"))
+        self->counted_ = ConnectionCounts::of(localPort, peerPort);
+    return CURL_PREREQFUNC_OK;
 }
 
 void HTTPExchange::applyRoutes() {
@@ -337,6 +356,11 @@ void HTTPExchange::applyRoutes() {
 
 curl_slist* HTTPExchange::headerList() const {
     curl_slist* list = nullptr;
+    // libcurl writes a Host field of its own, or the request's, right after
+    // the request line; "Host:" first keeps it from writing any, and the
+    // request's own goes where the request has it.
+    if (limits_.onlyRequestFields && request_.headers().contains("Host"))
+        list = curl_slist_append(list, "Host:");
     for (const auto& [name, value] : request_.headers()) {
         // "Name;" is how libcurl sends a header with an empty value.
         const std::string line = value.empty() ? name + ";" : name + ": " + value;
@@ -426,11 +450,25 @@ std::optional<NetworkError> HTTPExchange::tooSlow(double now) {
 }
 
 void HTTPExchange::finish(CURLcode code) {
-    // A head the connection's end cut short after its status line is whole,
-    // as the engine reads it, with no body.
-    if (code == CURLE_OK && !responded_ && task_ && !refusal_ && head_.started() &&
-        head_.status() >= 200)
-        (void)responded();
+    if (code == CURLE_OK && !responded_ && task_ && !refusal_ && head_.started()) {
+        // The connection ended before the head did: libcurl says nothing of
+        // it, nor of a line it left unfinished or could not read (a NUL).
+        if (limits_.asTheEngine && head_.status() >= 200 && counted_ &&
+            counted_->endedAfterAllHandedOver()) {
+            (void)responded();
+        } else {
+            const std::string& url = request_.url().absoluteString();
+            (void)refuse(NetworkError::make(NetworkError::Code::badServerResponse, url,
+                                            "The server of " + url +
+                                                " ended the connection before the head of its "
+                                                "answer"));
+        }
+    }
+    // Its last chunk came, then the connection's end, not the line after
+    // it: whole to the engine, whose reader stops at that chunk.
+    if (code == CURLE_PARTIAL_FILE && responded_ && !refusal_ && chunks_ &&
+        chunks_->lastChunkCame())
+        code = CURLE_OK;
     if (refusal_) {
         fail(std::move(*refusal_));
         return;
@@ -549,6 +587,7 @@ void HTTPExchange::refuseAfterException(const char* what) noexcept {
 
 bool HTTPExchange::headerLine(std::string_view line) {
     touch();
+    if (counted_) counted_->handedOver(line.size());
     headerBytes_ += static_cast<std::int64_t>(line.size());
     if (headerBytes_ > kMaximumHeaderBytes) {
         const std::string& url = request_.url().absoluteString();
@@ -558,7 +597,12 @@ bool HTTPExchange::headerLine(std::string_view line) {
                                              std::to_string(kMaximumHeaderBytes) + " bytes"));
     }
     if (responded_ || !task_) return true;  // trailers
-    if (head_.take(line) != HTTPResponseHead::Line::end) return true;
+    const HTTPResponseHead::Line taken = head_.take(line);
+    // libcurl would send every later request on an HTTP/1.0 server's
+    // connection as HTTP/1.0, whatever the request: none goes on it.
+    if (taken == HTTPResponseHead::Line::status && line.starts_with("HTTP/1.0"))
+        curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
+    if (taken != HTTPResponseHead::Line::end) return true;
     if (head_.status() == 0) {
         const std::string& url = request_.url().absoluteString();
         return refuse(NetworkError::make(NetworkError::Code::badServerResponse, url,
@@ -574,6 +618,7 @@ bool HTTPExchange::responded() {
     spanStart_ = lastActivity_;
     HTTPURLResponse response(request_.url(), head_.status(), head_.fields());
     response.setReasonPhrase(head_.reasonPhrase());
+    response.setHTTPVersion(head_.version());
     expected_ = response.expectedContentLength();
     redirectBody_ = limits_.followsRedirects && URLSessionTask::isRedirect(response) &&
                     URLSessionTask::redirectRequest(request_, response).has_value();
@@ -597,11 +642,33 @@ bool HTTPExchange::responded() {
                 " is too large: its Content-Length of " + std::to_string(expected_) +
                 " bytes is over the limit of " + std::to_string(bodyLimit_) + " bytes"));
     }
+    if (limits_.asTheEngine && !bodiless && status >= 200) {
+        // libcurl takes a body as chunked where any coding is.
+        for (const auto& value : response.headers().values("Transfer-Encoding"))
+            if (asciiLowercased(value).find("chunked") != std::string::npos)
+                chunks_.emplace(kMostChunkLineBytes, size_t(kMaximumHeaderBytes));
+    }
     task_->exchangeResponded(*this, std::move(response));
     return true;
 }
 
 bool HTTPExchange::body(const char* bytes, size_t count) {
+    if (counted_) counted_->handedOver(count);
+    if (!chunks_) return data(bytes, count);
+    std::string taken;
+    size_t consumed = 0;
+    if (chunks_->feed(std::string_view(bytes, count), taken, consumed) ==
+        ChunkedReader::State::malformed) {
+        const std::string& url = request_.url().absoluteString();
+        return refuse(NetworkError::make(NetworkError::Code::badServerResponse, url,
+                                         "The response of " + url +
+                                             " has a chunked body that cannot be read"));
+    }
+    touch();
+    return taken.empty() || data(taken.data(), taken.size());
+}
+
+bool HTTPExchange::data(const char* bytes, size_t count) {
     touch();
     received_ += static_cast<std::int64_t>(count);
     if (received_ > bodyLimit_) {

@@ -17,9 +17,11 @@
 //
 // The response's head is read as the web engine reads heads
 // (HTTPResponseHead): an answer whose framing it would refuse fails with
-// badServerResponse at the head, before anything of it is reported, and a
-// head that the connection's end cuts short after its status line is the
-// whole answer, without a body.
+// badServerResponse at the head, before anything of it is reported. A head
+// that the connection's end cuts short fails too, unless the limits read
+// answers as the engine does (see URLSessionConfiguration::
+// readsAnswersAsTheEngine); a chunked body is then taken apart here rather
+// than by libcurl, so that its last chunk is seen.
 //
 // Its task may hold the body back (setHeld): the exchange then takes no
 // more of it from libcurl, which stops reading the connection, so that the
@@ -43,7 +45,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ChunkedReader.h"
 #include "core/Clock.h"
+#include "core/ConnectionCounts.h"
 #include "core/HTTPResponseHead.h"
 #include "core/NetworkError.h"
 #include "core/URLRequest.h"
@@ -57,6 +61,8 @@ public:
     // Header bytes one exchange may receive, interim and trailing ones
     // included.
     static constexpr std::int64_t kMaximumHeaderBytes = 256 * 1024;
+    // Bytes of one chunk's size line of a body taken apart here.
+    static constexpr size_t kMostChunkLineBytes = 64 * 1024;
 
     struct Limits {
         // Exchanges with the same key share connectionsPerHost.
@@ -77,6 +83,8 @@ public:
         std::vector<int> refusedLocalPorts;
         // See URLSessionConfiguration::sendsOnlyRequestFields.
         bool onlyRequestFields = false;
+        // See URLSessionConfiguration::readsAnswersAsTheEngine.
+        bool asTheEngine = false;
     };
     // Certificate authorities trusted besides the system's (see
     // URLSessionConfiguration).
@@ -122,11 +130,16 @@ private:
     static size_t onSend(char* buffer, size_t size, size_t count, void* exchange);
     static int onSeek(void* exchange, curl_off_t offset, int origin);
     static curl_socket_t openSocket(void* exchange, curlsocktype purpose, curl_sockaddr* address);
+    static int beforeRequest(void* exchange, char* peerAddress, char* localAddress, int peerPort,
+                             int localPort);
 
     // False when the exchange must stop: refusal_ then says why.
     [[nodiscard]] bool headerLine(std::string_view line);
+    // A piece of the body as libcurl hands it over, and its data.
     [[nodiscard]] bool body(const char* bytes, size_t count);
+    [[nodiscard]] bool data(const char* bytes, size_t count);
     [[nodiscard]] bool responded();
+
     [[nodiscard]] bool refuse(NetworkError error);
     void refuseAfterException(const char* what) noexcept;
     void touch();
@@ -170,6 +183,11 @@ private:
     bool paused_ = false;
     // The upload waits for its body stream's next bytes.
     bool sendPaused_ = false;
+    // What libcurl handed over of the exchange's connection, for the cut
+    // heads asTheEngine reads (plain http); null where it is not counted.
+    std::shared_ptr<ConnectionCounts::Count> counted_;
+    // The final answer's chunked body, taken apart here (asTheEngine).
+    std::optional<ChunkedReader> chunks_;
 };
 
 }  // namespace core

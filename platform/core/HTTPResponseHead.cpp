@@ -49,6 +49,7 @@ std::optional<HTTPResponseHead::StatusLine>
 HTTPResponseHead::parseStatusLine(std::string_view line) {
     line = withoutLineEnd(line);
     if (!line.starts_with("HTTP/")) return std::nullopt;
+    const std::string_view whole = line;
     line.remove_prefix(5);
     if (takeDigits(line).empty()) return std::nullopt;
     // HTTP/2 and HTTP/3 ("HTTP/2 200") name no minor version.
@@ -57,12 +58,14 @@ HTTPResponseHead::parseStatusLine(std::string_view line) {
         line.remove_prefix(1);
         if (takeDigits(line).empty()) return std::nullopt;
     }
+    const std::string_view version = whole.substr(0, whole.size() - line.size());
     const size_t code = line.find_first_not_of(kBlanks);
     if (code == 0 || code == std::string_view::npos) return std::nullopt;
     line.remove_prefix(code);
     const std::string_view digits = takeDigits(line);
     if (digits.size() != 3) return std::nullopt;
     StatusLine parsed;
+    parsed.version = std::string(version);
     parsed.status = (digits[0] - '0') * 100 + (digits[1] - '0') * 10 + (digits[2] - '0');
     if (minor) parsed.reasonPhrase = std::string(trimmed(line));
     return parsed;

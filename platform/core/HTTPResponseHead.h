@@ -29,6 +29,8 @@ namespace core {
 class HTTPResponseHead {
 public:
     struct StatusLine {
+        // "HTTP/1.1", "HTTP/1.0", "HTTP/2"; empty before one.
+        std::string version;
         int status = 0;
         // As written, without the blanks around it; nullopt for HTTP/2 and
         // HTTP/3, whose status lines have none.
@@ -59,7 +61,8 @@ public:
     // which status() is 0 after when it could not be read.
     Line take(std::string_view line);
 
-    // Of the latest status line: 0 and nullopt before one.
+    // Of the latest status line: empty, 0 and nullopt before one.
+    [[nodiscard]] const std::string& version() const { return status_.version; }
     [[nodiscard]] int status() const { return status_.status; }
     [[nodiscard]] const std::optional<std::string>& reasonPhrase() const {
         return status_.reasonPhrase;

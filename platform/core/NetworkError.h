@@ -30,7 +30,8 @@ struct NetworkError {
     Code code = Code::unknown;
     // The URL of the request that failed.
     std::string url;
-    // What happened, naming the URL; ends with libcurl's text when there is one.
+    // What happened, naming the URL; ends with libcurl's text in parentheses
+    // when there is one (a person may read it: nothing names the library).
     std::string message;
     // libcurl's own description; empty when libcurl was not involved.
     std::string libcurlText;

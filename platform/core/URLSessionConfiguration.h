@@ -72,6 +72,16 @@ struct URLSessionConfiguration {
     // when a request lacks them (Accept, a body's Content-Type). With an
     // empty userAgent, what a client wrote is what the server receives.
     bool sendsOnlyRequestFields = false;
+    // Answers are read as the web engine reads them where libcurl would read
+    // them otherwise. An answer whose connection ended before its head did
+    // (no blank line after the fields) fails with badServerResponse; with
+    // this set, one that ended after a whole line of its head, a status
+    // line at least, is whole instead, without a body. That is seen on
+    // plain http only (libcurl hands over the whole lines alone, and the
+    // kernel's count of the connection's bytes tells whether more came), so
+    // over TLS it fails still. And a chunked body whose last chunk came is
+    // whole, though the connection ended before the line that ends it.
+    bool readsAnswersAsTheEngine = false;
 };
 
 }  // namespace core

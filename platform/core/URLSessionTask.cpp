@@ -24,11 +24,8 @@ std::string hostKey(std::uint64_t session, const URL& url) {
 
 URLSessionTask::URLSessionTask(std::shared_ptr<URLSession> session, std::uint64_t identifier,
                                URLRequest request, std::shared_ptr<Queue> queue)
-    : identifier_(identifier),
-      originalRequest_(request),
-      queue_(std::move(queue)),
-      session_(std::move(session)),
-      currentRequest_(std::move(request)) {}
+    : identifier_(identifier), originalRequest_(request), queue_(std::move(queue)),
+      session_(std::move(session)), currentRequest_(std::move(request)) {}
 
 URLSessionTask::~URLSessionTask() = default;
 
@@ -165,13 +162,13 @@ void URLSessionTask::openGate() {
     });
 }
 
-std::shared_ptr<HTTPExchange> URLSessionTask::makeExchangeLocked(
-    std::optional<NetworkError>& error) {
+std::shared_ptr<HTTPExchange>
+URLSessionTask::makeExchangeLocked(std::optional<NetworkError>& error) {
     const URL& url = currentRequest_.url();
     if (!url.isHTTPorHTTPS()) {
-        error = NetworkError::make(
-            NetworkError::Code::unsupportedURL, url.absoluteString(),
-            "Unsupported URL " + url.absoluteString() + ": only http and https URLs are sent");
+        error = NetworkError::make(NetworkError::Code::unsupportedURL, url.absoluteString(),
+                                   "Unsupported URL " + url.absoluteString() +
+                                       ": only http and https URLs are sent");
         return nullptr;
     }
     const URLSessionConfiguration& configuration = session_->configuration();
@@ -195,6 +192,7 @@ std::shared_ptr<HTTPExchange> URLSessionTask::makeExchangeLocked(
     limits.maximumResponseBytes = std::max<std::int64_t>(0, configuration.maximumResponseBytes);
     limits.refusedLocalPorts = configuration.refusedLocalPorts;
     limits.onlyRequestFields = configuration.sendsOnlyRequestFields;
+    limits.asTheEngine = configuration.readsAnswersAsTheEngine;
     limits.followsRedirects = followsRedirects_ = configuration.followsRedirects;
     redirectResponse_.reset();
     redirectBody_.clear();

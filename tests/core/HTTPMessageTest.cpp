@@ -74,7 +74,7 @@ TEST(HTTPMessageTest, ErrorMessagesCarryLibcurlText) {
     const auto error = core::NetworkError::make(core::NetworkError::Code::cannotConnectToHost,
                                                 kURL.absoluteString(), "Could not connect to x",
                                                 "Connection refused");
-    EXPECT_EQ(error.message, "Could not connect to x (libcurl: Connection refused)");
+    EXPECT_EQ(error.message, "Could not connect to x (Connection refused)");
     EXPECT_EQ(error.codeName(), "cannotConnectToHost");
     EXPECT_EQ(core::NetworkError::make(core::NetworkError::Code::cancelled, "u", "m").message, "m");
 }

@@ -11,6 +11,7 @@
 #include "core/Clock.h"
 #include "core/RunLoop.h"
 #include "web/proxy/ProxyGuards.h"
+#include "web/proxy/ProxyMessages.h"
 #include "web/proxy/ProxyServer.h"
 
 namespace web::proxy {
@@ -51,8 +52,7 @@ std::shared_ptr<Connection> Connection::open(Server& server, GIOStream* stream, 
 
 Connection::Connection(Private, Server& server, GIOStream* stream, GSocket* socket,
                        std::optional<Destination> tunnel)
-    : server_(server),
-      stream_(G_IO_STREAM(g_object_ref(stream))),
+    : server_(server), stream_(G_IO_STREAM(g_object_ref(stream))),
       socket_(G_SOCKET(g_object_ref(socket))),
       input_(G_POLLABLE_INPUT_STREAM(g_io_stream_get_input_stream(stream))),
       output_(G_POLLABLE_OUTPUT_STREAM(g_io_stream_get_output_stream(stream))),
@@ -79,16 +79,14 @@ bool Connection::silent() const {
 void Connection::startReading() {
     if (readSource_ || state_ == State::closed) return;
     readSource_ = g_pollable_input_stream_create_source(input_, nullptr);
-    g_source_set_callback(
-        readSource_,
-        G_SOURCE_FUNC(+[](GObject*, gpointer data) -> gboolean {
-            auto& connection = *static_cast<Connection*>(data);
-            g_source_unref(std::exchange(connection.readSource_, nullptr));
-            const auto keep = connection.shared_from_this();
-            connection.readAvailable();
-            return G_SOURCE_REMOVE;
-        }),
-        this, nullptr);
+    g_source_set_callback(readSource_, G_SOURCE_FUNC(+[](GObject*, gpointer data) -> gboolean {
+                              auto& connection = *static_cast<Connection*>(data);
+                              g_source_unref(std::exchange(connection.readSource_, nullptr));
+                              const auto keep = connection.shared_from_this();
+                              connection.readAvailable();
+                              return G_SOURCE_REMOVE;
+                          }),
+                          this, nullptr);
     g_source_attach(readSource_, g_main_context_get_thread_default());
 }
 
@@ -109,8 +107,8 @@ void Connection::readAvailable() {
             return;
         }
         GError* error = nullptr;
-        const gssize count =
-            g_pollable_input_stream_read_nonblocking(input_, buffer, sizeof buffer, nullptr, &error);
+        const gssize count = g_pollable_input_stream_read_nonblocking(input_, buffer, sizeof buffer,
+                                                                      nullptr, &error);
         if (count > 0) {
             read += size_t(count);
             received(std::string_view(buffer, size_t(count)));
@@ -311,16 +309,15 @@ void Connection::watchHangUp() {
     if (hangUpSource_ || state_ == State::closed) return;
     hangUpSource_ = g_unix_fd_source_new(g_socket_get_fd(socket_),
                                          GIOCondition(POLLRDHUP | G_IO_HUP | G_IO_ERR));
-    g_source_set_callback(
-        hangUpSource_,
-        G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
-            auto& connection = *static_cast<Connection*>(data);
-            g_source_unref(std::exchange(connection.hangUpSource_, nullptr));
-            const auto keep = connection.shared_from_this();
-            connection.clientWent();
-            return G_SOURCE_REMOVE;
-        }),
-        this, nullptr);
+    g_source_set_callback(hangUpSource_,
+                          G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
+                              auto& connection = *static_cast<Connection*>(data);
+                              g_source_unref(std::exchange(connection.hangUpSource_, nullptr));
+                              const auto keep = connection.shared_from_this();
+                              connection.clientWent();
+                              return G_SOURCE_REMOVE;
+                          }),
+                          this, nullptr);
     g_source_attach(hangUpSource_, g_main_context_get_thread_default());
 }
 
@@ -368,16 +365,14 @@ void Connection::flush() {
             return;
         }
         writeSource_ = g_pollable_output_stream_create_source(output_, nullptr);
-        g_source_set_callback(
-            writeSource_,
-            G_SOURCE_FUNC(+[](GObject*, gpointer data) -> gboolean {
-                auto& connection = *static_cast<Connection*>(data);
-                g_source_unref(std::exchange(connection.writeSource_, nullptr));
-                const auto keep = connection.shared_from_this();
-                connection.flush();
-                return G_SOURCE_REMOVE;
-            }),
-            this, nullptr);
+        g_source_set_callback(writeSource_, G_SOURCE_FUNC(+[](GObject*, gpointer data) -> gboolean {
+                                  auto& connection = *static_cast<Connection*>(data);
+                                  g_source_unref(std::exchange(connection.writeSource_, nullptr));
+                                  const auto keep = connection.shared_from_this();
+                                  connection.flush();
+                                  return G_SOURCE_REMOVE;
+                              }),
+                              this, nullptr);
         g_source_attach(writeSource_, g_main_context_get_thread_default());
         break;
     }
@@ -399,7 +394,7 @@ void Connection::flushed() {
         return;
     }
     if (breaking_) {
-        abort();
+        reset();
         return;
     }
     if (answerEnding_) answerEnded();
@@ -416,18 +411,27 @@ void Connection::writeThen(std::string bytes, std::function<void()> then) {
 }
 
 void Connection::answer(int status, const std::optional<std::string>& reason,
-                        core::HTTPHeaders fields, Framing framing, std::int64_t length) {
+                        core::HTTPHeaders fields, Framing framing, std::int64_t length,
+                        std::string_view version) {
     if (state_ != State::request || answering_) return;
     answering_ = true;
     answerFraming_ = framing;
     answerLeft_ = framing == Framing::length ? length : 0;
-    if (framing == Framing::length) fields.set("Content-Length", std::to_string(length));
-    if (framing == Framing::chunked) fields.set("Transfer-Encoding", "chunked");
+    if (framing == Framing::length && !fields.contains("Content-Length"))
+        fields.add("Content-Length", std::to_string(length));
+    if (framing == Framing::chunked && !fields.contains("Transfer-Encoding"))
+        fields.add("Transfer-Encoding", "chunked");
     // A body not read to its end yet ends the connection after the answer.
     if (bodyFraming_ != Framing::none && !dropBody_) keepAlive_ = false;
-    if (!keepAlive_) fields.set("Connection", "close");
+    if (framing == Framing::close) {
+        // Its end is the connection's, which needs no word of its own.
+        keepAlive_ = false;
+    } else if (const auto listed = connectionTokens(fields);
+               !keepAlive_ && std::find(listed.begin(), listed.end(), "close") == listed.end()) {
+        fields.set("Connection", "close");
+    }
     answerEnding_ = framing == Framing::none || (framing == Framing::length && length == 0);
-    enqueue(answerHead(status, reason, fields));
+    enqueue(answerHead(status, reason, fields, version));
     if (answerEnding_ && outOffset_ == out_.size()) flushed();
 }
 
@@ -441,6 +445,8 @@ void Connection::send(std::string_view bytes) {
         enqueue(bytes);
     } else if (answerFraming_ == Framing::chunked) {
         enqueue(chunkOf(bytes));
+    } else if (answerFraming_ == Framing::close) {
+        enqueue(bytes);
     }
 }
 
@@ -564,6 +570,15 @@ void Connection::abort() {
     if (auto request = std::move(request_))
         core::RunLoop::current().post([request] { request->hungUp(); });
     server_.connectionClosed(*this);
+}
+
+void Connection::reset() {
+    if (state_ == State::closed) return;
+    const struct ::linger hard { 1, 0 };
+    (void)setsockopt(g_socket_get_fd(socket_), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    // Closed before anything shuts it: a shutdown would send its end first.
+    (void)g_socket_close(socket_, nullptr);
+    abort();
 }
 
 Connection::Taken Connection::take() {

@@ -15,7 +15,7 @@
 // body was read to its end says "Connection: close". After an answer the
 // connection serves the next request, unless either side asked to close or
 // a body was left unread: then it ends, and the server reads and drops what
-// the client still sends for a few seconds (Server::linger), so that the
+// the client still sends until it stops (Server::linger), so that the
 // client reads the answer rather than a reset.
 //
 // The proxy's thread only. A connection lives while its socket is open and
@@ -103,19 +103,22 @@ public:
     // "100 Continue", for a client that waits for it before its body.
     void sendContinue();
 
-    // The answer's head, and how its body is framed: the fields get
-    // Content-Length (length) or Transfer-Encoding (chunked) here; with
-    // none, the answer is whole once its head is out.
+    // The answer's head, and how its body is framed: fields that carry no
+    // Content-Length (length) or Transfer-Encoding (chunked) get one here
+    // (those they carry must tell the same framing); with none, the answer
+    // is whole once its head is out; with close, once the connection ends
+    // after it.
     void answer(int status, const std::optional<std::string>& reason, core::HTTPHeaders fields,
-                Framing framing, std::int64_t length = 0);
+                Framing framing, std::int64_t length = 0, std::string_view version = "HTTP/1.1");
     // Bytes of the body, framed; those past a declared length are dropped.
     void send(std::string_view bytes);
     // The body has ended: a body that fell short of its declared length
     // breaks off instead.
     void finish();
     // Once what was given is out, the body breaks off: a chunked one in the
-    // middle of a chunk (so that no client takes it for whole), and the
-    // connection ends both ways.
+    // middle of a chunk, and the connection ends with a reset, so that no
+    // client takes it for whole (the engine reads a body whose answer says
+    // "Connection: close" to the connection's end, whatever its length).
     void breakOff();
     // The request fails with no answer a client could take for one: a byte
     // that no status line begins with, then the end of the connection
@@ -153,6 +156,8 @@ public:
 
     // Ends the connection now, both ways.
     void abort();
+    // Ends it with a reset, which no client reads as the end of an answer.
+    void reset();
 
 private:
     enum class State { head, request, closing, closed };

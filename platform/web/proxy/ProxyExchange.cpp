@@ -13,10 +13,9 @@ namespace web::proxy {
 
 void Exchange::start(Server& server, const std::shared_ptr<Connection>& client, RequestHead head,
                      Target target) {
-    auto request = onwardRequest(head, target, server.pageMarks());
+    auto request = onwardRequest(head, target, server.pageMarks(), client->tunnel().has_value());
     if (!request) return client->refuse(400, {}, true);
-    auto exchange =
-        std::make_shared<Exchange>(Private{}, server, client, std::move(*request));
+    auto exchange = std::make_shared<Exchange>(Private{}, server, client, std::move(*request));
     server.keep(exchange);
     client->serve(exchange);
     if (isDocumentRequest(exchange->request_))
@@ -41,6 +40,9 @@ core::URLSessionConfiguration Exchange::configuration() {
     // The engine's request as it wrote it: no field of ours or libcurl's.
     configuration.userAgent.clear();
     configuration.sendsOnlyRequestFields = true;
+    // An answer cut short by its connection's end reads as the engine reads
+    // it.
+    configuration.readsAnswersAsTheEngine = true;
     // The engine follows redirects itself: a redirect's answer streams back
     // as any other, its body of any length.
     configuration.followsRedirects = false;
@@ -51,9 +53,7 @@ core::URLSessionConfiguration Exchange::configuration() {
 
 Exchange::Exchange(Private, Server& server, std::shared_ptr<Connection> client,
                    core::URLRequest request)
-    : server_(server),
-      client_(std::move(client)),
-      request_(std::move(request)),
+    : server_(server), client_(std::move(client)), request_(std::move(request)),
       method_(request_.method()) {}
 
 Exchange::~Exchange() {
@@ -224,12 +224,11 @@ void Exchange::load() {
     counted_ = true;
     server_.descriptorOpened();
     touch();
-    idle_ = core::Timer::schedule(core::RunLoop::current(), kIdleSeconds, false,
-                                  [weak = std::weak_ptr<Exchange>(shared_from_this())](
-                                      core::Timer& timer) {
-                                      if (const auto exchange = weak.lock())
-                                          exchange->idleCheck(timer);
-                                  });
+    idle_ = core::Timer::schedule(
+        core::RunLoop::current(), kIdleSeconds, false,
+        [weak = std::weak_ptr<Exchange>(shared_from_this())](core::Timer& timer) {
+            if (const auto exchange = weak.lock()) exchange->idleCheck(timer);
+        });
     connection->start();
 }
 
@@ -244,10 +243,10 @@ void Exchange::didReceiveResponse(core::URLConnection&, const core::HTTPURLRespo
     place_.release();
     if (clientDone_ || answered_) return;
     answered_ = true;
-    AnswerStart start = answerStart(method_, response);
+    AnswerStart start = answerStart(method_, response, client_->tunnel().has_value());
     hasBody_ = start.framing != Framing::none;
     client_->answer(start.status, start.reason, std::move(start.fields), start.framing,
-                    start.length);
+                    start.length, start.version);
 }
 
 void Exchange::didReceiveData(core::URLConnection&, const core::Data& data) {

@@ -15,13 +15,15 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ChunkedReader.h"
 #include "core/HTTPHeaders.h"
 #include "web/proxy/ProxyGuards.h"
 
 namespace web::proxy {
 
-// How a message's body is delimited.
-enum class Framing { none, length, chunked };
+// How a message's body is delimited: not at all (there is none), by its
+// length, in chunks, or (an answer's only) by the end of its connection.
+enum class Framing { none, length, chunked, close };
 
 struct RequestHead {
     std::string method;
@@ -139,37 +141,20 @@ private:
     bool done_ = false;
 };
 
-// "HTTP/1.1 <status> <reason>\r\n", the fields, and the blank line. The
+// "<version> <status> <reason>\r\n", the fields, and the blank line. The
 // reason as given (a server's own, bytes and all), else the usual one.
 [[nodiscard]] std::string answerHead(int status, const std::optional<std::string>& reason,
-                                     const core::HTTPHeaders& fields);
+                                     const core::HTTPHeaders& fields,
+                                     std::string_view version = "HTTP/1.1");
 // "Name: value\r\n" for each field, as they are.
 void appendFields(std::string& head, const core::HTTPHeaders& fields);
 
-// A chunked body, taken apart as its bytes come: feed() answers the data
-// the bytes held, and tells when the body ended or could not be read.
-// Trailers are read and dropped. A size line longer than
-// kMostChunkLineBytes (extensions and all), or trailers longer than
-// kMostTrailerBytes, make the body malformed.
-class ChunkedReader {
+// A chunked body of a request, read within the proxy's bounds: a size line
+// longer than kMostChunkLineBytes (extensions and all), or trailers longer
+// than kMostTrailerBytes, make the body malformed (see core::ChunkedReader).
+class ChunkedReader : public core::ChunkedReader {
 public:
-    enum class State { reading, ended, malformed };
-
-    // Appends the data of bytes to out; the bytes after the body's end are
-    // left (consumed says how many were taken).
-    State feed(std::string_view bytes, std::string& out, size_t& consumed);
-    [[nodiscard]] State state() const { return state_; }
-
-private:
-    enum class Step { size, extension, sizeEnd, data, dataEnd, trailer };
-    State state_ = State::reading;
-    Step step_ = Step::size;
-    std::uint64_t size_ = 0;
-    int digits_ = 0;
-    bool sawCR_ = false;
-    bool trailerEmpty_ = true;
-    size_t lineBytes_ = 0;
-    size_t trailerBytes_ = 0;
+    ChunkedReader() : core::ChunkedReader(kMostChunkLineBytes, kMostTrailerBytes) {}
 };
 
 // The chunk that carries bytes ("<hex size>\r\n<bytes>\r\n"), and the last.

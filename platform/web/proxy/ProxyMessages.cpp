@@ -38,6 +38,16 @@ void addTokens(std::string_view value, std::vector<std::string>& tokens) {
     }
 }
 
+// Fields of a request in a tunnel that are the proxy's alone: those that
+// frame the body, which the URL layer frames anew, a request for "100
+// Continue", which the proxy answers itself, and credentials for a proxy.
+bool isTheProxys(std::string_view name) {
+    return core::HTTPHeaders::sameName(name, "Content-Length") ||
+           core::HTTPHeaders::sameName(name, "Transfer-Encoding") ||
+           core::HTTPHeaders::sameName(name, "Expect") ||
+           core::HTTPHeaders::sameName(name, "Proxy-Authorization");
+}
+
 bool hasBody(const std::string& method, int status) {
     return method != "HEAD" && status >= 200 && status != 204 && status != 304;
 }
@@ -67,7 +77,7 @@ bool isWebSocketUpgrade(const RequestHead& head) {
 }
 
 std::optional<core::URLRequest> onwardRequest(const RequestHead& head, const Target& target,
-                                              protocol::PageMarkSeal& pageMarks) {
+                                              protocol::PageMarkSeal& pageMarks, bool tunneled) {
     core::URLRequest request(target.url);
     if (!request.setMethod(head.method)) return std::nullopt;
     const auto listed = connectionTokens(head.fields);
@@ -79,7 +89,8 @@ std::optional<core::URLRequest> onwardRequest(const RequestHead& head, const Tar
         }
         // The bytes as they came; a field the URL layer refuses (a NUL, a
         // line end) cannot have come through the head.
-        if (goesOnward(name, listed)) (void)request.addValue(name, value);
+        const bool goes = tunneled ? !isTheProxys(name) : goesOnward(name, listed);
+        if (goes) (void)request.addValue(name, value);
     }
     if (mark) {
         if (!mark->mainDocumentURL.empty()) {
@@ -96,10 +107,31 @@ std::uint64_t pageOf(const core::URLRequest& request) {
     return page ? page->uintValue() : 0;
 }
 
-AnswerStart answerStart(const std::string& method, const core::HTTPURLResponse& response) {
+AnswerStart answerStart(const std::string& method, const core::HTTPURLResponse& response,
+                        bool tunneled) {
     AnswerStart start;
     start.status = response.statusCode();
     start.reason = response.reasonPhrase();
+    const std::int64_t length = response.expectedContentLength();
+    if (tunneled) {
+        start.fields = response.headers();
+        const auto codings = tokensOf(start.fields, "Transfer-Encoding");
+        if (!hasBody(method, start.status)) {
+            start.framing = Framing::none;
+        } else if (std::find(codings.begin(), codings.end(), "chunked") != codings.end()) {
+            start.framing = Framing::chunked;
+        } else if (length >= 0) {
+            start.framing = Framing::length;
+            start.length = length;
+        } else {
+            // A length the proxy cannot read frames nothing it sends.
+            start.fields.remove("Content-Length");
+            start.framing = Framing::close;
+        }
+        if (response.HTTPVersion() == "HTTP/1.0" && start.framing != Framing::chunked)
+            start.version = "HTTP/1.0";
+        return start;
+    }
     if (start.status == 407) {
         start.status = 502;
         start.reason.reset();
@@ -107,7 +139,6 @@ AnswerStart answerStart(const std::string& method, const core::HTTPURLResponse& 
     const auto listed = connectionTokens(response.headers());
     for (const auto& [name, value] : response.headers())
         if (goesOnward(name, listed)) start.fields.add(name, value);
-    const std::int64_t length = response.expectedContentLength();
     if (!hasBody(method, start.status)) {
         // A HEAD answer tells the length of what a GET would get.
         if (method == "HEAD" && length >= 0)

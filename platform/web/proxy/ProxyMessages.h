@@ -39,21 +39,35 @@ namespace web::proxy {
 [[nodiscard]] bool isWebSocketUpgrade(const RequestHead& head);
 
 // The request that goes on for head, without its body: its method, target
-// and fields but the hop-by-hop ones and every page mark; a mark that opens
+// and fields but every page mark and the hop-by-hop ones (of a request in a
+// tunnel, whose client takes the proxy for the origin, only those that
+// frame its body, ask the proxy for "100 Continue" or hold credentials for
+// a proxy); a mark that opens
 // for this request sets the main document URL and the page id property.
 // nullopt for a method the URL layer refuses.
 [[nodiscard]] std::optional<core::URLRequest> onwardRequest(const RequestHead& head,
                                                             const Target& target,
-                                                            protocol::PageMarkSeal& pageMarks);
+                                                            protocol::PageMarkSeal& pageMarks,
+                                                            bool tunneled);
 // The page a request belongs to; 0 for none.
 [[nodiscard]] std::uint64_t pageOf(const core::URLRequest& request);
 
 // The answer to the client for an origin's response to a request of method,
 // however the proxy had it (an onward load's, a WebSocket origin's head):
-// its status line and the fields that go onward (an origin's 407 turns into
-// 502: only the proxy asks for the proxy's credentials), and how its body
-// is framed.
+// its status line, its fields and how its body is framed.
+//  - In a tunnel (the engine's every connection, and CONNECT's), the client
+//    takes the proxy for the origin: it gets the origin's HTTP version,
+//    status and every field as sent, hop-by-hop ones included, and the body
+//    framed as the origin framed it (by its length, in chunks, or to the
+//    close), so the origin's framing fields stand as they came (a length
+//    the proxy cannot read goes, and the body runs to the close).
+//  - A client that asks the proxy itself for an absolute URL gets the
+//    fields that go onward, framing fields of the proxy's own (a body to the
+//    close goes in chunks), and an origin's 407 as 502: only the proxy asks
+//    for the proxy's credentials.
 struct AnswerStart {
+    // The status line's: the origin's "HTTP/1.0" in a tunnel, else HTTP/1.1.
+    std::string version = "HTTP/1.1";
     int status = 0;
     std::optional<std::string> reason;
     core::HTTPHeaders fields;
@@ -61,7 +75,7 @@ struct AnswerStart {
     std::int64_t length = 0;
 };
 [[nodiscard]] AnswerStart answerStart(const std::string& method,
-                                      const core::HTTPURLResponse& response);
+                                      const core::HTTPURLResponse& response, bool tunneled);
 
 // The load of a request failed before its answer began: the client sees a
 // failed load and nothing of the proxy's (Connection::fail), as it would had

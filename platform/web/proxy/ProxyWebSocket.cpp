@@ -430,10 +430,10 @@ void WebSocketPass::Pass::answerOtherwise(AnswerHead given, std::string rest) {
     }
     // The origin's answer to that request alone: its connection ends with
     // it, and nothing the client sends after it is read.
-    AnswerStart start = answerStart(method, response);
+    AnswerStart start = answerStart(method, response, client->tunnel().has_value());
     client->closeAfterAnswer();
-    client->answer(start.status, start.reason, std::move(start.fields), start.framing,
-                   start.length);
+    client->answer(start.status, start.reason, std::move(start.fields), start.framing, start.length,
+                   start.version);
     if (start.framing == Framing::none || !client) return;
     startIdleTimer();
     if (passBody(rest)) return;

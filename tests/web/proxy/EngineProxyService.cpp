@@ -337,7 +337,8 @@ TEST_F(EngineProxyService, APageMarkSealedForTheRequestWithTheRunsKeyNamesThePag
     withoutURL.headers = {proxytesting::pageMark(key, 44, "", "GET", url("/marked/three"))};
     EXPECT_EQ(fetch(*proxy, url("/marked/three"), withoutURL).status, 200);
     Request otherURL;
-    otherURL.headers = {proxytesting::pageMark(key, 45, "https://x.test/", "GET", url("/marked/1"))};
+    otherURL.headers = {
+        proxytesting::pageMark(key, 45, "https://x.test/", "GET", url("/marked/1"))};
     EXPECT_EQ(fetch(*proxy, url("/marked/four"), otherURL).status, 200);
     Request otherMethod;
     otherMethod.method = "POST";
@@ -622,8 +623,9 @@ std::vector<long> connectsOf(const web::EngineProxy& proxy, const std::vector<st
     curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, 20'000L);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION,
-                     +[](char*, size_t size, size_t count, void*) { return size * count; });
+    curl_easy_setopt(
+        easy, CURLOPT_WRITEFUNCTION,
+        +[](char*, size_t size, size_t count, void*) { return size * count; });
     std::vector<long> connects;
     for (const auto& url : urls) {
         curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
@@ -638,16 +640,28 @@ std::vector<long> connectsOf(const web::EngineProxy& proxy, const std::vector<st
 
 // The engine sends request after request on the connections it has open to
 // the proxy, and through the tunnels it has open: each new one costs it a
-// challenge, and a tunnel a TLS handshake.
+// challenge, and a tunnel a TLS handshake. Through a tunnel the engine reads
+// the origin's own answer, so an origin that ends its connection after each
+// answer ("Connection: close") has the engine open a new tunnel for each
+// request, as it would open a new connection to the origin itself.
 TEST_F(EngineProxyService, ConnectionsAndTunnelsStayOpenBetweenRequests) {
     web::TrustedAuthorities::setPEM(fixtures::TestCertificates::shared().authorityPEM());
     origin.startTLS();
-    origin.on("GET", "/again", [](const auto&) { return LoopbackResponse::text("again"); });
+    auto again =
+        std::make_shared<RecordingFactory>("/again", RecordingFactory::Behaviour::answer, "again");
+    Registered registered(again);
     const std::string plain = origin.url("/again").absoluteString();
-    const std::string secure = "https://127.0.0.1:" + std::to_string(origin.securePort()) + "/again";
+    const std::string secure =
+        "https://127.0.0.1:" + std::to_string(origin.securePort()) + "/again";
     EXPECT_EQ(connectsOf(*proxy, {plain, plain, plain}), (std::vector<long>{1, 0, 0}));
     EXPECT_EQ(connectsOf(*proxy, {secure, secure, secure}), (std::vector<long>{1, 0, 0}));
-    EXPECT_EQ(origin.requestsTo("/again").size(), 6u);
+    EXPECT_EQ(again->starts, 6);
+
+    origin.on("GET", "/closing", [](const auto&) { return LoopbackResponse::text("closing"); });
+    const std::string closing =
+        "https://127.0.0.1:" + std::to_string(origin.securePort()) + "/closing";
+    EXPECT_EQ(connectsOf(*proxy, {closing, closing}), (std::vector<long>{1, 1}));
+    EXPECT_EQ(origin.requestsTo("/closing").size(), 2u);
 }
 
 // A CORS preflight comes without the proxy's credentials and goes on; an
