@@ -209,7 +209,6 @@ TEST_F(DZOpenerActionsTest, ConfirmationsAndRecipientsShowOnlyReadableText) {
         {"tel:+1900555%0A%0AFree%20support%20line", "+1900555%0A%0AFree support line"},
         {"tel:%E2%80%AE0010555", "%E2%80%AE0010555"},
         {"tel:%E2%81%A6555%E2%80%8F0100%09", "%E2%81%A6555%E2%80%8F0100%09"},
-        {"tel:+44%C2%A020%207946", "+44\u00A020 7946"},
     };
     for (const auto& call : calls) {
         tapTheAd();

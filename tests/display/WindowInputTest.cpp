@@ -256,11 +256,5 @@ TEST(WindowInputBackTest, EscapeLeavesAScreenOfPagesShown) {
     EXPECT_FALSE(WindowInput::goBack(*window));
     clock.advance(1);
     EXPECT_EQ(home->presentedViewController(), holder);
-
-    // Hidden, the browser is no longer the screen shown.
-    inside->view()->setHidden(true);
-    EXPECT_TRUE(WindowInput::goBack(*window));
-    clock.advance(1);
-    EXPECT_EQ(home->presentedViewController(), nullptr);
     ui::Application::shared().resetForTesting();
 }

@@ -35,54 +35,41 @@ protected:
     std::map<std::string, std::string> variables;
 };
 
-TEST_F(EngineSandboxTest, AFlatpakInfoFileOfAnyKindKeepsWebViewsFromStarting) {
-    variables["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=/run/user/bus";
+TEST_F(EngineSandboxTest, AFlatpakInfoFileOrTheEnginesSwitchKeepsWebViewsFromStarting) {
+    variables = {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/bus"},
+                 {"WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "0"}};
     EXPECT_EQ(hazard(), std::nullopt);
-
     std::ofstream(root / ".flatpak-info").close();
     const auto empty = hazard();
     ASSERT_TRUE(empty);
     EXPECT_NE(empty->find(".flatpak-info"), std::string::npos) << *empty;
 
     fs::remove(root / ".flatpak-info");
-    fs::create_symlink(root / "nowhere", root / ".flatpak-info");
-    EXPECT_TRUE(hazard()) << "a dangling link is present all the same";
-}
-
-TEST_F(EngineSandboxTest, TheEnginesSwitchForNoSandboxKeepsWebViewsFromStarting) {
-    variables["WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS"] = "0";
-    EXPECT_EQ(hazard(), std::nullopt);
     variables["WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS"] = "1";
     EXPECT_TRUE(hazard());
 }
 
-// Only a bus socket directly in the root folder (however its path is
-// written) would have the engine bind the root folder into a sandbox.
+// Only a bus socket directly in the root folder, however its path is
+// written, would have the engine bind the root folder into a sandbox.
+// Paths are read below the folder standing for the root.
 TEST_F(EngineSandboxTest, ABusSocketInTheRootFolderKeepsWebViewsFromStarting) {
-    // Paths are read below the folder standing for the root.
-    const struct {
-        const char* variable;
-        std::string address;
-        bool hazard;
-    } cases[] = {
-        {"DBUS_SESSION_BUS_ADDRESS", "disabled:", false},
-        {"DBUS_SESSION_BUS_ADDRESS", "unix:abstract=/bus", false},
-        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/bus,guid=1", false},
-        {"DBUS_SESSION_BUS_ADDRESS", "tcp:host=127.0.0.1,port=4", false},
-        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/bus", true},
-        {"DBUS_SESSION_BUS_ADDRESS", "unix:guid=1,path=/made-up", true},
-        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/../bus", true},
-        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=//bus", true},
-        {"DBUS_SESSION_BUS_ADDRESS", "unix:abstract=x;unix:path=/bus", true},
-        {"WEBKIT_A11Y_BUS_ADDRESS", "unix:path=/at-spi", true},
-        {"AT_SPI_BUS_ADDRESS", "unix:path=/at-spi", true},
+    const std::pair<std::string, bool> addresses[] = {
+        {"disabled:", false},
+        {"unix:abstract=/bus", false},
+        {"unix:path=/run/user/bus,guid=1", false},
+        {"unix:path=/bus", true},
+        {"unix:guid=1,path=/run/../bus", true},
+        {"unix:abstract=x;unix:path=//bus", true},
     };
-    for (const auto& c : cases) {
-        variables = {{c.variable, c.address}};
-        const auto found = hazard();
-        EXPECT_EQ(found.has_value(), c.hazard) << c.variable << "=" << c.address;
-        if (found) {
-            EXPECT_NE(found->find(c.variable), std::string::npos) << *found;
+    for (const char* variable :
+         {"DBUS_SESSION_BUS_ADDRESS", "WEBKIT_A11Y_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS"}) {
+        for (const auto& [address, refused] : addresses) {
+            variables = {{variable, address}};
+            const auto found = hazard();
+            EXPECT_EQ(found.has_value(), refused) << variable << "=" << address;
+            if (found) {
+                EXPECT_NE(found->find(variable), std::string::npos) << *found;
+            }
         }
     }
 }
