@@ -104,6 +104,12 @@ const CharacterSet& CharacterSet::punctuation() {
     return set;
 }
 
+const CharacterSet& CharacterSet::printable() {
+    static const CharacterSet set(
+        std::make_shared<const Impl>(fromPattern(u"[\\p{L}\\p{M}\\p{N}\\p{P}\\p{S}\\p{Zs}]")));
+    return set;
+}
+
 const CharacterSet& CharacterSet::urlQueryAllowed() {
     static const CharacterSet set(std::make_shared<const Impl>(urlSet(":@/?")));
     return set;

@@ -34,6 +34,11 @@ class CharacterSet {
     [[nodiscard]] static const CharacterSet& letters();
     [[nodiscard]] static const CharacterSet& decimalDigits();
     [[nodiscard]] static const CharacterSet& punctuation();
+    // What shows as itself in a line of text: letters, marks, numbers,
+    // punctuation, symbols and the space separators (L*, M*, N*, P*, S*,
+    // Zs). Not line breaks, controls, format characters such as the
+    // direction overrides, private-use or unassigned code points.
+    [[nodiscard]] static const CharacterSet& printable();
 
     // What may stand unescaped in each part of a URL. All share the
     // unreserved ASCII letters, digits and "-._~" and the sub-delimiters

@@ -174,7 +174,8 @@ bool WindowInput::pressReturn(ui::Window& window) {
 
 bool WindowInput::goBack(ui::Window& window) {
     const auto shown = shownController(window);
-    if (!shown) return false;
+    // A screen of pages closes by its own Done, which has its own work.
+    if (!shown || historyShownIn(*shown, window)) return false;
     const auto navigation = std::dynamic_pointer_cast<ui::NavigationController>(shown);
     if (navigation && navigation->viewControllers().size() > 1)
         return navigation->popViewController(true) != nullptr;

@@ -4,8 +4,8 @@
 // and the wheel) pinches the zoomable scroll view under it, typed text and
 // the Return and Backspace keys go to the window's first responder, going
 // back pops the navigation controller on top or dismisses what is
-// presented, and a step in history goes to the page history of the screen
-// shown. Each answers whether anything took the input. Main thread only.
+// presented (not a screen of pages), and a step in history goes to the
+// page history of the screen shown. Each answers whether anything took the input. Main thread only.
 
 #include <string>
 
@@ -42,7 +42,9 @@ public:
     // Pops the top controller of the navigation controller that is shown
     // (the root, or the last one presented) when it has more than one;
     // otherwise dismisses the last presented controller. False when there
-    // is nothing to go back from.
+    // is nothing to go back from, and when the screen shown has a page
+    // history (as stepInHistory finds it): such a screen is left by its own
+    // Done alone.
     static bool goBack(ui::Window& window);
     // Steps back or forward in the page history of the screen shown (an
     // in-app browser, ui::HistoryNavigating): the last presented controller

@@ -31,6 +31,34 @@ bool personStarted(const web::NavigationAction& action) {
     return action.userGesture || action.type == web::NavigationType::linkClicked;
 }
 
+// What the failure screen says of a page that did not load: in words a
+// person reads, whatever part of the app or the engine met the failure
+// (that goes to the console).
+std::string failureReason(const web::LoadError& error) {
+    switch (error.code) {
+    case -1001:
+        return "The server took too long to answer.";
+    case -1002:
+    case web::LoadError::kCannotShowURL:
+    case web::LoadError::kCannotUseRestrictedPort:
+        return "The address cannot be opened here.";
+    case -1003:
+        return "The server cannot be found.";
+    case -1004:
+        return "Cannot connect to the server.";
+    case -1005:
+        return "The network connection was lost.";
+    case -1007:
+        return "The page redirects too many times.";
+    case -1009:
+        return "There is no connection to the internet.";
+    case -1200:
+        return "A secure connection to the server cannot be made.";
+    default:
+        return "The page cannot be loaded.";
+    }
+}
+
 std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) return {};
@@ -189,7 +217,7 @@ void SafariViewController::startOnce() {
     if (!webView_) {
         core::Console::log("SafariViewController: no page for " + url_.absoluteString() + ": " +
                            error);
-        showFailure(error);
+        showFailure("Web pages cannot be shown on this device.");
         return;
     }
     pageDelegate_ = std::make_shared<PageDelegate>(
@@ -224,13 +252,13 @@ bool SafariViewController::shouldStartLoad(const web::NavigationAction& action) 
 
 void SafariViewController::pageDidStartLoad() {
     ++loadSerial_;
-    failure_->setHidden(true);
-    webView_->setHidden(false);
+    hideFailure();
     showLoading(true);
     refreshHistoryButtons();
 }
 
 void SafariViewController::pageDidCommitLoad() {
+    hasPage_ = true;
     // The new page's host until its title is read.
     if (const auto shown = webView_->url(); shown && !shown->host().empty())
         setBarTitle(shown->host());
@@ -260,19 +288,33 @@ void SafariViewController::pageDidFailLoad(const web::LoadError& error) {
     if (!error.provisional && error.code != web::LoadError::kWebProcessTerminated) return;
     core::Console::log("SafariViewController: " + error.failingURL +
                        " did not load: " + error.message);
-    showFailure(error.message);
+    showFailure(failureReason(error));
+    // The page the link was on is still there, under the failure.
+    failureOverPage_ = hasPage_ && error.code != web::LoadError::kWebProcessTerminated;
+    refreshHistoryButtons();
 }
 
 void SafariViewController::pageProcessEnded() {
     showLoading(false);
+    hasPage_ = false;
+    failureOverPage_ = false;
     showFailure("The page stopped working.");
+    refreshHistoryButtons();
 }
 
 bool SafariViewController::canStepInHistory(ui::HistoryStep step) const {
+    if (step == ui::HistoryStep::Back && failureOverPage_) return true;
     return webView_ && ui::canStepIn(*webView_, step);
 }
 
 bool SafariViewController::stepInHistory(ui::HistoryStep step) {
+    // The failure counts as a page of its own: Back from it shows the page
+    // the failed link was on, as the engine still holds it.
+    if (step == ui::HistoryStep::Back && failureOverPage_) {
+        hideFailure();
+        refreshHistoryButtons();
+        return true;
+    }
     return webView_ && ui::stepIn(*webView_, step);
 }
 
@@ -286,6 +328,12 @@ void SafariViewController::showLoading(bool loading) {
         spinner_->startAnimating();
     else
         spinner_->stopAnimating();
+}
+
+void SafariViewController::hideFailure() {
+    failureOverPage_ = false;
+    failure_->setHidden(true);
+    if (webView_) webView_->setHidden(false);
 }
 
 void SafariViewController::showFailure(const std::string& reason) {

@@ -5,8 +5,9 @@
 // the page until its title is known) and a spinner while a page loads, and
 // over a toolbar with Back and Forward, each enabled while the page's
 // history holds a page that way (following every change to it: loads,
-// steps, and a page's own entries such as fragments). The screen steps
-// through that history for the desktop window's keys too
+// steps, and a page's own entries such as fragments). A failed load shown
+// over a page counts as a step of its own: Back leaves it for that page.
+// The screen steps through that history for the desktop window's keys too
 // (ui::HistoryNavigating).
 //
 // The web view is made, and the URL loaded, the first time the browser's
@@ -17,7 +18,8 @@
 // person starts to a scheme a web view does not show (mailto:, tel:, an
 // app's own) is handed to it, as a browser hands it to the system. A page
 // that cannot be loaded (no connection, a web process that ended, an engine
-// that cannot start) is replaced by a message saying so.
+// that cannot start) is replaced by a message saying so in a person's words
+// (what failed in the app goes to the console).
 //
 // "Done" stops a load under way, dismisses a presented browser and then
 // tells the delegate; a child browser only tells the delegate, whose screen
@@ -117,11 +119,16 @@ private:
 
     void showLoading(bool loading);
     void showFailure(const std::string& reason);
+    void hideFailure();
     void setBarTitle(std::string title);
 
     core::URL url_;
     std::weak_ptr<SafariViewControllerDelegate> delegate_;
     bool started_ = false;
+    // A document of the page's has been shown, and its process still runs.
+    bool hasPage_ = false;
+    // A failed load is shown over the page the person came from.
+    bool failureOverPage_ = false;
     // Counts the page's loads, so that a title read for an earlier one is
     // not shown for a later one.
     std::uint64_t loadSerial_ = 0;

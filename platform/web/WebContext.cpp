@@ -12,12 +12,13 @@
 #include "core/Bundle.h"
 #include "core/FileManager.h"
 #include "web/DecisionServer.h"
-#include "web/proxy/EngineProxy.h"
+#include "web/EngineSandbox.h"
 #include "web/EngineStart.h"
 #include "web/HeadlessDisplay.h"
 #include "web/MainLoop.h"
 #include "web/WebProcessProtocol.h"
 #include "web/WebViewEngine.h"
+#include "web/proxy/EngineProxy.h"
 
 namespace web {
 
@@ -54,6 +55,8 @@ bool startEngine(std::string* error) {
     MainLoop::install();
     std::string message;
     if (!HeadlessDisplay::ensure(&message)) return fail(message);
+    // Checked with the display's bus address in place.
+    if (auto hazard = sandboxHazard()) return fail(*hazard);
     // An accessibility bus is for a person's session: nobody reads the
     // screen of a display of our own, and without a session bus there is
     // none to find. There GTK and the web processes do not look for one
@@ -204,6 +207,9 @@ std::shared_ptr<WebContext> WebContext::shared(const WebViewConfiguration& confi
                               g_variant_new_string(server->socketPath().c_str()));
         g_variant_builder_add(&data, "{sv}", protocol::kMemoryLimitKey,
                               g_variant_new_uint32(kWebProcessMemoryLimitMB));
+        if (const std::string own = protocol::mountNamespace(); !own.empty())
+            g_variant_builder_add(&data, "{sv}", protocol::kAppMountNamespaceKey,
+                                  g_variant_new_string(own.c_str()));
         if (proxy)
             g_variant_builder_add(&data, "{sv}", protocol::kPageKeyKey,
                                   g_variant_new_string(proxy->pageKey().c_str()));

@@ -7,7 +7,9 @@
 //   most memory in MiB the web process may hold (see kMemoryNotice);
 //   kPageKeyKey (s), when present, the key that seals kPageHeader: the
 //   context's pages load through the app's proxy, and every request they
-//   send is marked with its page.
+//   send is marked with its page; kAppMountNamespaceKey (s), the app's
+//   mount namespace (mountNamespace()): a web process in the same one runs
+//   outside the engine's sandbox, and ends before it loads any page.
 // - kExpectMessage, app to page, parameter (s) a URL: a navigation of the
 //   page to that URL was let through the engine's policy step undecided; its
 //   request is decided over the socket when the page sends it.
@@ -29,6 +31,8 @@
 //   limit. The process ends once the app has answered (allow), and the app
 //   tells the pages' views that it ended for its memory.
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -42,6 +46,7 @@ inline constexpr const char* kExpectMessage = "vantor.expect";
 inline constexpr const char* kSentMessage = "vantor.sent";
 inline constexpr const char* kMainFrameMessage = "vantor.main-frame";
 inline constexpr const char* kMemoryLimitKey = "memory-limit";
+inline constexpr const char* kAppMountNamespaceKey = "app-mount-namespace";
 inline constexpr const char* kMemoryNotice = "vantor-memory";
 inline constexpr const char* kQueryType = "(tbbssa(ss))";
 inline constexpr std::uint32_t kMaxQueryBytes = 1 << 20;
@@ -155,6 +160,14 @@ struct MessageHeader {
         serial = serial * 10 + digit;
     }
     return serial;
+}
+
+// The mount namespace of this process as the kernel names it
+// ("mnt:[4026531840]"); empty when it cannot be read.
+[[nodiscard]] inline std::string mountNamespace() {
+    char name[64];
+    const ssize_t length = readlink("/proc/self/ns/mnt", name, sizeof name);
+    return length > 0 ? std::string(name, size_t(length)) : std::string();
 }
 
 }  // namespace web::protocol

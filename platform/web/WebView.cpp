@@ -177,14 +177,20 @@ void WebView::Engine::connectSignals() {
 gboolean WebView::Engine::authenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
                                        gpointer data) {
     const auto& engine = *static_cast<Engine*>(data);
-    if (!engine.context->proxy() || !webkit_authentication_request_is_for_proxy(request))
-        return FALSE;
-    // The app's proxy knows the engine by the credentials its context
-    // gives as each connection opens, and turns an origin's 407 into 502:
-    // a challenge for a proxy's credentials comes from nowhere the view
-    // answers. The load fails.
-    core::Console::log("WebView: a proxy's request for credentials was refused");
-    webkit_authentication_request_cancel(request);
+    if (engine.context->proxy() && webkit_authentication_request_is_for_proxy(request)) {
+        // The app's proxy knows the engine by the credentials its context
+        // gives as each connection opens, and turns an origin's 407 into
+        // 502: a challenge for a proxy's credentials comes from nowhere the
+        // view answers. The load fails.
+        core::Console::log("WebView: a proxy's request for credentials was refused");
+        webkit_authentication_request_cancel(request);
+        return TRUE;
+    }
+    // The engine asks only once the credentials the page gave (in the URL,
+    // to an XHR) are spent. Its own dialog would wait in a window nobody
+    // sees: the load goes on without credentials instead, and the page
+    // gets the server's answer to the challenge, as with no dialog at all.
+    webkit_authentication_request_authenticate(request, nullptr);
     return TRUE;
 }
 

@@ -950,6 +950,15 @@ void pageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
 extern "C" G_MODULE_EXPORT void
 webkit_web_extension_initialize_with_user_data(WebKitWebExtension* webExtension, GVariant* data) {
     if (data && g_variant_is_of_type(data, G_VARIANT_TYPE_VARDICT)) {
+        // Pages are untrusted code: a process the engine started outside
+        // its sandbox (sharing the app's view of the files) runs none.
+        const char* appNamespace = nullptr;
+        if (g_variant_lookup(data, protocol::kAppMountNamespaceKey, "&s", &appNamespace) &&
+            protocol::mountNamespace() == appNamespace) {
+            std::fprintf(stderr, "vantor web extension: this web process runs outside the "
+                                 "engine's sandbox; it ends\n");
+            _exit(EXIT_FAILURE);
+        }
         const char* socketPath = nullptr;
         if (g_variant_lookup(data, protocol::kSocketKey, "&s", &socketPath))
             extension.socketPath = socketPath;

@@ -198,6 +198,60 @@ TEST_F(DZOpenerActionsTest, MessageComposerSplitsNumbers) {
     ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
 }
 
+// What a page wrote shows as readable text: escapes of line breaks and
+// direction overrides stay escapes, and an escaped comma joins rather than
+// splits numbers.
+TEST_F(DZOpenerActionsTest, ConfirmationsAndRecipientsShowOnlyReadableText) {
+    const struct {
+        const char* url;
+        const char* shown;
+    } calls[] = {
+        {"tel:+1900555%0A%0AFree%20support%20line", "+1900555%0A%0AFree support line"},
+        {"tel:%E2%80%AE0010555", "%E2%80%AE0010555"},
+        {"tel:%E2%81%A6555%E2%80%8F0100%09", "%E2%81%A6555%E2%80%8F0100%09"},
+    };
+    for (const auto& call : calls) {
+        tapTheAd();
+        page.opener->openApp(url(call.url));
+        ASSERT_TRUE(settle());
+        const auto alerts = page.opener->confirmationAlerts();
+        ASSERT_EQ(alerts.size(), 1u) << call.url;
+        EXPECT_EQ(alerts[0]->message(), call.shown) << call.url;
+        alerts[0]->selectAction(0);
+        ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
+    }
+
+    store::MessageComposeViewController::setCanSendTextForTesting(true);
+    const std::pair<const char*, std::vector<std::string>> messages[] = {
+        {"sms:555%2C666", {"555,666"}},
+        {"sms:555,666%0A777?body=hi", {"555", "666%0A777"}},
+    };
+    for (const auto& [address, recipients] : messages) {
+        tapTheAd();
+        page.opener->openSmsComposer(url(address));
+        ASSERT_TRUE(settle());
+        const auto message = presented<store::MessageComposeViewController>();
+        ASSERT_TRUE(message) << address;
+        EXPECT_EQ(message->recipients(), recipients) << address;
+        message->finish(store::MessageComposeResult::Cancelled);
+        ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
+    }
+
+    store::MailComposeViewController::setCanSendMailForTesting(true);
+    tapTheAd();
+    page.opener->openEmailComposer(url("mailto:%E2%80%AEmoc.pohs@nna?cc=bo@shop.test%0D%0ABcc:"
+                                       "%20eve@shop.test,cy@shop.test&bcc=%E2%80%8Bdi@shop.test"));
+    ASSERT_TRUE(settle());
+    const auto mail = presented<store::MailComposeViewController>();
+    ASSERT_TRUE(mail);
+    EXPECT_EQ(mail->toRecipients(), std::vector<std::string>{"%E2%80%AEmoc.pohs@nna"});
+    EXPECT_EQ(mail->ccRecipients(),
+              (std::vector<std::string>{"bo@shop.test%0D%0ABcc: eve@shop.test", "cy@shop.test"}));
+    EXPECT_EQ(mail->bccRecipients(), std::vector<std::string>{"%E2%80%8Bdi@shop.test"});
+    mail->finish(store::MailComposeResult::Cancelled);
+    ASSERT_TRUE(waitFor([&] { return root->presentedViewController() == nullptr; }));
+}
+
 TEST_F(DZOpenerActionsTest, ComposerWaitsForABusyFullScreenAdOnlySoLong) {
     testsupport::ManualClockScope clock;
     store::MailComposeViewController::setCanSendMailForTesting(true);

@@ -20,6 +20,8 @@ TEST(CharacterSetTest, PredefinedSetsFollowTheGeneralCategories) {
         {CharacterSet::letters(), U"a\u00E9\u4E2D\u0301", U"3\u0663 "},
         {CharacterSet::decimalDigits(), U"09\u0663\uFF15", U"a\u00BD"},
         {CharacterSet::punctuation(), U"!?,.\u3001\u00BF_-", U"+$a "},
+        {CharacterSet::printable(), U"a9 +%\u00A0\u4E2D\u0301\u20AC\uFFFD",
+         U"\n\r\t\u007F\u0085\u200E\u202E\u2066\u2028\uFEFF\uE000\U000E0001\u0378"},
     };
     for (const auto& c : cases) {
         for (const char32_t member : c.members)

@@ -8,6 +8,7 @@
 #include "gfx/GeometryPrinting.h"
 #include "support/ManualClockScope.h"
 #include "ui/Application.h"
+#include "ui/HistoryNavigating.h"
 #include "ui/NavigationController.h"
 #include "ui/ScrollView.h"
 #include "ui/SearchBar.h"
@@ -221,5 +222,39 @@ TEST(WindowInputBackTest, EscapeDismissesWhatIsPresentedThenPopsTheNavigation) {
     clock.advance(1);
     EXPECT_EQ(navigation->topViewController(), home);
     EXPECT_FALSE(WindowInput::goBack(*window));  // nothing to go back from
+    ui::Application::shared().resetForTesting();
+}
+
+// A screen of pages with a history of its own, as an in-app browser is.
+class PagesScreen : public ui::ViewController, public ui::HistoryNavigating {
+public:
+    bool canStepInHistory(ui::HistoryStep) const override { return true; }
+    bool stepInHistory(ui::HistoryStep) override { return true; }
+};
+
+// Escape leaves a browser alone, shown by itself or inside another screen:
+// its Done does more than taking it away. Its history keys still step.
+TEST(WindowInputBackTest, EscapeLeavesAScreenOfPagesShown) {
+    testsupport::ManualClockScope clock;
+    const auto home = std::make_shared<ui::ViewController>();
+    const auto window = std::make_shared<ui::Window>();
+    window->setRootViewController(home);
+    window->makeKeyAndVisible();
+    const auto browser = std::make_shared<PagesScreen>();
+    home->presentViewController(browser, false);
+    EXPECT_FALSE(WindowInput::goBack(*window));
+    clock.advance(1);
+    EXPECT_EQ(home->presentedViewController(), browser);
+    EXPECT_TRUE(WindowInput::stepInHistory(*window, ui::HistoryStep::Back));
+
+    browser->dismissViewController(false);
+    const auto holder = std::make_shared<ui::ViewController>();
+    const auto inside = std::make_shared<PagesScreen>();
+    holder->addChildViewController(inside);
+    holder->view()->addSubview(inside->view());
+    home->presentViewController(holder, false);
+    EXPECT_FALSE(WindowInput::goBack(*window));
+    clock.advance(1);
+    EXPECT_EQ(home->presentedViewController(), holder);
     ui::Application::shared().resetForTesting();
 }

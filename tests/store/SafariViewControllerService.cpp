@@ -102,6 +102,15 @@ protected:
         const auto view = item->view();
         touches.tap(view->convertPointTo(view->bounds().center(), nullptr));
     }
+    // An address on this machine where nothing listens.
+    static std::string closedPortURL(const std::string& path) {
+        int port = 0;
+        {
+            fixtures::LoopbackServer gone;
+            port = gone.port();
+        }
+        return "http://127.0.0.1:" + std::to_string(port) + path;
+    }
     // A point of the page (CSS pixels) in the window.
     static gfx::Point onPage(const SafariViewController& browser, double x, double y) {
         return browser.webView()->convertPointTo({x, y}, nullptr);
@@ -208,6 +217,51 @@ TEST_F(SafariViewControllerService, BackAndForwardFollowThePagesHistoryAndStepTh
     ASSERT_TRUE(waitFor([&] { return browser->title() == "Second"; })) << browser->title();
     ASSERT_TRUE(steps(*browser, true, false));
     EXPECT_FALSE(browser->stepInHistory(ui::HistoryStep::Forward));
+}
+
+// A link to a server that is not there: the failure says so in words a
+// person reads, and Back, its key included, leaves it for the page the link
+// was on, which the history still holds as it was.
+TEST_F(SafariViewControllerService, AfterAFailedLinkBackReturnsToTheLastPage) {
+    const auto withDeadLink = [](const std::string& title) {
+        return "<!DOCTYPE html><html><head><title>" + title +
+               "</title></head><body style='margin:0'><a href='" + closedPortURL("/gone") +
+               "' style='display:block; height:100px'>gone</a></body></html>";
+    };
+    serve("/@ada", withDeadLink("Ada Lovelace"));
+    serve("/second", withDeadLink("Second"));
+    const auto browser = present("/@ada");
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Ada Lovelace"; }));
+
+    touches.tap(onPage(*browser, 100, 50));
+    ASSERT_TRUE(waitFor([&] { return !browser->failureLabel()->isHidden(); }));
+    const std::string said = browser->failureLabel()->text();
+    EXPECT_EQ(said, "Cannot Open the Page\n\nCannot connect to the server.");
+    ASSERT_TRUE(steps(*browser, true, false));
+
+    tapItem(browser->backButton());
+    EXPECT_TRUE(browser->failureLabel()->isHidden());
+    EXPECT_FALSE(browser->webView()->isHidden());
+    EXPECT_EQ(browser->title(), "Ada Lovelace");
+    EXPECT_EQ(browser->webView()->url()->path(), "/@ada");
+    ASSERT_TRUE(steps(*browser, false, false));
+    EXPECT_FALSE(browser->stepInHistory(ui::HistoryStep::Back));
+
+    // From a later page, the desktop window's step returns to that page,
+    // and the one before it stays a step further back.
+    browser->webView()->loadRequest(core::URLRequest(server.url("/second")));
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Second"; })) << browser->title();
+    touches.tap(onPage(*browser, 100, 50));
+    ASSERT_TRUE(waitFor([&] { return !browser->failureLabel()->isHidden(); }));
+    ASSERT_TRUE(steps(*browser, true, false));
+    ASSERT_TRUE(browser->stepInHistory(ui::HistoryStep::Back));
+    EXPECT_TRUE(browser->failureLabel()->isHidden());
+    EXPECT_EQ(browser->webView()->url()->path(), "/second");
+    ASSERT_TRUE(steps(*browser, true, false));
+    ASSERT_TRUE(browser->stepInHistory(ui::HistoryStep::Back));
+    ASSERT_TRUE(waitFor([&] { return browser->title() == "Ada Lovelace"; })) << browser->title();
+    ASSERT_TRUE(steps(*browser, false, true));
+    EXPECT_EQ(server.requestsTo("/second").size(), 1u);
 }
 
 TEST_F(SafariViewControllerService, APageOpeningWindowsWithoutAPersonsTapOpensNothing) {

@@ -218,6 +218,30 @@ TEST_P(WebViewCredentialsService, CredentialsInAURLAnswerTheOriginAlone) {
              {"other.next", "200 plain"}});
 }
 
+// A challenge the page has no credentials for, or only wrong ones: nobody
+// can answer a dialog of the engine's in the app's window, so each load
+// ends at once (the page's well within its wait) with the origin's answer,
+// its 401 page, as the engine alone ends it without a dialog; the view's
+// next load goes on.
+TEST_P(WebViewCredentialsService, AChallengeWithoutCredentialsEndsWithTheOriginsAnswer) {
+    const std::string wrong = "http://u:q@127.0.0.1:" + std::to_string(origin.port());
+    conform({R"(
+  note('xhr', await xhr('/auth'));
+  note('fetch', await fetched('/auth'));
+  note('wrong', await xhr('/auth', 'u', 'q'));)",
+             {origin.url("/auth").absoluteString(), wrong + "/framed",
+              origin.url("/plain").absoluteString()},
+             {}},
+            {{"xhr", "401 who?"},
+             {"fetch", "401 who?"},
+             {"wrong", "401 who?"},
+             {"navigation /auth", "401 /auth who?"},
+             {"navigation /framed", "401 /framed who?"},
+             {"navigation /plain", "200 /plain plain"},
+             {"events", "start,commit,finish,start,commit,finish,start,commit,finish,start,"
+                        "commit,finish,"}});
+}
+
 // Loads that fail on the way, after the origin answered on the same
 // connection: the page sees the failure the engine alone sees (a fetch
 // rejects, an XHR errs) and nothing of the proxy's, and the origin is asked

@@ -59,4 +59,31 @@ TEST_P(WebViewSandboxService, ThePagesWebProcessIsConfinedAndSeesOnlyWhatItNeeds
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewSandboxService, testing::ValuesIn(kKinds), kindName);
 
+// A web process the engine starts outside its sandbox loads no page: it
+// ends as it starts. Web views refuse to start where the environment
+// switches the sandbox off, so here it is switched off once they have
+// started, for a context made after (in a process of its own, as the
+// engine keeps the processes it started).
+TEST(WebViewSandboxDeathTest, AWebProcessOutsideTheSandboxEndsBeforeAnyPageRuns) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            fixtures::LoopbackServer server;
+            serveHTML(server, "/ad", "<img src='/ran'>");
+            const auto first = makeView(std::make_shared<RecordingDelegate>(),
+                                        configurationOf(WebViewConfiguration::Kind::WK));
+            setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 1);
+            WebViewConfiguration own = configurationOf(WebViewConfiguration::Kind::WK);
+            own.ownDataStore = true;
+            const auto delegate = std::make_shared<RecordingDelegate>();
+            const auto view = makeView(delegate, own);
+            if (!first || !view) std::exit(2);
+            view->loadRequest(core::URLRequest(server.url("/ad")));
+            const bool ended = waitFor([&] { return !delegate->terminations.empty(); });
+            (void)waitFor([&] { return !server.requestsTo("/ran").empty(); }, 2);
+            std::exit(ended && server.requestsTo("/ran").empty() ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "this web process runs outside the engine's sandbox");
+}
+
 }  // namespace

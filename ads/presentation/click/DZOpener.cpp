@@ -11,19 +11,20 @@
 #include "ads/foundation/DZQueryParameters.h"
 #include "ads/foundation/DZSafariSupport.h"
 #include "ads/foundation/DZURLUtilities.h"
-#include "ads/presentation/fullscreen/DZAdAppViewController.h"
-#include "ads/presentation/fullscreen/DZExpandedAdAppViewController.h"
-#include "ads/presentation/fullscreen/DZOverlayProxy.h"
-#include "ads/presentation/fullscreen/DZSupplementalAdAppViewController.h"
-#include "ads/presentation/fullscreen/DZViewController.h"
 #include "ads/presentation/browser/DZBrowserViewController.h"
 #include "ads/presentation/click/DZMRAIDResizeOverlayPresenter.h"
 #include "ads/presentation/click/DZMailComposeDelegateProxy.h"
 #include "ads/presentation/click/DZMessageComposeDelegateProxy.h"
 #include "ads/presentation/click/DZSKStoreProductViewControllerDelegate.h"
+#include "ads/presentation/fullscreen/DZAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZExpandedAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZOverlayProxy.h"
+#include "ads/presentation/fullscreen/DZSupplementalAdAppViewController.h"
+#include "ads/presentation/fullscreen/DZViewController.h"
 #include "ads/web/intercept/DZAdURLStash.h"
 #include "ads/web/intercept/DZMRAIDResizeProperties.h"
 #include "ads/web/view/DZAdView.h"
+#include "core/CharacterSet.h"
 #include "core/Console.h"
 #include "core/OperationQueue.h"
 #include "core/PercentEncoding.h"
@@ -58,16 +59,29 @@ std::vector<std::string> split(const std::string& text, char separator) {
     return parts;
 }
 
-// What a person reads of a part of a URL: its escapes decoded ("+1 555
-// 0100" for "+1%20555%200100"), or the text as it is when they do not
-// decode to UTF-8.
-std::string readable(const std::string& text) {
-    return core::percentDecode(text).value_or(text);
+// What a person reads of text a page wrote: every character that would act
+// on the text around it rather than show (a line break, a direction
+// override, any other control) stays escaped, so a number shows as its
+// digits in their order and a recipient as one line.
+std::string readable(std::string_view text) {
+    return core::percentEncode(text, core::CharacterSet::printable());
+}
+
+// A part of a URL as a person reads it: its escapes decoded where they
+// stand for readable characters ("+1 555 0100" for "+1%20555%200100"), or
+// the text as it is when they do not decode to UTF-8.
+std::string readableURLPart(const std::string& text) {
+    return readable(core::percentDecode(text).value_or(text));
+}
+
+std::vector<std::string> readable(std::vector<std::string> texts) {
+    for (std::string& text : texts) text = readable(text);
+    return texts;
 }
 
 // The text after the scheme's prefix ("mailto:", "sms:") split at "?" into
-// the part before it, read as a person writes it, and, when there is one,
-// the query read with lower-cased keys.
+// the part before it, as written, and, when there is one, the query read
+// with lower-cased keys.
 struct ComposerAddress {
     std::string address;
     core::Dictionary query;
@@ -77,8 +91,8 @@ ComposerAddress composerAddress(const core::URL& url, size_t prefixLength) {
     const std::string& text = url.absoluteString();
     const std::string rest = text.size() > prefixLength ? text.substr(prefixLength) : "";
     const size_t mark = rest.find('?');
-    if (mark == std::string::npos) return {readable(rest), {}};
-    return {readable(rest.substr(0, mark)), DZQueryDictionaryFromURL(url, true)};
+    if (mark == std::string::npos) return {rest, {}};
+    return {rest.substr(0, mark), DZQueryDictionaryFromURL(url, true)};
 }
 
 std::optional<std::string> stringEntry(const core::Dictionary& dictionary, std::string_view key) {
@@ -601,10 +615,11 @@ void DZOpener::openEmailComposer(const core::URL& url) {
     delegateProxy->setMailComposeDelegate(weak_from_this());
 
     const ComposerAddress parts = composerAddress(url, 7);
-    composer->setToRecipients({parts.address});
-    if (const auto cc = stringEntry(parts.query, "cc")) composer->setCcRecipients(split(*cc, ','));
+    composer->setToRecipients({readableURLPart(parts.address)});
+    if (const auto cc = stringEntry(parts.query, "cc"))
+        composer->setCcRecipients(readable(split(*cc, ',')));
     if (const auto bcc = stringEntry(parts.query, "bcc"))
-        composer->setBccRecipients(split(*bcc, ','));
+        composer->setBccRecipients(readable(split(*bcc, ',')));
     if (const auto subject = stringEntry(parts.query, "subject")) composer->setSubject(*subject);
     if (const auto body = stringEntry(parts.query, "body")) composer->setMessageBody(*body, false);
     composer->setModalTransitionStyle(ui::ModalTransitionStyle::CoverVertical);
@@ -622,7 +637,10 @@ void DZOpener::openSmsComposer(const core::URL& url) {
     delegateProxy->setMessageComposeDelegate(weak_from_this());
 
     const ComposerAddress parts = composerAddress(url, 4);
-    composer->setRecipients(split(parts.address, ','));
+    // Numbers are told apart by the commas the page wrote, not by escaped ones.
+    std::vector<std::string> recipients = split(parts.address, ',');
+    for (std::string& recipient : recipients) recipient = readableURLPart(recipient);
+    composer->setRecipients(std::move(recipients));
     if (const auto body = stringEntry(parts.query, "body")) composer->setBody(*body);
     if (const auto subject = stringEntry(parts.query, "subject");
         subject && store::MessageComposeViewController::canSendSubject())
@@ -695,7 +713,8 @@ void DZOpener::messageComposeViewController(store::MessageComposeViewController&
 void DZOpener::confirmClickToURL(const core::URL& url, const std::string& message) {
     const std::string& text = url.absoluteString();
     const size_t colon = text.find(':');
-    const std::string shown = readable(colon == std::string::npos ? text : text.substr(colon + 1));
+    const std::string shown =
+        readableURLPart(colon == std::string::npos ? text : text.substr(colon + 1));
     auto alert = ui::AlertController::create("", shown, ui::AlertControllerStyle::Alert);
     std::weak_ptr<DZOpener> weakSelf = weak_from_this();
     const ui::AlertController* key = alert.get();
