@@ -5,14 +5,6 @@
 
 namespace core {
 
-namespace {
-
-// Read bytes are dropped from the buffer's front once they are this many
-// and half of it.
-constexpr size_t kCompactBytes = 256 * 1024;
-
-}  // namespace
-
 std::function<void()> URLBodyStream::wakeLocked() {
     if (!readerWaits_) return nullptr;
     readerWaits_ = false;
@@ -27,7 +19,8 @@ void URLBodyStream::write(std::string_view bytes) {
         if (length_ && written_ + std::int64_t(bytes.size()) > *length_) {
             state_ = State::broken;
         } else {
-            buffer_.append(bytes);
+            pieces_.emplace_back(bytes);
+            held_ += std::int64_t(bytes.size());
             written_ += std::int64_t(bytes.size());
         }
         wake = wakeLocked();
@@ -57,7 +50,7 @@ void URLBodyStream::end(bool whole) {
 
 std::int64_t URLBodyStream::held() const {
     const std::lock_guard lock(mutex_);
-    return std::int64_t(buffer_.size() - offset_);
+    return held_;
 }
 
 std::int64_t URLBodyStream::taken() const {
@@ -68,7 +61,7 @@ std::int64_t URLBodyStream::taken() const {
 void URLBodyStream::whenHeldAtMost(std::int64_t bytes, std::function<void()> then) {
     {
         const std::lock_guard lock(mutex_);
-        if (std::int64_t(buffer_.size() - offset_) > bytes) {
+        if (held_ > bytes) {
             drainedMark_ = bytes;
             whenDrained_ = std::move(then);
             return;
@@ -80,9 +73,14 @@ void URLBodyStream::whenHeldAtMost(std::int64_t bytes, std::function<void()> the
 
 Data URLBodyStream::firstBytes(size_t limit) const {
     const std::lock_guard lock(mutex_);
-    if (taken_ > 0) return {};
-    const size_t count = std::min(limit, buffer_.size());
-    return Data(buffer_.begin(), buffer_.begin() + std::ptrdiff_t(count));
+    Data first;
+    if (taken_ > 0) return first;
+    for (const std::string& piece : pieces_) {
+        const size_t count = std::min(limit - first.size(), piece.size());
+        first.insert(first.end(), piece.begin(), piece.begin() + std::ptrdiff_t(count));
+        if (first.size() == limit) break;
+    }
+    return first;
 }
 
 bool URLBodyStream::claim(std::function<void()> wake) {
@@ -98,22 +96,25 @@ URLBodyStream::Read URLBodyStream::read(std::uint8_t* buffer, size_t size) {
     Read read;
     {
         const std::lock_guard lock(mutex_);
-        const size_t count = std::min(size, buffer_.size() - offset_);
+        size_t count = 0;
+        while (count < size && !pieces_.empty() && state_ != State::broken) {
+            const std::string& piece = pieces_.front();
+            const size_t taking = std::min(size - count, piece.size() - offset_);
+            std::memcpy(buffer + count, piece.data() + offset_, taking);
+            count += taking;
+            offset_ += taking;
+            if (offset_ == piece.size()) {
+                pieces_.pop_front();
+                offset_ = 0;
+            }
+        }
         if (state_ == State::broken) {
             // What is left would go for nothing.
             read = {Status::broken, 0};
         } else if (count > 0) {
-            std::memcpy(buffer, buffer_.data() + offset_, count);
-            offset_ += count;
+            held_ -= std::int64_t(count);
             taken_ += std::int64_t(count);
-            if (offset_ == buffer_.size()) {
-                buffer_.clear();
-                offset_ = 0;
-            } else if (offset_ >= kCompactBytes && offset_ * 2 >= buffer_.size()) {
-                buffer_.erase(0, offset_);
-                offset_ = 0;
-            }
-            if (whenDrained_ && std::int64_t(buffer_.size() - offset_) <= drainedMark_)
+            if (whenDrained_ && held_ <= drainedMark_)
                 drained = std::exchange(whenDrained_, nullptr);
             read = {Status::bytes, count};
         } else if (state_ == State::ended) {

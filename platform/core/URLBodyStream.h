@@ -1,12 +1,11 @@
 #pragma once
 // A request body its sender has only as it comes, sent onward as it goes
 // (URLRequest::setBodyStream): bytes pass from the writer to the one reader
-// (the network thread) through a buffer of what was written and not yet
-// read. The stream sets no bound of its own: the writer keeps to one by
-// held() and whenHeldAtMost(), and takes nothing more from its own source
-// meanwhile, so that a slow server holds the source back. A reader that
-// finds nothing waits (the network thread pauses the upload) until the
-// writer's next bytes or end wake it.
+// (the network thread) through the pieces written and not yet read, which
+// hold no more room than their bytes. The stream sets no bound of its own: the writer keeps to one
+// by held() and whenHeldAtMost(), and takes nothing more from its own source meanwhile, so that a
+// slow server holds the source back. A reader that finds nothing waits (the network thread pauses
+// the upload) until the writer's next bytes or end wake it.
 //
 // A stream is read once. A load that would send it a second time (another
 // attempt, a redirect that keeps the body) fails instead, with
@@ -15,6 +14,7 @@
 // Safe from any thread; callbacks run without the stream's lock held.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -82,8 +82,11 @@ private:
 
     const std::optional<std::int64_t> length_;
     mutable std::mutex mutex_;
-    std::string buffer_;
-    size_t offset_ = 0;  // bytes of buffer_ read
+    // What was written and not yet read, as it was written: each piece lets
+    // go of its room once read, and none grows past what it holds.
+    std::deque<std::string> pieces_;
+    size_t offset_ = 0;  // bytes of the first piece read
+    std::int64_t held_ = 0;
     std::int64_t written_ = 0;
     std::int64_t taken_ = 0;
     State state_ = State::open;

@@ -12,8 +12,8 @@
 #include "ui/DeviceProfile.h"
 #include "web/EngineMessages.h"
 #include "web/PageMessageServer.h"
-#include "web/proxy/EngineProxy.h"
 #include "web/WebViewEngine.h"
+#include "web/proxy/EngineProxy.h"
 
 namespace web {
 
@@ -78,7 +78,7 @@ bool WebView::start(std::string* error) {
     GObject* page = nullptr;
     // Views share a web process unless one asks for its own: the one named,
     // else the context's newest.
-    WebKitWebView* host = configuration_.relatedView ? configuration_.relatedView->engine().page
+    WebKitWebView* host = configuration_.relatedView     ? configuration_.relatedView->engine().page
                           : configuration_.ownWebProcess ? nullptr
                                                          : engine.context->processHost();
     if (host) {
@@ -179,9 +179,9 @@ gboolean WebView::Engine::authenticate(WebKitWebView*, WebKitAuthenticationReque
     const auto& engine = *static_cast<Engine*>(data);
     if (engine.context->proxy() && webkit_authentication_request_is_for_proxy(request)) {
         // The app's proxy knows the engine by the credentials its context
-        // gives as each connection opens, and turns an origin's 407 into
-        // 502: a challenge for a proxy's credentials comes from nowhere the
-        // view answers. The load fails.
+        // gives as each connection opens and never asks for more: a
+        // challenge for a proxy's credentials is an origin's 407, which the
+        // page gets as its answer, as it would from the origin alone.
         core::Console::log("WebView: a proxy's request for credentials was refused");
         webkit_authentication_request_cancel(request);
         return TRUE;

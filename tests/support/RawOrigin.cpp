@@ -157,14 +157,16 @@ RawAnswer RawAnswer::raw(std::string bytes) {
 
 class RawOrigin::Impl {
 public:
-    Impl() {
+    explicit Impl(bool everyLoopbackAddress) : everyLoopbackAddress_(everyLoopbackAddress) {
         if (::pipe2(wake_, O_CLOEXEC) != 0) return;
         listeners_[0] = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int yes = 1;
         ::setsockopt(listeners_[0], SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
         sockaddr_in v4{};
         v4.sin_family = AF_INET;
-        v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        // Every address of the machine's, but connections to none outside
+        // 127.0.0.0/8 are served (serve()).
+        v4.sin_addr.s_addr = htonl(everyLoopbackAddress ? INADDR_ANY : INADDR_LOOPBACK);
         if (::bind(listeners_[0], reinterpret_cast<sockaddr*>(&v4), sizeof v4) != 0 ||
             ::listen(listeners_[0], 128) != 0)
             return;
@@ -354,6 +356,13 @@ private:
     }
 
     void serve(int fd, bool v6) {
+        if (everyLoopbackAddress_ && !v6) {
+            sockaddr_in local{};
+            socklen_t size = sizeof local;
+            if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0 ||
+                (ntohl(local.sin_addr.s_addr) >> 24) != 127)
+                return;
+        }
         std::string buffer;
         for (;;) {
             size_t end;
@@ -545,6 +554,7 @@ private:
 
     int port_ = 0;
     int listeners_[2] = {-1, -1};
+    const bool everyLoopbackAddress_;
     int wake_[2] = {-1, -1};
     std::thread acceptor_;
 
@@ -556,7 +566,8 @@ private:
     std::vector<RawRequest> log_;
 };
 
-RawOrigin::RawOrigin() : impl_(std::make_unique<Impl>()) {}
+RawOrigin::RawOrigin(bool everyLoopbackAddress)
+    : impl_(std::make_unique<Impl>(everyLoopbackAddress)) {}
 RawOrigin::~RawOrigin() = default;
 
 int RawOrigin::port() const {

@@ -83,7 +83,9 @@ public:
     static constexpr size_t kMostTargetBytes = 65536;
     static constexpr size_t kMostHeadBytes = 1 << 20;
 
-    RawOrigin();
+    // everyLoopbackAddress: the port answers at 127.0.0.2 and on too (each
+    // a host of its own to a client), not only at 127.0.0.1.
+    explicit RawOrigin(bool everyLoopbackAddress = false);
     ~RawOrigin();
     RawOrigin(const RawOrigin&) = delete;
     RawOrigin& operator=(const RawOrigin&) = delete;

@@ -73,7 +73,14 @@ void Exchange::receive(const RequestHead& head) {
         // What it may hold, at once.
         const std::int64_t room = std::min(head.length, kMostHeldBodyBytes);
         if (!share_.grow(room)) return client_->refuse(503, {}, true);
-        body_.reserve(size_t(room));
+        if (head.length > kMostHeldBodyBytes) {
+            // Longer than it may hold: it goes on as it comes, from its first
+            // byte on.
+            stream_ = std::make_shared<core::URLBodyStream>(bodyLength_);
+            request_.setBodyStream(stream_);
+        } else {
+            body_.reserve(size_t(room));
+        }
     }
     if (head.expectsContinue) client_->sendContinue();
     readingBody_ = true;
@@ -100,6 +107,8 @@ bool Exchange::bodyPiece(std::string_view piece) {
         // Bytes taken onward made room for these.
         touch();
         stream_->write(piece);
+        // The protocols are asked with its first bytes at hand.
+        if (!queued_ && stream_->held() >= kMostHeldBodyBytes) queue();
         regulateBody();
         return true;
     }
@@ -143,21 +152,24 @@ void Exchange::bodyEnded(bool whole) {
 }
 
 void Exchange::regulateBody() {
-    if (!stream_ || !readingBody_ || bodyPaused_ || stream_->held() < kMostHeldBodyBytes) return;
+    // Until its load starts, it gathers its first bytes.
+    const std::int64_t most = queued_ ? kMostStreamedBodyBytes : kMostHeldBodyBytes;
+    if (!stream_ || !readingBody_ || bodyPaused_ || stream_->held() < most) return;
     bodyPaused_ = true;
     client_->setBodyPaused(true);
-    stream_->whenHeldAtMost(
-        kMostHeldBodyBytes / 4,
-        [weak = weak_from_this(), loop = core::RunLoopQueue::of(core::RunLoop::current())] {
-            loop->async([weak] {
-                if (const auto exchange = weak.lock()) exchange->bodyDrained();
-            });
+    stream_->whenHeldAtMost(most / 4, [weak = weak_from_this(),
+                                       loop = core::RunLoopQueue::of(core::RunLoop::current())] {
+        loop->async([weak] {
+            if (const auto exchange = weak.lock()) exchange->bodyDrained();
         });
+    });
 }
 
 void Exchange::bodyDrained() {
     if (!bodyPaused_) return;
     bodyPaused_ = false;
+    // Its first bytes gone onward, it holds little from now on.
+    if (queued_) share_.shrinkTo(kStreamedBodyShare);
     touch();
     if (readingBody_ && client_) client_->setBodyPaused(false);
 }
@@ -203,6 +215,7 @@ void Exchange::lostShare() {
 // The onward load
 
 void Exchange::queue() {
+    queued_ = true;
     std::weak_ptr<Exchange> weak = shared_from_this();
     server_.loadPlaces().take(pageOf(request_), weak, [weak](LoadPlaces::Place place) {
         const auto exchange = weak.lock();

@@ -24,9 +24,10 @@
 // whole; a longer one starts its load once that much is at hand (the
 // protocols see its first bytes, core::URLBodyStream::firstBytes) and goes
 // on as it comes: while the onward load has not taken what the exchange
-// holds, no more of it is read from the engine (Connection::setBodyPaused),
-// and while the exchange holds nothing the onward load waits for it. An
-// empty body that was declared ("Content-Length: 0") goes on as one.
+// holds (kMostStreamedBodyBytes from then on), no more of it is read from
+// the engine (Connection::setBodyPaused), and while the exchange holds
+// nothing the onward load waits for it. An empty body that was declared
+// ("Content-Length: 0") goes on as one.
 //
 // The proxy's thread: the connection is scheduled on its run loop. The
 // server holds an exchange (Server::keep) until its client's connection is
@@ -65,8 +66,7 @@ public:
     // session's (the exchange keeps its own idle limit).
     [[nodiscard]] static core::URLSessionConfiguration configuration();
 
-    Exchange(Private, Server& server, std::shared_ptr<Connection> client,
-             core::URLRequest request);
+    Exchange(Private, Server& server, std::shared_ptr<Connection> client, core::URLRequest request);
     ~Exchange() override;
     Exchange(const Exchange&) = delete;
     Exchange& operator=(const Exchange&) = delete;
@@ -131,6 +131,8 @@ private:
     std::shared_ptr<core::URLBodyStream> stream_;
     bool readingBody_ = false;
     bool bodyPaused_ = false;
+    // It waits for a place, or has its load.
+    bool queued_ = false;
     LoadPlaces::Place place_;
     std::shared_ptr<core::URLConnection> connection_;
     std::shared_ptr<core::Timer> idle_;

@@ -1,6 +1,7 @@
 #include "web/proxy/ProxyGuards.h"
 
 #include <glib.h>
+#include <malloc.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <sys/resource.h>
@@ -134,10 +135,10 @@ void Admission::holding(Connection& connection, size_t bytes) {
     headBytes_ += bytes - entry->second.headBytes;
     entry->second.headBytes = bytes;
     while (headBytes_ > kMostUnadmittedHeadBytes && !waiting_.empty()) {
-        auto largest = std::max_element(waiting_.begin(), waiting_.end(), [](const auto& a,
-                                                                             const auto& b) {
-            return a.second.headBytes < b.second.headBytes;
-        });
+        auto largest =
+            std::max_element(waiting_.begin(), waiting_.end(), [](const auto& a, const auto& b) {
+                return a.second.headBytes < b.second.headBytes;
+            });
         const auto held = largest->second.connection.lock();
         headBytes_ -= largest->second.headBytes;
         waiting_.erase(largest);
@@ -209,7 +210,8 @@ bool BodyBudget::Share::grow(std::int64_t bytes) {
         std::erase_if(book.order, [](const std::weak_ptr<void>& held) { return held.expired(); });
         std::vector<std::shared_ptr<Entry>> shares;
         for (const auto& held : book.order)
-            if (auto share = std::static_pointer_cast<Entry>(held.lock()); share && share->bytes > 0)
+            if (auto share = std::static_pointer_cast<Entry>(held.lock());
+                share && share->bytes > 0)
                 shares.push_back(std::move(share));
         std::map<std::uint64_t, std::int64_t> byPage;
         for (const auto& share : shares) byPage[share->page] += share->bytes;
@@ -252,14 +254,43 @@ bool BodyBudget::Share::grow(std::int64_t bytes) {
     return taken;
 }
 
-void BodyBudget::Share::release() {
+void BodyBudget::Share::shrinkTo(std::int64_t bytes) {
     if (!entry_) return;
+    // A byte at least: a share that holds any keeps its place in the order.
+    bytes = std::max<std::int64_t>(bytes, 1);
+    std::int64_t given = 0;
     {
         const std::lock_guard lock(ledger().mutex);
-        ledger().used -= entry_->bytes;
+        if (entry_->bytes <= bytes) return;
+        given = entry_->bytes - bytes;
+        ledger().used -= given;
+        entry_->bytes = bytes;
+    }
+    returned(given);
+}
+
+void BodyBudget::Share::release() {
+    if (!entry_) return;
+    std::int64_t given = 0;
+    {
+        const std::lock_guard lock(ledger().mutex);
+        given = entry_->bytes;
+        ledger().used -= given;
         entry_->bytes = 0;
     }
     entry_.reset();
+    returned(given);
+}
+
+void BodyBudget::returned(std::int64_t bytes) {
+    static std::atomic<std::int64_t> since{0};
+    static std::atomic<std::int64_t> lastMilliseconds{0};
+    if ((since += bytes) < kReturnedBytes) return;
+    const std::int64_t now = g_get_monotonic_time() / 1000;
+    std::int64_t last = lastMilliseconds.load();
+    if (now - last < 1000 || !lastMilliseconds.compare_exchange_strong(last, now)) return;
+    since = 0;
+    (void)malloc_trim(0);
 }
 
 std::int64_t BodyBudget::used() {

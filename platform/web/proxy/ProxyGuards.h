@@ -123,6 +123,12 @@ inline constexpr std::int64_t kMostRequestBodyBytes = std::int64_t(64) << 20;
 // that fits goes on whole, so that the URL protocols see it whole; a
 // longer one goes on as it comes (core::URLBodyStream).
 inline constexpr std::int64_t kMostHeldBodyBytes = std::int64_t(1) << 20;
+// Of a longer body, once its onward load has started, the most bytes held
+// at once (and read on below a quarter of them), and the share of the
+// budget it keeps (what a read past them adds fits): an upload its server
+// never takes costs the app about a quarter of a MiB, whatever its length.
+inline constexpr std::int64_t kMostStreamedBodyBytes = 256 * 1024;
+inline constexpr std::int64_t kStreamedBodyShare = 2 * kMostStreamedBodyBytes;
 // The most bytes of one chunk's size line (its extensions included), and
 // of a chunked body's trailers: a body past either is malformed, and its
 // connection ends.
@@ -237,10 +243,14 @@ inline constexpr size_t kMostUnadmittedConnections = Admission::kMostUnadmittedC
 // can keep another out: a body that does not fit may take the place of
 // bodies of a page that holds more than its fair part (the budget divided
 // among the pages holding shares), whose loads then fail; a body over its
-// own page's fair part is refused with 503.
+// own page's fair part is refused with 503. Once shares gave back
+// kReturnedBytes since the last time, what the process's allocator keeps
+// free goes back to the system (at most once a second): a burst of uploads
+// leaves the app as large as what it still holds.
 class BodyBudget {
 public:
     static constexpr std::int64_t kBytes = std::int64_t(128) << 20;
+    static constexpr std::int64_t kReturnedBytes = std::int64_t(32) << 20;
 
     // Bytes of the budget, given back when it goes.
     class Share {
@@ -257,6 +267,8 @@ public:
 
         // Takes bytes more; false, taking nothing, when they do not fit.
         [[nodiscard]] bool grow(std::int64_t bytes);
+        // Gives back what it takes beyond bytes (a byte at least).
+        void shrinkTo(std::int64_t bytes);
         [[nodiscard]] std::int64_t bytes() const;
         [[nodiscard]] bool lost() const;
 
@@ -268,6 +280,10 @@ public:
 
     // The bytes all shares hold now; safe from any thread.
     [[nodiscard]] static std::int64_t used();
+
+private:
+    // Shares gave bytes back; safe from any thread.
+    static void returned(std::int64_t bytes);
 };
 
 // Places for onward loads waiting for their answer: a page (by id; 0 for
@@ -275,11 +291,15 @@ public:
 // kMostInAll; a load beyond them waits for a place, in the order they came.
 // A load keeps its place until its answer starts or it ends, so that loads
 // to servers that never answer hold a bounded part of the app's
-// descriptors, whatever a page starts.
+// descriptors, whatever a page starts. The engine itself opens at most six
+// connections to a host and about 256 in all, each of them a load here at
+// most: the bounds stand above those, so that a page's loads that never end
+// stop its others, or another page's, no sooner than they would in the
+// engine alone; they bound what clients other than the engine could hold.
 class LoadPlaces {
 public:
-    static constexpr size_t kMostPerPage = 64;
-    static constexpr size_t kMostInAll = 192;
+    static constexpr size_t kMostPerPage = 320;
+    static constexpr size_t kMostInAll = 1024;
 
     // A place, given back when it goes.
     class Place {

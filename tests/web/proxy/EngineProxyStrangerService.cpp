@@ -62,7 +62,6 @@ std::thread answerOnce(const RawListener& origin) {
 
 class EngineProxyStrangerService : public proxytesting::ProxyTest {
 protected:
-
     // A head for target through the proxy, with the run's credentials and a
     // page mark of page when it is not 0.
     std::string head(const std::string& method, const std::string& url,
@@ -74,7 +73,6 @@ protected:
             text += pageMark(proxy->pageKey(), page, "http://page.test/", method, url) + "\r\n";
         return text + "\r\n";
     }
-
 };
 
 // An origin that answers an upgrade with anything but 101 answers that
@@ -219,7 +217,8 @@ TEST_F(EngineProxyStrangerService, ABodyWithoutCredentialsIsNeverHeld) {
             statuses[i] = statusOf(client.readHead());
             // The rest goes until the proxy stops taking it.
             const std::string chunk = strangers[i].chunked ? chunkOf(filler) : filler;
-            for (std::int64_t sent = 0; sent < strangers[i].bytes; sent += std::int64_t(filler.size()))
+            for (std::int64_t sent = 0; sent < strangers[i].bytes;
+                 sent += std::int64_t(filler.size()))
                 if (!client.send(chunk)) break;
         });
     }
@@ -245,14 +244,13 @@ TEST_F(EngineProxyStrangerService, TricklingStrangersLeaveTheBudgetToTheEngine) 
     for (int i = 0; i < 2; ++i) {
         strangers.push_back(std::make_unique<RawConnection>(proxy->port()));
         strangers.back()->send("POST " + url + " HTTP/1.1\r\nContent-Length: " +
-                               std::to_string(web::proxy::kMostRequestBodyBytes - 1) +
-                               "\r\n\r\nx");
+                               std::to_string(web::proxy::kMostRequestBodyBytes - 1) + "\r\n\r\nx");
     }
     for (int round = 0; round < 3; ++round) {
         for (auto& stranger : strangers) (void)stranger->send("x");
         // (What an upload of the round before held goes as its exchange ends.)
-        EXPECT_TRUE(core::RunLoop::main().runUntil(
-            [] { return web::proxy::BodyBudget::used() == 0; }, 5));
+        EXPECT_TRUE(
+            core::RunLoop::main().runUntil([] { return web::proxy::BodyBudget::used() == 0; }, 5));
         std::thread server = answerOnce(origin);
         Request upload;
         upload.method = "POST";
@@ -332,8 +330,9 @@ TEST_F(EngineProxyStrangerService, OnePagesUploadsCannotStarveAnothers) {
     page.send(head("POST", other, "Content-Length: 1024\r\n", 2) + std::string(1024, 'p'));
     EXPECT_EQ(statusOf(page.readHead()), 200);
     server.join();
-    // One of the first page's uploads gave its place and failed (it was
-    // waiting for a place among its page's loads); the others go on.
+    // One of the first page's uploads gave its place and failed (its load
+    // under way, with no answer a client could take for one); the others go
+    // on.
     std::vector<pollfd> answered;
     for (const auto& upload : hogs) answered.push_back({upload->fd(), POLLIN, 0});
     ASSERT_EQ(poll(answered.data(), answered.size(), kRawLimitMs), 1);
@@ -341,7 +340,7 @@ TEST_F(EngineProxyStrangerService, OnePagesUploadsCannotStarveAnothers) {
     std::vector<size_t> failed;
     for (size_t i = 0; i < hogs.size(); ++i) {
         if (poll(&answered[i], 1, 0) != 1) continue;
-        EXPECT_EQ(statusOf(hogs[i]->readHead()), 503) << i;
+        EXPECT_EQ(statusOf(hogs[i]->readHead()), 0) << i;
         EXPECT_TRUE(hogs[i]->closedWithin(kRawLimitMs)) << i;
         failed.push_back(i);
     }
@@ -369,11 +368,17 @@ TEST_F(EngineProxyStrangerService, APagesPendingLoadsAreBounded) {
             }
         }
     });
+    // However the test ends.
+    const std::shared_ptr<void> joined(nullptr, [&](void*) {
+        stop = true;
+        keeper.join();
+    });
     std::vector<std::unique_ptr<RawConnection>> clients;
     for (size_t i = 0; i < kLoads; ++i) {
         clients.push_back(std::make_unique<RawConnection>(proxy->port()));
         clients.back()->send(head("GET",
-                                  "http://127.0.0." + std::to_string(i + 2) + ":" +
+                                  "http://127.0." + std::to_string(i / 250) + "." +
+                                      std::to_string(i % 250 + 2) + ":" +
                                       std::to_string(silent.port()) + "/",
                                   {}, 3));
     }
@@ -392,8 +397,6 @@ TEST_F(EngineProxyStrangerService, APagesPendingLoadsAreBounded) {
     // Clients that give up let the waiting ones go on.
     for (size_t i = 0; i < web::proxy::LoadPlaces::kMostPerPage; ++i) clients[i].reset();
     EXPECT_TRUE(core::RunLoop::main().runUntil([&] { return count == kLoads; }, 20));
-    stop = true;
-    keeper.join();
 }
 
 // A request goes on as the client wrote it, and its answer comes back as
@@ -404,28 +407,33 @@ TEST_F(EngineProxyStrangerService, APagesPendingLoadsAreBounded) {
 TEST_F(EngineProxyStrangerService, RequestsAndAnswersPassAsBytes) {
     RawListener origin;
     const std::string port = std::to_string(origin.port());
-    const std::vector<std::string> targets = {
-        "/img/sp%20ace.png", "/%C3%A9t%C3%A9", "/a|b/br[ack]/{b}", "/a%25b/a%zzb/%",
-        "/a%2Fb/../c/./d", "/q?cb=[timestamp]&x=a|b&a=%zz&u=%E6%97%A5",
-        "/long?" + std::string(70'000, 'q'), "/"};
+    const std::vector<std::string> targets = {"/img/sp%20ace.png",
+                                              "/%C3%A9t%C3%A9",
+                                              "/a|b/br[ack]/{b}",
+                                              "/a%25b/a%zzb/%",
+                                              "/a%2Fb/../c/./d",
+                                              "/q?cb=[timestamp]&x=a|b&a=%zz&u=%E6%97%A5",
+                                              "/long?" + std::string(70'000, 'q'),
+                                              "/"};
     for (const std::string& host : {std::string("127.0.0.1"), std::string("localhost.")}) {
         for (const std::string& target : targets) {
             SCOPED_TRACE(host + target.substr(0, 40));
             const std::string url = "http://" + host + ":" + port + target;
             RawConnection client(proxy->port());
             client.send("POST " + url + " HTTP/1.1\r\nHost: " + host + ":" + port +
-                        "\r\nX-Name: caf\xe9\r\nContent-Length: 3\r\n" +
-                        credentialsField(*proxy) + "\r\nabc");
+                        "\r\nX-Name: caf\xe9\r\nContent-Length: 3\r\n" + credentialsField(*proxy) +
+                        "\r\nabc");
             const auto peer = origin.accept(5'000);
             ASSERT_TRUE(peer) << host << target.substr(0, 40) << " " << client.readSome(5000);
             std::string received = peer->readHead();
             while (received.size() < 3 || received.substr(received.size() - 3) != "abc")
-                if (std::string more = peer->readSome(); !more.empty()) received += more;
-                else break;
+                if (std::string more = peer->readSome(); !more.empty())
+                    received += more;
+                else
+                    break;
             EXPECT_TRUE(received.starts_with("POST " + target + " HTTP/1.1\r\n"))
                 << received.substr(0, 200);
-            EXPECT_NE(received.find("\r\nHost: " + host + ":" + port + "\r\n"),
-                      std::string::npos);
+            EXPECT_NE(received.find("\r\nHost: " + host + ":" + port + "\r\n"), std::string::npos);
             EXPECT_NE(received.find("\r\nX-Name: caf\xe9\r\n"), std::string::npos);
             for (const char* added : {"Via:", "Accept:", "Content-Type:", "User-Agent:", "Expect:",
                                       "Proxy-Authorization:"})
