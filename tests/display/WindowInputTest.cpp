@@ -8,6 +8,7 @@
 #include "gfx/GeometryPrinting.h"
 #include "support/ManualClockScope.h"
 #include "ui/Application.h"
+#include "ui/HistoryNavigating.h"
 #include "ui/NavigationController.h"
 #include "ui/ScrollView.h"
 #include "ui/SearchBar.h"
@@ -198,6 +199,40 @@ TEST(WindowInputKeysTest, TypingGoesToASearchBarMadeFirstResponderBeforeItWasSho
     bar->removeFromSuperview();
     EXPECT_FALSE(WindowInput::insertText(*window, "lost"));
     EXPECT_EQ(bar->text(), "sea海");
+}
+
+// Page history steps in the page shown: one whose view is hidden (kept
+// behind another) is passed over for the next shown, and with none shown
+// nothing steps.
+TEST(WindowInputBackTest, HistoryStepsOnlyInAPageShown) {
+    class Page : public ui::ViewController, public ui::HistoryNavigating {
+    public:
+        std::vector<ui::HistoryStep> taken;
+        bool canStepInHistory(ui::HistoryStep) const override { return true; }
+        bool stepInHistory(ui::HistoryStep step) override {
+            taken.push_back(step);
+            return true;
+        }
+    };
+    const auto container = std::make_shared<ui::ViewController>();
+    const auto behind = std::make_shared<Page>();
+    const auto front = std::make_shared<Page>();
+    for (const auto& page : {behind, front}) {
+        container->addChildViewController(page);
+        container->view()->addSubview(page->view());
+    }
+    behind->view()->setHidden(true);
+    const auto window = std::make_shared<ui::Window>();
+    window->setRootViewController(container);
+    window->makeKeyAndVisible();
+
+    EXPECT_TRUE(WindowInput::stepInHistory(*window, ui::HistoryStep::Back));
+    EXPECT_EQ(front->taken, std::vector<ui::HistoryStep>{ui::HistoryStep::Back});
+    front->view()->setHidden(true);
+    EXPECT_FALSE(WindowInput::stepInHistory(*window, ui::HistoryStep::Forward));
+    EXPECT_TRUE(behind->taken.empty());
+    EXPECT_EQ(front->taken.size(), 1u);
+    ui::Application::shared().resetForTesting();
 }
 
 TEST(WindowInputBackTest, EscapeDismissesWhatIsPresentedThenPopsTheNavigation) {
