@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -129,26 +130,47 @@ unsigned long long processStartTime(pid_t pid) {
     return field ? std::strtoull(field + 1, nullptr, 10) : 0;
 }
 
-// The process a folder made by createProcessFolder belongs to, from its name
-// "<pid>.<start time>-XXXXXX" (prefix removed): whether it still runs.
-// Names that are not one answer true, so that nothing else is removed.
-bool ownerRuns(std::string_view name) {
+// Whether a name is one createProcessFolder gives, "<pid>.<start time>-XXXXXX"
+// (prefix removed): nothing else of the prefix is ever removed.
+bool isProcessFolderName(std::string_view name) {
     const size_t dot = name.find('.');
     const size_t dash = name.find('-');
     if (dot == std::string_view::npos || dash == std::string_view::npos || dot == 0 ||
         dash < dot + 2 || name.size() != dash + 7)
-        return true;
+        return false;
     const auto digits = [](std::string_view text) {
         return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
-    const std::string_view pidText = name.substr(0, dot);
-    const std::string_view startText = name.substr(dot + 1, dash - dot - 1);
-    if (!digits(pidText) || !digits(startText) || pidText.size() > 9 || startText.size() > 19)
-        return true;
-    const auto pid = static_cast<pid_t>(std::stol(std::string(pidText)));
-    const unsigned long long start = std::stoull(std::string(startText));
-    // A pid taken again by a later process counts as ended.
-    return pid > 0 && processStartTime(pid) == start;
+    return digits(name.substr(0, dot)) && digits(name.substr(dot + 1, dash - dot - 1));
+}
+
+// The file in a process folder whose lock its process holds while it runs.
+constexpr const char* kProcessFolderLock = "/.lock";
+
+// Takes the lock of a process folder: a descriptor holding it, or -1 when
+// its process (or a child it forked) still holds it, or the folder has no
+// lock file (one being made, or not one of ours to judge).
+int takeProcessFolderLock(const std::string& folder) {
+    const int fd = ::open((folder + kProcessFolderLock).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+    ::close(fd);
+    return -1;
+}
+
+// Puts a lock file in a new folder and holds its lock for the rest of the
+// process's life (the descriptor stays open on purpose). The file gets its
+// name once locked, so no other process can find it unlocked meanwhile.
+bool lockNewProcessFolder(const std::string& folder) {
+    const std::string making = folder + "/.lock-making";
+    const int fd = ::open(making.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+        ::rename(making.c_str(), (folder + kProcessFolderLock).c_str()) != 0) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -167,13 +189,18 @@ FileResult<std::string> FileManager::createProcessFolder(const std::string& pare
     if (const auto names = contentsOfDirectory(parent)) {
         for (const auto& name : names.value()) {
             if (!name.starts_with(prefix) ||
-                ownerRuns(std::string_view(name).substr(prefix.size())))
+                !isProcessFolderName(std::string_view(name).substr(prefix.size())))
                 continue;
             const std::string path = parent + "/" + name;
             struct stat info {};
-            if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-                info.st_uid == ::geteuid())
+            if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+                info.st_uid != ::geteuid())
+                continue;
+            // Removed while its lock is held, so that no two starts race for it.
+            if (const int lock = takeProcessFolderLock(path); lock >= 0) {
                 (void)removeItem(path);
+                ::close(lock);
+            }
         }
     }
     const pid_t self = ::getpid();
@@ -181,6 +208,11 @@ FileResult<std::string> FileManager::createProcessFolder(const std::string& pare
                           std::to_string(processStartTime(self)) + "-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         return Result::failure(failure("cannot create a folder in", parent, errno));
+    if (!lockNewProcessFolder(pattern)) {
+        const int error = errno;
+        (void)removeItem(pattern);
+        return Result::failure(failure("cannot lock the folder", pattern, error));
+    }
     return pattern;
 }
 

@@ -45,9 +45,14 @@ public:
     // temporary folder.
     [[nodiscard]] static std::string runtimeDirectory();
     // Makes a new folder, the owner's alone, in parent for this process:
-    // "<prefix><pid>.<start time>-XXXXXX". The folders of that prefix that a
-    // process which has since ended left behind (it crashed, or was killed)
-    // are removed first; only folders owned by this user are touched.
+    // "<prefix><pid>.<start time>-XXXXXX", holding a file whose lock
+    // (flock) the process keeps until it exits. The folders of that prefix
+    // whose lock nobody holds, left behind by a process that ended (it
+    // crashed, or was killed), are removed first; a folder whose lock is
+    // held stays, whatever pid its name carries (a process of another PID
+    // namespace sharing the folder names pids this one cannot see), and so
+    // does one without the file. Only folders owned by this user are
+    // touched.
     static FileResult<std::string> createProcessFolder(const std::string& parent,
                                                        std::string_view prefix);
 

@@ -124,7 +124,11 @@ DecisionServer* DecisionServer::shared(std::string* error) {
         if (error) *error = failure;
         return nullptr;
     }
-    std::atexit([] { removeFolder(server->folder_); });
+    // A child forked without exec that ends through exit() leaves it be.
+    static const pid_t owner = getpid();
+    std::atexit([] {
+        if (getpid() == owner) removeFolder(server->folder_);
+    });
     attachReadable(
         server->listener_,
         [](gint, GIOCondition, gpointer data) -> gboolean {

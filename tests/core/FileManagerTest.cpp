@@ -346,14 +346,17 @@ TEST(FileManagerFolders, ProcessFoldersLeftByEndedProcessesGoAtTheNextStart) {
     EXPECT_TRUE(mineName.starts_with("sock-" + std::to_string(getpid()) + ".")) << mineName;
 
     const std::vector<std::string> kept = {"sock-1.1-abcdef",  // not a folder
-                                           "sock-notes", "sockets-2.2-abcdef", "other"};
+                                           "sock-notes", "sockets-2.2-abcdef", "other",
+                                           // no lock to tell whether its process ended
+                                           "sock-3.3-abcdef"};
     ASSERT_TRUE(FileManager::createExclusively(root + "/" + kept[0], ""));
     for (size_t i = 1; i < kept.size(); ++i)
         ASSERT_TRUE(FileManager::createDirectory(root + "/" + kept[i], false));
-    // This process runs, but not since boot tick 1: that one ended and its
-    // pid was taken again.
+    // This process runs, but nobody holds the folder's lock: the pid in its
+    // name was another's, since ended.
     const std::string reused = root + "/sock-" + std::to_string(getpid()) + ".1-uvwxyz";
     ASSERT_TRUE(FileManager::createDirectory(reused, false));
+    ASSERT_TRUE(FileManager::createExclusively(reused + "/.lock", ""));
     ASSERT_EQ(symlink(root.c_str(), (root + "/sock-2.2-linked").c_str()), 0);
 
     const auto second = FileManager::createProcessFolder(root, "sock-");
@@ -364,4 +367,46 @@ TEST(FileManagerFolders, ProcessFoldersLeftByEndedProcessesGoAtTheNextStart) {
                     {mineName, second.value().substr(root.size() + 1), "sock-2.2-linked"});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(listing(root), expected);
+}
+
+// A process of another PID namespace sharing the folder names a pid this one
+// cannot see (here, one above any pid): its folder stays while it runs, as
+// it holds the folder's lock, and goes at the next start once it ended.
+TEST(FileManagerFolders, ALiveProcessKeepsItsFolderWhateverPidItsNameCarries) {
+    const std::string root = testFolder();
+    int made[2];
+    int release[2];
+    ASSERT_EQ(pipe(made), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(release[1]);
+        const auto folder = FileManager::createProcessFolder(root, "sock-");
+        const std::string path = folder ? folder.value() : "";
+        (void)!write(made[1], path.data(), path.size());
+        char byte = 0;
+        (void)!read(release[0], &byte, 1);
+        _exit(0);
+    }
+    close(made[1]);
+    close(release[0]);
+    char buffer[512] = {};
+    const ssize_t got = read(made[0], buffer, sizeof buffer - 1);
+    close(made[0]);
+    ASSERT_GT(got, 0);
+    const std::string path(buffer, size_t(got));
+    const std::string elsewhere = root + "/sock-4194999." + path.substr(path.find('.') + 1);
+    ASSERT_EQ(rename(path.c_str(), elsewhere.c_str()), 0);
+
+    const auto mine = FileManager::createProcessFolder(root, "sock-");
+    ASSERT_TRUE(mine) << mine.error();
+    EXPECT_TRUE(FileManager::isDirectory(elsewhere));
+
+    close(release[1]);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const auto next = FileManager::createProcessFolder(root, "sock-");
+    ASSERT_TRUE(next) << next.error();
+    EXPECT_FALSE(FileManager::fileExists(elsewhere));
+    EXPECT_TRUE(FileManager::isDirectory(mine.value()));
 }

@@ -13,6 +13,7 @@
 #include "URLSessionTesting.h"
 #include "core/URLSession.h"
 #include "fixtures/LoopbackServer.h"
+#include "support/ManualClockScope.h"
 
 namespace {
 
@@ -101,6 +102,31 @@ TEST(URLBodyStreamService, ABodyThatBreaksOffFailsItsLoad) {
         EXPECT_EQ(outcome.code(), NetworkError::Code::networkConnectionLost) << brokenOff;
     }
     EXPECT_TRUE(server.requestsTo("/up").empty());
+}
+
+// A writer silent past the session's idle limit holds its upload, not the
+// server: the load waits for it, and goes on when it writes again.
+TEST(URLBodyStreamService, AWriterSilentPastTheIdleLimitIsWaitedFor) {
+    testsupport::ManualClockScope clock;
+    LoopbackServer server;
+    server.on("PUT", "/up", [](const LoopbackRequest& request) {
+        return LoopbackResponse::text(std::to_string(request.body.size()));
+    });
+    auto stream = std::make_shared<URLBodyStream>(std::int64_t(200));
+    stream->write(std::string(100, 'a'));
+    auto outcome = std::make_shared<testsupport::Outcome>();
+    testsupport::recordingTask(*URLSession::shared(), streamed(server.url("/up"), stream), outcome)
+        ->resume();
+    std::atomic<bool> drained{false};
+    stream->whenHeldAtMost(0, [&] { drained = true; });
+    ASSERT_TRUE(testsupport::pollUntil([&] { return drained.load(); }));
+    clock.advance(URLSession::shared()->configuration().timeoutIntervalForRequest + 5);
+    EXPECT_FALSE(testsupport::waitUntil([&] { return outcome->completions > 0; }, 0.5));
+    stream->write(std::string(100, 'b'));
+    stream->finish();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return outcome->completions > 0; }));
+    EXPECT_FALSE(outcome->error) << outcome->error->message;
+    EXPECT_EQ(outcome->text(), "200");
 }
 
 // Its copies share the stream, which goes once: a second load of it fails

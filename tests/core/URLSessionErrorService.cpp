@@ -12,6 +12,7 @@
 #include "core/URLSession.h"
 #include "fixtures/LoopbackServer.h"
 #include "support/ManualClockScope.h"
+#include "support/RawOrigin.h"
 
 namespace {
 
@@ -113,6 +114,34 @@ TEST(URLSessionErrorService, TruncatedBodyLosesTheConnection) {
     EXPECT_TRUE(mentions(*outcome.error, "truncated")) << outcome.error->message;
     EXPECT_TRUE(mentions(*outcome.error, "100 of 1000")) << outcome.error->message;
     EXPECT_TRUE(outcome.body.empty());
+}
+
+// Framing no client reads (a coding other than chunked) fails an answer
+// with a body, and only such an answer: the same head on an answer to HEAD,
+// a 204 or a 304 frames nothing, and the load succeeds.
+TEST(URLSessionErrorService, FramingNoOneReadsFailsOnlyAnAnswerWithABody) {
+    testsupport::RawOrigin origin;
+    const std::string run = testsupport::RawOrigin::newRun();
+    const std::string coded = "Transfer-Encoding: gzip\r\n\r\n";
+    origin.answer(run + "/body-1/", testsupport::RawAnswer::raw("HTTP/1.1 200 OK\r\n" + coded));
+    origin.answer(run + "/head-1/", testsupport::RawAnswer::raw("HTTP/1.1 200 OK\r\n" + coded));
+    origin.answer(run + "/empty-1/",
+                  testsupport::RawAnswer::raw("HTTP/1.1 204 No Content\r\n" + coded));
+    origin.answer(run + "/same-1/",
+                  testsupport::RawAnswer::raw("HTTP/1.1 304 Not Modified\r\n" + coded));
+    const auto load = [&](const std::string& tag, const std::string& method) {
+        URLRequest request(*core::URL::create(origin.origin() + run + "/" + tag + "/"));
+        request.setMethod(method);
+        return fetch(*URLSession::shared(), request);
+    };
+    EXPECT_EQ(load("body-1", "GET").code(), NetworkError::Code::badServerResponse);
+    for (const auto& [tag, method, status] :
+         {std::tuple("head-1", "HEAD", 200), std::tuple("empty-1", "GET", 204),
+          std::tuple("same-1", "GET", 304)}) {
+        const Outcome outcome = load(tag, method);
+        EXPECT_FALSE(outcome.error) << tag << ": " << outcome.error->message;
+        EXPECT_EQ(outcome.status(), status) << tag;
+    }
 }
 
 TEST(URLSessionErrorService, SilenceTimesOutOnTheClock) {

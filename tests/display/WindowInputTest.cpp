@@ -201,6 +201,40 @@ TEST(WindowInputKeysTest, TypingGoesToASearchBarMadeFirstResponderBeforeItWasSho
     EXPECT_EQ(bar->text(), "sea海");
 }
 
+// Page history steps in the page shown: one whose view is hidden (kept
+// behind another) is passed over for the next shown, and with none shown
+// nothing steps.
+TEST(WindowInputBackTest, HistoryStepsOnlyInAPageShown) {
+    class Page : public ui::ViewController, public ui::HistoryNavigating {
+    public:
+        std::vector<ui::HistoryStep> taken;
+        bool canStepInHistory(ui::HistoryStep) const override { return true; }
+        bool stepInHistory(ui::HistoryStep step) override {
+            taken.push_back(step);
+            return true;
+        }
+    };
+    const auto container = std::make_shared<ui::ViewController>();
+    const auto behind = std::make_shared<Page>();
+    const auto front = std::make_shared<Page>();
+    for (const auto& page : {behind, front}) {
+        container->addChildViewController(page);
+        container->view()->addSubview(page->view());
+    }
+    behind->view()->setHidden(true);
+    const auto window = std::make_shared<ui::Window>();
+    window->setRootViewController(container);
+    window->makeKeyAndVisible();
+
+    EXPECT_TRUE(WindowInput::stepInHistory(*window, ui::HistoryStep::Back));
+    EXPECT_EQ(front->taken, std::vector<ui::HistoryStep>{ui::HistoryStep::Back});
+    front->view()->setHidden(true);
+    EXPECT_FALSE(WindowInput::stepInHistory(*window, ui::HistoryStep::Forward));
+    EXPECT_TRUE(behind->taken.empty());
+    EXPECT_EQ(front->taken.size(), 1u);
+    ui::Application::shared().resetForTesting();
+}
+
 TEST(WindowInputBackTest, EscapeDismissesWhatIsPresentedThenPopsTheNavigation) {
     testsupport::ManualClockScope clock;
     const auto home = std::make_shared<ui::ViewController>();

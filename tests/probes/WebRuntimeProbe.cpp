@@ -5,10 +5,13 @@
 //   runtime <XDG_RUNTIME_DIR, or - when none is set>
 //   private <1 when that is a folder of this user's with mode 0700, else 0>
 //   engine <entries the engine made in the folder's .flatpak>
+//   kept <1 when the folder and the navigation socket were still there after
+//        a child forked without exec ended through exit(), else 0>
 //   processes <pid>...
 // or "failed <why>".
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,6 +22,7 @@
 
 #include "core/RunLoop.h"
 #include "support/ProcessTree.h"
+#include "web/DecisionServer.h"
 #include "web/WebView.h"
 
 namespace {
@@ -31,6 +35,19 @@ public:
     }
     std::string outcome;
 };
+
+// A child forked without exec that ends as a program does, through exit():
+// what the parent made for its run stays the parent's.
+bool keptAfterForkedExit(const std::string& runtime) {
+    const web::DecisionServer* decisions = web::DecisionServer::shared(nullptr);
+    if (!decisions) return false;
+    const pid_t child = fork();
+    if (child == 0) std::exit(0);
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return false;
+    struct stat info {};
+    return stat(runtime.c_str(), &info) == 0 && stat(decisions->socketPath().c_str(), &info) == 0;
+}
 
 }  // namespace
 
@@ -55,8 +72,9 @@ int main() {
     std::error_code ignored;
     const auto made = std::filesystem::path(runtime ? runtime : "") / ".flatpak";
     const auto engine = std::distance(std::filesystem::directory_iterator(made, ignored), {});
-    std::printf("runtime %s\nprivate %d\nengine %ld\nprocesses", runtime ? runtime : "-", own,
-                long(engine));
+    const bool kept = runtime && keptAfterForkedExit(runtime);
+    std::printf("runtime %s\nprivate %d\nengine %ld\nkept %d\nprocesses", runtime ? runtime : "-",
+                own, long(engine), int(kept));
     for (const pid_t pid : testsupport::descendantsOf(getpid())) std::printf(" %d", int(pid));
     std::printf("\n");
     return 0;

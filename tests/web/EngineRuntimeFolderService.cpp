@@ -2,6 +2,7 @@
 // processes in a runtime folder of the app's own, the user's alone, and
 // nothing of it stays once the app and the engine's processes have ended:
 // neither that folder nor the engine's folders in the user's cache folder.
+// A child the app forks that ends through exit() removes nothing of it.
 // The app is a process of its own here (a probe), so that its exit, and the
 // end of every process it started, can be watched.
 
@@ -71,8 +72,9 @@ TEST(EngineRuntimeFolderService, WithoutOneTheEngineGetsAPrivateRuntimeFolderTha
     std::string word, runtime;
     int own = 0;
     long engine = 0;
+    int kept = 0;
     std::vector<pid_t> started;
-    lines >> word >> runtime >> word >> own >> word >> engine >> word;
+    lines >> word >> runtime >> word >> own >> word >> engine >> word >> kept >> word;
     for (pid_t pid = 0; lines >> pid;) started.push_back(pid);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << std::ifstream(output).rdbuf();
 
@@ -82,6 +84,7 @@ TEST(EngineRuntimeFolderService, WithoutOneTheEngineGetsAPrivateRuntimeFolderTha
     EXPECT_FALSE(runtime.starts_with(home.string()));
     EXPECT_EQ(own, 1);
     EXPECT_GT(engine, 0);
+    EXPECT_EQ(kept, 1);
     ASSERT_FALSE(started.empty());
 
     // Once every process it started has ended too, nothing of theirs is left.

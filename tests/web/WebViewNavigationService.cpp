@@ -203,7 +203,8 @@ TEST_P(WebViewNavigationService, URLsTheEngineKeepsWithSpacesAreAskedAboutEscape
 }
 
 // window.open() is bounded as every navigation the page starts: a URL over
-// the view's bound is refused and logged, and its delegate never hears of it.
+// the view's bound, by a byte, is refused and logged, and its delegate never
+// hears of it; one of the bound's length is asked about.
 TEST_P(WebViewNavigationService, WindowOpenOverTheViewsBoundIsRefusedUnread) {
     constexpr size_t kBound = 1 << 20;
     web::WebViewConfiguration configuration = configurationOf(GetParam());
@@ -213,13 +214,17 @@ TEST_P(WebViewNavigationService, WindowOpenOverTheViewsBoundIsRefusedUnread) {
     ASSERT_TRUE(loadAndWait(*bounded, *delegate, server.url("/page.html")));
     delegate->navigations.clear();
     core::Console::Capture log;
+    // "dmsg://x/big?d=" and the rest: one byte over the bound, then at it.
     EXPECT_EQ(evaluate(*bounded, "String(window.open('dmsg://x/big?d=' + 'z'.repeat(" +
-                                     std::to_string(kBound) + ")))"),
+                                     std::to_string(kBound - 14) + ")))"),
               core::Value("null"));
+    (void)evaluate(*bounded, "window.open('dmsg://x/big?d=' + 'z'.repeat(" +
+                                 std::to_string(kBound - 15) + ")); 0");
     (void)evaluate(*bounded, "window.open('/popup-after'); 0");
     (void)decisionFor("/popup-after");
-    EXPECT_EQ(delegate->navigations.size(), 1u);
-    const std::string refusal = "a navigation to a URL of " + std::to_string(kBound + 15) +
+    ASSERT_EQ(delegate->navigations.size(), 2u);
+    EXPECT_EQ(delegate->navigations.front().request.url().absoluteString().size(), kBound);
+    const std::string refusal = "a navigation to a URL of " + std::to_string(kBound + 1) +
                                 " bytes (dmsg:...) was refused: more than " +
                                 std::to_string(kBound);
     const auto lines = log.lines();

@@ -179,8 +179,15 @@ inline constexpr double kPreflightSeconds = 30;
 inline constexpr size_t kMostPreflights = 32;
 // SOCKS negotiations without credentials under way at once (ProxySocks);
 // each must show the credentials and name its destination within
-// kHeadSeconds.
+// kHeadSeconds. The engine's own connections are among them until their
+// credentials come, so at the cap no negotiation is cut for a newcomer: new
+// connections wait in the listener's backlog, in the order they came, for
+// a place. One that has kept its place kSocksSignInSeconds (on the clock)
+// without the credentials gives it to a connection that waits: the engine
+// shows them a round trip after it connects, so only a stranger holds a
+// place that long.
 inline constexpr size_t kMostSocksNegotiations = 128;
+inline constexpr double kSocksSignInSeconds = 2;
 // Seconds to connect to a WebSocket's origin and have its answer's head,
 // TLS and the request head included, on the clock.
 inline constexpr unsigned kWebSocketConnectSeconds = 30;

@@ -212,7 +212,12 @@ void Server::watchListener() {
         g_source_attach(source, g_main_context_get_thread_default());
     };
     watch(listener_, listening_);
-    watch(socksListener_, socksListening_);
+    // SOCKS connections wait in the backlog while the gate has no room.
+    if (socks_->hasRoom()) watch(socksListener_, socksListening_);
+}
+
+void Server::socksRoomMade() {
+    if (listening_) watchListener();
 }
 
 void Server::stopListening() {
@@ -241,7 +246,16 @@ void Server::acceptAll() {
             return;
         }
         const Accepted plain = accept(listener_, false);
-        const Accepted socks = plain == Accepted::failed ? plain : accept(socksListener_, true);
+        Accepted socks = plain;
+        if (plain != Accepted::failed) {
+            socks = Accepted::none;
+            if (socks_->hasRoom()) {
+                socks = accept(socksListener_, true);
+            } else if (socksListening_) {
+                g_source_destroy(socksListening_);
+                g_source_unref(std::exchange(socksListening_, nullptr));
+            }
+        }
         if (plain == Accepted::failed || socks == Accepted::failed) {
             // Out of descriptors after all: look again in a while.
             stopListening();

@@ -76,6 +76,8 @@ public:
     // connection (the server takes references) serves the destination's
     // requests, through TLS the proxy ends when the destination is secure.
     void enter(GIOStream* stream, GSocket* socket, Destination destination);
+    // The SOCKS gate has room again for a connection.
+    void socksRoomMade();
     // Connections the listener accepted in this process so far.
     [[nodiscard]] static std::uint64_t acceptedConnections();
 

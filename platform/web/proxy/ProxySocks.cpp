@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 #include "core/RunLoop.h"
@@ -24,6 +25,8 @@ constexpr unsigned char kName = 3;
 constexpr unsigned char kIPv6 = 4;
 // The first byte of a TLS handshake record.
 constexpr unsigned char kTLSHandshake = 0x16;
+
+std::atomic<std::uint64_t> replacedNegotiations{0};
 
 unsigned char byteAt(const std::string& bytes, size_t index) {
     return static_cast<unsigned char>(bytes[index]);
@@ -52,6 +55,7 @@ public:
     }
     ~Negotiation() {
         if (deadline_) deadline_->invalidate();
+        if (aging_) aging_->invalidate();
         dropSource();
         if (socket_) {
             (void)g_socket_shutdown(socket_, TRUE, TRUE, nullptr);
@@ -65,6 +69,13 @@ public:
 
     void start() {
         expire(kHeadSeconds);
+        aging_ = core::Timer::schedule(core::RunLoop::current(), kSocksSignInSeconds, false,
+                                       [weak = weak_from_this()](core::Timer&) {
+                                           const auto held = weak.lock();
+                                           if (!held) return;
+                                           held->aged_ = true;
+                                           held->gate_.roomMayHaveCome();
+                                       });
         source_ =
             g_socket_create_source(socket_, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), nullptr);
         g_source_set_callback(
@@ -81,6 +92,8 @@ public:
     [[nodiscard]] bool signedIn() const {
         return stage_ == Stage::request || stage_ == Stage::firstByte;
     }
+    // It kept its place kSocksSignInSeconds.
+    [[nodiscard]] bool aged() const { return aged_; }
 
 private:
     enum class Stage { greeting, credentials, request, firstByte };
@@ -175,6 +188,7 @@ private:
             }
             if (!send({char(kCredentialsVersion), 0})) return end();
             stage_ = Stage::request;
+            gate_.roomMayHaveCome();
             return;
         }
         case Stage::request:
@@ -266,6 +280,8 @@ private:
     GSocket* socket_;
     GSource* source_ = nullptr;
     std::shared_ptr<core::Timer> deadline_;
+    std::shared_ptr<core::Timer> aging_;
+    bool aged_ = false;
     Stage stage_ = Stage::greeting;
     std::string in_;
     Destination destination_;
@@ -273,16 +289,41 @@ private:
 
 SocksGate::~SocksGate() = default;
 
+size_t SocksGate::strangers() const {
+    return size_t(std::count_if(negotiations_.begin(), negotiations_.end(),
+                                [](const auto& held) { return !held->signedIn(); }));
+}
+
+bool SocksGate::hasRoom() const {
+    return strangers() < kMostSocksNegotiations ||
+           std::any_of(negotiations_.begin(), negotiations_.end(),
+                       [](const auto& held) { return !held->signedIn() && held->aged(); });
+}
+
 void SocksGate::opened(GSocket* socket) {
-    // Always taken: at the cap, the oldest that showed no credentials goes
-    // in its place.
-    const auto stranger = [](const auto& held) { return !held->signedIn(); };
-    if (size_t(std::count_if(negotiations_.begin(), negotiations_.end(), stranger)) >=
-        kMostSocksNegotiations)
-        negotiations_.erase(std::find_if(negotiations_.begin(), negotiations_.end(), stranger));
+    if (strangers() >= kMostSocksNegotiations) {
+        const auto oldest =
+            std::find_if(negotiations_.begin(), negotiations_.end(),
+                         [](const auto& held) { return !held->signedIn() && held->aged(); });
+        if (oldest == negotiations_.end()) {
+            // Taken without room after all: it goes instead.
+            (void)g_socket_close(socket, nullptr);
+            return;
+        }
+        ++replacedNegotiations;
+        ended(oldest->get());
+    }
     auto negotiation = std::make_shared<Negotiation>(*this, socket);
     negotiations_.push_back(negotiation);
     negotiation->start();
+}
+
+std::uint64_t SocksGate::replaced() {
+    return replacedNegotiations;
+}
+
+void SocksGate::roomMayHaveCome() {
+    if (hasRoom()) server_.socksRoomMade();
 }
 
 bool SocksGate::owns(const Negotiation* negotiation) const {
@@ -297,6 +338,7 @@ void SocksGate::ended(Negotiation* negotiation) {
         // Let go once what runs now is done with it.
         core::RunLoop::current().post([let = std::move(*held)] {});
         negotiations_.erase(held);
+        roomMayHaveCome();
         return;
     }
 }

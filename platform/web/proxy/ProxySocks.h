@@ -20,14 +20,17 @@
 // kHeadSeconds (on the clock) of its connection, and send its first byte
 // after that within clientIdleSeconds(), as an idle connection of the
 // engine's may wait. At most kMostSocksNegotiations without credentials
-// are under way at once (ProxyGuards.h): a new connection is always taken,
-// the oldest of them going in its place. What a client sends is read no further than each
-// message's own length, and a byte no SOCKS message begins with ends it.
-// The proxy's thread only.
+// are under way at once (ProxyGuards.h): at the cap the server takes no new
+// connection (they wait in the listener's backlog) until one of them signs
+// in or ends, or the oldest has gone kSocksSignInSeconds without the
+// credentials, when it gives its place to the next connection. What a
+// client sends is read no further than each message's own length, and a
+// byte no SOCKS message begins with ends it. The proxy's thread only.
 
 #include <gio/gio.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <string>
@@ -43,10 +46,18 @@ public:
     SocksGate(const SocksGate&) = delete;
     SocksGate& operator=(const SocksGate&) = delete;
 
-    // A client connected: its negotiation starts (the gate takes a
-    // reference to the socket).
+    // Whether a new connection may be taken now: below the cap, or with a
+    // stranger that kept its place past kSocksSignInSeconds. The gate tells
+    // the server (Server::socksRoomMade) when room may have come.
+    [[nodiscard]] bool hasRoom() const;
+    // A client connected, while there was room: its negotiation starts
+    // (the gate takes a reference to the socket), the oldest such stranger
+    // going at the cap.
     void opened(GSocket* socket);
     [[nodiscard]] size_t negotiating() const { return negotiations_.size(); }
+    // Negotiations that gave their place to a newcomer, in this process so
+    // far.
+    [[nodiscard]] static std::uint64_t replaced();
 
     // Replies, as RFC 1928 numbers them.
     enum Reply : unsigned char {
@@ -61,7 +72,10 @@ public:
 private:
     class Negotiation;
     [[nodiscard]] bool owns(const Negotiation* negotiation) const;
+    [[nodiscard]] size_t strangers() const;
     void ended(Negotiation* negotiation);
+    // A negotiation signed in or aged: the server may take connections again.
+    void roomMayHaveCome();
 
     Server& server_;
     std::list<std::shared_ptr<Negotiation>> negotiations_;  // oldest first

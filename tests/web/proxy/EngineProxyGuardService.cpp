@@ -427,6 +427,17 @@ TEST_F(EngineProxyGuardService, DISABLED_TunnelCapAlone) {
     RawConnection over(proxy->port());
     over.send(connect);
     EXPECT_EQ(statusOf(over.readHead()), 503);
+    // Through SOCKS too: the destination is refused (a general failure).
+    RawConnection socks(proxy->socksPort());
+    socks.send(std::string{5, 1, 2});
+    ASSERT_EQ(socks.readSome(), std::string({5, 2}));
+    socks.send(std::string{1, char(proxy->user().size())} + proxy->user() +
+               char(proxy->password().size()) + proxy->password());
+    ASSERT_EQ(socks.readSome(), std::string({1, 0}));
+    socks.send(std::string{5, 1, 0, 3, 11} + "tunnel.test" + char(1) + char(187));
+    const std::string reply = socks.readSome();
+    ASSERT_EQ(reply.size(), 10u);
+    EXPECT_EQ(reply[1], 1);
 }
 
 // Credentials are one Proxy-Authorization field: two, even both right, are
@@ -444,6 +455,21 @@ TEST_F(EngineProxyGuardService, TwoCredentialsFieldsAreNone) {
         EXPECT_EQ(statusOf(client.readHead()), 407);
     }
     EXPECT_TRUE(origin.requestsTo("/twice").empty());
+}
+
+// Only the run's whole password opens the proxy: a part of it, or it with
+// more after it, is challenged as no password is.
+TEST_F(EngineProxyGuardService, OnlyTheWholePasswordIsTheRuns) {
+    origin.on("GET", "/whole", [](const auto&) { return LoopbackResponse::text("whole"); });
+    const std::string password = proxy->password();
+    for (const std::string& tried : {password.substr(0, password.size() - 1), password + "0"}) {
+        Request request;
+        request.password = tried;
+        EXPECT_EQ(fetch(*proxy, origin.url("/whole").absoluteString(), request).status, 407)
+            << tried;
+    }
+    EXPECT_TRUE(origin.requestsTo("/whole").empty());
+    EXPECT_EQ(fetch(*proxy, origin.url("/whole").absoluteString()).body, "whole");
 }
 
 // A body sent after a challenged head is read and dropped up to

@@ -140,6 +140,8 @@ TEST_F(EngineProxyStrangerService, AnUpgradeAnsweredOtherwiseInPiecesIsShapedAsA
         {"500 Broken", "abc", "defg", 500},
         {"407 Who\r\nProxy-Authenticate: Basic\r\nContent-Length: 7", "abc", "defg" + next, 502},
         {"200 OK\r\nTransfer-Encoding: gzip", "abc", "defg", 0},
+        // No status the engine reads: not an interim answer before the next.
+        {"042 Odd", "HTTP/1.1 404 Not Here\r\nContent-Length: 0\r\n\r\n", "", 0},
     };
     for (const Case& tried : cases) {
         SCOPED_TRACE(tried.head);
@@ -179,6 +181,30 @@ TEST_F(EngineProxyStrangerService, AnUpgradeAnsweredOtherwiseInPiecesIsShapedAsA
         }
         EXPECT_EQ(body, "abcdefg");
         EXPECT_TRUE(client.closedWithin(kRawLimitMs));
+    }
+}
+
+// An upgrade's other answer whose origin breaks off in its body breaks off
+// at the client too, with no byte the origin did not send: by its length,
+// or inside a chunk.
+TEST_F(EngineProxyStrangerService, AnUpgradeAnsweredOtherwiseThatBreaksOffBreaksOffAtTheClient) {
+    for (const std::string framing : {"Content-Length: 10", "Transfer-Encoding: chunked"}) {
+        SCOPED_TRACE(framing);
+        const bool chunked = framing.starts_with("Transfer");
+        RawListener origin;
+        const std::string url = "http://127.0.0.1:" + std::to_string(origin.port()) + "/socket";
+        RawConnection client(proxy->port());
+        client.send(head("GET", url, kUpgrade, 7));
+        auto peer = origin.accept(kRawLimitMs);
+        ASSERT_TRUE(peer);
+        ASSERT_FALSE(peer->readHead().empty());
+        peer->send("HTTP/1.1 404 Not Here\r\n" + framing + "\r\n\r\n" +
+                   (chunked ? chunkOf("abc") : "abc"));
+        ASSERT_EQ(statusOf(client.readHead()), 404);
+        std::string body = client.readSome();
+        peer.reset();
+        for (std::string piece; !(piece = client.readSome(5'000)).empty();) body += piece;
+        EXPECT_EQ(body, chunked ? chunkOf("abc") + "1\r\n" : "abc");
     }
 }
 
