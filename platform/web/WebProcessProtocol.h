@@ -44,6 +44,9 @@ namespace web::protocol {
 inline constexpr const char* kSocketKey = "socket";
 inline constexpr const char* kExpectMessage = "vantor.expect";
 inline constexpr const char* kSentMessage = "vantor.sent";
+// Extension -> view, once, as the web process makes the view's page: the
+// process has started and holds the page.
+inline constexpr const char* kPageMessage = "vantor.page";
 inline constexpr const char* kMainFrameMessage = "vantor.main-frame";
 inline constexpr const char* kMemoryLimitKey = "memory-limit";
 inline constexpr const char* kAppMountNamespaceKey = "app-mount-namespace";

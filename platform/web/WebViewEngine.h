@@ -8,9 +8,9 @@
 
 #include <cstdint>
 #include <deque>
-#include <optional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,8 +87,9 @@ struct WebView::Engine {
     // engine can leave one so, loading for ever. It is made once more, then
     // it fails. A look that finds the load moved since the one before (the
     // engine started it, or its page sent its request) finds no stall: a
-    // web process still starting on a busy machine, or a request still on
-    // its way, is slow, not stalled.
+    // request still on its way is slow, not stalled; nor does one before
+    // the view's page is in a web process (kLaunchSeconds): a web process
+    // starts in seconds on a busy machine.
     static constexpr double kStallSeconds = 4;
     // A proxied answer counts as stalled only once this many looks in a row
     // found it answered and the engine doing nothing with it: a busy web
@@ -97,6 +98,9 @@ struct WebView::Engine {
     static constexpr int kAnsweredLooks = 3;
     // The wait in effect (tests shorten it).
     static inline double stallSeconds = kStallSeconds;
+    // Real seconds a load may wait for its web process to start (the
+    // view's page to be made in it) before a look may count it stalled.
+    static constexpr double kLaunchSeconds = 60;
     // anew: for a load just begun (or made again).
     void watchForStall(bool anew);
     void stopStallWatch();
@@ -230,6 +234,11 @@ struct WebView::Engine {
     // is on its way, however slowly, and that look finds no stall.
     bool mainRequestSent = false;
     bool loadMoved = false;
+    // The view's page is in a web process (protocol::kPageMessage), until
+    // that process ends; and when the watch of the current load began, in
+    // real seconds.
+    bool pageInProcess = false;
+    double watchBegan = 0;
     bool responseDecided = false;
     int quietLooks = 0;
     int quietStage = -1;

@@ -267,6 +267,7 @@ void WebView::Engine::loadingChanged(GObject*, GParamSpec*, gpointer data) {
 
 void WebView::Engine::watchForStall(bool anew) {
     if (anew) {
+        watchBegan = double(g_get_monotonic_time()) / G_USEC_PER_SEC;
         mainRequestSent = false;
         loadMoved = false;
         responseDecided = false;
@@ -304,9 +305,15 @@ void WebView::Engine::stopStallWatch() {
 }
 
 gboolean WebView::Engine::pageMessage(WebKitWebView*, WebKitUserMessage* message, gpointer data) {
+    auto& engine = *static_cast<Engine*>(data);
+    if (std::strcmp(webkit_user_message_get_name(message), protocol::kPageMessage) == 0) {
+        // A load waiting for it moved: from now on the look counts.
+        engine.pageInProcess = true;
+        if (engine.owner.load_.active) engine.loadMoved = true;
+        return TRUE;
+    }
     if (std::strcmp(webkit_user_message_get_name(message), protocol::kSentMessage) != 0)
         return FALSE;
-    auto& engine = *static_cast<Engine*>(data);
     GVariant* parameters = webkit_user_message_get_parameters(message);
     if (parameters && g_variant_is_of_type(parameters, G_VARIANT_TYPE_STRING) &&
         engine.owner.load_.active &&
@@ -344,9 +351,12 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
                        : " (its request never reached the proxy)";
     }
     if (view.load_.remade) needed = kAnsweredLooks;
-    // A load that moved since the last look is slow at most (a web process
-    // still starting on a busy machine, a tunnel's handshake under way).
+    // A load that moved since the last look is slow at most (a tunnel's
+    // handshake under way), and so is one whose web process is still
+    // starting (a busy machine takes seconds), up to kLaunchSeconds.
     if (std::exchange(loadMoved, false)) quiet = false;
+    const double waited = double(g_get_monotonic_time()) / G_USEC_PER_SEC - watchBegan;
+    if (!pageInProcess && waited < kLaunchSeconds) quiet = false;
     quietLooks = !quiet ? 0 : stage == quietStage ? quietLooks + 1 : 1;
     quietStage = stage;
     const bool stalled = quiet && quietLooks >= needed;
@@ -459,6 +469,7 @@ void WebView::Engine::processTerminated(WebKitWebView*, WebKitWebProcessTerminat
             ? WebProcessTermination::exceededMemoryLimit
         : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API ? WebProcessTermination::endedByApp
                                                          : WebProcessTermination::crashed;
+    engine.pageInProcess = false;
     core::Console::log(std::string("WebView: the web process ") +
                        (termination == WebProcessTermination::crashed ? "crashed"
                         : termination == WebProcessTermination::exceededMemoryLimit

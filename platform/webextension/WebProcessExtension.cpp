@@ -719,7 +719,7 @@ gboolean sendRequest(WebKitWebPage* page, WebKitURIRequest* request,
     }
     if (extension.pageMarks)
         markPage(page, request, uri,
-                 mainFrame                  ? std::string(uri)
+                 mainFrame                 ? std::string(uri)
                  : !state.document.empty() ? state.document
                                            : std::string(pageURI ? pageURI : ""));
     // The view learns that the engine did not stall the load before it
@@ -943,6 +943,10 @@ void pageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
             std::erase(memory.pages, gone);
         },
         GSIZE_TO_POINTER(gsize(id)));
+    // The view learns that a load of its is no longer waiting for the
+    // process to start.
+    webkit_web_page_send_message_to_view(
+        page, webkit_user_message_new(protocol::kPageMessage, nullptr), nullptr, nullptr, nullptr);
 }
 
 }  // namespace

@@ -140,10 +140,12 @@ protected:
                         evaluate(*view, "document.body.textContent").stringValue();
             } else {
                 noted = "failed";
-                // The view's own report tells what the proxy met.
+                // The view's own report tells what the proxy met, in its
+                // closing parentheses.
                 if (kind == Kind::UI) {
-                    EXPECT_NE(delegate->errors.back().message.find("libcurl"), std::string::npos)
-                        << delegate->errors.back().message;
+                    const std::string& message = delegate->errors.back().message;
+                    EXPECT_TRUE(message.find(" (") != std::string::npos && message.ends_with(")"))
+                        << message;
                 }
             }
         }

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "WebViewTesting.h"
 #include "core/Console.h"
@@ -70,7 +72,9 @@ protected:
     }
 
     // Lets seconds of real time pass on the main loop.
-    static void pass(double seconds) { (void)waitFor([] { return false; }, seconds); }
+    static void pass(double seconds) {
+        (void)waitFor([] { return false; }, seconds);
+    }
 
     fixtures::LoopbackServer server;
 };
@@ -261,6 +265,51 @@ TEST_F(WebViewUIStallService, ARequestSentSinceTheLastLookIsNoStall) {
     network.clear();
     ASSERT_TRUE(waitFor([&] { return !own.view->isLoading(); }));
     EXPECT_EQ(own.delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_FALSE(log.contains("stalled"));
+    EXPECT_EQ(server.requestsTo("/page").size(), 1u);
+}
+
+// A web process slow to start (on a busy machine it takes seconds; here it
+// is stopped as soon as it exists, for several looks) is no stall: the
+// view's first load waits for it and loads once.
+TEST_P(WebViewStallService, AWebProcessSlowToStartIsNoStall) {
+    core::Console::Capture log;
+    const auto before = testsupport::webProcesses();
+    std::atomic<pid_t> started{0};
+    std::atomic<bool> watching{true};
+    std::thread watcher([&] {
+        while (watching && started == 0) {
+            for (const pid_t each : testsupport::webProcesses()) {
+                if (std::find(before.begin(), before.end(), each) != before.end()) continue;
+                if (kill(each, SIGSTOP) == 0) started = each;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    const auto stopWatching = [&] {
+        watching = false;
+        if (watcher.joinable()) watcher.join();
+    };
+    web::WebViewConfiguration configuration = configurationOf(GetParam());
+    configuration.ownWebProcess = true;
+    const auto delegate = std::make_shared<RecordingDelegate>();
+    const auto view = makeView(delegate, configuration);
+    if (!view) stopWatching();
+    ASSERT_TRUE(view);
+    view->loadRequest(core::URLRequest(server.url("/page")));
+    const bool stopped = waitFor([&] { return started != 0; }, 10);
+    stopWatching();
+    ASSERT_TRUE(stopped);
+    {
+        Stopped held(started);
+        pass(4 * kStall + 0.5);
+        EXPECT_EQ(delegate->count("fail"), 0u);
+    }
+    // (A "WK"-kind load begins only once the process lets it.)
+    ASSERT_TRUE(waitFor([&] { return delegate->count("finish") + delegate->count("fail") > 0; }));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
+    EXPECT_EQ(evaluate(*view, "document.getElementById('p').textContent"), core::Value("page"));
     EXPECT_FALSE(log.contains("stalled"));
     EXPECT_EQ(server.requestsTo("/page").size(), 1u);
 }

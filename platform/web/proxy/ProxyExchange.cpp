@@ -108,7 +108,7 @@ bool Exchange::bodyPiece(std::string_view piece) {
         touch();
         stream_->write(piece);
         // The protocols are asked with its first bytes at hand.
-        if (!queued_ && stream_->held() >= kMostHeldBodyBytes) queue();
+        if (!queued_ && stream_->held() >= kStreamedBodyStartBytes) queue();
         regulateBody();
         return true;
     }
@@ -153,7 +153,7 @@ void Exchange::bodyEnded(bool whole) {
 
 void Exchange::regulateBody() {
     // Until its load starts, it gathers its first bytes.
-    const std::int64_t most = queued_ ? kMostStreamedBodyBytes : kMostHeldBodyBytes;
+    const std::int64_t most = queued_ ? kMostStreamedBodyBytes : kStreamedBodyStartBytes;
     if (!stream_ || !readingBody_ || bodyPaused_ || stream_->held() < most) return;
     bodyPaused_ = true;
     client_->setBodyPaused(true);

@@ -21,12 +21,12 @@
 //
 // A body of any length goes onward. One that fits in kMostHeldBodyBytes is
 // gathered whole before the load starts, so that the URL protocols see it
-// whole; a longer one starts its load once that much is at hand (the
-// protocols see its first bytes, core::URLBodyStream::firstBytes) and goes
-// on as it comes: while the onward load has not taken what the exchange
-// holds (kMostStreamedBodyBytes from then on), no more of it is read from
-// the engine (Connection::setBodyPaused), and while the exchange holds
-// nothing the onward load waits for it. An empty body that was declared
+// whole; a longer one starts its load once kStreamedBodyStartBytes are at
+// hand (the protocols see its first bytes, core::URLBodyStream::firstBytes)
+// and goes on as it comes: while the onward load has not taken what the
+// exchange holds (kMostStreamedBodyBytes from then on), no more of it is
+// read from the engine (Connection::setBodyPaused), and while the exchange
+// holds nothing the onward load waits for it. An empty body that was declared
 // ("Content-Length: 0") goes on as one.
 //
 // The proxy's thread: the connection is scheduled on its run loop. The

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "core/ASCII.h"
+#include "core/RunLoop.h"
+#include "core/Timer.h"
 #include "web/proxy/ProxyConnection.h"
 #include "web/proxy/ProxyHead.h"
 
@@ -282,15 +284,37 @@ void BodyBudget::Share::release() {
     returned(given);
 }
 
-void BodyBudget::returned(std::int64_t bytes) {
-    static std::atomic<std::int64_t> since{0};
-    static std::atomic<std::int64_t> lastMilliseconds{0};
-    if ((since += bytes) < kReturnedBytes) return;
+namespace {
+
+std::atomic<std::int64_t> g_returnedSince{0};
+std::atomic<std::int64_t> g_lastTrimMilliseconds{0};
+std::atomic<bool> g_trimAwaited{false};
+
+// What the allocator keeps free goes back to the system, unless it went
+// less than a second ago: then it goes once that second is over (on the
+// calling thread's loop, the proxy's), so that what came back last is not
+// kept.
+void trimFreeMemory() {
     const std::int64_t now = g_get_monotonic_time() / 1000;
-    std::int64_t last = lastMilliseconds.load();
-    if (now - last < 1000 || !lastMilliseconds.compare_exchange_strong(last, now)) return;
-    since = 0;
-    (void)malloc_trim(0);
+    std::int64_t last = g_lastTrimMilliseconds.load();
+    if (now - last >= 1000 && g_lastTrimMilliseconds.compare_exchange_strong(last, now)) {
+        g_returnedSince = 0;
+        (void)malloc_trim(0);
+        return;
+    }
+    if (g_trimAwaited.exchange(true)) return;
+    const double wait = double(std::max<std::int64_t>(1000 - (now - last), 1)) / 1000;
+    (void)core::Timer::schedule(core::RunLoop::current(), wait, false, [](core::Timer&) {
+        g_trimAwaited = false;
+        trimFreeMemory();
+    });
+}
+
+}  // namespace
+
+void BodyBudget::returned(std::int64_t bytes) {
+    if ((g_returnedSince += bytes) < kReturnedBytes || g_trimAwaited) return;
+    trimFreeMemory();
 }
 
 std::int64_t BodyBudget::used() {

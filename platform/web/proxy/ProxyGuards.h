@@ -123,11 +123,15 @@ inline constexpr std::int64_t kMostRequestBodyBytes = std::int64_t(64) << 20;
 // that fits goes on whole, so that the URL protocols see it whole; a
 // longer one goes on as it comes (core::URLBodyStream).
 inline constexpr std::int64_t kMostHeldBodyBytes = std::int64_t(1) << 20;
-// Of a longer body, once its onward load has started, the most bytes held
-// at once (and read on below a quarter of them), and the share of the
-// budget it keeps (what a read past them adds fits): an upload its server
-// never takes costs the app about a quarter of a MiB, whatever its length.
-inline constexpr std::int64_t kMostStreamedBodyBytes = 256 * 1024;
+// Of a longer body, the bytes at hand when its load starts: what the URL
+// protocols see of its start (the SDK's records keep as much of a body).
+// Then, once its onward load has started, the most bytes held at once (and
+// read on below a quarter of them), and the share of the budget it keeps
+// once its start went onward (what a read past them adds fits): an upload
+// its server never takes holds at most half a MiB of it, whatever its
+// length, and an eighth once the server's side took its start.
+inline constexpr std::int64_t kStreamedBodyStartBytes = 512 * 1024;
+inline constexpr std::int64_t kMostStreamedBodyBytes = 128 * 1024;
 inline constexpr std::int64_t kStreamedBodyShare = 2 * kMostStreamedBodyBytes;
 // The most bytes of one chunk's size line (its extensions included), and
 // of a chunked body's trailers: a body past either is malformed, and its

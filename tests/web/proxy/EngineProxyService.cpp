@@ -501,7 +501,7 @@ TEST_F(EngineProxyService, AURLProtocolSeesTheStartOfALongBody) {
     ASSERT_TRUE(stream);
     EXPECT_EQ(stream->length(), kBytes);
     const core::Data start = stream->firstBytes(size_t(kBytes));
-    EXPECT_GE(std::int64_t(start.size()), web::proxy::kMostHeldBodyBytes);
+    EXPECT_GE(std::int64_t(start.size()), web::proxy::kStreamedBodyStartBytes);
     EXPECT_LT(std::int64_t(start.size()), kBytes);
     EXPECT_EQ(std::count(start.begin(), start.end(), 'x'), std::int64_t(start.size()));
     EXPECT_TRUE(origin.requests().empty());
