@@ -93,6 +93,7 @@ TEST_F(DZAdFetcherService, HeadersDecideTheTypeAndSettings) {
     EXPECT_EQ(html->ad->adHTML(), server_.adHTML());
     EXPECT_EQ(html->ad->clickURLs(), std::vector<core::URL>{server_.url("/clk?id=1")});
     EXPECT_EQ(html->ad->reloadInterval(), 30);
+    ASSERT_TRUE(html->ad->originalRequest());
     EXPECT_EQ(html->ad->originalRequest()->url(), server_.url("/mads/ad"));
 }
 

@@ -116,6 +116,7 @@ TEST_F(DZAdFetcherTest, SettingsHeadersApplyInAnyCaseAndLaterOnesOverride) {
     EXPECT_EQ(ad.impressionURLs(), std::vector<core::URL>{*core::URL::create("http://a/i")});
     EXPECT_EQ(ad.manualImpressionURLs().size(), 1u);
     EXPECT_TRUE(core::UserDefaults::standard()->boolForKey(kContentURLEnabledKey));
+    ASSERT_FALSE(DZCallLog::entries().empty());
     EXPECT_EQ(DZCallLog::entries().back(), "DZApplication.startContentHashing");
     EXPECT_EQ(ad.liveViewConfigurations(), (core::Dictionary{{"interval", 2}}));
     EXPECT_EQ(ad.impressionDefinition(), 1);
@@ -134,6 +135,8 @@ TEST_F(DZAdFetcherTest, SettingsHeadersApplyInAnyCaseAndLaterOnesOverride) {
     ASSERT_TRUE(ad.safeBrowsingReporter());
     EXPECT_EQ(ad.safeBrowsingReporter()->clickString(), "c");
     EXPECT_EQ(ad.debugSignalInformation(), "signals");
+    ASSERT_TRUE(ad.responseHeaders());
+    ASSERT_FALSE(ad.responseHeaders()->empty());
     EXPECT_EQ(ad.responseHeaders()->keys().front(), "x-duzo-click-tracking-urls");
 
     // Absent headers reset what they reset and leave the rest.

@@ -114,6 +114,7 @@ TEST_F(DZAdLoaderService, CustomTemplateAdsNeedTheirTemplateIDAskedFor) {
     loader->loadRequest(nullptr);
     ASSERT_TRUE(finished());
     EXPECT_EQ(delegate->events, (std::vector<std::string>{"ad template 10104", "finish"}));
+    ASSERT_FALSE(server.requestsTo(fixtures::AdServer::kAdPath).empty());
     EXPECT_EQ(server.requestsTo(fixtures::AdServer::kAdPath)[0].queryValue("native_custom_templates"),
               "10104");
 

@@ -39,7 +39,16 @@ protected:
         const auto collection = from.resourceCollectionForAdView(adView);
         if (!collection) return urls;
         const core::Dictionary report = collection->dictionaryRepresentation();
-        for (const core::Value& entry : *report["resources"].array()) {
+        const core::Array* resources = report["resources"].array();
+        if (!resources) {
+            ADD_FAILURE() << "the report has no resources";
+            return urls;
+        }
+        for (const core::Value& entry : *resources) {
+            if (!entry.dictionary()) {
+                ADD_FAILURE() << "a resource that is no dictionary";
+                continue;
+            }
             std::string text = entry["url"].stringValue();
             if (entry.dictionary()->contains("parent_id"))
                 text += " <" + std::to_string(entry["parent_id"].intValue());

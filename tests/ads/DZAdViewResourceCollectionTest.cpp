@@ -30,8 +30,14 @@ protected:
     // The key's value in every resource entry, -1 where it is missing.
     static std::vector<std::int64_t> column(const core::Dictionary& report, const char* key) {
         std::vector<std::int64_t> result;
-        for (const core::Value& entry : *report["resources"].array()) {
-            result.push_back(entry.dictionary()->contains(key) ? entry[key].intValue() : -1);
+        const core::Array* resources = report["resources"].array();
+        if (!resources) {
+            ADD_FAILURE() << "the report has no resources";
+            return result;
+        }
+        for (const core::Value& entry : *resources) {
+            const core::Dictionary* fields = entry.dictionary();
+            result.push_back(fields && fields->contains(key) ? entry[key].intValue() : -1);
         }
         return result;
     }
@@ -70,8 +76,10 @@ TEST_F(DZAdViewResourceCollectionTest, ARequestSeenAgainIsOneResourceWithMergedH
                                 request(kPage, kPage, {{"Accept", "*/*"}}));
     collection_->addResourceData(core::Data{'o', 'k'}, request(kPage, kPage));
     const core::Dictionary report = classifiedReport(*collection_);
+    ASSERT_TRUE(report["resources"].array());
     ASSERT_EQ(report["resources"].array()->size(), 1U);
     const core::Value& entry = (*report["resources"].array())[0];
+    ASSERT_TRUE(entry["request"]["headers"].array());
     EXPECT_EQ(entry["request"]["headers"].array()->size(), 2U);
     EXPECT_EQ(entry["response"]["firstline"]["code"], core::Value(200));
     EXPECT_EQ(entry["response"]["body"], core::Value(DZBase64String(std::string_view("ok"))));
@@ -101,8 +109,8 @@ TEST_F(DZAdViewResourceCollectionTest, RedirectsReferrersAndPagesGiveParents) {
 
     const core::Dictionary report = classifiedReport(*collection_);
     EXPECT_EQ(column(report, "parent_id"), (std::vector<std::int64_t>{-1, 0, 1, 0, 0, -1, 2, 0}));
-    EXPECT_EQ((*report["resources"].array())[1]["child_ids"], core::Value(core::Array{2}));
-    EXPECT_EQ((*report["resources"].array())[0]["child_ids"], core::Value(core::Array{1, 3, 4, 7}));
+    EXPECT_EQ(report["resources"][1]["child_ids"], core::Value(core::Array{2}));
+    EXPECT_EQ(report["resources"][0]["child_ids"], core::Value(core::Array{1, 3, 4, 7}));
 }
 
 // Pages, loads and Referers as the engine wrote them index and link as any
@@ -124,7 +132,7 @@ TEST_F(DZAdViewResourceCollectionTest, URLsAsTheEngineWroteThemGiveParents) {
 
     const core::Dictionary report = classifiedReport(*collection_);
     EXPECT_EQ(column(report, "parent_id"), (std::vector<std::int64_t>{-1, 0, 1, 0, 2}));
-    EXPECT_EQ((*report["resources"].array())[4]["url"], core::Value("https://ad.example/a|b"));
+    EXPECT_EQ(report["resources"][4]["url"], core::Value("https://ad.example/a|b"));
 }
 
 TEST_F(DZAdViewResourceCollectionTest, TouchesAndAutoClicksClassify) {
@@ -164,6 +172,7 @@ TEST_F(DZAdViewResourceCollectionTest, PageChangesKeepOrDropTheTreeByTheGreedySw
         collection->addURLRequest(request("https://ad.example/next", "https://ad.example/next"));
         const core::Dictionary report = classifiedReport(*collection);
         EXPECT_EQ(report["url"], core::Value("https://ad.example/next"));
+        ASSERT_TRUE(report["resources"].array());
         const core::Array& resources = *report["resources"].array();
         ASSERT_EQ(resources.size(), greedy ? 3U : 1U);
         EXPECT_EQ(resources[0]["url"], core::Value(greedy ? kPage : "https://ad.example/next"));
@@ -178,6 +187,7 @@ TEST_F(DZAdViewResourceCollectionTest, ClickthroughsFollowTheResources) {
     collection_->addClickthroughURL(url("https://land.example/1"));
     collection_->addClickthroughURL(url("https://land.example/2"));
     const core::Dictionary report = classifiedReport(*collection_);
+    ASSERT_TRUE(report["resources"].array());
     const core::Array& resources = *report["resources"].array();
     ASSERT_EQ(resources.size(), 7U);
     EXPECT_EQ(resources[5],
@@ -195,12 +205,14 @@ TEST_F(DZAdViewResourceCollectionTest, TheFirstReporterStaysAndScrubsHeadersUnti
     core::Dictionary report = classifiedReport(*collection_);
     EXPECT_EQ(report["creative_properties"],
               core::Value(core::Dictionary{{"click_string", "CLK"}}));
-    EXPECT_EQ((*report["resources"].array())[0]["request"]["headers"].array()->size(), 1U);
+    ASSERT_TRUE(report["resources"][0]["request"]["headers"].array());
+    EXPECT_EQ(report["resources"][0]["request"]["headers"].array()->size(), 1U);
 
     collection_->setMainDocumentURL(url("https://ad.example/next"));
     report = collection_->dictionaryRepresentation();
     EXPECT_FALSE(report.contains("creative_properties"));
-    EXPECT_EQ((*report["resources"].array())[0]["request"]["headers"].array()->size(), 2U);
+    ASSERT_TRUE(report["resources"][0]["request"]["headers"].array());
+    EXPECT_EQ(report["resources"][0]["request"]["headers"].array()->size(), 2U);
 }
 
 TEST_F(DZAdViewResourceCollectionTest, SnapshotsAreKeptForTheCollectionsReporterOnly) {
@@ -254,6 +266,7 @@ TEST_F(DZAdViewResourceCollectionTest, BodiesAreCappedPerCollectionAndCountedBey
         collection_->addResourceData(chunk, made);
     }
     const core::Dictionary report = classifiedReport(*collection_);
+    ASSERT_TRUE(report["resources"].array());
     const core::Array& resources = *report["resources"].array();
     ASSERT_EQ(resources.size(), fullResources + 1);
     const core::Value& last = resources.back()["response"];
@@ -270,6 +283,7 @@ TEST_F(DZAdViewResourceCollectionTest, BytesCountedWithoutACopyAddToTheLengthAlo
     collection_->addUncapturedResourceData(1000, copied);
     collection_->addUncapturedResourceData(7, request("https://ad.example/counted", kPage));
     const core::Dictionary report = classifiedReport(*collection_);
+    ASSERT_TRUE(report["resources"].array());
     const core::Array& resources = *report["resources"].array();
     ASSERT_EQ(resources.size(), 2u);
     EXPECT_EQ(resources[0]["response"]["bodylength"], core::Value(1003));
@@ -297,6 +311,7 @@ TEST_F(DZAdViewResourceCollectionTest, RecordsFromManyThreadsMakeOneConsistentTr
     }
     for (auto& thread : threads) thread.join();
     const core::Dictionary report = classifiedReport(*collection_);
+    ASSERT_TRUE(report["resources"].array());
     const core::Array& resources = *report["resources"].array();
     ASSERT_EQ(resources.size(), size_t(kThreads * kEach + 1));
     for (size_t index = 1; index < resources.size(); ++index) {

@@ -39,6 +39,7 @@ TEST(DZAdViewResourceRequest, CopiesTheRequestAndGivesBarePathsTheRoot) {
     made.setHTTPShouldHandleCookies(false);
     const Record record(made);
     EXPECT_EQ(record.URL().absoluteString(), "https://a.example/");
+    ASSERT_TRUE(record.mainDocumentURL());
     EXPECT_EQ(record.mainDocumentURL()->absoluteString(), "https://page.example/?p=1")
         << "the query stays";
     EXPECT_EQ(record.method(), "POST");
@@ -57,6 +58,7 @@ TEST(DZAdViewResourceRequest, KeepsURLsAsTheEngineWroteThem) {
     const Record record(resourcetesting::webRequest("https://a.example?x=a|b&cb=[1]",
                                                     "https://page.example/ad|page/%zz"));
     EXPECT_EQ(record.URL().absoluteString(), "https://a.example/?x=a|b&cb=[1]");
+    ASSERT_TRUE(record.mainDocumentURL());
     EXPECT_EQ(record.mainDocumentURL()->absoluteString(), "https://page.example/ad|page/%zz");
     EXPECT_EQ(record.dictionaryRepresentationExcludingHeaders({})["firstline"]["uri"],
               core::Value(DZBase64String("https://a.example/?x=a|b&cb=[1]")));

@@ -179,6 +179,7 @@ TEST_F(DZAdViewService, ACancelledLoadIsReportedOnlyWhenTheServerAsks) {
         EXPECT_FALSE(stash->hasLoadingAd());
         EXPECT_EQ(delegate->errors.size(), reported ? 1u : 0u);
     }
+    ASSERT_FALSE(delegate->errors.empty());
     EXPECT_EQ(delegate->errors.back().code, -999);
     gate->release();
 }

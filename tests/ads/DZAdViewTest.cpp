@@ -49,6 +49,7 @@ TEST(DZAdViewTest, ANewAdViewIsSetUp) {
     EXPECT_EQ(webView->delegate().get(), static_cast<ads::DZWebViewDelegate*>(adView.get()));
     EXPECT_EQ(webView->contentSizeDelegate().get(),
               static_cast<ads::DZWebViewContentSizeDelegate*>(adView.get()));
+    ASSERT_FALSE(adView->subviews().empty());
     EXPECT_TRUE(std::dynamic_pointer_cast<ui::ScrollView>(adView->subviews().front()));
     EXPECT_TRUE(adView->showDebug());
     EXPECT_TRUE(adView->visible());

@@ -41,6 +41,7 @@ TEST_F(DZAutoClickProtectionService, WithoutTemplatesTheCorePageHearsOfTheBlocke
                                                        {"navigationURL", "https://land.test/x?a=1"}}));
     EXPECT_EQ(blocked[1],
               core::Value(core::Dictionary{{"navigationURL", "https://land.test/y"}}));
+    ASSERT_TRUE(blocked[2].isNull() || blocked[2].dictionary());
     EXPECT_TRUE(blocked[2].isNull() || blocked[2].dictionary()->empty());
 }
 

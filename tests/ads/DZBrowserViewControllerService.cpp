@@ -100,6 +100,7 @@ TEST_F(DZBrowserViewControllerService, ASlowPageShowsTheSpinnerAndDisablesTheSys
 
     gate->release();
     ASSERT_TRUE(waitFor([&] { return !browser->spinner()->isAnimating(); }));
+    ASSERT_GT(labels(*browser->toolbar()).size(), 2u);
     EXPECT_EQ(labels(*browser->toolbar())[2], "Reload");
     EXPECT_TRUE(browser->safariButton()->isEnabled());
 }

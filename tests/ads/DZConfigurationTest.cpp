@@ -293,6 +293,7 @@ TEST_F(DZAppSettingsCycle, TheRequestNamesTheAppAndMarksOnlyThePublishersOwn) {
     const auto application = DZApplication::sharedInstance();
     const Value pn("app.vantor.gallery");
     application->refreshServerSideConfiguration();
+    ASSERT_FALSE(requests.empty());
     EXPECT_TRUE(argument(requests.back()).isNull()) << "nothing names the app";
 
     application->configuration()->setObject(
@@ -309,6 +310,7 @@ TEST_F(DZAppSettingsCycle, TheRequestNamesTheAppAndMarksOnlyThePublishersOwn) {
     application->refreshServerSideConfiguration();
     application->refreshServerSideConfiguration();
     EXPECT_EQ(argument(requests.back()), Value(core::Dictionary{{"app_id", "pub-1"}, {"pn", pn}}));
+    ASSERT_GE(requests.size(), 2u);
     EXPECT_TRUE(argument(requests[requests.size() - 2]).isNull());
 
     application->loadServerSideConfigurationForPublisherApplicationID(std::nullopt);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "ads/foundation/DZContentHashing.h"
@@ -166,6 +167,11 @@ TEST(DZContentHashing, ServingRacesWithHashingSafely) {
         while (!stop) {
             if (hashing->fingerprintWithServedPenaltyDeduction()) ++served;
         }
+    });
+    // However the test ends.
+    const std::shared_ptr<void> joined(nullptr, [&](void*) {
+        stop = true;
+        if (server.joinable()) server.join();
     });
     for (int i = 1; i <= 5; ++i) {
         clock.advance(10);

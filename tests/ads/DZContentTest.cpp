@@ -97,8 +97,9 @@ TEST(DZContent, ShinglesPerParagraph) {
     fresh.updateContentWithText("b c d e f g");
     ASSERT_EQ(fresh.shingles().size(), 1u);
     const auto rolled = std::find_if(shingles.begin(), shingles.end(), [](const auto& tuple) {
-        return tuple.shingle().front() == "b";
+        return !tuple.shingle().empty() && tuple.shingle().front() == "b";
     });
+    ASSERT_NE(rolled, shingles.end());
     EXPECT_EQ(rolled->hashValue(), fresh.shingles()[0].hashValue());
 
     DZContent single(1, DZContentSettings{});
@@ -195,10 +196,14 @@ TEST(DZBinaryHeap, KeepsTheMinimumOnTopAndSortsAscending) {
     EXPECT_FALSE(heap.sortedObjects());
     EXPECT_FALSE(heap.removedMinimum());
     for (int value : {5, 3, 9, 1, 7}) heap.addObject(value);
+    ASSERT_TRUE(heap.minimum());
     EXPECT_EQ(*heap.minimum(), 1);
     EXPECT_TRUE(heap.containsObject(9));
     EXPECT_FALSE(heap.containsObject(4));
-    EXPECT_EQ(*heap.removedMinimum(), 1);
+    const auto removed = heap.removedMinimum();
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(*removed, 1);
+    ASSERT_TRUE(heap.sortedObjects());
     EXPECT_EQ(*heap.sortedObjects(), (std::vector<int>{3, 5, 7, 9}));
     EXPECT_EQ(heap.count(), 4u);
 

@@ -80,6 +80,7 @@ TEST(DZCrashReportTest, StackTextKeepsWholeFramesBelowSixHundredUnits) {
         return DZCrashFrame{image, "DZ" + std::string(length - image.size() - 3, 's')};
     };
     // 300 + 1 + 300 reaches 600: the first line only.
+    ASSERT_TRUE(DZCrashReport("e", {}, {frameOfLength(300), frameOfLength(300)}).stackText());
     EXPECT_EQ(DZCrashReport("e", {}, {frameOfLength(300), frameOfLength(300)}).stackText()->size(),
               300u);
     // 299 + 1 + 299 = 599 stays below.
@@ -124,6 +125,7 @@ TEST(DZCrashReportTest, URLParametersInOrderWithExperimentIDsLast) {
     url = DZCrashReport("e", std::nullopt, {{"app", "DZ"}}).URLWithEndpoint("http://r.example/c");
     defaults->removeObjectForKey(DZCrashReport::kExperimentIDStringKey);
     ASSERT_TRUE(url.has_value());
+    ASSERT_FALSE(queryNames(*url).empty());
     EXPECT_EQ(queryNames(*url).back(), "eids");
     EXPECT_EQ(queryValue(*url, "eids"), "11,22");
     EXPECT_EQ(queryValue(*url, "excn"), "e");

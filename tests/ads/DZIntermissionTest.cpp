@@ -114,6 +114,7 @@ TEST_F(DZIntermissionTest, JoiningWhileAnotherIsStillLeavingKeepsTheOneEpisode) 
     EXPECT_EQ(notifications.willPresent, 1);
     EXPECT_EQ(notifications.didDismiss, 1);
     EXPECT_EQ(std::count(owner->screenEvents.begin(), owner->screenEvents.end(), "present"), 1);
+    ASSERT_FALSE(owner->screenEvents.empty());
     EXPECT_EQ(owner->screenEvents.back(), "dismiss");
 }
 

@@ -88,6 +88,7 @@ TEST_F(DZInterstitialCacheTest, KeysTakeOnlyTheSchemaFieldsUnderTheirParameterNa
     ASSERT_TRUE(plain.array());
     EXPECT_EQ(plain[0], core::Value("unit/1"));
     EXPECT_EQ(plain[1]["extras"], core::Value(core::Dictionary{{"color", "red"}}));
+    ASSERT_TRUE(plain[1].dictionary());
     EXPECT_FALSE(plain[1].dictionary()->contains("kw"));
     // Keywords are outside the default schema: both requests share a pool.
     EXPECT_EQ(DZInterstitialCache::requestKey(request({{"color", "red"}}, core::Array{"sport"}),

@@ -330,6 +330,7 @@ TEST_F(DZInterstitialFromPoolService, ARefusedPresentationPingsNoImpressionAndAL
 TEST_F(DZInterstitialFromPoolService, AFailedEntryReportsItsFailureAtOnce) {
     serve(InterstitialCreative::failing);
     prime();
+    ASSERT_FALSE(pool()->entries().empty());
     ASSERT_TRUE(pool()->entries().front()->error());
     const size_t before = fetches();
     interstitial->loadRequest(request());

@@ -180,6 +180,7 @@ TEST_F(DZInterstitialPresentationService, AnMRAIDCreativeGetsTheInterstitialScri
     EXPECT_EQ(lifecycle(*adView), (std::vector<std::string>{"onshow", "onhide"}));
     settle();
     EXPECT_EQ(root->presentedViewController(), nullptr);
+    ASSERT_FALSE(delegate->events.empty());
     EXPECT_EQ(delegate->events.back(), "didDismiss");
 }
 
@@ -219,6 +220,7 @@ TEST_F(DZInterstitialPresentationService, AnMRAIDInterstitialClosesItselfAndIsHi
     ASSERT_TRUE(waitFor([&] { return lifecycle(*adView).size() == 2; }));
     settle();
     EXPECT_EQ(root->presentedViewController(), nullptr);
+    ASSERT_FALSE(delegate->events.empty());
     EXPECT_EQ(delegate->events.back(), "didDismiss");
     EXPECT_TRUE(waitFor([&] { return page("mraid.getState()") == core::Value("hidden"); }));
     EXPECT_EQ(page("heard.join()"), core::Value("expand,resize,hidden"));

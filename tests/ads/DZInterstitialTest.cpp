@@ -102,6 +102,7 @@ TEST_F(DZInterstitialTest, AfterAPresentASecondOneLogsCodeSixAndLoadsFailWithIt)
     EXPECT_TRUE(logged(console, kAlreadyUsed));
     EXPECT_EQ(presenters.last->presentedFrom.size(), 1u);
     ASSERT_TRUE(load());
+    ASSERT_FALSE(delegate->events.empty());
     EXPECT_EQ(delegate->events.back(), "fail 6");
 }
 
@@ -144,6 +145,7 @@ TEST_F(DZInterstitialTest, WithoutAPresenterNothingIsPresented) {
     delegate->handlesFailure = true;
     interstitial->presentFromRootViewController(root);
     ASSERT_TRUE(drain());
+    ASSERT_FALSE(delegate->events.empty());
     EXPECT_EQ(delegate->events.back(), "failPresent");
     EXPECT_FALSE(interstitial->hasBeenUsed());
 }
@@ -179,6 +181,7 @@ TEST_F(DZInterstitialTest, TheLoadGatesRefuseReloadsAndResponsesTheAppCannotShow
     (void)ads::DZApplication::sharedInstance()->supportsOrientations(2);
     ASSERT_TRUE(drain());
     ASSERT_TRUE(load({{"_orientation", "l"}}));
+    ASSERT_FALSE(delegate->events.empty());
     EXPECT_EQ(delegate->events.back(), "fail 13");
 
     // Split screen lifts the gate.
@@ -187,6 +190,7 @@ TEST_F(DZInterstitialTest, TheLoadGatesRefuseReloadsAndResponsesTheAppCannotShow
     interstitial = DZInterstitial::create("unit/2");
     interstitial->setDelegate(delegate);
     ASSERT_TRUE(load({{"_orientation", "l"}}));
+    ASSERT_FALSE(delegate->events.empty());
     EXPECT_EQ(delegate->events.back(), "receive");
 }
 

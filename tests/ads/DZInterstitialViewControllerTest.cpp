@@ -133,6 +133,7 @@ TEST_F(DZInterstitialViewControllerTest, TheHostScreenIsNamedOnceForTheInterstit
     auto second = loaded();
     ASSERT_TRUE(second->presentFromViewController(root, nullptr));
     settle();
+    ASSERT_FALSE(screens->set.empty());
     EXPECT_EQ(screens->set.back(), "HomeScreen/Rewarded -");
 
     // Without any host screen nothing is named, whatever the flag says.

@@ -25,6 +25,7 @@ TEST(DZLocation, DictionaryFormTruncatesTowardZero) {
     EXPECT_DOUBLE_EQ((*dictionary)["time"].doubleValue(), clock->wallSeconds() * 1e6);
 
     const DZLocation city(31.2304167, 121.4737019, 10);
+    ASSERT_TRUE(city.dictionaryRepresentation());
     EXPECT_EQ((*city.dictionaryRepresentation())["lat"].intValue(), 312304167);
     EXPECT_EQ((*city.dictionaryRepresentation())["long"].intValue(), 1214737019);
 }
@@ -56,6 +57,7 @@ TEST(DZLocation, ReadsBackItsDictionaryForm) {
     EXPECT_DOUBLE_EQ(read.timestamp(), 1.5e9);
     EXPECT_DOUBLE_EQ(read.accuracy(), 65);
     // The same integers go out again: x / 1e7 * 1e7 may land just below x.
+    ASSERT_TRUE(read.dictionaryRepresentation());
     const auto& dictionary = *read.dictionaryRepresentation();
     EXPECT_EQ(dictionary["lat"].intValue(), -899600036);
     EXPECT_EQ(dictionary["long"].intValue(), 1214737019);
@@ -73,6 +75,7 @@ TEST(DZLocation, CopiesKeepTheirTimestamp) {
     const DZLocation copy = original;
     EXPECT_EQ(copy.timestamp(), original.timestamp());
     EXPECT_EQ(copy, original);
+    ASSERT_TRUE(copy.dictionaryRepresentation() && original.dictionaryRepresentation());
     EXPECT_EQ(*copy.dictionaryRepresentation(), *original.dictionaryRepresentation());
 }
 

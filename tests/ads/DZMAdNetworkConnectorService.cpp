@@ -207,6 +207,7 @@ TEST_F(DZMAdNetworkConnectorService, EachConnectorRefusesTheOtherFormat) {
     ASSERT_EQ(failures().size(), 1u);
     EXPECT_EQ(failures()[0].message,
               "Connector DZMAdNetworkConnectorBanner doesn't support interstitial");
+    ASSERT_FALSE(owner->failures.empty());
     EXPECT_EQ(owner->failures.back().code, ads::kDZErrorMediationNoFill);
     EXPECT_EQ(pingValues(MediationScenarios::kNoFill, "aec"), std::vector<std::string>{"2"});
 
@@ -275,6 +276,7 @@ TEST_F(DZMAdNetworkConnectorService, AnAdapterThatCannotBeAskedFailsItsNetworkAt
     EXPECT_EQ(failures()[0].code, ads::kDZErrorMediationAdapterError);
     EXPECT_EQ(failures()[0].message,
               "Adapter class BannerOnlyAdapter does not respond to getInterstitial.");
+    ASSERT_FALSE(owner->failures.empty());
     EXPECT_EQ(owner->failures.back().code, ads::kDZErrorMediationNoFill);
 
     ads::DZLogger::sharedInstance().waitForLogging();
@@ -316,8 +318,11 @@ TEST_F(DZMAdNetworkConnectorService, AdaptersLearnTheRequestFromTheirConnector) 
     ASSERT_TRUE(start(request));
     ASSERT_TRUE(manager()->requestInProgress());
 
+    ASSERT_TRUE(ScriptedAdapter::forNetwork("A"));
     const auto connector = ScriptedAdapter::forNetwork("A")->connector();
+    ASSERT_TRUE(connector);
     EXPECT_EQ(connector->publisherId(), "pub");
+    ASSERT_TRUE(connector->credentials());
     EXPECT_FALSE(connector->credentials()->contains("gwhirl_share_location"));
     EXPECT_TRUE(connector->testMode());
     EXPECT_TRUE(connector->userHasLocation());

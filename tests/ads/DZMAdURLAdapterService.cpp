@@ -95,6 +95,7 @@ TEST_F(DZMAdURLAdapterService, OnlyFullWidthSizesAreSmartAndEmptyCredentialsStil
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(asked["data"], core::Value(core::Dictionary()));
     EXPECT_EQ(asked["network_id"].stringValue(), "");
+    ASSERT_TRUE(asked["request_param"].dictionary());
     EXPECT_FALSE(asked["request_param"].dictionary()->contains("smart_w"));
     EXPECT_FALSE(asked["request_param"].dictionary()->contains("smart_h"));
 
@@ -103,6 +104,7 @@ TEST_F(DZMAdURLAdapterService, OnlyFullWidthSizesAreSmartAndEmptyCredentialsStil
     adapter->banner()->setAdSize(ads::DZAdSize{{320, 0}, ads::kDZAdSizeFlagAutoHeight});
     const auto parameters = adapter->requestParameters();
     ASSERT_TRUE(parameters);
+    ASSERT_TRUE((*parameters)["request_param"].dictionary());
     EXPECT_FALSE((*parameters)["request_param"].dictionary()->contains("smart_h"));
 }
 
@@ -261,6 +263,7 @@ TEST_F(DZMAdURLAdapterInterstitialService, ThePagesAdFillsAMediatedInterstitial)
     const auto asked = logged("DUZO_getAdapterLessMediationAd");
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0]["request_param"]["format"].stringValue(), "interstitial_mb");
+    ASSERT_TRUE(asked[0]["request_param"].dictionary());
     EXPECT_FALSE(asked[0]["request_param"].dictionary()->contains("ad_frame"));
 }
 

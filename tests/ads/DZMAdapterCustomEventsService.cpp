@@ -49,6 +49,7 @@ TEST_F(DZMAdapterCustomEventsService, AClassOfAnotherFormatIsNamedWithTheProtoco
         failures()[0].message,
         "Custom Event class BannerOnlyEvent does not conform to the DZCustomEventInterstitial "
         "protocol.");
+    ASSERT_FALSE(owner->failures.empty());
     EXPECT_EQ(owner->failures.back().code, ads::kDZErrorMediationNoFill);
 }
 

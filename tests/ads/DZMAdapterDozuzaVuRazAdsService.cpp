@@ -140,6 +140,7 @@ TEST_F(DZMAdapterDozuzaVuRazAdsService, TheSizeComesFromTheAdThenTheResponseThen
         ads::Error error;
         const auto config = ads::DZMConfig::initWithAppKey("app", core::Value(body), &error);
         ASSERT_TRUE(config);
+        ASSERT_FALSE(config->adNetworkConfigs().empty());
         const auto network =
             ads::DZMAdNetworkConnectorBanner::create(config, config->adNetworkConfigs().front());
         DZMAdapterDozuzaVuRazAds adapter(network);
@@ -239,6 +240,7 @@ protected:
             "app", core::Value(core::Dictionary{{"ad_networks", core::Array{ownNetwork("1", {})}}}),
             &error);
         ASSERT_TRUE(config);
+        ASSERT_FALSE(config->adNetworkConfigs().empty());
     }
     std::shared_ptr<NativeConnector> connector(bool native) {
         auto made = NativeConnector::make(config, config->adNetworkConfigs().front());
@@ -283,6 +285,7 @@ TEST_F(DZMAdapterDozuzaVuRazAdsNativeTest, RequestsItCannotServeFailWithTheirRea
     ASSERT_EQ(banner->failures.size(), 2u);
     EXPECT_EQ(banner->failures[1].code, ads::kDZErrorInternalError);
     EXPECT_EQ(banner->failures[1].message, "Invalid connector used for handling native ad.");
+    ASSERT_FALSE(banner->events.empty());
     EXPECT_EQ(banner->events.back(), "fail com.dozuza.ads 11");
 }
 
@@ -355,6 +358,7 @@ TEST_F(DZMAdapterDozuzaVuRazAdsRewardedService,
     adapter->rewardBasedVideoAdDidStartPlaying(*own);
     adapter->didRewardUserWithReward(*own, nullptr);
     adapter->rewardBasedVideoAdDidClose(*own);
+    ASSERT_GE(host->events.size(), 2u);
     EXPECT_EQ(host->events[1], "open");
     EXPECT_EQ(host->events.back(), "close");
 
@@ -504,6 +508,7 @@ TEST_F(DZMAdapterDozuzaVuRazAdsNativeService, AnInlineNativeAdIsServedAsItselfWi
 
     // The publisher gets our network's own content ad, taken over by the
     // outer loader, with the assets of the inline response.
+    ASSERT_FALSE(delegate->ads.empty());
     const auto ad = std::dynamic_pointer_cast<ads::DZNativeContentAd>(delegate->ads[0]);
     ASSERT_TRUE(ad);
     EXPECT_EQ(ad->headline(), std::optional<std::string>("First wallpaper"));

@@ -162,6 +162,7 @@ TEST_F(DZMConfigTest, ResponsesParseByTheirRules) {
              EXPECT_EQ(config->noFillURLs(), (core::Array{"n"}));
              EXPECT_EQ(config->impressionDefinition(), 1);
              EXPECT_TRUE(config->allowPublisherRenderedAttribution());
+             ASSERT_TRUE(config->rewards());
              EXPECT_EQ(config->rewards()->size(), 1u);
              EXPECT_EQ(config->defaultSlotSize(), core::Value("320x50"));
              EXPECT_EQ(config->defaultAdSize(), core::Value(7));
@@ -172,6 +173,7 @@ TEST_F(DZMConfigTest, ResponsesParseByTheirRules) {
              "adapters":["ScriptedAdapter", 5],"ad":{"ad_html":"x"}}]})",
          [](const auto& config, const auto&) {
              ASSERT_TRUE(config);
+             ASSERT_FALSE(config->adNetworkConfigs().empty());
              const auto& network = config->adNetworkConfigs()[0];
              EXPECT_EQ(network->publisherID(), "p");
              EXPECT_EQ(network->allocationIDString(), "42");

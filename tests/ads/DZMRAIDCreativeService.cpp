@@ -203,7 +203,7 @@ TEST_F(DZMRAIDCreativeService, ExpandShowsTheAdFullScreenWithItsCloseButtonAndCl
         return page("mraid.getCurrentPosition().height") ==
                core::Value(adView()->bounds().height());
     }));
-    EXPECT_FALSE(heard("sizeChange").empty());
+    ASSERT_FALSE(heard("sizeChange").empty());
     EXPECT_EQ(heard("sizeChange").back()[1], core::Value(adView()->bounds().height()));
     // Expanding again is an error, not a second controller.
     EXPECT_EQ(page("mraid.expand(), mraid.getState()"), core::Value("expanded"));

@@ -168,6 +168,7 @@ TEST(DZMediatedNativeAd, RenderingTellsTheNetworkOncePerViewAndUntracksTheViewIt
     EXPECT_EQ(mediated->renderedView(), second);
     ad->relayUnloadedViewToMediatedAd(second);
     EXPECT_EQ(mediated->renderedView(), nullptr);
+    ASSERT_FALSE(delegate.heard.empty());
     EXPECT_EQ(delegate.heard.back(), "untrack second");
 }
 
@@ -235,6 +236,7 @@ TEST(DZMediationNativeAdVideoController, FollowsTheNetworksVideoOnlyWhenTheAdHas
     controller->setVideoPlaybackState(1);
     controller->setVideoPlaybackState(9);
     EXPECT_EQ(controller->videoPlaybackState(), 9);
+    ASSERT_FALSE(delegate->heard.empty());
     EXPECT_EQ(delegate->heard.back(), "play");
     EXPECT_EQ(delegate->heard.size(), 4u);
     // The network's controls stay its own.

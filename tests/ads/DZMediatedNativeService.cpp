@@ -136,6 +136,7 @@ protected:
             core::Dictionary{{"behaviour", behaviour}, {"headline", headline + id}});
     }
     [[nodiscard]] std::string pageText(const char* elementID) const {
+        if (connectors.empty()) return "(no connector)";
         const auto& adView = connectors.back()->adView();
         if (!adView) return "(no view)";
         return adwebtesting::evaluate(*adView->webView(),
@@ -194,6 +195,7 @@ TEST_F(DZMediatedNativeService, TheTemplatesImpressionAndTappedLinkReachTheWater
     ASSERT_TRUE(start(response({nativeExpressNetwork("X", "content")})));
     ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }));
     ASSERT_EQ(owner->finished, 1);
+    ASSERT_FALSE(connectors.empty());
     const auto adView = connectors[0]->adView();
     ASSERT_TRUE(adView);
     const auto network = std::dynamic_pointer_cast<ContentNetworkAd>(connectors[0]->mediatedNativeAd());
@@ -248,6 +250,7 @@ TEST_F(DZMediatedNativeService, ANetworkThatCountsItsImpressionsPingsWhenItRepor
                          {"handles_impressions", true}})})));
     ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }));
     ASSERT_EQ(owner->finished, 1);
+    ASSERT_FALSE(connectors.empty());
     const auto adView = connectors[0]->adView();
     ASSERT_TRUE(adView);
     const auto network =
@@ -296,6 +299,7 @@ TEST_F(DZMediatedNativeService, AssetsThatCannotBeBuiltAndFailuresOfTheAdapterMo
     ASSERT_TRUE(waitFor([&] { return owner->outcomes() > 0; }));
     EXPECT_EQ(owner->finished, 1);
     EXPECT_EQ(NativeAdapter::made().size(), 3u);
+    ASSERT_FALSE(connectors.empty());
     EXPECT_FALSE(connectors[0]->adView()) << "no template without assets";
     EXPECT_EQ(pageText(NativeExpressScenarios::kHeadlineID), "Fjord at dawn C");
     EXPECT_EQ(pingValues(fixtures::MediationScenarios::kImpression, "aec"),
@@ -334,6 +338,10 @@ TEST_F(DZMediatedNativeService, TheAdLoaderMakesNativeConnectorsForNativeAndUnty
         ads::Error error;
         const auto config = ads::DZMConfig::initWithAppKey(
             "app", core::Dictionary{{"ad_networks", core::Array{network}}}, &error);
+        if (!config || config->adNetworkConfigs().empty()) {
+            ADD_FAILURE() << "no network configured: " << error.message;
+            return "(no network)";
+        }
         const auto connector =
             loader->mediationConnectorForConfiguration(config, config->adNetworkConfigs()[0]);
         return connector ? connector->className() : "none";
@@ -583,6 +591,10 @@ TEST_F(DZMediatedNativeService, AMediatedBannerBecomesABannerOfItsSlotSizeWithIt
         ads::Error error;
         const auto config = ads::DZMConfig::initWithAppKey(
             "app", core::Dictionary{{"ad_networks", core::Array{network}}}, &error);
+        if (!config || config->adNetworkConfigs().empty()) {
+            ADD_FAILURE() << "no network configured: " << error.message;
+            return nullptr;
+        }
         const auto connector =
             ads::DZMAdNetworkConnectorBanner::create(config, config->adNetworkConfigs()[0]);
         for (const auto& name : sent)
@@ -643,7 +655,8 @@ TEST_F(DZMediatedNativeService, ALoaderAskingForBannersGetsTheNetworksViewInAPub
     network.set("slot_sizes", core::Array{"320x50"});
     loader->loadRequest(slottesting::requestWithExtras(mediationExtras(response({network}))));
     ASSERT_TRUE(waitFor([&] { return !delegate->banners.empty() || !delegate->failures.empty(); }));
-    ASSERT_EQ(delegate->banners.size(), 1u) << delegate->failures.front();
+    ASSERT_EQ(delegate->banners.size(), 1u)
+        << (delegate->failures.empty() ? "" : delegate->failures.front());
     const auto& banner = delegate->banners[0];
     EXPECT_EQ(banner->adSize().size, (gfx::Size{320, 50}));
     EXPECT_EQ(banner->adUnitID(), "unit/b");

@@ -64,7 +64,9 @@ TEST_F(DZNativeAdImagesService, ImageObjectsTakeTheirDefaults) {
                                        core::Dictionary{{"url", "https://a.test/3.png"}}});
     ads::DZNativeAdImageAdLoaderOptions several;
     several.setShouldRequestMultipleImages(true);
+    ASSERT_TRUE(DZNativeAdImage::nativeAdImagesFromImageConfigurationArray(list, &several));
     EXPECT_EQ(DZNativeAdImage::nativeAdImagesFromImageConfigurationArray(list, &several)->size(), 2u);
+    ASSERT_TRUE(DZNativeAdImage::nativeAdImagesFromImageConfigurationArray(list, nullptr));
     EXPECT_EQ(DZNativeAdImage::nativeAdImagesFromImageConfigurationArray(list, nullptr)->size(), 1u);
     EXPECT_FALSE(DZNativeAdImage::nativeAdImagesFromImageConfigurationArray(core::Array{}, nullptr));
 }
@@ -158,6 +160,7 @@ TEST_F(DZNativeAdImagesService, IconsLoadInFinishingOrderOrReportTheFirstFailure
     EXPECT_EQ(heard[1], "ok");
     ASSERT_TRUE(two->icons());
     ASSERT_EQ(two->icons()->size(), 2u);
+    ASSERT_GE(two->loadingImages().size(), 2u);
     EXPECT_EQ((*two->icons())[0], two->loadingImages()[1]) << "the fast one finished first";
     EXPECT_EQ((*two->icons())[1], two->loadingImages()[0]);
 

@@ -142,12 +142,15 @@ TEST_F(DZNativeAdKindsService, LoadsIconImagesAndBadgeAndLeavesOutFailedOptional
     entry.set("attribution", attribution("icon.png"));
     const auto ad = DZNativeAppInstallAd::create(entry, imageOptions(false, true));
     ASSERT_TRUE(ad);
+    ASSERT_GT(ad->nativeAdImages().size(), 1u);
     const auto missing = ad->nativeAdImages()[1];
     EXPECT_EQ(load(ad), "ok");
     ASSERT_TRUE(ad->icon()->image());
     ASSERT_EQ(ad->images().size(), 1u) << "the missing image is left out";
     EXPECT_TRUE(ad->images()[0]->image());
     ASSERT_TRUE(ad->adChoicesIcon());
+    ASSERT_TRUE(ad->attribution() && ad->attribution()->icons());
+    ASSERT_FALSE(ad->attribution()->icons()->empty());
     EXPECT_EQ(ad->adChoicesIcon(), ad->attribution()->icons()->front());
     // The badge sizes itself around its text and the 8x6 icon, so that a
     // corner pin alone places it.

@@ -279,6 +279,7 @@ TEST(DZNativeAd, RenderingStatisticsAreCappedPerTemplateAndFilteredByAdUnit) {
     // Of i = 2..11: a at 2,4,5,7,8,10,11; b at 3,6,9.
     EXPECT_EQ(a->size(), 7u);
     EXPECT_EQ(b->size(), 3u);
+    ASSERT_FALSE(b->empty());
     EXPECT_EQ((*b)[0]["template_id"], core::Value(templateID));
     EXPECT_FALSE(ads::DZNativeAdStatisticsForAdUnit("unit/c", templateID));
 

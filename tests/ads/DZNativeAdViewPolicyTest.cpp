@@ -110,6 +110,7 @@ TEST_F(DZNativeAdViewPolicyTest, TapsClickTheVisibleAssetUnderTheFingerOrTheBack
 
     // The headline lies over the body; hidden, the body takes the tap.
     tap(*policy, {20, 115});
+    ASSERT_FALSE(ad->clicks.empty());
     EXPECT_EQ(ad->clicks.back().assetName, "2001");
     headline->setHidden(true);
     tap(*policy, {20, 115});
@@ -131,6 +132,7 @@ TEST_F(DZNativeAdViewPolicyTest, TapsClickTheVisibleAssetUnderTheFingerOrTheBack
     // A hidden badge is no target: the container's area is background.
     badge->setHidden(true);
     tap(*policy, {285, 325});
+    ASSERT_FALSE(ad->clicks.empty());
     EXPECT_EQ(ad->clicks.back().assetName, "2099");
     // The recorded ad view holds the policy, which holds the ad.
     ad->clicks.clear();
@@ -218,6 +220,7 @@ TEST_F(DZNativeAdViewPolicyTest, VisibleAdViewsRecordAtOnceOthersThroughAMonitor
     const auto later = std::make_shared<RecordingNativeAd>();
     adView->setFrame({0, 900, 300, 250});
     policy->setNativeAd(later);
+    ASSERT_GT(recorder->events.size(), 2u);
     EXPECT_EQ(recorder->events[2], "unload test-views");
     ASSERT_TRUE(drainMainQueue());
     EXPECT_TRUE(later->impressions.empty());
@@ -266,6 +269,7 @@ TEST_F(DZNativeAdViewPolicyTest, AdChoicesSitInTheirCornerRightUnderTheOverlay) 
     adView->layoutIfNeeded();
     EXPECT_EQ(first->choices->frame(), Rect(260, 235, 40, 15));
     const auto& subviews = adView->subviews();
+    ASSERT_GE(subviews.size(), 2u);
     EXPECT_EQ(subviews.back(), first->overlay);
     EXPECT_EQ(subviews[subviews.size() - 2], first->choices);
     adView->layoutIfNeeded();
@@ -275,6 +279,7 @@ TEST_F(DZNativeAdViewPolicyTest, AdChoicesSitInTheirCornerRightUnderTheOverlay) 
     const auto late = std::make_shared<ui::View>(Rect(0, 0, 10, 10));
     adView->addSubview(late);
     policy->adViewDidLayoutSubviews();
+    ASSERT_GE(adView->subviews().size(), 2u);
     EXPECT_EQ(adView->subviews().back(), first->overlay);
     EXPECT_EQ(adView->subviews()[adView->subviews().size() - 2], first->choices);
 
@@ -291,6 +296,7 @@ TEST_F(DZNativeAdViewPolicyTest, AdChoicesSitInTheirCornerRightUnderTheOverlay) 
     ASSERT_EQ(policy->adChoicesViewConstraints().size(), 2u);
     EXPECT_EQ(policy->adChoicesViewConstraints()[0]->attribute(), ui::LayoutAttribute::Top);
     EXPECT_EQ(policy->adChoicesViewConstraints()[1]->attribute(), ui::LayoutAttribute::Left);
+    ASSERT_FALSE(adView->subviews().empty());
     EXPECT_EQ(adView->subviews().back(), second->choices) << "topmost without an overlay";
 }
 

@@ -218,6 +218,7 @@ TEST_F(DZNativeCustomTemplateAdVideoService, TheVideoShowsInAMediaViewAndItsClic
     ASSERT_TRUE(waitFor([&] { return !received("click").empty(); }));
     const core::Value click = received("click")[0];
     EXPECT_EQ(click["click"]["asset"], core::Value("_videoMediaView"));
+    ASSERT_TRUE(click.dictionary());
     EXPECT_FALSE(click.dictionary()->contains("has_custom_click_handler"));
 }
 

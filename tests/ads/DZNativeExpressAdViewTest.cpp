@@ -53,6 +53,10 @@ protected:
             "unit/express", core::Dictionary{{"ad_networks", core::Array{network}}}, &error);
         EXPECT_TRUE(config) << error.message;
         if (!config) return nullptr;
+        if (config->adNetworkConfigs().empty()) {
+            ADD_FAILURE() << "no network configured";
+            return nullptr;
+        }
         const auto result =
             view->adLoaderConfigurationForAd(nullptr, config->adNetworkConfigs().front());
         return result ? *result : nullptr;
@@ -181,6 +185,7 @@ TEST_F(DZNativeExpressAdViewTest, EachMediatedNetworkGetsANativeExpressConnector
                                              {"id", "1"}, {"adapters", core::Array{"A"}}}}}},
         &error);
     ASSERT_TRUE(config) << error.message;
+    ASSERT_FALSE(config->adNetworkConfigs().empty());
     const auto& network = config->adNetworkConfigs().front();
     const auto connector = view->mediationConnectorForConfiguration(config, network);
     ASSERT_TRUE(std::dynamic_pointer_cast<ads::DZMAdNetworkConnectorNativeExpressAd>(connector));

@@ -82,8 +82,11 @@ TEST_F(DZOverlayViewService, LoadsNeedHTMLAndDefaultTheBaseURL) {
 
     post("loadHtml", {{"overlayHtml", fixtures::NativeAds::overlayHTML()}});
     ASSERT_TRUE(overlayLoaded());
+    ASSERT_TRUE(overlay->overlayView()->URL());
     EXPECT_EQ(overlay->overlayView()->URL()->absoluteString(), "about:blank");
-    EXPECT_EQ(pageMessages(1)[0], core::Value(core::Dictionary{{"messageType", "htmlLoaded"}}));
+    const auto loaded = pageMessages(1);
+    ASSERT_FALSE(loaded.empty());
+    EXPECT_EQ(loaded[0], core::Value(core::Dictionary{{"messageType", "htmlLoaded"}}));
     EXPECT_FALSE(overlay->overlayIdentifier());
 
     post("showOverlay");
@@ -101,6 +104,7 @@ TEST_F(DZOverlayViewService, AnOverlayIsNeverGivenABaseOutsideHTTP) {
     post("loadHtml",
          {{"overlayHtml", fixtures::NativeAds::overlayHTML()}, {"baseUrl", server.urlString("/")}});
     ASSERT_TRUE(overlayLoaded());
+    ASSERT_TRUE(overlay->overlayView()->URL());
     EXPECT_EQ(overlay->overlayView()->URL()->absoluteString(), server.urlString("/"));
 }
 
@@ -110,8 +114,9 @@ TEST_F(DZOverlayViewService, MessagesCarryTheLoadedOverlaysIdentifier) {
                       {"id", "A"}});
     ASSERT_TRUE(overlayLoaded());
     EXPECT_EQ(overlay->overlayIdentifier(), "A");
-    EXPECT_EQ(pageMessages(1)[0],
-              core::Value(core::Dictionary{{"messageType", "htmlLoaded"}, {"id", "A"}}));
+    const auto loaded = pageMessages(1);
+    ASSERT_FALSE(loaded.empty());
+    EXPECT_EQ(loaded[0], core::Value(core::Dictionary{{"messageType", "htmlLoaded"}, {"id", "A"}}));
 
     // Overlay to page: stamped with "A" unless it has its own "id".
     auto& overlayPage = *overlay->overlayView()->webView();

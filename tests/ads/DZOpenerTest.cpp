@@ -143,6 +143,7 @@ TEST_F(DZOpenerActionsTest, TheServersSchemesReplaceTheDefaultConfirmations) {
     const auto alerts = page.opener->confirmationAlerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0]->message(), "//x");
+    ASSERT_GT(alerts[0]->actions().size(), 1u);
     EXPECT_EQ(alerts[0]->actions()[1].title, "Go");
 }
 

@@ -104,6 +104,7 @@ TEST_F(DZPingerService, StoresBeforeSendingAndRemovesAfterSuccess) {
 
     waitUntilIdle();
     EXPECT_FALSE(retryCount(retry));
+    ASSERT_FALSE(server_.requestsTo("/ping").empty());
     const auto request = server_.requestsTo("/ping").front();
     EXPECT_EQ(request.method, "GET");
     EXPECT_TRUE(request.rawQuery.empty()) << "the first attempt sends the caller's URL";
@@ -205,6 +206,7 @@ TEST_F(DZPingerService, RetriesAreSpentAcrossRestartsThenTheEntryIsDropped) {
         EXPECT_EQ(retryCount(retry), DZPinger::kDefaultURLRetryCount - pass + 1);
         if (pass <= DZPinger::kDefaultURLRetryCount) {
             retryPass(static_cast<size_t>(pass));
+            ASSERT_FALSE(server_.requestsTo("/retry").empty());
             EXPECT_EQ(server_.requestsTo("/retry").back().rawQuery, "id=7");
         } else {
             DZPinger::sharedInstance()->pingRetryURLs();

@@ -141,10 +141,12 @@ TEST_F(DZPrecacheDMSGHandlerService, ANewSourceWaitsUntilTheRunningDownloadIsAbo
     for (const auto& event : events()) EXPECT_EQ(event["src"].stringValue(), first);
 
     precache({{"abort", "1"}});
+    ASSERT_FALSE(events().empty());
     EXPECT_EQ(events().back()["src"].stringValue(), first);
     precache({{"src", second}});
     ASSERT_NE(handler->resourceCache(), running);
     ASSERT_TRUE(waitForEnd());
+    ASSERT_FALSE(events().empty());
     EXPECT_EQ(events().back()["event"].stringValue(), "precacheComplete");
     EXPECT_EQ(events().back()["src"].stringValue(), second);
     EXPECT_NE(handler->resourceCache()->fileURL(), running->fileURL());

@@ -26,5 +26,6 @@ TEST(DZQueueSync, RunsOnTheQueueOrInlineWhenAlreadyOnIt) {
 
     // The main queue from the main thread alike.
     DZSyncOnQueue(*core::Queue::main(), [&] { order.push_back(5); });
+    ASSERT_FALSE(order.empty());
     EXPECT_EQ(order.back(), 5);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <thread>
 
 #include "ads/core/app/DZApplication.h"
@@ -298,6 +299,12 @@ TEST(DZRequest, TheSignalPairIsReadOnTheMainThreadAndWrittenLast) {
     DZRequest request;
     core::Dictionary parameters;
     std::thread caller([&] { parameters = request.parameters(); });
+    // However the test ends; the caller waits for the main loop.
+    const std::shared_ptr<void> joined(nullptr, [&](void*) {
+        if (!caller.joinable()) return;
+        (void)core::RunLoop::main().runUntil([&] { return !parameters.empty(); }, 10);
+        caller.join();
+    });
     ASSERT_TRUE(core::RunLoop::main().runUntil([&] { return !parameters.empty(); }, 10));
     caller.join();
     EXPECT_EQ(parameters.keys().back(), "ms");

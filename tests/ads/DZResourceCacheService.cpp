@@ -114,6 +114,7 @@ TEST_F(DZResourceCacheService, DownloadsIntoTheFileNamedByTheCacheID) {
     ASSERT_TRUE(runToEnd());
     core::NotificationCenter::defaultCenter().removeObserver(token);
 
+    ASSERT_GE(delegate_->events.size(), 2u);
     EXPECT_EQ(delegate_->events.front(), "start");
     EXPECT_EQ(delegate_->events[1], "response");
     EXPECT_EQ(delegate_->events.back(), "succeed");
@@ -161,6 +162,7 @@ TEST_F(DZResourceCacheService, LengthsOutOfRangeCountAsUnknown) {
         const auto cache = cacheFor(path);
         cache->start();
         ASSERT_TRUE(runToEnd());
+        ASSERT_FALSE(delegate_->events.empty());
         EXPECT_EQ(delegate_->events.back(), "succeed");
         EXPECT_EQ(cache->contentLength(), 0);
         EXPECT_EQ(cache->cachedContentSize(), 4);
@@ -177,6 +179,7 @@ TEST_F(DZResourceCacheService, NegativeContentLengthCountsAsUnknown) {
     const bool ended = runToEnd();
     core::URLProtocolRegistry::shared().unregisterFactory(factory);
     ASSERT_TRUE(ended);
+    ASSERT_FALSE(delegate_->events.empty());
     EXPECT_EQ(delegate_->events.back(), "succeed");
     EXPECT_EQ(cache->contentLength(), 0);
     EXPECT_EQ(cache->cachedContentSize(), 3);
@@ -239,6 +242,7 @@ TEST_F(DZResourceCacheService, StopsSuccessfullyAtTheByteLimit) {
     gate->openTo(1200);
     ASSERT_TRUE(runToEnd());
     gate->release();
+    ASSERT_FALSE(delegate_->events.empty());
     EXPECT_EQ(delegate_->events.back(), "succeed");
     EXPECT_EQ(cache->cachedContentSize(), 1200);
     EXPECT_TRUE(cache->valid());

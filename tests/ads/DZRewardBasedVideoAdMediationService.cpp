@@ -92,6 +92,7 @@ TEST_F(DZRewardBasedVideoAdMediationService, NetworksAreAskedOnlyOnceTheirSetUpH
     EXPECT_TRUE(asked().empty());
     EXPECT_EQ(running(), before + 1);
     EXPECT_EQ(rewarded->pendingSetUpConnectorsTimestamp().count(kAlpha), 1u);
+    ASSERT_TRUE(ScriptedRewardedAdapter::latest(kAlpha));
     ScriptedRewardedAdapter::latest(kAlpha)->reportSetUp(true);
     EXPECT_EQ(asked(), std::vector<std::string>{std::string(kAlpha) + " 1"});
     EXPECT_EQ(host->events, std::vector<std::string>{"receive"});
@@ -105,7 +106,9 @@ TEST_F(DZRewardBasedVideoAdMediationService, NetworksAreAskedOnlyOnceTheirSetUpH
     ASSERT_TRUE(load({rewardedNetwork("1", kBeta, {{"setUp", "wait"}}),
                       rewardedNetwork("2", kAlpha, {{"label", "second"}})}));
     EXPECT_EQ(asked().size(), 1u);
+    ASSERT_TRUE(ScriptedRewardedAdapter::latest(kBeta));
     ScriptedRewardedAdapter::latest(kBeta)->reportSetUp(false);
+    ASSERT_FALSE(asked().empty());
     EXPECT_EQ(asked().back(), std::string(kAlpha) + " second");
     EXPECT_EQ(host->events, (std::vector<std::string>{"receive", "receive"}));
     EXPECT_EQ(rewarded->connectors().count(kBeta), 0u);
@@ -172,6 +175,7 @@ TEST_F(DZRewardBasedVideoAdMediationService, EntriesSharingAnAdapterClassEachGet
 
 TEST_F(DZRewardBasedVideoAdMediationService, TheServersRewardWinsThenTheAdaptersThenOneOfNothing) {
     const auto grant = [&](const std::shared_ptr<ads::DZAdReward>& reward) {
+        ASSERT_FALSE(ScriptedRewardedAdapter::made().empty());
         const auto adapter = ScriptedRewardedAdapter::made().back();
         adapter->connector()->adapterDidRewardUserWithReward(adapter.get(), reward);
     };
@@ -356,6 +360,7 @@ TEST_F(DZRewardBasedVideoAdMediationService, AStaleSetUpIsReplacedAtTheNextLoad)
     caseName = "-reuse";
     ASSERT_TRUE(load({rewardedNetwork("1", kAlpha, {{"label", "reused"}})}));
     EXPECT_EQ(ScriptedRewardedAdapter::made().size(), 2u);
+    ASSERT_FALSE(asked().empty());
     EXPECT_EQ(asked().back(), std::string(kAlpha) + " reused");
 }
 
@@ -445,7 +450,7 @@ TEST_F(DZRewardBasedVideoAdCorePageService, TheCorePagesAdURLAndInlineAdLoadTheR
     // interstitial's ad.
     ASSERT_TRUE(loadScenario(fixtures::RewardedScenarios::kInlineScenario));
     ASSERT_EQ(host->events, (std::vector<std::string>{"receive", "receive"}))
-        << host->failures.back().message;
+        << (host->failures.empty() ? "" : host->failures.back().message);
     ASSERT_NE(rewarded->ad(), nullptr);
     ASSERT_NE(rewarded->ad()->reward(), nullptr);
     EXPECT_EQ(rewarded->ad()->reward()->rewardAmount().string(), "2.5");

@@ -96,7 +96,9 @@ TEST(DZAdRewardTest, AmountsKeepTheirDecimalValueAndOnlyNumbersCount) {
     EXPECT_EQ(DZAdReward::create(), nullptr);
     EXPECT_EQ(DZAdReward::create(std::string("coins"), std::nullopt), nullptr);
     // Texts of the ad page: spaces and exponents, nothing else.
+    ASSERT_TRUE(DZAdReward::decimalFromText(" 1e2 "));
     EXPECT_EQ(DZAdReward::decimalFromText(" 1e2 ")->string(), "100");
+    ASSERT_TRUE(DZAdReward::decimalFromText("2.50"));
     EXPECT_EQ(DZAdReward::decimalFromText("2.50")->string(), "2.5");
     EXPECT_FALSE(DZAdReward::decimalFromText("nan"));
     EXPECT_FALSE(DZAdReward::decimalFromText("1e"));

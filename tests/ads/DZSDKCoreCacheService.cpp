@@ -85,7 +85,9 @@ TEST_F(DZSDKCoreCacheService, ADownloadRunsThenSucceedsWithItsFileAndTheDisk) {
     EXPECT_GE(done["file"]["creation_timestamp_in_seconds"].intValue(), before - 1);
     EXPECT_EQ(done["cache"]["headers"]["Content-Type"].stringValue(), "video/mp4");
     EXPECT_GT(done["environment"]["disk_total_bytes"].uintValue(), 0u);
+    ASSERT_TRUE(done["environment"].dictionary());
     EXPECT_TRUE(done["environment"].dictionary()->contains("disk_free_bytes"));
+    ASSERT_TRUE(done.dictionary());
     EXPECT_FALSE(done.dictionary()->contains("error"));
     EXPECT_TRUE(handler().resourceCaches().empty());
     const auto requests = server.requestsTo("/clip");
@@ -112,6 +114,7 @@ TEST_F(DZSDKCoreCacheService, OneDownloadPerRequestIDAndPerCacheID) {
     gate->openTo(1000);
     const auto done = reportsUntil("succeed", "shared");
     gate->release();
+    ASSERT_FALSE(done.empty());
     EXPECT_EQ(done.back()["file"]["size"].intValue(), 1000);
     EXPECT_TRUE(server.requestsTo("/other").empty());
     EXPECT_EQ(core::FileManager::readFile(folder + "/" + ads::DZStringHashHex("shared") + ".gcache")
@@ -124,6 +127,7 @@ TEST_F(DZSDKCoreCacheService, OnlyHTTPResourcesAreDownloaded) {
     const auto all = reportsUntil("failed", "local");
     ASSERT_EQ(all.size(), 1u);
     EXPECT_NE(all[0]["error"].stringValue().find("Only http and https"), std::string::npos);
+    ASSERT_TRUE(all[0]["file"].dictionary());
     EXPECT_TRUE(all[0]["file"].dictionary()->empty());
     EXPECT_FALSE(core::FileManager::fileExists(
         *ads::DZResourceCache::fileURLForCacheID("local", nullptr)->fileSystemPath()));
@@ -172,6 +176,7 @@ TEST_F(DZSDKCoreCacheService, AStatusCheckAnswersRunningSucceedNotRunningOrFaile
     all = reports(6);
     ASSERT_EQ(all.size(), 6u);
     EXPECT_EQ(statusOf(all[5]), "failed");
+    ASSERT_TRUE(all[5]["file"].dictionary());
     EXPECT_TRUE(all[5]["file"].dictionary()->empty());
 }
 
@@ -190,7 +195,9 @@ TEST_F(DZSDKCoreCacheService, RemovingARunningDownloadFailsItAndDeletesItsFile) 
     sendFromPage("removeResource", {{"fileurl", fileURLOf("doomed")}});
     const auto all = reportsUntil("failed", "doomed");
     gate->release();
+    ASSERT_FALSE(all.empty());
     EXPECT_EQ(all.back()["error"].stringValue(), "Delete cached resource.");
+    ASSERT_TRUE(all.back()["file"].dictionary());
     EXPECT_TRUE(all.back()["file"].dictionary()->empty());
     EXPECT_FALSE(core::FileManager::fileExists(path));
     EXPECT_TRUE(handler().resourceCaches().empty());
@@ -226,6 +233,7 @@ TEST_F(DZSDKCoreCacheService, FilesOutsideTheCacheFolderAreNeitherReportedNorDel
         const auto all = reports(++count);
         ASSERT_EQ(all.size(), count);
         EXPECT_EQ(statusOf(all.back()), "failed");
+        ASSERT_TRUE(all.back()["file"].dictionary());
         EXPECT_TRUE(all.back()["file"].dictionary()->empty());
     }
     EXPECT_EQ(core::FileManager::readFile(victim).value(), "keep");
@@ -277,6 +285,7 @@ TEST_F(DZSDKCoreCacheService, AGCacheURLLoadsThroughThePageIntoACacheOverItsFile
     EXPECT_EQ(std::string(bytes->begin(), bytes->end()), body.substr(990));
     const auto asked = logged("DUZO_GCache");
     ASSERT_EQ(asked.size(), 1u);
+    ASSERT_TRUE(asked[0]["args"]["environment"].dictionary());
     EXPECT_TRUE(asked[0]["args"]["environment"].dictionary()->contains("disk_free_bytes"));
 
     const Loaded gone = load("/gone.mp4");

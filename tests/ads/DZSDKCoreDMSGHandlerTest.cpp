@@ -125,8 +125,11 @@ TEST_F(DZSDKCoreDMSGHandlerTest, SavedStateStaysWithinItsBoundsAndKeepsWhatWasSa
 
     // The total counts keys and states of the page: up to 64 KiB fits.
     size_t others = 0;
-    for (const auto& [key, value] : saved())
-        if (key != "version" && key != "k1") others += key.size() + value.string()->size();
+    for (const auto& [key, value] : saved()) {
+        if (key == "version" || key == "k1") continue;
+        ASSERT_TRUE(value.string()) << key;
+        others += key.size() + value.string()->size();
+    }
     const std::string fits(64 * 1024 - others - 2, 'x');
     send("saveState", {{"key", "k1"}, {"state", fits}});
     EXPECT_EQ(saved()["k1"], core::Value(fits));

@@ -75,12 +75,15 @@ TEST(DZSafeBrowsingReporter, RequiredSettingsAndUnsafeReportURLs) {
 TEST(DZBadAdReport, Endpoint) {
     const auto defaults = core::UserDefaults::standard();
     defaults->setString("/dozuza/ads/bad_ad_report_path", "");
+    ASSERT_TRUE(DZBadAdReportURL());
     EXPECT_EQ(DZBadAdReportURL()->absoluteString(), kDZDefaultBadAdReportURLString);
     defaults->setString("/dozuza/ads/bad_ad_report_path", "https://r.example/bad");
+    ASSERT_TRUE(DZBadAdReportURL());
     EXPECT_EQ(DZBadAdReportURL()->absoluteString(), "https://r.example/bad");
     defaults->setString("/dozuza/ads/bad_ad_report_path", "javascript:alert(1)");
     EXPECT_FALSE(DZBadAdReportURL());
     defaults->removeObjectForKey("/dozuza/ads/bad_ad_report_path");
+    ASSERT_TRUE(DZBadAdReportURL());
     EXPECT_EQ(DZBadAdReportURL()->absoluteString(), kDZDefaultBadAdReportURLString);
 }
 

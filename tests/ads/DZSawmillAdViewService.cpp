@@ -183,7 +183,9 @@ TEST_F(DZSawmillAdViewService, AnAdLoadsEventsReachTheServerFromThePageInOrder) 
     batches = fixtures::sawmillBatches(server_);
 
     ASSERT_GE(batches.size(), 6u);
+    ASSERT_FALSE(batches[1].commands.empty());
     EXPECT_TRUE(batches[1].commands[0]["params"]["env"]["device"].dictionary());
+    ASSERT_FALSE(batches[2].commands.empty());
     EXPECT_EQ(batches[2].commands[0]["params"]["experiments"], core::Value("exp-1"));
     const auto buffered = testsupport::paramsOf(batches[3].commands);
     ASSERT_FALSE(buffered.empty());
@@ -264,6 +266,7 @@ TEST_F(DZSawmillAdViewService, CommandsJSONCannotCarryAreDroppedAndTheNextArrive
 
     const auto batches = waitForBatches(2);
     ASSERT_EQ(batches.size(), 2u);
+    ASSERT_FALSE(batches[0].commands.empty());
     EXPECT_EQ(batches[0].commands[0]["params"]["nan"], core::Value("nan"));
     EXPECT_EQ(batches[1].sequence, 2) << "the page never saw the deep command";
     EXPECT_EQ(batches[1].commands, marker("next"));

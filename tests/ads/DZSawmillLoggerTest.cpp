@@ -61,6 +61,7 @@ TEST_F(DZSawmillLoggerTest, FirstEventAfterLoadSendsFramingThenBufferThenEvent) 
     EXPECT_TRUE(env["device"].dictionary());
     EXPECT_TRUE(env["network"].dictionary());
     EXPECT_EQ(env["sdk_version"], core::Value(DZRequest::sdkVersion()));
+    ASSERT_FALSE(sent[1].empty());
     EXPECT_EQ(paramsOf(sent[1])[0], core::Value(core::Dictionary{{"experiments", kExperiments}}));
     const auto buffered = paramsOf(sent[2]);
     ASSERT_EQ(buffered.size(), 3u);
@@ -101,11 +102,14 @@ TEST_F(DZSawmillLoggerTest, ReleaseAfterLoadFlushesTheBufferBeforeFinish) {
 
     const auto sent = calls();
     ASSERT_EQ(sent.size(), 4u);
+    ASSERT_FALSE(sent[0].empty());
     EXPECT_TRUE(paramsOf(sent[0])[0]["env"].dictionary());
+    ASSERT_FALSE(sent[1].empty());
     EXPECT_EQ(paramsOf(sent[1])[0], core::Value(core::Dictionary{{"experiments", kExperiments}}));
     ASSERT_EQ(sent[2].size(), 2u);
     EXPECT_TRUE(paramsOf(sent[2])[0]["sawmill"]["created"].dictionary());
     EXPECT_EQ(paramsOf(sent[2])[1], core::Value(event("A")));
+    ASSERT_FALSE(sent[3].empty());
     EXPECT_EQ(paramsOf(sent[3])[0], core::Value(*DZSawmillFlagEvent("sawmill", "finish")));
     EXPECT_EQ(sent[3][0]["id"], core::Value(id));
 }
@@ -123,8 +127,11 @@ TEST_F(DZSawmillLoggerTest, ExperimentsAreSentOnceTheyAreStored) {
     logger->reportEvent(event("C"));
     sent = calls();
     ASSERT_EQ(sent.size(), 6u);
+    ASSERT_FALSE(sent[3].empty());
     EXPECT_EQ(paramsOf(sent[3])[0], core::Value(core::Dictionary{{"experiments", kExperiments}}));
+    ASSERT_FALSE(sent[4].empty());
     EXPECT_EQ(paramsOf(sent[4])[0], core::Value(event("B")));
+    ASSERT_FALSE(sent[5].empty());
     EXPECT_EQ(paramsOf(sent[5])[0], core::Value(event("C")));
     EXPECT_TRUE(logger->environmentReported());
 }

@@ -124,7 +124,9 @@ TEST_F(DZSawmillService, FirstEventAfterLoadGoesOutAfterFramingAndBuffer) {
 
     const auto batches = waitForBatches(4);
     ASSERT_EQ(batches.size(), 4u);
+    ASSERT_FALSE(batches[0].commands.empty());
     EXPECT_TRUE(batches[0].commands[0]["params"]["env"]["device"].dictionary());
+    ASSERT_FALSE(batches[1].commands.empty());
     EXPECT_EQ(batches[1].commands[0]["params"]["experiments"], core::Value("exp-1"));
     const auto buffered = testsupport::paramsOf(batches[2].commands);
     ASSERT_EQ(buffered.size(), 3u);
@@ -151,6 +153,7 @@ TEST_F(DZSawmillService, LoggerReleasedBeforeTheScriptLoadsSendsNothing) {
     loadedSawmill()->asynchronouslyExecuteCommands(marker("after"));
     const auto batches = waitForBatches(1);
     ASSERT_EQ(batches.size(), 1u);
+    ASSERT_FALSE(batches[0].commands.empty());
     EXPECT_EQ(batches[0].commands[0]["params"], core::Value(event("after")));
 }
 
@@ -169,6 +172,7 @@ TEST_F(DZSawmillService, BeaconEveryThirtySecondsOnTheClock) {
     clock_.advance(1);
     const auto batches = waitForBatches(2);
     ASSERT_EQ(batches.size(), 2u);
+    ASSERT_FALSE(batches[0].commands.empty());
     EXPECT_EQ(batches[0].commands[0]["params"], core::Value(event("before")));
     const core::Value beacon(
         core::Dictionary{{"beacon", core::Dictionary{{"time_interval_sec", 30.0}}}});
@@ -261,7 +265,9 @@ TEST_F(DZSawmillService, CommandsFromAnyThreadRunLaterOnTheScriptsThread) {
     other.join();
     const auto batches = waitForBatches(3);
     ASSERT_EQ(batches.size(), 3u);
+    ASSERT_FALSE(batches[1].commands.empty());
     EXPECT_EQ(batches[1].commands[0]["params"], core::Value(event("other-1")));
+    ASSERT_FALSE(batches[2].commands.empty());
     EXPECT_EQ(batches[2].commands[0]["params"], core::Value(event("other-2")));
     EXPECT_EQ(sequence(), core::Value(3));
 }

@@ -79,6 +79,7 @@ TEST(DZSearchRequest, EveryPropertySurvivesTheParametersAndACopy) {
     p.callButtonColor = DZSearchRequest::kCallButtonDark;
     request.setBackgroundGradientFrom(gfx::Color{1, 0, 0, 1}, gfx::Color{0, 0, 1, 1});
     const auto search = request.threadSafeParameters()["search"];
+    ASSERT_TRUE(search.dictionary());
     EXPECT_EQ(search.dictionary()->keys(),
               (std::vector<std::string>{"q", "gradientfrom", "gradientto", "hcolor", "dcolor",
                                         "acolor", "font", "headersize", "bcolor", "btype", "bthick",

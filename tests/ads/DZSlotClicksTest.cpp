@@ -68,6 +68,10 @@ protected:
         return waitFor([&] { return owner->outcomes() > 0; }) && slot->state() == DZSlot::kValidAd;
     }
     [[nodiscard]] core::Value adStatistic(std::string_view key) const {
+        if (!slot->ad() || !slot->ad()->statistics()) {
+            ADD_FAILURE() << "the slot has no ad statistics";
+            return core::Value();
+        }
         return slot->ad()->statistics()->objectForKeyedSubscript(key);
     }
     static core::Value applicationStatistic(std::string_view key) {
@@ -344,6 +348,7 @@ TEST_F(DZSlotClicksTest, AManualImpressionOfAMediatedAdReachesItsConnector) {
                               {"id", "1"}, {"adapters", core::Array{"DZMAdapterHTML"}}}}}},
         nullptr);
     ASSERT_TRUE(config);
+    ASSERT_FALSE(config->adNetworkConfigs().empty());
     slot->mediationManager()->setReceivedConnector(
         ads::DZMAdNetworkConnector::create(config, config->adNetworkConfigs().front()));
     slot->pingManualTrackingURLs();

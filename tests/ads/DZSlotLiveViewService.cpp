@@ -89,8 +89,10 @@ TEST_F(DZSlotLiveViewService, ConfiguredAdsReportToTheCorePageThenBothAndBothHea
     EXPECT_FALSE(slot->liveViewMonitor());
     EXPECT_FALSE(slot->SDKCoreWebView());
     ASSERT_TRUE(waitFor([&] {
-        return !unit(adPageSamples().back())["doneReasonCode"].isNull() &&
-               !unit(corePageSamples(lent).back())["doneReasonCode"].isNull();
+        const auto ad = adPageSamples();
+        const auto onCore = corePageSamples(lent);
+        return !ad.empty() && !onCore.empty() && !unit(ad.back())["doneReasonCode"].isNull() &&
+               !unit(onCore.back())["doneReasonCode"].isNull();
     }));
     EXPECT_EQ(unit(adPageSamples().back())["doneReasonCode"], core::Value("u"));
     EXPECT_EQ(controller->liveViewSDKCoreWebViews(),

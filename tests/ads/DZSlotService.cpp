@@ -202,6 +202,7 @@ TEST_F(DZSlotService, EveryFailureReachesTheOwnerWithItsCodeAndState) {
         EXPECT_EQ(owner->failures[0].code, c.code);
         EXPECT_EQ(slot->state(), c.state);
         EXPECT_EQ(server.requestsTo(fixtures::AdServer::kAdPath).size(), c.fetches);
+        ASSERT_FALSE(events.names().empty());
         EXPECT_EQ(events.names().back(), "loading_failed");
         slot.reset();
         clearDefaults();
@@ -286,11 +287,13 @@ TEST_F(DZSlotService, AFailedFetchLeavesTheIntervalItAsksForUnderTheSameRule) {
     // A server asking for a hundredth of a second switches reloads off.
     serveAd("/fast", 204, "", "0.01");
     ASSERT_TRUE(loadAndWait(from("/fast")));
+    ASSERT_FALSE(owner->failures.empty());
     EXPECT_EQ(owner->failures.back().code, ads::kDZErrorNoFill);
     EXPECT_EQ(slot->reloadInterval(), 0.0);
 
     serveAd("/slow", 503, "unavailable", "45");
     ASSERT_TRUE(loadAndWait(from("/slow")));
+    ASSERT_FALSE(owner->failures.empty());
     EXPECT_EQ(owner->failures.back().code, ads::kDZErrorServerError);
     EXPECT_EQ(slot->reloadInterval(), 45.0);
 
@@ -301,6 +304,7 @@ TEST_F(DZSlotService, AFailedFetchLeavesTheIntervalItAsksForUnderTheSameRule) {
         gone = closed.baseURL() + "/gone";
     }
     ASSERT_TRUE(loadAndWait(requestWithExtras({{"_requestUrl", gone}})));
+    ASSERT_FALSE(owner->failures.empty());
     EXPECT_EQ(owner->failures.back().code, ads::kDZErrorReceivedInvalidResponse);
     EXPECT_EQ(slot->reloadInterval(), 45.0);
 }

@@ -443,6 +443,7 @@ TEST_F(DZSlotTest, MediationResponsesNeedADelegateAndAJSONObject) {
 
     // Without a mediation delegate.
     ASSERT_TRUE(loadAndWait(mediation(configuration)));
+    ASSERT_FALSE(owner->failures.empty());
     EXPECT_EQ(owner->failures.back().code, ads::kDZErrorMediationDataError);
     EXPECT_EQ(owner->failures.back().message, "Current class not set up for processing mediation.");
     EXPECT_EQ(slot->state(), DZSlot::kFailed);
@@ -453,6 +454,7 @@ TEST_F(DZSlotTest, MediationResponsesNeedADelegateAndAJSONObject) {
     for (const char* body : {"[1, 2]", "\"text\"", "{not json"}) {
         SCOPED_TRACE(body);
         ASSERT_TRUE(loadAndWait(mediation(body)));
+        ASSERT_FALSE(owner->failures.empty());
         EXPECT_EQ(owner->failures.back().code, ads::kDZErrorMediationDataError);
     }
     EXPECT_EQ(slot->mediationManager()->config(), nullptr);
@@ -460,6 +462,7 @@ TEST_F(DZSlotTest, MediationResponsesNeedADelegateAndAJSONObject) {
     // The only network has no adapter: no fill from every network; the
     // configuration's refresh interval stands.
     ASSERT_TRUE(loadAndWait(mediation(configuration)));
+    ASSERT_FALSE(owner->failures.empty());
     EXPECT_EQ(owner->failures.back().code, ads::kDZErrorMediationNoFill);
     ASSERT_TRUE(slot->mediationManager()->config());
     EXPECT_EQ(slot->mediationManager()->config()->adNetworkConfigs().size(), 1u);

@@ -78,6 +78,7 @@ TEST_F(DZSmallDMSGHandlersTest, AppEventsWaitForThePlacementAndArriveOnceInOrder
     EXPECT_TRUE(handler->bufferedNotifications().empty());
     // Once placed, an event goes through at once.
     EXPECT_TRUE(page.send(*handler, "appEvent", {{"name", "third"}}));
+    ASSERT_FALSE(page.owner->appEvents.empty());
     EXPECT_EQ(page.owner->appEvents.back(), "third -");
 }
 

@@ -30,6 +30,7 @@ TEST(DZStatisticsCore, ListsAreSavedUnderTheSlotKeyAndReadBackAfterARestart) {
     EXPECT_EQ(reopened->arrayForKey("names"), (core::Array{"first", "second"}));
     reopened->appendString("third", "names");
     EXPECT_EQ(reopened->arrayForKey("names"), (core::Array{"first", "second", "third"}));
+    ASSERT_TRUE(reopened->arrayForKey("entries"));
     EXPECT_EQ(reopened->arrayForKey("entries")->size(), 1u);
 }
 

@@ -129,6 +129,7 @@ TEST(DZAdServerDomains, StoredListReplacesTheBuiltInOne) {
     EXPECT_FALSE(DZIsAdServerURL(url("https://badexample.net/c?ai=1")));
     EXPECT_FALSE(DZIsAdServerURL(url("https://dozuza.com/c?ai=1")));
     defaults->removeObjectForKey(kDZAdServerDomainsKey);
+    ASSERT_FALSE(builtIn.empty());
     EXPECT_TRUE(DZIsAdServerURL(url("https://" + builtIn.front() + "/c")));
     EXPECT_FALSE(DZIsAdServerURL(url("https://evil" + builtIn.front() + "/c")));
 }

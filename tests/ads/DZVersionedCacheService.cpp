@@ -175,12 +175,14 @@ TEST_F(DZVersionedCacheService, RefusesFilesTooLargeToHoldInMemory) {
     server_.serve("/over-limit", fixtures::LoopbackResponse::bytes(std::string(kLimit + 1, 'o')));
     auto cache = DZVersionedCache::create(kCacheID);
     EXPECT_FALSE(update(*cache, server_.url("/at-limit"), "1"));
+    ASSERT_TRUE(cache->cacheData());
     EXPECT_EQ(cache->cacheData()->size(), kLimit);
 
     const auto refused = update(*cache, server_.url("/over-limit"), "2");
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->message, "Downloaded file is too large.");
     EXPECT_EQ(cache->version(), "1");
+    ASSERT_TRUE(cache->cacheData());
     EXPECT_EQ(cache->cacheData()->size(), kLimit);
     const auto refusedFile = DZResourceCache::fileURLForCacheID(cache->cacheID() + ".2", nullptr);
     EXPECT_FALSE(core::FileManager::fileExists(*refusedFile->fileSystemPath()));
@@ -191,5 +193,6 @@ TEST_F(DZVersionedCacheService, RefusesFilesTooLargeToHoldInMemory) {
     cache = DZVersionedCache::create(kCacheID);
     EXPECT_FALSE(cache->cacheData());
     EXPECT_FALSE(update(*cache, server_.url("/at-limit"), "1"));
+    ASSERT_TRUE(cache->cacheData());
     EXPECT_EQ(cache->cacheData()->size(), kLimit);
 }

@@ -124,6 +124,7 @@ TEST(DZVideoOptionsTest, StartMutedByDefaultAndOnlyThatIsSent) {
     ads::DZVideoOptions options;
     EXPECT_TRUE(options.startMuted());
     EXPECT_FALSE(options.customControlsRequested());
+    ASSERT_TRUE(options.requestParameters());
     EXPECT_EQ(core::Value(*options.requestParameters()),
               core::Value(core::Dictionary{{"video", core::Dictionary{{"startMuted", "1"}}}}));
     options.setStartMuted(false);

@@ -103,12 +103,14 @@ TEST_F(DZVideoLoadingFFmpegService, ClipsPlayToTheirEndOverHttpAndHttps) {
             SCOPED_TRACE(std::string(name) + (secure ? " https" : " http"));
             const auto player = load(secure ? server.secureVideoURL(name) : server.videoURL(name));
             ASSERT_TRUE(player->hasPostedCanPlayThrough());
+            ASSERT_FALSE(page.arguments("onVideoEvent").empty());
             const auto ready = page.arguments("onVideoEvent").front();
             EXPECT_NEAR(std::stod(ready["duration"].stringValue()), 4, 0.05);
             EXPECT_DOUBLE_EQ(ready["videoWidth"].doubleValue(), 160 / density);
             EXPECT_DOUBLE_EQ(ready["videoHeight"].doubleValue(), 96 / density);
             playToEnd(player);
             const auto events = page.videoEvents();
+            ASSERT_GE(events.size(), 2u);
             EXPECT_EQ(events[1], "play");
             EXPECT_EQ(events.back(), "ended");
         }
@@ -202,6 +204,7 @@ TEST_F(DZVideoLoadingFFmpegService, FailingDownloadsEndInTooManyBadAttempts) {
         clock.advance(ads::DZAssetLoadingVideoPlayerItem::kFailedDownloadRetryDelay);
     ASSERT_TRUE(failed(*player));
     EXPECT_FALSE(player->hasPostedCanPlayThrough());
+    ASSERT_TRUE(player->player()->error());
     EXPECT_EQ(player->player()->error()->message, "Too many bad attempts.");
     EXPECT_EQ(page.videoEvents(), (Events{"error"}));
 }

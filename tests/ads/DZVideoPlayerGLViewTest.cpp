@@ -406,6 +406,7 @@ TEST_F(DZAdViewSphericalTest, ASphericalAdShowsTheSphereUnderThePage) {
     play(kSphereURL);
     const auto view = sphereView();
     ASSERT_TRUE(view);
+    ASSERT_FALSE(page.adView->subviews().empty());
     EXPECT_EQ(page.adView->subviews().front(), view);
     EXPECT_EQ(view->currentPlayer(), page.adView->videoPlayer()->player());
     EXPECT_EQ(view->delegate().get(),

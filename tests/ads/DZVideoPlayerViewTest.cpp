@@ -192,6 +192,7 @@ TEST_F(DZAdViewVideoTest, AReadySourceGetsAFlatViewUnderThePage) {
     EXPECT_EQ(player->delegate().get(), static_cast<ads::DZVideoPlayerDelegate*>(adView.get()));
     const auto view = std::dynamic_pointer_cast<DZVideoPlayerView>(adView->videoPlayerView());
     ASSERT_TRUE(view);
+    ASSERT_FALSE(adView->subviews().empty());
     EXPECT_EQ(adView->subviews().front(), view);
     EXPECT_EQ(view->player(), player->player());
     EXPECT_TRUE(view->playbackOptimizationEnabled());

@@ -133,6 +133,7 @@ TEST_F(DZViewControllerTest, ADismissalStartedByThePlatformEndsTheSameWay) {
     auto plain = make();
     ASSERT_TRUE(root->presentViewController(plain, false));
     EXPECT_NE(plain->intermission(), nullptr);
+    ASSERT_FALSE(owner->screenEvents.empty());
     EXPECT_EQ(owner->screenEvents.back(), "present");
 }
 

@@ -267,6 +267,7 @@ TEST(DZWebViewTest, EngineEventsAsEachKindReadsThem) {
         delegate->errors.clear();
 
         engine->runJavaScriptAlert(engineView, "h", "hello", [] {});
+        ASSERT_FALSE(delegate->alerts.empty());
         EXPECT_EQ(delegate->alerts.back(), "h|hello");
     }
 }

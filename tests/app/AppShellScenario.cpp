@@ -88,6 +88,7 @@ TEST_F(AppShellScenario, LaunchBuildsTheWindowNavigationAndPagesInOrder) {
 
     auto navigation = std::dynamic_pointer_cast<ui::NavigationController>(window->rootViewController());
     ASSERT_TRUE(navigation);
+    ASSERT_FALSE(navigation->viewControllers().empty());
     EXPECT_EQ(navigation->viewControllers().front(), delegate->qzTabVc());
     EXPECT_TRUE(navigation->isNavigationBarHidden());
 
@@ -125,6 +126,7 @@ TEST_F(AppShellScenario, TitlesFollowTheLanguageChosenAtLaunch) {
     launch();
     const std::vector<std::string> chinese = titles();
     EXPECT_EQ(core::UserDefaults::standard()->stringForKey("UserLanguage"), "zh-Hans-CN");
+    ASSERT_FALSE(chinese.empty());
     EXPECT_NE(chinese[0], "explore");
     EXPECT_NE(chinese[0], "Explore");
     ui::Application::shared().resetForTesting();
@@ -135,6 +137,7 @@ TEST_F(AppShellScenario, TitlesFollowTheLanguageChosenAtLaunch) {
     EXPECT_EQ(core::UserDefaults::standard()->stringForKey("UserLanguage"), "fr-FR");
     EXPECT_NE(english, chinese);
     for (const auto& title : english) EXPECT_FALSE(title.empty());
+    ASSERT_FALSE(english.empty());
     EXPECT_EQ(english[0], app::localized("explore"));
     ui::Application::shared().resetForTesting();
 
@@ -171,6 +174,7 @@ TEST_F(AppShellScenario, AChineseLocaleChoosesTheChineseBundleLikeItsTag) {
         EXPECT_EQ(titles(), fromLocale) << tag;
         ui::Application::shared().resetForTesting();
     }
+    ASSERT_FALSE(fromLocale.empty());
     EXPECT_NE(fromLocale[0], "Explore");
 
     // Traditional Chinese has no strings of its own: English, not the
@@ -178,6 +182,7 @@ TEST_F(AppShellScenario, AChineseLocaleChoosesTheChineseBundleLikeItsTag) {
     environment.set("LANGUAGE", std::nullopt).set("LANG", "zh_TW.UTF-8");
     launch();
     EXPECT_EQ(core::UserDefaults::standard()->stringForKey("UserLanguage"), "zh-Hant-TW");
+    ASSERT_FALSE(titles().empty());
     EXPECT_EQ(titles()[0], "Explore");
 }
 
@@ -187,6 +192,7 @@ TEST_F(AppShellScenario, AStoredLanguageTagNeverClimbsOutOfItsFolder) {
     defaults->setObject("AppleLanguages", core::Array{});
     defaults->setString("UserLanguage", "en.lproj/../zh-Hans");
     launch();
+    ASSERT_FALSE(titles().empty());
     EXPECT_EQ(titles()[0], "Explore");
 }
 

@@ -125,6 +125,7 @@ TEST_F(FavouritesFeedScenario, TheListIsRebuiltOnTheMainQueueWhenTheFavouritesCh
     app.settle(0.1);
     EXPECT_EQ(listedURLs(), urlsOf(added));
     EXPECT_EQ(page()->tableView()->numberOfRowsInSection(0), 3);
+    ASSERT_FALSE(page()->imageDataSources().empty());
     const auto& last = page()->imageDataSources().back();
     EXPECT_TRUE(last->downloadLocation.empty());
     EXPECT_EQ(last->smallImage, nullptr);

@@ -110,6 +110,7 @@ TEST_F(FeaturedFeedTest, LoadMoreBatchesPutABannerRowAfterNewPhotos8And16And24) 
     // Each banner row carries the width of the photo before it and its own
     // height.
     const auto& list = feed->imageDataSources();
+    ASSERT_GT(list.size(), 27u);
     for (size_t row : {9u, 18u, 27u}) {
         ASSERT_TRUE(list[row]->isAds);
         EXPECT_EQ(list[row]->width, list[row - 1]->width);
@@ -133,6 +134,7 @@ TEST_F(FeaturedFeedTest, RefreshPutsItsPhotosReversedOnTopWithItsBannerRowsAfter
 
     // The banner rows were made for photos 8 and 16.
     const auto& list = feed->imageDataSources();
+    ASSERT_GT(list.size(), 16u);
     EXPECT_EQ(list[15]->width, usable[8]->width);
     EXPECT_EQ(list[16]->width, usable[16]->width);
     // A refresh leaves the page counter alone; the banner rhythm runs on.
@@ -254,6 +256,7 @@ TEST_F(FeaturedFeedTest, EachDisplayOfABannerRowMakesANewBannerOverTheWholeRow) 
     ads::DZServerHosts::setAdServerHost("127.0.0.1:9");
     auto feed = makeFeed();
     feed->handleRandomPhotosResponse(answer(photos(0, 15)), false, 2);
+    ASSERT_GT(feed->imageDataSources().size(), 9u);
     ASSERT_TRUE(feed->imageDataSources()[9]->isAds);
     const auto banners = [&] {
         const auto cell =

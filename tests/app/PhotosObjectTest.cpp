@@ -40,6 +40,7 @@ PhotoList photos(const std::string& prefix, int count) {
 
 TEST(PhotosObjectRecords, PhotoAndAdRecordsHaveTheirShapes) {
     const core::Value record = photo("a", 4000)->record();
+    ASSERT_TRUE(record.dictionary());
     EXPECT_EQ(record.dictionary()->keys(),
               (std::vector<std::string>{"small", "full", "user_name", "profile_image", "link", "width",
                                         "height", "isAds", "download_location"}));
@@ -48,6 +49,7 @@ TEST(PhotosObjectRecords, PhotoAndAdRecordsHaveTheirShapes) {
 
     EXPECT_EQ(adRow(375, 120)->record(),
               core::Value(core::Dictionary{{"width", "375"}, {"height", "120"}, {"isAds", "true"}}));
+    ASSERT_TRUE(photo("b")->favouriteRecord().dictionary());
     EXPECT_EQ(photo("b")->favouriteRecord().dictionary()->size(), 7u);
 }
 

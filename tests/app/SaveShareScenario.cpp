@@ -84,12 +84,14 @@ TEST_F(SaveShareScenario, TheSaveSheetOffersTwoSizesAndItsCancelWritesNothing) {
     std::vector<std::string> titles;
     for (const auto& row : sheet->alertView()->box()->rows()) titles.push_back(row->title());
     EXPECT_EQ(titles, (std::vector<std::string>{"屏幕所见区域", "原图", "取消"}));
+    ASSERT_FALSE(sheet->actions().empty());
     EXPECT_EQ(sheet->actions().back().style, ui::AlertActionStyle::Cancel);
     // A sheet at the bottom of the screen; no anchor on a phone.
     const gfx::Rect box = sheet->alertView()->box()->frame();
     EXPECT_DOUBLE_EQ(box.maxY(), 667 - 8);
     EXPECT_EQ(sheet->popoverPresentationController(), nullptr);
 
+    ASSERT_FALSE(sheet->alertView()->box()->rows().empty());
     tap(*sheet->alertView()->box()->rows().back());
     app.settle(0.5);
     EXPECT_EQ(navigation()->presentedViewController(), nullptr);
@@ -208,6 +210,7 @@ TEST_F(SaveShareScenario, TheQuoteIsCarriedIntoTheSavedAndTheSharedImage) {
     ASSERT_TRUE(sheet);
     ASSERT_TRUE(app.waitFor([&] { return store::ShareOutbox::recordPaths().size() > records; }));
     const auto text = core::FileManager::readFile(store::ShareOutbox::recordPaths().back());
+    ASSERT_TRUE(text);
     const core::Value record = core::JSON::parse(text.value()).value_or(core::Value());
     const core::Array excluded{store::ActivityTypePrint,
                                store::ActivityTypeCopyToPasteboard,
@@ -232,6 +235,7 @@ TEST_F(SaveShareScenario, TheQuoteIsCarriedIntoTheSavedAndTheSharedImage) {
     // Saved: the album's JPEG shows the quote's strokes too.
     saveWithRow(*viewer, 0);
     ASSERT_TRUE(waitForToast(PhotoViewController::kSaveSucceededText));
+    ASSERT_FALSE(store::PhotoAlbum::imagePaths().empty());
     const auto saved = decodeFile(store::PhotoAlbum::imagePaths().back());
     ASSERT_TRUE(saved);
     ASSERT_EQ(saved->pixelSize(), quoted->pixelSize());

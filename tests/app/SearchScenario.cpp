@@ -166,6 +166,7 @@ TEST_F(SearchScenario, OpensOnTheLastKeywordAndStoredResultsWithoutAsking) {
     harness.touches().drag(middle, {middle.x, middle.y - 60});
     harness.settle(1.0);
     EXPECT_FALSE(screen->searchBar()->isFirstResponder());
+    ASSERT_FALSE(screen->collectionView()->visibleCells().empty());
     tapCentre(*screen->collectionView()->visibleCells().front());
     harness.settle(1.0);
     EXPECT_EQ(navigation()->topViewController(), screen);
@@ -215,6 +216,7 @@ TEST_F(SearchScenario, ASearchFillsThreeColumnsAndStoresItsRecordsUnpadded) {
         auto image =
             std::dynamic_pointer_cast<ui::ImageView>(cell->backgroundView()->subviews().at(0));
         ASSERT_TRUE(image);
+        ASSERT_TRUE(cell->indexPath());
         const auto& photo =
             screen->imageDataSources().at(static_cast<size_t>(cell->indexPath()->item));
         ASSERT_TRUE(ui::imageURL(*image));
@@ -307,6 +309,7 @@ TEST_F(SearchScenario, OnlyARestAtTheVeryBottomLoadsMore) {
     EXPECT_TRUE(screen->isFetching());
     EXPECT_EQ(screen->moreView()->superview(), screen->view());
     waitForAnswer(*screen);
+    ASSERT_FALSE(searches().empty());
     EXPECT_EQ(searches().back(), (std::pair<std::string, std::string>{"a", "2"}));
     EXPECT_FALSE(screen->moreView()->superview());
 }

@@ -110,8 +110,10 @@ TEST(UnsplashServiceService, SharedSessionGivesUpAfterTenSecondsWithoutData) {
     released.notify_all();
     ASSERT_TRUE(result);
     EXPECT_FALSE(result->isSuccess());
+    ASSERT_TRUE(result->error);
     ASSERT_TRUE(result->error->network);
     EXPECT_EQ(result->error->network->code, core::NetworkError::Code::timedOut);
+    ASSERT_FALSE(server.requests().empty());
     EXPECT_EQ(server.requests()[0].rawQuery, "page=1&per_page=15");
 }
 
@@ -215,5 +217,6 @@ TEST(ServiceClientsService, EveryAnswerEndsInExactlyOneCallback) {
     EXPECT_EQ(quoteFailures, static_cast<int>(cases.size()) - 1);
     EXPECT_EQ(photoSuccesses, 4);
     EXPECT_EQ(photoFailures, 4);
+    ASSERT_FALSE(server.requestsTo("/").empty());
     EXPECT_EQ(server.requestsTo("/").front().rawQuery, "c=d");
 }

@@ -168,6 +168,7 @@ TEST(ShareImageTest, TheThreeLinesAreRightAlignedInTheMeasuredBlock) {
     const gfx::TextLayout layout = PhotoViewController::shareTextLayout();
     ASSERT_EQ(layout.lineCount(), 3) << "the measured width wraps no line";
     const auto& lines = layout.lineRects();
+    ASSERT_EQ(lines.size(), 3u);
     for (const auto& line : lines) EXPECT_NEAR(line.maxX(), layout.size().width, 0.01);
     EXPECT_LT(lines[0].width(), lines[1].width());
     EXPECT_GT(lines[0].minX(), lines[1].minX());

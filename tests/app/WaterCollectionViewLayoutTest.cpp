@@ -93,6 +93,7 @@ TEST_F(WaterCollectionViewLayoutTest, HugePhotoKeepsItsAspectRatio) {
     const gfx::Rect huge = frameOf(1);
     EXPECT_EQ(huge.size, (gfx::Size{185, 277.5}));
     EXPECT_DOUBLE_EQ(huge.midY(), before + 141.25);
+    ASSERT_TRUE(layout->hs());
     EXPECT_DOUBLE_EQ(layout->hs()->at(1), before + 282.5);
 }
 

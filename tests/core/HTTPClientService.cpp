@@ -104,6 +104,7 @@ TEST(HTTPClientService, ErrorStatusesAndBadBodiesAreFailures) {
                             garbage.handler());
     ASSERT_TRUE(garbage.wait());
     EXPECT_FALSE(garbage.result.isSuccess());
+    ASSERT_TRUE(garbage.result.error);
     EXPECT_NE(garbage.result.error->description().find("JSON"), std::string::npos);
 
     Recorder<core::Data> bytes;
@@ -111,6 +112,7 @@ TEST(HTTPClientService, ErrorStatusesAndBadBodiesAreFailures) {
                             bytes.handler());
     ASSERT_TRUE(bytes.wait());
     EXPECT_FALSE(bytes.result.isSuccess());
+    ASSERT_TRUE(bytes.result.error);
     EXPECT_EQ(bytes.result.error->statusCode, 500);
 }
 
@@ -134,6 +136,7 @@ TEST(HTTPClientService, UnusableURLsAndRefusedConnectionsFailOnMain) {
                             refused.handler());
     ASSERT_TRUE(refused.wait());
     EXPECT_FALSE(refused.result.isSuccess());
+    ASSERT_TRUE(refused.result.error);
     ASSERT_TRUE(refused.result.error->network);
     EXPECT_EQ(refused.result.error->network->code, core::NetworkError::Code::cannotConnectToHost);
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -202,6 +203,12 @@ TEST(QueueTest, MainQueueSyncFromAWorkerRunsOnMain) {
     std::thread worker([&] {
         Queue::main()->sync([&] { ranOn = std::this_thread::get_id(); });
         returned = true;
+    });
+    // However the test ends; the worker waits for the main loop.
+    const std::shared_ptr<void> joined(nullptr, [&](void*) {
+        if (!worker.joinable()) return;
+        (void)waitFor([&] { return returned.load(); });
+        worker.join();
     });
     ASSERT_TRUE(waitFor([&] { return returned.load(); }));
     worker.join();

@@ -107,6 +107,7 @@ TEST_F(ResourcesBundleTest, EveryLanguageHasTheSameCompleteKeySet) {
 
 TEST_F(ResourcesBundleTest, ChineseIsTranslatedAndServedForChineseUsers) {
     for (const auto& key : kKeys) {
+        ASSERT_TRUE(tables_[0].find(key) && tables_[1].find(key)) << key;
         EXPECT_NE(*tables_[1].find(key), *tables_[0].find(key)) << key << " is not translated";
         EXPECT_EQ(bundle_->localizedString(key, "", "", "zh-Hans"), *tables_[1].find(key));
         EXPECT_EQ(bundle_->localizedString(key, "", "", "en"), *tables_[0].find(key));
@@ -118,11 +119,14 @@ TEST_F(ResourcesBundleTest, FormattedTextsFitHowTheAppFillsThem) {
         bundle_->objectForInfoDictionaryKey("CFBundleShortVersionString").stringValue();
     for (size_t i = 0; i < kLanguages.size(); ++i) {
         // The cache toast shows its text as it stands.
+        ASSERT_TRUE(tables_[i].find("cleaned_up")) << kLanguages[i];
         const std::string& cleaned = *tables_[i].find("cleaned_up");
         EXPECT_EQ(cleaned.find('%'), std::string::npos) << kLanguages[i];
 
         // The about page writes the version number straight after the text.
+        ASSERT_TRUE(tables_[i].find("version")) << kLanguages[i];
         const std::string& prefix = *tables_[i].find("version");
+        ASSERT_FALSE(prefix.empty()) << kLanguages[i];
         EXPECT_EQ(prefix.back(), ' ') << kLanguages[i] << ": '" << prefix << version << "'";
         EXPECT_EQ(prefix.find('%'), std::string::npos) << kLanguages[i];
     }

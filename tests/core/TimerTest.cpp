@@ -107,6 +107,11 @@ TEST_F(TimerTest, ManualAdvanceWakesOtherLoopsWhichFireEverySlot) {
         EXPECT_TRUE(RunLoop::current().runUntil([&] { return finish.load(); }, kLimit));
         timer->invalidate();
     });
+    // However the test ends.
+    const std::shared_ptr<void> joined(nullptr, [&](void*) {
+        finish = true;
+        if (worker.joinable()) worker.join();
+    });
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return ready.load(); }, kLimit));
     clock.advance(180);
     EXPECT_TRUE(RunLoop::main().runUntil([&] { return fired == 3; }, kLimit));

@@ -159,6 +159,7 @@ TEST(URLConnectionService, APausedLoadTakesNoMoreAndDoesNotTimeOut) {
     const auto told = record->events;
     (void)core::RunLoop::main().runUntil([] { return false; }, 0.3);
     EXPECT_EQ(record->events, told);
+    ASSERT_FALSE(record->events.empty());
     EXPECT_EQ(record->events.back(), "finish");
     EXPECT_EQ(record->body, text);
 }
@@ -174,12 +175,14 @@ TEST(URLConnectionService, OnlyHTTPAndHTTPSAreLoadedAtStartOrAfterARedirect) {
         SCOPED_TRACE(text);
         const auto record = load(*core::URL::create(text));
         EXPECT_EQ(record->events, (Events{"fail unsupportedURL"}));
+        ASSERT_TRUE(record->error);
         EXPECT_NE(record->error->message.find("only http and https"), std::string::npos);
     }
 
     // A server's redirect to file: is refused before anyone follows it.
     const auto redirected = load(server.url("/to-file"));
     EXPECT_EQ(redirected->events, (Events{"fail unsupportedURL"}));
+    ASSERT_TRUE(redirected->error);
     EXPECT_NE(redirected->error->message.find("file:///etc/passwd"), std::string::npos);
 
     // So is a delegate's answer of one.
@@ -270,6 +273,7 @@ TEST(URLConnectionService, HTTPSTrustsTheConfiguredAuthorityAndNoOther) {
 
     const auto untrusted = load(URLRequest(server.secureURL("/ad")));
     EXPECT_EQ(untrusted->events, (Events{"fail secureConnectionFailed"}));
+    ASSERT_TRUE(untrusted->error);
     EXPECT_NE(untrusted->error->message.find("not trusted"), std::string::npos)
         << untrusted->error->message;
 

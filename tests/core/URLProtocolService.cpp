@@ -217,6 +217,7 @@ TEST(URLProtocolService, TheStoragePolicyDecidesTheCacheQuestionAndFailuresPassT
     EXPECT_EQ(served->body, "ok");
     const auto broken = load(*core::URL::create("http://no-such-host.invalid/memory/broken"));
     EXPECT_EQ(broken->events, (Events{"fail badServerResponse"}));
+    ASSERT_TRUE(broken->error);
     EXPECT_EQ(broken->error->message, "broken on purpose");
 }
 
@@ -302,6 +303,7 @@ TEST(URLProtocolService, PausingALoadPausesTheProtocolServingIt) {
     EXPECT_FALSE(core::RunLoop::main().runUntil([&] { return record->body.size() > 1'000; }, 0.3));
     connection->setReceivingPaused(false);
     ASSERT_TRUE(testsupport::waitUntil([&] { return record->ended; }));
+    ASSERT_FALSE(record->events.empty());
     EXPECT_EQ(record->events.back(), "finish");
     EXPECT_EQ(record->body, loud);
     EXPECT_EQ(protocol->events, (Events{"start", "pause", "resume"}));

@@ -164,6 +164,7 @@ TEST(URLSessionErrorService, SilenceTimesOutOnTheClock) {
     clock.advance(0.5);
     ASSERT_TRUE(waitUntil([&] { return outcome->completions > 0; }));
     EXPECT_EQ(outcome->code(), NetworkError::Code::timedOut);
+    ASSERT_TRUE(outcome->error);
     EXPECT_TRUE(mentions(*outcome->error, server.url("/silent").absoluteString()));
     EXPECT_TRUE(mentions(*outcome->error, "no data for 10 s")) << outcome->error->message;
 }
@@ -213,6 +214,7 @@ TEST(URLSessionErrorService, ResourceTimeoutBoundsTheWholeTask) {
     clock.advance(5);
     ASSERT_TRUE(waitUntil([&] { return outcome->completions > 0; }));
     EXPECT_EQ(outcome->code(), NetworkError::Code::timedOut);
+    ASSERT_TRUE(outcome->error);
     EXPECT_TRUE(mentions(*outcome->error, "resource"));
 }
 

@@ -46,11 +46,12 @@ TEST(URLSessionLimitsService, RefusesAnAnnouncedBodyOverTheLimitAtTheHeader) {
               [](const LoopbackRequest&) { return LoopbackResponse::filler(10'000'000'000ULL); });
     const auto outcome = fetch(*URLSession::shared(), server.url("/huge"));
     EXPECT_EQ(outcome.code(), NetworkError::Code::dataLengthExceedsMaximum);
+    ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->platformCode(), -1103);
     EXPECT_TRUE(
         mentions(outcome.error, "Content-Length of 10000000000 bytes is over the limit of " +
                                     std::to_string(16 * 1024 * 1024)))
-        << outcome.error->message;
+        << (outcome.error ? outcome.error->message : "no error");
     EXPECT_FALSE(outcome.response) << "refused before the response was handed on";
     EXPECT_TRUE(outcome.body.empty());
 
@@ -99,7 +100,7 @@ TEST(URLSessionLimitsService, EndlessBodyStopsOnceItPassesTheLimit) {
     ASSERT_TRUE(waitUntil([&] { return outcome->completions > 0; }));
     EXPECT_EQ(outcome->code(), NetworkError::Code::dataLengthExceedsMaximum);
     EXPECT_TRUE(mentions(outcome->error, "its body passed the limit of 300000 bytes"))
-        << outcome->error->message;
+        << (outcome->error ? outcome->error->message : "no error");
     EXPECT_EQ(outcome->status(), 200);
     EXPECT_LE(task->countOfBytesReceived(), 300'000);
     EXPECT_GT(task->countOfBytesReceived(), 0);
@@ -120,7 +121,7 @@ TEST(URLSessionLimitsService, HeaderSectionsAreBounded) {
     const auto refused = fetch(*URLSession::shared(), server.url("/padded?fields=40"));
     EXPECT_EQ(refused.code(), NetworkError::Code::dataLengthExceedsMaximum);
     EXPECT_TRUE(mentions(refused.error, "its header passed 262144 bytes"))
-        << refused.error->message;
+        << (refused.error ? refused.error->message : "no error");
 }
 
 TEST(URLSessionLimitsService, RedirectBodiesAreCappedSmall) {
@@ -153,7 +154,8 @@ TEST(URLSessionLimitsService, RedirectBodiesAreCappedSmall) {
         server.clearLog();
         const auto refused = fetch(*URLSession::shared(), server.url(path));
         EXPECT_EQ(refused.code(), NetworkError::Code::dataLengthExceedsMaximum);
-        EXPECT_TRUE(mentions(refused.error, "The redirect response of")) << refused.error->message;
+        EXPECT_TRUE(mentions(refused.error, "The redirect response of"))
+            << (refused.error ? refused.error->message : "no error");
         EXPECT_TRUE(server.requestsTo("/target").empty());
     }
 }
@@ -214,7 +216,7 @@ TEST(URLSessionLimitsService, LowSpeedLimitEndsOnlyALoadThatSlowsDown) {
     gate->release();
     EXPECT_EQ(outcome->code(), NetworkError::Code::timedOut);
     EXPECT_TRUE(mentions(outcome->error, "fewer than 100 bytes a second for 10 s"))
-        << outcome->error->message;
+        << (outcome->error ? outcome->error->message : "no error");
 }
 
 TEST(URLSessionLimitsService, DeadlineEndsALoadThatKeepsTrickling) {
@@ -246,7 +248,7 @@ TEST(URLSessionLimitsService, DeadlineEndsALoadThatKeepsTrickling) {
     ASSERT_TRUE(waitUntil([&] { return outcome->completions > 0; }));
     EXPECT_EQ(outcome->code(), NetworkError::Code::timedOut);
     EXPECT_TRUE(mentions(outcome->error, "the resource time-out of 2 s has passed"))
-        << outcome->error->message;
+        << (outcome->error ? outcome->error->message : "no error");
     EXPECT_GE(seen, 6);
 }
 

@@ -96,6 +96,7 @@ TEST(URLSessionProgressService, CancelInsideProgressEndsTheTask) {
     ASSERT_TRUE(testsupport::pollUntil([&] { return task->countOfBytesReceived() >= 2000; }));
     ASSERT_TRUE(waitUntil([&] { return outcome->completions > 0; }));
     EXPECT_EQ(outcome->code(), NetworkError::Code::cancelled);
+    ASSERT_TRUE(outcome->error);
     EXPECT_NE(outcome->error->message.find(server.url("/slow").absoluteString()),
               std::string::npos);
     EXPECT_TRUE(outcome->body.empty());

@@ -86,6 +86,7 @@ TEST(URLSessionRedirectService, FollowsRedirectsToTheFinalResponse) {
     EXPECT_EQ(task->currentRequest().url(), server.url("/new?x=1"));
     EXPECT_EQ(task->originalRequest().url(), server.url("/old"));
     EXPECT_EQ(server.requests().size(), 3u);
+    ASSERT_FALSE(server.requestsTo("/new").empty());
     EXPECT_EQ(server.requestsTo("/new").front().rawQuery, "x=1");
 }
 

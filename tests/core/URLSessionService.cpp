@@ -152,6 +152,7 @@ TEST(URLSessionService, HeadGetsTheHeaderWithoutTheBody) {
     EXPECT_EQ(outcome.status(), 200);
     EXPECT_EQ(outcome.response->expectedContentLength(), 10);
     EXPECT_TRUE(outcome.body.empty());
+    ASSERT_FALSE(server.requests().empty());
     EXPECT_EQ(server.requests().front().method, "HEAD");
 }
 
@@ -166,12 +167,14 @@ TEST(URLSessionService, ByteRangesGetPartialContent) {
     EXPECT_EQ(middle.status(), 206);
     EXPECT_EQ(middle.text(), "2345");
     EXPECT_EQ(middle.response->value("Content-Range"), "bytes 2-5/10");
+    ASSERT_FALSE(server.requests().empty());
     EXPECT_EQ(server.requests().back().header("Range"), "bytes=2-5");
 
     request.setByteRange(7);
     const auto tail = fetch(*URLSession::shared(), request);
     EXPECT_EQ(tail.status(), 206);
     EXPECT_EQ(tail.text(), "789");
+    ASSERT_FALSE(server.requests().empty());
     EXPECT_EQ(server.requests().back().header("Range"), "bytes=7-");
 }
 

@@ -117,7 +117,7 @@ TEST_F(FFmpegEngineService, ClipsWithTheIndexFirstOrLastPlayToTheEndOverHttpAndH
             auto playing = start(secure ? server_.secureVideoURL(name) : server_.videoURL(name));
             ASSERT_TRUE(waitFor([&] { return settled(playing); }));
             ASSERT_EQ(playing.player->status(), Player::Status::readyToPlay)
-                << playing.player->error()->message;
+                << (playing.player->error() ? playing.player->error()->message : "");
             EXPECT_NEAR(playing.item->duration().toSeconds(), 4, 0.05);
             const auto tracks = playing.item->asset()->tracks();
             ASSERT_EQ(tracks.size(), 2u);
@@ -208,7 +208,7 @@ TEST_F(FFmpegEngineService, ACustomSchemeSourcePlaysThroughItsResourceLoaderDele
             start(*core::URL::create(std::string("dz-stream:///cache/") + name), delegate);
         ASSERT_TRUE(waitFor([&] { return settled(playing); }));
         ASSERT_EQ(playing.player->status(), Player::Status::readyToPlay)
-            << playing.player->error()->message;
+            << (playing.player->error() ? playing.player->error()->message : "");
         EXPECT_GE(playToEnd(playing), 30);
         EXPECT_TRUE(playing.log->ended());
 
@@ -273,6 +273,7 @@ TEST_F(FFmpegEngineService, AnAssetLoadCanBeCancelledAndTriedAgain) {
     ASSERT_TRUE(waitFor([&] { return completions == 1; }));
     std::optional<media::MediaError> error;
     EXPECT_EQ(asset->statusOfValue("duration", &error), media::AssetKeyStatus::cancelled);
+    ASSERT_TRUE(error);
     EXPECT_EQ(error->code, media::MediaError::Cancelled);
     EXPECT_TRUE(waitFor([] { return media::FFmpegEngine::runningThreads() == 0; }));
     EXPECT_TRUE(waitFor([&] { return delegate->cancelledCount() >= 1; }));
@@ -316,6 +317,7 @@ TEST_F(FFmpegEngineService, SourcesThatCannotBeReadFailWithTheReason) {
         ASSERT_TRUE(waitFor([&] { return settled(playing); }));
         ASSERT_EQ(playing.player->status(), Player::Status::failed);
         EXPECT_EQ(playing.item->status(), PlayerItem::Status::failed);
+        ASSERT_TRUE(playing.player->error());
         EXPECT_EQ(playing.player->error()->code, c.code) << playing.player->error()->message;
         EXPECT_NE(playing.player->error()->message.find(c.text), std::string::npos)
             << playing.player->error()->message;
@@ -333,6 +335,7 @@ TEST_F(FFmpegEngineService, TruncatedOrCutOffSourcesFailOrEndWithoutHanging) {
         const bool failed = playing.player->status() == Player::Status::failed;
         EXPECT_TRUE(failed || playing.log->ended());
         if (failed) {
+            ASSERT_TRUE(playing.player->error());
             EXPECT_FALSE(playing.player->error()->message.empty());
         } else {
             EXPECT_LT(playing.player->currentTime().toSeconds(), 3.9);
@@ -381,6 +384,7 @@ TEST_F(FFmpegEngineService, AThrottledSourceStallsAndResumesByTheWaitingFlag) {
                       Player::TimeControlStatus::waitingToPlayAtSpecifiedRate);
         } else {
             EXPECT_EQ(playing.player->rate(), 0);
+            ASSERT_FALSE(playing.log->entries().empty());
             EXPECT_EQ(playing.log->entries().back(), "rate=0");
         }
         ASSERT_TRUE(waitFor([&] { return playing.item->isPlaybackLikelyToKeepUp(); }));

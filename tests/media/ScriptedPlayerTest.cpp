@@ -261,6 +261,7 @@ TEST_F(ScriptedPlayerTest, AStallCommandStopsLoadingWhereTheItemStands) {
     EXPECT_FALSE(item_->isPlaybackLikelyToKeepUp());
     ASSERT_EQ(item_->loadedTimeRanges().size(), 1u);
     EXPECT_NEAR(item_->loadedTimeRanges()[0].endSeconds(), 1.5, 1e-9);
+    ASSERT_FALSE(log.entries().empty());
     EXPECT_EQ(log.entries().back(), "rate=0");
 }
 

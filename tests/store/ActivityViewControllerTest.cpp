@@ -101,6 +101,7 @@ TEST_F(ActivityViewControllerTest, ShowingItWritesTheImageAndARecordOnceAndCance
     EXPECT_DOUBLE_EQ(record["time"].doubleValue(), core::ManualClock::kStartWall + 0.5 - 0.2)
         << "the time it appeared: after its 0.3 s presentation";
     const core::Value& items = record["items"];
+    ASSERT_TRUE(items.array());
     ASSERT_EQ(items.array()->size(), 2u);
     EXPECT_EQ(items[0]["type"].stringValue(), "image");
     EXPECT_EQ(items[0]["width"].intValue(), 120);

@@ -67,16 +67,19 @@ TEST_F(CatalogueStoreTest, AnswersWhatItKnowsAndNamesTheRest) {
         catalogue->completePayment({"z", 1}, reply);
     });
     EXPECT_EQ(unknown.state, store::PaymentTransactionState::Failed);
+    ASSERT_TRUE(unknown.error);
     EXPECT_EQ(unknown.error->code, store::StoreError::ProductNotAvailable);
     const auto none = answerOf<store::PaymentOutcome>([&](auto reply) {
         catalogue->completePayment({"a", 0}, reply);
     });
+    ASSERT_TRUE(none.error);
     EXPECT_EQ(none.error->code, store::StoreError::PaymentInvalid);
 }
 
 TEST_F(CatalogueStoreTest, StorePagesAreFoundByItemIdentifier) {
     // The bundle's tip has no store page.
     const auto bundle = CatalogueStore::fromMainBundle();
+    ASSERT_FALSE(bundle->products().empty());
     EXPECT_FALSE(bundle->products()[0].itemIdentifier);
     const auto none =
         answerOf<store::ItemAnswer>([&](auto reply) { bundle->lookUpItem(1, reply); });

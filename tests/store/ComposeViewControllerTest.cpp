@@ -84,6 +84,8 @@ TEST_F(ComposeViewControllerTest, TheMailComposerKeepsWhatItWasGivenAndReportsHo
     mail->sendButton()->sendActions(ui::ControlEvent::TouchUpInside);
     mail->finish(MailComposeResult::Saved);
     EXPECT_EQ(recorder->results, std::vector<MailComposeResult>{MailComposeResult::Failed});
+    ASSERT_FALSE(recorder->errors.empty());
+    ASSERT_TRUE(recorder->errors[0]);
     EXPECT_EQ(recorder->errors[0]->message, "no");
     // The delegate decides what happens to the screen.
     EXPECT_EQ(root_->presentedViewController(), mail);
@@ -102,6 +104,7 @@ TEST_F(ComposeViewControllerTest, TheMailComposerKeepsWhatItWasGivenAndReportsHo
         EXPECT_EQ(heard->results,
                   std::vector<MailComposeResult>{send ? MailComposeResult::Sent
                                                       : MailComposeResult::Cancelled});
+        ASSERT_FALSE(heard->errors.empty());
         EXPECT_FALSE(heard->errors[0]);
         root_->dismissViewController(false);
     }

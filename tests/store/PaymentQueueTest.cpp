@@ -161,6 +161,7 @@ TEST_F(PaymentQueueTest, AFailedPaymentCarriesItsError) {
               (std::vector<std::string>{"purchasing veltrogallery_drink_0",
                                         "failed veltrogallery_drink_0 (cancelled)"}));
     ASSERT_EQ(queue_.transactions().size(), 1u);
+    ASSERT_TRUE(queue_.transactions()[0].error);
     EXPECT_EQ(queue_.transactions()[0].error->code, store::StoreError::PaymentCancelled);
 }
 
@@ -191,7 +192,9 @@ TEST_F(PaymentQueueTest, RestoreBringsBackTransactionsThenFinishesOrFails) {
 
     store_->setRestoreAnswer({{}, store::StoreError{store::StoreError::Unknown, "no account"}});
     queue_.restoreCompletedTransactions();
-    EXPECT_EQ(callsAfter(3).back(), "restore failed no account");
+    const auto calls = callsAfter(3);
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), "restore failed no account");
 }
 
 TEST_F(PaymentQueueTest, ObserversAreToldOncePerRegistrationUntilRemoved) {

@@ -168,11 +168,13 @@ TEST_F(SafariViewControllerService, LinksThePersonFollowsStayInsideAndOnlyAMailL
 
     touches.tap(onPage(*browser, 100, 150));
     ASSERT_TRUE(waitFor([&] { return browser->title() == "Second"; })) << browser->title();
+    ASSERT_TRUE(browser->webView()->url());
     EXPECT_EQ(browser->webView()->url()->path(), "/second");
 
     // A link for a new window opens in the browser's one page.
     touches.tap(onPage(*browser, 100, 250));
     ASSERT_TRUE(waitFor([&] { return browser->title() == "Third"; })) << browser->title();
+    ASSERT_TRUE(browser->webView()->url());
     EXPECT_EQ(browser->webView()->url()->path(), "/third");
     EXPECT_TRUE(URLOpener::shared().requests().empty());
 
@@ -182,6 +184,7 @@ TEST_F(SafariViewControllerService, LinksThePersonFollowsStayInsideAndOnlyAMailL
     ASSERT_TRUE(waitFor([] { return !core::PendingWork::any(); }));
     ASSERT_EQ(URLOpener::shared().requests().size(), 1u);
     EXPECT_EQ(URLOpener::shared().requests()[0].url.absoluteString(), "mailto:ada@example.com");
+    ASSERT_TRUE(browser->webView()->url());
     EXPECT_EQ(browser->webView()->url()->path(), "/third");
     EXPECT_TRUE(browser->failureLabel()->isHidden());
     for (const char* path : {"/@ada", "/second", "/third"})
@@ -201,7 +204,10 @@ TEST_F(SafariViewControllerService, BackAndForwardFollowThePagesHistoryAndStepTh
     ASSERT_TRUE(steps(*browser, true, false));
     tapItem(browser->backButton());
     ASSERT_TRUE(steps(*browser, false, true));
-    ASSERT_TRUE(waitFor([&] { return !browser->webView()->url()->fragment(); }));
+    ASSERT_TRUE(waitFor([&] {
+        const auto url = browser->webView()->url();
+        return url && !url->fragment();
+    }));
 
     // A link followed drops what was ahead.
     touches.tap(onPage(*browser, 100, 150));
@@ -211,6 +217,7 @@ TEST_F(SafariViewControllerService, BackAndForwardFollowThePagesHistoryAndStepTh
     tapItem(browser->backButton());
     ASSERT_TRUE(waitFor([&] { return browser->title() == "Ada Lovelace"; })) << browser->title();
     ASSERT_TRUE(steps(*browser, false, true));
+    ASSERT_TRUE(browser->webView()->url());
     EXPECT_EQ(browser->webView()->url()->path(), "/@ada");
 
     ASSERT_TRUE(browser->stepInHistory(ui::HistoryStep::Forward));
@@ -243,6 +250,7 @@ TEST_F(SafariViewControllerService, AfterAFailedLinkBackReturnsToTheLastPage) {
     EXPECT_TRUE(browser->failureLabel()->isHidden());
     EXPECT_FALSE(browser->webView()->isHidden());
     EXPECT_EQ(browser->title(), "Ada Lovelace");
+    ASSERT_TRUE(browser->webView()->url());
     EXPECT_EQ(browser->webView()->url()->path(), "/@ada");
     ASSERT_TRUE(steps(*browser, false, false));
     EXPECT_FALSE(browser->stepInHistory(ui::HistoryStep::Back));
@@ -256,6 +264,7 @@ TEST_F(SafariViewControllerService, AfterAFailedLinkBackReturnsToTheLastPage) {
     ASSERT_TRUE(steps(*browser, true, false));
     ASSERT_TRUE(browser->stepInHistory(ui::HistoryStep::Back));
     EXPECT_TRUE(browser->failureLabel()->isHidden());
+    ASSERT_TRUE(browser->webView()->url());
     EXPECT_EQ(browser->webView()->url()->path(), "/second");
     ASSERT_TRUE(steps(*browser, true, false));
     ASSERT_TRUE(browser->stepInHistory(ui::HistoryStep::Back));
@@ -279,6 +288,7 @@ TEST_F(SafariViewControllerService, APageOpeningWindowsWithoutAPersonsTapOpensNo
         [&] { return !server.requestsTo("/popup").empty() || browser->title() != "Ada Lovelace"; },
         1.0));
     EXPECT_TRUE(server.requestsTo("/popup").empty());
+    ASSERT_TRUE(browser->webView()->url());
     EXPECT_EQ(browser->webView()->url()->path(), "/@ada");
     EXPECT_TRUE(URLOpener::shared().requests().empty());
 }

@@ -81,6 +81,7 @@ TEST_F(StoreProductViewControllerTest, LoadsFailForUnknownItemsStoreFailuresAndB
         store::StoreError{store::StoreError::CloudServiceNetworkConnectionFailed, "offline"});
     const LoadResult failed = loadAndWait(*controller, item(42));
     EXPECT_FALSE(failed.loaded);
+    ASSERT_TRUE(failed.error);
     EXPECT_EQ(failed.error->message, "offline");
     EXPECT_FALSE(controller->product());
 
@@ -115,6 +116,7 @@ TEST_F(StoreProductViewControllerTest, TheAppsCatalogueHasNoPages) {
     const auto controller = StoreProductViewController::create();
     const LoadResult result = loadAndWait(*controller, item(1));
     EXPECT_FALSE(result.loaded);
+    ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->code, store::StoreError::ProductNotAvailable);
 }
 

@@ -77,6 +77,7 @@ TEST_F(URLOpenerTest, TheDeviceProfileSaysWhichSchemesOpen) {
         expected.push_back({url(c.text), false, c.opens});
     }
     EXPECT_EQ(URLOpener::shared().requests(), expected);
+    ASSERT_FALSE(URLOpener::shared().refusedURLs().empty());
     EXPECT_EQ(texts(URLOpener::shared().refusedURLs()).front(), "sms:+15551234");
     EXPECT_EQ(URLOpener::shared().openedURLs().size(), 4u);
     EXPECT_TRUE(console.contains("javascript:alert(1)"));
@@ -175,6 +176,7 @@ TEST_F(URLOpenerTest, OnlyOpenedWebURLsLaunchTheDesktopOpener) {
     EXPECT_TRUE(opener.open(url("https://example.com/blocked")));
     unsetenv("VANTOR_NO_OPENER");
     EXPECT_EQ(launched.size(), 2u);
+    ASSERT_FALSE(opener.openedURLs().empty());
     EXPECT_EQ(texts(opener.openedURLs()).back(), "https://example.com/blocked");
 }
 
@@ -209,6 +211,7 @@ TEST_F(URLOpenerTest, OtherSchemesGoToTheDesktopsHandlersOnlyFromTheWindow) {
     EXPECT_TRUE(opener.canOpenURL(url("TEL:+15551234")));
     EXPECT_TRUE(opener.open(url("TEL:+15551234")));
     EXPECT_EQ(handed, std::vector<std::string>{"TEL:+15551234"});
+    ASSERT_FALSE(asked.empty());
     EXPECT_EQ(asked.back(), "tel") << "handlers are registered by lower-case scheme";
 
     // No handler on the desktop: cannot open, and not recorded as opened.
@@ -216,6 +219,7 @@ TEST_F(URLOpenerTest, OtherSchemesGoToTheDesktopsHandlersOnlyFromTheWindow) {
     EXPECT_FALSE(opener.canOpenURL(url("mailto:a@b.c")));
     EXPECT_FALSE(opener.open(url("mailto:a@b.c?subject=x")));
     EXPECT_EQ(handed.size(), 1u);
+    ASSERT_FALSE(opener.requests().empty());
     EXPECT_EQ(opener.requests().back(),
               (URLOpener::Request{url("mailto:a@b.c?subject=x"), false, false}));
     EXPECT_TRUE(console.contains("nothing opens 'mailto:a@b.c?subject=x'"));
@@ -223,6 +227,7 @@ TEST_F(URLOpenerTest, OtherSchemesGoToTheDesktopsHandlersOnlyFromTheWindow) {
     // A handler that does not start has not opened the URL either.
     launchWorks = false;
     EXPECT_FALSE(opener.open(url("sms:+15550000")));
+    ASSERT_FALSE(handed.empty());
     EXPECT_EQ(handed.back(), "sms:+15550000");
     EXPECT_EQ(texts(opener.openedURLs()),
               (std::vector<std::string>{"mailto:a@b.c", "TEL:+15551234"}));

@@ -155,6 +155,7 @@ TEST_F(ApplicationTest, MainRunsTheLoopUntilTerminate) {
     });
     EXPECT_EQ(status, 0);
     ASSERT_TRUE(made);
+    ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "note ApplicationWillTerminate");
     EXPECT_EQ(log[log.size() - 2], "willTerminate/active");
 }

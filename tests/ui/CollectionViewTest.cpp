@@ -138,6 +138,7 @@ TEST_F(CollectionViewTest, AttributesDriveGeometryAndContentSize) {
     EXPECT_TRUE(hidden->isHidden());
     EXPECT_EQ(hidden->frame(), Rect(162.5, 245, 50, 10));  // resized about its centre
 
+    ASSERT_TRUE(view_->layoutAttributesForItemAtIndexPath({0, 1}));
     EXPECT_EQ(view_->layoutAttributesForItemAtIndexPath({0, 1})->frame(), Rect(20, 40, 100, 50));
     EXPECT_EQ(view_->indexPathForItemAtPoint({30, 50}), (IndexPath{0, 1}));  // above item 0
     EXPECT_EQ(view_->indexPathForItemAtPoint({30, 5}), (IndexPath{0, 0}));

@@ -123,6 +123,7 @@ TEST_F(DiskImageStoreTest, ANewStoreRecoversSizesAndAccessTimesFromTheFolder) {
 TEST_F(DiskImageStoreTest, ReplacingAnEntryCountsOnlyTheNewBytes) {
     put("a", 100, kStart);
     put("a", 30, kStart + 1);
+    ASSERT_TRUE(store_.read("a", kStart + 1, 0));
     EXPECT_EQ(store_.read("a", kStart + 1, 0)->size(), 30u);
     EXPECT_EQ(store_.totalSize(), 30u);
 }

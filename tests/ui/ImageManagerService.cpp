@@ -172,6 +172,7 @@ TEST_F(ImageManagerService, PhotosLargerThanTheMaximumFailUnlessItIsRaised) {
     });
     const auto refused = retrieve(server_.url("/large.jpg"));
     ASSERT_EQ(refused->code(), ImageError::Code::network);
+    ASSERT_TRUE(refused->error->networkError);
     EXPECT_EQ(refused->error->networkError->code,
               core::NetworkError::Code::dataLengthExceedsMaximum);
 
@@ -202,6 +203,7 @@ TEST_F(ImageManagerService, DownloadsEndWhenBytesComeTooSlowly) {
     ASSERT_TRUE(waitUntil([&] { return delivery->done(); }));
     gate->release();
     ASSERT_EQ(delivery->code(), ImageError::Code::network);
+    ASSERT_TRUE(delivery->error->networkError);
     EXPECT_EQ(delivery->error->networkError->code, core::NetworkError::Code::timedOut);
 }
 

@@ -207,6 +207,7 @@ TEST_F(ScrollViewTest, FlingsComeToRestWithinTheInsets) {
     EXPECT_EQ(recorder_->proposedTarget, (Point{0, 1000 + 49 - 667}));
     clock_.advance(2);
     EXPECT_EQ(scroll_->contentOffset(), (Point{0, 382}));
+    ASSERT_FALSE(recorder_->events.empty());
     EXPECT_EQ(recorder_->events.back(), "didEndDecelerating");
 
     drag({200, 100}, {200, 400}, 3, 0.01, true);
@@ -304,6 +305,7 @@ TEST_F(PagingScrollViewTest, FlingMovesToTheNextPage) {
     EXPECT_EQ(recorder_->proposedTarget, (Point{375, 0}));
     clock_.advance(0.3);
     EXPECT_EQ(scroll_->contentOffset(), (Point{375, 0}));
+    ASSERT_FALSE(recorder_->events.empty());
     EXPECT_EQ(recorder_->events.back(), "didEndDecelerating");
 
     drag({100, 300}, {200, 300}, 5, 0.02, true);
@@ -372,6 +374,7 @@ TEST_F(ScrollViewTest, ATouchOnDeceleratingContentOnlyStopsIt) {
     clock_.advance(2);
     EXPECT_EQ(scroll_->contentOffset(), caught);
     EXPECT_EQ(taps, 0);
+    ASSERT_FALSE(recorder_->events.empty());
     EXPECT_EQ(recorder_->events.back(), "didEndDragging");
 
     // At rest the same touch is a tap.

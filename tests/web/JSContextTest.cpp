@@ -29,6 +29,7 @@ TEST_F(JSContextTest, ResultsKeepTheirJSONKinds) {
 
     const auto object = context->evaluate("({b: [1, true, 'x', null], a: {c: 2.5}})").value();
     ASSERT_TRUE(object.isDictionary());
+    ASSERT_FALSE(object.dictionary()->empty());
     EXPECT_EQ(object.dictionary()->begin()->first, "b");  // the script's order
     EXPECT_TRUE(object["b"][1].isBool());
     EXPECT_TRUE(object["b"][0].isInteger());
@@ -52,9 +53,11 @@ TEST_F(JSContextTest, ExceptionsCarryNameMessageAndPlace) {
     EXPECT_EQ(syntax.exception()->line, 2);
 
     const auto reference = context->evaluate("missingName.field");
+    ASSERT_TRUE(reference.exception());
     EXPECT_EQ(reference.exception()->name, "ReferenceError");
 
     const auto plain = context->evaluate("throw 'just text'");
+    ASSERT_TRUE(plain.exception());
     EXPECT_EQ(plain.exception()->message, "just text");
     EXPECT_EQ(plain.exception()->name, "");
 }

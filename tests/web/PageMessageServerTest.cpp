@@ -43,13 +43,17 @@ TEST_F(PageMessageServerTest, AMessageIsKeptForItsPageUnderItsSerialWithinBounds
     EXPECT_EQ(server->offer(header(kPage, 7, 3), "xyz"), Decision::refuse);  // not replaced
     EXPECT_EQ(server->offer(header(kPage + 1, 8, 3), "abc"), Decision::refuse);  // takes none
     EXPECT_FALSE(server->take(kPage, 8));
-    EXPECT_EQ(server->take(kPage, 7)->url, "abc");
+    const auto seventh = server->take(kPage, 7);
+    ASSERT_TRUE(seventh);
+    EXPECT_EQ(seventh->url, "abc");
     EXPECT_FALSE(server->take(kPage, 7));
     // One over the protocol's bound is kept as its length alone.
     const std::uint64_t huge = web::protocol::kMostMessageBytes + 1;
     EXPECT_EQ(server->offer(header(kPage, 9, huge, web::protocol::kMessageOmitted), ""),
               Decision::allow);
-    EXPECT_EQ(server->take(kPage, 9)->omittedBytes, huge);
+    const auto ninth = server->take(kPage, 9);
+    ASSERT_TRUE(ninth);
+    EXPECT_EQ(ninth->omittedBytes, huge);
 
     const std::string half(PageMessageServer::kMostWaitingBytes / 2, 'z');
     EXPECT_EQ(server->offer(header(kPage, 1, half.size()), half), Decision::allow);
@@ -82,7 +86,9 @@ TEST_F(PageMessageServerTest, APageWhoseViewAsksItsDelegateHasItsMessagesReadAsU
     // Text form again: the text, unread.
     server->setReceiving(kPage, true, PageMessageServer::Form::text);
     EXPECT_EQ(server->offer(header(kPage, 3, 3), "a b"), Decision::allow);
-    EXPECT_EQ(server->take(kPage, 3)->url, "a b");
+    const auto text = server->take(kPage, 3);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->url, "a b");
 }
 
 TEST_F(PageMessageServerTest, ASocketsMessagesAreReadInPiecesAndAProtocolBreachEndsIt) {
@@ -108,7 +114,9 @@ TEST_F(PageMessageServerTest, ASocketsMessagesAreReadInPiecesAndAProtocolBreachE
     write(url.data(), 40'000);
     write(url.data() + 40'000, url.size() - 40'000);
     EXPECT_EQ(answer(), 'A');
-    EXPECT_EQ(server->take(kPage, 21)->url, url);
+    const auto pieced = server->take(kPage, 21);
+    ASSERT_TRUE(pieced);
+    EXPECT_EQ(pieced->url, url);
     // The next one on the same connection, for a page that takes none.
     const auto second = header(kPage + 2, 22, 1);
     write(&second, sizeof second);

@@ -104,6 +104,7 @@ TEST_P(WebViewNavigationService, FrameNavigationsCarryThePageAsMainDocument) {
     (void)evaluate(*view, "document.getElementById('frame').src = '/framed'; 0");
     const auto framed = decisionFor("/framed");
     EXPECT_EQ(framed.targetsMainFrame, false);
+    ASSERT_TRUE(framed.mainDocumentURL);
     EXPECT_EQ(framed.mainDocumentURL->absoluteString(), pageURL);
     ASSERT_TRUE(waitFor([&] { return !server.requestsTo("/framed").empty(); }));
 
@@ -114,6 +115,7 @@ TEST_P(WebViewNavigationService, FrameNavigationsCarryThePageAsMainDocument) {
     const auto link = decisionFor("/refused-link");
     EXPECT_EQ(link.targetsMainFrame, false);
     EXPECT_EQ(link.type, NavigationType::linkClicked);
+    ASSERT_TRUE(link.mainDocumentURL);
     EXPECT_EQ(link.mainDocumentURL->absoluteString(), pageURL);
     syncWithServer();
     EXPECT_TRUE(server.requestsTo("/refused-link").empty());

@@ -82,7 +82,9 @@ TEST_P(WebViewOwnAddressFrameService, AFrameOfThePagesAddressIsAFrame) {
         const std::string page = url("/own/page.html" + tried.query);
         ASSERT_TRUE(loadAndWait(*view, *delegate, *core::URL::create(page)));
         // The case at hand: the engine sends no fetch metadata here.
-        ASSERT_FALSE(server.requestsTo("/own/page.html").front().headers.value("Sec-Fetch-Dest"));
+        const auto requests = server.requestsTo("/own/page.html");
+        ASSERT_FALSE(requests.empty());
+        ASSERT_FALSE(requests.front().headers.value("Sec-Fetch-Dest"));
         if (!tried.then.empty()) (void)evaluate(*view, tried.then + "; 0");
         ASSERT_TRUE(waitFor([&] { return evaluate(*view, "framed.length") == core::Value(1); }));
         idle();
@@ -92,6 +94,8 @@ TEST_P(WebViewOwnAddressFrameService, AFrameOfThePagesAddressIsAFrame) {
         for (const auto& action : delegate->navigations)
             targets += action.targetsMainFrame.value_or(false) ? 'm' : 'f';
         EXPECT_EQ(targets, "m" + std::string(tried.hops, 'f'));
+        ASSERT_FALSE(delegate->navigations.empty());
+        ASSERT_TRUE(delegate->navigations.back().mainDocumentURL);
         EXPECT_EQ(delegate->navigations.back().mainDocumentURL->absoluteString(), page);
         EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
         EXPECT_FALSE(view->isLoading());

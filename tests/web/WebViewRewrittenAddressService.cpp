@@ -112,7 +112,10 @@ TEST_F(WebViewRewrittenAddressService, LoadsOfTheWrittenAddressAreTheDocuments) 
         EXPECT_EQ(evaluate(*view, "location.href"), core::Value(url(path)));
         EXPECT_EQ(documentsOf(path), std::vector<std::string>(4, page));
         EXPECT_EQ(framesAsked(path), std::vector<bool>{false});
-        EXPECT_EQ(delegate->navigationsTo(path).at(0).mainDocumentURL->absoluteString(), page);
+        const auto asked = delegate->navigationsTo(path);
+        ASSERT_FALSE(asked.empty());
+        ASSERT_TRUE(asked.front().mainDocumentURL);
+        EXPECT_EQ(asked.front().mainDocumentURL->absoluteString(), page);
     }
     EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "commit", "finish"}));
 }

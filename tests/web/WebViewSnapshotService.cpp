@@ -58,8 +58,9 @@ TEST_F(WebViewSnapshotService, TheRenderedWindowShowsThePageAtTheViewsFrame) {
     view->setFrame({20, 60, 120, 80});
     view->layoutIfNeeded();
     ASSERT_TRUE(waitFor([&] {
-        return view->lastSnapshot()->pixelWidth() == int(120 * scale) &&
-               view->lastSnapshot()->pixelHeight() == int(80 * scale);
+        const auto snapshot = view->lastSnapshot();
+        return snapshot && snapshot->pixelWidth() == int(120 * scale) &&
+               snapshot->pixelHeight() == int(80 * scale);
     }));
 
     // A blank page is not "rendered".

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cerrno>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -282,6 +283,10 @@ TEST_F(WebViewStrangerService, DISABLED_PendingLoadsUnderADescriptorLimit) {
             });
         }
         for (const auto& entry : held) close(entry.first);
+    });
+    const std::shared_ptr<void> joined(nullptr, [&](void*) {
+        stop = true;
+        if (closer.joinable()) closer.join();
     });
 
     const auto delegate = std::make_shared<RecordingDelegate>();

@@ -127,6 +127,7 @@ TEST_P(WebViewTouchService, ADragScrollsWhatIsUnderTheFingerWithoutAClick) {
     EXPECT_LE(scrolled(), 63);
     EXPECT_EQ(evaluate(*view, "scrollY").doubleValue(), 0);
     const auto log = logUntil("mouseup");
+    ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.front(), "mousedown@110,160");
     EXPECT_EQ(std::count_if(log.begin(), log.end(),
                             [](const auto& entry) { return entry.rfind("click", 0) == 0; }),
@@ -143,7 +144,9 @@ TEST_P(WebViewTouchService, ADragScrollsWhatIsUnderTheFingerWithoutAClick) {
     EXPECT_TRUE(delegate->navigationsTo("/target").empty());
     // The next tap is a click again.
     touches.tap(onPage(190, 30));
-    EXPECT_EQ(logUntil("click").back(), "click@190,30#button");
+    const auto clicked = logUntil("click");
+    ASSERT_FALSE(clicked.empty());
+    EXPECT_EQ(clicked.back(), "click@190,30#button");
 }
 
 TEST_P(WebViewTouchService, KeysGoToTheFieldOfTheViewThatIsFirstResponder) {
@@ -176,7 +179,9 @@ TEST_P(WebViewTouchService, TouchesTheViewDoesNotTakePassAsBefore) {
     // The page saw none of them: the first click it logs is the next tap's.
     view->setHidden(false);
     touches.tap(onPage(190, 30));
-    EXPECT_EQ(logUntil("click").front(), "mousedown@190,30#button");
+    const auto clicked = logUntil("click");
+    ASSERT_FALSE(clicked.empty());
+    EXPECT_EQ(clicked.front(), "mousedown@190,30#button");
     EXPECT_EQ(behind->began, 2);
 }
 

@@ -67,6 +67,7 @@ TEST_F(CertificateAuthorityTest, ALeafVerifiesForItsHostOnlyAndChainsToTheAuthor
     ASSERT_TRUE(identity);
     const auto chain = certificatesOf(identity->certificatePEM);
     ASSERT_EQ(chain.size(), 2u);
+    ASSERT_FALSE(certificatesOf(authority->authorityPEM()).empty());
     EXPECT_EQ(X509_cmp(chain[1].get(), certificatesOf(authority->authorityPEM())[0].get()), 0);
     EXPECT_TRUE(verifies(authority->authorityPEM(), chain[0].get(), "shop.example.test"));
     EXPECT_FALSE(verifies(authority->authorityPEM(), chain[0].get(), "other.example.test"));

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -137,6 +138,13 @@ TEST_F(EngineProxyFlowService, AClientThatStopsReadingHoldsTheOriginBack) {
     const int client = sendToProxy(
         "GET http://127.0.0.1:" + std::to_string(origin.port()) +
         "/stream HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(origin.port()) + "\r\n");
+    const std::shared_ptr<void> joined(nullptr, [&](void*) {
+        if (!server.joinable()) return;
+        close(client);
+        if (originConnection >= 0) shutdown(originConnection, SHUT_RDWR);
+        server.join();
+        if (originConnection >= 0) close(originConnection);
+    });
     const int small = 64 * 1024;
     setsockopt(client, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     std::int64_t received = 0;

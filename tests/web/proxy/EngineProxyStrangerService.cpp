@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "EngineProxyTesting.h"
@@ -330,6 +331,11 @@ TEST_F(EngineProxyStrangerService, OnePagesUploadsCannotStarveAnothers) {
             if (auto peer = silent.accept(100)) held.push_back(std::move(peer));
         }
     });
+    // However the test ends.
+    const std::shared_ptr<void> joined(nullptr, [&](void*) {
+        stop = true;
+        keeper.join();
+    });
     const std::string hog = "http://127.0.0.1:" + std::to_string(silent.port()) + "/hog";
     constexpr std::int64_t kBytes = web::proxy::kMostHeldBodyBytes;
     const std::string body(size_t(kBytes), 'h');
@@ -372,8 +378,6 @@ TEST_F(EngineProxyStrangerService, OnePagesUploadsCannotStarveAnothers) {
     }
     EXPECT_EQ(failed.size(), 1u);
     EXPECT_FALSE(hogs[failed.empty() || failed[0] != 0 ? 0 : 1]->closedWithin(200));
-    stop = true;
-    keeper.join();
 }
 
 // A page's loads waiting for servers that never answer (each at an address

@@ -129,6 +129,7 @@ TEST(ProxyGuardsTest, LoadPlacesBoundEachPage) {
     EXPECT_EQ(started, int(LoadPlaces::kMostPerPage) + 1);
 
     gone.reset();
+    ASSERT_FALSE(held.empty());
     held.front().release();
     EXPECT_EQ(started, int(LoadPlaces::kMostPerPage) + 2);
     EXPECT_EQ(places.waiting(), 0u);
@@ -151,6 +152,7 @@ TEST(ProxyGuardsTest, LoadPlacesBoundAllPagesTogether) {
     for (size_t i = 0; i <= LoadPlaces::kMostInAll; ++i) take(10 + i % 8);
     EXPECT_EQ(places.held(), LoadPlaces::kMostInAll);
     EXPECT_EQ(places.waiting(), 1u);
+    ASSERT_FALSE(held.empty());
     held.front().release();
     EXPECT_EQ(places.held(), LoadPlaces::kMostInAll);
     EXPECT_EQ(places.waiting(), 0u);
