@@ -10,6 +10,7 @@
 #include "WebViewTesting.h"
 #include "core/JSON.h"
 #include "support/RawOrigin.h"
+#include "web/proxy/ProxyServer.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ struct Case {
     // What the engine reads of it: "<status> / <every field> / <body>", or
     // "failed".
     std::string read;
+    // What a "UI"-kind page reads where it differs.
+    std::string readThroughTheProxy = {};
 };
 
 const std::string kChunkedHello = "5\r\nhello\r\n0\r\n\r\n";
@@ -55,6 +58,11 @@ const std::vector<Case> kCases = {
      "Proxy-Authenticate: v\r\nContent-Length: 2\r\n\r\nhi",
      "200 / content-length: 2 | proxy-authenticate: v | proxy-connection: x | te: y | "
      "trailer: z | upgrade: w / hi"},
+    // The engine's connection to the proxy outlives the origin's.
+    {"close after a length", "GET",
+     "HTTP/1.1 200 OK\r\nConnection: Keep-Alive, close\r\nContent-Length: 2\r\n\r\nhi",
+     "200 / connection: Keep-Alive, close | content-length: 2 / hi",
+     "200 / connection: Keep-Alive | content-length: 2 / hi"},
     {"HEAD with a length", "HEAD", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n",
      "200 / content-length: 5 / "},
     {"204 with a length", "GET", "HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n",
@@ -152,10 +160,45 @@ TEST_P(WebViewAnswerFieldsService, FieldsAndRequestsAsTheEngineHasThem) {
         EXPECT_NE(request.find(" HTTP/1.1"), std::string::npos) << request;
     if (GetParam() == Kind::WK) return;
     const Reading ui = read(Kind::UI, origin);
-    for (const Case& each : kCases)
-        EXPECT_EQ(shown(ui, each.name), shown(wk, each.name)) << "UI: " << each.name;
+    for (const Case& each : kCases) {
+        EXPECT_EQ(shown(ui, each.name), each.readThroughTheProxy.empty()
+                                            ? shown(wk, each.name)
+                                            : RawOrigin::printable(each.readThroughTheProxy))
+            << "UI: " << each.name;
+    }
     for (const char* key : {"old-1", "old-2", "old-3"}) EXPECT_EQ(shown(ui, key), "old") << key;
     EXPECT_EQ(ui.oldRequests, wk.oldRequests);
+}
+
+// Answers of an origin that ends its connection after each, framed by
+// their length, come to the engine on one connection to the proxy: the
+// proxy's connections grow by no more than a few for twenty of them.
+TEST(WebViewAnswerFieldsUIService, AnOriginsCloseKeepsTheEnginesConnection) {
+    RawOrigin origin;
+    const std::string folder = RawOrigin::newRun();
+    origin.answer(folder + "/closing-", RawAnswer::raw("HTTP/1.1 200 OK\r\nConnection: close\r\n"
+                                                       "Content-Length: 2\r\n\r\nhi"));
+    origin.answer(folder + "/page.html", RawAnswer::html(R"(<!doctype html><script>
+window.go = async () => {
+  let text = '';
+  for (let i = 0; i < 20; ++i) text += await fetch('closing-' + i).then(r => r.text());
+  window.text = text;
+};
+</script>)"));
+    const auto delegate = std::make_shared<RecordingDelegate>();
+    const auto view = makeView(delegate, configurationOf(Kind::UI));
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(
+        loadAndWait(*view, *delegate, *core::URL::create(origin.origin() + folder + "/page.html")));
+    const std::uint64_t before = web::proxy::Server::acceptedConnections();
+    (void)evaluate(*view, "go(); 0");
+    ASSERT_TRUE(
+        waitFor([&] { return evaluate(*view, "typeof window.text") == core::Value("string"); }));
+    std::string twenty;
+    for (int i = 0; i < 20; ++i) twenty += "hi";
+    EXPECT_EQ(evaluate(*view, "window.text"), core::Value(twenty));
+    EXPECT_EQ(origin.log(folder + "/closing-").size(), 20u);
+    EXPECT_LE(web::proxy::Server::acceptedConnections() - before, 3u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WebViewAnswerFieldsService, testing::ValuesIn(kKinds), kindName);

@@ -24,7 +24,10 @@ constexpr std::array<std::string_view, 11> kHopByHop = {"connection",
                                                         "content-length",
                                                         "expect"};
 
-void addTokens(std::string_view value, std::vector<std::string>& tokens) {
+// Each token of a comma-separated value, as written, blanks around it
+// dropped.
+template <typename Each>
+void forEachToken(std::string_view value, Each each) {
     while (!value.empty()) {
         const size_t comma = value.find(',');
         std::string_view token = value.substr(0, comma);
@@ -32,10 +35,15 @@ void addTokens(std::string_view value, std::vector<std::string>& tokens) {
             token.remove_prefix(1);
         while (!token.empty() && (token.back() == ' ' || token.back() == '\t'))
             token.remove_suffix(1);
-        if (!token.empty()) tokens.push_back(core::asciiLowercased(token));
+        if (!token.empty()) each(token);
         if (comma == std::string_view::npos) break;
         value.remove_prefix(comma + 1);
     }
+}
+
+void addTokens(std::string_view value, std::vector<std::string>& tokens) {
+    forEachToken(value,
+                 [&](std::string_view token) { tokens.push_back(core::asciiLowercased(token)); });
 }
 
 // Fields of a request in a tunnel that are the proxy's alone: those that
@@ -46,6 +54,24 @@ bool isTheProxys(std::string_view name) {
            core::HTTPHeaders::sameName(name, "Transfer-Encoding") ||
            core::HTTPHeaders::sameName(name, "Expect") ||
            core::HTTPHeaders::sameName(name, "Proxy-Authorization");
+}
+
+// The "close" of an answer's Connection fields dropped, the fields' other
+// tokens kept as written.
+void keepConnectionOpen(core::HTTPHeaders& fields) {
+    std::vector<std::string> listed;
+    const auto values = fields.values("Connection");
+    for (const auto& value : values) addTokens(value, listed);
+    if (std::find(listed.begin(), listed.end(), "close") == listed.end()) return;
+    std::string kept;
+    for (const auto& value : values) {
+        forEachToken(value, [&](std::string_view token) {
+            if (core::asciiLowercased(token) != "close")
+                kept += (kept.empty() ? "" : ", ") + std::string(token);
+        });
+    }
+    (void)fields.remove("Connection");
+    if (!kept.empty()) fields.add("Connection", std::move(kept));
 }
 
 bool hasBody(const std::string& method, int status) {
@@ -128,6 +154,11 @@ AnswerStart answerStart(const std::string& method, const core::HTTPURLResponse& 
             start.fields.remove("Content-Length");
             start.framing = Framing::close;
         }
+        // The origin's connection ending is not the engine's: an answer the
+        // proxy frames by its length, in chunks or with no body keeps the
+        // engine's connection to the proxy, which would otherwise open a
+        // new one, through a new SOCKS greeting, for each such answer.
+        if (start.framing != Framing::close) keepConnectionOpen(start.fields);
         if (response.HTTPVersion() == "HTTP/1.0" && start.framing != Framing::chunked)
             start.version = "HTTP/1.0";
         return start;
