@@ -6,7 +6,9 @@ usage: tools/test.sh [--sanitize | --tsan] [--release] [--labels REGEX] [BUILD_D
 
   (no option)       RelWithDebInfo build, every test; a failed test runs once
                     more, and the last line names those that passed only then
-  --sanitize        ASan + UBSan Debug build, the unit and service tests
+  --sanitize        ASan + UBSan Debug build, the unit and service tests; a
+                    failed test runs once more, but a sanitizer's report
+                    fails the run whether or not the rerun passes
   --tsan            ThreadSanitizer build, the unit tests of queues, run loops,
                     user defaults and the SDK's stores
   --release         a Release build instead of RelWithDebInfo
@@ -97,6 +99,18 @@ rerun_passes() {
     echo "test.sh: no test passed only on its rerun"
   fi
 }
+# True when a ctest log holds a report of AddressSanitizer, LeakSanitizer
+# or UBSan; each test that made one is named.
+sanitizer_reports() {
+  [[ -f $1 ]] || return 1
+  local named
+  named=$(awk '
+    /^[0-9]+\/[0-9]+ Testing: / { name = $0; sub(/^[0-9]+\/[0-9]+ Testing: /, "", name); next }
+    /ERROR: (Address|Leak)Sanitizer|: runtime error: / { if (!(name in seen)) { seen[name] = 1; print name } }
+  ' "$1")
+  [[ -n $named ]] || return 1
+  echo "test.sh: the sanitizers reported in: $(echo "$named" | tr '\n' ' ')"
+}
 common=(-G Ninja -DVANTOR_WERROR="${VANTOR_WERROR:-OFF}")
 # Sanitizer suppressions: leaks and races inside third-party libraries.
 supp="$source_dir/tools/sanitizers"
@@ -122,7 +136,16 @@ case $mode in
     # GTK's accessibility bridge leaks; web views need none.
     export NO_AT_BRIDGE=1
     export LSAN_OPTIONS="suppressions=$supp/lsan.supp"
-    ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --timeout 600 -L "${labels:-unit|service}"
+    # A test that fails on its timing runs once more, as in the default
+    # mode; a report of the sanitizers fails the run even when the rerun
+    # passes (a race may not show twice).
+    status=0
+    run_with_rerun ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --timeout 600 \
+      --repeat until-pass:2 -L "${labels:-unit|service}" || status=$?
+    if sanitizer_reports "$build_dir/Testing/Temporary/LastTest.log"; then
+      status=1
+    fi
+    exit "$status"
     ;;
   tsan)
     build_dir="${build_dir:-$source_dir/build-tsan}"
