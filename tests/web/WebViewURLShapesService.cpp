@@ -343,11 +343,13 @@ protected:
                                                  delegate.events.end(), "finish") > 0;
         });
         const std::string base = origin.origin() + run.folder + "/";
-        // A long URL as its start and its length.
-        const auto cut = [](const std::string& url) {
-            return url.size() <= 300
-                       ? url
-                       : url.substr(0, 200) + "... (" + std::to_string(url.size()) + " bytes)";
+        // A long URL as its start and its length, with the run's labels: the
+        // runs' folders and ports are not all as long as one another.
+        const auto cut = [&](const std::string& url) {
+            const std::string shown = run.labelled(url);
+            return shown.size() <= 300 ? shown
+                                       : shown.substr(0, 200) + "... (" +
+                                             std::to_string(shown.size()) + " bytes)";
         };
         const auto step = [&](const std::string& key, const std::function<void()>& start) {
             const size_t from = delegate.events.size();
