@@ -3,14 +3,7 @@
 // engine opens a connection of its own for each host and several per host,
 // far more than a few at a time.
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <thread>
-
+#include "ScriptedOrigin.h"
 #include "WebViewTesting.h"
 #include "web/proxy/ProxySocks.h"
 
@@ -18,78 +11,6 @@ namespace {
 
 using namespace webtesting;
 using Kind = web::WebViewConfiguration::Kind;
-
-// An origin on every loopback address (127.0.0.2 and on are hosts of their
-// own to the engine) that answers each request head with "ok" and keeps
-// the connection; one thread polls them all.
-class QuickOrigin {
-public:
-    QuickOrigin() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_ANY);
-        socklen_t length = sizeof address;
-        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
-        EXPECT_EQ(listen(fd_, 1024), 0);
-        EXPECT_EQ(getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length), 0);
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { serve(); });
-    }
-    ~QuickOrigin() {
-        stop_ = true;
-        thread_.join();
-        close(fd_);
-        for (const pollfd& peer : peers_) close(peer.fd);
-    }
-    QuickOrigin(const QuickOrigin&) = delete;
-    QuickOrigin& operator=(const QuickOrigin&) = delete;
-
-    [[nodiscard]] int port() const { return port_; }
-    [[nodiscard]] size_t connections() const { return accepted_; }
-
-private:
-    void serve() {
-        static const std::string answer =
-            "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n"
-            "Access-Control-Allow-Origin: *\r\n\r\nok";
-        std::vector<std::string> pending;
-        while (!stop_) {
-            std::vector<pollfd> waiting{{fd_, POLLIN, 0}};
-            waiting.insert(waiting.end(), peers_.begin(), peers_.end());
-            if (poll(waiting.data(), waiting.size(), 50) <= 0) continue;
-            for (size_t i = 0; i + 1 < waiting.size(); ++i) {
-                if (!(waiting[i + 1].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-                char buffer[16384];
-                const ssize_t count = recv(peers_[i].fd, buffer, sizeof buffer, 0);
-                if (count <= 0) {
-                    peers_[i].events = 0;
-                    continue;
-                }
-                pending[i].append(buffer, size_t(count));
-                for (size_t end; (end = pending[i].find("\r\n\r\n")) != std::string::npos;) {
-                    pending[i].erase(0, end + 4);
-                    (void)send(peers_[i].fd, answer.data(), answer.size(), MSG_NOSIGNAL);
-                }
-            }
-            if (waiting[0].revents & POLLIN) {
-                while (true) {
-                    const int peer = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-                    if (peer < 0) break;
-                    peers_.push_back({peer, POLLIN, 0});
-                    pending.emplace_back();
-                    ++accepted_;
-                }
-            }
-        }
-    }
-
-    int port_ = 0;
-    int fd_;
-    std::atomic<bool> stop_{false};
-    std::atomic<size_t> accepted_{0};
-    std::vector<pollfd> peers_;
-    std::thread thread_;
-};
 
 class WebViewBurstService : public testing::TestWithParam<Kind> {
 protected:
@@ -103,7 +24,7 @@ protected:
 // place at the proxy's door to another (the engine opens one again when
 // that happens, but a load fails when it had sent its request).
 TEST_P(WebViewBurstService, ABurstOfLoadsOverManyHostsAllLoad) {
-    QuickOrigin origin;
+    ScriptedOrigin origin([](const std::string&) { return kPlainAnswer; });
     const auto delegate = std::make_shared<RecordingDelegate>();
     const auto view = makeView(delegate, configurationOf(GetParam()));
     ASSERT_TRUE(view);

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <thread>
 
+#include "ScriptedOrigin.h"
 #include "WebViewTesting.h"
 #include "core/ScopedEnvironment.h"
 #include "core/URLSessionConfiguration.h"
@@ -30,103 +31,6 @@ namespace {
 
 using namespace webtesting;
 using Kind = web::WebViewConfiguration::Kind;
-
-// A listening socket on every address of the machine (127.0.0.2 and on
-// too); its port in port.
-int listenEverywhere(int& port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    socklen_t length = sizeof address;
-    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
-    EXPECT_EQ(listen(fd, 1024), 0);
-    EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    port = ntohs(address.sin_port);
-    return fd;
-}
-
-// An origin on every loopback address that logs each request head it reads
-// and answers it as answer() says ("" keeps the connection silent); each
-// connection keeps being read after its answers.
-class ScriptedOrigin {
-public:
-    explicit ScriptedOrigin(std::function<std::string(const std::string& head)> answer)
-        : answer_(std::move(answer)), fd_(listenEverywhere(port_)) {
-        thread_ = std::thread([this] { serve(); });
-    }
-    ~ScriptedOrigin() {
-        stop_ = true;
-        thread_.join();
-        close(fd_);
-        for (const pollfd& peer : peers_) close(peer.fd);
-    }
-    ScriptedOrigin(const ScriptedOrigin&) = delete;
-    ScriptedOrigin& operator=(const ScriptedOrigin&) = delete;
-
-    [[nodiscard]] int port() const { return port_; }
-    [[nodiscard]] std::vector<std::string> heads() const {
-        const std::lock_guard lock(mutex_);
-        return heads_;
-    }
-    [[nodiscard]] size_t connections() const { return accepted_; }
-
-private:
-    void serve() {
-        std::vector<std::string> pending;
-        while (!stop_) {
-            std::vector<pollfd> waiting{{fd_, POLLIN, 0}};
-            waiting.insert(waiting.end(), peers_.begin(), peers_.end());
-            if (poll(waiting.data(), waiting.size(), 50) <= 0) continue;
-            if (waiting[0].revents & POLLIN) {
-                const int peer = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-                if (peer >= 0) {
-                    peers_.push_back({peer, POLLIN, 0});
-                    pending.emplace_back();
-                    ++accepted_;
-                }
-            }
-            // The peers polled; one accepted just now waits for the next round.
-            for (size_t i = 0; i + 1 < waiting.size(); ++i) {
-                if (!(waiting[i + 1].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-                char buffer[65536];
-                const ssize_t count = recv(peers_[i].fd, buffer, sizeof buffer, 0);
-                if (count <= 0) {
-                    peers_[i].events = 0;
-                    continue;
-                }
-                pending[i].append(buffer, size_t(count));
-                for (size_t end; (end = pending[i].find("\r\n\r\n")) != std::string::npos;) {
-                    const std::string head = pending[i].substr(0, end + 4);
-                    pending[i].erase(0, end + 4);
-                    {
-                        const std::lock_guard lock(mutex_);
-                        heads_.push_back(head);
-                    }
-                    const std::string reply = answer_(head);
-                    if (!reply.empty())
-                        (void)send(peers_[i].fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-                }
-                // Bodies are read and dropped: only heads are logged.
-                if (pending[i].size() > (1 << 20)) pending[i].clear();
-            }
-        }
-    }
-
-    const std::function<std::string(const std::string&)> answer_;
-    int port_ = 0;  // before fd_: listening sets it
-    int fd_;
-    std::atomic<bool> stop_{false};
-    std::atomic<size_t> accepted_{0};
-    std::vector<pollfd> peers_;
-    mutable std::mutex mutex_;
-    std::vector<std::string> heads_;
-    std::thread thread_;
-};
-
-const std::string kPlainAnswer =
-    "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n"
-    "Access-Control-Allow-Origin: *\r\n\r\nok";
 
 class WebViewStrangerService : public testing::Test {
 protected:
