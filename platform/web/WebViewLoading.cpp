@@ -355,8 +355,9 @@ void WebView::Engine::checkForStall(std::uint64_t serial) {
     // handshake under way), and so is one whose web process is still
     // starting (a busy machine takes seconds), up to kLaunchSeconds.
     if (std::exchange(loadMoved, false)) quiet = false;
-    const double waited = double(g_get_monotonic_time()) / G_USEC_PER_SEC - watchBegan;
-    if (!pageInProcess && waited < kLaunchSeconds) quiet = false;
+    if (!pageInProcess &&
+        double(g_get_monotonic_time()) / G_USEC_PER_SEC - watchBegan < kLaunchSeconds)
+        quiet = false;
     quietLooks = !quiet ? 0 : stage == quietStage ? quietLooks + 1 : 1;
     quietStage = stage;
     const bool stalled = quiet && quietLooks >= needed;

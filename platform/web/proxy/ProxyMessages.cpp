@@ -59,17 +59,18 @@ bool isTheProxys(std::string_view name) {
 // The "close" of an answer's Connection fields dropped, the fields' other
 // tokens kept as written.
 void keepConnectionOpen(core::HTTPHeaders& fields) {
-    std::vector<std::string> listed;
-    const auto values = fields.values("Connection");
-    for (const auto& value : values) addTokens(value, listed);
-    if (std::find(listed.begin(), listed.end(), "close") == listed.end()) return;
+    bool closes = false;
     std::string kept;
-    for (const auto& value : values) {
+    for (const auto& value : fields.values("Connection")) {
         forEachToken(value, [&](std::string_view token) {
-            if (core::asciiLowercased(token) != "close")
+            if (core::asciiLowercased(token) == "close") {
+                closes = true;
+            } else {
                 kept += (kept.empty() ? "" : ", ") + std::string(token);
+            }
         });
     }
+    if (!closes) return;
     (void)fields.remove("Connection");
     if (!kept.empty()) fields.add("Connection", std::move(kept));
 }
