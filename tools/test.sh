@@ -99,14 +99,21 @@ rerun_passes() {
     echo "test.sh: no test passed only on its rerun"
   fi
 }
-# True when a ctest log holds a report of AddressSanitizer, LeakSanitizer
-# or UBSan; each test that made one is named.
+# True when a run of a test in a ctest log failed with a report of
+# AddressSanitizer, LeakSanitizer or UBSan in its output; each such test is
+# named. (A report of a process a passing test started and let go, such as
+# a forked child's at its exit, is not the test's failure.)
 sanitizer_reports() {
   [[ -f $1 ]] || return 1
   local named
   named=$(awk '
-    /^[0-9]+\/[0-9]+ Testing: / { name = $0; sub(/^[0-9]+\/[0-9]+ Testing: /, "", name); next }
-    /ERROR: (Address|Leak)Sanitizer|: runtime error: / { if (!(name in seen)) { seen[name] = 1; print name } }
+    /^[0-9]+\/[0-9]+ Testing: / {
+      name = $0; sub(/^[0-9]+\/[0-9]+ Testing: /, "", name); reported = 0; next
+    }
+    /ERROR: (Address|Leak)Sanitizer|: runtime error: / { reported = 1 }
+    /^Test (Failed|Timeout|Exception)/ {
+      if (reported && !(name in seen)) { seen[name] = 1; print name }
+    }
   ' "$1")
   [[ -n $named ]] || return 1
   echo "test.sh: the sanitizers reported in: $(echo "$named" | tr '\n' ' ')"
