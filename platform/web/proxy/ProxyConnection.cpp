@@ -520,8 +520,13 @@ void Connection::dropBody() {
     // Its framing counts with its data.
     readBody([this](std::string_view) { return bodyBytesRead_ <= kMostRequestBodyBytes; },
              [weak = std::weak_ptr<Connection>(shared_from_this())](bool whole) {
-                 if (const auto connection = weak.lock(); connection && whole)
-                     connection->nextRequest();
+                 const auto connection = weak.lock();
+                 if (!connection || !whole) return;
+                 // Past the bound by framing read after its last data (which
+                 // no piece shows): the connection ends as for a longer one.
+                 if (connection->bodyBytesRead_ > kMostRequestBodyBytes)
+                     connection->keepAlive_ = false;
+                 connection->nextRequest();
              });
 }
 

@@ -16,8 +16,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #include "EngineProxyTesting.h"
 #include "core/NetworkThread.h"
@@ -511,6 +513,17 @@ TEST_F(EngineProxyGuardService, AChallengedBodyIsDroppedUpToItsBound) {
             }
         }
     }
+    // Past the bound by its last framing alone, which comes after a pause.
+    const std::int64_t size = bound + 1 - 16;
+    char chunk[32];
+    std::snprintf(chunk, sizeof chunk, "%llx\r\n", static_cast<long long>(size));
+    RawConnection client(proxy->port());
+    client.send(start + "Transfer-Encoding: chunked\r\n\r\n");
+    EXPECT_EQ(statusOf(client.readHead()), 407);
+    (void)client.send(chunk + std::string(size_t(size), 'd'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    (void)client.send("\r\n0\r\n\r\n" + next);
+    EXPECT_TRUE(client.closedWithin(kLimitMs));
 }
 
 // An answer given while the request's body is still unread says that the
