@@ -28,7 +28,9 @@ TEST_P(WebViewBurstService, ABurstOfLoadsOverManyHostsAllLoad) {
     const auto delegate = std::make_shared<RecordingDelegate>();
     const auto view = makeView(delegate, configurationOf(GetParam()));
     ASSERT_TRUE(view);
-    for (const auto& [loads, hosts] : {std::pair(240, 60), std::pair(480, 480)}) {
+    for (const auto& burst : {std::pair(240, 60), std::pair(480, 480)}) {
+        const int loads = burst.first;
+        const int hosts = burst.second;
         SCOPED_TRACE(std::to_string(loads) + " loads over " + std::to_string(hosts) + " hosts");
         serveHTML(server, "/burst",
                   R"(<script>
