@@ -261,7 +261,7 @@ void Connection::bodyBytes() {
     }
     in_.erase(0, taken);
     bodyBytesRead_ += std::int64_t(taken);
-    if (!piece.empty() && bodyPiece_ && !bodyPiece_(piece)) {
+    if (taken > 0 && bodyPiece_ && !bodyPiece_(piece)) {
         // Refused: the rest stays unread, and the connection ends after the
         // answer.
         readingBody_ = false;
@@ -520,13 +520,8 @@ void Connection::dropBody() {
     // Its framing counts with its data.
     readBody([this](std::string_view) { return bodyBytesRead_ <= kMostRequestBodyBytes; },
              [weak = std::weak_ptr<Connection>(shared_from_this())](bool whole) {
-                 const auto connection = weak.lock();
-                 if (!connection || !whole) return;
-                 // Past the bound by framing read after its last data (which
-                 // no piece shows): the connection ends as for a longer one.
-                 if (connection->bodyBytesRead_ > kMostRequestBodyBytes)
-                     connection->keepAlive_ = false;
-                 connection->nextRequest();
+                 if (const auto connection = weak.lock(); connection && whole)
+                     connection->nextRequest();
              });
 }
 

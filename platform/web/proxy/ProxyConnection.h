@@ -86,7 +86,8 @@ public:
     void serve(std::shared_ptr<Request> request);
 
     // Reads the request's body as its head framed it: piece() with its
-    // bytes as they come, then done(true) at its end, or done(false) once it
+    // bytes as they come (empty for a read of chunk framing alone, so that
+    // every read can be refused), then done(true) at its end, or done(false) once it
     // broke off (a chunked body that is malformed, or whose size lines or
     // trailers pass their bounds), stalled for kBodyIdleSeconds, or the
     // connection ended. A piece() that answers false stops the reading,

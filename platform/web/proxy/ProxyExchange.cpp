@@ -86,6 +86,8 @@ void Exchange::receive(const RequestHead& head) {
     readingBody_ = true;
     client_->readBody(
         [weak](std::string_view piece) {
+            // Framing alone brings nothing to take.
+            if (piece.empty()) return true;
             const auto exchange = weak.lock();
             return exchange && exchange->bodyPiece(piece);
         },
